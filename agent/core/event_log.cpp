@@ -1,0 +1,50 @@
+#include "agent/core/event_log.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/eventlog/event_log_writer.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+struct SeverityInfo {
+  const char* prefix;
+  uint16_t eventType;
+  uint16_t category;
+};
+
+const SeverityInfo kSeverities[] = {
+    {"INFO: %s", 4, 0},
+    {"WARNING: %s", 2, 1},
+    {"CRITICAL: %s", 1, 2},
+};
+
+}  // namespace
+
+void EventLog::Write(int severity, const std::string& text) { Write(severity, text, nullptr, 0); }
+
+void EventLog::Write(int severity, const std::string& text, const void* data, size_t dataSize) {
+  if (severity < kInfo || severity > kCritical) return;
+  const SeverityInfo& info = kSeverities[severity];
+  const std::string line = StringPrintf(info.prefix, text.c_str());
+  const bool withData = data != nullptr && dataSize != 0;
+  const int err = EventLogWriter::Report("KORAgent", info.eventType, info.category,
+                                         withData ? kEventIdWithData : kEventIdPlain, line,
+                                         withData ? data : nullptr, withData ? dataSize : 0);
+  if (err != 0) {
+    std::printf("%s\n", ("ReportEvent(): " + SystemErrorText(err)).c_str());
+    std::fflush(stdout);
+  }
+}
+
+std::string EventLog::SystemErrorText(int error) {
+  char buffer[256];
+  // strerror_r (GNU) returns the message, which may or may not be `buffer`.
+  const char* message = strerror_r(error, buffer, sizeof buffer);
+  return StringPrintf("Error = %d, ", error) + message + "\n";
+}
+
+}  // namespace orla

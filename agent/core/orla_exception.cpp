@@ -1,0 +1,25 @@
+#include "agent/core/orla_exception.h"
+
+#include "agent/core/event_log.h"
+
+namespace orla {
+
+OrlaException::OrlaException(int32_t code, uint32_t osError, const std::string& message)
+    : code_(code), osError_(osError) {
+  if (osError != 0) {
+    message_ = EventLog::SystemErrorText(static_cast<int>(osError)) + message;
+  } else {
+    message_ = message;
+  }
+  const int severity = SeverityOf(code);
+  if (severity >= 0) EventLog::Write(severity, message);
+}
+
+int OrlaException::SeverityOf(int32_t code) {
+  if (code > 3000) return EventLog::kCritical;
+  if (code > 2000) return EventLog::kWarning;
+  if (code > 1000) return EventLog::kInfo;
+  return -1;
+}
+
+}  // namespace orla

@@ -1,0 +1,34 @@
+#pragma once
+// The agent's one exception type. It is allocated with new and thrown as a
+// pointer; the handler that ends the handling owns it at once:
+//   catch (OrlaException* e) { std::unique_ptr<OrlaException> owned(e); ... }
+// Constructing one writes its message to the event log at the severity its
+// code selects, so a failure is logged once, where it arises.
+#include <cstdint>
+#include <string>
+
+#include "agent/core/root_object.h"
+
+namespace orla {
+
+class OrlaException : public RootObject {
+ public:
+  // `osError` is the system error number behind the failure, 0 for none.
+  OrlaException(int32_t code, uint32_t osError, const std::string& message);
+  ~OrlaException() override = default;
+
+  int32_t Code() const { return code_; }
+  uint32_t OsError() const { return osError_; }
+  const std::string& Message() const { return message_; }
+
+  // The severity a code is logged at: -1 (not logged) for codes up to 1000,
+  // then INFO, WARNING (2001-3000) and CRITICAL (above 3000).
+  static int SeverityOf(int32_t code);
+
+ private:
+  int32_t code_;
+  uint32_t osError_;
+  std::string message_;
+};
+
+}  // namespace orla

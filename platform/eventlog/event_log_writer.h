@@ -1,0 +1,29 @@
+#pragma once
+// The application event log of this host: one entry goes to journald when its
+// socket exists, otherwise to syslog(3) under the ident "KORAgent"; and, when
+// the environment variable KORAGENT_EVENT_LOG names a file, the entry is also
+// appended to that file as one JSON object on a line.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace orla {
+
+class EventLogWriter {
+ public:
+  // Writes one entry. `text` is the full insertion string (already prefixed
+  // with its severity). Returns 0 on success, otherwise an errno value.
+  static int Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
+                    const std::string& text, const void* data, size_t dataSize);
+
+  // The JSON line written to the KORAGENT_EVENT_LOG file for one entry, without
+  // the trailing newline. `isoTime` is the UTC time stamp text.
+  static std::string JsonLine(const std::string& isoTime, const char* source, uint16_t eventType,
+                              uint16_t category, uint32_t eventId, const std::string& text,
+                              const void* data, size_t dataSize);
+
+  // Escapes a text for a JSON string literal (without the quotes).
+  static std::string JsonEscape(const std::string& text);
+};
+
+}  // namespace orla

@@ -1,0 +1,28 @@
+#include "platform/sync/pause_gate.h"
+
+namespace orla {
+
+void PauseGate::Close() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closed_ = true;
+}
+
+void PauseGate::Open() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = false;
+  }
+  opened_.notify_all();
+}
+
+bool PauseGate::IsClosed() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return closed_;
+}
+
+void PauseGate::Pass() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  opened_.wait(lock, [this] { return !closed_; });
+}
+
+}  // namespace orla

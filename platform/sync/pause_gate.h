@@ -1,0 +1,27 @@
+#pragma once
+// Stands in for suspending and resuming a thread: the thread calls Pass()
+// between its steps and is held there while the gate is closed.
+#include <condition_variable>
+#include <mutex>
+
+namespace orla {
+
+class PauseGate {
+ public:
+  PauseGate() = default;
+  PauseGate(const PauseGate&) = delete;
+  PauseGate& operator=(const PauseGate&) = delete;
+
+  void Close();
+  void Open();
+  bool IsClosed() const;
+  // Returns at once while the gate is open; otherwise waits until it opens.
+  void Pass();
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable opened_;
+  bool closed_ = false;
+};
+
+}  // namespace orla

@@ -1,0 +1,57 @@
+#include "platform/text/atomic_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orla {
+
+int AtomicFile::Write(const std::string& path, const std::string& contents) {
+  std::string temp = path + ".tmpXXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return errno;
+  // mkstemp creates the file 0600; the files we rewrite are ordinary
+  // configuration files, readable like the ones they replace.
+  fchmod(fd, 0644);
+  size_t written = 0;
+  while (written < contents.size()) {
+    ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return err;
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0) {
+    int err = errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return err;
+  }
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return err;
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return err;
+  }
+  // Make the rename itself durable: flush the folder entry.
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return 0;
+}
+
+}  // namespace orla

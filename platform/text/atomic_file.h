@@ -1,0 +1,16 @@
+#pragma once
+// Whole-file rewrites that a crash can never leave half written: the new
+// contents go to a temporary file in the same folder, are flushed to disk with
+// fsync, and replace the old file with rename.
+#include <string>
+
+namespace orla {
+
+class AtomicFile {
+ public:
+  // Replaces `path` with `contents`. Returns 0 on success, otherwise the errno
+  // of the step that failed; the old file is then untouched.
+  static int Write(const std::string& path, const std::string& contents);
+};
+
+}  // namespace orla

@@ -1,0 +1,39 @@
+#pragma once
+// Points KORAGENT_EVENT_LOG at a private file for the life of the object and
+// reads back the entries written to it. Create it before starting threads.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orla::test {
+
+struct CapturedEvent {
+  int eventType = 0;
+  int category = 0;
+  uint32_t eventId = 0;
+  std::string text;
+  std::string dataHex;
+  std::string line;
+};
+
+class EventLogCapture {
+ public:
+  EventLogCapture();
+  ~EventLogCapture();
+  EventLogCapture(const EventLogCapture&) = delete;
+  EventLogCapture& operator=(const EventLogCapture&) = delete;
+
+  const std::string& Path() const { return path_; }
+  std::vector<CapturedEvent> Events() const;
+  std::vector<std::string> Texts() const;
+  // Number of entries whose text contains `needle`.
+  int Count(const std::string& needle) const;
+  void Clear() const;
+
+ private:
+  std::string path_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+}  // namespace orla::test

@@ -1,0 +1,36 @@
+#include "tests/support/temp_dir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace orla::test {
+
+TempDir::TempDir() {
+  std::string templ = "/tmp/kortest.XXXXXX";
+  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+void TempDir::Write(const std::string& name, const std::string& contents) const {
+  std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
+  out << contents;
+}
+
+std::string TempDir::Read(const std::string& name) const {
+  std::ifstream in(File(name), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool TempDir::Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
+
+}  // namespace orla::test

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "agent/core/event_log.h"
+#include "platform/eventlog/event_log_writer.h"
+#include "tests/support/event_log_capture.h"
+
+using namespace orla;
+
+TEST(EventLog, SeveritiesPrefixTypeAndCategory) {
+  test::EventLogCapture log;
+  EventLog::Write(EventLog::kInfo, "one");
+  EventLog::Write(EventLog::kWarning, "two");
+  EventLog::Write(EventLog::kCritical, "three");
+  EventLog::Write(3, "never");
+  EventLog::Write(-1, "never");
+  auto events = log.Events();
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].text, "INFO: one");
+  EXPECT_EQ(events[0].eventType, 4);
+  EXPECT_EQ(events[0].category, 0);
+  EXPECT_EQ(events[1].text, "WARNING: two");
+  EXPECT_EQ(events[2].text, "CRITICAL: three");
+}
+
+TEST(EventLog, EventIdDependsOnDataPresence) {
+  test::EventLogCapture log;
+  const unsigned char data[] = {0x00, 0xab, 0x10};
+  EventLog::Write(EventLog::kWarning, "plain");
+  EventLog::Write(EventLog::kWarning, "empty data", data, 0);
+  EventLog::Write(EventLog::kWarning, "null data", nullptr, 5);
+  EventLog::Write(EventLog::kWarning, "with data", data, sizeof data);
+  auto events = log.Events();
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0].eventId, 0x80000005u);
+  EXPECT_EQ(events[1].eventId, 0x80000005u);
+  EXPECT_EQ(events[1].dataHex, "");
+  EXPECT_EQ(events[2].eventId, 0x80000005u);
+  EXPECT_EQ(events[3].eventId, 0x40000004u);
+  EXPECT_EQ(events[3].dataHex, "00ab10");
+}
+
+TEST(EventLog, JsonLineHasTheDocumentedKeysInOrder) {
+  const unsigned char data[] = {0x01, 0xff};
+  const std::string line = EventLogWriter::JsonLine("2026-12-07T10:00:00.123Z", "KORAgent", 4, 0, 1073741828u,
+                                                    "INFO: a \"quoted\"\\ text\n", data, 2);
+  EXPECT_EQ(line,
+            "{\"time\":\"2026-12-07T10:00:00.123Z\",\"source\":\"KORAgent\",\"event_type\":4,\"category\":0,"
+            "\"event_id\":1073741828,\"text\":\"INFO: a \\\"quoted\\\"\\\\ text\\n\",\"data\":\"01ff\"}");
+}
+
+TEST(EventLog, ControlCharactersAreEscaped) {
+  EXPECT_EQ(EventLogWriter::JsonEscape(std::string("a\x01" "b\tc", 5)), "a\\u0001b\\tc");
+}

@@ -1,7 +1,12 @@
 #include "platform/zepa/confined_path.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <vector>
+
+#include "platform/zepa/web_text.h"
 
 namespace orla {
 
@@ -62,6 +67,34 @@ bool ConfinedPath::StaysInside(const std::string& directory, const std::string& 
   if (dirText == "/") return true;
   return realText.size() > dirText.size() && realText.compare(0, dirText.size(), dirText) == 0 &&
          realText[dirText.size()] == '/';
+}
+
+bool ConfinedPath::FindIgnoringCase(const std::string& directory, const std::string& path, std::string* found) {
+  const std::string dir = StripTrailingSlashes(directory);
+  if (path.size() <= dir.size() || path.compare(0, dir.size(), dir) != 0 || path[dir.size()] != '/') return false;
+  std::string current = dir;
+  for (const std::string& segment : Segments(path.substr(dir.size() + 1), false)) {
+    if (segment.empty() || segment == ".") continue;
+    if (segment == "..") return false;
+    const std::string exact = current + "/" + segment;
+    struct stat st;
+    if (::lstat(exact.c_str(), &st) == 0) {
+      current = exact;
+      continue;
+    }
+    DIR* d = ::opendir(current.c_str());
+    if (d == nullptr) return false;
+    std::string best;
+    while (struct dirent* entry = ::readdir(d)) {
+      const std::string name = entry->d_name;
+      if (WebText::EqualsIgnoreCase(name, segment) && (best.empty() || name < best)) best = name;
+    }
+    ::closedir(d);
+    if (best.empty()) return false;
+    current += "/" + best;
+  }
+  *found = current;
+  return true;
 }
 
 }  // namespace orla

@@ -22,6 +22,12 @@ class ConfinedPath {
   // whether the result is `directory` itself or lies below it (the directory
   // resolved as well). *resolved receives the resolved path.
   static bool StaysInside(const std::string& directory, const std::string& path, std::string* resolved);
+
+  // For a `path` below `directory` that does not exist as written: looks for
+  // each name below `directory` ignoring case (URLs of the agent's pages are
+  // matched that way), an exact name winning, else the first in sorted
+  // order. True with *found when every name has a match.
+  static bool FindIgnoringCase(const std::string& directory, const std::string& path, std::string* found);
 };
 
 }  // namespace orla

@@ -314,7 +314,12 @@ int ConnectionContext::SendFile(const std::string& path) {
   } else {
     std::string resolved;
     struct stat st;
-    if (!ConfinedPath::StaysInside(extension_->directory, path, &resolved)) {
+    std::string wanted = path;
+    std::string match;
+    if (::stat(path.c_str(), &st) != 0 && ConfinedPath::FindIgnoringCase(extension_->directory, path, &match)) {
+      wanted = match;
+    }
+    if (!ConfinedPath::StaysInside(extension_->directory, wanted, &resolved)) {
       error = 403;
     } else if (::stat(resolved.c_str(), &st) != 0) {
       error = 404;
@@ -327,8 +332,9 @@ int ConnectionContext::SendFile(const std::string& path) {
       } else {
         error = 404;
         for (const char* name : kDefaultDocuments) {
-          const std::string candidate = resolved + "/" + name;
+          std::string candidate = resolved + "/" + name;
           std::string real;
+          if (::stat(candidate.c_str(), &st) != 0) ConfinedPath::FindIgnoringCase(resolved, candidate, &candidate);
           if (ConfinedPath::StaysInside(extension_->directory, candidate, &real) && OpenRegularFile(real, &file)) {
             type = ContentTypes::ForPath(real);
             error = 0;

@@ -159,10 +159,12 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     }
   }
 
+  // What the change below captures lives until the file is written.
   std::function<bool(Users&, std::string*)> change;
   std::string message;
+  std::map<std::string, uint32_t> rights;
+  std::string hash;
   if (command == "add") {
-    std::map<std::string, uint32_t> rights;
     if (!ParseRights(rest, 1, &rights, err)) return 1;
     if (store.Find(name)) {
       err << "korusers: the user " << name << " exists already\n";
@@ -170,7 +172,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     }
     std::string password;
     if (!NewPassword(passwords, name, &password, err)) return 2;
-    const std::string hash = PasswordHash::Make(password);
+    hash = PasswordHash::Make(password);
     if (hash.empty()) {
       err << "korusers: the password cannot be hashed\n";
       return 2;
@@ -211,7 +213,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     }
     std::string password;
     if (!NewPassword(passwords, name, &password, err)) return 2;
-    const std::string hash = PasswordHash::Make(password);
+    hash = PasswordHash::Make(password);
     if (hash.empty()) {
       err << "korusers: the password cannot be hashed\n";
       return 2;
@@ -227,7 +229,6 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     };
     message = "set the password of " + name;
   } else if (command == "rights") {
-    std::map<std::string, uint32_t> rights;
     if (rest.size() < 2) {
       Usage(err);
       return 1;

@@ -23,7 +23,6 @@
 namespace orla {
 
 namespace {
-constexpr long kValidDays = 825;
 constexpr long kRenewDays = 30;
 
 struct Deleter {
@@ -93,7 +92,7 @@ std::vector<std::string> SelfSignedCertificate::HostNames() {
 }
 
 bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::string& keyFile,
-                                 const std::vector<std::string>& dnsNames, std::string* error) {
+                                 const std::vector<std::string>& dnsNames, std::string* error, long validDays) {
   ERR_clear_error();
   Owned<EVP_PKEY> key(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
   Owned<X509> cert(X509_new());
@@ -122,7 +121,7 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
   bool ok = serial && X509_set_version(cert.get(), 2) == 1 &&
             BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(cert.get())) != nullptr &&
             X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600) != nullptr &&
-            X509_gmtime_adj(X509_getm_notAfter(cert.get()), kValidDays * 24 * 3600) != nullptr &&
+            X509_gmtime_adj(X509_getm_notAfter(cert.get()), validDays * 24 * 3600) != nullptr &&
             X509_set_pubkey(cert.get(), key.get()) == 1 &&
             X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                        reinterpret_cast<const unsigned char*>(subject.c_str()), -1, -1, 0) == 1 &&

@@ -17,10 +17,13 @@ class SelfSignedCertificate {
 
   static Outcome Ensure(const std::string& certificateFile, const std::string& keyFile, std::string* message);
 
+  static constexpr long kValidDays = 825;
+
   // Writes a new pair for `dnsNames` (the first also names the subject) and
-  // the loopback addresses. The key file is owner-only (0600).
+  // the loopback addresses, valid from an hour ago for `validDays`. The key
+  // file is owner-only (0600).
   static bool Make(const std::string& certificateFile, const std::string& keyFile,
-                   const std::vector<std::string>& dnsNames, std::string* error);
+                   const std::vector<std::string>& dnsNames, std::string* error, long validDays = kValidDays);
 
   // The names the certificate carries: the host name, its fully qualified
   // name when it differs, and "localhost".

@@ -153,7 +153,6 @@ void SetupDialogView::ScrollToFocus() {
   // Keep one row of context (a group's frame) above and below the focus.
   if (row - 1 < scroll_) scroll_ = row - 1;
   if (row + 1 >= scroll_ + rows) scroll_ = row + 2 - rows;
-  if (focus_ == 0) scroll_ = 0;
   if (controls_[focus_].kind != Control::Kind::kBox) scroll_ = height_ - rows;
   scroll_ = std::clamp(scroll_, 0, height_ - rows);
 }

@@ -217,10 +217,14 @@ int TrapReceiver::Start(const std::string& listenAddress, std::string* error) {
     return EALREADY;
   }
   InitNetSnmp();
+  errno = 0;
   netsnmp_transport* transport = netsnmp_transport_open_server("snmptrap", listenAddress.c_str());
   if (transport == nullptr) {
-    if (error != nullptr) *error = "cannot listen for traps on \"" + listenAddress + "\"";
-    return EINVAL;
+    // bind() leaves its reason in errno (address in use, no permission);
+    // an address net-snmp cannot read at all leaves none.
+    const int err = errno != 0 ? errno : EINVAL;
+    if (error != nullptr) *error = "cannot listen for traps on \"" + listenAddress + "\": " + std::strerror(err);
+    return err;
   }
   const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake < 0) {

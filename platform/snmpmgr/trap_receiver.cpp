@@ -1,5 +1,7 @@
 #include "platform/snmpmgr/trap_receiver.h"
 
+#include "platform/snmpmgr/snmp_mgr_library.h"
+
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/snmp_impl.h>
@@ -152,13 +154,6 @@ void CloseTransport(netsnmp_transport* transport) {
   netsnmp_transport_free(transport);
 }
 
-// net-snmp's transport domains are registered by its library start-up,
-// which must run once before the first transport is opened.
-void InitNetSnmp() {
-  static std::once_flag once;
-  std::call_once(once, [] { init_snmp("KORAgent"); });
-}
-
 }  // namespace
 
 TrapReceiver::TrapReceiver() = default;
@@ -173,6 +168,9 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
   size_t remaining = length;
   size_t communityLength = community.size();
   long version = -1;
+  // The parsers count errors in the library's process-wide statistics;
+  // the lock is held until the PDU has been released.
+  std::lock_guard<std::mutex> parsing(SnmpMgrLibrary::Mutex());
   u_char* pduStart = snmp_comstr_parse(packet.data(), &remaining, community.data(),
                                        &communityLength, &version);
   if (pduStart == nullptr) return false;
@@ -216,13 +214,20 @@ int TrapReceiver::Start(const std::string& listenAddress, std::string* error) {
     if (error != nullptr) *error = "the trap receiver is already running";
     return EALREADY;
   }
-  InitNetSnmp();
-  errno = 0;
-  netsnmp_transport* transport = netsnmp_transport_open_server("snmptrap", listenAddress.c_str());
+  // The library's transport domains are registered by its one-time set-up.
+  SnmpMgrLibrary::Initialize();
+  netsnmp_transport* transport;
+  int openError;
+  {
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    errno = 0;
+    transport = netsnmp_transport_open_server("snmptrap", listenAddress.c_str());
+    openError = errno;
+  }
   if (transport == nullptr) {
     // bind() leaves its reason in errno (address in use, no permission);
     // an address net-snmp cannot read at all leaves none.
-    const int err = errno != 0 ? errno : EINVAL;
+    const int err = openError != 0 ? openError : EINVAL;
     if (error != nullptr) *error = "cannot listen for traps on \"" + listenAddress + "\": " + std::strerror(err);
     return err;
   }

@@ -19,8 +19,8 @@ void SnmpMgrLibrary::Initialize() {
     // An empty module list: the library loads no MIB files, so it neither
     // searches the disk nor prints "Cannot find module" for each of them.
     // The library keeps its own copy of the line.
-    char noModules[] = "mibs :";
-    netsnmp_config_remember(noModules);
+    static char mibsLine[] = "mibs :";
+    netsnmp_config_remember(mibsLine);
     // The agent reports its own failures; the library's messages would only
     // reach a console nobody reads.
     netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_EMERG);

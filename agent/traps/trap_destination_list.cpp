@@ -1,0 +1,97 @@
+#include "agent/traps/trap_destination_list.h"
+
+#include <cstring>
+#include <fstream>
+#include <mutex>
+
+#include "agent/core/event_log.h"
+#include "agent/core/lock.h"
+#include "agent/traps/trap_destination.h"
+#include "platform/text/atomic_file.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+// The one lock of the destination list, constructed before main and shared
+// by every list object of the process.
+Lock destinationLock;
+
+}  // namespace
+
+std::atomic<TrapDestinationList*> TrapDestinationList::instance_{nullptr};
+
+TrapDestinationList::TrapDestinationList(const std::string& agentDirectory)
+    : path_(agentDirectory + "/client.ini") {}
+
+TrapDestinationList* TrapDestinationList::Instance() { return instance_.load(std::memory_order_acquire); }
+
+void TrapDestinationList::SetInstance(TrapDestinationList* list) {
+  instance_.store(list, std::memory_order_release);
+}
+
+void TrapDestinationList::Load() {
+  std::ifstream file(path_, std::ios::binary);
+  if (!file) return;
+  // Each line is read whole, however long it is: a host name is one entry.
+  std::string line;
+  while (std::getline(file, line)) {
+    // The text ends at the first carriage return or line feed (or a zero
+    // byte, which no C text can carry).
+    const size_t end = line.find_first_of(std::string("\r\n\0", 3));
+    if (end != std::string::npos) line.resize(end);
+    if (line.empty() || line[0] == '#' || line[0] == '!') continue;
+    std::lock_guard<Lock> guard(destinationLock);
+    entries_.Append(new TrapDestination(line.c_str()));
+  }
+}
+
+void TrapDestinationList::Add(const char* text) {
+  std::lock_guard<Lock> guard(destinationLock);
+  entries_.Append(new TrapDestination(text));
+  Rewrite();
+}
+
+void TrapDestinationList::Remove(const char* text) {
+  std::lock_guard<Lock> guard(destinationLock);
+  const char* wanted = text != nullptr ? text : "";
+  for (int32_t i = 0; i < entries_.Count(); ++i) {
+    auto* entry = static_cast<TrapDestination*>(entries_.Get(i));
+    if (std::strcmp(entry->Text(), wanted) == 0) {
+      entries_.Remove(i);
+      break;
+    }
+  }
+  Rewrite();
+}
+
+ObjectList* TrapDestinationList::Copy() {
+  auto* copy = new ObjectList();
+  try {
+    std::lock_guard<Lock> guard(destinationLock);
+    for (int32_t i = 0; i < entries_.Count(); ++i) {
+      copy->Append(new TrapDestination(static_cast<TrapDestination*>(entries_.Get(i))->Text()));
+    }
+  } catch (...) {
+    delete copy;
+    throw;
+  }
+  return copy;
+}
+
+void TrapDestinationList::Rewrite() {
+  std::string contents;
+  for (int32_t i = 0; i < entries_.Count(); ++i) {
+    contents += StringPrintf("%s\n", static_cast<TrapDestination*>(entries_.Get(i))->Text());
+  }
+  const int error = AtomicFile::Write(path_, contents);
+  if (error != 0) {
+    char buffer[256];
+    const char* reason = strerror_r(error, buffer, sizeof buffer);
+    EventLog::Write(EventLog::kCritical,
+                    StringPrintf("Unable to open file %s - %s.", path_.c_str(), reason));
+  }
+}
+
+}  // namespace orla

@@ -1,0 +1,73 @@
+#!/usr/bin/env python3
+"""Checks the include rules of the source tree.
+
+- Only platform/ may include the headers of net-snmp, cpp-httplib, OpenSSL,
+  systemd, dlopen or ncurses.
+- Dependencies between the agent's layers point one way:
+  core/service -> web -> traps -> devices -> snmp -> core -> platform.
+- The building blocks in agent/core know no other subsystem.
+Prints each violation as file:line and exits 1 when there is any.
+"""
+import os
+import re
+import sys
+
+ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..", "..")
+ROOT = os.path.abspath(ROOT)
+
+FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|openssl/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h)')
+INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')
+
+# Rank of each agent layer: a file may include its own layer or lower ones.
+LAYERS = [
+    ("platform/", 0),
+    ("agent/core/service/", 6),
+    ("agent/core/", 1),
+    ("agent/snmp/", 2),
+    ("agent/devices/", 3),
+    ("agent/traps/", 4),
+    ("agent/web/", 5),
+]
+
+
+def layer_of(path):
+    for prefix, rank in LAYERS:
+        if path.startswith(prefix):
+            return rank
+    return None
+
+
+def main():
+    problems = []
+    for top in ("agent", "platform", "plugins", "setup"):
+        base = os.path.join(ROOT, top)
+        for dirpath, _, files in os.walk(base):
+            for name in files:
+                if not name.endswith((".h", ".cpp", ".hpp", ".cc", ".c")):
+                    continue
+                full = os.path.join(dirpath, name)
+                rel = os.path.relpath(full, ROOT)
+                own = layer_of(rel)
+                with open(full, encoding="utf-8", errors="replace") as f:
+                    for number, line in enumerate(f, 1):
+                        if not rel.startswith("platform/") and FORBIDDEN.search(line):
+                            problems.append(f"{rel}:{number}: platform library header outside platform/: {line.strip()}")
+                        m = INCLUDE.search(line)
+                        if not m:
+                            continue
+                        target = m.group(1)
+                        if rel.startswith("platform/") and target.startswith(("agent/", "setup/", "plugins/")):
+                            problems.append(f"{rel}:{number}: platform code includes {target}")
+                        theirs = layer_of(target)
+                        if own is not None and theirs is not None and theirs > own:
+                            problems.append(f"{rel}:{number}: {target} is a higher layer")
+                        if rel.startswith(("plugins/", "setup/")) and target.startswith(("agent/core/service/", "agent/web/", "agent/traps/")):
+                            problems.append(f"{rel}:{number}: {target} is not for {rel.split('/')[0]}")
+    for p in problems:
+        print(p)
+    print(f"{len(problems)} layering problem(s)")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

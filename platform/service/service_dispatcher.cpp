@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -228,6 +229,9 @@ bool ServiceDispatcher::SetServiceStatus(StatusHandle handle, const ServiceStatu
   }
   g_accepted.store(status.controlsAccepted);
   if (g_pendingStop.load() && (status.controlsAccepted & kServiceAcceptStop) != 0) Wake();
+  // An empty NOTIFY_SOCKET is no socket at all, as when it is unset.
+  const char* socket = std::getenv("NOTIFY_SOCKET");
+  if (socket == nullptr || *socket == '\0') return true;
   const int rc = sd_notify(0, NotifyMessage(status).c_str());
   if (rc < 0) {
     errno = -rc;

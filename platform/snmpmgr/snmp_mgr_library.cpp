@@ -18,8 +18,9 @@ void SnmpMgrLibrary::Initialize() {
     netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
     // An empty module list: the library loads no MIB files, so it neither
     // searches the disk nor prints "Cannot find module" for each of them.
-    // The library keeps the line; it is released when the library is.
-    netsnmp_config_remember(strdup("mibs :"));
+    // The library keeps its own copy of the line.
+    static char mibsLine[] = "mibs :";
+    netsnmp_config_remember(mibsLine);
     // The agent reports its own failures; the library's messages would only
     // reach a console nobody reads.
     netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_EMERG);

@@ -215,6 +215,11 @@ void AgentServiceMain(int /*argc*/, char** /*argv*/) {
     stop->Wait();
   } while (false);
 
+  if (exitCode != 0) {
+    // Without this entry a service that could not start would end silently.
+    EventLog::Write(EventLog::kCritical,
+                    StringPrintf("Service start failed - %s", SystemErrorText(static_cast<int>(exitCode)).c_str()));
+  }
   if (g_statusHandle.load() != 0) SetAgentStatus(kServiceStopped, exitCode, 0, 0);
 }
 

@@ -18,9 +18,10 @@ using orla::test::FakePluginControl;
 namespace {
 
 FakePluginControl& Control() {
-  // Never destroyed: polling threads may still call in at process exit.
-  static FakePluginControl* control = new FakePluginControl();
-  return *control;
+  // Destroyed when the library is unloaded; the registry's tests end every
+  // polling thread before that.
+  static FakePluginControl control;
+  return control;
 }
 
 FakeDevice DeviceOf(SnmpSession* session) {

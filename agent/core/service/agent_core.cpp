@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "agent/core/event_log.h"
+#include "agent/devices/element_registry.h"
 #include "platform/net/socket_startup.h"
 #include "platform/service/process_exit.h"
 #include "platform/sync/pause_gate.h"
@@ -100,8 +101,11 @@ bool AgentCore::PrepareRegistryFilePath() {
 }
 
 void AgentCore::CreateElementRegistry() {
-  // The element registry arrives with the device subsystem: created here
-  // with RegistryFilePath() and PollingInterval(), then loaded.
+  // Loading recognises and binds every stored element and starts their
+  // polling threads.
+  auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
+  ElementRegistry::SetInstance(registry);
+  registry->LoadElements();
 }
 
 void AgentCore::StartTrapListener() {
@@ -112,6 +116,10 @@ bool AgentCore::Stop() {
   // Subsystems are deleted here, newest first, as they are added to the
   // start-up: trap listener, element registry, trap sender, trap
   // destination list.
+  if (ElementRegistry* registry = ElementRegistry::Instance()) {
+    ElementRegistry::SetInstance(nullptr);
+    delete registry;
+  }
   registryFilePath_.clear();
   return SocketStartup::Cleanup();
 }

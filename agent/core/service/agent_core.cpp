@@ -1,0 +1,225 @@
+#include "agent/core/service/agent_core.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <vector>
+
+#include "agent/core/event_log.h"
+#include "agent/devices/element_registry.h"
+#include "platform/net/socket_startup.h"
+#include "platform/service/process_exit.h"
+#include "platform/sync/pause_gate.h"
+#include "platform/sysinfo/system_info.h"
+#include "platform/text/atomic_file.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+std::string ErrorText(int error) {
+  char buffer[256];
+  return strerror_r(error, buffer, sizeof buffer);
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    if (::getcwd(buffer.data(), buffer.size()) != nullptr) return buffer.data();
+    if (errno != ERANGE) return ".";
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+void Pass(PauseGate* gate) {
+  if (gate != nullptr) gate->Pass();
+}
+
+}  // namespace
+
+AgentCore* AgentCore::Instance() {
+  // Never destroyed: threads created during start-up read it until the
+  // process ends.
+  static AgentCore* const core = new AgentCore();
+  return core;
+}
+
+void AgentCore::Start(const std::string& programPath, PauseGate* gate) {
+  const int exitCode = StartHost(programPath, gate);
+  if (exitCode != 0) ProcessExit::Now(exitCode);
+  StartSubsystems(gate);
+}
+
+int AgentCore::StartHost(const std::string& programPath, PauseGate* gate) {
+  Pass(gate);
+  EnterProgramDirectory(programPath);
+  Pass(gate);
+  if (!ReadConfiguration()) return kExitConfiguration;
+  Pass(gate);
+  ReadPollingInterval();
+  Pass(gate);
+  if (!WriteSystemInformation()) return kExitSystemInformation;
+  Pass(gate);
+  if (!StartSockets()) return kExitSockets;
+  return 0;
+}
+
+void AgentCore::StartSubsystems(PauseGate* gate) {
+  Pass(gate);
+  CreateTrapDestinationList();
+  Pass(gate);
+  CreateTrapSender();
+  Pass(gate);
+  if (!PrepareRegistryFilePath()) ProcessExit::Now(kExitRegistryPath);
+  Pass(gate);
+  CreateElementRegistry();
+  Pass(gate);
+  StartTrapListener();
+}
+
+void AgentCore::CreateTrapDestinationList() {
+  // The trap destination list arrives with the trap subsystem: created here
+  // with the agent directory, it reads client.ini.
+}
+
+void AgentCore::CreateTrapSender() {
+  // The trap sender arrives with the trap subsystem.
+}
+
+bool AgentCore::PrepareRegistryFilePath() {
+  try {
+    registryFilePath_ = AgentDirectory() + "/KORAgent.db";
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void AgentCore::CreateElementRegistry() {
+  // Loading recognises and binds every stored element and starts their
+  // polling threads.
+  auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
+  ElementRegistry::SetInstance(registry);
+  registry->LoadElements();
+}
+
+void AgentCore::StartTrapListener() {
+  // The trap listener arrives with the trap subsystem.
+}
+
+bool AgentCore::Stop() {
+  // Subsystems are deleted here, newest first, as they are added to the
+  // start-up: trap listener, element registry, trap sender, trap
+  // destination list.
+  if (ElementRegistry* registry = ElementRegistry::Instance()) {
+    ElementRegistry::SetInstance(nullptr);
+    delete registry;
+  }
+  registryFilePath_.clear();
+  return SocketStartup::Cleanup();
+}
+
+void AgentCore::EnterProgramDirectory(const std::string& programPath) {
+  const size_t slash = programPath.rfind('/');
+  if (slash != std::string::npos && slash > 0) {
+    // A failing chdir leaves the current directory as it is; reading the
+    // configuration then reports what is missing.
+    [[maybe_unused]] const int ignored = ::chdir(programPath.substr(0, slash).c_str());
+  }
+  programDirectory_ = CurrentDirectory();
+}
+
+bool AgentCore::ReadConfiguration(const std::string& fileName) {
+  std::ifstream in(fileName);
+  if (!in.is_open()) {
+    const int err = errno;
+    EventLog::Write(EventLog::kCritical,
+                    StringPrintf("Unable to open file %s - %s", fileName.c_str(), ErrorText(err).c_str()));
+    return false;
+  }
+  return configuration_.Parse(in, fileName);
+}
+
+int AgentCore::ParsePollingInterval(const std::string& line) {
+  // Read as atoi reads: leading blanks, a sign, the digits up to the first
+  // other character. strtol saturates instead of overflowing.
+  const long value = std::strtol(line.c_str(), nullptr, 10);
+  if (value < kMinPollingInterval || value > kMaxPollingInterval) return 0;
+  return static_cast<int>(value);
+}
+
+bool AgentCore::ReadPollingInterval() {
+  pollingInterval_ = kDefaultPollingInterval;
+  const std::string path = AgentDirectory() + "/storage.ini";
+  std::ifstream in(path);
+  if (!in.is_open()) {
+    const int err = errno;
+    EventLog::Write(EventLog::kWarning,
+                    StringPrintf("Unable to open file %s - %s.", path.c_str(), ErrorText(err).c_str()));
+    return false;
+  }
+  std::string line;
+  if (!std::getline(in, line)) {
+    EventLog::Write(EventLog::kWarning, StringPrintf("File %s is empty.  Defaults assumed.", path.c_str()));
+    return false;
+  }
+  const int interval = ParsePollingInterval(line);
+  if (interval == 0) {
+    EventLog::Write(EventLog::kWarning,
+                    StringPrintf("Invalid file format or number out of range in %s.  Defaults assumed.",
+                                 path.c_str()));
+    pollingInterval_ = kDefaultPollingInterval;
+    return false;
+  }
+  pollingInterval_ = interval;
+  return true;
+}
+
+std::string AgentCore::SystemInformationText(const std::string& label) {
+  int major = 0;
+  int minor = 0;
+  SystemInfo::OsVersion(&major, &minor);
+  const std::string majorText = StringPrintf("%d", major);
+  const std::string minorText = StringPrintf("%d", minor);
+  std::string text;
+  text += StringPrintf("%s\n", label.c_str());
+  text += StringPrintf("%d\n", 2);
+  text += StringPrintf("%d\n", 7);
+  text += StringPrintf("%s\n", SystemInfo::ComputerName().c_str());
+  text += StringPrintf("%s\n", StringPrintf("%d", SystemInfo::ProcessorType()).c_str());
+  text += "\n";
+  text += "\n";
+  text += "\n";
+  text += StringPrintf("%s\n", StringPrintf("%s.%s", majorText.c_str(), minorText.c_str()).c_str());
+  text += StringPrintf("%s\n", SystemInfo::OsName().c_str());
+  text += StringPrintf("%s\n", majorText.c_str());
+  text += StringPrintf("%s\n", minorText.c_str());
+  return text;
+}
+
+bool AgentCore::WriteSystemInformation() {
+  const std::string path = AgentDirectory() + "/sysinfo.agt";
+  const int err = AtomicFile::Write(path, SystemInformationText(Configuration().SystemLabel()));
+  if (err != 0) {
+    EventLog::Write(EventLog::kCritical,
+                    StringPrintf("Unable to open file %s - %s", path.c_str(), ErrorText(err).c_str()));
+    return false;
+  }
+  return true;
+}
+
+bool AgentCore::StartSockets() {
+  const int err = SocketStartup::Start();
+  if (err != 0) {
+    EventLog::Write(EventLog::kCritical, StringPrintf("WSAStartup() failure - socket error %d", err));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace orla

@@ -1,0 +1,106 @@
+#pragma once
+// The agent core: brings the agent's working parts into being, in a fixed
+// order, on the agent start thread.
+//   1  enter the program directory
+//   2  read KORAgent.cfg                  (failure: exit code 2)
+//   3  read storage.ini (polling interval; 300 when absent or invalid)
+//   4  write sysinfo.agt                  (failure: exit code 3)
+//   5  start the socket layer             (failure: exit code 4)
+//   6  create the trap destination list (reads client.ini)
+//   7  create the trap sender
+//   8  build the registry file path       (no memory: exit code 6)
+//   9  create the element registry and load KORAgent.db
+//  10  create and start the trap listener
+// A pause gate is passed before every step, so a paused service halts its
+// start-up there until it continues.
+#include <string>
+
+#include "agent/core/root_object.h"
+#include "agent/core/service/agent_configuration.h"
+
+namespace orla {
+
+class PauseGate;
+
+class AgentCore : public RootObject {
+ public:
+  static constexpr int kDefaultPollingInterval = 300;
+  static constexpr int kMinPollingInterval = 60;
+  static constexpr int kMaxPollingInterval = 3600;
+
+  // Process exit codes of a failed start-up.
+  static constexpr int kExitConfiguration = 2;
+  static constexpr int kExitSystemInformation = 3;
+  static constexpr int kExitSockets = 4;
+  static constexpr int kExitRegistryPath = 6;
+
+  // The one agent core of the process.
+  static AgentCore* Instance();
+
+  AgentCore() = default;
+  // Releases nothing: the subsystems live until the process ends.
+  ~AgentCore() override = default;
+  AgentCore(const AgentCore&) = delete;
+  AgentCore& operator=(const AgentCore&) = delete;
+
+  // Runs every start-up step on the calling thread. A failure of steps 1 to
+  // 5 or 8 ends the process with its exit code; an OrlaException of steps 6
+  // to 10 (already logged) propagates to the caller.
+  void Start(const std::string& programPath, PauseGate* gate);
+
+  // Steps 1 to 5. Returns 0, or the exit code the process must end with.
+  int StartHost(const std::string& programPath, PauseGate* gate);
+
+  // Deletes the subsystems in the reverse order of their creation (trap
+  // listener, element registry, trap sender, trap destination list) and
+  // cleans up the socket layer; true when that clean-up succeeds.
+  bool Stop();
+
+  // Step 1: makes the folder part of `programPath` (up to its last "/") the
+  // current directory. A path without "/", or whose only "/" is the first
+  // character, leaves the current directory unchanged; so does a failing
+  // chdir.
+  void EnterProgramDirectory(const std::string& programPath);
+  // Step 2: reads the configuration file, by default "KORAgent.cfg" in the
+  // current directory.
+  bool ReadConfiguration(const std::string& fileName = "KORAgent.cfg");
+  // Step 3: reads the polling interval from storage.ini in the agent
+  // directory. On any problem the interval is 300 and a WARNING is logged.
+  bool ReadPollingInterval();
+  // Step 4: writes sysinfo.agt (twelve lines) into the agent directory.
+  bool WriteSystemInformation();
+  // Step 5: starts the socket layer.
+  bool StartSockets();
+
+  // The polling interval a storage.ini line gives, or 0 when it is not a
+  // number from 60 to 3600.
+  static int ParsePollingInterval(const std::string& line);
+  // The twelve lines of sysinfo.agt for this host.
+  static std::string SystemInformationText(const std::string& label);
+
+  // What the subsystems are given.
+  const std::string& ProgramDirectory() const { return programDirectory_; }
+  const std::string& AgentDirectory() const { return configuration_.AgentDirectory(); }
+  int PollingInterval() const { return pollingInterval_; }
+  const std::string& RegistryFilePath() const { return registryFilePath_; }
+  const AgentConfiguration& Configuration() const { return configuration_; }
+  // For tests that read the configuration from elsewhere.
+  void SetConfiguration(const AgentConfiguration& configuration) { configuration_ = configuration; }
+
+ private:
+  // Steps 6 to 10: each creates one subsystem, stores it where the others
+  // reach it and hands it the values it needs from above.
+  void StartSubsystems(PauseGate* gate);
+  void CreateTrapDestinationList();
+  void CreateTrapSender();
+  bool PrepareRegistryFilePath();
+  void CreateElementRegistry();
+  void StartTrapListener();
+
+  AgentConfiguration configuration_;
+  std::string programDirectory_;
+  std::string registryFilePath_;
+  int pollingInterval_ = kDefaultPollingInterval;
+};
+
+}  // namespace orla

@@ -1,0 +1,245 @@
+#include "agent/core/service/agent_service.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/event_log.h"
+#include "agent/core/orla_exception.h"
+#include "agent/core/service/agent_core.h"
+#include "platform/service/process_exit.h"
+#include "platform/service/service_control_manager.h"
+#include "platform/service/service_dispatcher.h"
+#include "platform/service/service_status.h"
+#include "platform/sync/manual_reset_event.h"
+#include "platform/sync/pause_gate.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+// Exit code of a start-up that an exception ended in steps 6 to 10.
+constexpr int kExitSubsystemStart = 5;
+
+// Process-wide service state. The program path is written by main before
+// any thread exists; the rest is shared by the dispatcher thread (where the
+// control handler runs), the service thread and the agent start thread.
+std::string g_programPath;
+std::atomic<ServiceDispatcher::StatusHandle> g_statusHandle{0};
+std::atomic<ManualResetEvent*> g_stopEvent{nullptr};
+std::atomic<bool> g_started{false};
+std::atomic<bool> g_paused{false};
+
+// Holds the agent start thread between its steps while the service is paused.
+// Never destroyed: the start thread may still pass it when the process ends.
+PauseGate& AgentGate() {
+  static PauseGate* const gate = new PauseGate();
+  return *gate;
+}
+
+void Print(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void SetProgramPath(const std::string& path) { g_programPath = path; }
+
+const std::string& ProgramPath() { return g_programPath; }
+
+std::string SystemErrorText(int error) {
+  char buffer[256];
+  const char* text = strerror_r(error, buffer, sizeof buffer);
+  return StringPrintf("%s (0x%x)", text, static_cast<unsigned>(error));
+}
+
+void InstallAgentService() {
+  std::string path;
+  if (const int err = ServiceControlManager::ModuleFileName(&path); err != 0) {
+    Print(StringPrintf("Unable to install %s - %s\n", kServiceDisplayName, SystemErrorText(err).c_str()));
+    return;
+  }
+  int err = 0;
+  std::unique_ptr<ServiceControlManager> manager = ServiceControlManager::Open(&err);
+  if (!manager) {
+    Print(StringPrintf("OpenSCManager failed - %s\n", SystemErrorText(err).c_str()));
+    return;
+  }
+  err = manager->CreateService(kServiceName, kServiceDisplayName, path);
+  if (err == 0) {
+    Print(StringPrintf("%s installed.\n", kServiceDisplayName));
+  } else {
+    Print(StringPrintf("CreateService failed - %s\n", SystemErrorText(err).c_str()));
+  }
+}
+
+void RemoveAgentService() {
+  int err = 0;
+  std::unique_ptr<ServiceControlManager> manager = ServiceControlManager::Open(&err);
+  if (!manager) {
+    Print(StringPrintf("OpenSCManager failed - %s\n", SystemErrorText(err).c_str()));
+    return;
+  }
+  err = manager->OpenService(kServiceName);
+  if (err != 0) {
+    Print(StringPrintf("OpenService failed - %s\n", SystemErrorText(err).c_str()));
+    return;
+  }
+  // A service that is not running cannot be sent the stop: nothing is
+  // printed and removal goes on.
+  if (manager->ControlServiceStop(kServiceName) == 0) {
+    Print(StringPrintf("Stopping %s.", kServiceDisplayName));
+    ::sleep(1);
+    uint32_t state = kServiceStopPending;
+    while (manager->QueryServiceStatus(kServiceName, &state) == 0 && state == kServiceStopPending) {
+      Print(".");
+      ::sleep(1);
+    }
+    if (state == kServiceStopped) {
+      Print(StringPrintf("\n%s stopped.\n", kServiceDisplayName));
+    } else {
+      Print(StringPrintf("\n%s failed to stop.\n", kServiceDisplayName));
+    }
+  }
+  err = manager->DeleteService(kServiceName);
+  if (err == 0) {
+    Print(StringPrintf("%s removed.\n", kServiceDisplayName));
+  } else {
+    Print(StringPrintf("DeleteService failed - %s\n", SystemErrorText(err).c_str()));
+  }
+}
+
+bool SetAgentStatus(uint32_t state, uint32_t win32ExitCode, uint32_t checkPoint, uint32_t waitHint) {
+  ServiceStatus status;
+  status.serviceType = kServiceWin32OwnProcess;
+  status.currentState = state;
+  status.controlsAccepted =
+      state == kServiceStartPending
+          ? 0
+          : kServiceAcceptStop | kServiceAcceptPauseContinue | kServiceAcceptShutdown;
+  status.win32ExitCode = win32ExitCode;
+  status.serviceSpecificExitCode = 0;
+  status.checkPoint = checkPoint;
+  status.waitHint = waitHint;
+  if (!ServiceDispatcher::SetServiceStatus(g_statusHandle.load(), status)) {
+    const int err = errno;
+    SignalServiceStop();
+    errno = err;
+    return false;
+  }
+  return true;
+}
+
+void SignalServiceStop() {
+  g_started.store(false);
+  if (ManualResetEvent* stop = g_stopEvent.load()) stop->Set();
+}
+
+void AgentControlHandler(uint32_t control) {
+  switch (control) {
+    case kServiceControlStop:
+      SetAgentStatus(kServiceStopPending, 0, 1, 5000);
+      SignalServiceStop();
+      break;
+    case kServiceControlPause:
+      if (g_started.load() && !g_paused.load()) {
+        SetAgentStatus(kServicePausePending, 0, 1, 1000);
+        g_paused.store(true);
+        AgentGate().Close();
+        SetAgentStatus(kServicePaused, 0, 0, 0);
+      }
+      break;
+    case kServiceControlContinue:
+      if (g_started.load() && g_paused.load()) {
+        SetAgentStatus(kServiceContinuePending, 0, 1, 1000);
+        g_paused.store(false);
+        AgentGate().Open();
+        SetAgentStatus(kServiceRunning, 0, 0, 0);
+      }
+      break;
+    default:
+      // Interrogate, shutdown and any other control change nothing.
+      break;
+  }
+}
+
+void AgentServiceMain(int /*argc*/, char** /*argv*/) {
+  uint32_t exitCode = 0;
+  ManualResetEvent* stop = nullptr;
+  do {
+    const ServiceDispatcher::StatusHandle handle =
+        ServiceDispatcher::RegisterServiceCtrlHandler(kServiceName, AgentControlHandler);
+    if (handle == 0) {
+      exitCode = static_cast<uint32_t>(errno);
+      break;
+    }
+    g_statusHandle.store(handle);
+    if (!SetAgentStatus(kServiceStartPending, 0, 1, 5000)) {
+      exitCode = static_cast<uint32_t>(errno);
+      break;
+    }
+    stop = new (std::nothrow) ManualResetEvent(false);
+    if (stop == nullptr) {
+      exitCode = ENOMEM;
+      break;
+    }
+    // The event lives until the process ends: the handler may still signal
+    // it while the service reports stopped.
+    g_stopEvent.store(stop);
+    if (!SetAgentStatus(kServiceStartPending, 0, 2, 1000) || !SetAgentStatus(kServiceStartPending, 0, 3, 5000)) {
+      exitCode = static_cast<uint32_t>(errno);
+      break;
+    }
+    try {
+      std::thread(AgentStartThread).detach();
+    } catch (const std::system_error& e) {
+      exitCode = static_cast<uint32_t>(e.code().value());
+      break;
+    }
+    g_started.store(true);
+    if (!SetAgentStatus(kServiceRunning, 0, 0, 0)) {
+      exitCode = static_cast<uint32_t>(errno);
+      break;
+    }
+    stop->Wait();
+  } while (false);
+
+  if (exitCode != 0) {
+    // Without this entry a service that could not start would end silently.
+    EventLog::Write(EventLog::kCritical,
+                    StringPrintf("Service start failed - %s", SystemErrorText(static_cast<int>(exitCode)).c_str()));
+  }
+  if (g_statusHandle.load() != 0) SetAgentStatus(kServiceStopped, exitCode, 0, 0);
+}
+
+void AgentStartThread() {
+  try {
+    AgentCore::Instance()->Start(ProgramPath(), &AgentGate());
+    // The web server start-up follows here once the web interface exists.
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    // The exception has logged itself unless its code is one that is only
+    // shown to web users.
+    if (OrlaException::SeverityOf(owned->Code()) < 0) EventLog::Write(EventLog::kCritical, owned->Message());
+    ProcessExit::Now(kExitSubsystemStart);
+  } catch (const std::bad_alloc&) {
+    EventLog::Write(EventLog::kCritical, kMsgMemory);
+    ProcessExit::Now(AgentCore::kExitRegistryPath);
+  } catch (const std::exception& e) {
+    EventLog::Write(EventLog::kCritical, e.what());
+    ProcessExit::Now(kExitSubsystemStart);
+  }
+}
+
+}  // namespace orla

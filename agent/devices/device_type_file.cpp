@@ -1,0 +1,66 @@
+#include "agent/devices/device_type_file.h"
+
+#include <cctype>
+#include <cerrno>
+#include <fstream>
+
+namespace orla {
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Reads the next line without its line break ("\n" or "\r\n"), cut to the
+// line limit. False at the end of the file.
+bool NextLine(std::istream& in, std::string* line) {
+  if (!std::getline(in, *line)) return false;
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  if (line->size() > DeviceTypeFile::kLineLimit) line->resize(DeviceTypeFile::kLineLimit);
+  return true;
+}
+
+}  // namespace
+
+int DeviceTypeFile::ReadTypeList(const std::string& path, std::vector<std::string>* names) {
+  errno = 0;
+  std::ifstream in(path);
+  if (!in) return errno != 0 ? errno : ENOENT;
+  names->clear();
+  std::string line;
+  while (NextLine(in, &line)) {
+    if (line.empty() || line[0] == ' ') continue;
+    names->push_back(line);
+  }
+  return 0;
+}
+
+int DeviceTypeFile::Read(const std::string& path) {
+  errno = 0;
+  std::ifstream in(path);
+  if (!in) return errno != 0 ? errno : ENOENT;
+  values_.clear();
+  std::string line;
+  while (NextLine(in, &line)) {
+    if (line.empty() || line[0] == '#') continue;
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    std::string key = Lower(line.substr(0, equals));
+    std::string value = line.substr(equals + 1);
+    if (value.empty()) {
+      values_.erase(key);
+    } else {
+      values_[std::move(key)] = std::move(value);
+    }
+  }
+  return 0;
+}
+
+const std::string* DeviceTypeFile::Find(const std::string& key) const {
+  const auto it = values_.find(Lower(key));
+  return it == values_.end() ? nullptr : &it->second;
+}
+
+}  // namespace orla

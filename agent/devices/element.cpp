@@ -1,0 +1,226 @@
+#include "agent/devices/element.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/device_type_file.h"
+#include "agent/devices/element_poller.h"
+#include "agent/devices/element_registry.h"
+#include "agent/devices/element_state.h"
+#include "agent/devices/plugin/device_plugin.h"
+#include "agent/snmp/snmp_session.h"
+#include "platform/library/dynamic_library.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+// Runs a plug-in call. An OrlaException passes unchanged; anything else a
+// plug-in lets out is a fault of that plug-in, reported as such.
+template <typename Function, typename... Args>
+auto CallPlugin(Function function, Args... args) {
+  try {
+    return function(args...);
+  } catch (OrlaException*) {
+    throw;
+  } catch (...) {
+    throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
+  }
+}
+
+// The HTTPS port of the agent's web interface: KORAGENT_HTTPS_PORT when it
+// holds a port number, else 2381.
+int HttpsPort() {
+  const char* text = std::getenv("KORAGENT_HTTPS_PORT");
+  if (text != nullptr && *text != '\0') {
+    char* end = nullptr;
+    const long port = std::strtol(text, &end, 10);
+    if (*end == '\0' && port > 0 && port <= 65535) return static_cast<int>(port);
+  }
+  return 2381;
+}
+
+// The type file's page template with the element's address in place of its
+// "%s" (the first one; "%%" stands for "%"). Only that substitution is made:
+// the template comes from a file and is never used as a format.
+std::string FillTemplate(const std::string& pageTemplate, const std::string& address) {
+  std::string result;
+  bool filled = false;
+  for (size_t i = 0; i < pageTemplate.size(); ++i) {
+    if (pageTemplate[i] == '%' && i + 1 < pageTemplate.size()) {
+      if (pageTemplate[i + 1] == 's' && !filled) {
+        result += address;
+        filled = true;
+        ++i;
+        continue;
+      }
+      if (pageTemplate[i + 1] == '%') {
+        result += '%';
+        ++i;
+        continue;
+      }
+    }
+    result += pageTemplate[i];
+  }
+  return result;
+}
+
+// A device text as the element keeps it: the zero-terminated text in the
+// buffer (never read past it), with "|" and line breaks, which separate the
+// fields of the element file and the list string, turned into spaces.
+std::string DeviceText(const char* buffer, size_t size) {
+  std::string text(buffer, strnlen(buffer, size));
+  for (char& c : text) {
+    if (c == '|' || c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+// A plug-in call that takes a session needs one: binding may have stopped
+// before the sessions were opened (an element kept during the initial load).
+SnmpSession* RequireSession(SnmpSession* session) {
+  if (session == nullptr) throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
+  return session;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+}  // namespace
+
+Element::Element(std::string typeName, std::string name, std::string address, int32_t pollingInterval,
+                 StatusChangeListener* listener)
+    : typeName_(std::move(typeName)),
+      address_(std::move(address)),
+      state_(std::make_shared<ElementState>(std::move(name), pollingInterval)) {
+  state_->SetListener(listener);
+}
+
+Element::~Element() {
+  if (poller_ != nullptr) poller_->Stop();
+  poller_.reset();
+  state_->Retire();
+}
+
+std::string Element::DevicesPath(const std::string& fileName) { return "devices/" + fileName; }
+
+int32_t Element::BindElement() {
+  // 1. The type file, read in full.
+  DeviceTypeFile typeFile;
+  const int error = typeFile.Read(DevicesPath(typeName_ + ".cfg"));
+  if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
+  if (const std::string* v = typeFile.Find("dllname")) pluginFileName_ = *v;
+  if (const std::string* v = typeFile.Find("snmpsetname")) setCommunity_ = *v;
+  if (const std::string* v = typeFile.Find("snmpgetname")) getCommunity_ = *v;
+  if (const std::string* v = typeFile.Find("embeddedhomepage")) embeddedHomePage_ = EqualsIgnoringCase(*v, "true");
+
+  // 2. Home page links.
+  ComputeLinks(typeFile.Find("homepageurl"));
+
+  // 3. The plug-in library, kept until the element (and its last poll) is
+  // gone. A library that cannot be loaded leaves none: every plug-in call
+  // then fails with 3006, carrying the loader's text.
+  std::string loadError;
+  std::shared_ptr<DynamicLibrary> library = DynamicLibrary::Open(DevicesPath(pluginFileName_), &loadError);
+  state_->SetLibrary(std::move(library), loadError);
+
+  // 4. The set session, then the get session. A type without "snmpsetname"
+  // has its sets sent with the get community.
+  const std::string& setCommunity = setCommunity_.empty() ? getCommunity_ : setCommunity_;
+  setSession_ = std::make_unique<SnmpSession>(address_.c_str(), setCommunity.c_str());
+  setSession_->Open();
+  auto getSession = std::make_unique<SnmpSession>(address_.c_str(), getCommunity_.c_str());
+  getSession->Open();
+  state_->SetGetSession(std::move(getSession));
+
+  // 5. Identity texts.
+  ReadIdentityText(plugin::kGetDeviceFirmwareVersion, &firmwareVersion_);
+  ReadIdentityText(plugin::kGetDeviceWorldWideName, &worldWideName_);
+  ReadIdentityText(plugin::kGetDeviceDescription, &description_);
+
+  // 6. The polling thread; its first poll comes one interval from now.
+  poller_ = std::make_unique<ElementPoller>(state_);
+
+  // 7. Does the device send its traps here?
+  auto check = reinterpret_cast<plugin::CheckTrapReceiverFunction>(state_->PluginFunction(plugin::kCheckTrapReceiver));
+  return CallPlugin(check, state_->GetSession());
+}
+
+void Element::ComputeLinks(const std::string* pageTemplate) {
+  if (embeddedHomePage_) {
+    devicePageLink_ = pageTemplate != nullptr ? StringPrintf("http://%s/%s", address_.c_str(), pageTemplate->c_str())
+                                              : StringPrintf("http://%s/", address_.c_str());
+    agentPageUrl_ = devicePageLink_;
+    return;
+  }
+  const std::string host = ElementRegistry::AgentHostAddress();
+  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(), HttpsPort());
+  if (pageTemplate != nullptr) {
+    devicePageLink_ = FillTemplate(*pageTemplate, address_);
+    agentPageUrl_ = root + devicePageLink_;
+  } else {
+    // No page of its own: the element list links to the agent's root.
+    devicePageLink_ = root;
+    agentPageUrl_ = root;
+  }
+}
+
+void Element::ReadIdentityText(const char* function, std::string* field) {
+  auto read = reinterpret_cast<plugin::GetDeviceTextFunction>(state_->PluginFunction(function));
+  char buffer[plugin::kDeviceTextSize] = {};
+  if (CallPlugin(read, state_->GetSession(), buffer) != 0) {
+    std::string text = DeviceText(buffer, sizeof buffer);
+    // An empty text would leave an empty field in the list string.
+    if (!text.empty()) *field = std::move(text);
+  }
+}
+
+int32_t Element::RefreshStatus() { return state_->RefreshStatus(); }
+
+int32_t Element::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
+  auto handle = reinterpret_cast<plugin::HandleTrapFunction>(state_->PluginFunction(plugin::kHandleTrap));
+  return CallPlugin(handle, trap, data, message);
+}
+
+int32_t Element::MajorClassCode() {
+  auto major = reinterpret_cast<plugin::GetDeviceMajorClassCodeFunction>(
+      state_->PluginFunction(plugin::kGetDeviceMajorClassCode));
+  return CallPlugin(major);
+}
+
+int32_t Element::MinorClassCode() {
+  auto minor = reinterpret_cast<plugin::GetDeviceMinorClassCodeFunction>(
+      state_->PluginFunction(plugin::kGetDeviceMinorClassCode));
+  return CallPlugin(minor, RequireSession(state_->GetSession()));
+}
+
+void Element::SetTrapReceiver() {
+  auto set = reinterpret_cast<plugin::SetTrapReceiverFunction>(state_->PluginFunction(plugin::kSetTrapReceiver));
+  // The polling thread reads the stamp while this runs: the plug-in writes a
+  // copy, which is then stored in one step.
+  SnmpSession* session = RequireSession(setSession_.get());
+  uint32_t stamp = state_->TrapReceiverStamp();
+  CallPlugin(set, session, &stamp);
+  state_->SetTrapReceiverStamp(stamp);
+}
+
+std::unique_ptr<ElementPoller> Element::TakePoller() {
+  state_->Retire();
+  if (poller_ != nullptr) poller_->Stop();
+  return std::move(poller_);
+}
+
+std::string Element::Name() const { return state_->Name(); }
+bool Element::HasName(const std::string& name) const { return state_->HasName(name); }
+void Element::SetName(const std::string& name) { state_->SetName(name); }
+int32_t Element::PollingInterval() const { return state_->PollingInterval(); }
+void Element::SetPollingInterval(int32_t seconds) { state_->SetPollingInterval(seconds); }
+int32_t Element::Status() const { return state_->Status(); }
+uint32_t Element::TrapReceiverStamp() const { return state_->TrapReceiverStamp(); }
+void Element::SetListener(StatusChangeListener* listener) { state_->SetListener(listener); }
+SnmpSession* Element::GetSession() const { return state_->GetSession(); }
+
+}  // namespace orla

@@ -1,0 +1,109 @@
+#pragma once
+// One managed tape controller: its name, address and device type, what
+// binding to the type's plug-in set up (communities, home page links,
+// sessions, identity texts, polling thread), and the plug-in calls made on
+// its behalf.
+//
+// The element registry creates, binds, changes and destroys elements under
+// its lock. The parts the element's polling thread uses live in a shared
+// ElementState (see there).
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "agent/core/root_object.h"
+
+namespace orla {
+
+class ElementPoller;
+class ElementState;
+class SnmpSession;
+class StatusChangeListener;
+class TrapMessage;
+
+class Element : public RootObject {
+ public:
+  // The identity texts until the plug-in supplies them: a single space, so
+  // that no field of the registry's list string is empty.
+  static constexpr const char kNoText[] = " ";
+
+  Element(std::string typeName, std::string name, std::string address, int32_t pollingInterval,
+          StatusChangeListener* listener);
+  // Stops and joins a polling thread the element still owns; the registry
+  // takes the poller out first (TakePoller) so that it never joins under its
+  // lock.
+  ~Element() override;
+  Element(const Element&) = delete;
+  Element& operator=(const Element&) = delete;
+
+  // Binds the element to its device type: reads the type file, computes the
+  // home page links, loads the plug-in, opens the set and get sessions,
+  // reads the identity texts, starts the polling thread and answers the
+  // plug-in's "CheckTrapReceiver": -1 the device lacks the expected
+  // community, 0 it does not send its traps here, other: set up. Throws
+  // OrlaException 3002, 3006, 3001, 2013, 2008, 3003 or what a plug-in call
+  // throws; what earlier steps set up stays in the element.
+  int32_t BindElement();
+
+  // The plug-in calls of an element (each throws OrlaException 3006 when the
+  // function is missing).
+  int32_t RefreshStatus();
+  int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message);
+  int32_t MajorClassCode();
+  int32_t MinorClassCode();
+  // "SetTrapReceiver" with the set session and the trap-receiver stamp; the
+  // plug-in's answer is ignored.
+  void SetTrapReceiver();
+
+  // Hands the polling thread over (null when there is none), retired: it
+  // starts no new poll. Its destructor joins the thread.
+  std::unique_ptr<ElementPoller> TakePoller();
+
+  const std::string& TypeName() const { return typeName_; }
+  const std::string& Address() const { return address_; }
+  std::string Name() const;
+  bool HasName(const std::string& name) const;
+  void SetName(const std::string& name);
+  int32_t PollingInterval() const;
+  void SetPollingInterval(int32_t seconds);
+  int32_t Status() const;
+  uint32_t TrapReceiverStamp() const;
+  void SetListener(StatusChangeListener* listener);
+
+  const std::string& WorldWideName() const { return worldWideName_; }
+  const std::string& Description() const { return description_; }
+  const std::string& FirmwareVersion() const { return firmwareVersion_; }
+  const std::string& SetCommunity() const { return setCommunity_; }
+  const std::string& GetCommunity() const { return getCommunity_; }
+  const std::string& PluginFileName() const { return pluginFileName_; }
+  bool EmbeddedHomePage() const { return embeddedHomePage_; }
+  const std::string& DevicePageLink() const { return devicePageLink_; }
+  const std::string& AgentPageUrl() const { return agentPageUrl_; }
+  SnmpSession* GetSession() const;
+  SnmpSession* SetSession() const { return setSession_.get(); }
+
+  // "devices/%s" with a file name: the folder of the type files and plug-ins,
+  // below the current directory.
+  static std::string DevicesPath(const std::string& fileName);
+
+ private:
+  void ReadIdentityText(const char* function, std::string* field);
+  void ComputeLinks(const std::string* pageTemplate);
+
+  std::unique_ptr<SnmpSession> setSession_;
+  std::string typeName_;
+  std::string address_;
+  std::shared_ptr<ElementState> state_;  // name, interval, status, gate, stamp, library, get session
+  std::string worldWideName_ = kNoText;
+  std::string description_ = kNoText;
+  std::string firmwareVersion_ = kNoText;
+  std::string setCommunity_;
+  std::string getCommunity_;
+  std::string pluginFileName_;
+  bool embeddedHomePage_ = false;
+  std::string devicePageLink_;
+  std::string agentPageUrl_;
+  std::unique_ptr<ElementPoller> poller_;
+};
+
+}  // namespace orla

@@ -1,0 +1,62 @@
+#include "agent/devices/element_poller.h"
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <system_error>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_state.h"
+
+namespace orla {
+
+ElementPoller::ElementPoller(std::shared_ptr<ElementState> state) : state_(std::move(state)) {
+  try {
+    thread_ = std::thread(&ElementPoller::Run, this);
+  } catch (const std::system_error& e) {
+    throw new OrlaException(kErrThread, static_cast<uint32_t>(e.code().value()), kMsgThread);
+  }
+}
+
+ElementPoller::~ElementPoller() {
+  Stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+void ElementPoller::Stop() {
+  state_->Retire();
+  stop_.Set();
+}
+
+void ElementPoller::Run() {
+  for (;;) {
+    // The interval is read anew for every wait, so a new interval applies
+    // from the next wait on.
+    // An interval below one second (the registry does not check the range)
+    // must not turn into a busy loop.
+    const int64_t seconds = state_->PollingInterval();
+    if (stop_.WaitFor(std::chrono::milliseconds(seconds > 1 ? seconds * 1000 : 1000))) break;
+
+    const uint32_t stamp = state_->TrapReceiverStamp();
+    if (stamp != 0) {
+      const auto now = static_cast<uint64_t>(std::time(nullptr));
+      if (now < static_cast<uint64_t>(stamp) + kStampHoldOff) continue;
+      state_->SetTrapReceiverStamp(0);
+    }
+
+    if (!state_->BeginPoll()) break;
+    try {
+      state_->RefreshStatus();
+    } catch (OrlaException* e) {
+      // Already logged where it arose.
+      std::unique_ptr<OrlaException> owned(e);
+    } catch (...) {
+      // Nothing may end the process from a polling thread.
+    }
+  }
+  finished_.store(true);
+}
+
+}  // namespace orla

@@ -1,0 +1,47 @@
+#pragma once
+// An element's polling thread: waits one polling interval, then refreshes
+// the element's status, until it is told to stop.
+//
+// The thread works on the element's shared state only, so it may run on for
+// the rest of one poll after its element has been destroyed. The poller
+// object itself must outlive the thread: its destructor stops and joins it,
+// and the registry destroys retired pollers only without holding its lock.
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "agent/core/root_object.h"
+#include "platform/sync/manual_reset_event.h"
+
+namespace orla {
+
+class ElementState;
+
+class ElementPoller : public RootObject {
+ public:
+  // Seconds a trap-receiver stamp holds off the polls.
+  static constexpr uint32_t kStampHoldOff = 120;
+
+  // Starts the thread. Throws OrlaException 3003 when it cannot be created.
+  explicit ElementPoller(std::shared_ptr<ElementState> state);
+  // Stops the thread and waits for it to end.
+  ~ElementPoller() override;
+  ElementPoller(const ElementPoller&) = delete;
+  ElementPoller& operator=(const ElementPoller&) = delete;
+
+  // Tells the thread to end: a wait ends at once, a poll that has begun is
+  // finished, and no new poll begins. Does not wait.
+  void Stop();
+  // True once the thread has left its loop.
+  bool Finished() const { return finished_.load(); }
+
+ private:
+  void Run();
+
+  std::shared_ptr<ElementState> state_;
+  ManualResetEvent stop_{false};
+  std::atomic<bool> finished_{false};
+  std::thread thread_;
+};
+
+}  // namespace orla

@@ -1,0 +1,464 @@
+#include "agent/devices/element_registry.h"
+
+#include <cerrno>
+#include <fstream>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/device_type_file.h"
+#include "agent/devices/element.h"
+#include "agent/devices/element_poller.h"
+#include "agent/devices/plugin/device_plugin.h"
+#include "agent/devices/status_change_listener.h"
+#include "agent/snmp/snmp_session.h"
+#include "agent/snmp/trap_message.h"
+#include "platform/library/dynamic_library.h"
+#include "platform/net/host_address.h"
+#include "platform/text/atomic_file.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+std::atomic<ElementRegistry*> ElementRegistry::instance_{nullptr};
+
+namespace {
+
+using Guard = std::lock_guard<Lock>;
+
+// Splits a line of the element file at "|" and line breaks the way strtok
+// does: runs of separators count as one, empty pieces do not exist.
+std::vector<std::string> SplitElementLine(const std::string& line) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (start < line.size()) {
+    const size_t end = line.find_first_of("|\r\n", start);
+    const size_t stop = end == std::string::npos ? line.size() : end;
+    if (stop > start) pieces.push_back(line.substr(start, stop - start));
+    start = stop + 1;
+  }
+  return pieces;
+}
+
+// A field of the list string: never empty, since the pages split the string
+// with a tokenizer that merges adjacent separators.
+const char* ListField(const std::string& text) { return text.empty() ? " " : text.c_str(); }
+
+// Opens the update-all gate again however a pass ends.
+class PassGate {
+ public:
+  PassGate(ManualResetEvent& gate, std::atomic<std::thread::id>& owner) : gate_(gate), owner_(owner) {
+    owner_.store(std::this_thread::get_id());
+    gate_.Reset();
+  }
+  ~PassGate() {
+    owner_.store(std::thread::id());
+    gate_.Set();
+  }
+  PassGate(const PassGate&) = delete;
+  PassGate& operator=(const PassGate&) = delete;
+
+ private:
+  ManualResetEvent& gate_;
+  std::atomic<std::thread::id>& owner_;
+};
+
+}  // namespace
+
+ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
+    : elementFilePath_(std::move(elementFilePath)), pollingInterval_(pollingInterval) {}
+
+ElementRegistry::~ElementRegistry() {
+  {
+    Guard hold(lock_);
+    try {
+      SaveElements();
+    } catch (OrlaException* e) {
+      // Logged by its constructor; nothing else can be done at this point.
+      std::unique_ptr<OrlaException> owned(e);
+    }
+    while (elements_.Count() > 0) {
+      Retire(At(0));
+      elements_.Remove(0);
+    }
+    elementCount_.store(0);
+  }
+  // A poll still running may report its change: the registry answers until
+  // every polling thread has ended.
+  ReapRetired(true);
+  ElementRegistry* self = this;
+  instance_.compare_exchange_strong(self, nullptr);
+}
+
+ElementRegistry* ElementRegistry::Instance() { return instance_.load(); }
+
+void ElementRegistry::SetInstance(ElementRegistry* registry) { instance_.store(registry); }
+
+void ElementRegistry::SetStatusChangeListener(StatusChangeListener* listener) {
+  Guard hold(lock_);
+  listener_.store(listener);
+  for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetListener(listener);
+}
+
+Element* ElementRegistry::At(int32_t index) const { return static_cast<Element*>(elements_.Get(index)); }
+
+Element* ElementRegistry::FindByName(const std::string& name) const {
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    if (At(i)->HasName(name)) return At(i);
+  }
+  return nullptr;
+}
+
+Element* ElementRegistry::FindByAddress(const std::string& address) const {
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    if (At(i)->Address() == address) return At(i);
+  }
+  return nullptr;
+}
+
+int32_t ElementRegistry::IndexByName(const std::string& name) const {
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    if (At(i)->HasName(name)) return i;
+  }
+  return -1;
+}
+
+void ElementRegistry::Retire(Element* element) {
+  std::unique_ptr<ElementPoller> poller = element->TakePoller();
+  if (poller == nullptr) return;
+  std::lock_guard<std::mutex> hold(retiredMutex_);
+  retired_.push_back(std::move(poller));
+}
+
+void ElementRegistry::ReapRetired(bool all) {
+  std::vector<std::unique_ptr<ElementPoller>> done;
+  {
+    std::lock_guard<std::mutex> hold(retiredMutex_);
+    for (auto it = retired_.begin(); it != retired_.end();) {
+      if (all || (*it)->Finished()) {
+        done.push_back(std::move(*it));
+        it = retired_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  // Joins here: a finished thread at once, or (all) a poll's remaining time.
+  done.clear();
+}
+
+void ElementRegistry::ReportChange(const std::string& name, int32_t status) {
+  StatusChangeListener* listener = listener_.load();
+  if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), status);
+}
+
+void ElementRegistry::LoadElements() {
+  Guard hold(lock_);
+  std::ifstream in(elementFilePath_);
+  if (!in) {
+    // First start: nothing to load, and no status pass either.
+    loaded_.store(true);
+    return;
+  }
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() > kElementLineLimit) line.resize(kElementLineLimit);
+    const std::vector<std::string> pieces = SplitElementLine(line);
+    // A line without a name and an address cannot be an element.
+    if (pieces.size() < 2) continue;
+    try {
+      AddElement(pieces[0], pieces[1], pollingInterval_.load());
+    } catch (OrlaException* e) {
+      // The line stays in the file until the next save rewrites it.
+      std::unique_ptr<OrlaException> owned(e);
+    }
+  }
+  in.close();
+  UpdateAllStatus();
+  loaded_.store(true);
+}
+
+void ElementRegistry::SaveElements() {
+  Guard hold(lock_);
+  std::string contents;
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    const Element* element = At(i);
+    contents += StringPrintf("%s|%s\n", element->Name().c_str(), element->Address().c_str());
+  }
+  const int error = AtomicFile::Write(elementFilePath_, contents);
+  if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
+}
+
+std::string ElementRegistry::RecognizeElement(const std::string& address) {
+  std::vector<std::string> types;
+  int error = DeviceTypeFile::ReadTypeList(Element::DevicesPath("supported.txt"), &types);
+  if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
+
+  for (const std::string& type : types) {
+    DeviceTypeFile typeFile;
+    error = typeFile.Read(Element::DevicesPath(type + ".cfg"));
+    if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
+    const std::string* library = typeFile.Find("dllname");
+    const std::string* community = typeFile.Find("snmpgetname");
+    if (library == nullptr || community == nullptr) continue;
+
+    std::unique_ptr<SnmpSession> session;
+    try {
+      session = std::make_unique<SnmpSession>(address.c_str(), community->c_str());
+      session->Open();
+    } catch (OrlaException* e) {
+      std::unique_ptr<OrlaException> owned(e);
+      continue;
+    }
+
+    std::string loaderError;
+    std::unique_ptr<DynamicLibrary> plugin = DynamicLibrary::Open(Element::DevicesPath(*library), &loaderError);
+    void* function = plugin != nullptr ? plugin->Symbol(plugin::kRecognizeDevice, &loaderError) : nullptr;
+    if (function == nullptr) {
+      plugin.reset();
+      throw new OrlaException(kErrDllFunction, 0, loaderError + "\n" + kMsgDllFunction);
+    }
+
+    int32_t answer;
+    try {
+      answer = reinterpret_cast<plugin::RecognizeDeviceFunction>(function)(session.get());
+    } catch (OrlaException* e) {
+      // A plug-in that lets the request's own error out instead of
+      // answering with it: no answer is no answer.
+      std::unique_ptr<OrlaException> owned(e);
+      if (e->Code() != kErrCommunication && e->Code() != kErrTimeout) throw owned.release();
+      answer = e->Code();
+    } catch (...) {
+      throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
+    }
+    // Binding loads the library again for good.
+    plugin.reset();
+
+    if (answer == kErrCommunication || answer == kErrTimeout) {
+      throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
+    }
+    if (answer == plugin::kNotThisType) continue;
+    return type;
+  }
+  throw new OrlaException(kErrUnsupported, 0, kMsgUnsupported);
+}
+
+void ElementRegistry::AddElement(const std::string& name, const std::string& address, int32_t pollingInterval) {
+  ReapRetired(false);
+  Guard hold(lock_);
+  if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
+  if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
+
+  const std::string type = RecognizeElement(address);
+  auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
+
+  int32_t answer = 1;
+  try {
+    answer = element->BindElement();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction;
+    if (!keep) {
+      Retire(element.get());
+      element.reset();
+      if (e->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
+      throw owned.release();
+    }
+    // During the initial load the element is kept with what binding set up;
+    // its status stays -1 until a poll succeeds.
+    answer = 1;
+  }
+
+  elements_.Append(element.release());
+  elementCount_.store(elements_.Count());
+  if (loaded_.load()) SaveElements();
+
+  if (answer == plugin::kNoCommunity) throw new OrlaException(kErrNoCommunity, 0, kMsgNoCommunity);
+  if (answer == plugin::kTrapsNotSentHere) {
+    throw new OrlaException(kErrTrapsNotConfigured, 0, kMsgTrapsNotConfigured);
+  }
+}
+
+void ElementRegistry::RemoveElement(const std::string& name) {
+  ReapRetired(false);
+  Guard hold(lock_);
+  const int32_t index = IndexByName(name);
+  if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  Element* element = At(index);
+  const std::string removedName = element->Name();
+  const int32_t status = element->Status();
+  Retire(element);
+  elements_.Remove(index);
+  elementCount_.store(elements_.Count());
+
+  // The element stays removed even when the file cannot be written; the
+  // removal is reported either way.
+  OrlaException* saveError = nullptr;
+  try {
+    SaveElements();
+  } catch (OrlaException* e) {
+    saveError = e;
+  }
+  try {
+    ReportChange(removedName, status);
+  } catch (OrlaException*) {
+    delete saveError;
+    throw;
+  }
+  if (saveError != nullptr) throw saveError;
+}
+
+void ElementRegistry::RenameElement(const std::string& currentName, const std::string& newName) {
+  Guard hold(lock_);
+  if (FindByName(newName) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgNameInUse);
+  Element* element = FindByName(currentName);
+  if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  element->SetName(newName);
+  SaveElements();
+}
+
+std::string ElementRegistry::ListElements(bool refresh) {
+  Guard hold(lock_);
+  if (refresh) UpdateAllStatus();
+  if (elements_.Count() == 0) return " ";
+  std::string list;
+  list.reserve(static_cast<size_t>(elements_.Count()) * 200 + 16);
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    const Element* element = At(i);
+    const std::string name = element->Name();
+    const std::string record =
+        StringPrintf("%d|%s|%s|%s|%s|%s", element->Status(), ListField(name), ListField(element->Address()),
+                     ListField(element->Description()), ListField(element->DevicePageLink()),
+                     ListField(element->AgentPageUrl()));
+    // Records are joined by "|": the string grows as needed, so no device
+    // text can overrun it.
+    if (i > 0) list += '|';
+    list += record;
+  }
+  return list;
+}
+
+void ElementRegistry::UpdateAllStatus() {
+  if (!updateAllGate_.IsSet()) {
+    // A pass runs on another thread (or further up this thread's stack):
+    // its results stand.
+    if (updateAllOwner_.load() == std::this_thread::get_id()) return;
+    updateAllGate_.Wait();
+    return;
+  }
+  Guard hold(lock_);
+  PassGate pass(updateAllGate_, updateAllOwner_);
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    try {
+      At(i)->RefreshStatus();
+    } catch (OrlaException* e) {
+      std::unique_ptr<OrlaException> owned(e);
+    }
+  }
+}
+
+char ElementRegistry::OverallStatus() {
+  Guard hold(lock_);
+  if (elements_.Count() == 0) return '0';
+  bool failed = false;
+  bool degraded = false;
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    const int32_t status = At(i)->Status();
+    if (status == plugin::kStatusFailed) failed = true;
+    if (status == plugin::kStatusDegraded || status == plugin::kStatusUnknown) degraded = true;
+  }
+  return failed ? '2' : degraded ? '1' : '0';
+}
+
+void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
+  Guard hold(lock_);
+  Element* element = FindByName(name);
+  if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  element->SetTrapReceiver();
+}
+
+bool ElementRegistry::IsManaged(const std::string& address) {
+  Guard hold(lock_);
+  return FindByAddress(address) != nullptr;
+}
+
+int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* message) {
+  Guard hold(lock_);
+  const int32_t* octets = trap != nullptr ? trap->GetAgentAddress() : nullptr;
+  if (octets == nullptr) return -1;
+  const std::string address = StringPrintf("%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
+  Element* element = FindByAddress(address);
+  if (element == nullptr) return -1;
+  return element->DeliverTrap(trap, data, message);
+}
+
+std::optional<std::string> ElementRegistry::DescriptionAt(const std::string& address) {
+  Guard hold(lock_);
+  const Element* element = FindByAddress(address);
+  if (element == nullptr) return std::nullopt;
+  return element->Description();
+}
+
+std::optional<std::string> ElementRegistry::FirmwareVersionAt(const std::string& address) {
+  Guard hold(lock_);
+  const Element* element = FindByAddress(address);
+  if (element == nullptr) return std::nullopt;
+  return element->FirmwareVersion();
+}
+
+std::optional<std::string> ElementRegistry::GetCommunityAt(const std::string& address) {
+  Guard hold(lock_);
+  const Element* element = FindByAddress(address);
+  if (element == nullptr) return std::nullopt;
+  return element->GetCommunity();
+}
+
+std::optional<std::string> ElementRegistry::SetCommunityAt(const std::string& address) {
+  Guard hold(lock_);
+  const Element* element = FindByAddress(address);
+  if (element == nullptr) return std::nullopt;
+  return element->SetCommunity();
+}
+
+std::optional<std::string> ElementRegistry::NameAt(const std::string& address) {
+  Guard hold(lock_);
+  const Element* element = FindByAddress(address);
+  if (element == nullptr) return std::nullopt;
+  return element->Name();
+}
+
+std::optional<std::string> ElementRegistry::WorldWideNameAt(const std::string& address) {
+  Guard hold(lock_);
+  const Element* element = FindByAddress(address);
+  if (element == nullptr) return std::nullopt;
+  return element->WorldWideName();
+}
+
+int32_t ElementRegistry::MajorClassCodeAt(const std::string& address) {
+  Guard hold(lock_);
+  Element* element = FindByAddress(address);
+  if (element == nullptr) return -1;
+  return element->MajorClassCode();
+}
+
+int32_t ElementRegistry::MinorClassCodeAt(const std::string& address) {
+  Guard hold(lock_);
+  Element* element = FindByAddress(address);
+  if (element == nullptr) return -1;
+  return element->MinorClassCode();
+}
+
+void ElementRegistry::SetPollingInterval(int32_t seconds) {
+  Guard hold(lock_);
+  pollingInterval_.store(seconds);
+  for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetPollingInterval(seconds);
+  const int error = AtomicFile::Write("storage.ini", StringPrintf("%d\n", seconds));
+  if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
+}
+
+std::string ElementRegistry::AgentHostAddress() {
+  std::string address;
+  if (!HostAddress::AgentFirstIpv4(&address)) throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
+  return address;
+}
+
+}  // namespace orla

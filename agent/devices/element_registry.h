@@ -1,0 +1,160 @@
+#pragma once
+// The registry of managed tape controllers (elements): the elements in
+// insertion order, the element file "KORAgent.db" kept in step with them,
+// the polling interval and its file "storage.ini", recognition of a new
+// device's type, status updates, trap dispatch to the plug-ins, and the list
+// string the web pages show.
+//
+// Every operation but IsLoaded, ElementCount and PollingInterval runs under
+// the registry's recursive lock, also the slow ones that talk to devices.
+// Lock order: the registry lock before an element's update gate. Polling
+// threads are never joined while the lock is held.
+//
+// Failures are thrown as OrlaException pointers (see agent/core).
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent/core/lock.h"
+#include "agent/core/object_list.h"
+#include "agent/core/root_object.h"
+#include "platform/sync/manual_reset_event.h"
+
+namespace orla {
+
+class Element;
+class ElementPoller;
+class StatusChangeListener;
+class TrapMessage;
+
+class ElementRegistry : public RootObject {
+ public:
+  // Longest line read from the element file; the rest of a longer line is
+  // ignored.
+  static constexpr size_t kElementLineLimit = 511;
+
+  // An empty registry, not yet loaded, for the element file at
+  // `elementFilePath` and with the polling interval (seconds) used for
+  // every element loaded from it.
+  ElementRegistry(std::string elementFilePath, int32_t pollingInterval);
+  // Saves the element file (a failure is logged and dropped), destroys every
+  // element, and waits for their polling threads to end.
+  ~ElementRegistry() override;
+  ElementRegistry(const ElementRegistry&) = delete;
+  ElementRegistry& operator=(const ElementRegistry&) = delete;
+
+  // The process's registry, written once by the start-up.
+  static ElementRegistry* Instance();
+  static void SetInstance(ElementRegistry* registry);
+
+  // Who is told about status changes and removals (the trap sender); none
+  // until set.
+  void SetStatusChangeListener(StatusChangeListener* listener);
+
+  // Reads the element file and adds every element in it (errors of single
+  // lines are dropped), runs one status pass, then counts as loaded. A
+  // missing file loads nothing.
+  void LoadElements();
+  // Rewrites the element file from memory, atomically. 3002 on failure.
+  void SaveElements();
+
+  // Recognises and binds a new element. Errors: 2 name taken (checked
+  // first), 7 address taken, the errors of recognition and binding (2006
+  // from binding becomes 2011), 3002 saving; 4 and 6 when the device lacks
+  // the community or does not send its traps here: the element is then kept
+  // and saved.
+  void AddElement(const std::string& name, const std::string& address, int32_t pollingInterval);
+  // 3 when no element has the name. Saves the file and reports the removal.
+  void RemoveElement(const std::string& name);
+  // 2 when the new name is taken (also by the element itself), 3 when the
+  // current name is unknown. Saves the file.
+  void RenameElement(const std::string& currentName, const std::string& newName);
+  // The list string: " " with no elements, else six fields per element
+  // (status, name, address, description, device page link, agent page URL),
+  // all separated by "|". With `refresh`, a status pass runs first.
+  std::string ListElements(bool refresh);
+
+  // One status pass over every element; a caller that finds a pass running
+  // waits for its end instead of starting another.
+  void UpdateAllStatus();
+  // '0' no elements or none degraded or failed, '2' some element failed,
+  // '1' some element degraded or unknown.
+  char OverallStatus();
+  // Has the named element's plug-in set the device up to send its traps
+  // here. 3 when no element has the name.
+  void ConfigureTrapReceiver(const std::string& name);
+
+  // Whether an element has exactly this address.
+  bool IsManaged(const std::string& address);
+  // Hands an enterprise-specific trap to the plug-in of the element whose
+  // address is the trap's agent address: the event data length, or -1 when
+  // there is no such element or the plug-in drops the trap.
+  int32_t DispatchTrap(TrapMessage* trap, uint8_t* data, char* message);
+
+  // Copies of the fields of the element with this address; none when no
+  // element has it.
+  std::optional<std::string> DescriptionAt(const std::string& address);
+  std::optional<std::string> FirmwareVersionAt(const std::string& address);
+  std::optional<std::string> GetCommunityAt(const std::string& address);
+  std::optional<std::string> SetCommunityAt(const std::string& address);
+  std::optional<std::string> NameAt(const std::string& address);
+  std::optional<std::string> WorldWideNameAt(const std::string& address);
+  // The plug-in's class codes for the element with this address; -1 when no
+  // element has it.
+  int32_t MajorClassCodeAt(const std::string& address);
+  int32_t MinorClassCodeAt(const std::string& address);
+
+  // Read without the lock.
+  int32_t ElementCount() const { return elementCount_.load(); }
+  int32_t PollingInterval() const { return pollingInterval_.load(); }
+  bool IsLoaded() const { return loaded_.load(); }
+
+  // Sets the interval of the registry and of every element and writes it to
+  // "storage.ini" in the current directory (3002 on failure; the new
+  // interval stays in effect).
+  void SetPollingInterval(int32_t seconds);
+
+  // The agent host's first IPv4 address in dotted form. 2013 when the host
+  // name cannot be read or resolved.
+  static std::string AgentHostAddress();
+
+  const std::string& ElementFilePath() const { return elementFilePath_; }
+
+ private:
+  // The type name of the first type in "devices/supported.txt" whose plug-in
+  // claims the device. 3002, 3006, 2011 or 8.
+  std::string RecognizeElement(const std::string& address);
+
+  Element* At(int32_t index) const;
+  Element* FindByName(const std::string& name) const;
+  Element* FindByAddress(const std::string& address) const;
+  int32_t IndexByName(const std::string& name) const;
+  void ReportChange(const std::string& name, int32_t status);
+
+  // Polling threads of destroyed elements wait here until they are joined,
+  // outside the registry lock.
+  void Retire(Element* element);
+  void ReapRetired(bool all);
+
+  std::string elementFilePath_;
+  ObjectList elements_;
+  std::atomic<int32_t> elementCount_{0};
+  std::atomic<int32_t> pollingInterval_;
+  std::atomic<bool> loaded_{false};
+  Lock lock_;
+  ManualResetEvent updateAllGate_{true};
+  std::atomic<std::thread::id> updateAllOwner_{};
+  std::atomic<StatusChangeListener*> listener_{nullptr};
+
+  std::mutex retiredMutex_;
+  std::vector<std::unique_ptr<ElementPoller>> retired_;
+
+  static std::atomic<ElementRegistry*> instance_;
+};
+
+}  // namespace orla

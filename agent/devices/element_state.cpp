@@ -1,0 +1,103 @@
+#include "agent/devices/element_state.h"
+
+#include "agent/core/error_codes.h"
+#include "agent/core/event_log.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/plugin/device_plugin.h"
+#include "agent/devices/status_change_listener.h"
+#include "agent/snmp/snmp_session.h"
+#include "platform/library/dynamic_library.h"
+
+namespace orla {
+
+ElementState::ElementState(std::string name, int32_t pollingInterval)
+    : pollingInterval_(pollingInterval), name_(std::move(name)) {}
+
+// Out of line: the members' types are complete here.
+ElementState::~ElementState() = default;
+
+void ElementState::SetLibrary(std::shared_ptr<DynamicLibrary> library, std::string error) {
+  library_ = std::move(library);
+  libraryError_ = std::move(error);
+}
+
+void ElementState::SetGetSession(std::unique_ptr<SnmpSession> session) { getSession_ = std::move(session); }
+
+void* ElementState::PluginFunction(const char* name) const {
+  std::string error;
+  void* function = nullptr;
+  if (library_ != nullptr) {
+    function = library_->Symbol(name, &error);
+  } else {
+    error = libraryError_.empty() ? std::string("no plug-in library loaded") : libraryError_;
+  }
+  if (function == nullptr) {
+    // The loader's text stands where a system error text would: first, then
+    // the agent's message on a line of its own.
+    throw new OrlaException(kErrDllFunction, 0, error + "\n" + kMsgDllFunction);
+  }
+  return function;
+}
+
+int32_t ElementState::RefreshStatus() {
+  if (!updateGate_.TestAndReset()) {
+    // Another thread is updating this element: its result stands.
+    updateGate_.Wait();
+    return status_.load();
+  }
+  int32_t previous = status_.load();
+  int32_t current = previous;
+  try {
+    auto update = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
+    if (getSession_ == nullptr) {
+      throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
+    }
+    current = update(getSession_.get());
+  } catch (OrlaException*) {
+    updateGate_.Set();
+    throw;
+  } catch (...) {
+    updateGate_.Set();
+    throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
+  }
+  status_.store(current);
+  updateGate_.Set();
+
+  if (current != previous) {
+    bool retired;
+    {
+      std::lock_guard<std::mutex> hold(retireMutex_);
+      retired = retired_;
+    }
+    StatusChangeListener* listener = listener_.load();
+    if (!retired && listener != nullptr) listener->NotifyStatusChange(Name().c_str(), current);
+  }
+  return current;
+}
+
+std::string ElementState::Name() const {
+  std::lock_guard<std::mutex> hold(nameMutex_);
+  return name_;
+}
+
+void ElementState::SetName(const std::string& name) {
+  std::lock_guard<std::mutex> hold(nameMutex_);
+  name_ = name;
+}
+
+bool ElementState::HasName(const std::string& name) const {
+  std::lock_guard<std::mutex> hold(nameMutex_);
+  return name_ == name;
+}
+
+void ElementState::Retire() {
+  std::lock_guard<std::mutex> hold(retireMutex_);
+  retired_ = true;
+}
+
+bool ElementState::BeginPoll() {
+  std::lock_guard<std::mutex> hold(retireMutex_);
+  return !retired_;
+}
+
+}  // namespace orla

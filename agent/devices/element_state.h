@@ -1,0 +1,92 @@
+#pragma once
+// The part of an element that its polling thread uses: the plug-in library,
+// the get session, the status, the update gate, the polling interval, the
+// trap-receiver stamp and the name. The element and its poller share it, so
+// a poll that is running when the element is removed finishes with all of
+// this still valid; the last owner frees it.
+//
+// The library and the get session are set by binding before the polling
+// thread starts and never change afterwards.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "agent/core/root_object.h"
+#include "platform/sync/manual_reset_event.h"
+
+namespace orla {
+
+class DynamicLibrary;
+class SnmpSession;
+class StatusChangeListener;
+
+class ElementState : public RootObject {
+ public:
+  // Status before the first successful poll.
+  static constexpr int32_t kNotRead = -1;
+
+  ElementState(std::string name, int32_t pollingInterval);
+  ~ElementState() override;
+  ElementState(const ElementState&) = delete;
+  ElementState& operator=(const ElementState&) = delete;
+
+  // The status update of the element: runs the plug-in's "UpdateStatus"
+  // with the get session, at most one at a time (the update gate). A caller
+  // that finds an update running waits for it and answers the status it
+  // left, without calling the plug-in. A changed status is reported to the
+  // listener after the gate has opened again, unless the element has been
+  // retired. Throws OrlaException 3006 when the function is missing.
+  int32_t RefreshStatus();
+
+  // The plug-in library (null when it could not be loaded) and the text of
+  // the failure to load it.
+  const std::shared_ptr<DynamicLibrary>& Library() const { return library_; }
+  const std::string& LibraryError() const { return libraryError_; }
+  void SetLibrary(std::shared_ptr<DynamicLibrary> library, std::string error);
+
+  SnmpSession* GetSession() const { return getSession_.get(); }
+  void SetGetSession(std::unique_ptr<SnmpSession> session);
+
+  // The exported function `name` of the plug-in; throws OrlaException 3006
+  // (with the loader's text) when there is no library or no such function.
+  void* PluginFunction(const char* name) const;
+
+  int32_t Status() const { return status_.load(); }
+  int32_t PollingInterval() const { return pollingInterval_.load(); }
+  void SetPollingInterval(int32_t seconds) { pollingInterval_.store(seconds); }
+  uint32_t TrapReceiverStamp() const { return trapReceiverStamp_.load(); }
+  void SetTrapReceiverStamp(uint32_t stamp) { trapReceiverStamp_.store(stamp); }
+
+  std::string Name() const;
+  void SetName(const std::string& name);
+  bool HasName(const std::string& name) const;
+
+  void SetListener(StatusChangeListener* listener) { listener_.store(listener); }
+
+  // Marks the element as gone (removed, or the registry destroyed). Once
+  // Retire has returned, BeginPoll answers false, so no new poll starts.
+  void Retire();
+  // Called by the polling thread before each poll: false once retired.
+  bool BeginPoll();
+
+ private:
+  std::shared_ptr<DynamicLibrary> library_;
+  std::string libraryError_;
+  std::unique_ptr<SnmpSession> getSession_;
+
+  std::atomic<int32_t> status_{kNotRead};
+  std::atomic<int32_t> pollingInterval_;
+  std::atomic<uint32_t> trapReceiverStamp_{0};
+  ManualResetEvent updateGate_{true};
+  std::atomic<StatusChangeListener*> listener_{nullptr};
+
+  mutable std::mutex nameMutex_;
+  std::string name_;
+
+  std::mutex retireMutex_;
+  bool retired_ = false;
+};
+
+}  // namespace orla

@@ -1,0 +1,124 @@
+#pragma once
+// The device plug-in contract: the C functions a device-type plug-in library
+// exports, looked up by these exact names and called with the C calling
+// convention.
+//
+// A plug-in defines every function below (include this header so that the
+// compiler checks the signatures) and marks each with KOR_PLUGIN_EXPORT:
+//
+//   #include "agent/devices/plugin/device_plugin.h"
+//   extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(orla::SnmpSession* session) { ... }
+//
+// Sessions and traps are handed over by address. The plug-in is built
+// against the same SnmpSession and TrapMessage definitions as the agent and
+// links the same shared libraries (korcore, korsnmp), so both sides run one
+// copy of that code. A session argument is an open session to the
+// element's address: the get session uses the type file's "snmpgetname"
+// community, the set session its "snmpsetname" community.
+//
+// Errors: a function reports through its answer as described below. It may
+// also let an OrlaException (thrown as a pointer, see agent/core) pass out,
+// for example the time-out of an SNMP request; the agent handles it like an
+// error of the calling operation. No other exception may leave a plug-in.
+//
+// Threads: every call but UpdateStatus runs while the agent holds its
+// element registry lock. UpdateStatus also runs on the element's polling
+// thread without that lock, at most one at a time per element, and may
+// overlap any other call, also for the same element and session.
+#include <cstdint>
+
+namespace orla {
+class SnmpSession;
+class TrapMessage;
+}  // namespace orla
+
+#define KOR_PLUGIN_EXPORT __attribute__((visibility("default")))
+
+namespace orla::plugin {
+
+// Sizes of the buffers the agent hands to the plug-in. Texts written into
+// them must fit, terminating zero included.
+inline constexpr int kDeviceTextSize = 100;    // the three identity texts
+inline constexpr int kTrapDataSize = 600;      // HandleTrap event data, zero-filled
+inline constexpr int kTrapMessageSize = 1000;  // HandleTrap event text
+
+// The exported names.
+inline constexpr const char kRecognizeDevice[] = "RecognizeDevice";
+inline constexpr const char kGetDeviceFirmwareVersion[] = "GetDeviceFirmwareVersion";
+inline constexpr const char kGetDeviceWorldWideName[] = "GetDeviceWorldWideName";
+inline constexpr const char kGetDeviceDescription[] = "GetDeviceDescription";
+inline constexpr const char kCheckTrapReceiver[] = "CheckTrapReceiver";
+inline constexpr const char kUpdateStatus[] = "UpdateStatus";
+inline constexpr const char kSetTrapReceiver[] = "SetTrapReceiver";
+inline constexpr const char kHandleTrap[] = "HandleTrap";
+inline constexpr const char kGetDeviceMajorClassCode[] = "GetDeviceMajorClassCode";
+inline constexpr const char kGetDeviceMinorClassCode[] = "GetDeviceMinorClassCode";
+
+// Answers with a meaning to the agent.
+inline constexpr int32_t kNotThisType = -1;           // RecognizeDevice: not claimed
+inline constexpr int32_t kNoCommunity = -1;           // CheckTrapReceiver
+inline constexpr int32_t kTrapsNotSentHere = 0;       // CheckTrapReceiver
+inline constexpr int32_t kDropTrap = -1;              // HandleTrap
+
+// Status values of UpdateStatus.
+inline constexpr int32_t kStatusOk = 0;
+inline constexpr int32_t kStatusDegraded = 1;
+inline constexpr int32_t kStatusFailed = 2;
+inline constexpr int32_t kStatusUnknown = 3;
+
+}  // namespace orla::plugin
+
+extern "C" {
+
+// Recognition, once per type tried, with a session using the type's get
+// community. -1: not this type; 2004 or 2006 (the SNMP codes for "no
+// communication" and "time-out"): the device did not answer; any other
+// value: the device is of this type.
+KOR_PLUGIN_EXPORT int32_t RecognizeDevice(orla::SnmpSession* session);
+
+// Binding: the identity texts. `buffer` holds kDeviceTextSize bytes. Answer
+// 1 (true) with the zero-terminated text in the buffer, or 0 (false) when
+// the device has none; the element then keeps its previous text.
+KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(orla::SnmpSession* session, char* buffer);
+KOR_PLUGIN_EXPORT uint8_t GetDeviceWorldWideName(orla::SnmpSession* session, char* buffer);
+KOR_PLUGIN_EXPORT uint8_t GetDeviceDescription(orla::SnmpSession* session, char* buffer);
+
+// Binding, last step: -1 the device lacks the expected community; 0 the
+// device does not send its traps to this agent; any other value: set up.
+KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(orla::SnmpSession* session);
+
+// Every poll and update-all pass: 0 ok, 1 degraded, 2 failed, 3 unknown.
+KOR_PLUGIN_EXPORT int32_t UpdateStatus(orla::SnmpSession* session);
+
+// The trap-target page: make the device send its traps to this agent. With
+// the set session. The plug-in may store the current time (seconds since
+// 1970-01-01 00:00 UTC) in `*stamp`, which holds off the element's polls for
+// 120 seconds while the device takes up its new trap destination. The
+// answer is not used; a device that refuses must be reported by throwing.
+KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(orla::SnmpSession* session, uint32_t* stamp);
+
+// An enterprise-specific trap from the element's address. `data` holds
+// kTrapDataSize zero bytes, `message` kTrapMessageSize bytes. Answer the
+// number of event data bytes written to `data` (0 to kTrapDataSize) with the
+// zero-terminated event text in `message`, or -1 to drop the trap.
+KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t* data, char* message);
+
+// The class codes written into the event record of a received trap.
+KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode();
+KOR_PLUGIN_EXPORT int32_t GetDeviceMinorClassCode(orla::SnmpSession* session);
+
+}  // extern "C"
+
+namespace orla::plugin {
+
+// The function types the agent looks up.
+using RecognizeDeviceFunction = decltype(&::RecognizeDevice);
+using GetDeviceTextFunction = decltype(&::GetDeviceDescription);
+using CheckTrapReceiverFunction = decltype(&::CheckTrapReceiver);
+using UpdateStatusFunction = decltype(&::UpdateStatus);
+using SetTrapReceiverFunction = decltype(&::SetTrapReceiver);
+using HandleTrapFunction = decltype(&::HandleTrap);
+using GetDeviceMajorClassCodeFunction = decltype(&::GetDeviceMajorClassCode);
+using GetDeviceMinorClassCodeFunction = decltype(&::GetDeviceMinorClassCode);
+
+}  // namespace orla::plugin

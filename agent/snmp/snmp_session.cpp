@@ -1,0 +1,368 @@
+#include "agent/snmp/snmp_session.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+[[noreturn]] void ThrowNoMemory(int error) {
+  throw new OrlaException(kErrMemory, static_cast<uint32_t>(error != 0 ? error : ENOMEM),
+                          kMsgMemory);
+}
+
+// Frees an answer list when it goes out of scope.
+struct ListGuard {
+  SnmpVarBindList* list;
+  ~ListGuard() { SnmpUtilVarBindListFree(list); }
+};
+
+// Stores a newly allocated copy of `text` in `*target`, freeing the text held
+// there before. The new copy is made first: when it fails the old text stays.
+void StoreText(char** target, const std::string& text) {
+  char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy == nullptr) ThrowNoMemory(errno);
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  std::free(*target);
+  *target = copy;
+}
+
+// The octets of an octet-string-like value.
+const AsnOctetString& Octets(const AsnAny& value) { return value.asnValue.string; }
+
+constexpr uint8_t kNumberTypes[] = {ASN_INTEGER, ASN_COUNTER32, ASN_GAUGE32, ASN_TIMETICKS,
+                                    ASN_UNSIGNED32, 0};
+constexpr uint8_t kOctetTypes[] = {ASN_OCTETSTRING, ASN_IPADDRESS, ASN_OPAQUE, ASN_BITS, 0};
+constexpr uint8_t kObjectIdTypes[] = {ASN_OBJECTIDENTIFIER, 0};
+
+// The longest object-identifier text a read hands out: it fits a 100-byte
+// buffer with its terminating zero.
+constexpr size_t kMaxObjectIdText = 99;
+
+}  // namespace
+
+SnmpSession::SnmpSession(const char* agentAddress, const char* community)
+    : open_(false),
+      agentAddress_(nullptr),
+      community_(nullptr),
+      timeout_(0),
+      retries_(4),
+      session_(nullptr),
+      lock_(nullptr) {
+  agentAddress_ = strdup(agentAddress != nullptr ? agentAddress : "");
+  community_ = strdup(community != nullptr ? community : "");
+  lock_ = new (std::nothrow) Lock();
+  if (agentAddress_ == nullptr || community_ == nullptr || lock_ == nullptr) {
+    const int error = errno;
+    std::free(agentAddress_);
+    std::free(community_);
+    delete lock_;
+    ThrowNoMemory(error);
+  }
+  SetTimeoutSeconds(5);
+}
+
+SnmpSession::~SnmpSession() {
+  Close();
+  std::free(agentAddress_);
+  std::free(community_);
+  delete lock_;
+}
+
+void SnmpSession::Open() {
+  std::lock_guard<Lock> hold(*lock_);
+  if (open_) Close();
+  session_ = SnmpMgrOpen(agentAddress_, community_, timeout_, retries_);
+  if (session_ == nullptr) throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
+  open_ = true;
+}
+
+void SnmpSession::Close() {
+  std::lock_guard<Lock> hold(*lock_);
+  if (!open_) return;
+  SnmpMgrClose(session_);
+  session_ = nullptr;
+  open_ = false;
+}
+
+void SnmpSession::SetTimeoutSeconds(int32_t seconds) { timeout_ = seconds * 1000; }
+
+void SnmpSession::RequestGet(const char* oid, SnmpVarBindList* list) {
+  list->list = nullptr;
+  list->len = 0;
+  list->list = static_cast<SnmpVarBind*>(SnmpUtilMemAlloc(sizeof(SnmpVarBind)));
+  if (list->list == nullptr) ThrowNoMemory(errno);
+  list->len = 1;
+  list->list[0].value.asnType = ASN_NULL;
+  Request(ASN_RFC1157_GETREQUEST, oid, list);
+}
+
+void SnmpSession::RequestGetNext(const char* oid, SnmpVarBindList* list) {
+  list->list = nullptr;
+  list->len = 0;
+  list->list = static_cast<SnmpVarBind*>(SnmpUtilMemAlloc(sizeof(SnmpVarBind)));
+  if (list->list == nullptr) ThrowNoMemory(errno);
+  list->len = 1;
+  list->list[0].value.asnType = ASN_NULL;
+  Request(ASN_RFC1157_GETNEXTREQUEST, oid, list);
+}
+
+void SnmpSession::RequestSet(const char* oid, SnmpVarBindList* list) {
+  if (list->list == nullptr || list->len < 1) {
+    SnmpUtilVarBindListFree(list);
+    throw new OrlaException(kErrInvalidParameter, 0, kMsgInvalidParameter);
+  }
+  Request(ASN_RFC1157_SETREQUEST, oid, list);
+}
+
+void SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList* list) {
+  // The name: converted into a temporary identifier, copied into the
+  // binding. A text that cannot be converted is refused before anything is
+  // sent.
+  AsnObjectIdentifier name{0, nullptr};
+  if (oid == nullptr || !SnmpMgrStrToOid(oid, &name)) {
+    SnmpUtilVarBindListFree(list);
+    throw new OrlaException(kErrInvalidParameter, 0, kMsgInvalidParameter);
+  }
+  SnmpVarBind& binding = list->list[0];
+  SnmpUtilOidFree(&binding.name);
+  binding.name.ids =
+      static_cast<uint32_t*>(SnmpUtilMemAlloc(sizeof(uint32_t) * name.idLength));
+  if (binding.name.ids == nullptr) {
+    const int error = errno;
+    SnmpUtilOidFree(&name);
+    SnmpUtilVarBindListFree(list);
+    ThrowNoMemory(error);
+  }
+  std::memcpy(binding.name.ids, name.ids, sizeof(uint32_t) * name.idLength);
+  binding.name.idLength = name.idLength;
+  SnmpUtilOidFree(&name);
+
+  int32_t errorStatus = 0;
+  int32_t errorIndex = 0;
+  bool answered = false;
+  uint32_t lastError = 0;
+  {
+    std::lock_guard<Lock> hold(*lock_);
+    try {
+      Open();
+    } catch (OrlaException*) {
+      SnmpUtilVarBindListFree(list);
+      throw;
+    }
+    answered = SnmpMgrRequest(session_, requestType, list, &errorStatus, &errorIndex);
+    lastError = SnmpMgrGetLastError();
+    Close();
+  }
+
+  if (!answered) {
+    SnmpUtilVarBindListFree(list);
+    if (lastError == SNMP_MGMTAPI_TIMEOUT) throw new OrlaException(kErrTimeout, 0, kMsgTimeout);
+    if (lastError == ENOMEM) ThrowNoMemory(ENOMEM);
+    throw new OrlaException(kErrCommunication, 0, kMsgCommunication);
+  }
+  // A successful answer always carries the binding the caller reads.
+  if (errorStatus == SNMP_ERRORSTATUS_NOERROR && list->len >= 1) return;
+  SnmpUtilVarBindListFree(list);
+  if (errorStatus == SNMP_ERRORSTATUS_NOSUCHNAME) {
+    throw new OrlaException(kErrNotRecognized, 0, kMsgNotRecognized);
+  }
+  if (requestType != ASN_RFC1157_SETREQUEST) {
+    throw new OrlaException(kErrSnmpGet, 0, kMsgSnmpGet);
+  }
+  if (errorStatus == SNMP_ERRORSTATUS_BADVALUE) {
+    throw new OrlaException(kErrInvalidParameter, 0, kMsgInvalidParameter);
+  }
+  throw new OrlaException(kErrSnmpSet, 0, kMsgSnmpSet);
+}
+
+void SnmpSession::GetValue(const char* oid, SnmpVarBindList* answer, const uint8_t* types) {
+  RequestGet(oid, answer);
+  if (answer->len >= 1 && answer->list != nullptr) {
+    const uint8_t type = answer->list[0].value.asnType;
+    for (const uint8_t* t = types; *t != 0; ++t) {
+      if (*t == type) return;
+    }
+  }
+  SnmpUtilVarBindListFree(answer);
+  throw new OrlaException(kErrSnmpGet, 0, kMsgSnmpGet);
+}
+
+int32_t SnmpSession::GetInteger(const char* oid) {
+  SnmpVarBindList answer{nullptr, 0};
+  GetValue(oid, &answer, kNumberTypes);
+  ListGuard guard{&answer};
+  const AsnAny& value = answer.list[0].value;
+  return value.asnType == ASN_INTEGER ? value.asnValue.number
+                                      : static_cast<int32_t>(value.asnValue.unsigned32);
+}
+
+bool SnmpSession::GetTruthValue(const char* oid) { return GetInteger(oid) == 1; }
+
+void SnmpSession::GetString(const char* oid, char** text) {
+  SnmpVarBindList answer{nullptr, 0};
+  GetValue(oid, &answer, kOctetTypes);
+  ListGuard guard{&answer};
+  const AsnOctetString& octets = Octets(answer.list[0].value);
+  std::string result(octets.length, '\0');
+  if (octets.length > 0) std::memcpy(result.data(), octets.stream, octets.length);
+  StoreText(text, result);
+}
+
+void SnmpSession::GetIpAddress(const char* oid, char** text) {
+  SnmpVarBindList answer{nullptr, 0};
+  GetValue(oid, &answer, kOctetTypes);
+  ListGuard guard{&answer};
+  const AsnOctetString& octets = Octets(answer.list[0].value);
+  std::string result;
+  if (octets.length >= 4) {
+    const uint8_t* o = octets.stream;
+    result = StringPrintf("%d.%d.%d.%d", o[0], o[1], o[2], o[3]);
+  }
+  StoreText(text, result);
+}
+
+void SnmpSession::GetWorldWideName(const char* oid, char** text) {
+  SnmpVarBindList answer{nullptr, 0};
+  GetValue(oid, &answer, kOctetTypes);
+  ListGuard guard{&answer};
+  const AsnOctetString& octets = Octets(answer.list[0].value);
+  std::string result;
+  if (octets.length >= 8) {
+    const uint8_t* o = octets.stream;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"  // the system's format: its 0 flag is redundant
+    result = StringPrintf("%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x", o[0], o[1], o[2],
+                          o[3], o[4], o[5], o[6], o[7]);
+#pragma GCC diagnostic pop
+  }
+  StoreText(text, result);
+}
+
+void SnmpSession::GetMacAddress(const char* oid, char** text) {
+  SnmpVarBindList answer{nullptr, 0};
+  GetValue(oid, &answer, kOctetTypes);
+  ListGuard guard{&answer};
+  const AsnOctetString& octets = Octets(answer.list[0].value);
+  std::string result;
+  if (octets.length >= 6) {
+    const uint8_t* o = octets.stream;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"  // the system's format: its 0 flag is redundant
+    result = StringPrintf("%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x", o[0], o[1], o[2], o[3], o[4],
+                          o[5]);
+#pragma GCC diagnostic pop
+  }
+  StoreText(text, result);
+}
+
+void SnmpSession::GetObjectId(const char* oid, char** text) {
+  SnmpVarBindList answer{nullptr, 0};
+  GetValue(oid, &answer, kObjectIdTypes);
+  ListGuard guard{&answer};
+  const AsnObjectIdentifier& id = answer.list[0].value.asnValue.object;
+  std::string result;
+  for (uint32_t i = 0; i < id.idLength; ++i) {
+    result = StringPrintf("%s.%u", result.c_str(), id.ids[i]);
+  }
+  if (result.size() > kMaxObjectIdText) throw new OrlaException(kErrSnmpGet, 0, kMsgSnmpGet);
+  StoreText(text, result);
+}
+
+void SnmpSession::GetHex24(const char* oid, char** text) {
+  SnmpVarBindList answer{nullptr, 0};
+  GetValue(oid, &answer, kOctetTypes);
+  ListGuard guard{&answer};
+  const AsnOctetString& octets = Octets(answer.list[0].value);
+  std::string result;
+  if (octets.length >= 3) {
+    const uint8_t* o = octets.stream;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"  // the system's format: its 0 flag is redundant
+    result = StringPrintf("0x%0.6x", o[0] + o[1] * 256 + o[2] * 65536);
+#pragma GCC diagnostic pop
+  }
+  StoreText(text, result);
+}
+
+void SnmpSession::SetValue(const char* oid, const AsnAny& value) {
+  SnmpVarBindList list{nullptr, 0};
+  list.list = static_cast<SnmpVarBind*>(SnmpUtilMemAlloc(sizeof(SnmpVarBind)));
+  if (list.list == nullptr) {
+    const int error = errno;
+    AsnAny owned = value;
+    SnmpUtilAsnAnyFree(&owned);
+    ThrowNoMemory(error);
+  }
+  list.len = 1;
+  list.list[0].value = value;  // the list owns the value's buffers from here
+  RequestSet(oid, &list);
+  SnmpUtilVarBindListFree(&list);
+}
+
+void SnmpSession::SetInteger(const char* oid, int32_t number) {
+  AsnAny value{};
+  value.asnType = ASN_INTEGER;
+  value.asnValue.number = number;
+  SetValue(oid, value);
+}
+
+namespace {
+
+// An octet-string value holding a copy of `bytes` in SnmpUtilMemAlloc memory.
+AsnAny OctetValue(uint8_t type, const uint8_t* bytes, size_t length) {
+  AsnAny value{};
+  value.asnType = type;
+  auto* stream = static_cast<uint8_t*>(SnmpUtilMemAlloc(length));
+  if (stream == nullptr) ThrowNoMemory(errno);
+  if (length > 0) std::memcpy(stream, bytes, length);
+  value.asnValue.string.stream = stream;
+  value.asnValue.string.length = static_cast<uint32_t>(length);
+  value.asnValue.string.dynamic = true;
+  return value;
+}
+
+}  // namespace
+
+void SnmpSession::SetString(const char* oid, const char* text) {
+  if (text == nullptr) text = "";
+  SetValue(oid, OctetValue(ASN_OCTETSTRING, reinterpret_cast<const uint8_t*>(text),
+                           std::strlen(text)));
+}
+
+void SnmpSession::SetIpAddress(const char* oid, const char* dottedText) {
+  // Split at "."; each of the first four parts converted as a decimal number
+  // the way atoi does (leading digits, 0 for none), reduced to its low 8
+  // bits. Parts the text does not supply are 0.
+  uint8_t octets[4] = {0, 0, 0, 0};
+  std::string text = dottedText != nullptr ? dottedText : "";
+  size_t start = 0;
+  for (int i = 0; i < 4 && start <= text.size(); ++i) {
+    size_t end = text.find('.', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string part = text.substr(start, end - start);
+    octets[i] = static_cast<uint8_t>(std::strtol(part.c_str(), nullptr, 10) & 0xFF);
+    if (end == text.size()) break;
+    start = end + 1;
+  }
+  SetValue(oid, OctetValue(ASN_IPADDRESS, octets, 4));
+}
+
+void SnmpSession::SetOctets(const char* oid, const uint8_t* bytes, int32_t length) {
+  if (length < 0 || (bytes == nullptr && length > 0)) {
+    throw new OrlaException(kErrInvalidParameter, 0, kMsgInvalidParameter);
+  }
+  SetValue(oid, OctetValue(ASN_OCTETSTRING, bytes, static_cast<size_t>(length)));
+}
+
+}  // namespace orla

@@ -1,0 +1,12 @@
+#pragma once
+// Ends the process at once with an exit code. Standard output is flushed, but
+// no static destructor and no atexit handler runs: other threads may still be
+// running and using the static objects.
+namespace orla {
+
+class ProcessExit {
+ public:
+  [[noreturn]] static void Now(int exitCode);
+};
+
+}  // namespace orla

@@ -1,0 +1,231 @@
+#include "platform/snmpmgr/snmp_mgr.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "platform/snmpmgr/net_snmp_convert.h"
+#include "platform/snmpmgr/snmp_mgr_library.h"
+
+namespace orla {
+
+struct SnmpMgrSession {
+  void* handle;  // from snmp_sess_open
+};
+
+namespace {
+
+thread_local uint32_t lastError = 0;
+
+// The devices' UDP port: KORAGENT_SNMP_PORT when it holds a port number from
+// 1 to 65535, else 161.
+std::string DevicePort() {
+  const char* text = std::getenv("KORAGENT_SNMP_PORT");
+  if (text != nullptr && *text != '\0') {
+    char* end = nullptr;
+    errno = 0;
+    const long port = std::strtol(text, &end, 10);
+    if (errno == 0 && *end == '\0' && port >= 1 && port <= 65535) return std::to_string(port);
+  }
+  return "161";
+}
+
+// A system error number as a failure reason; never the time-out's number.
+uint32_t SystemReason(int error) {
+  if (error <= 0) return EIO;
+  if (static_cast<uint32_t>(error) == SNMP_MGMTAPI_TIMEOUT) return EIO;
+  return static_cast<uint32_t>(error);
+}
+
+void FreeList(SnmpVarBindList* list) { SnmpUtilVarBindListFree(list); }
+
+}  // namespace
+
+uint32_t SnmpMgrGetLastError() { return lastError; }
+
+void SnmpMgrSetLastError(uint32_t error) { lastError = error; }
+
+LPSNMP_MGR_SESSION SnmpMgrOpen(const char* agentAddress, const char* community,
+                               int32_t timeoutMs, int32_t retries) {
+  if (agentAddress == nullptr || *agentAddress == '\0' || community == nullptr) {
+    SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_SESSION);
+    return nullptr;
+  }
+  SnmpMgrLibrary::Initialize();
+
+  // A host or IPv4 address; an IPv6 literal gets its brackets.
+  const std::string agent(agentAddress);
+  const std::string peer = agent.find(':') != std::string::npos
+                               ? "udp6:[" + agent + "]:" + DevicePort()
+                               : "udp:" + agent + ":" + DevicePort();
+  std::string communityCopy(community);
+
+  netsnmp_session settings;
+  snmp_sess_init(&settings);
+  settings.version = SNMP_VERSION_1;
+  settings.peername = const_cast<char*>(peer.c_str());
+  settings.community = reinterpret_cast<u_char*>(communityCopy.data());
+  settings.community_len = communityCopy.size();
+  settings.timeout = static_cast<long>(timeoutMs < 0 ? 0 : timeoutMs) * 1000L;  // microseconds
+  settings.retries = retries < 0 ? 0 : retries;
+
+  auto* session = static_cast<SnmpMgrSession*>(std::calloc(1, sizeof(SnmpMgrSession)));
+  if (session == nullptr) {
+    SnmpMgrSetLastError(SystemReason(ENOMEM));
+    return nullptr;
+  }
+  {
+    // snmp_sess_open copies what it keeps of `settings`.
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    errno = 0;
+    session->handle = snmp_sess_open(&settings);
+  }
+  if (session->handle == nullptr) {
+    SnmpMgrSetLastError(SystemReason(errno != 0 ? errno : EHOSTUNREACH));
+    std::free(session);
+    return nullptr;
+  }
+  return session;
+}
+
+bool SnmpMgrClose(LPSNMP_MGR_SESSION session) {
+  if (session == nullptr) return true;
+  {
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    snmp_sess_close(session->handle);
+  }
+  std::free(session);
+  return true;
+}
+
+bool SnmpMgrStrToOid(const char* text, AsnObjectIdentifier* oid) {
+  oid->idLength = 0;
+  oid->ids = nullptr;
+  if (text == nullptr) return false;
+  const char* p = text;
+  if (*p == '.') ++p;
+  if (*p == '\0') return false;
+  // Count first, then convert into an array of exactly that size.
+  uint32_t count = 1;
+  for (const char* q = p; *q != '\0'; ++q) {
+    if (*q == '.') {
+      ++count;
+    } else if (*q < '0' || *q > '9') {
+      return false;
+    }
+  }
+  if (count > MAX_OID_LEN) return false;
+  auto* ids = static_cast<uint32_t*>(SnmpUtilMemAlloc(sizeof(uint32_t) * count));
+  if (ids == nullptr) return false;
+  uint32_t index = 0;
+  while (true) {
+    if (*p < '0' || *p > '9') break;  // empty part
+    uint64_t value = 0;
+    while (*p >= '0' && *p <= '9') {
+      value = value * 10 + static_cast<uint64_t>(*p - '0');
+      if (value > 0xFFFFFFFFu) break;
+      ++p;
+    }
+    if (value > 0xFFFFFFFFu) break;
+    ids[index++] = static_cast<uint32_t>(value);
+    if (*p == '\0') {
+      if (index != count) break;
+      oid->ids = ids;
+      oid->idLength = count;
+      return true;
+    }
+    ++p;  // the point
+  }
+  SnmpUtilMemFree(ids);
+  return false;
+}
+
+bool SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList* list,
+                    int32_t* errorStatus, int32_t* errorIndex) {
+  if (session == nullptr || session->handle == nullptr) {
+    SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_SESSION);
+    return false;
+  }
+  int command;
+  switch (requestType) {
+    case ASN_RFC1157_GETREQUEST: command = SNMP_MSG_GET; break;
+    case ASN_RFC1157_GETNEXTREQUEST: command = SNMP_MSG_GETNEXT; break;
+    case ASN_RFC1157_SETREQUEST: command = SNMP_MSG_SET; break;
+    default:
+      SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_CTL);
+      return false;
+  }
+  if (list == nullptr || list->list == nullptr || list->len == 0 || errorStatus == nullptr ||
+      errorIndex == nullptr) {
+    SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_BUFFER);
+    return false;
+  }
+
+  netsnmp_pdu* pdu;
+  {
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    pdu = snmp_pdu_create(command);
+  }
+  if (pdu == nullptr) {
+    SnmpMgrSetLastError(SystemReason(ENOMEM));
+    return false;
+  }
+  for (uint32_t i = 0; i < list->len; ++i) {
+    if (!NetSnmpConvert::AddToPdu(pdu, list->list[i])) {
+      snmp_free_pdu(pdu);
+      SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_BUFFER);
+      return false;
+    }
+  }
+
+  netsnmp_pdu* response = nullptr;
+  // Sends, waits, resends after each time-out; frees `pdu`.
+  const int status = snmp_sess_synch_response(session->handle, pdu, &response);
+  if (status != STAT_SUCCESS || response == nullptr) {
+    if (status == STAT_TIMEOUT) {
+      SnmpMgrSetLastError(SNMP_MGMTAPI_TIMEOUT);
+    } else {
+      int systemError = 0;
+      int snmpError = 0;
+      char* detail = nullptr;
+      snmp_sess_error(session->handle, &systemError, &snmpError, &detail);
+      std::free(detail);
+      SnmpMgrSetLastError(SystemReason(systemError));
+    }
+    if (response != nullptr) snmp_free_pdu(response);
+    return false;
+  }
+
+  *errorStatus = static_cast<int32_t>(response->errstat);
+  *errorIndex = static_cast<int32_t>(response->errindex);
+  if (response->errstat == SNMP_ERR_NOERROR) {
+    // The answer's bindings replace the request's.
+    uint32_t count = 0;
+    for (netsnmp_variable_list* v = response->variables; v != nullptr; v = v->next_variable) {
+      ++count;
+    }
+    SnmpVarBindList answer{nullptr, 0};
+    answer.list = static_cast<SnmpVarBind*>(SnmpUtilMemAlloc(sizeof(SnmpVarBind) * count));
+    bool ok = answer.list != nullptr;
+    for (netsnmp_variable_list* v = response->variables; ok && v != nullptr;
+         v = v->next_variable) {
+      ok = NetSnmpConvert::ToVarBind(v, &answer.list[answer.len]);
+      if (ok) ++answer.len;
+    }
+    snmp_free_pdu(response);
+    if (!ok) {
+      FreeList(&answer);
+      SnmpMgrSetLastError(SystemReason(ENOMEM));
+      return false;
+    }
+    FreeList(list);
+    *list = answer;
+  } else {
+    snmp_free_pdu(response);
+  }
+  return true;
+}
+
+}  // namespace orla

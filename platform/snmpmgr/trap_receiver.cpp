@@ -1,0 +1,333 @@
+#include "platform/snmpmgr/trap_receiver.h"
+
+#include "platform/snmpmgr/snmp_mgr_library.h"
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+#include <net-snmp/library/snmp_impl.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <system_error>
+
+namespace orla {
+
+namespace {
+
+// The largest UDP payload; a datagram is never cut short by our buffer.
+constexpr size_t kMaxDatagram = 65535;
+
+const uint32_t kSysUpTime[] = {1, 3, 6, 1, 2, 1, 1, 3, 0};
+const uint32_t kSnmpTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+const uint32_t kSnmpTrapEnterprise[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 3, 0};
+const uint32_t kSnmpTrapAddress[] = {1, 3, 6, 1, 6, 3, 18, 1, 3, 0};
+// snmpTraps: coldStart is .1 under it, egpNeighborLoss .6.
+const uint32_t kSnmpTraps[] = {1, 3, 6, 1, 6, 3, 1, 1, 5};
+
+template <size_t N>
+bool Equals(const std::vector<uint32_t>& oid, const uint32_t (&wanted)[N]) {
+  return oid.size() == N && std::equal(oid.begin(), oid.end(), wanted);
+}
+
+std::vector<uint32_t> ToOid(const oid* subIds, size_t count) {
+  std::vector<uint32_t> out;
+  out.reserve(count);
+  for (size_t i = 0; i < count; ++i) out.push_back(static_cast<uint32_t>(subIds[i]));
+  return out;
+}
+
+// Releases a PDU that was allocated here (not through a session).
+struct PduDeleter {
+  void operator()(netsnmp_pdu* pdu) const { snmp_free_pdu(pdu); }
+};
+
+bool ConvertBinding(const netsnmp_variable_list* var, TrapReceiver::Binding* out) {
+  if (var->name == nullptr) return false;
+  out->name = ToOid(var->name, var->name_length);
+  out->type = var->type;
+  switch (var->type) {
+    case ASN_INTEGER:
+      if (var->val.integer == nullptr) return false;
+      out->integer = static_cast<int32_t>(*var->val.integer);
+      break;
+    case ASN_COUNTER:
+    case ASN_GAUGE:
+    case ASN_TIMETICKS:
+    case ASN_UINTEGER:
+      if (var->val.integer == nullptr) return false;
+      out->unsignedNumber = static_cast<uint32_t>(*var->val.integer);
+      break;
+    case ASN_COUNTER64:
+      if (var->val.counter64 == nullptr) return false;
+      out->unsignedNumber = (static_cast<uint64_t>(var->val.counter64->high & 0xffffffffu) << 32) |
+                            (var->val.counter64->low & 0xffffffffu);
+      break;
+    case ASN_OCTET_STR:
+    case ASN_IPADDRESS:
+    case ASN_OPAQUE:
+    case ASN_NSAP:
+    case ASN_BIT_STR:
+      if (var->val_len != 0 && var->val.string == nullptr) return false;
+      if (var->val_len > kMaxDatagram) return false;
+      out->octets.assign(reinterpret_cast<const char*>(var->val.string), var->val_len);
+      break;
+    case ASN_OBJECT_ID:
+      if (var->val_len != 0 && var->val.objid == nullptr) return false;
+      out->objectId = ToOid(var->val.objid, var->val_len / sizeof(oid));
+      break;
+    default:
+      // NULL, the SNMPv2 exception values and net-snmp's special opaque
+      // types: the binding carries its name and type only.
+      break;
+  }
+  return true;
+}
+
+// SNMPv2c notification to SNMPv1 trap fields, as RFC 3584 translates them.
+bool MapNotification(std::vector<TrapReceiver::Binding>&& received, const uint8_t source[4],
+                     TrapReceiver::Trap* trap) {
+  const TrapReceiver::Binding* trapOid = nullptr;
+  const TrapReceiver::Binding* upTime = nullptr;
+  const TrapReceiver::Binding* enterprise = nullptr;
+  const TrapReceiver::Binding* address = nullptr;
+  for (const auto& b : received) {
+    if (Equals(b.name, kSnmpTrapOid) && b.type == ASN_OBJECT_ID && trapOid == nullptr) trapOid = &b;
+    if (Equals(b.name, kSysUpTime) && b.type == ASN_TIMETICKS && upTime == nullptr) upTime = &b;
+    if (Equals(b.name, kSnmpTrapEnterprise) && b.type == ASN_OBJECT_ID && enterprise == nullptr) {
+      enterprise = &b;
+    }
+    if (Equals(b.name, kSnmpTrapAddress) && b.type == ASN_IPADDRESS && b.octets.size() == 4 &&
+        address == nullptr) {
+      address = &b;
+    }
+  }
+  // A notification without snmpTrapOID.0 says nothing about what happened.
+  if (trapOid == nullptr) return false;
+
+  const std::vector<uint32_t>& id = trapOid->objectId;
+  const size_t n = id.size();
+  const bool standard = n == std::size(kSnmpTraps) + 1 &&
+                        std::equal(std::begin(kSnmpTraps), std::end(kSnmpTraps), id.begin()) &&
+                        id[n - 1] >= 1 && id[n - 1] <= 6;
+  if (standard) {
+    trap->genericTrap = static_cast<int32_t>(id[n - 1] - 1);
+    trap->specificTrap = 0;
+    trap->enterprise = enterprise != nullptr
+                           ? enterprise->objectId
+                           : std::vector<uint32_t>(std::begin(kSnmpTraps), std::end(kSnmpTraps));
+  } else {
+    trap->genericTrap = 6;
+    trap->specificTrap = n > 0 ? static_cast<int32_t>(id[n - 1]) : 0;
+    size_t keep = n > 0 ? n - 1 : 0;
+    if (n >= 2 && id[n - 2] == 0) keep = n - 2;
+    trap->enterprise.assign(id.begin(), id.begin() + static_cast<std::ptrdiff_t>(keep));
+  }
+  trap->timeStamp = upTime != nullptr ? static_cast<uint32_t>(upTime->unsignedNumber) : 0;
+  const uint8_t* agent = address != nullptr
+                             ? reinterpret_cast<const uint8_t*>(address->octets.data())
+                             : source;
+  std::memcpy(trap->agentAddress, agent, 4);
+
+  trap->bindings.clear();
+  for (auto& b : received) {
+    if (&b == trapOid || &b == upTime) continue;
+    trap->bindings.push_back(std::move(b));
+  }
+  return true;
+}
+
+void CloseTransport(netsnmp_transport* transport) {
+  if (transport == nullptr) return;
+  if (transport->f_close != nullptr) transport->f_close(transport);
+  netsnmp_transport_free(transport);
+}
+
+}  // namespace
+
+TrapReceiver::TrapReceiver() = default;
+
+TrapReceiver::~TrapReceiver() { Stop(); }
+
+bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap) {
+  if (data == nullptr || length == 0 || length > kMaxDatagram) return false;
+  // net-snmp's parsers take a non-const buffer; work on a copy.
+  std::vector<u_char> packet(data, data + length);
+  std::vector<u_char> community(length + 1);
+  size_t remaining = length;
+  size_t communityLength = community.size();
+  long version = -1;
+  // The parsers count errors in the library's process-wide statistics;
+  // the lock is held until the PDU has been released.
+  std::lock_guard<std::mutex> parsing(SnmpMgrLibrary::Mutex());
+  u_char* pduStart = snmp_comstr_parse(packet.data(), &remaining, community.data(),
+                                       &communityLength, &version);
+  if (pduStart == nullptr) return false;
+  if (version != SNMP_VERSION_1 && version != SNMP_VERSION_2c) return false;
+
+  std::unique_ptr<netsnmp_pdu, PduDeleter> pdu(
+      static_cast<netsnmp_pdu*>(std::calloc(1, sizeof(netsnmp_pdu))));
+  if (!pdu) return false;
+  pdu->version = version;
+  if (snmp_pdu_parse(pdu.get(), pduStart, &remaining) != 0) return false;
+
+  std::vector<Binding> bindings;
+  for (netsnmp_variable_list* var = pdu->variables; var != nullptr; var = var->next_variable) {
+    Binding b;
+    if (!ConvertBinding(var, &b)) return false;
+    bindings.push_back(std::move(b));
+  }
+
+  Trap decoded;
+  if (version == SNMP_VERSION_1) {
+    if (pdu->command != SNMP_MSG_TRAP) return false;
+    if (pdu->enterprise == nullptr && pdu->enterprise_length != 0) return false;
+    decoded.enterprise = ToOid(pdu->enterprise, pdu->enterprise_length);
+    std::memcpy(decoded.agentAddress, pdu->agent_addr, 4);
+    decoded.genericTrap = static_cast<int32_t>(pdu->trap_type);
+    decoded.specificTrap = static_cast<int32_t>(pdu->specific_type);
+    decoded.timeStamp = static_cast<uint32_t>(pdu->time);
+    decoded.bindings = std::move(bindings);
+  } else {
+    // Only unconfirmed notifications: an Inform would wait for an answer
+    // that this receiver does not give.
+    if (pdu->command != SNMP_MSG_TRAP2) return false;
+    if (!MapNotification(std::move(bindings), source, &decoded)) return false;
+  }
+  *trap = std::move(decoded);
+  return true;
+}
+
+int TrapReceiver::Start(const std::string& listenAddress, std::string* error) {
+  if (thread_.joinable()) {
+    if (error != nullptr) *error = "the trap receiver is already running";
+    return EALREADY;
+  }
+  // The library's transport domains are registered by its one-time set-up.
+  SnmpMgrLibrary::Initialize();
+  netsnmp_transport* transport;
+  int openError;
+  {
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    errno = 0;
+    transport = netsnmp_transport_open_server("snmptrap", listenAddress.c_str());
+    openError = errno;
+  }
+  if (transport == nullptr) {
+    // bind() leaves its reason in errno (address in use, no permission);
+    // an address net-snmp cannot read at all leaves none.
+    const int err = openError != 0 ? openError : EINVAL;
+    if (error != nullptr) *error = "cannot listen for traps on \"" + listenAddress + "\": " + std::strerror(err);
+    return err;
+  }
+  const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake < 0) {
+    const int err = errno;
+    CloseTransport(transport);
+    if (error != nullptr) *error = std::string("eventfd: ") + std::strerror(err);
+    return err;
+  }
+  transport_ = transport;
+  socket_ = transport->sock;
+  wakeFd_ = wake;
+  stopping_.store(false);
+  buffer_.assign(kMaxDatagram + 1, 0);
+  try {
+    thread_ = std::thread(&TrapReceiver::Run, this);
+  } catch (const std::system_error& e) {
+    CloseTransport(transport);
+    ::close(wake);
+    transport_ = nullptr;
+    socket_ = -1;
+    wakeFd_ = -1;
+    if (error != nullptr) *error = e.what();
+    return e.code().value() != 0 ? e.code().value() : EAGAIN;
+  }
+  return 0;
+}
+
+void TrapReceiver::Stop() {
+  if (!thread_.joinable()) return;
+  stopping_.store(true);
+  const uint64_t one = 1;
+  ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+  (void)ignored;
+  thread_.join();
+  CloseTransport(static_cast<netsnmp_transport*>(transport_));
+  ::close(wakeFd_);
+  transport_ = nullptr;
+  socket_ = -1;
+  wakeFd_ = -1;
+}
+
+bool TrapReceiver::Take(Trap* trap) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (queue_.empty()) return false;
+  *trap = std::move(queue_.front());
+  queue_.pop_front();
+  return true;
+}
+
+void TrapReceiver::Run() {
+  pollfd fds[2] = {{socket_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  while (!stopping_.load()) {
+    const int ready = ::poll(fds, 2, -1);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      // poll on two valid descriptors does not fail otherwise; do not spin.
+      ::usleep(100000);
+      continue;
+    }
+    if (fds[1].revents != 0) break;
+    if (fds[0].revents & POLLIN) Receive();
+  }
+}
+
+void TrapReceiver::Receive() {
+  sockaddr_storage from{};
+  socklen_t fromLength = sizeof from;
+  const ssize_t n = ::recvfrom(socket_, buffer_.data(), buffer_.size(), MSG_TRUNC | MSG_DONTWAIT,
+                               reinterpret_cast<sockaddr*>(&from), &fromLength);
+  if (n < 0) return;  // EAGAIN or a transient socket error: nothing to take
+  received_.fetch_add(1);
+  // MSG_TRUNC reports the datagram's real size: one larger than the buffer
+  // was cut short and cannot be decoded.
+  if (static_cast<size_t>(n) > kMaxDatagram) {
+    dropped_.fetch_add(1);
+    return;
+  }
+  uint8_t source[4] = {0, 0, 0, 0};
+  if (from.ss_family == AF_INET) {
+    std::memcpy(source, &reinterpret_cast<const sockaddr_in*>(&from)->sin_addr, 4);
+  } else if (from.ss_family == AF_INET6) {
+    const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&from);
+    if (IN6_IS_ADDR_V4MAPPED(&in6->sin6_addr)) std::memcpy(source, in6->sin6_addr.s6_addr + 12, 4);
+  }
+  Trap trap;
+  if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap)) {
+    dropped_.fetch_add(1);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (queue_.size() >= kMaxQueued) {
+      dropped_.fetch_add(1);
+      return;
+    }
+    queue_.push_back(std::move(trap));
+  }
+  event_.Set();
+}
+
+}  // namespace orla

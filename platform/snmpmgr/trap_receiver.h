@@ -1,0 +1,103 @@
+#pragma once
+// The trap receiver that stands in for the host's SNMP trap service: one
+// thread reads datagrams from a net-snmp transport address (for example
+// "udp:162" or "udp:127.0.0.1:10162"), decodes them with net-snmp, queues
+// the traps and signals an event while the queue holds any.
+//
+// SNMPv1 traps are queued with their own fields. SNMPv2c notifications are
+// turned into SNMPv1 fields the way RFC 3584 translates them: enterprise and
+// specific trap from snmpTrapOID.0 (the six standard traps become generic
+// traps 0 to 5), time stamp from sysUpTime.0, agent address from
+// snmpTrapAddress.0 or else the datagram's source; sysUpTime.0 and
+// snmpTrapOID.0 are not passed on as bindings.
+//
+// A datagram that is not a well-formed SNMPv1 trap or SNMPv2c notification is
+// dropped and counted; nothing a peer sends can stop the receiver.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sync/manual_reset_event.h"
+
+namespace orla {
+
+class TrapReceiver {
+ public:
+  // One variable binding as received. Which value member is meaningful
+  // depends on `type` (the BER tag): INTEGER uses `integer`; Counter32,
+  // Gauge32, TimeTicks, UInteger32 and Counter64 use `unsignedNumber`;
+  // OCTET STRING, IpAddress, Opaque, NsapAddress and BIT STRING use
+  // `octets`; OBJECT IDENTIFIER uses `objectId`; NULL and the SNMPv2
+  // exception values carry nothing.
+  struct Binding {
+    std::vector<uint32_t> name;
+    uint8_t type = 0;
+    int64_t integer = 0;
+    uint64_t unsignedNumber = 0;
+    std::string octets;
+    std::vector<uint32_t> objectId;
+  };
+
+  // One trap in SNMPv1 terms.
+  struct Trap {
+    std::vector<uint32_t> enterprise;
+    uint8_t agentAddress[4] = {0, 0, 0, 0};
+    int32_t genericTrap = 0;
+    int32_t specificTrap = 0;
+    uint32_t timeStamp = 0;
+    std::vector<Binding> bindings;
+  };
+
+  // Traps waiting beyond this many are dropped (and counted) until the
+  // queue is taken from again.
+  static constexpr size_t kMaxQueued = 10000;
+
+  TrapReceiver();
+  ~TrapReceiver();
+  TrapReceiver(const TrapReceiver&) = delete;
+  TrapReceiver& operator=(const TrapReceiver&) = delete;
+
+  // Opens `listenAddress` and starts the receiving thread. Returns 0 on
+  // success, otherwise an errno value (EINVAL for an address net-snmp cannot
+  // open, EALREADY when already started); `error` then holds a text.
+  int Start(const std::string& listenAddress, std::string* error);
+  // Ends the thread and closes the transport; the queue is kept.
+  void Stop();
+
+  // Set while traps are queued (and possibly longer: the taker resets it).
+  ManualResetEvent& Event() { return event_; }
+  // Takes the oldest queued trap; false when the queue is empty.
+  bool Take(Trap* trap);
+
+  uint64_t ReceivedCount() const { return received_.load(); }
+  uint64_t DroppedCount() const { return dropped_.load(); }
+
+  // Decodes one datagram. `source` is the sender's IPv4 address (four
+  // octets), used as the agent address of an SNMPv2c notification that does
+  // not carry snmpTrapAddress.0. Returns false when the datagram is not a
+  // well-formed SNMPv1 trap or SNMPv2c notification.
+  static bool Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap);
+
+ private:
+  void Run();
+  void Receive();
+
+  std::mutex mutex_;
+  std::deque<Trap> queue_;
+  ManualResetEvent event_;
+  std::thread thread_;
+  void* transport_ = nullptr;  // netsnmp_transport*
+  int socket_ = -1;
+  int wakeFd_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<uint64_t> received_{0};
+  std::atomic<uint64_t> dropped_{0};
+  std::vector<uint8_t> buffer_;
+};
+
+}  // namespace orla

@@ -1,0 +1,247 @@
+#include "plugins/famib/fa_mib_device.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/snmp/snmp_session.h"
+#include "platform/net/host_address.h"
+#include "platform/snmpmgr/snmp_api.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+constexpr char kConnUnitEntry[] = "1.3.6.1.3.94.1.6.1";
+constexpr char kConnUnitRevsEntry[] = "1.3.6.1.3.94.1.7.1";
+constexpr char kTrapRegEntry[] = "1.3.6.1.3.94.2.3.1";
+constexpr size_t kUnitIdLength = 16;
+// Revision rows read for one unit, at most.
+constexpr int kMaxRevisions = 32;
+
+// Frees a one-binding answer list however the reading ends.
+struct Answer {
+  SnmpVarBindList list{};
+  ~Answer() { SnmpUtilVarBindListFree(&list); }
+  const SnmpVarBind& First() const { return list.list[0]; }
+};
+
+std::vector<uint32_t> Ids(const char* dotted) {
+  std::vector<uint32_t> ids;
+  const char* p = dotted;
+  while (*p != '\0') {
+    char* end = nullptr;
+    ids.push_back(static_cast<uint32_t>(std::strtoul(p, &end, 10)));
+    p = *end == '.' ? end + 1 : end;
+  }
+  return ids;
+}
+
+// Whether `name` is `prefix` followed by exactly `extra` more sub-identifiers
+// (any number when `extra` is 0); `rest` receives those.
+bool Below(const AsnObjectIdentifier& name, const std::vector<uint32_t>& prefix, size_t extra,
+           std::vector<uint32_t>* rest) {
+  if (name.idLength <= prefix.size()) return false;
+  if (extra != 0 && name.idLength != prefix.size() + extra) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (name.ids[i] != prefix[i]) return false;
+  }
+  rest->assign(name.ids + prefix.size(), name.ids + name.idLength);
+  return true;
+}
+
+std::string TrimRight(std::string text) {
+  while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) != 0)) text.pop_back();
+  return text;
+}
+
+bool ContainsFirmware(const std::string& text) {
+  std::string lower = text;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("firmware") != std::string::npos;
+}
+
+// A text read with the session (freed with free()).
+std::string ReadString(SnmpSession* session, const std::string& oid) {
+  char* text = nullptr;
+  session->GetString(oid.c_str(), &text);
+  std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
+  return text != nullptr ? std::string(text) : std::string();
+}
+
+int PortOf(const char* text, int fallback) {
+  if (text == nullptr || *text == '\0') return fallback;
+  // "udp:162", "udp:127.0.0.1:10162", "127.0.0.1:10162" or "162": the port
+  // is the part after the last ":".
+  const char* colon = std::strrchr(text, ':');
+  const char* digits = colon != nullptr ? colon + 1 : text;
+  char* end = nullptr;
+  const long port = std::strtol(digits, &end, 10);
+  if (end == digits || *end != '\0' || port < 1 || port > 65535) return fallback;
+  return static_cast<int>(port);
+}
+
+}  // namespace
+
+std::string FaMibDevice::Oid(const char* prefix, const std::vector<uint32_t>& suffix) {
+  std::string oid = prefix;
+  for (uint32_t id : suffix) oid += StringPrintf(".%u", id);
+  return oid;
+}
+
+std::string FaMibDevice::UnitOid(int column) const {
+  return Oid(StringPrintf("%s.%d", kConnUnitEntry, column).c_str(), unitId_);
+}
+
+bool FaMibDevice::FindFirstUnit() {
+  const std::string column = StringPrintf("%s.1", kConnUnitEntry);
+  Answer answer;
+  try {
+    session_->RequestGetNext(column.c_str(), &answer.list);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    // SNMPv1 answers a GetNext past the last object with "no such name".
+    if (e->Code() == kErrNotRecognized) return false;
+    throw owned.release();
+  }
+  std::vector<uint32_t> id;
+  if (answer.list.len < 1 || !Below(answer.First().name, Ids(column.c_str()), kUnitIdLength, &id)) {
+    return false;
+  }
+  unitId_ = std::move(id);
+  return true;
+}
+
+int32_t FaMibDevice::UnitType() { return session_->GetInteger(UnitOid(3).c_str()); }
+
+int32_t FaMibDevice::UnitStatus() { return session_->GetInteger(UnitOid(6).c_str()); }
+
+std::string FaMibDevice::WorldWideName() {
+  std::string wwn;
+  try {
+    char* text = nullptr;
+    session_->GetWorldWideName(UnitOid(2).c_str(), &text);
+    std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
+    if (text != nullptr) wwn = text;
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() != kErrNotRecognized) throw owned.release();
+  }
+  if (wwn.empty() || wwn == "00:00:00:00:00:00:00:00") {
+    wwn.clear();
+    for (size_t i = 0; i < 8 && i < unitId_.size(); ++i) {
+      wwn += StringPrintf(i == 0 ? "%02x" : ":%02x", unitId_[i] & 0xffu);
+    }
+  }
+  return wwn;
+}
+
+std::string FaMibDevice::Product() { return TrimRight(ReadString(session_, UnitOid(7))); }
+
+std::string FaMibDevice::FirmwareRevision() {
+  // The unit's revision rows: connUnitRevsRevId.<unit id>.<n>
+  std::vector<uint32_t> revIdColumn = Ids(StringPrintf("%s.3", kConnUnitRevsEntry).c_str());
+  revIdColumn.insert(revIdColumn.end(), unitId_.begin(), unitId_.end());
+  std::string first;
+  std::string next = Oid(StringPrintf("%s.3", kConnUnitRevsEntry).c_str(), unitId_);
+  for (int row = 0; row < kMaxRevisions; ++row) {
+    std::vector<uint32_t> index;
+    std::string revision;
+    {
+      Answer answer;
+      try {
+        session_->RequestGetNext(next.c_str(), &answer.list);
+      } catch (OrlaException* e) {
+        std::unique_ptr<OrlaException> owned(e);
+        if (e->Code() == kErrNotRecognized) break;
+        throw owned.release();
+      }
+      if (answer.list.len < 1 || !Below(answer.First().name, revIdColumn, 1, &index)) break;
+      const AsnAny& value = answer.First().value;
+      if (value.asnType == ASN_OCTETSTRING && value.asnValue.string.stream != nullptr) {
+        revision.assign(reinterpret_cast<const char*>(value.asnValue.string.stream), value.asnValue.string.length);
+        revision = TrimRight(revision.substr(0, strnlen(revision.c_str(), revision.size())));
+      }
+      next = Oid(StringPrintf("%s.3", kConnUnitRevsEntry).c_str(), unitId_) + StringPrintf(".%u", index[0]);
+    }
+    if (revision.empty()) continue;
+    if (first.empty()) first = revision;
+    std::string description;
+    try {
+      description = ReadString(session_, Oid(StringPrintf("%s.4", kConnUnitRevsEntry).c_str(), unitId_) +
+                                             StringPrintf(".%u", index[0]));
+    } catch (OrlaException* e) {
+      std::unique_ptr<OrlaException> owned(e);
+      if (e->Code() != kErrNotRecognized) throw owned.release();
+    }
+    if (ContainsFirmware(description)) return revision;
+  }
+  return first;
+}
+
+int32_t FaMibDevice::TrapRegistration(const std::string& address, int port) {
+  const std::string oid = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port);
+  try {
+    return session_->GetInteger(oid.c_str());
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() == kErrNotRecognized) return 0;
+    throw owned.release();
+  }
+}
+
+void FaMibDevice::RegisterTrapReceiver(const std::string& address, int port) {
+  const std::string state = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port);
+  const std::string filter = StringPrintf("%s.3.%s.%d", kTrapRegEntry, address.c_str(), port);
+  // Setting the row state to active creates the row.
+  session_->SetInteger(state.c_str(), kRowActive);
+  try {
+    session_->SetInteger(filter.c_str(), kFilterInfo);
+  } catch (OrlaException* e) {
+    // The device keeps its own filter: traps still come, maybe fewer.
+    std::unique_ptr<OrlaException> owned(e);
+  }
+  if (session_->GetInteger(state.c_str()) != kRowActive) {
+    throw new OrlaException(kErrSnmpSet, 0, kMsgSnmpSet);
+  }
+}
+
+bool FaMibDevice::OwnAddress(std::string* address) const {
+  return HostAddress::SourceToward(session_->GetAgentAddress(), SnmpPort(), address);
+}
+
+bool FaMibDevice::IsClaimedType(int32_t type) {
+  switch (type) {
+    case kTypeGateway:
+    case kTypeConverter:
+    case kTypeStorageDevice:
+    case kTypeStorageSubsystem:
+    case kTypeStorageAccessDevice:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int32_t FaMibDevice::AgentStatus(int32_t connUnitStatus) {
+  switch (connUnitStatus) {
+    case 3:
+      return 0;
+    case 4:
+      return 1;
+    case 5:
+      return 2;
+    default:
+      return 3;
+  }
+}
+
+int FaMibDevice::TrapListenPort() { return PortOf(std::getenv("KORAGENT_TRAP_LISTEN"), 162); }
+
+int FaMibDevice::SnmpPort() { return PortOf(std::getenv("KORAGENT_SNMP_PORT"), 161); }
+
+}  // namespace orla

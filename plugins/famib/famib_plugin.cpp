@@ -1,0 +1,159 @@
+// The Fibre Alliance MIB device plug-in: tape controllers, bridges and other
+// storage units that implement FCMGMT-MIB (1.3.6.1.3.94). The exported
+// functions of the device plug-in contract.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/plugin/device_plugin.h"
+#include "agent/snmp/snmp_session.h"
+#include "agent/snmp/trap_message.h"
+#include "plugins/famib/fa_mib_device.h"
+#include "plugins/famib/fa_mib_trap.h"
+
+using orla::FaMibDevice;
+using orla::OrlaException;
+using orla::SnmpSession;
+
+namespace {
+
+// The class codes of the event records of this plug-in's traps: the major
+// code names the plug-in's device family (Fibre Channel storage units of the
+// Fibre Alliance MIB), the minor code is the unit's connUnitType.
+constexpr int32_t kMajorClassCode = 0x0104;
+
+// Copies `text` into an agent buffer of kDeviceTextSize bytes; false (and
+// nothing written) for an empty text.
+uint8_t PutText(const std::string& text, char* buffer) {
+  if (text.empty()) return 0;
+  std::snprintf(buffer, orla::plugin::kDeviceTextSize, "%s", text.c_str());
+  return 1;
+}
+
+// The first unit of a device the plug-in manages; an OrlaException of the
+// requests passes out, a device without units gives 2007.
+FaMibDevice FirstUnit(SnmpSession* session) {
+  FaMibDevice device(session);
+  if (!device.FindFirstUnit()) {
+    throw new OrlaException(orla::kErrNotRecognized, 0, orla::kMsgNotRecognized);
+  }
+  return device;
+}
+
+}  // namespace
+
+extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(SnmpSession* session) {
+  try {
+    FaMibDevice device(session);
+    if (!device.FindFirstUnit()) return orla::plugin::kNotThisType;
+    return FaMibDevice::IsClaimedType(device.UnitType()) ? 1 : orla::plugin::kNotThisType;
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    // A device that does not answer says so; any other answer (an error
+    // status, a unit without a type) means it is not one of ours.
+    if (e->Code() == orla::kErrCommunication || e->Code() == orla::kErrTimeout) return e->Code();
+    return orla::plugin::kNotThisType;
+  }
+}
+
+// The identity texts: a device that does not answer lets the request's
+// time-out pass out (binding then fails); a missing object answers false.
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(SnmpSession* session, char* buffer) {
+  try {
+    FaMibDevice device = FirstUnit(session);
+    return PutText(device.FirmwareRevision(), buffer);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
+    return 0;
+  }
+}
+
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceWorldWideName(SnmpSession* session, char* buffer) {
+  try {
+    FaMibDevice device = FirstUnit(session);
+    return PutText(device.WorldWideName(), buffer);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
+    return 0;
+  }
+}
+
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceDescription(SnmpSession* session, char* buffer) {
+  try {
+    FaMibDevice device = FirstUnit(session);
+    return PutText(device.Product(), buffer);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
+    return 0;
+  }
+}
+
+// 1 when the device's trap registration table has an active row for this
+// agent (the address its requests come from, the port it receives traps
+// on), else 0. A device that does not answer lets the time-out pass out.
+extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
+  FaMibDevice device(session);
+  std::string address;
+  if (!device.OwnAddress(&address)) return orla::plugin::kTrapsNotSentHere;
+  try {
+    return device.TrapRegistration(address, FaMibDevice::TrapListenPort()) == FaMibDevice::kRowActive
+               ? 1
+               : orla::plugin::kTrapsNotSentHere;
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
+    return orla::plugin::kTrapsNotSentHere;
+  }
+}
+
+// ok 0, warning 1, failed 2; unknown, unused, a device without units or one
+// that does not answer 3.
+extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
+  try {
+    FaMibDevice device(session);
+    if (!device.FindFirstUnit()) return orla::plugin::kStatusUnknown;
+    return FaMibDevice::AgentStatus(device.UnitStatus());
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    return orla::plugin::kStatusUnknown;
+  }
+}
+
+// Registers this agent in the device's trap registration table. A device
+// that refuses (a read-only table, a full table) is reported by the
+// request's OrlaException; the stamp is set only after success.
+extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint32_t* stamp) {
+  FaMibDevice device(session);
+  std::string address;
+  if (!device.OwnAddress(&address)) {
+    throw new OrlaException(orla::kErrCommunication, 0, orla::kMsgCommunication);
+  }
+  device.RegisterTrapReceiver(address, FaMibDevice::TrapListenPort());
+  if (stamp != nullptr) *stamp = static_cast<uint32_t>(std::time(nullptr));
+  return 1;
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t* data, char* message) {
+  if (trap == nullptr) return orla::plugin::kDropTrap;
+  return orla::FaMibTrap::Describe(*trap, data, orla::plugin::kTrapDataSize, message,
+                                   orla::plugin::kTrapMessageSize);
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode() { return kMajorClassCode; }
+
+extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMinorClassCode(SnmpSession* session) {
+  try {
+    FaMibDevice device = FirstUnit(session);
+    return device.UnitType();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    return 0;
+  }
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs the agent for real: builds it (release preset), installs a program
+# directory into a scratch folder (demo/ here, or $KOR_DEMO_DIR) and runs
+# KORAgent in the foreground there. Its event log is shown as it is written
+# and kept in a file. Stop it with Ctrl-C (or SIGTERM to this script).
+#
+# As a user other than root the ports below 1024 are out of reach, so the
+# agent is given higher ones (override any of them from the environment).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+
+scripts/install-deps.sh
+
+JOBS=${KOR_JOBS:-2}
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$JOBS"
+
+PREFIX=${KOR_DEMO_DIR:-$ROOT/demo}
+# KORAgent.cfg names the agent directory <prefix>/KOR in at most 79 characters.
+if [ $(( ${#PREFIX} + 4 )) -gt 79 ]; then
+  PREFIX=/tmp/koragent-demo
+fi
+cmake --install build/release --prefix "$PREFIX" >/dev/null
+
+if [ -z "${KORAGENT_EVENT_LOG:-}" ]; then
+  export KORAGENT_EVENT_LOG=$PREFIX/event-log.jsonl
+  : >"$KORAGENT_EVENT_LOG"
+fi
+if [ "$(id -u)" -ne 0 ]; then
+  export KORAGENT_HTTPS_PORT=${KORAGENT_HTTPS_PORT:-12381}
+  export KORAGENT_TRAP_LISTEN=${KORAGENT_TRAP_LISTEN:-udp:127.0.0.1:10162}
+  export KORAGENT_SNMP_PORT=${KORAGENT_SNMP_PORT:-10161}
+  export KORAGENT_TRAP_PORT=${KORAGENT_TRAP_PORT:-10162}
+fi
+
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+echo "Program directory: $PREFIX"
+echo "Event log:         $KORAGENT_EVENT_LOG (one JSON object a line; also the system journal or syslog)"
+echo "KORAgent runs in the foreground. Stop it with Ctrl-C."
+echo
+
+tail -n +1 -F "$KORAGENT_EVENT_LOG" 2>/dev/null &
+pids+=($!)
+
+"$PREFIX/KORAgent" &
+agent=$!
+# A signal to this script stops the agent; a wait that the signal cut short
+# is repeated to get the agent's own exit code.
+interrupted=0
+trap 'interrupted=1; kill -TERM "$agent" 2>/dev/null || true' INT TERM
+while :; do
+  interrupted=0
+  if wait "$agent"; then status=0; else status=$?; fi
+  [ "$interrupted" = 1 ] || break
+done
+sleep 0.2  # let the last entries show
+echo
+echo "KORAgent ended with exit code $status. Event log: $KORAGENT_EVENT_LOG"
+exit "$status"

@@ -1,0 +1,60 @@
+#pragma once
+// Runs the installer of every selected component, one after the other, in
+// list order (clients, then agents), and stops at the first failure: an
+// installer that cannot be started, a non-zero exit code, or an error file
+// left behind.
+#include <functional>
+#include <string>
+
+#include "setup/selection_model.h"
+
+namespace orla {
+
+class InstallerRunner {
+ public:
+  // The installer program in each component's folder.
+  static constexpr const char* kInstallerName = "/setup";
+  // Command lines, passed with their leading space; the installer gets
+  // their words as its arguments.
+  static constexpr const char* kRepair = " repair";
+  static constexpr const char* kQuiet = " quiet";
+
+  enum class Stop {
+    kNone,          // every selected installer ran and succeeded
+    kStartFailed,   // an installer could not be started
+    kExitCode,      // an installer ended with a non-zero exit code
+    kErrorFile,     // an installer left the error file behind
+  };
+
+  struct Outcome {
+    Stop stop = Stop::kNone;
+    const Component* failed = nullptr;  // the component whose installer failed
+    int exit_code = 0;                  // last exit code read
+    int start_error = 0;                // errno of a failed start
+    int installers_started = 0;
+  };
+
+  // Told about each installer just before it starts.
+  using StartListener = std::function<void(const Component& component, const std::string& command_line)>;
+
+  explicit InstallerRunner(std::string error_file);
+
+  void SetStartListener(StartListener listener) { listener_ = std::move(listener); }
+
+  // Reads the boxes into the flags, resolves prerequisites, and runs the
+  // selected installers. Blocks while each one runs.
+  Outcome Run(SelectionModel& model);
+
+  // The command line for a component: "C100" repairs unless installs are
+  // silent; agents after client components run interactively (no command
+  // line); everything else installs quietly.
+  static std::string CommandLineFor(const Component& component, bool silent_installs, bool agent_phase);
+
+ private:
+  void DeleteErrorFile() const;
+
+  std::string error_file_;
+  StartListener listener_;
+};
+
+}  // namespace orla

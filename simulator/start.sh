@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Starts the simulated devices: one snmpsimd process that answers SNMPv1
+# requests on one loopback address per device (communities "public" for Get
+# and "private" for Set), serving the recordings in recordings/.
+#
+#   simulator/start.sh [--run-dir DIR] [--port PORT] [--base A.B.C.D]
+#                      [--only NAME[,NAME...]]
+#
+#   --run-dir  where the running simulator keeps its files (default
+#              /tmp/kor-simulator); simctl and stop.sh take the same option
+#   --port     UDP port every device answers on (default 161)
+#   --base     first address; the devices get consecutive addresses from it
+#              (default: the addresses in devices.txt)
+#   --only     serve only these devices
+#
+# Prints one line per device ("name address:port") once all of them answer;
+# exits non-zero when the simulator does not come up within 30 seconds.
+set -euo pipefail
+
+SIM_DIR=$(cd "$(dirname "$0")" && pwd)
+RUN_DIR=/tmp/kor-simulator
+PORT=161
+BASE=""
+ONLY=""
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --run-dir) RUN_DIR=$2; shift 2 ;;
+    --port) PORT=$2; shift 2 ;;
+    --base) BASE=$2; shift 2 ;;
+    --only) ONLY=$2; shift 2 ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    *) echo "start.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+
+for tool in snmpsimd snmpget; do
+  command -v "$tool" >/dev/null || { echo "start.sh: $tool not found (scripts/install-deps.sh installs it)" >&2; exit 1; }
+done
+
+if [ -f "$RUN_DIR/snmpsimd.pid" ] && kill -0 "$(cat "$RUN_DIR/snmpsimd.pid")" 2>/dev/null; then
+  echo "start.sh: a simulator is already running from $RUN_DIR (pid $(cat "$RUN_DIR/snmpsimd.pid")); run stop.sh first" >&2
+  exit 1
+fi
+
+# A fresh run directory: recordings, the variation module, the state files.
+mkdir -p "$RUN_DIR"
+RUN_DIR=$(cd "$RUN_DIR" && pwd)
+rm -rf "$RUN_DIR/data" "$RUN_DIR/recordings" "$RUN_DIR/state" "$RUN_DIR/variation" "$RUN_DIR/cache"
+mkdir -p "$RUN_DIR/data/public" "$RUN_DIR/data/private" "$RUN_DIR/recordings" "$RUN_DIR/state" \
+         "$RUN_DIR/variation" "$RUN_DIR/cache"
+cp "$SIM_DIR/variation/korsim.py" "$RUN_DIR/variation/"
+: > "$RUN_DIR/devices.txt"
+
+next_address() {  # a.b.c.d -> a.b.c.(d+1)
+  local a b c d
+  IFS=. read -r a b c d <<<"$1"
+  echo "$a.$b.$c.$((d + 1))"
+}
+
+index=0
+address=$BASE
+endpoints=()
+while read -r name default_address _; do
+  case "$name" in ''|'#'*) continue ;; esac
+  if [ -n "$ONLY" ] && [[ ",$ONLY," != *",$name,"* ]]; then continue; fi
+  if [ -n "$BASE" ]; then
+    [ $index -eq 0 ] || address=$(next_address "$address")
+  else
+    address=$default_address
+  fi
+  cp "$SIM_DIR/recordings/$name.snmprec" "$RUN_DIR/recordings/"
+  if [ -f "$SIM_DIR/state/$name.json" ]; then
+    cp "$SIM_DIR/state/$name.json" "$RUN_DIR/state/"
+  fi
+  # snmpsimd picks the data file by community and by the endpoint the
+  # request came in on: <community>/1.3.6.1.6.1.1.<endpoint index>.snmprec
+  for community in public private; do
+    ln -s "../../recordings/$name.snmprec" "$RUN_DIR/data/$community/1.3.6.1.6.1.1.$index.snmprec"
+  done
+  endpoints+=("--agent-udpv4-endpoint=$address:$PORT")
+  echo "$name $address $PORT" >> "$RUN_DIR/devices.txt"
+  index=$((index + 1))
+done < "$SIM_DIR/devices.txt"
+
+if [ $index -eq 0 ]; then
+  echo "start.sh: no devices selected" >&2
+  exit 2
+fi
+
+# As root, snmpsimd insists on dropping its privileges; the files it reads
+# and the state files it writes must then be usable by that user.
+privileges=()
+if [ "$(id -u)" -eq 0 ]; then
+  privileges=(--process-user=nobody --process-group=nogroup)
+  chmod 0755 "$RUN_DIR"
+  chown -R nobody:nogroup "$RUN_DIR/state" "$RUN_DIR/cache"
+  chmod -R a+rX "$RUN_DIR/data" "$RUN_DIR/recordings" "$RUN_DIR/variation"
+fi
+
+rm -f "$RUN_DIR/snmpsimd.log"
+snmpsimd --v2c-arch \
+  --data-dir="$RUN_DIR/data" \
+  --cache-dir="$RUN_DIR/cache" \
+  --variation-modules-dir="$RUN_DIR/variation" \
+  --variation-module-options="korsim:$RUN_DIR/state" \
+  --logging-method="file:$RUN_DIR/snmpsimd.log" \
+  "${privileges[@]}" "${endpoints[@]}" \
+  >"$RUN_DIR/snmpsimd.out" 2>&1 </dev/null &
+pid=$!
+echo "$pid" > "$RUN_DIR/snmpsimd.pid"
+
+# Ready when every device answers a Get of sysName.
+deadline=$((SECONDS + 30))
+while read -r name address port; do
+  until snmpget -v1 -c public -t 1 -r 0 -Oqv "$address:$port" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "start.sh: snmpsimd ended; see $RUN_DIR/snmpsimd.out and $RUN_DIR/snmpsimd.log" >&2
+      rm -f "$RUN_DIR/snmpsimd.pid"
+      exit 1
+    fi
+    if [ $SECONDS -ge $deadline ]; then
+      echo "start.sh: $name at $address:$port does not answer; stopping" >&2
+      "$SIM_DIR/stop.sh" --run-dir "$RUN_DIR" >/dev/null 2>&1 || true
+      exit 1
+    fi
+    sleep 0.3
+  done
+  echo "$name $address:$port"
+done < "$RUN_DIR/devices.txt"

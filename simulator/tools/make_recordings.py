@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""Writes the simulator's recordings (simulator/recordings/*.snmprec).
+
+The recordings are kept in the repository; this script documents how they
+were made and regenerates them after a change to the device table below:
+
+    simulator/tools/make_recordings.py simulator/recordings
+
+snmpsim needs the records of a data file in ascending OID order; the script
+sorts them numerically.
+"""
+import os
+import sys
+
+SYSTEM = '1.3.6.1.2.1.1'
+FCMGMT = '1.3.6.1.3.94'
+CONN_UNIT = FCMGMT + '.1.6.1'      # connUnitTable entry
+REVS = FCMGMT + '.1.7.1'           # connUnitRevsTable entry
+SENSOR = FCMGMT + '.1.8.1'         # connUnitSensorTable entry
+PORT = FCMGMT + '.1.10.1'          # connUnitPortTable entry
+TRAP_REG = FCMGMT + '.2.3.1'       # trapRegTable entry
+
+# connUnitType
+TYPE_SWITCH, TYPE_GATEWAY, TYPE_STORAGE_SUBSYSTEM, TYPE_STORAGE_ACCESS = 4, 5, 11, 14
+# connUnitStatus
+STATUS_OK, STATUS_WARNING, STATUS_FAILED = 3, 4, 5
+
+DEVICES = [
+    {
+        'name': 'tc01',
+        'sysDescr': 'Quillane FTC-400 Fibre Channel tape controller, firmware 4.12.07',
+        'sysObjectID': '1.3.6.1.4.1.4413.3.400',
+        'units': [{
+            'wwn': '10:00:00:60:45:17:2a:01',
+            'type': TYPE_STORAGE_ACCESS,
+            'status': STATUS_OK,
+            'product': 'Quillane FTC-400 Tape Controller',
+            'serial': 'FTC4-0017A201',
+            'revs': [('4.12.07', 'Firmware'), ('B2', 'Controller board')],
+            'ports': 2,
+        }],
+        'systemURL': 'http://127.0.0.1/',
+    },
+    {
+        'name': 'tc02',
+        'sysDescr': 'Quillane FTC-800 FC-SCSI tape bridge',
+        'sysObjectID': '1.3.6.1.4.1.4413.3.800',
+        'units': [{
+            'wwn': '20:00:00:e0:8b:04:11:c2',
+            'type': TYPE_GATEWAY,
+            'status': STATUS_WARNING,
+            'product': 'Quillane FTC-800 Tape Bridge',
+            'serial': 'FTC8-1104C2',
+            # the hardware revision comes first: the firmware row is found by
+            # its description
+            'revs': [('C', 'Hardware'), ('5.0.3', 'Firmware release'), ('1.1', 'Boot ROM')],
+            'ports': 4,
+        }],
+        'systemURL': '',
+    },
+    {
+        'name': 'tc03',
+        'sysDescr': 'Quillane LTC-1200 tape library controller',
+        'sysObjectID': '1.3.6.1.4.1.4413.3.1200',
+        'units': [{
+            # the global id is all zeros on this model: the unit id holds the WWN
+            'wwn': '50:01:10:a0:00:3c:7e:15',
+            'globalId': False,
+            'type': TYPE_STORAGE_SUBSYSTEM,
+            'status': STATUS_FAILED,
+            'product': 'Quillane LTC-1200 Library Controller',
+            'serial': 'LTC12-3C7E15',
+            'revs': [('2.8.1b', 'Controller firmware')],
+            'ports': 2,
+        }],
+        'systemURL': '',
+    },
+    {
+        'name': 'sw01',
+        'sysDescr': 'Quillane FS-16 Fibre Channel switch',
+        'sysObjectID': '1.3.6.1.4.1.4413.5.16',
+        'units': [{
+            'wwn': '10:00:00:05:1e:02:9a:44',
+            'type': TYPE_SWITCH,
+            'status': STATUS_OK,
+            'product': 'Quillane FS-16 Fibre Channel Switch',
+            'serial': 'FS16-029A44',
+            'revs': [('7.4.2', 'Firmware')],
+            'ports': 16,
+        }, {
+            # a second unit behind the switch's agent: the first unit decides
+            'wwn': '50:01:10:a0:00:77:01:02',
+            'type': TYPE_STORAGE_ACCESS,
+            'status': STATUS_OK,
+            'product': 'Quillane FS-16 Storage Blade',
+            'serial': 'FS16B-770102',
+            'revs': [('1.0', 'Firmware')],
+            'ports': 1,
+        }],
+        'systemURL': '',
+    },
+    {
+        'name': 'host01',
+        'sysDescr': 'Linux backup01 6.1.0-13-amd64 #1 SMP x86_64',
+        'sysObjectID': '1.3.6.1.4.1.8072.3.2.10',
+        'units': None,
+    },
+]
+
+
+def octets(wwn):
+    return [int(x, 16) for x in wwn.split(':')]
+
+
+def hexstr(values):
+    return ''.join('%02x' % v for v in values)
+
+
+def records(device):
+    recs = []
+
+    def add(oid, tag, value):
+        recs.append((oid, tag, value))
+
+    add(SYSTEM + '.1.0', '4', device['sysDescr'])
+    add(SYSTEM + '.2.0', '6', device['sysObjectID'])
+    add(SYSTEM + '.3.0', '67', '8640000')
+    add(SYSTEM + '.4.0', '4', 'storage-admin@example.net')
+    add(SYSTEM + '.5.0', '4', device['name'])
+    add(SYSTEM + '.6.0', '4', 'Computer room B, rack 4')
+    add(SYSTEM + '.7.0', '2', '72')
+    units = device['units']
+    if units is None:
+        add('1.3.6.1.2.1.2.1.0', '2', '2')
+        add('1.3.6.1.2.1.25.1.1.0', '67', '8640000')
+        return recs
+
+    add(FCMGMT + '.1.1.0', '2', str(len(units)))             # uNumber
+    add(FCMGMT + '.1.2.0', '4', device['systemURL'])          # systemURL
+    add(FCMGMT + '.1.3.0', '67', '8640000')                   # statusChangeTime
+    add(FCMGMT + '.2.1.0', '2', '5')                          # trapMaxClients
+    add(FCMGMT + '.2.2.0', '2:korsim', 'key=trapcount')      # trapClientCount
+    add(TRAP_REG, ':korsim', 'table=trapreg')                 # trapRegTable
+    add(FCMGMT + '.3.0', '4', '0300')                         # revisionNumber
+
+    for unit in units:
+        wwn = octets(unit['wwn'])
+        unit_id = wwn + [0] * 8
+        index = '.'.join(str(x) for x in unit_id)
+        global_id = unit_id if unit.get('globalId', True) else [0] * 16
+        col = lambda n: '%s.%d.%s' % (CONN_UNIT, n, index)
+        add(col(1), '4x', hexstr(unit_id))
+        add(col(2), '4x', hexstr(global_id))
+        add(col(3), '2', str(unit['type']))
+        add(col(4), '2', str(unit['ports']))
+        add(col(5), '2', '2')                                 # online
+        if unit is units[0]:
+            add(col(6), '2:korsim', 'key=status,value=%d' % unit['status'])
+        else:
+            add(col(6), '2', str(unit['status']))
+        add(col(7), '4', unit['product'])
+        add(col(8), '4', unit['serial'])
+        add(col(9), '67', '8639000')
+        add(col(10), '4', '')
+        add(col(17), '2', str(len(unit['revs'])))
+        add(col(20), '4', device['name'])
+        for n, (rev, descr) in enumerate(unit['revs'], 1):
+            add('%s.1.%s.%d' % (REVS, index, n), '4x', hexstr(unit_id))
+            add('%s.2.%s.%d' % (REVS, index, n), '2', str(n))
+            add('%s.3.%s.%d' % (REVS, index, n), '4', rev)
+            add('%s.4.%s.%d' % (REVS, index, n), '4', descr)
+        # one power supply sensor and the ports' status
+        add('%s.4.%s.1' % (SENSOR, index), '2', '3')
+        for p in range(1, unit['ports'] + 1):
+            add('%s.6.%s.%d' % (PORT, index, p), '2', '2')    # online
+            add('%s.7.%s.%d' % (PORT, index, p), '2', '3')    # ok
+    return recs
+
+
+def key(oid):
+    return [int(x) for x in oid.split('.')]
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'recordings')
+    os.makedirs(out, exist_ok=True)
+    for device in DEVICES:
+        recs = sorted(records(device), key=lambda r: key(r[0]))
+        path = os.path.join(out, device['name'] + '.snmprec')
+        with open(path, 'w') as f:
+            for oid, tag, value in recs:
+                f.write('%s|%s|%s\n' % (oid, tag, value))
+        print('wrote %s (%d records)' % (path, len(recs)))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,241 @@
+// KORAgent run as a process from a program directory, in the foreground as
+// from a console, with a notification socket standing in for systemd.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/agent_process.h"
+#include "tests/support/event_log_capture.h"
+#include "tests/support/notify_socket.h"
+#include "tests/support/temp_dir.h"
+
+namespace orla {
+namespace {
+
+const char kBanner[] = "INFO: Startup of Tarvik Tape Controller Management Daemon, revision V2.7.2.13.";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+// A program directory: KORAgent (a link to the built program), KORAgent.cfg
+// and the agent directory KOR.
+class RunningAgent : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::mkdir(AgentDir().c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(test::AgentProcess::BuiltAgent().c_str(), Program().c_str()), 0);
+    WriteConfig(AgentDir(), ".1.3.6.1.4.1.4413");
+    dir_.Write("KOR/storage.ini", "300\n");
+  }
+  std::string AgentDir() const { return dir_.Path() + "/KOR"; }
+  std::string Program() const { return dir_.Path() + "/KORAgent"; }
+  void WriteConfig(const std::string& agentDir, const std::string& enterprise) {
+    dir_.Write("KORAgent.cfg", "ORLA KOR Agent\n" + agentDir + "\nKORAgent\nTest Label\n" + enterprise + "\n");
+  }
+  // Starts the agent from a different working directory, so that finding its
+  // files relies on entering the program directory.
+  void Start(const std::vector<std::string>& args = {}) {
+    ASSERT_TRUE(agent_.Start(Program(), args, {notify_.EnvEntry()}, "/"));
+  }
+  void ExpectRunning() {
+    ASSERT_TRUE(notify_.WaitFor("READY=1")) << agent_.Output();
+  }
+  int StopAndWait() {
+    EXPECT_TRUE(agent_.Signal(SIGTERM));
+    int code = -1;
+    EXPECT_TRUE(agent_.Wait(&code));
+    return code;
+  }
+  int WaitExit() {
+    int code = -1;
+    EXPECT_TRUE(agent_.Wait(&code)) << "the agent did not end";
+    return code;
+  }
+
+  test::EventLogCapture log_;
+  test::TempDir dir_;
+  test::NotifySocket notify_;
+  test::AgentProcess agent_;
+};
+
+TEST_F(RunningAgent, StartsReportsAndStopsOnTerminate) {
+  Start();
+  ExpectRunning();
+  EXPECT_EQ(notify_.Received(),
+            (std::vector<std::string>{"STATUS=Start pending (check point 1)\nEXTEND_TIMEOUT_USEC=5000000",
+                                      "STATUS=Start pending (check point 2)\nEXTEND_TIMEOUT_USEC=1000000",
+                                      "STATUS=Start pending (check point 3)\nEXTEND_TIMEOUT_USEC=5000000",
+                                      "READY=1\nSTATUS=Running"}));
+  // The banner is the first entry: written before the service starts.
+  const auto events = log_.Events();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events[0].text, kBanner);
+  EXPECT_EQ(events[0].eventType, 4);
+  EXPECT_EQ(events[0].eventId, 2147483653u);
+
+  EXPECT_EQ(StopAndWait(), 0);
+  EXPECT_EQ(notify_.Receive(), "STOPPING=1\nSTATUS=Stop pending (check point 1)\nEXTEND_TIMEOUT_USEC=5000000");
+  EXPECT_EQ(notify_.Receive(), "STATUS=Stopped");
+  EXPECT_EQ(agent_.Output(), "");
+}
+
+TEST_F(RunningAgent, WritesSystemInformation) {
+  Start();
+  ExpectRunning();
+  // Start-up runs on after "running" is reported: wait for its last file.
+  for (int i = 0; i < 500 && !dir_.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
+  const std::vector<std::string> lines = Lines(dir_.Read("KOR/sysinfo.agt"));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[0], "Test Label");
+  EXPECT_EQ(lines[1], "2");
+  EXPECT_EQ(lines[2], "7");
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  EXPECT_EQ(lines[3], host);
+#if defined(__x86_64__)
+  EXPECT_EQ(lines[4], "8664");
+#endif
+  EXPECT_EQ(lines[5] + lines[6] + lines[7], "");
+  EXPECT_EQ(lines[8], lines[10] + "." + lines[11]);
+  EXPECT_EQ(lines[9], "Linux");
+  EXPECT_EQ(StopAndWait(), 0);
+}
+
+TEST_F(RunningAgent, PausesAndContinuesOnUserSignals) {
+  Start();
+  ExpectRunning();
+  ASSERT_TRUE(agent_.Signal(SIGUSR1));
+  EXPECT_EQ(notify_.Receive(), "STATUS=Pause pending (check point 1)\nEXTEND_TIMEOUT_USEC=1000000");
+  EXPECT_EQ(notify_.Receive(), "STATUS=Paused");
+  // A second pause while paused changes nothing: the next report is the
+  // continue's.
+  ASSERT_TRUE(agent_.Signal(SIGUSR1));
+  ASSERT_TRUE(agent_.Signal(SIGUSR2));
+  EXPECT_EQ(notify_.Receive(), "STATUS=Continue pending (check point 1)\nEXTEND_TIMEOUT_USEC=1000000");
+  EXPECT_EQ(notify_.Receive(), "READY=1\nSTATUS=Running");
+  // A continue while running changes nothing either.
+  ASSERT_TRUE(agent_.Signal(SIGUSR2));
+  ASSERT_TRUE(agent_.Signal(SIGUSR1));
+  EXPECT_EQ(notify_.Receive(), "STATUS=Pause pending (check point 1)\nEXTEND_TIMEOUT_USEC=1000000");
+  EXPECT_EQ(notify_.Receive(), "STATUS=Paused");
+  // A paused service stops.
+  EXPECT_EQ(StopAndWait(), 0);
+  EXPECT_EQ(notify_.Receive(), "STOPPING=1\nSTATUS=Stop pending (check point 1)\nEXTEND_TIMEOUT_USEC=5000000");
+  EXPECT_EQ(notify_.Receive(), "STATUS=Stopped");
+}
+
+TEST_F(RunningAgent, InterruptStopsLikeTerminate) {
+  Start({"-console"});  // an argument not starting with I or R runs the agent
+  ExpectRunning();
+  ASSERT_TRUE(agent_.Signal(SIGINT));
+  int code = -1;
+  ASSERT_TRUE(agent_.Wait(&code));
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(notify_.WaitFor("STATUS=Stopped"));
+}
+
+TEST_F(RunningAgent, RunsWithoutNotificationSocket) {
+  // Started from a console: nothing to report to, and nothing fails.
+  ASSERT_TRUE(agent_.Start(Program(), {}, {"NOTIFY_SOCKET="}, "/"));
+  for (int i = 0; i < 500 && !dir_.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
+  EXPECT_TRUE(dir_.Exists("KOR/sysinfo.agt"));
+  ASSERT_TRUE(agent_.Signal(SIGTERM));
+  int code = -1;
+  ASSERT_TRUE(agent_.Wait(&code));
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(log_.Count("StartServiceCtrlDispatcher"), 0);
+}
+
+TEST_F(RunningAgent, UndeliverableStatusReportStopsTheService) {
+  // systemd gone: the first report fails, the service stops without starting
+  // the agent, and the process ends normally.
+  ASSERT_TRUE(agent_.Start(Program(), {}, {"NOTIFY_SOCKET=" + dir_.Path() + "/gone"}, "/"));
+  EXPECT_EQ(WaitExit(), 0);
+  EXPECT_EQ(log_.Count("CRITICAL: Service start failed - No such file or directory (0x2)"), 1)
+      << ::testing::PrintToString(log_.Texts());
+  EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
+}
+
+TEST_F(RunningAgent, MissingConfigurationEndsWithCode2) {
+  ::unlink((dir_.Path() + "/KORAgent.cfg").c_str());
+  Start();
+  EXPECT_EQ(WaitExit(), 2);
+  EXPECT_EQ(log_.Count("CRITICAL: Unable to open file KORAgent.cfg - No such file or directory"), 1)
+      << ::testing::PrintToString(log_.Texts());
+  // The process ends without reporting stopped.
+  for (const auto& m : notify_.Received()) EXPECT_EQ(m.find("Stopped"), std::string::npos);
+  while (true) {
+    const std::string m = notify_.Receive(std::chrono::milliseconds(100));
+    if (m.empty()) break;
+    EXPECT_EQ(m.find("Stopped"), std::string::npos) << m;
+  }
+}
+
+TEST_F(RunningAgent, InvalidEnterpriseNumberEndsWithCode2) {
+  for (const char* enterprise : {".1.3.6.0.4", ".1.256"}) {
+    log_.Clear();
+    WriteConfig(AgentDir(), enterprise);
+    test::AgentProcess agent;
+    ASSERT_TRUE(agent.Start(Program(), {}, {notify_.EnvEntry()}, "/"));
+    int code = -1;
+    ASSERT_TRUE(agent.Wait(&code));
+    EXPECT_EQ(code, 2) << enterprise;
+    EXPECT_EQ(log_.Count("CRITICAL: File KORAgent.cfg - Invalid SNMP Enterprise number format."), 1) << enterprise;
+  }
+}
+
+TEST_F(RunningAgent, ShortConfigurationEndsWithCode2) {
+  dir_.Write("KORAgent.cfg", "ORLA KOR Agent\n" + AgentDir() + "\n");
+  Start();
+  EXPECT_EQ(WaitExit(), 2);
+  EXPECT_EQ(log_.Count("CRITICAL: File KORAgent.cfg - Line 3 is missing."), 1);
+}
+
+TEST_F(RunningAgent, UnwritableSystemInformationEndsWithCode3) {
+  WriteConfig(dir_.Path() + "/absent", ".1.3.6.1.4.1.4413");
+  Start();
+  EXPECT_EQ(WaitExit(), 3);
+  EXPECT_EQ(log_.Count("CRITICAL: Unable to open file " + dir_.Path() +
+                       "/absent/sysinfo.agt - No such file or directory"),
+            1)
+      << ::testing::PrintToString(log_.Texts());
+}
+
+TEST_F(RunningAgent, InvalidPollingIntervalIsAWarningOnly) {
+  dir_.Write("KOR/storage.ini", "59\n");
+  Start();
+  ExpectRunning();
+  for (int i = 0; i < 500 && !dir_.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
+  EXPECT_EQ(log_.Count("WARNING: Invalid file format or number out of range in " + AgentDir() +
+                       "/storage.ini.  Defaults assumed."),
+            1);
+  EXPECT_EQ(StopAndWait(), 0);
+}
+
+TEST_F(RunningAgent, PathWithoutFolderKeepsTheWorkingDirectory) {
+  // Started as "KORAgent" from another folder that has its own configuration:
+  // that one is read.
+  test::TempDir other;
+  ASSERT_EQ(::mkdir((other.Path() + "/KOR").c_str(), 0755), 0);
+  other.Write("KORAgent.cfg", "x\n" + other.Path() + "/KOR\nx\nOther Label\n.1.3\n");
+  ASSERT_TRUE(agent_.Start(Program(), {}, {notify_.EnvEntry()}, other.Path(), "KORAgent"));
+  ExpectRunning();
+  for (int i = 0; i < 500 && !other.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
+  EXPECT_EQ(Lines(other.Read("KOR/sysinfo.agt")).at(0), "Other Label");
+  EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
+  EXPECT_EQ(StopAndWait(), 0);
+}
+
+}  // namespace
+}  // namespace orla

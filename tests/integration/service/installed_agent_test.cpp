@@ -1,0 +1,89 @@
+// The program directory that "cmake --install" lays out runs as it is.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/agent_process.h"
+#include "tests/support/event_log_capture.h"
+#include "tests/support/notify_socket.h"
+#include "tests/support/temp_dir.h"
+
+namespace orla {
+namespace {
+
+std::string BinaryDir() {
+  const char* dir = std::getenv("KOR_BINARY_DIR");
+  return dir != nullptr ? dir : KOR_BINARY_DIR;
+}
+
+// Runs "cmake --install" of this build into `prefix`; its output.
+std::string Install(const std::string& prefix) {
+  test::AgentProcess cmake;
+  EXPECT_TRUE(cmake.Start("/usr/bin/cmake", {"--install", BinaryDir(), "--prefix", prefix}));
+  int code = -1;
+  EXPECT_TRUE(cmake.Wait(&code, std::chrono::seconds(60)));
+  EXPECT_EQ(code, 0) << cmake.Output();
+  return cmake.Output();
+}
+
+bool IsDirectory(const std::string& path, mode_t* mode = nullptr) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (mode != nullptr) *mode = st.st_mode & 07777;
+  return true;
+}
+
+TEST(InstalledProgramDirectory, HasItsLayoutAndRuns) {
+  test::TempDir dir;
+  const std::string prefix = dir.Path() + "/kor";
+  Install(prefix);
+
+  EXPECT_EQ(::access((prefix + "/KORAgent").c_str(), X_OK), 0);
+  EXPECT_EQ(::access((prefix + "/libkorcore.so").c_str(), R_OK), 0);
+  EXPECT_TRUE(IsDirectory(prefix + "/devices"));
+  EXPECT_TRUE(IsDirectory(prefix + "/KOR"));
+  EXPECT_TRUE(IsDirectory(prefix + "/KORZEPA"));
+  mode_t mode = 0;
+  ASSERT_TRUE(IsDirectory(prefix + "/KORZEPD", &mode));
+  EXPECT_EQ(mode, 0700u);
+  EXPECT_EQ(dir.Read("kor/KOR/storage.ini"), "300\n");
+  std::istringstream cfg(dir.Read("kor/KORAgent.cfg"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(cfg, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[1], prefix + "/KOR");
+
+  test::EventLogCapture log;
+  test::NotifySocket notify;
+  test::AgentProcess agent;
+  ASSERT_TRUE(agent.Start(prefix + "/KORAgent", {}, {notify.EnvEntry()}, "/"));
+  ASSERT_TRUE(notify.WaitFor("READY=1")) << agent.Output();
+  for (int i = 0; i < 500 && !dir.Exists("kor/KOR/sysinfo.agt"); ++i) usleep(10000);
+  EXPECT_TRUE(dir.Exists("kor/KOR/sysinfo.agt"));
+  EXPECT_EQ(log.Count("INFO: Startup of Tarvik Tape Controller Management Daemon, revision V2.7.2.13."), 1);
+  EXPECT_EQ(log.Count("WARNING"), 0) << ::testing::PrintToString(log.Texts());
+  ASSERT_TRUE(agent.Signal(SIGTERM));
+  int code = -1;
+  ASSERT_TRUE(agent.Wait(&code));
+  EXPECT_EQ(code, 0);
+}
+
+TEST(InstalledProgramDirectory, ReinstallKeepsTheOperatorsFiles) {
+  test::TempDir dir;
+  const std::string prefix = dir.Path() + "/kor";
+  Install(prefix);
+  dir.Write("kor/KORAgent.cfg", "edited\n/elsewhere/KOR\nx\ny\n.1.3\n");
+  dir.Write("kor/KOR/storage.ini", "120\n");
+  Install(prefix);
+  EXPECT_EQ(dir.Read("kor/KORAgent.cfg"), "edited\n/elsewhere/KOR\nx\ny\n.1.3\n");
+  EXPECT_EQ(dir.Read("kor/KOR/storage.ini"), "120\n");
+}
+
+}  // namespace
+}  // namespace orla

@@ -1,0 +1,261 @@
+// Traps sent with TrapMessage::SendTo arrive at net-snmp's snmptrapd on
+// loopback and decode to the fields we set; DatagramSender's failures.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "agent/core/orla_exception.h"
+#include "agent/snmp/datagram_sender.h"
+#include "agent/snmp/trap_message.h"
+#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/event_log_capture.h"
+#include "tests/support/temp_dir.h"
+
+namespace orla {
+namespace {
+
+int CodeOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    return e->Code();
+  }
+  return 0;
+}
+
+// snmptrapd in the foreground, one line per trap:
+// TRAP|version|community|agent address|enterprise|generic|specific|time stamp|bindings
+class TrapDaemon {
+ public:
+  bool Start() {
+    dir_.Write("snmptrapd.conf", "disableAuthorization yes\n");
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      port_ = test::FreeUdpPort(11700, 11899);
+      if (port_ == 0) return false;
+      const std::vector<std::string> argv = {
+          "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "",
+          "-M", dir_.Path(), "-F", "TRAP|%s|%u|%a|%N|%w|%q|%T|%V~%v\n",
+          "udp:127.0.0.1:" + std::to_string(port_)};
+      if (!process_.Start(argv, dir_.File("snmptrapd.out"))) return false;
+      for (int i = 0; i < 100 && process_.Running(); ++i) {
+        if (process_.Output().find("NET-SNMP version") != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      process_.Stop();
+    }
+    return false;
+  }
+  int Port() const { return port_; }
+  // The first trap line, waiting up to 10 seconds for it.
+  std::string WaitForTrap() {
+    for (int i = 0; i < 200; ++i) {
+      const std::string output = process_.Output();
+      const size_t start = output.find("TRAP|");
+      if (start != std::string::npos) {
+        const size_t end = output.find('\n', start);
+        if (end != std::string::npos) return output.substr(start, end - start);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::string();
+  }
+  std::string Output() const { return process_.Output(); }
+
+ private:
+  test::TempDir dir_;
+  test::PeerProcess process_;
+  int port_ = 0;
+};
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  std::string part;
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  return parts;
+}
+
+// A UDP socket on 127.0.0.1 that counts what arrives.
+class Listener {
+ public:
+  Listener() {
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    port_ = test::FreeUdpPort(11900, 11989);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) port_ = 0;
+  }
+  ~Listener() { close(fd_); }
+  int Port() const { return port_; }
+  // The datagrams that arrive until `ms` milliseconds pass without one, or
+  // `atMost` have come.
+  std::vector<std::vector<uint8_t>> Receive(int ms, size_t atMost = 1000) {
+    std::vector<std::vector<uint8_t>> datagrams;
+    pollfd waiting{fd_, POLLIN, 0};
+    while (datagrams.size() < atMost && poll(&waiting, 1, ms) > 0) {
+      std::vector<uint8_t> buffer(65536);
+      const ssize_t n = recv(fd_, buffer.data(), buffer.size(), 0);
+      if (n < 0) break;
+      buffer.resize(static_cast<size_t>(n));
+      datagrams.push_back(buffer);
+    }
+    return datagrams;
+  }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+void FillTrap(TrapMessage* trap) {
+  const uint32_t enterprise[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2};
+  const int32_t agent[] = {10, 1, 2, 3};
+  trap->SetVersion(0);
+  trap->SetCommunity("public");
+  trap->SetEnterprise(enterprise, 9);
+  trap->SetAgentAddress(agent);
+  trap->SetGenericTrap(6);
+  trap->SetSpecificTrap(2);
+  trap->SetTimeStamp(123456);
+}
+
+TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
+  TrapDaemon daemon;
+  ASSERT_TRUE(daemon.Start()) << daemon.Output();
+  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  TrapMessage trap;
+  FillTrap(&trap);
+  const uint32_t name1[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 1, 0};
+  const uint32_t name2[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 2, 0};
+  const uint32_t name3[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 3, 0};
+  const int32_t address[] = {192, 168, 7, 9};
+  trap.AddBinding(new SnmpBinding(new SnmpOctetString("TAPE01"), new SnmpObjectId(name1, 11)));
+  trap.AddBinding(new SnmpBinding(new SnmpInteger(-5), new SnmpObjectId(name2, 11)));
+  trap.AddBinding(new SnmpBinding(new SnmpIpAddress(address), new SnmpObjectId(name3, 11)));
+  trap.SendTo("localhost");
+  unsetenv("KORAGENT_TRAP_PORT");
+
+  const std::string line = daemon.WaitForTrap();
+  ASSERT_FALSE(line.empty()) << daemon.Output();
+  const std::vector<std::string> fields = Split(line, '|');
+  ASSERT_EQ(fields.size(), 9u) << line;
+  EXPECT_EQ(fields[1], "0");  // SNMPv1
+  EXPECT_EQ(fields[2], "public");
+  EXPECT_EQ(fields[3], "10.1.2.3");
+  EXPECT_EQ(fields[4], ".1.3.6.1.4.1.4413.132.2");
+  EXPECT_EQ(fields[5], "6");
+  EXPECT_EQ(fields[6], ".2");  // printed as the enterprise's sub-identifier
+  EXPECT_EQ(fields[7], "123456");
+  const std::vector<std::string> bindings = Split(fields[8], '~');
+  ASSERT_EQ(bindings.size(), 3u) << fields[8];
+  EXPECT_EQ(bindings[0], ".1.3.6.1.4.1.4413.132.2.1.0 = STRING: \"TAPE01\"");
+  EXPECT_EQ(bindings[1], ".1.3.6.1.4.1.4413.132.2.2.0 = INTEGER: -5");
+  EXPECT_EQ(bindings[2], ".1.3.6.1.4.1.4413.132.2.3.0 = IpAddress: 192.168.7.9");
+}
+
+TEST(TrapSendTest, SendsExactlyTheEncodedMessageAsOneDatagram) {
+  Listener listener;
+  ASSERT_NE(listener.Port(), 0);
+  setenv("KORAGENT_TRAP_PORT", std::to_string(listener.Port()).c_str(), 1);
+  TrapMessage trap;
+  FillTrap(&trap);
+  trap.SendTo("127.0.0.1");
+  uint8_t* buffer = nullptr;
+  int32_t length = 0;
+  trap.EncodeMessage(&buffer, &length);
+  const std::vector<uint8_t> expected(buffer, buffer + length);
+  std::free(buffer);
+  const std::vector<std::vector<uint8_t>> received = listener.Receive(2000, 1);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0], expected);
+  unsetenv("KORAGENT_TRAP_PORT");
+}
+
+// A value whose buffer can never be allocated, as when memory runs out.
+class UnencodableValue : public SnmpValue {
+ public:
+  uint8_t* Encode() const override { return nullptr; }
+  int32_t EncodedLength() const override { return 3; }
+};
+
+TEST(TrapSendTest, IncompleteOrUnencodableTrapsSendNothing) {
+  test::EventLogCapture log;
+  Listener listener;
+  ASSERT_NE(listener.Port(), 0);
+  setenv("KORAGENT_TRAP_PORT", std::to_string(listener.Port()).c_str(), 1);
+  TrapMessage noTimeStamp;
+  const uint32_t enterprise[] = {1, 3, 6, 1, 4, 1};
+  const int32_t agent[] = {10, 0, 0, 1};
+  noTimeStamp.SetVersion(0);
+  noTimeStamp.SetCommunity("");
+  noTimeStamp.SetEnterprise(enterprise, 6);
+  noTimeStamp.SetAgentAddress(agent);
+  noTimeStamp.SetGenericTrap(6);
+  noTimeStamp.SetSpecificTrap(2);
+  EXPECT_EQ(CodeOf([&] { noTimeStamp.SendTo("127.0.0.1"); }), 0);
+
+  TrapMessage failing;
+  FillTrap(&failing);
+  const uint32_t name[] = {1, 3, 6, 1};
+  failing.AddBinding(new SnmpBinding(new SnmpInteger(1), new SnmpObjectId(name, 4)));
+  failing.AddBinding(new SnmpBinding(new UnencodableValue(), new SnmpObjectId(name, 4)));
+  EXPECT_EQ(CodeOf([&] { failing.SendTo("127.0.0.1"); }), 3001);
+  EXPECT_EQ(log.Count("The system was unable to allocate memory space."), 1);
+  EXPECT_TRUE(listener.Receive(500).empty());
+  unsetenv("KORAGENT_TRAP_PORT");
+}
+
+TEST(TrapSendTest, UnresolvableHostGives2013AndNoDatagram) {
+  test::EventLogCapture log;
+  TrapMessage trap;
+  FillTrap(&trap);
+  // A name with an empty label fails in the resolver without a query.
+  EXPECT_EQ(CodeOf([&] { trap.SendTo("bad..name"); }), 2013);
+  EXPECT_EQ(CodeOf([&] { trap.SendTo(""); }), 2013);
+  EXPECT_EQ(log.Count("Unable to retrieve agent host information."), 2);
+}
+
+TEST(DatagramSenderTest, SendsOneBufferAndReportsRefusedSends) {
+  test::EventLogCapture log;
+  Listener listener;
+  ASSERT_NE(listener.Port(), 0);
+  DatagramSender sender;
+  sender.Open("127.0.0.1", listener.Port());
+  auto* buffer = static_cast<uint8_t*>(std::malloc(3));
+  std::memcpy(buffer, "abc", 3);
+  sender.Send(buffer, 3);  // the sender releases the buffer
+  const std::vector<std::vector<uint8_t>> received = listener.Receive(2000, 1);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(std::string(received[0].begin(), received[0].end()), "abc");
+
+  // Opening again closes first; the loopback broadcast address is refused
+  // by the system, and the buffer is still released.
+  sender.Open("127.255.255.255", listener.Port());
+  buffer = static_cast<uint8_t*>(std::malloc(3));
+  EXPECT_EQ(CodeOf([&] { sender.Send(buffer, 3); }), 2004);
+  EXPECT_EQ(log.Count("Unable to communicate with managed device."), 1);
+  sender.Close();
+  sender.Close();
+  // Sending without an open socket is refused the same way.
+  buffer = static_cast<uint8_t*>(std::malloc(3));
+  EXPECT_EQ(CodeOf([&] { sender.Send(buffer, 3); }), 2004);
+}
+
+}  // namespace
+}  // namespace orla

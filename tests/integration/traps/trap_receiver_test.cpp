@@ -1,0 +1,145 @@
+// The trap receiver against real senders on loopback: net-snmp's snmptrap
+// and raw UDP datagrams.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/snmpmgr/trap_receiver.h"
+#include "tests/unit/traps/ber_builder.h"
+
+using namespace orla;
+using namespace orla::test::ber;
+
+namespace {
+
+int RunCommand(const std::string& command) { return std::system(("timeout 20 " + command).c_str()); }
+
+void SendDatagram(uint16_t port, const Bytes& bytes, const char* from = "127.0.3.20") {
+  int s = socket(AF_INET, SOCK_DGRAM, 0);
+  ASSERT_GE(s, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  inet_pton(AF_INET, from, &local.sin_addr);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+  ASSERT_EQ(sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+            static_cast<ssize_t>(bytes.size()));
+  close(s);
+}
+
+// Waits for the next trap, as the listener does: on the event, then takes.
+bool NextTrap(TrapReceiver& receiver, TrapReceiver::Trap* trap) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    receiver.Event().Reset();
+    if (receiver.Take(trap)) return true;
+    receiver.Event().WaitFor(std::chrono::milliseconds(200));
+  }
+  return false;
+}
+
+std::string Address(const TrapReceiver::Trap& t) {
+  return std::to_string(t.agentAddress[0]) + "." + std::to_string(t.agentAddress[1]) + "." +
+         std::to_string(t.agentAddress[2]) + "." + std::to_string(t.agentAddress[3]);
+}
+
+}  // namespace
+
+TEST(TrapReceiver, ReceivesV1TrapFromSnmptrap) {
+  TrapReceiver receiver;
+  std::string error;
+  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13162", &error), 0) << error;
+  ASSERT_EQ(RunCommand("snmptrap -v 1 -c public 127.0.0.1:13162 .1.3.6.1.4.1.4413.7 127.0.3.5 6 17 4321 "
+                ".1.3.6.1.2.1.1.5.0 s 'tape one' .1.3.6.1.4.1.4413.7.1 i 42 .1.3.6.1.4.1.4413.7.2 a 192.168.1.7"),
+            0);
+  TrapReceiver::Trap trap;
+  ASSERT_TRUE(NextTrap(receiver, &trap));
+  EXPECT_EQ(trap.enterprise, (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413, 7}));
+  EXPECT_EQ(Address(trap), "127.0.3.5");
+  EXPECT_EQ(trap.genericTrap, 6);
+  EXPECT_EQ(trap.specificTrap, 17);
+  EXPECT_EQ(trap.timeStamp, 4321u);
+  ASSERT_EQ(trap.bindings.size(), 3u);
+  EXPECT_EQ(trap.bindings[0].octets, "tape one");
+  EXPECT_EQ(trap.bindings[1].integer, 42);
+  EXPECT_EQ(trap.bindings[2].type, 0x40);
+  EXPECT_EQ(trap.bindings[2].octets, std::string("\xC0\xA8\x01\x07", 4));
+  EXPECT_EQ(receiver.DroppedCount(), 0u);
+}
+
+TEST(TrapReceiver, MapsV2NotificationFromSnmptrap) {
+  TrapReceiver receiver;
+  std::string error;
+  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13163", &error), 0) << error;
+  ASSERT_EQ(RunCommand("snmptrap -v 2c -c public --clientaddr=127.0.3.7 127.0.0.1:13163 555 "
+                ".1.3.6.1.4.1.4413.0.9 .1.3.6.1.2.1.1.5.0 s hi"),
+            0);
+  TrapReceiver::Trap trap;
+  ASSERT_TRUE(NextTrap(receiver, &trap));
+  EXPECT_EQ(trap.enterprise, (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413}));
+  EXPECT_EQ(trap.genericTrap, 6);
+  EXPECT_EQ(trap.specificTrap, 9);
+  EXPECT_EQ(trap.timeStamp, 555u);
+  EXPECT_EQ(Address(trap), "127.0.3.7");
+  ASSERT_EQ(trap.bindings.size(), 1u);
+  EXPECT_EQ(trap.bindings[0].octets, "hi");
+}
+
+TEST(TrapReceiver, MalformedDatagramsAreDroppedAndCountedAndTheNextTrapArrives) {
+  TrapReceiver receiver;
+  std::string error;
+  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13164", &error), 0) << error;
+  const Bytes good = V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413}), Ip(127, 0, 3, 5), 0, 0, 7, {});
+  SendDatagram(13164, Bytes(good.begin(), good.begin() + 12));           // truncated
+  SendDatagram(13164, Bytes(60000, 0x30));                                // over-long junk
+  SendDatagram(13164, {0x30, 0x84, 0x7f, 0xff, 0xff, 0xff, 0x02, 0x01});  // lying length
+  SendDatagram(13164, {0xde, 0xad, 0xbe, 0xef});                          // garbage
+  SendDatagram(13164, {});                                                // empty
+  SendDatagram(13164, good);
+  TrapReceiver::Trap trap;
+  ASSERT_TRUE(NextTrap(receiver, &trap));
+  EXPECT_EQ(Address(trap), "127.0.3.5");
+  EXPECT_EQ(trap.genericTrap, 0);
+  EXPECT_EQ(receiver.DroppedCount(), 5u);
+  EXPECT_EQ(receiver.ReceivedCount(), 6u);
+  EXPECT_FALSE(receiver.Take(&trap));
+}
+
+TEST(TrapReceiver, SeveralTrapsQueueInArrivalOrder) {
+  TrapReceiver receiver;
+  std::string error;
+  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13165", &error), 0) << error;
+  for (int i = 0; i < 5; ++i) {
+    SendDatagram(13165, V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413}), Ip(127, 0, 3, 5), 6, i, 0, {}));
+  }
+  for (int i = 0; i < 5; ++i) {
+    TrapReceiver::Trap trap;
+    ASSERT_TRUE(NextTrap(receiver, &trap));
+    EXPECT_EQ(trap.specificTrap, i);
+  }
+}
+
+TEST(TrapReceiver, StartFailsForBadOrBusyAddressAndTwice) {
+  TrapReceiver first;
+  std::string error;
+  ASSERT_EQ(first.Start("udp:127.0.0.1:13166", &error), 0) << error;
+  EXPECT_EQ(first.Start("udp:127.0.0.1:13167", &error), EALREADY);
+  TrapReceiver second;
+  EXPECT_NE(second.Start("udp:127.0.0.1:13166", &error), 0);
+  EXPECT_NE(error.find("udp:127.0.0.1:13166"), std::string::npos);
+  EXPECT_NE(second.Start("nosuchdomain:what", &error), 0);
+  first.Stop();
+  // Stopped, the address is free again.
+  EXPECT_EQ(second.Start("udp:127.0.0.1:13166", &error), 0) << error;
+}

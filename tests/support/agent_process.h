@@ -1,0 +1,50 @@
+#pragma once
+// Runs a program (usually KORAgent) as a child process for a test: its own
+// argv[0], working directory and extra environment; standard output and
+// standard error go to a file the test can read. The destructor kills a child
+// that is still running.
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace orla::test {
+
+class AgentProcess {
+ public:
+  AgentProcess() = default;
+  ~AgentProcess();
+  AgentProcess(const AgentProcess&) = delete;
+  AgentProcess& operator=(const AgentProcess&) = delete;
+
+  // The KORAgent program of this build.
+  static std::string BuiltAgent();
+
+  // Starts `program` with argv[0] = `argv0` (the program itself when empty),
+  // the further `args`, in `workDir` (unchanged when empty), with `env`
+  // ("NAME=value"; a bare "NAME" removes it) over this process's environment. Returns false when
+  // it cannot be started.
+  bool Start(const std::string& program, const std::vector<std::string>& args = {},
+             const std::vector<std::string>& env = {}, const std::string& workDir = "",
+             const std::string& argv0 = "");
+
+  // Waits at most `timeout` for the child to end; true when it has ended.
+  // *exitCode is its exit status, or 128 + the signal that ended it.
+  bool Wait(int* exitCode, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+  // Sends `signo` and waits until the child has taken it off its pending
+  // set (the signal has reached the program, not just been queued).
+  bool Signal(int signo, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+  pid_t Pid() const { return pid_; }
+  std::string Output() const;
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int exitCode_ = -1;
+  std::string outputPath_;
+};
+
+}  // namespace orla::test

@@ -1,0 +1,69 @@
+#pragma once
+// A folder laid out like a program directory for the registry's tests: the
+// current directory during the test, with devices/supported.txt, type files
+// and the fake plug-in, and a listener that records the status changes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "agent/devices/status_change_listener.h"
+#include "platform/library/dynamic_library.h"
+#include "tests/support/event_log_capture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/unit/devices/fake_plugin_control.h"
+
+namespace orla::test {
+
+class RecordingListener : public StatusChangeListener {
+ public:
+  void NotifyStatusChange(const char* text, int status) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    changes_.emplace_back(text, status);
+  }
+  std::vector<std::pair<std::string, int>> Changes() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return changes_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::pair<std::string, int>> changes_;
+};
+
+class DevicesFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes devices/<name> (type list, type file).
+  void WriteDevicesFile(const std::string& name, const std::string& contents);
+  // A type file for the fake plug-in: "dllname=<library>", "snmpgetname=public",
+  // "snmpsetname=private" and the extra lines given.
+  void WriteFakeType(const std::string& type, const std::string& extra = "",
+                     const std::string& library = "fake_plugin.so");
+
+  FakePluginControl& Control() { return *control_; }
+  void SetDevice(const std::string& address, const std::function<void(FakeDevice&)>& change);
+  int UpdateCalls();
+  int UpdatesOf(const std::string& address);
+  // Waits (at most `limit`) until `condition` holds under the control's lock.
+  bool WaitFor(const std::function<bool(FakePluginControl&)>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+  TempDir dir_;
+  EventLogCapture log_;
+  RecordingListener listener_;
+
+ private:
+  std::string previousDirectory_;
+  std::unique_ptr<DynamicLibrary> fake_;
+  FakePluginControl* control_ = nullptr;
+};
+
+}  // namespace orla::test

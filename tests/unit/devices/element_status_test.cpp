@@ -1,0 +1,183 @@
+// Status updates across threads: the element's update gate, the update-all
+// gate, polling threads, removal while a poll runs, the trap-receiver stamp.
+// Run under ThreadSanitizer as well.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "tests/unit/devices/devices_fixture.h"
+
+namespace orla::test {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+class ElementStatusTest : public DevicesFixture {
+ protected:
+  std::unique_ptr<ElementRegistry> Loaded() {
+    auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
+    registry->SetStatusChangeListener(&listener_);
+    registry->LoadElements();
+    return registry;
+  }
+  void Hold(bool hold) {
+    std::lock_guard<std::mutex> guard(Control().mutex);
+    Control().holdUpdates = hold;
+    Control().changed.notify_all();
+  }
+  bool WaitInside(int count) {
+    return WaitFor([count](FakePluginControl& c) { return c.updatesInside >= count; });
+  }
+};
+
+TEST_F(ElementStatusTest, AStatusChangeIsReportedOnceWithTheElementsName) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 3600);
+  registry->UpdateAllStatus();  // -1 -> 0
+  registry->UpdateAllStatus();  // 0 -> 0
+  SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
+  registry->UpdateAllStatus();  // 0 -> 2
+  registry->UpdateAllStatus();
+  const auto changes = listener_.Changes();
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0], std::make_pair(std::string("tc01"), 0));
+  EXPECT_EQ(changes[1], std::make_pair(std::string("tc01"), 2));
+}
+
+TEST_F(ElementStatusTest, PollingThreadPollsOncePerInterval) {
+  auto registry = Loaded();
+  SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 1; });
+  registry->AddElement("tc01", "10.9.0.1", 1);
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);  // the first poll comes one interval after binding
+  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.1"] >= 2; }));
+  EXPECT_EQ(registry->OverallStatus(), '1');
+  ASSERT_FALSE(listener_.Changes().empty());
+  EXPECT_EQ(listener_.Changes()[0], std::make_pair(std::string("tc01"), 1));
+}
+
+TEST_F(ElementStatusTest, RefreshDuringThePollersUpdateAnswersThatUpdatesResult) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 1);
+  Hold(true);
+  ASSERT_TRUE(WaitInside(1));  // the polling thread is inside UpdateStatus
+  SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
+
+  auto pass = std::async(std::launch::async, [&] { return registry->ListElements(true); });
+  EXPECT_EQ(pass.wait_for(milliseconds(300)), std::future_status::timeout);  // waits on the gate
+  Hold(false);
+  const std::string list = pass.get();
+  EXPECT_EQ(list.substr(0, 7), "2|tc01|");
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), 1);  // the plug-in was called once for both
+}
+
+TEST_F(ElementStatusTest, UpdateAllDuringAnotherPassWaitsForItWithoutPollingAgain) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 3600);
+  registry->AddElement("tc02", "10.9.0.2", 3600);
+  Hold(true);
+  auto first = std::async(std::launch::async, [&] { registry->UpdateAllStatus(); });
+  ASSERT_TRUE(WaitInside(1));
+  auto second = std::async(std::launch::async, [&] { registry->UpdateAllStatus(); });
+  EXPECT_EQ(second.wait_for(milliseconds(300)), std::future_status::timeout);
+  Hold(false);
+  first.get();
+  second.get();
+  EXPECT_EQ(UpdateCalls(), 2);  // one pass over two elements
+}
+
+TEST_F(ElementStatusTest, RemovalDuringAPollNeverStartsAnotherAndKeepsWhatThePollUses) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 1);
+  registry->AddElement("tc02", "10.9.0.2", 3600);
+  Hold(true);
+  ASSERT_TRUE(WaitInside(1));
+  SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
+
+  // Returns while the poll is still inside the plug-in: nothing waits for it.
+  registry->RemoveElement("tc01");
+  EXPECT_FALSE(registry->IsManaged("10.9.0.1"));
+  // The rest of the poll runs on the removed element's session and library.
+  Hold(false);
+  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesInside == 0; }));
+  std::this_thread::sleep_for(milliseconds(2500));
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), 1);
+  // Only the removal is reported, not the late status of the removed element.
+  const auto changes = listener_.Changes();
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].first, "tc01");
+  EXPECT_EQ(registry->OverallStatus(), '0');
+}
+
+TEST_F(ElementStatusTest, RemovingAWaitingElementAndDestroyingTheRegistryDoNotWaitForIntervals) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 3600);
+  registry->AddElement("tc02", "10.9.0.2", 3600);
+  registry->RemoveElement("tc01");
+  registry.reset();  // joins every polling thread; each ends at once
+  EXPECT_EQ(UpdateCalls(), 0);
+}
+
+TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
+  auto registry = Loaded();
+  const auto now = static_cast<uint32_t>(std::time(nullptr));
+  SetDevice("10.9.0.1", [&](FakeDevice& d) { d.stampToStore = now; });
+  SetDevice("10.9.0.2", [&](FakeDevice& d) { d.stampToStore = now - 121; });
+  registry->AddElement("held", "10.9.0.1", 1);
+  registry->AddElement("free", "10.9.0.2", 1);
+  registry->ConfigureTrapReceiver("held");
+  registry->ConfigureTrapReceiver("free");
+  // The expired stamp is cleared by the next cycle, which polls.
+  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] >= 2; }));
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);
+}
+
+TEST_F(ElementStatusTest, RegistryOperationsFromManyThreadsAtOnce) {
+  auto registry = Loaded();
+  for (int i = 1; i <= 4; ++i) {
+    registry->AddElement("tc0" + std::to_string(i), "10.9.0." + std::to_string(i), 1);
+  }
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  threads.emplace_back([&] {
+    while (!stop) registry->ListElements(true);
+  });
+  threads.emplace_back([&] {
+    while (!stop) {
+      registry->OverallStatus();
+      registry->NameAt("10.9.0.2");
+      registry->SetPollingInterval(1);
+    }
+  });
+  threads.emplace_back([&] {
+    for (int round = 0; !stop; ++round) {
+      const std::string name = "x" + std::to_string(round % 3);
+      try {
+        registry->AddElement(name, "10.9.2." + std::to_string(round % 3), 1);
+        registry->RenameElement(name, name + "r");
+        registry->RemoveElement(name + "r");
+      } catch (OrlaException* e) {
+        std::unique_ptr<OrlaException> owned(e);
+      }
+    }
+  });
+  for (int i = 0; i < 30; ++i) {
+    SetDevice("10.9.0.1", [i](FakeDevice& d) { d.status = i % 3; });
+    std::this_thread::sleep_for(milliseconds(100));
+  }
+  stop = true;
+  for (auto& t : threads) t.join();
+  registry.reset();
+  EXPECT_GT(UpdateCalls(), 0);
+}
+
+}  // namespace
+}  // namespace orla::test

@@ -1,0 +1,137 @@
+// The dispatcher runs a service entry routine on its own thread and turns the
+// control signals sent to the process into controls for its handler.
+#include "platform/service/service_dispatcher.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sync/manual_reset_event.h"
+
+namespace orla {
+namespace {
+
+std::mutex g_mutex;
+std::vector<std::string> g_events;
+ServiceDispatcher::StatusHandle g_handle = 0;
+ManualResetEvent* g_stop = nullptr;
+
+void Record(const std::string& event) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_events.push_back(event);
+}
+
+std::vector<std::string> Events() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_events;
+}
+
+void Report(uint32_t state) {
+  ServiceStatus s;
+  s.currentState = state;
+  s.controlsAccepted = state == kServiceStartPending ? 0 : kServiceAcceptStop | kServiceAcceptPauseContinue;
+  Record("status " + std::to_string(state));
+  ASSERT_TRUE(ServiceDispatcher::SetServiceStatus(g_handle, s));
+}
+
+void Handler(uint32_t control) {
+  Record("control " + std::to_string(control));
+  if (control == kServiceControlStop) {
+    Report(kServiceStopPending);
+    g_stop->Set();
+  }
+}
+
+// Waits until the dispatcher has taken `signo` off the process.
+void WaitTaken(int signo) {
+  for (int i = 0; i < 5000; ++i) {
+    sigset_t pending;
+    sigpending(&pending);
+    if (!sigismember(&pending, signo)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ADD_FAILURE() << "signal " << signo << " was not taken";
+}
+
+class Dispatcher : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("NOTIFY_SOCKET");
+    g_events.clear();
+    g_handle = 0;
+    g_stop = new ManualResetEvent(false);
+  }
+  void TearDown() override {
+    delete g_stop;
+    g_stop = nullptr;
+  }
+};
+
+TEST_F(Dispatcher, StopDuringStartPendingIsHandedOnOnceRunning) {
+  auto serviceMain = [](int argc, char** argv) {
+    EXPECT_EQ(argc, 1);
+    EXPECT_STREQ(argv[0], "TestService");
+    g_handle = ServiceDispatcher::RegisterServiceCtrlHandler("TestService", Handler);
+    ASSERT_NE(g_handle, 0u);
+    Report(kServiceStartPending);
+    kill(getpid(), SIGTERM);
+    WaitTaken(SIGTERM);
+    Report(kServiceRunning);
+    g_stop->Wait();
+    Report(kServiceStopped);
+  };
+  EXPECT_EQ(ServiceDispatcher::StartServiceCtrlDispatcher("TestService", serviceMain), 0);
+  EXPECT_EQ(Events(), (std::vector<std::string>{"status 2", "status 4", "control 1", "status 3", "status 1"}));
+}
+
+TEST_F(Dispatcher, SignalsBecomePauseContinueAndStop) {
+  auto serviceMain = [](int, char**) {
+    g_handle = ServiceDispatcher::RegisterServiceCtrlHandler("TestService", Handler);
+    Report(kServiceRunning);
+    kill(getpid(), SIGUSR1);
+    WaitTaken(SIGUSR1);
+    kill(getpid(), SIGUSR2);
+    WaitTaken(SIGUSR2);
+    kill(getpid(), SIGINT);
+    g_stop->Wait();
+  };
+  EXPECT_EQ(ServiceDispatcher::StartServiceCtrlDispatcher("TestService", serviceMain), 0);
+  EXPECT_EQ(Events(), (std::vector<std::string>{"status 4", "control 2", "control 3", "control 1", "status 3"}));
+}
+
+TEST_F(Dispatcher, PauseIsNotHandedOnWhileNotAccepted) {
+  auto serviceMain = [](int, char**) {
+    g_handle = ServiceDispatcher::RegisterServiceCtrlHandler("TestService", Handler);
+    ServiceStatus s;
+    s.currentState = kServiceRunning;
+    s.controlsAccepted = kServiceAcceptStop;  // stop only
+    ASSERT_TRUE(ServiceDispatcher::SetServiceStatus(g_handle, s));
+    kill(getpid(), SIGUSR1);
+    WaitTaken(SIGUSR1);
+    kill(getpid(), SIGTERM);
+    g_stop->Wait();
+  };
+  EXPECT_EQ(ServiceDispatcher::StartServiceCtrlDispatcher("TestService", serviceMain), 0);
+  EXPECT_EQ(Events(), (std::vector<std::string>{"control 1", "status 3"}));
+}
+
+TEST_F(Dispatcher, OnlyTheDispatchedServiceRegisters) {
+  auto serviceMain = [](int, char**) {
+    EXPECT_EQ(ServiceDispatcher::RegisterServiceCtrlHandler("Other", Handler), 0u);
+    ServiceStatus s;
+    EXPECT_FALSE(ServiceDispatcher::SetServiceStatus(12345, s));
+  };
+  EXPECT_EQ(ServiceDispatcher::StartServiceCtrlDispatcher("TestService", serviceMain), 0);
+  // Outside a dispatcher nothing registers.
+  EXPECT_EQ(ServiceDispatcher::RegisterServiceCtrlHandler("TestService", Handler), 0u);
+}
+
+}  // namespace
+}  // namespace orla

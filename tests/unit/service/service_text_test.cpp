@@ -1,0 +1,55 @@
+// Texts the service host shows or writes: the console's system error text,
+// the systemd unit and the status messages sent with sd_notify.
+#include <gtest/gtest.h>
+
+#include "agent/core/service/agent_service.h"
+#include "platform/service/service_control_manager.h"
+#include "platform/service/service_dispatcher.h"
+
+namespace orla {
+namespace {
+
+TEST(SystemErrorText, TextThenNumberInHex) {
+  EXPECT_EQ(SystemErrorText(2), "No such file or directory (0x2)");
+  EXPECT_EQ(SystemErrorText(13), "Permission denied (0xd)");
+}
+
+TEST(ServiceUnit, NamesTheProgramAndStartsAtBoot) {
+  const std::string unit = ServiceControlManager::UnitText("ORLA KOR Agent", "/opt/kor/KORAgent");
+  EXPECT_NE(unit.find("\nDescription=ORLA KOR Agent\n"), std::string::npos);
+  EXPECT_NE(unit.find("\nType=notify\n"), std::string::npos);
+  EXPECT_NE(unit.find("\nExecStart=/opt/kor/KORAgent\n"), std::string::npos);
+  EXPECT_NE(unit.find("\n[Install]\nWantedBy=multi-user.target\n"), std::string::npos);
+}
+
+TEST(ServiceUnit, ProgramPathIsTakenLiterally) {
+  EXPECT_EQ(ServiceControlManager::ExecPath("/opt/kor/KORAgent"), "/opt/kor/KORAgent");
+  EXPECT_EQ(ServiceControlManager::ExecPath("/opt/my kor/KORAgent"), "\"/opt/my kor/KORAgent\"");
+  EXPECT_EQ(ServiceControlManager::ExecPath("/opt/100%/$HOME/KORAgent"), "/opt/100%%/$$HOME/KORAgent");
+  EXPECT_EQ(ServiceControlManager::ExecPath("/opt/a\"b/KORAgent"), "\"/opt/a\\\"b/KORAgent\"");
+}
+
+TEST(ServiceNotify, EachStateIsReported) {
+  ServiceStatus s;
+  s.currentState = kServiceStartPending;
+  s.checkPoint = 2;
+  s.waitHint = 1000;
+  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Start pending (check point 2)\nEXTEND_TIMEOUT_USEC=1000000");
+  s = ServiceStatus();
+  s.currentState = kServiceRunning;
+  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "READY=1\nSTATUS=Running");
+  s.currentState = kServicePaused;
+  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Paused");
+  s.currentState = kServiceStopPending;
+  s.checkPoint = 1;
+  s.waitHint = 5000;
+  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STOPPING=1\nSTATUS=Stop pending (check point 1)\nEXTEND_TIMEOUT_USEC=5000000");
+  s = ServiceStatus();
+  s.currentState = kServiceStopped;
+  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Stopped");
+  s.win32ExitCode = 12;
+  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Stopped (exit code 12)\nERRNO=12");
+}
+
+}  // namespace
+}  // namespace orla

@@ -1,0 +1,42 @@
+// A paused service halts the agent core's start-up between its steps.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "agent/core/service/agent_core.h"
+#include "platform/sync/pause_gate.h"
+#include "tests/support/event_log_capture.h"
+#include "tests/support/temp_dir.h"
+
+namespace orla {
+namespace {
+
+TEST(StartGate, ClosedGateHoldsStartUpUntilOpened) {
+  test::EventLogCapture log;
+  test::TempDir dir;
+  dir.Write("KORAgent.cfg", "one\n" + dir.Path() + "\nthree\nlabel\n.1.3\n");
+  dir.Write("storage.ini", "120\n");
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+
+  AgentCore core;
+  PauseGate gate;
+  gate.Close();
+  std::atomic<int> result{-1};
+  std::thread start([&] { result = core.StartHost(dir.Path() + "/KORAgent", &gate); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(result.load(), -1);
+  EXPECT_FALSE(dir.Exists("sysinfo.agt"));
+  gate.Open();
+  start.join();
+  EXPECT_EQ(result.load(), 0);
+  EXPECT_TRUE(dir.Exists("sysinfo.agt"));
+  EXPECT_EQ(core.PollingInterval(), 120);
+  ASSERT_EQ(chdir(saved), 0);
+}
+
+}  // namespace
+}  // namespace orla

@@ -43,8 +43,8 @@ class ZepaServer {
     std::string address = "0.0.0.0";
     int port = 2381;
     size_t maxBodyBytes = 8192;
-    size_t maxWorkers = 64;
-    size_t maxClientWorkers = 16;
+    size_t maxWorkers = 256;
+    size_t maxClientWorkers = 32;
     SessionTable::Settings sessions;
   };
 

@@ -60,9 +60,11 @@ class ZepaServerTest : public ::testing::Test {
 
     setenv("KORAGENT_HTTPS_ADDRESS", "127.0.0.1", 1);
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const int base = 14000 + static_cast<int>(std::hash<std::string>()(name) % 900);
-    for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
-      port_ = base + attempt * 37 % 900;
+    // Ports 14000-14899, one per test case, so that cases run in parallel;
+    // the next ones when a port is taken.
+    const size_t base = std::hash<std::string>()(name) % 900;
+    for (size_t attempt = 0; attempt < 20 && !started_; ++attempt) {
+      port_ = 14000 + static_cast<int>((base + attempt * 37) % 900);
       setenv("KORAGENT_HTTPS_PORT", std::to_string(port_).c_str(), 1);
       started_ = TestExtension::Start(data_, content_, agent_, port_);
     }

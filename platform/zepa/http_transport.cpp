@@ -343,6 +343,8 @@ HttpTransport::FetchResult HttpTransport::Fetch(const FetchRequest& request,
   }
   uint64_t received = 0;
   bool tooLarge = false;
+  bool tooSlow = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.totalTimeoutSeconds);
   req.response_handler = [&result](const httplib::Response& res) {
     result.responded = true;
     result.status = res.status;
@@ -356,13 +358,19 @@ HttpTransport::FetchResult HttpTransport::Fetch(const FetchRequest& request,
       tooLarge = true;
       return false;
     }
+    if (std::chrono::steady_clock::now() > deadline) {
+      tooSlow = true;
+      return false;
+    }
     return sink(data, length);
   };
   httplib::Response res;
   httplib::Error error = httplib::Error::Success;
   const bool ok = client->send(req, res, error);
   if (!ok) {
-    result.error = tooLarge ? "the response is too large" : httplib::to_string(error);
+    result.error = tooLarge  ? "the response is too large"
+                   : tooSlow ? "the response took too long"
+                             : httplib::to_string(error);
     if (error == httplib::Error::SSLServerVerification && request.url.https) {
       result.error += " (the peer's certificate is not trusted or does not name the host)";
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -416,6 +417,26 @@ TEST_F(ZepaServerTest, ManyConcurrentRequestsAreAllAnswered) {
   EXPECT_EQ(count, expected) << run.out << run.err;
   EXPECT_EQ(ok, expected) << run.out;
   EXPECT_EQ(TestExtension::Events().size(), 30u);  // ten client requests, three states each
+}
+
+TEST_F(ZepaServerTest, ASecondServerCannotTakeTheSamePort) {
+  ServerStartupRecord record;
+  std::memset(&record, 0, sizeof(record));
+  record.dwSize = ZEPA_SERVER_STARTUP_RECORD_SIZE;
+  record.dwVersion = 2;
+  std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
+  std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dir_.File("other").c_str());
+  uint32_t handle = 0;
+  EXPECT_EQ(ZEPAStartupHTTPServer(&record, &handle), 0);
+  EXPECT_EQ(handle, 0u);
+  EXPECT_EQ(log_.Count("Address already in use"), 1);
+  // A malformed record is refused before anything is made.
+  record.dwSize = 1580;
+  EXPECT_EQ(ZEPAStartupHTTPServer(&record, &handle), 0);
+  EXPECT_EQ(ZEPASetIsapiStackSize(12345, 48000), 0);  // no such server
+  EXPECT_EQ(ZEPARegisterIsapiExtension(TestExtension::Handle(), nullptr), 0);
+  // The running server is unharmed.
+  EXPECT_EQ(Curl("/KOR/rights").status, 200);
 }
 
 TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {

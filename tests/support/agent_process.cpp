@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <thread>
+
+#include "tests/support/build_tree.h"
+#include "tests/support/file_text.h"
 
 extern char** environ;
 
@@ -43,10 +45,7 @@ AgentProcess::~AgentProcess() {
   if (!outputPath_.empty()) std::remove(outputPath_.c_str());
 }
 
-std::string AgentProcess::BuiltAgent() {
-  const char* dir = std::getenv("KOR_BINARY_DIR");
-  return std::string(dir != nullptr ? dir : KOR_BINARY_DIR) + "/agent/core/service/KORAgent";
-}
+std::string AgentProcess::BuiltAgent() { return BinaryDir() + "/agent/core/service/KORAgent"; }
 
 bool AgentProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env, const std::string& workDir,
@@ -139,11 +138,6 @@ bool AgentProcess::Signal(int signo, std::chrono::milliseconds timeout) {
   return true;
 }
 
-std::string AgentProcess::Output() const {
-  std::ifstream in(outputPath_, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string AgentProcess::Output() const { return ReadFile(outputPath_); }
 
 }  // namespace orla::test

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "tests/support/wait_until.h"
+
 namespace orla::test {
 
 namespace {
@@ -45,28 +47,19 @@ long long NumberField(const std::string& line, const std::string& key) {
   return std::strtoll(line.c_str() + pos + marker.size(), nullptr, 10);
 }
 
+// A new empty file for the entries.
+std::string NewLogFile() {
+  char templ[] = "/tmp/koreventlog.XXXXXX";
+  const int fd = mkstemp(templ);
+  if (fd >= 0) close(fd);
+  return templ;
+}
+
 }  // namespace
 
-EventLogCapture::EventLogCapture() {
-  char templ[] = "/tmp/koreventlog.XXXXXX";
-  int fd = mkstemp(templ);
-  if (fd >= 0) close(fd);
-  path_ = templ;
-  if (const char* old = std::getenv("KORAGENT_EVENT_LOG")) {
-    hadPrevious_ = true;
-    previous_ = old;
-  }
-  setenv("KORAGENT_EVENT_LOG", path_.c_str(), 1);
-}
+EventLogCapture::EventLogCapture() : path_(NewLogFile()), env_("KORAGENT_EVENT_LOG", path_) {}
 
-EventLogCapture::~EventLogCapture() {
-  if (hadPrevious_) {
-    setenv("KORAGENT_EVENT_LOG", previous_.c_str(), 1);
-  } else {
-    unsetenv("KORAGENT_EVENT_LOG");
-  }
-  std::remove(path_.c_str());
-}
+EventLogCapture::~EventLogCapture() { std::remove(path_.c_str()); }
 
 std::vector<CapturedEvent> EventLogCapture::Events() const {
   std::vector<CapturedEvent> events;
@@ -98,6 +91,10 @@ int EventLogCapture::Count(const std::string& needle) const {
     if (e.text.find(needle) != std::string::npos) ++n;
   }
   return n;
+}
+
+bool EventLogCapture::WaitFor(const std::string& needle, int count, std::chrono::milliseconds limit) const {
+  return WaitUntil([&] { return Count(needle) >= count; }, limit);
 }
 
 void EventLogCapture::Clear() const { std::ofstream(path_, std::ios::trunc); }

@@ -1,9 +1,12 @@
 #pragma once
 // Points KORAGENT_EVENT_LOG at a private file for the life of the object and
 // reads back the entries written to it. Create it before starting threads.
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/support/scoped_env.h"
 
 namespace orla::test {
 
@@ -28,12 +31,15 @@ class EventLogCapture {
   std::vector<std::string> Texts() const;
   // Number of entries whose text contains `needle`.
   int Count(const std::string& needle) const;
+  // Waits until at least `count` entries contain `needle`; false when they
+  // have not come within `limit`.
+  bool WaitFor(const std::string& needle, int count = 1,
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
   void Clear() const;
 
  private:
   std::string path_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  ScopedEnv env_;
 };
 
 }  // namespace orla::test

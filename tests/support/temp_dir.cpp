@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+
+#include "tests/support/file_text.h"
 
 namespace orla::test {
 
@@ -19,17 +19,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-void TempDir::Write(const std::string& name, const std::string& contents) const {
-  std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
-  out << contents;
-}
+void TempDir::Write(const std::string& name, const std::string& contents) const { WriteFile(File(name), contents); }
 
-std::string TempDir::Read(const std::string& name) const {
-  std::ifstream in(File(name), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string TempDir::Read(const std::string& name) const { return ReadFile(File(name)); }
 
 bool TempDir::Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
 

@@ -10,10 +10,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
+
+#include "tests/support/file_text.h"
 
 extern char** environ;
 
@@ -64,17 +63,7 @@ void PeerProcess::Stop() {
   pid_ = -1;
 }
 
-std::string PeerProcess::Output() const {
-  std::ifstream in(outputPath_);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-int RunCommand(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+std::string PeerProcess::Output() const { return ReadFile(outputPath_); }
 
 int FreeUdpPort(int first, int last) {
   const int span = last - first + 1;

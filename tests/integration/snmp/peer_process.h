@@ -29,9 +29,6 @@ class PeerProcess {
   std::string outputPath_;
 };
 
-// Runs a command line through the shell and returns its exit status.
-int RunCommand(const std::string& command);
-
 // A free UDP port on 127.0.0.1 in [first, last], starting at a place chosen
 // by the process id so that tests running side by side rarely try the same
 // one; 0 when none is free.

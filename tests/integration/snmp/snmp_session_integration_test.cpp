@@ -6,18 +6,19 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
 #include "tests/integration/snmp/scripted_responder.h"
 #include "tests/integration/snmp/snmpsim_device.h"
+#include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
 
 namespace orla {
 namespace {
+
+using test::CodeOf;
 
 constexpr char kRecording[] =
     "1.3.6.1.2.1.1.1.0|4|Tape controller\n"
@@ -50,17 +51,6 @@ constexpr char kRecording[] =
     "1.3.6.1.4.1.99.10.1.0|2:error|op=set,status=wrongvalue,value=1\n"
     "1.3.6.1.4.1.99.10.2.0|2:error|op=set,status=commitfailed,value=1\n"
     "1.3.6.1.4.1.99.10.3.0|2:error|op=set,status=notwritable,value=1\n";
-
-// The code of the OrlaException an action throws (0 for none).
-int CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return e->Code();
-  }
-  return 0;
-}
 
 // A text from a typed read, released afterwards.
 struct Text {

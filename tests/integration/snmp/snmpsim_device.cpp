@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/support/shell_command.h"
+
 namespace orla::test {
 
 bool SnmpsimDevice::Start(const std::string& recording) {

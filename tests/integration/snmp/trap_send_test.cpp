@@ -8,86 +8,27 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
+#include <vector>
 
-#include "agent/core/orla_exception.h"
 #include "agent/snmp/datagram_sender.h"
 #include "agent/snmp/trap_message.h"
 #include "tests/integration/snmp/peer_process.h"
+#include "tests/integration/snmp/trap_daemon.h"
+#include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
 
 namespace orla {
 namespace {
 
-int CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return e->Code();
-  }
-  return 0;
-}
+using test::CodeOf;
 
-// snmptrapd in the foreground, one line per trap:
+// snmptrapd's line for a trap:
 // TRAP|version|community|agent address|enterprise|generic|specific|time stamp|bindings
-class TrapDaemon {
- public:
-  bool Start() {
-    dir_.Write("snmptrapd.conf", "disableAuthorization yes\n");
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      port_ = test::FreeUdpPort(11700, 11899);
-      if (port_ == 0) return false;
-      const std::vector<std::string> argv = {
-          "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "",
-          "-M", dir_.Path(), "-F", "TRAP|%s|%u|%a|%N|%w|%q|%T|%V~%v\n",
-          "udp:127.0.0.1:" + std::to_string(port_)};
-      if (!process_.Start(argv, dir_.File("snmptrapd.out"))) return false;
-      for (int i = 0; i < 100 && process_.Running(); ++i) {
-        if (process_.Output().find("NET-SNMP version") != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      process_.Stop();
-    }
-    return false;
-  }
-  int Port() const { return port_; }
-  // The first trap line, waiting up to 10 seconds for it.
-  std::string WaitForTrap() {
-    for (int i = 0; i < 200; ++i) {
-      const std::string output = process_.Output();
-      const size_t start = output.find("TRAP|");
-      if (start != std::string::npos) {
-        const size_t end = output.find('\n', start);
-        if (end != std::string::npos) return output.substr(start, end - start);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return std::string();
-  }
-  std::string Output() const { return process_.Output(); }
-
- private:
-  test::TempDir dir_;
-  test::PeerProcess process_;
-  int port_ = 0;
-};
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::stringstream in(text);
-  std::string part;
-  while (std::getline(in, part, separator)) parts.push_back(part);
-  return parts;
-}
+constexpr char kTrapFormat[] = "TRAP|%s|%u|%a|%N|%w|%q|%T|%V~%v\n";
 
 // A UDP socket on 127.0.0.1 that counts what arrives.
 class Listener {
@@ -136,7 +77,7 @@ void FillTrap(TrapMessage* trap) {
 }
 
 TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
-  TrapDaemon daemon;
+  test::TrapDaemon daemon(kTrapFormat, 11700, 11899);
   ASSERT_TRUE(daemon.Start()) << daemon.Output();
   setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
   TrapMessage trap;
@@ -151,9 +92,10 @@ TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
   trap.SendTo("localhost");
   unsetenv("KORAGENT_TRAP_PORT");
 
-  const std::string line = daemon.WaitForTrap();
-  ASSERT_FALSE(line.empty()) << daemon.Output();
-  const std::vector<std::string> fields = Split(line, '|');
+  const std::vector<std::string> traps = daemon.WaitForTraps(1);
+  ASSERT_FALSE(traps.empty()) << daemon.Output();
+  const std::string& line = traps[0];
+  const std::vector<std::string> fields = test::Split(line, '|');
   ASSERT_EQ(fields.size(), 9u) << line;
   EXPECT_EQ(fields[1], "0");  // SNMPv1
   EXPECT_EQ(fields[2], "public");
@@ -162,7 +104,7 @@ TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
   EXPECT_EQ(fields[5], "6");
   EXPECT_EQ(fields[6], ".2");  // printed as the enterprise's sub-identifier
   EXPECT_EQ(fields[7], "123456");
-  const std::vector<std::string> bindings = Split(fields[8], '~');
+  const std::vector<std::string> bindings = test::Split(fields[8], '~');
   ASSERT_EQ(bindings.size(), 3u) << fields[8];
   EXPECT_EQ(bindings[0], ".1.3.6.1.4.1.4413.132.2.1.0 = STRING: \"TAPE01\"");
   EXPECT_EQ(bindings[1], ".1.3.6.1.4.1.4413.132.2.2.0 = INTEGER: -5");

@@ -3,26 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
-#include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
+#include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
 
 namespace orla {
 namespace {
 
-int CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return e->Code();
-  }
-  return 0;
-}
+using test::CodeOf;
 
 TEST(SnmpSessionTest, StartsClosedWithFiveSecondsAndFourRetries) {
   std::string address = "10.0.0.5";

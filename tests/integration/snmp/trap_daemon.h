@@ -1,0 +1,78 @@
+#pragma once
+// net-snmp's snmptrapd as the receiving manager of a test: run in the
+// foreground on a free port of a given range, writing one line per trap in a
+// format the test chooses (each line starts with "TRAP|").
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+
+namespace orla::test {
+
+class TrapDaemon {
+ public:
+  // `format` is snmptrapd's -F format of one trap line ("TRAP|...\n");
+  // the daemon listens on `listenAddress` at a port in [firstPort, lastPort].
+  TrapDaemon(std::string format, int firstPort, int lastPort, std::string listenAddress = "127.0.0.1")
+      : format_(std::move(format)),
+        firstPort_(firstPort),
+        lastPort_(lastPort),
+        listenAddress_(std::move(listenAddress)) {}
+
+  // Starts the daemon and waits until it is ready; another port is tried
+  // when it does not come up. False when it never does.
+  bool Start() {
+    dir_.Write("snmptrapd.conf", "disableAuthorization yes\n");
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      port_ = FreeUdpPort(firstPort_, lastPort_);
+      if (port_ == 0) return false;
+      const std::vector<std::string> argv = {
+          "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "", "-M", dir_.Path(),
+          "-F", format_, "udp:" + listenAddress_ + ":" + std::to_string(port_)};
+      if (!process_.Start(argv, dir_.File("snmptrapd.out"))) return false;
+      for (int i = 0; i < 100 && process_.Running(); ++i) {
+        if (process_.Output().find("NET-SNMP version") != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      process_.Stop();
+    }
+    return false;
+  }
+
+  int Port() const { return port_; }
+  std::string Output() const { return process_.Output(); }
+
+  // The complete trap lines received so far, in order.
+  std::vector<std::string> Traps() const {
+    std::vector<std::string> traps;
+    const std::string output = process_.Output();
+    for (size_t start = output.find("TRAP|"); start != std::string::npos; start = output.find("TRAP|", start + 1)) {
+      const size_t end = output.find('\n', start);
+      if (end == std::string::npos) break;
+      traps.push_back(output.substr(start, end - start));
+    }
+    return traps;
+  }
+
+  // Waits until `count` traps have arrived (at most 10 seconds); the traps.
+  std::vector<std::string> WaitForTraps(size_t count) const {
+    WaitUntil([&] { return Traps().size() >= count; }, std::chrono::seconds(10), std::chrono::milliseconds(50));
+    return Traps();
+  }
+
+ private:
+  const std::string format_;
+  const int firstPort_;
+  const int lastPort_;
+  const std::string listenAddress_;
+  TempDir dir_;
+  PeerProcess process_;
+  int port_ = 0;
+};
+
+}  // namespace orla::test

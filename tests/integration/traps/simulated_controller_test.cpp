@@ -4,9 +4,7 @@
 // described by the plug-in; its status change makes the agent send its trap
 // to snmptrapd.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -16,13 +14,15 @@
 #include <vector>
 
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_registry.h"
-#include "agent/traps/trap_destination_list.h"
-#include "agent/traps/trap_listener.h"
-#include "agent/traps/trap_sender.h"
 #include "tests/integration/snmp/peer_process.h"
+#include "tests/integration/snmp/trap_daemon.h"
+#include "tests/integration/traps/trap_stack.h"
+#include "tests/support/build_tree.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+#include "tests/support/working_directory.h"
 
 namespace orla {
 namespace {
@@ -31,30 +31,29 @@ using namespace std::chrono_literals;
 
 const char kController[] = "127.0.3.70";
 
+// snmptrapd's line for a trap: TRAP|community|enterprise|generic|specific|bindings
+constexpr char kTrapFormat[] = "TRAP|%u|%N|%w|%q|%V~%v\n";
+
 int ListenPort() {
   static const int port = test::FreeUdpPort(13600, 13699);
   return port;
 }
 
-std::string Simulator(const std::string& tool) { return std::string(KOR_SOURCE_DIR) + "/simulator/" + tool; }
+std::string Simulator(const std::string& tool) { return test::SourceDir() + "/simulator/" + tool; }
 
 class SimulatedController : public ::testing::Test {
  protected:
   void SetUp() override {
     // The program directory: devices/ holds the built plug-in, its type file
     // and the type list.
-    char buffer[4096];
-    ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
-    previousDirectory_ = buffer;
-    ASSERT_EQ(chdir(dir_.Path().c_str()), 0);
+    ASSERT_TRUE(test::WorkingDirectory::Enter(dir_.Path()));
     std::filesystem::permissions(dir_.Path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
                                                   std::filesystem::perms::group_exec |
                                                   std::filesystem::perms::others_read |
                                                   std::filesystem::perms::others_exec);
     std::filesystem::create_directory("devices");
     for (const char* file : {"famib.so", "famib.cfg", "supported.txt"}) {
-      std::filesystem::create_symlink(std::string(KOR_BINARY_DIR) + "/devices/" + file,
-                                      std::string("devices/") + file);
+      std::filesystem::create_symlink(test::BinaryDir() + "/devices/" + file, std::string("devices/") + file);
     }
 
     simulatorPort_ = test::FreeUdpPort(13700, 13799);
@@ -66,32 +65,21 @@ class SimulatedController : public ::testing::Test {
     ASSERT_NE(ListenPort(), 0);
     setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(ListenPort())).c_str(), 1);
 
-    destinations_ = std::make_unique<TrapDestinationList>(dir_.Path());
-    TrapDestinationList::SetInstance(destinations_.get());
-    sender_ = std::make_unique<TrapSender>();
-    TrapSender::SetInstance(sender_.get());
-    registry_ = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 300);
-    ElementRegistry::SetInstance(registry_.get());
-    registry_->SetStatusChangeListener(sender_.get());
-    registry_->LoadElements();
-    listener_ = std::make_unique<TrapListener>();
-    listener_->Start();
+    stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300);
+    destinations_ = stack_->Destinations();
+    registry_ = stack_->Registry();
+    stack_->LoadAndListen();
   }
 
   void TearDown() override {
-    listener_.reset();
-    registry_.reset();
-    ElementRegistry::SetInstance(nullptr);
-    TrapSender::SetInstance(nullptr);
-    TrapDestinationList::SetInstance(nullptr);
+    stack_.reset();
     Run(Simulator("stop.sh") + " --run-dir " + RunDir() + " >/dev/null");
-    ASSERT_EQ(chdir(previousDirectory_.c_str()), 0);
   }
 
   // The simulator may drop its privileges (started as root it runs as
   // nobody): its run directory lies in a folder anyone may enter.
   std::string RunDir() const { return dir_.Path() + "/simulator"; }
-  static int Run(const std::string& command) { return std::system(("timeout 60 " + command).c_str()); }
+  static int Run(const std::string& command) { return test::RunCommand("timeout 60 " + command); }
   int Simctl(const std::string& arguments) {
     return Run(Simulator("simctl") + " --run-dir " + RunDir() + " " + arguments + " >/dev/null");
   }
@@ -109,28 +97,19 @@ class SimulatedController : public ::testing::Test {
     ASSERT_TRUE(registry_->IsManaged(kController));
   }
 
-  bool WaitForEvents(const std::string& needle, int count) {
-    for (int i = 0; i < 500; ++i) {
-      if (log_.Count(needle) >= count) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
-
   test::EventLogCapture log_;
   test::TempDir dir_;
-  std::string previousDirectory_;
+  test::WorkingDirectory workingDirectory_;  // left before dir_ is removed
   int simulatorPort_ = 0;
-  std::unique_ptr<TrapDestinationList> destinations_;
-  std::unique_ptr<TrapSender> sender_;
-  std::unique_ptr<ElementRegistry> registry_;
-  std::unique_ptr<TrapListener> listener_;
+  std::unique_ptr<test::TrapStack> stack_;
+  TrapDestinationList* destinations_ = nullptr;
+  ElementRegistry* registry_ = nullptr;
 };
 
 TEST_F(SimulatedController, EnterpriseSpecificTrapIsDescribedByThePlugIn) {
   AddController();
   ASSERT_EQ(Simctl("trap tc01 event" + ToListener()), 0);
-  ASSERT_TRUE(WaitForEvents("Tape drive 2 reports a cleaning request", 1)) << ::testing::PrintToString(log_.Texts());
+  ASSERT_TRUE(log_.WaitFor("Tape drive 2 reports a cleaning request")) << ::testing::PrintToString(log_.Texts());
   for (const auto& e : log_.Events()) {
     if (e.text.find("cleaning request") == std::string::npos) continue;
     EXPECT_EQ(e.text.rfind("WARNING: Event ", 0), 0u) << e.text;
@@ -145,23 +124,14 @@ TEST_F(SimulatedController, EnterpriseSpecificTrapIsDescribedByThePlugIn) {
                 " .1.3.6.1.3.94 127.0.3.71 0 0 ''"),
             0);
   ASSERT_EQ(Simctl("trap tc01 coldstart" + ToListener()), 0);
-  ASSERT_TRUE(WaitForEvents("cold start", 1));
+  ASSERT_TRUE(log_.WaitFor("cold start"));
   EXPECT_EQ(log_.Count("cold start"), 1);
 }
 
 TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
-  test::TempDir trapd;
-  trapd.Write("snmptrapd.conf", "disableAuthorization yes\n");
-  const int trapPort = test::FreeUdpPort(13800, 13899);
-  ASSERT_NE(trapPort, 0);
-  test::PeerProcess daemon;
-  ASSERT_TRUE(daemon.Start({"snmptrapd", "-f", "-Lo", "-C", "-c", trapd.File("snmptrapd.conf"), "-On", "-m", "", "-M",
-                            trapd.Path(), "-F", "TRAP|%u|%N|%w|%q|%V~%v\n", "udp:127.0.0.1:" + std::to_string(trapPort)},
-                           trapd.File("out")));
-  for (int i = 0; i < 100 && daemon.Output().find("NET-SNMP version") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(50ms);
-  }
-  setenv("KORAGENT_TRAP_PORT", std::to_string(trapPort).c_str(), 1);
+  test::TrapDaemon daemon(kTrapFormat, 13800, 13899);
+  ASSERT_TRUE(daemon.Start()) << daemon.Output();
+  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
   destinations_->Add("127.0.0.1");
   // The controller sends its traps to this agent only.
   ASSERT_EQ(Simctl("trapreg tc01 clear"), 0);
@@ -169,25 +139,29 @@ TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
   AddController();
   registry_->UpdateAllStatus();
   std::this_thread::sleep_for(500ms);
-  const std::string before = daemon.Output();
-  const size_t settled = static_cast<size_t>(std::count(before.begin(), before.end(), '\n'));
+  const size_t settled = daemon.Traps().size();
 
   // The controller fails and says so with its status-change trap: the agent
   // logs the trap, refreshes every status, finds the change and sends its own
   // trap with state code 4.
   ASSERT_EQ(Simctl("status tc01 failed --trap"), 0);
-  ASSERT_TRUE(WaitForEvents("changed to failed", 1)) << ::testing::PrintToString(log_.Texts());
-  std::string output;
-  for (int i = 0; i < 200; ++i) {
-    output = daemon.Output();
-    if (output.find("132.2.2 = INTEGER: 4") != std::string::npos) break;
-    std::this_thread::sleep_for(50ms);
-  }
-  EXPECT_NE(output.find("TRAP|sorrel|.1.3.6.1.4.1.4413.132.2|6|.2|"), std::string::npos) << output;
-  EXPECT_NE(output.find(".1.3.6.1.4.1.4413.132.2.1 = STRING: \"tc01\"~.1.3.6.1.4.1.4413.132.2.2 = INTEGER: 4~"),
+  ASSERT_TRUE(log_.WaitFor("changed to failed")) << ::testing::PrintToString(log_.Texts());
+  std::string trap;
+  const auto stateCodeSent = [&] {
+    const std::vector<std::string> traps = daemon.Traps();
+    for (size_t i = settled; i < traps.size(); ++i) {
+      if (traps[i].find("132.2.2 = INTEGER: 4") != std::string::npos) {
+        trap = traps[i];
+        return true;
+      }
+    }
+    return false;
+  };
+  ASSERT_TRUE(test::WaitUntil(stateCodeSent, 10s, 50ms)) << daemon.Output();
+  EXPECT_NE(trap.find("TRAP|sorrel|.1.3.6.1.4.1.4413.132.2|6|.2|"), std::string::npos) << trap;
+  EXPECT_NE(trap.find(".1.3.6.1.4.1.4413.132.2.1 = STRING: \"tc01\"~.1.3.6.1.4.1.4413.132.2.2 = INTEGER: 4~"),
             std::string::npos)
-      << output;
-  EXPECT_GT(static_cast<size_t>(std::count(output.begin(), output.end(), '\n')), settled);
+      << trap;
 }
 
 }  // namespace

@@ -9,25 +9,19 @@
 // of event data and drops specific trap 99.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "agent/devices/element_registry.h"
-#include "agent/traps/trap_destination_list.h"
-#include "agent/traps/trap_listener.h"
-#include "agent/traps/trap_sender.h"
 #include "platform/sysinfo/system_info.h"
 #include "tests/integration/snmp/peer_process.h"
+#include "tests/integration/snmp/trap_daemon.h"
+#include "tests/integration/traps/trap_stack.h"
+#include "tests/support/shell_command.h"
+#include "tests/support/udp_datagram.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/traps/ber_builder.h"
 
@@ -70,50 +64,12 @@ std::vector<std::pair<uint16_t, std::string>> RecordTexts(const std::vector<uint
   return texts;
 }
 
-// snmptrapd in the foreground, one line per trap:
-// TRAP|receive address|community|agent address|enterprise|generic|specific|bindings
-class TrapDaemon {
- public:
-  bool Start() {
-    dir_.Write("snmptrapd.conf", "disableAuthorization yes\n");
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      port_ = test::FreeUdpPort(13400, 13599);
-      if (port_ == 0) return false;
-      const std::vector<std::string> argv = {
-          "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "", "-M", dir_.Path(),
-          "-F", "TRAP|%b|%s|%u|%a|%N|%w|%q|%V~%v\n", "udp:0.0.0.0:" + std::to_string(port_)};
-      if (!process_.Start(argv, dir_.File("snmptrapd.out"))) return false;
-      for (int i = 0; i < 100 && process_.Running(); ++i) {
-        if (process_.Output().find("NET-SNMP version") != std::string::npos) return true;
-        std::this_thread::sleep_for(50ms);
-      }
-      process_.Stop();
-    }
-    return false;
-  }
-  int Port() const { return port_; }
-  std::string Output() const { return process_.Output(); }
-  std::vector<std::string> Traps() const {
-    std::vector<std::string> traps;
-    const std::string output = process_.Output();
-    for (size_t start = output.find("TRAP|"); start != std::string::npos; start = output.find("TRAP|", start + 1)) {
-      const size_t end = output.find('\n', start);
-      if (end == std::string::npos) break;
-      traps.push_back(output.substr(start, end - start));
-    }
-    return traps;
-  }
-  // Waits until `count` traps have arrived (at most 10 seconds).
-  std::vector<std::string> WaitForTraps(size_t count) {
-    for (int i = 0; i < 200 && Traps().size() < count; ++i) std::this_thread::sleep_for(50ms);
-    return Traps();
-  }
-
- private:
-  test::TempDir dir_;
-  test::PeerProcess process_;
-  int port_ = 0;
-};
+// snmptrapd's line for a trap:
+// TRAP|receive address|version|community|agent address|enterprise|generic|specific|bindings
+constexpr char kTrapFormat[] = "TRAP|%b|%s|%u|%a|%N|%w|%q|%V~%v\n";
+// snmptrapd listens on every address: the destinations are 127.0.0.1 and
+// 127.0.0.2.
+constexpr char kTrapDaemonAddress[] = "0.0.0.0";
 
 class TrapHandling : public test::DevicesFixture {
  protected:
@@ -121,28 +77,17 @@ class TrapHandling : public test::DevicesFixture {
     DevicesFixture::SetUp();
     ASSERT_NE(ListenPort(), 0);
     setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(ListenPort())).c_str(), 1);
-    destinations_ = std::make_unique<TrapDestinationList>(dir_.Path());
-    TrapDestinationList::SetInstance(destinations_.get());
-    sender_ = std::make_unique<TrapSender>();
-    TrapSender::SetInstance(sender_.get());
-    registry_ = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 300);
-    ElementRegistry::SetInstance(registry_.get());
-    registry_->SetStatusChangeListener(sender_.get());
+    stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300);
+    destinations_ = stack_->Destinations();
+    sender_ = stack_->Sender();
+    registry_ = stack_->Registry();
   }
   void TearDown() override {
-    listener_.reset();
-    registry_.reset();
-    ElementRegistry::SetInstance(nullptr);
-    TrapSender::SetInstance(nullptr);
-    TrapDestinationList::SetInstance(nullptr);
+    stack_.reset();
     DevicesFixture::TearDown();
   }
 
-  void LoadAndListen() {
-    registry_->LoadElements();
-    listener_ = std::make_unique<TrapListener>();
-    listener_->Start();
-  }
+  void LoadAndListen() { stack_->LoadAndListen(); }
 
   // snmptrap -v 1 from `agent` (the trap's agent address).
   void SendV1(const std::string& agent, const std::string& generic, const std::string& specific,
@@ -150,29 +95,10 @@ class TrapHandling : public test::DevicesFixture {
     const std::string command = "timeout 20 snmptrap -v 1 -c public 127.0.0.1:" + std::to_string(ListenPort()) +
                                 " .1.3.6.1.4.1.4413.7 " + agent + " " + generic + " " + specific + " 1234 " +
                                 bindings;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_EQ(test::RunCommand(command), 0) << command;
   }
 
-  void SendRaw(const std::vector<uint8_t>& bytes) {
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(s, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(ListenPort()));
-    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-    sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    close(s);
-  }
-
-  // Waits until the event log holds `count` entries containing `needle`.
-  bool WaitForEvents(const std::string& needle, int count, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (log_.Count(needle) >= count) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
+  void SendRaw(const std::vector<uint8_t>& bytes) { test::SendDatagram(ListenPort(), bytes); }
 
   std::vector<test::CapturedEvent> TrapEvents() {
     std::vector<test::CapturedEvent> out;
@@ -182,10 +108,10 @@ class TrapHandling : public test::DevicesFixture {
     return out;
   }
 
-  std::unique_ptr<TrapDestinationList> destinations_;
-  std::unique_ptr<TrapSender> sender_;
-  std::unique_ptr<ElementRegistry> registry_;
-  std::unique_ptr<TrapListener> listener_;
+  std::unique_ptr<test::TrapStack> stack_;
+  TrapDestinationList* destinations_ = nullptr;
+  TrapSender* sender_ = nullptr;
+  ElementRegistry* registry_ = nullptr;
 };
 
 TEST_F(TrapHandling, ManagedV1TrapGivesOneWarningWithTheRecordAndRefreshesEveryStatus) {
@@ -196,7 +122,7 @@ TEST_F(TrapHandling, ManagedV1TrapGivesOneWarningWithTheRecordAndRefreshesEveryS
   const int before51 = UpdatesOf("127.0.3.51");
 
   SendV1("127.0.3.50", "0", "0");
-  ASSERT_TRUE(WaitForEvents("WARNING: A Fibre device has performed a cold start.", 1));
+  ASSERT_TRUE(log_.WaitFor("WARNING: A Fibre device has performed a cold start."));
   // Every element's status is refreshed after the entry.
   EXPECT_TRUE(WaitFor([&](test::FakePluginControl& c) {
     return c.updatesByAddress["127.0.3.50"] > before50 && c.updatesByAddress["127.0.3.51"] > before51;
@@ -240,7 +166,7 @@ TEST_F(TrapHandling, UnmanagedAddressGivesNothing) {
   // address counts. A warm start from the managed element follows in queue
   // order and marks the end.
   SendV1("127.0.3.52", "1", "0");
-  ASSERT_TRUE(WaitForEvents("warm start", 1));
+  ASSERT_TRUE(log_.WaitFor("warm start"));
   const auto events = TrapEvents();
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].text, "WARNING: A Fibre device has performed a warm start.");
@@ -251,7 +177,7 @@ TEST_F(TrapHandling, EnterpriseSpecificTrapIsDescribedByThePlugInOrDropped) {
   registry_->AddElement("tc01", "127.0.3.54", 300);
   SendV1("127.0.3.54", "6", "99");  // dropped by the plug-in
   SendV1("127.0.3.54", "6", "5", ".1.3.6.1.4.1.4413.7.1 s detail");
-  ASSERT_TRUE(WaitForEvents("fake trap", 1));
+  ASSERT_TRUE(log_.WaitFor("fake trap"));
   std::this_thread::sleep_for(300ms);
   const auto events = TrapEvents();
   ASSERT_EQ(events.size(), 1u);
@@ -273,7 +199,7 @@ TEST_F(TrapHandling, MalformedDatagramsLeaveTheListenerRunning) {
   SendRaw({0x30, 0x84, 0x7f, 0xff, 0xff, 0xff, 0x02, 0x01});   // lying length
   SendRaw({0x01, 0x02, 0x03});                                 // garbage
   SendRaw(good);
-  ASSERT_TRUE(WaitForEvents("cold start", 1));
+  ASSERT_TRUE(log_.WaitFor("cold start"));
   EXPECT_EQ(TrapEvents().size(), 1u);
 }
 
@@ -285,14 +211,14 @@ TEST_F(TrapHandling, HandlingThatFailsGoesOnWithTheNextTrap) {
   registry_->AddElement("tc01", "127.0.3.56", 300);
   SendV1("127.0.3.56", "6", "5");
   SendV1("127.0.3.56", "0", "0");
-  ASSERT_TRUE(WaitForEvents("cold start", 1));
+  ASSERT_TRUE(log_.WaitFor("cold start"));
   EXPECT_EQ(log_.Count("undefined symbol: HandleTrap\nA failure has been detected in a required DLL function."), 1)
       << ::testing::PrintToString(log_.Texts());
   EXPECT_EQ(TrapEvents().size(), 1u);
 }
 
 TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
-  TrapDaemon daemon;
+  test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
   setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
   destinations_->Add("127.0.0.1");
@@ -327,7 +253,7 @@ TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
 }
 
 TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
-  TrapDaemon daemon;
+  test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
   setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
   destinations_->Add("127.0.0.1");
@@ -356,7 +282,7 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
 }
 
 TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
-  TrapDaemon daemon;
+  test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
   setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
   // Before the initial load has ended, a change sends nothing.

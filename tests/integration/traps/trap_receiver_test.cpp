@@ -2,17 +2,13 @@
 // and raw UDP datagrams.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/snmpmgr/trap_receiver.h"
+#include "tests/support/shell_command.h"
+#include "tests/support/udp_datagram.h"
 #include "tests/unit/traps/ber_builder.h"
 
 using namespace orla;
@@ -20,23 +16,9 @@ using namespace orla::test::ber;
 
 namespace {
 
-int RunCommand(const std::string& command) { return std::system(("timeout 20 " + command).c_str()); }
+int RunCommand(const std::string& command) { return test::RunCommand("timeout 20 " + command); }
 
-void SendDatagram(uint16_t port, const Bytes& bytes, const char* from = "127.0.3.20") {
-  int s = socket(AF_INET, SOCK_DGRAM, 0);
-  ASSERT_GE(s, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  inet_pton(AF_INET, from, &local.sin_addr);
-  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-  ASSERT_EQ(sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-            static_cast<ssize_t>(bytes.size()));
-  close(s);
-}
+void SendDatagram(int port, const Bytes& bytes) { test::SendDatagram(port, bytes, "127.0.3.20"); }
 
 // Waits for the next trap, as the listener does: on the event, then takes.
 bool NextTrap(TrapReceiver& receiver, TrapReceiver::Trap* trap) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "agent/traps/event_text_field.h"
 #include "agent/traps/trap_sender.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 using namespace orla;
@@ -61,21 +63,20 @@ class EmptyRegistry {
   ElementRegistry registry_;
 };
 
+// TZ for the life of the object; the C library reads it again both ways.
 class ScopedTimeZone {
  public:
   explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old, hadOld_ = true;
-    setenv("TZ", zone, 1);
+    tz_.emplace("TZ", zone);
     tzset();
   }
   ~ScopedTimeZone() {
-    if (hadOld_) setenv("TZ", old_.c_str(), 1); else unsetenv("TZ");
+    tz_.reset();
     tzset();
   }
 
  private:
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<test::ScopedEnv> tz_;
 };
 
 }  // namespace

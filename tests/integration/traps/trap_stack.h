@@ -1,0 +1,58 @@
+#pragma once
+// The agent's trap path in one test process, wired as the agent wires it:
+// the trap destination list, the trap sender and the element registry (its
+// database in the agent directory) as the process-wide instances, the
+// registry telling the sender of status changes, and the trap listener once
+// the elements are loaded. Destroying it unwires everything.
+#include <memory>
+#include <string>
+
+#include "agent/devices/element_registry.h"
+#include "agent/traps/trap_destination_list.h"
+#include "agent/traps/trap_listener.h"
+#include "agent/traps/trap_sender.h"
+
+namespace orla::test {
+
+class TrapStack {
+ public:
+  // KORAGENT_TRAP_LISTEN names the listener's address; set it before
+  // LoadAndListen().
+  TrapStack(const std::string& agentDirectory, int pollingInterval)
+      : destinations_(std::make_unique<TrapDestinationList>(agentDirectory)),
+        sender_(std::make_unique<TrapSender>()),
+        registry_(std::make_unique<ElementRegistry>(agentDirectory + "/KORAgent.db", pollingInterval)) {
+    TrapDestinationList::SetInstance(destinations_.get());
+    TrapSender::SetInstance(sender_.get());
+    ElementRegistry::SetInstance(registry_.get());
+    registry_->SetStatusChangeListener(sender_.get());
+  }
+  ~TrapStack() {
+    listener_.reset();
+    registry_.reset();
+    ElementRegistry::SetInstance(nullptr);
+    TrapSender::SetInstance(nullptr);
+    TrapDestinationList::SetInstance(nullptr);
+  }
+  TrapStack(const TrapStack&) = delete;
+  TrapStack& operator=(const TrapStack&) = delete;
+
+  // Loads the registry's elements and starts the trap listener.
+  void LoadAndListen() {
+    registry_->LoadElements();
+    listener_ = std::make_unique<TrapListener>();
+    listener_->Start();
+  }
+
+  TrapDestinationList* Destinations() const { return destinations_.get(); }
+  TrapSender* Sender() const { return sender_.get(); }
+  ElementRegistry* Registry() const { return registry_.get(); }
+
+ private:
+  std::unique_ptr<TrapDestinationList> destinations_;
+  std::unique_ptr<TrapSender> sender_;
+  std::unique_ptr<ElementRegistry> registry_;
+  std::unique_ptr<TrapListener> listener_;
+};
+
+}  // namespace orla::test

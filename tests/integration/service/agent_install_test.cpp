@@ -10,15 +10,13 @@
 #include <vector>
 
 #include "tests/support/agent_process.h"
+#include "tests/support/build_tree.h"
 #include "tests/support/temp_dir.h"
 
 namespace orla {
 namespace {
 
-std::string FakeSystemctl() {
-  const char* src = std::getenv("KOR_SOURCE_DIR");
-  return std::string(src != nullptr ? src : KOR_SOURCE_DIR) + "/tests/integration/service/fake_systemctl.sh";
-}
+std::string FakeSystemctl() { return test::SourceDir() + "/tests/integration/service/fake_systemctl.sh"; }
 
 std::string RealPath(const std::string& path) {
   char buffer[PATH_MAX];

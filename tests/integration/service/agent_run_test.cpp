@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,19 +14,15 @@
 #include "tests/support/event_log_capture.h"
 #include "tests/support/notify_socket.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
+#include "tests/support/wait_until.h"
 
 namespace orla {
 namespace {
 
-const char kBanner[] = "INFO: Startup of Tarvik Tape Controller Management Daemon, revision V2.7.2.13.";
+using namespace std::chrono_literals;
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
+const char kBanner[] = "INFO: Startup of Tarvik Tape Controller Management Daemon, revision V2.7.2.13.";
 
 // A program directory: KORAgent (a link to the built program), KORAgent.cfg
 // and the agent directory KOR.
@@ -56,6 +52,11 @@ class RunningAgent : public ::testing::Test {
     int code = -1;
     EXPECT_TRUE(agent_.Wait(&code));
     return code;
+  }
+  // Start-up runs on after "running" is reported: its last step writes the
+  // system information file of the agent directory in `programDir`.
+  static bool WaitForSystemInformation(const test::TempDir& programDir) {
+    return test::WaitUntil([&] { return programDir.Exists("KOR/sysinfo.agt"); }, 5s, 10ms);
   }
   int WaitExit() {
     int code = -1;
@@ -93,9 +94,8 @@ TEST_F(RunningAgent, StartsReportsAndStopsOnTerminate) {
 TEST_F(RunningAgent, WritesSystemInformation) {
   Start();
   ExpectRunning();
-  // Start-up runs on after "running" is reported: wait for its last file.
-  for (int i = 0; i < 500 && !dir_.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
-  const std::vector<std::string> lines = Lines(dir_.Read("KOR/sysinfo.agt"));
+  ASSERT_TRUE(WaitForSystemInformation(dir_));
+  const std::vector<std::string> lines = test::Lines(dir_.Read("KOR/sysinfo.agt"));
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[0], "Test Label");
   EXPECT_EQ(lines[1], "2");
@@ -148,8 +148,7 @@ TEST_F(RunningAgent, InterruptStopsLikeTerminate) {
 TEST_F(RunningAgent, RunsWithoutNotificationSocket) {
   // Started from a console: nothing to report to, and nothing fails.
   ASSERT_TRUE(agent_.Start(Program(), {}, {"NOTIFY_SOCKET="}, "/"));
-  for (int i = 0; i < 500 && !dir_.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
-  EXPECT_TRUE(dir_.Exists("KOR/sysinfo.agt"));
+  EXPECT_TRUE(WaitForSystemInformation(dir_));
   ASSERT_TRUE(agent_.Signal(SIGTERM));
   int code = -1;
   ASSERT_TRUE(agent_.Wait(&code));
@@ -216,7 +215,7 @@ TEST_F(RunningAgent, InvalidPollingIntervalIsAWarningOnly) {
   dir_.Write("KOR/storage.ini", "59\n");
   Start();
   ExpectRunning();
-  for (int i = 0; i < 500 && !dir_.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
+  EXPECT_TRUE(WaitForSystemInformation(dir_));
   EXPECT_EQ(log_.Count("WARNING: Invalid file format or number out of range in " + AgentDir() +
                        "/storage.ini.  Defaults assumed."),
             1);
@@ -231,8 +230,8 @@ TEST_F(RunningAgent, PathWithoutFolderKeepsTheWorkingDirectory) {
   other.Write("KORAgent.cfg", "x\n" + other.Path() + "/KOR\nx\nOther Label\n.1.3\n");
   ASSERT_TRUE(agent_.Start(Program(), {}, {notify_.EnvEntry()}, other.Path(), "KORAgent"));
   ExpectRunning();
-  for (int i = 0; i < 500 && !other.Exists("KOR/sysinfo.agt"); ++i) usleep(10000);
-  EXPECT_EQ(Lines(other.Read("KOR/sysinfo.agt")).at(0), "Other Label");
+  ASSERT_TRUE(WaitForSystemInformation(other));
+  EXPECT_EQ(test::Lines(other.Read("KOR/sysinfo.agt")).at(0), "Other Label");
   EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
   EXPECT_EQ(StopAndWait(), 0);
 }

@@ -4,28 +4,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <sstream>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "tests/support/agent_process.h"
+#include "tests/support/build_tree.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/notify_socket.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
+#include "tests/support/wait_until.h"
 
 namespace orla {
 namespace {
 
-std::string BinaryDir() {
-  const char* dir = std::getenv("KOR_BINARY_DIR");
-  return dir != nullptr ? dir : KOR_BINARY_DIR;
-}
-
 // Runs "cmake --install" of this build into `prefix`; its output.
 std::string Install(const std::string& prefix) {
   test::AgentProcess cmake;
-  EXPECT_TRUE(cmake.Start("/usr/bin/cmake", {"--install", BinaryDir(), "--prefix", prefix}));
+  EXPECT_TRUE(cmake.Start("/usr/bin/cmake", {"--install", test::BinaryDir(), "--prefix", prefix}));
   int code = -1;
   EXPECT_TRUE(cmake.Wait(&code, std::chrono::seconds(60)));
   EXPECT_EQ(code, 0) << cmake.Output();
@@ -53,9 +50,7 @@ TEST(InstalledProgramDirectory, HasItsLayoutAndRuns) {
   ASSERT_TRUE(IsDirectory(prefix + "/KORZEPD", &mode));
   EXPECT_EQ(mode, 0700u);
   EXPECT_EQ(dir.Read("kor/KOR/storage.ini"), "300\n");
-  std::istringstream cfg(dir.Read("kor/KORAgent.cfg"));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(cfg, line);) lines.push_back(line);
+  const std::vector<std::string> lines = test::Lines(dir.Read("kor/KORAgent.cfg"));
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[1], prefix + "/KOR");
 
@@ -64,8 +59,8 @@ TEST(InstalledProgramDirectory, HasItsLayoutAndRuns) {
   test::AgentProcess agent;
   ASSERT_TRUE(agent.Start(prefix + "/KORAgent", {}, {notify.EnvEntry()}, "/"));
   ASSERT_TRUE(notify.WaitFor("READY=1")) << agent.Output();
-  for (int i = 0; i < 500 && !dir.Exists("kor/KOR/sysinfo.agt"); ++i) usleep(10000);
-  EXPECT_TRUE(dir.Exists("kor/KOR/sysinfo.agt"));
+  EXPECT_TRUE(test::WaitUntil([&] { return dir.Exists("kor/KOR/sysinfo.agt"); }, std::chrono::seconds(5),
+                              std::chrono::milliseconds(10)));
   EXPECT_EQ(log.Count("INFO: Startup of Tarvik Tape Controller Management Daemon, revision V2.7.2.13."), 1);
   EXPECT_EQ(log.Count("WARNING"), 0) << ::testing::PrintToString(log.Texts());
   ASSERT_TRUE(agent.Signal(SIGTERM));

@@ -2,26 +2,18 @@
 
 #include <gtest/gtest.h>
 #include <sys/utsname.h>
-#include <unistd.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/sysinfo/system_info.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
+#include "tests/support/working_directory.h"
 
 namespace orla {
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
 
 // An agent core whose configuration names `dir_` as the agent directory.
 class AgentCoreFiles : public ::testing::Test {
@@ -91,7 +83,7 @@ TEST_F(AgentCoreFiles, SystemInformationHasTwelveLines) {
   const std::string text = dir_.Read("sysinfo.agt");
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text.back(), '\n');
-  const std::vector<std::string> lines = Lines(text);
+  const std::vector<std::string> lines = test::Lines(text);
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[0], "My Label");
   EXPECT_EQ(lines[1], "2");
@@ -117,7 +109,7 @@ TEST_F(AgentCoreFiles, SystemInformationWithEmptyLabelStillHasTwelveLines) {
   dir_.Write("empty-label.cfg", "one\n" + dir_.Path() + "\nthree\n\n.1\n");
   ASSERT_TRUE(core.ReadConfiguration(dir_.File("empty-label.cfg")));
   ASSERT_TRUE(core.WriteSystemInformation());
-  const std::vector<std::string> lines = Lines(dir_.Read("sysinfo.agt"));
+  const std::vector<std::string> lines = test::Lines(dir_.Read("sysinfo.agt"));
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[0], "");
 }
@@ -134,18 +126,10 @@ TEST_F(AgentCoreFiles, UnwritableSystemInformationIsCritical) {
 
 class ProgramDirectory : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char buffer[4096];
-    ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
-    saved_ = buffer;
-  }
-  void TearDown() override { ASSERT_EQ(chdir(saved_.c_str()), 0); }
-  std::string Cwd() {
-    char buffer[4096];
-    return getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
-  }
-  std::string saved_;
+  static std::string Cwd() { return test::WorkingDirectory::Current(); }
+
   test::TempDir dir_;
+  test::WorkingDirectory saved_;  // left before dir_ is removed
 };
 
 TEST_F(ProgramDirectory, PathWithFolderEntersIt) {
@@ -158,12 +142,12 @@ TEST_F(ProgramDirectory, PathWithFolderEntersIt) {
 TEST_F(ProgramDirectory, PathWithoutFolderKeepsTheCurrentDirectory) {
   AgentCore core;
   core.EnterProgramDirectory("KORAgent");
-  EXPECT_EQ(Cwd(), saved_);
+  EXPECT_EQ(Cwd(), saved_.Saved());
   core.EnterProgramDirectory("/KORAgent");
-  EXPECT_EQ(Cwd(), saved_);
+  EXPECT_EQ(Cwd(), saved_.Saved());
   core.EnterProgramDirectory(dir_.Path() + "/missing/KORAgent");
-  EXPECT_EQ(Cwd(), saved_);
-  EXPECT_EQ(core.ProgramDirectory(), saved_);
+  EXPECT_EQ(Cwd(), saved_.Saved());
+  EXPECT_EQ(core.ProgramDirectory(), saved_.Saved());
 }
 
 TEST_F(ProgramDirectory, StartHostReadsTheConfigurationOfTheProgramDirectory) {

@@ -1,6 +1,5 @@
 // A paused service halts the agent core's start-up between its steps.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,6 +9,7 @@
 #include "platform/sync/pause_gate.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/working_directory.h"
 
 namespace orla {
 namespace {
@@ -19,8 +19,7 @@ TEST(StartGate, ClosedGateHoldsStartUpUntilOpened) {
   test::TempDir dir;
   dir.Write("KORAgent.cfg", "one\n" + dir.Path() + "\nthree\nlabel\n.1.3\n");
   dir.Write("storage.ini", "120\n");
-  char saved[4096];
-  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  test::WorkingDirectory saved;  // start-up enters the program directory
 
   AgentCore core;
   PauseGate gate;
@@ -35,7 +34,6 @@ TEST(StartGate, ClosedGateHoldsStartUpUntilOpened) {
   EXPECT_EQ(result.load(), 0);
   EXPECT_TRUE(dir.Exists("sysinfo.agt"));
   EXPECT_EQ(core.PollingInterval(), 120);
-  ASSERT_EQ(chdir(saved), 0);
 }
 
 }  // namespace

@@ -3,21 +3,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
+#include "tests/support/file_text.h"
+#include "tests/support/text_lines.h"
+
 namespace orla::test {
-
-namespace {
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << contents;
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-}  // namespace
 
 FakeDistribution::FakeDistribution() {
   std::filesystem::create_directories(Base());
@@ -85,12 +76,7 @@ void FakeDistribution::Install(const std::string& id, const std::string& version
   std::filesystem::create_directories(RegistryRoot() + "/HKEY_LOCAL_MACHINE/SOFTWARE/Tarvik/Reg" + id + "/" + version);
 }
 
-std::vector<std::string> FakeDistribution::LogLines() const {
-  std::vector<std::string> lines;
-  std::ifstream in(LogFile());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> FakeDistribution::LogLines() const { return Lines(ReadFile(LogFile())); }
 
 std::vector<std::string> FakeDistribution::InstalledFolders() const {
   std::vector<std::string> folders;

@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "tests/integration/setup/fake_distribution.h"
+#include "tests/support/shell_command.h"
+#include "tests/support/text_lines.h"
+#include "tests/support/wait_until.h"
 
 namespace orla {
 namespace {
+
+using namespace std::chrono_literals;
 
 using Strings = std::vector<std::string>;
 
@@ -28,17 +32,10 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-// Runs a shell command; returns its output and sets its exit status.
+// Runs a shell command; returns its output (error output included) and sets
+// its exit status.
 std::string Shell(const std::string& command, int* status = nullptr) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return std::string();
-  std::string output;
-  char chunk[512];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
-  const int rc = pclose(pipe);
-  if (status != nullptr) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return output;
+  return test::CommandOutput(command + " 2>&1", status);
 }
 
 // Copies the program into the distribution, as it ships at its root.
@@ -81,34 +78,24 @@ class TmuxSession {
 
   // Waits until the screen shows `text`; false after the deadline.
   bool WaitFor(const std::string& text, bool attributes = false) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (Screen(attributes).find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return test::WaitUntil([&] { return Screen(attributes).find(text) != std::string::npos; }, 20s, 50ms);
   }
 
   // Waits until the transcript holds `text`; false after the deadline.
   bool WaitForTranscript(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (Transcript().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return test::WaitUntil([&] { return Transcript().find(text) != std::string::npos; }, 20s, 50ms);
   }
 
   // Waits for the program to end; its exit status, or -1 after the deadline.
   int WaitForExit() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::ifstream in(exit_file_);
-      int status = -1;
-      if (in >> status) return status;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return -1;
+    int status = -1;
+    const bool ended = test::WaitUntil(
+        [&] {
+          std::ifstream in(exit_file_);
+          return static_cast<bool>(in >> status);
+        },
+        30s, 50ms);
+    return ended ? status : -1;
   }
 
  private:
@@ -140,9 +127,7 @@ TEST_F(SetupDialogTest, ShowsTheDialogTextsAndComponentsRowByRow) {
     EXPECT_NE(screen.find(text), std::string::npos) << text << "\n" << screen;
   }
   // Two columns filled row by row: base and library share the first row.
-  std::istringstream lines(screen);
-  Strings rows;
-  for (std::string line; std::getline(lines, line);) rows.push_back(line);
+  const Strings rows = test::Lines(screen);
   auto row_of = [&](const std::string& text) {
     for (size_t i = 0; i < rows.size(); ++i) {
       if (rows[i].find(text) != std::string::npos) return static_cast<int>(i);

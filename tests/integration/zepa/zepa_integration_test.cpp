@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -18,11 +17,14 @@
 #include "tests/integration/zepa/process_runner.h"
 #include "tests/integration/zepa/test_extension.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 using orla::StringPrintf;
 using orla::test::ProcessRunner;
+using orla::test::ReadFile;
 using orla::test::TestExtension;
+using orla::test::WriteFile;
 
 namespace {
 
@@ -76,18 +78,6 @@ class ZepaServerTest : public ::testing::Test {
 
   void TearDown() override {
     if (started_) TestExtension::Stop();
-  }
-
-  static void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-  }
-
-  static std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
   }
 
   std::string Origin() const { return StringPrintf("https://localhost:%d", port_); }

@@ -1,10 +1,10 @@
 // The registry stand-in: keys are folders under the registry root.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/setupkit/registry_tree.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace orla {
@@ -41,13 +41,12 @@ TEST(RegistryTree, NamesThatCouldLeaveTheTreeAreNeverFound) {
 }
 
 TEST(RegistryTree, RootComesFromTheEnvironment) {
-  const char* saved = std::getenv("ORLA_REGISTRY_ROOT");
-  const std::string saved_value = saved != nullptr ? saved : "";
-  setenv("ORLA_REGISTRY_ROOT", "/tmp/some-registry", 1);
-  EXPECT_EQ(RegistryTree::FromEnvironment().Root(), "/tmp/some-registry");
-  unsetenv("ORLA_REGISTRY_ROOT");
+  {
+    test::ScopedEnv root("ORLA_REGISTRY_ROOT", "/tmp/some-registry");
+    EXPECT_EQ(RegistryTree::FromEnvironment().Root(), "/tmp/some-registry");
+  }
+  test::ScopedEnv noRoot("ORLA_REGISTRY_ROOT");
   EXPECT_EQ(RegistryTree::FromEnvironment().Root(), "/var/lib/orla/registry");
-  if (saved != nullptr) setenv("ORLA_REGISTRY_ROOT", saved_value.c_str(), 1);
 }
 
 }  // namespace

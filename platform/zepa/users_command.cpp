@@ -48,18 +48,33 @@ bool ParseRights(const std::vector<std::string>& args, size_t from, std::map<std
   return true;
 }
 
-bool NewPassword(const UsersCommand::PasswordSource& passwords, const std::string& user, std::string* password,
-                 std::ostream& err) {
-  if (!passwords(StringPrintf("New password for %s: ", user.c_str()), password)) {
+// The user called `name`; nullptr, with *error saying so, when there is none.
+UserStore::User* ExistingUser(Users& users, const std::string& name, std::string* error) {
+  UserStore::User* user = FindUser(users, name);
+  if (user == nullptr) *error = "there is no user " + name;
+  return user;
+}
+
+// Asks for the new password of `user` and hashes it; false, after saying
+// why on `err`, when no usable password was given or it cannot be hashed.
+bool NewPasswordHash(const UsersCommand::PasswordSource& passwords, const std::string& user, std::string* hash,
+                     std::ostream& err) {
+  std::string password;
+  if (!passwords(StringPrintf("New password for %s: ", user.c_str()), &password)) {
     err << "korusers: no password was given\n";
     return false;
   }
-  if (password->size() < UsersCommand::kMinimumPasswordLength) {
+  if (password.size() < UsersCommand::kMinimumPasswordLength) {
     err << "korusers: a password needs at least " << UsersCommand::kMinimumPasswordLength << " characters\n";
     return false;
   }
-  if (password->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+  if (password.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
     err << "korusers: a password cannot hold line breaks or zero bytes\n";
+    return false;
+  }
+  *hash = PasswordHash::Make(password);
+  if (hash->empty()) {
+    err << "korusers: the password cannot be hashed\n";
     return false;
   }
   return true;
@@ -170,13 +185,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
       err << "korusers: the user " << name << " exists already\n";
       return 2;
     }
-    std::string password;
-    if (!NewPassword(passwords, name, &password, err)) return 2;
-    hash = PasswordHash::Make(password);
-    if (hash.empty()) {
-      err << "korusers: the password cannot be hashed\n";
-      return 2;
-    }
+    if (!NewPasswordHash(passwords, name, &hash, err)) return 2;
     change = [&](Users& users, std::string* error) {
       if (FindUser(users, name) != nullptr) {
         *error = "the user " + name + " exists already";
@@ -211,19 +220,10 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
       err << "korusers: there is no user " << name << "\n";
       return 2;
     }
-    std::string password;
-    if (!NewPassword(passwords, name, &password, err)) return 2;
-    hash = PasswordHash::Make(password);
-    if (hash.empty()) {
-      err << "korusers: the password cannot be hashed\n";
-      return 2;
-    }
+    if (!NewPasswordHash(passwords, name, &hash, err)) return 2;
     change = [&](Users& users, std::string* error) {
-      UserStore::User* user = FindUser(users, name);
-      if (user == nullptr) {
-        *error = "there is no user " + name;
-        return false;
-      }
+      UserStore::User* user = ExistingUser(users, name, error);
+      if (user == nullptr) return false;
       user->hash = hash;
       return true;
     };
@@ -235,11 +235,8 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     }
     if (!ParseRights(rest, 1, &rights, err)) return 1;
     change = [&](Users& users, std::string* error) {
-      UserStore::User* user = FindUser(users, name);
-      if (user == nullptr) {
-        *error = "there is no user " + name;
-        return false;
-      }
+      UserStore::User* user = ExistingUser(users, name, error);
+      if (user == nullptr) return false;
       for (const auto& [right, mask] : rights) {
         if (mask == 0) {
           user->rights.erase(right);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -38,41 +39,51 @@ thread_local ConnectionContext* t_current = nullptr;
 
 const char* const kDefaultDocuments[] = {"default.htm", "default.html", "index.html", "index.htm"};
 
+// How a callback of the extension interface fails: errno says why, the
+// result is 0.
+int FailWith(int error) {
+  errno = error;
+  return 0;
+}
+
 int GetServerVariableThunk(HCONN conn, const char* name, void* buffer, uint32_t* size) {
   std::shared_ptr<ConnectionContext> context = ConnectionContext::Find(conn);
-  if (!context) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (!context) return FailWith(EINVAL);
   return context->GetServerVariable(name, buffer, size);
 }
 
 int WriteClientThunk(HCONN conn, const void* buffer, uint32_t* bytes, uint32_t) {
   std::shared_ptr<ConnectionContext> context = ConnectionContext::Find(conn);
-  if (!context) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (!context) return FailWith(EINVAL);
   return context->WriteClient(buffer, bytes);
 }
 
 int ReadClientThunk(HCONN conn, void*, uint32_t* size) {
   // The whole body is already in lpbData: nothing is left to read.
-  if (!ConnectionContext::Find(conn)) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (!ConnectionContext::Find(conn)) return FailWith(EINVAL);
   if (size != nullptr) *size = 0;
   return 1;
 }
 
 int ServerSupportThunk(HCONN conn, uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType) {
   std::shared_ptr<ConnectionContext> context = ConnectionContext::Find(conn);
-  if (!context) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (!context) return FailWith(EINVAL);
   return context->ServerSupport(request, buffer, size, dataType);
+}
+
+std::string ToUpper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The CGI variable of a request header: "HTTP_" and its name in capitals,
+// "-" as "_" ("User-Agent" is HTTP_USER_AGENT).
+std::string CgiName(const std::string& header) {
+  std::string name = "HTTP_" + ToUpper(header);
+  for (size_t i = 5; i < name.size(); ++i) {
+    if (name[i] == '-') name[i] = '_';
+  }
+  return name;
 }
 
 bool HasControl(const std::string& text) {
@@ -192,19 +203,10 @@ bool ConnectionContext::HadClients() const {
 }
 
 int ConnectionContext::WriteClient(const void* buffer, uint32_t* bytes) {
-  if (bytes == nullptr || (buffer == nullptr && *bytes != 0)) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (bytes == nullptr || (buffer == nullptr && *bytes != 0)) return FailWith(EINVAL);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (closed_) {
-    errno = EPIPE;
-    return 0;
-  }
-  if (body_.size() + *bytes > kMaxBodyBytes) {
-    errno = EFBIG;
-    return 0;
-  }
+  if (closed_) return FailWith(EPIPE);
+  if (body_.size() + *bytes > kMaxBodyBytes) return FailWith(EFBIG);
   body_.append(static_cast<const char*>(buffer), *bytes);
   return 1;
 }
@@ -217,43 +219,27 @@ int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* s
       return SendHeader(static_cast<const char*>(buffer), reinterpret_cast<const char*>(dataType), size);
     case REQ_SEND_FILE: {
       const char* path = reinterpret_cast<const char*>(dataType);
-      if (path == nullptr) {
-        errno = EINVAL;
-        return 0;
-      }
+      if (path == nullptr) return FailWith(EINVAL);
       const size_t n = size != nullptr ? strnlen(path, *size) : std::strlen(path);
       return SendFile(std::string(path, n));
     }
     case REQ_QUERY_RIGHTS: {
-      if (dataType == nullptr || buffer == nullptr) {
-        errno = EINVAL;
-        return 0;
-      }
+      if (dataType == nullptr || buffer == nullptr) return FailWith(EINVAL);
       const std::string right(static_cast<const char*>(buffer), strnlen(static_cast<const char*>(buffer), 256));
       *dataType = server_->RightsFor(session_, right);
       return 1;
     }
     default:
-      errno = EINVAL;
-      return 0;
+      return FailWith(EINVAL);
   }
 }
 
 int ConnectionContext::SendRedirect(const char* url) {
-  if (url == nullptr) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (url == nullptr) return FailWith(EINVAL);
   const std::string location(url, strnlen(url, 8192));
-  if (location.empty() || HasControl(location)) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (location.empty() || HasControl(location)) return FailWith(EINVAL);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (closed_) {
-    errno = EPIPE;
-    return 0;
-  }
+  if (closed_) return FailWith(EPIPE);
   redirect_ = location;
   return 1;
 }
@@ -262,19 +248,13 @@ int ConnectionContext::SendHeader(const char* status, const char* header, uint32
   int code = 200;
   if (status != nullptr && status[0] != '\0') {
     code = std::atoi(status);
-    if (code < 100 || code > 599) {
-      errno = EINVAL;
-      return 0;
-    }
+    if (code < 100 || code > 599) return FailWith(EINVAL);
   }
   std::string text;
   if (header != nullptr) text.assign(header, size != nullptr ? strnlen(header, *size) : std::strlen(header));
   const HttpTransport::HeaderList lines = WebText::ParseHeaderLines(text, nullptr);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (closed_) {
-    errno = EPIPE;
-    return 0;
-  }
+  if (closed_) return FailWith(EPIPE);
   headerSent_ = true;
   status_ = code;
   for (const auto& [name, value] : lines) {
@@ -349,18 +329,14 @@ int ConnectionContext::SendFile(const std::string& path) {
     }
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  if (closed_) {
-    errno = EPIPE;
-    return 0;
-  }
+  if (closed_) return FailWith(EPIPE);
   if (!redirect.empty()) {
     redirect_ = redirect;
     return 1;
   }
   if (error != 0) {
     fileError_ = error;
-    errno = error == 403 ? EACCES : ENOENT;
-    return 0;
+    return FailWith(error == 403 ? EACCES : ENOENT);
   }
   file_ = std::move(file);
   fileType_ = type;
@@ -404,11 +380,7 @@ bool ConnectionContext::BuildResponse(HttpTransport::Response& response) {
 }
 
 bool ConnectionContext::ServerVariable(const std::string& name, std::string* value) const {
-  const std::string upper = [&] {
-    std::string u = name;
-    for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return u;
-  }();
+  const std::string upper = ToUpper(name);
   std::string host = request_.Header("Host");
   if (upper == "REQUEST_METHOD") *value = method_;
   else if (upper == "QUERY_STRING") *value = query_;
@@ -433,16 +405,10 @@ bool ConnectionContext::ServerVariable(const std::string& name, std::string* val
     *value = session_ ? session_->user : std::string();
   else if (upper == "ALL_HTTP") {
     value->clear();
-    for (const auto& [key, v] : request_.headers) {
-      std::string cgi = "HTTP_";
-      for (char c : key) cgi.push_back(c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-      *value += cgi + ":" + v + "\n";
-    }
+    for (const auto& [key, v] : request_.headers) *value += CgiName(key) + ":" + v + "\n";
   } else if (upper.rfind("HTTP_", 0) == 0) {
     for (const auto& [key, v] : request_.headers) {
-      std::string cgi = "HTTP_";
-      for (char c : key) cgi.push_back(c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-      if (cgi == upper) {
+      if (CgiName(key) == upper) {
         *value = v;
         return true;
       }
@@ -455,20 +421,13 @@ bool ConnectionContext::ServerVariable(const std::string& name, std::string* val
 }
 
 int ConnectionContext::GetServerVariable(const char* name, void* buffer, uint32_t* size) {
-  if (name == nullptr || size == nullptr) {
-    errno = EINVAL;
-    return 0;
-  }
+  if (name == nullptr || size == nullptr) return FailWith(EINVAL);
   std::string value;
-  if (!ServerVariable(name, &value)) {
-    errno = ENOENT;
-    return 0;
-  }
+  if (!ServerVariable(name, &value)) return FailWith(ENOENT);
   const size_t needed = value.size() + 1;
   if (buffer == nullptr || *size < needed) {
     *size = static_cast<uint32_t>(needed);
-    errno = ENOBUFS;
-    return 0;
+    return FailWith(ENOBUFS);
   }
   std::memcpy(buffer, value.c_str(), needed);
   *size = static_cast<uint32_t>(needed);

@@ -341,15 +341,17 @@ void SnmpSession::SetString(const char* oid, const char* text) {
 }
 
 void SnmpSession::SetIpAddress(const char* oid, const char* dottedText) {
-  // Split at "."; each of the first four parts through decimal atoi, reduced
-  // to its low 8 bits. Parts the text does not supply are 0.
+  // Split at "."; each of the first four parts converted as a decimal number
+  // the way atoi does (leading digits, 0 for none), reduced to its low 8
+  // bits. Parts the text does not supply are 0.
   uint8_t octets[4] = {0, 0, 0, 0};
   std::string text = dottedText != nullptr ? dottedText : "";
   size_t start = 0;
   for (int i = 0; i < 4 && start <= text.size(); ++i) {
     size_t end = text.find('.', start);
     if (end == std::string::npos) end = text.size();
-    octets[i] = static_cast<uint8_t>(std::strtol(text.substr(start, end - start).c_str(), nullptr, 10) & 0xFF);
+    const std::string part = text.substr(start, end - start);
+    octets[i] = static_cast<uint8_t>(std::strtol(part.c_str(), nullptr, 10) & 0xFF);
     if (end == text.size()) break;
     start = end + 1;
   }

@@ -70,7 +70,9 @@ const char* TrapMessage::GetCommunity() const {
   return community_ != nullptr ? community_->GetText() : nullptr;
 }
 
-void TrapMessage::SetSpare(int32_t spare) { Replace(&spare_, new (std::nothrow) SnmpInteger(spare)); }
+void TrapMessage::SetSpare(int32_t spare) {
+  Replace(&spare_, new (std::nothrow) SnmpInteger(spare));
+}
 
 int32_t TrapMessage::GetSpare() const { return spare_ != nullptr ? spare_->GetValue() : -1; }
 

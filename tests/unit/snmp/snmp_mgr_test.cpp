@@ -21,7 +21,8 @@ std::vector<uint32_t> Converted(const char* text, bool* ok) {
 
 TEST(SnmpMgrStrToOidTest, ConvertsDottedNumbersWithOrWithoutLeadingPoint) {
   bool ok = false;
-  EXPECT_EQ(Converted(".1.3.6.1.2.1.1.5.0", &ok), (std::vector<uint32_t>{1, 3, 6, 1, 2, 1, 1, 5, 0}));
+  EXPECT_EQ(Converted(".1.3.6.1.2.1.1.5.0", &ok),
+            (std::vector<uint32_t>{1, 3, 6, 1, 2, 1, 1, 5, 0}));
   EXPECT_TRUE(ok);
   EXPECT_EQ(Converted("1.3.6.1.4.1.4413", &ok), (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413}));
   EXPECT_TRUE(ok);

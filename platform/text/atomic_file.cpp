@@ -9,12 +9,17 @@
 namespace orla {
 
 int AtomicFile::Write(const std::string& path, const std::string& contents) {
+  // The files we rewrite are ordinary configuration files, readable like the
+  // ones they replace.
+  return Write(path, contents, 0644);
+}
+
+int AtomicFile::Write(const std::string& path, const std::string& contents, mode_t mode) {
   std::string temp = path + ".tmpXXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return errno;
-  // mkstemp creates the file 0600; the files we rewrite are ordinary
-  // configuration files, readable like the ones they replace.
-  fchmod(fd, 0644);
+  // mkstemp creates the file 0600; widen (or keep) it to what was asked.
+  fchmod(fd, mode);
   size_t written = 0;
   while (written < contents.size()) {
     ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);

@@ -2,6 +2,8 @@
 // Whole-file rewrites that a crash can never leave half written: the new
 // contents go to a temporary file in the same folder, are flushed to disk with
 // fsync, and replace the old file with rename.
+#include <sys/types.h>
+
 #include <string>
 
 namespace orla {
@@ -11,6 +13,9 @@ class AtomicFile {
   // Replaces `path` with `contents`. Returns 0 on success, otherwise the errno
   // of the step that failed; the old file is then untouched.
   static int Write(const std::string& path, const std::string& contents);
+  // The same, the new file getting the permission bits `mode` (e.g. 0600 for
+  // files only their owner may read) from the moment it is created.
+  static int Write(const std::string& path, const std::string& contents, mode_t mode);
 };
 
 }  // namespace orla

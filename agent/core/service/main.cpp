@@ -1,6 +1,7 @@
 // KORAgent: installs itself as a systemd service ("KORAgent install"),
 // removes that service ("KORAgent remove"), or runs as the service, under
 // systemd or in the foreground from a console.
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -37,7 +38,9 @@ int main(int argc, char** argv) {
 
   const int err = ServiceDispatcher::StartServiceCtrlDispatcher(kServiceName, AgentServiceMain);
   if (err != 0) {
-    EventLog::Write(EventLog::kCritical, "StartServiceCtrlDispatcher() failed; " + SystemErrorText(err));
+    char buffer[256];
+    EventLog::Write(EventLog::kCritical,
+                    std::string("StartServiceCtrlDispatcher() failed; ") + strerror_r(err, buffer, sizeof buffer));
     ProcessExit::Now(err);
   }
   // The service has stopped. Its threads may still run: end the process

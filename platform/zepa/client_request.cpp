@@ -1,0 +1,214 @@
+#include "platform/zepa/client_request.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "platform/text/string_printf.h"
+#include "platform/zepa/connection_context.h"
+#include "platform/zepa/http_transport.h"
+#include "platform/zepa/web_text.h"
+#include "platform/zepa/zepa_log.h"
+#include "platform/zepa/zepa_server.h"
+
+namespace orla {
+
+namespace {
+// The live requests, so that a stale handle is refused. Never destroyed.
+struct LiveSet {
+  std::mutex mutex;
+  std::set<const ClientRequest*> live;
+};
+
+LiveSet& Live() {
+  static LiveSet* set = new LiveSet;
+  return *set;
+}
+
+bool WriteAll(int fd, const char* data, size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, data, length);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
+}  // namespace
+
+ClientRequest::ClientRequest(ZepaServer* server, const ClientUrl& url, std::string method,
+                             std::string contentType, std::string body, PFN_ZEPA_CLIENT_CALLBACK callback,
+                             void* userObject, std::shared_ptr<ConnectionContext> connection)
+    : server_(server),
+      url_(url),
+      method_(std::move(method)),
+      contentType_(std::move(contentType)),
+      body_(std::move(body)),
+      callback_(callback),
+      userObject_(userObject),
+      connection_(std::move(connection)) {
+  LiveSet& set = Live();
+  std::lock_guard<std::mutex> lock(set.mutex);
+  set.live.insert(this);
+}
+
+ClientRequest::~ClientRequest() {
+  LiveSet& set = Live();
+  std::lock_guard<std::mutex> lock(set.mutex);
+  set.live.erase(this);
+}
+
+ClientRequest* ClientRequest::FromHandle(HZEPACLIENT handle) {
+  auto* request = reinterpret_cast<ClientRequest*>(handle);
+  LiveSet& set = Live();
+  std::lock_guard<std::mutex> lock(set.mutex);
+  return set.live.count(request) != 0 ? request : nullptr;
+}
+
+uint32_t ClientRequest::State() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return state_;
+}
+
+uint32_t ClientRequest::Status() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return status_;
+}
+
+const char* ClientRequest::CacheFileName() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return cacheReady_ ? cacheFile_.c_str() : nullptr;
+}
+
+int ClientRequest::SendBytes(const void* bytes, uint32_t length, uint32_t* count) {
+  if (count != nullptr) *count = 0;
+  if (bytes == nullptr && length != 0) {
+    errno = EINVAL;
+    return 0;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (state_ != ZEPA_CLIENT_STATE_SEND_HEADERS) {
+    errno = EINVAL;
+    return 0;
+  }
+  if (headerBytes_.size() + length > kMaxHeaderBytes) {
+    errno = EFBIG;
+    return 0;
+  }
+  headerBytes_.append(static_cast<const char*>(bytes), length);
+  if (count != nullptr) *count = length;
+  return 1;
+}
+
+void ClientRequest::Invoke(uint32_t state) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_ = state;
+  }
+  // Client requests the callback starts belong to the same browser
+  // connection as this one.
+  ConnectionContext::CurrentScope connection(connection_.get());
+  ZepaServer::ThreadScope thread(server_);
+  try {
+    callback_(Handle());
+  } catch (...) {
+    ZepaLog::Write(ZepaLog::kWarning,
+                   StringPrintf("A web server client callback failed with an exception in state %u.", state));
+  }
+}
+
+bool ClientRequest::Perform(std::string* error) {
+  HttpTransport::FetchRequest fetch;
+  fetch.url = url_;
+  fetch.method = method_;
+  fetch.body = body_;
+  fetch.contentType = contentType_;
+  fetch.trustFile = server_->FilePath(ZepaServer::kCertificateFileName);
+  std::string headerText;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    headerText = headerBytes_;
+  }
+  int rejected = 0;
+  bool hasOrigin = false;
+  for (auto& [name, value] : WebText::ParseHeaderLines(headerText, &rejected)) {
+    // The request's framing and target are the library's.
+    if (WebText::EqualsIgnoreCase(name, "Host") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
+        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection")) {
+      continue;
+    }
+    if (WebText::EqualsIgnoreCase(name, "Origin")) hasOrigin = true;
+    fetch.headers.emplace_back(name, value);
+  }
+  if (rejected > 0) {
+    ZepaLog::Write(ZepaLog::kWarning,
+                   StringPrintf("A web server client request dropped %d malformed header line(s).", rejected));
+  }
+  // Servers refuse state-changing requests from another origin; the
+  // library's own POSTs say where they come from.
+  if (method_ != "GET" && method_ != "HEAD" && !hasOrigin) fetch.headers.emplace_back("Origin", url_.Origin());
+
+  std::string path = server_->FilePath(ZepaServer::kCacheDirectoryName) + "/client-XXXXXX";
+  const int fd = ::mkstemp(path.data());
+  if (fd < 0) {
+    *error = StringPrintf("cannot make a cache file in %s: %s",
+                          server_->FilePath(ZepaServer::kCacheDirectoryName).c_str(), std::strerror(errno));
+    return false;
+  }
+  bool writeFailed = false;
+  const HttpTransport::FetchResult result = HttpTransport::Fetch(fetch, [&](const char* data, size_t length) {
+    if (!WriteAll(fd, data, length)) writeFailed = true;
+    return !writeFailed;
+  });
+  ::close(fd);
+  if (!result.responded || writeFailed) {
+    ::unlink(path.c_str());
+    *error = writeFailed ? std::string("cannot write the cache file") : result.error;
+    return false;
+  }
+  ZepaServer::CacheInfo info;
+  info.status = result.status;
+  info.contentType = result.contentType;
+  info.location = result.location;
+  server_->RegisterCacheFile(path, info);
+  std::lock_guard<std::mutex> lock(mutex_);
+  status_ = static_cast<uint32_t>(result.status);
+  cacheFile_ = path;
+  cacheReady_ = true;
+  return true;
+}
+
+void ClientRequest::Run() {
+  if (!server_->IsShuttingDown()) {
+    Invoke(ZEPA_CLIENT_STATE_SEND_HEADERS);
+    std::string error;
+    if (Perform(&error)) {
+      Invoke(ZEPA_CLIENT_STATE_RESPONSE_READY);
+    } else {
+      ZepaLog::Write(ZepaLog::kWarning,
+                     StringPrintf("The web server's client request to %s%s failed: %s", url_.Origin().c_str(),
+                                  url_.target.substr(0, url_.target.find('?')).c_str(), error.c_str()));
+    }
+  }
+  Invoke(ZEPA_CLIENT_STATE_OVER);
+  std::string cacheFile;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cacheFile = cacheReady_ ? cacheFile_ : std::string();
+    cacheReady_ = false;
+  }
+  if (!cacheFile.empty()) {
+    server_->UnregisterCacheFile(cacheFile);
+    ::unlink(cacheFile.c_str());
+  }
+  if (connection_) connection_->ClientOver();
+}
+
+}  // namespace orla

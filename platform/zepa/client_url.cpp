@@ -1,0 +1,70 @@
+#include "platform/zepa/client_url.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "platform/zepa/web_text.h"
+
+namespace orla {
+
+bool ClientUrl::Parse(const std::string& url, ClientUrl* out) {
+  for (unsigned char c : url) {
+    if (c <= 0x20 || c == 0x7f) return false;
+  }
+  ClientUrl result;
+  std::string rest;
+  const std::string lower = WebText::ToLower(url.substr(0, 8));
+  if (lower.rfind("https://", 0) == 0) {
+    result.https = true;
+    rest = url.substr(8);
+  } else if (lower.rfind("http://", 0) == 0) {
+    rest = url.substr(7);
+  } else {
+    return false;
+  }
+  const size_t hash = rest.find('#');
+  if (hash != std::string::npos) return false;
+  const size_t slash = rest.find_first_of("/?");
+  std::string authority = rest.substr(0, slash);
+  result.target = slash == std::string::npos ? "/" : rest.substr(slash);
+  if (result.target[0] == '?') result.target = "/" + result.target;
+  if (authority.empty() || authority.find('@') != std::string::npos) return false;
+  std::string portText;
+  if (authority[0] == '[') {
+    const size_t close = authority.find(']');
+    if (close == std::string::npos) return false;
+    result.host = authority.substr(1, close - 1);
+    const std::string after = authority.substr(close + 1);
+    if (!after.empty()) {
+      if (after[0] != ':') return false;
+      portText = after.substr(1);
+    }
+    if (result.host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) return false;
+  } else {
+    const size_t colon = authority.find(':');
+    result.host = authority.substr(0, colon);
+    if (colon != std::string::npos) portText = authority.substr(colon + 1);
+    for (unsigned char c : result.host) {
+      if (!(std::isalnum(c) || c == '-' || c == '.' || c == '_')) return false;
+    }
+  }
+  if (result.host.empty()) return false;
+  result.port = result.https ? 443 : 80;
+  if (!portText.empty()) {
+    if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos) return false;
+    const int port = std::atoi(portText.c_str());
+    if (port < 1 || port > 65535) return false;
+    result.port = port;
+  }
+  *out = result;
+  return true;
+}
+
+std::string ClientUrl::Origin() const {
+  std::string origin = https ? "https://" : "http://";
+  origin += host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  if (port != (https ? 443 : 80)) origin += ":" + std::to_string(port);
+  return origin;
+}
+
+}  // namespace orla

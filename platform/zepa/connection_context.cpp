@@ -1,0 +1,478 @@
+#include "platform/zepa/connection_context.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "platform/text/string_printf.h"
+#include "platform/zepa/confined_path.h"
+#include "platform/zepa/content_types.h"
+#include "platform/zepa/library_pages.h"
+#include "platform/zepa/web_text.h"
+#include "platform/zepa/zepa_server.h"
+
+namespace orla {
+
+namespace {
+
+// The live connections by ConnID. Made once and never destroyed, so that no
+// static destructor runs while request threads may still use it.
+struct ConnectionTable {
+  std::mutex mutex;
+  std::map<uintptr_t, std::shared_ptr<ConnectionContext>> live;
+};
+
+ConnectionTable& Table() {
+  static ConnectionTable* table = new ConnectionTable;
+  return *table;
+}
+
+std::atomic<uintptr_t> g_nextId{1};
+thread_local ConnectionContext* t_current = nullptr;
+
+const char* const kDefaultDocuments[] = {"default.htm", "default.html", "index.html", "index.htm"};
+
+int GetServerVariableThunk(HCONN conn, const char* name, void* buffer, uint32_t* size) {
+  std::shared_ptr<ConnectionContext> context = ConnectionContext::Find(conn);
+  if (!context) {
+    errno = EINVAL;
+    return 0;
+  }
+  return context->GetServerVariable(name, buffer, size);
+}
+
+int WriteClientThunk(HCONN conn, const void* buffer, uint32_t* bytes, uint32_t) {
+  std::shared_ptr<ConnectionContext> context = ConnectionContext::Find(conn);
+  if (!context) {
+    errno = EINVAL;
+    return 0;
+  }
+  return context->WriteClient(buffer, bytes);
+}
+
+int ReadClientThunk(HCONN conn, void*, uint32_t* size) {
+  // The whole body is already in lpbData: nothing is left to read.
+  if (!ConnectionContext::Find(conn)) {
+    errno = EINVAL;
+    return 0;
+  }
+  if (size != nullptr) *size = 0;
+  return 1;
+}
+
+int ServerSupportThunk(HCONN conn, uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType) {
+  std::shared_ptr<ConnectionContext> context = ConnectionContext::Find(conn);
+  if (!context) {
+    errno = EINVAL;
+    return 0;
+  }
+  return context->ServerSupport(request, buffer, size, dataType);
+}
+
+bool HasControl(const std::string& text) {
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7f) return true;
+  }
+  return false;
+}
+
+bool OpenRegularFile(const std::string& path, std::shared_ptr<HttpTransport::FileBody>* out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return false;
+  }
+  *out = std::make_shared<HttpTransport::FileBody>(fd, static_cast<uint64_t>(st.st_size));
+  return true;
+}
+
+}  // namespace
+
+ConnectionContext::ConnectionContext(ZepaServer* server, std::shared_ptr<const ExtensionRegistration> extension,
+                                     const HttpTransport::Request& request, const std::string& pathTranslated,
+                                     std::optional<SessionTable::Session> session)
+    : server_(server),
+      extension_(std::move(extension)),
+      request_(request),
+      session_(std::move(session)),
+      method_(request.method),
+      query_(request.query),
+      pathInfo_(request.path),
+      pathTranslated_(pathTranslated),
+      contentType_(request.Header("Content-Type")) {
+  std::memset(&ecb_, 0, sizeof(ecb_));
+  ecb_.cbSize = sizeof(ecb_);
+  ecb_.dwVersion = 0x00040000;
+  ecb_.ConnID = reinterpret_cast<HCONN>(g_nextId.fetch_add(1));
+  ecb_.dwHttpStatusCode = 200;
+  ecb_.lpszMethod = method_.data();
+  ecb_.lpszQueryString = query_.data();
+  ecb_.lpszPathInfo = pathInfo_.data();
+  ecb_.lpszPathTranslated = pathTranslated_.data();
+  ecb_.lpszContentType = contentType_.data();
+  if (!request.body.empty()) {
+    // The posted data followed by a zero byte; without a body lpbData stays
+    // null, so that form fields are read from the query string.
+    data_ = request.body;
+    data_.push_back('\0');
+    ecb_.lpbData = reinterpret_cast<unsigned char*>(data_.data());
+    const size_t n = request.body.size();
+    ecb_.cbTotalBytes = static_cast<uint32_t>(n);
+    ecb_.cbAvailable = static_cast<uint32_t>(n);
+  }
+  ecb_.GetServerVariable = &GetServerVariableThunk;
+  ecb_.WriteClient = &WriteClientThunk;
+  ecb_.ReadClient = &ReadClientThunk;
+  ecb_.ServerSupportFunction = &ServerSupportThunk;
+}
+
+ConnectionContext::~ConnectionContext() = default;
+
+void ConnectionContext::Register(const std::shared_ptr<ConnectionContext>& context) {
+  ConnectionTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  table.live[reinterpret_cast<uintptr_t>(context->ConnId())] = context;
+}
+
+void ConnectionContext::Unregister(const ConnectionContext* context) {
+  ConnectionTable& table = Table();
+  std::shared_ptr<ConnectionContext> last;  // released outside the table's lock
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto it = table.live.find(reinterpret_cast<uintptr_t>(context->ConnId()));
+  if (it != table.live.end()) {
+    last = std::move(it->second);
+    table.live.erase(it);
+  }
+}
+
+std::shared_ptr<ConnectionContext> ConnectionContext::Find(HCONN connId) {
+  ConnectionTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto it = table.live.find(reinterpret_cast<uintptr_t>(connId));
+  return it == table.live.end() ? nullptr : it->second;
+}
+
+ConnectionContext* ConnectionContext::Current() { return t_current; }
+
+ConnectionContext::CurrentScope::CurrentScope(ConnectionContext* context) : previous_(t_current) {
+  t_current = context;
+}
+
+ConnectionContext::CurrentScope::~CurrentScope() { t_current = previous_; }
+
+void ConnectionContext::AddPendingClient() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++pendingClients_;
+  hadClients_ = true;
+}
+
+void ConnectionContext::ClientOver() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (pendingClients_ > 0) --pendingClients_;
+  if (pendingClients_ == 0) clientsDone_.notify_all();
+}
+
+void ConnectionContext::WaitForClients() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  clientsDone_.wait(lock, [this] { return pendingClients_ == 0; });
+}
+
+bool ConnectionContext::HadClients() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return hadClients_;
+}
+
+int ConnectionContext::WriteClient(const void* buffer, uint32_t* bytes) {
+  if (bytes == nullptr || (buffer == nullptr && *bytes != 0)) {
+    errno = EINVAL;
+    return 0;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_) {
+    errno = EPIPE;
+    return 0;
+  }
+  if (body_.size() + *bytes > kMaxBodyBytes) {
+    errno = EFBIG;
+    return 0;
+  }
+  body_.append(static_cast<const char*>(buffer), *bytes);
+  return 1;
+}
+
+int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType) {
+  switch (request) {
+    case HSE_REQ_SEND_URL_REDIRECT_RESP:
+      return SendRedirect(static_cast<const char*>(buffer));
+    case HSE_REQ_SEND_RESPONSE_HEADER:
+      return SendHeader(static_cast<const char*>(buffer), reinterpret_cast<const char*>(dataType), size);
+    case REQ_SEND_FILE: {
+      const char* path = reinterpret_cast<const char*>(dataType);
+      if (path == nullptr) {
+        errno = EINVAL;
+        return 0;
+      }
+      const size_t n = size != nullptr ? strnlen(path, *size) : std::strlen(path);
+      return SendFile(std::string(path, n));
+    }
+    case REQ_QUERY_RIGHTS: {
+      if (dataType == nullptr || buffer == nullptr) {
+        errno = EINVAL;
+        return 0;
+      }
+      const std::string right(static_cast<const char*>(buffer), strnlen(static_cast<const char*>(buffer), 256));
+      *dataType = server_->RightsFor(session_, right);
+      return 1;
+    }
+    default:
+      errno = EINVAL;
+      return 0;
+  }
+}
+
+int ConnectionContext::SendRedirect(const char* url) {
+  if (url == nullptr) {
+    errno = EINVAL;
+    return 0;
+  }
+  const std::string location(url, strnlen(url, 8192));
+  if (location.empty() || HasControl(location)) {
+    errno = EINVAL;
+    return 0;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_) {
+    errno = EPIPE;
+    return 0;
+  }
+  redirect_ = location;
+  return 1;
+}
+
+int ConnectionContext::SendHeader(const char* status, const char* header, uint32_t* size) {
+  int code = 200;
+  if (status != nullptr && status[0] != '\0') {
+    code = std::atoi(status);
+    if (code < 100 || code > 599) {
+      errno = EINVAL;
+      return 0;
+    }
+  }
+  std::string text;
+  if (header != nullptr) text.assign(header, size != nullptr ? strnlen(header, *size) : std::strlen(header));
+  const HttpTransport::HeaderList lines = WebText::ParseHeaderLines(text, nullptr);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_) {
+    errno = EPIPE;
+    return 0;
+  }
+  headerSent_ = true;
+  status_ = code;
+  for (const auto& [name, value] : lines) {
+    if (WebText::EqualsIgnoreCase(name, "Content-Type")) {
+      responseType_ = value;
+    } else if (WebText::EqualsIgnoreCase(name, "Content-Length") ||
+               WebText::EqualsIgnoreCase(name, "Transfer-Encoding") ||
+               WebText::EqualsIgnoreCase(name, "Connection")) {
+      // The library frames the response itself.
+    } else if (WebText::EqualsIgnoreCase(name, "Set-Cookie") &&
+               value.rfind(std::string(ZepaServer::kCookieName) + "=", 0) == 0) {
+      // The session cookie is the library's own.
+    } else {
+      headers_.emplace_back(name, value);
+    }
+  }
+  return 1;
+}
+
+int ConnectionContext::SendFile(const std::string& path) {
+  ZepaServer::CacheInfo cache;
+  std::shared_ptr<HttpTransport::FileBody> file;
+  std::string type;
+  int status = 200;
+  std::string location;
+  std::string redirect;
+  int error = 0;
+  if (server_->LookupCacheFile(path, &cache)) {
+    // A client request's response, sent as that response said.
+    if (OpenRegularFile(path, &file)) {
+      type = cache.contentType.empty() ? "application/octet-stream" : cache.contentType;
+      status = cache.status;
+      location = cache.location;
+    } else {
+      error = 404;
+    }
+  } else {
+    std::string resolved;
+    struct stat st;
+    std::string wanted = path;
+    std::string match;
+    if (::stat(path.c_str(), &st) != 0 && ConfinedPath::FindIgnoringCase(extension_->directory, path, &match)) {
+      wanted = match;
+    }
+    if (!ConfinedPath::StaysInside(extension_->directory, wanted, &resolved)) {
+      error = 403;
+    } else if (::stat(resolved.c_str(), &st) != 0) {
+      error = 404;
+    } else if (S_ISDIR(st.st_mode)) {
+      const size_t q = request_.target.find('?');
+      const std::string rawPath = request_.target.substr(0, q);
+      if (rawPath.empty() || rawPath.back() != '/') {
+        // Relative links of a folder's page need the trailing "/".
+        redirect = rawPath + "/" + (q == std::string::npos ? std::string() : request_.target.substr(q));
+      } else {
+        error = 404;
+        for (const char* name : kDefaultDocuments) {
+          std::string candidate = resolved + "/" + name;
+          std::string real;
+          if (::stat(candidate.c_str(), &st) != 0) ConfinedPath::FindIgnoringCase(resolved, candidate, &candidate);
+          if (ConfinedPath::StaysInside(extension_->directory, candidate, &real) && OpenRegularFile(real, &file)) {
+            type = ContentTypes::ForPath(real);
+            error = 0;
+            break;
+          }
+        }
+      }
+    } else if (OpenRegularFile(resolved, &file)) {
+      type = ContentTypes::ForPath(resolved);
+    } else {
+      error = errno == EACCES ? 403 : 404;
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_) {
+    errno = EPIPE;
+    return 0;
+  }
+  if (!redirect.empty()) {
+    redirect_ = redirect;
+    return 1;
+  }
+  if (error != 0) {
+    fileError_ = error;
+    errno = error == 403 ? EACCES : ENOENT;
+    return 0;
+  }
+  file_ = std::move(file);
+  fileType_ = type;
+  fileStatus_ = status;
+  fileLocation_ = location;
+  fileError_ = 0;
+  return 1;
+}
+
+bool ConnectionContext::BuildResponse(HttpTransport::Response& response) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closed_ = true;
+  if (!redirect_.empty()) {
+    response.status = 302;
+    response.headers.emplace_back("Location", redirect_);
+    response.body = LibraryPages::Error(302, "The page has moved.");
+    return true;
+  }
+  if (file_) {
+    response.status = fileStatus_;
+    response.contentType = fileType_;
+    for (const auto& header : headers_) response.headers.push_back(header);
+    if (!fileLocation_.empty()) response.headers.emplace_back("Location", fileLocation_);
+    response.file = file_;
+    return true;
+  }
+  if (headerSent_ || !body_.empty()) {
+    response.status = status_;
+    response.contentType = responseType_;
+    for (const auto& header : headers_) response.headers.push_back(header);
+    response.body = std::move(body_);
+    return true;
+  }
+  if (fileError_ != 0) {
+    response.status = fileError_;
+    response.body = LibraryPages::Error(fileError_, fileError_ == 403 ? "The file may not be sent."
+                                                                      : "The file does not exist.");
+    return true;
+  }
+  return false;
+}
+
+bool ConnectionContext::ServerVariable(const std::string& name, std::string* value) const {
+  const std::string upper = [&] {
+    std::string u = name;
+    for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return u;
+  }();
+  std::string host = request_.Header("Host");
+  if (upper == "REQUEST_METHOD") *value = method_;
+  else if (upper == "QUERY_STRING") *value = query_;
+  else if (upper == "PATH_INFO" || upper == "URL" || upper == "SCRIPT_NAME") *value = pathInfo_;
+  else if (upper == "PATH_TRANSLATED") *value = pathTranslated_;
+  else if (upper == "CONTENT_TYPE") *value = contentType_;
+  else if (upper == "CONTENT_LENGTH") *value = std::to_string(request_.body.size());
+  else if (upper == "REMOTE_ADDR" || upper == "REMOTE_HOST") *value = request_.remoteAddress;
+  else if (upper == "REMOTE_PORT") *value = std::to_string(request_.remotePort);
+  else if (upper == "LOCAL_ADDR") *value = request_.localAddress;
+  else if (upper == "SERVER_PORT") *value = std::to_string(request_.localPort);
+  else if (upper == "SERVER_NAME") {
+    if (!host.empty() && host[0] == '[') {
+      *value = host.substr(0, host.find(']') + 1);
+    } else {
+      *value = host.empty() ? request_.localAddress : host.substr(0, host.find(':'));
+    }
+  } else if (upper == "SERVER_PROTOCOL") *value = request_.version;
+  else if (upper == "SERVER_SOFTWARE") *value = "ZEPA/1.0";
+  else if (upper == "HTTPS") *value = "on";
+  else if (upper == "REMOTE_USER" || upper == "AUTH_USER" || upper == "LOGON_USER")
+    *value = session_ ? session_->user : std::string();
+  else if (upper == "ALL_HTTP") {
+    value->clear();
+    for (const auto& [key, v] : request_.headers) {
+      std::string cgi = "HTTP_";
+      for (char c : key) cgi.push_back(c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+      *value += cgi + ":" + v + "\n";
+    }
+  } else if (upper.rfind("HTTP_", 0) == 0) {
+    for (const auto& [key, v] : request_.headers) {
+      std::string cgi = "HTTP_";
+      for (char c : key) cgi.push_back(c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+      if (cgi == upper) {
+        *value = v;
+        return true;
+      }
+    }
+    return false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+int ConnectionContext::GetServerVariable(const char* name, void* buffer, uint32_t* size) {
+  if (name == nullptr || size == nullptr) {
+    errno = EINVAL;
+    return 0;
+  }
+  std::string value;
+  if (!ServerVariable(name, &value)) {
+    errno = ENOENT;
+    return 0;
+  }
+  const size_t needed = value.size() + 1;
+  if (buffer == nullptr || *size < needed) {
+    *size = static_cast<uint32_t>(needed);
+    errno = ENOBUFS;
+    return 0;
+  }
+  std::memcpy(buffer, value.c_str(), needed);
+  *size = static_cast<uint32_t>(needed);
+  return 1;
+}
+
+}  // namespace orla

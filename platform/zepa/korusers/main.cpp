@@ -1,0 +1,56 @@
+// korusers: manages the web server's users (see UsersCommand).
+#include <termios.h>
+#include <unistd.h>
+
+#include <climits>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/zepa/users_command.h"
+
+namespace {
+
+std::string ProgramDirectory() {
+  std::vector<char> buf(PATH_MAX + 1, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return ".";
+  std::string path(buf.data(), static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+bool ReadHidden(const std::string& prompt, std::string* line) {
+  std::cerr << prompt << std::flush;
+  termios old{};
+  const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+  if (tty) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  const bool ok = static_cast<bool>(std::getline(std::cin, *line));
+  if (tty) {
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::cerr << "\n";
+  }
+  return ok;
+}
+
+bool AskPassword(const std::string& prompt, std::string* password) {
+  if (!isatty(STDIN_FILENO)) return static_cast<bool>(std::getline(std::cin, *password));
+  std::string again;
+  if (!ReadHidden(prompt, password) || !ReadHidden("Again: ", &again)) return false;
+  if (*password != again) {
+    std::cerr << "korusers: the two passwords differ\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return orla::UsersCommand::Run(args, ProgramDirectory(), AskPassword, std::cout, std::cerr);
+}

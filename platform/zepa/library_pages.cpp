@@ -1,0 +1,83 @@
+#include "platform/zepa/library_pages.h"
+
+#include "platform/text/string_printf.h"
+#include "platform/zepa/web_text.h"
+
+namespace orla {
+
+namespace {
+const char* const kStyle =
+    "<STYLE>body{font-family:sans-serif;margin:2em;}"
+    "form.login{max-width:22em;}label{display:block;margin-top:0.8em;}"
+    "input[type=text],input[type=password]{width:100%;}"
+    ".message{color:#a00000;}.user{float:right;}</STYLE>";
+
+std::string Head(const std::string& title) {
+  return "<!DOCTYPE html><HTML><HEAD><META charset=\"utf-8\"><TITLE>" + WebText::HtmlEscape(title) +
+         "</TITLE>" + kStyle + "</HEAD><BODY>";
+}
+}  // namespace
+
+std::string LibraryPages::LoginUrl(const std::string& returnPath) {
+  return std::string(kLoginPath) + "?return=" + WebText::UrlEncode(WebText::SafeLocalPath(returnPath));
+}
+
+std::string LibraryPages::Home(const std::string& serverName, const std::vector<std::string>& fragments,
+                               const std::string& user) {
+  std::string page = Head(serverName + " Home Page");
+  page += "<DIV class=user>";
+  if (user.empty()) {
+    page += StringPrintf("<A href=\"%s\">Log in</A>", LoginUrl("/").c_str());
+  } else {
+    page += "Logged in as " + WebText::HtmlEscape(user) +
+            StringPrintf(" &middot; <A href=\"%s\">Log out</A>", kLogoutPath);
+  }
+  page += "</DIV><H1>" + WebText::HtmlEscape(serverName) + "</H1>";
+  if (fragments.empty()) page += "<P>No applications are registered with this web server.</P>";
+  for (const std::string& fragment : fragments) page += "<DIV class=fragment>" + fragment + "</DIV>";
+  page += "</BODY></HTML>";
+  return page;
+}
+
+std::string LibraryPages::Login(const std::string& serverName, const std::string& message,
+                                const std::string& returnPath, const std::string& user) {
+  std::string page = Head("Log in - " + serverName);
+  page += "<H1>Log in to " + WebText::HtmlEscape(serverName) + "</H1>";
+  if (!message.empty()) page += "<P class=message>" + WebText::HtmlEscape(message) + "</P>";
+  page += StringPrintf("<FORM class=login method=POST action=\"%s\">", kLoginPath);
+  page += "<INPUT type=hidden name=return value=\"" + WebText::HtmlEscape(WebText::SafeLocalPath(returnPath)) +
+          "\">";
+  page += "<LABEL>User name<INPUT type=text name=user autocomplete=username autofocus value=\"" +
+          WebText::HtmlEscape(user) + "\"></LABEL>";
+  page += "<LABEL>Password<INPUT type=password name=password autocomplete=current-password></LABEL>";
+  page += "<P><INPUT type=submit value=\"Log in\"></P></FORM></BODY></HTML>";
+  return page;
+}
+
+std::string LibraryPages::LoggedOut(const std::string& serverName) {
+  std::string page = Head("Logged out - " + serverName);
+  page += "<H1>You are logged out</H1>";
+  page += StringPrintf("<P><A href=\"%s\">Log in again</A> &middot; <A href=\"/\">Home page</A></P>",
+                       LoginUrl("/").c_str());
+  page += "</BODY></HTML>";
+  return page;
+}
+
+std::string LibraryPages::NoAccess(const std::string& serverName, const std::string& user,
+                                   const std::string& returnPath) {
+  std::string page = Head("No access - " + serverName);
+  page += "<H1>No access</H1><P>The user " + WebText::HtmlEscape(user) + " may not open this page.</P>";
+  page += "<P><A href=\"" + WebText::HtmlEscape(LoginUrl(returnPath)) +
+          "\">Log in as another user</A> &middot; <A href=\"/\">Home page</A></P></BODY></HTML>";
+  return page;
+}
+
+std::string LibraryPages::Error(int status, const std::string& message) {
+  std::string page = Head(StringPrintf("%d %s", status, WebText::ReasonPhrase(status)));
+  page += StringPrintf("<H1>%d %s</H1>", status, WebText::ReasonPhrase(status));
+  if (!message.empty()) page += "<P>" + WebText::HtmlEscape(message) + "</P>";
+  page += "<P><A href=\"/\">Home page</A></P></BODY></HTML>";
+  return page;
+}
+
+}  // namespace orla

@@ -1,0 +1,30 @@
+#pragma once
+// The pages the web server library serves itself: the home page with each
+// extension's fragment, the login and logout pages, and error pages. Every
+// value written into them is HTML-escaped; the fragments are the extensions'
+// own HTML and are written as they are.
+#include <string>
+#include <vector>
+
+namespace orla {
+
+class LibraryPages {
+ public:
+  static constexpr const char* kLoginPath = "/zepa/login";
+  static constexpr const char* kLogoutPath = "/zepa/logout";
+
+  // `user` is empty without a session.
+  static std::string Home(const std::string& serverName, const std::vector<std::string>& fragments,
+                          const std::string& user);
+  // `message` (plain text) is shown above the form when not empty.
+  static std::string Login(const std::string& serverName, const std::string& message,
+                           const std::string& returnPath, const std::string& user);
+  static std::string LoggedOut(const std::string& serverName);
+  static std::string NoAccess(const std::string& serverName, const std::string& user,
+                              const std::string& returnPath);
+  static std::string Error(int status, const std::string& message);
+  // The login page's URL that comes back to `returnPath` afterwards.
+  static std::string LoginUrl(const std::string& returnPath);
+};
+
+}  // namespace orla

@@ -1,0 +1,57 @@
+#include "platform/zepa/session_table.h"
+
+#include "platform/zepa/password_hash.h"
+
+namespace orla {
+
+SessionTable::SessionTable(const Settings& settings) : settings_(settings) {
+  if (settings_.maxSessions == 0) settings_.maxSessions = 1;
+}
+
+bool SessionTable::ExpiredLocked(const Session& session, Clock::time_point now) const {
+  return now - session.lastUsed >= settings_.idle || now - session.created >= settings_.lifetime;
+}
+
+std::string SessionTable::Create(const std::string& user, const std::string& passwordHash,
+                                 Clock::time_point now) {
+  std::string token = PasswordHash::RandomHex(32);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (sessions_.size() >= settings_.maxSessions) {
+    for (auto it = sessions_.begin(); it != sessions_.end();) {
+      it = ExpiredLocked(it->second, now) ? sessions_.erase(it) : std::next(it);
+    }
+  }
+  while (sessions_.size() >= settings_.maxSessions) {
+    auto oldest = sessions_.begin();
+    for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
+      if (it->second.lastUsed < oldest->second.lastUsed) oldest = it;
+    }
+    sessions_.erase(oldest);
+  }
+  sessions_[token] = Session{user, passwordHash, now, now};
+  return token;
+}
+
+std::optional<SessionTable::Session> SessionTable::Touch(const std::string& token, Clock::time_point now) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = sessions_.find(token);
+  if (it == sessions_.end()) return std::nullopt;
+  if (ExpiredLocked(it->second, now)) {
+    sessions_.erase(it);
+    return std::nullopt;
+  }
+  it->second.lastUsed = now;
+  return it->second;
+}
+
+void SessionTable::Remove(const std::string& token) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sessions_.erase(token);
+}
+
+size_t SessionTable::Count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sessions_.size();
+}
+
+}  // namespace orla

@@ -1,0 +1,52 @@
+#pragma once
+// Logged-in sessions: a random token (the session cookie's value) for each,
+// the user and the password hash it logged in with (a changed password ends
+// the session), ended after an idle time or a total lifetime. The table is
+// bounded: when full, expired sessions go first, then the least recently used.
+#include <chrono>
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace orla {
+
+class SessionTable {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  struct Settings {
+    std::chrono::seconds idle{30 * 60};
+    std::chrono::seconds lifetime{8 * 60 * 60};
+    size_t maxSessions = 4096;
+  };
+
+  struct Session {
+    std::string user;
+    std::string passwordHash;
+    Clock::time_point created;
+    Clock::time_point lastUsed;
+  };
+
+  explicit SessionTable(const Settings& settings);
+
+  const Settings& GetSettings() const { return settings_; }
+
+  // A new session; returns its token (64 hex digits).
+  std::string Create(const std::string& user, const std::string& passwordHash, Clock::time_point now);
+  // The session of `token` when it is still valid; marks it used. An expired
+  // session is removed.
+  std::optional<Session> Touch(const std::string& token, Clock::time_point now);
+  void Remove(const std::string& token);
+  size_t Count() const;
+
+ private:
+  bool ExpiredLocked(const Session& session, Clock::time_point now) const;
+
+  Settings settings_;
+  mutable std::mutex mutex_;
+  std::map<std::string, Session> sessions_;
+};
+
+}  // namespace orla

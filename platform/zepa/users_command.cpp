@@ -1,0 +1,273 @@
+#include "platform/zepa/users_command.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "platform/text/string_printf.h"
+#include "platform/zepa/password_hash.h"
+#include "platform/zepa/user_store.h"
+#include "platform/zepa/zepa_server.h"
+
+namespace orla {
+
+namespace {
+using Users = std::vector<UserStore::User>;
+
+UserStore::User* FindUser(Users& users, const std::string& name) {
+  for (UserStore::User& user : users) {
+    if (user.name == name) return &user;
+  }
+  return nullptr;
+}
+
+std::string RightsText(const UserStore::User& user) {
+  std::string text;
+  for (const auto& [right, mask] : user.rights) {
+    if (!text.empty()) text += ",";
+    text += StringPrintf("%s=0x%08x", right.c_str(), mask);
+  }
+  return text.empty() ? "(no rights)" : text;
+}
+
+bool ParseRights(const std::vector<std::string>& args, size_t from, std::map<std::string, uint32_t>* rights,
+                 std::ostream& err) {
+  for (size_t i = from; i < args.size(); ++i) {
+    std::string name;
+    uint32_t mask = 0;
+    if (!UserStore::ParseRight(args[i], &name, &mask)) {
+      err << "korusers: \"" << args[i]
+          << "\" is not RIGHT=MASK (a right's name, or *, and a number below 0x80000000)\n";
+      return false;
+    }
+    (*rights)[name] = mask;
+  }
+  return true;
+}
+
+bool NewPassword(const UsersCommand::PasswordSource& passwords, const std::string& user, std::string* password,
+                 std::ostream& err) {
+  if (!passwords(StringPrintf("New password for %s: ", user.c_str()), password)) {
+    err << "korusers: no password was given\n";
+    return false;
+  }
+  if (password->size() < UsersCommand::kMinimumPasswordLength) {
+    err << "korusers: a password needs at least " << UsersCommand::kMinimumPasswordLength << " characters\n";
+    return false;
+  }
+  if (password->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    err << "korusers: a password cannot hold line breaks or zero bytes\n";
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+void UsersCommand::Usage(std::ostream& out) {
+  out << "Usage: korusers [-d DATA-DIRECTORY] COMMAND [ARGUMENTS]\n"
+         "Manages the users of the KORAgent web server.\n"
+         "\n"
+         "Commands:\n"
+         "  list                          list the users and their rights\n"
+         "  add NAME [RIGHT=MASK ...]     add a user; asks for the password\n"
+         "  remove NAME                   remove a user (ends their sessions)\n"
+         "  password NAME                 set a user's password (ends their sessions)\n"
+         "  rights NAME RIGHT=MASK ...    set rights masks; MASK 0 removes the right\n"
+         "\n"
+         "RIGHT is a registered access right (KORAccess for the agent's pages) or *\n"
+         "for every right not listed; MASK is a number below 0x80000000. For\n"
+         "KORAccess, 2 is the administrator right.\n"
+         "\n"
+         "The password is read from the terminal (twice), or as one line from\n"
+         "standard input when that is not a terminal. The data directory defaults\n"
+         "to the agent directory of KORAgent.cfg beside korusers followed by ZEPD.\n";
+}
+
+bool UsersCommand::DefaultDataDirectory(const std::string& programDirectory, std::string* directory,
+                                        std::string* error) {
+  const std::string cfg = programDirectory + "/KORAgent.cfg";
+  std::ifstream in(cfg);
+  std::string line;
+  if (!in || !std::getline(in, line) || !std::getline(in, line)) {
+    *error = "cannot read the agent directory from " + cfg + "; name the data directory with -d";
+    return false;
+  }
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  if (line.empty()) {
+    *error = "line 2 of " + cfg + " is empty; name the data directory with -d";
+    return false;
+  }
+  *directory = line + "ZEPD";
+  return true;
+}
+
+int UsersCommand::Run(const std::vector<std::string>& args, const std::string& programDirectory,
+                      const PasswordSource& passwords, std::ostream& out, std::ostream& err) {
+  std::string dataDirectory;
+  size_t i = 0;
+  while (i < args.size() && !args[i].empty() && args[i][0] == '-') {
+    if (args[i] == "-h" || args[i] == "--help") {
+      Usage(out);
+      return 0;
+    }
+    if ((args[i] == "-d" || args[i] == "--data-dir") && i + 1 < args.size()) {
+      dataDirectory = args[i + 1];
+      i += 2;
+      continue;
+    }
+    err << "korusers: unknown option " << args[i] << "\n";
+    Usage(err);
+    return 1;
+  }
+  if (i >= args.size()) {
+    Usage(err);
+    return 1;
+  }
+  const std::string command = args[i];
+  const std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
+  if (dataDirectory.empty()) {
+    std::string error;
+    if (!DefaultDataDirectory(programDirectory, &dataDirectory, &error)) {
+      err << "korusers: " << error << "\n";
+      return 1;
+    }
+  }
+  UserStore store(dataDirectory + "/" + ZepaServer::kUsersFileName);
+
+  if (command == "list") {
+    if (!rest.empty()) {
+      Usage(err);
+      return 1;
+    }
+    for (const UserStore::User& user : store.All()) out << user.name << "\t" << RightsText(user) << "\n";
+    return 0;
+  }
+  if (rest.empty() || !UserStore::IsValidName(rest[0])) {
+    if (!rest.empty()) err << "korusers: \"" << rest[0] << "\" is not a valid user name (A-Z a-z 0-9 . _ -)\n";
+    Usage(err);
+    return 1;
+  }
+  const std::string name = rest[0];
+  struct stat st;
+  if (::stat(dataDirectory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (::mkdir(dataDirectory.c_str(), 0700) != 0) {
+      err << "korusers: cannot use the data directory " << dataDirectory << ": " << std::strerror(errno) << "\n";
+      return 2;
+    }
+  }
+
+  // What the change below captures lives until the file is written.
+  std::function<bool(Users&, std::string*)> change;
+  std::string message;
+  std::map<std::string, uint32_t> rights;
+  std::string hash;
+  if (command == "add") {
+    if (!ParseRights(rest, 1, &rights, err)) return 1;
+    if (store.Find(name)) {
+      err << "korusers: the user " << name << " exists already\n";
+      return 2;
+    }
+    std::string password;
+    if (!NewPassword(passwords, name, &password, err)) return 2;
+    hash = PasswordHash::Make(password);
+    if (hash.empty()) {
+      err << "korusers: the password cannot be hashed\n";
+      return 2;
+    }
+    change = [&](Users& users, std::string* error) {
+      if (FindUser(users, name) != nullptr) {
+        *error = "the user " + name + " exists already";
+        return false;
+      }
+      users.push_back(UserStore::User{name, hash, rights});
+      return true;
+    };
+    message = "added the user " + name;
+  } else if (command == "remove") {
+    if (rest.size() != 1) {
+      Usage(err);
+      return 1;
+    }
+    change = [&](Users& users, std::string* error) {
+      for (auto it = users.begin(); it != users.end(); ++it) {
+        if (it->name == name) {
+          users.erase(it);
+          return true;
+        }
+      }
+      *error = "there is no user " + name;
+      return false;
+    };
+    message = "removed the user " + name;
+  } else if (command == "password") {
+    if (rest.size() != 1) {
+      Usage(err);
+      return 1;
+    }
+    if (!store.Find(name)) {
+      err << "korusers: there is no user " << name << "\n";
+      return 2;
+    }
+    std::string password;
+    if (!NewPassword(passwords, name, &password, err)) return 2;
+    hash = PasswordHash::Make(password);
+    if (hash.empty()) {
+      err << "korusers: the password cannot be hashed\n";
+      return 2;
+    }
+    change = [&](Users& users, std::string* error) {
+      UserStore::User* user = FindUser(users, name);
+      if (user == nullptr) {
+        *error = "there is no user " + name;
+        return false;
+      }
+      user->hash = hash;
+      return true;
+    };
+    message = "set the password of " + name;
+  } else if (command == "rights") {
+    if (rest.size() < 2) {
+      Usage(err);
+      return 1;
+    }
+    if (!ParseRights(rest, 1, &rights, err)) return 1;
+    change = [&](Users& users, std::string* error) {
+      UserStore::User* user = FindUser(users, name);
+      if (user == nullptr) {
+        *error = "there is no user " + name;
+        return false;
+      }
+      for (const auto& [right, mask] : rights) {
+        if (mask == 0) {
+          user->rights.erase(right);
+        } else {
+          user->rights[right] = mask;
+        }
+      }
+      return true;
+    };
+    message = "set the rights of " + name;
+  } else {
+    err << "korusers: unknown command " << command << "\n";
+    Usage(err);
+    return 1;
+  }
+
+  std::string error;
+  if (store.Edit(change, &error) != 0) {
+    err << "korusers: " << error << "\n";
+    return 2;
+  }
+  out << "korusers: " << message << "\n";
+  if (command == "password" && name == ZepaServer::kAdministrator) {
+    // The first-start password no longer works: its file goes.
+    const std::string initial = dataDirectory + "/" + ZepaServer::kPasswordFileName;
+    if (::unlink(initial.c_str()) == 0) out << "korusers: removed " << initial << "\n";
+  }
+  return 0;
+}
+
+}  // namespace orla

@@ -1,0 +1,264 @@
+#pragma once
+/*
+ * The embedded HTTPS web server library: its calls and the ISAPI-style
+ * records an extension exchanges with it.
+ *
+ * A program starts one server (ZEPAStartupHTTPServer) and registers itself as
+ * an extension owning a URL root (ZEPARegisterIsapiExtension); the library
+ * then calls the extension's request procedure, on its own worker threads,
+ * for every request to "/<name>" and below, with an EXTENSION_CONTROL_BLOCK.
+ * The library itself serves the home page "/" (each extension's home-page
+ * fragment), the login page "/zepa/login" and the logout page "/zepa/logout".
+ *
+ * Byte layouts. Numbers are 32-bit little-endian, texts zero-terminated 8-bit
+ * characters, and every byte not listed is zero. The records are laid out on
+ * a 4-byte grid (packed to 4), so on a 32-bit build every offset is the
+ * historical one: ExtensionRecord is 1084 bytes with its callbacks at 1072,
+ * 1076 and 1080. A pointer is as wide as the platform's; on x86-64 each one
+ * takes 8 bytes and the fields after the first pointer move up by 4 bytes
+ * for each pointer before them (ExtensionRecord: 1104 bytes). Always fill
+ * dwSize with sizeof the record and write the fields by name.
+ *
+ * Threads. Every call may be made from any thread. The request procedure and
+ * the client callbacks run on the library's threads, several at a time.
+ */
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Status codes and request codes                                            */
+
+/* Results of the request procedure. */
+#define HSE_STATUS_SUCCESS 1              /* the extension has answered */
+#define HSE_STATUS_SUCCESS_AND_KEEP_CONN 2 /* the same as 1 here */
+#define ZEPA_STATUS_LEAVE_TO_LIBRARY 1015 /* the library answers: without a
+                                             session the login page, with one
+                                             403 "no access" */
+
+/* ServerSupportFunction codes. */
+#define HSE_REQ_SEND_URL_REDIRECT_RESP 1 /* buffer: URL; sends 302 to it */
+#define HSE_REQ_SEND_RESPONSE_HEADER 3   /* buffer: status text or NULL ("200 OK");
+                                            size: header length; data type: header text */
+#define REQ_SEND_FILE 2000               /* size: path length; data type: file path */
+#define REQ_QUERY_RIGHTS 2005            /* buffer: right name; data type: uint32_t result */
+
+/* The rights query's answer for a request without a logged-in session. */
+#define ZEPA_RIGHTS_NO_SESSION 0x80000000u
+
+/* Flags given to the termination callback: the extension is unloaded. */
+#define HSE_TERM_MUST_UNLOAD 1
+
+/* Client request states, as ZEPAClientState reports them to the callback. */
+#define ZEPA_CLIENT_STATE_RESPONSE_READY 11 /* the response is in the cache file */
+#define ZEPA_CLIENT_STATE_OVER 14           /* the request is over; the cache
+                                               file is removed after this call */
+#define ZEPA_CLIENT_STATE_SEND_HEADERS 16   /* request header lines may be sent
+                                               with ZEPAClientSendBytes */
+
+#define HSE_MAX_EXT_DLL_NAME_LEN 256
+
+/* ------------------------------------------------------------------------ */
+/* The ISAPI records                                                         */
+
+typedef void* HCONN;
+
+typedef struct _HSE_VERSION_INFO {
+  uint32_t dwExtensionVersion;
+  char lpszExtensionDesc[HSE_MAX_EXT_DLL_NAME_LEN];
+} HSE_VERSION_INFO;
+
+typedef struct _EXTENSION_CONTROL_BLOCK EXTENSION_CONTROL_BLOCK;
+
+/* All four return 1 on success, 0 on failure (errno tells why). */
+typedef int (*PFN_ZEPA_GET_SERVER_VARIABLE)(HCONN hConn, const char* lpszVariableName, void* lpvBuffer,
+                                            uint32_t* lpdwSize);
+typedef int (*PFN_ZEPA_WRITE_CLIENT)(HCONN ConnID, const void* Buffer, uint32_t* lpdwBytes,
+                                     uint32_t dwReserved);
+typedef int (*PFN_ZEPA_READ_CLIENT)(HCONN ConnID, void* lpvBuffer, uint32_t* lpdwSize);
+typedef int (*PFN_ZEPA_SERVER_SUPPORT_FUNCTION)(HCONN hConn, uint32_t dwHSERequest, void* lpvBuffer,
+                                                uint32_t* lpdwSize, uint32_t* lpdwDataType);
+
+/*
+ * One request. The texts live until the connection is answered, which is
+ * after the request procedure has returned and every client request started
+ * for it is over.
+ *   lpszMethod          "GET", "POST", "HEAD", ...
+ *   lpszQueryString     the query as sent (still percent-encoded), "" if none
+ *   lpszPathInfo        the path, percent-decoded, as the browser wrote it
+ *   lpszPathTranslated  the extension's directory joined with the path below
+ *                       the extension's root, normalised and confined to it
+ *   lpbData             the request body followed by a zero byte; NULL when
+ *                       the request has no body
+ */
+struct _EXTENSION_CONTROL_BLOCK {
+  uint32_t cbSize;
+  uint32_t dwVersion;
+  HCONN ConnID;
+  uint32_t dwHttpStatusCode;
+  char lpszLogData[80];
+  char* lpszMethod;
+  char* lpszQueryString;
+  char* lpszPathInfo;
+  char* lpszPathTranslated;
+  uint32_t cbTotalBytes;
+  uint32_t cbAvailable;
+  unsigned char* lpbData;
+  char* lpszContentType;
+  PFN_ZEPA_GET_SERVER_VARIABLE GetServerVariable;
+  PFN_ZEPA_WRITE_CLIENT WriteClient;
+  PFN_ZEPA_READ_CLIENT ReadClient;
+  PFN_ZEPA_SERVER_SUPPORT_FUNCTION ServerSupportFunction;
+};
+
+typedef int (*PFN_GETEXTENSIONVERSION)(HSE_VERSION_INFO* pVer);
+typedef uint32_t (*PFN_HTTPEXTENSIONPROC)(EXTENSION_CONTROL_BLOCK* pECB);
+typedef int (*PFN_TERMINATEEXTENSION)(uint32_t dwFlags);
+
+#pragma pack(push, 1)
+/* Given to ZEPAStartupHTTPServer. 1579 bytes. */
+typedef struct ServerStartupRecord {
+  uint32_t dwSize;               /*   0: 1579 */
+  uint32_t dwVersion;            /*   4: 2 */
+  char szServerName[516];        /*   8: the server's name, e.g. "KOR" */
+  char szDataDirectory[1055];    /* 524: the server's data directory: certificate,
+                                         key, users file, client cache */
+} ServerStartupRecord;
+#pragma pack(pop)
+
+#define ZEPA_SERVER_STARTUP_RECORD_SIZE 1579u
+
+#pragma pack(push, 4)
+/* One entry of a text list (home-page fragments, right descriptions). */
+typedef struct ZEPA_TEXT_ENTRY {
+  uint32_t cbSize;        /* sizeof(ZEPA_TEXT_ENTRY): 12 (32-bit), 20 (64-bit) */
+  const char* lpszLanguage; /* "ENG" */
+  const char* lpszText;
+} ZEPA_TEXT_ENTRY;
+
+/* One entry of the access-right list. */
+typedef struct ZEPA_RIGHT_ENTRY {
+  uint32_t cbSize;                      /* sizeof(ZEPA_RIGHT_ENTRY): 24 (32-bit), 32 (64-bit) */
+  const char* lpszName;                 /* "KORAccess" */
+  uint32_t dwValue;                     /* kept, not interpreted (2) */
+  const ZEPA_TEXT_ENTRY* pDescriptions; /* list of descriptions */
+  uint32_t dwReserved1;                 /* kept, not interpreted (2) */
+  uint32_t dwReserved2;                 /* kept, not interpreted (4) */
+} ZEPA_RIGHT_ENTRY;
+
+/*
+ * Given to ZEPARegisterIsapiExtension. The lists are arrays ended by an
+ * all-zero entry; the library copies them during the call.
+ */
+typedef struct ExtensionRecord {
+  uint32_t dwSize;                          /*    0: sizeof(ExtensionRecord) */
+  char szName[780];                         /*    4: the URL root without "/", e.g. "KOR" */
+  char szDirectory[264];                    /*  784: the folder served under the root */
+  uint32_t dwHomePageListVersion;           /* 1048: 2 */
+  const ZEPA_TEXT_ENTRY* pHomePages;        /* 1052: home-page fragment list */
+  uint32_t dwRightListVersion;              /* 1056 (1060): 2 */
+  const ZEPA_RIGHT_ENTRY* pRights;          /* 1060 (1064): access-right list */
+  uint8_t reserved[8];                      /* 1064 (1072): zero */
+  PFN_GETEXTENSIONVERSION pfnGetExtensionVersion; /* 1072 (1080) */
+  PFN_HTTPEXTENSIONPROC pfnHttpExtensionProc;     /* 1076 (1088) */
+  PFN_TERMINATEEXTENSION pfnTerminateExtension;   /* 1080 (1096) */
+} ExtensionRecord;                          /* 1084 (1104) */
+#pragma pack(pop)
+
+/* ------------------------------------------------------------------------ */
+/* Server calls                                                              */
+
+/* Holds the library's process-wide state until ZEPAAllowUnload. Calls nest. */
+void ZEPABlockUnload(void);
+
+/* Ends one ZEPABlockUnload hold; extra calls do nothing. The library runs
+   no threads outside its servers, so nothing else waits for this. */
+void ZEPAAllowUnload(void);
+
+/* Starts a server: HTTPS (TLS 1.2 or later) on the port in the environment
+   variable KORAGENT_HTTPS_PORT (default 2381), on the address in
+   KORAGENT_HTTPS_ADDRESS (default every interface). On first start it makes
+   the data directory, a self-signed certificate and key, and a users file
+   with the user "administrator" and a random password (written to
+   "administrator-password.txt" there, readable by its owner only).
+   Sets *phServer and returns 1; on failure leaves *phServer alone, logs why
+   and returns 0. */
+int ZEPAStartupHTTPServer(const ServerStartupRecord* pRecord, uint32_t* phServer);
+
+/* The stack size of the threads that run request procedures and client
+   callbacks. Threads never get less than the library's own minimum (they also
+   run TLS and the HTTP parser), so a smaller value only records the wish.
+   Returns 1, or 0 for an unknown handle. */
+int ZEPASetIsapiStackSize(uint32_t hServer, uint32_t dwStackSize);
+
+/* Registers an extension: copies the record and its lists, calls its version
+   callback, and from then on sends it every request for "/<szName>" and below
+   (the root is matched ignoring case). Returns 1, or 0 when the record is
+   malformed, the name is taken, or the version callback fails. */
+int ZEPARegisterIsapiExtension(uint32_t hServer, const ExtensionRecord* pRecord);
+
+/* Stops serving: no new connections, waits for requests and client requests
+   under way, calls each extension's termination callback, and forgets the
+   handle. Returns 1; 0 for an unknown handle (a repeated shutdown), or when
+   called from one of this server's own request threads. A call made while the
+   same server is already shutting down (from a termination callback) returns
+   1 at once. */
+int ZEPAShutdownHTTPServer(uint32_t hServer);
+
+/* Where the library's own messages go (severity 0 INFO, 1 WARNING,
+   2 CRITICAL). NULL (the default) writes them to the event log under the
+   source "KORAgent". */
+typedef void (*PFN_ZEPA_LOG)(int severity, const char* text);
+void ZEPASetLogCallback(PFN_ZEPA_LOG pfnLog);
+
+/* ------------------------------------------------------------------------ */
+/* Client requests                                                           */
+
+/*
+ * An asynchronous HTTP(S) request run on a library worker. The callback is
+ * called with the client handle in these states, in this order:
+ *   16  before the request is sent: ZEPAClientSendBytes adds header lines
+ *       ("Name: value\r\n"), which become request headers;
+ *   11  only when a response came: it is in the file ZEPAClientCacheFileName
+ *       names (status, content type and body kept); REQ_SEND_FILE on a
+ *       browser's ConnID sends it to that browser;
+ *   14  the request is over (also after a failure); the cache file is
+ *       removed after this call returns.
+ * A client request started by a request procedure (or by a callback of such a
+ * client request) holds that browser's connection open until it is over; the
+ * file sent on the connection's ConnID is then its response, and 502 when
+ * none came. The client handle is valid only inside the callback.
+ * HTTPS peers are verified against the system's trusted certificates and this
+ * server's own certificate. Returns 1 when the request is queued, 0 when the
+ * server handle is unknown or shutting down, the callback is NULL or the URL
+ * is not an absolute http or https URL.
+ */
+typedef struct ZEPA_CLIENT* HZEPACLIENT;
+typedef int (*PFN_ZEPA_CLIENT_CALLBACK)(HZEPACLIENT hClient);
+
+int ZEPAClientGetUrl(uint32_t hServer, const char* lpszUrl, PFN_ZEPA_CLIENT_CALLBACK pfnCallback,
+                     void* pUserObject);
+
+/* A POST. lpszContentType NULL means "application/x-www-form-urlencoded";
+   dwFlags must be 0. The body is copied during the call. */
+int ZEPAClientPostUrlEx(uint32_t hServer, const char* lpszUrl, const char* lpszContentType,
+                        uint32_t dwFlags, const void* pBody, uint32_t cbBody,
+                        PFN_ZEPA_CLIENT_CALLBACK pfnCallback, void* pUserObject);
+
+void* ZEPAClientGetUserObject(HZEPACLIENT hClient);
+uint32_t ZEPAClientState(HZEPACLIENT hClient);
+/* The response's HTTP status; 0 before a response or when none came. */
+uint32_t ZEPAClientStatus(HZEPACLIENT hClient);
+/* The cache file holding the response body, or NULL when there is none. */
+const char* ZEPAClientCacheFileName(HZEPACLIENT hClient);
+/* In state 16: adds request header lines. *lpdwCount receives the number of
+   bytes taken. Returns 1, or 0 in another state or past 16 KiB of lines. */
+int ZEPAClientSendBytes(HZEPACLIENT hClient, const void* pBytes, uint32_t cbBytes,
+                        uint32_t* lpdwCount);
+
+#ifdef __cplusplus
+}
+#endif

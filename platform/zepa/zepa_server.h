@@ -1,0 +1,145 @@
+#pragma once
+// One running web server of the library: the HTTPS listener, the data
+// directory (certificate, key, users file, client cache), sessions, the
+// registered extensions and the client requests. Requests for "/<name>" and
+// below go to the extension of that name through an EXTENSION_CONTROL_BLOCK
+// (ConnectionContext); "/", "/zepa/login" and "/zepa/logout" are the
+// library's own pages.
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/zepa/extension_registration.h"
+#include "platform/zepa/http_transport.h"
+#include "platform/zepa/session_table.h"
+#include "platform/zepa/user_store.h"
+#include "platform/zepa/worker_pool.h"
+#include "platform/zepa/zepa.h"
+
+namespace orla {
+
+class ZepaServer {
+ public:
+  static constexpr const char* kCookieName = "ZEPASESSION";
+  static constexpr const char* kCertificateFileName = "server.crt";
+  static constexpr const char* kKeyFileName = "server.key";
+  static constexpr const char* kUsersFileName = "users";
+  static constexpr const char* kPasswordFileName = "administrator-password.txt";
+  static constexpr const char* kCacheDirectoryName = "cache";
+  static constexpr const char* kAdministrator = "administrator";
+  // The administrator made on first start holds every bit of every right.
+  static constexpr uint32_t kAdministratorMask = 0x7fffffffu;
+  // Threads never get a smaller stack: they also run TLS and the parser.
+  static constexpr size_t kMinimumStackBytes = 8u << 20;
+
+  struct Settings {
+    std::string name;
+    std::string dataDirectory;
+    std::string address = "0.0.0.0";
+    int port = 2381;
+    size_t maxBodyBytes = 8192;
+    size_t maxWorkers = 64;
+    size_t maxClientWorkers = 16;
+    SessionTable::Settings sessions;
+  };
+
+  // Settings from the start-up record and the environment
+  // (KORAGENT_HTTPS_PORT, KORAGENT_HTTPS_ADDRESS). False with *error when the
+  // record or a variable is malformed.
+  static bool SettingsFrom(const ServerStartupRecord* record, Settings* out, std::string* error);
+
+  explicit ZepaServer(const Settings& settings);
+  ~ZepaServer();
+  ZepaServer(const ZepaServer&) = delete;
+  ZepaServer& operator=(const ZepaServer&) = delete;
+
+  // Prepares the data directory (certificate, users) and starts listening.
+  bool Start(std::string* error);
+  // Stops listening, waits for requests and client requests, then calls each
+  // extension's termination callback. Only the first call does the work.
+  void Shutdown();
+  bool IsShuttingDown() const { return stopping_.load(); }
+  // True on a thread that is running one of this server's requests or
+  // client callbacks.
+  bool OnOwnThread() const;
+  // Marks the current thread as working for `server` for its lifetime.
+  class ThreadScope {
+   public:
+    explicit ThreadScope(const ZepaServer* server);
+    ~ThreadScope();
+    ThreadScope(const ThreadScope&) = delete;
+    ThreadScope& operator=(const ThreadScope&) = delete;
+
+   private:
+    const ZepaServer* previous_;
+  };
+
+  bool RegisterExtension(const ExtensionRecord* record, std::string* error);
+  void SetStackSize(size_t bytes);
+
+  // Queues a client request (ZEPAClientGetUrl / ZEPAClientPostUrlEx).
+  bool StartClient(const std::string& url, const std::string& method, const std::string& contentType,
+                   std::string body, PFN_ZEPA_CLIENT_CALLBACK callback, void* userObject, std::string* error);
+
+  const Settings& GetSettings() const { return settings_; }
+  std::string FilePath(const char* name) const;
+
+  // The rights query: 0x80000000 without a valid session, else the user's
+  // mask for `right`.
+  uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right);
+  // The session the request's cookie names, when it is still valid.
+  std::optional<SessionTable::Session> SessionOf(const HttpTransport::Request& request);
+
+  // Client cache files that REQ_SEND_FILE may send, with what the response
+  // said about its body.
+  struct CacheInfo {
+    int status = 200;
+    std::string contentType;
+    std::string location;
+  };
+  void RegisterCacheFile(const std::string& path, const CacheInfo& info);
+  void UnregisterCacheFile(const std::string& path);
+  bool LookupCacheFile(const std::string& path, CacheInfo* info) const;
+
+  // The whole answer to one request (public for the tests).
+  void Handle(const HttpTransport::Request& request, HttpTransport::Response& response);
+  // The checks made before a request body is read: method, size, origin.
+  bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response);
+  // True when the request's Origin, or without one its Referer, is this
+  // server (https and the Host the request was sent to).
+  static bool SameOrigin(const HttpTransport::Request& request);
+
+ private:
+  bool EnsureUsers(std::string* error);
+  void PrepareCacheDirectory();
+  std::shared_ptr<const ExtensionRegistration> FindExtension(const std::string& path, std::string* below) const;
+  void HandleExtension(const std::shared_ptr<const ExtensionRegistration>& extension, const std::string& below,
+                       const HttpTransport::Request& request, HttpTransport::Response& response);
+  void HandleHome(const HttpTransport::Request& request, HttpTransport::Response& response);
+  void HandleLogin(const HttpTransport::Request& request, HttpTransport::Response& response);
+  void HandleLogout(const HttpTransport::Request& request, HttpTransport::Response& response);
+  void SendPage(HttpTransport::Response& response, int status, const std::string& html) const;
+  void SendError(HttpTransport::Response& response, int status, const std::string& message) const;
+  std::string SessionCookie(const std::string& token, long maxAgeSeconds) const;
+
+  Settings settings_;
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> started_{false};
+  HttpTransport transport_;
+  UserStore users_;
+  SessionTable sessions_;
+  WorkerPool clientPool_;
+  mutable std::mutex mutex_;
+  std::vector<std::shared_ptr<const ExtensionRegistration>> extensions_;
+  std::map<std::string, CacheInfo> cacheFiles_;
+  // Checked against when a login names an unknown user, so that such a
+  // login takes as long as a wrong password.
+  std::string dummyHash_;
+};
+
+}  // namespace orla

@@ -1,0 +1,441 @@
+// The web server library with the test extension, against curl and openssl
+// as real peers on the loopback address.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/text/string_printf.h"
+#include "platform/zepa/zepa.h"
+#include "tests/integration/zepa/process_runner.h"
+#include "tests/integration/zepa/test_extension.h"
+#include "tests/support/event_log_capture.h"
+#include "tests/support/temp_dir.h"
+
+using orla::StringPrintf;
+using orla::test::ProcessRunner;
+using orla::test::TestExtension;
+
+namespace {
+
+struct Reply {
+  int status = 0;
+  std::string type;
+  std::string headers;
+  std::string body;
+};
+
+std::string Trim(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class ZepaServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    namespace fs = std::filesystem;
+    content_ = dir_.File("KORZEPA");
+    data_ = dir_.File("KORZEPD");
+    agent_ = dir_.File("agent");
+    fs::create_directories(content_ + "/sub");
+    fs::create_directories(agent_);
+    fs::create_directories(dir_.File("outside"));
+    WriteFile(content_ + "/default.htm", "<HTML><BODY>KOR root page</BODY></HTML>");
+    WriteFile(content_ + "/style.css", "body { color: black; }\n");
+    WriteFile(content_ + "/pic.gif", std::string("GIF89a\x01\x00\x01\x00\x00\xff\x00", 13));
+    WriteFile(content_ + "/sub/index.html", "<HTML><BODY>sub index</BODY></HTML>");
+    WriteFile(dir_.File("outside/secret.txt"), "secret outside the folder");
+    fs::create_symlink(dir_.File("outside"), content_ + "/link");
+    fs::create_symlink(dir_.File("outside/secret.txt"), content_ + "/leak.txt");
+    fs::create_symlink(content_ + "/style.css", content_ + "/alias.css");
+
+    setenv("KORAGENT_HTTPS_ADDRESS", "127.0.0.1", 1);
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const int base = 14000 + static_cast<int>(std::hash<std::string>()(name) % 900);
+    for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
+      port_ = base + attempt * 37 % 900;
+      setenv("KORAGENT_HTTPS_PORT", std::to_string(port_).c_str(), 1);
+      started_ = TestExtension::Start(data_, content_, agent_, port_);
+    }
+    ASSERT_TRUE(started_) << "the server did not start";
+    certificate_ = data_ + "/server.crt";
+    adminPassword_ = Trim(ReadFile(data_ + "/administrator-password.txt"));
+  }
+
+  void TearDown() override {
+    if (started_) TestExtension::Stop();
+  }
+
+  static void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+  }
+
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  std::string Origin() const { return StringPrintf("https://localhost:%d", port_); }
+  std::string Url(const std::string& path) const { return Origin() + path; }
+
+  // One curl request; `extra` are further curl arguments.
+  Reply Curl(const std::string& path, const std::vector<std::string>& extra = {}) {
+    const std::string headers = dir_.File("headers.txt");
+    const std::string body = dir_.File("body.bin");
+    std::vector<std::string> argv = {"curl", "-sS", "--cacert", certificate_, "-D", headers, "-o", body, "-w",
+                                     "%{http_code} %{content_type}", "--max-time", "30"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    argv.push_back(path.rfind("https://", 0) == 0 ? path : Url(path));
+    const ProcessRunner::Result run = ProcessRunner::Run(argv);
+    Reply reply;
+    std::istringstream out(run.out);
+    out >> reply.status;
+    std::getline(out, reply.type);
+    if (!reply.type.empty() && reply.type[0] == ' ') reply.type.erase(0, 1);
+    reply.headers = ReadFile(headers);
+    reply.body = ReadFile(body);
+    return reply;
+  }
+
+  // Logs in through the login form; the session cookie goes to `jar`.
+  Reply Login(const std::string& user, const std::string& password, const std::string& jar) {
+    return Curl("/zepa/login", {"-c", jar, "-H", "Origin: " + Origin(), "--data-urlencode", "user=" + user,
+                                "--data-urlencode", "password=" + password, "--data-urlencode", "return=/KOR/"});
+  }
+
+  ProcessRunner::Result Users(const std::vector<std::string>& args, const std::string& input = "") {
+    std::vector<std::string> argv = {KORUSERS_PATH, "-d", data_};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return ProcessRunner::Run(argv, input);
+  }
+
+  orla::test::EventLogCapture log_;  // before the server's threads start
+  orla::test::TempDir dir_;
+  std::string content_, data_, agent_, certificate_, adminPassword_;
+  int port_ = 0;
+  bool started_ = false;
+};
+
+TEST_F(ZepaServerTest, TlsWorksWithTheSelfMadeCertificate) {
+  // First start: certificate, key (owner-only) and the administrator's
+  // password file (owner-only) in the data directory, and a log entry.
+  struct stat st;
+  ASSERT_EQ(stat((data_ + "/server.key").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(stat((data_ + "/administrator-password.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(adminPassword_.size(), 20u);
+  EXPECT_EQ(log_.Count("administrator-password.txt"), 1);
+
+  const auto names = ProcessRunner::Run({"openssl", "x509", "-in", certificate_, "-noout", "-ext", "subjectAltName"});
+  EXPECT_TRUE(Contains(names.out, "DNS:localhost")) << names.out;
+  EXPECT_TRUE(Contains(names.out, "IP Address:127.0.0.1")) << names.out;
+
+  const std::string connect = StringPrintf("127.0.0.1:%d", port_);
+  const auto tls13 = ProcessRunner::Run({"openssl", "s_client", "-connect", connect, "-servername", "localhost",
+                                         "-CAfile", certificate_, "-verify_return_error", "-verify_hostname",
+                                         "localhost"},
+                                        "Q\n");
+  EXPECT_EQ(tls13.exitCode, 0) << tls13.err;
+  EXPECT_TRUE(Contains(tls13.out, "Verify return code: 0 (ok)")) << tls13.out;
+  EXPECT_TRUE(Contains(tls13.out + tls13.err, "TLSv1.3")) << tls13.out;
+
+  const auto tls12 = ProcessRunner::Run({"openssl", "s_client", "-connect", connect, "-tls1_2", "-CAfile",
+                                         certificate_, "-verify_return_error"},
+                                        "Q\n");
+  EXPECT_EQ(tls12.exitCode, 0) << tls12.err;
+  EXPECT_TRUE(Contains(tls12.out, "Protocol  : TLSv1.2")) << tls12.out;
+
+  // TLS 1.1 is refused (the client is allowed every level so that the
+  // refusal is the server's).
+  const auto tls11 = ProcessRunner::Run({"openssl", "s_client", "-connect", connect, "-tls1_1", "-cipher",
+                                         "DEFAULT@SECLEVEL=0"},
+                                        "Q\n");
+  EXPECT_NE(tls11.exitCode, 0);
+
+  // The home page shows each extension's fragment.
+  const Reply home = Curl("/");
+  EXPECT_EQ(home.status, 200);
+  EXPECT_TRUE(Contains(home.body, "Monitor and configure tape controllers on the Storage Area Network."));
+  EXPECT_TRUE(Contains(home.body, "Device web agent"));
+  EXPECT_TRUE(Contains(home.headers, "X-Content-Type-Options: nosniff"));
+}
+
+TEST_F(ZepaServerTest, RightsFollowTheSession) {
+  // Without a session the rights query answers 0x80000000.
+  EXPECT_EQ(Curl("/KOR/rights").body, "rights=0x80000000");
+
+  // A wrong password: the form again, no cookie, a warning in the log.
+  const std::string jar = dir_.File("jar.txt");
+  const Reply wrong = Login("administrator", "not-the-password", jar);
+  EXPECT_EQ(wrong.status, 401);
+  EXPECT_FALSE(Contains(wrong.headers, "Set-Cookie"));
+  EXPECT_EQ(log_.Count("login as administrator"), 1);
+
+  // The first-start administrator holds every bit.
+  const Reply login = Login("administrator", adminPassword_, jar);
+  EXPECT_EQ(login.status, 303);
+  EXPECT_TRUE(Contains(login.headers, "Location: /KOR/")) << login.headers;
+  EXPECT_TRUE(Contains(login.headers, "Set-Cookie: ZEPASESSION=")) << login.headers;
+  EXPECT_TRUE(Contains(login.headers, "; Secure; HttpOnly; SameSite=Strict")) << login.headers;
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x7fffffff");
+  EXPECT_TRUE(Contains(Curl("/KOR/echo", {"-b", jar}).body, "user=administrator"));
+
+  // A user the users tool adds gets its own mask.
+  const auto added = Users({"add", "operator", "KORAccess=1"}, "operator-pass\n");
+  ASSERT_EQ(added.exitCode, 0) << added.err;
+  const std::string jar2 = dir_.File("jar2.txt");
+  EXPECT_EQ(Login("operator", "operator-pass", jar2).status, 303);
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x00000001");
+  // Without the administrator bit the page's 1015 becomes "no access".
+  const Reply noAccess = Curl("/KOR/admin", {"-b", jar2});
+  EXPECT_EQ(noAccess.status, 403);
+  EXPECT_TRUE(Contains(noAccess.body, "No access"));
+  EXPECT_EQ(Curl("/KOR/admin", {"-b", jar}).status, 200);
+
+  // Rights changed by the tool apply at once; a new password ends the
+  // session; logging out ends it too.
+  ASSERT_EQ(Users({"rights", "operator", "KORAccess=3"}).exitCode, 0);
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x00000003");
+  ASSERT_EQ(Users({"password", "operator"}, "another-pass\n").exitCode, 0);
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x80000000");
+  const Reply out = Curl("/zepa/logout", {"-b", jar, "-c", jar});
+  EXPECT_EQ(out.status, 200);
+  EXPECT_TRUE(Contains(out.headers, "Max-Age=0"));
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x80000000");
+}
+
+TEST_F(ZepaServerTest, PostsFromAnotherOriginAreRefused) {
+  const std::vector<std::string> data = {"--data", "element_name=tc01&element_address=10.1.2.3"};
+  auto with = [&](std::vector<std::string> extra) {
+    extra.insert(extra.end(), data.begin(), data.end());
+    return Curl("/KOR/echo", extra);
+  };
+  EXPECT_EQ(with({}).status, 403);  // neither Origin nor Referer
+  EXPECT_EQ(with({"-H", "Origin: https://attacker.example"}).status, 403);
+  EXPECT_EQ(with({"-H", "Origin: null"}).status, 403);
+  EXPECT_EQ(with({"-H", StringPrintf("Origin: http://localhost:%d", port_)}).status, 403);  // not https
+  EXPECT_EQ(with({"-H", StringPrintf("Origin: https://localhost:%d", port_ + 1)}).status, 403);
+  EXPECT_EQ(with({"-H", "Referer: https://attacker.example/KOR/"}).status, 403);
+  // The login form is guarded the same way.
+  EXPECT_EQ(Curl("/zepa/login", {"--data", "user=administrator&password=" + adminPassword_}).status, 403);
+
+  const Reply same = with({"-H", "Origin: " + Origin()});
+  EXPECT_EQ(same.status, 200);
+  EXPECT_TRUE(Contains(same.body, "method=POST\n"));
+  EXPECT_TRUE(Contains(same.body, "data=element_name=tc01&element_address=10.1.2.3\n"));
+  EXPECT_TRUE(Contains(same.body, "type=application/x-www-form-urlencoded\n"));
+  EXPECT_EQ(with({"-H", "Referer: " + Url("/KOR/add_element.html")}).status, 200);
+  EXPECT_EQ(with({"-H", StringPrintf("Origin: https://LOCALHOST:%d", port_)}).status, 200);
+}
+
+TEST_F(ZepaServerTest, OversizedBodiesGet413) {
+  const std::string big(9000, 'a');
+  const std::string file = dir_.File("big.txt");
+  WriteFile(file, "x=" + big);
+  EXPECT_EQ(Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "--data-binary", "@" + file}).status, 413);
+  // Without a length up front (chunked) the cap applies while reading.
+  EXPECT_EQ(Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "-H", "Transfer-Encoding: chunked", "--data-binary",
+                               "@" + file})
+                .status,
+            413);
+  // Just under the cap is fine.
+  WriteFile(file, "x=" + std::string(8000, 'b'));
+  const Reply ok = Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "--data-binary", "@" + file});
+  EXPECT_EQ(ok.status, 200);
+  EXPECT_TRUE(Contains(ok.body, "bytes=8002\n"));
+}
+
+TEST_F(ZepaServerTest, PathsStayInsideTheFolder) {
+  EXPECT_EQ(Curl("/KOR/../x", {"--path-as-is"}).status, 403);
+  EXPECT_EQ(Curl("/KOR/sub/../../KORZEPD/server.key", {"--path-as-is"}).status, 403);
+  EXPECT_EQ(Curl("/KOR/%2e%2e/KORZEPD/server.key").status, 403);
+  EXPECT_EQ(Curl("/KOR/%2E%2E%2FKORZEPD%2Fserver.key").status, 403);
+  EXPECT_EQ(Curl("/KOR/..%5cKORZEPD%5cserver.key").status, 403);
+  EXPECT_EQ(Curl("/KOR/style.css%00.gif").status, 403);
+  // Links that lead out of the folder are refused; one inside is fine.
+  EXPECT_EQ(Curl("/KOR/link/secret.txt").status, 403);
+  EXPECT_EQ(Curl("/KOR/leak.txt").status, 403);
+  const Reply alias = Curl("/KOR/alias.css");
+  EXPECT_EQ(alias.status, 200);
+  EXPECT_EQ(alias.type, "text/css");
+  // Nor may the extension send a file from elsewhere.
+  const Reply outside = Curl("/KOR/outside");
+  EXPECT_EQ(outside.status, 403);
+  EXPECT_FALSE(Contains(outside.body, "PRIVATE KEY"));
+  // The translated path is the folder joined with the path, normalised.
+  EXPECT_TRUE(Contains(Curl("/KOR/echo").body, "translated=" + content_ + "/echo\n"));
+  EXPECT_EQ(Curl("/KOR//./sub/./index.html", {"--path-as-is"}).body, "<HTML><BODY>sub index</BODY></HTML>");
+}
+
+TEST_F(ZepaServerTest, FilesAreSentWithTheirType) {
+  const Reply css = Curl("/KOR/style.css");
+  EXPECT_EQ(css.status, 200);
+  EXPECT_EQ(css.type, "text/css");
+  EXPECT_EQ(css.body, "body { color: black; }\n");
+  const Reply gif = Curl("/KOR/pic.gif");
+  EXPECT_EQ(gif.type, "image/gif");
+  EXPECT_EQ(gif.body, std::string("GIF89a\x01\x00\x01\x00\x00\xff\x00", 13));
+  const Reply head = Curl("/KOR/style.css", {"-I"});
+  EXPECT_EQ(head.status, 200);
+  EXPECT_TRUE(Contains(head.headers, "Content-Length: 23")) << head.headers;
+  EXPECT_EQ(Curl("/KOR/missing.html").status, 404);
+  // A folder without its slash is redirected; with it, its default page.
+  const Reply folder = Curl("/KOR/sub");
+  EXPECT_EQ(folder.status, 302);
+  EXPECT_TRUE(Contains(folder.headers, "Location: /KOR/sub/"));
+  const Reply index = Curl("/KOR/sub/");
+  EXPECT_EQ(index.status, 200);
+  EXPECT_EQ(index.body, "<HTML><BODY>sub index</BODY></HTML>");
+  EXPECT_EQ(Curl("/nowhere.html").status, 404);
+}
+
+TEST_F(ZepaServerTest, LeavingTheAnswerToTheLibraryLandsOnTheLoginPage) {
+  const Reply root = Curl("/KOR/");
+  EXPECT_EQ(root.status, 302);
+  EXPECT_TRUE(Contains(root.headers, "Location: /zepa/login?return=%2FKOR%2F")) << root.headers;
+  const Reply followed = Curl("/kor/DEFAULT.HTM", {"-L"});
+  EXPECT_EQ(followed.status, 200);
+  EXPECT_TRUE(Contains(followed.body, "<FORM class=login method=POST action=\"/zepa/login\">"));
+  EXPECT_TRUE(Contains(followed.body, "value=\"/kor/DEFAULT.HTM\""));
+
+  // Once logged in the root page is the folder's default page, in any case.
+  const std::string jar = dir_.File("jar.txt");
+  ASSERT_EQ(Login("administrator", adminPassword_, jar).status, 303);
+  for (const char* path : {"/KOR/", "/KOR", "/kor/DEFAULT.HTM", "/KOR/Default.htm"}) {
+    const Reply page = Curl(path, {"-b", jar, "-L"});
+    EXPECT_EQ(page.status, 200) << path;
+    EXPECT_EQ(page.body, "<HTML><BODY>KOR root page</BODY></HTML>") << path;
+  }
+}
+
+TEST_F(ZepaServerTest, ClientRequestGoesThroughItsStatesAndAnswersTheBrowser) {
+  const Reply reply = Curl("/KOR/fetch/status.html?device=tc01&addr=10.1.2.3");
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(reply.type, "application/x-agent-page");
+  EXPECT_TRUE(Contains(reply.body, "agent-path=/webagent/Fibre/status.html\n")) << reply.body;
+  EXPECT_TRUE(Contains(reply.body, "agent-method=GET\n"));
+  EXPECT_TRUE(Contains(reply.body, "VESTRA_MACHINE=10.1.2.3\n")) << reply.body;
+  EXPECT_TRUE(Contains(reply.body, "VESTRA_COMMUNITY=public\n"));
+  EXPECT_TRUE(Contains(reply.body, "VESTRA_SETCOMMUNITY=\n"));
+  EXPECT_TRUE(Contains(reply.body, "VESTRA_DEVICE=tc01\n"));
+  EXPECT_TRUE(Contains(reply.body, "VESTRA_TIMEOUT=2000\n"));
+  EXPECT_TRUE(Contains(reply.body, "VESTRA_RETRIES=3\n"));
+
+  const auto events = TestExtension::Events();
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].state, 16u);
+  EXPECT_TRUE(events[0].sendBytesOk);
+  EXPECT_EQ(events[1].state, 11u);
+  EXPECT_EQ(events[1].status, 200u);
+  EXPECT_TRUE(events[1].hadCacheFile);
+  EXPECT_TRUE(events[1].cacheFileExisted);
+  EXPECT_EQ(events[2].state, 14u);
+  // The cache file is gone once the request is over.
+  struct stat st;
+  EXPECT_NE(stat(events[1].cacheFile.c_str(), &st), 0);
+  EXPECT_EQ(events[1].cacheFile.rfind(data_ + "/cache/", 0), 0u) << events[1].cacheFile;
+}
+
+TEST_F(ZepaServerTest, ClientPostForwardsTheBodyAndTheStatus) {
+  const Reply post = Curl("/KOR/fetchpost/set.html?addr=10.1.2.3",
+                          {"-H", "Origin: " + Origin(), "--data", "speed=4&name=a+b"});
+  EXPECT_EQ(post.status, 200);
+  EXPECT_TRUE(Contains(post.body, "agent-method=POST\n")) << post.body;
+  EXPECT_TRUE(Contains(post.body, "agent-data=speed=4&name=a+b\n"));
+  EXPECT_TRUE(Contains(post.body, "VESTRA_MACHINE=10.1.2.3\n"));
+
+  // The fetched response's status goes to the browser with its body.
+  const Reply missing = Curl("/KOR/fetch/missing.html");
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_EQ(missing.body, "<HTML><BODY>no such page</BODY></HTML>");
+}
+
+TEST_F(ZepaServerTest, ClientRequestWithoutResponseGives502) {
+  const Reply reply = Curl("/KOR/fetchdead");
+  EXPECT_EQ(reply.status, 502);
+  const auto events = TestExtension::Events();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].state, 16u);
+  EXPECT_EQ(events[1].state, 14u);
+  EXPECT_EQ(events[1].status, 0u);
+}
+
+TEST_F(ZepaServerTest, ExtensionAnswersAreMapped) {
+  const Reply echo = Curl("/KOR/echo?x=1%202&y=%41");
+  EXPECT_TRUE(Contains(echo.body, "method=GET\n"));
+  EXPECT_TRUE(Contains(echo.body, "query=x=1%202&y=%41\n"));  // as sent
+  EXPECT_TRUE(Contains(echo.body, "data=(null)\n"));          // no body, no data
+  EXPECT_EQ(echo.type, "text/plain");
+  EXPECT_EQ(Curl("/KOR/nothing").status, 500);
+  EXPECT_EQ(Curl("/KOR/throw").status, 500);
+  const Reply redirect = Curl("/KOR/redirect");
+  EXPECT_EQ(redirect.status, 302);
+  EXPECT_TRUE(Contains(redirect.headers, "Location: /KOR/echo"));
+  EXPECT_EQ(Curl("/KOR/leave").status, 302);
+  EXPECT_EQ(Curl("/KOR/echo", {"-X", "TRACE"}).status, 405);
+  // Other methods reach the extension; it serves the file.
+  EXPECT_EQ(Curl("/KOR/style.css", {"-X", "OPTIONS"}).status, 200);
+}
+
+TEST_F(ZepaServerTest, ManyConcurrentRequestsAreAllAnswered) {
+  // One curl process with up to 24 transfers at once over separate
+  // connections, pages, files and client requests mixed.
+  std::vector<std::string> argv = {"curl", "-sS", "--cacert", certificate_, "--parallel", "--parallel-max", "24",
+                                   "--max-time", "60", "-o", "/dev/null", "-w", "%{http_code}\\n"};
+  int expected = 0;
+  for (int i = 0; i < 40; ++i) {
+    const char* path = i % 4 == 0 ? "/KOR/fetch/p.html?addr=1.2.3.4" : i % 4 == 1 ? "/KOR/style.css"
+                       : i % 4 == 2 ? "/KOR/rights" : "/";
+    argv.push_back(Url(path));
+    if (i + 1 < 40) argv.push_back("-o");
+    if (i + 1 < 40) argv.push_back("/dev/null");
+    ++expected;
+  }
+  const auto run = ProcessRunner::Run(argv, "", 120);
+  std::istringstream codes(run.out);
+  int count = 0, ok = 0, code = 0;
+  while (codes >> code) {
+    ++count;
+    if (code == 200) ++ok;
+  }
+  EXPECT_EQ(count, expected) << run.out << run.err;
+  EXPECT_EQ(ok, expected) << run.out;
+  EXPECT_EQ(TestExtension::Events().size(), 30u);  // ten client requests, three states each
+}
+
+TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {
+  const uint32_t handle = TestExtension::Handle();
+  EXPECT_EQ(TestExtension::VersionCalls(), 2);
+  TestExtension::Stop();
+  started_ = false;
+  // Both termination callbacks ran; they called the shutdown again, which
+  // the library took as the one already under way.
+  EXPECT_EQ(TestExtension::Terminations(), 2);
+  EXPECT_EQ(ZEPAShutdownHTTPServer(handle), 0);  // the handle is gone
+  const auto refused = ProcessRunner::Run({"curl", "-sS", "--cacert", certificate_, "--max-time", "5", Url("/")});
+  EXPECT_NE(refused.exitCode, 0);
+  // A second server on the same data directory keeps the certificate and
+  // the users, and makes no new password.
+  const std::string before = ReadFile(certificate_);
+  std::remove((data_ + "/administrator-password.txt").c_str());
+  ASSERT_TRUE(TestExtension::Start(data_, content_, agent_, port_));
+  started_ = true;
+  EXPECT_EQ(ReadFile(certificate_), before);
+  EXPECT_FALSE(std::filesystem::exists(data_ + "/administrator-password.txt"));
+  EXPECT_EQ(Curl("/KOR/rights").status, 200);
+}
+
+}  // namespace

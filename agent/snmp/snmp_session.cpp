@@ -209,62 +209,52 @@ int32_t SnmpSession::GetInteger(const char* oid) {
 
 bool SnmpSession::GetTruthValue(const char* oid) { return GetInteger(oid) == 1; }
 
-void SnmpSession::GetString(const char* oid, char** text) {
+void SnmpSession::GetOctetsText(const char* oid, char** text, uint32_t minLength,
+                                std::string (*format)(const uint8_t* octets, uint32_t length)) {
   SnmpVarBindList answer{nullptr, 0};
   GetValue(oid, &answer, kOctetTypes);
   ListGuard guard{&answer};
   const AsnOctetString& octets = Octets(answer.list[0].value);
-  std::string result(octets.length, '\0');
-  if (octets.length > 0) std::memcpy(result.data(), octets.stream, octets.length);
-  StoreText(text, result);
+  // A value shorter than the format needs reads as the empty text.
+  StoreText(text, octets.length >= minLength ? format(octets.stream, octets.length) : std::string());
+}
+
+void SnmpSession::GetString(const char* oid, char** text) {
+  GetOctetsText(oid, text, 0, [](const uint8_t* o, uint32_t length) {
+    return length > 0 ? std::string(reinterpret_cast<const char*>(o), length) : std::string();
+  });
 }
 
 void SnmpSession::GetIpAddress(const char* oid, char** text) {
-  SnmpVarBindList answer{nullptr, 0};
-  GetValue(oid, &answer, kOctetTypes);
-  ListGuard guard{&answer};
-  const AsnOctetString& octets = Octets(answer.list[0].value);
-  std::string result;
-  if (octets.length >= 4) {
-    const uint8_t* o = octets.stream;
-    result = StringPrintf("%d.%d.%d.%d", o[0], o[1], o[2], o[3]);
-  }
-  StoreText(text, result);
+  GetOctetsText(oid, text, 4, [](const uint8_t* o, uint32_t) {
+    return StringPrintf("%d.%d.%d.%d", o[0], o[1], o[2], o[3]);
+  });
 }
 
-void SnmpSession::GetWorldWideName(const char* oid, char** text) {
-  SnmpVarBindList answer{nullptr, 0};
-  GetValue(oid, &answer, kOctetTypes);
-  ListGuard guard{&answer};
-  const AsnOctetString& octets = Octets(answer.list[0].value);
-  std::string result;
-  if (octets.length >= 8) {
-    const uint8_t* o = octets.stream;
+// The system's formats below carry a redundant 0 flag next to the precision.
 #pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat"  // the system's format: its 0 flag is redundant
-    result = StringPrintf("%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x", o[0], o[1], o[2],
-                          o[3], o[4], o[5], o[6], o[7]);
-#pragma GCC diagnostic pop
-  }
-  StoreText(text, result);
+#pragma GCC diagnostic ignored "-Wformat"
+
+void SnmpSession::GetWorldWideName(const char* oid, char** text) {
+  GetOctetsText(oid, text, 8, [](const uint8_t* o, uint32_t) {
+    return StringPrintf("%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x", o[0], o[1], o[2], o[3], o[4],
+                        o[5], o[6], o[7]);
+  });
 }
 
 void SnmpSession::GetMacAddress(const char* oid, char** text) {
-  SnmpVarBindList answer{nullptr, 0};
-  GetValue(oid, &answer, kOctetTypes);
-  ListGuard guard{&answer};
-  const AsnOctetString& octets = Octets(answer.list[0].value);
-  std::string result;
-  if (octets.length >= 6) {
-    const uint8_t* o = octets.stream;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat"  // the system's format: its 0 flag is redundant
-    result = StringPrintf("%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x", o[0], o[1], o[2], o[3], o[4],
-                          o[5]);
-#pragma GCC diagnostic pop
-  }
-  StoreText(text, result);
+  GetOctetsText(oid, text, 6, [](const uint8_t* o, uint32_t) {
+    return StringPrintf("%0.2x:%0.2x:%0.2x:%0.2x:%0.2x:%0.2x", o[0], o[1], o[2], o[3], o[4], o[5]);
+  });
 }
+
+void SnmpSession::GetHex24(const char* oid, char** text) {
+  GetOctetsText(oid, text, 3, [](const uint8_t* o, uint32_t) {
+    return StringPrintf("0x%0.6x", o[0] + o[1] * 256 + o[2] * 65536);
+  });
+}
+
+#pragma GCC diagnostic pop
 
 void SnmpSession::GetObjectId(const char* oid, char** text) {
   SnmpVarBindList answer{nullptr, 0};
@@ -276,22 +266,6 @@ void SnmpSession::GetObjectId(const char* oid, char** text) {
     result = StringPrintf("%s.%u", result.c_str(), id.ids[i]);
   }
   if (result.size() > kMaxObjectIdText) throw new OrlaException(kErrSnmpGet, 0, kMsgSnmpGet);
-  StoreText(text, result);
-}
-
-void SnmpSession::GetHex24(const char* oid, char** text) {
-  SnmpVarBindList answer{nullptr, 0};
-  GetValue(oid, &answer, kOctetTypes);
-  ListGuard guard{&answer};
-  const AsnOctetString& octets = Octets(answer.list[0].value);
-  std::string result;
-  if (octets.length >= 3) {
-    const uint8_t* o = octets.stream;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat"  // the system's format: its 0 flag is redundant
-    result = StringPrintf("0x%0.6x", o[0] + o[1] * 256 + o[2] * 65536);
-#pragma GCC diagnostic pop
-  }
   StoreText(text, result);
 }
 

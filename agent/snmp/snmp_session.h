@@ -22,6 +22,7 @@
 //   2008 no management session can be opened
 //   3001 an allocation failed
 #include <cstdint>
+#include <string>
 
 #include "agent/core/lock.h"
 #include "agent/core/root_object.h"
@@ -113,6 +114,10 @@ class SnmpSession : public RootObject {
   // Runs RequestGet and hands back the answer's first binding's value,
   // checked to be one of `types` (a list ending in 0); raises 2001 otherwise.
   void GetValue(const char* oid, SnmpVarBindList* answer, const uint8_t* types);
+  // Reads an octet-string-like value and stores `format`'s text of it in
+  // `*text`; a value shorter than `minLength` gives the empty text.
+  void GetOctetsText(const char* oid, char** text, uint32_t minLength,
+                     std::string (*format)(const uint8_t* octets, uint32_t length));
   // Runs RequestSet with a one-binding list holding `value`.
   void SetValue(const char* oid, const AsnAny& value);
 

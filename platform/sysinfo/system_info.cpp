@@ -67,4 +67,12 @@ void SystemInfo::OsVersion(int* major, int* minor) {
   ParseRelease(u.release, major, minor);
 }
 
+bool SystemInfo::OsRelease(std::string* release, std::string* build) {
+  struct utsname u;
+  if (uname(&u) != 0) return false;
+  *release = u.release;
+  *build = u.version;
+  return true;
+}
+
 }  // namespace orla

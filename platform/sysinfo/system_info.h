@@ -23,6 +23,9 @@ class SystemInfo {
   // and 1). Missing numbers are 0.
   static void OsVersion(int* major, int* minor);
   static void ParseRelease(const std::string& release, int* major, int* minor);
+  // The kernel release ("6.1.0-18-amd64") and build text ("#1 SMP ...") as
+  // uname(2) reports them; false when uname fails.
+  static bool OsRelease(std::string* release, std::string* build);
 };
 
 }  // namespace orla

@@ -10,11 +10,13 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <map>
 
 #include "platform/text/string_printf.h"
 
@@ -46,6 +48,43 @@ class PoolQueue : public httplib::TaskQueue {
  private:
   WorkerPool pool_;
 };
+
+// The listening socket is a protected member of the server: reached here to
+// give it a real backlog (the library listens with a backlog of 5, and a
+// burst of browser connections would overflow it).
+class ListeningServer : public httplib::SSLServer {
+ public:
+  using httplib::SSLServer::SSLServer;
+  int ListeningSocket() const { return svr_sock_; }
+};
+
+constexpr int kListenBacklog = 256;
+
+// The certificates a client request trusts: the system's and the server's
+// own. Reading the system bundle costs tens of milliseconds, so each store is
+// made once (per trust file and its version) and shared by reference; the
+// stores are never freed, like the process's other tables.
+X509_STORE* SharedTrustStore(const std::string& trustFile) {
+  static std::mutex* mutex = new std::mutex;
+  static auto* stores = new std::map<std::string, X509_STORE*>;
+  struct stat st;
+  std::string key = trustFile;
+  if (!trustFile.empty() && ::stat(trustFile.c_str(), &st) == 0) {
+    key += StringPrintf("|%lld|%lld", static_cast<long long>(st.st_mtime), static_cast<long long>(st.st_size));
+  }
+  std::lock_guard<std::mutex> lock(*mutex);
+  auto it = stores->find(key);
+  if (it == stores->end()) {
+    X509_STORE* store = X509_STORE_new();
+    if (store == nullptr) return nullptr;
+    X509_STORE_set_default_paths(store);
+    if (!trustFile.empty()) X509_STORE_load_file(store, trustFile.c_str());
+    ERR_clear_error();
+    it = stores->emplace(key, store).first;
+  }
+  X509_STORE_up_ref(it->second);  // the client's TLS context releases its reference
+  return it->second;
+}
 
 bool ExpectsBody(const std::string& method) {
   return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
@@ -101,7 +140,7 @@ void ToResponse(const HttpTransport::Response& in, httplib::Response& out) {
 
 class HttpTransport::Impl {
  public:
-  std::unique_ptr<httplib::SSLServer> server;
+  std::unique_ptr<ListeningServer> server;
   std::thread listener;
   std::mutex poolMutex;
   PoolQueue* queue = nullptr;  // valid while the listener runs
@@ -145,7 +184,7 @@ bool HttpTransport::Start(const Settings& settings, Handler handler, EarlyCheck 
   Impl* impl = impl_.get();
   const std::string cert = settings.certificateFile;
   const std::string key = settings.keyFile;
-  auto server = std::make_unique<httplib::SSLServer>([impl, cert, key](SSL_CTX& ctx) {
+  auto server = std::make_unique<ListeningServer>([impl, cert, key](SSL_CTX& ctx) {
     // TLS 1.2 and 1.3 only; for 1.2 only forward-secret AEAD suites.
     if (SSL_CTX_set_min_proto_version(&ctx, TLS1_2_VERSION) != 1 ||
         SSL_CTX_set_cipher_list(&ctx, "ECDHE+AESGCM:ECDHE+CHACHA20:!aNULL:!eNULL") != 1) {
@@ -240,7 +279,8 @@ bool HttpTransport::Start(const Settings& settings, Handler handler, EarlyCheck 
                           std::strerror(errno));
     return false;
   }
-  httplib::SSLServer* raw = server.get();
+  ::listen(server->ListeningSocket(), kListenBacklog);
+  ListeningServer* raw = server.get();
   impl->server = std::move(server);
   impl->listener = std::thread([raw] { raw->listen_after_bind(); });
   // stop() only acts on a running server: wait until the listener runs.
@@ -270,15 +310,15 @@ HttpTransport::FetchResult HttpTransport::Fetch(const FetchRequest& request,
   std::unique_ptr<httplib::ClientImpl> client;
   if (request.url.https) {
     auto ssl = std::make_unique<httplib::SSLClient>(request.url.host, request.url.port);
-    X509_STORE* store = X509_STORE_new();
+    X509_STORE* store = SharedTrustStore(request.trustFile);
     if (store == nullptr) {
       result.error = "cannot make a certificate store";
       return result;
     }
-    X509_STORE_set_default_paths(store);
-    if (!request.trustFile.empty()) X509_STORE_load_file(store, request.trustFile.c_str());
-    ERR_clear_error();
-    ssl->set_ca_cert_store(store);  // the client's TLS context owns it from here
+    ssl->set_ca_cert_store(store);
+    // With a file named, the client loads only that file (already in the
+    // store) instead of the system bundle once more.
+    if (!request.trustFile.empty()) ssl->set_ca_cert_path(request.trustFile);
     ssl->enable_server_certificate_verification(true);
     client = std::move(ssl);
   } else {
@@ -303,6 +343,8 @@ HttpTransport::FetchResult HttpTransport::Fetch(const FetchRequest& request,
   }
   uint64_t received = 0;
   bool tooLarge = false;
+  bool tooSlow = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.totalTimeoutSeconds);
   req.response_handler = [&result](const httplib::Response& res) {
     result.responded = true;
     result.status = res.status;
@@ -316,13 +358,19 @@ HttpTransport::FetchResult HttpTransport::Fetch(const FetchRequest& request,
       tooLarge = true;
       return false;
     }
+    if (std::chrono::steady_clock::now() > deadline) {
+      tooSlow = true;
+      return false;
+    }
     return sink(data, length);
   };
   httplib::Response res;
   httplib::Error error = httplib::Error::Success;
   const bool ok = client->send(req, res, error);
   if (!ok) {
-    result.error = tooLarge ? "the response is too large" : httplib::to_string(error);
+    result.error = tooLarge  ? "the response is too large"
+                   : tooSlow ? "the response took too long"
+                             : httplib::to_string(error);
     if (error == httplib::Error::SSLServerVerification && request.url.https) {
       result.error += " (the peer's certificate is not trusted or does not name the host)";
     }

@@ -100,7 +100,8 @@ class HttpTransport {
     int connectTimeoutSeconds = 10;
     int readTimeoutSeconds = 30;
     int writeTimeoutSeconds = 10;
-    uint64_t maxResponseBytes = 64u << 20;
+    int totalTimeoutSeconds = 120;  // the whole response, however slowly it drips
+    uint64_t maxResponseBytes = 16u << 20;
   };
 
   struct FetchResult {

@@ -548,12 +548,19 @@ void ZepaServer::HandleLogin(const HttpTransport::Request& request, HttpTranspor
     return;
   }
   std::string name, password, returnPath = "/";
+  WebText::FormField(request.body, "return", &returnPath);
+  if (!throttle_.Allowed(request.remoteAddress, SessionTable::Clock::now())) {
+    SendPage(response, 429,
+             LibraryPages::Login(settings_.name, "Too many failed logins from your address. Wait a minute, then try again.",
+                                 returnPath, ""));
+    return;
+  }
   WebText::FormField(request.body, "user", &name);
   WebText::FormField(request.body, "password", &password);
-  WebText::FormField(request.body, "return", &returnPath);
   std::optional<UserStore::User> user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
   const bool ok = user ? PasswordHash::Verify(password, user->hash) : (PasswordHash::Verify(password, dummyHash_), false);
   if (!ok) {
+    throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
     ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",
                                                    LoggableName(name).c_str(), request.remoteAddress.c_str()));
     SendPage(response, 401,
@@ -561,6 +568,7 @@ void ZepaServer::HandleLogin(const HttpTransport::Request& request, HttpTranspor
                                  UserStore::IsValidName(name) ? name : std::string()));
     return;
   }
+  throttle_.Succeeded(request.remoteAddress);
   std::string old;
   if (WebText::CookieValue(request.Header("Cookie"), kCookieName, &old)) sessions_.Remove(old);
   const std::string token = sessions_.Create(user->name, user->hash, SessionTable::Clock::now());

@@ -16,6 +16,7 @@
 
 #include "platform/zepa/extension_registration.h"
 #include "platform/zepa/http_transport.h"
+#include "platform/zepa/login_throttle.h"
 #include "platform/zepa/session_table.h"
 #include "platform/zepa/user_store.h"
 #include "platform/zepa/worker_pool.h"
@@ -43,8 +44,8 @@ class ZepaServer {
     std::string address = "0.0.0.0";
     int port = 2381;
     size_t maxBodyBytes = 8192;
-    size_t maxWorkers = 64;
-    size_t maxClientWorkers = 16;
+    size_t maxWorkers = 256;
+    size_t maxClientWorkers = 32;
     SessionTable::Settings sessions;
   };
 
@@ -133,6 +134,7 @@ class ZepaServer {
   HttpTransport transport_;
   UserStore users_;
   SessionTable sessions_;
+  LoginThrottle throttle_;
   WorkerPool clientPool_;
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<const ExtensionRegistration>> extensions_;

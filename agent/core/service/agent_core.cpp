@@ -11,6 +11,9 @@
 
 #include "agent/core/event_log.h"
 #include "agent/devices/element_registry.h"
+#include "agent/traps/trap_destination_list.h"
+#include "agent/traps/trap_listener.h"
+#include "agent/traps/trap_sender.h"
 #include "platform/net/socket_startup.h"
 #include "platform/service/process_exit.h"
 #include "platform/sync/pause_gate.h"
@@ -83,13 +86,12 @@ void AgentCore::StartSubsystems(PauseGate* gate) {
 }
 
 void AgentCore::CreateTrapDestinationList() {
-  // The trap destination list arrives with the trap subsystem: created here
-  // with the agent directory, it reads client.ini.
+  auto* destinations = new TrapDestinationList(AgentDirectory());
+  TrapDestinationList::SetInstance(destinations);
+  destinations->Load();
 }
 
-void AgentCore::CreateTrapSender() {
-  // The trap sender arrives with the trap subsystem.
-}
+void AgentCore::CreateTrapSender() { TrapSender::SetInstance(new TrapSender()); }
 
 bool AgentCore::PrepareRegistryFilePath() {
   try {
@@ -105,20 +107,33 @@ void AgentCore::CreateElementRegistry() {
   // polling threads.
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
   ElementRegistry::SetInstance(registry);
+  // Status changes and removals become the agent's own traps.
+  registry->SetStatusChangeListener(TrapSender::Instance());
   registry->LoadElements();
 }
 
 void AgentCore::StartTrapListener() {
-  // The trap listener arrives with the trap subsystem.
+  trapListener_ = new TrapListener();
+  trapListener_->Start();
 }
 
 bool AgentCore::Stop() {
   // Subsystems are deleted here, newest first, as they are added to the
   // start-up: trap listener, element registry, trap sender, trap
   // destination list.
+  delete trapListener_;
+  trapListener_ = nullptr;
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
     ElementRegistry::SetInstance(nullptr);
     delete registry;
+  }
+  if (TrapSender* sender = TrapSender::Instance()) {
+    TrapSender::SetInstance(nullptr);
+    delete sender;
+  }
+  if (TrapDestinationList* destinations = TrapDestinationList::Instance()) {
+    TrapDestinationList::SetInstance(nullptr);
+    delete destinations;
   }
   registryFilePath_.clear();
   return SocketStartup::Cleanup();

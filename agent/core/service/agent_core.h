@@ -21,6 +21,7 @@
 namespace orla {
 
 class PauseGate;
+class TrapListener;
 
 class AgentCore : public RootObject {
  public:
@@ -101,6 +102,7 @@ class AgentCore : public RootObject {
   std::string programDirectory_;
   std::string registryFilePath_;
   int pollingInterval_ = kDefaultPollingInterval;
+  TrapListener* trapListener_ = nullptr;
 };
 
 }  // namespace orla

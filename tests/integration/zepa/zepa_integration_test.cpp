@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -60,9 +61,11 @@ class ZepaServerTest : public ::testing::Test {
 
     setenv("KORAGENT_HTTPS_ADDRESS", "127.0.0.1", 1);
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const int base = 14000 + static_cast<int>(std::hash<std::string>()(name) % 900);
-    for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
-      port_ = base + attempt * 37 % 900;
+    // Ports 14000-14899, one per test case, so that cases run in parallel;
+    // the next ones when a port is taken.
+    const size_t base = std::hash<std::string>()(name) % 900;
+    for (size_t attempt = 0; attempt < 20 && !started_; ++attempt) {
+      port_ = 14000 + static_cast<int>((base + attempt * 37) % 900);
       setenv("KORAGENT_HTTPS_PORT", std::to_string(port_).c_str(), 1);
       started_ = TestExtension::Start(data_, content_, agent_, port_);
     }
@@ -414,6 +417,26 @@ TEST_F(ZepaServerTest, ManyConcurrentRequestsAreAllAnswered) {
   EXPECT_EQ(count, expected) << run.out << run.err;
   EXPECT_EQ(ok, expected) << run.out;
   EXPECT_EQ(TestExtension::Events().size(), 30u);  // ten client requests, three states each
+}
+
+TEST_F(ZepaServerTest, ASecondServerCannotTakeTheSamePort) {
+  ServerStartupRecord record;
+  std::memset(&record, 0, sizeof(record));
+  record.dwSize = ZEPA_SERVER_STARTUP_RECORD_SIZE;
+  record.dwVersion = 2;
+  std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
+  std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dir_.File("other").c_str());
+  uint32_t handle = 0;
+  EXPECT_EQ(ZEPAStartupHTTPServer(&record, &handle), 0);
+  EXPECT_EQ(handle, 0u);
+  EXPECT_EQ(log_.Count("Address already in use"), 1);
+  // A malformed record is refused before anything is made.
+  record.dwSize = 1580;
+  EXPECT_EQ(ZEPAStartupHTTPServer(&record, &handle), 0);
+  EXPECT_EQ(ZEPASetIsapiStackSize(12345, 48000), 0);  // no such server
+  EXPECT_EQ(ZEPARegisterIsapiExtension(TestExtension::Handle(), nullptr), 0);
+  // The running server is unharmed.
+  EXPECT_EQ(Curl("/KOR/rights").status, 200);
 }
 
 TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {

@@ -1,6 +1,8 @@
-// Sessions: tokens, idle time, lifetime, the bound on their number.
+// Sessions (tokens, idle time, lifetime, the bound on their number) and the
+// login throttle.
 #include <gtest/gtest.h>
 
+#include "platform/zepa/login_throttle.h"
 #include "platform/zepa/session_table.h"
 
 using namespace orla;
@@ -54,4 +56,23 @@ TEST(SessionTable, FullTableDropsExpiredThenLeastRecentlyUsed) {
   table.Remove(d);
   EXPECT_FALSE(table.Touch(d, t0 + seconds(6)));
   EXPECT_NE(a, c);
+}
+
+TEST(LoginThrottle, BlocksAnAddressAfterRepeatedFailures) {
+  LoginThrottle throttle;
+  const auto t0 = LoginThrottle::Clock::now();
+  for (int i = 0; i < 4; ++i) throttle.Failed("10.0.0.1", t0 + seconds(i));
+  EXPECT_TRUE(throttle.Allowed("10.0.0.1", t0 + seconds(5)));
+  throttle.Failed("10.0.0.1", t0 + seconds(5));
+  EXPECT_FALSE(throttle.Allowed("10.0.0.1", t0 + seconds(6)));
+  EXPECT_TRUE(throttle.Allowed("10.0.0.2", t0 + seconds(6)));  // others are not affected
+  EXPECT_TRUE(throttle.Allowed("10.0.0.1", t0 + seconds(65)));
+  // Failures spread wider than the window never block.
+  for (int i = 0; i < 10; ++i) throttle.Failed("10.0.0.3", t0 + minutes(2 * i));
+  EXPECT_TRUE(throttle.Allowed("10.0.0.3", t0 + minutes(18) + seconds(1)));
+  // A success forgets earlier failures.
+  for (int i = 0; i < 4; ++i) throttle.Failed("10.0.0.4", t0);
+  throttle.Succeeded("10.0.0.4");
+  throttle.Failed("10.0.0.4", t0);
+  EXPECT_TRUE(throttle.Allowed("10.0.0.4", t0 + seconds(1)));
 }

@@ -1,0 +1,185 @@
+#include "agent/traps/trap_listener.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <system_error>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/event_log.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/snmp/snmp_binding.h"
+#include "agent/snmp/snmp_integer.h"
+#include "agent/snmp/snmp_ip_address.h"
+#include "agent/snmp/snmp_object_id.h"
+#include "agent/snmp/snmp_octet_string.h"
+#include "agent/snmp/snmp_time_ticks.h"
+#include "agent/snmp/trap_message.h"
+#include "agent/traps/trap_sender.h"
+#include "platform/snmpmgr/snmp_mgr.h"
+#include "platform/snmpmgr/snmp_mgr_trap.h"
+#include "platform/sync/manual_reset_event.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+[[noreturn]] void ThrowNoMemory() {
+  throw new OrlaException(kErrMemory, static_cast<uint32_t>(errno != 0 ? errno : ENOMEM), kMsgMemory);
+}
+
+SnmpObjectId* NewObjectId(const AsnObjectIdentifier& oid) {
+  auto* value = new SnmpObjectId(oid.ids, static_cast<int32_t>(oid.ids != nullptr ? oid.idLength : 0));
+  if (!value->IsAllocated()) {
+    delete value;
+    ThrowNoMemory();
+  }
+  return value;
+}
+
+// What SnmpMgrGetTrap hands out, released on every path.
+struct ReceivedTrap {
+  AsnObjectIdentifier enterprise{0, nullptr};
+  AsnNetworkAddress agentAddress{nullptr, 0, false};
+  int32_t genericTrap = 0;
+  int32_t specificTrap = 0;
+  uint32_t timeStamp = 0;
+  SnmpVarBindList bindings{nullptr, 0};
+
+  ~ReceivedTrap() {
+    SnmpUtilOidFree(&enterprise);
+    if (agentAddress.dynamic) SnmpUtilMemFree(agentAddress.stream);
+    SnmpUtilVarBindListFree(&bindings);
+  }
+};
+
+}  // namespace
+
+TrapListener::TrapListener() = default;
+
+TrapListener::~TrapListener() {
+  if (!thread_.joinable()) return;
+  stopping_.store(true);
+  // The routine checks the flag after publishing its event and after every
+  // wake-up, so one of the two sides always sees the other.
+  if (ManualResetEvent* event = event_.load()) event->Set();
+  thread_.join();
+}
+
+void TrapListener::Start() {
+  if (thread_.joinable()) return;
+  try {
+    thread_ = std::thread(&TrapListener::Routine, this);
+  } catch (const std::system_error& e) {
+    throw new OrlaException(kErrThread, static_cast<uint32_t>(e.code().value()), kMsgThread);
+  }
+}
+
+SnmpBinding* TrapListener::ConvertBinding(const SnmpVarBind& received) {
+  std::unique_ptr<SnmpObjectId> name(NewObjectId(received.name));
+  SnmpValue* value = nullptr;
+  const AsnAny& v = received.value;
+  switch (v.asnType) {
+    case ASN_INTEGER:
+      value = new SnmpInteger(v.asnValue.number);
+      break;
+    case ASN_OCTETSTRING: {
+      auto* text = new SnmpOctetString(v.asnValue.string.stream, static_cast<int32_t>(v.asnValue.string.length));
+      if (!text->IsAllocated()) {
+        delete text;
+        ThrowNoMemory();
+      }
+      value = text;
+      break;
+    }
+    case ASN_OBJECTIDENTIFIER:
+      value = NewObjectId(v.asnValue.object);
+      break;
+    case ASN_IPADDRESS: {
+      // Four octets in order; a shorter value leaves the missing ones 0.
+      int32_t address[4] = {0, 0, 0, 0};
+      for (uint32_t i = 0; i < 4 && i < v.asnValue.address.length && v.asnValue.address.stream != nullptr; ++i) {
+        address[i] = v.asnValue.address.stream[i];
+      }
+      value = new SnmpIpAddress(address);
+      break;
+    }
+    case ASN_TIMETICKS:
+      value = new SnmpTimeTicks(v.asnValue.ticks);
+      break;
+    default:
+      // Counters, gauges, opaque, null: the binding carries its name only.
+      break;
+  }
+  return new SnmpBinding(value, name.release());
+}
+
+void TrapListener::Routine() {
+  ManualResetEvent* event = nullptr;
+  if (!SnmpMgrTrapListen(&event)) {
+    const uint32_t error = SnmpMgrGetLastError();
+    // Already registered in this process: the same event serves.
+    if (error != SNMP_MGMTAPI_TRAP_DUPINIT || event == nullptr) {
+      std::unique_ptr<OrlaException> owned(new OrlaException(kErrSessionOpen, error, kMsgSessionOpen));
+      char buffer[256];
+      EventLog::Write(EventLog::kWarning,
+                      StringPrintf("SNMP traps are not received on %s: %s", SnmpMgrTrapListenAddress().c_str(),
+                                   strerror_r(static_cast<int>(error), buffer, sizeof buffer)));
+      return;
+    }
+  }
+  event_.store(event);
+  while (!stopping_.load()) {
+    // The event cannot fail or time out here (it is an in-process event
+    // that lives as long as the process), so the wait never spins.
+    event->Wait();
+    if (stopping_.load()) break;
+    // Reset before taking the queue, so that a trap queued while the queue
+    // is being emptied sets the event again and is not left waiting.
+    event->Reset();
+    DrainQueue();
+  }
+}
+
+void TrapListener::DrainQueue() {
+  for (;;) {
+    ReceivedTrap received;
+    if (!SnmpMgrGetTrap(&received.enterprise, &received.agentAddress, &received.genericTrap,
+                        &received.specificTrap, &received.timeStamp, &received.bindings)) {
+      return;
+    }
+    if (stopping_.load()) return;
+    try {
+      // An address that is not four octets cannot be a managed element's.
+      if (received.agentAddress.length != 4 || received.agentAddress.stream == nullptr) continue;
+      const uint8_t* octets = received.agentAddress.stream;
+      const std::string address = StringPrintf("%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
+      ElementRegistry* registry = ElementRegistry::Instance();
+      if (registry == nullptr || !registry->IsManaged(address)) continue;
+
+      auto message = std::make_unique<TrapMessage>();
+      message->SetEnterprise(received.enterprise.ids, static_cast<int32_t>(received.enterprise.idLength));
+      const int32_t agent[4] = {octets[0], octets[1], octets[2], octets[3]};
+      message->SetAgentAddress(agent);
+      message->SetGenericTrap(received.genericTrap);
+      message->SetSpecificTrap(received.specificTrap);
+      message->SetTimeStamp(received.timeStamp);
+      for (uint32_t i = 0; i < received.bindings.len; ++i) {
+        message->AddBinding(ConvertBinding(received.bindings.list[i]));
+      }
+      TrapSender* sender = TrapSender::Instance();
+      if (sender != nullptr) sender->LogReceivedTrap(message.release());
+    } catch (OrlaException* e) {
+      // Already logged by its constructor; go on with the next trap.
+      std::unique_ptr<OrlaException> owned(e);
+    } catch (const std::exception&) {
+      // Out of memory in a standard container: this trap is lost, the
+      // listener goes on.
+    }
+  }
+}
+
+}  // namespace orla

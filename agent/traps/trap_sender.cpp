@@ -1,0 +1,318 @@
+#include "agent/traps/trap_sender.h"
+
+#include <sys/time.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+#include <memory>
+#include <optional>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/event_log.h"
+#include "agent/core/object_list.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/snmp/snmp_binding.h"
+#include "agent/snmp/snmp_integer.h"
+#include "agent/snmp/snmp_object_id.h"
+#include "agent/snmp/snmp_octet_string.h"
+#include "agent/snmp/trap_message.h"
+#include "agent/traps/trap_destination.h"
+#include "agent/traps/trap_destination_list.h"
+#include "platform/net/host_address.h"
+#include "platform/sysinfo/system_info.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+const uint32_t kEnterprise[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2};
+const uint32_t kSysName[] = {1, 3, 6, 1, 2, 1, 1, 5};
+const uint32_t kNotificationText[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 1};
+const uint32_t kStateCode[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 2};
+const uint32_t kChangeText[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 3};
+
+// The record's fixed values, written unchanged for the consoles that read it.
+constexpr int32_t kRecordMark = -3;
+constexpr uint16_t kRecordConstant2 = 2;
+constexpr uint16_t kRecordConstant1 = 1;
+constexpr uint32_t kRecordConstant3 = 3;
+constexpr uint32_t kRecordConstant7 = 7;
+constexpr size_t kHeaderSize = 44;
+constexpr size_t kTextsOffset = 72;
+
+const char* const kGenericMessages[] = {
+    "A Fibre device has performed a cold start.",
+    "A Fibre device has performed a warm start.",
+    "A network interface has gone down on a fibre device.",
+    "A network interface has come up on a fibre device.",
+    "An unauthorized SNMP message was received by a fibre device.",
+    "EGP loss detected by a fibre device.",
+};
+
+void Put16(std::vector<uint8_t>* out, size_t at, uint16_t v) {
+  (*out)[at] = static_cast<uint8_t>(v);
+  (*out)[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(std::vector<uint8_t>* out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+SnmpObjectId* NewName(const uint32_t* ids, int32_t count) {
+  auto* name = new SnmpObjectId(ids, count);
+  if (!name->IsAllocated()) {
+    delete name;
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+  }
+  return name;
+}
+
+SnmpOctetString* NewText(const char* text) {
+  auto* value = new SnmpOctetString(text);
+  if (!value->IsAllocated()) {
+    delete value;
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+  }
+  return value;
+}
+
+template <size_t N>
+void AddBinding(TrapMessage* trap, const uint32_t (&name)[N], SnmpValue* value) {
+  std::unique_ptr<SnmpValue> owned(value);
+  SnmpObjectId* id = NewName(name, static_cast<int32_t>(N));
+  trap->AddBinding(new SnmpBinding(owned.release(), id));
+}
+
+// Fills a text field from one of the registry's by-address texts: none
+// when the address is no longer managed.
+void Fill(EventTextField* field, const std::optional<std::string>& text) {
+  if (text.has_value()) {
+    field->SetText(*text);
+  } else {
+    field->ClearText();
+  }
+}
+
+}  // namespace
+
+std::atomic<TrapSender*> TrapSender::instance_{nullptr};
+
+TrapSender::TrapSender() : osVersion_(kTypeOsVersion), timeStamp_(kTypeTimeStamp) {
+  const std::string version = AgentOsVersion();
+  osVersion_.SetText(version == "No OS version information available" ? version
+                                                                      : AgentOsName() + " " + version);
+}
+
+TrapSender* TrapSender::Instance() { return instance_.load(std::memory_order_acquire); }
+
+void TrapSender::SetInstance(TrapSender* sender) { instance_.store(sender, std::memory_order_release); }
+
+int32_t TrapSender::StateCode(char overallStatus) {
+  switch (overallStatus) {
+    case '0': return 2;
+    case '1': return 3;
+    case '2': return 4;
+    default: return 1;
+  }
+}
+
+std::string TrapSender::AgentOsName() { return SystemInfo::OsName(); }
+
+std::string TrapSender::AgentOsVersion() {
+  std::string release, build;
+  if (!SystemInfo::OsRelease(&release, &build)) return "No OS version information available";
+  // The release's first three numbers ("6.1.76-..." gives 6, 1 and 76);
+  // a missing number is 0.
+  int numbers[3] = {0, 0, 0};
+  size_t pos = 0;
+  for (int& number : numbers) {
+    if (pos >= release.size() || !std::isdigit(static_cast<unsigned char>(release[pos]))) break;
+    long value = 0;
+    while (pos < release.size() && std::isdigit(static_cast<unsigned char>(release[pos]))) {
+      if (value < 100000000) value = value * 10 + (release[pos] - '0');
+      ++pos;
+    }
+    number = static_cast<int>(value);
+    if (pos >= release.size() || release[pos] != '.') break;
+    ++pos;
+  }
+  return StringPrintf("version %d.%d build %d %s", numbers[0], numbers[1], numbers[2], build.c_str());
+}
+
+std::string TrapSender::AgentHostAddress() {
+  std::string address;
+  if (!HostAddress::AgentFirstIpv4(&address)) {
+    throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
+  }
+  return address;
+}
+
+std::string TrapSender::TimeStampText(const LocalTime& t, int32_t biasMinutes) {
+  const int32_t magnitude = biasMinutes < 0 ? -biasMinutes : biasMinutes;
+  const std::string zone =
+      StringPrintf(biasMinutes < 0 ? "+%.2d%.2d" : "-%.2d%.2d", magnitude / 60, magnitude % 60);
+  return StringPrintf("%.4d%.2d%.2d%.2d%.2d%.2d,%.2d%s", t.year, t.month, t.day, t.hour, t.minute, t.second,
+                      t.milliseconds / 10, zone.c_str());
+}
+
+std::string TrapSender::CurrentTimeStampText() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  tzset();
+  std::tm local{};
+  const time_t seconds = now.tv_sec;
+  localtime_r(&seconds, &local);
+  LocalTime t;
+  t.year = local.tm_year + 1900;
+  t.month = local.tm_mon + 1;
+  t.day = local.tm_mday;
+  t.hour = local.tm_hour;
+  t.minute = local.tm_min;
+  t.second = local.tm_sec;
+  t.milliseconds = static_cast<int>(now.tv_usec / 1000);
+  // `timezone` is the zone's standard offset in seconds west of UTC: the
+  // same sign as the bias, without daylight saving time.
+  return TimeStampText(t, static_cast<int32_t>(timezone / 60));
+}
+
+std::vector<uint8_t> TrapSender::ComposeRecord(uint32_t sequence, int32_t majorClass, int32_t minorClass,
+                                               const EventTextField& timeStamp,
+                                               const EventTextField* const texts[6], const uint8_t* eventData,
+                                               size_t eventLength) {
+  const size_t padded = (eventLength + 3) & ~static_cast<size_t>(3);
+  std::vector<uint8_t> record(kHeaderSize, 0);
+  timeStamp.SerializeTo(&record);
+  // The time stamp field is 28 bytes; the texts start at 72 whatever it held.
+  record.resize(kTextsOffset, 0);
+  for (int i = 0; i < 6; ++i) texts[i]->SerializeTo(&record);
+  const size_t dataOffset = record.size();
+  record.insert(record.end(), eventData, eventData + eventLength);
+  record.resize(dataOffset + padded, 0);
+
+  Put32(&record, 0, static_cast<uint32_t>(kRecordMark));
+  Put32(&record, 4, static_cast<uint32_t>(dataOffset));
+  Put32(&record, 8, static_cast<uint32_t>(record.size()));
+  Put16(&record, 12, kRecordConstant2);
+  Put16(&record, 14, kRecordConstant1);
+  Put32(&record, 16, kRecordConstant3);
+  Put16(&record, 20, static_cast<uint16_t>(majorClass));
+  Put16(&record, 22, static_cast<uint16_t>(minorClass));
+  Put32(&record, 24, sequence);
+  Put32(&record, 40, kRecordConstant7);
+  return record;
+}
+
+void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
+  ElementRegistry* registry = ElementRegistry::Instance();
+  if (registry == nullptr || !registry->IsLoaded()) return;
+  const int32_t state = StateCode(registry->OverallStatus());
+
+  TrapDestinationList* destinations = TrapDestinationList::Instance();
+  if (destinations == nullptr) return;
+  std::unique_ptr<ObjectList> copy(destinations->Copy());
+  if (copy->Count() == 0) return;
+
+  const std::string hostName = SystemInfo::ComputerName();
+  std::string address;
+  if (hostName.empty() || !HostAddress::AgentFirstIpv4(&address)) {
+    throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
+  }
+  int32_t octets[4] = {0, 0, 0, 0};
+  if (std::sscanf(address.c_str(), "%d.%d.%d.%d", &octets[0], &octets[1], &octets[2], &octets[3]) != 4) {
+    throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
+  }
+
+  TrapMessage trap;
+  trap.SetVersion(0);
+  trap.SetGenericTrap(6);
+  trap.SetSpecificTrap(2);
+  trap.SetCommunity("sorrel");
+  trap.SetEnterprise(kEnterprise, static_cast<int32_t>(std::size(kEnterprise)));
+  trap.SetAgentAddress(octets);
+  trap.SetTimeStamp(0);
+  AddBinding(&trap, kSysName, NewText(hostName.c_str()));
+  AddBinding(&trap, kNotificationText, NewText(text != nullptr ? text : ""));
+  AddBinding(&trap, kStateCode, new SnmpInteger(state));
+  AddBinding(&trap, kChangeText, NewText("A FibreChannel interconnect device has changed state."));
+
+  for (int32_t i = 0; i < copy->Count(); ++i) {
+    try {
+      trap.SendTo(static_cast<TrapDestination*>(copy->Get(i))->Text());
+    } catch (OrlaException* e) {
+      // Logged by its constructor; the other destinations still get the trap.
+      std::unique_ptr<OrlaException> owned(e);
+    }
+  }
+}
+
+void TrapSender::LogReceivedTrap(TrapMessage* trap) {
+  std::unique_ptr<TrapMessage> owned(trap);
+  if (!owned) return;
+  ElementRegistry* registry = ElementRegistry::Instance();
+  if (registry == nullptr) return;
+
+  std::vector<uint8_t> data(kEventDataSize, 0);
+  std::vector<char> message(kMessageSize, 0);
+  int32_t length;
+  const int32_t generic = owned->GetGenericTrap();
+  if (generic >= 0 && generic <= 5) {
+    data[0] = static_cast<uint8_t>(generic);
+    length = 2;
+    std::strcpy(message.data(), kGenericMessages[generic]);
+  } else if (generic == 6) {
+    length = registry->DispatchTrap(owned.get(), data.data(), message.data());
+    // A plug-in cannot claim more event data than its buffer holds, and its
+    // text ends inside the message buffer.
+    if (length > static_cast<int32_t>(kEventDataSize)) length = static_cast<int32_t>(kEventDataSize);
+    message[kMessageSize - 1] = '\0';
+  } else {
+    // No generic trap number, or one SNMPv1 does not define: nothing
+    // describes it, so it is not logged.
+    length = -1;
+  }
+  if (length < 0) return;
+
+  const int32_t* agent = owned->GetAgentAddress();
+  const std::string address =
+      agent != nullptr ? StringPrintf("%d.%d.%d.%d", agent[0] & 0xff, agent[1] & 0xff, agent[2] & 0xff,
+                                      agent[3] & 0xff)
+                       : std::string();
+  owned.reset();
+
+  timeStamp_.SetText(CurrentTimeStampText());
+  const int32_t majorClass = registry->MajorClassCodeAt(address);
+  const int32_t minorClass = registry->MinorClassCodeAt(address);
+  EventTextField worldWideName(kTypeWorldWideName);
+  EventTextField worldWideNameAgain(kTypeWorldWideNameAgain);
+  EventTextField elementName(kTypeElementName);
+  EventTextField description(kTypeDescription);
+  EventTextField firmwareVersion(kTypeFirmwareVersion);
+  Fill(&worldWideName, registry->WorldWideNameAt(address));
+  Fill(&worldWideNameAgain, registry->WorldWideNameAt(address));
+  Fill(&elementName, registry->NameAt(address));
+  Fill(&description, registry->DescriptionAt(address));
+  Fill(&firmwareVersion, registry->FirmwareVersionAt(address));
+
+  const EventTextField* const texts[6] = {&osVersion_, &worldWideName, &elementName,
+                                          &worldWideNameAgain, &description, &firmwareVersion};
+  // The padding comes from the plug-in's buffer, which was cleared before.
+  const size_t padded = (static_cast<size_t>(length) + 3) & ~static_cast<size_t>(3);
+  const std::vector<uint8_t> record =
+      ComposeRecord(sequence_.load(), majorClass, minorClass, timeStamp_, texts, data.data(), padded);
+  sequence_.fetch_add(1);
+  EventLog::Write(EventLog::kWarning, message.data(), record.data(), record.size());
+
+  try {
+    registry->UpdateAllStatus();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  }
+}
+
+}  // namespace orla

@@ -1,0 +1,380 @@
+// The whole trap path in one process: traps sent with net-snmp's snmptrap
+// (and raw datagrams) reach the trap listener, which hands those of managed
+// elements to the trap sender; the sender logs them and refreshes every
+// status, and a status change sends the agent's own trap to every trap
+// destination, received here by net-snmp's snmptrapd.
+//
+// The elements are bound to the registry's test plug-in (fake_plugin.so),
+// which describes enterprise-specific trap N as "fake trap N" with one byte
+// of event data and drops specific trap 99.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent/devices/element_registry.h"
+#include "agent/traps/trap_destination_list.h"
+#include "agent/traps/trap_listener.h"
+#include "agent/traps/trap_sender.h"
+#include "platform/sysinfo/system_info.h"
+#include "tests/integration/snmp/peer_process.h"
+#include "tests/unit/devices/devices_fixture.h"
+#include "tests/unit/traps/ber_builder.h"
+
+namespace orla {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The trap port of this process. Trap reception is registered once per
+// process, so every test of a process uses the port the first one chose.
+int ListenPort() {
+  static const int port = test::FreeUdpPort(13200, 13399);
+  return port;
+}
+
+std::vector<uint8_t> FromHex(const std::string& hex) {
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  }
+  return out;
+}
+
+uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+uint16_t Read16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+
+// The texts of a trap event record, in order, from offset 72 to the event data.
+std::vector<std::pair<uint16_t, std::string>> RecordTexts(const std::vector<uint8_t>& record) {
+  std::vector<std::pair<uint16_t, std::string>> texts;
+  size_t at = 72;
+  const size_t end = Read32(record, 4);
+  while (at + 4 <= end) {
+    const uint16_t length = Read16(record, at + 2);
+    texts.emplace_back(Read16(record, at), length == 0 ? std::string()
+                                                      : std::string(reinterpret_cast<const char*>(&record[at + 4])));
+    at += 4 + length;
+  }
+  return texts;
+}
+
+// snmptrapd in the foreground, one line per trap:
+// TRAP|receive address|community|agent address|enterprise|generic|specific|bindings
+class TrapDaemon {
+ public:
+  bool Start() {
+    dir_.Write("snmptrapd.conf", "disableAuthorization yes\n");
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      port_ = test::FreeUdpPort(13400, 13599);
+      if (port_ == 0) return false;
+      const std::vector<std::string> argv = {
+          "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "", "-M", dir_.Path(),
+          "-F", "TRAP|%b|%s|%u|%a|%N|%w|%q|%V~%v\n", "udp:0.0.0.0:" + std::to_string(port_)};
+      if (!process_.Start(argv, dir_.File("snmptrapd.out"))) return false;
+      for (int i = 0; i < 100 && process_.Running(); ++i) {
+        if (process_.Output().find("NET-SNMP version") != std::string::npos) return true;
+        std::this_thread::sleep_for(50ms);
+      }
+      process_.Stop();
+    }
+    return false;
+  }
+  int Port() const { return port_; }
+  std::string Output() const { return process_.Output(); }
+  std::vector<std::string> Traps() const {
+    std::vector<std::string> traps;
+    const std::string output = process_.Output();
+    for (size_t start = output.find("TRAP|"); start != std::string::npos; start = output.find("TRAP|", start + 1)) {
+      const size_t end = output.find('\n', start);
+      if (end == std::string::npos) break;
+      traps.push_back(output.substr(start, end - start));
+    }
+    return traps;
+  }
+  // Waits until `count` traps have arrived (at most 10 seconds).
+  std::vector<std::string> WaitForTraps(size_t count) {
+    for (int i = 0; i < 200 && Traps().size() < count; ++i) std::this_thread::sleep_for(50ms);
+    return Traps();
+  }
+
+ private:
+  test::TempDir dir_;
+  test::PeerProcess process_;
+  int port_ = 0;
+};
+
+class TrapHandling : public test::DevicesFixture {
+ protected:
+  void SetUp() override {
+    DevicesFixture::SetUp();
+    ASSERT_NE(ListenPort(), 0);
+    setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(ListenPort())).c_str(), 1);
+    destinations_ = std::make_unique<TrapDestinationList>(dir_.Path());
+    TrapDestinationList::SetInstance(destinations_.get());
+    sender_ = std::make_unique<TrapSender>();
+    TrapSender::SetInstance(sender_.get());
+    registry_ = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 300);
+    ElementRegistry::SetInstance(registry_.get());
+    registry_->SetStatusChangeListener(sender_.get());
+  }
+  void TearDown() override {
+    listener_.reset();
+    registry_.reset();
+    ElementRegistry::SetInstance(nullptr);
+    TrapSender::SetInstance(nullptr);
+    TrapDestinationList::SetInstance(nullptr);
+    DevicesFixture::TearDown();
+  }
+
+  void LoadAndListen() {
+    registry_->LoadElements();
+    listener_ = std::make_unique<TrapListener>();
+    listener_->Start();
+  }
+
+  // snmptrap -v 1 from `agent` (the trap's agent address).
+  void SendV1(const std::string& agent, const std::string& generic, const std::string& specific,
+              const std::string& bindings = "") {
+    const std::string command = "timeout 20 snmptrap -v 1 -c public 127.0.0.1:" + std::to_string(ListenPort()) +
+                                " .1.3.6.1.4.1.4413.7 " + agent + " " + generic + " " + specific + " 1234 " +
+                                bindings;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+
+  void SendRaw(const std::vector<uint8_t>& bytes) {
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(ListenPort()));
+    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    close(s);
+  }
+
+  // Waits until the event log holds `count` entries containing `needle`.
+  bool WaitForEvents(const std::string& needle, int count, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (log_.Count(needle) >= count) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+
+  std::vector<test::CapturedEvent> TrapEvents() {
+    std::vector<test::CapturedEvent> out;
+    for (auto& e : log_.Events()) {
+      if (e.eventId == 0x40000004u) out.push_back(e);
+    }
+    return out;
+  }
+
+  std::unique_ptr<TrapDestinationList> destinations_;
+  std::unique_ptr<TrapSender> sender_;
+  std::unique_ptr<ElementRegistry> registry_;
+  std::unique_ptr<TrapListener> listener_;
+};
+
+TEST_F(TrapHandling, ManagedV1TrapGivesOneWarningWithTheRecordAndRefreshesEveryStatus) {
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.50", 300);
+  registry_->AddElement("tc02", "127.0.3.51", 300);
+  const int before50 = UpdatesOf("127.0.3.50");
+  const int before51 = UpdatesOf("127.0.3.51");
+
+  SendV1("127.0.3.50", "0", "0");
+  ASSERT_TRUE(WaitForEvents("WARNING: A Fibre device has performed a cold start.", 1));
+  // Every element's status is refreshed after the entry.
+  EXPECT_TRUE(WaitFor([&](test::FakePluginControl& c) {
+    return c.updatesByAddress["127.0.3.50"] > before50 && c.updatesByAddress["127.0.3.51"] > before51;
+  }));
+  std::this_thread::sleep_for(300ms);
+  const auto events = TrapEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].text, "WARNING: A Fibre device has performed a cold start.");
+  EXPECT_EQ(events[0].eventType, 2);
+
+  const auto record = FromHex(events[0].dataHex);
+  ASSERT_GE(record.size(), 72u);
+  EXPECT_EQ(Read32(record, 0), 0xFFFFFFFDu);
+  EXPECT_EQ(Read32(record, 8), record.size());
+  EXPECT_EQ(Read16(record, 12), 2);
+  EXPECT_EQ(Read16(record, 14), 1);
+  EXPECT_EQ(Read32(record, 16), 3u);
+  EXPECT_EQ(Read16(record, 20), 0x77);  // the plug-in's class codes
+  EXPECT_EQ(Read16(record, 22), 14);
+  EXPECT_EQ(Read32(record, 24), 0u);
+  EXPECT_EQ(Read32(record, 40), 7u);
+  EXPECT_EQ(Read16(record, 44), 65);
+  const auto texts = RecordTexts(record);
+  ASSERT_EQ(texts.size(), 6u);
+  EXPECT_EQ(texts[0].first, 129);
+  EXPECT_EQ(texts[0].second, TrapSender::AgentOsName() + " " + TrapSender::AgentOsVersion());
+  EXPECT_EQ(texts[1], std::make_pair(uint16_t{225}, std::string("10:00:00:00:00:00:00:01")));
+  EXPECT_EQ(texts[2], std::make_pair(uint16_t{289}, std::string("tc01")));
+  EXPECT_EQ(texts[3], std::make_pair(uint16_t{1025}, std::string("10:00:00:00:00:00:00:01")));
+  EXPECT_EQ(texts[4], std::make_pair(uint16_t{1057}, std::string("Fake tape controller")));
+  EXPECT_EQ(texts[5], std::make_pair(uint16_t{1089}, std::string("1.0")));
+  EXPECT_EQ(std::vector<uint8_t>(record.begin() + Read32(record, 4), record.end()),
+            (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST_F(TrapHandling, UnmanagedAddressGivesNothing) {
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.52", 300);
+  SendV1("127.0.3.53", "0", "0");
+  // The datagram's source is 127.0.0.1 for both; only the trap's own agent
+  // address counts. A warm start from the managed element follows in queue
+  // order and marks the end.
+  SendV1("127.0.3.52", "1", "0");
+  ASSERT_TRUE(WaitForEvents("warm start", 1));
+  const auto events = TrapEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].text, "WARNING: A Fibre device has performed a warm start.");
+}
+
+TEST_F(TrapHandling, EnterpriseSpecificTrapIsDescribedByThePlugInOrDropped) {
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.54", 300);
+  SendV1("127.0.3.54", "6", "99");  // dropped by the plug-in
+  SendV1("127.0.3.54", "6", "5", ".1.3.6.1.4.1.4413.7.1 s detail");
+  ASSERT_TRUE(WaitForEvents("fake trap", 1));
+  std::this_thread::sleep_for(300ms);
+  const auto events = TrapEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].text, "WARNING: fake trap 5");
+  const auto record = FromHex(events[0].dataHex);
+  // One byte of event data, padded to four.
+  EXPECT_EQ(std::vector<uint8_t>(record.begin() + Read32(record, 4), record.end()),
+            (std::vector<uint8_t>{5, 0, 0, 0}));
+  EXPECT_EQ(Read32(record, 24), 0u);
+}
+
+TEST_F(TrapHandling, MalformedDatagramsLeaveTheListenerRunning) {
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.55", 300);
+  using namespace test::ber;
+  const Bytes good = V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413}), Ip(127, 0, 3, 55), 0, 0, 7, {});
+  SendRaw(Bytes(good.begin(), good.begin() + 15));             // truncated
+  SendRaw(Bytes(65000, 0xA4));                                 // over-long garbage
+  SendRaw({0x30, 0x84, 0x7f, 0xff, 0xff, 0xff, 0x02, 0x01});   // lying length
+  SendRaw({0x01, 0x02, 0x03});                                 // garbage
+  SendRaw(good);
+  ASSERT_TRUE(WaitForEvents("cold start", 1));
+  EXPECT_EQ(TrapEvents().size(), 1u);
+}
+
+TEST_F(TrapHandling, HandlingThatFailsGoesOnWithTheNextTrap) {
+  // A type whose plug-in lacks HandleTrap: dispatching raises 3006.
+  WriteDevicesFile("supported.txt", "partial\n");
+  WriteFakeType("partial", "", "fake_partial.so");
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.56", 300);
+  SendV1("127.0.3.56", "6", "5");
+  SendV1("127.0.3.56", "0", "0");
+  ASSERT_TRUE(WaitForEvents("cold start", 1));
+  EXPECT_EQ(log_.Count("undefined symbol: HandleTrap\nA failure has been detected in a required DLL function."), 1)
+      << ::testing::PrintToString(log_.Texts());
+  EXPECT_EQ(TrapEvents().size(), 1u);
+}
+
+TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
+  TrapDaemon daemon;
+  ASSERT_TRUE(daemon.Start());
+  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  destinations_->Add("127.0.0.1");
+  destinations_->Add("no-such-host.invalid");
+  destinations_->Add("127.0.0.2");
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.57", 300);
+  // The element fails; the next status pass reports the change.
+  SetDevice("127.0.3.57", [](test::FakeDevice& d) { d.status = 2; });
+  registry_->UpdateAllStatus();
+
+  const auto traps = daemon.WaitForTraps(2);
+  ASSERT_EQ(traps.size(), 2u) << daemon.Traps().size();
+  const std::string host = SystemInfo::ComputerName();
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string& t = traps[i];
+    EXPECT_NE(t.find(i == 0 ? "->[127.0.0.1]" : "->[127.0.0.2]"), std::string::npos) << t;
+    EXPECT_NE(t.find("|0|sorrel|" + TrapSender::AgentHostAddress() + "|.1.3.6.1.4.1.4413.132.2|6|.2|"),
+              std::string::npos)
+        << t;
+    EXPECT_NE(t.find(".1.3.6.1.2.1.1.5 = STRING: \"" + host + "\"~"), std::string::npos) << t;
+    EXPECT_NE(t.find(".1.3.6.1.4.1.4413.132.2.1 = STRING: \"tc01\"~"), std::string::npos) << t;
+    // Overall status 2 (an element failed): state code 4.
+    EXPECT_NE(t.find(".1.3.6.1.4.1.4413.132.2.2 = INTEGER: 4~"), std::string::npos) << t;
+    EXPECT_NE(t.find(".1.3.6.1.4.1.4413.132.2.3 = STRING: \"A FibreChannel interconnect device has changed state.\""),
+              std::string::npos)
+        << t;
+  }
+  // The destination that does not resolve is logged and skipped.
+  EXPECT_EQ(log_.Count("WARNING: Unable to retrieve agent host information."), 1)
+      << ::testing::PrintToString(log_.Texts());
+}
+
+TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
+  TrapDaemon daemon;
+  ASSERT_TRUE(daemon.Start());
+  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  destinations_->Add("127.0.0.1");
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.58", 300);
+  registry_->AddElement("tc02", "127.0.3.59", 300);
+  // The first pass settles the new elements' statuses (and may report them).
+  registry_->UpdateAllStatus();
+  std::this_thread::sleep_for(500ms);
+  const size_t settled = daemon.Traps().size();
+
+  SetDevice("127.0.3.59", [](test::FakeDevice& d) { d.status = 1; });
+  registry_->UpdateAllStatus();
+  auto traps = daemon.WaitForTraps(settled + 1);
+  ASSERT_EQ(traps.size(), settled + 1);
+  EXPECT_NE(traps[settled].find("132.2.1 = STRING: \"tc02\"~.1.3.6.1.4.1.4413.132.2.2 = INTEGER: 3~"),
+            std::string::npos)
+      << traps[settled];
+  // Removing the degraded element leaves only healthy ones: state code 2.
+  registry_->RemoveElement("tc02");
+  traps = daemon.WaitForTraps(settled + 2);
+  ASSERT_EQ(traps.size(), settled + 2) << daemon.Output();
+  EXPECT_NE(traps[settled + 1].find("132.2.1 = STRING: \"tc02\"~.1.3.6.1.4.1.4413.132.2.2 = INTEGER: 2~"),
+            std::string::npos)
+      << traps[settled + 1];
+}
+
+TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
+  TrapDaemon daemon;
+  ASSERT_TRUE(daemon.Start());
+  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  // Before the initial load has ended, a change sends nothing.
+  destinations_->Add("127.0.0.1");
+  sender_->NotifyStatusChange("tc01", 2);
+  // Loaded, with an empty list: nothing either, and nothing is logged.
+  registry_->LoadElements();
+  destinations_->Remove("127.0.0.1");
+  log_.Clear();
+  sender_->NotifyStatusChange("tc01", 2);
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(daemon.Traps().empty()) << daemon.Output();
+  EXPECT_TRUE(log_.Events().empty()) << ::testing::PrintToString(log_.Texts());
+  // With a destination again the same call arrives: the daemon was listening.
+  destinations_->Add("127.0.0.1");
+  sender_->NotifyStatusChange("tc01", 2);
+  EXPECT_EQ(daemon.WaitForTraps(1).size(), 1u);
+}
+
+}  // namespace
+}  // namespace orla

@@ -34,9 +34,29 @@ if [ "$(id -u)" -ne 0 ]; then
   export KORAGENT_TRAP_PORT=${KORAGENT_TRAP_PORT:-10162}
 fi
 
+# The simulated tape controllers (and a switch and a plain host, which the
+# agent does not take on), each on a loopback address of its own, answering
+# on the agent's SNMP port.
+SIM_RUN=${KOR_SIMULATOR_DIR:-/tmp/kor-simulator}
+simulator/stop.sh --run-dir "$SIM_RUN" >/dev/null 2>&1 || true
+echo "Simulated devices (change them with: simulator/simctl --run-dir $SIM_RUN ...):"
+simulator/start.sh --run-dir "$SIM_RUN" --port "${KORAGENT_SNMP_PORT:-161}"
+
+# A first run manages the simulated controllers: their lines in KORAgent.db,
+# and the shortest polling interval, so the polls show soon.
+AGENT_DIR=$(sed -n 2p "$PREFIX/KORAgent.cfg")
+if [ ! -s "$AGENT_DIR/KORAgent.db" ]; then
+  awk '$1 ~ /^tc/ { print $1 "|" $2 }' "$SIM_RUN/devices.txt" > "$AGENT_DIR/KORAgent.db"
+  echo 60 > "$AGENT_DIR/storage.ini"
+fi
+echo "Managed elements ($AGENT_DIR/KORAgent.db):"
+sed 's/^/  /' "$AGENT_DIR/KORAgent.db"
+echo
+
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  simulator/stop.sh --run-dir "$SIM_RUN" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 

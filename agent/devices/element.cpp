@@ -95,7 +95,7 @@ Element::Element(std::string typeName, std::string name, std::string address, in
                  StatusChangeListener* listener)
     : typeName_(std::move(typeName)),
       address_(std::move(address)),
-      state_(std::make_shared<ElementState>(std::move(name), pollingInterval)) {
+      state_(std::make_shared<ElementState>(std::move(name), address_, pollingInterval)) {
   state_->SetListener(listener);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <new>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
@@ -320,21 +321,23 @@ std::string ElementRegistry::ListElements(bool refresh) {
   Guard hold(lock_);
   if (refresh) UpdateAllStatus();
   if (elements_.Count() == 0) return " ";
-  std::string list;
-  list.reserve(static_cast<size_t>(elements_.Count()) * 200 + 16);
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
-    const Element* element = At(i);
-    const std::string name = element->Name();
-    const std::string record =
-        StringPrintf("%d|%s|%s|%s|%s|%s", element->Status(), ListField(name), ListField(element->Address()),
-                     ListField(element->Description()), ListField(element->DevicePageLink()),
-                     ListField(element->AgentPageUrl()));
-    // Records are joined by "|": the string grows as needed, so no device
-    // text can overrun it.
-    if (i > 0) list += '|';
-    list += record;
+  try {
+    std::string list;
+    list.reserve(static_cast<size_t>(elements_.Count()) * 200 + 16);
+    for (int32_t i = 0; i < elements_.Count(); ++i) {
+      const Element* element = At(i);
+      const std::string name = element->Name();
+      // Records are joined by "|": the string grows as needed, so no device
+      // text can overrun it.
+      if (i > 0) list += '|';
+      list += StringPrintf("%d|%s|%s|%s|%s|%s", element->Status(), ListField(name), ListField(element->Address()),
+                           ListField(element->Description()), ListField(element->DevicePageLink()),
+                           ListField(element->AgentPageUrl()));
+    }
+    return list;
+  } catch (const std::bad_alloc&) {
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   }
-  return list;
 }
 
 void ElementRegistry::UpdateAllStatus() {

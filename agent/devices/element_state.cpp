@@ -7,11 +7,12 @@
 #include "agent/devices/status_change_listener.h"
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"
+#include "platform/text/string_printf.h"
 
 namespace orla {
 
-ElementState::ElementState(std::string name, int32_t pollingInterval)
-    : pollingInterval_(pollingInterval), name_(std::move(name)) {}
+ElementState::ElementState(std::string name, std::string address, int32_t pollingInterval)
+    : address_(std::move(address)), pollingInterval_(pollingInterval), name_(std::move(name)) {}
 
 // Out of line: the members' types are complete here.
 ElementState::~ElementState() = default;
@@ -69,8 +70,14 @@ int32_t ElementState::RefreshStatus() {
       std::lock_guard<std::mutex> hold(retireMutex_);
       retired = retired_;
     }
-    StatusChangeListener* listener = listener_.load();
-    if (!retired && listener != nullptr) listener->NotifyStatusChange(Name().c_str(), current);
+    if (!retired) {
+      const std::string name = Name();
+      // The operator sees each element's polled status as it changes.
+      EventLog::Write(EventLog::kInfo, StringPrintf("Element %s (%s): status changed from %d to %d.",
+                                                    name.c_str(), address_.c_str(), previous, current));
+      StatusChangeListener* listener = listener_.load();
+      if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), current);
+    }
   }
   return current;
 }

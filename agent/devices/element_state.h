@@ -27,7 +27,7 @@ class ElementState : public RootObject {
   // Status before the first successful poll.
   static constexpr int32_t kNotRead = -1;
 
-  ElementState(std::string name, int32_t pollingInterval);
+  ElementState(std::string name, std::string address, int32_t pollingInterval);
   ~ElementState() override;
   ElementState(const ElementState&) = delete;
   ElementState& operator=(const ElementState&) = delete;
@@ -35,9 +35,10 @@ class ElementState : public RootObject {
   // The status update of the element: runs the plug-in's "UpdateStatus"
   // with the get session, at most one at a time (the update gate). A caller
   // that finds an update running waits for it and answers the status it
-  // left, without calling the plug-in. A changed status is reported to the
-  // listener after the gate has opened again, unless the element has been
-  // retired. Throws OrlaException 3006 when the function is missing.
+  // left, without calling the plug-in. A changed status is written to the
+  // event log (INFO) and reported to the listener after the gate has opened
+  // again, unless the element has been retired. Throws OrlaException 3006
+  // when the function is missing.
   int32_t RefreshStatus();
 
   // The plug-in library (null when it could not be loaded) and the text of
@@ -75,6 +76,7 @@ class ElementState : public RootObject {
   std::shared_ptr<DynamicLibrary> library_;
   std::string libraryError_;
   std::unique_ptr<SnmpSession> getSession_;
+  const std::string address_;
 
   std::atomic<int32_t> status_{kNotRead};
   std::atomic<int32_t> pollingInterval_;

@@ -97,24 +97,23 @@ void SnmpSession::Close() {
 
 void SnmpSession::SetTimeoutSeconds(int32_t seconds) { timeout_ = seconds * 1000; }
 
-void SnmpSession::RequestGet(const char* oid, SnmpVarBindList* list) {
+void SnmpSession::RequestRead(uint8_t requestType, const char* oid, SnmpVarBindList* list) {
+  // A read asks with one binding whose value is NULL.
   list->list = nullptr;
   list->len = 0;
   list->list = static_cast<SnmpVarBind*>(SnmpUtilMemAlloc(sizeof(SnmpVarBind)));
   if (list->list == nullptr) ThrowNoMemory(errno);
   list->len = 1;
   list->list[0].value.asnType = ASN_NULL;
-  Request(ASN_RFC1157_GETREQUEST, oid, list);
+  Request(requestType, oid, list);
+}
+
+void SnmpSession::RequestGet(const char* oid, SnmpVarBindList* list) {
+  RequestRead(ASN_RFC1157_GETREQUEST, oid, list);
 }
 
 void SnmpSession::RequestGetNext(const char* oid, SnmpVarBindList* list) {
-  list->list = nullptr;
-  list->len = 0;
-  list->list = static_cast<SnmpVarBind*>(SnmpUtilMemAlloc(sizeof(SnmpVarBind)));
-  if (list->list == nullptr) ThrowNoMemory(errno);
-  list->len = 1;
-  list->list[0].value.asnType = ASN_NULL;
-  Request(ASN_RFC1157_GETNEXTREQUEST, oid, list);
+  RequestRead(ASN_RFC1157_GETNEXTREQUEST, oid, list);
 }
 
 void SnmpSession::RequestSet(const char* oid, SnmpVarBindList* list) {

@@ -109,6 +109,8 @@ class SnmpSession : public RootObject {
   bool IsOpen() const { return open_; }
 
  private:
+  // Get and GetNext: builds the one-binding request list and runs Request.
+  void RequestRead(uint8_t requestType, const char* oid, SnmpVarBindList* list);
   // Shared by the three request cores.
   void Request(uint8_t requestType, const char* oid, SnmpVarBindList* list);
   // Runs RequestGet and hands back the answer's first binding's value,

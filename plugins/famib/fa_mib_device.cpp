@@ -1,5 +1,6 @@
 #include "plugins/famib/fa_mib_device.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -184,14 +185,27 @@ std::string FaMibDevice::FirmwareRevision() {
 }
 
 int32_t FaMibDevice::TrapRegistration(const std::string& address, int port) {
-  const std::string oid = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port);
+  // A GetNext from just before the row finds it without a "no such name"
+  // answer (which the session would log as an error) when it is absent.
+  const std::string row = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port);
+  const std::string before = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port - 1);
+  Answer answer;
   try {
-    return session_->GetInteger(oid.c_str());
+    session_->RequestGetNext(before.c_str(), &answer.list);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrNotRecognized) return 0;
+    if (e->Code() == kErrNotRecognized) return 0;  // past the end of the device's objects
     throw owned.release();
   }
+  if (answer.list.len < 1) return 0;
+  const std::vector<uint32_t> wanted = Ids(row.c_str());
+  const AsnObjectIdentifier& name = answer.First().name;
+  if (name.idLength != wanted.size() ||
+      !std::equal(wanted.begin(), wanted.end(), name.ids)) {
+    return 0;
+  }
+  const AsnAny& value = answer.First().value;
+  return value.asnType == ASN_INTEGER ? value.asnValue.number : 0;
 }
 
 void FaMibDevice::RegisterTrapReceiver(const std::string& address, int port) {

@@ -51,6 +51,8 @@ TEST_F(ElementStatusTest, AStatusChangeIsReportedOnceWithTheElementsName) {
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0], std::make_pair(std::string("tc01"), 0));
   EXPECT_EQ(changes[1], std::make_pair(std::string("tc01"), 2));
+  EXPECT_EQ(log_.Count("INFO: Element tc01 (10.9.0.1): status changed from 0 to 2."), 1);
+  EXPECT_EQ(log_.Count("status changed"), 2);
 }
 
 TEST_F(ElementStatusTest, PollingThreadPollsOncePerInterval) {

@@ -1,0 +1,267 @@
+// The Fibre Alliance MIB plug-in against the simulated devices: recognition,
+// binding, polling, status changes, trap registration and trap texts.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/snmp/snmp_binding.h"
+#include "agent/snmp/snmp_integer.h"
+#include "agent/snmp/snmp_object_id.h"
+#include "agent/snmp/snmp_octet_string.h"
+#include "agent/snmp/trap_message.h"
+#include "tests/integration/devices/simulator_fixture.h"
+
+namespace orla::test {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+// Waits until `condition` holds, at most `limit`.
+template <typename Condition>
+bool Eventually(Condition condition, seconds limit = seconds(20)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(milliseconds(100));
+  }
+  return condition();
+}
+
+// The status field of the element's record in the list string.
+int StatusOf(ElementRegistry& registry, const std::string& name) {
+  const std::string list = registry.ListElements(false);
+  const size_t at = list.find("|" + name + "|");
+  if (at == std::string::npos) return -100;
+  const size_t start = list.rfind('|', at - 1);
+  return std::stoi(list.substr(start == std::string::npos ? 0 : start + 1));
+}
+
+// The 16 sub-identifiers of a unit id whose WWN is `wwn` (eight octets).
+std::vector<uint32_t> UnitId(std::initializer_list<uint32_t> wwn) {
+  std::vector<uint32_t> id(wwn);
+  id.resize(16, 0);
+  return id;
+}
+
+SnmpBinding* Binding(std::vector<uint32_t> name, const std::vector<uint32_t>& suffix, SnmpValue* value) {
+  name.insert(name.end(), suffix.begin(), suffix.end());
+  return new SnmpBinding(value, new SnmpObjectId(name.data(), static_cast<int32_t>(name.size())));
+}
+
+class ControllersTest : public SimulatorFixture {
+ protected:
+  ControllersTest() : SimulatorFixture(20) {}
+};
+
+TEST_F(ControllersTest, EachControllerIsRecognisedBoundAndPolledOnItsOwnThread) {
+  auto registry = Loaded();
+  // None of them sends its traps to this agent yet: added, with code 6.
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 1); }), 6);
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 1); }), 6);
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc03", Address("tc03"), 1); }), 6);
+  ASSERT_EQ(registry->ElementCount(), 3);
+
+  EXPECT_EQ(registry->DescriptionAt(Address("tc01")), "Quillane FTC-400 Tape Controller");
+  EXPECT_EQ(registry->WorldWideNameAt(Address("tc01")), "10:00:00:60:45:17:2a:01");
+  EXPECT_EQ(registry->FirmwareVersionAt(Address("tc01")), "4.12.07");
+  // The firmware row is found by its description, not its position.
+  EXPECT_EQ(registry->DescriptionAt(Address("tc02")), "Quillane FTC-800 Tape Bridge");
+  EXPECT_EQ(registry->WorldWideNameAt(Address("tc02")), "20:00:00:e0:8b:04:11:c2");
+  EXPECT_EQ(registry->FirmwareVersionAt(Address("tc02")), "5.0.3");
+  // A global id of zeros: the WWN comes from the unit id.
+  EXPECT_EQ(registry->WorldWideNameAt(Address("tc03")), "50:01:10:a0:00:3c:7e:15");
+  EXPECT_EQ(registry->FirmwareVersionAt(Address("tc03")), "2.8.1b");
+  EXPECT_EQ(registry->GetCommunityAt(Address("tc03")), "public");
+  EXPECT_EQ(registry->SetCommunityAt(Address("tc03")), "private");
+  EXPECT_EQ(registry->MajorClassCodeAt(Address("tc01")), 0x104);
+  EXPECT_EQ(registry->MinorClassCodeAt(Address("tc01")), 14);
+  EXPECT_EQ(registry->MinorClassCodeAt(Address("tc02")), 5);
+
+  const std::string link = "WebAgent/index.html?addr=" + Address("tc01");
+  const std::string root = "https://" + ElementRegistry::AgentHostAddress() + ":2381/KOR/";
+  EXPECT_EQ(registry->ListElements(false).substr(0, registry->ListElements(false).find("|-1|tc02|")),
+            "-1|tc01|" + Address("tc01") + "|Quillane FTC-400 Tape Controller|" + link + "|" + root + link);
+
+  // Each element's own thread polls it (no update-all pass runs here).
+  ASSERT_TRUE(Eventually([&] {
+    return StatusOf(*registry, "tc01") == 0 && StatusOf(*registry, "tc02") == 1 && StatusOf(*registry, "tc03") == 2;
+  }));
+  EXPECT_EQ(registry->OverallStatus(), '2');
+  EXPECT_EQ(changes_.Changes().size(), 3u);
+}
+
+class UnclaimedTest : public SimulatorFixture {
+ protected:
+  UnclaimedTest() : SimulatorFixture(30) {}
+};
+
+TEST_F(UnclaimedTest, SwitchAndDeviceWithoutTheMibAreUnsupported) {
+  auto registry = Loaded();
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("sw01", Address("sw01"), 300); }), 8);
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("host01", Address("host01"), 300); }), 8);
+  EXPECT_EQ(registry->ElementCount(), 0);
+}
+
+class StatusChangeTest : public SimulatorFixture {
+ protected:
+  StatusChangeTest() : SimulatorFixture(40) {}
+};
+
+TEST_F(StatusChangeTest, ASimulatedStatusChangeShowsAtTheNextPollAndIsReportedOnce) {
+  auto registry = Loaded();
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 1); }), 6);
+  ASSERT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 0; }));
+  ASSERT_EQ(changes_.Changes().size(), 1u);
+
+  Simctl("status tc01 failed");
+  ASSERT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 2; }));
+  // A few more polls of the unchanged status report nothing more.
+  std::this_thread::sleep_for(milliseconds(2500));
+  const auto changes = changes_.Changes();
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[1], std::make_pair(std::string("tc01"), 2));
+  EXPECT_EQ(registry->OverallStatus(), '2');
+
+  Simctl("status tc01 unused");
+  registry->UpdateAllStatus();
+  EXPECT_EQ(StatusOf(*registry, "tc01"), 3);
+}
+
+class TrapReceiverTest : public SimulatorFixture {
+ protected:
+  TrapReceiverTest() : SimulatorFixture(50) {}
+};
+
+TEST_F(TrapReceiverTest, TheAgentRegistersItsOwnAddressAndTrapPort) {
+  auto registry = Loaded();
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 300); }), 6);
+  registry->ConfigureTrapReceiver("tc01");
+  // The row for the address this host's requests come from and the port
+  // of KORAGENT_TRAP_LISTEN; the other manager's row stays.
+  const std::string rows = Simctl("trapreg tc01 list");
+  EXPECT_NE(rows.find("127.0.0.1:" + std::to_string(TrapPort()) + " filter 8 active"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("10.20.30.40:162"), std::string::npos) << rows;
+
+  // Added again, the device now sends its traps here: no error.
+  registry->RemoveElement("tc01");
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 300); }), 0);
+
+  // A device that keeps the table read-only makes the request fail, and
+  // the failure reaches the caller.
+  Simctl("trapreg tc02 readonly");
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 300); }), 6);
+  EXPECT_NE(CodeOf([&] { registry->ConfigureTrapReceiver("tc02"); }), 0);
+  EXPECT_EQ(Simctl("trapreg tc02 list"), "read-only\n");
+}
+
+class TrapTextTest : public SimulatorFixture {
+ protected:
+  TrapTextTest() : SimulatorFixture(60) {}
+
+  // A trap of the Fibre Alliance MIB from tc02.
+  std::unique_ptr<TrapMessage> Trap(int specific) {
+    auto trap = std::make_unique<TrapMessage>();
+    const uint32_t enterprise[] = {1, 3, 6, 1, 3, 94};
+    trap->SetEnterprise(enterprise, 6);
+    int32_t address[4];
+    std::sscanf(Address("tc02").c_str(), "%d.%d.%d.%d", &address[0], &address[1], &address[2], &address[3]);
+    trap->SetAgentAddress(address);
+    trap->SetGenericTrap(6);
+    trap->SetSpecificTrap(specific);
+    trap->SetTimeStamp(100);
+    return trap;
+  }
+  const std::vector<uint32_t> unit_ = UnitId({0x20, 0x00, 0x00, 0xe0, 0x8b, 0x04, 0x11, 0xc2});
+};
+
+TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
+  auto registry = Loaded();
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 300); }), 6);
+  uint8_t data[600] = {};
+  char message[1000] = {};
+
+  auto status = Trap(1);
+  status->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 6, 1, 6}, unit_, new SnmpInteger(4)));
+  status->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 6, 1, 5}, unit_, new SnmpInteger(2)));
+  ASSERT_EQ(registry->DispatchTrap(status.get(), data, message), 20);
+  EXPECT_STREQ(message, "Status of unit 20:00:00:e0:8b:04:11:c2 changed to warning (unit online).");
+  const uint8_t expected[20] = {1, 0, 1, 0, 4, 0, 2, 0, 0, 0, 0, 0, 0x20, 0, 0, 0xe0, 0x8b, 0x04, 0x11, 0xc2};
+  EXPECT_EQ(std::vector<uint8_t>(data, data + 20), std::vector<uint8_t>(expected, expected + 20));
+
+  std::fill(std::begin(data), std::end(data), 0);
+  auto event = Trap(4);
+  std::vector<uint32_t> eventRow = unit_;
+  eventRow.push_back(1);
+  event->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 3}, eventRow, new SnmpInteger(17)));
+  event->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 7}, eventRow, new SnmpInteger(3)));
+  event->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 9}, eventRow,
+                            new SnmpOctetString("Tape drive 2 reports a cleaning request")));
+  ASSERT_EQ(registry->DispatchTrap(event.get(), data, message), 20 + 40);
+  EXPECT_STREQ(message, "Event 17 on unit 20:00:00:e0:8b:04:11:c2 (status): Tape drive 2 reports a cleaning request");
+  EXPECT_STREQ(reinterpret_cast<const char*>(data + 20), "Tape drive 2 reports a cleaning request");
+  EXPECT_EQ(data[8], 17);
+
+  auto port = Trap(6);
+  std::vector<uint32_t> portRow = unit_;
+  portRow.push_back(3);
+  port->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 10, 1, 7}, portRow, new SnmpInteger(5)));
+  port->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 10, 1, 6}, portRow, new SnmpInteger(3)));
+  EXPECT_EQ(registry->DispatchTrap(port.get(), data, message), 20);
+  EXPECT_STREQ(message, "Port 3 of unit 20:00:00:e0:8b:04:11:c2 changed to failure (port offline).");
+
+  // A long description is cut to the data buffer, never beyond it.
+  auto longEvent = Trap(4);
+  longEvent->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 9}, eventRow,
+                                new SnmpOctetString(std::string(2000, 'd').c_str())));
+  EXPECT_EQ(registry->DispatchTrap(longEvent.get(), data, message), 600);
+  EXPECT_EQ(std::string(message).size(), 999u);
+
+  // Another enterprise's trap is still logged, with a text of its own.
+  auto foreign = Trap(12);
+  const uint32_t other[] = {1, 3, 6, 1, 4, 1, 9999};
+  foreign->SetEnterprise(other, 7);
+  EXPECT_EQ(registry->DispatchTrap(foreign.get(), data, message), 20);
+  EXPECT_STREQ(message, "Enterprise-specific trap 12 received (enterprise 1.3.6.1.4.1.9999).");
+}
+
+class ElementFileTest : public SimulatorFixture {
+ protected:
+  ElementFileTest() : SimulatorFixture(70) {}
+};
+
+TEST_F(ElementFileTest, LoadingTheElementFileBindsTheControllersAndDropsTheRest) {
+  dir_.Write("KORAgent.db", "tc01|" + Address("tc01") + "\ntc02|" + Address("tc02") + "\nsw01|" + Address("sw01") +
+                                "\nhost01|" + Address("host01") + "\ntc03|" + Address("tc03") + "\n");
+  auto registry = Loaded(300);
+  EXPECT_EQ(registry->ElementCount(), 3);
+  // The load's own pass gave every controller its status.
+  EXPECT_EQ(StatusOf(*registry, "tc01"), 0);
+  EXPECT_EQ(StatusOf(*registry, "tc02"), 1);
+  EXPECT_EQ(StatusOf(*registry, "tc03"), 2);
+  registry.reset();
+  EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|" + Address("tc01") + "\ntc02|" + Address("tc02") + "\ntc03|" +
+                                          Address("tc03") + "\n");
+}
+
+class SilentDeviceTest : public SimulatorFixture {
+ protected:
+  SilentDeviceTest() : SimulatorFixture(80) {}
+};
+
+TEST_F(SilentDeviceTest, ADeviceThatNoLongerAnswersIsUnknownAndCannotBeAdded) {
+  auto registry = Loaded();
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 3600); }), 6);
+  registry->UpdateAllStatus();
+  EXPECT_EQ(StatusOf(*registry, "tc01"), 0);
+  StopSimulator();
+  registry->UpdateAllStatus();  // waits for the session's time-out and retries
+  EXPECT_EQ(StatusOf(*registry, "tc01"), 3);
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 3600); }), 2011);
+}
+
+}  // namespace
+}  // namespace orla::test

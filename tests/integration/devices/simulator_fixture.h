@@ -1,0 +1,85 @@
+#pragma once
+// Runs the simulated devices (simulator/start.sh) for one test on its own
+// loopback addresses, and prepares a program folder whose devices/ holds the
+// Fibre Alliance MIB plug-in with its type file and type list, as installed.
+// The folder is the current directory during the test.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/devices/status_change_listener.h"
+#include "tests/support/event_log_capture.h"
+#include "tests/support/temp_dir.h"
+
+namespace orla::test {
+
+class ChangeRecorder : public StatusChangeListener {
+ public:
+  void NotifyStatusChange(const char* text, int status) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    changes_.emplace_back(text, status);
+  }
+  std::vector<std::pair<std::string, int>> Changes() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return changes_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::pair<std::string, int>> changes_;
+};
+
+class SimulatorFixture : public ::testing::Test {
+ protected:
+  static constexpr int kSnmpPort = 12161;
+
+  // `firstHost` is the last octet of the first device's address in
+  // 127.0.1.0/24; the five devices take it and the four after it. Every test
+  // uses its own block, so tests can run side by side.
+  explicit SimulatorFixture(int firstHost) : firstHost_(firstHost) {}
+
+  void SetUp() override;
+  void TearDown() override;
+
+  // The address of a simulated device: tc01, tc02, tc03, sw01, host01.
+  std::string Address(const std::string& device) const;
+  // The port this test's agent "receives traps on" (KORAGENT_TRAP_LISTEN).
+  int TrapPort() const { return 12200 + firstHost_; }
+
+  // Runs simulator/simctl for this test's simulator; its output.
+  std::string Simctl(const std::string& arguments);
+  void StopSimulator();
+
+  // A loaded registry (no element file yet) reporting to `changes_`.
+  std::unique_ptr<ElementRegistry> Loaded(int pollingInterval = 300);
+
+  TempDir dir_;
+  EventLogCapture log_;
+  ChangeRecorder changes_;
+
+ private:
+  int firstHost_;
+  bool running_ = false;
+  std::string previousDirectory_;
+};
+
+// The code of the OrlaException `action` throws; 0 when none.
+template <typename Action>
+int CodeOf(Action action) {
+  try {
+    action();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    return e->Code();
+  }
+  return 0;
+}
+
+}  // namespace orla::test

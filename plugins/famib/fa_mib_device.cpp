@@ -11,6 +11,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/net/host_address.h"
 #include "platform/snmpmgr/snmp_api.h"
+#include "plugins/famib/oid_ids.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -30,17 +31,6 @@ struct Answer {
   ~Answer() { SnmpUtilVarBindListFree(&list); }
   const SnmpVarBind& First() const { return list.list[0]; }
 };
-
-std::vector<uint32_t> Ids(const char* dotted) {
-  std::vector<uint32_t> ids;
-  const char* p = dotted;
-  while (*p != '\0') {
-    char* end = nullptr;
-    ids.push_back(static_cast<uint32_t>(std::strtoul(p, &end, 10)));
-    p = *end == '.' ? end + 1 : end;
-  }
-  return ids;
-}
 
 // Whether `name` is `prefix` followed by exactly `extra` more sub-identifiers
 // (any number when `extra` is 0); `rest` receives those.
@@ -110,7 +100,7 @@ bool FaMibDevice::FindFirstUnit() {
     throw owned.release();
   }
   std::vector<uint32_t> id;
-  if (answer.list.len < 1 || !Below(answer.First().name, Ids(column.c_str()), kUnitIdLength, &id)) {
+  if (answer.list.len < 1 || !Below(answer.First().name, OidIds(column.c_str()), kUnitIdLength, &id)) {
     return false;
   }
   unitId_ = std::move(id);
@@ -145,7 +135,7 @@ std::string FaMibDevice::Product() { return TrimRight(ReadString(session_, UnitO
 
 std::string FaMibDevice::FirmwareRevision() {
   // The unit's revision rows: connUnitRevsRevId.<unit id>.<n>
-  std::vector<uint32_t> revIdColumn = Ids(StringPrintf("%s.3", kConnUnitRevsEntry).c_str());
+  std::vector<uint32_t> revIdColumn = OidIds(StringPrintf("%s.3", kConnUnitRevsEntry).c_str());
   revIdColumn.insert(revIdColumn.end(), unitId_.begin(), unitId_.end());
   std::string first;
   std::string next = Oid(StringPrintf("%s.3", kConnUnitRevsEntry).c_str(), unitId_);
@@ -198,7 +188,7 @@ int32_t FaMibDevice::TrapRegistration(const std::string& address, int port) {
     throw owned.release();
   }
   if (answer.list.len < 1) return 0;
-  const std::vector<uint32_t> wanted = Ids(row.c_str());
+  const std::vector<uint32_t> wanted = OidIds(row.c_str());
   const AsnObjectIdentifier& name = answer.First().name;
   if (name.idLength != wanted.size() ||
       !std::equal(wanted.begin(), wanted.end(), name.ids)) {

@@ -11,6 +11,7 @@
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
 #include "plugins/famib/fa_mib_device.h"
+#include "plugins/famib/oid_ids.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -36,17 +37,6 @@ constexpr char kEventDescr[] = "1.3.6.1.3.94.1.11.1.9";
 const char* Pick(const char* const* names, size_t count, int32_t value) {
   if (value >= 1 && static_cast<size_t>(value) <= count) return names[value - 1];
   return "unknown";
-}
-
-std::vector<uint32_t> Ids(const char* dotted) {
-  std::vector<uint32_t> ids;
-  const char* p = dotted;
-  while (*p != '\0') {
-    char* end = nullptr;
-    ids.push_back(static_cast<uint32_t>(std::strtoul(p, &end, 10)));
-    p = *end == '.' ? end + 1 : end;
-  }
-  return ids;
 }
 
 void PutU16(uint8_t* at, uint32_t value) {
@@ -112,7 +102,7 @@ const char* FaMibTrap::EventTypeText(int32_t value) {
 }
 
 const SnmpBinding* FaMibTrap::Find(const char* column, std::vector<uint32_t>* suffix) const {
-  const std::vector<uint32_t> prefix = Ids(column);
+  const std::vector<uint32_t> prefix = OidIds(column);
   for (int32_t i = 0;; ++i) {
     const SnmpBinding* binding = trap_.GetBinding(i);
     if (binding == nullptr) return nullptr;

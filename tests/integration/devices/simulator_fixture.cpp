@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "agent/core/orla_exception.h"
+#include "tests/support/shell_command.h"
 
 namespace orla::test {
 
@@ -16,13 +17,11 @@ namespace {
 
 const char* const kDevices[] = {"tc01", "tc02", "tc03", "sw01", "host01"};
 
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return output;
-  std::array<char, 512> buffer{};
-  while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
-  const int status = pclose(pipe);
+// Output and error output of a command, with its exit status appended when
+// it failed, so an assertion message shows what went wrong.
+std::string Shell(const std::string& command) {
+  int status = 0;
+  std::string output = CommandOutput(command + " 2>&1", &status);
   if (status != 0) output += "\n(exit status " + std::to_string(status) + ")";
   return output;
 }
@@ -35,7 +34,7 @@ void SimulatorFixture::SetUp() {
   const std::string source = KOR_SOURCE_DIR;
   const std::string start = source + "/simulator/start.sh --run-dir " + dir_.File("sim") +
                             " --port " + std::to_string(kSnmpPort) + " --base " + Address("tc01");
-  const std::string output = RunCommand("timeout 60 " + start);
+  const std::string output = Shell("timeout 60 " + start);
   running_ = true;
   ASSERT_NE(output.find("host01 " + Address("host01")), std::string::npos) << output;
 
@@ -64,7 +63,7 @@ void SimulatorFixture::TearDown() {
 void SimulatorFixture::StopSimulator() {
   if (!running_) return;
   running_ = false;
-  RunCommand("timeout 30 " + std::string(KOR_SOURCE_DIR) + "/simulator/stop.sh --run-dir " + dir_.File("sim"));
+  Shell("timeout 30 " + std::string(KOR_SOURCE_DIR) + "/simulator/stop.sh --run-dir " + dir_.File("sim"));
 }
 
 std::string SimulatorFixture::Address(const std::string& device) const {
@@ -77,7 +76,7 @@ std::string SimulatorFixture::Address(const std::string& device) const {
 }
 
 std::string SimulatorFixture::Simctl(const std::string& arguments) {
-  return RunCommand("timeout 30 " + std::string(KOR_SOURCE_DIR) + "/simulator/simctl --run-dir " + dir_.File("sim") + " " +
+  return Shell("timeout 30 " + std::string(KOR_SOURCE_DIR) + "/simulator/simctl --run-dir " + dir_.File("sim") + " " +
              arguments);
 }
 

@@ -15,6 +15,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent/devices/status_change_listener.h"
+#include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"
 
@@ -69,17 +70,5 @@ class SimulatorFixture : public ::testing::Test {
   bool running_ = false;
   std::string previousDirectory_;
 };
-
-// The code of the OrlaException `action` throws; 0 when none.
-template <typename Action>
-int CodeOf(Action action) {
-  try {
-    action();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return e->Code();
-  }
-  return 0;
-}
 
 }  // namespace orla::test

@@ -8,22 +8,11 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element_registry.h"
+#include "tests/support/code_of.h"
 #include "tests/unit/devices/devices_fixture.h"
 
 namespace orla::test {
 namespace {
-
-// The code of the OrlaException `action` throws; 0 when it throws none.
-template <typename Action>
-int CodeOf(Action action) {
-  try {
-    action();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return e->Code();
-  }
-  return 0;
-}
 
 class DeviceTypeTest : public DevicesFixture {
  protected:

@@ -115,6 +115,8 @@ TEST_F(StatusChangeTest, ASimulatedStatusChangeShowsAtTheNextPollAndIsReportedOn
   auto registry = Loaded();
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 1); }), 6);
   ASSERT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 0; }));
+  // The poller stores the status before it reports the change.
+  ASSERT_TRUE(Eventually([&] { return changes_.Changes().size() >= 1u; }));
   ASSERT_EQ(changes_.Changes().size(), 1u);
 
   Simctl("status tc01 failed");

@@ -17,25 +17,10 @@
 #include "agent/devices/status_change_listener.h"
 #include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/recording_listener.h"
 #include "tests/support/temp_dir.h"
 
 namespace orla::test {
-
-class ChangeRecorder : public StatusChangeListener {
- public:
-  void NotifyStatusChange(const char* text, int status) override {
-    std::lock_guard<std::mutex> hold(mutex_);
-    changes_.emplace_back(text, status);
-  }
-  std::vector<std::pair<std::string, int>> Changes() const {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return changes_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::pair<std::string, int>> changes_;
-};
 
 class SimulatorFixture : public ::testing::Test {
  protected:
@@ -63,7 +48,7 @@ class SimulatorFixture : public ::testing::Test {
 
   TempDir dir_;
   EventLogCapture log_;
-  ChangeRecorder changes_;
+  RecordingListener changes_;
 
  private:
   int firstHost_;

@@ -15,26 +15,11 @@
 #include "agent/devices/status_change_listener.h"
 #include "platform/library/dynamic_library.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/recording_listener.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/devices/fake_plugin_control.h"
 
 namespace orla::test {
-
-class RecordingListener : public StatusChangeListener {
- public:
-  void NotifyStatusChange(const char* text, int status) override {
-    std::lock_guard<std::mutex> hold(mutex_);
-    changes_.emplace_back(text, status);
-  }
-  std::vector<std::pair<std::string, int>> Changes() const {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return changes_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::pair<std::string, int>> changes_;
-};
 
 class DevicesFixture : public ::testing::Test {
  protected:

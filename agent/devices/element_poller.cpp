@@ -43,7 +43,9 @@ void ElementPoller::Run() {
     if (stamp != 0) {
       const auto now = static_cast<uint64_t>(std::time(nullptr));
       if (now < static_cast<uint64_t>(stamp) + kStampHoldOff) continue;
-      state_->SetTrapReceiverStamp(0);
+      // The trap-target page may store a fresh stamp at this very moment:
+      // only the expired one is cleared, a fresh one holds off this cycle.
+      if (!state_->ClearTrapReceiverStamp(stamp)) continue;
     }
 
     if (!state_->BeginPoll()) break;

@@ -59,6 +59,9 @@ class ElementState : public RootObject {
   void SetPollingInterval(int32_t seconds) { pollingInterval_.store(seconds); }
   uint32_t TrapReceiverStamp() const { return trapReceiverStamp_.load(); }
   void SetTrapReceiverStamp(uint32_t stamp) { trapReceiverStamp_.store(stamp); }
+  // Clears the stamp if it still holds `expected`; false when a new stamp
+  // was stored meanwhile, which must then hold off the polls in turn.
+  bool ClearTrapReceiverStamp(uint32_t expected) { return trapReceiverStamp_.compare_exchange_strong(expected, 0); }
 
   std::string Name() const;
   void SetName(const std::string& name);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "agent/core/error_codes.h"
@@ -31,8 +32,17 @@ namespace {
   throw new OrlaException(kErrMemory, static_cast<uint32_t>(errno != 0 ? errno : ENOMEM), kMsgMemory);
 }
 
+// Every object of a record is allocated without throwing std::bad_alloc, so
+// that a failure is the agent's own 3001, logged like every other.
+template <typename T>
+T* Allocated(T* object) {
+  if (object == nullptr) ThrowNoMemory();
+  return object;
+}
+
 SnmpObjectId* NewObjectId(const AsnObjectIdentifier& oid) {
-  auto* value = new SnmpObjectId(oid.ids, static_cast<int32_t>(oid.ids != nullptr ? oid.idLength : 0));
+  auto* value = Allocated(
+      new (std::nothrow) SnmpObjectId(oid.ids, static_cast<int32_t>(oid.ids != nullptr ? oid.idLength : 0)));
   if (!value->IsAllocated()) {
     delete value;
     ThrowNoMemory();
@@ -80,23 +90,21 @@ void TrapListener::Start() {
 
 SnmpBinding* TrapListener::ConvertBinding(const SnmpVarBind& received) {
   std::unique_ptr<SnmpObjectId> name(NewObjectId(received.name));
-  SnmpValue* value = nullptr;
+  std::unique_ptr<SnmpValue> value;
   const AsnAny& v = received.value;
   switch (v.asnType) {
     case ASN_INTEGER:
-      value = new SnmpInteger(v.asnValue.number);
+      value.reset(Allocated(new (std::nothrow) SnmpInteger(v.asnValue.number)));
       break;
     case ASN_OCTETSTRING: {
-      auto* text = new SnmpOctetString(v.asnValue.string.stream, static_cast<int32_t>(v.asnValue.string.length));
-      if (!text->IsAllocated()) {
-        delete text;
-        ThrowNoMemory();
-      }
-      value = text;
+      auto* text = Allocated(new (std::nothrow) SnmpOctetString(
+          v.asnValue.string.stream, static_cast<int32_t>(v.asnValue.string.length)));
+      value.reset(text);
+      if (!text->IsAllocated()) ThrowNoMemory();
       break;
     }
     case ASN_OBJECTIDENTIFIER:
-      value = NewObjectId(v.asnValue.object);
+      value.reset(NewObjectId(v.asnValue.object));
       break;
     case ASN_IPADDRESS: {
       // Four octets in order; a shorter value leaves the missing ones 0.
@@ -104,17 +112,20 @@ SnmpBinding* TrapListener::ConvertBinding(const SnmpVarBind& received) {
       for (uint32_t i = 0; i < 4 && i < v.asnValue.address.length && v.asnValue.address.stream != nullptr; ++i) {
         address[i] = v.asnValue.address.stream[i];
       }
-      value = new SnmpIpAddress(address);
+      value.reset(Allocated(new (std::nothrow) SnmpIpAddress(address)));
       break;
     }
     case ASN_TIMETICKS:
-      value = new SnmpTimeTicks(v.asnValue.ticks);
+      value.reset(Allocated(new (std::nothrow) SnmpTimeTicks(v.asnValue.ticks)));
       break;
     default:
       // Counters, gauges, opaque, null: the binding carries its name only.
       break;
   }
-  return new SnmpBinding(value, name.release());
+  auto* binding = Allocated(new (std::nothrow) SnmpBinding(value.get(), name.get()));
+  value.release();
+  name.release();
+  return binding;
 }
 
 void TrapListener::Routine() {
@@ -160,7 +171,7 @@ void TrapListener::DrainQueue() {
       ElementRegistry* registry = ElementRegistry::Instance();
       if (registry == nullptr || !registry->IsManaged(address)) continue;
 
-      auto message = std::make_unique<TrapMessage>();
+      std::unique_ptr<TrapMessage> message(Allocated(new (std::nothrow) TrapMessage()));
       message->SetEnterprise(received.enterprise.ids, static_cast<int32_t>(received.enterprise.idLength));
       const int32_t agent[4] = {octets[0], octets[1], octets[2], octets[3]};
       message->SetAgentAddress(agent);

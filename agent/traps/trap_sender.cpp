@@ -301,10 +301,10 @@ void TrapSender::LogReceivedTrap(TrapMessage* trap) {
 
   const EventTextField* const texts[6] = {&osVersion_, &worldWideName, &elementName,
                                           &worldWideNameAgain, &description, &firmwareVersion};
-  // The padding comes from the plug-in's buffer, which was cleared before.
-  const size_t padded = (static_cast<size_t>(length) + 3) & ~static_cast<size_t>(3);
-  const std::vector<uint8_t> record =
-      ComposeRecord(sequence_.load(), majorClass, minorClass, timeStamp_, texts, data.data(), padded);
+  // Only the answered bytes are event data; the record pads them with zero
+  // bytes, whatever a plug-in left behind them in its buffer.
+  const std::vector<uint8_t> record = ComposeRecord(sequence_.load(), majorClass, minorClass, timeStamp_, texts,
+                                                    data.data(), static_cast<size_t>(length));
   sequence_.fetch_add(1);
   EventLog::Write(EventLog::kWarning, message.data(), record.data(), record.size());
 

@@ -6,7 +6,7 @@
 //
 // The elements are bound to the registry's test plug-in (fake_plugin.so),
 // which describes enterprise-specific trap N as "fake trap N" with one byte
-// of event data and drops specific trap 99.
+// of event data (and a scratch byte behind it) and drops specific trap 99.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -183,7 +183,8 @@ TEST_F(TrapHandling, EnterpriseSpecificTrapIsDescribedByThePlugInOrDropped) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].text, "WARNING: fake trap 5");
   const auto record = FromHex(events[0].dataHex);
-  // One byte of event data, padded to four.
+  // One byte of event data, padded to four with zeros (not with the scratch
+  // byte the plug-in leaves behind its answer).
   EXPECT_EQ(std::vector<uint8_t>(record.begin() + Read32(record, 4), record.end()),
             (std::vector<uint8_t>{5, 0, 0, 0}));
   EXPECT_EQ(Read32(record, 24), 0u);

@@ -107,6 +107,8 @@ extern "C" KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t
   if (trap->GetSpecificTrap() == 99) return -1;
   std::snprintf(message, orla::plugin::kTrapMessageSize, "fake trap %d", trap->GetSpecificTrap());
   data[0] = static_cast<uint8_t>(trap->GetSpecificTrap());
+  // Scratch behind the answered length: not event data, never logged.
+  data[1] = 0xEE;
   return 1;
 }
 

@@ -72,7 +72,9 @@ ElementRegistry::~ElementRegistry() {
   {
     Guard hold(lock_);
     try {
-      SaveElements();
+      // A registry that never finished loading holds only part of the file
+      // (or nothing of it): saving that would lose the elements not read.
+      if (loaded_.load()) SaveElements();
     } catch (OrlaException* e) {
       // Logged by its constructor; nothing else can be done at this point.
       std::unique_ptr<OrlaException> owned(e);

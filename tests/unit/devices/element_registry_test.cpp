@@ -97,6 +97,13 @@ TEST_F(ElementRegistryTest, MissingElementFileLoadsEmptyWithoutAPass) {
   EXPECT_EQ(dir_.Read("KORAgent.db"), "");
 }
 
+TEST_F(ElementRegistryTest, ARegistryThatNeverLoadedLeavesTheElementFileAlone) {
+  dir_.Write("KORAgent.db", "tc01|10.9.0.1\ntc02|10.9.0.2\n");
+  auto registry = Make();
+  registry.reset();
+  EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|10.9.0.1\ntc02|10.9.0.2\n");
+}
+
 TEST_F(ElementRegistryTest, BadLinesOfTheElementFileAreDroppedFromMemoryAndTheNextSave) {
   SetDevice("10.9.0.2", [](FakeDevice& d) { d.recognize = -1; });
   const std::string file =

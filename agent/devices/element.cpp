@@ -14,6 +14,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
+#include "platform/text/port_setting.h"
 
 namespace orla {
 
@@ -30,18 +31,6 @@ auto CallPlugin(Function function, Args... args) {
   } catch (...) {
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
-}
-
-// The HTTPS port of the agent's web interface: KORAGENT_HTTPS_PORT when it
-// holds a port number, else 2381.
-int HttpsPort() {
-  const char* text = std::getenv("KORAGENT_HTTPS_PORT");
-  if (text != nullptr && *text != '\0') {
-    char* end = nullptr;
-    const long port = std::strtol(text, &end, 10);
-    if (*end == '\0' && port > 0 && port <= 65535) return static_cast<int>(port);
-  }
-  return 2381;
 }
 
 // The type file's page template with the element's address in place of its
@@ -157,7 +146,8 @@ void Element::ComputeLinks(const std::string* pageTemplate) {
     return;
   }
   const std::string host = ElementRegistry::AgentHostAddress();
-  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(), HttpsPort());
+  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(),
+                                        PortSetting::FromEnvironment("KORAGENT_HTTPS_PORT", 2381));
   if (pageTemplate != nullptr) {
     devicePageLink_ = FillTemplate(*pageTemplate, address_);
     agentPageUrl_ = root + devicePageLink_;

@@ -11,6 +11,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/ber_writer.h"
 #include "agent/snmp/datagram_sender.h"
+#include "platform/text/port_setting.h"
 
 namespace orla {
 
@@ -231,13 +232,7 @@ void TrapMessage::SendTo(const char* host) const {
 }
 
 uint16_t TrapMessage::TrapPort() {
-  const char* text = std::getenv("KORAGENT_TRAP_PORT");
-  if (text == nullptr || *text == '\0') return 162;
-  char* end = nullptr;
-  errno = 0;
-  const long port = std::strtol(text, &end, 10);
-  if (errno != 0 || *end != '\0' || port < 1 || port > 65535) return 162;
-  return static_cast<uint16_t>(port);
+  return static_cast<uint16_t>(PortSetting::FromEnvironment("KORAGENT_TRAP_PORT", 162));
 }
 
 }  // namespace orla

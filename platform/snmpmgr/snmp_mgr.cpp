@@ -8,6 +8,7 @@
 
 #include "platform/snmpmgr/net_snmp_convert.h"
 #include "platform/snmpmgr/snmp_mgr_library.h"
+#include "platform/text/port_setting.h"
 
 namespace orla {
 
@@ -22,14 +23,7 @@ thread_local uint32_t lastError = 0;
 // The devices' UDP port: KORAGENT_SNMP_PORT when it holds a port number from
 // 1 to 65535, else 161.
 std::string DevicePort() {
-  const char* text = std::getenv("KORAGENT_SNMP_PORT");
-  if (text != nullptr && *text != '\0') {
-    char* end = nullptr;
-    errno = 0;
-    const long port = std::strtol(text, &end, 10);
-    if (errno == 0 && *end == '\0' && port >= 1 && port <= 65535) return std::to_string(port);
-  }
-  return "161";
+  return std::to_string(PortSetting::FromEnvironment("KORAGENT_SNMP_PORT", 161));
 }
 
 // A system error number as a failure reason; never the time-out's number.

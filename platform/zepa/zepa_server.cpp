@@ -20,6 +20,7 @@
 #include "platform/zepa/self_signed_certificate.h"
 #include "platform/zepa/web_text.h"
 #include "platform/zepa/zepa_log.h"
+#include "platform/text/port_setting.h"
 
 namespace orla {
 
@@ -91,14 +92,10 @@ bool ZepaServer::SettingsFrom(const ServerStartupRecord* record, Settings* out, 
     return false;
   }
   if (const char* port = std::getenv("KORAGENT_HTTPS_PORT"); port != nullptr && port[0] != '\0') {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(port, &end, 10);
-    if (errno != 0 || end == port || *end != '\0' || value < 1 || value > 65535) {
+    if (!PortSetting::Parse(port, &settings.port)) {
       *error = StringPrintf("KORAGENT_HTTPS_PORT=%s is not a port number", port);
       return false;
     }
-    settings.port = static_cast<int>(value);
   }
   if (const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS"); address != nullptr && address[0] != '\0') {
     settings.address = address;

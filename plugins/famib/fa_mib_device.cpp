@@ -13,6 +13,7 @@
 #include "platform/snmpmgr/snmp_api.h"
 #include "plugins/famib/oid_ids.h"
 #include "platform/text/string_printf.h"
+#include "platform/text/port_setting.h"
 
 namespace orla {
 
@@ -62,18 +63,6 @@ std::string ReadString(SnmpSession* session, const std::string& oid) {
   session->GetString(oid.c_str(), &text);
   std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
   return text != nullptr ? std::string(text) : std::string();
-}
-
-int PortOf(const char* text, int fallback) {
-  if (text == nullptr || *text == '\0') return fallback;
-  // "udp:162", "udp:127.0.0.1:10162", "127.0.0.1:10162" or "162": the port
-  // is the part after the last ":".
-  const char* colon = std::strrchr(text, ':');
-  const char* digits = colon != nullptr ? colon + 1 : text;
-  char* end = nullptr;
-  const long port = std::strtol(digits, &end, 10);
-  if (end == digits || *end != '\0' || port < 1 || port > 65535) return fallback;
-  return static_cast<int>(port);
 }
 
 }  // namespace
@@ -244,8 +233,12 @@ int32_t FaMibDevice::AgentStatus(int32_t connUnitStatus) {
   }
 }
 
-int FaMibDevice::TrapListenPort() { return PortOf(std::getenv("KORAGENT_TRAP_LISTEN"), 162); }
+int FaMibDevice::TrapListenPort() {
+  int port = 162;
+  PortSetting::ParseAddress(std::getenv("KORAGENT_TRAP_LISTEN"), &port);
+  return port;
+}
 
-int FaMibDevice::SnmpPort() { return PortOf(std::getenv("KORAGENT_SNMP_PORT"), 161); }
+int FaMibDevice::SnmpPort() { return PortSetting::FromEnvironment("KORAGENT_SNMP_PORT", 161); }
 
 }  // namespace orla

@@ -123,7 +123,6 @@ class ElementRegistry : public RootObject {
   // name cannot be read or resolved.
   static std::string AgentHostAddress();
 
-  const std::string& ElementFilePath() const { return elementFilePath_; }
 
  private:
   // The type name of the first type in "devices/supported.txt" whose plug-in

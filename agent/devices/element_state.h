@@ -41,10 +41,8 @@ class ElementState : public RootObject {
   // when the function is missing.
   int32_t RefreshStatus();
 
-  // The plug-in library (null when it could not be loaded) and the text of
-  // the failure to load it.
+  // The plug-in library (null when it could not be loaded).
   const std::shared_ptr<DynamicLibrary>& Library() const { return library_; }
-  const std::string& LibraryError() const { return libraryError_; }
   void SetLibrary(std::shared_ptr<DynamicLibrary> library, std::string error);
 
   SnmpSession* GetSession() const { return getSession_.get(); }

@@ -52,7 +52,6 @@ class ServiceControlManager {
   // "$" doubled so systemd takes it literally.
   static std::string ExecPath(const std::string& programPath);
 
-  const std::string& UnitDirectory() const { return unitDir_; }
 
  private:
   ServiceControlManager(std::string systemctl, std::string unitDir);

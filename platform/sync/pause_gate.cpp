@@ -15,11 +15,6 @@ void PauseGate::Open() {
   opened_.notify_all();
 }
 
-bool PauseGate::IsClosed() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return closed_;
-}
-
 void PauseGate::Pass() {
   std::unique_lock<std::mutex> lock(mutex_);
   opened_.wait(lock, [this] { return !closed_; });

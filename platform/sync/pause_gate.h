@@ -14,7 +14,6 @@ class PauseGate {
 
   void Close();
   void Open();
-  bool IsClosed() const;
   // Returns at once while the gate is open; otherwise waits until it opens.
   void Pass();
 

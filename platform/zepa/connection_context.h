@@ -74,7 +74,6 @@ class ConnectionContext {
  private:
   int SendHeader(const char* status, const char* header, uint32_t* size);
   int SendRedirect(const char* url);
-  bool ClosedLocked() const { return closed_; }
 
   ZepaServer* server_;
   std::shared_ptr<const ExtensionRegistration> extension_;

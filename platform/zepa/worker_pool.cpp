@@ -32,11 +32,6 @@ size_t WorkerPool::ThreadCount() const {
   return n;
 }
 
-size_t WorkerPool::QueuedCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return tasks_.size();
-}
-
 bool WorkerPool::Enqueue(std::function<void()> task) {
   std::list<Worker*> done;
   {

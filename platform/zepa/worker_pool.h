@@ -38,7 +38,6 @@ class WorkerPool {
   void SetStackBytes(size_t bytes);
 
   size_t ThreadCount() const;
-  size_t QueuedCount() const;
 
  private:
   struct Worker {

@@ -85,8 +85,6 @@ class AgentCore : public RootObject {
   int PollingInterval() const { return pollingInterval_; }
   const std::string& RegistryFilePath() const { return registryFilePath_; }
   const AgentConfiguration& Configuration() const { return configuration_; }
-  // For tests that read the configuration from elsewhere.
-  void SetConfiguration(const AgentConfiguration& configuration) { configuration_ = configuration; }
 
  private:
   // Steps 6 to 10: each creates one subsystem, stores it where the others

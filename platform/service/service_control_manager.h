@@ -11,6 +11,12 @@
 // Without KORAGENT_SYSTEMCTL, systemd is present when /run/systemd/system
 // exists (the host was booted with systemd).
 //
+// The unit confines the service to what the agent needs: one capability
+// (binding the trap port 162), a read-only view of the system except for the
+// folders it writes, no devices, no home folders, no new privileges, only
+// the system calls of an ordinary service. It runs as the unprivileged user
+// named in its Confinement, or as root when none is named.
+//
 // Every operation returns 0 on success, otherwise an errno value.
 #include <cstdint>
 #include <memory>
@@ -21,16 +27,27 @@ namespace orla {
 
 class ServiceControlManager {
  public:
+  // Who the service runs as and what it may write.
+  struct Confinement {
+    std::string user;                        // empty: root
+    std::vector<std::string> writablePaths;  // ReadWritePaths=, absolute
+  };
+
   // Opens the service manager; null with *error set when there is none.
   static std::unique_ptr<ServiceControlManager> Open(int* error);
 
   // The absolute path of the running program.
   static int ModuleFileName(std::string* path);
 
+  // 0 when the system knows a user `name` (for User= of the unit); ENOENT
+  // when it does not, another errno when the user database cannot be read.
+  static int FindUser(const std::string& name);
+
   // Writes and enables the unit `name`.service: its description is
-  // `displayName`, Type=notify, ExecStart= `programPath`, started at boot.
-  // EEXIST when the unit file is already there.
-  int CreateService(const std::string& name, const std::string& displayName, const std::string& programPath);
+  // `displayName`, Type=notify, ExecStart= `programPath`, started at boot,
+  // confined as `confinement` says. EEXIST when the unit file is already there.
+  int CreateService(const std::string& name, const std::string& displayName, const std::string& programPath,
+                    const Confinement& confinement);
 
   // 0 when the unit file of `name` exists.
   int OpenService(const std::string& name);
@@ -47,11 +64,15 @@ class ServiceControlManager {
   int DeleteService(const std::string& name);
 
   // The unit file text.
-  static std::string UnitText(const std::string& displayName, const std::string& programPath);
+  static std::string UnitText(const std::string& displayName, const std::string& programPath,
+                              const Confinement& confinement);
   // A program path written for ExecStart=: quoted when needed, with "%" and
   // "$" doubled so systemd takes it literally.
   static std::string ExecPath(const std::string& programPath);
-
+  // A path written for ReadWritePaths=: quoted when needed, "%" doubled, and
+  // prefixed with "-" so that a folder that does not exist yet does not keep
+  // the service from starting (the agent then reports what it cannot write).
+  static std::string WritablePath(const std::string& path);
 
  private:
   ServiceControlManager(std::string systemctl, std::string unitDir);

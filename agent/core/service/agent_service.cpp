@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
@@ -52,6 +54,25 @@ void Print(const std::string& text) {
   std::fflush(stdout);
 }
 
+// The folders the service writes: the agent directory that line 2 of
+// KORAgent.cfg beside the program names (relative to the program directory,
+// which the agent makes its current directory), and the web server's data
+// directory beside it. Without a readable line 2 the agent directory is the
+// one the program directory is installed with.
+std::vector<std::string> ServiceWritablePaths(const std::string& programPath) {
+  const std::string programDirectory = programPath.substr(0, programPath.rfind('/'));
+  std::string agentDirectory;
+  std::ifstream cfg(programDirectory + "/KORAgent.cfg");
+  std::string line;
+  if (std::getline(cfg, line) && std::getline(cfg, agentDirectory)) {
+    if (!agentDirectory.empty() && agentDirectory.back() == '\r') agentDirectory.pop_back();
+  }
+  if (agentDirectory.empty()) agentDirectory = "KOR";
+  if (agentDirectory[0] != '/') agentDirectory = programDirectory + "/" + agentDirectory;
+  while (agentDirectory.size() > 1 && agentDirectory.back() == '/') agentDirectory.pop_back();
+  return {agentDirectory, agentDirectory + kWebDataSuffix};
+}
+
 }  // namespace
 
 void SetProgramPath(const std::string& path) { g_programPath = path; }
@@ -76,9 +97,17 @@ void InstallAgentService() {
     Print(StringPrintf("OpenSCManager failed - %s\n", SystemErrorText(err).c_str()));
     return;
   }
-  err = manager->CreateService(kServiceName, kServiceDisplayName, path);
+  ServiceControlManager::Confinement confinement;
+  confinement.writablePaths = ServiceWritablePaths(path);
+  // Without its own user (a program directory installed by hand) the service
+  // runs as root, as confined as it is otherwise.
+  if (ServiceControlManager::FindUser(kServiceUser) == 0) confinement.user = kServiceUser;
+  err = manager->CreateService(kServiceName, kServiceDisplayName, path, confinement);
   if (err == 0) {
     Print(StringPrintf("%s installed.\n", kServiceDisplayName));
+    if (confinement.user.empty()) {
+      Print(StringPrintf("%s runs as root: there is no user %s.\n", kServiceDisplayName, kServiceUser));
+    }
   } else {
     Print(StringPrintf("CreateService failed - %s\n", SystemErrorText(err).c_str()));
   }

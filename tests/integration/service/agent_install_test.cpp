@@ -2,6 +2,7 @@
 // a unit folder and a systemctl of the test's own (KORAGENT_SYSTEMD_UNIT_DIR,
 // KORAGENT_SYSTEMCTL).
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <climits>
@@ -21,6 +22,14 @@ std::string FakeSystemctl() { return test::SourceDir() + "/tests/integration/ser
 std::string RealPath(const std::string& path) {
   char buffer[PATH_MAX];
   return realpath(path.c_str(), buffer) != nullptr ? buffer : path;
+}
+
+// What install prints on success: on a host without the service's own user
+// the service runs as root, and the command says so.
+std::string Installed() {
+  const std::string done = "ORLA KOR Agent installed.\n";
+  if (::getpwnam("koragent") != nullptr) return done;
+  return done + "ORLA KOR Agent runs as root: there is no user koragent.\n";
 }
 
 class InstallRemove : public ::testing::Test {
@@ -51,24 +60,31 @@ class InstallRemove : public ::testing::Test {
 };
 
 TEST_F(InstallRemove, InstallWritesAndEnablesTheUnit) {
-  EXPECT_EQ(Run("install", Env()), "ORLA KOR Agent installed.\n");
+  EXPECT_EQ(Run("install", Env()), Installed());
   const std::string unit = dir_.Read("units/KORAgent.service");
   EXPECT_NE(unit.find("\nDescription=ORLA KOR Agent\n"), std::string::npos) << unit;
   EXPECT_NE(unit.find("\nType=notify\n"), std::string::npos) << unit;
   EXPECT_NE(unit.find("\nExecStart=" + RealPath(test::AgentProcess::BuiltAgent()) + "\n"), std::string::npos) << unit;
   EXPECT_NE(unit.find("\nWantedBy=multi-user.target\n"), std::string::npos) << unit;
+  // Without KORAgent.cfg beside the program, the folders it may write are
+  // those a program directory is installed with.
+  const std::string program = RealPath(test::AgentProcess::BuiltAgent());
+  const std::string programDir = program.substr(0, program.rfind('/'));
+  EXPECT_NE(unit.find("\nReadWritePaths=-" + programDir + "/KOR -" + programDir + "/KORZEPD\n"), std::string::npos)
+      << unit;
+  EXPECT_NE(unit.find("\nProtectSystem=strict\n"), std::string::npos) << unit;
   EXPECT_EQ(Calls(), "daemon-reload\nenable KORAgent.service\n");
 }
 
 TEST_F(InstallRemove, AnyWordStartingWithIInstallsAndWithRRemoves) {
-  EXPECT_EQ(Run("i", Env()), "ORLA KOR Agent installed.\n");
+  EXPECT_EQ(Run("i", Env()), Installed());
   EXPECT_EQ(Run("Random", Env()), "ORLA KOR Agent removed.\n");
-  EXPECT_EQ(Run("Ixx", Env()), "ORLA KOR Agent installed.\n");
+  EXPECT_EQ(Run("Ixx", Env()), Installed());
   EXPECT_EQ(Run("r", Env()), "ORLA KOR Agent removed.\n");
 }
 
 TEST_F(InstallRemove, SecondInstallFails) {
-  EXPECT_EQ(Run("install", Env()), "ORLA KOR Agent installed.\n");
+  EXPECT_EQ(Run("install", Env()), Installed());
   EXPECT_EQ(Run("install", Env()), "CreateService failed - File exists (0x11)\n");
 }
 
@@ -85,7 +101,7 @@ TEST_F(InstallRemove, InstallIntoMissingUnitFolderFails) {
 }
 
 TEST_F(InstallRemove, RemoveOfStoppedServiceOnlyRemoves) {
-  ASSERT_EQ(Run("install", Env()), "ORLA KOR Agent installed.\n");
+  ASSERT_EQ(Run("install", Env()), Installed());
   dir_.Write("calls", "");
   EXPECT_EQ(Run("remove", Env()), "ORLA KOR Agent removed.\n");
   EXPECT_FALSE(dir_.Exists("units/KORAgent.service"));
@@ -93,7 +109,7 @@ TEST_F(InstallRemove, RemoveOfStoppedServiceOnlyRemoves) {
 }
 
 TEST_F(InstallRemove, RemoveOfRunningServiceStopsItFirst) {
-  ASSERT_EQ(Run("install", Env()), "ORLA KOR Agent installed.\n");
+  ASSERT_EQ(Run("install", Env()), Installed());
   SetState("active");
   dir_.Write("calls", "");
   // Two polls still find it stopping, the third finds it stopped.
@@ -111,7 +127,7 @@ TEST_F(InstallRemove, RemoveOfRunningServiceStopsItFirst) {
 }
 
 TEST_F(InstallRemove, ServiceThatDoesNotStopIsStillRemoved) {
-  ASSERT_EQ(Run("install", Env()), "ORLA KOR Agent installed.\n");
+  ASSERT_EQ(Run("install", Env()), Installed());
   SetState("active");
   EXPECT_EQ(Run("remove", Env({"FAKE_STOP=stuck"})),
             "Stopping ORLA KOR Agent.\nORLA KOR Agent failed to stop.\nORLA KOR Agent removed.\n");
@@ -122,7 +138,7 @@ TEST_F(InstallRemove, RemoveWithoutUnitFails) {
 }
 
 TEST_F(InstallRemove, RemoveThatCannotDisableKeepsTheUnit) {
-  ASSERT_EQ(Run("install", Env()), "ORLA KOR Agent installed.\n");
+  ASSERT_EQ(Run("install", Env()), Installed());
   const std::string out = Run("remove", Env({"FAKE_FAIL=disable"}));
   EXPECT_NE(out.find("DeleteService failed - Input/output error (0x5)\n"), std::string::npos) << out;
   EXPECT_TRUE(dir_.Exists("units/KORAgent.service"));

@@ -2,6 +2,10 @@
 // the systemd unit and the status messages sent with sd_notify.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <string>
+#include <vector>
+
 #include "agent/core/service/agent_service.h"
 #include "platform/service/service_control_manager.h"
 #include "platform/service/service_dispatcher.h"
@@ -15,18 +19,53 @@ TEST(SystemErrorText, TextThenNumberInHex) {
 }
 
 TEST(ServiceUnit, NamesTheProgramAndStartsAtBoot) {
-  const std::string unit = ServiceControlManager::UnitText("ORLA KOR Agent", "/opt/kor/KORAgent");
+  const std::string unit = ServiceControlManager::UnitText("ORLA KOR Agent", "/opt/kor/KORAgent", {});
   EXPECT_NE(unit.find("\nDescription=ORLA KOR Agent\n"), std::string::npos);
   EXPECT_NE(unit.find("\nType=notify\n"), std::string::npos);
   EXPECT_NE(unit.find("\nExecStart=/opt/kor/KORAgent\n"), std::string::npos);
   EXPECT_NE(unit.find("\n[Install]\nWantedBy=multi-user.target\n"), std::string::npos);
 }
 
-TEST(ServiceUnit, ProgramPathIsTakenLiterally) {
+// Every line of a confined unit, in the [Service] section, for the service
+// user and for root.
+TEST(ServiceUnit, ConfinesTheServiceWhoeverItRunsAs) {
+  const std::vector<std::string> confinement = {
+      "AmbientCapabilities=CAP_NET_BIND_SERVICE", "CapabilityBoundingSet=CAP_NET_BIND_SERVICE",
+      "NoNewPrivileges=yes", "ProtectSystem=strict", "ProtectHome=yes", "PrivateTmp=yes", "PrivateDevices=yes",
+      "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6", "ProtectKernelTunables=yes", "ProtectKernelModules=yes",
+      "ProtectKernelLogs=yes", "ProtectControlGroups=yes", "RestrictNamespaces=yes",
+      "SystemCallFilter=@system-service", "ReadWritePaths=-/opt/kor/KOR -/opt/kor/KORZEPD"};
+  ServiceControlManager::Confinement asUser{"koragent", {"/opt/kor/KOR", "/opt/kor/KORZEPD"}};
+  ServiceControlManager::Confinement asRoot{"", asUser.writablePaths};
+  for (const auto& c : {asUser, asRoot}) {
+    SCOPED_TRACE(c.user.empty() ? "root" : c.user);
+    const std::string unit = ServiceControlManager::UnitText("ORLA KOR Agent", "/opt/kor/KORAgent", c);
+    const size_t service = unit.find("\n[Service]\n");
+    const size_t install = unit.find("\n[Install]\n");
+    ASSERT_LT(service, install);
+    for (const std::string& line : confinement) {
+      const size_t at = unit.find("\n" + line + "\n");
+      EXPECT_TRUE(at > service && at < install) << line << "\n" << unit;
+    }
+    EXPECT_EQ(unit.find("\nUser=koragent\n") != std::string::npos, !c.user.empty()) << unit;
+    EXPECT_EQ(unit.find("User=") != std::string::npos, !c.user.empty()) << unit;
+  }
+}
+
+TEST(ServiceUnit, PathsAreTakenLiterally) {
   EXPECT_EQ(ServiceControlManager::ExecPath("/opt/kor/KORAgent"), "/opt/kor/KORAgent");
   EXPECT_EQ(ServiceControlManager::ExecPath("/opt/my kor/KORAgent"), "\"/opt/my kor/KORAgent\"");
   EXPECT_EQ(ServiceControlManager::ExecPath("/opt/100%/$HOME/KORAgent"), "/opt/100%%/$$HOME/KORAgent");
   EXPECT_EQ(ServiceControlManager::ExecPath("/opt/a\"b/KORAgent"), "\"/opt/a\\\"b/KORAgent\"");
+  // Folders: the "-" stays inside the quotes; "$" means nothing there.
+  EXPECT_EQ(ServiceControlManager::WritablePath("/opt/kor/KOR"), "-/opt/kor/KOR");
+  EXPECT_EQ(ServiceControlManager::WritablePath("/srv/my kor/KOR"), "\"-/srv/my kor/KOR\"");
+  EXPECT_EQ(ServiceControlManager::WritablePath("/srv/100%/$x"), "-/srv/100%%/$x");
+}
+
+TEST(ServiceUnit, FindsUsersOfTheSystem) {
+  EXPECT_EQ(ServiceControlManager::FindUser("root"), 0);
+  EXPECT_EQ(ServiceControlManager::FindUser("no-such-user-of-kor"), ENOENT);
 }
 
 TEST(ServiceNotify, EachStateIsReported) {

@@ -11,6 +11,7 @@ PACKAGES=(
   libcpp-httplib-dev libssl-dev openssl libcrypt-dev wrk
   libsystemd-dev libncurses-dev
   curl tmux procps iproute2 python3
+  dpkg-dev file lintian systemd
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #   - unit and integration tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   - the tests of threaded code under ThreadSanitizer
 #   - the browser tests (e2e), when there are any
+# and builds the release Debian package that the package test examines.
 # Installs what it needs first. Ends with one line "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +42,15 @@ build() {
   cmake --preset "$preset" >/dev/null || { echo "configure of $preset failed"; return 1; }
   cmake --build --preset "$preset" -j "$JOBS" || { echo "build of $preset failed"; return 1; }
 }
+
+echo "=== Release build and its Debian package (read by the package test)"
+if build release && (cd build/release && rm -f koragent_*.deb && cpack -G DEB >/dev/null); then
+  KOR_DEB=$(ls "$ROOT"/build/release/koragent_*.deb)
+  export KOR_DEB
+  echo "package: $KOR_DEB"
+else
+  echo "release package failed"; status=1; total_fail=$((total_fail + 1))
+fi
 
 echo "=== ASan+UBSan build: unit and integration tests"
 if build asan; then

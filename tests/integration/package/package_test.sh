@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The koragent package, installed, upgraded, removed and purged in a scratch
+# root: dpkg-deb -x plus the maintainer scripts, with stand-ins for systemctl,
+# deb-systemd-invoke and useradd on PATH, and a private /etc/passwd that the
+# stand-in useradd adds the service's user to (a mount namespace of its own).
+# Usage: package_test.sh <build dir> <source dir>
+set -uo pipefail
+BUILD=$1 SRC=$2
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect_eq() { [ "$2" = "$3" ] || fail "$1: expected '$3', got '$2'"; }
+# owner:group mode of a path in the scratch root
+owner_mode() { stat -c '%U:%G %a' "$ROOT$1"; }
+
+if [ "$(id -u)" -ne 0 ] && [ -z "${KOR_PACKAGE_TEST_NS:-}" ]; then
+  echo "SKIP: the scratch install hands files to another user and needs root"; exit 77
+fi
+if [ -z "${KOR_PACKAGE_TEST_NS:-}" ]; then
+  # Everything below runs with its own /etc/passwd and /etc/group.
+  exec env KOR_PACKAGE_TEST_NS=1 unshare -m -- bash "$0" "$@"
+fi
+
+TMP=$(mktemp -d) || exit 1
+trap 'rm -rf "$TMP"' EXIT
+ROOT=$TMP/root BIN=$TMP/bin CALLS=$TMP/calls
+mkdir -p "$ROOT" "$BIN" "$TMP/units"
+
+DEB=${KOR_DEB:-}
+if [ -z "$DEB" ]; then
+  cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$TMP/pkg" >"$TMP/cpack.log" 2>&1 ||
+    { cat "$TMP/cpack.log"; fail "cpack"; exit 1; }
+  DEB=$(ls "$TMP"/pkg/koragent_*.deb)
+fi
+echo "package: $DEB"
+
+# Contents: the program directory, and none of the files that are kept.
+contents=$(dpkg-deb --contents "$DEB" | awk '{print $1, $2, $6}')
+for entry in "-rwxr-xr-x root/root ./opt/kor/KORAgent" "-rw-r--r-- root/root ./opt/kor/libkorcore.so" \
+             "-rw-r--r-- root/root ./opt/kor/devices/famib.so" "drwxr-xr-x root/root ./opt/kor/KORZEPA/" \
+             "drwx------ root/root ./opt/kor/KORZEPD/" "drwxr-xr-x root/root ./opt/kor/KOR/"; do
+  grep -qxF -- "$entry" <<<"$contents" || fail "package lacks $entry"
+done
+grep -E '\./opt/kor/(KORAgent\.cfg|KOR/storage\.ini|KORZEPD/users)$' <<<"$contents" && fail "package owns a kept file"
+dpkg-deb -f "$DEB" Depends | grep -q 'libsnmp' || fail "dependencies not computed from the libraries"
+
+if command -v lintian >/dev/null; then
+  lintian "$DEB" >"$TMP/lintian" 2>&1
+  grep -v 'root privileges' "$TMP/lintian"
+  grep -q '^E:' "$TMP/lintian" && fail "lintian reports errors"
+fi
+
+# Stand-ins; each records its call.
+cp /etc/passwd "$TMP/passwd" && cp /etc/group "$TMP/group"
+sed -i '/^koragent:/d' "$TMP/passwd" "$TMP/group"
+mount --bind "$TMP/passwd" /etc/passwd && mount --bind "$TMP/group" /etc/group || { fail "private passwd"; exit 1; }
+cat >"$BIN/useradd" <<STANDIN
+#!/bin/sh
+echo "useradd \$*" >>"$CALLS"
+echo "koragent:x:4242:4242:ORLA KOR Agent:/nonexistent:/usr/sbin/nologin" >>/etc/passwd
+echo "koragent:x:4242:" >>/etc/group
+STANDIN
+for tool in systemctl deb-systemd-invoke; do printf '#!/bin/sh\necho "%s $*" >>"%s"\n' "$tool" "$CALLS" >"$BIN/$tool"; done
+chmod +x "$BIN"/*
+export PATH="$BIN:$PATH" DPKG_ROOT=$ROOT FAKE_SYSTEMCTL_DIR=$TMP
+export KORAGENT_SYSTEMCTL=$SRC/tests/integration/service/fake_systemctl.sh KORAGENT_SYSTEMD_UNIT_DIR=$TMP/units
+dpkg-deb -e "$DEB" "$TMP/control"
+script() { "$TMP/control/$1" "${@:2}" >>"$TMP/scripts.log" 2>&1 || fail "$1 $2 exited $?"; }
+
+# Install.
+dpkg-deb -x "$DEB" "$ROOT"
+script postinst configure
+expect_eq "user made" "$(grep -c '^useradd --system .* koragent$' "$CALLS")" 1
+expect_eq "program" "$(owner_mode /opt/kor/KORAgent)" "root:root 755"
+expect_eq "configuration" "$(owner_mode /opt/kor/KORAgent.cfg)" "root:root 644"
+expect_eq "agent directory line" "$(sed -n 2p "$ROOT/opt/kor/KORAgent.cfg")" "/opt/kor/KOR"
+expect_eq "agent directory" "$(owner_mode /opt/kor/KOR)" "koragent:koragent 750"
+expect_eq "storage.ini" "$(owner_mode /opt/kor/KOR/storage.ini) $(cat "$ROOT/opt/kor/KOR/storage.ini")" \
+          "koragent:koragent 644 300"
+expect_eq "web server data" "$(owner_mode /opt/kor/KORZEPD)" "koragent:koragent 700"
+expect_eq "web content" "$(owner_mode /opt/kor/KORZEPA)" "root:root 755"
+UNIT=$TMP/units/KORAgent.service
+grep -qx 'User=koragent' "$UNIT" || fail "unit does not run as koragent"
+grep -qx 'ReadWritePaths=-/opt/kor/KOR -/opt/kor/KORZEPD' "$UNIT" || fail "unit writable paths"
+grep -qx "ExecStart=$ROOT/opt/kor/KORAgent" "$UNIT" || fail "unit program"
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify "$UNIT" || fail "systemd-analyze verify"
+  score=$(systemd-analyze security --offline=true "$UNIT" 2>&1 | sed -n 's/.*Overall exposure level for KORAgent.service: \([0-9.]*\).*/\1/p')
+  echo "exposure: $score"
+  awk -v s="$score" 'BEGIN { exit !(s != "" && s <= 4.0) }' || fail "exposure $score above 4.0"
+fi
+
+# Upgrade: what the agent and the operator changed stays; files root wrote
+# into the data folders go to the service's user.
+echo 120 >"$ROOT/opt/kor/KOR/storage.ini"
+echo "admin:hash" >"$ROOT/opt/kor/KORZEPD/users" && chmod 600 "$ROOT/opt/kor/KORZEPD/users"
+sed -i 1s/.*/Edited/ "$ROOT/opt/kor/KORAgent.cfg"
+: >"$CALLS"
+script prerm upgrade 2.7.2.13
+[ -e "$UNIT" ] && fail "prerm upgrade left the unit"
+dpkg-deb -x "$DEB" "$ROOT"
+script postinst configure 2.7.2.13
+expect_eq "kept storage.ini" "$(cat "$ROOT/opt/kor/KOR/storage.ini")" 120
+expect_eq "kept configuration" "$(sed -n 1p "$ROOT/opt/kor/KORAgent.cfg")" Edited
+expect_eq "users" "$(owner_mode /opt/kor/KORZEPD/users)" "koragent:koragent 600"
+grep -q useradd "$CALLS" && fail "user made twice"
+[ -e "$UNIT" ] || fail "postinst upgrade wrote no unit"
+
+# Remove keeps the data; purge deletes it.
+script prerm remove
+[ -e "$UNIT" ] && fail "prerm remove left the unit"
+dpkg-deb --contents "$DEB" | awk '$1 !~ /^d/ {print $6}' | (cd "$ROOT" && xargs rm -f)
+script postrm remove
+for kept in KORAgent.cfg KOR/storage.ini KORZEPD/users; do
+  [ -e "$ROOT/opt/kor/$kept" ] || fail "remove deleted $kept"
+done
+script postrm purge
+[ -e "$ROOT/opt/kor" ] && fail "purge left $(find "$ROOT/opt/kor")"
+
+cat "$TMP/scripts.log"
+[ "$failures" -eq 0 ] && echo "package: all checks passed"
+exit $((failures > 0))

@@ -58,6 +58,14 @@ std::string UnitWord(const std::string& text, bool doubleDollar) {
   return quote ? "\"" + out + "\"" : out;
 }
 
+// True for a path in the folders ProtectHome= hides.
+bool IsBelowHome(const std::string& path) {
+  for (const char* home : {"/home/", "/root/", "/run/user/"}) {
+    if (path.compare(0, std::strlen(home), home) == 0) return true;
+  }
+  return false;
+}
+
 // What confines the service, whoever it runs as: the one capability it needs
 // (binding the trap port below 1024), a read-only system, private /tmp and
 // /dev, no home folders, the kernel and the other namespaces out of reach,
@@ -67,7 +75,6 @@ const char kConfinement[] =
     "CapabilityBoundingSet=CAP_NET_BIND_SERVICE\n"
     "NoNewPrivileges=yes\n"
     "ProtectSystem=strict\n"
-    "ProtectHome=yes\n"
     "PrivateTmp=yes\n"
     "PrivateDevices=yes\n"
     "PrivateMounts=yes\n"
@@ -88,7 +95,9 @@ const char kConfinement[] =
     "SystemCallFilter=@system-service\n"
     "SystemCallFilter=~@privileged @resources\n"
     "SystemCallErrorNumber=EPERM\n"
-    "UMask=0027\n";
+    "UMask=0027\n"
+    // /var/log/koragent, the service's own: the place for an event-log file.
+    "LogsDirectory=koragent\n";
 
 }  // namespace
 
@@ -169,6 +178,11 @@ std::string ServiceControlManager::UnitText(const std::string& displayName, cons
     text += "RemoveIPC=yes\n";
   }
   text += kConfinement;
+  // Home folders are out of reach, unless the program or its data live there
+  // (a program directory installed by hand): then they are read-only.
+  bool inHome = IsBelowHome(programPath);
+  for (const std::string& path : confinement.writablePaths) inHome = inHome || IsBelowHome(path);
+  text += inHome ? "ProtectHome=read-only\n" : "ProtectHome=yes\n";
   if (!confinement.writablePaths.empty()) {
     text += "ReadWritePaths=";
     for (size_t i = 0; i < confinement.writablePaths.size(); ++i) {

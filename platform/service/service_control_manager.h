@@ -13,8 +13,9 @@
 //
 // The unit confines the service to what the agent needs: one capability
 // (binding the trap port 162), a read-only view of the system except for the
-// folders it writes, no devices, no home folders, no new privileges, only
-// the system calls of an ordinary service. It runs as the unprivileged user
+// folders it writes and /var/log/koragent, no devices, no home folders (read
+// only when the program lives there), no new privileges, only the system
+// calls of an ordinary service. It runs as the unprivileged user
 // named in its Confinement, or as root when none is named.
 //
 // Every operation returns 0 on success, otherwise an errno value.

@@ -3,6 +3,10 @@
 # root: dpkg-deb -x plus the maintainer scripts, with stand-ins for systemctl,
 # deb-systemd-invoke and useradd on PATH, and a private /etc/passwd that the
 # stand-in useradd adds the service's user to (a mount namespace of its own).
+# The installed agent then runs as that user the way its unit runs it: one
+# capability, no new privileges, the program directory read-only but for the
+# agent's two data folders (in a network namespace of its own, so the fixed
+# ports clash with nobody).
 # Usage: package_test.sh <build dir> <source dir>
 set -uo pipefail
 BUILD=$1 SRC=$2
@@ -16,9 +20,11 @@ if [ "$(id -u)" -ne 0 ] && [ -z "${KOR_PACKAGE_TEST_NS:-}" ]; then
   echo "SKIP: the scratch install hands files to another user and needs root"; exit 77
 fi
 if [ -z "${KOR_PACKAGE_TEST_NS:-}" ]; then
-  # Everything below runs with its own /etc/passwd and /etc/group.
-  exec env KOR_PACKAGE_TEST_NS=1 unshare -m -- bash "$0" "$@"
+  # Everything below runs with its own /etc/passwd, /etc/group, /opt and
+  # loopback network.
+  exec env KOR_PACKAGE_TEST_NS=1 unshare -m -n -- bash "$0" "$@"
 fi
+ip link set lo up
 
 TMP=$(mktemp -d) || exit 1
 trap 'rm -rf "$TMP"' EXIT
@@ -89,6 +95,34 @@ if command -v systemd-analyze >/dev/null; then
   awk -v s="$score" 'BEGIN { exit !(s != "" && s <= 4.0) }' || fail "exposure $score above 4.0"
 fi
 
+# The agent as the unit runs it. /opt/kor is the scratch program directory,
+# read-only like the rest of the system under ProtectSystem=strict, with the
+# unit's ReadWritePaths= writable.
+mount -t tmpfs tmpfs /opt && mkdir /opt/kor && mount --bind "$ROOT/opt/kor" /opt/kor &&
+  mount -o remount,bind,ro /opt/kor &&
+  for rw in KOR KORZEPD; do mount --bind "$ROOT/opt/kor/$rw" "/opt/kor/$rw" || exit 1; done ||
+  { fail "read-only program directory"; exit 1; }
+env -u KORAGENT_TRAP_LISTEN setpriv --reuid=koragent --regid=koragent --clear-groups --no-new-privs \
+  --inh-caps=-all,+net_bind_service --ambient-caps=-all,+net_bind_service --bounding-set=-all,+net_bind_service \
+  /opt/kor/KORAgent >"$TMP/agent.log" 2>&1 &
+agent=$!
+for _ in $(seq 100); do
+  ss -Hlnu 'sport = :162' | grep -q . && [ -s "$ROOT/opt/kor/KOR/sysinfo.agt" ] && break
+  sleep 0.2
+done
+expect_eq "agent user" "$(ps -o user= -p $agent)" koragent
+ss -Hlnup 'sport = :162' | grep -q "pid=$agent," || fail "agent does not receive traps on port 162"
+expect_eq "sysinfo.agt" "$(owner_mode /opt/kor/KOR/sysinfo.agt)" "koragent:koragent 644"
+if [ -n "$(ls -A "$ROOT/opt/kor/KORZEPA")" ]; then
+  # A program directory with web content serves it.
+  for _ in $(seq 100); do ss -Hltn 'sport = :2381' | grep -q . && break; sleep 0.2; done
+  curl -ksS -o /dev/null https://127.0.0.1:2381/KOR/ || fail "no HTTPS on port 2381"
+  expect_eq "web server data" "$(stat -c %U "$ROOT/opt/kor/KORZEPD/users")" koragent
+fi
+kill -TERM $agent; wait $agent
+grep -q . "$TMP/agent.log" && { echo "agent output:"; cat "$TMP/agent.log"; }
+umount -R /opt
+
 # Upgrade: what the agent and the operator changed stays; files root wrote
 # into the data folders go to the service's user.
 echo 120 >"$ROOT/opt/kor/KOR/storage.ini"
@@ -113,8 +147,10 @@ script postrm remove
 for kept in KORAgent.cfg KOR/storage.ini KORZEPD/users; do
   [ -e "$ROOT/opt/kor/$kept" ] || fail "remove deleted $kept"
 done
+mkdir -p "$ROOT/var/log/koragent"
 script postrm purge
 [ -e "$ROOT/opt/kor" ] && fail "purge left $(find "$ROOT/opt/kor")"
+[ -e "$ROOT/var/log/koragent" ] && fail "purge left the log folder"
 
 cat "$TMP/scripts.log"
 [ "$failures" -eq 0 ] && echo "package: all checks passed"

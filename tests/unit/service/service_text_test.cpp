@@ -34,7 +34,8 @@ TEST(ServiceUnit, ConfinesTheServiceWhoeverItRunsAs) {
       "NoNewPrivileges=yes", "ProtectSystem=strict", "ProtectHome=yes", "PrivateTmp=yes", "PrivateDevices=yes",
       "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6", "ProtectKernelTunables=yes", "ProtectKernelModules=yes",
       "ProtectKernelLogs=yes", "ProtectControlGroups=yes", "RestrictNamespaces=yes",
-      "SystemCallFilter=@system-service", "ReadWritePaths=-/opt/kor/KOR -/opt/kor/KORZEPD"};
+      "SystemCallFilter=@system-service", "LogsDirectory=koragent",
+      "ReadWritePaths=-/opt/kor/KOR -/opt/kor/KORZEPD"};
   ServiceControlManager::Confinement asUser{"koragent", {"/opt/kor/KOR", "/opt/kor/KORZEPD"}};
   ServiceControlManager::Confinement asRoot{"", asUser.writablePaths};
   for (const auto& c : {asUser, asRoot}) {
@@ -49,6 +50,22 @@ TEST(ServiceUnit, ConfinesTheServiceWhoeverItRunsAs) {
     }
     EXPECT_EQ(unit.find("\nUser=koragent\n") != std::string::npos, !c.user.empty()) << unit;
     EXPECT_EQ(unit.find("User=") != std::string::npos, !c.user.empty()) << unit;
+  }
+}
+
+TEST(ServiceUnit, HomeFoldersAreReadOnlyOnlyForAProgramInThem) {
+  const struct {
+    const char* program;
+    const char* agentDirectory;
+    const char* protectHome;
+  } cases[] = {{"/opt/kor/KORAgent", "/opt/kor/KOR", "yes"},
+               {"/home/ops/kor/KORAgent", "/home/ops/kor/KOR", "read-only"},
+               {"/opt/kor/KORAgent", "/root/KOR", "read-only"},
+               {"/homeless/kor/KORAgent", "/homeless/kor/KOR", "yes"}};
+  for (const auto& c : cases) {
+    const std::string unit =
+        ServiceControlManager::UnitText("ORLA KOR Agent", c.program, {"", {c.agentDirectory}});
+    EXPECT_NE(unit.find(std::string("\nProtectHome=") + c.protectHome + "\n"), std::string::npos) << unit;
   }
 }
 

@@ -113,8 +113,8 @@ done
 expect_eq "agent user" "$(ps -o user= -p $agent)" koragent
 ss -Hlnup 'sport = :162' | grep -q "pid=$agent," || fail "agent does not receive traps on port 162"
 expect_eq "sysinfo.agt" "$(owner_mode /opt/kor/KOR/sysinfo.agt)" "koragent:koragent 644"
-if [ -n "$(ls -A "$ROOT/opt/kor/KORZEPA")" ]; then
-  # A program directory with web content serves it.
+if ldd "$ROOT/opt/kor/KORAgent" | grep -q libkorzepa; then
+  # An agent built with its web server serves HTTPS.
   for _ in $(seq 100); do ss -Hltn 'sport = :2381' | grep -q . && break; sleep 0.2; done
   curl -ksS -o /dev/null https://127.0.0.1:2381/KOR/ || fail "no HTTPS on port 2381"
   expect_eq "web server data" "$(stat -c %U "$ROOT/opt/kor/KORZEPD/users")" koragent

@@ -456,12 +456,7 @@ void ElementRegistry::SetPollingInterval(int32_t seconds) {
   Guard hold(lock_);
   pollingInterval_.store(seconds);
   for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetPollingInterval(seconds);
-  // Beside the element file, in the agent directory: where start-up reads
-  // it, and a folder the service may write (the program directory is not).
-  const size_t slash = elementFilePath_.rfind('/');
-  const std::string path =
-      slash == std::string::npos ? "storage.ini" : elementFilePath_.substr(0, slash + 1) + "storage.ini";
-  const int error = AtomicFile::Write(path, StringPrintf("%d\n", seconds));
+  const int error = AtomicFile::Write("storage.ini", StringPrintf("%d\n", seconds));
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
 }
 

@@ -115,8 +115,8 @@ class ElementRegistry : public RootObject {
   bool IsLoaded() const { return loaded_.load(); }
 
   // Sets the interval of the registry and of every element and writes it to
-  // "storage.ini" in the element file's folder, the agent directory (3002 on
-  // failure; the new interval stays in effect).
+  // "storage.ini" in the current directory (3002 on failure; the new
+  // interval stays in effect).
   void SetPollingInterval(int32_t seconds);
 
   // The agent host's first IPv4 address in dotted form. 2013 when the host

@@ -231,21 +231,17 @@ TEST_F(ElementRegistryTest, FileFailuresAreReportedWithoutUndoingTheChange) {
   EXPECT_EQ(registry->ElementCount(), 0);
 }
 
-TEST_F(ElementRegistryTest, SetPollingIntervalWritesStorageIniBesideTheElementFile) {
-  // The agent directory, not the current (program) directory.
-  std::filesystem::create_directory(dir_.File("KOR"));
-  ElementRegistry registry(dir_.File("KOR/KORAgent.db"), 300);
-  registry.LoadElements();
-  registry.SetPollingInterval(60);
-  EXPECT_EQ(registry.PollingInterval(), 60);
-  EXPECT_EQ(dir_.Read("KOR/storage.ini"), "60\n");
-  EXPECT_FALSE(dir_.Exists("storage.ini"));
+TEST_F(ElementRegistryTest, SetPollingIntervalWritesStorageIniInTheCurrentDirectory) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 180);
+  registry->SetPollingInterval(60);
+  EXPECT_EQ(registry->PollingInterval(), 60);
+  EXPECT_EQ(dir_.Read("storage.ini"), "60\n");
 
-  auto other = Loaded();
-  other->AddElement("tc01", "10.9.0.1", 180);
-  std::filesystem::create_directory(dir_.File("storage.ini"));
-  EXPECT_EQ(FailureOf([&] { other->SetPollingInterval(120); }).code, 3002);
-  EXPECT_EQ(other->PollingInterval(), 120);  // in effect in memory all the same
+  std::filesystem::remove("storage.ini");
+  std::filesystem::create_directory("storage.ini");
+  EXPECT_EQ(FailureOf([&] { registry->SetPollingInterval(120); }).code, 3002);
+  EXPECT_EQ(registry->PollingInterval(), 120);  // in effect in memory all the same
 }
 
 TEST_F(ElementRegistryTest, OverallStatusFollowsTheWorstElement) {

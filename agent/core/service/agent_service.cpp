@@ -30,6 +30,11 @@ namespace orla {
 
 namespace {
 
+// The unprivileged user the installed service runs as, when it exists.
+constexpr char kServiceUser[] = "koragent";
+// The web server's data directory is the agent directory's path plus this.
+constexpr char kWebDataSuffix[] = "ZEPD";
+
 // Exit code of a start-up that an exception ended in steps 6 to 10.
 constexpr int kExitSubsystemStart = 5;
 
@@ -85,6 +90,9 @@ std::string SystemErrorText(int error) {
   return StringPrintf("%s (0x%x)", text, static_cast<unsigned>(error));
 }
 
+// Writes the unit confined to writing the agent directory and the web
+// server's data directory, run as kServiceUser when that user exists and as
+// root (said on the console) otherwise.
 void InstallAgentService() {
   std::string path;
   if (const int err = ServiceControlManager::ModuleFileName(&path); err != 0) {

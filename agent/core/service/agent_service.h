@@ -15,15 +15,9 @@ namespace orla {
 inline constexpr const char kServiceName[] = "KORAgent";
 inline constexpr const char kServiceDisplayName[] = "ORLA KOR Agent";
 inline constexpr const char kAgentRevision[] = "V2.7.2.13";
-// The unprivileged user the installed service runs as, when it exists.
-inline constexpr const char kServiceUser[] = "koragent";
-// The web server's data directory is the agent directory's path plus this.
-inline constexpr const char kWebDataSuffix[] = "ZEPD";
 
-// Writes and enables the systemd unit of the running program, confined to
-// writing the agent directory and the web server's data directory, run as
-// kServiceUser when that user exists and as root (said on the console)
-// otherwise; prints what happened on standard output.
+// Writes and enables the systemd unit of the running program; prints what
+// happened on standard output.
 void InstallAgentService();
 // Stops (waiting while it stops), disables and deletes the unit; prints what
 // happened on standard output.

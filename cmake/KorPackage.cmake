@@ -30,9 +30,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The plug-ins in devices/ find the agent's libraries one level up, which
-# dpkg-shlibdeps must be told.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
 # The postinst makes the user with useradd (passwd; it starts the service
 # with deb-systemd-invoke, from the essential init-system-helpers).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd")

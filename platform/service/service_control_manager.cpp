@@ -68,8 +68,9 @@ bool IsBelowHome(const std::string& path) {
 
 // What confines the service, whoever it runs as: the one capability it needs
 // (binding the trap port below 1024), a read-only system, private /tmp and
-// /dev, no home folders, the kernel and the other namespaces out of reach,
-// and the system calls of an ordinary service only.
+// /dev, the kernel and the other namespaces out of reach, and the system
+// calls of an ordinary service only. UnitText adds the user, the home
+// folders' protection and the folders the service may write.
 const char kConfinement[] =
     "AmbientCapabilities=CAP_NET_BIND_SERVICE\n"
     "CapabilityBoundingSet=CAP_NET_BIND_SERVICE\n"

@@ -49,7 +49,7 @@ icon warningwhite.gif 64 \
   -stroke none -fill "$INK" -draw 'roundrectangle 114,80 142,172 12,12' -draw 'circle 128,200 128,184'
 
 # Rules of the element list: the outer rule and the quiet one between rows.
-"$IM" -size 1x1 xc:'#5b6673' "$OUT/pixel_black.gif"
+"$IM" -size 1x1 xc:'#9aa5b1' "$OUT/pixel_black.gif"
 "$IM" -size 1x1 xc:'#e4e7eb' "$OUT/pixel_grey.gif"
 "$IM" -size 1x1 xc:white "$OUT/pixel_white.gif"
 
@@ -59,8 +59,8 @@ menu_button() {
   local name=$1 fill=$2 stroke=$3 ink=$4
   "$IM" -size 920x224 xc:white \
     -fill "$fill" -stroke "$stroke" -strokewidth 8 -draw 'roundrectangle 6,6 913,217 40,40' \
-    -stroke none -fill "$ink" -font "$BOLD" -pointsize 96 -gravity west -annotate +110+0 'Actions' \
-    -draw 'polygon 640,94 720,94 680,142' \
+    -stroke none -fill "$ink" -font "$BOLD" -pointsize 116 -gravity west -annotate +100+0 'Actions' \
+    -draw 'polygon 680,90 770,90 725,144' \
     -resize 230x56 +dither -colors 64 "$OUT/$name"
 }
 menu_button tcm_menu.gif white "$LINE" "$INK"

@@ -170,8 +170,8 @@
     if (!document.body || !document.body.classList.contains('dialog')) return;
     var active = document.activeElement;
     if (active && active !== document.body) return;
-    var field = document.querySelector(
-        'input[type=text]:not([disabled]), select:not([disabled]), input[type=submit], input[type=button]');
+    var field = document.querySelector('input[type=text]:not([disabled])') ||
+                document.querySelector('select:not([disabled]), input[type=submit], input[type=button]');
     if (field) field.focus();
   }
 

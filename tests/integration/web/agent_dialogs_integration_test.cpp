@@ -82,7 +82,9 @@ class AgentDialogs : public ::testing::Test {
     EXPECT_EQ(code, 0);
   }
 
-  std::string Url(const std::string& path) const { return StringPrintf("'https://127.0.0.1:%d%s'", port_, path.c_str()); }
+  std::string Url(const std::string& path) const {
+    return StringPrintf("'https://127.0.0.1:%d%s'", port_, path.c_str());
+  }
   std::string Status(const std::string& path) {
     return test::CommandOutput("curl -sk --max-time 5 -o /dev/null -w '%{http_code}' " + Url(path));
   }

@@ -5,6 +5,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "agent/web/agent_objects.h"
 #include "agent/web/element_names.h"
 #include "agent/web/text_escape.h"
 #include "agent/web/trap_target_page.h"
@@ -101,7 +102,7 @@ uint32_t AddElementPage::HandlePost() {
   }
 
   try {
-    ElementRegistry::Instance()->AddElement(*name_, *address_, kNewElementPollingInterval);
+    AgentObjects::Registry().AddElement(*name_, *address_, kNewElementPollingInterval);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     switch (e->Code()) {

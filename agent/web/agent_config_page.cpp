@@ -10,6 +10,7 @@
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
+#include "agent/web/agent_objects.h"
 #include "agent/web/text_escape.h"
 
 namespace orla {
@@ -38,7 +39,7 @@ long MinutesOf(const std::string& text) { return std::strtol(text.c_str(), nullp
 }  // namespace
 
 uint32_t AgentConfigPage::HandleGet() {
-  std::unique_ptr<ObjectList> destinations(TrapDestinationList::Instance()->Copy());
+  std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
   Append("<HTML><HEAD><TITLE>AgentConfiguration</TITLE>");
   Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
   Append("<SCRIPT language=javascript1.2>");
@@ -81,7 +82,7 @@ uint32_t AgentConfigPage::HandleGet() {
   Append("<SELECT name=polling_interval>");
   // An interval that is not a whole number of minutes selects the minute
   // below it; one outside the choices selects none.
-  const int32_t selected = ElementRegistry::Instance()->PollingInterval() / 60;
+  const int32_t selected = AgentObjects::Registry().PollingInterval() / 60;
   for (int minutes = kMinIntervalMinutes; minutes <= kMaxIntervalMinutes; ++minutes) {
     if (minutes == selected) {
       AppendFormat("<OPTION value=\"%d\" SELECTED>%d", minutes, minutes);
@@ -126,7 +127,7 @@ uint32_t AgentConfigPage::HandlePost() {
 uint32_t AgentConfigPage::RemoveDestination() {
   const std::optional<std::string> selected = GetField("client_address");
   if (!selected) return ShowError("Required field not found in data.", kPageLocation, false);
-  TrapDestinationList::Instance()->Remove(selected->c_str());
+  AgentObjects::TrapDestinations().Remove(selected->c_str());
   return HandleGet();
 }
 
@@ -140,7 +141,7 @@ uint32_t AgentConfigPage::AddDestination() {
   // Duplicates are found by address: a host name whose address is listed in
   // another written form is one. An entry that does not resolve is compared
   // as written.
-  std::unique_ptr<ObjectList> destinations(TrapDestinationList::Instance()->Copy());
+  std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
   for (int32_t i = 0; i < destinations->Count(); ++i) {
     std::string entry = static_cast<TrapDestination*>(destinations->Get(i))->Text();
     ResolveAddress(&entry);
@@ -150,7 +151,7 @@ uint32_t AgentConfigPage::AddDestination() {
     }
   }
   // Stored as typed, not as resolved.
-  TrapDestinationList::Instance()->Add(typed->c_str());
+  AgentObjects::TrapDestinations().Add(typed->c_str());
   return HandleGet();
 }
 
@@ -162,7 +163,7 @@ uint32_t AgentConfigPage::ChangeInterval(const std::string& minutes) {
     return ShowError("The polling interval must be between 1 and 60 minutes.", kPageLocation, false);
   }
   try {
-    ElementRegistry::Instance()->SetPollingInterval(static_cast<int32_t>(value) * 60);
+    AgentObjects::Registry().SetPollingInterval(static_cast<int32_t>(value) * 60);
   } catch (OrlaException* e) {
     // storage.ini could not be rewritten (logged); the interval is in effect.
     std::unique_ptr<OrlaException> owned(e);

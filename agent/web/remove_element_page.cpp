@@ -7,6 +7,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "agent/web/agent_objects.h"
 #include "agent/web/element_names.h"
 #include "agent/web/text_escape.h"
 
@@ -15,7 +16,7 @@ namespace orla {
 uint32_t RemoveElementPage::HandleGet() {
   std::string list;
   try {
-    list = ElementRegistry::Instance()->ListElements(false);
+    list = AgentObjects::Registry().ListElements(false);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     return ShowError(e->Message(), nullptr, false);
@@ -58,7 +59,7 @@ uint32_t RemoveElementPage::HandlePost() {
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("No tape controller specified.", nullptr, false);
   try {
-    ElementRegistry::Instance()->RemoveElement(*name);
+    AgentObjects::Registry().RemoveElement(*name);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     // The list behind the dialog is out of date: OK reloads it.

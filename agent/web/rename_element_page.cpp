@@ -8,6 +8,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "agent/web/agent_objects.h"
 #include "agent/web/element_names.h"
 #include "agent/web/text_escape.h"
 #include "platform/text/string_printf.h"
@@ -17,7 +18,7 @@ namespace orla {
 uint32_t RenameElementPage::HandleGet() {
   std::string list;
   try {
-    list = ElementRegistry::Instance()->ListElements(false);
+    list = AgentObjects::Registry().ListElements(false);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     return ShowError(e->Message(), nullptr, false);
@@ -78,7 +79,7 @@ uint32_t RenameElementPage::HandlePost() {
   }
 
   try {
-    ElementRegistry::Instance()->RenameElement(*current, *wanted);
+    AgentObjects::Registry().RenameElement(*current, *wanted);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     // The list behind the dialog may be out of date: OK reloads it.

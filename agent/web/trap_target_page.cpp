@@ -7,6 +7,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "agent/web/agent_objects.h"
 #include "agent/web/add_element_page.h"
 #include "agent/web/text_escape.h"
 
@@ -49,7 +50,7 @@ uint32_t TrapTargetPage::HandlePost() {
   if (!name) return ShowError("Bad data format returned by form.", nullptr, false);
   // Whatever the button, a POST with a name and without "no" reconfigures.
   try {
-    ElementRegistry::Instance()->ConfigureTrapReceiver(*name);
+    AgentObjects::Registry().ConfigureTrapReceiver(*name);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     if (e->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "agent/core/orla_exception.h"
 #include "agent/web/add_element_page.h"
 #include "agent/web/agent_config_page.h"
 #include "agent/web/remove_element_page.h"
@@ -100,6 +102,24 @@ TEST_F(ElementDialogsTest, RenameLocationCannotBreakOutOfTheScript) {
   const std::string location = ErrorOf(body).location;
   EXPECT_EQ(location.find('\''), std::string::npos) << location;
   EXPECT_EQ(location.find('"'), std::string::npos) << location;
+}
+
+// A web server run without the agent's objects answers with an error, not
+// a crash.
+TEST_F(ElementDialogsTest, PagesWithoutTheAgentObjectsFailCleanly) {
+  ElementRegistry::SetInstance(nullptr);
+  TrapDestinationList::SetInstance(nullptr);
+  EXPECT_EQ(ErrorOf(Post<RemoveElementPage>("element_name=tc01")).message,
+            "The tape controller specified does not exist.");
+  RecordingRequest request("GET", "/KOR/agent_config.html");
+  AgentConfigPage page(request.Ecb());
+  try {
+    page.Process();
+    ADD_FAILURE() << "no exception";
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    EXPECT_EQ(e->Code(), 3);
+  }
 }
 
 // Every POST of every dialog, whatever the form holds, gives a user without

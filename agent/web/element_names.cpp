@@ -23,6 +23,10 @@ std::vector<std::string> ElementNames::FromList(const std::string& listString) {
 }
 
 bool ElementNames::HasForbidden(const std::string& name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) return true;
+  }
   return name.find_first_of(kForbidden) != std::string::npos;
 }
 

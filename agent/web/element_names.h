@@ -3,7 +3,9 @@
 // The names in a registry list string, and the rule for a name typed by an
 // administrator: at most 8 characters, none of space, "|", apostrophe, "+"
 // and ";" (the element file and the list string use "|" as their
-// separator; the others break the pages' scripts and the form data).
+// separator; the others break the pages' scripts and the form data), and
+// no control character: a line break (sent as %0A) would split the name's
+// line of the element file.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -20,7 +22,7 @@ class ElementNames {
   // split at "|" with runs of separators counting as one, as strtok does,
   // the second field of every six. The empty registry's " " has none.
   static std::vector<std::string> FromList(const std::string& listString);
-  // Whether `name` holds one of kForbidden.
+  // Whether `name` holds one of kForbidden or a control character.
   static bool HasForbidden(const std::string& name);
 };
 

@@ -37,6 +37,9 @@ TEST_F(AddElementPageTest, ChecksRunInOrderAndLeadBackToTheEmptyForm) {
        "The space, pipe, plus, semicolon, and apostrophe characters are not permitted."},
       {"element_address=10.9.0.1&element_name=tc%2701",
        "The space, pipe, plus, semicolon, and apostrophe characters are not permitted."},
+      // A line break would split the element file's line.
+      {"element_address=10.9.0.1&element_name=tc%0A01",
+       "The space, pipe, plus, semicolon, and apostrophe characters are not permitted."},
       {"element_address=&element_name=tc01", "No address has been specified."},
       {"element_address=no.such.host.invalid&element_name=tc01", "The specified address could not be verified."},
   };

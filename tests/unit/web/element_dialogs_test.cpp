@@ -79,6 +79,8 @@ TEST_F(ElementDialogsTest, RenameChecksInOrder) {
            "The space, pipe, plus, semicolon, and apostrophe characters are not permitted.", back, false},
           {"element_name=tc01&new_name=a%7Cb",
            "The space, pipe, plus, semicolon, and apostrophe characters are not permitted.", back, false},
+          {"element_name=tc01&new_name=a%0Db",
+           "The space, pipe, plus, semicolon, and apostrophe characters are not permitted.", back, false},
           // The registry's refusals reload the list behind the dialog.
           {"element_name=tc01&new_name=a%26b", "The name specified is already in use.  Please enter a new name.", back,
            true},

@@ -68,6 +68,15 @@ async function openDialog(admin, elements, item) {
   return dialog;
 }
 
+// Presses a button that closes its window. The click may be cut short by
+// the close itself; that is what it is for.
+async function closeWith(win, button) {
+  await Promise.all([
+    win.waitForEvent('close'),
+    button.click().catch((e) => { if (!win.isClosed()) throw e; }),
+  ]);
+}
+
 function rowNames(elements) {
   return elements.locator('tr.element-row a');
 }
@@ -114,7 +123,7 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
     await expect(add.locator('body')).toContainText('An SNMP Set error has occurred.');
     expect(agentRowState(READ_ONLY)).toBe('none');
     await shot(add, 'dialog-trap-target-refused');
-    await Promise.all([add.waitForEvent('close'), add.getByRole('button', { name: 'OK' }).click()]);
+    await closeWith(add, add.getByRole('button', { name: 'OK' }));
 
     // Rename dlgB to dlgC.
     const rename = await openDialog(admin, elements, 'Rename…');
@@ -126,7 +135,7 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
     await expect(rowNames(elements).filter({ hasText: /^dlgC$/ })).toHaveCount(1);
     await expect(rowNames(elements).filter({ hasText: /^dlgB$/ })).toHaveCount(0);
     expect(agentFile('KORAgent.db')).toContain(`dlgC|${BY_NAME}\n`);
-    await Promise.all([rename.waitForEvent('close'), rename.getByRole('button', { name: 'OK' }).click()]);
+    await closeWith(rename, rename.getByRole('button', { name: 'OK' }));
 
     // Remove the three again, one after the other.
     for (const name of ['dlgA', 'dlgC', 'dlgRO']) {
@@ -137,7 +146,7 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
       await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
       await expect(rowNames(elements).filter({ hasText: new RegExp(`^${name}$`) })).toHaveCount(0);
       expect(agentFile('KORAgent.db')).not.toContain(`${name}|`);
-      await Promise.all([remove.waitForEvent('close'), remove.getByRole('button', { name: 'OK' }).click()]);
+      await closeWith(remove, remove.getByRole('button', { name: 'OK' }));
     }
     expect(dialogs).toEqual([]);
   });
@@ -177,6 +186,7 @@ test('the configuration dialog changes the trap destinations and the polling int
     await config.getByRole('button', { name: 'Change Interval' }).click();
     await expect(config.locator('select[name=polling_interval]')).toHaveValue(String(Number(before) / 60));
     expect(agentFile('storage.ini')).toBe(before);
+    await closeWith(config, config.getByRole('button', { name: 'Close' }));
   });
 
 test('a user without the administrator right is refused on every POST of every dialog',

@@ -4,7 +4,7 @@
 # and "private" for Set), serving the recordings in recordings/.
 #
 #   simulator/start.sh [--run-dir DIR] [--port PORT] [--base A.B.C.D]
-#                      [--only NAME[,NAME...]]
+#                      [--only NAME[,NAME...]] [--at NAME=A.B.C.D ...]
 #
 #   --run-dir  where the running simulator keeps its files (default
 #              /tmp/kor-simulator); simctl and stop.sh take the same option
@@ -12,6 +12,10 @@
 #   --base     first address; the devices get consecutive addresses from it
 #              (default: the addresses in devices.txt)
 #   --only     serve only these devices
+#   --at       serve device NAME at this address instead (repeatable); e.g.
+#              --at tc03=127.0.0.1 makes tc03 reachable by the host name
+#              localhost, for adding a device by name without editing
+#              /etc/hosts (the other devices keep their addresses)
 #
 # Prints one line per device ("name address:port") once all of them answer;
 # exits non-zero when the simulator does not come up within 30 seconds.
@@ -22,6 +26,7 @@ RUN_DIR=/tmp/kor-simulator
 PORT=161
 BASE=""
 ONLY=""
+declare -A AT=()
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -29,7 +34,13 @@ while [ $# -gt 0 ]; do
     --port) PORT=$2; shift 2 ;;
     --base) BASE=$2; shift 2 ;;
     --only) ONLY=$2; shift 2 ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    --at)
+      case "$2" in
+        ?*=*.*.*.*) AT[${2%%=*}]=${2#*=} ;;
+        *) echo "start.sh: --at wants NAME=A.B.C.D, not $2" >&2; exit 2 ;;
+      esac
+      shift 2 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "start.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -59,16 +70,18 @@ next_address() {  # a.b.c.d -> a.b.c.(d+1)
 }
 
 index=0
-address=$BASE
+sequence=$BASE
 endpoints=()
 while read -r name default_address _; do
   case "$name" in ''|'#'*) continue ;; esac
   if [ -n "$ONLY" ] && [[ ",$ONLY," != *",$name,"* ]]; then continue; fi
   if [ -n "$BASE" ]; then
-    [ $index -eq 0 ] || address=$(next_address "$address")
+    [ $index -eq 0 ] || sequence=$(next_address "$sequence")
+    address=$sequence
   else
     address=$default_address
   fi
+  if [ -n "${AT[$name]:-}" ]; then address=${AT[$name]}; fi
   cp "$SIM_DIR/recordings/$name.snmprec" "$RUN_DIR/recordings/"
   if [ -f "$SIM_DIR/state/$name.json" ]; then
     cp "$SIM_DIR/state/$name.json" "$RUN_DIR/state/"

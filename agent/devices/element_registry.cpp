@@ -40,6 +40,14 @@ std::vector<std::string> SplitElementLine(const std::string& line) {
   return pieces;
 }
 
+// The file `name` in the folder of the element file: the agent directory,
+// where the start-up reads its files (just `name` for a bare file name).
+std::string BesideElementFile(const std::string& elementFilePath, const char* name) {
+  const size_t slash = elementFilePath.rfind('/');
+  if (slash == std::string::npos) return name;
+  return elementFilePath.substr(0, slash + 1) + name;
+}
+
 // A field of the list string: never empty, since the pages split the string
 // with a tokenizer that merges adjacent separators.
 const char* ListField(const std::string& text) { return text.empty() ? " " : text.c_str(); }
@@ -66,7 +74,9 @@ class PassGate {
 }  // namespace
 
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
-    : elementFilePath_(std::move(elementFilePath)), pollingInterval_(pollingInterval) {}
+    : elementFilePath_(std::move(elementFilePath)),
+      pollingIntervalFilePath_(BesideElementFile(elementFilePath_, "storage.ini")),
+      pollingInterval_(pollingInterval) {}
 
 ElementRegistry::~ElementRegistry() {
   {
@@ -456,7 +466,7 @@ void ElementRegistry::SetPollingInterval(int32_t seconds) {
   Guard hold(lock_);
   pollingInterval_.store(seconds);
   for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetPollingInterval(seconds);
-  const int error = AtomicFile::Write("storage.ini", StringPrintf("%d\n", seconds));
+  const int error = AtomicFile::Write(pollingIntervalFilePath_, StringPrintf("%d\n", seconds));
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
 }
 

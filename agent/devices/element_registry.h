@@ -40,7 +40,9 @@ class ElementRegistry : public RootObject {
 
   // An empty registry, not yet loaded, for the element file at
   // `elementFilePath` and with the polling interval (seconds) used for
-  // every element loaded from it.
+  // every element loaded from it. The polling-interval file "storage.ini"
+  // is kept beside the element file: both live in the agent directory,
+  // where the start-up reads them.
   ElementRegistry(std::string elementFilePath, int32_t pollingInterval);
   // Saves the element file (a failure is logged and dropped), destroys every
   // element, and waits for their polling threads to end.
@@ -114,9 +116,9 @@ class ElementRegistry : public RootObject {
   int32_t PollingInterval() const { return pollingInterval_.load(); }
   bool IsLoaded() const { return loaded_.load(); }
 
-  // Sets the interval of the registry and of every element and writes it to
-  // "storage.ini" in the current directory (3002 on failure; the new
-  // interval stays in effect).
+  // Sets the interval of the registry and of every element and rewrites
+  // "storage.ini" beside the element file, atomically (3002 on failure; the
+  // new interval stays in effect). The range is the caller's to check.
   void SetPollingInterval(int32_t seconds);
 
   // The agent host's first IPv4 address in dotted form. 2013 when the host
@@ -141,6 +143,7 @@ class ElementRegistry : public RootObject {
   void ReapRetired(bool all);
 
   std::string elementFilePath_;
+  std::string pollingIntervalFilePath_;
   ObjectList elements_;
   std::atomic<int32_t> elementCount_{0};
   std::atomic<int32_t> pollingInterval_;

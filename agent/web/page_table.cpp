@@ -6,8 +6,13 @@
 #include <iterator>
 
 #include "agent/web/about_page.h"
+#include "agent/web/add_element_page.h"
+#include "agent/web/agent_config_page.h"
 #include "agent/web/discovery_document_page.h"
 #include "agent/web/element_list_page.h"
+#include "agent/web/remove_element_page.h"
+#include "agent/web/rename_element_page.h"
+#include "agent/web/trap_target_page.h"
 
 namespace orla {
 
@@ -24,14 +29,14 @@ const PageTable::Route kRows[] = {
     {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR/default.htm", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR/WebAgent/", Match::kPrefix, Answer::kSelfOwnedPage, nullptr},  // WebAgentPage
-    {"/KOR/delete_element.html", Match::kPrefix, Answer::kPage, nullptr},  // RemoveElementPage
+    {"/KOR/delete_element.html", Match::kPrefix, Answer::kPage, &PageTable::Make<RemoveElementPage>},
     {"/KOR/elements.html", Match::kPrefix, Answer::kPage, &PageTable::Make<ElementListPage>},
-    {"/KOR/add_element.html", Match::kWholeAnyCase, Answer::kPage, nullptr},  // AddElementPage
-    {"/KOR/rename_element.html", Match::kPrefix, Answer::kPage, nullptr},  // RenameElementPage
-    {"/KOR/set_trap_target.html", Match::kPrefix, Answer::kPage, nullptr},  // TrapTargetPage
+    {"/KOR/add_element.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AddElementPage>},
+    {"/KOR/rename_element.html", Match::kPrefix, Answer::kPage, &PageTable::Make<RenameElementPage>},
+    {"/KOR/set_trap_target.html", Match::kPrefix, Answer::kPage, &PageTable::Make<TrapTargetPage>},
     {"/KOR/kor.xml", Match::kWholeExact, Answer::kPage, &PageTable::Make<DiscoveryDocumentPage>},
     {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>},
-    {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, nullptr},  // AgentConfigPage
+    {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AgentConfigPage>},
 };
 
 }  // namespace

@@ -190,8 +190,16 @@ int32_t FaMibDevice::TrapRegistration(const std::string& address, int port) {
 void FaMibDevice::RegisterTrapReceiver(const std::string& address, int port) {
   const std::string state = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port);
   const std::string filter = StringPrintf("%s.3.%s.%d", kTrapRegEntry, address.c_str(), port);
-  // Setting the row state to active creates the row.
-  session_->SetInteger(state.c_str(), kRowActive);
+  // Setting the row state to active creates the row. A device that refuses
+  // (a read-only or full table answers with an error status, noSuchName over
+  // SNMPv1) has refused a Set, whatever status it chose to say so.
+  try {
+    session_->SetInteger(state.c_str(), kRowActive);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() == kErrTimeout || e->Code() == kErrCommunication) throw owned.release();
+    throw new OrlaException(kErrSnmpSet, 0, kMsgSnmpSet);
+  }
   try {
     session_->SetInteger(filter.c_str(), kFilterInfo);
   } catch (OrlaException* e) {

@@ -50,6 +50,11 @@ std::string AgentProcess::BuiltAgent() { return BinaryDir() + "/agent/core/servi
 bool AgentProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env, const std::string& workDir,
                          const std::string& argv0) {
+  // One child at a time; a new start after the last one ended begins afresh.
+  if (pid_ > 0 && !ended_) return false;
+  if (!outputPath_.empty()) std::remove(outputPath_.c_str());
+  ended_ = false;
+  exitCode_ = -1;
   char templ[] = "/tmp/koragent-out.XXXXXX";
   const int outFd = mkstemp(templ);
   if (outFd < 0) return false;

@@ -24,7 +24,8 @@ class AgentProcess {
   // Starts `program` with argv[0] = `argv0` (the program itself when empty),
   // the further `args`, in `workDir` (unchanged when empty), with `env`
   // ("NAME=value"; a bare "NAME" removes it) over this process's environment. Returns false when
-  // it cannot be started.
+  // it cannot be started, or while the child of an earlier Start still runs
+  // (once it has ended, the object can start another).
   bool Start(const std::string& program, const std::vector<std::string>& args = {},
              const std::vector<std::string>& env = {}, const std::string& workDir = "",
              const std::string& argv0 = "");

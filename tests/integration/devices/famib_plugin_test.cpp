@@ -156,7 +156,7 @@ TEST_F(TrapReceiverTest, TheAgentRegistersItsOwnAddressAndTrapPort) {
   // the failure reaches the caller.
   Simctl("trapreg tc02 readonly");
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 300); }), 6);
-  EXPECT_NE(CodeOf([&] { registry->ConfigureTrapReceiver("tc02"); }), 0);
+  EXPECT_EQ(CodeOf([&] { registry->ConfigureTrapReceiver("tc02"); }), 2002);  // "An SNMP Set error has occurred."
   EXPECT_EQ(Simctl("trapreg tc02 list"), "read-only\n");
 }
 

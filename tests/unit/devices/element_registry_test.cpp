@@ -231,15 +231,21 @@ TEST_F(ElementRegistryTest, FileFailuresAreReportedWithoutUndoingTheChange) {
   EXPECT_EQ(registry->ElementCount(), 0);
 }
 
-TEST_F(ElementRegistryTest, SetPollingIntervalWritesStorageIniInTheCurrentDirectory) {
-  auto registry = Loaded();
+TEST_F(ElementRegistryTest, SetPollingIntervalRewritesStorageIniBesideTheElementFile) {
+  // The element file lives in the agent directory, which is not the current
+  // directory: the start-up reads storage.ini from there, so that is where
+  // a change has to land.
+  std::filesystem::create_directory(dir_.File("KOR"));
+  auto registry = std::make_unique<ElementRegistry>(dir_.File("KOR/KORAgent.db"), 300);
+  registry->LoadElements();
   registry->AddElement("tc01", "10.9.0.1", 180);
   registry->SetPollingInterval(60);
   EXPECT_EQ(registry->PollingInterval(), 60);
-  EXPECT_EQ(dir_.Read("storage.ini"), "60\n");
+  EXPECT_EQ(dir_.Read("KOR/storage.ini"), "60\n");
+  EXPECT_FALSE(dir_.Exists("storage.ini"));
 
-  std::filesystem::remove("storage.ini");
-  std::filesystem::create_directory("storage.ini");
+  std::filesystem::remove(dir_.File("KOR/storage.ini"));
+  std::filesystem::create_directory(dir_.File("KOR/storage.ini"));
   EXPECT_EQ(FailureOf([&] { registry->SetPollingInterval(120); }).code, 3002);
   EXPECT_EQ(registry->PollingInterval(), 120);  // in effect in memory all the same
 }

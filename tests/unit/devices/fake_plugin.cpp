@@ -74,6 +74,9 @@ extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint3
     std::lock_guard<std::mutex> hold(Control().mutex);
     ++Control().setTrapReceiverCalls;
   }
+  if (device.throwOnSetTrap != 0) {
+    throw new orla::OrlaException(device.throwOnSetTrap, 0, "An SNMP Set error has occurred.");
+  }
   *stamp = device.stampToStore != 0 ? device.stampToStore : static_cast<uint32_t>(std::time(nullptr));
   return 1;
 }

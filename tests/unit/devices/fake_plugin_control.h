@@ -26,6 +26,7 @@ struct FakeDevice {
   std::string description = "Fake tape controller";
   int32_t minorClass = 14;
   uint32_t stampToStore = 0;    // SetTrapReceiver stores this (0: the current time)
+  int32_t throwOnSetTrap = 0;   // SetTrapReceiver throws this code (0: no), as a refusing device
 };
 
 struct FakePluginControl {

@@ -1,0 +1,175 @@
+#include "agent/web/agent_config_page.h"
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "agent/core/object_list.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/traps/trap_destination.h"
+#include "agent/traps/trap_destination_list.h"
+#include "agent/web/agent_objects.h"
+#include "agent/web/text_escape.h"
+
+namespace orla {
+
+namespace {
+
+// Where the OK button of this page's error pages leads.
+constexpr const char* kPageLocation = "agent_config.html";
+
+// A host text that cannot name a host: empty, or holding a space or a
+// control character (a line break would split its client.ini line).
+bool IsBadHostText(const std::string& text) {
+  if (text.empty()) return true;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ' ' || byte < 0x20 || byte == 0x7f) return true;
+  }
+  return false;
+}
+
+// The decimal number at the start of `text`, read as atoi reads it (leading
+// blanks, a sign, digits), without atoi's overflow: far too large values
+// stay far out of range.
+long MinutesOf(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+
+}  // namespace
+
+uint32_t AgentConfigPage::HandleGet() {
+  std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
+  Append("<HTML><HEAD><TITLE>AgentConfiguration</TITLE>");
+  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
+  Append("<SCRIPT language=javascript1.2>");
+  Append("includeStyleSheet();focus();");
+  Append("</SCRIPT>");
+  Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit();\">");
+  Append("<SCRIPT language=JavaScript1.2>BeginContentBlock();</SCRIPT>");
+  Append("<CENTER><TABLE class=dark width=80%>");
+  Append("<TR class=dark><TD class=dark colspan=2>");
+  Append("<FORM method=post name=input_form action=\"agent_config.html\">");
+  Append("This agent sends SNMP traps to these hosts:");
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark>");
+  Append("<SELECT name=\"client_address\" size=4>");
+  for (int32_t i = 0; i < destinations->Count(); ++i) {
+    const std::string shown = TextEscape::Html(static_cast<TrapDestination*>(destinations->Get(i))->Text());
+    AppendFormat("<OPTION value=\"%s\">%s", shown.c_str(), shown.c_str());
+  }
+  Append("</SELECT>");
+  Append("</TD>");
+  Append("<TD class=dark valign=bottom>");
+  Append("<INPUT type=submit name=\"remove\" value=\"Remove Address\">&nbsp;");
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark colspan=2>");
+  Append(
+      "<BR>You can specify one or more hosts to receive SNMP traps from this agent.  Enter one address or host name "
+      "at a time.");
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark valign=bottom>");
+  Append("<INPUT type=text name=new_address>");
+  Append("</TD>");
+  Append("<TD class=dark valign=bottom>");
+  Append("<INPUT type=submit name=\"add\" value=\"Add Address\">&nbsp;");
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark valign=bottom colspan=2>");
+  Append("<HR>");
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark valign=bottom>");
+  Append("Agent polling interval: ");
+  Append("<SELECT name=polling_interval>");
+  // An interval that is not a whole number of minutes selects the minute
+  // below it; one outside the choices selects none.
+  const int32_t selected = AgentObjects::Registry().PollingInterval() / 60;
+  for (int minutes = kMinIntervalMinutes; minutes <= kMaxIntervalMinutes; ++minutes) {
+    if (minutes == selected) {
+      AppendFormat("<OPTION value=\"%d\" SELECTED>%d", minutes, minutes);
+    } else {
+      AppendFormat("<OPTION value=\"%d\">%d", minutes, minutes);
+    }
+  }
+  Append("</SELECT>");
+  Append("minutes.");
+  Append("</TD>");
+  Append("<TD class=dark valign=bottom>");
+  Append("<INPUT type=submit name=\"change\" value=\"Change Interval\">&nbsp;");
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark valign=bottom colspan=2>");
+  Append("<HR>");
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark valign=bottom colspan=2>");
+  Append("<CENTER>");
+  Append("<INPUT type=button value=\"Close\" onclick=\"window.close()\">&nbsp;");
+  Append("<INPUT type=button value=\"Help\" onClick=\"opener.launchHelp('/KOR/help/agent_configuration_to.htm');\">");
+  Append("</CENTER>");
+  Append("</TD></TR></TABLE></FORM></CENTER>");
+  Append("<SCRIPT language=JavaScript1.2>EndContentBlock();</SCRIPT>");
+  Append("</BODY></HTML>");
+  return SendPage();
+}
+
+uint32_t AgentConfigPage::HandlePost() {
+  if (!IsAdministrator()) {
+    return ShowError("You must log in (or log in again) as administrator to perform this operation.", nullptr,
+                     false);
+  }
+  if (GetField("remove")) return RemoveDestination();
+  if (GetField("add")) return AddDestination();
+  if (GetField("change")) {
+    const std::optional<std::string> minutes = GetField("polling_interval");
+    if (minutes) return ChangeInterval(*minutes);
+  }
+  return ShowError("Unexpected data returned by web browser", kPageLocation, false);
+}
+
+uint32_t AgentConfigPage::RemoveDestination() {
+  const std::optional<std::string> selected = GetField("client_address");
+  if (!selected) return ShowError("Required field not found in data.", kPageLocation, false);
+  AgentObjects::TrapDestinations().Remove(selected->c_str());
+  return HandleGet();
+}
+
+uint32_t AgentConfigPage::AddDestination() {
+  const std::optional<std::string> typed = GetField("new_address");
+  if (!typed) return ShowError("Required field not found in data.", kPageLocation, false);
+  if (IsBadHostText(*typed)) return ShowError("Bad name entered.", kPageLocation, false);
+  std::string resolved = *typed;
+  if (!ResolveAddress(&resolved)) return ShowError("Unable to verify client address.", kPageLocation, false);
+
+  // Duplicates are found by address: a host name whose address is listed in
+  // another written form is one. An entry that does not resolve is compared
+  // as written.
+  std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
+  for (int32_t i = 0; i < destinations->Count(); ++i) {
+    std::string entry = static_cast<TrapDestination*>(destinations->Get(i))->Text();
+    ResolveAddress(&entry);
+    if (entry == resolved) {
+      return ShowError("The specified host is already in the list of clients.  Please enter a unique host.",
+                       kPageLocation, false);
+    }
+  }
+  // Stored as typed, not as resolved.
+  AgentObjects::TrapDestinations().Add(typed->c_str());
+  return HandleGet();
+}
+
+uint32_t AgentConfigPage::ChangeInterval(const std::string& minutes) {
+  // The form offers 1 to 60 minutes only; anything else would make the agent
+  // poll outside 60 to 3600 seconds, which its start-up refuses to read back.
+  const long value = MinutesOf(minutes);
+  if (value < kMinIntervalMinutes || value > kMaxIntervalMinutes) {
+    return ShowError("The polling interval must be between 1 and 60 minutes.", kPageLocation, false);
+  }
+  try {
+    AgentObjects::Registry().SetPollingInterval(static_cast<int32_t>(value) * 60);
+  } catch (OrlaException* e) {
+    // storage.ini could not be rewritten (logged); the interval is in effect.
+    std::unique_ptr<OrlaException> owned(e);
+    return ShowError(e->Message(), kPageLocation, false);
+  }
+  return HandleGet();
+}
+
+}  // namespace orla

@@ -1,0 +1,22 @@
+#include "agent/web/agent_objects.h"
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/traps/trap_destination_list.h"
+
+namespace orla {
+
+ElementRegistry& AgentObjects::Registry() {
+  ElementRegistry* registry = ElementRegistry::Instance();
+  if (registry == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  return *registry;
+}
+
+TrapDestinationList& AgentObjects::TrapDestinations() {
+  TrapDestinationList* list = TrapDestinationList::Instance();
+  if (list == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  return *list;
+}
+
+}  // namespace orla

@@ -1,0 +1,67 @@
+#include "agent/web/trap_target_page.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/web/agent_objects.h"
+#include "agent/web/add_element_page.h"
+#include "agent/web/text_escape.h"
+
+namespace orla {
+
+uint32_t TrapTargetPage::HandleGet() {
+  const std::optional<std::string> name = GetField("element_name");
+  if (!name) return ShowError("No element specified.", nullptr, false);
+  const std::string shown = TextEscape::Html(*name);
+  Append("<HTML><HEAD><TITLE>Reconfigure Tape Controller?</TITLE>");
+  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
+  Append("<SCRIPT language=javascript1.2>includeStyleSheet();</SCRIPT>");
+  Append(
+      "</HEAD><BODY class=dialog onLoad=\"document.input_form.yes.focus();\"><CENTER><TABLE class=dark "
+      "width=80%><TR class=dark>");
+  Append("<TD valign=top><IMG src=\"/KOR/warningwhite.gif\"></TD>");
+  Append("<TD>");
+  AppendFormat("<DIV class=head2>%s</DIV><P>", shown.c_str());
+  Append(
+      "The tape controller is not currently configured to send SNMP traps to the management agent.  Do you want "
+      "to correct this problem and reboot the tape controller?");
+  Append("</TD></TR></TABLE><BR>");
+  Append("<FORM name=input_form method=post action=\"set_trap_target.html\">");
+  AppendFormat("<INPUT type=hidden name=element_name value='%s'>", shown.c_str());
+  Append("<BR>");
+  Append("<INPUT type=submit name='yes' value=\"Yes\">&nbsp;");
+  Append("<INPUT type=submit name='no' value=\"No\">&nbsp;");
+  Append("<INPUT type=button value=\"Help\" onClick=\"opener.launchHelp('/KOR/help/snmp_notification.htm');\">");
+  Append("</FORM></CENTER></BODY></HTML>");
+  return SendPage();
+}
+
+uint32_t TrapTargetPage::HandlePost() {
+  if (!IsAdministrator()) {
+    return ShowError("You must log in (or log in again) as administrator to perform this operation.", nullptr,
+                     false);
+  }
+  if (GetField("no")) return ShowEmptyAddForm();
+  const std::optional<std::string> name = GetField("element_name");
+  if (!name) return ShowError("Bad data format returned by form.", nullptr, false);
+  // Whatever the button, a POST with a name and without "no" reconfigures.
+  try {
+    AgentObjects::Registry().ConfigureTrapReceiver(*name);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);
+    return ShowError(e->Message(), nullptr, false);
+  }
+  return ShowEmptyAddForm();
+}
+
+uint32_t TrapTargetPage::ShowEmptyAddForm() {
+  AddElementPage form(Request());
+  return form.ShowForm(true);
+}
+
+}  // namespace orla

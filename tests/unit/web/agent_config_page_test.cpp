@@ -1,0 +1,130 @@
+// The agent configuration dialog: the destination list and interval choice
+// it shows, remove, add (duplicates by address, entries kept as typed) and
+// the interval change, with client.ini and storage.ini after each.
+#include "agent/web/agent_config_page.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/unit/web/dialog_fixture.h"
+
+namespace orla::test {
+namespace {
+
+class AgentConfigPageTest : public DialogFixture {
+ protected:
+  void Destinations(const std::string& contents) {
+    WriteAgentFile("client.ini", contents);
+    destinations_ = std::make_unique<TrapDestinationList>(dir_.File("KOR"));
+    destinations_->Load();
+    TrapDestinationList::SetInstance(destinations_.get());
+  }
+  // Every refusal's OK returns to this page.
+  void ExpectRefused(const std::string& body, const std::string& message) {
+    ExpectErrors<AgentConfigPage>({{body, message, "agent_config.html", false}});
+  }
+  static std::string Selected(int minutes) {
+    return "<OPTION value=\"" + std::to_string(minutes) + "\" SELECTED>" + std::to_string(minutes) + "<";
+  }
+};
+
+TEST_F(AgentConfigPageTest, ShowsDestinationsAsTypedAndTheIntervalInMinutes) {
+  Destinations("# managers\n\nmgr<1>\n!old\n10.1.1.1\n");
+  const std::string body = Get<AgentConfigPage>();
+  EXPECT_TRUE(Contains(body, "<SELECT name=\"client_address\" size=4><OPTION value=\"mgr&lt;1&gt;\">mgr&lt;1&gt;"
+                             "<OPTION value=\"10.1.1.1\">10.1.1.1</SELECT>"));
+  EXPECT_TRUE(Contains(body, Selected(5)));
+
+  struct IntervalCase {
+    int seconds;
+    int selected;  // 0: none
+  };
+  for (const IntervalCase c : std::vector<IntervalCase>{{300, 5}, {90, 1}, {3600, 60}, {3659, 60}, {30, 0},
+                                                       {3660, 0}}) {
+    registry_->SetPollingInterval(c.seconds);
+    const std::string page = Get<AgentConfigPage>();
+    EXPECT_EQ(Contains(page, " SELECTED>"), c.selected != 0) << c.seconds;
+    if (c.selected != 0) {
+      EXPECT_TRUE(Contains(page, Selected(c.selected))) << c.seconds;
+    }
+    EXPECT_TRUE(Contains(page, "<OPTION value=\"1\"")) << c.seconds;
+    EXPECT_TRUE(Contains(page, "<OPTION value=\"60\"")) << c.seconds;
+    EXPECT_FALSE(Contains(page, "<OPTION value=\"61\"")) << c.seconds;
+  }
+}
+
+TEST_F(AgentConfigPageTest, RemoveTakesTheFirstEqualEntryAndRewritesClientIni) {
+  Destinations("# managers\nmgr1\n10.1.1.1\nmgr1\n");
+  ExpectRefused("remove=Remove+Address", "Required field not found in data.");
+  EXPECT_EQ(AgentFile("client.ini"), "# managers\nmgr1\n10.1.1.1\nmgr1\n");
+
+  const std::string body = Post<AgentConfigPage>("remove=Remove+Address&client_address=mgr1");
+  EXPECT_TRUE(Contains(body, "<TITLE>AgentConfiguration</TITLE>"));
+  EXPECT_TRUE(Contains(body, "<OPTION value=\"10.1.1.1\">10.1.1.1<OPTION value=\"mgr1\">mgr1</SELECT>"));
+  EXPECT_EQ(AgentFile("client.ini"), "10.1.1.1\nmgr1\n");
+  // "remove" wins over the other buttons.
+  Post<AgentConfigPage>("client_address=mgr1&remove=Remove+Address&add=Add+Address&new_address=x");
+  EXPECT_EQ(AgentFile("client.ini"), "10.1.1.1\n");
+}
+
+TEST_F(AgentConfigPageTest, AddRefusesBadTextsAndHostsAlreadyListedByAddress) {
+  Destinations("127.0.0.1\nunresolvable.invalid\n");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"add=Add+Address", "Required field not found in data."},
+      {"add=Add+Address&new_address=", "Required field not found in data."},  // empty and last: absent
+      {"new_address=&add=Add+Address", "Bad name entered."},
+      {"new_address=localhost+&add=Add+Address", "Bad name entered."},
+      {"new_address=local%20host&add=Add+Address", "Bad name entered."},
+      {"new_address=host%0Aname&add=Add+Address", "Bad name entered."},  // would split its client.ini line
+      {"new_address=no.such.host.invalid&add=Add+Address", "Unable to verify client address."},
+      // Listed in dotted form: the host name is the same host.
+      {"new_address=localhost&add=Add+Address",
+       "The specified host is already in the list of clients.  Please enter a unique host."},
+      {"new_address=127.0.0.1&add=Add+Address",
+       "The specified host is already in the list of clients.  Please enter a unique host."},
+  };
+  for (const auto& [body, message] : cases) ExpectRefused(body, message);
+  EXPECT_EQ(AgentFile("client.ini"), "127.0.0.1\nunresolvable.invalid\n");
+}
+
+TEST_F(AgentConfigPageTest, AddStoresTheTextAsTyped) {
+  Destinations("# managers\n10.1.1.1\n");
+  const std::string body = Post<AgentConfigPage>("new_address=localhost&add=Add+Address");
+  EXPECT_TRUE(Contains(body, "<OPTION value=\"10.1.1.1\">10.1.1.1<OPTION value=\"localhost\">localhost</SELECT>"));
+  EXPECT_EQ(AgentFile("client.ini"), "10.1.1.1\nlocalhost\n");
+}
+
+TEST_F(AgentConfigPageTest, IntervalChangeRewritesStorageIniInTheAgentDirectory) {
+  AddElement("tc01", "10.9.0.1");
+  const std::string body = Post<AgentConfigPage>("polling_interval=60&change=Change+Interval");
+  EXPECT_TRUE(Contains(body, Selected(60)));
+  EXPECT_EQ(AgentFile("storage.ini"), "3600\n");
+  EXPECT_FALSE(dir_.Exists("storage.ini"));  // not in the program directory
+  EXPECT_EQ(registry_->PollingInterval(), 3600);
+
+  Post<AgentConfigPage>("polling_interval=1&change=Change+Interval");
+  EXPECT_EQ(AgentFile("storage.ini"), "60\n");
+  Post<AgentConfigPage>("polling_interval=7min&change=Change+Interval");  // read as atoi reads
+  EXPECT_EQ(AgentFile("storage.ini"), "420\n");
+}
+
+TEST_F(AgentConfigPageTest, IntervalOutsideTheChoicesChangesNothing) {
+  for (const char* minutes : {"0", "61", "-5", "abc", "", "99999999999999999999", "4294967297"}) {
+    ExpectRefused(std::string("polling_interval=") + minutes + "&change=Change+Interval",
+                  "The polling interval must be between 1 and 60 minutes.");
+  }
+  EXPECT_EQ(AgentFile("storage.ini"), "300\n");
+  EXPECT_EQ(registry_->PollingInterval(), 300);
+}
+
+TEST_F(AgentConfigPageTest, UnknownButtonIsUnexpectedData) {
+  for (const char* body :
+       {"change=Change+Interval", "polling_interval=5", "x=1", "change=Change+Interval&polling_interval="}) {
+    ExpectRefused(body, "Unexpected data returned by web browser");
+  }
+}
+
+}  // namespace
+}  // namespace orla::test

@@ -74,4 +74,13 @@ const test = base.test.extend({
   },
 });
 
-module.exports = { test, expect: base.expect, login, adminPassword, ARTIFACTS };
+// Clicks a button that closes its own window and waits for the close. The
+// click may be cut short by the window going away; that is not a failure.
+async function closeWith(win, button) {
+  await Promise.all([
+    win.waitForEvent('close'),
+    button.click().catch((e) => { if (!win.isClosed()) throw e; }),
+  ]);
+}
+
+module.exports = { test, expect: base.expect, login, adminPassword, closeWith, ARTIFACTS };

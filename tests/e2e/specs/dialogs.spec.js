@@ -5,7 +5,7 @@
 // change, renaming and removing, the agent's trap destinations and polling
 // interval with the files they change; and a user without the administrator
 // right, made with korusers, refused on every POST.
-const { test, expect, login } = require('../fixtures');
+const { test, expect, login, closeWith } = require('../fixtures');
 const { execFileSync } = require('child_process');
 const fs = require('fs');
 const path = require('path');
@@ -70,13 +70,6 @@ async function openDialog(admin, elements, item) {
 
 // Presses a button that closes its window. The click may be cut short by
 // the close itself; that is what it is for.
-async function closeWith(win, button) {
-  await Promise.all([
-    win.waitForEvent('close'),
-    button.click().catch((e) => { if (!win.isClosed()) throw e; }),
-  ]);
-}
-
 function rowNames(elements) {
   return elements.locator('tr.element-row a');
 }

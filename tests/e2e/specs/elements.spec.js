@@ -1,7 +1,7 @@
 // The element list as people use it: signing in, the list of simulated tape
 // controllers with their status, the Actions menu, the About window, an
 // anonymous visitor, and a device text that holds markup.
-const { test, expect } = require('../fixtures');
+const { test, expect, closeWith } = require('../fixtures');
 
 // The list shows each simulated controller's status once the agent has read it.
 const EXPECTED = [
@@ -127,10 +127,7 @@ test('About opens in a window of its own and its Ok closes it', async ({ admin, 
   await expect(about).toHaveTitle('About Tarvik Marrowline Tape Controller Management');
   await expect(about.locator('h2.header')).toContainText('Version V2.7.2.13');
   await shot(about, 'about');
-  await Promise.all([
-    about.waitForEvent('close'),
-    about.locator('input[name=Ok]').click(),
-  ]);
+  await closeWith(about, about.locator('input[name=Ok]'));
   expect(about.isClosed()).toBe(true);
 });
 

@@ -10,7 +10,7 @@
 
 #include "platform/text/string_printf.h"
 #include "platform/zepa/connection_context.h"
-#include "platform/zepa/http_transport.h"
+#include "platform/zepa/http_client.h"
 #include "platform/zepa/web_text.h"
 #include "platform/zepa/zepa_log.h"
 #include "platform/zepa/zepa_server.h"
@@ -125,12 +125,13 @@ void ClientRequest::Invoke(uint32_t state) {
 }
 
 bool ClientRequest::Perform(std::string* error) {
-  HttpTransport::FetchRequest fetch;
+  HttpClient::FetchRequest fetch;
   fetch.url = url_;
   fetch.method = method_;
   fetch.body = body_;
   fetch.contentType = contentType_;
-  fetch.trustFile = server_->FilePath(ZepaServer::kCertificateFileName);
+  fetch.trustFile = server_->FilePath(ZepaServer::kTrustBundleFileName);
+  fetch.abort = server_->StoppingFlag();
   std::string headerText;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -162,14 +163,23 @@ bool ClientRequest::Perform(std::string* error) {
                           server_->FilePath(ZepaServer::kCacheDirectoryName).c_str(), std::strerror(errno));
     return false;
   }
+  // Until the file is handed over below, it is closed and removed however
+  // this function ends (an exception included).
+  struct CacheFileGuard {
+    int fd;
+    const std::string* path;
+    bool keep = false;
+    ~CacheFileGuard() {
+      if (fd >= 0) ::close(fd);
+      if (!keep) ::unlink(path->c_str());
+    }
+  } guard{fd, &path};
   bool writeFailed = false;
-  const HttpTransport::FetchResult result = HttpTransport::Fetch(fetch, [&](const char* data, size_t length) {
+  const HttpClient::FetchResult result = HttpClient::Fetch(fetch, [&](const char* data, size_t length) {
     if (!WriteAll(fd, data, length)) writeFailed = true;
     return !writeFailed;
   });
-  ::close(fd);
   if (!result.responded || writeFailed) {
-    ::unlink(path.c_str());
     *error = writeFailed ? std::string("cannot write the cache file") : result.error;
     return false;
   }
@@ -178,6 +188,7 @@ bool ClientRequest::Perform(std::string* error) {
   info.contentType = result.contentType;
   info.location = result.location;
   server_->RegisterCacheFile(path, info);
+  guard.keep = true;
   std::lock_guard<std::mutex> lock(mutex_);
   status_ = static_cast<uint32_t>(result.status);
   cacheFile_ = path;
@@ -189,7 +200,16 @@ void ClientRequest::Run() {
   if (!server_->IsShuttingDown()) {
     Invoke(ZEPA_CLIENT_STATE_SEND_HEADERS);
     std::string error;
-    if (Perform(&error)) {
+    bool performed = false;
+    try {
+      performed = Perform(&error);
+    } catch (...) {
+      // Out of memory or the like: the request still ends with state 14 and
+      // releases its connection below.
+      performed = false;
+      error = "the request failed with an exception";
+    }
+    if (performed) {
       Invoke(ZEPA_CLIENT_STATE_RESPONSE_READY);
     } else {
       ZepaLog::Write(ZepaLog::kWarning,

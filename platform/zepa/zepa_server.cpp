@@ -15,6 +15,7 @@
 #include "platform/zepa/client_url.h"
 #include "platform/zepa/confined_path.h"
 #include "platform/zepa/connection_context.h"
+#include "platform/zepa/http_client.h"
 #include "platform/zepa/library_pages.h"
 #include "platform/zepa/password_hash.h"
 #include "platform/zepa/self_signed_certificate.h"
@@ -54,6 +55,7 @@ bool OriginParts(const std::string& url, ClientUrl* parts) {
 }
 
 void AddSecurityHeaders(HttpTransport::Response& response) {
+  response.headers.emplace_back("Strict-Transport-Security", "max-age=31536000");
   response.headers.emplace_back("X-Content-Type-Options", "nosniff");
   response.headers.emplace_back("X-Frame-Options", "SAMEORIGIN");
   response.headers.emplace_back("Referrer-Policy", "same-origin");
@@ -199,6 +201,10 @@ bool ZepaServer::Start(std::string* error) {
       break;
   }
   if (!EnsureUsers(error)) return false;
+  if (!HttpClient::WriteTrustBundle(FilePath(kCertificateFileName), FilePath(kTrustBundleFileName), &message)) {
+    // Client requests then trust only the system's certificates.
+    ZepaLog::Write(ZepaLog::kWarning, "The web server cannot prepare its client requests' trust: " + message);
+  }
   dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20));
 
   HttpTransport::Settings transport;
@@ -207,8 +213,9 @@ bool ZepaServer::Start(std::string* error) {
   transport.certificateFile = FilePath(kCertificateFileName);
   transport.keyFile = FilePath(kKeyFileName);
   transport.maxBodyBytes = settings_.maxBodyBytes;
-  transport.workers.maxThreads = settings_.maxWorkers;
-  transport.workers.stackBytes = kMinimumStackBytes;
+  transport.maxConnections = settings_.maxConnections;
+  transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
+  transport.stackBytes = kMinimumStackBytes;
   if (!transport_.Start(
           transport, [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { Handle(rq, rs); },
           [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { return EarlyCheck(rq, rs); },

@@ -26,12 +26,16 @@ namespace orla {
 
 class ZepaServer {
  public:
-  static constexpr const char* kCookieName = "ZEPASESSION";
+  // The "__Host-" prefix makes browsers accept the cookie only when it is
+  // Secure, for Path=/ and without Domain: no other host can set it.
+  static constexpr const char* kCookieName = "__Host-ZEPASESSION";
   static constexpr const char* kCertificateFileName = "server.crt";
   static constexpr const char* kKeyFileName = "server.key";
   static constexpr const char* kUsersFileName = "users";
   static constexpr const char* kPasswordFileName = "administrator-password.txt";
   static constexpr const char* kCacheDirectoryName = "cache";
+  // The certificates client requests trust: the system's and this server's.
+  static constexpr const char* kTrustBundleFileName = "client-trust.pem";
   static constexpr const char* kAdministrator = "administrator";
   // The administrator made on first start holds every bit of every right.
   static constexpr uint32_t kAdministratorMask = 0x7fffffffu;
@@ -44,7 +48,8 @@ class ZepaServer {
     std::string address = "0.0.0.0";
     int port = 2381;
     size_t maxBodyBytes = 8192;
-    size_t maxWorkers = 256;
+    unsigned maxConnections = 512;           // each has a thread of its own
+    unsigned maxConnectionsPerAddress = 64;
     size_t maxClientWorkers = 32;
     SessionTable::Settings sessions;
   };
@@ -65,6 +70,8 @@ class ZepaServer {
   // extension's termination callback. Only the first call does the work.
   void Shutdown();
   bool IsShuttingDown() const { return stopping_.load(); }
+  // True from the start of the shutdown: client requests under way end early.
+  const std::atomic<bool>* StoppingFlag() const { return &stopping_; }
   // True on a thread that is running one of this server's requests or
   // client callbacks.
   bool OnOwnThread() const;

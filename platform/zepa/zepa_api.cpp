@@ -2,7 +2,9 @@
 // into the calling program.
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/text/string_printf.h"
 #include "platform/zepa/client_request.h"
@@ -111,6 +113,14 @@ int ZEPAShutdownHTTPServer(uint32_t hServer) {
       return 0;
     }
     server->Shutdown();
+    if (server->HasStragglers()) {
+      // Client requests still run on the server's threads: it is kept for
+      // good rather than destroyed under them.
+      static auto* keptMutex = new std::mutex;
+      static auto* kept = new std::vector<std::shared_ptr<ZepaServer>>;
+      std::lock_guard<std::mutex> lock(*keptMutex);
+      kept->push_back(server);
+    }
     ServerTable::Instance().Remove(hServer);
     return 1;
   } catch (...) {

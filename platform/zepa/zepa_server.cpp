@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -117,6 +118,12 @@ ZepaServer::~ZepaServer() { Shutdown(); }
 std::string ZepaServer::FilePath(const char* name) const { return settings_.dataDirectory + "/" + name; }
 
 bool ZepaServer::OnOwnThread() const { return t_server == this; }
+
+bool ZepaServer::ShutdownWaitOver() const {
+  if (!stopping_) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::chrono::steady_clock::now() >= shutdownDeadline_;
+}
 
 void ZepaServer::PrepareCacheDirectory() {
   const std::string dir = FilePath(kCacheDirectoryName);
@@ -231,10 +238,20 @@ bool ZepaServer::Start(std::string* error) {
 void ZepaServer::Shutdown() {
   bool expected = false;
   if (!stopping_.compare_exchange_strong(expected, true)) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shutdownDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(kShutdownWaitSeconds);
+  }
   // Connections first: their client requests still run on the client
   // workers and end them.
   if (started_) transport_.Stop();
-  clientPool_.Shutdown();
+  if (!clientPool_.ShutdownWithin(std::chrono::seconds(kShutdownWaitSeconds))) {
+    stragglers_ = true;
+    ZepaLog::Write(ZepaLog::kWarning,
+                   StringPrintf("The web server %s stops with client requests still running after %d seconds; "
+                                "they are left to end on their own.",
+                                settings_.name.c_str(), kShutdownWaitSeconds));
+  }
   std::vector<std::shared_ptr<const ExtensionRegistration>> extensions;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -553,7 +570,7 @@ void ZepaServer::HandleLogin(const HttpTransport::Request& request, HttpTranspor
   }
   std::string name, password, returnPath = "/";
   WebText::FormField(request.body, "return", &returnPath);
-  if (!throttle_.Allowed(request.remoteAddress, SessionTable::Clock::now())) {
+  if (!throttle_.Begin(request.remoteAddress, SessionTable::Clock::now())) {
     SendPage(response, 429,
              LibraryPages::Login(settings_.name, "Too many failed logins from your address. Wait a minute, then try again.",
                                  returnPath, ""));
@@ -561,8 +578,25 @@ void ZepaServer::HandleLogin(const HttpTransport::Request& request, HttpTranspor
   }
   WebText::FormField(request.body, "user", &name);
   WebText::FormField(request.body, "password", &password);
-  std::optional<UserStore::User> user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
-  const bool ok = user ? PasswordHash::Verify(password, user->hash) : (PasswordHash::Verify(password, dummyHash_), false);
+  // Each verification takes much memory and time on purpose: only a few run
+  // at once, the others wait their turn for a while.
+  if (!verifications_.try_acquire_for(std::chrono::seconds(kVerificationWaitSeconds))) {
+    throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
+    response.headers.emplace_back("Retry-After", "5");
+    SendPage(response, 503,
+             LibraryPages::Login(settings_.name, "The server is busy checking other logins. Try again in a moment.",
+                                 returnPath, UserStore::IsValidName(name) ? name : std::string()));
+    return;
+  }
+  std::optional<UserStore::User> user;
+  bool ok = false;
+  try {
+    user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
+    ok = user ? PasswordHash::Verify(password, user->hash) : (PasswordHash::Verify(password, dummyHash_), false);
+  } catch (...) {
+    ok = false;
+  }
+  verifications_.release();
   if (!ok) {
     throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
     ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",

@@ -6,11 +6,13 @@
 // (ConnectionContext); "/", "/zepa/login" and "/zepa/logout" are the
 // library's own pages.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,14 @@ class ZepaServer {
   // extension's termination callback. Only the first call does the work.
   void Shutdown();
   bool IsShuttingDown() const { return stopping_.load(); }
+  // How long a shutdown waits for requests and client requests to end.
+  static constexpr int kShutdownWaitSeconds = 30;
+  // True once a shutdown has waited that long: connections stop waiting for
+  // their client requests.
+  bool ShutdownWaitOver() const;
+  // True when the shutdown gave up waiting for client requests: the server
+  // object must then never be destroyed (their threads still use it).
+  bool HasStragglers() const { return stragglers_.load(); }
   // True from the start of the shutdown: client requests under way end early.
   const std::atomic<bool>* StoppingFlag() const { return &stopping_; }
   // True on a thread that is running one of this server's requests or
@@ -138,10 +148,16 @@ class ZepaServer {
   Settings settings_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> started_{false};
+  std::atomic<bool> stragglers_{false};
+  std::chrono::steady_clock::time_point shutdownDeadline_{};
   HttpTransport transport_;
   UserStore users_;
   SessionTable sessions_;
   LoginThrottle throttle_;
+  // Password verifications under way at once.
+  static constexpr int kMaxVerifications = 4;
+  static constexpr int kVerificationWaitSeconds = 10;
+  std::counting_semaphore<kMaxVerifications> verifications_{kMaxVerifications};
   WorkerPool clientPool_;
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<const ExtensionRegistration>> extensions_;

@@ -178,9 +178,22 @@ void ZEPABlockUnload(void);
    no threads outside its servers, so nothing else waits for this. */
 void ZEPAAllowUnload(void);
 
-/* Starts a server: HTTPS (TLS 1.2 or later) on the port in the environment
-   variable KORAGENT_HTTPS_PORT (default 2381), on the address in
-   KORAGENT_HTTPS_ADDRESS (default every interface). On first start it makes
+/* Where the next server started listens: a numeric IPv4 or IPv6 address
+   (NULL or "": every IPv4 interface; "::": every interface, IPv6 and IPv4)
+   and a port (0: 2381). Call it before ZEPAStartupHTTPServer. A program that
+   never calls it gets the port in the environment variable
+   KORAGENT_HTTPS_PORT and the address in KORAGENT_HTTPS_ADDRESS, else the
+   defaults. Returns 1, or 0 when the address is not numeric or the port is
+   above 65535. */
+int ZEPASetServerEndpoint(const char* address, uint32_t port);
+
+/* Connection limits of the next server started: connections open at once in
+   all (0: 512) and from one client address (0: 64). One over a limit is
+   closed at once. Returns 1, or 0 for a value above 100000. */
+int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddress);
+
+/* Starts a server: HTTPS (TLS 1.2 or later) on the endpoint chosen with
+   ZEPASetServerEndpoint (default every IPv4 interface, port 2381). On first start it makes
    the data directory, a self-signed certificate and key, and a users file
    with the user "administrator" and a random password (written to
    "administrator-password.txt" there, readable by its owner only).

@@ -1,5 +1,6 @@
 #include "platform/zepa/zepa_server.h"
 
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,7 +73,8 @@ ZepaServer::ThreadScope::ThreadScope(const ZepaServer* server) : previous_(t_ser
 
 ZepaServer::ThreadScope::~ThreadScope() { t_server = previous_; }
 
-bool ZepaServer::SettingsFrom(const ServerStartupRecord* record, Settings* out, std::string* error) {
+bool ZepaServer::SettingsFrom(const ServerStartupRecord* record, const ServerTable::NextStart& next, Settings* out,
+                              std::string* error) {
   if (record == nullptr) {
     *error = "no start-up record";
     return false;
@@ -94,17 +96,28 @@ bool ZepaServer::SettingsFrom(const ServerStartupRecord* record, Settings* out, 
     *error = "the data directory of the start-up record must be an absolute path";
     return false;
   }
-  if (const char* port = std::getenv("KORAGENT_HTTPS_PORT"); port != nullptr && port[0] != '\0') {
+  if (next.endpointSet) {
+    if (!next.address.empty()) settings.address = next.address;
+    if (next.port != 0) settings.port = next.port;
+  } else if (const char* port = std::getenv("KORAGENT_HTTPS_PORT"); port != nullptr && port[0] != '\0') {
     if (!PortSetting::Parse(port, &settings.port)) {
       *error = StringPrintf("KORAGENT_HTTPS_PORT=%s is not a port number", port);
       return false;
     }
   }
-  if (const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS"); address != nullptr && address[0] != '\0') {
+  if (const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS");
+      !next.endpointSet && address != nullptr && address[0] != '\0') {
     settings.address = address;
   }
+  if (next.maxConnections != 0) settings.maxConnections = next.maxConnections;
+  if (next.maxConnectionsPerAddress != 0) settings.maxConnectionsPerAddress = next.maxConnectionsPerAddress;
   *out = settings;
   return true;
+}
+
+bool ZepaServer::IsNumericAddress(const std::string& address) {
+  unsigned char buffer[sizeof(struct in6_addr)];
+  return inet_pton(AF_INET, address.c_str(), buffer) == 1 || inet_pton(AF_INET6, address.c_str(), buffer) == 1;
 }
 
 ZepaServer::ZepaServer(const Settings& settings)

@@ -19,6 +19,7 @@
 #include "platform/zepa/extension_registration.h"
 #include "platform/zepa/http_transport.h"
 #include "platform/zepa/login_throttle.h"
+#include "platform/zepa/server_table.h"
 #include "platform/zepa/session_table.h"
 #include "platform/zepa/user_store.h"
 #include "platform/zepa/worker_pool.h"
@@ -56,10 +57,16 @@ class ZepaServer {
     SessionTable::Settings sessions;
   };
 
-  // Settings from the start-up record and the environment
-  // (KORAGENT_HTTPS_PORT, KORAGENT_HTTPS_ADDRESS). False with *error when the
-  // record or a variable is malformed.
-  static bool SettingsFrom(const ServerStartupRecord* record, Settings* out, std::string* error);
+  // Settings from the start-up record and what the program chose
+  // (ZEPASetServerEndpoint, ZEPASetServerLimits). A program that chose no
+  // endpoint gets the one in KORAGENT_HTTPS_PORT and KORAGENT_HTTPS_ADDRESS,
+  // as before that call existed. False with *error when the record or a
+  // setting is malformed.
+  static bool SettingsFrom(const ServerStartupRecord* record, const ServerTable::NextStart& next, Settings* out,
+                           std::string* error);
+
+  // True for a numeric IPv4 or IPv6 address ("0.0.0.0", "::1").
+  static bool IsNumericAddress(const std::string& address);
 
   explicit ZepaServer(const Settings& settings);
   ~ZepaServer();

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -272,6 +273,8 @@ bool TestExtension::Start(const std::string& dataDirectory, const std::string& c
   record.dwVersion = 2;
   std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
   std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dataDirectory.c_str());
+  const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS");
+  if (!ZEPASetServerEndpoint(address, static_cast<uint32_t>(port))) return false;
   ZEPABlockUnload();
   uint32_t handle = 0;
   if (!ZEPAStartupHTTPServer(&record, &handle) || handle == 0) {

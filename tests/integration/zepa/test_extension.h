@@ -37,8 +37,9 @@ class TestExtension {
     bool sendBytesOk = false;
   };
 
-  // Starts a server (KORAGENT_HTTPS_PORT and KORAGENT_HTTPS_ADDRESS must be
-  // set) with data directory `dataDirectory` and registers both extensions,
+  // Starts a server on `port` of the address in KORAGENT_HTTPS_ADDRESS (every
+  // interface when unset) with data directory `dataDirectory` and registers
+  // both extensions,
   // serving `contentDirectory` under /KOR and `agentDirectory` under
   // /webagent. False when the server cannot start.
   static bool Start(const std::string& dataDirectory, const std::string& contentDirectory,

@@ -142,7 +142,8 @@ bool ClientRequest::Perform(std::string* error) {
   for (auto& [name, value] : WebText::ParseHeaderLines(headerText, &rejected)) {
     // The request's framing and target are the library's.
     if (WebText::EqualsIgnoreCase(name, "Host") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
-        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection")) {
+        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
+        WebText::EqualsIgnoreCase(name, ZepaServer::kInternalHeader)) {
       continue;
     }
     if (WebText::EqualsIgnoreCase(name, "Origin")) hasOrigin = true;
@@ -155,6 +156,9 @@ bool ClientRequest::Perform(std::string* error) {
   // Servers refuse state-changing requests from another origin; the
   // library's own POSTs say where they come from.
   if (method_ != "GET" && method_ != "HEAD" && !hasOrigin) fetch.headers.emplace_back("Origin", url_.Origin());
+  // Requests to this server itself may reach its internal roots; the secret
+  // never goes to another host.
+  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(ZepaServer::kInternalHeader, ZepaServer::InternalSecret());
 
   std::string path = server_->FilePath(ZepaServer::kCacheDirectoryName) + "/client-XXXXXX";
   const int fd = ::mkstemp(path.data());

@@ -51,6 +51,9 @@ class HttpTransport {
     int remotePort = 0;
     std::string localAddress;
     int localPort = 0;
+    // Set by the server: the request came from this process's own client
+    // requests (it carried the process's secret).
+    bool internal = false;
 
     // The first header of that name (ignoring case); empty when absent.
     std::string Header(const std::string& name) const;
@@ -76,7 +79,9 @@ class HttpTransport {
     bool closeConnection = false;
   };
 
-  using Handler = std::function<void(const Request&, Response&)>;
+  // May change the request (the server removes headers before extensions
+  // see them).
+  using Handler = std::function<void(Request&, Response&)>;
   // Runs once the head is read, before the body; returns true when it has
   // answered (the connection is then closed after the answer).
   using EarlyCheck = std::function<bool(const Request&, Response&)>;

@@ -21,6 +21,32 @@
  *
  * Threads. Every call may be made from any thread. The request procedure and
  * the client callbacks run on the library's threads, several at a time.
+ *
+ * Extension modules. At start-up the server also loads every shared library
+ * named "*.so" in its data directory's "extensions/" folder (in name order;
+ * a file writable by group or others is refused). A module exports
+ *   int GetExtensionRecord(ExtensionRecord* record)   (PFN_GETEXTENSIONRECORD)
+ *   int ExtensionVersion(HSE_VERSION_INFO* info)      (PFN_GETEXTENSIONVERSION)
+ *   uint32_t ExtensionRequest(EXTENSION_CONTROL_BLOCK* ecb)  (PFN_HTTPEXTENSIONPROC)
+ *   int ExtensionTerminate(uint32_t flags)            (PFN_TERMINATEEXTENSION)
+ * all with C linkage. GetExtensionRecord receives a zeroed record and fills
+ * it as for ZEPARegisterIsapiExtension: dwSize = sizeof(ExtensionRecord),
+ * szName = its URL root (e.g. "webagent"), szDirectory, the lists if any,
+ * and the three callbacks (left NULL, they are taken from the exports above);
+ * it returns 1 on success. The library then registers the module like any
+ * extension (the version callback is called during the registration, the
+ * termination callback at shutdown; the lists may live in the module, they
+ * are copied). A module that fails to load or register is logged as a
+ * WARNING and skipped; the server runs on.
+ *
+ * A module's root is internal: only the library's own client requests
+ * (ZEPAClientGetUrl, ZEPAClientPostUrlEx to this server, e.g.
+ * "https://localhost:<port>/webagent/...") reach it. Those requests carry a
+ * header with a random secret of the process, which the server checks and
+ * removes from every request before any extension sees it; a request for an
+ * internal root without the secret is answered 403, and from requests
+ * without it every "VESTRA_..." (or "VESTRA-...") header is removed. A
+ * module can therefore trust the VESTRA_ headers it receives.
  */
 #include <stddef.h>
 #include <stdint.h>
@@ -167,6 +193,9 @@ typedef struct ExtensionRecord {
   PFN_TERMINATEEXTENSION pfnTerminateExtension;   /* 1080 (1096) */
 } ExtensionRecord;                          /* 1084 (1104) */
 #pragma pack(pop)
+
+/* An extension module's record function (see the top of this file). */
+typedef int (*PFN_GETEXTENSIONRECORD)(ExtensionRecord* record);
 
 /* ------------------------------------------------------------------------ */
 /* Server calls                                                              */

@@ -226,6 +226,9 @@ bool ZepaServer::Start(std::string* error) {
     ZepaLog::Write(ZepaLog::kWarning, "The web server cannot prepare its client requests' trust: " + message);
   }
   dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20));
+  modules_.LoadAll(FilePath(ExtensionModules::kFolderName), [this](const ExtensionRecord& record, std::string* why) {
+    return RegisterExtension(&record, why, true);
+  });
 
   HttpTransport::Settings transport;
   transport.address = settings_.address;
@@ -237,7 +240,7 @@ bool ZepaServer::Start(std::string* error) {
   transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
   transport.stackBytes = kMinimumStackBytes;
   if (!transport_.Start(
-          transport, [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { Handle(rq, rs); },
+          transport, [this](HttpTransport::Request& rq, HttpTransport::Response& rs) { Handle(rq, rs); },
           [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { return EarlyCheck(rq, rs); },
           error)) {
     return false;
@@ -260,6 +263,7 @@ void ZepaServer::Shutdown() {
   if (started_) transport_.Stop();
   if (!clientPool_.ShutdownWithin(std::chrono::seconds(kShutdownWaitSeconds))) {
     stragglers_ = true;
+    modules_.KeepLoaded();
     ZepaLog::Write(ZepaLog::kWarning,
                    StringPrintf("The web server %s stops with client requests still running after %d seconds; "
                                 "they are left to end on their own.",
@@ -288,9 +292,10 @@ void ZepaServer::SetStackSize(size_t bytes) {
   clientPool_.SetStackBytes(stack);
 }
 
-bool ZepaServer::RegisterExtension(const ExtensionRecord* record, std::string* error) {
+bool ZepaServer::RegisterExtension(const ExtensionRecord* record, std::string* error, bool internalOnly) {
   auto registration = std::make_shared<ExtensionRegistration>();
   if (!ExtensionRegistration::FromRecord(record, registration.get(), error)) return false;
+  registration->internalOnly = internalOnly;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& other : extensions_) {
@@ -424,6 +429,14 @@ bool ZepaServer::EarlyCheck(const HttpTransport::Request& request, HttpTransport
     response.closeConnection = true;
     return true;
   }
+  std::string below;
+  std::shared_ptr<const ExtensionRegistration> extension = FindExtension(request.path, &below);
+  if (extension && extension->internalOnly && !CarriesSecret(request)) {
+    AddSecurityHeaders(response);
+    SendError(response, 403, "This address serves the server's own requests only.");
+    response.closeConnection = true;
+    return true;
+  }
   if (!IsBodyMethod(method)) return false;
   const std::string length = request.Header("Content-Length");
   if (!length.empty()) {
@@ -462,8 +475,57 @@ std::string ZepaServer::SessionCookie(const std::string& token, long maxAgeSecon
                       maxAgeSeconds);
 }
 
-void ZepaServer::Handle(const HttpTransport::Request& request, HttpTransport::Response& response) {
+const std::string& ZepaServer::InternalSecret() {
+  static const std::string* secret = new std::string(PasswordHash::RandomHex(32));
+  return *secret;
+}
+
+bool ZepaServer::IsOwnUrl(const ClientUrl& url) const {
+  if (url.port != settings_.port) return false;
+  const std::string host = WebText::ToLower(url.host);
+  if (host == "localhost" || host == "::1") return true;
+  unsigned char v4[4];
+  return inet_pton(AF_INET, host.c_str(), v4) == 1 && v4[0] == 127;
+}
+
+bool ZepaServer::CarriesSecret(const HttpTransport::Request& request) {
+  const std::string& secret = InternalSecret();
+  int copies = 0;
+  bool allMatch = true;
+  for (const auto& [name, value] : request.headers) {
+    if (!WebText::EqualsIgnoreCase(name, kInternalHeader)) continue;
+    ++copies;
+    // Compared in constant time.
+    unsigned char diff = value.size() == secret.size() ? 0 : 1;
+    for (size_t i = 0; i < secret.size() && i < value.size(); ++i) {
+      diff |= static_cast<unsigned char>(value[i] ^ secret[i]);
+    }
+    if (diff != 0) allMatch = false;
+  }
+  return copies > 0 && allMatch;
+}
+
+void ZepaServer::SortOutInternal(HttpTransport::Request& request) {
+  request.internal = CarriesSecret(request);
+  HttpTransport::HeaderList kept;
+  kept.reserve(request.headers.size());
+  for (auto& header : request.headers) {
+    if (WebText::EqualsIgnoreCase(header.first, kInternalHeader)) continue;
+    // Only this process's own requests may tell an extension which device
+    // to manage and with which communities ("VESTRA-X" reads as VESTRA_X).
+    if (!request.internal && header.first.size() >= 7 &&
+        WebText::EqualsIgnoreCase(header.first.substr(0, 6), "VESTRA") &&
+        (header.first[6] == '_' || header.first[6] == '-')) {
+      continue;
+    }
+    kept.push_back(std::move(header));
+  }
+  request.headers = std::move(kept);
+}
+
+void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response& response) {
   ThreadScope scope(this);
+  SortOutInternal(request);
   AddSecurityHeaders(response);
   if (ConfinedPath::HasTraversal(request.path)) {
     SendError(response, 403, "The path is not allowed.");
@@ -485,6 +547,10 @@ void ZepaServer::Handle(const HttpTransport::Request& request, HttpTransport::Re
   std::shared_ptr<const ExtensionRegistration> extension = FindExtension(request.path, &below);
   if (!extension) {
     SendError(response, 404, "There is no page at this address.");
+    return;
+  }
+  if (extension->internalOnly && !request.internal) {
+    SendError(response, 403, "This address serves the server's own requests only.");
     return;
   }
   HandleExtension(extension, below, request, response);

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/zepa/client_url.h"
+#include "platform/zepa/extension_modules.h"
 #include "platform/zepa/extension_registration.h"
 #include "platform/zepa/http_transport.h"
 #include "platform/zepa/login_throttle.h"
@@ -104,7 +106,17 @@ class ZepaServer {
     const ZepaServer* previous_;
   };
 
-  bool RegisterExtension(const ExtensionRecord* record, std::string* error);
+  // `internalOnly`: the root is reached only by this process's own client
+  // requests (extension modules).
+  bool RegisterExtension(const ExtensionRecord* record, std::string* error, bool internalOnly = false);
+
+  // The header this process's client requests carry to reach internal roots,
+  // and its value: a random secret made once per process.
+  static constexpr const char* kInternalHeader = "X-ZEPA-Internal";
+  static const std::string& InternalSecret();
+  // True when a client request to `url` goes to this server (a loopback
+  // host and this server's port), so that it may carry the secret.
+  bool IsOwnUrl(const ClientUrl& url) const;
   void SetStackSize(size_t bytes);
 
   // Queues a client request (ZEPAClientGetUrl / ZEPAClientPostUrlEx).
@@ -132,7 +144,12 @@ class ZepaServer {
   bool LookupCacheFile(const std::string& path, CacheInfo* info) const;
 
   // The whole answer to one request (public for the tests).
-  void Handle(const HttpTransport::Request& request, HttpTransport::Response& response);
+  void Handle(HttpTransport::Request& request, HttpTransport::Response& response);
+  // Removes the secret header and, when it did not match, every VESTRA_
+  // header; sets request.internal.
+  static void SortOutInternal(HttpTransport::Request& request);
+  // True when the request carries the secret (every copy of its header).
+  static bool CarriesSecret(const HttpTransport::Request& request);
   // The checks made before a request body is read: method, size, origin.
   bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response);
   // True when the request's Origin, or without one its Referer, is this
@@ -152,6 +169,9 @@ class ZepaServer {
   void SendError(HttpTransport::Response& response, int status, const std::string& message) const;
   std::string SessionCookie(const std::string& token, long maxAgeSeconds) const;
 
+  // First, so that the modules are unloaded after everything that may run
+  // their code is gone.
+  ExtensionModules modules_;
   Settings settings_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> started_{false};

@@ -12,6 +12,8 @@
 //   /KOR/fetch/<rest>               client GET of https://localhost:<port>/webagent/Fibre/<rest>
 //                                   with VESTRA_ header lines; the browser gets the fetched file
 //   /KOR/fetchpost/<rest>           the same as a POST with the request's body
+//   /KOR/fetchmodule/<rest>         the same GET of https://localhost:<port>/testagent/<rest>
+//                                   (an extension module's internal root)
 //   /KOR/fetchdead                  client GET of a closed port: the browser gets 502
 //   /KOR/leave                      always 1015
 //   /KOR/nothing                    answers nothing (500)

@@ -38,6 +38,9 @@ constexpr const char* kTlsPriorities =
 
 using Clock = std::chrono::steady_clock;
 
+constexpr uint64_t kInMemoryFileBytes = 128 * 1024;
+constexpr size_t kFileBlockBytes = 64 * 1024;
+
 bool ExpectsBody(const std::string& method) {
   return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
 }
@@ -229,13 +232,43 @@ void HttpTransport::Impl::Watch() {
 void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Response& response, bool close) {
   struct MHD_Response* answer = nullptr;
   bool isFile = false;
-  if (response.file) {
-    const int fd = ::dup(response.file->fd);
-    if (fd >= 0) {
-      answer = MHD_create_response_from_fd64(response.file->size, fd);
-      if (answer == nullptr) ::close(fd);
-      isFile = answer != nullptr;
+  if (response.file && response.file->size <= kInMemoryFileBytes) {
+    // Small files (pages, pictures, styles) are read at once and sent from
+    // memory: one read, and TLS records as large as they can be.
+    const size_t size = static_cast<size_t>(response.file->size);
+    char* data = static_cast<char*>(std::malloc(size > 0 ? size : 1));
+    size_t done = 0;
+    while (data != nullptr && done < size) {
+      const ssize_t n = ::pread(response.file->fd, data + done, size - done, static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
     }
+    if (data != nullptr && done == size) {
+      answer = MHD_create_response_from_buffer(size, data, MHD_RESPMEM_MUST_FREE);  // frees `data`
+      if (answer == nullptr) std::free(data);
+      isFile = answer != nullptr;
+    } else {
+      std::free(data);
+    }
+  } else if (response.file) {
+    // Larger ones are read block by block while they are sent.
+    auto* file = new std::shared_ptr<FileBody>(response.file);
+    answer = MHD_create_response_from_callback(
+        response.file->size, kFileBlockBytes,
+        [](void* cls, uint64_t offset, char* buffer, size_t max) -> ssize_t {
+          const auto& body = *static_cast<std::shared_ptr<FileBody>*>(cls);
+          if (offset >= body->size) return MHD_CONTENT_READER_END_OF_STREAM;
+          ssize_t n;
+          do {
+            n = ::pread(body->fd, buffer, max, static_cast<off_t>(offset));
+          } while (n < 0 && errno == EINTR);
+          // A file that shrank or failed ends the connection.
+          return n > 0 ? n : MHD_CONTENT_READER_END_WITH_ERROR;
+        },
+        file, [](void* cls) { delete static_cast<std::shared_ptr<FileBody>*>(cls); });
+    if (answer == nullptr) delete file;
+    isFile = answer != nullptr;
   }
   int status = response.status;
   std::string contentType = response.contentType;

@@ -450,18 +450,22 @@ struct MHD_Daemon* HttpTransport::Impl::StartDaemon(size_t stackBytes, std::stri
   return d;
 }
 
-void HttpTransport::SetWorkerStackBytes(size_t bytes) {
+bool HttpTransport::SetWorkerStackBytes(size_t bytes, std::string* error) {
   std::lock_guard<std::mutex> lock(impl_->daemonMutex);
   impl_->wantedStackBytes = bytes;
-  if (impl_->daemon == nullptr || bytes <= impl_->runningStackBytes) return;
+  if (impl_->daemon == nullptr || bytes <= impl_->runningStackBytes) return true;
   // The stack size is fixed when the daemon starts: a new one takes over the
   // listening socket, then the old one ends.
-  if (MHD_quiesce_daemon(impl_->daemon) == MHD_INVALID_SOCKET) return;
-  std::string error;
-  struct MHD_Daemon* next = impl_->StartDaemon(bytes, &error);
+  if (MHD_quiesce_daemon(impl_->daemon) == MHD_INVALID_SOCKET) {
+    *error = "the listener cannot hand over its socket";
+    return false;
+  }
+  struct MHD_Daemon* next = impl_->StartDaemon(bytes, error);
   MHD_stop_daemon(impl_->daemon);
   impl_->daemon = next;
-  if (next != nullptr) impl_->runningStackBytes = bytes;
+  if (next == nullptr) return false;
+  impl_->runningStackBytes = bytes;
+  return true;
 }
 
 bool HttpTransport::Start(const Settings& settings, Handler handler, EarlyCheck early, std::string* error) {

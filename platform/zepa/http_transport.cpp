@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -355,6 +356,10 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
       status = 501;
     } else if (request.HasHeader("Content-Encoding")) {
       status = 415;
+    } else if (std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
+                 return WebText::EqualsIgnoreCase(header.first, "Content-Length");
+               }) > 1) {
+      status = 400;  // two lengths: which one a proxy on the way used is unknown
     } else if (ExpectsBody(request.method) && length.empty()) {
       status = 411;
     } else if (!length.empty()) {

@@ -181,7 +181,8 @@ TEST_F(ZepaServerTest, RightsFollowTheSession) {
   const Reply login = Login("administrator", adminPassword_, jar);
   EXPECT_EQ(login.status, 303);
   EXPECT_TRUE(Contains(login.headers, "Location: /KOR/")) << login.headers;
-  EXPECT_TRUE(Contains(login.headers, "Set-Cookie: ZEPASESSION=")) << login.headers;
+  EXPECT_TRUE(Contains(login.headers, "Set-Cookie: __Host-ZEPASESSION=")) << login.headers;
+  EXPECT_TRUE(Contains(login.headers, "Path=/;")) << login.headers;
   EXPECT_TRUE(Contains(login.headers, "; Secure; HttpOnly; SameSite=Strict")) << login.headers;
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x7fffffff");
   EXPECT_TRUE(Contains(Curl("/KOR/echo", {"-b", jar}).body, "user=administrator"));
@@ -244,11 +245,11 @@ TEST_F(ZepaServerTest, OversizedBodiesGet413) {
   const std::string file = dir_.File("big.txt");
   WriteFile(file, "x=" + big);
   EXPECT_EQ(Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "--data-binary", "@" + file}).status, 413);
-  // Without a length up front (chunked) the cap applies while reading.
+  // A body without a length up front (chunked) is not read at all.
   EXPECT_EQ(Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "-H", "Transfer-Encoding: chunked", "--data-binary",
                                "@" + file})
                 .status,
-            413);
+            501);
   // Just under the cap is fine.
   WriteFile(file, "x=" + std::string(8000, 'b'));
   const Reply ok = Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "--data-binary", "@" + file});
@@ -456,4 +457,44 @@ TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {
   EXPECT_EQ(Curl("/KOR/rights").status, 200);
 }
 
+TEST_F(ZepaServerTest, ALargerStackRestartsTheListenerOnTheSamePort) {
+  // The connection threads' stack is fixed when the listener starts; asking
+  // for more than it has starts a new one on the same socket.
+  EXPECT_EQ(ZEPASetIsapiStackSize(TestExtension::Handle(), 16u << 20), 1);
+  EXPECT_EQ(Curl("/KOR/rights").body, "rights=0x80000000");
+  EXPECT_EQ(Curl("/KOR/fetch/p.html?addr=10.1.2.3").status, 200);
+  // Refusals made before the request reaches the server's pages carry the
+  // same security headers as every answer.
+  const Reply refused = Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "-H", "Transfer-Encoding: chunked",
+                                           "--data", "x=1"});
+  EXPECT_EQ(refused.status, 501);
+  EXPECT_TRUE(Contains(refused.headers, "Strict-Transport-Security: max-age=31536000")) << refused.headers;
+  EXPECT_TRUE(Contains(refused.headers, "X-Content-Type-Options: nosniff")) << refused.headers;
+}
+
 }  // namespace
+
+
+// korusers at its password prompt on a terminal, ended by each signal a
+// person or the system sends: the terminal gets its echo back.
+TEST(KorusersTerminal, EchoComesBackWhenThePromptIsInterrupted) {
+  orla::test::TempDir dir;
+  const std::string script = R"(
+import os, pty, signal, sys, termios, time
+for name in ("SIGINT", "SIGTERM", "SIGHUP"):
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.execv(sys.argv[1], [sys.argv[1], "-d", sys.argv[2], "add", "bob", "KORAccess=1"])
+    out = b""
+    deadline = time.time() + 20
+    while b"password" not in out and time.time() < deadline:
+        out += os.read(fd, 100)
+    time.sleep(0.5)  # the prompt is written just before echo goes off
+    quiet = not (termios.tcgetattr(fd)[3] & termios.ECHO)
+    os.kill(pid, getattr(signal, name))
+    os.waitpid(pid, 0)
+    print(name, "quiet" if quiet else "echo", "restored" if termios.tcgetattr(fd)[3] & termios.ECHO else "lost")
+)";
+  const auto run = ProcessRunner::Run({"python3", "-c", script, KORUSERS_PATH, dir.Path()}, "", 60);
+  EXPECT_EQ(run.out, "SIGINT quiet restored\nSIGTERM quiet restored\nSIGHUP quiet restored\n") << run.err;
+}

@@ -143,6 +143,9 @@ grep -q useradd "$CALLS" && fail "user made twice"
 script prerm remove
 [ -e "$UNIT" ] && fail "prerm remove left the unit"
 dpkg-deb --contents "$DEB" | awk '$1 !~ /^d/ {print $6}' | (cd "$ROOT" && xargs rm -f)
+# As dpkg does: the package's own folders go too, deepest first, when empty.
+dpkg-deb --contents "$DEB" | awk '$1 ~ /^d/ {print $6}' | sort -r |
+  (cd "$ROOT" && xargs rmdir --ignore-fail-on-non-empty 2>/dev/null || true)
 script postrm remove
 for kept in KORAgent.cfg KOR/storage.ini KORZEPD/users; do
   [ -e "$ROOT/opt/kor/$kept" ] || fail "remove deleted $kept"

@@ -52,6 +52,7 @@ address() { echo "127.0.$((40 + $1 / 250)).$(($1 % 250 + 1))"; }
 # recording) from address FIRST on; its pid in SIM_PID.
 start_sim() {
   local dir=$WORK/sim-$1 first=$2 count=$3 endpoints=() i
+  rm -rf "$dir"
   mkdir -p "$dir/data/public" "$dir/data/private" "$dir/variation" "$dir/state" "$dir/cache"
   cp "$ROOT/simulator/recordings/tc01.snmprec" "$dir/"
   cp "$ROOT/simulator/variation/korsim.py" "$dir/variation/"

@@ -8,7 +8,10 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_poller.h"
+#include "agent/devices/element_state.h"
+#include "agent/devices/parallel_runner.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
 #include "agent/snmp/snmp_session.h"
@@ -76,7 +79,8 @@ class PassGate {
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
     : elementFilePath_(std::move(elementFilePath)),
       pollingIntervalFilePath_(BesideElementFile(elementFilePath_, "storage.ini")),
-      pollingInterval_(pollingInterval) {}
+      pollingInterval_(pollingInterval),
+      directory_(std::make_shared<const ElementDirectory>(std::vector<ElementDirectory::Entry>())) {}
 
 ElementRegistry::~ElementRegistry() {
   {
@@ -94,6 +98,7 @@ ElementRegistry::~ElementRegistry() {
       elements_.Remove(0);
     }
     elementCount_.store(0);
+    PublishDirectory();
   }
   // A poll still running may report its change: the registry answers until
   // every polling thread has ended.
@@ -172,22 +177,49 @@ void ElementRegistry::LoadElements() {
     loaded_.store(true);
     return;
   }
+  std::vector<std::pair<std::string, std::string>> lines;
   std::string line;
   while (std::getline(in, line)) {
     if (line.size() > kElementLineLimit) line.resize(kElementLineLimit);
-    const std::vector<std::string> pieces = SplitElementLine(line);
+    std::vector<std::string> pieces = SplitElementLine(line);
     // A line without a name and an address cannot be an element.
     if (pieces.size() < 2) continue;
-    try {
-      AddElement(pieces[0], pieces[1], pollingInterval_.load());
-    } catch (OrlaException* e) {
-      // The line stays in the file until the next save rewrites it.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    lines.emplace_back(std::move(pieces[0]), std::move(pieces[1]));
   }
   in.close();
+  LoadLines(lines);
   UpdateAllStatus();
   loaded_.store(true);
+}
+
+void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::string>>& lines) {
+  // Every stored device is recognised and bound at once; the elements then
+  // join the list in the file's order, each line checked against the lines
+  // before it as if they had been added one after another. A line whose
+  // add fails stays in the file until the next save rewrites it.
+  std::vector<std::unique_ptr<Element>> made(lines.size());
+  const int32_t interval = pollingInterval_.load();
+  ParallelRunner::Run(lines.size(), [this, &lines, &made, interval](size_t i) {
+    try {
+      int32_t answer;
+      made[i] = MakeElement(lines[i].first, lines[i].second, interval, &answer);
+    } catch (OrlaException* e) {
+      std::unique_ptr<OrlaException> owned(e);
+    } catch (const std::exception&) {
+      // Out of memory for this line: it is not loaded.
+    }
+  });
+  for (auto& element : made) {
+    if (element == nullptr) continue;
+    if (FindByName(element->Name()) != nullptr || FindByAddress(element->Address()) != nullptr) {
+      Retire(element.get());
+      element.reset();
+      continue;
+    }
+    elements_.Append(element.release());
+  }
+  elementCount_.store(elements_.Count());
+  PublishDirectory();
 }
 
 void ElementRegistry::SaveElements() {
@@ -255,18 +287,14 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) {
   throw new OrlaException(kErrUnsupported, 0, kMsgUnsupported);
 }
 
-void ElementRegistry::AddElement(const std::string& name, const std::string& address, int32_t pollingInterval) {
-  ReapRetired(false);
-  Guard hold(lock_);
-  if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
-  if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
-
+std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, const std::string& address,
+                                                      int32_t pollingInterval, int32_t* answer) {
   const std::string type = RecognizeElement(address);
   auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
 
-  int32_t answer = 1;
+  *answer = 1;
   try {
-    answer = element->BindElement();
+    *answer = element->BindElement();
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction;
@@ -278,11 +306,23 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
     }
     // During the initial load the element is kept with what binding set up;
     // its status stays -1 until a poll succeeds.
-    answer = 1;
+    *answer = 1;
   }
+  return element;
+}
+
+void ElementRegistry::AddElement(const std::string& name, const std::string& address, int32_t pollingInterval) {
+  ReapRetired(false);
+  Guard hold(lock_);
+  if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
+  if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
+
+  int32_t answer;
+  std::unique_ptr<Element> element = MakeElement(name, address, pollingInterval, &answer);
 
   elements_.Append(element.release());
   elementCount_.store(elements_.Count());
+  PublishDirectory();
   if (loaded_.load()) SaveElements();
 
   if (answer == plugin::kNoCommunity) throw new OrlaException(kErrNoCommunity, 0, kMsgNoCommunity);
@@ -302,6 +342,7 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   Retire(element);
   elements_.Remove(index);
   elementCount_.store(elements_.Count());
+  PublishDirectory();
 
   // The element stays removed even when the file cannot be written; the
   // removal is reported either way.
@@ -326,6 +367,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   Element* element = FindByName(currentName);
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   element->SetName(newName);
+  PublishDirectory();
   SaveElements();
 }
 
@@ -362,13 +404,62 @@ void ElementRegistry::UpdateAllStatus() {
   }
   Guard hold(lock_);
   PassGate pass(updateAllGate_, updateAllOwner_);
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
+  RunStatusPass();
+}
+
+void ElementRegistry::RunStatusPass() {
+  const auto count = static_cast<size_t>(elements_.Count());
+  std::vector<std::shared_ptr<ElementState>> states;
+  states.reserve(count);
+  for (size_t i = 0; i < count; ++i) states.push_back(At(static_cast<int32_t>(i))->State());
+
+  // The plug-ins are asked at once. A worker never takes the registry lock
+  // (this thread holds it): it may wait only for its element's gate, which
+  // a polling thread opens before it reports anything.
+  std::vector<ElementState::Update> updates(count);
+  ParallelRunner::Run(count, [&states, &updates](size_t i) {
     try {
-      At(i)->RefreshStatus();
+      updates[i] = states[i]->PollStatus();
+      // Class codes that binding could not read are read once the device
+      // answers with a status of its own.
+      const int32_t status = updates[i].current;
+      if (updates[i].polled && !states[i]->ClassCodesKnown() &&
+          (status == plugin::kStatusOk || status == plugin::kStatusDegraded || status == plugin::kStatusFailed)) {
+        states[i]->ReadClassCodes();
+      }
+    } catch (OrlaException* e) {
+      // Logged by its constructor; the pass goes on with the others.
+      std::unique_ptr<OrlaException> owned(e);
+    }
+  });
+
+  // Every gate is open again: the changes go out in list order.
+  for (size_t i = 0; i < count; ++i) {
+    try {
+      states[i]->ReportChange(updates[i]);
     } catch (OrlaException* e) {
       std::unique_ptr<OrlaException> owned(e);
     }
   }
+}
+
+void ElementRegistry::PublishDirectory() {
+  std::vector<ElementDirectory::Entry> entries;
+  entries.reserve(static_cast<size_t>(elements_.Count()));
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    const Element* element = At(i);
+    entries.push_back(ElementDirectory::Entry{element->Name(), element->Address(), element->WorldWideName(),
+                                              element->Description(), element->FirmwareVersion(),
+                                              element->State()});
+  }
+  auto directory = std::make_shared<const ElementDirectory>(std::move(entries));
+  std::lock_guard<std::mutex> hold(directoryMutex_);
+  directory_ = std::move(directory);
+}
+
+std::shared_ptr<const ElementDirectory> ElementRegistry::Directory() const {
+  std::lock_guard<std::mutex> hold(directoryMutex_);
+  return directory_;
 }
 
 char ElementRegistry::OverallStatus() {
@@ -384,6 +475,11 @@ char ElementRegistry::OverallStatus() {
   return failed ? '2' : degraded ? '1' : '0';
 }
 
+void ElementRegistry::WithOverallStatus(const std::function<void(char)>& use) {
+  Guard hold(lock_);
+  use(OverallStatus());
+}
+
 void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
   Guard hold(lock_);
   Element* element = FindByName(name);
@@ -392,8 +488,8 @@ void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
 }
 
 bool ElementRegistry::IsManaged(const std::string& address) {
-  Guard hold(lock_);
-  return FindByAddress(address) != nullptr;
+  // The trap listener asks for every trap: it must not wait for a pass.
+  return Directory()->Find(address) != nullptr;
 }
 
 int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* message) {

@@ -13,11 +13,13 @@
 // Failures are thrown as OrlaException pointers (see agent/core).
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "agent/core/lock.h"
@@ -28,6 +30,7 @@
 namespace orla {
 
 class Element;
+class ElementDirectory;
 class ElementPoller;
 class StatusChangeListener;
 class TrapMessage;
@@ -82,17 +85,28 @@ class ElementRegistry : public RootObject {
   std::string ListElements(bool refresh);
 
   // One status pass over every element; a caller that finds a pass running
-  // waits for its end instead of starting another.
+  // waits for its end instead of starting another. The pass holds the lock
+  // for its whole length and asks the elements' plug-ins at once (at most
+  // ParallelRunner::kDefaultWidth at a time), so it lasts about as long as
+  // its slowest device; the changes it found are then reported in list
+  // order, on the calling thread.
   void UpdateAllStatus();
   // '0' no elements or none degraded or failed, '2' some element failed,
   // '1' some element degraded or unknown.
   char OverallStatus();
+  // Runs `use` with the overall status while holding the lock: what `use`
+  // does with it (queue a trap) is thereby ordered like the changes
+  // themselves. `use` must not block.
+  void WithOverallStatus(const std::function<void(char)>& use);
   // Has the named element's plug-in set the device up to send its traps
   // here. 3 when no element has the name.
   void ConfigureTrapReceiver(const std::string& name);
 
-  // Whether an element has exactly this address.
+  // Whether an element has exactly this address. Answers from the current
+  // directory, without waiting for the lock.
   bool IsManaged(const std::string& address);
+  // The elements as of the last change of the list; read without the lock.
+  std::shared_ptr<const ElementDirectory> Directory() const;
   // Hands an enterprise-specific trap to the plug-in of the element whose
   // address is the trap's agent address: the event data length, or -1 when
   // there is no such element or the plug-in drops the trap.
@@ -130,12 +144,24 @@ class ElementRegistry : public RootObject {
   // The type name of the first type in "devices/supported.txt" whose plug-in
   // claims the device. 3002, 3006, 2011 or 8.
   std::string RecognizeElement(const std::string& address);
+  // Recognises and binds a new element without touching the list (no lock
+  // needed): the element, and binding's trap-receiver answer in `answer`.
+  // Throws what AddElement throws for recognition and binding.
+  std::unique_ptr<Element> MakeElement(const std::string& name, const std::string& address,
+                                       int32_t pollingInterval, int32_t* answer);
+  // Adds the element file's lines (name, address), recognised at once, in
+  // file order; under the lock.
+  void LoadLines(const std::vector<std::pair<std::string, std::string>>& lines);
 
   Element* At(int32_t index) const;
   Element* FindByName(const std::string& name) const;
   Element* FindByAddress(const std::string& address) const;
   int32_t IndexByName(const std::string& name) const;
   void ReportChange(const std::string& name, int32_t status);
+  // The body of UpdateAllStatus, under the lock and the closed gate.
+  void RunStatusPass();
+  // Makes the directory anew from the list; under the lock.
+  void PublishDirectory();
 
   // Polling threads of destroyed elements wait here until they are joined,
   // outside the registry lock.
@@ -152,6 +178,9 @@ class ElementRegistry : public RootObject {
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};
   std::atomic<StatusChangeListener*> listener_{nullptr};
+
+  mutable std::mutex directoryMutex_;
+  std::shared_ptr<const ElementDirectory> directory_;
 
   std::mutex retiredMutex_;
   std::vector<std::unique_ptr<ElementPoller>> retired_;

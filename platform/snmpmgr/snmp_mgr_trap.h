@@ -5,6 +5,7 @@
 // SnmpMgrTrapListen starts receiving on the net-snmp transport address named
 // by KORAGENT_TRAP_LISTEN (default "udp:162") and hands out the event that is
 // set while traps are queued; SnmpMgrGetTrap takes them one by one.
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,10 @@ bool SnmpMgrTrapListen(ManualResetEvent** trapAvailable);
 // SnmpMgrGetLastError() SNMP_MGMTAPI_NOTRAPS (44) and every output empty.
 bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAddress, int32_t* genericTrap,
                     int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings);
+// The same, and the time the trap's datagram arrived in `*arrival`.
+bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAddress, int32_t* genericTrap,
+                    int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings,
+                    std::chrono::system_clock::time_point* arrival);
 
 // Where traps are received: the value of KORAGENT_TRAP_LISTEN, or "udp:162".
 std::string SnmpMgrTrapListenAddress();
@@ -40,5 +45,8 @@ std::string SnmpMgrTrapListenAddress();
 // well-formed trap, or the queue was full); 0 before listening.
 uint64_t SnmpMgrTrapsReceived();
 uint64_t SnmpMgrTrapsDropped();
+// Of those dropped, the traps lost because the queue or the socket's buffer
+// was full (or that carried too many bindings).
+uint64_t SnmpMgrTrapsOverflowed();
 
 }  // namespace orla

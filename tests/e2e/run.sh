@@ -20,7 +20,7 @@
 # directory, event log, agent output) for a look afterwards.
 #
 # Run it inside a private network namespace when others share the machine:
-#   /work/wt/isolated tests/e2e/run.sh build/asan
+#   unshare -n sh -c 'ip link set lo up && tests/e2e/run.sh build/asan'
 set -uo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)

@@ -514,7 +514,8 @@ TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
     return lstat(path.c_str(), &st) == 0 ? StringPrintf("%u:%u %o", st.st_uid, st.st_gid, st.st_mode & 07777)
                                          : std::string("missing");
   };
-  const auto users = [](const std::string& data, const std::vector<std::string>& args, const std::string& input = "") {
+  const auto users = [](const std::string& data, const std::vector<std::string>& args,
+                         const std::string& input = "") {
     std::vector<std::string> argv = {KORUSERS_PATH, "-d", data};
     argv.insert(argv.end(), args.begin(), args.end());
     return ProcessRunner::Run(argv, input);

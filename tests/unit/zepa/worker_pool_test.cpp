@@ -115,7 +115,9 @@ TEST(WorkerPool, ATimedShutdownLeavesAStuckTaskRunningDetached) {
     changed.notify_all();
     ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return ended; }));
   }
-  for (int i = 0; i < 1000 && pool->ThreadCount() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 1000 && pool->ThreadCount() != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(pool->ThreadCount(), 0u);
   delete pool;  // the thread has ended: its record goes with the pool
 }

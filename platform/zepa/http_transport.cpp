@@ -28,6 +28,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <system_error>
 
 #include "platform/text/string_printf.h"
 
@@ -133,6 +134,9 @@ class HttpTransport::Impl {
   std::map<struct MHD_Connection*, ConnectionState*> connections;
   bool watchStop = false;
   std::thread watchdog;
+  // A stop gave up waiting for connections: they, the watchdog and the
+  // listening socket are left to the end of the process.
+  std::atomic<bool> abandoned{false};
 
   struct MHD_Daemon* StartDaemon(size_t stackBytes, std::string* error);
   void Watch();
@@ -556,6 +560,16 @@ bool HttpTransport::Start(const Settings& settings, Handler handler, EarlyCheck 
 }
 
 void HttpTransport::Stop() {
+  if (impl_->abandoned) {
+    // Only reached when the owner is destroyed against the rule that it must
+    // then be kept; the watchdog must at least not end the process.
+    if (impl_->watchdog.joinable()) impl_->watchdog.detach();
+    return;
+  }
+  StopWithin(std::chrono::hours(24 * 365));
+}
+
+bool HttpTransport::StopWithin(std::chrono::milliseconds limit) {
   Impl* impl = impl_.get();
   struct MHD_Daemon* daemon = nullptr;
   {
@@ -565,7 +579,30 @@ void HttpTransport::Stop() {
   }
   if (daemon != nullptr) {
     MHD_quiesce_daemon(daemon);  // no new connections while the others end
-    MHD_stop_daemon(daemon);
+    // libmicrohttpd's stop joins every connection thread and cannot be told
+    // to give up; it runs on a thread of its own so that this wait can.
+    struct Done {
+      std::mutex mutex;
+      std::condition_variable cv;
+      bool done = false;
+    };
+    auto done = std::make_shared<Done>();
+    try {
+      std::thread([daemon, done] {
+        MHD_stop_daemon(daemon);
+        std::lock_guard<std::mutex> lock(done->mutex);
+        done->done = true;
+        done->cv.notify_all();
+      }).detach();
+    } catch (const std::system_error&) {
+      MHD_stop_daemon(daemon);  // no thread to spare: the wait is here
+      done->done = true;
+    }
+    std::unique_lock<std::mutex> lock(done->mutex);
+    if (!done->cv.wait_for(lock, limit, [&done] { return done->done; })) {
+      impl->abandoned = true;
+      return false;
+    }
   }
   if (impl->watchdog.joinable()) {
     {
@@ -579,6 +616,7 @@ void HttpTransport::Stop() {
     ::close(impl->listenFd);
     impl->listenFd = -1;
   }
+  return true;
 }
 
 }  // namespace orla

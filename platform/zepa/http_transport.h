@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -113,6 +114,11 @@ class HttpTransport {
   bool Start(const Settings& settings, Handler handler, EarlyCheck early, std::string* error);
   // Closes the listening socket and waits until every connection has ended.
   void Stop();
+  // The same, waiting at most `limit`. False when connections still run
+  // then (a request handler that does not return): they, the watchdog and
+  // the listening socket are left running for good, so the object must then
+  // never be destroyed.
+  bool StopWithin(std::chrono::milliseconds limit);
   // Stack size for connection threads started from now on. A size above the
   // running one restarts the listener on the same socket (meant for the
   // moments after start-up: connections open then are closed).

@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <gnutls/gnutls.h>
 #include <gnutls/x509.h>
+#include <ifaddrs.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <cctype>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -92,8 +95,26 @@ std::vector<std::string> SelfSignedCertificate::HostNames() {
   return names;
 }
 
+std::vector<std::string> SelfSignedCertificate::HostAddresses() {
+  std::vector<std::string> addresses{"127.0.0.1"};
+  struct ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return addresses;
+  for (const struct ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
+    if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET) continue;
+    const auto* in = reinterpret_cast<const struct sockaddr_in*>(it->ifa_addr);
+    // 127.0.0.0/8 is loopback; 127.0.0.1 is already first.
+    if ((ntohl(in->sin_addr.s_addr) >> 24) == 127) continue;
+    char text[INET_ADDRSTRLEN] = {0};
+    if (::inet_ntop(AF_INET, &in->sin_addr, text, sizeof(text)) == nullptr) continue;
+    if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.push_back(text);
+  }
+  ::freeifaddrs(list);
+  return addresses;
+}
+
 bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::string& keyFile,
-                                 const std::vector<std::string>& dnsNames, std::string* error, long validDays) {
+                                 const std::vector<std::string>& dnsNames,
+                                 const std::vector<std::string>& ipAddresses, std::string* error, long validDays) {
   Key key;
   Cert cert;
   int rc = gnutls_x509_privkey_init(&key.key);
@@ -118,10 +139,25 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
     if (names.empty()) subject = name;
     names.push_back(name);
   }
+  // The loopback addresses always, then the given ones, each once; text
+  // that is no numeric address is skipped.
+  std::vector<std::string> ips;
+  std::vector<std::string> wanted{"127.0.0.1", "::1"};
+  wanted.insert(wanted.end(), ipAddresses.begin(), ipAddresses.end());
+  for (const std::string& address : wanted) {
+    unsigned char bytes[16];
+    size_t size = 0;
+    if (inet_pton(AF_INET, address.c_str(), bytes) == 1) {
+      size = 4;
+    } else if (inet_pton(AF_INET6, address.c_str(), bytes) == 1) {
+      size = 16;
+    } else {
+      continue;
+    }
+    std::string raw(reinterpret_cast<const char*>(bytes), size);
+    if (std::find(ips.begin(), ips.end(), raw) == ips.end()) ips.push_back(raw);
+  }
   const time_t now = time(nullptr);
-  unsigned char v4[4], v6[16];
-  inet_pton(AF_INET, "127.0.0.1", v4);
-  inet_pton(AF_INET6, "::1", v6);
   rc = gnutls_x509_crt_init(&cert.crt);
   auto step = [&rc](int result) {
     if (rc >= 0) rc = result;
@@ -140,8 +176,10 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
     step(gnutls_x509_crt_set_subject_alt_name(cert.crt, GNUTLS_SAN_DNSNAME, name.data(),
                                               static_cast<unsigned>(name.size()), GNUTLS_FSAN_APPEND));
   }
-  step(gnutls_x509_crt_set_subject_alt_name(cert.crt, GNUTLS_SAN_IPADDRESS, v4, sizeof(v4), GNUTLS_FSAN_APPEND));
-  step(gnutls_x509_crt_set_subject_alt_name(cert.crt, GNUTLS_SAN_IPADDRESS, v6, sizeof(v6), GNUTLS_FSAN_APPEND));
+  for (const std::string& ip : ips) {
+    step(gnutls_x509_crt_set_subject_alt_name(cert.crt, GNUTLS_SAN_IPADDRESS, ip.data(),
+                                              static_cast<unsigned>(ip.size()), GNUTLS_FSAN_APPEND));
+  }
   unsigned char keyId[64];
   size_t keyIdSize = sizeof(keyId);
   step(gnutls_x509_crt_get_key_id(cert.crt, GNUTLS_KEYID_USE_SHA1, keyId, &keyIdSize));
@@ -175,7 +213,7 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
 SelfSignedCertificate::Outcome SelfSignedCertificate::Ensure(const std::string& certificateFile,
                                                              const std::string& keyFile, std::string* message) {
   if (!FileExists(certificateFile) || !FileExists(keyFile)) {
-    if (!Make(certificateFile, keyFile, HostNames(), message)) return Outcome::kFailed;
+    if (!Make(certificateFile, keyFile, HostNames(), HostAddresses(), message)) return Outcome::kFailed;
     *message = StringPrintf("The web server made a self-signed certificate %s with its key %s.",
                             certificateFile.c_str(), keyFile.c_str());
     return Outcome::kCreated;
@@ -207,7 +245,7 @@ SelfSignedCertificate::Outcome SelfSignedCertificate::Ensure(const std::string& 
                             certificateFile.c_str(), kRenewDays);
     return Outcome::kKept;
   }
-  if (!Make(certificateFile, keyFile, HostNames(), message)) return Outcome::kFailed;
+  if (!Make(certificateFile, keyFile, HostNames(), HostAddresses(), message)) return Outcome::kFailed;
   *message = StringPrintf("The web server replaced its expiring self-signed certificate %s.",
                           certificateFile.c_str());
   return Outcome::kRenewed;

@@ -2,7 +2,10 @@
 // The server's certificate and private key (PEM files in the data
 // directory). When either is missing, a self-signed pair is made: an ECDSA
 // P-256 key and a certificate for the host name, its fully qualified name,
-// "localhost", 127.0.0.1 and ::1, valid for 825 days. A self-signed
+// "localhost", the host's IPv4 addresses (127.0.0.1 and every non-loopback
+// one, so that pages linking to the agent by address are trusted too) and
+// ::1, valid for 825 days. An existing certificate is never widened: a new
+// address is added by deleting both files and starting again. A self-signed
 // certificate that has expired or expires within 30 days is replaced the same
 // way; a certificate issued by someone else is kept (only a warning is
 // logged).
@@ -19,15 +22,20 @@ class SelfSignedCertificate {
 
   static constexpr long kValidDays = 825;
 
-  // Writes a new pair for `dnsNames` (the first also names the subject) and
-  // the loopback addresses, valid from an hour ago for `validDays`. The key
-  // file is owner-only (0600).
+  // Writes a new pair for `dnsNames` (the first also names the subject),
+  // the loopback addresses and `ipAddresses` (numeric IPv4 or IPv6 text;
+  // anything else is skipped), valid from an hour ago for `validDays`. The
+  // key file is owner-only (0600).
   static bool Make(const std::string& certificateFile, const std::string& keyFile,
-                   const std::vector<std::string>& dnsNames, std::string* error, long validDays = kValidDays);
+                   const std::vector<std::string>& dnsNames, const std::vector<std::string>& ipAddresses,
+                   std::string* error, long validDays = kValidDays);
 
   // The names the certificate carries: the host name, its fully qualified
   // name when it differs, and "localhost".
   static std::vector<std::string> HostNames();
+  // The addresses it carries besides ::1: 127.0.0.1 and the host's other
+  // IPv4 addresses (interfaces that are up or down alike, each once).
+  static std::vector<std::string> HostAddresses();
 };
 
 }  // namespace orla

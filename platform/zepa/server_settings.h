@@ -23,6 +23,8 @@ class ServerSettings {
   unsigned maxConnections = 512;  // each has a thread of its own
   unsigned maxConnectionsPerAddress = 64;
   size_t maxClientWorkers = 32;
+  // How long a shutdown waits for requests, and then for client requests.
+  int shutdownWaitSeconds = 30;
   SessionTable::Settings sessions;
 
   // False with *error when the record or a setting is malformed.

@@ -120,7 +120,8 @@ bool UsersCommand::DefaultDataDirectory(const std::string& programDirectory, std
 }
 
 int UsersCommand::Run(const std::vector<std::string>& args, const std::string& programDirectory,
-                      const PasswordSource& passwords, std::ostream& out, std::ostream& err) {
+                      const PasswordSource& passwords, std::ostream& out, std::ostream& err,
+                      const OwnerSwitch& actAsOwner) {
   std::string dataDirectory;
   size_t i = 0;
   while (i < args.size() && !args[i].empty() && args[i][0] == '-') {
@@ -148,6 +149,13 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     if (!DefaultDataDirectory(programDirectory, &dataDirectory, &error)) {
       err << "korusers: " << error << "\n";
       return 1;
+    }
+  }
+  if (actAsOwner) {
+    std::string error;
+    if (!actAsOwner(dataDirectory, &error)) {
+      err << "korusers: " << error << "\n";
+      return 2;
     }
   }
   UserStore store(dataDirectory + "/" + ZepaServer::kUsersFileName);

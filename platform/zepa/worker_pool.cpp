@@ -16,7 +16,15 @@ WorkerPool::WorkerPool(const Settings& settings) : settings_(settings) {
   if (settings_.maxThreads == 0) settings_.maxThreads = 1;
 }
 
-WorkerPool::~WorkerPool() { Shutdown(); }
+WorkerPool::~WorkerPool() {
+  Shutdown();
+  // Threads a timed shutdown gave up on: the records of those that ended go;
+  // one still running keeps its own (the owner should have kept the pool).
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (Worker* w : abandoned_) {
+    if (w->finished) delete w;
+  }
+}
 
 void WorkerPool::SetStackBytes(size_t bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -26,8 +34,10 @@ void WorkerPool::SetStackBytes(size_t bytes) {
 size_t WorkerPool::ThreadCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   size_t n = 0;
-  for (const Worker* w : workers_) {
-    if (!w->finished) ++n;
+  for (const std::list<Worker*>* list : {&workers_, &abandoned_}) {
+    for (const Worker* w : *list) {
+      if (!w->finished) ++n;
+    }
   }
   return n;
 }
@@ -141,7 +151,13 @@ bool WorkerPool::ShutdownWithin(std::chrono::milliseconds limit) {
       }
       return true;
     });
-    if (!done) return false;
+    if (!done) {
+      // Nobody will join these threads: detached, each one frees its stack
+      // and descriptor when it ends; their records stay with the pool.
+      for (Worker* w : workers_) pthread_detach(w->thread);
+      abandoned_.splice(abandoned_.end(), workers_);
+      return false;
+    }
   }
   Shutdown();
   return true;

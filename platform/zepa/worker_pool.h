@@ -35,8 +35,8 @@ class WorkerPool {
   // Enqueue calls are refused.
   void Shutdown();
   // The same, waiting at most `limit`: false when tasks still run then (the
-  // threads are left running; the pool must then outlive them, so its owner
-  // keeps it).
+  // threads are detached and left running; the pool must then outlive them,
+  // so its owner keeps it).
   bool ShutdownWithin(std::chrono::milliseconds limit);
 
   // Stack size for threads started from now on.
@@ -62,6 +62,7 @@ class WorkerPool {
   std::condition_variable finished_;
   std::deque<std::function<void()>> tasks_;
   std::list<Worker*> workers_;
+  std::list<Worker*> abandoned_;  // detached by a timed shutdown that gave up
   size_t idle_ = 0;
   bool stopping_ = false;
 };

@@ -244,10 +244,12 @@ int ZEPASetIsapiStackSize(uint32_t hServer, uint32_t dwStackSize);
    malformed, the name is taken, or the version callback fails. */
 int ZEPARegisterIsapiExtension(uint32_t hServer, const ExtensionRecord* pRecord);
 
-/* Stops serving: no new connections, waits for requests and client requests
-   under way, calls each extension's termination callback, and forgets the
-   handle. Returns 1; 0 for an unknown handle (a repeated shutdown), or when
-   called from one of this server's own request threads. A call made while the
+/* Stops serving: no new connections, waits for requests (at most 35 s) and
+   client requests (at most 30 s) under way, calls each extension's
+   termination callback, and forgets the handle. What still runs after its
+   wait is logged and left running until the process ends. Returns 1; 0 for
+   an unknown handle (a repeated shutdown), or when called from one of this
+   server's own request threads. A call made while the
    same server is already shutting down (from a termination callback) returns
    1 at once. */
 int ZEPAShutdownHTTPServer(uint32_t hServer);

@@ -141,7 +141,7 @@ int ZEPAShutdownHTTPServer(uint32_t hServer) {
     }
     server->Shutdown();
     if (server->HasStragglers()) {
-      // Client requests still run on the server's threads: it is kept for
+      // Requests or client requests still run on the server's threads: it is kept for
       // good rather than destroyed under them.
       static auto* keptMutex = new std::mutex;
       static auto* kept = new std::vector<std::shared_ptr<ZepaServer>>;

@@ -67,20 +67,30 @@ bool ZepaServer::Start(std::string* error) {
 void ZepaServer::Shutdown() {
   bool expected = false;
   if (!stopping_.compare_exchange_strong(expected, true)) return;
+  const std::chrono::seconds wait(settings_.shutdownWaitSeconds);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    shutdownDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(kShutdownWaitSeconds);
+    shutdownDeadline_ = std::chrono::steady_clock::now() + wait;
   }
   // Connections first: their client requests still run on the client
-  // workers and end them.
-  if (started_) transport_.Stop();
-  if (!clients_.ShutdownWithin(std::chrono::seconds(kShutdownWaitSeconds))) {
+  // workers and end them. A connection waiting for its client requests stops
+  // waiting at the deadline; the grace after it lets such connections end.
+  if (started_ && !transport_.StopWithin(wait + std::chrono::seconds(kShutdownGraceSeconds))) {
+    stragglers_ = true;
+    modules_.KeepLoaded();
+    ZepaLog::Write(ZepaLog::kCritical,
+                   StringPrintf("The web server %s stops with requests still running after %d seconds (a request "
+                                "procedure does not return); their connections are left open until the process "
+                                "ends.",
+                                settings_.name.c_str(), settings_.shutdownWaitSeconds + kShutdownGraceSeconds));
+  }
+  if (!clients_.ShutdownWithin(wait)) {
     stragglers_ = true;
     modules_.KeepLoaded();
     ZepaLog::Write(ZepaLog::kWarning,
                    StringPrintf("The web server %s stops with client requests still running after %d seconds; "
                                 "they are left to end on their own.",
-                                settings_.name.c_str(), kShutdownWaitSeconds));
+                                settings_.name.c_str(), settings_.shutdownWaitSeconds));
   }
   extensions_.TerminateAll();
   if (started_) ZepaLog::Write(ZepaLog::kInfo, "The web server " + settings_.name + " stopped.");

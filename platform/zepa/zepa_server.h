@@ -50,8 +50,11 @@ class ZepaServer {
   static constexpr const char* kInternalHeader = RequestGate::kInternalHeader;
   // Threads never get a smaller stack: they also run TLS and the parser.
   static constexpr size_t kMinimumStackBytes = 8u << 20;
-  // How long a shutdown waits for requests and client requests to end.
-  static constexpr int kShutdownWaitSeconds = 30;
+  // How long a shutdown waits for connections beyond its wait
+  // (ServerSettings::shutdownWaitSeconds): connections waiting for their
+  // client requests stop waiting at the end of the wait, then need a moment
+  // to answer.
+  static constexpr int kShutdownGraceSeconds = 5;
 
   static bool SettingsFrom(const ServerStartupRecord* record, const ServerTable::NextStart& next, Settings* out,
                            std::string* error) {
@@ -67,9 +70,11 @@ class ZepaServer {
   // Prepares the data directory (certificate, users), loads the extension
   // modules and starts listening.
   bool Start(std::string* error);
-  // Stops listening, waits for requests and client requests (at most
-  // kShutdownWaitSeconds), then calls each extension's termination callback.
-  // Only the first call does the work.
+  // Stops listening, waits for requests (at most the settings' shutdown wait
+  // and kShutdownGraceSeconds) and client requests (at most the wait again),
+  // then calls each extension's termination callback. What still runs after
+  // its wait is left running (HasStragglers). Only the first call does the
+  // work.
   void Shutdown();
   bool IsShuttingDown() const { return stopping_.load(); }
   // True from the start of the shutdown: client requests under way end early.
@@ -77,8 +82,9 @@ class ZepaServer {
   // True once a shutdown has waited its time: connections stop waiting for
   // their client requests.
   bool ShutdownWaitOver() const;
-  // True when the shutdown gave up waiting for client requests: the server
-  // object must then never be destroyed (their threads still use it).
+  // True when the shutdown gave up waiting for requests or client requests:
+  // the server object must then never be destroyed (their threads still use
+  // it).
   bool HasStragglers() const { return stragglers_.load(); }
   // True on a thread that is running one of this server's requests or
   // client callbacks.

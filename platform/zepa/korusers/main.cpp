@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/zepa/directory_owner.h"
 #include "platform/zepa/users_command.h"
+#include "platform/zepa/zepa_server.h"
 
 namespace {
 
@@ -82,5 +84,11 @@ bool AskPassword(const std::string& prompt, std::string* password) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return orla::UsersCommand::Run(args, ProgramDirectory(), AskPassword, std::cout, std::cerr);
+  // Run as root, the tool works as the data directory's owner (the agent's
+  // user), so that the agent can read the files it writes.
+  const auto actAsOwner = [](const std::string& directory, std::string* error) {
+    const std::string users = orla::ZepaServer::kUsersFileName;
+    return orla::DirectoryOwner::Become(directory, {users, users + ".lock"}, error);
+  };
+  return orla::UsersCommand::Run(args, ProgramDirectory(), AskPassword, std::cout, std::cerr, actAsOwner);
 }

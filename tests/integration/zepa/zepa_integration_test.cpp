@@ -498,3 +498,75 @@ for name in ("SIGINT", "SIGTERM", "SIGHUP"):
   const auto run = ProcessRunner::Run({"python3", "-c", script, KORUSERS_PATH, dir.Path()}, "", 60);
   EXPECT_EQ(run.out, "SIGINT quiet restored\nSIGTERM quiet restored\nSIGHUP quiet restored\n") << run.err;
 }
+
+// korusers run as root in a data directory the agent's own user owns works as
+// that user: what it writes stays readable by the agent, root's leftovers are
+// handed over, and a link planted there never makes root touch another file.
+TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  constexpr uid_t kOwner = 65534;  // nobody
+  constexpr gid_t kGroup = 65534;
+  orla::test::TempDir dir;
+  ASSERT_EQ(chown(dir.Path().c_str(), kOwner, kGroup), 0);
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+  const auto owner = [](const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? StringPrintf("%u:%u %o", st.st_uid, st.st_gid, st.st_mode & 07777)
+                                         : std::string("missing");
+  };
+  const auto users = [](const std::string& data, const std::vector<std::string>& args,
+                         const std::string& input = "") {
+    std::vector<std::string> argv = {KORUSERS_PATH, "-d", data};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return ProcessRunner::Run(argv, input);
+  };
+  const auto ownedFolder = [&](const std::string& data) {
+    ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
+    ASSERT_EQ(chown(data.c_str(), kOwner, kGroup), 0);
+  };
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& data)> before;  // the data directory's state
+  };
+  const std::vector<Case> cases = {
+      {"an empty folder of the owner",
+       [&](const std::string& data) { ownedFolder(data); }},
+      {"a folder still to be made, in one of the owner",
+       [&](const std::string&) {}},
+      {"the users file and its lock left owned by root",
+       [&](const std::string& data) {
+         ownedFolder(data);
+         WriteFile(data + "/users", "old:$y$j9T$abc$def:KORAccess=1\n");
+         WriteFile(data + "/users.lock", "");
+         chmod((data + "/users").c_str(), 0600);
+         chmod((data + "/users.lock").c_str(), 0600);
+       }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string data = dir.File("data" + std::to_string(n++));
+    c.before(data);
+    const auto added = users(data, {"add", "operator", "KORAccess=1"}, "a-good-password\n");
+    EXPECT_EQ(added.exitCode, 0) << added.err;
+    EXPECT_EQ(owner(data), "65534:65534 700");
+    EXPECT_EQ(owner(data + "/users"), "65534:65534 600");
+    EXPECT_EQ(owner(data + "/users.lock"), "65534:65534 600");
+    const auto listed = users(data, {"list"});
+    EXPECT_NE(listed.out.find("operator\tKORAccess=0x00000001"), std::string::npos) << listed.err;
+  }
+
+  // A lock file that is a link to a file of root's: neither handed over nor
+  // written through; the tool refuses the change.
+  const std::string data = dir.File("linked");
+  ownedFolder(data);
+  WriteFile(dir.File("roots-file"), "root's\n");
+  ASSERT_EQ(chmod(dir.File("roots-file").c_str(), 0600), 0);
+  ASSERT_EQ(symlink(dir.File("roots-file").c_str(), (data + "/users.lock").c_str()), 0);
+  const auto refused = users(data, {"add", "operator"}, "a-good-password\n");
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("Permission denied"), std::string::npos) << refused.err;
+  EXPECT_EQ(owner(dir.File("roots-file")), "0:0 600");
+  EXPECT_EQ(ReadFile(dir.File("roots-file")), "root's\n");
+  EXPECT_EQ(owner(data + "/users"), "missing");
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/zepa/self_signed_certificate.h"
@@ -30,6 +31,13 @@ TEST(SelfSignedCertificate, MadeOnceWithTheHostNamesAndAnOwnerOnlyKey) {
   for (const std::string& name : SelfSignedCertificate::HostNames()) {
     EXPECT_NE(text.find("DNS:" + name), std::string::npos) << name;
   }
+  // Pages name the agent by its routable address: each one is trusted too.
+  for (const std::string& address : SelfSignedCertificate::HostAddresses()) {
+    const size_t at = text.find("IP Address:" + address);
+    ASSERT_NE(at, std::string::npos) << address << "\n" << text;
+    const char after = text[at + 11 + address.size()];
+    EXPECT_TRUE(after == ',' || after == '\n') << address;
+  }
   // The key belongs to the certificate.
   EXPECT_EQ(CommandOutput("openssl x509 -in " + cert + " -noout -pubkey"),
             CommandOutput("openssl pkey -in " + key + " -pubout"));
@@ -47,7 +55,7 @@ TEST(SelfSignedCertificate, RenewsItsOwnBeforeItEndsAndKeepsOthers) {
   test::TempDir dir;
   const std::string cert = dir.File("server.crt"), key = dir.File("server.key");
   std::string error;
-  ASSERT_TRUE(SelfSignedCertificate::Make(cert, key, {"localhost"}, &error, 10)) << error;
+  ASSERT_TRUE(SelfSignedCertificate::Make(cert, key, {"localhost"}, {}, &error, 10)) << error;
   std::string message;
   EXPECT_EQ(SelfSignedCertificate::Ensure(cert, key, &message), SelfSignedCertificate::Outcome::kRenewed);
   EXPECT_EQ(CommandOutput("openssl x509 -in " + cert + " -noout -checkend 8640000 >/dev/null && echo valid"),
@@ -72,4 +80,29 @@ TEST(SelfSignedCertificate, RenewsItsOwnBeforeItEndsAndKeepsOthers) {
   dir.Write("server.crt", "not a certificate");
   EXPECT_EQ(SelfSignedCertificate::Ensure(cert, key, &message), SelfSignedCertificate::Outcome::kFailed);
   EXPECT_EQ(dir.Read("server.crt"), "not a certificate");
+}
+
+TEST(SelfSignedCertificate, CarriesTheGivenAddressesOnceAndSkipsOtherText) {
+  test::TempDir dir;
+  const std::string cert = dir.File("server.crt"), key = dir.File("server.key");
+  std::string error;
+  ASSERT_TRUE(SelfSignedCertificate::Make(cert, key, {"agent.example"},
+                                          {"192.0.2.7", "198.51.100.20", "127.0.0.1", "192.0.2.7", "2001:db8::5",
+                                           "not-an-address", "300.1.2.3"},
+                                          &error))
+      << error;
+  const std::string text = CommandOutput("openssl x509 -in " + cert + " -noout -ext subjectAltName");
+  EXPECT_EQ(text,
+            "X509v3 Subject Alternative Name: \n"
+            "    DNS:agent.example, IP Address:127.0.0.1, IP Address:0:0:0:0:0:0:0:1, IP Address:192.0.2.7, "
+            "IP Address:198.51.100.20, IP Address:2001:DB8:0:0:0:0:0:5\n");
+
+  // The addresses of this host: 127.0.0.1 first, no other loopback one, none twice.
+  const std::vector<std::string> own = SelfSignedCertificate::HostAddresses();
+  ASSERT_FALSE(own.empty());
+  EXPECT_EQ(own[0], "127.0.0.1");
+  for (size_t i = 1; i < own.size(); ++i) {
+    EXPECT_NE(own[i].rfind("127.", 0), 0u) << own[i];
+    EXPECT_EQ(std::count(own.begin(), own.end(), own[i]), 1) << own[i];
+  }
 }

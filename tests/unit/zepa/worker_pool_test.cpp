@@ -85,6 +85,43 @@ TEST(WorkerPool, IdleThreadsEnd) {
   EXPECT_TRUE(ran.load());
 }
 
+// A timed shutdown that gives up leaves the stuck task's thread running,
+// detached: it ends on its own once the task returns, and nothing joins it.
+TEST(WorkerPool, ATimedShutdownLeavesAStuckTaskRunningDetached) {
+  WorkerPool::Settings settings;
+  settings.stackBytes = 256 * 1024;
+  auto* pool = new WorkerPool(settings);
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool started = false, released = false, ended = false;
+  ASSERT_TRUE(pool->Enqueue([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    started = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return released; });
+    ended = true;
+    changed.notify_all();
+  }));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return started; }));
+  }
+  EXPECT_FALSE(pool->ShutdownWithin(std::chrono::milliseconds(50)));
+  EXPECT_EQ(pool->ThreadCount(), 1u);
+  EXPECT_FALSE(pool->Enqueue([] {}));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    released = true;
+    changed.notify_all();
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return ended; }));
+  }
+  for (int i = 0; i < 1000 && pool->ThreadCount() != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(pool->ThreadCount(), 0u);
+  delete pool;  // the thread has ended: its record goes with the pool
+}
+
 TEST(UserStoreConcurrency, EditsFromManyThreadsAreNeverLost) {
   test::TempDir dir;
   std::vector<std::thread> threads;

@@ -51,8 +51,17 @@ PLUGIN=$(find "$BUILD" -name famib.so -print -quit)
 WORK=$(mktemp -d /tmp/kor-bench.XXXXXX)
 chmod 0755 "$WORK"
 PIDS=()
+# Stops the processes last started first (the agent before its simulator:
+# a pass still under way would otherwise wait for time-outs), each given
+# 10 seconds before it is killed.
 cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  local i pid
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${PIDS[i]}
+    kill "$pid" 2>/dev/null || continue
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+  done
   rm -rf "$WORK"
 }
 trap cleanup EXIT

@@ -12,8 +12,16 @@
 #                                            bursts at 2x and 10x
 #   bench/agent_bench.sh scale [COUNT]       1000 elements (or COUNT): load,
 #                                            memory, idle CPU, pass
+#   bench/agent_bench.sh listpage [COUNT] [SECONDS]
+#                                            the installed agent with 100
+#                                            elements (or COUNT), logged in:
+#                                            /KOR/elements.html against the
+#                                            static /KOR/orla.css, p50, p99
+#                                            and requests/s at 1 and 8
+#                                            connections, SECONDS (default
+#                                            20) per run
 #
-# It binds fixed loopback ports (11161-11163) and addresses 127.0.40.0/22:
+# It binds fixed loopback ports (11161-11163, 12381) and addresses 127.0.40.0/22:
 # run it where nothing else uses them (a network namespace of its own).
 # BUILD names the build folder (default build/bench, configured here from
 # SOURCE, default this checkout: another tree's agent can be measured the
@@ -26,11 +34,15 @@ SOURCE=${SOURCE:-$ROOT}
 SNMP_PORT=11161
 TRAP_PORT=11162
 TRAPD_PORT=11163
+HTTPS_PORT=12381
 
 if [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH_NO_BUILD:-}" ]; then
   cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_BUILD_TESTS=OFF \
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
-  cmake --build "$BUILD" --target kor_bench famib -j 2 >/dev/null
+  targets=(--target kor_bench famib)
+  # The web pages are measured on an installed program directory: all of it.
+  [ "${1:-}" = listpage ] && targets=()
+  cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 BENCH=$BUILD/bench/kor_bench
@@ -39,8 +51,17 @@ PLUGIN=$(find "$BUILD" -name famib.so -print -quit)
 WORK=$(mktemp -d /tmp/kor-bench.XXXXXX)
 chmod 0755 "$WORK"
 PIDS=()
+# Stops the processes last started first (the agent before its simulator:
+# a pass still under way would otherwise wait for time-outs), each given
+# 10 seconds before it is killed.
 cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  local i pid
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${PIDS[i]}
+    kill "$pid" 2>/dev/null || continue
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+  done
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -136,8 +157,75 @@ case "${1:-}" in
     start_sim b "$half" $((count - half))
     "$BENCH" scale "$WORK/agent"
     ;;
+  listpage)
+    count=${2:-100}
+    secs=${3:-20}
+    prefix=$WORK/prog
+    cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
+    agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
+    for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
+    start_sim ok 0 "$count"
+    sim_pid=$SIM_PID
+    KORAGENT_HTTPS_PORT=$HTTPS_PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_PORT=$TRAPD_PORT \
+      "$prefix/KORAgent" >"$WORK/agent.out" 2>&1 </dev/null &
+    PIDS+=($!)
+    agent_pid=$!
+    base=https://127.0.0.1:$HTTPS_PORT
+    password_file=$prefix/KORZEPD/administrator-password.txt
+    deadline=$((SECONDS + 120))
+    until [ -s "$password_file" ] && curl -sk -o /dev/null --max-time 2 "$base/"; do
+      kill -0 "$agent_pid" 2>/dev/null || { echo "the agent ended while starting"; cat "$WORK/agent.out"; exit 1; }
+      [ $SECONDS -lt $deadline ] || { echo "the agent's web server did not answer"; cat "$WORK/agent.out"; exit 1; }
+      sleep 0.2
+    done
+    # The session cookie of the first-start administrator, from the login form.
+    curl -sk -o /dev/null -D "$WORK/login.headers" -H "Origin: $base" --data-urlencode user=administrator \
+      --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$base/zepa/login"
+    cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
+    [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
+    # The page must list every element, each with a status picked from a
+    # finished pass, or the figures measure something else.
+    curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$base/KOR/elements.html"
+    curl -sk -o "$WORK/orla.css" "$base/KOR/orla.css"
+    rows=$(grep -o '<A HREF=' "$WORK/elements.html" | wc -l)
+    ok=$(grep -o 'src=ok.gif' "$WORK/elements.html" | wc -l)
+    [ "$rows" -eq "$count" ] || { echo "the element list shows $rows of $count elements"; exit 1; }
+    echo "agent: $count elements ($ok ok), /KOR/elements.html $(stat -c %s "$WORK/elements.html") bytes," \
+      "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${secs}s per run, keep-alive"
+    # wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
+    ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
+    # CPU seconds a process has used (user + system).
+    cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
+    measure() {
+      local path=$1 conns=$2 out agent0 sim0
+      agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
+      out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "Cookie: $cookie" "$base$path" 2>&1)
+      local errors
+      errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
+      R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
+      R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
+      R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
+      R_N=$(awk '/requests in/ {print $1}' <<<"$out")
+      local per_request
+      per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
+        'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
+      printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
+        $per_request
+    }
+    echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
+    printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
+      "agent" "sim"
+    for conns in 1 8; do
+      measure /KOR/elements.html "$conns"
+      l50=$R_P50 l99=$R_P99 lrps=$R_RPS
+      measure /KOR/orla.css "$conns"
+      awk -v a="$l50" -v b="$R_P50" -v c="$l99" -v d="$R_P99" -v e="$lrps" -v f="$R_RPS" -v n="$conns" \
+        'BEGIN {printf "ratio list/static at %d: p50 %.0fx, p99 %.0fx, req/s 1/%.0f\n", n, a / b, c / d, f / e}'
+    done
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    ;;
   *)
-    sed -n '2,17p' "$0"
+    sed -n '2,25p' "$0"
     exit 2
     ;;
 esac

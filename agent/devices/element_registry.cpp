@@ -372,8 +372,11 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
 }
 
 std::string ElementRegistry::ListElements(bool refresh) {
-  Guard hold(lock_);
+  // The refresh comes before the lock: a list asked for while another
+  // caller's pass runs waits for that pass and uses its results, instead of
+  // queueing on the lock and then running a pass of its own.
   if (refresh) UpdateAllStatus();
+  Guard hold(lock_);
   if (elements_.Count() == 0) return " ";
   try {
     std::string list;

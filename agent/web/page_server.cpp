@@ -56,7 +56,7 @@ int PageServer::RegistrationResult() const {
 
 void PageServer::Start(const std::string& agentDirectory) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
-  if (started_ || shutDown_) return;
+  if (started_ || shutDown_ || startBarred_) return;
   started_ = true;
 
   ServerStartupRecord startup{};
@@ -117,6 +117,11 @@ void PageServer::Shutdown() {
   // operation again) while it shuts down, possibly on another thread.
   if (handle != 0) ZEPAShutdownHTTPServer(handle);
   if (unloadBlocked) ZEPAAllowUnload();
+}
+
+void PageServer::BarStart() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  startBarred_ = true;
 }
 
 int PageServer::ExtensionVersion(HSE_VERSION_INFO* version) {

@@ -17,7 +17,7 @@
 // once; a server that cannot start, or does not take the extension, is
 // logged as CRITICAL "ZEPA interface failed to initialize." and the agent
 // runs on without pages. Shutdown runs exactly once, whoever calls it first
-// (the agent at its end, or the library's termination callback): it stops
+// (a caller, or the library's termination callback): it stops
 // the server if one runs and ends the library's unload hold; later calls,
 // and the library's termination callback arriving during it, do nothing.
 // Start and Shutdown may be called from different threads.
@@ -47,6 +47,12 @@ class PageServer : public RootObject {
   // 2 of KORAgent.cfg. Does nothing after a first call or after Shutdown.
   void Start(const std::string& agentDirectory);
   void Shutdown();
+  // From now on Start does nothing; a server already running is left as it
+  // is, to end with the process. The service's stop path calls this instead
+  // of Shutdown: the process ends right after it reports stopped, and
+  // waiting for requests in flight (each may be in a status pass against
+  // silent devices) would hold the stop for minutes.
+  void BarStart();
 
   // The server handle (0 when no server runs) and the answer of the
   // registration (0 before it, or when it failed).
@@ -83,6 +89,7 @@ class PageServer : public RootObject {
   int registration_ = 0;
   bool started_ = false;
   bool shutDown_ = false;
+  bool startBarred_ = false;
   bool unloadBlocked_ = false;
 };
 

@@ -253,9 +253,11 @@ void AgentServiceMain(int /*argc*/, char** /*argv*/) {
     stop->Wait();
   } while (false);
 
-  // Stop serving pages before the service reports stopped; a web start still
-  // to come on the agent start thread does nothing from now on.
-  PageServer::Instance()->Shutdown();
+  // A web start still to come on the agent start thread does nothing from
+  // now on. A running server is not shut down here: the process ends right
+  // after the stopped report, and the server's shutdown would first wait for
+  // every request in flight.
+  PageServer::Instance()->BarStart();
 
   if (exitCode != 0) {
     // Without this entry a service that could not start would end silently.

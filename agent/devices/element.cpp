@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "agent/core/error_codes.h"
+#include "agent/core/https_port.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element_poller.h"
@@ -14,7 +15,6 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
-#include "platform/text/port_setting.h"
 
 namespace orla {
 
@@ -146,8 +146,7 @@ void Element::ComputeLinks(const std::string* pageTemplate) {
     return;
   }
   const std::string host = ElementRegistry::AgentHostAddress();
-  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(),
-                                        PortSetting::FromEnvironment("KORAGENT_HTTPS_PORT", 2381));
+  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(), HttpsPort::Configured());
   if (pageTemplate != nullptr) {
     devicePageLink_ = FillTemplate(*pageTemplate, address_);
     agentPageUrl_ = root + devicePageLink_;

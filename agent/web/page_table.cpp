@@ -8,6 +8,7 @@
 #include "agent/web/about_page.h"
 #include "agent/web/discovery_document_page.h"
 #include "agent/web/element_list_page.h"
+#include "agent/web/web_agent_page.h"
 
 namespace orla {
 
@@ -23,7 +24,7 @@ const PageTable::Route kRows[] = {
     {"/KOR/", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR/default.htm", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
-    {"/KOR/WebAgent/", Match::kPrefix, Answer::kSelfOwnedPage, nullptr},  // WebAgentPage
+    {"/KOR/WebAgent/", Match::kPrefix, Answer::kSelfOwnedPage, &PageTable::Make<WebAgentPage>},
     {"/KOR/delete_element.html", Match::kPrefix, Answer::kPage, nullptr},  // RemoveElementPage
     {"/KOR/elements.html", Match::kPrefix, Answer::kPage, &PageTable::Make<ElementListPage>},
     {"/KOR/add_element.html", Match::kWholeAnyCase, Answer::kPage, nullptr},  // AddElementPage

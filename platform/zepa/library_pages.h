@@ -12,6 +12,8 @@ class LibraryPages {
  public:
   static constexpr const char* kLoginPath = "/zepa/login";
   static constexpr const char* kLogoutPath = "/zepa/logout";
+  // The signed-in user's name as plain text, empty without a session.
+  static constexpr const char* kSessionPath = "/zepa/session";
 
   // `user` is empty without a session.
   static std::string Home(const std::string& serverName, const std::vector<std::string>& fragments,

@@ -444,6 +444,16 @@ void ZepaServer::Handle(const HttpTransport::Request& request, HttpTransport::Re
     HandleLogout(request, response);
     return;
   }
+  if (WebText::EqualsIgnoreCase(request.path, LibraryPages::kSessionPath)) {
+    // Who is signed in, as plain text (empty without a session): the
+    // extensions' static pages show it.
+    std::optional<SessionTable::Session> session = SessionOf(request);
+    response.status = 200;
+    response.contentType = "text/plain; charset=utf-8";
+    response.headers.emplace_back("Cache-Control", "no-store");
+    response.body = session ? session->user : std::string();
+    return;
+  }
   std::string below;
   std::shared_ptr<const ExtensionRegistration> extension = FindExtension(request.path, &below);
   if (!extension) {

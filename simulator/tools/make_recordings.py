@@ -144,6 +144,23 @@ DEVICES = [
         'systemURL': '',
     },
     {
+        # a controller whose product text holds markup: the web pages must
+        # show it as text and run none of it
+        'name': 'mk01',
+        'sysDescr': 'Quillane FTC-400 Fibre Channel tape controller, firmware 4.12.07',
+        'sysObjectID': '1.3.6.1.4.1.4413.3.400',
+        'units': [{
+            'wwn': '10:00:00:60:45:17:2a:66',
+            'type': TYPE_STORAGE_ACCESS,
+            'status': STATUS_OK,
+            'product': '<img src=x onerror=alert(1)>',
+            'serial': 'FTC4-0017A266',
+            'revs': [('4.12.07', 'Firmware')],
+            'ports': 1,
+        }],
+        'systemURL': '',
+    },
+    {
         'name': 'host01',
         'sysDescr': 'Linux backup01 6.1.0-13-amd64 #1 SMP x86_64',
         'sysObjectID': '1.3.6.1.4.1.8072.3.2.10',

@@ -185,6 +185,11 @@ TEST_F(ZepaServerTest, RightsFollowTheSession) {
   EXPECT_TRUE(Contains(login.headers, "; Secure; HttpOnly; SameSite=Strict")) << login.headers;
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x7fffffff");
   EXPECT_TRUE(Contains(Curl("/KOR/echo", {"-b", jar}).body, "user=administrator"));
+  // The static pages learn the signed-in user from the library.
+  const Reply who = Curl("/zepa/session", {"-b", jar});
+  EXPECT_EQ(who.body, "administrator");
+  EXPECT_EQ(who.type, "text/plain; charset=utf-8");
+  EXPECT_EQ(Curl("/zepa/session").body, "");
 
   // A user the users tool adds gets its own mask.
   const auto added = Users({"add", "operator", "KORAccess=1"}, "operator-pass\n");

@@ -37,6 +37,7 @@ head -c 2048 /dev/zero | tr '\0' 'x' >"$WORK/KORZEPA/style.css"
 head -c 65536 /dev/urandom >"$WORK/KORZEPA/picture.gif"
 
 KORAGENT_HTTPS_PORT=$PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_EVENT_LOG="$WORK/events.jsonl" \
+  ZEPA_MAX_CONNECTIONS=2048 ZEPA_MAX_PER_ADDRESS=2048 \
   "$BUILD/tests/integration/zepa/zepa-test-server" "$WORK/KORZEPD" "$WORK/KORZEPA" "$WORK/agent" \
   >"$WORK/server.out" 2>&1 &
 SERVER_PID=$!

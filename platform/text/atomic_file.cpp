@@ -14,11 +14,22 @@ int AtomicFile::Write(const std::string& path, const std::string& contents) {
   return Write(path, contents, 0644);
 }
 
-int AtomicFile::Write(const std::string& path, const std::string& contents, mode_t mode) {
+namespace {
+int WriteFile(const std::string& path, const std::string& contents, mode_t mode, const struct stat* owner) {
   std::string temp = path + ".tmpXXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return errno;
   // mkstemp creates the file 0600; widen (or keep) it to what was asked.
+  if (owner != nullptr) {
+    // Only a privileged writer can give the file away; others keep it.
+    if (fchown(fd, owner->st_uid, owner->st_gid) != 0 && errno != EPERM) {
+      int err = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return err;
+    }
+    mode = owner->st_mode & 07777;
+  }
   fchmod(fd, mode);
   size_t written = 0;
   while (written < contents.size()) {
@@ -57,6 +68,17 @@ int AtomicFile::Write(const std::string& path, const std::string& contents, mode
     ::close(dfd);
   }
   return 0;
+}
+}  // namespace
+
+int AtomicFile::Write(const std::string& path, const std::string& contents, mode_t mode) {
+  return WriteFile(path, contents, mode, nullptr);
+}
+
+int AtomicFile::WriteKeepingOwner(const std::string& path, const std::string& contents, mode_t mode) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return WriteFile(path, contents, mode, nullptr);
+  return WriteFile(path, contents, mode, &st);
 }
 
 }  // namespace orla

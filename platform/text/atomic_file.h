@@ -16,6 +16,9 @@ class AtomicFile {
   // The same, the new file getting the permission bits `mode` (e.g. 0600 for
   // files only their owner may read) from the moment it is created.
   static int Write(const std::string& path, const std::string& contents, mode_t mode);
+  // The same, the new file keeping the permission bits, owner and group of
+  // the file it replaces (a missing file: `mode` and the writer's owner).
+  static int WriteKeepingOwner(const std::string& path, const std::string& contents, mode_t mode);
 };
 
 }  // namespace orla

@@ -10,7 +10,7 @@
 
 #include "platform/text/string_printf.h"
 #include "platform/zepa/connection_context.h"
-#include "platform/zepa/http_transport.h"
+#include "platform/zepa/http_client.h"
 #include "platform/zepa/web_text.h"
 #include "platform/zepa/zepa_log.h"
 #include "platform/zepa/zepa_server.h"
@@ -125,12 +125,13 @@ void ClientRequest::Invoke(uint32_t state) {
 }
 
 bool ClientRequest::Perform(std::string* error) {
-  HttpTransport::FetchRequest fetch;
+  HttpClient::FetchRequest fetch;
   fetch.url = url_;
   fetch.method = method_;
   fetch.body = body_;
   fetch.contentType = contentType_;
-  fetch.trustFile = server_->FilePath(ZepaServer::kCertificateFileName);
+  fetch.trustFile = server_->FilePath(ZepaServer::kTrustBundleFileName);
+  fetch.abort = server_->StoppingFlag();
   std::string headerText;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -141,7 +142,8 @@ bool ClientRequest::Perform(std::string* error) {
   for (auto& [name, value] : WebText::ParseHeaderLines(headerText, &rejected)) {
     // The request's framing and target are the library's.
     if (WebText::EqualsIgnoreCase(name, "Host") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
-        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection")) {
+        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
+        WebText::EqualsIgnoreCase(name, ZepaServer::kInternalHeader)) {
       continue;
     }
     if (WebText::EqualsIgnoreCase(name, "Origin")) hasOrigin = true;
@@ -154,6 +156,9 @@ bool ClientRequest::Perform(std::string* error) {
   // Servers refuse state-changing requests from another origin; the
   // library's own POSTs say where they come from.
   if (method_ != "GET" && method_ != "HEAD" && !hasOrigin) fetch.headers.emplace_back("Origin", url_.Origin());
+  // Requests to this server itself may reach its internal roots; the secret
+  // never goes to another host.
+  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(ZepaServer::kInternalHeader, ZepaServer::InternalSecret());
 
   std::string path = server_->FilePath(ZepaServer::kCacheDirectoryName) + "/client-XXXXXX";
   const int fd = ::mkstemp(path.data());
@@ -162,14 +167,23 @@ bool ClientRequest::Perform(std::string* error) {
                           server_->FilePath(ZepaServer::kCacheDirectoryName).c_str(), std::strerror(errno));
     return false;
   }
+  // Until the file is handed over below, it is closed and removed however
+  // this function ends (an exception included).
+  struct CacheFileGuard {
+    int fd;
+    const std::string* path;
+    bool keep = false;
+    ~CacheFileGuard() {
+      if (fd >= 0) ::close(fd);
+      if (!keep) ::unlink(path->c_str());
+    }
+  } guard{fd, &path};
   bool writeFailed = false;
-  const HttpTransport::FetchResult result = HttpTransport::Fetch(fetch, [&](const char* data, size_t length) {
+  const HttpClient::FetchResult result = HttpClient::Fetch(fetch, [&](const char* data, size_t length) {
     if (!WriteAll(fd, data, length)) writeFailed = true;
     return !writeFailed;
   });
-  ::close(fd);
   if (!result.responded || writeFailed) {
-    ::unlink(path.c_str());
     *error = writeFailed ? std::string("cannot write the cache file") : result.error;
     return false;
   }
@@ -178,6 +192,7 @@ bool ClientRequest::Perform(std::string* error) {
   info.contentType = result.contentType;
   info.location = result.location;
   server_->RegisterCacheFile(path, info);
+  guard.keep = true;
   std::lock_guard<std::mutex> lock(mutex_);
   status_ = static_cast<uint32_t>(result.status);
   cacheFile_ = path;
@@ -189,7 +204,16 @@ void ClientRequest::Run() {
   if (!server_->IsShuttingDown()) {
     Invoke(ZEPA_CLIENT_STATE_SEND_HEADERS);
     std::string error;
-    if (Perform(&error)) {
+    bool performed = false;
+    try {
+      performed = Perform(&error);
+    } catch (...) {
+      // Out of memory or the like: the request still ends with state 14 and
+      // releases its connection below.
+      performed = false;
+      error = "the request failed with an exception";
+    }
+    if (performed) {
       Invoke(ZEPA_CLIENT_STATE_RESPONSE_READY);
     } else {
       ZepaLog::Write(ZepaLog::kWarning,

@@ -7,10 +7,34 @@
 
 namespace orla {
 
-bool ClientUrl::Parse(const std::string& url, ClientUrl* out) {
-  for (unsigned char c : url) {
-    if (c <= 0x20 || c == 0x7f) return false;
+namespace {
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// The target with every byte a request line may not carry as %XX: controls,
+// spaces, bytes above 0x7e, the characters RFC 3986 leaves out, and a "%"
+// that does not start an escape.
+std::string EncodeTarget(const std::string& target) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(target.size());
+  for (size_t i = 0; i < target.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(target[i]);
+    const bool escape = c == '%' && i + 2 < target.size() && IsHex(target[i + 1]) && IsHex(target[i + 2]);
+    const bool unsafe = c <= 0x20 || c >= 0x7f || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
+                        c == '`' || c == '{' || c == '|' || c == '}' || (c == '%' && !escape);
+    if (unsafe) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
   }
+  return out;
+}
+}  // namespace
+
+bool ClientUrl::Parse(const std::string& url, ClientUrl* out) {
   ClientUrl result;
   std::string rest;
   const std::string lower = WebText::ToLower(url.substr(0, 8));
@@ -26,8 +50,11 @@ bool ClientUrl::Parse(const std::string& url, ClientUrl* out) {
   if (hash != std::string::npos) return false;
   const size_t slash = rest.find_first_of("/?");
   std::string authority = rest.substr(0, slash);
-  result.target = slash == std::string::npos ? "/" : rest.substr(slash);
+  result.target = slash == std::string::npos ? "/" : EncodeTarget(rest.substr(slash));
   if (result.target[0] == '?') result.target = "/" + result.target;
+  for (unsigned char c : authority) {
+    if (c <= 0x20 || c >= 0x7f) return false;
+  }
   if (authority.empty() || authority.find('@') != std::string::npos) return false;
   std::string portText;
   if (authority[0] == '[') {

@@ -1,7 +1,9 @@
 #pragma once
 // An absolute http or https URL taken apart for a client request:
 // scheme://host[:port][/path][?query]; an IPv6 host is written in brackets.
-// User information, fragments, control characters and spaces are refused.
+// User information, fragments, and control characters or spaces in the
+// scheme and host are refused; in the path and query, such bytes (and the
+// others a request line may not carry) are percent-encoded.
 #include <string>
 
 namespace orla {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -194,7 +195,15 @@ void ConnectionContext::ClientOver() {
 
 void ConnectionContext::WaitForClients() {
   std::unique_lock<std::mutex> lock(mutex_);
-  clientsDone_.wait(lock, [this] { return pendingClients_ == 0; });
+  while (!clientsDone_.wait_for(lock, std::chrono::seconds(1), [this] { return pendingClients_ == 0; })) {
+    // A client request that outlives the shutdown's wait keeps this
+    // connection no longer: it holds its own reference to the context, and
+    // once the connection is unregistered its calls on ConnID fail cleanly.
+    lock.unlock();
+    const bool over = server_->ShutdownWaitOver();
+    lock.lock();
+    if (over) return;
+  }
 }
 
 bool ConnectionContext::HadClients() const {

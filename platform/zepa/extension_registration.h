@@ -49,6 +49,8 @@ class ExtensionRegistration {
   PFN_HTTPEXTENSIONPROC requestProcedure = nullptr;
   PFN_TERMINATEEXTENSION terminateCallback = nullptr;
   uint32_t extensionVersion = 0;
+  // A module's root: reached only by the library's own client requests.
+  bool internalOnly = false;
   std::string description;
 };
 

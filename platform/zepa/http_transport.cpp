@@ -1,22 +1,30 @@
-// The only translation unit that includes cpp-httplib. Debian's package is
-// the compiled library with OpenSSL support (its pkg-config flags define
-// CPPHTTPLIB_OPENSSL_SUPPORT), so this header holds declarations only.
+// The only translation unit that includes libmicrohttpd. The daemon runs one
+// thread per connection (MHD_USE_THREAD_PER_CONNECTION): the handler runs
+// extension code that blocks (WriteClient, waiting for client requests), and
+// libmicrohttpd's thread pool could only give way to such waits by
+// suspending and resuming the connection, which the extension interface has
+// no notion of. The connection limits bound the number of threads.
+//
+// TLS is GnuTLS inside libmicrohttpd: TLS 1.2 and 1.3 only, forward-secret
+// AEAD suites only, no compression.
 #include "platform/zepa/http_transport.h"
 
-#include <httplib.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <microhttpd.h>
+#include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "platform/text/string_printf.h"
 
@@ -24,128 +32,102 @@ namespace orla {
 
 namespace {
 
-std::string OpenSslError() {
-  const unsigned long code = ERR_get_error();
-  ERR_clear_error();
-  if (code == 0) return "unknown TLS error";
-  char buf[256];
-  ERR_error_string_n(code, buf, sizeof(buf));
-  return buf;
-}
+constexpr const char* kTlsPriorities =
+    "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-CIPHER-ALL:+AES-256-GCM:+AES-128-GCM:+CHACHA20-POLY1305:"
+    "-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA:%SERVER_PRECEDENCE";
 
-// Hands the listener's connections to a WorkerPool.
-class PoolQueue : public httplib::TaskQueue {
- public:
-  explicit PoolQueue(const WorkerPool::Settings& settings) : pool_(settings) {}
-  void enqueue(std::function<void()> fn) override {
-    // Refused only when no thread can be made at all: serve the connection
-    // on the listener's thread rather than leak its socket.
-    if (!pool_.Enqueue(fn)) fn();
-  }
-  void shutdown() override { pool_.Shutdown(); }
-  WorkerPool& Pool() { return pool_; }
-
- private:
-  WorkerPool pool_;
-};
-
-// The listening socket is a protected member of the server: reached here to
-// give it a real backlog (the library listens with a backlog of 5, and a
-// burst of browser connections would overflow it).
-class ListeningServer : public httplib::SSLServer {
- public:
-  using httplib::SSLServer::SSLServer;
-  int ListeningSocket() const { return svr_sock_; }
-};
-
-constexpr int kListenBacklog = 256;
-
-// The certificates a client request trusts: the system's and the server's
-// own. Reading the system bundle costs tens of milliseconds, so each store is
-// made once (per trust file and its version) and shared by reference; the
-// stores are never freed, like the process's other tables.
-X509_STORE* SharedTrustStore(const std::string& trustFile) {
-  static std::mutex* mutex = new std::mutex;
-  static auto* stores = new std::map<std::string, X509_STORE*>;
-  struct stat st;
-  std::string key = trustFile;
-  if (!trustFile.empty() && ::stat(trustFile.c_str(), &st) == 0) {
-    key += StringPrintf("|%lld|%lld", static_cast<long long>(st.st_mtime), static_cast<long long>(st.st_size));
-  }
-  std::lock_guard<std::mutex> lock(*mutex);
-  auto it = stores->find(key);
-  if (it == stores->end()) {
-    X509_STORE* store = X509_STORE_new();
-    if (store == nullptr) return nullptr;
-    X509_STORE_set_default_paths(store);
-    if (!trustFile.empty()) X509_STORE_load_file(store, trustFile.c_str());
-    ERR_clear_error();
-    it = stores->emplace(key, store).first;
-  }
-  X509_STORE_up_ref(it->second);  // the client's TLS context releases its reference
-  return it->second;
-}
+using Clock = std::chrono::steady_clock;
 
 bool ExpectsBody(const std::string& method) {
   return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
 }
 
-HttpTransport::Request ToRequest(const httplib::Request& in) {
-  HttpTransport::Request out;
-  out.method = in.method;
-  out.path = in.path;
-  out.target = in.target;
-  const size_t q = in.target.find('?');
-  if (q != std::string::npos) out.query = in.target.substr(q + 1);
-  out.version = in.version;
-  out.headers.reserve(in.headers.size());
-  for (const auto& [name, value] : in.headers) out.headers.emplace_back(name, value);
-  out.body = in.body;
-  out.remoteAddress = in.remote_addr;
-  out.remotePort = in.remote_port;
-  out.localAddress = in.local_addr;
-  out.localPort = in.local_port;
-  return out;
+bool ReadText(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream out;
+  out << in.rdbuf();
+  *text = out.str();
+  return true;
 }
 
-void ToResponse(const HttpTransport::Response& in, httplib::Response& out) {
-  out.status = in.status;
-  for (const auto& [name, value] : in.headers) {
-    if (WebText::EqualsIgnoreCase(name, "Content-Type") || WebText::EqualsIgnoreCase(name, "Content-Length")) {
-      continue;
-    }
-    out.headers.emplace(name, value);
+std::string AddressText(const struct sockaddr* address, int* port) {
+  char text[INET6_ADDRSTRLEN] = {0};
+  *port = 0;
+  if (address == nullptr) return std::string();
+  if (address->sa_family == AF_INET) {
+    const auto* in = reinterpret_cast<const struct sockaddr_in*>(address);
+    inet_ntop(AF_INET, &in->sin_addr, text, sizeof(text));
+    *port = ntohs(in->sin_port);
+  } else if (address->sa_family == AF_INET6) {
+    const auto* in6 = reinterpret_cast<const struct sockaddr_in6*>(address);
+    inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof(text));
+    *port = ntohs(in6->sin6_port);
   }
-  if (in.closeConnection) out.set_header("Connection", "close");
-  if (in.file) {
-    std::shared_ptr<HttpTransport::FileBody> file = in.file;
-    out.set_content_provider(
-        static_cast<size_t>(file->size), in.contentType,
-        [file](size_t offset, size_t length, httplib::DataSink& sink) {
-          char buf[16384];
-          const size_t want = length < sizeof(buf) ? length : sizeof(buf);
-          ssize_t n;
-          do {
-            n = ::pread(file->fd, buf, want, static_cast<off_t>(offset));
-          } while (n < 0 && errno == EINTR);
-          if (n <= 0) return false;  // the file shrank or failed: end the connection
-          return sink.write(buf, static_cast<size_t>(n));
-        });
-  } else if (!in.body.empty() || in.status != 204) {
-    out.set_content(in.body, in.contentType);
-  }
+  return text;
+}
+
+// One request as it is read: made by the URI callback (which sees the target
+// as sent), filled by the access handler.
+struct RequestState {
+  HttpTransport::Request request;
+  bool headSeen = false;
+  bool answered = false;  // an early answer was queued
+  bool tooLarge = false;
+};
+
+// One connection, for the deadlines.
+struct ConnectionState {
+  int fd = -1;
+  Clock::time_point deadline;  // Clock::time_point::max() while the handler runs
+  std::string localAddress;
+  int localPort = 0;
+};
+
+std::string ResponseBodyText(int status) {
+  return StringPrintf("<HTML><BODY><H1>%d %s</H1></BODY></HTML>", status, WebText::ReasonPhrase(status));
 }
 
 }  // namespace
 
 class HttpTransport::Impl {
  public:
-  std::unique_ptr<ListeningServer> server;
-  std::thread listener;
-  std::mutex poolMutex;
-  PoolQueue* queue = nullptr;  // valid while the listener runs
-  size_t stackBytes = 0;
-  std::string tlsError;
+  Settings settings;
+  Handler handler;
+  EarlyCheck early;
+  std::string certificate;
+  std::string key;
+  int listenFd = -1;
+
+  std::mutex daemonMutex;
+  struct MHD_Daemon* daemon = nullptr;
+  size_t runningStackBytes = 0;
+  size_t wantedStackBytes = 0;
+
+  // The deadline watchdog: closes the read side of connections whose request
+  // (or answer) takes too long. A connection's entry leaves the table in the
+  // closed notification, which libmicrohttpd makes before it closes the
+  // socket, so a descriptor in the table always belongs to its connection.
+  std::mutex watchMutex;
+  std::condition_variable watchWake;
+  std::map<struct MHD_Connection*, ConnectionState*> connections;
+  bool watchStop = false;
+  std::thread watchdog;
+
+  struct MHD_Daemon* StartDaemon(size_t stackBytes, std::string* error);
+  void Watch();
+  void Arm(struct MHD_Connection* connection, int seconds);
+  void Disarm(struct MHD_Connection* connection);
+  void Answer(struct MHD_Connection* connection, const Response& response, bool close);
+
+  static void* UriCallback(void* cls, const char* uri, struct MHD_Connection* connection);
+  static void NotifyConnection(void* cls, struct MHD_Connection* connection, void** socketContext,
+                               enum MHD_ConnectionNotificationCode code);
+  static void Completed(void* cls, struct MHD_Connection* connection, void** requestContext,
+                        enum MHD_RequestTerminationCode code);
+  static enum MHD_Result Access(void* cls, struct MHD_Connection* connection, const char* url, const char* method,
+                                const char* version, const char* uploadData, size_t* uploadSize,
+                                void** requestContext);
 };
 
 HttpTransport::FileBody::~FileBody() {
@@ -170,219 +152,380 @@ HttpTransport::HttpTransport() : impl_(std::make_unique<Impl>()) {}
 
 HttpTransport::~HttpTransport() { Stop(); }
 
+void* HttpTransport::Impl::UriCallback(void*, const char* uri, struct MHD_Connection*) {
+  auto* state = new RequestState;
+  state->request.target = uri != nullptr ? uri : "";
+  return state;
+}
+
+void HttpTransport::Impl::NotifyConnection(void* cls, struct MHD_Connection* connection, void** socketContext,
+                                           enum MHD_ConnectionNotificationCode code) {
+  auto* impl = static_cast<Impl*>(cls);
+  if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+    auto* state = new ConnectionState;
+    const union MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    state->fd = info != nullptr ? info->connect_fd : -1;
+    struct sockaddr_storage local;
+    socklen_t length = sizeof(local);
+    if (state->fd >= 0 && ::getsockname(state->fd, reinterpret_cast<struct sockaddr*>(&local), &length) == 0) {
+      state->localAddress = AddressText(reinterpret_cast<struct sockaddr*>(&local), &state->localPort);
+    }
+    state->deadline = Clock::now() + std::chrono::seconds(impl->settings.requestDeadlineSeconds);
+    *socketContext = state;
+    std::lock_guard<std::mutex> lock(impl->watchMutex);
+    impl->connections[connection] = state;
+    impl->watchWake.notify_all();
+  } else if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+    auto* state = static_cast<ConnectionState*>(*socketContext);
+    {
+      std::lock_guard<std::mutex> lock(impl->watchMutex);
+      impl->connections.erase(connection);
+    }
+    delete state;
+    *socketContext = nullptr;
+  }
+}
+
+void HttpTransport::Impl::Completed(void* cls, struct MHD_Connection* connection, void** requestContext,
+                                    enum MHD_RequestTerminationCode) {
+  auto* impl = static_cast<Impl*>(cls);
+  delete static_cast<RequestState*>(*requestContext);
+  *requestContext = nullptr;
+  // The next request on this connection has the same time to arrive.
+  impl->Arm(connection, impl->settings.requestDeadlineSeconds);
+}
+
+void HttpTransport::Impl::Arm(struct MHD_Connection* connection, int seconds) {
+  std::lock_guard<std::mutex> lock(watchMutex);
+  auto it = connections.find(connection);
+  if (it != connections.end()) it->second->deadline = Clock::now() + std::chrono::seconds(seconds);
+  watchWake.notify_all();
+}
+
+void HttpTransport::Impl::Disarm(struct MHD_Connection* connection) {
+  std::lock_guard<std::mutex> lock(watchMutex);
+  auto it = connections.find(connection);
+  if (it != connections.end()) it->second->deadline = Clock::time_point::max();
+}
+
+void HttpTransport::Impl::Watch() {
+  std::unique_lock<std::mutex> lock(watchMutex);
+  while (!watchStop) {
+    const Clock::time_point now = Clock::now();
+    Clock::time_point next = now + std::chrono::seconds(1);
+    for (auto& [connection, state] : connections) {
+      if (state->deadline <= now) {
+        // The connection's thread sees the end of its input and closes it.
+        if (state->fd >= 0) ::shutdown(state->fd, SHUT_RDWR);
+        state->deadline = Clock::time_point::max();
+      } else if (state->deadline < next) {
+        next = state->deadline;
+      }
+    }
+    watchWake.wait_until(lock, next);
+  }
+}
+
+void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Response& response, bool close) {
+  struct MHD_Response* answer = nullptr;
+  bool isFile = false;
+  if (response.file) {
+    const int fd = ::dup(response.file->fd);
+    if (fd >= 0) {
+      answer = MHD_create_response_from_fd64(response.file->size, fd);
+      if (answer == nullptr) ::close(fd);
+      isFile = answer != nullptr;
+    }
+  }
+  int status = response.status;
+  std::string contentType = response.contentType;
+  if (answer == nullptr && response.file) {
+    status = 500;
+    contentType = "text/html";
+    const std::string text = ResponseBodyText(status);
+    answer = MHD_create_response_from_buffer(text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_MUST_COPY);
+  } else if (answer == nullptr) {
+    answer = MHD_create_response_from_buffer(response.body.size(), const_cast<char*>(response.body.data()),
+                                             MHD_RESPMEM_MUST_COPY);
+  }
+  if (answer == nullptr) return;  // out of memory: the connection is closed
+  for (const auto& [name, value] : response.headers) {
+    if (WebText::EqualsIgnoreCase(name, "Content-Type") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
+        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
+        WebText::EqualsIgnoreCase(name, "Content-Encoding")) {
+      continue;
+    }
+    MHD_add_response_header(answer, name.c_str(), value.c_str());
+  }
+  if (!contentType.empty() && status != 204 && status != 304) {
+    MHD_add_response_header(answer, MHD_HTTP_HEADER_CONTENT_TYPE, contentType.c_str());
+  }
+  if (isFile) MHD_add_response_header(answer, "Accept-Ranges", "none");
+  if (close || response.closeConnection) MHD_add_response_header(answer, MHD_HTTP_HEADER_CONNECTION, "close");
+  MHD_queue_response(connection, static_cast<unsigned>(status), answer);
+  MHD_destroy_response(answer);
+}
+
+enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* connection, const char*,
+                                            const char* method, const char* version, const char* uploadData,
+                                            size_t* uploadSize, void** requestContext) {
+  auto* impl = static_cast<Impl*>(cls);
+  auto* state = static_cast<RequestState*>(*requestContext);
+  if (state == nullptr) {  // never without the URI callback; refuse rather than guess
+    return MHD_NO;
+  }
+  Request& request = state->request;
+  if (!state->headSeen) {
+    state->headSeen = true;
+    request.method = method != nullptr ? method : "";
+    request.version = version != nullptr ? version : "";
+    const size_t q = request.target.find('?');
+    request.query = q == std::string::npos ? std::string() : request.target.substr(q + 1);
+    request.path = WebText::UrlDecode(request.target.substr(0, q), false);
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void* list, enum MHD_ValueKind, const char* key, const char* value) -> enum MHD_Result {
+          static_cast<HeaderList*>(list)->emplace_back(key != nullptr ? key : "", value != nullptr ? value : "");
+          return MHD_YES;
+        },
+        &request.headers);
+    const union MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (info != nullptr) request.remoteAddress = AddressText(info->client_addr, &request.remotePort);
+    const union MHD_ConnectionInfo* socketInfo = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (socketInfo != nullptr && socketInfo->socket_context != nullptr) {
+      const auto* connectionState = static_cast<const ConnectionState*>(socketInfo->socket_context);
+      request.localAddress = connectionState->localAddress;
+      request.localPort = connectionState->localPort;
+    }
+
+    // The framing checks, before a byte of the body is read.
+    Response refusal;
+    refusal.contentType = "text/html";
+    int status = 0;
+    const std::string length = request.Header("Content-Length");
+    if (request.headers.size() > impl->settings.maxHeaderCount) {
+      status = 431;
+    } else if (request.HasHeader("Transfer-Encoding")) {
+      status = 501;
+    } else if (request.HasHeader("Content-Encoding")) {
+      status = 415;
+    } else if (ExpectsBody(request.method) && length.empty()) {
+      status = 411;
+    } else if (!length.empty()) {
+      char* end = nullptr;
+      errno = 0;
+      const unsigned long long value = std::strtoull(length.c_str(), &end, 10);
+      if (length.find_first_not_of("0123456789") != std::string::npos) {
+        status = 400;
+      } else if (errno != 0 || end == length.c_str() || value > impl->settings.maxBodyBytes) {
+        status = 413;
+      }
+    }
+    if (status != 0) {
+      refusal.status = status;
+      refusal.body = ResponseBodyText(status);
+      refusal.headers.emplace_back("Strict-Transport-Security", "max-age=31536000");
+      refusal.headers.emplace_back("X-Content-Type-Options", "nosniff");
+      refusal.headers.emplace_back("Cache-Control", "no-store");
+      state->answered = true;
+      impl->Answer(connection, refusal, true);
+      return MHD_YES;
+    }
+    if (impl->early) {
+      bool handled = false;
+      try {
+        handled = impl->early(request, refusal);
+      } catch (...) {
+        refusal = Response();
+        refusal.status = 500;
+        refusal.body = ResponseBodyText(500);
+        handled = true;
+      }
+      if (handled) {
+        state->answered = true;
+        impl->Answer(connection, refusal, true);
+        return MHD_YES;
+      }
+    }
+    return MHD_YES;  // the body (if any) follows, then the last call
+  }
+  if (state->answered) {
+    *uploadSize = 0;  // an early answer is queued: the rest is dropped
+    return MHD_YES;
+  }
+  if (*uploadSize != 0) {
+    if (request.body.size() + *uploadSize > impl->settings.maxBodyBytes) {
+      state->tooLarge = true;
+    } else {
+      request.body.append(uploadData, *uploadSize);
+    }
+    *uploadSize = 0;
+    if (state->tooLarge) {
+      Response refusal;
+      refusal.status = 413;
+      refusal.body = ResponseBodyText(413);
+      state->answered = true;
+      impl->Answer(connection, refusal, true);
+    }
+    return MHD_YES;
+  }
+  // The whole request is here: the handler may take as long as it needs.
+  impl->Disarm(connection);
+  Response response;
+  try {
+    impl->handler(request, response);
+  } catch (...) {
+    response = Response();
+    response.status = 500;
+    response.body = ResponseBodyText(500);
+  }
+  impl->Answer(connection, response, false);
+  impl->Arm(connection, impl->settings.sendDeadlineSeconds);
+  return MHD_YES;
+}
+
+struct MHD_Daemon* HttpTransport::Impl::StartDaemon(size_t stackBytes, std::string* error) {
+  const unsigned int flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_TLS |
+                             MHD_USE_ITC | MHD_USE_POLL;
+  struct MHD_Daemon* d = MHD_start_daemon(
+      flags, 0, nullptr, nullptr, &Impl::Access, this,
+      MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(listenFd),
+      MHD_OPTION_HTTPS_MEM_CERT, certificate.c_str(),
+      MHD_OPTION_HTTPS_MEM_KEY, key.c_str(),
+      MHD_OPTION_HTTPS_PRIORITIES, kTlsPriorities,
+      MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned int>(settings.maxConnections),
+      MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned int>(settings.maxConnectionsPerAddress),
+      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(settings.idleTimeoutSeconds),
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, settings.connectionMemoryBytes,
+      MHD_OPTION_THREAD_STACK_SIZE, stackBytes,
+      MHD_OPTION_URI_LOG_CALLBACK, &Impl::UriCallback, this,
+      MHD_OPTION_NOTIFY_COMPLETED, &Impl::Completed, this,
+      MHD_OPTION_NOTIFY_CONNECTION, &Impl::NotifyConnection, this,
+      MHD_OPTION_END);
+  if (d == nullptr) *error = "cannot start the HTTPS service (certificate, key or TLS settings refused)";
+  return d;
+}
+
 void HttpTransport::SetWorkerStackBytes(size_t bytes) {
-  std::lock_guard<std::mutex> lock(impl_->poolMutex);
-  impl_->stackBytes = bytes;
-  if (impl_->queue != nullptr) impl_->queue->Pool().SetStackBytes(bytes);
+  std::lock_guard<std::mutex> lock(impl_->daemonMutex);
+  impl_->wantedStackBytes = bytes;
+  if (impl_->daemon == nullptr || bytes <= impl_->runningStackBytes) return;
+  // The stack size is fixed when the daemon starts: a new one takes over the
+  // listening socket, then the old one ends.
+  if (MHD_quiesce_daemon(impl_->daemon) == MHD_INVALID_SOCKET) return;
+  std::string error;
+  struct MHD_Daemon* next = impl_->StartDaemon(bytes, &error);
+  MHD_stop_daemon(impl_->daemon);
+  impl_->daemon = next;
+  if (next != nullptr) impl_->runningStackBytes = bytes;
 }
 
 bool HttpTransport::Start(const Settings& settings, Handler handler, EarlyCheck early, std::string* error) {
-  if (impl_->server) {
+  Impl* impl = impl_.get();
+  std::lock_guard<std::mutex> lock(impl->daemonMutex);
+  if (impl->daemon != nullptr) {
     *error = "already started";
     return false;
   }
-  Impl* impl = impl_.get();
-  const std::string cert = settings.certificateFile;
-  const std::string key = settings.keyFile;
-  auto server = std::make_unique<ListeningServer>([impl, cert, key](SSL_CTX& ctx) {
-    // TLS 1.2 and 1.3 only; for 1.2 only forward-secret AEAD suites.
-    if (SSL_CTX_set_min_proto_version(&ctx, TLS1_2_VERSION) != 1 ||
-        SSL_CTX_set_cipher_list(&ctx, "ECDHE+AESGCM:ECDHE+CHACHA20:!aNULL:!eNULL") != 1) {
-      impl->tlsError = "cannot configure TLS: " + OpenSslError();
-      return false;
-    }
-    SSL_CTX_set_options(&ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
-    if (SSL_CTX_use_certificate_chain_file(&ctx, cert.c_str()) != 1) {
-      impl->tlsError = StringPrintf("cannot load the certificate %s: %s", cert.c_str(), OpenSslError().c_str());
-      return false;
-    }
-    if (SSL_CTX_use_PrivateKey_file(&ctx, key.c_str(), SSL_FILETYPE_PEM) != 1 ||
-        SSL_CTX_check_private_key(&ctx) != 1) {
-      impl->tlsError = StringPrintf("cannot load the key %s: %s", key.c_str(), OpenSslError().c_str());
-      return false;
-    }
-    return true;
-  });
-  if (!server->is_valid()) {
-    *error = impl->tlsError.empty() ? "cannot set up TLS" : impl->tlsError;
-    return false;
-  }
-
-  WorkerPool::Settings workers = settings.workers;
-  {
-    std::lock_guard<std::mutex> lock(impl->poolMutex);
-    if (impl->stackBytes != 0) workers.stackBytes = impl->stackBytes;
-  }
-  server->new_task_queue = [impl, workers]() -> httplib::TaskQueue* {
-    std::lock_guard<std::mutex> lock(impl->poolMutex);
-    WorkerPool::Settings now = workers;
-    if (impl->stackBytes != 0) now.stackBytes = impl->stackBytes;
-    impl->queue = new PoolQueue(now);
-    return impl->queue;
-  };
-  // SO_REUSEADDR only: a second server on the same port must fail to bind
-  // (the library's default would also set SO_REUSEPORT).
-  server->set_socket_options([](int sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-  });
-  server->set_tcp_nodelay(true);
-  server->set_keep_alive_max_count(settings.keepAliveRequests);
-  server->set_keep_alive_timeout(settings.keepAliveSeconds);
-  server->set_read_timeout(settings.readTimeoutSeconds, 0);
-  server->set_write_timeout(settings.writeTimeoutSeconds, 0);
-  server->set_payload_max_length(settings.maxBodyBytes);
-
-  // Requests without a body are answered straight from the pre-routing
-  // handler; requests with one come back through the method handlers below
-  // once their body is read. The early check sees every request first.
-  server->set_pre_routing_handler([handler, early](const httplib::Request& req, httplib::Response& res) {
-    Request request = ToRequest(req);
-    Response response;
-    if (early && early(request, response)) {
-      ToResponse(response, res);
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if (ExpectsBody(req.method)) return httplib::Server::HandlerResponse::Unhandled;
-    handler(request, response);
-    ToResponse(response, res);
-    return httplib::Server::HandlerResponse::Handled;
-  });
-  auto withBody = [handler](const httplib::Request& req, httplib::Response& res) {
-    Request request = ToRequest(req);
-    Response response;
-    handler(request, response);
-    ToResponse(response, res);
-  };
-  server->Post(".*", withBody);
-  server->Put(".*", withBody);
-  server->Patch(".*", withBody);
-  server->Delete(".*", withBody);
-  // Errors the HTTP layer itself answers (413, 414, 400, ...) get a short
-  // text; answers that already carry a body keep it.
-  server->set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
-    if (!res.body.empty() || res.content_length_ != 0 || res.content_provider_) {
-      return httplib::Server::HandlerResponse::Unhandled;
-    }
-    res.set_content(StringPrintf("<HTML><BODY><H1>%d %s</H1></BODY></HTML>", res.status,
-                                 WebText::ReasonPhrase(res.status)),
-                    "text/html");
-    return httplib::Server::HandlerResponse::Handled;
-  }));
-  server->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-    res.status = 500;
-    res.set_content("<HTML><BODY><H1>500 Internal Server Error</H1></BODY></HTML>", "text/html");
-  });
-
-  if (!server->bind_to_port(settings.address, settings.port)) {
-    *error = StringPrintf("cannot listen on %s port %d: %s", settings.address.c_str(), settings.port,
+  impl->settings = settings;
+  impl->handler = std::move(handler);
+  impl->early = std::move(early);
+  if (!ReadText(settings.certificateFile, &impl->certificate)) {
+    *error = StringPrintf("cannot load the certificate %s: %s", settings.certificateFile.c_str(),
                           std::strerror(errno));
     return false;
   }
-  ::listen(server->ListeningSocket(), kListenBacklog);
-  ListeningServer* raw = server.get();
-  impl->server = std::move(server);
-  impl->listener = std::thread([raw] { raw->listen_after_bind(); });
-  // stop() only acts on a running server: wait until the listener runs.
-  for (int i = 0; i < 5000 && !raw->is_running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!ReadText(settings.keyFile, &impl->key)) {
+    *error = StringPrintf("cannot load the key %s: %s", settings.keyFile.c_str(), std::strerror(errno));
+    return false;
   }
+
+  // The listening socket is made here, so that a taken port is reported as
+  // such, and only SO_REUSEADDR is set: a second server on the same port
+  // must fail to bind.
+  struct addrinfo hints;
+  std::memset(&hints, 0, sizeof(hints));
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE | AI_NUMERICSERV;
+  struct addrinfo* found = nullptr;
+  const std::string portText = std::to_string(settings.port);
+  const int rc = ::getaddrinfo(settings.address.c_str(), portText.c_str(), &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    *error = StringPrintf("cannot listen on %s port %d: not a numeric address", settings.address.c_str(),
+                          settings.port);
+    return false;
+  }
+  const int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  int yes = 1;
+  int err = 0;
+  if (fd < 0) {
+    err = errno;
+  } else {
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    if (found->ai_family == AF_INET6) {
+      // "::" serves IPv4 as well.
+      int no = 0;
+      ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof(no));
+    }
+    if (::bind(fd, found->ai_addr, found->ai_addrlen) != 0 || ::listen(fd, settings.listenBacklog) != 0) {
+      err = errno;
+    }
+  }
+  ::freeaddrinfo(found);
+  if (err != 0) {
+    if (fd >= 0) ::close(fd);
+    *error = StringPrintf("cannot listen on %s port %d: %s", settings.address.c_str(), settings.port,
+                          std::strerror(err));
+    return false;
+  }
+  impl->listenFd = fd;
+  const size_t stack = impl->wantedStackBytes > settings.stackBytes ? impl->wantedStackBytes : settings.stackBytes;
+  {
+    std::lock_guard<std::mutex> watchLock(impl->watchMutex);
+    impl->watchStop = false;
+  }
+  impl->watchdog = std::thread([impl] { impl->Watch(); });
+  impl->daemon = impl->StartDaemon(stack, error);
+  if (impl->daemon == nullptr) {
+    {
+      std::lock_guard<std::mutex> watchLock(impl->watchMutex);
+      impl->watchStop = true;
+      impl->watchWake.notify_all();
+    }
+    impl->watchdog.join();
+    ::close(impl->listenFd);
+    impl->listenFd = -1;
+    return false;
+  }
+  impl->runningStackBytes = stack;
   return true;
 }
 
 void HttpTransport::Stop() {
-  if (!impl_->server) return;
-  for (int i = 0; i < 5000 && !impl_->server->is_running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  impl_->server->stop();
-  if (impl_->listener.joinable()) impl_->listener.join();
+  Impl* impl = impl_.get();
+  struct MHD_Daemon* daemon = nullptr;
   {
-    std::lock_guard<std::mutex> lock(impl_->poolMutex);
-    impl_->queue = nullptr;
+    std::lock_guard<std::mutex> lock(impl->daemonMutex);
+    daemon = impl->daemon;
+    impl->daemon = nullptr;
   }
-  impl_->server.reset();
-}
-
-HttpTransport::FetchResult HttpTransport::Fetch(const FetchRequest& request,
-                                                const std::function<bool(const char*, size_t)>& sink) {
-  FetchResult result;
-  std::unique_ptr<httplib::ClientImpl> client;
-  if (request.url.https) {
-    auto ssl = std::make_unique<httplib::SSLClient>(request.url.host, request.url.port);
-    X509_STORE* store = SharedTrustStore(request.trustFile);
-    if (store == nullptr) {
-      result.error = "cannot make a certificate store";
-      return result;
-    }
-    ssl->set_ca_cert_store(store);
-    // With a file named, the client loads only that file (already in the
-    // store) instead of the system bundle once more.
-    if (!request.trustFile.empty()) ssl->set_ca_cert_path(request.trustFile);
-    ssl->enable_server_certificate_verification(true);
-    client = std::move(ssl);
-  } else {
-    client = std::make_unique<httplib::ClientImpl>(request.url.host, request.url.port);
+  if (daemon != nullptr) {
+    MHD_quiesce_daemon(daemon);  // no new connections while the others end
+    MHD_stop_daemon(daemon);
   }
-  client->set_connection_timeout(request.connectTimeoutSeconds, 0);
-  client->set_read_timeout(request.readTimeoutSeconds, 0);
-  client->set_write_timeout(request.writeTimeoutSeconds, 0);
-  client->set_keep_alive(false);
-  client->set_follow_location(false);
-  client->set_url_encode(false);
-
-  httplib::Request req;
-  req.method = request.method;
-  req.path = request.url.target;
-  for (const auto& [name, value] : request.headers) req.headers.emplace(name, value);
-  if (!req.has_header("User-Agent")) req.set_header("User-Agent", "ZEPA-client/1.0");
-  if (!request.body.empty() || request.method == "POST") {
-    req.body = request.body;
-    req.set_header("Content-Type", request.contentType.empty() ? "application/x-www-form-urlencoded"
-                                                               : request.contentType);
+  if (impl->watchdog.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(impl->watchMutex);
+      impl->watchStop = true;
+      impl->watchWake.notify_all();
+    }
+    impl->watchdog.join();
   }
-  uint64_t received = 0;
-  bool tooLarge = false;
-  bool tooSlow = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.totalTimeoutSeconds);
-  req.response_handler = [&result](const httplib::Response& res) {
-    result.responded = true;
-    result.status = res.status;
-    result.contentType = res.get_header_value("Content-Type");
-    result.location = res.get_header_value("Location");
-    return true;
-  };
-  req.content_receiver = [&](const char* data, size_t length, uint64_t, uint64_t) {
-    received += length;
-    if (received > request.maxResponseBytes) {
-      tooLarge = true;
-      return false;
-    }
-    if (std::chrono::steady_clock::now() > deadline) {
-      tooSlow = true;
-      return false;
-    }
-    return sink(data, length);
-  };
-  httplib::Response res;
-  httplib::Error error = httplib::Error::Success;
-  const bool ok = client->send(req, res, error);
-  if (!ok) {
-    result.error = tooLarge  ? "the response is too large"
-                   : tooSlow ? "the response took too long"
-                             : httplib::to_string(error);
-    if (error == httplib::Error::SSLServerVerification && request.url.https) {
-      result.error += " (the peer's certificate is not trusted or does not name the host)";
-    }
-    result.responded = false;
-  } else if (!result.responded) {
-    // Responses without a body never reach the handlers above.
-    result.responded = true;
-    result.status = res.status;
-    result.contentType = res.get_header_value("Content-Type");
-    result.location = res.get_header_value("Location");
+  if (impl->listenFd >= 0) {
+    ::close(impl->listenFd);
+    impl->listenFd = -1;
   }
-  return result;
 }
 
 }  // namespace orla

@@ -1,8 +1,26 @@
 #pragma once
-// The HTTP layer under the web server library: an HTTPS listener whose
-// connections run on a WorkerPool, and a blocking HTTP(S) client. This is
-// the one file pair that talks to cpp-httplib; the rest of the library sees
-// only the plain request and response records below.
+// The HTTP server under the web server library: an HTTPS listener (TLS 1.2
+// and 1.3) that reads each request, checks its framing and limits, and hands
+// the whole request to a handler that fills in the response. This is the one
+// file pair that talks to libmicrohttpd (HttpClient talks to libcurl); the
+// rest of the library sees only the plain request and response records.
+//
+// Each connection has a thread of its own for its whole life, so a handler
+// may block (an extension waiting for its client requests) without holding
+// up anyone else. What a client can make the server spend is bounded:
+//   - connections: a total limit and a limit per client address; one over
+//     either is closed at once, so descriptors and threads cannot run out;
+//   - a request's head: a per-connection memory limit bounds its total size
+//     and `maxHeaderCount` its lines (431); the whole request, head and body,
+//     must arrive within `requestDeadlineSeconds` of the connection opening or
+//     the previous answer ending, and the line may stay idle for at most
+//     `idleTimeoutSeconds`; sending an answer has `sendDeadlineSeconds`;
+//   - bodies: methods that carry one need Content-Length (411); requests with
+//     Transfer-Encoding (501) or Content-Encoding (415) are refused; the cap
+//     (413) is checked against the declared length before a byte is read and
+//     again while reading;
+//   - answers are never compressed, and Range is not honoured (the whole file
+//     is sent, with "Accept-Ranges: none").
 #include <sys/types.h>
 
 #include <atomic>
@@ -13,9 +31,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/zepa/client_url.h"
 #include "platform/zepa/web_text.h"
-#include "platform/zepa/worker_pool.h"
 
 namespace orla {
 
@@ -35,6 +51,9 @@ class HttpTransport {
     int remotePort = 0;
     std::string localAddress;
     int localPort = 0;
+    // Set by the server: the request came from this process's own client
+    // requests (it carried the process's secret).
+    bool internal = false;
 
     // The first header of that name (ignoring case); empty when absent.
     std::string Header(const std::string& name) const;
@@ -60,8 +79,11 @@ class HttpTransport {
     bool closeConnection = false;
   };
 
-  using Handler = std::function<void(const Request&, Response&)>;
-  // Runs before a request body is read; returns true when it has answered.
+  // May change the request (the server removes headers before extensions
+  // see them).
+  using Handler = std::function<void(Request&, Response&)>;
+  // Runs once the head is read, before the body; returns true when it has
+  // answered (the connection is then closed after the answer).
   using EarlyCheck = std::function<bool(const Request&, Response&)>;
 
   struct Settings {
@@ -70,11 +92,15 @@ class HttpTransport {
     std::string certificateFile;
     std::string keyFile;
     size_t maxBodyBytes = 8192;
-    WorkerPool::Settings workers;
-    int keepAliveSeconds = 5;
-    size_t keepAliveRequests = 100;
-    int readTimeoutSeconds = 10;
-    int writeTimeoutSeconds = 10;
+    size_t stackBytes = 8u << 20;
+    unsigned maxConnections = 512;
+    unsigned maxConnectionsPerAddress = 64;
+    size_t connectionMemoryBytes = 32 * 1024;  // bounds a request's head
+    size_t maxHeaderCount = 100;
+    int requestDeadlineSeconds = 10;
+    int idleTimeoutSeconds = 10;
+    int sendDeadlineSeconds = 300;
+    int listenBacklog = 256;
   };
 
   HttpTransport();
@@ -82,39 +108,15 @@ class HttpTransport {
   HttpTransport(const HttpTransport&) = delete;
   HttpTransport& operator=(const HttpTransport&) = delete;
 
-  // Loads the certificate, binds the port and starts serving on a thread of
-  // its own. False with *error when any of that fails.
+  // Loads the certificate, binds the port and starts serving. False with
+  // *error when any of that fails.
   bool Start(const Settings& settings, Handler handler, EarlyCheck early, std::string* error);
   // Closes the listening socket and waits until every connection has ended.
   void Stop();
-  // Stack size for worker threads started from now on.
+  // Stack size for connection threads started from now on. A size above the
+  // running one restarts the listener on the same socket (meant for the
+  // moments after start-up: connections open then are closed).
   void SetWorkerStackBytes(size_t bytes);
-
-  struct FetchRequest {
-    ClientUrl url;
-    std::string method = "GET";
-    HeaderList headers;
-    std::string body;
-    std::string contentType;
-    std::string trustFile;  // a PEM certificate trusted besides the system's
-    int connectTimeoutSeconds = 10;
-    int readTimeoutSeconds = 30;
-    int writeTimeoutSeconds = 10;
-    int totalTimeoutSeconds = 120;  // the whole response, however slowly it drips
-    uint64_t maxResponseBytes = 16u << 20;
-  };
-
-  struct FetchResult {
-    bool responded = false;
-    int status = 0;
-    std::string contentType;
-    std::string location;
-    std::string error;
-  };
-
-  // One request; the response body goes to `sink` piece by piece (a false
-  // return aborts). Blocks until the response has ended or failed.
-  static FetchResult Fetch(const FetchRequest& request, const std::function<bool(const char*, size_t)>& sink);
 
  private:
   class Impl;

@@ -52,4 +52,22 @@ int ServerTable::Holds() const {
   return holds_;
 }
 
+void ServerTable::SetEndpoint(const std::string& address, int port) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  next_start_.endpointSet = true;
+  next_start_.address = address;
+  next_start_.port = port;
+}
+
+void ServerTable::SetLimits(unsigned maxConnections, unsigned maxConnectionsPerAddress) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  next_start_.maxConnections = maxConnections;
+  next_start_.maxConnectionsPerAddress = maxConnectionsPerAddress;
+}
+
+ServerTable::NextStart ServerTable::Next() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return next_start_;
+}
+
 }  // namespace orla

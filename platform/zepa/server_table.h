@@ -1,8 +1,10 @@
 #pragma once
-// The process's running web servers by their 32-bit handles, and the count
-// of ZEPABlockUnload holds. Handles are never reused, so a handle kept after
-// its server was shut down finds nothing.
+// The process's running web servers by their 32-bit handles, the count of
+// ZEPABlockUnload holds, and the settings the next server started takes
+// (ZEPASetServerEndpoint, ZEPASetServerLimits). Handles are never reused, so
+// a handle kept after its server was shut down finds nothing.
 #include <cstdint>
+#include <string>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -21,6 +23,19 @@ class ServerTable {
   void Remove(uint32_t handle);
   size_t Count() const;
 
+  // What a program chose for the next server; unset parts keep the
+  // library's defaults.
+  struct NextStart {
+    bool endpointSet = false;
+    std::string address;  // empty: every IPv4 interface
+    int port = 0;         // 0: 2381
+    unsigned maxConnections = 0;
+    unsigned maxConnectionsPerAddress = 0;
+  };
+  void SetEndpoint(const std::string& address, int port);
+  void SetLimits(unsigned maxConnections, unsigned maxConnectionsPerAddress);
+  NextStart Next() const;
+
   void Hold();
   void Release();
   int Holds() const;
@@ -32,6 +47,7 @@ class ServerTable {
   std::map<uint32_t, std::shared_ptr<ZepaServer>> servers_;
   uint32_t next_ = 1;
   int holds_ = 0;
+  NextStart next_start_;
 };
 
 }  // namespace orla

@@ -14,6 +14,7 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
+#include "platform/zepa/zepa_log.h"
 
 namespace orla {
 
@@ -159,7 +160,22 @@ void UserStore::ReloadIfChangedLocked() {
   const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   if (loaded_ && st.st_ino == inode_ && mtimeNs == mtimeNs_ && st.st_size == size_) return;
   std::string text;
-  if (!ReadFile(path_, &text)) return;  // keep what we had
+  if (!ReadFile(path_, &text)) {
+    // A file that is there but cannot be read holds no user anyone may log
+    // in as: the list kept from an earlier reading would be out of date.
+    const int err = errno;
+    users_.clear();
+    loaded_ = false;
+    if (!unreadableReported_) {
+      unreadableReported_ = true;
+      ZepaLog::Write(ZepaLog::kCritical,
+                     StringPrintf("The web server cannot read its users file %s: %s. Nobody can log in until it "
+                                  "can be read.",
+                                  path_.c_str(), std::strerror(err)));
+    }
+    return;
+  }
+  unreadableReported_ = false;
   users_ = Parse(text, nullptr);
   loaded_ = true;
   inode_ = st.st_ino;
@@ -213,7 +229,7 @@ int UserStore::Edit(const std::function<bool(std::vector<User>& users, std::stri
     if (!change(users, error)) {
       rc = error->empty() ? 0 : EINVAL;  // refused, or nothing to change
     } else {
-      rc = AtomicFile::Write(path_, Format(users), 0600);
+      rc = AtomicFile::WriteKeepingOwner(path_, Format(users), 0600);
       if (rc != 0) *error = StringPrintf("cannot write %s: %s", path_.c_str(), std::strerror(rc));
     }
   }

@@ -5,9 +5,11 @@
 // right not listed) and each mask a 31-bit number (the top bit is reserved:
 // the rights query answers 0x80000000 only for a request without a session).
 // Lines starting with "#" and empty lines are ignored. The file is rewritten
-// whole and atomically, owner-only, under an exclusive lock of
-// "<file>.lock" so that the users tool and the server never lose each
-// other's changes. The server rereads it whenever it changes.
+// whole and atomically, keeping the old file's owner and mode (a new file is
+// owner-only), under an exclusive lock of "<file>.lock" so that the users
+// tool and the server never lose each other's changes. The server rereads it
+// whenever it changes; a file that exists but cannot be read means no users
+// (logged as CRITICAL once), never the list read before.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -68,6 +70,7 @@ class UserStore {
   ino_t inode_ = 0;
   int64_t mtimeNs_ = 0;
   off_t size_ = -1;
+  bool unreadableReported_ = false;
 };
 
 }  // namespace orla

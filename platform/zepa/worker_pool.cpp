@@ -125,7 +125,26 @@ void WorkerPool::Run(Worker* self) {
   // After this the thread touches nothing of the pool: the next Enqueue or
   // Shutdown joins it.
   self->finished = true;
+  finished_.notify_all();
   t_currentPool = nullptr;
+}
+
+bool WorkerPool::ShutdownWithin(std::chrono::milliseconds limit) {
+  if (t_currentPool != this) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopping_ = true;
+    if (!tasks_.empty() && workers_.empty()) StartThreadLocked();
+    wake_.notify_all();
+    const bool done = finished_.wait_for(lock, limit, [this] {
+      for (const Worker* w : workers_) {
+        if (!w->finished) return false;
+      }
+      return true;
+    });
+    if (!done) return false;
+  }
+  Shutdown();
+  return true;
 }
 
 void WorkerPool::Shutdown() {

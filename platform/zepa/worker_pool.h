@@ -4,6 +4,7 @@
 // queue while every thread is busy.
 #include <pthread.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -33,6 +34,10 @@ class WorkerPool {
   // Runs every queued task to its end, then joins all threads. Later
   // Enqueue calls are refused.
   void Shutdown();
+  // The same, waiting at most `limit`: false when tasks still run then (the
+  // threads are left running; the pool must then outlive them, so its owner
+  // keeps it).
+  bool ShutdownWithin(std::chrono::milliseconds limit);
 
   // Stack size for threads started from now on.
   void SetStackBytes(size_t bytes);
@@ -54,6 +59,7 @@ class WorkerPool {
   Settings settings_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable finished_;
   std::deque<std::function<void()>> tasks_;
   std::list<Worker*> workers_;
   size_t idle_ = 0;

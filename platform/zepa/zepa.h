@@ -21,6 +21,32 @@
  *
  * Threads. Every call may be made from any thread. The request procedure and
  * the client callbacks run on the library's threads, several at a time.
+ *
+ * Extension modules. At start-up the server also loads every shared library
+ * named "*.so" in its data directory's "extensions/" folder (in name order;
+ * a file writable by group or others is refused). A module exports
+ *   int GetExtensionRecord(ExtensionRecord* record)   (PFN_GETEXTENSIONRECORD)
+ *   int ExtensionVersion(HSE_VERSION_INFO* info)      (PFN_GETEXTENSIONVERSION)
+ *   uint32_t ExtensionRequest(EXTENSION_CONTROL_BLOCK* ecb)  (PFN_HTTPEXTENSIONPROC)
+ *   int ExtensionTerminate(uint32_t flags)            (PFN_TERMINATEEXTENSION)
+ * all with C linkage. GetExtensionRecord receives a zeroed record and fills
+ * it as for ZEPARegisterIsapiExtension: dwSize = sizeof(ExtensionRecord),
+ * szName = its URL root (e.g. "webagent"), szDirectory, the lists if any,
+ * and the three callbacks (left NULL, they are taken from the exports above);
+ * it returns 1 on success. The library then registers the module like any
+ * extension (the version callback is called during the registration, the
+ * termination callback at shutdown; the lists may live in the module, they
+ * are copied). A module that fails to load or register is logged as a
+ * WARNING and skipped; the server runs on.
+ *
+ * A module's root is internal: only the library's own client requests
+ * (ZEPAClientGetUrl, ZEPAClientPostUrlEx to this server, e.g.
+ * "https://localhost:<port>/webagent/...") reach it. Those requests carry a
+ * header with a random secret of the process, which the server checks and
+ * removes from every request before any extension sees it; a request for an
+ * internal root without the secret is answered 403, and from requests
+ * without it every "VESTRA_..." (or "VESTRA-...") header is removed. A
+ * module can therefore trust the VESTRA_ headers it receives.
  */
 #include <stddef.h>
 #include <stdint.h>
@@ -168,6 +194,9 @@ typedef struct ExtensionRecord {
 } ExtensionRecord;                          /* 1084 (1104) */
 #pragma pack(pop)
 
+/* An extension module's record function (see the top of this file). */
+typedef int (*PFN_GETEXTENSIONRECORD)(ExtensionRecord* record);
+
 /* ------------------------------------------------------------------------ */
 /* Server calls                                                              */
 
@@ -178,9 +207,22 @@ void ZEPABlockUnload(void);
    no threads outside its servers, so nothing else waits for this. */
 void ZEPAAllowUnload(void);
 
-/* Starts a server: HTTPS (TLS 1.2 or later) on the port in the environment
-   variable KORAGENT_HTTPS_PORT (default 2381), on the address in
-   KORAGENT_HTTPS_ADDRESS (default every interface). On first start it makes
+/* Where the next server started listens: a numeric IPv4 or IPv6 address
+   (NULL or "": every IPv4 interface; "::": every interface, IPv6 and IPv4)
+   and a port (0: 2381). Call it before ZEPAStartupHTTPServer. A program that
+   never calls it gets the port in the environment variable
+   KORAGENT_HTTPS_PORT and the address in KORAGENT_HTTPS_ADDRESS, else the
+   defaults. Returns 1, or 0 when the address is not numeric or the port is
+   above 65535. */
+int ZEPASetServerEndpoint(const char* address, uint32_t port);
+
+/* Connection limits of the next server started: connections open at once in
+   all (0: 512) and from one client address (0: 64). One over a limit is
+   closed at once. Returns 1, or 0 for a value above 100000. */
+int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddress);
+
+/* Starts a server: HTTPS (TLS 1.2 or later) on the endpoint chosen with
+   ZEPASetServerEndpoint (default every IPv4 interface, port 2381). On first start it makes
    the data directory, a self-signed certificate and key, and a users file
    with the user "administrator" and a random password (written to
    "administrator-password.txt" there, readable by its owner only).

@@ -2,7 +2,9 @@
 // into the calling program.
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/text/string_printf.h"
 #include "platform/zepa/client_request.h"
@@ -48,12 +50,39 @@ void ZEPAAllowUnload(void) { ServerTable::Instance().Release(); }
 
 void ZEPASetLogCallback(PFN_ZEPA_LOG pfnLog) { ZepaLog::SetCallback(pfnLog); }
 
+int ZEPASetServerEndpoint(const char* address, uint32_t port) {
+  try {
+    if (port > 65535) return 0;
+    std::string text = address != nullptr ? address : "";
+    if (!text.empty() && !ZepaServer::IsNumericAddress(text)) {
+      ZepaLog::Write(ZepaLog::kWarning, "The web server address " + text + " is not a numeric IP address.");
+      return 0;
+    }
+    ServerTable::Instance().SetEndpoint(text, static_cast<int>(port));
+    return 1;
+  } catch (...) {
+    LogException("ZEPASetServerEndpoint");
+    return 0;
+  }
+}
+
+int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddress) {
+  try {
+    if (maxConnections > 100000 || maxConnectionsPerAddress > 100000) return 0;
+    ServerTable::Instance().SetLimits(maxConnections, maxConnectionsPerAddress);
+    return 1;
+  } catch (...) {
+    LogException("ZEPASetServerLimits");
+    return 0;
+  }
+}
+
 int ZEPAStartupHTTPServer(const ServerStartupRecord* pRecord, uint32_t* phServer) {
   try {
     if (phServer == nullptr) return 0;
     ZepaServer::Settings settings;
     std::string error;
-    if (!ZepaServer::SettingsFrom(pRecord, &settings, &error)) {
+    if (!ZepaServer::SettingsFrom(pRecord, ServerTable::Instance().Next(), &settings, &error)) {
       ZepaLog::Write(ZepaLog::kCritical, "The web server cannot start: " + error);
       return 0;
     }
@@ -111,6 +140,14 @@ int ZEPAShutdownHTTPServer(uint32_t hServer) {
       return 0;
     }
     server->Shutdown();
+    if (server->HasStragglers()) {
+      // Client requests still run on the server's threads: it is kept for
+      // good rather than destroyed under them.
+      static auto* keptMutex = new std::mutex;
+      static auto* kept = new std::vector<std::shared_ptr<ZepaServer>>;
+      std::lock_guard<std::mutex> lock(*keptMutex);
+      kept->push_back(server);
+    }
     ServerTable::Instance().Remove(hServer);
     return 1;
   } catch (...) {

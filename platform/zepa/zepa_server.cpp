@@ -1,10 +1,12 @@
 #include "platform/zepa/zepa_server.h"
 
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "platform/zepa/client_url.h"
 #include "platform/zepa/confined_path.h"
 #include "platform/zepa/connection_context.h"
+#include "platform/zepa/http_client.h"
 #include "platform/zepa/library_pages.h"
 #include "platform/zepa/password_hash.h"
 #include "platform/zepa/self_signed_certificate.h"
@@ -54,6 +57,7 @@ bool OriginParts(const std::string& url, ClientUrl* parts) {
 }
 
 void AddSecurityHeaders(HttpTransport::Response& response) {
+  response.headers.emplace_back("Strict-Transport-Security", "max-age=31536000");
   response.headers.emplace_back("X-Content-Type-Options", "nosniff");
   response.headers.emplace_back("X-Frame-Options", "SAMEORIGIN");
   response.headers.emplace_back("Referrer-Policy", "same-origin");
@@ -69,7 +73,8 @@ ZepaServer::ThreadScope::ThreadScope(const ZepaServer* server) : previous_(t_ser
 
 ZepaServer::ThreadScope::~ThreadScope() { t_server = previous_; }
 
-bool ZepaServer::SettingsFrom(const ServerStartupRecord* record, Settings* out, std::string* error) {
+bool ZepaServer::SettingsFrom(const ServerStartupRecord* record, const ServerTable::NextStart& next, Settings* out,
+                              std::string* error) {
   if (record == nullptr) {
     *error = "no start-up record";
     return false;
@@ -91,17 +96,28 @@ bool ZepaServer::SettingsFrom(const ServerStartupRecord* record, Settings* out, 
     *error = "the data directory of the start-up record must be an absolute path";
     return false;
   }
-  if (const char* port = std::getenv("KORAGENT_HTTPS_PORT"); port != nullptr && port[0] != '\0') {
+  if (next.endpointSet) {
+    if (!next.address.empty()) settings.address = next.address;
+    if (next.port != 0) settings.port = next.port;
+  } else if (const char* port = std::getenv("KORAGENT_HTTPS_PORT"); port != nullptr && port[0] != '\0') {
     if (!PortSetting::Parse(port, &settings.port)) {
       *error = StringPrintf("KORAGENT_HTTPS_PORT=%s is not a port number", port);
       return false;
     }
   }
-  if (const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS"); address != nullptr && address[0] != '\0') {
+  if (const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS");
+      !next.endpointSet && address != nullptr && address[0] != '\0') {
     settings.address = address;
   }
+  if (next.maxConnections != 0) settings.maxConnections = next.maxConnections;
+  if (next.maxConnectionsPerAddress != 0) settings.maxConnectionsPerAddress = next.maxConnectionsPerAddress;
   *out = settings;
   return true;
+}
+
+bool ZepaServer::IsNumericAddress(const std::string& address) {
+  unsigned char buffer[sizeof(struct in6_addr)];
+  return inet_pton(AF_INET, address.c_str(), buffer) == 1 || inet_pton(AF_INET6, address.c_str(), buffer) == 1;
 }
 
 ZepaServer::ZepaServer(const Settings& settings)
@@ -115,6 +131,12 @@ ZepaServer::~ZepaServer() { Shutdown(); }
 std::string ZepaServer::FilePath(const char* name) const { return settings_.dataDirectory + "/" + name; }
 
 bool ZepaServer::OnOwnThread() const { return t_server == this; }
+
+bool ZepaServer::ShutdownWaitOver() const {
+  if (!stopping_) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::chrono::steady_clock::now() >= shutdownDeadline_;
+}
 
 void ZepaServer::PrepareCacheDirectory() {
   const std::string dir = FilePath(kCacheDirectoryName);
@@ -199,7 +221,14 @@ bool ZepaServer::Start(std::string* error) {
       break;
   }
   if (!EnsureUsers(error)) return false;
+  if (!HttpClient::WriteTrustBundle(FilePath(kCertificateFileName), FilePath(kTrustBundleFileName), &message)) {
+    // Client requests then trust only the system's certificates.
+    ZepaLog::Write(ZepaLog::kWarning, "The web server cannot prepare its client requests' trust: " + message);
+  }
   dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20));
+  modules_.LoadAll(FilePath(ExtensionModules::kFolderName), [this](const ExtensionRecord& record, std::string* why) {
+    return RegisterExtension(&record, why, true);
+  });
 
   HttpTransport::Settings transport;
   transport.address = settings_.address;
@@ -207,10 +236,11 @@ bool ZepaServer::Start(std::string* error) {
   transport.certificateFile = FilePath(kCertificateFileName);
   transport.keyFile = FilePath(kKeyFileName);
   transport.maxBodyBytes = settings_.maxBodyBytes;
-  transport.workers.maxThreads = settings_.maxWorkers;
-  transport.workers.stackBytes = kMinimumStackBytes;
+  transport.maxConnections = settings_.maxConnections;
+  transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
+  transport.stackBytes = kMinimumStackBytes;
   if (!transport_.Start(
-          transport, [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { Handle(rq, rs); },
+          transport, [this](HttpTransport::Request& rq, HttpTransport::Response& rs) { Handle(rq, rs); },
           [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { return EarlyCheck(rq, rs); },
           error)) {
     return false;
@@ -224,10 +254,21 @@ bool ZepaServer::Start(std::string* error) {
 void ZepaServer::Shutdown() {
   bool expected = false;
   if (!stopping_.compare_exchange_strong(expected, true)) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shutdownDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(kShutdownWaitSeconds);
+  }
   // Connections first: their client requests still run on the client
   // workers and end them.
   if (started_) transport_.Stop();
-  clientPool_.Shutdown();
+  if (!clientPool_.ShutdownWithin(std::chrono::seconds(kShutdownWaitSeconds))) {
+    stragglers_ = true;
+    modules_.KeepLoaded();
+    ZepaLog::Write(ZepaLog::kWarning,
+                   StringPrintf("The web server %s stops with client requests still running after %d seconds; "
+                                "they are left to end on their own.",
+                                settings_.name.c_str(), kShutdownWaitSeconds));
+  }
   std::vector<std::shared_ptr<const ExtensionRegistration>> extensions;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -251,9 +292,10 @@ void ZepaServer::SetStackSize(size_t bytes) {
   clientPool_.SetStackBytes(stack);
 }
 
-bool ZepaServer::RegisterExtension(const ExtensionRecord* record, std::string* error) {
+bool ZepaServer::RegisterExtension(const ExtensionRecord* record, std::string* error, bool internalOnly) {
   auto registration = std::make_shared<ExtensionRegistration>();
   if (!ExtensionRegistration::FromRecord(record, registration.get(), error)) return false;
+  registration->internalOnly = internalOnly;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& other : extensions_) {
@@ -387,6 +429,14 @@ bool ZepaServer::EarlyCheck(const HttpTransport::Request& request, HttpTransport
     response.closeConnection = true;
     return true;
   }
+  std::string below;
+  std::shared_ptr<const ExtensionRegistration> extension = FindExtension(request.path, &below);
+  if (extension && extension->internalOnly && !CarriesSecret(request)) {
+    AddSecurityHeaders(response);
+    SendError(response, 403, "This address serves the server's own requests only.");
+    response.closeConnection = true;
+    return true;
+  }
   if (!IsBodyMethod(method)) return false;
   const std::string length = request.Header("Content-Length");
   if (!length.empty()) {
@@ -425,8 +475,57 @@ std::string ZepaServer::SessionCookie(const std::string& token, long maxAgeSecon
                       maxAgeSeconds);
 }
 
-void ZepaServer::Handle(const HttpTransport::Request& request, HttpTransport::Response& response) {
+const std::string& ZepaServer::InternalSecret() {
+  static const std::string* secret = new std::string(PasswordHash::RandomHex(32));
+  return *secret;
+}
+
+bool ZepaServer::IsOwnUrl(const ClientUrl& url) const {
+  if (url.port != settings_.port) return false;
+  const std::string host = WebText::ToLower(url.host);
+  if (host == "localhost" || host == "::1") return true;
+  unsigned char v4[4];
+  return inet_pton(AF_INET, host.c_str(), v4) == 1 && v4[0] == 127;
+}
+
+bool ZepaServer::CarriesSecret(const HttpTransport::Request& request) {
+  const std::string& secret = InternalSecret();
+  int copies = 0;
+  bool allMatch = true;
+  for (const auto& [name, value] : request.headers) {
+    if (!WebText::EqualsIgnoreCase(name, kInternalHeader)) continue;
+    ++copies;
+    // Compared in constant time.
+    unsigned char diff = value.size() == secret.size() ? 0 : 1;
+    for (size_t i = 0; i < secret.size() && i < value.size(); ++i) {
+      diff |= static_cast<unsigned char>(value[i] ^ secret[i]);
+    }
+    if (diff != 0) allMatch = false;
+  }
+  return copies > 0 && allMatch;
+}
+
+void ZepaServer::SortOutInternal(HttpTransport::Request& request) {
+  request.internal = CarriesSecret(request);
+  HttpTransport::HeaderList kept;
+  kept.reserve(request.headers.size());
+  for (auto& header : request.headers) {
+    if (WebText::EqualsIgnoreCase(header.first, kInternalHeader)) continue;
+    // Only this process's own requests may tell an extension which device
+    // to manage and with which communities ("VESTRA-X" reads as VESTRA_X).
+    if (!request.internal && header.first.size() >= 7 &&
+        WebText::EqualsIgnoreCase(header.first.substr(0, 6), "VESTRA") &&
+        (header.first[6] == '_' || header.first[6] == '-')) {
+      continue;
+    }
+    kept.push_back(std::move(header));
+  }
+  request.headers = std::move(kept);
+}
+
+void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response& response) {
   ThreadScope scope(this);
+  SortOutInternal(request);
   AddSecurityHeaders(response);
   if (ConfinedPath::HasTraversal(request.path)) {
     SendError(response, 403, "The path is not allowed.");
@@ -458,6 +557,10 @@ void ZepaServer::Handle(const HttpTransport::Request& request, HttpTransport::Re
   std::shared_ptr<const ExtensionRegistration> extension = FindExtension(request.path, &below);
   if (!extension) {
     SendError(response, 404, "There is no page at this address.");
+    return;
+  }
+  if (extension->internalOnly && !request.internal) {
+    SendError(response, 403, "This address serves the server's own requests only.");
     return;
   }
   HandleExtension(extension, below, request, response);
@@ -556,7 +659,7 @@ void ZepaServer::HandleLogin(const HttpTransport::Request& request, HttpTranspor
   }
   std::string name, password, returnPath = "/";
   WebText::FormField(request.body, "return", &returnPath);
-  if (!throttle_.Allowed(request.remoteAddress, SessionTable::Clock::now())) {
+  if (!throttle_.Begin(request.remoteAddress, SessionTable::Clock::now())) {
     SendPage(response, 429,
              LibraryPages::Login(settings_.name, "Too many failed logins from your address. Wait a minute, then try again.",
                                  returnPath, ""));
@@ -564,8 +667,25 @@ void ZepaServer::HandleLogin(const HttpTransport::Request& request, HttpTranspor
   }
   WebText::FormField(request.body, "user", &name);
   WebText::FormField(request.body, "password", &password);
-  std::optional<UserStore::User> user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
-  const bool ok = user ? PasswordHash::Verify(password, user->hash) : (PasswordHash::Verify(password, dummyHash_), false);
+  // Each verification takes much memory and time on purpose: only a few run
+  // at once, the others wait their turn for a while.
+  if (!verifications_.try_acquire_for(std::chrono::seconds(kVerificationWaitSeconds))) {
+    throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
+    response.headers.emplace_back("Retry-After", "5");
+    SendPage(response, 503,
+             LibraryPages::Login(settings_.name, "The server is busy checking other logins. Try again in a moment.",
+                                 returnPath, UserStore::IsValidName(name) ? name : std::string()));
+    return;
+  }
+  std::optional<UserStore::User> user;
+  bool ok = false;
+  try {
+    user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
+    ok = user ? PasswordHash::Verify(password, user->hash) : (PasswordHash::Verify(password, dummyHash_), false);
+  } catch (...) {
+    ok = false;
+  }
+  verifications_.release();
   if (!ok) {
     throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
     ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",

@@ -1,4 +1,5 @@
 // korusers: manages the web server's users (see UsersCommand).
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,18 +21,47 @@ std::string ProgramDirectory() {
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
+// The terminal settings to put back when a signal ends the program at the
+// password prompt (Ctrl-C), so that the shell does not go on without echo.
+termios g_savedTerminal{};
+volatile sig_atomic_t g_terminalChanged = 0;
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void RestoreTerminalAndDie(int signal) {
+  if (g_terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
+  // Then end as the signal would have ended the program.
+  struct sigaction action{};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  raise(signal);
+}
+
 bool ReadHidden(const std::string& prompt, std::string* line) {
   std::cerr << prompt << std::flush;
   termios old{};
   const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+  struct sigaction previous[sizeof(kEndingSignals) / sizeof(kEndingSignals[0])];
   if (tty) {
+    g_savedTerminal = old;
+    struct sigaction action{};
+    action.sa_handler = RestoreTerminalAndDie;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < sizeof(kEndingSignals) / sizeof(kEndingSignals[0]); ++i) {
+      sigaction(kEndingSignals[i], &action, &previous[i]);
+    }
     termios quiet = old;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    g_terminalChanged = 1;
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
   const bool ok = static_cast<bool>(std::getline(std::cin, *line));
   if (tty) {
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    g_terminalChanged = 0;
+    for (size_t i = 0; i < sizeof(kEndingSignals) / sizeof(kEndingSignals[0]); ++i) {
+      sigaction(kEndingSignals[i], &previous[i], nullptr);
+    }
     std::cerr << "\n";
   }
   return ok;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -148,7 +149,8 @@ uint32_t KorRequest(EXTENSION_CONTROL_BLOCK* ecb) {
     body += "user=" + Variable(ecb, "REMOTE_USER") + "\n";
     return Send(ecb, "text/plain", body);
   }
-  if (path.rfind("/KOR/fetch/", 0) == 0 || path.rfind("/KOR/fetchpost/", 0) == 0 || path == "/KOR/fetchdead") {
+  if (path.rfind("/KOR/fetch/", 0) == 0 || path.rfind("/KOR/fetchpost/", 0) == 0 ||
+      path.rfind("/KOR/fetchmodule/", 0) == 0 || path == "/KOR/fetchdead") {
     auto* page = new FetchPage;
     page->ecb = ecb;
     const std::string query = ecb->lpszQueryString;
@@ -167,8 +169,10 @@ uint32_t KorRequest(EXTENSION_CONTROL_BLOCK* ecb) {
       return HSE_STATUS_SUCCESS;
     }
     const bool post = path.rfind("/KOR/fetchpost/", 0) == 0;
-    const std::string rest = path.substr(post ? 15 : 11);
-    const std::string url = StringPrintf("https://localhost:%d/webagent/Fibre/%s", port, rest.c_str());
+    const bool module = path.rfind("/KOR/fetchmodule/", 0) == 0;
+    const std::string rest = path.substr(post ? 15 : module ? 17 : 11);
+    const std::string url = module ? StringPrintf("https://localhost:%d/testagent/%s", port, rest.c_str())
+                                   : StringPrintf("https://localhost:%d/webagent/Fibre/%s", port, rest.c_str());
     if (post) {
       const char* data = ecb->lpbData != nullptr ? reinterpret_cast<const char*>(ecb->lpbData) : "";
       ZEPAClientPostUrlEx(handle, url.c_str(), 0, 0, data, static_cast<uint32_t>(std::strlen(data)), FetchCallback,
@@ -272,6 +276,8 @@ bool TestExtension::Start(const std::string& dataDirectory, const std::string& c
   record.dwVersion = 2;
   std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
   std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dataDirectory.c_str());
+  const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS");
+  if (!ZEPASetServerEndpoint(address, static_cast<uint32_t>(port))) return false;
   ZEPABlockUnload();
   uint32_t handle = 0;
   if (!ZEPAStartupHTTPServer(&record, &handle) || handle == 0) {

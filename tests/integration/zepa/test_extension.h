@@ -12,6 +12,8 @@
 //   /KOR/fetch/<rest>               client GET of https://localhost:<port>/webagent/Fibre/<rest>
 //                                   with VESTRA_ header lines; the browser gets the fetched file
 //   /KOR/fetchpost/<rest>           the same as a POST with the request's body
+//   /KOR/fetchmodule/<rest>         the same GET of https://localhost:<port>/testagent/<rest>
+//                                   (an extension module's internal root)
 //   /KOR/fetchdead                  client GET of a closed port: the browser gets 502
 //   /KOR/leave                      always 1015
 //   /KOR/nothing                    answers nothing (500)
@@ -37,8 +39,9 @@ class TestExtension {
     bool sendBytesOk = false;
   };
 
-  // Starts a server (KORAGENT_HTTPS_PORT and KORAGENT_HTTPS_ADDRESS must be
-  // set) with data directory `dataDirectory` and registers both extensions,
+  // Starts a server on `port` of the address in KORAGENT_HTTPS_ADDRESS (every
+  // interface when unset) with data directory `dataDirectory` and registers
+  // both extensions,
   // serving `contentDirectory` under /KOR and `agentDirectory` under
   // /webagent. False when the server cannot start.
   static bool Start(const std::string& dataDirectory, const std::string& contentDirectory,

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks the include rules of the source tree.
 
-- Only platform/ may include the headers of net-snmp, cpp-httplib, OpenSSL,
-  systemd, dlopen or ncurses.
+- Only platform/ may include the headers of net-snmp, libmicrohttpd, libcurl,
+  OpenSSL, GnuTLS, systemd, dlopen or ncurses.
 - Dependencies between the agent's layers point one way:
   core/service -> web -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
@@ -15,7 +15,7 @@ import sys
 ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..", "..")
 ROOT = os.path.abspath(ROOT)
 
-FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|openssl/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h)')
+FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|microhttpd\.h|curl/|openssl/|gnutls/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h)')
 INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')
 
 # Rank of each agent layer: a file may include its own layer or lower ones.

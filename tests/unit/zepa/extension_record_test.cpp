@@ -348,3 +348,51 @@ TEST(RequestChecks, EarlyRefusalsBeforeTheBodyIsRead) {
   EXPECT_EQ(check("POST", {host, {"Content-Length", "10"}}), 403);
   EXPECT_EQ(check("DELETE", {host, {"Origin", "https://b:1"}}), 403);
 }
+
+TEST(RequestChecks, OnlyTheSecretMarksARequestInternal) {
+  const std::string secret = ZepaServer::InternalSecret();
+  EXPECT_EQ(secret.size(), 64u);
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> headers;
+    bool internal;
+    std::vector<std::string> kept;  // header names left for the extension
+  };
+  const Case cases[] = {
+      {{{"Host", "a"}, {"VESTRA_MACHINE", "1.2.3.4"}, {"vestra-community", "x"}, {"VESTRAX", "y"}},
+       false,
+       {"Host", "VESTRAX"}},
+      {{{"X-ZEPA-Internal", secret}, {"VESTRA_MACHINE", "1.2.3.4"}}, true, {"VESTRA_MACHINE"}},
+      {{{"x-zepa-internal", secret}, {"X-ZEPA-Internal", "forged"}, {"VESTRA_DEVICE", "d"}}, false, {}},
+      {{{"X-ZEPA-Internal", secret.substr(0, 63)}}, false, {}},
+      {{{"X-ZEPA-Internal", secret + "0"}}, false, {}},
+  };
+  for (const Case& c : cases) {
+    HttpTransport::Request request;
+    request.headers = c.headers;
+    ZepaServer::SortOutInternal(request);
+    EXPECT_EQ(request.internal, c.internal) << c.headers.size();
+    std::vector<std::string> names;
+    for (const auto& header : request.headers) names.push_back(header.first);
+    EXPECT_EQ(names, c.kept);
+  }
+}
+
+TEST(RequestChecks, TheSecretGoesOnlyToThisServer) {
+  test::TempDir dir;
+  ZepaServer::Settings settings;
+  settings.dataDirectory = dir.Path();
+  settings.port = 2381;
+  ZepaServer server(settings);
+  struct Case {
+    const char* url;
+    bool own;
+  };
+  for (const Case& c : {Case{"https://localhost:2381/webagent/Fibre/", true}, Case{"https://LOCALHOST:2381/", true},
+                        Case{"https://127.0.0.1:2381/", true}, Case{"https://[::1]:2381/", true},
+                        Case{"https://localhost:2382/", false}, Case{"https://10.1.2.3:2381/", false},
+                        Case{"https://device.example:2381/", false}, Case{"https://localhost/", false}}) {
+    ClientUrl url;
+    ASSERT_TRUE(ClientUrl::Parse(c.url, &url)) << c.url;
+    EXPECT_EQ(server.IsOwnUrl(url), c.own) << c.url;
+  }
+}

@@ -76,3 +76,20 @@ TEST(LoginThrottle, BlocksAnAddressAfterRepeatedFailures) {
   throttle.Failed("10.0.0.4", t0);
   EXPECT_TRUE(throttle.Allowed("10.0.0.4", t0 + seconds(1)));
 }
+
+TEST(LoginThrottle, AttemptsUnderWayCountAgainstTheLimit) {
+  LoginThrottle throttle;
+  const auto t0 = LoginThrottle::Clock::now();
+  // Five parallel guesses are let in, the sixth is refused while they run.
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(throttle.Begin("10.0.0.1", t0)) << i;
+  EXPECT_FALSE(throttle.Begin("10.0.0.1", t0));
+  EXPECT_TRUE(throttle.Begin("10.0.0.2", t0));  // another address is not affected
+  // One ends well: the address is open again for the one slot it freed.
+  throttle.Succeeded("10.0.0.1");
+  EXPECT_TRUE(throttle.Begin("10.0.0.1", t0));
+  EXPECT_FALSE(throttle.Begin("10.0.0.1", t0));
+  // All five fail: the address is blocked for the minute.
+  for (int i = 0; i < 5; ++i) throttle.Failed("10.0.0.1", t0 + seconds(1));
+  EXPECT_FALSE(throttle.Begin("10.0.0.1", t0 + seconds(30)));
+  EXPECT_TRUE(throttle.Begin("10.0.0.1", t0 + seconds(62)));
+}

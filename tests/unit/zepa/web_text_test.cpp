@@ -86,8 +86,27 @@ TEST(ClientUrl, TakesAbsoluteUrlsApart) {
   EXPECT_EQ(url.Origin(), "https://[::1]:8443");
 
   for (const char* bad : {"ftp://host/", "https://", "https://user@host/", "https://host:0/", "https://host:65536/",
-                          "https://host:12a/", "https://ho st/", "https://host/a b", "https://host/#frag",
+                          "https://host:12a/", "https://ho st/", "https://host/#frag", "https://ho\nst/",
                           "https://[::1/", "/relative"}) {
     EXPECT_FALSE(ClientUrl::Parse(bad, &url)) << bad;
+  }
+}
+
+TEST(ClientUrl, EncodesUnsafeBytesOfThePathAndQuery) {
+  struct Case {
+    const char* url;
+    const char* target;
+  };
+  const Case cases[] = {
+      {"https://host/a b", "/a%20b"},
+      {"https://host/x?name=tape lib&x=\"<>\"", "/x?name=tape%20lib&x=%22%3C%3E%22"},
+      {"https://host/a%20b%zz%", "/a%20b%25zz%25"},  // escapes kept, stray "%" encoded
+      {"https://host/p?q=\r\nX-Injected: 1", "/p?q=%0D%0AX-Injected:%201"},
+      {"https://host/\xc3\xa9{|}", "/%C3%A9%7B%7C%7D"},
+  };
+  for (const Case& c : cases) {
+    ClientUrl url;
+    ASSERT_TRUE(ClientUrl::Parse(c.url, &url)) << c.url;
+    EXPECT_EQ(url.target, c.target) << c.url;
   }
 }

@@ -163,7 +163,7 @@ std::string FibrePage::UnitTitle(const Unit& unit, size_t number) const {
   return StringPrintf("<DIV class=head2>Unit %zu: %s</DIV>\n", number, Escape(what).c_str());
 }
 
-std::string FibrePage::ContactForm(const Unit& unit, size_t number) const {
+std::string FibrePage::FormStart(const Unit& unit, size_t number) const {
   // addr and device come first: the pass-through removes them before it
   // forwards the form, and onAuthErr names the page a refused change returns to.
   std::string html = StringPrintf("<FORM name=unit_%zu method=POST action=\"index.html%s\">\n", number,
@@ -172,16 +172,21 @@ std::string FibrePage::ContactForm(const Unit& unit, size_t number) const {
   html += "<INPUT type=hidden name=device value=\"" + Escape(device_) + "\">";
   html += "<INPUT type=hidden name=onAuthErr value=\"index.html\">";
   html += "<INPUT type=hidden name=unit value=\"" + FibreDeviceReader::UnitKey(unit) + "\">\n";
-  html += "<TABLE class=dark width=100%>\n";
-  html += "<TR class=dark><TD class=dark width=30%><LABEL for=contact_" + StringPrintf("%zu", number) +
-          ">Contact:</LABEL></TD><TD class=dark><INPUT type=text maxlength=79 size=40 name=contact id=contact_" +
-          StringPrintf("%zu", number) + " value=\"" + Escape(unit.contact) + "\"></TD></TR>\n";
-  html += "<TR class=dark><TD class=dark><LABEL for=location_" + StringPrintf("%zu", number) +
-          ">Location:</LABEL></TD><TD class=dark><INPUT type=text maxlength=79 size=40 name=location id=location_" +
-          StringPrintf("%zu", number) + " value=\"" + Escape(unit.location) + "\"></TD></TR>\n";
-  html += "<TR class=dark><TD class=dark></TD><TD class=dark><INPUT type=submit value=\"Save\"></TD></TR>\n";
-  html += "</TABLE></FORM>\n";
   return html;
+}
+
+std::string FibrePage::TextInputRow(const char* label, const char* name, size_t number, const std::string& value) {
+  return StringPrintf("<TR class=light><TD class=light><B><LABEL for=%s_%zu>%s</LABEL></B></TD><TD class=light>"
+                      "<INPUT type=text maxlength=79 size=40 name=%s id=%s_%zu value=\"%s\"></TD></TR>\n",
+                      name, number, label, name, name, number, Escape(value).c_str());
+}
+
+std::string FibrePage::StatusImage(std::optional<int32_t> status) {
+  const char* image = "unknown.gif";
+  if (status == 3) image = "ok.gif";
+  if (status == 4) image = "degraded.gif";
+  if (status == 5) image = "failed.gif";
+  return StringPrintf("<IMG src=/KOR/%s alt=\"\"> ", image);
 }
 
 std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, bool hasEvents,
@@ -196,6 +201,7 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
   for (const Unit& unit : units) {
     ++number;
     html += UnitTitle(unit, number);
+    html += FormStart(unit, number);
     html += "<TABLE class=light width=100% cellspacing=0>\n";
     html += Row("World Wide Name", unit.wwn);
     html += Row("Type", UnitTypeName(unit.type));
@@ -209,11 +215,16 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
       if (!r.description.empty()) revisions += " (" + Escape(r.description) + ")";
     }
     html += "<TR class=light><TD class=light><B>Revisions</B></TD><TD class=light>" + revisions + "</TD></TR>\n";
-    html += Row("Status", UnitStatusName(unit.status));
+    // In a SPAN of its own: the agent's script labels status images that
+    // sit directly in a cell as element rows.
+    html += "<TR class=light><TD class=light><B>Status</B></TD><TD class=light><SPAN>" + StatusImage(unit.status) +
+            Escape(UnitStatusName(unit.status)) + "</SPAN></TD></TR>\n";
     html += Row("State", UnitStateName(unit.state));
     html += Row("Ports", Number(unit.portCount));
-    html += "</TABLE>\n";
-    html += ContactForm(unit, number);
+    html += TextInputRow("Contact", "contact", number, unit.contact);
+    html += TextInputRow("Location", "location", number, unit.location);
+    html += "<TR class=light><TD class=light></TD><TD class=light><INPUT type=submit value=\"Save\"></TD></TR>\n";
+    html += "</TABLE></FORM>\n";
   }
   return html + Tail();
 }

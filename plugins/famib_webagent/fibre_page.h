@@ -66,7 +66,11 @@ class FibrePage {
   // "?device=..&addr=.." for links, URL-encoded (not yet HTML-escaped).
   std::string Query() const;
   std::string UnitTitle(const Unit& unit, size_t number) const;
-  std::string ContactForm(const Unit& unit, size_t number) const;
+  // The start of a unit's contact and location form, with its hidden fields.
+  std::string FormStart(const Unit& unit, size_t number) const;
+  static std::string TextInputRow(const char* label, const char* name, size_t number, const std::string& value);
+  // The agent's status image for a connUnitStatus (its script adds the text).
+  static std::string StatusImage(std::optional<int32_t> status);
 
   std::string device_;
   std::string machine_;

@@ -138,7 +138,7 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   const Reply index = Curl(Page("index.html", "tc01"));
   ASSERT_EQ(index.status, 200) << index.body;
   for (const char* part : {"10:00:00:60:45:17:2a:01", "Quillane FTC-400 Tape Controller", "4.12.07 (Firmware)",
-                           "storage access device", "<TD class=light>ok</TD>", "online", "Storage team ext 4410",
+                           "storage access device", "/KOR/ok.gif alt=\"\"> ok</SPAN>", "online", "Storage team ext 4410",
                            "Computer room B rack 4", "ports.html?device=tc01", "events.html?device=tc01"}) {
     EXPECT_TRUE(Has(index.body, part)) << part << "\n" << index.body;
   }

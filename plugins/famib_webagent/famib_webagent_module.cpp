@@ -49,9 +49,13 @@ FIBRE_EXPORT int GetExtensionRecord(ExtensionRecord* record) {
   std::memset(record, 0, sizeof(*record));
   record->dwSize = sizeof(ExtensionRecord);
   std::strncpy(record->szName, kName, sizeof(record->szName) - 1);
-  std::string file = orla::DynamicLibrary::FileContaining(reinterpret_cast<const void*>(&Request));
-  std::string folder = file.substr(0, file.find_last_of('/'));
-  if (folder.empty() || folder[0] != '/') folder = "/";
+  const std::string file = orla::DynamicLibrary::FileContaining(reinterpret_cast<const void*>(&Request));
+  const size_t slash = file.rfind('/');
+  // The folder must be absolute and fit the record; "/" stands in otherwise
+  // (the module serves every path itself, nothing from the folder).
+  const bool absolute = !file.empty() && file[0] == '/' && slash != std::string::npos && slash > 0 &&
+                        slash < sizeof(record->szDirectory);
+  const std::string folder = absolute ? file.substr(0, slash) : std::string("/");
   std::strncpy(record->szDirectory, folder.c_str(), sizeof(record->szDirectory) - 1);
   record->dwHomePageListVersion = 2;
   record->dwRightListVersion = 2;

@@ -2,11 +2,15 @@
 // a click on its name in the element list opens them in a window named after
 // its address; they come from the device web agent through the agent's
 // pass-through and show what the (simulated) device holds.
-const { test, expect } = require('../fixtures');
+const { test, expect: fastExpect } = require('../fixtures');
 const { execFileSync } = require('child_process');
 const path = require('path');
 
 const ROOT = path.resolve(__dirname, '..', '..', '..');
+// Each device page costs a few dozen SNMP requests: on a busy machine a page
+// can take several seconds.
+const expect = fastExpect.configure({ timeout: 30_000 });
+test.describe.configure({ timeout: 180_000 });
 // connUnitContact of tc01's unit (WWN 10:00:00:60:45:17:2a:01)
 const CONTACT = '1.3.6.1.3.94.1.6.1.23.16.0.0.96.69.23.42.1.0.0.0.0.0.0.0.0';
 

@@ -194,8 +194,8 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
   std::string html = Head("Device " + (device_.empty() ? machine_ : device_));
   html += Navigation("index.html", hasPorts, hasEvents);
   if (notice) {
-    html += StringPrintf("<P class=%s role=status><B>%s</B></P>\n", notice->error ? "webagent-error" : "webagent-notice",
-                         Escape(notice->text).c_str());
+    html += StringPrintf("<P class=%s role=status><B>%s</B></P>\n",
+                         notice->error ? "webagent-error" : "webagent-notice", Escape(notice->text).c_str());
   }
   size_t number = 0;
   for (const Unit& unit : units) {

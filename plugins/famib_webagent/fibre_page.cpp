@@ -63,7 +63,8 @@ std::string FibrePage::UrlEncode(const std::string& text) {
 }
 
 std::string FibrePage::UnitTypeName(std::optional<int32_t> value) {
-  static const char* const kNames[] = {"unknown", "other", "hub", "switch", "gateway", "converter", "HBA", "proxy agent",
+  static const char* const kNames[] = {"unknown", "other", "hub", "switch", "gateway", "converter", "HBA",
+                                       "proxy agent",
                                        "storage device", "host", "storage subsystem", "module", "software driver",
                                        "storage access device", "WDM", "UPS"};
   return Named(value, kNames, 16);

@@ -138,7 +138,8 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   const Reply index = Curl(Page("index.html", "tc01"));
   ASSERT_EQ(index.status, 200) << index.body;
   for (const char* part : {"10:00:00:60:45:17:2a:01", "Quillane FTC-400 Tape Controller", "4.12.07 (Firmware)",
-                           "storage access device", "/KOR/ok.gif alt=\"\"> ok</SPAN>", "online", "Storage team ext 4410",
+                           "storage access device", "/KOR/ok.gif alt=\"\"> ok</SPAN>", "online",
+                           "Storage team ext 4410",
                            "Computer room B rack 4", "ports.html?device=tc01", "events.html?device=tc01"}) {
     EXPECT_TRUE(Has(index.body, part)) << part << "\n" << index.body;
   }
@@ -181,8 +182,8 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
                                           "-H 'VESTRA_SETCOMMUNITY: private' -H 'VESTRA_DEVICE: tc01'",
                                           Address("tc01").c_str());
   EXPECT_EQ(Curl("/webagent/Fibre/index.html", forged).status, 403);
-  const Reply direct = Curl("/webagent/Fibre/index.html", "-b '" + jar + "' " + Origin() + " " + forged +
-                                                              StringPrintf(" --data 'unit=%s&contact=forged'", kTc01Unit));
+  const std::string post = StringPrintf(" --data 'unit=%s&contact=forged'", kTc01Unit);
+  const Reply direct = Curl("/webagent/Fibre/index.html", "-b '" + jar + "' " + Origin() + " " + forged + post);
   EXPECT_EQ(direct.status, 403);
   EXPECT_EQ(Contact(), "\"Night shift <ops>\"\n");
 

@@ -70,7 +70,8 @@ class ModuleRequest {
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
-  ModuleRequest r("POST", "/webagent/Fibre/index.html", "onAuthErr=index.html&unit=10&contact=Night+shift+%3Cops%3E&x=%zz");
+  ModuleRequest r("POST", "/webagent/Fibre/index.html",
+                  "onAuthErr=index.html&unit=10&contact=Night+shift+%3Cops%3E&x=%zz");
   r.variables = {{"HTTP_VESTRA_MACHINE", "127.0.1.11"}, {"HTTP_VESTRA_COMMUNITY", "public"},
                  {"HTTP_VESTRA_SETCOMMUNITY", "private"}, {"HTTP_VESTRA_DEVICE", "tc01"},
                  {"HTTP_VESTRA_TIMEOUT", "2000"}, {"HTTP_VESTRA_RETRIES", "3"}};

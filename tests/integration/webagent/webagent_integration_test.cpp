@@ -154,6 +154,11 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   EXPECT_FALSE(Has(events.body, "<bus reset>"));
   EXPECT_LT(events.body.find(">121<"), events.body.find(">118<"));  // newest first
   EXPECT_TRUE(Has(Curl(Page("status.html", "tc02")).body, "warning"));
+  // Line breaks in the address end no header line: the module gets one
+  // address that is no host name, and says so.
+  const Reply injected = Curl("/KOR/WebAgent/index.html?device=tc01&addr=%0d%0aX-Injected:%201");
+  EXPECT_EQ(injected.status, 400);
+  EXPECT_TRUE(Has(injected.body, "did not name a device address")) << injected.body;
   // An address the agent does not manage: forwarded, and said so.
   EXPECT_TRUE(Has(Curl("/KOR/WebAgent/index.html?addr=127.0.1.250").body, "Device not managed"));
 

@@ -45,17 +45,17 @@ PageServer* PageServer::Instance() {
 }
 
 uint32_t PageServer::Handle() const {
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard<std::recursive_mutex> hold(lock_);
   return handle_;
 }
 
 int PageServer::RegistrationResult() const {
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard<std::recursive_mutex> hold(lock_);
   return registration_;
 }
 
 void PageServer::Start(const std::string& agentDirectory) {
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard<std::recursive_mutex> hold(lock_);
   if (started_ || shutDown_) return;
   started_ = true;
 
@@ -105,7 +105,7 @@ void PageServer::Shutdown() {
   uint32_t handle = 0;
   bool unloadBlocked = false;
   {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<std::recursive_mutex> hold(lock_);
     if (shutDown_) return;
     shutDown_ = true;
     handle = handle_;

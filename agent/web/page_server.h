@@ -76,7 +76,9 @@ class PageServer : public RootObject {
   static uint32_t SendRequestFile(EXTENSION_CONTROL_BLOCK* request);
   static uint32_t SendPlainError(EXTENSION_CONTROL_BLOCK* request, const char* status, const std::string& text);
 
-  mutable std::mutex lock_;
+  // Recursive: a termination callback the library might run inside a call
+  // that Start makes must not deadlock.
+  mutable std::recursive_mutex lock_;
   uint32_t handle_ = 0;
   int registration_ = 0;
   bool started_ = false;

@@ -12,7 +12,9 @@
 //
 // Adding a page: give its row the factory &PageTable::Make<YourPage> (and
 // include the page's header in page_table.cpp). A page whose object must
-// outlive the request (it deletes itself) uses kSelfOwnedPage.
+// outlive the request (it deletes itself) uses kSelfOwnedPage; the
+// dispatcher never touches such a page after Process, so Process must not
+// throw once the page has handed itself over to whoever deletes it.
 #include <cstddef>
 #include <new>
 

@@ -11,7 +11,6 @@
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "agent/web/page_table.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/web/recording_request.h"
 
@@ -72,26 +71,6 @@ TEST(PageServerDispatch, PathsReachTheirPagesInTableOrder) {
   }
 }
 
-TEST(PageServerDispatch, TableRowsInOrder) {
-  using M = PageTable::Match;
-  const std::vector<std::pair<std::string, M>> expected = {
-      {"/KOR/", M::kWholeAnyCase},          {"/KOR", M::kWholeAnyCase},
-      {"/KOR/default.htm", M::kWholeAnyCase}, {"/KOR/WebAgent/", M::kPrefix},
-      {"/KOR/delete_element.html", M::kPrefix}, {"/KOR/elements.html", M::kPrefix},
-      {"/KOR/add_element.html", M::kWholeAnyCase}, {"/KOR/rename_element.html", M::kPrefix},
-      {"/KOR/set_trap_target.html", M::kPrefix}, {"/KOR/kor.xml", M::kWholeExact},
-      {"/KOR/about.htm", M::kPrefix},       {"/KOR/agent_config.htm", M::kPrefix},
-  };
-  ASSERT_EQ(PageTable::RowCount(), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(PageTable::Rows()[i].path, expected[i].first) << i;
-    EXPECT_EQ(PageTable::Rows()[i].match, expected[i].second) << i;
-    EXPECT_EQ(PageTable::Rows()[i].answer == PageTable::Answer::kRootPage, i < 3) << i;
-  }
-  EXPECT_EQ(PageTable::Find("/KOR/WebAgent/x")->answer, PageTable::Answer::kSelfOwnedPage);
-  EXPECT_EQ(PageTable::Find(nullptr), nullptr);
-}
-
 TEST(PageServerDispatch, RootPageWithoutSessionIsLeftToTheLibrary) {
   RecordingRequest request("GET", "/KOR/");
   request.rights = 0x80000000u;
@@ -136,13 +115,6 @@ TEST(PageServerDispatch, FailuresBecomePlainAnswers) {
   RecordingRequest request("GET", "/KOR/x.html");
   EXPECT_EQ(PageServer::Answer(request.Ecb(), AnswerTwo), 1u);
   EXPECT_EQ(request.sentFiles.size(), 1u);
-}
-
-TEST(PageServerDispatch, VersionCallback) {
-  HSE_VERSION_INFO info{};
-  EXPECT_EQ(PageServer::ExtensionVersion(&info), 1);
-  EXPECT_EQ(info.dwExtensionVersion, 4u);
-  EXPECT_STREQ(info.lpszExtensionDesc, "KOR");
 }
 
 class RootPageRefresh : public test::DevicesFixture {};

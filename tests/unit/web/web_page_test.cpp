@@ -1,6 +1,6 @@
 // WebPage helpers: form fields and the tokenizer, method choice, the response
 // header, the shared error and success pages; the escaping helpers; the
-// configured HTTPS port; the choice of a routable host address.
+// choice of a routable host address.
 #include "agent/web/web_page.h"
 
 #include <arpa/inet.h>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/https_port.h"
 #include "agent/web/text_escape.h"
 #include "platform/net/host_address.h"
 #include "tests/support/scoped_env.h"
@@ -256,15 +255,6 @@ TEST(WebText, EscapingTable) {
     EXPECT_EQ(TextEscape::Html(c.in), c.html) << c.in;
     EXPECT_EQ(TextEscape::Xml(c.in), c.xml) << c.in;
     EXPECT_EQ(TextEscape::ScriptInAttribute(c.in), c.script) << c.in;
-  }
-}
-
-TEST(WebSettings, HttpsPortFromEnvironment) {
-  const std::vector<std::pair<std::optional<std::string>, int>> cases = {
-      {std::nullopt, 2381}, {"8443", 8443}, {"0", 2381}, {"70000", 2381}, {"12ab", 2381}};
-  for (const auto& [value, expected] : cases) {
-    test::ScopedEnv env("KORAGENT_HTTPS_PORT", value);
-    EXPECT_EQ(HttpsPort::Configured(), expected) << value.value_or("(unset)");
   }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/zepa/client_request.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -130,7 +131,13 @@ bool ClientRequest::Perform(std::string* error) {
   fetch.method = method_;
   fetch.body = body_;
   fetch.contentType = contentType_;
-  fetch.trustFile = server_->FilePath(ZepaServer::kTrustBundleFileName);
+  // This server's own pages are checked against its own certificate only;
+  // reading the whole system bundle for each request would cost far more
+  // than the request. Other hosts get the system's certificates and ours.
+  const bool own = server_->IsOwnUrl(url_);
+  fetch.trustFile = server_->FilePath(own ? ZepaServer::kCertificateFileName : ZepaServer::kTrustBundleFileName);
+  struct stat st;
+  if (::stat(fetch.trustFile.c_str(), &st) != 0) fetch.trustFile.clear();  // the system's alone
   fetch.abort = server_->StoppingFlag();
   std::string headerText;
   {

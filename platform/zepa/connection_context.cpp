@@ -1,7 +1,5 @@
 #include "platform/zepa/connection_context.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,9 +11,8 @@
 #include <map>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/confined_path.h"
-#include "platform/zepa/content_types.h"
 #include "platform/zepa/library_pages.h"
+#include "platform/zepa/static_file.h"
 #include "platform/zepa/web_text.h"
 #include "platform/zepa/zepa_server.h"
 
@@ -37,8 +34,6 @@ ConnectionTable& Table() {
 
 std::atomic<uintptr_t> g_nextId{1};
 thread_local ConnectionContext* t_current = nullptr;
-
-const char* const kDefaultDocuments[] = {"default.htm", "default.html", "index.html", "index.htm"};
 
 // How a callback of the extension interface fails: errno says why, the
 // result is 0.
@@ -92,19 +87,6 @@ bool HasControl(const std::string& text) {
     if (c < 0x20 || c == 0x7f) return true;
   }
   return false;
-}
-
-bool OpenRegularFile(const std::string& path, std::shared_ptr<HttpTransport::FileBody>* out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return false;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return false;
-  }
-  *out = std::make_shared<HttpTransport::FileBody>(fd, static_cast<uint64_t>(st.st_size));
-  return true;
 }
 
 }  // namespace
@@ -293,7 +275,7 @@ int ConnectionContext::SendFile(const std::string& path) {
   int error = 0;
   if (server_->LookupCacheFile(path, &cache)) {
     // A client request's response, sent as that response said.
-    if (OpenRegularFile(path, &file)) {
+    if (StaticFile::Open(path, &file)) {
       type = cache.contentType.empty() ? "application/octet-stream" : cache.contentType;
       status = cache.status;
       location = cache.location;
@@ -301,41 +283,11 @@ int ConnectionContext::SendFile(const std::string& path) {
       error = 404;
     }
   } else {
-    std::string resolved;
-    struct stat st;
-    std::string wanted = path;
-    std::string match;
-    if (::stat(path.c_str(), &st) != 0 && ConfinedPath::FindIgnoringCase(extension_->directory, path, &match)) {
-      wanted = match;
-    }
-    if (!ConfinedPath::StaysInside(extension_->directory, wanted, &resolved)) {
-      error = 403;
-    } else if (::stat(resolved.c_str(), &st) != 0) {
-      error = 404;
-    } else if (S_ISDIR(st.st_mode)) {
-      const size_t q = request_.target.find('?');
-      const std::string rawPath = request_.target.substr(0, q);
-      if (rawPath.empty() || rawPath.back() != '/') {
-        // Relative links of a folder's page need the trailing "/".
-        redirect = rawPath + "/" + (q == std::string::npos ? std::string() : request_.target.substr(q));
-      } else {
-        error = 404;
-        for (const char* name : kDefaultDocuments) {
-          std::string candidate = resolved + "/" + name;
-          std::string real;
-          if (::stat(candidate.c_str(), &st) != 0) ConfinedPath::FindIgnoringCase(resolved, candidate, &candidate);
-          if (ConfinedPath::StaysInside(extension_->directory, candidate, &real) && OpenRegularFile(real, &file)) {
-            type = ContentTypes::ForPath(real);
-            error = 0;
-            break;
-          }
-        }
-      }
-    } else if (OpenRegularFile(resolved, &file)) {
-      type = ContentTypes::ForPath(resolved);
-    } else {
-      error = errno == EACCES ? 403 : 404;
-    }
+    StaticFile::Result found = StaticFile::Resolve(extension_->directory, path, request_.target);
+    file = std::move(found.file);
+    type = found.contentType;
+    redirect = found.redirect;
+    error = found.error;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_) return FailWith(EPIPE);

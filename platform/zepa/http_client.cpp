@@ -131,7 +131,12 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-  if (!request.trustFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, request.trustFile.c_str());
+  if (!request.trustFile.empty()) {
+    // The named bundle alone: the library's default folder of certificates
+    // would be read in full for every request.
+    curl_easy_setopt(curl, CURLOPT_CAINFO, request.trustFile.c_str());
+    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+  }
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);

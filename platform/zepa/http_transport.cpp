@@ -17,7 +17,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -37,6 +39,10 @@ constexpr const char* kTlsPriorities =
     "-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA:%SERVER_PRECEDENCE";
 
 using Clock = std::chrono::steady_clock;
+
+constexpr const char* kHsts = "max-age=31536000";
+constexpr uint64_t kInMemoryFileBytes = 128 * 1024;
+constexpr size_t kFileBlockBytes = 64 * 1024;
 
 bool ExpectsBody(const std::string& method) {
   return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
@@ -76,13 +82,24 @@ struct RequestState {
   bool tooLarge = false;
 };
 
-// One connection, for the deadlines.
+// One connection, for the deadlines. The deadline is written by the
+// connection's thread and read by the watchdog, without a lock.
 struct ConnectionState {
+  static constexpr int64_t kNone = INT64_MAX;  // while the handler runs
   int fd = -1;
-  Clock::time_point deadline;  // Clock::time_point::max() while the handler runs
+  std::atomic<int64_t> deadline{kNone};  // steady-clock nanoseconds
   std::string localAddress;
   int localPort = 0;
 };
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+ConnectionState* StateOf(struct MHD_Connection* connection) {
+  const union MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  return info != nullptr ? static_cast<ConnectionState*>(info->socket_context) : nullptr;
+}
 
 std::string ResponseBodyText(int status) {
   return StringPrintf("<HTML><BODY><H1>%d %s</H1></BODY></HTML>", status, WebText::ReasonPhrase(status));
@@ -104,10 +121,12 @@ class HttpTransport::Impl {
   size_t runningStackBytes = 0;
   size_t wantedStackBytes = 0;
 
-  // The deadline watchdog: closes the read side of connections whose request
-  // (or answer) takes too long. A connection's entry leaves the table in the
-  // closed notification, which libmicrohttpd makes before it closes the
-  // socket, so a descriptor in the table always belongs to its connection.
+  // The deadline watchdog: shuts down the socket of a connection whose
+  // request (or answer) takes too long. It looks once a second: the
+  // deadlines are many seconds long. A connection's entry leaves the table
+  // in the closed notification, which libmicrohttpd makes before it closes
+  // the socket, so a descriptor in the table always belongs to its
+  // connection.
   std::mutex watchMutex;
   std::condition_variable watchWake;
   std::map<struct MHD_Connection*, ConnectionState*> connections;
@@ -116,8 +135,8 @@ class HttpTransport::Impl {
 
   struct MHD_Daemon* StartDaemon(size_t stackBytes, std::string* error);
   void Watch();
-  void Arm(struct MHD_Connection* connection, int seconds);
-  void Disarm(struct MHD_Connection* connection);
+  static void Arm(struct MHD_Connection* connection, int seconds);
+  static void Disarm(struct MHD_Connection* connection);
   void Answer(struct MHD_Connection* connection, const Response& response, bool close);
 
   static void* UriCallback(void* cls, const char* uri, struct MHD_Connection* connection);
@@ -170,11 +189,10 @@ void HttpTransport::Impl::NotifyConnection(void* cls, struct MHD_Connection* con
     if (state->fd >= 0 && ::getsockname(state->fd, reinterpret_cast<struct sockaddr*>(&local), &length) == 0) {
       state->localAddress = AddressText(reinterpret_cast<struct sockaddr*>(&local), &state->localPort);
     }
-    state->deadline = Clock::now() + std::chrono::seconds(impl->settings.requestDeadlineSeconds);
+    state->deadline = NowNs() + int64_t{impl->settings.requestDeadlineSeconds} * 1000000000;
     *socketContext = state;
     std::lock_guard<std::mutex> lock(impl->watchMutex);
     impl->connections[connection] = state;
-    impl->watchWake.notify_all();
   } else if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
     auto* state = static_cast<ConnectionState*>(*socketContext);
     {
@@ -196,46 +214,68 @@ void HttpTransport::Impl::Completed(void* cls, struct MHD_Connection* connection
 }
 
 void HttpTransport::Impl::Arm(struct MHD_Connection* connection, int seconds) {
-  std::lock_guard<std::mutex> lock(watchMutex);
-  auto it = connections.find(connection);
-  if (it != connections.end()) it->second->deadline = Clock::now() + std::chrono::seconds(seconds);
-  watchWake.notify_all();
+  if (ConnectionState* state = StateOf(connection)) state->deadline = NowNs() + int64_t{seconds} * 1000000000;
 }
 
 void HttpTransport::Impl::Disarm(struct MHD_Connection* connection) {
-  std::lock_guard<std::mutex> lock(watchMutex);
-  auto it = connections.find(connection);
-  if (it != connections.end()) it->second->deadline = Clock::time_point::max();
+  if (ConnectionState* state = StateOf(connection)) state->deadline = ConnectionState::kNone;
 }
 
 void HttpTransport::Impl::Watch() {
   std::unique_lock<std::mutex> lock(watchMutex);
   while (!watchStop) {
-    const Clock::time_point now = Clock::now();
-    Clock::time_point next = now + std::chrono::seconds(1);
+    const int64_t now = NowNs();
     for (auto& [connection, state] : connections) {
-      if (state->deadline <= now) {
+      if (state->deadline.load() <= now) {
         // The connection's thread sees the end of its input and closes it.
         if (state->fd >= 0) ::shutdown(state->fd, SHUT_RDWR);
-        state->deadline = Clock::time_point::max();
-      } else if (state->deadline < next) {
-        next = state->deadline;
+        state->deadline = ConnectionState::kNone;
       }
     }
-    watchWake.wait_until(lock, next);
+    watchWake.wait_for(lock, std::chrono::seconds(1));
   }
 }
 
 void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Response& response, bool close) {
   struct MHD_Response* answer = nullptr;
   bool isFile = false;
-  if (response.file) {
-    const int fd = ::dup(response.file->fd);
-    if (fd >= 0) {
-      answer = MHD_create_response_from_fd64(response.file->size, fd);
-      if (answer == nullptr) ::close(fd);
-      isFile = answer != nullptr;
+  if (response.file && response.file->size <= kInMemoryFileBytes) {
+    // Small files (pages, pictures, styles) are read at once and sent from
+    // memory: one read, and TLS records as large as they can be.
+    const size_t size = static_cast<size_t>(response.file->size);
+    char* data = static_cast<char*>(std::malloc(size > 0 ? size : 1));
+    size_t done = 0;
+    while (data != nullptr && done < size) {
+      const ssize_t n = ::pread(response.file->fd, data + done, size - done, static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
     }
+    if (data != nullptr && done == size) {
+      answer = MHD_create_response_from_buffer(size, data, MHD_RESPMEM_MUST_FREE);  // frees `data`
+      if (answer == nullptr) std::free(data);
+      isFile = answer != nullptr;
+    } else {
+      std::free(data);
+    }
+  } else if (response.file) {
+    // Larger ones are read block by block while they are sent.
+    auto* file = new std::shared_ptr<FileBody>(response.file);
+    answer = MHD_create_response_from_callback(
+        response.file->size, kFileBlockBytes,
+        [](void* cls, uint64_t offset, char* buffer, size_t max) -> ssize_t {
+          const auto& body = *static_cast<std::shared_ptr<FileBody>*>(cls);
+          if (offset >= body->size) return MHD_CONTENT_READER_END_OF_STREAM;
+          ssize_t n;
+          do {
+            n = ::pread(body->fd, buffer, max, static_cast<off_t>(offset));
+          } while (n < 0 && errno == EINTR);
+          // A file that shrank or failed ends the connection.
+          return n > 0 ? n : MHD_CONTENT_READER_END_WITH_ERROR;
+        },
+        file, [](void* cls) { delete static_cast<std::shared_ptr<FileBody>*>(cls); });
+    if (answer == nullptr) delete file;
+    isFile = answer != nullptr;
   }
   int status = response.status;
   std::string contentType = response.contentType;
@@ -249,7 +289,10 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
                                              MHD_RESPMEM_MUST_COPY);
   }
   if (answer == nullptr) return;  // out of memory: the connection is closed
+  bool hsts = false, nosniff = false;
   for (const auto& [name, value] : response.headers) {
+    hsts = hsts || WebText::EqualsIgnoreCase(name, "Strict-Transport-Security");
+    nosniff = nosniff || WebText::EqualsIgnoreCase(name, "X-Content-Type-Options");
     if (WebText::EqualsIgnoreCase(name, "Content-Type") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
         WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
         WebText::EqualsIgnoreCase(name, "Content-Encoding")) {
@@ -257,6 +300,9 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
     }
     MHD_add_response_header(answer, name.c_str(), value.c_str());
   }
+  // Every answer, the refusals made here included.
+  if (!hsts) MHD_add_response_header(answer, "Strict-Transport-Security", kHsts);
+  if (!nosniff) MHD_add_response_header(answer, "X-Content-Type-Options", "nosniff");
   if (!contentType.empty() && status != 204 && status != 304) {
     MHD_add_response_header(answer, MHD_HTTP_HEADER_CONTENT_TYPE, contentType.c_str());
   }
@@ -324,8 +370,6 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
     if (status != 0) {
       refusal.status = status;
       refusal.body = ResponseBodyText(status);
-      refusal.headers.emplace_back("Strict-Transport-Security", "max-age=31536000");
-      refusal.headers.emplace_back("X-Content-Type-Options", "nosniff");
       refusal.headers.emplace_back("Cache-Control", "no-store");
       state->answered = true;
       impl->Answer(connection, refusal, true);

@@ -80,4 +80,15 @@ std::string LibraryPages::Error(int status, const std::string& message) {
   return page;
 }
 
+void LibraryPages::Send(HttpTransport::Response& response, int status, const std::string& html) {
+  response.status = status;
+  response.contentType = "text/html; charset=utf-8";
+  response.headers.emplace_back("Cache-Control", "no-store");
+  response.body = html;
+}
+
+void LibraryPages::SendError(HttpTransport::Response& response, int status, const std::string& message) {
+  Send(response, status, Error(status, message));
+}
+
 }  // namespace orla

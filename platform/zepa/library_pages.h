@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/zepa/http_transport.h"
+
 namespace orla {
 
 class LibraryPages {
@@ -25,6 +27,10 @@ class LibraryPages {
   static std::string NoAccess(const std::string& serverName, const std::string& user,
                               const std::string& returnPath);
   static std::string Error(int status, const std::string& message);
+  // Fills `response` with `html`: the status, text/html, no caching.
+  static void Send(HttpTransport::Response& response, int status, const std::string& html);
+  // The same with the error page for `status` and `message`.
+  static void SendError(HttpTransport::Response& response, int status, const std::string& message);
   // The login page's URL that comes back to `returnPath` afterwards.
   static std::string LoginUrl(const std::string& returnPath);
 };

@@ -1,8 +1,9 @@
 #include "platform/zepa/password_hash.h"
 
 #include <crypt.h>
-#include <openssl/crypto.h>
-#include <openssl/rand.h>
+#include <sys/random.h>
+
+#include <cerrno>
 
 #include <cstring>
 #include <memory>
@@ -20,8 +21,26 @@ std::unique_ptr<crypt_data> NewCryptData() {
   return data;
 }
 
+// From the kernel's random source (blocking only until it is seeded at
+// boot).
 void RandomBytes(unsigned char* out, size_t n) {
-  if (RAND_bytes(out, static_cast<int>(n)) != 1) throw std::runtime_error("no random bytes");
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::getrandom(out + done, n - done, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw std::runtime_error("no random bytes");
+    }
+    done += static_cast<size_t>(got);
+  }
+}
+
+// Compares without an early exit, so the time taken tells nothing about
+// where two texts differ.
+bool SameBytes(const char* a, const char* b, size_t n) {
+  unsigned char diff = 0;
+  for (size_t i = 0; i < n; ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+  return diff == 0;
 }
 }  // namespace
 
@@ -42,7 +61,7 @@ bool PasswordHash::Verify(const std::string& password, const std::string& hash) 
   const char* hashed = crypt_rn(password.c_str(), hash.c_str(), data.get(), sizeof(crypt_data));
   if (hashed == nullptr || hashed[0] == '*') return false;
   const size_t n = std::strlen(hashed);
-  return n == hash.size() && CRYPTO_memcmp(hashed, hash.data(), n) == 0;
+  return n == hash.size() && SameBytes(hashed, hash.data(), n);
 }
 
 std::string PasswordHash::RandomPassword(size_t length) {

@@ -1,48 +1,51 @@
 #include "platform/zepa/self_signed_certificate.h"
 
+#include <arpa/inet.h>
+#include <gnutls/gnutls.h>
+#include <gnutls/x509.h>
 #include <netdb.h>
-#include <openssl/bio.h>
-#include <openssl/bn.h>
-#include <openssl/err.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/rand.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstring>
 #include <ctime>
-#include <memory>
+#include <fstream>
+#include <sstream>
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
 
+// The only translation unit that makes keys and certificates; it uses
+// GnuTLS, the TLS library the server and the client requests run on.
 namespace orla {
 
 namespace {
 constexpr long kRenewDays = 30;
 
-struct Deleter {
-  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-  void operator()(X509* p) const { X509_free(p); }
-  void operator()(BIO* p) const { BIO_free(p); }
-  void operator()(BIGNUM* p) const { BN_free(p); }
-  void operator()(X509_EXTENSION* p) const { X509_EXTENSION_free(p); }
+// Owners of the GnuTLS objects, freed however a function ends.
+struct Key {
+  gnutls_x509_privkey_t key = nullptr;
+  ~Key() {
+    if (key != nullptr) gnutls_x509_privkey_deinit(key);
+  }
 };
-template <typename T>
-using Owned = std::unique_ptr<T, Deleter>;
+struct Cert {
+  gnutls_x509_crt_t crt = nullptr;
+  ~Cert() {
+    if (crt != nullptr) gnutls_x509_crt_deinit(crt);
+  }
+};
+struct Datum {
+  gnutls_datum_t d{nullptr, 0};
+  ~Datum() {
+    if (d.data != nullptr) gnutls_free(d.data);
+  }
+  std::string Text() const { return std::string(reinterpret_cast<const char*>(d.data), d.size); }
+};
 
-std::string OpenSslError() {
-  const unsigned long code = ERR_get_error();
-  ERR_clear_error();
-  if (code == 0) return "unknown OpenSSL error";
-  char buf[256];
-  ERR_error_string_n(code, buf, sizeof(buf));
-  return buf;
-}
+std::string TlsError(int rc) { return gnutls_strerror(rc); }
 
 bool ValidDnsName(const std::string& name) {
   if (name.empty() || name.size() > 253) return false;
@@ -52,20 +55,18 @@ bool ValidDnsName(const std::string& name) {
   return true;
 }
 
-bool AddExtension(X509* cert, X509V3_CTX* ctx, int nid, const std::string& value) {
-  Owned<X509_EXTENSION> ext(X509V3_EXT_conf_nid(nullptr, ctx, nid, value.c_str()));
-  return ext && X509_add_ext(cert, ext.get(), -1) == 1;
-}
-
-std::string BioText(BIO* bio) {
-  char* data = nullptr;
-  const long n = BIO_get_mem_data(bio, &data);
-  return n > 0 ? std::string(data, static_cast<size_t>(n)) : std::string();
-}
-
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
+}
+
+bool ReadText(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream out;
+  out << in.rdbuf();
+  *text = out.str();
+  return true;
 }
 }  // namespace
 
@@ -93,71 +94,79 @@ std::vector<std::string> SelfSignedCertificate::HostNames() {
 
 bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::string& keyFile,
                                  const std::vector<std::string>& dnsNames, std::string* error, long validDays) {
-  ERR_clear_error();
-  Owned<EVP_PKEY> key(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
-  Owned<X509> cert(X509_new());
-  if (!key || !cert) {
-    *error = "cannot make a key: " + OpenSslError();
+  Key key;
+  Cert cert;
+  int rc = gnutls_x509_privkey_init(&key.key);
+  if (rc >= 0) {
+    rc = gnutls_x509_privkey_generate(key.key, GNUTLS_PK_ECDSA, GNUTLS_CURVE_TO_BITS(GNUTLS_ECC_CURVE_SECP256R1), 0);
+  }
+  if (rc < 0) {
+    *error = "cannot make a key: " + TlsError(rc);
     return false;
   }
-  unsigned char serialBytes[16];
-  if (RAND_bytes(serialBytes, sizeof(serialBytes)) != 1) {
-    *error = "no random bytes: " + OpenSslError();
+  unsigned char serial[16];
+  if (::getrandom(serial, sizeof(serial), 0) != static_cast<ssize_t>(sizeof(serial))) {
+    *error = "no random bytes for the serial number";
     return false;
   }
-  serialBytes[0] &= 0x7f;  // a positive serial number
-  serialBytes[0] |= 0x01;
-  Owned<BIGNUM> serial(BN_bin2bn(serialBytes, sizeof(serialBytes), nullptr));
+  serial[0] &= 0x7f;  // a positive serial number
+  serial[0] |= 0x01;
   std::string subject = "localhost";
-  std::string altNames;
+  std::vector<std::string> names;
   for (const std::string& name : dnsNames) {
     if (!ValidDnsName(name)) continue;
-    if (altNames.empty()) subject = name;
-    altNames += (altNames.empty() ? "DNS:" : ",DNS:") + name;
+    if (names.empty()) subject = name;
+    names.push_back(name);
   }
-  altNames += altNames.empty() ? "IP:127.0.0.1,IP:::1" : ",IP:127.0.0.1,IP:::1";
-
-  X509_NAME* name = X509_get_subject_name(cert.get());
-  bool ok = serial && X509_set_version(cert.get(), 2) == 1 &&
-            BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(cert.get())) != nullptr &&
-            X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600) != nullptr &&
-            X509_gmtime_adj(X509_getm_notAfter(cert.get()), validDays * 24 * 3600) != nullptr &&
-            X509_set_pubkey(cert.get(), key.get()) == 1 &&
-            X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                       reinterpret_cast<const unsigned char*>(subject.c_str()), -1, -1, 0) == 1 &&
-            X509_set_issuer_name(cert.get(), name) == 1;
-  if (ok) {
-    X509V3_CTX ctx;
-    X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, cert.get(), cert.get(), nullptr, nullptr, 0);
-    ok = AddExtension(cert.get(), &ctx, NID_basic_constraints, "critical,CA:FALSE") &&
-         AddExtension(cert.get(), &ctx, NID_key_usage, "critical,digitalSignature") &&
-         AddExtension(cert.get(), &ctx, NID_ext_key_usage, "serverAuth") &&
-         AddExtension(cert.get(), &ctx, NID_subject_alt_name, altNames) &&
-         AddExtension(cert.get(), &ctx, NID_subject_key_identifier, "hash") &&
-         AddExtension(cert.get(), &ctx, NID_authority_key_identifier, "keyid:always");
+  const time_t now = time(nullptr);
+  unsigned char v4[4], v6[16];
+  inet_pton(AF_INET, "127.0.0.1", v4);
+  inet_pton(AF_INET6, "::1", v6);
+  rc = gnutls_x509_crt_init(&cert.crt);
+  auto step = [&rc](int result) {
+    if (rc >= 0) rc = result;
+  };
+  step(gnutls_x509_crt_set_version(cert.crt, 3));
+  step(gnutls_x509_crt_set_serial(cert.crt, serial, sizeof(serial)));
+  step(gnutls_x509_crt_set_activation_time(cert.crt, now - 3600));
+  step(gnutls_x509_crt_set_expiration_time(cert.crt, now + validDays * 24 * 3600));
+  step(gnutls_x509_crt_set_dn_by_oid(cert.crt, GNUTLS_OID_X520_COMMON_NAME, 0, subject.data(),
+                                     static_cast<unsigned>(subject.size())));
+  step(gnutls_x509_crt_set_key(cert.crt, key.key));
+  step(gnutls_x509_crt_set_basic_constraints(cert.crt, 0, -1));
+  step(gnutls_x509_crt_set_key_usage(cert.crt, GNUTLS_KEY_DIGITAL_SIGNATURE));
+  step(gnutls_x509_crt_set_key_purpose_oid(cert.crt, GNUTLS_KP_TLS_WWW_SERVER, 0));
+  for (const std::string& name : names) {
+    step(gnutls_x509_crt_set_subject_alt_name(cert.crt, GNUTLS_SAN_DNSNAME, name.data(),
+                                              static_cast<unsigned>(name.size()), GNUTLS_FSAN_APPEND));
   }
-  ok = ok && X509_sign(cert.get(), key.get(), EVP_sha256()) > 0;
-  if (!ok) {
-    *error = "cannot make the certificate: " + OpenSslError();
+  step(gnutls_x509_crt_set_subject_alt_name(cert.crt, GNUTLS_SAN_IPADDRESS, v4, sizeof(v4), GNUTLS_FSAN_APPEND));
+  step(gnutls_x509_crt_set_subject_alt_name(cert.crt, GNUTLS_SAN_IPADDRESS, v6, sizeof(v6), GNUTLS_FSAN_APPEND));
+  unsigned char keyId[64];
+  size_t keyIdSize = sizeof(keyId);
+  step(gnutls_x509_crt_get_key_id(cert.crt, GNUTLS_KEYID_USE_SHA1, keyId, &keyIdSize));
+  step(gnutls_x509_crt_set_subject_key_id(cert.crt, keyId, keyIdSize));
+  step(gnutls_x509_crt_set_authority_key_id(cert.crt, keyId, keyIdSize));
+  step(gnutls_x509_crt_sign2(cert.crt, cert.crt, key.key, GNUTLS_DIG_SHA256, 0));
+  if (rc < 0) {
+    *error = "cannot make the certificate: " + TlsError(rc);
     return false;
   }
-  Owned<BIO> keyBio(BIO_new(BIO_s_mem()));
-  Owned<BIO> certBio(BIO_new(BIO_s_mem()));
-  if (!keyBio || !certBio ||
-      PEM_write_bio_PrivateKey(keyBio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
-      PEM_write_bio_X509(certBio.get(), cert.get()) != 1) {
-    *error = "cannot encode the certificate: " + OpenSslError();
+  Datum keyPem, certPem;
+  rc = gnutls_x509_privkey_export2_pkcs8(key.key, GNUTLS_X509_FMT_PEM, nullptr, GNUTLS_PKCS_PLAIN, &keyPem.d);
+  if (rc >= 0) rc = gnutls_x509_crt_export2(cert.crt, GNUTLS_X509_FMT_PEM, &certPem.d);
+  if (rc < 0) {
+    *error = "cannot encode the certificate: " + TlsError(rc);
     return false;
   }
-  int rc = AtomicFile::Write(keyFile, BioText(keyBio.get()), 0600);
-  if (rc != 0) {
-    *error = StringPrintf("cannot write %s: %s", keyFile.c_str(), std::strerror(rc));
+  int wrc = AtomicFile::Write(keyFile, keyPem.Text(), 0600);
+  if (wrc != 0) {
+    *error = StringPrintf("cannot write %s: %s", keyFile.c_str(), std::strerror(wrc));
     return false;
   }
-  rc = AtomicFile::Write(certificateFile, BioText(certBio.get()), 0644);
-  if (rc != 0) {
-    *error = StringPrintf("cannot write %s: %s", certificateFile.c_str(), std::strerror(rc));
+  wrc = AtomicFile::Write(certificateFile, certPem.Text(), 0644);
+  if (wrc != 0) {
+    *error = StringPrintf("cannot write %s: %s", certificateFile.c_str(), std::strerror(wrc));
     return false;
   }
   return true;
@@ -171,17 +180,28 @@ SelfSignedCertificate::Outcome SelfSignedCertificate::Ensure(const std::string& 
                             certificateFile.c_str(), keyFile.c_str());
     return Outcome::kCreated;
   }
-  Owned<BIO> bio(BIO_new_file(certificateFile.c_str(), "r"));
-  Owned<X509> cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-  if (!cert) {
+  std::string pem;
+  Cert cert;
+  int rc = GNUTLS_E_FILE_ERROR;
+  if (ReadText(certificateFile, &pem) && gnutls_x509_crt_init(&cert.crt) >= 0) {
+    // The first certificate of the file: the server's own (a chain may
+    // follow it).
+    const gnutls_datum_t datum{reinterpret_cast<unsigned char*>(pem.data()), static_cast<unsigned>(pem.size())};
+    rc = gnutls_x509_crt_import(cert.crt, &datum, GNUTLS_X509_FMT_PEM);
+  }
+  if (rc < 0) {
     *message = StringPrintf("The web server cannot read its certificate %s: %s", certificateFile.c_str(),
-                            OpenSslError().c_str());
+                            TlsError(rc).c_str());
     return Outcome::kFailed;
   }
-  time_t limit = time(nullptr) + kRenewDays * 24 * 3600;
-  const bool expiring = X509_cmp_time(X509_get0_notAfter(cert.get()), &limit) < 0;
+  const time_t limit = time(nullptr) + kRenewDays * 24 * 3600;
+  const time_t ends = gnutls_x509_crt_get_expiration_time(cert.crt);
+  const bool expiring = ends != static_cast<time_t>(-1) && ends < limit;
   if (!expiring) return Outcome::kKept;
-  const bool selfSigned = X509_NAME_cmp(X509_get_subject_name(cert.get()), X509_get_issuer_name(cert.get())) == 0;
+  Datum subject, issuer;
+  const bool selfSigned = gnutls_x509_crt_get_raw_dn(cert.crt, &subject.d) >= 0 &&
+                          gnutls_x509_crt_get_raw_issuer_dn(cert.crt, &issuer.d) >= 0 &&
+                          subject.Text() == issuer.Text();
   if (!selfSigned) {
     *message = StringPrintf("The web server certificate %s expires within %ld days; replace it.",
                             certificateFile.c_str(), kRenewDays);

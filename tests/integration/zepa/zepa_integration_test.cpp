@@ -457,4 +457,20 @@ TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {
   EXPECT_EQ(Curl("/KOR/rights").status, 200);
 }
 
+TEST_F(ZepaServerTest, ALargerStackRestartsTheListenerOnTheSamePort) {
+  // The connection threads' stack is fixed when the listener starts; asking
+  // for more than it has starts a new one on the same socket.
+  EXPECT_EQ(ZEPASetIsapiStackSize(TestExtension::Handle(), 16u << 20), 1);
+  EXPECT_EQ(Curl("/KOR/rights").body, "rights=0x80000000");
+  EXPECT_EQ(Curl("/KOR/fetch/p.html?addr=10.1.2.3").status, 200);
+  // Refusals made before the request reaches the server's pages carry the
+  // same security headers as every answer.
+  const Reply refused = Curl("/KOR/echo", {"-H", "Origin: " + Origin(), "-H", "Transfer-Encoding: chunked",
+                                           "--data", "x=1"});
+  EXPECT_EQ(refused.status, 501);
+  EXPECT_TRUE(Contains(refused.headers, "Strict-Transport-Security: max-age=31536000")) << refused.headers;
+  EXPECT_TRUE(Contains(refused.headers, "X-Content-Type-Options: nosniff")) << refused.headers;
+}
+
 }  // namespace
+

@@ -1,0 +1,122 @@
+#include "platform/zepa/login_service.h"
+
+#include <chrono>
+
+#include "platform/text/string_printf.h"
+#include "platform/zepa/library_pages.h"
+#include "platform/zepa/password_hash.h"
+#include "platform/zepa/web_text.h"
+#include "platform/zepa/zepa_log.h"
+
+namespace orla {
+
+namespace {
+// A user name as it may appear in a log line.
+std::string LoggableName(const std::string& name) {
+  return UserStore::IsValidName(name) ? name : std::string("(an invalid name)");
+}
+}  // namespace
+
+LoginService::LoginService(std::string serverName, const std::string& usersFile,
+                           const SessionTable::Settings& sessions)
+    : serverName_(std::move(serverName)), users_(usersFile), sessions_(sessions) {}
+
+void LoginService::Prepare() { dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20)); }
+
+std::optional<SessionTable::Session> LoginService::SessionOf(const HttpTransport::Request& request) {
+  std::string token;
+  if (!WebText::CookieValue(request.Header("Cookie"), kCookieName, &token) || token.empty()) return std::nullopt;
+  std::optional<SessionTable::Session> session = sessions_.Touch(token, SessionTable::Clock::now());
+  if (!session) return std::nullopt;
+  // A removed user or a changed password ends the session.
+  std::optional<UserStore::User> user = users_.Find(session->user);
+  if (!user || user->hash != session->passwordHash) {
+    sessions_.Remove(token);
+    return std::nullopt;
+  }
+  return session;
+}
+
+uint32_t LoginService::RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right) {
+  if (!session) return ZEPA_RIGHTS_NO_SESSION;
+  std::optional<UserStore::User> user = users_.Find(session->user);
+  if (!user || user->hash != session->passwordHash) return ZEPA_RIGHTS_NO_SESSION;
+  return UserStore::MaskFor(*user, right);
+}
+
+std::string LoginService::SessionCookie(const std::string& token, long maxAgeSeconds) const {
+  return StringPrintf("%s=%s; Path=/; Max-Age=%ld; Secure; HttpOnly; SameSite=Strict", kCookieName, token.c_str(),
+                      maxAgeSeconds);
+}
+
+void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransport::Response& response) {
+  if (request.method == "GET" || request.method == "HEAD") {
+    std::string returnPath = "/";
+    WebText::FormField(request.query, "return", &returnPath);
+    LibraryPages::Send(response, 200, LibraryPages::Login(serverName_, "", returnPath, ""));
+    return;
+  }
+  if (request.method != "POST") {
+    response.headers.emplace_back("Allow", "GET, HEAD, POST");
+    LibraryPages::SendError(response, 405, "Use the login form.");
+    return;
+  }
+  std::string name, password, returnPath = "/";
+  WebText::FormField(request.body, "return", &returnPath);
+  if (!throttle_.Begin(request.remoteAddress, SessionTable::Clock::now())) {
+    LibraryPages::Send(response, 429,
+             LibraryPages::Login(serverName_, "Too many failed logins from your address. Wait a minute, then try again.",
+                                 returnPath, ""));
+    return;
+  }
+  WebText::FormField(request.body, "user", &name);
+  WebText::FormField(request.body, "password", &password);
+  // Each verification takes much memory and time on purpose: only a few run
+  // at once, the others wait their turn for a while.
+  if (!verifications_.try_acquire_for(std::chrono::seconds(kVerificationWaitSeconds))) {
+    throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
+    response.headers.emplace_back("Retry-After", "5");
+    LibraryPages::Send(response, 503,
+             LibraryPages::Login(serverName_, "The server is busy checking other logins. Try again in a moment.",
+                                 returnPath, UserStore::IsValidName(name) ? name : std::string()));
+    return;
+  }
+  std::optional<UserStore::User> user;
+  bool ok = false;
+  try {
+    user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
+    ok = user ? PasswordHash::Verify(password, user->hash) : (PasswordHash::Verify(password, dummyHash_), false);
+  } catch (...) {
+    ok = false;
+  }
+  verifications_.release();
+  if (!ok) {
+    throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
+    ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",
+                                                   LoggableName(name).c_str(), request.remoteAddress.c_str()));
+    LibraryPages::Send(response, 401,
+             LibraryPages::Login(serverName_, "The user name or the password is not correct.", returnPath,
+                                 UserStore::IsValidName(name) ? name : std::string()));
+    return;
+  }
+  throttle_.Succeeded(request.remoteAddress);
+  std::string old;
+  if (WebText::CookieValue(request.Header("Cookie"), kCookieName, &old)) sessions_.Remove(old);
+  const std::string token = sessions_.Create(user->name, user->hash, SessionTable::Clock::now());
+  ZepaLog::Write(ZepaLog::kInfo, StringPrintf("The user %s logged in to the web server from %s.", user->name.c_str(),
+                                              request.remoteAddress.c_str()));
+  response.status = 303;
+  response.headers.emplace_back("Location", WebText::SafeLocalPath(returnPath));
+  response.headers.emplace_back("Set-Cookie", SessionCookie(token, static_cast<long>(sessions_.GetSettings().lifetime.count())));
+  response.headers.emplace_back("Cache-Control", "no-store");
+  response.body = LibraryPages::Error(303, "You are logged in.");
+}
+
+void LoginService::HandleLogout(const HttpTransport::Request& request, HttpTransport::Response& response) {
+  std::string token;
+  if (WebText::CookieValue(request.Header("Cookie"), kCookieName, &token)) sessions_.Remove(token);
+  response.headers.emplace_back("Set-Cookie", SessionCookie("", 0));
+  LibraryPages::Send(response, 200, LibraryPages::LoggedOut(serverName_));
+}
+
+}  // namespace orla

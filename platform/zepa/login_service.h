@@ -1,0 +1,57 @@
+#pragma once
+// Logging in and out of one server and the sessions that follow: the login
+// form's check (throttled per address, a few slow password verifications at
+// a time), the session cookie ("__Host-" prefixed, Secure, HttpOnly,
+// SameSite=Strict), the session a request's cookie names (checked against
+// the users file on every use: a removed user or a changed password ends
+// it), and the rights mask the rights query answers.
+#include <cstdint>
+#include <optional>
+#include <semaphore>
+#include <string>
+
+#include "platform/zepa/http_transport.h"
+#include "platform/zepa/login_throttle.h"
+#include "platform/zepa/session_table.h"
+#include "platform/zepa/user_store.h"
+
+namespace orla {
+
+class LoginService {
+ public:
+  // The "__Host-" prefix makes browsers accept the cookie only when it is
+  // Secure, for Path=/ and without Domain: no other host can set it.
+  static constexpr const char* kCookieName = "__Host-ZEPASESSION";
+  // Password verifications under way at once, and how long one waits for
+  // its turn before the login is answered 503.
+  static constexpr int kMaxVerifications = 4;
+  static constexpr int kVerificationWaitSeconds = 10;
+
+  LoginService(std::string serverName, const std::string& usersFile, const SessionTable::Settings& sessions);
+
+  UserStore& Users() { return users_; }
+  // Before the first login: makes the hash an unknown user's login is
+  // checked against, so that it takes as long as a wrong password.
+  void Prepare();
+
+  // The session the request's cookie names, when it is still valid.
+  std::optional<SessionTable::Session> SessionOf(const HttpTransport::Request& request);
+  // The rights query: 0x80000000 without a valid session, else the user's
+  // mask for `right`.
+  uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right);
+
+  void HandleLogin(const HttpTransport::Request& request, HttpTransport::Response& response);
+  void HandleLogout(const HttpTransport::Request& request, HttpTransport::Response& response);
+
+ private:
+  std::string SessionCookie(const std::string& token, long maxAgeSeconds) const;
+
+  std::string serverName_;
+  UserStore users_;
+  SessionTable sessions_;
+  LoginThrottle throttle_;
+  std::counting_semaphore<kMaxVerifications> verifications_{kMaxVerifications};
+  std::string dummyHash_;
+};
+
+}  // namespace orla

@@ -1,0 +1,135 @@
+#include "platform/zepa/request_gate.h"
+
+#include <arpa/inet.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/text/string_printf.h"
+#include "platform/zepa/library_pages.h"
+#include "platform/zepa/password_hash.h"
+#include "platform/zepa/web_text.h"
+
+namespace orla {
+
+namespace {
+bool IsBodyMethod(const std::string& method) {
+  return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
+}
+
+// Scheme, lower-case host and port of an absolute URL or of a Host header
+// taken as https.
+bool OriginParts(const std::string& url, ClientUrl* parts) {
+  if (!ClientUrl::Parse(url, parts)) return false;
+  parts->host = WebText::ToLower(parts->host);
+  return true;
+}
+}  // namespace
+
+void RequestGate::AddSecurityHeaders(HttpTransport::Response& response) {
+  response.headers.emplace_back("Strict-Transport-Security", "max-age=31536000");
+  response.headers.emplace_back("X-Content-Type-Options", "nosniff");
+  response.headers.emplace_back("X-Frame-Options", "SAMEORIGIN");
+  response.headers.emplace_back("Referrer-Policy", "same-origin");
+}
+
+bool RequestGate::SameOrigin(const HttpTransport::Request& request) {
+  const std::string host = request.Header("Host");
+  ClientUrl self;
+  if (host.empty() || !OriginParts("https://" + host + "/", &self)) return false;
+  std::string claimed = request.Header("Origin");
+  if (claimed.empty()) claimed = request.Header("Referer");
+  ClientUrl from;
+  if (claimed.empty() || claimed == "null" || !OriginParts(claimed, &from)) return false;
+  return from.https && from.host == self.host && from.port == self.port;
+}
+
+bool RequestGate::EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response,
+                             size_t maxBodyBytes, const ExtensionTable& extensions) {
+  const std::string& method = request.method;
+  if (method != "GET" && method != "HEAD" && method != "OPTIONS" && !IsBodyMethod(method)) {
+    AddSecurityHeaders(response);
+    response.headers.emplace_back("Allow", "GET, HEAD, POST, PUT, PATCH, DELETE, OPTIONS");
+    LibraryPages::SendError(response, 405, "This method is not served.");
+    response.closeConnection = true;
+    return true;
+  }
+  std::string below;
+  std::shared_ptr<const ExtensionRegistration> extension = extensions.Find(request.path, &below);
+  if (extension && extension->internalOnly && !CarriesSecret(request)) {
+    AddSecurityHeaders(response);
+    LibraryPages::SendError(response, 403, "This address serves the server's own requests only.");
+    response.closeConnection = true;
+    return true;
+  }
+  if (!IsBodyMethod(method)) return false;
+  const std::string length = request.Header("Content-Length");
+  if (!length.empty()) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(length.c_str(), &end, 10);
+    if (errno != 0 || end == length.c_str() || *end != '\0' || value > maxBodyBytes) {
+      AddSecurityHeaders(response);
+      LibraryPages::SendError(response, 413, StringPrintf("Request bodies are limited to %zu bytes.", maxBodyBytes));
+      response.closeConnection = true;  // the body is never read
+      return true;
+    }
+  }
+  if (!SameOrigin(request)) {
+    AddSecurityHeaders(response);
+    LibraryPages::SendError(response, 403, "The request did not come from a page of this server.");
+    response.closeConnection = true;
+    return true;
+  }
+  return false;
+}
+
+const std::string& RequestGate::InternalSecret() {
+  static const std::string* secret = new std::string(PasswordHash::RandomHex(32));
+  return *secret;
+}
+
+bool RequestGate::IsOwnUrl(const ClientUrl& url, int port) {
+  if (url.port != port) return false;
+  const std::string host = WebText::ToLower(url.host);
+  if (host == "localhost" || host == "::1") return true;
+  unsigned char v4[4];
+  return inet_pton(AF_INET, host.c_str(), v4) == 1 && v4[0] == 127;
+}
+
+bool RequestGate::CarriesSecret(const HttpTransport::Request& request) {
+  const std::string& secret = InternalSecret();
+  int copies = 0;
+  bool allMatch = true;
+  for (const auto& [name, value] : request.headers) {
+    if (!WebText::EqualsIgnoreCase(name, kInternalHeader)) continue;
+    ++copies;
+    // Compared in constant time.
+    unsigned char diff = value.size() == secret.size() ? 0 : 1;
+    for (size_t i = 0; i < secret.size() && i < value.size(); ++i) {
+      diff |= static_cast<unsigned char>(value[i] ^ secret[i]);
+    }
+    if (diff != 0) allMatch = false;
+  }
+  return copies > 0 && allMatch;
+}
+
+void RequestGate::SortOutInternal(HttpTransport::Request& request) {
+  request.internal = CarriesSecret(request);
+  HttpTransport::HeaderList kept;
+  kept.reserve(request.headers.size());
+  for (auto& header : request.headers) {
+    if (WebText::EqualsIgnoreCase(header.first, kInternalHeader)) continue;
+    // Only this process's own requests may tell an extension which device
+    // to manage and with which communities ("VESTRA-X" reads as VESTRA_X).
+    if (!request.internal && header.first.size() >= 7 &&
+        WebText::EqualsIgnoreCase(header.first.substr(0, 6), "VESTRA") &&
+        (header.first[6] == '_' || header.first[6] == '-')) {
+      continue;
+    }
+    kept.push_back(std::move(header));
+  }
+  request.headers = std::move(kept);
+}
+
+}  // namespace orla

@@ -1,0 +1,42 @@
+#pragma once
+// What every request passes before anything answers it: the method, the
+// declared body size and the origin of a state-changing request (checked
+// before the body is read), and the sorting out of this process's own
+// client requests. Those carry a header with a random secret of the process;
+// the secret header is removed from every request, and a request without it
+// loses its "VESTRA_..." headers and may not reach an internal root. Every
+// answer gets the same security headers.
+#include <cstddef>
+#include <string>
+
+#include "platform/zepa/client_url.h"
+#include "platform/zepa/extension_table.h"
+#include "platform/zepa/http_transport.h"
+
+namespace orla {
+
+class RequestGate {
+ public:
+  static constexpr const char* kInternalHeader = "X-ZEPA-Internal";
+
+  // The secret: 32 random bytes as hex, made once per process.
+  static const std::string& InternalSecret();
+  // True when a client request to `url` goes to a server of this process
+  // listening on `port` (a loopback host), so that it may carry the secret.
+  static bool IsOwnUrl(const ClientUrl& url, int port);
+  // True when the request carries the secret (every copy of its header).
+  static bool CarriesSecret(const HttpTransport::Request& request);
+  // Removes the secret header and, when it did not match, every VESTRA_
+  // header; sets request.internal.
+  static void SortOutInternal(HttpTransport::Request& request);
+  // True when the request's Origin, or without one its Referer, is this
+  // server (https and the Host the request was sent to).
+  static bool SameOrigin(const HttpTransport::Request& request);
+  // HSTS, nosniff, frame and referrer policies.
+  static void AddSecurityHeaders(HttpTransport::Response& response);
+  // The checks made before a request body is read; true when it answered.
+  static bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response,
+                         size_t maxBodyBytes, const ExtensionTable& extensions);
+};
+
+}  // namespace orla

@@ -1,0 +1,35 @@
+#pragma once
+// What one server is started with: its name and data directory from the
+// start-up record, the endpoint and connection limits the program chose
+// (ZEPASetServerEndpoint, ZEPASetServerLimits; without an endpoint chosen,
+// KORAGENT_HTTPS_PORT and KORAGENT_HTTPS_ADDRESS), and the library's own
+// limits.
+#include <cstddef>
+#include <string>
+
+#include "platform/zepa/server_table.h"
+#include "platform/zepa/session_table.h"
+#include "platform/zepa/zepa.h"
+
+namespace orla {
+
+class ServerSettings {
+ public:
+  std::string name;
+  std::string dataDirectory;
+  std::string address = "0.0.0.0";
+  int port = 2381;
+  size_t maxBodyBytes = 8192;
+  unsigned maxConnections = 512;  // each has a thread of its own
+  unsigned maxConnectionsPerAddress = 64;
+  size_t maxClientWorkers = 32;
+  SessionTable::Settings sessions;
+
+  // False with *error when the record or a setting is malformed.
+  static bool From(const ServerStartupRecord* record, const ServerTable::NextStart& next, ServerSettings* out,
+                   std::string* error);
+  // True for a numeric IPv4 or IPv6 address ("0.0.0.0", "::1").
+  static bool IsNumericAddress(const std::string& address);
+};
+
+}  // namespace orla

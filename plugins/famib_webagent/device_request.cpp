@@ -41,6 +41,11 @@ DeviceRequest::DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb) {
   setCommunity_ = Variable(ecb, "HTTP_VESTRA_SETCOMMUNITY");
   device_ = Variable(ecb, "HTTP_VESTRA_DEVICE");
   Bound(Variable(ecb, "HTTP_VESTRA_TIMEOUT"), Variable(ecb, "HTTP_VESTRA_RETRIES"), &timeout_, &retries_);
+  remote_ = Variable(ecb, "REMOTE_ADDR");
+}
+
+bool DeviceRequest::FromThisHost() const {
+  return remote_.rfind("127.", 0) == 0 || remote_ == "::1" || remote_.rfind("::ffff:127.", 0) == 0;
 }
 
 std::string DeviceRequest::Variable(EXTENSION_CONTROL_BLOCK* ecb, const char* name) {

@@ -72,6 +72,9 @@ FibrePage::Notice ApplyChange(const DeviceRequest& request, SnmpSession* getSess
 }  // namespace
 
 FibreWebAgent::Reply FibreWebAgent::Build(const DeviceRequest& request) {
+  if (!request.FromThisHost()) {
+    return {403, FibrePage("", "").Message("Forbidden", "The device web agent answers the agent only.")};
+  }
   FibrePage page(request.Device(), request.Machine());
   std::string name = request.Page();
   if (name.empty()) name = "index.html";
@@ -138,6 +141,7 @@ FibreWebAgent::Reply FibreWebAgent::Build(const DeviceRequest& request) {
 void FibreWebAgent::Send(EXTENSION_CONTROL_BLOCK* ecb, const Reply& reply) {
   const std::string status = reply.status == 200   ? "200 OK"
                              : reply.status == 400 ? "400 Bad Request"
+                             : reply.status == 403 ? "403 Forbidden"
                              : reply.status == 404 ? "404 Not Found"
                              : reply.status == 405 ? "405 Method Not Allowed"
                                                    : "500 Internal Server Error";

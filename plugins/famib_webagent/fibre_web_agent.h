@@ -10,7 +10,9 @@
 // to "index.html" sets the posted unit's connUnitContact and
 // connUnitLocation with the set community, then shows the overview with the
 // outcome. A device that does not answer, an address the agent does not
-// manage and a page that does not exist each get a page that says so.
+// manage and a page that does not exist each get a page that says so. A
+// request that does not come from this host is refused (403): the agent's
+// client requests go to "localhost".
 //
 // Nothing is kept between requests; requests run side by side on the web
 // server's threads, each with its own SNMP sessions.

@@ -11,7 +11,13 @@ PACKAGES=(
   libmicrohttpd-dev libcurl4-gnutls-dev libgnutls28-dev openssl libcrypt-dev wrk
   libsystemd-dev libncurses-dev
   curl tmux procps iproute2 python3
+  chromium fonts-liberation
 )
+
+# The browser tests run Playwright on Node.js (20 or newer) with npm. A
+# machine that has them from elsewhere keeps them; otherwise Debian's.
+if ! command -v node >/dev/null; then PACKAGES+=(nodejs); fi
+if ! command -v npm >/dev/null; then PACKAGES+=(npm); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

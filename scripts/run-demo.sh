@@ -60,16 +60,48 @@ cleanup() {
 }
 trap cleanup EXIT
 
+HTTPS_PORT=${KORAGENT_HTTPS_PORT:-2381}
+PASSWORD_FILE=$PREFIX/KORZEPD/administrator-password.txt
 echo "Program directory: $PREFIX"
-echo "Event log:         $KORAGENT_EVENT_LOG (one JSON object a line; also the system journal or syslog)"
+echo "Event log:         $KORAGENT_EVENT_LOG (one JSON object a line, shown below as"
+echo "                   time, level, text; also in the system journal or syslog)"
 echo "KORAgent runs in the foreground. Stop it with Ctrl-C."
 echo
 
-tail -n +1 -F "$KORAGENT_EVENT_LOG" 2>/dev/null &
+# The event log as readable lines while the agent runs.
+tail -n +1 -F "$KORAGENT_EVENT_LOG" 2>/dev/null > >(scripts/show-event-log.py) &
 pids+=($!)
 
 "$PREFIX/KORAgent" &
 agent=$!
+
+# Where to sign in, once the web server answers. A first start makes the
+# user "administrator" with a random password, kept in PASSWORD_FILE.
+(
+  for _ in $(seq 150); do
+    kill -0 "$agent" 2>/dev/null || exit 0
+    curl -sk -o /dev/null --max-time 2 "https://localhost:$HTTPS_PORT/" && break
+    sleep 0.2
+  done
+  kill -0 "$agent" 2>/dev/null || exit 0
+  sleep 0.3
+  echo
+  echo "================================================================"
+  echo " Open:     https://localhost:$HTTPS_PORT/KOR/"
+  echo "           (from another machine: https://$(hostname):$HTTPS_PORT/KOR/)"
+  echo "           The certificate is self-signed: accept the browser's warning."
+  echo " User:     administrator"
+  if [ -r "$PASSWORD_FILE" ]; then
+    echo " Password: $(cat "$PASSWORD_FILE")"
+    echo "           (first-start password, kept in $PASSWORD_FILE;"
+    echo "            $PREFIX/korusers password administrator sets your own)"
+  else
+    echo " Password: the one you set ($PREFIX/korusers password administrator sets a new one)"
+  fi
+  echo "================================================================"
+  echo
+) &
+pids+=($!)
 # A signal to this script stops the agent; a wait that the signal cut short
 # is repeated to get the agent's own exit code.
 interrupted=0

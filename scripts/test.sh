@@ -59,11 +59,19 @@ fi
 
 if [ -x tests/e2e/run.sh ]; then
   echo "=== Browser tests"
-  if tests/e2e/run.sh build/asan; then
-    total_pass=$((total_pass + 1))
+  # Each browser test counts on its own: run.sh ends with "e2e: N passed, N failed".
+  log=$(mktemp)
+  tests/e2e/run.sh build/asan 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed$' "$log" | tail -1)
+  if [ -n "$line" ]; then
+    total_pass=$((total_pass + $(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"$line")))
+    total_fail=$((total_fail + $(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$line")))
   else
-    total_fail=$((total_fail + 1)); status=1
+    total_fail=$((total_fail + 1))
   fi
+  [ "$rc" -eq 0 ] || status=1
+  rm -f "$log"
 fi
 
 echo "${total_pass} passed, ${total_fail} failed"

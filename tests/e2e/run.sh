@@ -3,7 +3,9 @@
 #
 #   tests/e2e/run.sh BUILD-DIR [PLAYWRIGHT-ARGUMENTS...]
 #
-#   1. npm ci here (Playwright pinned by package-lock.json; it never downloads
+#   1. npm ci here (Playwright pinned by package-lock.json, taken from npm's
+#      cache when it is there, so a network namespace without a way out works;
+#      it never downloads
 #      a browser: the tests drive Debian's /usr/bin/chromium)
 #   2. cmake --install BUILD-DIR into a scratch program directory
 #   3. starts the simulated devices (simulator/start.sh) and the agent from
@@ -75,7 +77,7 @@ EOF
 command -v npm >/dev/null || fail_setup "npm is missing (scripts/install-deps.sh installs it)"
 
 echo "--- npm ci"
-(cd "$HERE" && npm ci --no-audit --no-fund --loglevel=error) || fail_setup "npm ci failed"
+(cd "$HERE" && npm ci --prefer-offline --no-audit --no-fund --loglevel=error) || fail_setup "npm ci failed"
 
 WORK=$(mktemp -d /tmp/kor-e2e.XXXXXX)
 chmod 0755 "$WORK"   # the simulator runs as nobody when started by root
@@ -147,8 +149,10 @@ failed=${counts#* }
 if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
 
 if ! kill -0 "$AGENT_PID" 2>/dev/null; then
-  echo "e2e: the agent ended during the tests; its output:" >&2
+  wait "$AGENT_PID"
+  echo "e2e: the agent ended during the tests (exit status $?); its output:" >&2
   tail -n 40 "$WORK/agent.out" >&2
+  AGENT_PID=""
   failed=$((failed + 1))
 fi
 if [ "$failed" -ne 0 ]; then

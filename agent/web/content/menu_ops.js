@@ -39,6 +39,7 @@
 
   window.loadMenus = function (count) {
     count = Number(count);
+    if (window.TCMAction && window.TCMAction.element) window.TCMAction.element.remove();
     if (!(count >= 0)) {
       window.TCMAction = null;
       return;

@@ -164,14 +164,27 @@
     }
   }
 
+  // An empty list tells an administrator where to start.
+  function hintWhenEmpty() {
+    if (!window.TCMAction) return;
+    var notes = document.querySelectorAll('div.head2');
+    for (var i = 0; i < notes.length; i++) {
+      if (notes[i].textContent.trim() !== 'No elements defined.') continue;
+      var hint = document.createElement('div');
+      hint.className = 'empty-hint';
+      hint.textContent = 'Choose Actions \u2192 Add\u2026 to start managing a tape controller.';
+      notes[i].parentNode.insertBefore(hint, notes[i].nextSibling);
+    }
+  }
+
   // Dialogs: the first field gets the focus when the page's own load handler
   // has not placed it.
   function focusFirstField() {
     if (!document.body || !document.body.classList.contains('dialog')) return;
     var active = document.activeElement;
     if (active && active !== document.body) return;
-    var field = document.querySelector(
-        'input[type=text]:not([disabled]), select:not([disabled]), input[type=submit], input[type=button]');
+    var field = document.querySelector('input[type=text]:not([disabled])') ||
+                document.querySelector('select:not([disabled]), input[type=submit], input[type=button]');
     if (field) field.focus();
   }
 
@@ -180,6 +193,7 @@
   document.addEventListener('DOMContentLoaded', function () {
     describeStatusImages();
     markElementTable();
+    hintWhenEmpty();
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);

@@ -100,6 +100,21 @@ test('the Actions menu opens under its button, shows its items and works with th
     await expect(menu.getByRole('menuitem', { name: 'Help' })).toBeFocused();
     await admin.keyboard.press('Escape');
     await expect(menu).toBeHidden();
+
+    // Showing twice (as the markup's onClick and link both do) leaves it
+    // open; with no elements Remove and Rename are there but disabled and
+    // the keyboard skips them.
+    const list = admin.frame({ name: 'elements' });
+    await list.evaluate(() => { showMenu(TCMAction, 17, 21); showMenu(TCMAction, 17, 21); });
+    await expect(menu).toBeVisible();
+    await list.evaluate(() => { hideMenu(); loadMenus(0); });
+    await button.click();
+    for (const name of ['Remove…', 'Rename…']) {
+      await expect(menu.getByRole('menuitem', { name })).toHaveAttribute('aria-disabled', 'true');
+    }
+    await admin.keyboard.press('ArrowDown');
+    await expect(menu.getByRole('menuitem', { name: 'Agent configuration…' })).toBeFocused();
+    await shot(admin, 'menu-no-elements');
   });
 
 test('About opens in a window of its own and its Ok closes it', async ({ admin, elements, shot }) => {

@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -355,6 +356,10 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
       status = 501;
     } else if (request.HasHeader("Content-Encoding")) {
       status = 415;
+    } else if (std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
+                 return WebText::EqualsIgnoreCase(header.first, "Content-Length");
+               }) > 1) {
+      status = 400;  // two lengths: which one a proxy on the way used is unknown
     } else if (ExpectsBody(request.method) && length.empty()) {
       status = 411;
     } else if (!length.empty()) {
@@ -450,18 +455,22 @@ struct MHD_Daemon* HttpTransport::Impl::StartDaemon(size_t stackBytes, std::stri
   return d;
 }
 
-void HttpTransport::SetWorkerStackBytes(size_t bytes) {
+bool HttpTransport::SetWorkerStackBytes(size_t bytes, std::string* error) {
   std::lock_guard<std::mutex> lock(impl_->daemonMutex);
   impl_->wantedStackBytes = bytes;
-  if (impl_->daemon == nullptr || bytes <= impl_->runningStackBytes) return;
+  if (impl_->daemon == nullptr || bytes <= impl_->runningStackBytes) return true;
   // The stack size is fixed when the daemon starts: a new one takes over the
   // listening socket, then the old one ends.
-  if (MHD_quiesce_daemon(impl_->daemon) == MHD_INVALID_SOCKET) return;
-  std::string error;
-  struct MHD_Daemon* next = impl_->StartDaemon(bytes, &error);
+  if (MHD_quiesce_daemon(impl_->daemon) == MHD_INVALID_SOCKET) {
+    *error = "the listener cannot hand over its socket";
+    return false;
+  }
+  struct MHD_Daemon* next = impl_->StartDaemon(bytes, error);
   MHD_stop_daemon(impl_->daemon);
   impl_->daemon = next;
-  if (next != nullptr) impl_->runningStackBytes = bytes;
+  if (next == nullptr) return false;
+  impl_->runningStackBytes = bytes;
+  return true;
 }
 
 bool HttpTransport::Start(const Settings& settings, Handler handler, EarlyCheck early, std::string* error) {

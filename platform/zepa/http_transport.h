@@ -116,7 +116,9 @@ class HttpTransport {
   // Stack size for connection threads started from now on. A size above the
   // running one restarts the listener on the same socket (meant for the
   // moments after start-up: connections open then are closed).
-  void SetWorkerStackBytes(size_t bytes);
+  // False (with *error) when the new listener could not start: the server
+  // then no longer serves.
+  bool SetWorkerStackBytes(size_t bytes, std::string* error);
 
  private:
   class Impl;

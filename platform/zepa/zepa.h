@@ -225,7 +225,9 @@ int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddre
    ZEPASetServerEndpoint (default every IPv4 interface, port 2381). On first start it makes
    the data directory, a self-signed certificate and key, and a users file
    with the user "administrator" and a random password (written to
-   "administrator-password.txt" there, readable by its owner only).
+   "administrator-password.txt" there, readable by its owner only). It then
+   loads the extension modules of the data directory's "extensions/" folder
+   (see the top of this file).
    Sets *phServer and returns 1; on failure leaves *phServer alone, logs why
    and returns 0. */
 int ZEPAStartupHTTPServer(const ServerStartupRecord* pRecord, uint32_t* phServer);
@@ -274,9 +276,14 @@ void ZEPASetLogCallback(PFN_ZEPA_LOG pfnLog);
  * file sent on the connection's ConnID is then its response, and 502 when
  * none came. The client handle is valid only inside the callback.
  * HTTPS peers are verified against the system's trusted certificates and this
- * server's own certificate. Returns 1 when the request is queued, 0 when the
- * server handle is unknown or shutting down, the callback is NULL or the URL
- * is not an absolute http or https URL.
+ * server's own certificate. Bytes the path and query may not carry as they
+ * are (spaces, controls, non-ASCII, a "%" that starts no escape, ...) are
+ * percent-encoded. A request to this server itself ("localhost" or a
+ * loopback address, and its port) may reach the extension modules' roots.
+ * Returns 1 when the request is queued, 0 when the server handle is unknown
+ * or shutting down, the callback is NULL or the URL is not an absolute http
+ * or https URL (or has user information, a fragment, or bad bytes in its
+ * host).
  */
 typedef struct ZEPA_CLIENT* HZEPACLIENT;
 typedef int (*PFN_ZEPA_CLIENT_CALLBACK)(HZEPACLIENT hClient);

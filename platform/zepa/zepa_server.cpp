@@ -88,7 +88,12 @@ void ZepaServer::Shutdown() {
 
 void ZepaServer::SetStackSize(size_t bytes) {
   const size_t stack = bytes < kMinimumStackBytes ? kMinimumStackBytes : bytes;
-  transport_.SetWorkerStackBytes(stack);
+  std::string error;
+  if (!transport_.SetWorkerStackBytes(stack, &error)) {
+    ZepaLog::Write(ZepaLog::kCritical, StringPrintf("The web server %s stopped serving: a larger thread stack "
+                                                    "needs a new listener, which failed: %s",
+                                                    settings_.name.c_str(), error.c_str()));
+  }
   clients_.SetStackBytes(stack);
 }
 

@@ -160,6 +160,13 @@ TEST_F(HostileClientTest, AttacksAreRefusedWhileTheServerStaysResponsive) {
          EXPECT_EQ(StatusCounts(run.out)[415], 1) << run.out << run.err;
        },
        100},
+      {"two Content-Length headers get 400",
+       [&](HostileClientTest& t) {
+         const auto run = t.Python(t.Raw("127.0.0.3", {"POST", "/KOR/echo", "0", "0", "10",
+                                                       "Content-Length: 5\\r\\nContent-Length: 10"}));
+         EXPECT_TRUE(Contains(run.out, "status=400")) << run.out << run.err;
+       },
+       100},
       {"a body over the cap gets 413 from its declared length",
        [&](HostileClientTest& t) {
          const auto run = t.Python(t.Raw("127.0.0.3", {"POST", "/KOR/echo", "0", "0", "0",

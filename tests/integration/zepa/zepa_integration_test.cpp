@@ -474,3 +474,27 @@ TEST_F(ZepaServerTest, ALargerStackRestartsTheListenerOnTheSamePort) {
 
 }  // namespace
 
+
+// korusers at its password prompt on a terminal, ended by each signal a
+// person or the system sends: the terminal gets its echo back.
+TEST(KorusersTerminal, EchoComesBackWhenThePromptIsInterrupted) {
+  orla::test::TempDir dir;
+  const std::string script = R"(
+import os, pty, signal, sys, termios, time
+for name in ("SIGINT", "SIGTERM", "SIGHUP"):
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.execv(sys.argv[1], [sys.argv[1], "-d", sys.argv[2], "add", "bob", "KORAccess=1"])
+    out = b""
+    deadline = time.time() + 20
+    while b"password" not in out and time.time() < deadline:
+        out += os.read(fd, 100)
+    time.sleep(0.5)  # the prompt is written just before echo goes off
+    quiet = not (termios.tcgetattr(fd)[3] & termios.ECHO)
+    os.kill(pid, getattr(signal, name))
+    os.waitpid(pid, 0)
+    print(name, "quiet" if quiet else "echo", "restored" if termios.tcgetattr(fd)[3] & termios.ECHO else "lost")
+)";
+  const auto run = ProcessRunner::Run({"python3", "-c", script, KORUSERS_PATH, dir.Path()}, "", 60);
+  EXPECT_EQ(run.out, "SIGINT quiet restored\nSIGTERM quiet restored\nSIGHUP quiet restored\n") << run.err;
+}

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "platform/zepa/password_hash.h"
 #include "platform/zepa/user_store.h"
 #include "platform/zepa/users_command.h"
+#include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"
 
 using namespace orla;
@@ -83,6 +85,60 @@ TEST(UserStore, EditsAreOwnerOnlyAndSeenByAReader) {
   EXPECT_EQ(error, "no");
   EXPECT_EQ(writer.Edit([](std::vector<UserStore::User>&, std::string*) { return false; }, &error), 0);
   EXPECT_EQ(reader.All().size(), 1u);
+}
+
+TEST(UserStore, ARewriteKeepsTheFilesOwnerAndMode) {
+  test::TempDir dir;
+  UserStore store(dir.File("users"));
+  auto add = [&](const std::string& name) {
+    std::string error;
+    return store.Edit([&](std::vector<UserStore::User>& users, std::string*) {
+      users.push_back({name, "$y$1", {}});
+      return true;
+    }, &error);
+  };
+  ASSERT_EQ(add("a"), 0);
+  ASSERT_EQ(chmod(dir.File("users").c_str(), 0640), 0);
+  // Giving a file away takes privilege: as root, the owner is checked too.
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(dir.File("users").c_str(), 4321, 4322), 0);
+  }
+  ASSERT_EQ(add("b"), 0);
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("users").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+  }
+  EXPECT_EQ(store.All().size(), 2u);
+}
+
+TEST(UserStore, AFileThatCannotBeReadMeansNoUsers) {
+  test::EventLogCapture log;
+  test::TempDir dir;
+  UserStore store(dir.File("users"));
+  std::string error;
+  ASSERT_EQ(store.Edit([](std::vector<UserStore::User>& users, std::string*) {
+    users.push_back({"a", "$y$1", {}});
+    return true;
+  }, &error), 0);
+  ASSERT_TRUE(store.Find("a"));
+  // Something that exists but reads as no file at all (a folder; file modes
+  // do not stop root).
+  std::filesystem::remove(dir.File("users"));
+  std::filesystem::create_directory(dir.File("users"));
+  EXPECT_FALSE(store.Find("a"));
+  EXPECT_TRUE(store.All().empty());
+  EXPECT_EQ(log.Count("cannot read its users file"), 1);  // once, not at every request
+  // Readable again: the users are back.
+  std::filesystem::remove(dir.File("users"));
+  ASSERT_EQ(store.Edit([](std::vector<UserStore::User>& users, std::string*) {
+    users.push_back({"b", "$y$2", {}});
+    return true;
+  }, &error), 0) << error;
+  EXPECT_TRUE(store.Find("b"));
 }
 
 TEST(PasswordHash, SaltedYescryptHashesVerify) {

@@ -97,6 +97,10 @@ void SnmpSession::Close() {
 
 void SnmpSession::SetTimeoutSeconds(int32_t seconds) { timeout_ = seconds * 1000; }
 
+void SnmpSession::SetTimeoutMilliseconds(int32_t milliseconds) { timeout_ = milliseconds; }
+
+void SnmpSession::SetRetries(int32_t retries) { retries_ = retries; }
+
 bool SnmpSession::RequestRead(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView) {
   // A read asks with one binding whose value is NULL.
   list->list = nullptr;

@@ -48,6 +48,11 @@ class SnmpSession : public RootObject {
   void Close();
   // Stores seconds x 1000 as the time-out in milliseconds.
   void SetTimeoutSeconds(int32_t seconds);
+  // Not among the original operations: the time-out in milliseconds and the
+  // retry count, for callers that are told them per request (the device web
+  // agent). Both take effect at the next request.
+  void SetTimeoutMilliseconds(int32_t milliseconds);
+  void SetRetries(int32_t retries);
 
   // Request cores. `list` is owned by the caller.
   //

@@ -164,7 +164,16 @@ uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
   if (route->factory == nullptr) return WebPage::kServeFile;
   WebPage* page = route->factory(request);
   if (page == nullptr) throw std::bad_alloc();
-  if (route->answer == PageTable::Answer::kSelfOwnedPage) return page->Process();
+  if (route->answer == PageTable::Answer::kSelfOwnedPage) {
+    // Such a page frees itself from its GET and POST handlers only; for any
+    // other method it never runs one, so it goes here and the file is sent.
+    const char* method = request->lpszMethod != nullptr ? request->lpszMethod : "";
+    if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "POST") != 0) {
+      delete page;
+      return WebPage::kServeFile;
+    }
+    return page->Process();
+  }
   std::unique_ptr<WebPage> owned(page);
   return owned->Process();
 }

@@ -13,6 +13,7 @@
 #include "agent/web/remove_element_page.h"
 #include "agent/web/rename_element_page.h"
 #include "agent/web/trap_target_page.h"
+#include "agent/web/web_agent_page.h"
 
 namespace orla {
 
@@ -28,7 +29,7 @@ const PageTable::Route kRows[] = {
     {"/KOR/", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR/default.htm", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
-    {"/KOR/WebAgent/", Match::kPrefix, Answer::kSelfOwnedPage, nullptr},  // WebAgentPage
+    {"/KOR/WebAgent/", Match::kPrefix, Answer::kSelfOwnedPage, &PageTable::Make<WebAgentPage>},
     {"/KOR/delete_element.html", Match::kPrefix, Answer::kPage, &PageTable::Make<RemoveElementPage>},
     {"/KOR/elements.html", Match::kPrefix, Answer::kPage, &PageTable::Make<ElementListPage>},
     {"/KOR/add_element.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AddElementPage>},

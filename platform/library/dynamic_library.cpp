@@ -26,6 +26,12 @@ std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(const std::string& path, st
 
 DynamicLibrary::~DynamicLibrary() { dlclose(handle_); }
 
+std::string DynamicLibrary::FileContaining(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return std::string();
+  return info.dli_fname;
+}
+
 void* DynamicLibrary::Symbol(const char* name, std::string* error) const {
   dlerror();
   void* address = dlsym(handle_, name);

@@ -23,6 +23,10 @@ class DynamicLibrary {
 
   const std::string& Path() const { return path_; }
 
+  // The path of the loaded file (program or shared library) that holds
+  // `address`, as the loader knows it; "" when none does.
+  static std::string FileContaining(const void* address);
+
  private:
   DynamicLibrary(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
 

@@ -18,12 +18,48 @@ CONN_UNIT = FCMGMT + '.1.6.1'      # connUnitTable entry
 REVS = FCMGMT + '.1.7.1'           # connUnitRevsTable entry
 SENSOR = FCMGMT + '.1.8.1'         # connUnitSensorTable entry
 PORT = FCMGMT + '.1.10.1'          # connUnitPortTable entry
+EVENT = FCMGMT + '.1.11.1'         # connUnitEventTable entry
 TRAP_REG = FCMGMT + '.2.3.1'       # trapRegTable entry
 
 # connUnitType
 TYPE_SWITCH, TYPE_GATEWAY, TYPE_STORAGE_SUBSYSTEM, TYPE_STORAGE_ACCESS = 4, 5, 11, 14
 # connUnitStatus
 STATUS_OK, STATUS_WARNING, STATUS_FAILED = 3, 4, 5
+# connUnitPortType, connUnitPortState, connUnitPortStatus, connUnitPortTransmitterType
+PT_N, PT_NL, PT_SCSI = 5, 6, 13
+PS_ONLINE, PS_OFFLINE = 2, 3
+PST_READY, PST_WARNING, PST_FAILURE = 3, 4, 5
+TX_SHORTWAVE, TX_LONGWAVE, TX_SCSI = 4, 5, 7
+# FcEventSeverity and connUnitEventType
+SEV_ERROR, SEV_WARNING, SEV_NOTIFY, SEV_INFO = 5, 6, 7, 8
+EV_STATUS, EV_CONFIGURATION, EV_TOPOLOGY = 3, 4, 5
+
+# Full port rows (connUnitPortTable) for the units that have them:
+# (type, state, status, transmitter, speed in KB/s, revision, vendor)
+TC01_PORTS = [
+    (PT_N, PS_ONLINE, PST_READY, TX_SHORTWAVE, 200000, '1.2', 'Quillane'),
+    (PT_SCSI, PS_ONLINE, PST_READY, TX_SCSI, 80000, '1.2', 'Quillane'),
+]
+TC02_PORTS = [
+    (PT_NL, PS_ONLINE, PST_READY, TX_SHORTWAVE, 200000, '2.0', 'Quillane'),
+    (PT_NL, PS_ONLINE, PST_WARNING, TX_LONGWAVE, 100000, '2.0', 'Quillane'),
+    (PT_SCSI, PS_ONLINE, PST_READY, TX_SCSI, 160000, '2.0', 'Quillane'),
+    (PT_SCSI, PS_OFFLINE, PST_FAILURE, TX_SCSI, 0, '2.0', 'Quillane'),
+]
+# Recent events (connUnitEventTable): (id, real time, severity, type,
+# object column of the port table or None, port, description). A
+# description holds markup characters on purpose: pages must escape it.
+TC01_EVENTS = [
+    (41, '20261201081500', SEV_INFO, EV_CONFIGURATION, None, 0, 'Firmware 4.12.07 activated'),
+    (42, '20261203142210', SEV_NOTIFY, EV_TOPOLOGY, 7, 1, 'Port 1 logged in to fabric'),
+    (43, '20261206093045', SEV_INFO, EV_STATUS, None, 0, 'Self test passed'),
+]
+TC02_EVENTS = [
+    (118, '20261130220105', SEV_INFO, EV_STATUS, None, 0, 'Controller started'),
+    (119, '20261204101512', SEV_WARNING, EV_STATUS, 7, 2, 'Port 2 link speed < 2 Gb/s & negotiated to 1 Gb/s'),
+    (120, '20261205171744', SEV_ERROR, EV_STATUS, 7, 4, 'Port 4 SCSI bus fault <bus reset>'),
+    (121, '20261206080000', SEV_WARNING, EV_STATUS, None, 0, 'Unit status changed to warning'),
+]
 
 DEVICES = [
     {
@@ -38,6 +74,10 @@ DEVICES = [
             'serial': 'FTC4-0017A201',
             'revs': [('4.12.07', 'Firmware'), ('B2', 'Controller board')],
             'ports': 2,
+            'portTable': TC01_PORTS,
+            'events': TC01_EVENTS,
+            'contact': 'Storage team ext 4410',
+            'location': 'Computer room B rack 4',
         }],
         'systemURL': 'http://127.0.0.1/',
     },
@@ -55,6 +95,10 @@ DEVICES = [
             # its description
             'revs': [('C', 'Hardware'), ('5.0.3', 'Firmware release'), ('1.1', 'Boot ROM')],
             'ports': 4,
+            'portTable': TC02_PORTS,
+            'events': TC02_EVENTS,
+            'contact': 'Backup operators',
+            'location': 'Tape vault rack 2',
         }],
         'systemURL': '',
     },
@@ -186,11 +230,46 @@ def records(device):
             add('%s.2.%s.%d' % (REVS, index, n), '2', str(n))
             add('%s.3.%s.%d' % (REVS, index, n), '4', rev)
             add('%s.4.%s.%d' % (REVS, index, n), '4', descr)
+        # contact and location: writable, kept in the state file per unit
+        number = units.index(unit) + 1
+        add(col(23), '4:korsim', 'key=contact_%d,value=%s,writable=79' % (number, unit.get('contact', '')))
+        add(col(24), '4:korsim', 'key=location_%d,value=%s,writable=79' % (number, unit.get('location', '')))
         # one power supply sensor and the ports' status
         add('%s.4.%s.1' % (SENSOR, index), '2', '3')
+        table = unit.get('portTable')
         for p in range(1, unit['ports'] + 1):
-            add('%s.6.%s.%d' % (PORT, index, p), '2', '2')    # online
-            add('%s.7.%s.%d' % (PORT, index, p), '2', '3')    # ok
+            if table:
+                ptype, state, status, tx, speed, rev, vendor = table[p - 1]
+                port_wwn = [wwn[0], p] + wwn[2:] + [0] * 8
+                add('%s.1.%s.%d' % (PORT, index, p), '4x', hexstr(unit_id))
+                add('%s.2.%s.%d' % (PORT, index, p), '2', str(p))
+                add('%s.3.%s.%d' % (PORT, index, p), '2', str(ptype))
+                add('%s.6.%s.%d' % (PORT, index, p), '2', str(state))
+                add('%s.7.%s.%d' % (PORT, index, p), '2', str(status))
+                add('%s.8.%s.%d' % (PORT, index, p), '2', str(tx))
+                add('%s.10.%s.%d' % (PORT, index, p), '4x', hexstr(port_wwn))
+                add('%s.13.%s.%d' % (PORT, index, p), '4', rev)
+                add('%s.14.%s.%d' % (PORT, index, p), '4', vendor)
+                add('%s.15.%s.%d' % (PORT, index, p), '2', str(speed))
+            else:
+                add('%s.6.%s.%d' % (PORT, index, p), '2', '2')    # online
+                add('%s.7.%s.%d' % (PORT, index, p), '2', '3')    # ok
+        events = unit.get('events')
+        if events:
+            add(col(26), '2', str(len(events)))                  # connUnitNumEvents
+            add(col(27), '2', '64')                               # connUnitMaxEvents
+            add(col(28), '2', str(events[-1][0]))                 # connUnitEventCurrID
+            for n, (eid, when, severity, etype, column, port, descr) in enumerate(events, 1):
+                obj = '%s.%d.%s.%d' % (PORT, column, index, port) if column else col(1)
+                add('%s.1.%s.%d' % (EVENT, index, n), '4x', hexstr(unit_id))
+                add('%s.2.%s.%d' % (EVENT, index, n), '2', str(n))
+                add('%s.3.%s.%d' % (EVENT, index, n), '2', str(eid))
+                add('%s.4.%s.%d' % (EVENT, index, n), '4', when)
+                add('%s.5.%s.%d' % (EVENT, index, n), '67', '8600000')
+                add('%s.6.%s.%d' % (EVENT, index, n), '2', str(severity))
+                add('%s.7.%s.%d' % (EVENT, index, n), '2', str(etype))
+                add('%s.8.%s.%d' % (EVENT, index, n), '6', obj)
+                add('%s.9.%s.%d' % (EVENT, index, n), '4', descr)
     return recs
 
 

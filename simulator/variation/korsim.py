@@ -10,6 +10,11 @@
 #       value is the default while the state file does not hold the key.
 #       Read-only: a Set is refused (noSuchName over SNMPv1).
 #
+#   <oid>|4:korsim|key=<name>,value=<default>,writable=<max length>
+#       the same, but a Set of an octet string of at most <max length>
+#       octets stores it in state[<name>] (connUnitContact,
+#       connUnitLocation). The default may not hold a comma.
+#
 #   1.3.6.1.3.94.2.3.1|:korsim|table=trapreg
 #       the whole trap registration table (trapRegTable), a subtree record.
 #       Rows live in state["trapreg"] as [address, port, filter, rowstate].
@@ -173,6 +178,23 @@ def _variate_table(oid, tag, value, context):
     return context['origOid'], tag, context['errorStatus']
 
 
+def _set_text(oid, tag, settings, context):
+    """A Set of a writable text instance; refused for another type or a
+    text longer than the record allows."""
+    value = context['origValue']
+    if not hasattr(value, 'asOctets'):
+        return context['origOid'], tag, context['errorStatus']
+    octets = value.asOctets()
+    if len(octets) > int(settings.get('writable') or 255):
+        return context['origOid'], tag, context['errorStatus']
+    text = octets.decode('utf-8', 'replace')
+    with _Locked(context) as store:
+        state = store.read()
+        state[settings['key']] = text
+        store.write(state)
+    return oid, tag, text
+
+
 def variate(oid, tag, value, **context):
     if 'settings' not in recordContext:
         recordContext['settings'] = _settings(value)
@@ -182,6 +204,8 @@ def variate(oid, tag, value, **context):
         return _variate_table(oid, tag, value, context)
 
     # a single instance
+    if context['setFlag'] and 'writable' in settings and context['exactMatch']:
+        return _set_text(oid, tag, settings, context)
     if context['setFlag'] or (not context['nextFlag'] and not context['exactMatch']):
         return context['origOid'], tag, context['errorStatus']
     key = settings.get('key')

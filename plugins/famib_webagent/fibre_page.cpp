@@ -1,0 +1,306 @@
+#include "plugins/famib_webagent/fibre_page.h"
+
+#include <cctype>
+
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+std::string Named(std::optional<int32_t> value, const char* const* names, int32_t count) {
+  if (!value) return std::string();
+  if (*value >= 1 && *value <= count) return names[*value - 1];
+  return StringPrintf("%d", *value);
+}
+
+std::string Number(std::optional<int32_t> value) { return value ? StringPrintf("%d", *value) : std::string(); }
+
+// "YYYYMMDDhhmmss" as "YYYY-MM-DD hh:mm:ss"; any other text as it is.
+std::string EventTime(const std::string& text) {
+  if (text.size() != 14 || text.find_first_not_of("0123456789") != std::string::npos) return text;
+  return text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6, 2) + " " + text.substr(8, 2) + ":" +
+         text.substr(10, 2) + ":" + text.substr(12, 2);
+}
+
+// One label/value row of a unit's table; the value is escaped here.
+std::string Row(const char* label, const std::string& value) {
+  return StringPrintf("<TR class=light><TD class=light width=30%%><B>%s</B></TD><TD class=light>%s</TD></TR>\n", label,
+                      FibrePage::Escape(value).c_str());
+}
+
+}  // namespace
+
+FibrePage::FibrePage(std::string device, std::string machine)
+    : device_(std::move(device)), machine_(std::move(machine)) {}
+
+std::string FibrePage::Escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string FibrePage::UrlEncode(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) != 0 || c == '.' || c == '-' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += StringPrintf("%%%02X", c);
+    }
+  }
+  return out;
+}
+
+std::string FibrePage::UnitTypeName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "other", "hub", "switch", "gateway", "converter", "HBA",
+                                       "proxy agent",
+                                       "storage device", "host", "storage subsystem", "module", "software driver",
+                                       "storage access device", "WDM", "UPS"};
+  return Named(value, kNames, 16);
+}
+
+std::string FibrePage::UnitStatusName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "unused", "ok", "warning", "failed"};
+  return Named(value, kNames, 5);
+}
+
+std::string FibrePage::UnitStateName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "online", "offline"};
+  return Named(value, kNames, 3);
+}
+
+std::string FibrePage::PortTypeName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "other", "not present", "hub port", "N_Port", "NL_Port", "FL_Port",
+                                       "F_Port", "E_Port", "G_Port", "domain controller", "hub controller", "SCSI",
+                                       "ESCON", "LAN", "WAN", "AC", "DC", "SSA", "WDM", "InfiniBand", "IP storage"};
+  return Named(value, kNames, 22);
+}
+
+std::string FibrePage::PortStateName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "online", "offline", "bypassed", "diagnostics"};
+  return Named(value, kNames, 5);
+}
+
+std::string FibrePage::PortStatusName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "unused", "ready", "warning", "failure",
+                                       "not participating", "initializing", "bypass", "OLS", "other"};
+  return Named(value, kNames, 10);
+}
+
+std::string FibrePage::TransmitterName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "other", "unused", "shortwave", "longwave", "copper",
+                                       "SCSI", "longwave, no OFC", "shortwave, no OFC", "longwave LED", "SSA"};
+  return Named(value, kNames, 11);
+}
+
+std::string FibrePage::SeverityName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "emergency", "alert", "critical", "error",
+                                       "warning", "notify", "info", "debug", "mark"};
+  return Named(value, kNames, 10);
+}
+
+std::string FibrePage::EventTypeName(std::optional<int32_t> value) {
+  static const char* const kNames[] = {"unknown", "other", "status", "configuration", "topology"};
+  return Named(value, kNames, 5);
+}
+
+std::string FibrePage::Query() const {
+  return "?device=" + UrlEncode(device_) + "&addr=" + UrlEncode(machine_);
+}
+
+std::string FibrePage::Head(const std::string& title) const {
+  std::string html = "<HTML><HEAD><TITLE>" + Escape(title) + "</TITLE>\n";
+  html += "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n";
+  html += "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'> </SCRIPT>\n";
+  html += "<SCRIPT language=javascript1.2>includeStyleSheet();</SCRIPT>\n";
+  html += "</HEAD><BODY class=dialog>\n";
+  const std::string who = device_.empty() ? machine_ : device_ + " (" + machine_ + ")";
+  html += "<TABLE cellspacing=0 border=0 width=100%><TR><TD class=header>Device " + Escape(who) +
+          "</TD></TR></TABLE>\n";
+  return html;
+}
+
+std::string FibrePage::Navigation(const char* current, bool hasPorts, bool hasEvents) const {
+  struct Link {
+    const char* page;
+    const char* label;
+    bool shown;
+  };
+  const Link links[] = {{"index.html", "Overview", true},
+                        {"status.html", "Status", true},
+                        {"ports.html", "Ports", hasPorts},
+                        {"events.html", "Events", hasEvents}};
+  const std::string query = Escape(Query());
+  std::string html = "<P class=webagent-nav>";
+  bool first = true;
+  for (const Link& link : links) {
+    if (!link.shown) continue;
+    if (!first) html += " | ";
+    first = false;
+    if (std::string(current) == link.page) {
+      html += StringPrintf("<B>%s</B>", link.label);
+    } else {
+      html += StringPrintf("<A href=\"%s%s\">%s</A>", link.page, query.c_str(), link.label);
+    }
+  }
+  return html + "</P>\n";
+}
+
+std::string FibrePage::Tail() const { return "</BODY></HTML>\n"; }
+
+std::string FibrePage::UnitTitle(const Unit& unit, size_t number) const {
+  const std::string what = unit.product.empty() ? unit.wwn : unit.product;
+  return StringPrintf("<DIV class=head2>Unit %zu: %s</DIV>\n", number, Escape(what).c_str());
+}
+
+std::string FibrePage::FormStart(const Unit& unit, size_t number) const {
+  // addr and device come first: the pass-through removes them before it
+  // forwards the form, and onAuthErr names the page a refused change returns to.
+  std::string html = StringPrintf("<FORM name=unit_%zu method=POST action=\"index.html%s\">\n", number,
+                                  Escape(Query()).c_str());
+  html += "<INPUT type=hidden name=addr value=\"" + Escape(machine_) + "\">";
+  html += "<INPUT type=hidden name=device value=\"" + Escape(device_) + "\">";
+  html += "<INPUT type=hidden name=onAuthErr value=\"index.html\">";
+  html += "<INPUT type=hidden name=unit value=\"" + FibreDeviceReader::UnitKey(unit) + "\">\n";
+  return html;
+}
+
+std::string FibrePage::TextInputRow(const char* label, const char* name, size_t number, const std::string& value) {
+  return StringPrintf("<TR class=light><TD class=light><B><LABEL for=%s_%zu>%s</LABEL></B></TD><TD class=light>"
+                      "<INPUT type=text maxlength=79 size=40 name=%s id=%s_%zu value=\"%s\"></TD></TR>\n",
+                      name, number, label, name, name, number, Escape(value).c_str());
+}
+
+std::string FibrePage::StatusImage(std::optional<int32_t> status) {
+  const char* image = "unknown.gif";
+  if (status == 3) image = "ok.gif";
+  if (status == 4) image = "degraded.gif";
+  if (status == 5) image = "failed.gif";
+  return StringPrintf("<IMG src=/KOR/%s alt=\"\"> ", image);
+}
+
+std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, bool hasEvents,
+                                const std::optional<Notice>& notice) const {
+  std::string html = Head("Device " + (device_.empty() ? machine_ : device_));
+  html += Navigation("index.html", hasPorts, hasEvents);
+  if (notice) {
+    html += StringPrintf("<P class=%s role=status><B>%s</B></P>\n",
+                         notice->error ? "webagent-error" : "webagent-notice", Escape(notice->text).c_str());
+  }
+  size_t number = 0;
+  for (const Unit& unit : units) {
+    ++number;
+    html += UnitTitle(unit, number);
+    html += FormStart(unit, number);
+    html += "<TABLE class=light width=100% cellspacing=0>\n";
+    html += Row("World Wide Name", unit.wwn);
+    html += Row("Type", UnitTypeName(unit.type));
+    html += Row("Product", unit.product);
+    html += Row("Serial number", unit.serial);
+    html += Row("Name", unit.name);
+    std::string revisions;
+    for (const FibreDeviceReader::Revision& r : unit.revisions) {
+      if (!revisions.empty()) revisions += "<BR>";
+      revisions += Escape(r.revision);
+      if (!r.description.empty()) revisions += " (" + Escape(r.description) + ")";
+    }
+    html += "<TR class=light><TD class=light><B>Revisions</B></TD><TD class=light>" + revisions + "</TD></TR>\n";
+    // In a SPAN of its own: the agent's script labels status images that
+    // sit directly in a cell as element rows.
+    html += "<TR class=light><TD class=light><B>Status</B></TD><TD class=light><SPAN>" + StatusImage(unit.status) +
+            Escape(UnitStatusName(unit.status)) + "</SPAN></TD></TR>\n";
+    html += Row("State", UnitStateName(unit.state));
+    html += Row("Ports", Number(unit.portCount));
+    html += TextInputRow("Contact", "contact", number, unit.contact);
+    html += TextInputRow("Location", "location", number, unit.location);
+    html += "<TR class=light><TD class=light></TD><TD class=light><INPUT type=submit value=\"Save\"></TD></TR>\n";
+    html += "</TABLE></FORM>\n";
+  }
+  return html + Tail();
+}
+
+std::string FibrePage::Status(const std::vector<Unit>& units, bool hasPorts, bool hasEvents) const {
+  std::string html = Head("Status of " + (device_.empty() ? machine_ : device_));
+  html += Navigation("status.html", hasPorts, hasEvents);
+  html += "<TABLE cellspacing=0 border=0 width=100%>\n";
+  html += "<TR class=header><TD>Unit</TD><TD>World Wide Name</TD><TD>Product</TD><TD>Status</TD><TD>State</TD></TR>\n";
+  size_t number = 0;
+  for (const Unit& unit : units) {
+    html += StringPrintf("<TR class=light><TD>%zu</TD><TD>%s</TD><TD>%s</TD><TD>%s</TD><TD>%s</TD></TR>\n", ++number,
+                         Escape(unit.wwn).c_str(), Escape(unit.product).c_str(),
+                         Escape(UnitStatusName(unit.status)).c_str(), Escape(UnitStateName(unit.state)).c_str());
+  }
+  return html + "</TABLE>\n" + Tail();
+}
+
+std::string FibrePage::Ports(const std::vector<std::pair<Unit, std::vector<Port>>>& units, bool hasEvents) const {
+  std::string html = Head("Ports of " + (device_.empty() ? machine_ : device_));
+  html += Navigation("ports.html", true, hasEvents);
+  size_t number = 0;
+  for (const auto& [unit, ports] : units) {
+    html += UnitTitle(unit, ++number);
+    if (ports.empty()) {
+      html += "<P>This unit reports no ports.</P>\n";
+      continue;
+    }
+    html += "<TABLE cellspacing=0 border=0 width=100%>\n";
+    html += "<TR class=header><TD>Port</TD><TD>Type</TD><TD>State</TD><TD>Status</TD><TD>Transmitter</TD>"
+            "<TD>Speed (KB/s)</TD><TD>World Wide Name</TD><TD>Vendor</TD><TD>Revision</TD></TR>\n";
+    for (const Port& p : ports) {
+      html += StringPrintf("<TR class=light><TD>%u</TD>", p.index);
+      for (const std::string& cell : {PortTypeName(p.type), PortStateName(p.state), PortStatusName(p.status),
+                                      TransmitterName(p.transmitter), Number(p.speed), p.wwn, p.vendor, p.revision}) {
+        html += "<TD>" + Escape(cell) + "</TD>";
+      }
+      html += "</TR>\n";
+    }
+    html += "</TABLE>\n";
+  }
+  return html + Tail();
+}
+
+std::string FibrePage::Events(const std::vector<std::pair<Unit, std::vector<Event>>>& units, bool hasPorts) const {
+  std::string html = Head("Events of " + (device_.empty() ? machine_ : device_));
+  html += Navigation("events.html", hasPorts, true);
+  size_t number = 0;
+  for (const auto& [unit, events] : units) {
+    html += UnitTitle(unit, ++number);
+    if (events.empty()) {
+      html += "<P>This unit reports no events.</P>\n";
+      continue;
+    }
+    html += "<TABLE cellspacing=0 border=0 width=100%>\n";
+    html += "<TR class=header><TD>Id</TD><TD>Time</TD><TD>Severity</TD><TD>Type</TD><TD>Description</TD>"
+            "<TD>Object</TD></TR>\n";
+    for (const Event& e : events) {
+      html += "<TR class=light>";
+      for (const std::string& cell : {Number(e.id), EventTime(e.realTime), SeverityName(e.severity),
+                                      EventTypeName(e.type), e.description, e.object}) {
+        html += "<TD>" + Escape(cell) + "</TD>";
+      }
+      html += "</TR>\n";
+    }
+    html += "</TABLE>\n";
+  }
+  return html + Tail();
+}
+
+std::string FibrePage::Message(const std::string& title, const std::string& html) const {
+  std::string page = Head(title);
+  page += "<DIV class=head2>" + Escape(title) + "</DIV>\n<P>" + html + "</P>\n";
+  page += "<P><A href=\"index.html" + Escape(Query()) + "\">Try again</A></P>\n";
+  return page + Tail();
+}
+
+}  // namespace orla

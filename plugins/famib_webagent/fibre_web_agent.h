@@ -1,0 +1,45 @@
+#pragma once
+// The device web agent for Fibre Alliance MIB devices: answers one request
+// under "/webagent/Fibre/" for the device the request header lines name
+// (DeviceRequest), reading and setting the device over SNMP
+// (FibreDeviceReader) and writing the page (FibrePage).
+//
+// Pages: "index.html" (and the root) the overview of every unit with its
+// contact and location form; "status.html" each unit's status and state;
+// "ports.html" the units' ports; "events.html" their recent events. A POST
+// to "index.html" sets the posted unit's connUnitContact and
+// connUnitLocation with the set community, then shows the overview with the
+// outcome. A device that does not answer, an address the agent does not
+// manage and a page that does not exist each get a page that says so. A
+// request that does not come from this host is refused (403): the agent's
+// client requests go to "localhost".
+//
+// Nothing is kept between requests; requests run side by side on the web
+// server's threads, each with its own SNMP sessions.
+#include <cstdint>
+#include <string>
+
+#include "platform/zepa/zepa.h"
+
+namespace orla {
+
+class DeviceRequest;
+
+class FibreWebAgent {
+ public:
+  // Answers the request and returns HSE_STATUS_SUCCESS. Never throws.
+  static uint32_t Answer(EXTENSION_CONTROL_BLOCK* ecb);
+
+  // connUnitContact and connUnitLocation hold at most this many characters.
+  static constexpr size_t kMaxText = 79;
+
+ private:
+  struct Reply {
+    int status = 200;
+    std::string html;
+  };
+  static Reply Build(const DeviceRequest& request);
+  static void Send(EXTENSION_CONTROL_BLOCK* ecb, const Reply& reply);
+};
+
+}  // namespace orla

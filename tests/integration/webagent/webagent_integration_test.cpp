@@ -1,0 +1,204 @@
+// The device web agent module, reached as a browser reaches it: through the
+// agent's pass-through (/KOR/WebAgent/) in the real web server library, with
+// the simulated tape controllers as devices, the module loaded by the server
+// from its data directory's extensions/ folder. One server per process, so
+// the whole flow is one test.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/web/page_server.h"
+#include "platform/library/dynamic_library.h"
+#include "platform/text/string_printf.h"
+#include "platform/zepa/zepa.h"
+#include "tests/integration/devices/simulator_fixture.h"
+#include "tests/support/file_text.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/shell_command.h"
+
+namespace orla {
+namespace {
+
+constexpr char kUnitContact[] = "1.3.6.1.3.94.1.6.1.23.16.0.0.96.69.23.42.1.0.0.0.0.0.0.0.0";
+constexpr char kTc01Unit[] = "10000060451" "72a010000000000000000";
+
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  close(fd);
+  return port;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct Reply {
+  int status = 0;
+  std::string body;
+};
+
+class WebAgentIntegration : public test::SimulatorFixture {
+ protected:
+  WebAgentIntegration() : SimulatorFixture(140) {}
+
+  void SetUp() override {
+    SimulatorFixture::SetUp();
+    if (HasFatalFailure()) return;
+    port_ = FreePort();
+    ASSERT_NE(port_, 0);
+    portEnv_ = std::make_unique<test::ScopedEnv>("KORAGENT_HTTPS_PORT", std::to_string(port_));
+    namespace fs = std::filesystem;
+    fs::create_directories(dir_.File("KORZEPA"));
+    fs::create_directories(dir_.File("KORZEPD/extensions"));
+    const std::string module = dir_.File("KORZEPD/extensions/famib_webagent.so");
+    fs::copy_file(std::string(KOR_BINARY_DIR) + "/extensions/famib_webagent.so", module);
+
+    registry_ = Loaded();
+    // Code 6: the devices do not send their traps here yet; they are kept.
+    for (const char* name : {"tc01", "tc02"}) {
+      try {
+        registry_->AddElement(name, Address(name), 300);
+      } catch (OrlaException* e) {
+        std::unique_ptr<OrlaException> owned(e);
+        ASSERT_EQ(e->Code(), 6) << e->Message();
+      }
+    }
+    ElementRegistry::SetInstance(registry_.get());
+
+    PageServer* server = PageServer::Instance();
+    server->Start(dir_.File("KOR"));
+    ASSERT_NE(server->Handle(), 0u);
+    // The server has loaded the module from its extensions/ folder: its
+    // record names the root "webagent", which is therefore taken.
+    EXPECT_EQ(log_.Count("The web server loaded the extension module " + module + "."), 1);
+    std::string error;
+    library_ = DynamicLibrary::Open(module, &error);
+    ASSERT_NE(library_, nullptr) << error;
+    auto fill = reinterpret_cast<PFN_GETEXTENSIONRECORD>(library_->Symbol("GetExtensionRecord", &error));
+    ASSERT_NE(fill, nullptr) << error;
+    ExtensionRecord record{};
+    ASSERT_EQ(fill(&record), 1);
+    EXPECT_STREQ(record.szName, "webagent");
+    EXPECT_EQ(record.dwSize, sizeof(ExtensionRecord));
+    EXPECT_EQ(ZEPARegisterIsapiExtension(server->Handle(), &record), 0);
+  }
+
+  void TearDown() override {
+    PageServer::Instance()->Shutdown();
+    ElementRegistry::SetInstance(nullptr);
+    registry_.reset();
+    SimulatorFixture::TearDown();
+  }
+
+  Reply Curl(const std::string& path, const std::string& extra = "") {
+    const std::string body = dir_.File("body.txt");
+    std::filesystem::remove(body);
+    int status = 0;
+    const std::string code = test::CommandOutput(
+        StringPrintf("curl -sS -k --max-time 30 -o '%s' -w '%%{http_code}' %s 'https://127.0.0.1:%d%s'", body.c_str(),
+                     extra.c_str(), port_, path.c_str()),
+        &status);
+    return {std::atoi(code.c_str()), test::ReadFile(body)};
+  }
+  std::string Origin() const { return StringPrintf("-H 'Origin: https://127.0.0.1:%d'", port_); }
+  std::string Page(const char* page, const std::string& device) {
+    return StringPrintf("/KOR/WebAgent/%s?device=%s&addr=%s", page, device.c_str(), Address(device).c_str());
+  }
+  std::string Contact() {
+    int status = 0;
+    return test::CommandOutput(StringPrintf("snmpget -v1 -c public -t 1 -r 1 -Oqv %s:%d %s 2>&1",
+                                            Address("tc01").c_str(), kSnmpPort, kUnitContact),
+                               &status);
+  }
+
+  std::unique_ptr<test::ScopedEnv> portEnv_;
+  test::ScopedEnv address_{"KORAGENT_HTTPS_ADDRESS", std::string("127.0.0.1")};
+  std::unique_ptr<ElementRegistry> registry_;
+  std::unique_ptr<DynamicLibrary> library_;
+  int port_ = 0;
+};
+
+TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
+  // The overview: each unit as the simulator holds it.
+  const Reply index = Curl(Page("index.html", "tc01"));
+  ASSERT_EQ(index.status, 200) << index.body;
+  for (const char* part : {"10:00:00:60:45:17:2a:01", "Quillane FTC-400 Tape Controller", "4.12.07 (Firmware)",
+                           "storage access device", "/KOR/ok.gif alt=\"\"> ok</SPAN>", "online",
+                           "Storage team ext 4410",
+                           "Computer room B rack 4", "ports.html?device=tc01", "events.html?device=tc01"}) {
+    EXPECT_TRUE(Has(index.body, part)) << part << "\n" << index.body;
+  }
+  // Ports, events (escaped), status of the second controller.
+  const Reply ports = Curl(Page("ports.html", "tc02"));
+  for (const char* part : {"NL_Port", "longwave", "failure", "offline", "20:02:00:e0:8b:04:11:c2"}) {
+    EXPECT_TRUE(Has(ports.body, part)) << part << "\n" << ports.body;
+  }
+  const Reply events = Curl(Page("events.html", "tc02"));
+  EXPECT_TRUE(Has(events.body, "Port 2 link speed &lt; 2 Gb/s &amp; negotiated to 1 Gb/s")) << events.body;
+  EXPECT_TRUE(Has(events.body, "&lt;bus reset&gt;"));
+  EXPECT_FALSE(Has(events.body, "<bus reset>"));
+  EXPECT_LT(events.body.find(">121<"), events.body.find(">118<"));  // newest first
+  EXPECT_TRUE(Has(Curl(Page("status.html", "tc02")).body, "warning"));
+  // Line breaks in the address end no header line: the module gets one
+  // address that is no host name, and says so.
+  const Reply injected = Curl("/KOR/WebAgent/index.html?device=tc01&addr=%0d%0aX-Injected:%201");
+  EXPECT_EQ(injected.status, 400);
+  EXPECT_TRUE(Has(injected.body, "did not name a device address")) << injected.body;
+  // An address the agent does not manage: forwarded, and said so.
+  EXPECT_TRUE(Has(Curl("/KOR/WebAgent/index.html?addr=127.0.1.250").body, "Device not managed"));
+
+  // The administrator changes the contact; the device holds it.
+  std::string password = test::ReadFile(dir_.File("KORZEPD/administrator-password.txt"));
+  while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
+  const std::string jar = dir_.File("jar.txt");
+  ASSERT_EQ(Curl("/zepa/login", StringPrintf("-c '%s' %s --data-urlencode user=administrator --data-urlencode "
+                                             "'password=%s' --data-urlencode return=/KOR/",
+                                             jar.c_str(), Origin().c_str(), password.c_str()))
+                .status,
+            303);
+  const std::string form = StringPrintf(
+      "--data-urlencode addr=%s --data-urlencode device=tc01 --data-urlencode onAuthErr=index.html "
+      "--data-urlencode unit=%s --data-urlencode 'contact=Night shift <ops>' --data-urlencode 'location=Vault 2'",
+      Address("tc01").c_str(), kTc01Unit);
+  const Reply changed = Curl(Page("index.html", "tc01"), "-b '" + jar + "' " + Origin() + " " + form);
+  EXPECT_EQ(changed.status, 200);
+  EXPECT_TRUE(Has(changed.body, "Contact and location saved.")) << changed.body;
+  EXPECT_TRUE(Has(changed.body, "value=\"Night shift &lt;ops&gt;\""));
+  EXPECT_EQ(Contact(), "\"Night shift <ops>\"\n");
+
+  // Straight to the module with headers of one's own choosing: refused, and
+  // the device is not touched.
+  const std::string forged = StringPrintf("-H 'VESTRA_MACHINE: %s' -H 'VESTRA_COMMUNITY: public' "
+                                          "-H 'VESTRA_SETCOMMUNITY: private' -H 'VESTRA_DEVICE: tc01'",
+                                          Address("tc01").c_str());
+  EXPECT_EQ(Curl("/webagent/Fibre/index.html", forged).status, 403);
+  const std::string post = StringPrintf(" --data 'unit=%s&contact=forged'", kTc01Unit);
+  const Reply direct = Curl("/webagent/Fibre/index.html", "-b '" + jar + "' " + Origin() + " " + forged + post);
+  EXPECT_EQ(direct.status, 403);
+  EXPECT_EQ(Contact(), "\"Night shift <ops>\"\n");
+
+  // A device that has gone silent: a page that says so.
+  StopSimulator();
+  const Reply silent = Curl(Page("index.html", "tc01"));
+  EXPECT_EQ(silent.status, 200);
+  EXPECT_TRUE(Has(silent.body, "Device not answering")) << silent.body;
+  EXPECT_TRUE(Has(silent.body, Address("tc01")));
+}
+
+}  // namespace
+}  // namespace orla

@@ -1,0 +1,205 @@
+// The device web agent module without a device: how it reads a request
+// (header lines, form fields, bounds), how it writes pages (escaping, the
+// change form), and the answers that need no SNMP.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "plugins/famib_webagent/device_request.h"
+#include "plugins/famib_webagent/fibre_page.h"
+#include "plugins/famib_webagent/fibre_web_agent.h"
+
+namespace orla {
+namespace {
+
+// A control block as the web server hands it to the module: request header
+// lines as CGI variables, and a recorder of the answer.
+class ModuleRequest {
+ public:
+  ModuleRequest(const std::string& method, const std::string& path, const std::string& body = "")
+      : method_(method), path_(path), body_(body) {
+    ecb_.cbSize = sizeof(ecb_);
+    ecb_.ConnID = this;
+    ecb_.lpszMethod = method_.data();
+    ecb_.lpszQueryString = query_.data();
+    ecb_.lpszPathInfo = path_.data();
+    ecb_.lpszPathTranslated = query_.data();
+    if (!body_.empty()) {
+      ecb_.lpbData = reinterpret_cast<unsigned char*>(body_.data());
+      ecb_.cbTotalBytes = ecb_.cbAvailable = static_cast<uint32_t>(body_.size());
+    }
+    ecb_.GetServerVariable = &Variable;
+    ecb_.WriteClient = &Write;
+    ecb_.ServerSupportFunction = &Support;
+  }
+  EXTENSION_CONTROL_BLOCK* Ecb() { return &ecb_; }
+
+  std::map<std::string, std::string> variables;
+  std::string status, header, body;
+
+ private:
+  static ModuleRequest* Of(HCONN conn) { return static_cast<ModuleRequest*>(conn); }
+  static int Variable(HCONN conn, const char* name, void* buffer, uint32_t* size) {
+    auto it = Of(conn)->variables.find(name);
+    if (it == Of(conn)->variables.end()) return 0;
+    if (buffer == nullptr || *size < it->second.size() + 1) {
+      *size = static_cast<uint32_t>(it->second.size() + 1);
+      return 0;
+    }
+    std::memcpy(buffer, it->second.c_str(), it->second.size() + 1);
+    return 1;
+  }
+  static int Write(HCONN conn, const void* buffer, uint32_t* bytes, uint32_t) {
+    Of(conn)->body.append(static_cast<const char*>(buffer), *bytes);
+    return 1;
+  }
+  static int Support(HCONN conn, uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType) {
+    if (request != HSE_REQ_SEND_RESPONSE_HEADER) return 0;
+    Of(conn)->status = static_cast<const char*>(buffer);
+    Of(conn)->header.assign(reinterpret_cast<const char*>(dataType), *size);
+    return 1;
+  }
+
+  std::string method_, path_, body_, query_;
+  EXTENSION_CONTROL_BLOCK ecb_{};
+};
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
+  ModuleRequest r("POST", "/webagent/Fibre/index.html",
+                  "onAuthErr=index.html&unit=10&contact=Night+shift+%3Cops%3E&x=%zz");
+  r.variables = {{"HTTP_VESTRA_MACHINE", "127.0.1.11"}, {"HTTP_VESTRA_COMMUNITY", "public"},
+                 {"HTTP_VESTRA_SETCOMMUNITY", "private"}, {"HTTP_VESTRA_DEVICE", "tc01"},
+                 {"HTTP_VESTRA_TIMEOUT", "2000"}, {"HTTP_VESTRA_RETRIES", "3"}};
+  DeviceRequest request(r.Ecb());
+  EXPECT_EQ(request.Page(), "index.html");
+  EXPECT_TRUE(request.IsPost());
+  EXPECT_EQ(request.Machine(), "127.0.1.11");
+  EXPECT_EQ(request.Community(), "public");
+  EXPECT_EQ(request.SetCommunity(), "private");
+  EXPECT_EQ(request.Device(), "tc01");
+  EXPECT_EQ(request.TimeoutMilliseconds(), 2000);
+  EXPECT_EQ(request.Retries(), 3);
+  EXPECT_EQ(request.Field("contact"), "Night shift <ops>");
+  EXPECT_EQ(request.Field("x"), "%zz");
+  EXPECT_EQ(request.Field("location"), std::nullopt);
+  EXPECT_EQ(request.Field("Unit"), std::nullopt);
+
+  ModuleRequest bare("GET", "/WEBAGENT/fibre/ports.html");
+  DeviceRequest plain(bare.Ecb());
+  EXPECT_EQ(plain.Page(), "ports.html");
+  EXPECT_EQ(plain.Machine(), "");
+  EXPECT_EQ(plain.SetCommunity(), "");
+}
+
+TEST(DeviceRequest, TimeoutAndRetriesStayWithinWhatThePassThroughWaits) {
+  struct Case {
+    const char* timeout;
+    const char* retries;
+    int32_t wantTimeout, wantRetries;
+  };
+  const std::vector<Case> cases = {
+      {"2000", "3", 2000, 3},   {"", "", 2000, 3},        {"abc", "-1", 2000, 3}, {"10", "0", 100, 0},
+      {"99999", "9", 5000, 0},  {"1000", "9", 1000, 5},   {"4000", "3", 4000, 1}, {"2000 ", "3\r", 2000, 3},
+  };
+  for (const Case& c : cases) {
+    int32_t timeout = 0, retries = 0;
+    DeviceRequest::Bound(c.timeout, c.retries, &timeout, &retries);
+    EXPECT_EQ(timeout, c.wantTimeout) << c.timeout << "/" << c.retries;
+    EXPECT_EQ(retries, c.wantRetries) << c.timeout << "/" << c.retries;
+    EXPECT_LE(timeout * (retries + 1), DeviceRequest::kMaxWait);
+  }
+  EXPECT_TRUE(DeviceRequest::IsPlainHost("127.0.1.11"));
+  EXPECT_TRUE(DeviceRequest::IsPlainHost("tape-01.example.net"));
+  for (const char* bad : {"", "10.0.0.1 X-Injected: 1", "a/b", "x\r\ny", "<b>"}) {
+    EXPECT_FALSE(DeviceRequest::IsPlainHost(bad)) << bad;
+  }
+}
+
+FibreDeviceReader::Unit MarkupUnit() {
+  FibreDeviceReader::Unit unit;
+  unit.id = {0x10, 0, 0, 0x60, 0x45, 0x17, 0x2a, 0x01, 0, 0, 0, 0, 0, 0, 0, 0};
+  unit.wwn = "10:00:00:60:45:17:2a:01";
+  unit.type = 14;
+  unit.status = 3;
+  unit.state = 2;
+  unit.product = "<script>alert(1)</script>";
+  unit.contact = "Ops \"A\" & 'B'";
+  unit.location = "Room <4>";
+  unit.revisions = {{"4.12.07", "Firmware"}, {"B2<i>", "Board"}};
+  return unit;
+}
+
+TEST(FibrePage, OverviewEscapesDeviceTextsAndCarriesTheChangeForm) {
+  FibrePage page("tc&01", "127.0.1.11");
+  const std::string html = page.Overview({MarkupUnit()}, true, false, FibrePage::Notice{"Saved <now>", false});
+  EXPECT_FALSE(Has(html, "<script>alert")) << html;
+  EXPECT_TRUE(Has(html, "&lt;script&gt;alert(1)&lt;/script&gt;"));
+  EXPECT_TRUE(Has(html, "value=\"Ops &quot;A&quot; &amp; &#39;B&#39;\""));
+  EXPECT_TRUE(Has(html, "value=\"Room &lt;4&gt;\""));
+  EXPECT_TRUE(Has(html, "B2&lt;i&gt; (Board)"));
+  EXPECT_TRUE(Has(html, "Saved &lt;now&gt;"));
+  EXPECT_TRUE(Has(html, "storage access device"));
+  EXPECT_TRUE(Has(html, "10:00:00:60:45:17:2a:01"));
+  EXPECT_TRUE(Has(html, "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'>"));
+  // Links and the form action carry device and address, URL-encoded, then
+  // HTML-escaped; addr and device lead the form so the pass-through can
+  // remove them; onAuthErr names the page to return to.
+  EXPECT_TRUE(Has(html, "href=\"ports.html?device=tc%2601&amp;addr=127.0.1.11\""));
+  EXPECT_FALSE(Has(html, "events.html"));
+  EXPECT_TRUE(Has(html, "action=\"index.html?device=tc%2601&amp;addr=127.0.1.11\""));
+  const size_t addr = html.find("name=addr value=\"127.0.1.11\"");
+  const size_t device = html.find("name=device value=\"tc&amp;01\"");
+  const size_t auth = html.find("name=onAuthErr value=\"index.html\"");
+  const size_t unit = html.find("name=unit value=\"100000604517" "2a010000000000000000\"");
+  ASSERT_NE(unit, std::string::npos) << html;
+  EXPECT_LT(addr, device);
+  EXPECT_LT(device, auth);
+  EXPECT_LT(auth, unit);
+  // Values the MIB does not name show as numbers; absent ones stay empty.
+  EXPECT_EQ(FibrePage::UnitStatusName(99), "99");
+  EXPECT_EQ(FibrePage::UnitStatusName(std::nullopt), "");
+  EXPECT_EQ(FibrePage::UrlEncode("a b&c=d/\xc3\xa9"), "a%20b%26c%3Dd%2F%C3%A9");
+}
+
+TEST(FibreWebAgent, AnswersWithoutSnmpWhenTheRequestCannotNameADevice) {
+  struct Case {
+    const char* method;
+    const char* path;
+    const char* machine;  // null: no header line
+    const char* community;
+    const char* status;
+    const char* text;
+    const char* remote = "127.0.0.1";
+  };
+  const std::vector<Case> cases = {
+      // Only the agent's own client requests, from this host, are answered.
+      {"GET", "/webagent/Fibre/index.html", "10.1.2.3", "public", "403 Forbidden", "answers the agent only",
+       "10.0.0.5"},
+      {"GET", "/webagent/Fibre/index.html", "10.1.2.3", "public", "403 Forbidden", "answers the agent only", ""},
+      {"GET", "/webagent/Fibre/index.html", "10.9.9.9", "", "200 OK", "does not manage", "::1"},
+      {"GET", "/webagent/Fibre/nothing.html", "10.1.2.3", "public", "404 Not Found", "has no page nothing.html"},
+      {"GET", "/webagent/Fibre/x<b>.html", "10.1.2.3", "public", "404 Not Found", "x&lt;b&gt;.html"},
+      {"POST", "/webagent/Fibre/ports.html", "10.1.2.3", "public", "405 Method Not Allowed", "overview page only"},
+      {"GET", "/webagent/Fibre/index.html", nullptr, nullptr, "400 Bad Request", "did not name a device address"},
+      {"GET", "/webagent/Fibre/index.html", "1.2.3.4 X-Injected: 1", "public", "400 Bad Request", "No device"},
+      {"GET", "/webagent/Fibre/index.html", "10.9.9.9", "", "200 OK", "does not manage a device at 10.9.9.9"},
+  };
+  for (const Case& c : cases) {
+    ModuleRequest r(c.method, c.path, std::string(c.method) == "POST" ? "contact=x" : "");
+    if (c.machine != nullptr) r.variables["HTTP_VESTRA_MACHINE"] = c.machine;
+    if (c.community != nullptr) r.variables["HTTP_VESTRA_COMMUNITY"] = c.community;
+    r.variables["REMOTE_ADDR"] = c.remote;
+    EXPECT_EQ(FibreWebAgent::Answer(r.Ecb()), static_cast<uint32_t>(HSE_STATUS_SUCCESS));
+    EXPECT_EQ(r.status, c.status) << c.path;
+    EXPECT_TRUE(Has(r.body, c.text)) << c.path << "\n" << r.body;
+    EXPECT_TRUE(Has(r.header, "Content-Type: text/html; charset=utf-8\r\n"));
+  }
+}
+
+}  // namespace
+}  // namespace orla

@@ -84,6 +84,7 @@ expect_eq "storage.ini" "$(owner_mode /opt/kor/KOR/storage.ini) $(cat "$ROOT/opt
           "koragent:koragent 644 300"
 expect_eq "web server data" "$(owner_mode /opt/kor/KORZEPD)" "koragent:koragent 700"
 expect_eq "web content" "$(owner_mode /opt/kor/KORZEPA)" "root:root 755"
+expect_eq "extension module" "$(owner_mode /opt/kor/KORZEPD/extensions/famib_webagent.so)" "root:root 644"
 UNIT=$TMP/units/KORAgent.service
 grep -qx 'User=koragent' "$UNIT" || fail "unit does not run as koragent"
 grep -qx 'ReadWritePaths=-/opt/kor/KOR -/opt/kor/KORZEPD' "$UNIT" || fail "unit writable paths"

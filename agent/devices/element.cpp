@@ -14,7 +14,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
-#include "platform/text/port_setting.h"
+#include "agent/core/agent_settings.h"
 
 namespace orla {
 
@@ -147,7 +147,7 @@ void Element::ComputeLinks(const std::string* pageTemplate) {
   }
   const std::string host = ElementRegistry::AgentHostAddress();
   const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(),
-                                        PortSetting::FromEnvironment("KORAGENT_HTTPS_PORT", 2381));
+                                        AgentSettings::Current().HttpsPort());
   if (pageTemplate != nullptr) {
     devicePageLink_ = FillTemplate(*pageTemplate, address_);
     agentPageUrl_ = root + devicePageLink_;

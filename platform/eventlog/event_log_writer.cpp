@@ -23,6 +23,16 @@ namespace orla {
 
 namespace {
 
+std::mutex& FileMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string& FileName() {
+  static std::string name;
+  return name;
+}
+
 const char* const kJournalSocket = "/run/systemd/journal/socket";
 
 std::string HexBytes(const void* data, size_t size) {
@@ -126,6 +136,16 @@ std::string EventLogWriter::JsonLine(const std::string& isoTime, const char* sou
                       JsonEscape(text).c_str(), HexBytes(data, dataSize).c_str());
 }
 
+void EventLogWriter::SetFilePath(const std::string& path) {
+  std::lock_guard<std::mutex> hold(FileMutex());
+  FileName() = path;
+}
+
+std::string EventLogWriter::FilePath() {
+  std::lock_guard<std::mutex> hold(FileMutex());
+  return FileName();
+}
+
 int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
                            const std::string& text, const void* data, size_t dataSize) {
   int result = 0;
@@ -137,9 +157,9 @@ int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t cate
   } else {
     ToSyslog(source, eventType, text);
   }
-  const char* path = std::getenv("KORAGENT_EVENT_LOG");
-  if (path != nullptr && *path != '\0') {
-    const int err = ToFile(path, JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize));
+  const std::string path = FilePath();
+  if (!path.empty()) {
+    const int err = ToFile(path.c_str(), JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize));
     if (err != 0) result = err;
   }
   return result;

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -47,6 +48,11 @@ PauseGate& AgentGate() {
   return *gate;
 }
 
+std::unique_ptr<ServiceControlManager> OpenServiceManager(int* error) {
+  const AgentSettings settings = AgentSettings::Current();
+  return ServiceControlManager::Open(settings.SystemctlProgram(), settings.SystemdUnitDirectory(), error);
+}
+
 void Print(const std::string& text) {
   std::fputs(text.c_str(), stdout);
   std::fflush(stdout);
@@ -71,7 +77,7 @@ void InstallAgentService() {
     return;
   }
   int err = 0;
-  std::unique_ptr<ServiceControlManager> manager = ServiceControlManager::Open(&err);
+  std::unique_ptr<ServiceControlManager> manager = OpenServiceManager(&err);
   if (!manager) {
     Print(StringPrintf("OpenSCManager failed - %s\n", SystemErrorText(err).c_str()));
     return;
@@ -86,7 +92,7 @@ void InstallAgentService() {
 
 void RemoveAgentService() {
   int err = 0;
-  std::unique_ptr<ServiceControlManager> manager = ServiceControlManager::Open(&err);
+  std::unique_ptr<ServiceControlManager> manager = OpenServiceManager(&err);
   if (!manager) {
     Print(StringPrintf("OpenSCManager failed - %s\n", SystemErrorText(err).c_str()));
     return;

@@ -1,11 +1,14 @@
 // KORAgent: installs itself as a systemd service ("KORAgent install"),
 // removes that service ("KORAgent remove"), or runs as the service, under
 // systemd or in the foreground from a console.
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
+#include "agent/core/service/agent_core.h"
 #include "agent/core/service/agent_service.h"
 #include "platform/service/process_exit.h"
 #include "platform/service/service_dispatcher.h"
@@ -13,6 +16,15 @@
 
 int main(int argc, char** argv) {
   using namespace orla;
+  // Every runtime setting is read and checked here, once. A bad value stops
+  // the program before it does anything on a guess; the event-log file, when
+  // its own setting was valid, already receives the entry.
+  if (const std::string error = AgentSettings::Load(); !error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    EventLog::Write(EventLog::kCritical, error);
+    return AgentCore::kExitConfiguration;
+  }
+
   // Only the first character of the first argument counts.
   if (argc > 1 && argv[1] != nullptr) {
     const char first = argv[1][0];

@@ -10,6 +10,7 @@
 
 #include "agent/core/orla_exception.h"
 #include "tests/support/shell_command.h"
+#include "tests/support/scoped_settings.h"
 
 namespace orla::test {
 
@@ -38,8 +39,8 @@ void SimulatorFixture::SetUp() {
   running_ = true;
   ASSERT_NE(output.find("host01 " + Address("host01")), std::string::npos) << output;
 
-  setenv("KORAGENT_SNMP_PORT", std::to_string(kSnmpPort).c_str(), 1);
-  setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(TrapPort())).c_str(), 1);
+  settings_.SnmpPort(kSnmpPort);
+  settings_.TrapListen("udp:127.0.0.1:" + std::to_string(TrapPort()));
 
   // The program folder: devices/ as the install lays it out.
   const std::string built = std::string(KOR_BINARY_DIR) + "/devices/";

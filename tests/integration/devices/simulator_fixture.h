@@ -18,6 +18,7 @@
 #include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/recording_listener.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace orla::test {
@@ -48,6 +49,7 @@ class SimulatorFixture : public ::testing::Test {
 
   TempDir dir_;
   EventLogCapture log_;
+  ScopedSettings settings_;
   RecordingListener changes_;
 
  private:

@@ -201,6 +201,21 @@ TEST_F(RunningAgent, ShortConfigurationEndsWithCode2) {
   EXPECT_EQ(log_.Count("CRITICAL: File KORAgent.cfg - Line 3 is missing."), 1);
 }
 
+TEST_F(RunningAgent, ABadSettingEndsWithCode2BeforeAnythingStarts) {
+  for (const char* setting : {"KORAGENT_SNMP_PORT=abc", "KORAGENT_TRAP_LISTEN=tcp:10162"}) {
+    log_.Clear();
+    test::AgentProcess agent;
+    ASSERT_TRUE(agent.Start(Program(), {}, {notify_.EnvEntry(), setting}, "/"));
+    int code = -1;
+    ASSERT_TRUE(agent.Wait(&code));
+    EXPECT_EQ(code, 2) << setting;
+    EXPECT_EQ(log_.Count(std::string("CRITICAL: ") + setting), 1) << ::testing::PrintToString(log_.Texts());
+    EXPECT_NE(agent.Output().find(setting), std::string::npos) << agent.Output();
+  }
+  EXPECT_TRUE(notify_.Received().empty());
+  EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
+}
+
 TEST_F(RunningAgent, UnwritableSystemInformationEndsWithCode3) {
   WriteConfig(dir_.Path() + "/absent", ".1.3.6.1.4.1.4413");
   Start();

@@ -18,6 +18,7 @@
 #include "tests/integration/snmp/peer_process.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/support/code_of.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/text_lines.h"
 
@@ -77,9 +78,10 @@ void FillTrap(TrapMessage* trap) {
 }
 
 TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
+  test::ScopedSettings settings;
   test::TrapDaemon daemon(kTrapFormat, 11700, 11899);
   ASSERT_TRUE(daemon.Start()) << daemon.Output();
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings.TrapPort(daemon.Port());
   TrapMessage trap;
   FillTrap(&trap);
   const uint32_t name1[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 1, 0};
@@ -90,7 +92,6 @@ TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
   trap.AddBinding(new SnmpBinding(new SnmpInteger(-5), new SnmpObjectId(name2, 11)));
   trap.AddBinding(new SnmpBinding(new SnmpIpAddress(address), new SnmpObjectId(name3, 11)));
   trap.SendTo("localhost");
-  unsetenv("KORAGENT_TRAP_PORT");
 
   const std::vector<std::string> traps = daemon.WaitForTraps(1);
   ASSERT_FALSE(traps.empty()) << daemon.Output();
@@ -112,9 +113,10 @@ TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
 }
 
 TEST(TrapSendTest, SendsExactlyTheEncodedMessageAsOneDatagram) {
+  test::ScopedSettings settings;
   Listener listener;
   ASSERT_NE(listener.Port(), 0);
-  setenv("KORAGENT_TRAP_PORT", std::to_string(listener.Port()).c_str(), 1);
+  settings.TrapPort(listener.Port());
   TrapMessage trap;
   FillTrap(&trap);
   trap.SendTo("127.0.0.1");
@@ -126,7 +128,6 @@ TEST(TrapSendTest, SendsExactlyTheEncodedMessageAsOneDatagram) {
   const std::vector<std::vector<uint8_t>> received = listener.Receive(2000, 1);
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0], expected);
-  unsetenv("KORAGENT_TRAP_PORT");
 }
 
 // A value whose buffer can never be allocated, as when memory runs out.
@@ -137,10 +138,11 @@ class UnencodableValue : public SnmpValue {
 };
 
 TEST(TrapSendTest, IncompleteOrUnencodableTrapsSendNothing) {
+  test::ScopedSettings settings;
   test::EventLogCapture log;
   Listener listener;
   ASSERT_NE(listener.Port(), 0);
-  setenv("KORAGENT_TRAP_PORT", std::to_string(listener.Port()).c_str(), 1);
+  settings.TrapPort(listener.Port());
   TrapMessage noTimeStamp;
   const uint32_t enterprise[] = {1, 3, 6, 1, 4, 1};
   const int32_t agent[] = {10, 0, 0, 1};
@@ -160,7 +162,6 @@ TEST(TrapSendTest, IncompleteOrUnencodableTrapsSendNothing) {
   EXPECT_EQ(CodeOf([&] { failing.SendTo("127.0.0.1"); }), 3001);
   EXPECT_EQ(log.Count("The system was unable to allocate memory space."), 1);
   EXPECT_TRUE(listener.Receive(500).empty());
-  unsetenv("KORAGENT_TRAP_PORT");
 }
 
 TEST(TrapSendTest, UnresolvableHostGives2013AndNoDatagram) {

@@ -18,6 +18,7 @@
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/integration/traps/trap_stack.h"
 #include "tests/support/build_tree.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
@@ -61,9 +62,9 @@ class SimulatedController : public ::testing::Test {
     ASSERT_EQ(Run(Simulator("start.sh") + " --run-dir " + RunDir() + " --port " + std::to_string(simulatorPort_) +
                   " --base " + kController + " --only tc01 >/dev/null"),
               0);
-    setenv("KORAGENT_SNMP_PORT", std::to_string(simulatorPort_).c_str(), 1);
+    settings_.SnmpPort(simulatorPort_);
     ASSERT_NE(ListenPort(), 0);
-    setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(ListenPort())).c_str(), 1);
+    settings_.TrapListen("udp:127.0.0.1:" + std::to_string(ListenPort()));
 
     stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300);
     destinations_ = stack_->Destinations();
@@ -98,6 +99,7 @@ class SimulatedController : public ::testing::Test {
   }
 
   test::EventLogCapture log_;
+  test::ScopedSettings settings_;
   test::TempDir dir_;
   test::WorkingDirectory workingDirectory_;  // left before dir_ is removed
   int simulatorPort_ = 0;
@@ -131,7 +133,7 @@ TEST_F(SimulatedController, EnterpriseSpecificTrapIsDescribedByThePlugIn) {
 TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
   test::TrapDaemon daemon(kTrapFormat, 13800, 13899);
   ASSERT_TRUE(daemon.Start()) << daemon.Output();
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
   // The controller sends its traps to this agent only.
   ASSERT_EQ(Simctl("trapreg tc01 clear"), 0);

@@ -21,6 +21,7 @@
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/integration/traps/trap_stack.h"
 #include "tests/support/shell_command.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/udp_datagram.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/traps/ber_builder.h"
@@ -76,7 +77,7 @@ class TrapHandling : public test::DevicesFixture {
   void SetUp() override {
     DevicesFixture::SetUp();
     ASSERT_NE(ListenPort(), 0);
-    setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(ListenPort())).c_str(), 1);
+    settings_.TrapListen("udp:127.0.0.1:" + std::to_string(ListenPort()));
     stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300);
     destinations_ = stack_->Destinations();
     sender_ = stack_->Sender();
@@ -221,7 +222,7 @@ TEST_F(TrapHandling, HandlingThatFailsGoesOnWithTheNextTrap) {
 TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
   test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
   destinations_->Add("no-such-host.invalid");
   destinations_->Add("127.0.0.2");
@@ -256,7 +257,7 @@ TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
 TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
   test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
   LoadAndListen();
   registry_->AddElement("tc01", "127.0.3.58", 300);
@@ -285,7 +286,7 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
 TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
   test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   // Before the initial load has ended, a change sends nothing.
   destinations_->Add("127.0.0.1");
   sender_->NotifyStatusChange("tc01", 2);

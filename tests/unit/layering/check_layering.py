@@ -6,6 +6,11 @@
 - Dependencies between the agent's layers point one way:
   core/service -> web -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
+- Only the settings module reads the environment (getenv, secure_getenv,
+  environ). Exempt: setup, a program of its own whose two settings live in
+  platform/setupkit; systemd's NOTIFY_SOCKET, read by the service host's
+  stand-in as libsystemd reads it; and platform/zepa until the agent hands
+  the web server its endpoint.
 Prints each violation as file:line and exits 1 when there is any.
 """
 import os
@@ -17,6 +22,21 @@ ROOT = os.path.abspath(ROOT)
 
 FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|openssl/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h)')
 INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')
+ENVIRONMENT = re.compile(r'\b(secure_)?getenv\s*\(|\benviron\b|\bsetenv\s*\(|\bputenv\s*\(')
+ENVIRONMENT_READERS = (
+    "agent/core/agent_settings.cpp",
+    "platform/setupkit/setup_environment.cpp",
+    "platform/setupkit/registry_tree.cpp",
+    "platform/zepa/",
+)
+# A reader allowed for one variable only: the line must name it.
+ENVIRONMENT_LINES = {
+    "platform/service/service_dispatcher.cpp": "NOTIFY_SOCKET",
+    # The unit the install command writes runs the agent with the
+    # environment systemd gives it; spawning systemctl passes ours on.
+    "platform/service/service_control_manager.cpp": "environ",
+    "platform/setupkit/process_runner.cpp": "environ",
+}
 
 # Rank of each agent layer: a file may include its own layer or lower ones.
 LAYERS = [
@@ -52,6 +72,10 @@ def main():
                     for number, line in enumerate(f, 1):
                         if not rel.startswith("platform/") and FORBIDDEN.search(line):
                             problems.append(f"{rel}:{number}: platform library header outside platform/: {line.strip()}")
+                        if ENVIRONMENT.search(line) and not line.lstrip().startswith("//") \
+                                and not rel.startswith(ENVIRONMENT_READERS) \
+                                and ENVIRONMENT_LINES.get(rel, "\0") not in line:
+                            problems.append(f"{rel}:{number}: reads the environment outside the settings module: {line.strip()}")
                         m = INCLUDE.search(line)
                         if not m:
                             continue

@@ -1,10 +1,13 @@
 #include "agent/devices/element_registry.h"
 
 #include <cerrno>
-#include <fstream>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "agent/core/error_codes.h"
+#include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element.h"
@@ -74,7 +77,7 @@ ElementRegistry::~ElementRegistry() {
     try {
       // A registry that never finished loading holds only part of the file
       // (or nothing of it): saving that would lose the elements not read.
-      if (loaded_.load()) SaveElements();
+      if (loaded_.load() && fileError_.load() == 0) SaveElements();
     } catch (OrlaException* e) {
       // Logged by its constructor; nothing else can be done at this point.
       std::unique_ptr<OrlaException> owned(e);
@@ -156,14 +159,32 @@ void ElementRegistry::ReportChange(const std::string& name, int32_t status) {
 
 void ElementRegistry::LoadElements() {
   Guard hold(lock_);
-  std::ifstream in(elementFilePath_);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(elementFilePath_.c_str(), "r"), &std::fclose);
   if (!in) {
-    // First start: nothing to load, and no status pass either.
+    const int error = errno;
+    // Only a missing file is a first start: nothing to load, and no status
+    // pass either. Any other failure would make the next save write the
+    // file empty.
+    if (error != ENOENT) RefuseElementFile(error);
     loaded_.store(true);
     return;
   }
-  std::string line;
-  while (std::getline(in, line)) {
+  std::unique_ptr<char, void (*)(void*)> buffer(nullptr, &std::free);
+  size_t capacity = 0;
+  for (;;) {
+    char* raw = buffer.release();
+    errno = 0;
+    const ssize_t length = ::getline(&raw, &capacity, in.get());
+    const int readError = errno;
+    buffer.reset(raw);
+    if (length < 0) {
+      // Part of the file may have been read: the elements loaded so far
+      // stay, but the file is no longer theirs to rewrite.
+      if (std::ferror(in.get())) RefuseElementFile(readError != 0 ? readError : EIO);
+      break;
+    }
+    std::string line(buffer.get(), static_cast<size_t>(length));
+    if (!line.empty() && line.back() == '\n') line.pop_back();
     if (line.size() > kElementLineLimit) line.resize(kElementLineLimit);
     const std::vector<std::string> pieces = SplitElementLine(line);
     // A line without a name and an address cannot be an element.
@@ -175,13 +196,27 @@ void ElementRegistry::LoadElements() {
       std::unique_ptr<OrlaException> owned(e);
     }
   }
-  in.close();
+  in.reset();
   UpdateAllStatus();
   loaded_.store(true);
 }
 
+void ElementRegistry::RefuseElementFile(int error) {
+  fileError_.store(error);
+  char text[256];
+  EventLog::Write(EventLog::kCritical, StringPrintf("Unable to read file %s - %s.", elementFilePath_.c_str(),
+                                                    strerror_r(error, text, sizeof text)));
+}
+
+void ElementRegistry::CheckElementFileWritable() const {
+  if (const int error = fileError_.load(); error != 0) {
+    throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
+  }
+}
+
 void ElementRegistry::SaveElements() {
   Guard hold(lock_);
+  CheckElementFileWritable();
   std::string contents;
   for (int32_t i = 0; i < elements_.Count(); ++i) {
     const Element* element = At(i);
@@ -248,6 +283,7 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) {
 void ElementRegistry::AddElement(const std::string& name, const std::string& address, int32_t pollingInterval) {
   ReapRetired(false);
   Guard hold(lock_);
+  CheckElementFileWritable();
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
 
@@ -286,6 +322,7 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   Guard hold(lock_);
   const int32_t index = IndexByName(name);
   if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  CheckElementFileWritable();
   Element* element = At(index);
   const std::string removedName = element->Name();
   const int32_t status = element->Status();
@@ -315,6 +352,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   if (FindByName(newName) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgNameInUse);
   Element* element = FindByName(currentName);
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  CheckElementFileWritable();
   element->SetName(newName);
   SaveElements();
 }

@@ -58,7 +58,10 @@ class ElementRegistry : public RootObject {
 
   // Reads the element file and adds every element in it (errors of single
   // lines are dropped), runs one status pass, then counts as loaded. A
-  // missing file loads nothing.
+  // missing file loads nothing. A file that cannot be opened or read to its
+  // end is a CRITICAL event, and from then on the registry never rewrites
+  // it: adds, removals, renames and saves fail with 3002 before changing
+  // anything, and the destructor leaves the file alone.
   void LoadElements();
   // Rewrites the element file from memory, atomically. 3002 on failure.
   void SaveElements();
@@ -129,6 +132,11 @@ class ElementRegistry : public RootObject {
   // claims the device. 3002, 3006, 2011 or 8.
   std::string RecognizeElement(const std::string& address);
 
+  // Logs the element file's read failure and stops every rewrite of it.
+  void RefuseElementFile(int error);
+  // 3002 when the element file could not be read at load.
+  void CheckElementFileWritable() const;
+
   Element* At(int32_t index) const;
   Element* FindByName(const std::string& name) const;
   Element* FindByAddress(const std::string& address) const;
@@ -145,6 +153,8 @@ class ElementRegistry : public RootObject {
   std::atomic<int32_t> elementCount_{0};
   std::atomic<int32_t> pollingInterval_;
   std::atomic<bool> loaded_{false};
+  // errno of a failed read of the element file; 0 when it was read or absent.
+  std::atomic<int> fileError_{0};
   Lock lock_;
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};

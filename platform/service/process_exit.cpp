@@ -16,7 +16,17 @@ void ProcessExit::Now(int exitCode) {
   if (ending.exchange(true)) {
     for (;;) ::pause();
   }
-  std::fflush(nullptr);
+  // Only the two standard streams are flushed, and only when no other
+  // thread holds one: fflush(nullptr) waits for the lock of every stream,
+  // and a thread stuck in a write (a full pipe on standard output) or
+  // holding a stream for any other reason would keep a stopped agent
+  // running.
+  for (std::FILE* stream : {stdout, stderr}) {
+    if (::ftrylockfile(stream) == 0) {
+      ::fflush_unlocked(stream);
+      ::funlockfile(stream);
+    }
+  }
   std::quick_exit(exitCode);
 }
 

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -143,6 +148,65 @@ TEST_F(RunningAgent, InterruptStopsLikeTerminate) {
   ASSERT_TRUE(agent_.Wait(&code));
   EXPECT_EQ(code, 0);
   EXPECT_TRUE(notify_.WaitFor("STATUS=Stopped"));
+}
+
+// A UDP socket on a free loopback port that takes every request and never
+// answers: the port of devices that stay silent.
+class SilentDevices {
+ public:
+  SilentDevices() {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    socklen_t length = sizeof address;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      ADD_FAILURE() << "no silent UDP socket";
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentDevices() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  SilentDevices(const SilentDevices&) = delete;
+  SilentDevices& operator=(const SilentDevices&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+// A stop while the initial load waits for silent devices ends the agent with
+// exit code 0, whenever in the load it comes. The moment matters, so the same
+// sequence runs many times with the stop at different points.
+TEST_F(RunningAgent, StopDuringTheInitialLoadOfSilentElementsAlwaysEndsTheAgent) {
+  std::filesystem::create_directory(dir_.File("devices"));
+  for (const char* file : {"famib.so", "famib.cfg", "supported.txt"}) {
+    std::filesystem::copy_file(std::string(KOR_BINARY_DIR) + "/devices/" + file,
+                               dir_.File(std::string("devices/") + file));
+  }
+  dir_.Write("KOR/KORAgent.db", "tc01|127.0.3.1\ntc02|127.0.3.2\ntc03|127.0.3.3\n");
+  SilentDevices silent;
+  for (int round = 0; round < 24; ++round) {
+    test::NotifySocket notify;
+    test::AgentProcess agent;
+    ASSERT_TRUE(agent.Start(Program(), {},
+                            {notify.EnvEntry(), "KORAGENT_SNMP_PORT=" + std::to_string(silent.Port()),
+                             "KORAGENT_TRAP_LISTEN=udp:127.0.0.1:0"},
+                            "/"));
+    ASSERT_TRUE(notify.WaitFor("READY=1")) << agent.Output();
+    // From at once to well into the first device's time-out.
+    std::this_thread::sleep_for(std::chrono::milliseconds((round * 53) % 900));
+    ASSERT_TRUE(agent.Signal(round % 2 == 0 ? SIGINT : SIGTERM)) << "round " << round;
+    int code = -1;
+    ASSERT_TRUE(agent.Wait(&code, std::chrono::seconds(10))) << "round " << round << " did not end";
+    EXPECT_EQ(code, 0) << "round " << round;
+  }
+  // The load never finished: the element file is as it was.
+  EXPECT_EQ(dir_.Read("KOR/KORAgent.db"), "tc01|127.0.3.1\ntc02|127.0.3.2\ntc03|127.0.3.3\n");
 }
 
 TEST_F(RunningAgent, RunsWithoutNotificationSocket) {

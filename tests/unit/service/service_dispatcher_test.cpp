@@ -187,5 +187,36 @@ TEST(ProcessExitTest, TheFirstOfTwoConcurrentEndsGivesTheExitCode) {
   }
 }
 
+// A thread that holds a standard stream (stuck writing to a full pipe, say)
+// does not keep the process from ending after a stop.
+TEST(ProcessExitTest, AThreadHoldingStandardOutputDoesNotHoldUpTheEnd) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::atomic<bool> holding{false};
+    std::thread holder([&holding] {
+      flockfile(stdout);
+      holding.store(true);
+      for (;;) pause();
+    });
+    holder.detach();
+    while (!holding.load()) std::this_thread::yield();
+    ProcessExit::Now(0);
+  }
+  int status = 0;
+  pid_t ended = 0;
+  for (int i = 0; i < 500 && ended == 0; ++i) {
+    ended = waitpid(child, &status, WNOHANG);
+    if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (ended == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "the process did not end";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 }  // namespace
 }  // namespace orla

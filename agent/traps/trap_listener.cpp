@@ -138,9 +138,12 @@ void TrapListener::Routine() {
     if (error != SNMP_MGMTAPI_TRAP_DUPINIT || event == nullptr) {
       std::unique_ptr<OrlaException> owned(new OrlaException(kErrSessionOpen, error, kMsgSessionOpen));
       char buffer[256];
+      // A stream transport is the one reason the operator cannot guess from
+      // the system's text.
+      const char* reason = error == EPROTONOSUPPORT ? "only a UDP transport receives traps"
+                                                    : strerror_r(static_cast<int>(error), buffer, sizeof buffer);
       EventLog::Write(EventLog::kWarning,
-                      StringPrintf("SNMP traps are not received on %s: %s", listenAddress.c_str(),
-                                   strerror_r(static_cast<int>(error), buffer, sizeof buffer)));
+                      StringPrintf("SNMP traps are not received on %s: %s", listenAddress.c_str(), reason));
       return;
     }
   }

@@ -22,7 +22,8 @@ using AsnNetworkAddress = AsnOctetString;
 // Only one registration per process: a second call answers false with
 // SnmpMgrGetLastError() SNMP_MGMTAPI_TRAP_DUPINIT (43) but still hands out
 // the event. When the receiver cannot be started, false with the system
-// error number (EADDRINUSE, EACCES, EINVAL for an unusable address, ...) and
+// error number (EADDRINUSE, EACCES, EINVAL for an unusable address,
+// EPROTONOSUPPORT for a transport other than UDP, ...) and
 // `*trapAvailable` null.
 bool SnmpMgrTrapListen(const std::string& listenAddress, ManualResetEvent** trapAvailable);
 

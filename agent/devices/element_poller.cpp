@@ -50,7 +50,7 @@ void ElementPoller::Run() {
 
     if (!state_->BeginPoll()) break;
     try {
-      state_->RefreshStatus();
+      state_->RefreshStatus(true);
     } catch (OrlaException* e) {
       // Already logged where it arose.
       std::unique_ptr<OrlaException> owned(e);

@@ -40,7 +40,7 @@ void* ElementState::PluginFunction(const char* name) const {
   return function;
 }
 
-int32_t ElementState::RefreshStatus() {
+int32_t ElementState::RefreshStatus(bool unlessRetired) {
   if (!updateGate_.TestAndReset()) {
     // Another thread is updating this element: its result stands.
     updateGate_.Wait();
@@ -52,6 +52,16 @@ int32_t ElementState::RefreshStatus() {
     auto update = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
       throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
+    }
+    if (unlessRetired) {
+      // The last check and the call are one step with respect to Retire:
+      // the look-up and the gate above may have waited, and a removal that
+      // has returned meanwhile must not see its element's plug-in called.
+      std::lock_guard<std::mutex> hold(retireMutex_);
+      if (retired_) {
+        updateGate_.Set();
+        return previous;
+      }
     }
     current = update(getSession_.get());
   } catch (OrlaException*) {

@@ -38,8 +38,10 @@ class ElementState : public RootObject {
   // left, without calling the plug-in. A changed status is written to the
   // event log (INFO) and reported to the listener after the gate has opened
   // again, unless the element has been retired. Throws OrlaException 3006
-  // when the function is missing.
-  int32_t RefreshStatus();
+  // when the function is missing. With `unlessRetired` (the polling thread)
+  // the plug-in is not called once Retire has returned: the check is made
+  // right before the call, under the lock Retire takes.
+  int32_t RefreshStatus(bool unlessRetired = false);
 
   // The plug-in library (null when it could not be loaded).
   const std::shared_ptr<DynamicLibrary>& Library() const { return library_; }

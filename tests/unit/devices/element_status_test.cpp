@@ -1,7 +1,11 @@
 // Status updates across threads: the element's update gate, the update-all
 // gate, polling threads, removal while a poll runs, the trap-receiver stamp.
 // Run under ThreadSanitizer as well.
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <ctime>
@@ -13,6 +17,7 @@
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "tests/support/scoped_env.h"
 #include "tests/unit/devices/devices_fixture.h"
 
 namespace orla::test {
@@ -117,6 +122,34 @@ TEST_F(ElementStatusTest, RemovalDuringAPollNeverStartsAnotherAndKeepsWhatThePol
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_EQ(changes[0].first, "tc01");
   EXPECT_EQ(registry->OverallStatus(), '0');
+}
+
+// A poll that has passed its checks but not yet called the plug-in when the
+// element is removed never calls it: the last check and the call are one
+// step with respect to the removal. The poll is held in between by the
+// dynamic loader's lock, which its look-up of "UpdateStatus" needs.
+TEST_F(ElementStatusTest, APollHeldBeforeItsCallNeverCallsTheRemovedElementsPlugIn) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 1);
+  const std::string fifo = dir_.File("init.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ScopedEnv name("KOR_BLOCKING_INIT_FIFO", fifo);
+  // Holds the loader's lock until the FIFO is opened for writing.
+  auto loading = std::async(std::launch::async, [] {
+    return ::dlopen((std::string(KOR_BINARY_DIR) + "/tests/fake_plugins/blocking_init.so").c_str(), RTLD_NOW);
+  });
+  // The next poll (one second) passes its checks and waits for the lock.
+  std::this_thread::sleep_for(milliseconds(1500));
+  registry->RemoveElement("tc01");
+  const int callsAtRemoval = UpdatesOf("10.9.0.1");
+  const int writer = ::open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  ::close(writer);
+  void* library = loading.get();
+  ASSERT_NE(library, nullptr) << ::dlerror();
+  ::dlclose(library);
+  registry.reset();  // joins the polling thread: its poll is over
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), callsAtRemoval);
 }
 
 TEST_F(ElementStatusTest, RemovingAWaitingElementAndDestroyingTheRegistryDoNotWaitForIntervals) {

@@ -226,7 +226,7 @@ void ElementRegistry::SaveElements() {
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
 }
 
-std::string ElementRegistry::RecognizeElement(const std::string& address) {
+std::string ElementRegistry::RecognizeElement(const std::string& address) try {
   std::vector<std::string> types;
   int error = DeviceTypeFile::ReadTypeList(Element::DevicesPath("supported.txt"), &types);
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
@@ -265,6 +265,8 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) {
       std::unique_ptr<OrlaException> owned(e);
       if (e->Code() != kErrCommunication && e->Code() != kErrTimeout) throw owned.release();
       answer = e->Code();
+    } catch (const std::bad_alloc&) {
+      throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
     } catch (...) {
       throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
     }
@@ -278,17 +280,40 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) {
     return type;
   }
   throw new OrlaException(kErrUnsupported, 0, kMsgUnsupported);
+} catch (const std::bad_alloc&) {
+  // A session, a type list or a text that cannot be allocated.
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
-void ElementRegistry::AddElement(const std::string& name, const std::string& address, int32_t pollingInterval) {
+void ElementRegistry::AddElement(const std::string& name, const std::string& address,
+                                 int32_t pollingInterval) try {
   ReapRetired(false);
   Guard hold(lock_);
   CheckElementFileWritable();
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
+  {
+    // Room to retire this element's poller, so that discarding the element
+    // below can never fail.
+    std::lock_guard<std::mutex> retiredHold(retiredMutex_);
+    retired_.reserve(retired_.size() + 1);
+  }
 
   const std::string type = RecognizeElement(address);
   auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
+  // Whatever ends the add before the list owns the element, its polling
+  // thread is retired (joined later, outside the lock) and the element
+  // destroyed.
+  struct Discard {
+    ElementRegistry* registry;
+    std::unique_ptr<Element>& element;
+    ~Discard() {
+      if (element) {
+        registry->Retire(element.get());
+        element.reset();
+      }
+    }
+  } discard{this, element};
 
   int32_t answer = 1;
   try {
@@ -297,8 +322,6 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
     std::unique_ptr<OrlaException> owned(e);
     const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction;
     if (!keep) {
-      Retire(element.get());
-      element.reset();
       if (e->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
       throw owned.release();
     }
@@ -307,7 +330,8 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
     answer = 1;
   }
 
-  elements_.Append(element.release());
+  elements_.Append(element.get());
+  element.release();
   elementCount_.store(elements_.Count());
   if (loaded_.load()) SaveElements();
 
@@ -315,6 +339,8 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
   if (answer == plugin::kTrapsNotSentHere) {
     throw new OrlaException(kErrTrapsNotConfigured, 0, kMsgTrapsNotConfigured);
   }
+} catch (const std::bad_alloc&) {
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
 void ElementRegistry::RemoveElement(const std::string& name) {

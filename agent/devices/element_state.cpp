@@ -67,6 +67,9 @@ int32_t ElementState::RefreshStatus(bool unlessRetired) {
   } catch (OrlaException*) {
     updateGate_.Set();
     throw;
+  } catch (const std::bad_alloc&) {
+    updateGate_.Set();
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
     updateGate_.Set();
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);

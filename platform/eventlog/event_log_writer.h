@@ -16,6 +16,9 @@ class EventLogWriter {
   // none (the initial state). Any thread may call it.
   static void SetFilePath(const std::string& path);
   static std::string FilePath();
+  // Whether entries go to journald or syslog (the initial state); a fuzz
+  // target turns it off so its bad inputs stay off the host's log.
+  static void SetSystemLog(bool enabled);
 
   // Writes one entry. `text` is the full insertion string (already prefixed
   // with its severity). Returns 0 on success, otherwise an errno value.

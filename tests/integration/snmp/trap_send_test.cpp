@@ -21,11 +21,13 @@
 #include "tests/support/scoped_settings.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/text_lines.h"
+#include "tests/support/unencodable_value.h"
 
 namespace orla {
 namespace {
 
 using test::CodeOf;
+using test::UnencodableValue;
 
 // snmptrapd's line for a trap:
 // TRAP|version|community|agent address|enterprise|generic|specific|time stamp|bindings
@@ -129,13 +131,6 @@ TEST(TrapSendTest, SendsExactlyTheEncodedMessageAsOneDatagram) {
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0], expected);
 }
-
-// A value whose buffer can never be allocated, as when memory runs out.
-class UnencodableValue : public SnmpValue {
- public:
-  uint8_t* Encode() const override { return nullptr; }
-  int32_t EncodedLength() const override { return 3; }
-};
 
 TEST(TrapSendTest, IncompleteOrUnencodableTrapsSendNothing) {
   test::ScopedSettings settings;

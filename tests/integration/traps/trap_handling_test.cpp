@@ -25,11 +25,15 @@
 #include "tests/support/udp_datagram.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/traps/ber_builder.h"
+#include "tests/support/bytes.h"
 
 namespace orla {
 namespace {
 
 using namespace std::chrono_literals;
+using test::FromHex;
+using test::Read16;
+using test::Read32;
 
 // The trap port of this process. Trap reception is registered once per
 // process, so every test of a process uses the port the first one chose.
@@ -37,19 +41,6 @@ int ListenPort() {
   static const int port = test::FreeUdpPort(13200, 13399);
   return port;
 }
-
-std::vector<uint8_t> FromHex(const std::string& hex) {
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
-
-uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-uint16_t Read16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 // The texts of a trap event record, in order, from offset 72 to the event data.
 std::vector<std::pair<uint16_t, std::string>> RecordTexts(const std::vector<uint8_t>& record) {

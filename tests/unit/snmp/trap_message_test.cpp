@@ -9,11 +9,13 @@
 #include "agent/snmp/trap_message.h"
 #include "tests/unit/snmp/encoding_test_util.h"
 #include "tests/support/scoped_settings.h"
+#include "tests/support/unencodable_value.h"
 
 namespace orla {
 namespace {
 
 using test::Hex;
+using test::UnencodableValue;
 
 std::vector<uint8_t> Message(const TrapMessage& trap) {
   uint8_t* buffer = nullptr;
@@ -173,13 +175,6 @@ TEST(TrapMessageTest, AddedBindingsAreOwnedAndReachableByPosition) {
   trap.ClearBindings();
   EXPECT_EQ(trap.GetBinding(0), nullptr);
 }
-
-// A value whose buffer can never be allocated, as when memory runs out.
-class UnencodableValue : public SnmpValue {
- public:
-  uint8_t* Encode() const override { return nullptr; }
-  int32_t EncodedLength() const override { return 3; }
-};
 
 TEST(TrapMessageTest, APartThatCannotBeEncodedIsAnErrorAndNoBuffer) {
   TrapMessage trap;

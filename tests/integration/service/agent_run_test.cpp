@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +14,7 @@
 
 #include "tests/support/agent_process.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/free_port.h"
 #include "tests/support/notify_socket.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/text_lines.h"
@@ -150,35 +148,6 @@ TEST_F(RunningAgent, InterruptStopsLikeTerminate) {
   EXPECT_TRUE(notify_.WaitFor("STATUS=Stopped"));
 }
 
-// A UDP socket on a free loopback port that takes every request and never
-// answers: the port of devices that stay silent.
-class SilentDevices {
- public:
-  SilentDevices() {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof address;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      ADD_FAILURE() << "no silent UDP socket";
-      return;
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentDevices() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  SilentDevices(const SilentDevices&) = delete;
-  SilentDevices& operator=(const SilentDevices&) = delete;
-  int Port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
 // A stop while the initial load waits for silent devices ends the agent with
 // exit code 0, whenever in the load it comes. The moment matters, so the same
 // sequence runs many times with the stop at different points.
@@ -189,7 +158,9 @@ TEST_F(RunningAgent, StopDuringTheInitialLoadOfSilentElementsAlwaysEndsTheAgent)
                                dir_.File(std::string("devices/") + file));
   }
   dir_.Write("KOR/KORAgent.db", "tc01|127.0.3.1\ntc02|127.0.3.2\ntc03|127.0.3.3\n");
-  SilentDevices silent;
+  // Every request to the devices' port is taken and never answered.
+  test::BoundUdpSocket silent("0.0.0.0");
+  ASSERT_NE(silent.Port(), 0);
   for (int round = 0; round < 24; ++round) {
     test::NotifySocket notify;
     test::AgentProcess agent;

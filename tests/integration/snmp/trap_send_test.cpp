@@ -15,7 +15,8 @@
 
 #include "agent/snmp/datagram_sender.h"
 #include "agent/snmp/trap_message.h"
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/support/code_of.h"
 #include "tests/support/scoped_settings.h"

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "agent/core/orla_exception.h"
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/integration/traps/trap_stack.h"
 #include "tests/support/build_tree.h"

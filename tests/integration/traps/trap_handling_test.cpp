@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "platform/sysinfo/system_info.h"
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/integration/traps/trap_stack.h"
 #include "tests/support/shell_command.h"

@@ -135,7 +135,7 @@ int32_t Element::BindElement() try {
   ReadIdentityText(plugin::kGetDeviceDescription, &description_);
 
   // 6. The polling thread; its first poll comes one interval from now.
-  poller_ = std::make_unique<ElementPoller>(state_);
+  poller_ = std::make_unique<ElementPoller>(state_, clock_);
 
   // 7. Does the device send its traps here?
   auto check = reinterpret_cast<plugin::CheckTrapReceiverFunction>(state_->PluginFunction(plugin::kCheckTrapReceiver));

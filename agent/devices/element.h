@@ -17,6 +17,7 @@ namespace orla {
 
 class ElementPoller;
 class ElementState;
+class PollerClock;
 class SnmpSession;
 class StatusChangeListener;
 class TrapMessage;
@@ -54,6 +55,10 @@ class Element : public RootObject {
   // "SetTrapReceiver" with the set session and the trap-receiver stamp; the
   // plug-in's answer is ignored.
   void SetTrapReceiver();
+
+  // The clock the polling thread will run on (the system's unless set
+  // before binding).
+  void SetPollerClock(PollerClock* clock) { clock_ = clock; }
 
   // Hands the polling thread over (null when there is none), retired: it
   // starts no new poll. Its destructor joins the thread.
@@ -103,6 +108,7 @@ class Element : public RootObject {
   bool embeddedHomePage_ = false;
   std::string devicePageLink_;
   std::string agentPageUrl_;
+  PollerClock* clock_ = nullptr;
   std::unique_ptr<ElementPoller> poller_;
 };
 

@@ -301,6 +301,7 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
 
   const std::string type = RecognizeElement(address);
   auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
+  element->SetPollerClock(pollerClock_);
   // Whatever ends the add before the list owns the element, its polling
   // thread is retired (joined later, outside the lock) and the element
   // destroyed.

@@ -29,6 +29,7 @@ namespace orla {
 
 class Element;
 class ElementPoller;
+class PollerClock;
 class StatusChangeListener;
 class TrapMessage;
 
@@ -122,6 +123,11 @@ class ElementRegistry : public RootObject {
   // interval stays in effect).
   void SetPollingInterval(int32_t seconds);
 
+  // The clock every element's polling thread runs on from the next add on;
+  // the system's by default (tests hand in one they advance). Set it before
+  // the first add.
+  void SetPollerClock(PollerClock* clock) { pollerClock_ = clock; }
+
   // The agent host's first IPv4 address in dotted form. 2013 when the host
   // name cannot be read or resolved.
   static std::string AgentHostAddress();
@@ -159,6 +165,7 @@ class ElementRegistry : public RootObject {
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};
   std::atomic<StatusChangeListener*> listener_{nullptr};
+  PollerClock* pollerClock_ = nullptr;
 
   std::mutex retiredMutex_;
   std::vector<std::unique_ptr<ElementPoller>> retired_;

@@ -19,6 +19,7 @@
 #include "agent/devices/element_registry.h"
 #include "tests/support/scoped_env.h"
 #include "tests/unit/devices/devices_fixture.h"
+#include "tests/unit/devices/manual_clock.h"
 
 namespace orla::test {
 namespace {
@@ -161,18 +162,40 @@ TEST_F(ElementStatusTest, RemovingAWaitingElementAndDestroyingTheRegistryDoNotWa
   EXPECT_EQ(UpdateCalls(), 0);
 }
 
+// On a clock the test moves: an element whose plug-in stored the current
+// time skips every cycle for 120 seconds and polls at the first cycle after
+// that; an element with an expired stamp polls at once.
 TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
+  constexpr uint32_t kStart = 1000000;
+  ManualClock clock(kStart);
   auto registry = Loaded();
-  const auto now = static_cast<uint32_t>(std::time(nullptr));
-  SetDevice("10.9.0.1", [&](FakeDevice& d) { d.stampToStore = now; });
-  SetDevice("10.9.0.2", [&](FakeDevice& d) { d.stampToStore = now - 121; });
+  registry->SetPollerClock(&clock);
+  SetDevice("10.9.0.1", [&](FakeDevice& d) { d.stampToStore = kStart; });
+  SetDevice("10.9.0.2", [&](FakeDevice& d) { d.stampToStore = kStart - 121; });
   registry->AddElement("held", "10.9.0.1", 1);
   registry->AddElement("free", "10.9.0.2", 1);
   registry->ConfigureTrapReceiver("held");
   registry->ConfigureTrapReceiver("free");
-  // The expired stamp is cleared by the next cycle, which polls.
-  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] >= 2; }));
+  ASSERT_TRUE(clock.WaitForWaiters(2));
+
+  // One cycle: the expired stamp is cleared and the element polled.
+  clock.Advance(1);
+  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] == 1; }));
+  ASSERT_TRUE(clock.WaitForWaiters(2));
   EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);
+
+  // 119 seconds after the stamp: still held off, cycle after cycle.
+  for (int second = 2; second <= 119; ++second) {
+    clock.Advance(1);
+    ASSERT_TRUE(WaitFor([second](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] == second; }));
+    ASSERT_TRUE(clock.WaitForWaiters(2));
+  }
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);
+
+  // 120 seconds: the first cycle after the hold-off clears it and polls.
+  clock.Advance(1);
+  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.1"] == 1; }));
+  registry.reset();  // the pollers end before the clock goes
 }
 
 TEST_F(ElementStatusTest, RegistryOperationsFromManyThreadsAtOnce) {

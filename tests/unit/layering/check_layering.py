@@ -6,6 +6,9 @@
 - Dependencies between the agent's layers point one way:
   core/service -> web -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
+- A library's private headers are included only inside it: platform/zepa
+  offers only zepa.h, platform/snmpmgr only its API headers, agent/devices
+  keeps element_state.h and element_poller.h (tests may reach them).
 - Only the settings module reads the environment (getenv, secure_getenv,
   environ). Exempt: setup, a program of its own whose two settings live in
   platform/setupkit; systemd's NOTIFY_SOCKET, read by the service host's
@@ -29,6 +32,24 @@ ENVIRONMENT_READERS = (
     "platform/setupkit/registry_tree.cpp",
     "platform/zepa/",
 )
+# Folder (or header) -> the headers others may include from it.
+PRIVATE = {
+    "platform/zepa/": {"platform/zepa/zepa.h"},
+    "platform/snmpmgr/": {"platform/snmpmgr/snmp_api.h", "platform/snmpmgr/snmp_mgr.h",
+                          "platform/snmpmgr/snmp_mgr_trap.h"},
+    "agent/devices/element_state.h": set(),
+    "agent/devices/element_poller.h": set(),
+}
+
+
+def private_violation(rel, target):
+    for owner, public in PRIVATE.items():
+        inside = rel.startswith(owner if owner.endswith("/") else os.path.dirname(owner) + "/")
+        if target.startswith(owner) and target not in public and not inside:
+            return True
+    return False
+
+
 # A reader allowed for one variable only: the line must name it.
 ENVIRONMENT_LINES = {
     "platform/service/service_dispatcher.cpp": "NOTIFY_SOCKET",
@@ -82,6 +103,8 @@ def main():
                         target = m.group(1)
                         if rel.startswith("platform/") and target.startswith(("agent/", "setup/", "plugins/")):
                             problems.append(f"{rel}:{number}: platform code includes {target}")
+                        if private_violation(rel, target):
+                            problems.append(f"{rel}:{number}: {target} is private to its library")
                         theirs = layer_of(target)
                         if own is not None and theirs is not None and theirs > own:
                             problems.append(f"{rel}:{number}: {target} is a higher layer")

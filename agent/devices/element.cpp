@@ -134,6 +134,14 @@ int32_t Element::BindElement() try {
   ReadIdentityText(plugin::kGetDeviceWorldWideName, &worldWideName_);
   ReadIdentityText(plugin::kGetDeviceDescription, &description_);
 
+  // The class codes of the trap event records, read now so that handling a
+  // trap never waits for the device. A failure leaves them to a later pass.
+  try {
+    state_->ReadClassCodes();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  }
+
   // 6. The polling thread; its first poll comes one interval from now.
   poller_ = std::make_unique<ElementPoller>(state_, clock_);
 
@@ -179,8 +187,7 @@ void Element::ReadIdentityText(const char* function, std::string* field) {
 int32_t Element::RefreshStatus() { return state_->RefreshStatus(); }
 
 int32_t Element::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
-  auto handle = reinterpret_cast<plugin::HandleTrapFunction>(state_->PluginFunction(plugin::kHandleTrap));
-  return CallPlugin(handle, trap, data, message);
+  return state_->DeliverTrap(trap, data, message);
 }
 
 int32_t Element::MajorClassCode() {

@@ -60,6 +60,10 @@ class Element : public RootObject {
   // before binding).
   void SetPollerClock(PollerClock* clock) { clock_ = clock; }
 
+  // What the element's polling thread, status passes and trap handling
+  // share with it.
+  const std::shared_ptr<ElementState>& State() const { return state_; }
+
   // Hands the polling thread over (null when there is none), retired: it
   // starts no new poll. Its destructor joins the thread.
   std::unique_ptr<ElementPoller> TakePoller();

@@ -11,7 +11,10 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_poller.h"
+#include "agent/devices/element_state.h"
+#include "agent/devices/parallel_runner.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
 #include "agent/snmp/snmp_session.h"
@@ -69,7 +72,9 @@ class PassGate {
 }  // namespace
 
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
-    : elementFilePath_(std::move(elementFilePath)), pollingInterval_(pollingInterval) {}
+    : elementFilePath_(std::move(elementFilePath)),
+      pollingInterval_(pollingInterval),
+      directory_(std::make_shared<const ElementDirectory>(std::vector<ElementDirectory::Entry>())) {}
 
 ElementRegistry::~ElementRegistry() {
   {
@@ -87,6 +92,7 @@ ElementRegistry::~ElementRegistry() {
       elements_.Remove(0);
     }
     elementCount_.store(0);
+    PublishDirectory();
   }
   // A poll still running may report its change: the registry answers until
   // every polling thread has ended.
@@ -169,6 +175,7 @@ void ElementRegistry::LoadElements() {
     loaded_.store(true);
     return;
   }
+  std::vector<std::pair<std::string, std::string>> lines;
   std::unique_ptr<char, void (*)(void*)> buffer(nullptr, &std::free);
   size_t capacity = 0;
   for (;;) {
@@ -178,25 +185,21 @@ void ElementRegistry::LoadElements() {
     const int readError = errno;
     buffer.reset(raw);
     if (length < 0) {
-      // Part of the file may have been read: the elements loaded so far
-      // stay, but the file is no longer theirs to rewrite.
+      // Part of the file may have been read: the elements read so far are
+      // loaded, but the file is no longer theirs to rewrite.
       if (std::ferror(in.get())) RefuseElementFile(readError != 0 ? readError : EIO);
       break;
     }
     std::string line(buffer.get(), static_cast<size_t>(length));
     if (!line.empty() && line.back() == '\n') line.pop_back();
     if (line.size() > kElementLineLimit) line.resize(kElementLineLimit);
-    const std::vector<std::string> pieces = SplitElementLine(line);
+    std::vector<std::string> pieces = SplitElementLine(line);
     // A line without a name and an address cannot be an element.
     if (pieces.size() < 2) continue;
-    try {
-      AddElement(pieces[0], pieces[1], pollingInterval_.load());
-    } catch (OrlaException* e) {
-      // The line stays in the file until the next save rewrites it.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    lines.emplace_back(std::move(pieces[0]), std::move(pieces[1]));
   }
   in.reset();
+  LoadLines(lines);
   UpdateAllStatus();
   loaded_.store(true);
 }
@@ -212,6 +215,41 @@ void ElementRegistry::CheckElementFileWritable() const {
   if (const int error = fileError_.load(); error != 0) {
     throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
   }
+}
+
+void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::string>>& lines) {
+  // Every stored device is recognised and bound at once; the elements then
+  // join the list in the file's order, each line checked against the lines
+  // before it as if they had been added one after another. A line whose
+  // add fails stays in the file until the next save rewrites it.
+  std::vector<std::unique_ptr<Element>> made(lines.size());
+  const int32_t interval = pollingInterval_.load();
+  ParallelRunner::Run(lines.size(), [this, &lines, &made, interval](size_t i) {
+    try {
+      int32_t answer;
+      made[i] = MakeElement(lines[i].first, lines[i].second, interval, &answer);
+    } catch (OrlaException* e) {
+      std::unique_ptr<OrlaException> owned(e);
+    } catch (const std::exception&) {
+      // Out of memory for this line: it is not loaded.
+    }
+  });
+  for (auto& element : made) {
+    if (element == nullptr) continue;
+    if (FindByName(element->Name()) != nullptr || FindByAddress(element->Address()) != nullptr) {
+      Discard(element);
+      continue;
+    }
+    try {
+      elements_.Append(element.get());
+      element.release();
+    } catch (const std::bad_alloc&) {
+      // No room in the list: the element is not loaded.
+      Discard(element);
+    }
+  }
+  elementCount_.store(elements_.Count());
+  PublishDirectory();
 }
 
 void ElementRegistry::SaveElements() {
@@ -285,40 +323,34 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) try {
   throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
-void ElementRegistry::AddElement(const std::string& name, const std::string& address,
-                                 int32_t pollingInterval) try {
-  ReapRetired(false);
-  Guard hold(lock_);
-  CheckElementFileWritable();
-  if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
-  if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
-  {
-    // Room to retire this element's poller, so that discarding the element
-    // below can never fail.
-    std::lock_guard<std::mutex> retiredHold(retiredMutex_);
-    retired_.reserve(retired_.size() + 1);
+void ElementRegistry::Discard(std::unique_ptr<Element>& element) {
+  if (!element) return;
+  try {
+    // Its polling thread is joined later, outside the registry lock.
+    Retire(element.get());
+  } catch (const std::bad_alloc&) {
+    // No room among the retired: the element's destructor joins the thread,
+    // which is still in its first wait and ends at once.
   }
+  element.reset();
+}
 
+std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, const std::string& address,
+                                                      int32_t pollingInterval, int32_t* answer) try {
   const std::string type = RecognizeElement(address);
   auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
   element->SetPollerClock(pollerClock_);
-  // Whatever ends the add before the list owns the element, its polling
-  // thread is retired (joined later, outside the lock) and the element
-  // destroyed.
-  struct Discard {
+  // Whatever ends the make before the element is handed out, it is
+  // discarded with its polling thread.
+  struct DiscardOnExit {
     ElementRegistry* registry;
     std::unique_ptr<Element>& element;
-    ~Discard() {
-      if (element) {
-        registry->Retire(element.get());
-        element.reset();
-      }
-    }
+    ~DiscardOnExit() { registry->Discard(element); }
   } discard{this, element};
 
-  int32_t answer = 1;
+  *answer = 1;
   try {
-    answer = element->BindElement();
+    *answer = element->BindElement();
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction;
@@ -328,11 +360,45 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
     }
     // During the initial load the element is kept with what binding set up;
     // its status stays -1 until a poll succeeds.
-    answer = 1;
+    *answer = 1;
   }
+  return element;  // moved out before the guard looks
+} catch (const std::bad_alloc&) {
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+}
 
-  elements_.Append(element.get());
+void ElementRegistry::AddElement(const std::string& name, const std::string& address,
+                                 int32_t pollingInterval) try {
+  ReapRetired(false);
+  Guard hold(lock_);
+  CheckElementFileWritable();
+  if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
+  if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
+
+  int32_t answer;
+  std::unique_ptr<Element> element = MakeElement(name, address, pollingInterval, &answer);
+  try {
+    elements_.Append(element.get());
+  } catch (...) {
+    // Not in the list: not leaked with its running thread either.
+    Discard(element);
+    throw;
+  }
   element.release();
+  try {
+    PublishDirectory();
+  } catch (...) {
+    // The element list and the directory the trap handling reads must
+    // agree: the element goes again.
+    const int32_t last = elements_.Count() - 1;
+    try {
+      Retire(At(last));
+    } catch (const std::bad_alloc&) {
+      // Its destructor joins the thread, still in its first wait.
+    }
+    elements_.Remove(last);
+    throw;
+  }
   elementCount_.store(elements_.Count());
   if (loaded_.load()) SaveElements();
 
@@ -356,6 +422,7 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   Retire(element);
   elements_.Remove(index);
   elementCount_.store(elements_.Count());
+  PublishDirectory();
 
   // The element stays removed even when the file cannot be written; the
   // removal is reported either way.
@@ -381,6 +448,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   CheckElementFileWritable();
   element->SetName(newName);
+  PublishDirectory();
   SaveElements();
 }
 
@@ -417,13 +485,62 @@ void ElementRegistry::UpdateAllStatus() {
   }
   Guard hold(lock_);
   PassGate pass(updateAllGate_, updateAllOwner_);
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
+  RunStatusPass();
+}
+
+void ElementRegistry::RunStatusPass() {
+  const auto count = static_cast<size_t>(elements_.Count());
+  std::vector<std::shared_ptr<ElementState>> states;
+  states.reserve(count);
+  for (size_t i = 0; i < count; ++i) states.push_back(At(static_cast<int32_t>(i))->State());
+
+  // The plug-ins are asked at once. A worker never takes the registry lock
+  // (this thread holds it): it may wait only for its element's gate, which
+  // a polling thread opens before it reports anything.
+  std::vector<ElementState::Update> updates(count);
+  ParallelRunner::Run(count, [&states, &updates](size_t i) {
     try {
-      At(i)->RefreshStatus();
+      updates[i] = states[i]->PollStatus();
+      // Class codes that binding could not read are read once the device
+      // answers with a status of its own.
+      const int32_t status = updates[i].current;
+      if (updates[i].polled && !states[i]->ClassCodesKnown() &&
+          (status == plugin::kStatusOk || status == plugin::kStatusDegraded || status == plugin::kStatusFailed)) {
+        states[i]->ReadClassCodes();
+      }
+    } catch (OrlaException* e) {
+      // Logged by its constructor; the pass goes on with the others.
+      std::unique_ptr<OrlaException> owned(e);
+    }
+  });
+
+  // Every gate is open again: the changes go out in list order.
+  for (size_t i = 0; i < count; ++i) {
+    try {
+      states[i]->ReportChange(updates[i]);
     } catch (OrlaException* e) {
       std::unique_ptr<OrlaException> owned(e);
     }
   }
+}
+
+void ElementRegistry::PublishDirectory() {
+  std::vector<ElementDirectory::Entry> entries;
+  entries.reserve(static_cast<size_t>(elements_.Count()));
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    const Element* element = At(i);
+    entries.push_back(ElementDirectory::Entry{element->Name(), element->Address(), element->WorldWideName(),
+                                              element->Description(), element->FirmwareVersion(),
+                                              element->State()});
+  }
+  auto directory = std::make_shared<const ElementDirectory>(std::move(entries));
+  std::lock_guard<std::mutex> hold(directoryMutex_);
+  directory_ = std::move(directory);
+}
+
+std::shared_ptr<const ElementDirectory> ElementRegistry::Directory() const {
+  std::lock_guard<std::mutex> hold(directoryMutex_);
+  return directory_;
 }
 
 char ElementRegistry::OverallStatus() {
@@ -447,8 +564,8 @@ void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
 }
 
 bool ElementRegistry::IsManaged(const std::string& address) {
-  Guard hold(lock_);
-  return FindByAddress(address) != nullptr;
+  // The trap listener asks for every trap: it must not wait for a pass.
+  return Directory()->Find(address) != nullptr;
 }
 
 int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* message) {

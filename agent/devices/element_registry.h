@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "agent/core/lock.h"
@@ -28,6 +29,7 @@
 namespace orla {
 
 class Element;
+class ElementDirectory;
 class ElementPoller;
 class PollerClock;
 class StatusChangeListener;
@@ -84,7 +86,11 @@ class ElementRegistry : public RootObject {
   std::string ListElements(bool refresh);
 
   // One status pass over every element; a caller that finds a pass running
-  // waits for its end instead of starting another.
+  // waits for its end instead of starting another. The pass holds the lock
+  // for its whole length and asks the elements' plug-ins at once (at most
+  // ParallelRunner::kDefaultWidth at a time), so it lasts about as long as
+  // its slowest device; the changes it found are then reported in list
+  // order, on the calling thread.
   void UpdateAllStatus();
   // '0' no elements or none degraded or failed, '2' some element failed,
   // '1' some element degraded or unknown.
@@ -93,8 +99,11 @@ class ElementRegistry : public RootObject {
   // here. 3 when no element has the name.
   void ConfigureTrapReceiver(const std::string& name);
 
-  // Whether an element has exactly this address.
+  // Whether an element has exactly this address. Answers from the current
+  // directory, without waiting for the lock.
   bool IsManaged(const std::string& address);
+  // The elements as of the last change of the list; read without the lock.
+  std::shared_ptr<const ElementDirectory> Directory() const;
   // Hands an enterprise-specific trap to the plug-in of the element whose
   // address is the trap's agent address: the event data length, or -1 when
   // there is no such element or the plug-in drops the trap.
@@ -137,9 +146,20 @@ class ElementRegistry : public RootObject {
   // The type name of the first type in "devices/supported.txt" whose plug-in
   // claims the device. 3002, 3006, 2011 or 8.
   std::string RecognizeElement(const std::string& address);
+  // Recognises and binds a new element without touching the list (no lock
+  // needed): the element, and binding's trap-receiver answer in `answer`.
+  // Throws what AddElement throws for recognition and binding.
+  std::unique_ptr<Element> MakeElement(const std::string& name, const std::string& address,
+                                       int32_t pollingInterval, int32_t* answer);
+  // Adds the element file's lines (name, address), recognised at once, in
+  // file order; under the lock.
+  void LoadLines(const std::vector<std::pair<std::string, std::string>>& lines);
 
   // Logs the element file's read failure and stops every rewrite of it.
   void RefuseElementFile(int error);
+  // Retires the element's polling thread and destroys the element; null does
+  // nothing. Never fails.
+  void Discard(std::unique_ptr<Element>& element);
   // 3002 when the element file could not be read at load.
   void CheckElementFileWritable() const;
 
@@ -148,6 +168,10 @@ class ElementRegistry : public RootObject {
   Element* FindByAddress(const std::string& address) const;
   int32_t IndexByName(const std::string& name) const;
   void ReportChange(const std::string& name, int32_t status);
+  // The body of UpdateAllStatus, under the lock and the closed gate.
+  void RunStatusPass();
+  // Makes the directory anew from the list; under the lock.
+  void PublishDirectory();
 
   // Polling threads of destroyed elements wait here until they are joined,
   // outside the registry lock.
@@ -166,6 +190,9 @@ class ElementRegistry : public RootObject {
   std::atomic<std::thread::id> updateAllOwner_{};
   std::atomic<StatusChangeListener*> listener_{nullptr};
   PollerClock* pollerClock_ = nullptr;
+
+  mutable std::mutex directoryMutex_;
+  std::shared_ptr<const ElementDirectory> directory_;
 
   std::mutex retiredMutex_;
   std::vector<std::unique_ptr<ElementPoller>> retired_;

@@ -41,15 +41,22 @@ void* ElementState::PluginFunction(const char* name) const {
 }
 
 int32_t ElementState::RefreshStatus(bool unlessRetired) {
+  const Update update = PollStatus(unlessRetired);
+  ReportChange(update);
+  return update.current;
+}
+
+ElementState::Update ElementState::PollStatus(bool unlessRetired) {
+  Update update;
   if (!updateGate_.TestAndReset()) {
     // Another thread is updating this element: its result stands.
     updateGate_.Wait();
-    return status_.load();
+    update.previous = update.current = status_.load();
+    return update;
   }
-  int32_t previous = status_.load();
-  int32_t current = previous;
+  update.previous = status_.load();
   try {
-    auto update = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
+    auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
       throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
     }
@@ -60,10 +67,11 @@ int32_t ElementState::RefreshStatus(bool unlessRetired) {
       std::lock_guard<std::mutex> hold(retireMutex_);
       if (retired_) {
         updateGate_.Set();
-        return previous;
+        update.current = update.previous;
+        return update;
       }
     }
-    current = update(getSession_.get());
+    update.current = poll(getSession_.get());
   } catch (OrlaException*) {
     updateGate_.Set();
     throw;
@@ -74,25 +82,57 @@ int32_t ElementState::RefreshStatus(bool unlessRetired) {
     updateGate_.Set();
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
-  status_.store(current);
+  update.polled = true;
+  status_.store(update.current);
   updateGate_.Set();
+  return update;
+}
 
-  if (current != previous) {
-    bool retired;
-    {
-      std::lock_guard<std::mutex> hold(retireMutex_);
-      retired = retired_;
-    }
-    if (!retired) {
-      const std::string name = Name();
-      // The operator sees each element's polled status as it changes.
-      EventLog::Write(EventLog::kInfo, StringPrintf("Element %s (%s): status changed from %d to %d.",
-                                                    name.c_str(), address_.c_str(), previous, current));
-      StatusChangeListener* listener = listener_.load();
-      if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), current);
-    }
+void ElementState::ReportChange(const Update& update) {
+  if (!update.Changed()) return;
+  {
+    std::lock_guard<std::mutex> hold(retireMutex_);
+    if (retired_) return;
   }
-  return current;
+  const std::string name = Name();
+  // The operator sees each element's polled status as it changes.
+  EventLog::Write(EventLog::kInfo, StringPrintf("Element %s (%s): status changed from %d to %d.", name.c_str(),
+                                                address_.c_str(), update.previous, update.current));
+  StatusChangeListener* listener = listener_.load();
+  if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), update.current);
+}
+
+int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
+  auto handle = reinterpret_cast<plugin::HandleTrapFunction>(PluginFunction(plugin::kHandleTrap));
+  try {
+    return handle(trap, data, message);
+  } catch (OrlaException*) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+  } catch (...) {
+    throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
+  }
+}
+
+void ElementState::ReadClassCodes() {
+  auto major = reinterpret_cast<plugin::GetDeviceMajorClassCodeFunction>(
+      PluginFunction(plugin::kGetDeviceMajorClassCode));
+  auto minor = reinterpret_cast<plugin::GetDeviceMinorClassCodeFunction>(
+      PluginFunction(plugin::kGetDeviceMinorClassCode));
+  if (getSession_ == nullptr) throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
+  int32_t majorCode;
+  int32_t minorCode;
+  try {
+    majorCode = major();
+    minorCode = minor(getSession_.get());
+  } catch (OrlaException*) {
+    throw;
+  } catch (...) {
+    throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
+  }
+  majorClass_.store(majorCode);
+  minorClass_.store(minorCode);
 }
 
 std::string ElementState::Name() const {

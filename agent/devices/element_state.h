@@ -22,10 +22,24 @@ class DynamicLibrary;
 class SnmpSession;
 class StatusChangeListener;
 
+class TrapMessage;
+
 class ElementState : public RootObject {
  public:
   // Status before the first successful poll.
   static constexpr int32_t kNotRead = -1;
+  // A class code the plug-in has not answered yet.
+  static constexpr int32_t kClassUnknown = INT32_MIN;
+
+  // What one status update did: the status before and after it, and whether
+  // this caller ran the plug-in (false: it waited for another update and
+  // took its result, which that update reports).
+  struct Update {
+    int32_t previous = kNotRead;
+    int32_t current = kNotRead;
+    bool polled = false;
+    bool Changed() const { return polled && current != previous; }
+  };
 
   ElementState(std::string name, std::string address, int32_t pollingInterval);
   ~ElementState() override;
@@ -42,6 +56,26 @@ class ElementState : public RootObject {
   // the plug-in is not called once Retire has returned: the check is made
   // right before the call, under the lock Retire takes.
   int32_t RefreshStatus(bool unlessRetired = false);
+  // The first half of RefreshStatus: the update without the report. The
+  // gate is open again when it returns. Throws OrlaException 3006 when the
+  // function is missing.
+  Update PollStatus(bool unlessRetired = false);
+  // The second half: writes a changed status to the event log and reports it
+  // to the listener, unless the element has been retired. The listener may
+  // throw (OrlaException*).
+  void ReportChange(const Update& update);
+
+  // "HandleTrap" of the plug-in; its answer (event data length or -1).
+  // Throws OrlaException 3006 when the function is missing.
+  int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message);
+
+  // The plug-in's class codes as last read (kClassUnknown before the first
+  // successful read). ReadClassCodes asks the plug-in for both; a failure
+  // leaves what was known and passes out as OrlaException*.
+  int32_t MajorClassCode() const { return majorClass_.load(); }
+  int32_t MinorClassCode() const { return minorClass_.load(); }
+  bool ClassCodesKnown() const { return majorClass_.load() != kClassUnknown && minorClass_.load() != kClassUnknown; }
+  void ReadClassCodes();
 
   // The plug-in library (null when it could not be loaded).
   const std::shared_ptr<DynamicLibrary>& Library() const { return library_; }
@@ -82,6 +116,8 @@ class ElementState : public RootObject {
   const std::string address_;
 
   std::atomic<int32_t> status_{kNotRead};
+  std::atomic<int32_t> majorClass_{kClassUnknown};
+  std::atomic<int32_t> minorClass_{kClassUnknown};
   std::atomic<int32_t> pollingInterval_;
   std::atomic<uint32_t> trapReceiverStamp_{0};
   ManualResetEvent updateGate_{true};

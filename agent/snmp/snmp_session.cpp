@@ -98,7 +98,7 @@ void SnmpSession::Close() {
 
 void SnmpSession::SetTimeoutSeconds(int32_t seconds) { timeout_ = seconds * 1000; }
 
-void SnmpSession::RequestRead(uint8_t requestType, const char* oid, SnmpVarBindList* list) {
+bool SnmpSession::RequestRead(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView) {
   // A read asks with one binding whose value is NULL.
   list->list = nullptr;
   list->len = 0;
@@ -106,7 +106,7 @@ void SnmpSession::RequestRead(uint8_t requestType, const char* oid, SnmpVarBindL
   if (list->list == nullptr) ThrowNoMemory(errno);
   list->len = 1;
   list->list[0].value.asnType = ASN_NULL;
-  Request(requestType, oid, list);
+  return Request(requestType, oid, list, endOfView);
 }
 
 void SnmpSession::RequestGet(const char* oid, SnmpVarBindList* list) {
@@ -117,6 +117,10 @@ void SnmpSession::RequestGetNext(const char* oid, SnmpVarBindList* list) {
   RequestRead(ASN_RFC1157_GETNEXTREQUEST, oid, list);
 }
 
+bool SnmpSession::RequestGetNextInView(const char* oid, SnmpVarBindList* list) {
+  return RequestRead(ASN_RFC1157_GETNEXTREQUEST, oid, list, true);
+}
+
 void SnmpSession::RequestSet(const char* oid, SnmpVarBindList* list) {
   if (list->list == nullptr || list->len < 1) {
     SnmpUtilVarBindListFree(list);
@@ -125,7 +129,7 @@ void SnmpSession::RequestSet(const char* oid, SnmpVarBindList* list) {
   Request(ASN_RFC1157_SETREQUEST, oid, list);
 }
 
-void SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList* list) {
+bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView) {
   // The name: converted into a temporary identifier, copied into the
   // binding. A text that cannot be converted is refused before anything is
   // sent.
@@ -172,9 +176,10 @@ void SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList*
     throw new OrlaException(kErrCommunication, 0, kMsgCommunication);
   }
   // A successful answer always carries the binding the caller reads.
-  if (errorStatus == SNMP_ERRORSTATUS_NOERROR && list->len >= 1) return;
+  if (errorStatus == SNMP_ERRORSTATUS_NOERROR && list->len >= 1) return true;
   SnmpUtilVarBindListFree(list);
   if (errorStatus == SNMP_ERRORSTATUS_NOSUCHNAME) {
+    if (endOfView) return false;
     throw new OrlaException(kErrNotRecognized, 0, kMsgNotRecognized);
   }
   if (requestType != ASN_RFC1157_SETREQUEST) {

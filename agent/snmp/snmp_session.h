@@ -61,6 +61,11 @@ class SnmpSession : public RootObject {
   // On success the first binding of `list` holds the next object's name and
   // value.
   void RequestGetNext(const char* oid, SnmpVarBindList* list);
+  // RequestGetNext for a walk: false (the list freed, nothing raised or
+  // logged) when the answer is "no such name", which an SNMPv1 agent gives
+  // for a GetNext past its last object, so reaching the end of a walk is not
+  // an error. Every other failure is raised as by RequestGetNext.
+  bool RequestGetNextInView(const char* oid, SnmpVarBindList* list);
   // The caller passes a list of one binding whose value is already filled
   // (buffers from SnmpUtilMemAlloc); the core fills the name (releasing a
   // name already there) and sends a Set. On success the caller frees the
@@ -110,9 +115,10 @@ class SnmpSession : public RootObject {
 
  private:
   // Get and GetNext: builds the one-binding request list and runs Request.
-  void RequestRead(uint8_t requestType, const char* oid, SnmpVarBindList* list);
+  // With `endOfView`, "no such name" answers false instead of raising 2007.
+  bool RequestRead(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView = false);
   // Shared by the three request cores.
-  void Request(uint8_t requestType, const char* oid, SnmpVarBindList* list);
+  bool Request(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView = false);
   // Runs RequestGet and hands back the answer's first binding's value,
   // checked to be one of `types` (a list ending in 0); raises 2001 otherwise.
   void GetValue(const char* oid, SnmpVarBindList* answer, const uint8_t* types);

@@ -59,6 +59,7 @@ struct ReceivedTrap {
   int32_t specificTrap = 0;
   uint32_t timeStamp = 0;
   SnmpVarBindList bindings{nullptr, 0};
+  std::chrono::system_clock::time_point arrival;
 
   ~ReceivedTrap() {
     SnmpUtilOidFree(&enterprise);
@@ -69,7 +70,23 @@ struct ReceivedTrap {
 
 }  // namespace
 
-TrapListener::TrapListener() = default;
+namespace {
+
+// The refresh thread's pass; its exception has logged itself.
+void RefreshAllStatus() {
+  ElementRegistry* registry = ElementRegistry::Instance();
+  if (registry == nullptr) return;
+  try {
+    registry->UpdateAllStatus();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  }
+}
+
+}  // namespace
+
+TrapListener::TrapListener(TrapDropReport::Clock clock)
+    : dropReport_(std::move(clock)), refresher_(&RefreshAllStatus) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;
@@ -149,22 +166,31 @@ void TrapListener::Routine() {
   }
   event_.store(event);
   while (!stopping_.load()) {
-    // The event cannot fail or time out here (it is an in-process event
-    // that lives as long as the process), so the wait never spins.
-    event->Wait();
+    // The event cannot fail (it is an in-process event that lives as long
+    // as the process), so the wait never spins; it times out only when a
+    // dropped-trap warning is due.
+    const auto due = dropReport_.Due(SnmpMgrTrapsOverflowed());
+    const bool signalled = due.has_value() ? event->WaitFor(*due) : (event->Wait(), true);
     if (stopping_.load()) break;
-    // Reset before taking the queue, so that a trap queued while the queue
-    // is being emptied sets the event again and is not left waiting.
-    event->Reset();
-    DrainQueue();
+    if (signalled) {
+      // Reset before taking the queue, so that a trap queued while the queue
+      // is being emptied sets the event again and is not left waiting.
+      event->Reset();
+      DrainQueue();
+    }
+    ReportDrops();
   }
+}
+
+void TrapListener::ReportDrops() {
+  if (auto text = dropReport_.Check(SnmpMgrTrapsOverflowed())) EventLog::Write(EventLog::kWarning, *text);
 }
 
 void TrapListener::DrainQueue() {
   for (;;) {
     ReceivedTrap received;
     if (!SnmpMgrGetTrap(&received.enterprise, &received.agentAddress, &received.genericTrap,
-                        &received.specificTrap, &received.timeStamp, &received.bindings)) {
+                        &received.specificTrap, &received.timeStamp, &received.bindings, &received.arrival)) {
       return;
     }
     if (stopping_.load()) return;
@@ -187,7 +213,9 @@ void TrapListener::DrainQueue() {
         message->AddBinding(ConvertBinding(received.bindings.list[i]));
       }
       TrapSender* sender = TrapSender::Instance();
-      if (sender != nullptr) sender->LogReceivedTrap(message.release());
+      // Logged now; the statuses are refreshed on the refresh thread, which
+      // merges the requests of a burst.
+      if (sender != nullptr && sender->LogTrap(message.release(), received.arrival)) refresher_.Request();
     } catch (OrlaException* e) {
       // Already logged by its constructor; go on with the next trap.
       std::unique_ptr<OrlaException> owned(e);

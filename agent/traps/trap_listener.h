@@ -7,10 +7,20 @@
 //
 // The filter looks at the agent address the trap carries, not at the address
 // its datagram came from.
+//
+// The listener never waits for a device: the filter and the trap records
+// read the registry's directory, and the status refresh that follows logged
+// traps runs on the listener's refresh thread (StatusRefresher), which
+// merges the requests of a burst into one or two passes. Traps the receiver
+// drops at its limits are reported as a WARNING at most once a minute
+// (TrapDropReport).
 #include <atomic>
+#include <cstdint>
 #include <thread>
 
 #include "agent/core/root_object.h"
+#include "agent/traps/status_refresher.h"
+#include "agent/traps/trap_drop_report.h"
 
 namespace orla {
 
@@ -21,10 +31,10 @@ struct SnmpVarBind;
 
 class TrapListener : public RootObject {
  public:
-  // No thread yet.
-  TrapListener();
+  // No thread yet. `clock` times the dropped-trap warnings.
+  explicit TrapListener(TrapDropReport::Clock clock = &std::chrono::steady_clock::now);
   // Ends the thread: it stops at its next wake-up, after the trap it is
-  // handling (the handling may wait for the registry).
+  // handling; then a refresh that runs or waits ends.
   ~TrapListener() override;
   TrapListener(const TrapListener&) = delete;
   TrapListener& operator=(const TrapListener&) = delete;
@@ -40,11 +50,20 @@ class TrapListener : public RootObject {
   // cannot be allocated.
   static SnmpBinding* ConvertBinding(const SnmpVarBind& received);
 
+  // Status passes run after logged traps so far, and a wait until none runs
+  // or waits.
+  uint64_t RefreshCount() const { return refresher_.Completed(); }
+  void WaitForRefresh() { refresher_.WaitIdle(); }
+
  private:
   void Routine();
   // Takes every queued trap and hands on those from managed elements.
   void DrainQueue();
+  // Writes the dropped-trap warning when one is due.
+  void ReportDrops();
 
+  TrapDropReport dropReport_;
+  StatusRefresher refresher_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   std::atomic<ManualResetEvent*> event_{nullptr};

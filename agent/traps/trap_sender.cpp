@@ -15,7 +15,9 @@
 #include "agent/core/event_log.h"
 #include "agent/core/object_list.h"
 #include "agent/core/orla_exception.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
+#include "agent/devices/element_state.h"
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"
@@ -161,9 +163,13 @@ std::string TrapSender::TimeStampText(const LocalTime& t, int32_t biasMinutes) {
                       t.milliseconds / 10, zone.c_str());
 }
 
-std::string TrapSender::CurrentTimeStampText() {
+std::string TrapSender::CurrentTimeStampText() { return TimeStampTextAt(std::chrono::system_clock::now()); }
+
+std::string TrapSender::TimeStampTextAt(std::chrono::system_clock::time_point moment) {
+  const auto sinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(moment.time_since_epoch()).count();
   timeval now{};
-  gettimeofday(&now, nullptr);
+  now.tv_sec = static_cast<time_t>(sinceEpoch / 1000000);
+  now.tv_usec = static_cast<suseconds_t>(sinceEpoch % 1000000);
   tzset();
   std::tm local{};
   const time_t seconds = now.tv_sec;
@@ -212,7 +218,19 @@ void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
   ElementRegistry* registry = ElementRegistry::Instance();
   if (registry == nullptr || !registry->IsLoaded()) return;
   const int32_t state = StateCode(registry->OverallStatus());
+  sendQueue_.Post([name = std::string(text != nullptr ? text : ""), state] {
+    try {
+      SendStatusTrap(name, state);
+    } catch (OrlaException* e) {
+      // Logged by its constructor (2013: the agent's host is unknown).
+      std::unique_ptr<OrlaException> owned(e);
+    } catch (const std::exception&) {
+      // No memory for this trap; the next change sends its own.
+    }
+  });
+}
 
+void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
   TrapDestinationList* destinations = TrapDestinationList::Instance();
   if (destinations == nullptr) return;
   std::unique_ptr<ObjectList> copy(destinations->Copy());
@@ -237,7 +255,7 @@ void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
   trap.SetAgentAddress(octets);
   trap.SetTimeStamp(0);
   AddBinding(&trap, kSysName, NewText(hostName.c_str()));
-  AddBinding(&trap, kNotificationText, NewText(text != nullptr ? text : ""));
+  AddBinding(&trap, kNotificationText, NewText(text.c_str()));
   AddBinding(&trap, kStateCode, new SnmpInteger(state));
   AddBinding(&trap, kChangeText, NewText("A FibreChannel interconnect device has changed state."));
 
@@ -252,10 +270,31 @@ void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
 }
 
 void TrapSender::LogReceivedTrap(TrapMessage* trap) {
-  std::unique_ptr<TrapMessage> owned(trap);
-  if (!owned) return;
+  if (!LogTrap(trap, std::chrono::system_clock::now())) return;
   ElementRegistry* registry = ElementRegistry::Instance();
   if (registry == nullptr) return;
+  try {
+    registry->UpdateAllStatus();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  }
+}
+
+bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_point arrival) {
+  std::unique_ptr<TrapMessage> owned(trap);
+  if (!owned) return false;
+  ElementRegistry* registry = ElementRegistry::Instance();
+  if (registry == nullptr) return false;
+
+  const int32_t* agent = owned->GetAgentAddress();
+  const std::string address =
+      agent != nullptr ? StringPrintf("%d.%d.%d.%d", agent[0] & 0xff, agent[1] & 0xff, agent[2] & 0xff,
+                                      agent[3] & 0xff)
+                       : std::string();
+  // One picture of the elements for the whole trap; the entry (and the
+  // plug-in it holds) stays valid even if the element is removed meanwhile.
+  const std::shared_ptr<const ElementDirectory> directory = registry->Directory();
+  const ElementDirectory::Entry* element = directory->Find(address);
 
   std::vector<uint8_t> data(kEventDataSize, 0);
   std::vector<char> message(kMessageSize, 0);
@@ -266,7 +305,7 @@ void TrapSender::LogReceivedTrap(TrapMessage* trap) {
     length = 2;
     std::strcpy(message.data(), kGenericMessages[generic]);
   } else if (generic == 6) {
-    length = registry->DispatchTrap(owned.get(), data.data(), message.data());
+    length = element != nullptr ? element->state->DeliverTrap(owned.get(), data.data(), message.data()) : -1;
     // A plug-in cannot claim more event data than its buffer holds, and its
     // text ends inside the message buffer.
     if (length > static_cast<int32_t>(kEventDataSize)) length = static_cast<int32_t>(kEventDataSize);
@@ -276,28 +315,30 @@ void TrapSender::LogReceivedTrap(TrapMessage* trap) {
     // describes it, so it is not logged.
     length = -1;
   }
-  if (length < 0) return;
-
-  const int32_t* agent = owned->GetAgentAddress();
-  const std::string address =
-      agent != nullptr ? StringPrintf("%d.%d.%d.%d", agent[0] & 0xff, agent[1] & 0xff, agent[2] & 0xff,
-                                      agent[3] & 0xff)
-                       : std::string();
+  if (length < 0) return false;
   owned.reset();
 
-  timeStamp_.SetText(CurrentTimeStampText());
-  const int32_t majorClass = registry->MajorClassCodeAt(address);
-  const int32_t minorClass = registry->MinorClassCodeAt(address);
+  timeStamp_.SetText(TimeStampTextAt(arrival));
+  // Class codes as binding (or a later pass) read them; FF FF when the
+  // address is not managed or the plug-in never answered them.
+  int32_t majorClass = -1;
+  int32_t minorClass = -1;
+  if (element != nullptr && element->state->ClassCodesKnown()) {
+    majorClass = element->state->MajorClassCode();
+    minorClass = element->state->MinorClassCode();
+  }
   EventTextField worldWideName(kTypeWorldWideName);
   EventTextField worldWideNameAgain(kTypeWorldWideNameAgain);
   EventTextField elementName(kTypeElementName);
   EventTextField description(kTypeDescription);
   EventTextField firmwareVersion(kTypeFirmwareVersion);
-  Fill(&worldWideName, registry->WorldWideNameAt(address));
-  Fill(&worldWideNameAgain, registry->WorldWideNameAt(address));
-  Fill(&elementName, registry->NameAt(address));
-  Fill(&description, registry->DescriptionAt(address));
-  Fill(&firmwareVersion, registry->FirmwareVersionAt(address));
+  if (element != nullptr) {
+    Fill(&worldWideName, element->worldWideName);
+    Fill(&worldWideNameAgain, element->worldWideName);
+    Fill(&elementName, element->name);
+    Fill(&description, element->description);
+    Fill(&firmwareVersion, element->firmwareVersion);
+  }
 
   const EventTextField* const texts[6] = {&osVersion_, &worldWideName, &elementName,
                                           &worldWideNameAgain, &description, &firmwareVersion};
@@ -307,12 +348,7 @@ void TrapSender::LogReceivedTrap(TrapMessage* trap) {
                                                     data.data(), static_cast<size_t>(length));
   sequence_.fetch_add(1);
   EventLog::Write(EventLog::kWarning, message.data(), record.data(), record.size());
-
-  try {
-    registry->UpdateAllStatus();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  return true;
 }
 
 }  // namespace orla

@@ -5,14 +5,22 @@
 // removed, the agent sends its own SNMPv1 trap (community "sorrel",
 // enterprise 1.3.6.1.4.1.4413.132.2, specific trap 2, four bindings: host
 // name, element name, state code, fixed text) to every trap destination.
+// The state code is taken when the change is reported; the host look-up
+// and the sends run on the sender's own thread, in the order the changes
+// were reported, so that whoever reports (a status pass holding the
+// registry lock, a removal) never waits for a resolver or the network.
 //
-// LogReceivedTrap: for each trap from a managed element, one WARNING entry
-// whose text describes the trap and whose raw data is a trap event record
-// (header, time stamp, six texts about the element, the event data), then
-// every element's status is refreshed.
+// LogTrap / LogReceivedTrap: for each trap from a managed element, one
+// WARNING entry whose text describes the trap and whose raw data is a trap
+// event record (header, time stamp, six texts about the element, the event
+// data). The element's texts, class codes and plug-in come from the
+// registry's directory, so logging never waits for the registry lock or a
+// device. LogReceivedTrap then refreshes every status itself; the trap
+// listener uses LogTrap and leaves the refresh to its refresh thread.
 //
 // It also answers the web pages' questions about the agent's host.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,6 +29,7 @@
 #include "agent/core/root_object.h"
 #include "agent/devices/status_change_listener.h"
 #include "agent/traps/event_text_field.h"
+#include "agent/traps/worker_thread.h"
 
 namespace orla {
 
@@ -55,23 +64,30 @@ class TrapSender : public RootObject, public StatusChangeListener {
 
   // Builds the OS version text once; the sequence number starts at 0.
   TrapSender();
+  // Sends the traps still queued, then ends the sending thread.
   ~TrapSender() override = default;
   TrapSender(const TrapSender&) = delete;
   TrapSender& operator=(const TrapSender&) = delete;
 
-  // Sends the agent's own trap, carrying `text` (an element name) and the
-  // state code of the registry's overall status (`status` is not used), to
-  // every destination of the trap destination list. Nothing happens before
-  // the registry's initial load has ended, and nothing is looked up when the
-  // list is empty. A destination that cannot be resolved or reached is
-  // logged (by its exception) and skipped. Throws OrlaException 2013 when
-  // the agent's own host cannot be resolved.
+  // Queues the agent's own trap, carrying `text` (an element name) and the
+  // state code of the registry's overall status now (`status` is not used),
+  // for every destination of the trap destination list. Nothing happens
+  // before the registry's initial load has ended. The sending thread then
+  // copies the list (nothing is looked up when it is empty), resolves the
+  // agent's own host (2013, logged, when it cannot) and sends; a destination
+  // that cannot be resolved or reached is logged (by its exception) and
+  // skipped.
   void NotifyStatusChange(const char* text, int status) override;
+  // Waits until every trap queued so far has been sent.
+  void WaitForStatusTraps() { sendQueue_.WaitIdle(); }
 
-  // Logs one trap received from a managed element and refreshes every
-  // status; takes ownership of `trap` and deletes it. Exceptions of the
-  // registry's dispatch and by-address reads pass to the caller (nothing is
-  // logged then); one from the final status refresh is dropped.
+  // Logs one trap received from a managed element, with the time it
+  // arrived in its record; takes ownership of `trap` and deletes it. True
+  // when an entry was written. The plug-in's exception (3006 when it lacks
+  // "HandleTrap") passes to the caller, with nothing logged.
+  bool LogTrap(TrapMessage* trap, std::chrono::system_clock::time_point arrival);
+  // LogTrap with the current time, then, when an entry was written, one
+  // status pass (its exception is dropped).
   void LogReceivedTrap(TrapMessage* trap);
 
   // The operating system's name ("Linux").
@@ -92,8 +108,9 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // the zone, "+hhmm" east of UTC (`biasMinutes` below 0) and "-hhmm"
   // otherwise. `biasMinutes` is UTC minus standard local time, in minutes.
   static std::string TimeStampText(const LocalTime& time, int32_t biasMinutes);
-  // The same for the current local time and the zone's standard bias
-  // (daylight saving time is not applied to the zone text).
+  // The same for a moment (or the current time) in local time and the zone's
+  // standard bias (daylight saving time is not applied to the zone text).
+  static std::string TimeStampTextAt(std::chrono::system_clock::time_point moment);
   static std::string CurrentTimeStampText();
 
   // One trap event record. `eventData` holds `eventLength` bytes, which are
@@ -115,6 +132,11 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // Refilled for every record; used by the trap listener's thread only.
   EventTextField timeStamp_;
   std::atomic<uint32_t> sequence_{0};
+  // The agent's own traps, sent one after another off the callers' threads.
+  WorkerThread sendQueue_;
+
+  // The sending job: copy of the list, host look-up, one datagram each.
+  static void SendStatusTrap(const std::string& text, int32_t state);
 
   static std::atomic<TrapSender*> instance_;
 };

@@ -158,7 +158,14 @@ bool SnmpMgrTrapListen(const std::string& listenAddress, ManualResetEvent** trap
 
 bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAddress, int32_t* genericTrap,
                     int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings) {
-  if (enterprise == nullptr || agentAddress == nullptr || genericTrap == nullptr || specificTrap == nullptr ||
+  std::chrono::system_clock::time_point arrival;
+  return SnmpMgrGetTrap(enterprise, agentAddress, genericTrap, specificTrap, timeStamp, variableBindings, &arrival);
+}
+
+bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAddress, int32_t* genericTrap,
+                    int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings,
+                    std::chrono::system_clock::time_point* arrival) {
+  if (arrival == nullptr || enterprise == nullptr || agentAddress == nullptr || genericTrap == nullptr || specificTrap == nullptr ||
       timeStamp == nullptr || variableBindings == nullptr) {
     SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_BUFFER);
     return false;
@@ -177,6 +184,7 @@ bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAdd
     *genericTrap = trap.genericTrap;
     *specificTrap = trap.specificTrap;
     *timeStamp = trap.timeStamp;
+    *arrival = trap.arrival;
     return true;
   }
   SnmpMgrSetLastError(SNMP_MGMTAPI_NOTRAPS);
@@ -191,6 +199,11 @@ uint64_t SnmpMgrTrapsReceived() {
 uint64_t SnmpMgrTrapsDropped() {
   std::lock_guard<std::mutex> hold(registrationMutex);
   return receiver != nullptr ? receiver->DroppedCount() : 0;
+}
+
+uint64_t SnmpMgrTrapsOverflowed() {
+  std::lock_guard<std::mutex> hold(registrationMutex);
+  return receiver != nullptr ? receiver->OverflowCount() : 0;
 }
 
 }  // namespace orla

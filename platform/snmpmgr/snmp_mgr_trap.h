@@ -6,6 +6,7 @@
 // agent passes its KORAGENT_TRAP_LISTEN setting, "udp:162" by default) and
 // hands out the event that is set while traps are queued; SnmpMgrGetTrap
 // takes them one by one.
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -34,10 +35,17 @@ bool SnmpMgrTrapListen(const std::string& listenAddress, ManualResetEvent** trap
 // SnmpMgrGetLastError() SNMP_MGMTAPI_NOTRAPS (44) and every output empty.
 bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAddress, int32_t* genericTrap,
                     int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings);
+// The same, and the time the trap's datagram arrived in `*arrival`.
+bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAddress, int32_t* genericTrap,
+                    int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings,
+                    std::chrono::system_clock::time_point* arrival);
 
 // Datagrams the process's receiver has read, and those it dropped (not a
 // well-formed trap, or the queue was full); 0 before listening.
 uint64_t SnmpMgrTrapsReceived();
 uint64_t SnmpMgrTrapsDropped();
+// Of those dropped, the traps lost because the queue or the socket's buffer
+// was full (or that carried too many bindings).
+uint64_t SnmpMgrTrapsOverflowed();
 
 }  // namespace orla

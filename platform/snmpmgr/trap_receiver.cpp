@@ -251,6 +251,12 @@ int TrapReceiver::Start(const std::string& listenAddress, std::string* error) {
   }
   transport_ = transport;
   socket_ = transport->sock;
+  // A bigger buffer (the system may grant less) and the system's count of
+  // datagrams it dropped for want of room, delivered with every datagram.
+  const int bufferSize = kSocketBuffer;
+  const int on = 1;
+  (void)setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &bufferSize, sizeof bufferSize);
+  (void)setsockopt(socket_, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
   wakeFd_ = wake;
   stopping_.store(false);
   buffer_.assign(kMaxDatagram + 1, 0);
@@ -287,7 +293,17 @@ bool TrapReceiver::Take(Trap* trap) {
   if (queue_.empty()) return false;
   *trap = std::move(queue_.front());
   queue_.pop_front();
+  const size_t size = QueuedSize(*trap);
+  queuedBytes_ = size < queuedBytes_ ? queuedBytes_ - size : 0;
   return true;
+}
+
+size_t TrapReceiver::QueuedSize(const Trap& trap) {
+  size_t size = sizeof(Trap) + trap.enterprise.size() * sizeof(uint32_t);
+  for (const Binding& b : trap.bindings) {
+    size += sizeof(Binding) + (b.name.size() + b.objectId.size()) * sizeof(uint32_t) + b.octets.size();
+  }
+  return size;
 }
 
 void TrapReceiver::Run() {
@@ -307,11 +323,20 @@ void TrapReceiver::Run() {
 
 void TrapReceiver::Receive() {
   sockaddr_storage from{};
-  socklen_t fromLength = sizeof from;
-  const ssize_t n = ::recvfrom(socket_, buffer_.data(), buffer_.size(), MSG_TRUNC | MSG_DONTWAIT,
-                               reinterpret_cast<sockaddr*>(&from), &fromLength);
+  iovec data{buffer_.data(), buffer_.size()};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(uint32_t))];
+  msghdr message{};
+  message.msg_name = &from;
+  message.msg_namelen = sizeof from;
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(socket_, &message, MSG_TRUNC | MSG_DONTWAIT);
   if (n < 0) return;  // EAGAIN or a transient socket error: nothing to take
+  const auto arrival = std::chrono::system_clock::now();
   received_.fetch_add(1);
+  NoteSocketDrops(message);
   // MSG_TRUNC reports the datagram's real size: one larger than the buffer
   // was cut short and cannot be decoded.
   if (static_cast<size_t>(n) > kMaxDatagram) {
@@ -330,15 +355,40 @@ void TrapReceiver::Receive() {
     dropped_.fetch_add(1);
     return;
   }
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    if (queue_.size() >= kMaxQueued) {
-      dropped_.fetch_add(1);
-      return;
-    }
-    queue_.push_back(std::move(trap));
+  trap.arrival = arrival;
+  if (!Enqueue(std::move(trap))) {
+    dropped_.fetch_add(1);
+    overflow_.fetch_add(1);
+    return;
   }
   event_.Set();
+}
+
+bool TrapReceiver::Enqueue(Trap trap) {
+  if (trap.bindings.size() > kMaxBindings) return false;
+  const size_t size = QueuedSize(trap);
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (queue_.size() >= kMaxQueued || queuedBytes_ + size > kMaxQueuedBytes) return false;
+  queue_.push_back(std::move(trap));
+  queuedBytes_ += size;
+  return true;
+}
+
+void TrapReceiver::NoteSocketDrops(const msghdr& message) {
+  for (const cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
+       c = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(c))) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SO_RXQ_OVFL) continue;
+    uint32_t total = 0;
+    std::memcpy(&total, CMSG_DATA(c), sizeof total);
+    // The system's counter only grows (and wraps at 32 bits).
+    const uint32_t lost = total - socketDrops_;
+    socketDrops_ = total;
+    if (lost != 0) {
+      received_.fetch_add(lost);
+      dropped_.fetch_add(lost);
+      overflow_.fetch_add(lost);
+    }
+  }
 }
 
 }  // namespace orla

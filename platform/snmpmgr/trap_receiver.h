@@ -13,11 +13,19 @@
 //
 // A datagram that is not a well-formed SNMPv1 trap or SNMPv2c notification is
 // dropped and counted; nothing a peer sends can stop the receiver.
+//
+// Each trap is stamped with the time it arrived. The queue is bounded by
+// count and by the memory its traps take, and a trap with more bindings than
+// kMaxBindings is not queued; traps turned away at these limits, and those
+// the system dropped because the socket's buffer was full, are counted as
+// overflow (and in DroppedCount too).
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <sys/socket.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,11 +59,20 @@ class TrapReceiver {
     int32_t specificTrap = 0;
     uint32_t timeStamp = 0;
     std::vector<Binding> bindings;
+    // When the datagram was read.
+    std::chrono::system_clock::time_point arrival;
   };
 
-  // Traps waiting beyond this many are dropped (and counted) until the
-  // queue is taken from again.
+  // Traps waiting beyond this many, or beyond this many bytes (as
+  // QueuedSize counts them), are dropped (and counted) until the queue is
+  // taken from again.
   static constexpr size_t kMaxQueued = 10000;
+  static constexpr size_t kMaxQueuedBytes = 16u << 20;
+  // A trap with more bindings than this is dropped and counted.
+  static constexpr size_t kMaxBindings = 128;
+  // The receive buffer asked of the system, so that a burst waits in the
+  // socket rather than being lost while one trap is decoded.
+  static constexpr int kSocketBuffer = 4 << 20;
 
   TrapReceiver();
   ~TrapReceiver();
@@ -76,6 +93,12 @@ class TrapReceiver {
 
   uint64_t ReceivedCount() const { return received_.load(); }
   uint64_t DroppedCount() const { return dropped_.load(); }
+  // Traps lost at the queue's limits or in the socket's full buffer.
+  uint64_t OverflowCount() const { return overflow_.load(); }
+
+  // The memory a queued trap takes, roughly: what the queue's byte limit
+  // counts.
+  static size_t QueuedSize(const Trap& trap);
 
   // Decodes one datagram. `source` is the sender's IPv4 address (four
   // octets), used as the agent address of an SNMPv2c notification that does
@@ -86,9 +109,14 @@ class TrapReceiver {
  private:
   void Run();
   void Receive();
+  // Queues a decoded trap; false when it is turned away at a limit.
+  bool Enqueue(Trap trap);
+  // Counts the datagrams the system dropped since the last one read.
+  void NoteSocketDrops(const msghdr& message);
 
   std::mutex mutex_;
   std::deque<Trap> queue_;
+  size_t queuedBytes_ = 0;
   ManualResetEvent event_;
   std::thread thread_;
   void* transport_ = nullptr;  // netsnmp_transport*
@@ -97,6 +125,9 @@ class TrapReceiver {
   std::atomic<bool> stopping_{false};
   std::atomic<uint64_t> received_{0};
   std::atomic<uint64_t> dropped_{0};
+  std::atomic<uint64_t> overflow_{0};
+  // The socket's own drop counter as last seen (SO_RXQ_OVFL).
+  uint32_t socketDrops_ = 0;
   std::vector<uint8_t> buffer_;
 };
 

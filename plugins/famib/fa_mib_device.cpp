@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
@@ -57,6 +59,14 @@ bool ContainsFirmware(const std::string& text) {
   return lower.find("firmware") != std::string::npos;
 }
 
+// The first unit's id of every device this process has found it on, by the
+// device's address: a unit is looked up once, not for every call.
+std::mutex unitsMutex;
+std::unordered_map<std::string, std::vector<uint32_t>>& KnownUnits() {
+  static auto* units = new std::unordered_map<std::string, std::vector<uint32_t>>();
+  return *units;
+}
+
 // A text read with the session (freed with free()).
 std::string ReadString(SnmpSession* session, const std::string& oid) {
   char* text = nullptr;
@@ -78,22 +88,59 @@ std::string FaMibDevice::UnitOid(int column) const {
 }
 
 bool FaMibDevice::FindFirstUnit() {
+  {
+    std::lock_guard<std::mutex> hold(unitsMutex);
+    const auto it = KnownUnits().find(session_->GetAgentAddress());
+    if (it != KnownUnits().end()) {
+      unitId_ = it->second;
+      return true;
+    }
+  }
+  return FindFirstUnitAnew();
+}
+
+bool FaMibDevice::FindFirstUnitAnew() {
   const std::string column = StringPrintf("%s.1", kConnUnitEntry);
   Answer answer;
-  try {
-    session_->RequestGetNext(column.c_str(), &answer.list);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    // SNMPv1 answers a GetNext past the last object with "no such name".
-    if (e->Code() == kErrNotRecognized) return false;
-    throw owned.release();
+  // SNMPv1 answers a GetNext past the last object with "no such name".
+  if (!session_->RequestGetNextInView(column.c_str(), &answer.list)) {
+    ForgetUnit();
+    return false;
   }
   std::vector<uint32_t> id;
   if (answer.list.len < 1 || !Below(answer.First().name, OidIds(column.c_str()), kUnitIdLength, &id)) {
+    ForgetUnit();
     return false;
   }
   unitId_ = std::move(id);
+  std::lock_guard<std::mutex> hold(unitsMutex);
+  KnownUnits()[session_->GetAgentAddress()] = unitId_;
   return true;
+}
+
+void FaMibDevice::ForgetUnit() {
+  std::lock_guard<std::mutex> hold(unitsMutex);
+  KnownUnits().erase(session_->GetAgentAddress());
+}
+
+int32_t FaMibDevice::WorstUnitStatus() {
+  const std::string column = StringPrintf("%s.6", kConnUnitEntry);
+  const std::vector<uint32_t> columnIds = OidIds(column.c_str());
+  int32_t worst = -1;
+  std::string next = column;
+  // A unit id is 16 sub-identifiers, so every step moves on; the bound only
+  // guards against a device that answers the same name again and again.
+  for (int unit = 0; unit < 1024; ++unit) {
+    Answer answer;
+    if (!session_->RequestGetNextInView(next.c_str(), &answer.list)) break;  // end of the device's objects
+    std::vector<uint32_t> id;
+    if (answer.list.len < 1 || !Below(answer.First().name, columnIds, kUnitIdLength, &id)) break;  // column left
+    const AsnAny& value = answer.First().value;
+    const int32_t status = value.asnType == ASN_INTEGER ? value.asnValue.number : 1;
+    if (status != 2) worst = Worse(worst, AgentStatus(status));  // unused units do not count
+    next = Oid(column.c_str(), id);
+  }
+  return worst;
 }
 
 int32_t FaMibDevice::UnitType() { return session_->GetInteger(UnitOid(3).c_str()); }
@@ -133,13 +180,7 @@ std::string FaMibDevice::FirmwareRevision() {
     std::string revision;
     {
       Answer answer;
-      try {
-        session_->RequestGetNext(next.c_str(), &answer.list);
-      } catch (OrlaException* e) {
-        std::unique_ptr<OrlaException> owned(e);
-        if (e->Code() == kErrNotRecognized) break;
-        throw owned.release();
-      }
+      if (!session_->RequestGetNextInView(next.c_str(), &answer.list)) break;  // end of the device's objects
       if (answer.list.len < 1 || !Below(answer.First().name, revIdColumn, 1, &index)) break;
       const AsnAny& value = answer.First().value;
       if (value.asnType == ASN_OCTETSTRING && value.asnValue.string.stream != nullptr) {
@@ -169,13 +210,8 @@ int32_t FaMibDevice::TrapRegistration(const std::string& address, int port) {
   const std::string row = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port);
   const std::string before = StringPrintf("%s.4.%s.%d", kTrapRegEntry, address.c_str(), port - 1);
   Answer answer;
-  try {
-    session_->RequestGetNext(before.c_str(), &answer.list);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrNotRecognized) return 0;  // past the end of the device's objects
-    throw owned.release();
-  }
+  // Past the end of the device's objects: no such row.
+  if (!session_->RequestGetNextInView(before.c_str(), &answer.list)) return 0;
   if (answer.list.len < 1) return 0;
   const std::vector<uint32_t> wanted = OidIds(row.c_str());
   const AsnObjectIdentifier& name = answer.First().name;
@@ -231,6 +267,20 @@ int32_t FaMibDevice::AgentStatus(int32_t connUnitStatus) {
     default:
       return 3;
   }
+}
+
+int32_t FaMibDevice::Worse(int32_t a, int32_t b) {
+  // Rank of each agent status, worst highest.
+  auto rank = [](int32_t status) {
+    switch (status) {
+      case 2: return 4;
+      case 1: return 3;
+      case 3: return 2;
+      case 0: return 1;
+      default: return 0;
+    }
+  };
+  return rank(b) > rank(a) ? b : a;
 }
 
 int FaMibDevice::TrapListenPort() { return AgentSettings::Current().TrapListenPort(); }

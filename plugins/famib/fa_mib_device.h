@@ -34,15 +34,27 @@ class FaMibDevice {
 
   explicit FaMibDevice(SnmpSession* session) : session_(session) {}
 
-  // Finds the first connectivity unit (a GetNext on connUnitId). False when
-  // the device has none, that is when it does not implement the MIB.
+  // Finds the first connectivity unit: the one this process found before for
+  // the session's device address, else FindFirstUnitAnew. False when the
+  // device has none, that is when it does not implement the MIB.
   bool FindFirstUnit();
+  // Asks the device (a GetNext on connUnitId) and remembers the answer for
+  // its address, for every later call of the process.
+  bool FindFirstUnitAnew();
+  // Forgets the unit remembered for the session's device address: a request
+  // has said it is gone.
+  void ForgetUnit();
   // The unit's 16-octet id, as found by FindFirstUnit.
   const std::vector<uint32_t>& UnitId() const { return unitId_; }
 
   int32_t UnitType();
   // connUnitStatus: unknown 1, unused 2, ok 3, warning 4, failed 5.
   int32_t UnitStatus();
+  // The worst status of all the device's units as the agent's status
+  // (failed 2, then degraded 1, then unknown 3, then ok 0), walking the
+  // connUnitStatus column; units that are unused do not count. -1 when the
+  // device has no unit in use.
+  int32_t WorstUnitStatus();
   // connUnitGlobalId as "xx:xx:xx:xx:xx:xx:xx:xx"; a unit whose global id is
   // all zeros (or missing) gives the first eight octets of its unit id.
   std::string WorldWideName();
@@ -70,6 +82,9 @@ class FaMibDevice {
   // connUnitStatus as the agent's status: ok 0, warning 1, failed 2,
   // anything else 3.
   static int32_t AgentStatus(int32_t connUnitStatus);
+  // The worse of two agent statuses: failed, degraded, unknown, ok (-1,
+  // none yet, is better than all).
+  static int32_t Worse(int32_t a, int32_t b);
   // The UDP port this agent receives traps on: the port of
   // KORAGENT_TRAP_LISTEN (a net-snmp transport address such as
   // "udp:127.0.0.1:10162"), 162 when unset.

@@ -34,8 +34,9 @@ uint8_t PutText(const std::string& text, char* buffer) {
   return 1;
 }
 
-// The first unit of a device the plug-in manages; an OrlaException of the
-// requests passes out, a device without units gives 2007.
+// The first unit of a device the plug-in manages (as found before, when it
+// was); an OrlaException of the requests passes out, a device without units
+// gives 2007.
 FaMibDevice FirstUnit(SnmpSession* session) {
   FaMibDevice device(session);
   if (!device.FindFirstUnit()) {
@@ -44,12 +45,29 @@ FaMibDevice FirstUnit(SnmpSession* session) {
   return device;
 }
 
+// Runs `read` on the device's first unit. When the device answers "no such
+// name", the unit remembered may be gone: it is looked up anew and, if the
+// device still has one, `read` runs once more on it.
+template <typename Read>
+auto OnFirstUnit(SnmpSession* session, Read read) {
+  FaMibDevice device = FirstUnit(session);
+  try {
+    return read(device);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (e->Code() != orla::kErrNotRecognized) throw owned.release();
+  }
+  if (!device.FindFirstUnitAnew()) throw new OrlaException(orla::kErrNotRecognized, 0, orla::kMsgNotRecognized);
+  return read(device);
+}
+
 }  // namespace
 
 extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(SnmpSession* session) {
   try {
     FaMibDevice device(session);
-    if (!device.FindFirstUnit()) return orla::plugin::kNotThisType;
+    // A new device at this address may have other units: always asked.
+    if (!device.FindFirstUnitAnew()) return orla::plugin::kNotThisType;
     return FaMibDevice::IsClaimedType(device.UnitType()) ? 1 : orla::plugin::kNotThisType;
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
@@ -64,8 +82,7 @@ extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(SnmpSession* session) {
 // time-out pass out (binding then fails); a missing object answers false.
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(SnmpSession* session, char* buffer) {
   try {
-    FaMibDevice device = FirstUnit(session);
-    return PutText(device.FirmwareRevision(), buffer);
+    return PutText(OnFirstUnit(session, [](FaMibDevice& device) { return device.FirmwareRevision(); }), buffer);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
@@ -75,8 +92,7 @@ extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(SnmpSession* sessi
 
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceWorldWideName(SnmpSession* session, char* buffer) {
   try {
-    FaMibDevice device = FirstUnit(session);
-    return PutText(device.WorldWideName(), buffer);
+    return PutText(OnFirstUnit(session, [](FaMibDevice& device) { return device.WorldWideName(); }), buffer);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
@@ -86,8 +102,7 @@ extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceWorldWideName(SnmpSession* session
 
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceDescription(SnmpSession* session, char* buffer) {
   try {
-    FaMibDevice device = FirstUnit(session);
-    return PutText(device.Product(), buffer);
+    return PutText(OnFirstUnit(session, [](FaMibDevice& device) { return device.Product(); }), buffer);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
@@ -113,13 +128,13 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
   }
 }
 
-// ok 0, warning 1, failed 2; unknown, unused, a device without units or one
-// that does not answer 3.
+// The worst status of the device's units: failed 2, warning 1, unknown 3,
+// ok 0. A device without units in use, or one that does not answer, 3.
 extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
   try {
     FaMibDevice device(session);
-    if (!device.FindFirstUnit()) return orla::plugin::kStatusUnknown;
-    return FaMibDevice::AgentStatus(device.UnitStatus());
+    const int32_t worst = device.WorstUnitStatus();
+    return worst < 0 ? orla::plugin::kStatusUnknown : worst;
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     return orla::plugin::kStatusUnknown;
@@ -150,8 +165,7 @@ extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode() { return kMajorCl
 
 extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMinorClassCode(SnmpSession* session) {
   try {
-    FaMibDevice device = FirstUnit(session);
-    return device.UnitType();
+    return OnFirstUnit(session, [](FaMibDevice& device) { return device.UnitType(); });
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     return 0;

@@ -265,5 +265,32 @@ TEST_F(SilentDeviceTest, ADeviceThatNoLongerAnswersIsUnknownAndCannotBeAdded) {
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 3600); }), 2011);
 }
 
+class UnitsTest : public SimulatorFixture {
+ protected:
+  UnitsTest() : SimulatorFixture(90) {}
+};
+
+TEST_F(UnitsTest, TheStatusIsTheWorstOfAllUnitsAndNoWalkEndIsAWarning) {
+  auto registry = Loaded();
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 3600); }), 6);
+  // The bridge's first unit warns (degraded), its drive module is ok.
+  struct Step {
+    const char* command;
+    int32_t status;
+  };
+  const Step steps[] = {
+      {"status tc02 warning", 1},           {"status tc02 failed --unit 2", 2}, {"status tc02 ok", 2},
+      {"status tc02 unknown --unit 2", 3},  {"status tc02 unused --unit 2", 0}, {"status tc02 unused", 3},
+  };
+  for (const Step& step : steps) {
+    Simctl(step.command);
+    registry->UpdateAllStatus();
+    EXPECT_EQ(StatusOf(*registry, "tc02"), step.status) << step.command;
+  }
+  // Walks that run to the end of the device's objects (the trap
+  // registration table comes last) are answers, not errors.
+  EXPECT_EQ(log_.Count("WARNING: "), 0) << ::testing::PrintToString(log_.Texts());
+}
+
 }  // namespace
 }  // namespace orla::test

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -209,6 +210,43 @@ TEST_F(TrapHandling, HandlingThatFailsGoesOnWithTheNextTrap) {
   EXPECT_EQ(log_.Count("undefined symbol: HandleTrap\nA failure has been detected in a required DLL function."), 1)
       << ::testing::PrintToString(log_.Texts());
   EXPECT_EQ(TrapEvents().size(), 1u);
+}
+
+TEST_F(TrapHandling, ABurstIsLoggedWholeInOrderWithAFewRefreshesWhileASilentElementSlowsEachPass) {
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.60", 300);
+  registry_->AddElement("tc02", "127.0.3.61", 300);
+  {
+    // tc02 does not answer: every pass waits for it until it is let go.
+    std::lock_guard<std::mutex> hold(Control().mutex);
+    Control().silent.insert("127.0.3.61");
+  }
+  using namespace test::ber;
+  constexpr int kBurst = 200;
+  for (int i = 0; i < kBurst; ++i) {
+    SendRaw(V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413, 7}), Ip(127, 0, 3, 60), 6, 1000 + i, 7, {}));
+  }
+  // Every trap is logged while the first refresh still waits for tc02.
+  ASSERT_TRUE(log_.WaitFor("WARNING: fake trap 1", kBurst, 20s)) << TrapEvents().size();
+  const auto events = TrapEvents();
+  ASSERT_EQ(events.size(), static_cast<size_t>(kBurst));
+  for (int i = 0; i < kBurst; ++i) {
+    EXPECT_EQ(events[i].text, "WARNING: fake trap " + std::to_string(1000 + i));
+    EXPECT_EQ(Read32(FromHex(events[i].dataHex), 24), static_cast<uint32_t>(i));  // sequence numbers in order
+  }
+  EXPECT_TRUE(WaitFor([](test::FakePluginControl& c) { return c.insideByAddress["127.0.3.61"] == 1; }));
+
+  {
+    std::lock_guard<std::mutex> hold(Control().mutex);
+    Control().silent.clear();
+    Control().changed.notify_all();
+  }
+  stack_->Listener()->WaitForRefresh();
+  // The first trap's request started a pass; all the others merged into
+  // at most one more.
+  EXPECT_GE(stack_->Listener()->RefreshCount(), 1u);
+  EXPECT_LE(stack_->Listener()->RefreshCount(), 2u);
+  EXPECT_LE(UpdatesOf("127.0.3.60"), 2);
 }
 
 TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {

@@ -140,3 +140,27 @@ TEST(TrapReceiver, OnlyUdpTransportsAreTaken) {
   std::string error;
   EXPECT_EQ(receiver.Start("udp:127.0.0.1:0", &error), 0) << error;
 }
+
+TEST(TrapReceiver, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingThem) {
+  TrapReceiver receiver;
+  std::string error;
+  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13167", &error), 0) << error;
+  auto trapWith = [](size_t bindings, int specific) {
+    Bytes list;
+    for (size_t i = 0; i < bindings; ++i) list = Cat({list, VarBind(Oid({1, 3, 6, 1, 4, 1, 4413, 7, 1}), Null())});
+    return V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413}), Ip(127, 0, 3, 21), 6, specific, 7, list);
+  };
+  const auto before = std::chrono::system_clock::now();
+  SendDatagram(13167, trapWith(TrapReceiver::kMaxBindings + 1, 1));
+  SendDatagram(13167, trapWith(TrapReceiver::kMaxBindings, 2));
+  TrapReceiver::Trap trap;
+  ASSERT_TRUE(NextTrap(receiver, &trap));
+  EXPECT_EQ(trap.specificTrap, 2);
+  EXPECT_EQ(trap.bindings.size(), TrapReceiver::kMaxBindings);
+  EXPECT_GE(trap.arrival, before);
+  EXPECT_LE(trap.arrival, std::chrono::system_clock::now());
+  EXPECT_EQ(receiver.OverflowCount(), 1u);
+  EXPECT_EQ(receiver.DroppedCount(), 1u);
+  // The queue's byte count covers what a trap holds.
+  EXPECT_GT(TrapReceiver::QueuedSize(trap), TrapReceiver::kMaxBindings * 9 * sizeof(uint32_t));
+}

@@ -47,6 +47,8 @@ class TrapStack {
   TrapDestinationList* Destinations() const { return destinations_.get(); }
   TrapSender* Sender() const { return sender_.get(); }
   ElementRegistry* Registry() const { return registry_.get(); }
+  // Null until LoadAndListen().
+  TrapListener* Listener() const { return listener_.get(); }
 
  private:
   std::unique_ptr<TrapDestinationList> destinations_;

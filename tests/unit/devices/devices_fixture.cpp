@@ -34,6 +34,7 @@ void DevicesFixture::TearDown() {
     // Release any call still held inside the plug-in.
     std::lock_guard<std::mutex> hold(control_->mutex);
     control_->holdUpdates = false;
+    control_->silent.clear();
     control_->changed.notify_all();
   }
   ASSERT_EQ(chdir(previousDirectory_.c_str()), 0);

@@ -94,9 +94,13 @@ extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
   ++Control().updateCalls;
   ++Control().updatesByAddress[address];
   ++Control().updatesInside;
+  int& inside = ++Control().insideByAddress[address];
+  int& most = Control().mostInsideByAddress[address];
+  if (inside > most) most = inside;
   Control().changed.notify_all();
-  Control().changed.wait(hold, [] { return !Control().holdUpdates; });
+  Control().changed.wait(hold, [&] { return !Control().holdUpdates && Control().silent.count(address) == 0; });
   --Control().updatesInside;
+  --Control().insideByAddress[address];
   // Read after the hold: a test may change the answer while the call waits.
   const int32_t status = Control().Device(address).status;
   Control().changed.notify_all();

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace orla::test {
@@ -44,6 +45,13 @@ struct FakePluginControl {
   // `updatesInside` counts the calls waiting there.
   bool holdUpdates = false;
   int updatesInside = 0;
+  // UpdateStatus of these addresses waits inside the plug-in (a device that
+  // does not answer) until the address is taken out again.
+  std::set<std::string> silent;
+  // UpdateStatus calls inside the plug-in now, and the most ever seen at
+  // once, per address.
+  std::map<std::string, int> insideByAddress;
+  std::map<std::string, int> mostInsideByAddress;
 
   FakeDevice Device(const std::string& address) {
     auto it = devices.find(address);
@@ -57,6 +65,9 @@ struct FakePluginControl {
     updatesByAddress.clear();
     holdUpdates = false;
     updatesInside = 0;
+    silent.clear();
+    insideByAddress.clear();
+    mostInsideByAddress.clear();
   }
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -228,6 +230,23 @@ TEST(TrapSenderLog, ColdStartFromUnmanagedAddressGivesWarningWithRecord) {
   EXPECT_EQ(Read32(second, 24), 1u);
   EXPECT_EQ(std::vector<uint8_t>(second.end() - 4, second.end()), (std::vector<uint8_t>{3, 0, 0, 0}));
   EXPECT_EQ(sender.SequenceNumber(), 2u);
+}
+
+TEST(TrapSenderLog, TheRecordIsStampedWithTheTrapsArrival) {
+  test::EventLogCapture log;
+  EmptyRegistry registry;
+  TrapSender sender;
+  const int32_t address[4] = {127, 0, 3, 41};
+  // An hour ago, with hundredths: the record carries that moment, not the
+  // time the trap was logged.
+  const auto arrival = std::chrono::system_clock::now() - std::chrono::hours(1) - std::chrono::milliseconds(370);
+  ASSERT_TRUE(sender.LogTrap(GenericTrap(0, address), arrival));
+  EXPECT_FALSE(sender.LogTrap(GenericTrap(7, address), arrival));  // not logged: no text
+  const auto events = log.Events();
+  ASSERT_EQ(events.size(), 1u);
+  const auto record = FromHex(events[0].dataHex);
+  ASSERT_GE(record.size(), 72u);
+  EXPECT_EQ(std::string(record.begin() + 48, record.begin() + 70), TrapSender::TimeStampTextAt(arrival));
 }
 
 TEST(TrapSenderLog, GenericMessagesAndDroppedTraps) {

@@ -1,0 +1,16 @@
+#include "agent/devices/element_directory.h"
+
+namespace orla {
+
+ElementDirectory::ElementDirectory(std::vector<Entry> entries) : entries_(std::move(entries)) {
+  byAddress_.reserve(entries_.size());
+  // emplace keeps the first of several entries with one address.
+  for (size_t i = 0; i < entries_.size(); ++i) byAddress_.emplace(entries_[i].address, i);
+}
+
+const ElementDirectory::Entry* ElementDirectory::Find(const std::string& address) const {
+  const auto it = byAddress_.find(address);
+  return it == byAddress_.end() ? nullptr : &entries_[it->second];
+}
+
+}  // namespace orla

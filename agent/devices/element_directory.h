@@ -1,0 +1,42 @@
+#pragma once
+// A read-only picture of the registry's elements by address, for the readers
+// that must never wait for the registry lock (which a status pass holds
+// while devices answer or time out): the trap listener's filter and the
+// trap event records. The registry makes a new picture under its lock after
+// every change of its list (add, remove, rename) and hands out the current
+// one; a picture never changes once made, so it is read without any lock.
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace orla {
+
+class ElementState;
+
+class ElementDirectory {
+ public:
+  struct Entry {
+    std::string name;
+    std::string address;
+    std::string worldWideName;
+    std::string description;
+    std::string firmwareVersion;
+    // Status, class codes, plug-in library: shared with the element.
+    std::shared_ptr<ElementState> state;
+  };
+
+  // Entries in registry order.
+  explicit ElementDirectory(std::vector<Entry> entries);
+
+  // The first entry (in registry order) with exactly this address; null
+  // when there is none.
+  const Entry* Find(const std::string& address) const;
+  size_t Size() const { return entries_.size(); }
+
+ private:
+  std::vector<Entry> entries_;
+  std::unordered_map<std::string, size_t> byAddress_;
+};
+
+}  // namespace orla

@@ -1,0 +1,372 @@
+// In-process benchmarks of the agent's device and trap handling against
+// simulated controllers (snmpsimd, started by the scripts in bench/). The
+// registry, the trap listener and the trap sender are the agent's own; only
+// the web server is left out. Every figure goes to standard output.
+//
+//   kor_bench pass   DIR SILENT_PID SILENT_ADDRESSES
+//       loads DIR/KOR/KORAgent.db (the devices answer), stops the simulator
+//       SILENT_PID (the devices of SILENT_ADDRESSES fall silent), then times
+//       one status pass and, for comparison, one poll of each device alone.
+//   kor_bench traps  DIR SILENT_PID TRAP_PORT TRAPD_PORT TRAPD_LOG
+//       with the elements of DIR loaded (those of SILENT_PID silenced),
+//       finds the highest rate at which snmptrapd (already listening on
+//       TRAPD_PORT, logging to TRAPD_LOG) and the agent (TRAP_PORT) log a
+//       burst of traps whole, then sends bursts at 2x and 10x snmptrapd's
+//       rate to the agent.
+//   kor_bench scale  DIR
+//       loads many elements: load time, resident memory, idle CPU, pass time.
+//
+// DIR is a program directory: devices/ with the plug-in, KOR/KORAgent.db.
+// KORAGENT_SNMP_PORT and KORAGENT_EVENT_LOG must be set.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/devices/plugin/device_plugin.h"
+#include "agent/snmp/snmp_session.h"
+#include "agent/traps/trap_destination_list.h"
+#include "agent/traps/trap_listener.h"
+#include "agent/traps/trap_sender.h"
+#include "platform/library/dynamic_library.h"
+#include "platform/snmpmgr/snmp_mgr_trap.h"
+#include "tests/unit/traps/ber_builder.h"
+
+using namespace orla;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  std::string piece;
+  while (std::getline(in, piece, separator)) {
+    if (!piece.empty()) out.push_back(piece);
+  }
+  return out;
+}
+
+// Addresses of the element file, in order.
+std::vector<std::string> StoredAddresses() {
+  std::vector<std::string> out;
+  std::ifstream in("KOR/KORAgent.db");
+  std::string line;
+  while (std::getline(in, line)) {
+    auto pieces = Split(line, '|');
+    if (pieces.size() >= 2) out.push_back(pieces[1]);
+  }
+  return out;
+}
+
+void StopSimulator(const char* pidText) {
+  const pid_t pid = static_cast<pid_t>(std::atol(pidText));
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  while (kill(pid, 0) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+long ResidentKiB() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::unique_ptr<ElementRegistry> LoadRegistry(double* seconds) {
+  auto registry = std::make_unique<ElementRegistry>("KOR/KORAgent.db", 300);
+  ElementRegistry::SetInstance(registry.get());
+  const auto start = Clock::now();
+  registry->LoadElements();
+  *seconds = SecondsSince(start);
+  return registry;
+}
+
+// One "UpdateStatus" of the plug-in on a session of its own: a single
+// device's poll.
+double SinglePoll(const std::string& address) {
+  static std::unique_ptr<DynamicLibrary> plugin = [] {
+    std::string error;
+    auto library = DynamicLibrary::Open("devices/famib.so", &error);
+    if (library == nullptr) {
+      std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
+      std::exit(1);
+    }
+    return library;
+  }();
+  std::string error;
+  auto update = reinterpret_cast<plugin::UpdateStatusFunction>(plugin->Symbol(plugin::kUpdateStatus, &error));
+  SnmpSession session(address.c_str(), "public");
+  const auto start = Clock::now();
+  try {
+    session.Open();
+    update(&session);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  }
+  return SecondsSince(start);
+}
+
+int RunPass(char** argv) {
+  const std::vector<std::string> silent = Split(argv[1], ',');
+  double load = 0;
+  auto registry = LoadRegistry(&load);
+  const int elements = registry->ElementCount();
+  StopSimulator(argv[0]);
+
+  auto start = Clock::now();
+  registry->UpdateAllStatus();
+  const double pass = SecondsSince(start);
+
+  // The slowest device alone: every answering one, and one silent one (they
+  // are all alike).
+  double slowest = 0;
+  bool silentTimed = false;
+  for (const std::string& address : StoredAddresses()) {
+    const bool isSilent = std::find(silent.begin(), silent.end(), address) != silent.end();
+    if (isSilent && silentTimed) continue;
+    silentTimed = silentTimed || isSilent;
+    slowest = std::max(slowest, SinglePoll(address));
+  }
+  std::printf("pass: %d elements, %zu silent: load %.2f s, pass %.2f s, slowest single poll %.2f s, "
+              "ratio %.2f (goal <= 1.1)\n",
+              elements, silent.size(), load, pass, slowest, pass / slowest);
+  ElementRegistry::SetInstance(nullptr);
+  return 0;
+}
+
+// Sends `count` enterprise-specific traps (specific 1000 + i, i from
+// `first`) from `agent` to 127.0.0.1:`port`, `rate` a second.
+void SendBurst(int port, const std::string& agent, int first, int count, double rate) {
+  using namespace orla::test::ber;
+  const auto octets = Split(agent, '.');
+  const Bytes agentIp = Ip(std::stoi(octets[0]), std::stoi(octets[1]), std::stoi(octets[2]), std::stoi(octets[3]));
+  std::vector<Bytes> datagrams;
+  for (int i = 0; i < count; ++i) {
+    datagrams.push_back(V1Trap("public", Oid({1, 3, 6, 1, 3, 94}), agentIp, 6, 1000 + first + i, 7, {}));
+  }
+  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const auto start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    const auto due = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(i / rate));
+    while (Clock::now() < due) {
+    }
+    sendto(fd, datagrams[i].data(), datagrams[i].size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  }
+  close(fd);
+}
+
+// Lines of `path` that contain `needle`, and the numbers after it, in order.
+std::vector<int> LoggedNumbers(const std::string& path, const std::string& needle) {
+  std::vector<int> out;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t at = line.find(needle);
+    if (at != std::string::npos) out.push_back(std::atoi(line.c_str() + at + needle.size()));
+  }
+  return out;
+}
+
+int CountLines(const std::string& path, const std::string& needle) {
+  return static_cast<int>(LoggedNumbers(path, needle).size());
+}
+
+// Waits until `count` more lines than `before` are logged, or nothing new
+// came for `quiet` seconds, at most `limit` seconds; the lines logged.
+int WaitLogged(const std::string& path, const std::string& needle, int before, int count, double quiet,
+               double limit, double* lastSeen) {
+  const auto start = Clock::now();
+  int seen = CountLines(path, needle) - before;
+  auto lastChange = Clock::now();
+  *lastSeen = 0;
+  while (seen < count && SecondsSince(start) < limit && SecondsSince(lastChange) < quiet) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const int now = CountLines(path, needle) - before;
+    if (now != seen) {
+      seen = now;
+      lastChange = Clock::now();
+      *lastSeen = SecondsSince(start);
+    }
+  }
+  return seen;
+}
+
+int RunTraps(char** argv) {
+  const int trapPort = std::atoi(argv[1]);
+  const int trapdPort = std::atoi(argv[2]);
+  const std::string trapdLog = argv[3];
+  const std::string eventLog = std::getenv("KORAGENT_EVENT_LOG");
+  const std::string agentNeedle = "\"text\":\"WARNING: Fibre Alliance MIB trap ";
+  const std::string trapdNeedle = "TRAP ";
+
+  TrapDestinationList destinations("KOR");
+  TrapDestinationList::SetInstance(&destinations);
+  TrapSender sender;
+  TrapSender::SetInstance(&sender);
+  double load = 0;
+  auto registry = LoadRegistry(&load);
+  registry->SetStatusChangeListener(&sender);
+  const std::string managed = StoredAddresses().front();
+  StopSimulator(argv[0]);
+  auto listener = std::make_unique<TrapListener>();
+  listener->Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::printf("traps: %d elements (1 silent), traps from %s\n", registry->ElementCount(), managed.c_str());
+
+  constexpr int kBurst = 2000;
+  const double rates[] = {1000, 2000, 3000, 5000, 7500, 10000, 15000, 20000, 30000, 40000, 60000, 80000, 120000, 160000};
+  int next = 0;
+  double trapdRate = 0;
+  for (double rate : rates) {
+    const int before = CountLines(trapdLog, trapdNeedle);
+    SendBurst(trapdPort, managed, next, kBurst, rate);
+    next += kBurst;
+    double last = 0;
+    const int logged = WaitLogged(trapdLog, trapdNeedle, before, kBurst, 2, 30, &last);
+    std::printf("  snmptrapd at %6.0f/s: %d of %d logged\n", rate, logged, kBurst);
+    if (logged < kBurst) break;
+    trapdRate = rate;
+  }
+  double agentRate = 0;
+  for (double rate : rates) {
+    const int before = CountLines(eventLog, agentNeedle);
+    SendBurst(trapPort, managed, next, kBurst, rate);
+    next += kBurst;
+    double last = 0;
+    const int logged = WaitLogged(eventLog, agentNeedle, before, kBurst, 15, 30, &last);
+    std::printf("  agent     at %6.0f/s: %d of %d logged (last after %.2f s)\n", rate, logged, kBurst, last);
+    if (logged < kBurst) break;
+    agentRate = rate;
+  }
+  std::printf("zero-loss rate: snmptrapd %.0f/s, agent %.0f/s\n", trapdRate, agentRate);
+
+  // A burst at twice snmptrapd's zero-loss rate: whole, in order, within 10 s.
+  const double twice = 2 * (trapdRate > 0 ? trapdRate : rates[0]);
+  {
+    const std::vector<int> before = LoggedNumbers(eventLog, agentNeedle);
+    const auto start = Clock::now();
+    SendBurst(trapPort, managed, next, kBurst, twice);
+    const double sent = SecondsSince(start);
+    double last = 0;
+    WaitLogged(eventLog, agentNeedle, static_cast<int>(before.size()), kBurst, 15, 30, &last);
+    const double took = sent + last;
+    std::vector<int> after = LoggedNumbers(eventLog, agentNeedle);
+    after.erase(after.begin(), after.begin() + static_cast<long>(before.size()));
+    bool inOrder = true;
+    for (size_t i = 0; i < after.size(); ++i) inOrder = inOrder && after[i] == 1000 + next + static_cast<int>(i);
+    std::printf("burst at 2x (%.0f/s): %zu of %d logged, %s, last after %.2f s (goal: whole, in order, <= 10 s): "
+                "ratio %.2f\n",
+                twice, after.size(), kBurst, inOrder ? "in order" : "OUT OF ORDER", took, took / 10.0);
+    next += kBurst;
+  }
+  // Ten times that rate, then as fast as one sender can: what is lost is
+  // counted, and reported in the event log.
+  const double floods[] = {10 * (trapdRate > 0 ? trapdRate : rates[0]), 1e12};
+  const int floodSizes[] = {20000, 100000};
+  for (int f = 0; f < 2; ++f) {
+    const int before = CountLines(eventLog, agentNeedle);
+    const uint64_t droppedBefore = SnmpMgrTrapsDropped();
+    const auto start = Clock::now();
+    SendBurst(trapPort, managed, next, floodSizes[f], floods[f]);
+    const double sent = SecondsSince(start);
+    next += floodSizes[f];
+    double last = 0;
+    const int logged = WaitLogged(eventLog, agentNeedle, before, floodSizes[f], 5, 120, &last);
+    const uint64_t dropped = SnmpMgrTrapsDropped() - droppedBefore;
+    std::printf("flood %s (%.0f/s): %d sent, %d logged, %llu counted as dropped, %lld unaccounted\n",
+                f == 0 ? "at 10x" : "unpaced", floodSizes[f] / sent, floodSizes[f], logged,
+                static_cast<unsigned long long>(dropped),
+                static_cast<long long>(floodSizes[f]) - logged - static_cast<long long>(dropped));
+  }
+  // The warnings: the first at once, the rest a minute later.
+  const uint64_t droppedTotal = SnmpMgrTrapsDropped();
+  auto reported = [&] {
+    long long sum = 0;
+    for (int n : LoggedNumbers(eventLog, "\"text\":\"WARNING: ")) sum += n;
+    return sum;
+  };
+  if (droppedTotal > 0 && CountLines(eventLog, "traps were dropped") > 0) {
+    const auto start = Clock::now();
+    while (reported() < static_cast<long long>(droppedTotal) && SecondsSince(start) < 70) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+  }
+  std::printf("dropped in all: %llu; dropped-trap warnings: %d, reporting %lld\n",
+              static_cast<unsigned long long>(droppedTotal), CountLines(eventLog, "traps were dropped"), reported());
+  listener.reset();
+  registry.reset();
+  ElementRegistry::SetInstance(nullptr);
+  TrapSender::SetInstance(nullptr);
+  TrapDestinationList::SetInstance(nullptr);
+  std::fflush(stdout);
+  // The silent element's pass may still run on another thread: no clean-up.
+  _exit(0);
+}
+
+int RunScale() {
+  double load = 0;
+  auto registry = LoadRegistry(&load);
+  const long resident = ResidentKiB();
+  const double cpuBefore = CpuSeconds();
+  std::this_thread::sleep_for(std::chrono::seconds(10));
+  const double idle = (CpuSeconds() - cpuBefore) / 10 * 100;
+  const auto start = Clock::now();
+  registry->UpdateAllStatus();
+  const double pass = SecondsSince(start);
+  std::printf("scale: %d elements: load %.2f s (goal <= 3 s: ratio %.2f), resident %.1f MB after the first pass "
+              "(goal <= 64 MB), idle CPU %.2f %%, pass %.2f s\n",
+              registry->ElementCount(), load, load / 3, resident / 1024.0, idle, pass);
+  std::fflush(stdout);
+  _exit(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: kor_bench pass|traps|scale DIR ...\n");
+    return 2;
+  }
+  const std::string mode = argv[1];
+  if (chdir(argv[2]) != 0) {
+    std::perror(argv[2]);
+    return 2;
+  }
+  if (mode == "pass" && argc == 5) return RunPass(argv + 3);
+  if (mode == "traps" && argc == 7) return RunTraps(argv + 3);
+  if (mode == "scale") return RunScale();
+  std::fprintf(stderr, "usage: kor_bench pass DIR PID ADDRESSES | traps DIR PID PORT TRAPD_PORT LOG | scale DIR\n");
+  return 2;
+}

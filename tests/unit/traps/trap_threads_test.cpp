@@ -1,0 +1,104 @@
+// The trap handling's helper threads and timers: the worker thread that
+// sends the agent's own traps in order, the coalescing status refresher, and
+// the once-a-minute report of dropped traps (with a clock the test moves).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "agent/traps/status_refresher.h"
+#include "agent/traps/trap_drop_report.h"
+#include "agent/traps/worker_thread.h"
+
+namespace orla {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(WorkerThreadTest, RunsJobsInOrderAndFinishesQueuedOnesWhenDestroyed) {
+  std::vector<int> done;
+  std::mutex mutex;
+  {
+    WorkerThread worker;
+    for (int i = 0; i < 100; ++i) {
+      worker.Post([&, i] {
+        std::lock_guard<std::mutex> hold(mutex);
+        done.push_back(i);
+      });
+    }
+  }
+  ASSERT_EQ(done.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(done[i], i);
+}
+
+// A refresh that the test lets go one at a time.
+struct GatedRefresh {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int started = 0;
+  int allowed = 0;
+  void operator()() {
+    std::unique_lock<std::mutex> hold(mutex);
+    ++started;
+    changed.notify_all();
+    changed.wait(hold, [this] { return allowed >= started; });
+  }
+  void Allow(int count) {
+    std::lock_guard<std::mutex> hold(mutex);
+    allowed = count;
+    changed.notify_all();
+  }
+  bool WaitStarted(int count) {
+    std::unique_lock<std::mutex> hold(mutex);
+    return changed.wait_for(hold, 10s, [&] { return started >= count; });
+  }
+};
+
+TEST(StatusRefresherTest, RequestsDuringARefreshLeadToAtMostOneMore) {
+  GatedRefresh gate;
+  StatusRefresher refresher([&] { gate(); });
+  refresher.Request();
+  ASSERT_TRUE(gate.WaitStarted(1));
+  for (int i = 0; i < 500; ++i) refresher.Request();  // a burst while the first runs
+  gate.Allow(2);
+  refresher.WaitIdle();
+  EXPECT_EQ(refresher.Completed(), 2u);
+  // Quiet again: one request, one refresh.
+  gate.Allow(3);
+  refresher.Request();
+  refresher.WaitIdle();
+  EXPECT_EQ(refresher.Completed(), 3u);
+}
+
+TEST(TrapDropReportTest, ReportsAtOnceThenAtMostOnceAMinuteWithTheCountSinceTheLast) {
+  auto now = std::chrono::steady_clock::time_point() + 1000h;
+  TrapDropReport report([&] { return now; });
+  const std::string tail = " traps were dropped because they arrived faster than the agent could take them.";
+  struct Step {
+    std::chrono::seconds advance;
+    uint64_t total;
+    std::optional<std::string> text;
+    std::optional<std::chrono::milliseconds> due;  // after the step
+  };
+  const Step steps[] = {
+      {0s, 0, std::nullopt, std::nullopt},              // nothing dropped
+      {1s, 3, "3" + tail, std::nullopt},               // the first drop: at once
+      {10s, 10, std::nullopt, 50000ms},                // within the minute: waits
+      {30s, 25, std::nullopt, 20000ms},
+      {20s, 25, "22" + tail, std::nullopt},            // a minute after the last
+      {120s, 26, "1" + tail, std::nullopt},            // quiet for long: at once
+  };
+  for (const Step& step : steps) {
+    now += step.advance;
+    EXPECT_EQ(report.Check(step.total), step.text) << step.total;
+    EXPECT_EQ(report.Due(step.total), step.due) << step.total;
+  }
+}
+
+}  // namespace
+}  // namespace orla

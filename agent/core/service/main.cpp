@@ -16,26 +16,32 @@
 
 int main(int argc, char** argv) {
   using namespace orla;
-  // Every runtime setting is read and checked here, once. A bad value stops
-  // the program before it does anything on a guess; the event-log file, when
-  // its own setting was valid, already receives the entry.
-  if (const std::string error = AgentSettings::Load(); !error.empty()) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    EventLog::Write(EventLog::kCritical, error);
-    return AgentCore::kExitConfiguration;
-  }
+  // Every runtime setting is read and checked here, once.
+  const std::string settingsError = AgentSettings::Load();
 
-  // Only the first character of the first argument counts.
+  // Only the first character of the first argument counts. Install and
+  // remove use none of the ports: a bad one is only pointed out (the
+  // installed service would stop on it), and they still end with 0.
   if (argc > 1 && argv[1] != nullptr) {
     const char first = argv[1][0];
-    if (first == 'I' || first == 'i') {
-      InstallAgentService();
+    if (first == 'I' || first == 'i' || first == 'R' || first == 'r') {
+      if (!settingsError.empty()) std::fprintf(stderr, "%s\n", settingsError.c_str());
+      if (first == 'I' || first == 'i') {
+        InstallAgentService();
+      } else {
+        RemoveAgentService();
+      }
       return 0;
     }
-    if (first == 'R' || first == 'r') {
-      RemoveAgentService();
-      return 0;
-    }
+  }
+
+  // The agent does not run on a guess: a bad value stops it before anything
+  // starts. The event-log file, when its own setting was valid, receives the
+  // entry too.
+  if (!settingsError.empty()) {
+    std::fprintf(stderr, "%s\n", settingsError.c_str());
+    EventLog::Write(EventLog::kCritical, settingsError);
+    return AgentCore::kExitConfiguration;
   }
 
   try {

@@ -15,6 +15,7 @@
 #include "tests/support/agent_process.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/free_port.h"
+#include "tests/support/simulated_devices.h"
 #include "tests/support/notify_socket.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/text_lines.h"
@@ -152,11 +153,7 @@ TEST_F(RunningAgent, InterruptStopsLikeTerminate) {
 // exit code 0, whenever in the load it comes. The moment matters, so the same
 // sequence runs many times with the stop at different points.
 TEST_F(RunningAgent, StopDuringTheInitialLoadOfSilentElementsAlwaysEndsTheAgent) {
-  std::filesystem::create_directory(dir_.File("devices"));
-  for (const char* file : {"famib.so", "famib.cfg", "supported.txt"}) {
-    std::filesystem::copy_file(std::string(KOR_BINARY_DIR) + "/devices/" + file,
-                               dir_.File(std::string("devices/") + file));
-  }
+  test::InstallDevicesFolder(dir_.Path());
   dir_.Write("KOR/KORAgent.db", "tc01|127.0.3.1\ntc02|127.0.3.2\ntc03|127.0.3.3\n");
   // Every request to the devices' port is taken and never answered.
   test::BoundUdpSocket silent("0.0.0.0");

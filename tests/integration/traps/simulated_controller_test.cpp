@@ -21,6 +21,7 @@
 #include "tests/support/build_tree.h"
 #include "tests/support/scoped_settings.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/simulated_devices.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -41,7 +42,6 @@ int ListenPort() {
   return port;
 }
 
-std::string Simulator(const std::string& tool) { return test::SourceDir() + "/simulator/" + tool; }
 
 class SimulatedController : public ::testing::Test {
  protected:
@@ -53,16 +53,13 @@ class SimulatedController : public ::testing::Test {
                                                   std::filesystem::perms::group_exec |
                                                   std::filesystem::perms::others_read |
                                                   std::filesystem::perms::others_exec);
-    std::filesystem::create_directory("devices");
-    for (const char* file : {"famib.so", "famib.cfg", "supported.txt"}) {
-      std::filesystem::create_symlink(test::BinaryDir() + "/devices/" + file, std::string("devices/") + file);
-    }
+    test::InstallDevicesFolder(dir_.Path());
 
     simulatorPort_ = test::FreeUdpPort(13700, 13799);
     ASSERT_NE(simulatorPort_, 0);
-    ASSERT_EQ(Run(Simulator("start.sh") + " --run-dir " + RunDir() + " --port " + std::to_string(simulatorPort_) +
-                  " --base " + kController + " --only tc01 >/dev/null"),
-              0);
+    simulator_ = std::make_unique<test::SimulatedDevices>(RunDir());
+    const std::string output = simulator_->Start(simulatorPort_, kController, "tc01");
+    ASSERT_EQ(output.find("exit status"), std::string::npos) << output;
     settings_.SnmpPort(simulatorPort_);
     ASSERT_NE(ListenPort(), 0);
     settings_.TrapListen("udp:127.0.0.1:" + std::to_string(ListenPort()));
@@ -75,15 +72,16 @@ class SimulatedController : public ::testing::Test {
 
   void TearDown() override {
     stack_.reset();
-    Run(Simulator("stop.sh") + " --run-dir " + RunDir() + " >/dev/null");
+    simulator_.reset();
   }
 
   // The simulator may drop its privileges (started as root it runs as
   // nobody): its run directory lies in a folder anyone may enter.
   std::string RunDir() const { return dir_.Path() + "/simulator"; }
   static int Run(const std::string& command) { return test::RunCommand("timeout 60 " + command); }
+  // 0 when simctl succeeded.
   int Simctl(const std::string& arguments) {
-    return Run(Simulator("simctl") + " --run-dir " + RunDir() + " " + arguments + " >/dev/null");
+    return simulator_->Simctl(arguments).find("(exit status") == std::string::npos ? 0 : 1;
   }
   std::string ToListener() const { return " --to 127.0.0.1:" + std::to_string(ListenPort()); }
 
@@ -104,6 +102,7 @@ class SimulatedController : public ::testing::Test {
   test::TempDir dir_;
   test::WorkingDirectory workingDirectory_;  // left before dir_ is removed
   int simulatorPort_ = 0;
+  std::unique_ptr<test::SimulatedDevices> simulator_;
   std::unique_ptr<test::TrapStack> stack_;
   TrapDestinationList* destinations_ = nullptr;
   ElementRegistry* registry_ = nullptr;

@@ -59,15 +59,18 @@ for t in "${TARGETS[@]}"; do
   [ -d "fuzz/corpus/$t" ] && cp -r "fuzz/corpus/$t/." "$corpus/"
   log="$SCRATCH/$t.log"
   start=$(date +%s.%N)
-  "$bin" "${LIMIT[@]}" -print_final_stats=1 -artifact_prefix="$SCRATCH/$t-crash-" \
+  "$bin" "${LIMIT[@]}" -print_final_stats=1 -artifact_prefix="$SCRATCH/$t-" -report_slow_units=600 \
     -close_fd_mask=3 "$corpus" >"$log" 2>&1
   rc=$?
   end=$(date +%s.%N)
   execs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -1)
   cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | grep -oE '[0-9]+')
   ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -1 | grep -oE '[0-9]+')
-  crashes=$(ls "$SCRATCH/$t"-crash-* 2>/dev/null | wc -l)
-  [ "$crashes" -gt 0 ] && cp "$SCRATCH/$t"-crash-* build/fuzz/crashes/
+  # Crashes, leaks, time-outs and out-of-memory inputs; a slow input on a
+  # busy machine is not a finding.
+  found=$(ls "$SCRATCH/$t"-crash-* "$SCRATCH/$t"-leak-* "$SCRATCH/$t"-timeout-* "$SCRATCH/$t"-oom-* 2>/dev/null)
+  crashes=$(printf '%s' "$found" | grep -c . || true)
+  [ "$crashes" -gt 0 ] && cp $found build/fuzz/crashes/
   secs=$(awk -v a="$start" -v b="$end" 'BEGIN{printf "%.1f", b-a}')
   rate=$(awk -v n="${execs:-0}" -v s="$secs" 'BEGIN{ if (s > 0) printf "%.0f", n/s; else print 0 }')
   if [ "$rc" -ne 0 ] && [ "$crashes" -eq 0 ]; then crashes=1; fi

@@ -67,7 +67,7 @@ if build fuzz; then
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$fuzz_scratch/$name/"
     if TMPDIR=/dev/shm ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
         "$bin" -max_total_time="${KOR_FUZZ_SECONDS:-3}" -close_fd_mask=3 \
-        -artifact_prefix="$fuzz_scratch/$name-crash-" "$fuzz_scratch/$name" >"$fuzz_scratch/$name.log" 2>&1; then
+        -artifact_prefix="$fuzz_scratch/$name-" -report_slow_units=600 "$fuzz_scratch/$name" >"$fuzz_scratch/$name.log" 2>&1; then
       echo "fuzz $name: passed ($(grep -oE '#[0-9]+' "$fuzz_scratch/$name.log" | tail -1 | tr -d '#') executions)"
       total_pass=$((total_pass + 1))
     else

@@ -138,6 +138,17 @@ std::string AgentSettings::Load() {
   return error;
 }
 
+const std::string& AgentSettings::StartupError() {
+  // Read when the library is loaded, before main of any program that links
+  // it (the agent, the users tool, test programs and benchmarks).
+  static const std::string error = Load();
+  return error;
+}
+
+namespace {
+[[maybe_unused]] const bool g_loadedAtStart = (AgentSettings::StartupError(), true);
+}  // namespace
+
 AgentSettings AgentSettings::Current() {
   std::lock_guard<std::mutex> hold(CurrentMutex());
   return CurrentSettings();

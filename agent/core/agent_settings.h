@@ -1,10 +1,10 @@
 #pragma once
 // The agent's runtime settings: the ports and sinks that an installation or a
 // test moves through the environment (a systemd unit sets them with
-// Environment=). They are read and checked once, at start-up, by Load; every
-// other part of the agent, and every device plug-in (which links this
-// library), asks Current() for them. Nothing else reads the environment for
-// them.
+// Environment=). They are read and checked once, when this library is loaded
+// at process start (StartupError tells how that went); every other part of
+// the agent, and every device plug-in (which links this library), asks
+// Current() for them. Nothing else reads the environment for them.
 //
 //   KORAGENT_HTTPS_PORT     2381      HTTPS port of the web server
 //   KORAGENT_HTTPS_ADDRESS  (all)     address the web server listens on
@@ -75,6 +75,10 @@ class AgentSettings {
   // "KORAGENT_SNMP_PORT=abc is not a port number from 1 to 65535", and `out`
   // holds the valid values and the defaults of the bad ones.
   static std::string Parse(const Lookup& lookup, AgentSettings* out);
+
+  // What reading the environment at process start found wrong; empty when
+  // every value was valid. The agent does not run with a bad value.
+  static const std::string& StartupError();
 
   // Parse over the process environment; on success the result becomes the
   // process's settings. On failure the valid values (the event-log file

@@ -16,8 +16,8 @@
 
 int main(int argc, char** argv) {
   using namespace orla;
-  // Every runtime setting is read and checked here, once.
-  const std::string settingsError = AgentSettings::Load();
+  // Every runtime setting was read and checked when the program started.
+  const std::string& settingsError = AgentSettings::StartupError();
 
   // Only the first character of the first argument counts. Install and
   // remove use none of the ports: a bad one is only pointed out (the

@@ -185,9 +185,10 @@ void ElementRegistry::LoadElements() {
     const int readError = errno;
     buffer.reset(raw);
     if (length < 0) {
-      // Part of the file may have been read: the elements read so far are
-      // loaded, but the file is no longer theirs to rewrite.
-      if (std::ferror(in.get())) RefuseElementFile(readError != 0 ? readError : EIO);
+      // Anything but the end of the file (a read error, no memory for the
+      // line): the elements read so far are loaded, but the file is no
+      // longer theirs to rewrite.
+      if (!std::feof(in.get())) RefuseElementFile(readError != 0 ? readError : EIO);
       break;
     }
     std::string line(buffer.get(), static_cast<size_t>(length));

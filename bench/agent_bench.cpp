@@ -155,7 +155,7 @@ int RunPass(char** argv) {
     silentTimed = silentTimed || isSilent;
     slowest = std::max(slowest, SinglePoll(address));
   }
-  std::printf("pass: %d elements, %zu silent: load %.2f s, pass %.2f s, slowest single poll %.2f s, "
+  std::printf("pass: %d elements, %zu silent: load %.3f s, pass %.3f s, slowest single poll %.3f s, "
               "ratio %.2f (goal <= 1.1)\n",
               elements, silent.size(), load, pass, slowest, pass / slowest);
   ElementRegistry::SetInstance(nullptr);
@@ -305,8 +305,9 @@ int RunTraps(char** argv) {
     double last = 0;
     const int logged = WaitLogged(eventLog, agentNeedle, before, floodSizes[f], 5, 120, &last);
     const uint64_t dropped = SnmpMgrTrapsDropped() - droppedBefore;
-    std::printf("flood %s (%.0f/s): %d sent, %d logged, %llu counted as dropped, %lld unaccounted\n",
-                f == 0 ? "at 10x" : "unpaced", floodSizes[f] / sent, floodSizes[f], logged,
+    std::printf("flood %s (%.0f/s): %d sent, %d logged (%.0f/s until the last), %llu counted as dropped, "
+                "%lld unaccounted\n",
+                f == 0 ? "at 10x" : "unpaced", floodSizes[f] / sent, floodSizes[f], logged, logged / (sent + last),
                 static_cast<unsigned long long>(dropped),
                 static_cast<long long>(floodSizes[f]) - logged - static_cast<long long>(dropped));
   }
@@ -338,6 +339,7 @@ int RunTraps(char** argv) {
 int RunScale() {
   double load = 0;
   auto registry = LoadRegistry(&load);
+  const double loadCpu = CpuSeconds();
   const long resident = ResidentKiB();
   const double cpuBefore = CpuSeconds();
   std::this_thread::sleep_for(std::chrono::seconds(10));
@@ -345,9 +347,9 @@ int RunScale() {
   const auto start = Clock::now();
   registry->UpdateAllStatus();
   const double pass = SecondsSince(start);
-  std::printf("scale: %d elements: load %.2f s (goal <= 3 s: ratio %.2f), resident %.1f MB after the first pass "
-              "(goal <= 64 MB), idle CPU %.2f %%, pass %.2f s\n",
-              registry->ElementCount(), load, load / 3, resident / 1024.0, idle, pass);
+  std::printf("scale: %d elements: load %.2f s (goal <= 3 s: ratio %.2f; the agent's CPU %.2f s), resident %.1f MB "
+              "after the first pass (goal <= 64 MB), idle CPU %.2f %%, pass %.2f s\n",
+              registry->ElementCount(), load, load / 3, loadCpu, resident / 1024.0, idle, pass);
   std::fflush(stdout);
   _exit(0);
 }

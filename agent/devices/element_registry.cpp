@@ -557,6 +557,11 @@ char ElementRegistry::OverallStatus() {
   return failed ? '2' : degraded ? '1' : '0';
 }
 
+void ElementRegistry::WithOverallStatus(const std::function<void(char)>& use) {
+  Guard hold(lock_);
+  use(OverallStatus());
+}
+
 void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
   Guard hold(lock_);
   Element* element = FindByName(name);

@@ -13,6 +13,7 @@
 // Failures are thrown as OrlaException pointers (see agent/core).
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -95,6 +96,10 @@ class ElementRegistry : public RootObject {
   // '0' no elements or none degraded or failed, '2' some element failed,
   // '1' some element degraded or unknown.
   char OverallStatus();
+  // Runs `use` with the overall status while holding the lock: what `use`
+  // does with it (queue a trap) is thereby ordered like the changes
+  // themselves. `use` must not block.
+  void WithOverallStatus(const std::function<void(char)>& use);
   // Has the named element's plug-in set the device up to send its traps
   // here. 3 when no element has the name.
   void ConfigureTrapReceiver(const std::string& name);

@@ -217,16 +217,21 @@ std::vector<uint8_t> TrapSender::ComposeRecord(uint32_t sequence, int32_t majorC
 void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
   ElementRegistry* registry = ElementRegistry::Instance();
   if (registry == nullptr || !registry->IsLoaded()) return;
-  const int32_t state = StateCode(registry->OverallStatus());
-  sendQueue_.Post([name = std::string(text != nullptr ? text : ""), state] {
-    try {
-      SendStatusTrap(name, state);
-    } catch (OrlaException* e) {
-      // Logged by its constructor (2013: the agent's host is unknown).
-      std::unique_ptr<OrlaException> owned(e);
-    } catch (const std::exception&) {
-      // No memory for this trap; the next change sends its own.
-    }
+  const std::string name(text != nullptr ? text : "");
+  // Read and queued under the registry lock: traps queued from different
+  // threads go out in the order their overall statuses were read.
+  registry->WithOverallStatus([this, &name](char overall) {
+    const int32_t state = StateCode(overall);
+    sendQueue_.Post([name, state] {
+      try {
+        SendStatusTrap(name, state);
+      } catch (OrlaException* e) {
+        // Logged by its constructor (2013: the agent's host is unknown).
+        std::unique_ptr<OrlaException> owned(e);
+      } catch (const std::exception&) {
+        // No memory for this trap; the next change sends its own.
+      }
+    });
   });
 }
 

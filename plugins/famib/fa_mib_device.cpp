@@ -62,9 +62,11 @@ bool ContainsFirmware(const std::string& text) {
 // The first unit's id of every device this process has found it on, by the
 // device's address: a unit is looked up once, not for every call.
 std::mutex unitsMutex;
+// Destroyed when the library is unloaded, which happens only once no
+// element holds it, so no call is running then.
 std::unordered_map<std::string, std::vector<uint32_t>>& KnownUnits() {
-  static auto* units = new std::unordered_map<std::string, std::vector<uint32_t>>();
-  return *units;
+  static std::unordered_map<std::string, std::vector<uint32_t>> units;
+  return units;
 }
 
 // A text read with the session (freed with free()).

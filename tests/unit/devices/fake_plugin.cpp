@@ -2,6 +2,7 @@
 // through FakePluginControl, without any SNMP traffic. Built twice: in full
 // (fake_plugin.so) and without UpdateStatus and HandleTrap (fake_partial.so,
 // FAKE_PARTIAL defined).
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -53,6 +54,17 @@ extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(SnmpSession* session) {
 }
 
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(SnmpSession* session, char* buffer) {
+  {
+    std::unique_lock<std::mutex> hold(Control().mutex);
+    if (Control().bindBarrier > 0) {
+      ++Control().bindsInside;
+      Control().changed.notify_all();
+      if (Control().changed.wait_for(hold, std::chrono::seconds(5),
+                                     [] { return Control().bindsInside >= Control().bindBarrier; })) {
+        ++Control().bindsMet;
+      }
+    }
+  }
   const FakeDevice device = DeviceOf(session);
   if (device.throwOnBind != 0) throw new orla::OrlaException(device.throwOnBind, 0, "fake binding failure");
   return Text(device.texts, device.firmware, buffer);

@@ -52,6 +52,12 @@ struct FakePluginControl {
   // once, per address.
   std::map<std::string, int> insideByAddress;
   std::map<std::string, int> mostInsideByAddress;
+  // While above 0, GetDeviceFirmwareVersion (binding) waits until this many
+  // bindings are inside it at once, at most five seconds; `bindsInside`
+  // counts them, `bindsMet` those that saw the others arrive.
+  int bindBarrier = 0;
+  int bindsInside = 0;
+  int bindsMet = 0;
 
   FakeDevice Device(const std::string& address) {
     auto it = devices.find(address);
@@ -68,6 +74,7 @@ struct FakePluginControl {
     silent.clear();
     insideByAddress.clear();
     mostInsideByAddress.clear();
+    bindBarrier = bindsInside = bindsMet = 0;
   }
 };
 

@@ -100,6 +100,27 @@ TEST_F(StatusPassTest, AnElementsOwnPollAndPassesNeverCallItsPlugInAtOnce) {
   for (int i = 1; i <= 4; ++i) EXPECT_EQ(Control().mostInsideByAddress["10.9.2." + std::to_string(i)], 1);
 }
 
+TEST_F(StatusPassTest, TheInitialLoadBindsItsElementsAtOnceAndKeepsTheFilesOrder) {
+  dir_.Write("KORAgent.db", "tc03|10.9.3.3\ntc01|10.9.3.1\ntc02|10.9.3.2\ntc01|10.9.3.4\n");
+  {
+    // Each binding waits until all three are inside: one after another
+    // they would each wait five seconds in vain.
+    std::lock_guard<std::mutex> hold(Control().mutex);
+    Control().bindBarrier = 3;
+  }
+  auto registry = Loaded();
+  {
+    std::lock_guard<std::mutex> hold(Control().mutex);
+    EXPECT_EQ(Control().bindsMet, 4);  // the duplicate name too, dropped afterwards
+  }
+  EXPECT_EQ(registry->ElementCount(), 3);
+  const std::string list = registry->ListElements(false);
+  EXPECT_EQ(list.find("|tc03|"), 1u) << list;
+  EXPECT_LT(list.find("|tc03|"), list.find("|tc01|10.9.3.1|"));
+  EXPECT_LT(list.find("|tc01|10.9.3.1|"), list.find("|tc02|"));
+  EXPECT_EQ(list.find("10.9.3.4"), std::string::npos);
+}
+
 TEST(ParallelRunnerTest, RunsEveryJobOnceWithAtMostTheWidthAtOnce) {
   struct Case {
     size_t count;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "agent/core/error_codes.h"
+#include "agent/core/https_port.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element_poller.h"
@@ -14,7 +15,6 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
-#include "agent/core/agent_settings.h"
 
 namespace orla {
 
@@ -162,8 +162,7 @@ void Element::ComputeLinks(const std::string* pageTemplate) {
     return;
   }
   const std::string host = ElementRegistry::AgentHostAddress();
-  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(),
-                                        AgentSettings::Current().HttpsPort());
+  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(), HttpsPort::Configured());
   if (pageTemplate != nullptr) {
     devicePageLink_ = FillTemplate(*pageTemplate, address_);
     agentPageUrl_ = root + devicePageLink_;

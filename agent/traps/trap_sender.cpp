@@ -147,13 +147,7 @@ std::string TrapSender::AgentOsVersion() {
   return StringPrintf("version %d.%d build %d %s", numbers[0], numbers[1], numbers[2], build.c_str());
 }
 
-std::string TrapSender::AgentHostAddress() {
-  std::string address;
-  if (!HostAddress::AgentFirstIpv4(&address)) {
-    throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
-  }
-  return address;
-}
+std::string TrapSender::AgentHostAddress() { return ElementRegistry::AgentHostAddress(); }
 
 std::string TrapSender::TimeStampText(const LocalTime& t, int32_t biasMinutes) {
   const int32_t magnitude = biasMinutes < 0 ? -biasMinutes : biasMinutes;

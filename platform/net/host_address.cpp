@@ -1,6 +1,8 @@
 #include "platform/net/host_address.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -17,8 +19,35 @@ bool HostAddress::AgentFirstIpv4(std::string* address) {
   if (gethostname(name, 100) != 0) return false;
   SocketAddressIn found{};
   if (!HostLookup::ResolveIPv4(name, 0, &found)) return false;
-  *address = HostLookup::ToText(found.address);
+  *address = HostLookup::ToText(Routable(found.address, InterfaceAddresses()));
   return true;
+}
+
+namespace {
+
+bool IsLoopback(uint32_t networkAddress) { return (ntohl(networkAddress) >> 24) == 127; }
+
+}  // namespace
+
+uint32_t HostAddress::Routable(uint32_t resolved, const std::vector<uint32_t>& interfaces) {
+  if (!IsLoopback(resolved)) return resolved;
+  for (uint32_t candidate : interfaces) {
+    if (candidate != 0 && !IsLoopback(candidate)) return candidate;
+  }
+  return resolved;
+}
+
+std::vector<uint32_t> HostAddress::InterfaceAddresses() {
+  std::vector<uint32_t> addresses;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return addresses;
+  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+    if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
+    addresses.push_back(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
+  }
+  freeifaddrs(list);
+  return addresses;
 }
 
 bool HostAddress::SourceToward(const std::string& host, int port, std::string* address) {

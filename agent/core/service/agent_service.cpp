@@ -17,6 +17,7 @@
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/core/service/agent_core.h"
+#include "agent/web/page_server.h"
 #include "platform/service/process_exit.h"
 #include "platform/service/service_control_manager.h"
 #include "platform/service/service_dispatcher.h"
@@ -221,6 +222,10 @@ void AgentServiceMain(int /*argc*/, char** /*argv*/) {
     stop->Wait();
   } while (false);
 
+  // Stop serving pages before the service reports stopped; a web start still
+  // to come on the agent start thread does nothing from now on.
+  PageServer::Instance()->Shutdown();
+
   if (exitCode != 0) {
     // Without this entry a service that could not start would end silently.
     EventLog::Write(EventLog::kCritical,
@@ -232,7 +237,6 @@ void AgentServiceMain(int /*argc*/, char** /*argv*/) {
 void AgentStartThread() {
   try {
     AgentCore::Instance()->Start(ProgramPath(), &AgentGate());
-    // The web server start-up follows here once the web interface exists.
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     // The exception has logged itself unless its code is one that is only
@@ -245,6 +249,18 @@ void AgentStartThread() {
   } catch (const std::exception& e) {
     EventLog::Write(EventLog::kCritical, e.what());
     ProcessExit::Now(kExitSubsystemStart);
+  }
+  StartWebInterface();
+}
+
+void StartWebInterface() {
+  AgentGate().Pass();
+  try {
+    // A server that cannot start has logged why; the agent runs on without
+    // pages.
+    PageServer::Instance()->Start(AgentCore::Instance()->AgentDirectory());
+  } catch (const std::exception&) {
+    EventLog::Write(EventLog::kCritical, "ZEPA interface failed to initialize.");
   }
 }
 

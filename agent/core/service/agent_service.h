@@ -9,12 +9,13 @@
 #include <cstdint>
 #include <string>
 
+#include "agent/core/agent_revision.h"
+
 namespace orla {
 
 // Fixed names of the service.
 inline constexpr const char kServiceName[] = "KORAgent";
 inline constexpr const char kServiceDisplayName[] = "ORLA KOR Agent";
-inline constexpr const char kAgentRevision[] = "V2.7.2.13";
 
 // Writes and enables the systemd unit of the running program; prints what
 // happened on standard output.
@@ -34,8 +35,11 @@ void AgentControlHandler(uint32_t control);
 bool SetAgentStatus(uint32_t state, uint32_t win32ExitCode, uint32_t checkPoint, uint32_t waitHint);
 // Clears the started flag and signals the stop event.
 void SignalServiceStop();
-// Starts the agent core (and, later, the web server), then ends.
+// Starts the agent core, then the web interface, then ends.
 void AgentStartThread();
+// Starts the web server and registers the agent's pages. A server that
+// cannot start is logged as CRITICAL and the agent runs on without pages.
+void StartWebInterface();
 
 // "%s (0x%x)": the system's text for `error` and the number in lower-case
 // hexadecimal, e.g. "No such file or directory (0x2)".

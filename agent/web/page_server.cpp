@@ -1,0 +1,208 @@
+#include "agent/web/page_server.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "agent/core/event_log.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/element_registry.h"
+#include "agent/web/page_table.h"
+#include "agent/web/web_page.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+static_assert(sizeof(ServerStartupRecord) == ZEPA_SERVER_STARTUP_RECORD_SIZE, "start-up record layout");
+
+const char PageServer::kHomePageFragment[] =
+    "<TABLE  border=0><TR><TD valign=top><A href=/KOR/><IMG border=0 src=/KOR/button.gif></A></TD>"
+    "<TD valign=top><IMG src=/KOR/Line1.gif><BR><FONT size=3>Monitor and configure tape controllers on the "
+    "Storage Area Network.</FONT></TD></TR></TABLE>";
+
+namespace {
+
+constexpr char kServerName[] = "KOR";
+constexpr char kLanguage[] = "ENG";
+constexpr char kRightDescription[] = "Access to the KOR Page";
+constexpr char kStartFailed[] = "ZEPA interface failed to initialize.";
+
+// Copies `text` into a fixed record field; false when it does not fit with
+// its terminating zero.
+template <size_t N>
+bool CopyText(char (&field)[N], const std::string& text) {
+  if (text.size() >= N) return false;
+  std::memcpy(field, text.c_str(), text.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+PageServer* PageServer::Instance() {
+  // Never destroyed: library threads may still call in while the process ends.
+  static PageServer* const server = new PageServer();
+  return server;
+}
+
+uint32_t PageServer::Handle() const {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  return handle_;
+}
+
+int PageServer::RegistrationResult() const {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  return registration_;
+}
+
+void PageServer::Start(const std::string& agentDirectory) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (started_ || shutDown_) return;
+  started_ = true;
+
+  ServerStartupRecord startup{};
+  startup.dwSize = sizeof startup;
+  startup.dwVersion = 2;
+  CopyText(startup.szServerName, kServerName);
+  ExtensionRecord extension{};
+  extension.dwSize = sizeof extension;
+  CopyText(extension.szName, kServerName);
+  if (!CopyText(startup.szDataDirectory, agentDirectory + "ZEPD") ||
+      !CopyText(extension.szDirectory, agentDirectory + "ZEPA")) {
+    EventLog::Write(EventLog::kCritical, kStartFailed);
+    return;
+  }
+
+  ZEPABlockUnload();
+  unloadBlocked_ = true;
+  uint32_t handle = 0;
+  ZEPAStartupHTTPServer(&startup, &handle);
+  if (handle == 0) {
+    EventLog::Write(EventLog::kCritical, kStartFailed);
+    return;
+  }
+  handle_ = handle;
+
+  // The lists live for the registration call only: the library copies them.
+  const ZEPA_TEXT_ENTRY homePages[2] = {{sizeof(ZEPA_TEXT_ENTRY), kLanguage, kHomePageFragment}, {}};
+  const ZEPA_TEXT_ENTRY descriptions[2] = {{sizeof(ZEPA_TEXT_ENTRY), kLanguage, kRightDescription}, {}};
+  const ZEPA_RIGHT_ENTRY rights[2] = {
+      {sizeof(ZEPA_RIGHT_ENTRY), WebPage::kRightName, 2, descriptions, 2, 4}, {}};
+  extension.dwHomePageListVersion = 2;
+  extension.pHomePages = homePages;
+  extension.dwRightListVersion = 2;
+  extension.pRights = rights;
+  extension.pfnGetExtensionVersion = &PageServer::ExtensionVersion;
+  extension.pfnHttpExtensionProc = &PageServer::ExtensionRequest;
+  extension.pfnTerminateExtension = &PageServer::ExtensionTerminate;
+
+  ZEPASetIsapiStackSize(handle, kRequestStackSize);
+  registration_ = ZEPARegisterIsapiExtension(handle, &extension);
+  // A server without the extension serves no page of the agent: say so.
+  if (registration_ != 1) EventLog::Write(EventLog::kCritical, kStartFailed);
+}
+
+void PageServer::Shutdown() {
+  uint32_t handle = 0;
+  bool unloadBlocked = false;
+  {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (shutDown_) return;
+    shutDown_ = true;
+    handle = handle_;
+    unloadBlocked = unloadBlocked_;
+    handle_ = 0;
+    unloadBlocked_ = false;
+  }
+  // Outside the lock: the library calls ExtensionTerminate (and so this
+  // operation again) while it shuts down, possibly on another thread.
+  if (handle != 0) ZEPAShutdownHTTPServer(handle);
+  if (unloadBlocked) ZEPAAllowUnload();
+}
+
+int PageServer::ExtensionVersion(HSE_VERSION_INFO* version) {
+  if (version == nullptr) return 0;
+  version->dwExtensionVersion = 4;
+  CopyText(version->lpszExtensionDesc, kServerName);
+  return 1;
+}
+
+int PageServer::ExtensionTerminate(uint32_t /*flags*/) {
+  Instance()->Shutdown();
+  return 1;
+}
+
+uint32_t PageServer::ExtensionRequest(EXTENSION_CONTROL_BLOCK* request) {
+  return Answer(request, &PageServer::DispatchRequest);
+}
+
+uint32_t PageServer::Answer(EXTENSION_CONTROL_BLOCK* request, uint32_t (*dispatch)(EXTENSION_CONTROL_BLOCK*)) {
+  if (request == nullptr) return HSE_STATUS_SUCCESS;
+  try {
+    const uint32_t status = dispatch(request);
+    if (status == WebPage::kAnswered || status == WebPage::kLeaveToLibrary) return status;
+    return SendRequestFile(request);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    return SendPlainError(request, "500 Internal Server Error", owned->Message());
+  } catch (const std::bad_alloc&) {
+    return SendPlainError(request, "503 Service Unavailable", "The agent is short of memory. Try again later.");
+  } catch (...) {
+    // Nothing may unwind into the library.
+    return SendPlainError(request, "500 Internal Server Error", "The request could not be served.");
+  }
+}
+
+uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
+  const PageTable::Route* route = PageTable::Find(request->lpszPathInfo);
+  if (route == nullptr) return WebPage::kServeFile;
+  if (route->answer == PageTable::Answer::kRootPage) return RootPage(request);
+  if (route->factory == nullptr) return WebPage::kServeFile;
+  WebPage* page = route->factory(request);
+  if (page == nullptr) throw std::bad_alloc();
+  if (route->answer == PageTable::Answer::kSelfOwnedPage) return page->Process();
+  std::unique_ptr<WebPage> owned(page);
+  return owned->Process();
+}
+
+uint32_t PageServer::RootPage(EXTENSION_CONTROL_BLOCK* request) {
+  if (WebPage::QueryRights(request) == ZEPA_RIGHTS_NO_SESSION) return WebPage::kLeaveToLibrary;
+  if (ElementRegistry* registry = ElementRegistry::Instance()) {
+    try {
+      registry->UpdateAllStatus();
+    } catch (OrlaException* e) {
+      // Logged by its constructor; the root page is served all the same.
+      std::unique_ptr<OrlaException> owned(e);
+    }
+  }
+  return WebPage::kServeFile;
+}
+
+uint32_t PageServer::SendRequestFile(EXTENSION_CONTROL_BLOCK* request) {
+  if (request->lpszPathTranslated == nullptr) {
+    return SendPlainError(request, "404 Not Found", "No such page.");
+  }
+  const std::string path = request->lpszPathTranslated;
+  uint32_t length = static_cast<uint32_t>(path.size());
+  request->ServerSupportFunction(request->ConnID, REQ_SEND_FILE, nullptr, &length,
+                                 reinterpret_cast<uint32_t*>(const_cast<char*>(path.c_str())));
+  return HSE_STATUS_SUCCESS;
+}
+
+uint32_t PageServer::SendPlainError(EXTENSION_CONTROL_BLOCK* request, const char* status, const std::string& text) {
+  try {
+    const std::string body = text + "\n";
+    const std::string header = StringPrintf(
+        "Content-type: text/plain; charset=utf-8\r\nContent-length: %zu\r\nCache-Control: no-cache\r\n\r\n",
+        body.size());
+    uint32_t headerLength = static_cast<uint32_t>(header.size());
+    request->ServerSupportFunction(request->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, const_cast<char*>(status),
+                                   &headerLength, reinterpret_cast<uint32_t*>(const_cast<char*>(header.c_str())));
+    uint32_t bodyLength = static_cast<uint32_t>(body.size());
+    request->WriteClient(request->ConnID, body.data(), &bodyLength, 0);
+  } catch (...) {
+    // Out of memory even for this: the library answers the connection.
+  }
+  return HSE_STATUS_SUCCESS;
+}
+
+}  // namespace orla

@@ -1,0 +1,63 @@
+#include "agent/web/page_table.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <iterator>
+
+#include "agent/web/about_page.h"
+#include "agent/web/discovery_document_page.h"
+#include "agent/web/element_list_page.h"
+
+namespace orla {
+
+namespace {
+
+using Match = PageTable::Match;
+using Answer = PageTable::Answer;
+
+// One line per row, in the order they are tried. Rows whose factory is null
+// are page URLs whose page is not part of this build: they are served as
+// files until their page class is added here.
+const PageTable::Route kRows[] = {
+    {"/KOR/", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
+    {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
+    {"/KOR/default.htm", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
+    {"/KOR/WebAgent/", Match::kPrefix, Answer::kSelfOwnedPage, nullptr},  // WebAgentPage
+    {"/KOR/delete_element.html", Match::kPrefix, Answer::kPage, nullptr},  // RemoveElementPage
+    {"/KOR/elements.html", Match::kPrefix, Answer::kPage, &PageTable::Make<ElementListPage>},
+    {"/KOR/add_element.html", Match::kWholeAnyCase, Answer::kPage, nullptr},  // AddElementPage
+    {"/KOR/rename_element.html", Match::kPrefix, Answer::kPage, nullptr},  // RenameElementPage
+    {"/KOR/set_trap_target.html", Match::kPrefix, Answer::kPage, nullptr},  // TrapTargetPage
+    {"/KOR/kor.xml", Match::kWholeExact, Answer::kPage, &PageTable::Make<DiscoveryDocumentPage>},
+    {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>},
+    {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, nullptr},  // AgentConfigPage
+};
+
+}  // namespace
+
+bool PageTable::Matches(const Route& route, const char* path) {
+  if (path == nullptr) return false;
+  switch (route.match) {
+    case Match::kWholeAnyCase:
+      return strcasecmp(path, route.path) == 0;
+    case Match::kWholeExact:
+      return std::strcmp(path, route.path) == 0;
+    case Match::kPrefix:
+      return std::strncmp(path, route.path, std::strlen(route.path)) == 0;
+  }
+  return false;
+}
+
+const PageTable::Route* PageTable::Find(const char* path) {
+  for (const Route& route : kRows) {
+    if (Matches(route, path)) return &route;
+  }
+  return nullptr;
+}
+
+const PageTable::Route* PageTable::Rows() { return kRows; }
+
+size_t PageTable::RowCount() { return std::size(kRows); }
+
+}  // namespace orla

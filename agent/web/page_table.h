@@ -1,0 +1,57 @@
+#pragma once
+// PageTable: which page answers which path under /KOR/. The dispatcher
+// (PageServer::DispatchRequest) compares the request's path with the rows in
+// their order and takes the first that matches:
+//   kWholeAnyCase  the whole path equals the row's path, ignoring case;
+//   kWholeExact    the whole path equals it, case-sensitive;
+//   kPrefix        the path begins with the row's path, case-sensitive, so
+//                  longer paths match too ("/KOR/elements.html.bak").
+// A row names what answers: the root page (the rights query and a status
+// refresh, then the file), or a page class through its factory. A page row
+// whose factory is null is served as a file, as is any path no row claims.
+//
+// Adding a page: give its row the factory &PageTable::Make<YourPage> (and
+// include the page's header in page_table.cpp). A page whose object must
+// outlive the request (it deletes itself) uses kSelfOwnedPage; the
+// dispatcher never touches such a page after Process, so Process must not
+// throw once the page has handed itself over to whoever deletes it.
+#include <cstddef>
+#include <new>
+
+#include "agent/web/web_page.h"
+
+namespace orla {
+
+class PageTable {
+ public:
+  enum class Match { kWholeAnyCase, kWholeExact, kPrefix };
+  enum class Answer {
+    kRootPage,        // rights query, status refresh, then the file
+    kPage,            // a page object for this request, deleted after it
+    kSelfOwnedPage,   // a page object that deletes itself when it is done
+  };
+  // A new page for the request, or null when it cannot be allocated.
+  using Factory = WebPage* (*)(EXTENSION_CONTROL_BLOCK* request);
+
+  struct Route {
+    const char* path;
+    Match match;
+    Answer answer;
+    Factory factory;  // null for the root page, and for a page served as a file
+  };
+
+  template <class Page>
+  static WebPage* Make(EXTENSION_CONTROL_BLOCK* request) {
+    return new (std::nothrow) Page(request);
+  }
+
+  // The first row that matches `path`, or null.
+  static const Route* Find(const char* path);
+  static bool Matches(const Route& route, const char* path);
+
+  // The rows, in order.
+  static const Route* Rows();
+  static size_t RowCount();
+};
+
+}  // namespace orla

@@ -1,0 +1,62 @@
+#include "agent/web/text_escape.h"
+
+#include <cstring>
+
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+std::string TextEscape::Html(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c; break;
+    }
+  }
+  return out;
+}
+
+std::string TextEscape::Xml(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default:
+        if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') break;
+        if (byte == 0x7f) break;
+        out += c;
+        break;
+    }
+  }
+  return out;
+}
+
+std::string TextEscape::ScriptInAttribute(const std::string& text) {
+  static const char kPlain[] = "-_./:?=,~#%+;@ ";
+  std::string script;
+  script.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (alnum || byte >= 0x80 || (byte != 0 && std::strchr(kPlain, c) != nullptr)) {
+      script += c;
+    } else {
+      script += StringPrintf("\\x%02x", byte);
+    }
+  }
+  return Html(script);
+}
+
+}  // namespace orla

@@ -1,0 +1,270 @@
+#include "agent/web/web_page.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "agent/core/https_port.h"
+#include "agent/traps/trap_sender.h"
+#include "agent/web/text_escape.h"
+#include "platform/net/host_lookup.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// "+" as a space and %HH as the byte; anything else, a malformed "%" and
+// %00 included, copied as it stands.
+std::string DecodeValue(const char* value) {
+  std::string out;
+  const size_t length = std::strlen(value);
+  for (size_t i = 0; i < length; ++i) {
+    const char c = value[i];
+    if (c == '+') {
+      out += ' ';
+    } else if (c == '%' && i + 2 < length) {
+      const int high = HexDigit(value[i + 1]);
+      const int low = HexDigit(value[i + 2]);
+      if (high >= 0 && low >= 0 && (high | low) != 0) {
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+      } else {
+        out += c;
+      }
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+WebPage::WebPage(EXTENSION_CONTROL_BLOCK* request) : request_(request) {}
+
+WebPage::~WebPage() = default;
+
+uint32_t WebPage::ShowForm(bool /*flag*/) { return kAnswered; }
+
+uint32_t WebPage::HandleGet() { return kAnswered; }
+
+uint32_t WebPage::HandlePost() { return kAnswered; }
+
+uint32_t WebPage::Process() {
+  const char* method = request_ != nullptr ? request_->lpszMethod : nullptr;
+  if (method != nullptr && std::strcmp(method, "GET") == 0) return HandleGet();
+  if (method != nullptr && std::strcmp(method, "POST") == 0) return HandlePost();
+  return kServeFile;
+}
+
+void WebPage::AppendFormat(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  output_ += StringPrintfV(format, args);
+  va_end(args);
+}
+
+uint32_t WebPage::SendPage() {
+  const std::string header =
+      StringPrintf("Content-type: text/html\r\nContent-length: %d\r\nCache-Control: no-cache\r\n\r\n",
+                   static_cast<int>(output_.size()));
+  uint32_t headerLength = static_cast<uint32_t>(header.size());
+  request_->ServerSupportFunction(request_->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, nullptr, &headerLength,
+                                  reinterpret_cast<uint32_t*>(const_cast<char*>(header.c_str())));
+  uint32_t bodyLength = static_cast<uint32_t>(output_.size());
+  request_->WriteClient(request_->ConnID, output_.data(), &bodyLength, 0);
+  return kAnswered;
+}
+
+void WebPage::WriteResetParent(bool refresh) {
+  Append("<SCRIPT language=javascript1.2>");
+  Append("function ResetParent()");
+  Append("{");
+  if (refresh) Append("window.opener.refresh();");
+  Append("}");
+  Append("</SCRIPT>");
+}
+
+uint32_t WebPage::ShowError(const std::string& message, const std::string& location, bool refresh) {
+  return ShowError(message, location.c_str(), refresh);
+}
+
+uint32_t WebPage::ShowError(const std::string& message, const char* location, bool refresh) {
+  const std::string host = TextEscape::Html(AgentHostAddress());
+  const int port = HttpsPort::Configured();
+  ClearOutput();
+  Append("<HTML>");
+  Append("<HEAD>");
+  Append("<TITLE>Quillane Command Console</TITLE>");
+  AppendFormat("<SCRIPT language=javascript1.2 src='https://%s:%d/KOR/orla_utilities.js'> </SCRIPT>", host.c_str(),
+               port);
+  Append("<SCRIPT language=javascript1.2>");
+  Append("includeStyleSheet();focus();");
+  Append("</SCRIPT>");
+  WriteResetParent(refresh);
+  Append("</HEAD>");
+  Append("<BODY class=dialog onLoad=\"document.input_form.ok.focus();\">");
+  Append("<CENTER>");
+  Append("<TABLE class=dark width=80%>");
+  Append("<TR class=dark>");
+  Append("<TD class=dark valign=top>");
+  AppendFormat("<IMG src=https://%s:%d/KOR/warningwhite.gif>", host.c_str(), port);
+  Append("</TD>");
+  Append("<TD class=dark valign=top>");
+  Append(TextEscape::Html(message));
+  Append("<P>");
+  if (location != nullptr && *location != '\0') {
+    AppendFormat(
+        "<CENTER><FORM name=input_form><INPUT name=ok type=button value=\"OK\" "
+        "onClick=\"ResetParent();window.location='%s';\"></FORM></CENTER>",
+        TextEscape::ScriptInAttribute(location).c_str());
+  } else {
+    Append(
+        "<CENTER><FORM name=input_form><INPUT name=ok type=button value=\"OK\" "
+        "onClick=\"ResetParent();window.close();\"></FORM></CENTER>");
+  }
+  Append("</TD>");
+  Append("</TR>");
+  Append("</TABLE>");
+  Append("</CENTER>");
+  Append("</BODY>");
+  Append("</HTML>");
+  return SendPage();
+}
+
+uint32_t WebPage::ShowErrorBanner(const std::string& message, const std::string& location) {
+  return ShowErrorBanner(message, location.c_str());
+}
+
+uint32_t WebPage::ShowErrorBanner(const std::string& message, const char* location) {
+  const std::string host = TextEscape::Html(AgentHostAddress());
+  ClearOutput();
+  Append("<HTML>");
+  Append("<HEAD>");
+  Append("<TITLE>Error!</TITLE>");
+  Append("</HEAD>");
+  Append("<BODY>");
+  Append("<CENTER>");
+  Append("<TABLE width=80%>");
+  Append("<TR>");
+  Append("<TD valign=top>");
+  AppendFormat("<IMG src=https://%s:%d/KOR/warningwhite.gif>", host.c_str(), HttpsPort::Configured());
+  Append("</TD>");
+  Append("<TD valign=top>");
+  Append("<FONT size=5>Error</FONT><P>");
+  Append("<CENTER><HR width=100></CENTER>");
+  Append(TextEscape::Html(message));
+  Append("<P>");
+  if (location != nullptr && *location != '\0') {
+    AppendFormat(
+        "<CENTER><FORM><INPUT type=button value=\"OK\" onClick=\"window.location='%s';\"></FORM></CENTER>",
+        TextEscape::ScriptInAttribute(location).c_str());
+  } else {
+    Append(
+        // Written as "\KOR\" the closing quote would be escaped and the
+        // script would not run: the button leads to the root by its URL.
+        "<CENTER><FORM><INPUT type=button value=\"OK\" onClick=\"window.parent.location='/KOR/';\">"
+        "</FORM></CENTER>");
+  }
+  Append("</TD>");
+  Append("</TR>");
+  Append("</TABLE>");
+  Append("</CENTER>");
+  Append("</BODY>");
+  Append("</HTML>");
+  return SendPage();
+}
+
+uint32_t WebPage::ShowSuccess(const std::string& message) {
+  ClearOutput();
+  Append("<HTML><HEAD><TITLE>Success!</TITLE>");
+  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
+  Append("<SCRIPT language=javascript1.2>");
+  Append("includeStyleSheet();focus();");
+  Append("</SCRIPT>");
+  WriteResetParent(true);
+  Append("</HEAD><BODY class=dialog onLoad='ResetParent();document.input_form.ok.focus();'>");
+  Append("<CENTER><BR><BR>");
+  Append(TextEscape::Html(message));
+  Append("<P>");
+  Append("<FORM name=input_form><INPUT name=ok type=button value=\"OK\" onClick=\"window.close();\">");
+  Append("</FORM></CENTER>");
+  Append("</BODY></HTML>");
+  return SendPage();
+}
+
+const char* WebPage::NextToken(const char* text, const char* delimiters) {
+  if (text != nullptr) {
+    tokenSource_ = text;
+    tokenPosition_ = 0;
+    token_.clear();
+  }
+  if (tokenPosition_ >= tokenSource_.size()) return nullptr;
+  const size_t start = tokenPosition_;
+  const size_t end = tokenSource_.find_first_of(delimiters != nullptr ? delimiters : "", start);
+  if (end == std::string::npos) {
+    token_.assign(tokenSource_, start, std::string::npos);
+    tokenPosition_ = tokenSource_.size();
+  } else {
+    token_.assign(tokenSource_, start, end - start);
+    tokenPosition_ = end + 1;
+  }
+  return token_.c_str();
+}
+
+std::optional<std::string> WebPage::GetField(const char* name) {
+  if (request_ == nullptr || name == nullptr) return std::nullopt;
+  const char* source = nullptr;
+  if (request_->lpbData != nullptr) {
+    source = reinterpret_cast<const char*>(request_->lpbData);
+  } else if (request_->lpszQueryString != nullptr && *request_->lpszQueryString != '\0') {
+    source = request_->lpszQueryString;
+  } else {
+    return std::nullopt;
+  }
+  const char* token = NextToken(source, "\n\r=");
+  while (token != nullptr) {
+    if (std::strcmp(token, name) == 0) {
+      const char* value = NextToken(nullptr, "\n\r&");
+      if (value == nullptr) return std::nullopt;
+      return DecodeValue(value);
+    }
+    NextToken(nullptr, "\n\r&");
+    token = NextToken(nullptr, "\n\r=");
+  }
+  return std::nullopt;
+}
+
+bool WebPage::ResolveAddress(std::string* text) {
+  SocketAddressIn found{};
+  if (text == nullptr || !HostLookup::ResolveIPv4(text->c_str(), 0, &found)) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&found.address);
+  *text = StringPrintf("%i.%i.%i.%i", bytes[0], bytes[1], bytes[2], bytes[3]);
+  return true;
+}
+
+std::string WebPage::AgentHostAddress() { return TrapSender::AgentHostAddress(); }
+
+uint32_t WebPage::QueryRights(EXTENSION_CONTROL_BLOCK* request) {
+  if (request == nullptr || request->ServerSupportFunction == nullptr) return 0;
+  uint32_t rights = 0;
+  if (!request->ServerSupportFunction(request->ConnID, REQ_QUERY_RIGHTS, const_cast<char*>(kRightName), nullptr,
+                                      &rights)) {
+    return 0;
+  }
+  return rights;
+}
+
+bool WebPage::IsAdministrator() const {
+  const uint32_t rights = QueryRights(request_);
+  return rights != ZEPA_RIGHTS_NO_SESSION && (rights & kAdministratorRight) != 0;
+}
+
+}  // namespace orla

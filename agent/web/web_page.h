@@ -1,0 +1,134 @@
+#pragma once
+// WebPage: the base of every page of the web interface. The dispatcher
+// (PageServer) creates one page object on the heap per request, hands it the
+// request's EXTENSION_CONTROL_BLOCK (not owned) and runs Process, which picks
+// HandleGet or HandlePost by the method; any other method answers 4 so the
+// dispatcher serves the path as a file. A page builds its response in its
+// output text (Append, AppendFormat) and sends it with SendPage, or with one
+// of the shared answers ShowError, ShowErrorBanner and ShowSuccess, which
+// replace whatever the page had written.
+//
+// Escaping. The shared answers escape what they are given: a message is
+// plain text (HTML-escaped here), a location is a URL (escaped here for the
+// JavaScript string inside the onClick attribute). Pages pass raw texts to
+// them, and escape every dynamic value they append themselves with
+// TextEscape.
+//
+// Form fields. GetField reads a field from the posted data, or, when the
+// request has no body, from the query string; the value is decoded ("+" is
+// a space, %HH a byte), the name is compared as it stands (an encoded name
+// never matches). NextToken is the tokenizer behind it: unlike strtok it
+// skips nothing, so a leading delimiter or two in a row give empty tokens.
+// Buffers grow as needed; nothing is cut short.
+//
+// AgentHostAddress throws OrlaException (2013) when the host cannot be
+// resolved; ShowError and ShowErrorBanner call it and let the exception
+// pass, and the request procedure answers such a request with a plain error.
+//
+// Threads: a page serves one request on one library thread; all its state
+// is its own. The host lookups are thread-safe.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "agent/core/root_object.h"
+#include "platform/zepa/zepa.h"
+
+namespace orla {
+
+class WebPage : public RootObject {
+ public:
+  // The access right the pages ask about, and its administrator bit.
+  static constexpr const char* kRightName = "KORAccess";
+  static constexpr uint32_t kAdministratorRight = 2;
+  // The request procedure's answers.
+  static constexpr uint32_t kAnswered = HSE_STATUS_SUCCESS;       // 1
+  static constexpr uint32_t kLeaveToLibrary = ZEPA_STATUS_LEAVE_TO_LIBRARY;  // 1015
+  static constexpr uint32_t kServeFile = 4;
+
+  explicit WebPage(EXTENSION_CONTROL_BLOCK* request);
+  ~WebPage() override;
+  WebPage(const WebPage&) = delete;
+  WebPage& operator=(const WebPage&) = delete;
+
+  // Returns 1 and does nothing here; the add page writes its form.
+  virtual uint32_t ShowForm(bool flag);
+  // Both return 1 and do nothing here.
+  virtual uint32_t HandleGet();
+  virtual uint32_t HandlePost();
+
+  // "GET" runs HandleGet, "POST" HandlePost (case-sensitive), and their
+  // result is returned; any other method returns 4.
+  uint32_t Process();
+
+  // Sends "Content-type: text/html\r\nContent-length: %d\r\nCache-Control:
+  // no-cache\r\n\r\n" (the output's length in bytes) with the library's
+  // default status, then the output. Returns 1.
+  uint32_t SendPage();
+
+  // The error page. `location` (a URL relative to /KOR/, or none; empty is
+  // none) is where its OK button leads; without one OK closes the window.
+  // `refresh` makes OK reload the window that opened this one. Throws
+  // OrlaException when the agent host address cannot be found.
+  uint32_t ShowError(const std::string& message, const char* location, bool refresh);
+  uint32_t ShowError(const std::string& message, const std::string& location, bool refresh);
+  // The larger "Error!" page of the device pass-through; without a location
+  // OK returns the frame's parent to \KOR\. Throws like ShowError.
+  uint32_t ShowErrorBanner(const std::string& message, const char* location);
+  uint32_t ShowErrorBanner(const std::string& message, const std::string& location);
+  // The success page: loading it reloads the opening window; OK closes it.
+  uint32_t ShowSuccess(const std::string& message);
+  // Appends the ResetParent() script; with `refresh` it reloads
+  // window.opener, otherwise its body is empty.
+  void WriteResetParent(bool refresh);
+
+  // The decoded value of form field `name`, or none when the request has no
+  // fields, the field is absent, or it is named last with nothing after its
+  // "=". A "%" not followed by two hexadecimal digits, and %00, are kept as
+  // they stand.
+  std::optional<std::string> GetField(const char* name);
+
+  // With `text`, starts splitting a copy of it; with nullptr, goes on with
+  // the current one. Returns the characters from the current position up to
+  // the first of `delimiters` (the position moves past it), or the rest of
+  // the text when none follows; nullptr once the end has been reached. The
+  // token stays valid until the next call.
+  const char* NextToken(const char* text, const char* delimiters);
+
+  // Resolves `text` (dotted IPv4 address or host name) and replaces it by
+  // the first IPv4 address found, "%i.%i.%i.%i". False, with `text` left
+  // alone, when nothing is found.
+  static bool ResolveAddress(std::string* text);
+
+  // The agent host's routable IPv4 address in dotted form (the host name's
+  // address; when that is a loopback address, the host's first non-loopback
+  // IPv4 address). Throws OrlaException 2013 "Unable to retrieve agent host
+  // information." when the host cannot be resolved.
+  static std::string AgentHostAddress();
+
+  // The rights query (REQ_QUERY_RIGHTS, "KORAccess") for `request`: the
+  // library's answer, 0x80000000 for a request without a session, 0 when
+  // the query itself fails.
+  static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
+  // True when the requesting user holds the administrator right (bit 2).
+  bool IsAdministrator() const;
+
+  // The response body built so far.
+  const std::string& Output() const { return output_; }
+  EXTENSION_CONTROL_BLOCK* Request() const { return request_; }
+
+ protected:
+  void Append(const char* text) { output_ += text; }
+  void Append(const std::string& text) { output_ += text; }
+  void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void ClearOutput() { output_.clear(); }
+
+ private:
+  std::string output_;
+  EXTENSION_CONTROL_BLOCK* request_;
+  std::string tokenSource_;
+  std::string token_;
+  size_t tokenPosition_ = 0;
+};
+
+}  // namespace orla

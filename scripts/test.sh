@@ -2,6 +2,7 @@
 # Builds and runs every test suite:
 #   - unit and integration tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   - the tests of threaded code under ThreadSanitizer
+#   - every fuzz target for a few seconds (clang 14, libFuzzer, ASan + UBSan)
 #   - the browser tests (e2e), when there are any
 # and builds the release Debian package that the package test examines.
 # Installs what it needs first. Ends with one line "N passed, N failed".
@@ -63,6 +64,29 @@ fi
 echo "=== TSan build: threaded tests"
 if build tsan; then
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build/tsan -L threaded
+else
+  status=1; total_fail=$((total_fail + 1))
+fi
+
+echo "=== Fuzz targets: a few seconds each over its seed corpus"
+if build fuzz; then
+  fuzz_scratch=$(mktemp -d /tmp/kor-fuzz-test.XXXXXX)
+  for bin in build/fuzz/fuzz/*_fuzzer; do
+    name=$(basename "${bin%_fuzzer}")
+    mkdir -p "$fuzz_scratch/$name"
+    [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$fuzz_scratch/$name/"
+    if TMPDIR=/dev/shm ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+        "$bin" -max_total_time="${KOR_FUZZ_SECONDS:-3}" -close_fd_mask=3 \
+        -artifact_prefix="$fuzz_scratch/$name-" -report_slow_units=600 "$fuzz_scratch/$name" >"$fuzz_scratch/$name.log" 2>&1; then
+      echo "fuzz $name: passed ($(grep -oE '#[0-9]+' "$fuzz_scratch/$name.log" | tail -1 | tr -d '#') executions)"
+      total_pass=$((total_pass + 1))
+    else
+      echo "fuzz $name: FAILED"
+      grep -m 10 -E 'ERROR|runtime error|SUMMARY|Test unit written' "$fuzz_scratch/$name.log"
+      total_fail=$((total_fail + 1)); status=1
+    fi
+  done
+  rm -rf "$fuzz_scratch"
 else
   status=1; total_fail=$((total_fail + 1))
 fi

@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/setupkit/file_search.h"
 #include "platform/setupkit/process_runner.h"
+#include "platform/text/string_printf.h"
 
 namespace orla {
 
@@ -15,7 +19,43 @@ std::string InstallerRunner::CommandLineFor(const Component& component, bool sil
   return kQuiet;
 }
 
-void InstallerRunner::DeleteErrorFile() const { unlink(error_file_.c_str()); }
+int InstallerRunner::DeleteErrorFile() const {
+  if (::unlink(error_file_.c_str()) == 0 || errno == ENOENT) return 0;
+  return errno;
+}
+
+std::string InstallerRunner::FailureText(const Outcome& outcome) {
+  if (outcome.stop == Stop::kErrorFileNotDeleted) {
+    return StringPrintf("setup: the error file %s cannot be deleted: %s; no installer was run\n",
+                        outcome.error_file.c_str(), std::strerror(outcome.error_file_error));
+  }
+  if (outcome.failed == nullptr) return "";
+  const std::string installer = outcome.failed->directory + kInstallerName;
+  std::string text;
+  switch (outcome.stop) {
+    case Stop::kStartFailed:
+      text = StringPrintf("setup: %s could not be started: %s\n", installer.c_str(),
+                          std::strerror(outcome.start_error));
+      break;
+    case Stop::kExitCode:
+      text = StringPrintf("setup: %s failed with exit code %d; the remaining installers were not run\n",
+                          installer.c_str(), outcome.exit_code);
+      break;
+    case Stop::kErrorFile:
+      text = StringPrintf("setup: %s reported a failure; the remaining installers were not run\n",
+                          installer.c_str());
+      break;
+    case Stop::kNone:
+    case Stop::kErrorFileNotDeleted:
+      break;
+  }
+  if (outcome.error_file_error != 0) {
+    // The next run would stop at once on it.
+    text += StringPrintf("setup: the error file %s cannot be deleted: %s\n", outcome.error_file.c_str(),
+                         std::strerror(outcome.error_file_error));
+  }
+  return text;
+}
 
 InstallerRunner::Outcome InstallerRunner::Run(SelectionModel& model) {
   Outcome outcome;
@@ -38,7 +78,14 @@ InstallerRunner::Outcome InstallerRunner::Run(SelectionModel& model) {
   bool started = true;
   int last_exit_code = 0;
 
-  DeleteErrorFile();
+  // A stale error file that stays would be taken for the first installer's
+  // failure, on this run and every later one.
+  outcome.error_file = error_file_;
+  if (const int error = DeleteErrorFile(); error != 0) {
+    outcome.stop = Stop::kErrorFileNotDeleted;
+    outcome.error_file_error = error;
+    return outcome;
+  }
 
   while (index < list->size() && started && last_exit_code == 0) {
     const Component& component = *(*list)[index];
@@ -63,7 +110,7 @@ InstallerRunner::Outcome InstallerRunner::Run(SelectionModel& model) {
       // An error file left behind means this installer failed. It is deleted
       // so that it never stops a later run.
       if (FileSearch::Exists(error_file_)) {
-        DeleteErrorFile();
+        outcome.error_file_error = DeleteErrorFile();
         if (started) {
           started = false;
           if (outcome.stop == Stop::kNone) {

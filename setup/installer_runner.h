@@ -24,6 +24,8 @@ class InstallerRunner {
     kStartFailed,   // an installer could not be started
     kExitCode,      // an installer ended with a non-zero exit code
     kErrorFile,     // an installer left the error file behind
+    kErrorFileNotDeleted,  // the error file of an earlier run cannot be
+                           // deleted: no installer is run
   };
 
   struct Outcome {
@@ -31,6 +33,8 @@ class InstallerRunner {
     const Component* failed = nullptr;  // the component whose installer failed
     int exit_code = 0;                  // last exit code read
     int start_error = 0;                // errno of a failed start
+    int error_file_error = 0;           // errno of a failed delete of the error file
+    std::string error_file;             // its path
     int installers_started = 0;
   };
 
@@ -50,8 +54,14 @@ class InstallerRunner {
   // line); everything else installs quietly.
   static std::string CommandLineFor(const Component& component, bool silent_installs, bool agent_phase);
 
+  // What setup tells the user about an outcome that stopped the walk
+  // (standard error); empty when every installer ran.
+  static std::string FailureText(const Outcome& outcome);
+
  private:
-  void DeleteErrorFile() const;
+  // Deletes the error file: 0 when it is gone (also when it was not there),
+  // otherwise the errno of the failed delete.
+  int DeleteErrorFile() const;
 
   std::string error_file_;
   StartListener listener_;

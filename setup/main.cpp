@@ -58,24 +58,8 @@ int main(int argc, char** argv) {
                                orla::InstallerRunner::kInstallerName, command_line.c_str()));
   });
   const orla::InstallerRunner::Outcome outcome = runner.Run(model);
-  if (outcome.failed == nullptr) return 0;
-
-  const std::string installer = outcome.failed->directory + orla::InstallerRunner::kInstallerName;
-  switch (outcome.stop) {
-    case orla::InstallerRunner::Stop::kStartFailed:
-      Print(stderr, StringPrintf("setup: %s could not be started: %s\n", installer.c_str(),
-                                 std::strerror(outcome.start_error)));
-      break;
-    case orla::InstallerRunner::Stop::kExitCode:
-      Print(stderr, StringPrintf("setup: %s failed with exit code %d; the remaining installers were not run\n",
-                                 installer.c_str(), outcome.exit_code));
-      break;
-    case orla::InstallerRunner::Stop::kErrorFile:
-      Print(stderr, StringPrintf("setup: %s reported a failure; the remaining installers were not run\n",
-                                 installer.c_str()));
-      break;
-    case orla::InstallerRunner::Stop::kNone:
-      break;
-  }
+  const std::string failure = orla::InstallerRunner::FailureText(outcome);
+  if (failure.empty()) return 0;
+  Print(stderr, failure);
   return 1;
 }

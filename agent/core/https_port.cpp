@@ -1,9 +1,9 @@
 #include "agent/core/https_port.h"
 
-#include "platform/text/port_setting.h"
+#include "agent/core/agent_settings.h"
 
 namespace orla {
 
-int HttpsPort::Configured() { return PortSetting::FromEnvironment("KORAGENT_HTTPS_PORT", kDefault); }
+int HttpsPort::Configured() { return AgentSettings::Current().HttpsPort(); }
 
 }  // namespace orla

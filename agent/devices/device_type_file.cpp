@@ -28,11 +28,18 @@ int DeviceTypeFile::ReadTypeList(const std::string& path, std::vector<std::strin
   errno = 0;
   std::ifstream in(path);
   if (!in) return errno != 0 ? errno : ENOENT;
+  // A line that cannot be stored (no memory) must not end the list early
+  // as if the file ended there: the stream hands the exception on.
+  in.exceptions(std::ios::badbit);
   names->clear();
   std::string line;
-  while (NextLine(in, &line)) {
-    if (line.empty() || line[0] == ' ') continue;
-    names->push_back(line);
+  try {
+    while (NextLine(in, &line)) {
+      if (line.empty() || line[0] == ' ') continue;
+      names->push_back(line);
+    }
+  } catch (const std::ios_base::failure&) {
+    return EIO;  // the stream failed without an exception of its own
   }
   return 0;
 }
@@ -41,7 +48,17 @@ int DeviceTypeFile::Read(const std::string& path) {
   errno = 0;
   std::ifstream in(path);
   if (!in) return errno != 0 ? errno : ENOENT;
+  in.exceptions(std::ios::badbit);
   values_.clear();
+  try {
+    ReadValues(in);
+  } catch (const std::ios_base::failure&) {
+    return EIO;
+  }
+  return 0;
+}
+
+void DeviceTypeFile::ReadValues(std::istream& in) {
   std::string line;
   while (NextLine(in, &line)) {
     if (line.empty() || line[0] == '#') continue;
@@ -55,7 +72,6 @@ int DeviceTypeFile::Read(const std::string& path) {
       values_[std::move(key)] = std::move(value);
     }
   }
-  return 0;
 }
 
 const std::string* DeviceTypeFile::Find(const std::string& key) const {

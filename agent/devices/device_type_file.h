@@ -3,6 +3,7 @@
 // "devices/supported.txt" (one type name a line, in the order types are
 // offered a device) and each type's settings file "devices/<type>.cfg"
 // (key=value lines).
+#include <istream>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ class DeviceTypeFile : public RootObject {
   const std::string* Find(const std::string& key) const;
 
  private:
+  void ReadValues(std::istream& in);
+
   std::map<std::string, std::string> values_;  // keys in lower case
 };
 

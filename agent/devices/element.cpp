@@ -28,6 +28,10 @@ auto CallPlugin(Function function, Args... args) {
     return function(args...);
   } catch (OrlaException*) {
     throw;
+  } catch (const std::bad_alloc&) {
+    // Out of memory inside the call (the plug-in's or the SNMP calls'
+    // own allocations): not a fault of the plug-in.
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
@@ -96,7 +100,7 @@ Element::~Element() {
 
 std::string Element::DevicesPath(const std::string& fileName) { return "devices/" + fileName; }
 
-int32_t Element::BindElement() {
+int32_t Element::BindElement() try {
   // 1. The type file, read in full.
   DeviceTypeFile typeFile;
   const int error = typeFile.Read(DevicesPath(typeName_ + ".cfg"));
@@ -139,11 +143,15 @@ int32_t Element::BindElement() {
   }
 
   // 6. The polling thread; its first poll comes one interval from now.
-  poller_ = std::make_unique<ElementPoller>(state_);
+  poller_ = std::make_unique<ElementPoller>(state_, clock_);
 
   // 7. Does the device send its traps here?
   auto check = reinterpret_cast<plugin::CheckTrapReceiverFunction>(state_->PluginFunction(plugin::kCheckTrapReceiver));
   return CallPlugin(check, state_->GetSession());
+} catch (const std::bad_alloc&) {
+  // Sessions, the poller, texts: what binding could not allocate is 3001,
+  // which the registry handles like any other binding error.
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
 void Element::ComputeLinks(const std::string* pageTemplate) {

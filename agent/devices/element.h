@@ -17,6 +17,7 @@ namespace orla {
 
 class ElementPoller;
 class ElementState;
+class PollerClock;
 class SnmpSession;
 class StatusChangeListener;
 class TrapMessage;
@@ -54,6 +55,10 @@ class Element : public RootObject {
   // "SetTrapReceiver" with the set session and the trap-receiver stamp; the
   // plug-in's answer is ignored.
   void SetTrapReceiver();
+
+  // The clock the polling thread will run on (the system's unless set
+  // before binding).
+  void SetPollerClock(PollerClock* clock) { clock_ = clock; }
 
   // What the element's polling thread, status passes and trap handling
   // share with it.
@@ -107,6 +112,7 @@ class Element : public RootObject {
   bool embeddedHomePage_ = false;
   std::string devicePageLink_;
   std::string agentPageUrl_;
+  PollerClock* clock_ = nullptr;
   std::unique_ptr<ElementPoller> poller_;
 };
 

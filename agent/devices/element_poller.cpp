@@ -9,10 +9,12 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_state.h"
+#include "agent/devices/poller_clock.h"
 
 namespace orla {
 
-ElementPoller::ElementPoller(std::shared_ptr<ElementState> state) : state_(std::move(state)) {
+ElementPoller::ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock)
+    : state_(std::move(state)), clock_(clock != nullptr ? clock : PollerClock::System()) {
   try {
     thread_ = std::thread(&ElementPoller::Run, this);
   } catch (const std::system_error& e) {
@@ -37,11 +39,11 @@ void ElementPoller::Run() {
     // An interval below one second (the registry does not check the range)
     // must not turn into a busy loop.
     const int64_t seconds = state_->PollingInterval();
-    if (stop_.WaitFor(std::chrono::milliseconds(seconds > 1 ? seconds * 1000 : 1000))) break;
+    if (clock_->WaitFor(stop_, seconds > 1 ? seconds : 1)) break;
 
     const uint32_t stamp = state_->TrapReceiverStamp();
     if (stamp != 0) {
-      const auto now = static_cast<uint64_t>(std::time(nullptr));
+      const auto now = static_cast<uint64_t>(clock_->Now());
       if (now < static_cast<uint64_t>(stamp) + kStampHoldOff) continue;
       // The trap-target page may store a fresh stamp at this very moment:
       // only the expired one is cleared, a fresh one holds off this cycle.
@@ -50,7 +52,7 @@ void ElementPoller::Run() {
 
     if (!state_->BeginPoll()) break;
     try {
-      state_->RefreshStatus();
+      state_->RefreshStatus(true);
     } catch (OrlaException* e) {
       // Already logged where it arose.
       std::unique_ptr<OrlaException> owned(e);

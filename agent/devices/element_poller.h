@@ -16,14 +16,16 @@
 namespace orla {
 
 class ElementState;
+class PollerClock;
 
 class ElementPoller : public RootObject {
  public:
   // Seconds a trap-receiver stamp holds off the polls.
   static constexpr uint32_t kStampHoldOff = 120;
 
-  // Starts the thread. Throws OrlaException 3003 when it cannot be created.
-  explicit ElementPoller(std::shared_ptr<ElementState> state);
+  // Starts the thread, which waits and reads the time on `clock`. Throws
+  // OrlaException 3003 when it cannot be created.
+  ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock);
   // Stops the thread and waits for it to end.
   ~ElementPoller() override;
   ElementPoller(const ElementPoller&) = delete;
@@ -39,6 +41,7 @@ class ElementPoller : public RootObject {
   void Run();
 
   std::shared_ptr<ElementState> state_;
+  PollerClock* clock_;
   ManualResetEvent stop_{false};
   std::atomic<bool> finished_{false};
   std::thread thread_;

@@ -1,10 +1,13 @@
 #include "agent/devices/element_registry.h"
 
 #include <cerrno>
-#include <fstream>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "agent/core/error_codes.h"
+#include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element.h"
@@ -88,7 +91,7 @@ ElementRegistry::~ElementRegistry() {
     try {
       // A registry that never finished loading holds only part of the file
       // (or nothing of it): saving that would lose the elements not read.
-      if (loaded_.load()) SaveElements();
+      if (loaded_.load() && fileError_.load() == 0) SaveElements();
     } catch (OrlaException* e) {
       // Logged by its constructor; nothing else can be done at this point.
       std::unique_ptr<OrlaException> owned(e);
@@ -171,25 +174,57 @@ void ElementRegistry::ReportChange(const std::string& name, int32_t status) {
 
 void ElementRegistry::LoadElements() {
   Guard hold(lock_);
-  std::ifstream in(elementFilePath_);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(elementFilePath_.c_str(), "r"), &std::fclose);
   if (!in) {
-    // First start: nothing to load, and no status pass either.
+    const int error = errno;
+    // Only a missing file is a first start: nothing to load, and no status
+    // pass either. Any other failure would make the next save write the
+    // file empty.
+    if (error != ENOENT) RefuseElementFile(error);
     loaded_.store(true);
     return;
   }
   std::vector<std::pair<std::string, std::string>> lines;
-  std::string line;
-  while (std::getline(in, line)) {
+  std::unique_ptr<char, void (*)(void*)> buffer(nullptr, &std::free);
+  size_t capacity = 0;
+  for (;;) {
+    char* raw = buffer.release();
+    errno = 0;
+    const ssize_t length = ::getline(&raw, &capacity, in.get());
+    const int readError = errno;
+    buffer.reset(raw);
+    if (length < 0) {
+      // Anything but the end of the file (a read error, no memory for the
+      // line): the elements read so far are loaded, but the file is no
+      // longer theirs to rewrite.
+      if (!std::feof(in.get())) RefuseElementFile(readError != 0 ? readError : EIO);
+      break;
+    }
+    std::string line(buffer.get(), static_cast<size_t>(length));
+    if (!line.empty() && line.back() == '\n') line.pop_back();
     if (line.size() > kElementLineLimit) line.resize(kElementLineLimit);
     std::vector<std::string> pieces = SplitElementLine(line);
     // A line without a name and an address cannot be an element.
     if (pieces.size() < 2) continue;
     lines.emplace_back(std::move(pieces[0]), std::move(pieces[1]));
   }
-  in.close();
+  in.reset();
   LoadLines(lines);
   UpdateAllStatus();
   loaded_.store(true);
+}
+
+void ElementRegistry::RefuseElementFile(int error) {
+  fileError_.store(error);
+  char text[256];
+  EventLog::Write(EventLog::kCritical, StringPrintf("Unable to read file %s - %s.", elementFilePath_.c_str(),
+                                                    strerror_r(error, text, sizeof text)));
+}
+
+void ElementRegistry::CheckElementFileWritable() const {
+  if (const int error = fileError_.load(); error != 0) {
+    throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
+  }
 }
 
 void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::string>>& lines) {
@@ -212,11 +247,16 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
   for (auto& element : made) {
     if (element == nullptr) continue;
     if (FindByName(element->Name()) != nullptr || FindByAddress(element->Address()) != nullptr) {
-      Retire(element.get());
-      element.reset();
+      Discard(element);
       continue;
     }
-    elements_.Append(element.release());
+    try {
+      elements_.Append(element.get());
+      element.release();
+    } catch (const std::bad_alloc&) {
+      // No room in the list: the element is not loaded.
+      Discard(element);
+    }
   }
   elementCount_.store(elements_.Count());
   PublishDirectory();
@@ -224,6 +264,7 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
 
 void ElementRegistry::SaveElements() {
   Guard hold(lock_);
+  CheckElementFileWritable();
   std::string contents;
   for (int32_t i = 0; i < elements_.Count(); ++i) {
     const Element* element = At(i);
@@ -233,7 +274,7 @@ void ElementRegistry::SaveElements() {
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
 }
 
-std::string ElementRegistry::RecognizeElement(const std::string& address) {
+std::string ElementRegistry::RecognizeElement(const std::string& address) try {
   std::vector<std::string> types;
   int error = DeviceTypeFile::ReadTypeList(Element::DevicesPath("supported.txt"), &types);
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
@@ -272,6 +313,8 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) {
       std::unique_ptr<OrlaException> owned(e);
       if (e->Code() != kErrCommunication && e->Code() != kErrTimeout) throw owned.release();
       answer = e->Code();
+    } catch (const std::bad_alloc&) {
+      throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
     } catch (...) {
       throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
     }
@@ -285,12 +328,35 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) {
     return type;
   }
   throw new OrlaException(kErrUnsupported, 0, kMsgUnsupported);
+} catch (const std::bad_alloc&) {
+  // A session, a type list or a text that cannot be allocated.
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+}
+
+void ElementRegistry::Discard(std::unique_ptr<Element>& element) {
+  if (!element) return;
+  try {
+    // Its polling thread is joined later, outside the registry lock.
+    Retire(element.get());
+  } catch (const std::bad_alloc&) {
+    // No room among the retired: the element's destructor joins the thread,
+    // which is still in its first wait and ends at once.
+  }
+  element.reset();
 }
 
 std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, const std::string& address,
-                                                      int32_t pollingInterval, int32_t* answer) {
+                                                      int32_t pollingInterval, int32_t* answer) try {
   const std::string type = RecognizeElement(address);
   auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
+  element->SetPollerClock(pollerClock_);
+  // Whatever ends the make before the element is handed out, it is
+  // discarded with its polling thread.
+  struct DiscardOnExit {
+    ElementRegistry* registry;
+    std::unique_ptr<Element>& element;
+    ~DiscardOnExit() { registry->Discard(element); }
+  } discard{this, element};
 
   *answer = 1;
   try {
@@ -299,8 +365,6 @@ std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, c
     std::unique_ptr<OrlaException> owned(e);
     const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction;
     if (!keep) {
-      Retire(element.get());
-      element.reset();
       if (e->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
       throw owned.release();
     }
@@ -308,27 +372,52 @@ std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, c
     // its status stays -1 until a poll succeeds.
     *answer = 1;
   }
-  return element;
+  return element;  // moved out before the guard looks
+} catch (const std::bad_alloc&) {
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
-void ElementRegistry::AddElement(const std::string& name, const std::string& address, int32_t pollingInterval) {
+void ElementRegistry::AddElement(const std::string& name, const std::string& address,
+                                 int32_t pollingInterval) try {
   ReapRetired(false);
   Guard hold(lock_);
+  CheckElementFileWritable();
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
 
   int32_t answer;
   std::unique_ptr<Element> element = MakeElement(name, address, pollingInterval, &answer);
-
-  elements_.Append(element.release());
+  try {
+    elements_.Append(element.get());
+  } catch (...) {
+    // Not in the list: not leaked with its running thread either.
+    Discard(element);
+    throw;
+  }
+  element.release();
+  try {
+    PublishDirectory();
+  } catch (...) {
+    // The element list and the directory the trap handling reads must
+    // agree: the element goes again.
+    const int32_t last = elements_.Count() - 1;
+    try {
+      Retire(At(last));
+    } catch (const std::bad_alloc&) {
+      // Its destructor joins the thread, still in its first wait.
+    }
+    elements_.Remove(last);
+    throw;
+  }
   elementCount_.store(elements_.Count());
-  PublishDirectory();
   if (loaded_.load()) SaveElements();
 
   if (answer == plugin::kNoCommunity) throw new OrlaException(kErrNoCommunity, 0, kMsgNoCommunity);
   if (answer == plugin::kTrapsNotSentHere) {
     throw new OrlaException(kErrTrapsNotConfigured, 0, kMsgTrapsNotConfigured);
   }
+} catch (const std::bad_alloc&) {
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
 void ElementRegistry::RemoveElement(const std::string& name) {
@@ -336,6 +425,7 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   Guard hold(lock_);
   const int32_t index = IndexByName(name);
   if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  CheckElementFileWritable();
   Element* element = At(index);
   const std::string removedName = element->Name();
   const int32_t status = element->Status();
@@ -366,6 +456,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   if (FindByName(newName) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgNameInUse);
   Element* element = FindByName(currentName);
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  CheckElementFileWritable();
   element->SetName(newName);
   PublishDirectory();
   SaveElements();

@@ -32,6 +32,7 @@ namespace orla {
 class Element;
 class ElementDirectory;
 class ElementPoller;
+class PollerClock;
 class StatusChangeListener;
 class TrapMessage;
 
@@ -63,7 +64,10 @@ class ElementRegistry : public RootObject {
 
   // Reads the element file and adds every element in it (errors of single
   // lines are dropped), runs one status pass, then counts as loaded. A
-  // missing file loads nothing.
+  // missing file loads nothing. A file that cannot be opened or read to its
+  // end is a CRITICAL event, and from then on the registry never rewrites
+  // it: adds, removals, renames and saves fail with 3002 before changing
+  // anything, and the destructor leaves the file alone.
   void LoadElements();
   // Rewrites the element file from memory, atomically. 3002 on failure.
   void SaveElements();
@@ -135,6 +139,11 @@ class ElementRegistry : public RootObject {
   // new interval stays in effect). The range is the caller's to check.
   void SetPollingInterval(int32_t seconds);
 
+  // The clock every element's polling thread runs on from the next add on;
+  // the system's by default (tests hand in one they advance). Set it before
+  // the first add.
+  void SetPollerClock(PollerClock* clock) { pollerClock_ = clock; }
+
   // The agent host's first IPv4 address in dotted form. 2013 when the host
   // name cannot be read or resolved.
   static std::string AgentHostAddress();
@@ -152,6 +161,14 @@ class ElementRegistry : public RootObject {
   // Adds the element file's lines (name, address), recognised at once, in
   // file order; under the lock.
   void LoadLines(const std::vector<std::pair<std::string, std::string>>& lines);
+
+  // Logs the element file's read failure and stops every rewrite of it.
+  void RefuseElementFile(int error);
+  // Retires the element's polling thread and destroys the element; null does
+  // nothing. Never fails.
+  void Discard(std::unique_ptr<Element>& element);
+  // 3002 when the element file could not be read at load.
+  void CheckElementFileWritable() const;
 
   Element* At(int32_t index) const;
   Element* FindByName(const std::string& name) const;
@@ -174,10 +191,13 @@ class ElementRegistry : public RootObject {
   std::atomic<int32_t> elementCount_{0};
   std::atomic<int32_t> pollingInterval_;
   std::atomic<bool> loaded_{false};
+  // errno of a failed read of the element file; 0 when it was read or absent.
+  std::atomic<int> fileError_{0};
   Lock lock_;
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};
   std::atomic<StatusChangeListener*> listener_{nullptr};
+  PollerClock* pollerClock_ = nullptr;
 
   mutable std::mutex directoryMutex_;
   std::shared_ptr<const ElementDirectory> directory_;

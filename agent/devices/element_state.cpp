@@ -40,13 +40,13 @@ void* ElementState::PluginFunction(const char* name) const {
   return function;
 }
 
-int32_t ElementState::RefreshStatus() {
-  const Update update = PollStatus();
+int32_t ElementState::RefreshStatus(bool unlessRetired) {
+  const Update update = PollStatus(unlessRetired);
   ReportChange(update);
   return update.current;
 }
 
-ElementState::Update ElementState::PollStatus() {
+ElementState::Update ElementState::PollStatus(bool unlessRetired) {
   Update update;
   if (!updateGate_.TestAndReset()) {
     // Another thread is updating this element: its result stands.
@@ -60,10 +60,24 @@ ElementState::Update ElementState::PollStatus() {
     if (getSession_ == nullptr) {
       throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
     }
+    if (unlessRetired) {
+      // The last check and the call are one step with respect to Retire:
+      // the look-up and the gate above may have waited, and a removal that
+      // has returned meanwhile must not see its element's plug-in called.
+      std::lock_guard<std::mutex> hold(retireMutex_);
+      if (retired_) {
+        updateGate_.Set();
+        update.current = update.previous;
+        return update;
+      }
+    }
     update.current = poll(getSession_.get());
   } catch (OrlaException*) {
     updateGate_.Set();
     throw;
+  } catch (const std::bad_alloc&) {
+    updateGate_.Set();
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
     updateGate_.Set();
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
@@ -94,6 +108,8 @@ int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* messag
     return handle(trap, data, message);
   } catch (OrlaException*) {
     throw;
+  } catch (const std::bad_alloc&) {
+    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }

@@ -52,12 +52,14 @@ class ElementState : public RootObject {
   // left, without calling the plug-in. A changed status is written to the
   // event log (INFO) and reported to the listener after the gate has opened
   // again, unless the element has been retired. Throws OrlaException 3006
-  // when the function is missing.
-  int32_t RefreshStatus();
+  // when the function is missing. With `unlessRetired` (the polling thread)
+  // the plug-in is not called once Retire has returned: the check is made
+  // right before the call, under the lock Retire takes.
+  int32_t RefreshStatus(bool unlessRetired = false);
   // The first half of RefreshStatus: the update without the report. The
   // gate is open again when it returns. Throws OrlaException 3006 when the
   // function is missing.
-  Update PollStatus();
+  Update PollStatus(bool unlessRetired = false);
   // The second half: writes a changed status to the event log and reports it
   // to the listener, unless the element has been retired. The listener may
   // throw (OrlaException*).

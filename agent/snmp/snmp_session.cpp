@@ -9,6 +9,7 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
+#include "agent/core/agent_settings.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -82,7 +83,7 @@ SnmpSession::~SnmpSession() {
 void SnmpSession::Open() {
   std::lock_guard<Lock> hold(*lock_);
   if (open_) Close();
-  session_ = SnmpMgrOpen(agentAddress_, community_, timeout_, retries_);
+  session_ = SnmpMgrOpen(agentAddress_, community_, timeout_, retries_, AgentSettings::Current().SnmpPort());
   if (session_ == nullptr) throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
   open_ = true;
 }

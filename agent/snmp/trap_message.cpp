@@ -11,7 +11,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/ber_writer.h"
 #include "agent/snmp/datagram_sender.h"
-#include "platform/text/port_setting.h"
+#include "agent/core/agent_settings.h"
 
 namespace orla {
 
@@ -232,7 +232,7 @@ void TrapMessage::SendTo(const char* host) const {
 }
 
 uint16_t TrapMessage::TrapPort() {
-  return static_cast<uint16_t>(PortSetting::FromEnvironment("KORAGENT_TRAP_PORT", 162));
+  return static_cast<uint16_t>(AgentSettings::Current().TrapPort());
 }
 
 }  // namespace orla

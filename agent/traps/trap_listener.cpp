@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -147,15 +148,19 @@ SnmpBinding* TrapListener::ConvertBinding(const SnmpVarBind& received) {
 
 void TrapListener::Routine() {
   ManualResetEvent* event = nullptr;
-  if (!SnmpMgrTrapListen(&event)) {
+  const std::string listenAddress = AgentSettings::Current().TrapListen();
+  if (!SnmpMgrTrapListen(listenAddress, &event)) {
     const uint32_t error = SnmpMgrGetLastError();
     // Already registered in this process: the same event serves.
     if (error != SNMP_MGMTAPI_TRAP_DUPINIT || event == nullptr) {
       std::unique_ptr<OrlaException> owned(new OrlaException(kErrSessionOpen, error, kMsgSessionOpen));
       char buffer[256];
+      // A stream transport is the one reason the operator cannot guess from
+      // the system's text.
+      const char* reason = error == EPROTONOSUPPORT ? "only a UDP transport receives traps"
+                                                    : strerror_r(static_cast<int>(error), buffer, sizeof buffer);
       EventLog::Write(EventLog::kWarning,
-                      StringPrintf("SNMP traps are not received on %s: %s", SnmpMgrTrapListenAddress().c_str(),
-                                   strerror_r(static_cast<int>(error), buffer, sizeof buffer)));
+                      StringPrintf("SNMP traps are not received on %s: %s", listenAddress.c_str(), reason));
       return;
     }
   }

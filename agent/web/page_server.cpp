@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
@@ -74,6 +75,10 @@ void PageServer::Start(const std::string& agentDirectory) {
 
   ZEPABlockUnload();
   unloadBlocked_ = true;
+  // The endpoint comes from the agent's settings, read once at start-up.
+  const AgentSettings settings = AgentSettings::Current();
+  ZEPASetServerEndpoint(settings.HttpsAddress().empty() ? nullptr : settings.HttpsAddress().c_str(),
+                        static_cast<uint32_t>(settings.HttpsPort()));
   uint32_t handle = 0;
   ZEPAStartupHTTPServer(&startup, &handle);
   if (handle == 0) {

@@ -11,6 +11,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -23,7 +24,52 @@ namespace orla {
 
 namespace {
 
+std::mutex& FileMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string& FileName() {
+  static std::string name;
+  return name;
+}
+
+std::atomic<bool>& SystemLogEnabled() {
+  static std::atomic<bool> enabled{true};
+  return enabled;
+}
+
 const char* const kJournalSocket = "/run/systemd/journal/socket";
+
+// The length of the well-formed UTF-8 sequence that starts at `at` (RFC 3629:
+// no overlong forms, no surrogates, nothing above U+10FFFF), 0 when the bytes
+// there are not one.
+size_t Utf8SequenceLength(const std::string& text, size_t at) {
+  const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  size_t length;
+  unsigned char low = 0x80;
+  unsigned char high = 0xbf;
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+    if (lead == 0xe0) low = 0xa0;   // overlong
+    if (lead == 0xed) high = 0x9f;  // surrogates
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+    if (lead == 0xf0) low = 0x90;   // overlong
+    if (lead == 0xf4) high = 0x8f;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xbf) return 0;
+  }
+  return length;
+}
 
 std::string HexBytes(const void* data, size_t size) {
   static const char digits[] = "0123456789abcdef";
@@ -99,7 +145,22 @@ int ToFile(const char* path, const std::string& line) {
 std::string EventLogWriter::JsonEscape(const std::string& text) {
   std::string out;
   out.reserve(text.size() + 8);
-  for (unsigned char c : text) {
+  const size_t size = text.size();
+  for (size_t i = 0; i < size;) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      // Well-formed UTF-8 passes unchanged; any other byte is written as the
+      // character of the same number, so the line stays valid JSON.
+      const size_t length = Utf8SequenceLength(text, i);
+      if (length > 0) {
+        out.append(text, i, length);
+        i += length;
+      } else {
+        out += StringPrintf("\\u%04x", c);
+        ++i;
+      }
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -113,6 +174,7 @@ std::string EventLogWriter::JsonEscape(const std::string& text) {
           out.push_back(static_cast<char>(c));
         }
     }
+    ++i;
   }
   return out;
 }
@@ -126,20 +188,34 @@ std::string EventLogWriter::JsonLine(const std::string& isoTime, const char* sou
                       JsonEscape(text).c_str(), HexBytes(data, dataSize).c_str());
 }
 
+void EventLogWriter::SetFilePath(const std::string& path) {
+  std::lock_guard<std::mutex> hold(FileMutex());
+  FileName() = path;
+}
+
+void EventLogWriter::SetSystemLog(bool enabled) { SystemLogEnabled().store(enabled); }
+
+std::string EventLogWriter::FilePath() {
+  std::lock_guard<std::mutex> hold(FileMutex());
+  return FileName();
+}
+
 int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
                            const std::string& text, const void* data, size_t dataSize) {
   int result = 0;
   struct stat st;
-  if (::stat(kJournalSocket, &st) == 0 && S_ISSOCK(st.st_mode)) {
+  if (!SystemLogEnabled().load()) {
+    // Kept off the host's log (fuzzing feeds millions of bad inputs).
+  } else if (::stat(kJournalSocket, &st) == 0 && S_ISSOCK(st.st_mode)) {
     result = ToJournal(source, eventType, category, eventId, text, data, dataSize);
     if (result != 0) ToSyslog(source, eventType, text);
     result = 0;
   } else {
     ToSyslog(source, eventType, text);
   }
-  const char* path = std::getenv("KORAGENT_EVENT_LOG");
-  if (path != nullptr && *path != '\0') {
-    const int err = ToFile(path, JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize));
+  const std::string path = FilePath();
+  if (!path.empty()) {
+    const int err = ToFile(path.c_str(), JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize));
     if (err != 0) result = err;
   }
   return result;

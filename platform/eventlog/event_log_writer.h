@@ -1,8 +1,9 @@
 #pragma once
 // The application event log of this host: one entry goes to journald when its
 // socket exists, otherwise to syslog(3) under the ident "KORAgent"; and, when
-// the environment variable KORAGENT_EVENT_LOG names a file, the entry is also
-// appended to that file as one JSON object on a line.
+// a file has been named with SetFilePath (the agent passes its
+// KORAGENT_EVENT_LOG setting), the entry is also appended to that file as one
+// JSON object on a line.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,14 @@ namespace orla {
 
 class EventLogWriter {
  public:
+  // The JSON-lines file that receives every entry from now on; empty for
+  // none (the initial state). Any thread may call it.
+  static void SetFilePath(const std::string& path);
+  static std::string FilePath();
+  // Whether entries go to journald or syslog (the initial state); a fuzz
+  // target turns it off so its bad inputs stay off the host's log.
+  static void SetSystemLog(bool enabled);
+
   // Writes one entry. `text` is the full insertion string (already prefixed
   // with its severity). Returns 0 on success, otherwise an errno value.
   static int Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,

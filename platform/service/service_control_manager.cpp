@@ -23,11 +23,6 @@ namespace {
 const char kDefaultUnitDir[] = "/etc/systemd/system";
 const char kSystemdRuntimeDir[] = "/run/systemd/system";
 
-std::string EnvOrEmpty(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
 std::string Trim(const std::string& text) {
   size_t begin = 0;
   size_t end = text.size();
@@ -105,8 +100,9 @@ const char kConfinement[] =
 ServiceControlManager::ServiceControlManager(std::string systemctl, std::string unitDir)
     : systemctl_(std::move(systemctl)), unitDir_(std::move(unitDir)) {}
 
-std::unique_ptr<ServiceControlManager> ServiceControlManager::Open(int* error) {
-  std::string systemctl = EnvOrEmpty("KORAGENT_SYSTEMCTL");
+std::unique_ptr<ServiceControlManager> ServiceControlManager::Open(const std::string& systemctlProgram,
+                                                                   const std::string& unitDirectory, int* error) {
+  std::string systemctl = systemctlProgram;
   if (!systemctl.empty()) {
     if (::access(systemctl.c_str(), X_OK) != 0) {
       *error = errno;
@@ -119,7 +115,7 @@ std::unique_ptr<ServiceControlManager> ServiceControlManager::Open(int* error) {
     }
     systemctl = "systemctl";
   }
-  std::string unitDir = EnvOrEmpty("KORAGENT_SYSTEMD_UNIT_DIR");
+  std::string unitDir = unitDirectory;
   if (unitDir.empty()) unitDir = kDefaultUnitDir;
   *error = 0;
   return std::unique_ptr<ServiceControlManager>(new ServiceControlManager(systemctl, unitDir));

@@ -35,7 +35,11 @@ class ServiceControlManager {
   };
 
   // Opens the service manager; null with *error set when there is none.
-  static std::unique_ptr<ServiceControlManager> Open(int* error);
+  // `systemctl` is the program that stands in for systemctl (empty: the
+  // real one, which needs a running systemd); `unitDir` the folder of unit
+  // files (empty: /etc/systemd/system).
+  static std::unique_ptr<ServiceControlManager> Open(const std::string& systemctl, const std::string& unitDir,
+                                                     int* error);
 
   // The absolute path of the running program.
   static int ModuleFileName(std::string* path);

@@ -200,7 +200,9 @@ int ServiceDispatcher::StartServiceCtrlDispatcher(const char* serviceName, Servi
   g_handler.store(nullptr);
   ::close(sigFd);
   ::close(wakeFd);
-  pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+  // The control signals stay blocked: the service has stopped and the
+  // caller is about to end the process with its code. A stop that arrives
+  // now stays pending instead of ending the process by signal.
   g_running.store(false);
   return 0;
 }

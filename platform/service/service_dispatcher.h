@@ -28,6 +28,8 @@ class ServiceDispatcher {
   // Runs `serviceMain` on its own thread and dispatches controls until it
   // returns. Returns 0 then, or an errno value when the dispatcher cannot
   // start. Never fails just because the process was started from a console.
+  // After a normal return the control signals stay blocked, so the caller
+  // can end the process with its own exit code.
   static int StartServiceCtrlDispatcher(const char* serviceName, ServiceMainFunction serviceMain);
 
   // Registers the control handler of the service; returns its status handle,

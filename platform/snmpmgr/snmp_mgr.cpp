@@ -8,7 +8,6 @@
 
 #include "platform/snmpmgr/net_snmp_convert.h"
 #include "platform/snmpmgr/snmp_mgr_library.h"
-#include "platform/text/port_setting.h"
 
 namespace orla {
 
@@ -19,12 +18,6 @@ struct SnmpMgrSession {
 namespace {
 
 thread_local uint32_t lastError = 0;
-
-// The devices' UDP port: KORAGENT_SNMP_PORT when it holds a port number from
-// 1 to 65535, else 161.
-std::string DevicePort() {
-  return std::to_string(PortSetting::FromEnvironment("KORAGENT_SNMP_PORT", 161));
-}
 
 // A system error number as a failure reason; never the time-out's number.
 uint32_t SystemReason(int error) {
@@ -42,8 +35,8 @@ uint32_t SnmpMgrGetLastError() { return lastError; }
 void SnmpMgrSetLastError(uint32_t error) { lastError = error; }
 
 LPSNMP_MGR_SESSION SnmpMgrOpen(const char* agentAddress, const char* community,
-                               int32_t timeoutMs, int32_t retries) {
-  if (agentAddress == nullptr || *agentAddress == '\0' || community == nullptr) {
+                               int32_t timeoutMs, int32_t retries, int port) {
+  if (agentAddress == nullptr || *agentAddress == '\0' || community == nullptr || port < 1 || port > 65535) {
     SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_SESSION);
     return nullptr;
   }
@@ -51,9 +44,9 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const char* agentAddress, const char* community,
 
   // A host or IPv4 address; an IPv6 literal gets its brackets.
   const std::string agent(agentAddress);
-  const std::string peer = agent.find(':') != std::string::npos
-                               ? "udp6:[" + agent + "]:" + DevicePort()
-                               : "udp:" + agent + ":" + DevicePort();
+  const std::string devicePort = std::to_string(port);
+  const std::string peer = agent.find(':') != std::string::npos ? "udp6:[" + agent + "]:" + devicePort
+                                                                : "udp:" + agent + ":" + devicePort;
   std::string communityCopy(community);
 
   netsnmp_session settings;

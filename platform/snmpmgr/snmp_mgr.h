@@ -22,10 +22,11 @@ using LPSNMP_MGR_SESSION = SnmpMgrSession*;
 // Opens a session to `agentAddress` (IPv4 address or host name) with
 // `community`; `timeoutMs` is the time-out of one try in milliseconds,
 // `retries` how many times a request is sent again after a time-out.
+// `port` is the device's UDP port (the agent's KORAGENT_SNMP_PORT setting).
 // Returns null when no session can be had (empty or unresolvable address,
-// no socket); SnmpMgrGetLastError() then tells why.
+// port outside 1 to 65535, no socket); SnmpMgrGetLastError() then tells why.
 LPSNMP_MGR_SESSION SnmpMgrOpen(const char* agentAddress, const char* community,
-                               int32_t timeoutMs, int32_t retries);
+                               int32_t timeoutMs, int32_t retries, int port = 161);
 
 // Closes a session from SnmpMgrOpen; null is ignored. Always true.
 bool SnmpMgrClose(LPSNMP_MGR_SESSION session);

@@ -135,12 +135,7 @@ bool Convert(const TrapReceiver::Trap& trap, AsnObjectIdentifier* enterprise, As
 
 }  // namespace
 
-std::string SnmpMgrTrapListenAddress() {
-  const char* value = std::getenv("KORAGENT_TRAP_LISTEN");
-  return value != nullptr && *value != '\0' ? value : "udp:162";
-}
-
-bool SnmpMgrTrapListen(ManualResetEvent** trapAvailable) {
+bool SnmpMgrTrapListen(const std::string& listenAddress, ManualResetEvent** trapAvailable) {
   std::lock_guard<std::mutex> hold(registrationMutex);
   if (receiver != nullptr) {
     if (trapAvailable != nullptr) *trapAvailable = &receiver->Event();
@@ -150,7 +145,7 @@ bool SnmpMgrTrapListen(ManualResetEvent** trapAvailable) {
   if (trapAvailable != nullptr) *trapAvailable = nullptr;
   auto* candidate = new TrapReceiver();
   std::string error;
-  const int result = candidate->Start(SnmpMgrTrapListenAddress(), &error);
+  const int result = candidate->Start(listenAddress, &error);
   if (result != 0) {
     delete candidate;
     SnmpMgrSetLastError(static_cast<uint32_t>(result));

@@ -2,9 +2,10 @@
 // Trap reception calls of the SNMP management API, on the process's one
 // TrapReceiver (platform/snmpmgr/trap_receiver.h).
 //
-// SnmpMgrTrapListen starts receiving on the net-snmp transport address named
-// by KORAGENT_TRAP_LISTEN (default "udp:162") and hands out the event that is
-// set while traps are queued; SnmpMgrGetTrap takes them one by one.
+// SnmpMgrTrapListen starts receiving on a net-snmp transport address (the
+// agent passes its KORAGENT_TRAP_LISTEN setting, "udp:162" by default) and
+// hands out the event that is set while traps are queued; SnmpMgrGetTrap
+// takes them one by one.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -17,14 +18,15 @@ namespace orla {
 // The network address of a trap's agent: four octets.
 using AsnNetworkAddress = AsnOctetString;
 
-// Registers this process for trap delivery and sets `*trapAvailable` to the
+// Registers this process for trap delivery on `listenAddress` and sets `*trapAvailable` to the
 // event that is set when traps are queued (it lives until the process ends).
 // Only one registration per process: a second call answers false with
 // SnmpMgrGetLastError() SNMP_MGMTAPI_TRAP_DUPINIT (43) but still hands out
 // the event. When the receiver cannot be started, false with the system
-// error number (EADDRINUSE, EACCES, EINVAL for an unusable address, ...) and
+// error number (EADDRINUSE, EACCES, EINVAL for an unusable address,
+// EPROTONOSUPPORT for a transport other than UDP, ...) and
 // `*trapAvailable` null.
-bool SnmpMgrTrapListen(ManualResetEvent** trapAvailable);
+bool SnmpMgrTrapListen(const std::string& listenAddress, ManualResetEvent** trapAvailable);
 
 // Takes the oldest queued trap. Its enterprise identifier, agent address
 // (four octets) and bindings are newly allocated with SnmpUtilMemAlloc: the
@@ -37,9 +39,6 @@ bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAdd
 bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAddress, int32_t* genericTrap,
                     int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings,
                     std::chrono::system_clock::time_point* arrival);
-
-// Where traps are received: the value of KORAGENT_TRAP_LISTEN, or "udp:162".
-std::string SnmpMgrTrapListenAddress();
 
 // Datagrams the process's receiver has read, and those it dropped (not a
 // well-formed trap, or the queue was full); 0 before listening.

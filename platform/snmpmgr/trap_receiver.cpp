@@ -231,6 +231,17 @@ int TrapReceiver::Start(const std::string& listenAddress, std::string* error) {
     if (error != nullptr) *error = "cannot listen for traps on \"" + listenAddress + "\": " + std::strerror(err);
     return err;
   }
+  // Traps are datagrams. A stream transport (tcp:, unix:) gives a listening
+  // socket that polls readable forever and never yields a trap.
+  int type = 0;
+  socklen_t typeLength = sizeof type;
+  if (::getsockopt(transport->sock, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 || type != SOCK_DGRAM) {
+    CloseTransport(transport);
+    if (error != nullptr) {
+      *error = "cannot listen for traps on \"" + listenAddress + "\": only a UDP transport receives traps";
+    }
+    return EPROTONOSUPPORT;
+  }
   const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake < 0) {
     const int err = errno;

@@ -7,7 +7,8 @@
 namespace orla {
 
 bool PortSetting::Parse(const char* text, int* port) {
-  if (text == nullptr || *text == '\0') return false;
+  // strtol would also take leading blanks and a sign.
+  if (text == nullptr || *text < '0' || *text > '9') return false;
   char* end = nullptr;
   errno = 0;
   const long value = std::strtol(text, &end, 10);
@@ -20,11 +21,6 @@ bool PortSetting::ParseAddress(const char* text, int* port) {
   if (text == nullptr) return false;
   const char* colon = std::strrchr(text, ':');
   return Parse(colon != nullptr ? colon + 1 : text, port);
-}
-
-int PortSetting::FromEnvironment(const char* variable, int fallback) {
-  int port = 0;
-  return Parse(std::getenv(variable), &port) ? port : fallback;
 }
 
 }  // namespace orla

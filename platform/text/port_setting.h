@@ -1,6 +1,8 @@
 #pragma once
-// Port numbers taken from the runtime settings (KORAGENT_HTTPS_PORT,
-// KORAGENT_SNMP_PORT, KORAGENT_TRAP_PORT, KORAGENT_TRAP_LISTEN).
+// Port numbers as the runtime settings write them (KORAGENT_HTTPS_PORT,
+// KORAGENT_SNMP_PORT, KORAGENT_TRAP_PORT, KORAGENT_TRAP_LISTEN). Parsing
+// only: the agent's settings module (agent/core/agent_settings.h) reads the
+// values.
 
 namespace orla {
 
@@ -12,9 +14,6 @@ class PortSetting {
   // The port of a transport address: the part after its last ':'
   // ("udp:127.0.0.1:10162"), or the whole text when it has none ("162").
   static bool ParseAddress(const char* text, int* port);
-  // The port held by environment variable `variable`, or `fallback` when it
-  // is unset or holds no port number.
-  static int FromEnvironment(const char* variable, int fallback);
 };
 
 }  // namespace orla

@@ -15,7 +15,7 @@
 #include "platform/snmpmgr/snmp_api.h"
 #include "plugins/famib/oid_ids.h"
 #include "platform/text/string_printf.h"
-#include "platform/text/port_setting.h"
+#include "agent/core/agent_settings.h"
 
 namespace orla {
 
@@ -293,12 +293,8 @@ int32_t FaMibDevice::Worse(int32_t a, int32_t b) {
   return rank(b) > rank(a) ? b : a;
 }
 
-int FaMibDevice::TrapListenPort() {
-  int port = 162;
-  PortSetting::ParseAddress(std::getenv("KORAGENT_TRAP_LISTEN"), &port);
-  return port;
-}
+int FaMibDevice::TrapListenPort() { return AgentSettings::Current().TrapListenPort(); }
 
-int FaMibDevice::SnmpPort() { return PortSetting::FromEnvironment("KORAGENT_SNMP_PORT", 161); }
+int FaMibDevice::SnmpPort() { return AgentSettings::Current().SnmpPort(); }
 
 }  // namespace orla

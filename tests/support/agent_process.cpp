@@ -50,8 +50,9 @@ std::string AgentProcess::BuiltAgent() { return BinaryDir() + "/agent/core/servi
 bool AgentProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env, const std::string& workDir,
                          const std::string& argv0) {
-  // One child at a time; a new start after the last one ended begins afresh.
-  if (pid_ > 0 && !ended_) return false;
+  // One child at a time: a running one is stopped first, and a start after
+  // the last one ended begins afresh.
+  if (Running()) Stop();
   if (!outputPath_.empty()) std::remove(outputPath_.c_str());
   ended_ = false;
   exitCode_ = -1;
@@ -103,7 +104,9 @@ bool AgentProcess::Start(const std::string& program, const std::vector<std::stri
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
-  const int rc = posix_spawn(&pid_, program.c_str(), &actions, &attr, argv.data(), envp.data());
+  const int rc = program.find('/') == std::string::npos
+                     ? posix_spawnp(&pid_, program.c_str(), &actions, &attr, argv.data(), envp.data())
+                     : posix_spawn(&pid_, program.c_str(), &actions, &attr, argv.data(), envp.data());
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   ::close(outFd);
@@ -141,6 +144,28 @@ bool AgentProcess::Signal(int signo, std::chrono::milliseconds timeout) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
+}
+
+bool AgentProcess::Running() {
+  if (pid_ <= 0 || ended_) return false;
+  int status = 0;
+  if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+    ended_ = true;
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+  }
+  return true;
+}
+
+void AgentProcess::Stop(std::chrono::milliseconds grace) {
+  if (!Running()) return;
+  ::kill(pid_, SIGTERM);
+  if (Wait(nullptr, grace)) return;
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  ended_ = true;
+  exitCode_ = 128 + SIGKILL;
 }
 
 std::string AgentProcess::Output() const { return ReadFile(outputPath_); }

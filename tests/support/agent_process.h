@@ -1,8 +1,9 @@
 #pragma once
-// Runs a program (usually KORAgent) as a child process for a test: its own
-// argv[0], working directory and extra environment; standard output and
-// standard error go to a file the test can read. The destructor kills a child
-// that is still running.
+// The one launcher of child processes for tests: the built KORAgent, or a
+// peer program (snmpsimd, snmptrapd) looked up in PATH. Its own argv[0],
+// working directory and extra environment; standard output and standard
+// error go to a file the test can read. The destructor kills a child that is
+// still running. An object can start a new child once the last one has ended.
 #include <sys/types.h>
 
 #include <chrono>
@@ -21,7 +22,8 @@ class AgentProcess {
   // The KORAgent program of this build.
   static std::string BuiltAgent();
 
-  // Starts `program` with argv[0] = `argv0` (the program itself when empty),
+  // Starts `program` (looked up in PATH when it has no "/") with argv[0] =
+  // `argv0` (the program itself when empty),
   // the further `args`, in `workDir` (unchanged when empty), with `env`
   // ("NAME=value"; a bare "NAME" removes it) over this process's environment. Returns false when
   // it cannot be started, or while the child of an earlier Start still runs
@@ -37,6 +39,12 @@ class AgentProcess {
   // Sends `signo` and waits until the child has taken it off its pending
   // set (the signal has reached the program, not just been queued).
   bool Signal(int signo, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+  // True while the child runs.
+  bool Running();
+  // Ends the child: SIGTERM, and SIGKILL when it has not ended within
+  // `grace`. Nothing when it is not running.
+  void Stop(std::chrono::milliseconds grace = std::chrono::seconds(5));
 
   pid_t Pid() const { return pid_; }
   std::string Output() const;

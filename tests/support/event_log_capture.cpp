@@ -57,7 +57,9 @@ std::string NewLogFile() {
 
 }  // namespace
 
-EventLogCapture::EventLogCapture() : path_(NewLogFile()), env_("KORAGENT_EVENT_LOG", path_) {}
+EventLogCapture::EventLogCapture() : path_(NewLogFile()), env_("KORAGENT_EVENT_LOG", path_) {
+  settings_.EventLogFile(path_);
+}
 
 EventLogCapture::~EventLogCapture() { std::remove(path_.c_str()); }
 

@@ -1,12 +1,15 @@
 #pragma once
-// Points KORAGENT_EVENT_LOG at a private file for the life of the object and
-// reads back the entries written to it. Create it before starting threads.
+// Points the event-log file at a private file for the life of the object (the
+// in-process setting, and KORAGENT_EVENT_LOG for the programs a test starts)
+// and reads back the entries written to it. Create it before starting
+// threads.
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_settings.h"
 
 namespace orla::test {
 
@@ -40,6 +43,7 @@ class EventLogCapture {
  private:
   std::string path_;
   ScopedEnv env_;
+  ScopedSettings settings_;
 };
 
 }  // namespace orla::test

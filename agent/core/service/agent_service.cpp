@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -53,6 +54,11 @@ std::atomic<bool> g_paused{false};
 PauseGate& AgentGate() {
   static PauseGate* const gate = new PauseGate();
   return *gate;
+}
+
+std::unique_ptr<ServiceControlManager> OpenServiceManager(int* error) {
+  const AgentSettings settings = AgentSettings::Current();
+  return ServiceControlManager::Open(settings.SystemctlProgram(), settings.SystemdUnitDirectory(), error);
 }
 
 void Print(const std::string& text) {
@@ -101,7 +107,7 @@ void InstallAgentService() {
     return;
   }
   int err = 0;
-  std::unique_ptr<ServiceControlManager> manager = ServiceControlManager::Open(&err);
+  std::unique_ptr<ServiceControlManager> manager = OpenServiceManager(&err);
   if (!manager) {
     Print(StringPrintf("OpenSCManager failed - %s\n", SystemErrorText(err).c_str()));
     return;
@@ -124,7 +130,7 @@ void InstallAgentService() {
 
 void RemoveAgentService() {
   int err = 0;
-  std::unique_ptr<ServiceControlManager> manager = ServiceControlManager::Open(&err);
+  std::unique_ptr<ServiceControlManager> manager = OpenServiceManager(&err);
   if (!manager) {
     Print(StringPrintf("OpenSCManager failed - %s\n", SystemErrorText(err).c_str()));
     return;

@@ -1,11 +1,14 @@
 // KORAgent: installs itself as a systemd service ("KORAgent install"),
 // removes that service ("KORAgent remove"), or runs as the service, under
 // systemd or in the foreground from a console.
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
+#include "agent/core/service/agent_core.h"
 #include "agent/core/service/agent_service.h"
 #include "platform/service/process_exit.h"
 #include "platform/service/service_dispatcher.h"
@@ -13,17 +16,32 @@
 
 int main(int argc, char** argv) {
   using namespace orla;
-  // Only the first character of the first argument counts.
+  // Every runtime setting was read and checked when the program started.
+  const std::string& settingsError = AgentSettings::StartupError();
+
+  // Only the first character of the first argument counts. Install and
+  // remove use none of the ports: a bad one is only pointed out (the
+  // installed service would stop on it), and they still end with 0.
   if (argc > 1 && argv[1] != nullptr) {
     const char first = argv[1][0];
-    if (first == 'I' || first == 'i') {
-      InstallAgentService();
+    if (first == 'I' || first == 'i' || first == 'R' || first == 'r') {
+      if (!settingsError.empty()) std::fprintf(stderr, "%s\n", settingsError.c_str());
+      if (first == 'I' || first == 'i') {
+        InstallAgentService();
+      } else {
+        RemoveAgentService();
+      }
       return 0;
     }
-    if (first == 'R' || first == 'r') {
-      RemoveAgentService();
-      return 0;
-    }
+  }
+
+  // The agent does not run on a guess: a bad value stops it before anything
+  // starts. The event-log file, when its own setting was valid, receives the
+  // entry too.
+  if (!settingsError.empty()) {
+    std::fprintf(stderr, "%s\n", settingsError.c_str());
+    EventLog::Write(EventLog::kCritical, settingsError);
+    return AgentCore::kExitConfiguration;
   }
 
   try {

@@ -9,7 +9,8 @@
 #include <filesystem>
 
 #include "agent/core/orla_exception.h"
-#include "tests/support/shell_command.h"
+#include "tests/support/simulated_devices.h"
+#include "tests/support/scoped_settings.h"
 
 namespace orla::test {
 
@@ -17,36 +18,19 @@ namespace {
 
 const char* const kDevices[] = {"tc01", "tc02", "tc03", "sw01", "host01"};
 
-// Output and error output of a command, with its exit status appended when
-// it failed, so an assertion message shows what went wrong.
-std::string Shell(const std::string& command) {
-  int status = 0;
-  std::string output = CommandOutput(command + " 2>&1", &status);
-  if (status != 0) output += "\n(exit status " + std::to_string(status) + ")";
-  return output;
-}
-
 }  // namespace
 
 void SimulatorFixture::SetUp() {
   // snmpsimd runs as nobody when started by root: it must reach its folder.
   chmod(dir_.Path().c_str(), 0755);
-  const std::string source = KOR_SOURCE_DIR;
-  const std::string start = source + "/simulator/start.sh --run-dir " + dir_.File("sim") +
-                            " --port " + std::to_string(kSnmpPort) + " --base " + Address("tc01");
-  const std::string output = Shell("timeout 60 " + start);
-  running_ = true;
+  const std::string output = simulator_.Start(kSnmpPort, Address("tc01"));
   ASSERT_NE(output.find("host01 " + Address("host01")), std::string::npos) << output;
 
-  setenv("KORAGENT_SNMP_PORT", std::to_string(kSnmpPort).c_str(), 1);
-  setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(TrapPort())).c_str(), 1);
+  settings_.SnmpPort(kSnmpPort);
+  settings_.TrapListen("udp:127.0.0.1:" + std::to_string(TrapPort()));
 
   // The program folder: devices/ as the install lays it out.
-  const std::string built = std::string(KOR_BINARY_DIR) + "/devices/";
-  std::filesystem::create_directory(dir_.File("devices"));
-  for (const char* file : {"famib.so", "famib.cfg", "supported.txt"}) {
-    std::filesystem::copy_file(built + file, dir_.File(std::string("devices/") + file));
-  }
+  InstallDevicesFolder(dir_.Path());
   char buffer[4096];
   ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
   previousDirectory_ = buffer;
@@ -60,11 +44,7 @@ void SimulatorFixture::TearDown() {
   }
 }
 
-void SimulatorFixture::StopSimulator() {
-  if (!running_) return;
-  running_ = false;
-  Shell("timeout 30 " + std::string(KOR_SOURCE_DIR) + "/simulator/stop.sh --run-dir " + dir_.File("sim"));
-}
+void SimulatorFixture::StopSimulator() { simulator_.Stop(); }
 
 std::string SimulatorFixture::Address(const std::string& device) const {
   int offset = 0;
@@ -75,10 +55,7 @@ std::string SimulatorFixture::Address(const std::string& device) const {
   return "127.0.1." + std::to_string(firstHost_ + offset);
 }
 
-std::string SimulatorFixture::Simctl(const std::string& arguments) {
-  return Shell("timeout 30 " + std::string(KOR_SOURCE_DIR) + "/simulator/simctl --run-dir " + dir_.File("sim") + " " +
-             arguments);
-}
+std::string SimulatorFixture::Simctl(const std::string& arguments) { return simulator_.Simctl(arguments); }
 
 std::unique_ptr<ElementRegistry> SimulatorFixture::Loaded(int pollingInterval) {
   auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), pollingInterval);

@@ -18,6 +18,8 @@
 #include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/recording_listener.h"
+#include "tests/support/scoped_settings.h"
+#include "tests/support/simulated_devices.h"
 #include "tests/support/temp_dir.h"
 
 namespace orla::test {
@@ -29,7 +31,7 @@ class SimulatorFixture : public ::testing::Test {
   // `firstHost` is the last octet of the first device's address in
   // 127.0.1.0/24; the five devices take it and the four after it. Every test
   // uses its own block, so tests can run side by side.
-  explicit SimulatorFixture(int firstHost) : firstHost_(firstHost) {}
+  explicit SimulatorFixture(int firstHost) : firstHost_(firstHost), simulator_(dir_.File("sim")) {}
 
   void SetUp() override;
   void TearDown() override;
@@ -48,11 +50,12 @@ class SimulatorFixture : public ::testing::Test {
 
   TempDir dir_;
   EventLogCapture log_;
+  ScopedSettings settings_;
   RecordingListener changes_;
 
  private:
   int firstHost_;
-  bool running_ = false;
+  SimulatedDevices simulator_;
   std::string previousDirectory_;
 };
 

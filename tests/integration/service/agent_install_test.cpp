@@ -83,6 +83,13 @@ TEST_F(InstallRemove, AnyWordStartingWithIInstallsAndWithRRemoves) {
   EXPECT_EQ(Run("r", Env()), "ORLA KOR Agent removed.\n");
 }
 
+// A bad port setting does not concern install and remove: it is pointed out
+// and the command goes on, ending with 0.
+TEST_F(InstallRemove, ABadSettingIsPointedOutAndInstallGoesOn) {
+  EXPECT_EQ(Run("install", Env({"KORAGENT_SNMP_PORT=abc"})),
+            "KORAGENT_SNMP_PORT=abc is not a port number from 1 to 65535\n" + Installed());
+}
+
 TEST_F(InstallRemove, SecondInstallFails) {
   EXPECT_EQ(Run("install", Env()), Installed());
   EXPECT_EQ(Run("install", Env()), "CreateService failed - File exists (0x11)\n");

@@ -7,11 +7,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "tests/support/agent_process.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/free_port.h"
+#include "tests/support/simulated_devices.h"
 #include "tests/support/notify_socket.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/text_lines.h"
@@ -145,6 +149,34 @@ TEST_F(RunningAgent, InterruptStopsLikeTerminate) {
   EXPECT_TRUE(notify_.WaitFor("STATUS=Stopped"));
 }
 
+// A stop while the initial load waits for silent devices ends the agent with
+// exit code 0, whenever in the load it comes. The moment matters, so the same
+// sequence runs many times with the stop at different points.
+TEST_F(RunningAgent, StopDuringTheInitialLoadOfSilentElementsAlwaysEndsTheAgent) {
+  test::InstallDevicesFolder(dir_.Path());
+  dir_.Write("KOR/KORAgent.db", "tc01|127.0.3.1\ntc02|127.0.3.2\ntc03|127.0.3.3\n");
+  // Every request to the devices' port is taken and never answered.
+  test::BoundUdpSocket silent("0.0.0.0");
+  ASSERT_NE(silent.Port(), 0);
+  for (int round = 0; round < 24; ++round) {
+    test::NotifySocket notify;
+    test::AgentProcess agent;
+    ASSERT_TRUE(agent.Start(Program(), {},
+                            {notify.EnvEntry(), "KORAGENT_SNMP_PORT=" + std::to_string(silent.Port()),
+                             "KORAGENT_TRAP_LISTEN=udp:127.0.0.1:0"},
+                            "/"));
+    ASSERT_TRUE(notify.WaitFor("READY=1")) << agent.Output();
+    // From at once to well into the first device's time-out.
+    std::this_thread::sleep_for(std::chrono::milliseconds((round * 53) % 900));
+    ASSERT_TRUE(agent.Signal(round % 2 == 0 ? SIGINT : SIGTERM)) << "round " << round;
+    int code = -1;
+    ASSERT_TRUE(agent.Wait(&code, std::chrono::seconds(10))) << "round " << round << " did not end";
+    EXPECT_EQ(code, 0) << "round " << round;
+  }
+  // The load never finished: the element file is as it was.
+  EXPECT_EQ(dir_.Read("KOR/KORAgent.db"), "tc01|127.0.3.1\ntc02|127.0.3.2\ntc03|127.0.3.3\n");
+}
+
 TEST_F(RunningAgent, RunsWithoutNotificationSocket) {
   // Started from a console: nothing to report to, and nothing fails.
   ASSERT_TRUE(agent_.Start(Program(), {}, {"NOTIFY_SOCKET="}, "/"));
@@ -199,6 +231,21 @@ TEST_F(RunningAgent, ShortConfigurationEndsWithCode2) {
   Start();
   EXPECT_EQ(WaitExit(), 2);
   EXPECT_EQ(log_.Count("CRITICAL: File KORAgent.cfg - Line 3 is missing."), 1);
+}
+
+TEST_F(RunningAgent, ABadSettingEndsWithCode2BeforeAnythingStarts) {
+  for (const char* setting : {"KORAGENT_SNMP_PORT=abc", "KORAGENT_TRAP_LISTEN=tcp:10162"}) {
+    log_.Clear();
+    test::AgentProcess agent;
+    ASSERT_TRUE(agent.Start(Program(), {}, {notify_.EnvEntry(), setting}, "/"));
+    int code = -1;
+    ASSERT_TRUE(agent.Wait(&code));
+    EXPECT_EQ(code, 2) << setting;
+    EXPECT_EQ(log_.Count(std::string("CRITICAL: ") + setting), 1) << ::testing::PrintToString(log_.Texts());
+    EXPECT_NE(agent.Output().find(setting), std::string::npos) << agent.Output();
+  }
+  EXPECT_TRUE(notify_.Received().empty());
+  EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
 }
 
 TEST_F(RunningAgent, UnwritableSystemInformationEndsWithCode3) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "platform/setupkit/registry_tree.h"
@@ -157,6 +158,24 @@ TEST_F(InstallerRunnerTest, StaleErrorFileIsDeletedBeforeTheFirstInstaller) {
   EXPECT_EQ(dist_.InstalledFolders(), (Strings{"Library", "Viewer"}));
   EXPECT_EQ(outcome.stop, InstallerRunner::Stop::kNone);
   EXPECT_FALSE(std::filesystem::exists(dist_.ErrorFile()));
+}
+
+// An error file that cannot be deleted would stop every run after its first
+// installer: nothing is started, and the outcome names the file's failure.
+TEST_F(InstallerRunnerTest, AnErrorFileThatCannotBeDeletedStopsBeforeAnyInstaller) {
+  dist_.AddClient("Library", "C5");
+  dist_.AddClient("Viewer", "C6");
+  // unlink() of a directory fails (EISDIR) for every user, root included.
+  std::filesystem::create_directory(dist_.ErrorFile());
+  Check("C5");
+  Check("C6");
+  InstallerRunner::Outcome outcome = Run();
+  EXPECT_EQ(dist_.InstalledFolders(), Strings{});
+  EXPECT_EQ(outcome.stop, InstallerRunner::Stop::kErrorFileNotDeleted);
+  EXPECT_EQ(outcome.error_file_error, EISDIR);
+  EXPECT_EQ(outcome.installers_started, 0);
+  EXPECT_EQ(InstallerRunner::FailureText(outcome),
+            "setup: the error file " + dist_.ErrorFile() + " cannot be deleted: Is a directory; no installer was run\n");
 }
 
 TEST_F(InstallerRunnerTest, InstallerThatCannotStartOrDiesEndsTheWalk) {

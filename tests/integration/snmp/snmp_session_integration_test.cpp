@@ -13,6 +13,7 @@
 #include "tests/integration/snmp/scripted_responder.h"
 #include "tests/integration/snmp/snmpsim_device.h"
 #include "tests/support/code_of.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/event_log_capture.h"
 
 namespace orla {
@@ -63,12 +64,12 @@ class SnmpSessionDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(device_.Start(kRecording)) << device_.Log();
-    setenv("KORAGENT_SNMP_PORT", std::to_string(device_.Port()).c_str(), 1);
+    settings_.SnmpPort(device_.Port());
     session_ = std::make_unique<SnmpSession>("127.0.0.1", "public");
     session_->SetTimeoutSeconds(2);
     session_->Open();
   }
-  void TearDown() override { unsetenv("KORAGENT_SNMP_PORT"); }
+  test::ScopedSettings settings_;
 
   test::SnmpsimDevice device_;
   std::unique_ptr<SnmpSession> session_;
@@ -231,8 +232,8 @@ TEST_F(SnmpSessionDeviceTest, SetErrorAnswersMapToTheirCodes) {
 
 class SnmpSessionScriptedTest : public ::testing::Test {
  protected:
-  void UsePort(int port) { setenv("KORAGENT_SNMP_PORT", std::to_string(port).c_str(), 1); }
-  void TearDown() override { unsetenv("KORAGENT_SNMP_PORT"); }
+  void UsePort(int port) { settings_.SnmpPort(port); }
+  test::ScopedSettings settings_;
 };
 
 TEST_F(SnmpSessionScriptedTest, GetErrorStatusesMapToTheirCodes) {

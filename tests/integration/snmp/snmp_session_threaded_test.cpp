@@ -12,6 +12,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
 #include "tests/integration/snmp/snmpsim_device.h"
+#include "tests/support/scoped_settings.h"
 
 namespace orla {
 namespace {
@@ -22,9 +23,10 @@ constexpr char kRecording[] =
     "1.3.6.1.4.1.99.6.1.0|4x|0010e2a1b2c3\n";
 
 TEST(SnmpSessionThreadedTest, SharedAndSeparateSessionsGiveCorrectAnswers) {
+  test::ScopedSettings settings;
   test::SnmpsimDevice device;
   ASSERT_TRUE(device.Start(kRecording)) << device.Log();
-  setenv("KORAGENT_SNMP_PORT", std::to_string(device.Port()).c_str(), 1);
+  settings.SnmpPort(device.Port());
 
   SnmpSession shared("127.0.0.1", "public");
   shared.SetTimeoutSeconds(5);
@@ -60,7 +62,6 @@ TEST(SnmpSessionThreadedTest, SharedAndSeparateSessionsGiveCorrectAnswers) {
   EXPECT_EQ(good.load(), 5 * 8);
   EXPECT_EQ(bad.load(), 0);
   EXPECT_FALSE(shared.IsOpen());
-  unsetenv("KORAGENT_SNMP_PORT");
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ bool SnmpsimDevice::TryPort(int port) {
     argv.push_back("--process-user=nobody");
     argv.push_back("--process-group=nogroup");
   }
-  if (!process_.Start(argv, dir_.File("snmpsimd.log"))) return false;
+  if (!process_.Start(argv[0], {argv.begin() + 1, argv.end()})) return false;
   const std::string probe = "snmpget -v1 -c public -t 0.2 -r 0 127.0.0.1:" +
                             std::to_string(port) + " .1.3.6.1.2.1.1.1.0 >/dev/null 2>&1";
   for (int i = 0; i < 150; ++i) {

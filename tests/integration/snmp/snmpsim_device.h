@@ -3,7 +3,8 @@
 // the community "public" (the recording's file name).
 #include <string>
 
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_dir.h"
 
 namespace orla::test {
@@ -23,7 +24,7 @@ class SnmpsimDevice {
   bool TryPort(int port);
 
   TempDir dir_;
-  PeerProcess process_;
+  AgentProcess process_;
   int port_ = 0;
 };
 

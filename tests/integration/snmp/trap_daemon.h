@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
@@ -34,7 +35,7 @@ class TrapDaemon {
       const std::vector<std::string> argv = {
           "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "", "-M", dir_.Path(),
           "-F", format_, "udp:" + listenAddress_ + ":" + std::to_string(port_)};
-      if (!process_.Start(argv, dir_.File("snmptrapd.out"))) return false;
+      if (!process_.Start(argv[0], {argv.begin() + 1, argv.end()})) return false;
       for (int i = 0; i < 100 && process_.Running(); ++i) {
         if (process_.Output().find("NET-SNMP version") != std::string::npos) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -71,7 +72,7 @@ class TrapDaemon {
   const int lastPort_;
   const std::string listenAddress_;
   TempDir dir_;
-  PeerProcess process_;
+  AgentProcess process_;
   int port_ = 0;
 };
 

@@ -15,16 +15,20 @@
 
 #include "agent/snmp/datagram_sender.h"
 #include "agent/snmp/trap_message.h"
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/support/code_of.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/text_lines.h"
+#include "tests/support/unencodable_value.h"
 
 namespace orla {
 namespace {
 
 using test::CodeOf;
+using test::UnencodableValue;
 
 // snmptrapd's line for a trap:
 // TRAP|version|community|agent address|enterprise|generic|specific|time stamp|bindings
@@ -77,9 +81,10 @@ void FillTrap(TrapMessage* trap) {
 }
 
 TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
+  test::ScopedSettings settings;
   test::TrapDaemon daemon(kTrapFormat, 11700, 11899);
   ASSERT_TRUE(daemon.Start()) << daemon.Output();
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings.TrapPort(daemon.Port());
   TrapMessage trap;
   FillTrap(&trap);
   const uint32_t name1[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 1, 0};
@@ -90,7 +95,6 @@ TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
   trap.AddBinding(new SnmpBinding(new SnmpInteger(-5), new SnmpObjectId(name2, 11)));
   trap.AddBinding(new SnmpBinding(new SnmpIpAddress(address), new SnmpObjectId(name3, 11)));
   trap.SendTo("localhost");
-  unsetenv("KORAGENT_TRAP_PORT");
 
   const std::vector<std::string> traps = daemon.WaitForTraps(1);
   ASSERT_FALSE(traps.empty()) << daemon.Output();
@@ -112,9 +116,10 @@ TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
 }
 
 TEST(TrapSendTest, SendsExactlyTheEncodedMessageAsOneDatagram) {
+  test::ScopedSettings settings;
   Listener listener;
   ASSERT_NE(listener.Port(), 0);
-  setenv("KORAGENT_TRAP_PORT", std::to_string(listener.Port()).c_str(), 1);
+  settings.TrapPort(listener.Port());
   TrapMessage trap;
   FillTrap(&trap);
   trap.SendTo("127.0.0.1");
@@ -126,21 +131,14 @@ TEST(TrapSendTest, SendsExactlyTheEncodedMessageAsOneDatagram) {
   const std::vector<std::vector<uint8_t>> received = listener.Receive(2000, 1);
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0], expected);
-  unsetenv("KORAGENT_TRAP_PORT");
 }
 
-// A value whose buffer can never be allocated, as when memory runs out.
-class UnencodableValue : public SnmpValue {
- public:
-  uint8_t* Encode() const override { return nullptr; }
-  int32_t EncodedLength() const override { return 3; }
-};
-
 TEST(TrapSendTest, IncompleteOrUnencodableTrapsSendNothing) {
+  test::ScopedSettings settings;
   test::EventLogCapture log;
   Listener listener;
   ASSERT_NE(listener.Port(), 0);
-  setenv("KORAGENT_TRAP_PORT", std::to_string(listener.Port()).c_str(), 1);
+  settings.TrapPort(listener.Port());
   TrapMessage noTimeStamp;
   const uint32_t enterprise[] = {1, 3, 6, 1, 4, 1};
   const int32_t agent[] = {10, 0, 0, 1};
@@ -160,7 +158,6 @@ TEST(TrapSendTest, IncompleteOrUnencodableTrapsSendNothing) {
   EXPECT_EQ(CodeOf([&] { failing.SendTo("127.0.0.1"); }), 3001);
   EXPECT_EQ(log.Count("The system was unable to allocate memory space."), 1);
   EXPECT_TRUE(listener.Receive(500).empty());
-  unsetenv("KORAGENT_TRAP_PORT");
 }
 
 TEST(TrapSendTest, UnresolvableHostGives2013AndNoDatagram) {

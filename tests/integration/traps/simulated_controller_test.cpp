@@ -14,11 +14,14 @@
 #include <vector>
 
 #include "agent/core/orla_exception.h"
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/integration/traps/trap_stack.h"
 #include "tests/support/build_tree.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/simulated_devices.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -39,7 +42,6 @@ int ListenPort() {
   return port;
 }
 
-std::string Simulator(const std::string& tool) { return test::SourceDir() + "/simulator/" + tool; }
 
 class SimulatedController : public ::testing::Test {
  protected:
@@ -51,19 +53,16 @@ class SimulatedController : public ::testing::Test {
                                                   std::filesystem::perms::group_exec |
                                                   std::filesystem::perms::others_read |
                                                   std::filesystem::perms::others_exec);
-    std::filesystem::create_directory("devices");
-    for (const char* file : {"famib.so", "famib.cfg", "supported.txt"}) {
-      std::filesystem::create_symlink(test::BinaryDir() + "/devices/" + file, std::string("devices/") + file);
-    }
+    test::InstallDevicesFolder(dir_.Path());
 
     simulatorPort_ = test::FreeUdpPort(13700, 13799);
     ASSERT_NE(simulatorPort_, 0);
-    ASSERT_EQ(Run(Simulator("start.sh") + " --run-dir " + RunDir() + " --port " + std::to_string(simulatorPort_) +
-                  " --base " + kController + " --only tc01 >/dev/null"),
-              0);
-    setenv("KORAGENT_SNMP_PORT", std::to_string(simulatorPort_).c_str(), 1);
+    simulator_ = std::make_unique<test::SimulatedDevices>(RunDir());
+    const std::string output = simulator_->Start(simulatorPort_, kController, "tc01");
+    ASSERT_EQ(output.find("exit status"), std::string::npos) << output;
+    settings_.SnmpPort(simulatorPort_);
     ASSERT_NE(ListenPort(), 0);
-    setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(ListenPort())).c_str(), 1);
+    settings_.TrapListen("udp:127.0.0.1:" + std::to_string(ListenPort()));
 
     stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300);
     destinations_ = stack_->Destinations();
@@ -73,15 +72,16 @@ class SimulatedController : public ::testing::Test {
 
   void TearDown() override {
     stack_.reset();
-    Run(Simulator("stop.sh") + " --run-dir " + RunDir() + " >/dev/null");
+    simulator_.reset();
   }
 
   // The simulator may drop its privileges (started as root it runs as
   // nobody): its run directory lies in a folder anyone may enter.
   std::string RunDir() const { return dir_.Path() + "/simulator"; }
   static int Run(const std::string& command) { return test::RunCommand("timeout 60 " + command); }
+  // 0 when simctl succeeded.
   int Simctl(const std::string& arguments) {
-    return Run(Simulator("simctl") + " --run-dir " + RunDir() + " " + arguments + " >/dev/null");
+    return simulator_->Simctl(arguments).find("(exit status") == std::string::npos ? 0 : 1;
   }
   std::string ToListener() const { return " --to 127.0.0.1:" + std::to_string(ListenPort()); }
 
@@ -98,9 +98,11 @@ class SimulatedController : public ::testing::Test {
   }
 
   test::EventLogCapture log_;
+  test::ScopedSettings settings_;
   test::TempDir dir_;
   test::WorkingDirectory workingDirectory_;  // left before dir_ is removed
   int simulatorPort_ = 0;
+  std::unique_ptr<test::SimulatedDevices> simulator_;
   std::unique_ptr<test::TrapStack> stack_;
   TrapDestinationList* destinations_ = nullptr;
   ElementRegistry* registry_ = nullptr;
@@ -131,7 +133,7 @@ TEST_F(SimulatedController, EnterpriseSpecificTrapIsDescribedByThePlugIn) {
 TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
   test::TrapDaemon daemon(kTrapFormat, 13800, 13899);
   ASSERT_TRUE(daemon.Start()) << daemon.Output();
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
   // The controller sends its traps to this agent only.
   ASSERT_EQ(Simctl("trapreg tc01 clear"), 0);

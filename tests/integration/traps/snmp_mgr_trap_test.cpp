@@ -12,8 +12,6 @@
 using namespace orla;
 
 TEST(SnmpMgrTrap, ListenOnceGetTrapsAndReleaseThem) {
-  setenv("KORAGENT_TRAP_LISTEN", "udp:127.0.0.1:13170", 1);
-  EXPECT_EQ(SnmpMgrTrapListenAddress(), "udp:127.0.0.1:13170");
 
   AsnObjectIdentifier enterprise;
   AsnNetworkAddress address;
@@ -27,10 +25,10 @@ TEST(SnmpMgrTrap, ListenOnceGetTrapsAndReleaseThem) {
   EXPECT_EQ(bindings.len, 0u);
 
   ManualResetEvent* event = nullptr;
-  ASSERT_TRUE(SnmpMgrTrapListen(&event));
+  ASSERT_TRUE(SnmpMgrTrapListen("udp:127.0.0.1:13170", &event));
   ASSERT_NE(event, nullptr);
   ManualResetEvent* again = nullptr;
-  EXPECT_FALSE(SnmpMgrTrapListen(&again));
+  EXPECT_FALSE(SnmpMgrTrapListen("udp:127.0.0.1:13170", &again));
   EXPECT_EQ(SnmpMgrGetLastError(), SNMP_MGMTAPI_TRAP_DUPINIT);
   EXPECT_EQ(again, event);
 

@@ -18,18 +18,24 @@
 #include <vector>
 
 #include "platform/sysinfo/system_info.h"
-#include "tests/integration/snmp/peer_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/free_port.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/integration/traps/trap_stack.h"
 #include "tests/support/shell_command.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/udp_datagram.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/traps/ber_builder.h"
+#include "tests/support/bytes.h"
 
 namespace orla {
 namespace {
 
 using namespace std::chrono_literals;
+using test::FromHex;
+using test::Read16;
+using test::Read32;
 
 // The trap port of this process. Trap reception is registered once per
 // process, so every test of a process uses the port the first one chose.
@@ -37,19 +43,6 @@ int ListenPort() {
   static const int port = test::FreeUdpPort(13200, 13399);
   return port;
 }
-
-std::vector<uint8_t> FromHex(const std::string& hex) {
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
-
-uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-uint16_t Read16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 // The texts of a trap event record, in order, from offset 72 to the event data.
 std::vector<std::pair<uint16_t, std::string>> RecordTexts(const std::vector<uint8_t>& record) {
@@ -77,7 +70,7 @@ class TrapHandling : public test::DevicesFixture {
   void SetUp() override {
     DevicesFixture::SetUp();
     ASSERT_NE(ListenPort(), 0);
-    setenv("KORAGENT_TRAP_LISTEN", ("udp:127.0.0.1:" + std::to_string(ListenPort())).c_str(), 1);
+    settings_.TrapListen("udp:127.0.0.1:" + std::to_string(ListenPort()));
     stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300);
     destinations_ = stack_->Destinations();
     sender_ = stack_->Sender();
@@ -259,7 +252,7 @@ TEST_F(TrapHandling, ABurstIsLoggedWholeInOrderWithAFewRefreshesWhileASilentElem
 TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
   test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
   destinations_->Add("no-such-host.invalid");
   destinations_->Add("127.0.0.2");
@@ -294,7 +287,7 @@ TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
 TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
   test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
   LoadAndListen();
   registry_->AddElement("tc01", "127.0.3.58", 300);
@@ -323,7 +316,7 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
 TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
   test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
-  setenv("KORAGENT_TRAP_PORT", std::to_string(daemon.Port()).c_str(), 1);
+  settings_.TrapPort(daemon.Port());
   // Before the initial load has ended, a change sends nothing.
   destinations_->Add("127.0.0.1");
   sender_->NotifyStatusChange("tc01", 2);

@@ -2,6 +2,7 @@
 // and raw UDP datagrams.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -124,6 +125,20 @@ TEST(TrapReceiver, StartFailsForBadOrBusyAddressAndTwice) {
   first.Stop();
   // Stopped, the address is free again.
   EXPECT_EQ(second.Start("udp:127.0.0.1:13166", &error), 0) << error;
+}
+
+// A stream transport would give the receiver a listening socket that is
+// always readable and never a trap: every transport but UDP is refused.
+TEST(TrapReceiver, OnlyUdpTransportsAreTaken) {
+  for (const char* address : {"tcp:127.0.0.1:0", "tcp6:[::1]:0"}) {
+    TrapReceiver receiver;
+    std::string error;
+    EXPECT_EQ(receiver.Start(address, &error), EPROTONOSUPPORT) << address;
+    EXPECT_NE(error.find("only a UDP transport receives traps"), std::string::npos) << error;
+  }
+  TrapReceiver receiver;
+  std::string error;
+  EXPECT_EQ(receiver.Start("udp:127.0.0.1:0", &error), 0) << error;
 }
 
 TEST(TrapReceiver, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingThem) {

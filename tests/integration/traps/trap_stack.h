@@ -16,7 +16,7 @@ namespace orla::test {
 
 class TrapStack {
  public:
-  // KORAGENT_TRAP_LISTEN names the listener's address; set it before
+  // The TrapListen setting names the listener's address; set it before
   // LoadAndListen().
   TrapStack(const std::string& agentDirectory, int pollingInterval)
       : destinations_(std::make_unique<TrapDestinationList>(agentDirectory)),

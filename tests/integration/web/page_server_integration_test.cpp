@@ -17,7 +17,7 @@
 #include "platform/text/string_printf.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/file_text.h"
-#include "tests/support/scoped_env.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -51,7 +51,8 @@ class PageServerIntegration : public ::testing::Test {
   void SetUp() override {
     port_ = FreePort();
     ASSERT_NE(port_, 0);
-    portEnv_ = std::make_unique<test::ScopedEnv>("KORAGENT_HTTPS_PORT", std::to_string(port_));
+    // The agent hands the web server its endpoint from the settings.
+    settings_.HttpsPort(port_).HttpsAddress("127.0.0.1");
     std::filesystem::create_directories(dir_.File("KORZEPA/help"));
     test::WriteFile(dir_.File("KORZEPA/default.htm"), "<HTML><BODY>root page</BODY></HTML>");
     test::WriteFile(dir_.File("KORZEPA/menu.js"), "function loadMenus(n) {}\n");
@@ -75,8 +76,7 @@ class PageServerIntegration : public ::testing::Test {
   }
 
   test::EventLogCapture log_;  // before any server thread starts
-  test::ScopedEnv address_{"KORAGENT_HTTPS_ADDRESS", std::string("127.0.0.1")};
-  std::unique_ptr<test::ScopedEnv> portEnv_;
+  test::ScopedSettings settings_;
   test::TempDir dir_;
   int port_ = 0;
 };

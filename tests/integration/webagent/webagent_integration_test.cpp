@@ -21,7 +21,7 @@
 #include "platform/zepa/zepa.h"
 #include "tests/integration/devices/simulator_fixture.h"
 #include "tests/support/file_text.h"
-#include "tests/support/scoped_env.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/shell_command.h"
 
 namespace orla {
@@ -61,7 +61,7 @@ class WebAgentIntegration : public test::SimulatorFixture {
     if (HasFatalFailure()) return;
     port_ = FreePort();
     ASSERT_NE(port_, 0);
-    portEnv_ = std::make_unique<test::ScopedEnv>("KORAGENT_HTTPS_PORT", std::to_string(port_));
+    settings_.HttpsPort(port_).HttpsAddress("127.0.0.1");
     namespace fs = std::filesystem;
     fs::create_directories(dir_.File("KORZEPA"));
     fs::create_directories(dir_.File("KORZEPD/extensions"));
@@ -126,8 +126,7 @@ class WebAgentIntegration : public test::SimulatorFixture {
                                &status);
   }
 
-  std::unique_ptr<test::ScopedEnv> portEnv_;
-  test::ScopedEnv address_{"KORAGENT_HTTPS_ADDRESS", std::string("127.0.0.1")};
+  test::ScopedSettings settings_;
   std::unique_ptr<ElementRegistry> registry_;
   std::unique_ptr<DynamicLibrary> library_;
   int port_ = 0;

@@ -51,3 +51,25 @@ TEST(EventLog, JsonLineHasTheDocumentedKeysInOrder) {
 TEST(EventLog, ControlCharactersAreEscaped) {
   EXPECT_EQ(EventLogWriter::JsonEscape(std::string("a\x01" "b\tc", 5)), "a\\u0001b\\tc");
 }
+
+// Device texts come from the network: every line must stay valid JSON, so
+// bytes that are not well-formed UTF-8 become \u00XX of the byte, while
+// well-formed UTF-8 passes unchanged.
+TEST(EventLog, TextThatIsNotUtf8IsEscapedByteByByte) {
+  const struct {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"caf\xc3\xa9", "caf\xc3\xa9"},                        // two-byte sequence
+      {"\xe2\x82\xac 5", "\xe2\x82\xac 5"},                  // three bytes
+      {"\xf0\x9f\x93\xbc", "\xf0\x9f\x93\xbc"},              // four bytes
+      {"caf\xe9", "caf\\u00e9"},                             // Latin-1 byte
+      {"\xc3", "\\u00c3"},                                   // cut short at the end
+      {"\xc3(", "\\u00c3("},                                 // cut short by ASCII
+      {"\xc0\xaf", "\\u00c0\\u00af"},                        // overlong
+      {"\xed\xa0\x80", "\\u00ed\\u00a0\\u0080"},             // surrogate
+      {"\xf4\x90\x80\x80", "\\u00f4\\u0090\\u0080\\u0080"},  // above U+10FFFF
+      {"\x80\xff\"", "\\u0080\\u00ff\\\""},                  // stray bytes
+  };
+  for (const auto& c : cases) EXPECT_EQ(EventLogWriter::JsonEscape(c.in), c.out) << c.in;
+}

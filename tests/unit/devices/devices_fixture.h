@@ -15,6 +15,7 @@
 #include "agent/devices/status_change_listener.h"
 #include "platform/library/dynamic_library.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/support/recording_listener.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/devices/fake_plugin_control.h"
@@ -43,6 +44,7 @@ class DevicesFixture : public ::testing::Test {
 
   TempDir dir_;
   EventLogCapture log_;
+  ScopedSettings settings_;
   RecordingListener listener_;
 
  private:

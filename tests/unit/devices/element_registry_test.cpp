@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -102,6 +103,38 @@ TEST_F(ElementRegistryTest, ARegistryThatNeverLoadedLeavesTheElementFileAlone) {
   auto registry = Make();
   registry.reset();
   EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|10.9.0.1\ntc02|10.9.0.2\n");
+}
+
+// An element file that exists but cannot be read is never taken for a first
+// start: the failure is CRITICAL, and nothing that run does rewrites the file.
+TEST_F(ElementRegistryTest, AnUnreadableElementFileIsReportedAndNeverRewritten) {
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    std::string reason;
+  } cases[] = {
+      // The open fails.
+      {"link loop", [](const std::string& path) { std::filesystem::create_symlink(path, path); },
+       "Too many levels of symbolic links"},
+      // The open succeeds, the first read fails.
+      {"directory", [](const std::string& path) { std::filesystem::create_directory(path); }, "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    c.make(DbPath());
+    auto registry = Loaded();
+    EXPECT_TRUE(registry->IsLoaded());
+    EXPECT_EQ(log_.Count("CRITICAL: Unable to read file " + DbPath() + " - " + c.reason + "."), 1)
+        << c.what << ": " << ::testing::PrintToString(log_.Texts());
+    EXPECT_EQ(FailureOf([&] { registry->AddElement("tc03", "10.9.0.3", 180); }).code, 3002) << c.what;
+    EXPECT_EQ(FailureOf([&] { registry->SaveElements(); }).code, 3002) << c.what;
+    EXPECT_EQ(registry->ElementCount(), 0);
+    registry.reset();
+    EXPECT_EQ(std::filesystem::is_symlink(DbPath()), std::string(c.what) == "link loop") << c.what;
+    EXPECT_EQ(std::filesystem::is_directory(std::filesystem::symlink_status(DbPath())),
+              std::string(c.what) == "directory")
+        << c.what;
+    std::filesystem::remove(DbPath());
+  }
 }
 
 TEST_F(ElementRegistryTest, BadLinesOfTheElementFileAreDroppedFromMemoryAndTheNextSave) {

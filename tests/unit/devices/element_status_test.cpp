@@ -1,7 +1,11 @@
 // Status updates across threads: the element's update gate, the update-all
 // gate, polling threads, removal while a poll runs, the trap-receiver stamp.
 // Run under ThreadSanitizer as well.
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <ctime>
@@ -13,7 +17,9 @@
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "tests/support/scoped_env.h"
 #include "tests/unit/devices/devices_fixture.h"
+#include "tests/unit/devices/manual_clock.h"
 
 namespace orla::test {
 namespace {
@@ -119,6 +125,34 @@ TEST_F(ElementStatusTest, RemovalDuringAPollNeverStartsAnotherAndKeepsWhatThePol
   EXPECT_EQ(registry->OverallStatus(), '0');
 }
 
+// A poll that has passed its checks but not yet called the plug-in when the
+// element is removed never calls it: the last check and the call are one
+// step with respect to the removal. The poll is held in between by the
+// dynamic loader's lock, which its look-up of "UpdateStatus" needs.
+TEST_F(ElementStatusTest, APollHeldBeforeItsCallNeverCallsTheRemovedElementsPlugIn) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 1);
+  const std::string fifo = dir_.File("init.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ScopedEnv name("KOR_BLOCKING_INIT_FIFO", fifo);
+  // Holds the loader's lock until the FIFO is opened for writing.
+  auto loading = std::async(std::launch::async, [] {
+    return ::dlopen((std::string(KOR_BINARY_DIR) + "/tests/fake_plugins/blocking_init.so").c_str(), RTLD_NOW);
+  });
+  // The next poll (one second) passes its checks and waits for the lock.
+  std::this_thread::sleep_for(milliseconds(1500));
+  registry->RemoveElement("tc01");
+  const int callsAtRemoval = UpdatesOf("10.9.0.1");
+  const int writer = ::open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  ::close(writer);
+  void* library = loading.get();
+  ASSERT_NE(library, nullptr) << ::dlerror();
+  ::dlclose(library);
+  registry.reset();  // joins the polling thread: its poll is over
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), callsAtRemoval);
+}
+
 TEST_F(ElementStatusTest, RemovingAWaitingElementAndDestroyingTheRegistryDoNotWaitForIntervals) {
   auto registry = Loaded();
   registry->AddElement("tc01", "10.9.0.1", 3600);
@@ -128,18 +162,40 @@ TEST_F(ElementStatusTest, RemovingAWaitingElementAndDestroyingTheRegistryDoNotWa
   EXPECT_EQ(UpdateCalls(), 0);
 }
 
+// On a clock the test moves: an element whose plug-in stored the current
+// time skips every cycle for 120 seconds and polls at the first cycle after
+// that; an element with an expired stamp polls at once.
 TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
+  constexpr uint32_t kStart = 1000000;
+  ManualClock clock(kStart);
   auto registry = Loaded();
-  const auto now = static_cast<uint32_t>(std::time(nullptr));
-  SetDevice("10.9.0.1", [&](FakeDevice& d) { d.stampToStore = now; });
-  SetDevice("10.9.0.2", [&](FakeDevice& d) { d.stampToStore = now - 121; });
+  registry->SetPollerClock(&clock);
+  SetDevice("10.9.0.1", [&](FakeDevice& d) { d.stampToStore = kStart; });
+  SetDevice("10.9.0.2", [&](FakeDevice& d) { d.stampToStore = kStart - 121; });
   registry->AddElement("held", "10.9.0.1", 1);
   registry->AddElement("free", "10.9.0.2", 1);
   registry->ConfigureTrapReceiver("held");
   registry->ConfigureTrapReceiver("free");
-  // The expired stamp is cleared by the next cycle, which polls.
-  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] >= 2; }));
+  ASSERT_TRUE(clock.WaitForWaiters(2));
+
+  // One cycle: the expired stamp is cleared and the element polled.
+  clock.Advance(1);
+  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] == 1; }));
+  ASSERT_TRUE(clock.WaitForWaiters(2));
   EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);
+
+  // 119 seconds after the stamp: still held off, cycle after cycle.
+  for (int second = 2; second <= 119; ++second) {
+    clock.Advance(1);
+    ASSERT_TRUE(WaitFor([second](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] == second; }));
+    ASSERT_TRUE(clock.WaitForWaiters(2));
+  }
+  EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);
+
+  // 120 seconds: the first cycle after the hold-off clears it and polls.
+  clock.Advance(1);
+  ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.1"] == 1; }));
+  registry.reset();  // the pollers end before the clock goes
 }
 
 TEST_F(ElementStatusTest, RegistryOperationsFromManyThreadsAtOnce) {

@@ -6,6 +6,15 @@
 - Dependencies between the agent's layers point one way:
   core/service -> web -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
+- A library's private headers are included only inside it: platform/zepa
+  offers only zepa.h, platform/snmpmgr only its API headers, agent/devices
+  keeps element_poller.h (tests may reach them).
+- Only the settings module reads the environment (getenv, secure_getenv,
+  environ). Exempt: setup, a program of its own whose two settings live in
+  platform/setupkit; systemd's NOTIFY_SOCKET, read by the service host's
+  stand-in as libsystemd reads it; and platform/zepa, whose server reads
+  KORAGENT_HTTPS_PORT/ADDRESS only for a program that never hands it an
+  endpoint with ZEPASetServerEndpoint (the agent always does).
 Prints each violation as file:line and exits 1 when there is any.
 """
 import os
@@ -17,6 +26,40 @@ ROOT = os.path.abspath(ROOT)
 
 FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|microhttpd\.h|curl/|openssl/|gnutls/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h)')
 INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')
+ENVIRONMENT = re.compile(r'\b(secure_)?getenv\s*\(|\benviron\b|\bsetenv\s*\(|\bputenv\s*\(')
+ENVIRONMENT_READERS = (
+    "agent/core/agent_settings.cpp",
+    "platform/setupkit/setup_environment.cpp",
+    "platform/setupkit/registry_tree.cpp",
+    "platform/zepa/",
+)
+# Folder (or header) -> the headers others may include from it.
+PRIVATE = {
+    "platform/zepa/": {"platform/zepa/zepa.h"},
+    "platform/snmpmgr/": {"platform/snmpmgr/snmp_api.h", "platform/snmpmgr/snmp_mgr.h",
+                          "platform/snmpmgr/snmp_mgr_trap.h"},
+    # element_state.h is shared with the trap handling through the element
+    # directory; the poller stays inside.
+    "agent/devices/element_poller.h": set(),
+}
+
+
+def private_violation(rel, target):
+    for owner, public in PRIVATE.items():
+        inside = rel.startswith(owner if owner.endswith("/") else os.path.dirname(owner) + "/")
+        if target.startswith(owner) and target not in public and not inside:
+            return True
+    return False
+
+
+# A reader allowed for one variable only: the line must name it.
+ENVIRONMENT_LINES = {
+    "platform/service/service_dispatcher.cpp": "NOTIFY_SOCKET",
+    # The unit the install command writes runs the agent with the
+    # environment systemd gives it; spawning systemctl passes ours on.
+    "platform/service/service_control_manager.cpp": "environ",
+    "platform/setupkit/process_runner.cpp": "environ",
+}
 
 # Rank of each agent layer: a file may include its own layer or lower ones.
 LAYERS = [
@@ -52,12 +95,18 @@ def main():
                     for number, line in enumerate(f, 1):
                         if not rel.startswith("platform/") and FORBIDDEN.search(line):
                             problems.append(f"{rel}:{number}: platform library header outside platform/: {line.strip()}")
+                        if ENVIRONMENT.search(line) and not line.lstrip().startswith("//") \
+                                and not rel.startswith(ENVIRONMENT_READERS) \
+                                and ENVIRONMENT_LINES.get(rel, "\0") not in line:
+                            problems.append(f"{rel}:{number}: reads the environment outside the settings module: {line.strip()}")
                         m = INCLUDE.search(line)
                         if not m:
                             continue
                         target = m.group(1)
                         if rel.startswith("platform/") and target.startswith(("agent/", "setup/", "plugins/")):
                             problems.append(f"{rel}:{number}: platform code includes {target}")
+                        if private_violation(rel, target):
+                            problems.append(f"{rel}:{number}: {target} is private to its library")
                         theirs = layer_of(target)
                         if own is not None and theirs is not None and theirs > own:
                             problems.append(f"{rel}:{number}: {target} is a higher layer")

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -13,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/service/process_exit.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
@@ -131,6 +134,88 @@ TEST_F(Dispatcher, OnlyTheDispatchedServiceRegisters) {
   EXPECT_EQ(ServiceDispatcher::StartServiceCtrlDispatcher("TestService", serviceMain), 0);
   // Outside a dispatcher nothing registers.
   EXPECT_EQ(ServiceDispatcher::RegisterServiceCtrlHandler("TestService", Handler), 0u);
+}
+
+// After the service has stopped the process is about to end with its own
+// exit code: a control signal that arrives in that window must not end it by
+// signal instead. The signals stay blocked.
+TEST_F(Dispatcher, ControlSignalsStayBlockedAfterTheServiceStopped) {
+  auto serviceMain = [](int, char**) {
+    g_handle = ServiceDispatcher::RegisterServiceCtrlHandler("TestService", Handler);
+    Report(kServiceRunning);
+    kill(getpid(), SIGTERM);
+    g_stop->Wait();
+  };
+  EXPECT_EQ(ServiceDispatcher::StartServiceCtrlDispatcher("TestService", serviceMain), 0);
+  sigset_t mask;
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, nullptr, &mask), 0);
+  for (int signo : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) EXPECT_TRUE(sigismember(&mask, signo)) << signo;
+  // A second stop now waits, pending, instead of killing the test.
+  kill(getpid(), SIGTERM);
+  sigset_t term;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  struct timespec none = {0, 0};
+  EXPECT_EQ(sigtimedwait(&term, nullptr, &none), SIGTERM);
+}
+
+// Two threads ending the process at once (a stop on the main thread, a
+// start-up failure on the start thread): the first one's code is the exit
+// code, and the process ends once.
+TEST(ProcessExitTest, TheFirstOfTwoConcurrentEndsGivesTheExitCode) {
+  for (int round = 0; round < 20; ++round) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      static std::atomic<bool> ending{false};
+      // Runs inside the first end: the second end comes while it runs.
+      at_quick_exit([] {
+        ending.store(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      });
+      std::thread second([] {
+        while (!ending.load()) std::this_thread::yield();
+        ProcessExit::Now(4);
+      });
+      second.detach();
+      ProcessExit::Now(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 3) << "round " << round;
+  }
+}
+
+// A thread that holds a standard stream (stuck writing to a full pipe, say)
+// does not keep the process from ending after a stop.
+TEST(ProcessExitTest, AThreadHoldingStandardOutputDoesNotHoldUpTheEnd) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::atomic<bool> holding{false};
+    std::thread holder([&holding] {
+      flockfile(stdout);
+      holding.store(true);
+      for (;;) pause();
+    });
+    holder.detach();
+    while (!holding.load()) std::this_thread::yield();
+    ProcessExit::Now(0);
+  }
+  int status = 0;
+  pid_t ended = 0;
+  for (int i = 0; i < 500 && ended == 0; ++i) {
+    ended = waitpid(child, &status, WNOHANG);
+    if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (ended == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "the process did not end";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

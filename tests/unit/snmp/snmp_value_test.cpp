@@ -10,12 +10,14 @@
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/snmp_time_ticks.h"
 #include "tests/unit/snmp/encoding_test_util.h"
+#include "tests/support/unencodable_value.h"
 
 namespace orla {
 namespace {
 
 using test::Encoded;
 using test::Hex;
+using test::UnencodableValue;
 
 std::vector<uint8_t> IntegerBytes(int32_t v) { return Encoded(SnmpInteger(v)); }
 std::vector<uint8_t> TicksBytes(uint32_t v) { return Encoded(SnmpTimeTicks(v)); }
@@ -169,13 +171,6 @@ TEST(SnmpBindingTest, ContentsOf130BytesUseLongFormLength) {
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 3), Hex("30 81 82"));
   EXPECT_EQ(binding.EncodedLength(), 133);
 }
-
-// A value whose buffer can never be allocated.
-class UnencodableValue : public SnmpValue {
- public:
-  uint8_t* Encode() const override { return nullptr; }
-  int32_t EncodedLength() const override { return 3; }
-};
 
 TEST(SnmpBindingTest, APartThatCannotBeEncodedGivesNoBuffer) {
   const uint32_t ids[] = {1, 3, 6};

@@ -8,11 +8,14 @@
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/trap_message.h"
 #include "tests/unit/snmp/encoding_test_util.h"
+#include "tests/support/scoped_settings.h"
+#include "tests/support/unencodable_value.h"
 
 namespace orla {
 namespace {
 
 using test::Hex;
+using test::UnencodableValue;
 
 std::vector<uint8_t> Message(const TrapMessage& trap) {
   uint8_t* buffer = nullptr;
@@ -173,13 +176,6 @@ TEST(TrapMessageTest, AddedBindingsAreOwnedAndReachableByPosition) {
   EXPECT_EQ(trap.GetBinding(0), nullptr);
 }
 
-// A value whose buffer can never be allocated, as when memory runs out.
-class UnencodableValue : public SnmpValue {
- public:
-  uint8_t* Encode() const override { return nullptr; }
-  int32_t EncodedLength() const override { return 3; }
-};
-
 TEST(TrapMessageTest, APartThatCannotBeEncodedIsAnErrorAndNoBuffer) {
   TrapMessage trap;
   FillMinimal(&trap);
@@ -201,16 +197,11 @@ TEST(TrapMessageTest, APartThatCannotBeEncodedIsAnErrorAndNoBuffer) {
   EXPECT_EQ(length, 0);
 }
 
-TEST(TrapMessageTest, TrapPortComesFromTheEnvironment) {
-  unsetenv("KORAGENT_TRAP_PORT");
+TEST(TrapMessageTest, TrapPortComesFromTheSettings) {
+  test::ScopedSettings settings;
   EXPECT_EQ(TrapMessage::TrapPort(), 162);
-  setenv("KORAGENT_TRAP_PORT", "11162", 1);
+  settings.TrapPort(11162);
   EXPECT_EQ(TrapMessage::TrapPort(), 11162);
-  for (const char* bad : {"0", "65536", "abc", "162x", ""}) {
-    setenv("KORAGENT_TRAP_PORT", bad, 1);
-    EXPECT_EQ(TrapMessage::TrapPort(), 162) << bad;
-  }
-  unsetenv("KORAGENT_TRAP_PORT");
 }
 
 }  // namespace

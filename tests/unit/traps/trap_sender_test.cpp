@@ -17,28 +17,21 @@
 #include "tests/support/event_log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/bytes.h"
 
 using namespace orla;
 
 namespace {
+
+using test::FromHex;
+using test::Read16;
+using test::Read32;
 
 std::vector<uint8_t> Serialize(const EventTextField& field) {
   std::vector<uint8_t> out;
   field.SerializeTo(&out);
   return out;
 }
-
-std::vector<uint8_t> FromHex(const std::string& hex) {
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
-
-uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
-uint16_t Read16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 TrapMessage* GenericTrap(int32_t generic, const int32_t address[4]) {
   auto* trap = new TrapMessage();

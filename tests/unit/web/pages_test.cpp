@@ -14,7 +14,7 @@
 #include "agent/web/element_list_page.h"
 #include "agent/web/text_escape.h"
 #include "platform/sysinfo/system_info.h"
-#include "tests/support/scoped_env.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/web/recording_request.h"
 
@@ -197,7 +197,8 @@ class DiscoveryDocument : public test::DevicesFixture {
 };
 
 TEST_F(DiscoveryDocument, NoElementsIsGoodAndNamesTheHost) {
-  test::ScopedEnv port("KORAGENT_HTTPS_PORT", std::string("9443"));
+  test::ScopedSettings settings;
+  settings.HttpsPort(9443);
   const std::string host = SystemInfo::ComputerName();
   ASSERT_FALSE(host.empty());
   const std::string expected =

@@ -13,7 +13,7 @@
 
 #include "agent/devices/element_registry.h"
 #include "agent/web/page_server.h"
-#include "tests/support/scoped_env.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/web/recording_request.h"
 
@@ -113,7 +113,7 @@ class WebAgentPageTest : public test::DevicesFixture {
   // As the dispatcher does: a new page that owns itself from here on.
   static uint32_t Run(RecordingRequest& request) { return (new WebAgentPage(request.Ecb()))->Process(); }
 
-  test::ScopedEnv port_{"KORAGENT_HTTPS_PORT", std::string("2381")};
+  test::ScopedSettings settings_;
   std::unique_ptr<ElementRegistry> registry_;
   FakeClient client_;
   WebAgentPage::ClientCalls calls_{};
@@ -159,7 +159,8 @@ TEST_F(WebAgentPageTest, GetForwardsTheDeviceWithItsGetCommunityOnly) {
 }
 
 TEST_F(WebAgentPageTest, TheConfiguredPortNamesTheDeviceWebAgent) {
-  test::ScopedEnv port("KORAGENT_HTTPS_PORT", std::string("9443"));
+  test::ScopedSettings settings;
+  settings.HttpsPort(9443);
   RecordingRequest request("GET", "/KOR/WebAgent/ports.html", "addr=10.1.2.3");
   Run(request);
   EXPECT_EQ(client_.url, "https://localhost:9443/webagent/Fibre/ports.html");

@@ -12,7 +12,7 @@
 
 #include "agent/web/text_escape.h"
 #include "platform/net/host_address.h"
-#include "tests/support/scoped_env.h"
+#include "tests/support/scoped_settings.h"
 #include "tests/unit/web/recording_request.h"
 
 namespace orla {
@@ -122,7 +122,8 @@ TEST(WebPageResponse, SendPageWritesHeaderThenOutput) {
 
 class WebPageAnswers : public ::testing::Test {
  protected:
-  test::ScopedEnv port_{"KORAGENT_HTTPS_PORT", std::string("8443")};
+  WebPageAnswers() { settings_.HttpsPort(8443); }
+  test::ScopedSettings settings_;
   RecordingRequest request_{"POST", "/KOR/add_element.html"};
   ProbePage page_{request_.Ecb()};
   std::string host_ = WebPage::AgentHostAddress();

@@ -1,0 +1,165 @@
+#include "agent/core/agent_settings.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/eventlog/event_log_writer.h"
+#include "platform/text/port_setting.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+// Function statics: a plug-in or a static object may ask before main runs.
+std::mutex& CurrentMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+AgentSettings& CurrentSettings() {
+  static AgentSettings settings;
+  return settings;
+}
+
+// A set variable with an empty value counts as unset, as with systemd's
+// Environment=NAME=.
+const char* Value(const AgentSettings::Lookup& lookup, const char* name) {
+  const char* value = lookup(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+std::string PortError(const char* name, const std::string& value) {
+  return StringPrintf("%s=%s is not a port number from 1 to 65535", name, value.c_str());
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The port after the last ':' of a transport address, 0 to 65535 (0 asks
+// for any free port); -1 when there is none.
+int ListenPort(const std::string& address) {
+  const size_t colon = address.rfind(':');
+  const std::string text = colon == std::string::npos ? address : address.substr(colon + 1);
+  if (text.empty() || text.size() > 5) return -1;
+  for (char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+  }
+  const int port = std::atoi(text.c_str());
+  return port <= 65535 ? port : -1;
+}
+
+}  // namespace
+
+int AgentSettings::TrapListenPort() const {
+  const int port = ListenPort(trapListen_);
+  return port > 0 ? port : kDefaultTrapPort;
+}
+
+std::string AgentSettings::SetHttpsPort(int port) {
+  if (port < 1 || port > 65535) return PortError("KORAGENT_HTTPS_PORT", std::to_string(port));
+  httpsPort_ = port;
+  return "";
+}
+
+std::string AgentSettings::SetSnmpPort(int port) {
+  if (port < 1 || port > 65535) return PortError("KORAGENT_SNMP_PORT", std::to_string(port));
+  snmpPort_ = port;
+  return "";
+}
+
+std::string AgentSettings::SetTrapPort(int port) {
+  if (port < 1 || port > 65535) return PortError("KORAGENT_TRAP_PORT", std::to_string(port));
+  trapPort_ = port;
+  return "";
+}
+
+std::string AgentSettings::SetTrapListen(const std::string& address) {
+  // Traps are datagrams: a stream transport would hand the receiver a
+  // listening socket instead of traps. A transport written before the
+  // address must be udp or udp6; without one, net-snmp takes UDP.
+  const size_t colon = address.find(':');
+  const std::string transport = colon == std::string::npos ? "" : Lower(address.substr(0, colon));
+  const bool hasTransport = colon != std::string::npos && address.find(':', colon + 1) != std::string::npos;
+  const bool namedTransport = transport == "tcp" || transport == "tcp6" || transport == "unix" ||
+                              transport == "tls" || transport == "tlstcp" || transport == "dtls" ||
+                              transport == "dtlsudp" || transport == "ssh" || transport == "ipx" ||
+                              transport == "callback" || transport == "alias" || transport == "aal5pvc";
+  if ((hasTransport && transport != "udp" && transport != "udp6") || namedTransport) {
+    return StringPrintf("KORAGENT_TRAP_LISTEN=%s names a transport other than UDP; traps are received over "
+                        "UDP only (for example udp:162 or udp:127.0.0.1:10162)",
+                        address.c_str());
+  }
+  if (ListenPort(address) < 0) {
+    return StringPrintf("KORAGENT_TRAP_LISTEN=%s does not end in a port number (for example udp:162)",
+                        address.c_str());
+  }
+  trapListen_ = address;
+  return "";
+}
+
+std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
+  AgentSettings settings;
+  std::string first;
+  auto note = [&first](const std::string& error) {
+    if (first.empty()) first = error;
+  };
+  auto port = [&](const char* name, std::string (AgentSettings::*set)(int)) {
+    const char* value = Value(lookup, name);
+    if (value == nullptr) return;
+    int number = 0;
+    if (!PortSetting::Parse(value, &number)) {
+      note(PortError(name, value));
+      return;
+    }
+    note((settings.*set)(number));
+  };
+  port("KORAGENT_HTTPS_PORT", &AgentSettings::SetHttpsPort);
+  port("KORAGENT_SNMP_PORT", &AgentSettings::SetSnmpPort);
+  port("KORAGENT_TRAP_PORT", &AgentSettings::SetTrapPort);
+  if (const char* value = Value(lookup, "KORAGENT_HTTPS_ADDRESS")) settings.SetHttpsAddress(value);
+  if (const char* value = Value(lookup, "KORAGENT_TRAP_LISTEN")) note(settings.SetTrapListen(value));
+  if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG")) settings.SetEventLogFile(value);
+  if (const char* value = Value(lookup, "KORAGENT_SYSTEMCTL")) settings.SetSystemctlProgram(value);
+  if (const char* value = Value(lookup, "KORAGENT_SYSTEMD_UNIT_DIR")) settings.SetSystemdUnitDirectory(value);
+  *out = settings;
+  return first;
+}
+
+std::string AgentSettings::Load() {
+  AgentSettings settings;
+  // The one place that reads these variables.
+  const std::string error = Parse([](const char* name) -> const char* { return std::getenv(name); }, &settings);
+  SetCurrent(settings);
+  return error;
+}
+
+const std::string& AgentSettings::StartupError() {
+  // Read when the library is loaded, before main of any program that links
+  // it (the agent, the users tool, test programs and benchmarks).
+  static const std::string error = Load();
+  return error;
+}
+
+namespace {
+[[maybe_unused]] const bool g_loadedAtStart = (AgentSettings::StartupError(), true);
+}  // namespace
+
+AgentSettings AgentSettings::Current() {
+  std::lock_guard<std::mutex> hold(CurrentMutex());
+  return CurrentSettings();
+}
+
+void AgentSettings::SetCurrent(const AgentSettings& settings) {
+  std::lock_guard<std::mutex> hold(CurrentMutex());
+  CurrentSettings() = settings;
+  // The platform's event-log writer serves the web server library too: it
+  // is handed the file rather than asking for it.
+  EventLogWriter::SetFilePath(settings.EventLogFile());
+}
+
+}  // namespace orla

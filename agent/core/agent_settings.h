@@ -1,0 +1,105 @@
+#pragma once
+// The agent's runtime settings: the ports and sinks that an installation or a
+// test moves through the environment (a systemd unit sets them with
+// Environment=). They are read and checked once, when this library is loaded
+// at process start (StartupError tells how that went); every other part of
+// the agent, and every device plug-in (which links this library), asks
+// Current() for them. Nothing else reads the environment for them.
+//
+//   KORAGENT_HTTPS_PORT     2381      HTTPS port of the web server
+//   KORAGENT_HTTPS_ADDRESS  (all)     address the web server listens on
+//   KORAGENT_SNMP_PORT      161       UDP port of the managed devices
+//   KORAGENT_TRAP_LISTEN    udp:162   where traps are received (UDP only)
+//   KORAGENT_TRAP_PORT      162       UDP port the agent's own traps go to
+//   KORAGENT_EVENT_LOG      (none)    file that receives every event-log
+//                                     entry as one JSON line
+//   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
+//                                     the install and remove commands
+//   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
+//                                     (/etc/systemd/system when empty)
+//
+// NOTIFY_SOCKET is systemd's own protocol, not a setting of the agent: the
+// service host's stand-in reads it as libsystemd does.
+//
+// An unset or empty variable takes its default. A value that is set but not
+// valid is an error: Load names the variable and the value, and the agent
+// does not start on a guess.
+#include <functional>
+#include <string>
+
+namespace orla {
+
+class AgentSettings {
+ public:
+  static constexpr int kDefaultHttpsPort = 2381;
+  static constexpr int kDefaultSnmpPort = 161;
+  static constexpr int kDefaultTrapPort = 162;
+  static constexpr const char* kDefaultTrapListen = "udp:162";
+
+  // Looks a variable up: its value, or null when it is not set.
+  using Lookup = std::function<const char*(const char* name)>;
+
+  // Every setting at its default.
+  AgentSettings() = default;
+
+  int HttpsPort() const { return httpsPort_; }
+  // Empty: every interface.
+  const std::string& HttpsAddress() const { return httpsAddress_; }
+  int SnmpPort() const { return snmpPort_; }
+  // A net-snmp transport address of the UDP transport ("udp:162",
+  // "udp:127.0.0.1:10162").
+  const std::string& TrapListen() const { return trapListen_; }
+  // The port of TrapListen: what a device is told to send its traps to;
+  // 162 when the address asks for any free port (port 0, tests).
+  int TrapListenPort() const;
+  int TrapPort() const { return trapPort_; }
+  // Empty: no JSON-lines file.
+  const std::string& EventLogFile() const { return eventLogFile_; }
+  // Empty: the real systemctl and unit folder.
+  const std::string& SystemctlProgram() const { return systemctl_; }
+  const std::string& SystemdUnitDirectory() const { return unitDirectory_; }
+
+  // Setters for start-up code and tests; each checks its value as Load does
+  // and answers the same error text (empty when the value was taken).
+  std::string SetHttpsPort(int port);
+  void SetHttpsAddress(const std::string& address) { httpsAddress_ = address; }
+  std::string SetSnmpPort(int port);
+  std::string SetTrapListen(const std::string& address);
+  std::string SetTrapPort(int port);
+  void SetEventLogFile(const std::string& path) { eventLogFile_ = path; }
+  void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
+  void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
+
+  // Reads every variable through `lookup` into `out`. Answers an empty text
+  // when all are valid; otherwise the first error, such as
+  // "KORAGENT_SNMP_PORT=abc is not a port number from 1 to 65535", and `out`
+  // holds the valid values and the defaults of the bad ones.
+  static std::string Parse(const Lookup& lookup, AgentSettings* out);
+
+  // What reading the environment at process start found wrong; empty when
+  // every value was valid. The agent does not run with a bad value.
+  static const std::string& StartupError();
+
+  // Parse over the process environment; on success the result becomes the
+  // process's settings. On failure the valid values (the event-log file
+  // among them, so the error can be logged) still become current and the
+  // error text is answered.
+  static std::string Load();
+
+  // The process's settings: those of the last Load or SetCurrent, or the
+  // defaults before either. A copy, safe to keep while another thread sets.
+  static AgentSettings Current();
+  static void SetCurrent(const AgentSettings& settings);
+
+ private:
+  int httpsPort_ = kDefaultHttpsPort;
+  std::string httpsAddress_;
+  int snmpPort_ = kDefaultSnmpPort;
+  std::string trapListen_ = kDefaultTrapListen;
+  int trapPort_ = kDefaultTrapPort;
+  std::string eventLogFile_;
+  std::string systemctl_;
+  std::string unitDirectory_;
+};
+
+}  // namespace orla

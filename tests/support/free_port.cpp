@@ -1,0 +1,46 @@
+#include "tests/support/free_port.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace orla::test {
+
+BoundUdpSocket::BoundUdpSocket(const std::string& address) {
+  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return;
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  if (::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1) return;
+  socklen_t length = sizeof local;
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    return;
+  }
+  port_ = ntohs(local.sin_port);
+}
+
+BoundUdpSocket::~BoundUdpSocket() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int FreeUdpPort(int first, int last) {
+  const int span = last - first + 1;
+  const int start = static_cast<int>(getpid()) % span;
+  for (int i = 0; i < span; ++i) {
+    const int port = first + (start + i) % span;
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return 0;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    if (free) return port;
+  }
+  return 0;
+}
+
+}  // namespace orla::test

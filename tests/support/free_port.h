@@ -1,0 +1,33 @@
+#pragma once
+// Ports for tests. New tests bind port 0 and read back the port the system
+// chose (BoundUdpSocket); FreeUdpPort serves the peer programs that must be
+// told a port before they bind it (snmpsimd, snmptrapd).
+#include <string>
+
+namespace orla::test {
+
+// A UDP socket bound to port 0 of `address` (127.0.0.1 by default): the
+// system picks a free port. It reads nothing unless asked, so it also serves
+// as a device that never answers.
+class BoundUdpSocket {
+ public:
+  explicit BoundUdpSocket(const std::string& address = "127.0.0.1");
+  ~BoundUdpSocket();
+  BoundUdpSocket(const BoundUdpSocket&) = delete;
+  BoundUdpSocket& operator=(const BoundUdpSocket&) = delete;
+
+  int Fd() const { return fd_; }
+  // 0 when the socket could not be bound.
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+// A free UDP port on 127.0.0.1 in [first, last], starting at a place chosen
+// by the process id so that tests running side by side rarely try the same
+// one; 0 when none is free.
+int FreeUdpPort(int first, int last);
+
+}  // namespace orla::test

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "agent/core/agent_settings.h"
+#include "platform/eventlog/event_log_writer.h"
+#include "tests/support/scoped_settings.h"
+
+using namespace orla;
+
+namespace {
+
+// Parses a made-up environment.
+std::string ParseOf(const std::map<std::string, std::string>& environment, AgentSettings* out) {
+  return AgentSettings::Parse(
+      [&environment](const char* name) -> const char* {
+        auto it = environment.find(name);
+        return it == environment.end() ? nullptr : it->second.c_str();
+      },
+      out);
+}
+
+TEST(AgentSettings, UnsetOrEmptyVariablesTakeTheirDefaults) {
+  for (const auto& environment : {std::map<std::string, std::string>{},
+                                  std::map<std::string, std::string>{{"KORAGENT_HTTPS_PORT", ""},
+                                                                     {"KORAGENT_TRAP_LISTEN", ""},
+                                                                     {"KORAGENT_EVENT_LOG", ""}}}) {
+    AgentSettings settings;
+    EXPECT_EQ(ParseOf(environment, &settings), "");
+    EXPECT_EQ(settings.HttpsPort(), 2381);
+    EXPECT_EQ(settings.HttpsAddress(), "");
+    EXPECT_EQ(settings.SnmpPort(), 161);
+    EXPECT_EQ(settings.TrapListen(), "udp:162");
+    EXPECT_EQ(settings.TrapListenPort(), 162);
+    EXPECT_EQ(settings.TrapPort(), 162);
+    EXPECT_EQ(settings.EventLogFile(), "");
+  }
+}
+
+TEST(AgentSettings, EveryVariableIsTaken) {
+  AgentSettings settings;
+  EXPECT_EQ(ParseOf({{"KORAGENT_HTTPS_PORT", "12381"},
+                     {"KORAGENT_HTTPS_ADDRESS", "127.0.0.1"},
+                     {"KORAGENT_SNMP_PORT", "12161"},
+                     {"KORAGENT_TRAP_LISTEN", "udp:127.0.0.1:10162"},
+                     {"KORAGENT_TRAP_PORT", "11162"},
+                     {"KORAGENT_EVENT_LOG", "/tmp/events.jsonl"},
+                     {"KORAGENT_SYSTEMCTL", "/bin/true"},
+                     {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"}},
+                    &settings),
+            "");
+  EXPECT_EQ(settings.HttpsPort(), 12381);
+  EXPECT_EQ(settings.HttpsAddress(), "127.0.0.1");
+  EXPECT_EQ(settings.SnmpPort(), 12161);
+  EXPECT_EQ(settings.TrapListen(), "udp:127.0.0.1:10162");
+  EXPECT_EQ(settings.TrapListenPort(), 10162);
+  EXPECT_EQ(settings.TrapPort(), 11162);
+  EXPECT_EQ(settings.EventLogFile(), "/tmp/events.jsonl");
+  EXPECT_EQ(settings.SystemctlProgram(), "/bin/true");
+  EXPECT_EQ(settings.SystemdUnitDirectory(), "/tmp/units");
+}
+
+TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
+  const struct {
+    const char* name;
+    const char* value;
+    const char* error;
+  } cases[] = {
+      {"KORAGENT_HTTPS_PORT", "abc", "KORAGENT_HTTPS_PORT=abc is not a port number from 1 to 65535"},
+      {"KORAGENT_HTTPS_PORT", "0", "KORAGENT_HTTPS_PORT=0 is not a port number from 1 to 65535"},
+      {"KORAGENT_SNMP_PORT", "65536", "KORAGENT_SNMP_PORT=65536 is not a port number from 1 to 65535"},
+      {"KORAGENT_TRAP_PORT", "162x", "KORAGENT_TRAP_PORT=162x is not a port number from 1 to 65535"},
+      {"KORAGENT_TRAP_PORT", " 162", "KORAGENT_TRAP_PORT= 162 is not a port number from 1 to 65535"},
+      {"KORAGENT_TRAP_LISTEN", "tcp:10162", "KORAGENT_TRAP_LISTEN=tcp:10162 names a transport other than UDP"},
+      {"KORAGENT_TRAP_LISTEN", "TCP:127.0.0.1:10162", "names a transport other than UDP"},
+      {"KORAGENT_TRAP_LISTEN", "unix:/tmp/traps", "names a transport other than UDP"},
+      {"KORAGENT_TRAP_LISTEN", "udp:127.0.0.1", "KORAGENT_TRAP_LISTEN=udp:127.0.0.1 does not end in a port number"},
+      {"KORAGENT_TRAP_LISTEN", "udp:99999", "does not end in a port number"},
+  };
+  for (const auto& c : cases) {
+    AgentSettings settings;
+    const std::string error = ParseOf({{c.name, c.value}, {"KORAGENT_EVENT_LOG", "/tmp/x"}}, &settings);
+    EXPECT_NE(error.find(c.error), std::string::npos) << c.name << "=" << c.value << ": " << error;
+    EXPECT_EQ(settings.HttpsPort(), 2381);
+    EXPECT_EQ(settings.SnmpPort(), 161);
+    EXPECT_EQ(settings.TrapPort(), 162);
+    EXPECT_EQ(settings.TrapListen(), "udp:162");
+    // The valid ones are still taken, so the error can reach the log file.
+    EXPECT_EQ(settings.EventLogFile(), "/tmp/x");
+  }
+}
+
+TEST(AgentSettings, UdpTransportsAndBareAddressesAreAccepted) {
+  for (const char* address : {"162", "udp:162", "UDP:162", "udp:127.0.0.1:0", "127.0.0.1:10162", "udp6:[::1]:10162"}) {
+    AgentSettings settings;
+    EXPECT_EQ(settings.SetTrapListen(address), "") << address;
+    EXPECT_EQ(settings.TrapListen(), address);
+  }
+}
+
+TEST(AgentSettings, CurrentIsWhatWasSetAndTheEventLogWriterFollows) {
+  {
+    test::ScopedSettings scoped;
+    scoped.SnmpPort(12161).EventLogFile("/tmp/agent-settings-test.jsonl");
+    EXPECT_EQ(AgentSettings::Current().SnmpPort(), 12161);
+    EXPECT_EQ(EventLogWriter::FilePath(), "/tmp/agent-settings-test.jsonl");
+  }
+  EXPECT_EQ(AgentSettings::Current().SnmpPort(), 161);
+  EXPECT_EQ(EventLogWriter::FilePath(), "");
+}
+
+}  // namespace

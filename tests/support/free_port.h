@@ -30,4 +30,9 @@ class BoundUdpSocket {
 // one; 0 when none is free.
 int FreeUdpPort(int first, int last);
 
+// A port of socket `type` (SOCK_STREAM or SOCK_DGRAM) on 127.0.0.1 that
+// nobody uses right now, as the system picks it for port 0: for a server
+// that must be told its port before it binds it. 0 when none could be had.
+int FreeLoopbackPort(int type);
+
 }  // namespace orla::test

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/text/string_printf.h"
+#include "tests/support/free_port.h"
 #include "tests/support/agent_process.h"
 #include "tests/support/file_text.h"
 #include "tests/support/notify_socket.h"
@@ -25,22 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A loopback port of `type` nobody uses right now.
-int FreePort(int type) {
-  const int fd = socket(AF_INET, type, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
-
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class AgentDialogs : public ::testing::Test {
@@ -50,8 +35,8 @@ class AgentDialogs : public ::testing::Test {
     ASSERT_EQ(::symlink(test::AgentProcess::BuiltAgent().c_str(), dir_.File("KORAgent").c_str()), 0);
     dir_.Write("KORAgent.cfg", "ORLA KOR Agent\n" + dir_.File("KOR") + "\nKORAgent\nTest Label\n.1.3.6.1.4.1.4413\n");
     dir_.Write("KOR/storage.ini", "300\n");
-    port_ = FreePort(SOCK_STREAM);
-    trapPort_ = FreePort(SOCK_DGRAM);
+    port_ = test::FreeLoopbackPort(SOCK_STREAM);
+    trapPort_ = test::FreeLoopbackPort(SOCK_DGRAM);
     ASSERT_NE(port_, 0);
   }
   void TearDown() override {

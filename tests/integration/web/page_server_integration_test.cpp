@@ -15,6 +15,7 @@
 
 #include "agent/web/page_server.h"
 #include "platform/text/string_printf.h"
+#include "tests/support/free_port.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/file_text.h"
 #include "tests/support/scoped_settings.h"
@@ -23,22 +24,6 @@
 
 namespace orla {
 namespace {
-
-// A loopback TCP port nobody listens on right now.
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
 
 struct Reply {
   int status = 0;
@@ -49,7 +34,7 @@ struct Reply {
 class PageServerIntegration : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = FreePort();
+    port_ = test::FreeLoopbackPort(SOCK_STREAM);
     ASSERT_NE(port_, 0);
     // The agent hands the web server its endpoint from the settings.
     settings_.HttpsPort(port_).HttpsAddress("127.0.0.1");

@@ -20,6 +20,7 @@
 #include "platform/text/string_printf.h"
 #include "platform/zepa/zepa.h"
 #include "tests/integration/devices/simulator_fixture.h"
+#include "tests/support/free_port.h"
 #include "tests/support/file_text.h"
 #include "tests/support/scoped_settings.h"
 #include "tests/support/shell_command.h"
@@ -29,21 +30,6 @@ namespace {
 
 constexpr char kUnitContact[] = "1.3.6.1.3.94.1.6.1.23.16.0.0.96.69.23.42.1.0.0.0.0.0.0.0.0";
 constexpr char kTc01Unit[] = "10000060451" "72a010000000000000000";
-
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -59,7 +45,7 @@ class WebAgentIntegration : public test::SimulatorFixture {
   void SetUp() override {
     SimulatorFixture::SetUp();
     if (HasFatalFailure()) return;
-    port_ = FreePort();
+    port_ = test::FreeLoopbackPort(SOCK_STREAM);
     ASSERT_NE(port_, 0);
     settings_.HttpsPort(port_).HttpsAddress("127.0.0.1");
     namespace fs = std::filesystem;

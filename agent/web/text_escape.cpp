@@ -2,24 +2,13 @@
 
 #include <cstring>
 
+#include "platform/text/html_escape.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
 
 std::string TextEscape::Html(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c; break;
-    }
-  }
-  return out;
+  return HtmlEscape::Text(text);
 }
 
 std::string TextEscape::Xml(const std::string& text) {

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/text/html_escape.h"
+
 namespace orla {
 
 namespace {
@@ -21,19 +23,7 @@ std::string Trim(const std::string& s) {
 }  // namespace
 
 std::string WebText::HtmlEscape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
+  return HtmlEscape::Text(text);
 }
 
 std::string WebText::UrlEncode(const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/text/html_escape.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -35,19 +36,7 @@ FibrePage::FibrePage(std::string device, std::string machine)
     : device_(std::move(device)), machine_(std::move(machine)) {}
 
 std::string FibrePage::Escape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
+  return HtmlEscape::Text(text);
 }
 
 std::string FibrePage::UrlEncode(const std::string& text) {

@@ -7,7 +7,7 @@ const path = require('path');
 const results = process.env.KOR_E2E_RESULTS || path.join(__dirname, 'test-results');
 
 module.exports = defineConfig({
-  testDir: path.join(__dirname, 'specs'),
+  testDir: path.join(__dirname, 'flows'),
   outputDir: path.join(results, 'output'),
   workers: 1,
   fullyParallel: false,

@@ -15,7 +15,7 @@ const SNMP_PORT = process.env.KORAGENT_SNMP_PORT;
 const TRAP_LISTEN_PORT = (process.env.KORAGENT_TRAP_LISTEN || '').split(':').pop();
 const PROGRAM = process.env.KOR_PROGRAM_DIR;
 const AGENT_DIR = PROGRAM ? fs.readFileSync(path.join(PROGRAM, 'KORAgent.cfg'), 'utf8').split('\n')[1] : '';
-// A simulator of this spec's own, beside the shared one: tc01's recording at
+// A simulator of this file's own, beside the shared one: tc01's recording at
 // 127.0.0.1 (so the host name localhost reaches it), tc02's and tc03's at
 // addresses no other test manages.
 const SIM_RUN = process.env.KOR_SIM_RUN_DIR ? path.join(path.dirname(process.env.KOR_SIM_RUN_DIR), 'sim-dialogs') : '';

@@ -130,13 +130,7 @@ uint32_t WebPage::ShowError(const std::string& message, const char* location, bo
         "<CENTER><FORM name=input_form><INPUT name=ok type=button value=\"OK\" "
         "onClick=\"ResetParent();window.close();\"></FORM></CENTER>");
   }
-  Append("</TD>");
-  Append("</TR>");
-  Append("</TABLE>");
-  Append("</CENTER>");
-  Append("</BODY>");
-  Append("</HTML>");
-  return SendPage();
+  return SendErrorPageEnd();
 }
 
 uint32_t WebPage::ShowErrorBanner(const std::string& message, const std::string& location) {
@@ -173,6 +167,10 @@ uint32_t WebPage::ShowErrorBanner(const std::string& message, const char* locati
         "<CENTER><FORM><INPUT type=button value=\"OK\" onClick=\"window.parent.location='/KOR/';\">"
         "</FORM></CENTER>");
   }
+  return SendErrorPageEnd();
+}
+
+uint32_t WebPage::SendErrorPageEnd() {
   Append("</TD>");
   Append("</TR>");
   Append("</TABLE>");

@@ -124,6 +124,10 @@ class WebPage : public RootObject {
   void ClearOutput() { output_.clear(); }
 
  private:
+  // Closes the message cell, table and page of ShowError and
+  // ShowErrorBanner, and sends the page.
+  uint32_t SendErrorPageEnd();
+
   std::string output_;
   EXTENSION_CONTROL_BLOCK* request_;
   std::string tokenSource_;

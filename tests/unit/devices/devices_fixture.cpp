@@ -72,4 +72,11 @@ bool DevicesFixture::WaitFor(const std::function<bool(FakePluginControl&)>& cond
   return control_->changed.wait_for(hold, limit, [&] { return condition(*control_); });
 }
 
+std::unique_ptr<ElementRegistry> DevicesFixture::Loaded() {
+  auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
+  registry->SetStatusChangeListener(&listener_);
+  registry->LoadElements();
+  return registry;
+}
+
 }  // namespace orla::test

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "agent/devices/element_registry.h"
 #include "agent/devices/status_change_listener.h"
 #include "platform/library/dynamic_library.h"
 #include "tests/support/event_log_capture.h"
@@ -41,6 +42,10 @@ class DevicesFixture : public ::testing::Test {
   // Waits (at most `limit`) until `condition` holds under the control's lock.
   bool WaitFor(const std::function<bool(FakePluginControl&)>& condition,
                std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+  // A registry on dir_/KORAgent.db (polling interval 3600 s) that reports
+  // its changes to listener_, loaded.
+  std::unique_ptr<ElementRegistry> Loaded();
 
   TempDir dir_;
   EventLogCapture log_;

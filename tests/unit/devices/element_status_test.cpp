@@ -29,12 +29,6 @@ using std::chrono::seconds;
 
 class ElementStatusTest : public DevicesFixture {
  protected:
-  std::unique_ptr<ElementRegistry> Loaded() {
-    auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
-    registry->SetStatusChangeListener(&listener_);
-    registry->LoadElements();
-    return registry;
-  }
   void Hold(bool hold) {
     std::lock_guard<std::mutex> guard(Control().mutex);
     Control().holdUpdates = hold;

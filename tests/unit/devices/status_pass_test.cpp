@@ -24,12 +24,6 @@ using std::chrono::milliseconds;
 
 class StatusPassTest : public DevicesFixture {
  protected:
-  std::unique_ptr<ElementRegistry> Loaded() {
-    auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
-    registry->SetStatusChangeListener(&listener_);
-    registry->LoadElements();
-    return registry;
-  }
   void Silence(const std::string& address, bool silent) {
     std::lock_guard<std::mutex> hold(Control().mutex);
     if (silent) {

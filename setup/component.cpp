@@ -1,4 +1,4 @@
-#include "setup/component.h"
+#include "component.h"
 
 namespace orla {
 

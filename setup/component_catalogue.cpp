@@ -1,4 +1,4 @@
-#include "setup/component_catalogue.h"
+#include "component_catalogue.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "platform/setupkit/file_search.h"
-#include "setup/description_tokenizer.h"
+#include "description_tokenizer.h"
 
 namespace orla {
 

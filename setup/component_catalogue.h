@@ -4,7 +4,7 @@
 // each described by its "install.dat"; and their fixed display order.
 #include <string>
 
-#include "setup/component.h"
+#include "component.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "setup/description_tokenizer.h"
+#include "description_tokenizer.h"
 
 #include <cstring>
 

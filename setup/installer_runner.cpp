@@ -1,4 +1,4 @@
-#include "setup/installer_runner.h"
+#include "installer_runner.h"
 
 #include <unistd.h>
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "setup/selection_model.h"
+#include "selection_model.h"
 
 namespace orla {
 

@@ -13,10 +13,10 @@
 #include "platform/setupkit/registry_tree.h"
 #include "platform/setupkit/setup_environment.h"
 #include "platform/text/string_printf.h"
-#include "setup/component_catalogue.h"
-#include "setup/installer_runner.h"
-#include "setup/selection_model.h"
-#include "setup/setup_dialog_view.h"
+#include "component_catalogue.h"
+#include "installer_runner.h"
+#include "selection_model.h"
+#include "setup_dialog_view.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "setup/selection_model.h"
+#include "selection_model.h"
 
 namespace orla {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/setupkit/registry_tree.h"
-#include "setup/component_catalogue.h"
+#include "component_catalogue.h"
 
 namespace orla {
 

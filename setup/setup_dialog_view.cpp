@@ -1,4 +1,4 @@
-#include "setup/setup_dialog_view.h"
+#include "setup_dialog_view.h"
 
 #include <algorithm>
 

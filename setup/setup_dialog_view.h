@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/setupkit/curses_screen.h"
-#include "setup/selection_model.h"
+#include "selection_model.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/devices/device_type_file.h"
+#include "device_type_file.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "agent/devices/element.h"
+#include "element.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -7,10 +7,10 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/https_port.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/device_type_file.h"
-#include "agent/devices/element_poller.h"
+#include "device_type_file.h"
+#include "element_poller.h"
 #include "agent/devices/element_registry.h"
-#include "agent/devices/element_state.h"
+#include "element_state.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"

@@ -1,5 +1,7 @@
 #include "agent/devices/element_directory.h"
 
+#include "element_state.h"
+
 namespace orla {
 
 ElementDirectory::ElementDirectory(std::vector<Entry> entries) : entries_(std::move(entries)) {
@@ -11,6 +13,17 @@ ElementDirectory::ElementDirectory(std::vector<Entry> entries) : entries_(std::m
 const ElementDirectory::Entry* ElementDirectory::Find(const std::string& address) const {
   const auto it = byAddress_.find(address);
   return it == byAddress_.end() ? nullptr : &entries_[it->second];
+}
+
+int32_t ElementDirectory::Entry::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) const {
+  return state->DeliverTrap(trap, data, message);
+}
+
+bool ElementDirectory::Entry::ClassCodes(int32_t* major, int32_t* minor) const {
+  if (!state->ClassCodesKnown()) return false;
+  *major = state->MajorClassCode();
+  *minor = state->MinorClassCode();
+  return true;
 }
 
 }  // namespace orla

@@ -1,4 +1,4 @@
-#include "agent/devices/element_poller.h"
+#include "element_poller.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,8 +8,8 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_state.h"
-#include "agent/devices/poller_clock.h"
+#include "element_state.h"
+#include "poller_clock.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/devices/element_state.h"
+#include "element_state.h"
 
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"

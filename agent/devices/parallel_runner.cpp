@@ -1,4 +1,4 @@
-#include "agent/devices/parallel_runner.h"
+#include "parallel_runner.h"
 
 #include <atomic>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "agent/devices/poller_clock.h"
+#include "poller_clock.h"
 
 #include <chrono>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "agent/snmp/ber_writer.h"
+#include "ber_writer.h"
 
 #include <cstdlib>
 #include <limits>

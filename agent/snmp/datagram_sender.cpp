@@ -1,4 +1,4 @@
-#include "agent/snmp/datagram_sender.h"
+#include "datagram_sender.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "agent/snmp/ber_writer.h"
+#include "ber_writer.h"
 
 namespace orla {
 

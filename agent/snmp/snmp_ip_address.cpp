@@ -1,6 +1,6 @@
 #include "agent/snmp/snmp_ip_address.h"
 
-#include "agent/snmp/ber_writer.h"
+#include "ber_writer.h"
 
 namespace orla {
 

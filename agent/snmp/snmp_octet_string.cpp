@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "agent/snmp/ber_writer.h"
+#include "ber_writer.h"
 
 namespace orla {
 

@@ -9,8 +9,8 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
-#include "agent/snmp/ber_writer.h"
-#include "agent/snmp/datagram_sender.h"
+#include "ber_writer.h"
+#include "datagram_sender.h"
 #include "agent/core/agent_settings.h"
 
 namespace orla {

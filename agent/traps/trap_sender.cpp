@@ -17,7 +17,6 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
-#include "agent/devices/element_state.h"
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"
@@ -304,7 +303,7 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
     length = 2;
     std::strcpy(message.data(), kGenericMessages[generic]);
   } else if (generic == 6) {
-    length = element != nullptr ? element->state->DeliverTrap(owned.get(), data.data(), message.data()) : -1;
+    length = element != nullptr ? element->DeliverTrap(owned.get(), data.data(), message.data()) : -1;
     // A plug-in cannot claim more event data than its buffer holds, and its
     // text ends inside the message buffer.
     if (length > static_cast<int32_t>(kEventDataSize)) length = static_cast<int32_t>(kEventDataSize);
@@ -322,10 +321,7 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   // address is not managed or the plug-in never answered them.
   int32_t majorClass = -1;
   int32_t minorClass = -1;
-  if (element != nullptr && element->state->ClassCodesKnown()) {
-    majorClass = element->state->MajorClassCode();
-    minorClass = element->state->MinorClassCode();
-  }
+  if (element != nullptr) element->ClassCodes(&majorClass, &minorClass);
   EventTextField worldWideName(kTypeWorldWideName);
   EventTextField worldWideNameAgain(kTypeWorldWideNameAgain);
   EventTextField elementName(kTypeElementName);

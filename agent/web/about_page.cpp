@@ -1,4 +1,4 @@
-#include "agent/web/about_page.h"
+#include "about_page.h"
 
 #include "agent/core/agent_revision.h"
 

@@ -5,7 +5,7 @@
 // a POST writes nothing and answers 1.
 #include <cstdint>
 
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 namespace orla {
 

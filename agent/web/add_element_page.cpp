@@ -1,14 +1,14 @@
-#include "agent/web/add_element_page.h"
+#include "add_element_page.h"
 
 #include <memory>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "agent/web/agent_objects.h"
-#include "agent/web/element_names.h"
-#include "agent/web/text_escape.h"
-#include "agent/web/trap_target_page.h"
+#include "agent_objects.h"
+#include "element_names.h"
+#include "text_escape.h"
+#include "trap_target_page.h"
 
 namespace orla {
 

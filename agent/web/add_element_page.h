@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/web/agent_config_page.h"
+#include "agent_config_page.h"
 
 #include <cstdlib>
 #include <memory>
@@ -10,8 +10,8 @@
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
-#include "agent/web/agent_objects.h"
-#include "agent/web/text_escape.h"
+#include "agent_objects.h"
+#include "text_escape.h"
 
 namespace orla {
 

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/web/agent_objects.h"
+#include "agent_objects.h"
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"

@@ -1,9 +1,9 @@
-#include "agent/web/discovery_document_page.h"
+#include "discovery_document_page.h"
 
 #include "agent/core/https_port.h"
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_sender.h"
-#include "agent/web/text_escape.h"
+#include "text_escape.h"
 #include "platform/sysinfo/system_info.h"
 
 namespace orla {

@@ -1,4 +1,4 @@
-#include "agent/web/element_list_page.h"
+#include "element_list_page.h"
 
 #include <cstdlib>
 #include <memory>
@@ -7,7 +7,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "agent/web/text_escape.h"
+#include "text_escape.h"
 
 namespace orla {
 

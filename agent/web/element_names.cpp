@@ -1,4 +1,4 @@
-#include "agent/web/element_names.h"
+#include "element_names.h"
 
 namespace orla {
 

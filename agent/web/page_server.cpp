@@ -8,8 +8,8 @@
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "agent/web/page_table.h"
-#include "agent/web/web_page.h"
+#include "page_table.h"
+#include "web_page.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {

@@ -1,19 +1,19 @@
-#include "agent/web/page_table.h"
+#include "page_table.h"
 
 #include <strings.h>
 
 #include <cstring>
 #include <iterator>
 
-#include "agent/web/about_page.h"
-#include "agent/web/add_element_page.h"
-#include "agent/web/agent_config_page.h"
-#include "agent/web/discovery_document_page.h"
-#include "agent/web/element_list_page.h"
-#include "agent/web/remove_element_page.h"
-#include "agent/web/rename_element_page.h"
-#include "agent/web/trap_target_page.h"
-#include "agent/web/web_agent_page.h"
+#include "about_page.h"
+#include "add_element_page.h"
+#include "agent_config_page.h"
+#include "discovery_document_page.h"
+#include "element_list_page.h"
+#include "remove_element_page.h"
+#include "rename_element_page.h"
+#include "trap_target_page.h"
+#include "web_agent_page.h"
 
 namespace orla {
 

@@ -18,7 +18,7 @@
 #include <cstddef>
 #include <new>
 
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/web/remove_element_page.h"
+#include "remove_element_page.h"
 
 #include <memory>
 #include <optional>
@@ -7,9 +7,9 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "agent/web/agent_objects.h"
-#include "agent/web/element_names.h"
-#include "agent/web/text_escape.h"
+#include "agent_objects.h"
+#include "element_names.h"
+#include "text_escape.h"
 
 namespace orla {
 

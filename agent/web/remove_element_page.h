@@ -13,7 +13,7 @@
 // Names are HTML-escaped in the selection list.
 #include <cstdint>
 
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 namespace orla {
 

@@ -18,7 +18,7 @@
 // complaint about the form. Names are HTML-escaped in the selection list.
 #include <cstdint>
 
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/web/text_escape.h"
+#include "text_escape.h"
 
 #include <cstring>
 

@@ -16,7 +16,7 @@
 // The element name is HTML-escaped wherever it is written.
 #include <cstdint>
 
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 namespace orla {
 

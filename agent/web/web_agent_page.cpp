@@ -1,4 +1,4 @@
-#include "agent/web/web_agent_page.h"
+#include "web_agent_page.h"
 
 #include <cstring>
 #include <memory>

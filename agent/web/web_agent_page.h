@@ -35,7 +35,7 @@
 #include <string>
 
 #include "agent/core/lock.h"
-#include "agent/web/web_page.h"
+#include "web_page.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

@@ -1,11 +1,11 @@
-#include "agent/web/web_page.h"
+#include "web_page.h"
 
 #include <cstdarg>
 #include <cstring>
 
 #include "agent/core/https_port.h"
 #include "agent/traps/trap_sender.h"
-#include "agent/web/text_escape.h"
+#include "text_escape.h"
 #include "platform/net/host_lookup.h"
 #include "platform/text/string_printf.h"
 

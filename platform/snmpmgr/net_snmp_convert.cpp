@@ -1,4 +1,4 @@
-#include "platform/snmpmgr/net_snmp_convert.h"
+#include "net_snmp_convert.h"
 
 #include <cstring>
 #include <vector>

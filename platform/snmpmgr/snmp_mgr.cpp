@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "platform/snmpmgr/net_snmp_convert.h"
-#include "platform/snmpmgr/snmp_mgr_library.h"
+#include "net_snmp_convert.h"
+#include "snmp_mgr_library.h"
 
 namespace orla {
 

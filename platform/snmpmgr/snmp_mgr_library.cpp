@@ -1,7 +1,7 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
-#include "platform/snmpmgr/snmp_mgr_library.h"
+#include "snmp_mgr_library.h"
 
 #include <cstring>
 

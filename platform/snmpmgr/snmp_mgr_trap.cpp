@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "platform/snmpmgr/snmp_mgr.h"
-#include "platform/snmpmgr/trap_receiver.h"
+#include "trap_receiver.h"
 
 namespace orla {
 

@@ -1,6 +1,6 @@
-#include "platform/snmpmgr/trap_receiver.h"
+#include "trap_receiver.h"
 
-#include "platform/snmpmgr/snmp_mgr_library.h"
+#include "snmp_mgr_library.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>

@@ -1,4 +1,4 @@
-#include "platform/zepa/cache_file_table.h"
+#include "cache_file_table.h"
 
 namespace orla {
 

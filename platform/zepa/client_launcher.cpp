@@ -1,10 +1,10 @@
-#include "platform/zepa/client_launcher.h"
+#include "client_launcher.h"
 
 #include <memory>
 
-#include "platform/zepa/client_request.h"
-#include "platform/zepa/client_url.h"
-#include "platform/zepa/connection_context.h"
+#include "client_request.h"
+#include "client_url.h"
+#include "connection_context.h"
 
 namespace orla {
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/zepa/worker_pool.h"
+#include "worker_pool.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

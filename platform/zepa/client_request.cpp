@@ -1,4 +1,4 @@
-#include "platform/zepa/client_request.h"
+#include "client_request.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,11 +10,11 @@
 #include <set>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/connection_context.h"
-#include "platform/zepa/http_client.h"
-#include "platform/zepa/web_text.h"
-#include "platform/zepa/zepa_log.h"
-#include "platform/zepa/zepa_server.h"
+#include "connection_context.h"
+#include "http_client.h"
+#include "web_text.h"
+#include "zepa_log.h"
+#include "zepa_server.h"
 
 namespace orla {
 

@@ -1,9 +1,9 @@
-#include "platform/zepa/client_url.h"
+#include "client_url.h"
 
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/zepa/web_text.h"
+#include "web_text.h"
 
 namespace orla {
 

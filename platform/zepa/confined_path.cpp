@@ -1,4 +1,4 @@
-#include "platform/zepa/confined_path.h"
+#include "confined_path.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/zepa/web_text.h"
+#include "web_text.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "platform/zepa/connection_context.h"
+#include "connection_context.h"
 
 #include <unistd.h>
 
@@ -11,10 +11,10 @@
 #include <map>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/library_pages.h"
-#include "platform/zepa/static_file.h"
-#include "platform/zepa/web_text.h"
-#include "platform/zepa/zepa_server.h"
+#include "library_pages.h"
+#include "static_file.h"
+#include "web_text.h"
+#include "zepa_server.h"
 
 namespace orla {
 

@@ -13,9 +13,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/zepa/extension_registration.h"
-#include "platform/zepa/http_transport.h"
-#include "platform/zepa/session_table.h"
+#include "extension_registration.h"
+#include "http_transport.h"
+#include "session_table.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

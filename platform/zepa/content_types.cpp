@@ -1,8 +1,8 @@
-#include "platform/zepa/content_types.h"
+#include "content_types.h"
 
 #include <cstring>
 
-#include "platform/zepa/web_text.h"
+#include "web_text.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "platform/zepa/data_directory.h"
+#include "data_directory.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -10,10 +10,10 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "platform/zepa/http_client.h"
-#include "platform/zepa/password_hash.h"
-#include "platform/zepa/self_signed_certificate.h"
-#include "platform/zepa/zepa_log.h"
+#include "http_client.h"
+#include "password_hash.h"
+#include "self_signed_certificate.h"
+#include "zepa_log.h"
 
 namespace orla {
 

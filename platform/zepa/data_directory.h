@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/zepa/user_store.h"
+#include "user_store.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "platform/zepa/directory_owner.h"
+#include "directory_owner.h"
 
 #include <fcntl.h>
 #include <grp.h>

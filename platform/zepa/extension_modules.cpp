@@ -1,4 +1,4 @@
-#include "platform/zepa/extension_modules.h"
+#include "extension_modules.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/zepa_log.h"
+#include "zepa_log.h"
 
 namespace orla {
 

@@ -1,10 +1,10 @@
-#include "platform/zepa/extension_registration.h"
+#include "extension_registration.h"
 
 #include <cctype>
 #include <cstring>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/web_text.h"
+#include "web_text.h"
 
 namespace orla {
 

@@ -1,9 +1,9 @@
-#include "platform/zepa/extension_table.h"
+#include "extension_table.h"
 
 #include <cstring>
 
-#include "platform/zepa/web_text.h"
-#include "platform/zepa/zepa_log.h"
+#include "web_text.h"
+#include "zepa_log.h"
 
 namespace orla {
 

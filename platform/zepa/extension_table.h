@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/zepa/extension_registration.h"
+#include "extension_registration.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

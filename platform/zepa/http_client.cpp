@@ -1,5 +1,5 @@
 // The only translation unit that includes libcurl.
-#include "platform/zepa/http_client.h"
+#include "http_client.h"
 
 #include <curl/curl.h>
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/zepa/client_url.h"
-#include "platform/zepa/web_text.h"
+#include "client_url.h"
+#include "web_text.h"
 
 namespace orla {
 

@@ -7,7 +7,7 @@
 //
 // TLS is GnuTLS inside libmicrohttpd: TLS 1.2 and 1.3 only, forward-secret
 // AEAD suites only, no compression.
-#include "platform/zepa/http_transport.h"
+#include "http_transport.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

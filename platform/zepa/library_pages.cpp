@@ -1,7 +1,7 @@
-#include "platform/zepa/library_pages.h"
+#include "library_pages.h"
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/web_text.h"
+#include "web_text.h"
 
 namespace orla {
 

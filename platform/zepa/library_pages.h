@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/zepa/http_transport.h"
+#include "http_transport.h"
 
 namespace orla {
 

@@ -1,12 +1,12 @@
-#include "platform/zepa/login_service.h"
+#include "login_service.h"
 
 #include <chrono>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/library_pages.h"
-#include "platform/zepa/password_hash.h"
-#include "platform/zepa/web_text.h"
-#include "platform/zepa/zepa_log.h"
+#include "library_pages.h"
+#include "password_hash.h"
+#include "web_text.h"
+#include "zepa_log.h"
 
 namespace orla {
 

@@ -10,10 +10,10 @@
 #include <semaphore>
 #include <string>
 
-#include "platform/zepa/http_transport.h"
-#include "platform/zepa/login_throttle.h"
-#include "platform/zepa/session_table.h"
-#include "platform/zepa/user_store.h"
+#include "http_transport.h"
+#include "login_throttle.h"
+#include "session_table.h"
+#include "user_store.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "platform/zepa/login_throttle.h"
+#include "login_throttle.h"
 
 namespace orla {
 

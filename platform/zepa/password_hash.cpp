@@ -1,4 +1,4 @@
-#include "platform/zepa/password_hash.h"
+#include "password_hash.h"
 
 #include <crypt.h>
 #include <sys/random.h>

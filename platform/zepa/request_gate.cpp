@@ -1,4 +1,4 @@
-#include "platform/zepa/request_gate.h"
+#include "request_gate.h"
 
 #include <arpa/inet.h>
 
@@ -6,9 +6,9 @@
 #include <cstdlib>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/library_pages.h"
-#include "platform/zepa/password_hash.h"
-#include "platform/zepa/web_text.h"
+#include "library_pages.h"
+#include "password_hash.h"
+#include "web_text.h"
 
 namespace orla {
 

@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/zepa/client_url.h"
-#include "platform/zepa/extension_table.h"
-#include "platform/zepa/http_transport.h"
+#include "client_url.h"
+#include "extension_table.h"
+#include "http_transport.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "platform/zepa/self_signed_certificate.h"
+#include "self_signed_certificate.h"
 
 #include <arpa/inet.h>
 #include <gnutls/gnutls.h>

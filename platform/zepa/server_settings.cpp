@@ -1,4 +1,4 @@
-#include "platform/zepa/server_settings.h"
+#include "server_settings.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/zepa/server_table.h"
-#include "platform/zepa/session_table.h"
+#include "server_table.h"
+#include "session_table.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

@@ -1,6 +1,6 @@
-#include "platform/zepa/server_table.h"
+#include "server_table.h"
 
-#include "platform/zepa/zepa_server.h"
+#include "zepa_server.h"
 
 namespace orla {
 

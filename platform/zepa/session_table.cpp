@@ -1,6 +1,6 @@
-#include "platform/zepa/session_table.h"
+#include "session_table.h"
 
-#include "platform/zepa/password_hash.h"
+#include "password_hash.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "platform/zepa/static_file.h"
+#include "static_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,8 +6,8 @@
 
 #include <cerrno>
 
-#include "platform/zepa/confined_path.h"
-#include "platform/zepa/content_types.h"
+#include "confined_path.h"
+#include "content_types.h"
 
 namespace orla {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/zepa/http_transport.h"
+#include "http_transport.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "platform/zepa/user_store.h"
+#include "user_store.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,7 +14,7 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "platform/zepa/zepa_log.h"
+#include "zepa_log.h"
 
 namespace orla {
 

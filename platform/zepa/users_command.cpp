@@ -1,4 +1,4 @@
-#include "platform/zepa/users_command.h"
+#include "users_command.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <fstream>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/password_hash.h"
-#include "platform/zepa/user_store.h"
-#include "platform/zepa/zepa_server.h"
+#include "password_hash.h"
+#include "user_store.h"
+#include "zepa_server.h"
 
 namespace orla {
 

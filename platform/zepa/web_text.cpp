@@ -1,4 +1,4 @@
-#include "platform/zepa/web_text.h"
+#include "web_text.h"
 
 #include <cctype>
 

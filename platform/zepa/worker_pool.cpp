@@ -1,4 +1,4 @@
-#include "platform/zepa/worker_pool.h"
+#include "worker_pool.h"
 
 #include <chrono>
 #include <cstdio>

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/client_request.h"
-#include "platform/zepa/server_table.h"
+#include "client_request.h"
+#include "server_table.h"
 #include "platform/zepa/zepa.h"
-#include "platform/zepa/zepa_log.h"
-#include "platform/zepa/zepa_server.h"
+#include "zepa_log.h"
+#include "zepa_server.h"
 
 using orla::ClientRequest;
 using orla::ServerTable;

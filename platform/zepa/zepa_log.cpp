@@ -1,4 +1,4 @@
-#include "platform/zepa/zepa_log.h"
+#include "zepa_log.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,14 +1,14 @@
-#include "platform/zepa/zepa_server.h"
+#include "zepa_server.h"
 
 #include <string>
 #include <vector>
 
 #include "platform/text/string_printf.h"
-#include "platform/zepa/confined_path.h"
-#include "platform/zepa/connection_context.h"
-#include "platform/zepa/library_pages.h"
-#include "platform/zepa/web_text.h"
-#include "platform/zepa/zepa_log.h"
+#include "confined_path.h"
+#include "connection_context.h"
+#include "library_pages.h"
+#include "web_text.h"
+#include "zepa_log.h"
 
 namespace orla {
 

@@ -17,18 +17,18 @@
 #include <optional>
 #include <string>
 
-#include "platform/zepa/cache_file_table.h"
-#include "platform/zepa/client_launcher.h"
-#include "platform/zepa/client_url.h"
-#include "platform/zepa/data_directory.h"
-#include "platform/zepa/extension_modules.h"
-#include "platform/zepa/extension_table.h"
-#include "platform/zepa/http_transport.h"
-#include "platform/zepa/login_service.h"
-#include "platform/zepa/request_gate.h"
-#include "platform/zepa/server_settings.h"
-#include "platform/zepa/server_table.h"
-#include "platform/zepa/session_table.h"
+#include "cache_file_table.h"
+#include "client_launcher.h"
+#include "client_url.h"
+#include "data_directory.h"
+#include "extension_modules.h"
+#include "extension_table.h"
+#include "http_transport.h"
+#include "login_service.h"
+#include "request_gate.h"
+#include "server_settings.h"
+#include "server_table.h"
+#include "session_table.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

@@ -1,4 +1,4 @@
-#include "plugins/famib/fa_mib_device.h"
+#include "fa_mib_device.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,7 +13,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/net/host_address.h"
 #include "platform/snmpmgr/snmp_api.h"
-#include "plugins/famib/oid_ids.h"
+#include "oid_ids.h"
 #include "platform/text/string_printf.h"
 #include "agent/core/agent_settings.h"
 

@@ -1,4 +1,4 @@
-#include "plugins/famib/fa_mib_trap.h"
+#include "fa_mib_trap.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +10,8 @@
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
-#include "plugins/famib/fa_mib_device.h"
-#include "plugins/famib/oid_ids.h"
+#include "fa_mib_device.h"
+#include "oid_ids.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {

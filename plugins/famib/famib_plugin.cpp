@@ -12,8 +12,8 @@
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
-#include "plugins/famib/fa_mib_device.h"
-#include "plugins/famib/fa_mib_trap.h"
+#include "fa_mib_device.h"
+#include "fa_mib_trap.h"
 
 using orla::FaMibDevice;
 using orla::OrlaException;

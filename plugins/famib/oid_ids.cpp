@@ -1,4 +1,4 @@
-#include "plugins/famib/oid_ids.h"
+#include "oid_ids.h"
 
 #include <cstdlib>
 

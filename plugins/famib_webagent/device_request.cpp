@@ -1,4 +1,4 @@
-#include "plugins/famib_webagent/device_request.h"
+#include "device_request.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 
 #include "platform/library/dynamic_library.h"
 #include "platform/zepa/zepa.h"
-#include "plugins/famib_webagent/fibre_web_agent.h"
+#include "fibre_web_agent.h"
 
 namespace {
 

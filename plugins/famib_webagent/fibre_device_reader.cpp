@@ -1,4 +1,4 @@
-#include "plugins/famib_webagent/fibre_device_reader.h"
+#include "fibre_device_reader.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "plugins/famib_webagent/fibre_page.h"
+#include "fibre_page.h"
 
 #include <cctype>
 

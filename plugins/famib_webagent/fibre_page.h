@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugins/famib_webagent/fibre_device_reader.h"
+#include "fibre_device_reader.h"
 
 namespace orla {
 

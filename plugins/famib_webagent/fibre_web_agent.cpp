@@ -1,4 +1,4 @@
-#include "plugins/famib_webagent/fibre_web_agent.h"
+#include "fibre_web_agent.h"
 
 #include <exception>
 #include <memory>
@@ -10,9 +10,9 @@
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
 #include "platform/text/string_printf.h"
-#include "plugins/famib_webagent/device_request.h"
-#include "plugins/famib_webagent/fibre_device_reader.h"
-#include "plugins/famib_webagent/fibre_page.h"
+#include "device_request.h"
+#include "fibre_device_reader.h"
+#include "fibre_page.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/core/service/agent_configuration.h"
+#include "agent_configuration.h"
 
 #include <cstdlib>
 #include <new>

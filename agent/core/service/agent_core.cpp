@@ -1,4 +1,4 @@
-#include "agent/core/service/agent_core.h"
+#include "agent_core.h"
 
 #include <unistd.h>
 

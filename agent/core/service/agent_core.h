@@ -16,7 +16,7 @@
 #include <string>
 
 #include "agent/core/root_object.h"
-#include "agent/core/service/agent_configuration.h"
+#include "agent_configuration.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "agent/core/service/agent_service.h"
+#include "agent_service.h"
 
 #include <unistd.h>
 
@@ -18,7 +18,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
-#include "agent/core/service/agent_core.h"
+#include "agent_core.h"
 #include "agent/web/page_server.h"
 #include "platform/service/process_exit.h"
 #include "platform/service/service_control_manager.h"

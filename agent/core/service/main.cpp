@@ -8,8 +8,8 @@
 
 #include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
-#include "agent/core/service/agent_core.h"
-#include "agent/core/service/agent_service.h"
+#include "agent_core.h"
+#include "agent_service.h"
 #include "platform/service/process_exit.h"
 #include "platform/service/service_dispatcher.h"
 #include "platform/text/string_printf.h"

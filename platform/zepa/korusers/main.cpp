@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/zepa/directory_owner.h"
-#include "platform/zepa/users_command.h"
-#include "platform/zepa/zepa_server.h"
+#include "../directory_owner.h"
+#include "../users_command.h"
+#include "../zepa_server.h"
 
 namespace {
 

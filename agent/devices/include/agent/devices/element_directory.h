@@ -5,6 +5,7 @@
 // trap event records. The registry makes a new picture under its lock after
 // every change of its list (add, remove, rename) and hands out the current
 // one; a picture never changes once made, so it is read without any lock.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 namespace orla {
 
 class ElementState;
+class TrapMessage;
 
 class ElementDirectory {
  public:
@@ -24,6 +26,13 @@ class ElementDirectory {
     std::string firmwareVersion;
     // Status, class codes, plug-in library: shared with the element.
     std::shared_ptr<ElementState> state;
+
+    // The plug-in's "HandleTrap" for this element: its answer (event data
+    // length or -1). Throws OrlaException 3006 when the function is missing.
+    int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) const;
+    // The plug-in's class codes as binding or a later pass read them; false
+    // (and both untouched) while either is still unknown.
+    bool ClassCodes(int32_t* major, int32_t* minor) const;
   };
 
   // Entries in registry order.

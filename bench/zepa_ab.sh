@@ -5,7 +5,8 @@
 # meet the same load from the rest of a shared machine. Prints the requests
 # per second and errors of each run for the extension page and the 2 KB file
 # at 64 and 256 connections. Run it in a private network namespace
-# (ports 14960 and 14961).
+# (ports 14960 and 14961). Both builds must take the endpoint on their
+# command line (--port, --address), as zepa-test-server does.
 #
 #   bench/zepa_ab.sh OLD-ZEPA-TEST-SERVER NEW-ZEPA-TEST-SERVER [SECONDS] [REPEATS]
 set -u
@@ -19,9 +20,9 @@ for s in old new; do
   printf '<HTML><BODY>KOR root page</BODY></HTML>' >$W/$s/KORZEPA/default.htm
   head -c 2048 /dev/zero | tr '\0' 'x' >$W/$s/KORZEPA/style.css
 done
-KORAGENT_HTTPS_PORT=14960 KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_EVENT_LOG=$W/old.jsonl $OLD $W/old/KORZEPD $W/old/KORZEPA $W/old/agent >/dev/null 2>&1 &
+$OLD --port 14960 --address 127.0.0.1 --event-log $W/old.jsonl $W/old/KORZEPD $W/old/KORZEPA $W/old/agent >/dev/null 2>&1 &
 P1=$!
-KORAGENT_HTTPS_PORT=14961 KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_EVENT_LOG=$W/new.jsonl ZEPA_MAX_CONNECTIONS=2048 ZEPA_MAX_PER_ADDRESS=2048 $NEW $W/new/KORZEPD $W/new/KORZEPA $W/new/agent >/dev/null 2>&1 &
+$NEW --port 14961 --address 127.0.0.1 --event-log $W/new.jsonl --max-connections 2048 --max-per-address 2048 $W/new/KORZEPD $W/new/KORZEPA $W/new/agent >/dev/null 2>&1 &
 P2=$!
 sleep 2
 SECS=${3:-5}; REPS=${4:-3}

@@ -36,10 +36,9 @@ printf '<HTML><BODY>KOR root page</BODY></HTML>' >"$WORK/KORZEPA/default.htm"
 head -c 2048 /dev/zero | tr '\0' 'x' >"$WORK/KORZEPA/style.css"
 head -c 65536 /dev/urandom >"$WORK/KORZEPA/picture.gif"
 
-KORAGENT_HTTPS_PORT=$PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_EVENT_LOG="$WORK/events.jsonl" \
-  ZEPA_MAX_CONNECTIONS=2048 ZEPA_MAX_PER_ADDRESS=2048 \
-  "$BUILD/tests/integration/zepa/zepa-test-server" "$WORK/KORZEPD" "$WORK/KORZEPA" "$WORK/agent" \
-  >"$WORK/server.out" 2>&1 &
+"$BUILD/tests/integration/zepa/zepa-test-server" --port "$PORT" --address 127.0.0.1 \
+  --event-log "$WORK/events.jsonl" --max-connections 2048 --max-per-address 2048 \
+  "$WORK/KORZEPD" "$WORK/KORZEPA" "$WORK/agent" >"$WORK/server.out" 2>&1 &
 SERVER_PID=$!
 for _ in $(seq 1 100); do
   curl -sk -o /dev/null "https://127.0.0.1:$PORT/" && break

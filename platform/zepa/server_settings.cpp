@@ -4,10 +4,8 @@
 #include <netinet/in.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
-#include "platform/text/port_setting.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -44,19 +42,8 @@ bool ServerSettings::From(const ServerStartupRecord* record, const ServerTable::
     *error = "the data directory of the start-up record must be an absolute path";
     return false;
   }
-  if (next.endpointSet) {
-    if (!next.address.empty()) settings.address = next.address;
-    if (next.port != 0) settings.port = next.port;
-  } else if (const char* port = std::getenv("KORAGENT_HTTPS_PORT"); port != nullptr && port[0] != '\0') {
-    if (!PortSetting::Parse(port, &settings.port)) {
-      *error = StringPrintf("KORAGENT_HTTPS_PORT=%s is not a port number", port);
-      return false;
-    }
-  }
-  if (const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS");
-      !next.endpointSet && address != nullptr && address[0] != '\0') {
-    settings.address = address;
-  }
+  if (!next.address.empty()) settings.address = next.address;
+  if (next.port != 0) settings.port = next.port;
   if (next.maxConnections != 0) settings.maxConnections = next.maxConnections;
   if (next.maxConnectionsPerAddress != 0) settings.maxConnectionsPerAddress = next.maxConnectionsPerAddress;
   *out = settings;

@@ -1,9 +1,9 @@
 #pragma once
 // What one server is started with: its name and data directory from the
 // start-up record, the endpoint and connection limits the program chose
-// (ZEPASetServerEndpoint, ZEPASetServerLimits; without an endpoint chosen,
-// KORAGENT_HTTPS_PORT and KORAGENT_HTTPS_ADDRESS), and the library's own
-// limits.
+// (ZEPASetServerEndpoint, ZEPASetServerLimits; what it left unset keeps the
+// defaults below), and the library's own limits. The library never reads the
+// environment: the program hands it every setting.
 #include <cstddef>
 #include <string>
 

@@ -54,7 +54,6 @@ int ServerTable::Holds() const {
 
 void ServerTable::SetEndpoint(const std::string& address, int port) {
   std::lock_guard<std::mutex> lock(mutex_);
-  next_start_.endpointSet = true;
   next_start_.address = address;
   next_start_.port = port;
 }

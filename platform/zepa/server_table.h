@@ -26,7 +26,6 @@ class ServerTable {
   // What a program chose for the next server; unset parts keep the
   // library's defaults.
   struct NextStart {
-    bool endpointSet = false;
     std::string address;  // empty: every IPv4 interface
     int port = 0;         // 0: 2381
     unsigned maxConnections = 0;

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -47,10 +46,10 @@ class ExtensionModuleTest : public ::testing::Test {
     WriteFile(modules + "/d-garbage.so", "not a shared library");
     WriteFile(modules + "/README", "not a module, not looked at");
 
-    setenv("KORAGENT_HTTPS_ADDRESS", "127.0.0.1", 1);
     for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
       port_ = 14900 + (getpid() + attempt * 3) % 50;
-      started_ = TestExtension::Start(dir_.File("data"), dir_.File("content"), dir_.File("agent"), port_);
+      started_ = TestExtension::Start(dir_.File("data"), dir_.File("content"), dir_.File("agent"), "127.0.0.1",
+                                      port_);
     }
     ASSERT_TRUE(started_);
   }

@@ -71,11 +71,10 @@ class HostileClientTest : public ::testing::Test {
     fs::create_directories(content_);
     fs::create_directories(dir_.File("agent"));
     WriteFile(content_ + "/page.html", std::string(7 * 1024, 'p'));
-    setenv("KORAGENT_HTTPS_ADDRESS", "127.0.0.1", 1);
     ASSERT_EQ(ZEPASetServerLimits(kMaxConnections, kMaxPerAddress), 1);
     for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
       port_ = 15000 + (getpid() + attempt * 7) % 90;
-      started_ = TestExtension::Start(dir_.File("data"), content_, dir_.File("agent"), port_);
+      started_ = TestExtension::Start(dir_.File("data"), content_, dir_.File("agent"), "127.0.0.1", port_);
     }
     ASSERT_TRUE(started_);
     certificate_ = dir_.File("data/server.crt");

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -269,15 +268,14 @@ bool Register(uint32_t handle, const char* name, const std::string& directory, P
 }  // namespace
 
 bool TestExtension::Start(const std::string& dataDirectory, const std::string& contentDirectory,
-                          const std::string& agentDirectory, int port) {
+                          const std::string& agentDirectory, const std::string& address, int port) {
   ServerStartupRecord record;
   std::memset(&record, 0, sizeof(record));
   record.dwSize = ZEPA_SERVER_STARTUP_RECORD_SIZE;
   record.dwVersion = 2;
   std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
   std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dataDirectory.c_str());
-  const char* address = std::getenv("KORAGENT_HTTPS_ADDRESS");
-  if (!ZEPASetServerEndpoint(address, static_cast<uint32_t>(port))) return false;
+  if (!ZEPASetServerEndpoint(address.c_str(), static_cast<uint32_t>(port))) return false;
   ZEPABlockUnload();
   uint32_t handle = 0;
   if (!ZEPAStartupHTTPServer(&record, &handle) || handle == 0) {

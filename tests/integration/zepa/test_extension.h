@@ -39,13 +39,12 @@ class TestExtension {
     bool sendBytesOk = false;
   };
 
-  // Starts a server on `port` of the address in KORAGENT_HTTPS_ADDRESS (every
-  // interface when unset) with data directory `dataDirectory` and registers
-  // both extensions,
-  // serving `contentDirectory` under /KOR and `agentDirectory` under
-  // /webagent. False when the server cannot start.
+  // Starts a server on `address` (numeric; empty: every IPv4 interface) and
+  // `port` with data directory `dataDirectory` and registers both
+  // extensions, serving `contentDirectory` under /KOR and `agentDirectory`
+  // under /webagent. False when the server cannot start.
   static bool Start(const std::string& dataDirectory, const std::string& contentDirectory,
-                    const std::string& agentDirectory, int port);
+                    const std::string& agentDirectory, const std::string& address, int port);
   static void Stop();
   static uint32_t Handle();
 

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -61,15 +60,13 @@ class ZepaServerTest : public ::testing::Test {
     fs::create_symlink(dir_.File("outside/secret.txt"), content_ + "/leak.txt");
     fs::create_symlink(content_ + "/style.css", content_ + "/alias.css");
 
-    setenv("KORAGENT_HTTPS_ADDRESS", "127.0.0.1", 1);
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     // Ports 14000-14899, one per test case, so that cases run in parallel;
     // the next ones when a port is taken.
     const size_t base = std::hash<std::string>()(name) % 900;
     for (size_t attempt = 0; attempt < 20 && !started_; ++attempt) {
       port_ = 14000 + static_cast<int>((base + attempt * 37) % 900);
-      setenv("KORAGENT_HTTPS_PORT", std::to_string(port_).c_str(), 1);
-      started_ = TestExtension::Start(data_, content_, agent_, port_);
+      started_ = TestExtension::Start(data_, content_, agent_, "127.0.0.1", port_);
     }
     ASSERT_TRUE(started_) << "the server did not start";
     certificate_ = data_ + "/server.crt";
@@ -450,7 +447,7 @@ TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {
   // the users, and makes no new password.
   const std::string before = ReadFile(certificate_);
   std::remove((data_ + "/administrator-password.txt").c_str());
-  ASSERT_TRUE(TestExtension::Start(data_, content_, agent_, port_));
+  ASSERT_TRUE(TestExtension::Start(data_, content_, agent_, "127.0.0.1", port_));
   started_ = true;
   EXPECT_EQ(ReadFile(certificate_), before);
   EXPECT_FALSE(std::filesystem::exists(data_ + "/administrator-password.txt"));

@@ -14,9 +14,7 @@
 - Only the settings module reads the environment (getenv, secure_getenv,
   environ). Exempt: setup, a program of its own whose two settings live in
   platform/setupkit; systemd's NOTIFY_SOCKET, read by the service host's
-  stand-in as libsystemd reads it; and platform/zepa, whose server reads
-  KORAGENT_HTTPS_PORT/ADDRESS only for a program that never hands it an
-  endpoint with ZEPASetServerEndpoint (the agent always does).
+  stand-in as libsystemd reads it.
 Prints each violation as file:line and exits 1 when there is any.
 """
 import os
@@ -33,7 +31,6 @@ ENVIRONMENT_READERS = (
     "agent/core/agent_settings.cpp",
     "platform/setupkit/setup_environment.cpp",
     "platform/setupkit/registry_tree.cpp",
-    "platform/zepa/",
 )
 def library_root(path):
     """The folder of the library a file belongs to: the nearest folder above

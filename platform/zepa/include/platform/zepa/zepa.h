@@ -210,10 +210,9 @@ void ZEPAAllowUnload(void);
 /* Where the next server started listens: a numeric IPv4 or IPv6 address
    (NULL or "": every IPv4 interface; "::": every interface, IPv6 and IPv4)
    and a port (0: 2381). Call it before ZEPAStartupHTTPServer. A program that
-   never calls it gets the port in the environment variable
-   KORAGENT_HTTPS_PORT and the address in KORAGENT_HTTPS_ADDRESS, else the
-   defaults. Returns 1, or 0 when the address is not numeric or the port is
-   above 65535. */
+   never calls it gets the defaults; the library reads no environment
+   variable for them. Returns 1, or 0 when the address is not numeric or the
+   port is above 65535. */
 int ZEPASetServerEndpoint(const char* address, uint32_t port);
 
 /* Connection limits of the next server started: connections open at once in

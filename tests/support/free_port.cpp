@@ -25,24 +25,6 @@ BoundUdpSocket::~BoundUdpSocket() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-int FreeUdpPort(int first, int last) {
-  const int span = last - first + 1;
-  const int start = static_cast<int>(getpid()) % span;
-  for (int i = 0; i < span; ++i) {
-    const int port = first + (start + i) % span;
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return 0;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    if (free) return port;
-  }
-  return 0;
-}
-
 int FreeLoopbackPort(int type) {
   const int fd = socket(AF_INET, type, 0);
   if (fd < 0) return 0;

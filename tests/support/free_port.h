@@ -1,7 +1,8 @@
 #pragma once
-// Ports for tests. New tests bind port 0 and read back the port the system
-// chose (BoundUdpSocket); FreeUdpPort serves the peer programs that must be
-// told a port before they bind it (snmpsimd, snmptrapd).
+// Ports for tests: every port comes from binding port 0, so the system picks
+// a free one. A test that binds its own socket keeps it (BoundUdpSocket);
+// FreeLoopbackPort serves the peer programs that must be told a port before
+// they bind it (snmpsimd, snmptrapd, the agent).
 #include <string>
 
 namespace orla::test {
@@ -24,11 +25,6 @@ class BoundUdpSocket {
   int fd_ = -1;
   int port_ = 0;
 };
-
-// A free UDP port on 127.0.0.1 in [first, last], starting at a place chosen
-// by the process id so that tests running side by side rarely try the same
-// one; 0 when none is free.
-int FreeUdpPort(int first, int last);
 
 // A port of socket `type` (SOCK_STREAM or SOCK_DGRAM) on 127.0.0.1 that
 // nobody uses right now, as the system picks it for port 0: for a server

@@ -56,16 +56,14 @@ bool Answer(std::vector<uint8_t>* message, int errorStatus) {
 
 ScriptedResponder::ScriptedResponder(int errorStatus) : errorStatus_(errorStatus) {
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  for (int port = 11400 + static_cast<int>(getpid()) % 300, tries = 0; fd_ >= 0 && tries < 300;
-       ++tries, port = 11400 + (port - 11400 + 1) % 300) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
-      port_ = port;
-      break;
-    }
+  // Port 0: the system picks a free one, read back for the tests.
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port_ = ntohs(address.sin_port);
   }
   if (port_ != 0) thread_ = std::thread([this] { Run(); });
 }

@@ -1,5 +1,7 @@
 #include "tests/integration/snmp/snmpsim_device.h"
 
+#include <sys/socket.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +25,7 @@ bool SnmpsimDevice::Start(const std::string& recording) {
   chmod(dir_.File("data/public.snmprec").c_str(), 0644);
 
   for (int attempt = 0; attempt < 5; ++attempt) {
-    const int port = FreeUdpPort(11100, 11399);
+    const int port = FreeLoopbackPort(SOCK_DGRAM);
     if (port != 0 && TryPort(port)) return true;
   }
   return false;

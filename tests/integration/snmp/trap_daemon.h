@@ -1,7 +1,9 @@
 #pragma once
 // net-snmp's snmptrapd as the receiving manager of a test: run in the
-// foreground on a free port of a given range, writing one line per trap in a
+// foreground on a free port, writing one line per trap in a
 // format the test chooses (each line starts with "TRAP|").
+#include <sys/socket.h>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -18,19 +20,16 @@ namespace orla::test {
 class TrapDaemon {
  public:
   // `format` is snmptrapd's -F format of one trap line ("TRAP|...\n");
-  // the daemon listens on `listenAddress` at a port in [firstPort, lastPort].
-  TrapDaemon(std::string format, int firstPort, int lastPort, std::string listenAddress = "127.0.0.1")
-      : format_(std::move(format)),
-        firstPort_(firstPort),
-        lastPort_(lastPort),
-        listenAddress_(std::move(listenAddress)) {}
+  // the daemon listens on `listenAddress` at a port the system found free.
+  explicit TrapDaemon(std::string format, std::string listenAddress = "127.0.0.1")
+      : format_(std::move(format)), listenAddress_(std::move(listenAddress)) {}
 
   // Starts the daemon and waits until it is ready; another port is tried
   // when it does not come up. False when it never does.
   bool Start() {
     dir_.Write("snmptrapd.conf", "disableAuthorization yes\n");
     for (int attempt = 0; attempt < 5; ++attempt) {
-      port_ = FreeUdpPort(firstPort_, lastPort_);
+      port_ = FreeLoopbackPort(SOCK_DGRAM);
       if (port_ == 0) return false;
       const std::vector<std::string> argv = {
           "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "", "-M", dir_.Path(),
@@ -68,8 +67,6 @@ class TrapDaemon {
 
  private:
   const std::string format_;
-  const int firstPort_;
-  const int lastPort_;
   const std::string listenAddress_;
   TempDir dir_;
   AgentProcess process_;

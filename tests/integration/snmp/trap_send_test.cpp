@@ -39,7 +39,7 @@ class Listener {
  public:
   Listener() {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    port_ = test::FreeUdpPort(11900, 11989);
+    port_ = test::FreeLoopbackPort(SOCK_DGRAM);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port_));
@@ -82,7 +82,7 @@ void FillTrap(TrapMessage* trap) {
 
 TEST(TrapSendTest, SnmptrapdDecodesWhatWeSend) {
   test::ScopedSettings settings;
-  test::TrapDaemon daemon(kTrapFormat, 11700, 11899);
+  test::TrapDaemon daemon(kTrapFormat);
   ASSERT_TRUE(daemon.Start()) << daemon.Output();
   settings.TrapPort(daemon.Port());
   TrapMessage trap;

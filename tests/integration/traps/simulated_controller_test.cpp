@@ -3,6 +3,8 @@
 // controller's own traps, sent by the simulator's control script, are
 // described by the plug-in; its status change makes the agent send its trap
 // to snmptrapd.
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -38,7 +40,7 @@ const char kController[] = "127.0.3.70";
 constexpr char kTrapFormat[] = "TRAP|%u|%N|%w|%q|%V~%v\n";
 
 int ListenPort() {
-  static const int port = test::FreeUdpPort(13600, 13699);
+  static const int port = test::FreeLoopbackPort(SOCK_DGRAM);
   return port;
 }
 
@@ -55,7 +57,7 @@ class SimulatedController : public ::testing::Test {
                                                   std::filesystem::perms::others_exec);
     test::InstallDevicesFolder(dir_.Path());
 
-    simulatorPort_ = test::FreeUdpPort(13700, 13799);
+    simulatorPort_ = test::FreeLoopbackPort(SOCK_DGRAM);
     ASSERT_NE(simulatorPort_, 0);
     simulator_ = std::make_unique<test::SimulatedDevices>(RunDir());
     const std::string output = simulator_->Start(simulatorPort_, kController, "tc01");
@@ -131,7 +133,7 @@ TEST_F(SimulatedController, EnterpriseSpecificTrapIsDescribedByThePlugIn) {
 }
 
 TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
-  test::TrapDaemon daemon(kTrapFormat, 13800, 13899);
+  test::TrapDaemon daemon(kTrapFormat);
   ASSERT_TRUE(daemon.Start()) << daemon.Output();
   settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");

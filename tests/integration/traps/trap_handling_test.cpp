@@ -7,6 +7,8 @@
 // The elements are bound to the registry's test plug-in (fake_plugin.so),
 // which describes enterprise-specific trap N as "fake trap N" with one byte
 // of event data (and a scratch byte behind it) and drops specific trap 99.
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -40,7 +42,7 @@ using test::Read32;
 // The trap port of this process. Trap reception is registered once per
 // process, so every test of a process uses the port the first one chose.
 int ListenPort() {
-  static const int port = test::FreeUdpPort(13200, 13399);
+  static const int port = test::FreeLoopbackPort(SOCK_DGRAM);
   return port;
 }
 
@@ -250,7 +252,7 @@ TEST_F(TrapHandling, ABurstIsLoggedWholeInOrderWithAFewRefreshesWhileASilentElem
 }
 
 TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
-  test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
+  test::TrapDaemon daemon(kTrapFormat, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
   settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
@@ -285,7 +287,7 @@ TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
 }
 
 TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
-  test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
+  test::TrapDaemon daemon(kTrapFormat, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
   settings_.TrapPort(daemon.Port());
   destinations_->Add("127.0.0.1");
@@ -314,7 +316,7 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
 }
 
 TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
-  test::TrapDaemon daemon(kTrapFormat, 13400, 13599, kTrapDaemonAddress);
+  test::TrapDaemon daemon(kTrapFormat, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
   settings_.TrapPort(daemon.Port());
   // Before the initial load has ended, a change sends nothing.

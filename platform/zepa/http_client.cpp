@@ -122,6 +122,10 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
   curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  // Straight to the device: libcurl would otherwise take a proxy from the
+  // process environment (http_proxy, https_proxy, ALL_PROXY), which the
+  // storage network's devices are never behind.
+  curl_easy_setopt(curl, CURLOPT_PROXY, "");
   curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(request.connectTimeoutSeconds));
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(request.totalTimeoutSeconds));

@@ -17,6 +17,7 @@
 #include "tests/integration/zepa/test_extension.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/file_text.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 using orla::StringPrintf;
@@ -343,6 +344,17 @@ TEST_F(ZepaServerTest, ClientRequestGoesThroughItsStatesAndAnswersTheBrowser) {
   struct stat st;
   EXPECT_NE(stat(events[1].cacheFile.c_str(), &st), 0);
   EXPECT_EQ(events[1].cacheFile.rfind(data_ + "/cache/", 0), 0u) << events[1].cacheFile;
+}
+
+TEST_F(ZepaServerTest, ClientRequestsGoStraightToTheDeviceWhateverProxyTheEnvironmentNames) {
+  // A proxy named in the agent's environment (a shell's, say) must not take
+  // the requests to the devices, nor make them fail.
+  const std::string nowhere = "http://127.0.0.1:9";
+  orla::test::ScopedEnv https("https_proxy", nowhere), http("http_proxy", nowhere), all("ALL_PROXY", nowhere),
+      none("no_proxy", "");
+  const Reply reply = Curl("/KOR/fetch/status.html?device=tc01&addr=10.1.2.3", {"--noproxy", "*"});
+  EXPECT_EQ(reply.status, 200) << reply.body;
+  EXPECT_TRUE(Contains(reply.body, "agent-path=/webagent/Fibre/status.html\n")) << reply.body;
 }
 
 TEST_F(ZepaServerTest, ClientPostForwardsTheBodyAndTheStatus) {

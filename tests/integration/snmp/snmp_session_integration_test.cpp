@@ -99,41 +99,37 @@ TEST_F(SnmpSessionDeviceTest, StringsAreCopiedExactlyWithTheirLength) {
   EXPECT_EQ(std::memcmp(text.text, "a\0b\0\0\0", 6), 0);
 }
 
-TEST_F(SnmpSessionDeviceTest, AddressesNamesAndHexInTheirFixedFormats) {
-  Text text;
-  session_->GetIpAddress(".1.3.6.1.4.1.99.4.1.0", &text.text);
-  EXPECT_EQ(text.str(), "10.1.2.3");
-  session_->GetWorldWideName(".1.3.6.1.4.1.99.5.1.0", &text.text);
-  EXPECT_EQ(text.str(), "20:00:00:e0:8b:0a:0b:0c");
-  session_->GetMacAddress(".1.3.6.1.4.1.99.6.1.0", &text.text);
-  EXPECT_EQ(text.str(), "00:10:e2:a1:b2:c3");
-  session_->GetObjectId(".1.3.6.1.4.1.99.7.1.0", &text.text);
-  EXPECT_EQ(text.str(), ".1.3.6.1.2.1");
-  session_->GetObjectId(".1.3.6.1.2.1.1.2.0", &text.text);
-  EXPECT_EQ(text.str(), ".1.3.6.1.4.1.4413.132.2");
-  session_->GetHex24(".1.3.6.1.4.1.99.8.1.0", &text.text);
-  EXPECT_EQ(text.str(), "0x030201");
-  session_->GetHex24(".1.3.6.1.4.1.99.8.3.0", &text.text);
-  EXPECT_EQ(text.str(), "0xfdfeff");
-}
-
-TEST_F(SnmpSessionDeviceTest, EmptyOrShortValuesGiveEmptyTextsWithoutReadingPastThem) {
-  Text text;
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.5.2.0"}) {
-    session_->GetWorldWideName(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
-  }
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.6.2.0"}) {
-    session_->GetMacAddress(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
-  }
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.8.2.0"}) {
-    session_->GetHex24(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
-  }
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.4.2.0"}) {
-    session_->GetIpAddress(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
+// The typed text reads: each in its fixed format; an empty or short value
+// gives an empty text without reading past it.
+TEST_F(SnmpSessionDeviceTest, TypedTextReadsGiveTheirFixedFormats) {
+  using Read = void (SnmpSession::*)(const char*, char**);
+  const Read ip = &SnmpSession::GetIpAddress, wwn = &SnmpSession::GetWorldWideName,
+             mac = &SnmpSession::GetMacAddress, oid = &SnmpSession::GetObjectId, hex = &SnmpSession::GetHex24;
+  const struct {
+    Read read;
+    const char* oid;
+    const char* text;
+  } cases[] = {
+      {ip, ".1.3.6.1.4.1.99.4.1.0", "10.1.2.3"},
+      {wwn, ".1.3.6.1.4.1.99.5.1.0", "20:00:00:e0:8b:0a:0b:0c"},
+      {mac, ".1.3.6.1.4.1.99.6.1.0", "00:10:e2:a1:b2:c3"},
+      {oid, ".1.3.6.1.4.1.99.7.1.0", ".1.3.6.1.2.1"},
+      {oid, ".1.3.6.1.2.1.1.2.0", ".1.3.6.1.4.1.4413.132.2"},
+      {hex, ".1.3.6.1.4.1.99.8.1.0", "0x030201"},
+      {hex, ".1.3.6.1.4.1.99.8.3.0", "0xfdfeff"},
+      {wwn, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {wwn, ".1.3.6.1.4.1.99.5.2.0", ""},
+      {mac, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {mac, ".1.3.6.1.4.1.99.6.2.0", ""},
+      {hex, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {hex, ".1.3.6.1.4.1.99.8.2.0", ""},
+      {ip, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {ip, ".1.3.6.1.4.1.99.4.2.0", ""},
+  };
+  for (const auto& c : cases) {
+    Text text;
+    (session_.get()->*c.read)(c.oid, &text.text);
+    EXPECT_EQ(text.str(), c.text) << c.oid;
   }
 }
 

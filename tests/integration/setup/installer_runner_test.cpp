@@ -144,6 +144,8 @@ struct Walk {
   const char* failed;  // id of the component that failed, if any
 };
 
+void PrintTo(const Walk& walk, std::ostream* os) { *os << walk.name; }
+
 class InstallerRunnerWalk : public InstallerRunnerTest, public ::testing::WithParamInterface<Walk> {};
 
 TEST_P(InstallerRunnerWalk, StopsAtTheFirstFailureAndLeavesNoErrorFile) {

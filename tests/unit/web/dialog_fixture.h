@@ -1,5 +1,5 @@
 #pragma once
-// What the dialog pages' tests share: a program directory as the current
+// What the page tests share: a program directory as the current
 // directory (the fake device plug-in from the devices tests), an agent
 // directory KOR/ holding KORAgent.db, client.ini and storage.ini, a loaded
 // registry and a trap destination list installed as the process's own, and

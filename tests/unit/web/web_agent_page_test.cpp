@@ -20,6 +20,7 @@
 namespace orla {
 namespace {
 
+using test::Contains;
 using test::RecordingRequest;
 
 // The library's client side as the page sees it: one client request at a time.

@@ -83,4 +83,21 @@ async function closeWith(win, button) {
   ]);
 }
 
-module.exports = { test, expect: base.expect, login, adminPassword, closeWith, ARTIFACTS };
+// Opens a window from the Actions menu of the element list (`elements`, in
+// `admin`'s root page); the window, loaded.
+async function openFromMenu(admin, elements, item) {
+  await elements.locator('a.menu-button').click();
+  const [win] = await Promise.all([
+    admin.waitForEvent('popup'),
+    elements.getByRole('menuitem', { name: item }).click(),
+  ]);
+  await win.waitForLoadState();
+  return win;
+}
+
+// The list row of the element named exactly `name`.
+function rowOf(elements, name) {
+  return elements.locator('tr.element-row').filter({ has: elements.getByRole('link', { name, exact: true }) });
+}
+
+module.exports = { test, expect: base.expect, login, adminPassword, closeWith, openFromMenu, rowOf, ARTIFACTS };

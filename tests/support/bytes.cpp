@@ -4,8 +4,13 @@ namespace orla::test {
 
 std::vector<uint8_t> FromHex(const std::string& hex) {
   std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+  for (size_t i = 0; i + 1 < hex.size();) {
+    if (hex[i] == ' ') {
+      ++i;
+      continue;
+    }
     out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    i += 2;
   }
   return out;
 }

@@ -8,7 +8,8 @@
 
 namespace orla::test {
 
-// "01ff" -> {0x01, 0xff}; a trailing odd digit is ignored.
+// "01ff" or "01 ff" -> {0x01, 0xff}; spaces between bytes are skipped, a
+// trailing odd digit is ignored.
 std::vector<uint8_t> FromHex(const std::string& hex);
 // The little-endian 16- and 32-bit numbers at `at`.
 uint16_t Read16(const std::vector<uint8_t>& bytes, size_t at);

@@ -14,6 +14,12 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
+std::string ReadLine(const std::string& path) {
+  std::string text = ReadFile(path);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << contents;

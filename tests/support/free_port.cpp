@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +24,19 @@ BoundUdpSocket::BoundUdpSocket(const std::string& address) {
 
 BoundUdpSocket::~BoundUdpSocket() {
   if (fd_ >= 0) ::close(fd_);
+}
+
+std::vector<std::vector<uint8_t>> BoundUdpSocket::Receive(int ms, size_t atMost) {
+  std::vector<std::vector<uint8_t>> datagrams;
+  pollfd waiting{fd_, POLLIN, 0};
+  while (datagrams.size() < atMost && ::poll(&waiting, 1, ms) > 0) {
+    std::vector<uint8_t> buffer(65536);
+    const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
+    if (n < 0) break;
+    buffer.resize(static_cast<size_t>(n));
+    datagrams.push_back(buffer);
+  }
+  return datagrams;
 }
 
 int FreeLoopbackPort(int type) {

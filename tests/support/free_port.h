@@ -3,7 +3,10 @@
 // a free one. A test that binds its own socket keeps it (BoundUdpSocket);
 // FreeLoopbackPort serves the peer programs that must be told a port before
 // they bind it (snmpsimd, snmptrapd, the agent).
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orla::test {
 
@@ -20,6 +23,9 @@ class BoundUdpSocket {
   int Fd() const { return fd_; }
   // 0 when the socket could not be bound.
   int Port() const { return port_; }
+  // The datagrams that arrive until `ms` milliseconds pass without one, or
+  // `atMost` have come.
+  std::vector<std::vector<uint8_t>> Receive(int ms, size_t atMost = 1000);
 
  private:
   int fd_ = -1;

@@ -13,4 +13,7 @@ std::vector<std::string> Split(const std::string& text, char separator);
 // The lines of `text`, without their line feeds.
 std::vector<std::string> Lines(const std::string& text);
 
+// Whether `part` occurs in `text`.
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 }  // namespace orla::test

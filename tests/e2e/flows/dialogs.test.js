@@ -5,7 +5,7 @@
 // change, renaming and removing, the agent's trap destinations and polling
 // interval with the files they change; and a user without the administrator
 // right, made with korusers, refused on every POST.
-const { test, expect, login, closeWith } = require('../fixtures');
+const { test, expect, login, closeWith, openFromMenu, rowOf } = require('../fixtures');
 const { execFileSync } = require('child_process');
 const fs = require('fs');
 const path = require('path');
@@ -57,45 +57,31 @@ test.afterAll(() => {
   execFileSync(path.join(ROOT, 'simulator', 'stop.sh'), ['--run-dir', SIM_RUN], { stdio: 'ignore' });
 });
 
-// Opens a dialog from the Actions menu of the element list; its window.
-async function openDialog(admin, elements, item) {
-  await elements.locator('a.menu-button').click();
-  const [dialog] = await Promise.all([
-    admin.waitForEvent('popup'),
-    elements.getByRole('menuitem', { name: item }).click(),
-  ]);
-  await dialog.waitForLoadState();
-  return dialog;
-}
-
-// Presses a button that closes its window. The click may be cut short by
-// the close itself; that is what it is for.
-function rowNames(elements) {
-  return elements.locator('tr.element-row a');
+// Fills the add dialog's form and presses Add.
+async function addElement(add, address, name) {
+  await add.locator('input[name=element_address]').fill(address);
+  await add.locator('input[name=element_name]').fill(name);
+  await add.getByRole('button', { name: 'Add' }).click();
 }
 
 test('an administrator adds, reconfigures, renames and removes tape controllers from the dialogs',
   async ({ admin, elements, shot, dialogs }) => {
-    const add = await openDialog(admin, elements, 'Add…');
+    const add = await openFromMenu(admin, elements, 'Add…');
     await expect(add).toHaveTitle('Add Tape Controller');
     await expect(add.locator('input[name=element_address]')).toBeFocused();
 
     // By address, a device that already sends its traps here: the empty form
     // again, and the list behind it shows the new row.
-    await add.locator('input[name=element_address]').fill(SENDS_HERE);
-    await add.locator('input[name=element_name]').fill('dlgA');
-    await add.getByRole('button', { name: 'Add' }).click();
+    await addElement(add, SENDS_HERE, 'dlgA');
     await expect(add).toHaveTitle('Add Tape Controller');
     await expect(add.locator('input[name=element_name]')).toHaveValue('');
-    await expect(rowNames(elements).filter({ hasText: /^dlgA$/ })).toHaveCount(1);
+    await expect(rowOf(elements, 'dlgA')).toHaveCount(1);
     expect(agentFile('KORAgent.db')).toContain(`dlgA|${SENDS_HERE}\n`);
 
     // By host name, a device that does not send its traps here: the question
     // names it; "Yes" writes the agent's row into its table.
     expect(agentRowState(BY_NAME)).toBe('none');
-    await add.locator('input[name=element_address]').fill('localhost');
-    await add.locator('input[name=element_name]').fill('dlgB');
-    await add.getByRole('button', { name: 'Add' }).click();
+    await addElement(add, 'localhost', 'dlgB');
     await expect(add).toHaveTitle('Reconfigure Tape Controller?');
     await expect(add.locator('div.head2')).toHaveText('dlgB');
     await expect(add.getByRole('button', { name: 'Yes' })).toBeFocused();
@@ -104,12 +90,10 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
     await expect(add).toHaveTitle('Add Tape Controller');
     expect(agentRowState(BY_NAME)).toBe('3');
     expect(agentFile('KORAgent.db')).toContain(`dlgB|${BY_NAME}\n`);  // stored dotted
-    await expect(rowNames(elements).filter({ hasText: /^dlgB$/ })).toHaveCount(1);
+    await expect(rowOf(elements, 'dlgB')).toHaveCount(1);
 
     // A device whose table is read-only: "Yes" fails visibly.
-    await add.locator('input[name=element_address]').fill(READ_ONLY);
-    await add.locator('input[name=element_name]').fill('dlgRO');
-    await add.getByRole('button', { name: 'Add' }).click();
+    await addElement(add, READ_ONLY, 'dlgRO');
     await expect(add.locator('div.head2')).toHaveText('dlgRO');
     await add.getByRole('button', { name: 'Yes' }).click();
     await expect(add).toHaveTitle('Quillane Command Console');
@@ -119,25 +103,25 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
     await closeWith(add, add.getByRole('button', { name: 'OK' }));
 
     // Rename dlgB to dlgC.
-    const rename = await openDialog(admin, elements, 'Rename…');
+    const rename = await openFromMenu(admin, elements, 'Rename…');
     await rename.locator('select[name=element_name]').selectOption('dlgB');
     await rename.locator('input[name=new_name]').fill('dlgC');
     await shot(rename, 'dialog-rename');
     await rename.getByRole('button', { name: 'Rename' }).click();
     await expect(rename.locator('body')).toContainText('The tape controller has been renamed.');
-    await expect(rowNames(elements).filter({ hasText: /^dlgC$/ })).toHaveCount(1);
-    await expect(rowNames(elements).filter({ hasText: /^dlgB$/ })).toHaveCount(0);
+    await expect(rowOf(elements, 'dlgC')).toHaveCount(1);
+    await expect(rowOf(elements, 'dlgB')).toHaveCount(0);
     expect(agentFile('KORAgent.db')).toContain(`dlgC|${BY_NAME}\n`);
     await closeWith(rename, rename.getByRole('button', { name: 'OK' }));
 
     // Remove the three again, one after the other.
     for (const name of ['dlgA', 'dlgC', 'dlgRO']) {
-      const remove = await openDialog(admin, elements, 'Remove…');
+      const remove = await openFromMenu(admin, elements, 'Remove…');
       await remove.locator('select[name=element_name]').selectOption(name);
       if (name === 'dlgA') await shot(remove, 'dialog-remove');
       await remove.getByRole('button', { name: 'Remove' }).click();
       await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
-      await expect(rowNames(elements).filter({ hasText: new RegExp(`^${name}$`) })).toHaveCount(0);
+      await expect(rowOf(elements, name)).toHaveCount(0);
       expect(agentFile('KORAgent.db')).not.toContain(`${name}|`);
       await closeWith(remove, remove.getByRole('button', { name: 'OK' }));
     }
@@ -146,7 +130,7 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
 
 test('the configuration dialog changes the trap destinations and the polling interval in their files',
   async ({ admin, elements, shot }) => {
-    const config = await openDialog(admin, elements, 'Agent configuration…');
+    const config = await openFromMenu(admin, elements, 'Agent configuration…');
     await expect(config).toHaveTitle('AgentConfiguration');
     const interval = config.locator('select[name=polling_interval]');
     await expect(interval).toHaveValue(String(Number(agentFile('storage.ini')) / 60));

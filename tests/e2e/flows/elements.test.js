@@ -1,7 +1,7 @@
 // The element list as people use it: signing in, the list of simulated tape
 // controllers with their status, the Actions menu, the About window, an
 // anonymous visitor, and a device text that holds markup.
-const { test, expect, closeWith } = require('../fixtures');
+const { test, expect, closeWith, openFromMenu, rowOf } = require('../fixtures');
 
 // The list shows each simulated controller's status once the agent has read it.
 const EXPECTED = [
@@ -10,10 +10,6 @@ const EXPECTED = [
   { name: 'tc03', image: 'failed.gif', text: 'Failed' },
 ];
 const MARKUP = '<img src=x onerror=alert(1)>';
-
-function rowOf(elements, name) {
-  return elements.locator('tr.element-row').filter({ has: elements.getByRole('link', { name, exact: true }) });
-}
 
 // Reloads the root page until the list shows what `read` expects: the agent
 // reads the devices' statuses and texts at its own pace after it starts.
@@ -118,12 +114,7 @@ test('the Actions menu opens under its button, shows its items and works with th
   });
 
 test('About opens in a window of its own and its Ok closes it', async ({ admin, elements, shot }) => {
-  await elements.locator('a.menu-button').click();
-  const [about] = await Promise.all([
-    admin.waitForEvent('popup'),
-    elements.getByRole('menuitem', { name: 'About' }).click(),
-  ]);
-  await about.waitForLoadState();
+  const about = await openFromMenu(admin, elements, 'About');
   await expect(about).toHaveTitle('About Tarvik Marrowline Tape Controller Management');
   await expect(about.locator('h2.header')).toContainText('Version V2.7.2.13');
   await shot(about, 'about');

@@ -52,17 +52,14 @@ SnmpBinding* Binding(std::vector<uint32_t> name, const std::vector<uint32_t>& su
   return new SnmpBinding(value, new SnmpObjectId(name.data(), static_cast<int32_t>(name.size())));
 }
 
-class ControllersTest : public SimulatorFixture {
- protected:
-  ControllersTest() : SimulatorFixture(20) {}
-};
+using ControllersTest = SimulatorOn<20>;
 
 TEST_F(ControllersTest, EachControllerIsRecognisedBoundAndPolledOnItsOwnThread) {
   auto registry = Loaded();
   // None of them sends its traps to this agent yet: added, with code 6.
-  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 1); }), 6);
-  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 1); }), 6);
-  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc03", Address("tc03"), 1); }), 6);
+  for (const char* name : {"tc01", "tc02", "tc03"}) {
+    EXPECT_EQ(CodeOf([&] { registry->AddElement(name, Address(name), 1); }), 6) << name;
+  }
   ASSERT_EQ(registry->ElementCount(), 3);
 
   EXPECT_EQ(registry->DescriptionAt(Address("tc01")), "Quillane FTC-400 Tape Controller");
@@ -94,10 +91,7 @@ TEST_F(ControllersTest, EachControllerIsRecognisedBoundAndPolledOnItsOwnThread) 
   EXPECT_EQ(changes_.Changes().size(), 3u);
 }
 
-class UnclaimedTest : public SimulatorFixture {
- protected:
-  UnclaimedTest() : SimulatorFixture(30) {}
-};
+using UnclaimedTest = SimulatorOn<30>;
 
 TEST_F(UnclaimedTest, SwitchAndDeviceWithoutTheMibAreUnsupported) {
   auto registry = Loaded();
@@ -106,10 +100,7 @@ TEST_F(UnclaimedTest, SwitchAndDeviceWithoutTheMibAreUnsupported) {
   EXPECT_EQ(registry->ElementCount(), 0);
 }
 
-class StatusChangeTest : public SimulatorFixture {
- protected:
-  StatusChangeTest() : SimulatorFixture(40) {}
-};
+using StatusChangeTest = SimulatorOn<40>;
 
 TEST_F(StatusChangeTest, ASimulatedStatusChangeShowsAtTheNextPollAndIsReportedOnce) {
   auto registry = Loaded();
@@ -133,10 +124,7 @@ TEST_F(StatusChangeTest, ASimulatedStatusChangeShowsAtTheNextPollAndIsReportedOn
   EXPECT_EQ(StatusOf(*registry, "tc01"), 3);
 }
 
-class TrapReceiverTest : public SimulatorFixture {
- protected:
-  TrapReceiverTest() : SimulatorFixture(50) {}
-};
+using TrapReceiverTest = SimulatorOn<50>;
 
 TEST_F(TrapReceiverTest, TheAgentRegistersItsOwnAddressAndTrapPort) {
   auto registry = Loaded();
@@ -160,10 +148,8 @@ TEST_F(TrapReceiverTest, TheAgentRegistersItsOwnAddressAndTrapPort) {
   EXPECT_EQ(Simctl("trapreg tc02 list"), "read-only\n");
 }
 
-class TrapTextTest : public SimulatorFixture {
+class TrapTextTest : public SimulatorOn<60> {
  protected:
-  TrapTextTest() : SimulatorFixture(60) {}
-
   // A trap of the Fibre Alliance MIB from tc02.
   std::unique_ptr<TrapMessage> Trap(int specific) {
     auto trap = std::make_unique<TrapMessage>();
@@ -230,10 +216,7 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   EXPECT_STREQ(message, "Enterprise-specific trap 12 received (enterprise 1.3.6.1.4.1.9999).");
 }
 
-class ElementFileTest : public SimulatorFixture {
- protected:
-  ElementFileTest() : SimulatorFixture(70) {}
-};
+using ElementFileTest = SimulatorOn<70>;
 
 TEST_F(ElementFileTest, LoadingTheElementFileBindsTheControllersAndDropsTheRest) {
   dir_.Write("KORAgent.db", "tc01|" + Address("tc01") + "\ntc02|" + Address("tc02") + "\nsw01|" + Address("sw01") +
@@ -249,10 +232,7 @@ TEST_F(ElementFileTest, LoadingTheElementFileBindsTheControllersAndDropsTheRest)
                                           Address("tc03") + "\n");
 }
 
-class SilentDeviceTest : public SimulatorFixture {
- protected:
-  SilentDeviceTest() : SimulatorFixture(80) {}
-};
+using SilentDeviceTest = SimulatorOn<80>;
 
 TEST_F(SilentDeviceTest, ADeviceThatNoLongerAnswersIsUnknownAndCannotBeAdded) {
   auto registry = Loaded();
@@ -265,10 +245,7 @@ TEST_F(SilentDeviceTest, ADeviceThatNoLongerAnswersIsUnknownAndCannotBeAdded) {
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 3600); }), 2011);
 }
 
-class UnitsTest : public SimulatorFixture {
- protected:
-  UnitsTest() : SimulatorFixture(90) {}
-};
+using UnitsTest = SimulatorOn<90>;
 
 TEST_F(UnitsTest, TheStatusIsTheWorstOfAllUnitsAndNoWalkEndIsAWarning) {
   auto registry = Loaded();

@@ -59,4 +59,11 @@ class SimulatorFixture : public ::testing::Test {
   std::string previousDirectory_;
 };
 
+// The fixture on the block of addresses that starts at `FirstHost`.
+template <int FirstHost>
+class SimulatorOn : public SimulatorFixture {
+ protected:
+  SimulatorOn() : SimulatorFixture(FirstHost) {}
+};
+
 }  // namespace orla::test

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <string>
 #include <vector>
@@ -198,64 +199,55 @@ TEST_F(RunningAgent, UndeliverableStatusReportStopsTheService) {
   EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
 }
 
-TEST_F(RunningAgent, MissingConfigurationEndsWithCode2) {
-  ::unlink((dir_.Path() + "/KORAgent.cfg").c_str());
-  Start();
-  EXPECT_EQ(WaitExit(), 2);
-  EXPECT_EQ(log_.Count("CRITICAL: Unable to open file KORAgent.cfg - No such file or directory"), 1)
-      << ::testing::PrintToString(log_.Texts());
-  // The process ends without reporting stopped.
-  for (const auto& m : notify_.Received()) EXPECT_EQ(m.find("Stopped"), std::string::npos);
-  while (true) {
-    const std::string m = notify_.Receive(std::chrono::milliseconds(100));
-    if (m.empty()) break;
-    EXPECT_EQ(m.find("Stopped"), std::string::npos) << m;
-  }
-}
-
-TEST_F(RunningAgent, InvalidEnterpriseNumberEndsWithCode2) {
-  for (const char* enterprise : {".1.3.6.0.4", ".1.256"}) {
+// What keeps the agent from starting ends the process with its exit code
+// (2 for the configuration, 3 for the system information file) and a
+// critical entry, and never reports the service stopped.
+TEST_F(RunningAgent, BadConfigurationOrSettingsEndTheProcessWithTheirCode) {
+  const std::string fine = ".1.3.6.1.4.1.4413";
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+    std::string setting;  // an environment entry
+    int code;
+    std::string logged;
+  } cases[] = {
+      {"no configuration", [&] { ::unlink((dir_.Path() + "/KORAgent.cfg").c_str()); }, "", 2,
+       "CRITICAL: Unable to open file KORAgent.cfg - No such file or directory"},
+      {".1.3.6.0.4", [&] { WriteConfig(AgentDir(), ".1.3.6.0.4"); }, "", 2,
+       "CRITICAL: File KORAgent.cfg - Invalid SNMP Enterprise number format."},
+      {".1.256", [&] { WriteConfig(AgentDir(), ".1.256"); }, "", 2,
+       "CRITICAL: File KORAgent.cfg - Invalid SNMP Enterprise number format."},
+      {"two lines", [&] { dir_.Write("KORAgent.cfg", "ORLA KOR Agent\n" + AgentDir() + "\n"); }, "", 2,
+       "CRITICAL: File KORAgent.cfg - Line 3 is missing."},
+      {"port", [] {}, "KORAGENT_SNMP_PORT=abc", 2, "CRITICAL: KORAGENT_SNMP_PORT=abc"},
+      {"listen", [] {}, "KORAGENT_TRAP_LISTEN=tcp:10162", 2, "CRITICAL: KORAGENT_TRAP_LISTEN=tcp:10162"},
+      {"unwritable", [&] { WriteConfig(dir_.Path() + "/absent", fine); }, "", 3,
+       "CRITICAL: Unable to open file " + dir_.Path() + "/absent/sysinfo.agt - No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     log_.Clear();
-    WriteConfig(AgentDir(), enterprise);
+    WriteConfig(AgentDir(), fine);
+    c.arrange();
+    test::NotifySocket notify;
     test::AgentProcess agent;
-    ASSERT_TRUE(agent.Start(Program(), {}, {notify_.EnvEntry()}, "/"));
+    std::vector<std::string> env = {notify.EnvEntry()};
+    if (!c.setting.empty()) env.push_back(c.setting);
+    ASSERT_TRUE(agent.Start(Program(), {}, env, "/"));
     int code = -1;
     ASSERT_TRUE(agent.Wait(&code));
-    EXPECT_EQ(code, 2) << enterprise;
-    EXPECT_EQ(log_.Count("CRITICAL: File KORAgent.cfg - Invalid SNMP Enterprise number format."), 1) << enterprise;
+    EXPECT_EQ(code, c.code);
+    EXPECT_EQ(log_.Count(c.logged), 1) << ::testing::PrintToString(log_.Texts());
+    std::vector<std::string> reports;
+    for (std::string m; !(m = notify.Receive(100ms)).empty();) reports.push_back(m);
+    for (const auto& m : reports) EXPECT_EQ(m.find("Stopped"), std::string::npos) << m;
+    if (!c.setting.empty()) {
+      // A bad setting is found before anything starts, and named on the console too.
+      EXPECT_TRUE(reports.empty()) << ::testing::PrintToString(reports);
+      EXPECT_NE(agent.Output().find(c.setting), std::string::npos) << agent.Output();
+    }
+    EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
   }
-}
-
-TEST_F(RunningAgent, ShortConfigurationEndsWithCode2) {
-  dir_.Write("KORAgent.cfg", "ORLA KOR Agent\n" + AgentDir() + "\n");
-  Start();
-  EXPECT_EQ(WaitExit(), 2);
-  EXPECT_EQ(log_.Count("CRITICAL: File KORAgent.cfg - Line 3 is missing."), 1);
-}
-
-TEST_F(RunningAgent, ABadSettingEndsWithCode2BeforeAnythingStarts) {
-  for (const char* setting : {"KORAGENT_SNMP_PORT=abc", "KORAGENT_TRAP_LISTEN=tcp:10162"}) {
-    log_.Clear();
-    test::AgentProcess agent;
-    ASSERT_TRUE(agent.Start(Program(), {}, {notify_.EnvEntry(), setting}, "/"));
-    int code = -1;
-    ASSERT_TRUE(agent.Wait(&code));
-    EXPECT_EQ(code, 2) << setting;
-    EXPECT_EQ(log_.Count(std::string("CRITICAL: ") + setting), 1) << ::testing::PrintToString(log_.Texts());
-    EXPECT_NE(agent.Output().find(setting), std::string::npos) << agent.Output();
-  }
-  EXPECT_TRUE(notify_.Received().empty());
-  EXPECT_FALSE(dir_.Exists("KOR/sysinfo.agt"));
-}
-
-TEST_F(RunningAgent, UnwritableSystemInformationEndsWithCode3) {
-  WriteConfig(dir_.Path() + "/absent", ".1.3.6.1.4.1.4413");
-  Start();
-  EXPECT_EQ(WaitExit(), 3);
-  EXPECT_EQ(log_.Count("CRITICAL: Unable to open file " + dir_.Path() +
-                       "/absent/sysinfo.agt - No such file or directory"),
-            1)
-      << ::testing::PrintToString(log_.Texts());
 }
 
 TEST_F(RunningAgent, InvalidPollingIntervalIsAWarningOnly) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include "platform/setupkit/registry_tree.h"
 #include "setup/installer_runner.h"
@@ -113,53 +114,6 @@ TEST_F(InstallerRunnerTest, InstalledBaseIsNotRunAgain) {
   EXPECT_EQ(dist_.InstalledFolders(), (Strings{"Library"}));
 }
 
-TEST_F(InstallerRunnerTest, NonZeroExitStopsBeforeTheNextComponent) {
-  dist_.AddClient("Base", "C100");
-  dist_.AddClient("Library", "C5");
-  dist_.AddClient("Viewer", "C6");
-  dist_.AddAgent("TapeAgent", "A100");
-  dist_.SetExitCode("Library", 3);
-  Check("C100");
-  Check("C5");
-  Check("C6");
-  Check("A100");
-  InstallerRunner::Outcome outcome = Run();
-  EXPECT_EQ(dist_.InstalledFolders(), (Strings{"Base", "Library"}));
-  EXPECT_EQ(outcome.stop, InstallerRunner::Stop::kExitCode);
-  EXPECT_EQ(outcome.exit_code, 3);
-  ASSERT_NE(outcome.failed, nullptr);
-  EXPECT_EQ(outcome.failed->id, "C5");
-}
-
-TEST_F(InstallerRunnerTest, ErrorFileLeftWithExitZeroStopsAndIsDeleted) {
-  dist_.AddClient("Library", "C5");
-  dist_.AddClient("Viewer", "C6");
-  dist_.AddAgent("TapeAgent", "A100");
-  dist_.SetLeavesErrorFile("Viewer");
-  Check("C5");
-  Check("C6");
-  Check("A100");
-  InstallerRunner::Outcome outcome = Run();
-  EXPECT_EQ(dist_.InstalledFolders(), (Strings{"Library", "Viewer"}));
-  EXPECT_EQ(outcome.stop, InstallerRunner::Stop::kErrorFile);
-  EXPECT_EQ(outcome.exit_code, 0);
-  ASSERT_NE(outcome.failed, nullptr);
-  EXPECT_EQ(outcome.failed->id, "C6");
-  EXPECT_FALSE(std::filesystem::exists(dist_.ErrorFile()));
-}
-
-TEST_F(InstallerRunnerTest, StaleErrorFileIsDeletedBeforeTheFirstInstaller) {
-  dist_.AddClient("Library", "C5");
-  dist_.AddClient("Viewer", "C6");
-  dist_.Dir().Write("ORLAerror.txt", "left from an earlier run");
-  Check("C5");
-  Check("C6");
-  InstallerRunner::Outcome outcome = Run();
-  EXPECT_EQ(dist_.InstalledFolders(), (Strings{"Library", "Viewer"}));
-  EXPECT_EQ(outcome.stop, InstallerRunner::Stop::kNone);
-  EXPECT_FALSE(std::filesystem::exists(dist_.ErrorFile()));
-}
-
 // An error file that cannot be deleted would stop every run after its first
 // installer: nothing is started, and the outcome names the file's failure.
 TEST_F(InstallerRunnerTest, AnErrorFileThatCannotBeDeletedStopsBeforeAnyInstaller) {
@@ -178,37 +132,85 @@ TEST_F(InstallerRunnerTest, AnErrorFileThatCannotBeDeletedStopsBeforeAnyInstalle
             "setup: the error file " + dist_.ErrorFile() + " cannot be deleted: Is a directory; no installer was run\n");
 }
 
-TEST_F(InstallerRunnerTest, InstallerThatCannotStartOrDiesEndsTheWalk) {
-  dist_.AddClient("Library", "C5");
-  dist_.AddClient("Viewer", "C6");
-  dist_.AddClient("Writer", "C7");
-  dist_.RemoveInstaller("Viewer");
-  Check("C5");
-  Check("C6");
-  Check("C7");
-  InstallerRunner::Outcome outcome = Run();
-  EXPECT_EQ(dist_.InstalledFolders(), (Strings{"Library"}));
-  EXPECT_EQ(outcome.stop, InstallerRunner::Stop::kStartFailed);
-  EXPECT_EQ(outcome.start_error, ENOENT);
-  ASSERT_NE(outcome.failed, nullptr);
-  EXPECT_EQ(outcome.failed->id, "C6");
+// A walk over the checked components that ends early, or runs through after
+// clearing a stale error file.
+struct Walk {
+  const char* name;
+  std::function<void(test::FakeDistribution&)> arrange;  // components and what their installers do
+  Strings checked;
+  Strings installed;  // the folders whose installers ran
+  InstallerRunner::Stop stop;
+  int exitCode;
+  const char* failed;  // id of the component that failed, if any
+};
 
-  // An installer ended by a signal has failed too.
-  test::FakeDistribution other;
-  other.AddClient("Library", "C5");
-  other.AddClient("Viewer", "C6");
-  other.SetKillsItself("Library");
-  ComponentCatalogue catalogue;
-  catalogue.Discover(other.Base());
-  RegistryTree registry(other.RegistryRoot());
-  SelectionModel model(catalogue, registry);
-  model.Toggle(Group::kClient, 0);
-  model.Toggle(Group::kClient, 1);
-  outcome = InstallerRunner(other.ErrorFile()).Run(model);
-  EXPECT_EQ(other.InstalledFolders(), (Strings{"Library"}));
-  EXPECT_EQ(outcome.stop, InstallerRunner::Stop::kExitCode);
-  EXPECT_EQ(outcome.exit_code, 128 + 9);
+void PrintTo(const Walk& walk, std::ostream* os) { *os << walk.name; }
+
+class InstallerRunnerWalk : public InstallerRunnerTest, public ::testing::WithParamInterface<Walk> {};
+
+TEST_P(InstallerRunnerWalk, StopsAtTheFirstFailureAndLeavesNoErrorFile) {
+  const Walk& w = GetParam();
+  w.arrange(dist_);
+  for (const std::string& id : w.checked) Check(id);
+  InstallerRunner::Outcome outcome = Run();
+  EXPECT_EQ(dist_.InstalledFolders(), w.installed);
+  EXPECT_EQ(outcome.stop, w.stop);
+  EXPECT_EQ(outcome.exit_code, w.exitCode);
+  EXPECT_EQ(outcome.start_error, w.stop == InstallerRunner::Stop::kStartFailed ? ENOENT : 0);
+  if (w.failed == nullptr) {
+    EXPECT_EQ(outcome.failed, nullptr);
+  } else {
+    ASSERT_NE(outcome.failed, nullptr);
+    EXPECT_EQ(outcome.failed->id, w.failed);
+  }
+  // An error file, left now or by an earlier run, is deleted.
+  EXPECT_FALSE(std::filesystem::exists(dist_.ErrorFile()));
 }
+
+using Stop = InstallerRunner::Stop;
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, InstallerRunnerWalk,
+    ::testing::Values(
+        Walk{"NonZeroExit",
+             [](test::FakeDistribution& d) {
+               d.AddClient("Base", "C100");
+               d.AddClient("Library", "C5");
+               d.AddClient("Viewer", "C6");
+               d.AddAgent("TapeAgent", "A100");
+               d.SetExitCode("Library", 3);
+             },
+             {"C100", "C5", "C6", "A100"}, {"Base", "Library"}, Stop::kExitCode, 3, "C5"},
+        Walk{"ErrorFileLeftWithExitZero",
+             [](test::FakeDistribution& d) {
+               d.AddClient("Library", "C5");
+               d.AddClient("Viewer", "C6");
+               d.AddAgent("TapeAgent", "A100");
+               d.SetLeavesErrorFile("Viewer");
+             },
+             {"C5", "C6", "A100"}, {"Library", "Viewer"}, Stop::kErrorFile, 0, "C6"},
+        Walk{"InstallerCannotStart",
+             [](test::FakeDistribution& d) {
+               d.AddClient("Library", "C5");
+               d.AddClient("Viewer", "C6");
+               d.AddClient("Writer", "C7");
+               d.RemoveInstaller("Viewer");
+             },
+             {"C5", "C6", "C7"}, {"Library"}, Stop::kStartFailed, 0, "C6"},
+        Walk{"InstallerEndedBySignal",
+             [](test::FakeDistribution& d) {
+               d.AddClient("Library", "C5");
+               d.AddClient("Viewer", "C6");
+               d.SetKillsItself("Library");
+             },
+             {"C5", "C6"}, {"Library"}, Stop::kExitCode, 128 + 9, "C5"},
+        Walk{"StaleErrorFileIsDeletedFirst",
+             [](test::FakeDistribution& d) {
+               d.AddClient("Library", "C5");
+               d.AddClient("Viewer", "C6");
+               d.Dir().Write("ORLAerror.txt", "left from an earlier run");
+             },
+             {"C5", "C6"}, {"Library", "Viewer"}, Stop::kNone, 0, nullptr}),
+    [](const ::testing::TestParamInfo<Walk>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallerRunnerTest, NothingSelectedStartsNothing) {
   dist_.AddClient("Base", "C100");

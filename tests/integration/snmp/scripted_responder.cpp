@@ -1,10 +1,8 @@
 #include "tests/integration/snmp/scripted_responder.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <vector>
 
@@ -55,40 +53,30 @@ bool Answer(std::vector<uint8_t>* message, int errorStatus) {
 }  // namespace
 
 ScriptedResponder::ScriptedResponder(int errorStatus) : errorStatus_(errorStatus) {
-  fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  // Port 0: the system picks a free one, read back for the tests.
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port_ = ntohs(address.sin_port);
-  }
-  if (port_ != 0) thread_ = std::thread([this] { Run(); });
+  if (socket_.Port() != 0) thread_ = std::thread([this] { Run(); });
 }
 
 ScriptedResponder::~ScriptedResponder() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (fd_ >= 0) close(fd_);
 }
 
 void ScriptedResponder::Run() {
+  const int fd = socket_.Fd();
   std::vector<uint8_t> buffer(65536);
   while (!stop_) {
-    pollfd waiting{fd_, POLLIN, 0};
+    pollfd waiting{fd, POLLIN, 0};
     if (poll(&waiting, 1, 50) <= 0) continue;
     sockaddr_in from{};
     socklen_t fromLength = sizeof(from);
-    const ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), 0,
+    const ssize_t n = recvfrom(fd, buffer.data(), buffer.size(), 0,
                                reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (n <= 0) continue;
     ++received_;
     if (errorStatus_ == kSilent) continue;
     std::vector<uint8_t> message(buffer.begin(), buffer.begin() + n);
     if (Answer(&message, errorStatus_)) {
-      sendto(fd_, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&from),
+      sendto(fd, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&from),
              fromLength);
     }
   }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "tests/support/free_port.h"
+
 namespace orla::test {
 
 class ScriptedResponder {
@@ -18,7 +20,7 @@ class ScriptedResponder {
   ScriptedResponder& operator=(const ScriptedResponder&) = delete;
 
   // 0 when no port could be bound.
-  int Port() const { return port_; }
+  int Port() const { return socket_.Port(); }
   // Datagrams received so far.
   int Received() const { return received_.load(); }
 
@@ -26,8 +28,7 @@ class ScriptedResponder {
   void Run();
 
   int errorStatus_;
-  int fd_ = -1;
-  int port_ = 0;
+  BoundUdpSocket socket_;
   std::atomic<int> received_{0};
   std::atomic<bool> stop_{false};
   std::thread thread_;

@@ -99,41 +99,37 @@ TEST_F(SnmpSessionDeviceTest, StringsAreCopiedExactlyWithTheirLength) {
   EXPECT_EQ(std::memcmp(text.text, "a\0b\0\0\0", 6), 0);
 }
 
-TEST_F(SnmpSessionDeviceTest, AddressesNamesAndHexInTheirFixedFormats) {
-  Text text;
-  session_->GetIpAddress(".1.3.6.1.4.1.99.4.1.0", &text.text);
-  EXPECT_EQ(text.str(), "10.1.2.3");
-  session_->GetWorldWideName(".1.3.6.1.4.1.99.5.1.0", &text.text);
-  EXPECT_EQ(text.str(), "20:00:00:e0:8b:0a:0b:0c");
-  session_->GetMacAddress(".1.3.6.1.4.1.99.6.1.0", &text.text);
-  EXPECT_EQ(text.str(), "00:10:e2:a1:b2:c3");
-  session_->GetObjectId(".1.3.6.1.4.1.99.7.1.0", &text.text);
-  EXPECT_EQ(text.str(), ".1.3.6.1.2.1");
-  session_->GetObjectId(".1.3.6.1.2.1.1.2.0", &text.text);
-  EXPECT_EQ(text.str(), ".1.3.6.1.4.1.4413.132.2");
-  session_->GetHex24(".1.3.6.1.4.1.99.8.1.0", &text.text);
-  EXPECT_EQ(text.str(), "0x030201");
-  session_->GetHex24(".1.3.6.1.4.1.99.8.3.0", &text.text);
-  EXPECT_EQ(text.str(), "0xfdfeff");
-}
-
-TEST_F(SnmpSessionDeviceTest, EmptyOrShortValuesGiveEmptyTextsWithoutReadingPastThem) {
-  Text text;
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.5.2.0"}) {
-    session_->GetWorldWideName(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
-  }
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.6.2.0"}) {
-    session_->GetMacAddress(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
-  }
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.8.2.0"}) {
-    session_->GetHex24(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
-  }
-  for (const char* oid : {".1.3.6.1.4.1.99.3.1.0", ".1.3.6.1.4.1.99.4.2.0"}) {
-    session_->GetIpAddress(oid, &text.text);
-    EXPECT_EQ(text.str(), "") << oid;
+// The typed text reads: each in its fixed format; an empty or short value
+// gives an empty text without reading past it.
+TEST_F(SnmpSessionDeviceTest, TypedTextReadsGiveTheirFixedFormats) {
+  using Read = void (SnmpSession::*)(const char*, char**);
+  const Read ip = &SnmpSession::GetIpAddress, wwn = &SnmpSession::GetWorldWideName,
+             mac = &SnmpSession::GetMacAddress, oid = &SnmpSession::GetObjectId, hex = &SnmpSession::GetHex24;
+  const struct {
+    Read read;
+    const char* oid;
+    const char* text;
+  } cases[] = {
+      {ip, ".1.3.6.1.4.1.99.4.1.0", "10.1.2.3"},
+      {wwn, ".1.3.6.1.4.1.99.5.1.0", "20:00:00:e0:8b:0a:0b:0c"},
+      {mac, ".1.3.6.1.4.1.99.6.1.0", "00:10:e2:a1:b2:c3"},
+      {oid, ".1.3.6.1.4.1.99.7.1.0", ".1.3.6.1.2.1"},
+      {oid, ".1.3.6.1.2.1.1.2.0", ".1.3.6.1.4.1.4413.132.2"},
+      {hex, ".1.3.6.1.4.1.99.8.1.0", "0x030201"},
+      {hex, ".1.3.6.1.4.1.99.8.3.0", "0xfdfeff"},
+      {wwn, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {wwn, ".1.3.6.1.4.1.99.5.2.0", ""},
+      {mac, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {mac, ".1.3.6.1.4.1.99.6.2.0", ""},
+      {hex, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {hex, ".1.3.6.1.4.1.99.8.2.0", ""},
+      {ip, ".1.3.6.1.4.1.99.3.1.0", ""},
+      {ip, ".1.3.6.1.4.1.99.4.2.0", ""},
+  };
+  for (const auto& c : cases) {
+    Text text;
+    (session_.get()->*c.read)(c.oid, &text.text);
+    EXPECT_EQ(text.str(), c.text) << c.oid;
   }
 }
 
@@ -233,6 +229,15 @@ TEST_F(SnmpSessionDeviceTest, SetErrorAnswersMapToTheirCodes) {
 class SnmpSessionScriptedTest : public ::testing::Test {
  protected:
   void UsePort(int port) { settings_.SnmpPort(port); }
+  // A session to `peer` on 127.0.0.1, waiting `seconds` for each answer.
+  std::unique_ptr<SnmpSession> SessionTo(const test::ScriptedResponder& peer, const char* community = "public",
+                                         int seconds = 2) {
+    EXPECT_NE(peer.Port(), 0);
+    UsePort(peer.Port());
+    auto session = std::make_unique<SnmpSession>("127.0.0.1", community);
+    session->SetTimeoutSeconds(seconds);
+    return session;
+  }
   test::ScopedSettings settings_;
 };
 
@@ -240,11 +245,8 @@ TEST_F(SnmpSessionScriptedTest, GetErrorStatusesMapToTheirCodes) {
   test::EventLogCapture log;
   for (const auto& [status, code] : {std::pair{5, 2001}, {1, 2001}, {2, 2007}, {4, 2001}}) {
     test::ScriptedResponder peer(status);
-    ASSERT_NE(peer.Port(), 0);
-    UsePort(peer.Port());
-    SnmpSession session("127.0.0.1", "public");
-    session.SetTimeoutSeconds(2);
-    EXPECT_EQ(CodeOf([&] { session.GetInteger(".1.3.6.1.2.1.1.3.0"); }), code) << status;
+    const auto session = SessionTo(peer);
+    EXPECT_EQ(CodeOf([&] { session->GetInteger(".1.3.6.1.2.1.1.3.0"); }), code) << status;
     EXPECT_EQ(peer.Received(), 1);
   }
   EXPECT_EQ(log.Count("An SNMP Get error has occurred."), 3);
@@ -253,31 +255,25 @@ TEST_F(SnmpSessionScriptedTest, GetErrorStatusesMapToTheirCodes) {
 TEST_F(SnmpSessionScriptedTest, SetAnsweredReadOnlyGives2002) {
   test::EventLogCapture log;
   test::ScriptedResponder peer(4);
-  ASSERT_NE(peer.Port(), 0);
-  UsePort(peer.Port());
-  SnmpSession session("127.0.0.1", "private");
-  session.SetTimeoutSeconds(2);
-  EXPECT_EQ(CodeOf([&] { session.SetInteger(".1.3.6.1.4.1.99.1.0", 1); }), 2002);
+  const auto session = SessionTo(peer, "private");
+  EXPECT_EQ(CodeOf([&] { session->SetInteger(".1.3.6.1.4.1.99.1.0", 1); }), 2002);
   EXPECT_EQ(log.Count("An SNMP Set error has occurred."), 1);
   test::ScriptedResponder badValue(3);
   UsePort(badValue.Port());
-  EXPECT_EQ(CodeOf([&] { session.SetString(".1.3.6.1.4.1.99.1.0", "x"); }), 2003);
+  EXPECT_EQ(CodeOf([&] { session->SetString(".1.3.6.1.4.1.99.1.0", "x"); }), 2003);
 }
 
 TEST_F(SnmpSessionScriptedTest, SilentDeviceTimesOutAfterEveryRetry) {
   test::EventLogCapture log;
   test::ScriptedResponder silent(test::ScriptedResponder::kSilent);
-  ASSERT_NE(silent.Port(), 0);
-  UsePort(silent.Port());
-  SnmpSession session("127.0.0.1", "public");
-  session.SetTimeoutSeconds(1);
+  const auto session = SessionTo(silent, "public", 1);
   Text text;
   text.text = strdup("earlier");
-  EXPECT_EQ(CodeOf([&] { session.GetString(".1.3.6.1.2.1.1.1.0", &text.text); }), 2006);
+  EXPECT_EQ(CodeOf([&] { session->GetString(".1.3.6.1.2.1.1.1.0", &text.text); }), 2006);
   // One try and four retries.
   EXPECT_EQ(silent.Received(), 5);
   EXPECT_EQ(text.str(), "earlier");
-  EXPECT_FALSE(session.IsOpen());
+  EXPECT_FALSE(session->IsOpen());
   EXPECT_EQ(log.Count("The requested operation has timed out."), 1);
 }
 
@@ -294,15 +290,13 @@ TEST_F(SnmpSessionScriptedTest, UnreachableAddressGives2004) {
 
 TEST_F(SnmpSessionScriptedTest, UnconvertibleIdentifierSendsNothing) {
   test::ScriptedResponder peer(0);
-  ASSERT_NE(peer.Port(), 0);
-  UsePort(peer.Port());
-  SnmpSession session("127.0.0.1", "public");
+  const auto session = SessionTo(peer);
   SnmpVarBindList list{nullptr, 0};
-  EXPECT_EQ(CodeOf([&] { session.RequestGet(".1.3.6.1.2.1.1.5.x", &list); }), 2003);
-  EXPECT_EQ(CodeOf([&] { session.SetString("system.sysName.0", "x"); }), 2003);
-  EXPECT_EQ(CodeOf([&] { session.GetInteger(".1.3..6"); }), 2003);
+  EXPECT_EQ(CodeOf([&] { session->RequestGet(".1.3.6.1.2.1.1.5.x", &list); }), 2003);
+  EXPECT_EQ(CodeOf([&] { session->SetString("system.sysName.0", "x"); }), 2003);
+  EXPECT_EQ(CodeOf([&] { session->GetInteger(".1.3..6"); }), 2003);
   // The same session then works: the scripted peer echoes the request.
-  session.RequestGet(".1.3.6.1.2.1.1.5.0", &list);
+  session->RequestGet(".1.3.6.1.2.1.1.5.0", &list);
   SnmpUtilVarBindListFree(&list);
   EXPECT_EQ(peer.Received(), 1);
 }

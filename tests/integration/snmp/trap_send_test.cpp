@@ -2,11 +2,6 @@
 // loopback and decode to the fields we set; DatagramSender's failures.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -34,39 +29,7 @@ using test::UnencodableValue;
 // TRAP|version|community|agent address|enterprise|generic|specific|time stamp|bindings
 constexpr char kTrapFormat[] = "TRAP|%s|%u|%a|%N|%w|%q|%T|%V~%v\n";
 
-// A UDP socket on 127.0.0.1 that counts what arrives.
-class Listener {
- public:
-  Listener() {
-    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    port_ = test::FreeLoopbackPort(SOCK_DGRAM);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port_));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) port_ = 0;
-  }
-  ~Listener() { close(fd_); }
-  int Port() const { return port_; }
-  // The datagrams that arrive until `ms` milliseconds pass without one, or
-  // `atMost` have come.
-  std::vector<std::vector<uint8_t>> Receive(int ms, size_t atMost = 1000) {
-    std::vector<std::vector<uint8_t>> datagrams;
-    pollfd waiting{fd_, POLLIN, 0};
-    while (datagrams.size() < atMost && poll(&waiting, 1, ms) > 0) {
-      std::vector<uint8_t> buffer(65536);
-      const ssize_t n = recv(fd_, buffer.data(), buffer.size(), 0);
-      if (n < 0) break;
-      buffer.resize(static_cast<size_t>(n));
-      datagrams.push_back(buffer);
-    }
-    return datagrams;
-  }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
+using Listener = test::BoundUdpSocket;
 
 void FillTrap(TrapMessage* trap) {
   const uint32_t enterprise[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2};

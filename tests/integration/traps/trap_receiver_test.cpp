@@ -37,17 +37,25 @@ std::string Address(const TrapReceiver::Trap& t) {
          std::to_string(t.agentAddress[2]) + "." + std::to_string(t.agentAddress[3]);
 }
 
+// A receiver started on `address`.
+class TrapReceiving : public ::testing::Test {
+ protected:
+  void Listen(const std::string& address) {
+    std::string error;
+    ASSERT_EQ(receiver_.Start(address, &error), 0) << error;
+  }
+  TrapReceiver receiver_;
+};
+
 }  // namespace
 
-TEST(TrapReceiver, ReceivesV1TrapFromSnmptrap) {
-  TrapReceiver receiver;
-  std::string error;
-  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13162", &error), 0) << error;
+TEST_F(TrapReceiving, ReceivesV1TrapFromSnmptrap) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13162"));
   ASSERT_EQ(RunCommand("snmptrap -v 1 -c public 127.0.0.1:13162 .1.3.6.1.4.1.4413.7 127.0.3.5 6 17 4321 "
                 ".1.3.6.1.2.1.1.5.0 s 'tape one' .1.3.6.1.4.1.4413.7.1 i 42 .1.3.6.1.4.1.4413.7.2 a 192.168.1.7"),
             0);
   TrapReceiver::Trap trap;
-  ASSERT_TRUE(NextTrap(receiver, &trap));
+  ASSERT_TRUE(NextTrap(receiver_, &trap));
   EXPECT_EQ(trap.enterprise, (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413, 7}));
   EXPECT_EQ(Address(trap), "127.0.3.5");
   EXPECT_EQ(trap.genericTrap, 6);
@@ -58,18 +66,16 @@ TEST(TrapReceiver, ReceivesV1TrapFromSnmptrap) {
   EXPECT_EQ(trap.bindings[1].integer, 42);
   EXPECT_EQ(trap.bindings[2].type, 0x40);
   EXPECT_EQ(trap.bindings[2].octets, std::string("\xC0\xA8\x01\x07", 4));
-  EXPECT_EQ(receiver.DroppedCount(), 0u);
+  EXPECT_EQ(receiver_.DroppedCount(), 0u);
 }
 
-TEST(TrapReceiver, MapsV2NotificationFromSnmptrap) {
-  TrapReceiver receiver;
-  std::string error;
-  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13163", &error), 0) << error;
+TEST_F(TrapReceiving, MapsV2NotificationFromSnmptrap) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13163"));
   ASSERT_EQ(RunCommand("snmptrap -v 2c -c public --clientaddr=127.0.3.7 127.0.0.1:13163 555 "
                 ".1.3.6.1.4.1.4413.0.9 .1.3.6.1.2.1.1.5.0 s hi"),
             0);
   TrapReceiver::Trap trap;
-  ASSERT_TRUE(NextTrap(receiver, &trap));
+  ASSERT_TRUE(NextTrap(receiver_, &trap));
   EXPECT_EQ(trap.enterprise, (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413}));
   EXPECT_EQ(trap.genericTrap, 6);
   EXPECT_EQ(trap.specificTrap, 9);
@@ -79,10 +85,8 @@ TEST(TrapReceiver, MapsV2NotificationFromSnmptrap) {
   EXPECT_EQ(trap.bindings[0].octets, "hi");
 }
 
-TEST(TrapReceiver, MalformedDatagramsAreDroppedAndCountedAndTheNextTrapArrives) {
-  TrapReceiver receiver;
-  std::string error;
-  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13164", &error), 0) << error;
+TEST_F(TrapReceiving, MalformedDatagramsAreDroppedAndCountedAndTheNextTrapArrives) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13164"));
   const Bytes good = V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413}), Ip(127, 0, 3, 5), 0, 0, 7, {});
   SendDatagram(13164, Bytes(good.begin(), good.begin() + 12));           // truncated
   SendDatagram(13164, Bytes(60000, 0x30));                                // over-long junk
@@ -91,24 +95,22 @@ TEST(TrapReceiver, MalformedDatagramsAreDroppedAndCountedAndTheNextTrapArrives) 
   SendDatagram(13164, {});                                                // empty
   SendDatagram(13164, good);
   TrapReceiver::Trap trap;
-  ASSERT_TRUE(NextTrap(receiver, &trap));
+  ASSERT_TRUE(NextTrap(receiver_, &trap));
   EXPECT_EQ(Address(trap), "127.0.3.5");
   EXPECT_EQ(trap.genericTrap, 0);
-  EXPECT_EQ(receiver.DroppedCount(), 5u);
-  EXPECT_EQ(receiver.ReceivedCount(), 6u);
-  EXPECT_FALSE(receiver.Take(&trap));
+  EXPECT_EQ(receiver_.DroppedCount(), 5u);
+  EXPECT_EQ(receiver_.ReceivedCount(), 6u);
+  EXPECT_FALSE(receiver_.Take(&trap));
 }
 
-TEST(TrapReceiver, SeveralTrapsQueueInArrivalOrder) {
-  TrapReceiver receiver;
-  std::string error;
-  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13165", &error), 0) << error;
+TEST_F(TrapReceiving, SeveralTrapsQueueInArrivalOrder) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13165"));
   for (int i = 0; i < 5; ++i) {
     SendDatagram(13165, V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413}), Ip(127, 0, 3, 5), 6, i, 0, {}));
   }
   for (int i = 0; i < 5; ++i) {
     TrapReceiver::Trap trap;
-    ASSERT_TRUE(NextTrap(receiver, &trap));
+    ASSERT_TRUE(NextTrap(receiver_, &trap));
     EXPECT_EQ(trap.specificTrap, i);
   }
 }
@@ -141,10 +143,8 @@ TEST(TrapReceiver, OnlyUdpTransportsAreTaken) {
   EXPECT_EQ(receiver.Start("udp:127.0.0.1:0", &error), 0) << error;
 }
 
-TEST(TrapReceiver, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingThem) {
-  TrapReceiver receiver;
-  std::string error;
-  ASSERT_EQ(receiver.Start("udp:127.0.0.1:13167", &error), 0) << error;
+TEST_F(TrapReceiving, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingThem) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13167"));
   auto trapWith = [](size_t bindings, int specific) {
     Bytes list;
     for (size_t i = 0; i < bindings; ++i) list = Cat({list, VarBind(Oid({1, 3, 6, 1, 4, 1, 4413, 7, 1}), Null())});
@@ -154,13 +154,13 @@ TEST(TrapReceiver, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingThem
   SendDatagram(13167, trapWith(TrapReceiver::kMaxBindings + 1, 1));
   SendDatagram(13167, trapWith(TrapReceiver::kMaxBindings, 2));
   TrapReceiver::Trap trap;
-  ASSERT_TRUE(NextTrap(receiver, &trap));
+  ASSERT_TRUE(NextTrap(receiver_, &trap));
   EXPECT_EQ(trap.specificTrap, 2);
   EXPECT_EQ(trap.bindings.size(), TrapReceiver::kMaxBindings);
   EXPECT_GE(trap.arrival, before);
   EXPECT_LE(trap.arrival, std::chrono::system_clock::now());
-  EXPECT_EQ(receiver.OverflowCount(), 1u);
-  EXPECT_EQ(receiver.DroppedCount(), 1u);
+  EXPECT_EQ(receiver_.OverflowCount(), 1u);
+  EXPECT_EQ(receiver_.DroppedCount(), 1u);
   // The queue's byte count covers what a trap holds.
   EXPECT_GT(TrapReceiver::QueuedSize(trap), TrapReceiver::kMaxBindings * 9 * sizeof(uint32_t));
 }

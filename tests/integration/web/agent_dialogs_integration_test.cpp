@@ -19,6 +19,7 @@
 #include "tests/support/notify_socket.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
 #include "tests/support/wait_until.h"
 
 namespace orla {
@@ -26,7 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using test::Contains;
 
 class AgentDialogs : public ::testing::Test {
  protected:
@@ -84,11 +85,7 @@ class AgentDialogs : public ::testing::Test {
         form.empty() ? "" : StringPrintf("-H 'Origin: https://127.0.0.1:%d' --data '%s' ", port_, form.c_str());
     return test::CommandOutput("curl -sk --max-time 20 -b '" + jar + "' " + post + Url(path));
   }
-  std::string AdminPassword() {
-    std::string password = test::ReadFile(dir_.File("KORZEPD/administrator-password.txt"));
-    while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
-    return password;
-  }
+  std::string AdminPassword() { return test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")); }
 
   test::TempDir dir_;
   test::AgentProcess agent_;

@@ -21,6 +21,7 @@
 #include "tests/support/scoped_settings.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
 
 namespace orla {
 namespace {
@@ -66,7 +67,7 @@ class PageServerIntegration : public ::testing::Test {
   int port_ = 0;
 };
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using test::Contains;
 
 TEST_F(PageServerIntegration, RegistersAndServesKorUntilShutdown) {
   PageServer* server = PageServer::Instance();
@@ -93,8 +94,7 @@ TEST_F(PageServerIntegration, RegistersAndServesKorUntilShutdown) {
   EXPECT_EQ(Curl("/KOR/KOR.XML").status, 404);
 
   // Signed in as the administrator: the root page file, the menu bar.
-  std::string password = test::ReadFile(dir_.File("KORZEPD/administrator-password.txt"));
-  while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
+  const std::string password = test::ReadLine(dir_.File("KORZEPD/administrator-password.txt"));
   ASSERT_FALSE(password.empty());
   const std::string jar = dir_.File("jar.txt");
   const Reply login = Curl("/zepa/login", StringPrintf("-c '%s' -H 'Origin: https://127.0.0.1:%d' "

@@ -2,6 +2,8 @@
 
 #include "platform/text/port_setting.h"
 
+#include <utility>
+
 using namespace orla;
 
 TEST(PortSetting, PlainNumbersOnlyWithinRange) {
@@ -19,13 +21,13 @@ TEST(PortSetting, PlainNumbersOnlyWithinRange) {
 }
 
 TEST(PortSetting, TransportAddressesGiveThePortAfterTheLastColon) {
+  const std::pair<const char*, int> cases[] = {{"udp:127.0.0.1:10162", 10162}, {"udp:162", 162}, {"163", 163}};
+  for (const auto& [address, expected] : cases) {
+    int port = 0;
+    EXPECT_TRUE(PortSetting::ParseAddress(address, &port)) << address;
+    EXPECT_EQ(port, expected) << address;
+  }
   int port = 0;
-  EXPECT_TRUE(PortSetting::ParseAddress("udp:127.0.0.1:10162", &port));
-  EXPECT_EQ(port, 10162);
-  EXPECT_TRUE(PortSetting::ParseAddress("udp:162", &port));
-  EXPECT_EQ(port, 162);
-  EXPECT_TRUE(PortSetting::ParseAddress("163", &port));
-  EXPECT_EQ(port, 163);
   EXPECT_FALSE(PortSetting::ParseAddress("udp:127.0.0.1", &port));
   EXPECT_FALSE(PortSetting::ParseAddress(nullptr, &port));
 }

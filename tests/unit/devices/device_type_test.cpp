@@ -14,15 +14,7 @@
 namespace orla::test {
 namespace {
 
-class DeviceTypeTest : public DevicesFixture {
- protected:
-  // A loaded registry with no elements.
-  std::unique_ptr<ElementRegistry> Loaded() {
-    auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 300);
-    registry->LoadElements();
-    return registry;
-  }
-};
+using DeviceTypeTest = DevicesFixture;
 
 TEST_F(DeviceTypeTest, TypeFileKeysIgnoreCaseAndAreNeverTrimmed) {
   dir_.Write("t.cfg",
@@ -94,13 +86,12 @@ TEST_F(DeviceTypeTest, NoClaimingTypeGivesCode8) {
   SetDevice("10.9.0.1", [](FakeDevice& d) { d.recognize = -1; });
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", "10.9.0.1", 180); }), 8);
 
-  WriteDevicesFile("supported.txt", "");
-  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", "10.9.0.2", 180); }), 8);
-  WriteDevicesFile("supported.txt", " fake\n\n");
-  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", "10.9.0.2", 180); }), 8);
-  WriteDevicesFile("supported.txt", "nodll\n");
+  // An empty list, a name with a space before it, a type without a library.
   WriteDevicesFile("nodll.cfg", "snmpgetname=public\n");
-  EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", "10.9.0.2", 180); }), 8);
+  for (const char* list : {"", " fake\n\n", "nodll\n"}) {
+    WriteDevicesFile("supported.txt", list);
+    EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", "10.9.0.2", 180); }), 8) << list;
+  }
   EXPECT_EQ(registry->ElementCount(), 0);
 }
 

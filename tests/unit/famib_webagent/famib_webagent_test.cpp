@@ -11,6 +11,7 @@
 #include "plugins/famib_webagent/device_request.h"
 #include "plugins/famib_webagent/fibre_page.h"
 #include "plugins/famib_webagent/fibre_web_agent.h"
+#include "tests/support/text_lines.h"
 
 namespace orla {
 namespace {
@@ -67,7 +68,7 @@ class ModuleRequest {
   EXTENSION_CONTROL_BLOCK ecb_{};
 };
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using test::Contains;
 
 TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
   ModuleRequest r("POST", "/webagent/Fibre/index.html",
@@ -137,21 +138,21 @@ FibreDeviceReader::Unit MarkupUnit() {
 TEST(FibrePage, OverviewEscapesDeviceTextsAndCarriesTheChangeForm) {
   FibrePage page("tc&01", "127.0.1.11");
   const std::string html = page.Overview({MarkupUnit()}, true, false, FibrePage::Notice{"Saved <now>", false});
-  EXPECT_FALSE(Has(html, "<script>alert")) << html;
-  EXPECT_TRUE(Has(html, "&lt;script&gt;alert(1)&lt;/script&gt;"));
-  EXPECT_TRUE(Has(html, "value=\"Ops &quot;A&quot; &amp; &#39;B&#39;\""));
-  EXPECT_TRUE(Has(html, "value=\"Room &lt;4&gt;\""));
-  EXPECT_TRUE(Has(html, "B2&lt;i&gt; (Board)"));
-  EXPECT_TRUE(Has(html, "Saved &lt;now&gt;"));
-  EXPECT_TRUE(Has(html, "storage access device"));
-  EXPECT_TRUE(Has(html, "10:00:00:60:45:17:2a:01"));
-  EXPECT_TRUE(Has(html, "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'>"));
+  EXPECT_FALSE(Contains(html, "<script>alert")) << html;
+  EXPECT_TRUE(Contains(html, "&lt;script&gt;alert(1)&lt;/script&gt;"));
+  EXPECT_TRUE(Contains(html, "value=\"Ops &quot;A&quot; &amp; &#39;B&#39;\""));
+  EXPECT_TRUE(Contains(html, "value=\"Room &lt;4&gt;\""));
+  EXPECT_TRUE(Contains(html, "B2&lt;i&gt; (Board)"));
+  EXPECT_TRUE(Contains(html, "Saved &lt;now&gt;"));
+  EXPECT_TRUE(Contains(html, "storage access device"));
+  EXPECT_TRUE(Contains(html, "10:00:00:60:45:17:2a:01"));
+  EXPECT_TRUE(Contains(html, "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'>"));
   // Links and the form action carry device and address, URL-encoded, then
   // HTML-escaped; addr and device lead the form so the pass-through can
   // remove them; onAuthErr names the page to return to.
-  EXPECT_TRUE(Has(html, "href=\"ports.html?device=tc%2601&amp;addr=127.0.1.11\""));
-  EXPECT_FALSE(Has(html, "events.html"));
-  EXPECT_TRUE(Has(html, "action=\"index.html?device=tc%2601&amp;addr=127.0.1.11\""));
+  EXPECT_TRUE(Contains(html, "href=\"ports.html?device=tc%2601&amp;addr=127.0.1.11\""));
+  EXPECT_FALSE(Contains(html, "events.html"));
+  EXPECT_TRUE(Contains(html, "action=\"index.html?device=tc%2601&amp;addr=127.0.1.11\""));
   const size_t addr = html.find("name=addr value=\"127.0.1.11\"");
   const size_t device = html.find("name=device value=\"tc&amp;01\"");
   const size_t auth = html.find("name=onAuthErr value=\"index.html\"");
@@ -196,8 +197,8 @@ TEST(FibreWebAgent, AnswersWithoutSnmpWhenTheRequestCannotNameADevice) {
     r.variables["REMOTE_ADDR"] = c.remote;
     EXPECT_EQ(FibreWebAgent::Answer(r.Ecb()), static_cast<uint32_t>(HSE_STATUS_SUCCESS));
     EXPECT_EQ(r.status, c.status) << c.path;
-    EXPECT_TRUE(Has(r.body, c.text)) << c.path << "\n" << r.body;
-    EXPECT_TRUE(Has(r.header, "Content-Type: text/html; charset=utf-8\r\n"));
+    EXPECT_TRUE(Contains(r.body, c.text)) << c.path << "\n" << r.body;
+    EXPECT_TRUE(Contains(r.header, "Content-Type: text/html; charset=utf-8\r\n"));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,53 +18,39 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
   return out;
 }
 
-TEST(EnterpriseLine, LeadingPointReadsEveryNumber) {
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(AgentConfiguration::ParseEnterprise(".1.3.6.1.4.1", &bytes));
-  EXPECT_EQ(bytes, Bytes({6, 1, 3, 6, 1, 4, 1}));
-}
-
-TEST(EnterpriseLine, WithoutLeadingPointTheLastNumberIsNotRead) {
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(AgentConfiguration::ParseEnterprise("1.3.6.1.4.1", &bytes));
-  EXPECT_EQ(bytes, Bytes({5, 1, 3, 6, 1, 4}));
-}
-
-TEST(EnterpriseLine, NoPointGivesOnlyTheCount) {
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(AgentConfiguration::ParseEnterprise("enterprise", &bytes));
-  EXPECT_EQ(bytes, Bytes({0}));
-  ASSERT_TRUE(AgentConfiguration::ParseEnterprise("", &bytes));
-  EXPECT_EQ(bytes, Bytes({0}));
-}
-
-TEST(EnterpriseLine, NumbersReduceToTheirLowEightBits) {
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(AgentConfiguration::ParseEnterprise(".1.257.511", &bytes));
-  EXPECT_EQ(bytes, Bytes({3, 1, 1, 255}));
+// Byte 0 counts the points; each number after a point follows as its low
+// eight bits. Without a leading point the last number is not read.
+TEST(EnterpriseLine, CountThenTheLowEightBitsOfEachNumber) {
+  const struct {
+    const char* line;
+    std::optional<std::vector<uint8_t>> bytes;  // none: rejected
+  } cases[] = {
+      {".1.3.6.1.4.1", Bytes({6, 1, 3, 6, 1, 4, 1})},
+      {"1.3.6.1.4.1", Bytes({5, 1, 3, 6, 1, 4})},
+      {"enterprise", Bytes({0})},
+      {"", Bytes({0})},
+      {".1.257.511", Bytes({3, 1, 1, 255})},
+      // Without a leading point a trailing one still leaves every field present.
+      {"1.3.", Bytes({2, 1, 3})},
+      // A number of 0 (or 256, or text), or more points than numbers.
+      {".1.3.0.1", std::nullopt},
+      {".1.256", std::nullopt},
+      {".1.abc", std::nullopt},
+      {".512.1", std::nullopt},
+      {".1..3", std::nullopt},
+      {".1.3.", std::nullopt},
+      {".", std::nullopt},
+      {"....", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> bytes = {9};
+    EXPECT_EQ(AgentConfiguration::ParseEnterprise(c.line, &bytes), c.bytes.has_value()) << c.line;
+    EXPECT_EQ(bytes, c.bytes.value_or(std::vector<uint8_t>{})) << c.line;
+  }
   // A number too large for any integer type is read without overflow.
+  std::vector<uint8_t> bytes;
   ASSERT_TRUE(AgentConfiguration::ParseEnterprise(".99999999999999999999999", &bytes));
   EXPECT_EQ(bytes.size(), 2u);
-}
-
-TEST(EnterpriseLine, ZeroOr256OrTextIsRejected) {
-  std::vector<uint8_t> bytes;
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise(".1.3.0.1", &bytes));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise(".1.256", &bytes));
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise(".1.abc", &bytes));
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise(".512.1", &bytes));
-}
-
-TEST(EnterpriseLine, MorePointsThanNumbersIsRejected) {
-  std::vector<uint8_t> bytes;
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise(".1..3", &bytes));
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise(".1.3.", &bytes));
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise(".", &bytes));
-  EXPECT_FALSE(AgentConfiguration::ParseEnterprise("....", &bytes));
-  // Without a leading point a trailing one still leaves every field present.
-  ASSERT_TRUE(AgentConfiguration::ParseEnterprise("1.3.", &bytes));
-  EXPECT_EQ(bytes, Bytes({2, 1, 3}));
 }
 
 class ConfigurationFile : public ::testing::Test {

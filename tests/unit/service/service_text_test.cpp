@@ -86,25 +86,25 @@ TEST(ServiceUnit, FindsUsersOfTheSystem) {
 }
 
 TEST(ServiceNotify, EachStateIsReported) {
-  ServiceStatus s;
-  s.currentState = kServiceStartPending;
-  s.checkPoint = 2;
-  s.waitHint = 1000;
-  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Start pending (check point 2)\nEXTEND_TIMEOUT_USEC=1000000");
-  s = ServiceStatus();
-  s.currentState = kServiceRunning;
-  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "READY=1\nSTATUS=Running");
-  s.currentState = kServicePaused;
-  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Paused");
-  s.currentState = kServiceStopPending;
-  s.checkPoint = 1;
-  s.waitHint = 5000;
-  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STOPPING=1\nSTATUS=Stop pending (check point 1)\nEXTEND_TIMEOUT_USEC=5000000");
-  s = ServiceStatus();
-  s.currentState = kServiceStopped;
-  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Stopped");
-  s.win32ExitCode = 12;
-  EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), "STATUS=Stopped (exit code 12)\nERRNO=12");
+  const struct {
+    uint32_t state, checkPoint, waitHint, exitCode;
+    const char* message;
+  } cases[] = {
+      {kServiceStartPending, 2, 1000, 0, "STATUS=Start pending (check point 2)\nEXTEND_TIMEOUT_USEC=1000000"},
+      {kServiceRunning, 0, 0, 0, "READY=1\nSTATUS=Running"},
+      {kServicePaused, 0, 0, 0, "STATUS=Paused"},
+      {kServiceStopPending, 1, 5000, 0, "STOPPING=1\nSTATUS=Stop pending (check point 1)\nEXTEND_TIMEOUT_USEC=5000000"},
+      {kServiceStopped, 0, 0, 0, "STATUS=Stopped"},
+      {kServiceStopped, 0, 0, 12, "STATUS=Stopped (exit code 12)\nERRNO=12"},
+  };
+  for (const auto& c : cases) {
+    ServiceStatus s;
+    s.currentState = c.state;
+    s.checkPoint = c.checkPoint;
+    s.waitHint = c.waitHint;
+    s.win32ExitCode = c.exitCode;
+    EXPECT_EQ(ServiceDispatcher::NotifyMessage(s), c.message);
+  }
 }
 
 }  // namespace

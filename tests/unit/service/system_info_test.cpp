@@ -3,35 +3,31 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace orla {
 namespace {
 
 TEST(SystemInfo, ReleaseGivesMajorAndMinor) {
-  int major = -1;
-  int minor = -1;
-  SystemInfo::ParseRelease("6.1.0-18-amd64", &major, &minor);
-  EXPECT_EQ(major, 6);
-  EXPECT_EQ(minor, 1);
-  SystemInfo::ParseRelease("5", &major, &minor);
-  EXPECT_EQ(major, 5);
-  EXPECT_EQ(minor, 0);
-  SystemInfo::ParseRelease("4.19-rc1", &major, &minor);
-  EXPECT_EQ(major, 4);
-  EXPECT_EQ(minor, 19);
-  SystemInfo::ParseRelease("", &major, &minor);
-  EXPECT_EQ(major, 0);
-  EXPECT_EQ(minor, 0);
+  const struct {
+    const char* release;
+    int major, minor;
+  } cases[] = {{"6.1.0-18-amd64", 6, 1}, {"5", 5, 0}, {"4.19-rc1", 4, 19}, {"", 0, 0}};
+  for (const auto& c : cases) {
+    int major = -1, minor = -1;
+    SystemInfo::ParseRelease(c.release, &major, &minor);
+    EXPECT_EQ(std::make_pair(major, minor), std::make_pair(c.major, c.minor)) << c.release;
+  }
+  int major = -1, minor = -1;
   SystemInfo::ParseRelease("99999999999999.7", &major, &minor);
   EXPECT_GT(major, 0);
   EXPECT_EQ(minor, 7);
 }
 
 TEST(SystemInfo, ProcessorTypeNumbers) {
-  EXPECT_EQ(SystemInfo::ProcessorTypeOf("x86_64"), 8664);
-  EXPECT_EQ(SystemInfo::ProcessorTypeOf("i686"), 586);
-  EXPECT_EQ(SystemInfo::ProcessorTypeOf("i386"), 386);
-  EXPECT_EQ(SystemInfo::ProcessorTypeOf("ia64"), 2200);
-  EXPECT_EQ(SystemInfo::ProcessorTypeOf("riscv64"), 0);
+  const std::pair<const char*, int> cases[] = {
+      {"x86_64", 8664}, {"i686", 586}, {"i386", 386}, {"ia64", 2200}, {"riscv64", 0}};
+  for (const auto& [machine, type] : cases) EXPECT_EQ(SystemInfo::ProcessorTypeOf(machine), type) << machine;
 }
 
 TEST(SystemInfo, HostTextsComeFromThisHost) {

@@ -75,59 +75,46 @@ TEST_F(CatalogueTest, MissingFoldersGiveEmptyLists) {
   EXPECT_TRUE(again.Agents().empty());
 }
 
-TEST_F(CatalogueTest, BaseComponentsMoveToTheHeadOfTheirLists) {
-  AddClient("a", "C5");
-  AddClient("b", "C6");
-  AddClient("c", "C100");
-  AddAgent("a", "A5");
-  AddAgent("b", "A100");
-  Load();
-  EXPECT_EQ(IdsOf(catalogue_.Clients()), (Ids{"C100", "C5", "C6"}));
-  EXPECT_EQ(IdsOf(catalogue_.Agents()), (Ids{"A100", "A5"}));
-}
-
-TEST_F(CatalogueTest, C400MovesJustBeforeAnEarlierC1400) {
-  AddClient("a", "C1400");
-  AddClient("b", "C7");
-  AddClient("c", "C400");
-  AddClient("d", "C100");
-  AddClient("e", "C8");
-  Load();
-  EXPECT_EQ(IdsOf(catalogue_.Clients()), (Ids{"C100", "C400", "C1400", "C7", "C8"}));
-}
-
-TEST_F(CatalogueTest, OrderKeptWhenC400AlreadyFirstOrEitherAbsent) {
-  {
-    AddClient("a", "C400");
-    AddClient("b", "C7");
-    AddClient("c", "C1400");
-    EXPECT_EQ(IdsOf(Load().Clients()), (Ids{"C400", "C7", "C1400"}));
+// Arranges components discovered in folders "a", "b", ... holding `ids` in
+// that order; each arranged component as "<folder>:<id>".
+Ids Arranged(const std::string& group, const Ids& ids) {
+  test::TempDir base;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const std::string folder = group + "/" + std::string(1, static_cast<char>('a' + i));
+    std::filesystem::create_directories(base.File(folder));
+    base.Write(folder + "/install.dat", "id=" + ids[i] + "\r\n");
   }
-  {
-    test::TempDir other;
-    std::filesystem::create_directories(other.File("client/a"));
-    other.Write("client/a/install.dat", "id=C1400\r\n");
-    std::filesystem::create_directories(other.File("client/b"));
-    other.Write("client/b/install.dat", "id=C9\r\n");
-    ComponentCatalogue catalogue;
-    catalogue.Discover(other.Path());
-    catalogue.Arrange();
-    // No "C100" and no "C400": discovery order stays.
-    EXPECT_EQ(IdsOf(catalogue.Clients()), (Ids{"C1400", "C9"}));
+  ComponentCatalogue catalogue;
+  catalogue.Discover(base.Path());
+  catalogue.Arrange();
+  Ids arranged;
+  for (const auto& c : group == "client" ? catalogue.Clients() : catalogue.Agents()) {
+    arranged.push_back(c->directory.substr(c->directory.size() - 1) + ":" + c->id);
   }
+  return arranged;
 }
 
-TEST_F(CatalogueTest, RepeatedIdsMoveOnlyTheirFirstOccurrence) {
-  AddClient("a", "C9");
-  AddClient("b", "C100");
-  AddClient("c", "C1400");
-  AddClient("d", "C100");
-  AddClient("e", "C400");
-  AddClient("f", "C400");
-  Load();
-  ASSERT_EQ(IdsOf(catalogue_.Clients()), (Ids{"C100", "C9", "C400", "C1400", "C100", "C400"}));
-  EXPECT_EQ(catalogue_.Clients()[0]->directory, base_.Path() + "/client/b");
-  EXPECT_EQ(catalogue_.Clients()[2]->directory, base_.Path() + "/client/e");
+TEST(CatalogueOrder, BaseComponentsLeadAndC400GoesJustBeforeAnEarlierC1400) {
+  const struct {
+    const char* group;
+    Ids discovered;
+    Ids arranged;
+  } cases[] = {
+      // The base components move to the head of their lists.
+      {"client", {"C5", "C6", "C100"}, {"c:C100", "a:C5", "b:C6"}},
+      {"agent/NT Intel", {"A5", "A100"}, {"b:A100", "a:A5"}},
+      {"client", {"C1400", "C7", "C400", "C100", "C8"}, {"d:C100", "c:C400", "a:C1400", "b:C7", "e:C8"}},
+      // Kept when C400 is already first or either is absent.
+      {"client", {"C400", "C7", "C1400"}, {"a:C400", "b:C7", "c:C1400"}},
+      {"client", {"C1400", "C9"}, {"a:C1400", "b:C9"}},
+      // Repeated ids: only the first occurrence moves.
+      {"client",
+       {"C9", "C100", "C1400", "C100", "C400", "C400"},
+       {"b:C100", "a:C9", "e:C400", "c:C1400", "d:C100", "f:C400"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Arranged(c.group, c.discovered), c.arranged) << ::testing::PrintToString(c.discovered);
+  }
 }
 
 }  // namespace

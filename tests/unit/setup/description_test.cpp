@@ -2,6 +2,9 @@
 // in which keys are tested.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "setup/component_catalogue.h"
 #include "setup/description_tokenizer.h"
 #include "tests/support/temp_dir.h"
@@ -50,68 +53,47 @@ TEST(ReadDescription, FillsEveryFieldFromOnePairPerLine) {
   EXPECT_EQ(c.registry_name, "Console");
   EXPECT_FALSE(c.selected);
   EXPECT_FALSE(c.required);
-
-  // Line feeds alone work as well; keys are compared with case.
-  Component lf = Describe("id=C5\nName=Ignored\nname=Kept\n");
-  EXPECT_EQ(lf.id, "C5");
-  EXPECT_EQ(lf.name, "Kept");
 }
 
-TEST(ReadDescription, SizeTakesLeadingDigitsOnly) {
-  EXPECT_EQ(Describe("size=12abc\r\n").size, 12);
-  EXPECT_EQ(Describe("size=abc\r\n").size, 0);
-  EXPECT_EQ(Describe("size= 7\r\n").size, 7);
-  EXPECT_EQ(Describe("size=-3\r\n").size, -3);
-  EXPECT_EQ(Describe("size=99999999999\r\n").size, INT32_MAX);
+// The fields a description text gives, as "name|size|id|prerequisite|version".
+std::string FieldsOf(const std::string& text) {
+  const Component c = Describe(text);
+  return c.name + "|" + std::to_string(c.size) + "|" + c.id + "|" + c.prerequisite + "|" + c.version;
 }
 
-TEST(ReadDescription, PrereqsAndPrerequisitesFillOneFieldLaterWins) {
-  EXPECT_EQ(Describe("prereqs=C100\r\nprerequisites=C400\r\n").prerequisite, "C400");
-  EXPECT_EQ(Describe("prerequisites=C400\r\nprereqs=C100\r\n").prerequisite, "C100");
-  EXPECT_EQ(Describe("id=A\r\nid=B\r\n").id, "B");
-}
-
-TEST(ReadDescription, ValueEqualToALaterKeyIsTestedAsThatKey) {
-  // "size" is tested after "name": the token after the name value is taken
-  // as the size, so the id line is consumed as a size value.
-  Component c = Describe("name=size\r\nid=C9\r\nversion=1\r\n");
-  EXPECT_EQ(c.name, "size");
-  EXPECT_EQ(c.size, 0);
-  EXPECT_EQ(c.id, "");
-  EXPECT_EQ(c.version, "1");
-
-  Component chained = Describe("name=size\r\n42\r\n");
-  EXPECT_EQ(chained.size, 42);
-
-  Component version_named = Describe("id=version\r\n3.0\r\n");
-  EXPECT_EQ(version_named.id, "version");
-  EXPECT_EQ(version_named.version, "3.0");
-
-  // A value equal to an earlier key is not tested again: "X" is then a key
-  // token that matches nothing.
-  Component earlier = Describe("id=name\r\nX\r\n");
-  EXPECT_EQ(earlier.id, "name");
-  EXPECT_EQ(earlier.name, "");
-
-  // Every word of an unknown line is a key token, so a known word inside it
-  // takes the rest of the line as its value.
-  Component comment = Describe("comment=the name of it\r\nid=C2\r\n");
-  EXPECT_EQ(comment.name, "of it");
-  EXPECT_EQ(comment.id, "C2");
-}
-
-TEST(ReadDescription, SpaceBeforeEqualsAndKeysWithoutValues) {
-  EXPECT_EQ(Describe("name =Console\r\n").name, "=Console");
-
-  Component at_end = Describe("id=C1\r\nversion");
-  EXPECT_EQ(at_end.id, "C1");
-  EXPECT_EQ(at_end.version, "");
-  EXPECT_EQ(Describe("name=X\r\nsize=\r\n").size, 0);
-
-  // An empty value takes the whole next line.
-  Component empty = Describe("name=\r\nid=C7\r\n");
-  EXPECT_EQ(empty.name, "id=C7");
-  EXPECT_EQ(empty.id, "");
+TEST(ReadDescription, KeysAreTestedInAFixedOrderOnTheTokensThatFollow) {
+  const std::pair<const char*, const char*> cases[] = {
+      // Line feeds alone work as well; keys are compared with case.
+      {"id=C5\nName=Ignored\nname=Kept\n", "Kept|0|C5||"},
+      // The size takes leading digits only.
+      {"size=12abc\r\n", "|12|||"},
+      {"size=abc\r\n", "|0|||"},
+      {"size= 7\r\n", "|7|||"},
+      {"size=-3\r\n", "|-3|||"},
+      {"size=99999999999\r\n", "|2147483647|||"},
+      // "prereqs" and "prerequisites" fill one field; the later line wins.
+      {"prereqs=C100\r\nprerequisites=C400\r\n", "|0||C400|"},
+      {"prerequisites=C400\r\nprereqs=C100\r\n", "|0||C100|"},
+      {"id=A\r\nid=B\r\n", "|0|B||"},
+      // "size" is tested after "name": the token after the name value is
+      // taken as the size, so the id line is consumed as a size value.
+      {"name=size\r\nid=C9\r\nversion=1\r\n", "size|0|||1"},
+      {"name=size\r\n42\r\n", "size|42|||"},
+      {"id=version\r\n3.0\r\n", "|0|version||3.0"},
+      // A value equal to an earlier key is not tested again: "X" is then a
+      // key token that matches nothing.
+      {"id=name\r\nX\r\n", "|0|name||"},
+      // Every word of an unknown line is a key token, so a known word inside
+      // it takes the rest of the line as its value.
+      {"comment=the name of it\r\nid=C2\r\n", "of it|0|C2||"},
+      // A space before "=" ends the key; a key without a value leaves its field.
+      {"name =Console\r\n", "=Console|0|||"},
+      {"id=C1\r\nversion", "|0|C1||"},
+      {"name=X\r\nsize=\r\n", "X|0|||"},
+      // An empty value takes the whole next line.
+      {"name=\r\nid=C7\r\n", "id=C7|0|||"},
+  };
+  for (const auto& [text, fields] : cases) EXPECT_EQ(FieldsOf(text), fields) << text;
 }
 
 TEST(ReadDescription, UnreadableEmptyOrOversizedFileKeepsStartingValues) {

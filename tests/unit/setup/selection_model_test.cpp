@@ -11,6 +11,7 @@ namespace orla {
 namespace {
 
 using Group = SelectionModel::Group;
+using Strings = std::vector<std::string>;
 
 class SelectionModelTest : public ::testing::Test {
  protected:
@@ -49,6 +50,12 @@ class SelectionModelTest : public ::testing::Test {
     return "clear";
   }
   std::string Client(size_t index) { return State(Group::kClient, index); }
+  // The states of every client box, in list order.
+  std::vector<std::string> Clients() {
+    std::vector<std::string> states;
+    for (size_t i = 0; i < Model().Count(Group::kClient); ++i) states.push_back(Client(i));
+    return states;
+  }
 
   test::TempDir registry_dir_;
   RegistryTree registry_{registry_dir_.Path()};
@@ -62,9 +69,7 @@ TEST_F(SelectionModelTest, CheckingAComponentForcesAMissingBaseAndUncheckingRele
   Client("C6", "none");
 
   ASSERT_TRUE(Model().Toggle(Group::kClient, 2));
-  EXPECT_EQ(Client(0), "forced");
-  EXPECT_EQ(Client(1), "clear");
-  EXPECT_EQ(Client(2), "checked");
+  EXPECT_EQ(Clients(), (Strings{"forced", "clear", "checked"}));
   EXPECT_TRUE(catalogue_.Clients()[0]->selected);
   EXPECT_TRUE(catalogue_.Clients()[0]->required);
 
@@ -73,15 +78,13 @@ TEST_F(SelectionModelTest, CheckingAComponentForcesAMissingBaseAndUncheckingRele
   EXPECT_EQ(Client(0), "forced");
 
   ASSERT_TRUE(Model().Toggle(Group::kClient, 2));
-  EXPECT_EQ(Client(0), "clear");
-  EXPECT_EQ(Client(2), "clear");
+  EXPECT_EQ(Clients(), (Strings{"clear", "clear", "clear"}));
   EXPECT_FALSE(catalogue_.Clients()[0]->selected);
 
   // Checked by the user itself, the base stays enabled.
   ASSERT_TRUE(Model().Toggle(Group::kClient, 0));
   ASSERT_TRUE(Model().Toggle(Group::kClient, 1));
-  EXPECT_EQ(Client(0), "checked");
-  EXPECT_EQ(Client(1), "checked");
+  EXPECT_EQ(Clients(), (Strings{"checked", "checked", "clear"}));
 }
 
 TEST_F(SelectionModelTest, InstalledPrerequisiteIsNotForced) {
@@ -109,9 +112,7 @@ TEST_F(SelectionModelTest, PrerequisitesAreFollowedInOneWalkInListOrder) {
   Client("C8", "C9");
   Client("C9", "none");
   Model().Toggle(Group::kClient, 0);
-  EXPECT_EQ(Client(0), "checked");
-  EXPECT_EQ(Client(1), "forced");
-  EXPECT_EQ(Client(2), "forced");
+  EXPECT_EQ(Clients(), (Strings{"checked", "forced", "forced"}));
 }
 
 TEST_F(SelectionModelTest, PrerequisiteOfAnEarlierComponentMarkedDuringTheWalkIsNotFollowed) {
@@ -123,11 +124,8 @@ TEST_F(SelectionModelTest, PrerequisiteOfAnEarlierComponentMarkedDuringTheWalkIs
   Client("C3", "C2");
   Client("C4", "C3");
   Model().Toggle(Group::kClient, 3);
-  EXPECT_EQ(Client(0), "clear");
+  EXPECT_EQ(Clients(), (Strings{"clear", "forced", "forced", "checked"}));
   EXPECT_FALSE(catalogue_.Clients()[0]->required);
-  EXPECT_EQ(Client(1), "forced");
-  EXPECT_EQ(Client(2), "forced");
-  EXPECT_EQ(Client(3), "checked");
 }
 
 TEST_F(SelectionModelTest, NoneEmptyVersionAndAbsentPrerequisiteForceNothing) {
@@ -140,7 +138,7 @@ TEST_F(SelectionModelTest, NoneEmptyVersionAndAbsentPrerequisiteForceNothing) {
   catalogue_.Clients().push_back(std::move(nameless));
 
   Model().Toggle(Group::kClient, 0);
-  for (size_t i = 1; i < 5; ++i) EXPECT_EQ(Client(i), "clear") << i;
+  EXPECT_EQ(Clients(), (Strings{"checked", "clear", "clear", "clear", "clear"}));
 
   Model().Toggle(Group::kClient, 1);
   EXPECT_TRUE(catalogue_.Clients()[2]->required);
@@ -164,8 +162,7 @@ TEST_F(SelectionModelTest, AgentsNeverTakePartInResolution) {
   // neither do agent prerequisites naming agents or clients.
   Model().Toggle(Group::kAgent, 1);
   Model().Toggle(Group::kAgent, 2);
-  EXPECT_EQ(Client(0), "clear");
-  EXPECT_EQ(Client(1), "clear");
+  EXPECT_EQ(Clients(), (Strings{"clear", "clear"}));
   EXPECT_EQ(State(Group::kAgent, 0), "clear");
   EXPECT_EQ(State(Group::kAgent, 1), "checked");
   EXPECT_FALSE(catalogue_.Agents()[0]->required);

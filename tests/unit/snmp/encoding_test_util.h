@@ -6,23 +6,12 @@
 #include <vector>
 
 #include "agent/snmp/snmp_value.h"
+#include "tests/support/bytes.h"
 
 namespace orla::test {
 
 // "02 01 7F" -> bytes.
-inline std::vector<uint8_t> Hex(const std::string& text) {
-  std::vector<uint8_t> bytes;
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
-    }
-    bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-    i += 2;
-  }
-  return bytes;
-}
+inline std::vector<uint8_t> Hex(const std::string& text) { return FromHex(text); }
 
 // The encoding of `value`, checked to be EncodedLength() bytes long.
 inline std::vector<uint8_t> Encoded(const SnmpValue& value) {

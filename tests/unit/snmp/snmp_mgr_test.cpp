@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/snmpmgr/snmp_api.h"
 #include "platform/snmpmgr/snmp_mgr.h"
@@ -20,16 +22,15 @@ std::vector<uint32_t> Converted(const char* text, bool* ok) {
 }
 
 TEST(SnmpMgrStrToOidTest, ConvertsDottedNumbersWithOrWithoutLeadingPoint) {
-  bool ok = false;
-  EXPECT_EQ(Converted(".1.3.6.1.2.1.1.5.0", &ok),
-            (std::vector<uint32_t>{1, 3, 6, 1, 2, 1, 1, 5, 0}));
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(Converted("1.3.6.1.4.1.4413", &ok), (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413}));
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(Converted(".1.4294967295", &ok), (std::vector<uint32_t>{1, 4294967295u}));
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(Converted("0", &ok), (std::vector<uint32_t>{0}));
-  EXPECT_TRUE(ok);
+  const std::pair<const char*, std::vector<uint32_t>> cases[] = {{".1.3.6.1.2.1.1.5.0", {1, 3, 6, 1, 2, 1, 1, 5, 0}},
+                                                                 {"1.3.6.1.4.1.4413", {1, 3, 6, 1, 4, 1, 4413}},
+                                                                 {".1.4294967295", {1, 4294967295u}},
+                                                                 {"0", {0}}};
+  for (const auto& [text, ids] : cases) {
+    bool ok = false;
+    EXPECT_EQ(Converted(text, &ok), ids);
+    EXPECT_TRUE(ok) << text;
+  }
 }
 
 TEST(SnmpMgrStrToOidTest, RefusesWhatIsNotADottedNumber) {

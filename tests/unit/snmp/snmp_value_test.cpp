@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
@@ -26,18 +28,12 @@ std::vector<uint8_t> OidBytes(std::vector<uint32_t> ids) {
 }
 
 TEST(SnmpIntegerTest, EncodesInFewestBytesKeepingTheSign) {
-  EXPECT_EQ(IntegerBytes(0), Hex("02 01 00"));
-  EXPECT_EQ(IntegerBytes(127), Hex("02 01 7F"));
-  EXPECT_EQ(IntegerBytes(128), Hex("02 02 00 80"));
-  EXPECT_EQ(IntegerBytes(256), Hex("02 02 01 00"));
-  EXPECT_EQ(IntegerBytes(-1), Hex("02 01 FF"));
-  EXPECT_EQ(IntegerBytes(-128), Hex("02 01 80"));
-  EXPECT_EQ(IntegerBytes(-129), Hex("02 02 FF 7F"));
-  EXPECT_EQ(IntegerBytes(-256), Hex("02 02 FF 00"));
-  EXPECT_EQ(IntegerBytes(-257), Hex("02 02 FE FF"));
-  EXPECT_EQ(IntegerBytes(32768), Hex("02 03 00 80 00"));
-  EXPECT_EQ(IntegerBytes(2147483647), Hex("02 04 7F FF FF FF"));
-  EXPECT_EQ(IntegerBytes(-2147483647 - 1), Hex("02 04 80 00 00 00"));
+  const std::pair<int32_t, const char*> cases[] = {
+      {0, "02 01 00"},          {127, "02 01 7F"},          {128, "02 02 00 80"},
+      {256, "02 02 01 00"},     {-1, "02 01 FF"},           {-128, "02 01 80"},
+      {-129, "02 02 FF 7F"},    {-256, "02 02 FF 00"},      {-257, "02 02 FE FF"},
+      {32768, "02 03 00 80 00"}, {2147483647, "02 04 7F FF FF FF"}, {-2147483647 - 1, "02 04 80 00 00 00"}};
+  for (const auto& [v, hex] : cases) EXPECT_EQ(IntegerBytes(v), Hex(hex)) << v;
   SnmpInteger value(5);
   EXPECT_EQ(value.GetKind(), SnmpValue::kInteger);
   EXPECT_EQ(value.GetTag(), 0x02);
@@ -47,13 +43,11 @@ TEST(SnmpIntegerTest, EncodesInFewestBytesKeepingTheSign) {
 }
 
 TEST(SnmpTimeTicksTest, EncodesUnsignedWithALeadingZeroWhenTheTopBitIsSet) {
-  EXPECT_EQ(TicksBytes(0), Hex("43 01 00"));
-  EXPECT_EQ(TicksBytes(127), Hex("43 01 7F"));
-  EXPECT_EQ(TicksBytes(128), Hex("43 02 00 80"));
-  EXPECT_EQ(TicksBytes(200), Hex("43 02 00 C8"));
-  EXPECT_EQ(TicksBytes(65535), Hex("43 03 00 FF FF"));
-  EXPECT_EQ(TicksBytes(0x7FFFFFFF), Hex("43 04 7F FF FF FF"));
-  EXPECT_EQ(TicksBytes(4294967295u), Hex("43 05 00 FF FF FF FF"));
+  const std::pair<uint32_t, const char*> cases[] = {
+      {0, "43 01 00"},        {127, "43 01 7F"},           {128, "43 02 00 80"},
+      {200, "43 02 00 C8"},   {65535, "43 03 00 FF FF"},   {0x7FFFFFFF, "43 04 7F FF FF FF"},
+      {4294967295u, "43 05 00 FF FF FF FF"}};
+  for (const auto& [v, hex] : cases) EXPECT_EQ(TicksBytes(v), Hex(hex)) << v;
   SnmpTimeTicks ticks(1);
   EXPECT_EQ(ticks.GetKind(), SnmpValue::kTimeTicks);
   ticks.SetValue(256);
@@ -73,18 +67,14 @@ TEST(SnmpIpAddressTest, EncodesTheLowOctetOfEachInteger) {
 }
 
 TEST(SnmpObjectIdTest, EncodesFirstPairInOneByteAndTheRestInBase128) {
-  EXPECT_EQ(OidBytes({1, 3, 6, 1, 2, 1, 1}), Hex("06 06 2B 06 01 02 01 01"));
-  EXPECT_EQ(OidBytes({1, 3}), Hex("06 01 2B"));
-  EXPECT_EQ(OidBytes({1, 3, 300}), Hex("06 03 2B 82 2C"));
-  EXPECT_EQ(OidBytes({1, 3, 127, 128}), Hex("06 04 2B 7F 81 00"));
-  EXPECT_EQ(OidBytes({1, 3, 16383, 16384}), Hex("06 06 2B FF 7F 81 80 00"));
-  EXPECT_EQ(OidBytes({1, 3, 2097151}), Hex("06 04 2B FF FF 7F"));
-  EXPECT_EQ(OidBytes({1, 3, 2097152}), Hex("06 05 2B 81 80 80 00"));
-  EXPECT_EQ(OidBytes({1, 3, 268435455}), Hex("06 05 2B FF FF FF 7F"));
-  EXPECT_EQ(OidBytes({1, 3, 268435456}), Hex("06 06 2B 81 80 80 80 00"));
-  EXPECT_EQ(OidBytes({1, 3, 2147483647}), Hex("06 06 2B 87 FF FF FF 7F"));
-  EXPECT_EQ(OidBytes({1, 3, 4294967295u}), Hex("06 06 2B 8F FF FF FF 7F"));
-  EXPECT_EQ(OidBytes({2, 39}), Hex("06 01 77"));
+  const std::pair<std::vector<uint32_t>, const char*> cases[] = {
+      {{1, 3, 6, 1, 2, 1, 1}, "06 06 2B 06 01 02 01 01"}, {{1, 3}, "06 01 2B"},
+      {{1, 3, 300}, "06 03 2B 82 2C"},                    {{1, 3, 127, 128}, "06 04 2B 7F 81 00"},
+      {{1, 3, 16383, 16384}, "06 06 2B FF 7F 81 80 00"},  {{1, 3, 2097151}, "06 04 2B FF FF 7F"},
+      {{1, 3, 2097152}, "06 05 2B 81 80 80 00"},          {{1, 3, 268435455}, "06 05 2B FF FF FF 7F"},
+      {{1, 3, 268435456}, "06 06 2B 81 80 80 80 00"},     {{1, 3, 2147483647}, "06 06 2B 87 FF FF FF 7F"},
+      {{1, 3, 4294967295u}, "06 06 2B 8F FF FF FF 7F"},   {{2, 39}, "06 01 77"}};
+  for (const auto& [ids, hex] : cases) EXPECT_EQ(OidBytes(ids), Hex(hex)) << hex;
 }
 
 TEST(SnmpObjectIdTest, FewerThanTwoSubIdentifiersNeverReadPastTheArray) {

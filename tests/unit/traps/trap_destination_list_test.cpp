@@ -15,6 +15,8 @@ using namespace orla;
 
 namespace {
 
+using Strings = std::vector<std::string>;
+
 std::vector<std::string> Entries(TrapDestinationList& list) {
   std::unique_ptr<ObjectList> copy(list.Copy());
   std::vector<std::string> out;
@@ -24,98 +26,87 @@ std::vector<std::string> Entries(TrapDestinationList& list) {
   return out;
 }
 
-}  // namespace
+class TrapDestinationListTest : public ::testing::Test {
+ protected:
+  // A list loaded from a client.ini holding `contents`.
+  TrapDestinationList& LoadedFrom(const std::string& contents) {
+    dir_.Write("client.ini", contents);
+    list_.Load();
+    return list_;
+  }
 
-TEST(TrapDestinationList, LoadSkipsCommentsAndEmptyLinesAndKeepsSpaces) {
-  test::TempDir dir;
-  dir.Write("client.ini", "# comment\n\nhost1\n! another comment\n  spaced.example \r\nlast");
-  TrapDestinationList list(dir.Path());
-  list.Load();
-  EXPECT_EQ(Entries(list), (std::vector<std::string>{"host1", "  spaced.example ", "last"}));
-}
+  test::EventLogCapture log_;
+  test::TempDir dir_;
+  TrapDestinationList list_{dir_.Path()};
+};
 
-TEST(TrapDestinationList, LineEndsAtFirstCarriageReturnAndLongLineIsOneEntry) {
-  test::TempDir dir;
+TEST_F(TrapDestinationListTest, LoadKeepsEntryLinesAsTheyAre) {
   const std::string longName = std::string(120, 'a') + ".example";
-  dir.Write("client.ini", "alpha\rbeta\n" + longName + "\n");
-  TrapDestinationList list(dir.Path());
-  list.Load();
-  EXPECT_EQ(Entries(list), (std::vector<std::string>{"alpha", longName}));
+  const struct {
+    std::string file;
+    Strings entries;
+  } cases[] = {
+      // Comments and empty lines skipped, spaces kept.
+      {"# comment\n\nhost1\n! another comment\n  spaced.example \r\nlast", {"host1", "  spaced.example ", "last"}},
+      // A line ends at its first carriage return; a long line is one entry.
+      {"alpha\rbeta\n" + longName + "\n", {"alpha", longName}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    TrapDestinationList list(dir_.Path());
+    dir_.Write("client.ini", c.file);
+    list.Load();
+    EXPECT_EQ(Entries(list), c.entries);
+  }
 }
 
-TEST(TrapDestinationList, MissingFileGivesEmptyListSilently) {
-  test::EventLogCapture log;
-  test::TempDir dir;
-  TrapDestinationList list(dir.Path());
-  list.Load();
-  EXPECT_TRUE(Entries(list).empty());
-  EXPECT_TRUE(log.Events().empty());
-  EXPECT_FALSE(dir.Exists("client.ini"));
+TEST_F(TrapDestinationListTest, MissingFileGivesEmptyListSilently) {
+  list_.Load();
+  EXPECT_TRUE(Entries(list_).empty());
+  EXPECT_TRUE(log_.Events().empty());
+  EXPECT_FALSE(dir_.Exists("client.ini"));
 }
 
-TEST(TrapDestinationList, AddRewritesFileWithEntriesOnly) {
-  test::TempDir dir;
-  dir.Write("client.ini", "# managers\nhost1\n\n!old\n 10.0.0.2\n");
-  TrapDestinationList list(dir.Path());
-  list.Load();
-  list.Add("host3");
-  EXPECT_EQ(dir.Read("client.ini"), "host1\n 10.0.0.2\nhost3\n");
+TEST_F(TrapDestinationListTest, AddRewritesFileWithEntriesOnly) {
+  LoadedFrom("# managers\nhost1\n\n!old\n 10.0.0.2\n").Add("host3");
+  EXPECT_EQ(dir_.Read("client.ini"), "host1\n 10.0.0.2\nhost3\n");
 }
 
-TEST(TrapDestinationList, RemoveIsCaseSensitiveAndRewritesEvenWhenNothingMatches) {
-  test::TempDir dir;
-  dir.Write("client.ini", "#c\nmanager\n");
-  TrapDestinationList list(dir.Path());
-  list.Load();
-  list.Remove("MANAGER");
-  EXPECT_EQ(Entries(list), std::vector<std::string>{"manager"});
-  EXPECT_EQ(dir.Read("client.ini"), "manager\n");
-  list.Remove("manager");
-  EXPECT_TRUE(Entries(list).empty());
-  EXPECT_EQ(dir.Read("client.ini"), "");
+TEST_F(TrapDestinationListTest, RemoveIsCaseSensitiveAndRewritesEvenWhenNothingMatches) {
+  LoadedFrom("#c\nmanager\n").Remove("MANAGER");
+  EXPECT_EQ(Entries(list_), Strings{"manager"});
+  EXPECT_EQ(dir_.Read("client.ini"), "manager\n");
+  list_.Remove("manager");
+  EXPECT_TRUE(Entries(list_).empty());
+  EXPECT_EQ(dir_.Read("client.ini"), "");
 }
 
-TEST(TrapDestinationList, DuplicatesAreKeptAndRemoveTakesTheFirst) {
-  test::TempDir dir;
-  TrapDestinationList list(dir.Path());
-  list.Add("a");
-  list.Add("b");
-  list.Add("a");
-  EXPECT_EQ(Entries(list), (std::vector<std::string>{"a", "b", "a"}));
-  list.Remove("a");
-  EXPECT_EQ(Entries(list), (std::vector<std::string>{"b", "a"}));
-  EXPECT_EQ(dir.Read("client.ini"), "b\na\n");
+TEST_F(TrapDestinationListTest, DuplicatesAreKeptAndRemoveTakesTheFirst) {
+  for (const char* name : {"a", "b", "a"}) list_.Add(name);
+  EXPECT_EQ(Entries(list_), (Strings{"a", "b", "a"}));
+  list_.Remove("a");
+  EXPECT_EQ(Entries(list_), (Strings{"b", "a"}));
+  EXPECT_EQ(dir_.Read("client.ini"), "b\na\n");
 }
 
-TEST(TrapDestinationList, CopyIsIndependentOfLaterChanges) {
-  test::TempDir dir;
-  TrapDestinationList list(dir.Path());
-  list.Add("one");
-  std::unique_ptr<ObjectList> copy(list.Copy());
-  list.Remove("one");
-  list.Add("two");
+TEST_F(TrapDestinationListTest, CopyIsIndependentOfLaterChanges) {
+  list_.Add("one");
+  std::unique_ptr<ObjectList> copy(list_.Copy());
+  list_.Remove("one");
+  list_.Add("two");
   ASSERT_EQ(copy->Count(), 1);
   EXPECT_STREQ(static_cast<TrapDestination*>(copy->Get(0))->Text(), "one");
 }
 
-TEST(TrapDestinationList, FailedRewriteIsLoggedAndChangeStaysInMemory) {
-  test::EventLogCapture log;
-  test::TempDir dir;
-  TrapDestinationList list(dir.Path() + "/gone");
+TEST_F(TrapDestinationListTest, FailedRewriteIsLoggedAndChangeStaysInMemory) {
+  TrapDestinationList list(dir_.Path() + "/gone");
   list.Add("host1");
-  EXPECT_EQ(Entries(list), std::vector<std::string>{"host1"});
-  auto events = log.Events();
+  EXPECT_EQ(Entries(list), Strings{"host1"});
+  auto events = log_.Events();
   ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].text, "CRITICAL: Unable to open file " + dir.Path() +
+  EXPECT_EQ(events[0].text, "CRITICAL: Unable to open file " + dir_.Path() +
                                 "/gone/client.ini - No such file or directory.");
   EXPECT_EQ(events[0].eventType, 1);
 }
 
-TEST(TrapDestinationList, InstanceIsProcessWide) {
-  test::TempDir dir;
-  TrapDestinationList list(dir.Path());
-  TrapDestinationList::SetInstance(&list);
-  EXPECT_EQ(TrapDestinationList::Instance(), &list);
-  TrapDestinationList::SetInstance(nullptr);
-  EXPECT_EQ(TrapDestinationList::Instance(), nullptr);
-}
+}  // namespace

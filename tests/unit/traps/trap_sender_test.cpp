@@ -74,6 +74,14 @@ class ScopedTimeZone {
   std::optional<test::ScopedEnv> tz_;
 };
 
+// The log tests: a captured event log, a loaded empty registry and a sender.
+class TrapSenderLog : public ::testing::Test {
+ protected:
+  test::EventLogCapture log_;
+  EmptyRegistry registry_;
+  TrapSender sender_;
+};
+
 }  // namespace
 
 TEST(EventTextField, SerialisesTypeLengthTextAndPadding) {
@@ -113,40 +121,32 @@ TEST(TrapSenderText, TimeStampZoneEastWestAndUtc) {
 }
 
 TEST(TrapSenderText, CurrentTimeStampUsesTheZonesStandardBias) {
-  {
-    ScopedTimeZone zone("XXX-1");
-    EXPECT_TRUE(std::regex_match(TrapSender::CurrentTimeStampText(), std::regex(R"(\d{14},\d{2}\+0100)")));
-  }
-  {
-    ScopedTimeZone zone("XXX+1");
-    EXPECT_TRUE(std::regex_match(TrapSender::CurrentTimeStampText(), std::regex(R"(\d{14},\d{2}-0100)")));
-  }
-  {
-    ScopedTimeZone zone("UTC0");
+  // Daylight saving time is not applied to the zone text: one hour east
+  // with summer time one hour more still reads +0100.
+  for (const auto& [zone, pattern] : {std::pair{"XXX-1", R"(\d{14},\d{2}\+0100)"},
+                                      std::pair{"XXX+1", R"(\d{14},\d{2}-0100)"},
+                                      std::pair{"UTC0", R"(\d{14},\d{2}-0000)"},
+                                      std::pair{"XXX-1YYY-2,J1/0,J365/25", R"(\d{14},\d{2}\+0100)"}}) {
+    ScopedTimeZone scoped(zone);
     const std::string text = TrapSender::CurrentTimeStampText();
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{14},\d{2}-0000)"))) << text;
-    // The date and time are the current UTC time.
-    const time_t now = time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char year[8];
-    strftime(year, sizeof year, "%Y", &utc);
-    EXPECT_EQ(text.substr(0, 4), year);
+    EXPECT_TRUE(std::regex_match(text, std::regex(pattern))) << zone << ": " << text;
   }
-  {
-    // Daylight saving time is not applied to the zone text: one hour east
-    // with summer time one hour more still reads +0100.
-    ScopedTimeZone zone("XXX-1YYY-2,J1/0,J365/25");
-    EXPECT_TRUE(std::regex_match(TrapSender::CurrentTimeStampText(), std::regex(R"(\d{14},\d{2}\+0100)")));
-  }
+  // The date and time are the current UTC time.
+  ScopedTimeZone zone("UTC0");
+  const std::string text = TrapSender::CurrentTimeStampText();
+  const time_t now = time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char year[8];
+  strftime(year, sizeof year, "%Y", &utc);
+  EXPECT_EQ(text.substr(0, 4), year);
 }
 
 TEST(TrapSenderText, StateCodeFollowsOverallStatus) {
-  EXPECT_EQ(TrapSender::StateCode('0'), 2);
-  EXPECT_EQ(TrapSender::StateCode('1'), 3);
-  EXPECT_EQ(TrapSender::StateCode('2'), 4);
-  EXPECT_EQ(TrapSender::StateCode('3'), 1);
-  EXPECT_EQ(TrapSender::StateCode(' '), 1);
+  const std::pair<char, int> cases[] = {{'0', 2}, {'1', 3}, {'2', 4}, {'3', 1}, {' ', 1}};
+  for (const auto& [status, code] : cases) {
+    EXPECT_EQ(TrapSender::StateCode(status), code) << status;
+  }
 }
 
 TEST(TrapSenderText, AgentHostTexts) {
@@ -186,14 +186,11 @@ TEST(TrapSenderRecord, ComposesHeaderTextsAndPaddedEventData) {
   EXPECT_EQ(Serialize(timeStamp).size(), 28u);
 }
 
-TEST(TrapSenderLog, ColdStartFromUnmanagedAddressGivesWarningWithRecord) {
-  test::EventLogCapture log;
-  EmptyRegistry registry;
-  TrapSender sender;
+TEST_F(TrapSenderLog, ColdStartFromUnmanagedAddressGivesWarningWithRecord) {
   const int32_t address[4] = {127, 0, 3, 40};
-  sender.LogReceivedTrap(GenericTrap(0, address));
-  sender.LogReceivedTrap(GenericTrap(3, address));
-  const auto events = log.Events();
+  sender_.LogReceivedTrap(GenericTrap(0, address));
+  sender_.LogReceivedTrap(GenericTrap(3, address));
+  const auto events = log_.Events();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].text, "WARNING: A Fibre device has performed a cold start.");
   EXPECT_EQ(events[0].eventType, 2);
@@ -229,48 +226,42 @@ TEST(TrapSenderLog, ColdStartFromUnmanagedAddressGivesWarningWithRecord) {
   const auto second = FromHex(events[1].dataHex);
   EXPECT_EQ(Read32(second, 24), 1u);
   EXPECT_EQ(std::vector<uint8_t>(second.end() - 4, second.end()), (std::vector<uint8_t>{3, 0, 0, 0}));
-  EXPECT_EQ(sender.SequenceNumber(), 2u);
+  EXPECT_EQ(sender_.SequenceNumber(), 2u);
 }
 
-TEST(TrapSenderLog, TheRecordIsStampedWithTheTrapsArrival) {
-  test::EventLogCapture log;
-  EmptyRegistry registry;
-  TrapSender sender;
+TEST_F(TrapSenderLog, TheRecordIsStampedWithTheTrapsArrival) {
   const int32_t address[4] = {127, 0, 3, 41};
   // An hour ago, with hundredths: the record carries that moment, not the
   // time the trap was logged.
   const auto arrival = std::chrono::system_clock::now() - std::chrono::hours(1) - std::chrono::milliseconds(370);
-  ASSERT_TRUE(sender.LogTrap(GenericTrap(0, address), arrival));
-  EXPECT_FALSE(sender.LogTrap(GenericTrap(7, address), arrival));  // not logged: no text
-  const auto events = log.Events();
+  ASSERT_TRUE(sender_.LogTrap(GenericTrap(0, address), arrival));
+  EXPECT_FALSE(sender_.LogTrap(GenericTrap(7, address), arrival));  // not logged: no text
+  const auto events = log_.Events();
   ASSERT_EQ(events.size(), 1u);
   const auto record = FromHex(events[0].dataHex);
   ASSERT_GE(record.size(), 72u);
   EXPECT_EQ(std::string(record.begin() + 48, record.begin() + 70), TrapSender::TimeStampTextAt(arrival));
 }
 
-TEST(TrapSenderLog, GenericMessagesAndDroppedTraps) {
-  test::EventLogCapture log;
-  EmptyRegistry registry;
-  TrapSender sender;
+TEST_F(TrapSenderLog, GenericMessagesAndDroppedTraps) {
   const int32_t address[4] = {127, 0, 3, 41};
-  for (int32_t generic : {1, 2, 4, 5}) sender.LogReceivedTrap(GenericTrap(generic, address));
+  for (int32_t generic : {1, 2, 4, 5}) sender_.LogReceivedTrap(GenericTrap(generic, address));
   // Enterprise-specific from an address without element: no plug-in
   // describes it, nothing is logged. Unknown generic numbers likewise.
-  sender.LogReceivedTrap(GenericTrap(6, address));
-  sender.LogReceivedTrap(GenericTrap(7, address));
-  sender.LogReceivedTrap(GenericTrap(-1, address));
-  sender.LogReceivedTrap(nullptr);
-  const auto texts = log.Texts();
+  sender_.LogReceivedTrap(GenericTrap(6, address));
+  sender_.LogReceivedTrap(GenericTrap(7, address));
+  sender_.LogReceivedTrap(GenericTrap(-1, address));
+  sender_.LogReceivedTrap(nullptr);
+  const auto texts = log_.Texts();
   ASSERT_EQ(texts.size(), 4u);
   EXPECT_EQ(texts[0], "WARNING: A Fibre device has performed a warm start.");
   EXPECT_EQ(texts[1], "WARNING: A network interface has gone down on a fibre device.");
   EXPECT_EQ(texts[2], "WARNING: An unauthorized SNMP message was received by a fibre device.");
   EXPECT_EQ(texts[3], "WARNING: EGP loss detected by a fibre device.");
-  EXPECT_EQ(sender.SequenceNumber(), 4u);
+  EXPECT_EQ(sender_.SequenceNumber(), 4u);
 }
 
-TEST(TrapSenderLog, WithoutRegistryNothingIsLogged) {
+TEST(TrapSenderLogWithoutRegistry, NothingIsLogged) {
   test::EventLogCapture log;
   TrapSender sender;
   const int32_t address[4] = {127, 0, 3, 42};

@@ -1,5 +1,5 @@
 #pragma once
-// What the dialog pages' tests share: a program directory as the current
+// What the page tests share: a program directory as the current
 // directory (the fake device plug-in from the devices tests), an agent
 // directory KOR/ holding KORAgent.db, client.ini and storage.ini, a loaded
 // registry and a trap destination list installed as the process's own, and
@@ -13,6 +13,7 @@
 
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_destination_list.h"
+#include "tests/support/text_lines.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/web/recording_request.h"
 
@@ -77,9 +78,6 @@ class DialogFixture : public DevicesFixture {
       EXPECT_EQ(page.location, c.location) << c.body;
       EXPECT_EQ(page.refresh, c.refresh) << c.body;
     }
-  }
-  static bool Contains(const std::string& body, const std::string& part) {
-    return body.find(part) != std::string::npos;
   }
   // The success page, and the empty add form that reloads the opener.
   static bool IsSuccess(const std::string& body, const std::string& message);

@@ -26,6 +26,12 @@ class ElementDialogsTest : public DialogFixture {
     AddElement("tc01", "10.9.0.1");
     AddElement("a&b", "10.9.0.2");
   }
+  // Posts a body with given rights to the page `Page`; the page's answer.
+  using Poster = std::function<std::string(const std::string&, uint32_t)>;
+  template <typename Page>
+  Poster PostTo() {
+    return [this](const std::string& body, uint32_t rights) { return Post<Page>(body, rights); };
+  }
 };
 
 TEST_F(ElementDialogsTest, ListsOfferEveryNameInRegistryOrderEscaped) {
@@ -132,26 +138,19 @@ TEST_F(ElementDialogsTest, EveryPostNeedsTheAdministratorRight) {
   WriteAgentFile("client.ini", "10.1.1.1\n");
   destinations_->Load();
   const std::string db = AgentFile("KORAgent.db");
-  using Post = std::function<std::string(const std::string&, uint32_t)>;
   struct Dialog {
     const char* body;
-    Post post;
+    Poster post;
   };
   const std::vector<Dialog> dialogs = {
-      {"element_address=10.9.0.2&element_name=tc02",
-       [&](const std::string& b, uint32_t r) { return this->Post<AddElementPage>(b, r); }},
-      {"element_name=tc01&yes=Yes", [&](const std::string& b, uint32_t r) { return this->Post<TrapTargetPage>(b, r); }},
-      {"element_name=tc01&no=No", [&](const std::string& b, uint32_t r) { return this->Post<TrapTargetPage>(b, r); }},
-      {"element_name=tc01&ok=Remove",
-       [&](const std::string& b, uint32_t r) { return this->Post<RemoveElementPage>(b, r); }},
-      {"element_name=tc01&new_name=tc09",
-       [&](const std::string& b, uint32_t r) { return this->Post<RenameElementPage>(b, r); }},
-      {"client_address=10.1.1.1&remove=Remove+Address",
-       [&](const std::string& b, uint32_t r) { return this->Post<AgentConfigPage>(b, r); }},
-      {"new_address=localhost&add=Add+Address",
-       [&](const std::string& b, uint32_t r) { return this->Post<AgentConfigPage>(b, r); }},
-      {"polling_interval=7&change=Change+Interval",
-       [&](const std::string& b, uint32_t r) { return this->Post<AgentConfigPage>(b, r); }},
+      {"element_address=10.9.0.2&element_name=tc02", PostTo<AddElementPage>()},
+      {"element_name=tc01&yes=Yes", PostTo<TrapTargetPage>()},
+      {"element_name=tc01&no=No", PostTo<TrapTargetPage>()},
+      {"element_name=tc01&ok=Remove", PostTo<RemoveElementPage>()},
+      {"element_name=tc01&new_name=tc09", PostTo<RenameElementPage>()},
+      {"client_address=10.1.1.1&remove=Remove+Address", PostTo<AgentConfigPage>()},
+      {"new_address=localhost&add=Add+Address", PostTo<AgentConfigPage>()},
+      {"polling_interval=7&change=Change+Interval", PostTo<AgentConfigPage>()},
   };
   for (const uint32_t rights : {0u, 1u, 0x80000000u, 0xfffffffdu}) {
     for (const Dialog& d : dialogs) {

@@ -11,7 +11,7 @@
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "tests/unit/devices/devices_fixture.h"
+#include "tests/unit/web/dialog_fixture.h"
 #include "tests/unit/web/recording_request.h"
 
 namespace orla {
@@ -117,19 +117,15 @@ TEST(PageServerDispatch, FailuresBecomePlainAnswers) {
   EXPECT_EQ(request.sentFiles.size(), 1u);
 }
 
-class RootPageRefresh : public test::DevicesFixture {};
+using RootPageRefresh = test::DialogFixture;
 
 TEST_F(RootPageRefresh, RootPageRefreshesEveryStatusBeforeTheFile) {
-  ElementRegistry registry(dir_.File("KORAgent.db"), 300);
-  registry.LoadElements();
-  registry.AddElement("tc01", "10.9.0.1", 300);
-  ElementRegistry::SetInstance(&registry);
+  AddElement("tc01", "10.9.0.1");
   const int before = UpdatesOf("10.9.0.1");
   RecordingRequest request("GET", "/KOR/default.htm");
   EXPECT_EQ(PageServer::ExtensionRequest(request.Ecb()), 1u);
   EXPECT_EQ(UpdatesOf("10.9.0.1"), before + 1);
   EXPECT_EQ(request.sentFiles.size(), 1u);
-  ElementRegistry::SetInstance(nullptr);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "agent/web/text_escape.h"
 #include "platform/sysinfo/system_info.h"
 #include "tests/support/scoped_settings.h"
-#include "tests/unit/devices/devices_fixture.h"
+#include "tests/unit/web/dialog_fixture.h"
 #include "tests/unit/web/recording_request.h"
 
 namespace orla {
@@ -165,19 +165,8 @@ TEST(AboutPage, GetWritesThePagePostWritesNothing) {
   EXPECT_TRUE(post.body.empty());
 }
 
-class DiscoveryDocument : public test::DevicesFixture {
+class DiscoveryDocument : public test::DialogFixture {
  protected:
-  void SetUp() override {
-    DevicesFixture::SetUp();
-    registry_ = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 300);
-    registry_->LoadElements();
-    ElementRegistry::SetInstance(registry_.get());
-  }
-  void TearDown() override {
-    ElementRegistry::SetInstance(nullptr);
-    registry_.reset();
-    DevicesFixture::TearDown();
-  }
   // Adds elements with these statuses (none read yet).
   void Add(const std::vector<int>& statuses) {
     for (size_t i = 0; i < statuses.size(); ++i) {
@@ -193,7 +182,6 @@ class DiscoveryDocument : public test::DevicesFixture {
     EXPECT_NE(request.header.find("Content-type: text/html\r\n"), std::string::npos);
     return request.body;
   }
-  std::unique_ptr<ElementRegistry> registry_;
 };
 
 TEST_F(DiscoveryDocument, NoElementsIsGoodAndNamesTheHost) {

@@ -14,12 +14,13 @@
 #include "agent/devices/element_registry.h"
 #include "agent/web/page_server.h"
 #include "tests/support/scoped_settings.h"
-#include "tests/unit/devices/devices_fixture.h"
+#include "tests/unit/web/dialog_fixture.h"
 #include "tests/unit/web/recording_request.h"
 
 namespace orla {
 namespace {
 
+using test::Contains;
 using test::RecordingRequest;
 
 // The library's client side as the page sees it: one client request at a time.
@@ -87,34 +88,25 @@ std::string Lines(const std::string& machine, const std::string& get, const std:
          "\r\nVESTRA_DEVICE: " + device + "\r\nVESTRA_TIMEOUT: 2000\r\nVESTRA_RETRIES: 3\r\n";
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A registry holding tc01 at 10.1.2.3 (get community "public", set
 // community "private"), and the recording client calls.
-class WebAgentPageTest : public test::DevicesFixture {
+class WebAgentPageTest : public test::DialogFixture {
  protected:
   void SetUp() override {
-    DevicesFixture::SetUp();
-    registry_ = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 300);
-    registry_->LoadElements();
-    registry_->AddElement("tc01", "10.1.2.3", 180);
-    ElementRegistry::SetInstance(registry_.get());
+    DialogFixture::SetUp();
+    AddElement("tc01", "10.1.2.3");
     FakeClient::current = &client_;
     calls_ = FakeClient::Calls();
     WebAgentPage::SetClientCalls(&calls_);
   }
   void TearDown() override {
     WebAgentPage::SetClientCalls(nullptr);
-    ElementRegistry::SetInstance(nullptr);
-    registry_.reset();
-    DevicesFixture::TearDown();
+    DialogFixture::TearDown();
   }
 
   // As the dispatcher does: a new page that owns itself from here on.
   static uint32_t Run(RecordingRequest& request) { return (new WebAgentPage(request.Ecb()))->Process(); }
 
-  test::ScopedSettings settings_;
-  std::unique_ptr<ElementRegistry> registry_;
   FakeClient client_;
   WebAgentPage::ClientCalls calls_{};
 };
@@ -191,10 +183,10 @@ TEST_F(WebAgentPageTest, NonAdministratorPostGetsTheErrorBannerBackToOnAuthErr) 
     request.rights = rights;
     EXPECT_EQ(Run(request), 1u);
     EXPECT_EQ(client_.starts, 0);
-    EXPECT_TRUE(Has(request.body, "<TITLE>Error!</TITLE>")) << request.body;
-    EXPECT_TRUE(Has(request.body, "You must log in (or log in again) as administrator to perform this operation."));
-    EXPECT_TRUE(Has(request.body, ":2381/KOR/WebAgent/ports.html?device=tc01")) << request.body;
-    EXPECT_TRUE(Has(request.body, "addr=10.1.2.3")) << request.body;
+    EXPECT_TRUE(Contains(request.body, "<TITLE>Error!</TITLE>")) << request.body;
+    EXPECT_TRUE(Contains(request.body, "You must log in (or log in again) as administrator to perform this operation."));
+    EXPECT_TRUE(Contains(request.body, ":2381/KOR/WebAgent/ports.html?device=tc01")) << request.body;
+    EXPECT_TRUE(Contains(request.body, "addr=10.1.2.3")) << request.body;
   }
 }
 
@@ -225,8 +217,8 @@ TEST_F(WebAgentPageTest, WhatCannotBeForwardedGetsAnErrorPageAndFreesThePage) {
     EXPECT_EQ(Run(request), 1u);
     EXPECT_EQ(client_.starts, c.wantStarts) << c.path.size() << " " << c.body.size();
     if (c.text != nullptr) {
-      EXPECT_TRUE(Has(request.body, c.text)) << request.body;
-      EXPECT_TRUE(Has(request.body, "<TITLE>")) << request.body;
+      EXPECT_TRUE(Contains(request.body, c.text)) << request.body;
+      EXPECT_TRUE(Contains(request.body, "<TITLE>")) << request.body;
     } else {
       client_.Finish();  // the forwarded page goes at state 14
     }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "platform/zepa/password_hash.h"
@@ -13,6 +14,22 @@
 #include "tests/support/temp_dir.h"
 
 using namespace orla;
+
+namespace {
+
+// Adds a user through an edit of the store; the edit's result.
+int AddUser(UserStore& store, const std::string& name, const std::string& hash = "$y$1",
+            std::map<std::string, uint32_t> rights = {}) {
+  std::string error;
+  const int result = store.Edit([&](std::vector<UserStore::User>& users, std::string*) {
+    users.push_back({name, hash, rights});
+    return true;
+  }, &error);
+  EXPECT_EQ(result, 0) << error;
+  return result;
+}
+
+}  // namespace
 
 TEST(UserStore, ParsesFormatsAndSkipsBadLines) {
   std::vector<std::string> problems;
@@ -62,11 +79,8 @@ TEST(UserStore, EditsAreOwnerOnlyAndSeenByAReader) {
   UserStore reader(dir.File("users"));
   EXPECT_FALSE(reader.Exists());
   EXPECT_FALSE(reader.Find("a"));
+  ASSERT_EQ(AddUser(writer, "a", "$y$1", {{"KORAccess", 2}}), 0);
   std::string error;
-  ASSERT_EQ(writer.Edit([](std::vector<UserStore::User>& users, std::string*) {
-    users.push_back({"a", "$y$1", {{"KORAccess", 2}}});
-    return true;
-  }, &error), 0) << error;
   struct stat st;
   ASSERT_EQ(stat(dir.File("users").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -90,21 +104,14 @@ TEST(UserStore, EditsAreOwnerOnlyAndSeenByAReader) {
 TEST(UserStore, ARewriteKeepsTheFilesOwnerAndMode) {
   test::TempDir dir;
   UserStore store(dir.File("users"));
-  auto add = [&](const std::string& name) {
-    std::string error;
-    return store.Edit([&](std::vector<UserStore::User>& users, std::string*) {
-      users.push_back({name, "$y$1", {}});
-      return true;
-    }, &error);
-  };
-  ASSERT_EQ(add("a"), 0);
+  ASSERT_EQ(AddUser(store, "a"), 0);
   ASSERT_EQ(chmod(dir.File("users").c_str(), 0640), 0);
   // Giving a file away takes privilege: as root, the owner is checked too.
   const bool root = geteuid() == 0;
   if (root) {
     ASSERT_EQ(chown(dir.File("users").c_str(), 4321, 4322), 0);
   }
-  ASSERT_EQ(add("b"), 0);
+  ASSERT_EQ(AddUser(store, "b"), 0);
   struct stat st;
   ASSERT_EQ(stat(dir.File("users").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -119,11 +126,7 @@ TEST(UserStore, AFileThatCannotBeReadMeansNoUsers) {
   test::EventLogCapture log;
   test::TempDir dir;
   UserStore store(dir.File("users"));
-  std::string error;
-  ASSERT_EQ(store.Edit([](std::vector<UserStore::User>& users, std::string*) {
-    users.push_back({"a", "$y$1", {}});
-    return true;
-  }, &error), 0);
+  ASSERT_EQ(AddUser(store, "a"), 0);
   ASSERT_TRUE(store.Find("a"));
   // Something that exists but reads as no file at all (a folder; file modes
   // do not stop root).
@@ -134,10 +137,7 @@ TEST(UserStore, AFileThatCannotBeReadMeansNoUsers) {
   EXPECT_EQ(log.Count("cannot read its users file"), 1);  // once, not at every request
   // Readable again: the users are back.
   std::filesystem::remove(dir.File("users"));
-  ASSERT_EQ(store.Edit([](std::vector<UserStore::User>& users, std::string*) {
-    users.push_back({"b", "$y$2", {}});
-    return true;
-  }, &error), 0) << error;
+  ASSERT_EQ(AddUser(store, "b", "$y$2"), 0);
   EXPECT_TRUE(store.Find("b"));
 }
 

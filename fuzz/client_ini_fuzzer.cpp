@@ -1,9 +1,9 @@
-// client.ini: the trap destination list.
+// client.ini: the trap destination list, read once at start-up. The target
+// runs Load alone: copying the list is no parsing, and its walk by position
+// costs time in the square of the entries on long inputs.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
-#include "agent/core/object_list.h"
 #include "agent/traps/trap_destination_list.h"
 #include "fuzz/fuzz_file.h"
 
@@ -12,6 +12,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   folder.Write("client.ini", data, size);
   orla::TrapDestinationList list(folder.Path());
   list.Load();
-  std::unique_ptr<orla::ObjectList> copy(list.Copy());
   return 0;
 }

@@ -1,8 +1,6 @@
 #include "agent/devices/element_registry.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -19,6 +17,7 @@
 #include "agent/devices/status_change_listener.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
+#include "element_file_reader.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/net/host_address.h"
 #include "platform/text/atomic_file.h"
@@ -28,23 +27,11 @@ namespace orla {
 
 std::atomic<ElementRegistry*> ElementRegistry::instance_{nullptr};
 
+static_assert(ElementRegistry::kElementLineLimit == ElementFileReader::kLineLimit);
+
 namespace {
 
 using Guard = std::lock_guard<Lock>;
-
-// Splits a line of the element file at "|" and line breaks the way strtok
-// does: runs of separators count as one, empty pieces do not exist.
-std::vector<std::string> SplitElementLine(const std::string& line) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  while (start < line.size()) {
-    const size_t end = line.find_first_of("|\r\n", start);
-    const size_t stop = end == std::string::npos ? line.size() : end;
-    if (stop > start) pieces.push_back(line.substr(start, stop - start));
-    start = stop + 1;
-  }
-  return pieces;
-}
 
 // The file `name` in the folder of the element file: the agent directory,
 // where the start-up reads its files (just `name` for a bare file name).
@@ -174,9 +161,8 @@ void ElementRegistry::ReportChange(const std::string& name, int32_t status) {
 
 void ElementRegistry::LoadElements() {
   Guard hold(lock_);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(elementFilePath_.c_str(), "r"), &std::fclose);
-  if (!in) {
-    const int error = errno;
+  ElementFileReader reader(elementFilePath_);
+  if (const int error = reader.Open(); error != 0) {
     // Only a missing file is a first start: nothing to load, and no status
     // pass either. Any other failure would make the next save write the
     // file empty.
@@ -184,31 +170,10 @@ void ElementRegistry::LoadElements() {
     loaded_.store(true);
     return;
   }
-  std::vector<std::pair<std::string, std::string>> lines;
-  std::unique_ptr<char, void (*)(void*)> buffer(nullptr, &std::free);
-  size_t capacity = 0;
-  for (;;) {
-    char* raw = buffer.release();
-    errno = 0;
-    const ssize_t length = ::getline(&raw, &capacity, in.get());
-    const int readError = errno;
-    buffer.reset(raw);
-    if (length < 0) {
-      // Anything but the end of the file (a read error, no memory for the
-      // line): the elements read so far are loaded, but the file is no
-      // longer theirs to rewrite.
-      if (!std::feof(in.get())) RefuseElementFile(readError != 0 ? readError : EIO);
-      break;
-    }
-    std::string line(buffer.get(), static_cast<size_t>(length));
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    if (line.size() > kElementLineLimit) line.resize(kElementLineLimit);
-    std::vector<std::string> pieces = SplitElementLine(line);
-    // A line without a name and an address cannot be an element.
-    if (pieces.size() < 2) continue;
-    lines.emplace_back(std::move(pieces[0]), std::move(pieces[1]));
-  }
-  in.reset();
+  std::vector<ElementFileReader::ElementLine> lines;
+  // A read failure (or no memory for a line): the elements read so far are
+  // loaded, but the file is no longer theirs to rewrite.
+  if (const int error = reader.ReadLines(&lines); error != 0) RefuseElementFile(error);
   LoadLines(lines);
   UpdateAllStatus();
   loaded_.store(true);

@@ -32,9 +32,12 @@ ENVIRONMENT_READERS = (
     "platform/setupkit/setup_environment.cpp",
     "platform/setupkit/registry_tree.cpp",
 )
+
+
 def library_root(path):
     """The folder of the library a file belongs to: the nearest folder above
-    it (include/ folders skipped) with a CMakeLists.txt."""
+    it with a CMakeLists.txt (a public header in include/ belongs to the
+    folder that holds include/)."""
     folder = os.path.dirname(path)
     while folder and not os.path.exists(os.path.join(ROOT, folder, "CMakeLists.txt")):
         folder = os.path.dirname(folder)

@@ -11,6 +11,7 @@
 #include "element_poller.h"
 #include "agent/devices/element_registry.h"
 #include "element_state.h"
+#include "plugin_call.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"
@@ -19,23 +20,6 @@
 namespace orla {
 
 namespace {
-
-// Runs a plug-in call. An OrlaException passes unchanged; anything else a
-// plug-in lets out is a fault of that plug-in, reported as such.
-template <typename Function, typename... Args>
-auto CallPlugin(Function function, Args... args) {
-  try {
-    return function(args...);
-  } catch (OrlaException*) {
-    throw;
-  } catch (const std::bad_alloc&) {
-    // Out of memory inside the call (the plug-in's or the SNMP calls'
-    // own allocations): not a fault of the plug-in.
-    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
-  } catch (...) {
-    throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
-  }
-}
 
 // The type file's page template with the element's address in place of its
 // "%s" (the first one; "%%" stands for "%"). Only that substitution is made:
@@ -147,7 +131,7 @@ int32_t Element::BindElement() try {
 
   // 7. Does the device send its traps here?
   auto check = reinterpret_cast<plugin::CheckTrapReceiverFunction>(state_->PluginFunction(plugin::kCheckTrapReceiver));
-  return CallPlugin(check, state_->GetSession());
+  return PluginCall::Run(check, state_->GetSession());
 } catch (const std::bad_alloc&) {
   // Sessions, the poller, texts: what binding could not allocate is 3001,
   // which the registry handles like any other binding error.
@@ -176,7 +160,7 @@ void Element::ComputeLinks(const std::string* pageTemplate) {
 void Element::ReadIdentityText(const char* function, std::string* field) {
   auto read = reinterpret_cast<plugin::GetDeviceTextFunction>(state_->PluginFunction(function));
   char buffer[plugin::kDeviceTextSize] = {};
-  if (CallPlugin(read, state_->GetSession(), buffer) != 0) {
+  if (PluginCall::Run(read, state_->GetSession(), buffer) != 0) {
     std::string text = DeviceText(buffer, sizeof buffer);
     // An empty text would leave an empty field in the list string.
     if (!text.empty()) *field = std::move(text);
@@ -192,13 +176,13 @@ int32_t Element::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
 int32_t Element::MajorClassCode() {
   auto major = reinterpret_cast<plugin::GetDeviceMajorClassCodeFunction>(
       state_->PluginFunction(plugin::kGetDeviceMajorClassCode));
-  return CallPlugin(major);
+  return PluginCall::Run(major);
 }
 
 int32_t Element::MinorClassCode() {
   auto minor = reinterpret_cast<plugin::GetDeviceMinorClassCodeFunction>(
       state_->PluginFunction(plugin::kGetDeviceMinorClassCode));
-  return CallPlugin(minor, RequireSession(state_->GetSession()));
+  return PluginCall::Run(minor, RequireSession(state_->GetSession()));
 }
 
 void Element::SetTrapReceiver() {
@@ -207,7 +191,7 @@ void Element::SetTrapReceiver() {
   // copy, which is then stored in one step.
   SnmpSession* session = RequireSession(setSession_.get());
   uint32_t stamp = state_->TrapReceiverStamp();
-  CallPlugin(set, session, &stamp);
+  PluginCall::Run(set, session, &stamp);
   state_->SetTrapReceiverStamp(stamp);
 }
 

@@ -13,6 +13,7 @@
 #include "element_poller.h"
 #include "element_state.h"
 #include "parallel_runner.h"
+#include "plugin_call.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
 #include "agent/snmp/snmp_session.h"
@@ -271,17 +272,13 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) try {
 
     int32_t answer;
     try {
-      answer = reinterpret_cast<plugin::RecognizeDeviceFunction>(function)(session.get());
+      answer = PluginCall::Run(reinterpret_cast<plugin::RecognizeDeviceFunction>(function), session.get());
     } catch (OrlaException* e) {
       // A plug-in that lets the request's own error out instead of
       // answering with it: no answer is no answer.
       std::unique_ptr<OrlaException> owned(e);
       if (e->Code() != kErrCommunication && e->Code() != kErrTimeout) throw owned.release();
       answer = e->Code();
-    } catch (const std::bad_alloc&) {
-      throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
-    } catch (...) {
-      throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
     }
     // Binding loads the library again for good.
     plugin.reset();

@@ -5,6 +5,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
+#include "plugin_call.h"
 #include "agent/snmp/snmp_session.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
@@ -104,15 +105,7 @@ void ElementState::ReportChange(const Update& update) {
 
 int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
   auto handle = reinterpret_cast<plugin::HandleTrapFunction>(PluginFunction(plugin::kHandleTrap));
-  try {
-    return handle(trap, data, message);
-  } catch (OrlaException*) {
-    throw;
-  } catch (const std::bad_alloc&) {
-    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
-  } catch (...) {
-    throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
-  }
+  return PluginCall::Run(handle, trap, data, message);
 }
 
 void ElementState::ReadClassCodes() {
@@ -121,16 +114,8 @@ void ElementState::ReadClassCodes() {
   auto minor = reinterpret_cast<plugin::GetDeviceMinorClassCodeFunction>(
       PluginFunction(plugin::kGetDeviceMinorClassCode));
   if (getSession_ == nullptr) throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
-  int32_t majorCode;
-  int32_t minorCode;
-  try {
-    majorCode = major();
-    minorCode = minor(getSession_.get());
-  } catch (OrlaException*) {
-    throw;
-  } catch (...) {
-    throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
-  }
+  const int32_t majorCode = PluginCall::Run(major);
+  const int32_t minorCode = PluginCall::Run(minor, getSession_.get());
   majorClass_.store(majorCode);
   minorClass_.store(minorCode);
 }

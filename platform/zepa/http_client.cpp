@@ -5,12 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
+#include "whole_file.h"
 
 namespace orla {
 
@@ -72,21 +71,12 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return abort != nullptr && abort->load() ? 1 : 0;
 }
 
-bool ReadText(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream out;
-  out << in.rdbuf();
-  *text = out.str();
-  return true;
-}
-
 }  // namespace
 
 bool HttpClient::WriteTrustBundle(const std::string& extraFile, const std::string& bundleFile, std::string* error) {
   std::string system, own;
-  const bool haveSystem = ReadText(kSystemBundle, &system);
-  const bool haveOwn = ReadText(extraFile, &own);
+  const bool haveSystem = WholeFile::Read(kSystemBundle, &system);
+  const bool haveOwn = WholeFile::Read(extraFile, &own);
   if (!haveSystem && !haveOwn) {
     *error = StringPrintf("cannot read %s nor %s", kSystemBundle, extraFile.c_str());
     return false;

@@ -25,12 +25,11 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <system_error>
 
 #include "platform/text/string_printf.h"
+#include "whole_file.h"
 
 namespace orla {
 
@@ -48,15 +47,6 @@ constexpr size_t kFileBlockBytes = 64 * 1024;
 
 bool ExpectsBody(const std::string& method) {
   return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
-}
-
-bool ReadText(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream out;
-  out << in.rdbuf();
-  *text = out.str();
-  return true;
 }
 
 std::string AddressText(const struct sockaddr* address, int* port) {
@@ -487,12 +477,12 @@ bool HttpTransport::Start(const Settings& settings, Handler handler, EarlyCheck 
   impl->settings = settings;
   impl->handler = std::move(handler);
   impl->early = std::move(early);
-  if (!ReadText(settings.certificateFile, &impl->certificate)) {
+  if (!WholeFile::Read(settings.certificateFile, &impl->certificate)) {
     *error = StringPrintf("cannot load the certificate %s: %s", settings.certificateFile.c_str(),
                           std::strerror(errno));
     return false;
   }
-  if (!ReadText(settings.keyFile, &impl->key)) {
+  if (!WholeFile::Read(settings.keyFile, &impl->key)) {
     *error = StringPrintf("cannot load the key %s: %s", settings.keyFile.c_str(), std::strerror(errno));
     return false;
   }

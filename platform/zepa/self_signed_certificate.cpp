@@ -14,11 +14,10 @@
 #include <cstring>
 #include <ctime>
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
+#include "whole_file.h"
 
 // The only translation unit that makes keys and certificates; it uses
 // GnuTLS, the TLS library the server and the client requests run on.
@@ -63,14 +62,6 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-bool ReadText(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream out;
-  out << in.rdbuf();
-  *text = out.str();
-  return true;
-}
 }  // namespace
 
 std::vector<std::string> SelfSignedCertificate::HostNames() {
@@ -221,7 +212,7 @@ SelfSignedCertificate::Outcome SelfSignedCertificate::Ensure(const std::string& 
   std::string pem;
   Cert cert;
   int rc = GNUTLS_E_FILE_ERROR;
-  if (ReadText(certificateFile, &pem) && gnutls_x509_crt_init(&cert.crt) >= 0) {
+  if (WholeFile::Read(certificateFile, &pem) && gnutls_x509_crt_init(&cert.crt) >= 0) {
     // The first certificate of the file: the server's own (a chain may
     // follow it).
     const gnutls_datum_t datum{reinterpret_cast<unsigned char*>(pem.data()), static_cast<unsigned>(pem.size())};

@@ -70,23 +70,8 @@ struct ReceivedTrap {
 
 }  // namespace
 
-namespace {
-
-// The refresh thread's pass; its exception has logged itself.
-void RefreshAllStatus() {
-  ElementRegistry* registry = ElementRegistry::Instance();
-  if (registry == nullptr) return;
-  try {
-    registry->UpdateAllStatus();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-  }
-}
-
-}  // namespace
-
 TrapListener::TrapListener(TrapDropReport::Clock clock)
-    : dropReport_(std::move(clock)), refresher_(&RefreshAllStatus) {}
+    : dropReport_(std::move(clock)), refresher_(&TrapSender::RefreshAllStatus) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;

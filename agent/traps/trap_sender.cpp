@@ -268,12 +268,16 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
 }
 
 void TrapSender::LogReceivedTrap(TrapMessage* trap) {
-  if (!LogTrap(trap, std::chrono::system_clock::now())) return;
+  if (LogTrap(trap, std::chrono::system_clock::now())) RefreshAllStatus();
+}
+
+void TrapSender::RefreshAllStatus() {
   ElementRegistry* registry = ElementRegistry::Instance();
   if (registry == nullptr) return;
   try {
     registry->UpdateAllStatus();
   } catch (OrlaException* e) {
+    // The pass has logged its exception itself.
     std::unique_ptr<OrlaException> owned(e);
   }
 }

@@ -2,8 +2,9 @@
 // The agent's one trap listener thread. It registers for trap delivery
 // (SnmpMgrTrapListen), waits for the event that says traps are queued, and
 // takes them one by one (SnmpMgrGetTrap). A trap whose agent address is that
-// of a managed element becomes a TrapMessage for the trap sender's
-// LogReceivedTrap; traps from any other address are taken and dropped.
+// of a managed element becomes a TrapMessage for the trap sender's LogTrap,
+// and its refresh thread then runs the sender's RefreshAllStatus; traps from
+// any other address are taken and dropped.
 //
 // The filter looks at the agent address the trap carries, not at the address
 // its datagram came from.

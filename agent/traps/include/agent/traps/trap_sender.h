@@ -89,6 +89,9 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // LogTrap with the current time, then, when an entry was written, one
   // status pass (its exception is dropped).
   void LogReceivedTrap(TrapMessage* trap);
+  // The status pass that follows logged traps (UpdateAllStatus of the
+  // registry, when there is one); its exception is dropped.
+  static void RefreshAllStatus();
 
   // The operating system's name ("Linux").
   static std::string AgentOsName();

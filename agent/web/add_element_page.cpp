@@ -27,13 +27,7 @@ uint32_t AddElementPage::ShowForm(bool clear) {
     name_ = GetField("element_name");
     address_ = GetField("element_address");
   }
-  Append("<HTML>");
-  Append("<HEAD>");
-  Append("<TITLE>Add Tape Controller</TITLE>");
-  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
-  Append("<SCRIPT language=javascript1.2>");
-  Append("includeStyleSheet();focus();");
-  Append("</SCRIPT>");
+  AppendDialogHead("Add Tape Controller");
   WriteResetParent(clear);
   Append("</HEAD>");
   Append("<BODY class=dialog onLoad=\"SizeToFit(); document.input_form.element_address.focus(); ResetParent();\">");

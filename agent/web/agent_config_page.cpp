@@ -40,11 +40,7 @@ long MinutesOf(const std::string& text) { return std::strtol(text.c_str(), nullp
 
 uint32_t AgentConfigPage::HandleGet() {
   std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
-  Append("<HTML><HEAD><TITLE>AgentConfiguration</TITLE>");
-  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
-  Append("<SCRIPT language=javascript1.2>");
-  Append("includeStyleSheet();focus();");
-  Append("</SCRIPT>");
+  AppendDialogHead("AgentConfiguration");
   Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit();\">");
   Append("<SCRIPT language=JavaScript1.2>BeginContentBlock();</SCRIPT>");
   Append("<CENTER><TABLE class=dark width=80%>");

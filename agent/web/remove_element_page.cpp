@@ -21,11 +21,7 @@ uint32_t RemoveElementPage::HandleGet() {
     std::unique_ptr<OrlaException> owned(e);
     return ShowError(e->Message(), nullptr, false);
   }
-  Append("<HTML><HEAD><TITLE>Remove Tape Controller</TITLE>");
-  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
-  Append("<SCRIPT language=javascript1.2>");
-  Append("includeStyleSheet();focus();");
-  Append("</SCRIPT>");
+  AppendDialogHead("Remove Tape Controller");
   Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit(); document.input_form.ok.focus();\">");
   Append("<SCRIPT language=JavaScript1.2>BeginContentBlock();</SCRIPT>");
   Append("<CENTER><TABLE width=80% class=dark border=0><TR class=dark><TD class=dark>");

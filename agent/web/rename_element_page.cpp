@@ -23,11 +23,7 @@ uint32_t RenameElementPage::HandleGet() {
     std::unique_ptr<OrlaException> owned(e);
     return ShowError(e->Message(), nullptr, false);
   }
-  Append("<HTML><HEAD><TITLE>Rename Tape Controller</TITLE>");
-  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
-  Append("<SCRIPT language=javascript1.2>");
-  Append("includeStyleSheet();focus();");
-  Append("</SCRIPT>");
+  AppendDialogHead("Rename Tape Controller");
   Append(
       "</HEAD><BODY class=dialog onLoad=\"SizeToFit(); "
       "document.input_form.new_name.focus();document.input_form.new_name.select();\">");

@@ -71,6 +71,12 @@ void WebPage::AppendFormat(const char* format, ...) {
   va_end(args);
 }
 
+void WebPage::AppendDialogHead(const char* title, const std::string& utilitiesScript) {
+  AppendFormat("<HTML><HEAD><TITLE>%s</TITLE>", title);
+  AppendFormat("<SCRIPT language=javascript1.2 src='%s'> </SCRIPT>", utilitiesScript.c_str());
+  Append("<SCRIPT language=javascript1.2>includeStyleSheet();focus();</SCRIPT>");
+}
+
 uint32_t WebPage::SendPage() {
   const std::string header =
       StringPrintf("Content-type: text/html\r\nContent-length: %d\r\nCache-Control: no-cache\r\n\r\n",
@@ -100,14 +106,8 @@ uint32_t WebPage::ShowError(const std::string& message, const char* location, bo
   const std::string host = TextEscape::Html(AgentHostAddress());
   const int port = HttpsPort::Configured();
   ClearOutput();
-  Append("<HTML>");
-  Append("<HEAD>");
-  Append("<TITLE>Quillane Command Console</TITLE>");
-  AppendFormat("<SCRIPT language=javascript1.2 src='https://%s:%d/KOR/orla_utilities.js'> </SCRIPT>", host.c_str(),
-               port);
-  Append("<SCRIPT language=javascript1.2>");
-  Append("includeStyleSheet();focus();");
-  Append("</SCRIPT>");
+  AppendDialogHead("Quillane Command Console",
+                   StringPrintf("https://%s:%d/KOR/orla_utilities.js", host.c_str(), port));
   WriteResetParent(refresh);
   Append("</HEAD>");
   Append("<BODY class=dialog onLoad=\"document.input_form.ok.focus();\">");
@@ -182,11 +182,7 @@ uint32_t WebPage::SendErrorPageEnd() {
 
 uint32_t WebPage::ShowSuccess(const std::string& message) {
   ClearOutput();
-  Append("<HTML><HEAD><TITLE>Success!</TITLE>");
-  Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
-  Append("<SCRIPT language=javascript1.2>");
-  Append("includeStyleSheet();focus();");
-  Append("</SCRIPT>");
+  AppendDialogHead("Success!");
   WriteResetParent(true);
   Append("</HEAD><BODY class=dialog onLoad='ResetParent();document.input_form.ok.focus();'>");
   Append("<CENTER><BR><BR>");

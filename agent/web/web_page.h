@@ -122,6 +122,10 @@ class WebPage : public RootObject {
   void Append(const std::string& text) { output_ += text; }
   void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void ClearOutput() { output_.clear(); }
+  // The opening of a dialog page: "<HTML><HEAD>", the title, the page
+  // utilities script from `utilitiesScript` and the script that applies
+  // the style sheet and focuses the window. The caller closes the head.
+  void AppendDialogHead(const char* title, const std::string& utilitiesScript = "orla_utilities.js");
 
  private:
   // Closes the message cell, table and page of ShowError and

@@ -248,28 +248,25 @@ int RunTraps(char** argv) {
   constexpr int kBurst = 2000;
   const double rates[] = {1000, 2000, 3000, 5000, 7500, 10000, 15000, 20000, 30000, 40000, 60000, 80000, 120000, 160000};
   int next = 0;
-  double trapdRate = 0;
-  for (double rate : rates) {
-    const int before = CountLines(trapdLog, trapdNeedle);
-    SendBurst(trapdPort, managed, next, kBurst, rate);
-    next += kBurst;
-    double last = 0;
-    const int logged = WaitLogged(trapdLog, trapdNeedle, before, kBurst, 2, 30, &last);
-    std::printf("  snmptrapd at %6.0f/s: %d of %d logged\n", rate, logged, kBurst);
-    if (logged < kBurst) break;
-    trapdRate = rate;
-  }
-  double agentRate = 0;
-  for (double rate : rates) {
-    const int before = CountLines(eventLog, agentNeedle);
-    SendBurst(trapPort, managed, next, kBurst, rate);
-    next += kBurst;
-    double last = 0;
-    const int logged = WaitLogged(eventLog, agentNeedle, before, kBurst, 15, 30, &last);
-    std::printf("  agent     at %6.0f/s: %d of %d logged (last after %.2f s)\n", rate, logged, kBurst, last);
-    if (logged < kBurst) break;
-    agentRate = rate;
-  }
+  // The highest rate at which a whole burst to `port` reaches `log`, rising
+  // until one is not whole.
+  auto zeroLossRate = [&](const char* who, int port, const std::string& log, const std::string& needle,
+                          int settleSeconds) {
+    double best = 0;
+    for (double rate : rates) {
+      const int before = CountLines(log, needle);
+      SendBurst(port, managed, next, kBurst, rate);
+      next += kBurst;
+      double last = 0;
+      const int logged = WaitLogged(log, needle, before, kBurst, settleSeconds, 30, &last);
+      std::printf("  %-9s at %6.0f/s: %d of %d logged (last after %.2f s)\n", who, rate, logged, kBurst, last);
+      if (logged < kBurst) break;
+      best = rate;
+    }
+    return best;
+  };
+  const double trapdRate = zeroLossRate("snmptrapd", trapdPort, trapdLog, trapdNeedle, 2);
+  const double agentRate = zeroLossRate("agent", trapPort, eventLog, agentNeedle, 15);
   std::printf("zero-loss rate: snmptrapd %.0f/s, agent %.0f/s\n", trapdRate, agentRate);
 
   // A burst at twice snmptrapd's zero-loss rate: whole, in order, within 10 s.

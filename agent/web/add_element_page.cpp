@@ -75,10 +75,7 @@ uint32_t AddElementPage::ShowForm(bool clear) {
 uint32_t AddElementPage::HandleGet() { return ShowForm(false); }
 
 uint32_t AddElementPage::HandlePost() {
-  if (!IsAdministrator()) {
-    return ShowError("You must log in (or log in again) as administrator to perform this operation.", nullptr,
-                     false);
-  }
+  if (!IsAdministrator()) return ShowNotAdministrator();
   name_ = GetField("element_name");
   address_ = GetField("element_address");
   if (!name_ || !address_) return ShowError("One or more fields have not been specified.", kFormLocation, false);

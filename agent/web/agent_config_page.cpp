@@ -107,10 +107,7 @@ uint32_t AgentConfigPage::HandleGet() {
 }
 
 uint32_t AgentConfigPage::HandlePost() {
-  if (!IsAdministrator()) {
-    return ShowError("You must log in (or log in again) as administrator to perform this operation.", nullptr,
-                     false);
-  }
+  if (!IsAdministrator()) return ShowNotAdministrator();
   if (GetField("remove")) return RemoveDestination();
   if (GetField("add")) return AddDestination();
   if (GetField("change")) {

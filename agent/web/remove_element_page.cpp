@@ -48,10 +48,7 @@ uint32_t RemoveElementPage::HandleGet() {
 }
 
 uint32_t RemoveElementPage::HandlePost() {
-  if (!IsAdministrator()) {
-    return ShowError("You must log in (or log in again) as administrator to perform this operation.", nullptr,
-                     false);
-  }
+  if (!IsAdministrator()) return ShowNotAdministrator();
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("No tape controller specified.", nullptr, false);
   try {

@@ -51,10 +51,7 @@ uint32_t RenameElementPage::HandleGet() {
 }
 
 uint32_t RenameElementPage::HandlePost() {
-  if (!IsAdministrator()) {
-    return ShowError("You must log in (or log in again) as administrator to perform this operation.", nullptr,
-                     false);
-  }
+  if (!IsAdministrator()) return ShowNotAdministrator();
   const std::optional<std::string> current = GetField("element_name");
   std::optional<std::string> wanted = GetField("new_name");
   // A browser sends an empty text field as "new_name=", and the form puts it

@@ -41,10 +41,7 @@ uint32_t TrapTargetPage::HandleGet() {
 }
 
 uint32_t TrapTargetPage::HandlePost() {
-  if (!IsAdministrator()) {
-    return ShowError("You must log in (or log in again) as administrator to perform this operation.", nullptr,
-                     false);
-  }
+  if (!IsAdministrator()) return ShowNotAdministrator();
   if (GetField("no")) return ShowEmptyAddForm();
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("Bad data format returned by form.", nullptr, false);

@@ -16,7 +16,6 @@ Lock WebAgentLock;
 
 namespace {
 
-constexpr char kNotAdministrator[] = "You must log in (or log in again) as administrator to perform this operation.";
 constexpr char kUrlTooLong[] = "The device page address is too long to be forwarded to the device web agent.";
 constexpr char kDataTooLong[] = "The form holds too much data to be forwarded to the device web agent.";
 constexpr char kNotStarted[] = "The device web agent could not be reached.";

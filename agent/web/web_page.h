@@ -112,6 +112,11 @@ class WebPage : public RootObject {
   static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
+  // What a change asked for by a user without that right gets, as text and
+  // as the error page whose OK closes the window.
+  static constexpr const char* kNotAdministrator =
+      "You must log in (or log in again) as administrator to perform this operation.";
+  uint32_t ShowNotAdministrator() { return ShowError(kNotAdministrator, nullptr, false); }
 
   // The response body built so far.
   const std::string& Output() const { return output_; }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "agent/core/error_codes.h"
-#include "agent/core/https_port.h"
+#include "agent/core/agent_settings.h"
 #include "agent/core/orla_exception.h"
 #include "device_type_file.h"
 #include "element_poller.h"
@@ -146,7 +146,7 @@ void Element::ComputeLinks(const std::string* pageTemplate) {
     return;
   }
   const std::string host = ElementRegistry::AgentHostAddress();
-  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(), HttpsPort::Configured());
+  const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(), AgentSettings::Current().HttpsPort());
   if (pageTemplate != nullptr) {
     devicePageLink_ = FillTemplate(*pageTemplate, address_);
     agentPageUrl_ = root + devicePageLink_;

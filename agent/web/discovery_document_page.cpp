@@ -1,6 +1,6 @@
 #include "discovery_document_page.h"
 
-#include "agent/core/https_port.h"
+#include "agent/core/agent_settings.h"
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_sender.h"
 #include "text_escape.h"
@@ -59,7 +59,7 @@ uint32_t DiscoveryDocumentPage::HandleGet() {
   Append("</hardware_type>\n");
   Append("<task_page>\n");
   Append("<task_name>manage</task_name>\n");
-  AppendFormat("<url>https://%s:%d/KOR/</url>\n", hostText.c_str(), HttpsPort::Configured());
+  AppendFormat("<url>https://%s:%d/KOR/</url>\n", hostText.c_str(), AgentSettings::Current().HttpsPort());
   Append("</task_page>\n");
   Append("</managed_object>\n");
   Append("</Structured_info_page>\n");

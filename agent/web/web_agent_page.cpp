@@ -4,7 +4,7 @@
 #include <memory>
 #include <mutex>
 
-#include "agent/core/https_port.h"
+#include "agent/core/agent_settings.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent/web/page_server.h"
@@ -106,7 +106,7 @@ uint32_t WebAgentPage::HandleGet() {
   machine_ = GetField("addr");
   device_ = GetField("device");
   EXTENSION_CONTROL_BLOCK* request = Request();
-  if (!BuildTargetUrl(request->lpszPathInfo, HttpsPort::Configured(), &targetUrl_) ||
+  if (!BuildTargetUrl(request->lpszPathInfo, AgentSettings::Current().HttpsPort(), &targetUrl_) ||
       targetUrl_.size() > kMaxTargetUrl) {
     return FailAndDestroy(kUrlTooLong);
   }
@@ -146,7 +146,7 @@ uint32_t WebAgentPage::HandlePost() {
   const std::optional<std::string> device = GetField("device");
   const std::optional<std::string> onAuthErr = GetField("onAuthErr");
   const std::string location =
-      StringPrintf("https://%s:%d/KOR/WebAgent/%s?device=%s&addr=%s", host.c_str(), HttpsPort::Configured(),
+      StringPrintf("https://%s:%d/KOR/WebAgent/%s?device=%s&addr=%s", host.c_str(), AgentSettings::Current().HttpsPort(),
                    onAuthErr.value_or("").c_str(), device.value_or("").c_str(), machine.value_or("").c_str());
   uint32_t result = kAnswered;
   try {

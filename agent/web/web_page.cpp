@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "agent/core/https_port.h"
+#include "agent/core/agent_settings.h"
 #include "agent/traps/trap_sender.h"
 #include "text_escape.h"
 #include "platform/net/host_lookup.h"
@@ -104,7 +104,7 @@ uint32_t WebPage::ShowError(const std::string& message, const std::string& locat
 
 uint32_t WebPage::ShowError(const std::string& message, const char* location, bool refresh) {
   const std::string host = TextEscape::Html(AgentHostAddress());
-  const int port = HttpsPort::Configured();
+  const int port = AgentSettings::Current().HttpsPort();
   ClearOutput();
   AppendDialogHead("Quillane Command Console",
                    StringPrintf("https://%s:%d/KOR/orla_utilities.js", host.c_str(), port));
@@ -149,7 +149,7 @@ uint32_t WebPage::ShowErrorBanner(const std::string& message, const char* locati
   Append("<TABLE width=80%>");
   Append("<TR>");
   Append("<TD valign=top>");
-  AppendFormat("<IMG src=https://%s:%d/KOR/warningwhite.gif>", host.c_str(), HttpsPort::Configured());
+  AppendFormat("<IMG src=https://%s:%d/KOR/warningwhite.gif>", host.c_str(), AgentSettings::Current().HttpsPort());
   Append("</TD>");
   Append("<TD valign=top>");
   Append("<FONT size=5>Error</FONT><P>");

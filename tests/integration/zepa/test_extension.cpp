@@ -267,14 +267,19 @@ bool Register(uint32_t handle, const char* name, const std::string& directory, P
 
 }  // namespace
 
-bool TestExtension::Start(const std::string& dataDirectory, const std::string& contentDirectory,
-                          const std::string& agentDirectory, const std::string& address, int port) {
+ServerStartupRecord TestExtension::StartupRecord(const std::string& dataDirectory) {
   ServerStartupRecord record;
   std::memset(&record, 0, sizeof(record));
   record.dwSize = ZEPA_SERVER_STARTUP_RECORD_SIZE;
   record.dwVersion = 2;
   std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
   std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dataDirectory.c_str());
+  return record;
+}
+
+bool TestExtension::Start(const std::string& dataDirectory, const std::string& contentDirectory,
+                          const std::string& agentDirectory, const std::string& address, int port) {
+  ServerStartupRecord record = StartupRecord(dataDirectory);
   if (!ZEPASetServerEndpoint(address.c_str(), static_cast<uint32_t>(port))) return false;
   ZEPABlockUnload();
   uint32_t handle = 0;

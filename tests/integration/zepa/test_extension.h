@@ -26,8 +26,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/zepa/zepa.h"
-
 namespace orla::test {
 
 class TestExtension {
@@ -48,8 +46,6 @@ class TestExtension {
   static bool Start(const std::string& dataDirectory, const std::string& contentDirectory,
                     const std::string& agentDirectory, const std::string& address, int port);
   static void Stop();
-  // The start-up record of a server named "KOR" on `dataDirectory`.
-  static ServerStartupRecord StartupRecord(const std::string& dataDirectory);
   static uint32_t Handle();
 
   static std::vector<ClientEvent> Events();

@@ -20,6 +20,7 @@
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/text_lines.h"
+#include "tests/unit/zepa/sample_extension_record.h"
 
 using orla::StringPrintf;
 using orla::test::Contains;
@@ -363,7 +364,7 @@ TEST_F(ZepaServerTest, ManyConcurrentRequestsAreAllAnswered) {
 }
 
 TEST_F(ZepaServerTest, ASecondServerCannotTakeTheSamePort) {
-  ServerStartupRecord record = TestExtension::StartupRecord(dir_.File("other"));
+  ServerStartupRecord record = orla::test::StartupRecord("KOR", dir_.File("other"));
   uint32_t handle = 0;
   EXPECT_EQ(ZEPAStartupHTTPServer(&record, &handle), 0);
   EXPECT_EQ(handle, 0u);

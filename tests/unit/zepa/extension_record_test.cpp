@@ -10,6 +10,7 @@
 #include "platform/zepa/extension_registration.h"
 #include "platform/zepa/zepa_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/unit/zepa/sample_extension_record.h"
 
 using namespace orla;
 
@@ -17,29 +18,9 @@ namespace {
 
 uint32_t Procedure(EXTENSION_CONTROL_BLOCK*) { return HSE_STATUS_SUCCESS; }
 
-struct RecordFixture {
-  ZEPA_TEXT_ENTRY fragments[2];
-  ZEPA_TEXT_ENTRY descriptions[2];
-  ZEPA_RIGHT_ENTRY rights[2];
-  ExtensionRecord record;
-
-  RecordFixture() {
-    std::memset(fragments, 0, sizeof(fragments));
-    std::memset(descriptions, 0, sizeof(descriptions));
-    std::memset(rights, 0, sizeof(rights));
-    fragments[0] = {sizeof(ZEPA_TEXT_ENTRY), "ENG", "<P>fragment</P>"};
-    descriptions[0] = {sizeof(ZEPA_TEXT_ENTRY), "ENG", "Access to the KOR Page"};
-    rights[0] = {sizeof(ZEPA_RIGHT_ENTRY), "KORAccess", 2, descriptions, 2, 4};
-    std::memset(&record, 0, sizeof(record));
-    record.dwSize = sizeof(record);
-    std::strcpy(record.szName, "KOR");
-    std::strcpy(record.szDirectory, "/opt/kor/KORZEPA");
-    record.dwHomePageListVersion = 2;
-    record.pHomePages = fragments;
-    record.dwRightListVersion = 2;
-    record.pRights = rights;
-    record.pfnHttpExtensionProc = Procedure;
-  }
+// The record of "KOR" the tests start from.
+struct RecordFixture : test::SampleExtensionRecord {
+  RecordFixture() : SampleExtensionRecord("KOR", "/opt/kor/KORZEPA", "<P>fragment</P>", Procedure) {}
 };
 
 HttpTransport::Request MakeRequest(const std::string& method, const std::string& target, const std::string& body) {

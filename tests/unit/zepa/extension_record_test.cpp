@@ -267,15 +267,12 @@ TEST_F(ControlBlockTest, ServerVariablesFollowTheBufferRules) {
   size = sizeof(small);
   EXPECT_EQ(ecb->GetServerVariable(ecb->ConnID, "HTTP_USER_AGENT", small, &size), 0);
   char buf[64];
-  size = sizeof(buf);
-  ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, "HTTP_USER_AGENT", buf, &size), 1);
-  EXPECT_STREQ(buf, "test");
-  size = sizeof(buf);
-  ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, "SERVER_NAME", buf, &size), 1);
-  EXPECT_STREQ(buf, "agent.example");
-  size = sizeof(buf);
-  ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, "QUERY_STRING", buf, &size), 1);
-  EXPECT_STREQ(buf, "a=1");
+  for (const auto& [name, value] : {std::pair<const char*, const char*>{"HTTP_USER_AGENT", "test"},
+                                    {"SERVER_NAME", "agent.example"}, {"QUERY_STRING", "a=1"}}) {
+    size = sizeof(buf);
+    ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, name, buf, &size), 1) << name;
+    EXPECT_STREQ(buf, value);
+  }
   size = sizeof(buf);
   EXPECT_EQ(ecb->GetServerVariable(ecb->ConnID, "NO_SUCH_VARIABLE", buf, &size), 0);
 }

@@ -219,7 +219,10 @@ TEST_F(HostileClientTest, AttacksAreRefusedWhileTheServerStaysResponsive) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     });
-    std::thread attacker(attack.run);
+    std::thread attacker([&] {
+      SCOPED_TRACE(attack.name);  // traces belong to their thread
+      attack.run();
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(attack.probeAfterMs));
     const auto started = std::chrono::steady_clock::now();
     const auto probe = CurlFrom("127.0.0.2", {"-o", "/dev/null", Url("/KOR/rights")}, 5);

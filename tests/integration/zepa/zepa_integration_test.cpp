@@ -490,7 +490,7 @@ TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
     EXPECT_EQ(owner(data + "/users"), "65534:65534 600");
     EXPECT_EQ(owner(data + "/users.lock"), "65534:65534 600");
     const auto listed = Korusers(data, {"list"});
-    EXPECT_NE(listed.out.find("operator\tKORAccess=0x00000001"), std::string::npos) << listed.err;
+    EXPECT_TRUE(Contains(listed.out, "operator\tKORAccess=0x00000001")) << listed.err;
   }
 
   // A lock file that is a link to a file of root's: neither handed over nor
@@ -502,7 +502,7 @@ TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
   ASSERT_EQ(symlink(dir.File("roots-file").c_str(), (data + "/users.lock").c_str()), 0);
   const auto refused = Korusers(data, {"add", "operator"}, "a-good-password\n");
   EXPECT_EQ(refused.exitCode, 2);
-  EXPECT_NE(refused.err.find("Permission denied"), std::string::npos) << refused.err;
+  EXPECT_TRUE(Contains(refused.err, "Permission denied")) << refused.err;
   EXPECT_EQ(owner(dir.File("roots-file")), "0:0 600");
   EXPECT_EQ(ReadFile(dir.File("roots-file")), "root's\n");
   EXPECT_EQ(owner(data + "/users"), "missing");

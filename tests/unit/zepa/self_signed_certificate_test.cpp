@@ -9,9 +9,11 @@
 #include "platform/zepa/self_signed_certificate.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
 
 using namespace orla;
 using orla::test::CommandOutput;
+using orla::test::Contains;
 
 namespace {
 
@@ -36,14 +38,12 @@ TEST_F(SelfSignedCertificateTest, MadeOnceWithTheHostNamesAndAnOwnerOnlyKey) {
   ASSERT_EQ(stat(key_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   const std::string text = CommandOutput("openssl x509 -in " + cert_ + " -noout -text");
-  EXPECT_NE(text.find("DNS:localhost"), std::string::npos) << text;
-  EXPECT_NE(text.find("IP Address:127.0.0.1"), std::string::npos);
-  EXPECT_NE(text.find("IP Address:0:0:0:0:0:0:0:1"), std::string::npos);
-  EXPECT_NE(text.find("TLS Web Server Authentication"), std::string::npos);
-  EXPECT_NE(text.find("CA:FALSE"), std::string::npos);
-  EXPECT_NE(text.find("prime256v1"), std::string::npos);
+  for (const char* part : {"DNS:localhost", "IP Address:127.0.0.1", "IP Address:0:0:0:0:0:0:0:1",
+                           "TLS Web Server Authentication", "CA:FALSE", "prime256v1"}) {
+    EXPECT_TRUE(Contains(text, part)) << part << "\n" << text;
+  }
   for (const std::string& name : SelfSignedCertificate::HostNames()) {
-    EXPECT_NE(text.find("DNS:" + name), std::string::npos) << name;
+    EXPECT_TRUE(Contains(text, "DNS:" + name)) << name;
   }
   // Pages name the agent by its routable address: each one is trusted too.
   for (const std::string& address : SelfSignedCertificate::HostAddresses()) {
@@ -83,7 +83,7 @@ TEST_F(SelfSignedCertificateTest, RenewsItsOwnBeforeItEndsAndKeepsOthers) {
   const std::string issued = dir_.Read("server.crt");
   ASSERT_FALSE(issued.empty());
   EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kKept);
-  EXPECT_NE(message.find("expires within"), std::string::npos) << message;
+  EXPECT_TRUE(Contains(message, "expires within")) << message;
   EXPECT_EQ(dir_.Read("server.crt"), issued);
 
   // An unreadable certificate is an error, never silently replaced.

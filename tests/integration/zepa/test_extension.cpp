@@ -298,11 +298,6 @@ std::vector<TestExtension::ClientEvent> TestExtension::Events() {
   return S().events;
 }
 
-void TestExtension::ClearEvents() {
-  std::lock_guard<std::mutex> lock(S().mutex);
-  S().events.clear();
-}
-
 int TestExtension::Terminations() {
   std::lock_guard<std::mutex> lock(S().mutex);
   return S().terminations;

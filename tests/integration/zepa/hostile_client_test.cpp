@@ -166,9 +166,10 @@ TEST_F(HostileClientTest, AttacksAreRefusedWhileTheServerStaysResponsive) {
                                      "%{http_code} %{size_download}\\n"};
     for (int i = 0; i < 8; ++i) args.insert(args.end(), {"-o", "/dev/null", Url("/KOR/page.html")});
     // Each transfer prints its status, then its size.
-    auto counts = StatusCounts(CurlFrom("127.0.0.3", args).out);
-    EXPECT_EQ(counts[200], 8);
-    EXPECT_EQ(counts[7168], 8);
+    const auto run = CurlFrom("127.0.0.3", args);
+    auto counts = StatusCounts(run.out);
+    EXPECT_EQ(counts[200], 8) << run.out << run.err;
+    EXPECT_EQ(counts[7168], 8) << run.out;
   }, 300});
   attacks.push_back({"slow heads on more connections than the server has threads end at the deadline", [&] {
     // Three addresses try 24 connections each (72 > 64); each address gets

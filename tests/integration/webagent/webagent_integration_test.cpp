@@ -20,10 +20,12 @@
 #include "platform/text/string_printf.h"
 #include "platform/zepa/zepa.h"
 #include "tests/integration/devices/simulator_fixture.h"
-#include "tests/support/free_port.h"
+#include "tests/integration/web/loopback_https.h"
 #include "tests/support/file_text.h"
+#include "tests/support/free_port.h"
 #include "tests/support/scoped_settings.h"
 #include "tests/support/shell_command.h"
+#include "tests/support/text_lines.h"
 
 namespace orla {
 namespace {
@@ -31,12 +33,8 @@ namespace {
 constexpr char kUnitContact[] = "1.3.6.1.3.94.1.6.1.23.16.0.0.96.69.23.42.1.0.0.0.0.0.0.0.0";
 constexpr char kTc01Unit[] = "10000060451" "72a010000000000000000";
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-struct Reply {
-  int status = 0;
-  std::string body;
-};
+using test::Contains;
+using Reply = test::HttpsReply;
 
 class WebAgentIntegration : public test::SimulatorFixture {
  protected:
@@ -45,9 +43,9 @@ class WebAgentIntegration : public test::SimulatorFixture {
   void SetUp() override {
     SimulatorFixture::SetUp();
     if (HasFatalFailure()) return;
-    port_ = test::FreeLoopbackPort(SOCK_STREAM);
-    ASSERT_NE(port_, 0);
-    settings_.HttpsPort(port_).HttpsAddress("127.0.0.1");
+    https_ = {test::FreeLoopbackPort(SOCK_STREAM), dir_.Path()};
+    ASSERT_NE(https_.port, 0);
+    settings_.HttpsPort(https_.port).HttpsAddress("127.0.0.1");
     namespace fs = std::filesystem;
     fs::create_directories(dir_.File("KORZEPA"));
     fs::create_directories(dir_.File("KORZEPD/extensions"));
@@ -91,31 +89,20 @@ class WebAgentIntegration : public test::SimulatorFixture {
     SimulatorFixture::TearDown();
   }
 
-  Reply Curl(const std::string& path, const std::string& extra = "") {
-    const std::string body = dir_.File("body.txt");
-    std::filesystem::remove(body);
-    int status = 0;
-    const std::string code = test::CommandOutput(
-        StringPrintf("curl -sS -k --max-time 30 -o '%s' -w '%%{http_code}' %s 'https://127.0.0.1:%d%s'", body.c_str(),
-                     extra.c_str(), port_, path.c_str()),
-        &status);
-    return {std::atoi(code.c_str()), test::ReadFile(body)};
-  }
-  std::string Origin() const { return StringPrintf("-H 'Origin: https://127.0.0.1:%d'", port_); }
+  Reply Curl(const std::string& path, const std::string& extra = "") { return https_.Request(path, extra); }
+  std::string Origin() const { return https_.OriginHeader(); }
   std::string Page(const char* page, const std::string& device) {
     return StringPrintf("/KOR/WebAgent/%s?device=%s&addr=%s", page, device.c_str(), Address(device).c_str());
   }
   std::string Contact() {
-    int status = 0;
     return test::CommandOutput(StringPrintf("snmpget -v1 -c public -t 1 -r 1 -Oqv %s:%d %s 2>&1",
-                                            Address("tc01").c_str(), kSnmpPort, kUnitContact),
-                               &status);
+                                            Address("tc01").c_str(), kSnmpPort, kUnitContact));
   }
 
   test::ScopedSettings settings_;
   std::unique_ptr<ElementRegistry> registry_;
   std::unique_ptr<DynamicLibrary> library_;
-  int port_ = 0;
+  test::LoopbackHttps https_;
 };
 
 TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
@@ -126,44 +113,38 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
                            "storage access device", "/KOR/ok.gif alt=\"\"> ok</SPAN>", "online",
                            "Storage team ext 4410",
                            "Computer room B rack 4", "ports.html?device=tc01", "events.html?device=tc01"}) {
-    EXPECT_TRUE(Has(index.body, part)) << part << "\n" << index.body;
+    EXPECT_TRUE(Contains(index.body, part)) << part << "\n" << index.body;
   }
   // Ports, events (escaped), status of the second controller.
   const Reply ports = Curl(Page("ports.html", "tc02"));
   for (const char* part : {"NL_Port", "longwave", "failure", "offline", "20:02:00:e0:8b:04:11:c2"}) {
-    EXPECT_TRUE(Has(ports.body, part)) << part << "\n" << ports.body;
+    EXPECT_TRUE(Contains(ports.body, part)) << part << "\n" << ports.body;
   }
   const Reply events = Curl(Page("events.html", "tc02"));
-  EXPECT_TRUE(Has(events.body, "Port 2 link speed &lt; 2 Gb/s &amp; negotiated to 1 Gb/s")) << events.body;
-  EXPECT_TRUE(Has(events.body, "&lt;bus reset&gt;"));
-  EXPECT_FALSE(Has(events.body, "<bus reset>"));
+  EXPECT_TRUE(Contains(events.body, "Port 2 link speed &lt; 2 Gb/s &amp; negotiated to 1 Gb/s")) << events.body;
+  EXPECT_TRUE(Contains(events.body, "&lt;bus reset&gt;"));
+  EXPECT_FALSE(Contains(events.body, "<bus reset>"));
   EXPECT_LT(events.body.find(">121<"), events.body.find(">118<"));  // newest first
-  EXPECT_TRUE(Has(Curl(Page("status.html", "tc02")).body, "warning"));
+  EXPECT_TRUE(Contains(Curl(Page("status.html", "tc02")).body, "warning"));
   // Line breaks in the address end no header line: the module gets one
   // address that is no host name, and says so.
   const Reply injected = Curl("/KOR/WebAgent/index.html?device=tc01&addr=%0d%0aX-Injected:%201");
   EXPECT_EQ(injected.status, 400);
-  EXPECT_TRUE(Has(injected.body, "did not name a device address")) << injected.body;
+  EXPECT_TRUE(Contains(injected.body, "did not name a device address")) << injected.body;
   // An address the agent does not manage: forwarded, and said so.
-  EXPECT_TRUE(Has(Curl("/KOR/WebAgent/index.html?addr=127.0.1.250").body, "Device not managed"));
+  EXPECT_TRUE(Contains(Curl("/KOR/WebAgent/index.html?addr=127.0.1.250").body, "Device not managed"));
 
   // The administrator changes the contact; the device holds it.
-  std::string password = test::ReadFile(dir_.File("KORZEPD/administrator-password.txt"));
-  while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
   const std::string jar = dir_.File("jar.txt");
-  ASSERT_EQ(Curl("/zepa/login", StringPrintf("-c '%s' %s --data-urlencode user=administrator --data-urlencode "
-                                             "'password=%s' --data-urlencode return=/KOR/",
-                                             jar.c_str(), Origin().c_str(), password.c_str()))
-                .status,
-            303);
+  ASSERT_EQ(https_.LogIn("administrator", test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")), jar), 303);
   const std::string form = StringPrintf(
       "--data-urlencode addr=%s --data-urlencode device=tc01 --data-urlencode onAuthErr=index.html "
       "--data-urlencode unit=%s --data-urlencode 'contact=Night shift <ops>' --data-urlencode 'location=Vault 2'",
       Address("tc01").c_str(), kTc01Unit);
   const Reply changed = Curl(Page("index.html", "tc01"), "-b '" + jar + "' " + Origin() + " " + form);
   EXPECT_EQ(changed.status, 200);
-  EXPECT_TRUE(Has(changed.body, "Contact and location saved.")) << changed.body;
-  EXPECT_TRUE(Has(changed.body, "value=\"Night shift &lt;ops&gt;\""));
+  EXPECT_TRUE(Contains(changed.body, "Contact and location saved.")) << changed.body;
+  EXPECT_TRUE(Contains(changed.body, "value=\"Night shift &lt;ops&gt;\""));
   EXPECT_EQ(Contact(), "\"Night shift <ops>\"\n");
 
   // Straight to the module with headers of one's own choosing: refused, and
@@ -181,8 +162,8 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   StopSimulator();
   const Reply silent = Curl(Page("index.html", "tc01"));
   EXPECT_EQ(silent.status, 200);
-  EXPECT_TRUE(Has(silent.body, "Device not answering")) << silent.body;
-  EXPECT_TRUE(Has(silent.body, Address("tc01")));
+  EXPECT_TRUE(Contains(silent.body, "Device not answering")) << silent.body;
+  EXPECT_TRUE(Contains(silent.body, Address("tc01")));
 }
 
 }  // namespace

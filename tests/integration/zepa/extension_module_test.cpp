@@ -2,32 +2,20 @@
 // that a module's root is reached only through the library's own client
 // requests, with VESTRA_ headers nobody outside could forge.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "platform/text/string_printf.h"
-#include "platform/zepa/zepa.h"
-#include "tests/integration/zepa/process_runner.h"
-#include "tests/integration/zepa/test_extension.h"
-#include "tests/support/event_log_capture.h"
+#include "tests/integration/zepa/extension_server_test.h"
 #include "tests/support/file_text.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
 
-using orla::StringPrintf;
-using orla::test::ProcessRunner;
-using orla::test::ReadFile;
-using orla::test::TestExtension;
-using orla::test::WriteFile;
+using orla::test::Contains;
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-class ExtensionModuleTest : public ::testing::Test {
+class ExtensionModuleTest : public orla::test::ExtensionServerTest {
  protected:
   void SetUp() override {
     namespace fs = std::filesystem;
@@ -43,34 +31,17 @@ class ExtensionModuleTest : public ::testing::Test {
     install(ZEPA_TEST_MODULE, "a-testagent.so", normal);
     install(ZEPA_TEST_MODULE_REFUSING, "b-refusing.so", normal);
     install(ZEPA_TEST_MODULE, "c-writable.so", normal | fs::perms::group_write);
-    WriteFile(modules + "/d-garbage.so", "not a shared library");
-    WriteFile(modules + "/README", "not a module, not looked at");
-
-    for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
-      port_ = 14900 + (getpid() + attempt * 3) % 50;
-      started_ = TestExtension::Start(dir_.File("data"), dir_.File("content"), dir_.File("agent"), "127.0.0.1",
-                                      port_);
-    }
-    ASSERT_TRUE(started_);
+    orla::test::WriteFile(modules + "/d-garbage.so", "not a shared library");
+    orla::test::WriteFile(modules + "/README", "not a module, not looked at");
+    StartServer(dir_.File("data"), dir_.File("content"), dir_.File("agent"));
   }
 
-  void TearDown() override {
-    if (started_) TestExtension::Stop();
+  // One GET with these request header lines.
+  orla::test::CurlReply Get(const std::string& path, const std::vector<std::string>& headers = {}) {
+    std::vector<std::string> extra;
+    for (const std::string& header : headers) extra.insert(extra.end(), {"-H", header});
+    return Curl(path, extra);
   }
-
-  // One curl GET; returns "status\nbody".
-  std::string Get(const std::string& path, const std::vector<std::string>& headers = {}) {
-    std::vector<std::string> argv = {"curl", "-sS", "--cacert", dir_.File("data/server.crt"), "--max-time", "30",
-                                     "-w", "\n%{http_code}"};
-    for (const std::string& header : headers) argv.insert(argv.end(), {"-H", header});
-    argv.push_back(StringPrintf("https://localhost:%d%s", port_, path.c_str()));
-    return ProcessRunner::Run(argv).out;
-  }
-
-  orla::test::EventLogCapture log_;
-  orla::test::TempDir dir_;
-  int port_ = 0;
-  bool started_ = false;
 };
 
 TEST_F(ExtensionModuleTest, GoodModulesAreLoadedAndBadOnesSkipped) {
@@ -82,7 +53,7 @@ TEST_F(ExtensionModuleTest, GoodModulesAreLoadedAndBadOnesSkipped) {
   }
   EXPECT_EQ(log_.Count("README"), 0);
   // The server runs on with its own extensions.
-  EXPECT_TRUE(Contains(Get("/KOR/rights"), "rights=0x80000000"));
+  EXPECT_EQ(Get("/KOR/rights").body, "rights=0x80000000");
 }
 
 TEST_F(ExtensionModuleTest, OnlyTheLibrarysOwnRequestsReachAModule) {
@@ -95,15 +66,15 @@ TEST_F(ExtensionModuleTest, OnlyTheLibrarysOwnRequestsReachAModule) {
       {"X-ZEPA-Internal:"},
   };
   for (const auto& headers : forgeries) {
-    const std::string reply = Get("/testagent/Fibre/index.html", headers);
-    EXPECT_TRUE(reply.size() >= 3 && reply.substr(reply.size() - 3) == "403") << reply;
-    EXPECT_FALSE(Contains(reply, "module-path")) << reply;
+    const auto reply = Get("/testagent/Fibre/index.html", headers);
+    EXPECT_EQ(reply.status, 403) << reply.body;
+    EXPECT_FALSE(Contains(reply.body, "module-path")) << reply.body;
   }
-  EXPECT_TRUE(Contains(Get("/TESTAGENT/x"), "403"));  // the root ignores case
+  EXPECT_EQ(Get("/TESTAGENT/x").status, 403);  // the root ignores case
 
   // Through a client request of the library: the module gets the caller's
   // VESTRA_ lines, and never the secret itself.
-  const std::string reply = Get("/KOR/fetchmodule/Fibre/index.html?addr=10.1.2.3&device=tc01");
+  const std::string reply = Get("/KOR/fetchmodule/Fibre/index.html?addr=10.1.2.3&device=tc01").body;
   EXPECT_TRUE(Contains(reply, "module-path=/testagent/Fibre/index.html\n")) << reply;
   EXPECT_TRUE(Contains(reply, "HTTP_VESTRA_MACHINE=10.1.2.3\n")) << reply;
   EXPECT_TRUE(Contains(reply, "HTTP_VESTRA_DEVICE=tc01\n")) << reply;
@@ -114,7 +85,7 @@ TEST_F(ExtensionModuleTest, OutsideRequestsLoseTheirVestraHeaders) {
   // The test's "webagent" is an ordinary extension: reachable, but the
   // device and communities a browser names never arrive.
   const std::string reply =
-      Get("/webagent/Fibre/x.html", {"VESTRA_MACHINE: 10.9.9.9", "VESTRA-COMMUNITY: private", "vestra_device: d"});
+      Get("/webagent/Fibre/x.html", {"VESTRA_MACHINE: 10.9.9.9", "VESTRA-COMMUNITY: private", "vestra_device: d"}).body;
   EXPECT_TRUE(Contains(reply, "agent-path=/webagent/Fibre/x.html\n")) << reply;
   EXPECT_TRUE(Contains(reply, "VESTRA_MACHINE=\n")) << reply;
   EXPECT_TRUE(Contains(reply, "VESTRA_COMMUNITY=\n")) << reply;

@@ -5,6 +5,7 @@
 // its functions can be interposed), so the library carries no test hook.
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -20,7 +21,9 @@
 #include "platform/zepa/zepa_server.h"
 #include "tests/integration/zepa/process_runner.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_dir.h"
+#include "tests/unit/zepa/sample_extension_record.h"
 
 namespace {
 
@@ -107,7 +110,7 @@ class ShutdownFaultTest : public ::testing::Test {
     settings.address = "127.0.0.1";
     settings.shutdownWaitSeconds = 1;
     for (int attempt = 0; attempt < 20; ++attempt) {
-      settings.port = 15200 + (getpid() + attempt * 7) % 90;
+      settings.port = orla::test::FreeLoopbackPort(SOCK_STREAM);
       auto server = std::make_unique<orla::ZepaServer>(settings);
       std::string error;
       if (server->Start(&error)) {
@@ -118,14 +121,10 @@ class ShutdownFaultTest : public ::testing::Test {
     ASSERT_NE(server_, nullptr);
     port_ = settings.port;
     g_faults.server = server_;
-    ExtensionRecord record{};
-    record.dwSize = sizeof(record);
-    snprintf(record.szName, sizeof(record.szName), "T");
-    snprintf(record.szDirectory, sizeof(record.szDirectory), "%s", dir_.Path().c_str());
-    record.pfnHttpExtensionProc = RequestProcedure;
-    record.pfnTerminateExtension = Terminate;
+    orla::test::SampleExtensionRecord extension("T", dir_.Path(), "<P>T</P>", RequestProcedure);
+    extension.record.pfnTerminateExtension = Terminate;
     std::string error;
-    ASSERT_TRUE(server_->RegisterExtension(&record, &error)) << error;
+    ASSERT_TRUE(server_->RegisterExtension(&extension.record, &error)) << error;
   }
 
   void TearDown() override {

@@ -7,6 +7,7 @@
 
 #include "platform/text/string_printf.h"
 #include "platform/zepa/zepa.h"
+#include "tests/unit/zepa/sample_extension_record.h"
 
 namespace orla::test {
 
@@ -238,28 +239,9 @@ int Terminate(uint32_t) {
 
 bool Register(uint32_t handle, const char* name, const std::string& directory, PFN_HTTPEXTENSIONPROC procedure,
               const char* fragment) {
-  static const char kLanguage[] = "ENG";
-  ZEPA_TEXT_ENTRY fragments[2];
-  std::memset(fragments, 0, sizeof(fragments));
-  fragments[0] = ZEPA_TEXT_ENTRY{sizeof(ZEPA_TEXT_ENTRY), kLanguage, fragment};
-  ZEPA_TEXT_ENTRY descriptions[2];
-  std::memset(descriptions, 0, sizeof(descriptions));
-  descriptions[0] = ZEPA_TEXT_ENTRY{sizeof(ZEPA_TEXT_ENTRY), kLanguage, "Access to the KOR Page"};
-  ZEPA_RIGHT_ENTRY rights[2];
-  std::memset(rights, 0, sizeof(rights));
-  rights[0] = ZEPA_RIGHT_ENTRY{sizeof(ZEPA_RIGHT_ENTRY), "KORAccess", 2, descriptions, 2, 4};
-
-  ExtensionRecord record;
-  std::memset(&record, 0, sizeof(record));
-  record.dwSize = sizeof(record);
-  std::snprintf(record.szName, sizeof(record.szName), "%s", name);
-  std::snprintf(record.szDirectory, sizeof(record.szDirectory), "%s", directory.c_str());
-  record.dwHomePageListVersion = 2;
-  record.pHomePages = fragments;
-  record.dwRightListVersion = 2;
-  record.pRights = rights;
+  SampleExtensionRecord sample(name, directory, fragment, procedure);
+  ExtensionRecord& record = sample.record;
   record.pfnGetExtensionVersion = Version;
-  record.pfnHttpExtensionProc = procedure;
   record.pfnTerminateExtension = Terminate;
   ZEPASetIsapiStackSize(handle, 48000);
   return ZEPARegisterIsapiExtension(handle, &record) == 1;
@@ -269,12 +251,7 @@ bool Register(uint32_t handle, const char* name, const std::string& directory, P
 
 bool TestExtension::Start(const std::string& dataDirectory, const std::string& contentDirectory,
                           const std::string& agentDirectory, const std::string& address, int port) {
-  ServerStartupRecord record;
-  std::memset(&record, 0, sizeof(record));
-  record.dwSize = ZEPA_SERVER_STARTUP_RECORD_SIZE;
-  record.dwVersion = 2;
-  std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
-  std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dataDirectory.c_str());
+  ServerStartupRecord record = StartupRecord("KOR", dataDirectory);
   if (!ZEPASetServerEndpoint(address.c_str(), static_cast<uint32_t>(port))) return false;
   ZEPABlockUnload();
   uint32_t handle = 0;
@@ -319,11 +296,6 @@ uint32_t TestExtension::Handle() {
 std::vector<TestExtension::ClientEvent> TestExtension::Events() {
   std::lock_guard<std::mutex> lock(S().mutex);
   return S().events;
-}
-
-void TestExtension::ClearEvents() {
-  std::lock_guard<std::mutex> lock(S().mutex);
-  S().events.clear();
 }
 
 int TestExtension::Terminations() {

@@ -49,7 +49,6 @@ class TestExtension {
   static uint32_t Handle();
 
   static std::vector<ClientEvent> Events();
-  static void ClearEvents();
   static int Terminations();
   static int VersionCalls();
 };

@@ -13,14 +13,17 @@
 
 #include "platform/text/string_printf.h"
 #include "platform/zepa/zepa.h"
+#include "tests/integration/zepa/extension_server_test.h"
 #include "tests/integration/zepa/process_runner.h"
 #include "tests/integration/zepa/test_extension.h"
-#include "tests/support/event_log_capture.h"
 #include "tests/support/file_text.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
+#include "tests/unit/zepa/sample_extension_record.h"
 
 using orla::StringPrintf;
+using orla::test::Contains;
 using orla::test::ProcessRunner;
 using orla::test::ReadFile;
 using orla::test::TestExtension;
@@ -28,26 +31,21 @@ using orla::test::WriteFile;
 
 namespace {
 
-struct Reply {
-  int status = 0;
-  std::string type;
-  std::string headers;
-  std::string body;
-};
+using Reply = orla::test::CurlReply;
 
-std::string Trim(std::string s) {
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-  return s;
+// korusers on the data directory `data`, `input` on its standard input.
+ProcessRunner::Result Korusers(const std::string& data, const std::vector<std::string>& args,
+                               const std::string& input = "") {
+  std::vector<std::string> argv = {KORUSERS_PATH, "-d", data};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ProcessRunner::Run(argv, input);
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-class ZepaServerTest : public ::testing::Test {
+class ZepaServerTest : public orla::test::ExtensionServerTest {
  protected:
   void SetUp() override {
     namespace fs = std::filesystem;
     content_ = dir_.File("KORZEPA");
-    data_ = dir_.File("KORZEPD");
     agent_ = dir_.File("agent");
     fs::create_directories(content_ + "/sub");
     fs::create_directories(agent_);
@@ -60,44 +58,8 @@ class ZepaServerTest : public ::testing::Test {
     fs::create_symlink(dir_.File("outside"), content_ + "/link");
     fs::create_symlink(dir_.File("outside/secret.txt"), content_ + "/leak.txt");
     fs::create_symlink(content_ + "/style.css", content_ + "/alias.css");
-
-    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    // Ports 14000-14899, one per test case, so that cases run in parallel;
-    // the next ones when a port is taken.
-    const size_t base = std::hash<std::string>()(name) % 900;
-    for (size_t attempt = 0; attempt < 20 && !started_; ++attempt) {
-      port_ = 14000 + static_cast<int>((base + attempt * 37) % 900);
-      started_ = TestExtension::Start(data_, content_, agent_, "127.0.0.1", port_);
-    }
-    ASSERT_TRUE(started_) << "the server did not start";
-    certificate_ = data_ + "/server.crt";
-    adminPassword_ = Trim(ReadFile(data_ + "/administrator-password.txt"));
-  }
-
-  void TearDown() override {
-    if (started_) TestExtension::Stop();
-  }
-
-  std::string Origin() const { return StringPrintf("https://localhost:%d", port_); }
-  std::string Url(const std::string& path) const { return Origin() + path; }
-
-  // One curl request; `extra` are further curl arguments.
-  Reply Curl(const std::string& path, const std::vector<std::string>& extra = {}) {
-    const std::string headers = dir_.File("headers.txt");
-    const std::string body = dir_.File("body.bin");
-    std::vector<std::string> argv = {"curl", "-sS", "--cacert", certificate_, "-D", headers, "-o", body, "-w",
-                                     "%{http_code} %{content_type}", "--max-time", "30"};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    argv.push_back(path.rfind("https://", 0) == 0 ? path : Url(path));
-    const ProcessRunner::Result run = ProcessRunner::Run(argv);
-    Reply reply;
-    std::istringstream out(run.out);
-    out >> reply.status;
-    std::getline(out, reply.type);
-    if (!reply.type.empty() && reply.type[0] == ' ') reply.type.erase(0, 1);
-    reply.headers = ReadFile(headers);
-    reply.body = ReadFile(body);
-    return reply;
+    StartServer(dir_.File("KORZEPD"), content_, agent_);
+    adminPassword_ = orla::test::ReadLine(data_ + "/administrator-password.txt");
   }
 
   // Logs in through the login form; the session cookie goes to `jar`.
@@ -106,17 +68,7 @@ class ZepaServerTest : public ::testing::Test {
                                 "--data-urlencode", "password=" + password, "--data-urlencode", "return=/KOR/"});
   }
 
-  ProcessRunner::Result Users(const std::vector<std::string>& args, const std::string& input = "") {
-    std::vector<std::string> argv = {KORUSERS_PATH, "-d", data_};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return ProcessRunner::Run(argv, input);
-  }
-
-  orla::test::EventLogCapture log_;  // before the server's threads start
-  orla::test::TempDir dir_;
-  std::string content_, data_, agent_, certificate_, adminPassword_;
-  int port_ = 0;
-  bool started_ = false;
+  std::string content_, agent_, adminPassword_;
 };
 
 TEST_F(ZepaServerTest, TlsWorksWithTheSelfMadeCertificate) {
@@ -130,30 +82,26 @@ TEST_F(ZepaServerTest, TlsWorksWithTheSelfMadeCertificate) {
   EXPECT_EQ(adminPassword_.size(), 20u);
   EXPECT_EQ(log_.Count("administrator-password.txt"), 1);
 
-  const auto names = ProcessRunner::Run({"openssl", "x509", "-in", certificate_, "-noout", "-ext", "subjectAltName"});
+  const auto names = ProcessRunner::Run({"openssl", "x509", "-in", Certificate(), "-noout", "-ext", "subjectAltName"});
   EXPECT_TRUE(Contains(names.out, "DNS:localhost")) << names.out;
   EXPECT_TRUE(Contains(names.out, "IP Address:127.0.0.1")) << names.out;
 
-  const std::string connect = StringPrintf("127.0.0.1:%d", port_);
-  const auto tls13 = ProcessRunner::Run({"openssl", "s_client", "-connect", connect, "-servername", "localhost",
-                                         "-CAfile", certificate_, "-verify_return_error", "-verify_hostname",
-                                         "localhost"},
-                                        "Q\n");
+  // openssl as the client, ended at once by its "Q" command.
+  const auto client = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"openssl", "s_client", "-connect", StringPrintf("127.0.0.1:%d", port_)});
+    return ProcessRunner::Run(args, "Q\n");
+  };
+  const auto tls13 = client({"-servername", "localhost", "-CAfile", Certificate(), "-verify_return_error",
+                             "-verify_hostname", "localhost"});
   EXPECT_EQ(tls13.exitCode, 0) << tls13.err;
   EXPECT_TRUE(Contains(tls13.out, "Verify return code: 0 (ok)")) << tls13.out;
   EXPECT_TRUE(Contains(tls13.out + tls13.err, "TLSv1.3")) << tls13.out;
-
-  const auto tls12 = ProcessRunner::Run({"openssl", "s_client", "-connect", connect, "-tls1_2", "-CAfile",
-                                         certificate_, "-verify_return_error"},
-                                        "Q\n");
+  const auto tls12 = client({"-tls1_2", "-CAfile", Certificate(), "-verify_return_error"});
   EXPECT_EQ(tls12.exitCode, 0) << tls12.err;
   EXPECT_TRUE(Contains(tls12.out, "Protocol  : TLSv1.2")) << tls12.out;
-
   // TLS 1.1 is refused (the client is allowed every level so that the
   // refusal is the server's).
-  const auto tls11 = ProcessRunner::Run({"openssl", "s_client", "-connect", connect, "-tls1_1", "-cipher",
-                                         "DEFAULT@SECLEVEL=0"},
-                                        "Q\n");
+  const auto tls11 = client({"-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"});
   EXPECT_NE(tls11.exitCode, 0);
 
   // The home page shows each extension's fragment.
@@ -191,7 +139,7 @@ TEST_F(ZepaServerTest, RightsFollowTheSession) {
   EXPECT_EQ(Curl("/zepa/session").body, "");
 
   // A user the users tool adds gets its own mask.
-  const auto added = Users({"add", "operator", "KORAccess=1"}, "operator-pass\n");
+  const auto added = Korusers(data_, {"add", "operator", "KORAccess=1"}, "operator-pass\n");
   ASSERT_EQ(added.exitCode, 0) << added.err;
   const std::string jar2 = dir_.File("jar2.txt");
   EXPECT_EQ(Login("operator", "operator-pass", jar2).status, 303);
@@ -204,9 +152,9 @@ TEST_F(ZepaServerTest, RightsFollowTheSession) {
 
   // Rights changed by the tool apply at once; a new password ends the
   // session; logging out ends it too.
-  ASSERT_EQ(Users({"rights", "operator", "KORAccess=3"}).exitCode, 0);
+  ASSERT_EQ(Korusers(data_, {"rights", "operator", "KORAccess=3"}).exitCode, 0);
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x00000003");
-  ASSERT_EQ(Users({"password", "operator"}, "another-pass\n").exitCode, 0);
+  ASSERT_EQ(Korusers(data_, {"password", "operator"}, "another-pass\n").exitCode, 0);
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x80000000");
   const Reply out = Curl("/zepa/logout", {"-b", jar, "-c", jar});
   EXPECT_EQ(out.status, 200);
@@ -256,15 +204,13 @@ TEST_F(ZepaServerTest, OversizedBodiesGet413) {
 }
 
 TEST_F(ZepaServerTest, PathsStayInsideTheFolder) {
-  EXPECT_EQ(Curl("/KOR/../x", {"--path-as-is"}).status, 403);
-  EXPECT_EQ(Curl("/KOR/sub/../../KORZEPD/server.key", {"--path-as-is"}).status, 403);
-  EXPECT_EQ(Curl("/KOR/%2e%2e/KORZEPD/server.key").status, 403);
-  EXPECT_EQ(Curl("/KOR/%2E%2E%2FKORZEPD%2Fserver.key").status, 403);
-  EXPECT_EQ(Curl("/KOR/..%5cKORZEPD%5cserver.key").status, 403);
-  EXPECT_EQ(Curl("/KOR/style.css%00.gif").status, 403);
-  // Links that lead out of the folder are refused; one inside is fine.
-  EXPECT_EQ(Curl("/KOR/link/secret.txt").status, 403);
-  EXPECT_EQ(Curl("/KOR/leak.txt").status, 403);
+  // Traversal in every spelling, and links that lead out of the folder.
+  for (const char* path : {"/KOR/../x", "/KOR/sub/../../KORZEPD/server.key", "/KOR/%2e%2e/KORZEPD/server.key",
+                           "/KOR/%2E%2E%2FKORZEPD%2Fserver.key", "/KOR/..%5cKORZEPD%5cserver.key",
+                           "/KOR/style.css%00.gif", "/KOR/link/secret.txt", "/KOR/leak.txt"}) {
+    EXPECT_EQ(Curl(path, {"--path-as-is"}).status, 403) << path;
+  }
+  // A link inside the folder is fine.
   const Reply alias = Curl("/KOR/alias.css");
   EXPECT_EQ(alias.status, 200);
   EXPECT_EQ(alias.type, "text/css");
@@ -401,17 +347,10 @@ TEST_F(ZepaServerTest, ExtensionAnswersAreMapped) {
 TEST_F(ZepaServerTest, ManyConcurrentRequestsAreAllAnswered) {
   // One curl process with up to 24 transfers at once over separate
   // connections, pages, files and client requests mixed.
-  std::vector<std::string> argv = {"curl", "-sS", "--cacert", certificate_, "--parallel", "--parallel-max", "24",
-                                   "--max-time", "60", "-o", "/dev/null", "-w", "%{http_code}\\n"};
-  int expected = 0;
-  for (int i = 0; i < 40; ++i) {
-    const char* path = i % 4 == 0 ? "/KOR/fetch/p.html?addr=1.2.3.4" : i % 4 == 1 ? "/KOR/style.css"
-                       : i % 4 == 2 ? "/KOR/rights" : "/";
-    argv.push_back(Url(path));
-    if (i + 1 < 40) argv.push_back("-o");
-    if (i + 1 < 40) argv.push_back("/dev/null");
-    ++expected;
-  }
+  std::vector<std::string> argv = {"curl", "-sS", "--cacert", Certificate(), "--parallel", "--parallel-max", "24",
+                                   "--max-time", "60", "-w", "%{http_code}\\n"};
+  const char* const paths[] = {"/KOR/fetch/p.html?addr=1.2.3.4", "/KOR/style.css", "/KOR/rights", "/"};
+  for (int i = 0; i < 40; ++i) argv.insert(argv.end(), {"-o", "/dev/null", Url(paths[i % 4])});
   const auto run = ProcessRunner::Run(argv, "", 120);
   std::istringstream codes(run.out);
   int count = 0, ok = 0, code = 0;
@@ -419,18 +358,13 @@ TEST_F(ZepaServerTest, ManyConcurrentRequestsAreAllAnswered) {
     ++count;
     if (code == 200) ++ok;
   }
-  EXPECT_EQ(count, expected) << run.out << run.err;
-  EXPECT_EQ(ok, expected) << run.out;
+  EXPECT_EQ(count, 40) << run.out << run.err;
+  EXPECT_EQ(ok, 40) << run.out;
   EXPECT_EQ(TestExtension::Events().size(), 30u);  // ten client requests, three states each
 }
 
 TEST_F(ZepaServerTest, ASecondServerCannotTakeTheSamePort) {
-  ServerStartupRecord record;
-  std::memset(&record, 0, sizeof(record));
-  record.dwSize = ZEPA_SERVER_STARTUP_RECORD_SIZE;
-  record.dwVersion = 2;
-  std::snprintf(record.szServerName, sizeof(record.szServerName), "KOR");
-  std::snprintf(record.szDataDirectory, sizeof(record.szDataDirectory), "%s", dir_.File("other").c_str());
+  ServerStartupRecord record = orla::test::StartupRecord("KOR", dir_.File("other"));
   uint32_t handle = 0;
   EXPECT_EQ(ZEPAStartupHTTPServer(&record, &handle), 0);
   EXPECT_EQ(handle, 0u);
@@ -453,15 +387,15 @@ TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {
   // the library took as the one already under way.
   EXPECT_EQ(TestExtension::Terminations(), 2);
   EXPECT_EQ(ZEPAShutdownHTTPServer(handle), 0);  // the handle is gone
-  const auto refused = ProcessRunner::Run({"curl", "-sS", "--cacert", certificate_, "--max-time", "5", Url("/")});
+  const auto refused = ProcessRunner::Run({"curl", "-sS", "--cacert", Certificate(), "--max-time", "5", Url("/")});
   EXPECT_NE(refused.exitCode, 0);
   // A second server on the same data directory keeps the certificate and
   // the users, and makes no new password.
-  const std::string before = ReadFile(certificate_);
+  const std::string before = ReadFile(Certificate());
   std::remove((data_ + "/administrator-password.txt").c_str());
   ASSERT_TRUE(TestExtension::Start(data_, content_, agent_, "127.0.0.1", port_));
   started_ = true;
-  EXPECT_EQ(ReadFile(certificate_), before);
+  EXPECT_EQ(ReadFile(Certificate()), before);
   EXPECT_FALSE(std::filesystem::exists(data_ + "/administrator-password.txt"));
   EXPECT_EQ(Curl("/KOR/rights").status, 200);
 }
@@ -523,12 +457,6 @@ TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
     return lstat(path.c_str(), &st) == 0 ? StringPrintf("%u:%u %o", st.st_uid, st.st_gid, st.st_mode & 07777)
                                          : std::string("missing");
   };
-  const auto users = [](const std::string& data, const std::vector<std::string>& args,
-                         const std::string& input = "") {
-    std::vector<std::string> argv = {KORUSERS_PATH, "-d", data};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return ProcessRunner::Run(argv, input);
-  };
   const auto ownedFolder = [&](const std::string& data) {
     ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
     ASSERT_EQ(chown(data.c_str(), kOwner, kGroup), 0);
@@ -556,13 +484,13 @@ TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
     SCOPED_TRACE(c.what);
     const std::string data = dir.File("data" + std::to_string(n++));
     c.before(data);
-    const auto added = users(data, {"add", "operator", "KORAccess=1"}, "a-good-password\n");
+    const auto added = Korusers(data, {"add", "operator", "KORAccess=1"}, "a-good-password\n");
     EXPECT_EQ(added.exitCode, 0) << added.err;
     EXPECT_EQ(owner(data), "65534:65534 700");
     EXPECT_EQ(owner(data + "/users"), "65534:65534 600");
     EXPECT_EQ(owner(data + "/users.lock"), "65534:65534 600");
-    const auto listed = users(data, {"list"});
-    EXPECT_NE(listed.out.find("operator\tKORAccess=0x00000001"), std::string::npos) << listed.err;
+    const auto listed = Korusers(data, {"list"});
+    EXPECT_TRUE(Contains(listed.out, "operator\tKORAccess=0x00000001")) << listed.err;
   }
 
   // A lock file that is a link to a file of root's: neither handed over nor
@@ -572,9 +500,9 @@ TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
   WriteFile(dir.File("roots-file"), "root's\n");
   ASSERT_EQ(chmod(dir.File("roots-file").c_str(), 0600), 0);
   ASSERT_EQ(symlink(dir.File("roots-file").c_str(), (data + "/users.lock").c_str()), 0);
-  const auto refused = users(data, {"add", "operator"}, "a-good-password\n");
+  const auto refused = Korusers(data, {"add", "operator"}, "a-good-password\n");
   EXPECT_EQ(refused.exitCode, 2);
-  EXPECT_NE(refused.err.find("Permission denied"), std::string::npos) << refused.err;
+  EXPECT_TRUE(Contains(refused.err, "Permission denied")) << refused.err;
   EXPECT_EQ(owner(dir.File("roots-file")), "0:0 600");
   EXPECT_EQ(ReadFile(dir.File("roots-file")), "root's\n");
   EXPECT_EQ(owner(data + "/users"), "missing");

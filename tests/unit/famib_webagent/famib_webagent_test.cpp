@@ -3,8 +3,6 @@
 // change form), and the answers that need no SNMP.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -12,66 +10,18 @@
 #include "plugins/famib_webagent/fibre_page.h"
 #include "plugins/famib_webagent/fibre_web_agent.h"
 #include "tests/support/text_lines.h"
+#include "tests/unit/web/recording_request.h"
 
 namespace orla {
 namespace {
 
-// A control block as the web server hands it to the module: request header
-// lines as CGI variables, and a recorder of the answer.
-class ModuleRequest {
- public:
-  ModuleRequest(const std::string& method, const std::string& path, const std::string& body = "")
-      : method_(method), path_(path), body_(body) {
-    ecb_.cbSize = sizeof(ecb_);
-    ecb_.ConnID = this;
-    ecb_.lpszMethod = method_.data();
-    ecb_.lpszQueryString = query_.data();
-    ecb_.lpszPathInfo = path_.data();
-    ecb_.lpszPathTranslated = query_.data();
-    if (!body_.empty()) {
-      ecb_.lpbData = reinterpret_cast<unsigned char*>(body_.data());
-      ecb_.cbTotalBytes = ecb_.cbAvailable = static_cast<uint32_t>(body_.size());
-    }
-    ecb_.GetServerVariable = &Variable;
-    ecb_.WriteClient = &Write;
-    ecb_.ServerSupportFunction = &Support;
-  }
-  EXTENSION_CONTROL_BLOCK* Ecb() { return &ecb_; }
-
-  std::map<std::string, std::string> variables;
-  std::string status, header, body;
-
- private:
-  static ModuleRequest* Of(HCONN conn) { return static_cast<ModuleRequest*>(conn); }
-  static int Variable(HCONN conn, const char* name, void* buffer, uint32_t* size) {
-    auto it = Of(conn)->variables.find(name);
-    if (it == Of(conn)->variables.end()) return 0;
-    if (buffer == nullptr || *size < it->second.size() + 1) {
-      *size = static_cast<uint32_t>(it->second.size() + 1);
-      return 0;
-    }
-    std::memcpy(buffer, it->second.c_str(), it->second.size() + 1);
-    return 1;
-  }
-  static int Write(HCONN conn, const void* buffer, uint32_t* bytes, uint32_t) {
-    Of(conn)->body.append(static_cast<const char*>(buffer), *bytes);
-    return 1;
-  }
-  static int Support(HCONN conn, uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType) {
-    if (request != HSE_REQ_SEND_RESPONSE_HEADER) return 0;
-    Of(conn)->status = static_cast<const char*>(buffer);
-    Of(conn)->header.assign(reinterpret_cast<const char*>(dataType), *size);
-    return 1;
-  }
-
-  std::string method_, path_, body_, query_;
-  EXTENSION_CONTROL_BLOCK ecb_{};
-};
-
+// The control block as the web server hands it to the module: request header
+// lines as server variables, and a recorder of the answer.
+using test::RecordingRequest;
 using test::Contains;
 
 TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
-  ModuleRequest r("POST", "/webagent/Fibre/index.html",
+  RecordingRequest r("POST", "/webagent/Fibre/index.html", "",
                   "onAuthErr=index.html&unit=10&contact=Night+shift+%3Cops%3E&x=%zz");
   r.variables = {{"HTTP_VESTRA_MACHINE", "127.0.1.11"}, {"HTTP_VESTRA_COMMUNITY", "public"},
                  {"HTTP_VESTRA_SETCOMMUNITY", "private"}, {"HTTP_VESTRA_DEVICE", "tc01"},
@@ -90,7 +40,7 @@ TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
   EXPECT_EQ(request.Field("location"), std::nullopt);
   EXPECT_EQ(request.Field("Unit"), std::nullopt);
 
-  ModuleRequest bare("GET", "/WEBAGENT/fibre/ports.html");
+  RecordingRequest bare("GET", "/WEBAGENT/fibre/ports.html");
   DeviceRequest plain(bare.Ecb());
   EXPECT_EQ(plain.Page(), "ports.html");
   EXPECT_EQ(plain.Machine(), "");
@@ -191,12 +141,12 @@ TEST(FibreWebAgent, AnswersWithoutSnmpWhenTheRequestCannotNameADevice) {
       {"GET", "/webagent/Fibre/index.html", "10.9.9.9", "", "200 OK", "does not manage a device at 10.9.9.9"},
   };
   for (const Case& c : cases) {
-    ModuleRequest r(c.method, c.path, std::string(c.method) == "POST" ? "contact=x" : "");
+    RecordingRequest r(c.method, c.path, "", std::string(c.method) == "POST" ? "contact=x" : nullptr);
     if (c.machine != nullptr) r.variables["HTTP_VESTRA_MACHINE"] = c.machine;
     if (c.community != nullptr) r.variables["HTTP_VESTRA_COMMUNITY"] = c.community;
     r.variables["REMOTE_ADDR"] = c.remote;
     EXPECT_EQ(FibreWebAgent::Answer(r.Ecb()), static_cast<uint32_t>(HSE_STATUS_SUCCESS));
-    EXPECT_EQ(r.status, c.status) << c.path;
+    EXPECT_EQ(r.statusText, c.status) << c.path;
     EXPECT_TRUE(Contains(r.body, c.text)) << c.path << "\n" << r.body;
     EXPECT_TRUE(Contains(r.header, "Content-Type: text/html; charset=utf-8\r\n"));
   }

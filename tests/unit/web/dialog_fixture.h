@@ -40,6 +40,8 @@ class DialogFixture : public DevicesFixture {
   static constexpr uint32_t kAdministrator = 2;
   static constexpr const char* kLogIn =
       "You must log in (or log in again) as administrator to perform this operation.";
+  static constexpr const char* kForbiddenCharacters =
+      "The space, pipe, plus, semicolon, and apostrophe characters are not permitted.";
 
   void SetUp() override;
   void TearDown() override;

@@ -17,6 +17,7 @@
 namespace orla {
 namespace {
 
+using test::Contains;
 using test::RecordingRequest;
 
 enum class Reached { kRootPage, kFile, kLoginPage, kListPage, kAboutPage, kDiscoveryDocument };
@@ -108,7 +109,7 @@ TEST(PageServerDispatch, FailuresBecomePlainAnswers) {
     EXPECT_EQ(PageServer::Answer(request.Ecb(), c.dispatch), 1u);
     EXPECT_TRUE(request.statusTextGiven);
     EXPECT_EQ(request.body, c.body);
-    EXPECT_NE(request.header.find("Content-type: text/plain"), std::string::npos);
+    EXPECT_TRUE(Contains(request.header, "Content-type: text/plain"));
     EXPECT_TRUE(request.sentFiles.empty());
   }
   // Any status but 1 and 1015 sends the file.

@@ -21,6 +21,7 @@
 namespace orla {
 namespace {
 
+using test::Contains;
 using test::RecordingRequest;
 
 size_t Count(const std::string& text, const std::string& piece) {
@@ -89,8 +90,7 @@ TEST(ElementListPage, ThreeElementsInRegistryOrderBetweenRules) {
                   "</TR>\n") +
       kBlackRule + row1 + between + row2 + between + row3 + kBlackRule + "</table></form></center></body></html>";
   EXPECT_EQ(body.rfind(kHead, 0), 0u);
-  EXPECT_NE(body.find("<script language=javascript1.2>loadMenus(3);</script>" + std::string(kMenuBarStart)),
-            std::string::npos);
+  EXPECT_TRUE(Contains(body, "<script language=javascript1.2>loadMenus(3);</script>" + std::string(kMenuBarStart)));
   ASSERT_GE(body.size(), table.size());
   EXPECT_EQ(body.substr(body.size() - table.size()), table);
   EXPECT_EQ(Count(body, "pixel_grey.gif"), 2u);
@@ -99,12 +99,12 @@ TEST(ElementListPage, ThreeElementsInRegistryOrderBetweenRules) {
 
 TEST(ElementListPage, AnonymousGetsNoMenuButTheWholeTable) {
   const std::string body = ListPage(0x80000000u, 3, kThree);
-  EXPECT_NE(body.find("loadMenus(-1);"), std::string::npos);
-  EXPECT_EQ(body.find(kMenuBarStart), std::string::npos);
-  EXPECT_EQ(body.find("tcm_menu"), std::string::npos);
+  EXPECT_TRUE(Contains(body, "loadMenus(-1);"));
+  EXPECT_FALSE(Contains(body, kMenuBarStart));
+  EXPECT_FALSE(Contains(body, "tcm_menu"));
   EXPECT_EQ(Count(body, "<A HREF="), 3u);
   // Signed in without the administrator right: the same.
-  EXPECT_NE(ListPage(1, 3, kThree).find("loadMenus(-1);"), std::string::npos);
+  EXPECT_TRUE(Contains(ListPage(1, 3, kThree), "loadMenus(-1);"));
 }
 
 TEST(ElementListPage, AdministratorWithNoElements) {
@@ -137,11 +137,11 @@ TEST(ElementListPage, DeviceTextsShowAsTextAndOddStatusesAsUnknown) {
       2, 2,
       "-1|tc01|10.0.0.1|<img src=x onerror=alert(1)>|http://10.0.0.1/\"><script>|u|"
       "7|a&b|10.0.0.2|\"quoted\"|http://10.0.0.2/|u");
-  EXPECT_EQ(body.find("<img src=x"), std::string::npos);
-  EXPECT_EQ(body.find("<script>"), std::string::npos);
-  EXPECT_NE(body.find("<td>&lt;img src=x onerror=alert(1)&gt;</td>"), std::string::npos);
-  EXPECT_NE(body.find("HREF=\"http://10.0.0.1/&quot;&gt;&lt;script&gt;\""), std::string::npos);
-  EXPECT_NE(body.find(">a&amp;b</a>"), std::string::npos);
+  EXPECT_FALSE(Contains(body, "<img src=x"));
+  EXPECT_FALSE(Contains(body, "<script>"));
+  EXPECT_TRUE(Contains(body, "<td>&lt;img src=x onerror=alert(1)&gt;</td>"));
+  EXPECT_TRUE(Contains(body, "HREF=\"http://10.0.0.1/&quot;&gt;&lt;script&gt;\""));
+  EXPECT_TRUE(Contains(body, ">a&amp;b</a>"));
   EXPECT_EQ(Count(body, "<td><img src=unknown.gif></td>"), 2u);
   EXPECT_EQ(ElementListPage::StatusCell(1), std::string("<td><img src=degraded.gif></td>"));
 }
@@ -152,11 +152,9 @@ TEST(AboutPage, GetWritesThePagePostWritesNothing) {
     AboutPage page(request.Ecb());
     EXPECT_EQ(page.Process(), 1u);
     EXPECT_EQ(request.body.rfind("<html><head><style type=\"text/css\">td {font-family: Verdana;", 0), 0u);
-    EXPECT_NE(request.body.find("<h2 class=header align=\"center\">Tarvik Marrowline&#8482;<br>Tape Controller "
-                                "Management<br>Version V2.7.2.13</h2><br><center><table border=\"5\"><tr><td>"),
-              std::string::npos);
-    EXPECT_NE(request.body.find("name=Ok onclick=parent.close()></center></form></body></html>\")} </script>"),
-              std::string::npos);
+    EXPECT_TRUE(Contains(request.body, "<h2 class=header align=\"center\">Tarvik Marrowline&#8482;<br>Tape Controller "
+                                       "Management<br>Version V2.7.2.13</h2><br><center><table border=\"5\"><tr><td>"));
+    EXPECT_TRUE(Contains(request.body, "name=Ok onclick=parent.close()></center></form></body></html>\")} </script>"));
   }
   RecordingRequest post("POST", "/KOR/about.html", "", "x=1");
   AboutPage page(post.Ecb());
@@ -179,7 +177,7 @@ class DiscoveryDocument : public test::DialogFixture {
     RecordingRequest request(method, "/KOR/kor.xml");
     DiscoveryDocumentPage page(request.Ecb());
     EXPECT_EQ(page.Process(), 1u);
-    EXPECT_NE(request.header.find("Content-type: text/html\r\n"), std::string::npos);
+    EXPECT_TRUE(Contains(request.header, "Content-type: text/html\r\n"));
     return request.body;
   }
 };
@@ -229,7 +227,7 @@ TEST_F(DiscoveryDocument, OverallStatusOfTheElements) {
     }
     Add(c.statuses);
     if (c.read) registry_->UpdateAllStatus();
-    EXPECT_NE(Document().find(std::string("<object_status>") + c.status + "</object_status>\n"), std::string::npos)
+    EXPECT_TRUE(Contains(Document(), std::string("<object_status>") + c.status + "</object_status>\n"))
         << c.status;
   }
   EXPECT_EQ(DiscoveryDocumentPage::StatusElement('x'), std::string("<object_status>unknown</object_status>\n"));

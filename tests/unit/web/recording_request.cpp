@@ -20,6 +20,7 @@ RecordingRequest::RecordingRequest(const std::string& method, const std::string&
   }
   ecb_.WriteClient = &RecordingRequest::Write;
   ecb_.ServerSupportFunction = &RecordingRequest::ServerSupport;
+  ecb_.GetServerVariable = &RecordingRequest::Variable;
 }
 
 int RecordingRequest::ServerSupport(HCONN conn, uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType) {
@@ -28,6 +29,7 @@ int RecordingRequest::ServerSupport(HCONN conn, uint32_t request, void* buffer, 
     case HSE_REQ_SEND_RESPONSE_HEADER:
       ++self->headerCalls;
       self->statusTextGiven = buffer != nullptr;
+      self->statusText = buffer != nullptr ? static_cast<const char*>(buffer) : "";
       self->header.assign(reinterpret_cast<const char*>(dataType), size != nullptr ? *size : 0);
       return 1;
     case REQ_SEND_FILE:
@@ -47,6 +49,18 @@ int RecordingRequest::ServerSupport(HCONN conn, uint32_t request, void* buffer, 
 int RecordingRequest::Write(HCONN conn, const void* buffer, uint32_t* bytes, uint32_t /*reserved*/) {
   auto* self = static_cast<RecordingRequest*>(conn);
   self->body.append(static_cast<const char*>(buffer), *bytes);
+  return 1;
+}
+
+int RecordingRequest::Variable(HCONN conn, const char* name, void* buffer, uint32_t* size) {
+  auto* self = static_cast<RecordingRequest*>(conn);
+  const auto it = self->variables.find(name);
+  if (it == self->variables.end()) return 0;
+  if (buffer == nullptr || *size < it->second.size() + 1) {
+    *size = static_cast<uint32_t>(it->second.size() + 1);
+    return 0;
+  }
+  std::memcpy(buffer, it->second.c_str(), it->second.size() + 1);
   return 1;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // A hand-built EXTENSION_CONTROL_BLOCK whose ServerSupportFunction and
-// WriteClient record what a page does with the request: the header it sends,
-// the body it writes, the files it asks the library to send and the rights
-// queries it makes (answered with `rights`).
+// WriteClient record what a page (or an extension module) does with the
+// request: the header and status it sends, the body it writes, the files it
+// asks the library to send and the rights queries it makes (answered with
+// `rights`). GetServerVariable answers from `variables`.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,10 +26,13 @@ class RecordingRequest {
   // The answer to the rights query.
   uint32_t rights = 2;
   bool rightsQueryFails = false;
+  // The server variables ("HTTP_VESTRA_MACHINE", "REMOTE_ADDR", ...).
+  std::map<std::string, std::string> variables;
 
   // What the page did.
   std::string header;          // data-type argument of HSE_REQ_SEND_RESPONSE_HEADER
   bool statusTextGiven = false;
+  std::string statusText;      // its status argument ("" when none)
   std::string body;            // everything written with WriteClient
   std::vector<std::string> sentFiles;
   int headerCalls = 0;
@@ -37,6 +42,7 @@ class RecordingRequest {
  private:
   static int ServerSupport(HCONN conn, uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType);
   static int Write(HCONN conn, const void* buffer, uint32_t* bytes, uint32_t reserved);
+  static int Variable(HCONN conn, const char* name, void* buffer, uint32_t* size);
 
   std::string method_;
   std::string path_;

@@ -133,8 +133,7 @@ TEST_F(WebAgentPageTest, GetForwardsTheDeviceWithItsGetCommunityOnly) {
        Lines("10.1.2.3", "public", "", "")},
   };
   for (const Case& c : cases) {
-    FakeClient fresh;
-    client_ = fresh;
+    client_ = FakeClient{};
     RecordingRequest request("GET", c.path, c.query);
     EXPECT_EQ(Run(request), 1u) << c.query;
     ASSERT_EQ(client_.starts, 1) << c.query;
@@ -210,8 +209,7 @@ TEST_F(WebAgentPageTest, WhatCannotBeForwardedGetsAnErrorPageAndFreesThePage) {
       {"POST", prefix + "index.html", "addr=1", 0, 1, "could not be reached"},
   };
   for (const Case& c : cases) {
-    FakeClient fresh;
-    client_ = fresh;
+    client_ = FakeClient{};
     client_.startResult = c.startResult;
     RecordingRequest request(c.method, c.path, "addr=10.1.2.3", c.body.empty() ? nullptr : c.body.c_str());
     EXPECT_EQ(Run(request), 1u);
@@ -231,8 +229,7 @@ TEST_F(WebAgentPageTest, DispatcherHandsPassThroughPathsToTheSelfOwnedPage) {
   EXPECT_EQ(client_.url, "https://localhost:2381/webagent/Fibre/events.html");
   client_.Finish();
   // Another method starts nothing, leaks nothing and is served as a file.
-  FakeClient fresh;
-  client_ = fresh;
+  client_ = FakeClient{};
   RecordingRequest head("HEAD", "/KOR/WebAgent/events.html", "addr=10.1.2.3");
   EXPECT_EQ(PageServer::DispatchRequest(head.Ecb()), 4u);
   EXPECT_EQ(client_.starts, 0);

@@ -13,11 +13,13 @@
 #include "agent/web/text_escape.h"
 #include "platform/net/host_address.h"
 #include "tests/support/scoped_settings.h"
+#include "tests/support/text_lines.h"
 #include "tests/unit/web/recording_request.h"
 
 namespace orla {
 namespace {
 
+using test::Contains;
 using test::RecordingRequest;
 
 // A page that answers GET and POST with its own marker and can reach the
@@ -151,17 +153,17 @@ TEST_F(WebPageAnswers, ShowErrorWithoutLocationClosesAndRefreshReloadsOpener) {
     RecordingRequest request("POST", "/KOR/x");
     ProbePage page(request.Ecb());
     page.ShowError("m", location, true);
-    EXPECT_NE(request.body.find("function ResetParent(){window.opener.refresh();}"), std::string::npos);
-    EXPECT_NE(request.body.find("onClick=\"ResetParent();window.close();\""), std::string::npos);
+    EXPECT_TRUE(Contains(request.body, "function ResetParent(){window.opener.refresh();}"));
+    EXPECT_TRUE(Contains(request.body, "onClick=\"ResetParent();window.close();\""));
   }
 }
 
 TEST_F(WebPageAnswers, LocationCannotLeaveItsScriptString) {
   page_.ShowError("m", "x.html';alert(1);'\"><script>", false);
-  EXPECT_NE(request_.body.find("window.location='x.html\\x27;alert\\x281\\x29;\\x27\\x22\\x3e\\x3cscript\\x3e';"),
-            std::string::npos)
+  EXPECT_TRUE(Contains(request_.body,
+                       "window.location='x.html\\x27;alert\\x281\\x29;\\x27\\x22\\x3e\\x3cscript\\x3e';"))
       << request_.body;
-  EXPECT_EQ(request_.body.find("<script>"), std::string::npos);
+  EXPECT_FALSE(Contains(request_.body, "<script>"));
 }
 
 TEST_F(WebPageAnswers, ShowErrorBanner) {
@@ -179,7 +181,7 @@ TEST_F(WebPageAnswers, ShowErrorBanner) {
   RecordingRequest other("GET", "/KOR/x");
   ProbePage page(other.Ecb());
   page.ShowErrorBanner("m", "");
-  EXPECT_NE(other.body.find("onClick=\"window.parent.location='/KOR/';\""), std::string::npos);
+  EXPECT_TRUE(Contains(other.body, "onClick=\"window.parent.location='/KOR/';\""));
 }
 
 TEST_F(WebPageAnswers, ShowSuccess) {

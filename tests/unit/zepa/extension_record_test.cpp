@@ -10,6 +10,7 @@
 #include "platform/zepa/extension_registration.h"
 #include "platform/zepa/zepa_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/unit/zepa/sample_extension_record.h"
 
 using namespace orla;
 
@@ -17,29 +18,9 @@ namespace {
 
 uint32_t Procedure(EXTENSION_CONTROL_BLOCK*) { return HSE_STATUS_SUCCESS; }
 
-struct RecordFixture {
-  ZEPA_TEXT_ENTRY fragments[2];
-  ZEPA_TEXT_ENTRY descriptions[2];
-  ZEPA_RIGHT_ENTRY rights[2];
-  ExtensionRecord record;
-
-  RecordFixture() {
-    std::memset(fragments, 0, sizeof(fragments));
-    std::memset(descriptions, 0, sizeof(descriptions));
-    std::memset(rights, 0, sizeof(rights));
-    fragments[0] = {sizeof(ZEPA_TEXT_ENTRY), "ENG", "<P>fragment</P>"};
-    descriptions[0] = {sizeof(ZEPA_TEXT_ENTRY), "ENG", "Access to the KOR Page"};
-    rights[0] = {sizeof(ZEPA_RIGHT_ENTRY), "KORAccess", 2, descriptions, 2, 4};
-    std::memset(&record, 0, sizeof(record));
-    record.dwSize = sizeof(record);
-    std::strcpy(record.szName, "KOR");
-    std::strcpy(record.szDirectory, "/opt/kor/KORZEPA");
-    record.dwHomePageListVersion = 2;
-    record.pHomePages = fragments;
-    record.dwRightListVersion = 2;
-    record.pRights = rights;
-    record.pfnHttpExtensionProc = Procedure;
-  }
+// The record of "KOR" the tests start from.
+struct RecordFixture : test::SampleExtensionRecord {
+  RecordFixture() : SampleExtensionRecord("KOR", "/opt/kor/KORZEPA", "<P>fragment</P>", Procedure) {}
 };
 
 HttpTransport::Request MakeRequest(const std::string& method, const std::string& target, const std::string& body) {
@@ -55,6 +36,13 @@ HttpTransport::Request MakeRequest(const std::string& method, const std::string&
   if (!body.empty()) request.headers.emplace_back("Content-Type", "application/x-www-form-urlencoded");
   request.remoteAddress = "127.0.0.1";
   return request;
+}
+
+// The settings of a server that is never started.
+ZepaServer::Settings SettingsIn(const std::string& dataDirectory) {
+  ZepaServer::Settings settings;
+  settings.dataDirectory = dataDirectory;
+  return settings;
 }
 
 }  // namespace
@@ -123,18 +111,13 @@ TEST(ExtensionRecord, OwnsItsRootIgnoringCase) {
   ExtensionRegistration reg;
   std::string error, below;
   ASSERT_TRUE(ExtensionRegistration::FromRecord(&f.record, &reg, &error));
-  EXPECT_TRUE(reg.Owns("/KOR", &below));
-  EXPECT_EQ(below, "");
-  EXPECT_TRUE(reg.Owns("/KOR/", &below));
-  EXPECT_EQ(below, "");
-  EXPECT_TRUE(reg.Owns("/kor/DEFAULT.HTM", &below));
-  EXPECT_EQ(below, "DEFAULT.HTM");
-  EXPECT_TRUE(reg.Owns("/KOR/help/a.html", &below));
-  EXPECT_EQ(below, "help/a.html");
-  EXPECT_FALSE(reg.Owns("/KORX", &below));
-  EXPECT_FALSE(reg.Owns("/KO", &below));
-  EXPECT_FALSE(reg.Owns("/", &below));
-  EXPECT_FALSE(reg.Owns("/webagent/KOR", &below));
+  const std::pair<const char*, const char*> owned[] = {
+      {"/KOR", ""}, {"/KOR/", ""}, {"/kor/DEFAULT.HTM", "DEFAULT.HTM"}, {"/KOR/help/a.html", "help/a.html"}};
+  for (const auto& [path, rest] : owned) {
+    EXPECT_TRUE(reg.Owns(path, &below)) << path;
+    EXPECT_EQ(below, rest) << path;
+  }
+  for (const char* path : {"/KORX", "/KO", "/", "/webagent/KOR"}) EXPECT_FALSE(reg.Owns(path, &below)) << path;
 }
 
 class ControlBlockTest : public ::testing::Test {
@@ -145,9 +128,8 @@ class ControlBlockTest : public ::testing::Test {
     dir_.Write("web/orla.css", "css");
     dir_.Write("web/sub/default.htm", "sub page");
     dir_.Write("secret.txt", "secret");
-    ZepaServer::Settings settings;
+    ZepaServer::Settings settings = SettingsIn(dir_.File("data"));
     settings.name = "KOR";
-    settings.dataDirectory = dir_.File("data");
     server_ = std::make_unique<ZepaServer>(settings);
     RecordFixture f;
     std::strcpy(f.record.szDirectory, dir_.File("web").c_str());
@@ -165,7 +147,11 @@ class ControlBlockTest : public ::testing::Test {
                                                        dir_.File("web") + (below.empty() ? "" : "/" + below),
                                                        std::nullopt);
     ConnectionContext::Register(context);
+    opened_.push_back(context);
     return context;
+  }
+  void TearDown() override {
+    for (const auto& context : opened_) ConnectionContext::Unregister(context.get());
   }
 
   uint32_t SendFile(EXTENSION_CONTROL_BLOCK* ecb, const std::string& path) {
@@ -177,6 +163,7 @@ class ControlBlockTest : public ::testing::Test {
   test::TempDir dir_;
   std::unique_ptr<ZepaServer> server_;
   std::shared_ptr<const ExtensionRegistration> extension_;
+  std::vector<std::shared_ptr<ConnectionContext>> opened_;  // unregistered at the end
 };
 
 TEST_F(ControlBlockTest, CarriesTheRequest) {
@@ -200,8 +187,6 @@ TEST_F(ControlBlockTest, CarriesTheRequest) {
   EXPECT_EQ(ecb->cbTotalBytes, 17u);
   EXPECT_STREQ(ecb->lpszContentType, "application/x-www-form-urlencoded");
   EXPECT_NE(get->ConnId(), post->ConnId());
-  ConnectionContext::Unregister(get.get());
-  ConnectionContext::Unregister(post.get());
 }
 
 TEST_F(ControlBlockTest, HeaderAndWrittenBytesMakeTheResponse) {
@@ -241,12 +226,10 @@ TEST_F(ControlBlockTest, StatusTextAndNothingAtAll) {
   HttpTransport::Response response;
   ASSERT_TRUE(context->BuildResponse(response));
   EXPECT_EQ(response.status, 404);
-  ConnectionContext::Unregister(context.get());
 
   auto silent = Open("GET", "/KOR/y");
   HttpTransport::Response none;
   EXPECT_FALSE(silent->BuildResponse(none));
-  ConnectionContext::Unregister(silent.get());
 }
 
 TEST_F(ControlBlockTest, SendFileStaysInTheFolder) {
@@ -257,7 +240,6 @@ TEST_F(ControlBlockTest, SendFileStaysInTheFolder) {
   EXPECT_EQ(response.contentType, "text/css");
   ASSERT_TRUE(response.file);
   EXPECT_EQ(response.file->size, 3u);
-  ConnectionContext::Unregister(context.get());
 
   auto outside = Open("GET", "/KOR/x");
   EXPECT_EQ(SendFile(outside->Ecb(), dir_.File("secret.txt")), 0u);
@@ -266,7 +248,6 @@ TEST_F(ControlBlockTest, SendFileStaysInTheFolder) {
   ASSERT_TRUE(outside->BuildResponse(refused));
   EXPECT_EQ(refused.status, 403);
   EXPECT_FALSE(refused.file);
-  ConnectionContext::Unregister(outside.get());
 
   auto folder = Open("GET", "/KOR/sub/");
   EXPECT_EQ(SendFile(folder->Ecb(), dir_.File("web/sub")), 1u);
@@ -274,7 +255,6 @@ TEST_F(ControlBlockTest, SendFileStaysInTheFolder) {
   ASSERT_TRUE(folder->BuildResponse(index));
   ASSERT_TRUE(index.file);
   EXPECT_EQ(index.file->size, 8u);
-  ConnectionContext::Unregister(folder.get());
 }
 
 TEST_F(ControlBlockTest, ServerVariablesFollowTheBufferRules) {
@@ -287,18 +267,14 @@ TEST_F(ControlBlockTest, ServerVariablesFollowTheBufferRules) {
   size = sizeof(small);
   EXPECT_EQ(ecb->GetServerVariable(ecb->ConnID, "HTTP_USER_AGENT", small, &size), 0);
   char buf[64];
-  size = sizeof(buf);
-  ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, "HTTP_USER_AGENT", buf, &size), 1);
-  EXPECT_STREQ(buf, "test");
-  size = sizeof(buf);
-  ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, "SERVER_NAME", buf, &size), 1);
-  EXPECT_STREQ(buf, "agent.example");
-  size = sizeof(buf);
-  ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, "QUERY_STRING", buf, &size), 1);
-  EXPECT_STREQ(buf, "a=1");
+  for (const auto& [name, value] : {std::pair<const char*, const char*>{"HTTP_USER_AGENT", "test"},
+                                    {"SERVER_NAME", "agent.example"}, {"QUERY_STRING", "a=1"}}) {
+    size = sizeof(buf);
+    ASSERT_EQ(ecb->GetServerVariable(ecb->ConnID, name, buf, &size), 1) << name;
+    EXPECT_STREQ(buf, value);
+  }
   size = sizeof(buf);
   EXPECT_EQ(ecb->GetServerVariable(ecb->ConnID, "NO_SUCH_VARIABLE", buf, &size), 0);
-  ConnectionContext::Unregister(context.get());
 }
 
 TEST(RequestChecks, SameOriginMeansHttpsAndTheRequestedHost) {
@@ -325,8 +301,7 @@ TEST(RequestChecks, SameOriginMeansHttpsAndTheRequestedHost) {
 
 TEST(RequestChecks, EarlyRefusalsBeforeTheBodyIsRead) {
   test::TempDir dir;
-  ZepaServer::Settings settings;
-  settings.dataDirectory = dir.Path();
+  ZepaServer::Settings settings = SettingsIn(dir.Path());
   settings.maxBodyBytes = 100;
   ZepaServer server(settings);
   auto check = [&](const std::string& method, std::vector<std::pair<std::string, std::string>> headers) {
@@ -379,8 +354,7 @@ TEST(RequestChecks, OnlyTheSecretMarksARequestInternal) {
 
 TEST(RequestChecks, TheSecretGoesOnlyToThisServer) {
   test::TempDir dir;
-  ZepaServer::Settings settings;
-  settings.dataDirectory = dir.Path();
+  ZepaServer::Settings settings = SettingsIn(dir.Path());
   settings.port = 2381;
   ZepaServer server(settings);
   struct Case {

@@ -9,27 +9,41 @@
 #include "platform/zepa/self_signed_certificate.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
 
 using namespace orla;
 using orla::test::CommandOutput;
+using orla::test::Contains;
 
-TEST(SelfSignedCertificate, MadeOnceWithTheHostNamesAndAnOwnerOnlyKey) {
-  test::TempDir dir;
-  const std::string cert = dir.File("server.crt"), key = dir.File("server.key");
+namespace {
+
+class SelfSignedCertificateTest : public ::testing::Test {
+ protected:
+  // Whether the certificate is still valid `seconds` from now.
+  bool ValidIn(long seconds) const {
+    return CommandOutput("openssl x509 -in " + cert_ + " -noout -checkend " + std::to_string(seconds) +
+                         " >/dev/null && echo valid") == "valid\n";
+  }
+
+  test::TempDir dir_;
+  const std::string cert_ = dir_.File("server.crt"), key_ = dir_.File("server.key");
+};
+
+}  // namespace
+
+TEST_F(SelfSignedCertificateTest, MadeOnceWithTheHostNamesAndAnOwnerOnlyKey) {
   std::string message;
-  ASSERT_EQ(SelfSignedCertificate::Ensure(cert, key, &message), SelfSignedCertificate::Outcome::kCreated) << message;
+  ASSERT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kCreated) << message;
   struct stat st;
-  ASSERT_EQ(stat(key.c_str(), &st), 0);
+  ASSERT_EQ(stat(key_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  const std::string text = CommandOutput("openssl x509 -in " + cert + " -noout -text");
-  EXPECT_NE(text.find("DNS:localhost"), std::string::npos) << text;
-  EXPECT_NE(text.find("IP Address:127.0.0.1"), std::string::npos);
-  EXPECT_NE(text.find("IP Address:0:0:0:0:0:0:0:1"), std::string::npos);
-  EXPECT_NE(text.find("TLS Web Server Authentication"), std::string::npos);
-  EXPECT_NE(text.find("CA:FALSE"), std::string::npos);
-  EXPECT_NE(text.find("prime256v1"), std::string::npos);
+  const std::string text = CommandOutput("openssl x509 -in " + cert_ + " -noout -text");
+  for (const char* part : {"DNS:localhost", "IP Address:127.0.0.1", "IP Address:0:0:0:0:0:0:0:1",
+                           "TLS Web Server Authentication", "CA:FALSE", "prime256v1"}) {
+    EXPECT_TRUE(Contains(text, part)) << part << "\n" << text;
+  }
   for (const std::string& name : SelfSignedCertificate::HostNames()) {
-    EXPECT_NE(text.find("DNS:" + name), std::string::npos) << name;
+    EXPECT_TRUE(Contains(text, "DNS:" + name)) << name;
   }
   // Pages name the agent by its routable address: each one is trusted too.
   for (const std::string& address : SelfSignedCertificate::HostAddresses()) {
@@ -39,59 +53,53 @@ TEST(SelfSignedCertificate, MadeOnceWithTheHostNamesAndAnOwnerOnlyKey) {
     EXPECT_TRUE(after == ',' || after == '\n') << address;
   }
   // The key belongs to the certificate.
-  EXPECT_EQ(CommandOutput("openssl x509 -in " + cert + " -noout -pubkey"),
-            CommandOutput("openssl pkey -in " + key + " -pubout"));
+  EXPECT_EQ(CommandOutput("openssl x509 -in " + cert_ + " -noout -pubkey"),
+            CommandOutput("openssl pkey -in " + key_ + " -pubout"));
   // Valid for 825 days from now.
-  EXPECT_EQ(CommandOutput("openssl x509 -in " + cert + " -noout -checkend 71193600 >/dev/null && echo valid"),
-            "valid\n");
-  EXPECT_EQ(CommandOutput("openssl x509 -in " + cert + " -noout -checkend 71366400 >/dev/null || echo ends"), "ends\n");
+  EXPECT_TRUE(ValidIn(71193600));
+  EXPECT_FALSE(ValidIn(71366400));
 
-  const std::string before = dir.Read("server.crt");
-  EXPECT_EQ(SelfSignedCertificate::Ensure(cert, key, &message), SelfSignedCertificate::Outcome::kKept);
-  EXPECT_EQ(dir.Read("server.crt"), before);
+  const std::string before = dir_.Read("server.crt");
+  EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kKept);
+  EXPECT_EQ(dir_.Read("server.crt"), before);
 }
 
-TEST(SelfSignedCertificate, RenewsItsOwnBeforeItEndsAndKeepsOthers) {
-  test::TempDir dir;
-  const std::string cert = dir.File("server.crt"), key = dir.File("server.key");
+TEST_F(SelfSignedCertificateTest, RenewsItsOwnBeforeItEndsAndKeepsOthers) {
   std::string error;
-  ASSERT_TRUE(SelfSignedCertificate::Make(cert, key, {"localhost"}, {}, &error, 10)) << error;
+  ASSERT_TRUE(SelfSignedCertificate::Make(cert_, key_, {"localhost"}, {}, &error, 10)) << error;
   std::string message;
-  EXPECT_EQ(SelfSignedCertificate::Ensure(cert, key, &message), SelfSignedCertificate::Outcome::kRenewed);
-  EXPECT_EQ(CommandOutput("openssl x509 -in " + cert + " -noout -checkend 8640000 >/dev/null && echo valid"),
-            "valid\n");
+  EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kRenewed);
+  EXPECT_TRUE(ValidIn(8640000));
 
   // A certificate issued by someone else is only warned about.
-  const std::string ca = dir.File("ca.pem"), caKey = dir.File("ca.key");
+  const std::string ca = dir_.File("ca.pem"), caKey = dir_.File("ca.key");
   CommandOutput(
       "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=TestCA -days 30 -keyout " +
       caKey + " -out " + ca + " 2>/dev/null");
-  CommandOutput("openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=agent -keyout " + key +
-                " -out " + dir.File("req.pem") + " 2>/dev/null");
-  CommandOutput("openssl x509 -req -in " + dir.File("req.pem") + " -CA " + ca + " -CAkey " + caKey +
-                " -CAcreateserial -days 5 -out " + cert + " 2>/dev/null");
-  const std::string issued = dir.Read("server.crt");
+  CommandOutput("openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=agent -keyout " + key_ +
+                " -out " + dir_.File("req.pem") + " 2>/dev/null");
+  CommandOutput("openssl x509 -req -in " + dir_.File("req.pem") + " -CA " + ca + " -CAkey " + caKey +
+                " -CAcreateserial -days 5 -out " + cert_ + " 2>/dev/null");
+  const std::string issued = dir_.Read("server.crt");
   ASSERT_FALSE(issued.empty());
-  EXPECT_EQ(SelfSignedCertificate::Ensure(cert, key, &message), SelfSignedCertificate::Outcome::kKept);
-  EXPECT_NE(message.find("expires within"), std::string::npos) << message;
-  EXPECT_EQ(dir.Read("server.crt"), issued);
+  EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kKept);
+  EXPECT_TRUE(Contains(message, "expires within")) << message;
+  EXPECT_EQ(dir_.Read("server.crt"), issued);
 
   // An unreadable certificate is an error, never silently replaced.
-  dir.Write("server.crt", "not a certificate");
-  EXPECT_EQ(SelfSignedCertificate::Ensure(cert, key, &message), SelfSignedCertificate::Outcome::kFailed);
-  EXPECT_EQ(dir.Read("server.crt"), "not a certificate");
+  dir_.Write("server.crt", "not a certificate");
+  EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kFailed);
+  EXPECT_EQ(dir_.Read("server.crt"), "not a certificate");
 }
 
-TEST(SelfSignedCertificate, CarriesTheGivenAddressesOnceAndSkipsOtherText) {
-  test::TempDir dir;
-  const std::string cert = dir.File("server.crt"), key = dir.File("server.key");
+TEST_F(SelfSignedCertificateTest, CarriesTheGivenAddressesOnceAndSkipsOtherText) {
   std::string error;
-  ASSERT_TRUE(SelfSignedCertificate::Make(cert, key, {"agent.example"},
+  ASSERT_TRUE(SelfSignedCertificate::Make(cert_, key_, {"agent.example"},
                                           {"192.0.2.7", "198.51.100.20", "127.0.0.1", "192.0.2.7", "2001:db8::5",
                                            "not-an-address", "300.1.2.3"},
                                           &error))
       << error;
-  const std::string text = CommandOutput("openssl x509 -in " + cert + " -noout -ext subjectAltName");
+  const std::string text = CommandOutput("openssl x509 -in " + cert_ + " -noout -ext subjectAltName");
   EXPECT_EQ(text,
             "X509v3 Subject Alternative Name: \n"
             "    DNS:agent.example, IP Address:127.0.0.1, IP Address:0:0:0:0:0:0:0:1, IP Address:192.0.2.7, "

@@ -8,20 +8,13 @@
 
 #include "platform/zepa/server_settings.h"
 #include "tests/support/scoped_env.h"
+#include "tests/unit/zepa/sample_extension_record.h"
 
 using namespace orla;
 
 namespace {
 
-ServerStartupRecord Record(const char* name, const char* dataDirectory) {
-  ServerStartupRecord record;
-  std::memset(&record, 0, sizeof(record));
-  record.dwSize = ZEPA_SERVER_STARTUP_RECORD_SIZE;
-  record.dwVersion = 2;
-  std::strncpy(record.szServerName, name, sizeof(record.szServerName) - 1);
-  std::strncpy(record.szDataDirectory, dataDirectory, sizeof(record.szDataDirectory) - 1);
-  return record;
-}
+using test::StartupRecord;
 
 ServerTable::NextStart Next(const std::string& address, int port, unsigned total = 0, unsigned perAddress = 0) {
   ServerTable::NextStart next;
@@ -52,7 +45,7 @@ TEST(ServerSettings, TheProgramsChoiceOrTheDefaultsNeverTheEnvironment) {
       {"address only", Next("127.0.0.2", 0), "127.0.0.2", 2381, 512, 64},
       {"limits", Next("", 0, 2048, 100), "0.0.0.0", 2381, 2048, 100},
   };
-  const ServerStartupRecord record = Record("KOR", "/var/opt/kor/ZEPD");
+  const ServerStartupRecord record = StartupRecord("KOR", "/var/opt/kor/ZEPD");
   for (const Case& c : cases) {
     ServerSettings settings;
     std::string error;
@@ -67,12 +60,12 @@ TEST(ServerSettings, TheProgramsChoiceOrTheDefaultsNeverTheEnvironment) {
 }
 
 TEST(ServerSettings, MalformedRecordsAreRefusedWithTheReason) {
-  ServerStartupRecord wrongSize = Record("KOR", "/data");
+  ServerStartupRecord wrongSize = StartupRecord("KOR", "/data");
   wrongSize.dwSize = 1580;
-  ServerStartupRecord unterminated = Record("KOR", "/data");
+  ServerStartupRecord unterminated = StartupRecord("KOR", "/data");
   std::memset(unterminated.szServerName, 'x', sizeof(unterminated.szServerName));
-  const ServerStartupRecord relative = Record("KOR", "data");
-  const ServerStartupRecord noDirectory = Record("KOR", "");
+  const ServerStartupRecord relative = StartupRecord("KOR", "data");
+  const ServerStartupRecord noDirectory = StartupRecord("KOR", "");
   struct Case {
     const ServerStartupRecord* record;
     const char* error;
@@ -92,7 +85,7 @@ TEST(ServerSettings, MalformedRecordsAreRefusedWithTheReason) {
     EXPECT_EQ(settings.port, 1) << "left alone on failure: " << c.error;
   }
   // A record without a name gets the library's.
-  const ServerStartupRecord unnamed = Record("", "/data");
+  const ServerStartupRecord unnamed = StartupRecord("", "/data");
   ServerSettings settings;
   std::string error;
   ASSERT_TRUE(ServerSettings::From(&unnamed, ServerTable::NextStart{}, &settings, &error)) << error;

@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent/devices/plugin/device_plugin.h"
@@ -354,6 +355,12 @@ int RunScale() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The ports and the event-log file the bench script exports.
+  const std::string settingsError = orla::AgentSettings::Load();
+  if (!settingsError.empty()) {
+    std::fprintf(stderr, "%s\n", settingsError.c_str());
+    return 2;
+  }
   if (argc < 3) {
     std::fprintf(stderr, "usage: kor_bench pass|traps|scale DIR ...\n");
     return 2;

@@ -13,7 +13,8 @@ namespace orla {
 
 namespace {
 
-// Function statics: a plug-in or a static object may ask before main runs.
+// Function statics: a static object may ask before main runs (and gets the
+// defaults).
 std::mutex& CurrentMutex() {
   static std::mutex mutex;
   return mutex;
@@ -137,17 +138,6 @@ std::string AgentSettings::Load() {
   SetCurrent(settings);
   return error;
 }
-
-const std::string& AgentSettings::StartupError() {
-  // Read when the library is loaded, before main of any program that links
-  // it (the agent, the users tool, test programs and benchmarks).
-  static const std::string error = Load();
-  return error;
-}
-
-namespace {
-[[maybe_unused]] const bool g_loadedAtStart = (AgentSettings::StartupError(), true);
-}  // namespace
 
 AgentSettings AgentSettings::Current() {
   std::lock_guard<std::mutex> hold(CurrentMutex());

@@ -16,8 +16,8 @@
 
 int main(int argc, char** argv) {
   using namespace orla;
-  // Every runtime setting was read and checked when the program started.
-  const std::string& settingsError = AgentSettings::StartupError();
+  // Every runtime setting is read and checked here, before anything else.
+  const std::string settingsError = AgentSettings::Load();
 
   // Only the first character of the first argument counts. Install and
   // remove use none of the ports: a bad one is only pointed out (the

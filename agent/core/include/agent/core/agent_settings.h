@@ -1,10 +1,11 @@
 #pragma once
 // The agent's runtime settings: the ports and sinks that an installation or a
 // test moves through the environment (a systemd unit sets them with
-// Environment=). They are read and checked once, when this library is loaded
-// at process start (StartupError tells how that went); every other part of
-// the agent, and every device plug-in (which links this library), asks
-// Current() for them. Nothing else reads the environment for them.
+// Environment=). Each program reads and checks them once, with one call of
+// Load first thing in main (the agent, korusers, the test programs and the
+// benchmarks); every other part of the agent, and every device plug-in
+// (which links this library), asks Current() for them. Nothing else reads
+// the environment for them, and loading a library reads nothing.
 //
 //   KORAGENT_HTTPS_PORT     2381      HTTPS port of the web server
 //   KORAGENT_HTTPS_ADDRESS  (all)     address the web server listens on
@@ -76,14 +77,11 @@ class AgentSettings {
   // holds the valid values and the defaults of the bad ones.
   static std::string Parse(const Lookup& lookup, AgentSettings* out);
 
-  // What reading the environment at process start found wrong; empty when
-  // every value was valid. The agent does not run with a bad value.
-  static const std::string& StartupError();
-
   // Parse over the process environment; on success the result becomes the
   // process's settings. On failure the valid values (the event-log file
   // among them, so the error can be logged) still become current and the
-  // error text is answered.
+  // error text is answered: the agent does not run with a bad value.
+  // Called once, at the start of main.
   static std::string Load();
 
   // The process's settings: those of the last Load or SetCurrent, or the

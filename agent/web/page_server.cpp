@@ -55,7 +55,7 @@ int PageServer::RegistrationResult() const {
   return registration_;
 }
 
-void PageServer::Start(const std::string& agentDirectory) {
+void PageServer::Start(const AgentLayout& layout) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   if (started_ || shutDown_ || startBarred_) return;
   started_ = true;
@@ -67,8 +67,8 @@ void PageServer::Start(const std::string& agentDirectory) {
   ExtensionRecord extension{};
   extension.dwSize = sizeof extension;
   CopyText(extension.szName, kServerName);
-  if (!CopyText(startup.szDataDirectory, agentDirectory + "ZEPD") ||
-      !CopyText(extension.szDirectory, agentDirectory + "ZEPA")) {
+  if (!CopyText(startup.szDataDirectory, layout.WebDataDirectory()) ||
+      !CopyText(extension.szDirectory, layout.WebContentDirectory())) {
     EventLog::Write(EventLog::kCritical, kStartFailed);
     return;
   }

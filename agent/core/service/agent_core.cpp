@@ -95,7 +95,7 @@ void AgentCore::CreateTrapSender() { TrapSender::SetInstance(new TrapSender()); 
 
 bool AgentCore::PrepareRegistryFilePath() {
   try {
-    registryFilePath_ = AgentDirectory() + "/KORAgent.db";
+    registryFilePath_ = layout_.ElementFile();
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -157,7 +157,9 @@ bool AgentCore::ReadConfiguration(const std::string& fileName) {
                     StringPrintf("Unable to open file %s - %s", fileName.c_str(), ErrorText(err).c_str()));
     return false;
   }
-  return configuration_.Parse(in, fileName);
+  if (!configuration_.Parse(in, fileName)) return false;
+  layout_ = AgentLayout(programDirectory_, configuration_.AgentDirectory());
+  return true;
 }
 
 int AgentCore::ParsePollingInterval(const std::string& line) {
@@ -170,7 +172,7 @@ int AgentCore::ParsePollingInterval(const std::string& line) {
 
 bool AgentCore::ReadPollingInterval() {
   pollingInterval_ = kDefaultPollingInterval;
-  const std::string path = AgentDirectory() + "/storage.ini";
+  const std::string path = layout_.PollingIntervalFile();
   std::ifstream in(path);
   if (!in.is_open()) {
     const int err = errno;
@@ -218,7 +220,7 @@ std::string AgentCore::SystemInformationText(const std::string& label) {
 }
 
 bool AgentCore::WriteSystemInformation() {
-  const std::string path = AgentDirectory() + "/sysinfo.agt";
+  const std::string path = layout_.SystemInformationFile();
   const int err = AtomicFile::Write(path, SystemInformationText(Configuration().SystemLabel()));
   if (err != 0) {
     EventLog::Write(EventLog::kCritical,

@@ -15,6 +15,7 @@
 // start-up there until it continues.
 #include <string>
 
+#include "agent/core/agent_layout.h"
 #include "agent/core/root_object.h"
 #include "agent_configuration.h"
 
@@ -63,8 +64,8 @@ class AgentCore : public RootObject {
   // chdir.
   void EnterProgramDirectory(const std::string& programPath);
   // Step 2: reads the configuration file, by default "KORAgent.cfg" in the
-  // current directory.
-  bool ReadConfiguration(const std::string& fileName = "KORAgent.cfg");
+  // current directory, and from its line 2 the agent's layout.
+  bool ReadConfiguration(const std::string& fileName = AgentLayout::kConfigurationFileName);
   // Step 3: reads the polling interval from storage.ini in the agent
   // directory. On any problem the interval is 300 and a WARNING is logged.
   bool ReadPollingInterval();
@@ -81,7 +82,9 @@ class AgentCore : public RootObject {
 
   // What the subsystems are given.
   const std::string& ProgramDirectory() const { return programDirectory_; }
-  const std::string& AgentDirectory() const { return configuration_.AgentDirectory(); }
+  // Where the agent's folders and files are (from step 2 on).
+  const AgentLayout& Layout() const { return layout_; }
+  const std::string& AgentDirectory() const { return layout_.AgentDirectory(); }
   int PollingInterval() const { return pollingInterval_; }
   const std::string& RegistryFilePath() const { return registryFilePath_; }
   const AgentConfiguration& Configuration() const { return configuration_; }
@@ -97,6 +100,7 @@ class AgentCore : public RootObject {
   void StartTrapListener();
 
   AgentConfiguration configuration_;
+  AgentLayout layout_;
   std::string programDirectory_;
   std::string registryFilePath_;
   int pollingInterval_ = kDefaultPollingInterval;

@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "agent/core/agent_layout.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
@@ -34,8 +34,6 @@ namespace {
 
 // The unprivileged user the installed service runs as, when it exists.
 constexpr char kServiceUser[] = "koragent";
-// The web server's data directory is the agent directory's path plus this.
-constexpr char kWebDataSuffix[] = "ZEPD";
 
 // Exit code of a start-up that an exception ended in steps 6 to 10.
 constexpr int kExitSubsystemStart = 5;
@@ -66,23 +64,16 @@ void Print(const std::string& text) {
   std::fflush(stdout);
 }
 
-// The folders the service writes: the agent directory that line 2 of
-// KORAgent.cfg beside the program names (relative to the program directory,
-// which the agent makes its current directory), and the web server's data
-// directory beside it. Without a readable line 2 the agent directory is the
-// one the program directory is installed with.
+// The folders the service writes: the agent directory of the program's
+// layout, and the web server's data directory beside it. Without a readable
+// line 2 the agent directory is the one the program directory is installed
+// with.
 std::vector<std::string> ServiceWritablePaths(const std::string& programPath) {
   const std::string programDirectory = programPath.substr(0, programPath.rfind('/'));
-  std::string agentDirectory;
-  std::ifstream cfg(programDirectory + "/KORAgent.cfg");
-  std::string line;
-  if (std::getline(cfg, line) && std::getline(cfg, agentDirectory)) {
-    if (!agentDirectory.empty() && agentDirectory.back() == '\r') agentDirectory.pop_back();
-  }
-  if (agentDirectory.empty()) agentDirectory = "KOR";
-  if (agentDirectory[0] != '/') agentDirectory = programDirectory + "/" + agentDirectory;
-  while (agentDirectory.size() > 1 && agentDirectory.back() == '/') agentDirectory.pop_back();
-  return {agentDirectory, agentDirectory + kWebDataSuffix};
+  AgentLayout layout(programDirectory, AgentLayout::kInstalledAgentDirectory);
+  std::string unreadable;
+  AgentLayout::Read(programDirectory, &layout, &unreadable);
+  return {layout.AgentDirectory(), layout.WebDataDirectory()};
 }
 
 }  // namespace
@@ -297,7 +288,7 @@ void StartWebInterface() {
   try {
     // A server that cannot start has logged why; the agent runs on without
     // pages.
-    PageServer::Instance()->Start(AgentCore::Instance()->AgentDirectory());
+    PageServer::Instance()->Start(AgentCore::Instance()->Layout());
   } catch (const std::exception&) {
     EventLog::Write(EventLog::kCritical, "ZEPA interface failed to initialize.");
   }

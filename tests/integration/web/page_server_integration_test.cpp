@@ -45,7 +45,7 @@ class PageServerIntegration : public ::testing::Test {
 
 TEST_F(PageServerIntegration, RegistersAndServesKorUntilShutdown) {
   PageServer* server = PageServer::Instance();
-  server->Start(dir_.File("KOR"));
+  server->Start(AgentLayout("", dir_.File("KOR")));
   ASSERT_NE(server->Handle(), 0u);
   EXPECT_EQ(server->RegistrationResult(), 1);
   EXPECT_EQ(log_.Count("ZEPA interface failed to initialize."), 0);
@@ -86,7 +86,7 @@ TEST_F(PageServerIntegration, RegistersAndServesKorUntilShutdown) {
 TEST_F(PageServerIntegration, AServerThatCannotStartIsLoggedAndLeavesNoHandle) {
   // The data directory must be an absolute path: the library refuses this one.
   PageServer server;
-  server.Start("relative/KOR");
+  server.Start(AgentLayout("", "relative/KOR"));
   EXPECT_EQ(server.Handle(), 0u);
   EXPECT_EQ(server.RegistrationResult(), 0);
   EXPECT_TRUE(log_.WaitFor("CRITICAL: ZEPA interface failed to initialize."));

@@ -65,7 +65,7 @@ class WebAgentIntegration : public test::SimulatorFixture {
     ElementRegistry::SetInstance(registry_.get());
 
     PageServer* server = PageServer::Instance();
-    server->Start(dir_.File("KOR"));
+    server->Start(AgentLayout("", dir_.File("KOR")));
     ASSERT_NE(server->Handle(), 0u);
     // The server has loaded the module from its extensions/ folder: its
     // record names the root "webagent", which is therefore taken.

@@ -1,8 +1,9 @@
 #pragma once
 // PageServer: the agent's web interface inside the embedded HTTPS web server
 // library (platform/zepa/zepa.h). Start starts the server with the agent's
-// data directory (agent directory + "ZEPD") and registers the agent as the
-// extension owning /KOR/, serving the folder agent directory + "ZEPA". From
+// web data directory (AgentLayout: agent directory + "ZEPD") and registers
+// the agent as the extension owning /KOR/, serving the web content folder
+// (agent directory + "ZEPA"). From
 // then on the library calls ExtensionRequest on its own threads, several at
 // a time; DispatchRequest hands each request to the page that answers it
 // (PageTable) or to the library as a file.
@@ -25,6 +26,7 @@
 #include <mutex>
 #include <string>
 
+#include "agent/core/agent_layout.h"
 #include "agent/core/root_object.h"
 #include "platform/zepa/zepa.h"
 
@@ -43,9 +45,9 @@ class PageServer : public RootObject {
   PageServer(const PageServer&) = delete;
   PageServer& operator=(const PageServer&) = delete;
 
-  // Starts the server and registers the extension; `agentDirectory` is line
-  // 2 of KORAgent.cfg. Does nothing after a first call or after Shutdown.
-  void Start(const std::string& agentDirectory);
+  // Starts the server and registers the extension, with the folders of the
+  // agent's `layout`. Does nothing after a first call or after Shutdown.
+  void Start(const AgentLayout& layout);
   void Shutdown();
   // From now on Start does nothing; a server already running is left as it
   // is, to end with the process. The service's stop path calls this instead

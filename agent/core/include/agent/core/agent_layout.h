@@ -1,0 +1,57 @@
+#pragma once
+// The agent's folders and files on disk, named in one place. Line 2 of
+// KORAgent.cfg, in the program directory, names the agent directory; a
+// relative line 2 is taken relative to the program directory, by the agent
+// and by korusers alike. Beside the agent directory, with its path followed
+// by a suffix, live the web content served under /KOR/ ("ZEPA") and the web
+// server's data: certificate, key, users ("ZEPD"). Inside it the agent's own
+// files (KORAgent.db, storage.ini, sysinfo.agt, client.ini).
+//
+// The agent parses KORAgent.cfg whole (every line checked, with its event
+// texts) and makes its layout from the line 2 it read; the install command
+// and korusers read just line 2 here (Read). The path is used as the line
+// gives it, trailing "/" included, so "/opt/kor/KOR/" keeps its data in
+// "/opt/kor/KOR/ZEPD" as it always has.
+#include <string>
+
+namespace orla {
+
+class AgentLayout {
+ public:
+  static constexpr char kConfigurationFileName[] = "KORAgent.cfg";
+  // The agent directory a program directory is installed with (<prefix>/KOR).
+  static constexpr char kInstalledAgentDirectory[] = "KOR";
+
+  AgentLayout() = default;
+  // `agentDirectoryLine` as line 2 gives it (without its line end). An
+  // empty line stays empty; a relative one is joined to `programDirectory`
+  // when that is known (not empty).
+  AgentLayout(const std::string& programDirectory, const std::string& agentDirectoryLine);
+
+  // Reads line 2 of KORAgent.cfg in `programDirectory` (one trailing CR of
+  // a CR LF file goes, as the agent reads it). False, with *error naming
+  // the file, when the file or its line 2 cannot be read or the line is
+  // empty; *layout is left as it was then.
+  static bool Read(const std::string& programDirectory, AgentLayout* layout, std::string* error);
+
+  const std::string& ProgramDirectory() const { return programDirectory_; }
+  const std::string& AgentDirectory() const { return agentDirectory_; }
+  // Served under /KOR/.
+  std::string WebContentDirectory() const { return agentDirectory_ + "ZEPA"; }
+  // The web server's data directory.
+  std::string WebDataDirectory() const { return agentDirectory_ + "ZEPD"; }
+  // The managed elements.
+  std::string ElementFile() const { return File("KORAgent.db"); }
+  // The polling interval.
+  std::string PollingIntervalFile() const { return File("storage.ini"); }
+  // What the agent writes about its host at start-up.
+  std::string SystemInformationFile() const { return File("sysinfo.agt"); }
+
+ private:
+  std::string File(const char* name) const { return agentDirectory_ + "/" + name; }
+
+  std::string programDirectory_;
+  std::string agentDirectory_;
+};
+
+}  // namespace orla

@@ -1,12 +1,12 @@
-#include "users_command.h"
+#include "platform/zepa/users_command.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
+#include "directory_owner.h"
 #include "platform/text/string_printf.h"
 #include "password_hash.h"
 #include "user_store.h"
@@ -81,7 +81,7 @@ bool NewPasswordHash(const UsersCommand::PasswordSource& passwords, const std::s
 }
 }  // namespace
 
-void UsersCommand::Usage(std::ostream& out) {
+void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultDirectory) {
   out << "Usage: korusers [-d DATA-DIRECTORY] COMMAND [ARGUMENTS]\n"
          "Manages the users of the KORAgent web server.\n"
          "\n"
@@ -97,36 +97,23 @@ void UsersCommand::Usage(std::ostream& out) {
          "KORAccess, 2 is the administrator right.\n"
          "\n"
          "The password is read from the terminal (twice), or as one line from\n"
-         "standard input when that is not a terminal. The data directory defaults\n"
-         "to the agent directory of KORAgent.cfg beside korusers followed by ZEPD.\n";
+         "standard input when that is not a terminal."
+      << (defaultDirectory.description.empty() ? "\n" : defaultDirectory.description);
 }
 
-bool UsersCommand::DefaultDataDirectory(const std::string& programDirectory, std::string* directory,
-                                        std::string* error) {
-  const std::string cfg = programDirectory + "/KORAgent.cfg";
-  std::ifstream in(cfg);
-  std::string line;
-  if (!in || !std::getline(in, line) || !std::getline(in, line)) {
-    *error = "cannot read the agent directory from " + cfg + "; name the data directory with -d";
-    return false;
-  }
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-  if (line.empty()) {
-    *error = "line 2 of " + cfg + " is empty; name the data directory with -d";
-    return false;
-  }
-  *directory = line + "ZEPD";
-  return true;
+bool UsersCommand::ActAsOwner(const std::string& dataDirectory, std::string* error) {
+  const std::string users = ZepaServer::kUsersFileName;
+  return DirectoryOwner::Become(dataDirectory, {users, users + ".lock"}, error);
 }
 
-int UsersCommand::Run(const std::vector<std::string>& args, const std::string& programDirectory,
+int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDirectory& defaultDirectory,
                       const PasswordSource& passwords, std::ostream& out, std::ostream& err,
                       const OwnerSwitch& actAsOwner) {
   std::string dataDirectory;
   size_t i = 0;
   while (i < args.size() && !args[i].empty() && args[i][0] == '-') {
     if (args[i] == "-h" || args[i] == "--help") {
-      Usage(out);
+      Usage(out, defaultDirectory);
       return 0;
     }
     if ((args[i] == "-d" || args[i] == "--data-dir") && i + 1 < args.size()) {
@@ -135,19 +122,19 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
       continue;
     }
     err << "korusers: unknown option " << args[i] << "\n";
-    Usage(err);
+    Usage(err, defaultDirectory);
     return 1;
   }
   if (i >= args.size()) {
-    Usage(err);
+    Usage(err, defaultDirectory);
     return 1;
   }
   const std::string command = args[i];
   const std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
   if (dataDirectory.empty()) {
-    std::string error;
-    if (!DefaultDataDirectory(programDirectory, &dataDirectory, &error)) {
-      err << "korusers: " << error << "\n";
+    std::string error = "there is no default data directory";
+    if (!defaultDirectory.find || !defaultDirectory.find(&dataDirectory, &error)) {
+      err << "korusers: " << error << "; name the data directory with -d\n";
       return 1;
     }
   }
@@ -162,7 +149,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
 
   if (command == "list") {
     if (!rest.empty()) {
-      Usage(err);
+      Usage(err, defaultDirectory);
       return 1;
     }
     for (const UserStore::User& user : store.All()) out << user.name << "\t" << RightsText(user) << "\n";
@@ -170,7 +157,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
   }
   if (rest.empty() || !UserStore::IsValidName(rest[0])) {
     if (!rest.empty()) err << "korusers: \"" << rest[0] << "\" is not a valid user name (A-Z a-z 0-9 . _ -)\n";
-    Usage(err);
+    Usage(err, defaultDirectory);
     return 1;
   }
   const std::string name = rest[0];
@@ -205,7 +192,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     message = "added the user " + name;
   } else if (command == "remove") {
     if (rest.size() != 1) {
-      Usage(err);
+      Usage(err, defaultDirectory);
       return 1;
     }
     change = [&](Users& users, std::string* error) {
@@ -221,7 +208,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     message = "removed the user " + name;
   } else if (command == "password") {
     if (rest.size() != 1) {
-      Usage(err);
+      Usage(err, defaultDirectory);
       return 1;
     }
     if (!store.Find(name)) {
@@ -238,7 +225,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     message = "set the password of " + name;
   } else if (command == "rights") {
     if (rest.size() < 2) {
-      Usage(err);
+      Usage(err, defaultDirectory);
       return 1;
     }
     if (!ParseRights(rest, 1, &rights, err)) return 1;
@@ -257,7 +244,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const std::string& p
     message = "set the rights of " + name;
   } else {
     err << "korusers: unknown command " << command << "\n";
-    Usage(err);
+    Usage(err, defaultDirectory);
     return 1;
   }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "agent/core/agent_layout.h"
 #include "platform/zepa/password_hash.h"
 #include "platform/zepa/user_store.h"
 #include "platform/zepa/users_command.h"
@@ -168,11 +169,23 @@ struct ToolRun {
   std::string err;
 };
 
+// The default data directory as korusers finds it: that of the agent whose
+// program directory is `programDir`.
+UsersCommand::DefaultDataDirectory AgentDataDirectory(const std::string& programDir) {
+  return {[programDir](std::string* directory, std::string* error) {
+            AgentLayout layout;
+            if (!AgentLayout::Read(programDir, &layout, error)) return false;
+            *directory = layout.WebDataDirectory();
+            return true;
+          },
+          ""};
+}
+
 ToolRun Tool(const std::vector<std::string>& args, const std::string& programDir = "/nonexistent",
              const std::string& password = "a-good-password") {
   std::ostringstream out, err;
   const int code = UsersCommand::Run(
-      args, programDir,
+      args, AgentDataDirectory(programDir),
       [&](const std::string&, std::string* p) {
         *p = password;
         return !password.empty();
@@ -225,9 +238,10 @@ TEST(UsersCommand, RefusesBadInput) {
 TEST(UsersCommand, FindsTheDataDirectoryFromTheAgentConfiguration) {
   test::TempDir dir;
   dir.Write("KORAgent.cfg", "ORLA\n" + dir.Path() + "/KOR\r\nx\nlabel\n.1.3.6\n");
-  std::string data, error;
-  ASSERT_TRUE(UsersCommand::DefaultDataDirectory(dir.Path(), &data, &error)) << error;
-  EXPECT_EQ(data, dir.Path() + "/KORZEPD");
+  AgentLayout layout;
+  std::string error;
+  ASSERT_TRUE(AgentLayout::Read(dir.Path(), &layout, &error)) << error;
+  EXPECT_EQ(layout.WebDataDirectory(), dir.Path() + "/KORZEPD");
   ASSERT_EQ(::mkdir((dir.Path() + "/KORZEPD").c_str(), 0700), 0);
   EXPECT_EQ(Tool({"add", "administrator", "*=0x7fffffff"}, dir.Path()).code, 0);
   // A new administrator password makes the first-start password file go.

@@ -1,4 +1,6 @@
-// korusers: manages the web server's users (see UsersCommand).
+// korusers: manages the web server's users (see UsersCommand), in the data
+// directory of the agent whose program directory holds the tool, unless -d
+// names another.
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -8,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "../directory_owner.h"
-#include "../users_command.h"
-#include "../zepa_server.h"
+#include "agent/core/agent_layout.h"
+#include "agent/core/agent_settings.h"
+#include "platform/zepa/users_command.h"
 
 namespace {
 
@@ -83,12 +85,23 @@ bool AskPassword(const std::string& prompt, std::string* password) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The event-log file setting, for what the web server library logs. None
+  // of the ports concerns the tool: a bad one is left to the agent to report.
+  orla::AgentSettings::Load();
   std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string programDirectory = ProgramDirectory();
+  orla::UsersCommand::DefaultDataDirectory defaultDirectory;
+  defaultDirectory.find = [&programDirectory](std::string* directory, std::string* error) {
+    orla::AgentLayout layout;
+    if (!orla::AgentLayout::Read(programDirectory, &layout, error)) return false;
+    *directory = layout.WebDataDirectory();
+    return true;
+  };
+  defaultDirectory.description =
+      " The data directory defaults\n"
+      "to the agent directory of KORAgent.cfg beside korusers followed by ZEPD.\n";
   // Run as root, the tool works as the data directory's owner (the agent's
   // user), so that the agent can read the files it writes.
-  const auto actAsOwner = [](const std::string& directory, std::string* error) {
-    const std::string users = orla::ZepaServer::kUsersFileName;
-    return orla::DirectoryOwner::Become(directory, {users, users + ".lock"}, error);
-  };
-  return orla::UsersCommand::Run(args, ProgramDirectory(), AskPassword, std::cout, std::cerr, actAsOwner);
+  return orla::UsersCommand::Run(args, defaultDirectory, AskPassword, std::cout, std::cerr,
+                                 orla::UsersCommand::ActAsOwner);
 }

@@ -1,6 +1,12 @@
 #!/usr/bin/env python3
-"""Checks the include rules of the source tree.
+"""Checks the layering rules of the source tree; part of every build (the
+include_rules target) and of the unit tests (Layering.IncludeRules).
 
+- No target defined under platform/ links a target defined under agent/,
+  plugins/ or setup/: the stand-ins know nothing of the agent.
+- No file under platform/ names the agent's configuration file: the agent's
+  on-disk layout belongs to the agent (AgentLayout), which hands platform
+  code the folders it needs.
 - Only platform/ may include the headers of net-snmp, libmicrohttpd, libcurl,
   OpenSSL, GnuTLS, systemd, dlopen or ncurses.
 - Dependencies between the agent's layers point one way:
@@ -21,7 +27,7 @@ import os
 import re
 import sys
 
-ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..", "..")
+ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
 ROOT = os.path.abspath(ROOT)
 
 FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|microhttpd\.h|curl/|openssl/|gnutls/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h)')
@@ -66,6 +72,7 @@ ENVIRONMENT_LINES = {
 LAYERS = [
     ("platform/", 0),
     ("agent/core/service/", 6),
+    ("agent/tools/", 6),
     ("agent/core/", 1),
     ("agent/snmp/", 2),
     ("agent/devices/", 3),
@@ -81,8 +88,55 @@ def layer_of(path):
     return None
 
 
-def main():
+TARGET_DEFINITION = re.compile(r'\b(?:kor_library|add_library|add_executable)\(\s*([A-Za-z0-9_.+-]+)')
+TARGET_LINKS = re.compile(r'\btarget_link_libraries\(([^)]*)\)', re.S)
+AGENT_CONFIGURATION_FILE = "KORAgent.cfg"
+
+
+def cmake_files(top):
+    for dirpath, _, files in os.walk(os.path.join(ROOT, top)):
+        if "CMakeLists.txt" in files:
+            full = os.path.join(dirpath, "CMakeLists.txt")
+            with open(full, encoding="utf-8", errors="replace") as f:
+                # Comments go; line breaks stay, so offsets still give lines.
+                text = re.sub(r'#[^\n]*', '', f.read())
+            yield os.path.relpath(full, ROOT), text
+
+
+def link_problems():
+    """platform/ targets that link a target of the agent, a plug-in or setup."""
+    owner = {}
+    for top in ("agent", "platform", "plugins", "setup"):
+        for rel, text in cmake_files(top):
+            for m in TARGET_DEFINITION.finditer(text):
+                owner[m.group(1)] = top
     problems = []
+    for rel, text in cmake_files("platform"):
+        for m in TARGET_LINKS.finditer(text):
+            words = m.group(1).split()
+            line = text.count("\n", 0, m.start()) + 1
+            for word in words[1:]:
+                if owner.get(word, "platform") != "platform":
+                    problems.append(f"{rel}:{line}: {words[0]} links {word}, a target of {owner[word]}/")
+    return problems
+
+
+def configuration_file_problems():
+    """Files under platform/ that name the agent's configuration file."""
+    problems = []
+    for dirpath, _, files in os.walk(os.path.join(ROOT, "platform")):
+        for name in files:
+            full = os.path.join(dirpath, name)
+            rel = os.path.relpath(full, ROOT)
+            with open(full, encoding="utf-8", errors="replace") as f:
+                for number, line in enumerate(f, 1):
+                    if AGENT_CONFIGURATION_FILE in line:
+                        problems.append(f"{rel}:{number}: platform code names {AGENT_CONFIGURATION_FILE}")
+    return problems
+
+
+def main():
+    problems = link_problems() + configuration_file_problems()
     for top in ("agent", "platform", "plugins", "setup"):
         base = os.path.join(ROOT, top)
         for dirpath, _, files in os.walk(base):

@@ -42,9 +42,16 @@ simulator/stop.sh --run-dir "$SIM_RUN" >/dev/null 2>&1 || true
 echo "Simulated devices (change them with: simulator/simctl --run-dir $SIM_RUN ...):"
 simulator/start.sh --run-dir "$SIM_RUN" --port "${KORAGENT_SNMP_PORT:-161}"
 
+# The agent's folders, by the rule the agent and korusers follow (AgentLayout,
+# agent/core): line 2 of KORAgent.cfg names the agent directory, a relative
+# one taken relative to the program directory; the web server's data
+# directory is its path followed by ZEPD.
+AGENT_DIR=$(sed -n '2{s/\r$//;p;}' "$PREFIX/KORAgent.cfg")
+case $AGENT_DIR in /*) ;; *) AGENT_DIR=$PREFIX/$AGENT_DIR ;; esac
+DATA_DIR=${AGENT_DIR}ZEPD
+
 # A first run manages the simulated controllers: their lines in KORAgent.db,
 # and the shortest polling interval, so the polls show soon.
-AGENT_DIR=$(sed -n 2p "$PREFIX/KORAgent.cfg")
 if [ ! -s "$AGENT_DIR/KORAgent.db" ]; then
   awk '$1 ~ /^tc/ { print $1 "|" $2 }' "$SIM_RUN/devices.txt" > "$AGENT_DIR/KORAgent.db"
   echo 60 > "$AGENT_DIR/storage.ini"
@@ -61,7 +68,7 @@ cleanup() {
 trap cleanup EXIT
 
 HTTPS_PORT=${KORAGENT_HTTPS_PORT:-2381}
-PASSWORD_FILE=$PREFIX/KORZEPD/administrator-password.txt
+PASSWORD_FILE=$DATA_DIR/administrator-password.txt
 echo "Program directory: $PREFIX"
 echo "Event log:         $KORAGENT_EVENT_LOG (one JSON object a line, shown below as"
 echo "                   time, level, text; also in the system journal or syslog)"

@@ -17,7 +17,7 @@ namespace orla {
 
 class ElementPoller;
 class ElementState;
-class PollerClock;
+class Clock;
 class SnmpSession;
 class StatusChangeListener;
 class TrapMessage;
@@ -58,7 +58,7 @@ class Element : public RootObject {
 
   // The clock the polling thread will run on (the system's unless set
   // before binding).
-  void SetPollerClock(PollerClock* clock) { clock_ = clock; }
+  void SetPollerClock(Clock* clock) { clock_ = clock; }
 
   // What the element's polling thread, status passes and trap handling
   // share with it.
@@ -112,7 +112,7 @@ class Element : public RootObject {
   bool embeddedHomePage_ = false;
   std::string devicePageLink_;
   std::string agentPageUrl_;
-  PollerClock* clock_ = nullptr;
+  Clock* clock_ = nullptr;
   std::unique_ptr<ElementPoller> poller_;
 };
 

@@ -2,19 +2,18 @@
 
 #include <cerrno>
 #include <chrono>
-#include <ctime>
 #include <memory>
 #include <system_error>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "element_state.h"
-#include "poller_clock.h"
+#include "platform/sync/clock.h"
 
 namespace orla {
 
-ElementPoller::ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock)
-    : state_(std::move(state)), clock_(clock != nullptr ? clock : PollerClock::System()) {
+ElementPoller::ElementPoller(std::shared_ptr<ElementState> state, Clock* clock)
+    : state_(std::move(state)), clock_(clock != nullptr ? clock : Clock::System()) {
   try {
     thread_ = std::thread(&ElementPoller::Run, this);
   } catch (const std::system_error& e) {
@@ -39,11 +38,11 @@ void ElementPoller::Run() {
     // An interval below one second (the registry does not check the range)
     // must not turn into a busy loop.
     const int64_t seconds = state_->PollingInterval();
-    if (clock_->WaitFor(stop_, seconds > 1 ? seconds : 1)) break;
+    if (clock_->WaitFor(stop_, std::chrono::seconds(seconds > 1 ? seconds : 1))) break;
 
     const uint32_t stamp = state_->TrapReceiverStamp();
     if (stamp != 0) {
-      const auto now = static_cast<uint64_t>(clock_->Now());
+      const auto now = static_cast<uint64_t>(clock_->WallSeconds());
       if (now < static_cast<uint64_t>(stamp) + kStampHoldOff) continue;
       // The trap-target page may store a fresh stamp at this very moment:
       // only the expired one is cleared, a fresh one holds off this cycle.

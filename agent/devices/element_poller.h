@@ -16,7 +16,7 @@
 namespace orla {
 
 class ElementState;
-class PollerClock;
+class Clock;
 
 class ElementPoller : public RootObject {
  public:
@@ -25,7 +25,7 @@ class ElementPoller : public RootObject {
 
   // Starts the thread, which waits and reads the time on `clock`. Throws
   // OrlaException 3003 when it cannot be created.
-  ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock);
+  ElementPoller(std::shared_ptr<ElementState> state, Clock* clock);
   // Stops the thread and waits for it to end.
   ~ElementPoller() override;
   ElementPoller(const ElementPoller&) = delete;
@@ -41,7 +41,7 @@ class ElementPoller : public RootObject {
   void Run();
 
   std::shared_ptr<ElementState> state_;
-  PollerClock* clock_;
+  Clock* clock_;
   ManualResetEvent stop_{false};
   std::atomic<bool> finished_{false};
   std::thread thread_;

@@ -12,7 +12,7 @@
 #include "agent/devices/element_directory.h"
 #include "element_poller.h"
 #include "element_state.h"
-#include "parallel_runner.h"
+#include "platform/sync/parallel_runner.h"
 #include "plugin_call.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"

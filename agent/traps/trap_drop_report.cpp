@@ -4,12 +4,12 @@
 
 namespace orla {
 
-TrapDropReport::TrapDropReport(Clock clock) : clock_(std::move(clock)) {}
+TrapDropReport::TrapDropReport(Clock* clock) : clock_(Clock::Or(clock)) {}
 
 std::optional<std::chrono::milliseconds> TrapDropReport::Due(uint64_t totalDropped) const {
   if (totalDropped <= reported_) return std::nullopt;
   if (!last_.has_value()) return std::chrono::milliseconds(0);
-  const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*last_ + kInterval - clock_());
+  const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*last_ + kInterval - clock_->SteadyNow());
   return wait.count() > 0 ? wait : std::chrono::milliseconds(0);
 }
 
@@ -18,7 +18,7 @@ std::optional<std::string> TrapDropReport::Check(uint64_t totalDropped) {
   if (!due.has_value() || due->count() > 0) return std::nullopt;
   const uint64_t dropped = totalDropped - reported_;
   reported_ = totalDropped;
-  last_ = clock_();
+  last_ = clock_->SteadyNow();
   return StringPrintf("%llu traps were dropped because they arrived faster than the agent could take them.",
                       static_cast<unsigned long long>(dropped));
 }

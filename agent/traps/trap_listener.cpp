@@ -70,8 +70,8 @@ struct ReceivedTrap {
 
 }  // namespace
 
-TrapListener::TrapListener(TrapDropReport::Clock clock)
-    : dropReport_(std::move(clock)), refresher_(&TrapSender::RefreshAllStatus) {}
+TrapListener::TrapListener(Clock* clock)
+    : dropReport_(clock), refresher_(&TrapSender::RefreshAllStatus) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;

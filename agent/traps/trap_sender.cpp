@@ -25,6 +25,7 @@
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
 #include "platform/net/host_address.h"
+#include "platform/sync/clock.h"
 #include "platform/sysinfo/system_info.h"
 #include "platform/text/string_printf.h"
 
@@ -156,7 +157,7 @@ std::string TrapSender::TimeStampText(const LocalTime& t, int32_t biasMinutes) {
                       t.milliseconds / 10, zone.c_str());
 }
 
-std::string TrapSender::CurrentTimeStampText() { return TimeStampTextAt(std::chrono::system_clock::now()); }
+std::string TrapSender::CurrentTimeStampText() { return TimeStampTextAt(Clock::System()->WallNow()); }
 
 std::string TrapSender::TimeStampTextAt(std::chrono::system_clock::time_point moment) {
   const auto sinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(moment.time_since_epoch()).count();
@@ -268,7 +269,7 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
 }
 
 void TrapSender::LogReceivedTrap(TrapMessage* trap) {
-  if (LogTrap(trap, std::chrono::system_clock::now())) RefreshAllStatus();
+  if (LogTrap(trap, Clock::System()->WallNow())) RefreshAllStatus();
 }
 
 void TrapSender::RefreshAllStatus() {

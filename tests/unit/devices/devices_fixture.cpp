@@ -72,8 +72,9 @@ bool DevicesFixture::WaitFor(const std::function<bool(FakePluginControl&)>& cond
   return control_->changed.wait_for(hold, limit, [&] { return condition(*control_); });
 }
 
-std::unique_ptr<ElementRegistry> DevicesFixture::Loaded() {
+std::unique_ptr<ElementRegistry> DevicesFixture::Loaded(Clock* clock) {
   auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
+  registry->SetPollerClock(clock);
   registry->SetStatusChangeListener(&listener_);
   registry->LoadElements();
   return registry;

@@ -16,6 +16,7 @@
 #include "agent/devices/status_change_listener.h"
 #include "platform/library/dynamic_library.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/manual_clock.h"
 #include "tests/support/scoped_settings.h"
 #include "tests/support/recording_listener.h"
 #include "tests/support/temp_dir.h"
@@ -44,13 +45,15 @@ class DevicesFixture : public ::testing::Test {
                std::chrono::milliseconds limit = std::chrono::seconds(10));
 
   // A registry on dir_/KORAgent.db (polling interval 3600 s) that reports
-  // its changes to listener_, loaded.
-  std::unique_ptr<ElementRegistry> Loaded();
+  // its changes to listener_, loaded; its polling threads run on `clock`
+  // (clock_, which the test moves, or the system's when null).
+  std::unique_ptr<ElementRegistry> Loaded(Clock* clock = nullptr);
 
   TempDir dir_;
   EventLogCapture log_;
   ScopedSettings settings_;
   RecordingListener listener_;
+  ManualClock clock_;
 
  private:
   std::string previousDirectory_;

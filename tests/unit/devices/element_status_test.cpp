@@ -19,7 +19,7 @@
 #include "agent/devices/element_registry.h"
 #include "tests/support/scoped_env.h"
 #include "tests/unit/devices/devices_fixture.h"
-#include "tests/unit/devices/manual_clock.h"
+#include "tests/support/manual_clock.h"
 
 namespace orla::test {
 namespace {
@@ -56,10 +56,13 @@ TEST_F(ElementStatusTest, AStatusChangeIsReportedOnceWithTheElementsName) {
 }
 
 TEST_F(ElementStatusTest, PollingThreadPollsOncePerInterval) {
-  auto registry = Loaded();
+  auto registry = Loaded(&clock_);
   SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 1; });
   registry->AddElement("tc01", "10.9.0.1", 1);
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
   EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);  // the first poll comes one interval after binding
+  ASSERT_TRUE(clock_.Step(seconds(1), 1));
+  ASSERT_TRUE(clock_.Step(seconds(1), 1));
   ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.1"] >= 2; }));
   EXPECT_EQ(registry->OverallStatus(), '1');
   ASSERT_FALSE(listener_.Changes().empty());
@@ -67,9 +70,11 @@ TEST_F(ElementStatusTest, PollingThreadPollsOncePerInterval) {
 }
 
 TEST_F(ElementStatusTest, RefreshDuringThePollersUpdateAnswersThatUpdatesResult) {
-  auto registry = Loaded();
+  auto registry = Loaded(&clock_);
   registry->AddElement("tc01", "10.9.0.1", 1);
   Hold(true);
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
+  clock_.Advance(seconds(1));
   ASSERT_TRUE(WaitInside(1));  // the polling thread is inside UpdateStatus
   SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
 
@@ -97,10 +102,12 @@ TEST_F(ElementStatusTest, UpdateAllDuringAnotherPassWaitsForItWithoutPollingAgai
 }
 
 TEST_F(ElementStatusTest, RemovalDuringAPollNeverStartsAnotherAndKeepsWhatThePollUses) {
-  auto registry = Loaded();
+  auto registry = Loaded(&clock_);
   registry->AddElement("tc01", "10.9.0.1", 1);
   registry->AddElement("tc02", "10.9.0.2", 3600);
   Hold(true);
+  ASSERT_TRUE(clock_.WaitForWaiters(2));
+  clock_.Advance(seconds(1));
   ASSERT_TRUE(WaitInside(1));
   SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
 
@@ -110,7 +117,9 @@ TEST_F(ElementStatusTest, RemovalDuringAPollNeverStartsAnotherAndKeepsWhatThePol
   // The rest of the poll runs on the removed element's session and library.
   Hold(false);
   ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesInside == 0; }));
-  std::this_thread::sleep_for(milliseconds(2500));
+  // Two more intervals pass; only tc02's thread still waits on the clock.
+  clock_.Advance(seconds(2));
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
   EXPECT_EQ(UpdatesOf("10.9.0.1"), 1);
   // Only the removal is reported, not the late status of the removed element.
   const auto changes = listener_.Changes();
@@ -124,8 +133,9 @@ TEST_F(ElementStatusTest, RemovalDuringAPollNeverStartsAnotherAndKeepsWhatThePol
 // step with respect to the removal. The poll is held in between by the
 // dynamic loader's lock, which its look-up of "UpdateStatus" needs.
 TEST_F(ElementStatusTest, APollHeldBeforeItsCallNeverCallsTheRemovedElementsPlugIn) {
-  auto registry = Loaded();
+  auto registry = Loaded(&clock_);
   registry->AddElement("tc01", "10.9.0.1", 1);
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
   const std::string fifo = dir_.File("init.fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   ScopedEnv name("KOR_BLOCKING_INIT_FIFO", fifo);
@@ -133,8 +143,10 @@ TEST_F(ElementStatusTest, APollHeldBeforeItsCallNeverCallsTheRemovedElementsPlug
   auto loading = std::async(std::launch::async, [] {
     return ::dlopen((std::string(KOR_BINARY_DIR) + "/tests/fake_plugins/blocking_init.so").c_str(), RTLD_NOW);
   });
-  // The next poll (one second) passes its checks and waits for the lock.
-  std::this_thread::sleep_for(milliseconds(1500));
+  // The next poll (one second on the clock) passes its checks and waits for
+  // the lock; a moment of real time lets it get there.
+  clock_.Advance(seconds(1));
+  std::this_thread::sleep_for(milliseconds(500));
   registry->RemoveElement("tc01");
   const int callsAtRemoval = UpdatesOf("10.9.0.1");
   const int writer = ::open(fifo.c_str(), O_WRONLY);
@@ -162,8 +174,7 @@ TEST_F(ElementStatusTest, RemovingAWaitingElementAndDestroyingTheRegistryDoNotWa
 TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
   constexpr uint32_t kStart = 1000000;
   ManualClock clock(kStart);
-  auto registry = Loaded();
-  registry->SetPollerClock(&clock);
+  auto registry = Loaded(&clock);
   SetDevice("10.9.0.1", [&](FakeDevice& d) { d.stampToStore = kStart; });
   SetDevice("10.9.0.2", [&](FakeDevice& d) { d.stampToStore = kStart - 121; });
   registry->AddElement("held", "10.9.0.1", 1);
@@ -173,21 +184,21 @@ TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
   ASSERT_TRUE(clock.WaitForWaiters(2));
 
   // One cycle: the expired stamp is cleared and the element polled.
-  clock.Advance(1);
+  clock.Advance(seconds(1));
   ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] == 1; }));
   ASSERT_TRUE(clock.WaitForWaiters(2));
   EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);
 
   // 119 seconds after the stamp: still held off, cycle after cycle.
   for (int second = 2; second <= 119; ++second) {
-    clock.Advance(1);
+    clock.Advance(seconds(1));
     ASSERT_TRUE(WaitFor([second](FakePluginControl& c) { return c.updatesByAddress["10.9.0.2"] == second; }));
     ASSERT_TRUE(clock.WaitForWaiters(2));
   }
   EXPECT_EQ(UpdatesOf("10.9.0.1"), 0);
 
   // 120 seconds: the first cycle after the hold-off clears it and polls.
-  clock.Advance(1);
+  clock.Advance(seconds(1));
   ASSERT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.1"] == 1; }));
   registry.reset();  // the pollers end before the clock goes
 }

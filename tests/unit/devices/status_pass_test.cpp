@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "agent/devices/element_registry.h"
-#include "agent/devices/parallel_runner.h"
+#include "platform/sync/parallel_runner.h"
 #include "tests/unit/devices/devices_fixture.h"
 
 namespace orla::test {
@@ -79,8 +79,9 @@ TEST_F(StatusPassTest, ASilentElementHoldsUpOnlyItselfAndChangesAreReportedInLis
 }
 
 TEST_F(StatusPassTest, AnElementsOwnPollAndPassesNeverCallItsPlugInAtOnce) {
-  auto registry = Loaded();
+  auto registry = Loaded(&clock_);
   for (int i = 1; i <= 4; ++i) registry->AddElement("tc0" + std::to_string(i), "10.9.2." + std::to_string(i), 1);
+  ASSERT_TRUE(clock_.WaitForWaiters(4));
   // Passes one after another from two threads while each polling thread
   // polls twice (its interval is one second).
   std::atomic<bool> stop{false};
@@ -90,7 +91,7 @@ TEST_F(StatusPassTest, AnElementsOwnPollAndPassesNeverCallItsPlugInAtOnce) {
       while (!stop.load()) registry->UpdateAllStatus();
     });
   }
-  std::this_thread::sleep_for(milliseconds(2500));
+  for (int poll = 0; poll < 2; ++poll) EXPECT_TRUE(clock_.Step(std::chrono::seconds(1), 4));
   stop.store(true);
   for (auto& caller : callers) caller.join();
   EXPECT_GT(UpdateCalls(), 8);

@@ -13,7 +13,8 @@
 
 #include "agent/traps/status_refresher.h"
 #include "agent/traps/trap_drop_report.h"
-#include "agent/traps/worker_thread.h"
+#include "platform/sync/worker_thread.h"
+#include "tests/support/manual_clock.h"
 
 namespace orla {
 namespace {
@@ -76,8 +77,8 @@ TEST(StatusRefresherTest, RequestsDuringARefreshLeadToAtMostOneMore) {
 }
 
 TEST(TrapDropReportTest, ReportsAtOnceThenAtMostOnceAMinuteWithTheCountSinceTheLast) {
-  auto now = std::chrono::steady_clock::time_point() + 1000h;
-  TrapDropReport report([&] { return now; });
+  test::ManualClock clock;
+  TrapDropReport report(&clock);
   const std::string tail = " traps were dropped because they arrived faster than the agent could take them.";
   struct Step {
     std::chrono::seconds advance;
@@ -94,7 +95,7 @@ TEST(TrapDropReportTest, ReportsAtOnceThenAtMostOnceAMinuteWithTheCountSinceTheL
       {120s, 26, "1" + tail, std::nullopt},            // quiet for long: at once
   };
   for (const Step& step : steps) {
-    now += step.advance;
+    clock.Advance(step.advance);
     EXPECT_EQ(report.Check(step.total), step.text) << step.total;
     EXPECT_EQ(report.Due(step.total), step.due) << step.total;
   }

@@ -32,7 +32,7 @@ namespace orla {
 class Element;
 class ElementDirectory;
 class ElementPoller;
-class PollerClock;
+class Clock;
 class StatusChangeListener;
 class TrapMessage;
 
@@ -142,7 +142,7 @@ class ElementRegistry : public RootObject {
   // The clock every element's polling thread runs on from the next add on;
   // the system's by default (tests hand in one they advance). Set it before
   // the first add.
-  void SetPollerClock(PollerClock* clock) { pollerClock_ = clock; }
+  void SetPollerClock(Clock* clock) { pollerClock_ = clock; }
 
   // The agent host's first IPv4 address in dotted form. 2013 when the host
   // name cannot be read or resolved.
@@ -197,7 +197,7 @@ class ElementRegistry : public RootObject {
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};
   std::atomic<StatusChangeListener*> listener_{nullptr};
-  PollerClock* pollerClock_ = nullptr;
+  Clock* pollerClock_ = nullptr;
 
   mutable std::mutex directoryMutex_;
   std::shared_ptr<const ElementDirectory> directory_;

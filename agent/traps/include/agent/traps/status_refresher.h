@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "agent/traps/worker_thread.h"
+#include "platform/sync/worker_thread.h"
 
 namespace orla {
 

@@ -9,18 +9,19 @@
 // The clock is passed in so that tests need not wait a minute.
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
+
+#include "platform/sync/clock.h"
 
 namespace orla {
 
 class TrapDropReport {
  public:
-  using Clock = std::function<std::chrono::steady_clock::time_point()>;
   static constexpr std::chrono::seconds kInterval{60};
 
-  explicit TrapDropReport(Clock clock = &std::chrono::steady_clock::now);
+  // Times the warnings on `clock` (the system's when null).
+  explicit TrapDropReport(Clock* clock = nullptr);
 
   // With the receiver's total of dropped traps: the text of the warning to
   // write now, if one is due.
@@ -30,9 +31,9 @@ class TrapDropReport {
   std::optional<std::chrono::milliseconds> Due(uint64_t totalDropped) const;
 
  private:
-  Clock clock_;
+  Clock* clock_;
   uint64_t reported_ = 0;
-  std::optional<std::chrono::steady_clock::time_point> last_;
+  std::optional<Clock::SteadyTime> last_;
 };
 
 }  // namespace orla

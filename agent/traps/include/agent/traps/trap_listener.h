@@ -32,8 +32,9 @@ struct SnmpVarBind;
 
 class TrapListener : public RootObject {
  public:
-  // No thread yet. `clock` times the dropped-trap warnings.
-  explicit TrapListener(TrapDropReport::Clock clock = &std::chrono::steady_clock::now);
+  // No thread yet. `clock` times the dropped-trap warnings (the system's
+  // when null).
+  explicit TrapListener(Clock* clock = nullptr);
   // Ends the thread: it stops at its next wake-up, after the trap it is
   // handling; then a refresh that runs or waits ends.
   ~TrapListener() override;

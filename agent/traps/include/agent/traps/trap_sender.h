@@ -29,7 +29,7 @@
 #include "agent/core/root_object.h"
 #include "agent/devices/status_change_listener.h"
 #include "agent/traps/event_text_field.h"
-#include "agent/traps/worker_thread.h"
+#include "platform/sync/worker_thread.h"
 
 namespace orla {
 

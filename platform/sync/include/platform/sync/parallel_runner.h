@@ -5,9 +5,9 @@
 //
 // Jobs are taken in index order; each job must catch what it throws (an
 // exception that escapes a job ends the process, as on any thread). A job
-// never needs anything the calling thread holds while it waits here: the
-// element registry calls it with its lock held, so a job must not take that
-// lock.
+// must never need anything the calling thread holds while it waits here (a
+// caller that runs it under its own lock hands out jobs that do not take
+// that lock).
 #include <cstddef>
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "parallel_runner.h"
+#include "platform/sync/parallel_runner.h"
 
 #include <atomic>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "agent/traps/worker_thread.h"
+#include "platform/sync/worker_thread.h"
 
 #include <system_error>
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
+#include <functional>
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
@@ -13,6 +13,7 @@
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/trap_message.h"
 #include "tests/integration/devices/simulator_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace orla::test {
 namespace {
@@ -20,15 +21,10 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-// Waits until `condition` holds, at most `limit`.
-template <typename Condition>
-bool Eventually(Condition condition, seconds limit = seconds(20)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(milliseconds(100));
-  }
-  return condition();
+// Waits until `condition` holds, at most 20 s (devices answer slowly under
+// the sanitizers).
+bool Eventually(const std::function<bool()>& condition) {
+  return WaitUntil(condition, seconds(20), milliseconds(100));
 }
 
 // The status field of the element's record in the list string.
@@ -55,7 +51,7 @@ SnmpBinding* Binding(std::vector<uint32_t> name, const std::vector<uint32_t>& su
 using ControllersTest = SimulatorOn<20>;
 
 TEST_F(ControllersTest, EachControllerIsRecognisedBoundAndPolledOnItsOwnThread) {
-  auto registry = Loaded();
+  auto registry = Loaded(300, &clock_);
   // None of them sends its traps to this agent yet: added, with code 6.
   for (const char* name : {"tc01", "tc02", "tc03"}) {
     EXPECT_EQ(CodeOf([&] { registry->AddElement(name, Address(name), 1); }), 6) << name;
@@ -84,6 +80,8 @@ TEST_F(ControllersTest, EachControllerIsRecognisedBoundAndPolledOnItsOwnThread) 
             "-1|tc01|" + Address("tc01") + "|Quillane FTC-400 Tape Controller|" + link + "|" + root + link);
 
   // Each element's own thread polls it (no update-all pass runs here).
+  ASSERT_TRUE(clock_.WaitForWaiters(3));
+  ASSERT_TRUE(clock_.Step(seconds(1), 3));
   ASSERT_TRUE(Eventually([&] {
     return StatusOf(*registry, "tc01") == 0 && StatusOf(*registry, "tc02") == 1 && StatusOf(*registry, "tc03") == 2;
   }));
@@ -103,17 +101,20 @@ TEST_F(UnclaimedTest, SwitchAndDeviceWithoutTheMibAreUnsupported) {
 using StatusChangeTest = SimulatorOn<40>;
 
 TEST_F(StatusChangeTest, ASimulatedStatusChangeShowsAtTheNextPollAndIsReportedOnce) {
-  auto registry = Loaded();
+  auto registry = Loaded(300, &clock_);
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 1); }), 6);
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
+  ASSERT_TRUE(clock_.Step(seconds(1), 1));  // the first poll
   ASSERT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 0; }));
   // The poller stores the status before it reports the change.
   ASSERT_TRUE(Eventually([&] { return changes_.Changes().size() >= 1u; }));
   ASSERT_EQ(changes_.Changes().size(), 1u);
 
   Simctl("status tc01 failed");
+  ASSERT_TRUE(clock_.Step(seconds(1), 1));
   ASSERT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 2; }));
   // A few more polls of the unchanged status report nothing more.
-  std::this_thread::sleep_for(milliseconds(2500));
+  for (int poll = 0; poll < 2; ++poll) ASSERT_TRUE(clock_.Step(seconds(1), 1));
   const auto changes = changes_.Changes();
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[1], std::make_pair(std::string("tc01"), 2));

@@ -57,8 +57,9 @@ std::string SimulatorFixture::Address(const std::string& device) const {
 
 std::string SimulatorFixture::Simctl(const std::string& arguments) { return simulator_.Simctl(arguments); }
 
-std::unique_ptr<ElementRegistry> SimulatorFixture::Loaded(int pollingInterval) {
+std::unique_ptr<ElementRegistry> SimulatorFixture::Loaded(int pollingInterval, Clock* clock) {
   auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), pollingInterval);
+  registry->SetPollerClock(clock);
   registry->SetStatusChangeListener(&changes_);
   registry->LoadElements();
   return registry;

@@ -17,6 +17,7 @@
 #include "agent/devices/status_change_listener.h"
 #include "tests/support/code_of.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/manual_clock.h"
 #include "tests/support/recording_listener.h"
 #include "tests/support/scoped_settings.h"
 #include "tests/support/simulated_devices.h"
@@ -45,13 +46,16 @@ class SimulatorFixture : public ::testing::Test {
   std::string Simctl(const std::string& arguments);
   void StopSimulator();
 
-  // A loaded registry (no element file yet) reporting to `changes_`.
-  std::unique_ptr<ElementRegistry> Loaded(int pollingInterval = 300);
+  // A loaded registry (no element file yet) reporting to `changes_`; its
+  // polling threads run on `clock` (clock_, which the test moves, or the
+  // system's when null).
+  std::unique_ptr<ElementRegistry> Loaded(int pollingInterval = 300, Clock* clock = nullptr);
 
   TempDir dir_;
   EventLogCapture log_;
   ScopedSettings settings_;
   RecordingListener changes_;
+  ManualClock clock_;
 
  private:
   int firstHost_;

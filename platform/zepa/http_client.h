@@ -38,6 +38,7 @@ class HttpClient {
     int status = 0;
     std::string contentType;
     std::string location;
+    std::string cacheControl;  // the response's Cache-Control, passed on with it
     std::string error;
   };
 

@@ -12,7 +12,7 @@
 // outcome. A device that does not answer, an address the agent does not
 // manage and a page that does not exist each get a page that says so. A
 // request that does not come from this host is refused (403): the agent's
-// client requests go to "localhost".
+// client requests come from this host.
 //
 // Nothing is kept between requests; requests run side by side on the web
 // server's threads, each with its own SNMP sessions.

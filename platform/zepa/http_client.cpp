@@ -127,7 +127,7 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request.readTimeoutSeconds));
   curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxResponseBytes));
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, request.verifyHost ? 2L : 0L);
   curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
   if (!request.trustFile.empty()) {
     // The named bundle alone: the library's default folder of certificates

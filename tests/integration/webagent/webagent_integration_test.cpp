@@ -132,6 +132,8 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   // The overview: each unit as the simulator holds it.
   const Reply index = Curl(Page("index.html", "tc01"));
   ASSERT_EQ(index.status, 200) << index.body;
+  // The module's cache policy reaches the browser through the pass-through.
+  EXPECT_TRUE(Contains(index.headers, "Cache-Control: no-store\r\n")) << index.headers;
   for (const char* part : {"10:00:00:60:45:17:2a:01", "Quillane FTC-400 Tape Controller", "4.12.07 (Firmware)",
                            "storage access device", "/KOR/ok.gif alt=\"\"> ok</SPAN>", "online",
                            "Storage team ext 4410",

@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "agent/core/agent_settings.h"
 #include "agent/traps/trap_sender.h"
 #include "text_escape.h"
 #include "platform/net/host_lookup.h"

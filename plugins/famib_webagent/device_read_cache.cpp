@@ -2,8 +2,8 @@
 
 namespace orla {
 
-DeviceReadCache::DeviceReadCache(std::chrono::milliseconds lifetime, Clock clock)
-    : lifetime_(lifetime), clock_(std::move(clock)) {}
+DeviceReadCache::DeviceReadCache(std::chrono::milliseconds lifetime, Clock* clock)
+    : lifetime_(lifetime), clock_(Clock::Or(clock)) {}
 
 std::shared_ptr<const DeviceReadCache::Reading> DeviceReadCache::Get(const std::string& machine,
                                                                     const std::string& community, Kind kind,
@@ -13,7 +13,7 @@ std::shared_ptr<const DeviceReadCache::Reading> DeviceReadCache::Get(const std::
   for (;;) {
     auto it = entries_.find(key);
     if (it == entries_.end()) {
-      if (!MakeRoom(clock_())) {
+      if (!MakeRoom(clock_->SteadyNow())) {
         // Full of fresh readings: this one is read and handed out unkept.
         ++readsStarted_;
         lock.unlock();
@@ -22,7 +22,7 @@ std::shared_ptr<const DeviceReadCache::Reading> DeviceReadCache::Get(const std::
       it = entries_.emplace(key, Entry{}).first;
     }
     Entry& entry = it->second;
-    if (entry.reading && clock_() - entry.madeAt < lifetime_) return entry.reading;
+    if (entry.reading && clock_->SteadyNow() - entry.madeAt < lifetime_) return entry.reading;
     if (!entry.flight) break;
     // Another viewer is reading the device: its result is ours.
     const std::shared_ptr<Flight> flight = entry.flight;
@@ -52,7 +52,7 @@ std::shared_ptr<const DeviceReadCache::Reading> DeviceReadCache::Get(const std::
   if (it != entries_.end() && it->second.flight == flight) {
     it->second.flight.reset();
     it->second.reading = result;
-    it->second.madeAt = clock_();
+    it->second.madeAt = clock_->SteadyNow();
   }
   flight->result = result;
   flight->done = true;
@@ -66,7 +66,7 @@ void DeviceReadCache::Drop(const std::string& machine) {
   while (it != entries_.end() && it->first.first == machine) it = entries_.erase(it);
 }
 
-bool DeviceReadCache::MakeRoom(std::chrono::steady_clock::time_point now) {
+bool DeviceReadCache::MakeRoom(Clock::SteadyTime now) {
   if (entries_.size() < kMaxEntries) return true;
   for (auto it = entries_.begin(); it != entries_.end();) {
     const Entry& entry = it->second;

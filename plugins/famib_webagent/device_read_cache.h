@@ -35,13 +35,12 @@
 #include <vector>
 
 #include "fibre_device_reader.h"
+#include "platform/sync/clock.h"
 
 namespace orla {
 
 class DeviceReadCache {
  public:
-  using Clock = std::function<std::chrono::steady_clock::time_point()>;
-
   // The kinds of page; each reads the units, ports and events add theirs.
   enum class Kind { kUnits, kPorts, kEvents };
 
@@ -61,8 +60,8 @@ class DeviceReadCache {
   static constexpr std::chrono::milliseconds kLifetime{3000};
   static constexpr size_t kMaxEntries = 256;
 
-  explicit DeviceReadCache(std::chrono::milliseconds lifetime = kLifetime,
-                           Clock clock = &std::chrono::steady_clock::now);
+  // Ages the readings on `clock` (the system's when null).
+  explicit DeviceReadCache(std::chrono::milliseconds lifetime = kLifetime, Clock* clock = nullptr);
   DeviceReadCache(const DeviceReadCache&) = delete;
   DeviceReadCache& operator=(const DeviceReadCache&) = delete;
 
@@ -89,17 +88,17 @@ class DeviceReadCache {
   };
   struct Entry {
     std::shared_ptr<const Reading> reading;
-    std::chrono::steady_clock::time_point madeAt;
+    Clock::SteadyTime madeAt;
     std::shared_ptr<Flight> flight;
   };
   using Key = std::pair<std::string, std::string>;  // machine, community + kind
 
   // Room for one more entry: removes expired ones without a read under
   // way. False when the table is still full.
-  bool MakeRoom(std::chrono::steady_clock::time_point now);
+  bool MakeRoom(Clock::SteadyTime now);
 
   const std::chrono::milliseconds lifetime_;
-  const Clock clock_;
+  Clock* const clock_;
   mutable std::mutex mutex_;
   std::condition_variable finished_;
   std::map<Key, Entry> entries_;

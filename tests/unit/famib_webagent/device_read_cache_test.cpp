@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/manual_clock.h"
+
 namespace orla {
 namespace {
 
@@ -29,20 +31,20 @@ class DeviceReadCacheTest : public ::testing::Test {
     return cache_.Get(machine, community, kind, [this] { return Next(); })->errorMessage;
   }
 
-  std::chrono::steady_clock::time_point now_{};
+  test::ManualClock clock_;
   std::atomic<int> reads_{0};
-  DeviceReadCache cache_{std::chrono::milliseconds(3000), [this] { return now_; }};
+  DeviceReadCache cache_{std::chrono::milliseconds(3000), &clock_};
 };
 
 TEST_F(DeviceReadCacheTest, AReadingIsKeptForItsLifetimePerDeviceCommunityAndKind) {
   EXPECT_EQ(Get("10.1.2.3"), "1");
-  now_ += std::chrono::milliseconds(2999);
+  clock_.Advance(std::chrono::milliseconds(2999));
   EXPECT_EQ(Get("10.1.2.3"), "1");
   // Another community, kind or device is another reading.
   EXPECT_EQ(Get("10.1.2.3", "private"), "2");
   EXPECT_EQ(Get("10.1.2.3", "public", Kind::kEvents), "3");
   EXPECT_EQ(Get("10.1.2.30"), "4");
-  now_ += std::chrono::milliseconds(1);
+  clock_.Advance(std::chrono::milliseconds(1));
   EXPECT_EQ(Get("10.1.2.3"), "5");
   // A change drops every reading of its device, and only those.
   cache_.Drop("10.1.2.3");

@@ -10,8 +10,8 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "http_client.h"
-#include "password_hash.h"
+#include "client/http_client.h"
+#include "users/password_hash.h"
 #include "self_signed_certificate.h"
 #include "zepa_log.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "user_store.h"
+#include "users/user_store.h"
 
 namespace orla {
 

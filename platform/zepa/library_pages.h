@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "http_transport.h"
+#include "transport/http_transport.h"
 
 namespace orla {
 

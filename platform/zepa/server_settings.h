@@ -8,7 +8,7 @@
 #include <string>
 
 #include "server_table.h"
-#include "session_table.h"
+#include "users/session_table.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/text/string_printf.h"
-#include "client_request.h"
+#include "client/client_request.h"
 #include "server_table.h"
 #include "platform/zepa/zepa.h"
 #include "zepa_log.h"

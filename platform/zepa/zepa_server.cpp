@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/text/string_printf.h"
-#include "confined_path.h"
-#include "connection_context.h"
+#include "extensions/confined_path.h"
+#include "extensions/connection_context.h"
 #include "library_pages.h"
 #include "web_text.h"
 #include "zepa_log.h"

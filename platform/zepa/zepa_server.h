@@ -17,18 +17,18 @@
 #include <optional>
 #include <string>
 
-#include "cache_file_table.h"
-#include "client_launcher.h"
-#include "client_url.h"
+#include "client/cache_file_table.h"
+#include "client/client_launcher.h"
+#include "client/client_url.h"
 #include "data_directory.h"
-#include "extension_modules.h"
-#include "extension_table.h"
-#include "http_transport.h"
-#include "login_service.h"
-#include "request_gate.h"
+#include "extensions/extension_modules.h"
+#include "extensions/extension_table.h"
+#include "transport/http_transport.h"
+#include "users/login_service.h"
+#include "transport/request_gate.h"
 #include "server_settings.h"
 #include "server_table.h"
-#include "session_table.h"
+#include "users/session_table.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/zepa/http_client.h"
+#include "platform/zepa/client/http_client.h"
 #include "platform/zepa/zepa_server.h"
 #include "tests/integration/zepa/process_runner.h"
 #include "tests/support/event_log_capture.h"

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/zepa/confined_path.h"
+#include "platform/zepa/extensions/confined_path.h"
 #include "tests/support/temp_dir.h"
 
 using namespace orla;

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/zepa/connection_context.h"
-#include "platform/zepa/extension_registration.h"
+#include "platform/zepa/extensions/connection_context.h"
+#include "platform/zepa/extensions/extension_registration.h"
 #include "platform/zepa/zepa_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/zepa/sample_extension_record.h"

@@ -2,8 +2,8 @@
 // login throttle.
 #include <gtest/gtest.h>
 
-#include "platform/zepa/login_throttle.h"
-#include "platform/zepa/session_table.h"
+#include "platform/zepa/users/login_throttle.h"
+#include "platform/zepa/users/session_table.h"
 
 using namespace orla;
 using std::chrono::minutes;

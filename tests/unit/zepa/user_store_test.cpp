@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "agent/core/agent_layout.h"
-#include "platform/zepa/password_hash.h"
-#include "platform/zepa/user_store.h"
+#include "platform/zepa/users/password_hash.h"
+#include "platform/zepa/users/user_store.h"
 #include "platform/zepa/users_command.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/zepa/user_store.h"
-#include "platform/zepa/worker_pool.h"
+#include "platform/zepa/users/user_store.h"
+#include "platform/zepa/client/worker_pool.h"
 #include "tests/support/temp_dir.h"
 
 using namespace orla;

@@ -32,7 +32,7 @@
 #include <string>
 #include <thread>
 
-#include "web_text.h"
+#include "../web_text.h"
 
 namespace orla {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "http_transport.h"
+#include "../transport/http_transport.h"
 
 namespace orla {
 

@@ -10,11 +10,11 @@
 #include <set>
 
 #include "platform/text/string_printf.h"
-#include "connection_context.h"
+#include "../extensions/connection_context.h"
 #include "http_client.h"
-#include "web_text.h"
-#include "zepa_log.h"
-#include "zepa_server.h"
+#include "../web_text.h"
+#include "../zepa_log.h"
+#include "../zepa_server.h"
 
 namespace orla {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "web_text.h"
-#include "zepa_log.h"
+#include "../web_text.h"
+#include "../zepa_log.h"
 
 namespace orla {
 

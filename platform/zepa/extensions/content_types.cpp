@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "web_text.h"
+#include "../web_text.h"
 
 namespace orla {
 

@@ -4,7 +4,7 @@
 
 #include "client_request.h"
 #include "client_url.h"
-#include "connection_context.h"
+#include "../extensions/connection_context.h"
 
 namespace orla {
 

@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <string>
 
-#include "client_url.h"
-#include "extension_table.h"
+#include "../client/client_url.h"
+#include "../extensions/extension_table.h"
 #include "http_transport.h"
 
 namespace orla {

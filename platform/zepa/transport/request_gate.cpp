@@ -6,9 +6,9 @@
 #include <cstdlib>
 
 #include "platform/text/string_printf.h"
-#include "library_pages.h"
-#include "password_hash.h"
-#include "web_text.h"
+#include "../library_pages.h"
+#include "../users/password_hash.h"
+#include "../web_text.h"
 
 namespace orla {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "client_url.h"
-#include "web_text.h"
+#include "../web_text.h"
 
 namespace orla {
 

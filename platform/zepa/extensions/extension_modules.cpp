@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/text/string_printf.h"
-#include "zepa_log.h"
+#include "../zepa_log.h"
 
 namespace orla {
 

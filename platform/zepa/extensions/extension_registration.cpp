@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/text/string_printf.h"
-#include "web_text.h"
+#include "../web_text.h"
 
 namespace orla {
 

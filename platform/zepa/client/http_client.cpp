@@ -9,7 +9,7 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "whole_file.h"
+#include "../whole_file.h"
 
 namespace orla {
 

@@ -29,7 +29,7 @@
 #include <system_error>
 
 #include "platform/text/string_printf.h"
-#include "whole_file.h"
+#include "../whole_file.h"
 
 namespace orla {
 

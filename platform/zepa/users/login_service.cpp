@@ -3,10 +3,10 @@
 #include <chrono>
 
 #include "platform/text/string_printf.h"
-#include "library_pages.h"
+#include "../library_pages.h"
 #include "password_hash.h"
-#include "web_text.h"
-#include "zepa_log.h"
+#include "../web_text.h"
+#include "../zepa_log.h"
 
 namespace orla {
 

@@ -10,7 +10,7 @@
 #include <semaphore>
 #include <string>
 
-#include "http_transport.h"
+#include "../transport/http_transport.h"
 #include "login_throttle.h"
 #include "session_table.h"
 #include "user_store.h"

@@ -11,10 +11,10 @@
 #include <map>
 
 #include "platform/text/string_printf.h"
-#include "library_pages.h"
+#include "../library_pages.h"
 #include "static_file.h"
-#include "web_text.h"
-#include "zepa_server.h"
+#include "../web_text.h"
+#include "../zepa_server.h"
 
 namespace orla {
 

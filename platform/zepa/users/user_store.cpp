@@ -14,7 +14,7 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "zepa_log.h"
+#include "../zepa_log.h"
 
 namespace orla {
 

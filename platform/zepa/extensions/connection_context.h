@@ -14,8 +14,8 @@
 #include <string>
 
 #include "extension_registration.h"
-#include "http_transport.h"
-#include "session_table.h"
+#include "../transport/http_transport.h"
+#include "../users/session_table.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

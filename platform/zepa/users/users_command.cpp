@@ -10,7 +10,7 @@
 #include "platform/text/string_printf.h"
 #include "password_hash.h"
 #include "user_store.h"
-#include "zepa_server.h"
+#include "../zepa_server.h"
 
 namespace orla {
 

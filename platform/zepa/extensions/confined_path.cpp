@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "web_text.h"
+#include "../web_text.h"
 
 namespace orla {
 

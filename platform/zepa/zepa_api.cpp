@@ -8,12 +8,14 @@
 
 #include "platform/text/string_printf.h"
 #include "client/client_request.h"
+#include "server_settings.h"
 #include "server_table.h"
 #include "platform/zepa/zepa.h"
 #include "zepa_log.h"
 #include "zepa_server.h"
 
 using orla::ClientRequest;
+using orla::ServerSettings;
 using orla::ServerTable;
 using orla::StringPrintf;
 using orla::ZepaLog;
@@ -54,7 +56,7 @@ int ZEPASetServerEndpoint(const char* address, uint32_t port) {
   try {
     if (port > 65535) return 0;
     std::string text = address != nullptr ? address : "";
-    if (!text.empty() && !ZepaServer::IsNumericAddress(text)) {
+    if (!text.empty() && !ServerSettings::IsNumericAddress(text)) {
       ZepaLog::Write(ZepaLog::kWarning, "The web server address " + text + " is not a numeric IP address.");
       return 0;
     }
@@ -82,7 +84,7 @@ int ZEPAStartupHTTPServer(const ServerStartupRecord* pRecord, uint32_t* phServer
     if (phServer == nullptr) return 0;
     ZepaServer::Settings settings;
     std::string error;
-    if (!ZepaServer::SettingsFrom(pRecord, ServerTable::Instance().Next(), &settings, &error)) {
+    if (!ServerSettings::From(pRecord, ServerTable::Instance().Next(), &settings, &error)) {
       ZepaLog::Write(ZepaLog::kCritical, "The web server cannot start: " + error);
       return 0;
     }

@@ -12,14 +12,6 @@
 
 namespace orla {
 
-namespace {
-thread_local const ZepaServer* t_server = nullptr;
-}  // namespace
-
-ZepaServer::ThreadScope::ThreadScope(const ZepaServer* server) : previous_(t_server) { t_server = server; }
-
-ZepaServer::ThreadScope::~ThreadScope() { t_server = previous_; }
-
 ZepaServer::ZepaServer(const Settings& settings)
     : settings_(settings),
       data_(settings.dataDirectory),
@@ -27,8 +19,6 @@ ZepaServer::ZepaServer(const Settings& settings)
       clients_(settings.maxClientWorkers, kMinimumStackBytes) {}
 
 ZepaServer::~ZepaServer() { Shutdown(); }
-
-bool ZepaServer::OnOwnThread() const { return t_server == this; }
 
 bool ZepaServer::ShutdownWaitOver() const {
   if (!stopping_) return false;
@@ -46,8 +36,8 @@ bool ZepaServer::Start(std::string* error) {
   HttpTransport::Settings transport;
   transport.address = settings_.address;
   transport.port = settings_.port;
-  transport.certificateFile = FilePath(kCertificateFileName);
-  transport.keyFile = FilePath(kKeyFileName);
+  transport.certificateFile = FilePath(DataDirectory::kCertificateFileName);
+  transport.keyFile = FilePath(DataDirectory::kKeyFileName);
   transport.maxBodyBytes = settings_.maxBodyBytes;
   transport.maxConnections = settings_.maxConnections;
   transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
@@ -140,7 +130,7 @@ void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response
   if (WebText::EqualsIgnoreCase(request.path, LibraryPages::kSessionPath)) {
     // Who is signed in, as plain text (empty without a session): the
     // extensions' static pages show it.
-    std::optional<SessionTable::Session> session = SessionOf(request);
+    std::optional<SessionTable::Session> session = login_.SessionOf(request);
     response.status = 200;
     response.contentType = "text/plain; charset=utf-8";
     response.headers.emplace_back("Cache-Control", "no-store");

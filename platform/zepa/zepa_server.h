@@ -8,7 +8,10 @@
 // (HttpTransport). What remains here is the routing: "/" (the home page),
 // "/zepa/login" and "/zepa/logout" are the library's own pages; "/<name>"
 // and below go to the extension of that name through an
-// EXTENSION_CONTROL_BLOCK (ConnectionContext).
+// EXTENSION_CONTROL_BLOCK (ConnectionContext). The control blocks and the
+// client requests see the server through ServerContext only. Names that
+// belong to a part (file names, headers, the cookie) are asked of that part
+// (DataDirectory, RequestGate, LoginService), not of the server.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -21,6 +24,7 @@
 #include "client/client_launcher.h"
 #include "client/client_url.h"
 #include "data_directory.h"
+#include "server_context.h"
 #include "extensions/extension_modules.h"
 #include "extensions/extension_table.h"
 #include "transport/http_transport.h"
@@ -33,21 +37,10 @@
 
 namespace orla {
 
-class ZepaServer {
+class ZepaServer : public ServerContext {
  public:
   using Settings = ServerSettings;
-  using CacheInfo = CacheFileTable::Info;
 
-  static constexpr const char* kCookieName = LoginService::kCookieName;
-  static constexpr const char* kCertificateFileName = DataDirectory::kCertificateFileName;
-  static constexpr const char* kKeyFileName = DataDirectory::kKeyFileName;
-  static constexpr const char* kUsersFileName = DataDirectory::kUsersFileName;
-  static constexpr const char* kPasswordFileName = DataDirectory::kPasswordFileName;
-  static constexpr const char* kCacheDirectoryName = DataDirectory::kCacheDirectoryName;
-  static constexpr const char* kTrustBundleFileName = DataDirectory::kTrustBundleFileName;
-  static constexpr const char* kAdministrator = DataDirectory::kAdministrator;
-  static constexpr uint32_t kAdministratorMask = DataDirectory::kAdministratorMask;
-  static constexpr const char* kInternalHeader = RequestGate::kInternalHeader;
   // Threads never get a smaller stack: they also run TLS and the parser.
   static constexpr size_t kMinimumStackBytes = 8u << 20;
   // How long a shutdown waits for connections beyond its wait
@@ -56,14 +49,8 @@ class ZepaServer {
   // to answer.
   static constexpr int kShutdownGraceSeconds = 5;
 
-  static bool SettingsFrom(const ServerStartupRecord* record, const ServerTable::NextStart& next, Settings* out,
-                           std::string* error) {
-    return ServerSettings::From(record, next, out, error);
-  }
-  static bool IsNumericAddress(const std::string& address) { return ServerSettings::IsNumericAddress(address); }
-
   explicit ZepaServer(const Settings& settings);
-  ~ZepaServer();
+  ~ZepaServer() override;
   ZepaServer(const ZepaServer&) = delete;
   ZepaServer& operator=(const ZepaServer&) = delete;
 
@@ -76,30 +63,13 @@ class ZepaServer {
   // its wait is left running (HasStragglers). Only the first call does the
   // work.
   void Shutdown();
-  bool IsShuttingDown() const { return stopping_.load(); }
-  // True from the start of the shutdown: client requests under way end early.
-  const std::atomic<bool>* StoppingFlag() const { return &stopping_; }
-  // True once a shutdown has waited its time: connections stop waiting for
-  // their client requests.
-  bool ShutdownWaitOver() const;
+  bool IsShuttingDown() const override { return stopping_.load(); }
+  const std::atomic<bool>* StoppingFlag() const override { return &stopping_; }
+  bool ShutdownWaitOver() const override;
   // True when the shutdown gave up waiting for requests or client requests:
   // the server object must then never be destroyed (their threads still use
   // it).
   bool HasStragglers() const { return stragglers_.load(); }
-  // True on a thread that is running one of this server's requests or
-  // client callbacks.
-  bool OnOwnThread() const;
-  // Marks the current thread as working for `server` for its lifetime.
-  class ThreadScope {
-   public:
-    explicit ThreadScope(const ZepaServer* server);
-    ~ThreadScope();
-    ThreadScope(const ThreadScope&) = delete;
-    ThreadScope& operator=(const ThreadScope&) = delete;
-
-   private:
-    const ZepaServer* previous_;
-  };
 
   // `internalOnly`: the root is reached only by this process's own client
   // requests (extension modules).
@@ -113,18 +83,22 @@ class ZepaServer {
                    std::string body, PFN_ZEPA_CLIENT_CALLBACK callback, void* userObject, std::string* error);
 
   const Settings& GetSettings() const { return settings_; }
-  std::string FilePath(const char* name) const { return data_.File(name); }
 
-  uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right) {
+  // ServerContext.
+  std::string FilePath(const char* name) const override { return data_.File(name); }
+  uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right) override {
     return login_.RightsFor(session, right);
   }
-  std::optional<SessionTable::Session> SessionOf(const HttpTransport::Request& request) {
-    return login_.SessionOf(request);
+  bool IsOwnUrl(const ClientUrl& url) const override {
+    return RequestGate::IsOwnUrl(url, settings_.port, settings_.address);
   }
-
-  void RegisterCacheFile(const std::string& path, const CacheInfo& info) { cacheFiles_.Register(path, info); }
-  void UnregisterCacheFile(const std::string& path) { cacheFiles_.Unregister(path); }
-  bool LookupCacheFile(const std::string& path, CacheInfo* info) const { return cacheFiles_.Lookup(path, info); }
+  void RegisterCacheFile(const std::string& path, const CacheFileTable::Info& info) override {
+    cacheFiles_.Register(path, info);
+  }
+  void UnregisterCacheFile(const std::string& path) override { cacheFiles_.Unregister(path); }
+  bool LookupCacheFile(const std::string& path, CacheFileTable::Info* info) const override {
+    return cacheFiles_.Lookup(path, info);
+  }
 
   // The whole answer to one request (public for the tests).
   void Handle(HttpTransport::Request& request, HttpTransport::Response& response);
@@ -133,12 +107,6 @@ class ZepaServer {
   bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response) {
     return RequestGate::EarlyCheck(request, response, settings_.maxBodyBytes, extensions_);
   }
-  static bool SameOrigin(const HttpTransport::Request& request) { return RequestGate::SameOrigin(request); }
-  static const std::string& InternalSecret() { return RequestGate::InternalSecret(); }
-  static void SortOutInternal(HttpTransport::Request& request) { RequestGate::SortOutInternal(request); }
-  static bool CarriesSecret(const HttpTransport::Request& request) { return RequestGate::CarriesSecret(request); }
-  // True when a client request to `url` goes to this server.
-  bool IsOwnUrl(const ClientUrl& url) const { return RequestGate::IsOwnUrl(url, settings_.port, settings_.address); }
 
  private:
   void HandleExtension(const std::shared_ptr<const ExtensionRegistration>& extension, const std::string& below,

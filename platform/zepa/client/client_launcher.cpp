@@ -5,6 +5,7 @@
 #include "client_request.h"
 #include "client_url.h"
 #include "../extensions/connection_context.h"
+#include "../server_context.h"
 
 namespace orla {
 
@@ -19,7 +20,7 @@ WorkerPool::Settings Workers(size_t maxThreads, size_t stackBytes) {
 
 ClientLauncher::ClientLauncher(size_t maxThreads, size_t stackBytes) : pool_(Workers(maxThreads, stackBytes)) {}
 
-bool ClientLauncher::Start(ZepaServer* server, const std::string& url, const std::string& method,
+bool ClientLauncher::Start(ServerContext* server, const std::string& url, const std::string& method,
                            const std::string& contentType, std::string body, PFN_ZEPA_CLIENT_CALLBACK callback,
                            void* userObject, std::string* error) {
   if (callback == nullptr) {

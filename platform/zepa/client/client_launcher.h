@@ -13,7 +13,7 @@
 
 namespace orla {
 
-class ZepaServer;
+class ServerContext;
 
 class ClientLauncher {
  public:
@@ -21,7 +21,7 @@ class ClientLauncher {
 
   // Queues a request for `server`. False with *error when the callback is
   // missing, the URL is not an absolute http(s) URL or no worker can run it.
-  bool Start(ZepaServer* server, const std::string& url, const std::string& method, const std::string& contentType,
+  bool Start(ServerContext* server, const std::string& url, const std::string& method, const std::string& contentType,
              std::string body, PFN_ZEPA_CLIENT_CALLBACK callback, void* userObject, std::string* error);
   void SetStackBytes(size_t bytes) { pool_.SetStackBytes(bytes); }
   // Lets the queued requests end (they skip to state 14); false when some

@@ -14,7 +14,9 @@
 #include "http_client.h"
 #include "../web_text.h"
 #include "../zepa_log.h"
-#include "../zepa_server.h"
+#include "../data_directory.h"
+#include "../server_context.h"
+#include "../transport/request_gate.h"
 
 namespace orla {
 
@@ -44,7 +46,7 @@ bool WriteAll(int fd, const char* data, size_t length) {
 }
 }  // namespace
 
-ClientRequest::ClientRequest(ZepaServer* server, const ClientUrl& url, std::string method,
+ClientRequest::ClientRequest(ServerContext* server, const ClientUrl& url, std::string method,
                              std::string contentType, std::string body, PFN_ZEPA_CLIENT_CALLBACK callback,
                              void* userObject, std::shared_ptr<ConnectionContext> connection)
     : server_(server),
@@ -116,7 +118,7 @@ void ClientRequest::Invoke(uint32_t state) {
   // Client requests the callback starts belong to the same browser
   // connection as this one.
   ConnectionContext::CurrentScope connection(connection_.get());
-  ZepaServer::ThreadScope thread(server_);
+  ServerContext::ThreadScope thread(server_);
   try {
     callback_(Handle());
   } catch (...) {
@@ -135,7 +137,7 @@ bool ClientRequest::Perform(std::string* error) {
   // reading the whole system bundle for each request would cost far more
   // than the request. Other hosts get the system's certificates and ours.
   const bool own = server_->IsOwnUrl(url_);
-  fetch.trustFile = server_->FilePath(own ? ZepaServer::kCertificateFileName : ZepaServer::kTrustBundleFileName);
+  fetch.trustFile = server_->FilePath(own ? DataDirectory::kCertificateFileName : DataDirectory::kTrustBundleFileName);
   struct stat st;
   if (::stat(fetch.trustFile.c_str(), &st) != 0) fetch.trustFile.clear();  // the system's alone
   // A server bound to one address is called on it, which its certificate
@@ -153,7 +155,7 @@ bool ClientRequest::Perform(std::string* error) {
     // The request's framing and target are the library's.
     if (WebText::EqualsIgnoreCase(name, "Host") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
         WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
-        WebText::EqualsIgnoreCase(name, ZepaServer::kInternalHeader)) {
+        WebText::EqualsIgnoreCase(name, RequestGate::kInternalHeader)) {
       continue;
     }
     if (WebText::EqualsIgnoreCase(name, "Origin")) hasOrigin = true;
@@ -168,13 +170,13 @@ bool ClientRequest::Perform(std::string* error) {
   if (method_ != "GET" && method_ != "HEAD" && !hasOrigin) fetch.headers.emplace_back("Origin", url_.Origin());
   // Requests to this server itself may reach its internal roots; the secret
   // never goes to another host.
-  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(ZepaServer::kInternalHeader, ZepaServer::InternalSecret());
+  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(RequestGate::kInternalHeader, RequestGate::InternalSecret());
 
-  std::string path = server_->FilePath(ZepaServer::kCacheDirectoryName) + "/client-XXXXXX";
+  std::string path = server_->FilePath(DataDirectory::kCacheDirectoryName) + "/client-XXXXXX";
   const int fd = ::mkstemp(path.data());
   if (fd < 0) {
     *error = StringPrintf("cannot make a cache file in %s: %s",
-                          server_->FilePath(ZepaServer::kCacheDirectoryName).c_str(), std::strerror(errno));
+                          server_->FilePath(DataDirectory::kCacheDirectoryName).c_str(), std::strerror(errno));
     return false;
   }
   // Until the file is handed over below, it is closed and removed however
@@ -197,7 +199,7 @@ bool ClientRequest::Perform(std::string* error) {
     *error = writeFailed ? std::string("cannot write the cache file") : result.error;
     return false;
   }
-  ZepaServer::CacheInfo info;
+  CacheFileTable::Info info;
   info.status = result.status;
   info.contentType = result.contentType;
   info.location = result.location;

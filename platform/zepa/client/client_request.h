@@ -16,13 +16,13 @@
 namespace orla {
 
 class ConnectionContext;
-class ZepaServer;
+class ServerContext;
 
 class ClientRequest {
  public:
   static constexpr size_t kMaxHeaderBytes = 16 * 1024;
 
-  ClientRequest(ZepaServer* server, const ClientUrl& url, std::string method, std::string contentType,
+  ClientRequest(ServerContext* server, const ClientUrl& url, std::string method, std::string contentType,
                 std::string body, PFN_ZEPA_CLIENT_CALLBACK callback, void* userObject,
                 std::shared_ptr<ConnectionContext> connection);
   ~ClientRequest();
@@ -47,7 +47,7 @@ class ClientRequest {
   void Invoke(uint32_t state);
   bool Perform(std::string* error);
 
-  ZepaServer* server_;
+  ServerContext* server_;
   ClientUrl url_;
   std::string method_;
   std::string contentType_;

@@ -14,7 +14,8 @@
 #include "../library_pages.h"
 #include "static_file.h"
 #include "../web_text.h"
-#include "../zepa_server.h"
+#include "../server_context.h"
+#include "../users/login_service.h"
 
 namespace orla {
 
@@ -91,7 +92,7 @@ bool HasControl(const std::string& text) {
 
 }  // namespace
 
-ConnectionContext::ConnectionContext(ZepaServer* server, std::shared_ptr<const ExtensionRegistration> extension,
+ConnectionContext::ConnectionContext(ServerContext* server, std::shared_ptr<const ExtensionRegistration> extension,
                                      const HttpTransport::Request& request, const std::string& pathTranslated,
                                      std::optional<SessionTable::Session> session)
     : server_(server),
@@ -256,7 +257,7 @@ int ConnectionContext::SendHeader(const char* status, const char* header, uint32
                WebText::EqualsIgnoreCase(name, "Connection")) {
       // The library frames the response itself.
     } else if (WebText::EqualsIgnoreCase(name, "Set-Cookie") &&
-               value.rfind(std::string(ZepaServer::kCookieName) + "=", 0) == 0) {
+               value.rfind(std::string(LoginService::kCookieName) + "=", 0) == 0) {
       // The session cookie is the library's own.
     } else {
       headers_.emplace_back(name, value);
@@ -266,7 +267,7 @@ int ConnectionContext::SendHeader(const char* status, const char* header, uint32
 }
 
 int ConnectionContext::SendFile(const std::string& path) {
-  ZepaServer::CacheInfo cache;
+  CacheFileTable::Info cache;
   std::shared_ptr<HttpTransport::FileBody> file;
   std::string type;
   int status = 200;

@@ -20,13 +20,13 @@
 
 namespace orla {
 
-class ZepaServer;
+class ServerContext;
 
 class ConnectionContext {
  public:
   static constexpr size_t kMaxBodyBytes = 64u << 20;
 
-  ConnectionContext(ZepaServer* server, std::shared_ptr<const ExtensionRegistration> extension,
+  ConnectionContext(ServerContext* server, std::shared_ptr<const ExtensionRegistration> extension,
                     const HttpTransport::Request& request, const std::string& pathTranslated,
                     std::optional<SessionTable::Session> session);
   ~ConnectionContext();
@@ -75,7 +75,7 @@ class ConnectionContext {
   int SendHeader(const char* status, const char* header, uint32_t* size);
   int SendRedirect(const char* url);
 
-  ZepaServer* server_;
+  ServerContext* server_;
   std::shared_ptr<const ExtensionRegistration> extension_;
   HttpTransport::Request request_;
   std::optional<SessionTable::Session> session_;

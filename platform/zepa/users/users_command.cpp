@@ -10,7 +10,7 @@
 #include "platform/text/string_printf.h"
 #include "password_hash.h"
 #include "user_store.h"
-#include "../zepa_server.h"
+#include "../data_directory.h"
 
 namespace orla {
 
@@ -102,7 +102,7 @@ void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultD
 }
 
 bool UsersCommand::ActAsOwner(const std::string& dataDirectory, std::string* error) {
-  const std::string users = ZepaServer::kUsersFileName;
+  const std::string users = DataDirectory::kUsersFileName;
   return DirectoryOwner::Become(dataDirectory, {users, users + ".lock"}, error);
 }
 
@@ -145,7 +145,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
       return 2;
     }
   }
-  UserStore store(dataDirectory + "/" + ZepaServer::kUsersFileName);
+  UserStore store(dataDirectory + "/" + DataDirectory::kUsersFileName);
 
   if (command == "list") {
     if (!rest.empty()) {
@@ -254,9 +254,9 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
     return 2;
   }
   out << "korusers: " << message << "\n";
-  if (command == "password" && name == ZepaServer::kAdministrator) {
+  if (command == "password" && name == DataDirectory::kAdministrator) {
     // The first-start password no longer works: its file goes.
-    const std::string initial = dataDirectory + "/" + ZepaServer::kPasswordFileName;
+    const std::string initial = dataDirectory + "/" + DataDirectory::kPasswordFileName;
     if (::unlink(initial.c_str()) == 0) out << "korusers: removed " << initial << "\n";
   }
   return 0;

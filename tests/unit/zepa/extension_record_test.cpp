@@ -284,7 +284,7 @@ TEST(RequestChecks, SameOriginMeansHttpsAndTheRequestedHost) {
     if (!host.empty()) r.headers.emplace_back("Host", host);
     if (!origin.empty()) r.headers.emplace_back("Origin", origin);
     if (!referer.empty()) r.headers.emplace_back("Referer", referer);
-    return ZepaServer::SameOrigin(r);
+    return RequestGate::SameOrigin(r);
   };
   EXPECT_TRUE(request("agent:2381", "https://agent:2381", ""));
   EXPECT_TRUE(request("Agent:2381", "https://AGENT:2381", ""));
@@ -325,7 +325,7 @@ TEST(RequestChecks, EarlyRefusalsBeforeTheBodyIsRead) {
 }
 
 TEST(RequestChecks, OnlyTheSecretMarksARequestInternal) {
-  const std::string secret = ZepaServer::InternalSecret();
+  const std::string secret = RequestGate::InternalSecret();
   EXPECT_EQ(secret.size(), 64u);
   struct Case {
     std::vector<std::pair<std::string, std::string>> headers;
@@ -344,7 +344,7 @@ TEST(RequestChecks, OnlyTheSecretMarksARequestInternal) {
   for (const Case& c : cases) {
     HttpTransport::Request request;
     request.headers = c.headers;
-    ZepaServer::SortOutInternal(request);
+    RequestGate::SortOutInternal(request);
     EXPECT_EQ(request.internal, c.internal) << c.headers.size();
     std::vector<std::string> names;
     for (const auto& header : request.headers) names.push_back(header.first);

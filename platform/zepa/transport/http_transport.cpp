@@ -142,6 +142,14 @@ class HttpTransport::Impl {
   static enum MHD_Result Access(void* cls, struct MHD_Connection* connection, const char* url, const char* method,
                                 const char* version, const char* uploadData, size_t* uploadSize,
                                 void** requestContext);
+  // Access's steps.
+  static void ReadHead(struct MHD_Connection* connection, const char* method, const char* version, Request* request);
+  // Answers a request whose head frames its body badly (or announces one too
+  // large); true when it did.
+  bool RefuseBadFraming(struct MHD_Connection* connection, RequestState* state);
+  void CheckEarly(struct MHD_Connection* connection, RequestState* state);
+  void CollectBody(struct MHD_Connection* connection, RequestState* state, const char* data, size_t* size);
+  void Dispatch(struct MHD_Connection* connection, RequestState* state);
 };
 
 HttpTransport::FileBody::~FileBody() {
@@ -307,6 +315,10 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
   MHD_destroy_response(answer);
 }
 
+// The steps of a request, in the order libmicrohttpd calls Access: the head
+// (once), the checks of its framing and the early checks (before a byte of
+// the body is read), the body in pieces, then the whole request to the
+// handler.
 enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* connection, const char*,
                                             const char* method, const char* version, const char* uploadData,
                                             size_t* uploadSize, void** requestContext) {
@@ -315,81 +327,10 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
   if (state == nullptr) {  // never without the URI callback; refuse rather than guess
     return MHD_NO;
   }
-  Request& request = state->request;
   if (!state->headSeen) {
     state->headSeen = true;
-    request.method = method != nullptr ? method : "";
-    request.version = version != nullptr ? version : "";
-    const size_t q = request.target.find('?');
-    request.query = q == std::string::npos ? std::string() : request.target.substr(q + 1);
-    request.path = WebText::UrlDecode(request.target.substr(0, q), false);
-    MHD_get_connection_values(
-        connection, MHD_HEADER_KIND,
-        [](void* list, enum MHD_ValueKind, const char* key, const char* value) -> enum MHD_Result {
-          static_cast<HeaderList*>(list)->emplace_back(key != nullptr ? key : "", value != nullptr ? value : "");
-          return MHD_YES;
-        },
-        &request.headers);
-    const union MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    if (info != nullptr) request.remoteAddress = AddressText(info->client_addr, &request.remotePort);
-    const union MHD_ConnectionInfo* socketInfo = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-    if (socketInfo != nullptr && socketInfo->socket_context != nullptr) {
-      const auto* connectionState = static_cast<const ConnectionState*>(socketInfo->socket_context);
-      request.localAddress = connectionState->localAddress;
-      request.localPort = connectionState->localPort;
-    }
-
-    // The framing checks, before a byte of the body is read.
-    Response refusal;
-    refusal.contentType = "text/html";
-    int status = 0;
-    const std::string length = request.Header("Content-Length");
-    if (request.headers.size() > impl->settings.maxHeaderCount) {
-      status = 431;
-    } else if (request.HasHeader("Transfer-Encoding")) {
-      status = 501;
-    } else if (request.HasHeader("Content-Encoding")) {
-      status = 415;
-    } else if (std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
-                 return WebText::EqualsIgnoreCase(header.first, "Content-Length");
-               }) > 1) {
-      status = 400;  // two lengths: which one a proxy on the way used is unknown
-    } else if (ExpectsBody(request.method) && length.empty()) {
-      status = 411;
-    } else if (!length.empty()) {
-      char* end = nullptr;
-      errno = 0;
-      const unsigned long long value = std::strtoull(length.c_str(), &end, 10);
-      if (length.find_first_not_of("0123456789") != std::string::npos) {
-        status = 400;
-      } else if (errno != 0 || end == length.c_str() || value > impl->settings.maxBodyBytes) {
-        status = 413;
-      }
-    }
-    if (status != 0) {
-      refusal.status = status;
-      refusal.body = ResponseBodyText(status);
-      refusal.headers.emplace_back("Cache-Control", "no-store");
-      state->answered = true;
-      impl->Answer(connection, refusal, true);
-      return MHD_YES;
-    }
-    if (impl->early) {
-      bool handled = false;
-      try {
-        handled = impl->early(request, refusal);
-      } catch (...) {
-        refusal = Response();
-        refusal.status = 500;
-        refusal.body = ResponseBodyText(500);
-        handled = true;
-      }
-      if (handled) {
-        state->answered = true;
-        impl->Answer(connection, refusal, true);
-        return MHD_YES;
-      }
-    }
+    ReadHead(connection, method, version, &state->request);
+    if (!impl->RefuseBadFraming(connection, state)) impl->CheckEarly(connection, state);
     return MHD_YES;  // the body (if any) follows, then the last call
   }
   if (state->answered) {
@@ -397,34 +338,124 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
     return MHD_YES;
   }
   if (*uploadSize != 0) {
-    if (request.body.size() + *uploadSize > impl->settings.maxBodyBytes) {
-      state->tooLarge = true;
-    } else {
-      request.body.append(uploadData, *uploadSize);
-    }
-    *uploadSize = 0;
-    if (state->tooLarge) {
-      Response refusal;
-      refusal.status = 413;
-      refusal.body = ResponseBodyText(413);
-      state->answered = true;
-      impl->Answer(connection, refusal, true);
-    }
+    impl->CollectBody(connection, state, uploadData, uploadSize);
     return MHD_YES;
   }
+  impl->Dispatch(connection, state);
+  return MHD_YES;
+}
+
+void HttpTransport::Impl::ReadHead(struct MHD_Connection* connection, const char* method, const char* version,
+                                   Request* request) {
+  request->method = method != nullptr ? method : "";
+  request->version = version != nullptr ? version : "";
+  const size_t q = request->target.find('?');
+  request->query = q == std::string::npos ? std::string() : request->target.substr(q + 1);
+  request->path = WebText::UrlDecode(request->target.substr(0, q), false);
+  MHD_get_connection_values(
+      connection, MHD_HEADER_KIND,
+      [](void* list, enum MHD_ValueKind, const char* key, const char* value) -> enum MHD_Result {
+        static_cast<HeaderList*>(list)->emplace_back(key != nullptr ? key : "", value != nullptr ? value : "");
+        return MHD_YES;
+      },
+      &request->headers);
+  const union MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (info != nullptr) request->remoteAddress = AddressText(info->client_addr, &request->remotePort);
+  const union MHD_ConnectionInfo* socketInfo = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  if (socketInfo != nullptr && socketInfo->socket_context != nullptr) {
+    const auto* connectionState = static_cast<const ConnectionState*>(socketInfo->socket_context);
+    request->localAddress = connectionState->localAddress;
+    request->localPort = connectionState->localPort;
+  }
+}
+
+bool HttpTransport::Impl::RefuseBadFraming(struct MHD_Connection* connection, RequestState* state) {
+  const Request& request = state->request;
+  int status = 0;
+  const std::string length = request.Header("Content-Length");
+  if (request.headers.size() > settings.maxHeaderCount) {
+    status = 431;
+  } else if (request.HasHeader("Transfer-Encoding")) {
+    status = 501;
+  } else if (request.HasHeader("Content-Encoding")) {
+    status = 415;
+  } else if (std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
+               return WebText::EqualsIgnoreCase(header.first, "Content-Length");
+             }) > 1) {
+    status = 400;  // two lengths: which one a proxy on the way used is unknown
+  } else if (ExpectsBody(request.method) && length.empty()) {
+    status = 411;
+  } else if (!length.empty()) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(length.c_str(), &end, 10);
+    if (length.find_first_not_of("0123456789") != std::string::npos) {
+      status = 400;
+    } else if (errno != 0 || end == length.c_str() || value > settings.maxBodyBytes) {
+      status = 413;
+    }
+  }
+  if (status == 0) return false;
+  Response refusal;
+  refusal.contentType = "text/html";
+  refusal.status = status;
+  refusal.body = ResponseBodyText(status);
+  refusal.headers.emplace_back("Cache-Control", "no-store");
+  state->answered = true;
+  Answer(connection, refusal, true);
+  return true;
+}
+
+void HttpTransport::Impl::CheckEarly(struct MHD_Connection* connection, RequestState* state) {
+  if (!early) return;
+  Response refusal;
+  refusal.contentType = "text/html";
+  bool handled = false;
+  try {
+    handled = early(state->request, refusal);
+  } catch (...) {
+    refusal = Response();
+    refusal.status = 500;
+    refusal.body = ResponseBodyText(500);
+    handled = true;
+  }
+  if (handled) {
+    state->answered = true;
+    Answer(connection, refusal, true);
+  }
+}
+
+void HttpTransport::Impl::CollectBody(struct MHD_Connection* connection, RequestState* state, const char* data,
+                                      size_t* size) {
+  Request& request = state->request;
+  if (request.body.size() + *size > settings.maxBodyBytes) {
+    state->tooLarge = true;
+  } else {
+    request.body.append(data, *size);
+  }
+  *size = 0;
+  if (state->tooLarge) {
+    Response refusal;
+    refusal.status = 413;
+    refusal.body = ResponseBodyText(413);
+    state->answered = true;
+    Answer(connection, refusal, true);
+  }
+}
+
+void HttpTransport::Impl::Dispatch(struct MHD_Connection* connection, RequestState* state) {
   // The whole request is here: the handler may take as long as it needs.
-  impl->Disarm(connection);
+  Disarm(connection);
   Response response;
   try {
-    impl->handler(request, response);
+    handler(state->request, response);
   } catch (...) {
     response = Response();
     response.status = 500;
     response.body = ResponseBodyText(500);
   }
-  impl->Answer(connection, response, false);
-  impl->Arm(connection, impl->settings.sendDeadlineSeconds);
-  return MHD_YES;
+  Answer(connection, response, false);
+  Arm(connection, settings.sendDeadlineSeconds);
 }
 
 struct MHD_Daemon* HttpTransport::Impl::StartDaemon(size_t stackBytes, std::string* error) {

@@ -138,6 +138,22 @@ int32_t Element::BindElement() try {
   throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
+void Element::KeepUnbound(int32_t code, const std::string& reason, std::function<void()> retry) {
+  state_->SetUnbound();
+  SetUnboundReason(code, reason);
+  try {
+    // No type, so no pages of its own: the list links to the agent's root.
+    ComputeLinks(nullptr);
+  } catch (OrlaException* e) {
+    // No host address: the link stays a single space, like a missing text.
+    std::unique_ptr<OrlaException> owned(e);
+    devicePageLink_ = agentPageUrl_ = kNoText;
+  }
+  poller_ = std::make_unique<ElementPoller>(state_, clock_, std::move(retry));
+}
+
+bool Element::IsBound() const { return !state_->Unbound(); }
+
 void Element::ComputeLinks(const std::string* pageTemplate) {
   if (embeddedHomePage_) {
     devicePageLink_ = pageTemplate != nullptr ? StringPrintf("http://%s/%s", address_.c_str(), pageTemplate->c_str())

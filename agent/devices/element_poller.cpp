@@ -34,12 +34,16 @@ void ElementPoller::Stop() {
 }
 
 void ElementPoller::Run() {
+  // Seconds the last retry took: retries start one interval apart, so a
+  // device that answers is bound within one interval even when a retry was
+  // waiting out a silent device's time-outs at that moment.
+  int64_t lastRetry = 0;
   for (;;) {
     // The interval is read anew for every wait, so a new interval applies
     // from the next wait on.
     // An interval below one second (the registry does not check the range)
     // must not turn into a busy loop.
-    const int64_t seconds = state_->PollingInterval();
+    const int64_t seconds = state_->PollingInterval() - lastRetry;
     if (clock_->WaitFor(state_->WakeEvent(), seconds > 1 ? seconds : 1)) {
       // Reset before looking at the stop flag: a stop that sets the event
       // again after this has set the flag first.
@@ -51,11 +55,13 @@ void ElementPoller::Run() {
 
     if (retry_) {
       if (!state_->BeginPoll()) break;
+      const uint32_t start = clock_->Now();
       try {
         retry_();
       } catch (...) {
         // The retry reports what it must itself; the next one comes.
       }
+      lastRetry = static_cast<int64_t>(clock_->Now()) - start;
       continue;
     }
 

@@ -12,6 +12,9 @@
 #                                            bursts at 2x and 10x
 #   bench/agent_bench.sh scale [COUNT]       1000 elements (or COUNT): load,
 #                                            memory, idle CPU, pass
+#   bench/agent_bench.sh sockets             one controller: a GET with a socket
+#                                            opened for it against one kept by
+#                                            the session, and open + close alone
 #   bench/agent_bench.sh listpage [COUNT] [SECONDS]
 #                                            the installed agent with 100
 #                                            elements (or COUNT), logged in:
@@ -157,6 +160,11 @@ case "${1:-}" in
     start_sim b "$half" $((count - half))
     "$BENCH" scale "$WORK/agent"
     ;;
+  sockets)
+    program_dir 1
+    start_sim one 0 1
+    "$BENCH" sockets "$WORK/agent" "$(address 0)" "$SNMP_PORT"
+    ;;
   listpage)
     count=${2:-100}
     secs=${3:-20}
@@ -225,7 +233,7 @@ case "${1:-}" in
     echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
   *)
-    sed -n '2,25p' "$0"
+    sed -n '2,28p' "$0"
     exit 2
     ;;
 esac

@@ -111,6 +111,11 @@ int32_t Element::BindElement() try {
   setSession_->Open();
   auto getSession = std::make_unique<SnmpSession>(address_.c_str(), getCommunity_.c_str());
   getSession->Open();
+  // Opening shows that the sessions can be had; each request opens its
+  // socket anew and closes it after the answer, so no element keeps a file
+  // open between its requests (docs/developer/architecture.md).
+  setSession_->Close();
+  getSession->Close();
   state_->SetGetSession(std::move(getSession));
 
   // 5. Identity texts.

@@ -11,7 +11,9 @@
 #                                            rate of snmptrapd and the agent,
 #                                            bursts at 2x and 10x
 #   bench/agent_bench.sh scale [COUNT]       1000 elements (or COUNT): load,
-#                                            memory, idle CPU, pass
+#                                            memory, idle CPU, pass; run it
+#                                            under prlimit --nofile=1024:524288
+#                                            to give it a service's limits
 #   bench/agent_bench.sh sockets             one controller: a GET with a socket
 #                                            opened for it against one kept by
 #                                            the session, and open + close alone
@@ -24,7 +26,7 @@
 #                                            connections, SECONDS (default
 #                                            20) per run
 #
-# It binds fixed loopback ports (11161-11163, 12381) and addresses 127.0.40.0/22:
+# It binds fixed loopback ports (11161-11163, 12381) and addresses from 127.0.40.1 on:
 # run it where nothing else uses them (a network namespace of its own).
 # BUILD names the build folder (default build/bench, configured here from
 # SOURCE, default this checkout: another tree's agent can be measured the
@@ -69,7 +71,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# address N: the N-th address of 127.0.40.0/22, from 1.
+# address N: the N-th address from 127.0.40.1 on (250 per /24), from 0.
 address() { echo "127.0.$((40 + $1 / 250)).$(($1 % 250 + 1))"; }
 
 # start_sim NAME FIRST COUNT: one snmpsimd serving COUNT controllers (tc01's
@@ -91,13 +93,19 @@ start_sim() {
     chown -R nobody:nogroup "$dir/state" "$dir/cache"
     chmod -R a+rX "$dir"
   fi
-  snmpsimd --v2c-arch --data-dir="$dir/data" --cache-dir="$dir/cache" \
+  # The simulator serves thousands of addresses, a socket each, whatever
+  # open-files limit the benchmark itself runs under (prlimit).
+  local hard
+  hard=$(ulimit -Hn)
+  [ "$hard" = unlimited ] && hard=65536
+  [ "$hard" -gt 65536 ] && hard=65536
+  (ulimit -Sn "$hard" && exec snmpsimd --v2c-arch --data-dir="$dir/data" --cache-dir="$dir/cache" \
     --variation-modules-dir="$dir/variation" --variation-module-options="korsim:$dir/state" \
-    --logging-method=null "${privileges[@]}" "${endpoints[@]}" >"$dir/out" 2>&1 </dev/null &
+    --logging-method=null "${privileges[@]}" "${endpoints[@]}") >"$dir/out" 2>&1 </dev/null &
   SIM_PID=$!
   PIDS+=("$SIM_PID")
   for i in 0 $((count - 1)); do
-    local deadline=$((SECONDS + 120))
+    local deadline=$((SECONDS + 600))
     until snmpget -v1 -c public -t 1 -r 0 "$(address $((first + i))):$SNMP_PORT" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; do
       [ $SECONDS -lt $deadline ] || { echo "snmpsimd did not start"; cat "$dir/out"; exit 1; }
       sleep 0.3

@@ -454,7 +454,10 @@ std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, c
     *answer = element->BindElement();
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
-    const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction;
+    // Out of open files, binding would leave the element without sessions
+    // for good: it stays unbound instead, and is retried.
+    const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction &&
+                      !FileLimitReport::IsLimitError(e->OsError());
     if (!keep) {
       if (e->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
       throw owned.release();

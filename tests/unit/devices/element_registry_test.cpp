@@ -314,21 +314,15 @@ TEST_F(ElementRegistryTest, OverallStatusFollowsTheWorstElement) {
 TEST_F(ElementRegistryTest, TrapsAndReadsByAddress) {
   auto registry = Loaded();
   registry->AddElement("tc01", "10.9.0.1", 180);
-  TrapMessage trap;
-  const int32_t address[4] = {10, 9, 0, 1};
-  trap.SetAgentAddress(address);
-  trap.SetGenericTrap(6);
-  trap.SetSpecificTrap(7);
+  auto trap = EnterpriseTrap(1, 7);
   uint8_t data[600] = {};
   char message[1000] = {};
-  EXPECT_EQ(registry->DispatchTrap(&trap, data, message), 1);
+  EXPECT_EQ(registry->DispatchTrap(trap.get(), data, message), 1);
   EXPECT_STREQ(message, "fake trap 7");
   EXPECT_EQ(data[0], 7);
-  trap.SetSpecificTrap(99);  // the plug-in drops it
-  EXPECT_EQ(registry->DispatchTrap(&trap, data, message), -1);
-  const int32_t other[4] = {10, 9, 0, 2};
-  trap.SetAgentAddress(other);
-  EXPECT_EQ(registry->DispatchTrap(&trap, data, message), -1);
+  trap->SetSpecificTrap(99);  // the plug-in drops it
+  EXPECT_EQ(registry->DispatchTrap(trap.get(), data, message), -1);
+  EXPECT_EQ(registry->DispatchTrap(EnterpriseTrap(2, 7).get(), data, message), -1);
 
   EXPECT_TRUE(registry->IsManaged("10.9.0.1"));
   EXPECT_FALSE(registry->IsManaged("10.9.0.2"));

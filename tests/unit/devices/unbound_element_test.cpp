@@ -9,7 +9,7 @@
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "agent/snmp/trap_message.h"
+#include "tests/support/code_of.h"
 #include "tests/support/wait_until.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/unit/devices/manual_clock.h"
@@ -32,15 +32,6 @@ class UnboundElementTest : public DevicesFixture {
   // Waits until the list string holds `record` (status, name, address, model).
   static bool Lists(ElementRegistry& registry, const std::string& record) {
     return WaitUntil([&] { return registry.ListElements(false).find(record) != std::string::npos; });
-  }
-  int CodeOf(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-      return e->Code();
-    }
-    return 0;
   }
 
   ManualClock clock_{1000};
@@ -102,14 +93,9 @@ TEST_F(UnboundElementTest, RenameRemoveAndTrapsOfAnUnboundElement) {
   EXPECT_EQ(CodeOf([&] { registry->ConfigureTrapReceiver("tc02"); }), 8);
 
   registry->RenameElement("tc01", "lib1");
-  TrapMessage trap;
-  const int32_t address[4] = {10, 9, 0, 1};
-  trap.SetAgentAddress(address);
-  trap.SetGenericTrap(6);
-  trap.SetSpecificTrap(7);
   uint8_t data[600] = {};
   char message[1000] = {};
-  EXPECT_EQ(registry->DispatchTrap(&trap, data, message), 2);
+  EXPECT_EQ(registry->DispatchTrap(EnterpriseTrap(1, 7).get(), data, message), 2);
   EXPECT_STREQ(message, "Enterprise-specific trap 7 from element lib1 (10.9.0.1), whose device type is not known yet.");
 
   // The device is back: a trap from it binds the element without waiting

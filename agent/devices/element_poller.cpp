@@ -61,7 +61,8 @@ void ElementPoller::Run() {
       } catch (...) {
         // The retry reports what it must itself; the next one comes.
       }
-      lastRetry = static_cast<int64_t>(clock_->Now()) - start;
+      lastRetry = static_cast<int64_t>(clock_->Now()) - static_cast<int64_t>(start);
+      if (lastRetry < 0) lastRetry = 0;  // the clock was set back
       continue;
     }
 

@@ -5,6 +5,8 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace orla {
 
@@ -14,6 +16,8 @@ class CacheFileTable {
     int status = 200;
     std::string contentType;
     std::string location;
+    // Caching headers sent with the file (Cache-Control, Expires, Pragma).
+    std::vector<std::pair<std::string, std::string>> cacheHeaders;
   };
 
   void Register(const std::string& path, const Info& info);

@@ -198,6 +198,7 @@ bool ClientRequest::Perform(std::string* error) {
   info.status = result.status;
   info.contentType = result.contentType;
   info.location = result.location;
+  info.cacheHeaders = result.cacheHeaders;
   server_->RegisterCacheFile(path, info);
   guard.keep = true;
   std::lock_guard<std::mutex> lock(mutex_);

@@ -30,6 +30,7 @@ struct Transfer {
   bool tooLarge = false;
   bool sinkRefused = false;
   std::string location;
+  HttpClient::HeaderList cacheHeaders;
 };
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -39,12 +40,19 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   if (line.rfind("HTTP/", 0) == 0) {
     transfer->location.clear();  // a new (possibly interim) response
+    transfer->cacheHeaders.clear();
   } else {
     const size_t colon = line.find(':');
-    if (colon != std::string::npos && WebText::EqualsIgnoreCase(line.substr(0, colon), "Location")) {
+    if (colon != std::string::npos) {
+      const std::string name = line.substr(0, colon);
       size_t start = colon + 1;
       while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
-      transfer->location = line.substr(start);
+      if (WebText::EqualsIgnoreCase(name, "Location")) {
+        transfer->location = line.substr(start);
+      } else if (WebText::EqualsIgnoreCase(name, "Cache-Control") || WebText::EqualsIgnoreCase(name, "Expires") ||
+                 WebText::EqualsIgnoreCase(name, "Pragma")) {
+        transfer->cacheHeaders.emplace_back(name, line.substr(start));
+      }
     }
   }
   return n;
@@ -176,6 +184,7 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
     result.status = static_cast<int>(status);
     result.contentType = type != nullptr ? type : "";
     result.location = transfer.location;
+    result.cacheHeaders = transfer.cacheHeaders;
   } else if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
     result.error = "the response is too large";
   } else if (transfer.sinkRefused) {

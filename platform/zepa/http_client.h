@@ -38,6 +38,9 @@ class HttpClient {
     int status = 0;
     std::string contentType;
     std::string location;
+    // The response's caching headers (Cache-Control, Expires, Pragma), which
+    // the browser must get with the body.
+    HeaderList cacheHeaders;
     std::string error;
   };
 

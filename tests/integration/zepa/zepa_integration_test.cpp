@@ -156,7 +156,14 @@ TEST_F(ZepaServerTest, RightsFollowTheSession) {
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x00000003");
   ASSERT_EQ(Korusers(data_, {"password", "operator"}, "another-pass\n").exitCode, 0);
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x80000000");
-  const Reply out = Curl("/zepa/logout", {"-b", jar, "-c", jar});
+  // Logging out is a POST from this server's pages: reading its address
+  // only shows the form, and a POST from elsewhere is refused.
+  const Reply form = Curl("/zepa/logout", {"-b", jar});
+  EXPECT_EQ(form.status, 200);
+  EXPECT_TRUE(Contains(form.body, "<FORM class=logout method=POST action=\"/zepa/logout\"")) << form.body;
+  EXPECT_EQ(Curl("/zepa/logout", {"-b", jar, "-X", "POST", "-H", "Origin: https://attacker.example"}).status, 403);
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x7fffffff");
+  const Reply out = Curl("/zepa/logout", {"-b", jar, "-c", jar, "-X", "POST", "-H", "Origin: " + Origin()});
   EXPECT_EQ(out.status, 200);
   EXPECT_TRUE(Contains(out.headers, "Max-Age=0"));
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x80000000");

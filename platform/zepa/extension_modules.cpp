@@ -60,7 +60,10 @@ int ExtensionModules::LoadAll(const std::string& folder, const Registrar& regist
   const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (dirFd < 0) {
     // No folder, no modules: that is the usual case.
-    const int error = errno;
+    int error = errno;
+    // O_DIRECTORY with O_NOFOLLOW reports a link as no folder.
+    struct stat st;
+    if (error == ENOTDIR && ::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) error = ELOOP;
     if (error != ENOENT) {
       ZepaLog::Write(ZepaLog::kWarning, StringPrintf("The web server loads no extension module from %s: %s",
                                                      folder.c_str(), OpenError(error).c_str()));

@@ -143,14 +143,16 @@ struct Attack {
 };
 
 TEST_F(HostileClientTest, AttacksAreRefusedWhileTheServerStaysResponsive) {
-  const std::string big = dir_.File("big.bin");
-  {
-    std::ofstream out(big, std::ios::binary);
+  // Files of `mib` MiB to post.
+  const auto bodyFile = [&](const std::string& name, int mib) {
+    const std::string path = dir_.File(name);
+    std::ofstream out(path, std::ios::binary);
     const std::string block(1 << 20, 'x');
-    for (int i = 0; i < 30; ++i) out << block;
-  }
-  const std::string eightMib = dir_.File("eight.bin");
-  ASSERT_EQ(::truncate((std::ofstream(eightMib), eightMib).c_str(), 8 << 20), 0);
+    for (int i = 0; i < mib; ++i) out << block;
+    return path;
+  };
+  const std::string big = bodyFile("big.bin", 30);
+  const std::string eightMib = bodyFile("eight.bin", 8);
   // 4.9 KB of gzip that would inflate to 5 MB.
   const std::string gzipped = dir_.File("body.gz");
   ASSERT_EQ(std::system(("head -c 5000000 /dev/zero | gzip -9 > " + gzipped).c_str()), 0);

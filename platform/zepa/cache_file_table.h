@@ -5,8 +5,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace orla {
 
@@ -16,8 +14,7 @@ class CacheFileTable {
     int status = 200;
     std::string contentType;
     std::string location;
-    // Caching headers sent with the file (Cache-Control, Expires, Pragma).
-    std::vector<std::pair<std::string, std::string>> cacheHeaders;
+    std::string cacheControl;
   };
 
   void Register(const std::string& path, const Info& info);

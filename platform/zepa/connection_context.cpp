@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cctype>
@@ -272,7 +271,7 @@ int ConnectionContext::SendFile(const std::string& path) {
   std::string type;
   int status = 200;
   std::string location;
-  HttpTransport::HeaderList headers;
+  std::string cacheControl;
   std::string redirect;
   int error = 0;
   if (server_->LookupCacheFile(path, &cache)) {
@@ -281,7 +280,7 @@ int ConnectionContext::SendFile(const std::string& path) {
       type = cache.contentType.empty() ? "application/octet-stream" : cache.contentType;
       status = cache.status;
       location = cache.location;
-      headers = cache.cacheHeaders;
+      cacheControl = cache.cacheControl;
     } else {
       error = 404;
     }
@@ -306,7 +305,7 @@ int ConnectionContext::SendFile(const std::string& path) {
   fileType_ = type;
   fileStatus_ = status;
   fileLocation_ = location;
-  fileHeaders_ = std::move(headers);
+  fileCacheControl_ = cacheControl;
   fileError_ = 0;
   return 1;
 }
@@ -323,15 +322,9 @@ bool ConnectionContext::BuildResponse(HttpTransport::Response& response) {
   if (file_) {
     response.status = fileStatus_;
     response.contentType = fileType_;
-    // The fetched response's own caching headers win over the extension's.
-    for (const auto& header : headers_) {
-      const bool replaced = std::any_of(fileHeaders_.begin(), fileHeaders_.end(), [&](const auto& own) {
-        return WebText::EqualsIgnoreCase(own.first, header.first);
-      });
-      if (!replaced) response.headers.push_back(header);
-    }
-    for (const auto& header : fileHeaders_) response.headers.push_back(header);
+    for (const auto& header : headers_) response.headers.push_back(header);
     if (!fileLocation_.empty()) response.headers.emplace_back("Location", fileLocation_);
+    if (!fileCacheControl_.empty()) response.headers.emplace_back("Cache-Control", fileCacheControl_);
     response.file = file_;
     return true;
   }

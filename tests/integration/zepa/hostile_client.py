@@ -20,10 +20,6 @@ the peer is the test's own server.
   idle COUNT SECONDS
         COUNT plain TCP connections that never start TLS, held for at most
         SECONDS; prints the same counts
-  busy COUNT SECONDS
-        not an attack: COUNT connections, each asking for /KOR/rights twice a
-        second, as a well-behaved client would, for SECONDS; prints how many
-        answers came ("answered=N") and how many connections failed
 """
 import socket
 import ssl
@@ -130,53 +126,6 @@ def hold(host, port, source, count, seconds, tls):
     print("refused=%d closed=%d open=%d longest=%.1f" % (refused, closed, still, longest))
 
 
-def busy(host, port, source, count, seconds):
-    answered = [0]
-    failed = [0]
-    lock = threading.Lock()
-
-    def one():
-        start = time.monotonic()
-        try:
-            sock = connect(host, port, source)
-            sock.settimeout(10.0)
-            while time.monotonic() - start < seconds:
-                sock.sendall(b"GET /KOR/rights HTTP/1.1\r\nHost: localhost:%d\r\n\r\n" % port)
-                data = b""
-                while b"\r\n\r\n" not in data:
-                    chunk = sock.recv(65536)
-                    if not chunk:
-                        raise OSError("closed")
-                    data += chunk
-                head, body = data.split(b"\r\n\r\n", 1)
-                if not head.startswith(b"HTTP/1.1 200"):
-                    raise OSError("not answered")
-                length = 0
-                for line in head.split(b"\r\n")[1:]:
-                    name, _, value = line.partition(b":")
-                    if name.strip().lower() == b"content-length":
-                        length = int(value)
-                while len(body) < length:
-                    chunk = sock.recv(65536)
-                    if not chunk:
-                        raise OSError("closed")
-                    body += chunk
-                with lock:
-                    answered[0] += 1
-                time.sleep(0.5)
-        except (OSError, ssl.SSLError):
-            with lock:
-                failed[0] += 1
-
-    threads = [threading.Thread(target=one) for _ in range(count)]
-    for thread in threads:
-        thread.start()
-        time.sleep(0.005)
-    for thread in threads:
-        thread.join()
-    print("answered=%d failed=%d" % (answered[0], failed[0]))
-
-
 def main(argv):
     mode, host, port, source = argv[1], argv[2], int(argv[3]), argv[4]
     rest = argv[5:]
@@ -184,8 +133,6 @@ def main(argv):
         raw(host, port, source, *rest)
     elif mode == "slow":
         hold(host, port, source, int(rest[0]), float(rest[1]), tls=True)
-    elif mode == "busy":
-        busy(host, port, source, int(rest[0]), float(rest[1]))
     elif mode == "idle":
         hold(host, port, source, int(rest[0]), float(rest[1]), tls=False)
     else:

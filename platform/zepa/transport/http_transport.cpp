@@ -70,9 +70,29 @@ std::string AddressText(const struct sockaddr* address, int* port) {
 struct RequestState {
   HttpTransport::Request request;
   bool headSeen = false;
-  bool answered = false;  // an early answer was queued
+  bool answered = false;  // an early answer was queued, or waits in `deferred`
   bool tooLarge = false;
+  // A refusal that waits until the body it refuses has been read and
+  // dropped: a client that sends its whole body before it reads (as
+  // browsers do) would otherwise find the connection reset under it.
+  std::unique_ptr<HttpTransport::Response> deferred;
 };
+
+// True when a refused request's body may be read and dropped before the
+// refusal is sent: its length is declared once, is no more than
+// `maxDrainBytes`, and the client does not wait for a "100 Continue" (it
+// then reads the refusal before it sends anything).
+bool Drainable(const HttpTransport::Request& request, size_t maxDrainBytes) {
+  const std::string length = request.Header("Content-Length");
+  if (length.empty() || length.size() > 19 || length.find_first_not_of("0123456789") != std::string::npos ||
+      request.HasHeader("Transfer-Encoding") || request.HasHeader("Expect")) {
+    return false;
+  }
+  const auto lengths = std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
+    return WebText::EqualsIgnoreCase(header.first, "Content-Length");
+  });
+  return lengths == 1 && std::strtoull(length.c_str(), nullptr, 10) <= maxDrainBytes;
+}
 
 // One connection, for the deadlines. The deadline is written by the
 // connection's thread and read by the watchdog, without a lock.
@@ -133,6 +153,10 @@ class HttpTransport::Impl {
   static void Arm(struct MHD_Connection* connection, int seconds);
   static void Disarm(struct MHD_Connection* connection);
   void Answer(struct MHD_Connection* connection, const Response& response, bool close);
+  // Answers a refusal made before the body was read: at once, or once the
+  // body has been read and dropped (Drainable). The connection is closed
+  // after it either way.
+  void Refuse(struct MHD_Connection* connection, RequestState* state, Response refusal);
 
   static void* UriCallback(void* cls, const char* uri, struct MHD_Connection* connection);
   static void NotifyConnection(void* cls, struct MHD_Connection* connection, void** socketContext,
@@ -144,8 +168,8 @@ class HttpTransport::Impl {
                                 void** requestContext);
   // Access's steps.
   static void ReadHead(struct MHD_Connection* connection, const char* method, const char* version, Request* request);
-  // Answers a request whose head frames its body badly (or announces one too
-  // large); true when it did.
+  // Refuses a request whose head frames its body badly (or announces one
+  // too large); true when it did.
   bool RefuseBadFraming(struct MHD_Connection* connection, RequestState* state);
   void CheckEarly(struct MHD_Connection* connection, RequestState* state);
   void CollectBody(struct MHD_Connection* connection, RequestState* state, const char* data, size_t* size);
@@ -315,6 +339,15 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
   MHD_destroy_response(answer);
 }
 
+void HttpTransport::Impl::Refuse(struct MHD_Connection* connection, RequestState* state, Response refusal) {
+  state->answered = true;
+  if (Drainable(state->request, settings.maxDrainBytes)) {
+    state->deferred = std::make_unique<Response>(std::move(refusal));
+    return;
+  }
+  Answer(connection, refusal, true);
+}
+
 // The steps of a request, in the order libmicrohttpd calls Access: the head
 // (once), the checks of its framing and the early checks (before a byte of
 // the body is read), the body in pieces, then the whole request to the
@@ -334,7 +367,13 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
     return MHD_YES;  // the body (if any) follows, then the last call
   }
   if (state->answered) {
-    *uploadSize = 0;  // an early answer is queued: the rest is dropped
+    if (*uploadSize != 0) {
+      *uploadSize = 0;  // refused: the rest is dropped
+    } else if (state->deferred) {
+      // The whole body is in (and dropped): the client reads the refusal.
+      impl->Answer(connection, *state->deferred, true);
+      state->deferred.reset();
+    }
     return MHD_YES;
   }
   if (*uploadSize != 0) {
@@ -401,8 +440,7 @@ bool HttpTransport::Impl::RefuseBadFraming(struct MHD_Connection* connection, Re
   refusal.status = status;
   refusal.body = ResponseBodyText(status);
   refusal.headers.emplace_back("Cache-Control", "no-store");
-  state->answered = true;
-  Answer(connection, refusal, true);
+  Refuse(connection, state, std::move(refusal));
   return true;
 }
 
@@ -419,10 +457,7 @@ void HttpTransport::Impl::CheckEarly(struct MHD_Connection* connection, RequestS
     refusal.body = ResponseBodyText(500);
     handled = true;
   }
-  if (handled) {
-    state->answered = true;
-    Answer(connection, refusal, true);
-  }
+  if (handled) Refuse(connection, state, std::move(refusal));
 }
 
 void HttpTransport::Impl::CollectBody(struct MHD_Connection* connection, RequestState* state, const char* data,
@@ -438,8 +473,7 @@ void HttpTransport::Impl::CollectBody(struct MHD_Connection* connection, Request
     Response refusal;
     refusal.status = 413;
     refusal.body = ResponseBodyText(413);
-    state->answered = true;
-    Answer(connection, refusal, true);
+    Refuse(connection, state, std::move(refusal));
   }
 }
 

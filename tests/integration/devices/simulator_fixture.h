@@ -45,6 +45,8 @@ class SimulatorFixture : public ::testing::Test {
   // Runs simulator/simctl for this test's simulator; its output.
   std::string Simctl(const std::string& arguments);
   void StopSimulator();
+  // Starts the devices (again); SetUp has started them once.
+  void StartSimulator();
 
   // A loaded registry (no element file yet) reporting to `changes_`; its
   // polling threads run on `clock` (clock_, which the test moves, or the

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "agent/core/agent_host.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/orla_exception.h"
@@ -166,7 +167,7 @@ void Element::ComputeLinks(const std::string* pageTemplate) {
     agentPageUrl_ = devicePageLink_;
     return;
   }
-  const std::string host = ElementRegistry::AgentHostAddress();
+  const std::string host = AgentHost::Address();
   const std::string root = StringPrintf("https://%s:%d/KOR/", host.c_str(), AgentSettings::Current().HttpsPort());
   if (pageTemplate != nullptr) {
     devicePageLink_ = FillTemplate(*pageTemplate, address_);

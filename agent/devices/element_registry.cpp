@@ -1,7 +1,6 @@
 #include "agent/devices/element_registry.h"
 
 #include <cerrno>
-#include <cstring>
 #include <new>
 #include <unordered_set>
 
@@ -9,21 +8,16 @@
 #include "agent/core/event_log.h"
 #include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
-#include "device_type_file.h"
 #include "element.h"
 #include "agent/devices/element_directory.h"
 #include "element_poller.h"
 #include "element_state.h"
 #include "platform/sync/parallel_runner.h"
-#include "plugin_call.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
-#include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
-#include "element_file_reader.h"
-#include "platform/library/dynamic_library.h"
-#include "platform/net/host_address.h"
-#include "platform/text/atomic_file.h"
+#include "element_file.h"
+#include "recognizer.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -35,14 +29,6 @@ static_assert(ElementRegistry::kElementLineLimit == ElementFileReader::kLineLimi
 namespace {
 
 using Guard = std::lock_guard<Lock>;
-
-// The file `name` in the folder of the element file: the agent directory,
-// where the start-up reads its files (just `name` for a bare file name).
-std::string BesideElementFile(const std::string& elementFilePath, const char* name) {
-  const size_t slash = elementFilePath.rfind('/');
-  if (slash == std::string::npos) return name;
-  return elementFilePath.substr(0, slash + 1) + name;
-}
 
 // A field of the list string: never empty, since the pages split the string
 // with a tokenizer that merges adjacent separators.
@@ -70,8 +56,7 @@ class PassGate {
 }  // namespace
 
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
-    : elementFilePath_(std::move(elementFilePath)),
-      pollingIntervalFilePath_(BesideElementFile(elementFilePath_, "storage.ini")),
+    : file_(std::make_unique<ElementFile>(std::move(elementFilePath))),
       pollingInterval_(pollingInterval),
       directory_(std::make_shared<const ElementDirectory>(std::vector<ElementDirectory::Entry>())) {}
 
@@ -81,7 +66,7 @@ ElementRegistry::~ElementRegistry() {
     try {
       // A registry that never finished loading holds only part of the file
       // (or nothing of it): saving that would lose the elements not read.
-      if (loaded_.load() && fileError_.load() == 0) SaveElements();
+      if (loaded_.load() && file_->Writable()) SaveElements();
     } catch (OrlaException* e) {
       // Logged by its constructor; nothing else can be done at this point.
       std::unique_ptr<OrlaException> owned(e);
@@ -171,35 +156,14 @@ void ElementRegistry::ReportChange(const std::string& name, int32_t status) {
 
 void ElementRegistry::LoadElements() {
   Guard hold(lock_);
-  ElementFileReader reader(elementFilePath_);
-  if (const int error = reader.Open(); error != 0) {
-    // Only a missing file is a first start: nothing to load, and no status
-    // pass either. Any other failure would make the next save write the
-    // file empty.
-    if (error != ENOENT) RefuseElementFile(error);
-    loaded_.store(true);
-    return;
+  std::vector<ElementFile::Line> lines;
+  // No file (a first start, or one that cannot be opened): nothing to load,
+  // and no status pass either.
+  if (file_->Read(&lines)) {
+    LoadLines(lines);
+    UpdateAllStatus();
   }
-  std::vector<ElementFileReader::ElementLine> lines;
-  // A read failure (or no memory for a line): the elements read so far are
-  // loaded, but the file is no longer theirs to rewrite.
-  if (const int error = reader.ReadLines(&lines); error != 0) RefuseElementFile(error);
-  LoadLines(lines);
-  UpdateAllStatus();
   loaded_.store(true);
-}
-
-void ElementRegistry::RefuseElementFile(int error) {
-  fileError_.store(error);
-  char text[256];
-  EventLog::Write(EventLog::kCritical, StringPrintf("Unable to read file %s - %s.", elementFilePath_.c_str(),
-                                                    strerror_r(error, text, sizeof text)));
-}
-
-void ElementRegistry::CheckElementFileWritable() const {
-  if (const int error = fileError_.load(); error != 0) {
-    throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
-  }
 }
 
 void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::string>>& lines) {
@@ -302,7 +266,7 @@ std::unique_ptr<Element> ElementRegistry::MakeUnbound(const std::string& name, c
   }
   // Not even that (no memory, no thread): the element is not in memory, so
   // this run must not rewrite the file that still holds it.
-  fileError_.store(ENOMEM);
+  file_->StopRewrites(ENOMEM);
   EventLog::Write(EventLog::kCritical,
                   StringPrintf("Element %s (%s) could not be kept (no memory or no thread); the element file is "
                                "not rewritten until the agent restarts.",
@@ -359,69 +323,11 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
 
 void ElementRegistry::SaveElements() {
   Guard hold(lock_);
-  CheckElementFileWritable();
-  std::string contents;
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
-    const Element* element = At(i);
-    contents += StringPrintf("%s|%s\n", element->Name().c_str(), element->Address().c_str());
-  }
-  const int error = AtomicFile::WritePrivate(elementFilePath_, contents);
-  if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
-}
-
-std::string ElementRegistry::RecognizeElement(const std::string& address) try {
-  std::vector<std::string> types;
-  int error = DeviceTypeFile::ReadTypeList(Element::DevicesPath("supported.txt"), &types);
-  if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
-
-  for (const std::string& type : types) {
-    DeviceTypeFile typeFile;
-    error = typeFile.Read(Element::DevicesPath(type + ".cfg"));
-    if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
-    const std::string* library = typeFile.Find("dllname");
-    const std::string* community = typeFile.Find("snmpgetname");
-    if (library == nullptr || community == nullptr) continue;
-
-    std::unique_ptr<SnmpSession> session;
-    try {
-      session = std::make_unique<SnmpSession>(address.c_str(), community->c_str());
-      session->Open();
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-      continue;
-    }
-
-    std::string loaderError;
-    std::unique_ptr<DynamicLibrary> plugin = DynamicLibrary::Open(Element::DevicesPath(*library), &loaderError);
-    void* function = plugin != nullptr ? plugin->Symbol(plugin::kRecognizeDevice, &loaderError) : nullptr;
-    if (function == nullptr) {
-      plugin.reset();
-      throw new OrlaException(kErrDllFunction, 0, loaderError + "\n" + kMsgDllFunction);
-    }
-
-    int32_t answer;
-    try {
-      answer = PluginCall::Run(reinterpret_cast<plugin::RecognizeDeviceFunction>(function), session.get());
-    } catch (OrlaException* e) {
-      // A plug-in that lets the request's own error out instead of
-      // answering with it: no answer is no answer.
-      std::unique_ptr<OrlaException> owned(e);
-      if (e->Code() != kErrCommunication && e->Code() != kErrTimeout) throw owned.release();
-      answer = e->Code();
-    }
-    // Binding loads the library again for good.
-    plugin.reset();
-
-    if (answer == kErrCommunication || answer == kErrTimeout) {
-      throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
-    }
-    if (answer == plugin::kNotThisType) continue;
-    return type;
-  }
-  throw new OrlaException(kErrUnsupported, 0, kMsgUnsupported);
-} catch (const std::bad_alloc&) {
-  // A session, a type list or a text that cannot be allocated.
-  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+  file_->CheckWritable();
+  std::vector<ElementFile::Line> lines;
+  lines.reserve(static_cast<size_t>(elements_.Count()));
+  for (int32_t i = 0; i < elements_.Count(); ++i) lines.emplace_back(At(i)->Name(), At(i)->Address());
+  file_->Save(lines);
 }
 
 void ElementRegistry::Discard(std::unique_ptr<Element>& element) {
@@ -438,7 +344,7 @@ void ElementRegistry::Discard(std::unique_ptr<Element>& element) {
 
 std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, const std::string& address,
                                                       int32_t pollingInterval, int32_t* answer) try {
-  const std::string type = RecognizeElement(address);
+  const std::string type = Recognizer::Recognize(address);
   auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
   element->SetPollerClock(pollerClock_);
   // Whatever ends the make before the element is handed out, it is
@@ -477,7 +383,7 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
                                  int32_t pollingInterval) try {
   ReapRetired(false);
   Guard hold(lock_);
-  CheckElementFileWritable();
+  file_->CheckWritable();
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
 
@@ -521,7 +427,7 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   Guard hold(lock_);
   const int32_t index = IndexByName(name);
   if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
-  CheckElementFileWritable();
+  file_->CheckWritable();
   Element* element = At(index);
   const std::string removedName = element->Name();
   const int32_t status = element->Status();
@@ -552,7 +458,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   if (FindByName(newName) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgNameInUse);
   Element* element = FindByName(currentName);
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
-  CheckElementFileWritable();
+  file_->CheckWritable();
   element->SetName(newName);
   PublishDirectory();
   SaveElements();
@@ -707,74 +613,53 @@ int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* me
   return element->DeliverTrap(trap, data, message);
 }
 
-std::optional<std::string> ElementRegistry::DescriptionAt(const std::string& address) {
+template <typename Read>
+auto ElementRegistry::FieldAt(const std::string& address, Read read) {
   Guard hold(lock_);
-  const Element* element = FindByAddress(address);
-  if (element == nullptr) return std::nullopt;
-  return element->Description();
+  Element* element = FindByAddress(address);
+  using Field = decltype(read(*element));
+  return element == nullptr ? std::optional<Field>() : std::optional<Field>(read(*element));
+}
+
+std::optional<std::string> ElementRegistry::DescriptionAt(const std::string& address) {
+  return FieldAt(address, [](Element& element) { return element.Description(); });
 }
 
 std::optional<std::string> ElementRegistry::FirmwareVersionAt(const std::string& address) {
-  Guard hold(lock_);
-  const Element* element = FindByAddress(address);
-  if (element == nullptr) return std::nullopt;
-  return element->FirmwareVersion();
+  return FieldAt(address, [](Element& element) { return element.FirmwareVersion(); });
 }
 
 std::optional<std::string> ElementRegistry::GetCommunityAt(const std::string& address) {
-  Guard hold(lock_);
-  const Element* element = FindByAddress(address);
-  if (element == nullptr) return std::nullopt;
-  return element->GetCommunity();
+  return FieldAt(address, [](Element& element) { return element.GetCommunity(); });
 }
 
 std::optional<std::string> ElementRegistry::SetCommunityAt(const std::string& address) {
-  Guard hold(lock_);
-  const Element* element = FindByAddress(address);
-  if (element == nullptr) return std::nullopt;
-  return element->SetCommunity();
+  return FieldAt(address, [](Element& element) { return element.SetCommunity(); });
 }
 
 std::optional<std::string> ElementRegistry::NameAt(const std::string& address) {
-  Guard hold(lock_);
-  const Element* element = FindByAddress(address);
-  if (element == nullptr) return std::nullopt;
-  return element->Name();
+  return FieldAt(address, [](Element& element) { return element.Name(); });
 }
 
 std::optional<std::string> ElementRegistry::WorldWideNameAt(const std::string& address) {
-  Guard hold(lock_);
-  const Element* element = FindByAddress(address);
-  if (element == nullptr) return std::nullopt;
-  return element->WorldWideName();
+  return FieldAt(address, [](Element& element) { return element.WorldWideName(); });
 }
 
 int32_t ElementRegistry::MajorClassCodeAt(const std::string& address) {
-  Guard hold(lock_);
-  Element* element = FindByAddress(address);
-  if (element == nullptr || !element->IsBound()) return -1;
-  return element->MajorClassCode();
+  return FieldAt(address, [](Element& element) { return element.IsBound() ? element.MajorClassCode() : -1; })
+      .value_or(-1);
 }
 
 int32_t ElementRegistry::MinorClassCodeAt(const std::string& address) {
-  Guard hold(lock_);
-  Element* element = FindByAddress(address);
-  if (element == nullptr || !element->IsBound()) return -1;
-  return element->MinorClassCode();
+  return FieldAt(address, [](Element& element) { return element.IsBound() ? element.MinorClassCode() : -1; })
+      .value_or(-1);
 }
 
 void ElementRegistry::SetPollingInterval(int32_t seconds) {
   Guard hold(lock_);
   pollingInterval_.store(seconds);
   for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetPollingInterval(seconds);
-  const int error = AtomicFile::WritePrivate(pollingIntervalFilePath_, StringPrintf("%d\n", seconds));
-  if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
-}
-
-std::string ElementRegistry::AgentHostAddress() {
-  std::string address;
-  if (!HostAddress::AgentFirstIpv4(&address)) throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
-  return address;
+  file_->SavePollingInterval(seconds);
 }
 
 }  // namespace orla

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "agent/core/agent_host.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/object_list.h"
@@ -24,7 +25,6 @@
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
-#include "platform/net/host_address.h"
 #include "platform/sync/clock.h"
 #include "platform/sysinfo/system_info.h"
 #include "platform/text/string_printf.h"
@@ -147,7 +147,6 @@ std::string TrapSender::AgentOsVersion() {
   return StringPrintf("version %d.%d build %d %s", numbers[0], numbers[1], numbers[2], build.c_str());
 }
 
-std::string TrapSender::AgentHostAddress() { return ElementRegistry::AgentHostAddress(); }
 
 std::string TrapSender::TimeStampText(const LocalTime& t, int32_t biasMinutes) {
   const int32_t magnitude = biasMinutes < 0 ? -biasMinutes : biasMinutes;
@@ -236,10 +235,8 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
   if (copy->Count() == 0) return;
 
   const std::string hostName = SystemInfo::ComputerName();
-  std::string address;
-  if (hostName.empty() || !HostAddress::AgentFirstIpv4(&address)) {
-    throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
-  }
+  if (hostName.empty()) throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
+  const std::string address = AgentHost::Address();
   int32_t octets[4] = {0, 0, 0, 0};
   if (std::sscanf(address.c_str(), "%d.%d.%d.%d", &octets[0], &octets[1], &octets[2], &octets[3]) != 4) {
     throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);

@@ -1,5 +1,6 @@
 #include "discovery_document_page.h"
 
+#include "agent/core/agent_host.h"
 #include "agent/core/agent_settings.h"
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_sender.h"
@@ -24,7 +25,7 @@ uint32_t DiscoveryDocumentPage::HandlePost() { return HandleGet(); }
 uint32_t DiscoveryDocumentPage::HandleGet() {
   std::string host = HostName();
   // Without a name the host is named by its address, in the task page URL too.
-  if (host.empty()) host = TrapSender::AgentHostAddress();
+  if (host.empty()) host = AgentHost::Address();
   const std::string hostText = TextEscape::Xml(host);
   const std::string osName = TextEscape::Xml(TrapSender::AgentOsName());
   const std::string osVersion = TextEscape::Xml(TrapSender::AgentOsVersion());

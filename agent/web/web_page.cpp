@@ -241,7 +241,6 @@ bool WebPage::ResolveAddress(std::string* text) {
   return true;
 }
 
-std::string WebPage::AgentHostAddress() { return TrapSender::AgentHostAddress(); }
 
 uint32_t WebPage::QueryRights(EXTENSION_CONTROL_BLOCK* request) {
   if (request == nullptr || request->ServerSupportFunction == nullptr) return 0;

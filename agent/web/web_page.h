@@ -101,12 +101,6 @@ class WebPage : public RootObject {
   // alone, when nothing is found.
   static bool ResolveAddress(std::string* text);
 
-  // The agent host's routable IPv4 address in dotted form (the host name's
-  // address; when that is a loopback address, the host's first non-loopback
-  // IPv4 address). Throws OrlaException 2013 "Unable to retrieve agent host
-  // information." when the host cannot be resolved.
-  static std::string AgentHostAddress();
-
   // The rights query (REQ_QUERY_RIGHTS, "KORAccess") for `request`: the
   // library's answer, 0x80000000 for a request without a session, 0 when
   // the query itself fails.

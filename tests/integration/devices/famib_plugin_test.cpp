@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 
+#include "agent/core/agent_host.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_binding.h"
@@ -76,7 +77,7 @@ TEST_F(ControllersTest, EachControllerIsRecognisedBoundAndPolledOnItsOwnThread) 
   EXPECT_EQ(registry->MinorClassCodeAt(Address("tc02")), 5);
 
   const std::string link = "WebAgent/index.html?addr=" + Address("tc01");
-  const std::string root = "https://" + ElementRegistry::AgentHostAddress() + ":2381/KOR/";
+  const std::string root = "https://" + AgentHost::Address() + ":2381/KOR/";
   EXPECT_EQ(registry->ListElements(false).substr(0, registry->ListElements(false).find("|-1|tc02|")),
             "-1|tc01|" + Address("tc01") + "|Quillane FTC-400 Tape Controller|" + link + "|" + root + link);
 

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "agent/core/agent_host.h"
 #include "platform/sysinfo/system_info.h"
 #include "tests/support/agent_process.h"
 #include "tests/support/free_port.h"
@@ -270,7 +271,7 @@ TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
   for (size_t i = 0; i < 2; ++i) {
     const std::string& t = traps[i];
     EXPECT_NE(t.find(i == 0 ? "->[127.0.0.1]" : "->[127.0.0.2]"), std::string::npos) << t;
-    EXPECT_NE(t.find("|0|sorrel|" + TrapSender::AgentHostAddress() + "|.1.3.6.1.4.1.4413.132.2|6|.2|"),
+    EXPECT_NE(t.find("|0|sorrel|" + AgentHost::Address() + "|.1.3.6.1.4.1.4413.132.2|6|.2|"),
               std::string::npos)
         << t;
     EXPECT_NE(t.find(".1.3.6.1.2.1.1.5 = STRING: \"" + host + "\"~"), std::string::npos) << t;

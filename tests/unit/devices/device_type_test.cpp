@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/agent_host.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/device_type_file.h"
 #include "agent/devices/element_registry.h"
@@ -125,7 +126,7 @@ TEST_F(DeviceTypeTest, EmbeddedTypesLinkToTheDeviceItself) {
 
 TEST_F(DeviceTypeTest, OtherTypesLinkToTheAgentsPages) {
   auto registry = Loaded();
-  const std::string root = "https://" + ElementRegistry::AgentHostAddress() + ":2381/KOR/";
+  const std::string root = "https://" + AgentHost::Address() + ":2381/KOR/";
   // "yes" is not "true": the agent serves the pages.
   WriteFakeType("fake", "embeddedhomepage=yes\nhomepageurl=WebAgent/index.html?addr=%s&x=%%d%n\n");
   registry->AddElement("tc01", "10.9.0.1", 180);

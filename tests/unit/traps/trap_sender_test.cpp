@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/agent_host.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/event_text_field.h"
@@ -153,7 +154,7 @@ TEST(TrapSenderText, AgentHostTexts) {
   EXPECT_FALSE(TrapSender::AgentOsName().empty());
   EXPECT_TRUE(std::regex_match(TrapSender::AgentOsVersion(), std::regex(R"(version \d+\.\d+ build \d+ .*)")))
       << TrapSender::AgentOsVersion();
-  EXPECT_TRUE(std::regex_match(TrapSender::AgentHostAddress(), std::regex(R"(\d+\.\d+\.\d+\.\d+)")));
+  EXPECT_TRUE(std::regex_match(AgentHost::Address(), std::regex(R"(\d+\.\d+\.\d+\.\d+)")));
 }
 
 TEST(TrapSenderRecord, ComposesHeaderTextsAndPaddedEventData) {

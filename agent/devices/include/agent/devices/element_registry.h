@@ -31,6 +31,7 @@ namespace orla {
 
 class Element;
 class ElementDirectory;
+class ElementFile;
 class ElementPoller;
 class ElementState;
 class Clock;
@@ -156,15 +157,9 @@ class ElementRegistry : public RootObject {
   // the first add.
   void SetPollerClock(Clock* clock) { pollerClock_ = clock; }
 
-  // The agent host's first IPv4 address in dotted form. 2013 when the host
-  // name cannot be read or resolved.
-  static std::string AgentHostAddress();
 
 
  private:
-  // The type name of the first type in "devices/supported.txt" whose plug-in
-  // claims the device. 3002, 3006, 2011 or 8.
-  std::string RecognizeElement(const std::string& address);
   // Recognises and binds a new element without touching the list (no lock
   // needed): the element, and binding's trap-receiver answer in `answer`.
   // Throws what AddElement throws for recognition and binding.
@@ -197,13 +192,14 @@ class ElementRegistry : public RootObject {
   std::unique_ptr<Element> TryMakeElement(const std::string& name, const std::string& address,
                                           int32_t pollingInterval, BindFailure* failure);
 
-  // Logs the element file's read failure and stops every rewrite of it.
-  void RefuseElementFile(int error);
   // Retires the element's polling thread and destroys the element; null does
   // nothing. Never fails.
   void Discard(std::unique_ptr<Element>& element);
-  // 3002 when the element file could not be read at load.
-  void CheckElementFileWritable() const;
+
+  // What `read` answers for the element with this address, under the lock;
+  // none when no element has it. The one body of the XxxAt accessors.
+  template <typename Read>
+  auto FieldAt(const std::string& address, Read read);
 
   Element* At(int32_t index) const;
   Element* FindByName(const std::string& name) const;
@@ -221,14 +217,12 @@ class ElementRegistry : public RootObject {
   void Retire(Element* element);
   void ReapRetired(bool all);
 
-  std::string elementFilePath_;
-  std::string pollingIntervalFilePath_;
+  // The element file and the polling-interval file.
+  std::unique_ptr<ElementFile> file_;
   ObjectList elements_;
   std::atomic<int32_t> elementCount_{0};
   std::atomic<int32_t> pollingInterval_;
   std::atomic<bool> loaded_{false};
-  // errno of a failed read of the element file; 0 when it was read or absent.
-  std::atomic<int> fileError_{0};
   Lock lock_;
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};

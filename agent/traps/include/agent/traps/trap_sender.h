@@ -98,10 +98,6 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // "version %d.%d build %d %s" (major, minor, build number and the kernel
   // build text), or "No OS version information available".
   static std::string AgentOsVersion();
-  // The first IPv4 address of the agent's host, "%d.%d.%d.%d". Throws
-  // OrlaException 2013 "Unable to retrieve agent host information." when the
-  // host name cannot be read or resolved.
-  static std::string AgentHostAddress();
 
   // State code of the agent's trap for an overall status character:
   // '0' gives 2, '1' gives 3, '2' gives 4, anything else 1.

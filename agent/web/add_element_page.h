@@ -28,11 +28,6 @@ namespace orla {
 
 class AddElementPage : public WebPage {
  public:
-  // The polling interval of an element added here, in seconds; it holds
-  // until the interval is next changed for the whole agent or the agent
-  // loads its elements again.
-  static constexpr int32_t kNewElementPollingInterval = 180;
-
   using WebPage::WebPage;
   ~AddElementPage() override = default;
 

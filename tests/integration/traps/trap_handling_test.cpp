@@ -209,7 +209,9 @@ TEST_F(TrapHandling, HandlingThatFailsGoesOnWithTheNextTrap) {
   SendV1("127.0.3.56", "6", "5");
   SendV1("127.0.3.56", "0", "0");
   ASSERT_TRUE(log_.WaitFor("cold start"));
-  EXPECT_EQ(log_.Count("undefined symbol: HandleTrap\nA failure has been detected in a required DLL function."), 1)
+  EXPECT_EQ(log_.CountWithData("CRITICAL: A failure has been detected in a required DLL function.",
+                                "undefined symbol: HandleTrap"),
+            1)
       << ::testing::PrintToString(log_.Texts());
   EXPECT_EQ(TrapEvents().size(), 1u);
 }

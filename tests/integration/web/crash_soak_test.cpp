@@ -193,7 +193,8 @@ TEST_F(CrashSoak, EveryAcknowledgedChangeSurvivesSigkillAndNoFileIsTorn) {
   const auto seed = static_cast<unsigned>(FromEnvironment("KOR_SOAK_SEED", static_cast<int>(std::random_device()())));
   std::printf("crash soak: %d kills, seed %u\n", kills, seed);
   std::mt19937 random(seed);
-  const std::vector<std::string> env = {"KORAGENT_SNMP_PORT=" + std::to_string(snmpPort_)};
+  const std::vector<std::string> env = {"KORAGENT_SNMP_PORT=" + std::to_string(snmpPort_),
+                                        "KORAGENT_EVENT_LOG=" + dir_.File("events.jsonl")};
   const std::string jar = dir_.File("admin.jar");
 
   AgentFiles files;
@@ -253,7 +254,11 @@ TEST_F(CrashSoak, EveryAcknowledgedChangeSurvivesSigkillAndNoFileIsTorn) {
       files = *underWay;
       ++cutNew;
     } else {
-      FAIL() << "after kill " << kill << " the files hold neither version:\n" << Describe();
+      FAIL() << "after kill " << kill << " the files hold neither version:\n"
+             << Describe() << "\nacknowledged:\n" << confirmed.ElementFile() << confirmed.ClientFile()
+             << confirmed.StorageFile() << "\nunder way:\n"
+             << (underWay ? underWay->ElementFile() + underWay->ClientFile() + underWay->StorageFile() : "none")
+             << "\nevents:\n" << test::ReadFile(dir_.File("events.jsonl"));
     }
 
     const auto begin = std::chrono::steady_clock::now();

@@ -127,7 +127,7 @@ void TrapDestinationList::Rewrite() {
     }
   }
   while (next < entries_.Count()) contents += entryLine(next++);
-  const int error = AtomicFile::Write(path_, contents);
+  const int error = AtomicFile::WritePrivate(path_, contents);
   if (error != 0) {
     char buffer[256];
     const char* reason = strerror_r(error, buffer, sizeof buffer);

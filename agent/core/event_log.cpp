@@ -31,11 +31,15 @@ void EventLog::Write(int severity, const std::string& text, const void* data, si
   const SeverityInfo& info = kSeverities[severity];
   const std::string line = StringPrintf(info.prefix, text.c_str());
   const bool withData = data != nullptr && dataSize != 0;
+  EventLogWriter::Step failed = EventLogWriter::Step::kNone;
   const int err = EventLogWriter::Report("KORAgent", info.eventType, info.category,
                                          withData ? kEventIdWithData : kEventIdPlain, line,
-                                         withData ? data : nullptr, withData ? dataSize : 0);
+                                         withData ? data : nullptr, withData ? dataSize : 0, &failed);
   if (err != 0) {
-    std::printf("%s\n", ("ReportEvent(): " + SystemErrorText(err)).c_str());
+    // The log that cannot be opened is the event source that cannot be
+    // registered; one that takes no entry is the report that failed.
+    const char* step = failed == EventLogWriter::Step::kOpen ? "RegisterEventSource(): " : "ReportEvent(): ";
+    std::printf("%s\n", (step + SystemErrorText(err)).c_str());
     std::fflush(stdout);
   }
 }

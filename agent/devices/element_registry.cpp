@@ -396,7 +396,7 @@ std::string ElementRegistry::RecognizeElement(const std::string& address) try {
     void* function = plugin != nullptr ? plugin->Symbol(plugin::kRecognizeDevice, &loaderError) : nullptr;
     if (function == nullptr) {
       plugin.reset();
-      throw new OrlaException(kErrDllFunction, 0, loaderError + "\n" + kMsgDllFunction);
+      throw new OrlaException(kErrDllFunction, loaderError, kMsgDllFunction);
     }
 
     int32_t answer;
@@ -477,6 +477,7 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
                                  int32_t pollingInterval) try {
   ReapRetired(false);
   Guard hold(lock_);
+  if (pollingInterval == kRegistryInterval) pollingInterval = pollingInterval_.load();
   CheckElementFileWritable();
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
@@ -514,6 +515,10 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
   }
 } catch (const std::bad_alloc&) {
   throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+}
+
+void ElementRegistry::AddElement(const std::string& name, const std::string& address) {
+  AddElement(name, address, kRegistryInterval);
 }
 
 void ElementRegistry::RemoveElement(const std::string& name) {

@@ -37,9 +37,8 @@ void* ElementState::PluginFunction(const char* name) const {
     error = libraryError_.empty() ? std::string("no plug-in library loaded") : libraryError_;
   }
   if (function == nullptr) {
-    // The loader's text stands where a system error text would: first, then
-    // the agent's message on a line of its own.
-    throw new OrlaException(kErrDllFunction, 0, error + "\n" + kMsgDllFunction);
+    // The loader's text stands where a system error text would.
+    throw new OrlaException(kErrDllFunction, error, kMsgDllFunction);
   }
   return function;
 }

@@ -175,9 +175,9 @@ std::string TrapSender::TimeStampTextAt(std::chrono::system_clock::time_point mo
   t.minute = local.tm_min;
   t.second = local.tm_sec;
   t.milliseconds = static_cast<int>(now.tv_usec / 1000);
-  // `timezone` is the zone's standard offset in seconds west of UTC: the
-  // same sign as the bias, without daylight saving time.
-  return TimeStampText(t, static_cast<int32_t>(timezone / 60));
+  // The offset in force at that moment, daylight saving time included:
+  // `tm_gmtoff` is seconds east of UTC, the bias is minutes west of it.
+  return TimeStampText(t, static_cast<int32_t>(-local.tm_gmtoff / 60));
 }
 
 std::vector<uint8_t> TrapSender::ComposeRecord(uint32_t sequence, int32_t majorClass, int32_t minorClass,

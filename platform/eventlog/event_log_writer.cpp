@@ -129,9 +129,12 @@ void ToSyslog(const char* source, uint16_t eventType, const std::string& text) {
   syslog(SyslogPriority(eventType), "%s", text.c_str());
 }
 
-int ToFile(const char* path, const std::string& line) {
+int ToFile(const char* path, const std::string& line, EventLogWriter::Step* failed) {
   const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
-  if (fd < 0) return errno;
+  if (fd < 0) {
+    *failed = EventLogWriter::Step::kOpen;
+    return errno;
+  }
   // The log names devices and addresses: a file left readable by everyone
   // (made by hand, or by an older version) is closed to others, when it is
   // ours to change.
@@ -142,6 +145,7 @@ int ToFile(const char* path, const std::string& line) {
   const ssize_t n = ::write(fd, out.data(), out.size());
   const int err = n < 0 ? errno : (static_cast<size_t>(n) != out.size() ? EIO : 0);
   ::close(fd);
+  if (err != 0) *failed = EventLogWriter::Step::kWrite;
   return err;
 }
 
@@ -206,7 +210,10 @@ std::string EventLogWriter::FilePath() {
 }
 
 int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
-                           const std::string& text, const void* data, size_t dataSize) {
+                           const std::string& text, const void* data, size_t dataSize, Step* failed) {
+  Step step = Step::kNone;
+  if (failed == nullptr) failed = &step;
+  *failed = Step::kNone;
   int result = 0;
   struct stat st;
   if (!SystemLogEnabled().load()) {
@@ -220,7 +227,8 @@ int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t cate
   }
   const std::string path = FilePath();
   if (!path.empty()) {
-    const int err = ToFile(path.c_str(), JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize));
+    const int err =
+        ToFile(path.c_str(), JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize), failed);
     if (err != 0) result = err;
   }
   return result;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "agent/core/event_log.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/scoped_settings.h"
 
 using namespace orla;
 
@@ -72,4 +75,24 @@ TEST(EventLog, TextThatIsNotUtf8IsEscapedByteByByte) {
       {"\x80\xff\"", "\\u0080\\u00ff\\\""},                  // stray bytes
   };
   for (const auto& c : cases) EXPECT_EQ(EventLogWriter::JsonEscape(c.in), c.out) << c.in;
+}
+
+// A log that cannot be opened or that takes no entry: the entry is lost and
+// standard output names the step, with the system's error text.
+TEST(EventLog, FailuresGoToStandardOutputNamingTheStep) {
+  const struct {
+    const char* file;
+    const char* step;
+    int error;
+  } cases[] = {
+      {"/nonexistent-folder/events.jsonl", "RegisterEventSource(): ", ENOENT},
+      {"/dev/full", "ReportEvent(): ", ENOSPC},
+  };
+  for (const auto& c : cases) {
+    test::ScopedSettings settings;
+    settings.EventLogFile(c.file);
+    testing::internal::CaptureStdout();
+    EventLog::Write(EventLog::kInfo, "lost");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.step + EventLog::SystemErrorText(c.error) + "\n");
+  }
 }

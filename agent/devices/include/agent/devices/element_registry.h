@@ -85,6 +85,10 @@ class ElementRegistry : public RootObject {
   // the community or does not send its traps here: the element is then kept
   // and saved.
   void AddElement(const std::string& name, const std::string& address, int32_t pollingInterval);
+  // The same with the registry's polling interval, read under the lock that
+  // SetPollingInterval takes: a change of interval at the same moment is
+  // either seen or applied to the new element too.
+  void AddElement(const std::string& name, const std::string& address);
   // 3 when no element has the name. Saves the file and reports the removal.
   void RemoveElement(const std::string& name);
   // 2 when the new name is taken (also by the element itself), 3 when the
@@ -162,6 +166,9 @@ class ElementRegistry : public RootObject {
 
 
  private:
+  // The polling interval argument that stands for the registry's own.
+  static constexpr int32_t kRegistryInterval = -1;
+
   // The type name of the first type in "devices/supported.txt" whose plug-in
   // claims the device. 3002, 3006, 2011 or 8.
   std::string RecognizeElement(const std::string& address);

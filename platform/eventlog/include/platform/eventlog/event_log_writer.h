@@ -20,10 +20,15 @@ class EventLogWriter {
   // target turns it off so its bad inputs stay off the host's log.
   static void SetSystemLog(bool enabled);
 
+  // The step of writing an entry that failed: opening the log (registering
+  // the event source) or writing the entry to it (reporting the event).
+  enum class Step { kNone, kOpen, kWrite };
+
   // Writes one entry. `text` is the full insertion string (already prefixed
-  // with its severity). Returns 0 on success, otherwise an errno value.
+  // with its severity). Returns 0 on success, otherwise an errno value; the
+  // step that failed goes to `failed` when given.
   static int Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
-                    const std::string& text, const void* data, size_t dataSize);
+                    const std::string& text, const void* data, size_t dataSize, Step* failed = nullptr);
 
   // The JSON line written to the KORAGENT_EVENT_LOG file for one entry, without
   // the trailing newline. `isoTime` is the UTC time stamp text.

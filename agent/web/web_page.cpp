@@ -89,6 +89,22 @@ uint32_t WebPage::SendPage() {
   return kAnswered;
 }
 
+uint32_t WebPage::SendContent(const char* contentType, const std::string& moreHeaders) {
+  const std::string header =
+      StringPrintf("Content-type: %s\r\nContent-length: %zu\r\nCache-Control: no-store\r\n"
+                   "X-Content-Type-Options: nosniff\r\n",
+                   contentType, output_.size()) +
+      moreHeaders + "\r\n";
+  uint32_t headerLength = static_cast<uint32_t>(header.size());
+  request_->ServerSupportFunction(request_->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, nullptr, &headerLength,
+                                  reinterpret_cast<uint32_t*>(const_cast<char*>(header.c_str())));
+  uint32_t bodyLength = static_cast<uint32_t>(output_.size());
+  request_->WriteClient(request_->ConnID, output_.data(), &bodyLength, 0);
+  return kAnswered;
+}
+
+bool WebPage::HasSession() const { return QueryRights(request_) != ZEPA_RIGHTS_NO_SESSION; }
+
 void WebPage::WriteResetParent(bool refresh) {
   Append("<SCRIPT language=javascript1.2>");
   Append("function ResetParent()");

@@ -23,8 +23,11 @@
   }
 
   function showBusy(form) {
-    var buttons = form.querySelectorAll('input[type=submit], input[type=button], button');
-    Array.prototype.forEach.call(buttons, function (b) { b.disabled = true; });
+    // form.elements, not the form's descendants: the dialogs open their
+    // forms inside tables, where the fields end up outside the form element.
+    Array.prototype.forEach.call(form.elements, function (field) {
+      if (/^(submit|button|reset)$/.test(field.type)) field.disabled = true;
+    });
     form.setAttribute('aria-busy', 'true');
     var notice = document.getElementById('busy-notice');
     if (!notice) {

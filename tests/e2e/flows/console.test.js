@@ -98,6 +98,7 @@ test('a trap sent with snmptrap is on the events page within seconds, found by i
   });
 
 test('an add that waits for a silent address says so and cannot be sent twice', async ({ admin, elements, shot }) => {
+  test.setTimeout(90_000);
   // A device that takes the requests and never answers them.
   const silent = dgram.createSocket('udp4');
   await new Promise((resolve) => silent.bind(Number(process.env.KORAGENT_SNMP_PORT), '127.0.1.250', resolve));
@@ -105,13 +106,39 @@ test('an add that waits for a silent address says so and cannot be sent twice', 
     const add = await openFromMenu(admin, elements, 'Add…');
     await add.locator('input[name=element_address]').fill('127.0.1.250');
     await add.locator('input[name=element_name]').fill('silent');
-    // Pressed from the page itself: Playwright's click would wait for the
-    // answer (the navigation it starts), which is what takes so long here.
-    await add.locator('input[type=submit]').evaluate((button) => button.click());
-    await expect(add.locator('#busy-notice')).toContainText('up to about 30 seconds');
-    await expect(add.locator('input[type=submit]')).toBeDisabled();
-    await shot(add, 'add-busy');
+    // Playwright's clicks and locators wait for the answer to a form (the
+    // navigation it starts), which is what takes long here: the page itself
+    // presses Add and notes what it shows meanwhile in its session storage,
+    // read back once the answer has come.
+    await add.evaluate(() => {
+      sessionStorage.removeItem('busy-seen');
+      new MutationObserver(() => {
+        const notice = document.getElementById('busy-notice');
+        const button = document.querySelector('input[type=submit]');
+        if (notice && notice.textContent && button.disabled) sessionStorage.setItem('busy-seen', notice.textContent);
+      }).observe(document.body, { childList: true, subtree: true, attributes: true });
+      setTimeout(() => document.querySelector('input[type=submit]').click(), 0);
+    });
+    await expect(add.locator('body')).toContainText('No response', { timeout: 45_000 });
+    expect(await add.evaluate(() => sessionStorage.getItem('busy-seen'))).toContain('up to about 30 seconds');
     await add.close();
+
+    // The same dialog with its sending held back, to look at the notice and
+    // to see a second press refused.
+    const again = await openFromMenu(admin, elements, 'Add…');
+    const sent = await again.evaluate(() => {
+      const form = document.forms[0];
+      let count = 0;
+      form.addEventListener('submit', (e) => { if (!e.defaultPrevented) count++; e.preventDefault(); });
+      form.requestSubmit();
+      form.requestSubmit();
+      return count;
+    });
+    expect(sent).toBe(1);
+    await expect(again.locator('#busy-notice')).toBeVisible();
+    await expect(again.locator('input[type=submit]')).toBeDisabled();
+    await shot(again, 'add-busy');
+    await again.close();
   } finally {
     silent.close();
   }

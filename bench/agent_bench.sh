@@ -20,6 +20,17 @@
 #                                            and requests/s at 1 and 8
 #                                            connections, SECONDS (default
 #                                            20) per run
+#   bench/agent_bench.sh console [COUNT] [EVENTS] [SECONDS]
+#                                            the installed agent with 1000
+#                                            elements (or COUNT) and 10,000
+#                                            events (or EVENTS: received traps)
+#                                            in its event ring, logged in:
+#                                            /KOR/status.json and a filtered
+#                                            /KOR/events.json page, p50, p99
+#                                            and requests/s at 1 and 8
+#                                            connections, and the simulator's
+#                                            CPU per request (no SNMP request
+#                                            is made for either)
 #
 # It binds fixed loopback ports (11161-11163, 12381) and addresses 127.0.40.0/22:
 # run it where nothing else uses them (a network namespace of its own).
@@ -41,7 +52,7 @@ if [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH_NO_BUILD:-}" ]; then
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
   # The web pages are measured on an installed program directory: all of it.
-  [ "${1:-}" = listpage ] && targets=()
+  [ "${1:-}" = listpage ] || [ "${1:-}" = console ] && targets=()
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -157,9 +168,13 @@ case "${1:-}" in
     start_sim b "$half" $((count - half))
     "$BENCH" scale "$WORK/agent"
     ;;
-  listpage)
-    count=${2:-100}
-    secs=${3:-20}
+  listpage | console)
+    mode=$1
+    if [ "$mode" = console ]; then
+      count=${2:-1000} events=${3:-10000} secs=${4:-20}
+    else
+      count=${2:-100} secs=${3:-20}
+    fi
     prefix=$WORK/prog
     cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
     agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
@@ -183,15 +198,6 @@ case "${1:-}" in
       --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$base/zepa/login"
     cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
     [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
-    # The page must list every element, each with a status picked from a
-    # finished pass, or the figures measure something else.
-    curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$base/KOR/elements.html"
-    curl -sk -o "$WORK/orla.css" "$base/KOR/orla.css"
-    rows=$(grep -o '<A HREF=' "$WORK/elements.html" | wc -l)
-    ok=$(grep -o 'src=ok.gif' "$WORK/elements.html" | wc -l)
-    [ "$rows" -eq "$count" ] || { echo "the element list shows $rows of $count elements"; exit 1; }
-    echo "agent: $count elements ($ok ok), /KOR/elements.html $(stat -c %s "$WORK/elements.html") bytes," \
-      "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${secs}s per run, keep-alive"
     # wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
     ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
     # CPU seconds a process has used (user + system).
@@ -209,12 +215,54 @@ case "${1:-}" in
       local per_request
       per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
         'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
-      printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
+      printf '%-44s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
         $per_request
     }
-    echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
-    printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
-      "agent" "sim"
+    header() {
+      echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
+      printf '%-44s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
+        "agent" "sim"
+    }
+    if [ "$mode" = console ]; then
+      # Received traps fill the event ring: coldStart traps from the managed
+      # addresses, sent by snmptrap several at a time, until the ring holds
+      # EVENTS entries.
+      filled() {
+        curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?limit=1" |
+          sed -n 's/.*"total":\([0-9]*\).*/\1/p'
+      }
+      sent=0
+      until [ "$(filled)" -ge "$events" ]; do
+        for ((i = sent; i < sent + 1000; i++)); do address $((i % count)); done |
+          xargs -P 4 -I{} snmptrap -v 1 -c public "127.0.0.1:$TRAP_PORT" '' {} 0 0 ''
+        sent=$((sent + 1000))
+        [ "$sent" -le $((events * 3)) ] || { echo "the ring did not fill: $(filled) events after $sent traps"; exit 1; }
+      done
+      curl -sk -H "Cookie: $cookie" -o "$WORK/status.json" "$base/KOR/status.json"
+      listed=$(grep -o '"name":' "$WORK/status.json" | wc -l)
+      [ "$listed" -eq "$count" ] || { echo "status.json lists $listed of $count elements"; exit 1; }
+      filter='/KOR/events.json?element=tc7&severity=warning&text=cold&limit=50'
+      matched=$(curl -sk -H "Cookie: $cookie" "$base$filter" | sed -n 's/.*"total":\([0-9]*\).*/\1/p')
+      echo "agent: $count elements, $(filled) events in the ring after $sent traps;" \
+        "status.json $(stat -c %s "$WORK/status.json") bytes; the filter matches $matched events; wrk ${secs}s per run"
+      header
+      for conns in 1 8; do
+        measure /KOR/status.json "$conns"
+        measure "$filter" "$conns"
+      done
+      echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+      exit 0
+    fi
+    # The page must list every element, each with a status picked from a
+    # finished pass, or the figures measure something else.
+    curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$base/KOR/elements.html"
+    curl -sk -o "$WORK/orla.css" "$base/KOR/orla.css"
+    rows=$(grep -o '<A HREF=' "$WORK/elements.html" | wc -l)
+    ok=$(grep -o 'src=ok.gif' "$WORK/elements.html" | wc -l)
+    [ "$rows" -eq "$count" ] || { echo "the element list shows $rows of $count elements"; exit 1; }
+    echo "agent: $count elements ($ok ok), /KOR/elements.html $(stat -c %s "$WORK/elements.html") bytes," \
+      "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${secs}s per run, keep-alive"
+    header
     for conns in 1 8; do
       measure /KOR/elements.html "$conns"
       l50=$R_P50 l99=$R_P99 lrps=$R_RPS

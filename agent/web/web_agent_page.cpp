@@ -6,7 +6,6 @@
 
 #include "agent/core/agent_settings.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
 #include "agent/web/page_server.h"
 #include "platform/text/string_printf.h"
@@ -106,17 +105,6 @@ uint32_t WebAgentPage::FailAndDestroy(const std::string& message) {
 uint32_t WebAgentPage::HandleGet() {
   machine_ = GetField("addr");
   device_ = GetField("device");
-  // A link without the element's name (a type file's home page URL names
-  // the address only) still heads the device page with it: the name is
-  // looked up by address in the registry's directory, without its lock.
-  if ((!device_ || device_->empty()) && machine_) {
-    if (ElementRegistry* registry = ElementRegistry::Instance()) {
-      const std::shared_ptr<const ElementDirectory> directory = registry->Directory();
-      if (const ElementDirectory::Entry* entry = directory != nullptr ? directory->Find(*machine_) : nullptr) {
-        device_ = entry->name;
-      }
-    }
-  }
   EXTENSION_CONTROL_BLOCK* request = Request();
   if (!BuildTargetUrl(request->lpszPathInfo, AgentSettings::Current().HttpsPort(), &targetUrl_) ||
       targetUrl_.size() > kMaxTargetUrl) {

@@ -224,17 +224,45 @@ case "${1:-}" in
         "agent" "sim"
     }
     if [ "$mode" = console ]; then
-      # Received traps fill the event ring: coldStart traps from the managed
-      # addresses, sent by snmptrap several at a time, until the ring holds
-      # EVENTS entries.
+      # Received traps fill the event ring: SNMPv1 coldStart traps from the
+      # managed addresses, encoded once and sent from one process (no
+      # snmptrap per trap, whose persistent files the machine shares), paced
+      # so the agent's trap queue keeps up, until the ring holds EVENTS.
       filled() {
         curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?limit=1" |
           sed -n 's/.*"total":\([0-9]*\).*/\1/p'
       }
       sent=0
       until [ "$(filled)" -ge "$events" ]; do
-        for ((i = sent; i < sent + 1000; i++)); do address $((i % count)); done |
-          xargs -P 4 -I{} snmptrap -v 1 -c public "127.0.0.1:$TRAP_PORT" '' {} 0 0 ''
+        python3 - "$TRAP_PORT" "$count" "$sent" 1000 <<'PY'
+import socket, sys, time
+port, count, first, n = (int(a) for a in sys.argv[1:5])
+def tlv(tag, body):
+    size = len(body)
+    head = bytes([size]) if size < 128 else bytes([0x81, size]) if size < 256 else bytes([0x82, size >> 8, size & 255])
+    return bytes([tag]) + head + body
+def integer(v):
+    return tlv(0x02, v.to_bytes(max(1, (v.bit_length() + 8) // 8), 'big', signed=True))
+def oid(text):
+    ids = [int(x) for x in text.split('.')]
+    body = bytes([ids[0] * 40 + ids[1]])
+    for i in ids[2:]:
+        chunk = [i & 0x7f]
+        while i > 127:
+            i >>= 7
+            chunk.insert(0, 0x80 | (i & 0x7f))
+        body += bytes(chunk)
+    return tlv(0x06, body)
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+for k in range(first, first + n):
+    e = k % count
+    agent = bytes([127, 0, 40 + e // 250, e % 250 + 1])
+    pdu = tlv(0xa4, oid('1.3.6.1.4.1.8072.3.2.10') + tlv(0x40, agent) + integer(0) + integer(0) +
+              tlv(0x43, (k & 0xffff).to_bytes(2, 'big')) + tlv(0x30, b''))
+    s.sendto(tlv(0x30, integer(0) + tlv(0x04, b'public') + pdu), ('127.0.0.1', port))
+    if k % 50 == 49:
+        time.sleep(0.05)
+PY
         sent=$((sent + 1000))
         [ "$sent" -le $((events * 3)) ] || { echo "the ring did not fill: $(filled) events after $sent traps"; exit 1; }
       done

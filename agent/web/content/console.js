@@ -12,8 +12,9 @@
  *   - a summary of the statuses shown (a click filters to that status), a
  *     text filter, and sorting by any column (click a column heading);
  *   - for each controller "Status since" and "Last answered" from
- *     status.json, a link to its events, and the element's name on its
- *     device page link ("device=").
+ *     status.json (columns before the model name), a link to its events
+ *     beside its name, and the element's name on its device page link
+ *     ("device=").
  */
 (function () {
   'use strict';
@@ -82,7 +83,7 @@
     var rows = Array.prototype.slice.call(table.rows);
     rows.forEach(function (row) {
       if (row.classList.contains('table-title') || row.classList.contains('rule-row')) {
-        if (row.cells[0]) row.cells[0].colSpan = 7;
+        if (row.cells[0]) row.cells[0].colSpan = 6;
       }
     });
     var elements = elementRows(doc);
@@ -94,15 +95,16 @@
         next = after;
       }
     });
+    // The new columns go before the model name, which stays the last cell
+    // of a row as the list writes it.
     var header = table.querySelector('tr.column-header');
     if (header) {
-      ['Status since', 'Last answered', 'Events'].forEach(function (title) {
+      ['Status since', 'Last answered'].forEach(function (title) {
         var cell = doc.createElement('td');
         cell.textContent = title;
-        header.appendChild(cell);
+        header.insertBefore(cell, header.cells[header.cells.length - 1]);
       });
       Array.prototype.forEach.call(header.cells, function (cell, column) {
-        if (column === 6) return;
         var text = cell.textContent.trim();
         cell.textContent = '';
         var button = doc.createElement('button');
@@ -127,17 +129,17 @@
       since.className = 'status-since';
       var answered = doc.createElement('td');
       answered.className = 'last-answered';
-      var events = doc.createElement('td');
-      events.className = 'events-link';
+      var model = row.cells[row.cells.length - 1];
+      row.insertBefore(since, model);
+      row.insertBefore(answered, model);
+      // The controller's events, beside its name.
       var a = doc.createElement('a');
+      a.className = 'events-link';
       a.href = 'events.html?element=' + encodeURIComponent(name);
       a.target = '_top';
       a.textContent = 'Events';
       a.setAttribute('aria-label', 'Events of ' + name);
-      events.appendChild(a);
-      row.appendChild(since);
-      row.appendChild(answered);
-      row.appendChild(events);
+      if (row.cells[1]) row.cells[1].appendChild(a);
     });
   }
 
@@ -198,6 +200,7 @@
 
   function sortKey(row, column) {
     if (column === 0) return rowStatus(row);
+    if (column === 1) return rowName(row).toLowerCase();
     var cell = row.cells[column];
     if (!cell) return '';
     if (cell.hasAttribute('data-sort')) return Number(cell.getAttribute('data-sort'));

@@ -13,7 +13,7 @@ const TC01_UNIT = '16.0.0.96.69.23.42.1.0.0.0.0.0.0.0.0';
 
 // The names of the list's visible element rows, in order.
 async function visibleNames(elements) {
-  return elements.locator('tr.element-row:not([hidden]) td:nth-child(2)').allInnerTexts();
+  return elements.locator('tr.element-row:not([hidden]) td:nth-child(2) > a:first-child').allInnerTexts();
 }
 
 test('a status change shows in the open list without touching the page', async ({ admin, elements, sim, shot }) => {

@@ -139,6 +139,8 @@ class WebPage : public RootObject {
   void AppendDialogHead(const char* title, const std::string& utilitiesScript = "orla_utilities.js");
 
  private:
+  // Sends `header` (status line left to the library) and the output.
+  uint32_t SendWithHeader(const std::string& header);
   // Closes the message cell, table and page of ShowError and
   // ShowErrorBanner, and sends the page.
   uint32_t SendErrorPageEnd();

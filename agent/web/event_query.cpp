@@ -87,15 +87,17 @@ EventQuery::Result EventQuery::Run(const EventRing& ring, const std::string& log
       return false;
     }
     take(event);
-    ringOldest = event.timeMs;
+    ringOldest = event.timeMs;  // at the end of the walk: the oldest entry kept
     ringEmpty = false;
     return true;
   });
-  if (!ringEmpty) ringOldest = ring.OldestTimeMs();
-  const bool pageFilled = result.events.size() >= count;
+  const size_t ringMatched = result.total;
   const bool rangeInRing = fromMs >= 0 && !ringEmpty && fromMs >= ringOldest;
   if (logPath.empty() || rangeInRing) return result;
-  if (pageFilled) {
+  // The file is read only for a page that starts past the ring's matches
+  // (or when the ring has none): the first page of a filter the ring answers
+  // never waits for it. The answer then says older matches may exist.
+  if (!everything && first < ringMatched) {
     result.complete = false;
     return result;
   }

@@ -2,9 +2,10 @@
 // The events console's query: which events a request asks for (element,
 // least severity, kind, text, time range, page) and the matching events,
 // newest first. The in-memory ring (EventRing) is read first; only when the
-// asked page reaches past the ring's matches is the event-log file read, and
-// only its entries older than the ring's oldest (a bounded read, see
-// EventLogFileReader), so nothing is counted twice.
+// asked page starts at or past the ring's matches (or for the CSV export) is
+// the event-log file read, and only its entries older than the ring's oldest
+// (a bounded read, see EventLogFileReader), so nothing is counted twice and
+// the first page never waits for the file.
 #include <cstddef>
 #include <cstdint>
 #include <functional>

@@ -122,7 +122,8 @@
     var first = data.events.length ? data.offset + 1 : 0;
     var lastShown = data.offset + data.events.length;
     summaryLine.textContent = data.events.length
-      ? 'Showing ' + first + '\u2013' + lastShown + ' of ' + data.total + (data.complete ? '' : '+') + ' events'
+      ? 'Showing ' + first + '\u2013' + lastShown + ' of ' + data.total + (data.complete ? '' : '+') + ' events' +
+        (data.complete ? '' : ' (older ones may be in the event-log file: Older \u2192)')
       : (data.total ? 'No events on this page.' : '');
     newer.disabled = data.offset === 0;
     older.disabled = data.complete && lastShown >= data.total;
@@ -164,8 +165,10 @@
     offset = Math.max(0, offset - PAGE_SIZE);
     live.refresh();
   });
+  // The next page starts after the last event shown: past the end of the
+  // recent events in memory it is read from the event-log file.
   older.addEventListener('click', function () {
-    offset += PAGE_SIZE;
+    offset = last ? last.offset + last.events.length : offset + PAGE_SIZE;
     live.refresh();
   });
   live.refresh();

@@ -85,7 +85,7 @@ TEST(EventQuery, FiltersNewestFirst) {
 }
 
 // The file is read for what lies before the ring's oldest entry, and only
-// when the page reaches past the ring's matches.
+// for a page that starts past the ring's matches (or for the export).
 TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   test::TempDir dir;
   const EventTextField os(129, "Linux"), wwn(225, "10:00"), name(289, "old1"), wwn2(1025, "10:00"), d(1060, "d"),
@@ -107,11 +107,16 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   EventRing ring(100);
   Fill(&ring);
 
-  const EventQuery::Result firstPage = Query({{"limit", "3"}}).Run(ring, path);
+  // The first page is the ring's; the file is not read for it.
+  const EventQuery::Result firstPage = Query({{"limit", "50"}}).Run(ring, path);
   EXPECT_EQ(firstPage.total, 6u);
   EXPECT_FALSE(firstPage.complete);
-  const EventQuery::Result all = Query({{"limit", "50"}}).Run(ring, path);
-  EXPECT_TRUE(all.complete);
+  // The page after the ring's matches comes from the file, the CSV reads both.
+  const EventQuery::Result next = Query({{"offset", "6"}}).Run(ring, path);
+  EXPECT_TRUE(next.complete);
+  EXPECT_EQ(next.total, 8u);
+  EXPECT_EQ(Times(next), (std::vector<int64_t>{600, 500}));
+  const EventQuery::Result all = Query({}).Run(ring, path, true);
   ASSERT_EQ(Times(all), (std::vector<int64_t>{1005, 1004, 1003, 1002, 1001, 1000, 600, 500}));
   EXPECT_EQ(all.events[6].origin.kind, "status");
   EXPECT_EQ(all.events[6].origin.element, "old (2)");

@@ -99,9 +99,10 @@
     // of a row as the list writes it.
     var header = table.querySelector('tr.column-header');
     if (header) {
-      ['Status since', 'Last answered'].forEach(function (title) {
+      [['Status since', 'status-since'], ['Last answered', 'last-answered']].forEach(function (column) {
         var cell = doc.createElement('td');
-        cell.textContent = title;
+        cell.textContent = column[0];
+        cell.className = column[1];
         header.insertBefore(cell, header.cells[header.cells.length - 1]);
       });
       Array.prototype.forEach.call(header.cells, function (cell, column) {

@@ -95,7 +95,6 @@ class ElementState : public RootObject {
   // When the device last answered an SNMP request during a status poll; 0
   // when it never has.
   int64_t LastAnsweredMs() const { return lastAnsweredMs_.load(); }
-  const std::string& Address() const { return address_; }
   int32_t PollingInterval() const { return pollingInterval_.load(); }
   void SetPollingInterval(int32_t seconds) { pollingInterval_.store(seconds); }
   uint32_t TrapReceiverStamp() const { return trapReceiverStamp_.load(); }

@@ -657,6 +657,23 @@ std::shared_ptr<const ElementDirectory> ElementRegistry::Directory() const {
   return directory_;
 }
 
+std::vector<ElementActivity> ElementRegistry::Activity() const {
+  const std::shared_ptr<const ElementDirectory> directory = Directory();
+  std::vector<ElementActivity> out;
+  if (directory == nullptr) return out;
+  out.reserve(directory->Size());
+  for (const ElementDirectory::Entry& entry : directory->Entries()) {
+    ElementActivity activity;
+    activity.name = entry.name;
+    activity.address = entry.address;
+    activity.status = entry.state->Status();
+    activity.statusSinceMs = entry.state->StatusSinceMs();
+    activity.lastAnsweredMs = entry.state->LastAnsweredMs();
+    out.push_back(std::move(activity));
+  }
+  return out;
+}
+
 char ElementRegistry::OverallStatus() {
   Guard hold(lock_);
   if (elements_.Count() == 0) return '0';

@@ -10,8 +10,12 @@
 #include "agent_config_page.h"
 #include "discovery_document_page.h"
 #include "element_list_page.h"
+#include "events_csv_page.h"
+#include "events_json_page.h"
+#include "events_page.h"
 #include "remove_element_page.h"
 #include "rename_element_page.h"
+#include "status_json_page.h"
 #include "trap_target_page.h"
 #include "web_agent_page.h"
 
@@ -42,6 +46,11 @@ const PageTable::Route kRows[] = {
      Access::kAnyone},
     {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>, Access::kAnyone},
     {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AgentConfigPage>},
+    // The live console's pages and answers.
+    {"/KOR/status.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<StatusJsonPage>},
+    {"/KOR/events.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsJsonPage>},
+    {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
+    {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
 };
 
 }  // namespace

@@ -42,6 +42,7 @@ class ElementDirectory {
   // when there is none.
   const Entry* Find(const std::string& address) const;
   size_t Size() const { return entries_.size(); }
+  const std::vector<Entry>& Entries() const { return entries_; }
 
  private:
   std::vector<Entry> entries_;

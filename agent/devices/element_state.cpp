@@ -3,6 +3,8 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
+#include "agent/core/timed_attempt.h"
+#include "agent/devices/poll_statistics.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
 #include "plugin_call.h"
@@ -56,6 +58,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     return update;
   }
   update.previous = status_.load();
+  TimedAttempt timed(PollStatistics::Instance().polls, PollStatistics::Instance().pollFailures);
   try {
     auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
@@ -67,6 +70,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
       // has returned meanwhile must not see its element's plug-in called.
       std::lock_guard<std::mutex> hold(retireMutex_);
       if (retired_) {
+        timed.Cancel();
         updateGate_.Set();
         update.current = update.previous;
         return update;
@@ -84,6 +88,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
   update.polled = true;
+  timed.Done();
   status_.store(update.current);
   updateGate_.Set();
   return update;

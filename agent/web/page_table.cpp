@@ -10,6 +10,7 @@
 #include "agent_config_page.h"
 #include "discovery_document_page.h"
 #include "element_list_page.h"
+#include "metrics_page.h"
 #include "remove_element_page.h"
 #include "rename_element_page.h"
 #include "trap_target_page.h"
@@ -38,6 +39,8 @@ const PageTable::Route kRows[] = {
     {"/KOR/kor.xml", Match::kWholeExact, Answer::kPage, &PageTable::Make<DiscoveryDocumentPage>},
     {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>},
     {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AgentConfigPage>},
+    // Authenticates its own requests (a scraper's credentials, or a session).
+    {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>},
 };
 
 }  // namespace

@@ -30,6 +30,8 @@ class LoginService {
   LoginService(std::string serverName, const std::string& usersFile, const SessionTable::Settings& sessions);
 
   UserStore& Users() { return users_; }
+  // Sessions in the table (the expired among them go at their next use).
+  size_t OpenSessions() const { return sessions_.Count(); }
   // Before the first login: makes the hash an unknown user's login is
   // checked against, so that it takes as long as a wrong password.
   void Prepare();

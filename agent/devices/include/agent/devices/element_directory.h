@@ -33,6 +33,8 @@ class ElementDirectory {
     // The plug-in's class codes as binding or a later pass read them; false
     // (and both untouched) while either is still unknown.
     bool ClassCodes(int32_t* major, int32_t* minor) const;
+    // The status as last polled (-1 before the first poll).
+    int32_t Status() const;
   };
 
   // Entries in registry order.
@@ -42,6 +44,10 @@ class ElementDirectory {
   // when there is none.
   const Entry* Find(const std::string& address) const;
   size_t Size() const { return entries_.size(); }
+  const std::vector<Entry>& Entries() const { return entries_; }
+  // From the entries' current statuses: '0' no elements or none degraded or
+  // failed, '2' some element failed, '1' some element degraded or unknown.
+  char OverallStatus() const;
 
  private:
   std::vector<Entry> entries_;

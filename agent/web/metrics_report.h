@@ -1,0 +1,42 @@
+#pragma once
+// MetricsReport: the text of "/KOR/metrics", everything the agent already
+// knows in the Prometheus text format (MetricSheet). Nothing here asks a
+// device or waits for the registry lock: the elements come from the
+// registry's directory (their live statuses), the counts from the polling,
+// trap and web server statistics, the process figures from /proc.
+//
+// Metrics (every name starts with "koragent_"):
+//   element_status{element,address,model,state}  1 for the element's state,
+//       0 for the others; state is ok, degraded, failed, unknown (the
+//       plug-in's 0 to 3, any other answer counted as unknown) or not_read
+//       (no poll has answered yet)
+//   element_traps_received_total{element,address,model}
+//   elements, overall_status (0 good, 1 degraded or unknown, 2 failed: the
+//       kor.xml object status)
+//   poll_duration_seconds, status_pass_duration_seconds (histograms),
+//   poll_failures_total, status_pass_failures_total
+//   traps_received_total (datagrams read), traps_dropped_total (lost at the
+//       full queue: the count the event log reports), traps_rejected_total
+//       (not well-formed), traps_handled_total,
+//   traps_sent_total{destination}, trap_send_failures_total{destination}
+//   http_responses_total{status_class}, login_failures_total, web_sessions
+//   process_resident_memory_bytes, process_cpu_seconds_total,
+//   process_open_fds, process_max_fds, process_threads,
+//   process_start_time_seconds, build_info{version}
+// The model label is the device's description text.
+#include <string>
+
+#include "platform/zepa/zepa.h"
+
+namespace orla {
+
+class ElementDirectory;
+
+class MetricsReport {
+ public:
+  // `directory` null: no registry (no element metrics). `web` null: no web
+  // server counts.
+  static std::string Render(const ElementDirectory* directory, const ZEPA_SERVER_STATISTICS* web);
+};
+
+}  // namespace orla

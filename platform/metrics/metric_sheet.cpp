@@ -1,0 +1,137 @@
+#include "platform/metrics/metric_sheet.h"
+
+#include <prometheus/client_metric.h>
+#include <prometheus/metric_family.h>
+#include <prometheus/text_serializer.h>
+
+#include <limits>
+#include <sstream>
+
+namespace orla {
+
+struct MetricSheet::Families {
+  std::vector<prometheus::MetricFamily> list;
+};
+
+namespace {
+
+prometheus::MetricType TypeOf(MetricSheet::Type type) {
+  switch (type) {
+    case MetricSheet::Type::kCounter:
+      return prometheus::MetricType::Counter;
+    case MetricSheet::Type::kGauge:
+      return prometheus::MetricType::Gauge;
+    case MetricSheet::Type::kHistogram:
+      return prometheus::MetricType::Histogram;
+  }
+  return prometheus::MetricType::Untyped;
+}
+
+// The length of the valid UTF-8 sequence at text[i], or 0 when none starts
+// there (overlong forms, surrogates and code points above U+10FFFF are not
+// valid).
+size_t SequenceLength(const std::string& text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = byte(i);
+  if (c >= 0x01 && c <= 0x7f) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xbf;
+  if (c >= 0xc2 && c <= 0xdf) {
+    length = 2;
+  } else if (c >= 0xe0 && c <= 0xef) {
+    length = 3;
+    if (c == 0xe0) low = 0xa0;
+    if (c == 0xed) high = 0x9f;
+  } else if (c >= 0xf0 && c <= 0xf4) {
+    length = 4;
+    if (c == 0xf0) low = 0x90;
+    if (c == 0xf4) high = 0x8f;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xbf) return 0;
+  }
+  return length;
+}
+
+prometheus::ClientMetric MetricWith(const MetricSheet::Labels& labels) {
+  prometheus::ClientMetric metric;
+  metric.label.reserve(labels.size());
+  for (const auto& [name, value] : labels) metric.label.push_back({name, MetricSheet::ValidUtf8(value)});
+  return metric;
+}
+
+}  // namespace
+
+MetricSheet::MetricSheet() : families_(std::make_unique<Families>()) {}
+
+MetricSheet::~MetricSheet() = default;
+
+std::string MetricSheet::ValidUtf8(const std::string& text) {
+  // Most texts are plain ASCII: returned as they are.
+  bool plain = true;
+  for (unsigned char c : text) {
+    if (c == 0 || c >= 0x80) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) return text;
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = SequenceLength(text, i);
+    if (length == 0) {
+      out += "\xef\xbf\xbd";
+      ++i;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
+size_t MetricSheet::AddFamily(const std::string& name, const std::string& help, Type type) {
+  prometheus::MetricFamily family;
+  family.name = name;
+  family.help = ValidUtf8(help);
+  family.type = TypeOf(type);
+  families_->list.push_back(std::move(family));
+  return families_->list.size() - 1;
+}
+
+void MetricSheet::Add(size_t family, const Labels& labels, double value) {
+  prometheus::MetricFamily& target = families_->list.at(family);
+  prometheus::ClientMetric metric = MetricWith(labels);
+  if (target.type == prometheus::MetricType::Counter) {
+    metric.counter.value = value;
+  } else {
+    metric.gauge.value = value;
+  }
+  target.metric.push_back(std::move(metric));
+}
+
+void MetricSheet::AddHistogram(size_t family, const Labels& labels, const std::vector<double>& upperBounds,
+                               const std::vector<uint64_t>& cumulative, uint64_t count, double sum) {
+  prometheus::MetricFamily& target = families_->list.at(family);
+  prometheus::ClientMetric metric = MetricWith(labels);
+  metric.histogram.sample_count = count;
+  metric.histogram.sample_sum = sum;
+  for (size_t i = 0; i < upperBounds.size() && i < cumulative.size(); ++i) {
+    metric.histogram.bucket.push_back({cumulative[i], upperBounds[i]});
+  }
+  metric.histogram.bucket.push_back({count, std::numeric_limits<double>::infinity()});
+  target.metric.push_back(std::move(metric));
+}
+
+std::string MetricSheet::Render() const {
+  std::ostringstream out;
+  prometheus::TextSerializer().Serialize(out, families_->list);
+  return out.str();
+}
+
+}  // namespace orla

@@ -20,13 +20,11 @@ int32_t ElementDirectory::Entry::DeliverTrap(TrapMessage* trap, uint8_t* data, c
   return state->DeliverTrap(trap, data, message);
 }
 
-int32_t ElementDirectory::Entry::Status() const { return state->Status(); }
-
 char ElementDirectory::OverallStatus() const {
   bool failed = false;
   bool degraded = false;
   for (const Entry& entry : entries_) {
-    const int32_t status = entry.Status();
+    const int32_t status = entry.state->Status();
     if (status == plugin::kStatusFailed) failed = true;
     if (status == plugin::kStatusDegraded || status == plugin::kStatusUnknown) degraded = true;
   }

@@ -522,6 +522,25 @@ std::shared_ptr<const ElementDirectory> ElementRegistry::Directory() const {
   return directory_;
 }
 
+std::vector<ElementActivity> ElementRegistry::Activity() const {
+  const std::shared_ptr<const ElementDirectory> directory = Directory();
+  std::vector<ElementActivity> out;
+  if (directory == nullptr) return out;
+  out.reserve(directory->Size());
+  for (const ElementDirectory::Entry& entry : directory->Entries()) {
+    ElementActivity activity;
+    activity.name = entry.name;
+    activity.address = entry.address;
+    activity.description = entry.description;
+    activity.status = entry.state->Status();
+    activity.statusSinceMs = entry.state->StatusSinceMs();
+    activity.lastAnsweredMs = entry.state->LastAnsweredMs();
+    activity.answeredLastPoll = entry.state->AnsweredLastPoll();
+    out.push_back(std::move(activity));
+  }
+  return out;
+}
+
 char ElementRegistry::OverallStatus() {
   // Under the lock, so that the answer is ordered like the changes; the
   // directory holds every element of the list (it is made anew under the

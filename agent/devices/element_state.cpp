@@ -9,13 +9,17 @@
 #include "agent/devices/status_change_listener.h"
 #include "plugin_call.h"
 #include "agent/snmp/snmp_session.h"
+#include "platform/eventlog/event_log_writer.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
 
 ElementState::ElementState(std::string name, std::string address, int32_t pollingInterval)
-    : address_(std::move(address)), pollingInterval_(pollingInterval), name_(std::move(name)) {}
+    : address_(std::move(address)),
+      statusSinceMs_(EventLogWriter::NowMilliseconds()),
+      pollingInterval_(pollingInterval),
+      name_(std::move(name)) {}
 
 // Out of line: the members' types are complete here.
 ElementState::~ElementState() = default;
@@ -76,19 +80,28 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
         return update;
       }
     }
+    const uint64_t answersBefore = SnmpSession::AnswersOnThisThread();
     update.current = poll(getSession_.get());
+    const bool answered = SnmpSession::AnswersOnThisThread() != answersBefore;
+    if (answered) lastAnsweredMs_.store(EventLogWriter::NowMilliseconds());
+    answeredLastPoll_.store(answered);
   } catch (OrlaException*) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw;
   } catch (const std::bad_alloc&) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
   update.polled = true;
-  timed.Done();
+  if (update.current != update.previous) statusSinceMs_.store(EventLogWriter::NowMilliseconds());
+  // A poll the device did not answer counts as a failed one.
+  if (answeredLastPoll_.load()) timed.Done();
   status_.store(update.current);
   updateGate_.Set();
   return update;
@@ -102,8 +115,14 @@ void ElementState::ReportChange(const Update& update) {
   }
   const std::string name = Name();
   // The operator sees each element's polled status as it changes.
-  EventLog::Write(EventLog::kInfo, StringPrintf("Element %s (%s): status changed from %d to %d.", name.c_str(),
-                                                address_.c_str(), update.previous, update.current));
+  EventOrigin origin;
+  origin.kind = "status";
+  origin.element = name;
+  origin.address = address_;
+  EventLog::Write(EventLog::kInfo,
+                  StringPrintf("Element %s (%s): status changed from %d to %d.", name.c_str(), address_.c_str(),
+                               update.previous, update.current),
+                  nullptr, 0, origin);
   StatusChangeListener* listener = listener_.load();
   if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), update.current);
 }

@@ -101,6 +101,21 @@ void Fill(EventTextField* field, const std::optional<std::string>& text) {
   }
 }
 
+// How the events page names a received trap: the generic trap's name, or
+// for an enterprise-specific one the notification identifier SNMPv2 gives
+// it (enterprise, 0, specific number; RFC 3584).
+std::string TrapIdentity(const TrapMessage& trap) {
+  static const char* const kGenericNames[] = {"coldStart", "warmStart", "linkDown",
+                                              "linkUp", "authenticationFailure", "egpNeighborLoss"};
+  const int32_t generic = trap.GetGenericTrap();
+  if (generic >= 0 && generic <= 5) return kGenericNames[generic];
+  const uint32_t* ids = nullptr;
+  const int32_t count = trap.GetEnterprise(&ids);
+  std::string text;
+  for (int32_t i = 0; ids != nullptr && i < count; ++i) text += StringPrintf(".%u", ids[i]);
+  return text + StringPrintf(".0.%d", trap.GetSpecificTrap());
+}
+
 }  // namespace
 
 std::atomic<TrapSender*> TrapSender::instance_{nullptr};
@@ -323,6 +338,11 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   }
   if (length < 0) return false;
   if (generic == 6) TrapStatistics::Instance().handled.fetch_add(1, std::memory_order_relaxed);
+  EventOrigin origin;
+  origin.kind = "trap";
+  origin.address = address;
+  origin.trap = TrapIdentity(*owned);
+  if (element != nullptr) origin.element = element->name;
   owned.reset();
 
   timeStamp_.SetText(TimeStampTextAt(arrival));
@@ -351,7 +371,7 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   const std::vector<uint8_t> record = ComposeRecord(sequence_.load(), majorClass, minorClass, timeStamp_, texts,
                                                     data.data(), static_cast<size_t>(length));
   sequence_.fetch_add(1);
-  EventLog::Write(EventLog::kWarning, message.data(), record.data(), record.size());
+  EventLog::Write(EventLog::kWarning, message.data(), record.data(), record.size(), origin);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
@@ -41,13 +42,20 @@ uint32_t MetricsPage::HandleGet() {
                 "(basic authentication).\n");
   }
   ElementRegistry* registry = ElementRegistry::Instance();
-  const std::shared_ptr<const ElementDirectory> directory =
-      registry != nullptr ? registry->Directory() : std::shared_ptr<const ElementDirectory>();
+  std::vector<ElementActivity> elements;
+  char overall = '0';
+  if (registry != nullptr) {
+    // Neither waits for the registry lock (a status pass holds it).
+    elements = registry->Activity();
+    if (const std::shared_ptr<const ElementDirectory> directory = registry->Directory()) {
+      overall = directory->OverallStatus();
+    }
+  }
   ZEPA_SERVER_STATISTICS web{};
   web.cbSize = sizeof web;
   const uint32_t server = PageServer::Instance()->Handle();
   const bool haveWeb = server != 0 && ZEPAGetServerStatistics(server, &web) == 1;
-  return Send("200 OK", MetricSheet::kContentType, "", MetricsReport::Render(directory.get(), haveWeb ? &web : nullptr));
+  return Send("200 OK", MetricSheet::kContentType, "", MetricsReport::Render(registry != nullptr ? &elements : nullptr, overall, haveWeb ? &web : nullptr));
 }
 
 uint32_t MetricsPage::HandlePost() {

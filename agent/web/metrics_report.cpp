@@ -7,7 +7,6 @@
 
 #include "agent/core/agent_revision.h"
 #include "agent/core/duration_histogram.h"
-#include "agent/devices/element_directory.h"
 #include "agent/devices/poll_statistics.h"
 #include "agent/traps/trap_statistics.h"
 #include "platform/metrics/metric_sheet.h"
@@ -45,29 +44,41 @@ void AddPerKey(MetricSheet& sheet, const char* name, const char* help, const cha
   for (const auto& [key, count] : counter.Snapshot()) sheet.Add(family, {{label, key}}, static_cast<double>(count));
 }
 
-void AddElements(MetricSheet& sheet, const ElementDirectory& directory) {
+void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& elements, char overallStatus) {
   const size_t status = sheet.AddFamily(
       "koragent_element_status", "1 for the element's status as last polled (state), 0 for the other states.",
       Type::kGauge);
+  const size_t answered = sheet.AddFamily("koragent_element_answered",
+                                          "1 when the element's device answered during the last poll.", Type::kGauge);
+  const size_t lastAnswer =
+      sheet.AddFamily("koragent_element_last_answer_timestamp_seconds",
+                      "When the element's device last answered a poll, seconds since the epoch.", Type::kGauge);
+  const size_t changed =
+      sheet.AddFamily("koragent_element_status_change_timestamp_seconds",
+                      "When the element's status last changed, seconds since the epoch.", Type::kGauge);
   const size_t traps = sheet.AddFamily("koragent_element_traps_received_total",
                                        "Traps received from the element's address.", Type::kCounter);
   const std::map<std::string, uint64_t> received = TrapStatistics::Instance().receivedFrom.Snapshot();
-  for (const ElementDirectory::Entry& entry : directory.Entries()) {
-    const Labels labels = {{"element", entry.name}, {"address", entry.address}, {"model", entry.description}};
-    const size_t current = StateIndex(entry.Status());
+  for (const ElementActivity& element : elements) {
+    const Labels labels = {{"element", element.name}, {"address", element.address}, {"model", element.description}};
+    const size_t current = StateIndex(element.status);
+    Labels withState = labels;
+    withState.emplace_back("state", "");
     for (size_t i = 0; i < kStates.size(); ++i) {
-      Labels withState = labels;
-      withState.emplace_back("state", kStates[i]);
+      withState.back().second = kStates[i];
       sheet.Add(status, withState, i == current ? 1 : 0);
     }
-    const auto it = received.find(entry.address);
+    sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
+    if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);
+    sheet.Add(changed, labels, static_cast<double>(element.statusSinceMs) / 1000);
+    const auto it = received.find(element.address);
     sheet.Add(traps, labels, it == received.end() ? 0.0 : static_cast<double>(it->second));
   }
   AddSingle(sheet, "koragent_elements", "Elements the agent manages.", Type::kGauge,
-            static_cast<double>(directory.Size()));
+            static_cast<double>(elements.size()));
   AddSingle(sheet, "koragent_overall_status",
             "The overall status kor.xml reports: 0 good, 1 some element degraded or unknown, 2 some element failed.",
-            Type::kGauge, directory.OverallStatus() - '0');
+            Type::kGauge, overallStatus - '0');
 }
 
 void AddWeb(MetricSheet& sheet, const ZEPA_SERVER_STATISTICS& web) {
@@ -107,13 +118,15 @@ void AddProcess(MetricSheet& sheet) {
 
 }  // namespace
 
-std::string MetricsReport::Render(const ElementDirectory* directory, const ZEPA_SERVER_STATISTICS* web) {
+std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, char overallStatus,
+                                  const ZEPA_SERVER_STATISTICS* web) {
   MetricSheet sheet;
-  if (directory != nullptr) AddElements(sheet, *directory);
+  if (elements != nullptr) AddElements(sheet, *elements, overallStatus);
 
   const PollStatistics& polls = PollStatistics::Instance();
   AddHistogram(sheet, "koragent_poll_duration_seconds", "Duration of an element's status update.", polls.polls);
-  AddSingle(sheet, "koragent_poll_failures_total", "Status updates that ended in an error.", Type::kCounter,
+  AddSingle(sheet, "koragent_poll_failures_total",
+            "Status updates that ended in an error or that the device did not answer.", Type::kCounter,
             static_cast<double>(polls.pollFailures.load()));
   AddHistogram(sheet, "koragent_status_pass_duration_seconds", "Duration of a status pass over every element.",
                polls.passes);

@@ -10,6 +10,12 @@
 //       0 for the others; state is ok, degraded, failed, unknown (the
 //       plug-in's 0 to 3, any other answer counted as unknown) or not_read
 //       (no poll has answered yet)
+//   element_answered{element,address,model}  1 when the device answered
+//       during the last poll
+//   element_last_answer_timestamp_seconds{...}  when the device last
+//       answered a poll (absent while it never has)
+//   element_status_change_timestamp_seconds{...}  when the status last
+//       changed (before the first poll: when the element was added)
 //   element_traps_received_total{element,address,model}
 //   elements, overall_status (0 good, 1 degraded or unknown, 2 failed: the
 //       kor.xml object status)
@@ -25,18 +31,19 @@
 //   process_start_time_seconds, build_info{version}
 // The model label is the device's description text.
 #include <string>
+#include <vector>
 
+#include "agent/devices/element_activity.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {
 
-class ElementDirectory;
-
 class MetricsReport {
  public:
-  // `directory` null: no registry (no element metrics). `web` null: no web
-  // server counts.
-  static std::string Render(const ElementDirectory* directory, const ZEPA_SERVER_STATISTICS* web);
+  // `elements` null: no registry (no element metrics); `overallStatus` the
+  // registry's '0', '1' or '2'. `web` null: no web server counts.
+  static std::string Render(const std::vector<ElementActivity>* elements, char overallStatus,
+                            const ZEPA_SERVER_STATISTICS* web);
 };
 
 }  // namespace orla

@@ -84,15 +84,23 @@ std::string HexBytes(const void* data, size_t size) {
   return out;
 }
 
-std::string UtcNowIso() {
+}  // namespace
+
+int64_t EventLogWriter::NowMilliseconds() {
   const auto now = std::chrono::system_clock::now();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+}
+
+std::string EventLogWriter::IsoTime(int64_t ms) {
+  if (ms < 0) ms = 0;
   const time_t secs = static_cast<time_t>(ms / 1000);
   struct tm tmv;
   gmtime_r(&secs, &tmv);
   return StringPrintf("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday,
                       tmv.tm_hour, tmv.tm_min, tmv.tm_sec, static_cast<int>(ms % 1000));
 }
+
+namespace {
 
 int SyslogPriority(uint16_t eventType) {
   switch (eventType) {
@@ -202,6 +210,11 @@ std::string EventLogWriter::FilePath() {
 
 int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
                            const std::string& text, const void* data, size_t dataSize) {
+  return ReportAt(NowMilliseconds(), source, eventType, category, eventId, text, data, dataSize);
+}
+
+int EventLogWriter::ReportAt(int64_t timeMs, const char* source, uint16_t eventType, uint16_t category,
+                             uint32_t eventId, const std::string& text, const void* data, size_t dataSize) {
   int result = 0;
   struct stat st;
   if (!SystemLogEnabled().load()) {
@@ -215,7 +228,7 @@ int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t cate
   }
   const std::string path = FilePath();
   if (!path.empty()) {
-    const int err = ToFile(path.c_str(), JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize));
+    const int err = ToFile(path.c_str(), JsonLine(IsoTime(timeMs), source, eventType, category, eventId, text, data, dataSize));
     if (err != 0) result = err;
   }
   return result;

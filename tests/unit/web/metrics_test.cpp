@@ -59,7 +59,7 @@ TEST(MetricSheet, HistogramsCarryCumulativeBucketsCountAndSum) {
 }
 
 TEST(MetricsReport, WithoutRegistryOrServerStillReportsTheProcess) {
-  const std::string text = MetricsReport::Render(nullptr, nullptr);
+  const std::string text = MetricsReport::Render(nullptr, '0', nullptr);
   EXPECT_FALSE(Contains(text, "koragent_element_status"));
   EXPECT_FALSE(Contains(text, "koragent_http_responses_total"));
   for (const char* part : {"koragent_build_info{version=\"V2.7.2.13\"} 1\n", "koragent_process_resident_memory_bytes ",

@@ -33,8 +33,6 @@ class ElementDirectory {
     // The plug-in's class codes as binding or a later pass read them; false
     // (and both untouched) while either is still unknown.
     bool ClassCodes(int32_t* major, int32_t* minor) const;
-    // The status as last polled (-1 before the first poll).
-    int32_t Status() const;
   };
 
   // Entries in registry order.

@@ -25,6 +25,7 @@
 #include "agent/core/lock.h"
 #include "agent/core/object_list.h"
 #include "agent/core/root_object.h"
+#include "agent/devices/element_activity.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
@@ -111,6 +112,10 @@ class ElementRegistry : public RootObject {
   bool IsManaged(const std::string& address);
   // The elements as of the last change of the list; read without the lock.
   std::shared_ptr<const ElementDirectory> Directory() const;
+  // Every element's status, status-since and last-answered times, in
+  // registry order, from the current directory: no lock waited for, no
+  // device asked.
+  std::vector<ElementActivity> Activity() const;
   // Hands an enterprise-specific trap to the plug-in of the element whose
   // address is the trap's agent address: the event data length, or -1 when
   // there is no such element or the plug-in drops the trap.

@@ -20,6 +20,13 @@
 #                                            and requests/s at 1 and 8
 #                                            connections, SECONDS (default
 #                                            20) per run
+#   bench/agent_bench.sh metrics [COUNT] [SECONDS]
+#                                            the installed agent with 1000
+#                                            elements (or COUNT): one scrape
+#                                            of /KOR/metrics with the bearer
+#                                            token, p50, p99 and the agent's
+#                                            CPU per scrape (goal <= 5 ms), at
+#                                            1 and 4 connections
 #
 # It binds fixed loopback ports (11161-11163, 12381) and addresses 127.0.40.0/22:
 # run it where nothing else uses them (a network namespace of its own).
@@ -41,7 +48,7 @@ if [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH_NO_BUILD:-}" ]; then
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
   # The web pages are measured on an installed program directory: all of it.
-  [ "${1:-}" = listpage ] && targets=()
+  [ "${1:-}" = listpage ] || [ "${1:-}" = metrics ] && targets=()
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -114,6 +121,62 @@ program_dir() {
   for ((i = 0; i < $1; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$WORK/agent/KOR/KORAgent.db"
 }
 
+# start_installed_agent COUNT: installs the whole build, starts COUNT
+# simulated controllers (two simulators above 500) and the agent managing
+# them; sets BASE, AGENT_PID, SIM_PIDS, PREFIX.
+start_installed_agent() {
+  local count=$1 i
+  PREFIX=$WORK/prog
+  cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
+  local agent_dir
+  agent_dir=$(sed -n 2p "$PREFIX/KORAgent.cfg")
+  for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
+  SIM_PIDS=()
+  if [ "$count" -gt 500 ]; then
+    start_sim a 0 $((count / 2)) && SIM_PIDS+=("$SIM_PID")
+    start_sim b $((count / 2)) $((count - count / 2)) && SIM_PIDS+=("$SIM_PID")
+  else
+    start_sim ok 0 "$count" && SIM_PIDS+=("$SIM_PID")
+  fi
+  KORAGENT_HTTPS_PORT=$HTTPS_PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_PORT=$TRAPD_PORT \
+    "$PREFIX/KORAgent" >"$WORK/agent.out" 2>&1 </dev/null &
+  PIDS+=($!)
+  AGENT_PID=$!
+  BASE=https://127.0.0.1:$HTTPS_PORT
+  local deadline=$((SECONDS + 300))
+  until [ -s "$PREFIX/KORZEPD/administrator-password.txt" ] && curl -sk -o /dev/null --max-time 2 "$BASE/"; do
+    kill -0 "$AGENT_PID" 2>/dev/null || { echo "the agent ended while starting"; cat "$WORK/agent.out"; exit 1; }
+    [ $SECONDS -lt $deadline ] || { echo "the agent's web server did not answer"; cat "$WORK/agent.out"; exit 1; }
+    sleep 0.2
+  done
+}
+# wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
+ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
+# CPU seconds processes have used (user + system).
+cpu() { local pid t=0; for pid in "$@"; do t=$(awk -v t="$t" -v hz="$(getconf CLK_TCK)" '{print t + ($14 + $15) / hz}' "/proc/$pid/stat"); done; echo "$t"; }
+# measure PATH CONNECTIONS HEADER: one wrk run of SECS seconds; prints a
+# table line and sets R_P50, R_P99, R_RPS, R_N.
+measure() {
+  local path=$1 conns=$2 header=$3 out agent0 sim0 errors per_request
+  agent0=$(cpu "$AGENT_PID") sim0=$(cpu "${SIM_PIDS[@]}")
+  out=$(wrk -t 1 -c "$conns" -d "${SECS}s" --timeout 60s --latency -H "$header" "$BASE$path" 2>&1)
+  errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
+  R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
+  R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
+  R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
+  R_N=$(awk '/requests in/ {print $1}' <<<"$out")
+  per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$AGENT_PID")" -v s0="$sim0" -v s1="$(cpu "${SIM_PIDS[@]}")" -v n="$R_N" \
+    'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
+  R_AGENT_CPU=${per_request% *}
+  printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
+    $per_request
+}
+table_head() {
+  echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
+  printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
+    "agent" "sim"
+}
+
 export KORAGENT_SNMP_PORT=$SNMP_PORT KORAGENT_TRAP_LISTEN=udp:127.0.0.1:$TRAP_PORT
 export KORAGENT_EVENT_LOG=$WORK/events.jsonl
 
@@ -159,73 +222,57 @@ case "${1:-}" in
     ;;
   listpage)
     count=${2:-100}
-    secs=${3:-20}
-    prefix=$WORK/prog
-    cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
-    agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
-    for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
-    start_sim ok 0 "$count"
-    sim_pid=$SIM_PID
-    KORAGENT_HTTPS_PORT=$HTTPS_PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_PORT=$TRAPD_PORT \
-      "$prefix/KORAgent" >"$WORK/agent.out" 2>&1 </dev/null &
-    PIDS+=($!)
-    agent_pid=$!
-    base=https://127.0.0.1:$HTTPS_PORT
-    password_file=$prefix/KORZEPD/administrator-password.txt
-    deadline=$((SECONDS + 120))
-    until [ -s "$password_file" ] && curl -sk -o /dev/null --max-time 2 "$base/"; do
-      kill -0 "$agent_pid" 2>/dev/null || { echo "the agent ended while starting"; cat "$WORK/agent.out"; exit 1; }
-      [ $SECONDS -lt $deadline ] || { echo "the agent's web server did not answer"; cat "$WORK/agent.out"; exit 1; }
-      sleep 0.2
-    done
+    SECS=${3:-20}
+    start_installed_agent "$count"
+    password_file=$PREFIX/KORZEPD/administrator-password.txt
     # The session cookie of the first-start administrator, from the login form.
-    curl -sk -o /dev/null -D "$WORK/login.headers" -H "Origin: $base" --data-urlencode user=administrator \
-      --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$base/zepa/login"
+    curl -sk -o /dev/null -D "$WORK/login.headers" -H "Origin: $BASE" --data-urlencode user=administrator \
+      --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$BASE/zepa/login"
     cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
     [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
     # The page must list every element, each with a status picked from a
     # finished pass, or the figures measure something else.
-    curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$base/KOR/elements.html"
-    curl -sk -o "$WORK/orla.css" "$base/KOR/orla.css"
+    curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$BASE/KOR/elements.html"
+    curl -sk -o "$WORK/orla.css" "$BASE/KOR/orla.css"
     rows=$(grep -o '<A HREF=' "$WORK/elements.html" | wc -l)
     ok=$(grep -o 'src=ok.gif' "$WORK/elements.html" | wc -l)
     [ "$rows" -eq "$count" ] || { echo "the element list shows $rows of $count elements"; exit 1; }
     echo "agent: $count elements ($ok ok), /KOR/elements.html $(stat -c %s "$WORK/elements.html") bytes," \
-      "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${secs}s per run, keep-alive"
-    # wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
-    ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
-    # CPU seconds a process has used (user + system).
-    cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
-    measure() {
-      local path=$1 conns=$2 out agent0 sim0
-      agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
-      out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "Cookie: $cookie" "$base$path" 2>&1)
-      local errors
-      errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
-      R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
-      R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
-      R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
-      R_N=$(awk '/requests in/ {print $1}' <<<"$out")
-      local per_request
-      per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
-        'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
-      printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
-        $per_request
-    }
-    echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
-    printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
-      "agent" "sim"
+      "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${SECS}s per run, keep-alive"
+    table_head
     for conns in 1 8; do
-      measure /KOR/elements.html "$conns"
+      measure /KOR/elements.html "$conns" "Cookie: $cookie"
       l50=$R_P50 l99=$R_P99 lrps=$R_RPS
-      measure /KOR/orla.css "$conns"
+      measure /KOR/orla.css "$conns" "Cookie: $cookie"
       awk -v a="$l50" -v b="$R_P50" -v c="$l99" -v d="$R_P99" -v e="$lrps" -v f="$R_RPS" -v n="$conns" \
         'BEGIN {printf "ratio list/static at %d: p50 %.0fx, p99 %.0fx, req/s 1/%.0f\n", n, a / b, c / d, f / e}'
     done
-    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$AGENT_PID/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    ;;
+  metrics)
+    count=${2:-1000}
+    SECS=${3:-20}
+    start_installed_agent "$count"
+    token=$("$PREFIX/korusers" token 2>/dev/null)
+    # Every element must be on the page with a status from a finished
+    # pass before the scrapes are measured.
+    deadline=$((SECONDS + 300))
+    until curl -sk -H "Authorization: Bearer $token" -o "$WORK/metrics.txt" "$BASE/KOR/metrics" &&
+      [ "$(grep -c '^koragent_element_status{.*state="ok"} 1$' "$WORK/metrics.txt")" -eq "$count" ]; do
+      [ $SECONDS -lt $deadline ] || { echo "not every element is ok on the metrics page"; exit 1; }
+      sleep 1
+    done
+    promtool check metrics <"$WORK/metrics.txt" || { echo "promtool refuses the page"; exit 1; }
+    echo "agent: $count elements, /KOR/metrics $(stat -c %s "$WORK/metrics.txt") bytes," \
+      "$(grep -vc '^#' "$WORK/metrics.txt") samples; wrk ${SECS}s per run, keep-alive, bearer token"
+    table_head
+    measure /KOR/metrics 1 "Authorization: Bearer $token"
+    awk -v c="$R_AGENT_CPU" -v p="$R_P99" 'BEGIN {printf "goal: agent CPU per scrape <= 5 ms: ratio %.2f (p99 %.2f ms: ratio %.2f)\n", c / 5, p, p / 5}'
+    measure /KOR/metrics 4 "Authorization: Bearer $token"
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$AGENT_PID/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
   *)
-    sed -n '2,25p' "$0"
+    sed -n '2,/^set -e/p' "$0" | sed '$d'
     exit 2
     ;;
 esac

@@ -7,6 +7,8 @@
 #include <limits>
 #include <sstream>
 
+#include "platform/text/utf8.h"
+
 namespace orla {
 
 struct MetricSheet::Families {
@@ -25,36 +27,6 @@ prometheus::MetricType TypeOf(MetricSheet::Type type) {
       return prometheus::MetricType::Histogram;
   }
   return prometheus::MetricType::Untyped;
-}
-
-// The length of the valid UTF-8 sequence at text[i], or 0 when none starts
-// there (overlong forms, surrogates and code points above U+10FFFF are not
-// valid).
-size_t SequenceLength(const std::string& text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char c = byte(i);
-  if (c >= 0x01 && c <= 0x7f) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xbf;
-  if (c >= 0xc2 && c <= 0xdf) {
-    length = 2;
-  } else if (c >= 0xe0 && c <= 0xef) {
-    length = 3;
-    if (c == 0xe0) low = 0xa0;
-    if (c == 0xed) high = 0x9f;
-  } else if (c >= 0xf0 && c <= 0xf4) {
-    length = 4;
-    if (c == 0xf0) low = 0x90;
-    if (c == 0xf4) high = 0x8f;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xbf) return 0;
-  }
-  return length;
 }
 
 prometheus::ClientMetric MetricWith(const MetricSheet::Labels& labels) {
@@ -83,7 +55,7 @@ std::string MetricSheet::ValidUtf8(const std::string& text) {
   std::string out;
   out.reserve(text.size() + 8);
   for (size_t i = 0; i < text.size();) {
-    const size_t length = SequenceLength(text, i);
+    const size_t length = text[i] == '\0' ? 0 : Utf8::SequenceLength(text, i);
     if (length == 0) {
       out += "\xef\xbf\xbd";
       ++i;

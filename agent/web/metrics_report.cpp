@@ -1,6 +1,5 @@
 #include "metrics_report.h"
 
-#include <array>
 #include <map>
 #include <string>
 #include <utility>
@@ -20,13 +19,6 @@ namespace {
 using Type = MetricSheet::Type;
 using Labels = MetricSheet::Labels;
 
-constexpr std::array<const char*, 5> kStates = {"ok", "degraded", "failed", "unknown", "not_read"};
-
-size_t StateIndex(int32_t status) {
-  if (status < 0) return 4;
-  if (status <= 3) return static_cast<size_t>(status);
-  return 3;
-}
 
 void AddHistogram(MetricSheet& sheet, const char* name, const char* help, const DurationHistogram& histogram) {
   const size_t family = sheet.AddFamily(name, help, Type::kHistogram);
@@ -46,8 +38,8 @@ void AddPerKey(MetricSheet& sheet, const char* name, const char* help, const cha
 
 void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& elements, char overallStatus) {
   const size_t status = sheet.AddFamily(
-      "koragent_element_status", "1 for the element's status as last polled (state), 0 for the other states.",
-      Type::kGauge);
+      "koragent_element_status",
+      "The element's status as last polled: 0 ok, 1 degraded, 2 failed, 3 unknown, -1 not read yet.", Type::kGauge);
   const size_t answered = sheet.AddFamily("koragent_element_answered",
                                           "1 when the element's device answered during the last poll.", Type::kGauge);
   const size_t lastAnswer =
@@ -60,14 +52,12 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& element
                                        "Traps received from the element's address.", Type::kCounter);
   const std::map<std::string, uint64_t> received = TrapStatistics::Instance().receivedFrom.Snapshot();
   for (const ElementActivity& element : elements) {
-    const Labels labels = {{"element", element.name}, {"address", element.address}, {"model", element.description}};
-    const size_t current = StateIndex(element.status);
-    Labels withState = labels;
-    withState.emplace_back("state", "");
-    for (size_t i = 0; i < kStates.size(); ++i) {
-      withState.back().second = kStates[i];
-      sheet.Add(status, withState, i == current ? 1 : 0);
-    }
+    // The device's text (often long) only on the status, which alerts name
+    // the device by; the other series join it on element and address.
+    const Labels labels = {{"element", element.name}, {"address", element.address}};
+    // A plug-in's answer outside 0 to 3 is shown as unknown.
+    const int32_t shown = element.status < 0 ? -1 : element.status > 3 ? 3 : element.status;
+    sheet.Add(status, {labels[0], labels[1], {"model", element.description}}, shown);
     sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
     if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);
     sheet.Add(changed, labels, static_cast<double>(element.statusSinceMs) / 1000);

@@ -6,17 +6,18 @@
 // trap and web server statistics, the process figures from /proc.
 //
 // Metrics (every name starts with "koragent_"):
-//   element_status{element,address,model,state}  1 for the element's state,
-//       0 for the others; state is ok, degraded, failed, unknown (the
-//       plug-in's 0 to 3, any other answer counted as unknown) or not_read
-//       (no poll has answered yet)
-//   element_answered{element,address,model}  1 when the device answered
+//   element_status{element,address,model}  the status as last polled: 0 ok,
+//       1 degraded, 2 failed, 3 unknown (also any other answer of the
+//       plug-in), -1 not read yet. Only this series carries the model (the
+//       device's description text, often long): the others have element and
+//       address, to keep a scrape of 1,000 elements small and quick.
+//   element_answered{element,address}  1 when the device answered
 //       during the last poll
 //   element_last_answer_timestamp_seconds{...}  when the device last
 //       answered a poll (absent while it never has)
 //   element_status_change_timestamp_seconds{...}  when the status last
 //       changed (before the first poll: when the element was added)
-//   element_traps_received_total{element,address,model}
+//   element_traps_received_total{element,address}
 //   elements, overall_status (0 good, 1 degraded or unknown, 2 failed: the
 //       kor.xml object status)
 //   poll_duration_seconds, status_pass_duration_seconds (histograms),
@@ -29,7 +30,6 @@
 //   process_resident_memory_bytes, process_cpu_seconds_total,
 //   process_open_fds, process_max_fds, process_threads,
 //   process_start_time_seconds, build_info{version}
-// The model label is the device's description text.
 #include <string>
 #include <vector>
 

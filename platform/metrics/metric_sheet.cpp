@@ -5,7 +5,9 @@
 #include <prometheus/text_serializer.h>
 
 #include <limits>
-#include <sstream>
+#include <ostream>
+#include <streambuf>
+#include <utility>
 
 #include "platform/text/utf8.h"
 
@@ -28,6 +30,27 @@ prometheus::MetricType TypeOf(MetricSheet::Type type) {
   }
   return prometheus::MetricType::Untyped;
 }
+
+// The serializer writes the page a few bytes at a time: straight into one
+// string, grown ahead, rather than through a string stream's buffer.
+class StringBuffer : public std::streambuf {
+ public:
+  explicit StringBuffer(size_t expected) { text_.reserve(expected); }
+  std::string Take() { return std::move(text_); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c != traits_type::eof()) text_.push_back(static_cast<char>(c));
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text_.append(s, static_cast<size_t>(n));
+    return n;
+  }
+
+ private:
+  std::string text_;
+};
 
 prometheus::ClientMetric MetricWith(const MetricSheet::Labels& labels) {
   prometheus::ClientMetric metric;
@@ -101,9 +124,12 @@ void MetricSheet::AddHistogram(size_t family, const Labels& labels, const std::v
 }
 
 std::string MetricSheet::Render() const {
-  std::ostringstream out;
+  size_t samples = 0;
+  for (const prometheus::MetricFamily& family : families_->list) samples += family.metric.size();
+  StringBuffer buffer(samples * 96 + 4096);
+  std::ostream out(&buffer);
   prometheus::TextSerializer().Serialize(out, families_->list);
-  return out.str();
+  return buffer.Take();
 }
 
 }  // namespace orla

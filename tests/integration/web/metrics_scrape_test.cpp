@@ -32,9 +32,8 @@ using namespace std::chrono_literals;
 using test::Contains;
 
 // The simulated controllers tc01, tc02 and tc03 from this address on, and
-// the status each one's recording starts with.
-const char* const kControllers[][3] = {
-    {"tc01", "127.0.5.11", "ok"}, {"tc02", "127.0.5.12", "degraded"}, {"tc03", "127.0.5.13", "failed"}};
+// the status each one's recording starts with (ok, degraded, failed).
+const char* const kControllers[][3] = {{"tc01", "127.0.5.11", "0"}, {"tc02", "127.0.5.12", "1"}, {"tc03", "127.0.5.13", "2"}};
 
 class MetricsScrape : public ::testing::Test {
  protected:
@@ -121,7 +120,7 @@ scrape_configs:
         prometheusPort_, ("query=" + query).c_str(), keys.c_str()));
   }
   static std::string StatusOf(const std::string& element) {
-    return Query("koragent_element_status{element=\"" + element + "\"} == 1", "state");
+    return Query("koragent_element_status{element=\"" + element + "\"}", "");
   }
 
   static inline test::TempDir* dir_ = nullptr;
@@ -144,7 +143,9 @@ TEST_F(MetricsScrape, PageNeedsCredentialsAndPassesPromtool) {
   ASSERT_EQ(page.status, 200) << page.body;
   EXPECT_TRUE(Contains(page.headers, "text/plain; version=0.0.4")) << page.headers;
   for (const auto& c : kControllers) {
-    EXPECT_TRUE(Contains(page.body, StringPrintf("element=\"%s\",address=\"%s\"", c[0], c[1]))) << page.body;
+    EXPECT_TRUE(Contains(page.body, StringPrintf("koragent_element_status{element=\"%s\",address=\"%s\",model=\"", c[0],
+                                                 c[1])))
+        << page.body;
   }
   // The refused requests above are counted.
   EXPECT_FALSE(Contains(page.body, "koragent_login_failures_total 0\n")) << page.body;
@@ -163,15 +164,15 @@ TEST_F(MetricsScrape, PrometheusSeesEachControllerAndTc01sChange) {
   ASSERT_TRUE(test::WaitUntil([] { return Query("up{job=\"koragent\"}", "job") == "koragent 1\n"; }, 60s, 500ms))
       << Query("up", "job instance") << prometheus_->Output();
   for (const auto& c : kControllers) {
-    const std::string expected = std::string(c[2]) + " 1\n";
+    const std::string expected = std::string(c[2]) + "\n";
     EXPECT_TRUE(test::WaitUntil([&] { return StatusOf(c[0]) == expected; }, 30s, 500ms)) << c[0] << ": " << StatusOf(c[0]);
   }
 
   const std::string changed = simulator_->Simctl("status tc01 failed");
   ASSERT_FALSE(Contains(changed, "exit status")) << changed;
   // The next poll comes within one polling interval (60 s).
-  EXPECT_TRUE(test::WaitUntil([] { return StatusOf("tc01") == "failed 1\n"; }, 90s, 1s)) << StatusOf("tc01");
-  EXPECT_EQ(StatusOf("tc02"), "degraded 1\n");
+  EXPECT_TRUE(test::WaitUntil([] { return StatusOf("tc01") == "2\n"; }, 90s, 1s)) << StatusOf("tc01");
+  EXPECT_EQ(StatusOf("tc02"), "1\n");
   EXPECT_EQ(Query("koragent_overall_status", ""), "2\n");
 }
 

@@ -258,7 +258,7 @@ case "${1:-}" in
     # pass before the scrapes are measured.
     deadline=$((SECONDS + 300))
     until curl -sk -H "Authorization: Bearer $token" -o "$WORK/metrics.txt" "$BASE/KOR/metrics" &&
-      [ "$(grep -c '^koragent_element_status{.*state="ok"} 1$' "$WORK/metrics.txt")" -eq "$count" ]; do
+      [ "$(grep -c '^koragent_element_status{.*} 0$' "$WORK/metrics.txt")" -eq "$count" ]; do
       [ $SECONDS -lt $deadline ] || { echo "not every element is ok on the metrics page"; exit 1; }
       sleep 1
     done

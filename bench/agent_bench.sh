@@ -20,6 +20,17 @@
 #                                            and requests/s at 1 and 8
 #                                            connections, SECONDS (default
 #                                            20) per run
+#   bench/agent_bench.sh devicepage [VIEWERS] [ROUNDS]
+#                                            the installed agent managing one
+#                                            controller, logged in: VIEWERS
+#                                            (default 50) browsers open one
+#                                            device page at once, ROUNDS
+#                                            (default 3) times per page; SNMP
+#                                            requests counted at the simulator
+#                                            per view, against one lone view
+#                                            (PROGRAM= an installed program
+#                                            directory measures that one, as
+#                                            it is, instead of BUILD's)
 #   bench/agent_bench.sh metrics [COUNT] [SECONDS]
 #                                            the installed agent with 1000
 #                                            elements (or COUNT): one scrape
@@ -43,17 +54,17 @@ TRAP_PORT=11162
 TRAPD_PORT=11163
 HTTPS_PORT=12381
 
-if [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH_NO_BUILD:-}" ]; then
+if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH_NO_BUILD:-}" ]; }; then
   cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_BUILD_TESTS=OFF \
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
   # The web pages are measured on an installed program directory: all of it.
-  [ "${1:-}" = listpage ] || [ "${1:-}" = metrics ] && targets=()
+  case "${1:-}" in listpage | devicepage | metrics) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 BENCH=$BUILD/bench/kor_bench
-PLUGIN=$(find "$BUILD" -name famib.so -print -quit)
+PLUGIN=$(find "$BUILD" -name famib.so -print -quit 2>/dev/null || true)
 
 WORK=$(mktemp -d /tmp/kor-bench.XXXXXX)
 chmod 0755 "$WORK"
@@ -76,10 +87,11 @@ trap cleanup EXIT
 # address N: the N-th address of 127.0.40.0/22, from 1.
 address() { echo "127.0.$((40 + $1 / 250)).$(($1 % 250 + 1))"; }
 
-# start_sim NAME FIRST COUNT: one snmpsimd serving COUNT controllers (tc01's
-# recording) from address FIRST on; its pid in SIM_PID.
+# start_sim NAME FIRST COUNT [LOG]: one snmpsimd serving COUNT controllers
+# (tc01's recording) from address FIRST on; its pid in SIM_PID. With LOG it
+# logs every request it answers to its state folder's snmpsimd.log.
 start_sim() {
-  local dir=$WORK/sim-$1 first=$2 count=$3 endpoints=() i
+  local dir=$WORK/sim-$1 first=$2 count=$3 logging=--logging-method=null endpoints=() i
   rm -rf "$dir"
   mkdir -p "$dir/data/public" "$dir/data/private" "$dir/variation" "$dir/state" "$dir/cache"
   cp "$ROOT/simulator/recordings/tc01.snmprec" "$dir/"
@@ -95,9 +107,10 @@ start_sim() {
     chown -R nobody:nogroup "$dir/state" "$dir/cache"
     chmod -R a+rX "$dir"
   fi
+  [ -n "${4:-}" ] && logging=--logging-method=file:$dir/state/snmpsimd.log
   snmpsimd --v2c-arch --data-dir="$dir/data" --cache-dir="$dir/cache" \
     --variation-modules-dir="$dir/variation" --variation-module-options="korsim:$dir/state" \
-    --logging-method=null "${privileges[@]}" "${endpoints[@]}" >"$dir/out" 2>&1 </dev/null &
+    "$logging" "${privileges[@]}" "${endpoints[@]}" >"$dir/out" 2>&1 </dev/null &
   SIM_PID=$!
   PIDS+=("$SIM_PID")
   for i in 0 $((count - 1)); do
@@ -121,51 +134,59 @@ program_dir() {
   for ((i = 0; i < $1; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$WORK/agent/KOR/KORAgent.db"
 }
 
-# start_installed_agent COUNT: installs the whole build, starts COUNT
-# simulated controllers (two simulators above 500) and the agent managing
-# them; sets BASE, AGENT_PID, SIM_PIDS, PREFIX.
+# start_installed_agent COUNT [LOG]: the program directory (PROGRAM's copy,
+# else BUILD installed) managing COUNT simulated controllers (start_sim, with
+# LOG logging their requests), its agent started and signed in to: base,
+# cookie, agent_pid and sim_pid set.
 start_installed_agent() {
-  local count=$1 i
-  PREFIX=$WORK/prog
-  cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
-  local agent_dir
-  agent_dir=$(sed -n 2p "$PREFIX/KORAgent.cfg")
-  for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
-  SIM_PIDS=()
-  if [ "$count" -gt 500 ]; then
-    start_sim a 0 $((count / 2)) && SIM_PIDS+=("$SIM_PID")
-    start_sim b $((count / 2)) $((count - count / 2)) && SIM_PIDS+=("$SIM_PID")
+  local count=$1 prefix=$WORK/prog i
+  if [ -n "${PROGRAM:-}" ]; then
+    cp -a "$PROGRAM" "$prefix"
+    sed -i "2s|.*|$prefix/KOR|" "$prefix/KORAgent.cfg"
   else
-    start_sim ok 0 "$count" && SIM_PIDS+=("$SIM_PID")
+    cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
   fi
+  local agent_dir
+  agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
+  for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
+  start_sim ok 0 "$count" ${2:-}
+  sim_pid=$SIM_PID
   KORAGENT_HTTPS_PORT=$HTTPS_PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_PORT=$TRAPD_PORT \
-    "$PREFIX/KORAgent" >"$WORK/agent.out" 2>&1 </dev/null &
+    ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} "$prefix/KORAgent" >"$WORK/agent.out" 2>&1 </dev/null &
   PIDS+=($!)
-  AGENT_PID=$!
-  BASE=https://127.0.0.1:$HTTPS_PORT
-  local deadline=$((SECONDS + 300))
-  until [ -s "$PREFIX/KORZEPD/administrator-password.txt" ] && curl -sk -o /dev/null --max-time 2 "$BASE/"; do
-    kill -0 "$AGENT_PID" 2>/dev/null || { echo "the agent ended while starting"; cat "$WORK/agent.out"; exit 1; }
+  agent_pid=$!
+  base=https://127.0.0.1:$HTTPS_PORT
+  local password_file=$prefix/KORZEPD/administrator-password.txt
+  local deadline=$((SECONDS + 120))
+  until [ -s "$password_file" ] && curl -sk -o /dev/null --max-time 2 "$base/"; do
+    kill -0 "$agent_pid" 2>/dev/null || { echo "the agent ended while starting"; cat "$WORK/agent.out"; exit 1; }
     [ $SECONDS -lt $deadline ] || { echo "the agent's web server did not answer"; cat "$WORK/agent.out"; exit 1; }
     sleep 0.2
   done
+  # The session cookie of the first-start administrator, from the login form.
+  curl -sk -o /dev/null -D "$WORK/login.headers" -H "Origin: $base" --data-urlencode user=administrator \
+    --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$base/zepa/login"
+  cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
+  [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
 }
+
 # wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
 ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
-# CPU seconds processes have used (user + system).
-cpu() { local pid t=0; for pid in "$@"; do t=$(awk -v t="$t" -v hz="$(getconf CLK_TCK)" '{print t + ($14 + $15) / hz}' "/proc/$pid/stat"); done; echo "$t"; }
-# measure PATH CONNECTIONS HEADER: one wrk run of SECS seconds; prints a
-# table line and sets R_P50, R_P99, R_RPS, R_N.
+# CPU seconds a process has used (user + system).
+cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
+# measure PATH CONNECTIONS HEADER: one wrk run of $secs seconds against the
+# installed agent; prints a table line and sets R_P50, R_P99, R_RPS, R_N and
+# R_AGENT_CPU (milliseconds per request).
 measure() {
   local path=$1 conns=$2 header=$3 out agent0 sim0 errors per_request
-  agent0=$(cpu "$AGENT_PID") sim0=$(cpu "${SIM_PIDS[@]}")
-  out=$(wrk -t 1 -c "$conns" -d "${SECS}s" --timeout 60s --latency -H "$header" "$BASE$path" 2>&1)
+  agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
+  out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "$header" "$base$path" 2>&1)
   errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
   R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
   R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
   R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
   R_N=$(awk '/requests in/ {print $1}' <<<"$out")
-  per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$AGENT_PID")" -v s0="$sim0" -v s1="$(cpu "${SIM_PIDS[@]}")" -v n="$R_N" \
+  per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
     'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
   R_AGENT_CPU=${per_request% *}
   printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
@@ -222,23 +243,17 @@ case "${1:-}" in
     ;;
   listpage)
     count=${2:-100}
-    SECS=${3:-20}
+    secs=${3:-20}
     start_installed_agent "$count"
-    password_file=$PREFIX/KORZEPD/administrator-password.txt
-    # The session cookie of the first-start administrator, from the login form.
-    curl -sk -o /dev/null -D "$WORK/login.headers" -H "Origin: $BASE" --data-urlencode user=administrator \
-      --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$BASE/zepa/login"
-    cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
-    [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
     # The page must list every element, each with a status picked from a
     # finished pass, or the figures measure something else.
-    curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$BASE/KOR/elements.html"
-    curl -sk -o "$WORK/orla.css" "$BASE/KOR/orla.css"
+    curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$base/KOR/elements.html"
+    curl -sk -o "$WORK/orla.css" "$base/KOR/orla.css"
     rows=$(grep -o '<A HREF=' "$WORK/elements.html" | wc -l)
     ok=$(grep -o 'src=ok.gif' "$WORK/elements.html" | wc -l)
     [ "$rows" -eq "$count" ] || { echo "the element list shows $rows of $count elements"; exit 1; }
     echo "agent: $count elements ($ok ok), /KOR/elements.html $(stat -c %s "$WORK/elements.html") bytes," \
-      "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${SECS}s per run, keep-alive"
+      "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${secs}s per run, keep-alive"
     table_head
     for conns in 1 8; do
       measure /KOR/elements.html "$conns" "Cookie: $cookie"
@@ -247,29 +262,81 @@ case "${1:-}" in
       awk -v a="$l50" -v b="$R_P50" -v c="$l99" -v d="$R_P99" -v e="$lrps" -v f="$R_RPS" -v n="$conns" \
         'BEGIN {printf "ratio list/static at %d: p50 %.0fx, p99 %.0fx, req/s 1/%.0f\n", n, a / b, c / d, f / e}'
     done
-    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$AGENT_PID/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
   metrics)
     count=${2:-1000}
-    SECS=${3:-20}
+    secs=${3:-20}
     start_installed_agent "$count"
-    token=$("$PREFIX/korusers" token 2>/dev/null)
-    # Every element must be on the page with a status from a finished
-    # pass before the scrapes are measured.
+    token=$("$WORK/prog/korusers" token 2>/dev/null)
+    # Every element must be on the page with a status from a finished pass
+    # before the scrapes are measured.
     deadline=$((SECONDS + 300))
-    until curl -sk -H "Authorization: Bearer $token" -o "$WORK/metrics.txt" "$BASE/KOR/metrics" &&
+    until curl -sk -H "Authorization: Bearer $token" -o "$WORK/metrics.txt" "$base/KOR/metrics" &&
       [ "$(grep -c '^koragent_element_status{.*} 0$' "$WORK/metrics.txt")" -eq "$count" ]; do
       [ $SECONDS -lt $deadline ] || { echo "not every element is ok on the metrics page"; exit 1; }
       sleep 1
     done
     promtool check metrics <"$WORK/metrics.txt" || { echo "promtool refuses the page"; exit 1; }
     echo "agent: $count elements, /KOR/metrics $(stat -c %s "$WORK/metrics.txt") bytes," \
-      "$(grep -vc '^#' "$WORK/metrics.txt") samples; wrk ${SECS}s per run, keep-alive, bearer token"
+      "$(grep -vc '^#' "$WORK/metrics.txt") samples; wrk ${secs}s per run, keep-alive, bearer token"
     table_head
     measure /KOR/metrics 1 "Authorization: Bearer $token"
-    awk -v c="$R_AGENT_CPU" -v p="$R_P99" 'BEGIN {printf "goal: agent CPU per scrape <= 5 ms: ratio %.2f (p99 %.2f ms: ratio %.2f)\n", c / 5, p, p / 5}'
+    awk -v c="$R_AGENT_CPU" -v p="$R_P99" \
+      'BEGIN {printf "goal: agent CPU per scrape <= 5 ms: ratio %.2f (p99 %.2f ms)\n", c / 5, p}'
     measure /KOR/metrics 4 "Authorization: Bearer $token"
-    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$AGENT_PID/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    ;;
+  devicepage)
+    viewers=${2:-50}
+    rounds=${3:-3}
+    start_installed_agent 1 log
+    log=$WORK/sim-ok/state/snmpsimd.log
+    # SNMP requests the simulator has answered so far.
+    answered() {
+      local n
+      n=$(grep -c 'Request var-binds' "$log" 2>/dev/null || true)
+      echo "${n:-0}"
+    }
+    # Quiet: the agent's first status pass is over when the count stands still.
+    last=-1
+    until [ "$(answered)" -eq "$last" ]; do last=$(answered); sleep 2; done
+    # Readings are kept a few seconds: each measurement starts after that.
+    settle() { sleep 4; }
+    # view PATH N: N browsers open PATH at once; R_REQ requests the simulator
+    # answered for them, R_MS the wall time until the last page was back.
+    # The browsers come from 127.0.0.2: the agent's own requests to its
+    # device web agent come from 127.0.0.1, and the server limits the
+    # connections of one address.
+    view() {
+      local urls=() i before start codes
+      for ((i = 0; i < $2; i++)); do urls+=(-o /dev/null "$base$1"); done
+      before=$(answered)
+      start=$(date +%s%N)
+      codes=$(curl -sk --no-progress-meter --interface 127.0.0.2 --max-time 120 --parallel --parallel-immediate --parallel-max "$2" -H "Cookie: $cookie" \
+        -w '%{http_code}\n' "${urls[@]}" | sort | uniq -c | tr -s ' ' | tr '\n' ';')
+      R_MS=$((($(date +%s%N) - start) / 1000000))
+      R_REQ=$(($(answered) - before))
+      [ "$codes" = " $2 200;" ] || { echo "answers for $1: $codes"; tail -n 20 "$WORK/agent.out" "$KORAGENT_EVENT_LOG"; exit 1; }
+    }
+    echo "agent: 1 controller, $viewers viewers at once, $rounds rounds per page; SNMP requests counted by the simulator"
+    printf '%-14s %10s %12s %12s %12s %8s\n' page "lone view" "per view" "batch ms" "lone ms" ratio
+    for page in index.html events.html; do
+      path="/KOR/WebAgent/$page?device=tc0&addr=$(address 0)"
+      lone=0 lone_ms=0 total=0 total_ms=0
+      for ((r = 0; r < rounds; r++)); do
+        settle
+        view "$path" 1
+        lone=$((lone + R_REQ)) lone_ms=$((lone_ms + R_MS))
+        settle
+        view "$path" "$viewers"
+        total=$((total + R_REQ)) total_ms=$((total_ms + R_MS))
+      done
+      awk -v p="$page" -v l="$lone" -v lm="$lone_ms" -v t="$total" -v tm="$total_ms" -v n="$viewers" -v r="$rounds" \
+        'BEGIN {per = t / (n * r); printf "%-14s %10.1f %12.2f %12.0f %12.0f %7.1fx\n", p, l / r, per, tm / r, lm / r,
+                (per > 0 ? (l / r) / per : 0)}'
+    done
+    echo "ratio: a lone view's SNMP requests / requests per view with $viewers viewers at once"
     ;;
   *)
     sed -n '2,/^set -e/p' "$0" | sed '$d'

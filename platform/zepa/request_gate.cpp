@@ -31,6 +31,7 @@ void RequestGate::AddSecurityHeaders(HttpTransport::Response& response) {
   response.headers.emplace_back("X-Content-Type-Options", "nosniff");
   response.headers.emplace_back("X-Frame-Options", "SAMEORIGIN");
   response.headers.emplace_back("Referrer-Policy", "same-origin");
+  response.headers.emplace_back("Content-Security-Policy", kContentSecurityPolicy);
 }
 
 bool RequestGate::SameOrigin(const HttpTransport::Request& request) {
@@ -89,10 +90,11 @@ const std::string& RequestGate::InternalSecret() {
   return *secret;
 }
 
-bool RequestGate::IsOwnUrl(const ClientUrl& url, int port) {
+bool RequestGate::IsOwnUrl(const ClientUrl& url, int port, const std::string& listenAddress) {
   if (url.port != port) return false;
   const std::string host = WebText::ToLower(url.host);
   if (host == "localhost" || host == "::1") return true;
+  if (!listenAddress.empty() && host == WebText::ToLower(listenAddress)) return true;
   unsigned char v4[4];
   return inet_pton(AF_INET, host.c_str(), v4) == 1 && v4[0] == 127;
 }

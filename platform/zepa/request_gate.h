@@ -18,12 +18,21 @@ namespace orla {
 class RequestGate {
  public:
   static constexpr const char* kInternalHeader = "X-ZEPA-Internal";
+  // What every answer's content may load and do. Everything comes from this
+  // origin; inline scripts and event handlers stay allowed (the pages'
+  // markup is built on them); no plug-in objects, no <BASE> elsewhere, forms
+  // post only here, and only this origin may frame the pages.
+  static constexpr const char* kContentSecurityPolicy =
+      "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
+      "img-src 'self' data:; frame-ancestors 'self'; object-src 'none'; base-uri 'self'; form-action 'self'";
 
   // The secret: 32 random bytes as hex, made once per process.
   static const std::string& InternalSecret();
   // True when a client request to `url` goes to a server of this process
-  // listening on `port` (a loopback host), so that it may carry the secret.
-  static bool IsOwnUrl(const ClientUrl& url, int port);
+  // listening on `port` and `listenAddress` (a loopback host, or the
+  // address itself when the server is bound to one), so that it may carry
+  // the secret.
+  static bool IsOwnUrl(const ClientUrl& url, int port, const std::string& listenAddress);
   // True when the request carries the secret (every copy of its header).
   static bool CarriesSecret(const HttpTransport::Request& request);
   // Removes the secret header and, when it did not match, every VESTRA_
@@ -32,7 +41,7 @@ class RequestGate {
   // True when the request's Origin, or without one its Referer, is this
   // server (https and the Host the request was sent to).
   static bool SameOrigin(const HttpTransport::Request& request);
-  // HSTS, nosniff, frame and referrer policies.
+  // HSTS, nosniff, frame and referrer policies, the content security policy.
   static void AddSecurityHeaders(HttpTransport::Response& response);
   // The checks made before a request body is read; true when it answered.
   static bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response,

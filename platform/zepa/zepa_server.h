@@ -143,7 +143,7 @@ class ZepaServer {
   void GetStatistics(ZEPA_SERVER_STATISTICS* out) const;
 
   // True when a client request to `url` goes to this server.
-  bool IsOwnUrl(const ClientUrl& url) const { return RequestGate::IsOwnUrl(url, settings_.port); }
+  bool IsOwnUrl(const ClientUrl& url) const { return RequestGate::IsOwnUrl(url, settings_.port, settings_.address); }
 
  private:
   void HandleExtension(const std::shared_ptr<const ExtensionRegistration>& extension, const std::string& below,

@@ -28,7 +28,8 @@ using Access = PageTable::Access;
 // are page URLs whose page is not part of this build: they are served as
 // files until their page class is added here. The last column is the one
 // list of pages open to anonymous visitors: the discovery document (read by
-// management consoles) and the About page.
+// management consoles), the About page, and the metrics (which answer 401
+// themselves to a request with neither credentials nor a session).
 const PageTable::Route kRows[] = {
     {"/KOR/", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
@@ -43,8 +44,8 @@ const PageTable::Route kRows[] = {
      Access::kAnyone},
     {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>, Access::kAnyone},
     {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AgentConfigPage>},
-    // Authenticates its own requests (a scraper's credentials, or a session).
-    {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>},
+    // Checks its own requests: a scraper's credentials, or a session.
+    {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>, Access::kAnyone},
 };
 
 }  // namespace

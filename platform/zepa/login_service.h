@@ -42,6 +42,14 @@ class LoginService {
   // mask for `right`.
   uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right);
 
+  // A user's name and password as the login form and basic authentication
+  // check them: throttled per address and per account, a few slow
+  // verifications at a time (kBusy when none frees up in time), an unknown
+  // user as slow as a wrong password. kOk sets *user.
+  enum class Check { kOk, kWrong, kAddressBlocked, kAccountBlocked, kBusy };
+  Check CheckPassword(const std::string& address, const std::string& name, const std::string& password,
+                      std::optional<UserStore::User>* user);
+
   void HandleLogin(const HttpTransport::Request& request, HttpTransport::Response& response);
   void HandleLogout(const HttpTransport::Request& request, HttpTransport::Response& response);
 

@@ -157,7 +157,7 @@ bool ScrapeCredentials::BasicMatches(const HttpTransport::Request& request, cons
   const std::string name = decoded.substr(0, colon);
   const std::string password = decoded.substr(colon + 1);
   const auto now = std::chrono::steady_clock::now();
-  std::optional<UserStore::User> found = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
+  std::optional<UserStore::User> found = UserStore::IsValidName(name) ? login_.Users().Find(name) : std::nullopt;
   {
     std::lock_guard<std::mutex> hold(mutex_);
     auto it = remembered_.find(name);
@@ -170,19 +170,20 @@ bool ScrapeCredentials::BasicMatches(const HttpTransport::Request& request, cons
       remembered_.erase(it);
     }
   }
-  if (!throttle_.Begin(request.remoteAddress, now)) {
-    Refuse(request, "basic credentials while its address is blocked after failed logins");
-    return false;
+  // The login form's check: the same throttles count both.
+  switch (login_.CheckPassword(request.remoteAddress, name, password, &found)) {
+    case LoginService::Check::kOk:
+      break;
+    case LoginService::Check::kWrong:
+      Refuse(request, "a wrong user name or password");
+      return false;
+    case LoginService::Check::kBusy:
+      Refuse(request, "basic credentials while the server was too busy to check them");
+      return false;
+    default:
+      Refuse(request, "basic credentials while its address or the account is blocked after failed logins");
+      return false;
   }
-  // An unknown user costs as much time as a wrong password.
-  std::call_once(dummyMade_, [this] { dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20)); });
-  const bool ok = found ? PasswordHash::Verify(password, found->hash) : (PasswordHash::Verify(password, dummyHash_), false);
-  if (!ok) {
-    throttle_.Failed(request.remoteAddress, std::chrono::steady_clock::now());
-    Refuse(request, "a wrong user name or password");
-    return false;
-  }
-  throttle_.Succeeded(request.remoteAddress);
   std::lock_guard<std::mutex> hold(mutex_);
   if (remembered_.size() >= kMaxRemembered) remembered_.clear();
   remembered_[name] = Remembered{found->hash, password, now + kRememberFor};

@@ -11,8 +11,9 @@
 // "Bearer" or "Basic", authUser the user's name; the token has none). The
 // extension reads them as the AUTH_TYPE and REMOTE_USER server variables and
 // decides what they allow. Invalid credentials are counted as failed logins
-// and logged; basic authentication is throttled per address like the login
-// form (LoginThrottle), and a verified password is remembered for a few
+// and logged; basic authentication is checked like the login form's
+// (LoginService::CheckPassword: the same throttles per address and per
+// account count both), and a verified password is remembered for a few
 // minutes (in memory, for as long as the user's stored hash is unchanged),
 // so that a scraper does not pay a slow password verification every scrape.
 #include <sys/types.h>
@@ -26,7 +27,7 @@
 #include <string>
 
 #include "http_transport.h"
-#include "login_throttle.h"
+#include "login_service.h"
 #include "user_store.h"
 
 namespace orla {
@@ -37,7 +38,7 @@ class ScrapeCredentials {
   static constexpr std::chrono::seconds kRememberFor{5 * 60};
   static constexpr size_t kMaxRemembered = 64;
 
-  ScrapeCredentials(std::string tokenPath, UserStore& users) : tokenPath_(std::move(tokenPath)), users_(users) {}
+  ScrapeCredentials(std::string tokenPath, LoginService& login) : tokenPath_(std::move(tokenPath)), login_(login) {}
 
   // Writes a new random token to `path` (owner-only, atomically); 0 or an
   // errno value.
@@ -66,8 +67,7 @@ class ScrapeCredentials {
   };
 
   std::string tokenPath_;
-  UserStore& users_;
-  LoginThrottle throttle_;
+  LoginService& login_;
   std::atomic<uint64_t> failures_{0};
 
   std::mutex mutex_;
@@ -75,8 +75,6 @@ class ScrapeCredentials {
   ino_t tokenInode_ = 0;
   int64_t tokenMtimeNs_ = -1;
   std::map<std::string, Remembered> remembered_;
-  std::once_flag dummyMade_;
-  std::string dummyHash_;
 };
 
 }  // namespace orla

@@ -24,7 +24,7 @@ ZepaServer::ZepaServer(const Settings& settings)
     : settings_(settings),
       data_(settings.dataDirectory),
       login_(settings.name, data_.File(DataDirectory::kUsersFileName), settings.sessions),
-      credentials_(data_.File(ScrapeCredentials::kTokenFileName), login_.Users()),
+      credentials_(data_.File(ScrapeCredentials::kTokenFileName), login_),
       clients_(settings.maxClientWorkers, kMinimumStackBytes) {}
 
 ZepaServer::~ZepaServer() { Shutdown(); }

@@ -47,6 +47,13 @@
 #                                            connections, and the simulator's
 #                                            CPU per request (no SNMP request
 #                                            is made for either)
+#   bench/agent_bench.sh metrics [COUNT] [SECONDS]
+#                                            the installed agent with 1000
+#                                            elements (or COUNT): one scrape
+#                                            of /KOR/metrics with the bearer
+#                                            token, p50, p99 and the agent's
+#                                            CPU per scrape (goal <= 5 ms), at
+#                                            1 and 4 connections
 #
 # It binds fixed loopback ports (11161-11163, 12381) and addresses from 127.0.40.1 on:
 # run it where nothing else uses them (a network namespace of its own).
@@ -68,7 +75,7 @@ if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
   # The web pages are measured on an installed program directory: all of it.
-  case "${1:-}" in listpage | devicepage | console) targets=() ;; esac
+  case "${1:-}" in listpage | devicepage | console | metrics) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -185,6 +192,28 @@ start_installed_agent() {
   [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
 }
 
+# wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
+ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
+# CPU seconds a process has used (user + system).
+cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
+# measure PATH CONNECTIONS HEADER: one wrk run of $secs seconds against the
+# installed agent; prints a table line and sets R_P50, R_P99, R_RPS, R_N and
+# R_AGENT_CPU (milliseconds per request).
+measure() {
+  local path=$1 conns=$2 header=$3 out agent0 sim0 errors per_request
+  agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
+  out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "$header" "$base$path" 2>&1)
+  errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
+  R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
+  R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
+  R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
+  R_N=$(awk '/requests in/ {print $1}' <<<"$out")
+  per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
+    'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
+  R_AGENT_CPU=${per_request% *}
+  printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
+    $per_request
+}
 export KORAGENT_SNMP_PORT=$SNMP_PORT KORAGENT_TRAP_LISTEN=udp:127.0.0.1:$TRAP_PORT
 export KORAGENT_EVENT_LOG=$WORK/events.jsonl
 
@@ -276,12 +305,35 @@ case "${1:-}" in
       "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${secs}s per run, keep-alive"
     web_header
     for conns in 1 8; do
-      measure /KOR/elements.html "$conns"
+      measure /KOR/elements.html "$conns" "Cookie: $cookie"
       l50=$R_P50 l99=$R_P99 lrps=$R_RPS
-      measure /KOR/orla.css "$conns"
+      measure /KOR/orla.css "$conns" "Cookie: $cookie"
       awk -v a="$l50" -v b="$R_P50" -v c="$l99" -v d="$R_P99" -v e="$lrps" -v f="$R_RPS" -v n="$conns" \
         'BEGIN {printf "ratio list/static at %d: p50 %.0fx, p99 %.0fx, req/s 1/%.0f\n", n, a / b, c / d, f / e}'
     done
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    ;;
+  metrics)
+    count=${2:-1000}
+    secs=${3:-20}
+    start_installed_agent "$count"
+    token=$("$WORK/prog/korusers" token 2>/dev/null)
+    # Every element must be on the page with a status from a finished pass
+    # before the scrapes are measured.
+    deadline=$((SECONDS + 300))
+    until curl -sk -H "Authorization: Bearer $token" -o "$WORK/metrics.txt" "$base/KOR/metrics" &&
+      [ "$(grep -c '^koragent_element_status{.*} 0$' "$WORK/metrics.txt")" -eq "$count" ]; do
+      [ $SECONDS -lt $deadline ] || { echo "not every element is ok on the metrics page"; exit 1; }
+      sleep 1
+    done
+    promtool check metrics <"$WORK/metrics.txt" || { echo "promtool refuses the page"; exit 1; }
+    echo "agent: $count elements, /KOR/metrics $(stat -c %s "$WORK/metrics.txt") bytes," \
+      "$(grep -vc '^#' "$WORK/metrics.txt") samples; wrk ${secs}s per run, keep-alive, bearer token"
+    web_header
+    measure /KOR/metrics 1 "Authorization: Bearer $token"
+    awk -v c="$R_AGENT_CPU" -v p="$R_P99" \
+      'BEGIN {printf "goal: agent CPU per scrape <= 5 ms: ratio %.2f (p99 %.2f ms)\n", c / 5, p}'
+    measure /KOR/metrics 4 "Authorization: Bearer $token"
     echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
   devicepage)
@@ -396,7 +448,7 @@ PY
     echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
   *)
-    sed -n '2,39p' "$0"
+    sed -n '2,/^set -e/p' "$0" | sed '$d'
     exit 2
     ;;
 esac

@@ -9,6 +9,8 @@
 #include "agent/core/event_log.h"
 #include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
+#include "agent/core/timed_attempt.h"
+#include "agent/devices/poll_statistics.h"
 #include "device_type_file.h"
 #include "element.h"
 #include "agent/devices/element_directory.h"
@@ -599,7 +601,9 @@ void ElementRegistry::UpdateAllStatus() {
   }
   Guard hold(lock_);
   PassGate pass(updateAllGate_, updateAllOwner_);
+  TimedAttempt timed(PollStatistics::Instance().passes, PollStatistics::Instance().passFailures);
   RunStatusPass();
+  timed.Done();
 }
 
 void ElementRegistry::RunStatusPass() {
@@ -666,25 +670,22 @@ std::vector<ElementActivity> ElementRegistry::Activity() const {
     ElementActivity activity;
     activity.name = entry.name;
     activity.address = entry.address;
+    activity.description = entry.description;
     activity.status = entry.state->Status();
     activity.statusSinceMs = entry.state->StatusSinceMs();
     activity.lastAnsweredMs = entry.state->LastAnsweredMs();
+    activity.answeredLastPoll = entry.state->AnsweredLastPoll();
     out.push_back(std::move(activity));
   }
   return out;
 }
 
 char ElementRegistry::OverallStatus() {
+  // Under the lock, so that the answer is ordered like the changes; the
+  // directory holds every element of the list (it is made anew under the
+  // lock after each change) and their live statuses.
   Guard hold(lock_);
-  if (elements_.Count() == 0) return '0';
-  bool failed = false;
-  bool degraded = false;
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
-    const int32_t status = At(i)->Status();
-    if (status == plugin::kStatusFailed) failed = true;
-    if (status == plugin::kStatusDegraded || status == plugin::kStatusUnknown || !At(i)->IsBound()) degraded = true;
-  }
-  return failed ? '2' : degraded ? '1' : '0';
+  return Directory()->OverallStatus();
 }
 
 void ElementRegistry::WithOverallStatus(const std::function<void(char)>& use) {

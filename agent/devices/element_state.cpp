@@ -5,6 +5,8 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
+#include "agent/core/timed_attempt.h"
+#include "agent/devices/poll_statistics.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
 #include "plugin_call.h"
@@ -68,6 +70,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     return update;
   }
   update.previous = status_.load();
+  TimedAttempt timed(PollStatistics::Instance().polls, PollStatistics::Instance().pollFailures);
   try {
     auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
@@ -79,6 +82,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
       // has returned meanwhile must not see its element's plug-in called.
       std::lock_guard<std::mutex> hold(retireMutex_);
       if (retired_) {
+        timed.Cancel();
         updateGate_.Set();
         update.current = update.previous;
         return update;
@@ -86,21 +90,26 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     }
     const uint64_t answersBefore = SnmpSession::AnswersOnThisThread();
     update.current = poll(getSession_.get());
-    if (SnmpSession::AnswersOnThisThread() != answersBefore) {
-      lastAnsweredMs_.store(EventLogWriter::NowMilliseconds());
-    }
+    const bool answered = SnmpSession::AnswersOnThisThread() != answersBefore;
+    if (answered) lastAnsweredMs_.store(EventLogWriter::NowMilliseconds());
+    answeredLastPoll_.store(answered);
   } catch (OrlaException*) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw;
   } catch (const std::bad_alloc&) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
   update.polled = true;
   if (update.current != update.previous) statusSinceMs_.store(EventLogWriter::NowMilliseconds());
+  // A poll the device did not answer counts as a failed one.
+  if (answeredLastPoll_.load()) timed.Done();
   status_.store(update.current);
   updateGate_.Set();
   return update;

@@ -24,6 +24,7 @@
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
+#include "agent/traps/trap_statistics.h"
 #include "platform/net/host_address.h"
 #include "platform/sysinfo/system_info.h"
 #include "platform/text/string_printf.h"
@@ -273,11 +274,14 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
   AddBinding(&trap, kChangeText, NewText("A FibreChannel interconnect device has changed state."));
 
   for (int32_t i = 0; i < copy->Count(); ++i) {
+    const char* destination = static_cast<TrapDestination*>(copy->Get(i))->Text();
     try {
-      trap.SendTo(static_cast<TrapDestination*>(copy->Get(i))->Text());
+      trap.SendTo(destination);
+      TrapStatistics::Instance().sentTo.Add(destination);
     } catch (OrlaException* e) {
       // Logged by its constructor; the other destinations still get the trap.
       std::unique_ptr<OrlaException> owned(e);
+      TrapStatistics::Instance().failedFor.Add(destination);
     }
   }
 }
@@ -333,6 +337,7 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
     length = -1;
   }
   if (length < 0) return false;
+  if (generic == 6) TrapStatistics::Instance().handled.fetch_add(1, std::memory_order_relaxed);
   EventOrigin origin;
   origin.kind = "trap";
   origin.address = address;

@@ -13,6 +13,7 @@
 #include "events_csv_page.h"
 #include "events_json_page.h"
 #include "events_page.h"
+#include "metrics_page.h"
 #include "remove_element_page.h"
 #include "rename_element_page.h"
 #include "status_json_page.h"
@@ -31,7 +32,8 @@ using Access = PageTable::Access;
 // are page URLs whose page is not part of this build: they are served as
 // files until their page class is added here. The last column is the one
 // list of pages open to anonymous visitors: the discovery document (read by
-// management consoles) and the About page.
+// management consoles), the About page, and the metrics (which answer 401
+// themselves to a request with neither credentials nor a session).
 const PageTable::Route kRows[] = {
     {"/KOR/", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
@@ -51,6 +53,8 @@ const PageTable::Route kRows[] = {
     {"/KOR/events.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsJsonPage>},
     {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
     {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
+    // Checks its own requests: a scraper's credentials, or a session.
+    {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>, Access::kAnyone},
 };
 
 }  // namespace

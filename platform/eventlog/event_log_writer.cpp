@@ -19,6 +19,7 @@
 #include <systemd/sd-journal.h>
 
 #include "platform/text/string_printf.h"
+#include "platform/text/utf8.h"
 
 namespace orla {
 
@@ -40,36 +41,6 @@ std::atomic<bool>& SystemLogEnabled() {
 }
 
 const char* const kJournalSocket = "/run/systemd/journal/socket";
-
-// The length of the well-formed UTF-8 sequence that starts at `at` (RFC 3629:
-// no overlong forms, no surrogates, nothing above U+10FFFF), 0 when the bytes
-// there are not one.
-size_t Utf8SequenceLength(const std::string& text, size_t at) {
-  const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  size_t length;
-  unsigned char low = 0x80;
-  unsigned char high = 0xbf;
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3;
-    if (lead == 0xe0) low = 0xa0;   // overlong
-    if (lead == 0xed) high = 0x9f;  // surrogates
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4;
-    if (lead == 0xf0) low = 0x90;   // overlong
-    if (lead == 0xf4) high = 0x8f;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xbf) return 0;
-  }
-  return length;
-}
 
 std::string HexBytes(const void* data, size_t size) {
   static const char digits[] = "0123456789abcdef";
@@ -168,7 +139,7 @@ std::string EventLogWriter::JsonEscape(const std::string& text) {
     if (c >= 0x80) {
       // Well-formed UTF-8 passes unchanged; any other byte is written as the
       // character of the same number, so the line stays valid JSON.
-      const size_t length = Utf8SequenceLength(text, i);
+      const size_t length = Utf8::SequenceLength(text, i);
       if (length > 0) {
         out.append(text, i, length);
         i += length;

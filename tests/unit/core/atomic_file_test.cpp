@@ -143,6 +143,21 @@ TEST(AtomicFile, PrivateRewritesDropOthersBitsAndKeepTheRest) {
   }
 }
 
+// What a kill between mkstemp and rename leaves goes at the next start; the
+// file itself and other names that merely look alike stay.
+TEST(AtomicFile, RemoveLeftoversTakesOnlyTheFilesOwnTemporaries) {
+  test::TempDir dir;
+  for (const char* name : {"KORAgent.db", "KORAgent.db.tmpA1b2C3", "KORAgent.db.tmpzzzzzz", "KORAgent.db.tmp",
+                           "KORAgent.db.tmpA1b2C3x", "client.ini.tmpA1b2C3"}) {
+    dir.Write(name, "x");
+  }
+  EXPECT_EQ(AtomicFile::RemoveLeftovers(dir.File("KORAgent.db")), 2);
+  std::set<std::string> left;
+  for (auto& entry : std::filesystem::directory_iterator(dir.Path())) left.insert(entry.path().filename());
+  EXPECT_EQ(left, (std::set<std::string>{"KORAgent.db", "KORAgent.db.tmp", "KORAgent.db.tmpA1b2C3x",
+                                         "client.ini.tmpA1b2C3"}));
+}
+
 TEST(StringPrintf, FormatsWithoutLengthLimit) {
   const std::string big(5000, 'x');
   EXPECT_EQ(StringPrintf("%s-%d", big.c_str(), 7).size(), 5002u);

@@ -42,7 +42,8 @@
   window.orlaBase = base;
 
   window.includeStyleSheet = function () {
-    if (document.getElementById('orla-style')) return;
+    if (document.getElementById('orla-style') ||
+        document.querySelector('link[rel=stylesheet][href$="/' + STYLE_SHEET + '"]')) return;
     var link = document.createElement('link');
     link.id = 'orla-style';
     link.rel = 'stylesheet';
@@ -197,5 +198,32 @@
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);
+  });
+})();
+
+/*
+ * The page's icon, and the scripts that repair the pages' accessibility
+ * (orla_access.js) and make the dialogs forgiving (orla_dialogs.js), loaded
+ * beside this file in this order; each does its work once the page is read.
+ */
+(function () {
+  'use strict';
+
+  var base = window.orlaBase || '/KOR/';
+  var head = document.head || document.documentElement;
+
+  if (!document.querySelector('link[rel~=icon]')) {
+    var icon = document.createElement('link');
+    icon.rel = 'icon';
+    icon.type = 'image/svg+xml';
+    icon.href = base + 'favicon.svg';
+    head.appendChild(icon);
+  }
+
+  ['orla_access.js', 'orla_dialogs.js'].forEach(function (file) {
+    var script = document.createElement('script');
+    script.src = base + file;
+    script.async = false;
+    head.appendChild(script);
   });
 })();

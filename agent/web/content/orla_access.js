@@ -89,6 +89,9 @@
   function markMain() {
     var main = document.querySelector('main, [role=main]');
     if (main) return main;
+    // A page in a frame (the list in the root page) is part of the frame's
+    // page, which has the main landmark.
+    if (window.self !== window.top) return null;
     main = document.getElementById('content-block');
     var parts = contentParts();
     if (!main && parts.length === 1) main = parts[0];
@@ -128,10 +131,19 @@
     main.insertBefore(hidden, main.firstChild);
   }
 
+  // A status image's text is read; the same text printed beside it is for
+  // the eye only.
+  function hideRepeatedStatus() {
+    Array.prototype.forEach.call(document.querySelectorAll('img.status-icon + .status-text'), function (text) {
+      text.setAttribute('aria-hidden', 'true');
+    });
+  }
+
   function repair() {
     setLanguage();
     if (!document.body) return;
     describeImages();
+    hideRepeatedStatus();
     labelFields();
     addHeading(markMain());
   }

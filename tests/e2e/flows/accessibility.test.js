@@ -1,8 +1,8 @@
 // Accessibility: axe-core over every page state people meet (one table of
 // states, each a test of its own) fails on any critical or serious
 // violation; moderate and minor ones are listed on the test. Each state is
-// also saved as a screenshot. Then one administrator does add, rename and
-// remove with the keyboard alone.
+// also saved as a screenshot, as it opened and in a narrow window. Then an
+// administrator adds, renames and removes with the keyboard alone.
 const { test, expect, openFromMenu } = require('../fixtures');
 const { AxeBuilder } = require('@axe-core/playwright');
 const { execFileSync } = require('child_process');
@@ -118,8 +118,11 @@ test.describe('axe finds no critical or serious violation', () => {
     test(state, async ({ page, admin, elements, sim, shot }) => {
       const win = await reach({ page, admin, elements, sim });
       await win.waitForLoadState();
-      await shot(win, 'a11y-' + state.replace(/[^A-Za-z0-9.]+/g, '-'));
+      const name = 'a11y-' + state.replace(/[^A-Za-z0-9.]+/g, '-');
+      await shot(win, name);
       await expectAccessible(win, state);
+      await win.setViewportSize({ width: 390, height: 800 });
+      await shot(win, name + '-narrow');
     });
   }
 });

@@ -20,6 +20,17 @@
 #                                            and requests/s at 1 and 8
 #                                            connections, SECONDS (default
 #                                            20) per run
+#   bench/agent_bench.sh devicepage [VIEWERS] [ROUNDS]
+#                                            the installed agent managing one
+#                                            controller, logged in: VIEWERS
+#                                            (default 50) browsers open one
+#                                            device page at once, ROUNDS
+#                                            (default 3) times per page; SNMP
+#                                            requests counted at the simulator
+#                                            per view, against one lone view
+#                                            (PROGRAM= an installed program
+#                                            directory measures that one, as
+#                                            it is, instead of BUILD's)
 #
 # It binds fixed loopback ports (11161-11163, 12381) and addresses 127.0.40.0/22:
 # run it where nothing else uses them (a network namespace of its own).
@@ -36,17 +47,17 @@ TRAP_PORT=11162
 TRAPD_PORT=11163
 HTTPS_PORT=12381
 
-if [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH_NO_BUILD:-}" ]; then
+if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH_NO_BUILD:-}" ]; }; then
   cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_BUILD_TESTS=OFF \
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
   # The web pages are measured on an installed program directory: all of it.
-  [ "${1:-}" = listpage ] && targets=()
+  case "${1:-}" in listpage | devicepage) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 BENCH=$BUILD/bench/kor_bench
-PLUGIN=$(find "$BUILD" -name famib.so -print -quit)
+PLUGIN=$(find "$BUILD" -name famib.so -print -quit 2>/dev/null || true)
 
 WORK=$(mktemp -d /tmp/kor-bench.XXXXXX)
 chmod 0755 "$WORK"
@@ -69,10 +80,11 @@ trap cleanup EXIT
 # address N: the N-th address of 127.0.40.0/22, from 1.
 address() { echo "127.0.$((40 + $1 / 250)).$(($1 % 250 + 1))"; }
 
-# start_sim NAME FIRST COUNT: one snmpsimd serving COUNT controllers (tc01's
-# recording) from address FIRST on; its pid in SIM_PID.
+# start_sim NAME FIRST COUNT [LOG]: one snmpsimd serving COUNT controllers
+# (tc01's recording) from address FIRST on; its pid in SIM_PID. With LOG it
+# logs every request it answers to its state folder's snmpsimd.log.
 start_sim() {
-  local dir=$WORK/sim-$1 first=$2 count=$3 endpoints=() i
+  local dir=$WORK/sim-$1 first=$2 count=$3 logging=--logging-method=null endpoints=() i
   rm -rf "$dir"
   mkdir -p "$dir/data/public" "$dir/data/private" "$dir/variation" "$dir/state" "$dir/cache"
   cp "$ROOT/simulator/recordings/tc01.snmprec" "$dir/"
@@ -88,9 +100,10 @@ start_sim() {
     chown -R nobody:nogroup "$dir/state" "$dir/cache"
     chmod -R a+rX "$dir"
   fi
+  [ -n "${4:-}" ] && logging=--logging-method=file:$dir/state/snmpsimd.log
   snmpsimd --v2c-arch --data-dir="$dir/data" --cache-dir="$dir/cache" \
     --variation-modules-dir="$dir/variation" --variation-module-options="korsim:$dir/state" \
-    --logging-method=null "${privileges[@]}" "${endpoints[@]}" >"$dir/out" 2>&1 </dev/null &
+    "$logging" "${privileges[@]}" "${endpoints[@]}" >"$dir/out" 2>&1 </dev/null &
   SIM_PID=$!
   PIDS+=("$SIM_PID")
   for i in 0 $((count - 1)); do
@@ -112,6 +125,42 @@ program_dir() {
   : >"$WORK/agent/KOR/client.ini"
   local i
   for ((i = 0; i < $1; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$WORK/agent/KOR/KORAgent.db"
+}
+
+# start_installed_agent COUNT [LOG]: the program directory (PROGRAM's copy,
+# else BUILD installed) managing COUNT simulated controllers (start_sim, with
+# LOG logging their requests), its agent started and signed in to: base,
+# cookie, agent_pid and sim_pid set.
+start_installed_agent() {
+  local count=$1 prefix=$WORK/prog i
+  if [ -n "${PROGRAM:-}" ]; then
+    cp -a "$PROGRAM" "$prefix"
+    sed -i "2s|.*|$prefix/KOR|" "$prefix/KORAgent.cfg"
+  else
+    cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
+  fi
+  local agent_dir
+  agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
+  for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
+  start_sim ok 0 "$count" ${2:-}
+  sim_pid=$SIM_PID
+  KORAGENT_HTTPS_PORT=$HTTPS_PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_PORT=$TRAPD_PORT \
+    ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} "$prefix/KORAgent" >"$WORK/agent.out" 2>&1 </dev/null &
+  PIDS+=($!)
+  agent_pid=$!
+  base=https://127.0.0.1:$HTTPS_PORT
+  local password_file=$prefix/KORZEPD/administrator-password.txt
+  local deadline=$((SECONDS + 120))
+  until [ -s "$password_file" ] && curl -sk -o /dev/null --max-time 2 "$base/"; do
+    kill -0 "$agent_pid" 2>/dev/null || { echo "the agent ended while starting"; cat "$WORK/agent.out"; exit 1; }
+    [ $SECONDS -lt $deadline ] || { echo "the agent's web server did not answer"; cat "$WORK/agent.out"; exit 1; }
+    sleep 0.2
+  done
+  # The session cookie of the first-start administrator, from the login form.
+  curl -sk -o /dev/null -D "$WORK/login.headers" -H "Origin: $base" --data-urlencode user=administrator \
+    --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$base/zepa/login"
+  cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
+  [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
 }
 
 export KORAGENT_SNMP_PORT=$SNMP_PORT KORAGENT_TRAP_LISTEN=udp:127.0.0.1:$TRAP_PORT
@@ -160,29 +209,7 @@ case "${1:-}" in
   listpage)
     count=${2:-100}
     secs=${3:-20}
-    prefix=$WORK/prog
-    cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; exit 1; }
-    agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
-    for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
-    start_sim ok 0 "$count"
-    sim_pid=$SIM_PID
-    KORAGENT_HTTPS_PORT=$HTTPS_PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_PORT=$TRAPD_PORT \
-      "$prefix/KORAgent" >"$WORK/agent.out" 2>&1 </dev/null &
-    PIDS+=($!)
-    agent_pid=$!
-    base=https://127.0.0.1:$HTTPS_PORT
-    password_file=$prefix/KORZEPD/administrator-password.txt
-    deadline=$((SECONDS + 120))
-    until [ -s "$password_file" ] && curl -sk -o /dev/null --max-time 2 "$base/"; do
-      kill -0 "$agent_pid" 2>/dev/null || { echo "the agent ended while starting"; cat "$WORK/agent.out"; exit 1; }
-      [ $SECONDS -lt $deadline ] || { echo "the agent's web server did not answer"; cat "$WORK/agent.out"; exit 1; }
-      sleep 0.2
-    done
-    # The session cookie of the first-start administrator, from the login form.
-    curl -sk -o /dev/null -D "$WORK/login.headers" -H "Origin: $base" --data-urlencode user=administrator \
-      --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$base/zepa/login"
-    cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
-    [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
+    start_installed_agent "$count"
     # The page must list every element, each with a status picked from a
     # finished pass, or the figures measure something else.
     curl -sk -H "Cookie: $cookie" -o "$WORK/elements.html" "$base/KOR/elements.html"
@@ -224,8 +251,59 @@ case "${1:-}" in
     done
     echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
+  devicepage)
+    viewers=${2:-50}
+    rounds=${3:-3}
+    start_installed_agent 1 log
+    log=$WORK/sim-ok/state/snmpsimd.log
+    # SNMP requests the simulator has answered so far.
+    answered() {
+      local n
+      n=$(grep -c 'Request var-binds' "$log" 2>/dev/null || true)
+      echo "${n:-0}"
+    }
+    # Quiet: the agent's first status pass is over when the count stands still.
+    last=-1
+    until [ "$(answered)" -eq "$last" ]; do last=$(answered); sleep 2; done
+    # Readings are kept a few seconds: each measurement starts after that.
+    settle() { sleep 4; }
+    # view PATH N: N browsers open PATH at once; R_REQ requests the simulator
+    # answered for them, R_MS the wall time until the last page was back.
+    # The browsers come from 127.0.0.2: the agent's own requests to its
+    # device web agent come from 127.0.0.1, and the server limits the
+    # connections of one address.
+    view() {
+      local urls=() i before start codes
+      for ((i = 0; i < $2; i++)); do urls+=(-o /dev/null "$base$1"); done
+      before=$(answered)
+      start=$(date +%s%N)
+      codes=$(curl -sk --no-progress-meter --interface 127.0.0.2 --max-time 120 --parallel --parallel-immediate --parallel-max "$2" -H "Cookie: $cookie" \
+        -w '%{http_code}\n' "${urls[@]}" | sort | uniq -c | tr -s ' ' | tr '\n' ';')
+      R_MS=$((($(date +%s%N) - start) / 1000000))
+      R_REQ=$(($(answered) - before))
+      [ "$codes" = " $2 200;" ] || { echo "answers for $1: $codes"; tail -n 20 "$WORK/agent.out" "$KORAGENT_EVENT_LOG"; exit 1; }
+    }
+    echo "agent: 1 controller, $viewers viewers at once, $rounds rounds per page; SNMP requests counted by the simulator"
+    printf '%-14s %10s %12s %12s %12s %8s\n' page "lone view" "per view" "batch ms" "lone ms" ratio
+    for page in index.html events.html; do
+      path="/KOR/WebAgent/$page?device=tc0&addr=$(address 0)"
+      lone=0 lone_ms=0 total=0 total_ms=0
+      for ((r = 0; r < rounds; r++)); do
+        settle
+        view "$path" 1
+        lone=$((lone + R_REQ)) lone_ms=$((lone_ms + R_MS))
+        settle
+        view "$path" "$viewers"
+        total=$((total + R_REQ)) total_ms=$((total_ms + R_MS))
+      done
+      awk -v p="$page" -v l="$lone" -v lm="$lone_ms" -v t="$total" -v tm="$total_ms" -v n="$viewers" -v r="$rounds" \
+        'BEGIN {per = t / (n * r); printf "%-14s %10.1f %12.2f %12.0f %12.0f %7.1fx\n", p, l / r, per, tm / r, lm / r,
+                (per > 0 ? (l / r) / per : 0)}'
+    done
+    echo "ratio: a lone view's SNMP requests / requests per view with $viewers viewers at once"
+    ;;
   *)
-    sed -n '2,25p' "$0"
+    sed -n '2,36p' "$0"
     exit 2
     ;;
 esac

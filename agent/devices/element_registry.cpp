@@ -236,7 +236,7 @@ void ElementRegistry::SaveElements() {
     const Element* element = At(i);
     contents += StringPrintf("%s|%s\n", element->Name().c_str(), element->Address().c_str());
   }
-  const int error = AtomicFile::Write(elementFilePath_, contents);
+  const int error = AtomicFile::WritePrivate(elementFilePath_, contents);
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
 }
 
@@ -618,7 +618,7 @@ void ElementRegistry::SetPollingInterval(int32_t seconds) {
   Guard hold(lock_);
   pollingInterval_.store(seconds);
   for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetPollingInterval(seconds);
-  const int error = AtomicFile::Write(pollingIntervalFilePath_, StringPrintf("%d\n", seconds));
+  const int error = AtomicFile::WritePrivate(pollingIntervalFilePath_, StringPrintf("%d\n", seconds));
   if (error != 0) throw new OrlaException(kErrFileSystem, static_cast<uint32_t>(error), kMsgFileSystem);
 }
 

@@ -85,7 +85,7 @@ void TrapDestinationList::Rewrite() {
   for (int32_t i = 0; i < entries_.Count(); ++i) {
     contents += StringPrintf("%s\n", static_cast<TrapDestination*>(entries_.Get(i))->Text());
   }
-  const int error = AtomicFile::Write(path_, contents);
+  const int error = AtomicFile::WritePrivate(path_, contents);
   if (error != 0) {
     char buffer[256];
     const char* reason = strerror_r(error, buffer, sizeof buffer);

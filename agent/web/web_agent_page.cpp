@@ -62,7 +62,19 @@ WebAgentPage::WebAgentPage(EXTENSION_CONTROL_BLOCK* request) : WebPage(request) 
 
 WebAgentPage::~WebAgentPage() = default;
 
-bool WebAgentPage::BuildTargetUrl(const char* pathInfo, int port, std::string* url) {
+std::string WebAgentPage::DeviceWebAgentOrigin(const std::string& listenAddress, int port) {
+  // A wildcard serves loopback too; a bound address must be called as such.
+  if (listenAddress.empty() || listenAddress == "0.0.0.0" || listenAddress == "::" ||
+      listenAddress == "[::]") {
+    return StringPrintf("https://localhost:%d", port);
+  }
+  if (listenAddress.find(':') != std::string::npos && listenAddress.front() != '[') {
+    return StringPrintf("https://[%s]:%d", listenAddress.c_str(), port);
+  }
+  return StringPrintf("https://%s:%d", listenAddress.c_str(), port);
+}
+
+bool WebAgentPage::BuildTargetUrl(const char* pathInfo, const std::string& origin, std::string* url) {
   if (pathInfo == nullptr || std::strlen(pathInfo) < kPrefixLength) return false;
   std::string rest = pathInfo + kPrefixLength;
   rest = rest.substr(0, rest.find('?'));
@@ -74,7 +86,7 @@ bool WebAgentPage::BuildTargetUrl(const char* pathInfo, int port, std::string* u
       encoded += static_cast<char>(c);
     }
   }
-  *url = StringPrintf("https://localhost:%d/webagent/Fibre/%s", port, encoded.c_str());
+  *url = origin + "/webagent/Fibre/" + encoded;
   return true;
 }
 
@@ -106,7 +118,9 @@ uint32_t WebAgentPage::HandleGet() {
   machine_ = GetField("addr");
   device_ = GetField("device");
   EXTENSION_CONTROL_BLOCK* request = Request();
-  if (!BuildTargetUrl(request->lpszPathInfo, AgentSettings::Current().HttpsPort(), &targetUrl_) ||
+  const AgentSettings& settings = AgentSettings::Current();
+  if (!BuildTargetUrl(request->lpszPathInfo, DeviceWebAgentOrigin(settings.HttpsAddress(), settings.HttpsPort()),
+                      &targetUrl_) ||
       targetUrl_.size() > kMaxTargetUrl) {
     return FailAndDestroy(kUrlTooLong);
   }
@@ -134,24 +148,17 @@ uint32_t WebAgentPage::HandleGet() {
 }
 
 uint32_t WebAgentPage::HandlePost() {
-  std::string host;
-  try {
-    host = AgentHostAddress();
-  } catch (OrlaException*) {
-    delete this;
-    throw;
-  }
   if (IsAdministrator()) return HandleGet();
   const std::optional<std::string> machine = GetField("addr");
   const std::optional<std::string> device = GetField("device");
   const std::optional<std::string> onAuthErr = GetField("onAuthErr");
-  const std::string location =
-      StringPrintf("https://%s:%d/KOR/WebAgent/%s?device=%s&addr=%s", host.c_str(), AgentSettings::Current().HttpsPort(),
-                   onAuthErr.value_or("").c_str(), device.value_or("").c_str(), machine.value_or("").c_str());
+  // A path on the origin the browser used, so OK keeps its session.
+  const std::string location = StringPrintf("/KOR/WebAgent/%s?device=%s&addr=%s", onAuthErr.value_or("").c_str(),
+                                            device.value_or("").c_str(), machine.value_or("").c_str());
   uint32_t result = kAnswered;
   try {
     result = ShowErrorBanner(kNotAdministrator, location);
-  } catch (OrlaException*) {
+  } catch (...) {
     delete this;
     throw;
   }

@@ -1,9 +1,10 @@
 #pragma once
 // The device web agent pass-through. Every request under "/KOR/WebAgent/"
 // is forwarded, as a client request of the web server library, to the
-// device web agent at "https://localhost:<HTTPS port>/webagent/Fibre/<rest
-// of the path>", with six request header lines that name the device and its
-// SNMP communities:
+// device web agent at "https://<listen address>:<HTTPS port>/webagent/Fibre/
+// <rest of the path>" (the address the server listens on; "localhost" when
+// it listens on every address), with six request header lines that name the
+// device and its SNMP communities:
 //
 //   VESTRA_MACHINE, VESTRA_COMMUNITY, VESTRA_SETCOMMUNITY, VESTRA_DEVICE,
 //   VESTRA_TIMEOUT (2000), VESTRA_RETRIES (3)
@@ -12,7 +13,9 @@
 // to the browser unchanged on the page's own connection. Reading needs no
 // rights; a POST (a change on the device) needs the administrator right and
 // forwards the posted data without its "addr" and "device" pairs; anyone
-// else gets the "Error!" banner whose OK leads back to the "onAuthErr" page.
+// else gets the "Error!" banner whose OK leads back to the "onAuthErr" page
+// ("/KOR/WebAgent/<onAuthErr>?device=..&addr=..", a path on the browser's
+// own origin).
 //
 // Lifetime. Unlike other pages a WebAgentPage outlives its request: once its
 // client request has started, the page belongs to that request and
@@ -76,11 +79,15 @@ class WebAgentPage : public WebPage {
   // The six header lines, each ended by "\r\n"; an absent value leaves the
   // text after ": " empty, and control characters in a value are dropped.
   std::string HeaderLines() const;
-  // "https://localhost:<port>/webagent/Fibre/<path after the prefix>", cut
-  // at a "?"; bytes a URL cannot carry as they are (controls, spaces, "%",
-  // "#", non-ASCII) percent-encoded. False when the path is shorter than the
-  // prefix.
-  static bool BuildTargetUrl(const char* pathInfo, int port, std::string* url);
+  // "<origin>/webagent/Fibre/<path after the prefix>", cut at a "?"; bytes
+  // a URL cannot carry as they are (controls, spaces, "%", "#", non-ASCII)
+  // percent-encoded. False when the path is shorter than the prefix.
+  static bool BuildTargetUrl(const char* pathInfo, const std::string& origin, std::string* url);
+  // Where the server that listens on `listenAddress` (numeric; empty,
+  // "0.0.0.0" and "::" for every address) and `port` is reached from this
+  // host: "https://localhost:<port>" for every address, else the address
+  // itself ("https://10.1.2.3:<port>", "https://[fd00::1]:<port>").
+  static std::string DeviceWebAgentOrigin(const std::string& listenAddress, int port);
 
   // What the callbacks work with.
   const std::optional<std::string>& Machine() const { return machine_; }

@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "agent/core/agent_settings.h"
 #include "agent/traps/trap_sender.h"
 #include "text_escape.h"
 #include "platform/net/host_lookup.h"
@@ -103,11 +102,10 @@ uint32_t WebPage::ShowError(const std::string& message, const std::string& locat
 }
 
 uint32_t WebPage::ShowError(const std::string& message, const char* location, bool refresh) {
-  const std::string host = TextEscape::Html(AgentHostAddress());
-  const int port = AgentSettings::Current().HttpsPort();
+  // Script, image and OK location are paths on the origin the browser used,
+  // so the page works under any host name, through a tunnel or a proxy.
   ClearOutput();
-  AppendDialogHead("Quillane Command Console",
-                   StringPrintf("https://%s:%d/KOR/orla_utilities.js", host.c_str(), port));
+  AppendDialogHead("Quillane Command Console", "/KOR/orla_utilities.js");
   WriteResetParent(refresh);
   Append("</HEAD>");
   Append("<BODY class=dialog onLoad=\"document.input_form.ok.focus();\">");
@@ -115,7 +113,7 @@ uint32_t WebPage::ShowError(const std::string& message, const char* location, bo
   Append("<TABLE class=dark width=80%>");
   Append("<TR class=dark>");
   Append("<TD class=dark valign=top>");
-  AppendFormat("<IMG src=https://%s:%d/KOR/warningwhite.gif>", host.c_str(), port);
+  Append("<IMG src=/KOR/warningwhite.gif>");
   Append("</TD>");
   Append("<TD class=dark valign=top>");
   Append(TextEscape::Html(message));
@@ -138,7 +136,6 @@ uint32_t WebPage::ShowErrorBanner(const std::string& message, const std::string&
 }
 
 uint32_t WebPage::ShowErrorBanner(const std::string& message, const char* location) {
-  const std::string host = TextEscape::Html(AgentHostAddress());
   ClearOutput();
   Append("<HTML>");
   Append("<HEAD>");
@@ -149,7 +146,7 @@ uint32_t WebPage::ShowErrorBanner(const std::string& message, const char* locati
   Append("<TABLE width=80%>");
   Append("<TR>");
   Append("<TD valign=top>");
-  AppendFormat("<IMG src=https://%s:%d/KOR/warningwhite.gif>", host.c_str(), AgentSettings::Current().HttpsPort());
+  Append("<IMG src=/KOR/warningwhite.gif>");
   Append("</TD>");
   Append("<TD valign=top>");
   Append("<FONT size=5>Error</FONT><P>");

@@ -21,9 +21,11 @@
 // skips nothing, so a leading delimiter or two in a row give empty tokens.
 // Buffers grow as needed; nothing is cut short.
 //
-// AgentHostAddress throws OrlaException (2013) when the host cannot be
-// resolved; ShowError and ShowErrorBanner call it and let the exception
-// pass, and the request procedure answers such a request with a plain error.
+// Same origin. What the shared answers write for the browser (script,
+// image, OK location) is a path on the origin the browser used
+// ("/KOR/warningwhite.gif"), never an absolute URL with the host's address:
+// the pages work under any host name, through a tunnel or a reverse proxy,
+// and need no host lookup.
 //
 // Threads: a page serves one request on one library thread; all its state
 // is its own. The host lookups are thread-safe.
@@ -66,14 +68,13 @@ class WebPage : public RootObject {
   // default status, then the output. Returns 1.
   uint32_t SendPage();
 
-  // The error page. `location` (a URL relative to /KOR/, or none; empty is
-  // none) is where its OK button leads; without one OK closes the window.
-  // `refresh` makes OK reload the window that opened this one. Throws
-  // OrlaException when the agent host address cannot be found.
+  // The error page. `location` (a URL relative to /KOR/ or a path, or none;
+  // empty is none) is where its OK button leads; without one OK closes the
+  // window. `refresh` makes OK reload the window that opened this one.
   uint32_t ShowError(const std::string& message, const char* location, bool refresh);
   uint32_t ShowError(const std::string& message, const std::string& location, bool refresh);
   // The larger "Error!" page of the device pass-through; without a location
-  // OK returns the frame's parent to \KOR\. Throws like ShowError.
+  // OK returns the frame's parent to \KOR\.
   uint32_t ShowErrorBanner(const std::string& message, const char* location);
   uint32_t ShowErrorBanner(const std::string& message, const std::string& location);
   // The success page: loading it reloads the opening window; OK closes it.

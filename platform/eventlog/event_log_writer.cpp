@@ -132,6 +132,11 @@ void ToSyslog(const char* source, uint16_t eventType, const std::string& text) {
 int ToFile(const char* path, const std::string& line) {
   const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
   if (fd < 0) return errno;
+  // The log names devices and addresses: a file left readable by everyone
+  // (made by hand, or by an older version) is closed to others, when it is
+  // ours to change.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && (st.st_mode & 0007) != 0) ::fchmod(fd, st.st_mode & 0770);
   const std::string out = line + "\n";
   // One write call with O_APPEND: lines from concurrent writers never mix.
   const ssize_t n = ::write(fd, out.data(), out.size());

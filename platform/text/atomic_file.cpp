@@ -15,7 +15,10 @@ int AtomicFile::Write(const std::string& path, const std::string& contents) {
 }
 
 namespace {
-int WriteFile(const std::string& path, const std::string& contents, mode_t mode, const struct stat* owner) {
+// With `owner`, the new file takes its owner, group and its permission bits
+// within `keep`.
+int WriteFile(const std::string& path, const std::string& contents, mode_t mode, const struct stat* owner,
+              mode_t keep = 07777) {
   std::string temp = path + ".tmpXXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return errno;
@@ -28,7 +31,7 @@ int WriteFile(const std::string& path, const std::string& contents, mode_t mode,
       ::unlink(temp.c_str());
       return err;
     }
-    mode = owner->st_mode & 07777;
+    mode = owner->st_mode & keep;
   }
   fchmod(fd, mode);
   size_t written = 0;
@@ -79,6 +82,12 @@ int AtomicFile::WriteKeepingOwner(const std::string& path, const std::string& co
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return WriteFile(path, contents, mode, nullptr);
   return WriteFile(path, contents, mode, &st);
+}
+
+int AtomicFile::WritePrivate(const std::string& path, const std::string& contents) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return WriteFile(path, contents, 0640, nullptr);
+  return WriteFile(path, contents, 0640, &st, 0770);
 }
 
 }  // namespace orla

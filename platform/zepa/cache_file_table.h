@@ -14,6 +14,7 @@ class CacheFileTable {
     int status = 200;
     std::string contentType;
     std::string location;
+    std::string cacheControl;
   };
 
   void Register(const std::string& path, const Info& info);

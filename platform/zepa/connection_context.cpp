@@ -271,6 +271,7 @@ int ConnectionContext::SendFile(const std::string& path) {
   std::string type;
   int status = 200;
   std::string location;
+  std::string cacheControl;
   std::string redirect;
   int error = 0;
   if (server_->LookupCacheFile(path, &cache)) {
@@ -279,6 +280,7 @@ int ConnectionContext::SendFile(const std::string& path) {
       type = cache.contentType.empty() ? "application/octet-stream" : cache.contentType;
       status = cache.status;
       location = cache.location;
+      cacheControl = cache.cacheControl;
     } else {
       error = 404;
     }
@@ -303,6 +305,7 @@ int ConnectionContext::SendFile(const std::string& path) {
   fileType_ = type;
   fileStatus_ = status;
   fileLocation_ = location;
+  fileCacheControl_ = cacheControl;
   fileError_ = 0;
   return 1;
 }
@@ -321,6 +324,7 @@ bool ConnectionContext::BuildResponse(HttpTransport::Response& response) {
     response.contentType = fileType_;
     for (const auto& header : headers_) response.headers.push_back(header);
     if (!fileLocation_.empty()) response.headers.emplace_back("Location", fileLocation_);
+    if (!fileCacheControl_.empty()) response.headers.emplace_back("Cache-Control", fileCacheControl_);
     response.file = file_;
     return true;
   }

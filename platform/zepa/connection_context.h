@@ -105,6 +105,7 @@ class ConnectionContext {
   std::string fileType_;
   int fileStatus_ = 200;
   std::string fileLocation_;
+  std::string fileCacheControl_;
   int fileError_ = 0;  // 403 or 404 when REQ_SEND_FILE could not send
   std::string redirect_;
 };

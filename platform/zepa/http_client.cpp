@@ -30,6 +30,7 @@ struct Transfer {
   bool tooLarge = false;
   bool sinkRefused = false;
   std::string location;
+  std::string cacheControl;
 };
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -39,12 +40,15 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   if (line.rfind("HTTP/", 0) == 0) {
     transfer->location.clear();  // a new (possibly interim) response
+    transfer->cacheControl.clear();
   } else {
     const size_t colon = line.find(':');
-    if (colon != std::string::npos && WebText::EqualsIgnoreCase(line.substr(0, colon), "Location")) {
+    if (colon != std::string::npos) {
       size_t start = colon + 1;
       while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
-      transfer->location = line.substr(start);
+      const std::string name = line.substr(0, colon);
+      if (WebText::EqualsIgnoreCase(name, "Location")) transfer->location = line.substr(start);
+      if (WebText::EqualsIgnoreCase(name, "Cache-Control")) transfer->cacheControl = line.substr(start);
     }
   }
   return n;
@@ -123,7 +127,7 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request.readTimeoutSeconds));
   curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxResponseBytes));
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, request.verifyHost ? 2L : 0L);
   curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
   if (!request.trustFile.empty()) {
     // The named bundle alone: the library's default folder of certificates
@@ -176,6 +180,7 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
     result.status = static_cast<int>(status);
     result.contentType = type != nullptr ? type : "";
     result.location = transfer.location;
+    result.cacheControl = transfer.cacheControl;
   } else if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
     result.error = "the response is too large";
   } else if (transfer.sinkRefused) {

@@ -26,6 +26,9 @@ class HttpClient {
     std::string body;
     std::string contentType;
     std::string trustFile;  // PEM bundle of trusted certificates; empty: the system's
+    // Whether the certificate must name the host. Off only for this server's
+    // own address with its own certificate as the one trusted.
+    bool verifyHost = true;
     int connectTimeoutSeconds = 10;
     int readTimeoutSeconds = 30;    // no byte for this long ends the request
     int totalTimeoutSeconds = 120;  // the whole response, however slowly it drips
@@ -38,6 +41,7 @@ class HttpClient {
     int status = 0;
     std::string contentType;
     std::string location;
+    std::string cacheControl;  // the response's Cache-Control, passed on with it
     std::string error;
   };
 

@@ -89,10 +89,11 @@ const std::string& RequestGate::InternalSecret() {
   return *secret;
 }
 
-bool RequestGate::IsOwnUrl(const ClientUrl& url, int port) {
+bool RequestGate::IsOwnUrl(const ClientUrl& url, int port, const std::string& listenAddress) {
   if (url.port != port) return false;
   const std::string host = WebText::ToLower(url.host);
   if (host == "localhost" || host == "::1") return true;
+  if (!listenAddress.empty() && host == WebText::ToLower(listenAddress)) return true;
   unsigned char v4[4];
   return inet_pton(AF_INET, host.c_str(), v4) == 1 && v4[0] == 127;
 }

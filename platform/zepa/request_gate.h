@@ -22,8 +22,10 @@ class RequestGate {
   // The secret: 32 random bytes as hex, made once per process.
   static const std::string& InternalSecret();
   // True when a client request to `url` goes to a server of this process
-  // listening on `port` (a loopback host), so that it may carry the secret.
-  static bool IsOwnUrl(const ClientUrl& url, int port);
+  // listening on `port` and `listenAddress` (a loopback host, or the
+  // address itself when the server is bound to one), so that it may carry
+  // the secret.
+  static bool IsOwnUrl(const ClientUrl& url, int port, const std::string& listenAddress);
   // True when the request carries the secret (every copy of its header).
   static bool CarriesSecret(const HttpTransport::Request& request);
   // Removes the secret header and, when it did not match, every VESTRA_

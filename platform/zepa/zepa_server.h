@@ -138,7 +138,7 @@ class ZepaServer {
   static void SortOutInternal(HttpTransport::Request& request) { RequestGate::SortOutInternal(request); }
   static bool CarriesSecret(const HttpTransport::Request& request) { return RequestGate::CarriesSecret(request); }
   // True when a client request to `url` goes to this server.
-  bool IsOwnUrl(const ClientUrl& url) const { return RequestGate::IsOwnUrl(url, settings_.port); }
+  bool IsOwnUrl(const ClientUrl& url) const { return RequestGate::IsOwnUrl(url, settings_.port, settings_.address); }
 
  private:
   void HandleExtension(const std::shared_ptr<const ExtensionRegistration>& extension, const std::string& below,

@@ -42,10 +42,13 @@ DeviceRequest::DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb) {
   device_ = Variable(ecb, "HTTP_VESTRA_DEVICE");
   Bound(Variable(ecb, "HTTP_VESTRA_TIMEOUT"), Variable(ecb, "HTTP_VESTRA_RETRIES"), &timeout_, &retries_);
   remote_ = Variable(ecb, "REMOTE_ADDR");
+  local_ = Variable(ecb, "LOCAL_ADDR");
 }
 
 bool DeviceRequest::FromThisHost() const {
-  return remote_.rfind("127.", 0) == 0 || remote_ == "::1" || remote_.rfind("::ffff:127.", 0) == 0;
+  if (remote_.rfind("127.", 0) == 0 || remote_ == "::1" || remote_.rfind("::ffff:127.", 0) == 0) return true;
+  // A server bound to one address is called on it, from it.
+  return !remote_.empty() && remote_ == local_;
 }
 
 std::string DeviceRequest::Variable(EXTENSION_CONTROL_BLOCK* ecb, const char* name) {

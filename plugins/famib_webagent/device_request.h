@@ -44,9 +44,11 @@ class DeviceRequest {
   const std::string& Community() const { return community_; }
   const std::string& SetCommunity() const { return setCommunity_; }
   const std::string& Device() const { return device_; }
-  // Whether the request came from a loopback address, as the agent's client
-  // requests to "https://localhost:..." do. A second line of defence behind
-  // the server's own check: a request from elsewhere is refused outright.
+  // Whether the request came from this host: from a loopback address, as
+  // the agent's client requests to "https://localhost:..." do, or from the
+  // very address it was sent to, as they do when the server is bound to one
+  // address. A second line of defence behind the server's own check: a
+  // request from elsewhere is refused outright.
   bool FromThisHost() const;
   int32_t TimeoutMilliseconds() const { return timeout_; }
   int32_t Retries() const { return retries_; }
@@ -72,7 +74,7 @@ class DeviceRequest {
   std::string page_;
   bool post_ = false;
   std::string data_;
-  std::string machine_, community_, setCommunity_, device_, remote_;
+  std::string machine_, community_, setCommunity_, device_, remote_, local_;
   int32_t timeout_ = kDefaultTimeout;
   int32_t retries_ = kDefaultRetries;
 };

@@ -10,6 +10,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
 #include "platform/text/string_printf.h"
+#include "device_read_cache.h"
 #include "device_request.h"
 #include "fibre_device_reader.h"
 #include "fibre_page.h"
@@ -69,6 +70,19 @@ FibrePage::Notice ApplyChange(const DeviceRequest& request, SnmpSession* getSess
   return {"Contact and location saved.", false};
 }
 
+// The page for a device that failed an SNMP request with `code`.
+std::string FailurePage(const FibrePage& page, const DeviceRequest& request, int code, const std::string& message) {
+  if (IsSilence(code)) {
+    return page.Message("Device not answering", "The device at " + FibrePage::Escape(request.Machine()) +
+                                                    " did not answer over SNMP. It may be switched off or "
+                                                    "unreachable, or it may not accept the community of its "
+                                                    "device type. (" +
+                                                    FibrePage::Escape(message) + ")");
+  }
+  return page.Message("Device error", "The device at " + FibrePage::Escape(request.Machine()) +
+                                          " answered with an error: " + FibrePage::Escape(message));
+}
+
 }  // namespace
 
 FibreWebAgent::Reply FibreWebAgent::Build(const DeviceRequest& request) {
@@ -95,47 +109,56 @@ FibreWebAgent::Reply FibreWebAgent::Build(const DeviceRequest& request) {
                                   "agent's list first.")};
   }
 
-  std::unique_ptr<SnmpSession> session = OpenSession(request, request.Community());
-  FibreDeviceReader reader(session.get());
+  std::optional<FibrePage::Notice> notice;
+  if (request.IsPost()) {
+    try {
+      std::unique_ptr<SnmpSession> session = OpenSession(request, request.Community());
+      notice = ApplyChange(request, session.get());
+    } catch (OrlaException* e) {
+      std::unique_ptr<OrlaException> owned(e);
+      DeviceReadCache::Shared().Drop(request.Machine());
+      return {200, FailurePage(page, request, e->Code(), e->Message())};
+    }
+    // What viewers were shown may no longer be what the device holds.
+    DeviceReadCache::Shared().Drop(request.Machine());
+  }
+  const DeviceReadCache::Kind kind = name == "ports.html"    ? DeviceReadCache::Kind::kPorts
+                                     : name == "events.html" ? DeviceReadCache::Kind::kEvents
+                                                             : DeviceReadCache::Kind::kUnits;
+  const std::shared_ptr<const DeviceReadCache::Reading> reading =
+      DeviceReadCache::Shared().Get(request.Machine(), request.Community(), kind,
+                                    [&request, kind] { return Read(request, kind); });
+  if (reading->errorCode != 0) return {200, FailurePage(page, request, reading->errorCode, reading->errorMessage)};
+  if (reading->units.empty()) {
+    return {200, page.Message("No Fibre Alliance MIB units",
+                              "The device at " + FibrePage::Escape(request.Machine()) +
+                                  " answers, but reports no Fibre Alliance MIB connectivity units.")};
+  }
+  if (name == "status.html") return {200, page.Status(reading->units, reading->hasPorts, reading->hasEvents)};
+  if (name == "ports.html") return {200, page.Ports(reading->ports, reading->hasEvents)};
+  if (name == "events.html") return {200, page.Events(reading->events, reading->hasPorts)};
+  return {200, page.Overview(reading->units, reading->hasPorts, reading->hasEvents, notice)};
+}
+
+DeviceReadCache::Reading FibreWebAgent::Read(const DeviceRequest& request, DeviceReadCache::Kind kind) {
+  DeviceReadCache::Reading reading;
   try {
-    std::optional<FibrePage::Notice> notice;
-    if (request.IsPost()) notice = ApplyChange(request, session.get());
-    const std::vector<Unit> units = reader.Units();
-    if (units.empty()) {
-      return {200, page.Message("No Fibre Alliance MIB units",
-                                "The device at " + FibrePage::Escape(request.Machine()) +
-                                    " answers, but reports no Fibre Alliance MIB connectivity units.")};
+    std::unique_ptr<SnmpSession> session = OpenSession(request, request.Community());
+    FibreDeviceReader reader(session.get());
+    reading.units = reader.Units();
+    for (const Unit& unit : reading.units) {
+      reading.hasPorts = reading.hasPorts || reader.HasPorts(unit);
+      reading.hasEvents = reading.hasEvents || reader.HasEvents(unit);
+      if (kind == DeviceReadCache::Kind::kPorts) reading.ports.emplace_back(unit, reader.Ports(unit));
+      if (kind == DeviceReadCache::Kind::kEvents) reading.events.emplace_back(unit, reader.Events(unit));
     }
-    bool hasPorts = false;
-    bool hasEvents = false;
-    for (const Unit& unit : units) {
-      hasPorts = hasPorts || reader.HasPorts(unit);
-      hasEvents = hasEvents || reader.HasEvents(unit);
-    }
-    if (name == "status.html") return {200, page.Status(units, hasPorts, hasEvents)};
-    if (name == "ports.html") {
-      std::vector<std::pair<Unit, std::vector<FibreDeviceReader::Port>>> rows;
-      for (const Unit& unit : units) rows.emplace_back(unit, reader.Ports(unit));
-      return {200, page.Ports(rows, hasEvents)};
-    }
-    if (name == "events.html") {
-      std::vector<std::pair<Unit, std::vector<FibreDeviceReader::Event>>> rows;
-      for (const Unit& unit : units) rows.emplace_back(unit, reader.Events(unit));
-      return {200, page.Events(rows, hasPorts)};
-    }
-    return {200, page.Overview(units, hasPorts, hasEvents, notice)};
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
-    if (IsSilence(e->Code())) {
-      return {200, page.Message("Device not answering",
-                                "The device at " + FibrePage::Escape(request.Machine()) +
-                                    " did not answer over SNMP. It may be switched off or unreachable, or it "
-                                    "may not accept the community of its device type. (" +
-                                    FibrePage::Escape(e->Message()) + ")")};
-    }
-    return {200, page.Message("Device error", "The device at " + FibrePage::Escape(request.Machine()) +
-                                                  " answered with an error: " + FibrePage::Escape(e->Message()))};
+    reading = DeviceReadCache::Reading{};
+    reading.errorCode = e->Code();
+    reading.errorMessage = e->Message();
   }
+  return reading;
 }
 
 void FibreWebAgent::Send(EXTENSION_CONTROL_BLOCK* ecb, const Reply& reply) {

@@ -12,13 +12,17 @@
 // outcome. A device that does not answer, an address the agent does not
 // manage and a page that does not exist each get a page that says so. A
 // request that does not come from this host is refused (403): the agent's
-// client requests go to "localhost".
+// client requests come from this host.
 //
-// Nothing is kept between requests; requests run side by side on the web
-// server's threads, each with its own SNMP sessions.
+// Requests run side by side on the web server's threads, each with its own
+// SNMP sessions. What a page shows comes from the shared DeviceReadCache:
+// one read of a device serves every viewer who asks while it runs and for a
+// few seconds after; a POST drops the device's readings, so the page after a
+// change shows the device as it is.
 #include <cstdint>
 #include <string>
 
+#include "device_read_cache.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {
@@ -39,6 +43,9 @@ class FibreWebAgent {
     std::string html;
   };
   static Reply Build(const DeviceRequest& request);
+  // One read of the request's device for a page of `kind`; an SNMP failure
+  // is part of the reading.
+  static DeviceReadCache::Reading Read(const DeviceRequest& request, DeviceReadCache::Kind kind);
   static void Send(EXTENSION_CONTROL_BLOCK* ecb, const Reply& reply);
 };
 

@@ -43,7 +43,8 @@ echo "package: $DEB"
 contents=$(dpkg-deb --contents "$DEB" | awk '{print $1, $2, $6}')
 for entry in "-rwxr-xr-x root/root ./opt/kor/KORAgent" "-rw-r--r-- root/root ./opt/kor/libkorcore.so" \
              "-rw-r--r-- root/root ./opt/kor/devices/famib.so" "drwxr-xr-x root/root ./opt/kor/KORZEPA/" \
-             "drwx------ root/root ./opt/kor/KORZEPD/" "drwxr-xr-x root/root ./opt/kor/KOR/"; do
+             "drwx------ root/root ./opt/kor/KORZEPD/" "drwxr-xr-x root/root ./opt/kor/KOR/" \
+             "-rw-r----- root/root ./opt/kor/devices/famib.cfg"; do
   grep -qxF -- "$entry" <<<"$contents" || fail "package lacks $entry"
 done
 grep -E '\./opt/kor/(KORAgent\.cfg|KOR/storage\.ini|KORZEPD/users)$' <<<"$contents" && fail "package owns a kept file"
@@ -81,7 +82,8 @@ expect_eq "configuration" "$(owner_mode /opt/kor/KORAgent.cfg)" "root:root 644"
 expect_eq "agent directory line" "$(sed -n 2p "$ROOT/opt/kor/KORAgent.cfg")" "/opt/kor/KOR"
 expect_eq "agent directory" "$(owner_mode /opt/kor/KOR)" "koragent:koragent 750"
 expect_eq "storage.ini" "$(owner_mode /opt/kor/KOR/storage.ini) $(cat "$ROOT/opt/kor/KOR/storage.ini")" \
-          "koragent:koragent 644 300"
+          "koragent:koragent 640 300"
+expect_eq "type file" "$(owner_mode /opt/kor/devices/famib.cfg)" "root:koragent 640"
 expect_eq "web server data" "$(owner_mode /opt/kor/KORZEPD)" "koragent:koragent 700"
 expect_eq "web content" "$(owner_mode /opt/kor/KORZEPA)" "root:root 755"
 expect_eq "extension module" "$(owner_mode /opt/kor/KORZEPD/extensions/famib_webagent.so)" "root:root 644"
@@ -127,6 +129,9 @@ umount -R /opt
 # Upgrade: what the agent and the operator changed stays; files root wrote
 # into the data folders go to the service's user.
 echo 120 >"$ROOT/opt/kor/KOR/storage.ini"
+# Files an older version left readable by everyone.
+echo "tc01|10.1.2.3" >"$ROOT/opt/kor/KOR/KORAgent.db"
+chmod 644 "$ROOT/opt/kor/KOR/storage.ini" "$ROOT/opt/kor/KOR/KORAgent.db"
 echo "admin:hash" >"$ROOT/opt/kor/KORZEPD/users" && chmod 600 "$ROOT/opt/kor/KORZEPD/users"
 sed -i 1s/.*/Edited/ "$ROOT/opt/kor/KORAgent.cfg"
 : >"$CALLS"
@@ -135,6 +140,9 @@ script prerm upgrade 2.7.2.13
 dpkg-deb -x "$DEB" "$ROOT"
 script postinst configure 2.7.2.13
 expect_eq "kept storage.ini" "$(cat "$ROOT/opt/kor/KOR/storage.ini")" 120
+expect_eq "storage.ini" "$(owner_mode /opt/kor/KOR/storage.ini)" "koragent:koragent 640"
+expect_eq "KORAgent.db" "$(owner_mode /opt/kor/KOR/KORAgent.db)" "koragent:koragent 640"
+expect_eq "type file" "$(owner_mode /opt/kor/devices/famib.cfg)" "root:koragent 640"
 expect_eq "kept configuration" "$(sed -n 1p "$ROOT/opt/kor/KORAgent.cfg")" Edited
 expect_eq "users" "$(owner_mode /opt/kor/KORZEPD/users)" "koragent:koragent 600"
 grep -q useradd "$CALLS" && fail "user made twice"

@@ -50,6 +50,12 @@ TEST(InstalledProgramDirectory, HasItsLayoutAndRuns) {
   ASSERT_TRUE(IsDirectory(prefix + "/KORZEPD", &mode));
   EXPECT_EQ(mode, 0700u);
   EXPECT_EQ(dir.Read("kor/KOR/storage.ini"), "300\n");
+  // What holds communities or the agent's data is no one else's to read.
+  for (const char* file : {"/KOR/storage.ini", "/devices/famib.cfg"}) {
+    struct stat st;
+    ASSERT_EQ(::stat((prefix + file).c_str(), &st), 0) << file;
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << file;
+  }
   const std::vector<std::string> lines = test::Lines(dir.Read("kor/KORAgent.cfg"));
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[1], prefix + "/KOR");

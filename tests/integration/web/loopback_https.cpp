@@ -15,12 +15,12 @@ HttpsReply LoopbackHttps::Request(const std::string& path, const std::string& ex
   std::remove(headers.c_str());
   std::remove(body.c_str());
   const std::string code = CommandOutput(
-      StringPrintf("curl -sS -k --max-time 30 -D '%s' -o '%s' -w '%%{http_code}' %s 'https://127.0.0.1:%d%s'",
-                   headers.c_str(), body.c_str(), extra.c_str(), port, path.c_str()));
+      StringPrintf("curl -sS -k --max-time 30 -D '%s' -o '%s' -w '%%{http_code}' %s 'https://%s:%d%s'",
+                   headers.c_str(), body.c_str(), extra.c_str(), host.c_str(), port, path.c_str()));
   return {std::atoi(code.c_str()), ReadFile(headers), ReadFile(body)};
 }
 
-std::string LoopbackHttps::OriginHeader() const { return StringPrintf("-H 'Origin: https://127.0.0.1:%d'", port); }
+std::string LoopbackHttps::OriginHeader() const { return StringPrintf("-H 'Origin: https://%s:%d'", host.c_str(), port); }
 
 int LoopbackHttps::LogIn(const std::string& user, const std::string& password, const std::string& jar) const {
   return Request("/zepa/login", StringPrintf("-c '%s' %s --data-urlencode user=%s --data-urlencode 'password=%s' "

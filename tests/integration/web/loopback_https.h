@@ -1,6 +1,6 @@
 #pragma once
-// curl as the browser of the web interface tests: HTTPS to 127.0.0.1 on the
-// test's port (the self-made certificate taken as it is), the status, header
+// curl as the browser of the web interface tests: HTTPS to 127.0.0.1 (or
+// another loopback address the server is bound to) on the test's port (the self-made certificate taken as it is), the status, header
 // block and body of each answer, and the library's login form.
 #include <string>
 
@@ -15,6 +15,7 @@ struct HttpsReply {
 struct LoopbackHttps {
   int port = 0;
   std::string scratchDir;  // where a transfer's header block and body land
+  std::string host = "127.0.0.1";
 
   // One request for `path`; `extra` are further curl arguments, as shell words.
   HttpsReply Request(const std::string& path, const std::string& extra = "") const;

@@ -1,8 +1,10 @@
 // The device web agent module, reached as a browser reaches it: through the
 // agent's pass-through (/KOR/WebAgent/) in the real web server library, with
 // the simulated tape controllers as devices, the module loaded by the server
-// from its data directory's extensions/ folder. One server per process, so
-// the whole flow is one test.
+// from its data directory's extensions/ folder. The server is bound to
+// 127.0.0.2, an address "localhost" does not name, so every page also shows
+// that the pass-through calls the address the server listens on. One server
+// per process, so the whole flow is one test.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
@@ -43,9 +46,9 @@ class WebAgentIntegration : public test::SimulatorFixture {
   void SetUp() override {
     SimulatorFixture::SetUp();
     if (HasFatalFailure()) return;
-    https_ = {test::FreeLoopbackPort(SOCK_STREAM), dir_.Path()};
+    https_ = {test::FreeLoopbackPort(SOCK_STREAM), dir_.Path(), "127.0.0.2"};
     ASSERT_NE(https_.port, 0);
-    settings_.HttpsPort(https_.port).HttpsAddress("127.0.0.1");
+    settings_.HttpsPort(https_.port).HttpsAddress(https_.host);
     namespace fs = std::filesystem;
     fs::create_directories(dir_.File("KORZEPA"));
     fs::create_directories(dir_.File("KORZEPD/extensions"));
@@ -94,6 +97,26 @@ class WebAgentIntegration : public test::SimulatorFixture {
   std::string Page(const char* page, const std::string& device) {
     return StringPrintf("/KOR/WebAgent/%s?device=%s&addr=%s", page, device.c_str(), Address(device).c_str());
   }
+  // How many SNMP requests the simulated devices have answered so far.
+  int SimulatorRequests() {
+    const std::string log = test::ReadFile(dir_.File("sim/snmpsimd.log"));
+    int count = 0;
+    for (size_t at = log.find("Request var-binds"); at != std::string::npos;
+         at = log.find("Request var-binds", at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+  // `viewers` requests for `path` at once: the status and size of each answer.
+  std::vector<std::string> ViewAtOnce(const std::string& path, int viewers) {
+    std::string urls;
+    for (int i = 0; i < viewers; ++i) urls += StringPrintf(" -o /dev/null 'https://%s:%d%s'", https_.host.c_str(),
+                                                           https_.port, path.c_str());
+    return test::Lines(test::CommandOutput(
+        StringPrintf("curl -sk --max-time 60 --parallel --parallel-immediate --parallel-max %d "
+                     "-w '%%{http_code} %%{size_download}\\n'%s",
+                     viewers, urls.c_str())));
+  }
   std::string Contact() {
     return test::CommandOutput(StringPrintf("snmpget -v1 -c public -t 1 -r 1 -Oqv %s:%d %s 2>&1",
                                             Address("tc01").c_str(), kSnmpPort, kUnitContact));
@@ -109,6 +132,8 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   // The overview: each unit as the simulator holds it.
   const Reply index = Curl(Page("index.html", "tc01"));
   ASSERT_EQ(index.status, 200) << index.body;
+  // The module's cache policy reaches the browser through the pass-through.
+  EXPECT_TRUE(Contains(index.headers, "Cache-Control: no-store\r\n")) << index.headers;
   for (const char* part : {"10:00:00:60:45:17:2a:01", "Quillane FTC-400 Tape Controller", "4.12.07 (Firmware)",
                            "storage access device", "/KOR/ok.gif alt=\"\"> ok</SPAN>", "online",
                            "Storage team ext 4410",
@@ -134,9 +159,20 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   // An address the agent does not manage: forwarded, and said so.
   EXPECT_TRUE(Contains(Curl("/KOR/WebAgent/index.html?addr=127.0.1.250").body, "Device not managed"));
 
-  // The administrator changes the contact; the device holds it.
+  // Twenty viewers of one page at once: one read of the device serves them.
+  const int beforeViewers = SimulatorRequests();
+  const std::vector<std::string> answers = ViewAtOnce(Page("events.html", "tc01"), 20);
+  const int twentyViews = SimulatorRequests() - beforeViewers;
+  ASSERT_EQ(answers.size(), 20u);
+  for (const std::string& answer : answers) EXPECT_EQ(answer, answers[0]);
+  EXPECT_EQ(answers[0].substr(0, 4), "200 ");
+
+  // The administrator changes the contact; the device holds it, and the
+  // page the change answers with (read after it) shows it, although the
+  // overview was read just before.
   const std::string jar = dir_.File("jar.txt");
   ASSERT_EQ(https_.LogIn("administrator", test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")), jar), 303);
+  EXPECT_TRUE(Contains(Curl(Page("index.html", "tc01")).body, "Storage team ext 4410"));
   const std::string form = StringPrintf(
       "--data-urlencode addr=%s --data-urlencode device=tc01 --data-urlencode onAuthErr=index.html "
       "--data-urlencode unit=%s --data-urlencode 'contact=Night shift <ops>' --data-urlencode 'location=Vault 2'",
@@ -146,6 +182,13 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   EXPECT_TRUE(Contains(changed.body, "Contact and location saved.")) << changed.body;
   EXPECT_TRUE(Contains(changed.body, "value=\"Night shift &lt;ops&gt;\""));
   EXPECT_EQ(Contact(), "\"Night shift <ops>\"\n");
+  // The change dropped what was read of the device: the next viewer of the
+  // events reads them anew, and that one read costs what the twenty cost.
+  const int beforeOne = SimulatorRequests();
+  EXPECT_EQ(Curl(Page("events.html", "tc01")).status, 200);
+  const int oneView = SimulatorRequests() - beforeOne;
+  EXPECT_GT(oneView, 10);
+  EXPECT_LE(twentyViews, 2 * oneView) << "one view " << oneView << ", twenty at once " << twentyViews;
 
   // Straight to the module with headers of one's own choosing: refused, and
   // the device is not touched.
@@ -158,9 +201,10 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   EXPECT_EQ(direct.status, 403);
   EXPECT_EQ(Contact(), "\"Night shift <ops>\"\n");
 
-  // A device that has gone silent: a page that says so.
+  // A device that has gone silent: a page that says so (one not read within
+  // the last seconds, which would still be shown as read).
   StopSimulator();
-  const Reply silent = Curl(Page("index.html", "tc01"));
+  const Reply silent = Curl(Page("ports.html", "tc01"));
   EXPECT_EQ(silent.status, 200);
   EXPECT_TRUE(Contains(silent.body, "Device not answering")) << silent.body;
   EXPECT_TRUE(Contains(silent.body, Address("tc01")));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "platform/text/atomic_file.h"
@@ -24,6 +26,26 @@ TEST(AtomicFile, ReplacesWholeFileAndLeavesNoTemporary) {
 TEST(AtomicFile, FailureLeavesOldFileAndReportsErrno) {
   test::TempDir dir;
   EXPECT_NE(AtomicFile::Write(dir.File("missing/a.txt"), "x"), 0);
+}
+
+// The agent's files never stay or become readable by others.
+TEST(AtomicFile, PrivateRewritesDropOthersBitsAndKeepTheRest) {
+  struct Case {
+    mode_t before;  // 0: no file yet
+    mode_t after;
+  };
+  for (const Case& c : {Case{0, 0640}, Case{0644, 0640}, Case{0600, 0600}, Case{0666, 0660}, Case{0640, 0640}}) {
+    test::TempDir dir;
+    if (c.before != 0) {
+      dir.Write("KORAgent.db", "old\n");
+      ASSERT_EQ(::chmod(dir.File("KORAgent.db").c_str(), c.before), 0);
+    }
+    ASSERT_EQ(AtomicFile::WritePrivate(dir.File("KORAgent.db"), "new\n"), 0);
+    struct stat st;
+    ASSERT_EQ(::stat(dir.File("KORAgent.db").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.after) << std::oct << c.before;
+    EXPECT_EQ(dir.Read("KORAgent.db"), "new\n");
+  }
 }
 
 TEST(StringPrintf, FormatsWithoutLengthLimit) {

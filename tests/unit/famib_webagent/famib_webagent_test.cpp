@@ -126,12 +126,16 @@ TEST(FibreWebAgent, AnswersWithoutSnmpWhenTheRequestCannotNameADevice) {
     const char* status;
     const char* text;
     const char* remote = "127.0.0.1";
+    const char* local = "10.0.0.4";  // the address the request was sent to
   };
   const std::vector<Case> cases = {
       // Only the agent's own client requests, from this host, are answered.
       {"GET", "/webagent/Fibre/index.html", "10.1.2.3", "public", "403 Forbidden", "answers the agent only",
        "10.0.0.5"},
       {"GET", "/webagent/Fibre/index.html", "10.1.2.3", "public", "403 Forbidden", "answers the agent only", ""},
+      {"GET", "/webagent/Fibre/index.html", "10.1.2.3", "public", "403 Forbidden", "answers the agent only", "", ""},
+      // A server bound to one address: its own requests come from that address.
+      {"GET", "/webagent/Fibre/index.html", "10.9.9.9", "", "200 OK", "does not manage", "10.0.0.4"},
       {"GET", "/webagent/Fibre/index.html", "10.9.9.9", "", "200 OK", "does not manage", "::1"},
       {"GET", "/webagent/Fibre/nothing.html", "10.1.2.3", "public", "404 Not Found", "has no page nothing.html"},
       {"GET", "/webagent/Fibre/x<b>.html", "10.1.2.3", "public", "404 Not Found", "x&lt;b&gt;.html"},
@@ -145,6 +149,7 @@ TEST(FibreWebAgent, AnswersWithoutSnmpWhenTheRequestCannotNameADevice) {
     if (c.machine != nullptr) r.variables["HTTP_VESTRA_MACHINE"] = c.machine;
     if (c.community != nullptr) r.variables["HTTP_VESTRA_COMMUNITY"] = c.community;
     r.variables["REMOTE_ADDR"] = c.remote;
+    r.variables["LOCAL_ADDR"] = c.local;
     EXPECT_EQ(FibreWebAgent::Answer(r.Ecb()), static_cast<uint32_t>(HSE_STATUS_SUCCESS));
     EXPECT_EQ(r.statusText, c.status) << c.path;
     EXPECT_TRUE(Contains(r.body, c.text)) << c.path << "\n" << r.body;

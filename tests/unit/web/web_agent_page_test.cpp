@@ -149,15 +149,28 @@ TEST_F(WebAgentPageTest, GetForwardsTheDeviceWithItsGetCommunityOnly) {
   }
 }
 
-TEST_F(WebAgentPageTest, TheConfiguredPortNamesTheDeviceWebAgent) {
-  test::ScopedSettings settings;
-  settings.HttpsPort(9443);
-  RecordingRequest request("GET", "/KOR/WebAgent/ports.html", "addr=10.1.2.3");
-  Run(request);
-  EXPECT_EQ(client_.url, "https://localhost:9443/webagent/Fibre/ports.html");
-  client_.cacheFile = nullptr;  // no response came: nothing is sent
-  client_.Finish();
-  EXPECT_TRUE(request.sentFiles.empty());
+TEST_F(WebAgentPageTest, TheListenAddressAndPortNameTheDeviceWebAgent) {
+  struct Case {
+    const char* address;
+    int port;
+    const char* url;
+  };
+  for (const Case& c : {Case{"", 9443, "https://localhost:9443/webagent/Fibre/ports.html"},
+                        Case{"0.0.0.0", 2381, "https://localhost:2381/webagent/Fibre/ports.html"},
+                        Case{"::", 2381, "https://localhost:2381/webagent/Fibre/ports.html"},
+                        Case{"127.0.0.2", 2381, "https://127.0.0.2:2381/webagent/Fibre/ports.html"},
+                        Case{"10.1.2.3", 443, "https://10.1.2.3:443/webagent/Fibre/ports.html"},
+                        Case{"fd00::1", 2381, "https://[fd00::1]:2381/webagent/Fibre/ports.html"}}) {
+    client_ = FakeClient{};
+    test::ScopedSettings settings;
+    settings.HttpsPort(c.port).HttpsAddress(c.address);
+    RecordingRequest request("GET", "/KOR/WebAgent/ports.html", "addr=10.1.2.3");
+    Run(request);
+    EXPECT_EQ(client_.url, c.url);
+    client_.cacheFile = nullptr;  // no response came: nothing is sent
+    client_.Finish();
+    EXPECT_TRUE(request.sentFiles.empty());
+  }
 }
 
 TEST_F(WebAgentPageTest, AdministratorPostForwardsTheFormWithoutAddrAndDevice) {
@@ -184,7 +197,7 @@ TEST_F(WebAgentPageTest, NonAdministratorPostGetsTheErrorBannerBackToOnAuthErr) 
     EXPECT_EQ(client_.starts, 0);
     EXPECT_TRUE(Contains(request.body, "<TITLE>Error!</TITLE>")) << request.body;
     EXPECT_TRUE(Contains(request.body, "You must log in (or log in again) as administrator to perform this operation."));
-    EXPECT_TRUE(Contains(request.body, ":2381/KOR/WebAgent/ports.html?device=tc01")) << request.body;
+    EXPECT_TRUE(Contains(request.body, "window.location='/KOR/WebAgent/ports.html?device=tc01")) << request.body;
     EXPECT_TRUE(Contains(request.body, "addr=10.1.2.3")) << request.body;
   }
 }

@@ -128,19 +128,20 @@ class WebPageAnswers : public ::testing::Test {
   test::ScopedSettings settings_;
   RecordingRequest request_{"POST", "/KOR/add_element.html"};
   ProbePage page_{request_.Ecb()};
-  std::string host_ = WebPage::AgentHostAddress();
 };
 
-TEST_F(WebPageAnswers, ShowErrorReplacesOutputAndUsesConfiguredPort) {
+// Script, image and OK location are paths on the browser's own origin,
+// whatever the port and host address.
+TEST_F(WebPageAnswers, ShowErrorReplacesOutputWithPathsOnTheBrowsersOrigin) {
   page_.Write("half a page");
   EXPECT_EQ(page_.ShowError("Name <b> & \"x\"", "add_element.html", false), 1u);
   const std::string expected =
       "<HTML><HEAD><TITLE>Quillane Command Console</TITLE>"
-      "<SCRIPT language=javascript1.2 src='https://" + host_ + ":8443/KOR/orla_utilities.js'> </SCRIPT>"
+      "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'> </SCRIPT>"
       "<SCRIPT language=javascript1.2>includeStyleSheet();focus();</SCRIPT>"
       "<SCRIPT language=javascript1.2>function ResetParent(){}</SCRIPT>"
       "</HEAD><BODY class=dialog onLoad=\"document.input_form.ok.focus();\"><CENTER><TABLE class=dark width=80%>"
-      "<TR class=dark><TD class=dark valign=top><IMG src=https://" + host_ + ":8443/KOR/warningwhite.gif></TD>"
+      "<TR class=dark><TD class=dark valign=top><IMG src=/KOR/warningwhite.gif></TD>"
       "<TD class=dark valign=top>Name &lt;b&gt; &amp; &quot;x&quot;<P>"
       "<CENTER><FORM name=input_form><INPUT name=ok type=button value=\"OK\" "
       "onClick=\"ResetParent();window.location='add_element.html';\"></FORM></CENTER>"
@@ -168,14 +169,14 @@ TEST_F(WebPageAnswers, LocationCannotLeaveItsScriptString) {
 
 TEST_F(WebPageAnswers, ShowErrorBanner) {
   page_.ShowErrorBanner("You must log in (or log in again) as administrator to perform this operation.",
-                        "https://h:8443/KOR/WebAgent/a.htm?device=d&addr=1.2.3.4");
+                        "/KOR/WebAgent/a.htm?device=d&addr=1.2.3.4");
   const std::string expected =
       "<HTML><HEAD><TITLE>Error!</TITLE></HEAD><BODY><CENTER><TABLE width=80%><TR><TD valign=top>"
-      "<IMG src=https://" + host_ + ":8443/KOR/warningwhite.gif></TD><TD valign=top>"
+      "<IMG src=/KOR/warningwhite.gif></TD><TD valign=top>"
       "<FONT size=5>Error</FONT><P><CENTER><HR width=100></CENTER>"
       "You must log in (or log in again) as administrator to perform this operation.<P>"
       "<CENTER><FORM><INPUT type=button value=\"OK\" "
-      "onClick=\"window.location='https://h:8443/KOR/WebAgent/a.htm?device=d\\x26addr=1.2.3.4';\"></FORM></CENTER>"
+      "onClick=\"window.location='/KOR/WebAgent/a.htm?device=d\\x26addr=1.2.3.4';\"></FORM></CENTER>"
       "</TD></TR></TABLE></CENTER></BODY></HTML>";
   EXPECT_EQ(request_.body, expected);
   RecordingRequest other("GET", "/KOR/x");

@@ -353,20 +353,28 @@ TEST(RequestChecks, OnlyTheSecretMarksARequestInternal) {
 }
 
 TEST(RequestChecks, TheSecretGoesOnlyToThisServer) {
-  test::TempDir dir;
-  ZepaServer::Settings settings = SettingsIn(dir.Path());
-  settings.port = 2381;
-  ZepaServer server(settings);
   struct Case {
     const char* url;
     bool own;
+    const char* listen;  // the address the server is bound to
   };
-  for (const Case& c : {Case{"https://localhost:2381/webagent/Fibre/", true}, Case{"https://LOCALHOST:2381/", true},
-                        Case{"https://127.0.0.1:2381/", true}, Case{"https://[::1]:2381/", true},
-                        Case{"https://localhost:2382/", false}, Case{"https://10.1.2.3:2381/", false},
-                        Case{"https://device.example:2381/", false}, Case{"https://localhost/", false}}) {
+  for (const Case& c : {Case{"https://localhost:2381/webagent/Fibre/", true, "0.0.0.0"},
+                        Case{"https://LOCALHOST:2381/", true, "0.0.0.0"}, Case{"https://127.0.0.1:2381/", true, "::"},
+                        Case{"https://[::1]:2381/", true, "0.0.0.0"}, Case{"https://localhost:2382/", false, "0.0.0.0"},
+                        Case{"https://10.1.2.3:2381/", false, "0.0.0.0"},
+                        Case{"https://device.example:2381/", false, "0.0.0.0"},
+                        Case{"https://localhost/", false, "0.0.0.0"},
+                        // Bound to one address: that address is this server too.
+                        Case{"https://10.1.2.3:2381/webagent/Fibre/", true, "10.1.2.3"},
+                        Case{"https://[fd00::a]:2381/", true, "fd00::A"}, Case{"https://10.1.2.4:2381/", false, "10.1.2.3"},
+                        Case{"https://10.1.2.3:2382/", false, "10.1.2.3"}}) {
+    test::TempDir dir;
+    ZepaServer::Settings settings = SettingsIn(dir.Path());
+    settings.port = 2381;
+    settings.address = c.listen;
+    ZepaServer server(settings);
     ClientUrl url;
     ASSERT_TRUE(ClientUrl::Parse(c.url, &url)) << c.url;
-    EXPECT_EQ(server.IsOwnUrl(url), c.own) << c.url;
+    EXPECT_EQ(server.IsOwnUrl(url), c.own) << c.url << " " << c.listen;
   }
 }

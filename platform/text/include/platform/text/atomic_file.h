@@ -19,6 +19,11 @@ class AtomicFile {
   // The same, the new file keeping the permission bits, owner and group of
   // the file it replaces (a missing file: `mode` and the writer's owner).
   static int WriteKeepingOwner(const std::string& path, const std::string& contents, mode_t mode);
+  // The same for a file that holds what others must not read (communities,
+  // addresses): it keeps the owner, group and the owner's and group's
+  // permission bits of the file it replaces, never any bits for others, so
+  // a file that was world-readable stops being so (a missing file: 0640).
+  static int WritePrivate(const std::string& path, const std::string& contents);
 };
 
 }  // namespace orla

@@ -313,7 +313,9 @@
   }
 
   document.addEventListener('keydown', onFieldKey);
-  document.addEventListener('submit', onSubmit);
+  // Capture: before the form's own submit listeners, so a held-back
+  // submission (Remove asking first) is never taken as sent.
+  document.addEventListener('submit', onSubmit, true);
   window.addEventListener('click', onClickHelp, true);
   if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);
   else start();

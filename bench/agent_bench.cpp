@@ -14,7 +14,10 @@
 //       burst of traps whole, then sends bursts at 2x and 10x snmptrapd's
 //       rate to the agent.
 //   kor_bench scale  DIR
-//       loads many elements: load time, resident memory, idle CPU, pass time.
+//       loads many elements: load time, elements polled, open files,
+//       resident memory, idle CPU, pass time.
+//   kor_bench sockets DIR ADDRESS PORT
+//       GETs to one device with a socket per request and with a kept one.
 //
 // DIR is a program directory: devices/ with the plug-in, KOR/KORAgent.db.
 // KORAGENT_SNMP_PORT and KORAGENT_EVENT_LOG must be set.
@@ -29,6 +32,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -44,7 +48,9 @@
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
 #include "platform/library/dynamic_library.h"
+#include "platform/snmpmgr/snmp_mgr.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
+#include "platform/sysinfo/open_file_limit.h"
 #include "tests/unit/traps/ber_builder.h"
 
 using namespace orla;
@@ -333,9 +339,39 @@ int RunTraps(char** argv) {
   _exit(0);
 }
 
+// Open file descriptors of this process.
+int OpenDescriptors() {
+  int count = 0;
+  std::error_code error;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
+       !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+    ++count;
+  }
+  return count;
+}
+
+// Elements of the list string whose status has been read (not -1), and
+// those not bound (model text "Not ...").
+void CountPolled(ElementRegistry& registry, int* polled, int* unbound) {
+  const std::vector<std::string> fields = Split(registry.ListElements(false), '|');
+  *polled = *unbound = 0;
+  for (size_t i = 0; i + 3 < fields.size(); i += 6) {
+    if (fields[i] != "-1") ++*polled;
+    if (fields[i + 3].rfind("Not ", 0) == 0) ++*unbound;
+  }
+}
+
 int RunScale() {
+  // What the agent does at start: a service's soft limit of 1024 open
+  // files is raised to its hard limit.
+  uint64_t softBefore = 0;
+  const uint64_t soft = OpenFileLimit::Raise(&softBefore);
   double load = 0;
   auto registry = LoadRegistry(&load);
+  int polled = 0;
+  int unbound = 0;
+  CountPolled(*registry, &polled, &unbound);
+  const int descriptors = OpenDescriptors();
   const double loadCpu = CpuSeconds();
   const long resident = ResidentKiB();
   const double cpuBefore = CpuSeconds();
@@ -344,11 +380,68 @@ int RunScale() {
   const auto start = Clock::now();
   registry->UpdateAllStatus();
   const double pass = SecondsSince(start);
-  std::printf("scale: %d elements: load %.2f s (goal <= 3 s: ratio %.2f; the agent's CPU %.2f s), resident %.1f MB "
-              "after the first pass (goal <= 64 MB), idle CPU %.2f %%, pass %.2f s\n",
-              registry->ElementCount(), load, load / 3, loadCpu, resident / 1024.0, idle, pass);
+  int polledAgain = 0;
+  CountPolled(*registry, &polledAgain, &unbound);
+  std::printf("open files: soft limit %llu raised to %llu; %d descriptors open after the load\n",
+              static_cast<unsigned long long>(softBefore), static_cast<unsigned long long>(soft), descriptors);
+  std::printf("scale: %d elements (%d polled by the load, %d after the pass, %d unbound): load %.2f s (goal <= 3 s: "
+              "ratio %.2f; the agent's CPU %.2f s), resident %.1f MB after the first pass (goal <= 64 MB), idle CPU "
+              "%.2f %%, pass %.2f s\n",
+              registry->ElementCount(), polled, polledAgain, unbound, load, load / 3, loadCpu, resident / 1024.0, idle,
+              pass);
   std::fflush(stdout);
   _exit(0);
+}
+
+// One GET of sysName on `session`; false when no answer came.
+bool GetSysName(LPSNMP_MGR_SESSION session) {
+  SnmpVarBindList list{nullptr, 0};
+  list.list = static_cast<SnmpVarBind*>(SnmpUtilMemAlloc(sizeof(SnmpVarBind)));
+  list.len = 1;
+  list.list[0].value.asnType = ASN_NULL;
+  SnmpMgrStrToOid("1.3.6.1.2.1.1.5.0", &list.list[0].name);
+  int32_t status = 0;
+  int32_t index = 0;
+  const bool answered = SnmpMgrRequest(session, ASN_RFC1157_GETREQUEST, &list, &status, &index);
+  SnmpUtilVarBindListFree(&list);
+  return answered && status == 0;
+}
+
+// A socket per request (opened and closed around it) against a socket kept
+// by the session, to one simulated device: what each request costs, and
+// what opening and closing a session costs alone.
+int RunSockets(const char* address, int port) {
+  constexpr int kRequests = 2000;
+  constexpr int kRounds = 3;
+  auto perRequest = [&](bool keep) {
+    LPSNMP_MGR_SESSION kept = keep ? SnmpMgrOpen(address, "public", 5000, 4, port) : nullptr;
+    int answered = 0;
+    const auto start = Clock::now();
+    for (int i = 0; i < kRequests; ++i) {
+      LPSNMP_MGR_SESSION session = keep ? kept : SnmpMgrOpen(address, "public", 5000, 4, port);
+      if (session != nullptr && GetSysName(session)) ++answered;
+      if (!keep) SnmpMgrClose(session);
+    }
+    const double seconds = SecondsSince(start);
+    if (keep) SnmpMgrClose(kept);
+    if (answered != kRequests) std::printf("  (%d of %d answered)\n", answered, kRequests);
+    return seconds / kRequests * 1e6;
+  };
+  double opened = 0;
+  double keptSum = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    opened += perRequest(false);
+    keptSum += perRequest(true);
+  }
+  opened /= kRounds;
+  keptSum /= kRounds;
+  const auto start = Clock::now();
+  for (int i = 0; i < kRequests; ++i) SnmpMgrClose(SnmpMgrOpen(address, "public", 5000, 4, port));
+  const double openClose = SecondsSince(start) / kRequests * 1e6;
+  std::printf("sockets: %d GETs x %d rounds to %s: socket per request %.0f us, socket kept %.0f us a request "
+              "(ratio %.2f); open + close alone %.1f us (%.1f %% of a request)\n",
+              kRequests, kRounds, address, opened, keptSum, opened / keptSum, openClose, openClose / opened * 100);
+  return 0;
 }
 
 }  // namespace
@@ -366,6 +459,7 @@ int main(int argc, char** argv) {
   if (mode == "pass" && argc == 5) return RunPass(argv + 3);
   if (mode == "traps" && argc == 7) return RunTraps(argv + 3);
   if (mode == "scale") return RunScale();
+  if (mode == "sockets" && argc == 5) return RunSockets(argv[3], std::atoi(argv[4]));
   std::fprintf(stderr, "usage: kor_bench pass DIR PID ADDRESSES | traps DIR PID PORT TRAPD_PORT LOG | scale DIR\n");
   return 2;
 }

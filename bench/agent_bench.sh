@@ -11,7 +11,12 @@
 #                                            rate of snmptrapd and the agent,
 #                                            bursts at 2x and 10x
 #   bench/agent_bench.sh scale [COUNT]       1000 elements (or COUNT): load,
-#                                            memory, idle CPU, pass
+#                                            memory, idle CPU, pass; run it
+#                                            under prlimit --nofile=1024:524288
+#                                            to give it a service's limits
+#   bench/agent_bench.sh sockets             one controller: a GET with a socket
+#                                            opened for it against one kept by
+#                                            the session, and open + close alone
 #   bench/agent_bench.sh listpage [COUNT] [SECONDS]
 #                                            the installed agent with 100
 #                                            elements (or COUNT), logged in:
@@ -32,7 +37,7 @@
 #                                            directory measures that one, as
 #                                            it is, instead of BUILD's)
 #
-# It binds fixed loopback ports (11161-11163, 12381) and addresses 127.0.40.0/22:
+# It binds fixed loopback ports (11161-11163, 12381) and addresses from 127.0.40.1 on:
 # run it where nothing else uses them (a network namespace of its own).
 # BUILD names the build folder (default build/bench, configured here from
 # SOURCE, default this checkout: another tree's agent can be measured the
@@ -77,7 +82,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# address N: the N-th address of 127.0.40.0/22, from 1.
+# address N: the N-th address from 127.0.40.1 on (250 per /24), from 0.
 address() { echo "127.0.$((40 + $1 / 250)).$(($1 % 250 + 1))"; }
 
 # start_sim NAME FIRST COUNT [LOG]: one snmpsimd serving COUNT controllers
@@ -101,13 +106,19 @@ start_sim() {
     chmod -R a+rX "$dir"
   fi
   [ -n "${4:-}" ] && logging=--logging-method=file:$dir/state/snmpsimd.log
-  snmpsimd --v2c-arch --data-dir="$dir/data" --cache-dir="$dir/cache" \
+  # The simulator serves thousands of addresses, a socket each, whatever
+  # open-files limit the benchmark itself runs under (prlimit).
+  local hard
+  hard=$(ulimit -Hn)
+  [ "$hard" = unlimited ] && hard=65536
+  [ "$hard" -gt 65536 ] && hard=65536
+  (ulimit -Sn "$hard" && exec snmpsimd --v2c-arch --data-dir="$dir/data" --cache-dir="$dir/cache" \
     --variation-modules-dir="$dir/variation" --variation-module-options="korsim:$dir/state" \
-    "$logging" "${privileges[@]}" "${endpoints[@]}" >"$dir/out" 2>&1 </dev/null &
+    "$logging" "${privileges[@]}" "${endpoints[@]}") >"$dir/out" 2>&1 </dev/null &
   SIM_PID=$!
   PIDS+=("$SIM_PID")
   for i in 0 $((count - 1)); do
-    local deadline=$((SECONDS + 120))
+    local deadline=$((SECONDS + 600))
     until snmpget -v1 -c public -t 1 -r 0 "$(address $((first + i))):$SNMP_PORT" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; do
       [ $SECONDS -lt $deadline ] || { echo "snmpsimd did not start"; cat "$dir/out"; exit 1; }
       sleep 0.3
@@ -206,6 +217,11 @@ case "${1:-}" in
     start_sim b "$half" $((count - half))
     "$BENCH" scale "$WORK/agent"
     ;;
+  sockets)
+    program_dir 1
+    start_sim one 0 1
+    "$BENCH" sockets "$WORK/agent" "$(address 0)" "$SNMP_PORT"
+    ;;
   listpage)
     count=${2:-100}
     secs=${3:-20}
@@ -303,7 +319,7 @@ case "${1:-}" in
     echo "ratio: a lone view's SNMP requests / requests per view with $viewers viewers at once"
     ;;
   *)
-    sed -n '2,36p' "$0"
+    sed -n '2,39p' "$0"
     exit 2
     ;;
 esac

@@ -30,7 +30,23 @@ void ObjectList::Append(RootObject* object) {
 ObjectList::Node* ObjectList::NodeAt(int32_t index) const {
   if (index < 0 || index >= count_) return nullptr;
   Node* node = head_;
-  for (int32_t i = 0; i < index; ++i) node = node->next;
+  int32_t at = 0;
+  if (count_ - 1 - index < index) {
+    node = tail_;
+    at = count_ - 1;
+  }
+  if (cursor_ != nullptr) {
+    const int32_t fromCursor = cursorIndex_ > index ? cursorIndex_ - index : index - cursorIndex_;
+    const int32_t fromEnd = at > index ? at - index : index - at;
+    if (fromCursor < fromEnd) {
+      node = cursor_;
+      at = cursorIndex_;
+    }
+  }
+  for (; at < index; ++at) node = node->next;
+  for (; at > index; --at) node = node->previous;
+  cursor_ = node;
+  cursorIndex_ = index;
   return node;
 }
 
@@ -48,8 +64,18 @@ void ObjectList::Remove(int32_t index) {
     tail_ = node->previous;
   }
   --count_;
+  cursor_ = nullptr;
+  cursorIndex_ = -1;
   delete node->object;
   delete node;
+}
+
+RootObject* ObjectList::Exchange(int32_t index, RootObject* object) {
+  Node* node = NodeAt(index);
+  if (node == nullptr) return nullptr;
+  RootObject* previous = node->object;
+  node->object = object;
+  return previous;
 }
 
 RootObject* ObjectList::Get(int32_t index) const {

@@ -4,6 +4,16 @@
 
 namespace orla {
 
+namespace {
+
+thread_local bool quiet = false;
+
+}  // namespace
+
+OrlaException::Quiet::Quiet() : previous_(quiet) { quiet = true; }
+
+OrlaException::Quiet::~Quiet() { quiet = previous_; }
+
 OrlaException::OrlaException(int32_t code, uint32_t osError, const std::string& message)
     : code_(code), osError_(osError) {
   if (osError != 0) {
@@ -12,7 +22,7 @@ OrlaException::OrlaException(int32_t code, uint32_t osError, const std::string& 
     message_ = message;
   }
   const int severity = SeverityOf(code);
-  if (severity >= 0) EventLog::Write(severity, message);
+  if (severity >= 0 && !quiet) EventLog::Write(severity, message);
 }
 
 int OrlaException::SeverityOf(int32_t code) {

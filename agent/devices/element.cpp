@@ -111,6 +111,11 @@ int32_t Element::BindElement() try {
   setSession_->Open();
   auto getSession = std::make_unique<SnmpSession>(address_.c_str(), getCommunity_.c_str());
   getSession->Open();
+  // Opening shows that the sessions can be had; each request opens its
+  // socket anew and closes it after the answer, so no element keeps a file
+  // open between its requests (docs/developer/architecture.md).
+  setSession_->Close();
+  getSession->Close();
   state_->SetGetSession(std::move(getSession));
 
   // 5. Identity texts.
@@ -137,6 +142,22 @@ int32_t Element::BindElement() try {
   // which the registry handles like any other binding error.
   throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
+
+void Element::KeepUnbound(int32_t code, const std::string& reason, std::function<void()> retry) {
+  state_->SetUnbound();
+  SetUnboundReason(code, reason);
+  try {
+    // No type, so no pages of its own: the list links to the agent's root.
+    ComputeLinks(nullptr);
+  } catch (OrlaException* e) {
+    // No host address: the link stays a single space, like a missing text.
+    std::unique_ptr<OrlaException> owned(e);
+    devicePageLink_ = agentPageUrl_ = kNoText;
+  }
+  poller_ = std::make_unique<ElementPoller>(state_, clock_, std::move(retry));
+}
+
+bool Element::IsBound() const { return !state_->Unbound(); }
 
 void Element::ComputeLinks(const std::string* pageTemplate) {
   if (embeddedHomePage_) {

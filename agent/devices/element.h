@@ -8,6 +8,7 @@
 // its lock. The parts the element's polling thread uses live in a shared
 // ElementState (see there).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,20 @@ class Element : public RootObject {
   // OrlaException 3002, 3006, 3001, 2013, 2008, 3003 or what a plug-in call
   // throws; what earlier steps set up stays in the element.
   int32_t BindElement();
+
+  // Keeps an element that could not be bound (its device silent, no type
+  // claiming it): no type, no plug-in, status -1, `reason` as its model
+  // text, the agent's root as its link; its polling thread runs `retry`
+  // once per polling interval. `code` is the error that kept it unbound.
+  // Throws OrlaException 3003 when the thread cannot be started.
+  void KeepUnbound(int32_t code, const std::string& reason, std::function<void()> retry);
+  bool IsBound() const;
+  // The error that keeps an unbound element unbound, and its model text.
+  int32_t UnboundCode() const { return unboundCode_; }
+  void SetUnboundReason(int32_t code, const std::string& reason) {
+    unboundCode_ = code;
+    description_ = reason;
+  }
 
   // The plug-in calls of an element (each throws OrlaException 3006 when the
   // function is missing).
@@ -113,6 +128,7 @@ class Element : public RootObject {
   std::string devicePageLink_;
   std::string agentPageUrl_;
   PollerClock* clock_ = nullptr;
+  int32_t unboundCode_ = 0;
   std::unique_ptr<ElementPoller> poller_;
 };
 

@@ -13,8 +13,8 @@
 
 namespace orla {
 
-ElementPoller::ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock)
-    : state_(std::move(state)), clock_(clock != nullptr ? clock : PollerClock::System()) {
+ElementPoller::ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock, std::function<void()> retry)
+    : state_(std::move(state)), clock_(clock != nullptr ? clock : PollerClock::System()), retry_(std::move(retry)) {
   try {
     thread_ = std::thread(&ElementPoller::Run, this);
   } catch (const std::system_error& e) {
@@ -28,18 +28,43 @@ ElementPoller::~ElementPoller() {
 }
 
 void ElementPoller::Stop() {
+  stopping_.store(true);
   state_->Retire();
-  stop_.Set();
+  state_->Wake();
 }
 
 void ElementPoller::Run() {
+  // Seconds the last retry took: retries start one interval apart, so a
+  // device that answers is bound within one interval even when a retry was
+  // waiting out a silent device's time-outs at that moment.
+  int64_t lastRetry = 0;
   for (;;) {
     // The interval is read anew for every wait, so a new interval applies
     // from the next wait on.
     // An interval below one second (the registry does not check the range)
     // must not turn into a busy loop.
-    const int64_t seconds = state_->PollingInterval();
-    if (clock_->WaitFor(stop_, seconds > 1 ? seconds : 1)) break;
+    const int64_t seconds = state_->PollingInterval() - lastRetry;
+    if (clock_->WaitFor(state_->WakeEvent(), seconds > 1 ? seconds : 1)) {
+      // Reset before looking at the stop flag: a stop that sets the event
+      // again after this has set the flag first.
+      state_->WakeEvent().Reset();
+      if (stopping_.load()) break;
+      // Only an unbound element is woken to act early.
+      if (!retry_) continue;
+    }
+
+    if (retry_) {
+      if (!state_->BeginPoll()) break;
+      const uint32_t start = clock_->Now();
+      try {
+        retry_();
+      } catch (...) {
+        // The retry reports what it must itself; the next one comes.
+      }
+      lastRetry = static_cast<int64_t>(clock_->Now()) - static_cast<int64_t>(start);
+      if (lastRetry < 0) lastRetry = 0;  // the clock was set back
+      continue;
+    }
 
     const uint32_t stamp = state_->TrapReceiverStamp();
     if (stamp != 0) {

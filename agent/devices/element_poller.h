@@ -1,17 +1,20 @@
 #pragma once
 // An element's polling thread: waits one polling interval, then refreshes
-// the element's status, until it is told to stop.
+// the element's status, until it is told to stop. The thread of an unbound
+// element runs a retry of its recognition and binding instead of a poll;
+// it ends after a retry that bound the element (the element is then
+// replaced by a bound one with a thread of its own).
 //
 // The thread works on the element's shared state only, so it may run on for
 // the rest of one poll after its element has been destroyed. The poller
 // object itself must outlive the thread: its destructor stops and joins it,
 // and the registry destroys retired pollers only without holding its lock.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include "agent/core/root_object.h"
-#include "platform/sync/manual_reset_event.h"
 
 namespace orla {
 
@@ -25,7 +28,9 @@ class ElementPoller : public RootObject {
 
   // Starts the thread, which waits and reads the time on `clock`. Throws
   // OrlaException 3003 when it cannot be created.
-  ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock);
+  // With `retry`, each cycle runs it instead of a poll (an unbound
+  // element), also at once when the element's wake event is set.
+  ElementPoller(std::shared_ptr<ElementState> state, PollerClock* clock, std::function<void()> retry = {});
   // Stops the thread and waits for it to end.
   ~ElementPoller() override;
   ElementPoller(const ElementPoller&) = delete;
@@ -42,7 +47,8 @@ class ElementPoller : public RootObject {
 
   std::shared_ptr<ElementState> state_;
   PollerClock* clock_;
-  ManualResetEvent stop_{false};
+  std::function<void()> retry_;
+  std::atomic<bool> stopping_{false};
   std::atomic<bool> finished_{false};
   std::thread thread_;
 };

@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <unordered_set>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
+#include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
 #include "device_type_file.h"
 #include "element.h"
@@ -124,6 +126,13 @@ Element* ElementRegistry::FindByAddress(const std::string& address) const {
   return nullptr;
 }
 
+int32_t ElementRegistry::IndexByState(const ElementState* state) const {
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    if (At(i)->State().get() == state) return i;
+  }
+  return -1;
+}
+
 int32_t ElementRegistry::IndexByName(const std::string& name) const {
   for (int32_t i = 0; i < elements_.Count(); ++i) {
     if (At(i)->HasName(name)) return i;
@@ -196,29 +205,44 @@ void ElementRegistry::CheckElementFileWritable() const {
 void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::string>>& lines) {
   // Every stored device is recognised and bound at once; the elements then
   // join the list in the file's order, each line checked against the lines
-  // before it as if they had been added one after another. A line whose
-  // add fails stays in the file until the next save rewrites it.
+  // before it as if they had been added one after another. A device that
+  // cannot be bound is kept unbound: only an operator's remove takes a line
+  // out of the file.
   std::vector<std::unique_ptr<Element>> made(lines.size());
+  std::vector<BindFailure> failures(lines.size());
   const int32_t interval = pollingInterval_.load();
-  ParallelRunner::Run(lines.size(), [this, &lines, &made, interval](size_t i) {
-    try {
-      int32_t answer;
-      made[i] = MakeElement(lines[i].first, lines[i].second, interval, &answer);
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-    } catch (const std::exception&) {
-      // Out of memory for this line: it is not loaded.
-    }
+  ParallelRunner::Run(lines.size(), [this, &lines, &made, &failures, interval](size_t i) {
+    made[i] = TryMakeElement(lines[i].first, lines[i].second, interval, &failures[i]);
   });
-  for (auto& element : made) {
-    if (element == nullptr) continue;
-    if (FindByName(element->Name()) != nullptr || FindByAddress(element->Address()) != nullptr) {
+  std::unordered_set<std::string> names;
+  std::unordered_set<std::string> addresses;
+  for (int32_t i = 0; i < elements_.Count(); ++i) {
+    names.insert(At(i)->Name());
+    addresses.insert(At(i)->Address());
+  }
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& name = lines[i].first;
+    const std::string& address = lines[i].second;
+    std::unique_ptr<Element>& element = made[i];
+    if (names.count(name) != 0 || addresses.count(address) != 0) {
+      // A line that repeats a name or an address cannot be an element of
+      // its own; the next save leaves it out.
+      EventLog::Write(EventLog::kWarning,
+                      StringPrintf("Element %s (%s) of the element file is left out: its %s is already in use.",
+                                   name.c_str(), address.c_str(), names.count(name) != 0 ? "name" : "address"));
       Discard(element);
       continue;
     }
     try {
+      if (element == nullptr) {
+        ReportUnbound(name, address, failures[i]);
+        element = MakeUnbound(name, address, interval, failures[i]);
+        if (element == nullptr) continue;
+      }
       elements_.Append(element.get());
       element.release();
+      names.insert(name);
+      addresses.insert(address);
     } catch (const std::bad_alloc&) {
       // No room in the list: the element is not loaded.
       Discard(element);
@@ -226,6 +250,111 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
   }
   elementCount_.store(elements_.Count());
   PublishDirectory();
+}
+
+std::unique_ptr<Element> ElementRegistry::TryMakeElement(const std::string& name, const std::string& address,
+                                                         int32_t pollingInterval, BindFailure* failure) {
+  // The caller reports the failure itself, naming the element.
+  OrlaException::Quiet quiet;
+  try {
+    int32_t answer;
+    return MakeElement(name, address, pollingInterval, &answer);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    *failure = BindFailure{e->Code(), e->OsError(), e->Message()};
+  } catch (const std::exception&) {
+    *failure = BindFailure{kErrMemory, ENOMEM, kMsgMemory};
+  }
+  return nullptr;
+}
+
+std::string ElementRegistry::UnboundReason(int32_t code) {
+  if (code == kErrNoResponse || code == kErrCommunication || code == kErrTimeout) return "Not responding";
+  if (code == kErrUnsupported) return "Not recognised";
+  return StringPrintf("Not bound (error %d)", code);
+}
+
+void ElementRegistry::ReportUnbound(const std::string& name, const std::string& address,
+                                    const BindFailure& failure) {
+  if (FileLimitReport::IsLimitError(failure.osError)) {
+    FileLimitReport::Reached(StringPrintf("element %s (%s)", name.c_str(), address.c_str()));
+    return;
+  }
+  const int severity = OrlaException::SeverityOf(failure.code);
+  EventLog::Write(severity > EventLog::kWarning ? severity : EventLog::kWarning,
+                  StringPrintf("Element %s (%s): %s It stays listed as \"%s\"; recognition is retried every %d "
+                               "seconds.",
+                               name.c_str(), address.c_str(), failure.message.c_str(),
+                               UnboundReason(failure.code).c_str(), pollingInterval_.load()));
+}
+
+std::unique_ptr<Element> ElementRegistry::MakeUnbound(const std::string& name, const std::string& address,
+                                                      int32_t pollingInterval, const BindFailure& failure) {
+  try {
+    auto element = std::make_unique<Element>(std::string(), name, address, pollingInterval, listener_.load());
+    element->SetPollerClock(pollerClock_);
+    std::shared_ptr<ElementState> state = element->State();
+    element->KeepUnbound(failure.code, UnboundReason(failure.code), [this, state] { BindLater(state); });
+    return element;
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  } catch (const std::exception&) {
+  }
+  // Not even that (no memory, no thread): the element is not in memory, so
+  // this run must not rewrite the file that still holds it.
+  fileError_.store(ENOMEM);
+  EventLog::Write(EventLog::kCritical,
+                  StringPrintf("Element %s (%s) could not be kept (no memory or no thread); the element file is "
+                               "not rewritten until the agent restarts.",
+                               name.c_str(), address.c_str()));
+  return nullptr;
+}
+
+void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
+  BindFailure failure;
+  std::unique_ptr<Element> bound = TryMakeElement(state->Name(), state->Address(), state->PollingInterval(), &failure);
+  std::shared_ptr<ElementState> polled;
+  {
+    Guard hold(lock_);
+    const int32_t index = IndexByState(state.get());
+    if (index < 0) {
+      // Removed (or the registry destroyed) while the device was asked.
+      Discard(bound);
+      return;
+    }
+    Element* unbound = At(index);
+    if (bound == nullptr) {
+      // Still unbound. Said once at load; said again only when the reason
+      // changes (a silent device now answers but is not recognised).
+      if (failure.code != unbound->UnboundCode()) {
+        unbound->SetUnboundReason(failure.code, UnboundReason(failure.code));
+        PublishDirectory();
+        ReportUnbound(unbound->Name(), unbound->Address(), failure);
+      }
+      return;
+    }
+    // Renamed or given a new interval meanwhile: the bound element takes
+    // over what the unbound one has now.
+    bound->SetName(unbound->Name());
+    bound->SetPollingInterval(unbound->PollingInterval());
+    // Its thread is this very thread: it ends once this retry returns.
+    Retire(unbound);
+    delete elements_.Exchange(index, bound.get());
+    Element* element = bound.release();
+    PublishDirectory();
+    EventLog::Write(EventLog::kInfo,
+                    StringPrintf("Element %s (%s): the device answers and is recognised as type %s; it is bound and "
+                                 "polled.",
+                                 element->Name().c_str(), element->Address().c_str(), element->TypeName().c_str()));
+    polled = element->State();
+  }
+  // Its first status, asked now (outside the lock, like any poll) rather
+  // than one interval later; a change is reported like any other.
+  try {
+    polled->RefreshStatus(true);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  }
 }
 
 void ElementRegistry::SaveElements() {
@@ -325,13 +454,18 @@ std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, c
     *answer = element->BindElement();
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
-    const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction;
+    // Out of open files, binding would leave the element without sessions
+    // for good: it stays unbound instead, and is retried.
+    const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction &&
+                      !FileLimitReport::IsLimitError(e->OsError());
     if (!keep) {
       if (e->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
       throw owned.release();
     }
     // During the initial load the element is kept with what binding set up;
     // its status stays -1 until a poll succeeds.
+    EventLog::Write(EventLog::kWarning, StringPrintf("Element %s (%s): %s", name.c_str(), address.c_str(),
+                                                     e->Message().c_str()));
     *answer = 1;
   }
   return element;  // moved out before the guard looks
@@ -526,7 +660,7 @@ char ElementRegistry::OverallStatus() {
   for (int32_t i = 0; i < elements_.Count(); ++i) {
     const int32_t status = At(i)->Status();
     if (status == plugin::kStatusFailed) failed = true;
-    if (status == plugin::kStatusDegraded || status == plugin::kStatusUnknown) degraded = true;
+    if (status == plugin::kStatusDegraded || status == plugin::kStatusUnknown || !At(i)->IsBound()) degraded = true;
   }
   return failed ? '2' : degraded ? '1' : '0';
 }
@@ -540,12 +674,27 @@ void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
   Guard hold(lock_);
   Element* element = FindByName(name);
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  if (!element->IsBound()) {
+    // No plug-in to ask: the device is silent or not recognised.
+    if (UnboundReason(element->UnboundCode()) == UnboundReason(kErrNoResponse)) {
+      throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
+    }
+    throw new OrlaException(kErrUnsupported, 0, kMsgUnsupported);
+  }
   element->SetTrapReceiver();
 }
 
 bool ElementRegistry::IsManaged(const std::string& address) {
   // The trap listener asks for every trap: it must not wait for a pass.
   return Directory()->Find(address) != nullptr;
+}
+
+void ElementRegistry::TrapArrivedFrom(const std::string& address) {
+  const std::shared_ptr<const ElementDirectory> directory = Directory();
+  const ElementDirectory::Entry* entry = directory->Find(address);
+  // A device that sends a trap is back: its element need not wait out its
+  // interval to be bound.
+  if (entry != nullptr && entry->state->Unbound()) entry->state->Wake();
 }
 
 int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* message) {
@@ -603,14 +752,14 @@ std::optional<std::string> ElementRegistry::WorldWideNameAt(const std::string& a
 int32_t ElementRegistry::MajorClassCodeAt(const std::string& address) {
   Guard hold(lock_);
   Element* element = FindByAddress(address);
-  if (element == nullptr) return -1;
+  if (element == nullptr || !element->IsBound()) return -1;
   return element->MajorClassCode();
 }
 
 int32_t ElementRegistry::MinorClassCodeAt(const std::string& address) {
   Guard hold(lock_);
   Element* element = FindByAddress(address);
-  if (element == nullptr) return -1;
+  if (element == nullptr || !element->IsBound()) return -1;
   return element->MinorClassCode();
 }
 

@@ -1,5 +1,7 @@
 #include "element_state.h"
 
+#include <cstdio>
+
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -7,6 +9,7 @@
 #include "agent/devices/status_change_listener.h"
 #include "plugin_call.h"
 #include "agent/snmp/snmp_session.h"
+#include "agent/snmp/trap_message.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
 
@@ -49,6 +52,12 @@ int32_t ElementState::RefreshStatus(bool unlessRetired) {
 
 ElementState::Update ElementState::PollStatus(bool unlessRetired) {
   Update update;
+  // An unbound element has no plug-in to ask: nothing to poll, nothing to
+  // log (its own thread retries recognition instead).
+  if (unbound_.load()) {
+    update.previous = update.current = status_.load();
+    return update;
+  }
   if (!updateGate_.TestAndReset()) {
     // Another thread is updating this element: its result stands.
     updateGate_.Wait();
@@ -104,6 +113,18 @@ void ElementState::ReportChange(const Update& update) {
 }
 
 int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
+  if (unbound_.load()) {
+    // No plug-in to interpret it: logged all the same, with the trap's
+    // numbers as its event data (generic 6, then the specific number).
+    const int32_t specific = trap != nullptr ? trap->GetSpecificTrap() : 0;
+    const std::string text =
+        StringPrintf("Enterprise-specific trap %d from element %s (%s), whose device type is not known yet.",
+                     specific, Name().c_str(), address_.c_str());
+    std::snprintf(message, plugin::kTrapMessageSize, "%s", text.c_str());
+    data[0] = 6;
+    data[1] = static_cast<uint8_t>(specific);
+    return 2;
+  }
   auto handle = reinterpret_cast<plugin::HandleTrapFunction>(PluginFunction(plugin::kHandleTrap));
   return PluginCall::Run(handle, trap, data, message);
 }

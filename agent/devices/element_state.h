@@ -103,6 +103,21 @@ class ElementState : public RootObject {
 
   void SetListener(StatusChangeListener* listener) { listener_.store(listener); }
 
+  // An unbound element: its device did not answer, or no type claimed it,
+  // when it was loaded. It has no plug-in: status passes leave it alone (its
+  // status stays -1), and a trap from its device is logged with a text of
+  // the agent's own. Set before the polling thread starts, never cleared:
+  // binding later makes a new element in its place.
+  bool Unbound() const { return unbound_.load(); }
+  void SetUnbound() { unbound_.store(true); }
+  const std::string& Address() const { return address_; }
+
+  // The event the polling thread waits on between two cycles: set to end
+  // the wait early (a stop, or a trap from an unbound element's device,
+  // which asks for a recognition retry at once).
+  ManualResetEvent& WakeEvent() { return wake_; }
+  void Wake() { wake_.Set(); }
+
   // Marks the element as gone (removed, or the registry destroyed). Once
   // Retire has returned, BeginPoll answers false, so no new poll starts.
   void Retire();
@@ -121,6 +136,8 @@ class ElementState : public RootObject {
   std::atomic<int32_t> pollingInterval_;
   std::atomic<uint32_t> trapReceiverStamp_{0};
   ManualResetEvent updateGate_{true};
+  ManualResetEvent wake_{false};
+  std::atomic<bool> unbound_{false};
   std::atomic<StatusChangeListener*> listener_{nullptr};
 
   mutable std::mutex nameMutex_;

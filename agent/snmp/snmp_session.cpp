@@ -8,6 +8,7 @@
 #include <string>
 
 #include "agent/core/error_codes.h"
+#include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
 #include "agent/core/agent_settings.h"
 #include "platform/text/string_printf.h"
@@ -84,7 +85,17 @@ void SnmpSession::Open() {
   std::lock_guard<Lock> hold(*lock_);
   if (open_) Close();
   session_ = SnmpMgrOpen(agentAddress_, community_, timeout_, retries_, AgentSettings::Current().SnmpPort());
-  if (session_ == nullptr) throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
+  if (session_ == nullptr) {
+    const uint32_t reason = SnmpMgrGetLastError();
+    if (FileLimitReport::IsLimitError(reason)) {
+      // Every session fails alike now: one CRITICAL entry says so, not one
+      // warning per request.
+      FileLimitReport::Reached(std::string("the element at ") + agentAddress_);
+      OrlaException::Quiet quiet;
+      throw new OrlaException(kErrSessionOpen, reason, kMsgSessionOpen);
+    }
+    throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
+  }
   open_ = true;
 }
 

@@ -186,6 +186,8 @@ void TrapListener::DrainQueue() {
       const std::string address = StringPrintf("%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
       ElementRegistry* registry = ElementRegistry::Instance();
       if (registry == nullptr || !registry->IsManaged(address)) continue;
+      // An element not yet bound retries its recognition now.
+      registry->TrapArrivedFrom(address);
 
       std::unique_ptr<TrapMessage> message(Allocated(new (std::nothrow) TrapMessage()));
       message->SetEnterprise(received.enterprise.ids, static_cast<int32_t>(received.enterprise.idLength));

@@ -170,8 +170,13 @@ uint32_t PageServer::Answer(EXTENSION_CONTROL_BLOCK* request, uint32_t (*dispatc
 
 uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
   const PageTable::Route* route = PageTable::Find(request->lpszPathInfo);
-  if (route == nullptr) return WebPage::kServeFile;
-  if (route->answer == PageTable::Answer::kRootPage) return RootPage(request);
+  if (route == nullptr) return WebPage::kServeFile;  // static content
+  // Before any page runs: an anonymous visitor costs the agent nothing.
+  if (route->access == PageTable::Access::kSession &&
+      WebPage::QueryRights(request) == ZEPA_RIGHTS_NO_SESSION) {
+    return WebPage::kLeaveToLibrary;
+  }
+  if (route->answer == PageTable::Answer::kRootPage) return RootPage();
   if (route->factory == nullptr) return WebPage::kServeFile;
   WebPage* page = route->factory(request);
   if (page == nullptr) throw std::bad_alloc();
@@ -189,8 +194,7 @@ uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
   return owned->Process();
 }
 
-uint32_t PageServer::RootPage(EXTENSION_CONTROL_BLOCK* request) {
-  if (WebPage::QueryRights(request) == ZEPA_RIGHTS_NO_SESSION) return WebPage::kLeaveToLibrary;
+uint32_t PageServer::RootPage() {
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
     try {
       registry->UpdateAllStatus();

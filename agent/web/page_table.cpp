@@ -21,10 +21,13 @@ namespace {
 
 using Match = PageTable::Match;
 using Answer = PageTable::Answer;
+using Access = PageTable::Access;
 
 // One line per row, in the order they are tried. Rows whose factory is null
 // are page URLs whose page is not part of this build: they are served as
-// files until their page class is added here.
+// files until their page class is added here. The last column is the one
+// list of pages open to anonymous visitors: the discovery document (read by
+// management consoles) and the About page.
 const PageTable::Route kRows[] = {
     {"/KOR/", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
@@ -35,8 +38,9 @@ const PageTable::Route kRows[] = {
     {"/KOR/add_element.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AddElementPage>},
     {"/KOR/rename_element.html", Match::kPrefix, Answer::kPage, &PageTable::Make<RenameElementPage>},
     {"/KOR/set_trap_target.html", Match::kPrefix, Answer::kPage, &PageTable::Make<TrapTargetPage>},
-    {"/KOR/kor.xml", Match::kWholeExact, Answer::kPage, &PageTable::Make<DiscoveryDocumentPage>},
-    {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>},
+    {"/KOR/kor.xml", Match::kWholeExact, Answer::kPage, &PageTable::Make<DiscoveryDocumentPage>,
+     Access::kAnyone},
+    {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>, Access::kAnyone},
     {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AgentConfigPage>},
 };
 

@@ -10,6 +10,15 @@
 // refresh, then the file), or a page class through its factory. A page row
 // whose factory is null is served as a file, as is any path no row claims.
 //
+// Access: a row's pages need a signed-in session unless the row says
+// Access::kAnyone; without a session the dispatcher leaves the request to
+// the library, which sends the visitor to its log-in page and back (or
+// answers 401 to a script). The column defaults to kSession, so a new row is
+// closed to anonymous visitors until it says otherwise. Paths no row claims
+// are the static content (scripts, style sheets, images, help pages): files
+// that hold none of the agent's data, open to anyone. Reading a page needs no
+// right beyond the session; each change asks for the administrator right.
+//
 // Adding a page: give its row the factory &PageTable::Make<YourPage> (and
 // include the page's header in page_table.cpp). A page whose object must
 // outlive the request (it deletes itself) uses kSelfOwnedPage; the
@@ -25,6 +34,10 @@ namespace orla {
 class PageTable {
  public:
   enum class Match { kWholeAnyCase, kWholeExact, kPrefix };
+  enum class Access {
+    kSession,  // a signed-in session (any user)
+    kAnyone,   // anonymous visitors too
+  };
   enum class Answer {
     kRootPage,        // rights query, status refresh, then the file
     kPage,            // a page object for this request, deleted after it
@@ -38,6 +51,7 @@ class PageTable {
     Match match;
     Answer answer;
     Factory factory;  // null for the root page, and for a page served as a file
+    Access access = Access::kSession;
   };
 
   template <class Page>

@@ -167,7 +167,10 @@ std::string ServiceControlManager::UnitText(const std::string& displayName, cons
                      "\n"
                      "[Service]\n"
                      "Type=notify\n"
-                     "ExecStart=" + ExecPath(programPath) + "\n";
+                     "ExecStart=" + ExecPath(programPath) + "\n"
+                     // Thousands of elements: the default soft limit of
+                     // 1024 open files is far too low.
+                     "LimitNOFILE=65536\n";
   if (!confinement.user.empty()) {
     // RemoveIPC= clears the user's IPC objects when the service stops, which
     // systemd allows only for a user other than root.

@@ -70,9 +70,29 @@ std::string AddressText(const struct sockaddr* address, int* port) {
 struct RequestState {
   HttpTransport::Request request;
   bool headSeen = false;
-  bool answered = false;  // an early answer was queued
+  bool answered = false;  // an early answer was queued, or waits in `deferred`
   bool tooLarge = false;
+  // A refusal that waits until the body it refuses has been read and
+  // dropped: a client that sends its whole body before it reads (as
+  // browsers do) would otherwise find the connection reset under it.
+  std::unique_ptr<HttpTransport::Response> deferred;
 };
+
+// True when a refused request's body may be read and dropped before the
+// refusal is sent: its length is declared once, is no more than
+// `maxDrainBytes`, and the client does not wait for a "100 Continue" (it
+// then reads the refusal before it sends anything).
+bool Drainable(const HttpTransport::Request& request, size_t maxDrainBytes) {
+  const std::string length = request.Header("Content-Length");
+  if (length.empty() || length.size() > 19 || length.find_first_not_of("0123456789") != std::string::npos ||
+      request.HasHeader("Transfer-Encoding") || request.HasHeader("Expect")) {
+    return false;
+  }
+  const auto lengths = std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
+    return WebText::EqualsIgnoreCase(header.first, "Content-Length");
+  });
+  return lengths == 1 && std::strtoull(length.c_str(), nullptr, 10) <= maxDrainBytes;
+}
 
 // One connection, for the deadlines. The deadline is written by the
 // connection's thread and read by the watchdog, without a lock.
@@ -133,6 +153,10 @@ class HttpTransport::Impl {
   static void Arm(struct MHD_Connection* connection, int seconds);
   static void Disarm(struct MHD_Connection* connection);
   void Answer(struct MHD_Connection* connection, const Response& response, bool close);
+  // Answers a refusal made before the body was read: at once, or once the
+  // body has been read and dropped (Drainable). The connection is closed
+  // after it either way.
+  void Refuse(struct MHD_Connection* connection, RequestState* state, Response refusal);
 
   static void* UriCallback(void* cls, const char* uri, struct MHD_Connection* connection);
   static void NotifyConnection(void* cls, struct MHD_Connection* connection, void** socketContext,
@@ -307,6 +331,15 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
   MHD_destroy_response(answer);
 }
 
+void HttpTransport::Impl::Refuse(struct MHD_Connection* connection, RequestState* state, Response refusal) {
+  state->answered = true;
+  if (Drainable(state->request, settings.maxDrainBytes)) {
+    state->deferred = std::make_unique<Response>(std::move(refusal));
+    return;
+  }
+  Answer(connection, refusal, true);
+}
+
 enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* connection, const char*,
                                             const char* method, const char* version, const char* uploadData,
                                             size_t* uploadSize, void** requestContext) {
@@ -370,8 +403,7 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
       refusal.status = status;
       refusal.body = ResponseBodyText(status);
       refusal.headers.emplace_back("Cache-Control", "no-store");
-      state->answered = true;
-      impl->Answer(connection, refusal, true);
+      impl->Refuse(connection, state, std::move(refusal));
       return MHD_YES;
     }
     if (impl->early) {
@@ -385,15 +417,20 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
         handled = true;
       }
       if (handled) {
-        state->answered = true;
-        impl->Answer(connection, refusal, true);
+        impl->Refuse(connection, state, std::move(refusal));
         return MHD_YES;
       }
     }
     return MHD_YES;  // the body (if any) follows, then the last call
   }
   if (state->answered) {
-    *uploadSize = 0;  // an early answer is queued: the rest is dropped
+    if (*uploadSize != 0) {
+      *uploadSize = 0;  // refused: the rest is dropped
+    } else if (state->deferred) {
+      // The whole body is in (and dropped): the client reads the refusal.
+      impl->Answer(connection, *state->deferred, true);
+      state->deferred.reset();
+    }
     return MHD_YES;
   }
   if (*uploadSize != 0) {
@@ -407,8 +444,7 @@ enum MHD_Result HttpTransport::Impl::Access(void* cls, struct MHD_Connection* co
       Response refusal;
       refusal.status = 413;
       refusal.body = ResponseBodyText(413);
-      state->answered = true;
-      impl->Answer(connection, refusal, true);
+      impl->Refuse(connection, state, std::move(refusal));
     }
     return MHD_YES;
   }

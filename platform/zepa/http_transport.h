@@ -18,7 +18,8 @@
 //   - bodies: methods that carry one need Content-Length (411); requests with
 //     Transfer-Encoding (501) or Content-Encoding (415) are refused; the cap
 //     (413) is checked against the declared length before a byte is read and
-//     again while reading;
+//     again while reading; a refused body of a bounded size is read and
+//     dropped before the refusal goes out (maxDrainBytes);
 //   - answers are never compressed, and Range is not honoured (the whole file
 //     is sent, with "Accept-Ranges: none").
 #include <sys/types.h>
@@ -93,6 +94,13 @@ class HttpTransport {
     std::string certificateFile;
     std::string keyFile;
     size_t maxBodyBytes = 8192;
+    // A request refused before its body was read (413, 403, ...) has a body
+    // of up to this many bytes read and dropped before the refusal is sent,
+    // so that a client sending it whole sees the answer instead of a reset
+    // connection; a longer one is answered at once and the connection
+    // closed. Bounded in time too: the body must come within the request
+    // deadline.
+    size_t maxDrainBytes = 16u << 20;
     size_t stackBytes = 8u << 20;
     unsigned maxConnections = 512;
     unsigned maxConnectionsPerAddress = 64;

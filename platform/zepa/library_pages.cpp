@@ -56,6 +56,28 @@ std::string LibraryPages::LoginUrl(const std::string& returnPath) {
   return std::string(kLoginPath) + "?return=" + WebText::UrlEncode(WebText::SafeLocalPath(returnPath));
 }
 
+void LibraryPages::SendLoginNeeded(const HttpTransport::Request& request, HttpTransport::Response& response) {
+  const std::string login = LoginUrl(request.target);
+  const std::string mode = WebText::ToLower(request.Header("Sec-Fetch-Mode"));
+  const std::string accept = WebText::ToLower(request.Header("Accept"));
+  const bool navigation = request.HasHeader("Sec-Fetch-Mode")
+                              ? mode == "navigate"
+                              : accept.empty() || accept.find("text/html") != std::string::npos ||
+                                    accept.find("*/*") != std::string::npos;
+  response.headers.emplace_back("Cache-Control", "no-store");
+  if (navigation) {
+    response.status = 302;
+    response.headers.emplace_back("Location", login);
+    response.body = Error(302, "Please log in.");
+    return;
+  }
+  response.status = 401;
+  response.headers.emplace_back("WWW-Authenticate", "Session realm=\"web server\"");
+  response.contentType = "application/json";
+  // The URL holds only characters UrlEncode leaves and "/?=%": no JSON escape needed.
+  response.body = "{\"error\":\"You must log in.\",\"login\":\"" + login + "\"}";
+}
+
 std::string LibraryPages::Home(const std::string& serverName, const std::vector<std::string>& fragments,
                                const std::string& user) {
   std::string page = Head(serverName + " Home Page");
@@ -63,8 +85,7 @@ std::string LibraryPages::Home(const std::string& serverName, const std::vector<
   if (user.empty()) {
     page += StringPrintf("<A href=\"%s\">Log in</A>", LoginUrl("/").c_str());
   } else {
-    page += "Logged in as " + WebText::HtmlEscape(user) +
-            StringPrintf(" &middot; <A href=\"%s\">Log out</A>", kLogoutPath);
+    page += "Logged in as " + WebText::HtmlEscape(user) + " &middot; " + LogoutForm();
   }
   page += "</DIV><H1>" + WebText::HtmlEscape(serverName) + "</H1>";
   if (fragments.empty()) page += "<P>No applications are registered with this web server.</P>";
@@ -95,6 +116,25 @@ std::string LibraryPages::LoggedOut(const std::string& serverName) {
   page += StringPrintf("<P><A href=\"%s\">Log in again</A> &middot; <A href=\"/\">Home page</A></P>",
                        LoginUrl("/").c_str());
   page += kTail;
+  return page;
+}
+
+std::string LibraryPages::LogoutForm() {
+  return StringPrintf("<FORM class=logout method=POST action=\"%s\" style=\"display:inline\">"
+                      "<INPUT type=submit value=\"Log out\"></FORM>",
+                      kLogoutPath);
+}
+
+std::string LibraryPages::Logout(const std::string& serverName, const std::string& user) {
+  std::string page = Head("Log out - " + serverName);
+  if (user.empty()) {
+    page += StringPrintf("<H1>You are not logged in</H1><P><A href=\"%s\">Log in</A> &middot; "
+                         "<A href=\"/\">Home page</A></P>",
+                         LoginUrl("/").c_str());
+  } else {
+    page += "<H1>Log out</H1><P>Logged in as " + WebText::HtmlEscape(user) + ".</P><P>" + LogoutForm() + "</P>";
+  }
+  page += "</BODY></HTML>";
   return page;
 }
 

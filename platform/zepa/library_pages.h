@@ -40,6 +40,11 @@ class LibraryPages {
   static std::string Login(const std::string& serverName, const std::string& message,
                            const std::string& returnPath, const std::string& user);
   static std::string LoggedOut(const std::string& serverName);
+  // The form that logs out (a POST, guarded like every change), as the
+  // home page and the logout page show it.
+  static std::string LogoutForm();
+  // What GET /zepa/logout shows: the logout form, nothing ended yet.
+  static std::string Logout(const std::string& serverName, const std::string& user);
   static std::string NoAccess(const std::string& serverName, const std::string& user,
                               const std::string& returnPath);
   static std::string Error(int status, const std::string& message);
@@ -49,6 +54,14 @@ class LibraryPages {
   static void SendError(HttpTransport::Response& response, int status, const std::string& message);
   // The login page's URL that comes back to `returnPath` afterwards.
   static std::string LoginUrl(const std::string& returnPath);
+  // The answer to a request that needs a session and came without one. A
+  // page the browser navigates to (Sec-Fetch-Mode "navigate"; without that
+  // header, an Accept that takes HTML or anything, or none) is redirected
+  // (302) to the login page, which comes back to the request's path and
+  // query afterwards. Any other request (a script's fetch, a client that
+  // asks for JSON only) gets 401 with a small JSON body naming that URL,
+  // so that it is not handed a login form in place of its data.
+  static void SendLoginNeeded(const HttpTransport::Request& request, HttpTransport::Response& response);
 };
 
 }  // namespace orla

@@ -63,22 +63,39 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
   }
   std::string name, password, returnPath = "/";
   WebText::FormField(request.body, "return", &returnPath);
-  if (!throttle_.Begin(request.remoteAddress, SessionTable::Clock::now())) {
-    LibraryPages::Send(response, 429,
-             LibraryPages::Login(serverName_, "Too many failed logins from your address. Wait a minute, then try again.",
-                                 returnPath, ""));
-    return;
-  }
   WebText::FormField(request.body, "user", &name);
   WebText::FormField(request.body, "password", &password);
+  const std::string& address = request.remoteAddress;
+  // Guesses are counted per address and per account: many addresses
+  // guessing one account are slowed down as much as one address guessing
+  // many. Names that are no valid user name count under one key.
+  const std::string account = UserStore::IsValidName(name) ? name : std::string();
+  const auto now = SessionTable::Clock::now();
+  const bool addressOpen = byAddress_.Begin(address, now);
+  if (!addressOpen || !byAccount_.Begin(account, now)) {
+    if (addressOpen) byAddress_.Cancelled(address);
+    LibraryPages::Send(response, 429,
+                       LibraryPages::Login(serverName_,
+                                           addressOpen ? "Too many failed logins for this user. Wait a minute, "
+                                                         "then try again."
+                                                       : "Too many failed logins from your address. Wait a minute, "
+                                                         "then try again.",
+                                           returnPath, account));
+    return;
+  }
+  const auto failed = [&] {
+    const auto when = SessionTable::Clock::now();
+    byAddress_.Failed(address, account, when);
+    byAccount_.Failed(account, account, when);
+  };
   // Each verification takes much memory and time on purpose: only a few run
   // at once, the others wait their turn for a while.
   if (!verifications_.try_acquire_for(std::chrono::seconds(kVerificationWaitSeconds))) {
-    throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
+    failed();
     response.headers.emplace_back("Retry-After", "5");
     LibraryPages::Send(response, 503,
              LibraryPages::Login(serverName_, "The server is busy checking other logins. Try again in a moment.",
-                                 returnPath, UserStore::IsValidName(name) ? name : std::string()));
+                                 returnPath, account));
     return;
   }
   std::optional<UserStore::User> user;
@@ -91,18 +108,26 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
   }
   verifications_.release();
   if (!ok) {
-    throttle_.Failed(request.remoteAddress, SessionTable::Clock::now());
+    failed();
     ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",
                                                    LoggableName(name).c_str(), request.remoteAddress.c_str()));
     LibraryPages::Send(response, 401,
              LibraryPages::Login(serverName_, "The user name or the password is not correct.", returnPath,
-                                 UserStore::IsValidName(name) ? name : std::string()));
+                                 account));
     return;
   }
-  throttle_.Succeeded(request.remoteAddress);
+  byAddress_.Succeeded(address, user->name);
+  byAccount_.Succeeded(account, user->name);
   std::string old;
   if (WebText::CookieValue(request.Header("Cookie"), kCookieName, &old)) sessions_.Remove(old);
   const std::string token = sessions_.Create(user->name, user->hash, SessionTable::Clock::now());
+  if (token.empty()) {
+    response.headers.emplace_back("Retry-After", "60");
+    LibraryPages::Send(response, 503,
+                       LibraryPages::Login(serverName_, "The server holds as many sessions as it can. Try again later.",
+                                           returnPath, account));
+    return;
+  }
   ZepaLog::Write(ZepaLog::kInfo, StringPrintf("The user %s logged in to the web server from %s.", user->name.c_str(),
                                               request.remoteAddress.c_str()));
   response.status = 303;
@@ -113,6 +138,19 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
 }
 
 void LoginService::HandleLogout(const HttpTransport::Request& request, HttpTransport::Response& response) {
+  // Logging out is a change like any other: a POST, whose origin the
+  // request gate has checked. Reading the address shows the form only, so
+  // that no link or image of another site can end a session.
+  if (request.method == "GET" || request.method == "HEAD") {
+    std::optional<SessionTable::Session> session = SessionOf(request);
+    LibraryPages::Send(response, 200, LibraryPages::Logout(serverName_, session ? session->user : std::string()));
+    return;
+  }
+  if (request.method != "POST") {
+    response.headers.emplace_back("Allow", "GET, HEAD, POST");
+    LibraryPages::SendError(response, 405, "Use the logout form.");
+    return;
+  }
   std::string token;
   if (WebText::CookieValue(request.Header("Cookie"), kCookieName, &token)) sessions_.Remove(token);
   response.headers.emplace_back("Set-Cookie", SessionCookie("", 0));

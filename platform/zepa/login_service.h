@@ -1,6 +1,6 @@
 #pragma once
 // Logging in and out of one server and the sessions that follow: the login
-// form's check (throttled per address, a few slow password verifications at
+// form's check (throttled per address and per account, a few slow password verifications at
 // a time), the session cookie ("__Host-" prefixed, Secure, HttpOnly,
 // SameSite=Strict), the session a request's cookie names (checked against
 // the users file on every use: a removed user or a changed password ends
@@ -49,7 +49,8 @@ class LoginService {
   std::string serverName_;
   UserStore users_;
   SessionTable sessions_;
-  LoginThrottle throttle_;
+  LoginThrottle byAddress_;
+  LoginThrottle byAccount_;
   std::counting_semaphore<kMaxVerifications> verifications_{kMaxVerifications};
   std::string dummyHash_;
 };

@@ -2,80 +2,94 @@
 
 namespace orla {
 
-LoginThrottle::Entry& LoginThrottle::EntryLocked(const std::string& address, Clock::time_point now, bool* full) {
-  *full = false;
-  auto it = entries_.find(address);
-  if (it != entries_.end()) return it->second;
-  if (entries_.size() >= kMaxAddresses) {
+LoginThrottle::LoginThrottle(size_t maxEntries) : maxEntries_(maxEntries == 0 ? 1 : maxEntries) {}
+
+// The key's entry, made when missing; null when the table is full of
+// entries with attempts under way.
+LoginThrottle::Entry* LoginThrottle::EntryLocked(const std::string& key, Clock::time_point now) {
+  auto it = entries_.find(key);
+  if (it != entries_.end()) return &it->second;
+  if (entries_.size() >= maxEntries_) {
     auto oldest = entries_.end();
     for (auto e = entries_.begin(); e != entries_.end(); ++e) {
       if (e->second.inFlight == 0 && (oldest == entries_.end() || e->second.lastSeen < oldest->second.lastSeen)) {
         oldest = e;
       }
     }
-    if (oldest == entries_.end()) {
-      *full = true;  // every address is mid-attempt
-      return entries_.begin()->second;
-    }
+    if (oldest == entries_.end()) return nullptr;
     entries_.erase(oldest);
   }
-  return entries_.emplace(address, Entry{0, 0, now, Clock::time_point{}, now}).first->second;
+  Entry entry;
+  entry.windowStart = now;
+  entry.lastSeen = now;
+  return &entries_.emplace(key, entry).first->second;
+}
+
+void LoginThrottle::ForgetFailuresLocked(Entry& entry, Clock::time_point now) {
+  entry.failures = 0;
+  entry.windowStart = now;
+  entry.account.clear();
+  entry.severalAccounts = false;
 }
 
 bool LoginThrottle::OpenLocked(Entry& entry, Clock::time_point now) {
   if (now < entry.blockedUntil) return false;
-  if (now - entry.windowStart >= kWindow) {
-    entry.failures = 0;
-    entry.windowStart = now;
-  }
+  if (now - entry.windowStart >= kWindow) ForgetFailuresLocked(entry, now);
   return entry.failures + entry.inFlight < kMaxFailures;
 }
 
-bool LoginThrottle::Allowed(const std::string& address, Clock::time_point now) {
+bool LoginThrottle::Allowed(const std::string& key, Clock::time_point now) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = entries_.find(address);
+  auto it = entries_.find(key);
   return it == entries_.end() || OpenLocked(it->second, now);
 }
 
-bool LoginThrottle::Begin(const std::string& address, Clock::time_point now) {
+bool LoginThrottle::Begin(const std::string& key, Clock::time_point now) {
   std::lock_guard<std::mutex> lock(mutex_);
-  bool full = false;
-  Entry& entry = EntryLocked(address, now, &full);
-  if (full) return false;
-  entry.lastSeen = now;
-  if (!OpenLocked(entry, now)) return false;
-  ++entry.inFlight;
+  Entry* entry = EntryLocked(key, now);
+  if (entry == nullptr) return false;
+  entry->lastSeen = now;
+  if (!OpenLocked(*entry, now)) return false;
+  ++entry->inFlight;
   return true;
 }
 
-void LoginThrottle::Failed(const std::string& address, Clock::time_point now) {
+void LoginThrottle::Failed(const std::string& key, const std::string& account, Clock::time_point now) {
   std::lock_guard<std::mutex> lock(mutex_);
-  bool full = false;
-  Entry& entry = EntryLocked(address, now, &full);
-  if (full) return;
-  if (entry.inFlight > 0) --entry.inFlight;
-  entry.lastSeen = now;
-  if (now - entry.windowStart >= kWindow) {
-    entry.failures = 0;
-    entry.windowStart = now;
+  Entry* entry = EntryLocked(key, now);
+  if (entry == nullptr) return;
+  if (entry->inFlight > 0) --entry->inFlight;
+  entry->lastSeen = now;
+  if (now - entry->windowStart >= kWindow) ForgetFailuresLocked(*entry, now);
+  if (entry->failures == 0) {
+    entry->account = account;
+  } else if (entry->account != account) {
+    entry->severalAccounts = true;
   }
-  if (++entry.failures >= kMaxFailures) {
-    entry.blockedUntil = now + kBlock;
-    entry.failures = 0;
-    entry.windowStart = now;
+  if (++entry->failures >= kMaxFailures) {
+    entry->blockedUntil = now + kBlock;
+    ForgetFailuresLocked(*entry, now);
   }
 }
 
-void LoginThrottle::Succeeded(const std::string& address) {
+void LoginThrottle::Succeeded(const std::string& key, const std::string& account) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = entries_.find(address);
+  auto it = entries_.find(key);
   if (it == entries_.end()) return;
-  // Other attempts from the address may still be under way.
+  // Other attempts for the key may still be under way.
   Entry& entry = it->second;
   if (entry.inFlight > 0) --entry.inFlight;
+  if (entry.failures > 0 && (entry.severalAccounts || entry.account != account)) return;
   entry.failures = 0;
+  entry.account.clear();
   entry.blockedUntil = Clock::time_point{};
   if (entry.inFlight == 0) entries_.erase(it);
+}
+
+void LoginThrottle::Cancelled(const std::string& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(key);
+  if (it != entries_.end() && it->second.inFlight > 0) --it->second.inFlight;
 }
 
 }  // namespace orla

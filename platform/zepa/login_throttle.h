@@ -1,10 +1,17 @@
 #pragma once
-// Slows down password guessing: after 5 failed logins from one address
-// within 5 minutes, logins from that address are refused for 1 minute. A
-// successful login clears the address. Attempts still being checked count
-// as failures until they end, so parallel guesses from one address are
-// refused from the sixth on at once. The table is bounded; when full, the
-// entry seen longest ago that has no attempt under way goes.
+// Slows down password guessing, for one kind of key (the server keeps one
+// table keyed by client address and one keyed by account name): after 5
+// failed logins for one key within 5 minutes, logins for that key are
+// refused for 1 minute. Attempts still being checked count as failures until
+// they end, so parallel guesses are refused from the sixth on at once.
+//
+// A success clears a key only when every failure it holds was against the
+// account that succeeded: another account's success resets nothing (an
+// address that guessed the administrator's password stays counted when the
+// same address then logs in as itself).
+//
+// The table is bounded; when full, the entry seen longest ago that has no
+// attempt under way goes.
 #include <chrono>
 #include <cstddef>
 #include <map>
@@ -20,31 +27,40 @@ class LoginThrottle {
   static constexpr int kMaxFailures = 5;
   static constexpr std::chrono::seconds kWindow{5 * 60};
   static constexpr std::chrono::seconds kBlock{60};
-  static constexpr size_t kMaxAddresses = 10000;
+  static constexpr size_t kMaxEntries = 10000;
 
-  // True when an attempt from the address would be let in now (counts
-  // nothing).
-  bool Allowed(const std::string& address, Clock::time_point now);
-  // Starts an attempt: false (nothing counted) while the address is blocked
-  // or its failures and attempts under way reach the limit. Every true
-  // return is ended by exactly one Failed or Succeeded.
-  bool Begin(const std::string& address, Clock::time_point now);
-  void Failed(const std::string& address, Clock::time_point now);
-  void Succeeded(const std::string& address);
+  explicit LoginThrottle(size_t maxEntries = kMaxEntries);
+
+  // True when an attempt for the key would be let in now (counts nothing).
+  bool Allowed(const std::string& key, Clock::time_point now);
+  // Starts an attempt: false (nothing counted) while the key is blocked or
+  // its failures and attempts under way reach the limit. Every true return
+  // is ended by exactly one Failed, Succeeded or Cancelled.
+  bool Begin(const std::string& key, Clock::time_point now);
+  // A failed attempt against `account`.
+  void Failed(const std::string& key, const std::string& account, Clock::time_point now);
+  // A successful login as `account`.
+  void Succeeded(const std::string& key, const std::string& account);
+  // An attempt that was never checked (another throttle refused it).
+  void Cancelled(const std::string& key);
 
  private:
-  struct Entry;
-  Entry& EntryLocked(const std::string& address, Clock::time_point now, bool* full);
-  static bool OpenLocked(Entry& entry, Clock::time_point now);
-
   struct Entry {
     int failures = 0;
     int inFlight = 0;
     Clock::time_point windowStart;
     Clock::time_point blockedUntil;
     Clock::time_point lastSeen;
+    // The account of the failures counted, while they are all against one.
+    std::string account;
+    bool severalAccounts = false;
   };
 
+  Entry* EntryLocked(const std::string& key, Clock::time_point now);
+  static bool OpenLocked(Entry& entry, Clock::time_point now);
+  static void ForgetFailuresLocked(Entry& entry, Clock::time_point now);
+
+  size_t maxEntries_;
   std::mutex mutex_;
   std::map<std::string, Entry> entries_;
 };

@@ -31,6 +31,7 @@ void RequestGate::AddSecurityHeaders(HttpTransport::Response& response) {
   response.headers.emplace_back("X-Content-Type-Options", "nosniff");
   response.headers.emplace_back("X-Frame-Options", "SAMEORIGIN");
   response.headers.emplace_back("Referrer-Policy", "same-origin");
+  response.headers.emplace_back("Content-Security-Policy", kContentSecurityPolicy);
 }
 
 bool RequestGate::SameOrigin(const HttpTransport::Request& request) {

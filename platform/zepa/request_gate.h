@@ -18,6 +18,13 @@ namespace orla {
 class RequestGate {
  public:
   static constexpr const char* kInternalHeader = "X-ZEPA-Internal";
+  // What every answer's content may load and do. Everything comes from this
+  // origin; inline scripts and event handlers stay allowed (the pages'
+  // markup is built on them); no plug-in objects, no <BASE> elsewhere, forms
+  // post only here, and only this origin may frame the pages.
+  static constexpr const char* kContentSecurityPolicy =
+      "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
+      "img-src 'self' data:; frame-ancestors 'self'; object-src 'none'; base-uri 'self'; form-action 'self'";
 
   // The secret: 32 random bytes as hex, made once per process.
   static const std::string& InternalSecret();
@@ -34,7 +41,7 @@ class RequestGate {
   // True when the request's Origin, or without one its Referer, is this
   // server (https and the Host the request was sent to).
   static bool SameOrigin(const HttpTransport::Request& request);
-  // HSTS, nosniff, frame and referrer policies.
+  // HSTS, nosniff, frame and referrer policies, the content security policy.
   static void AddSecurityHeaders(HttpTransport::Response& response);
   // The checks made before a request body is read; true when it answered.
   static bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response,

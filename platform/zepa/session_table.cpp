@@ -6,6 +6,7 @@ namespace orla {
 
 SessionTable::SessionTable(const Settings& settings) : settings_(settings) {
   if (settings_.maxSessions == 0) settings_.maxSessions = 1;
+  if (settings_.maxPerUser == 0) settings_.maxPerUser = 1;
 }
 
 bool SessionTable::ExpiredLocked(const Session& session, Clock::time_point now) const {
@@ -21,11 +22,17 @@ std::string SessionTable::Create(const std::string& user, const std::string& pas
       it = ExpiredLocked(it->second, now) ? sessions_.erase(it) : std::next(it);
     }
   }
-  while (sessions_.size() >= settings_.maxSessions) {
-    auto oldest = sessions_.begin();
+  // The user's own sessions, oldest first out, until the new one fits.
+  for (;;) {
+    size_t own = 0;
+    auto oldest = sessions_.end();
     for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
-      if (it->second.lastUsed < oldest->second.lastUsed) oldest = it;
+      if (it->second.user != user) continue;
+      ++own;
+      if (oldest == sessions_.end() || it->second.created < oldest->second.created) oldest = it;
     }
+    if (own < settings_.maxPerUser && sessions_.size() < settings_.maxSessions) break;
+    if (oldest == sessions_.end()) return std::string();
     sessions_.erase(oldest);
   }
   sessions_[token] = Session{user, passwordHash, now, now};

@@ -1,8 +1,11 @@
 #pragma once
 // Logged-in sessions: a random token (the session cookie's value) for each,
 // the user and the password hash it logged in with (a changed password ends
-// the session), ended after an idle time or a total lifetime. The table is
-// bounded: when full, expired sessions go first, then the least recently used.
+// the session), ended after an idle time or a total lifetime. Each user holds
+// at most maxPerUser sessions: a new one ends that user's oldest. The whole
+// table is bounded too: when full, expired sessions go first, then the new
+// session's user's own oldest; a user with none gets no session. So one
+// user's logins never end another user's sessions.
 #include <chrono>
 #include <cstddef>
 #include <map>
@@ -20,6 +23,7 @@ class SessionTable {
     std::chrono::seconds idle{30 * 60};
     std::chrono::seconds lifetime{8 * 60 * 60};
     size_t maxSessions = 4096;
+    size_t maxPerUser = 32;
   };
 
   struct Session {
@@ -33,7 +37,8 @@ class SessionTable {
 
   const Settings& GetSettings() const { return settings_; }
 
-  // A new session; returns its token (64 hex digits).
+  // A new session; returns its token (64 hex digits), or "" when the table
+  // is full of other users' sessions.
   std::string Create(const std::string& user, const std::string& passwordHash, Clock::time_point now);
   // The session of `token` when it is still valid; marks it used. An expired
   // session is removed.

@@ -205,10 +205,7 @@ void ZepaServer::HandleExtension(const std::shared_ptr<const ExtensionRegistrati
     HttpTransport::Response discarded;
     context->BuildResponse(discarded);
     if (!session) {
-      response.status = 302;
-      response.headers.emplace_back("Location", LibraryPages::LoginUrl(request.target));
-      response.headers.emplace_back("Cache-Control", "no-store");
-      response.body = LibraryPages::Error(302, "Please log in.");
+      LibraryPages::SendLoginNeeded(request, response);
       return;
     }
     LibraryPages::Send(response, 403, LibraryPages::NoAccess(settings_.name, session->user, request.target));

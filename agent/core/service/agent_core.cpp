@@ -17,6 +17,7 @@
 #include "platform/net/socket_startup.h"
 #include "platform/service/process_exit.h"
 #include "platform/sync/pause_gate.h"
+#include "platform/sysinfo/open_file_limit.h"
 #include "platform/sysinfo/system_info.h"
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
@@ -59,6 +60,9 @@ void AgentCore::Start(const std::string& programPath, PauseGate* gate) {
 }
 
 int AgentCore::StartHost(const std::string& programPath, PauseGate* gate) {
+  // A service gets 1024 open files by default (the soft limit), far below
+  // its hard limit: thousands of elements need more at once.
+  OpenFileLimit::Raise();
   Pass(gate);
   EnterProgramDirectory(programPath);
   Pass(gate);

@@ -1,7 +1,7 @@
 // The element list as people use it: signing in, the list of simulated tape
 // controllers with their status, the Actions menu, the About window, an
-// anonymous visitor, and a device text that holds markup.
-const { test, expect, closeWith, openFromMenu, rowOf } = require('../fixtures');
+// anonymous visitor signing in and out, and a device text that holds markup.
+const { test, expect, adminPassword, closeWith, openFromMenu, rowOf } = require('../fixtures');
 
 // The list shows each simulated controller's status once the agent has read it.
 const EXPECTED = [
@@ -33,7 +33,9 @@ test('an administrator signs in with the first-start password and sees the contr
   async ({ admin, elements, sim, shot }) => {
     await expect(admin).toHaveTitle('Tape Controller Management');
     await expect(admin.locator('#signed-in-user')).toHaveText('administrator');
-    await expect(admin.locator('a#log-out')).toHaveAttribute('href', '/zepa/logout');
+    // Logging out is a POST from a small form.
+    await expect(admin.locator('form.log-out')).toHaveAttribute('method', 'post');
+    await expect(admin.locator('form.log-out')).toHaveAttribute('action', '/zepa/logout');
 
     await reloadUntil(admin, () => statusImages(elements), EXPECTED.map((e) => `${e.name}=${e.image}`).join(' '));
     for (const e of EXPECTED) {
@@ -122,18 +124,34 @@ test('About opens in a window of its own and its Ok closes it', async ({ admin, 
   expect(about.isClosed()).toBe(true);
 });
 
-test('an anonymous visitor sees the list without a menu and is sent to log in for the root page',
+test('an anonymous visitor signs in for the list and comes back to it, then logs out with the form',
   async ({ page, dialogs, shot }) => {
+    const blocked = [];
+    page.on('console', (m) => { if (/Content Security Policy/i.test(m.text())) blocked.push(m.text()); });
+    // About is open to anyone; the list is not.
+    await page.goto('/KOR/about.htm');
+    await expect(page.locator('h2.header')).toContainText('Version V2.7.2.13');
     await page.goto('/KOR/elements.html');
+    await expect(page).toHaveURL(/\/zepa\/login\?return=%2FKOR%2Felements\.html$/);
+    await expect(page.locator('tr.element-row')).toHaveCount(0);
+    await shot(page, 'login-for-elements');
+    await page.locator('input[name=user]').fill('administrator');
+    await page.locator('input[name=password]').fill(adminPassword());
+    await Promise.all([
+      page.waitForURL((url) => url.pathname === '/KOR/elements.html'),
+      page.locator('input[type=submit]').click(),
+    ]);
     await expect(page.locator('tr.element-row').first()).toBeVisible();
-    await expect(page.locator('a.menu-button')).toHaveCount(0);
-    await expect(page.locator('table[bgcolor]')).toHaveCount(0);
-    expect(await page.evaluate(() => window.TCMAction)).toBeNull();
-    await shot(page, 'elements-anonymous');
+    await expect(page.locator('a.menu-button')).toBeVisible();
 
+    // The root page's log-out button posts; the session ends.
+    await page.goto('/KOR/');
+    await Promise.all([page.waitForURL(/\/zepa\/logout$/), page.locator('#log-out').click()]);
+    await expect(page.locator('h1')).toHaveText('You are logged out');
     await page.goto('/KOR/');
     await expect(page).toHaveURL(/\/zepa\/login/);
     expect(dialogs).toEqual([]);
+    expect(blocked).toEqual([]);
   });
 
 test('a device text that holds markup is shown as text and runs no script',

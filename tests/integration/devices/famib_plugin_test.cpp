@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "agent/core/orla_exception.h"
@@ -218,18 +219,68 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
 
 using ElementFileTest = SimulatorOn<70>;
 
-TEST_F(ElementFileTest, LoadingTheElementFileBindsTheControllersAndDropsTheRest) {
-  dir_.Write("KORAgent.db", "tc01|" + Address("tc01") + "\ntc02|" + Address("tc02") + "\nsw01|" + Address("sw01") +
-                                "\nhost01|" + Address("host01") + "\ntc03|" + Address("tc03") + "\n");
+TEST_F(ElementFileTest, LoadingTheElementFileBindsTheControllersAndKeepsTheRestUnbound) {
+  const std::string file = "tc01|" + Address("tc01") + "\ntc02|" + Address("tc02") + "\nsw01|" + Address("sw01") +
+                           "\nhost01|" + Address("host01") + "\ntc03|" + Address("tc03") + "\n";
+  dir_.Write("KORAgent.db", file);
   auto registry = Loaded(300);
-  EXPECT_EQ(registry->ElementCount(), 3);
+  EXPECT_EQ(registry->ElementCount(), 5);
   // The load's own pass gave every controller its status.
   EXPECT_EQ(StatusOf(*registry, "tc01"), 0);
   EXPECT_EQ(StatusOf(*registry, "tc02"), 1);
   EXPECT_EQ(StatusOf(*registry, "tc03"), 2);
+  // The switch and the host answer, but no type claims them.
+  EXPECT_EQ(StatusOf(*registry, "sw01"), -1);
+  EXPECT_EQ(registry->DescriptionAt(Address("host01")), "Not recognised");
   registry.reset();
-  EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|" + Address("tc01") + "\ntc02|" + Address("tc02") + "\ntc03|" +
-                                          Address("tc03") + "\n");
+  EXPECT_EQ(dir_.Read("KORAgent.db"), file);
+}
+
+// A controller silent while the agent starts, and one that no type claims
+// (the type list is still empty): each survives two restarts in the element
+// file, is listed as unknown, and is bound and polled within one polling
+// interval of answering (the simulator started later, the type installed
+// later). An unbound element can be removed.
+using UnboundControllerTest = SimulatorOn<100>;
+
+TEST_F(UnboundControllerTest, SilentAndUnclaimedControllersAreKeptAndBoundOnceTheyAnswer) {
+  constexpr int kInterval = 5;
+  const struct {
+    const char* what;
+    const char* model;
+    std::function<void()> mute;
+    std::function<void()> answer;
+  } cases[] = {
+      {"unclaimed", "Not recognised", [&] { dir_.Write("devices/supported.txt", ""); },
+       [&] { dir_.Write("devices/supported.txt", "famib\n"); }},
+      {"silent", "Not responding", [&] { StopSimulator(); }, [&] { StartSimulator(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = "tc01|" + Address("tc01") + "\nsw01|" + Address("sw01") + "\n";
+    dir_.Write("KORAgent.db", file);
+    c.mute();
+    std::unique_ptr<ElementRegistry> registry;
+    for (int start = 0; start < 3; ++start) {
+      registry.reset();  // a restart: the file is saved as the agent stops
+      registry = Loaded(kInterval);
+      EXPECT_EQ(dir_.Read("KORAgent.db"), file) << "start " << start;
+      EXPECT_EQ(StatusOf(*registry, "tc01"), -1);
+      EXPECT_EQ(registry->DescriptionAt(Address("tc01")), c.model);
+      EXPECT_EQ(registry->OverallStatus(), '1');
+    }
+    registry->RemoveElement("sw01");
+    EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|" + Address("tc01") + "\n");
+
+    c.answer();
+    // A retry already waiting on the silent device gets its answer with the
+    // request's next resend (5 s): one interval and one resend at most.
+    EXPECT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 0; }, seconds(kInterval + 5 + 3)));
+    EXPECT_EQ(registry->DescriptionAt(Address("tc01")).value_or("").rfind("Not ", 0), std::string::npos);
+    EXPECT_EQ(log_.Count("INFO: Element tc01 (" + Address("tc01") + "): the device answers"), 1);
+    registry.reset();
+    log_.Clear();
+  }
 }
 
 using SilentDeviceTest = SimulatorOn<80>;

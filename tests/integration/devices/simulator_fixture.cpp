@@ -23,8 +23,7 @@ const char* const kDevices[] = {"tc01", "tc02", "tc03", "sw01", "host01"};
 void SimulatorFixture::SetUp() {
   // snmpsimd runs as nobody when started by root: it must reach its folder.
   chmod(dir_.Path().c_str(), 0755);
-  const std::string output = simulator_.Start(kSnmpPort, Address("tc01"));
-  ASSERT_NE(output.find("host01 " + Address("host01")), std::string::npos) << output;
+  StartSimulator();
 
   settings_.SnmpPort(kSnmpPort);
   settings_.TrapListen("udp:127.0.0.1:" + std::to_string(TrapPort()));
@@ -45,6 +44,11 @@ void SimulatorFixture::TearDown() {
 }
 
 void SimulatorFixture::StopSimulator() { simulator_.Stop(); }
+
+void SimulatorFixture::StartSimulator() {
+  const std::string output = simulator_.Start(kSnmpPort, Address("tc01"));
+  ASSERT_NE(output.find("host01 " + Address("host01")), std::string::npos) << output;
+}
 
 std::string SimulatorFixture::Address(const std::string& device) const {
   int offset = 0;

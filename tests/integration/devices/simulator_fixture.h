@@ -44,6 +44,8 @@ class SimulatorFixture : public ::testing::Test {
   // Runs simulator/simctl for this test's simulator; its output.
   std::string Simctl(const std::string& arguments);
   void StopSimulator();
+  // Starts the devices (again); SetUp has started them once.
+  void StartSimulator();
 
   // A loaded registry (no element file yet) reporting to `changes_`.
   std::unique_ptr<ElementRegistry> Loaded(int pollingInterval = 300);

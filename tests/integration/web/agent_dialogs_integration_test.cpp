@@ -1,16 +1,21 @@
 // KORAgent run as a process from a program directory, with its web interface
 // on a free loopback port: the agent configuration dialog over HTTPS changes
 // the polling interval, storage.ini in the agent directory holds it, and the
-// agent started again polls at the new interval.
+// agent started again polls at the new interval. Who sees what: every page
+// but the discovery document and About needs a session, and only the
+// administrator changes anything.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/text/string_printf.h"
 #include "tests/integration/web/loopback_https.h"
@@ -71,6 +76,15 @@ class AgentDialogs : public ::testing::Test {
     ASSERT_EQ(https_.LogIn("administrator", test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")), jar),
               303);
   }
+  // Adds a user with the users tool (the agent reads the users file on
+  // every login) and signs it in; the session goes into `jar`.
+  void AddUser(const std::string& user, const std::string& rights, const std::string& jar) {
+    ASSERT_EQ(std::system(StringPrintf("echo %s-password | %s -d '%s' add %s %s >/dev/null", user.c_str(),
+                                       KORUSERS_PATH, dir_.File("KORZEPD").c_str(), user.c_str(), rights.c_str())
+                              .c_str()),
+              0);
+    ASSERT_EQ(https_.LogIn(user, user + "-password", jar), 303);
+  }
   // The agent configuration page, with the session in `jar`; `form` posted.
   std::string ConfigPage(const std::string& jar, const std::string& form = "") {
     const std::string post = form.empty() ? "" : https_.OriginHeader() + " --data '" + form + "'";
@@ -104,6 +118,82 @@ TEST_F(AgentDialogs, IntervalChangedInTheDialogHoldsAfterARestart) {
   Start();
   Login(admin);
   EXPECT_TRUE(Contains(ConfigPage(admin), "<OPTION value=\"7\" SELECTED>7<"));
+}
+
+TEST_F(AgentDialogs, EveryPageButTheDiscoveryDocumentAndAboutNeedsASession) {
+  ASSERT_EQ(::mkdir(dir_.File("KORZEPA").c_str(), 0755), 0);
+  dir_.Write("KORZEPA/default.htm", "<HTML><BODY>root page</BODY></HTML>");
+  Start();
+  const std::string admin = dir_.File("admin.jar");
+  Login(admin);
+  const std::string reader = dir_.File("reader.jar");
+  AddUser("reader", "KORAccess=1", reader);
+  const std::string before = dir_.Read("KOR/storage.ini");
+  // Each page, and what its change (a POST by a reader) is.
+  struct Page {
+    const char* path;
+    bool anyone;
+    const char* change;  // form posted by the reader; empty: the page changes nothing
+  };
+  const std::vector<Page> pages = {
+      {"/KOR/", false, ""},
+      {"/KOR/default.htm", false, ""},
+      {"/KOR/elements.html", false, ""},
+      {"/KOR/add_element.html", false, "element_name=tc09&element_address=127.0.0.9"},
+      {"/KOR/delete_element.html?element_name=tc01", false, "element_name=tc01"},
+      {"/KOR/rename_element.html?element_name=tc01", false, "element_name=tc01&new_name=tc02"},
+      {"/KOR/set_trap_target.html?element_name=tc01", false, "element_name=tc01&yes=Yes"},
+      {"/KOR/agent_config.html", false, "polling_interval=7&change=Change+Interval"},
+      {"/KOR/WebAgent/Fibre/index.html?device=tc01", false, "x=1"},
+      {"/KOR/kor.xml", true, ""},
+      {"/KOR/about.htm", true, ""},
+  };
+  for (const Page& page : pages) {
+    SCOPED_TRACE(page.path);
+    const test::HttpsReply anonymous = https_.Request(page.path);
+    if (page.anyone) {
+      EXPECT_EQ(anonymous.status, 200);
+    } else {
+      // The login page, which comes back to the page asked for.
+      EXPECT_EQ(anonymous.status, 302);
+      std::string login = "/zepa/login?return=";
+      for (const char* c = page.path; *c != '\0'; ++c) {
+        login += std::isalnum(static_cast<unsigned char>(*c)) || std::strchr("-._~", *c) ? std::string(1, *c)
+                                                                                          : StringPrintf("%%%02X", *c);
+      }
+      EXPECT_TRUE(Contains(anonymous.headers, "Location: " + login)) << anonymous.headers;
+      const std::string jar = dir_.File("back.jar");
+      const test::HttpsReply back = https_.Request(
+          "/zepa/login", "-c '" + jar + "' " + https_.OriginHeader() +
+                             " --data-urlencode user=reader --data-urlencode password=reader-password "
+                             "--data-urlencode 'return=" + page.path + "'");
+      EXPECT_EQ(back.status, 303);
+      EXPECT_TRUE(Contains(back.headers, std::string("Location: ") + page.path + "\r\n")) << back.headers;
+      // A script asking without a session gets 401, not the login form.
+      const test::HttpsReply script = https_.Request(page.path, "-H 'Sec-Fetch-Mode: cors'");
+      EXPECT_EQ(script.status, 401);
+      EXPECT_TRUE(Contains(script.body, "\"login\":\"/zepa/login?return=")) << script.body;
+    }
+    // A reader reads every page as the administrator does (the device page
+    // of an unknown device is 404 for both)...
+    const test::HttpsReply read = https_.Request(page.path, "-b '" + reader + "'");
+    EXPECT_EQ(read.status, https_.Request(page.path, "-b '" + admin + "'").status);
+    EXPECT_EQ(read.status, Contains(page.path, "WebAgent") ? 404 : 200) << read.body;
+    EXPECT_FALSE(Contains(read.body, "name=password")) << read.body;
+    // ...with the content security policy...
+    EXPECT_TRUE(Contains(read.headers, "Content-Security-Policy: default-src 'self';")) << read.headers;
+    EXPECT_TRUE(Contains(read.headers, "frame-ancestors 'self'; object-src 'none'; base-uri 'self'; "
+                                       "form-action 'self'"))
+        << read.headers;
+    // ...and is refused every change.
+    if (*page.change != '\0') {
+      const test::HttpsReply change = https_.Request(
+          page.path, "-b '" + reader + "' " + https_.OriginHeader() + " --data '" + page.change + "'");
+      EXPECT_TRUE(Contains(change.body, "as administrator to perform this operation.")) << change.body;
+    }
+  }
+  EXPECT_EQ(dir_.Read("KOR/storage.ini"), before);
+  EXPECT_FALSE(dir_.Exists("KOR/KORAgent.db") && Contains(dir_.Read("KOR/KORAgent.db"), "tc09"));
 }
 
 }  // namespace

@@ -92,7 +92,17 @@ class WebAgentIntegration : public test::SimulatorFixture {
     SimulatorFixture::TearDown();
   }
 
-  Reply Curl(const std::string& path, const std::string& extra = "") { return https_.Request(path, extra); }
+  // With the session of the last LogIn: the device pages need one.
+  Reply Curl(const std::string& path, const std::string& extra = "") {
+    return https_.Request(path, session_.empty() ? extra : "-b '" + session_ + "' " + extra);
+  }
+  // Signs the administrator in for the requests that follow.
+  void LogIn() {
+    session_ = dir_.File("jar.txt");
+    ASSERT_EQ(https_.LogIn("administrator", test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")),
+                           session_),
+              303);
+  }
   std::string Origin() const { return https_.OriginHeader(); }
   std::string Page(const char* page, const std::string& device) {
     return StringPrintf("/KOR/WebAgent/%s?device=%s&addr=%s", page, device.c_str(), Address(device).c_str());
@@ -113,9 +123,9 @@ class WebAgentIntegration : public test::SimulatorFixture {
     for (int i = 0; i < viewers; ++i) urls += StringPrintf(" -o /dev/null 'https://%s:%d%s'", https_.host.c_str(),
                                                            https_.port, path.c_str());
     return test::Lines(test::CommandOutput(
-        StringPrintf("curl -sk --max-time 60 --parallel --parallel-immediate --parallel-max %d "
+        StringPrintf("curl -sk -b '%s' --max-time 60 --parallel --parallel-immediate --parallel-max %d "
                      "-w '%%{http_code} %%{size_download}\\n'%s",
-                     viewers, urls.c_str())));
+                     session_.c_str(), viewers, urls.c_str())));
   }
   std::string Contact() {
     return test::CommandOutput(StringPrintf("snmpget -v1 -c public -t 1 -r 1 -Oqv %s:%d %s 2>&1",
@@ -126,9 +136,13 @@ class WebAgentIntegration : public test::SimulatorFixture {
   std::unique_ptr<ElementRegistry> registry_;
   std::unique_ptr<DynamicLibrary> library_;
   test::LoopbackHttps https_;
+  std::string session_;
 };
 
 TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
+  // Without a session: the login page.
+  EXPECT_EQ(Curl(Page("index.html", "tc01")).status, 302);
+  LogIn();
   // The overview: each unit as the simulator holds it.
   const Reply index = Curl(Page("index.html", "tc01"));
   ASSERT_EQ(index.status, 200) << index.body;
@@ -170,14 +184,12 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   // The administrator changes the contact; the device holds it, and the
   // page the change answers with (read after it) shows it, although the
   // overview was read just before.
-  const std::string jar = dir_.File("jar.txt");
-  ASSERT_EQ(https_.LogIn("administrator", test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")), jar), 303);
   EXPECT_TRUE(Contains(Curl(Page("index.html", "tc01")).body, "Storage team ext 4410"));
   const std::string form = StringPrintf(
       "--data-urlencode addr=%s --data-urlencode device=tc01 --data-urlencode onAuthErr=index.html "
       "--data-urlencode unit=%s --data-urlencode 'contact=Night shift <ops>' --data-urlencode 'location=Vault 2'",
       Address("tc01").c_str(), kTc01Unit);
-  const Reply changed = Curl(Page("index.html", "tc01"), "-b '" + jar + "' " + Origin() + " " + form);
+  const Reply changed = Curl(Page("index.html", "tc01"), Origin() + " " + form);
   EXPECT_EQ(changed.status, 200);
   EXPECT_TRUE(Contains(changed.body, "Contact and location saved.")) << changed.body;
   EXPECT_TRUE(Contains(changed.body, "value=\"Night shift &lt;ops&gt;\""));
@@ -197,7 +209,7 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
                                           Address("tc01").c_str());
   EXPECT_EQ(Curl("/webagent/Fibre/index.html", forged).status, 403);
   const std::string post = StringPrintf(" --data 'unit=%s&contact=forged'", kTc01Unit);
-  const Reply direct = Curl("/webagent/Fibre/index.html", "-b '" + jar + "' " + Origin() + " " + forged + post);
+  const Reply direct = Curl("/webagent/Fibre/index.html", Origin() + " " + forged + post);
   EXPECT_EQ(direct.status, 403);
   EXPECT_EQ(Contact(), "\"Night shift <ops>\"\n");
 

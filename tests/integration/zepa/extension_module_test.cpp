@@ -3,12 +3,19 @@
 // requests, with VESTRA_ headers nobody outside could forge.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/zepa/extension_modules.h"
 #include "tests/integration/zepa/extension_server_test.h"
+#include "tests/support/event_log_capture.h"
 #include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/text_lines.h"
 
 using orla::test::Contains;
@@ -32,6 +39,13 @@ class ExtensionModuleTest : public orla::test::ExtensionServerTest {
     install(ZEPA_TEST_MODULE_REFUSING, "b-refusing.so", normal);
     install(ZEPA_TEST_MODULE, "c-writable.so", normal | fs::perms::group_write);
     orla::test::WriteFile(modules + "/d-garbage.so", "not a shared library");
+    // A good module, but reached through a link; one of another user.
+    fs::copy_file(ZEPA_TEST_MODULE, dir_.File("elsewhere.so"));
+    fs::create_symlink(dir_.File("elsewhere.so"), modules + "/e-linked.so");
+    if (::geteuid() == 0) {
+      install(ZEPA_TEST_MODULE, "f-foreign.so", normal);
+      EXPECT_EQ(::chown((modules + "/f-foreign.so").c_str(), 65534, 65534), 0);
+    }
     orla::test::WriteFile(modules + "/README", "not a module, not looked at");
     StartServer(dir_.File("data"), dir_.File("content"), dir_.File("agent"));
   }
@@ -46,11 +60,12 @@ class ExtensionModuleTest : public orla::test::ExtensionServerTest {
 
 TEST_F(ExtensionModuleTest, GoodModulesAreLoadedAndBadOnesSkipped) {
   EXPECT_EQ(log_.Count("loaded the extension module"), 1);
-  EXPECT_EQ(log_.Count("skips the extension module"), 3);
-  for (const char* name : {"b-refusing.so: its GetExtensionRecord failed", "c-writable.so: others than its owner",
-                           "d-garbage.so: "}) {
-    EXPECT_EQ(log_.Count(name), 1) << name;
-  }
+  std::vector<std::string> skipped = {"b-refusing.so: its GetExtensionRecord failed",
+                                      "c-writable.so: others than its owner may change it", "d-garbage.so: ",
+                                      "e-linked.so: it is a symbolic link"};
+  if (::geteuid() == 0) skipped.push_back("f-foreign.so: its owner (user 65534) is neither root nor the server's user");
+  EXPECT_EQ(log_.Count("WARNING: The web server skips the extension module"), static_cast<int>(skipped.size()));
+  for (const std::string& name : skipped) EXPECT_EQ(log_.Count("extensions/" + name), 1) << name;
   EXPECT_EQ(log_.Count("README"), 0);
   // The server runs on with its own extensions.
   EXPECT_EQ(Get("/KOR/rights").body, "rights=0x80000000");
@@ -90,6 +105,52 @@ TEST_F(ExtensionModuleTest, OutsideRequestsLoseTheirVestraHeaders) {
   EXPECT_TRUE(Contains(reply, "VESTRA_MACHINE=\n")) << reply;
   EXPECT_TRUE(Contains(reply, "VESTRA_COMMUNITY=\n")) << reply;
   EXPECT_TRUE(Contains(reply, "VESTRA_DEVICE=\n")) << reply;
+}
+
+// A folder of modules that someone else could have written is not looked
+// into at all.
+TEST(ExtensionModuleFolder, AFolderOthersCouldChangeLoadsNothing) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& folder)> make;
+    const char* why;
+  };
+  const std::vector<Case> cases = {
+      {"a link to a good folder",
+       [](const std::string& folder) {
+         fs::create_directories(folder + "-real");
+         fs::create_symlink(folder + "-real", folder);
+       },
+       "it is a symbolic link"},
+      {"a group-writable folder",
+       [](const std::string& folder) {
+         fs::create_directories(folder);
+         fs::permissions(folder, fs::perms::group_write, fs::perm_options::add);
+       },
+       "others than its owner may change it"},
+      {"a folder of another user",
+       [](const std::string& folder) {
+         fs::create_directories(folder);
+         EXPECT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+       },
+       "its owner (user 65534) is neither root nor the server's user"},
+  };
+  orla::test::EventLogCapture log;
+  orla::test::TempDir dir;
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (std::string(c.why).rfind("its owner", 0) == 0 && ::geteuid() != 0) continue;  // chown needs root
+    const std::string folder = dir.File("extensions" + std::to_string(n++));
+    c.make(folder);
+    if (fs::is_directory(folder)) fs::copy_file(ZEPA_TEST_MODULE, folder + "/a-testagent.so");
+    orla::ExtensionModules modules;
+    int registrations = 0;
+    EXPECT_EQ(modules.LoadAll(folder, [&](const ExtensionRecord&, std::string*) { return ++registrations > 0; }), 0);
+    EXPECT_EQ(registrations, 0);
+    EXPECT_EQ(log.Count("WARNING: The web server loads no extension module from " + folder + ": " + c.why), 1);
+  }
 }
 
 }  // namespace

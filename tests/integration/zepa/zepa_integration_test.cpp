@@ -156,10 +156,58 @@ TEST_F(ZepaServerTest, RightsFollowTheSession) {
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x00000003");
   ASSERT_EQ(Korusers(data_, {"password", "operator"}, "another-pass\n").exitCode, 0);
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar2}).body, "rights=0x80000000");
-  const Reply out = Curl("/zepa/logout", {"-b", jar, "-c", jar});
+  // Logging out is a POST from this server's pages: reading its address
+  // only shows the form, and a POST from elsewhere is refused.
+  const Reply form = Curl("/zepa/logout", {"-b", jar});
+  EXPECT_EQ(form.status, 200);
+  EXPECT_TRUE(Contains(form.body, "<FORM class=logout method=POST action=\"/zepa/logout\"")) << form.body;
+  EXPECT_EQ(Curl("/zepa/logout", {"-b", jar, "--data", "", "-H", "Origin: https://attacker.example"}).status, 403);
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x7fffffff");
+  const Reply out = Curl("/zepa/logout", {"-b", jar, "-c", jar, "--data", "", "-H", "Origin: " + Origin()});
   EXPECT_EQ(out.status, 200);
   EXPECT_TRUE(Contains(out.headers, "Max-Age=0"));
   EXPECT_EQ(Curl("/KOR/rights", {"-b", jar}).body, "rights=0x80000000");
+}
+
+TEST_F(ZepaServerTest, AnotherAccountsSuccessResetsNoThrottle) {
+  for (const char* user : {"reader", "operator"}) {
+    ASSERT_EQ(Korusers(data_, {"add", user, "KORAccess=1"}, std::string(user) + "-pass\n").exitCode, 0);
+  }
+  const std::string jar = dir_.File("jar.txt");
+  const auto from = [&](const std::string& address, const std::string& user, const std::string& password) {
+    return Curl("/zepa/login", {"--interface", address, "-c", jar, "-H", "Origin: " + Origin(), "--data-urlencode",
+                                "user=" + user, "--data-urlencode", "password=" + password})
+        .status;
+  };
+  // One address guesses the administrator's password, logging in as the
+  // reader after every four failures: the fifth failure blocks the address
+  // all the same, the right password included.
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(from("127.0.0.1", "administrator", "guess"), 401) << i;
+  EXPECT_EQ(from("127.0.0.1", "reader", "reader-pass"), 303);
+  EXPECT_EQ(from("127.0.0.1", "administrator", "guess"), 401);
+  EXPECT_EQ(from("127.0.0.1", "reader", "reader-pass"), 429);
+  EXPECT_EQ(from("127.0.0.1", "administrator", adminPassword_), 429);
+  // Guesses at one account from many addresses block that account (the
+  // administrator's too, after the five above), and only it.
+  EXPECT_EQ(from("127.0.0.9", "administrator", adminPassword_), 429);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(from(StringPrintf("127.0.0.%d", 10 + i), "reader", "guess"), 401) << i;
+  EXPECT_EQ(from("127.0.0.20", "reader", "reader-pass"), 429);
+  EXPECT_EQ(from("127.0.0.20", "operator", "operator-pass"), 303);
+}
+
+TEST_F(ZepaServerTest, AUsersLoginsEndOnlyItsOwnOldestSessions) {
+  ASSERT_EQ(Korusers(data_, {"add", "reader", "KORAccess=1"}, "reader-pass\n").exitCode, 0);
+  const std::string admin = dir_.File("admin.jar");
+  ASSERT_EQ(Login("administrator", adminPassword_, admin).status, 303);
+  // 33 logins of the reader: its first session gives way to the 33rd.
+  std::vector<std::string> jars;
+  for (int i = 0; i < 33; ++i) {
+    jars.push_back(dir_.File(StringPrintf("reader%d.jar", i)));
+    ASSERT_EQ(Login("reader", "reader-pass", jars.back()).status, 303) << i;
+  }
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", admin}).body, "rights=0x7fffffff");
+  EXPECT_EQ(Curl("/KOR/rights", {"-b", jars[0]}).body, "rights=0x80000000");
+  for (int i : {1, 32}) EXPECT_EQ(Curl("/KOR/rights", {"-b", jars[i]}).body, "rights=0x00000001") << i;
 }
 
 TEST_F(ZepaServerTest, PostsFromAnotherOriginAreRefused) {
@@ -292,6 +340,8 @@ TEST_F(ZepaServerTest, ClientRequestGoesThroughItsStatesAndAnswersTheBrowser) {
   const Reply reply = Curl("/KOR/fetch/status.html?device=tc01&addr=10.1.2.3");
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.type, "application/x-agent-page");
+  // The fetched page's caching header reaches the browser.
+  EXPECT_TRUE(Contains(reply.headers, "Cache-Control: no-cache\r\n")) << reply.headers;
   EXPECT_TRUE(Contains(reply.body, "agent-path=/webagent/Fibre/status.html\n")) << reply.body;
   EXPECT_TRUE(Contains(reply.body, "agent-method=GET\n"));
   EXPECT_TRUE(Contains(reply.body, "VESTRA_MACHINE=10.1.2.3\n")) << reply.body;

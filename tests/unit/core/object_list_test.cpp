@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "agent/core/object_list.h"
 #include "agent/core/orla_exception.h"
@@ -88,4 +89,31 @@ TEST(ObjectList, RemovingTheOnlyObjectLeavesAnUsableEmptyList) {
   list.Append(new Tracked(8));
   EXPECT_EQ(ValueAt(list, 0), 8);
   EXPECT_EQ(list.Count(), 1);
+}
+
+// Access by position walks on from the position last reached: any order of
+// look-ups, removals and exchanges finds the right object.
+TEST(ObjectList, LookUpsInAnyOrderAroundRemovalsAndExchanges) {
+  Tracked::alive = 0;
+  ObjectList list;
+  std::vector<int> model;
+  for (int i = 0; i < 12; ++i) {
+    list.Append(new Tracked(i));
+    model.push_back(i);
+  }
+  auto check = [&](std::initializer_list<int> order) {
+    for (int index : order) EXPECT_EQ(ValueAt(list, index), model[static_cast<size_t>(index)]) << index;
+  };
+  check({0, 1, 2, 11, 10, 5, 6, 4, 9, 3, 7, 8, 0});
+  list.Remove(6);  // the position last reached goes
+  model.erase(model.begin() + 6);
+  check({6, 5, 7, 10, 0, 9});
+  RootObject* old = list.Exchange(9, new Tracked(99));
+  EXPECT_EQ(static_cast<Tracked*>(old)->value, model[9]);
+  delete old;
+  model[9] = 99;
+  Tracked spare(0);
+  EXPECT_EQ(list.Exchange(11, &spare), nullptr);  // out of range: not taken
+  check({10, 9, 8, 0, 10});
+  EXPECT_EQ(Tracked::alive, 12);  // eleven in the list and the spare
 }

@@ -72,6 +72,15 @@ bool DevicesFixture::WaitFor(const std::function<bool(FakePluginControl&)>& cond
   return control_->changed.wait_for(hold, limit, [&] { return condition(*control_); });
 }
 
+std::unique_ptr<TrapMessage> DevicesFixture::EnterpriseTrap(int32_t host, int32_t specific) {
+  auto trap = std::make_unique<TrapMessage>();
+  const int32_t address[4] = {10, 9, 0, host};
+  trap->SetAgentAddress(address);
+  trap->SetGenericTrap(6);
+  trap->SetSpecificTrap(specific);
+  return trap;
+}
+
 std::unique_ptr<ElementRegistry> DevicesFixture::Loaded() {
   auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
   registry->SetStatusChangeListener(&listener_);

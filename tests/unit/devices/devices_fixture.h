@@ -14,6 +14,7 @@
 
 #include "agent/devices/element_registry.h"
 #include "agent/devices/status_change_listener.h"
+#include "agent/snmp/trap_message.h"
 #include "platform/library/dynamic_library.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/scoped_settings.h"
@@ -42,6 +43,9 @@ class DevicesFixture : public ::testing::Test {
   // Waits (at most `limit`) until `condition` holds under the control's lock.
   bool WaitFor(const std::function<bool(FakePluginControl&)>& condition,
                std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+  // An enterprise-specific trap (generic 6, `specific`) from 10.9.0.`host`.
+  static std::unique_ptr<TrapMessage> EnterpriseTrap(int32_t host, int32_t specific);
 
   // A registry on dir_/KORAgent.db (polling interval 3600 s) that reports
   // its changes to listener_, loaded.

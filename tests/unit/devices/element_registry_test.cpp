@@ -141,7 +141,7 @@ TEST_F(ElementRegistryTest, BadLinesOfTheElementFileAreDroppedFromMemoryAndTheNe
   SetDevice("10.9.0.2", [](FakeDevice& d) { d.recognize = -1; });
   const std::string file =
       "tc01|10.9.0.1\n"
-      "tc02|10.9.0.2\n"   // unsupported device
+      "tc02|10.9.0.2\n"   // unsupported device: kept unbound
       "tc01|10.9.0.3\n"   // name taken
       "tc04|10.9.0.1\n"   // address taken
       "\n"
@@ -149,12 +149,14 @@ TEST_F(ElementRegistryTest, BadLinesOfTheElementFileAreDroppedFromMemoryAndTheNe
       "||tc05||10.9.0.5|\r\n" + std::string(600, 'y') + "\n";
   dir_.Write("KORAgent.db", file);
   auto registry = Loaded();
-  EXPECT_EQ(registry->ElementCount(), 2);
+  EXPECT_EQ(registry->ElementCount(), 3);
   EXPECT_EQ(registry->NameAt("10.9.0.5"), "tc05");
+  EXPECT_EQ(log_.Count("WARNING: Element tc01 (10.9.0.3) of the element file is left out: its name is already in "
+                       "use."), 1);
   // Loading reads the file, it does not rewrite it.
   EXPECT_EQ(dir_.Read("KORAgent.db"), file);
   registry.reset();
-  EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|10.9.0.1\ntc05|10.9.0.5\n");
+  EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|10.9.0.1\ntc02|10.9.0.2\ntc05|10.9.0.5\n");
 }
 
 TEST_F(ElementRegistryTest, LoadPollsEveryElementOnceBeforeCountingAsLoaded) {
@@ -172,13 +174,16 @@ TEST_F(ElementRegistryTest, BindingErrorsKeepTheElementOnlyDuringTheLoad) {
   SetDevice("10.9.0.3", [](FakeDevice& d) { d.throwOnBind = 2006; });
   dir_.Write("KORAgent.db", "tc01|10.9.0.1\ntc02|10.9.0.2\n");
   auto registry = Loaded();
-  // 2004 during the load: kept, with what binding had set up.
-  ASSERT_EQ(registry->ElementCount(), 1);
+  // 2004 during the load: kept, with what binding had set up; 3002 keeps
+  // the element unbound.
+  ASSERT_EQ(registry->ElementCount(), 2);
   EXPECT_EQ(registry->NameAt("10.9.0.1"), "tc01");
   EXPECT_EQ(registry->DescriptionAt("10.9.0.1"), " ");
+  EXPECT_EQ(registry->DescriptionAt("10.9.0.2"), "Not bound (error 3002)");
 
   // After the load the same error discards the element, and 2006 becomes 2011.
   registry->RemoveElement("tc01");
+  registry->RemoveElement("tc02");
   EXPECT_EQ(FailureOf([&] { registry->AddElement("tc01", "10.9.0.1", 180); }).code, 2004);
   Failure f = FailureOf([&] { registry->AddElement("tc03", "10.9.0.3", 180); });
   EXPECT_EQ(f.code, 2011);
@@ -309,21 +314,15 @@ TEST_F(ElementRegistryTest, OverallStatusFollowsTheWorstElement) {
 TEST_F(ElementRegistryTest, TrapsAndReadsByAddress) {
   auto registry = Loaded();
   registry->AddElement("tc01", "10.9.0.1", 180);
-  TrapMessage trap;
-  const int32_t address[4] = {10, 9, 0, 1};
-  trap.SetAgentAddress(address);
-  trap.SetGenericTrap(6);
-  trap.SetSpecificTrap(7);
+  auto trap = EnterpriseTrap(1, 7);
   uint8_t data[600] = {};
   char message[1000] = {};
-  EXPECT_EQ(registry->DispatchTrap(&trap, data, message), 1);
+  EXPECT_EQ(registry->DispatchTrap(trap.get(), data, message), 1);
   EXPECT_STREQ(message, "fake trap 7");
   EXPECT_EQ(data[0], 7);
-  trap.SetSpecificTrap(99);  // the plug-in drops it
-  EXPECT_EQ(registry->DispatchTrap(&trap, data, message), -1);
-  const int32_t other[4] = {10, 9, 0, 2};
-  trap.SetAgentAddress(other);
-  EXPECT_EQ(registry->DispatchTrap(&trap, data, message), -1);
+  trap->SetSpecificTrap(99);  // the plug-in drops it
+  EXPECT_EQ(registry->DispatchTrap(trap.get(), data, message), -1);
+  EXPECT_EQ(registry->DispatchTrap(EnterpriseTrap(2, 7).get(), data, message), -1);
 
   EXPECT_TRUE(registry->IsManaged("10.9.0.1"));
   EXPECT_FALSE(registry->IsManaged("10.9.0.2"));

@@ -23,6 +23,7 @@ TEST(ServiceUnit, NamesTheProgramAndStartsAtBoot) {
   EXPECT_NE(unit.find("\nDescription=ORLA KOR Agent\n"), std::string::npos);
   EXPECT_NE(unit.find("\nType=notify\n"), std::string::npos);
   EXPECT_NE(unit.find("\nExecStart=/opt/kor/KORAgent\n"), std::string::npos);
+  EXPECT_NE(unit.find("\nLimitNOFILE=65536\n"), std::string::npos);
   EXPECT_NE(unit.find("\n[Install]\nWantedBy=multi-user.target\n"), std::string::npos);
 }
 

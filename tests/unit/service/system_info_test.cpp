@@ -1,9 +1,14 @@
 #include "platform/sysinfo/system_info.h"
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
+
+#include "platform/sysinfo/open_file_limit.h"
 
 namespace orla {
 namespace {
@@ -35,6 +40,28 @@ TEST(SystemInfo, HostTextsComeFromThisHost) {
   ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
   EXPECT_EQ(SystemInfo::ComputerName(), name);
   EXPECT_EQ(SystemInfo::OsName(), "Linux");
+}
+
+// A service's soft limit of 1024 open files is raised to its hard limit.
+TEST(OpenFileLimit, RaisesTheSoftLimitToTheHardOne) {
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit lowered = saved;
+  lowered.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  EXPECT_EQ(OpenFileLimit::Current(), 64u);
+  uint64_t before = 0;
+  const uint64_t after = OpenFileLimit::Raise(&before);
+  EXPECT_EQ(before, 64u);
+  if (saved.rlim_max != RLIM_INFINITY) {
+    EXPECT_EQ(after, saved.rlim_max);
+  }
+  EXPECT_GT(after, 64u);
+  EXPECT_EQ(OpenFileLimit::Current(), after);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_TRUE(OpenFileLimit::IsReached(EMFILE));
+  EXPECT_TRUE(OpenFileLimit::IsReached(ENFILE));
+  EXPECT_FALSE(OpenFileLimit::IsReached(EACCES));
 }
 
 }  // namespace

@@ -20,12 +20,15 @@ namespace {
 using test::Contains;
 using test::RecordingRequest;
 
-enum class Reached { kRootPage, kFile, kLoginPage, kListPage, kAboutPage, kDiscoveryDocument };
+// kSessionFile: a file sent once the session was checked (the root page,
+// a page's path asked with another method); kFile: static content, sent to
+// anyone.
+enum class Reached { kSessionFile, kFile, kLoginPage, kListPage, kAboutPage, kDiscoveryDocument };
 
 // What answered the request, judged from what reached the library.
 Reached WhatAnswered(const RecordingRequest& request, uint32_t status) {
   if (status == 1015) return Reached::kLoginPage;
-  if (!request.sentFiles.empty()) return request.rightsQueries > 0 ? Reached::kRootPage : Reached::kFile;
+  if (!request.sentFiles.empty()) return request.rightsQueries > 0 ? Reached::kSessionFile : Reached::kFile;
   if (request.body.find("loadMenus(") != std::string::npos) return Reached::kListPage;
   if (request.body.find("<title>About ") != std::string::npos) return Reached::kAboutPage;
   if (request.body.rfind("<?xml", 0) == 0) return Reached::kDiscoveryDocument;
@@ -34,40 +37,47 @@ Reached WhatAnswered(const RecordingRequest& request, uint32_t status) {
 }
 
 TEST(PageServerDispatch, PathsReachTheirPagesInTableOrder) {
+  // `anyone`: an anonymous visitor gets the same; otherwise the library's
+  // login page (1015), before any page runs.
   struct Case {
     const char* method;
     const char* path;
     Reached reached;
+    bool anyone;
   };
   const std::vector<Case> cases = {
-      {"GET", "/KOR/", Reached::kRootPage},
-      {"GET", "/kor", Reached::kRootPage},
-      {"GET", "/kor/DEFAULT.HTM", Reached::kRootPage},
-      {"GET", "/KOR/Default.htm", Reached::kRootPage},
-      {"GET", "/KOR/default.html", Reached::kFile},
-      {"GET", "/KOR/elements.html", Reached::kListPage},
-      {"POST", "/KOR/elements.html", Reached::kListPage},
-      {"GET", "/KOR/elements.html.bak", Reached::kListPage},
-      {"GET", "/KOR/Elements.html", Reached::kFile},
-      {"HEAD", "/KOR/elements.html", Reached::kFile},
-      {"GET", "/KOR/kor.xml", Reached::kDiscoveryDocument},
-      {"POST", "/KOR/kor.xml", Reached::kDiscoveryDocument},
-      {"GET", "/KOR/kor.xml2", Reached::kFile},
-      {"GET", "/KOR/KOR.XML", Reached::kFile},
-      {"GET", "/KOR/about.htm", Reached::kAboutPage},
-      {"GET", "/KOR/about.html", Reached::kAboutPage},
-      {"GET", "/KOR/About.html", Reached::kFile},
-      {"GET", "/KOR/menu.js", Reached::kFile},
-      {"GET", "/KOR/help/add_tape_controller.htm", Reached::kFile},
+      {"GET", "/KOR/", Reached::kSessionFile, false},
+      {"GET", "/kor", Reached::kSessionFile, false},
+      {"GET", "/kor/DEFAULT.HTM", Reached::kSessionFile, false},
+      {"GET", "/KOR/Default.htm", Reached::kSessionFile, false},
+      {"GET", "/KOR/default.html", Reached::kFile, true},
+      {"GET", "/KOR/elements.html", Reached::kListPage, false},
+      {"POST", "/KOR/elements.html", Reached::kListPage, false},
+      {"GET", "/KOR/elements.html.bak", Reached::kListPage, false},
+      {"GET", "/KOR/Elements.html", Reached::kFile, true},
+      {"HEAD", "/KOR/elements.html", Reached::kSessionFile, false},
+      {"GET", "/KOR/kor.xml", Reached::kDiscoveryDocument, true},
+      {"POST", "/KOR/kor.xml", Reached::kDiscoveryDocument, true},
+      {"GET", "/KOR/kor.xml2", Reached::kFile, true},
+      {"GET", "/KOR/KOR.XML", Reached::kFile, true},
+      {"GET", "/KOR/about.htm", Reached::kAboutPage, true},
+      {"GET", "/KOR/about.html", Reached::kAboutPage, true},
+      {"GET", "/KOR/About.html", Reached::kFile, true},
+      {"GET", "/KOR/menu.js", Reached::kFile, true},
+      {"GET", "/KOR/help/add_tape_controller.htm", Reached::kFile, true},
   };
   for (const Case& c : cases) {
-    RecordingRequest request(c.method, c.path);
-    const uint32_t status = PageServer::ExtensionRequest(request.Ecb());
-    EXPECT_EQ(status, c.reached == Reached::kLoginPage ? 1015u : 1u) << c.path;
-    EXPECT_EQ(WhatAnswered(request, status), c.reached) << c.method << " " << c.path;
-    if (!request.sentFiles.empty()) {
-      EXPECT_EQ(request.sentFiles, std::vector<std::string>{request.Ecb()->lpszPathTranslated}) << c.path;
-      EXPECT_EQ(request.headerCalls, 0) << c.path;
+    for (const bool signedIn : {true, false}) {
+      RecordingRequest request(c.method, c.path);
+      if (!signedIn) request.rights = 0x80000000u;
+      const Reached expected = signedIn || c.anyone ? c.reached : Reached::kLoginPage;
+      const uint32_t status = PageServer::ExtensionRequest(request.Ecb());
+      EXPECT_EQ(status, expected == Reached::kLoginPage ? 1015u : 1u) << c.path;
+      EXPECT_EQ(WhatAnswered(request, status), expected) << c.method << " " << c.path << " signed in " << signedIn;
+      if (!request.sentFiles.empty()) {
+        EXPECT_EQ(request.sentFiles, std::vector<std::string>{request.Ecb()->lpszPathTranslated}) << c.path;
+        EXPECT_EQ(request.headerCalls, 0) << c.path;
+      }
     }
   }
 }

@@ -25,6 +25,21 @@ class OrlaException : public RootObject {
   // then INFO, WARNING (2001-3000) and CRITICAL (above 3000).
   static int SeverityOf(int32_t code);
 
+  // While one lives on a thread, exceptions constructed on that thread are
+  // not written to the event log: the code that holds it reports the
+  // failure itself, in words that name what failed (an element retried in
+  // the background must not log the same failure at every retry).
+  class Quiet {
+   public:
+    Quiet();
+    ~Quiet();
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+   private:
+    bool previous_;
+  };
+
  private:
   int32_t code_;
   uint32_t osError_;

@@ -32,6 +32,7 @@ namespace orla {
 class Element;
 class ElementDirectory;
 class ElementPoller;
+class ElementState;
 class PollerClock;
 class StatusChangeListener;
 class TrapMessage;
@@ -62,8 +63,14 @@ class ElementRegistry : public RootObject {
   // until set.
   void SetStatusChangeListener(StatusChangeListener* listener);
 
-  // Reads the element file and adds every element in it (errors of single
-  // lines are dropped), runs one status pass, then counts as loaded. A
+  // Reads the element file and adds every element in it, runs one status
+  // pass, then counts as loaded. An element whose device does not answer,
+  // or that no type claims (or whose type cannot be used), is kept unbound:
+  // listed with status -1 and a model text that says why ("Not responding",
+  // "Not recognised"), saved like any other, and retried by its own thread
+  // once per polling interval (and at once after a trap from its address)
+  // until it binds; a WARNING names it. Lines that repeat an earlier name
+  // or address are dropped. A
   // missing file loads nothing. A file that cannot be opened or read to its
   // end is a CRITICAL event, and from then on the registry never rewrites
   // it: adds, removals, renames and saves fail with 3002 before changing
@@ -96,19 +103,24 @@ class ElementRegistry : public RootObject {
   // order, on the calling thread.
   void UpdateAllStatus();
   // '0' no elements or none degraded or failed, '2' some element failed,
-  // '1' some element degraded or unknown.
+  // '1' some element degraded or unknown (an unbound element counts as
+  // unknown).
   char OverallStatus();
   // Runs `use` with the overall status while holding the lock: what `use`
   // does with it (queue a trap) is thereby ordered like the changes
   // themselves. `use` must not block.
   void WithOverallStatus(const std::function<void(char)>& use);
   // Has the named element's plug-in set the device up to send its traps
-  // here. 3 when no element has the name.
+  // here. 3 when no element has the name; 2011 or 8 when the element is
+  // unbound (its device silent, or not recognised).
   void ConfigureTrapReceiver(const std::string& name);
 
   // Whether an element has exactly this address. Answers from the current
   // directory, without waiting for the lock.
   bool IsManaged(const std::string& address);
+  // A trap came from this address: an unbound element there retries its
+  // recognition now rather than at the end of its interval. Lock-free.
+  void TrapArrivedFrom(const std::string& address);
   // The elements as of the last change of the list; read without the lock.
   std::shared_ptr<const ElementDirectory> Directory() const;
   // Hands an enterprise-specific trap to the plug-in of the element whose
@@ -125,7 +137,7 @@ class ElementRegistry : public RootObject {
   std::optional<std::string> NameAt(const std::string& address);
   std::optional<std::string> WorldWideNameAt(const std::string& address);
   // The plug-in's class codes for the element with this address; -1 when no
-  // element has it.
+  // element has it or the element is unbound.
   int32_t MajorClassCodeAt(const std::string& address);
   int32_t MinorClassCodeAt(const std::string& address);
 
@@ -162,6 +174,29 @@ class ElementRegistry : public RootObject {
   // file order; under the lock.
   void LoadLines(const std::vector<std::pair<std::string, std::string>>& lines);
 
+  // Why an element could not be bound, as its make reported it.
+  struct BindFailure {
+    int32_t code = 0;
+    uint32_t osError = 0;
+    std::string message;
+  };
+  // An element that could not be bound, kept unbound with its retrying
+  // thread; null when not even that can be made (no memory, no thread).
+  std::unique_ptr<Element> MakeUnbound(const std::string& name, const std::string& address, int32_t pollingInterval,
+                                       const BindFailure& failure);
+  // The retry an unbound element's thread runs: recognises and binds the
+  // device without the lock, then puts the bound element in the unbound
+  // one's place (with the name and interval it has by then) and polls it.
+  void BindLater(const std::shared_ptr<ElementState>& state);
+  // Logs why the element stays unbound: a WARNING naming it and its
+  // address, or the one CRITICAL entry of a reached open-files limit.
+  void ReportUnbound(const std::string& name, const std::string& address, const BindFailure& failure);
+  // The model text of an element kept unbound by `code`.
+  static std::string UnboundReason(int32_t code);
+  // Runs MakeElement without logging its failure, which lands in `failure`.
+  std::unique_ptr<Element> TryMakeElement(const std::string& name, const std::string& address,
+                                          int32_t pollingInterval, BindFailure* failure);
+
   // Logs the element file's read failure and stops every rewrite of it.
   void RefuseElementFile(int error);
   // Retires the element's polling thread and destroys the element; null does
@@ -174,6 +209,7 @@ class ElementRegistry : public RootObject {
   Element* FindByName(const std::string& name) const;
   Element* FindByAddress(const std::string& address) const;
   int32_t IndexByName(const std::string& name) const;
+  int32_t IndexByState(const ElementState* state) const;
   void ReportChange(const std::string& name, int32_t status);
   // The body of UpdateAllStatus, under the lock and the closed gate.
   void RunStatusPass();

@@ -70,15 +70,16 @@ class PageServer : public RootObject {
   // Answer(request, DispatchRequest).
   static uint32_t Answer(EXTENSION_CONTROL_BLOCK* request, uint32_t (*dispatch)(EXTENSION_CONTROL_BLOCK*));
 
-  // 1 answered, 1015 left to the library, 4 send the request's file.
+  // 1 answered, 1015 left to the library, 4 send the request's file. A
+  // request without a session for a row that needs one (PageTable's access
+  // column) is left to the library before any page runs.
   // Throws what the page throws, and std::bad_alloc when the page object
   // cannot be allocated.
   static uint32_t DispatchRequest(EXTENSION_CONTROL_BLOCK* request);
 
  private:
-  // Rows 1 to 3: 1015 for a request without a session, otherwise a status
-  // refresh (errors dropped) and 4.
-  static uint32_t RootPage(EXTENSION_CONTROL_BLOCK* request);
+  // Rows 1 to 3 (with a session): a status refresh (errors dropped) and 4.
+  static uint32_t RootPage();
   static uint32_t SendRequestFile(EXTENSION_CONTROL_BLOCK* request);
   static uint32_t SendPlainError(EXTENSION_CONTROL_BLOCK* request, const char* status, const std::string& text);
 

@@ -8,7 +8,8 @@
  * then calls the extension's request procedure, on its own worker threads,
  * for every request to "/<name>" and below, with an EXTENSION_CONTROL_BLOCK.
  * The library itself serves the home page "/" (each extension's home-page
- * fragment), the login page "/zepa/login" and the logout page "/zepa/logout".
+ * fragment), the login page "/zepa/login" and the logout page "/zepa/logout"
+ * (which logs out on a POST from this server's pages only).
  *
  * Byte layouts. Numbers are 32-bit little-endian, texts zero-terminated 8-bit
  * characters, and every byte not listed is zero. The records are laid out on
@@ -23,8 +24,11 @@
  * the client callbacks run on the library's threads, several at a time.
  *
  * Extension modules. At start-up the server also loads every shared library
- * named "*.so" in its data directory's "extensions/" folder (in name order;
- * a file writable by group or others is refused). A module exports
+ * named "*.so" in its data directory's "extensions/" folder (in name order).
+ * The folder and each module must be no symbolic link, owned by root or by
+ * the server's user, and writable by no group and no others; a module is
+ * opened without following links, checked through that descriptor and
+ * loaded through it (/proc/self/fd/N). A module exports
  *   int GetExtensionRecord(ExtensionRecord* record)   (PFN_GETEXTENSIONRECORD)
  *   int ExtensionVersion(HSE_VERSION_INFO* info)      (PFN_GETEXTENSIONVERSION)
  *   uint32_t ExtensionRequest(EXTENSION_CONTROL_BLOCK* ecb)  (PFN_HTTPEXTENSIONPROC)
@@ -62,8 +66,9 @@ extern "C" {
 #define HSE_STATUS_SUCCESS 1              /* the extension has answered */
 #define HSE_STATUS_SUCCESS_AND_KEEP_CONN 2 /* the same as 1 here */
 #define ZEPA_STATUS_LEAVE_TO_LIBRARY 1015 /* the library answers: without a
-                                             session the login page, with one
-                                             403 "no access" */
+                                             session a redirect to the login
+                                             page (401 to a script's request),
+                                             with one 403 "no access" */
 
 /* ServerSupportFunction codes. */
 #define HSE_REQ_SEND_URL_REDIRECT_RESP 1 /* buffer: URL; sends 302 to it */

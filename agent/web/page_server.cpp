@@ -79,6 +79,12 @@ void PageServer::Start(const std::string& agentDirectory) {
 
   ZEPABlockUnload();
   unloadBlocked_ = true;
+  // The web server's own messages go through the agent's event log, so the
+  // events console sees them like every other entry.
+  ZEPASetLogCallback([](int severity, const char* text) {
+    EventLog::Write(severity >= EventLog::kInfo && severity <= EventLog::kCritical ? severity : EventLog::kWarning,
+                    text != nullptr ? text : "");
+  });
   // The endpoint comes from the agent's settings, read once at start-up.
   const AgentSettings settings = AgentSettings::Current();
   ZEPASetServerEndpoint(settings.HttpsAddress().empty() ? nullptr : settings.HttpsAddress().c_str(),

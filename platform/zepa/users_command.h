@@ -1,6 +1,7 @@
 #pragma once
 // The users tool (korusers): lists, adds and removes the web server's users,
-// sets their passwords and their rights masks. The data directory is the one
+// sets their passwords and their rights masks, and shows or replaces the
+// bearer token metrics scrapers send (ScrapeCredentials). The data directory is the one
 // named with -d, else the agent directory (line 2 of KORAgent.cfg beside the
 // tool) followed by "ZEPD", as the agent gives it to the web server. Before
 // it touches any file the tool may switch to the data directory's owner

@@ -121,6 +121,19 @@ int ZEPAStartupHTTPServer(const ServerStartupRecord* pRecord, uint32_t* phServer
   }
 }
 
+int ZEPAGetServerStatistics(uint32_t hServer, ZEPA_SERVER_STATISTICS* pStatistics) {
+  try {
+    if (pStatistics == nullptr || pStatistics->cbSize != sizeof(ZEPA_SERVER_STATISTICS)) return 0;
+    std::shared_ptr<ZepaServer> server = ServerTable::Instance().Find(hServer);
+    if (!server) return 0;
+    server->GetStatistics(pStatistics);
+    return 1;
+  } catch (...) {
+    LogException("ZEPAGetServerStatistics");
+    return 0;
+  }
+}
+
 int ZEPASetIsapiStackSize(uint32_t hServer, uint32_t dwStackSize) {
   try {
     std::shared_ptr<ZepaServer> server = ServerTable::Instance().Find(hServer);

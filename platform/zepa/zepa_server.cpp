@@ -24,6 +24,7 @@ ZepaServer::ZepaServer(const Settings& settings)
     : settings_(settings),
       data_(settings.dataDirectory),
       login_(settings.name, data_.File(DataDirectory::kUsersFileName), settings.sessions),
+      credentials_(data_.File(ScrapeCredentials::kTokenFileName), login_),
       clients_(settings.maxClientWorkers, kMinimumStackBytes) {}
 
 ZepaServer::~ZepaServer() { Shutdown(); }
@@ -53,8 +54,16 @@ bool ZepaServer::Start(std::string* error) {
   transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
   transport.stackBytes = kMinimumStackBytes;
   if (!transport_.Start(
-          transport, [this](HttpTransport::Request& rq, HttpTransport::Response& rs) { Handle(rq, rs); },
-          [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { return EarlyCheck(rq, rs); },
+          transport,
+          [this](HttpTransport::Request& rq, HttpTransport::Response& rs) {
+            Handle(rq, rs);
+            statistics_.Count(rq, rs);
+          },
+          [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) {
+            const bool answered = EarlyCheck(rq, rs);
+            if (answered) statistics_.Count(rq, rs);
+            return answered;
+          },
           error)) {
     return false;
   }
@@ -164,7 +173,14 @@ void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response
     LibraryPages::SendError(response, 403, "This address serves the server's own requests only.");
     return;
   }
+  credentials_.SortOut(request);
   HandleExtension(extension, below, request, response);
+}
+
+void ZepaServer::GetStatistics(ZEPA_SERVER_STATISTICS* out) const {
+  for (int hundreds = 0; hundreds <= 5; ++hundreds) out->qwResponses[hundreds] = statistics_.Responses(hundreds);
+  out->qwFailedLogins = statistics_.FailedLogins() + credentials_.Failures();
+  out->dwOpenSessions = static_cast<uint32_t>(login_.OpenSessions());
 }
 
 void ZepaServer::HandleExtension(const std::shared_ptr<const ExtensionRegistration>& extension,

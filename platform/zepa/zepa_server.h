@@ -26,6 +26,8 @@
 #include "http_transport.h"
 #include "login_service.h"
 #include "request_gate.h"
+#include "scrape_credentials.h"
+#include "server_statistics.h"
 #include "server_settings.h"
 #include "server_table.h"
 #include "session_table.h"
@@ -137,6 +139,9 @@ class ZepaServer {
   static const std::string& InternalSecret() { return RequestGate::InternalSecret(); }
   static void SortOutInternal(HttpTransport::Request& request) { RequestGate::SortOutInternal(request); }
   static bool CarriesSecret(const HttpTransport::Request& request) { return RequestGate::CarriesSecret(request); }
+  // The running counts behind ZEPAGetServerStatistics (all but cbSize).
+  void GetStatistics(ZEPA_SERVER_STATISTICS* out) const;
+
   // True when a client request to `url` goes to this server.
   bool IsOwnUrl(const ClientUrl& url) const { return RequestGate::IsOwnUrl(url, settings_.port, settings_.address); }
 
@@ -158,6 +163,8 @@ class ZepaServer {
   ExtensionTable extensions_;
   CacheFileTable cacheFiles_;
   LoginService login_;
+  ScrapeCredentials credentials_;
+  ServerStatistics statistics_;
   ClientLauncher clients_;
   HttpTransport transport_;
 };

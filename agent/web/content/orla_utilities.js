@@ -191,10 +191,20 @@
 
   window.includeStyleSheet();
 
+  // Dialogs also get the busy notice of slow changes (busy_notice.js).
+  function loadBusyNotice() {
+    if (document.getElementById('orla-busy-notice')) return;
+    var s = document.createElement('script');
+    s.id = 'orla-busy-notice';
+    s.src = base + 'busy_notice.js';
+    (document.head || document.documentElement).appendChild(s);
+  }
+
   document.addEventListener('DOMContentLoaded', function () {
     describeStatusImages();
     markElementTable();
     hintWhenEmpty();
+    if (document.body && document.body.classList.contains('dialog')) loadBusyNotice();
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);

@@ -50,6 +50,22 @@ const STATES = [
     await expect(elements.locator('tr.element-row').first()).toBeVisible();
     return admin;
   }],
+  ['root page, list filtered to failed', async ({ admin, elements }) => {
+    await expect(elements.locator('tr.element-row').first()).toBeVisible();
+    await admin.locator('.chip-failed').click();
+    await expect(admin.locator('.chip-failed')).toHaveAttribute('aria-pressed', 'true');
+    return admin;
+  }],
+  ['events page', async ({ admin }) => {
+    await admin.getByRole('link', { name: 'Events', exact: true }).click();
+    await expect(admin.locator('tr.event-row').first()).toBeVisible();
+    return admin;
+  }],
+  ['events of one controller', async ({ admin }) => {
+    await admin.goto('/KOR/events.html?element=tc01');
+    await admin.waitForLoadState('networkidle');
+    return admin;
+  }],
   ['Actions menu open', async ({ admin, elements }) => {
     await elements.locator('a.menu-button').click();
     await expect(elements.locator('[role=menu]')).toBeVisible();
@@ -107,6 +123,11 @@ const STATES = [
   ...HELP.map((file) => [`help ${file}`, async ({ admin }) => { await admin.goto('/KOR/help/' + file); return admin; }]),
   ['device page', async ({ admin, sim }) => {
     await admin.goto(`/KOR/WebAgent/index.html?addr=${sim.address('tc01')}&device=tc01`);
+    await expect(admin.locator('td.header')).toBeVisible({ timeout: 30_000 });
+    return admin;
+  }],
+  ['device events', async ({ admin, sim }) => {
+    await admin.goto(`/KOR/WebAgent/events.html?addr=${sim.address('tc01')}&device=tc01`);
     await expect(admin.locator('td.header')).toBeVisible({ timeout: 30_000 });
     return admin;
   }],

@@ -24,7 +24,6 @@ std::string Head(const std::string& title) {
                      "<META name=\"viewport\" content=\"width=device-width, initial-scale=1\"><TITLE>" +
                      WebText::HtmlEscape(title) + "</TITLE>" + kStyle;
   if (!look.styleSheet.empty()) head += "<LINK rel=\"stylesheet\" href=\"" + WebText::HtmlEscape(look.styleSheet) + "\">";
-  if (!look.icon.empty()) head += "<LINK rel=\"icon\" href=\"" + WebText::HtmlEscape(look.icon) + "\">";
   if (!look.script.empty()) head += "<SCRIPT src=\"" + WebText::HtmlEscape(look.script) + "\"></SCRIPT>";
   return head + "</HEAD><BODY class=\"zepa-page\"><MAIN>";
 }

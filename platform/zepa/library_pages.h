@@ -19,8 +19,9 @@ class LibraryPages {
   // Browsers ask for it on their own; it is sent on to the look's icon.
   static constexpr const char* kIconPath = "/favicon.ico";
 
-  // What the pages link besides their own small style: paths on the server,
-  // empty for none. One look for the whole process, set before servers start
+  // What the pages link besides their own small style, and the icon that
+  // /favicon.ico is sent on to (browsers ask for it themselves): paths on
+  // the server, empty for none. One look for the whole process, set before servers start
   // (ZEPASetPageLook) and read by every page.
   struct Look {
     std::string styleSheet;

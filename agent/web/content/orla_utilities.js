@@ -212,23 +212,17 @@
 })();
 
 /*
- * The page's icon, and the scripts that repair the pages' accessibility
+ * The scripts that repair the pages' accessibility
  * (orla_access.js) and make the dialogs forgiving (orla_dialogs.js), loaded
  * beside this file in this order; each does its work once the page is read.
+ * (The pages' icon comes from the web server, which sends /favicon.ico on to
+ * favicon.svg.)
  */
 (function () {
   'use strict';
 
   var base = window.orlaBase || '/KOR/';
   var head = document.head || document.documentElement;
-
-  if (!document.querySelector('link[rel~=icon]')) {
-    var icon = document.createElement('link');
-    icon.rel = 'icon';
-    icon.type = 'image/svg+xml';
-    icon.href = base + 'favicon.svg';
-    head.appendChild(icon);
-  }
 
   ['orla_access.js', 'orla_dialogs.js'].forEach(function (file) {
     var script = document.createElement('script');

@@ -236,9 +236,9 @@ int ZEPASetServerEndpoint(const char* address, uint32_t port);
 int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddress);
 
 /* How the library's own pages (home, log-in, log-out, errors) look in this
-   process: a style sheet, a script and an icon that they link, each a path
-   on the server such as "/KOR/orla.css" (NULL or "": none). A browser's
-   request for "/favicon.ico" is sent on to the icon. Returns 1, or 0 when a
+   process: a style sheet and a script that they link, and the icon that a
+   browser's request for "/favicon.ico" is sent on to; each a path on the
+   server such as "/KOR/orla.css" (NULL or "": none). Returns 1, or 0 when a
    path does not start with "/" or holds a space, a quote, "<", ">", "\\" or a
    control character (nothing is changed then). */
 int ZEPASetPageLook(const char* styleSheet, const char* script, const char* icon);

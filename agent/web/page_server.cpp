@@ -27,6 +27,10 @@ constexpr char kServerName[] = "KOR";
 constexpr char kLanguage[] = "ENG";
 constexpr char kRightDescription[] = "Access to the KOR Page";
 constexpr char kStartFailed[] = "ZEPA interface failed to initialize.";
+// The static content the web server's own pages link, to look like ours.
+constexpr char kPageStyleSheet[] = "/KOR/orla.css";
+constexpr char kPageScript[] = "/KOR/orla_utilities.js";
+constexpr char kPageIcon[] = "/KOR/favicon.svg";
 
 // Copies `text` into a fixed record field; false when it does not fit with
 // its terminating zero.
@@ -85,6 +89,8 @@ void PageServer::Start(const std::string& agentDirectory) {
   const AgentSettings settings = AgentSettings::Current();
   ZEPASetServerEndpoint(settings.HttpsAddress().empty() ? nullptr : settings.HttpsAddress().c_str(),
                         static_cast<uint32_t>(settings.HttpsPort()));
+  // The web server's own pages (log-in, log-out, its home page) look like ours.
+  ZEPASetPageLook(kPageStyleSheet, kPageScript, kPageIcon);
   uint32_t handle = 0;
   ZEPAStartupHTTPServer(&startup, &handle);
   if (handle == 0) {

@@ -8,12 +8,14 @@
 
 #include "platform/text/string_printf.h"
 #include "client_request.h"
+#include "library_pages.h"
 #include "server_table.h"
 #include "platform/zepa/zepa.h"
 #include "zepa_log.h"
 #include "zepa_server.h"
 
 using orla::ClientRequest;
+using orla::LibraryPages;
 using orla::ServerTable;
 using orla::StringPrintf;
 using orla::ZepaLog;
@@ -73,6 +75,25 @@ int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddre
     return 1;
   } catch (...) {
     LogException("ZEPASetServerLimits");
+    return 0;
+  }
+}
+
+int ZEPASetPageLook(const char* styleSheet, const char* script, const char* icon) {
+  try {
+    LibraryPages::Look look;
+    look.styleSheet = styleSheet != nullptr ? styleSheet : "";
+    look.script = script != nullptr ? script : "";
+    look.icon = icon != nullptr ? icon : "";
+    if (!LibraryPages::IsLookPath(look.styleSheet) || !LibraryPages::IsLookPath(look.script) ||
+        !LibraryPages::IsLookPath(look.icon)) {
+      ZepaLog::Write(ZepaLog::kWarning, "The web server's page look names a path it cannot link.");
+      return 0;
+    }
+    LibraryPages::SetLook(look);
+    return 1;
+  } catch (...) {
+    LogException("ZEPASetPageLook");
     return 0;
   }
 }

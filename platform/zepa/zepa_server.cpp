@@ -138,6 +138,13 @@ void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response
     HandleHome(request, response);
     return;
   }
+  if (request.path == LibraryPages::kIconPath && !LibraryPages::CurrentLook().icon.empty()) {
+    // Browsers ask for it on any page that names no icon.
+    response.status = 302;
+    response.headers.emplace_back("Location", LibraryPages::CurrentLook().icon);
+    response.headers.emplace_back("Cache-Control", "max-age=86400");
+    return;
+  }
   if (WebText::EqualsIgnoreCase(request.path, LibraryPages::kLoginPath)) {
     login_.HandleLogin(request, response);
     return;

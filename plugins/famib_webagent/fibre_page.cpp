@@ -147,14 +147,14 @@ std::string FibrePage::Query() const {
 }
 
 std::string FibrePage::Head(const std::string& title) const {
-  std::string html = "<HTML><HEAD><TITLE>" + Escape(title) + "</TITLE>\n";
+  std::string html = "<HTML lang=\"en\"><HEAD><TITLE>" + Escape(title) + "</TITLE>\n";
   html += "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n";
   html += "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'> </SCRIPT>\n";
   html += "<SCRIPT language=javascript1.2>includeStyleSheet();</SCRIPT>\n";
-  html += "</HEAD><BODY class=dialog>\n";
+  html += "</HEAD><BODY class=dialog><MAIN>\n";
   const std::string who = device_.empty() ? machine_ : device_ + " (" + machine_ + ")";
-  html += "<TABLE cellspacing=0 border=0 width=100%><TR><TD class=header>Device " + Escape(who) +
-          "</TD></TR></TABLE>\n";
+  html += "<TABLE cellspacing=0 border=0 width=100%><TR><TD class=header><H1 class=table-heading>Device " +
+          Escape(who) + "</H1></TD></TR></TABLE>\n";
   return html;
 }
 
@@ -184,7 +184,7 @@ std::string FibrePage::Navigation(const char* current, bool hasPorts, bool hasEv
   return html + "</P>\n";
 }
 
-std::string FibrePage::Tail() const { return "</BODY></HTML>\n"; }
+std::string FibrePage::Tail() const { return "</MAIN></BODY></HTML>\n"; }
 
 std::string FibrePage::UnitTitle(const Unit& unit, size_t number) const {
   const std::string what = unit.product.empty() ? unit.wwn : unit.product;

@@ -42,7 +42,8 @@
   window.orlaBase = base;
 
   window.includeStyleSheet = function () {
-    if (document.getElementById('orla-style')) return;
+    if (document.getElementById('orla-style') ||
+        document.querySelector('link[rel=stylesheet][href$="/' + STYLE_SHEET + '"]')) return;
     var link = document.createElement('link');
     link.id = 'orla-style';
     link.rel = 'stylesheet';
@@ -207,5 +208,26 @@
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);
+  });
+})();
+
+/*
+ * The scripts that repair the pages' accessibility
+ * (orla_access.js) and make the dialogs forgiving (orla_dialogs.js), loaded
+ * beside this file in this order; each does its work once the page is read.
+ * (The pages' icon comes from the web server, which sends /favicon.ico on to
+ * favicon.svg.)
+ */
+(function () {
+  'use strict';
+
+  var base = window.orlaBase || '/KOR/';
+  var head = document.head || document.documentElement;
+
+  ['orla_access.js', 'orla_dialogs.js'].forEach(function (file) {
+    var script = document.createElement('script');
+    script.src = base + file;
+    script.async = false;
+    head.appendChild(script);
   });
 })();

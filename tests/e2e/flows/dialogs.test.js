@@ -123,6 +123,7 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
       await remove.locator('select[name=element_name]').selectOption(name);
       if (name === 'dlgA') await shot(remove, 'dialog-remove');
       await remove.getByRole('button', { name: 'Remove' }).click();
+      await remove.getByRole('dialog').getByRole('button', { name: `Remove ${name}` }).click();
       await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
       await expect(rowOf(elements, name)).toHaveCount(0);
       expect(agentFile('KORAgent.db')).not.toContain(`${name}|`);

@@ -235,6 +235,14 @@ int ZEPASetServerEndpoint(const char* address, uint32_t port);
    closed at once. Returns 1, or 0 for a value above 100000. */
 int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddress);
 
+/* How the library's own pages (home, log-in, log-out, errors) look in this
+   process: a style sheet and a script that they link, and the icon that a
+   browser's request for "/favicon.ico" is sent on to; each a path on the
+   server such as "/KOR/orla.css" (NULL or "": none). Returns 1, or 0 when a
+   path does not start with "/" or holds a space, a quote, "<", ">", "\\" or a
+   control character (nothing is changed then). */
+int ZEPASetPageLook(const char* styleSheet, const char* script, const char* icon);
+
 /* Starts a server: HTTPS (TLS 1.2 or later) on the endpoint chosen with
    ZEPASetServerEndpoint (default every IPv4 interface, port 2381). On first start it makes
    the data directory, a self-signed certificate and key, and a users file

@@ -36,6 +36,24 @@
 #                                            (PROGRAM= an installed program
 #                                            directory measures that one, as
 #                                            it is, instead of BUILD's)
+#   bench/agent_bench.sh console [COUNT] [EVENTS] [SECONDS]
+#                                            the installed agent with 1000
+#                                            elements (or COUNT) and 10,000
+#                                            events (or EVENTS: received traps)
+#                                            in its event ring, logged in:
+#                                            /KOR/status.json and a filtered
+#                                            /KOR/events.json page, p50, p99
+#                                            and requests/s at 1 and 8
+#                                            connections, and the simulator's
+#                                            CPU per request (no SNMP request
+#                                            is made for either)
+#   bench/agent_bench.sh metrics [COUNT] [SECONDS]
+#                                            the installed agent with 1000
+#                                            elements (or COUNT): one scrape
+#                                            of /KOR/metrics with the bearer
+#                                            token, p50, p99 and the agent's
+#                                            CPU per scrape (goal <= 5 ms), at
+#                                            1 and 4 connections
 #
 # It binds fixed loopback ports (11161-11163, 12381) and addresses from 127.0.40.1 on:
 # run it where nothing else uses them (a network namespace of its own).
@@ -57,7 +75,7 @@ if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
   # The web pages are measured on an installed program directory: all of it.
-  case "${1:-}" in listpage | devicepage) targets=() ;; esac
+  case "${1:-}" in listpage | devicepage | console | metrics) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -174,8 +192,58 @@ start_installed_agent() {
   [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
 }
 
+# wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
+ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
+# CPU seconds a process has used (user + system).
+cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
+# measure PATH CONNECTIONS HEADER: one wrk run of $secs seconds against the
+# installed agent; prints a table line and sets R_P50, R_P99, R_RPS, R_N and
+# R_AGENT_CPU (milliseconds per request).
+measure() {
+  local path=$1 conns=$2 header=$3 out agent0 sim0 errors per_request
+  agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
+  out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "$header" "$base$path" 2>&1)
+  errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
+  R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
+  R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
+  R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
+  R_N=$(awk '/requests in/ {print $1}' <<<"$out")
+  per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
+    'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
+  R_AGENT_CPU=${per_request% *}
+  printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
+    $per_request
+}
 export KORAGENT_SNMP_PORT=$SNMP_PORT KORAGENT_TRAP_LISTEN=udp:127.0.0.1:$TRAP_PORT
 export KORAGENT_EVENT_LOG=$WORK/events.jsonl
+
+# Measuring the installed agent's web answers with wrk (after
+# start_installed_agent: base, cookie, agent_pid, sim_pid; secs per run).
+# wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
+ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
+# CPU seconds a process has used (user + system).
+cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
+measure() {
+  local path=$1 conns=$2 out agent0 sim0
+  agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
+  out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "Cookie: $cookie" "$base$path" 2>&1)
+  local errors
+  errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
+  R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
+  R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
+  R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
+  R_N=$(awk '/requests in/ {print $1}' <<<"$out")
+  local per_request
+  per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
+    'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
+  printf '%-44s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
+    $per_request
+}
+web_header() {
+  echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
+  printf '%-44s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
+    "agent" "sim"
+}
 
 echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg)"
 case "${1:-}" in
@@ -235,36 +303,37 @@ case "${1:-}" in
     [ "$rows" -eq "$count" ] || { echo "the element list shows $rows of $count elements"; exit 1; }
     echo "agent: $count elements ($ok ok), /KOR/elements.html $(stat -c %s "$WORK/elements.html") bytes," \
       "/KOR/orla.css $(stat -c %s "$WORK/orla.css") bytes; wrk ${secs}s per run, keep-alive"
-    # wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
-    ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
-    # CPU seconds a process has used (user + system).
-    cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
-    measure() {
-      local path=$1 conns=$2 out agent0 sim0
-      agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
-      out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "Cookie: $cookie" "$base$path" 2>&1)
-      local errors
-      errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
-      R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
-      R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
-      R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
-      R_N=$(awk '/requests in/ {print $1}' <<<"$out")
-      local per_request
-      per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
-        'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
-      printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
-        $per_request
-    }
-    echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
-    printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
-      "agent" "sim"
+    web_header
     for conns in 1 8; do
-      measure /KOR/elements.html "$conns"
+      measure /KOR/elements.html "$conns" "Cookie: $cookie"
       l50=$R_P50 l99=$R_P99 lrps=$R_RPS
-      measure /KOR/orla.css "$conns"
+      measure /KOR/orla.css "$conns" "Cookie: $cookie"
       awk -v a="$l50" -v b="$R_P50" -v c="$l99" -v d="$R_P99" -v e="$lrps" -v f="$R_RPS" -v n="$conns" \
         'BEGIN {printf "ratio list/static at %d: p50 %.0fx, p99 %.0fx, req/s 1/%.0f\n", n, a / b, c / d, f / e}'
     done
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    ;;
+  metrics)
+    count=${2:-1000}
+    secs=${3:-20}
+    start_installed_agent "$count"
+    token=$("$WORK/prog/korusers" token 2>/dev/null)
+    # Every element must be on the page with a status from a finished pass
+    # before the scrapes are measured.
+    deadline=$((SECONDS + 300))
+    until curl -sk -H "Authorization: Bearer $token" -o "$WORK/metrics.txt" "$base/KOR/metrics" &&
+      [ "$(grep -c '^koragent_element_status{.*} 0$' "$WORK/metrics.txt")" -eq "$count" ]; do
+      [ $SECONDS -lt $deadline ] || { echo "not every element is ok on the metrics page"; exit 1; }
+      sleep 1
+    done
+    promtool check metrics <"$WORK/metrics.txt" || { echo "promtool refuses the page"; exit 1; }
+    echo "agent: $count elements, /KOR/metrics $(stat -c %s "$WORK/metrics.txt") bytes," \
+      "$(grep -vc '^#' "$WORK/metrics.txt") samples; wrk ${secs}s per run, keep-alive, bearer token"
+    web_header
+    measure /KOR/metrics 1 "Authorization: Bearer $token"
+    awk -v c="$R_AGENT_CPU" -v p="$R_P99" \
+      'BEGIN {printf "goal: agent CPU per scrape <= 5 ms: ratio %.2f (p99 %.2f ms)\n", c / 5, p}'
+    measure /KOR/metrics 4 "Authorization: Bearer $token"
     echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
   devicepage)
@@ -318,8 +387,68 @@ case "${1:-}" in
     done
     echo "ratio: a lone view's SNMP requests / requests per view with $viewers viewers at once"
     ;;
+  console)
+    count=${2:-1000}
+    events=${3:-10000}
+    secs=${4:-20}
+    start_installed_agent "$count"
+    # Received traps fill the event ring: SNMPv1 coldStart traps from the
+    # managed addresses, encoded once and sent from one process (no
+    # snmptrap per trap, whose persistent files the machine shares), paced
+    # so the agent's trap queue keeps up, until the ring holds EVENTS.
+    filled() {
+      curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?limit=1" | sed -n 's/.*"total":\([0-9]*\).*/\1/p'
+    }
+    sent=0
+    until [ "$(filled)" -ge "$events" ]; do
+      python3 - "$TRAP_PORT" "$count" "$sent" 1000 <<'PY'
+import socket, sys, time
+port, count, first, n = (int(a) for a in sys.argv[1:5])
+def tlv(tag, body):
+    size = len(body)
+    head = bytes([size]) if size < 128 else bytes([0x81, size]) if size < 256 else bytes([0x82, size >> 8, size & 255])
+    return bytes([tag]) + head + body
+def integer(v):
+    return tlv(0x02, v.to_bytes(max(1, (v.bit_length() + 8) // 8), 'big', signed=True))
+def oid(text):
+    ids = [int(x) for x in text.split('.')]
+    body = bytes([ids[0] * 40 + ids[1]])
+    for i in ids[2:]:
+        chunk = [i & 0x7f]
+        while i > 127:
+            i >>= 7
+            chunk.insert(0, 0x80 | (i & 0x7f))
+        body += bytes(chunk)
+    return tlv(0x06, body)
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+for k in range(first, first + n):
+    e = k % count
+    agent = bytes([127, 0, 40 + e // 250, e % 250 + 1])
+    pdu = tlv(0xa4, oid('1.3.6.1.4.1.8072.3.2.10') + tlv(0x40, agent) + integer(0) + integer(0) +
+              tlv(0x43, (k & 0xffff).to_bytes(2, 'big')) + tlv(0x30, b''))
+    s.sendto(tlv(0x30, integer(0) + tlv(0x04, b'public') + pdu), ('127.0.0.1', port))
+    if k % 50 == 49:
+        time.sleep(0.05)
+PY
+      sent=$((sent + 1000))
+      [ "$sent" -le $((events * 3)) ] || { echo "the ring did not fill: $(filled) events after $sent traps"; exit 1; }
+    done
+    curl -sk -H "Cookie: $cookie" -o "$WORK/status.json" "$base/KOR/status.json"
+    listed=$(grep -o '"name":' "$WORK/status.json" | wc -l)
+    [ "$listed" -eq "$count" ] || { echo "status.json lists $listed of $count elements"; exit 1; }
+    filter='/KOR/events.json?element=tc7&severity=warning&text=cold&limit=50'
+    matched=$(curl -sk -H "Cookie: $cookie" "$base$filter" | sed -n 's/.*"total":\([0-9]*\).*/\1/p')
+    echo "agent: $count elements, $(filled) events in the ring after $sent traps;" \
+      "status.json $(stat -c %s "$WORK/status.json") bytes; the filter matches $matched events; wrk ${secs}s per run"
+    web_header
+    for conns in 1 8; do
+      measure /KOR/status.json "$conns"
+      measure "$filter" "$conns"
+    done
+    echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    ;;
   *)
-    sed -n '2,39p' "$0"
+    sed -n '2,/^set -e/p' "$0" | sed '$d'
     exit 2
     ;;
 esac

@@ -8,7 +8,7 @@ include_rules target) and of the unit tests (Layering.IncludeRules).
   on-disk layout belongs to the agent (AgentLayout), which hands platform
   code the folders it needs.
 - Only platform/ may include the headers of net-snmp, libmicrohttpd, libcurl,
-  OpenSSL, GnuTLS, systemd, dlopen or ncurses.
+  OpenSSL, GnuTLS, systemd, dlopen, ncurses or prometheus-cpp.
 - Dependencies between the agent's layers point one way:
   core/service -> web -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
@@ -30,7 +30,7 @@ import sys
 ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
 ROOT = os.path.abspath(ROOT)
 
-FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|microhttpd\.h|curl/|openssl/|gnutls/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h)')
+FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|microhttpd\.h|curl/|openssl/|gnutls/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h|prometheus/)')
 INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')
 ENVIRONMENT = re.compile(r'\b(secure_)?getenv\s*\(|\benviron\b|\bsetenv\s*\(|\bputenv\s*\(')
 ENVIRONMENT_READERS = (

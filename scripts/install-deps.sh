@@ -10,6 +10,7 @@ PACKAGES=(
   libsnmp-dev snmp snmptrapd snmpsim
   libmicrohttpd-dev libcurl4-gnutls-dev libgnutls28-dev openssl libcrypt-dev wrk
   libsystemd-dev libncurses-dev
+  prometheus-cpp-dev prometheus
   clang-14 libclang-rt-14-dev
   curl tmux procps iproute2 python3
   dpkg-dev file lintian systemd

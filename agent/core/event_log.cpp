@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "platform/eventlog/event_log_writer.h"
 #include "platform/text/string_printf.h"
@@ -27,15 +28,31 @@ const SeverityInfo kSeverities[] = {
 void EventLog::Write(int severity, const std::string& text) { Write(severity, text, nullptr, 0); }
 
 void EventLog::Write(int severity, const std::string& text, const void* data, size_t dataSize) {
+  Write(severity, text, data, dataSize, EventOrigin());
+}
+
+void EventLog::Write(int severity, const std::string& text, const void* data, size_t dataSize,
+                     const EventOrigin& origin) {
   if (severity < kInfo || severity > kCritical) return;
   const SeverityInfo& info = kSeverities[severity];
   const std::string line = StringPrintf(info.prefix, text.c_str());
   const bool withData = data != nullptr && dataSize != 0;
-  const int err = EventLogWriter::Report("KORAgent", info.eventType, info.category,
-                                         withData ? kEventIdWithData : kEventIdPlain, line,
-                                         withData ? data : nullptr, withData ? dataSize : 0);
+  // One instant for the file line and the ring entry.
+  const int64_t now = EventLogWriter::NowMilliseconds();
+  try {
+    EventRing::Instance().Append(now, severity, origin, line);
+  } catch (const std::bad_alloc&) {
+    // The file and journal entry still go out; the ring only misses this one.
+  }
+  EventLogWriter::Step failed = EventLogWriter::Step::kNone;
+  const int err = EventLogWriter::ReportAt(now, "KORAgent", info.eventType, info.category,
+                                           withData ? kEventIdWithData : kEventIdPlain, line,
+                                           withData ? data : nullptr, withData ? dataSize : 0, &failed);
   if (err != 0) {
-    std::printf("%s\n", ("ReportEvent(): " + SystemErrorText(err)).c_str());
+    // The log that cannot be opened is the event source that cannot be
+    // registered; one that takes no entry is the report that failed.
+    const char* step = failed == EventLogWriter::Step::kOpen ? "RegisterEventSource(): " : "ReportEvent(): ";
+    std::printf("%s\n", (step + SystemErrorText(err)).c_str());
     std::fflush(stdout);
   }
 }

@@ -25,6 +25,12 @@ OrlaException::OrlaException(int32_t code, uint32_t osError, const std::string& 
   if (severity >= 0 && !quiet) EventLog::Write(severity, message);
 }
 
+OrlaException::OrlaException(int32_t code, const std::string& systemText, const std::string& message)
+    : code_(code), osError_(0), message_(systemText.empty() ? message : systemText + "\n" + message) {
+  const int severity = SeverityOf(code);
+  if (severity >= 0) EventLog::Write(severity, message, systemText.data(), systemText.size());
+}
+
 int OrlaException::SeverityOf(int32_t code) {
   if (code > 3000) return EventLog::kCritical;
   if (code > 2000) return EventLog::kWarning;

@@ -1,5 +1,6 @@
 #include "agent/devices/element_directory.h"
 
+#include "agent/devices/plugin/device_plugin.h"
 #include "element_state.h"
 
 namespace orla {
@@ -17,6 +18,17 @@ const ElementDirectory::Entry* ElementDirectory::Find(const std::string& address
 
 int32_t ElementDirectory::Entry::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) const {
   return state->DeliverTrap(trap, data, message);
+}
+
+char ElementDirectory::OverallStatus() const {
+  bool failed = false;
+  bool degraded = false;
+  for (const Entry& entry : entries_) {
+    const int32_t status = entry.state->Status();
+    if (status == plugin::kStatusFailed) failed = true;
+    if (status == plugin::kStatusDegraded || status == plugin::kStatusUnknown || entry.state->Unbound()) degraded = true;
+  }
+  return failed ? '2' : degraded ? '1' : '0';
 }
 
 bool ElementDirectory::Entry::ClassCodes(int32_t* major, int32_t* minor) const {

@@ -8,6 +8,8 @@
 #include "agent/core/event_log.h"
 #include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
+#include "agent/core/timed_attempt.h"
+#include "agent/devices/poll_statistics.h"
 #include "element.h"
 #include "agent/devices/element_directory.h"
 #include "element_poller.h"
@@ -383,6 +385,7 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
                                  int32_t pollingInterval) try {
   ReapRetired(false);
   Guard hold(lock_);
+  if (pollingInterval == kRegistryInterval) pollingInterval = pollingInterval_.load();
   file_->CheckWritable();
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
@@ -420,6 +423,10 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
   }
 } catch (const std::bad_alloc&) {
   throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+}
+
+void ElementRegistry::AddElement(const std::string& name, const std::string& address) {
+  AddElement(name, address, kRegistryInterval);
 }
 
 void ElementRegistry::RemoveElement(const std::string& name) {
@@ -500,7 +507,9 @@ void ElementRegistry::UpdateAllStatus() {
   }
   Guard hold(lock_);
   PassGate pass(updateAllGate_, updateAllOwner_);
+  TimedAttempt timed(PollStatistics::Instance().passes, PollStatistics::Instance().passFailures);
   RunStatusPass();
+  timed.Done();
 }
 
 void ElementRegistry::RunStatusPass() {
@@ -558,17 +567,31 @@ std::shared_ptr<const ElementDirectory> ElementRegistry::Directory() const {
   return directory_;
 }
 
-char ElementRegistry::OverallStatus() {
-  Guard hold(lock_);
-  if (elements_.Count() == 0) return '0';
-  bool failed = false;
-  bool degraded = false;
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
-    const int32_t status = At(i)->Status();
-    if (status == plugin::kStatusFailed) failed = true;
-    if (status == plugin::kStatusDegraded || status == plugin::kStatusUnknown || !At(i)->IsBound()) degraded = true;
+std::vector<ElementActivity> ElementRegistry::Activity() const {
+  const std::shared_ptr<const ElementDirectory> directory = Directory();
+  std::vector<ElementActivity> out;
+  if (directory == nullptr) return out;
+  out.reserve(directory->Size());
+  for (const ElementDirectory::Entry& entry : directory->Entries()) {
+    ElementActivity activity;
+    activity.name = entry.name;
+    activity.address = entry.address;
+    activity.description = entry.description;
+    activity.status = entry.state->Status();
+    activity.statusSinceMs = entry.state->StatusSinceMs();
+    activity.lastAnsweredMs = entry.state->LastAnsweredMs();
+    activity.answeredLastPoll = entry.state->AnsweredLastPoll();
+    out.push_back(std::move(activity));
   }
-  return failed ? '2' : degraded ? '1' : '0';
+  return out;
+}
+
+char ElementRegistry::OverallStatus() {
+  // Under the lock, so that the answer is ordered like the changes; the
+  // directory holds every element of the list (it is made anew under the
+  // lock after each change) and their live statuses.
+  Guard hold(lock_);
+  return Directory()->OverallStatus();
 }
 
 void ElementRegistry::WithOverallStatus(const std::function<void(char)>& use) {

@@ -5,18 +5,24 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
+#include "agent/core/timed_attempt.h"
+#include "agent/devices/poll_statistics.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
 #include "plugin_call.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
+#include "platform/eventlog/event_log_writer.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
 
 ElementState::ElementState(std::string name, std::string address, int32_t pollingInterval)
-    : address_(std::move(address)), pollingInterval_(pollingInterval), name_(std::move(name)) {}
+    : address_(std::move(address)),
+      statusSinceMs_(EventLogWriter::NowMilliseconds()),
+      pollingInterval_(pollingInterval),
+      name_(std::move(name)) {}
 
 // Out of line: the members' types are complete here.
 ElementState::~ElementState() = default;
@@ -37,9 +43,8 @@ void* ElementState::PluginFunction(const char* name) const {
     error = libraryError_.empty() ? std::string("no plug-in library loaded") : libraryError_;
   }
   if (function == nullptr) {
-    // The loader's text stands where a system error text would: first, then
-    // the agent's message on a line of its own.
-    throw new OrlaException(kErrDllFunction, 0, error + "\n" + kMsgDllFunction);
+    // The loader's text stands where a system error text would.
+    throw new OrlaException(kErrDllFunction, error, kMsgDllFunction);
   }
   return function;
 }
@@ -65,6 +70,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     return update;
   }
   update.previous = status_.load();
+  TimedAttempt timed(PollStatistics::Instance().polls, PollStatistics::Instance().pollFailures);
   try {
     auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
@@ -76,23 +82,34 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
       // has returned meanwhile must not see its element's plug-in called.
       std::lock_guard<std::mutex> hold(retireMutex_);
       if (retired_) {
+        timed.Cancel();
         updateGate_.Set();
         update.current = update.previous;
         return update;
       }
     }
+    const uint64_t answersBefore = SnmpSession::AnswersOnThisThread();
     update.current = poll(getSession_.get());
+    const bool answered = SnmpSession::AnswersOnThisThread() != answersBefore;
+    if (answered) lastAnsweredMs_.store(EventLogWriter::NowMilliseconds());
+    answeredLastPoll_.store(answered);
   } catch (OrlaException*) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw;
   } catch (const std::bad_alloc&) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
+    answeredLastPoll_.store(false);
     updateGate_.Set();
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
   update.polled = true;
+  if (update.current != update.previous) statusSinceMs_.store(EventLogWriter::NowMilliseconds());
+  // A poll the device did not answer counts as a failed one.
+  if (answeredLastPoll_.load()) timed.Done();
   status_.store(update.current);
   updateGate_.Set();
   return update;
@@ -106,8 +123,14 @@ void ElementState::ReportChange(const Update& update) {
   }
   const std::string name = Name();
   // The operator sees each element's polled status as it changes.
-  EventLog::Write(EventLog::kInfo, StringPrintf("Element %s (%s): status changed from %d to %d.", name.c_str(),
-                                                address_.c_str(), update.previous, update.current));
+  EventOrigin origin;
+  origin.kind = "status";
+  origin.element = name;
+  origin.address = address_;
+  EventLog::Write(EventLog::kInfo,
+                  StringPrintf("Element %s (%s): status changed from %d to %d.", name.c_str(), address_.c_str(),
+                               update.previous, update.current),
+                  nullptr, 0, origin);
   StatusChangeListener* listener = listener_.load();
   if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), update.current);
 }

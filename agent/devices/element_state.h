@@ -89,6 +89,15 @@ class ElementState : public RootObject {
   void* PluginFunction(const char* name) const;
 
   int32_t Status() const { return status_.load(); }
+  // When the status last changed (milliseconds since 1970 UTC); until the
+  // first poll, when the element was made.
+  int64_t StatusSinceMs() const { return statusSinceMs_.load(); }
+  // When the device last answered an SNMP request during a status poll; 0
+  // when it never has.
+  int64_t LastAnsweredMs() const { return lastAnsweredMs_.load(); }
+  // Whether the device answered during the last status poll (false before
+  // the first, and after a poll that failed).
+  bool AnsweredLastPoll() const { return answeredLastPoll_.load(); }
   int32_t PollingInterval() const { return pollingInterval_.load(); }
   void SetPollingInterval(int32_t seconds) { pollingInterval_.store(seconds); }
   uint32_t TrapReceiverStamp() const { return trapReceiverStamp_.load(); }
@@ -131,6 +140,9 @@ class ElementState : public RootObject {
   const std::string address_;
 
   std::atomic<int32_t> status_{kNotRead};
+  std::atomic<int64_t> statusSinceMs_;
+  std::atomic<int64_t> lastAnsweredMs_{0};
+  std::atomic<bool> answeredLastPoll_{false};
   std::atomic<int32_t> majorClass_{kClassUnknown};
   std::atomic<int32_t> minorClass_{kClassUnknown};
   std::atomic<int32_t> pollingInterval_;

@@ -43,7 +43,7 @@ std::string Recognizer::Recognize(const std::string& address) try {
     void* function = plugin != nullptr ? plugin->Symbol(plugin::kRecognizeDevice, &loaderError) : nullptr;
     if (function == nullptr) {
       plugin.reset();
-      throw new OrlaException(kErrDllFunction, 0, loaderError + "\n" + kMsgDllFunction);
+      throw new OrlaException(kErrDllFunction, loaderError, kMsgDllFunction);
     }
 
     int32_t answer;

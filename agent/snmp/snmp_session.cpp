@@ -17,6 +17,8 @@ namespace orla {
 
 namespace {
 
+thread_local uint64_t t_answers = 0;
+
 [[noreturn]] void ThrowNoMemory(int error) {
   throw new OrlaException(kErrMemory, static_cast<uint32_t>(error != 0 ? error : ENOMEM),
                           kMsgMemory);
@@ -144,6 +146,8 @@ void SnmpSession::RequestSet(const char* oid, SnmpVarBindList* list) {
   Request(ASN_RFC1157_SETREQUEST, oid, list);
 }
 
+uint64_t SnmpSession::AnswersOnThisThread() { return t_answers; }
+
 bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView) {
   // The name: converted into a temporary identifier, copied into the
   // binding. A text that cannot be converted is refused before anything is
@@ -180,6 +184,7 @@ bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList*
       throw;
     }
     answered = SnmpMgrRequest(session_, requestType, list, &errorStatus, &errorIndex);
+    if (answered) ++t_answers;
     lastError = SnmpMgrGetLastError();
     Close();
   }

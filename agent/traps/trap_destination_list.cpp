@@ -39,18 +39,37 @@ void TrapDestinationList::Load() {
   while (std::getline(file, line)) {
     // The text ends at the first carriage return or line feed (or a zero
     // byte, which no C text can carry).
-    const size_t end = line.find_first_of(std::string("\r\n\0", 3));
-    if (end != std::string::npos) line.resize(end);
-    if (line.empty() || line[0] == '#' || line[0] == '!') continue;
+    std::string text = line;
+    const size_t end = text.find_first_of(std::string("\r\n\0", 3));
+    if (end != std::string::npos) text.resize(end);
     std::lock_guard<Lock> guard(destinationLock);
-    entries_.Append(new TrapDestination(line.c_str()));
+    if (text.empty() || text[0] == '#' || text[0] == '!') {
+      // Kept as it stands in the file, a carriage return included.
+      layout_.emplace_back(std::move(line));
+      continue;
+    }
+    layout_.emplace_back(std::nullopt);
+    entries_.Append(new TrapDestination(text.c_str()));
   }
+}
+
+void TrapDestinationList::Append(const char* text) {
+  entries_.Append(new TrapDestination(text));
+  ++revision_;
 }
 
 void TrapDestinationList::Add(const char* text) {
   std::lock_guard<Lock> guard(destinationLock);
-  entries_.Append(new TrapDestination(text));
+  Append(text);
   Rewrite();
+}
+
+bool TrapDestinationList::AddIfUnchanged(const char* text, uint64_t revision) {
+  std::lock_guard<Lock> guard(destinationLock);
+  if (revision != revision_) return false;
+  Append(text);
+  Rewrite();
+  return true;
 }
 
 void TrapDestinationList::Remove(const char* text) {
@@ -60,16 +79,30 @@ void TrapDestinationList::Remove(const char* text) {
     auto* entry = static_cast<TrapDestination*>(entries_.Get(i));
     if (std::strcmp(entry->Text(), wanted) == 0) {
       entries_.Remove(i);
+      ForgetPlace(i);
+      ++revision_;
       break;
     }
   }
   Rewrite();
 }
 
-ObjectList* TrapDestinationList::Copy() {
+void TrapDestinationList::ForgetPlace(int32_t index) {
+  int32_t seen = 0;
+  for (auto place = layout_.begin(); place != layout_.end(); ++place) {
+    if (place->has_value()) continue;
+    if (seen++ == index) {
+      layout_.erase(place);
+      return;
+    }
+  }
+}
+
+ObjectList* TrapDestinationList::Copy(uint64_t* revision) {
   auto* copy = new ObjectList();
   try {
     std::lock_guard<Lock> guard(destinationLock);
+    if (revision != nullptr) *revision = revision_;
     for (int32_t i = 0; i < entries_.Count(); ++i) {
       copy->Append(new TrapDestination(static_cast<TrapDestination*>(entries_.Get(i))->Text()));
     }
@@ -81,10 +114,19 @@ ObjectList* TrapDestinationList::Copy() {
 }
 
 void TrapDestinationList::Rewrite() {
+  const auto entryLine = [this](int32_t i) {
+    return StringPrintf("%s\n", static_cast<TrapDestination*>(entries_.Get(i))->Text());
+  };
   std::string contents;
-  for (int32_t i = 0; i < entries_.Count(); ++i) {
-    contents += StringPrintf("%s\n", static_cast<TrapDestination*>(entries_.Get(i))->Text());
+  int32_t next = 0;
+  for (const std::optional<std::string>& place : layout_) {
+    if (place.has_value()) {
+      contents += *place + "\n";
+    } else if (next < entries_.Count()) {
+      contents += entryLine(next++);
+    }
   }
+  while (next < entries_.Count()) contents += entryLine(next++);
   const int error = AtomicFile::WritePrivate(path_, contents);
   if (error != 0) {
     char buffer[256];

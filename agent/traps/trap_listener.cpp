@@ -20,6 +20,7 @@
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/trap_sender.h"
+#include "agent/traps/trap_statistics.h"
 #include "platform/snmpmgr/snmp_mgr.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
 #include "platform/sync/manual_reset_event.h"
@@ -188,6 +189,7 @@ void TrapListener::DrainQueue() {
       if (registry == nullptr || !registry->IsManaged(address)) continue;
       // An element not yet bound retries its recognition now.
       registry->TrapArrivedFrom(address);
+      TrapStatistics::Instance().receivedFrom.Add(address);
 
       std::unique_ptr<TrapMessage> message(Allocated(new (std::nothrow) TrapMessage()));
       message->SetEnterprise(received.enterprise.ids, static_cast<int32_t>(received.enterprise.idLength));

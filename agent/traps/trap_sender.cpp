@@ -25,6 +25,7 @@
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
+#include "agent/traps/trap_statistics.h"
 #include "platform/sync/clock.h"
 #include "platform/sysinfo/system_info.h"
 #include "platform/text/string_printf.h"
@@ -101,6 +102,21 @@ void Fill(EventTextField* field, const std::optional<std::string>& text) {
   }
 }
 
+// How the events page names a received trap: the generic trap's name, or
+// for an enterprise-specific one the notification identifier SNMPv2 gives
+// it (enterprise, 0, specific number; RFC 3584).
+std::string TrapIdentity(const TrapMessage& trap) {
+  static const char* const kGenericNames[] = {"coldStart", "warmStart", "linkDown",
+                                              "linkUp", "authenticationFailure", "egpNeighborLoss"};
+  const int32_t generic = trap.GetGenericTrap();
+  if (generic >= 0 && generic <= 5) return kGenericNames[generic];
+  const uint32_t* ids = nullptr;
+  const int32_t count = trap.GetEnterprise(&ids);
+  std::string text;
+  for (int32_t i = 0; ids != nullptr && i < count; ++i) text += StringPrintf(".%u", ids[i]);
+  return text + StringPrintf(".0.%d", trap.GetSpecificTrap());
+}
+
 }  // namespace
 
 std::atomic<TrapSender*> TrapSender::instance_{nullptr};
@@ -175,9 +191,9 @@ std::string TrapSender::TimeStampTextAt(std::chrono::system_clock::time_point mo
   t.minute = local.tm_min;
   t.second = local.tm_sec;
   t.milliseconds = static_cast<int>(now.tv_usec / 1000);
-  // `timezone` is the zone's standard offset in seconds west of UTC: the
-  // same sign as the bias, without daylight saving time.
-  return TimeStampText(t, static_cast<int32_t>(timezone / 60));
+  // The offset in force at that moment, daylight saving time included:
+  // `tm_gmtoff` is seconds east of UTC, the bias is minutes west of it.
+  return TimeStampText(t, static_cast<int32_t>(-local.tm_gmtoff / 60));
 }
 
 std::vector<uint8_t> TrapSender::ComposeRecord(uint32_t sequence, int32_t majorClass, int32_t minorClass,
@@ -256,11 +272,14 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
   AddBinding(&trap, kChangeText, NewText("A FibreChannel interconnect device has changed state."));
 
   for (int32_t i = 0; i < copy->Count(); ++i) {
+    const char* destination = static_cast<TrapDestination*>(copy->Get(i))->Text();
     try {
-      trap.SendTo(static_cast<TrapDestination*>(copy->Get(i))->Text());
+      trap.SendTo(destination);
+      TrapStatistics::Instance().sentTo.Add(destination);
     } catch (OrlaException* e) {
       // Logged by its constructor; the other destinations still get the trap.
       std::unique_ptr<OrlaException> owned(e);
+      TrapStatistics::Instance().failedFor.Add(destination);
     }
   }
 }
@@ -316,6 +335,12 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
     length = -1;
   }
   if (length < 0) return false;
+  if (generic == 6) TrapStatistics::Instance().handled.fetch_add(1, std::memory_order_relaxed);
+  EventOrigin origin;
+  origin.kind = "trap";
+  origin.address = address;
+  origin.trap = TrapIdentity(*owned);
+  if (element != nullptr) origin.element = element->name;
   owned.reset();
 
   timeStamp_.SetText(TimeStampTextAt(arrival));
@@ -344,7 +369,7 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   const std::vector<uint8_t> record = ComposeRecord(sequence_.load(), majorClass, minorClass, timeStamp_, texts,
                                                     data.data(), static_cast<size_t>(length));
   sequence_.fetch_add(1);
-  EventLog::Write(EventLog::kWarning, message.data(), record.data(), record.size());
+  EventLog::Write(EventLog::kWarning, message.data(), record.data(), record.size(), origin);
   return true;
 }
 

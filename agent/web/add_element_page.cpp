@@ -93,7 +93,9 @@ uint32_t AddElementPage::HandlePost() {
   }
 
   try {
-    AgentObjects::Registry().AddElement(*name_, *address_, kNewElementPollingInterval);
+    // An element added here polls at the agent's configured interval, like
+    // every element loaded at start.
+    AgentObjects::Registry().AddElement(*name_, *address_);
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
     switch (e->Code()) {

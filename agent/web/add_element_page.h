@@ -9,8 +9,8 @@
 // 8), its characters (none of " |'+;"), that an address was typed and that
 // it resolves; the first failure is an error page whose OK button leads back
 // to the empty form (the missing right: OK closes the window). Then the
-// registry adds the element with the dotted address and a polling interval
-// of 180 seconds. Success shows the empty form again, whose load reloads the
+// registry adds the element with the dotted address at the agent's polling
+// interval. Success shows the empty form again, whose load reloads the
 // element list behind the dialog; a device that does not send its traps to
 // this agent (code 6; the element stays added) turns the dialog into the
 // trap-target question (TrapTargetPage) on the same request; every other
@@ -28,11 +28,6 @@ namespace orla {
 
 class AddElementPage : public WebPage {
  public:
-  // The polling interval of an element added here, in seconds; it holds
-  // until the interval is next changed for the whole agent or the agent
-  // loads its elements again.
-  static constexpr int32_t kNewElementPollingInterval = 180;
-
   using WebPage::WebPage;
   ~AddElementPage() override = default;
 

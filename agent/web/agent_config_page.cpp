@@ -133,19 +133,24 @@ uint32_t AgentConfigPage::AddDestination() {
 
   // Duplicates are found by address: a host name whose address is listed in
   // another written form is one. An entry that does not resolve is compared
-  // as written.
-  std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
-  for (int32_t i = 0; i < destinations->Count(); ++i) {
-    std::string entry = static_cast<TrapDestination*>(destinations->Get(i))->Text();
-    ResolveAddress(&entry);
-    if (entry == resolved) {
-      return ShowError("The specified host is already in the list of clients.  Please enter a unique host.",
-                       kPageLocation, false);
+  // as written. The names are looked up without the list's lock; the add
+  // happens only if the list is still the one checked, else the check runs
+  // again, so two administrators adding one host at once add it once.
+  TrapDestinationList& list = AgentObjects::TrapDestinations();
+  for (;;) {
+    uint64_t revision = 0;
+    std::unique_ptr<ObjectList> destinations(list.Copy(&revision));
+    for (int32_t i = 0; i < destinations->Count(); ++i) {
+      std::string entry = static_cast<TrapDestination*>(destinations->Get(i))->Text();
+      ResolveAddress(&entry);
+      if (entry == resolved) {
+        return ShowError("The specified host is already in the list of clients.  Please enter a unique host.",
+                         kPageLocation, false);
+      }
     }
+    // Stored as typed, not as resolved.
+    if (list.AddIfUnchanged(typed->c_str(), revision)) return HandleGet();
   }
-  // Stored as typed, not as resolved.
-  AgentObjects::TrapDestinations().Add(typed->c_str());
-  return HandleGet();
 }
 
 uint32_t AgentConfigPage::ChangeInterval(const std::string& minutes) {

@@ -27,6 +27,10 @@ constexpr char kServerName[] = "KOR";
 constexpr char kLanguage[] = "ENG";
 constexpr char kRightDescription[] = "Access to the KOR Page";
 constexpr char kStartFailed[] = "ZEPA interface failed to initialize.";
+// The static content the web server's own pages link, to look like ours.
+constexpr char kPageStyleSheet[] = "/KOR/orla.css";
+constexpr char kPageScript[] = "/KOR/orla_utilities.js";
+constexpr char kPageIcon[] = "/KOR/favicon.svg";
 
 // Copies `text` into a fixed record field; false when it does not fit with
 // its terminating zero.
@@ -75,10 +79,18 @@ void PageServer::Start(const AgentLayout& layout) {
 
   ZEPABlockUnload();
   unloadBlocked_ = true;
+  // The web server's own messages go through the agent's event log, so the
+  // events console sees them like every other entry.
+  ZEPASetLogCallback([](int severity, const char* text) {
+    EventLog::Write(severity >= EventLog::kInfo && severity <= EventLog::kCritical ? severity : EventLog::kWarning,
+                    text != nullptr ? text : "");
+  });
   // The endpoint comes from the agent's settings, read once at start-up.
   const AgentSettings settings = AgentSettings::Current();
   ZEPASetServerEndpoint(settings.HttpsAddress().empty() ? nullptr : settings.HttpsAddress().c_str(),
                         static_cast<uint32_t>(settings.HttpsPort()));
+  // The web server's own pages (log-in, log-out, its home page) look like ours.
+  ZEPASetPageLook(kPageStyleSheet, kPageScript, kPageIcon);
   uint32_t handle = 0;
   ZEPAStartupHTTPServer(&startup, &handle);
   if (handle == 0) {

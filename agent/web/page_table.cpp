@@ -10,8 +10,13 @@
 #include "agent_config_page.h"
 #include "discovery_document_page.h"
 #include "element_list_page.h"
+#include "events_csv_page.h"
+#include "events_json_page.h"
+#include "events_page.h"
+#include "metrics_page.h"
 #include "remove_element_page.h"
 #include "rename_element_page.h"
+#include "status_json_page.h"
 #include "trap_target_page.h"
 #include "web_agent_page.h"
 
@@ -27,7 +32,8 @@ using Access = PageTable::Access;
 // are page URLs whose page is not part of this build: they are served as
 // files until their page class is added here. The last column is the one
 // list of pages open to anonymous visitors: the discovery document (read by
-// management consoles) and the About page.
+// management consoles), the About page, and the metrics (which answer 401
+// themselves to a request with neither credentials nor a session).
 const PageTable::Route kRows[] = {
     {"/KOR/", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
     {"/KOR", Match::kWholeAnyCase, Answer::kRootPage, nullptr},
@@ -42,6 +48,13 @@ const PageTable::Route kRows[] = {
      Access::kAnyone},
     {"/KOR/about.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AboutPage>, Access::kAnyone},
     {"/KOR/agent_config.htm", Match::kPrefix, Answer::kPage, &PageTable::Make<AgentConfigPage>},
+    // The live console's pages and answers.
+    {"/KOR/status.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<StatusJsonPage>},
+    {"/KOR/events.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsJsonPage>},
+    {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
+    {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
+    // Checks its own requests: a scraper's credentials, or a session.
+    {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>, Access::kAnyone},
 };
 
 }  // namespace

@@ -32,9 +32,12 @@ uint32_t RenameElementPage::HandleGet() {
   Append("1.</TD><TD class=dark>Select the tape controller you wish to rename.");
   Append("<FORM method=post name=input_form action=\"rename_element.html\">");
   Append("<SELECT name=\"element_name\" size=5>");
+  // No option is preselected, also when an error page leads back here: the
+  // administrator picks the element to rename, so a hasty "Rename" cannot
+  // rename one that happens to be marked.
   for (const std::string& name : ElementNames::FromList(list)) {
     const std::string shown = TextEscape::Html(name);
-    AppendFormat("<OPTION value=\"%s\" selected>%s", shown.c_str(), shown.c_str());
+    AppendFormat("<OPTION value=\"%s\">%s", shown.c_str(), shown.c_str());
   }
   Append("</SELECT><P>");
   Append(

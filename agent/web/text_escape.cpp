@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/eventlog/event_log_writer.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/string_printf.h"
 
@@ -46,6 +47,33 @@ std::string TextEscape::ScriptInAttribute(const std::string& text) {
     }
   }
   return Html(script);
+}
+
+std::string TextEscape::Json(const std::string& text) {
+  const std::string escaped = EventLogWriter::JsonEscape(text);
+  std::string out;
+  out.reserve(escaped.size());
+  for (char c : escaped) {
+    switch (c) {
+      case '<': out += "\\u003c"; break;
+      case '>': out += "\\u003e"; break;
+      case '&': out += "\\u0026"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string TextEscape::Csv(const std::string& text) {
+  std::string field = text;
+  if (!field.empty() && field[0] != '\0' && std::strchr("=+-@", field[0]) != nullptr) field.insert(0, "'");
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  std::string out = "\"";
+  for (char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
 }
 
 }  // namespace orla

@@ -7,7 +7,9 @@
 //   Xml               element content of the XML discovery document;
 //   ScriptInAttribute the inside of a single- or double-quoted JavaScript
 //                     string that itself sits in an HTML attribute
-//                     (onClick="window.location='...';").
+//                     (onClick="window.location='...';");
+//   Json              the inside of a JSON string (the JSON and CSV answers
+//                     of the console).
 // Device texts come from the network, so none of these trusts its input:
 // the results never contain a character that ends the string, the
 // attribute or the element they are written into.
@@ -29,6 +31,14 @@ class TextEscape {
   // HTML. After the browser has decoded the attribute, the script sees
   // a string literal holding exactly `text`.
   static std::string ScriptInAttribute(const std::string& text);
+  // The JSON string escapes of the event-log file lines, and < > & as \u
+  // escapes as well, so a device text can never close a script or element
+  // should the answer ever be read as markup.
+  static std::string Json(const std::string& text);
+  // One CSV field (RFC 4180): quoted when it holds a comma, quote or line
+  // break, inner quotes doubled; a text starting with = + - @ gets a leading
+  // apostrophe so a spreadsheet never runs it as a formula.
+  static std::string Csv(const std::string& text);
 };
 
 }  // namespace orla

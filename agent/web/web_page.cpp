@@ -77,9 +77,18 @@ void WebPage::AppendDialogHead(const char* title, const std::string& utilitiesSc
 }
 
 uint32_t WebPage::SendPage() {
-  const std::string header =
-      StringPrintf("Content-type: text/html\r\nContent-length: %d\r\nCache-Control: no-cache\r\n\r\n",
-                   static_cast<int>(output_.size()));
+  return SendWithHeader(StringPrintf("Content-type: text/html\r\nContent-length: %d\r\nCache-Control: no-cache\r\n\r\n",
+                                     static_cast<int>(output_.size())));
+}
+
+uint32_t WebPage::SendContent(const char* contentType, const std::string& moreHeaders) {
+  return SendWithHeader(StringPrintf("Content-type: %s\r\nContent-length: %zu\r\nCache-Control: no-store\r\n"
+                                     "X-Content-Type-Options: nosniff\r\n",
+                                     contentType, output_.size()) +
+                        moreHeaders + "\r\n");
+}
+
+uint32_t WebPage::SendWithHeader(const std::string& header) {
   uint32_t headerLength = static_cast<uint32_t>(header.size());
   request_->ServerSupportFunction(request_->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, nullptr, &headerLength,
                                   reinterpret_cast<uint32_t*>(const_cast<char*>(header.c_str())));
@@ -87,6 +96,8 @@ uint32_t WebPage::SendPage() {
   request_->WriteClient(request_->ConnID, output_.data(), &bodyLength, 0);
   return kAnswered;
 }
+
+bool WebPage::HasSession() const { return QueryRights(request_) != ZEPA_RIGHTS_NO_SESSION; }
 
 void WebPage::WriteResetParent(bool refresh) {
   Append("<SCRIPT language=javascript1.2>");

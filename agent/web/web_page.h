@@ -67,6 +67,12 @@ class WebPage : public RootObject {
   // no-cache\r\n\r\n" (the output's length in bytes) with the library's
   // default status, then the output. Returns 1.
   uint32_t SendPage();
+  // The console's answers (JSON, CSV, our own pages): the output with this
+  // content type, "Cache-Control: no-store", "X-Content-Type-Options:
+  // nosniff" and any further header lines (each ending in "\r\n"). Returns 1.
+  uint32_t SendContent(const char* contentType, const std::string& moreHeaders = std::string());
+  // Whether the request comes with a signed-in session (any rights).
+  bool HasSession() const;
 
   // The error page. `location` (a URL relative to /KOR/ or a path, or none;
   // empty is none) is where its OK button leads; without one OK closes the
@@ -128,6 +134,8 @@ class WebPage : public RootObject {
   void AppendDialogHead(const char* title, const std::string& utilitiesScript = "orla_utilities.js");
 
  private:
+  // Sends `header` (status line left to the library) and the output.
+  uint32_t SendWithHeader(const std::string& header);
   // Closes the message cell, table and page of ShowError and
   // ShowErrorBanner, and sends the page.
   uint32_t SendErrorPageEnd();

@@ -19,6 +19,7 @@
 #include <systemd/sd-journal.h>
 
 #include "platform/text/string_printf.h"
+#include "platform/text/utf8.h"
 
 namespace orla {
 
@@ -41,36 +42,6 @@ std::atomic<bool>& SystemLogEnabled() {
 
 const char* const kJournalSocket = "/run/systemd/journal/socket";
 
-// The length of the well-formed UTF-8 sequence that starts at `at` (RFC 3629:
-// no overlong forms, no surrogates, nothing above U+10FFFF), 0 when the bytes
-// there are not one.
-size_t Utf8SequenceLength(const std::string& text, size_t at) {
-  const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  size_t length;
-  unsigned char low = 0x80;
-  unsigned char high = 0xbf;
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3;
-    if (lead == 0xe0) low = 0xa0;   // overlong
-    if (lead == 0xed) high = 0x9f;  // surrogates
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4;
-    if (lead == 0xf0) low = 0x90;   // overlong
-    if (lead == 0xf4) high = 0x8f;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xbf) return 0;
-  }
-  return length;
-}
-
 std::string HexBytes(const void* data, size_t size) {
   static const char digits[] = "0123456789abcdef";
   std::string out;
@@ -84,15 +55,23 @@ std::string HexBytes(const void* data, size_t size) {
   return out;
 }
 
-std::string UtcNowIso() {
+}  // namespace
+
+int64_t EventLogWriter::NowMilliseconds() {
   const auto now = std::chrono::system_clock::now();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+}
+
+std::string EventLogWriter::IsoTime(int64_t ms) {
+  if (ms < 0) ms = 0;
   const time_t secs = static_cast<time_t>(ms / 1000);
   struct tm tmv;
   gmtime_r(&secs, &tmv);
   return StringPrintf("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday,
                       tmv.tm_hour, tmv.tm_min, tmv.tm_sec, static_cast<int>(ms % 1000));
 }
+
+namespace {
 
 int SyslogPriority(uint16_t eventType) {
   switch (eventType) {
@@ -129,9 +108,12 @@ void ToSyslog(const char* source, uint16_t eventType, const std::string& text) {
   syslog(SyslogPriority(eventType), "%s", text.c_str());
 }
 
-int ToFile(const char* path, const std::string& line) {
+int ToFile(const char* path, const std::string& line, EventLogWriter::Step* failed) {
   const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
-  if (fd < 0) return errno;
+  if (fd < 0) {
+    *failed = EventLogWriter::Step::kOpen;
+    return errno;
+  }
   // The log names devices and addresses: a file left readable by everyone
   // (made by hand, or by an older version) is closed to others, when it is
   // ours to change.
@@ -142,6 +124,7 @@ int ToFile(const char* path, const std::string& line) {
   const ssize_t n = ::write(fd, out.data(), out.size());
   const int err = n < 0 ? errno : (static_cast<size_t>(n) != out.size() ? EIO : 0);
   ::close(fd);
+  if (err != 0) *failed = EventLogWriter::Step::kWrite;
   return err;
 }
 
@@ -156,7 +139,7 @@ std::string EventLogWriter::JsonEscape(const std::string& text) {
     if (c >= 0x80) {
       // Well-formed UTF-8 passes unchanged; any other byte is written as the
       // character of the same number, so the line stays valid JSON.
-      const size_t length = Utf8SequenceLength(text, i);
+      const size_t length = Utf8::SequenceLength(text, i);
       if (length > 0) {
         out.append(text, i, length);
         i += length;
@@ -206,7 +189,16 @@ std::string EventLogWriter::FilePath() {
 }
 
 int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
-                           const std::string& text, const void* data, size_t dataSize) {
+                           const std::string& text, const void* data, size_t dataSize, Step* failed) {
+  return ReportAt(NowMilliseconds(), source, eventType, category, eventId, text, data, dataSize, failed);
+}
+
+int EventLogWriter::ReportAt(int64_t timeMs, const char* source, uint16_t eventType, uint16_t category,
+                             uint32_t eventId, const std::string& text, const void* data, size_t dataSize,
+                             Step* failed) {
+  Step step = Step::kNone;
+  if (failed == nullptr) failed = &step;
+  *failed = Step::kNone;
   int result = 0;
   struct stat st;
   if (!SystemLogEnabled().load()) {
@@ -220,7 +212,8 @@ int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t cate
   }
   const std::string path = FilePath();
   if (!path.empty()) {
-    const int err = ToFile(path.c_str(), JsonLine(UtcNowIso(), source, eventType, category, eventId, text, data, dataSize));
+    const int err =
+        ToFile(path.c_str(), JsonLine(IsoTime(timeMs), source, eventType, category, eventId, text, data, dataSize), failed);
     if (err != 0) result = err;
   }
   return result;

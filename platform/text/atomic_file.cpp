@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,11 +16,14 @@ int AtomicFile::Write(const std::string& path, const std::string& contents) {
 }
 
 namespace {
+// mkstemp's pattern: the six X become random characters.
+constexpr char kTempSuffix[] = ".tmpXXXXXX";
+
 // With `owner`, the new file takes its owner, group and its permission bits
 // within `keep`.
 int WriteFile(const std::string& path, const std::string& contents, mode_t mode, const struct stat* owner,
               mode_t keep = 07777) {
-  std::string temp = path + ".tmpXXXXXX";
+  std::string temp = path + kTempSuffix;
   int fd = mkstemp(temp.data());
   if (fd < 0) return errno;
   // mkstemp creates the file 0600; widen (or keep) it to what was asked.
@@ -88,6 +92,24 @@ int AtomicFile::WritePrivate(const std::string& path, const std::string& content
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return WriteFile(path, contents, 0640, nullptr);
   return WriteFile(path, contents, 0640, &st, 0770);
+}
+
+int AtomicFile::RemoveLeftovers(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path file(path);
+  const std::string prefix = file.filename().string() + ".tmp";
+  const size_t length = prefix.size() + sizeof kTempSuffix - sizeof ".tmp";
+  std::error_code ec;
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  int removed = 0;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != length || name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError) || it->is_symlink(typeError)) continue;
+    if (::unlink(it->path().c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace orla

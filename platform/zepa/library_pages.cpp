@@ -1,5 +1,7 @@
 #include "library_pages.h"
 
+#include <mutex>
+
 #include "platform/text/string_printf.h"
 #include "web_text.h"
 
@@ -12,11 +14,42 @@ const char* const kStyle =
     "input[type=text],input[type=password]{width:100%;}"
     ".message{color:#a00000;}.user{float:right;}</STYLE>";
 
+std::mutex g_lookMutex;
+LibraryPages::Look g_look;
+
+// The opening of every page up to its main content, and the end.
 std::string Head(const std::string& title) {
-  return "<!DOCTYPE html><HTML><HEAD><META charset=\"utf-8\"><TITLE>" + WebText::HtmlEscape(title) +
-         "</TITLE>" + kStyle + "</HEAD><BODY>";
+  const LibraryPages::Look look = LibraryPages::CurrentLook();
+  std::string head = "<!DOCTYPE html><HTML lang=\"en\"><HEAD><META charset=\"utf-8\">"
+                     "<META name=\"viewport\" content=\"width=device-width, initial-scale=1\"><TITLE>" +
+                     WebText::HtmlEscape(title) + "</TITLE>" + kStyle;
+  if (!look.styleSheet.empty()) head += "<LINK rel=\"stylesheet\" href=\"" + WebText::HtmlEscape(look.styleSheet) + "\">";
+  if (!look.script.empty()) head += "<SCRIPT src=\"" + WebText::HtmlEscape(look.script) + "\"></SCRIPT>";
+  return head + "</HEAD><BODY class=\"zepa-page\"><MAIN>";
 }
+
+constexpr const char* kTail = "</MAIN></BODY></HTML>";
 }  // namespace
+
+void LibraryPages::SetLook(const Look& look) {
+  std::lock_guard<std::mutex> lock(g_lookMutex);
+  g_look = look;
+}
+
+LibraryPages::Look LibraryPages::CurrentLook() {
+  std::lock_guard<std::mutex> lock(g_lookMutex);
+  return g_look;
+}
+
+bool LibraryPages::IsLookPath(const std::string& path) {
+  if (path.empty()) return true;
+  if (path[0] != '/' || (path.size() > 1 && path[1] == '/')) return false;
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= ' ' || byte == 0x7f || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\') return false;
+  }
+  return true;
+}
 
 std::string LibraryPages::LoginUrl(const std::string& returnPath) {
   return std::string(kLoginPath) + "?return=" + WebText::UrlEncode(WebText::SafeLocalPath(returnPath));
@@ -56,7 +89,7 @@ std::string LibraryPages::Home(const std::string& serverName, const std::vector<
   page += "</DIV><H1>" + WebText::HtmlEscape(serverName) + "</H1>";
   if (fragments.empty()) page += "<P>No applications are registered with this web server.</P>";
   for (const std::string& fragment : fragments) page += "<DIV class=fragment>" + fragment + "</DIV>";
-  page += "</BODY></HTML>";
+  page += kTail;
   return page;
 }
 
@@ -71,7 +104,8 @@ std::string LibraryPages::Login(const std::string& serverName, const std::string
   page += "<LABEL>User name<INPUT type=text name=user autocomplete=username autofocus value=\"" +
           WebText::HtmlEscape(user) + "\"></LABEL>";
   page += "<LABEL>Password<INPUT type=password name=password autocomplete=current-password></LABEL>";
-  page += "<P><INPUT type=submit value=\"Log in\"></P></FORM></BODY></HTML>";
+  page += "<P><INPUT type=submit value=\"Log in\"></P></FORM>";
+  page += kTail;
   return page;
 }
 
@@ -80,7 +114,7 @@ std::string LibraryPages::LoggedOut(const std::string& serverName) {
   page += "<H1>You are logged out</H1>";
   page += StringPrintf("<P><A href=\"%s\">Log in again</A> &middot; <A href=\"/\">Home page</A></P>",
                        LoginUrl("/").c_str());
-  page += "</BODY></HTML>";
+  page += kTail;
   return page;
 }
 
@@ -108,7 +142,8 @@ std::string LibraryPages::NoAccess(const std::string& serverName, const std::str
   std::string page = Head("No access - " + serverName);
   page += "<H1>No access</H1><P>The user " + WebText::HtmlEscape(user) + " may not open this page.</P>";
   page += "<P><A href=\"" + WebText::HtmlEscape(LoginUrl(returnPath)) +
-          "\">Log in as another user</A> &middot; <A href=\"/\">Home page</A></P></BODY></HTML>";
+          "\">Log in as another user</A> &middot; <A href=\"/\">Home page</A></P>";
+  page += kTail;
   return page;
 }
 
@@ -116,7 +151,8 @@ std::string LibraryPages::Error(int status, const std::string& message) {
   std::string page = Head(StringPrintf("%d %s", status, WebText::ReasonPhrase(status)));
   page += StringPrintf("<H1>%d %s</H1>", status, WebText::ReasonPhrase(status));
   if (!message.empty()) page += "<P>" + WebText::HtmlEscape(message) + "</P>";
-  page += "<P><A href=\"/\">Home page</A></P></BODY></HTML>";
+  page += "<P><A href=\"/\">Home page</A></P>";
+  page += kTail;
   return page;
 }
 

@@ -16,6 +16,23 @@ class LibraryPages {
   static constexpr const char* kLogoutPath = "/zepa/logout";
   // The signed-in user's name as plain text, empty without a session.
   static constexpr const char* kSessionPath = "/zepa/session";
+  // Browsers ask for it on their own; it is sent on to the look's icon.
+  static constexpr const char* kIconPath = "/favicon.ico";
+
+  // What the pages link besides their own small style, and the icon that
+  // /favicon.ico is sent on to (browsers ask for it themselves): paths on
+  // the server, empty for none. One look for the whole process, set before servers start
+  // (ZEPASetPageLook) and read by every page.
+  struct Look {
+    std::string styleSheet;
+    std::string script;
+    std::string icon;
+  };
+  static void SetLook(const Look& look);
+  static Look CurrentLook();
+  // Empty, or a path starting with "/" that holds nothing an attribute or a
+  // Location header could be broken out of with.
+  static bool IsLookPath(const std::string& path);
 
   // `user` is empty without a session.
   static std::string Home(const std::string& serverName, const std::vector<std::string>& fragments,

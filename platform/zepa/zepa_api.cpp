@@ -9,12 +9,14 @@
 #include "platform/text/string_printf.h"
 #include "client/client_request.h"
 #include "server_settings.h"
+#include "library_pages.h"
 #include "server_table.h"
 #include "platform/zepa/zepa.h"
 #include "zepa_log.h"
 #include "zepa_server.h"
 
 using orla::ClientRequest;
+using orla::LibraryPages;
 using orla::ServerSettings;
 using orla::ServerTable;
 using orla::StringPrintf;
@@ -79,6 +81,25 @@ int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddre
   }
 }
 
+int ZEPASetPageLook(const char* styleSheet, const char* script, const char* icon) {
+  try {
+    LibraryPages::Look look;
+    look.styleSheet = styleSheet != nullptr ? styleSheet : "";
+    look.script = script != nullptr ? script : "";
+    look.icon = icon != nullptr ? icon : "";
+    if (!LibraryPages::IsLookPath(look.styleSheet) || !LibraryPages::IsLookPath(look.script) ||
+        !LibraryPages::IsLookPath(look.icon)) {
+      ZepaLog::Write(ZepaLog::kWarning, "The web server's page look names a path it cannot link.");
+      return 0;
+    }
+    LibraryPages::SetLook(look);
+    return 1;
+  } catch (...) {
+    LogException("ZEPASetPageLook");
+    return 0;
+  }
+}
+
 int ZEPAStartupHTTPServer(const ServerStartupRecord* pRecord, uint32_t* phServer) {
   try {
     if (phServer == nullptr) return 0;
@@ -98,6 +119,19 @@ int ZEPAStartupHTTPServer(const ServerStartupRecord* pRecord, uint32_t* phServer
     return 1;
   } catch (...) {
     LogException("ZEPAStartupHTTPServer");
+    return 0;
+  }
+}
+
+int ZEPAGetServerStatistics(uint32_t hServer, ZEPA_SERVER_STATISTICS* pStatistics) {
+  try {
+    if (pStatistics == nullptr || pStatistics->cbSize != sizeof(ZEPA_SERVER_STATISTICS)) return 0;
+    std::shared_ptr<ZepaServer> server = ServerTable::Instance().Find(hServer);
+    if (!server) return 0;
+    server->GetStatistics(pStatistics);
+    return 1;
+  } catch (...) {
+    LogException("ZEPAGetServerStatistics");
     return 0;
   }
 }

@@ -16,6 +16,7 @@ ZepaServer::ZepaServer(const Settings& settings)
     : settings_(settings),
       data_(settings.dataDirectory),
       login_(settings.name, data_.File(DataDirectory::kUsersFileName), settings.sessions),
+      credentials_(data_.File(ScrapeCredentials::kTokenFileName), login_),
       clients_(settings.maxClientWorkers, kMinimumStackBytes) {}
 
 ZepaServer::~ZepaServer() { Shutdown(); }
@@ -43,8 +44,16 @@ bool ZepaServer::Start(std::string* error) {
   transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
   transport.stackBytes = kMinimumStackBytes;
   if (!transport_.Start(
-          transport, [this](HttpTransport::Request& rq, HttpTransport::Response& rs) { Handle(rq, rs); },
-          [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) { return EarlyCheck(rq, rs); },
+          transport,
+          [this](HttpTransport::Request& rq, HttpTransport::Response& rs) {
+            Handle(rq, rs);
+            statistics_.Count(rq, rs);
+          },
+          [this](const HttpTransport::Request& rq, HttpTransport::Response& rs) {
+            const bool answered = EarlyCheck(rq, rs);
+            if (answered) statistics_.Count(rq, rs);
+            return answered;
+          },
           error)) {
     return false;
   }
@@ -119,6 +128,13 @@ void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response
     HandleHome(request, response);
     return;
   }
+  if (request.path == LibraryPages::kIconPath && !LibraryPages::CurrentLook().icon.empty()) {
+    // Browsers ask for it on any page that names no icon.
+    response.status = 302;
+    response.headers.emplace_back("Location", LibraryPages::CurrentLook().icon);
+    response.headers.emplace_back("Cache-Control", "max-age=86400");
+    return;
+  }
   if (WebText::EqualsIgnoreCase(request.path, LibraryPages::kLoginPath)) {
     login_.HandleLogin(request, response);
     return;
@@ -147,7 +163,14 @@ void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response
     LibraryPages::SendError(response, 403, "This address serves the server's own requests only.");
     return;
   }
+  credentials_.SortOut(request);
   HandleExtension(extension, below, request, response);
+}
+
+void ZepaServer::GetStatistics(ZEPA_SERVER_STATISTICS* out) const {
+  for (int hundreds = 0; hundreds <= 5; ++hundreds) out->qwResponses[hundreds] = statistics_.Responses(hundreds);
+  out->qwFailedLogins = statistics_.FailedLogins() + credentials_.Failures();
+  out->dwOpenSessions = static_cast<uint32_t>(login_.OpenSessions());
 }
 
 void ZepaServer::HandleExtension(const std::shared_ptr<const ExtensionRegistration>& extension,

@@ -30,6 +30,8 @@
 #include "transport/http_transport.h"
 #include "users/login_service.h"
 #include "transport/request_gate.h"
+#include "users/scrape_credentials.h"
+#include "server_statistics.h"
 #include "server_settings.h"
 #include "server_table.h"
 #include "users/session_table.h"
@@ -107,6 +109,8 @@ class ZepaServer : public ServerContext {
   bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response) {
     return RequestGate::EarlyCheck(request, response, settings_.maxBodyBytes, extensions_);
   }
+  // The running counts behind ZEPAGetServerStatistics (all but cbSize).
+  void GetStatistics(ZEPA_SERVER_STATISTICS* out) const;
 
  private:
   void HandleExtension(const std::shared_ptr<const ExtensionRegistration>& extension, const std::string& below,
@@ -126,6 +130,8 @@ class ZepaServer : public ServerContext {
   ExtensionTable extensions_;
   CacheFileTable cacheFiles_;
   LoginService login_;
+  ScrapeCredentials credentials_;
+  ServerStatistics statistics_;
   ClientLauncher clients_;
   HttpTransport transport_;
 };

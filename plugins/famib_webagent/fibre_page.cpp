@@ -104,19 +104,57 @@ std::string FibrePage::EventTypeName(std::optional<int32_t> value) {
   return Named(value, kNames, 5);
 }
 
+std::string FibrePage::ObjectName(const std::string& oid, const std::vector<Unit>& units, size_t ownUnit) {
+  struct Table {
+    const char* entry;  // the table's entry, with its trailing dot
+    const char* what;
+  };
+  static const Table kTables[] = {{"1.3.6.1.3.94.1.6.1.", nullptr},
+                                  {"1.3.6.1.3.94.1.10.1.", "Port"},
+                                  {"1.3.6.1.3.94.1.8.1.", "Sensor"}};
+  const std::string dotted = !oid.empty() && oid[0] == '.' ? oid.substr(1) : oid;
+  for (const Table& table : kTables) {
+    const std::string entry = table.entry;
+    if (dotted.compare(0, entry.size(), entry) != 0) continue;
+    // column . 16 unit-id sub-identifiers [. row index]
+    std::vector<uint32_t> ids;
+    size_t pos = entry.size();
+    while (pos < dotted.size()) {
+      size_t end = dotted.find('.', pos);
+      if (end == std::string::npos) end = dotted.size();
+      const std::string part = dotted.substr(pos, end - pos);
+      if (part.empty() || part.find_first_not_of("0123456789") != std::string::npos || part.size() > 9) return oid;
+      ids.push_back(static_cast<uint32_t>(std::stoul(part)));
+      pos = end + 1;
+    }
+    const size_t wanted = table.what == nullptr ? 17 : 18;
+    if (ids.size() != wanted) return oid;
+    const std::vector<uint32_t> unitId(ids.begin() + 1, ids.begin() + 17);
+    size_t unitNumber = 0;
+    for (size_t i = 0; i < units.size(); ++i) {
+      if (units[i].id == unitId) unitNumber = i + 1;
+    }
+    if (table.what == nullptr) return unitNumber != 0 ? StringPrintf("Unit %zu", unitNumber) : oid;
+    if (unitNumber == 0) return StringPrintf("%s %u", table.what, ids[17]);
+    if (unitNumber == ownUnit && table.what[0] == 'P') return StringPrintf("Port %u", ids[17]);
+    return StringPrintf("%s %u of unit %zu", table.what, ids[17], unitNumber);
+  }
+  return oid;
+}
+
 std::string FibrePage::Query() const {
   return "?device=" + UrlEncode(device_) + "&addr=" + UrlEncode(machine_);
 }
 
 std::string FibrePage::Head(const std::string& title) const {
-  std::string html = "<HTML><HEAD><TITLE>" + Escape(title) + "</TITLE>\n";
+  std::string html = "<HTML lang=\"en\"><HEAD><TITLE>" + Escape(title) + "</TITLE>\n";
   html += "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n";
   html += "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'> </SCRIPT>\n";
   html += "<SCRIPT language=javascript1.2>includeStyleSheet();</SCRIPT>\n";
-  html += "</HEAD><BODY class=dialog>\n";
+  html += "</HEAD><BODY class=dialog><MAIN>\n";
   const std::string who = device_.empty() ? machine_ : device_ + " (" + machine_ + ")";
-  html += "<TABLE cellspacing=0 border=0 width=100%><TR><TD class=header>Device " + Escape(who) +
-          "</TD></TR></TABLE>\n";
+  html += "<TABLE cellspacing=0 border=0 width=100%><TR><TD class=header><H1 class=table-heading>Device " +
+          Escape(who) + "</H1></TD></TR></TABLE>\n";
   return html;
 }
 
@@ -146,7 +184,7 @@ std::string FibrePage::Navigation(const char* current, bool hasPorts, bool hasEv
   return html + "</P>\n";
 }
 
-std::string FibrePage::Tail() const { return "</BODY></HTML>\n"; }
+std::string FibrePage::Tail() const { return "</MAIN></BODY></HTML>\n"; }
 
 std::string FibrePage::UnitTitle(const Unit& unit, size_t number) const {
   const std::string what = unit.product.empty() ? unit.wwn : unit.product;
@@ -262,6 +300,8 @@ std::string FibrePage::Ports(const std::vector<std::pair<Unit, std::vector<Port>
 std::string FibrePage::Events(const std::vector<std::pair<Unit, std::vector<Event>>>& units, bool hasPorts) const {
   std::string html = Head("Events of " + (device_.empty() ? machine_ : device_));
   html += Navigation("events.html", hasPorts, true);
+  std::vector<Unit> listed;
+  for (const auto& row : units) listed.push_back(row.first);
   size_t number = 0;
   for (const auto& [unit, events] : units) {
     html += UnitTitle(unit, ++number);
@@ -275,7 +315,8 @@ std::string FibrePage::Events(const std::vector<std::pair<Unit, std::vector<Even
     for (const Event& e : events) {
       html += "<TR class=light>";
       for (const std::string& cell : {Number(e.id), EventTime(e.realTime), SeverityName(e.severity),
-                                      EventTypeName(e.type), e.description, e.object}) {
+                                      EventTypeName(e.type), e.description,
+                                      ObjectName(e.object, listed, number)}) {
         html += "<TD>" + Escape(cell) + "</TD>";
       }
       html += "</TR>\n";

@@ -58,6 +58,12 @@ class FibrePage {
   static std::string TransmitterName(std::optional<int32_t> value);
   static std::string SeverityName(std::optional<int32_t> value);
   static std::string EventTypeName(std::optional<int32_t> value);
+  // An event's connUnitEventObject as what it names: "Unit 2" for an object
+  // of the connectivity unit table, "Port 3" (of the event's own unit) or
+  // "Port 3 of unit 2" for the port table, "Sensor 1 of unit 2" for the
+  // sensor table; units are numbered as the pages list them (`units`).
+  // Any other identifier is shown as it stands.
+  static std::string ObjectName(const std::string& oid, const std::vector<Unit>& units, size_t ownUnit);
 
  private:
   std::string Head(const std::string& title) const;

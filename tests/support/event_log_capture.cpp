@@ -5,6 +5,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "tests/support/bytes.h"
 #include "tests/support/wait_until.h"
 
 namespace orla::test {
@@ -91,6 +92,15 @@ int EventLogCapture::Count(const std::string& needle) const {
   int n = 0;
   for (const auto& e : Events()) {
     if (e.text.find(needle) != std::string::npos) ++n;
+  }
+  return n;
+}
+
+int EventLogCapture::CountWithData(const std::string& text, const std::string& dataNeedle) const {
+  int n = 0;
+  for (const auto& e : Events()) {
+    const std::vector<uint8_t> data = FromHex(e.dataHex);
+    if (e.text == text && std::string(data.begin(), data.end()).find(dataNeedle) != std::string::npos) ++n;
   }
   return n;
 }

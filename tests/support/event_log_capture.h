@@ -34,6 +34,9 @@ class EventLogCapture {
   std::vector<std::string> Texts() const;
   // Number of entries whose text contains `needle`.
   int Count(const std::string& needle) const;
+  // Number of entries whose text is `text` (prefix included) and whose raw
+  // data, read as text, contains `dataNeedle`.
+  int CountWithData(const std::string& text, const std::string& dataNeedle) const;
   // Waits until at least `count` entries contain `needle`; false when they
   // have not come within `limit`.
   bool WaitFor(const std::string& needle, int count = 1,

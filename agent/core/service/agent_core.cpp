@@ -67,6 +67,7 @@ int AgentCore::StartHost(const std::string& programPath, PauseGate* gate) {
   EnterProgramDirectory(programPath);
   Pass(gate);
   if (!ReadConfiguration()) return kExitConfiguration;
+  RemoveRewriteLeftovers();
   Pass(gate);
   ReadPollingInterval();
   Pass(gate);
@@ -74,6 +75,12 @@ int AgentCore::StartHost(const std::string& programPath, PauseGate* gate) {
   Pass(gate);
   if (!StartSockets()) return kExitSockets;
   return 0;
+}
+
+void AgentCore::RemoveRewriteLeftovers() const {
+  for (const char* name : {"/KORAgent.db", "/client.ini", "/storage.ini", "/sysinfo.agt"}) {
+    AtomicFile::RemoveLeftovers(AgentDirectory() + name);
+  }
 }
 
 void AgentCore::StartSubsystems(PauseGate* gate) {

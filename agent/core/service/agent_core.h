@@ -90,6 +90,9 @@ class AgentCore : public RootObject {
   const AgentConfiguration& Configuration() const { return configuration_; }
 
  private:
+  // After step 2: deletes the temporary files that a kill in the middle of a
+  // rewrite left beside the agent's files (nothing rewrites them yet).
+  void RemoveRewriteLeftovers() const;
   // Steps 6 to 10: each creates one subsystem, stores it where the others
   // reach it and hands it the values it needs from above.
   void StartSubsystems(PauseGate* gate);

@@ -42,7 +42,8 @@
   window.orlaBase = base;
 
   window.includeStyleSheet = function () {
-    if (document.getElementById('orla-style')) return;
+    if (document.getElementById('orla-style') ||
+        document.querySelector('link[rel=stylesheet][href$="/' + STYLE_SHEET + '"]')) return;
     var link = document.createElement('link');
     link.id = 'orla-style';
     link.rel = 'stylesheet';
@@ -190,12 +191,43 @@
 
   window.includeStyleSheet();
 
+  // Dialogs also get the busy notice of slow changes (busy_notice.js).
+  function loadBusyNotice() {
+    if (document.getElementById('orla-busy-notice')) return;
+    var s = document.createElement('script');
+    s.id = 'orla-busy-notice';
+    s.src = base + 'busy_notice.js';
+    (document.head || document.documentElement).appendChild(s);
+  }
+
   document.addEventListener('DOMContentLoaded', function () {
     describeStatusImages();
     markElementTable();
     hintWhenEmpty();
+    if (document.body && document.body.classList.contains('dialog')) loadBusyNotice();
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);
+  });
+})();
+
+/*
+ * The scripts that repair the pages' accessibility
+ * (orla_access.js) and make the dialogs forgiving (orla_dialogs.js), loaded
+ * beside this file in this order; each does its work once the page is read.
+ * (The pages' icon comes from the web server, which sends /favicon.ico on to
+ * favicon.svg.)
+ */
+(function () {
+  'use strict';
+
+  var base = window.orlaBase || '/KOR/';
+  var head = document.head || document.documentElement;
+
+  ['orla_access.js', 'orla_dialogs.js'].forEach(function (file) {
+    var script = document.createElement('script');
+    script.src = base + file;
+    script.async = false;
+    head.appendChild(script);
   });
 })();

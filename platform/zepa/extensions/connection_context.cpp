@@ -368,7 +368,8 @@ bool ConnectionContext::ServerVariable(const std::string& name, std::string* val
   else if (upper == "SERVER_SOFTWARE") *value = "ZEPA/1.0";
   else if (upper == "HTTPS") *value = "on";
   else if (upper == "REMOTE_USER" || upper == "AUTH_USER" || upper == "LOGON_USER")
-    *value = session_ ? session_->user : std::string();
+    *value = session_ ? session_->user : request_.authUser;
+  else if (upper == "AUTH_TYPE") *value = request_.authType;
   else if (upper == "ALL_HTTP") {
     value->clear();
     for (const auto& [key, v] : request_.headers) *value += CgiName(key) + ":" + v + "\n";

@@ -56,6 +56,11 @@ class HttpTransport {
     // Set by the server: the request came from this process's own client
     // requests (it carried the process's secret).
     bool internal = false;
+    // Set by the server: credentials the request carried and the server
+    // accepted (ScrapeCredentials): "Bearer" or "Basic", and the user's name
+    // for "Basic".
+    std::string authType;
+    std::string authUser;
 
     // The first header of that name (ignoring case); empty when absent.
     std::string Header(const std::string& name) const;

@@ -49,6 +49,46 @@ std::string LoginService::SessionCookie(const std::string& token, long maxAgeSec
                       maxAgeSeconds);
 }
 
+LoginService::Check LoginService::CheckPassword(const std::string& address, const std::string& name,
+                                               const std::string& password, std::optional<UserStore::User>* user) {
+  // Guesses are counted per address and per account: many addresses
+  // guessing one account are slowed down as much as one address guessing
+  // many. Names that are no valid user name count under one key.
+  const std::string account = UserStore::IsValidName(name) ? name : std::string();
+  const auto now = SessionTable::Clock::now();
+  const bool addressOpen = byAddress_.Begin(address, now);
+  if (!addressOpen || !byAccount_.Begin(account, now)) {
+    if (addressOpen) byAddress_.Cancelled(address);
+    return addressOpen ? Check::kAccountBlocked : Check::kAddressBlocked;
+  }
+  const auto failed = [&] {
+    const auto when = SessionTable::Clock::now();
+    byAddress_.Failed(address, account, when);
+    byAccount_.Failed(account, account, when);
+  };
+  // Each verification takes much memory and time on purpose: only a few run
+  // at once, the others wait their turn for a while.
+  if (!verifications_.try_acquire_for(std::chrono::seconds(kVerificationWaitSeconds))) {
+    failed();
+    return Check::kBusy;
+  }
+  bool ok = false;
+  try {
+    *user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
+    ok = *user ? PasswordHash::Verify(password, (*user)->hash) : (PasswordHash::Verify(password, dummyHash_), false);
+  } catch (...) {
+    ok = false;
+  }
+  verifications_.release();
+  if (!ok) {
+    failed();
+    return Check::kWrong;
+  }
+  byAddress_.Succeeded(address, (*user)->name);
+  byAccount_.Succeeded(account, (*user)->name);
+  return Check::kOk;
+}
+
 void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransport::Response& response) {
   if (request.method == "GET" || request.method == "HEAD") {
     std::string returnPath = "/";
@@ -65,50 +105,28 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
   WebText::FormField(request.body, "return", &returnPath);
   WebText::FormField(request.body, "user", &name);
   WebText::FormField(request.body, "password", &password);
-  const std::string& address = request.remoteAddress;
-  // Guesses are counted per address and per account: many addresses
-  // guessing one account are slowed down as much as one address guessing
-  // many. Names that are no valid user name count under one key.
   const std::string account = UserStore::IsValidName(name) ? name : std::string();
-  const auto now = SessionTable::Clock::now();
-  const bool addressOpen = byAddress_.Begin(address, now);
-  if (!addressOpen || !byAccount_.Begin(account, now)) {
-    if (addressOpen) byAddress_.Cancelled(address);
+  std::optional<UserStore::User> user;
+  const Check check = CheckPassword(request.remoteAddress, name, password, &user);
+  if (check == Check::kAddressBlocked || check == Check::kAccountBlocked) {
     LibraryPages::Send(response, 429,
                        LibraryPages::Login(serverName_,
-                                           addressOpen ? "Too many failed logins for this user. Wait a minute, "
-                                                         "then try again."
-                                                       : "Too many failed logins from your address. Wait a minute, "
-                                                         "then try again.",
+                                           check == Check::kAccountBlocked
+                                               ? "Too many failed logins for this user. Wait a minute, "
+                                                 "then try again."
+                                               : "Too many failed logins from your address. Wait a minute, "
+                                                 "then try again.",
                                            returnPath, account));
     return;
   }
-  const auto failed = [&] {
-    const auto when = SessionTable::Clock::now();
-    byAddress_.Failed(address, account, when);
-    byAccount_.Failed(account, account, when);
-  };
-  // Each verification takes much memory and time on purpose: only a few run
-  // at once, the others wait their turn for a while.
-  if (!verifications_.try_acquire_for(std::chrono::seconds(kVerificationWaitSeconds))) {
-    failed();
+  if (check == Check::kBusy) {
     response.headers.emplace_back("Retry-After", "5");
     LibraryPages::Send(response, 503,
              LibraryPages::Login(serverName_, "The server is busy checking other logins. Try again in a moment.",
                                  returnPath, account));
     return;
   }
-  std::optional<UserStore::User> user;
-  bool ok = false;
-  try {
-    user = UserStore::IsValidName(name) ? users_.Find(name) : std::nullopt;
-    ok = user ? PasswordHash::Verify(password, user->hash) : (PasswordHash::Verify(password, dummyHash_), false);
-  } catch (...) {
-    ok = false;
-  }
-  verifications_.release();
-  if (!ok) {
-    failed();
+  if (check == Check::kWrong) {
     ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",
                                                    LoggableName(name).c_str(), request.remoteAddress.c_str()));
     LibraryPages::Send(response, 401,
@@ -116,8 +134,6 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
                                  account));
     return;
   }
-  byAddress_.Succeeded(address, user->name);
-  byAccount_.Succeeded(account, user->name);
   std::string old;
   if (WebText::CookieValue(request.Header("Cookie"), kCookieName, &old)) sessions_.Remove(old);
   const std::string token = sessions_.Create(user->name, user->hash, SessionTable::Clock::now());

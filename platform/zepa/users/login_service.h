@@ -30,6 +30,8 @@ class LoginService {
   LoginService(std::string serverName, const std::string& usersFile, const SessionTable::Settings& sessions);
 
   UserStore& Users() { return users_; }
+  // Sessions in the table (the expired among them go at their next use).
+  size_t OpenSessions() const { return sessions_.Count(); }
   // Before the first login: makes the hash an unknown user's login is
   // checked against, so that it takes as long as a wrong password.
   void Prepare();
@@ -39,6 +41,14 @@ class LoginService {
   // The rights query: 0x80000000 without a valid session, else the user's
   // mask for `right`.
   uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right);
+
+  // A user's name and password as the login form and basic authentication
+  // check them: throttled per address and per account, a few slow
+  // verifications at a time (kBusy when none frees up in time), an unknown
+  // user as slow as a wrong password. kOk sets *user.
+  enum class Check { kOk, kWrong, kAddressBlocked, kAccountBlocked, kBusy };
+  Check CheckPassword(const std::string& address, const std::string& name, const std::string& password,
+                      std::optional<UserStore::User>* user);
 
   void HandleLogin(const HttpTransport::Request& request, HttpTransport::Response& response);
   void HandleLogout(const HttpTransport::Request& request, HttpTransport::Response& response);

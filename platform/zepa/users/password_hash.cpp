@@ -44,6 +44,10 @@ bool SameBytes(const char* a, const char* b, size_t n) {
 }
 }  // namespace
 
+bool PasswordHash::SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && SameBytes(a.data(), b.data(), a.size());
+}
+
 std::string PasswordHash::Make(const std::string& password) {
   if (password.find('\0') != std::string::npos) return std::string();
   char salt[CRYPT_GENSALT_OUTPUT_SIZE];

@@ -12,6 +12,9 @@ class PasswordHash {
   static std::string Make(const std::string& password);
   // True when `password` matches `hash` (compared in constant time).
   static bool Verify(const std::string& password, const std::string& hash);
+  // True when both texts are equal; the time taken tells nothing about
+  // where they differ (their lengths aside).
+  static bool SameText(const std::string& a, const std::string& b);
   // A random password of `length` characters from A-Z a-z 0-9.
   static std::string RandomPassword(size_t length);
   // `bytes` random bytes as lower-case hex.

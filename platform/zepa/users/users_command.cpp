@@ -9,6 +9,7 @@
 #include "directory_owner.h"
 #include "platform/text/string_printf.h"
 #include "password_hash.h"
+#include "scrape_credentials.h"
 #include "user_store.h"
 #include "../data_directory.h"
 
@@ -79,6 +80,15 @@ bool NewPasswordHash(const UsersCommand::PasswordSource& passwords, const std::s
   }
   return true;
 }
+// Makes the data directory (owner-only) when it is missing; false, after
+// saying why, when it cannot be had.
+bool EnsureDirectory(const std::string& dataDirectory, std::ostream& err) {
+  struct stat st;
+  if (::stat(dataDirectory.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  if (::mkdir(dataDirectory.c_str(), 0700) == 0) return true;
+  err << "korusers: cannot use the data directory " << dataDirectory << ": " << std::strerror(errno) << "\n";
+  return false;
+}
 }  // namespace
 
 void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultDirectory) {
@@ -91,6 +101,9 @@ void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultD
          "  remove NAME                   remove a user (ends their sessions)\n"
          "  password NAME                 set a user's password (ends their sessions)\n"
          "  rights NAME RIGHT=MASK ...    set rights masks; MASK 0 removes the right\n"
+         "  token                         show the metrics bearer token (made when\n"
+         "                                there is none)\n"
+         "  token new                     replace the metrics bearer token\n"
          "\n"
          "RIGHT is a registered access right (KORAccess for the agent's pages) or *\n"
          "for every right not listed; MASK is a number below 0x80000000. For\n"
@@ -155,19 +168,34 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
     for (const UserStore::User& user : store.All()) out << user.name << "\t" << RightsText(user) << "\n";
     return 0;
   }
+  if (command == "token") {
+    if (rest.size() > 1 || (rest.size() == 1 && rest[0] != "new")) {
+      Usage(err, defaultDirectory);
+      return 1;
+    }
+    if (!EnsureDirectory(dataDirectory, err)) return 2;
+    const std::string path = dataDirectory + "/" + ScrapeCredentials::kTokenFileName;
+    std::string token;
+    if (rest.empty() && ScrapeCredentials::ReadToken(path, &token)) {
+      out << token << "\n";
+      return 0;
+    }
+    const int error = ScrapeCredentials::MakeToken(path, &token);
+    if (error != 0) {
+      err << "korusers: cannot write " << path << ": " << std::strerror(error) << "\n";
+      return 2;
+    }
+    err << "korusers: made a new metrics token in " << path << "\n";
+    out << token << "\n";
+    return 0;
+  }
   if (rest.empty() || !UserStore::IsValidName(rest[0])) {
     if (!rest.empty()) err << "korusers: \"" << rest[0] << "\" is not a valid user name (A-Z a-z 0-9 . _ -)\n";
     Usage(err, defaultDirectory);
     return 1;
   }
   const std::string name = rest[0];
-  struct stat st;
-  if (::stat(dataDirectory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    if (::mkdir(dataDirectory.c_str(), 0700) != 0) {
-      err << "korusers: cannot use the data directory " << dataDirectory << ": " << std::strerror(errno) << "\n";
-      return 2;
-    }
-  }
+  if (!EnsureDirectory(dataDirectory, err)) return 2;
 
   // What the change below captures lives until the file is written.
   std::function<bool(Users&, std::string*)> change;

@@ -104,6 +104,9 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
 
     // Rename dlgB to dlgC.
     const rename = await openFromMenu(admin, elements, 'Rename…');
+    // No controller is chosen for the administrator.
+    await expect(rename.locator('select[name=element_name] option:checked')).toHaveCount(0);
+    await shot(rename, 'dialog-rename-opened');
     await rename.locator('select[name=element_name]').selectOption('dlgB');
     await rename.locator('input[name=new_name]').fill('dlgC');
     await shot(rename, 'dialog-rename');
@@ -120,6 +123,7 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
       await remove.locator('select[name=element_name]').selectOption(name);
       if (name === 'dlgA') await shot(remove, 'dialog-remove');
       await remove.getByRole('button', { name: 'Remove' }).click();
+      await remove.getByRole('dialog').getByRole('button', { name: `Remove ${name}` }).click();
       await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
       await expect(rowOf(elements, name)).toHaveCount(0);
       expect(agentFile('KORAgent.db')).not.toContain(`${name}|`);

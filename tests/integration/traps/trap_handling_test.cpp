@@ -67,6 +67,8 @@ constexpr char kTrapFormat[] = "TRAP|%b|%s|%u|%a|%N|%w|%q|%V~%v\n";
 // snmptrapd listens on every address: the destinations are 127.0.0.1 and
 // 127.0.0.2.
 constexpr char kTrapDaemonAddress[] = "0.0.0.0";
+// The entry of a plug-in that lacks a function (code 3006).
+constexpr char kPluginFailure[] = "CRITICAL: A failure has been detected in a required DLL function.";
 
 class TrapHandling : public test::DevicesFixture {
  protected:
@@ -99,8 +101,9 @@ class TrapHandling : public test::DevicesFixture {
 
   std::vector<test::CapturedEvent> TrapEvents() {
     std::vector<test::CapturedEvent> out;
+    // The entries with data, but for a plug-in failure's (the loader's text).
     for (auto& e : log_.Events()) {
-      if (e.eventId == 0x40000004u) out.push_back(e);
+      if (e.eventId == 0x40000004u && e.text != kPluginFailure) out.push_back(e);
     }
     return out;
   }
@@ -210,7 +213,7 @@ TEST_F(TrapHandling, HandlingThatFailsGoesOnWithTheNextTrap) {
   SendV1("127.0.3.56", "6", "5");
   SendV1("127.0.3.56", "0", "0");
   ASSERT_TRUE(log_.WaitFor("cold start"));
-  EXPECT_EQ(log_.Count("undefined symbol: HandleTrap\nA failure has been detected in a required DLL function."), 1)
+  EXPECT_EQ(log_.CountWithData(kPluginFailure, "undefined symbol: HandleTrap"), 1)
       << ::testing::PrintToString(log_.Texts());
   EXPECT_EQ(TrapEvents().size(), 1u);
 }

@@ -5,77 +5,24 @@
 // but the discovery document and About needs a session, and only the
 // administrator changes anything.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/text/string_printf.h"
-#include "tests/integration/web/loopback_https.h"
-#include "tests/support/agent_process.h"
-#include "tests/support/file_text.h"
-#include "tests/support/free_port.h"
-#include "tests/support/notify_socket.h"
-#include "tests/support/temp_dir.h"
+#include "tests/integration/web/agent_pages_fixture.h"
 #include "tests/support/text_lines.h"
-#include "tests/support/wait_until.h"
 
 namespace orla {
 namespace {
 
-using namespace std::chrono_literals;
-
 using test::Contains;
 
-class AgentDialogs : public ::testing::Test {
+class AgentDialogs : public test::AgentPagesFixture {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(::mkdir(dir_.File("KOR").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink(test::AgentProcess::BuiltAgent().c_str(), dir_.File("KORAgent").c_str()), 0);
-    dir_.Write("KORAgent.cfg", "ORLA KOR Agent\n" + dir_.File("KOR") + "\nKORAgent\nTest Label\n.1.3.6.1.4.1.4413\n");
-    dir_.Write("KOR/storage.ini", "300\n");
-    https_ = {test::FreeLoopbackPort(SOCK_STREAM), dir_.Path()};
-    trapPort_ = test::FreeLoopbackPort(SOCK_DGRAM);
-    ASSERT_NE(https_.port, 0);
-  }
-  void TearDown() override {
-    if (running_) Stop();
-  }
-
-  // Starts the agent from another working directory and waits until its
-  // pages answer.
-  void Start() {
-    test::NotifySocket notify;
-    ASSERT_TRUE(agent_.Start(dir_.File("KORAgent"), {},
-                             {notify.EnvEntry(), StringPrintf("KORAGENT_HTTPS_PORT=%d", https_.port),
-                              "KORAGENT_HTTPS_ADDRESS=127.0.0.1",
-                              StringPrintf("KORAGENT_TRAP_LISTEN=udp:127.0.0.1:%d", trapPort_)},
-                             "/"));
-    running_ = true;
-    ASSERT_TRUE(notify.WaitFor("READY=1")) << agent_.Output();
-    ASSERT_TRUE(test::WaitUntil([&] { return https_.Request("/KOR/about.htm").status == 200; }, 20s, 100ms))
-        << agent_.Output();
-  }
-  void Stop() {
-    running_ = false;
-    ASSERT_TRUE(agent_.Signal(SIGTERM)) << agent_.Output();
-    int code = -1;
-    ASSERT_TRUE(agent_.Wait(&code));
-    EXPECT_EQ(code, 0);
-  }
-
-  // Signs in as the administrator; the session goes into `jar`.
-  void Login(const std::string& jar) {
-    ASSERT_EQ(https_.LogIn("administrator", test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")), jar),
-              303);
-  }
   // Adds a user with the users tool (the agent reads the users file on
   // every login) and signs it in; the session goes into `jar`.
   void AddUser(const std::string& user, const std::string& rights, const std::string& jar) {
@@ -87,15 +34,8 @@ class AgentDialogs : public ::testing::Test {
   }
   // The agent configuration page, with the session in `jar`; `form` posted.
   std::string ConfigPage(const std::string& jar, const std::string& form = "") {
-    const std::string post = form.empty() ? "" : https_.OriginHeader() + " --data '" + form + "'";
-    return https_.Request("/KOR/agent_config.html", "-b '" + jar + "' " + post).body;
+    return Page("agent_config.html", jar, form).body;
   }
-
-  test::TempDir dir_;
-  test::AgentProcess agent_;
-  test::LoopbackHttps https_;
-  int trapPort_ = 0;
-  bool running_ = false;
 };
 
 TEST_F(AgentDialogs, IntervalChangedInTheDialogHoldsAfterARestart) {

@@ -312,6 +312,30 @@ TEST_F(ZepaServerTest, LeavingTheAnswerToTheLibraryLandsOnTheLoginPage) {
   }
 }
 
+TEST_F(ZepaServerTest, TheLibrarysOwnPagesTakeTheLookTheProgramGives) {
+  // A path that could leave its attribute or lead to another server is
+  // refused and changes nothing.
+  for (const char* bad : {"style.css", "//elsewhere/x.css", "/a b.css", "/a\".css", "/a<b", "/a\\b", "/a\nb"}) {
+    EXPECT_EQ(ZEPASetPageLook(bad, nullptr, nullptr), 0) << bad;
+  }
+  EXPECT_EQ(Curl("/favicon.ico").status, 404);
+
+  ASSERT_EQ(ZEPASetPageLook("/KOR/style.css", "/KOR/look.js", "/KOR/pic.gif"), 1);
+  const Reply login = Curl("/zepa/login");
+  for (const char* part : {"<HTML lang=\"en\">", "<LINK rel=\"stylesheet\" href=\"/KOR/style.css\">",
+                           "<SCRIPT src=\"/KOR/look.js\"></SCRIPT>",
+                           "<BODY class=\"zepa-page\"><MAIN>", "</MAIN></BODY></HTML>"}) {
+    EXPECT_TRUE(Contains(login.body, part)) << part << "\n" << login.body;
+  }
+  const Reply icon = Curl("/favicon.ico", {"-L"});
+  EXPECT_EQ(icon.status, 200);
+  EXPECT_EQ(icon.type, "image/gif");
+
+  ASSERT_EQ(ZEPASetPageLook(nullptr, "", nullptr), 1);
+  EXPECT_FALSE(Contains(Curl("/zepa/login").body, "<LINK"));
+  EXPECT_EQ(Curl("/favicon.ico").status, 404);
+}
+
 TEST_F(ZepaServerTest, ClientRequestGoesThroughItsStatesAndAnswersTheBrowser) {
   const Reply reply = Curl("/KOR/fetch/status.html?device=tc01&addr=10.1.2.3");
   EXPECT_EQ(reply.status, 200);

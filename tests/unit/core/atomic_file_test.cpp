@@ -1,8 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
@@ -28,6 +38,91 @@ TEST(AtomicFile, FailureLeavesOldFileAndReportsErrno) {
   EXPECT_NE(AtomicFile::Write(dir.File("missing/a.txt"), "x"), 0);
 }
 
+namespace {
+
+// The entries of `dir`, by name.
+std::set<std::string> Names(const std::string& dir) {
+  std::set<std::string> names;
+  for (auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
+  return names;
+}
+
+// Everything left to read on `fd` from its start.
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  ssize_t n;
+  for (off_t at = 0; (n = ::pread(fd, buffer, sizeof buffer, at)) > 0; at += n) text.append(buffer, n);
+  return text;
+}
+
+}  // namespace
+
+// A rewrite that the file-size limit stops part-way (SIGXFSZ ignored, so the
+// write fails with EFBIG): the old file keeps its old bytes, no temporary is
+// left, and a reader that held the old file open reads it whole. The limit
+// applies in a child process, which reports the writer's result.
+TEST(AtomicFile, WriteStoppedPartWayLeavesTheOldFile) {
+  const struct {
+    rlim_t limit;
+    size_t size;
+  } cases[] = {{0, 100}, {4096, 100000}, {65536, 65537}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.limit);
+    test::TempDir dir;
+    const std::string old = "old line 1\nold line 2\n";
+    dir.Write("KORAgent.db", old);
+    const int held = ::open(dir.File("KORAgent.db").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{c.limit, c.limit};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(255);
+      ::_exit(AtomicFile::Write(dir.File("KORAgent.db"), std::string(c.size, 'n')));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EFBIG);
+    EXPECT_EQ(dir.Read("KORAgent.db"), old);
+    EXPECT_EQ(ReadAll(held), old);
+    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"KORAgent.db"});
+    ::close(held);
+  }
+}
+
+// Readers that open the file while it is rewritten again and again see one
+// whole version or the other, never a mixture or a short file; a reader that
+// holds the file open keeps reading the version it opened.
+TEST(AtomicFile, ReadersSeeOnlyWholeVersions) {
+  test::TempDir dir;
+  const std::string path = dir.File("client.ini");
+  const std::string versions[] = {std::string(200000, 'a'), std::string(150000, 'b') + "\n"};
+  ASSERT_EQ(AtomicFile::Write(path, versions[0]), 0);
+  const int held = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (int i = 1; i <= 60; ++i) EXPECT_EQ(AtomicFile::Write(path, versions[i % 2]), 0);
+    done.store(true);
+  });
+  int reads = 0;
+  while (!done.load() || reads == 0) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    const std::string seen = ReadAll(fd);
+    ::close(fd);
+    ASSERT_TRUE(seen == versions[0] || seen == versions[1]) << "a read of " << seen.size() << " bytes";
+    ++reads;
+  }
+  writer.join();
+  EXPECT_EQ(ReadAll(held), versions[0]);
+  ::close(held);
+}
+
+
 // The agent's files never stay or become readable by others.
 TEST(AtomicFile, PrivateRewritesDropOthersBitsAndKeepTheRest) {
   struct Case {
@@ -46,6 +141,21 @@ TEST(AtomicFile, PrivateRewritesDropOthersBitsAndKeepTheRest) {
     EXPECT_EQ(st.st_mode & 07777, c.after) << std::oct << c.before;
     EXPECT_EQ(dir.Read("KORAgent.db"), "new\n");
   }
+}
+
+// What a kill between mkstemp and rename leaves goes at the next start; the
+// file itself and other names that merely look alike stay.
+TEST(AtomicFile, RemoveLeftoversTakesOnlyTheFilesOwnTemporaries) {
+  test::TempDir dir;
+  for (const char* name : {"KORAgent.db", "KORAgent.db.tmpA1b2C3", "KORAgent.db.tmpzzzzzz", "KORAgent.db.tmp",
+                           "KORAgent.db.tmpA1b2C3x", "client.ini.tmpA1b2C3"}) {
+    dir.Write(name, "x");
+  }
+  EXPECT_EQ(AtomicFile::RemoveLeftovers(dir.File("KORAgent.db")), 2);
+  std::set<std::string> left;
+  for (auto& entry : std::filesystem::directory_iterator(dir.Path())) left.insert(entry.path().filename());
+  EXPECT_EQ(left, (std::set<std::string>{"KORAgent.db", "KORAgent.db.tmp", "KORAgent.db.tmpA1b2C3x",
+                                         "client.ini.tmpA1b2C3"}));
 }
 
 TEST(StringPrintf, FormatsWithoutLengthLimit) {

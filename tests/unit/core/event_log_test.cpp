@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "agent/core/event_log.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/scoped_settings.h"
 
 using namespace orla;
 
@@ -72,4 +75,72 @@ TEST(EventLog, TextThatIsNotUtf8IsEscapedByteByByte) {
       {"\x80\xff\"", "\\u0080\\u00ff\\\""},                  // stray bytes
   };
   for (const auto& c : cases) EXPECT_EQ(EventLogWriter::JsonEscape(c.in), c.out) << c.in;
+}
+
+// A log that cannot be opened or that takes no entry: the entry is lost and
+// standard output names the step, with the system's error text.
+TEST(EventLog, FailuresGoToStandardOutputNamingTheStep) {
+  const struct {
+    const char* file;
+    const char* step;
+    int error;
+  } cases[] = {
+      {"/nonexistent-folder/events.jsonl", "RegisterEventSource(): ", ENOENT},
+      {"/dev/full", "ReportEvent(): ", ENOSPC},
+  };
+  for (const auto& c : cases) {
+    test::ScopedSettings settings;
+    settings.EventLogFile(c.file);
+    testing::internal::CaptureStdout();
+    EventLog::Write(EventLog::kInfo, "lost");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.step + EventLog::SystemErrorText(c.error) + "\n");
+  }
+}
+
+// Every entry written also lands in the in-memory ring, with its origin and
+// the very time stamp of its file line.
+TEST(EventLog, EntriesReachTheRingWithTheFileLinesTime) {
+  test::EventLogCapture log;
+  const uint64_t before = EventRing::Instance().LastSequence();
+  EventOrigin origin;
+  origin.kind = "status";
+  origin.element = "tc01";
+  origin.address = "127.0.0.1";
+  EventLog::Write(EventLog::kInfo, "changed", nullptr, 0, origin);
+  EventLog::Write(EventLog::kCritical, "agent text");
+  const std::vector<RecordedEvent> kept = EventRing::Instance().Snapshot(before);
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept[0].text, "INFO: changed");
+  EXPECT_EQ(kept[0].origin.kind, "status");
+  EXPECT_EQ(kept[0].origin.element, "tc01");
+  EXPECT_EQ(kept[1].origin.kind, "agent");
+  EXPECT_EQ(kept[1].severity, EventLog::kCritical);
+  EXPECT_EQ(kept[1].sequence, kept[0].sequence + 1);
+  const auto lines = log.Events();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].line.find("\"time\":\"" + EventLogWriter::IsoTime(kept[0].timeMs) + "\""), std::string::npos);
+}
+
+TEST(EventRing, KeepsTheNewestAndCountsEveryEntry) {
+  EventRing ring(3);
+  for (int i = 0; i < 5; ++i) ring.Append(1000 + i, i % 3, EventOrigin(), "e" + std::to_string(i));
+  ring.Append(2000, 7, EventOrigin(), "odd severity");
+  const std::vector<RecordedEvent> kept = ring.Snapshot();
+  ASSERT_EQ(kept.size(), 3u);
+  EXPECT_EQ(kept.front().text, "e3");
+  EXPECT_EQ(kept.back().severity, 1);
+  EXPECT_EQ(ring.OldestTimeMs(), 1003);
+  EXPECT_EQ(ring.Snapshot(5).size(), 1u);
+  EXPECT_EQ(ring.Snapshot(99).size(), 0u);
+  std::vector<std::string> newestFirst;
+  ring.VisitNewestFirst([&](const RecordedEvent& e) {
+    newestFirst.push_back(e.text);
+    return newestFirst.size() < 2;
+  });
+  EXPECT_EQ(newestFirst, (std::vector<std::string>{"odd severity", "e4"}));
+  const EventRing::Totals totals = ring.CurrentTotals();
+  EXPECT_EQ(totals.bySeverity[0], 2u);
+  EXPECT_EQ(totals.bySeverity[1], 3u);
+  EXPECT_EQ(totals.bySeverity[2], 1u);
+  EXPECT_EQ(totals.dropped, 3u);
 }

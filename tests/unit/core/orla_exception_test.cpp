@@ -6,6 +6,7 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
+#include "tests/support/bytes.h"
 #include "tests/support/event_log_capture.h"
 
 using namespace orla;
@@ -41,6 +42,21 @@ TEST(OrlaException, OsErrorPrefixesMessageButNotTheLogEntry) {
   EXPECT_EQ(events[0].text, "CRITICAL: The system was unable to allocate memory space.");
   EXPECT_EQ(events[0].eventType, 1);
   EXPECT_EQ(events[0].category, 2);
+}
+
+TEST(OrlaException, SystemTextLeadsTheMessageAndIsTheEntrysData) {
+  // The dynamic loader describes its failures by a text, not a number.
+  test::EventLogCapture log;
+  const std::string loader = "devices/absent.so: cannot open shared object file";
+  std::unique_ptr<OrlaException> e(new OrlaException(kErrDllFunction, loader, kMsgDllFunction));
+  EXPECT_EQ(e->Message(), loader + "\n" + kMsgDllFunction);
+  EXPECT_EQ(e->OsError(), 0u);
+  auto events = log.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].text, "CRITICAL: A failure has been detected in a required DLL function.");
+  EXPECT_EQ(events[0].eventId, 0x40000004u);
+  const std::vector<uint8_t> data = test::FromHex(events[0].dataHex);
+  EXPECT_EQ(std::string(data.begin(), data.end()), loader);
 }
 
 TEST(OrlaException, SeverityBoundaries) {

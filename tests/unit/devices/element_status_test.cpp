@@ -55,6 +55,29 @@ TEST_F(ElementStatusTest, AStatusChangeIsReportedOnceWithTheElementsName) {
   EXPECT_EQ(log_.Count("status changed"), 2);
 }
 
+// The activity the console shows: the status-since time moves only when the
+// status changes; a plug-in that asks its device nothing never counts as an
+// answer.
+TEST_F(ElementStatusTest, ActivityTellsWhenTheStatusChangedWithoutAskingDevices) {
+  auto registry = Loaded();
+  registry->AddElement("tc01", "10.9.0.1", 3600);
+  registry->UpdateAllStatus();  // -1 -> 0
+  const std::vector<ElementActivity> first = registry->Activity();
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].name, "tc01");
+  EXPECT_EQ(first[0].address, "10.9.0.1");
+  EXPECT_EQ(first[0].status, 0);
+  EXPECT_GT(first[0].statusSinceMs, 0);
+  EXPECT_EQ(first[0].lastAnsweredMs, 0);
+  std::this_thread::sleep_for(milliseconds(5));
+  registry->UpdateAllStatus();  // 0 -> 0
+  EXPECT_EQ(registry->Activity()[0].statusSinceMs, first[0].statusSinceMs);
+  SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
+  registry->UpdateAllStatus();  // 0 -> 2
+  EXPECT_EQ(registry->Activity()[0].status, 2);
+  EXPECT_GT(registry->Activity()[0].statusSinceMs, first[0].statusSinceMs);
+}
+
 TEST_F(ElementStatusTest, PollingThreadPollsOncePerInterval) {
   auto registry = Loaded(&clock_);
   SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 1; });

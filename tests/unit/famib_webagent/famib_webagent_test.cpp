@@ -117,6 +117,33 @@ TEST(FibrePage, OverviewEscapesDeviceTextsAndCarriesTheChangeForm) {
   EXPECT_EQ(FibrePage::UrlEncode("a b&c=d/\xc3\xa9"), "a%20b%26c%3Dd%2F%C3%A9");
 }
 
+// Event objects name the unit, port or sensor, numbered as the pages list
+// the units; anything else stays the identifier it is.
+TEST(FibrePage, EventObjectsNameTheUnitPortOrSensor) {
+  FibreDeviceReader::Unit second = MarkupUnit();
+  second.id.back() = 1;
+  const std::vector<FibreDeviceReader::Unit> units = {MarkupUnit(), second};
+  const std::string first = "16.0.0.96.69.23.42.1.0.0.0.0.0.0.0.0";
+  const std::string other = "16.0.0.96.69.23.42.1.0.0.0.0.0.0.0.1";
+  const struct {
+    std::string oid;
+    std::string shown;
+  } cases[] = {
+      {"1.3.6.1.3.94.1.6.1.1." + first, "Unit 1"},
+      {".1.3.6.1.3.94.1.6.1.6." + other, "Unit 2"},
+      {"1.3.6.1.3.94.1.10.1.7." + first + ".4", "Port 4"},
+      {"1.3.6.1.3.94.1.10.1.7." + other + ".2", "Port 2 of unit 2"},
+      {"1.3.6.1.3.94.1.8.1.4." + first + ".1", "Sensor 1 of unit 1"},
+      {"1.3.6.1.3.94.1.6.1.1.9.9", "1.3.6.1.3.94.1.6.1.1.9.9"},     // not a unit id
+      {"1.3.6.1.3.94.1.6.1.1." + first + ".x", "1.3.6.1.3.94.1.6.1.1." + first + ".x"},
+      {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.5.0"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FibrePage::ObjectName(c.oid, units, 1), c.shown) << c.oid;
+  const std::string unknownUnit = "1.3.6.1.3.94.1.10.1.7.1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.3";
+  EXPECT_EQ(FibrePage::ObjectName(unknownUnit, units, 1), "Port 3");
+}
+
 TEST(FibreWebAgent, AnswersWithoutSnmpWhenTheRequestCannotNameADevice) {
   struct Case {
     const char* method;

@@ -67,18 +67,49 @@ TEST_F(TrapDestinationListTest, MissingFileGivesEmptyListSilently) {
   EXPECT_FALSE(dir_.Exists("client.ini"));
 }
 
-TEST_F(TrapDestinationListTest, AddRewritesFileWithEntriesOnly) {
-  LoadedFrom("# managers\nhost1\n\n!old\n 10.0.0.2\n").Add("host3");
-  EXPECT_EQ(dir_.Read("client.ini"), "host1\n 10.0.0.2\nhost3\n");
+TEST_F(TrapDestinationListTest, RewriteKeepsCommentsAndEmptyLinesInPlace) {
+  const struct {
+    std::string file;
+    bool add;  // else remove
+    const char* text;
+    std::string rewritten;
+  } cases[] = {
+      {"# managers\nhost1\n\n!old\n 10.0.0.2\n", true, "host3", "# managers\nhost1\n\n!old\n 10.0.0.2\nhost3\n"},
+      {"# managers\nhost1\n\n!old\n 10.0.0.2\n", false, "host1", "# managers\n\n!old\n 10.0.0.2\n"},
+      // The first of two equal entries goes; a comment keeps its carriage
+      // return; a last line without a line feed gets one.
+      {"a\r\n# c\r\na\n", false, "a", "# c\r\na\n"},
+      {"#c\nhost", true, "x", "#c\nhost\nx\n"},
+      // Nothing removed: the file is rewritten as it was.
+      {"#c\nmanager\n", false, "MANAGER", "#c\nmanager\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file + " " + c.text);
+    TrapDestinationList list(dir_.Path());
+    dir_.Write("client.ini", c.file);
+    list.Load();
+    c.add ? list.Add(c.text) : list.Remove(c.text);
+    EXPECT_EQ(dir_.Read("client.ini"), c.rewritten);
+  }
 }
 
-TEST_F(TrapDestinationListTest, RemoveIsCaseSensitiveAndRewritesEvenWhenNothingMatches) {
+TEST_F(TrapDestinationListTest, RemoveIsCaseSensitive) {
   LoadedFrom("#c\nmanager\n").Remove("MANAGER");
   EXPECT_EQ(Entries(list_), Strings{"manager"});
-  EXPECT_EQ(dir_.Read("client.ini"), "manager\n");
   list_.Remove("manager");
   EXPECT_TRUE(Entries(list_).empty());
-  EXPECT_EQ(dir_.Read("client.ini"), "");
+  EXPECT_EQ(dir_.Read("client.ini"), "#c\n");
+}
+
+TEST_F(TrapDestinationListTest, AddIfUnchangedAddsOnlyToTheListItWasCheckedAgainst) {
+  uint64_t checked = 0;
+  delete list_.Copy(&checked);
+  list_.Add("first");  // another administrator, meanwhile
+  EXPECT_FALSE(list_.AddIfUnchanged("first", checked));
+  EXPECT_EQ(Entries(list_), Strings{"first"});
+  delete list_.Copy(&checked);
+  EXPECT_TRUE(list_.AddIfUnchanged("second", checked));
+  EXPECT_EQ(dir_.Read("client.ini"), "first\nsecond\n");
 }
 
 TEST_F(TrapDestinationListTest, DuplicatesAreKeptAndRemoveTakesTheFirst) {

@@ -121,26 +121,29 @@ TEST(TrapSenderText, TimeStampZoneEastWestAndUtc) {
   EXPECT_EQ(TrapSender::TimeStampText(t, 0).size(), 22u);
 }
 
-TEST(TrapSenderText, CurrentTimeStampUsesTheZonesStandardBias) {
-  // Daylight saving time is not applied to the zone text: one hour east
-  // with summer time one hour more still reads +0100.
-  for (const auto& [zone, pattern] : {std::pair{"XXX-1", R"(\d{14},\d{2}\+0100)"},
-                                      std::pair{"XXX+1", R"(\d{14},\d{2}-0100)"},
-                                      std::pair{"UTC0", R"(\d{14},\d{2}-0000)"},
-                                      std::pair{"XXX-1YYY-2,J1/0,J365/25", R"(\d{14},\d{2}\+0100)"}}) {
-    ScopedTimeZone scoped(zone);
-    const std::string text = TrapSender::CurrentTimeStampText();
-    EXPECT_TRUE(std::regex_match(text, std::regex(pattern))) << zone << ": " << text;
+TEST(TrapSenderText, TimeStampCarriesTheOffsetInForceAtThatMoment) {
+  // Winter and summer moments in zones with and without daylight saving
+  // time: the zone text is the offset of the local time written before it.
+  using std::chrono::milliseconds;
+  const auto at = [](int64_t unixMs) { return std::chrono::system_clock::time_point(milliseconds(unixMs)); };
+  const int64_t winter = 1768478400123;  // 2026-01-15 12:00:00.123 UTC
+  const int64_t summer = 1784116800456;  // 2026-07-15 12:00:00.456 UTC
+  const struct {
+    const char* zone;
+    int64_t moment;
+    const char* text;
+  } cases[] = {
+      {"CET-1CEST,M3.5.0,M10.5.0/3", winter, "20260115130000,12+0100"},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", summer, "20260715140000,45+0200"},
+      {"EST5EDT,M3.2.0,M11.1.0", winter, "20260115070000,12-0500"},
+      {"EST5EDT,M3.2.0,M11.1.0", summer, "20260715080000,45-0400"},
+      {"XXX-5:30", summer, "20260715173000,45+0530"},
+      {"UTC0", winter, "20260115120000,12-0000"},
+  };
+  for (const auto& c : cases) {
+    ScopedTimeZone scoped(c.zone);
+    EXPECT_EQ(TrapSender::TimeStampTextAt(at(c.moment)), c.text) << c.zone;
   }
-  // The date and time are the current UTC time.
-  ScopedTimeZone zone("UTC0");
-  const std::string text = TrapSender::CurrentTimeStampText();
-  const time_t now = time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char year[8];
-  strftime(year, sizeof year, "%Y", &utc);
-  EXPECT_EQ(text.substr(0, 4), year);
 }
 
 TEST(TrapSenderText, StateCodeFollowsOverallStatus) {

@@ -5,16 +5,22 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "agent/web/trap_target_page.h"
+#include "tests/support/manual_clock.h"
 #include "tests/unit/web/dialog_fixture.h"
 
 namespace orla::test {
 namespace {
 
-class AddElementPageTest : public DialogFixture {};
+class AddElementPageTest : public DialogFixture {
+ protected:
+  // Outlives the registry, which TearDown destroys.
+  ManualClock clock_{1000000};
+};
 
 TEST_F(AddElementPageTest, ChecksRunInOrderAndLeadBackToTheEmptyForm) {
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -77,6 +83,17 @@ TEST_F(AddElementPageTest, DeviceNotSendingTrapsHereTurnsIntoTheQuestion) {
   EXPECT_TRUE(Contains(body, "<INPUT type=hidden name=element_name value='tc05'>"));
   EXPECT_TRUE(Contains(body, "onLoad=\"document.input_form.yes.focus();\""));
   EXPECT_EQ(AgentFile("KORAgent.db"), "tc05|10.9.0.5\n");  // added all the same
+}
+
+TEST_F(AddElementPageTest, AddedElementPollsAtTheConfiguredInterval) {
+  // On a clock the test moves: one minute configured, one minute later the
+  // new element has been polled.
+  registry_->SetPollerClock(&clock_);
+  registry_->SetPollingInterval(60);
+  EXPECT_TRUE(IsEmptyAddForm(Post<AddElementPage>("element_address=10.9.0.6&element_name=tc06")));
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
+  clock_.Advance(std::chrono::seconds(60));
+  EXPECT_TRUE(WaitFor([](FakePluginControl& c) { return c.updatesByAddress["10.9.0.6"] == 1; }));
 }
 
 TEST_F(AddElementPageTest, GetFillsTheFormFromTheQueryEscaped) {

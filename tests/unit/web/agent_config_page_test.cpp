@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/unit/web/dialog_fixture.h"
@@ -63,10 +65,10 @@ TEST_F(AgentConfigPageTest, RemoveTakesTheFirstEqualEntryAndRewritesClientIni) {
   const std::string body = Post<AgentConfigPage>("remove=Remove+Address&client_address=mgr1");
   EXPECT_TRUE(Contains(body, "<TITLE>AgentConfiguration</TITLE>"));
   EXPECT_TRUE(Contains(body, "<OPTION value=\"10.1.1.1\">10.1.1.1<OPTION value=\"mgr1\">mgr1</SELECT>"));
-  EXPECT_EQ(AgentFile("client.ini"), "10.1.1.1\nmgr1\n");
+  EXPECT_EQ(AgentFile("client.ini"), "# managers\n10.1.1.1\nmgr1\n");
   // "remove" wins over the other buttons.
   Post<AgentConfigPage>("client_address=mgr1&remove=Remove+Address&add=Add+Address&new_address=x");
-  EXPECT_EQ(AgentFile("client.ini"), "10.1.1.1\n");
+  EXPECT_EQ(AgentFile("client.ini"), "# managers\n10.1.1.1\n");
 }
 
 TEST_F(AgentConfigPageTest, AddRefusesBadTextsAndHostsAlreadyListedByAddress) {
@@ -93,7 +95,29 @@ TEST_F(AgentConfigPageTest, AddStoresTheTextAsTyped) {
   Destinations("# managers\n10.1.1.1\n");
   const std::string body = Post<AgentConfigPage>("new_address=localhost&add=Add+Address");
   EXPECT_TRUE(Contains(body, "<OPTION value=\"10.1.1.1\">10.1.1.1<OPTION value=\"localhost\">localhost</SELECT>"));
-  EXPECT_EQ(AgentFile("client.ini"), "10.1.1.1\nlocalhost\n");
+  EXPECT_EQ(AgentFile("client.ini"), "# managers\n10.1.1.1\nlocalhost\n");
+}
+
+TEST_F(AgentConfigPageTest, TwoAdministratorsAddingOneHostAtOnceAddItOnce) {
+  // Both start together; the listed hosts take their look-ups between the
+  // check and the add.
+  std::string listed;
+  for (int i = 1; i <= 30; ++i) listed += "10.0.0." + std::to_string(i) + "\n";
+  Destinations(listed);
+  for (int round = 0; round < 50; ++round) {
+    std::latch start(2);
+    std::vector<std::thread> admins;
+    for (const char* typed : {"localhost", "127.0.0.1"}) {
+      admins.emplace_back([this, &start, typed] {
+        start.arrive_and_wait();
+        Post<AgentConfigPage>(std::string("add=Add+Address&new_address=") + typed);
+      });
+    }
+    for (auto& admin : admins) admin.join();
+    const std::string added = AgentFile("client.ini").substr(listed.size());
+    ASSERT_TRUE(added == "localhost\n" || added == "127.0.0.1\n") << "round " << round << ": " << added;
+    Post<AgentConfigPage>("remove=Remove+Address&client_address=" + added.substr(0, added.size() - 1));
+  }
 }
 
 TEST_F(AgentConfigPageTest, IntervalChangeRewritesStorageIniInTheAgentDirectory) {

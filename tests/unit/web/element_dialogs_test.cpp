@@ -40,12 +40,14 @@ TEST_F(ElementDialogsTest, ListsOfferEveryNameInRegistryOrderEscaped) {
 
   AddTwo();
   const int polls = UpdateCalls();
-  EXPECT_TRUE(Contains(Get<RemoveElementPage>(),
-                       "<SELECT name=\"element_name\" size=5><OPTION value=\"tc01\">tc01"
-                       "<OPTION value=\"a&amp;b\">a&amp;b</SELECT>"));
-  EXPECT_TRUE(Contains(Get<RenameElementPage>(),
-                       "<SELECT name=\"element_name\" size=5><OPTION value=\"tc01\" selected>tc01"
-                       "<OPTION value=\"a&amp;b\" selected>a&amp;b</SELECT><P>"));
+  // No element is preselected, also on the way back from an error page.
+  const char* options =
+      "<SELECT name=\"element_name\" size=5><OPTION value=\"tc01\">tc01"
+      "<OPTION value=\"a&amp;b\">a&amp;b</SELECT>";
+  for (const std::string& page : {Get<RemoveElementPage>(), Get<RenameElementPage>(),
+                                  Get<RenameElementPage>("element_name=tc01")}) {
+    EXPECT_TRUE(Contains(page, options)) << page;
+  }
   EXPECT_EQ(UpdateCalls(), polls);  // listing the names polls no device
 }
 

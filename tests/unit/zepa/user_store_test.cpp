@@ -250,3 +250,20 @@ TEST(UsersCommand, FindsTheDataDirectoryFromTheAgentConfiguration) {
   EXPECT_EQ(changed.code, 0);
   EXPECT_FALSE(dir.Exists("KORZEPD/administrator-password.txt"));
 }
+
+TEST(UsersCommand, ShowsAndReplacesTheMetricsToken) {
+  test::TempDir dir;
+  const std::string d = dir.Path() + "/data";  // made by the tool
+  const ToolRun made = Tool({"-d", d, "token"});
+  ASSERT_EQ(made.code, 0) << made.err;
+  ASSERT_EQ(made.out.size(), 65u);  // 64 hex digits and a line break
+  struct stat st{};
+  ASSERT_EQ(::stat((d + "/metrics-token").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(Tool({"-d", d, "token"}).out, made.out);  // shown again, unchanged
+  const ToolRun replaced = Tool({"-d", d, "token", "new"});
+  EXPECT_EQ(replaced.code, 0);
+  EXPECT_NE(replaced.out, made.out);
+  EXPECT_EQ(Tool({"-d", d, "token"}).out, replaced.out);
+  EXPECT_EQ(Tool({"-d", d, "token", "old"}).code, 1);
+}

@@ -15,6 +15,11 @@ class OrlaException : public RootObject {
  public:
   // `osError` is the system error number behind the failure, 0 for none.
   OrlaException(int32_t code, uint32_t osError, const std::string& message);
+  // The same for a failure the system describes by a text instead of a
+  // number (the dynamic loader's): the text stands first in the message, on
+  // a line of its own, where a system error text would; the event-log entry
+  // holds only `message` and carries the text as its raw data.
+  OrlaException(int32_t code, const std::string& systemText, const std::string& message);
   ~OrlaException() override = default;
 
   int32_t Code() const { return code_; }

@@ -42,6 +42,10 @@ class ElementDirectory {
   // when there is none.
   const Entry* Find(const std::string& address) const;
   size_t Size() const { return entries_.size(); }
+  const std::vector<Entry>& Entries() const { return entries_; }
+  // From the entries' current statuses: '0' no elements or none degraded or
+  // failed, '2' some element failed, '1' some element degraded or unknown.
+  char OverallStatus() const;
 
  private:
   std::vector<Entry> entries_;

@@ -25,6 +25,7 @@
 #include "agent/core/lock.h"
 #include "agent/core/object_list.h"
 #include "agent/core/root_object.h"
+#include "agent/devices/element_activity.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
@@ -86,6 +87,10 @@ class ElementRegistry : public RootObject {
   // the community or does not send its traps here: the element is then kept
   // and saved.
   void AddElement(const std::string& name, const std::string& address, int32_t pollingInterval);
+  // The same with the registry's polling interval, read under the lock that
+  // SetPollingInterval takes: a change of interval at the same moment is
+  // either seen or applied to the new element too.
+  void AddElement(const std::string& name, const std::string& address);
   // 3 when no element has the name. Saves the file and reports the removal.
   void RemoveElement(const std::string& name);
   // 2 when the new name is taken (also by the element itself), 3 when the
@@ -124,6 +129,10 @@ class ElementRegistry : public RootObject {
   void TrapArrivedFrom(const std::string& address);
   // The elements as of the last change of the list; read without the lock.
   std::shared_ptr<const ElementDirectory> Directory() const;
+  // Every element's status, status-since and last-answered times, in
+  // registry order, from the current directory: no lock waited for, no
+  // device asked.
+  std::vector<ElementActivity> Activity() const;
   // Hands an enterprise-specific trap to the plug-in of the element whose
   // address is the trap's agent address: the event data length, or -1 when
   // there is no such element or the plug-in drops the trap.
@@ -160,6 +169,9 @@ class ElementRegistry : public RootObject {
 
 
  private:
+  // The polling interval argument that stands for the registry's own.
+  static constexpr int32_t kRegistryInterval = -1;
+
   // Recognises and binds a new element without touching the list (no lock
   // needed): the element, and binding's trap-receiver answer in `answer`.
   // Throws what AddElement throws for recognition and binding.

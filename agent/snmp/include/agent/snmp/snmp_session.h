@@ -112,6 +112,12 @@ class SnmpSession : public RootObject {
   void SetIpAddress(const char* oid, const char* dottedText);  // ASN_IPADDRESS
   void SetOctets(const char* oid, const uint8_t* bytes, int32_t length);  // ASN_OCTETSTRING
 
+  // How many requests made on the calling thread (through any session) got
+  // an answer, error answers included. A caller that runs a plug-in learns
+  // from the count before and after whether the device answered meanwhile,
+  // without a field in the session's fixed layout.
+  static uint64_t AnswersOnThisThread();
+
   const char* GetAgentAddress() const { return agentAddress_; }
   const char* GetCommunity() const { return community_; }
   int32_t GetTimeout() const { return timeout_; }

@@ -6,8 +6,15 @@
 // One process-wide lock guards every operation, the file rewrite included.
 // Users that walk the destinations (the trap sender, the configuration page)
 // work on a Copy, so no lock is held during network traffic.
+//
+// A rewrite keeps the operator's comment lines and empty lines where they
+// were: each entry read from the file keeps its place among them, a removed
+// entry's line goes, and added entries follow the last line of the file.
 #include <atomic>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "agent/core/object_list.h"
 #include "agent/core/root_object.h"
@@ -29,11 +36,17 @@ class TrapDestinationList : public RootObject {
   void Load();
   // Appends `text` and rewrites the file.
   void Add(const char* text);
+  // Appends `text` and rewrites the file only when the list has not changed
+  // since the Copy that answered `revision`; false (nothing done) otherwise.
+  // A caller that checked that copy (for a duplicate, say) thus checks and
+  // adds in one locked step without holding the lock while it checks.
+  bool AddIfUnchanged(const char* text, uint64_t revision);
   // Removes the first entry equal to `text` (exact, case-sensitive) and
   // rewrites the file, also when nothing was removed.
   void Remove(const char* text);
   // A new list of TrapDestination copies in list order; the caller owns it.
-  ObjectList* Copy();
+  // `revision` (when given) receives the list's revision of that moment.
+  ObjectList* Copy(uint64_t* revision = nullptr);
 
   // Path of "client.ini".
   const std::string& FilePath() const { return path_; }
@@ -43,12 +56,23 @@ class TrapDestinationList : public RootObject {
   static void SetInstance(TrapDestinationList* list);
 
  private:
-  // Writes every entry as "%s\n"; called with the lock held. A file that
-  // cannot be written is logged as CRITICAL and the change stays in memory.
+  // Writes every entry as "%s\n", between the comment and empty lines read
+  // at load; called with the lock held. A file that cannot be written is
+  // logged as CRITICAL and the change stays in memory.
   void Rewrite();
+  // Appends an entry for `text`; called with the lock held.
+  void Append(const char* text);
+  // Drops the place in the file of the entry at `index`; lock held.
+  void ForgetPlace(int32_t index);
 
   std::string path_;
   ObjectList entries_;
+  // The lines of the file as read: a comment or empty line as it was
+  // (without its line feed), or no value where an entry stood. Entries
+  // beyond the places held here were added later.
+  std::vector<std::optional<std::string>> layout_;
+  // Counts the changes; every Add and Remove makes a new revision.
+  uint64_t revision_ = 0;
 
   static std::atomic<TrapDestinationList*> instance_;
 };

@@ -105,10 +105,11 @@ class TrapSender : public RootObject, public StatusChangeListener {
 
   // "%.4d%.2d%.2d%.2d%.2d%.2d,%.2d%s": date, time, hundredths of a second and
   // the zone, "+hhmm" east of UTC (`biasMinutes` below 0) and "-hhmm"
-  // otherwise. `biasMinutes` is UTC minus standard local time, in minutes.
+  // otherwise. `biasMinutes` is UTC minus local time, in minutes.
   static std::string TimeStampText(const LocalTime& time, int32_t biasMinutes);
-  // The same for a moment (or the current time) in local time and the zone's
-  // standard bias (daylight saving time is not applied to the zone text).
+  // The same for a moment (or the current time) in local time and the offset
+  // in force at that moment (daylight saving time included), so a console
+  // that converts the text back gets the true moment all year.
   static std::string TimeStampTextAt(std::chrono::system_clock::time_point moment);
   static std::string CurrentTimeStampText();
 

@@ -20,10 +20,27 @@ class EventLogWriter {
   // target turns it off so its bad inputs stay off the host's log.
   static void SetSystemLog(bool enabled);
 
+  // The step of writing an entry that failed: opening the log (registering
+  // the event source) or writing the entry to it (reporting the event).
+  enum class Step { kNone, kOpen, kWrite };
+
   // Writes one entry. `text` is the full insertion string (already prefixed
-  // with its severity). Returns 0 on success, otherwise an errno value.
+  // with its severity). Returns 0 on success, otherwise an errno value; the
+  // step that failed goes to `failed` when given.
   static int Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
-                    const std::string& text, const void* data, size_t dataSize);
+                    const std::string& text, const void* data, size_t dataSize, Step* failed = nullptr);
+  // Report with the entry's time given (milliseconds since 1970-01-01 UTC),
+  // so a caller that also keeps the entry elsewhere records the same instant
+  // the file line carries.
+  static int ReportAt(int64_t timeMs, const char* source, uint16_t eventType, uint16_t category,
+                      uint32_t eventId, const std::string& text, const void* data, size_t dataSize,
+                      Step* failed = nullptr);
+
+  // The current time in milliseconds since 1970-01-01 UTC.
+  static int64_t NowMilliseconds();
+  // "2026-12-07T10:00:00.123Z" for a time in milliseconds since 1970 (UTC),
+  // the time-stamp text of the file lines.
+  static std::string IsoTime(int64_t ms);
 
   // The JSON line written to the KORAGENT_EVENT_LOG file for one entry, without
   // the trailing newline. `isoTime` is the UTC time stamp text.

@@ -24,6 +24,11 @@ class AtomicFile {
   // permission bits of the file it replaces, never any bits for others, so
   // a file that was world-readable stops being so (a missing file: 0640).
   static int WritePrivate(const std::string& path, const std::string& contents);
+  // Deletes the temporary files that rewrites of `path` left behind when the
+  // process was killed between creating and renaming them ("<path>.tmp" and
+  // six characters, in the same folder). Only call it while nothing else can
+  // be rewriting `path` (the agent does at start). Returns how many went.
+  static int RemoveLeftovers(const std::string& path);
 };
 
 }  // namespace orla

@@ -1,6 +1,8 @@
 #pragma once
 // The users command of the korusers tool: lists, adds and removes the web
-// server's users, sets their passwords and their rights masks. The data
+// server's users, sets their passwords and their rights masks, and shows or
+// replaces the bearer token metrics scrapers send (ScrapeCredentials). The
+// data
 // directory is the one named with -d, else the one the tool's default gives
 // (korusers: the agent's, found through its layout). Before it touches any
 // file the command may switch to the data directory's owner (korusers run as

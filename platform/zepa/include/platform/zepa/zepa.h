@@ -43,6 +43,16 @@
  * are copied). A module that fails to load or register is logged as a
  * WARNING and skipped; the server runs on.
  *
+ * Credentials instead of a session. A request may carry an "Authorization"
+ * header instead of a session cookie: "Bearer <token>" with the token of
+ * the data directory's "metrics-token" file (made and shown by the users
+ * tool), or "Basic" with a user's name and password. The server removes the
+ * header before any extension sees it; when the credentials were valid, the
+ * AUTH_TYPE server variable is "Bearer" or "Basic" and, for "Basic",
+ * REMOTE_USER the user's name (otherwise both are empty, and REMOTE_USER is
+ * the session's user). They make no session: the rights query still answers
+ * 0x80000000. An extension decides which of its pages accept them.
+ *
  * A module's root is internal: only the library's own client requests
  * (ZEPAClientGetUrl, ZEPAClientPostUrlEx to this server, e.g.
  * "https://localhost:<port>/webagent/...") reach it. Those requests carry a
@@ -225,6 +235,14 @@ int ZEPASetServerEndpoint(const char* address, uint32_t port);
    closed at once. Returns 1, or 0 for a value above 100000. */
 int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddress);
 
+/* How the library's own pages (home, log-in, log-out, errors) look in this
+   process: a style sheet and a script that they link, and the icon that a
+   browser's request for "/favicon.ico" is sent on to; each a path on the
+   server such as "/KOR/orla.css" (NULL or "": none). Returns 1, or 0 when a
+   path does not start with "/" or holds a space, a quote, "<", ">", "\\" or a
+   control character (nothing is changed then). */
+int ZEPASetPageLook(const char* styleSheet, const char* script, const char* icon);
+
 /* Starts a server: HTTPS (TLS 1.2 or later) on the endpoint chosen with
    ZEPASetServerEndpoint (default every IPv4 interface, port 2381). On first start it makes
    the data directory, a self-signed certificate and key, and a users file
@@ -257,6 +275,19 @@ int ZEPARegisterIsapiExtension(uint32_t hServer, const ExtensionRecord* pRecord)
    same server is already shutting down (from a termination callback) returns
    1 at once. */
 int ZEPAShutdownHTTPServer(uint32_t hServer);
+
+/* A server's running counts since it started: the answers it gave by
+   status class (qwResponses[1] to [5] for 1xx to 5xx, [0] any other), the
+   failed logins (the login form's, and requests whose Authorization header
+   the server refused), and the sessions logged in now. Fill cbSize with
+   sizeof the record. Returns 1, or 0 for an unknown handle or a wrong size. */
+typedef struct ZEPA_SERVER_STATISTICS {
+  uint32_t cbSize;
+  uint32_t dwOpenSessions;
+  uint64_t qwResponses[6];
+  uint64_t qwFailedLogins;
+} ZEPA_SERVER_STATISTICS;
+int ZEPAGetServerStatistics(uint32_t hServer, ZEPA_SERVER_STATISTICS* pStatistics);
 
 /* Where the library's own messages go (severity 0 INFO, 1 WARNING,
    2 CRITICAL). NULL (the default) writes them to the event log under the

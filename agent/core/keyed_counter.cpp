@@ -1,0 +1,25 @@
+#include "agent/core/keyed_counter.h"
+
+namespace orla {
+
+void KeyedCounter::Add(const std::string& key, uint64_t amount) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  auto it = counts_.find(key);
+  if (it == counts_.end()) {
+    it = counts_.size() < kMaxKeys ? counts_.emplace(key, 0).first : counts_.emplace(kOtherKey, 0).first;
+  }
+  it->second += amount;
+}
+
+uint64_t KeyedCounter::Get(const std::string& key) const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  auto it = counts_.find(key);
+  return it == counts_.end() ? 0 : it->second;
+}
+
+std::map<std::string, uint64_t> KeyedCounter::Snapshot() const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return counts_;
+}
+
+}  // namespace orla

@@ -1,0 +1,77 @@
+/*
+ * Feedback while a dialog's change runs. Adding a controller (and removing,
+ * renaming or configuring, which may also wait for a device) can take up to
+ * about 30 seconds when a device is slow or silent. When such a form is
+ * sent, its buttons are disabled, so it cannot be sent twice, and a notice
+ * under the form says what is happening. The dialogs' markup stays as the
+ * agent writes it: orla_utilities.js loads this file into every dialog.
+ */
+(function () {
+  'use strict';
+
+  var MESSAGES = {
+    'add_element.html': 'Adding the tape controller: the agent is asking the device. ' +
+                        'This can take up to about 30 seconds.',
+    'delete_element.html': 'Removing the tape controller. This can take up to about 30 seconds.',
+    'rename_element.html': 'Renaming the tape controller. This can take up to about 30 seconds.'
+  };
+  var GENERIC = 'Saving the change: the agent may be waiting for a device. This can take up to about 30 seconds.';
+
+  function pageName(action) {
+    var path = (action || window.location.pathname).split(/[?#]/)[0];
+    return path.substring(path.lastIndexOf('/') + 1).toLowerCase();
+  }
+
+  function showBusy(form) {
+    // form.elements, not the form's descendants: the dialogs open their
+    // forms inside tables, where the fields end up outside the form element.
+    Array.prototype.forEach.call(form.elements, function (field) {
+      if (/^(submit|button|reset)$/.test(field.type)) field.disabled = true;
+    });
+    form.setAttribute('aria-busy', 'true');
+    var notice = document.getElementById('busy-notice');
+    if (!notice) {
+      notice = document.createElement('div');
+      notice.id = 'busy-notice';
+      notice.className = 'busy-notice';
+      notice.setAttribute('role', 'status');
+      notice.setAttribute('aria-live', 'polite');
+      var block = document.getElementById('content-block') || document.body;
+      block.appendChild(notice);
+    }
+    notice.textContent = MESSAGES[pageName(form.getAttribute('action'))] || GENERIC;
+    if (typeof window.SizeToFit === 'function') window.SizeToFit();
+  }
+
+  function watch() {
+    if (!document.body || !document.body.classList.contains('dialog')) return;
+    Array.prototype.forEach.call(document.forms, function (form) {
+      if ((form.getAttribute('method') || '').toUpperCase() !== 'POST') return;
+      var sent = false;
+      form.addEventListener('submit', function (ev) {
+        if (ev.defaultPrevented) return;
+        if (sent) {
+          ev.preventDefault();
+          return;
+        }
+        sent = true;
+        // After the browser has taken the form's values: disabled fields are not sent.
+        setTimeout(function () { showBusy(form); }, 0);
+      });
+    });
+  }
+
+  // A page shown again from the back/forward cache starts afresh.
+  window.addEventListener('pageshow', function (ev) {
+    if (!ev.persisted) return;
+    var notice = document.getElementById('busy-notice');
+    if (notice) notice.remove();
+    Array.prototype.forEach.call(document.querySelectorAll('[disabled]'), function (b) { b.disabled = false; });
+  });
+
+  if (document.readyState === 'loading') {
+    document.addEventListener('DOMContentLoaded', watch);
+  } else {
+    watch();
+  }
+})();

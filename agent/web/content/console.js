@@ -1,0 +1,378 @@
+/*
+ * The root page's live console around the element list (elements.html in
+ * the frame "elements"). The list's own markup is left as the agent writes
+ * it; this script works on the frame's document once it has loaded:
+ *
+ *   - keeps the list current: a second, hidden frame loads the list anew
+ *     (on the interval picked, or on "Refresh"); only once it has fully
+ *     loaded does it take the place of the one shown, which stays readable
+ *     meanwhile, marked as refreshing. The frame shown is always the one
+ *     with id and name "elements"; the other stays in the page, so a dialog
+ *     opened from it can still reload it;
+ *   - a summary of the statuses shown (a click filters to that status), a
+ *     text filter, and sorting by any column (click a column heading);
+ *   - for each controller "Status since" and "Last answered" from
+ *     status.json (columns before the model name), a link to its events
+ *     beside its name, and the element's name on its device page link
+ *     ("device=").
+ */
+(function () {
+  'use strict';
+
+  var STATUSES = [
+    { cls: 'ok', text: 'OK' },
+    { cls: 'degraded', text: 'Degraded' },
+    { cls: 'failed', text: 'Failed' },
+    { cls: 'unknown', text: 'Unknown' }
+  ];
+  var state = { status: '', text: '', sortColumn: -1, sortDescending: false };
+  var shown = null;     // the frame on view
+  var spare = null;     // the frame that loads the next list
+  var summary = null;
+  var live = null;
+  var pendingLoad = null;
+
+  // ---------- times ----------
+  function two(n) { return (n < 10 ? '0' : '') + n; }
+
+  function timeText(ms, now) {
+    if (!ms) return 'never';
+    var d = new Date(ms);
+    var today = new Date(now);
+    var sameDay = d.toDateString() === today.toDateString();
+    var clock = two(d.getHours()) + ':' + two(d.getMinutes()) + ':' + two(d.getSeconds());
+    return sameDay ? clock : d.getFullYear() + '-' + two(d.getMonth() + 1) + '-' + two(d.getDate()) + ' ' + clock;
+  }
+
+  function ageText(ms, now) {
+    if (!ms) return '';
+    var s = Math.max(0, Math.round((now - ms) / 1000));
+    if (s < 60) return s + ' s ago';
+    if (s < 3600) return Math.floor(s / 60) + ' min ago';
+    if (s < 86400) return Math.floor(s / 3600) + ' h ago';
+    return Math.floor(s / 86400) + ' d ago';
+  }
+
+  // ---------- the list's table ----------
+  function tableOf(doc) { return doc ? doc.querySelector('table.element-table') : null; }
+
+  function elementRows(doc) {
+    var table = tableOf(doc);
+    return table ? Array.prototype.slice.call(table.querySelectorAll('tr.element-row')) : [];
+  }
+
+  function rowName(row) {
+    var link = row.cells[1] && row.cells[1].querySelector('a');
+    return link ? link.textContent : (row.cells[1] ? row.cells[1].textContent : '');
+  }
+
+  function rowStatus(row) {
+    for (var i = 0; i < STATUSES.length; i++) {
+      if (row.classList.contains('status-' + STATUSES[i].cls)) return i;
+    }
+    return 3;
+  }
+
+  // Columns added to the list, their heading cells made sort buttons, the
+  // rule rows between elements dropped (the style sheet draws row rules),
+  // and the device links given the element's name.
+  function prepare(doc) {
+    var table = tableOf(doc);
+    if (!table || table.classList.contains('console-ready')) return;
+    table.classList.add('console-ready');
+    var rows = Array.prototype.slice.call(table.rows);
+    rows.forEach(function (row) {
+      if (row.classList.contains('table-title') || row.classList.contains('rule-row')) {
+        if (row.cells[0]) row.cells[0].colSpan = 6;
+      }
+    });
+    var elements = elementRows(doc);
+    elements.forEach(function (row, i) {
+      var next = row.nextElementSibling;
+      while (i < elements.length - 1 && next && next !== elements[i + 1]) {
+        var after = next.nextElementSibling;
+        if (next.classList.contains('rule-row') || next.classList.contains('empty-row')) next.remove();
+        next = after;
+      }
+    });
+    // The new columns go before the model name, which stays the last cell
+    // of a row as the list writes it.
+    var header = table.querySelector('tr.column-header');
+    if (header) {
+      [['Status since', 'status-since'], ['Last answered', 'last-answered']].forEach(function (column) {
+        var cell = doc.createElement('td');
+        cell.textContent = column[0];
+        cell.className = column[1];
+        header.insertBefore(cell, header.cells[header.cells.length - 1]);
+      });
+      Array.prototype.forEach.call(header.cells, function (cell, column) {
+        var text = cell.textContent.trim();
+        cell.textContent = '';
+        var button = doc.createElement('button');
+        button.type = 'button';
+        button.className = 'sort-button';
+        button.textContent = text;
+        button.addEventListener('click', function () { sortBy(column); });
+        cell.appendChild(button);
+        cell.setAttribute('data-column', String(column));
+      });
+    }
+    elementRows(doc).forEach(function (row) {
+      var name = rowName(row);
+      var link = row.cells[1] && row.cells[1].querySelector('a');
+      if (link) {
+        var href = link.getAttribute('href') || '';
+        if (/(^|\/)WebAgent\//.test(href) && !/[?&]device=/.test(href)) {
+          link.setAttribute('href', href + (href.indexOf('?') >= 0 ? '&' : '?') + 'device=' + encodeURIComponent(name));
+        }
+      }
+      var since = doc.createElement('td');
+      since.className = 'status-since';
+      var answered = doc.createElement('td');
+      answered.className = 'last-answered';
+      var model = row.cells[row.cells.length - 1];
+      row.insertBefore(since, model);
+      row.insertBefore(answered, model);
+      // The controller's events, beside its name.
+      var a = doc.createElement('a');
+      a.className = 'events-link';
+      a.href = 'events.html?element=' + encodeURIComponent(name);
+      a.target = '_top';
+      a.textContent = 'Events';
+      a.setAttribute('aria-label', 'Events of ' + name);
+      if (row.cells[1]) row.cells[1].appendChild(a);
+    });
+  }
+
+  function joinTimes(doc, status) {
+    if (!status || !status.elements) return;
+    var byName = {};
+    status.elements.forEach(function (e) { byName[e.name] = e; });
+    elementRows(doc).forEach(function (row) {
+      var e = byName[rowName(row)];
+      var since = row.querySelector('td.status-since');
+      var answered = row.querySelector('td.last-answered');
+      if (!since || !answered) return;
+      since.textContent = e ? timeText(e.statusSince, status.now) : '';
+      since.title = e ? ageText(e.statusSince, status.now) : '';
+      since.setAttribute('data-sort', e ? String(e.statusSince) : '0');
+      answered.textContent = e ? timeText(e.lastAnswered, status.now) : '';
+      answered.title = e && e.lastAnswered ? ageText(e.lastAnswered, status.now) : 'No answer to a poll yet';
+      answered.setAttribute('data-sort', e && e.lastAnswered ? String(e.lastAnswered) : '0');
+    });
+  }
+
+  // ---------- summary, filter, sort ----------
+  function buildSummary(bar) {
+    summary = document.createElement('div');
+    summary.className = 'status-summary';
+    summary.setAttribute('role', 'group');
+    summary.setAttribute('aria-label', 'Controllers by status');
+    STATUSES.forEach(function (s) {
+      var button = document.createElement('button');
+      button.type = 'button';
+      button.className = 'status-chip chip-' + s.cls;
+      button.setAttribute('data-status', s.cls);
+      button.setAttribute('aria-pressed', 'false');
+      var count = document.createElement('span');
+      count.className = 'count';
+      count.textContent = '0';
+      button.appendChild(count);
+      button.appendChild(document.createTextNode(' ' + s.text));
+      button.addEventListener('click', function () {
+        state.status = state.status === s.cls ? '' : s.cls;
+        apply();
+      });
+      summary.appendChild(button);
+    });
+    bar.appendChild(summary);
+
+    var filter = document.createElement('input');
+    filter.type = 'search';
+    filter.id = 'list-filter';
+    filter.placeholder = 'Filter by name, address or model';
+    filter.setAttribute('aria-label', 'Filter the list');
+    filter.addEventListener('input', function () {
+      state.text = filter.value.trim().toLowerCase();
+      apply();
+    });
+    bar.appendChild(filter);
+  }
+
+  function sortKey(row, column) {
+    if (column === 0) return rowStatus(row);
+    if (column === 1) return rowName(row).toLowerCase();
+    var cell = row.cells[column];
+    if (!cell) return '';
+    if (cell.hasAttribute('data-sort')) return Number(cell.getAttribute('data-sort'));
+    var text = cell.textContent.trim();
+    if (column === 2) {
+      // Addresses sort by their numbers.
+      var parts = text.split('.');
+      if (parts.length === 4 && parts.every(function (p) { return /^\d+$/.test(p); })) {
+        return parts.reduce(function (n, p) { return n * 256 + Number(p); }, 0);
+      }
+    }
+    return text.toLowerCase();
+  }
+
+  function sortBy(column) {
+    if (state.sortColumn === column) {
+      state.sortDescending = !state.sortDescending;
+    } else {
+      state.sortColumn = column;
+      state.sortDescending = false;
+    }
+    apply();
+  }
+
+  function apply() {
+    var doc = shown && shown.contentDocument;
+    var rows = elementRows(doc);
+    var counts = [0, 0, 0, 0];
+    rows.forEach(function (row) { counts[rowStatus(row)]++; });
+    if (summary) {
+      Array.prototype.forEach.call(summary.children, function (button, i) {
+        button.querySelector('.count').textContent = String(counts[i]);
+        button.setAttribute('aria-pressed', state.status === STATUSES[i].cls ? 'true' : 'false');
+      });
+    }
+    if (!rows.length) return;
+    rows.forEach(function (row) {
+      var statusOk = !state.status || row.classList.contains('status-' + state.status);
+      var textOk = !state.text || row.textContent.toLowerCase().indexOf(state.text) >= 0;
+      row.hidden = !(statusOk && textOk);
+    });
+    var table = tableOf(doc);
+    var header = table.querySelector('tr.column-header');
+    if (header) {
+      Array.prototype.forEach.call(header.cells, function (cell, column) {
+        if (column === state.sortColumn) {
+          cell.setAttribute('aria-sort', state.sortDescending ? 'descending' : 'ascending');
+        } else {
+          cell.removeAttribute('aria-sort');
+        }
+      });
+    }
+    if (state.sortColumn >= 0) {
+      var column = state.sortColumn;
+      var sorted = rows.slice().sort(function (a, b) {
+        var x = sortKey(a, column);
+        var y = sortKey(b, column);
+        var order = x < y ? -1 : x > y ? 1 : 0;
+        if (order === 0) order = rowName(a).localeCompare(rowName(b));
+        return state.sortDescending ? -order : order;
+      });
+      var anchor = rows[rows.length - 1].nextElementSibling;
+      var parent = rows[0].parentNode;
+      sorted.forEach(function (row) { parent.insertBefore(row, anchor); });
+    }
+  }
+
+  // ---------- the two frames ----------
+  function fetchStatus() {
+    return fetch('status.json', { credentials: 'same-origin', cache: 'no-store' })
+      .then(function (r) {
+        var type = r.headers.get('Content-Type') || '';
+        if (!r.ok || type.indexOf('application/json') !== 0) throw new Error('signed out?');
+        return r.json();
+      })
+      .catch(function () { return null; });
+  }
+
+  function signedOut(frame) {
+    try {
+      var path = frame.contentWindow.location.pathname;
+      return path.indexOf('/KOR/') !== 0;
+    } catch (e) {
+      return true;
+    }
+  }
+
+  function decorate(frame) {
+    return fetchStatus().then(function (status) {
+      var doc = frame.contentDocument;
+      prepare(doc);
+      joinTimes(doc, status);
+    });
+  }
+
+  function show(frame) {
+    if (frame === shown) return;
+    var old = shown;
+    shown = frame;
+    spare = old;
+    old.id = 'elements-spare';
+    old.name = 'elements-spare';
+    old.hidden = true;
+    old.setAttribute('aria-hidden', 'true');
+    frame.id = 'elements';
+    frame.name = 'elements';
+    frame.hidden = false;
+    frame.removeAttribute('aria-hidden');
+  }
+
+  // A frame finished loading a list, on its own (a dialog reloaded it, a
+  // click inside it) or for a refresh.
+  function onFrameLoad(frame) {
+    if (signedOut(frame)) {
+      window.location.href = '/zepa/login?return=' + encodeURIComponent('/KOR/');
+      return;
+    }
+    decorate(frame).then(function () {
+      show(frame);
+      apply();
+      if (pendingLoad && frame === pendingLoad.frame) {
+        pendingLoad.resolve();
+        pendingLoad = null;
+      } else if (live) {
+        live.loaded();
+      }
+    });
+  }
+
+  function reloadList() {
+    var main = shown.parentNode;
+    main.classList.add('refreshing');
+    return new Promise(function (resolve) {
+      pendingLoad = { frame: spare, resolve: resolve };
+      spare.src = 'elements.html?refresh=' + Date.now();
+    }).then(function () {
+      main.classList.remove('refreshing');
+    });
+  }
+
+  function start() {
+    shown = document.getElementById('elements');
+    if (!shown) return;
+    spare = document.createElement('iframe');
+    spare.id = 'elements-spare';
+    spare.name = 'elements-spare';
+    spare.title = 'Tape controller list';
+    spare.hidden = true;
+    spare.setAttribute('aria-hidden', 'true');
+    shown.parentNode.appendChild(spare);
+    [shown, spare].forEach(function (frame) {
+      frame.addEventListener('load', function () {
+        if (frame.getAttribute('src') || frame === shown) onFrameLoad(frame);
+      });
+    });
+
+    var bar = document.getElementById('console-bar');
+    buildSummary(bar);
+    var controls = document.createElement('div');
+    bar.appendChild(controls);
+    live = window.LiveRefresh.create(controls, reloadList);
+    // The list may have loaded before this script ran.
+    if (shown.contentDocument && shown.contentDocument.readyState === 'complete' && tableOf(shown.contentDocument)) {
+      onFrameLoad(shown);
+    }
+  }
+
+  window.KorConsole = { apply: apply, refresh: function () { return live && live.refresh(); } };
+  if (document.readyState === 'loading') {
+    document.addEventListener('DOMContentLoaded', start);
+  } else {
+    start();
+  }
+})();

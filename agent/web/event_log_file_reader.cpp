@@ -1,0 +1,156 @@
+#include "event_log_file_reader.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+namespace orla {
+
+namespace {
+
+// The value of `"key":` in a flat JSON object line: a string (unescaped) or
+// a bare number as text. False when the key is missing or its value is cut.
+bool Field(const std::string& line, const char* key, std::string* value) {
+  const std::string marker = std::string("\"") + key + "\":";
+  const size_t at = line.find(marker);
+  if (at == std::string::npos) return false;
+  size_t i = at + marker.size();
+  value->clear();
+  if (i < line.size() && line[i] != '"') {
+    while (i < line.size() && line[i] != ',' && line[i] != '}') value->push_back(line[i++]);
+    return !value->empty();
+  }
+  for (++i; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"') return true;
+    if (c != '\\') {
+      value->push_back(c);
+      continue;
+    }
+    if (++i >= line.size()) return false;
+    switch (line[i]) {
+      case 'n': value->push_back('\n'); break;
+      case 'r': value->push_back('\r'); break;
+      case 't': value->push_back('\t'); break;
+      case 'u': {
+        if (i + 4 >= line.size()) return false;
+        const long code = std::strtol(line.substr(i + 1, 4).c_str(), nullptr, 16);
+        // The writer escapes control characters and stray bytes only, all below 0x100.
+        value->push_back(static_cast<char>(code & 0xff));
+        i += 4;
+        break;
+      }
+      default: value->push_back(line[i]);
+    }
+  }
+  return false;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The element name of a trap event record (its third text field, after the
+// OS version and the world wide name; the texts start at byte 72), from the
+// record's lower-case hex. Empty when the record is too short to hold it.
+std::string RecordElementName(const std::string& hex) {
+  std::string bytes;
+  bytes.reserve(hex.size() / 2);
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    const int high = HexValue(hex[i]);
+    const int low = HexValue(hex[i + 1]);
+    if (high < 0 || low < 0) return std::string();
+    bytes.push_back(static_cast<char>(high * 16 + low));
+  }
+  size_t at = 72;
+  for (int field = 0; field < 3; ++field) {
+    if (at + 4 > bytes.size()) return std::string();
+    const size_t length = static_cast<unsigned char>(bytes[at + 2]) | (static_cast<unsigned char>(bytes[at + 3]) << 8);
+    if (at + 4 + length > bytes.size()) return std::string();
+    if (field == 2) {
+      const std::string text = bytes.substr(at + 4, length);
+      return text.substr(0, text.find('\0'));
+    }
+    at += 4 + length;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+int64_t EventLogFileReader::ParseIsoTime(const std::string& text) {
+  int year, month, day, hour, minute, second, millis;
+  char zone = 0;
+  if (text.size() != 24 || std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c", &year, &month, &day, &hour,
+                                       &minute, &second, &millis, &zone) != 8 || zone != 'Z') {
+    return -1;
+  }
+  struct tm tmv = {};
+  tmv.tm_year = year - 1900;
+  tmv.tm_mon = month - 1;
+  tmv.tm_mday = day;
+  tmv.tm_hour = hour;
+  tmv.tm_min = minute;
+  tmv.tm_sec = second;
+  const time_t secs = timegm(&tmv);
+  if (secs < 0) return -1;
+  return static_cast<int64_t>(secs) * 1000 + millis;
+}
+
+bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event) {
+  std::string time, type, text, data;
+  if (!Field(line, "time", &time) || !Field(line, "event_type", &type) || !Field(line, "text", &text)) return false;
+  event->timeMs = ParseIsoTime(time);
+  if (event->timeMs < 0) return false;
+  const int eventType = std::atoi(type.c_str());
+  event->severity = eventType == 1 ? 2 : eventType == 2 ? 1 : 0;
+  event->sequence = 0;
+  event->text = std::move(text);
+  event->origin = EventOrigin();
+  // "INFO: Element NAME (ADDRESS): status changed from A to B."
+  static const std::string kStatusStart = "INFO: Element ";
+  const size_t change = event->text.rfind("): status changed from ");
+  if (event->text.compare(0, kStatusStart.size(), kStatusStart) == 0 && change != std::string::npos) {
+    const size_t open = event->text.rfind(" (", change);
+    if (open != std::string::npos && open >= kStatusStart.size()) {
+      event->origin.kind = "status";
+      event->origin.element = event->text.substr(kStatusStart.size(), open - kStatusStart.size());
+      event->origin.address = event->text.substr(open + 2, change - open - 2);
+    }
+  } else if (Field(line, "data", &data) && !data.empty() && eventType == 2) {
+    // Only received traps are logged with an event record.
+    event->origin.kind = "trap";
+    event->origin.element = RecordElementName(data);
+  }
+  return true;
+}
+
+std::vector<RecordedEvent> EventLogFileReader::ReadBefore(const std::string& path, int64_t beforeMs,
+                                                          size_t windowBytes) {
+  std::vector<RecordedEvent> events;
+  if (path.empty()) return events;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return events;
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  if (size <= 0) return events;
+  const std::streamoff start = size > static_cast<std::streamoff>(windowBytes)
+                                   ? size - static_cast<std::streamoff>(windowBytes)
+                                   : 0;
+  file.seekg(start);
+  std::string line;
+  // A window that starts inside a line skips that line's rest.
+  if (start > 0) std::getline(file, line);
+  while (std::getline(file, line)) {
+    RecordedEvent event;
+    if (!ParseLine(line, &event)) continue;
+    if (beforeMs >= 0 && event.timeMs >= beforeMs) continue;
+    events.push_back(std::move(event));
+  }
+  return events;
+}
+
+}  // namespace orla

@@ -1,0 +1,62 @@
+#pragma once
+// The events console's query: which events a request asks for (element,
+// least severity, kind, text, time range, page) and the matching events,
+// newest first. The in-memory ring (EventRing) is read first; only when the
+// asked page starts at or past the ring's matches (or for the CSV export) is
+// the event-log file read, and only its entries older than the ring's oldest
+// (a bounded read, see EventLogFileReader), so nothing is counted twice and
+// the first page never waits for the file.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "agent/core/event_ring.h"
+
+namespace orla {
+
+class EventQuery {
+ public:
+  static constexpr size_t kDefaultLimit = 50;
+  static constexpr size_t kMaxLimit = 500;
+  // A CSV export holds at most this many rows.
+  static constexpr size_t kMaxExport = 20000;
+
+  struct Result {
+    std::vector<RecordedEvent> events;  // the asked page, newest first
+    size_t total = 0;                   // every match found
+    // False when the event-log file was not read for this answer: older
+    // matches may then exist beyond `total`.
+    bool complete = true;
+  };
+
+  // Filters from form fields (the request's query string): element (a name
+  // or an address, exact, any case), severity ("info", "warning",
+  // "critical": that one or worse), kind ("trap", "status", "agent"), text
+  // (in the text, element, address or trap, any case), from / to
+  // (milliseconds since 1970 UTC, inclusive), offset and limit. `field`
+  // answers a field's value or none; bad numbers are taken as absent.
+  static EventQuery FromFields(const std::function<std::optional<std::string>(const char*)>& field);
+
+  // The matches from `ring`, then from the file at `logPath` (empty: none).
+  // With `everything` the page is every match up to kMaxExport (the CSV).
+  Result Run(const EventRing& ring, const std::string& logPath, bool everything = false) const;
+
+  bool Matches(const RecordedEvent& event) const;
+
+  std::string element;
+  int minSeverity = 0;
+  std::string kind;
+  std::string text;  // as given; compared without case
+  int64_t fromMs = -1;
+  int64_t toMs = -1;
+  size_t offset = 0;
+  size_t limit = kDefaultLimit;
+
+ private:
+  std::string lowerText_;
+};
+
+}  // namespace orla

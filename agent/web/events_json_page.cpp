@@ -1,0 +1,44 @@
+#include "events_json_page.h"
+
+#include "platform/eventlog/event_log_writer.h"
+#include "platform/text/string_printf.h"
+#include "text_escape.h"
+
+namespace orla {
+
+const char* EventsJsonPage::SeverityName(int severity) {
+  switch (severity) {
+    case 2: return "critical";
+    case 1: return "warning";
+    default: return "info";
+  }
+}
+
+std::string EventsJsonPage::Render(const EventQuery& query, const EventQuery::Result& result, int64_t nowMs) {
+  std::string out = StringPrintf("{\"now\":%lld,\"total\":%zu,\"complete\":%s,\"offset\":%zu,\"limit\":%zu,\"events\":[",
+                                 static_cast<long long>(nowMs), result.total, result.complete ? "true" : "false",
+                                 query.offset, query.limit);
+  out.reserve(out.size() + result.events.size() * 200);
+  bool first = true;
+  for (const RecordedEvent& e : result.events) {
+    if (!first) out += ',';
+    first = false;
+    out += StringPrintf("{\"seq\":%llu,\"time\":%lld,\"severity\":\"%s\",\"kind\":\"",
+                        static_cast<unsigned long long>(e.sequence), static_cast<long long>(e.timeMs),
+                        SeverityName(e.severity));
+    out += TextEscape::Json(e.origin.kind) + "\",\"element\":\"" + TextEscape::Json(e.origin.element) +
+           "\",\"address\":\"" + TextEscape::Json(e.origin.address) + "\",\"trap\":\"" +
+           TextEscape::Json(e.origin.trap) + "\",\"text\":\"" + TextEscape::Json(e.text) + "\"}";
+  }
+  return out + "]}";
+}
+
+uint32_t EventsJsonPage::HandleGet() {
+  if (!HasSession()) return kLeaveToLibrary;
+  const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
+  const EventQuery::Result result = query.Run(EventRing::Instance(), EventLogWriter::FilePath());
+  Append(Render(query, result, EventLogWriter::NowMilliseconds()));
+  return SendContent("application/json; charset=utf-8");
+}
+
+}  // namespace orla

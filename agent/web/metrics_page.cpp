@@ -1,0 +1,79 @@
+#include "metrics_page.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "agent/devices/element_directory.h"
+#include "agent/devices/element_registry.h"
+#include "agent/web/page_server.h"
+#include "metrics_report.h"
+#include "platform/metrics/metric_sheet.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+namespace {
+
+// The AUTH_TYPE server variable: "Bearer" or "Basic" when the server
+// accepted the request's credentials, else empty.
+std::string AuthType(EXTENSION_CONTROL_BLOCK* request) {
+  char buffer[16] = {};
+  uint32_t size = sizeof buffer;
+  if (request->GetServerVariable == nullptr ||
+      !request->GetServerVariable(request->ConnID, "AUTH_TYPE", buffer, &size)) {
+    return std::string();
+  }
+  return std::string(buffer);
+}
+
+}  // namespace
+
+bool MetricsPage::MayRead(EXTENSION_CONTROL_BLOCK* request) {
+  return !AuthType(request).empty() || QueryRights(request) != ZEPA_RIGHTS_NO_SESSION;
+}
+
+uint32_t MetricsPage::HandleGet() {
+  EXTENSION_CONTROL_BLOCK* request = Request();
+  if (!MayRead(request)) {
+    return Send("401 Unauthorized", "text/plain; charset=utf-8",
+                "WWW-Authenticate: Bearer realm=\"KOR\"\r\nWWW-Authenticate: Basic realm=\"KOR\", charset=\"UTF-8\"\r\n",
+                "The metrics need the agent's metrics token (Authorization: Bearer) or a user's name and password "
+                "(basic authentication).\n");
+  }
+  ElementRegistry* registry = ElementRegistry::Instance();
+  std::vector<ElementActivity> elements;
+  char overall = '0';
+  if (registry != nullptr) {
+    // Neither waits for the registry lock (a status pass holds it).
+    elements = registry->Activity();
+    if (const std::shared_ptr<const ElementDirectory> directory = registry->Directory()) {
+      overall = directory->OverallStatus();
+    }
+  }
+  ZEPA_SERVER_STATISTICS web{};
+  web.cbSize = sizeof web;
+  const uint32_t server = PageServer::Instance()->Handle();
+  const bool haveWeb = server != 0 && ZEPAGetServerStatistics(server, &web) == 1;
+  return Send("200 OK", MetricSheet::kContentType, "", MetricsReport::Render(registry != nullptr ? &elements : nullptr, overall, haveWeb ? &web : nullptr));
+}
+
+uint32_t MetricsPage::HandlePost() {
+  return Send("405 Method Not Allowed", "text/plain; charset=utf-8", "Allow: GET\r\n",
+              "The metrics are only read.\n");
+}
+
+uint32_t MetricsPage::Send(const char* status, const char* contentType, const char* extraHeaders,
+                           const std::string& body) {
+  EXTENSION_CONTROL_BLOCK* request = Request();
+  const std::string header = StringPrintf("Content-type: %s\r\nContent-length: %zu\r\nCache-Control: no-store\r\n%s\r\n",
+                                          contentType, body.size(), extraHeaders);
+  uint32_t headerLength = static_cast<uint32_t>(header.size());
+  request->ServerSupportFunction(request->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, const_cast<char*>(status),
+                                 &headerLength, reinterpret_cast<uint32_t*>(const_cast<char*>(header.c_str())));
+  uint32_t bodyLength = static_cast<uint32_t>(body.size());
+  request->WriteClient(request->ConnID, body.data(), &bodyLength, 0);
+  return kAnswered;
+}
+
+}  // namespace orla

@@ -1,0 +1,149 @@
+#include "metrics_report.h"
+
+#include <map>
+#include <string>
+#include <utility>
+
+#include "agent/core/agent_revision.h"
+#include "agent/core/duration_histogram.h"
+#include "agent/devices/poll_statistics.h"
+#include "agent/traps/trap_statistics.h"
+#include "platform/metrics/metric_sheet.h"
+#include "platform/metrics/process_stats.h"
+#include "platform/snmpmgr/snmp_mgr_trap.h"
+
+namespace orla {
+
+namespace {
+
+using Type = MetricSheet::Type;
+using Labels = MetricSheet::Labels;
+
+
+void AddHistogram(MetricSheet& sheet, const char* name, const char* help, const DurationHistogram& histogram) {
+  const size_t family = sheet.AddFamily(name, help, Type::kHistogram);
+  const DurationHistogram::Snapshot s = histogram.Take();
+  sheet.AddHistogram(family, {}, s.bounds, s.cumulative, s.count, s.sumSeconds);
+}
+
+void AddSingle(MetricSheet& sheet, const char* name, const char* help, Type type, double value) {
+  sheet.Add(sheet.AddFamily(name, help, type), {}, value);
+}
+
+void AddPerKey(MetricSheet& sheet, const char* name, const char* help, const char* label,
+               const KeyedCounter& counter) {
+  const size_t family = sheet.AddFamily(name, help, Type::kCounter);
+  for (const auto& [key, count] : counter.Snapshot()) sheet.Add(family, {{label, key}}, static_cast<double>(count));
+}
+
+void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& elements, char overallStatus) {
+  const size_t status = sheet.AddFamily(
+      "koragent_element_status",
+      "The element's status as last polled: 0 ok, 1 degraded, 2 failed, 3 unknown, -1 not read yet.", Type::kGauge);
+  const size_t answered = sheet.AddFamily("koragent_element_answered",
+                                          "1 when the element's device answered during the last poll.", Type::kGauge);
+  const size_t lastAnswer =
+      sheet.AddFamily("koragent_element_last_answer_timestamp_seconds",
+                      "When the element's device last answered a poll, seconds since the epoch.", Type::kGauge);
+  const size_t changed =
+      sheet.AddFamily("koragent_element_status_change_timestamp_seconds",
+                      "When the element's status last changed, seconds since the epoch.", Type::kGauge);
+  const size_t traps = sheet.AddFamily("koragent_element_traps_received_total",
+                                       "Traps received from the element's address.", Type::kCounter);
+  const std::map<std::string, uint64_t> received = TrapStatistics::Instance().receivedFrom.Snapshot();
+  for (const ElementActivity& element : elements) {
+    // The device's text (often long) only on the status, which alerts name
+    // the device by; the other series join it on element and address.
+    const Labels labels = {{"element", element.name}, {"address", element.address}};
+    // A plug-in's answer outside 0 to 3 is shown as unknown.
+    const int32_t shown = element.status < 0 ? -1 : element.status > 3 ? 3 : element.status;
+    sheet.Add(status, {labels[0], labels[1], {"model", element.description}}, shown);
+    sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
+    if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);
+    sheet.Add(changed, labels, static_cast<double>(element.statusSinceMs) / 1000);
+    const auto it = received.find(element.address);
+    sheet.Add(traps, labels, it == received.end() ? 0.0 : static_cast<double>(it->second));
+  }
+  AddSingle(sheet, "koragent_elements", "Elements the agent manages.", Type::kGauge,
+            static_cast<double>(elements.size()));
+  AddSingle(sheet, "koragent_overall_status",
+            "The overall status kor.xml reports: 0 good, 1 some element degraded or unknown, 2 some element failed.",
+            Type::kGauge, overallStatus - '0');
+}
+
+void AddWeb(MetricSheet& sheet, const ZEPA_SERVER_STATISTICS& web) {
+  const size_t responses = sheet.AddFamily("koragent_http_responses_total",
+                                           "Answers of the web server by status class.", Type::kCounter);
+  static const char* const kClasses[] = {"other", "1xx", "2xx", "3xx", "4xx", "5xx"};
+  for (size_t i = 0; i < 6; ++i) {
+    sheet.Add(responses, {{"status_class", kClasses[i]}}, static_cast<double>(web.qwResponses[i]));
+  }
+  AddSingle(sheet, "koragent_login_failures_total",
+            "Failed logins: the login form's, and requests whose credentials were refused.", Type::kCounter,
+            static_cast<double>(web.qwFailedLogins));
+  AddSingle(sheet, "koragent_web_sessions", "Sessions logged in to the web server.", Type::kGauge,
+            web.dwOpenSessions);
+}
+
+void AddProcess(MetricSheet& sheet) {
+  const ProcessStats::Figures p = ProcessStats::Read();
+  const std::pair<const char*, std::pair<const char*, double>> figures[] = {
+      {"koragent_process_resident_memory_bytes", {"Resident memory.", static_cast<double>(p.residentBytes)}},
+      {"koragent_process_open_fds", {"Open file descriptors.", static_cast<double>(p.openFiles)}},
+      {"koragent_process_max_fds", {"The soft limit of open file descriptors.", static_cast<double>(p.maxFiles)}},
+      {"koragent_process_threads", {"Threads of the process.", static_cast<double>(p.threads)}},
+      {"koragent_process_start_time_seconds", {"Start time of the process since the epoch.", p.startTimeSeconds}},
+  };
+  for (const auto& [name, figure] : figures) {
+    // A figure that could not be read is left out rather than shown as -1.
+    if (figure.second >= 0) AddSingle(sheet, name, figure.first, Type::kGauge, figure.second);
+  }
+  if (p.cpuSeconds >= 0) {
+    AddSingle(sheet, "koragent_process_cpu_seconds_total", "CPU time (user and system) the process has used.",
+              Type::kCounter, p.cpuSeconds);
+  }
+  sheet.Add(sheet.AddFamily("koragent_build_info", "The agent's version; always 1.", Type::kGauge),
+            {{"version", kAgentRevision}}, 1);
+}
+
+}  // namespace
+
+std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, char overallStatus,
+                                  const ZEPA_SERVER_STATISTICS* web) {
+  MetricSheet sheet;
+  if (elements != nullptr) AddElements(sheet, *elements, overallStatus);
+
+  const PollStatistics& polls = PollStatistics::Instance();
+  AddHistogram(sheet, "koragent_poll_duration_seconds", "Duration of an element's status update.", polls.polls);
+  AddSingle(sheet, "koragent_poll_failures_total",
+            "Status updates that ended in an error or that the device did not answer.", Type::kCounter,
+            static_cast<double>(polls.pollFailures.load()));
+  AddHistogram(sheet, "koragent_status_pass_duration_seconds", "Duration of a status pass over every element.",
+               polls.passes);
+  AddSingle(sheet, "koragent_status_pass_failures_total", "Status passes that ended in an error.", Type::kCounter,
+            static_cast<double>(polls.passFailures.load()));
+
+  const TrapStatistics& traps = TrapStatistics::Instance();
+  AddSingle(sheet, "koragent_traps_received_total", "Datagrams the trap receiver has read.", Type::kCounter,
+            static_cast<double>(SnmpMgrTrapsReceived()));
+  const uint64_t overflowed = SnmpMgrTrapsOverflowed();
+  const uint64_t dropped = SnmpMgrTrapsDropped();
+  AddSingle(sheet, "koragent_traps_dropped_total",
+            "Traps lost at the receiver's full queue: they arrived faster than the agent could take them (the "
+            "count the event log reports).",
+            Type::kCounter, static_cast<double>(overflowed));
+  AddSingle(sheet, "koragent_traps_rejected_total", "Datagrams the trap receiver dropped as not a well-formed trap.",
+            Type::kCounter, static_cast<double>(dropped > overflowed ? dropped - overflowed : 0));
+  AddSingle(sheet, "koragent_traps_handled_total", "Enterprise-specific traps a device plug-in described.",
+            Type::kCounter, static_cast<double>(traps.handled.load()));
+  AddPerKey(sheet, "koragent_traps_sent_total", "The agent's own traps sent, per destination.", "destination",
+            traps.sentTo);
+  AddPerKey(sheet, "koragent_trap_send_failures_total", "The agent's own traps that could not be sent, per destination.",
+            "destination", traps.failedFor);
+
+  if (web != nullptr) AddWeb(sheet, *web);
+  AddProcess(sheet);
+  return sheet.Render();
+}
+
+}  // namespace orla

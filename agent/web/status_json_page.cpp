@@ -1,0 +1,38 @@
+#include "status_json_page.h"
+
+#include "agent/devices/element_registry.h"
+#include "platform/eventlog/event_log_writer.h"
+#include "platform/text/string_printf.h"
+#include "text_escape.h"
+
+namespace orla {
+
+std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs) {
+  // The element list's four images: 0 ok, 1 degraded, 2 failed, anything else unknown.
+  size_t counts[4] = {0, 0, 0, 0};
+  std::string rows;
+  rows.reserve(elements.size() * 120);
+  for (const ElementActivity& e : elements) {
+    ++counts[e.status >= 0 && e.status <= 2 ? e.status : 3];
+    if (!rows.empty()) rows += ',';
+    rows += "{\"name\":\"" + TextEscape::Json(e.name) + "\",\"address\":\"" + TextEscape::Json(e.address) + "\"";
+    rows += StringPrintf(",\"status\":%d,\"statusSince\":%lld,\"lastAnswered\":", e.status,
+                         static_cast<long long>(e.statusSinceMs));
+    rows += e.lastAnsweredMs > 0 ? std::to_string(e.lastAnsweredMs) : std::string("null");
+    rows += '}';
+  }
+  return StringPrintf("{\"now\":%lld,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,\"unknown\":%zu},"
+                      "\"elements\":[",
+                      static_cast<long long>(nowMs), counts[0], counts[1], counts[2], counts[3]) +
+         rows + "]}";
+}
+
+uint32_t StatusJsonPage::HandleGet() {
+  if (!HasSession()) return kLeaveToLibrary;
+  ElementRegistry* registry = ElementRegistry::Instance();
+  const std::vector<ElementActivity> elements = registry != nullptr ? registry->Activity() : std::vector<ElementActivity>();
+  Append(Render(elements, EventLogWriter::NowMilliseconds()));
+  return SendContent("application/json; charset=utf-8");
+}
+
+}  // namespace orla

@@ -1,0 +1,80 @@
+#pragma once
+// Credentials a program (a metrics scraper) sends with each request instead
+// of logging in: the server's bearer token, or a user's name and password
+// by HTTP basic authentication. The token lives in the data directory, in
+// "metrics-token" (one line of 64 hex digits, owner-only); the users tool
+// makes, shows and replaces it, and the server rereads it when it changes.
+//
+// SortOut runs for every request to an extension: it removes every
+// "Authorization" header (no extension ever sees a password) and, when one
+// of them held valid credentials, records them on the request (authType
+// "Bearer" or "Basic", authUser the user's name; the token has none). The
+// extension reads them as the AUTH_TYPE and REMOTE_USER server variables and
+// decides what they allow. Invalid credentials are counted as failed logins
+// and logged; basic authentication is checked like the login form's
+// (LoginService::CheckPassword: the same throttles per address and per
+// account count both), and a verified password is remembered for a few
+// minutes (in memory, for as long as the user's stored hash is unchanged),
+// so that a scraper does not pay a slow password verification every scrape.
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "../transport/http_transport.h"
+#include "login_service.h"
+#include "user_store.h"
+
+namespace orla {
+
+class ScrapeCredentials {
+ public:
+  static constexpr const char* kTokenFileName = "metrics-token";
+  static constexpr std::chrono::seconds kRememberFor{5 * 60};
+  static constexpr size_t kMaxRemembered = 64;
+
+  ScrapeCredentials(std::string tokenPath, LoginService& login) : tokenPath_(std::move(tokenPath)), login_(login) {}
+
+  // Writes a new random token to `path` (owner-only, atomically); 0 or an
+  // errno value.
+  static int MakeToken(const std::string& path, std::string* token);
+  // The token in `path`; false when there is none (missing file, or not one
+  // line of 64 hex digits).
+  static bool ReadToken(const std::string& path, std::string* token);
+
+  void SortOut(HttpTransport::Request& request);
+
+  // Requests whose credentials were refused.
+  uint64_t Failures() const { return failures_.load(std::memory_order_relaxed); }
+
+  // `text` decoded from base64; false when it is not base64.
+  static bool DecodeBase64(const std::string& text, std::string* out);
+
+ private:
+  bool TokenMatches(const std::string& token);
+  bool BasicMatches(const HttpTransport::Request& request, const std::string& credentials, std::string* user);
+  void Refuse(const HttpTransport::Request& request, const std::string& what);
+
+  struct Remembered {
+    std::string hash;
+    std::string password;
+    std::chrono::steady_clock::time_point until;
+  };
+
+  std::string tokenPath_;
+  LoginService& login_;
+  std::atomic<uint64_t> failures_{0};
+
+  std::mutex mutex_;
+  std::string token_;
+  ino_t tokenInode_ = 0;
+  int64_t tokenMtimeNs_ = -1;
+  std::map<std::string, Remembered> remembered_;
+};
+
+}  // namespace orla

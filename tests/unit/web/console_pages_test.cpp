@@ -1,0 +1,202 @@
+// The live console's answers: the events query over the ring and the
+// event-log file, the file's reader, and the JSON, CSV and HTML pages with
+// their escaping and their sign-in check.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "agent/traps/event_text_field.h"
+#include "agent/traps/trap_sender.h"
+#include "agent/web/event_log_file_reader.h"
+#include "agent/web/event_query.h"
+#include "agent/web/events_csv_page.h"
+#include "agent/web/events_json_page.h"
+#include "agent/web/events_page.h"
+#include "agent/web/status_json_page.h"
+#include "platform/eventlog/event_log_writer.h"
+#include "tests/support/temp_dir.h"
+#include "tests/unit/web/recording_request.h"
+
+namespace orla {
+namespace {
+
+using test::RecordingRequest;
+
+EventOrigin Origin(const char* kind, const char* element, const char* address, const char* trap = "") {
+  EventOrigin origin;
+  origin.kind = kind;
+  origin.element = element;
+  origin.address = address;
+  origin.trap = trap;
+  return origin;
+}
+
+// Times 1000..1005: an agent entry, a status change and traps of tc01/tc02.
+void Fill(EventRing* ring) {
+  ring->Append(1000, 2, Origin("agent", "", ""), "CRITICAL: File KORAgent.db - cannot read.");
+  ring->Append(1001, 0, Origin("status", "tc01", "10.0.0.1"), "INFO: Element tc01 (10.0.0.1): status changed from 0 to 2.");
+  ring->Append(1002, 1, Origin("trap", "tc01", "10.0.0.1", "coldStart"), "WARNING: A Fibre device has performed a cold start.");
+  ring->Append(1003, 1, Origin("trap", "tc02", "10.0.0.2", ".1.3.6.1.3.94.0.4"), "WARNING: Event 7 <b>bad</b>");
+  ring->Append(1004, 1, Origin("trap", "", "10.0.0.9", "warmStart"), "WARNING: A Fibre device has performed a warm start.");
+  ring->Append(1005, 0, Origin("status", "TC02", "10.0.0.2"), "INFO: Element TC02 (10.0.0.2): status changed from 1 to 0.");
+}
+
+EventQuery Query(std::vector<std::pair<const char*, std::string>> fields) {
+  return EventQuery::FromFields([&fields](const char* name) -> std::optional<std::string> {
+    for (const auto& [key, value] : fields) {
+      if (std::string(key) == name) return value;
+    }
+    return std::nullopt;
+  });
+}
+
+std::vector<int64_t> Times(const EventQuery::Result& result) {
+  std::vector<int64_t> times;
+  for (const RecordedEvent& e : result.events) times.push_back(e.timeMs);
+  return times;
+}
+
+TEST(EventQuery, FiltersNewestFirst) {
+  EventRing ring(100);
+  Fill(&ring);
+  const struct {
+    std::vector<std::pair<const char*, std::string>> fields;
+    std::vector<int64_t> expected;
+  } cases[] = {
+      {{}, {1005, 1004, 1003, 1002, 1001, 1000}},
+      {{{"element", "tc02"}}, {1005, 1003}},                     // name in any case
+      {{{"element", "10.0.0.9"}}, {1004}},                       // or the address
+      {{{"severity", "warning"}}, {1004, 1003, 1002, 1000}},
+      {{{"severity", "critical"}}, {1000}},
+      {{{"kind", "status"}}, {1005, 1001}},
+      {{{"text", "COLD"}}, {1002}},
+      {{{"text", "3.94.0.4"}}, {1003}},                          // the trap's identity
+      {{{"from", "1002"}, {"to", "1003"}}, {1003, 1002}},
+      {{{"offset", "2"}, {"limit", "2"}}, {1003, 1002}},
+      {{{"limit", "x"}, {"offset", "-1"}}, {1005, 1004, 1003, 1002, 1001, 1000}},  // bad numbers ignored
+  };
+  for (const auto& c : cases) {
+    const EventQuery::Result result = Query(c.fields).Run(ring, "");
+    EXPECT_EQ(Times(result), c.expected) << (c.fields.empty() ? "" : c.fields[0].first);
+  }
+  EXPECT_EQ(Query({{"limit", "2"}}).Run(ring, "").total, 6u);
+  EXPECT_EQ(Query({{"limit", "100000"}}).limit, EventQuery::kMaxLimit);
+}
+
+// The file is read for what lies before the ring's oldest entry, and only
+// for a page that starts past the ring's matches (or for the export).
+TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
+  test::TempDir dir;
+  const EventTextField os(129, "Linux"), wwn(225, "10:00"), name(289, "old1"), wwn2(1025, "10:00"), d(1060, "d"),
+      fw(1089, "1");
+  const EventTextField stamp(1040, "20261207");
+  const EventTextField* texts[6] = {&os, &wwn, &name, &wwn2, &d, &fw};
+  const std::vector<uint8_t> record = TrapSender::ComposeRecord(1, 1, 2, stamp, texts, nullptr, 0);
+  std::string lines;
+  lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(500), "KORAgent", 2, 1, 1073741828u,
+                                    "WARNING: A \"quoted\" trap", record.data(), record.size()) + "\n";
+  lines += "not json at all\n";
+  lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(600), "KORAgent", 4, 0, 2147483653u,
+                                    "INFO: Element old (2) (10.0.0.7): status changed from 0 to 1.", nullptr, 0) + "\n";
+  // Already in the ring (same time as its oldest entry): not read again.
+  lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(1000), "KORAgent", 1, 2, 2147483653u,
+                                    "CRITICAL: File KORAgent.db - cannot read.", nullptr, 0) + "\n";
+  dir.Write("events.jsonl", lines);
+  const std::string path = dir.Path() + "/events.jsonl";
+  EventRing ring(100);
+  Fill(&ring);
+
+  // The first page is the ring's; the file is not read for it.
+  const EventQuery::Result firstPage = Query({{"limit", "50"}}).Run(ring, path);
+  EXPECT_EQ(firstPage.total, 6u);
+  EXPECT_FALSE(firstPage.complete);
+  // The page after the ring's matches comes from the file, the CSV reads both.
+  const EventQuery::Result next = Query({{"offset", "6"}}).Run(ring, path);
+  EXPECT_TRUE(next.complete);
+  EXPECT_EQ(next.total, 8u);
+  EXPECT_EQ(Times(next), (std::vector<int64_t>{600, 500}));
+  const EventQuery::Result all = Query({}).Run(ring, path, true);
+  ASSERT_EQ(Times(all), (std::vector<int64_t>{1005, 1004, 1003, 1002, 1001, 1000, 600, 500}));
+  EXPECT_EQ(all.events[6].origin.kind, "status");
+  EXPECT_EQ(all.events[6].origin.element, "old (2)");
+  EXPECT_EQ(all.events[6].origin.address, "10.0.0.7");
+  EXPECT_EQ(all.events[7].origin.kind, "trap");
+  EXPECT_EQ(all.events[7].origin.element, "old1");
+  EXPECT_EQ(all.events[7].text, "WARNING: A \"quoted\" trap");
+  EXPECT_EQ(all.events[7].severity, 1);
+  EXPECT_EQ(Times(Query({{"element", "old1"}}).Run(ring, path)), (std::vector<int64_t>{500}));
+
+  // A window that starts inside a line drops that line only.
+  const std::vector<RecordedEvent> tail = EventLogFileReader::ReadBefore(path, -1, 200);
+  ASSERT_FALSE(tail.empty());
+  EXPECT_EQ(tail.back().timeMs, 1000);
+  EXPECT_LT(tail.size(), 3u);
+  EXPECT_TRUE(EventLogFileReader::ReadBefore(dir.Path() + "/missing", -1).empty());
+  EXPECT_EQ(EventLogFileReader::ParseIsoTime("2026-12-07T10:00:00.123Z"), 1796637600123);
+  EXPECT_EQ(EventLogFileReader::ParseIsoTime("2026-12-07 10:00:00"), -1);
+}
+
+TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
+  ElementActivity element;
+  element.name = "a\"<b>";
+  element.address = "10.0.0.1";
+  element.status = 2;
+  element.statusSinceMs = 7;
+  const std::string status = StatusJsonPage::Render({element, ElementActivity()}, 9);
+  EXPECT_EQ(status,
+            "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1},\"elements\":["
+            "{\"name\":\"a\\\"\\u003cb\\u003e\",\"address\":\"10.0.0.1\",\"status\":2,\"statusSince\":7,"
+            "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"statusSince\":0,"
+            "\"lastAnswered\":null}]}");
+
+  EventRing ring(10);
+  ring.Append(1, 1, Origin("trap", "tc01", "10.0.0.1", "x"), "=cmd(\"a\"), <b>");
+  const EventQuery query = Query({});
+  const EventQuery::Result result = query.Run(ring, "");
+  const std::string json = EventsJsonPage::Render(query, result, 2);
+  EXPECT_NE(json.find("\"text\":\"=cmd(\\\"a\\\"), \\u003cb\\u003e\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"severity\":\"warning\",\"kind\":\"trap\""), std::string::npos);
+  EXPECT_EQ(EventsCsvPage::Render(result),
+            "Time (UTC),Severity,Kind,Element,Address,Trap,Text\r\n"
+            "1970-01-01T00:00:00.001Z,warning,trap,tc01,10.0.0.1,x,\"'=cmd(\"\"a\"\"), <b>\"\r\n");
+}
+
+TEST(ConsolePages, SignedInOnlyWithTheirContentTypes) {
+  const struct {
+    const char* path;
+    const char* type;
+  } pages[] = {{"/KOR/status.json", "application/json"},
+               {"/KOR/events.json", "application/json"},
+               {"/KOR/events.csv", "text/csv"},
+               {"/KOR/events.html", "text/html"}};
+  for (const auto& p : pages) {
+    for (uint32_t rights : {0u, 2u, ZEPA_RIGHTS_NO_SESSION}) {
+      RecordingRequest request("GET", p.path, "element=%22%3E%3Cscript%3E");
+      request.rights = rights;
+      std::unique_ptr<WebPage> page;
+      const std::string path = p.path;
+      if (path == "/KOR/status.json") page = std::make_unique<StatusJsonPage>(request.Ecb());
+      if (path == "/KOR/events.json") page = std::make_unique<EventsJsonPage>(request.Ecb());
+      if (path == "/KOR/events.csv") page = std::make_unique<EventsCsvPage>(request.Ecb());
+      if (path == "/KOR/events.html") page = std::make_unique<EventsPage>(request.Ecb());
+      const uint32_t answer = page->Process();
+      if (rights == ZEPA_RIGHTS_NO_SESSION) {
+        EXPECT_EQ(answer, WebPage::kLeaveToLibrary) << p.path;
+        EXPECT_TRUE(request.body.empty());
+        continue;
+      }
+      EXPECT_EQ(answer, WebPage::kAnswered) << p.path;
+      EXPECT_EQ(request.header.rfind(std::string("Content-type: ") + p.type, 0), 0u) << request.header;
+      EXPECT_NE(request.header.find("X-Content-Type-Options: nosniff\r\n"), std::string::npos);
+      EXPECT_EQ(request.body.find("<script>"), std::string::npos) << p.path;
+    }
+  }
+  RecordingRequest request("GET", "/KOR/events.html", "element=%22%3E%3Cscript%3E");
+  EventsPage page(request.Ecb());
+  page.Process();
+  EXPECT_NE(request.body.find("name=\"element\" value=\"&quot;&gt;&lt;script&gt;\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orla

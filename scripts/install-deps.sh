@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsnmp-dev snmp snmptrapd snmpsim
-  libmicrohttpd-dev libcurl4-gnutls-dev libgnutls28-dev openssl libcrypt-dev wrk
+  libmicrohttpd-dev libcurl4-openssl-dev libgnutls28-dev openssl libcrypt-dev wrk
   libsystemd-dev libncurses-dev
   prometheus-cpp-dev prometheus
   clang-14 libclang-rt-14-dev

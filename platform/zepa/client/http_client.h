@@ -1,6 +1,6 @@
 #pragma once
 // The blocking HTTP(S) client under the library's client requests. This is
-// the one file pair that talks to libcurl (GnuTLS flavour). One request per
+// the one file pair that talks to libcurl (OpenSSL flavour). One request per
 // call, no connection kept; the response body goes to a sink piece by piece.
 // Redirects are not followed, no compressed answer is asked for or decoded,
 // only http and https are spoken. An https peer must present a certificate

@@ -60,12 +60,12 @@
 #include "tests/unit/traps/ber_builder.h"
 
 using namespace orla;
-using Clock = std::chrono::steady_clock;
+using BenchClock = std::chrono::steady_clock;
 
 namespace {
 
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
+double SecondsSince(BenchClock::time_point start) {
+  return std::chrono::duration<double>(BenchClock::now() - start).count();
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -115,7 +115,7 @@ double CpuSeconds() {
 std::unique_ptr<ElementRegistry> LoadRegistry(double* seconds) {
   auto registry = std::make_unique<ElementRegistry>("KOR/KORAgent.db", 300);
   ElementRegistry::SetInstance(registry.get());
-  const auto start = Clock::now();
+  const auto start = BenchClock::now();
   registry->LoadElements();
   *seconds = SecondsSince(start);
   return registry;
@@ -136,7 +136,7 @@ double SinglePoll(const std::string& address) {
   std::string error;
   auto update = reinterpret_cast<plugin::UpdateStatusFunction>(plugin->Symbol(plugin::kUpdateStatus, &error));
   SnmpSession session(address.c_str(), "public");
-  const auto start = Clock::now();
+  const auto start = BenchClock::now();
   try {
     session.Open();
     update(&session);
@@ -153,7 +153,7 @@ int RunPass(char** argv) {
   const int elements = registry->ElementCount();
   StopSimulator(argv[0]);
 
-  auto start = Clock::now();
+  auto start = BenchClock::now();
   registry->UpdateAllStatus();
   const double pass = SecondsSince(start);
 
@@ -189,10 +189,10 @@ void SendBurst(int port, const std::string& agent, int first, int count, double 
   to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<uint16_t>(port));
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const auto start = Clock::now();
+  const auto start = BenchClock::now();
   for (int i = 0; i < count; ++i) {
-    const auto due = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(i / rate));
-    while (Clock::now() < due) {
+    const auto due = start + std::chrono::duration_cast<BenchClock::duration>(std::chrono::duration<double>(i / rate));
+    while (BenchClock::now() < due) {
     }
     sendto(fd, datagrams[i].data(), datagrams[i].size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
   }
@@ -219,16 +219,16 @@ int CountLines(const std::string& path, const std::string& needle) {
 // came for `quiet` seconds, at most `limit` seconds; the lines logged.
 int WaitLogged(const std::string& path, const std::string& needle, int before, int count, double quiet,
                double limit, double* lastSeen) {
-  const auto start = Clock::now();
+  const auto start = BenchClock::now();
   int seen = CountLines(path, needle) - before;
-  auto lastChange = Clock::now();
+  auto lastChange = BenchClock::now();
   *lastSeen = 0;
   while (seen < count && SecondsSince(start) < limit && SecondsSince(lastChange) < quiet) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const int now = CountLines(path, needle) - before;
     if (now != seen) {
       seen = now;
-      lastChange = Clock::now();
+      lastChange = BenchClock::now();
       *lastSeen = SecondsSince(start);
     }
   }
@@ -285,7 +285,7 @@ int RunTraps(char** argv) {
   const double twice = 2 * (trapdRate > 0 ? trapdRate : rates[0]);
   {
     const std::vector<int> before = LoggedNumbers(eventLog, agentNeedle);
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     SendBurst(trapPort, managed, next, kBurst, twice);
     const double sent = SecondsSince(start);
     double last = 0;
@@ -307,7 +307,7 @@ int RunTraps(char** argv) {
   for (int f = 0; f < 2; ++f) {
     const int before = CountLines(eventLog, agentNeedle);
     const uint64_t droppedBefore = SnmpMgrTrapsDropped();
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     SendBurst(trapPort, managed, next, floodSizes[f], floods[f]);
     const double sent = SecondsSince(start);
     next += floodSizes[f];
@@ -328,7 +328,7 @@ int RunTraps(char** argv) {
     return sum;
   };
   if (droppedTotal > 0 && CountLines(eventLog, "traps were dropped") > 0) {
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     while (reported() < static_cast<long long>(droppedTotal) && SecondsSince(start) < 70) {
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
@@ -383,7 +383,7 @@ int RunScale() {
   const double cpuBefore = CpuSeconds();
   std::this_thread::sleep_for(std::chrono::seconds(10));
   const double idle = (CpuSeconds() - cpuBefore) / 10 * 100;
-  const auto start = Clock::now();
+  const auto start = BenchClock::now();
   registry->UpdateAllStatus();
   const double pass = SecondsSince(start);
   int polledAgain = 0;
@@ -422,7 +422,7 @@ int RunSockets(const char* address, int port) {
   auto perRequest = [&](bool keep) {
     LPSNMP_MGR_SESSION kept = keep ? SnmpMgrOpen(address, "public", 5000, 4, port) : nullptr;
     int answered = 0;
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     for (int i = 0; i < kRequests; ++i) {
       LPSNMP_MGR_SESSION session = keep ? kept : SnmpMgrOpen(address, "public", 5000, 4, port);
       if (session != nullptr && GetSysName(session)) ++answered;
@@ -441,12 +441,14 @@ int RunSockets(const char* address, int port) {
   }
   opened /= kRounds;
   keptSum /= kRounds;
-  const auto start = Clock::now();
+  const auto start = BenchClock::now();
   for (int i = 0; i < kRequests; ++i) SnmpMgrClose(SnmpMgrOpen(address, "public", 5000, 4, port));
   const double openClose = SecondsSince(start) / kRequests * 1e6;
   std::printf("sockets: %d GETs x %d rounds to %s: socket per request %.0f us, socket kept %.0f us a request "
               "(ratio %.2f); open + close alone %.1f us (%.1f %% of a request)\n",
               kRequests, kRounds, address, opened, keptSum, opened / keptSum, openClose, openClose / opened * 100);
+  return 0;
+}
 
 // The metrics page's text alone (no TLS, no HTTP) for COUNT elements with
 // the labels of simulated controllers: p50, p99 and CPU per rendering.
@@ -469,7 +471,7 @@ int RunRender(int count) {
   size_t bytes = 0;
   const double cpu0 = CpuSeconds();
   for (int run = 0; run < 300; ++run) {
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     bytes = MetricsReport::Render(&elements, '1', &web).size();
     ms.push_back(SecondsSince(start) * 1000);
   }

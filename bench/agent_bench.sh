@@ -211,34 +211,12 @@ measure() {
   per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
     'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
   R_AGENT_CPU=${per_request% *}
-  printf '%-20s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
+  printf '%-44s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
     $per_request
 }
 export KORAGENT_SNMP_PORT=$SNMP_PORT KORAGENT_TRAP_LISTEN=udp:127.0.0.1:$TRAP_PORT
 export KORAGENT_EVENT_LOG=$WORK/events.jsonl
 
-# Measuring the installed agent's web answers with wrk (after
-# start_installed_agent: base, cookie, agent_pid, sim_pid; secs per run).
-# wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
-ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
-# CPU seconds a process has used (user + system).
-cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat"; }
-measure() {
-  local path=$1 conns=$2 out agent0 sim0
-  agent0=$(cpu "$agent_pid") sim0=$(cpu "$sim_pid")
-  out=$(wrk -t 1 -c "$conns" -d "${secs}s" --timeout 60s --latency -H "Cookie: $cookie" "$base$path" 2>&1)
-  local errors
-  errors=$(awk '/Non-2xx/ {n += $5} /Socket errors/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
-  R_P50=$(ms "$(awk '$1 == "50%" {print $2}' <<<"$out")")
-  R_P99=$(ms "$(awk '$1 == "99%" {print $2}' <<<"$out")")
-  R_RPS=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
-  R_N=$(awk '/requests in/ {print $1}' <<<"$out")
-  local per_request
-  per_request=$(awk -v a0="$agent0" -v a1="$(cpu "$agent_pid")" -v s0="$sim0" -v s1="$(cpu "$sim_pid")" -v n="$R_N" \
-    'BEGIN {printf "%.3f %.3f", (a1 - a0) * 1000 / n, (s1 - s0) * 1000 / n}')
-  printf '%-44s %5s %10s %10s %10s %9s %6s %9s %9s\n' "$path" "$conns" "$R_P50" "$R_P99" "$R_RPS" "$R_N" "$errors" \
-    $per_request
-}
 web_header() {
   echo "CPU columns: milliseconds of CPU per request used by the agent and by the simulator"
   printf '%-44s %5s %10s %10s %10s %9s %6s %9s %9s\n' page conns "p50 ms" "p99 ms" "req/s" requests errors \
@@ -442,8 +420,8 @@ PY
       "status.json $(stat -c %s "$WORK/status.json") bytes; the filter matches $matched events; wrk ${secs}s per run"
     web_header
     for conns in 1 8; do
-      measure /KOR/status.json "$conns"
-      measure "$filter" "$conns"
+      measure /KOR/status.json "$conns" "Cookie: $cookie"
+      measure "$filter" "$conns" "Cookie: $cookie"
     done
     echo "agent resident memory: $(awk '/^VmRSS:/ {print $2, $3}' "/proc/$agent_pid/status"); load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;

@@ -1,7 +1,6 @@
 #include "platform/metrics/process_stats.h"
 
 #include <dirent.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -9,6 +8,8 @@
 #include <stdexcept>
 #include <sstream>
 #include <string>
+
+#include "platform/sysinfo/open_file_limit.h"
 
 namespace orla {
 
@@ -61,10 +62,8 @@ ProcessStats::Figures ProcessStats::Read() {
     // A line that is not a number: left unknown.
   }
   figures.openFiles = OpenFiles();
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-    figures.maxFiles = static_cast<int64_t>(limit.rlim_cur);
-  }
+  const uint64_t maxFiles = OpenFileLimit::Current();
+  if (maxFiles != 0 && maxFiles != UINT64_MAX) figures.maxFiles = static_cast<int64_t>(maxFiles);
 
   // /proc/self/stat: the command name (field 2) is in parentheses and may
   // hold blanks; fields 14 and 15 (CPU time) and 22 (start time) are in

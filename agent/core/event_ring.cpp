@@ -21,11 +21,7 @@ uint64_t EventRing::Append(int64_t timeMs, int severity, EventOrigin origin, std
   event.text = std::move(text);
   std::lock_guard<std::mutex> hold(mutex_);
   event.sequence = ++lastSequence_;
-  ++totals_.bySeverity[static_cast<size_t>(severity)];
-  if (entries_.size() >= capacity_) {
-    entries_.pop_front();
-    ++totals_.dropped;
-  }
+  if (entries_.size() >= capacity_) entries_.pop_front();
   entries_.push_back(std::move(event));
   return lastSequence_;
 }
@@ -51,29 +47,9 @@ void EventRing::VisitNewestFirst(const std::function<bool(const RecordedEvent&)>
   }
 }
 
-EventRing::Totals EventRing::CurrentTotals() const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return totals_;
-}
-
-size_t EventRing::Size() const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return entries_.size();
-}
-
 uint64_t EventRing::LastSequence() const {
   std::lock_guard<std::mutex> hold(mutex_);
   return lastSequence_;
-}
-
-int64_t EventRing::OldestTimeMs() const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return entries_.empty() ? -1 : entries_.front().timeMs;
-}
-
-void EventRing::Clear() {
-  std::lock_guard<std::mutex> hold(mutex_);
-  entries_.clear();
 }
 
 }  // namespace orla

@@ -11,12 +11,6 @@ void KeyedCounter::Add(const std::string& key, uint64_t amount) {
   it->second += amount;
 }
 
-uint64_t KeyedCounter::Get(const std::string& key) const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  auto it = counts_.find(key);
-  return it == counts_.end() ? 0 : it->second;
-}
-
 std::map<std::string, uint64_t> KeyedCounter::Snapshot() const {
   std::lock_guard<std::mutex> hold(mutex_);
   return counts_;

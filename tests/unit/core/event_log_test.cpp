@@ -121,7 +121,7 @@ TEST(EventLog, EntriesReachTheRingWithTheFileLinesTime) {
   EXPECT_NE(lines[0].line.find("\"time\":\"" + EventLogWriter::IsoTime(kept[0].timeMs) + "\""), std::string::npos);
 }
 
-TEST(EventRing, KeepsTheNewestAndCountsEveryEntry) {
+TEST(EventRing, KeepsTheNewest) {
   EventRing ring(3);
   for (int i = 0; i < 5; ++i) ring.Append(1000 + i, i % 3, EventOrigin(), "e" + std::to_string(i));
   ring.Append(2000, 7, EventOrigin(), "odd severity");
@@ -129,7 +129,6 @@ TEST(EventRing, KeepsTheNewestAndCountsEveryEntry) {
   ASSERT_EQ(kept.size(), 3u);
   EXPECT_EQ(kept.front().text, "e3");
   EXPECT_EQ(kept.back().severity, 1);
-  EXPECT_EQ(ring.OldestTimeMs(), 1003);
   EXPECT_EQ(ring.Snapshot(5).size(), 1u);
   EXPECT_EQ(ring.Snapshot(99).size(), 0u);
   std::vector<std::string> newestFirst;
@@ -138,9 +137,4 @@ TEST(EventRing, KeepsTheNewestAndCountsEveryEntry) {
     return newestFirst.size() < 2;
   });
   EXPECT_EQ(newestFirst, (std::vector<std::string>{"odd severity", "e4"}));
-  const EventRing::Totals totals = ring.CurrentTotals();
-  EXPECT_EQ(totals.bySeverity[0], 2u);
-  EXPECT_EQ(totals.bySeverity[1], 3u);
-  EXPECT_EQ(totals.bySeverity[2], 1u);
-  EXPECT_EQ(totals.dropped, 3u);
 }

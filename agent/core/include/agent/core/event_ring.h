@@ -8,7 +8,6 @@
 //
 // Any thread may append and read; readers get copies (or visit under the
 // ring's lock, newest first, without copying).
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -42,12 +41,6 @@ class EventRing {
  public:
   static constexpr size_t kDefaultCapacity = 10000;
 
-  // Totals since the ring was made, per severity (index = severity).
-  struct Totals {
-    std::array<uint64_t, 3> bySeverity{};
-    uint64_t dropped = 0;  // entries pushed out of the ring by newer ones
-  };
-
   explicit EventRing(size_t capacity = kDefaultCapacity);
   EventRing(const EventRing&) = delete;
   EventRing& operator=(const EventRing&) = delete;
@@ -66,23 +59,14 @@ class EventRing {
   // until it answers false. `visit` must not block or write to the event log.
   void VisitNewestFirst(const std::function<bool(const RecordedEvent&)>& visit) const;
 
-  Totals CurrentTotals() const;
-  size_t Size() const;
-  size_t Capacity() const { return capacity_; }
   // The sequence number of the newest entry; 0 when none was appended yet.
   uint64_t LastSequence() const;
-  // The time of the oldest entry kept; -1 when the ring is empty.
-  int64_t OldestTimeMs() const;
-  // Empties the ring (totals and sequence numbers go on); for tests and
-  // benchmarks.
-  void Clear();
 
  private:
   const size_t capacity_;
   mutable std::mutex mutex_;
   std::deque<RecordedEvent> entries_;
   uint64_t lastSequence_ = 0;
-  Totals totals_;
 };
 
 }  // namespace orla

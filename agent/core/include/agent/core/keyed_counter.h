@@ -17,7 +17,6 @@ class KeyedCounter {
   static constexpr const char* kOtherKey = "(other)";
 
   void Add(const std::string& key, uint64_t amount = 1);
-  uint64_t Get(const std::string& key) const;
   std::map<std::string, uint64_t> Snapshot() const;
 
  private:

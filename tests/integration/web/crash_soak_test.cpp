@@ -39,6 +39,7 @@ namespace {
 using test::Contains;
 
 const char kClientHeader[] = "# Hosts that receive this agent's traps\n\n";
+const char kConfigTitle[] = "<TITLE>AgentConfiguration</TITLE>";
 
 // What the agent's files should hold: the elements in file order, the trap
 // destinations in list order, the interval in seconds.
@@ -58,6 +59,7 @@ struct AgentFiles {
     return text;
   }
   std::string StorageFile() const { return StringPrintf("%d\n", interval); }
+  std::string All() const { return ElementFile() + ClientFile() + StorageFile(); }
   bool operator==(const AgentFiles&) const = default;
 };
 
@@ -88,8 +90,10 @@ class CrashSoak : public test::AgentPagesFixture {
   // A random change of the files `now`, as a page makes it.
   Change NextChange(const AgentFiles& now, std::mt19937& random) {
     const auto pick = [&random](size_t count) { return std::uniform_int_distribution<size_t>(0, count - 1)(random); };
-    Change change{"", "", "", "", now};
-    AgentFiles& after = change.after;
+    AgentFiles after = now;
+    const auto made = [&after](std::string page, std::string form, std::string acknowledged, std::string also = "") {
+      return Change{std::move(page), std::move(form), std::move(acknowledged), std::move(also), after};
+    };
     std::vector<std::string> free = {"127.0.9.11", "127.0.9.12", "127.0.9.13"};
     for (const auto& element : now.elements) std::erase(free, element.second);
     switch (pick(6)) {
@@ -99,47 +103,42 @@ class CrashSoak : public test::AgentPagesFixture {
           const std::string name = StringPrintf("e%d", ++counter_);
           const std::string address = free[pick(free.size())];
           after.elements.emplace_back(name, address);
-          return {"add_element.html", "element_name=" + name + "&element_address=" + address,
-                  "<TITLE>Add Tape Controller</TITLE>", "<TITLE>Reconfigure Tape Controller?</TITLE>", after};
+          return made("add_element.html", "element_name=" + name + "&element_address=" + address,
+                      "<TITLE>Add Tape Controller</TITLE>", "<TITLE>Reconfigure Tape Controller?</TITLE>");
         }
         [[fallthrough]];
       case 2:
         if (!now.elements.empty()) {
           const size_t at = pick(now.elements.size());
-          const std::string name = now.elements[at].first;
           after.elements.erase(after.elements.begin() + static_cast<long>(at));
-          return {"delete_element.html", "element_name=" + name + "&ok=Remove",
-                  "The tape controller has been removed.", "", after};
+          return made("delete_element.html", "element_name=" + now.elements[at].first + "&ok=Remove",
+                      "The tape controller has been removed.");
         }
         [[fallthrough]];
       case 3:
         if (!now.elements.empty()) {
           const size_t at = pick(now.elements.size());
-          const std::string name = now.elements[at].first;
           after.elements[at].first = StringPrintf("e%d", ++counter_);
-          return {"rename_element.html", "element_name=" + name + "&new_name=" + after.elements[at].first,
-                  "The tape controller has been renamed.", "", after};
+          return made("rename_element.html", "element_name=" + now.elements[at].first + "&new_name=" +
+                      after.elements[at].first, "The tape controller has been renamed.");
         }
         [[fallthrough]];
       case 4:
         if (now.destinations.size() > 3) {
           const std::string host = now.destinations[pick(now.destinations.size())];
           std::erase(after.destinations, host);
-          return {"agent_config.html", "client_address=" + host + "&remove=Remove+Address",
-                  "<TITLE>AgentConfiguration</TITLE>", "", after};
-        } else {
-          ++counter_;
-          const std::string host = StringPrintf("10.77.%d.%d", counter_ / 250, counter_ % 250 + 1);
-          after.destinations.push_back(host);
-          return {"agent_config.html", "new_address=" + host + "&add=Add+Address",
-                  "<TITLE>AgentConfiguration</TITLE>", "", after};
+          return made("agent_config.html", "client_address=" + host + "&remove=Remove+Address", kConfigTitle);
         }
+        ++counter_;
+        after.destinations.push_back(StringPrintf("10.77.%d.%d", counter_ / 250, counter_ % 250 + 1));
+        return made("agent_config.html", "new_address=" + after.destinations.back() + "&add=Add+Address",
+                    kConfigTitle);
       default: {
         int minutes;
         do minutes = static_cast<int>(pick(60)) + 1; while (minutes * 60 == now.interval);
         after.interval = minutes * 60;
-        return {"agent_config.html", StringPrintf("polling_interval=%d&change=Change+Interval", minutes),
-                "<TITLE>AgentConfiguration</TITLE>", "", after};
+        return made("agent_config.html", StringPrintf("polling_interval=%d&change=Change+Interval", minutes),
+                    kConfigTitle);
       }
     }
   }
@@ -148,10 +147,6 @@ class CrashSoak : public test::AgentPagesFixture {
   bool Holds(const AgentFiles& files) const {
     return test::ReadFile(dir_.File("KOR/KORAgent.db")) == files.ElementFile() &&
            dir_.Read("KOR/client.ini") == files.ClientFile() && dir_.Read("KOR/storage.ini") == files.StorageFile();
-  }
-  std::string Describe() const {
-    return "KORAgent.db:\n" + test::ReadFile(dir_.File("KOR/KORAgent.db")) + "client.ini:\n" +
-           dir_.Read("KOR/client.ini") + "storage.ini: " + dir_.Read("KOR/storage.ini");
   }
 
   // Files left behind by rewrites that a kill cut short.
@@ -255,10 +250,9 @@ TEST_F(CrashSoak, EveryAcknowledgedChangeSurvivesSigkillAndNoFileIsTorn) {
       ++cutNew;
     } else {
       FAIL() << "after kill " << kill << " the files hold neither version:\n"
-             << Describe() << "\nacknowledged:\n" << confirmed.ElementFile() << confirmed.ClientFile()
-             << confirmed.StorageFile() << "\nunder way:\n"
-             << (underWay ? underWay->ElementFile() + underWay->ClientFile() + underWay->StorageFile() : "none")
-             << "\nevents:\n" << test::ReadFile(dir_.File("events.jsonl"));
+             << test::ReadFile(dir_.File("KOR/KORAgent.db")) << dir_.Read("KOR/client.ini")
+             << dir_.Read("KOR/storage.ini") << "\nacknowledged:\n" << confirmed.All() << "\nunder way:\n"
+             << (underWay ? underWay->All() : "none") << "\nevents:\n" << test::ReadFile(dir_.File("events.jsonl"));
     }
 
     const auto begin = std::chrono::steady_clock::now();

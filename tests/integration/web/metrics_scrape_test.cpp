@@ -4,13 +4,11 @@
 // through Prometheus' query API and follows a change of tc01 at the next
 // poll; the page itself passes promtool's check and needs credentials.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <memory>
 #include <string>
 
 #include "platform/text/string_printf.h"
@@ -68,12 +66,11 @@ class MetricsScrape : public ::testing::Test {
 
     // The scraper's token, made by the users tool.
     int status = -1;
-    token_ = test::CommandOutput(StringPrintf("'%s' -d '%s' token 2>/dev/null", KORUSERS_PATH,
-                                              dir_->File("KORZEPD").c_str()),
-                                 &status);
+    dir_->Write("token", test::CommandOutput(StringPrintf("'%s' -d '%s' token 2>/dev/null", KORUSERS_PATH,
+                                                          dir_->File("KORZEPD").c_str()),
+                                             &status));
     ASSERT_EQ(status, 0);
-    while (!token_.empty() && token_.back() == '\n') token_.pop_back();
-    dir_->Write("token", token_ + "\n");
+    token_ = test::ReadLine(dir_->File("token"));
   }
 
   static void TearDownTestSuite() {
@@ -103,10 +100,9 @@ scrape_configs:
                                                dir_->File("KORZEPD/server.crt").c_str(), dir_->File("token").c_str(),
                                                https_.port));
     prometheus_ = new test::AgentProcess();
-    ASSERT_TRUE(prometheus_->Start("prometheus",
-                                   {"--config.file=" + dir_->File("prometheus.yml"),
-                                    "--storage.tsdb.path=" + dir_->File("prometheus-data"),
-                                    StringPrintf("--web.listen-address=127.0.0.1:%d", prometheusPort_)}));
+    ASSERT_TRUE(prometheus_->Start("prometheus", {"--config.file=" + dir_->File("prometheus.yml"),
+                                                  "--storage.tsdb.path=" + dir_->File("prometheus-data"),
+                                                  StringPrintf("--web.listen-address=127.0.0.1:%d", prometheusPort_)}));
   }
 
   // The answer of Prometheus' query API to `query`, one line per series:
@@ -133,8 +129,9 @@ scrape_configs:
 };
 
 TEST_F(MetricsScrape, PageNeedsCredentialsAndPassesPromtool) {
-  EXPECT_EQ(https_.Request("/KOR/metrics").status, 401);
-  EXPECT_EQ(https_.Request("/KOR/metrics", "-H 'Authorization: Bearer " + std::string(64, 'a') + "'").status, 401);
+  for (const std::string& credentials : {std::string(), "-H 'Authorization: Bearer " + std::string(64, 'a') + "'"}) {
+    EXPECT_EQ(https_.Request("/KOR/metrics", credentials).status, 401) << credentials;
+  }
   const test::HttpsReply wrongUser = https_.Request("/KOR/metrics", "-u administrator:not-the-password");
   EXPECT_EQ(wrongUser.status, 401);
   EXPECT_TRUE(Contains(wrongUser.headers, "WWW-Authenticate: Basic realm=\"KOR\"")) << wrongUser.headers;
@@ -164,12 +161,11 @@ TEST_F(MetricsScrape, PrometheusSeesEachControllerAndTc01sChange) {
   ASSERT_TRUE(test::WaitUntil([] { return Query("up{job=\"koragent\"}", "job") == "koragent 1\n"; }, 60s, 500ms))
       << Query("up", "job instance") << prometheus_->Output();
   for (const auto& c : kControllers) {
-    const std::string expected = std::string(c[2]) + "\n";
-    EXPECT_TRUE(test::WaitUntil([&] { return StatusOf(c[0]) == expected; }, 30s, 500ms)) << c[0] << ": " << StatusOf(c[0]);
+    EXPECT_TRUE(test::WaitUntil([&] { return StatusOf(c[0]) == std::string(c[2]) + "\n"; }, 30s, 500ms))
+        << c[0] << ": " << StatusOf(c[0]);
   }
 
-  const std::string changed = simulator_->Simctl("status tc01 failed");
-  ASSERT_FALSE(Contains(changed, "exit status")) << changed;
+  ASSERT_FALSE(Contains(simulator_->Simctl("status tc01 failed"), "exit status"));
   // The next poll comes within one polling interval (60 s).
   EXPECT_TRUE(test::WaitUntil([] { return StatusOf("tc01") == "2\n"; }, 90s, 1s)) << StatusOf("tc01");
   EXPECT_EQ(StatusOf("tc02"), "1\n");

@@ -13,30 +13,13 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
 #include "tests/support/temp_dir.h"
 
 using namespace orla;
-
-TEST(AtomicFile, ReplacesWholeFileAndLeavesNoTemporary) {
-  test::TempDir dir;
-  dir.Write("a.txt", "old contents that are longer\n");
-  ASSERT_EQ(AtomicFile::Write(dir.File("a.txt"), "new\n"), 0);
-  EXPECT_EQ(dir.Read("a.txt"), "new\n");
-  int files = 0;
-  for (auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-    (void)entry;
-    ++files;
-  }
-  EXPECT_EQ(files, 1);
-}
-
-TEST(AtomicFile, FailureLeavesOldFileAndReportsErrno) {
-  test::TempDir dir;
-  EXPECT_NE(AtomicFile::Write(dir.File("missing/a.txt"), "x"), 0);
-}
 
 namespace {
 
@@ -58,29 +41,34 @@ std::string ReadAll(int fd) {
 
 }  // namespace
 
+TEST(AtomicFile, ReplacesWholeFileAndLeavesNoTemporary) {
+  test::TempDir dir;
+  dir.Write("a.txt", "old contents that are longer\n");
+  ASSERT_EQ(AtomicFile::Write(dir.File("a.txt"), "new\n"), 0);
+  EXPECT_EQ(dir.Read("a.txt"), "new\n");
+  EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"a.txt"});
+  EXPECT_NE(AtomicFile::Write(dir.File("missing/a.txt"), "x"), 0);  // no such folder
+}
+
 // A rewrite that the file-size limit stops part-way (SIGXFSZ ignored, so the
 // write fails with EFBIG): the old file keeps its old bytes, no temporary is
 // left, and a reader that held the old file open reads it whole. The limit
 // applies in a child process, which reports the writer's result.
 TEST(AtomicFile, WriteStoppedPartWayLeavesTheOldFile) {
-  const struct {
-    rlim_t limit;
-    size_t size;
-  } cases[] = {{0, 100}, {4096, 100000}, {65536, 65537}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.limit);
+  for (const auto& c : {std::pair<rlim_t, size_t>{0, 100}, {4096, 100000}, {65536, 65537}}) {
+    SCOPED_TRACE(c.first);
     test::TempDir dir;
-    const std::string old = "old line 1\nold line 2\n";
+    const std::string old = "old line 1\nold line 2\n", path = dir.File("KORAgent.db");
     dir.Write("KORAgent.db", old);
-    const int held = ::open(dir.File("KORAgent.db").c_str(), O_RDONLY);
+    const int held = ::open(path.c_str(), O_RDONLY);
     ASSERT_GE(held, 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       std::signal(SIGXFSZ, SIG_IGN);
-      const rlimit limit{c.limit, c.limit};
+      const rlimit limit{c.first, c.first};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(255);
-      ::_exit(AtomicFile::Write(dir.File("KORAgent.db"), std::string(c.size, 'n')));
+      ::_exit(AtomicFile::Write(path, std::string(c.second, 'n')));
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -122,23 +110,21 @@ TEST(AtomicFile, ReadersSeeOnlyWholeVersions) {
   ::close(held);
 }
 
-
 // The agent's files never stay or become readable by others.
 TEST(AtomicFile, PrivateRewritesDropOthersBitsAndKeepTheRest) {
-  struct Case {
-    mode_t before;  // 0: no file yet
-    mode_t after;
-  };
-  for (const Case& c : {Case{0, 0640}, Case{0644, 0640}, Case{0600, 0600}, Case{0666, 0660}, Case{0640, 0640}}) {
+  // Mode before (0: no file yet), mode after.
+  for (const auto& [before, after] : {std::pair<mode_t, mode_t>{0, 0640}, {0644, 0640}, {0600, 0600}, {0666, 0660},
+                                      {0640, 0640}}) {
     test::TempDir dir;
-    if (c.before != 0) {
+    const std::string path = dir.File("KORAgent.db");
+    if (before != 0) {
       dir.Write("KORAgent.db", "old\n");
-      ASSERT_EQ(::chmod(dir.File("KORAgent.db").c_str(), c.before), 0);
+      ASSERT_EQ(::chmod(path.c_str(), before), 0);
     }
-    ASSERT_EQ(AtomicFile::WritePrivate(dir.File("KORAgent.db"), "new\n"), 0);
+    ASSERT_EQ(AtomicFile::WritePrivate(path, "new\n"), 0);
     struct stat st;
-    ASSERT_EQ(::stat(dir.File("KORAgent.db").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, c.after) << std::oct << c.before;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, after) << std::oct << before;
     EXPECT_EQ(dir.Read("KORAgent.db"), "new\n");
   }
 }
@@ -152,9 +138,7 @@ TEST(AtomicFile, RemoveLeftoversTakesOnlyTheFilesOwnTemporaries) {
     dir.Write(name, "x");
   }
   EXPECT_EQ(AtomicFile::RemoveLeftovers(dir.File("KORAgent.db")), 2);
-  std::set<std::string> left;
-  for (auto& entry : std::filesystem::directory_iterator(dir.Path())) left.insert(entry.path().filename());
-  EXPECT_EQ(left, (std::set<std::string>{"KORAgent.db", "KORAgent.db.tmp", "KORAgent.db.tmpA1b2C3x",
+  EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"KORAgent.db", "KORAgent.db.tmp", "KORAgent.db.tmpA1b2C3x",
                                          "client.ini.tmpA1b2C3"}));
 }
 

@@ -257,8 +257,7 @@ void ElementRegistry::ReportUnbound(const std::string& name, const std::string& 
 std::unique_ptr<Element> ElementRegistry::MakeUnbound(const std::string& name, const std::string& address,
                                                       int32_t pollingInterval, const BindFailure& failure) {
   try {
-    auto element = std::make_unique<Element>(std::string(), name, address, pollingInterval, listener_.load());
-    element->SetPollerClock(pollerClock_);
+    auto element = std::make_unique<Element>(std::string(), name, address, pollingInterval, listener_.load(), clock_);
     std::shared_ptr<ElementState> state = element->State();
     element->KeepUnbound(failure.code, UnboundReason(failure.code), [this, state] { BindLater(state); });
     return element;
@@ -347,8 +346,7 @@ void ElementRegistry::Discard(std::unique_ptr<Element>& element) {
 std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, const std::string& address,
                                                       int32_t pollingInterval, int32_t* answer) try {
   const std::string type = Recognizer::Recognize(address);
-  auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load());
-  element->SetPollerClock(pollerClock_);
+  auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load(), clock_);
   // Whatever ends the make before the element is handed out, it is
   // discarded with its polling thread.
   struct DiscardOnExit {
@@ -507,7 +505,7 @@ void ElementRegistry::UpdateAllStatus() {
   }
   Guard hold(lock_);
   PassGate pass(updateAllGate_, updateAllOwner_);
-  TimedAttempt timed(PollStatistics::Instance().passes, PollStatistics::Instance().passFailures);
+  TimedAttempt timed(*Clock::Or(clock_), PollStatistics::Instance().passes, PollStatistics::Instance().passFailures);
   RunStatusPass();
   timed.Done();
 }

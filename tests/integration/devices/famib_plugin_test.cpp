@@ -240,9 +240,10 @@ TEST_F(ElementFileTest, LoadingTheElementFileBindsTheControllersAndKeepsTheRestU
 
 // A controller silent while the agent starts, and one that no type claims
 // (the type list is still empty): each survives two restarts in the element
-// file, is listed as unknown, and is bound and polled within one polling
-// interval of answering (the simulator started later, the type installed
-// later). An unbound element can be removed.
+// file, is listed as unknown, and is bound and polled at the first retry
+// after it answers (the simulator started later, the type installed later),
+// one polling interval on the clock the test moves. An unbound element can
+// be removed.
 using UnboundControllerTest = SimulatorOn<100>;
 
 TEST_F(UnboundControllerTest, SilentAndUnclaimedControllersAreKeptAndBoundOnceTheyAnswer) {
@@ -265,7 +266,7 @@ TEST_F(UnboundControllerTest, SilentAndUnclaimedControllersAreKeptAndBoundOnceTh
     std::unique_ptr<ElementRegistry> registry;
     for (int start = 0; start < 3; ++start) {
       registry.reset();  // a restart: the file is saved as the agent stops
-      registry = Loaded(kInterval);
+      registry = Loaded(kInterval, &clock_);
       EXPECT_EQ(dir_.Read("KORAgent.db"), file) << "start " << start;
       EXPECT_EQ(StatusOf(*registry, "tc01"), -1);
       EXPECT_EQ(registry->DescriptionAt(Address("tc01")), c.model);
@@ -275,8 +276,10 @@ TEST_F(UnboundControllerTest, SilentAndUnclaimedControllersAreKeptAndBoundOnceTh
     EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|" + Address("tc01") + "\n");
 
     c.answer();
-    // A retry already waiting on the silent device gets its answer with the
-    // request's next resend (5 s): one interval and one resend at most.
+    // One interval later the element's thread retries, and the device now
+    // answers.
+    ASSERT_TRUE(clock_.WaitForWaiters(1));
+    clock_.Advance(seconds(kInterval));
     EXPECT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 0; }, seconds(kInterval + 5 + 3)));
     EXPECT_EQ(registry->DescriptionAt(Address("tc01")).value_or("").rfind("Not ", 0), std::string::npos);
     EXPECT_EQ(log_.Count("INFO: Element tc01 (" + Address("tc01") + "): the device answers"), 1);

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/eventlog/event_log_writer.h"
+#include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -38,7 +39,7 @@ void EventLog::Write(int severity, const std::string& text, const void* data, si
   const std::string line = StringPrintf(info.prefix, text.c_str());
   const bool withData = data != nullptr && dataSize != 0;
   // One instant for the file line and the ring entry.
-  const int64_t now = EventLogWriter::NowMilliseconds();
+  const int64_t now = Clock::System()->WallMilliseconds();
   try {
     EventRing::Instance().Append(now, severity, origin, line);
   } catch (const std::bad_alloc&) {

@@ -70,10 +70,11 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) { return strcasecmp
 }  // namespace
 
 Element::Element(std::string typeName, std::string name, std::string address, int32_t pollingInterval,
-                 StatusChangeListener* listener)
+                 StatusChangeListener* listener, Clock* clock)
     : typeName_(std::move(typeName)),
       address_(std::move(address)),
-      state_(std::make_shared<ElementState>(std::move(name), address_, pollingInterval)) {
+      state_(std::make_shared<ElementState>(std::move(name), address_, pollingInterval, clock)),
+      clock_(clock) {
   state_->SetListener(listener);
 }
 

@@ -30,8 +30,10 @@ class Element : public RootObject {
   // that no field of the registry's list string is empty.
   static constexpr const char kNoText[] = " ";
 
+  // The element's polling thread and its status times run on `clock` (the
+  // system's when null).
   Element(std::string typeName, std::string name, std::string address, int32_t pollingInterval,
-          StatusChangeListener* listener);
+          StatusChangeListener* listener, Clock* clock);
   // Stops and joins a polling thread the element still owns; the registry
   // takes the poller out first (TakePoller) so that it never joins under its
   // lock.
@@ -71,10 +73,6 @@ class Element : public RootObject {
   // "SetTrapReceiver" with the set session and the trap-receiver stamp; the
   // plug-in's answer is ignored.
   void SetTrapReceiver();
-
-  // The clock the polling thread will run on (the system's unless set
-  // before binding).
-  void SetPollerClock(Clock* clock) { clock_ = clock; }
 
   // What the element's polling thread, status passes and trap handling
   // share with it.
@@ -128,7 +126,7 @@ class Element : public RootObject {
   bool embeddedHomePage_ = false;
   std::string devicePageLink_;
   std::string agentPageUrl_;
-  Clock* clock_ = nullptr;
+  Clock* const clock_;
   int32_t unboundCode_ = 0;
   std::unique_ptr<ElementPoller> poller_;
 };

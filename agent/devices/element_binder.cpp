@@ -20,9 +20,7 @@ ElementBinder::ElementBinder(Hooks hooks) : hooks_(std::move(hooks)) {}
 
 std::unique_ptr<Element> ElementBinder::NewElement(const std::string& type, const std::string& name,
                                                    const std::string& address, int32_t pollingInterval) const {
-  auto element = std::make_unique<Element>(type, name, address, pollingInterval, hooks_.listener());
-  element->SetPollerClock(hooks_.clock());
-  return element;
+  return std::make_unique<Element>(type, name, address, pollingInterval, hooks_.listener(), hooks_.clock());
 }
 
 std::unique_ptr<Element> ElementBinder::Make(const std::string& name, const std::string& address,

@@ -34,7 +34,7 @@ class ElementBinder {
   struct Hooks {
     // Who a new element tells about its status changes.
     std::function<StatusChangeListener*()> listener;
-    // The clock a new element's polling thread runs on.
+    // The clock a new element runs on (its polling thread, its status times).
     std::function<Clock*()> clock;
     // Whether the registry's initial load has ended: until then an element
     // whose binding fails is kept with what binding set up.

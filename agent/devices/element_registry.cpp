@@ -60,7 +60,7 @@ ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInt
     : file_(std::make_unique<ElementFile>(std::move(elementFilePath))),
       binder_(std::make_unique<ElementBinder>(ElementBinder::Hooks{
           .listener = [this] { return listener_.load(); },
-          .clock = [this] { return pollerClock_; },
+          .clock = [this] { return clock_; },
           .loadEnded = [this] { return loaded_.load(); },
           .pollingInterval = [this] { return pollingInterval_.load(); },
           .discard = [this](std::unique_ptr<Element>& element) { Discard(element); },
@@ -419,7 +419,7 @@ void ElementRegistry::UpdateAllStatus() {
   }
   Guard hold(lock_);
   PassGate pass(updateAllGate_, updateAllOwner_);
-  TimedAttempt timed(PollStatistics::Instance().passes, PollStatistics::Instance().passFailures);
+  TimedAttempt timed(*Clock::Or(clock_), PollStatistics::Instance().passes, PollStatistics::Instance().passFailures);
   RunStatusPass();
   timed.Done();
 }

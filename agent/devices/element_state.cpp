@@ -12,15 +12,16 @@
 #include "plugin_call.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
-#include "platform/eventlog/event_log_writer.h"
 #include "platform/library/dynamic_library.h"
+#include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
 
-ElementState::ElementState(std::string name, std::string address, int32_t pollingInterval)
+ElementState::ElementState(std::string name, std::string address, int32_t pollingInterval, Clock* clock)
     : address_(std::move(address)),
-      statusSinceMs_(EventLogWriter::NowMilliseconds()),
+      clock_(Clock::Or(clock)),
+      statusSinceMs_(clock_->WallMilliseconds()),
       pollingInterval_(pollingInterval),
       name_(std::move(name)) {}
 
@@ -70,7 +71,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     return update;
   }
   update.previous = status_.load();
-  TimedAttempt timed(PollStatistics::Instance().polls, PollStatistics::Instance().pollFailures);
+  TimedAttempt timed(*clock_, PollStatistics::Instance().polls, PollStatistics::Instance().pollFailures);
   try {
     auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
@@ -91,7 +92,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     const uint64_t answersBefore = SnmpSession::AnswersOnThisThread();
     update.current = poll(getSession_.get());
     const bool answered = SnmpSession::AnswersOnThisThread() != answersBefore;
-    if (answered) lastAnsweredMs_.store(EventLogWriter::NowMilliseconds());
+    if (answered) lastAnsweredMs_.store(clock_->WallMilliseconds());
     answeredLastPoll_.store(answered);
   } catch (OrlaException*) {
     answeredLastPoll_.store(false);
@@ -107,7 +108,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
   update.polled = true;
-  if (update.current != update.previous) statusSinceMs_.store(EventLogWriter::NowMilliseconds());
+  if (update.current != update.previous) statusSinceMs_.store(clock_->WallMilliseconds());
   // A poll the device did not answer counts as a failed one.
   if (answeredLastPoll_.load()) timed.Done();
   status_.store(update.current);

@@ -18,6 +18,8 @@
 
 namespace orla {
 
+class Clock;
+
 class DynamicLibrary;
 class SnmpSession;
 class StatusChangeListener;
@@ -41,7 +43,8 @@ class ElementState : public RootObject {
     bool Changed() const { return polled && current != previous; }
   };
 
-  ElementState(std::string name, std::string address, int32_t pollingInterval);
+  // The status times are read from `clock` (the system's when null).
+  ElementState(std::string name, std::string address, int32_t pollingInterval, Clock* clock);
   ~ElementState() override;
   ElementState(const ElementState&) = delete;
   ElementState& operator=(const ElementState&) = delete;
@@ -138,6 +141,7 @@ class ElementState : public RootObject {
   std::string libraryError_;
   std::unique_ptr<SnmpSession> getSession_;
   const std::string address_;
+  Clock* const clock_;
 
   std::atomic<int32_t> status_{kNotRead};
   std::atomic<int64_t> statusSinceMs_;

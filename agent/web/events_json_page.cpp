@@ -1,6 +1,7 @@
 #include "events_json_page.h"
 
 #include "platform/eventlog/event_log_writer.h"
+#include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "text_escape.h"
 
@@ -37,7 +38,7 @@ uint32_t EventsJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
   const EventQuery::Result result = query.Run(EventRing::Instance(), EventLogWriter::FilePath());
-  Append(Render(query, result, EventLogWriter::NowMilliseconds()));
+  Append(Render(query, result, Clock::System()->WallMilliseconds()));
   return SendContent("application/json; charset=utf-8");
 }
 

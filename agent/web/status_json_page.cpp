@@ -1,7 +1,7 @@
 #include "status_json_page.h"
 
 #include "agent/devices/element_registry.h"
-#include "platform/eventlog/event_log_writer.h"
+#include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "text_escape.h"
 
@@ -31,7 +31,7 @@ uint32_t StatusJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   ElementRegistry* registry = ElementRegistry::Instance();
   const std::vector<ElementActivity> elements = registry != nullptr ? registry->Activity() : std::vector<ElementActivity>();
-  Append(Render(elements, EventLogWriter::NowMilliseconds()));
+  Append(Render(elements, Clock::System()->WallMilliseconds()));
   return SendContent("application/json; charset=utf-8");
 }
 

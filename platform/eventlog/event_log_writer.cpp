@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -18,6 +17,7 @@
 #define SD_JOURNAL_SUPPRESS_LOCATION
 #include <systemd/sd-journal.h>
 
+#include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "platform/text/utf8.h"
 
@@ -56,11 +56,6 @@ std::string HexBytes(const void* data, size_t size) {
 }
 
 }  // namespace
-
-int64_t EventLogWriter::NowMilliseconds() {
-  const auto now = std::chrono::system_clock::now();
-  return std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-}
 
 std::string EventLogWriter::IsoTime(int64_t ms) {
   if (ms < 0) ms = 0;
@@ -190,7 +185,7 @@ std::string EventLogWriter::FilePath() {
 
 int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
                            const std::string& text, const void* data, size_t dataSize, Step* failed) {
-  return ReportAt(NowMilliseconds(), source, eventType, category, eventId, text, data, dataSize, failed);
+  return ReportAt(Clock::System()->WallMilliseconds(), source, eventType, category, eventId, text, data, dataSize, failed);
 }
 
 int EventLogWriter::ReportAt(int64_t timeMs, const char* source, uint16_t eventType, uint16_t category,

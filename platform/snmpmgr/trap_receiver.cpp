@@ -1,5 +1,6 @@
 #include "trap_receiver.h"
 
+#include "platform/sync/clock.h"
 #include "snmp_mgr_library.h"
 
 #include <net-snmp/net-snmp-config.h>
@@ -334,7 +335,7 @@ void TrapReceiver::Receive() {
   message.msg_controllen = sizeof control;
   const ssize_t n = ::recvmsg(socket_, &message, MSG_TRUNC | MSG_DONTWAIT);
   if (n < 0) return;  // EAGAIN or a transient socket error: nothing to take
-  const auto arrival = std::chrono::system_clock::now();
+  const auto arrival = Clock::System()->WallNow();
   received_.fetch_add(1);
   NoteSocketDrops(message);
   // MSG_TRUNC reports the datagram's real size: one larger than the buffer

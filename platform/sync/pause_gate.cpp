@@ -17,7 +17,15 @@ void PauseGate::Open() {
 
 void PauseGate::Pass() {
   std::unique_lock<std::mutex> lock(mutex_);
+  if (!closed_) return;
+  ++held_;
   opened_.wait(lock, [this] { return !closed_; });
+  --held_;
+}
+
+int PauseGate::Held() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return held_;
 }
 
 }  // namespace orla

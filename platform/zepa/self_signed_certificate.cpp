@@ -12,9 +12,11 @@
 
 #include <cctype>
 #include <cstring>
+#include <chrono>
 #include <ctime>
 #include <algorithm>
 
+#include "platform/sync/clock.h"
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
 #include "whole_file.h"
@@ -148,7 +150,7 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
     std::string raw(reinterpret_cast<const char*>(bytes), size);
     if (std::find(ips.begin(), ips.end(), raw) == ips.end()) ips.push_back(raw);
   }
-  const time_t now = time(nullptr);
+  const time_t now = std::chrono::system_clock::to_time_t(Clock::System()->WallNow());
   rc = gnutls_x509_crt_init(&cert.crt);
   auto step = [&rc](int result) {
     if (rc >= 0) rc = result;
@@ -223,7 +225,7 @@ SelfSignedCertificate::Outcome SelfSignedCertificate::Ensure(const std::string& 
                             TlsError(rc).c_str());
     return Outcome::kFailed;
   }
-  const time_t limit = time(nullptr) + kRenewDays * 24 * 3600;
+  const time_t limit = std::chrono::system_clock::to_time_t(Clock::System()->WallNow()) + kRenewDays * 24 * 3600;
   const time_t ends = gnutls_x509_crt_get_expiration_time(cert.crt);
   const bool expiring = ends != static_cast<time_t>(-1) && ends < limit;
   if (!expiring) return Outcome::kKept;

@@ -13,6 +13,8 @@
 
 namespace orla {
 
+class Clock;
+
 class ServerSettings {
  public:
   std::string name;
@@ -26,6 +28,9 @@ class ServerSettings {
   // How long a shutdown waits for requests, and then for client requests.
   int shutdownWaitSeconds = 30;
   SessionTable::Settings sessions;
+  // The time of sessions, login throttles, the shutdown deadline and the
+  // connections' deadlines; the system's when null.
+  Clock* clock = nullptr;
 
   // False with *error when the record or a setting is malformed.
   static bool From(const ServerStartupRecord* record, const ServerTable::NextStart& next, ServerSettings* out,

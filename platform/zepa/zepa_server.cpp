@@ -14,8 +14,9 @@ namespace orla {
 
 ZepaServer::ZepaServer(const Settings& settings)
     : settings_(settings),
+      clock_(*Clock::Or(settings.clock)),
       data_(settings.dataDirectory),
-      login_(settings.name, data_.File(DataDirectory::kUsersFileName), settings.sessions),
+      login_(settings.name, data_.File(DataDirectory::kUsersFileName), settings.sessions, &clock_),
       credentials_(data_.File(ScrapeCredentials::kTokenFileName), login_),
       clients_(settings.maxClientWorkers, kMinimumStackBytes) {}
 
@@ -24,7 +25,7 @@ ZepaServer::~ZepaServer() { Shutdown(); }
 bool ZepaServer::ShutdownWaitOver() const {
   if (!stopping_) return false;
   std::lock_guard<std::mutex> lock(mutex_);
-  return std::chrono::steady_clock::now() >= shutdownDeadline_;
+  return clock_.SteadyNow() >= shutdownDeadline_;
 }
 
 bool ZepaServer::Start(std::string* error) {
@@ -43,6 +44,7 @@ bool ZepaServer::Start(std::string* error) {
   transport.maxConnections = settings_.maxConnections;
   transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
   transport.stackBytes = kMinimumStackBytes;
+  transport.clock = &clock_;
   if (!transport_.Start(
           transport,
           [this](HttpTransport::Request& rq, HttpTransport::Response& rs) {
@@ -69,7 +71,7 @@ void ZepaServer::Shutdown() {
   const std::chrono::seconds wait(settings_.shutdownWaitSeconds);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    shutdownDeadline_ = std::chrono::steady_clock::now() + wait;
+    shutdownDeadline_ = clock_.SteadyNow() + wait;
   }
   // Connections first: their client requests still run on the client
   // workers and end them. A connection waiting for its client requests stops

@@ -121,12 +121,13 @@ class ZepaServer : public ServerContext {
   // their code is gone.
   ExtensionModules modules_;
   Settings settings_;
+  Clock& clock_;
   DataDirectory data_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> started_{false};
   std::atomic<bool> stragglers_{false};
   mutable std::mutex mutex_;
-  std::chrono::steady_clock::time_point shutdownDeadline_{};
+  Clock::SteadyTime shutdownDeadline_{};
   ExtensionTable extensions_;
   CacheFileTable cacheFiles_;
   LoginService login_;

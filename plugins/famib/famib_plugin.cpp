@@ -3,7 +3,6 @@
 // functions of the device plug-in contract.
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
+#include "platform/sync/clock.h"
 #include "fa_mib_device.h"
 #include "fa_mib_trap.h"
 
@@ -151,7 +151,7 @@ extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint3
     throw new OrlaException(orla::kErrCommunication, 0, orla::kMsgCommunication);
   }
   device.RegisterTrapReceiver(address, FaMibDevice::TrapListenPort());
-  if (stamp != nullptr) *stamp = static_cast<uint32_t>(std::time(nullptr));
+  if (stamp != nullptr) *stamp = orla::Clock::System()->WallSeconds();
   return 1;
 }
 

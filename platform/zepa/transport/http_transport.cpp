@@ -28,6 +28,7 @@
 #include <map>
 #include <system_error>
 
+#include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "../whole_file.h"
 
@@ -39,7 +40,6 @@ constexpr const char* kTlsPriorities =
     "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-CIPHER-ALL:+AES-256-GCM:+AES-128-GCM:+CHACHA20-POLY1305:"
     "-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA:%SERVER_PRECEDENCE";
 
-using Clock = std::chrono::steady_clock;
 
 constexpr const char* kHsts = "max-age=31536000";
 constexpr uint64_t kInMemoryFileBytes = 128 * 1024;
@@ -104,8 +104,8 @@ struct ConnectionState {
   int localPort = 0;
 };
 
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+int64_t NowNs(Clock* clock) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::Or(clock)->SteadyNow().time_since_epoch()).count();
 }
 
 ConnectionState* StateOf(struct MHD_Connection* connection) {
@@ -150,7 +150,7 @@ class HttpTransport::Impl {
 
   struct MHD_Daemon* StartDaemon(size_t stackBytes, std::string* error);
   void Watch();
-  static void Arm(struct MHD_Connection* connection, int seconds);
+  void Arm(struct MHD_Connection* connection, int seconds);
   static void Disarm(struct MHD_Connection* connection);
   void Answer(struct MHD_Connection* connection, const Response& response, bool close);
   // Answers a refusal made before the body was read: at once, or once the
@@ -216,7 +216,7 @@ void HttpTransport::Impl::NotifyConnection(void* cls, struct MHD_Connection* con
     if (state->fd >= 0 && ::getsockname(state->fd, reinterpret_cast<struct sockaddr*>(&local), &length) == 0) {
       state->localAddress = AddressText(reinterpret_cast<struct sockaddr*>(&local), &state->localPort);
     }
-    state->deadline = NowNs() + int64_t{impl->settings.requestDeadlineSeconds} * 1000000000;
+    state->deadline = NowNs(impl->settings.clock) + int64_t{impl->settings.requestDeadlineSeconds} * 1000000000;
     *socketContext = state;
     std::lock_guard<std::mutex> lock(impl->watchMutex);
     impl->connections[connection] = state;
@@ -241,7 +241,7 @@ void HttpTransport::Impl::Completed(void* cls, struct MHD_Connection* connection
 }
 
 void HttpTransport::Impl::Arm(struct MHD_Connection* connection, int seconds) {
-  if (ConnectionState* state = StateOf(connection)) state->deadline = NowNs() + int64_t{seconds} * 1000000000;
+  if (ConnectionState* state = StateOf(connection)) state->deadline = NowNs(settings.clock) + int64_t{seconds} * 1000000000;
 }
 
 void HttpTransport::Impl::Disarm(struct MHD_Connection* connection) {
@@ -251,7 +251,7 @@ void HttpTransport::Impl::Disarm(struct MHD_Connection* connection) {
 void HttpTransport::Impl::Watch() {
   std::unique_lock<std::mutex> lock(watchMutex);
   while (!watchStop) {
-    const int64_t now = NowNs();
+    const int64_t now = NowNs(settings.clock);
     for (auto& [connection, state] : connections) {
       if (state->deadline.load() <= now) {
         // The connection's thread sees the end of its input and closes it.

@@ -37,6 +37,8 @@
 
 namespace orla {
 
+class Clock;
+
 class HttpTransport {
  public:
   using HeaderList = WebText::HeaderList;
@@ -115,6 +117,8 @@ class HttpTransport {
     int idleTimeoutSeconds = 10;
     int sendDeadlineSeconds = 300;
     int listenBacklog = 256;
+    // The time the deadlines are measured on; the system's when null.
+    Clock* clock = nullptr;
   };
 
   HttpTransport();

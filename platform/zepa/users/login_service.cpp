@@ -18,15 +18,15 @@ std::string LoggableName(const std::string& name) {
 }  // namespace
 
 LoginService::LoginService(std::string serverName, const std::string& usersFile,
-                           const SessionTable::Settings& sessions)
-    : serverName_(std::move(serverName)), users_(usersFile), sessions_(sessions) {}
+                           const SessionTable::Settings& sessions, Clock* clock)
+    : serverName_(std::move(serverName)), clock_(*Clock::Or(clock)), users_(usersFile), sessions_(sessions) {}
 
 void LoginService::Prepare() { dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20)); }
 
 std::optional<SessionTable::Session> LoginService::SessionOf(const HttpTransport::Request& request) {
   std::string token;
   if (!WebText::CookieValue(request.Header("Cookie"), kCookieName, &token) || token.empty()) return std::nullopt;
-  std::optional<SessionTable::Session> session = sessions_.Touch(token, SessionTable::Clock::now());
+  std::optional<SessionTable::Session> session = sessions_.Touch(token, clock_.SteadyNow());
   if (!session) return std::nullopt;
   // A removed user or a changed password ends the session.
   std::optional<UserStore::User> user = users_.Find(session->user);
@@ -55,14 +55,14 @@ LoginService::Check LoginService::CheckPassword(const std::string& address, cons
   // guessing one account are slowed down as much as one address guessing
   // many. Names that are no valid user name count under one key.
   const std::string account = UserStore::IsValidName(name) ? name : std::string();
-  const auto now = SessionTable::Clock::now();
+  const auto now = clock_.SteadyNow();
   const bool addressOpen = byAddress_.Begin(address, now);
   if (!addressOpen || !byAccount_.Begin(account, now)) {
     if (addressOpen) byAddress_.Cancelled(address);
     return addressOpen ? Check::kAccountBlocked : Check::kAddressBlocked;
   }
   const auto failed = [&] {
-    const auto when = SessionTable::Clock::now();
+    const auto when = clock_.SteadyNow();
     byAddress_.Failed(address, account, when);
     byAccount_.Failed(account, account, when);
   };
@@ -136,7 +136,7 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
   }
   std::string old;
   if (WebText::CookieValue(request.Header("Cookie"), kCookieName, &old)) sessions_.Remove(old);
-  const std::string token = sessions_.Create(user->name, user->hash, SessionTable::Clock::now());
+  const std::string token = sessions_.Create(user->name, user->hash, clock_.SteadyNow());
   if (token.empty()) {
     response.headers.emplace_back("Retry-After", "60");
     LibraryPages::Send(response, 503,

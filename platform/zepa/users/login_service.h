@@ -27,9 +27,12 @@ class LoginService {
   static constexpr int kMaxVerifications = 4;
   static constexpr int kVerificationWaitSeconds = 10;
 
-  LoginService(std::string serverName, const std::string& usersFile, const SessionTable::Settings& sessions);
+  // Sessions and throttles run on `clock` (the system's when null).
+  LoginService(std::string serverName, const std::string& usersFile, const SessionTable::Settings& sessions,
+               Clock* clock = nullptr);
 
   UserStore& Users() { return users_; }
+  Clock& Time() { return clock_; }
   // Sessions in the table (the expired among them go at their next use).
   size_t OpenSessions() const { return sessions_.Count(); }
   // Before the first login: makes the hash an unknown user's login is
@@ -57,6 +60,7 @@ class LoginService {
   std::string SessionCookie(const std::string& token, long maxAgeSeconds) const;
 
   std::string serverName_;
+  Clock& clock_;
   UserStore users_;
   SessionTable sessions_;
   LoginThrottle byAddress_;

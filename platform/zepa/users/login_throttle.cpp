@@ -6,7 +6,7 @@ LoginThrottle::LoginThrottle(size_t maxEntries) : maxEntries_(maxEntries == 0 ? 
 
 // The key's entry, made when missing; null when the table is full of
 // entries with attempts under way.
-LoginThrottle::Entry* LoginThrottle::EntryLocked(const std::string& key, Clock::time_point now) {
+LoginThrottle::Entry* LoginThrottle::EntryLocked(const std::string& key, Clock::SteadyTime now) {
   auto it = entries_.find(key);
   if (it != entries_.end()) return &it->second;
   if (entries_.size() >= maxEntries_) {
@@ -25,26 +25,26 @@ LoginThrottle::Entry* LoginThrottle::EntryLocked(const std::string& key, Clock::
   return &entries_.emplace(key, entry).first->second;
 }
 
-void LoginThrottle::ForgetFailuresLocked(Entry& entry, Clock::time_point now) {
+void LoginThrottle::ForgetFailuresLocked(Entry& entry, Clock::SteadyTime now) {
   entry.failures = 0;
   entry.windowStart = now;
   entry.account.clear();
   entry.severalAccounts = false;
 }
 
-bool LoginThrottle::OpenLocked(Entry& entry, Clock::time_point now) {
+bool LoginThrottle::OpenLocked(Entry& entry, Clock::SteadyTime now) {
   if (now < entry.blockedUntil) return false;
   if (now - entry.windowStart >= kWindow) ForgetFailuresLocked(entry, now);
   return entry.failures + entry.inFlight < kMaxFailures;
 }
 
-bool LoginThrottle::Allowed(const std::string& key, Clock::time_point now) {
+bool LoginThrottle::Allowed(const std::string& key, Clock::SteadyTime now) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = entries_.find(key);
   return it == entries_.end() || OpenLocked(it->second, now);
 }
 
-bool LoginThrottle::Begin(const std::string& key, Clock::time_point now) {
+bool LoginThrottle::Begin(const std::string& key, Clock::SteadyTime now) {
   std::lock_guard<std::mutex> lock(mutex_);
   Entry* entry = EntryLocked(key, now);
   if (entry == nullptr) return false;
@@ -54,7 +54,7 @@ bool LoginThrottle::Begin(const std::string& key, Clock::time_point now) {
   return true;
 }
 
-void LoginThrottle::Failed(const std::string& key, const std::string& account, Clock::time_point now) {
+void LoginThrottle::Failed(const std::string& key, const std::string& account, Clock::SteadyTime now) {
   std::lock_guard<std::mutex> lock(mutex_);
   Entry* entry = EntryLocked(key, now);
   if (entry == nullptr) return;
@@ -82,7 +82,7 @@ void LoginThrottle::Succeeded(const std::string& key, const std::string& account
   if (entry.failures > 0 && (entry.severalAccounts || entry.account != account)) return;
   entry.failures = 0;
   entry.account.clear();
-  entry.blockedUntil = Clock::time_point{};
+  entry.blockedUntil = Clock::SteadyTime{};
   if (entry.inFlight == 0) entries_.erase(it);
 }
 

@@ -18,12 +18,12 @@
 #include <mutex>
 #include <string>
 
+#include "platform/sync/clock.h"
+
 namespace orla {
 
 class LoginThrottle {
  public:
-  using Clock = std::chrono::steady_clock;
-
   static constexpr int kMaxFailures = 5;
   static constexpr std::chrono::seconds kWindow{5 * 60};
   static constexpr std::chrono::seconds kBlock{60};
@@ -32,13 +32,13 @@ class LoginThrottle {
   explicit LoginThrottle(size_t maxEntries = kMaxEntries);
 
   // True when an attempt for the key would be let in now (counts nothing).
-  bool Allowed(const std::string& key, Clock::time_point now);
+  bool Allowed(const std::string& key, Clock::SteadyTime now);
   // Starts an attempt: false (nothing counted) while the key is blocked or
   // its failures and attempts under way reach the limit. Every true return
   // is ended by exactly one Failed, Succeeded or Cancelled.
-  bool Begin(const std::string& key, Clock::time_point now);
+  bool Begin(const std::string& key, Clock::SteadyTime now);
   // A failed attempt against `account`.
-  void Failed(const std::string& key, const std::string& account, Clock::time_point now);
+  void Failed(const std::string& key, const std::string& account, Clock::SteadyTime now);
   // A successful login as `account`.
   void Succeeded(const std::string& key, const std::string& account);
   // An attempt that was never checked (another throttle refused it).
@@ -48,17 +48,17 @@ class LoginThrottle {
   struct Entry {
     int failures = 0;
     int inFlight = 0;
-    Clock::time_point windowStart;
-    Clock::time_point blockedUntil;
-    Clock::time_point lastSeen;
+    Clock::SteadyTime windowStart;
+    Clock::SteadyTime blockedUntil;
+    Clock::SteadyTime lastSeen;
     // The account of the failures counted, while they are all against one.
     std::string account;
     bool severalAccounts = false;
   };
 
-  Entry* EntryLocked(const std::string& key, Clock::time_point now);
-  static bool OpenLocked(Entry& entry, Clock::time_point now);
-  static void ForgetFailuresLocked(Entry& entry, Clock::time_point now);
+  Entry* EntryLocked(const std::string& key, Clock::SteadyTime now);
+  static bool OpenLocked(Entry& entry, Clock::SteadyTime now);
+  static void ForgetFailuresLocked(Entry& entry, Clock::SteadyTime now);
 
   size_t maxEntries_;
   std::mutex mutex_;

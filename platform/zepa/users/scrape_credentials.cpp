@@ -156,7 +156,7 @@ bool ScrapeCredentials::BasicMatches(const HttpTransport::Request& request, cons
   }
   const std::string name = decoded.substr(0, colon);
   const std::string password = decoded.substr(colon + 1);
-  const auto now = std::chrono::steady_clock::now();
+  const auto now = login_.Time().SteadyNow();
   std::optional<UserStore::User> found = UserStore::IsValidName(name) ? login_.Users().Find(name) : std::nullopt;
   {
     std::lock_guard<std::mutex> hold(mutex_);

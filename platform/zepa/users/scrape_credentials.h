@@ -63,7 +63,7 @@ class ScrapeCredentials {
   struct Remembered {
     std::string hash;
     std::string password;
-    std::chrono::steady_clock::time_point until;
+    Clock::SteadyTime until;
   };
 
   std::string tokenPath_;

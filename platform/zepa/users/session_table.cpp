@@ -9,12 +9,12 @@ SessionTable::SessionTable(const Settings& settings) : settings_(settings) {
   if (settings_.maxPerUser == 0) settings_.maxPerUser = 1;
 }
 
-bool SessionTable::ExpiredLocked(const Session& session, Clock::time_point now) const {
+bool SessionTable::ExpiredLocked(const Session& session, Clock::SteadyTime now) const {
   return now - session.lastUsed >= settings_.idle || now - session.created >= settings_.lifetime;
 }
 
 std::string SessionTable::Create(const std::string& user, const std::string& passwordHash,
-                                 Clock::time_point now) {
+                                 Clock::SteadyTime now) {
   std::string token = PasswordHash::RandomHex(32);
   std::lock_guard<std::mutex> lock(mutex_);
   if (sessions_.size() >= settings_.maxSessions) {
@@ -39,7 +39,7 @@ std::string SessionTable::Create(const std::string& user, const std::string& pas
   return token;
 }
 
-std::optional<SessionTable::Session> SessionTable::Touch(const std::string& token, Clock::time_point now) {
+std::optional<SessionTable::Session> SessionTable::Touch(const std::string& token, Clock::SteadyTime now) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = sessions_.find(token);
   if (it == sessions_.end()) return std::nullopt;

@@ -13,12 +13,12 @@
 #include <optional>
 #include <string>
 
+#include "platform/sync/clock.h"
+
 namespace orla {
 
 class SessionTable {
  public:
-  using Clock = std::chrono::steady_clock;
-
   struct Settings {
     std::chrono::seconds idle{30 * 60};
     std::chrono::seconds lifetime{8 * 60 * 60};
@@ -29,8 +29,8 @@ class SessionTable {
   struct Session {
     std::string user;
     std::string passwordHash;
-    Clock::time_point created;
-    Clock::time_point lastUsed;
+    Clock::SteadyTime created;
+    Clock::SteadyTime lastUsed;
   };
 
   explicit SessionTable(const Settings& settings);
@@ -39,15 +39,15 @@ class SessionTable {
 
   // A new session; returns its token (64 hex digits), or "" when the table
   // is full of other users' sessions.
-  std::string Create(const std::string& user, const std::string& passwordHash, Clock::time_point now);
+  std::string Create(const std::string& user, const std::string& passwordHash, Clock::SteadyTime now);
   // The session of `token` when it is still valid; marks it used. An expired
   // session is removed.
-  std::optional<Session> Touch(const std::string& token, Clock::time_point now);
+  std::optional<Session> Touch(const std::string& token, Clock::SteadyTime now);
   void Remove(const std::string& token);
   size_t Count() const;
 
  private:
-  bool ExpiredLocked(const Session& session, Clock::time_point now) const;
+  bool ExpiredLocked(const Session& session, Clock::SteadyTime now) const;
 
   Settings settings_;
   mutable std::mutex mutex_;

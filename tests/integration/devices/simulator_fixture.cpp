@@ -63,7 +63,7 @@ std::string SimulatorFixture::Simctl(const std::string& arguments) { return simu
 
 std::unique_ptr<ElementRegistry> SimulatorFixture::Loaded(int pollingInterval, Clock* clock) {
   auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), pollingInterval);
-  registry->SetPollerClock(clock);
+  registry->SetClock(clock);
   registry->SetStatusChangeListener(&changes_);
   registry->LoadElements();
   return registry;

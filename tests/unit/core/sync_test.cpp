@@ -6,6 +6,7 @@
 
 #include "platform/sync/manual_reset_event.h"
 #include "platform/sync/pause_gate.h"
+#include "tests/support/wait_until.h"
 
 using namespace orla;
 using namespace std::chrono_literals;
@@ -36,7 +37,7 @@ TEST(PauseGate, HoldsThePassingThreadWhileClosed) {
   gate.Close();
   std::atomic<bool> passed{false};
   std::thread t([&] { gate.Pass(); passed = true; });
-  std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(test::WaitUntil([&] { return gate.Held() == 1; }));
   EXPECT_FALSE(passed.load());
   gate.Open();
   t.join();

@@ -83,7 +83,7 @@ std::unique_ptr<TrapMessage> DevicesFixture::EnterpriseTrap(int32_t host, int32_
 
 std::unique_ptr<ElementRegistry> DevicesFixture::Loaded(Clock* clock) {
   auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
-  registry->SetPollerClock(clock);
+  registry->SetClock(clock);
   registry->SetStatusChangeListener(&listener_);
   registry->LoadElements();
   return registry;

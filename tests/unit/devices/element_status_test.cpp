@@ -20,6 +20,7 @@
 #include "tests/support/scoped_env.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/wait_until.h"
 
 namespace orla::test {
 namespace {
@@ -59,7 +60,7 @@ TEST_F(ElementStatusTest, AStatusChangeIsReportedOnceWithTheElementsName) {
 // status changes; a plug-in that asks its device nothing never counts as an
 // answer.
 TEST_F(ElementStatusTest, ActivityTellsWhenTheStatusChangedWithoutAskingDevices) {
-  auto registry = Loaded();
+  auto registry = Loaded(&clock_);
   registry->AddElement("tc01", "10.9.0.1", 3600);
   registry->UpdateAllStatus();  // -1 -> 0
   const std::vector<ElementActivity> first = registry->Activity();
@@ -69,7 +70,7 @@ TEST_F(ElementStatusTest, ActivityTellsWhenTheStatusChangedWithoutAskingDevices)
   EXPECT_EQ(first[0].status, 0);
   EXPECT_GT(first[0].statusSinceMs, 0);
   EXPECT_EQ(first[0].lastAnsweredMs, 0);
-  std::this_thread::sleep_for(milliseconds(5));
+  clock_.Advance(milliseconds(5));
   registry->UpdateAllStatus();  // 0 -> 0
   EXPECT_EQ(registry->Activity()[0].statusSinceMs, first[0].statusSinceMs);
   SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
@@ -227,7 +228,7 @@ TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
 }
 
 TEST_F(ElementStatusTest, RegistryOperationsFromManyThreadsAtOnce) {
-  auto registry = Loaded();
+  auto registry = Loaded(&clock_);
   for (int i = 1; i <= 4; ++i) {
     registry->AddElement("tc0" + std::to_string(i), "10.9.0." + std::to_string(i), 1);
   }
@@ -255,9 +256,15 @@ TEST_F(ElementStatusTest, RegistryOperationsFromManyThreadsAtOnce) {
       }
     }
   });
+  // Thirty polls of tc01 while the other threads work: the clock moves a
+  // second at a time until the element has polled once more.
   for (int i = 0; i < 30; ++i) {
     SetDevice("10.9.0.1", [i](FakeDevice& d) { d.status = i % 3; });
-    std::this_thread::sleep_for(milliseconds(100));
+    const int before = UpdatesOf("10.9.0.1");
+    EXPECT_TRUE(WaitUntil([&] {
+      clock_.Advance(seconds(1));
+      return UpdatesOf("10.9.0.1") > before;
+    }));
   }
   stop = true;
   for (auto& t : threads) t.join();

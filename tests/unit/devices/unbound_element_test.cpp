@@ -25,7 +25,7 @@ class UnboundElementTest : public DevicesFixture {
   std::unique_ptr<ElementRegistry> Start() {
     auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), kInterval);
     registry->SetStatusChangeListener(&listener_);
-    registry->SetPollerClock(&clock_);
+    registry->SetClock(&clock_);
     registry->LoadElements();
     return registry;
   }

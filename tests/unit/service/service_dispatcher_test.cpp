@@ -17,6 +17,7 @@
 
 #include "platform/service/process_exit.h"
 #include "platform/sync/manual_reset_event.h"
+#include "tests/support/wait_until.h"
 
 namespace orla {
 namespace {
@@ -54,13 +55,12 @@ void Handler(uint32_t control) {
 
 // Waits until the dispatcher has taken `signo` off the process.
 void WaitTaken(int signo) {
-  for (int i = 0; i < 5000; ++i) {
+  const bool taken = test::WaitUntil([signo] {
     sigset_t pending;
     sigpending(&pending);
-    if (!sigismember(&pending, signo)) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ADD_FAILURE() << "signal " << signo << " was not taken";
+    return !sigismember(&pending, signo);
+  }, std::chrono::seconds(5), std::chrono::milliseconds(1));
+  if (!taken) ADD_FAILURE() << "signal " << signo << " was not taken";
 }
 
 class Dispatcher : public ::testing::Test {
@@ -205,10 +205,8 @@ TEST(ProcessExitTest, AThreadHoldingStandardOutputDoesNotHoldUpTheEnd) {
   }
   int status = 0;
   pid_t ended = 0;
-  for (int i = 0; i < 500 && ended == 0; ++i) {
-    ended = waitpid(child, &status, WNOHANG);
-    if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  test::WaitUntil([&] { return (ended = waitpid(child, &status, WNOHANG)) != 0; }, std::chrono::seconds(5),
+                  std::chrono::milliseconds(10));
   if (ended == 0) {
     kill(child, SIGKILL);
     waitpid(child, &status, 0);

@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "agent/core/service/agent_core.h"
 #include "platform/sync/pause_gate.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/working_directory.h"
 
@@ -26,7 +26,7 @@ TEST(StartGate, ClosedGateHoldsStartUpUntilOpened) {
   gate.Close();
   std::atomic<int> result{-1};
   std::thread start([&] { result = core.StartHost(dir.Path() + "/KORAgent", &gate); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(test::WaitUntil([&] { return gate.Held() == 1; }));
   EXPECT_EQ(result.load(), -1);
   EXPECT_FALSE(dir.Exists("sysinfo.agt"));
   gate.Open();

@@ -88,7 +88,7 @@ TEST_F(AddElementPageTest, DeviceNotSendingTrapsHereTurnsIntoTheQuestion) {
 TEST_F(AddElementPageTest, AddedElementPollsAtTheConfiguredInterval) {
   // On a clock the test moves: one minute configured, one minute later the
   // new element has been polled.
-  registry_->SetPollerClock(&clock_);
+  registry_->SetClock(&clock_);
   registry_->SetPollingInterval(60);
   EXPECT_TRUE(IsEmptyAddForm(Post<AddElementPage>("element_address=10.9.0.6&element_name=tc06")));
   ASSERT_TRUE(clock_.WaitForWaiters(1));

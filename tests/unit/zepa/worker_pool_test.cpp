@@ -11,6 +11,7 @@
 #include "platform/zepa/users/user_store.h"
 #include "platform/zepa/client/worker_pool.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 using namespace orla;
 
@@ -60,7 +61,7 @@ TEST(WorkerPool, BlockedTasksDoNotStopOthersUpToTheLimit) {
   // Two threads wait; a third takes the next task.
   std::atomic<bool> third{false};
   pool.Enqueue([&] { third = true; });
-  for (int i = 0; i < 2000 && !third; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  test::WaitUntil([&] { return third.load(); });
   EXPECT_TRUE(third.load());
   {
     std::lock_guard<std::mutex> lock(m);
@@ -77,7 +78,7 @@ TEST(WorkerPool, IdleThreadsEnd) {
   settings.idleSeconds = 1;
   WorkerPool pool(settings);
   pool.Enqueue([] {});
-  for (int i = 0; i < 3000 && pool.ThreadCount() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  test::WaitUntil([&] { return pool.ThreadCount() == 0; });
   EXPECT_EQ(pool.ThreadCount(), 0u);
   std::atomic<bool> ran{false};
   pool.Enqueue([&] { ran = true; });  // a new thread is made
@@ -115,9 +116,7 @@ TEST(WorkerPool, ATimedShutdownLeavesAStuckTaskRunningDetached) {
     changed.notify_all();
     ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return ended; }));
   }
-  for (int i = 0; i < 1000 && pool->ThreadCount() != 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  test::WaitUntil([&] { return pool->ThreadCount() == 0; });
   EXPECT_EQ(pool->ThreadCount(), 0u);
   delete pool;  // the thread has ended: its record goes with the pool
 }

@@ -9,16 +9,18 @@
 #include <cstdint>
 
 #include "agent/core/duration_histogram.h"
+#include "platform/sync/clock.h"
 
 namespace orla {
 
 class TimedAttempt {
  public:
-  TimedAttempt(DurationHistogram& durations, std::atomic<uint64_t>& failures)
-      : durations_(durations), failures_(failures), start_(std::chrono::steady_clock::now()) {}
+  // The duration is measured on `clock`.
+  TimedAttempt(Clock& clock, DurationHistogram& durations, std::atomic<uint64_t>& failures)
+      : clock_(clock), durations_(durations), failures_(failures), start_(clock.SteadyNow()) {}
   ~TimedAttempt() {
     if (cancelled_) return;
-    durations_.Observe(std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count());
+    durations_.Observe(std::chrono::duration<double>(clock_.SteadyNow() - start_).count());
     if (!done_) failures_.fetch_add(1, std::memory_order_relaxed);
   }
   TimedAttempt(const TimedAttempt&) = delete;
@@ -28,9 +30,10 @@ class TimedAttempt {
   void Cancel() { cancelled_ = true; }
 
  private:
+  Clock& clock_;
   DurationHistogram& durations_;
   std::atomic<uint64_t>& failures_;
-  std::chrono::steady_clock::time_point start_;
+  Clock::SteadyTime start_;
   bool done_ = false;
   bool cancelled_ = false;
 };

@@ -166,10 +166,11 @@ class ElementRegistry : public RootObject {
   // new interval stays in effect). The range is the caller's to check.
   void SetPollingInterval(int32_t seconds);
 
-  // The clock every element's polling thread runs on from the next add on;
-  // the system's by default (tests hand in one they advance). Set it before
-  // the first add.
-  void SetPollerClock(Clock* clock) { pollerClock_ = clock; }
+  // The clock of the registry and of every element made from the next add
+  // on (polling threads, status times, the timing of polls and passes); the
+  // system's by default (tests hand in one they advance). Set it before the
+  // first add.
+  void SetClock(Clock* clock) { clock_ = clock; }
 
 
 
@@ -223,7 +224,7 @@ class ElementRegistry : public RootObject {
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};
   std::atomic<StatusChangeListener*> listener_{nullptr};
-  Clock* pollerClock_ = nullptr;
+  Clock* clock_ = nullptr;
 
   mutable std::mutex directoryMutex_;
   std::shared_ptr<const ElementDirectory> directory_;

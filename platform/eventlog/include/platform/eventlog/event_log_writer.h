@@ -36,8 +36,6 @@ class EventLogWriter {
                       uint32_t eventId, const std::string& text, const void* data, size_t dataSize,
                       Step* failed = nullptr);
 
-  // The current time in milliseconds since 1970-01-01 UTC.
-  static int64_t NowMilliseconds();
   // "2026-12-07T10:00:00.123Z" for a time in milliseconds since 1970 (UTC),
   // the time-stamp text of the file lines.
   static std::string IsoTime(int64_t ms);

@@ -29,6 +29,11 @@ class Clock {
   uint32_t WallSeconds() {
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(WallNow().time_since_epoch()).count());
   }
+  // The wall time in milliseconds since 1970-01-01 00:00 UTC: the stamps of
+  // event-log entries and of the status times the pages show.
+  int64_t WallMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(WallNow().time_since_epoch()).count();
+  }
 
   // The system's clocks; lives as long as the process.
   static Clock* System();

@@ -16,11 +16,14 @@ class PauseGate {
   void Open();
   // Returns at once while the gate is open; otherwise waits until it opens.
   void Pass();
+  // Threads held at the gate now.
+  int Held() const;
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable opened_;
   bool closed_ = false;
+  int held_ = 0;
 };
 
 }  // namespace orla

@@ -141,7 +141,7 @@ int32_t Element::BindElement() try {
   return PluginCall::Run(check, state_->GetSession());
 } catch (const std::bad_alloc&) {
   // Sessions, the poller, texts: what binding could not allocate is 3001,
-  // which the registry handles like any other binding error.
+  // which the binder handles like any other binding error.
   throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 

@@ -4,9 +4,10 @@
 // sessions, identity texts, polling thread), and the plug-in calls made on
 // its behalf.
 //
-// The element registry creates, binds, changes and destroys elements under
-// its lock. The parts the element's polling thread uses live in a shared
-// ElementState (see there).
+// The element binder creates and binds elements, touching no list; the
+// element registry keeps, changes and destroys them under its lock. The
+// parts the element's polling thread uses live in a shared ElementState
+// (see there).
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -6,7 +6,6 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
-#include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
 #include "agent/core/timed_attempt.h"
 #include "agent/devices/poll_statistics.h"
@@ -19,7 +18,7 @@
 #include "agent/devices/status_change_listener.h"
 #include "agent/snmp/trap_message.h"
 #include "element_file.h"
-#include "recognizer.h"
+#include "element_binder.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -59,6 +58,15 @@ class PassGate {
 
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
     : file_(std::make_unique<ElementFile>(std::move(elementFilePath))),
+      binder_(std::make_unique<ElementBinder>(ElementBinder::Hooks{
+          .listener = [this] { return listener_.load(); },
+          .clock = [this] { return clock_; },
+          .loadEnded = [this] { return loaded_.load(); },
+          .pollingInterval = [this] { return pollingInterval_.load(); },
+          .discard = [this](std::unique_ptr<Element>& element) { Discard(element); },
+          .stopRewrites = [this] { file_->StopRewrites(ENOMEM); },
+          .retry = [this](const std::shared_ptr<ElementState>& state) { BindLater(state); },
+      })),
       pollingInterval_(pollingInterval),
       directory_(std::make_shared<const ElementDirectory>(std::vector<ElementDirectory::Entry>())) {}
 
@@ -175,10 +183,10 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
   // cannot be bound is kept unbound: only an operator's remove takes a line
   // out of the file.
   std::vector<std::unique_ptr<Element>> made(lines.size());
-  std::vector<BindFailure> failures(lines.size());
+  std::vector<ElementBinder::Failure> failures(lines.size());
   const int32_t interval = pollingInterval_.load();
   ParallelRunner::Run(lines.size(), [this, &lines, &made, &failures, interval](size_t i) {
-    made[i] = TryMakeElement(lines[i].first, lines[i].second, interval, &failures[i]);
+    made[i] = binder_->TryMake(lines[i].first, lines[i].second, interval, &failures[i]);
   });
   std::unordered_set<std::string> names;
   std::unordered_set<std::string> addresses;
@@ -201,8 +209,7 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
     }
     try {
       if (element == nullptr) {
-        ReportUnbound(name, address, failures[i]);
-        element = MakeUnbound(name, address, interval, failures[i]);
+        element = binder_->KeepUnbound(name, address, interval, failures[i]);
         if (element == nullptr) continue;
       }
       elements_.Append(element.get());
@@ -218,66 +225,9 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
   PublishDirectory();
 }
 
-std::unique_ptr<Element> ElementRegistry::TryMakeElement(const std::string& name, const std::string& address,
-                                                         int32_t pollingInterval, BindFailure* failure) {
-  // The caller reports the failure itself, naming the element.
-  OrlaException::Quiet quiet;
-  try {
-    int32_t answer;
-    return MakeElement(name, address, pollingInterval, &answer);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    *failure = BindFailure{e->Code(), e->OsError(), e->Message()};
-  } catch (const std::exception&) {
-    *failure = BindFailure{kErrMemory, ENOMEM, kMsgMemory};
-  }
-  return nullptr;
-}
-
-std::string ElementRegistry::UnboundReason(int32_t code) {
-  if (code == kErrNoResponse || code == kErrCommunication || code == kErrTimeout) return "Not responding";
-  if (code == kErrUnsupported) return "Not recognised";
-  return StringPrintf("Not bound (error %d)", code);
-}
-
-void ElementRegistry::ReportUnbound(const std::string& name, const std::string& address,
-                                    const BindFailure& failure) {
-  if (FileLimitReport::IsLimitError(failure.osError)) {
-    FileLimitReport::Reached(StringPrintf("element %s (%s)", name.c_str(), address.c_str()));
-    return;
-  }
-  const int severity = OrlaException::SeverityOf(failure.code);
-  EventLog::Write(severity > EventLog::kWarning ? severity : EventLog::kWarning,
-                  StringPrintf("Element %s (%s): %s It stays listed as \"%s\"; recognition is retried every %d "
-                               "seconds.",
-                               name.c_str(), address.c_str(), failure.message.c_str(),
-                               UnboundReason(failure.code).c_str(), pollingInterval_.load()));
-}
-
-std::unique_ptr<Element> ElementRegistry::MakeUnbound(const std::string& name, const std::string& address,
-                                                      int32_t pollingInterval, const BindFailure& failure) {
-  try {
-    auto element = std::make_unique<Element>(std::string(), name, address, pollingInterval, listener_.load(), clock_);
-    std::shared_ptr<ElementState> state = element->State();
-    element->KeepUnbound(failure.code, UnboundReason(failure.code), [this, state] { BindLater(state); });
-    return element;
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-  } catch (const std::exception&) {
-  }
-  // Not even that (no memory, no thread): the element is not in memory, so
-  // this run must not rewrite the file that still holds it.
-  file_->StopRewrites(ENOMEM);
-  EventLog::Write(EventLog::kCritical,
-                  StringPrintf("Element %s (%s) could not be kept (no memory or no thread); the element file is "
-                               "not rewritten until the agent restarts.",
-                               name.c_str(), address.c_str()));
-  return nullptr;
-}
-
 void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
-  BindFailure failure;
-  std::unique_ptr<Element> bound = TryMakeElement(state->Name(), state->Address(), state->PollingInterval(), &failure);
+  ElementBinder::Failure failure;
+  std::unique_ptr<Element> bound = binder_->Retry(*state, &failure);
   std::shared_ptr<ElementState> polled;
   {
     Guard hold(lock_);
@@ -292,9 +242,9 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
       // Still unbound. Said once at load; said again only when the reason
       // changes (a silent device now answers but is not recognised).
       if (failure.code != unbound->UnboundCode()) {
-        unbound->SetUnboundReason(failure.code, UnboundReason(failure.code));
+        unbound->SetUnboundReason(failure.code, ElementBinder::UnboundReason(failure.code));
         PublishDirectory();
-        ReportUnbound(unbound->Name(), unbound->Address(), failure);
+        binder_->ReportUnbound(unbound->Name(), unbound->Address(), failure);
       }
       return;
     }
@@ -343,42 +293,6 @@ void ElementRegistry::Discard(std::unique_ptr<Element>& element) {
   element.reset();
 }
 
-std::unique_ptr<Element> ElementRegistry::MakeElement(const std::string& name, const std::string& address,
-                                                      int32_t pollingInterval, int32_t* answer) try {
-  const std::string type = Recognizer::Recognize(address);
-  auto element = std::make_unique<Element>(type, name, address, pollingInterval, listener_.load(), clock_);
-  // Whatever ends the make before the element is handed out, it is
-  // discarded with its polling thread.
-  struct DiscardOnExit {
-    ElementRegistry* registry;
-    std::unique_ptr<Element>& element;
-    ~DiscardOnExit() { registry->Discard(element); }
-  } discard{this, element};
-
-  *answer = 1;
-  try {
-    *answer = element->BindElement();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    // Out of open files, binding would leave the element without sessions
-    // for good: it stays unbound instead, and is retried.
-    const bool keep = !loaded_.load() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction &&
-                      !FileLimitReport::IsLimitError(e->OsError());
-    if (!keep) {
-      if (e->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
-      throw owned.release();
-    }
-    // During the initial load the element is kept with what binding set up;
-    // its status stays -1 until a poll succeeds.
-    EventLog::Write(EventLog::kWarning, StringPrintf("Element %s (%s): %s", name.c_str(), address.c_str(),
-                                                     e->Message().c_str()));
-    *answer = 1;
-  }
-  return element;  // moved out before the guard looks
-} catch (const std::bad_alloc&) {
-  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
-}
-
 void ElementRegistry::AddElement(const std::string& name, const std::string& address,
                                  int32_t pollingInterval) try {
   ReapRetired(false);
@@ -389,7 +303,7 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
 
   int32_t answer;
-  std::unique_ptr<Element> element = MakeElement(name, address, pollingInterval, &answer);
+  std::unique_ptr<Element> element = binder_->Make(name, address, pollingInterval, &answer);
   try {
     elements_.Append(element.get());
   } catch (...) {
@@ -603,7 +517,7 @@ void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   if (!element->IsBound()) {
     // No plug-in to ask: the device is silent or not recognised.
-    if (UnboundReason(element->UnboundCode()) == UnboundReason(kErrNoResponse)) {
+    if (ElementBinder::UnboundReason(element->UnboundCode()) == ElementBinder::UnboundReason(kErrNoResponse)) {
       throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
     }
     throw new OrlaException(kErrUnsupported, 0, kMsgUnsupported);

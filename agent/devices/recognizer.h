@@ -2,7 +2,8 @@
 // Recognition of a device's type: each type of "devices/supported.txt" in
 // turn, its type file read, its plug-in's RecognizeDevice asked over a
 // session with the type's get community, until one claims the device.
-// Private to the element registry, which binds what it recognises.
+// Private to the device library: the element binder binds what it
+// recognises.
 #include <string>
 
 namespace orla {

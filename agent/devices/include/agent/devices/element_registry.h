@@ -1,9 +1,13 @@
 #pragma once
 // The registry of managed tape controllers (elements): the elements in
-// insertion order, the element file "KORAgent.db" kept in step with them,
-// the polling interval and its file "storage.ini", recognition of a new
-// device's type, status updates, trap dispatch to the plug-ins, and the list
-// string the web pages show.
+// insertion order and the lock that guards them, the element file
+// "KORAgent.db" kept in step with them, the polling interval and its file
+// "storage.ini", status updates, trap dispatch to the plug-ins, and the list
+// string the web pages show. Its private parts do the rest: ElementFile
+// reads and writes the two files; ElementBinder makes the elements (the
+// device's type recognised, the element bound to its plug-in, or kept
+// unbound with a thread that retries), touching no list, and the registry
+// puts what it made in the list.
 //
 // Every operation but IsLoaded, ElementCount and PollingInterval runs under
 // the registry's recursive lock, also the slow ones that talk to devices.
@@ -31,6 +35,7 @@
 namespace orla {
 
 class Element;
+class ElementBinder;
 class ElementDirectory;
 class ElementFile;
 class ElementPoller;
@@ -173,37 +178,14 @@ class ElementRegistry : public RootObject {
   // The polling interval argument that stands for the registry's own.
   static constexpr int32_t kRegistryInterval = -1;
 
-  // Recognises and binds a new element without touching the list (no lock
-  // needed): the element, and binding's trap-receiver answer in `answer`.
-  // Throws what AddElement throws for recognition and binding.
-  std::unique_ptr<Element> MakeElement(const std::string& name, const std::string& address,
-                                       int32_t pollingInterval, int32_t* answer);
-  // Adds the element file's lines (name, address), recognised at once, in
-  // file order; under the lock.
+  // Adds the element file's lines (name, address), made by the binder at
+  // once, in file order; under the lock.
   void LoadLines(const std::vector<std::pair<std::string, std::string>>& lines);
-
-  // Why an element could not be bound, as its make reported it.
-  struct BindFailure {
-    int32_t code = 0;
-    uint32_t osError = 0;
-    std::string message;
-  };
-  // An element that could not be bound, kept unbound with its retrying
-  // thread; null when not even that can be made (no memory, no thread).
-  std::unique_ptr<Element> MakeUnbound(const std::string& name, const std::string& address, int32_t pollingInterval,
-                                       const BindFailure& failure);
-  // The retry an unbound element's thread runs: recognises and binds the
-  // device without the lock, then puts the bound element in the unbound
-  // one's place (with the name and interval it has by then) and polls it.
+  // The retry an unbound element's thread runs: has the binder recognise and
+  // bind the device without the lock, then puts the bound element in the
+  // unbound one's place (with the name and interval it has by then) and
+  // polls it.
   void BindLater(const std::shared_ptr<ElementState>& state);
-  // Logs why the element stays unbound: a WARNING naming it and its
-  // address, or the one CRITICAL entry of a reached open-files limit.
-  void ReportUnbound(const std::string& name, const std::string& address, const BindFailure& failure);
-  // The model text of an element kept unbound by `code`.
-  static std::string UnboundReason(int32_t code);
-  // Runs MakeElement without logging its failure, which lands in `failure`.
-  std::unique_ptr<Element> TryMakeElement(const std::string& name, const std::string& address,
-                                          int32_t pollingInterval, BindFailure* failure);
 
   // Retires the element's polling thread and destroys the element; null does
   // nothing. Never fails.
@@ -232,6 +214,8 @@ class ElementRegistry : public RootObject {
 
   // The element file and the polling-interval file.
   std::unique_ptr<ElementFile> file_;
+  // Makes the elements: recognised and bound, or kept unbound.
+  std::unique_ptr<ElementBinder> binder_;
   ObjectList elements_;
   std::atomic<int32_t> elementCount_{0};
   std::atomic<int32_t> pollingInterval_;

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <thread>
 
 #include "tests/support/build_tree.h"
 #include "tests/support/file_text.h"
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -119,18 +119,15 @@ bool AgentProcess::Start(const std::string& program, const std::vector<std::stri
 
 bool AgentProcess::Wait(int* exitCode, std::chrono::milliseconds timeout) {
   if (pid_ <= 0) return false;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!ended_) {
+  const bool ended = WaitUntil([this] {
     int status = 0;
-    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) {
+    if (!ended_ && ::waitpid(pid_, &status, WNOHANG) == pid_) {
       ended_ = true;
       exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      break;
     }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+    return ended_;
+  }, timeout, std::chrono::milliseconds(10));
+  if (!ended) return false;
   if (exitCode != nullptr) *exitCode = exitCode_;
   return true;
 }
@@ -138,12 +135,7 @@ bool AgentProcess::Wait(int* exitCode, std::chrono::milliseconds timeout) {
 bool AgentProcess::Signal(int signo, std::chrono::milliseconds timeout) {
   if (pid_ <= 0 || ended_) return false;
   if (::kill(pid_, signo) != 0) return false;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (SignalPendingIn(pid_, signo)) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+  return WaitUntil([this, signo] { return !SignalPendingIn(pid_, signo); }, timeout, std::chrono::milliseconds(2));
 }
 
 bool AgentProcess::Running() {

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
 #include "tests/support/shell_command.h"
+#include "tests/support/wait_until.h"
 
 namespace orla::test {
 
@@ -44,13 +44,13 @@ bool SnmpsimDevice::TryPort(int port) {
   if (!process_.Start(argv[0], {argv.begin() + 1, argv.end()})) return false;
   const std::string probe = "snmpget -v1 -c public -t 0.2 -r 0 127.0.0.1:" +
                             std::to_string(port) + " .1.3.6.1.2.1.1.1.0 >/dev/null 2>&1";
-  for (int i = 0; i < 150; ++i) {
-    if (!process_.Running()) return false;  // the port was taken meanwhile
-    if (RunCommand(probe) == 0) {
-      port_ = port;
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  bool answers = false;
+  // Ends early when the simulator ends: the port was taken meanwhile.
+  WaitUntil([&] { return !process_.Running() || (answers = RunCommand(probe) == 0); }, std::chrono::seconds(15),
+            std::chrono::milliseconds(100));
+  if (answers) {
+    port_ = port;
+    return true;
   }
   process_.Stop();
   return false;

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,10 +34,9 @@ class TrapDaemon {
           "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "", "-M", dir_.Path(),
           "-F", format_, "udp:" + listenAddress_ + ":" + std::to_string(port_)};
       if (!process_.Start(argv[0], {argv.begin() + 1, argv.end()})) return false;
-      for (int i = 0; i < 100 && process_.Running(); ++i) {
-        if (process_.Output().find("NET-SNMP version") != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
+      const auto ready = [&] { return process_.Output().find("NET-SNMP version") != std::string::npos; };
+      WaitUntil([&] { return !process_.Running() || ready(); }, std::chrono::seconds(5), std::chrono::milliseconds(50));
+      if (ready()) return true;
       process_.Stop();
     }
     return false;

@@ -142,8 +142,7 @@ TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
   ASSERT_EQ(Simctl("trapreg tc01 add 127.0.0.1:" + std::to_string(ListenPort())), 0);
   AddController();
   registry_->UpdateAllStatus();
-  std::this_thread::sleep_for(500ms);
-  const size_t settled = daemon.Traps().size();
+  const size_t settled = stack_->SettledTraps(daemon);
 
   // The controller fails and says so with its status-change trap: the agent
   // logs the trap, refreshes every status, finds the change and sends its own

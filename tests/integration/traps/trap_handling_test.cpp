@@ -300,8 +300,7 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
   registry_->AddElement("tc02", "127.0.3.59", 300);
   // The first pass settles the new elements' statuses (and may report them).
   registry_->UpdateAllStatus();
-  std::this_thread::sleep_for(500ms);
-  const size_t settled = daemon.Traps().size();
+  const size_t settled = stack_->SettledTraps(daemon);
 
   SetDevice("127.0.3.59", [](test::FakeDevice& d) { d.status = 1; });
   registry_->UpdateAllStatus();
@@ -331,7 +330,7 @@ TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
   destinations_->Remove("127.0.0.1");
   log_.Clear();
   sender_->NotifyStatusChange("tc01", 2);
-  std::this_thread::sleep_for(1s);
+  sender_->WaitForStatusTraps();
   EXPECT_TRUE(daemon.Traps().empty()) << daemon.Output();
   EXPECT_TRUE(log_.Events().empty()) << ::testing::PrintToString(log_.Texts());
   // With a destination again the same call arrives: the daemon was listening.

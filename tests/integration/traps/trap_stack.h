@@ -4,6 +4,7 @@
 // database in the agent directory) as the process-wide instances, the
 // registry telling the sender of status changes, and the trap listener once
 // the elements are loaded. Destroying it unwires everything.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,8 @@
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
+#include "agent/traps/trap_statistics.h"
+#include "tests/integration/snmp/trap_daemon.h"
 
 namespace orla::test {
 
@@ -50,7 +53,23 @@ class TrapStack {
   // Null until LoadAndListen().
   TrapListener* Listener() const { return listener_.get(); }
 
+  // Waits until the status traps queued so far have been sent and `daemon`
+  // (the one destination) has received every one of them; the number of
+  // traps it has then. What arrives after comes from what the test does
+  // next.
+  size_t SettledTraps(const TrapDaemon& daemon) const {
+    sender_->WaitForStatusTraps();
+    return daemon.WaitForTraps(static_cast<size_t>(SentTraps() - sentAtStart_)).size();
+  }
+
  private:
+  static uint64_t SentTraps() {
+    uint64_t sent = 0;
+    for (const auto& [destination, count] : TrapStatistics::Instance().sentTo.Snapshot()) sent += count;
+    return sent;
+  }
+
+  const uint64_t sentAtStart_ = SentTraps();
   std::unique_ptr<TrapDestinationList> destinations_;
   std::unique_ptr<TrapSender> sender_;
   std::unique_ptr<ElementRegistry> registry_;

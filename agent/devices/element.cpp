@@ -10,7 +10,6 @@
 #include "agent/core/orla_exception.h"
 #include "device_type_file.h"
 #include "element_poller.h"
-#include "agent/devices/element_registry.h"
 #include "element_state.h"
 #include "plugin_call.h"
 #include "agent/devices/plugin/device_plugin.h"

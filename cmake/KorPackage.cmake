@@ -45,7 +45,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_kor_deb}/postinst ${_kor_deb}/prerm ${
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Packaging only: the install step writes the first versions of the changed
-# files to /usr/share/koragent (see agent/core/service), and the package gets
+# files to /usr/share/koragent (see agent/service), and the package gets
 # its copyright, change log and lintian overrides.
 set(CPACK_PROJECT_CONFIG_FILE ${_kor_deb}/cpack_project_config.cmake)
 file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "set(ENV{KOR_PACKAGING} 1)\n")

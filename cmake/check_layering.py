@@ -10,7 +10,7 @@ include_rules target) and of the unit tests (Layering.IncludeRules).
 - Only platform/ may include the headers of net-snmp, libmicrohttpd, libcurl,
   OpenSSL, GnuTLS, systemd, dlopen, ncurses or prometheus-cpp.
 - Dependencies between the agent's layers point one way:
-  core/service -> web -> traps -> devices -> snmp -> core -> platform.
+  service -> web -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
 - A library's private headers stay inside it. The build enforces that
   through the include paths (only each library's include/ folder is
@@ -71,7 +71,7 @@ ENVIRONMENT_LINES = {
 # Rank of each agent layer: a file may include its own layer or lower ones.
 LAYERS = [
     ("platform/", 0),
-    ("agent/core/service/", 6),
+    ("agent/service/", 6),
     ("agent/tools/", 6),
     ("agent/core/", 1),
     ("agent/snmp/", 2),
@@ -165,7 +165,7 @@ def main():
                         theirs = layer_of(target)
                         if own is not None and theirs is not None and theirs > own:
                             problems.append(f"{rel}:{number}: {target} is a higher layer")
-                        if rel.startswith(("plugins/", "setup/")) and target.startswith(("agent/core/service/", "agent/web/", "agent/traps/")):
+                        if rel.startswith(("plugins/", "setup/")) and target.startswith(("agent/service/", "agent/web/", "agent/traps/")):
                             problems.append(f"{rel}:{number}: {target} is not for {rel.split('/')[0]}")
     for p in problems:
         print(p)

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "agent/core/service/agent_configuration.h"
+#include "agent/service/agent_configuration.h"
 #include "fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "agent/core/service/agent_core.h"
+#include "agent/service/agent_core.h"
 #include "fuzz/fuzz_file.h"
 
 namespace {

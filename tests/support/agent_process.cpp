@@ -45,7 +45,7 @@ AgentProcess::~AgentProcess() {
   if (!outputPath_.empty()) std::remove(outputPath_.c_str());
 }
 
-std::string AgentProcess::BuiltAgent() { return BinaryDir() + "/agent/core/service/KORAgent"; }
+std::string AgentProcess::BuiltAgent() { return BinaryDir() + "/agent/service/KORAgent"; }
 
 bool AgentProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env, const std::string& workDir,

@@ -1,4 +1,4 @@
-#include "agent/core/service/agent_configuration.h"
+#include "agent/service/agent_configuration.h"
 
 #include <gtest/gtest.h>
 

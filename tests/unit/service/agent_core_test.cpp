@@ -1,4 +1,4 @@
-#include "agent/core/service/agent_core.h"
+#include "agent/service/agent_core.h"
 
 #include <gtest/gtest.h>
 #include <sys/utsname.h>

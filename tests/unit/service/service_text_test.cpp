@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/service/agent_service.h"
+#include "agent/service/agent_service.h"
 #include "platform/service/service_control_manager.h"
 #include "platform/service/service_dispatcher.h"
 

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "agent/core/service/agent_core.h"
+#include "agent/service/agent_core.h"
 #include "platform/sync/pause_gate.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/wait_until.h"

@@ -1,5 +1,7 @@
 #include "agent_objects.h"
 
+#include <atomic>
+
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
@@ -18,5 +20,15 @@ TrapDestinationList& AgentObjects::TrapDestinations() {
   if (list == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   return *list;
 }
+
+namespace {
+
+std::atomic<uint32_t> webServer{0};
+
+}  // namespace
+
+uint32_t AgentObjects::WebServer() { return webServer.load(); }
+
+uint32_t AgentObjects::SetWebServer(uint32_t handle) { return webServer.exchange(handle); }
 
 }  // namespace orla

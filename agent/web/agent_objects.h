@@ -4,7 +4,11 @@
 // the web interface starts; a page served without them (a web server run on
 // its own, as in some tests) gets OrlaException 3 "No object with that name
 // exists." instead of a null pointer, which its error handling or the
-// request procedure turns into an answer.
+// request procedure turns into an answer. The web server the pages run in is
+// here too, for the pages that ask the library about it (its statistics, its
+// client requests).
+#include <cstdint>
+
 namespace orla {
 
 class ElementRegistry;
@@ -14,6 +18,12 @@ class AgentObjects {
  public:
   static ElementRegistry& Registry();
   static TrapDestinationList& TrapDestinations();
+
+  // The web server library's handle of the server the pages run in; 0 while
+  // none runs. Set by the page server as it starts and stops the server.
+  static uint32_t WebServer();
+  // Sets the handle and answers the one it replaces.
+  static uint32_t SetWebServer(uint32_t handle);
 };
 
 }  // namespace orla

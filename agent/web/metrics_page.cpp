@@ -6,7 +6,7 @@
 
 #include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
-#include "agent/web/page_server.h"
+#include "agent_objects.h"
 #include "metrics_report.h"
 #include "platform/metrics/metric_sheet.h"
 #include "platform/text/string_printf.h"
@@ -53,7 +53,7 @@ uint32_t MetricsPage::HandleGet() {
   }
   ZEPA_SERVER_STATISTICS web{};
   web.cbSize = sizeof web;
-  const uint32_t server = PageServer::Instance()->Handle();
+  const uint32_t server = AgentObjects::WebServer();
   const bool haveWeb = server != 0 && ZEPAGetServerStatistics(server, &web) == 1;
   return Send("200 OK", MetricSheet::kContentType, "", MetricsReport::Render(registry != nullptr ? &elements : nullptr, overall, haveWeb ? &web : nullptr));
 }

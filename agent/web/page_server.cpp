@@ -8,6 +8,7 @@
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "agent_objects.h"
 #include "page_table.h"
 #include "web_page.h"
 #include "platform/text/string_printf.h"
@@ -49,10 +50,7 @@ PageServer* PageServer::Instance() {
   return server;
 }
 
-uint32_t PageServer::Handle() const {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  return handle_;
-}
+uint32_t PageServer::Handle() const { return AgentObjects::WebServer(); }
 
 int PageServer::RegistrationResult() const {
   std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -97,7 +95,7 @@ void PageServer::Start(const AgentLayout& layout) {
     EventLog::Write(EventLog::kCritical, kStartFailed);
     return;
   }
-  handle_ = handle;
+  AgentObjects::SetWebServer(handle);
 
   // The lists live for the registration call only: the library copies them.
   const ZEPA_TEXT_ENTRY homePages[2] = {{sizeof(ZEPA_TEXT_ENTRY), kLanguage, kHomePageFragment}, {}};
@@ -125,9 +123,8 @@ void PageServer::Shutdown() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     if (shutDown_) return;
     shutDown_ = true;
-    handle = handle_;
+    handle = AgentObjects::SetWebServer(0);
     unloadBlocked = unloadBlocked_;
-    handle_ = 0;
     unloadBlocked_ = false;
   }
   // Outside the lock: the library calls ExtensionTerminate (and so this

@@ -7,7 +7,7 @@
 #include "agent/core/agent_settings.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
-#include "agent/web/page_server.h"
+#include "agent_objects.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -20,7 +20,7 @@ constexpr char kUrlTooLong[] = "The device page address is too long to be forwar
 constexpr char kDataTooLong[] = "The form holds too much data to be forwarded to the device web agent.";
 constexpr char kNotStarted[] = "The device web agent could not be reached.";
 
-uint32_t LibraryServerHandle() { return PageServer::Instance()->Handle(); }
+uint32_t LibraryServerHandle() { return AgentObjects::WebServer(); }
 
 WebAgentPage::ClientCalls& CurrentCalls() {
   static WebAgentPage::ClientCalls calls = WebAgentPage::LibraryClientCalls();

@@ -88,7 +88,6 @@ class PageServer : public RootObject {
   // Recursive: a termination callback the library might run inside a call
   // that Start makes must not deadlock.
   mutable std::recursive_mutex lock_;
-  uint32_t handle_ = 0;
   int registration_ = 0;
   bool started_ = false;
   bool shutDown_ = false;

@@ -72,8 +72,7 @@ Element::Element(std::string typeName, std::string name, std::string address, in
                  StatusChangeListener* listener, Clock* clock)
     : typeName_(std::move(typeName)),
       address_(std::move(address)),
-      state_(std::make_shared<ElementState>(std::move(name), address_, pollingInterval, clock)),
-      clock_(clock) {
+      state_(std::make_shared<ElementState>(std::move(name), address_, pollingInterval, clock)) {
   state_->SetListener(listener);
 }
 
@@ -133,7 +132,7 @@ int32_t Element::BindElement() try {
   }
 
   // 6. The polling thread; its first poll comes one interval from now.
-  poller_ = std::make_unique<ElementPoller>(state_, clock_);
+  poller_ = std::make_unique<ElementPoller>(state_);
 
   // 7. Does the device send its traps here?
   auto check = reinterpret_cast<plugin::CheckTrapReceiverFunction>(state_->PluginFunction(plugin::kCheckTrapReceiver));
@@ -155,7 +154,7 @@ void Element::KeepUnbound(int32_t code, const std::string& reason, std::function
     std::unique_ptr<OrlaException> owned(e);
     devicePageLink_ = agentPageUrl_ = kNoText;
   }
-  poller_ = std::make_unique<ElementPoller>(state_, clock_, std::move(retry));
+  poller_ = std::make_unique<ElementPoller>(state_, std::move(retry));
 }
 
 bool Element::IsBound() const { return !state_->Unbound(); }

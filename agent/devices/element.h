@@ -126,7 +126,6 @@ class Element : public RootObject {
   bool embeddedHomePage_ = false;
   std::string devicePageLink_;
   std::string agentPageUrl_;
-  Clock* const clock_;
   int32_t unboundCode_ = 0;
   std::unique_ptr<ElementPoller> poller_;
 };

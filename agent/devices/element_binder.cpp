@@ -74,10 +74,6 @@ std::unique_ptr<Element> ElementBinder::TryMake(const std::string& name, const s
   return nullptr;
 }
 
-std::unique_ptr<Element> ElementBinder::Retry(const ElementState& state, Failure* failure) {
-  return TryMake(state.Name(), state.Address(), state.PollingInterval(), failure);
-}
-
 std::string ElementBinder::UnboundReason(int32_t code) {
   if (code == kErrNoResponse || code == kErrCommunication || code == kErrTimeout) return "Not responding";
   if (code == kErrUnsupported) return "Not recognised";

@@ -67,8 +67,6 @@ class ElementBinder {
   // then.
   std::unique_ptr<Element> TryMake(const std::string& name, const std::string& address, int32_t pollingInterval,
                                    Failure* failure);
-  // TryMake with the name, address and interval the element has now.
-  std::unique_ptr<Element> Retry(const ElementState& state, Failure* failure);
 
   // Reports why the element stays unbound (ReportUnbound) and keeps it
   // unbound, its thread running the retry hook. Null when not even that can

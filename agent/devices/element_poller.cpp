@@ -12,8 +12,8 @@
 
 namespace orla {
 
-ElementPoller::ElementPoller(std::shared_ptr<ElementState> state, Clock* clock, std::function<void()> retry)
-    : state_(std::move(state)), clock_(clock != nullptr ? clock : Clock::System()), retry_(std::move(retry)) {
+ElementPoller::ElementPoller(std::shared_ptr<ElementState> state, std::function<void()> retry)
+    : state_(std::move(state)), clock_(&state_->Time()), retry_(std::move(retry)) {
   try {
     thread_ = std::thread(&ElementPoller::Run, this);
   } catch (const std::system_error& e) {

@@ -26,11 +26,11 @@ class ElementPoller : public RootObject {
   // Seconds a trap-receiver stamp holds off the polls.
   static constexpr uint32_t kStampHoldOff = 120;
 
-  // Starts the thread, which waits and reads the time on `clock`. Throws
-  // OrlaException 3003 when it cannot be created.
+  // Starts the thread, which waits and reads the time on the element's
+  // clock. Throws OrlaException 3003 when it cannot be created.
   // With `retry`, each cycle runs it instead of a poll (an unbound
   // element), also at once when the element's wake event is set.
-  ElementPoller(std::shared_ptr<ElementState> state, Clock* clock, std::function<void()> retry = {});
+  explicit ElementPoller(std::shared_ptr<ElementState> state, std::function<void()> retry = {});
   // Stops the thread and waits for it to end.
   ~ElementPoller() override;
   ElementPoller(const ElementPoller&) = delete;
@@ -46,7 +46,7 @@ class ElementPoller : public RootObject {
   void Run();
 
   std::shared_ptr<ElementState> state_;
-  Clock* clock_;
+  Clock* const clock_;
   std::function<void()> retry_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> finished_{false};

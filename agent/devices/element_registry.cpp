@@ -227,7 +227,7 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
 
 void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
   ElementBinder::Failure failure;
-  std::unique_ptr<Element> bound = binder_->Retry(*state, &failure);
+  std::unique_ptr<Element> bound = binder_->TryMake(state->Name(), state->Address(), state->PollingInterval(), &failure);
   std::shared_ptr<ElementState> polled;
   {
     Guard hold(lock_);

@@ -128,6 +128,8 @@ class ElementState : public RootObject {
   // the wait early (a stop, or a trap from an unbound element's device,
   // which asks for a recognition retry at once).
   ManualResetEvent& WakeEvent() { return wake_; }
+  // The clock the element's times are read on and its thread waits on.
+  Clock& Time() const { return *clock_; }
   void Wake() { wake_.Set(); }
 
   // Marks the element as gone (removed, or the registry destroyed). Once

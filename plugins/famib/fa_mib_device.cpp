@@ -125,7 +125,7 @@ void FaMibDevice::ForgetUnit() {
   KnownUnits().erase(session_->GetAgentAddress());
 }
 
-int32_t FaMibDevice::WorstUnitStatus() {
+int32_t FaMibDevice::WorstUnitStatus(std::string* reason) {
   const std::string column = StringPrintf("%s.6", kConnUnitEntry);
   const std::vector<uint32_t> columnIds = OidIds(column.c_str());
   int32_t worst = -1;
@@ -139,7 +139,14 @@ int32_t FaMibDevice::WorstUnitStatus() {
     if (answer.list.len < 1 || !Below(answer.First().name, columnIds, kUnitIdLength, &id)) break;  // column left
     const AsnAny& value = answer.First().value;
     const int32_t status = value.asnType == ASN_INTEGER ? value.asnValue.number : 1;
-    if (status != 2) worst = Worse(worst, AgentStatus(status));  // unused units do not count
+    if (status != 2) {  // unused units do not count
+      const int32_t agent = AgentStatus(status);
+      if (reason != nullptr && agent != 0 && Worse(worst, agent) == agent && worst != agent) {
+        static const char* const kWords[] = {"ok", "warning", "failed", "unknown"};
+        *reason = StringPrintf("Unit %d %s", unit + 1, kWords[agent]);
+      }
+      worst = Worse(worst, agent);
+    }
     next = Oid(column.c_str(), id);
   }
   return worst;

@@ -29,14 +29,15 @@ class LibrariesTest : public SimulatorOn<110> {
  protected:
   // The status and reason of the element at `name`'s address, as the
   // registry's last status pass left them.
-  std::pair<int, std::string> StatusAndReason(ElementRegistry& registry, const std::string& name) {
+  std::pair<int, std::string> StatusAndReason(ElementRegistry& registry, const std::string& name,
+                                              const std::string& type = "smlib") {
     const std::string list = registry.ListElements(false);
     const size_t at = list.find("|" + name + "|");
     if (at == std::string::npos) return {-100, ""};
     const size_t start = list.rfind('|', at - 1);
     const int status = std::stoi(list.substr(start == std::string::npos ? 0 : start + 1));
     std::string error;
-    auto plugin = DynamicLibrary::Open("devices/smlib.so", &error);
+    auto plugin = DynamicLibrary::Open("devices/" + type + ".so", &error);
     auto reason = reinterpret_cast<plugin::GetStatusReasonFunction>(
         plugin != nullptr ? plugin->Symbol(plugin::kGetStatusReason, &error) : nullptr);
     if (reason == nullptr) return {status, "no export: " + error};
@@ -83,8 +84,7 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
   EXPECT_EQ(registry->MajorClassCodeAt(Address("lib01")), 0x105);
   registry->UpdateAllStatus();
   for (const Row& row : rows) {
-    if (std::string(row.type) != "smlib") continue;
-    EXPECT_EQ(StatusAndReason(*registry, row.device), std::make_pair(row.status, row.reason)) << row.device;
+    EXPECT_EQ(StatusAndReason(*registry, row.device, row.type), std::make_pair(row.status, row.reason)) << row.device;
   }
 
   // A drive set to error turns the library failed at the next pass, and the
@@ -93,6 +93,11 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
   registry->UpdateAllStatus();
   EXPECT_EQ(StatusAndReason(*registry, "lib01"),
             std::make_pair(2, std::string("Drive 3 (QUILLANE ULT3580-TD8 10450003) error")));
+
+  // The Fibre Alliance plug-in names its unit.
+  Simctl("status tc01 failed");
+  registry->UpdateAllStatus();
+  EXPECT_EQ(StatusAndReason(*registry, "tc01", "famib"), std::make_pair(2, std::string("Unit 1 failed")));
 
   // The library's traps become event texts.
   const std::vector<uint32_t> sml = {1, 3, 6, 1, 4, 1, 14851, 3, 1};

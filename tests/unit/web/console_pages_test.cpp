@@ -131,14 +131,14 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
 
 TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   ElementActivity element;
-  element.name = "a\"<b>";
+  element.name = "a\"<b>&";
   element.address = "10.0.0.1";
   element.status = 2;
   element.statusSinceMs = 7;
   const std::string status = StatusJsonPage::Render({element, ElementActivity()}, 9);
   EXPECT_EQ(status,
             "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1},\"elements\":["
-            "{\"name\":\"a\\\"\\u003cb\\u003e\",\"address\":\"10.0.0.1\",\"status\":2,\"statusSince\":7,"
+            "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,\"statusSince\":7,"
             "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"statusSince\":0,"
             "\"lastAnswered\":null}]}");
 

@@ -16,7 +16,7 @@
 #include "../zepa_log.h"
 #include "../data_directory.h"
 #include "../server_context.h"
-#include "../transport/request_gate.h"
+#include "../internal_secret.h"
 
 namespace orla {
 
@@ -155,7 +155,7 @@ bool ClientRequest::Perform(std::string* error) {
     // The request's framing and target are the library's.
     if (WebText::EqualsIgnoreCase(name, "Host") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
         WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
-        WebText::EqualsIgnoreCase(name, RequestGate::kInternalHeader)) {
+        WebText::EqualsIgnoreCase(name, InternalSecret::kHeader)) {
       continue;
     }
     if (WebText::EqualsIgnoreCase(name, "Origin")) hasOrigin = true;
@@ -170,7 +170,7 @@ bool ClientRequest::Perform(std::string* error) {
   if (method_ != "GET" && method_ != "HEAD" && !hasOrigin) fetch.headers.emplace_back("Origin", url_.Origin());
   // Requests to this server itself may reach its internal roots; the secret
   // never goes to another host.
-  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(RequestGate::kInternalHeader, RequestGate::InternalSecret());
+  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(InternalSecret::kHeader, InternalSecret::Value());
 
   std::string path = server_->FilePath(DataDirectory::kCacheDirectoryName) + "/client-XXXXXX";
   const int fd = ::mkstemp(path.data());

@@ -7,15 +7,11 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "../whole_file.h"
 
 namespace orla {
 
 namespace {
-
-constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
 
 void GlobalInit() {
   static std::once_flag once;
@@ -76,25 +72,6 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 }  // namespace
-
-bool HttpClient::WriteTrustBundle(const std::string& extraFile, const std::string& bundleFile, std::string* error) {
-  std::string system, own;
-  const bool haveSystem = WholeFile::Read(kSystemBundle, &system);
-  const bool haveOwn = WholeFile::Read(extraFile, &own);
-  if (!haveSystem && !haveOwn) {
-    *error = StringPrintf("cannot read %s nor %s", kSystemBundle, extraFile.c_str());
-    return false;
-  }
-  std::string bundle = system;
-  if (!bundle.empty() && bundle.back() != '\n') bundle += '\n';
-  bundle += own;
-  const int rc = AtomicFile::Write(bundleFile, bundle, 0644);
-  if (rc != 0) {
-    *error = StringPrintf("cannot write %s: %s", bundleFile.c_str(), std::strerror(rc));
-    return false;
-  }
-  return true;
-}
 
 HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
                                           const std::function<bool(const char*, size_t)>& sink) {

@@ -1,7 +1,7 @@
 // Text helpers, content types and client URLs of the web server library.
 #include <gtest/gtest.h>
 
-#include "platform/zepa/client/client_url.h"
+#include "platform/zepa/client_url.h"
 #include "platform/zepa/extensions/content_types.h"
 #include "platform/zepa/web_text.h"
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 
 #include "platform/text/string_printf.h"
-#include "../library_pages.h"
-#include "../users/password_hash.h"
-#include "../web_text.h"
+#include "internal_secret.h"
+#include "library_pages.h"
+#include "web_text.h"
 
 namespace orla {
 
@@ -85,11 +85,6 @@ bool RequestGate::EarlyCheck(const HttpTransport::Request& request, HttpTranspor
   return false;
 }
 
-const std::string& RequestGate::InternalSecret() {
-  static const std::string* secret = new std::string(PasswordHash::RandomHex(32));
-  return *secret;
-}
-
 bool RequestGate::IsOwnUrl(const ClientUrl& url, int port, const std::string& listenAddress) {
   if (url.port != port) return false;
   const std::string host = WebText::ToLower(url.host);
@@ -100,11 +95,11 @@ bool RequestGate::IsOwnUrl(const ClientUrl& url, int port, const std::string& li
 }
 
 bool RequestGate::CarriesSecret(const HttpTransport::Request& request) {
-  const std::string& secret = InternalSecret();
+  const std::string& secret = InternalSecret::Value();
   int copies = 0;
   bool allMatch = true;
   for (const auto& [name, value] : request.headers) {
-    if (!WebText::EqualsIgnoreCase(name, kInternalHeader)) continue;
+    if (!WebText::EqualsIgnoreCase(name, InternalSecret::kHeader)) continue;
     ++copies;
     // Compared in constant time.
     unsigned char diff = value.size() == secret.size() ? 0 : 1;
@@ -121,7 +116,7 @@ void RequestGate::SortOutInternal(HttpTransport::Request& request) {
   HttpTransport::HeaderList kept;
   kept.reserve(request.headers.size());
   for (auto& header : request.headers) {
-    if (WebText::EqualsIgnoreCase(header.first, kInternalHeader)) continue;
+    if (WebText::EqualsIgnoreCase(header.first, InternalSecret::kHeader)) continue;
     // Only this process's own requests may tell an extension which device
     // to manage and with which communities ("VESTRA-X" reads as VESTRA_X).
     if (!request.internal && header.first.size() >= 7 &&

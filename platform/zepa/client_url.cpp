@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "../web_text.h"
+#include "web_text.h"
 
 namespace orla {
 

@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "directory_owner.h"
+#include "users/directory_owner.h"
 #include "platform/text/string_printf.h"
-#include "password_hash.h"
-#include "scrape_credentials.h"
-#include "user_store.h"
-#include "../data_directory.h"
+#include "users/password_hash.h"
+#include "users/scrape_credentials.h"
+#include "users/user_store.h"
+#include "data_directory.h"
 
 namespace orla {
 

@@ -8,7 +8,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
-#include "add_element_page.h"
+#include "add_element_form.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -57,7 +57,7 @@ uint32_t TrapTargetPage::HandlePost() {
 }
 
 uint32_t TrapTargetPage::ShowEmptyAddForm() {
-  AddElementPage form(Request());
+  AddElementForm form(Request());
   return form.ShowForm(true);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/text/ascii_case.h"
 #include "agent/core/agent_host.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/agent_settings.h"
@@ -64,7 +65,6 @@ SnmpSession* RequireSession(SnmpSession* session) {
   return session;
 }
 
-bool EqualsIgnoringCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 }  // namespace
 
@@ -92,7 +92,7 @@ int32_t Element::BindElement() try {
   if (const std::string* v = typeFile.Find("dllname")) pluginFileName_ = *v;
   if (const std::string* v = typeFile.Find("snmpsetname")) setCommunity_ = *v;
   if (const std::string* v = typeFile.Find("snmpgetname")) getCommunity_ = *v;
-  if (const std::string* v = typeFile.Find("embeddedhomepage")) embeddedHomePage_ = EqualsIgnoringCase(*v, "true");
+  if (const std::string* v = typeFile.Find("embeddedhomepage")) embeddedHomePage_ = AsciiCase::Equal(*v, "true");
 
   // 2. Home page links.
   ComputeLinks(typeFile.Find("homepageurl"));

@@ -7,44 +7,9 @@
 #include "text_escape.h"
 #include "platform/net/host_lookup.h"
 #include "platform/text/string_printf.h"
+#include "platform/text/url_decoding.h"
 
 namespace orla {
-
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// "+" as a space and %HH as the byte; anything else, a malformed "%" and
-// %00 included, copied as it stands.
-std::string DecodeValue(const char* value) {
-  std::string out;
-  const size_t length = std::strlen(value);
-  for (size_t i = 0; i < length; ++i) {
-    const char c = value[i];
-    if (c == '+') {
-      out += ' ';
-    } else if (c == '%' && i + 2 < length) {
-      const int high = HexDigit(value[i + 1]);
-      const int low = HexDigit(value[i + 2]);
-      if (high >= 0 && low >= 0 && (high | low) != 0) {
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-      } else {
-        out += c;
-      }
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 WebPage::WebPage(EXTENSION_CONTROL_BLOCK* request) : request_(request) {}
 
@@ -236,7 +201,9 @@ std::optional<std::string> WebPage::GetField(const char* name) {
     if (std::strcmp(token, name) == 0) {
       const char* value = NextToken(nullptr, "\n\r&");
       if (value == nullptr) return std::nullopt;
-      return DecodeValue(value);
+      // A zero byte would cut the value short where it is handed on as a C
+      // string: "%00" stays as it was typed.
+      return UrlDecoding::Decode(value, UrlDecoding::Plus::kIsSpace, UrlDecoding::ZeroByte::kKeepEscaped);
     }
     NextToken(nullptr, "\n\r&");
     token = NextToken(nullptr, "\n\r=");

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/text/ascii_case.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
@@ -53,11 +54,7 @@ std::string TrimRight(std::string text) {
   return text;
 }
 
-bool ContainsFirmware(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower.find("firmware") != std::string::npos;
-}
+bool ContainsFirmware(const std::string& text) { return AsciiCase::Contains(text, "firmware"); }
 
 // The first unit's id of every device this process has found it on, by the
 // device's address: a unit is looked up once, not for every call.

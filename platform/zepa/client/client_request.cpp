@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
 #include "../extensions/connection_context.h"
 #include "http_client.h"
@@ -153,12 +154,12 @@ bool ClientRequest::Perform(std::string* error) {
   bool hasOrigin = false;
   for (auto& [name, value] : WebText::ParseHeaderLines(headerText, &rejected)) {
     // The request's framing and target are the library's.
-    if (WebText::EqualsIgnoreCase(name, "Host") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
-        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
-        WebText::EqualsIgnoreCase(name, InternalSecret::kHeader)) {
+    if (AsciiCase::Equal(name, "Host") || AsciiCase::Equal(name, "Content-Length") ||
+        AsciiCase::Equal(name, "Transfer-Encoding") || AsciiCase::Equal(name, "Connection") ||
+        AsciiCase::Equal(name, InternalSecret::kHeader)) {
       continue;
     }
-    if (WebText::EqualsIgnoreCase(name, "Origin")) hasOrigin = true;
+    if (AsciiCase::Equal(name, "Origin")) hasOrigin = true;
     fetch.headers.emplace_back(name, value);
   }
   if (rejected > 0) {

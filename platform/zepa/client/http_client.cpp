@@ -1,4 +1,5 @@
 // The only translation unit that includes libcurl.
+#include "platform/text/ascii_case.h"
 #include "http_client.h"
 
 #include <curl/curl.h>
@@ -43,8 +44,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
       size_t start = colon + 1;
       while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
       const std::string name = line.substr(0, colon);
-      if (WebText::EqualsIgnoreCase(name, "Location")) transfer->location = line.substr(start);
-      if (WebText::EqualsIgnoreCase(name, "Cache-Control")) transfer->cacheControl = line.substr(start);
+      if (AsciiCase::Equal(name, "Location")) transfer->location = line.substr(start);
+      if (AsciiCase::Equal(name, "Cache-Control")) transfer->cacheControl = line.substr(start);
     }
   }
   return n;
@@ -123,7 +124,7 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
   struct curl_slist* headers = nullptr;
   bool hasAgent = false;
   for (const auto& [name, value] : request.headers) {
-    if (WebText::EqualsIgnoreCase(name, "User-Agent")) hasAgent = true;
+    if (AsciiCase::Equal(name, "User-Agent")) hasAgent = true;
     headers = curl_slist_append(headers, (name + ": " + value).c_str());
   }
   if (!hasAgent) headers = curl_slist_append(headers, "User-Agent: ZEPA-client/1.0");

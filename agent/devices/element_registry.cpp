@@ -20,6 +20,7 @@
 #include "element_file.h"
 #include "element_binder.h"
 #include "platform/text/string_printf.h"
+#include "platform/net/ipv4_text.h"
 
 namespace orla {
 
@@ -542,7 +543,7 @@ int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* me
   Guard hold(lock_);
   const int32_t* octets = trap != nullptr ? trap->GetAgentAddress() : nullptr;
   if (octets == nullptr) return -1;
-  const std::string address = StringPrintf("%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
+  const std::string address = Ipv4Text::Dotted(octets);
   Element* element = FindByAddress(address);
   if (element == nullptr) return -1;
   return element->DeliverTrap(trap, data, message);

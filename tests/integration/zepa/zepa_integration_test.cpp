@@ -506,7 +506,9 @@ for name in ("SIGINT", "SIGTERM", "SIGHUP"):
     deadline = time.time() + 20
     while b"password" not in out and time.time() < deadline:
         out += os.read(fd, 100)
-    time.sleep(0.5)  # the prompt is written just before echo goes off
+    # The prompt is written just before echo goes off: wait for that.
+    while termios.tcgetattr(fd)[3] & termios.ECHO and time.time() < deadline:
+        time.sleep(0.01)
     quiet = not (termios.tcgetattr(fd)[3] & termios.ECHO)
     os.kill(pid, getattr(signal, name))
     os.waitpid(pid, 0)

@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "agent_objects.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -43,14 +43,12 @@ const char* ElementListPage::StatusCell(int32_t status) {
 }
 
 int32_t ElementListPage::ElementCount() {
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = AgentObjects::FindRegistry();
   return registry != nullptr ? registry->ElementCount() : 0;
 }
 
 std::string ElementListPage::ElementList() {
-  ElementRegistry* registry = ElementRegistry::Instance();
-  if (registry == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
-  return registry->ListElements(true);
+  return AgentObjects::Registry().ListElements(true);
 }
 
 uint32_t ElementListPage::HandlePost() { return HandleGet(); }

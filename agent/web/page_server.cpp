@@ -198,7 +198,7 @@ uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
 }
 
 uint32_t PageServer::RootPage() {
-  if (ElementRegistry* registry = ElementRegistry::Instance()) {
+  if (ElementRegistry* registry = AgentObjects::FindRegistry()) {
     try {
       registry->UpdateAllStatus();
     } catch (OrlaException* e) {

@@ -3,6 +3,7 @@
 #include "agent/devices/element_registry.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
+#include "agent_objects.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -29,7 +30,7 @@ std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements,
 
 uint32_t StatusJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = AgentObjects::FindRegistry();
   const std::vector<ElementActivity> elements = registry != nullptr ? registry->Activity() : std::vector<ElementActivity>();
   Append(Render(elements, Clock::System()->WallMilliseconds()));
   return SendContent("application/json; charset=utf-8");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "agent/core/orla_exception.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "text_escape.h"
@@ -34,12 +35,13 @@ bool StartsWithSpace(const std::string& token) { return !token.empty() && token[
 }  // namespace
 
 const char* ElementListPage::StatusCell(int32_t status) {
-  switch (status) {
-    case 0: return "<td><img src=ok.gif></td>";
-    case 1: return "<td><img src=degraded.gif></td>";
-    case 2: return "<td><img src=failed.gif></td>";
-    default: return "<td><img src=unknown.gif></td>";
+  switch (ElementDirectory::BucketOf(status)) {
+    case ElementDirectory::Bucket::kOk: return "<td><img src=ok.gif></td>";
+    case ElementDirectory::Bucket::kDegraded: return "<td><img src=degraded.gif></td>";
+    case ElementDirectory::Bucket::kFailed: return "<td><img src=failed.gif></td>";
+    case ElementDirectory::Bucket::kUnknown: break;
   }
+  return "<td><img src=unknown.gif></td>";
 }
 
 int32_t ElementListPage::ElementCount() {

@@ -1,5 +1,6 @@
 #include "status_json_page.h"
 
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
@@ -9,12 +10,12 @@
 namespace orla {
 
 std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs) {
-  // The element list's four images: 0 ok, 1 degraded, 2 failed, anything else unknown.
+  // Counted as the element list shows them (ElementDirectory::BucketOf).
   size_t counts[4] = {0, 0, 0, 0};
   std::string rows;
   rows.reserve(elements.size() * 120);
   for (const ElementActivity& e : elements) {
-    ++counts[e.status >= 0 && e.status <= 2 ? e.status : 3];
+    ++counts[static_cast<int32_t>(ElementDirectory::BucketOf(e.status))];
     if (!rows.empty()) rows += ',';
     rows += "{\"name\":\"" + TextEscape::Json(e.name) + "\",\"address\":\"" + TextEscape::Json(e.address) + "\"";
     rows += StringPrintf(",\"status\":%d,\"statusSince\":%lld,\"lastAnswered\":", e.status,

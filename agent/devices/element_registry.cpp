@@ -74,14 +74,12 @@ ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInt
 ElementRegistry::~ElementRegistry() {
   {
     Guard hold(lock_);
-    try {
+    // Logged by its constructor; nothing else can be done at this point.
+    OrlaException::Discard([&] {
       // A registry that never finished loading holds only part of the file
       // (or nothing of it): saving that would lose the elements not read.
       if (loaded_.load() && file_->Writable()) SaveElements();
-    } catch (OrlaException* e) {
-      // Logged by its constructor; nothing else can be done at this point.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    });
     while (elements_.Count() > 0) {
       Retire(At(0));
       elements_.Remove(0);
@@ -266,11 +264,7 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
   }
   // Its first status, asked now (outside the lock, like any poll) rather
   // than one interval later; a change is reported like any other.
-  try {
-    polled->RefreshStatus(true);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  OrlaException::Discard([&] { polled->RefreshStatus(true); });
 }
 
 void ElementRegistry::SaveElements() {
@@ -436,7 +430,8 @@ void ElementRegistry::RunStatusPass() {
   // a polling thread opens before it reports anything.
   std::vector<ElementState::Update> updates(count);
   ParallelRunner::Run(count, [&states, &updates](size_t i) {
-    try {
+    // Logged by its constructor; the pass goes on with the others.
+    OrlaException::Discard([&] {
       updates[i] = states[i]->PollStatus();
       // Class codes that binding could not read are read once the device
       // answers with a status of its own.
@@ -445,19 +440,12 @@ void ElementRegistry::RunStatusPass() {
           (status == plugin::kStatusOk || status == plugin::kStatusDegraded || status == plugin::kStatusFailed)) {
         states[i]->ReadClassCodes();
       }
-    } catch (OrlaException* e) {
-      // Logged by its constructor; the pass goes on with the others.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    });
   });
 
   // Every gate is open again: the changes go out in list order.
   for (size_t i = 0; i < count; ++i) {
-    try {
-      states[i]->ReportChange(updates[i]);
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    OrlaException::Discard([&] { states[i]->ReportChange(updates[i]); });
   }
 }
 

@@ -259,12 +259,11 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
 
   for (int32_t i = 0; i < copy->Count(); ++i) {
     const char* destination = static_cast<TrapDestination*>(copy->Get(i))->Text();
-    try {
+    if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       trap.SendTo(destination);
       TrapStatistics::Instance().sentTo.Add(destination);
-    } catch (OrlaException* e) {
+    })) {
       // Logged by its constructor; the other destinations still get the trap.
-      std::unique_ptr<OrlaException> owned(e);
       TrapStatistics::Instance().failedFor.Add(destination);
     }
   }
@@ -277,12 +276,8 @@ void TrapSender::LogReceivedTrap(TrapMessage* trap) {
 void TrapSender::RefreshAllStatus() {
   ElementRegistry* registry = ElementRegistry::Instance();
   if (registry == nullptr) return;
-  try {
-    registry->UpdateAllStatus();
-  } catch (OrlaException* e) {
-    // The pass has logged its exception itself.
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  // The pass has logged its exception itself.
+  OrlaException::Discard([&] { registry->UpdateAllStatus(); });
 }
 
 bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_point arrival) {

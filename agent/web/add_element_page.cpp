@@ -38,13 +38,12 @@ uint32_t AddElementPage::HandlePost() {
     return ShowError("The specified address could not be verified.", kFormLocation, false);
   }
 
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     // An element added here polls at the agent's configured interval, like
     // every element loaded at start.
     AgentObjects::Registry().AddElement(*name_, *address_);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    switch (e->Code()) {
+  })) {
+    switch (failed->Code()) {
       case kErrNameInUse:
         return ShowError("There is already a tape controller using that name.  Please enter a new name.",
                          kFormLocation, false);
@@ -58,7 +57,7 @@ uint32_t AddElementPage::HandlePost() {
         return ShowError("The tape controller at the specified address is already being managed.", kFormLocation,
                          false);
       default:
-        return ShowError(e->Message(), kFormLocation, false);
+        return ShowError(failed->Message(), kFormLocation, false);
     }
   }
   return ShowForm(true);

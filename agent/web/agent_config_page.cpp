@@ -160,12 +160,11 @@ uint32_t AgentConfigPage::ChangeInterval(const std::string& minutes) {
   if (value < kMinIntervalMinutes || value > kMaxIntervalMinutes) {
     return ShowError("The polling interval must be between 1 and 60 minutes.", kPageLocation, false);
   }
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().SetPollingInterval(static_cast<int32_t>(value) * 60);
-  } catch (OrlaException* e) {
+  })) {
     // storage.ini could not be rewritten (logged); the interval is in effect.
-    std::unique_ptr<OrlaException> owned(e);
-    return ShowError(e->Message(), kPageLocation, false);
+    return ShowError(failed->Message(), kPageLocation, false);
   }
   return HandleGet();
 }

@@ -71,10 +71,7 @@ uint32_t ElementListPage::HandleGet() {
   if (menu >= 0) WriteMenuBar();
 
   std::string list;
-  try {
-    list = ElementList();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { list = ElementList(); })) {
     Append("<center><br><br><DIV class=head2>Error retrieving element data.</DIV></center></body></html>");
     return SendPage();
   }

@@ -199,12 +199,8 @@ uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
 
 uint32_t PageServer::RootPage() {
   if (ElementRegistry* registry = AgentObjects::FindRegistry()) {
-    try {
-      registry->UpdateAllStatus();
-    } catch (OrlaException* e) {
-      // Logged by its constructor; the root page is served all the same.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    // Logged by its constructor; the root page is served all the same.
+    OrlaException::Discard([&] { registry->UpdateAllStatus(); });
   }
   return WebPage::kServeFile;
 }

@@ -46,12 +46,11 @@ uint32_t TrapTargetPage::HandlePost() {
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("Bad data format returned by form.", nullptr, false);
   // Whatever the button, a POST with a name and without "no" reconfigures.
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().ConfigureTrapReceiver(*name);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);
-    return ShowError(e->Message(), nullptr, false);
+  })) {
+    if (failed->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);
+    return ShowError(failed->Message(), nullptr, false);
   }
   return ShowEmptyAddForm();
 }

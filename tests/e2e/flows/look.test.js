@@ -68,6 +68,8 @@ async function eventsPage({ admin, shot }, wide) {
   if (wide) await expectOneLine(admin, '#event-filter > *', 'the events filters');
   await expectAbove(admin, '#event-filter', '#event-table', 'the events filters');
   await expectFullWidth(admin, '#event-table', 'the event table');
+  const inner = await admin.locator('main.console').evaluate((m) => m.scrollWidth - m.clientWidth);
+  expect(inner, `the events list scrolls sideways by ${inner} px`).toBeLessThanOrEqual(0);
   await shot(admin, `look-events-full-${wide ? 'wide' : 'narrow'}`);
   // The image compared: a filter nothing matches, so it does not depend on
   // what the other tests logged.

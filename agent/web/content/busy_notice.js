@@ -59,6 +59,8 @@
     tick();
     setInterval(tick, 1000);
     if (typeof window.SizeToFit === 'function') window.SizeToFit();
+    // A window the browser would not make taller still shows the notice.
+    if (notice.scrollIntoView) notice.scrollIntoView({ block: 'nearest' });
   }
 
   function watch() {

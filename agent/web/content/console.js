@@ -17,8 +17,8 @@
  *     ("device=");
  *   - following the agent: while the page is visible it reads status.json
  *     (the agent's last known statuses; no device is asked) every few
- *     seconds, and not at all while hidden. When a status or the set of
- *     controllers differs from the list shown, the list loads anew; a row
+ *     seconds, and not at all while hidden. A changed status is set on its
+ *     row at once; when the set of controllers differs, the list loads anew; a row
  *     whose status changed is highlighted for a while and the change is
  *     said in words beside the summary ("tc01: OK → Failed"). A browser
  *     notification when a controller fails, if asked for ("Notify").
@@ -391,7 +391,7 @@
       });
     }
     seen = rows;
-    if (words.length && changeNote) changeNote.textContent = words.join('; ');
+    if (words.length && changeNote) changeNote.textContent = changeNote.title = words.join('; ');
     elementRows(shown.contentDocument).forEach(function (row) {
       var until = highlights[rowName(row)];
       if (!until || until <= now) return;
@@ -410,6 +410,34 @@
     return status.elements.some(function (e) { return !rows[e.name] || rows[e.name].cls !== classOf(e.status); });
   }
 
+  // Statuses only changed: the rows take them from status.json in place
+  // (a list load asks every controller, and waits for a silent one).
+  function sameSet(status) {
+    var rows = listed();
+    return Object.keys(rows).length === status.elements.length &&
+           status.elements.every(function (e) { return !!rows[e.name]; });
+  }
+
+  function setStatuses(status) {
+    var byName = {};
+    status.elements.forEach(function (e) { byName[e.name] = classOf(e.status); });
+    elementRows(shown.contentDocument).forEach(function (row) {
+      var cls = byName[rowName(row)];
+      if (!cls || row.classList.contains('status-' + cls)) return;
+      STATUSES.forEach(function (st) { row.classList.remove('status-' + st.cls); });
+      row.classList.add('status-' + cls);
+      var img = row.querySelector('img.status-icon');
+      if (img) {
+        img.src = cls + '.gif';
+        img.alt = img.title = textOf(cls);
+      }
+      var text = row.querySelector('.status-text');
+      if (text) text.textContent = textOf(cls);
+    });
+    apply();
+    markChanges();
+  }
+
   function poll() {
     pollTimer = null;
     if (document.hidden || !shown) return;
@@ -420,7 +448,10 @@
         var signature = status.elements.map(function (e) { return e.name + '=' + e.status; }).join(',');
         // Once per new set of statuses: a list that still disagrees after
         // loading anew is not loaded again and again.
-        if (signature !== lastSignature && differs(status)) live.refresh();
+        if (signature !== lastSignature && differs(status)) {
+          if (sameSet(status)) setStatuses(status);
+          else live.refresh();
+        }
         lastSignature = signature;
       }
       schedulePoll();

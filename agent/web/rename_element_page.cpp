@@ -87,6 +87,7 @@ uint32_t RenameElementPage::HandlePost() {
     }
     return ShowError(e->Message(), nullptr, true);
   }
+  RecordChange("renamed the tape controller " + *current + " to " + *wanted, *wanted);
   return ShowSuccess("The tape controller has been renamed.");
 }
 

@@ -44,7 +44,7 @@ EventQuery EventQuery::FromFields(const std::function<std::optional<std::string>
 
 bool EventQuery::Matches(const RecordedEvent& event) const {
   if (event.severity < minSeverity) return false;
-  if (!kind.empty() && event.origin.kind != kind) return false;
+  if (kind.empty() ? event.origin.kind == "login" : event.origin.kind != kind) return false;
   if (fromMs >= 0 && event.timeMs < fromMs) return false;
   if (toMs >= 0 && event.timeMs > toMs) return false;
   if (!element.empty() && !AsciiCase::Equal(event.origin.element, element) &&
@@ -54,6 +54,12 @@ bool EventQuery::Matches(const RecordedEvent& event) const {
   if (lowerText_.empty()) return true;
   return AsciiCase::Contains(event.text, lowerText_) || AsciiCase::Contains(event.origin.element, lowerText_) ||
          AsciiCase::Contains(event.origin.address, lowerText_) || AsciiCase::Contains(event.origin.trap, lowerText_);
+}
+
+bool EventQuery::IsLoginText(const std::string& text) {
+  static const std::string kStart = "The user ";
+  return text.compare(0, kStart.size(), kStart) == 0 &&
+         text.find(" logged in to the web server from ") != std::string::npos;
 }
 
 EventQuery::Result EventQuery::Run(const EventRing& ring, const std::string& logPath, bool everything) const {

@@ -52,6 +52,7 @@ uint32_t TrapTargetPage::HandlePost() {
     if (failed->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);
     return ShowError(failed->Message(), nullptr, false);
   }
+  RecordChange("set the trap destination of the tape controller " + *name + " to this agent", *name);
   return ShowEmptyAddForm();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "agent/core/audit_trail.h"
 #include "agent/traps/trap_sender.h"
 #include "text_escape.h"
 #include "platform/net/host_lookup.h"
@@ -60,6 +61,23 @@ uint32_t WebPage::SendWithHeader(const std::string& header) {
   uint32_t bodyLength = static_cast<uint32_t>(output_.size());
   request_->WriteClient(request_->ConnID, output_.data(), &bodyLength, 0);
   return kAnswered;
+}
+
+std::string WebPage::ServerVariable(const char* name) const {
+  if (request_ == nullptr || request_->GetServerVariable == nullptr) return std::string();
+  // Asked once for the size, then for the value (a user name has no bound).
+  uint32_t size = 0;
+  request_->GetServerVariable(request_->ConnID, name, nullptr, &size);
+  if (size == 0) return std::string();
+  std::string value(size, '\0');
+  if (!request_->GetServerVariable(request_->ConnID, name, value.data(), &size)) return std::string();
+  value.resize(std::strlen(value.c_str()));
+  return value;
+}
+
+void WebPage::RecordChange(const std::string& what, const std::string& element,
+                           const std::string& elementAddress) const {
+  AuditTrail::Record({ServerVariable("REMOTE_USER"), ServerVariable("REMOTE_ADDR")}, what, element, elementAddress);
 }
 
 bool WebPage::HasSession() const { return QueryRights(request_) != ZEPA_RIGHTS_NO_SESSION; }

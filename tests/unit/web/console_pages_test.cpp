@@ -89,8 +89,8 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(500), "KORAgent", 2, 1, 1073741828u,
                                     "WARNING: A \"quoted\" trap", record.data(), record.size()) + "\n";
   lines += "not json at all\n";
-  lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(600), "KORAgent", 4, 0, 2147483653u,
-                                    "INFO: Element old (2) (10.0.0.7): status changed from 0 to 1.", nullptr, 0) + "\n";
+  lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(600), "KORAgent", 2, 1, 2147483653u,
+                                    "WARNING: old (2) (10.0.0.7): OK \u2192 Degraded", nullptr, 0) + "\n";
   // Already in the ring (same time as its oldest entry): not read again.
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(1000), "KORAgent", 1, 2, 2147483653u,
                                     "CRITICAL: File KORAgent.db - cannot read.", nullptr, 0) + "\n";

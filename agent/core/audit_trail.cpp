@@ -3,8 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
+#include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
 
 namespace orla {
@@ -29,8 +28,8 @@ void AuditTrail::Record(const Actor& who, const std::string& what, const std::st
 AuditTrail::Actor AuditTrail::LocalUser() {
   Actor actor;
   actor.address = "this host";
-  const char* sudoUser = std::getenv("SUDO_USER");
-  if (sudoUser != nullptr && *sudoUser != '\0') {
+  const std::string sudoUser = AgentSettings::Current().SudoUser();
+  if (!sudoUser.empty()) {
     actor.user = sudoUser;
     return actor;
   }

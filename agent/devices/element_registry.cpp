@@ -297,8 +297,16 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
 
-  int32_t answer;
-  std::unique_ptr<Element> element = binder_->Make(name, address, pollingInterval, &answer);
+  int32_t answer = 0;
+  std::unique_ptr<Element> element;
+  if (std::unique_ptr<OrlaException> failed =
+          OrlaException::Catch([&] { element = binder_->Make(name, address, pollingInterval, &answer); })) {
+    // The failure's own entry does not say which device it was about (an
+    // address that does not answer takes the whole time-out): this one does.
+    EventLog::Write(EventLog::kWarning, StringPrintf("Element %s (%s) was not added: %s", name.c_str(),
+                                                     address.c_str(), failed->Message().c_str()));
+    throw failed.release();
+  }
   try {
     elements_.Append(element.get());
   } catch (...) {

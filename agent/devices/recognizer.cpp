@@ -45,7 +45,7 @@ std::string Recognizer::Recognize(const std::string& address) try {
       throw new OrlaException(kErrDllFunction, loaderError, kMsgDllFunction);
     }
 
-    int32_t answer;
+    int32_t answer = -1;
     if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       answer = PluginCall::Run(reinterpret_cast<plugin::RecognizeDeviceFunction>(function), session.get());
     })) {

@@ -1,22 +1,20 @@
 #include "status_change_text.h"
 
 #include "agent/core/event_log.h"
+#include "agent/devices/element_directory.h"
 
 namespace orla {
 
-namespace {
-constexpr int32_t kOk = 0;
-constexpr int32_t kDegraded = 1;
-constexpr int32_t kFailed = 2;
-}  // namespace
+using Bucket = ElementDirectory::Bucket;
 
 const char* StatusChangeText::Word(int32_t status) {
-  switch (status) {
-    case kOk: return "OK";
-    case kDegraded: return "Degraded";
-    case kFailed: return "Failed";
-    default: return "Unknown";
+  switch (ElementDirectory::BucketOf(status)) {
+    case Bucket::kOk: return "OK";
+    case Bucket::kDegraded: return "Degraded";
+    case Bucket::kFailed: return "Failed";
+    case Bucket::kUnknown: break;
   }
+  return "Unknown";
 }
 
 std::string StatusChangeText::Text(const std::string& name, const std::string& address, int32_t previous,
@@ -27,7 +25,8 @@ std::string StatusChangeText::Text(const std::string& name, const std::string& a
 }
 
 int StatusChangeText::Severity(int32_t current) {
-  return current == kDegraded || current == kFailed ? EventLog::kWarning : EventLog::kInfo;
+  const Bucket bucket = ElementDirectory::BucketOf(current);
+  return bucket == Bucket::kDegraded || bucket == Bucket::kFailed ? EventLog::kWarning : EventLog::kInfo;
 }
 
 }  // namespace orla

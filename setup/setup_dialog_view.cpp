@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text/ascii_case.h"
+
 namespace orla {
 
 namespace {
@@ -32,7 +34,8 @@ Caption ParseCaption(const std::string& raw) {
   return caption;
 }
 
-int Lower(int c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
+// A key code folded like a letter of text; codes beyond a byte stay as they are.
+int Lower(int c) { return c >= 0 && c < 256 ? AsciiCase::Lower(static_cast<char>(c)) : c; }
 
 Caption NextCaption() { return ParseCaption(SelectionModel::kNext); }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/text/ascii_case.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "platform/text/port_setting.h"
 #include "platform/text/string_printf.h"
@@ -36,10 +37,6 @@ std::string PortError(const char* name, const std::string& value) {
   return StringPrintf("%s=%s is not a port number from 1 to 65535", name, value.c_str());
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // The port after the last ':' of a transport address, 0 to 65535 (0 asks
 // for any free port); -1 when there is none.
@@ -84,7 +81,7 @@ std::string AgentSettings::SetTrapListen(const std::string& address) {
   // listening socket instead of traps. A transport written before the
   // address must be udp or udp6; without one, net-snmp takes UDP.
   const size_t colon = address.find(':');
-  const std::string transport = colon == std::string::npos ? "" : Lower(address.substr(0, colon));
+  const std::string transport = colon == std::string::npos ? "" : AsciiCase::Lower(address.substr(0, colon));
   const bool hasTransport = colon != std::string::npos && address.find(':', colon + 1) != std::string::npos;
   const bool namedTransport = transport == "tcp" || transport == "tcp6" || transport == "unix" ||
                               transport == "tls" || transport == "tlstcp" || transport == "dtls" ||
@@ -127,6 +124,7 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG")) settings.SetEventLogFile(value);
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMCTL")) settings.SetSystemctlProgram(value);
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMD_UNIT_DIR")) settings.SetSystemdUnitDirectory(value);
+  if (const char* value = Value(lookup, "SUDO_USER")) settings.SetSudoUser(value);
   *out = settings;
   return first;
 }

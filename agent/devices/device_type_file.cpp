@@ -4,14 +4,12 @@
 #include <cerrno>
 #include <fstream>
 
+#include "platform/text/ascii_case.h"
+
 namespace orla {
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // Reads the next line without its line break ("\n" or "\r\n"), cut to the
 // line limit. False at the end of the file.
@@ -64,7 +62,7 @@ void DeviceTypeFile::ReadValues(std::istream& in) {
     if (line.empty() || line[0] == '#') continue;
     const size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
-    std::string key = Lower(line.substr(0, equals));
+    std::string key = AsciiCase::Lower(line.substr(0, equals));
     std::string value = line.substr(equals + 1);
     if (value.empty()) {
       values_.erase(key);
@@ -75,7 +73,7 @@ void DeviceTypeFile::ReadValues(std::istream& in) {
 }
 
 const std::string* DeviceTypeFile::Find(const std::string& key) const {
-  const auto it = values_.find(Lower(key));
+  const auto it = values_.find(AsciiCase::Lower(key));
   return it == values_.end() ? nullptr : &it->second;
 }
 

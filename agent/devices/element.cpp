@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/text/ascii_case.h"
 #include "agent/core/agent_host.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/agent_settings.h"
@@ -64,7 +65,6 @@ SnmpSession* RequireSession(SnmpSession* session) {
   return session;
 }
 
-bool EqualsIgnoringCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 }  // namespace
 
@@ -92,7 +92,7 @@ int32_t Element::BindElement() try {
   if (const std::string* v = typeFile.Find("dllname")) pluginFileName_ = *v;
   if (const std::string* v = typeFile.Find("snmpsetname")) setCommunity_ = *v;
   if (const std::string* v = typeFile.Find("snmpgetname")) getCommunity_ = *v;
-  if (const std::string* v = typeFile.Find("embeddedhomepage")) embeddedHomePage_ = EqualsIgnoringCase(*v, "true");
+  if (const std::string* v = typeFile.Find("embeddedhomepage")) embeddedHomePage_ = AsciiCase::Equal(*v, "true");
 
   // 2. Home page links.
   ComputeLinks(typeFile.Find("homepageurl"));
@@ -125,11 +125,7 @@ int32_t Element::BindElement() try {
 
   // The class codes of the trap event records, read now so that handling a
   // trap never waits for the device. A failure leaves them to a later pass.
-  try {
-    state_->ReadClassCodes();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  OrlaException::Discard([&] { state_->ReadClassCodes(); });
 
   // 6. The polling thread; its first poll comes one interval from now.
   poller_ = std::make_unique<ElementPoller>(state_);
@@ -146,12 +142,11 @@ int32_t Element::BindElement() try {
 void Element::KeepUnbound(int32_t code, const std::string& reason, std::function<void()> retry) {
   state_->SetUnbound();
   SetUnboundReason(code, reason);
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     // No type, so no pages of its own: the list links to the agent's root.
     ComputeLinks(nullptr);
-  } catch (OrlaException* e) {
+  })) {
     // No host address: the link stays a single space, like a missing text.
-    std::unique_ptr<OrlaException> owned(e);
     devicePageLink_ = agentPageUrl_ = kNoText;
   }
   poller_ = std::make_unique<ElementPoller>(state_, std::move(retry));

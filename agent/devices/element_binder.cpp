@@ -35,22 +35,19 @@ std::unique_ptr<Element> ElementBinder::Make(const std::string& name, const std:
   } discard{hooks_, element};
 
   *answer = 1;
-  try {
-    *answer = element->BindElement();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { *answer = element->BindElement(); })) {
     // Out of open files, binding would leave the element without sessions
     // for good: it stays unbound instead, and is retried.
-    const bool keep = !hooks_.loadEnded() && e->Code() != kErrFileSystem && e->Code() != kErrDllFunction &&
-                      !FileLimitReport::IsLimitError(e->OsError());
+    const bool keep = !hooks_.loadEnded() && failed->Code() != kErrFileSystem && failed->Code() != kErrDllFunction &&
+                      !FileLimitReport::IsLimitError(failed->OsError());
     if (!keep) {
-      if (e->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
-      throw owned.release();
+      if (failed->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
+      throw failed.release();
     }
     // During the initial load the element is kept with what binding set up;
     // its status stays -1 until a poll succeeds.
     EventLog::Write(EventLog::kWarning, StringPrintf("Element %s (%s): %s", name.c_str(), address.c_str(),
-                                                     e->Message().c_str()));
+                                                     failed->Message().c_str()));
     *answer = 1;
   }
   return element;  // moved out before the guard looks

@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "agent/core/agent_layout.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
+#include "agent/core/polling_interval_file.h"
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
 
@@ -28,7 +30,7 @@ void ThrowFileSystemError(int error) {
 }  // namespace
 
 ElementFile::ElementFile(std::string path)
-    : path_(std::move(path)), intervalPath_(BesideElementFile(path_, "storage.ini")) {}
+    : path_(std::move(path)), intervalPath_(BesideElementFile(path_, AgentLayout::kPollingIntervalFileName)) {}
 
 bool ElementFile::Read(std::vector<Line>* lines) {
   ElementFileReader reader(path_);
@@ -62,10 +64,6 @@ void ElementFile::Save(const std::vector<Line>& lines) const {
   if (const int error = AtomicFile::WritePrivate(path_, contents); error != 0) ThrowFileSystemError(error);
 }
 
-void ElementFile::SavePollingInterval(int32_t seconds) const {
-  if (const int error = AtomicFile::WritePrivate(intervalPath_, StringPrintf("%d\n", seconds)); error != 0) {
-    ThrowFileSystemError(error);
-  }
-}
+void ElementFile::SavePollingInterval(int32_t seconds) const { PollingIntervalFile::Write(intervalPath_, seconds); }
 
 }  // namespace orla

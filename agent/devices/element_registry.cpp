@@ -20,6 +20,7 @@
 #include "element_file.h"
 #include "element_binder.h"
 #include "platform/text/string_printf.h"
+#include "platform/net/ipv4_text.h"
 
 namespace orla {
 
@@ -73,14 +74,12 @@ ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInt
 ElementRegistry::~ElementRegistry() {
   {
     Guard hold(lock_);
-    try {
+    // Logged by its constructor; nothing else can be done at this point.
+    OrlaException::Discard([&] {
       // A registry that never finished loading holds only part of the file
       // (or nothing of it): saving that would lose the elements not read.
       if (loaded_.load() && file_->Writable()) SaveElements();
-    } catch (OrlaException* e) {
-      // Logged by its constructor; nothing else can be done at this point.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    });
     while (elements_.Count() > 0) {
       Retire(At(0));
       elements_.Remove(0);
@@ -265,11 +264,7 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
   }
   // Its first status, asked now (outside the lock, like any poll) rather
   // than one interval later; a change is reported like any other.
-  try {
-    polled->RefreshStatus(true);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  OrlaException::Discard([&] { polled->RefreshStatus(true); });
 }
 
 void ElementRegistry::SaveElements() {
@@ -302,8 +297,16 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
   if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
   if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
 
-  int32_t answer;
-  std::unique_ptr<Element> element = binder_->Make(name, address, pollingInterval, &answer);
+  int32_t answer = 0;
+  std::unique_ptr<Element> element;
+  if (std::unique_ptr<OrlaException> failed =
+          OrlaException::Catch([&] { element = binder_->Make(name, address, pollingInterval, &answer); })) {
+    // The failure's own entry does not say which device it was about (an
+    // address that does not answer takes the whole time-out): this one does.
+    EventLog::Write(EventLog::kWarning, StringPrintf("Element %s (%s) was not added: %s", name.c_str(),
+                                                     address.c_str(), failed->Message().c_str()));
+    throw failed.release();
+  }
   try {
     elements_.Append(element.get());
   } catch (...) {
@@ -435,7 +438,8 @@ void ElementRegistry::RunStatusPass() {
   // a polling thread opens before it reports anything.
   std::vector<ElementState::Update> updates(count);
   ParallelRunner::Run(count, [&states, &updates](size_t i) {
-    try {
+    // Logged by its constructor; the pass goes on with the others.
+    OrlaException::Discard([&] {
       updates[i] = states[i]->PollStatus();
       // Class codes that binding could not read are read once the device
       // answers with a status of its own.
@@ -444,19 +448,12 @@ void ElementRegistry::RunStatusPass() {
           (status == plugin::kStatusOk || status == plugin::kStatusDegraded || status == plugin::kStatusFailed)) {
         states[i]->ReadClassCodes();
       }
-    } catch (OrlaException* e) {
-      // Logged by its constructor; the pass goes on with the others.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    });
   });
 
   // Every gate is open again: the changes go out in list order.
   for (size_t i = 0; i < count; ++i) {
-    try {
-      states[i]->ReportChange(updates[i]);
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-    }
+    OrlaException::Discard([&] { states[i]->ReportChange(updates[i]); });
   }
 }
 
@@ -542,7 +539,7 @@ int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* me
   Guard hold(lock_);
   const int32_t* octets = trap != nullptr ? trap->GetAgentAddress() : nullptr;
   if (octets == nullptr) return -1;
-  const std::string address = StringPrintf("%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
+  const std::string address = Ipv4Text::Dotted(octets);
   Element* element = FindByAddress(address);
   if (element == nullptr) return -1;
   return element->DeliverTrap(trap, data, message);

@@ -10,6 +10,7 @@
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
 #include "plugin_call.h"
+#include "status_change_text.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
 #include "platform/library/dynamic_library.h"
@@ -128,10 +129,8 @@ void ElementState::ReportChange(const Update& update) {
   origin.kind = "status";
   origin.element = name;
   origin.address = address_;
-  EventLog::Write(EventLog::kInfo,
-                  StringPrintf("Element %s (%s): status changed from %d to %d.", name.c_str(), address_.c_str(),
-                               update.previous, update.current),
-                  nullptr, 0, origin);
+  EventLog::Write(StatusChangeText::Severity(update.current),
+                  StatusChangeText::Text(name, address_, update.previous, update.current), nullptr, 0, origin);
   StatusChangeListener* listener = listener_.load();
   if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), update.current);
 }

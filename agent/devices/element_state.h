@@ -53,8 +53,8 @@ class ElementState : public RootObject {
   // with the get session, at most one at a time (the update gate). A caller
   // that finds an update running waits for it and answers the status it
   // left, without calling the plug-in. A changed status is written to the
-  // event log (INFO) and reported to the listener after the gate has opened
-  // again, unless the element has been retired. Throws OrlaException 3006
+  // event log (in words, see StatusChangeText) and reported to the listener
+  // after the gate has opened again, unless the element has been retired. Throws OrlaException 3006
   // when the function is missing. With `unlessRetired` (the polling thread)
   // the plug-in is not called once Retire has returned: the check is made
   // right before the call, under the lock Retire takes.

@@ -30,11 +30,10 @@ std::string Recognizer::Recognize(const std::string& address) try {
     if (library == nullptr || community == nullptr) continue;
 
     std::unique_ptr<SnmpSession> session;
-    try {
+    if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       session = std::make_unique<SnmpSession>(address.c_str(), community->c_str());
       session->Open();
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
+    })) {
       continue;
     }
 
@@ -46,15 +45,14 @@ std::string Recognizer::Recognize(const std::string& address) try {
       throw new OrlaException(kErrDllFunction, loaderError, kMsgDllFunction);
     }
 
-    int32_t answer;
-    try {
+    int32_t answer = -1;
+    if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       answer = PluginCall::Run(reinterpret_cast<plugin::RecognizeDeviceFunction>(function), session.get());
-    } catch (OrlaException* e) {
+    })) {
       // A plug-in that lets the request's own error out instead of
       // answering with it: no answer is no answer.
-      std::unique_ptr<OrlaException> owned(e);
-      if (e->Code() != kErrCommunication && e->Code() != kErrTimeout) throw owned.release();
-      answer = e->Code();
+      if (failed->Code() != kErrCommunication && failed->Code() != kErrTimeout) throw failed.release();
+      answer = failed->Code();
     }
     // Binding loads the library again for good.
     plugin.reset();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "agent/core/event_log.h"
+#include "agent/core/polling_interval_file.h"
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
@@ -78,8 +79,9 @@ int AgentCore::StartHost(const std::string& programPath, PauseGate* gate) {
 }
 
 void AgentCore::RemoveRewriteLeftovers() const {
-  for (const char* name : {"/KORAgent.db", "/client.ini", "/storage.ini", "/sysinfo.agt"}) {
-    AtomicFile::RemoveLeftovers(AgentDirectory() + name);
+  for (const std::string& file : {layout_.ElementFile(), layout_.TrapDestinationFile(), layout_.PollingIntervalFile(),
+                                   layout_.SystemInformationFile()}) {
+    AtomicFile::RemoveLeftovers(file);
   }
 }
 
@@ -173,39 +175,8 @@ bool AgentCore::ReadConfiguration(const std::string& fileName) {
   return true;
 }
 
-int AgentCore::ParsePollingInterval(const std::string& line) {
-  // Read as atoi reads: leading blanks, a sign, the digits up to the first
-  // other character. strtol saturates instead of overflowing.
-  const long value = std::strtol(line.c_str(), nullptr, 10);
-  if (value < kMinPollingInterval || value > kMaxPollingInterval) return 0;
-  return static_cast<int>(value);
-}
-
 bool AgentCore::ReadPollingInterval() {
-  pollingInterval_ = kDefaultPollingInterval;
-  const std::string path = layout_.PollingIntervalFile();
-  std::ifstream in(path);
-  if (!in.is_open()) {
-    const int err = errno;
-    EventLog::Write(EventLog::kWarning,
-                    StringPrintf("Unable to open file %s - %s.", path.c_str(), ErrorText(err).c_str()));
-    return false;
-  }
-  std::string line;
-  if (!std::getline(in, line)) {
-    EventLog::Write(EventLog::kWarning, StringPrintf("File %s is empty.  Defaults assumed.", path.c_str()));
-    return false;
-  }
-  const int interval = ParsePollingInterval(line);
-  if (interval == 0) {
-    EventLog::Write(EventLog::kWarning,
-                    StringPrintf("Invalid file format or number out of range in %s.  Defaults assumed.",
-                                 path.c_str()));
-    pollingInterval_ = kDefaultPollingInterval;
-    return false;
-  }
-  pollingInterval_ = interval;
-  return true;
+  return PollingIntervalFile::Read(layout_.PollingIntervalFile(), &pollingInterval_);
 }
 
 std::string AgentCore::SystemInformationText(const std::string& label) {

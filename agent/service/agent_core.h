@@ -16,6 +16,7 @@
 #include <string>
 
 #include "agent/core/agent_layout.h"
+#include "agent/core/polling_interval_file.h"
 #include "agent/core/root_object.h"
 #include "agent_configuration.h"
 
@@ -26,9 +27,6 @@ class TrapListener;
 
 class AgentCore : public RootObject {
  public:
-  static constexpr int kDefaultPollingInterval = 300;
-  static constexpr int kMinPollingInterval = 60;
-  static constexpr int kMaxPollingInterval = 3600;
 
   // Process exit codes of a failed start-up.
   static constexpr int kExitConfiguration = 2;
@@ -73,10 +71,6 @@ class AgentCore : public RootObject {
   bool WriteSystemInformation();
   // Step 5: starts the socket layer.
   bool StartSockets();
-
-  // The polling interval a storage.ini line gives, or 0 when it is not a
-  // number from 60 to 3600.
-  static int ParsePollingInterval(const std::string& line);
   // The twelve lines of sysinfo.agt for this host.
   static std::string SystemInformationText(const std::string& label);
 
@@ -106,7 +100,7 @@ class AgentCore : public RootObject {
   AgentLayout layout_;
   std::string programDirectory_;
   std::string registryFilePath_;
-  int pollingInterval_ = kDefaultPollingInterval;
+  int pollingInterval_ = PollingIntervalFile::kDefault;
   TrapListener* trapListener_ = nullptr;
 };
 

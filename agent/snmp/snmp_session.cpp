@@ -12,6 +12,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/core/agent_settings.h"
 #include "platform/text/string_printf.h"
+#include "platform/net/ipv4_text.h"
 
 namespace orla {
 
@@ -252,7 +253,7 @@ void SnmpSession::GetString(const char* oid, char** text) {
 
 void SnmpSession::GetIpAddress(const char* oid, char** text) {
   GetOctetsText(oid, text, 4, [](const uint8_t* o, uint32_t) {
-    return StringPrintf("%d.%d.%d.%d", o[0], o[1], o[2], o[3]);
+    return Ipv4Text::Dotted(o);
   });
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "agent/core/agent_layout.h"
 #include "agent/core/event_log.h"
 #include "agent/core/lock.h"
 #include "agent/traps/trap_destination.h"
@@ -23,7 +24,7 @@ Lock destinationLock;
 std::atomic<TrapDestinationList*> TrapDestinationList::instance_{nullptr};
 
 TrapDestinationList::TrapDestinationList(const std::string& agentDirectory)
-    : path_(agentDirectory + "/client.ini") {}
+    : path_(AgentLayout::FileIn(agentDirectory, AgentLayout::kTrapDestinationFileName)) {}
 
 TrapDestinationList* TrapDestinationList::Instance() { return instance_.load(std::memory_order_acquire); }
 

@@ -25,6 +25,7 @@
 #include "platform/snmpmgr/snmp_mgr_trap.h"
 #include "platform/sync/manual_reset_event.h"
 #include "platform/text/string_printf.h"
+#include "platform/net/ipv4_text.h"
 
 namespace orla {
 
@@ -184,7 +185,7 @@ void TrapListener::DrainQueue() {
       // An address that is not four octets cannot be a managed element's.
       if (received.agentAddress.length != 4 || received.agentAddress.stream == nullptr) continue;
       const uint8_t* octets = received.agentAddress.stream;
-      const std::string address = StringPrintf("%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
+      const std::string address = Ipv4Text::Dotted(octets);
       ElementRegistry* registry = ElementRegistry::Instance();
       if (registry == nullptr || !registry->IsManaged(address)) continue;
       // An element not yet bound retries its recognition now.

@@ -2,7 +2,6 @@
 
 #include <sys/time.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +28,7 @@
 #include "platform/sync/clock.h"
 #include "platform/sysinfo/system_info.h"
 #include "platform/text/string_printf.h"
+#include "platform/net/ipv4_text.h"
 
 namespace orla {
 
@@ -145,24 +145,10 @@ std::string TrapSender::AgentOsName() { return SystemInfo::OsName(); }
 std::string TrapSender::AgentOsVersion() {
   std::string release, build;
   if (!SystemInfo::OsRelease(&release, &build)) return "No OS version information available";
-  // The release's first three numbers ("6.1.76-..." gives 6, 1 and 76);
-  // a missing number is 0.
   int numbers[3] = {0, 0, 0};
-  size_t pos = 0;
-  for (int& number : numbers) {
-    if (pos >= release.size() || !std::isdigit(static_cast<unsigned char>(release[pos]))) break;
-    long value = 0;
-    while (pos < release.size() && std::isdigit(static_cast<unsigned char>(release[pos]))) {
-      if (value < 100000000) value = value * 10 + (release[pos] - '0');
-      ++pos;
-    }
-    number = static_cast<int>(value);
-    if (pos >= release.size() || release[pos] != '.') break;
-    ++pos;
-  }
+  SystemInfo::ParseRelease(release, &numbers[0], &numbers[1], &numbers[2]);
   return StringPrintf("version %d.%d build %d %s", numbers[0], numbers[1], numbers[2], build.c_str());
 }
-
 
 std::string TrapSender::TimeStampText(const LocalTime& t, int32_t biasMinutes) {
   const int32_t magnitude = biasMinutes < 0 ? -biasMinutes : biasMinutes;
@@ -273,12 +259,11 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
 
   for (int32_t i = 0; i < copy->Count(); ++i) {
     const char* destination = static_cast<TrapDestination*>(copy->Get(i))->Text();
-    try {
+    if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       trap.SendTo(destination);
       TrapStatistics::Instance().sentTo.Add(destination);
-    } catch (OrlaException* e) {
+    })) {
       // Logged by its constructor; the other destinations still get the trap.
-      std::unique_ptr<OrlaException> owned(e);
       TrapStatistics::Instance().failedFor.Add(destination);
     }
   }
@@ -291,12 +276,8 @@ void TrapSender::LogReceivedTrap(TrapMessage* trap) {
 void TrapSender::RefreshAllStatus() {
   ElementRegistry* registry = ElementRegistry::Instance();
   if (registry == nullptr) return;
-  try {
-    registry->UpdateAllStatus();
-  } catch (OrlaException* e) {
-    // The pass has logged its exception itself.
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  // The pass has logged its exception itself.
+  OrlaException::Discard([&] { registry->UpdateAllStatus(); });
 }
 
 bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_point arrival) {
@@ -307,9 +288,7 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
 
   const int32_t* agent = owned->GetAgentAddress();
   const std::string address =
-      agent != nullptr ? StringPrintf("%d.%d.%d.%d", agent[0] & 0xff, agent[1] & 0xff, agent[2] & 0xff,
-                                      agent[3] & 0xff)
-                       : std::string();
+      agent != nullptr ? Ipv4Text::Dotted(agent) : std::string();
   // One picture of the elements for the whole trap; the entry (and the
   // plug-in it holds) stays valid even if the element is removed meanwhile.
   const std::shared_ptr<const ElementDirectory> directory = registry->Directory();

@@ -19,27 +19,18 @@
 //
 // Values written back into the form are HTML-escaped.
 #include <cstdint>
-#include <optional>
-#include <string>
 
-#include "web_page.h"
+#include "add_element_form.h"
 
 namespace orla {
 
-class AddElementPage : public WebPage {
+class AddElementPage : public AddElementForm {
  public:
-  using WebPage::WebPage;
+  using AddElementForm::AddElementForm;
   ~AddElementPage() override = default;
 
-  // With `clear`, the empty form, which reloads the opening window when it
-  // loads; otherwise the form filled from the request's fields.
-  uint32_t ShowForm(bool clear) override;
   uint32_t HandleGet() override;
   uint32_t HandlePost() override;
-
- private:
-  std::optional<std::string> address_;
-  std::optional<std::string> name_;
 };
 
 }  // namespace orla

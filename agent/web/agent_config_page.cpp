@@ -6,6 +6,7 @@
 #include <string>
 
 #include "agent/core/object_list.h"
+#include "platform/text/string_printf.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_destination.h"
@@ -121,6 +122,7 @@ uint32_t AgentConfigPage::RemoveDestination() {
   const std::optional<std::string> selected = GetField("client_address");
   if (!selected) return ShowError("Required field not found in data.", kPageLocation, false);
   AgentObjects::TrapDestinations().Remove(selected->c_str());
+  RecordChange("removed the trap destination " + *selected);
   return HandleGet();
 }
 
@@ -149,7 +151,10 @@ uint32_t AgentConfigPage::AddDestination() {
       }
     }
     // Stored as typed, not as resolved.
-    if (list.AddIfUnchanged(typed->c_str(), revision)) return HandleGet();
+    if (list.AddIfUnchanged(typed->c_str(), revision)) {
+      RecordChange("added the trap destination " + *typed);
+      return HandleGet();
+    }
   }
 }
 
@@ -160,13 +165,16 @@ uint32_t AgentConfigPage::ChangeInterval(const std::string& minutes) {
   if (value < kMinIntervalMinutes || value > kMaxIntervalMinutes) {
     return ShowError("The polling interval must be between 1 and 60 minutes.", kPageLocation, false);
   }
-  try {
+  const int32_t before = AgentObjects::Registry().PollingInterval() / 60;
+  const std::string what = StringPrintf("changed the polling interval from %d to %ld minutes", before, value);
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().SetPollingInterval(static_cast<int32_t>(value) * 60);
-  } catch (OrlaException* e) {
+  })) {
     // storage.ini could not be rewritten (logged); the interval is in effect.
-    std::unique_ptr<OrlaException> owned(e);
-    return ShowError(e->Message(), kPageLocation, false);
+    RecordChange(what);
+    return ShowError(failed->Message(), kPageLocation, false);
   }
+  RecordChange(what);
   return HandleGet();
 }
 

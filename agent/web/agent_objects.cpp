@@ -9,8 +9,10 @@
 
 namespace orla {
 
+ElementRegistry* AgentObjects::FindRegistry() { return ElementRegistry::Instance(); }
+
 ElementRegistry& AgentObjects::Registry() {
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = FindRegistry();
   if (registry == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   return *registry;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // AgentObjects: the process-wide element registry and trap destination list
-// as the dialog pages reach them. The agent's start-up creates both before
+// as every page reaches them (no page asks the registry for its instance). The agent's start-up creates both before
 // the web interface starts; a page served without them (a web server run on
 // its own, as in some tests) gets OrlaException 3 "No object with that name
 // exists." instead of a null pointer, which its error handling or the
@@ -17,6 +17,9 @@ class TrapDestinationList;
 class AgentObjects {
  public:
   static ElementRegistry& Registry();
+  // The registry, or null for a page that does without one (a summary, a
+  // count, a document that reports no elements then).
+  static ElementRegistry* FindRegistry();
   static TrapDestinationList& TrapDestinations();
 
   // The web server library's handle of the server the pages run in; 0 while

@@ -4,6 +4,7 @@
 #include "agent/core/agent_settings.h"
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_sender.h"
+#include "agent_objects.h"
 #include "text_escape.h"
 #include "platform/sysinfo/system_info.h"
 
@@ -29,7 +30,7 @@ uint32_t DiscoveryDocumentPage::HandleGet() {
   const std::string hostText = TextEscape::Xml(host);
   const std::string osName = TextEscape::Xml(TrapSender::AgentOsName());
   const std::string osVersion = TextEscape::Xml(TrapSender::AgentOsVersion());
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = AgentObjects::FindRegistry();
   const char overall = registry != nullptr ? registry->OverallStatus() : '?';
 
   ClearOutput();

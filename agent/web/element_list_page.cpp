@@ -4,9 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
+#include "agent_objects.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -34,23 +35,22 @@ bool StartsWithSpace(const std::string& token) { return !token.empty() && token[
 }  // namespace
 
 const char* ElementListPage::StatusCell(int32_t status) {
-  switch (status) {
-    case 0: return "<td><img src=ok.gif></td>";
-    case 1: return "<td><img src=degraded.gif></td>";
-    case 2: return "<td><img src=failed.gif></td>";
-    default: return "<td><img src=unknown.gif></td>";
+  switch (ElementDirectory::BucketOf(status)) {
+    case ElementDirectory::Bucket::kOk: return "<td><img src=ok.gif></td>";
+    case ElementDirectory::Bucket::kDegraded: return "<td><img src=degraded.gif></td>";
+    case ElementDirectory::Bucket::kFailed: return "<td><img src=failed.gif></td>";
+    case ElementDirectory::Bucket::kUnknown: break;
   }
+  return "<td><img src=unknown.gif></td>";
 }
 
 int32_t ElementListPage::ElementCount() {
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = AgentObjects::FindRegistry();
   return registry != nullptr ? registry->ElementCount() : 0;
 }
 
 std::string ElementListPage::ElementList() {
-  ElementRegistry* registry = ElementRegistry::Instance();
-  if (registry == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
-  return registry->ListElements(true);
+  return AgentObjects::Registry().ListElements(true);
 }
 
 uint32_t ElementListPage::HandlePost() { return HandleGet(); }
@@ -71,10 +71,7 @@ uint32_t ElementListPage::HandleGet() {
   if (menu >= 0) WriteMenuBar();
 
   std::string list;
-  try {
-    list = ElementList();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { list = ElementList(); })) {
     Append("<center><br><br><DIV class=head2>Error retrieving element data.</DIV></center></body></html>");
     return SendPage();
   }

@@ -2,12 +2,20 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
+
+#include "agent/core/audit_trail.h"
+#include "event_query.h"
 
 namespace orla {
 
 namespace {
+
+bool IsStatusWord(const std::string& word) {
+  return word == "OK" || word == "Degraded" || word == "Failed" || word == "Unknown";
+}
 
 // The value of `"key":` in a flat JSON object line: a string (unescaped) or
 // a bare number as text. False when the key is missing or its value is cut.
@@ -110,16 +118,23 @@ bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event
   event->sequence = 0;
   event->text = std::move(text);
   event->origin = EventOrigin();
-  // "INFO: Element NAME (ADDRESS): status changed from A to B."
-  static const std::string kStatusStart = "INFO: Element ";
-  const size_t change = event->text.rfind("): status changed from ");
-  if (event->text.compare(0, kStatusStart.size(), kStatusStart) == 0 && change != std::string::npos) {
-    const size_t open = event->text.rfind(" (", change);
-    if (open != std::string::npos && open >= kStatusStart.size()) {
-      event->origin.kind = "status";
-      event->origin.element = event->text.substr(kStatusStart.size(), open - kStatusStart.size());
-      event->origin.address = event->text.substr(open + 2, change - open - 2);
-    }
+  // The text behind the severity prefix tells a status change
+  // ("NAME (ADDRESS): OK → Failed", perhaps followed by ": REASON"), a
+  // change an operator made and a log-in apart from the rest.
+  const size_t colon = event->text.find(": ");
+  const std::string body = colon == std::string::npos ? std::string() : event->text.substr(colon + 2);
+  const size_t arrow = body.find(" \u2192 ");
+  const size_t close = arrow == std::string::npos ? std::string::npos : body.rfind("): ", arrow);
+  const size_t open = close == std::string::npos ? std::string::npos : body.rfind(" (", close);
+  if (close != std::string::npos && open != std::string::npos &&
+      IsStatusWord(body.substr(close + 3, arrow - close - 3))) {
+    event->origin.kind = "status";
+    event->origin.element = body.substr(0, open);
+    event->origin.address = body.substr(open + 2, close - open - 2);
+  } else if (body.compare(0, std::strlen(AuditTrail::kTextStart), AuditTrail::kTextStart) == 0) {
+    event->origin.kind = "change";
+  } else if (EventQuery::IsLoginText(body)) {
+    event->origin.kind = "login";
   } else if (Field(line, "data", &data) && !data.empty() && eventType == 2) {
     // Only received traps are logged with an event record.
     event->origin.kind = "trap";

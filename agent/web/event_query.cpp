@@ -7,23 +7,12 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/text/ascii_case.h"
 #include "event_log_file_reader.h"
 
 namespace orla {
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-bool ContainsLower(const std::string& haystack, const std::string& lowerNeedle) {
-  if (lowerNeedle.empty()) return true;
-  const auto it = std::search(haystack.begin(), haystack.end(), lowerNeedle.begin(), lowerNeedle.end(),
-                              [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
-  return it != haystack.end();
-}
 
 std::optional<long long> Number(const std::optional<std::string>& text) {
   if (!text || text->empty()) return std::nullopt;
@@ -39,11 +28,11 @@ std::optional<long long> Number(const std::optional<std::string>& text) {
 EventQuery EventQuery::FromFields(const std::function<std::optional<std::string>(const char*)>& field) {
   EventQuery query;
   query.element = field("element").value_or("");
-  const std::string severity = Lower(field("severity").value_or(""));
+  const std::string severity = AsciiCase::Lower(field("severity").value_or(""));
   query.minSeverity = severity == "critical" ? 2 : severity == "warning" ? 1 : 0;
-  query.kind = Lower(field("kind").value_or(""));
+  query.kind = AsciiCase::Lower(field("kind").value_or(""));
   query.text = field("text").value_or("");
-  query.lowerText_ = Lower(query.text);
+  query.lowerText_ = AsciiCase::Lower(query.text);
   if (auto from = Number(field("from"))) query.fromMs = *from;
   if (auto to = Number(field("to"))) query.toMs = *to;
   if (auto offset = Number(field("offset"))) query.offset = static_cast<size_t>(*offset);
@@ -55,16 +44,22 @@ EventQuery EventQuery::FromFields(const std::function<std::optional<std::string>
 
 bool EventQuery::Matches(const RecordedEvent& event) const {
   if (event.severity < minSeverity) return false;
-  if (!kind.empty() && event.origin.kind != kind) return false;
+  if (kind.empty() ? event.origin.kind == "login" : event.origin.kind != kind) return false;
   if (fromMs >= 0 && event.timeMs < fromMs) return false;
   if (toMs >= 0 && event.timeMs > toMs) return false;
-  if (!element.empty() && strcasecmp(event.origin.element.c_str(), element.c_str()) != 0 &&
+  if (!element.empty() && !AsciiCase::Equal(event.origin.element, element) &&
       event.origin.address != element) {
     return false;
   }
   if (lowerText_.empty()) return true;
-  return ContainsLower(event.text, lowerText_) || ContainsLower(event.origin.element, lowerText_) ||
-         ContainsLower(event.origin.address, lowerText_) || ContainsLower(event.origin.trap, lowerText_);
+  return AsciiCase::Contains(event.text, lowerText_) || AsciiCase::Contains(event.origin.element, lowerText_) ||
+         AsciiCase::Contains(event.origin.address, lowerText_) || AsciiCase::Contains(event.origin.trap, lowerText_);
+}
+
+bool EventQuery::IsLoginText(const std::string& text) {
+  static const std::string kStart = "The user ";
+  return text.compare(0, kStart.size(), kStart) == 0 &&
+         text.find(" logged in to the web server from ") != std::string::npos;
 }
 
 EventQuery::Result EventQuery::Run(const EventRing& ring, const std::string& logPath, bool everything) const {

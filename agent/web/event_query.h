@@ -34,7 +34,9 @@ class EventQuery {
 
   // Filters from form fields (the request's query string): element (a name
   // or an address, exact, any case), severity ("info", "warning",
-  // "critical": that one or worse), kind ("trap", "status", "agent"), text
+  // "critical": that one or worse), kind ("trap", "status", "change",
+  // "login", "agent"; without one every kind but "login": successful
+  // log-ins are shown only when asked for), text
   // (in the text, element, address or trap, any case), from / to
   // (milliseconds since 1970 UTC, inclusive), offset and limit. `field`
   // answers a field's value or none; bad numbers are taken as absent.
@@ -45,6 +47,10 @@ class EventQuery {
   Result Run(const EventRing& ring, const std::string& logPath, bool everything = false) const;
 
   bool Matches(const RecordedEvent& event) const;
+
+  // Whether an entry's text (behind its severity prefix) is the web
+  // server's note of a successful log-in, the kind "login".
+  static bool IsLoginText(const std::string& text);
 
   std::string element;
   int minSeverity = 0;

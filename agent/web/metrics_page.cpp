@@ -41,7 +41,7 @@ uint32_t MetricsPage::HandleGet() {
                 "The metrics need the agent's metrics token (Authorization: Bearer) or a user's name and password "
                 "(basic authentication).\n");
   }
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = AgentObjects::FindRegistry();
   std::vector<ElementActivity> elements;
   char overall = '0';
   if (registry != nullptr) {

@@ -6,6 +6,7 @@
 
 #include "agent/core/agent_revision.h"
 #include "agent/core/duration_histogram.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/poll_statistics.h"
 #include "agent/traps/trap_statistics.h"
 #include "platform/metrics/metric_sheet.h"
@@ -39,7 +40,8 @@ void AddPerKey(MetricSheet& sheet, const char* name, const char* help, const cha
 void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& elements, char overallStatus) {
   const size_t status = sheet.AddFamily(
       "koragent_element_status",
-      "The element's status as last polled: 0 ok, 1 degraded, 2 failed, 3 unknown, -1 not read yet.", Type::kGauge);
+      "The element's status as the element list shows it: 0 ok, 1 degraded, 2 failed, 3 unknown (also not read yet).",
+      Type::kGauge);
   const size_t answered = sheet.AddFamily("koragent_element_answered",
                                           "1 when the element's device answered during the last poll.", Type::kGauge);
   const size_t lastAnswer =
@@ -55,9 +57,8 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& element
     // The device's text (often long) only on the status, which alerts name
     // the device by; the other series join it on element and address.
     const Labels labels = {{"element", element.name}, {"address", element.address}};
-    // A plug-in's answer outside 0 to 3 is shown as unknown.
-    const int32_t shown = element.status < 0 ? -1 : element.status > 3 ? 3 : element.status;
-    sheet.Add(status, {labels[0], labels[1], {"model", element.description}}, shown);
+    sheet.Add(status, {labels[0], labels[1], {"model", element.description}},
+              static_cast<int32_t>(ElementDirectory::BucketOf(element.status)));
     sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
     if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);
     sheet.Add(changed, labels, static_cast<double>(element.statusSinceMs) / 1000);

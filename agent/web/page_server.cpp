@@ -9,6 +9,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
+#include "event_query.h"
 #include "page_table.h"
 #include "web_page.h"
 #include "platform/text/string_printf.h"
@@ -79,9 +80,14 @@ void PageServer::Start(const AgentLayout& layout) {
   unloadBlocked_ = true;
   // The web server's own messages go through the agent's event log, so the
   // events console sees them like every other entry.
+  // A successful log-in is of its own kind, which the events console
+  // shows only when asked.
   ZEPASetLogCallback([](int severity, const char* text) {
+    const std::string line = text != nullptr ? text : "";
+    EventOrigin origin;
+    if (EventQuery::IsLoginText(line)) origin.kind = "login";
     EventLog::Write(severity >= EventLog::kInfo && severity <= EventLog::kCritical ? severity : EventLog::kWarning,
-                    text != nullptr ? text : "");
+                    line, nullptr, 0, origin);
   });
   // The endpoint comes from the agent's settings, read once at start-up.
   const AgentSettings settings = AgentSettings::Current();
@@ -198,13 +204,9 @@ uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
 }
 
 uint32_t PageServer::RootPage() {
-  if (ElementRegistry* registry = ElementRegistry::Instance()) {
-    try {
-      registry->UpdateAllStatus();
-    } catch (OrlaException* e) {
-      // Logged by its constructor; the root page is served all the same.
-      std::unique_ptr<OrlaException> owned(e);
-    }
+  if (ElementRegistry* registry = AgentObjects::FindRegistry()) {
+    // Logged by its constructor; the root page is served all the same.
+    OrlaException::Discard([&] { registry->UpdateAllStatus(); });
   }
   return WebPage::kServeFile;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "platform/text/ascii_case.h"
 #include "about_page.h"
 #include "add_element_page.h"
 #include "agent_config_page.h"
@@ -63,7 +64,7 @@ bool PageTable::Matches(const Route& route, const char* path) {
   if (path == nullptr) return false;
   switch (route.match) {
     case Match::kWholeAnyCase:
-      return strcasecmp(path, route.path) == 0;
+      return AsciiCase::Equal(path, route.path);
     case Match::kWholeExact:
       return std::strcmp(path, route.path) == 0;
     case Match::kPrefix:

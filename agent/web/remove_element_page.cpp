@@ -15,11 +15,10 @@ namespace orla {
 
 uint32_t RemoveElementPage::HandleGet() {
   std::string list;
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     list = AgentObjects::Registry().ListElements(false);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return ShowError(e->Message(), nullptr, false);
+  })) {
+    return ShowError(failed->Message(), nullptr, false);
   }
   AppendDialogHead("Remove Tape Controller");
   Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit(); document.input_form.ok.focus();\">");
@@ -51,14 +50,14 @@ uint32_t RemoveElementPage::HandlePost() {
   if (!IsAdministrator()) return ShowNotAdministrator();
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("No tape controller specified.", nullptr, false);
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().RemoveElement(*name);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
+  })) {
     // The list behind the dialog is out of date: OK reloads it.
-    if (e->Code() == kErrNoSuchObject) return ShowError("The tape controller specified does not exist.", nullptr, true);
-    return ShowError(e->Message(), nullptr, true);
+    if (failed->Code() == kErrNoSuchObject) return ShowError("The tape controller specified does not exist.", nullptr, true);
+    return ShowError(failed->Message(), nullptr, true);
   }
+  RecordChange("removed the tape controller " + *name, *name);
   return ShowSuccess("The tape controller has been removed.");
 }
 

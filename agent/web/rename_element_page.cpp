@@ -17,11 +17,10 @@ namespace orla {
 
 uint32_t RenameElementPage::HandleGet() {
   std::string list;
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     list = AgentObjects::Registry().ListElements(false);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return ShowError(e->Message(), nullptr, false);
+  })) {
+    return ShowError(failed->Message(), nullptr, false);
   }
   AppendDialogHead("Rename Tape Controller");
   Append(
@@ -74,19 +73,19 @@ uint32_t RenameElementPage::HandlePost() {
                      false);
   }
 
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().RenameElement(*current, *wanted);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
+  })) {
     // The list behind the dialog may be out of date: OK reloads it.
-    if (e->Code() == kErrNameInUse) {
+    if (failed->Code() == kErrNameInUse) {
       return ShowError("The name specified is already in use.  Please enter a new name.", location, true);
     }
-    if (e->Code() == kErrNoSuchObject) {
+    if (failed->Code() == kErrNoSuchObject) {
       return ShowError("Either the tape controller specified does not exist.", nullptr, true);
     }
-    return ShowError(e->Message(), nullptr, true);
+    return ShowError(failed->Message(), nullptr, true);
   }
+  RecordChange("renamed the tape controller " + *current + " to " + *wanted, *wanted);
   return ShowSuccess("The tape controller has been renamed.");
 }
 

@@ -1,19 +1,21 @@
 #include "status_json_page.h"
 
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
+#include "agent_objects.h"
 #include "text_escape.h"
 
 namespace orla {
 
 std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs) {
-  // The element list's four images: 0 ok, 1 degraded, 2 failed, anything else unknown.
+  // Counted as the element list shows them (ElementDirectory::BucketOf).
   size_t counts[4] = {0, 0, 0, 0};
   std::string rows;
   rows.reserve(elements.size() * 120);
   for (const ElementActivity& e : elements) {
-    ++counts[e.status >= 0 && e.status <= 2 ? e.status : 3];
+    ++counts[static_cast<int32_t>(ElementDirectory::BucketOf(e.status))];
     if (!rows.empty()) rows += ',';
     rows += "{\"name\":\"" + TextEscape::Json(e.name) + "\",\"address\":\"" + TextEscape::Json(e.address) + "\"";
     rows += StringPrintf(",\"status\":%d,\"statusSince\":%lld,\"lastAnswered\":", e.status,
@@ -29,7 +31,7 @@ std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements,
 
 uint32_t StatusJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = AgentObjects::FindRegistry();
   const std::vector<ElementActivity> elements = registry != nullptr ? registry->Activity() : std::vector<ElementActivity>();
   Append(Render(elements, Clock::System()->WallMilliseconds()));
   return SendContent("application/json; charset=utf-8");

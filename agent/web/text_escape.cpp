@@ -65,8 +65,12 @@ std::string TextEscape::Json(const std::string& text) {
 }
 
 std::string TextEscape::Csv(const std::string& text) {
-  std::string field = text;
-  if (!field.empty() && field[0] != '\0' && std::strchr("=+-@", field[0]) != nullptr) field.insert(0, "'");
+  // A field a spreadsheet would read as a formula gets a leading quote.
+  const bool formula = !text.empty() && text[0] != '\0' && std::strchr("=+-@", text[0]) != nullptr;
+  std::string field;
+  field.reserve(text.size() + 1);
+  if (formula) field.push_back('\'');
+  field.append(text);
   if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
   std::string out = "\"";
   for (char c : field) {

@@ -8,7 +8,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
-#include "add_element_page.h"
+#include "add_element_form.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -46,18 +46,18 @@ uint32_t TrapTargetPage::HandlePost() {
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("Bad data format returned by form.", nullptr, false);
   // Whatever the button, a POST with a name and without "no" reconfigures.
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().ConfigureTrapReceiver(*name);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);
-    return ShowError(e->Message(), nullptr, false);
+  })) {
+    if (failed->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);
+    return ShowError(failed->Message(), nullptr, false);
   }
+  RecordChange("set the trap destination of the tape controller " + *name + " to this agent", *name);
   return ShowEmptyAddForm();
 }
 
 uint32_t TrapTargetPage::ShowEmptyAddForm() {
-  AddElementPage form(Request());
+  AddElementForm form(Request());
   return form.ShowForm(true);
 }
 

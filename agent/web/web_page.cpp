@@ -3,48 +3,14 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "agent/core/audit_trail.h"
 #include "agent/traps/trap_sender.h"
 #include "text_escape.h"
 #include "platform/net/host_lookup.h"
 #include "platform/text/string_printf.h"
+#include "platform/text/url_decoding.h"
 
 namespace orla {
-
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// "+" as a space and %HH as the byte; anything else, a malformed "%" and
-// %00 included, copied as it stands.
-std::string DecodeValue(const char* value) {
-  std::string out;
-  const size_t length = std::strlen(value);
-  for (size_t i = 0; i < length; ++i) {
-    const char c = value[i];
-    if (c == '+') {
-      out += ' ';
-    } else if (c == '%' && i + 2 < length) {
-      const int high = HexDigit(value[i + 1]);
-      const int low = HexDigit(value[i + 2]);
-      if (high >= 0 && low >= 0 && (high | low) != 0) {
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-      } else {
-        out += c;
-      }
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 WebPage::WebPage(EXTENSION_CONTROL_BLOCK* request) : request_(request) {}
 
@@ -95,6 +61,23 @@ uint32_t WebPage::SendWithHeader(const std::string& header) {
   uint32_t bodyLength = static_cast<uint32_t>(output_.size());
   request_->WriteClient(request_->ConnID, output_.data(), &bodyLength, 0);
   return kAnswered;
+}
+
+std::string WebPage::ServerVariable(const char* name) const {
+  if (request_ == nullptr || request_->GetServerVariable == nullptr) return std::string();
+  // Asked once for the size, then for the value (a user name has no bound).
+  uint32_t size = 0;
+  request_->GetServerVariable(request_->ConnID, name, nullptr, &size);
+  if (size == 0) return std::string();
+  std::string value(size, '\0');
+  if (!request_->GetServerVariable(request_->ConnID, name, value.data(), &size)) return std::string();
+  value.resize(std::strlen(value.c_str()));
+  return value;
+}
+
+void WebPage::RecordChange(const std::string& what, const std::string& element,
+                           const std::string& elementAddress) const {
+  AuditTrail::Record({ServerVariable("REMOTE_USER"), ServerVariable("REMOTE_ADDR")}, what, element, elementAddress);
 }
 
 bool WebPage::HasSession() const { return QueryRights(request_) != ZEPA_RIGHTS_NO_SESSION; }
@@ -236,7 +219,9 @@ std::optional<std::string> WebPage::GetField(const char* name) {
     if (std::strcmp(token, name) == 0) {
       const char* value = NextToken(nullptr, "\n\r&");
       if (value == nullptr) return std::nullopt;
-      return DecodeValue(value);
+      // A zero byte would cut the value short where it is handed on as a C
+      // string: "%00" stays as it was typed.
+      return UrlDecoding::Decode(value, UrlDecoding::Plus::kIsSpace, UrlDecoding::ZeroByte::kKeepEscaped);
     }
     NextToken(nullptr, "\n\r&");
     token = NextToken(nullptr, "\n\r=");

@@ -113,6 +113,10 @@ class WebPage : public RootObject {
   static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
+  // Writes the audit event of a change this request made (AuditTrail):
+  // the logged-in user and the address the request came from.
+  void RecordChange(const std::string& what, const std::string& element = std::string(),
+                    const std::string& elementAddress = std::string()) const;
   // What a change asked for by a user without that right gets, as text and
   // as the error page whose OK closes the window.
   static constexpr const char* kNotAdministrator =
@@ -134,6 +138,8 @@ class WebPage : public RootObject {
   void AppendDialogHead(const char* title, const std::string& utilitiesScript = "orla_utilities.js");
 
  private:
+  // A server variable of the request ("REMOTE_ADDR"); empty when unknown.
+  std::string ServerVariable(const char* name) const;
   // Sends `header` (status line left to the library) and the output.
   uint32_t SendWithHeader(const std::string& header);
   // Closes the message cell, table and page of ShowError and

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "platform/net/host_lookup.h"
+#include "platform/net/ipv4_text.h"
 
 namespace orla {
 
@@ -19,7 +20,7 @@ bool HostAddress::AgentFirstIpv4(std::string* address) {
   if (gethostname(name, 100) != 0) return false;
   SocketAddressIn found{};
   if (!HostLookup::ResolveIPv4(name, 0, &found)) return false;
-  *address = HostLookup::ToText(Routable(found.address, InterfaceAddresses()));
+  *address = Ipv4Text::FromNetwork(Routable(found.address, InterfaceAddresses()));
   return true;
 }
 
@@ -61,7 +62,7 @@ bool HostAddress::SourceToward(const std::string& host, int port, std::string* a
                   getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0;
   close(fd);
   if (!ok) return false;
-  *address = HostLookup::ToText(local.sin_addr.s_addr);
+  *address = Ipv4Text::FromNetwork(local.sin_addr.s_addr);
   return true;
 }
 

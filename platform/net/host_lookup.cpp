@@ -34,12 +34,4 @@ bool HostLookup::ResolveIPv4(const char* host, uint16_t port, SocketAddressIn* a
   return ok;
 }
 
-std::string HostLookup::ToText(uint32_t networkAddress) {
-  in_addr in{};
-  in.s_addr = networkAddress;
-  char text[INET_ADDRSTRLEN] = {};
-  if (inet_ntop(AF_INET, &in, text, sizeof(text)) == nullptr) return std::string();
-  return text;
-}
-
 }  // namespace orla

@@ -39,11 +39,11 @@ std::string SystemInfo::OsName() {
   return u.sysname;
 }
 
-void SystemInfo::ParseRelease(const std::string& release, int* major, int* minor) {
-  *major = 0;
-  *minor = 0;
+void SystemInfo::ParseRelease(const std::string& release, int* major, int* minor, int* patch) {
+  int ignored = 0;
+  int* targets[] = {major, minor, patch != nullptr ? patch : &ignored};
+  for (int* target : targets) *target = 0;
   size_t pos = 0;
-  int* targets[] = {major, minor};
   for (int* target : targets) {
     if (pos >= release.size() || !std::isdigit(static_cast<unsigned char>(release[pos]))) return;
     long value = 0;

@@ -10,9 +10,9 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "client/http_client.h"
 #include "users/password_hash.h"
 #include "self_signed_certificate.h"
+#include "trust_bundle.h"
 #include "zepa_log.h"
 
 namespace orla {
@@ -100,7 +100,7 @@ bool DataDirectory::Prepare(UserStore& users, std::string* error) const {
       break;
   }
   if (!EnsureUsers(users, error)) return false;
-  if (!HttpClient::WriteTrustBundle(File(kCertificateFileName), File(kTrustBundleFileName), &message)) {
+  if (!TrustBundle::Write(File(kCertificateFileName), File(kTrustBundleFileName), &message)) {
     // Client requests then trust only the system's certificates.
     ZepaLog::Write(ZepaLog::kWarning, "The web server cannot prepare its client requests' trust: " + message);
   }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
 #include "web_text.h"
 
@@ -57,8 +58,8 @@ std::string LibraryPages::LoginUrl(const std::string& returnPath) {
 
 void LibraryPages::SendLoginNeeded(const HttpTransport::Request& request, HttpTransport::Response& response) {
   const std::string login = LoginUrl(request.target);
-  const std::string mode = WebText::ToLower(request.Header("Sec-Fetch-Mode"));
-  const std::string accept = WebText::ToLower(request.Header("Accept"));
+  const std::string mode = AsciiCase::Lower(request.Header("Sec-Fetch-Mode"));
+  const std::string accept = AsciiCase::Lower(request.Header("Accept"));
   const bool navigation = request.HasHeader("Sec-Fetch-Mode")
                               ? mode == "navigate"
                               : accept.empty() || accept.find("text/html") != std::string::npos ||

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "client/cache_file_table.h"
-#include "client/client_url.h"
+#include "cache_file_table.h"
+#include "client_url.h"
 #include "users/session_table.h"
 
 namespace orla {

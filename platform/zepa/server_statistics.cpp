@@ -1,5 +1,6 @@
 #include "server_statistics.h"
 
+#include "platform/text/ascii_case.h"
 #include "library_pages.h"
 #include "web_text.h"
 
@@ -9,7 +10,7 @@ void ServerStatistics::Count(const HttpTransport::Request& request, const HttpTr
   const int hundreds = response.status >= 100 && response.status < 600 ? response.status / 100 : 0;
   responses_[static_cast<size_t>(hundreds)].fetch_add(1, std::memory_order_relaxed);
   if ((response.status == 401 || response.status == 429) && request.method == "POST" &&
-      WebText::EqualsIgnoreCase(request.path, LibraryPages::kLoginPath)) {
+      AsciiCase::Equal(request.path, LibraryPages::kLoginPath)) {
     failedLogins_.fetch_add(1, std::memory_order_relaxed);
   }
 }

@@ -1,6 +1,5 @@
 #include "server_table.h"
 
-#include "zepa_server.h"
 
 namespace orla {
 

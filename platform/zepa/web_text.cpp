@@ -3,17 +3,11 @@
 #include <cctype>
 
 #include "platform/text/html_escape.h"
+#include "platform/text/url_decoding.h"
 
 namespace orla {
 
 namespace {
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
@@ -41,25 +35,6 @@ std::string WebText::UrlEncode(const std::string& text) {
   return out;
 }
 
-std::string WebText::UrlDecode(const std::string& text, bool plusIsSpace) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '%' && i + 2 < text.size()) {
-      const int hi = HexValue(text[i + 1]);
-      const int lo = HexValue(text[i + 2]);
-      if (hi >= 0 && lo >= 0) {
-        out.push_back(static_cast<char>(hi * 16 + lo));
-        i += 2;
-        continue;
-      }
-    }
-    out.push_back(plusIsSpace && c == '+' ? ' ' : c);
-  }
-  return out;
-}
-
 bool WebText::FormField(const std::string& form, const std::string& name, std::string* value) {
   size_t pos = 0;
   while (pos <= form.size()) {
@@ -67,9 +42,9 @@ bool WebText::FormField(const std::string& form, const std::string& name, std::s
     if (end == std::string::npos) end = form.size();
     const std::string pair = form.substr(pos, end - pos);
     const size_t eq = pair.find('=');
-    const std::string key = UrlDecode(pair.substr(0, eq), true);
+    const std::string key = UrlDecoding::Decode(pair.substr(0, eq), UrlDecoding::Plus::kIsSpace);
     if (key == name) {
-      *value = eq == std::string::npos ? std::string() : UrlDecode(pair.substr(eq + 1), true);
+      *value = eq == std::string::npos ? std::string() : UrlDecoding::Decode(pair.substr(eq + 1), UrlDecoding::Plus::kIsSpace);
       return true;
     }
     pos = end + 1;
@@ -140,20 +115,6 @@ WebText::HeaderList WebText::ParseHeaderLines(const std::string& text, int* reje
   }
   if (rejected != nullptr) *rejected = bad;
   return out;
-}
-
-bool WebText::EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-std::string WebText::ToLower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 std::string WebText::SafeLocalPath(const std::string& path) {

@@ -15,9 +15,6 @@ class WebText {
   static std::string HtmlEscape(const std::string& text);
   // Every byte outside A-Z a-z 0-9 - . _ ~ as %XX.
   static std::string UrlEncode(const std::string& text);
-  // %XX sequences and, when `plusIsSpace`, "+" decoded; a malformed "%" is
-  // kept as it is.
-  static std::string UrlDecode(const std::string& text, bool plusIsSpace);
   // The decoded value of field `name` in application/x-www-form-urlencoded
   // text; false when the field is absent.
   static bool FormField(const std::string& form, const std::string& name, std::string* value);
@@ -29,8 +26,6 @@ class WebText {
   static HeaderList ParseHeaderLines(const std::string& text, int* rejected);
   // True for an HTTP header name (RFC 9110 token).
   static bool IsToken(const std::string& text);
-  static bool EqualsIgnoreCase(const std::string& a, const std::string& b);
-  static std::string ToLower(std::string text);
   // A local path for a redirect after login: starts with one "/", no
   // control characters, no backslash; anything else becomes "/".
   static std::string SafeLocalPath(const std::string& path);

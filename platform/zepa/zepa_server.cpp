@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
 #include "extensions/confined_path.h"
 #include "extensions/connection_context.h"
@@ -137,15 +138,15 @@ void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response
     response.headers.emplace_back("Cache-Control", "max-age=86400");
     return;
   }
-  if (WebText::EqualsIgnoreCase(request.path, LibraryPages::kLoginPath)) {
+  if (AsciiCase::Equal(request.path, LibraryPages::kLoginPath)) {
     login_.HandleLogin(request, response);
     return;
   }
-  if (WebText::EqualsIgnoreCase(request.path, LibraryPages::kLogoutPath)) {
+  if (AsciiCase::Equal(request.path, LibraryPages::kLogoutPath)) {
     login_.HandleLogout(request, response);
     return;
   }
-  if (WebText::EqualsIgnoreCase(request.path, LibraryPages::kSessionPath)) {
+  if (AsciiCase::Equal(request.path, LibraryPages::kSessionPath)) {
     // Who is signed in, as plain text (empty without a session): the
     // extensions' static pages show it.
     std::optional<SessionTable::Session> session = login_.SessionOf(request);

@@ -20,16 +20,16 @@
 #include <optional>
 #include <string>
 
-#include "client/cache_file_table.h"
+#include "cache_file_table.h"
 #include "client/client_launcher.h"
-#include "client/client_url.h"
+#include "client_url.h"
 #include "data_directory.h"
 #include "server_context.h"
 #include "extensions/extension_modules.h"
 #include "extensions/extension_table.h"
 #include "transport/http_transport.h"
 #include "users/login_service.h"
-#include "transport/request_gate.h"
+#include "request_gate.h"
 #include "users/scrape_credentials.h"
 #include "server_statistics.h"
 #include "server_settings.h"

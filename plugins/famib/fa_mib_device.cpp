@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/text/ascii_case.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
@@ -53,11 +54,7 @@ std::string TrimRight(std::string text) {
   return text;
 }
 
-bool ContainsFirmware(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower.find("firmware") != std::string::npos;
-}
+bool ContainsFirmware(const std::string& text) { return AsciiCase::Contains(text, "firmware"); }
 
 // The first unit's id of every device this process has found it on, by the
 // device's address: a unit is looked up once, not for every call.
@@ -158,14 +155,13 @@ int32_t FaMibDevice::UnitStatus() { return session_->GetInteger(UnitOid(6).c_str
 
 std::string FaMibDevice::WorldWideName() {
   std::string wwn;
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     char* text = nullptr;
     session_->GetWorldWideName(UnitOid(2).c_str(), &text);
     std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
     if (text != nullptr) wwn = text;
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() != kErrNotRecognized) throw owned.release();
+  })) {
+    if (failed->Code() != kErrNotRecognized) throw failed.release();
   }
   if (wwn.empty() || wwn == "00:00:00:00:00:00:00:00") {
     wwn.clear();
@@ -201,12 +197,11 @@ std::string FaMibDevice::FirmwareRevision() {
     if (revision.empty()) continue;
     if (first.empty()) first = revision;
     std::string description;
-    try {
+    if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       description = ReadString(session_, Oid(StringPrintf("%s.4", kConnUnitRevsEntry).c_str(), unitId_) +
                                              StringPrintf(".%u", index[0]));
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-      if (e->Code() != kErrNotRecognized) throw owned.release();
+    })) {
+      if (failed->Code() != kErrNotRecognized) throw failed.release();
     }
     if (ContainsFirmware(description)) return revision;
   }
@@ -238,19 +233,14 @@ void FaMibDevice::RegisterTrapReceiver(const std::string& address, int port) {
   // Setting the row state to active creates the row. A device that refuses
   // (a read-only or full table answers with an error status, noSuchName over
   // SNMPv1) has refused a Set, whatever status it chose to say so.
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     session_->SetInteger(state.c_str(), kRowActive);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrTimeout || e->Code() == kErrCommunication) throw owned.release();
+  })) {
+    if (failed->Code() == kErrTimeout || failed->Code() == kErrCommunication) throw failed.release();
     throw new OrlaException(kErrSnmpSet, 0, kMsgSnmpSet);
   }
-  try {
-    session_->SetInteger(filter.c_str(), kFilterInfo);
-  } catch (OrlaException* e) {
-    // The device keeps its own filter: traps still come, maybe fewer.
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  // The device keeps its own filter: traps still come, maybe fewer.
+  OrlaException::Discard([&] { session_->SetInteger(filter.c_str(), kFilterInfo); });
   if (session_->GetInteger(state.c_str()) != kRowActive) {
     throw new OrlaException(kErrSnmpSet, 0, kMsgSnmpSet);
   }

@@ -3,21 +3,16 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <vector>
+
+#include "platform/text/ascii_case.h"
+#include "platform/text/url_decoding.h"
 
 namespace orla {
 
 namespace {
 
 constexpr char kRoot[] = "/webagent/Fibre/";
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // A decimal number from a header value; false for anything else.
 bool ParseNumber(const std::string& text, int64_t* value) {
@@ -31,7 +26,7 @@ bool ParseNumber(const std::string& text, int64_t* value) {
 DeviceRequest::DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb) {
   const std::string path = ecb->lpszPathInfo != nullptr ? ecb->lpszPathInfo : "";
   // The root is matched ignoring case, as the server does.
-  if (path.size() >= std::strlen(kRoot) && strncasecmp(path.c_str(), kRoot, std::strlen(kRoot)) == 0) {
+  if (AsciiCase::StartsWith(path, kRoot)) {
     page_ = path.substr(std::strlen(kRoot));
   }
   post_ = ecb->lpszMethod != nullptr && std::strcmp(ecb->lpszMethod, "POST") == 0;
@@ -83,27 +78,11 @@ std::optional<std::string> DeviceRequest::Field(const std::string& name) const {
     const std::string pair = data_.substr(pos, end - pos);
     const size_t equals = pair.find('=');
     if (equals != std::string::npos && pair.compare(0, equals, name) == 0 && equals == name.size()) {
-      return Decode(pair.substr(equals + 1));
+      return UrlDecoding::Decode(pair.substr(equals + 1), UrlDecoding::Plus::kIsSpace);
     }
     pos = end + 1;
   }
   return std::nullopt;
-}
-
-std::string DeviceRequest::Decode(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '+') {
-      out += ' ';
-    } else if (c == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
-      i += 2;
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 bool DeviceRequest::IsPlainHost(const std::string& text) {

@@ -57,9 +57,6 @@ class DeviceRequest {
   // request posted no such field.
   std::optional<std::string> Field(const std::string& name) const;
 
-  // Form-data decoding of one value; a "%" not followed by two hexadecimal
-  // digits is kept as it is.
-  static std::string Decode(const std::string& text);
   // Whether a machine text can only be an address or a host name (letters,
   // digits, ".", "-", ":"; 1 to 255 characters).
   static bool IsPlainHost(const std::string& text);

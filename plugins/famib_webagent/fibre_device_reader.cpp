@@ -85,14 +85,13 @@ bool AllZero(const std::string& hex) { return hex.find_first_not_of('0') == std:
 
 bool FibreDeviceReader::Next(const std::string& from, std::vector<uint32_t>* name, Cell* cell) {
   Answer answer;
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     session_->RequestGetNext(from.c_str(), &answer.list);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
+  })) {
     // SNMPv1 answers a GetNext past the device's last object with
     // "no such name".
-    if (e->Code() == kErrNotRecognized) return false;
-    throw owned.release();
+    if (failed->Code() == kErrNotRecognized) return false;
+    throw failed.release();
   }
   if (answer.list.len < 1) return false;
   const AsnObjectIdentifier& found = answer.First().name;

@@ -57,15 +57,14 @@ FibrePage::Notice ApplyChange(const DeviceRequest& request, SnmpSession* getSess
   if (!reader.FindUnit(*unitKey, &unit)) return {"No change was made: the device has no such unit.", true};
   std::unique_ptr<SnmpSession> setSession = OpenSession(request, request.SetCommunity());
   FibreDeviceReader writer(setSession.get());
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     if (contact && *contact != unit.contact) writer.SetContact(unit, *contact);
     if (location && *location != unit.location) writer.SetLocation(unit, *location);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (IsSilence(e->Code())) {
+  })) {
+    if (IsSilence(failed->Code())) {
       return {"The device did not answer the change (it may not accept the set community).", true};
     }
-    return {"The device refused the change: " + e->Message(), true};
+    return {"The device refused the change: " + failed->Message(), true};
   }
   return {"Contact and location saved.", false};
 }
@@ -111,13 +110,12 @@ FibreWebAgent::Reply FibreWebAgent::Build(const DeviceRequest& request) {
 
   std::optional<FibrePage::Notice> notice;
   if (request.IsPost()) {
-    try {
+    if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       std::unique_ptr<SnmpSession> session = OpenSession(request, request.Community());
       notice = ApplyChange(request, session.get());
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
+    })) {
       DeviceReadCache::Shared().Drop(request.Machine());
-      return {200, FailurePage(page, request, e->Code(), e->Message())};
+      return {200, FailurePage(page, request, failed->Code(), failed->Message())};
     }
     // What viewers were shown may no longer be what the device holds.
     DeviceReadCache::Shared().Drop(request.Machine());
@@ -142,7 +140,7 @@ FibreWebAgent::Reply FibreWebAgent::Build(const DeviceRequest& request) {
 
 DeviceReadCache::Reading FibreWebAgent::Read(const DeviceRequest& request, DeviceReadCache::Kind kind) {
   DeviceReadCache::Reading reading;
-  try {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     std::unique_ptr<SnmpSession> session = OpenSession(request, request.Community());
     FibreDeviceReader reader(session.get());
     reading.units = reader.Units();
@@ -152,11 +150,10 @@ DeviceReadCache::Reading FibreWebAgent::Read(const DeviceRequest& request, Devic
       if (kind == DeviceReadCache::Kind::kPorts) reading.ports.emplace_back(unit, reader.Ports(unit));
       if (kind == DeviceReadCache::Kind::kEvents) reading.events.emplace_back(unit, reader.Events(unit));
     }
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
+  })) {
     reading = DeviceReadCache::Reading{};
-    reading.errorCode = e->Code();
-    reading.errorMessage = e->Message();
+    reading.errorCode = failed->Code();
+    reading.errorMessage = failed->Message();
   }
   return reading;
 }

@@ -9,11 +9,13 @@ const results = process.env.KOR_E2E_RESULTS || path.join(__dirname, 'test-result
 module.exports = defineConfig({
   testDir: path.join(__dirname, 'flows'),
   outputDir: path.join(results, 'output'),
+  // The look's committed baseline images (flows/look.test.js).
+  snapshotPathTemplate: path.join(__dirname, 'baselines', '{arg}{ext}'),
   workers: 1,
   fullyParallel: false,
   retries: 0,
   timeout: 60_000,
-  expect: { timeout: 15_000 },
+  expect: { timeout: 15_000, toHaveScreenshot: { animations: 'disabled', caret: 'hide' } },
   reporter: [
     ['list'],
     ['json', { outputFile: path.join(results, 'results.json') }],

@@ -3,11 +3,12 @@
 #
 #   tests/e2e/run.sh BUILD-DIR [PLAYWRIGHT-ARGUMENTS...]
 #
-#   1. npm ci here (Playwright pinned by package-lock.json, taken from npm's
+#   1. npm ci here (Playwright and stylelint pinned by package-lock.json, from npm's
 #      cache when it is there, so a network namespace without a way out works;
 #      it never downloads
 #      a browser: the tests drive Debian's /usr/bin/chromium)
-#   2. cmake --install BUILD-DIR into a scratch program directory
+#   2. stylelint over the web content's style sheets (stylelint.config.js);
+#      cmake --install BUILD-DIR into a scratch program directory
 #   3. starts the simulated devices (simulator/start.sh) and the agent from
 #      that program directory, on free ports, managing tc01, tc02, tc03 and
 #      mk01; reads the first-start administrator password
@@ -78,6 +79,12 @@ command -v npm >/dev/null || fail_setup "npm is missing (scripts/install-deps.sh
 
 echo "--- npm ci"
 (cd "$HERE" && npm ci --prefer-offline --no-audit --no-fund --loglevel=error) || fail_setup "npm ci failed"
+
+# The style sheets first: a sheet that does not parse (an unclosed block
+# after a merge) fails here, named with its line, before any browser starts.
+echo "--- stylelint"
+(cd "$HERE" && npx --no-install stylelint --config stylelint.config.js "$ROOT/agent/web/content/**/*.css") ||
+  fail_setup "stylelint found faults in the web content's style sheets"
 
 WORK=$(mktemp -d /tmp/kor-e2e.XXXXXX)
 chmod 0755 "$WORK"   # the simulator runs as nobody when started by root

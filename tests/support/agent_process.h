@@ -1,9 +1,14 @@
 #pragma once
-// The one launcher of child processes for tests: the built KORAgent, or a
-// peer program (snmpsimd, snmptrapd) looked up in PATH. Its own argv[0],
-// working directory and extra environment; standard output and standard
-// error go to a file the test can read. The destructor kills a child that is
-// still running. An object can start a new child once the last one has ended.
+// The one launcher of child processes for tests. An object runs one child
+// at a time in the background: the built KORAgent, or a peer program
+// (snmpsimd, snmptrapd) looked up in PATH, with its own argv[0], working
+// directory and extra environment; standard output and standard error go to
+// a file the test can read. The destructor kills a child that is still
+// running. An object can start a new child once the last one has ended.
+// Run runs a command to its end instead (curl, openssl, korusers, the shell
+// of RunCommand): standard input given, both outputs captured, killed after
+// a time limit so that no test can hang. Every child starts with no blocked
+// signals, whatever the test runner has blocked.
 #include <sys/types.h>
 
 #include <chrono>
@@ -21,6 +26,16 @@ class AgentProcess {
 
   // The KORAgent program of this build.
   static std::string BuiltAgent();
+
+  struct Result {
+    int exitCode = -1;  // -1 when killed or not started
+    std::string out;
+    std::string err;
+  };
+  // Runs `argv` (argv[0] looked up in PATH) to its end, writing `input` to
+  // its standard input; killed after `timeoutSeconds`.
+  static Result Run(const std::vector<std::string>& argv, const std::string& input = std::string(),
+                    int timeoutSeconds = 30);
 
   // Starts `program` (looked up in PATH when it has no "/") with argv[0] =
   // `argv0` (the program itself when empty),

@@ -1,34 +1,33 @@
 #include "tests/support/shell_command.h"
 
-#include <sys/wait.h>
+#include <iostream>
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
+#include "tests/support/agent_process.h"
 
 namespace orla::test {
 
 namespace {
 
-int ExitStatus(int waitStatus) { return waitStatus != -1 && WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1; }
+// Long enough for the slowest command a test runs through the shell (the
+// simulator's start, a package build step); a hung one still ends.
+constexpr int kShellTimeoutSeconds = 600;
+
+AgentProcess::Result Shell(const std::string& command) {
+  AgentProcess::Result run = AgentProcess::Run({"/bin/sh", "-c", command}, std::string(), kShellTimeoutSeconds);
+  // What the command says on standard error stays where the test's own
+  // diagnostics go.
+  if (!run.err.empty()) std::cerr << run.err << std::flush;
+  return run;
+}
 
 }  // namespace
 
-int RunCommand(const std::string& command) { return ExitStatus(std::system(command.c_str())); }
+int RunCommand(const std::string& command) { return Shell(command).exitCode; }
 
 std::string CommandOutput(const std::string& command, int* status) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    if (status != nullptr) *status = -1;
-    return output;
-  }
-  std::array<char, 4096> chunk;
-  size_t n;
-  while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) output.append(chunk.data(), n);
-  const int waitStatus = pclose(pipe);
-  if (status != nullptr) *status = ExitStatus(waitStatus);
-  return output;
+  AgentProcess::Result run = Shell(command);
+  if (status != nullptr) *status = run.exitCode;
+  return std::move(run.out);
 }
 
 }  // namespace orla::test

@@ -1,6 +1,7 @@
 #pragma once
 // Command lines run through the shell for a test (snmptrap, openssl, tmux,
-// the simulator's scripts).
+// the simulator's scripts), by the one launcher (AgentProcess::Run): what a
+// command writes to standard error goes to the test's standard error.
 #include <string>
 
 namespace orla::test {

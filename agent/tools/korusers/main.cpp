@@ -12,6 +12,7 @@
 
 #include "agent/core/agent_layout.h"
 #include "agent/core/agent_settings.h"
+#include "agent/core/audit_trail.h"
 #include "platform/zepa/users_command.h"
 
 namespace {
@@ -102,6 +103,9 @@ int main(int argc, char** argv) {
       "to the agent directory of KORAgent.cfg beside korusers followed by ZEPD.\n";
   // Run as root, the tool works as the data directory's owner (the agent's
   // user), so that the agent can read the files it writes.
+  // Every change is an audit event naming who ran the tool.
   return orla::UsersCommand::Run(args, defaultDirectory, AskPassword, std::cout, std::cerr,
-                                 orla::UsersCommand::ActAsOwner);
+                                 orla::UsersCommand::ActAsOwner, [](const std::string& what) {
+                                   orla::AuditTrail::Record(orla::AuditTrail::LocalUser(), what);
+                                 });
 }

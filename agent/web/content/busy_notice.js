@@ -3,15 +3,19 @@
  * renaming or configuring, which may also wait for a device) can take up to
  * about 30 seconds when a device is slow or silent. When such a form is
  * sent, its buttons are disabled, so it cannot be sent twice, and a notice
- * under the form says what is happening. The dialogs' markup stays as the
+ * under the form says what is happening (for an add: the address tried) and
+ * counts the seconds it has waited. The dialogs' markup stays as the
  * agent writes it: orla_utilities.js loads this file into every dialog.
  */
 (function () {
   'use strict';
 
   var MESSAGES = {
-    'add_element.html': 'Adding the tape controller: the agent is asking the device. ' +
-                        'This can take up to about 30 seconds.',
+    'add_element.html': function (form) {
+      var address = form.elements.element_address ? form.elements.element_address.value.trim() : '';
+      return 'Adding the tape controller: the agent is trying ' + (address || 'the address') +
+             '. An address that does not answer takes up to about 30 seconds.';
+    },
     'delete_element.html': 'Removing the tape controller. This can take up to about 30 seconds.',
     'rename_element.html': 'Renaming the tape controller. This can take up to about 30 seconds.'
   };
@@ -39,8 +43,24 @@
       var block = document.getElementById('content-block') || document.body;
       block.appendChild(notice);
     }
-    notice.textContent = MESSAGES[pageName(form.getAttribute('action'))] || GENERIC;
+    var message = MESSAGES[pageName(form.getAttribute('action'))] || GENERIC;
+    notice.textContent = typeof message === 'function' ? message(form) : message;
+    // How long it has been trying, counted in seconds (not read out by
+    // screen readers every second: the notice above says it all).
+    var elapsed = document.createElement('span');
+    elapsed.className = 'busy-elapsed';
+    elapsed.setAttribute('aria-hidden', 'true');
+    notice.appendChild(elapsed);
+    var began = Date.now();
+    var tick = function () {
+      var s = Math.floor((Date.now() - began) / 1000);
+      elapsed.textContent = s > 0 ? ' Waiting ' + s + ' s\u2026' : '';
+    };
+    tick();
+    setInterval(tick, 1000);
     if (typeof window.SizeToFit === 'function') window.SizeToFit();
+    // A window the browser would not make taller still shows the notice.
+    if (notice.scrollIntoView) notice.scrollIntoView({ block: 'nearest' });
   }
 
   function watch() {

@@ -14,7 +14,14 @@
  *   - for each controller "Status since" and "Last answered" from
  *     status.json (columns before the model name), a link to its events
  *     beside its name, and the element's name on its device page link
- *     ("device=").
+ *     ("device=");
+ *   - following the agent: while the page is visible it reads status.json
+ *     (the agent's last known statuses; no device is asked) every few
+ *     seconds, and not at all while hidden. A changed status is set on its
+ *     row at once; when the set of controllers differs, the list loads anew; a row
+ *     whose status changed is highlighted for a while and the change is
+ *     said in words beside the summary ("tc01: OK → Failed"). A browser
+ *     notification when a controller fails, if asked for ("Notify").
  */
 (function () {
   'use strict';
@@ -31,6 +38,15 @@
   var summary = null;
   var live = null;
   var pendingLoad = null;
+  var POLL_MS = 2500;          // status.json while the page is visible
+  var HIGHLIGHT_MS = 15000;    // how long a changed row stays marked
+  var NOTIFY_KEY = 'kor.notifyFailures';
+  var pollTimer = null;
+  var seen = null;             // name -> status class of the list last shown
+  var highlights = {};         // name -> when its highlight ends
+  var lastSignature = '';      // status.json's statuses the list last loaded for
+  var changeNote = null;
+  var notifyBox = null;
 
   // ---------- times ----------
   function two(n) { return (n < 10 ? '0' : '') + n; }
@@ -322,6 +338,7 @@
     decorate(frame).then(function () {
       show(frame);
       apply();
+      markChanges();
       if (pendingLoad && frame === pendingLoad.frame) {
         pendingLoad.resolve();
         pendingLoad = null;
@@ -340,6 +357,144 @@
     }).then(function () {
       main.classList.remove('refreshing');
     });
+  }
+
+  // ---------- following the agent ----------
+  function classOf(status) { return status >= 0 && status <= 2 ? STATUSES[status].cls : 'unknown'; }
+
+  function textOf(cls) {
+    for (var i = 0; i < STATUSES.length; i++) if (STATUSES[i].cls === cls) return STATUSES[i].text;
+    return cls;
+  }
+
+  function listed() {
+    var map = {};
+    elementRows(shown && shown.contentDocument).forEach(function (row) {
+      map[rowName(row)] = { cls: STATUSES[rowStatus(row)].cls, address: row.cells[2] ? row.cells[2].textContent.trim() : '' };
+    });
+    return map;
+  }
+
+  // The rows whose status changed since the list before: highlighted, said
+  // in words, and a notification for each that failed.
+  function markChanges() {
+    var now = Date.now();
+    var rows = listed();
+    var words = [];
+    if (seen) {
+      Object.keys(rows).forEach(function (name) {
+        var before = seen[name];
+        if (!before || before.cls === rows[name].cls) return;
+        highlights[name] = now + HIGHLIGHT_MS;
+        words.push(name + ': ' + textOf(before.cls) + ' \u2192 ' + textOf(rows[name].cls));
+        if (rows[name].cls === 'failed') notifyFailure(name, rows[name].address, textOf(before.cls));
+      });
+    }
+    seen = rows;
+    if (words.length && changeNote) changeNote.textContent = changeNote.title = words.join('; ');
+    elementRows(shown.contentDocument).forEach(function (row) {
+      var until = highlights[rowName(row)];
+      if (!until || until <= now) return;
+      row.classList.add('row-changed');
+      setTimeout(function () { row.classList.remove('row-changed'); }, until - now);
+    });
+    var last = Object.keys(highlights).reduce(function (m, n) { return Math.max(m, highlights[n]); }, 0);
+    if (changeNote && words.length) {
+      setTimeout(function () { if (Date.now() >= last) changeNote.textContent = ''; }, last - now);
+    }
+  }
+
+  function differs(status) {
+    var rows = listed();
+    if (Object.keys(rows).length !== status.elements.length) return true;
+    return status.elements.some(function (e) { return !rows[e.name] || rows[e.name].cls !== classOf(e.status); });
+  }
+
+  // Statuses only changed: the rows take them from status.json in place
+  // (a list load asks every controller, and waits for a silent one).
+  function sameSet(status) {
+    var rows = listed();
+    return Object.keys(rows).length === status.elements.length &&
+           status.elements.every(function (e) { return !!rows[e.name]; });
+  }
+
+  function setStatuses(status) {
+    var byName = {};
+    status.elements.forEach(function (e) { byName[e.name] = classOf(e.status); });
+    elementRows(shown.contentDocument).forEach(function (row) {
+      var cls = byName[rowName(row)];
+      if (!cls || row.classList.contains('status-' + cls)) return;
+      STATUSES.forEach(function (st) { row.classList.remove('status-' + st.cls); });
+      row.classList.add('status-' + cls);
+      var img = row.querySelector('img.status-icon');
+      if (img) {
+        img.src = cls + '.gif';
+        img.alt = img.title = textOf(cls);
+      }
+      var text = row.querySelector('.status-text');
+      if (text) text.textContent = textOf(cls);
+    });
+    apply();
+    markChanges();
+  }
+
+  function poll() {
+    pollTimer = null;
+    if (document.hidden || !shown) return;
+    fetchStatus().then(function (status) {
+      var busy = shown.parentNode.classList.contains('refreshing');
+      if (status && status.elements && !busy) {
+        joinTimes(shown.contentDocument, status);
+        var signature = status.elements.map(function (e) { return e.name + '=' + e.status; }).join(',');
+        // Once per new set of statuses: a list that still disagrees after
+        // loading anew is not loaded again and again.
+        if (signature !== lastSignature && differs(status)) {
+          if (sameSet(status)) setStatuses(status);
+          else live.refresh();
+        }
+        lastSignature = signature;
+      }
+      schedulePoll();
+    });
+  }
+
+  function schedulePoll() {
+    if (pollTimer) clearTimeout(pollTimer);
+    pollTimer = document.hidden ? null : setTimeout(poll, POLL_MS);
+  }
+
+  function notifyFailure(name, address, before) {
+    if (!notifyBox || !notifyBox.checked || !window.Notification || Notification.permission !== 'granted') return;
+    try {
+      new Notification(name + ' failed', { body: name + ' (' + address + '): ' + before + ' \u2192 Failed', tag: 'kor-' + name });
+    } catch (e) { /* notifications may be refused on this page */ }
+  }
+
+  function buildNotify(controls) {
+    var label = document.createElement('label');
+    label.className = 'notify-toggle';
+    notifyBox = document.createElement('input');
+    notifyBox.type = 'checkbox';
+    notifyBox.id = 'notify-failures';
+    label.appendChild(notifyBox);
+    label.appendChild(document.createTextNode(' Notify on failure'));
+    label.title = 'A browser notification when a tape controller fails';
+    if (!window.Notification) {
+      notifyBox.disabled = true;
+      label.title = 'This browser cannot show notifications';
+    } else {
+      try { notifyBox.checked = localStorage.getItem(NOTIFY_KEY) === '1' && Notification.permission === 'granted'; } catch (e) { /* off */ }
+    }
+    notifyBox.addEventListener('change', function () {
+      var keep = function () { try { localStorage.setItem(NOTIFY_KEY, notifyBox.checked ? '1' : '0'); } catch (e) { /* not kept */ } };
+      if (!notifyBox.checked || Notification.permission === 'granted') return keep();
+      Promise.resolve(Notification.requestPermission()).then(function (answer) {
+        notifyBox.checked = answer === 'granted';
+        if (!notifyBox.checked) label.title = 'Notifications are blocked for this site in the browser';
+        keep();
+      });
+    });
+    controls.insertBefore(label, controls.firstChild);
   }
 
   function start() {
@@ -363,12 +518,28 @@
     var controls = document.createElement('div');
     bar.appendChild(controls);
     live = window.LiveRefresh.create(controls, reloadList);
+    buildNotify(controls);
+    changeNote = document.createElement('span');
+    changeNote.className = 'change-note';
+    changeNote.setAttribute('role', 'status');
+    changeNote.setAttribute('aria-live', 'polite');
+    bar.insertBefore(changeNote, controls);
+    document.addEventListener('visibilitychange', function () {
+      if (document.hidden) {
+        if (pollTimer) clearTimeout(pollTimer);
+        pollTimer = null;
+      } else {
+        poll();
+      }
+    });
+    schedulePoll();
     // The list may have loaded before this script ran.
     if (shown.contentDocument && shown.contentDocument.readyState === 'complete' && tableOf(shown.contentDocument)) {
       onFrameLoad(shown);
     }
   }
 
+  // A dialog that changed the managed set reports it here (orla_dialogs.js).
   window.KorConsole = { apply: apply, refresh: function () { return live && live.refresh(); } };
   if (document.readyState === 'loading') {
     document.addEventListener('DOMContentLoaded', start);

@@ -10,7 +10,7 @@
   'use strict';
 
   var PAGE_SIZE = 50;
-  var KINDS = { trap: 'Trap', status: 'Status change', agent: 'Agent' };
+  var KINDS = { trap: 'Trap', status: 'Status change', change: 'Change', login: 'Log-in', agent: 'Agent' };
   var form = document.getElementById('event-filter');
   var body = document.querySelector('#event-table tbody');
   var summaryLine = document.getElementById('events-summary');

@@ -9,6 +9,7 @@
  * when the new data is in; while it runs the container is marked as
  * refreshing and no second reload starts. live.refresh() reloads at once;
  * live.loaded() stamps "Updated" (reload's Promise resolving does it too).
+ * While the page is hidden the interval reloads nothing.
  */
 (function () {
   'use strict';
@@ -69,9 +70,24 @@
     container.appendChild(button);
     container.appendChild(updated);
 
+    // A hidden page does not reload on its own: the reload that fell due
+    // meanwhile runs when the page is shown again.
+    var due = false;
+    function onTimer() {
+      timer = null;
+      if (document.hidden) due = true;
+      else refresh();
+    }
+    document.addEventListener('visibilitychange', function () {
+      if (!document.hidden && due) {
+        due = false;
+        refresh();
+      }
+    });
+
     function schedule() {
       if (timer) clearTimeout(timer);
-      timer = seconds > 0 ? setTimeout(refresh, seconds * 1000) : null;
+      timer = seconds > 0 ? setTimeout(onTimer, seconds * 1000) : null;
     }
 
     function loaded() {

@@ -173,7 +173,19 @@
     if (!done) return;
     var landed = done.landsOn === SUCCESS_TITLE ? document.title === SUCCESS_TITLE
                                                 : !!form && formAction(form) === done.landsOn;
-    if (landed) showDone(done.say(sent.values));
+    if (landed) {
+      showDone(done.say(sent.values));
+      tellConsole();
+    }
+  }
+
+  // The console behind the dialog shows a change as soon as it landed (the
+  // list the dialog came from may since have been swapped for a newer one).
+  function tellConsole() {
+    try {
+      var list = window.opener && !window.opener.closed && window.opener.top.KorConsole;
+      if (list) list.refresh();
+    } catch (e) { /* another origin, or going away: the console's own poll sees it */ }
   }
 
   // ---- Enter in a text field ------------------------------------------

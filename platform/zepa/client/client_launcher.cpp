@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "client_request.h"
-#include "client_url.h"
+#include "../client_url.h"
 #include "../extensions/connection_context.h"
 #include "../server_context.h"
 

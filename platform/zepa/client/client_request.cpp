@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
 #include "../extensions/connection_context.h"
 #include "http_client.h"
@@ -16,7 +17,7 @@
 #include "../zepa_log.h"
 #include "../data_directory.h"
 #include "../server_context.h"
-#include "../transport/request_gate.h"
+#include "../internal_secret.h"
 
 namespace orla {
 
@@ -153,12 +154,12 @@ bool ClientRequest::Perform(std::string* error) {
   bool hasOrigin = false;
   for (auto& [name, value] : WebText::ParseHeaderLines(headerText, &rejected)) {
     // The request's framing and target are the library's.
-    if (WebText::EqualsIgnoreCase(name, "Host") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
-        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
-        WebText::EqualsIgnoreCase(name, RequestGate::kInternalHeader)) {
+    if (AsciiCase::Equal(name, "Host") || AsciiCase::Equal(name, "Content-Length") ||
+        AsciiCase::Equal(name, "Transfer-Encoding") || AsciiCase::Equal(name, "Connection") ||
+        AsciiCase::Equal(name, InternalSecret::kHeader)) {
       continue;
     }
-    if (WebText::EqualsIgnoreCase(name, "Origin")) hasOrigin = true;
+    if (AsciiCase::Equal(name, "Origin")) hasOrigin = true;
     fetch.headers.emplace_back(name, value);
   }
   if (rejected > 0) {
@@ -170,7 +171,7 @@ bool ClientRequest::Perform(std::string* error) {
   if (method_ != "GET" && method_ != "HEAD" && !hasOrigin) fetch.headers.emplace_back("Origin", url_.Origin());
   // Requests to this server itself may reach its internal roots; the secret
   // never goes to another host.
-  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(RequestGate::kInternalHeader, RequestGate::InternalSecret());
+  if (server_->IsOwnUrl(url_)) fetch.headers.emplace_back(InternalSecret::kHeader, InternalSecret::Value());
 
   std::string path = server_->FilePath(DataDirectory::kCacheDirectoryName) + "/client-XXXXXX";
   const int fd = ::mkstemp(path.data());

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "client_url.h"
+#include "../client_url.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {

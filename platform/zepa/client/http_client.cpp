@@ -1,4 +1,5 @@
 // The only translation unit that includes libcurl.
+#include "platform/text/ascii_case.h"
 #include "http_client.h"
 
 #include <curl/curl.h>
@@ -7,15 +8,11 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
-#include "../whole_file.h"
 
 namespace orla {
 
 namespace {
-
-constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
 
 void GlobalInit() {
   static std::once_flag once;
@@ -47,8 +44,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
       size_t start = colon + 1;
       while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
       const std::string name = line.substr(0, colon);
-      if (WebText::EqualsIgnoreCase(name, "Location")) transfer->location = line.substr(start);
-      if (WebText::EqualsIgnoreCase(name, "Cache-Control")) transfer->cacheControl = line.substr(start);
+      if (AsciiCase::Equal(name, "Location")) transfer->location = line.substr(start);
+      if (AsciiCase::Equal(name, "Cache-Control")) transfer->cacheControl = line.substr(start);
     }
   }
   return n;
@@ -76,25 +73,6 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 }  // namespace
-
-bool HttpClient::WriteTrustBundle(const std::string& extraFile, const std::string& bundleFile, std::string* error) {
-  std::string system, own;
-  const bool haveSystem = WholeFile::Read(kSystemBundle, &system);
-  const bool haveOwn = WholeFile::Read(extraFile, &own);
-  if (!haveSystem && !haveOwn) {
-    *error = StringPrintf("cannot read %s nor %s", kSystemBundle, extraFile.c_str());
-    return false;
-  }
-  std::string bundle = system;
-  if (!bundle.empty() && bundle.back() != '\n') bundle += '\n';
-  bundle += own;
-  const int rc = AtomicFile::Write(bundleFile, bundle, 0644);
-  if (rc != 0) {
-    *error = StringPrintf("cannot write %s: %s", bundleFile.c_str(), std::strerror(rc));
-    return false;
-  }
-  return true;
-}
 
 HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
                                           const std::function<bool(const char*, size_t)>& sink) {
@@ -146,7 +124,7 @@ HttpClient::FetchResult HttpClient::Fetch(const FetchRequest& request,
   struct curl_slist* headers = nullptr;
   bool hasAgent = false;
   for (const auto& [name, value] : request.headers) {
-    if (WebText::EqualsIgnoreCase(name, "User-Agent")) hasAgent = true;
+    if (AsciiCase::Equal(name, "User-Agent")) hasAgent = true;
     headers = curl_slist_append(headers, (name + ": " + value).c_str());
   }
   if (!hasAgent) headers = curl_slist_append(headers, "User-Agent: ZEPA-client/1.0");

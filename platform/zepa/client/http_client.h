@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "client_url.h"
+#include "../client_url.h"
 #include "../web_text.h"
 
 namespace orla {
@@ -48,12 +48,6 @@ class HttpClient {
   // One request; the response body goes to `sink` (a false return aborts).
   // Blocks until the response has ended or failed.
   static FetchResult Fetch(const FetchRequest& request, const std::function<bool(const char*, size_t)>& sink);
-
-  // Writes `bundleFile`: the system's trusted certificates followed by the
-  // PEM certificate `extraFile` (the server's own), so that client requests
-  // trust both. False with *error when neither can be read or the file cannot
-  // be written.
-  static bool WriteTrustBundle(const std::string& extraFile, const std::string& bundleFile, std::string* error);
 };
 
 }  // namespace orla

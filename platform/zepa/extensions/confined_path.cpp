@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/text/ascii_case.h"
 #include "../web_text.h"
 
 namespace orla {
@@ -87,7 +88,7 @@ bool ConfinedPath::FindIgnoringCase(const std::string& directory, const std::str
     std::string best;
     while (struct dirent* entry = ::readdir(d)) {
       const std::string name = entry->d_name;
-      if (WebText::EqualsIgnoreCase(name, segment) && (best.empty() || name < best)) best = name;
+      if (AsciiCase::Equal(name, segment) && (best.empty() || name < best)) best = name;
     }
     ::closedir(d);
     if (best.empty()) return false;

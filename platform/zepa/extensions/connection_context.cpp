@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
 #include "../library_pages.h"
 #include "static_file.h"
@@ -250,13 +251,13 @@ int ConnectionContext::SendHeader(const char* status, const char* header, uint32
   headerSent_ = true;
   status_ = code;
   for (const auto& [name, value] : lines) {
-    if (WebText::EqualsIgnoreCase(name, "Content-Type")) {
+    if (AsciiCase::Equal(name, "Content-Type")) {
       responseType_ = value;
-    } else if (WebText::EqualsIgnoreCase(name, "Content-Length") ||
-               WebText::EqualsIgnoreCase(name, "Transfer-Encoding") ||
-               WebText::EqualsIgnoreCase(name, "Connection")) {
+    } else if (AsciiCase::Equal(name, "Content-Length") ||
+               AsciiCase::Equal(name, "Transfer-Encoding") ||
+               AsciiCase::Equal(name, "Connection")) {
       // The library frames the response itself.
-    } else if (WebText::EqualsIgnoreCase(name, "Set-Cookie") &&
+    } else if (AsciiCase::Equal(name, "Set-Cookie") &&
                value.rfind(std::string(LoginService::kCookieName) + "=", 0) == 0) {
       // The session cookie is the library's own.
     } else {

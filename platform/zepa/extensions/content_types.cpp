@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/text/ascii_case.h"
 #include "../web_text.h"
 
 namespace orla {
@@ -48,7 +49,7 @@ std::string ContentTypes::ForPath(const std::string& path) {
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
     return "application/octet-stream";
   }
-  const std::string ext = WebText::ToLower(path.substr(dot + 1));
+  const std::string ext = AsciiCase::Lower(path.substr(dot + 1));
   for (const TypeEntry& entry : kTypes) {
     if (ext == entry.extension) return entry.type;
   }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
 #include "../web_text.h"
 
@@ -75,7 +76,7 @@ bool ExtensionRegistration::FromRecord(const ExtensionRecord* record, ExtensionR
       return false;
     }
   }
-  if (WebText::EqualsIgnoreCase(result.name, "zepa")) {
+  if (AsciiCase::Equal(result.name, "zepa")) {
     *error = "the name zepa is the library's own";
     return false;
   }
@@ -126,7 +127,7 @@ bool ExtensionRegistration::FromRecord(const ExtensionRecord* record, ExtensionR
 bool ExtensionRegistration::Owns(const std::string& path, std::string* below) const {
   const size_t n = name.size();
   if (path.size() < n + 1 || path[0] != '/') return false;
-  if (!WebText::EqualsIgnoreCase(path.substr(1, n), name)) return false;
+  if (!AsciiCase::Equal(path.substr(1, n), name)) return false;
   if (path.size() == n + 1) {
     below->clear();
     return true;
@@ -138,7 +139,7 @@ bool ExtensionRegistration::Owns(const std::string& path, std::string* below) co
 
 std::string ExtensionRegistration::HomePage(const std::string& language) const {
   for (const Text& text : homePages) {
-    if (WebText::EqualsIgnoreCase(text.language, language)) return text.text;
+    if (AsciiCase::Equal(text.language, language)) return text.text;
   }
   return homePages.empty() ? std::string() : homePages.front().text;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/text/ascii_case.h"
 #include "../web_text.h"
 #include "../zepa_log.h"
 
@@ -9,7 +10,7 @@ namespace orla {
 
 bool ExtensionTable::TakenLocked(const std::string& name, std::string* error) const {
   for (const auto& other : extensions_) {
-    if (WebText::EqualsIgnoreCase(other->name, name)) {
+    if (AsciiCase::Equal(other->name, name)) {
       *error = "an extension named " + other->name + " is registered already";
       return true;
     }

@@ -7,6 +7,8 @@
 //
 // TLS is GnuTLS inside libmicrohttpd: TLS 1.2 and 1.3 only, forward-secret
 // AEAD suites only, no compression.
+#include "platform/text/ascii_case.h"
+#include "platform/text/url_decoding.h"
 #include "http_transport.h"
 
 #include <arpa/inet.h>
@@ -89,7 +91,7 @@ bool Drainable(const HttpTransport::Request& request, size_t maxDrainBytes) {
     return false;
   }
   const auto lengths = std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
-    return WebText::EqualsIgnoreCase(header.first, "Content-Length");
+    return AsciiCase::Equal(header.first, "Content-Length");
   });
   return lengths == 1 && std::strtoull(length.c_str(), nullptr, 10) <= maxDrainBytes;
 }
@@ -182,14 +184,14 @@ HttpTransport::FileBody::~FileBody() {
 
 std::string HttpTransport::Request::Header(const std::string& name) const {
   for (const auto& [key, value] : headers) {
-    if (WebText::EqualsIgnoreCase(key, name)) return value;
+    if (AsciiCase::Equal(key, name)) return value;
   }
   return std::string();
 }
 
 bool HttpTransport::Request::HasHeader(const std::string& name) const {
   for (const auto& header : headers) {
-    if (WebText::EqualsIgnoreCase(header.first, name)) return true;
+    if (AsciiCase::Equal(header.first, name)) return true;
   }
   return false;
 }
@@ -318,11 +320,11 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
   if (answer == nullptr) return;  // out of memory: the connection is closed
   bool hsts = false, nosniff = false;
   for (const auto& [name, value] : response.headers) {
-    hsts = hsts || WebText::EqualsIgnoreCase(name, "Strict-Transport-Security");
-    nosniff = nosniff || WebText::EqualsIgnoreCase(name, "X-Content-Type-Options");
-    if (WebText::EqualsIgnoreCase(name, "Content-Type") || WebText::EqualsIgnoreCase(name, "Content-Length") ||
-        WebText::EqualsIgnoreCase(name, "Transfer-Encoding") || WebText::EqualsIgnoreCase(name, "Connection") ||
-        WebText::EqualsIgnoreCase(name, "Content-Encoding")) {
+    hsts = hsts || AsciiCase::Equal(name, "Strict-Transport-Security");
+    nosniff = nosniff || AsciiCase::Equal(name, "X-Content-Type-Options");
+    if (AsciiCase::Equal(name, "Content-Type") || AsciiCase::Equal(name, "Content-Length") ||
+        AsciiCase::Equal(name, "Transfer-Encoding") || AsciiCase::Equal(name, "Connection") ||
+        AsciiCase::Equal(name, "Content-Encoding")) {
       continue;
     }
     MHD_add_response_header(answer, name.c_str(), value.c_str());
@@ -390,7 +392,7 @@ void HttpTransport::Impl::ReadHead(struct MHD_Connection* connection, const char
   request->version = version != nullptr ? version : "";
   const size_t q = request->target.find('?');
   request->query = q == std::string::npos ? std::string() : request->target.substr(q + 1);
-  request->path = WebText::UrlDecode(request->target.substr(0, q), false);
+  request->path = UrlDecoding::Decode(request->target.substr(0, q), UrlDecoding::Plus::kIsPlus);
   MHD_get_connection_values(
       connection, MHD_HEADER_KIND,
       [](void* list, enum MHD_ValueKind, const char* key, const char* value) -> enum MHD_Result {
@@ -419,7 +421,7 @@ bool HttpTransport::Impl::RefuseBadFraming(struct MHD_Connection* connection, Re
   } else if (request.HasHeader("Content-Encoding")) {
     status = 415;
   } else if (std::count_if(request.headers.begin(), request.headers.end(), [](const auto& header) {
-               return WebText::EqualsIgnoreCase(header.first, "Content-Length");
+               return AsciiCase::Equal(header.first, "Content-Length");
              }) > 1) {
     status = 400;  // two lengths: which one a proxy on the way used is unknown
   } else if (ExpectsBody(request.method) && length.empty()) {

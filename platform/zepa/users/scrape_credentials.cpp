@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/atomic_file.h"
 #include "platform/text/string_printf.h"
 #include "password_hash.h"
@@ -27,7 +28,7 @@ bool IsToken(const std::string& text) {
 // (scheme in any case).
 bool Credentials(const std::string& header, const std::string& scheme, std::string* credentials) {
   if (header.size() <= scheme.size() + 1 || header[scheme.size()] != ' ' ||
-      !WebText::EqualsIgnoreCase(header.substr(0, scheme.size()), scheme)) {
+      !AsciiCase::Equal(header.substr(0, scheme.size()), scheme)) {
     return false;
   }
   const size_t start = header.find_first_not_of(' ', scheme.size());
@@ -86,7 +87,7 @@ void ScrapeCredentials::SortOut(HttpTransport::Request& request) {
   std::vector<std::string> offered;
   auto& headers = request.headers;
   for (auto it = headers.begin(); it != headers.end();) {
-    if (WebText::EqualsIgnoreCase(it->first, "Authorization")) {
+    if (AsciiCase::Equal(it->first, "Authorization")) {
       offered.push_back(it->second);
       it = headers.erase(it);
     } else {

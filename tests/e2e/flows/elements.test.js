@@ -159,7 +159,9 @@ test('a device text that holds markup is shown as text and runs no script',
     const row = rowOf(elements, 'mk01');
     await reloadUntil(admin, () => row.locator('td').last().innerText({ timeout: 2000 }), MARKUP);
     await expect(elements.locator('img[src="x"]')).toHaveCount(0);
-    // Give an injected handler every chance to run before looking.
-    await admin.waitForTimeout(500);
+    // Every load, and every handler the markup could have injected, has had
+    // its turn once the page is idle and a frame has been drawn.
+    await admin.waitForLoadState('networkidle');
+    await admin.evaluate(() => new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0))));
     expect(dialogs).toEqual([]);
   });

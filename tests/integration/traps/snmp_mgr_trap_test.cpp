@@ -8,6 +8,7 @@
 
 #include "platform/snmpmgr/snmp_mgr.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
+#include "tests/support/shell_command.h"
 
 using namespace orla;
 
@@ -32,7 +33,7 @@ TEST(SnmpMgrTrap, ListenOnceGetTrapsAndReleaseThem) {
   EXPECT_EQ(SnmpMgrGetLastError(), SNMP_MGMTAPI_TRAP_DUPINIT);
   EXPECT_EQ(again, event);
 
-  ASSERT_EQ(std::system("timeout 20 snmptrap -v 1 -c public 127.0.0.1:13170 .1.3.6.1.4.1.4413.9 127.0.3.11 6 5 77 "
+  ASSERT_EQ(orla::test::RunCommand("timeout 20 snmptrap -v 1 -c public 127.0.0.1:13170 .1.3.6.1.4.1.4413.9 127.0.3.11 6 5 77 "
                         ".1.3.6.1.4.1.4413.9.1 s abc .1.3.6.1.4.1.4413.9.2 c 7 .1.3.6.1.4.1.4413.9.3 t 99 "
                         ".1.3.6.1.4.1.4413.9.4 o .1.3.6.1.4.1 .1.3.6.1.4.1.4413.9.5 a 10.1.2.3"),
             0);

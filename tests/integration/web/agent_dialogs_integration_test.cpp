@@ -15,6 +15,7 @@
 #include "platform/text/string_printf.h"
 #include "tests/integration/web/agent_pages_fixture.h"
 #include "tests/support/text_lines.h"
+#include "tests/support/shell_command.h"
 
 namespace orla {
 namespace {
@@ -26,9 +27,9 @@ class AgentDialogs : public test::AgentPagesFixture {
   // Adds a user with the users tool (the agent reads the users file on
   // every login) and signs it in; the session goes into `jar`.
   void AddUser(const std::string& user, const std::string& rights, const std::string& jar) {
-    ASSERT_EQ(std::system(StringPrintf("echo %s-password | %s -d '%s' add %s %s >/dev/null", user.c_str(),
-                                       KORUSERS_PATH, dir_.File("KORZEPD").c_str(), user.c_str(), rights.c_str())
-                              .c_str()),
+    ASSERT_EQ(test::RunCommand(StringPrintf("echo %s-password | %s -d '%s' add %s %s >/dev/null", user.c_str(),
+                                            KORUSERS_PATH, dir_.File("KORZEPD").c_str(), user.c_str(),
+                                            rights.c_str())),
               0);
     ASSERT_EQ(https_.LogIn(user, user + "-password", jar), 303);
   }

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "platform/text/string_printf.h"
-#include "tests/integration/zepa/process_runner.h"
+#include "tests/support/agent_process.h"
 #include "tests/integration/zepa/test_extension.h"
 #include "tests/support/file_text.h"
 #include "tests/support/free_port.h"
@@ -38,7 +38,7 @@ CurlReply ExtensionServerTest::Curl(const std::string& path, const std::vector<s
                                    "%{http_code} %{content_type}", "--max-time", "30"};
   argv.insert(argv.end(), extra.begin(), extra.end());
   argv.push_back(path.rfind("https://", 0) == 0 ? path : Url(path));
-  const ProcessRunner::Result run = ProcessRunner::Run(argv);
+  const AgentProcess::Result run = AgentProcess::Run(argv);
   CurlReply reply;
   std::istringstream out(run.out);
   out >> reply.status;

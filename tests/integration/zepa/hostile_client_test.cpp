@@ -38,9 +38,10 @@
 #include "platform/text/string_printf.h"
 #include "platform/zepa/zepa.h"
 #include "tests/integration/zepa/extension_server_test.h"
-#include "tests/integration/zepa/process_runner.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/file_text.h"
 #include "tests/support/text_lines.h"
+#include "tests/support/shell_command.h"
 
 // Freed memory is handed back at once rather than kept for use-after-free
 // detection, so that the resident size reflects what the server holds.
@@ -48,7 +49,7 @@ extern "C" const char* __asan_default_options() { return "quarantine_size_mb=4:t
 
 using orla::StringPrintf;
 using orla::test::Contains;
-using orla::test::ProcessRunner;
+using orla::test::AgentProcess;
 
 namespace {
 
@@ -90,11 +91,11 @@ class HostileClientTest : public orla::test::ExtensionServerTest {
   }
 
   // curl from `source`; prints the status codes, one a line.
-  ProcessRunner::Result CurlFrom(const std::string& source, std::vector<std::string> args, int timeout = 60) {
+  AgentProcess::Result CurlFrom(const std::string& source, std::vector<std::string> args, int timeout = 60) {
     std::vector<std::string> argv = {"curl", "-sS", "--cacert", Certificate(), "--interface", source, "--max-time",
                                      std::to_string(timeout), "-w", "%{http_code}\\n"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return ProcessRunner::Run(argv, "", timeout + 10);
+    return AgentProcess::Run(argv, "", timeout + 10);
   }
 
   // Runs `work` and returns how far the process's resident memory grew
@@ -126,10 +127,10 @@ class HostileClientTest : public orla::test::ExtensionServerTest {
     return peak - before;
   }
 
-  ProcessRunner::Result Python(const std::vector<std::string>& args, int timeout = 60) {
+  AgentProcess::Result Python(const std::vector<std::string>& args, int timeout = 60) {
     std::vector<std::string> argv = {"python3", KOR_SOURCE_DIR "/tests/integration/zepa/hostile_client.py"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return ProcessRunner::Run(argv, "", timeout);
+    return AgentProcess::Run(argv, "", timeout);
   }
 };
 
@@ -158,7 +159,7 @@ TEST_F(HostileClientTest, AttacksAreRefusedWhileTheServerStaysResponsive) {
   const std::string eightMib = bodyFile("eight.bin", 8);
   // 4.9 KB of gzip that would inflate to 5 MB.
   const std::string gzipped = dir_.File("body.gz");
-  ASSERT_EQ(std::system(("head -c 5000000 /dev/zero | gzip -9 > " + gzipped).c_str()), 0);
+  ASSERT_EQ(orla::test::RunCommand("head -c 5000000 /dev/zero | gzip -9 > " + gzipped), 0);
 
   std::vector<Attack> attacks;
   // Bodies posted from curl, refused with `status`.

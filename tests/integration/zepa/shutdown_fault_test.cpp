@@ -19,7 +19,7 @@
 
 #include "platform/zepa/client/http_client.h"
 #include "platform/zepa/zepa_server.h"
-#include "tests/integration/zepa/process_runner.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/free_port.h"
 #include "tests/support/temp_dir.h"
@@ -210,7 +210,7 @@ TEST_F(ShutdownFaultTest, ShutdownStopsWaitingForAClientRequestThatDoesNotEnd) {
 
 TEST_F(ShutdownFaultTest, ShutdownStopsWaitingForARequestProcedureThatDoesNotReturn) {
   const std::string url = "https://127.0.0.1:" + std::to_string(port_) + "/T/page?stuck";
-  std::thread browser([url] { orla::test::ProcessRunner::Run({"curl", "-sSk", "--max-time", "60", url}, "", 70); });
+  std::thread browser([url] { orla::test::AgentProcess::Run({"curl", "-sSk", "--max-time", "60", url}, "", 70); });
   ASSERT_TRUE(g_faults.WaitFor([] { return g_faults.hanging; }));
   server_->Shutdown();  // the wait, the grace, then it goes on
   EXPECT_TRUE(server_->HasStragglers());

@@ -14,7 +14,7 @@
 #include "platform/text/string_printf.h"
 #include "platform/zepa/zepa.h"
 #include "tests/integration/zepa/extension_server_test.h"
-#include "tests/integration/zepa/process_runner.h"
+#include "tests/support/agent_process.h"
 #include "tests/integration/zepa/test_extension.h"
 #include "tests/support/file_text.h"
 #include "tests/support/scoped_env.h"
@@ -24,7 +24,7 @@
 
 using orla::StringPrintf;
 using orla::test::Contains;
-using orla::test::ProcessRunner;
+using orla::test::AgentProcess;
 using orla::test::ReadFile;
 using orla::test::TestExtension;
 using orla::test::WriteFile;
@@ -34,11 +34,11 @@ namespace {
 using Reply = orla::test::CurlReply;
 
 // korusers on the data directory `data`, `input` on its standard input.
-ProcessRunner::Result Korusers(const std::string& data, const std::vector<std::string>& args,
+AgentProcess::Result Korusers(const std::string& data, const std::vector<std::string>& args,
                                const std::string& input = "") {
   std::vector<std::string> argv = {KORUSERS_PATH, "-d", data};
   argv.insert(argv.end(), args.begin(), args.end());
-  return ProcessRunner::Run(argv, input);
+  return AgentProcess::Run(argv, input);
 }
 
 class ZepaServerTest : public orla::test::ExtensionServerTest {
@@ -82,14 +82,14 @@ TEST_F(ZepaServerTest, TlsWorksWithTheSelfMadeCertificate) {
   EXPECT_EQ(adminPassword_.size(), 20u);
   EXPECT_EQ(log_.Count("administrator-password.txt"), 1);
 
-  const auto names = ProcessRunner::Run({"openssl", "x509", "-in", Certificate(), "-noout", "-ext", "subjectAltName"});
+  const auto names = AgentProcess::Run({"openssl", "x509", "-in", Certificate(), "-noout", "-ext", "subjectAltName"});
   EXPECT_TRUE(Contains(names.out, "DNS:localhost")) << names.out;
   EXPECT_TRUE(Contains(names.out, "IP Address:127.0.0.1")) << names.out;
 
   // openssl as the client, ended at once by its "Q" command.
   const auto client = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {"openssl", "s_client", "-connect", StringPrintf("127.0.0.1:%d", port_)});
-    return ProcessRunner::Run(args, "Q\n");
+    return AgentProcess::Run(args, "Q\n");
   };
   const auto tls13 = client({"-servername", "localhost", "-CAfile", Certificate(), "-verify_return_error",
                              "-verify_hostname", "localhost"});
@@ -425,7 +425,7 @@ TEST_F(ZepaServerTest, ManyConcurrentRequestsAreAllAnswered) {
                                    "--max-time", "60", "-w", "%{http_code}\\n"};
   const char* const paths[] = {"/KOR/fetch/p.html?addr=1.2.3.4", "/KOR/style.css", "/KOR/rights", "/"};
   for (int i = 0; i < 40; ++i) argv.insert(argv.end(), {"-o", "/dev/null", Url(paths[i % 4])});
-  const auto run = ProcessRunner::Run(argv, "", 120);
+  const auto run = AgentProcess::Run(argv, "", 120);
   std::istringstream codes(run.out);
   int count = 0, ok = 0, code = 0;
   while (codes >> code) {
@@ -461,7 +461,7 @@ TEST_F(ZepaServerTest, ShutdownTerminatesEachExtensionOnce) {
   // the library took as the one already under way.
   EXPECT_EQ(TestExtension::Terminations(), 2);
   EXPECT_EQ(ZEPAShutdownHTTPServer(handle), 0);  // the handle is gone
-  const auto refused = ProcessRunner::Run({"curl", "-sS", "--cacert", Certificate(), "--max-time", "5", Url("/")});
+  const auto refused = AgentProcess::Run({"curl", "-sS", "--cacert", Certificate(), "--max-time", "5", Url("/")});
   EXPECT_NE(refused.exitCode, 0);
   // A second server on the same data directory keeps the certificate and
   // the users, and makes no new password.
@@ -506,13 +506,15 @@ for name in ("SIGINT", "SIGTERM", "SIGHUP"):
     deadline = time.time() + 20
     while b"password" not in out and time.time() < deadline:
         out += os.read(fd, 100)
-    time.sleep(0.5)  # the prompt is written just before echo goes off
+    # The prompt is written just before echo goes off: wait for that.
+    while termios.tcgetattr(fd)[3] & termios.ECHO and time.time() < deadline:
+        time.sleep(0.01)
     quiet = not (termios.tcgetattr(fd)[3] & termios.ECHO)
     os.kill(pid, getattr(signal, name))
     os.waitpid(pid, 0)
     print(name, "quiet" if quiet else "echo", "restored" if termios.tcgetattr(fd)[3] & termios.ECHO else "lost")
 )";
-  const auto run = ProcessRunner::Run({"python3", "-c", script, KORUSERS_PATH, dir.Path()}, "", 60);
+  const auto run = AgentProcess::Run({"python3", "-c", script, KORUSERS_PATH, dir.Path()}, "", 60);
   EXPECT_EQ(run.out, "SIGINT quiet restored\nSIGTERM quiet restored\nSIGHUP quiet restored\n") << run.err;
 }
 

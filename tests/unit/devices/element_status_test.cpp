@@ -15,7 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
+#include "agent/devices/element_state.h"
+#include "agent/devices/status_change_text.h"
 #include "agent/devices/element_registry.h"
 #include "tests/support/scoped_env.h"
 #include "tests/unit/devices/devices_fixture.h"
@@ -52,8 +55,31 @@ TEST_F(ElementStatusTest, AStatusChangeIsReportedOnceWithTheElementsName) {
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0], std::make_pair(std::string("tc01"), 0));
   EXPECT_EQ(changes[1], std::make_pair(std::string("tc01"), 2));
-  EXPECT_EQ(log_.Count("INFO: Element tc01 (10.9.0.1): status changed from 0 to 2."), 1);
-  EXPECT_EQ(log_.Count("status changed"), 2);
+  EXPECT_EQ(log_.Count("WARNING: tc01 (10.9.0.1): OK \u2192 Failed"), 1);
+  EXPECT_EQ(log_.Count(" \u2192 "), 2);
+}
+
+// A status change in words, at the severity its new status calls for.
+TEST(StatusChangeTextTest, WordsAndSeverity) {
+  struct Case {
+    int32_t previous, current;
+    const char* reason;
+    const char* text;
+    int severity;
+  };
+  const Case cases[] = {
+      {0, 2, "", "tc01 (127.0.1.11): OK \u2192 Failed", EventLog::kWarning},
+      {0, 1, "", "tc01 (127.0.1.11): OK \u2192 Degraded", EventLog::kWarning},
+      {2, 0, "", "tc01 (127.0.1.11): Failed \u2192 OK", EventLog::kInfo},
+      {1, 3, "", "tc01 (127.0.1.11): Degraded \u2192 Unknown", EventLog::kInfo},
+      {ElementState::kNotRead, 0, "", "tc01 (127.0.1.11): Unknown \u2192 OK", EventLog::kInfo},
+      {0, 2, "Drive 3 needs cleaning", "tc01 (127.0.1.11): OK \u2192 Failed: Drive 3 needs cleaning",
+       EventLog::kWarning},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StatusChangeText::Text("tc01", "127.0.1.11", c.previous, c.current, c.reason), c.text);
+    EXPECT_EQ(StatusChangeText::Severity(c.current), c.severity) << c.text;
+  }
 }
 
 // The activity the console shows: the status-since time moves only when the

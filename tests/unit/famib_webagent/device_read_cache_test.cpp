@@ -21,9 +21,11 @@ using Reading = DeviceReadCache::Reading;
 
 class DeviceReadCacheTest : public ::testing::Test {
  protected:
-  // A reading that tells which read made it.
+  // A reading that tells which read made it. Each says the device did not
+  // answer (a time-out): such readings are kept like any other.
   Reading Next() {
     Reading reading;
+    reading.errorCode = 40;
     reading.errorMessage = std::to_string(++reads_);
     return reading;
   }

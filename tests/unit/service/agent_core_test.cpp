@@ -1,11 +1,13 @@
 #include "agent/service/agent_core.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/utsname.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/sysinfo/open_file_limit.h"
 #include "platform/sysinfo/system_info.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"
@@ -153,8 +155,16 @@ TEST_F(ProgramDirectory, PathWithoutFolderKeepsTheCurrentDirectory) {
 TEST_F(ProgramDirectory, StartHostReadsTheConfigurationOfTheProgramDirectory) {
   test::EventLogCapture log;
   AgentCore core;
+  // A service's low soft open-files limit is raised first of all.
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit lowered = saved;
+  lowered.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
   // No KORAgent.cfg: exit code 2 and the CRITICAL event with the bare name.
   EXPECT_EQ(core.StartHost(dir_.Path() + "/KORAgent", nullptr), 2);
+  EXPECT_GT(OpenFileLimit::Current(), 64u);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
   EXPECT_EQ(log.Texts(),
             std::vector<std::string>{"CRITICAL: Unable to open file KORAgent.cfg - No such file or directory"});
 

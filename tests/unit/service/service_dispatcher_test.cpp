@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -159,6 +160,16 @@ TEST_F(Dispatcher, ControlSignalsStayBlockedAfterTheServiceStopped) {
   EXPECT_EQ(sigtimedwait(&term, nullptr, &none), SIGTERM);
 }
 
+// Whether thread `tid` of this process is asleep (state S in its stat line).
+bool IsAsleep(pid_t tid) {
+  if (tid == 0) return false;
+  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t paren = line.rfind(')');
+  return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'S';
+}
+
 // Two threads ending the process at once (a stop on the main thread, a
 // start-up failure on the start thread): the first one's code is the exit
 // code, and the process ends once.
@@ -168,13 +179,19 @@ TEST(ProcessExitTest, TheFirstOfTwoConcurrentEndsGivesTheExitCode) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       static std::atomic<bool> ending{false};
-      // Runs inside the first end: the second end comes while it runs.
+      static std::atomic<pid_t> secondThread{0};
+      // Runs inside the first end: it goes on once the second end is parked
+      // inside ProcessExit::Now (asleep), so the second comes while it runs.
       at_quick_exit([] {
         ending.store(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!IsAsleep(secondThread.load()) && std::chrono::steady_clock::now() < limit) {
+          std::this_thread::yield();
+        }
       });
       std::thread second([] {
         while (!ending.load()) std::this_thread::yield();
+        secondThread.store(static_cast<pid_t>(gettid()));
         ProcessExit::Now(4);
       });
       second.detach();

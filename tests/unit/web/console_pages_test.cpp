@@ -89,8 +89,8 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(500), "KORAgent", 2, 1, 1073741828u,
                                     "WARNING: A \"quoted\" trap", record.data(), record.size()) + "\n";
   lines += "not json at all\n";
-  lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(600), "KORAgent", 4, 0, 2147483653u,
-                                    "INFO: Element old (2) (10.0.0.7): status changed from 0 to 1.", nullptr, 0) + "\n";
+  lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(600), "KORAgent", 2, 1, 2147483653u,
+                                    "WARNING: old (2) (10.0.0.7): OK \u2192 Degraded", nullptr, 0) + "\n";
   // Already in the ring (same time as its oldest entry): not read again.
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(1000), "KORAgent", 1, 2, 2147483653u,
                                     "CRITICAL: File KORAgent.db - cannot read.", nullptr, 0) + "\n";
@@ -131,15 +131,19 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
 
 TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   ElementActivity element;
-  element.name = "a\"<b>";
+  element.name = "a\"<b>&";
   element.address = "10.0.0.1";
   element.status = 2;
   element.statusSinceMs = 7;
-  const std::string status = StatusJsonPage::Render({element, ElementActivity()}, 9);
+  // Counted as the list shows them: 3 and a status not read yet (-1) are unknown.
+  ElementActivity unknown;
+  unknown.status = 3;
+  const std::string status = StatusJsonPage::Render({element, ElementActivity(), unknown}, 9);
   EXPECT_EQ(status,
-            "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1},\"elements\":["
-            "{\"name\":\"a\\\"\\u003cb\\u003e\",\"address\":\"10.0.0.1\",\"status\":2,\"statusSince\":7,"
+            "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":2},\"elements\":["
+            "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,\"statusSince\":7,"
             "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"statusSince\":0,"
+            "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":3,\"statusSince\":0,"
             "\"lastAnswered\":null}]}");
 
   EventRing ring(10);

@@ -38,6 +38,9 @@ struct ErrorCase {
 class DialogFixture : public DevicesFixture {
  protected:
   static constexpr uint32_t kAdministrator = 2;
+  // Who every request comes from.
+  static constexpr const char* kUser = "ops";
+  static constexpr const char* kUserAddress = "192.0.2.7";
   static constexpr const char* kLogIn =
       "You must log in (or log in again) as administrator to perform this operation.";
   static constexpr const char* kForbiddenCharacters =
@@ -54,6 +57,7 @@ class DialogFixture : public DevicesFixture {
                   uint32_t rights = kAdministrator) {
     RecordingRequest request(method, "/KOR/page.html", query, body);
     request.rights = rights;
+    request.variables = {{"REMOTE_USER", kUser}, {"REMOTE_ADDR", kUserAddress}};
     Page page(request.Ecb());
     EXPECT_EQ(page.Process(), 1u);
     EXPECT_EQ(request.headerCalls, 1);

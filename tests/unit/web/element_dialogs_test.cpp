@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/audit_trail.h"
 #include "agent/core/orla_exception.h"
 #include "agent/web/add_element_page.h"
 #include "agent/web/agent_config_page.h"
@@ -164,6 +165,38 @@ TEST_F(ElementDialogsTest, EveryPostNeedsTheAdministratorRight) {
   EXPECT_EQ(AgentFile("storage.ini"), "300\n");
   EXPECT_EQ(registry_->PollingInterval(), 300);
   EXPECT_EQ(Control().setTrapReceiverCalls, 0);
+  EXPECT_EQ(log_.Count(AuditTrail::kTextStart), 0);  // a refused change leaves no audit event
+}
+
+// Every change made through a dialog is one audit event naming the user, the
+// request's address and what changed.
+TEST_F(ElementDialogsTest, EveryChangeIsAnAuditEventWithUserAndAddress) {
+  AddElement("tc01", "10.9.0.1");
+  WriteAgentFile("client.ini", "10.1.1.1\n");
+  destinations_->Load();
+  struct Change {
+    const char* body;
+    Poster post;
+    const char* what;
+  };
+  const std::vector<Change> changes = {
+      {"element_address=10.9.0.2&element_name=tc02", PostTo<AddElementPage>(),
+       "added the tape controller tc02 (10.9.0.2)."},
+      {"element_name=tc02&yes=Yes", PostTo<TrapTargetPage>(),
+       "set the trap destination of the tape controller tc02 to this agent."},
+      {"element_name=tc01&new_name=tc09", PostTo<RenameElementPage>(), "renamed the tape controller tc01 to tc09."},
+      {"element_name=tc09&ok=Remove", PostTo<RemoveElementPage>(), "removed the tape controller tc09."},
+      {"client_address=10.1.1.1&remove=Remove+Address", PostTo<AgentConfigPage>(),
+       "removed the trap destination 10.1.1.1."},
+      {"new_address=localhost&add=Add+Address", PostTo<AgentConfigPage>(), "added the trap destination localhost."},
+      {"polling_interval=7&change=Change+Interval", PostTo<AgentConfigPage>(),
+       "changed the polling interval from 5 to 7 minutes."},
+  };
+  for (const Change& c : changes) {
+    c.post(c.body, kAdministrator);
+    EXPECT_EQ(log_.Count(std::string("INFO: Change by ops from 192.0.2.7: ") + c.what), 1) << c.body;
+  }
+  EXPECT_EQ(log_.Count(AuditTrail::kTextStart), static_cast<int>(changes.size()));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "platform/zepa/extensions/connection_context.h"
 #include "platform/zepa/extensions/extension_registration.h"
+#include "platform/zepa/internal_secret.h"
 #include "platform/zepa/zepa_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/zepa/sample_extension_record.h"
@@ -325,7 +326,7 @@ TEST(RequestChecks, EarlyRefusalsBeforeTheBodyIsRead) {
 }
 
 TEST(RequestChecks, OnlyTheSecretMarksARequestInternal) {
-  const std::string secret = RequestGate::InternalSecret();
+  const std::string secret = InternalSecret::Value();
   EXPECT_EQ(secret.size(), 64u);
   struct Case {
     std::vector<std::pair<std::string, std::string>> headers;

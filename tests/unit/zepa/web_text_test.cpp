@@ -1,7 +1,8 @@
 // Text helpers, content types and client URLs of the web server library.
 #include <gtest/gtest.h>
 
-#include "platform/zepa/client/client_url.h"
+#include "platform/text/url_decoding.h"
+#include "platform/zepa/client_url.h"
 #include "platform/zepa/extensions/content_types.h"
 #include "platform/zepa/web_text.h"
 
@@ -14,10 +15,10 @@ TEST(WebText, EscapesEveryHtmlSpecialCharacter) {
 }
 
 TEST(WebText, DecodesUrlsAndKeepsMalformedPercents) {
-  EXPECT_EQ(WebText::UrlDecode("%41%2b+b", true), "A+ b");
-  EXPECT_EQ(WebText::UrlDecode("a+b", false), "a+b");
-  EXPECT_EQ(WebText::UrlDecode("100%", true), "100%");
-  EXPECT_EQ(WebText::UrlDecode("%zz%4", true), "%zz%4");
+  EXPECT_EQ(UrlDecoding::Decode("%41%2b+b", UrlDecoding::Plus::kIsSpace), "A+ b");
+  EXPECT_EQ(UrlDecoding::Decode("a+b", UrlDecoding::Plus::kIsPlus), "a+b");
+  EXPECT_EQ(UrlDecoding::Decode("100%", UrlDecoding::Plus::kIsSpace), "100%");
+  EXPECT_EQ(UrlDecoding::Decode("%zz%4", UrlDecoding::Plus::kIsSpace), "%zz%4");
   EXPECT_EQ(WebText::UrlEncode("/KOR/a b?c=é"), "%2FKOR%2Fa%20b%3Fc%3D%C3%A9");
 }
 

@@ -21,6 +21,15 @@ class AgentLayout {
   static constexpr char kConfigurationFileName[] = "KORAgent.cfg";
   // The agent directory a program directory is installed with (<prefix>/KOR).
   static constexpr char kInstalledAgentDirectory[] = "KOR";
+  // The agent's own files in the agent directory.
+  static constexpr char kElementFileName[] = "KORAgent.db";
+  static constexpr char kPollingIntervalFileName[] = "storage.ini";
+  static constexpr char kSystemInformationFileName[] = "sysinfo.agt";
+  static constexpr char kTrapDestinationFileName[] = "client.ini";
+  // `name` in the agent directory `agentDirectory`.
+  static std::string FileIn(const std::string& agentDirectory, const char* name) {
+    return agentDirectory + "/" + name;
+  }
 
   AgentLayout() = default;
   // `agentDirectoryLine` as line 2 gives it (without its line end). An
@@ -41,14 +50,16 @@ class AgentLayout {
   // The web server's data directory.
   std::string WebDataDirectory() const { return agentDirectory_ + "ZEPD"; }
   // The managed elements.
-  std::string ElementFile() const { return File("KORAgent.db"); }
+  std::string ElementFile() const { return File(kElementFileName); }
   // The polling interval.
-  std::string PollingIntervalFile() const { return File("storage.ini"); }
+  std::string PollingIntervalFile() const { return File(kPollingIntervalFileName); }
   // What the agent writes about its host at start-up.
-  std::string SystemInformationFile() const { return File("sysinfo.agt"); }
+  std::string SystemInformationFile() const { return File(kSystemInformationFileName); }
+  // The hosts that receive the agent's own traps.
+  std::string TrapDestinationFile() const { return File(kTrapDestinationFileName); }
 
  private:
-  std::string File(const char* name) const { return agentDirectory_ + "/" + name; }
+  std::string File(const char* name) const { return FileIn(agentDirectory_, name); }
 
   std::string programDirectory_;
   std::string agentDirectory_;

@@ -59,6 +59,9 @@ class AgentSettings {
   // Empty: the real systemctl and unit folder.
   const std::string& SystemctlProgram() const { return systemctl_; }
   const std::string& SystemdUnitDirectory() const { return unitDirectory_; }
+  // The user who ran a tool through sudo (SUDO_USER), for the audit trail;
+  // empty otherwise.
+  const std::string& SudoUser() const { return sudoUser_; }
 
   // Setters for start-up code and tests; each checks its value as Load does
   // and answers the same error text (empty when the value was taken).
@@ -70,6 +73,7 @@ class AgentSettings {
   void SetEventLogFile(const std::string& path) { eventLogFile_ = path; }
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
+  void SetSudoUser(const std::string& user) { sudoUser_ = user; }
 
   // Reads every variable through `lookup` into `out`. Answers an empty text
   // when all are valid; otherwise the first error, such as
@@ -98,6 +102,7 @@ class AgentSettings {
   std::string eventLogFile_;
   std::string systemctl_;
   std::string unitDirectory_;
+  std::string sudoUser_;
 };
 
 }  // namespace orla

@@ -1,11 +1,15 @@
 #pragma once
 // The agent's one exception type. It is allocated with new and thrown as a
-// pointer; the handler that ends the handling owns it at once:
-//   catch (OrlaException* e) { std::unique_ptr<OrlaException> owned(e); ... }
+// pointer; the handler that ends the handling owns it at once. Catch and
+// Discard are that handler:
+//   if (auto failed = OrlaException::Catch([&] { ... })) Show(failed->Message());
+//   OrlaException::Discard([&] { ... });  // logged where it arose; go on
 // Constructing one writes its message to the event log at the severity its
 // code selects, so a failure is logged once, where it arises.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "agent/core/root_object.h"
 
@@ -25,6 +29,24 @@ class OrlaException : public RootObject {
   int32_t Code() const { return code_; }
   uint32_t OsError() const { return osError_; }
   const std::string& Message() const { return message_; }
+
+  // Runs `work`; the OrlaException it throws, owned (null when it threw
+  // none). Other exceptions pass on.
+  template <typename Work>
+  static std::unique_ptr<OrlaException> Catch(Work&& work) {
+    try {
+      std::forward<Work>(work)();
+    } catch (OrlaException* e) {
+      return std::unique_ptr<OrlaException>(e);
+    }
+    return nullptr;
+  }
+  // Runs `work` and drops the OrlaException it throws, which has written its
+  // own event-log entry; true when it threw none.
+  template <typename Work>
+  static bool Discard(Work&& work) {
+    return Catch(std::forward<Work>(work)) == nullptr;
+  }
 
   // The severity a code is logged at: -1 (not logged) for codes up to 1000,
   // then INFO, WARNING (2001-3000) and CRITICAL (above 3000).

@@ -14,8 +14,6 @@ class HostLookup {
   // port in network byte order). False when the host cannot be resolved;
   // `address` is then all zero.
   static bool ResolveIPv4(const char* host, uint16_t port, SocketAddressIn* address);
-  // The dotted text of an address in network byte order.
-  static std::string ToText(uint32_t networkAddress);
 };
 
 }  // namespace orla

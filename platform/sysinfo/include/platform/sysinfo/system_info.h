@@ -22,7 +22,10 @@ class SystemInfo {
   // The kernel release split into its first two numbers ("6.1.0-18" gives 6
   // and 1). Missing numbers are 0.
   static void OsVersion(int* major, int* minor);
-  static void ParseRelease(const std::string& release, int* major, int* minor);
+  // The first three numbers of a kernel release ("6.1.76-..." gives 6, 1 and
+  // 76; `patch` may be null). Missing numbers are 0; a number too long for
+  // an int stops growing.
+  static void ParseRelease(const std::string& release, int* major, int* minor, int* patch = nullptr);
   // The kernel release ("6.1.0-18-amd64") and build text ("#1 SMP ...") as
   // uname(2) reports them; false when uname fails.
   static bool OsRelease(std::string* release, std::string* build);

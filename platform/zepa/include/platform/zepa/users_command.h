@@ -35,11 +35,15 @@ class UsersCommand {
     std::string description;
   };
 
+  // Called once a change is written, with what changed ("added the user
+  // ops", "made a new metrics token"; never a password or a token).
+  using ChangeReport = std::function<void(const std::string& what)>;
+
   // Runs the command line `args` (without the program name). Returns the
   // exit code: 0 done, 1 usage error, 2 the change failed.
   static int Run(const std::vector<std::string>& args, const DefaultDataDirectory& defaultDirectory,
                  const PasswordSource& passwords, std::ostream& out, std::ostream& err,
-                 const OwnerSwitch& actAsOwner = OwnerSwitch());
+                 const OwnerSwitch& actAsOwner = OwnerSwitch(), const ChangeReport& changed = ChangeReport());
 
   // The owner switch of the tool: becomes the owner of `dataDirectory` when
   // run as root, keeping the users files writable (DirectoryOwner).

@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "directory_owner.h"
+#include "users/directory_owner.h"
 #include "platform/text/string_printf.h"
-#include "password_hash.h"
-#include "scrape_credentials.h"
-#include "user_store.h"
-#include "../data_directory.h"
+#include "users/password_hash.h"
+#include "users/scrape_credentials.h"
+#include "users/user_store.h"
+#include "data_directory.h"
 
 namespace orla {
 
@@ -121,7 +121,7 @@ bool UsersCommand::ActAsOwner(const std::string& dataDirectory, std::string* err
 
 int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDirectory& defaultDirectory,
                       const PasswordSource& passwords, std::ostream& out, std::ostream& err,
-                      const OwnerSwitch& actAsOwner) {
+                      const OwnerSwitch& actAsOwner, const ChangeReport& changed) {
   std::string dataDirectory;
   size_t i = 0;
   while (i < args.size() && !args[i].empty() && args[i][0] == '-') {
@@ -186,6 +186,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
       return 2;
     }
     err << "korusers: made a new metrics token in " << path << "\n";
+    if (changed) changed("made a new metrics token in " + path);
     out << token << "\n";
     return 0;
   }
@@ -282,6 +283,7 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
     return 2;
   }
   out << "korusers: " << message << "\n";
+  if (changed) changed(message);
   if (command == "password" && name == DataDirectory::kAdministrator) {
     // The first-start password no longer works: its file goes.
     const std::string initial = dataDirectory + "/" + DataDirectory::kPasswordFileName;

@@ -9,15 +9,14 @@
 #include <cstddef>
 #include <string>
 
-#include "../client/client_url.h"
-#include "../extensions/extension_table.h"
-#include "http_transport.h"
+#include "client_url.h"
+#include "extensions/extension_table.h"
+#include "transport/http_transport.h"
 
 namespace orla {
 
 class RequestGate {
  public:
-  static constexpr const char* kInternalHeader = "X-ZEPA-Internal";
   // What every answer's content may load and do. Everything comes from this
   // origin; inline scripts and event handlers stay allowed (the pages'
   // markup is built on them); no plug-in objects, no <BASE> elsewhere, forms
@@ -26,8 +25,6 @@ class RequestGate {
       "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
       "img-src 'self' data:; frame-ancestors 'self'; object-src 'none'; base-uri 'self'; form-action 'self'";
 
-  // The secret: 32 random bytes as hex, made once per process.
-  static const std::string& InternalSecret();
   // True when a client request to `url` goes to a server of this process
   // listening on `port` and `listenAddress` (a loopback host, or the
   // address itself when the server is bound to one), so that it may carry

@@ -5,10 +5,11 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
-#include "../library_pages.h"
-#include "../users/password_hash.h"
-#include "../web_text.h"
+#include "internal_secret.h"
+#include "library_pages.h"
+#include "web_text.h"
 
 namespace orla {
 
@@ -21,7 +22,7 @@ bool IsBodyMethod(const std::string& method) {
 // taken as https.
 bool OriginParts(const std::string& url, ClientUrl* parts) {
   if (!ClientUrl::Parse(url, parts)) return false;
-  parts->host = WebText::ToLower(parts->host);
+  parts->host = AsciiCase::Lower(parts->host);
   return true;
 }
 }  // namespace
@@ -85,26 +86,21 @@ bool RequestGate::EarlyCheck(const HttpTransport::Request& request, HttpTranspor
   return false;
 }
 
-const std::string& RequestGate::InternalSecret() {
-  static const std::string* secret = new std::string(PasswordHash::RandomHex(32));
-  return *secret;
-}
-
 bool RequestGate::IsOwnUrl(const ClientUrl& url, int port, const std::string& listenAddress) {
   if (url.port != port) return false;
-  const std::string host = WebText::ToLower(url.host);
+  const std::string host = AsciiCase::Lower(url.host);
   if (host == "localhost" || host == "::1") return true;
-  if (!listenAddress.empty() && host == WebText::ToLower(listenAddress)) return true;
+  if (!listenAddress.empty() && host == AsciiCase::Lower(listenAddress)) return true;
   unsigned char v4[4];
   return inet_pton(AF_INET, host.c_str(), v4) == 1 && v4[0] == 127;
 }
 
 bool RequestGate::CarriesSecret(const HttpTransport::Request& request) {
-  const std::string& secret = InternalSecret();
+  const std::string& secret = InternalSecret::Value();
   int copies = 0;
   bool allMatch = true;
   for (const auto& [name, value] : request.headers) {
-    if (!WebText::EqualsIgnoreCase(name, kInternalHeader)) continue;
+    if (!AsciiCase::Equal(name, InternalSecret::kHeader)) continue;
     ++copies;
     // Compared in constant time.
     unsigned char diff = value.size() == secret.size() ? 0 : 1;
@@ -121,11 +117,11 @@ void RequestGate::SortOutInternal(HttpTransport::Request& request) {
   HttpTransport::HeaderList kept;
   kept.reserve(request.headers.size());
   for (auto& header : request.headers) {
-    if (WebText::EqualsIgnoreCase(header.first, kInternalHeader)) continue;
+    if (AsciiCase::Equal(header.first, InternalSecret::kHeader)) continue;
     // Only this process's own requests may tell an extension which device
     // to manage and with which communities ("VESTRA-X" reads as VESTRA_X).
     if (!request.internal && header.first.size() >= 7 &&
-        WebText::EqualsIgnoreCase(header.first.substr(0, 6), "VESTRA") &&
+        AsciiCase::Equal(header.first.substr(0, 6), "VESTRA") &&
         (header.first[6] == '_' || header.first[6] == '-')) {
       continue;
     }

@@ -3,7 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "../web_text.h"
+#include "platform/text/ascii_case.h"
+#include "web_text.h"
 
 namespace orla {
 
@@ -37,7 +38,7 @@ std::string EncodeTarget(const std::string& target) {
 bool ClientUrl::Parse(const std::string& url, ClientUrl* out) {
   ClientUrl result;
   std::string rest;
-  const std::string lower = WebText::ToLower(url.substr(0, 8));
+  const std::string lower = AsciiCase::Lower(url.substr(0, 8));
   if (lower.rfind("https://", 0) == 0) {
     result.https = true;
     rest = url.substr(8);

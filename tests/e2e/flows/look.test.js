@@ -1,0 +1,127 @@
+// The look: every page state in a wide and a narrow window (one table),
+// laid out as designed (no sideways scrolling; the console bar and the
+// events filters on one line in a wide window, above the list they filter,
+// the list using the width) and compared with its committed baseline image
+// (baselines/; times masked, animations off). Regenerate the baselines after
+// a deliberate change of the look:
+//   tests/e2e/run.sh build/asan look --update-snapshots
+// which also rewrites the README's docs/images/element-list.png.
+const { test, expect, openFromMenu, rowOf } = require('../fixtures');
+const fs = require('fs');
+const path = require('path');
+
+const README_IMAGE = path.resolve(__dirname, '..', '..', '..', 'docs', 'images', 'element-list.png');
+const VIEWPORTS = { wide: { width: 1280, height: 800 }, narrow: { width: 390, height: 844 } };
+const TIMES = ['td.status-since', 'td.last-answered', '.live-refresh .updated', 'td.event-time'];
+
+// The boxes of `selector` in `frame` (a page or a frame), as plain objects.
+const boxes = (frame, selector) => frame.locator(selector).evaluateAll(
+  (nodes) => nodes.filter((n) => n.offsetParent !== null).map((n) => n.getBoundingClientRect().toJSON()));
+
+// No sideways scrolling; the message names the innermost boxes sticking out.
+async function expectNoSideScroll(frame, what) {
+  const [over, wide] = await frame.evaluate(() => {
+    const width = document.documentElement.clientWidth;
+    const sticksOut = (n) => n.getBoundingClientRect().right + window.scrollX > width + 1;
+    const out = [...document.body.querySelectorAll('*')].filter((n) => sticksOut(n) && ![...n.children].some(sticksOut));
+    return [document.documentElement.scrollWidth - width,
+            out.slice(0, 4).map((n) => n.tagName.toLowerCase() + (n.className ? '.' + n.className : '') +
+                                       (n.name ? `[name=${n.name}]` : ''))];
+  });
+  expect(over, `${what} scrolls sideways by ${over} px (${wide.join(', ')})`).toBeLessThanOrEqual(0);
+}
+
+// All of `items` on one line: one horizontal band crosses every one of them.
+async function expectOneLine(frame, items, what) {
+  const all = await boxes(frame, items);
+  expect(all.length, `${what}: nothing laid out`).toBeGreaterThan(0);
+  const band = `tops ${all.map((b) => Math.round(b.top)).join(', ')}; bottoms ${all.map((b) => Math.round(b.bottom)).join(', ')}`;
+  expect(Math.max(...all.map((b) => b.top)) < Math.min(...all.map((b) => b.bottom)), `${what} on one line (${band})`).toBe(true);
+}
+
+async function expectAbove(frame, upper, lower, what) {
+  const [a] = await boxes(frame, upper);
+  const [b] = await boxes(frame, lower);
+  expect(a && b && a.bottom <= b.top + 1, `${what}: ${upper} (bottom ${a && a.bottom}) above ${lower} (top ${b && b.top})`)
+    .toBe(true);
+}
+
+async function expectFullWidth(frame, table, what) {
+  const [box] = await boxes(frame, table);
+  const width = await frame.evaluate(() => document.documentElement.clientWidth);
+  expect(box && box.width >= width * 0.9, `${what}: ${table} ${box && Math.round(box.width)} px of ${width}`).toBe(true);
+}
+
+async function rootPage({ admin, elements }, wide) {
+  await expect(rowOf(elements, 'tc03')).toHaveClass(/status-failed/, { timeout: 45_000 });
+  const list = admin.frame({ name: 'elements' });
+  await expectNoSideScroll(list, 'the element list');
+  if (wide) await expectOneLine(admin, '.console-bar > *', 'the console bar');
+  await expectAbove(admin, '#console-bar', 'iframe#elements', 'the console bar');
+  await expectFullWidth(list, 'table.element-table', 'the element list');
+  return admin;
+}
+
+async function eventsPage({ admin, shot }, wide) {
+  await admin.goto('/KOR/events.html');
+  await expect(admin.locator('tr.event-row').first()).toBeVisible();
+  if (wide) await expectOneLine(admin, '#event-filter > *', 'the events filters');
+  await expectAbove(admin, '#event-filter', '#event-table', 'the events filters');
+  await expectFullWidth(admin, '#event-table', 'the event table');
+  const inner = await admin.locator('main.console').evaluate((m) => m.scrollWidth - m.clientWidth);
+  expect(inner, `the events list scrolls sideways by ${inner} px`).toBeLessThanOrEqual(0);
+  await shot(admin, `look-events-full-${wide ? 'wide' : 'narrow'}`);
+  // The image compared: a filter nothing matches, so it does not depend on
+  // what the other tests logged.
+  await admin.goto('/KOR/events.html?element=no-such-controller');
+  await expect(admin.locator('td.no-events')).toBeVisible();
+  return admin;
+}
+
+async function devicePage({ admin, elements, sim }) {
+  const [device] = await Promise.all([admin.waitForEvent('popup'),
+                                      elements.getByRole('link', { name: 'tc02', exact: true }).click()]);
+  await expect(device.locator('td.header').first()).toHaveText(`Device tc02 (${sim.address('tc02')})`, { timeout: 30_000 });
+  await device.waitForLoadState('networkidle');
+  return device;
+}
+
+const dialog = (item) => async ({ admin, elements }) => {
+  await expect(rowOf(elements, 'tc03')).toHaveClass(/status-failed/, { timeout: 45_000 });
+  return openFromMenu(admin, elements, item);
+};
+
+// name, how to get there (given the fixtures and whether the window is wide)
+const STATES = [
+  ['root', rootPage],
+  ['events', eventsPage],
+  ['device', devicePage],
+  ['add', dialog('Add…')],
+  ['remove', dialog('Remove…')],
+  ['rename', dialog('Rename…')],
+  ['configuration', dialog('Agent configuration…')],
+  ['about', dialog('About')],
+];
+
+for (const [size, viewport] of Object.entries(VIEWPORTS)) {
+  test.describe(`${size} window`, () => {
+    test.use({ viewport });
+    for (const [name, open] of STATES) {
+      test(`${name}, ${size}: laid out as designed and as its baseline`, async ({ admin, elements, sim, shot }) => {
+        const win = await open({ admin, elements, sim, shot }, size === 'wide');
+        const mask = TIMES.map((s) => win.locator(s));
+        if (win === admin) mask.push(...TIMES.map((s) => elements.locator(s)));
+        await shot(win, `look-${name}-${size}`, { mask });
+        await expectNoSideScroll(win, name);
+        await expect(win).toHaveScreenshot(`${name}-${size}.png`, { mask, maxDiffPixelRatio: 0.01 });
+        if (name === 'root' && size === 'wide') {
+          const baseline = test.info().snapshotPath(`${name}-${size}.png`);
+          if (['all', 'changed'].includes(test.info().config.updateSnapshots)) fs.copyFileSync(baseline, README_IMAGE);
+          expect(fs.readFileSync(README_IMAGE).equals(fs.readFileSync(baseline)),
+                 'docs/images/element-list.png is the root page baseline').toBe(true);
+        }
+        if (win !== admin) await win.close();
+      });
+    }
+  });
+}

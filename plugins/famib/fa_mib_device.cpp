@@ -14,7 +14,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/net/host_address.h"
 #include "platform/snmpmgr/snmp_api.h"
-#include "oid_ids.h"
+#include "agent/snmp/oid_ids.h"
 #include "platform/text/string_printf.h"
 #include "agent/core/agent_settings.h"
 

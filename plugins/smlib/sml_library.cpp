@@ -9,7 +9,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
-#include "../famib/oid_ids.h"
+#include "agent/snmp/oid_ids.h"
 #include "platform/net/host_address.h"
 #include "platform/text/string_printf.h"
 #include "sml_values.h"
@@ -54,35 +54,32 @@ std::string SmlLibrary::Text(const AsnAny& value) {
   return SmlValues::CollapseBlanks(value.asnValue.string.stream, value.asnValue.string.length);
 }
 
-std::string SmlLibrary::Scalar(const char* suffix) {
-  try {
-    char* text = nullptr;
-    session_->GetString(Dotted(suffix).c_str(), &text);
-    std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
-    if (text == nullptr) return "";
-    const std::string value = SmlValues::CollapseBlanks(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
-    return value == "deprecated" ? std::string() : value;
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrTimeout || e->Code() == kErrCommunication) throw owned.release();
-    return "";
+void SmlLibrary::Optional(const std::function<void()>& work) {
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch(work)) {
+    if (failed->Code() == kErrTimeout || failed->Code() == kErrCommunication) throw failed.release();
   }
 }
 
+std::string SmlLibrary::Scalar(const char* suffix) {
+  std::string value;
+  Optional([&] {
+    char* text = nullptr;
+    session_->GetString(Dotted(suffix).c_str(), &text);
+    std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
+    if (text != nullptr) value = SmlValues::CollapseBlanks(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+  });
+  return value == "deprecated" ? std::string() : value;
+}
+
 int32_t SmlLibrary::Recognize() {
-  {
+  bool versioned = false;
+  Optional([&] {
     Answer answer;
-    try {
-      session_->RequestGet(Dotted("1.0").c_str(), &answer.list);
-      if (answer.list.len >= 1 && answer.list.list[0].value.asnType == ASN_OCTETSTRING &&
-          answer.list.list[0].value.asnValue.string.length <= 4) {
-        return 1;
-      }
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-      if (e->Code() == kErrTimeout || e->Code() == kErrCommunication) throw owned.release();
-    }
-  }
+    session_->RequestGet(Dotted("1.0").c_str(), &answer.list);
+    versioned = answer.list.len >= 1 && answer.list.list[0].value.asnType == ASN_OCTETSTRING &&
+                answer.list.list[0].value.asnValue.string.length <= 4;
+  });
+  if (versioned) return 1;
   Answer answer;
   if (!session_->RequestGetNextInView(kRoot, &answer.list) || answer.list.len < 1) return -1;
   const std::vector<uint32_t> root = OidIds(kRoot);
@@ -127,12 +124,7 @@ std::string SmlLibrary::Firmware() {
   std::string text = Scalar("3.4.0");
   if (!text.empty()) return text;
   int32_t row = 0;
-  try {
-    row = session_->GetInteger(Dotted("10.10.0").c_str());
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrTimeout || e->Code() == kErrCommunication) throw owned.release();
-  }
+  Optional([&] { row = session_->GetInteger(Dotted("10.10.0").c_str()); });
   return row > 0 ? Scalar(StringPrintf("9.2.1.3.%d", row).c_str()) : std::string();
 }
 
@@ -190,19 +182,14 @@ int32_t SmlLibrary::Status(std::string* reason) {
     roll.Note(capped(SmlValues::OperationalClass(s)),
               StringPrintf("FC port %u %s", i, SmlValues::OperationalText(s).c_str()));
   });
-  {
+  Optional([&] {
     Answer answer;
-    try {
-      session_->RequestGet(Dotted("10.2.0").c_str(), &answer.list);
-      if (answer.list.len >= 1) {
-        const int32_t s = Integer(answer.list.list[0].value, -1);
-        roll.Note(SmlValues::OperationalClass(s), "Library " + SmlValues::OperationalText(s));
-      }
-    } catch (OrlaException* e) {
-      std::unique_ptr<OrlaException> owned(e);
-      if (e->Code() == kErrTimeout || e->Code() == kErrCommunication) throw owned.release();
+    session_->RequestGet(Dotted("10.2.0").c_str(), &answer.list);
+    if (answer.list.len >= 1) {
+      const int32_t s = Integer(answer.list.list[0].value, -1);
+      roll.Note(SmlValues::OperationalClass(s), "Library " + SmlValues::OperationalText(s));
     }
-  }
+  });
   const int32_t status = SmlValues::AgentStatus(roll.worst, roll.anyRead, roll.anyOk);
   if (reason != nullptr) *reason = status == 0 ? std::string() : (roll.anyRead ? roll.reason : "No status read");
   return status;
@@ -223,15 +210,12 @@ void SmlLibrary::AddTrapDestination(const std::string& address, int port) {
   uint32_t last = 0;
   Walk("16.7.1.3", [&](uint32_t i, const AsnAny&) { last = i > last ? i : last; });
   const uint32_t row = last + 1;
-  try {
+  Optional([&] {
     session_->SetInteger(Dotted("16.1.0").c_str(), 1);
     session_->SetInteger(Dotted(StringPrintf("16.7.1.2.%u", row).c_str()).c_str(), 1);
     session_->SetString(Dotted(StringPrintf("16.7.1.3.%u", row).c_str()).c_str(), address.c_str());
     session_->SetInteger(Dotted(StringPrintf("16.7.1.4.%u", row).c_str()).c_str(), port);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == kErrTimeout || e->Code() == kErrCommunication) throw owned.release();
-  }
+  });
   if (!HasTrapDestination(address, port)) {
     throw new OrlaException(
         kErrSnmpSet, 0,

@@ -53,6 +53,10 @@ class SmlLibrary {
   static std::string Text(const AsnAny& value);
 
  private:
+  // Runs one read or write of objects a library may not implement: a refused
+  // or missing object is no error (the caller keeps its default), while a
+  // device that does not answer still fails the whole call.
+  static void Optional(const std::function<void()>& work);
   std::string Scalar(const char* suffix);
 
   SnmpSession* session_;

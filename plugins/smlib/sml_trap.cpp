@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../famib/oid_ids.h"
+#include "agent/snmp/oid_ids.h"
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"

@@ -9,13 +9,14 @@
 #include <memory>
 
 #include "agent/devices/plugin/device_plugin.h"
+#include "agent/core/event_ring.h"
+#include "agent/devices/element_activity.h"
 #include "agent/devices/recognizer.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
-#include "platform/library/dynamic_library.h"
 #include "plugins/smlib/sml_values.h"
 #include "tests/integration/devices/simulator_fixture.h"
 #include "tests/support/wait_until.h"
@@ -27,23 +28,14 @@ constexpr char kDrive1[] = "QUILLANE ULT3580-TD8 10450001";
 
 class LibrariesTest : public SimulatorOn<110> {
  protected:
-  // The status and reason of the element at `name`'s address, as the
+  // The status and reason of the element `name` as the agent shows them
+  // (status.json, the metrics and the console read Activity()), as the
   // registry's last status pass left them.
-  std::pair<int, std::string> StatusAndReason(ElementRegistry& registry, const std::string& name,
-                                              const std::string& type = "smlib") {
-    const std::string list = registry.ListElements(false);
-    const size_t at = list.find("|" + name + "|");
-    if (at == std::string::npos) return {-100, ""};
-    const size_t start = list.rfind('|', at - 1);
-    const int status = std::stoi(list.substr(start == std::string::npos ? 0 : start + 1));
-    std::string error;
-    auto plugin = DynamicLibrary::Open("devices/" + type + ".so", &error);
-    auto reason = reinterpret_cast<plugin::GetStatusReasonFunction>(
-        plugin != nullptr ? plugin->Symbol(plugin::kGetStatusReason, &error) : nullptr);
-    if (reason == nullptr) return {status, "no export: " + error};
-    SnmpSession session(Address(name).c_str(), "public");
-    char buffer[plugin::kStatusReasonSize] = {};
-    return {status, reason(&session, buffer) != 0 ? buffer : ""};
+  static std::pair<int, std::string> StatusAndReason(ElementRegistry& registry, const std::string& name) {
+    for (const ElementActivity& e : registry.Activity()) {
+      if (e.name == name) return {e.status, e.reason};
+    }
+    return {-100, "not listed"};
   }
 
   std::unique_ptr<TrapMessage> Trap(const std::vector<uint32_t>& enterprise, int specific) {
@@ -84,7 +76,7 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
   EXPECT_EQ(registry->MajorClassCodeAt(Address("lib01")), 0x105);
   registry->UpdateAllStatus();
   for (const Row& row : rows) {
-    EXPECT_EQ(StatusAndReason(*registry, row.device, row.type), std::make_pair(row.status, row.reason)) << row.device;
+    EXPECT_EQ(StatusAndReason(*registry, row.device), std::make_pair(row.status, row.reason)) << row.device;
   }
 
   // A drive set to error turns the library failed at the next pass, and the
@@ -93,11 +85,19 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
   registry->UpdateAllStatus();
   EXPECT_EQ(StatusAndReason(*registry, "lib01"),
             std::make_pair(2, std::string("Drive 3 (QUILLANE ULT3580-TD8 10450003) error")));
+  // The status-change event says it too.
+  std::string changed;
+  EventRing::Instance().VisitNewestFirst([&](const RecordedEvent& e) {
+    if (e.origin.kind == "status" && e.origin.element == "lib01") changed = e.text;
+    return changed.empty();
+  });
+  EXPECT_EQ(changed, "WARNING: lib01 (" + Address("lib01") +
+                         "): OK \u2192 Failed: Drive 3 (QUILLANE ULT3580-TD8 10450003) error");
 
   // The Fibre Alliance plug-in names its unit.
   Simctl("status tc01 failed");
   registry->UpdateAllStatus();
-  EXPECT_EQ(StatusAndReason(*registry, "tc01", "famib"), std::make_pair(2, std::string("Unit 1 failed")));
+  EXPECT_EQ(StatusAndReason(*registry, "tc01"), std::make_pair(2, std::string("Unit 1 failed")));
 
   // The library's traps become event texts.
   const std::vector<uint32_t> sml = {1, 3, 6, 1, 4, 1, 14851, 3, 1};

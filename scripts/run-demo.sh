@@ -50,10 +50,11 @@ AGENT_DIR=$(sed -n '2{s/\r$//;p;}' "$PREFIX/KORAgent.cfg")
 case $AGENT_DIR in /*) ;; *) AGENT_DIR=$PREFIX/$AGENT_DIR ;; esac
 DATA_DIR=${AGENT_DIR}ZEPD
 
-# A first run manages the simulated controllers: their lines in KORAgent.db,
-# and the shortest polling interval, so the polls show soon.
+# A first run manages the simulated controllers and tape libraries: their
+# lines in KORAgent.db, and the shortest polling interval, so the polls show
+# soon.
 if [ ! -s "$AGENT_DIR/KORAgent.db" ]; then
-  awk '$1 ~ /^tc/ { print $1 "|" $2 }' "$SIM_RUN/devices.txt" > "$AGENT_DIR/KORAgent.db"
+  awk '$1 ~ /^(tc|lib)/ { print $1 "|" $2 }' "$SIM_RUN/devices.txt" > "$AGENT_DIR/KORAgent.db"
   echo 60 > "$AGENT_DIR/storage.ini"
 fi
 echo "Managed elements ($AGENT_DIR/KORAgent.db):"

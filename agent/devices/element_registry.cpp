@@ -487,6 +487,7 @@ std::vector<ElementActivity> ElementRegistry::Activity() const {
     activity.address = entry.address;
     activity.description = entry.description;
     activity.status = entry.state->Status();
+    activity.reason = entry.state->StatusReason();
     activity.statusSinceMs = entry.state->StatusSinceMs();
     activity.lastAnsweredMs = entry.state->LastAnsweredMs();
     activity.answeredLastPoll = entry.state->AnsweredLastPoll();

@@ -6,6 +6,7 @@
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/core/timed_attempt.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/poll_statistics.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
@@ -51,6 +52,30 @@ void* ElementState::PluginFunction(const char* name) const {
   return function;
 }
 
+void* ElementState::OptionalPluginFunction(const char* name) const {
+  std::string error;
+  return library_ != nullptr ? library_->Symbol(name, &error) : nullptr;
+}
+
+std::string ElementState::StatusReason() const {
+  std::lock_guard<std::mutex> hold(reasonMutex_);
+  return reason_;
+}
+
+void ElementState::ReadReason(int32_t status) {
+  std::string reason;
+  auto read = reinterpret_cast<plugin::GetStatusReasonFunction>(OptionalPluginFunction(plugin::kGetStatusReason));
+  if (read != nullptr && ElementDirectory::BucketOf(status) != ElementDirectory::Bucket::kOk) {
+    char buffer[plugin::kStatusReasonSize + 1] = {};
+    if (PluginCall::Run(read, getSession_.get(), buffer) != 0) {
+      buffer[plugin::kStatusReasonSize] = '\0';  // a plug-in that filled the whole buffer
+      reason = buffer;
+    }
+  }
+  std::lock_guard<std::mutex> hold(reasonMutex_);
+  reason_ = std::move(reason);
+}
+
 int32_t ElementState::RefreshStatus(bool unlessRetired) {
   const Update update = PollStatus(unlessRetired);
   ReportChange(update);
@@ -92,6 +117,7 @@ ElementState::Update ElementState::PollStatus(bool unlessRetired) {
     }
     const uint64_t answersBefore = SnmpSession::AnswersOnThisThread();
     update.current = poll(getSession_.get());
+    ReadReason(update.current);
     const bool answered = SnmpSession::AnswersOnThisThread() != answersBefore;
     if (answered) lastAnsweredMs_.store(clock_->WallMilliseconds());
     answeredLastPoll_.store(answered);
@@ -130,7 +156,8 @@ void ElementState::ReportChange(const Update& update) {
   origin.element = name;
   origin.address = address_;
   EventLog::Write(StatusChangeText::Severity(update.current),
-                  StatusChangeText::Text(name, address_, update.previous, update.current), nullptr, 0, origin);
+                  StatusChangeText::Text(name, address_, update.previous, update.current, StatusReason()), nullptr,
+                  0, origin);
   StatusChangeListener* listener = listener_.load();
   if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), update.current);
 }

@@ -90,8 +90,15 @@ class ElementState : public RootObject {
   // The exported function `name` of the plug-in; throws OrlaException 3006
   // (with the loader's text) when there is no library or no such function.
   void* PluginFunction(const char* name) const;
+  // The same for an export a plug-in may leave out: null when it does.
+  void* OptionalPluginFunction(const char* name) const;
 
   int32_t Status() const { return status_.load(); }
+  // Why the status is what it is, as the plug-in's optional
+  // "GetStatusReason" said right after the poll that read it ("Drive 3 ...
+  // needs cleaning"); empty when the status is ok, before the first poll,
+  // and with a plug-in that does not give reasons.
+  std::string StatusReason() const;
   // When the status last changed (milliseconds since 1970 UTC); until the
   // first poll, when the element was made.
   int64_t StatusSinceMs() const { return statusSinceMs_.load(); }
@@ -139,6 +146,10 @@ class ElementState : public RootObject {
   bool BeginPoll();
 
  private:
+  // Asks the plug-in for the reason behind `status` (just polled, on the
+  // polling session) and keeps it; an ok status keeps none.
+  void ReadReason(int32_t status);
+
   std::shared_ptr<DynamicLibrary> library_;
   std::string libraryError_;
   std::unique_ptr<SnmpSession> getSession_;
@@ -160,6 +171,9 @@ class ElementState : public RootObject {
 
   mutable std::mutex nameMutex_;
   std::string name_;
+  // Written by the poll that holds the update gate, read by any thread.
+  mutable std::mutex reasonMutex_;
+  std::string reason_;
 
   std::mutex retireMutex_;
   bool retired_ = false;

@@ -50,6 +50,13 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& element
   const size_t changed =
       sheet.AddFamily("koragent_element_status_change_timestamp_seconds",
                       "When the element's status last changed, seconds since the epoch.", Type::kGauge);
+  // The reason is an info series of its own rather than a label on the
+  // status: a label that changes with every new reason would start a new
+  // status series each time and break the alerts that follow the old one.
+  const size_t reasons = sheet.AddFamily(
+      "koragent_element_status_reason_info",
+      "Why the element's status is not ok, as its plug-in says; always 1, only while there is a reason.",
+      Type::kGauge);
   const size_t traps = sheet.AddFamily("koragent_element_traps_received_total",
                                        "Traps received from the element's address.", Type::kCounter);
   const std::map<std::string, uint64_t> received = TrapStatistics::Instance().receivedFrom.Snapshot();
@@ -59,6 +66,7 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& element
     const Labels labels = {{"element", element.name}, {"address", element.address}};
     sheet.Add(status, {labels[0], labels[1], {"model", element.description}},
               static_cast<int32_t>(ElementDirectory::BucketOf(element.status)));
+    if (!element.reason.empty()) sheet.Add(reasons, {labels[0], labels[1], {"reason", element.reason}}, 1);
     sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
     if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);
     sheet.Add(changed, labels, static_cast<double>(element.statusSinceMs) / 1000);

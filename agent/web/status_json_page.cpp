@@ -18,8 +18,8 @@ std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements,
     ++counts[static_cast<int32_t>(ElementDirectory::BucketOf(e.status))];
     if (!rows.empty()) rows += ',';
     rows += "{\"name\":\"" + TextEscape::Json(e.name) + "\",\"address\":\"" + TextEscape::Json(e.address) + "\"";
-    rows += StringPrintf(",\"status\":%d,\"statusSince\":%lld,\"lastAnswered\":", e.status,
-                         static_cast<long long>(e.statusSinceMs));
+    rows += StringPrintf(",\"status\":%d,\"reason\":\"", e.status) + TextEscape::Json(e.reason);
+    rows += StringPrintf("\",\"statusSince\":%lld,\"lastAnswered\":", static_cast<long long>(e.statusSinceMs));
     rows += e.lastAnsweredMs > 0 ? std::to_string(e.lastAnsweredMs) : std::string("null");
     rows += '}';
   }

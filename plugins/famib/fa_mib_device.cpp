@@ -14,7 +14,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "platform/net/host_address.h"
 #include "platform/snmpmgr/snmp_api.h"
-#include "oid_ids.h"
+#include "agent/snmp/oid_ids.h"
 #include "platform/text/string_printf.h"
 #include "agent/core/agent_settings.h"
 
@@ -122,7 +122,7 @@ void FaMibDevice::ForgetUnit() {
   KnownUnits().erase(session_->GetAgentAddress());
 }
 
-int32_t FaMibDevice::WorstUnitStatus() {
+int32_t FaMibDevice::WorstUnitStatus(std::string* reason) {
   const std::string column = StringPrintf("%s.6", kConnUnitEntry);
   const std::vector<uint32_t> columnIds = OidIds(column.c_str());
   int32_t worst = -1;
@@ -136,7 +136,14 @@ int32_t FaMibDevice::WorstUnitStatus() {
     if (answer.list.len < 1 || !Below(answer.First().name, columnIds, kUnitIdLength, &id)) break;  // column left
     const AsnAny& value = answer.First().value;
     const int32_t status = value.asnType == ASN_INTEGER ? value.asnValue.number : 1;
-    if (status != 2) worst = Worse(worst, AgentStatus(status));  // unused units do not count
+    if (status != 2) {  // unused units do not count
+      const int32_t agent = AgentStatus(status);
+      if (reason != nullptr && agent != 0 && Worse(worst, agent) == agent && worst != agent) {
+        static const char* const kWords[] = {"ok", "warning", "failed", "unknown"};
+        *reason = StringPrintf("Unit %d %s", unit + 1, kWords[agent]);
+      }
+      worst = Worse(worst, agent);
+    }
     next = Oid(column.c_str(), id);
   }
   return worst;

@@ -53,8 +53,9 @@ class FaMibDevice {
   // The worst status of all the device's units as the agent's status
   // (failed 2, then degraded 1, then unknown 3, then ok 0), walking the
   // connUnitStatus column; units that are unused do not count. -1 when the
-  // device has no unit in use.
-  int32_t WorstUnitStatus();
+  // device has no unit in use. `reason`, when given, names the first unit
+  // of the worst status ("Unit 2 failed"; units counted in walk order).
+  int32_t WorstUnitStatus(std::string* reason = nullptr);
   // connUnitGlobalId as "xx:xx:xx:xx:xx:xx:xx:xx"; a unit whose global id is
   // all zeros (or missing) gives the first eight octets of its unit id.
   std::string WorldWideName();

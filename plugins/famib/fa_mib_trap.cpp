@@ -11,7 +11,7 @@
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
 #include "fa_mib_device.h"
-#include "oid_ids.h"
+#include "agent/snmp/oid_ids.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
@@ -130,15 +132,36 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
 
 // The worst status of the device's units: failed 2, warning 1, unknown 3,
 // ok 0. A device without units in use, or one that does not answer, 3.
+// The reason of the last status read per device address: UpdateStatus
+// writes it, GetStatusReason reads it, on any thread.
+static std::mutex reasonsMutex;
+static std::unordered_map<std::string, std::string>& Reasons() {
+  static std::unordered_map<std::string, std::string> reasons;
+  return reasons;
+}
+
 extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
+  std::string reason;
+  int32_t status = orla::plugin::kStatusUnknown;
   try {
     FaMibDevice device(session);
-    const int32_t worst = device.WorstUnitStatus();
-    return worst < 0 ? orla::plugin::kStatusUnknown : worst;
+    const int32_t worst = device.WorstUnitStatus(&reason);
+    status = worst < 0 ? orla::plugin::kStatusUnknown : worst;
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
-    return orla::plugin::kStatusUnknown;
   }
+  if (status == orla::plugin::kStatusOk) reason.clear();
+  std::lock_guard<std::mutex> hold(reasonsMutex);
+  Reasons()[session->GetAgentAddress()] = reason;
+  return status;
+}
+
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetStatusReason(SnmpSession* session, char* buffer) {
+  std::lock_guard<std::mutex> hold(reasonsMutex);
+  const auto it = Reasons().find(session->GetAgentAddress());
+  if (it == Reasons().end() || it->second.empty()) return 0;
+  std::snprintf(buffer, orla::plugin::kStatusReasonSize, "%s", it->second.c_str());
+  return 1;
 }
 
 // Registers this agent in the device's trap registration table. A device

@@ -40,7 +40,7 @@ void SimulatedDevices::Stop() {
 
 void InstallDevicesFolder(const std::string& programDir) {
   std::filesystem::create_directories(programDir + "/devices");
-  for (const char* file : {"famib.so", "famib.cfg", "supported.txt"}) {
+  for (const char* file : {"famib.so", "famib.cfg", "smlib.so", "smlib.cfg", "supported.txt"}) {
     std::filesystem::copy_file(BinaryDir() + "/devices/" + file, programDir + "/devices/" + file,
                                std::filesystem::copy_options::overwrite_existing);
   }

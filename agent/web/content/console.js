@@ -12,7 +12,8 @@
  *   - a summary of the statuses shown (a click filters to that status), a
  *     text filter, and sorting by any column (click a column heading);
  *   - for each controller "Status since" and "Last answered" from
- *     status.json (columns before the model name), a link to its events
+ *     status.json (columns before the model name), the reason behind a
+ *     status that is not OK under its name, a link to its events
  *     beside its name, and the element's name on its device page link
  *     ("device=");
  *   - following the agent: while the page is visible it reads status.json
@@ -175,6 +176,20 @@
       answered.textContent = e ? timeText(e.lastAnswered, status.now) : '';
       answered.title = e && e.lastAnswered ? ageText(e.lastAnswered, status.now) : 'No answer to a poll yet';
       answered.setAttribute('data-sort', e && e.lastAnswered ? String(e.lastAnswered) : '0');
+      // Why a controller is not OK ("Drive 3 ... needs cleaning"), under its
+      // name, as the agent's last poll found it.
+      var nameCell = row.cells[1];
+      var reason = nameCell && nameCell.querySelector('.status-reason');
+      var why = e && e.reason ? e.reason : '';
+      if (!reason && why && nameCell) {
+        reason = doc.createElement('div');
+        reason.className = 'status-reason';
+        nameCell.appendChild(reason);
+      }
+      if (reason) {
+        reason.textContent = why;
+        reason.hidden = !why;
+      }
     });
   }
 

@@ -16,7 +16,7 @@ namespace orla::test {
 
 namespace {
 
-const char* const kDevices[] = {"tc01", "tc02", "tc03", "sw01", "host01"};
+const char* const kDevices[] = {"tc01", "tc02", "tc03", "sw01", "host01", "mk01", "lib01", "lib02", "lib03"};
 
 }  // namespace
 

@@ -170,6 +170,11 @@ TEST_F(MetricsScrape, PrometheusSeesEachControllerAndTc01sChange) {
   EXPECT_TRUE(test::WaitUntil([] { return StatusOf("tc01") == "2\n"; }, 90s, 1s)) << StatusOf("tc01");
   EXPECT_EQ(StatusOf("tc02"), "1\n");
   EXPECT_EQ(Query("koragent_overall_status", ""), "2\n");
+  // Why, as an info series of its own.
+  EXPECT_TRUE(test::WaitUntil(
+      [] { return Query("koragent_element_status_reason_info{element=\"tc01\"}", "reason") == "Unit 1 failed 1\n"; },
+      30s, 1s))
+      << Query("koragent_element_status_reason_info", "element reason");
 }
 
 }  // namespace

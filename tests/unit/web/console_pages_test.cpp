@@ -134,6 +134,7 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   element.name = "a\"<b>&";
   element.address = "10.0.0.1";
   element.status = 2;
+  element.reason = "Drive <1> \"x\"";
   element.statusSinceMs = 7;
   // Counted as the list shows them: 3 and a status not read yet (-1) are unknown.
   ElementActivity unknown;
@@ -141,9 +142,10 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   const std::string status = StatusJsonPage::Render({element, ElementActivity(), unknown}, 9);
   EXPECT_EQ(status,
             "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":2},\"elements\":["
-            "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,\"statusSince\":7,"
-            "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"statusSince\":0,"
-            "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":3,\"statusSince\":0,"
+            "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,"
+            "\"reason\":\"Drive \\u003c1\\u003e \\\"x\\\"\",\"statusSince\":7,"
+            "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"reason\":\"\",\"statusSince\":0,"
+            "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":3,\"reason\":\"\",\"statusSince\":0,"
             "\"lastAnswered\":null}]}");
 
   EventRing ring(10);

@@ -41,6 +41,7 @@ namespace orla::plugin {
 inline constexpr int kDeviceTextSize = 100;    // the three identity texts
 inline constexpr int kTrapDataSize = 600;      // HandleTrap event data, zero-filled
 inline constexpr int kTrapMessageSize = 1000;  // HandleTrap event text
+inline constexpr int kStatusReasonSize = 200;  // GetStatusReason text
 
 // The exported names.
 inline constexpr const char kRecognizeDevice[] = "RecognizeDevice";
@@ -53,6 +54,8 @@ inline constexpr const char kSetTrapReceiver[] = "SetTrapReceiver";
 inline constexpr const char kHandleTrap[] = "HandleTrap";
 inline constexpr const char kGetDeviceMajorClassCode[] = "GetDeviceMajorClassCode";
 inline constexpr const char kGetDeviceMinorClassCode[] = "GetDeviceMinorClassCode";
+// Optional: a plug-in without it gives no reason.
+inline constexpr const char kGetStatusReason[] = "GetStatusReason";
 
 // Answers with a meaning to the agent.
 inline constexpr int32_t kNotThisType = -1;           // RecognizeDevice: not claimed
@@ -90,6 +93,14 @@ KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(orla::SnmpSession* session);
 // Every poll and update-all pass: 0 ok, 1 degraded, 2 failed, 3 unknown.
 KOR_PLUGIN_EXPORT int32_t UpdateStatus(orla::SnmpSession* session);
 
+// Optional, right after UpdateStatus on the same thread (the polling thread
+// or an update-all pass): why the status just returned is not ok, e.g.
+// "Drive 3 (MAKER LTO-8 SERIAL) needs cleaning". `buffer` holds
+// kStatusReasonSize bytes. Answer 1 with the zero-terminated text, or 0
+// when there is no reason (status ok, or none known). Must not block on the
+// device: plug-ins keep the reason found by their last UpdateStatus.
+KOR_PLUGIN_EXPORT uint8_t GetStatusReason(orla::SnmpSession* session, char* buffer);
+
 // The trap-target page: make the device send its traps to this agent. With
 // the set session. The plug-in may store the current time (seconds since
 // 1970-01-01 00:00 UTC) in `*stamp`, which holds off the element's polls for
@@ -120,5 +131,6 @@ using SetTrapReceiverFunction = decltype(&::SetTrapReceiver);
 using HandleTrapFunction = decltype(&::HandleTrap);
 using GetDeviceMajorClassCodeFunction = decltype(&::GetDeviceMajorClassCode);
 using GetDeviceMinorClassCodeFunction = decltype(&::GetDeviceMinorClassCode);
+using GetStatusReasonFunction = decltype(&::GetStatusReason);
 
 }  // namespace orla::plugin

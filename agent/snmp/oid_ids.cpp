@@ -1,4 +1,4 @@
-#include "oid_ids.h"
+#include "agent/snmp/oid_ids.h"
 
 #include <cstdlib>
 

@@ -1,0 +1,141 @@
+// The storage media library plug-in: tape libraries that implement
+// SNIA-SML-MIB (1.3.6.1.4.1.14851.3.1). The exported functions of the device
+// plug-in contract, and the optional GetStatusReason.
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "agent/core/agent_settings.h"
+#include "agent/core/error_codes.h"
+#include "agent/core/orla_exception.h"
+#include "agent/devices/plugin/device_plugin.h"
+#include "agent/snmp/snmp_session.h"
+#include "agent/snmp/trap_message.h"
+#include "platform/sync/clock.h"
+#include "sml_library.h"
+#include "sml_trap.h"
+
+using orla::OrlaException;
+using orla::SmlLibrary;
+using orla::SnmpSession;
+
+namespace {
+
+// The class codes of this plug-in's trap events: the major code names the
+// family (storage media libraries), the minor code the kind of device (1, a
+// library; the MIB has no finer type).
+constexpr int32_t kMajorClassCode = 0x0105;
+constexpr int32_t kMinorClassCode = 1;
+
+uint8_t PutText(const std::string& text, char* buffer, int size) {
+  if (text.empty()) return 0;
+  std::snprintf(buffer, static_cast<size_t>(size), "%s", text.c_str());
+  return 1;
+}
+
+bool Unreachable(const OrlaException* e) {
+  return e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication;
+}
+
+// The reason of the last status read per library address: UpdateStatus
+// writes it on the polling thread, GetStatusReason reads it on any thread.
+std::mutex reasonsMutex;
+std::unordered_map<std::string, std::string>& Reasons() {
+  static std::unordered_map<std::string, std::string> reasons;
+  return reasons;
+}
+
+// Runs an identity read; an unreachable library lets the error pass out
+// (binding then fails), anything else answers false.
+template <typename Read>
+uint8_t Identity(SnmpSession* session, char* buffer, Read read) {
+  try {
+    SmlLibrary library(session);
+    return PutText(read(library), buffer, orla::plugin::kDeviceTextSize);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (Unreachable(e)) throw owned.release();
+    return 0;
+  }
+}
+
+}  // namespace
+
+extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(SnmpSession* session) {
+  try {
+    return SmlLibrary(session).Recognize();
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (Unreachable(e)) return e->Code();
+    return orla::plugin::kNotThisType;
+  }
+}
+
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(SnmpSession* session, char* buffer) {
+  return Identity(session, buffer, [](SmlLibrary& l) { return l.Firmware(); });
+}
+
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceWorldWideName(SnmpSession* session, char* buffer) {
+  return Identity(session, buffer, [](SmlLibrary& l) { return l.WorldWideName(); });
+}
+
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceDescription(SnmpSession* session, char* buffer) {
+  return Identity(session, buffer, [](SmlLibrary& l) { return l.Description(); });
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
+  SmlLibrary library(session);
+  std::string address;
+  if (!library.OwnAddress(&address)) return orla::plugin::kTrapsNotSentHere;
+  try {
+    return library.HasTrapDestination(address, orla::AgentSettings::Current().TrapListenPort())
+               ? 1
+               : orla::plugin::kTrapsNotSentHere;
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    if (Unreachable(e)) throw owned.release();
+    return orla::plugin::kTrapsNotSentHere;
+  }
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
+  std::string reason;
+  int32_t status = orla::plugin::kStatusUnknown;
+  try {
+    status = SmlLibrary(session).Status(&reason);
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    reason.clear();
+  }
+  std::lock_guard<std::mutex> hold(reasonsMutex);
+  Reasons()[session->GetAgentAddress()] = reason;
+  return status;
+}
+
+// The reason behind the status of the last UpdateStatus for the session's
+// library, into `buffer` (kStatusReasonSize bytes); false when there is none.
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetStatusReason(SnmpSession* session, char* buffer) {
+  std::lock_guard<std::mutex> hold(reasonsMutex);
+  const auto it = Reasons().find(session->GetAgentAddress());
+  return it == Reasons().end() ? 0 : PutText(it->second, buffer, orla::plugin::kStatusReasonSize);
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint32_t* stamp) {
+  SmlLibrary library(session);
+  std::string address;
+  if (!library.OwnAddress(&address)) throw new OrlaException(orla::kErrCommunication, 0, orla::kMsgCommunication);
+  library.AddTrapDestination(address, orla::AgentSettings::Current().TrapListenPort());
+  if (stamp != nullptr) *stamp = orla::Clock::System()->WallSeconds();
+  return 1;
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t* data, char* message) {
+  if (trap == nullptr) return orla::plugin::kDropTrap;
+  return orla::SmlTrap::Describe(*trap, data, orla::plugin::kTrapDataSize, message, orla::plugin::kTrapMessageSize);
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode() { return kMajorClassCode; }
+
+extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMinorClassCode(SnmpSession*) { return kMinorClassCode; }

@@ -1,0 +1,149 @@
+// The storage media library plug-in against the simulated libraries:
+// recognition beside the Fibre Alliance plug-in, the rolled-up status with
+// its reason, a drive failing between polls, trap texts and both counter
+// encodings.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "agent/devices/plugin/device_plugin.h"
+#include "agent/core/event_ring.h"
+#include "agent/devices/element_activity.h"
+#include "agent/devices/recognizer.h"
+#include "agent/snmp/snmp_integer.h"
+#include "agent/snmp/snmp_object_id.h"
+#include "agent/snmp/snmp_octet_string.h"
+#include "agent/snmp/snmp_session.h"
+#include "agent/snmp/trap_message.h"
+#include "plugins/smlib/sml_values.h"
+#include "tests/integration/devices/simulator_fixture.h"
+#include "tests/support/wait_until.h"
+
+namespace orla::test {
+namespace {
+
+constexpr char kDrive1[] = "QUILLANE ULT3580-TD8 10450001";
+
+class LibrariesTest : public SimulatorOn<110> {
+ protected:
+  // The status and reason of the element `name` as the agent shows them
+  // (status.json, the metrics and the console read Activity()), as the
+  // registry's last status pass left them.
+  static std::pair<int, std::string> StatusAndReason(ElementRegistry& registry, const std::string& name) {
+    for (const ElementActivity& e : registry.Activity()) {
+      if (e.name == name) return {e.status, e.reason};
+    }
+    return {-100, "not listed"};
+  }
+
+  std::unique_ptr<TrapMessage> Trap(const std::vector<uint32_t>& enterprise, int specific) {
+    auto trap = std::make_unique<TrapMessage>();
+    trap->SetEnterprise(enterprise.data(), static_cast<int32_t>(enterprise.size()));
+    int32_t address[4];
+    std::sscanf(Address("lib02").c_str(), "%d.%d.%d.%d", &address[0], &address[1], &address[2], &address[3]);
+    trap->SetAgentAddress(address);
+    trap->SetGenericTrap(6);
+    trap->SetSpecificTrap(specific);
+    return trap;
+  }
+  static void Add(TrapMessage* trap, std::vector<uint32_t> name, SnmpValue* value) {
+    trap->AddBinding(new SnmpBinding(value, new SnmpObjectId(name.data(), static_cast<int32_t>(name.size()))));
+  }
+};
+
+TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
+  struct Row {
+    const char* device;
+    const char* type;
+    int status;
+    std::string reason;
+  };
+  const Row rows[] = {
+      {"lib01", "smlib", 0, ""},
+      {"lib02", "smlib", 1, "Drive 2 (QUILLANE ULT3580-TD8 10450002) needs cleaning"},
+      {"lib03", "smlib", 2, std::string("Drive 1 (") + kDrive1 + ") error"},
+      {"tc01", "famib", 0, ""},
+  };
+  auto registry = Loaded();
+  for (const Row& row : rows) {
+    EXPECT_EQ(Recognizer::Recognize(Address(row.device)), row.type) << row.device;
+    EXPECT_EQ(CodeOf([&] { registry->AddElement(row.device, Address(row.device), 300); }), 6) << row.device;
+  }
+  EXPECT_EQ(registry->DescriptionAt(Address("lib01")), "Quillane TL-2000 lib01");
+  EXPECT_EQ(registry->FirmwareVersionAt(Address("lib01")), "7.40.2");
+  EXPECT_EQ(registry->MajorClassCodeAt(Address("lib01")), 0x105);
+  registry->UpdateAllStatus();
+  for (const Row& row : rows) {
+    EXPECT_EQ(StatusAndReason(*registry, row.device), std::make_pair(row.status, row.reason)) << row.device;
+  }
+
+  // A drive set to error turns the library failed at the next pass, and the
+  // reason names the drive.
+  Simctl("drive lib01 3 error");
+  registry->UpdateAllStatus();
+  EXPECT_EQ(StatusAndReason(*registry, "lib01"),
+            std::make_pair(2, std::string("Drive 3 (QUILLANE ULT3580-TD8 10450003) error")));
+  // The status-change event says it too.
+  std::string changed;
+  EventRing::Instance().VisitNewestFirst([&](const RecordedEvent& e) {
+    if (e.origin.kind == "status" && e.origin.element == "lib01") changed = e.text;
+    return changed.empty();
+  });
+  EXPECT_EQ(changed, "WARNING: lib01 (" + Address("lib01") +
+                         "): OK \u2192 Failed: Drive 3 (QUILLANE ULT3580-TD8 10450003) error");
+
+  // The Fibre Alliance plug-in names its unit.
+  Simctl("status tc01 failed");
+  registry->UpdateAllStatus();
+  EXPECT_EQ(StatusAndReason(*registry, "tc01"), std::make_pair(2, std::string("Unit 1 failed")));
+
+  // The library's traps become event texts.
+  const std::vector<uint32_t> sml = {1, 3, 6, 1, 4, 1, 14851, 3, 1};
+  std::vector<uint32_t> group = sml;
+  group.push_back(16);
+  auto scalar = [&](std::initializer_list<uint32_t> tail) {
+    std::vector<uint32_t> name = sml;
+    name.insert(name.end(), tail);
+    return name;
+  };
+  uint8_t data[600] = {};
+  char message[1000] = {};
+  auto alert = Trap(sml, 0);
+  Add(alert.get(), scalar({16, 2, 0}), new SnmpInteger(20));
+  Add(alert.get(), scalar({16, 3, 0}), new SnmpInteger(2));
+  Add(alert.get(), scalar({16, 6, 0}), new SnmpInteger(3));
+  EXPECT_EQ(registry->DispatchTrap(alert.get(), data, message), 13);
+  EXPECT_STREQ(message, "TapeAlert from drive 2: clean now (severity degraded/warning).");
+  auto change = Trap(group, 8);
+  Add(change.get(), scalar({5, 1, 0}), new SnmpOctetString("LIBRARY_LIB0200523"));
+  Add(change.get(), scalar({6, 2, 1, 8, 2}), new SnmpOctetString("50 05 07 63 0F 00 02 12"));
+  Add(change.get(), scalar({16, 8, 1, 0}), new SnmpInteger(6));
+  Add(change.get(), scalar({16, 8, 2, 0}), new SnmpInteger(2));
+  registry->DispatchTrap(change.get(), data, message);
+  EXPECT_STREQ(message, "Drive 50 05 07 63 0F 00 02 12 of library LIBRARY_LIB0200523 changed status from ok to error.");
+  auto foreign = Trap({1, 3, 6, 1, 4, 1, 9999}, 4);
+  Add(foreign.get(), {1, 3, 6, 1, 4, 1, 9999, 1, 0}, new SnmpInteger(7));
+  registry->DispatchTrap(foreign.get(), data, message);
+  EXPECT_STREQ(message, "Enterprise-specific trap 4 received (enterprise 1.3.6.1.4.1.9999): 1.3.6.1.4.1.9999.1.0=7.");
+}
+
+TEST_F(LibrariesTest, ACounterReadsTheSameInEitherEncoding) {
+  const char* mounts = "1.3.6.1.4.1.14851.3.1.6.2.1.7.1";
+  for (const char* device : {"lib01", "lib02"}) {  // raw octets, decimal text
+    SnmpSession session(Address(device).c_str(), "public");
+    session.Open();
+    SnmpVarBindList list{};
+    session.RequestGet(mounts, &list);
+    ASSERT_EQ(list.len, 1u) << device;
+    const AsnAny& value = list.list[0].value;
+    uint64_t number = 0;
+    EXPECT_TRUE(SmlValues::ParseUint64(value.asnValue.string.stream, value.asnValue.string.length, &number));
+    EXPECT_EQ(number, 6772u) << device;
+    SnmpUtilVarBindListFree(&list);
+  }
+}
+
+}  // namespace
+}  // namespace orla::test

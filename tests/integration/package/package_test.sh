@@ -44,7 +44,8 @@ contents=$(dpkg-deb --contents "$DEB" | awk '{print $1, $2, $6}')
 for entry in "-rwxr-xr-x root/root ./opt/kor/KORAgent" "-rw-r--r-- root/root ./opt/kor/libkorcore.so" \
              "-rw-r--r-- root/root ./opt/kor/devices/famib.so" "drwxr-xr-x root/root ./opt/kor/KORZEPA/" \
              "drwx------ root/root ./opt/kor/KORZEPD/" "drwxr-xr-x root/root ./opt/kor/KOR/" \
-             "-rw-r----- root/root ./opt/kor/devices/famib.cfg"; do
+             "-rw-r----- root/root ./opt/kor/devices/famib.cfg" \
+             "-rw-r--r-- root/root ./opt/kor/mibs/KOR-NOTIFICATION-MIB.txt"; do
   grep -qxF -- "$entry" <<<"$contents" || fail "package lacks $entry"
 done
 grep -E '\./opt/kor/(KORAgent\.cfg|KOR/storage\.ini|KORZEPD/users)$' <<<"$contents" && fail "package owns a kept file"

@@ -26,6 +26,10 @@ class AgentLayout {
   static constexpr char kPollingIntervalFileName[] = "storage.ini";
   static constexpr char kSystemInformationFileName[] = "sysinfo.agt";
   static constexpr char kTrapDestinationFileName[] = "client.ini";
+  // The agent's SNMP engine ID and boots, and its SNMPv2c/SNMPv3
+  // notification targets.
+  static constexpr char kEngineFileName[] = "snmpengine.ini";
+  static constexpr char kNotificationTargetFileName[] = "targets.ini";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -57,6 +61,8 @@ class AgentLayout {
   std::string SystemInformationFile() const { return File(kSystemInformationFileName); }
   // The hosts that receive the agent's own traps.
   std::string TrapDestinationFile() const { return File(kTrapDestinationFileName); }
+  std::string EngineFile() const { return File(kEngineFileName); }
+  std::string NotificationTargetFile() const { return File(kNotificationTargetFileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

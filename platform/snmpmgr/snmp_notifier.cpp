@@ -154,8 +154,9 @@ struct SnmpNotifier::Target {
     }
     if (spec.v3 && !spec.inform) {
       // Our own boots and time, as the receiver checks them.
-      set_enginetime(localEngine.data(), static_cast<u_int>(localEngine.size()), SnmpMgrLocalEngineBoots(),
-                     SnmpMgrLocalEngineTime(), TRUE);
+      set_enginetime(localEngine.data(), static_cast<u_int>(localEngine.size()),
+                     static_cast<u_int>(snmpv3_local_snmpEngineBoots()),
+                     static_cast<u_int>(snmpv3_local_snmpEngineTime()), TRUE);
     }
     return true;
   }

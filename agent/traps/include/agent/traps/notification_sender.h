@@ -38,6 +38,9 @@ class NotificationSender {
   // Until every notification so far is sent, acknowledged or given up.
   void WaitIdle() { notifier_.WaitIdle(); }
 
+  // The target file it reads (what the targets page and korsnmpv3 write).
+  const std::string& TargetFile() const { return targetFile_; }
+
   static NotificationSender* Instance();
   static void SetInstance(NotificationSender* sender);
 

@@ -11,6 +11,7 @@
 
 #include "agent/core/event_log.h"
 #include "agent/core/polling_interval_file.h"
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/local_engine.h"
 #include "agent/traps/notification_sender.h"
@@ -117,7 +118,9 @@ void AgentCore::CreateTrapSender() {
                                  "this run's traps.",
                                  error.c_str()));
   }
-  NotificationSender::SetInstance(new NotificationSender(layout_.NotificationTargetFile(), nullptr));
+  // The SNMPv3 targets' profiles come from the agent's credentials.
+  SnmpV3CredentialStore::Instance().Open(layout_.SnmpV3File());
+  NotificationSender::SetInstance(new NotificationSender(layout_.NotificationTargetFile()));
   TrapSender::SetInstance(new TrapSender());
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "agent/core/event_log.h"
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/traps/notification_target_list.h"
 #include "agent/traps/trap_statistics.h"
 #include "platform/text/string_printf.h"
@@ -12,11 +13,27 @@ namespace orla {
 
 std::atomic<NotificationSender*> NotificationSender::instance_{nullptr};
 
-NotificationSender::NotificationSender(std::string targetFile, ProfileLookup lookup)
-    : NotificationSender(std::move(targetFile), std::move(lookup), SnmpNotifier::Options()) {}
+NotificationSender::NotificationSender(std::string targetFile)
+    : NotificationSender(std::move(targetFile), SnmpNotifier::Options()) {}
 
-NotificationSender::NotificationSender(std::string targetFile, ProfileLookup lookup, SnmpNotifier::Options options)
-    : targetFile_(std::move(targetFile)), lookup_(std::move(lookup)), notifier_(&NotificationSender::Report, options) {}
+NotificationSender::NotificationSender(std::string targetFile, SnmpNotifier::Options options)
+    : targetFile_(std::move(targetFile)), notifier_(&NotificationSender::Report, options) {}
+
+SnmpUsmCredentials NotificationSender::UsmCredentials(const SnmpV3Profile& profile) {
+  SnmpUsmCredentials c;
+  c.user = profile.user;
+  switch (profile.level) {
+    case SnmpV3Level::kNoAuthNoPriv: c.level = SnmpUsmCredentials::Level::kNoAuthNoPriv; break;
+    case SnmpV3Level::kAuthNoPriv: c.level = SnmpUsmCredentials::Level::kAuthNoPriv; break;
+    case SnmpV3Level::kAuthPriv: c.level = SnmpUsmCredentials::Level::kAuthPriv; break;
+  }
+  c.authProtocol = SnmpV3Profile::AuthText(profile.auth);
+  c.authPassphrase = profile.authPassPhrase;
+  c.privProtocol = SnmpV3Profile::PrivText(profile.priv);
+  c.privPassphrase = profile.privPassPhrase;
+  c.context = profile.context;
+  return c;
+}
 
 NotificationSender* NotificationSender::Instance() { return instance_.load(std::memory_order_acquire); }
 
@@ -56,6 +73,7 @@ void NotificationSender::Send(SnmpNotification notification) {
     }
     lastFileError_.clear();
   }
+  const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
   for (const NotificationTargetList::Target& t : list.Targets()) {
     SnmpNotifyTarget target;
     target.name = NotificationTargetList::Name(t);
@@ -65,9 +83,10 @@ void NotificationSender::Send(SnmpNotification notification) {
     target.inform = NotificationTargetList::IsInform(t.kind);
     if (!target.v3) {
       target.community = t.credential;
-    } else if (!lookup_ || !lookup_(t.credential, &target.credentials, &error)) {
-      if (!lookup_) error = "no SNMPv3 profiles are known";
-      Report(target.name, SnmpNotifier::Outcome::kFailed, "profile \"" + t.credential + "\": " + error);
+    } else if (const SnmpV3Profile* profile = credentials->Find(t.credential)) {
+      target.credentials = UsmCredentials(*profile);
+    } else {
+      Report(target.name, SnmpNotifier::Outcome::kFailed, "there is no SNMPv3 profile \"" + t.credential + "\"");
       continue;
     }
     targets.push_back(std::move(target));

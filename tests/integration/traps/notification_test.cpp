@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/snmp/local_engine.h"
 #include "agent/traps/notification_sender.h"
 #include "agent/traps/trap_sender.h"
@@ -61,21 +62,20 @@ class Notifications : public ::testing::Test {
   }
   static test::TrapDaemon Receiver() { return test::TrapDaemon("TRAP|%P|%v\n", "127.0.0.1", ReceiverConfig()); }
 
+  // The profile "ops": authPriv, SHA-256 and AES-128.
   NotificationSender MakeSender(SnmpNotifier::Options options = {}) {
-    return NotificationSender(dir_.File("targets.ini"), [](const std::string& name, SnmpUsmCredentials* c,
-                                                           std::string* error) {
-      if (name != "ops") {
-        *error = "no such profile";
-        return false;
-      }
-      c->user = "koruser";
-      c->level = SnmpUsmCredentials::Level::kAuthPriv;
-      c->authProtocol = "SHA-256";
-      c->authPassphrase = kAuthPass;
-      c->privProtocol = "AES";
-      c->privPassphrase = kPrivPass;
-      return true;
-    }, options);
+    SnmpV3Credentials credentials;
+    SnmpV3Profile ops;
+    ops.name = "ops";
+    ops.user = "koruser";
+    ops.level = SnmpV3Level::kAuthPriv;
+    ops.auth = SnmpV3Auth::kSha256;
+    ops.authPassPhrase = kAuthPass;
+    ops.priv = SnmpV3Priv::kAes128;
+    ops.privPassPhrase = kPrivPass;
+    EXPECT_EQ(credentials.Put(ops), "");
+    SnmpV3CredentialStore::Instance().Set(credentials);
+    return NotificationSender(dir_.File("targets.ini"), options);
   }
   static SnmpNotification StatusChange() {
     return TrapSender::StatusNotification("korhost", "tc01 (127.0.1.11): OK -> Failed", 4);

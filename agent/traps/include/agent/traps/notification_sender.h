@@ -4,30 +4,27 @@
 // hosts of client.ini. The trap sender hands it each status-change
 // notification; it reads the target file afresh (so what korsnmpv3 or the
 // targets page changed counts from the next notification on, without a
-// restart), finds each SNMPv3 target's profile, and passes the lot to the
+// restart), finds each SNMPv3 target's profile in the agent's credentials
+// (SnmpV3CredentialStore, also read again when changed), and passes the lot to the
 // SnmpNotifier, whose one thread sends, waits for acknowledgements and
 // retries. Every outcome is counted per target (TrapStatistics); an
 // notification that fails or is given up is a WARNING naming the target.
 // No pass phrase reaches a count, an event or a log line: the reports name
 // the target and the reason only.
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "agent/core/snmp_v3_profile.h"
 #include "platform/snmpmgr/snmp_notifier.h"
 
 namespace orla {
 
 class NotificationSender {
  public:
-  // Finds an SNMPv3 profile by name; false, with *error, when there is none.
-  using ProfileLookup =
-      std::function<bool(const std::string& name, SnmpUsmCredentials* credentials, std::string* error)>;
-
-  NotificationSender(std::string targetFile, ProfileLookup lookup);
-  NotificationSender(std::string targetFile, ProfileLookup lookup, SnmpNotifier::Options options);
+  explicit NotificationSender(std::string targetFile);
+  NotificationSender(std::string targetFile, SnmpNotifier::Options options);
   NotificationSender(const NotificationSender&) = delete;
   NotificationSender& operator=(const NotificationSender&) = delete;
 
@@ -41,6 +38,9 @@ class NotificationSender {
   // The target file it reads (what the targets page and korsnmpv3 write).
   const std::string& TargetFile() const { return targetFile_; }
 
+  // A profile as the SNMP library is handed it.
+  static SnmpUsmCredentials UsmCredentials(const SnmpV3Profile& profile);
+
   static NotificationSender* Instance();
   static void SetInstance(NotificationSender* sender);
 
@@ -48,7 +48,6 @@ class NotificationSender {
   static void Report(const std::string& target, SnmpNotifier::Outcome outcome, const std::string& detail);
 
   std::string targetFile_;
-  ProfileLookup lookup_;
   std::mutex mutex_;
   std::string lastFileError_;
   SnmpNotifier notifier_;

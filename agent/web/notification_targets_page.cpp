@@ -62,15 +62,21 @@ uint32_t NotificationTargetsPage::ShowTargets(const std::string& notice) {
   Append("<TR class=dark><TD class=dark colspan=3><HR></TD></TR>");
   AppendFormat("<TR class=dark><TD class=dark colspan=3><FORM method=post name=input_form action=\"%s\">",
                kPageLocation);
-  Append("<LABEL>Target (HOST:PORT) <INPUT type=text name=target></LABEL> ");
-  Append("<LABEL>Kind <SELECT name=kind>");
+  // One field a line, so the form reads the same in a narrow window.
+  Append("<TABLE class=dark>");
+  Append("<TR class=dark><TD class=dark><LABEL for=target>Target (HOST:PORT)</LABEL></TD>"
+         "<TD class=dark><INPUT type=text name=target id=target></TD></TR>");
+  Append("<TR class=dark><TD class=dark><LABEL for=kind>Kind</LABEL></TD><TD class=dark><SELECT name=kind id=kind>");
   for (const auto kind : kKinds) {
     const char* name = NotificationTargetList::KindName(kind);
     AppendFormat("<OPTION value=\"%s\">%s", name, name);
   }
-  Append("</SELECT></LABEL> ");
-  Append("<LABEL>Community or profile <INPUT type=text name=credential></LABEL> ");
-  Append("<INPUT type=submit name=add value=\"Add Target\"></FORM></TD></TR>");
+  Append("</SELECT></TD></TR>");
+  Append("<TR class=dark><TD class=dark><LABEL for=credential>Community or profile</LABEL></TD>"
+         "<TD class=dark><INPUT type=text name=credential id=credential></TD></TR>");
+  Append("<TR class=dark><TD class=dark></TD><TD class=dark>"
+         "<INPUT type=submit name=add value=\"Add Target\"></TD></TR>");
+  Append("</TABLE></FORM></TD></TR>");
   Append("<TR class=dark><TD class=dark colspan=3><CENTER>"
          "<INPUT type=button value=\"Close\" onclick=\"window.close()\"></CENTER></TD></TR>");
   Append("</TABLE></CENTER>");

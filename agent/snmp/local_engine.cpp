@@ -10,6 +10,7 @@
 #include "agent/core/event_log.h"
 #include "platform/snmpmgr/snmp_local_engine.h"
 #include "platform/text/atomic_file.h"
+#include "platform/text/setting_lines.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -46,11 +47,7 @@ std::string LocalEngine::Format() const {
 bool LocalEngine::Parse(const std::string& text, LocalEngine* engine, std::string* error) {
   LocalEngine parsed;
   bool haveId = false, haveBoots = false;
-  std::istringstream lines(text);
-  std::string line;
-  for (int number = 1; std::getline(lines, line); ++number) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
+  const bool read = SettingLines::ForEach(text, [&](int number, const std::string& line) {
     std::istringstream fields(line);
     std::string key, value, extra;
     fields >> key >> value;
@@ -66,11 +63,10 @@ bool LocalEngine::Parse(const std::string& text, LocalEngine* engine, std::strin
     } else {
       ok = false;
     }
-    if (!ok) {
-      *error = StringPrintf("line %d is not \"engineID 0x<hex>\" or \"engineBoots <number>\"", number);
-      return false;
-    }
-  }
+    if (!ok) *error = StringPrintf("line %d is not \"engineID 0x<hex>\" or \"engineBoots <number>\"", number);
+    return ok;
+  });
+  if (!read) return false;
   if (!haveId || !haveBoots) {
     *error = haveId ? "no engineBoots line" : "no engineID line";
     return false;

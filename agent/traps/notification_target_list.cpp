@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/text/atomic_file.h"
+#include "platform/text/setting_lines.h"
 
 namespace orla {
 
@@ -80,11 +81,7 @@ bool NotificationTargetList::Valid(const Target& target, std::string* error) {
 
 bool NotificationTargetList::Parse(const std::string& text, std::string* error) {
   NotificationTargetList parsed;
-  std::istringstream lines(text);
-  std::string line;
-  for (int number = 1; std::getline(lines, line); ++number) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
+  const bool read = SettingLines::ForEach(text, [&](int number, const std::string& line) {
     std::istringstream fields(line);
     Target target;
     std::string port, kind, extra;
@@ -106,7 +103,9 @@ bool NotificationTargetList::Parse(const std::string& text, std::string* error) 
       return false;
     }
     parsed.targets_.push_back(target);
-  }
+    return true;
+  });
+  if (!read) return false;
   targets_ = std::move(parsed.targets_);
   return true;
 }

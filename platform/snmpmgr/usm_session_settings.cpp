@@ -44,6 +44,23 @@ const Protocol* Find(const Protocol (&table)[N], const std::string& name) {
 // The USM's shortest pass phrase.
 constexpr size_t kMinPassphrase = 8;
 
+// The master key (Ku) of `passphrase` with the hash of `auth` into `key`
+// (its size in, the key's length out); `what` names the pass phrase in the
+// error, never its value.
+bool MakeKey(const Protocol& auth, const std::string& passphrase, const char* what, u_char* key, size_t* length,
+             std::string* error) {
+  if (passphrase.size() < kMinPassphrase) {
+    *error = std::string("the ") + what + " pass phrase is shorter than 8 characters";
+    return false;
+  }
+  if (generate_Ku(auth.id, static_cast<u_int>(auth.length), reinterpret_cast<const u_char*>(passphrase.data()),
+                  passphrase.size(), key, length) != SNMPERR_SUCCESS) {
+    *error = std::string("no key could be made from the ") + what + " pass phrase";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool UsmSessionSettings::Apply(const SnmpUsmCredentials& credentials, netsnmp_session* session,
@@ -70,18 +87,11 @@ bool UsmSessionSettings::Apply(const SnmpUsmCredentials& credentials, netsnmp_se
     *error = "unknown authentication protocol \"" + credentials.authProtocol + "\"";
     return false;
   }
-  if (credentials.authPassphrase.size() < kMinPassphrase) {
-    *error = "the authentication pass phrase is shorter than 8 characters";
-    return false;
-  }
   session->securityAuthProto = const_cast<oid*>(auth->id);
   session->securityAuthProtoLen = auth->length;
   session->securityAuthKeyLen = USM_AUTH_KU_LEN;
-  if (generate_Ku(auth->id, static_cast<u_int>(auth->length),
-                  reinterpret_cast<const u_char*>(credentials.authPassphrase.data()),
-                  credentials.authPassphrase.size(), session->securityAuthKey,
-                  &session->securityAuthKeyLen) != SNMPERR_SUCCESS) {
-    *error = "no key could be made from the authentication pass phrase";
+  if (!MakeKey(*auth, credentials.authPassphrase, "authentication", session->securityAuthKey,
+               &session->securityAuthKeyLen, error)) {
     return false;
   }
   if (credentials.level != SnmpUsmCredentials::Level::kAuthPriv) return true;
@@ -91,22 +101,12 @@ bool UsmSessionSettings::Apply(const SnmpUsmCredentials& credentials, netsnmp_se
     *error = "unknown privacy protocol \"" + credentials.privProtocol + "\"";
     return false;
   }
-  if (credentials.privPassphrase.size() < kMinPassphrase) {
-    *error = "the privacy pass phrase is shorter than 8 characters";
-    return false;
-  }
   session->securityPrivProto = const_cast<oid*>(priv->id);
   session->securityPrivProtoLen = priv->length;
   session->securityPrivKeyLen = USM_PRIV_KU_LEN;
   // The privacy key is made with the authentication protocol's hash.
-  if (generate_Ku(auth->id, static_cast<u_int>(auth->length),
-                  reinterpret_cast<const u_char*>(credentials.privPassphrase.data()),
-                  credentials.privPassphrase.size(), session->securityPrivKey,
-                  &session->securityPrivKeyLen) != SNMPERR_SUCCESS) {
-    *error = "no key could be made from the privacy pass phrase";
-    return false;
-  }
-  return true;
+  return MakeKey(*auth, credentials.privPassphrase, "privacy", session->securityPrivKey,
+                 &session->securityPrivKeyLen, error);
 }
 
 }  // namespace orla

@@ -17,15 +17,6 @@
 
 namespace {
 
-std::string ProgramDirectory() {
-  std::vector<char> buf(PATH_MAX + 1, '\0');
-  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return ".";
-  std::string path(buf.data(), static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-}
-
 constexpr char kUsage[] =
     "usage: korsnmpv3 [-d AGENTDIR] engine\n"
     "       korsnmpv3 target add HOST:PORT (--community C | --profile NAME) [--inform]\n"
@@ -42,7 +33,7 @@ int main(int argc, char** argv) {
   if (args.size() >= 2 && args[0] == "-d") {
     layout = orla::AgentLayout("", args[1]);
     args.erase(args.begin(), args.begin() + 2);
-  } else if (!orla::AgentLayout::Read(ProgramDirectory(), &layout, &error)) {
+  } else if (!orla::AgentLayout::Read(orla::AgentLayout::RunningProgramDirectory(), &layout, &error)) {
     std::cerr << "korsnmpv3: " << error << "\n";
     return 1;
   }

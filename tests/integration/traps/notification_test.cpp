@@ -16,6 +16,7 @@
 #include "agent/traps/notification_sender.h"
 #include "agent/traps/trap_sender.h"
 #include "agent/traps/trap_statistics.h"
+#include "agent/web/metrics_report.h"
 #include "tests/integration/snmp/trap_daemon.h"
 #include "tests/support/agent_process.h"
 #include "tests/support/build_tree.h"
@@ -123,7 +124,15 @@ TEST_F(Notifications, EveryKindArrivesAtSnmptrapdWithTheTrapsFacts) {
   }
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsSent, host), 4u);
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, host), 0u);
-  for (const std::string& text : log_.Texts()) {
+  // The metrics count per target; no pass phrase in them, an event or the
+  // receiver's log.
+  const std::string metrics = MetricsReport::Render(nullptr, '0', nullptr);
+  EXPECT_NE(metrics.find("koragent_notifications_acknowledged_total{target=\"" + host + "\"} 2"), std::string::npos)
+      << metrics;
+  std::vector<std::string> seen = log_.Texts();
+  seen.push_back(metrics);
+  seen.push_back(receiver.Output());
+  for (const std::string& text : seen) {
     EXPECT_EQ(text.find(kAuthPass), std::string::npos) << text;
     EXPECT_EQ(text.find(kPrivPass), std::string::npos) << text;
   }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/snmp/local_engine.h"
 #include "agent/traps/notification_sender.h"
 #include "agent/traps/notification_target_list.h"
@@ -113,6 +114,11 @@ uint32_t NotificationTargetsPage::HandlePost() {
     if (!NotificationTargetList::ParseName(*name, &target.host, &target.port, &error) ||
         !list.Put(target, &error)) {
       return ShowError("The target was not added: " + error + ".", kPageLocation, false);
+    }
+    if (NotificationTargetList::IsV3(target.kind) &&
+        SnmpV3CredentialStore::Instance().Current()->Find(target.credential) == nullptr) {
+      return ShowError("The target was not added: there is no SNMPv3 profile \"" + target.credential + "\".",
+                       kPageLocation, false);
     }
     what = "set the notification target " + NotificationTargetList::Name(target) + " (" + *kind + ")";
   }

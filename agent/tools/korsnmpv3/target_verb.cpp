@@ -5,6 +5,7 @@
 
 #include <ostream>
 
+#include "agent/core/snmp_v3_credential_file.h"
 #include "agent/traps/notification_target_list.h"
 
 namespace orla {
@@ -78,6 +79,15 @@ int TargetVerb::Run(const std::vector<std::string>& args, const AgentLayout& lay
     if (!ParseAdd(args, &target, &error) || !list.Put(target, &error)) {
       err << "korsnmpv3: " << (error.empty() ? "missing HOST:PORT" : error) << "\n" << kUsage;
       return 2;
+    }
+    // An SNMPv3 target needs its profile to exist.
+    SnmpV3Credentials credentials;
+    if (NotificationTargetList::IsV3(target.kind) &&
+        (!SnmpV3CredentialFile::Load(layout.SnmpV3File(), &credentials, &error) ||
+         credentials.Find(target.credential) == nullptr)) {
+      err << "korsnmpv3: " << (error.empty() ? "there is no SNMPv3 profile \"" + target.credential + "\"" : error)
+          << "\n";
+      return 1;
     }
     what = "Notification target " + NotificationTargetList::Name(target) + " set (" +
            NotificationTargetList::KindName(target.kind) + ")";

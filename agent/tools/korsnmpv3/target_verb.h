@@ -4,7 +4,8 @@
 //   target list
 //   target remove HOST:PORT
 // A community makes an SNMPv2c target, a profile an SNMPv3 one; --inform
-// asks for acknowledged informs instead of traps. Adding a HOST:PORT that
+// asks for acknowledged informs instead of traps; the profile must exist
+// (snmpv3.conf). Adding a HOST:PORT that
 // is listed replaces it. The agent reads the file again at its next
 // notification: no restart is needed. Every change is an audit event.
 #include <functional>

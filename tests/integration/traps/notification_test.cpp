@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/snmp_v3_credential_file.h"
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/snmp/local_engine.h"
 #include "agent/traps/notification_sender.h"
@@ -209,6 +210,52 @@ TEST(AgentEngine, SurvivesARestartWithBootsGrowingByOne) {
       {test::BinaryDir() + "/agent/tools/korsnmpv3/korsnmpv3", "-d", dir.File("KOR"), "engine"});
   EXPECT_EQ(shown.out, "engine ID " + runs[1].HexId() + "\nengine boots " + std::to_string(runs[1].boots) + "\n")
       << shown.err;
+}
+
+}  // namespace
+}  // namespace orla
+
+namespace orla {
+namespace {
+
+// korsnmpv3 target, one table of calls in order, each with its exit code
+// and what its output holds; the list never shows a community.
+TEST(Korsnmpv3Target, AddsListsAndRemovesTargets) {
+  test::TempDir dir;
+  SnmpV3Credentials credentials;
+  SnmpV3Profile ops;
+  ops.name = "ops";
+  ops.user = "koruser";
+  ASSERT_EQ(credentials.Put(ops), "");
+  std::string error;
+  ASSERT_TRUE(SnmpV3CredentialFile::Save(dir.File("snmpv3.conf"), credentials, &error)) << error;
+  struct Row {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* output;  // in standard output or error
+  } rows[] = {
+      {{"add", "10.0.0.5:162", "--community", "secret-c", "--inform"}, 0, "10.0.0.5:162 set (v2c-inform)"},
+      {{"add", "[2001:db8::5]:1162", "--profile", "ops"}, 0, "[2001:db8::5]:1162 set (v3-trap)"},
+      {{"add", "nms:162", "--profile", "nope"}, 1, "there is no SNMPv3 profile \"nope\""},
+      {{"add", "nms:162", "--community", "c", "--profile", "ops"}, 2, "name either --community or --profile"},
+      {{"add", "nms", "--community", "c"}, 2, "\"nms\" is not HOST:PORT"},
+      {{"list"}, 0, "10.0.0.5:162 v2c-inform\n[2001:db8::5]:1162 v3-trap profile ops\n"},
+      {{"remove", "nms:162"}, 1, "nms:162 is not a notification target"},
+      {{"remove", "[2001:db8::5]:1162"}, 0, "[2001:db8::5]:1162 removed"},
+      {{"list"}, 0, "10.0.0.5:162 v2c-inform\n"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> argv = {test::BinaryDir() + "/agent/tools/korsnmpv3/korsnmpv3", "-d", dir.Path(), "target"};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    SCOPED_TRACE(row.args[0] + " " + (row.args.size() > 1 ? row.args[1] : ""));
+    const auto result = test::AgentProcess::Run(argv);
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+    EXPECT_NE((result.out + result.err).find(row.output), std::string::npos) << result.out << result.err;
+    EXPECT_EQ(result.out.find("secret-c"), std::string::npos);
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.File("targets.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 }  // namespace

@@ -111,6 +111,23 @@ struct SnmpNotifier::Target {
     session = nullptr;
   }
 
+  // Before a v3 session whose pass phrases may have changed is reopened:
+  // the library keeps one user per engine and name and never replaces its
+  // keys, so the user made for this session goes with it.
+  void CloseForgettingUser() {
+    if (session != nullptr) {
+      std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+      netsnmp_session* s = snmp_sess_session(session);
+      if (s != nullptr && s->version == SNMP_VERSION_3 && s->securityEngineIDLen > 0 && s->securityName != nullptr) {
+        if (usmUser* user = usm_get_user(s->securityEngineID, s->securityEngineIDLen, s->securityName)) {
+          usm_remove_user(user);
+          usm_free_user(user);
+        }
+      }
+    }
+    Close();
+  }
+
   // Opens the session when there is none. For an SNMPv3 inform this
   // discovers the receiver's engine (one time-out when it does not answer).
   bool Open(std::string* error) {
@@ -240,7 +257,7 @@ void SnmpNotifier::Take(Job job) {
       target = std::move(*same);
       if (!target->spec.SameAs(spec)) {
         // Settings changed: a new session; what waits is sent with them.
-        target->Close();
+        target->CloseForgettingUser();
         target->inFlight = false;
         target->spec = spec;
       }

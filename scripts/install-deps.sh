@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsnmp-dev snmp snmptrapd snmpsim
+  libsnmp-dev snmp snmptrapd snmpsim smitools
   libmicrohttpd-dev libcurl4-openssl-dev libgnutls28-dev openssl libcrypt-dev wrk
   libsystemd-dev libncurses-dev
   prometheus-cpp-dev prometheus

@@ -1,5 +1,10 @@
 #include "agent/core/agent_layout.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <vector>
+
 #include <fstream>
 
 namespace orla {
@@ -26,6 +31,15 @@ bool AgentLayout::Read(const std::string& programDirectory, AgentLayout* layout,
   }
   *layout = AgentLayout(programDirectory, line);
   return true;
+}
+
+std::string AgentLayout::RunningProgramDirectory() {
+  std::vector<char> buf(PATH_MAX + 1, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return ".";
+  std::string path(buf.data(), static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
 }  // namespace orla

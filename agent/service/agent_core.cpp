@@ -11,7 +11,10 @@
 
 #include "agent/core/event_log.h"
 #include "agent/core/polling_interval_file.h"
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/devices/element_registry.h"
+#include "agent/snmp/local_engine.h"
+#include "agent/traps/notification_sender.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
@@ -104,7 +107,22 @@ void AgentCore::CreateTrapDestinationList() {
   destinations->Load();
 }
 
-void AgentCore::CreateTrapSender() { TrapSender::SetInstance(new TrapSender()); }
+void AgentCore::CreateTrapSender() {
+  // The agent's SNMP engine first: every SNMPv3 session (polling, traps,
+  // informs) uses its ID and boots.
+  LocalEngine engine;
+  std::string error;
+  if (!LocalEngine::Start(layout_.EngineFile(), &engine, &error)) {
+    EventLog::Write(EventLog::kWarning,
+                    StringPrintf("The agent's SNMP engine ID could not be kept (%s); SNMPv3 receivers will not know "
+                                 "this run's traps.",
+                                 error.c_str()));
+  }
+  // The SNMPv3 targets' profiles come from the agent's credentials.
+  SnmpV3CredentialStore::Instance().Open(layout_.SnmpV3File());
+  NotificationSender::SetInstance(new NotificationSender(layout_.NotificationTargetFile()));
+  TrapSender::SetInstance(new TrapSender());
+}
 
 bool AgentCore::PrepareRegistryFilePath() {
   try {
@@ -132,8 +150,8 @@ void AgentCore::StartTrapListener() {
 
 bool AgentCore::Stop() {
   // Subsystems are deleted here, newest first, as they are added to the
-  // start-up: trap listener, element registry, trap sender, trap
-  // destination list.
+  // start-up: trap listener, element registry, trap sender, notification
+  // sender, trap destination list.
   delete trapListener_;
   trapListener_ = nullptr;
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
@@ -143,6 +161,10 @@ bool AgentCore::Stop() {
   if (TrapSender* sender = TrapSender::Instance()) {
     TrapSender::SetInstance(nullptr);
     delete sender;
+  }
+  if (NotificationSender* notifications = NotificationSender::Instance()) {
+    NotificationSender::SetInstance(nullptr);
+    delete notifications;
   }
   if (TrapDestinationList* destinations = TrapDestinationList::Instance()) {
     TrapDestinationList::SetInstance(nullptr);

@@ -22,6 +22,7 @@
 #include "agent/snmp/snmp_object_id.h"
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/trap_message.h"
+#include "agent/traps/notification_sender.h"
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_statistics.h"
@@ -39,6 +40,7 @@ const uint32_t kSysName[] = {1, 3, 6, 1, 2, 1, 1, 5};
 const uint32_t kNotificationText[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 1};
 const uint32_t kStateCode[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 2};
 const uint32_t kChangeText[] = {1, 3, 6, 1, 4, 1, 4413, 132, 2, 3};
+const char kChangeTextValue[] = "A FibreChannel interconnect device has changed state.";
 
 // The record's fixed values, written unchanged for the consoles that read it.
 constexpr int32_t kRecordMark = -3;
@@ -230,14 +232,42 @@ void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
   });
 }
 
+SnmpNotification TrapSender::StatusNotification(const std::string& hostName, const std::string& text,
+                                                int32_t state) {
+  // The SNMPv2 form of the SNMPv1 trap (RFC 3584): enterprise, 0, specific
+  // trap; the same four variables; the enterprise as snmpTrapEnterprise.0.
+  const std::vector<uint32_t> enterprise(std::begin(kEnterprise), std::end(kEnterprise));
+  SnmpNotification n;
+  n.trapOid = enterprise;
+  n.trapOid.push_back(0);
+  n.trapOid.push_back(2);
+  n.enterprise = enterprise;
+  const auto variable = [&n](const auto& name) -> SnmpNotification::Variable& {
+    n.variables.emplace_back();
+    n.variables.back().name.assign(std::begin(name), std::end(name));
+    return n.variables.back();
+  };
+  variable(kSysName).text = hostName;
+  variable(kNotificationText).text = text;
+  SnmpNotification::Variable& code = variable(kStateCode);
+  code.isInteger = true;
+  code.number = state;
+  variable(kChangeText).text = kChangeTextValue;
+  return n;
+}
+
 void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
   TrapDestinationList* destinations = TrapDestinationList::Instance();
-  if (destinations == nullptr) return;
-  std::unique_ptr<ObjectList> copy(destinations->Copy());
-  if (copy->Count() == 0) return;
+  std::unique_ptr<ObjectList> copy(destinations != nullptr ? destinations->Copy() : nullptr);
+  const bool toTrapHosts = copy != nullptr && copy->Count() > 0;
+  NotificationSender* notifications = NotificationSender::Instance();
+  if (!toTrapHosts && notifications == nullptr) return;
 
   const std::string hostName = SystemInfo::ComputerName();
   if (hostName.empty()) throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
+  // The SNMPv2c/SNMPv3 targets get the same facts, whatever the trap hosts.
+  if (notifications != nullptr) notifications->Send(StatusNotification(hostName, text, state));
+  if (!toTrapHosts) return;
   const std::string address = AgentHost::Address();
   int32_t octets[4] = {0, 0, 0, 0};
   if (std::sscanf(address.c_str(), "%d.%d.%d.%d", &octets[0], &octets[1], &octets[2], &octets[3]) != 4) {
@@ -255,7 +285,7 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
   AddBinding(&trap, kSysName, NewText(hostName.c_str()));
   AddBinding(&trap, kNotificationText, NewText(text.c_str()));
   AddBinding(&trap, kStateCode, new SnmpInteger(state));
-  AddBinding(&trap, kChangeText, NewText("A FibreChannel interconnect device has changed state."));
+  AddBinding(&trap, kChangeText, NewText(kChangeTextValue));
 
   for (int32_t i = 0; i < copy->Count(); ++i) {
     const char* destination = static_cast<TrapDestination*>(copy->Get(i))->Text();

@@ -5,6 +5,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "agent/traps/notification_sender.h"
 #include "agent/traps/trap_destination_list.h"
 
 namespace orla {
@@ -21,6 +22,12 @@ TrapDestinationList& AgentObjects::TrapDestinations() {
   TrapDestinationList* list = TrapDestinationList::Instance();
   if (list == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   return *list;
+}
+
+NotificationSender& AgentObjects::Notifications() {
+  NotificationSender* sender = NotificationSender::Instance();
+  if (sender == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  return *sender;
 }
 
 namespace {

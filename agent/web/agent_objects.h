@@ -13,6 +13,7 @@ namespace orla {
 
 class ElementRegistry;
 class TrapDestinationList;
+class NotificationSender;
 
 class AgentObjects {
  public:
@@ -21,6 +22,8 @@ class AgentObjects {
   // count, a document that reports no elements then).
   static ElementRegistry* FindRegistry();
   static TrapDestinationList& TrapDestinations();
+  // The SNMPv2c/SNMPv3 notification sender (its target file).
+  static NotificationSender& Notifications();
 
   // The web server library's handle of the server the pages run in; 0 while
   // none runs. Set by the page server as it starts and stops the server.

@@ -149,6 +149,17 @@ std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, 
             traps.sentTo);
   AddPerKey(sheet, "koragent_trap_send_failures_total", "The agent's own traps that could not be sent, per destination.",
             "destination", traps.failedFor);
+  AddPerKey(sheet, "koragent_notifications_sent_total",
+            "SNMPv2c/SNMPv3 notifications (traps, and each try of an inform) sent, per target.", "target",
+            traps.notificationsSent);
+  AddPerKey(sheet, "koragent_notifications_acknowledged_total", "Informs the receiver acknowledged, per target.",
+            "target", traps.notificationsAcknowledged);
+  AddPerKey(sheet, "koragent_notifications_retried_total",
+            "Tries of an inform that went unanswered and were sent again later, per target.", "target",
+            traps.notificationsRetried);
+  AddPerKey(sheet, "koragent_notifications_failed_total",
+            "Notifications that could not be sent or were given up after their last try, per target.", "target",
+            traps.notificationsFailed);
 
   if (web != nullptr) AddWeb(sheet, *web);
   AddProcess(sheet);

@@ -7,6 +7,8 @@
 
 #include "platform/text/ascii_case.h"
 #include "about_page.h"
+#include "engine_json_page.h"
+#include "notification_targets_page.h"
 #include "add_element_page.h"
 #include "agent_config_page.h"
 #include "discovery_document_page.h"
@@ -54,6 +56,11 @@ const PageTable::Route kRows[] = {
     {"/KOR/events.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsJsonPage>},
     {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
     {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
+    // The SNMP engine (for the About page's script) and the notification
+    // targets (administrators only: the page checks).
+    {"/KOR/engine.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EngineJsonPage>},
+    {"/KOR/notification_targets.html", Match::kWholeAnyCase, Answer::kPage,
+     &PageTable::Make<NotificationTargetsPage>},
     // Checks its own requests: a scraper's credentials, or a session.
     {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>, Access::kAnyone},
 };

@@ -191,20 +191,24 @@
 
   window.includeStyleSheet();
 
-  // Dialogs also get the busy notice of slow changes (busy_notice.js).
-  function loadBusyNotice() {
-    if (document.getElementById('orla-busy-notice')) return;
+  // A script of ours beside this one, once.
+  function loadScript(id, file) {
+    if (document.getElementById(id)) return;
     var s = document.createElement('script');
-    s.id = 'orla-busy-notice';
-    s.src = base + 'busy_notice.js';
+    s.id = id;
+    s.src = base + file;
     (document.head || document.documentElement).appendChild(s);
   }
+  // Dialogs also get the busy notice of slow changes (busy_notice.js).
+  function loadBusyNotice() { loadScript('orla-busy-notice', 'busy_notice.js'); }
+  // The About page shows the agent's SNMP engine (about_engine.js).
 
   document.addEventListener('DOMContentLoaded', function () {
     describeStatusImages();
     markElementTable();
     hintWhenEmpty();
     if (document.body && document.body.classList.contains('dialog')) loadBusyNotice();
+    if (document.body && document.body.classList.contains('about')) loadScript('orla-about-engine', 'about_engine.js');
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);

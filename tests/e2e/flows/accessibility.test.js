@@ -115,6 +115,11 @@ const STATES = [
     await expect(config).toHaveTitle('Quillane Command Console');
     return config;
   }],
+  ['Notification targets', async ({ admin }) => {
+    await admin.goto('/KOR/notification_targets.html');
+    await expect(admin.locator('#engine_id')).toBeVisible();
+    return admin;
+  }],
   ['logged out', async ({ admin }) => {
     await admin.getByRole('link', { name: 'Log out' }).or(admin.getByRole('button', { name: 'Log out' })).click();
     await expect(admin.locator('h1')).toHaveText('You are logged out');

@@ -206,6 +206,8 @@ test('a user without the administrator right is refused on every POST of every d
       ['agent_config.html', { client_address: 'localhost', remove: 'Remove Address' }],
       ['agent_config.html', { new_address: 'localhost', add: 'Add Address' }],
       ['agent_config.html', { polling_interval: '7', change: 'Change Interval' }],
+      ['notification_targets.html', { target: '127.0.0.1:16298', kind: 'v2c-trap', credential: 'c', add: 'Add Target' }],
+      ['notification_targets.html', { remove: '127.0.0.1:16298' }],
     ];
     for (const [url, form] of posts) {
       const answer = await page.request.post('/KOR/' + url, { form, headers: { Origin: baseURL } });
@@ -213,5 +215,9 @@ test('a user without the administrator right is refused on every POST of every d
       expect(await answer.text(), url + ' ' + JSON.stringify(form)).toContain(refusal);
     }
     expect(['KORAgent.db', 'client.ini', 'storage.ini'].map(agentFile)).toEqual(files);
+    // Reading the notification targets needs the right too (communities go where they list).
+    const targets = await page.request.get('/KOR/notification_targets.html');
+    expect(await targets.text()).toContain(refusal);
+    expect(agentFile('targets.ini')).not.toContain('16298');
     await context.close();
   });

@@ -12,7 +12,8 @@ const path = require('path');
 
 const README_IMAGE = path.resolve(__dirname, '..', '..', '..', 'docs', 'images', 'element-list.png');
 const VIEWPORTS = { wide: { width: 1280, height: 800 }, narrow: { width: 390, height: 844 } };
-const TIMES = ['td.status-since', 'td.last-answered', '.live-refresh .updated', 'td.event-time'];
+// Masked: times, and the agent's SNMP engine ID (random for each program directory).
+const TIMES = ['td.status-since', 'td.last-answered', '.live-refresh .updated', 'td.event-time', '#orla-engine code'];
 
 // The boxes of `selector` in `frame` (a page or a frame), as plain objects.
 const boxes = (frame, selector) => frame.locator(selector).evaluateAll(

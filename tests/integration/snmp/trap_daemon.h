@@ -20,24 +20,30 @@ class TrapDaemon {
  public:
   // `format` is snmptrapd's -F format of one trap line ("TRAP|...\n");
   // the daemon listens on `listenAddress` at a port the system found free.
-  explicit TrapDaemon(std::string format, std::string listenAddress = "127.0.0.1")
-      : format_(std::move(format)), listenAddress_(std::move(listenAddress)) {}
+  // `config` is its snmptrapd.conf (users, authorisation).
+  explicit TrapDaemon(std::string format, std::string listenAddress = "127.0.0.1",
+                      std::string config = "disableAuthorization yes\n")
+      : format_(std::move(format)), listenAddress_(std::move(listenAddress)), config_(std::move(config)) {}
 
   // Starts the daemon and waits until it is ready; another port is tried
-  // when it does not come up. False when it never does.
-  bool Start() {
-    dir_.Write("snmptrapd.conf", "disableAuthorization yes\n");
+  // when it does not come up. False when it never does. With `port` it
+  // listens there or fails. Its persistent files stay in its own folder.
+  bool Start(int port = 0) {
+    dir_.Write("snmptrapd.conf", config_);
     for (int attempt = 0; attempt < 5; ++attempt) {
-      port_ = FreeLoopbackPort(SOCK_DGRAM);
+      port_ = port != 0 ? port : FreeLoopbackPort(SOCK_DGRAM);
       if (port_ == 0) return false;
       const std::vector<std::string> argv = {
           "snmptrapd", "-f", "-Lo", "-C", "-c", dir_.File("snmptrapd.conf"), "-On", "-m", "", "-M", dir_.Path(),
           "-F", format_, "udp:" + listenAddress_ + ":" + std::to_string(port_)};
-      if (!process_.Start(argv[0], {argv.begin() + 1, argv.end()})) return false;
+      if (!process_.Start(argv[0], {argv.begin() + 1, argv.end()}, {"SNMP_PERSISTENT_DIR=" + dir_.Path()})) {
+        return false;
+      }
       const auto ready = [&] { return process_.Output().find("NET-SNMP version") != std::string::npos; };
       WaitUntil([&] { return !process_.Running() || ready(); }, std::chrono::seconds(5), std::chrono::milliseconds(50));
       if (ready()) return true;
       process_.Stop();
+      if (port != 0) return false;
     }
     return false;
   }
@@ -66,6 +72,7 @@ class TrapDaemon {
  private:
   const std::string format_;
   const std::string listenAddress_;
+  const std::string config_;
   TempDir dir_;
   AgentProcess process_;
   int port_ = 0;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "agent/core/agent_host.h"
+#include "agent/traps/notification_sender.h"
 #include "platform/sysinfo/system_info.h"
 #include "tests/support/agent_process.h"
 #include "tests/support/free_port.h"
@@ -316,6 +317,30 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
   EXPECT_NE(traps[settled + 1].find("132.2.1 = STRING: \"tc02\"~.1.3.6.1.4.1.4413.132.2.2 = INTEGER: 2~"),
             std::string::npos)
       << traps[settled + 1];
+}
+
+// With no trap host in client.ini, a status change still reaches the
+// SNMPv2c/SNMPv3 notification targets, with the same facts.
+TEST_F(TrapHandling, StatusChangeReachesTheNotificationTargetsWithoutTrapHosts) {
+  test::TrapDaemon daemon(kTrapFormat, kTrapDaemonAddress);
+  ASSERT_TRUE(daemon.Start());
+  dir_.Write("targets.ini", "127.0.0.1 " + std::to_string(daemon.Port()) + " v2c-trap public\n");
+  NotificationSender notifications(dir_.File("targets.ini"));
+  NotificationSender::SetInstance(&notifications);
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.62", 300);
+  SetDevice("127.0.3.62", [](test::FakeDevice& d) { d.status = 2; });
+  registry_->UpdateAllStatus();
+  sender_->WaitForStatusTraps();
+  notifications.WaitIdle();
+  const auto traps = daemon.WaitForTraps(1);
+  NotificationSender::SetInstance(nullptr);
+  ASSERT_FALSE(traps.empty()) << daemon.Output();
+  const std::string& t = traps.back();
+  EXPECT_NE(t.find(".1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.4413.132.2.0.2~"), std::string::npos) << t;
+  EXPECT_NE(t.find(".1.3.6.1.4.1.4413.132.2.1 = STRING: \"tc01\"~.1.3.6.1.4.1.4413.132.2.2 = INTEGER: 4~"),
+            std::string::npos)
+      << t;
 }
 
 TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {

@@ -5,7 +5,7 @@
 // and by korusers alike. Beside the agent directory, with its path followed
 // by a suffix, live the web content served under /KOR/ ("ZEPA") and the web
 // server's data: certificate, key, users ("ZEPD"). Inside it the agent's own
-// files (KORAgent.db, storage.ini, sysinfo.agt, client.ini).
+// files (KORAgent.db, storage.ini, sysinfo.agt, client.ini, snmpv3.conf).
 //
 // The agent parses KORAgent.cfg whole (every line checked, with its event
 // texts) and makes its layout from the line 2 it read; the install command
@@ -26,6 +26,11 @@ class AgentLayout {
   static constexpr char kPollingIntervalFileName[] = "storage.ini";
   static constexpr char kSystemInformationFileName[] = "sysinfo.agt";
   static constexpr char kTrapDestinationFileName[] = "client.ini";
+  // The agent's SNMP engine ID and boots, and its SNMPv2c/SNMPv3
+  // notification targets.
+  static constexpr char kEngineFileName[] = "snmpengine.ini";
+  static constexpr char kNotificationTargetFileName[] = "targets.ini";
+  static constexpr char kSnmpV3FileName[] = "snmpv3.conf";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -42,6 +47,9 @@ class AgentLayout {
   // the file, when the file or its line 2 cannot be read or the line is
   // empty; *layout is left as it was then.
   static bool Read(const std::string& programDirectory, AgentLayout* layout, std::string* error);
+  // The folder of the running program (a tool beside KORAgent finds the
+  // agent's KORAgent.cfg there); "." when the system does not say.
+  static std::string RunningProgramDirectory();
 
   const std::string& ProgramDirectory() const { return programDirectory_; }
   const std::string& AgentDirectory() const { return agentDirectory_; }
@@ -57,6 +65,11 @@ class AgentLayout {
   std::string SystemInformationFile() const { return File(kSystemInformationFileName); }
   // The hosts that receive the agent's own traps.
   std::string TrapDestinationFile() const { return File(kTrapDestinationFileName); }
+  std::string EngineFile() const { return File(kEngineFileName); }
+  std::string NotificationTargetFile() const { return File(kNotificationTargetFileName); }
+  // The SNMPv3 profiles, their assignments and the v3-only switch
+  // (owner-only: SnmpV3CredentialFile).
+  std::string SnmpV3File() const { return File(kSnmpV3FileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

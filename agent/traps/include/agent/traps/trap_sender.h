@@ -29,6 +29,7 @@
 #include "agent/core/root_object.h"
 #include "agent/devices/status_change_listener.h"
 #include "agent/traps/event_text_field.h"
+#include "platform/snmpmgr/snmp_notifier.h"
 #include "platform/sync/worker_thread.h"
 
 namespace orla {
@@ -123,6 +124,11 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // The next trap event record's sequence number.
   uint32_t SequenceNumber() const { return sequence_.load(); }
 
+  // The status-change notification in SNMPv2 form (RFC 3584 mapping of the
+  // SNMPv1 trap): snmpTrapOID 1.3.6.1.4.1.4413.132.2.0.2, the trap's four
+  // variables, snmpTrapEnterprise 1.3.6.1.4.1.4413.132.2.
+  static SnmpNotification StatusNotification(const std::string& hostName, const std::string& text, int32_t state);
+
   // The process-wide sender, written once by the agent's start-up.
   static TrapSender* Instance();
   static void SetInstance(TrapSender* sender);
@@ -135,7 +141,8 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // The agent's own traps, sent one after another off the callers' threads.
   WorkerThread sendQueue_;
 
-  // The sending job: copy of the list, host look-up, one datagram each.
+  // The sending job: copy of the list, host look-up, one datagram each;
+  // and the same facts to the SNMPv2c/SNMPv3 notification targets.
   static void SendStatusTrap(const std::string& text, int32_t state);
 
   static std::atomic<TrapSender*> instance_;

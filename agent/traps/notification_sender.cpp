@@ -1,0 +1,97 @@
+#include "agent/traps/notification_sender.h"
+
+#include <utility>
+#include <vector>
+
+#include "agent/core/event_log.h"
+#include "agent/core/snmp_v3_credential_store.h"
+#include "agent/traps/notification_target_list.h"
+#include "agent/traps/trap_statistics.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+std::atomic<NotificationSender*> NotificationSender::instance_{nullptr};
+
+NotificationSender::NotificationSender(std::string targetFile)
+    : NotificationSender(std::move(targetFile), SnmpNotifier::Options()) {}
+
+NotificationSender::NotificationSender(std::string targetFile, SnmpNotifier::Options options)
+    : targetFile_(std::move(targetFile)), notifier_(&NotificationSender::Report, options) {}
+
+SnmpUsmCredentials NotificationSender::UsmCredentials(const SnmpV3Profile& profile) {
+  SnmpUsmCredentials c;
+  c.user = profile.user;
+  switch (profile.level) {
+    case SnmpV3Level::kNoAuthNoPriv: c.level = SnmpUsmCredentials::Level::kNoAuthNoPriv; break;
+    case SnmpV3Level::kAuthNoPriv: c.level = SnmpUsmCredentials::Level::kAuthNoPriv; break;
+    case SnmpV3Level::kAuthPriv: c.level = SnmpUsmCredentials::Level::kAuthPriv; break;
+  }
+  c.authProtocol = SnmpV3Profile::AuthText(profile.auth);
+  c.authPassphrase = profile.authPassPhrase;
+  c.privProtocol = SnmpV3Profile::PrivText(profile.priv);
+  c.privPassphrase = profile.privPassPhrase;
+  c.context = profile.context;
+  return c;
+}
+
+NotificationSender* NotificationSender::Instance() { return instance_.load(std::memory_order_acquire); }
+
+void NotificationSender::SetInstance(NotificationSender* sender) {
+  instance_.store(sender, std::memory_order_release);
+}
+
+void NotificationSender::Report(const std::string& target, SnmpNotifier::Outcome outcome,
+                                const std::string& detail) {
+  TrapStatistics& counts = TrapStatistics::Instance();
+  switch (outcome) {
+    case SnmpNotifier::Outcome::kSent: counts.notificationsSent.Add(target); break;
+    case SnmpNotifier::Outcome::kAcknowledged: counts.notificationsAcknowledged.Add(target); break;
+    case SnmpNotifier::Outcome::kRetried: counts.notificationsRetried.Add(target); break;
+    case SnmpNotifier::Outcome::kFailed:
+      counts.notificationsFailed.Add(target);
+      EventLog::Write(EventLog::kWarning,
+                      StringPrintf("The notification to %s failed: %s.", target.c_str(), detail.c_str()));
+      break;
+  }
+}
+
+void NotificationSender::Send(SnmpNotification notification) {
+  NotificationTargetList list;
+  std::string error;
+  const bool read = list.Load(targetFile_, &error);
+  std::vector<SnmpNotifyTarget> targets;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (!read) {
+      if (error != lastFileError_) {
+        EventLog::Write(EventLog::kWarning,
+                        StringPrintf("The notification targets cannot be read: %s.", error.c_str()));
+      }
+      lastFileError_ = error;
+      return;
+    }
+    lastFileError_.clear();
+  }
+  const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
+  for (const NotificationTargetList::Target& t : list.Targets()) {
+    SnmpNotifyTarget target;
+    target.name = NotificationTargetList::Name(t);
+    target.host = t.host;
+    target.port = t.port;
+    target.v3 = NotificationTargetList::IsV3(t.kind);
+    target.inform = NotificationTargetList::IsInform(t.kind);
+    if (!target.v3) {
+      target.community = t.credential;
+    } else if (const SnmpV3Profile* profile = credentials->Find(t.credential)) {
+      target.credentials = UsmCredentials(*profile);
+    } else {
+      Report(target.name, SnmpNotifier::Outcome::kFailed, "there is no SNMPv3 profile \"" + t.credential + "\"");
+      continue;
+    }
+    targets.push_back(std::move(target));
+  }
+  notifier_.Send(std::move(targets), std::move(notification));
+}
+
+}  // namespace orla

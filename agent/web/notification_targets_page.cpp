@@ -1,0 +1,130 @@
+#include "notification_targets_page.h"
+
+#include <optional>
+
+#include "agent/core/snmp_v3_credential_store.h"
+#include "agent/snmp/local_engine.h"
+#include "agent/traps/notification_sender.h"
+#include "agent/traps/notification_target_list.h"
+#include "platform/snmpmgr/snmp_local_engine.h"
+#include "agent_objects.h"
+#include "text_escape.h"
+
+namespace orla {
+
+namespace {
+
+constexpr const char* kPageLocation = "notification_targets.html";
+constexpr NotificationTargetList::Kind kKinds[] = {
+    NotificationTargetList::Kind::kV2cTrap, NotificationTargetList::Kind::kV2cInform,
+    NotificationTargetList::Kind::kV3Trap, NotificationTargetList::Kind::kV3Inform};
+
+const std::string& TargetFile() { return AgentObjects::Notifications().TargetFile(); }
+
+}  // namespace
+
+uint32_t NotificationTargetsPage::HandleGet() {
+  if (!IsAdministrator()) return ShowNotAdministrator();
+  return ShowTargets("");
+}
+
+uint32_t NotificationTargetsPage::ShowTargets(const std::string& notice) {
+  NotificationTargetList list;
+  std::string error;
+  if (!list.Load(TargetFile(), &error)) return ShowError(error, kPageLocation, false);
+  LocalEngine engine;
+  engine.id = SnmpMgrLocalEngineId();
+  engine.boots = SnmpMgrLocalEngineBoots();
+
+  AppendDialogHead("Notification Targets");
+  Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit();\">");
+  Append("<SCRIPT language=JavaScript1.2>BeginContentBlock();</SCRIPT>");
+  Append("<CENTER><TABLE class=dark width=90%>");
+  Append("<TR class=dark><TD class=dark colspan=3>Besides the SNMPv1 trap hosts of the agent configuration, the "
+         "agent sends its status changes as SNMPv2c or SNMPv3 notifications to these targets.</TD></TR>");
+  AppendFormat("<TR class=dark><TD class=dark colspan=3>SNMP engine ID <CODE id=engine_id>%s</CODE>, "
+               "engine boots <SPAN id=engine_boots>%u</SPAN></TD></TR>",
+               TextEscape::Html(engine.HexId()).c_str(), engine.boots);
+  if (!notice.empty()) {
+    AppendFormat("<TR class=dark><TD class=dark colspan=3 id=notice>%s</TD></TR>", TextEscape::Html(notice).c_str());
+  }
+  Append("<TR class=dark><TH>Target</TH><TH>Kind</TH><TH>Community or profile</TH></TR>");
+  for (const NotificationTargetList::Target& t : list.Targets()) {
+    const std::string name = TextEscape::Html(NotificationTargetList::Name(t));
+    const std::string credential = NotificationTargetList::IsV3(t.kind)
+                                       ? "profile " + TextEscape::Html(t.credential)
+                                       : std::string("community (not shown)");
+    AppendFormat("<TR class=dark><TD class=dark>%s</TD><TD class=dark>%s</TD><TD class=dark>%s "
+                 "<FORM method=post action=\"%s\" style=\"display:inline\"><INPUT type=hidden name=remove "
+                 "value=\"%s\"><INPUT type=submit value=\"Remove\"></FORM></TD></TR>",
+                 name.c_str(), NotificationTargetList::KindName(t.kind), credential.c_str(), kPageLocation,
+                 name.c_str());
+  }
+  Append("<TR class=dark><TD class=dark colspan=3><HR></TD></TR>");
+  AppendFormat("<TR class=dark><TD class=dark colspan=3><FORM method=post name=input_form action=\"%s\">",
+               kPageLocation);
+  // One field a line, so the form reads the same in a narrow window.
+  Append("<TABLE class=dark>");
+  Append("<TR class=dark><TD class=dark><LABEL for=target>Target (HOST:PORT)</LABEL></TD>"
+         "<TD class=dark><INPUT type=text name=target id=target></TD></TR>");
+  Append("<TR class=dark><TD class=dark><LABEL for=kind>Kind</LABEL></TD><TD class=dark><SELECT name=kind id=kind>");
+  for (const auto kind : kKinds) {
+    const char* name = NotificationTargetList::KindName(kind);
+    AppendFormat("<OPTION value=\"%s\">%s", name, name);
+  }
+  Append("</SELECT></TD></TR>");
+  Append("<TR class=dark><TD class=dark><LABEL for=credential>Community or profile</LABEL></TD>"
+         "<TD class=dark><INPUT type=text name=credential id=credential></TD></TR>");
+  Append("<TR class=dark><TD class=dark></TD><TD class=dark>"
+         "<INPUT type=submit name=add value=\"Add Target\"></TD></TR>");
+  Append("</TABLE></FORM></TD></TR>");
+  Append("<TR class=dark><TD class=dark colspan=3><CENTER>"
+         "<INPUT type=button value=\"Close\" onclick=\"window.close()\"></CENTER></TD></TR>");
+  Append("</TABLE></CENTER>");
+  Append("<SCRIPT language=JavaScript1.2>EndContentBlock();</SCRIPT>");
+  Append("</BODY></HTML>");
+  return SendPage();
+}
+
+uint32_t NotificationTargetsPage::HandlePost() {
+  if (!IsAdministrator()) return ShowNotAdministrator();
+  const std::string& path = TargetFile();
+  NotificationTargetList list;
+  std::string error;
+  if (!list.Load(path, &error)) return ShowError(error, kPageLocation, false);
+  std::string what;
+  if (const std::optional<std::string> removed = GetField("remove")) {
+    if (!list.Remove(*removed)) return ShowError(*removed + " is not a notification target.", kPageLocation, false);
+    what = "removed the notification target " + *removed;
+  } else {
+    const std::optional<std::string> name = GetField("target");
+    const std::optional<std::string> kind = GetField("kind");
+    const std::optional<std::string> credential = GetField("credential");
+    if (!name || !kind || !credential) return ShowError("Required field not found in data.", kPageLocation, false);
+    NotificationTargetList::Target target;
+    target.credential = *credential;
+    bool known = false;
+    for (const auto k : kKinds) {
+      if (*kind == NotificationTargetList::KindName(k)) {
+        target.kind = k;
+        known = true;
+      }
+    }
+    if (!known) return ShowError("Unexpected data returned by web browser", kPageLocation, false);
+    if (!NotificationTargetList::ParseName(*name, &target.host, &target.port, &error) ||
+        !list.Put(target, &error)) {
+      return ShowError("The target was not added: " + error + ".", kPageLocation, false);
+    }
+    if (NotificationTargetList::IsV3(target.kind) &&
+        SnmpV3CredentialStore::Instance().Current()->Find(target.credential) == nullptr) {
+      return ShowError("The target was not added: there is no SNMPv3 profile \"" + target.credential + "\".",
+                       kPageLocation, false);
+    }
+    what = "set the notification target " + NotificationTargetList::Name(target) + " (" + *kind + ")";
+  }
+  if (!list.Save(path, &error)) return ShowError(error, kPageLocation, false);
+  RecordChange(what);
+  return ShowTargets("The agent " + what + ".");
+}
+
+}  // namespace orla

@@ -1,5 +1,6 @@
-#include "sml_library.h"
+#include "plugins/smlib/sml_library.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -12,7 +13,7 @@
 #include "agent/snmp/oid_ids.h"
 #include "platform/net/host_address.h"
 #include "platform/text/string_printf.h"
-#include "sml_values.h"
+#include "plugins/smlib/sml_values.h"
 
 namespace orla {
 
@@ -21,6 +22,8 @@ namespace {
 // Rows walked in one column, at most: a guard against a library that
 // answers the same name again and again.
 constexpr int kMaxRows = 4096;
+// A scalar that is absent (no OperationalStatus is this).
+constexpr int32_t kNoNumber = INT32_MIN;
 
 struct Answer {
   SnmpVarBindList list{};
@@ -69,6 +72,16 @@ std::string SmlLibrary::Scalar(const char* suffix) {
     if (text != nullptr) value = SmlValues::CollapseBlanks(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
   });
   return value == "deprecated" ? std::string() : value;
+}
+
+int32_t SmlLibrary::ScalarNumber(const char* suffix, int32_t missing) {
+  int32_t value = missing;
+  Optional([&] {
+    Answer answer;
+    session_->RequestGet(Dotted(suffix).c_str(), &answer.list);
+    if (answer.list.len >= 1) value = Integer(answer.list.list[0].value, missing);
+  });
+  return value;
 }
 
 int32_t SmlLibrary::Recognize() {
@@ -123,8 +136,7 @@ std::string SmlLibrary::Description() {
 std::string SmlLibrary::Firmware() {
   std::string text = Scalar("3.4.0");
   if (!text.empty()) return text;
-  int32_t row = 0;
-  Optional([&] { row = session_->GetInteger(Dotted("10.10.0").c_str()); });
+  const int32_t row = ScalarNumber("10.10.0", 0);
   return row > 0 ? Scalar(StringPrintf("9.2.1.3.%d", row).c_str()) : std::string();
 }
 
@@ -182,14 +194,10 @@ int32_t SmlLibrary::Status(std::string* reason) {
     roll.Note(capped(SmlValues::OperationalClass(s)),
               StringPrintf("FC port %u %s", i, SmlValues::OperationalText(s).c_str()));
   });
-  Optional([&] {
-    Answer answer;
-    session_->RequestGet(Dotted("10.2.0").c_str(), &answer.list);
-    if (answer.list.len >= 1) {
-      const int32_t s = Integer(answer.list.list[0].value, -1);
-      roll.Note(SmlValues::OperationalClass(s), "Library " + SmlValues::OperationalText(s));
-    }
-  });
+  const int32_t library = ScalarNumber("10.2.0", kNoNumber);
+  if (library != kNoNumber) {
+    roll.Note(SmlValues::OperationalClass(library), "Library " + SmlValues::OperationalText(library));
+  }
   const int32_t status = SmlValues::AgentStatus(roll.worst, roll.anyRead, roll.anyOk);
   if (reason != nullptr) *reason = status == 0 ? std::string() : (roll.anyRead ? roll.reason : "No status read");
   return status;

@@ -209,13 +209,13 @@ std::string LibraryPage::PortSections(const Library& lib) {
 }
 
 std::string LibraryPage::Overview(const Library& library) const {
-  std::string html = Head("Library " + Who());
+  std::string html = Head("Library " + Who()) + "<DIV class=library-page>\n";
   html += LibrarySection(library);
   html += DriveSection(library);
   html += ChangerSection(library);
   html += SlotSection(library);
   html += PortSections(library);
-  return html + Tail();
+  return html + "</DIV>\n" + Tail();
 }
 
 }  // namespace orla

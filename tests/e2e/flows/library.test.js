@@ -5,6 +5,7 @@
 // shared agent does not manage the libraries: the flow adds lib02 through
 // the Add dialog and removes it again (when another flow has it managed
 // already, it is left as it was).
+const { AxeBuilder } = require('@axe-core/playwright');
 const { test, expect: fastExpect, openFromMenu, rowOf } = require('../fixtures');
 
 // A library page costs a few hundred SNMP requests: on a busy machine it
@@ -50,6 +51,9 @@ test('the console lists a tape library whose device page shows its drives and sl
       const slots = table('Slots').locator('tr', { has: device.locator('td', { hasText: /^slot$/ }) });
       await expect(slots.locator('td')).toHaveText(['slot', '40', '32', '8', '80 %']);
       await expect(device.locator('body')).toContainText('CLN039L1');
+      const { violations } = await new AxeBuilder({ page: device }).analyze();
+      expect(violations.filter((v) => v.impact === 'critical' || v.impact === 'serious')
+        .map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(', ')}`)).toEqual([]);
 
       await device.setViewportSize({ width: 1280, height: 800 });
       await shot(device, 'library-wide');

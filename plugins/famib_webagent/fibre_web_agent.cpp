@@ -100,23 +100,17 @@ DeviceReply FibreWebAgent::Build(const DeviceRequest& request) {
 }
 
 FibreWebAgent::Reading FibreWebAgent::Read(const DeviceRequest& request, Kind kind) {
-  Reading reading;
-  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
+  return ReadCache::Made([&](Reading* reading) {
     std::unique_ptr<SnmpSession> session = request.OpenSession(request.Community());
     FibreDeviceReader reader(session.get());
-    reading.units = reader.Units();
-    for (const Unit& unit : reading.units) {
-      reading.hasPorts = reading.hasPorts || reader.HasPorts(unit);
-      reading.hasEvents = reading.hasEvents || reader.HasEvents(unit);
-      if (kind == Kind::kPorts) reading.ports.emplace_back(unit, reader.Ports(unit));
-      if (kind == Kind::kEvents) reading.events.emplace_back(unit, reader.Events(unit));
+    reading->units = reader.Units();
+    for (const Unit& unit : reading->units) {
+      reading->hasPorts = reading->hasPorts || reader.HasPorts(unit);
+      reading->hasEvents = reading->hasEvents || reader.HasEvents(unit);
+      if (kind == Kind::kPorts) reading->ports.emplace_back(unit, reader.Ports(unit));
+      if (kind == Kind::kEvents) reading->events.emplace_back(unit, reader.Events(unit));
     }
-  })) {
-    reading = Reading{};
-    reading.errorCode = failed->Code();
-    reading.errorMessage = failed->Message();
-  }
-  return reading;
+  });
 }
 
 uint32_t FibreWebAgent::Answer(EXTENSION_CONTROL_BLOCK* ecb) {

@@ -3,7 +3,6 @@
 #include <memory>
 #include <optional>
 
-#include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
 #include "plugins/smlib/sml_library.h"
 #include "plugins/webagent_kit/device_request.h"
@@ -29,17 +28,11 @@ DeviceReply LibraryWebAgent::Build(const DeviceRequest& request) {
 }
 
 LibraryWebAgent::Reading LibraryWebAgent::Read(const DeviceRequest& request) {
-  Reading reading;
-  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
+  return ReadCache::Made([&](Reading* reading) {
     std::unique_ptr<SnmpSession> session = request.OpenSession(request.Community());
-    reading.isLibrary = SmlLibrary(session.get()).Recognize() == 1;
-    if (reading.isLibrary) reading.library = LibraryDeviceReader(session.get()).Read();
-  })) {
-    reading = Reading{};
-    reading.errorCode = failed->Code();
-    reading.errorMessage = failed->Message();
-  }
-  return reading;
+    reading->isLibrary = SmlLibrary(session.get()).Recognize() == 1;
+    if (reading->isLibrary) reading->library = LibraryDeviceReader(session.get()).Read();
+  });
 }
 
 uint32_t LibraryWebAgent::Answer(EXTENSION_CONTROL_BLOCK* ecb) {

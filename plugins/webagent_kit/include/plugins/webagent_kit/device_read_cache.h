@@ -7,7 +7,8 @@
 // device makes N viewers wait for one time-out, not N.
 //
 // `Reading` is what one module reads for a page (the Fibre Alliance
-// module's units and ports, the library module's library); `Kind` the
+// module's units and ports, the library module's library), with an
+// `errorCode` and `errorMessage` for a read that failed; `Kind` the
 // module's kinds of page (an enumeration). A reading is kept whatever it
 // says, an SNMP failure included: the device that just did not answer is
 // not asked again by every viewer. A change made on a device drops its
@@ -36,6 +37,7 @@
 #include <string>
 #include <utility>
 
+#include "agent/core/orla_exception.h"
 #include "platform/sync/clock.h"
 
 namespace orla {
@@ -111,6 +113,19 @@ class DeviceReadCache {
   size_t ReadsStarted() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return readsStarted_;
+  }
+
+  // A reading made by `work`; an SNMP failure (an OrlaException pointer)
+  // empties it and becomes its errorCode and errorMessage, so the page can
+  // say how the device answered.
+  static Reading Made(const std::function<void(Reading*)>& work) {
+    Reading reading;
+    if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { work(&reading); })) {
+      reading = Reading{};
+      reading.errorCode = failed->Code();
+      reading.errorMessage = failed->Message();
+    }
+    return reading;
   }
 
   // The one cache a module's requests share.

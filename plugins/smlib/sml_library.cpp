@@ -1,6 +1,5 @@
 #include "plugins/smlib/sml_library.h"
 
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -22,8 +21,6 @@ namespace {
 // Rows walked in one column, at most: a guard against a library that
 // answers the same name again and again.
 constexpr int kMaxRows = 4096;
-// A scalar that is absent (no OperationalStatus is this).
-constexpr int32_t kNoNumber = INT32_MIN;
 
 struct Answer {
   SnmpVarBindList list{};
@@ -136,7 +133,8 @@ std::string SmlLibrary::Description() {
 std::string SmlLibrary::Firmware() {
   std::string text = Scalar("3.4.0");
   if (!text.empty()) return text;
-  const int32_t row = ScalarNumber("10.10.0", 0);
+  int32_t row = 0;
+  Optional([&] { row = session_->GetInteger(Dotted("10.10.0").c_str()); });
   return row > 0 ? Scalar(StringPrintf("9.2.1.3.%d", row).c_str()) : std::string();
 }
 
@@ -194,10 +192,14 @@ int32_t SmlLibrary::Status(std::string* reason) {
     roll.Note(capped(SmlValues::OperationalClass(s)),
               StringPrintf("FC port %u %s", i, SmlValues::OperationalText(s).c_str()));
   });
-  const int32_t library = ScalarNumber("10.2.0", kNoNumber);
-  if (library != kNoNumber) {
-    roll.Note(SmlValues::OperationalClass(library), "Library " + SmlValues::OperationalText(library));
-  }
+  Optional([&] {
+    Answer answer;
+    session_->RequestGet(Dotted("10.2.0").c_str(), &answer.list);
+    if (answer.list.len >= 1) {
+      const int32_t s = Integer(answer.list.list[0].value, -1);
+      roll.Note(SmlValues::OperationalClass(s), "Library " + SmlValues::OperationalText(s));
+    }
+  });
   const int32_t status = SmlValues::AgentStatus(roll.worst, roll.anyRead, roll.anyOk);
   if (reason != nullptr) *reason = status == 0 ? std::string() : (roll.anyRead ? roll.reason : "No status read");
   return status;

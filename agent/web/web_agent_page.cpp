@@ -78,6 +78,10 @@ bool WebAgentPage::BuildTargetUrl(const char* pathInfo, const std::string& origi
   if (pathInfo == nullptr || std::strlen(pathInfo) < kPrefixLength) return false;
   std::string rest = pathInfo + kPrefixLength;
   rest = rest.substr(0, rest.find('?'));
+  // Tape libraries have a module of their own; every other page is the
+  // Fibre Alliance module's, as it always was.
+  const bool library = rest.compare(0, std::strlen(kLibraryPrefix), kLibraryPrefix) == 0;
+  if (library) rest.erase(0, std::strlen(kLibraryPrefix));
   std::string encoded;
   for (unsigned char c : rest) {
     if (c <= 0x20 || c >= 0x7f || c == '%' || c == '#' || c == '"' || c == '<' || c == '>' || c == '\\') {
@@ -86,7 +90,7 @@ bool WebAgentPage::BuildTargetUrl(const char* pathInfo, const std::string& origi
       encoded += static_cast<char>(c);
     }
   }
-  *url = origin + "/webagent/Fibre/" + encoded;
+  *url = origin + (library ? "/weblibrary/" : "/webagent/Fibre/") + encoded;
   return true;
 }
 

@@ -3,8 +3,10 @@
 // is forwarded, as a client request of the web server library, to the
 // device web agent at "https://<listen address>:<HTTPS port>/webagent/Fibre/
 // <rest of the path>" (the address the server listens on; "localhost" when
-// it listens on every address), with six request header lines that name the
-// device and its SNMP communities:
+// it listens on every address), or, for a rest that starts with "Library/",
+// to the tape library module at ".../weblibrary/<rest after Library/>",
+// with six request header lines that name the device and its SNMP
+// communities:
 //
 //   VESTRA_MACHINE, VESTRA_COMMUNITY, VESTRA_SETCOMMUNITY, VESTRA_DEVICE,
 //   VESTRA_TIMEOUT (2000), VESTRA_RETRIES (3)
@@ -50,6 +52,8 @@ class WebAgentPage : public WebPage {
   static constexpr size_t kMaxTargetUrl = 1023;
   // The part of the request path that names the pass-through.
   static constexpr size_t kPrefixLength = 14;  // "/KOR/WebAgent/"
+  // The first segment below it that names the tape library pages.
+  static constexpr char kLibraryPrefix[] = "Library/";
 
   // The web server library's client calls the pass-through makes. The
   // library's own by default; tests put recording ones in their place.
@@ -79,7 +83,8 @@ class WebAgentPage : public WebPage {
   // The six header lines, each ended by "\r\n"; an absent value leaves the
   // text after ": " empty, and control characters in a value are dropped.
   std::string HeaderLines() const;
-  // "<origin>/webagent/Fibre/<path after the prefix>", cut at a "?"; bytes
+  // "<origin>/webagent/Fibre/<path after the prefix>" ("<origin>/weblibrary/
+  // <rest>" for "Library/<rest>"), cut at a "?"; bytes
   // a URL cannot carry as they are (controls, spaces, "%", "#", non-ASCII)
   // percent-encoded. False when the path is shorter than the prefix.
   static bool BuildTargetUrl(const char* pathInfo, const std::string& origin, std::string* url);

@@ -1,8 +1,5 @@
 #include "fibre_page.h"
 
-#include <cctype>
-
-#include "platform/text/html_escape.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -24,32 +21,7 @@ std::string EventTime(const std::string& text) {
          text.substr(10, 2) + ":" + text.substr(12, 2);
 }
 
-// One label/value row of a unit's table; the value is escaped here.
-std::string Row(const char* label, const std::string& value) {
-  return StringPrintf("<TR class=light><TD class=light width=30%%><B>%s</B></TD><TD class=light>%s</TD></TR>\n", label,
-                      FibrePage::Escape(value).c_str());
-}
-
 }  // namespace
-
-FibrePage::FibrePage(std::string device, std::string machine)
-    : device_(std::move(device)), machine_(std::move(machine)) {}
-
-std::string FibrePage::Escape(const std::string& text) {
-  return HtmlEscape::Text(text);
-}
-
-std::string FibrePage::UrlEncode(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) != 0 || c == '.' || c == '-' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += StringPrintf("%%%02X", c);
-    }
-  }
-  return out;
-}
 
 std::string FibrePage::UnitTypeName(std::optional<int32_t> value) {
   static const char* const kNames[] = {"unknown", "other", "hub", "switch", "gateway", "converter", "HBA",
@@ -142,49 +114,12 @@ std::string FibrePage::ObjectName(const std::string& oid, const std::vector<Unit
   return oid;
 }
 
-std::string FibrePage::Query() const {
-  return "?device=" + UrlEncode(device_) + "&addr=" + UrlEncode(machine_);
-}
-
-std::string FibrePage::Head(const std::string& title) const {
-  std::string html = "<HTML lang=\"en\"><HEAD><TITLE>" + Escape(title) + "</TITLE>\n";
-  html += "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n";
-  html += "<SCRIPT language=javascript1.2 src='/KOR/orla_utilities.js'> </SCRIPT>\n";
-  html += "<SCRIPT language=javascript1.2>includeStyleSheet();</SCRIPT>\n";
-  html += "</HEAD><BODY class=dialog><MAIN>\n";
-  const std::string who = device_.empty() ? machine_ : device_ + " (" + machine_ + ")";
-  html += "<TABLE cellspacing=0 border=0 width=100%><TR><TD class=header><H1 class=table-heading>Device " +
-          Escape(who) + "</H1></TD></TR></TABLE>\n";
-  return html;
-}
-
 std::string FibrePage::Navigation(const char* current, bool hasPorts, bool hasEvents) const {
-  struct Link {
-    const char* page;
-    const char* label;
-    bool shown;
-  };
-  const Link links[] = {{"index.html", "Overview", true},
-                        {"status.html", "Status", true},
-                        {"ports.html", "Ports", hasPorts},
-                        {"events.html", "Events", hasEvents}};
-  const std::string query = Escape(Query());
-  std::string html = "<P class=webagent-nav>";
-  bool first = true;
-  for (const Link& link : links) {
-    if (!link.shown) continue;
-    if (!first) html += " | ";
-    first = false;
-    if (std::string(current) == link.page) {
-      html += StringPrintf("<B>%s</B>", link.label);
-    } else {
-      html += StringPrintf("<A href=\"%s%s\">%s</A>", link.page, query.c_str(), link.label);
-    }
-  }
-  return html + "</P>\n";
+  return DevicePage::Navigation(current, {{"index.html", "Overview", true},
+                                          {"status.html", "Status", true},
+                                          {"ports.html", "Ports", hasPorts},
+                                          {"events.html", "Events", hasEvents}});
 }
-
-std::string FibrePage::Tail() const { return "</MAIN></BODY></HTML>\n"; }
 
 std::string FibrePage::UnitTitle(const Unit& unit, size_t number) const {
   const std::string what = unit.product.empty() ? unit.wwn : unit.product;
@@ -196,8 +131,8 @@ std::string FibrePage::FormStart(const Unit& unit, size_t number) const {
   // forwards the form, and onAuthErr names the page a refused change returns to.
   std::string html = StringPrintf("<FORM name=unit_%zu method=POST action=\"index.html%s\">\n", number,
                                   Escape(Query()).c_str());
-  html += "<INPUT type=hidden name=addr value=\"" + Escape(machine_) + "\">";
-  html += "<INPUT type=hidden name=device value=\"" + Escape(device_) + "\">";
+  html += "<INPUT type=hidden name=addr value=\"" + Escape(Machine()) + "\">";
+  html += "<INPUT type=hidden name=device value=\"" + Escape(Device()) + "\">";
   html += "<INPUT type=hidden name=onAuthErr value=\"index.html\">";
   html += "<INPUT type=hidden name=unit value=\"" + FibreDeviceReader::UnitKey(unit) + "\">\n";
   return html;
@@ -209,17 +144,14 @@ std::string FibrePage::TextInputRow(const char* label, const char* name, size_t 
                       name, number, label, name, name, number, Escape(value).c_str());
 }
 
-std::string FibrePage::StatusImage(std::optional<int32_t> status) {
-  const char* image = "unknown.gif";
-  if (status == 3) image = "ok.gif";
-  if (status == 4) image = "degraded.gif";
-  if (status == 5) image = "failed.gif";
-  return StringPrintf("<IMG src=/KOR/%s alt=\"\"> ", image);
+std::string FibrePage::UnitStatusImage(std::optional<int32_t> status) {
+  // connUnitStatus ok(3), warning(4), failed(5) as the agent's statuses.
+  return StatusImage(status == 3 ? 0 : status == 4 ? 1 : status == 5 ? 2 : 3);
 }
 
 std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, bool hasEvents,
                                 const std::optional<Notice>& notice) const {
-  std::string html = Head("Device " + (device_.empty() ? machine_ : device_));
+  std::string html = Head("Device " + Who());
   html += Navigation("index.html", hasPorts, hasEvents);
   if (notice) {
     html += StringPrintf("<P class=%s role=status><B>%s</B></P>\n",
@@ -245,7 +177,7 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
     html += "<TR class=light><TD class=light><B>Revisions</B></TD><TD class=light>" + revisions + "</TD></TR>\n";
     // In a SPAN of its own: the agent's script labels status images that
     // sit directly in a cell as element rows.
-    html += "<TR class=light><TD class=light><B>Status</B></TD><TD class=light><SPAN>" + StatusImage(unit.status) +
+    html += "<TR class=light><TD class=light><B>Status</B></TD><TD class=light><SPAN>" + UnitStatusImage(unit.status) +
             Escape(UnitStatusName(unit.status)) + "</SPAN></TD></TR>\n";
     html += Row("State", UnitStateName(unit.state));
     html += Row("Ports", Number(unit.portCount));
@@ -258,7 +190,7 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
 }
 
 std::string FibrePage::Status(const std::vector<Unit>& units, bool hasPorts, bool hasEvents) const {
-  std::string html = Head("Status of " + (device_.empty() ? machine_ : device_));
+  std::string html = Head("Status of " + Who());
   html += Navigation("status.html", hasPorts, hasEvents);
   html += "<TABLE cellspacing=0 border=0 width=100%>\n";
   html += "<TR class=header><TD>Unit</TD><TD>World Wide Name</TD><TD>Product</TD><TD>Status</TD><TD>State</TD></TR>\n";
@@ -272,7 +204,7 @@ std::string FibrePage::Status(const std::vector<Unit>& units, bool hasPorts, boo
 }
 
 std::string FibrePage::Ports(const std::vector<std::pair<Unit, std::vector<Port>>>& units, bool hasEvents) const {
-  std::string html = Head("Ports of " + (device_.empty() ? machine_ : device_));
+  std::string html = Head("Ports of " + Who());
   html += Navigation("ports.html", true, hasEvents);
   size_t number = 0;
   for (const auto& [unit, ports] : units) {
@@ -298,7 +230,7 @@ std::string FibrePage::Ports(const std::vector<std::pair<Unit, std::vector<Port>
 }
 
 std::string FibrePage::Events(const std::vector<std::pair<Unit, std::vector<Event>>>& units, bool hasPorts) const {
-  std::string html = Head("Events of " + (device_.empty() ? machine_ : device_));
+  std::string html = Head("Events of " + Who());
   html += Navigation("events.html", hasPorts, true);
   std::vector<Unit> listed;
   for (const auto& row : units) listed.push_back(row.first);
@@ -324,13 +256,6 @@ std::string FibrePage::Events(const std::vector<std::pair<Unit, std::vector<Even
     html += "</TABLE>\n";
   }
   return html + Tail();
-}
-
-std::string FibrePage::Message(const std::string& title, const std::string& html) const {
-  std::string page = Head(title);
-  page += "<DIV class=head2>" + Escape(title) + "</DIV>\n<P>" + html + "</P>\n";
-  page += "<P><A href=\"index.html" + Escape(Query()) + "\">Try again</A></P>\n";
-  return page + Tail();
 }
 
 }  // namespace orla

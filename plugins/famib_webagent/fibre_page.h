@@ -4,13 +4,10 @@
 // status summary, the ports and events pages, and the plain message pages
 // (device silent, no such page, bad request).
 //
-// The pages look like the agent's own: they load the agent's script and
-// style sheet from "/KOR/" and use its classes (header, head2, dark, light,
-// dialog). They are reached through the agent's pass-through under
-// "/KOR/WebAgent/", so every link and form action is relative and carries
-// the device name and address ("?device=..&addr=..") that the pass-through
-// turns into request header lines. Every text that comes from the device
-// or the request is HTML-escaped; values in links are also URL-encoded.
+// The frame, rows and message pages are every device page's (DevicePage);
+// the change form's action is relative like every link, so a change stays
+// under "/KOR/WebAgent/". Every text that comes from the device or the
+// request is HTML-escaped; values in links are also URL-encoded.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,10 +15,11 @@
 #include <vector>
 
 #include "fibre_device_reader.h"
+#include "plugins/webagent_kit/device_page.h"
 
 namespace orla {
 
-class FibrePage {
+class FibrePage : public DevicePage {
  public:
   using Unit = FibreDeviceReader::Unit;
   using Port = FibreDeviceReader::Port;
@@ -33,20 +31,13 @@ class FibrePage {
     bool error = false;
   };
 
-  FibrePage(std::string device, std::string machine);
+  using DevicePage::DevicePage;
 
   std::string Overview(const std::vector<Unit>& units, bool hasPorts, bool hasEvents,
                        const std::optional<Notice>& notice) const;
   std::string Status(const std::vector<Unit>& units, bool hasPorts, bool hasEvents) const;
   std::string Ports(const std::vector<std::pair<Unit, std::vector<Port>>>& units, bool hasEvents) const;
   std::string Events(const std::vector<std::pair<Unit, std::vector<Event>>>& units, bool hasPorts) const;
-  // A page with one message (already HTML, the caller escapes what it puts
-  // in) and a link back to the overview.
-  std::string Message(const std::string& title, const std::string& html) const;
-
-  static std::string Escape(const std::string& text);
-  static std::string UrlEncode(const std::string& text);
-
   // The MIB's enumerations as words; "" for none, the number for a value
   // the MIB does not name.
   static std::string UnitTypeName(std::optional<int32_t> value);
@@ -66,20 +57,13 @@ class FibrePage {
   static std::string ObjectName(const std::string& oid, const std::vector<Unit>& units, size_t ownUnit);
 
  private:
-  std::string Head(const std::string& title) const;
   std::string Navigation(const char* current, bool hasPorts, bool hasEvents) const;
-  std::string Tail() const;
-  // "?device=..&addr=.." for links, URL-encoded (not yet HTML-escaped).
-  std::string Query() const;
   std::string UnitTitle(const Unit& unit, size_t number) const;
   // The start of a unit's contact and location form, with its hidden fields.
   std::string FormStart(const Unit& unit, size_t number) const;
   static std::string TextInputRow(const char* label, const char* name, size_t number, const std::string& value);
   // The agent's status image for a connUnitStatus (its script adds the text).
-  static std::string StatusImage(std::optional<int32_t> status);
-
-  std::string device_;
-  std::string machine_;
+  static std::string UnitStatusImage(std::optional<int32_t> status);
 };
 
 }  // namespace orla

@@ -21,8 +21,12 @@
 // change shows the device as it is.
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "device_read_cache.h"
+#include "fibre_device_reader.h"
+#include "plugins/webagent_kit/device_read_cache.h"
+#include "plugins/webagent_kit/device_reply.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {
@@ -37,16 +41,27 @@ class FibreWebAgent {
   // connUnitContact and connUnitLocation hold at most this many characters.
   static constexpr size_t kMaxText = 79;
 
- private:
-  struct Reply {
-    int status = 200;
-    std::string html;
+  // The kinds of page; each reads the units, ports and events add theirs.
+  enum class Kind { kUnits, kPorts, kEvents };
+
+  // One read of a device. errorCode is 0 when the read succeeded, else the
+  // SNMP error code of the session's exception, with its message.
+  struct Reading {
+    std::vector<FibreDeviceReader::Unit> units;
+    bool hasPorts = false;
+    bool hasEvents = false;
+    std::vector<std::pair<FibreDeviceReader::Unit, std::vector<FibreDeviceReader::Port>>> ports;
+    std::vector<std::pair<FibreDeviceReader::Unit, std::vector<FibreDeviceReader::Event>>> events;
+    int errorCode = 0;
+    std::string errorMessage;
   };
-  static Reply Build(const DeviceRequest& request);
+  using ReadCache = DeviceReadCache<Reading, Kind>;
+
+ private:
+  static DeviceReply Build(const DeviceRequest& request);
   // One read of the request's device for a page of `kind`; an SNMP failure
   // is part of the reading.
-  static DeviceReadCache::Reading Read(const DeviceRequest& request, DeviceReadCache::Kind kind);
-  static void Send(EXTENSION_CONTROL_BLOCK* ecb, const Reply& reply);
+  static Reading Read(const DeviceRequest& request, Kind kind);
 };
 
 }  // namespace orla

@@ -1,4 +1,4 @@
-#include "sml_library.h"
+#include "plugins/smlib/sml_library.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +12,7 @@
 #include "agent/snmp/oid_ids.h"
 #include "platform/net/host_address.h"
 #include "platform/text/string_printf.h"
-#include "sml_values.h"
+#include "plugins/smlib/sml_values.h"
 
 namespace orla {
 
@@ -69,6 +69,16 @@ std::string SmlLibrary::Scalar(const char* suffix) {
     if (text != nullptr) value = SmlValues::CollapseBlanks(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
   });
   return value == "deprecated" ? std::string() : value;
+}
+
+int32_t SmlLibrary::ScalarNumber(const char* suffix, int32_t missing) {
+  int32_t value = missing;
+  Optional([&] {
+    Answer answer;
+    session_->RequestGet(Dotted(suffix).c_str(), &answer.list);
+    if (answer.list.len >= 1) value = Integer(answer.list.list[0].value, missing);
+  });
+  return value;
 }
 
 int32_t SmlLibrary::Recognize() {

@@ -11,7 +11,7 @@
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
 #include "platform/text/string_printf.h"
-#include "sml_values.h"
+#include "plugins/smlib/sml_values.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "sml_values.h"
+#include "plugins/smlib/sml_values.h"
 
 #include <cctype>
 #include <cstring>

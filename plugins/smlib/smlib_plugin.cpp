@@ -14,7 +14,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
 #include "platform/sync/clock.h"
-#include "sml_library.h"
+#include "plugins/smlib/sml_library.h"
 #include "sml_trap.h"
 
 using orla::OrlaException;

@@ -4,7 +4,9 @@ storage media library MIB objects, with the drives' status and cleaning flag
 kept in the simulator's state so simctl can change them.
 
 lib01 is healthy (four drives, 64-bit counters as 8 raw octets), lib02 has a
-drive that needs cleaning (counters as decimal text), lib03 a failed drive.
+drive that needs cleaning (counters as decimal text), lib03 a failed drive
+and an import/export port whose name is markup (the device pages must show
+it as text).
 """
 import os
 
@@ -105,6 +107,18 @@ def records(lib):
     locations.append((42, 6, True, False, 'X00042L8'))
     for d in range(1, lib['drives'] + 1):
         locations.append((100 + d, 4, d == 1, False, 'A%05dL8' % (90 + d) if d == 1 else ''))
+    # SCSI controllers: one per drive, then the changer's; the FC ports
+    # name the drives' controllers.
+    add(SML + '.12.1.0', '2', lib['drives'] + 1)
+    for c in range(1, lib['drives'] + 2):
+        entry = SML + '.12.2.1.'
+        drive = c if c <= lib['drives'] else 0
+        add(entry + '1.%d' % c, '2', c)
+        add(entry + '3.%d' % c, '4', 'Drive %d controller' % c if drive else 'Changer controller')
+        add(entry + '4.%d' % c, '2', 2)
+        add(entry + '6.%d' % c, '2', 3)
+        add(entry + '7.%d' % c, '2', 0 if drive else 1)
+        add(entry + '8.%d' % c, '2', drive)
     add(SML + '.13.1.0', '2', len(locations))
     add(SML + '.13.2.0', '2', sum(1 for l in locations if l[2]))
     for index, kind, present, cleaner, label in locations:
@@ -117,7 +131,8 @@ def records(lib):
     add(SML + '.14.1.0', '2', 1)
     add(SML + '.14.2.1.1.1', '2', 1)
     add(SML + '.14.2.1.3.1', '2', 2)
-    add(SML + '.14.2.1.4.1', '4', 'I/E station 1')
+    add(SML + '.14.2.1.4.1', '4', 'I/E <script>alert("lib03")</script> & "mail slot"' if lib['name'] == 'lib03'
+        else 'I/E station 1')
     add(SML + '.14.2.1.7.1', '2', 41)
     add(SML + '.15.1.0', '2', lib['drives'])
     for d in range(1, lib['drives'] + 1):

@@ -90,6 +90,7 @@ expect_eq "type file" "$(owner_mode /opt/kor/devices/famib.cfg)" "root:koragent 
 expect_eq "web server data" "$(owner_mode /opt/kor/KORZEPD)" "koragent:koragent 700"
 expect_eq "web content" "$(owner_mode /opt/kor/KORZEPA)" "root:root 755"
 expect_eq "extension module" "$(owner_mode /opt/kor/KORZEPD/extensions/famib_webagent.so)" "root:root 644"
+expect_eq "library extension module" "$(owner_mode /opt/kor/KORZEPD/extensions/smlib_webagent.so)" "root:root 644"
 UNIT=$TMP/units/KORAgent.service
 grep -qx 'User=koragent' "$UNIT" || fail "unit does not run as koragent"
 grep -qx 'ReadWritePaths=-/opt/kor/KOR -/opt/kor/KORZEPD' "$UNIT" || fail "unit writable paths"

@@ -6,27 +6,12 @@
 // that the pass-through calls the address the server listens on. One server
 // per process, so the whole flow is one test.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "agent/core/orla_exception.h"
-#include "agent/devices/element_registry.h"
-#include "agent/web/page_server.h"
-#include "platform/library/dynamic_library.h"
 #include "platform/text/string_printf.h"
-#include "platform/zepa/zepa.h"
-#include "tests/integration/devices/simulator_fixture.h"
-#include "tests/integration/web/loopback_https.h"
-#include "tests/support/file_text.h"
-#include "tests/support/free_port.h"
-#include "tests/support/scoped_settings.h"
+#include "tests/integration/webagent/web_agent_fixture.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/text_lines.h"
 
@@ -39,94 +24,11 @@ constexpr char kTc01Unit[] = "10000060451" "72a010000000000000000";
 using test::Contains;
 using Reply = test::HttpsReply;
 
-class WebAgentIntegration : public test::SimulatorFixture {
+class WebAgentIntegration : public test::WebAgentFixture {
  protected:
-  WebAgentIntegration() : SimulatorFixture(140) {}
+  WebAgentIntegration() : WebAgentFixture(140, {"famib_webagent.so"}, {"tc01", "tc02"}) {}
 
-  void SetUp() override {
-    SimulatorFixture::SetUp();
-    if (HasFatalFailure()) return;
-    https_ = {test::FreeLoopbackPort(SOCK_STREAM), dir_.Path(), "127.0.0.2"};
-    ASSERT_NE(https_.port, 0);
-    settings_.HttpsPort(https_.port).HttpsAddress(https_.host);
-    namespace fs = std::filesystem;
-    fs::create_directories(dir_.File("KORZEPA"));
-    fs::create_directories(dir_.File("KORZEPD/extensions"));
-    const std::string module = dir_.File("KORZEPD/extensions/famib_webagent.so");
-    fs::copy_file(std::string(KOR_BINARY_DIR) + "/extensions/famib_webagent.so", module);
-
-    registry_ = Loaded();
-    // Code 6: the devices do not send their traps here yet; they are kept.
-    for (const char* name : {"tc01", "tc02"}) {
-      try {
-        registry_->AddElement(name, Address(name), 300);
-      } catch (OrlaException* e) {
-        std::unique_ptr<OrlaException> owned(e);
-        ASSERT_EQ(e->Code(), 6) << e->Message();
-      }
-    }
-    ElementRegistry::SetInstance(registry_.get());
-
-    PageServer* server = PageServer::Instance();
-    server->Start(AgentLayout("", dir_.File("KOR")));
-    ASSERT_NE(server->Handle(), 0u);
-    // The server has loaded the module from its extensions/ folder: its
-    // record names the root "webagent", which is therefore taken.
-    EXPECT_EQ(log_.Count("The web server loaded the extension module " + module + "."), 1);
-    std::string error;
-    library_ = DynamicLibrary::Open(module, &error);
-    ASSERT_NE(library_, nullptr) << error;
-    auto fill = reinterpret_cast<PFN_GETEXTENSIONRECORD>(library_->Symbol("GetExtensionRecord", &error));
-    ASSERT_NE(fill, nullptr) << error;
-    ExtensionRecord record{};
-    ASSERT_EQ(fill(&record), 1);
-    EXPECT_STREQ(record.szName, "webagent");
-    EXPECT_EQ(record.dwSize, sizeof(ExtensionRecord));
-    EXPECT_EQ(ZEPARegisterIsapiExtension(server->Handle(), &record), 0);
-  }
-
-  void TearDown() override {
-    PageServer::Instance()->Shutdown();
-    ElementRegistry::SetInstance(nullptr);
-    registry_.reset();
-    SimulatorFixture::TearDown();
-  }
-
-  // With the session of the last LogIn: the device pages need one.
-  Reply Curl(const std::string& path, const std::string& extra = "") {
-    return https_.Request(path, session_.empty() ? extra : "-b '" + session_ + "' " + extra);
-  }
-  // Signs the administrator in for the requests that follow.
-  void LogIn() {
-    session_ = dir_.File("jar.txt");
-    ASSERT_EQ(https_.LogIn("administrator", test::ReadLine(dir_.File("KORZEPD/administrator-password.txt")),
-                           session_),
-              303);
-  }
   std::string Origin() const { return https_.OriginHeader(); }
-  std::string Page(const char* page, const std::string& device) {
-    return StringPrintf("/KOR/WebAgent/%s?device=%s&addr=%s", page, device.c_str(), Address(device).c_str());
-  }
-  // How many SNMP requests the simulated devices have answered so far.
-  int SimulatorRequests() {
-    const std::string log = test::ReadFile(dir_.File("sim/snmpsimd.log"));
-    int count = 0;
-    for (size_t at = log.find("Request var-binds"); at != std::string::npos;
-         at = log.find("Request var-binds", at + 1)) {
-      ++count;
-    }
-    return count;
-  }
-  // `viewers` requests for `path` at once: the status and size of each answer.
-  std::vector<std::string> ViewAtOnce(const std::string& path, int viewers) {
-    std::string urls;
-    for (int i = 0; i < viewers; ++i) urls += StringPrintf(" -o /dev/null 'https://%s:%d%s'", https_.host.c_str(),
-                                                           https_.port, path.c_str());
-    return test::Lines(test::CommandOutput(
-        StringPrintf("curl -sk -b '%s' --max-time 60 --parallel --parallel-immediate --parallel-max %d "
-                     "-w '%%{http_code} %%{size_download}\\n'%s",
-                     session_.c_str(), viewers, urls.c_str())));
-  }
   // The value alone: snmpget's warnings (its state file under
   // /var/lib/snmp, written by every snmp tool that runs at the same time)
   // stay out of it.
@@ -134,12 +36,6 @@ class WebAgentIntegration : public test::SimulatorFixture {
     return test::CommandOutput(StringPrintf("snmpget -v1 -c public -t 1 -r 1 -Oqv %s:%d %s 2>/dev/null",
                                             Address("tc01").c_str(), kSnmpPort, kUnitContact));
   }
-
-  test::ScopedSettings settings_;
-  std::unique_ptr<ElementRegistry> registry_;
-  std::unique_ptr<DynamicLibrary> library_;
-  test::LoopbackHttps https_;
-  std::string session_;
 };
 
 TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {

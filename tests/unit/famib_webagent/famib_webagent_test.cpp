@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugins/famib_webagent/device_request.h"
+#include "plugins/webagent_kit/device_request.h"
 #include "plugins/famib_webagent/fibre_page.h"
 #include "plugins/famib_webagent/fibre_web_agent.h"
 #include "tests/support/text_lines.h"
@@ -26,7 +26,7 @@ TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
   r.variables = {{"HTTP_VESTRA_MACHINE", "127.0.1.11"}, {"HTTP_VESTRA_COMMUNITY", "public"},
                  {"HTTP_VESTRA_SETCOMMUNITY", "private"}, {"HTTP_VESTRA_DEVICE", "tc01"},
                  {"HTTP_VESTRA_TIMEOUT", "2000"}, {"HTTP_VESTRA_RETRIES", "3"}};
-  DeviceRequest request(r.Ecb());
+  DeviceRequest request(r.Ecb(), "/webagent/Fibre/");
   EXPECT_EQ(request.Page(), "index.html");
   EXPECT_TRUE(request.IsPost());
   EXPECT_EQ(request.Machine(), "127.0.1.11");
@@ -41,7 +41,7 @@ TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
   EXPECT_EQ(request.Field("Unit"), std::nullopt);
 
   RecordingRequest bare("GET", "/WEBAGENT/fibre/ports.html");
-  DeviceRequest plain(bare.Ecb());
+  DeviceRequest plain(bare.Ecb(), "/webagent/Fibre/");
   EXPECT_EQ(plain.Page(), "ports.html");
   EXPECT_EQ(plain.Machine(), "");
   EXPECT_EQ(plain.SetCommunity(), "");

@@ -125,6 +125,11 @@ TEST_F(WebAgentPageTest, GetForwardsTheDeviceWithItsGetCommunityOnly) {
       {"/KOR/WebAgent/index.html", "addr=10.9.9.9", "https://localhost:2381/webagent/Fibre/index.html",
        Lines("10.9.9.9", "", "", "")},
       {"/KOR/WebAgent/", "", "https://localhost:2381/webagent/Fibre/", Lines("", "", "", "")},
+      // A library's pages go to the library module; the segment only at the start.
+      {"/KOR/WebAgent/Library/index.html", "device=lib02&addr=10.1.2.3", "https://localhost:2381/weblibrary/index.html",
+       Lines("10.1.2.3", "public", "", "lib02")},
+      {"/KOR/WebAgent/x/Library/index.html", "addr=10.1.2.3", "https://localhost:2381/webagent/Fibre/x/Library/index.html",
+       Lines("10.1.2.3", "public", "", "")},
       // Line breaks in the decoded values never start a header line.
       {"/KOR/WebAgent/index.html", "device=tc01%0d%0aX-Device:%202&addr=%0d%0aX-Injected:%201",
        "https://localhost:2381/webagent/Fibre/index.html", Lines("X-Injected: 1", "", "", "tc01X-Device: 2")},

@@ -49,6 +49,12 @@ class SmlLibrary {
   // root, e.g. "6.2.1.11") with the row's index and value, in walk order.
   void Walk(const char* column, const std::function<void(uint32_t, const AsnAny&)>& row);
 
+  // A scalar's text (blanks collapsed; "" when missing or "deprecated") and
+  // number (`missing` when absent or not a number), `suffix` below the root
+  // ("3.1.0").
+  std::string Scalar(const char* suffix);
+  int32_t ScalarNumber(const char* suffix, int32_t missing);
+
   static int32_t Integer(const AsnAny& value, int32_t missing);
   static std::string Text(const AsnAny& value);
 
@@ -57,7 +63,6 @@ class SmlLibrary {
   // or missing object is no error (the caller keeps its default), while a
   // device that does not answer still fails the whole call.
   static void Optional(const std::function<void()>& work);
-  std::string Scalar(const char* suffix);
 
   SnmpSession* session_;
 };

@@ -1,6 +1,6 @@
 #pragma once
-// One request to the device web agent, as the web server hands it over:
-// the page asked for, the method, the posted form fields, and the device to
+// One request to a device web agent module, as the web server hands it
+// over: the page asked for (below the module's root), the method, the posted form fields, and the device to
 // manage, which the agent's pass-through names in request header lines:
 //
 //   VESTRA_MACHINE       the device's TCP/IP address
@@ -16,12 +16,15 @@
 // here: the agent's client request gives up after a few seconds of silence,
 // and a page must be back before that.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/zepa/zepa.h"
 
 namespace orla {
+
+class SnmpSession;
 
 class DeviceRequest {
  public:
@@ -33,9 +36,11 @@ class DeviceRequest {
   // All tries of one SNMP request together, at most.
   static constexpr int32_t kMaxWait = 8000;
 
-  explicit DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb);
+  // `root` is the path the module serves, "/webagent/Fibre/" (matched
+  // ignoring case, as the server does).
+  DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb, const char* root);
 
-  // The page below the module's root, "index.html" for "/webagent/Fibre/index.html";
+  // The page below the root, "index.html" for "/webagent/Fibre/index.html";
   // empty for the root itself.
   const std::string& Page() const { return page_; }
   bool IsPost() const { return post_; }
@@ -56,6 +61,10 @@ class DeviceRequest {
   // A posted form field, decoded ("+" a space, "%xx" a byte); none when the
   // request posted no such field.
   std::optional<std::string> Field(const std::string& name) const;
+
+  // A session to the request's device with `community`, the request's
+  // time-out and retries.
+  std::unique_ptr<SnmpSession> OpenSession(const std::string& community) const;
 
   // Whether a machine text can only be an address or a host name (letters,
   // digits, ".", "-", ":"; 1 to 255 characters).

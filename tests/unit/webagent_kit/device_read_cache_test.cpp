@@ -1,6 +1,6 @@
 // The device web agent's shared readings: one read for viewers who ask at
 // once, kept for its lifetime, dropped by a change, never kept across one.
-#include "plugins/famib_webagent/device_read_cache.h"
+#include "plugins/webagent_kit/device_read_cache.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <chrono>
 #include <future>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,8 +17,13 @@
 namespace orla {
 namespace {
 
-using Kind = DeviceReadCache::Kind;
-using Reading = DeviceReadCache::Reading;
+// A module's reading and kinds of page, as far as the cache cares.
+enum class Kind { kUnits, kPorts, kEvents };
+struct Reading {
+  int errorCode = 0;
+  std::string errorMessage;
+};
+using Cache = DeviceReadCache<Reading, Kind>;
 
 class DeviceReadCacheTest : public ::testing::Test {
  protected:
@@ -35,7 +41,7 @@ class DeviceReadCacheTest : public ::testing::Test {
 
   test::ManualClock clock_;
   std::atomic<int> reads_{0};
-  DeviceReadCache cache_{std::chrono::milliseconds(3000), &clock_};
+  Cache cache_{std::chrono::milliseconds(3000), &clock_};
 };
 
 TEST_F(DeviceReadCacheTest, AReadingIsKeptForItsLifetimePerDeviceCommunityAndKind) {
@@ -59,7 +65,7 @@ TEST_F(DeviceReadCacheTest, ViewersWhoAskDuringAReadShareIt) {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   std::atomic<int> asked{0};
-  const DeviceReadCache::Reader slow = [&] {
+  const Cache::Reader slow = [&] {
     released.wait();
     return Next();
   };

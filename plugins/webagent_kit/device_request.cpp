@@ -1,18 +1,17 @@
-#include "device_request.h"
+#include "plugins/webagent_kit/device_request.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "agent/snmp/snmp_session.h"
 #include "platform/text/ascii_case.h"
 #include "platform/text/url_decoding.h"
 
 namespace orla {
 
 namespace {
-
-constexpr char kRoot[] = "/webagent/Fibre/";
 
 // A decimal number from a header value; false for anything else.
 bool ParseNumber(const std::string& text, int64_t* value) {
@@ -23,11 +22,10 @@ bool ParseNumber(const std::string& text, int64_t* value) {
 
 }  // namespace
 
-DeviceRequest::DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb) {
+DeviceRequest::DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb, const char* root) {
   const std::string path = ecb->lpszPathInfo != nullptr ? ecb->lpszPathInfo : "";
-  // The root is matched ignoring case, as the server does.
-  if (AsciiCase::StartsWith(path, kRoot)) {
-    page_ = path.substr(std::strlen(kRoot));
+  if (AsciiCase::StartsWith(path, root)) {
+    page_ = path.substr(std::strlen(root));
   }
   post_ = ecb->lpszMethod != nullptr && std::strcmp(ecb->lpszMethod, "POST") == 0;
   if (ecb->lpbData != nullptr) data_.assign(reinterpret_cast<const char*>(ecb->lpbData), ecb->cbAvailable);
@@ -83,6 +81,13 @@ std::optional<std::string> DeviceRequest::Field(const std::string& name) const {
     pos = end + 1;
   }
   return std::nullopt;
+}
+
+std::unique_ptr<SnmpSession> DeviceRequest::OpenSession(const std::string& community) const {
+  auto session = std::make_unique<SnmpSession>(machine_.c_str(), community.c_str());
+  session->SetTimeoutMilliseconds(timeout_);
+  session->SetRetries(retries_);
+  return session;
 }
 
 bool DeviceRequest::IsPlainHost(const std::string& text) {

@@ -5,7 +5,7 @@
 // and by korusers alike. Beside the agent directory, with its path followed
 // by a suffix, live the web content served under /KOR/ ("ZEPA") and the web
 // server's data: certificate, key, users ("ZEPD"). Inside it the agent's own
-// files (KORAgent.db, storage.ini, sysinfo.agt, client.ini).
+// files (KORAgent.db, storage.ini, sysinfo.agt, client.ini, snmpv3.conf).
 //
 // The agent parses KORAgent.cfg whole (every line checked, with its event
 // texts) and makes its layout from the line 2 it read; the install command
@@ -26,6 +26,7 @@ class AgentLayout {
   static constexpr char kPollingIntervalFileName[] = "storage.ini";
   static constexpr char kSystemInformationFileName[] = "sysinfo.agt";
   static constexpr char kTrapDestinationFileName[] = "client.ini";
+  static constexpr char kSnmpV3FileName[] = "snmpv3.conf";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -57,6 +58,9 @@ class AgentLayout {
   std::string SystemInformationFile() const { return File(kSystemInformationFileName); }
   // The hosts that receive the agent's own traps.
   std::string TrapDestinationFile() const { return File(kTrapDestinationFileName); }
+  // The SNMPv3 profiles, their assignments and the v3-only switch
+  // (owner-only: SnmpV3CredentialFile).
+  std::string SnmpV3File() const { return File(kSnmpV3FileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

@@ -45,11 +45,11 @@ SnmpMgrUsm UsmOf(const SnmpV3Profile& profile) {
 // Raises 2009 for a security failure of `address` (`reason` the words),
 // remembered for the address and for the calling thread.
 [[noreturn]] void ThrowSecurityFailure(const char* address, const std::string& user, const std::string& reason) {
-  ++t_securityFailures;
-  t_lastSecurityFailure = reason;
   if (!user.empty()) SnmpV3EngineTable::Instance().Failed(address, user, reason);
   const std::string message = user.empty() ? reason + " (SNMPv3 only)."
                                            : reason + " (SNMPv3 user " + user + ").";
+  ++t_securityFailures;
+  t_lastSecurityFailure = message;
   throw new OrlaException(kErrSnmpSecurity, 0, message);
 }
 
@@ -257,7 +257,7 @@ bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList*
     answered = SnmpMgrRequest(session_, requestType, list, &errorStatus, &errorIndex);
     if (answered) ++t_answers;
     lastError = SnmpMgrGetLastError();
-    if (answered) LearnEngine(session_, agentAddress_, UserFor(agentAddress_));
+    LearnEngine(session_, agentAddress_, UserFor(agentAddress_));
     Close();
   }
 

@@ -129,9 +129,10 @@ class SnmpSession : public RootObject {
   // from the count before and after whether the device answered meanwhile,
   // without a field in the session's fixed layout.
   static uint64_t AnswersOnThisThread();
-  // The same for SNMPv3 security failures (2009), with the words of the
-  // latest ("Authentication failed"): a caller whose plug-in turned the
-  // failure into an answer of its own ("not my type") still learns why.
+  // The same for SNMPv3 security failures (2009), with the message of the
+  // latest ("Authentication failed (SNMPv3 user kor)."): a caller whose
+  // plug-in turned the failure into an answer of its own ("not my type")
+  // still learns why.
   static uint64_t SecurityFailuresOnThisThread();
   static const std::string& LastSecurityFailureOnThisThread();
 

@@ -1,6 +1,10 @@
 #include "agent/core/agent_layout.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <fstream>
+#include <vector>
 
 namespace orla {
 
@@ -26,6 +30,15 @@ bool AgentLayout::Read(const std::string& programDirectory, AgentLayout* layout,
   }
   *layout = AgentLayout(programDirectory, line);
   return true;
+}
+
+std::string AgentLayout::RunningProgramDirectory() {
+  std::vector<char> buffer(PATH_MAX + 1, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return ".";
+  const std::string path(buffer.data(), static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
 }  // namespace orla

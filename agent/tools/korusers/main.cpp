@@ -5,7 +5,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <climits>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,15 +15,6 @@
 #include "platform/zepa/users_command.h"
 
 namespace {
-
-std::string ProgramDirectory() {
-  std::vector<char> buf(PATH_MAX + 1, '\0');
-  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return ".";
-  std::string path(buf.data(), static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-}
 
 // The terminal settings to put back when a signal ends the program at the
 // password prompt (Ctrl-C), so that the shell does not go on without echo.
@@ -90,7 +80,7 @@ int main(int argc, char** argv) {
   // of the ports concerns the tool: a bad one is left to the agent to report.
   orla::AgentSettings::Load();
   std::vector<std::string> args(argv + 1, argv + argc);
-  const std::string programDirectory = ProgramDirectory();
+  const std::string programDirectory = orla::AgentLayout::RunningProgramDirectory();
   orla::UsersCommand::DefaultDataDirectory defaultDirectory;
   defaultDirectory.find = [&programDirectory](std::string* directory, std::string* error) {
     orla::AgentLayout layout;

@@ -45,7 +45,7 @@ for entry in "-rwxr-xr-x root/root ./opt/kor/KORAgent" "-rw-r--r-- root/root ./o
              "-rw-r--r-- root/root ./opt/kor/devices/famib.so" "drwxr-xr-x root/root ./opt/kor/KORZEPA/" \
              "drwx------ root/root ./opt/kor/KORZEPD/" "drwxr-xr-x root/root ./opt/kor/KOR/" \
              "-rw-r----- root/root ./opt/kor/devices/famib.cfg" \
-             "-rw-r--r-- root/root ./opt/kor/mibs/KOR-NOTIFICATION-MIB.txt"; do
+             "-rw-r--r-- root/root ./opt/kor/mibs/KOR-NOTIFICATION-MIB.txt" "-rwxr-xr-x root/root ./opt/kor/korsnmpv3"; do
   grep -qxF -- "$entry" <<<"$contents" || fail "package lacks $entry"
 done
 grep -E '\./opt/kor/(KORAgent\.cfg|KOR/storage\.ini|KORZEPD/users)$' <<<"$contents" && fail "package owns a kept file"

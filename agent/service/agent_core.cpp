@@ -11,6 +11,7 @@
 
 #include "agent/core/event_log.h"
 #include "agent/core/polling_interval_file.h"
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/devices/element_registry.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
@@ -80,7 +81,7 @@ int AgentCore::StartHost(const std::string& programPath, PauseGate* gate) {
 
 void AgentCore::RemoveRewriteLeftovers() const {
   for (const std::string& file : {layout_.ElementFile(), layout_.TrapDestinationFile(), layout_.PollingIntervalFile(),
-                                   layout_.SystemInformationFile()}) {
+                                   layout_.SystemInformationFile(), layout_.SnmpV3File()}) {
     AtomicFile::RemoveLeftovers(file);
   }
 }
@@ -116,6 +117,10 @@ bool AgentCore::PrepareRegistryFilePath() {
 }
 
 void AgentCore::CreateElementRegistry() {
+  // The SNMPv3 profiles the sessions use, read again whenever korsnmpv3
+  // changes them; a file that cannot be read leaves every device on its
+  // community and says why (a WARNING).
+  SnmpV3CredentialStore::Instance().Open(layout_.SnmpV3File());
   // Loading recognises and binds every stored element and starts their
   // polling threads.
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());

@@ -63,6 +63,8 @@ std::string Recognizer::Recognize(const std::string& address) try {
     // A device that refused the SNMPv3 credentials is not "not this type":
     // no type can be told without them.
     if (SnmpSession::SecurityFailuresOnThisThread() != securityFailures) {
+      // The session's own exception has said it already.
+      OrlaException::Quiet quiet;
       throw new OrlaException(kErrSnmpSecurity, 0, SnmpSession::LastSecurityFailureOnThisThread());
     }
 

@@ -57,6 +57,7 @@ TEST_F(SnmpV3PollingTest, EachUserPollsItsControllerAndAWrongPassPhraseStaysUnbo
     credentials = CredentialsWith(profile, Address(row.device), credentials);
     file += std::string(row.device) + "|" + Address(row.device) + "\n";
   }
+  ASSERT_EQ(credentials.Assign("kor-sha1", Address("host01")), "");
   SnmpV3CredentialStore::Instance().Set(credentials);
   dir_.Write("KORAgent.db", file);
 
@@ -80,6 +81,9 @@ TEST_F(SnmpV3PollingTest, EachUserPollsItsControllerAndAWrongPassPhraseStaysUnbo
                        "): Authentication failed (SNMPv3 user kor-sha1). It stays listed as \"Authentication "
                        "failed\""),
             1);
+  // Adding a device that refuses the credentials is refused, saying why.
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("host01", Address("host01"), 300); }), 2009);
+  EXPECT_EQ(log_.Count("WARNING: Authentication failed (SNMPv3 user kor-sha1)."), 1);
   // Set over v3: the controller is told to send its traps here.
   EXPECT_EQ(CodeOf([&] { registry->ConfigureTrapReceiver("tc01"); }), 0);
   EXPECT_NE(Simctl("trapreg tc01 list").find("filter 8 active"), std::string::npos);

@@ -71,7 +71,7 @@ TEST(SnmpSessionThreadedTest, SharedAndSeparateSessionsGiveCorrectAnswers) {
 // made and users created concurrently, then many rounds of requests.
 TEST(SnmpSessionThreadedTest, SixtyFourDevicesPolledOverSnmpV3AtOnceGiveCorrectAnswers) {
   constexpr int kDevices = 64;
-  constexpr int kRounds = 12;
+  constexpr int kRounds = 25;
   test::ScopedSettings settings;
   std::vector<std::string> hosts;
   SnmpV3Credentials credentials;

@@ -75,4 +75,12 @@ std::unique_ptr<ElementRegistry> SimulatorFixture::Loaded(int pollingInterval, C
   return registry;
 }
 
+int StatusOf(ElementRegistry& registry, const std::string& name) {
+  const std::string list = registry.ListElements(false);
+  const size_t at = list.find("|" + name + "|");
+  if (at == std::string::npos) return -100;
+  const size_t start = list.rfind('|', at - 1);
+  return std::stoi(list.substr(start == std::string::npos ? 0 : start + 1));
+}
+
 }  // namespace orla::test

@@ -69,6 +69,10 @@ class SimulatorFixture : public ::testing::Test {
   std::string previousDirectory_;
 };
 
+// The status field of the element's record in the registry's list string;
+// -100 when the element is not listed.
+int StatusOf(ElementRegistry& registry, const std::string& name);
+
 // The fixture on the block of addresses that starts at `FirstHost`.
 template <int FirstHost>
 class SimulatorOn : public SimulatorFixture {

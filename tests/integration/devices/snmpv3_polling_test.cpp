@@ -17,15 +17,6 @@
 namespace orla::test {
 namespace {
 
-// The status field of the element's record in the list string.
-int StatusOf(ElementRegistry& registry, const std::string& name) {
-  const std::string list = registry.ListElements(false);
-  const size_t at = list.find("|" + name + "|");
-  if (at == std::string::npos) return -100;
-  const size_t start = list.rfind('|', at - 1);
-  return std::stoi(list.substr(start == std::string::npos ? 0 : start + 1));
-}
-
 class SnmpV3PollingTest : public SimulatorFixture {
  protected:
   SnmpV3PollingTest() : SimulatorFixture(120, true) {}

@@ -386,7 +386,11 @@ void TrapReceiver::Receive() {
   bool refused = false;
   if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap, &refused)) {
     dropped_.fetch_add(1);
-    if (refused) refused_.fetch_add(1);
+    if (refused) {
+      refused_.fetch_add(1);
+      // Wakes the taker, which reports refusals (at most once a minute).
+      event_.Set();
+    }
     return;
   }
   trap.arrival = arrival;

@@ -87,7 +87,8 @@ class TrapReceiver {
   // Ends the thread and closes the transport; the queue is kept.
   void Stop();
 
-  // Set while traps are queued (and possibly longer: the taker resets it).
+  // Set while traps are queued (and possibly longer: the taker resets it),
+  // and when an SNMPv3 message was refused.
   ManualResetEvent& Event() { return event_; }
   // Takes the oldest queued trap; false when the queue is empty.
   bool Take(Trap* trap);

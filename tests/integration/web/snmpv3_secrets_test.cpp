@@ -4,7 +4,8 @@
 // output, nor the process listing (argv and environment) of the agent or
 // of korsnmpv3, which reads them from a file and from standard input. One
 // element is polled over v3, one refused with a wrong pass phrase, so both
-// the happy and the failing paths have written what they write.
+// the happy and the failing paths have written what they write; then a v3
+// trap from the polled device is logged and one with a wrong key counted.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -65,6 +66,34 @@ TEST_F(SnmpV3Secrets, NoPassPhraseInAnyPageEventLogOrProcessListing) {
       },
       30s, 200ms))
       << status;
+
+  // A v3 trap from tc01 as its polled user is logged (its engine ID, which
+  // polling learned, is the only one the trap can carry); one with a wrong
+  // key is counted, not logged.
+  // The device's own boots and time go with it, as a device sends them.
+  auto field = [&status](const std::string& name) {
+    const size_t at = status.find_first_not_of('"', status.find("\"" + name + "\":") + name.size() + 3);
+    return status.substr(at, status.find_first_of("\",}", at) - at);
+  };
+  const std::string engineId = field("engineId");
+  for (const char* key : {good.authPass, "wrong-trap-pass-phrase"}) {
+    ASSERT_EQ(RunCommand(StringPrintf("snmptrap -v3 -e 0x%s -Z %s,%d -u %s -l authPriv -a SHA-256 -A %s -x AES -X %s "
+                                      "127.0.0.1:%d '' .1.3.6.1.6.3.1.1.5.1 .1.3.6.1.6.3.18.1.3.0 a 127.0.6.1",
+                                      engineId.c_str(), field("engineBoots").c_str(),
+                                      std::stoi(field("engineTime")) + 2, good.user, key, good.privPass, trapPort_)),
+              0);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(dir_.File("events.log")).find("cold start") != std::string::npos; }, 20s,
+                        100ms))
+      << ReadFile(dir_.File("events.log")) << Page("metrics", jar).body;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Page("metrics", jar).body.find("koragent_traps_snmpv3_refused_total 1") != std::string::npos; },
+      20s, 100ms));
+  const std::string events = ReadFile(dir_.File("events.log"));
+  EXPECT_EQ(events.find("cold start"), events.rfind("cold start")) << "logged once";
+  EXPECT_TRUE(WaitUntil(
+      [&] { return ReadFile(dir_.File("events.log")).find("1 SNMPv3 traps were refused") != std::string::npos; }, 20s,
+      100ms));
 
   std::string everything = status;
   for (const char* page : {"elements.html", "agent_config.htm", "kor.xml", "events.json?limit=1000", "events.html",

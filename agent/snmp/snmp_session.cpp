@@ -23,6 +23,9 @@ namespace {
 
 thread_local uint64_t t_answers = 0;
 thread_local uint64_t t_securityFailures = 0;
+// The SNMPv3 user of the session this thread opened last ("" for a
+// community session): a request opens and uses its session on one thread.
+thread_local std::string t_openUser;
 thread_local std::string t_lastSecurityFailure;
 
 // The profile's parameters in the management API's terms (the two sets of
@@ -59,12 +62,6 @@ void LearnEngine(LPSNMP_MGR_SESSION session, const char* address, const std::str
   SnmpMgrEngine engine;
   if (!SnmpMgrEngineOf(session, &engine)) return;
   SnmpV3EngineTable::Instance().Learned(address, user, engine.engineId, engine.boots, engine.time, engine.timeKnown);
-}
-
-// The user of the profile covering `address`, "" for a community session.
-std::string UserFor(const char* address) {
-  const SnmpV3Profile* profile = SnmpV3CredentialStore::Instance().Current()->ProfileFor(address);
-  return profile != nullptr ? profile->user : std::string();
 }
 
 [[noreturn]] void ThrowNoMemory(int error) {
@@ -139,6 +136,7 @@ void SnmpSession::Open() {
   const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
   const SnmpV3Profile* profile = credentials->ProfileFor(agentAddress_);
   const int port = AgentSettings::Current().SnmpPort();
+  t_openUser = profile != nullptr ? profile->user : std::string();
   if (profile != nullptr) {
     SnmpMgrUsm usm = UsmOf(*profile);
     usm.engineId = SnmpV3EngineTable::Instance().EngineId(agentAddress_);
@@ -257,13 +255,13 @@ bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList*
     answered = SnmpMgrRequest(session_, requestType, list, &errorStatus, &errorIndex);
     if (answered) ++t_answers;
     lastError = SnmpMgrGetLastError();
-    LearnEngine(session_, agentAddress_, UserFor(agentAddress_));
+    if (!t_openUser.empty()) LearnEngine(session_, agentAddress_, t_openUser);
     Close();
   }
 
   if (!answered) {
     SnmpUtilVarBindListFree(list);
-    if (const char* text = SnmpMgrUsmErrorText(lastError)) ThrowSecurityFailure(agentAddress_, UserFor(agentAddress_), text);
+    if (const char* text = SnmpMgrUsmErrorText(lastError)) ThrowSecurityFailure(agentAddress_, t_openUser, text);
     if (lastError == SNMP_MGMTAPI_TIMEOUT) throw new OrlaException(kErrTimeout, 0, kMsgTimeout);
     if (lastError == ENOMEM) ThrowNoMemory(ENOMEM);
     throw new OrlaException(kErrCommunication, 0, kMsgCommunication);

@@ -14,6 +14,11 @@
 #                                            memory, idle CPU, pass; run it
 #                                            under prlimit --nofile=1024:524288
 #                                            to give it a service's limits
+#   bench/agent_bench.sh scale-v3 [COUNT]    the scale run over SNMPv1 and then
+#                                            over SNMPv3 authPriv (SHA-256,
+#                                            AES-128) in one invocation: the
+#                                            agent's CPU for one status pass
+#                                            each, and their ratio (goal <= 2)
 #   bench/agent_bench.sh sockets             one controller: a GET with a socket
 #                                            opened for it against one kept by
 #                                            the session, and open + close alone
@@ -74,6 +79,7 @@ if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH
   cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_BUILD_TESTS=OFF \
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
+  [ "${1:-}" != scale-v3 ] || targets+=(--target korsnmpv3)
   # The web pages are measured on an installed program directory: all of it.
   case "${1:-}" in listpage | devicepage | console | metrics) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
@@ -130,14 +136,25 @@ start_sim() {
   hard=$(ulimit -Hn)
   [ "$hard" = unlimited ] && hard=65536
   [ "$hard" -gt 65536 ] && hard=65536
-  (ulimit -Sn "$hard" && exec snmpsimd --v2c-arch --data-dir="$dir/data" --cache-dir="$dir/cache" \
+  # With SIM_V3 the SNMPv3 architecture and the benchmark's user; the
+  # context name "tc01" picks the recording.
+  local architecture=(--v2c-arch)
+  if [ -n "${SIM_V3:-}" ]; then
+    ln -s ../tc01.snmprec "$dir/data/tc01.snmprec"
+    architecture=(--v3-user=kor-bench --v3-auth-proto=SHA256 --v3-auth-key=bench-auth-pass
+                  --v3-priv-proto=AES --v3-priv-key=bench-priv-pass)
+  fi
+  (ulimit -Sn "$hard" && exec snmpsimd "${architecture[@]}" --data-dir="$dir/data" --cache-dir="$dir/cache" \
     --variation-modules-dir="$dir/variation" --variation-module-options="korsim:$dir/state" \
     "$logging" "${privileges[@]}" "${endpoints[@]}") >"$dir/out" 2>&1 </dev/null &
   SIM_PID=$!
   PIDS+=("$SIM_PID")
   for i in 0 $((count - 1)); do
     local deadline=$((SECONDS + 600))
-    until snmpget -v1 -c public -t 1 -r 0 "$(address $((first + i))):$SNMP_PORT" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; do
+    local probe=(-v1 -c public)
+    [ -z "${SIM_V3:-}" ] || probe=(-v3 -u kor-bench -l authPriv -a SHA-256 -A bench-auth-pass -x AES
+                                   -X bench-priv-pass -n tc01)
+    until snmpget "${probe[@]}" -t 1 -r 0 "$(address $((first + i))):$SNMP_PORT" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; do
       [ $SECONDS -lt $deadline ] || { echo "snmpsimd did not start"; cat "$dir/out"; exit 1; }
       sleep 0.3
     done
@@ -262,6 +279,29 @@ case "${1:-}" in
     start_sim a 0 "$half"
     start_sim b "$half" $((count - half))
     "$BENCH" scale "$WORK/agent"
+    ;;
+  scale-v3)
+    count=${2:-1000}
+    half=$((count / 2))
+    for version in v1 v3; do
+      program_dir "$count"
+      if [ "$version" = v3 ]; then
+        export SIM_V3=1
+        printf 'bench-auth-pass\nbench-priv-pass\n' | "$BUILD/agent/tools/korsnmpv3/korsnmpv3" -d "$WORK/agent/KOR" \
+          profile add bench --user kor-bench --level authPriv --auth SHA-256 --auth-pass-file - \
+          --priv AES --priv-pass-file - --context tc01 >/dev/null
+        "$BUILD/agent/tools/korsnmpv3/korsnmpv3" -d "$WORK/agent/KOR" assign bench default >/dev/null
+      fi
+      start_sim a 0 "$half"
+      start_sim b "$half" $((count - half))
+      echo "$version:"
+      "$BENCH" scale "$WORK/agent" | tee "$WORK/scale-$version.txt"
+      for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+      PIDS=()
+      unset SIM_V3
+    done
+    cpu() { sed -n "s/.*pass [0-9.]* s (the agent's CPU \([0-9.]*\) s).*/\1/p" "$WORK/scale-$1.txt"; }
+    awk -v a="$(cpu v1)" -v b="$(cpu v3)" 'BEGIN { printf "status pass CPU: v1 %.3f s, v3 authPriv %.3f s: ratio %.2f (goal <= 2.0)\n", a, b, b / a }'
     ;;
   sockets)
     program_dir 1

@@ -5,6 +5,7 @@
 #
 #   simulator/start.sh [--run-dir DIR] [--port PORT] [--base A.B.C.D]
 #                      [--only NAME[,NAME...]] [--at NAME=A.B.C.D ...]
+#                      [--v3-users FILE]
 #
 #   --run-dir  where the running simulator keeps its files (default
 #              /tmp/kor-simulator); simctl and stop.sh take the same option
@@ -16,6 +17,12 @@
 #              --at tc03=127.0.0.1 makes tc03 reachable by the host name
 #              localhost, for adding a device by name without editing
 #              /etc/hosts (the other devices keep their addresses)
+#   --v3-users the devices also answer SNMPv3 for the users in FILE, one a
+#              line: USER AUTH-PROTO AUTH-PASS [PRIV-PROTO PRIV-PASS] in
+#              snmpsimd's names (MD5, SHA256, ...; AES, AES256BLMT, ...);
+#              the SNMPv3 context name picks the device (its name, "tc01");
+#              snmpsimd then runs its SNMPv3 architecture, in which the
+#              SNMPv1 communities do not tell the devices apart
 #
 # Prints one line per device ("name address:port") once all of them answer;
 # exits non-zero when the simulator does not come up within 30 seconds.
@@ -26,6 +33,7 @@ RUN_DIR=/tmp/kor-simulator
 PORT=161
 BASE=""
 ONLY=""
+V3_USERS=""
 declare -A AT=()
 
 while [ $# -gt 0 ]; do
@@ -40,7 +48,8 @@ while [ $# -gt 0 ]; do
         *) echo "start.sh: --at wants NAME=A.B.C.D, not $2" >&2; exit 2 ;;
       esac
       shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    --v3-users) V3_USERS=$2; shift 2 ;;
+    -h|--help) sed -n '2,25p' "$0"; exit 0 ;;
     *) echo "start.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -91,6 +100,8 @@ while read -r name default_address _; do
   for community in public private; do
     ln -s "../../recordings/$name.snmprec" "$RUN_DIR/data/$community/1.3.6.1.6.1.1.$index.snmprec"
   done
+  # SNMPv3: the context name is the data file's name.
+  [ -z "$V3_USERS" ] || ln -s "../recordings/$name.snmprec" "$RUN_DIR/data/$name.snmprec"
   endpoints+=("--agent-udpv4-endpoint=$address:$PORT")
   echo "$name $address $PORT" >> "$RUN_DIR/devices.txt"
   index=$((index + 1))
@@ -111,8 +122,33 @@ if [ "$(id -u)" -eq 0 ]; then
   chmod -R a+rX "$RUN_DIR/data" "$RUN_DIR/recordings" "$RUN_DIR/variation"
 fi
 
+# SNMPv1 alone, or SNMPv3 with the users of --v3-users; the readiness
+# probe asks as the first of them.
+architecture=(--v2c-arch)
+probe=(-v1 -c public)
+if [ -n "$V3_USERS" ]; then
+  architecture=()
+  probe=()
+  while read -r user auth auth_pass priv priv_pass; do
+    case "$user" in ''|'#'*) continue ;; esac
+    architecture+=(--v3-user="$user" --v3-auth-proto="$auth" --v3-auth-key="$auth_pass")
+    if [ -n "${priv:-}" ]; then architecture+=(--v3-priv-proto="$priv" --v3-priv-key="$priv_pass"); fi
+    if [ ${#probe[@]} -eq 0 ]; then
+      # snmpget's names: SHA256 -> SHA-256, AES256BLMT -> AES-256.
+      auth_tool=$(echo "$auth" | sed -E 's/^SHA([0-9]+)$/SHA-\1/')
+      probe=(-v3 -u "$user" -a "$auth_tool" -A "$auth_pass")
+      if [ -n "${priv:-}" ]; then
+        priv_tool=$(echo "$priv" | sed -E 's/^AES128$/AES/; s/^AES(192|256)BLMT$/AES-\1/; s/^AES(192|256)$/AES-\1-C/')
+        probe+=(-l authPriv -x "$priv_tool" -X "$priv_pass")
+      else
+        probe+=(-l authNoPriv)
+      fi
+    fi
+  done < "$V3_USERS"
+fi
+
 rm -f "$RUN_DIR/snmpsimd.log"
-snmpsimd --v2c-arch \
+snmpsimd "${architecture[@]}" \
   --data-dir="$RUN_DIR/data" \
   --cache-dir="$RUN_DIR/cache" \
   --variation-modules-dir="$RUN_DIR/variation" \
@@ -126,7 +162,9 @@ echo "$pid" > "$RUN_DIR/snmpsimd.pid"
 # Ready when every device answers a Get of sysName.
 deadline=$((SECONDS + 30))
 while read -r name address port; do
-  until snmpget -v1 -c public -t 1 -r 0 -Oqv "$address:$port" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; do
+  context=()
+  [ -z "$V3_USERS" ] || context=(-n "$name")
+  until snmpget "${probe[@]}" "${context[@]}" -t 1 -r 0 -Oqv "$address:$port" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; do
     if ! kill -0 "$pid" 2>/dev/null; then
       echo "start.sh: snmpsimd ended; see $RUN_DIR/snmpsimd.out and $RUN_DIR/snmpsimd.log" >&2
       rm -f "$RUN_DIR/snmpsimd.pid"

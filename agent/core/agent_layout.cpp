@@ -3,9 +3,8 @@
 #include <unistd.h>
 
 #include <climits>
-#include <vector>
-
 #include <fstream>
+#include <vector>
 
 namespace orla {
 
@@ -34,10 +33,10 @@ bool AgentLayout::Read(const std::string& programDirectory, AgentLayout* layout,
 }
 
 std::string AgentLayout::RunningProgramDirectory() {
-  std::vector<char> buf(PATH_MAX + 1, '\0');
-  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  std::vector<char> buffer(PATH_MAX + 1, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n <= 0) return ".";
-  std::string path(buf.data(), static_cast<size_t>(n));
+  const std::string path(buffer.data(), static_cast<size_t>(n));
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/text/string_printf.h"
+#include "platform/text/url_decoding.h"
 
 namespace orla {
 
@@ -28,13 +29,6 @@ std::string Encode(const std::string& value) {
   return out;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool Decode(const std::string& text, std::string* out) {
   out->clear();
   for (size_t i = 0; i < text.size(); ++i) {
@@ -43,8 +37,8 @@ bool Decode(const std::string& text, std::string* out) {
       continue;
     }
     if (i + 2 >= text.size()) return false;
-    const int high = HexDigit(text[i + 1]);
-    const int low = HexDigit(text[i + 2]);
+    const int high = UrlDecoding::HexDigit(text[i + 1]);
+    const int low = UrlDecoding::HexDigit(text[i + 2]);
     if (high < 0 || low < 0) return false;
     *out += static_cast<char>(high * 16 + low);
     i += 2;

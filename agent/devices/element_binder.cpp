@@ -71,7 +71,8 @@ std::unique_ptr<Element> ElementBinder::TryMake(const std::string& name, const s
   return nullptr;
 }
 
-std::string ElementBinder::UnboundReason(int32_t code) {
+std::string ElementBinder::UnboundReason(int32_t code, const std::string& message) {
+  if (code == kErrSnmpSecurity) return message.substr(0, message.find(" ("));
   if (code == kErrNoResponse || code == kErrCommunication || code == kErrTimeout) return "Not responding";
   if (code == kErrUnsupported) return "Not recognised";
   return StringPrintf("Not bound (error %d)", code);
@@ -87,7 +88,7 @@ void ElementBinder::ReportUnbound(const std::string& name, const std::string& ad
                   StringPrintf("Element %s (%s): %s It stays listed as \"%s\"; recognition is retried every %d "
                                "seconds.",
                                name.c_str(), address.c_str(), failure.message.c_str(),
-                               UnboundReason(failure.code).c_str(), hooks_.pollingInterval()));
+                               UnboundReason(failure.code, failure.message).c_str(), hooks_.pollingInterval()));
 }
 
 std::unique_ptr<Element> ElementBinder::KeepUnbound(const std::string& name, const std::string& address,
@@ -96,7 +97,7 @@ std::unique_ptr<Element> ElementBinder::KeepUnbound(const std::string& name, con
   try {
     std::unique_ptr<Element> element = NewElement(std::string(), name, address, pollingInterval);
     std::shared_ptr<ElementState> state = element->State();
-    element->KeepUnbound(failure.code, UnboundReason(failure.code), [this, state] { hooks_.retry(state); });
+    element->KeepUnbound(failure.code, UnboundReason(failure.code, failure.message), [this, state] { hooks_.retry(state); });
     return element;
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);

@@ -77,8 +77,10 @@ class ElementBinder {
   // Logs why the element stays unbound: a WARNING naming it and its
   // address, or the one CRITICAL entry of a reached open-files limit.
   void ReportUnbound(const std::string& name, const std::string& address, const Failure& failure) const;
-  // The model text of an element kept unbound by `code`.
-  static std::string UnboundReason(int32_t code);
+  // The model text of an element kept unbound by `code`; for an SNMPv3
+  // security failure (2009) the words that begin its `message`
+  // ("Authentication failed").
+  static std::string UnboundReason(int32_t code, const std::string& message = std::string());
 
  private:
   // A new element with the registry's listener and clock, not yet bound.

@@ -240,8 +240,9 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
     if (bound == nullptr) {
       // Still unbound. Said once at load; said again only when the reason
       // changes (a silent device now answers but is not recognised).
-      if (failure.code != unbound->UnboundCode()) {
-        unbound->SetUnboundReason(failure.code, ElementBinder::UnboundReason(failure.code));
+      const std::string reason = ElementBinder::UnboundReason(failure.code, failure.message);
+      if (failure.code != unbound->UnboundCode() || reason != unbound->Description()) {
+        unbound->SetUnboundReason(failure.code, reason);
         PublishDirectory();
         binder_->ReportUnbound(unbound->Name(), unbound->Address(), failure);
       }

@@ -46,16 +46,27 @@ std::string Recognizer::Recognize(const std::string& address) try {
     }
 
     int32_t answer = -1;
+    const uint64_t securityFailures = SnmpSession::SecurityFailuresOnThisThread();
     if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
       answer = PluginCall::Run(reinterpret_cast<plugin::RecognizeDeviceFunction>(function), session.get());
     })) {
       // A plug-in that lets the request's own error out instead of
       // answering with it: no answer is no answer.
-      if (failed->Code() != kErrCommunication && failed->Code() != kErrTimeout) throw failed.release();
+      if (failed->Code() != kErrCommunication && failed->Code() != kErrTimeout &&
+          failed->Code() != kErrSnmpSecurity) {
+        throw failed.release();
+      }
       answer = failed->Code();
     }
     // Binding loads the library again for good.
     plugin.reset();
+    // A device that refused the SNMPv3 credentials is not "not this type":
+    // no type can be told without them.
+    if (SnmpSession::SecurityFailuresOnThisThread() != securityFailures) {
+      // The session's own exception has said it already.
+      OrlaException::Quiet quiet;
+      throw new OrlaException(kErrSnmpSecurity, 0, SnmpSession::LastSecurityFailureOnThisThread());
+    }
 
     if (answer == kErrCommunication || answer == kErrTimeout) {
       throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);

@@ -83,7 +83,7 @@ int AgentCore::StartHost(const std::string& programPath, PauseGate* gate) {
 
 void AgentCore::RemoveRewriteLeftovers() const {
   for (const std::string& file : {layout_.ElementFile(), layout_.TrapDestinationFile(), layout_.PollingIntervalFile(),
-                                   layout_.SystemInformationFile()}) {
+                                   layout_.SystemInformationFile(), layout_.SnmpV3File()}) {
     AtomicFile::RemoveLeftovers(file);
   }
 }
@@ -134,6 +134,10 @@ bool AgentCore::PrepareRegistryFilePath() {
 }
 
 void AgentCore::CreateElementRegistry() {
+  // The SNMPv3 profiles the sessions use, read again whenever korsnmpv3
+  // changes them; a file that cannot be read leaves every device on its
+  // community and says why (a WARNING).
+  SnmpV3CredentialStore::Instance().Open(layout_.SnmpV3File());
   // Loading recognises and binds every stored element and starts their
   // polling threads.
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());

@@ -11,6 +11,9 @@
 #include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
 #include "agent/core/agent_settings.h"
+#include "agent/core/snmp_v3_credential_store.h"
+#include "agent/snmp/snmp_v3_engine_table.h"
+#include "platform/snmpmgr/snmp_mgr_usm.h"
 #include "platform/text/string_printf.h"
 #include "platform/net/ipv4_text.h"
 
@@ -19,6 +22,47 @@ namespace orla {
 namespace {
 
 thread_local uint64_t t_answers = 0;
+thread_local uint64_t t_securityFailures = 0;
+// The SNMPv3 user of the session this thread opened last ("" for a
+// community session): a request opens and uses its session on one thread.
+thread_local std::string t_openUser;
+thread_local std::string t_lastSecurityFailure;
+
+// The profile's parameters in the management API's terms (the two sets of
+// enumerations list the same protocols in the same order).
+SnmpMgrUsm UsmOf(const SnmpV3Profile& profile) {
+  static_assert(static_cast<int>(SnmpV3Priv::kAes256C) == static_cast<int>(SnmpMgrUsm::Priv::kAes256C));
+  static_assert(static_cast<int>(SnmpV3Auth::kSha512) == static_cast<int>(SnmpMgrUsm::Auth::kSha512));
+  static_assert(static_cast<int>(SnmpV3Level::kAuthPriv) == static_cast<int>(SnmpMgrUsm::Level::kAuthPriv));
+  SnmpMgrUsm usm;
+  usm.user = profile.user;
+  usm.level = static_cast<SnmpMgrUsm::Level>(profile.level);
+  usm.auth = static_cast<SnmpMgrUsm::Auth>(profile.auth);
+  usm.authPassPhrase = profile.authPassPhrase;
+  usm.priv = static_cast<SnmpMgrUsm::Priv>(profile.priv);
+  usm.privPassPhrase = profile.privPassPhrase;
+  usm.context = profile.context;
+  return usm;
+}
+
+// Raises 2009 for a security failure of `address` (`reason` the words),
+// remembered for the address and for the calling thread.
+[[noreturn]] void ThrowSecurityFailure(const char* address, const std::string& user, const std::string& reason) {
+  if (!user.empty()) SnmpV3EngineTable::Instance().Failed(address, user, reason);
+  const std::string message = user.empty() ? reason + " (SNMPv3 only)."
+                                           : reason + " (SNMPv3 user " + user + ").";
+  ++t_securityFailures;
+  t_lastSecurityFailure = message;
+  throw new OrlaException(kErrSnmpSecurity, 0, message);
+}
+
+// After a v3 exchange with `address`: what the session learned of the
+// device's engine.
+void LearnEngine(LPSNMP_MGR_SESSION session, const char* address, const std::string& user) {
+  SnmpMgrEngine engine;
+  if (!SnmpMgrEngineOf(session, &engine)) return;
+  SnmpV3EngineTable::Instance().Learned(address, user, engine.engineId, engine.boots, engine.time, engine.timeKnown);
+}
 
 [[noreturn]] void ThrowNoMemory(int error) {
   throw new OrlaException(kErrMemory, static_cast<uint32_t>(error != 0 ? error : ENOMEM),
@@ -87,7 +131,27 @@ SnmpSession::~SnmpSession() {
 void SnmpSession::Open() {
   std::lock_guard<Lock> hold(*lock_);
   if (open_) Close();
-  session_ = SnmpMgrOpen(agentAddress_, community_, timeout_, retries_, AgentSettings::Current().SnmpPort());
+  // A device whose address an SNMPv3 profile covers is asked with it; the
+  // others with the community, unless the agent runs SNMPv3 only.
+  const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
+  const SnmpV3Profile* profile = credentials->ProfileFor(agentAddress_);
+  const int port = AgentSettings::Current().SnmpPort();
+  t_openUser = profile != nullptr ? profile->user : std::string();
+  if (profile != nullptr) {
+    SnmpMgrUsm usm = UsmOf(*profile);
+    usm.engineId = SnmpV3EngineTable::Instance().EngineId(agentAddress_);
+    session_ = SnmpMgrOpenV3(agentAddress_, usm, timeout_, retries_, port);
+    if (session_ == nullptr) {
+      const uint32_t reason = SnmpMgrGetLastError();
+      if (const char* text = SnmpMgrUsmErrorText(reason)) ThrowSecurityFailure(agentAddress_, profile->user, text);
+      // No engine ID came back: the device does not answer.
+      if (reason == SNMP_MGMTAPI_TIMEOUT) throw new OrlaException(kErrTimeout, 0, kMsgTimeout);
+    }
+  } else if (credentials->V3Only()) {
+    ThrowSecurityFailure(agentAddress_, "", "No SNMPv3 profile");
+  } else {
+    session_ = SnmpMgrOpen(agentAddress_, community_, timeout_, retries_, port);
+  }
   if (session_ == nullptr) {
     const uint32_t reason = SnmpMgrGetLastError();
     if (FileLimitReport::IsLimitError(reason)) {
@@ -149,6 +213,10 @@ void SnmpSession::RequestSet(const char* oid, SnmpVarBindList* list) {
 
 uint64_t SnmpSession::AnswersOnThisThread() { return t_answers; }
 
+uint64_t SnmpSession::SecurityFailuresOnThisThread() { return t_securityFailures; }
+
+const std::string& SnmpSession::LastSecurityFailureOnThisThread() { return t_lastSecurityFailure; }
+
 bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView) {
   // The name: converted into a temporary identifier, copied into the
   // binding. A text that cannot be converted is refused before anything is
@@ -187,11 +255,13 @@ bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList*
     answered = SnmpMgrRequest(session_, requestType, list, &errorStatus, &errorIndex);
     if (answered) ++t_answers;
     lastError = SnmpMgrGetLastError();
+    if (!t_openUser.empty()) LearnEngine(session_, agentAddress_, t_openUser);
     Close();
   }
 
   if (!answered) {
     SnmpUtilVarBindListFree(list);
+    if (const char* text = SnmpMgrUsmErrorText(lastError)) ThrowSecurityFailure(agentAddress_, t_openUser, text);
     if (lastError == SNMP_MGMTAPI_TIMEOUT) throw new OrlaException(kErrTimeout, 0, kMsgTimeout);
     if (lastError == ENOMEM) ThrowNoMemory(ENOMEM);
     throw new OrlaException(kErrCommunication, 0, kMsgCommunication);

@@ -4,7 +4,7 @@
 
 namespace orla {
 
-TrapDropReport::TrapDropReport(Clock* clock) : clock_(Clock::Or(clock)) {}
+TrapDropReport::TrapDropReport(Clock* clock, const char* text) : clock_(Clock::Or(clock)), text_(text) {}
 
 std::optional<std::chrono::milliseconds> TrapDropReport::Due(uint64_t totalDropped) const {
   if (totalDropped <= reported_) return std::nullopt;
@@ -19,8 +19,10 @@ std::optional<std::string> TrapDropReport::Check(uint64_t totalDropped) {
   const uint64_t dropped = totalDropped - reported_;
   reported_ = totalDropped;
   last_ = clock_->SteadyNow();
-  return StringPrintf("%llu traps were dropped because they arrived faster than the agent could take them.",
-                      static_cast<unsigned long long>(dropped));
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  return StringPrintf(text_, static_cast<unsigned long long>(dropped));
+#pragma GCC diagnostic pop
 }
 
 }  // namespace orla

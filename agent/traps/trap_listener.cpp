@@ -73,7 +73,7 @@ struct ReceivedTrap {
 }  // namespace
 
 TrapListener::TrapListener(Clock* clock)
-    : dropReport_(clock), refresher_(&TrapSender::RefreshAllStatus) {}
+    : dropReport_(clock), refusedReport_(clock, TrapDropReport::kRefusedText), refresher_(&TrapSender::RefreshAllStatus) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;
@@ -156,7 +156,9 @@ void TrapListener::Routine() {
     // The event cannot fail (it is an in-process event that lives as long
     // as the process), so the wait never spins; it times out only when a
     // dropped-trap warning is due.
-    const auto due = dropReport_.Due(SnmpMgrTrapsOverflowed());
+    auto due = dropReport_.Due(SnmpMgrTrapsOverflowed());
+    const auto refusedDue = refusedReport_.Due(SnmpMgrTrapsRefused());
+    if (refusedDue.has_value() && (!due.has_value() || *refusedDue < *due)) due = refusedDue;
     const bool signalled = due.has_value() ? event->WaitFor(*due) : (event->Wait(), true);
     if (stopping_.load()) break;
     if (signalled) {
@@ -171,6 +173,7 @@ void TrapListener::Routine() {
 
 void TrapListener::ReportDrops() {
   if (auto text = dropReport_.Check(SnmpMgrTrapsOverflowed())) EventLog::Write(EventLog::kWarning, *text);
+  if (auto text = refusedReport_.Check(SnmpMgrTrapsRefused())) EventLog::Write(EventLog::kWarning, *text);
 }
 
 void TrapListener::DrainQueue() {

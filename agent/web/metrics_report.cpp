@@ -141,8 +141,13 @@ std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, 
             "Traps lost at the receiver's full queue: they arrived faster than the agent could take them (the "
             "count the event log reports).",
             Type::kCounter, static_cast<double>(overflowed));
+  const uint64_t refused = SnmpMgrTrapsRefused();
+  const uint64_t notTraps = dropped > overflowed + refused ? dropped - overflowed - refused : 0;
   AddSingle(sheet, "koragent_traps_rejected_total", "Datagrams the trap receiver dropped as not a well-formed trap.",
-            Type::kCounter, static_cast<double>(dropped > overflowed ? dropped - overflowed : 0));
+            Type::kCounter, static_cast<double>(notTraps));
+  AddSingle(sheet, "koragent_traps_snmpv3_refused_total",
+            "SNMPv3 traps the security model refused: unknown user or engine, wrong key, outside the time window.",
+            Type::kCounter, static_cast<double>(refused));
   AddSingle(sheet, "koragent_traps_handled_total", "Enterprise-specific traps a device plug-in described.",
             Type::kCounter, static_cast<double>(traps.handled.load()));
   AddPerKey(sheet, "koragent_traps_sent_total", "The agent's own traps sent, per destination.", "destination",

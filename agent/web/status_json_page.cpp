@@ -2,12 +2,32 @@
 
 #include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
+#include "agent/snmp/snmp_v3_engine_table.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "agent_objects.h"
 #include "text_escape.h"
 
 namespace orla {
+
+namespace {
+
+// ',"snmpv3":{...}' for an element asked over SNMPv3: the user, the
+// device's engine ID (hex), boots and time as of its latest authenticated
+// answer, and the latest security failure; "" for the others.
+std::string SnmpV3Fields(const std::string& address) {
+  SnmpV3EngineTable::Entry engine;
+  if (!SnmpV3EngineTable::Instance().Find(address, &engine)) return "";
+  std::string fields = ",\"snmpv3\":{\"user\":\"" + TextEscape::Json(engine.user) + "\",\"engineId\":";
+  fields += engine.engineId.empty() ? std::string("null") : "\"" + engine.EngineIdHex() + "\"";
+  fields += engine.timeKnown ? StringPrintf(",\"engineBoots\":%u,\"engineTime\":%u", engine.boots, engine.time)
+                             : std::string(",\"engineBoots\":null,\"engineTime\":null");
+  fields += ",\"failure\":";
+  fields += engine.failure.empty() ? std::string("null") : "\"" + TextEscape::Json(engine.failure) + "\"";
+  return fields + "}";
+}
+
+}  // namespace
 
 std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs) {
   // Counted as the element list shows them (ElementDirectory::BucketOf).
@@ -21,6 +41,7 @@ std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements,
     rows += StringPrintf(",\"status\":%d,\"reason\":\"", e.status) + TextEscape::Json(e.reason);
     rows += StringPrintf("\",\"statusSince\":%lld,\"lastAnswered\":", static_cast<long long>(e.statusSinceMs));
     rows += e.lastAnsweredMs > 0 ? std::to_string(e.lastAnsweredMs) : std::string("null");
+    rows += SnmpV3Fields(e.address);
     rows += '}';
   }
   return StringPrintf("{\"now\":%lld,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,\"unknown\":%zu},"

@@ -2,23 +2,8 @@
 // Conversions between net-snmp's variables and the management API's
 // structures, shared by the request calls and trap reception. Only
 // platform/snmpmgr includes this header.
-//
-// net-snmp's headers must come first: some of their type macros have the
-// same names (and values) as the management API's constants, which take
-// over from here.
-#include <net-snmp/net-snmp-config.h>
-#include <net-snmp/net-snmp-includes.h>
 
-#undef ASN_INTEGER
-#undef ASN_BITS
-#undef ASN_NULL
-#undef ASN_SEQUENCE
-#undef ASN_IPADDRESS
-#undef ASN_TIMETICKS
-#undef ASN_OPAQUE
-#undef ASN_COUNTER64
-
-#include "platform/snmpmgr/snmp_api.h"
+#include "net_snmp.h"
 
 namespace orla {
 

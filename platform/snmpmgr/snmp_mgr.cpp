@@ -4,16 +4,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "net_snmp_convert.h"
 #include "snmp_mgr_library.h"
+#include "snmp_mgr_session.h"
+#include "usm_exchange.h"
 
 namespace orla {
-
-struct SnmpMgrSession {
-  void* handle;  // from snmp_sess_open
-};
 
 namespace {
 
@@ -43,10 +42,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const char* agentAddress, const char* community,
   SnmpMgrLibrary::Initialize();
 
   // A host or IPv4 address; an IPv6 literal gets its brackets.
-  const std::string agent(agentAddress);
-  const std::string devicePort = std::to_string(port);
-  const std::string peer = agent.find(':') != std::string::npos ? "udp6:[" + agent + "]:" + devicePort
-                                                                : "udp:" + agent + ":" + devicePort;
+  const std::string peer = SnmpMgrLibrary::PeerName(agentAddress, port);
   std::string communityCopy(community);
 
   netsnmp_session settings;
@@ -58,7 +54,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const char* agentAddress, const char* community,
   settings.timeout = static_cast<long>(timeoutMs < 0 ? 0 : timeoutMs) * 1000L;  // microseconds
   settings.retries = retries < 0 ? 0 : retries;
 
-  auto* session = static_cast<SnmpMgrSession*>(std::calloc(1, sizeof(SnmpMgrSession)));
+  auto* session = new (std::nothrow) SnmpMgrSession();
   if (session == nullptr) {
     SnmpMgrSetLastError(SystemReason(ENOMEM));
     return nullptr;
@@ -71,7 +67,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const char* agentAddress, const char* community,
   }
   if (session->handle == nullptr) {
     SnmpMgrSetLastError(SystemReason(errno != 0 ? errno : EHOSTUNREACH));
-    std::free(session);
+    delete session;
     return nullptr;
   }
   return session;
@@ -83,7 +79,7 @@ bool SnmpMgrClose(LPSNMP_MGR_SESSION session) {
     std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
     snmp_sess_close(session->handle);
   }
-  std::free(session);
+  delete session;
   return true;
 }
 
@@ -168,6 +164,16 @@ bool SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBind
   }
 
   netsnmp_pdu* response = nullptr;
+  if (session->v3) {
+    // The library's v3 code runs under the lock, the waits outside it.
+    UsmExchange::Result result = UsmExchange::Run(session->handle, pdu, &session->waiter);
+    if (result.status != STAT_SUCCESS || result.response == nullptr) {
+      if (result.response != nullptr) snmp_free_pdu(result.response);
+      SnmpMgrSetLastError(result.Reason());
+      return false;
+    }
+    response = result.response;
+  } else {
   // Sends, waits, resends after each time-out; frees `pdu`.
   const int status = snmp_sess_synch_response(session->handle, pdu, &response);
   if (status != STAT_SUCCESS || response == nullptr) {
@@ -183,6 +189,7 @@ bool SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBind
     }
     if (response != nullptr) snmp_free_pdu(response);
     return false;
+  }
   }
 
   *errorStatus = static_cast<int32_t>(response->errstat);

@@ -34,4 +34,10 @@ std::mutex& SnmpMgrLibrary::Mutex() {
   return *mutex;
 }
 
+std::string SnmpMgrLibrary::PeerName(const std::string& agent, int port) {
+  const std::string devicePort = std::to_string(port);
+  return agent.find(':') != std::string::npos ? "udp6:[" + agent + "]:" + devicePort
+                                              : "udp:" + agent + ":" + devicePort;
+}
+
 }  // namespace orla

@@ -2,6 +2,7 @@
 // One-time set-up of net-snmp for the management calls and trap reception,
 // and the lock around the library's process-wide state.
 #include <mutex>
+#include <string>
 
 namespace orla {
 
@@ -16,6 +17,9 @@ class SnmpMgrLibrary {
   // those calls are made under this lock. Sending and waiting for an answer
   // on one session does not need it.
   static std::mutex& Mutex();
+  // The net-snmp peer name of a device: "udp:HOST:PORT", an IPv6 literal
+  // in brackets behind "udp6:".
+  static std::string PeerName(const std::string& agentAddress, int port);
 };
 
 }  // namespace orla

@@ -206,4 +206,9 @@ uint64_t SnmpMgrTrapsOverflowed() {
   return receiver != nullptr ? receiver->OverflowCount() : 0;
 }
 
+uint64_t SnmpMgrTrapsRefused() {
+  std::lock_guard<std::mutex> hold(registrationMutex);
+  return receiver != nullptr ? receiver->RefusedCount() : 0;
+}
+
 }  // namespace orla

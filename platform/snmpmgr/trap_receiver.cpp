@@ -149,6 +149,16 @@ bool MapNotification(std::vector<TrapReceiver::Binding>&& received, const uint8_
   return true;
 }
 
+// A message that starts as SEQUENCE { INTEGER 3 ...: SNMPv3's
+// msgVersion. Anything else goes no further than the community parser.
+bool IsSnmpV3Message(const u_char* data, size_t length) {
+  if (length < 5 || data[0] != 0x30) return false;
+  size_t at = 1;
+  if (data[at] & 0x80) at += 1 + (data[at] & 0x7f);
+  else at += 1;
+  return at + 3 <= length && data[at] == 0x02 && data[at + 1] == 0x01 && data[at + 2] == 0x03;
+}
+
 void CloseTransport(netsnmp_transport* transport) {
   if (transport == nullptr) return;
   if (transport->f_close != nullptr) transport->f_close(transport);
@@ -161,7 +171,9 @@ TrapReceiver::TrapReceiver() = default;
 
 TrapReceiver::~TrapReceiver() { Stop(); }
 
-bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap) {
+bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap,
+                          bool* refused) {
+  if (refused != nullptr) *refused = false;
   if (data == nullptr || length == 0 || length > kMaxDatagram) return false;
   // net-snmp's parsers take a non-const buffer; work on a copy.
   std::vector<u_char> packet(data, data + length);
@@ -169,19 +181,38 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
   size_t remaining = length;
   size_t communityLength = community.size();
   long version = -1;
+  // The security model needs the library set up (its user list, the local
+  // engine ID).
+  SnmpMgrLibrary::Initialize();
   // The parsers count errors in the library's process-wide statistics;
   // the lock is held until the PDU has been released.
   std::lock_guard<std::mutex> parsing(SnmpMgrLibrary::Mutex());
   u_char* pduStart = snmp_comstr_parse(packet.data(), &remaining, community.data(),
                                        &communityLength, &version);
-  if (pduStart == nullptr) return false;
-  if (version != SNMP_VERSION_1 && version != SNMP_VERSION_2c) return false;
-
   std::unique_ptr<netsnmp_pdu, PduDeleter> pdu(
       static_cast<netsnmp_pdu*>(std::calloc(1, sizeof(netsnmp_pdu))));
   if (!pdu) return false;
-  pdu->version = version;
-  if (snmp_pdu_parse(pdu.get(), pduStart, &remaining) != 0) return false;
+  if (pduStart == nullptr) {
+    // Not community-based: an SNMPv3 message, checked (digest, time
+    // window), decrypted and parsed by the security model, whose state the
+    // held lock guards.
+    if (!IsSnmpV3Message(packet.data(), length)) return false;
+    netsnmp_session context;
+    snmp_sess_init(&context);
+    context.version = SNMP_VERSION_3;
+    remaining = length;
+    pdu->version = SNMP_VERSION_3;
+    const int result = snmpv3_parse(pdu.get(), packet.data(), &remaining, nullptr, &context);
+    if (result != SNMPERR_SUCCESS) {
+      if (refused != nullptr) *refused = result != SNMPERR_ASN_PARSE_ERR && result != SNMPERR_BAD_VERSION;
+      return false;
+    }
+    version = SNMP_VERSION_3;
+  } else {
+    if (version != SNMP_VERSION_1 && version != SNMP_VERSION_2c) return false;
+    pdu->version = version;
+    if (snmp_pdu_parse(pdu.get(), pduStart, &remaining) != 0) return false;
+  }
 
   std::vector<Binding> bindings;
   for (netsnmp_variable_list* var = pdu->variables; var != nullptr; var = var->next_variable) {
@@ -352,8 +383,14 @@ void TrapReceiver::Receive() {
     if (IN6_IS_ADDR_V4MAPPED(&in6->sin6_addr)) std::memcpy(source, in6->sin6_addr.s6_addr + 12, 4);
   }
   Trap trap;
-  if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap)) {
+  bool refused = false;
+  if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap, &refused)) {
     dropped_.fetch_add(1);
+    if (refused) {
+      refused_.fetch_add(1);
+      // Wakes the taker, which reports refusals (at most once a minute).
+      event_.Set();
+    }
     return;
   }
   trap.arrival = arrival;

@@ -4,7 +4,8 @@
 // "udp:162" or "udp:127.0.0.1:10162"), decodes them with net-snmp, queues
 // the traps and signals an event while the queue holds any.
 //
-// SNMPv1 traps are queued with their own fields. SNMPv2c notifications are
+// SNMPv1 traps are queued with their own fields; SNMPv3 traps (see Decode)
+// like SNMPv2c notifications. SNMPv2c notifications are
 // turned into SNMPv1 fields the way RFC 3584 translates them: enterprise and
 // specific trap from snmpTrapOID.0 (the six standard traps become generic
 // traps 0 to 5), time stamp from sysUpTime.0, agent address from
@@ -86,7 +87,8 @@ class TrapReceiver {
   // Ends the thread and closes the transport; the queue is kept.
   void Stop();
 
-  // Set while traps are queued (and possibly longer: the taker resets it).
+  // Set while traps are queued (and possibly longer: the taker resets it),
+  // and when an SNMPv3 message was refused.
   ManualResetEvent& Event() { return event_; }
   // Takes the oldest queued trap; false when the queue is empty.
   bool Take(Trap* trap);
@@ -95,6 +97,10 @@ class TrapReceiver {
   uint64_t DroppedCount() const { return dropped_.load(); }
   // Traps lost at the queue's limits or in the socket's full buffer.
   uint64_t OverflowCount() const { return overflow_.load(); }
+  // SNMPv3 messages refused by the user-based security model (unknown
+  // user or engine, wrong digest, not decryptable, outside the time
+  // window); counted among the dropped too.
+  uint64_t RefusedCount() const { return refused_.load(); }
 
   // The memory a queued trap takes, roughly: what the queue's byte limit
   // counts.
@@ -103,8 +109,16 @@ class TrapReceiver {
   // Decodes one datagram. `source` is the sender's IPv4 address (four
   // octets), used as the agent address of an SNMPv2c notification that does
   // not carry snmpTrapAddress.0. Returns false when the datagram is not a
-  // well-formed SNMPv1 trap or SNMPv2c notification.
-  static bool Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap);
+  // well-formed SNMPv1 trap or SNMPv2c notification, or an SNMPv3 trap
+  // (SNMPv2 form) that the security model accepts; `*refused`, when given,
+  // then says whether it was an SNMPv3 message the security model refused.
+  //
+  // An SNMPv3 trap is checked against the process's USM user list: the
+  // sender is authoritative, so it needs an entry for the sender's engine ID
+  // and the trap's user, which a v3 management session to that device makes
+  // (SnmpMgrOpenV3) — the engine ID is learned by polling, nobody types it.
+  static bool Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap,
+                     bool* refused = nullptr);
 
  private:
   void Run();
@@ -126,6 +140,7 @@ class TrapReceiver {
   std::atomic<uint64_t> received_{0};
   std::atomic<uint64_t> dropped_{0};
   std::atomic<uint64_t> overflow_{0};
+  std::atomic<uint64_t> refused_{0};
   // The socket's own drop counter as last seen (SO_RXQ_OVFL).
   uint32_t socketDrops_ = 0;
   std::vector<uint8_t> buffer_;

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "users/directory_owner.h"
+#include "platform/sysinfo/directory_owner.h"
 #include "platform/text/string_printf.h"
 #include "users/password_hash.h"
 #include "users/scrape_credentials.h"

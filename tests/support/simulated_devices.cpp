@@ -22,10 +22,12 @@ std::string Tool(const std::string& name) { return SourceDir() + "/simulator/" +
 
 }  // namespace
 
-std::string SimulatedDevices::Start(int port, const std::string& base, const std::string& only) {
+std::string SimulatedDevices::Start(int port, const std::string& base, const std::string& only,
+                                   const std::string& v3Users) {
   running_ = true;
   return Shell("timeout 60 " + Tool("start.sh") + " --run-dir " + runDir_ + " --port " + std::to_string(port) +
-               " --base " + base + (only.empty() ? "" : " --only " + only));
+               " --base " + base + (only.empty() ? "" : " --only " + only) +
+               (v3Users.empty() ? "" : " --v3-users " + v3Users));
 }
 
 std::string SimulatedDevices::Simctl(const std::string& arguments) {

@@ -17,9 +17,11 @@ class SimulatedDevices {
   SimulatedDevices& operator=(const SimulatedDevices&) = delete;
 
   // Starts the devices on UDP `port`, the first at loopback address `base`;
-  // `only` names one device to run alone. Returns the script's output, with
-  // its exit status appended when it failed.
-  std::string Start(int port, const std::string& base, const std::string& only = "");
+  // `only` names one device to run alone; `v3Users` names a --v3-users
+  // file (the devices then answer SNMPv3). Returns the script's output,
+  // with its exit status appended when it failed.
+  std::string Start(int port, const std::string& base, const std::string& only = "",
+                    const std::string& v3Users = "");
   // Runs simctl with `arguments`; its output (and failing exit status).
   std::string Simctl(const std::string& arguments);
   void Stop();

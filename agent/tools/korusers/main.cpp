@@ -5,7 +5,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <climits>
 #include <iostream>
 #include <string>
 #include <vector>

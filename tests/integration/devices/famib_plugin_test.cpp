@@ -29,15 +29,6 @@ bool Eventually(const std::function<bool()>& condition, seconds limit = seconds(
   return WaitUntil(condition, limit, milliseconds(100));
 }
 
-// The status field of the element's record in the list string.
-int StatusOf(ElementRegistry& registry, const std::string& name) {
-  const std::string list = registry.ListElements(false);
-  const size_t at = list.find("|" + name + "|");
-  if (at == std::string::npos) return -100;
-  const size_t start = list.rfind('|', at - 1);
-  return std::stoi(list.substr(start == std::string::npos ? 0 : start + 1));
-}
-
 // The 16 sub-identifiers of a unit id whose WWN is `wwn` (eight octets).
 std::vector<uint32_t> UnitId(std::initializer_list<uint32_t> wwn) {
   std::vector<uint32_t> id(wwn);

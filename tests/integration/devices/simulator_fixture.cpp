@@ -10,6 +10,7 @@
 
 #include "agent/core/orla_exception.h"
 #include "tests/support/simulated_devices.h"
+#include "tests/support/snmpsim_v3_users.h"
 #include "tests/support/scoped_settings.h"
 
 namespace orla::test {
@@ -46,7 +47,12 @@ void SimulatorFixture::TearDown() {
 void SimulatorFixture::StopSimulator() { simulator_.Stop(); }
 
 void SimulatorFixture::StartSimulator() {
-  const std::string output = simulator_.Start(kSnmpPort, Address("tc01"));
+  std::string users;
+  if (snmpV3_) {
+    users = dir_.File("v3users.txt");
+    dir_.Write("v3users.txt", SnmpsimV3UsersFile());
+  }
+  const std::string output = simulator_.Start(kSnmpPort, Address("tc01"), "", users);
   ASSERT_NE(output.find("host01 " + Address("host01")), std::string::npos) << output;
 }
 
@@ -67,6 +73,14 @@ std::unique_ptr<ElementRegistry> SimulatorFixture::Loaded(int pollingInterval, C
   registry->SetStatusChangeListener(&changes_);
   registry->LoadElements();
   return registry;
+}
+
+int StatusOf(ElementRegistry& registry, const std::string& name) {
+  const std::string list = registry.ListElements(false);
+  const size_t at = list.find("|" + name + "|");
+  if (at == std::string::npos) return -100;
+  const size_t start = list.rfind('|', at - 1);
+  return std::stoi(list.substr(start == std::string::npos ? 0 : start + 1));
 }
 
 }  // namespace orla::test

@@ -33,6 +33,9 @@ class SimulatorFixture : public ::testing::Test {
   // 127.0.1.0/24; the five devices take it and the four after it. Every test
   // uses its own block, so tests can run side by side.
   explicit SimulatorFixture(int firstHost) : firstHost_(firstHost), simulator_(dir_.File("sim")) {}
+  // The devices also answer SNMPv3 for the test users (snmpsim_v3_users.h),
+  // the context name picking the device.
+  SimulatorFixture(int firstHost, bool snmpV3) : SimulatorFixture(firstHost) { snmpV3_ = snmpV3; }
 
   void SetUp() override;
   void TearDown() override;
@@ -61,9 +64,14 @@ class SimulatorFixture : public ::testing::Test {
 
  private:
   int firstHost_;
+  bool snmpV3_ = false;
   SimulatedDevices simulator_;
   std::string previousDirectory_;
 };
+
+// The status field of the element's record in the registry's list string;
+// -100 when the element is not listed.
+int StatusOf(ElementRegistry& registry, const std::string& name);
 
 // The fixture on the block of addresses that starts at `FirstHost`.
 template <int FirstHost>

@@ -12,7 +12,10 @@
 
 namespace orla::test {
 
-bool SnmpsimDevice::Start(const std::string& recording) {
+bool SnmpsimDevice::Start(const std::string& recording, const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& extraHosts) {
+  arguments_ = arguments;
+  extraHosts_ = extraHosts;
   // snmpsimd drops root privileges to "nobody": it must be able to read the
   // recording and write its index cache.
   chmod(dir_.Path().c_str(), 0755);
@@ -37,6 +40,10 @@ bool SnmpsimDevice::TryPort(int port) {
                                    "--cache-dir=" + dir_.File("cache"),
                                    "--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port),
                                    "--logging-method=stderr"};
+  for (const std::string& host : extraHosts_) {
+    argv.push_back("--agent-udpv4-endpoint=" + host + ":" + std::to_string(port));
+  }
+  argv.insert(argv.end(), arguments_.begin(), arguments_.end());
   if (geteuid() == 0) {
     argv.push_back("--process-user=nobody");
     argv.push_back("--process-group=nogroup");

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/snmpmgr/snmp_mgr_usm.h"
 #include "platform/snmpmgr/trap_receiver.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/udp_datagram.h"
+#include "tests/support/wait_until.h"
 #include "tests/unit/traps/ber_builder.h"
 
 using namespace orla;
@@ -163,4 +165,57 @@ TEST_F(TrapReceiving, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingT
   EXPECT_EQ(receiver_.DroppedCount(), 1u);
   // The queue's byte count covers what a trap holds.
   EXPECT_GT(TrapReceiver::QueuedSize(trap), TrapReceiver::kMaxBindings * 9 * sizeof(uint32_t));
+}
+
+// SNMPv3 traps from snmptrap -v3: the user-list entry for the sender's
+// engine ID and user (made here, as polling the device makes it, by a v3
+// session that knows the engine) lets the right key in; a wrong key, an
+// unknown user or an engine never polled is refused and counted, not queued.
+TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngine) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13163"));
+  const std::string engine = "800012340102030405";
+  SnmpMgrUsm usm;
+  usm.user = "kor-trap";
+  usm.level = SnmpMgrUsm::Level::kAuthPriv;
+  usm.auth = SnmpMgrUsm::Auth::kSha256;
+  usm.authPassPhrase = "trap-auth-pass";
+  usm.priv = SnmpMgrUsm::Priv::kAes128;
+  usm.privPassPhrase = "trap-priv-pass";
+  for (size_t i = 0; i < engine.size(); i += 2) {
+    usm.engineId += static_cast<char>(std::stoi(engine.substr(i, 2), nullptr, 16));
+  }
+  LPSNMP_MGR_SESSION session = SnmpMgrOpenV3("127.0.0.1", usm, 1000, 0, 13999);
+  ASSERT_NE(session, nullptr);
+  SnmpMgrClose(session);
+
+  struct Case {
+    std::string options;
+    bool received;
+  };
+  const Case cases[] = {
+      {"-e 0x" + engine + " -u kor-trap -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", true},
+      {"-e 0x" + engine + " -u kor-trap -a SHA-256 -A wrong-auth-pass -x AES -X trap-priv-pass", false},
+      {"-e 0x" + engine + " -u nobody -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", false},
+      {"-e 0x800012340999 -u kor-trap -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", false},
+  };
+  uint64_t refused = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    ASSERT_EQ(RunCommand("snmptrap -v3 -l authPriv " + c.options + " 127.0.0.1:13163 '' .1.3.6.1.4.1.4413.7.0.5 "
+                         ".1.3.6.1.2.1.1.5.0 s 'tape one'"),
+              0);
+    TrapReceiver::Trap trap;
+    if (c.received) {
+      ASSERT_TRUE(NextTrap(receiver_, &trap));
+      EXPECT_EQ(trap.enterprise, (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413, 7}));
+      EXPECT_EQ(trap.specificTrap, 5);
+      ASSERT_EQ(trap.bindings.size(), 1u);
+      EXPECT_EQ(trap.bindings[0].octets, "tape one");
+    } else {
+      ++refused;
+      ASSERT_TRUE(test::WaitUntil([&] { return receiver_.RefusedCount() == refused; }, std::chrono::seconds(10),
+                                  std::chrono::milliseconds(20)));
+      EXPECT_FALSE(receiver_.Take(&trap));
+    }
+  }
 }

@@ -47,8 +47,8 @@ class AgentLayout {
   // the file, when the file or its line 2 cannot be read or the line is
   // empty; *layout is left as it was then.
   static bool Read(const std::string& programDirectory, AgentLayout* layout, std::string* error);
-  // The folder of the running program (a tool beside KORAgent finds the
-  // agent's KORAgent.cfg there); "." when the system does not say.
+  // The folder of the running program (/proc/self/exe), where a tool
+  // installed beside KORAgent finds KORAgent.cfg; "." when unknown.
   static std::string RunningProgramDirectory();
 
   const std::string& ProgramDirectory() const { return programDirectory_; }

@@ -19,6 +19,9 @@ enum ErrorCode : int {
   kErrTimeout = 2006,
   kErrNotRecognized = 2007,
   kErrSessionOpen = 2008,
+  // An SNMPv3 security failure; the message says which ("Authentication
+  // failed (SNMPv3 user kor).").
+  kErrSnmpSecurity = 2009,
   kErrNoResponse = 2011,
   kErrHostInfo = 2013,
   kErrMemory = 3001,

@@ -11,6 +11,14 @@
 //
 // Every request opens a fresh management session, sends, and closes it again
 // inside the session's lock, so several threads may share one session.
+//
+// The version is the session's own business, hidden from the plug-ins: a
+// device whose address an SNMPv3 profile covers (SnmpV3CredentialStore, read
+// at every open, so a changed profile applies at the next request) is asked
+// over SNMPv3 with the profile's user, keys and context, and the community
+// is not used; what the session learns of the device's engine goes to
+// SnmpV3EngineTable. Any other device is asked over SNMPv1 with the
+// community, unless the agent runs SNMPv3 only (then 2009).
 // Failures are thrown as OrlaException pointers:
 //   2001 a Get (or GetNext) answer with an error status other than 0 and 2
 //   2002 a Set answer with an error status other than 0, 2 and 3
@@ -20,6 +28,10 @@
 //   2006 no answer within the time-out after every retry
 //   2007 an answer with status 2 (no such name)
 //   2008 no management session can be opened
+//   2009 an SNMPv3 security failure: "Authentication failed (SNMPv3 user
+//        kor).", "Unknown user ...", "Not in time window ...", "Decryption
+//        failed ...", or "No SNMPv3 profile (SNMPv3 only)." when the agent
+//        runs SNMPv3 only and no profile covers the address
 //   3001 an allocation failed
 #include <cstdint>
 #include <string>
@@ -117,6 +129,12 @@ class SnmpSession : public RootObject {
   // from the count before and after whether the device answered meanwhile,
   // without a field in the session's fixed layout.
   static uint64_t AnswersOnThisThread();
+  // The same for SNMPv3 security failures (2009), with the message of the
+  // latest ("Authentication failed (SNMPv3 user kor)."): a caller whose
+  // plug-in turned the failure into an answer of its own ("not my type")
+  // still learns why.
+  static uint64_t SecurityFailuresOnThisThread();
+  static const std::string& LastSecurityFailureOnThisThread();
 
   const char* GetAgentAddress() const { return agentAddress_; }
   const char* GetCommunity() const { return community_; }

@@ -6,6 +6,9 @@
 // reported at once; later ones wait until a minute has passed since the last
 // warning.
 //
+// The same rule words the count of SNMPv3 traps the security model refused
+// (another text: kRefusedText).
+//
 // The clock is passed in so that tests need not wait a minute.
 #include <chrono>
 #include <cstdint>
@@ -20,8 +23,14 @@ class TrapDropReport {
  public:
   static constexpr std::chrono::seconds kInterval{60};
 
-  // Times the warnings on `clock` (the system's when null).
-  explicit TrapDropReport(Clock* clock = nullptr);
+  static constexpr const char* kDroppedText =
+      "%llu traps were dropped because they arrived faster than the agent could take them.";
+  static constexpr const char* kRefusedText =
+      "%llu SNMPv3 traps were refused (unknown user or engine, wrong key, or outside the time window).";
+
+  // Times the warnings on `clock` (the system's when null); `text` is the
+  // warning's format, the count its one argument.
+  explicit TrapDropReport(Clock* clock = nullptr, const char* text = kDroppedText);
 
   // With the receiver's total of dropped traps: the text of the warning to
   // write now, if one is due.
@@ -32,6 +41,7 @@ class TrapDropReport {
 
  private:
   Clock* clock_;
+  const char* text_;
   uint64_t reported_ = 0;
   std::optional<Clock::SteadyTime> last_;
 };

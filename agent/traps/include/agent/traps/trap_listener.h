@@ -65,6 +65,8 @@ class TrapListener : public RootObject {
   void ReportDrops();
 
   TrapDropReport dropReport_;
+  // The SNMPv3 traps the receiver's security model refused.
+  TrapDropReport refusedReport_;
   StatusRefresher refresher_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};

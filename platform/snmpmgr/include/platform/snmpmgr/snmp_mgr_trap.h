@@ -47,5 +47,9 @@ uint64_t SnmpMgrTrapsDropped();
 // Of those dropped, the traps lost because the queue or the socket's buffer
 // was full (or that carried too many bindings).
 uint64_t SnmpMgrTrapsOverflowed();
+// Of those dropped, the SNMPv3 messages the user-based security model
+// refused (unknown user or engine, wrong digest, not decryptable, outside
+// the time window).
+uint64_t SnmpMgrTrapsRefused();
 
 }  // namespace orla

@@ -1,4 +1,4 @@
-#include "directory_owner.h"
+#include "platform/sysinfo/directory_owner.h"
 
 #include <fcntl.h>
 #include <grp.h>

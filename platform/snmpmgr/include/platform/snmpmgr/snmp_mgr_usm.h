@@ -1,0 +1,82 @@
+#pragma once
+// SNMPv3 management sessions: the user-based security model (USM) beside
+// the community sessions of snmp_mgr.h. A session opened here is used with
+// the same SnmpMgrRequest and SnmpMgrClose; the caller sees no other
+// difference, except the USM failures below and the remote engine's
+// identity (SnmpMgrEngineOf).
+//
+// The device's engine ID is discovered at open when the caller does not
+// know it yet (one unauthenticated exchange), its boots and time are
+// learned with the first authenticated request. Keys are derived from the
+// pass phrases by net-snmp (Ku once per pass phrase, kept in memory;
+// localized once per engine).
+//
+// Threads: net-snmp's USM state (its user list, the engines' times, the
+// message ids) is process-wide and not locked by the library. Every
+// net-snmp call of a v3 session is made under the one lock the management
+// calls share; waiting for a datagram is not, so a silent device holds no
+// one else up.
+#include <cstdint>
+#include <string>
+
+#include "platform/snmpmgr/snmp_mgr.h"
+
+namespace orla {
+
+// The failures of a v3 request (SnmpMgrGetLastError after a false
+// SnmpMgrRequest or a null SnmpMgrOpenV3), beside SNMP_MGMTAPI_TIMEOUT and
+// the system error numbers.
+inline constexpr uint32_t SNMP_MGMTAPI_USM_UNKNOWN_USER = 0x10001;    // usmStatsUnknownUserNames
+inline constexpr uint32_t SNMP_MGMTAPI_USM_AUTH_FAILED = 0x10002;     // usmStatsWrongDigests
+inline constexpr uint32_t SNMP_MGMTAPI_USM_NOT_IN_TIME = 0x10003;     // usmStatsNotInTimeWindows
+inline constexpr uint32_t SNMP_MGMTAPI_USM_UNKNOWN_ENGINE = 0x10004;  // usmStatsUnknownEngineIDs
+inline constexpr uint32_t SNMP_MGMTAPI_USM_DECRYPTION = 0x10005;      // usmStatsDecryptionErrors
+inline constexpr uint32_t SNMP_MGMTAPI_USM_LEVEL = 0x10006;           // usmStatsUnsupportedSecLevels
+inline constexpr uint32_t SNMP_MGMTAPI_USM_UNKNOWN_CONTEXT = 0x10007; // snmpUnknownContexts
+inline constexpr uint32_t SNMP_MGMTAPI_USM_OTHER = 0x10008;           // another USM failure
+
+// The USM parameters of a session. Texts as the command-line tools take
+// them.
+struct SnmpMgrUsm {
+  enum class Level { kNoAuthNoPriv, kAuthNoPriv, kAuthPriv };
+  enum class Auth { kNone, kMd5, kSha1, kSha224, kSha256, kSha384, kSha512 };
+  enum class Priv { kNone, kDes, kAes128, kAes192, kAes256, kAes192C, kAes256C };
+
+  std::string user;
+  Level level = Level::kNoAuthNoPriv;
+  Auth auth = Auth::kNone;
+  std::string authPassPhrase;
+  Priv priv = Priv::kNone;
+  std::string privPassPhrase;
+  std::string context;
+  // The device's engine ID (raw octets) when known; empty: discover it.
+  std::string engineId;
+};
+
+// The remote engine of a v3 session, as far as learned.
+struct SnmpMgrEngine {
+  std::string engineId;  // raw octets; empty when not discovered
+  uint32_t boots = 0;
+  uint32_t time = 0;     // seconds, as of the latest authenticated message
+  bool timeKnown = false;
+};
+
+// Opens a v3 session to `agentAddress` (see SnmpMgrOpen). Discovers the
+// engine ID first when `usm.engineId` is empty (a request that may take up
+// to the time-out and retries). Null on failure with the reason in
+// SnmpMgrGetLastError(): SNMP_MGMTAPI_TIMEOUT when discovery got no
+// answer, SNMP_MGMTAPI_INVALID_SESSION for bad parameters (a pass phrase
+// shorter than 8 characters, a protocol the library lacks), another code
+// of the list above or a system error.
+LPSNMP_MGR_SESSION SnmpMgrOpenV3(const char* agentAddress, const SnmpMgrUsm& usm, int32_t timeoutMs,
+                                 int32_t retries, int port = 161);
+
+// The remote engine as learned by `session` so far. False for a
+// community session.
+bool SnmpMgrEngineOf(LPSNMP_MGR_SESSION session, SnmpMgrEngine* engine);
+
+// The words for a USM failure code ("Authentication failed", "Unknown
+// user", "Not in time window", ...); null for any other code.
+const char* SnmpMgrUsmErrorText(uint32_t code);
+
+}  // namespace orla

@@ -1,0 +1,179 @@
+#include "platform/snmpmgr/snmp_mgr_usm.h"
+
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "net_snmp.h"
+#include "snmp_mgr_library.h"
+#include "snmp_mgr_session.h"
+#include "usm_exchange.h"
+#include "usm_keys.h"
+
+namespace orla {
+
+namespace {
+
+constexpr size_t kMinPassPhrase = 8;
+
+bool Consistent(const SnmpMgrUsm& usm) {
+  if (usm.user.empty()) return false;
+  if (usm.level == SnmpMgrUsm::Level::kNoAuthNoPriv) return true;
+  if (usm.auth == SnmpMgrUsm::Auth::kNone || usm.authPassPhrase.size() < kMinPassPhrase) return false;
+  if (usm.level == SnmpMgrUsm::Level::kAuthNoPriv) return true;
+  return usm.priv != SnmpMgrUsm::Priv::kNone && usm.privPassPhrase.size() >= kMinPassPhrase;
+}
+
+// The user with an empty name and no engine ID that an engine ID discovery
+// is sent as (RFC 3414 4), made once; under the library lock.
+void EnsureDiscoveryUser() {
+  if (usm_get_user(nullptr, 0, "") != nullptr) return;
+  usmUser* user = usm_create_user();
+  if (user == nullptr) return;
+  user->name = strdup("");
+  user->secName = strdup("");
+  if (user->name == nullptr || user->secName == nullptr) {
+    usm_free_user(user);
+    return;
+  }
+  usm_add_user(user);
+}
+
+// Asks the device for its engine ID: an unauthenticated Get without
+// bindings, answered by a report that names the engine. Empty when none
+// came; *reason then says why.
+std::string DiscoverEngineId(SnmpMgrSession* session, uint32_t* reason) {
+  netsnmp_pdu* probe;
+  {
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    EnsureDiscoveryUser();
+    probe = snmp_pdu_create(SNMP_MSG_GET);
+    if (probe != nullptr) {
+      probe->version = SNMP_VERSION_3;
+      probe->securityName = strdup("");
+      probe->securityNameLen = 0;
+      probe->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+      probe->securityModel = SNMP_SEC_MODEL_USM;
+    }
+  }
+  if (probe == nullptr || probe->securityName == nullptr) {
+    if (probe != nullptr) snmp_free_pdu(probe);
+    *reason = ENOMEM;
+    return "";
+  }
+  UsmExchange::Result result = UsmExchange::Run(session->handle, probe, &session->waiter);
+  if (result.response != nullptr) snmp_free_pdu(result.response);
+  if (result.engineId.empty()) *reason = result.status == STAT_SUCCESS ? SNMP_MGMTAPI_USM_OTHER : result.Reason();
+  return result.engineId;
+}
+
+}  // namespace
+
+LPSNMP_MGR_SESSION SnmpMgrOpenV3(const char* agentAddress, const SnmpMgrUsm& usm, int32_t timeoutMs,
+                                 int32_t retries, int port) {
+  if (agentAddress == nullptr || *agentAddress == '\0' || port < 1 || port > 65535 || !Consistent(usm)) {
+    SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_SESSION);
+    return nullptr;
+  }
+  SnmpMgrLibrary::Initialize();
+  const std::string peer = SnmpMgrLibrary::PeerName(agentAddress, port);
+
+  netsnmp_session settings;
+  snmp_sess_init(&settings);
+  settings.peername = const_cast<char*>(peer.c_str());
+  settings.timeout = static_cast<long>(timeoutMs < 0 ? 0 : timeoutMs) * 1000L;
+  settings.retries = retries < 0 ? 0 : retries;
+  // The engine ID is discovered here, not by the library inside
+  // snmp_sess_open (which would wait for the device under the lock).
+  settings.flags |= SNMP_FLAGS_DONT_PROBE;
+  std::string texts;
+  if (!UsmKeys::Fill(usm, &settings, &texts)) {
+    SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_SESSION);
+    return nullptr;
+  }
+  std::string engineId = usm.engineId;
+  if (!engineId.empty()) {
+    settings.securityEngineID = reinterpret_cast<u_char*>(engineId.data());
+    settings.securityEngineIDLen = engineId.size();
+  }
+
+  auto* session = new (std::nothrow) SnmpMgrSession();
+  if (session == nullptr) {
+    SnmpMgrSetLastError(ENOMEM);
+    return nullptr;
+  }
+  session->v3 = true;
+  {
+    // snmp_sess_open copies what it keeps of `settings`; with the engine ID
+    // known it also makes the user-list entry (localizing the keys).
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    UsmKeys::Install(engineId, settings);
+    errno = 0;
+    session->handle = snmp_sess_open(&settings);
+  }
+  std::memset(settings.securityAuthKey, 0, sizeof(settings.securityAuthKey));
+  std::memset(settings.securityPrivKey, 0, sizeof(settings.securityPrivKey));
+  if (session->handle == nullptr) {
+    SnmpMgrSetLastError(errno > 0 ? static_cast<uint32_t>(errno) : EHOSTUNREACH);
+    delete session;
+    return nullptr;
+  }
+  if (engineId.empty()) {
+    uint32_t reason = 0;
+    engineId = DiscoverEngineId(session, &reason);
+    if (engineId.empty()) {
+      SnmpMgrClose(session);
+      SnmpMgrSetLastError(reason);
+      return nullptr;
+    }
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    netsnmp_session* inside = snmp_sess_session(session->handle);
+    if (inside->securityEngineIDLen == 0) {
+      inside->securityEngineID = static_cast<u_char*>(netsnmp_memdup(engineId.data(), engineId.size()));
+      inside->securityEngineIDLen = inside->securityEngineID != nullptr ? engineId.size() : 0;
+    }
+    UsmKeys::Install(engineId, *inside);
+    // The library marks its copy as having made its user at open, when no
+    // engine ID was known yet and nothing was made.
+    inside->flags &= ~static_cast<u_long>(SNMP_FLAGS_USER_CREATED);
+    usm_create_user_from_session(inside);
+  }
+  return session;
+}
+
+bool SnmpMgrEngineOf(LPSNMP_MGR_SESSION session, SnmpMgrEngine* engine) {
+  if (session == nullptr || !session->v3 || engine == nullptr) return false;
+  std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+  netsnmp_session* inside = snmp_sess_session(session->handle);
+  *engine = SnmpMgrEngine();
+  if (inside == nullptr || inside->securityEngineIDLen == 0) return true;
+  engine->engineId.assign(reinterpret_cast<const char*>(inside->securityEngineID), inside->securityEngineIDLen);
+  u_int boots = 0, time = 0;
+  if (get_enginetime(inside->securityEngineID, static_cast<u_int>(inside->securityEngineIDLen), &boots, &time,
+                     TRUE) == SNMPERR_SUCCESS &&
+      (boots != 0 || time != 0)) {
+    engine->boots = boots;
+    engine->time = time;
+    engine->timeKnown = true;
+  }
+  return true;
+}
+
+const char* SnmpMgrUsmErrorText(uint32_t code) {
+  switch (code) {
+    case SNMP_MGMTAPI_USM_UNKNOWN_USER: return "Unknown user";
+    case SNMP_MGMTAPI_USM_AUTH_FAILED: return "Authentication failed";
+    case SNMP_MGMTAPI_USM_NOT_IN_TIME: return "Not in time window";
+    case SNMP_MGMTAPI_USM_UNKNOWN_ENGINE: return "Unknown engine ID";
+    case SNMP_MGMTAPI_USM_DECRYPTION: return "Decryption failed";
+    case SNMP_MGMTAPI_USM_LEVEL: return "Unsupported security level";
+    case SNMP_MGMTAPI_USM_UNKNOWN_CONTEXT: return "Unknown context";
+    case SNMP_MGMTAPI_USM_OTHER: return "SNMPv3 security error";
+    default: return nullptr;
+  }
+}
+
+}  // namespace orla

@@ -1,0 +1,92 @@
+// Elements polled over SNMPv3 through the simulated devices: each test user
+// recognises, binds, polls and reads its controller and sets over v3; a
+// wrong pass phrase keeps its element unbound as "Authentication failed"
+// (not "Not responding", not "Not recognised") until the profile is fixed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "agent/core/snmp_v3_credential_store.h"
+#include "agent/devices/element_registry.h"
+#include "agent/snmp/snmp_v3_engine_table.h"
+#include "tests/integration/devices/simulator_fixture.h"
+#include "tests/support/snmpsim_v3_users.h"
+#include "tests/support/wait_until.h"
+
+namespace orla::test {
+namespace {
+
+class SnmpV3PollingTest : public SimulatorFixture {
+ protected:
+  SnmpV3PollingTest() : SimulatorFixture(120, true) {}
+  void TearDown() override {
+    SnmpV3CredentialStore::Instance().Set(SnmpV3Credentials());
+    SimulatorFixture::TearDown();
+  }
+};
+
+TEST_F(SnmpV3PollingTest, EachUserPollsItsControllerAndAWrongPassPhraseStaysUnbound) {
+  constexpr int kInterval = 5;
+  const struct {
+    const char* device;
+    int user;          // in kSnmpsimV3Users
+    bool rightPass;
+    const char* model;  // the element's model text
+    int status;
+  } rows[] = {
+      {"tc01", 0, true, "Quillane FTC-400 Tape Controller", 0},    // authNoPriv MD5
+      {"tc02", 1, true, "Quillane FTC-800 Tape Bridge", 1},        // authPriv SHA-256 + AES-128
+      {"tc03", 2, true, nullptr, 2},                               // authPriv SHA-512 + AES-256
+      {"sw01", 3, false, "Authentication failed", -1},             // a wrong pass phrase
+  };
+  SnmpV3Credentials credentials;
+  std::string file;
+  for (const auto& row : rows) {
+    SnmpV3Profile profile = ProfileOf(kSnmpsimV3Users[row.user], row.device);
+    if (!row.rightPass) profile.authPassPhrase = "not-the-pass-phrase";
+    credentials = CredentialsWith(profile, Address(row.device), credentials);
+    file += std::string(row.device) + "|" + Address(row.device) + "\n";
+  }
+  ASSERT_EQ(credentials.Assign("kor-sha1", Address("host01")), "");
+  SnmpV3CredentialStore::Instance().Set(credentials);
+  dir_.Write("KORAgent.db", file);
+
+  auto registry = Loaded(kInterval, &clock_);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.device);
+    const std::string address = Address(row.device);
+    if (row.model != nullptr) {
+      EXPECT_EQ(registry->DescriptionAt(address), row.model);
+    }
+    SnmpV3EngineTable::Entry engine;
+    ASSERT_TRUE(SnmpV3EngineTable::Instance().Find(address, &engine));
+    EXPECT_FALSE(engine.engineId.empty());
+    // (The simulated devices share one engine: whether its time is known
+    // when the refused one is asked depends on which was asked first.)
+    EXPECT_TRUE(engine.timeKnown || !row.rightPass);
+    EXPECT_EQ(engine.failure, row.rightPass ? "" : "Authentication failed");
+    EXPECT_EQ(StatusOf(*registry, row.device), row.status);
+  }
+  EXPECT_EQ(log_.Count("WARNING: Element sw01 (" + Address("sw01") +
+                       "): Authentication failed (SNMPv3 user kor-sha1). It stays listed as \"Authentication "
+                       "failed\""),
+            1);
+  // Adding a device that refuses the credentials is refused, saying why.
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("host01", Address("host01"), 300); }), 2009);
+  EXPECT_EQ(log_.Count("WARNING: Authentication failed (SNMPv3 user kor-sha1)."), 1);
+  // Set over v3: the controller is told to send its traps here.
+  EXPECT_EQ(CodeOf([&] { registry->ConfigureTrapReceiver("tc01"); }), 0);
+  EXPECT_NE(Simctl("trapreg tc01 list").find("filter 8 active"), std::string::npos);
+
+  // The profile fixed, the next retry finds a switch no type claims.
+  credentials.Put(ProfileOf(kSnmpsimV3Users[3], "sw01"));
+  SnmpV3CredentialStore::Instance().Set(credentials);
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
+  clock_.Advance(std::chrono::seconds(kInterval));
+  EXPECT_TRUE(WaitUntil([&] { return registry->DescriptionAt(Address("sw01")) == "Not recognised"; },
+                        std::chrono::seconds(20), std::chrono::milliseconds(100)));
+}
+
+}  // namespace
+}  // namespace orla::test

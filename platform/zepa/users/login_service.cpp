@@ -19,7 +19,9 @@ std::string LoggableName(const std::string& name) {
 
 LoginService::LoginService(std::string serverName, const std::string& usersFile,
                            const SessionTable::Settings& sessions, Clock* clock)
-    : serverName_(std::move(serverName)), clock_(*Clock::Or(clock)), users_(usersFile), sessions_(sessions) {}
+    : serverName_(std::move(serverName)), clock_(*Clock::Or(clock)), users_(usersFile), sessions_(sessions),
+      failedLogins_("failed_logins", "failed log-ins", 3,
+                    [](const std::string& text) { ZepaLog::Write(ZepaLog::kWarning, text); }, clock) {}
 
 void LoginService::Prepare() { dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20)); }
 
@@ -127,8 +129,8 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
     return;
   }
   if (check == Check::kWrong) {
-    ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",
-                                                   LoggableName(name).c_str(), request.remoteAddress.c_str()));
+    failedLogins_.Warn(request.remoteAddress, StringPrintf("A web server login as %s from %s failed.",
+                                                           LoggableName(name).c_str(), request.remoteAddress.c_str()));
     LibraryPages::Send(response, 401,
              LibraryPages::Login(serverName_, "The user name or the password is not correct.", returnPath,
                                  account));

@@ -10,6 +10,7 @@
 #include <semaphore>
 #include <string>
 
+#include "platform/eventlog/repeated_warnings.h"
 #include "../transport/http_transport.h"
 #include "login_throttle.h"
 #include "session_table.h"
@@ -67,6 +68,9 @@ class LoginService {
   LoginThrottle byAccount_;
   std::counting_semaphore<kMaxVerifications> verifications_{kMaxVerifications};
   std::string dummyHash_;
+  // A failed log-in is a WARNING: a few a minute for each address, then a
+  // summary.
+  RepeatedWarnings failedLogins_;
 };
 
 }  // namespace orla

@@ -71,6 +71,13 @@ class WebPage : public RootObject {
   // content type, "Cache-Control: no-store", "X-Content-Type-Options:
   // nosniff" and any further header lines (each ending in "\r\n"). Returns 1.
   uint32_t SendContent(const char* contentType, const std::string& moreHeaders = std::string());
+  // A long answer sent in pieces, so the page never holds it whole:
+  // BeginContent sends SendContent's header lines (without a length; the
+  // library frames the answer), then each FlushOutput sends the output
+  // written since and empties it (the library keeps a long answer in a
+  // file, not in memory). Returns 1.
+  uint32_t BeginContent(const char* contentType, const std::string& moreHeaders = std::string());
+  void FlushOutput();
   // Whether the request comes with a signed-in session (any rights).
   bool HasSession() const;
 
@@ -142,6 +149,7 @@ class WebPage : public RootObject {
   std::string ServerVariable(const char* name) const;
   // Sends `header` (status line left to the library) and the output.
   uint32_t SendWithHeader(const std::string& header);
+  void SendHeader(const std::string& header);
   // Closes the message cell, table and page of ShowError and
   // ShowErrorBanner, and sends the page.
   uint32_t SendErrorPageEnd();

@@ -73,7 +73,10 @@ struct ReceivedTrap {
 }  // namespace
 
 TrapListener::TrapListener(Clock* clock)
-    : dropReport_(clock), refresher_(&TrapSender::RefreshAllStatus) {}
+    : dropReport_(clock),
+      traps_("traps", "traps", kTrapsPerMinute, [](const std::string& text) { EventLog::Write(EventLog::kWarning, text); },
+             clock),
+      refresher_(&TrapSender::RefreshAllStatus) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;
@@ -191,6 +194,7 @@ void TrapListener::DrainQueue() {
       // An element not yet bound retries its recognition now.
       registry->TrapArrivedFrom(address);
       TrapStatistics::Instance().receivedFrom.Add(address);
+      if (!traps_.Note(address)) continue;
 
       std::unique_ptr<TrapMessage> message(Allocated(new (std::nothrow) TrapMessage()));
       message->SetEnterprise(received.enterprise.ids, static_cast<int32_t>(received.enterprise.idLength));

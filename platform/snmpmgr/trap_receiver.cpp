@@ -1,5 +1,6 @@
 #include "trap_receiver.h"
 
+#include "platform/eventlog/repeated_warnings.h"
 #include "platform/sync/clock.h"
 #include "snmp_mgr_library.h"
 
@@ -342,6 +343,7 @@ void TrapReceiver::Receive() {
   // was cut short and cannot be decoded.
   if (static_cast<size_t>(n) > kMaxDatagram) {
     dropped_.fetch_add(1);
+    NoteMalformed(from);
     return;
   }
   uint8_t source[4] = {0, 0, 0, 0};
@@ -354,6 +356,7 @@ void TrapReceiver::Receive() {
   Trap trap;
   if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap)) {
     dropped_.fetch_add(1);
+    NoteMalformed(from);
     return;
   }
   trap.arrival = arrival;
@@ -373,6 +376,19 @@ bool TrapReceiver::Enqueue(Trap trap) {
   queue_.push_back(std::move(trap));
   queuedBytes_ += size;
   return true;
+}
+
+void TrapReceiver::NoteMalformed(const sockaddr_storage& from) {
+  // Anyone can send them: a few lines a minute for each sender, then a
+  // summary (written through the program's event log).
+  static auto* malformed = new RepeatedWarnings("malformed_datagrams", "malformed datagrams", 1);
+  char text[INET6_ADDRSTRLEN] = "?";
+  if (from.ss_family == AF_INET) {
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&from)->sin_addr, text, sizeof text);
+  } else if (from.ss_family == AF_INET6) {
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&from)->sin6_addr, text, sizeof text);
+  }
+  malformed->Warn(text, std::string("A datagram from ") + text + " that is not a well-formed SNMP trap was dropped.");
 }
 
 void TrapReceiver::NoteSocketDrops(const msghdr& message) {

@@ -97,7 +97,7 @@ void WebPage::RecordChange(const std::string& what, const std::string& element,
   AuditTrail::Record({ServerVariable("REMOTE_USER"), ServerVariable("REMOTE_ADDR")}, what, element, elementAddress);
 }
 
-bool WebPage::HasSession() const { return QueryRights(request_) != ZEPA_RIGHTS_NO_SESSION; }
+bool WebPage::HasSession() const { return MayRead(QueryRights(request_)); }
 
 void WebPage::WriteResetParent(bool refresh) {
   Append("<SCRIPT language=javascript1.2>");

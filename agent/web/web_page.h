@@ -78,8 +78,16 @@ class WebPage : public RootObject {
   // file, not in memory). Returns 1.
   uint32_t BeginContent(const char* contentType, const std::string& moreHeaders = std::string());
   void FlushOutput();
-  // Whether the request comes with a signed-in session (any rights).
+  // Whether the request comes with a signed-in session whose user holds a
+  // right (KORAccess not 0): what reading a page needs.
   bool HasSession() const;
+  // Whether an answer of the rights query lets its user read: a session
+  // (not 0x80000000) with a right other than 0.
+  static bool MayRead(uint32_t rights) { return rights != ZEPA_RIGHTS_NO_SESSION && rights != 0; }
+  // What a signed-in user without any right gets instead of a page.
+  static constexpr const char* kNoRight =
+      "You are signed in, but your user has no right to the agent's pages (KORAccess is 0). An administrator can "
+      "give you one with korusers.";
 
   // The error page. `location` (a URL relative to /KOR/ or a path, or none;
   // empty is none) is where its OK button leads; without one OK closes the

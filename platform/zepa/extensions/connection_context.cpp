@@ -249,10 +249,16 @@ int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* s
       const size_t n = size != nullptr ? strnlen(path, *size) : std::strlen(path);
       return SendFile(std::string(path, n));
     }
-    case REQ_QUERY_RIGHTS: {
+    case REQ_QUERY_RIGHTS:
+    case REQ_QUERY_CREDENTIAL_RIGHTS: {
       if (dataType == nullptr || buffer == nullptr) return FailWith(EINVAL);
       const std::string right(static_cast<const char*>(buffer), strnlen(static_cast<const char*>(buffer), 256));
-      *dataType = server_->RightsFor(session_, right);
+      if (request == REQ_QUERY_RIGHTS) {
+        *dataType = server_->RightsFor(session_, right);
+      } else {
+        *dataType = request_.authType == "Basic" ? server_->UserRights(request_.authUser, right)
+                                                 : ZEPA_RIGHTS_NO_SESSION;
+      }
       return 1;
     }
     default:

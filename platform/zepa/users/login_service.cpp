@@ -46,6 +46,11 @@ uint32_t LoginService::RightsFor(const std::optional<SessionTable::Session>& ses
   return UserStore::MaskFor(*user, right);
 }
 
+uint32_t LoginService::UserRights(const std::string& user, const std::string& right) {
+  std::optional<UserStore::User> found = users_.Find(user);
+  return found ? UserStore::MaskFor(*found, right) : ZEPA_RIGHTS_NO_SESSION;
+}
+
 std::string LoginService::SessionCookie(const std::string& token, long maxAgeSeconds) const {
   return StringPrintf("%s=%s; Path=/; Max-Age=%ld; Secure; HttpOnly; SameSite=Strict", kCookieName, token.c_str(),
                       maxAgeSeconds);

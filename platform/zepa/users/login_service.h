@@ -45,6 +45,8 @@ class LoginService {
   // The rights query: 0x80000000 without a valid session, else the user's
   // mask for `right`.
   uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right);
+  // A user's mask for `right` (basic credentials); 0x80000000 without such a user.
+  uint32_t UserRights(const std::string& user, const std::string& right);
 
   // A user's name and password as the login form and basic authentication
   // check them: throttled per address and per account, a few slow

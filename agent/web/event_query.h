@@ -52,7 +52,7 @@ class EventQuery {
   // after the ring's matches and after every kFlushRows from the files:
   // `row` runs under the ring's lock for the former, so it must not block,
   // and `flush` may.
-  static constexpr size_t kFlushRows = 500;
+  static constexpr size_t kFlushRows = 100;
   void Export(const EventRing& ring, const std::vector<std::string>& logFiles,
               const std::function<void(const RecordedEvent&)>& row, const std::function<void()>& flush) const;
 

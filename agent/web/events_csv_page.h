@@ -5,7 +5,7 @@
 //   Time (UTC),Severity,Kind,Element,Address,Trap,Text
 // Every field is CSV-quoted as needed and guarded against spreadsheet
 // formulas. Signed-in users only (any right). The rows are sent as they are
-// found, a few hundred at a time, so an export never holds them all.
+// found, a hundred at a time, so an export never holds them all.
 #include <cstdint>
 
 #include "event_query.h"

@@ -22,20 +22,10 @@ AGENT=${KORAGENT:-$ROOT/build/asan/agent/service/KORAgent}
 if [ ! -x "$AGENT" ]; then
   cmake --build build/asan --target KORAgent -j 2 >/dev/null
 fi
-PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+. bench/agent_process.sh
 
 WORK=$(mktemp -d /tmp/kor-log-flood.XXXXXX)
-AGENT_PID=""
-cleanup() {
-  if [ -n "$AGENT_PID" ]; then kill "$AGENT_PID" 2>/dev/null || true; wait "$AGENT_PID" 2>/dev/null || true; fi
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-mkdir -p "$WORK/KOR"
-ln -s "$AGENT" "$WORK/KORAgent"
-printf 'ORLA KOR Agent\n%s\nKORAgent\nBench\n.1.3.6.1.4.1.4413\n' "$WORK/KOR" >"$WORK/KORAgent.cfg"
-echo 300 >"$WORK/KOR/storage.ini"
+trap 'stop_agent; rm -rf "$WORK"' EXIT
 LOG=$WORK/events.jsonl
 for i in 0 1 2 3 4; do
   printf '{"time":"2026-01-01T10:00:0%d.000Z","source":"KORAgent","event_type":2,"category":1,"event_id":2147483653,"text":"WARNING: tc0%d (10.0.0.%d): OK \u2192 Failed","data":""}\n' "$i" "$i" "$i" >>"$LOG"
@@ -43,14 +33,8 @@ done
 
 echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "agent: $AGENT"
-(cd / && KORAGENT_HTTPS_PORT=$PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_LISTEN=udp:127.0.0.1:0 \
-  KORAGENT_EVENT_LOG=$LOG exec "$WORK/KORAgent" >"$WORK/agent.out" 2>&1) &
-AGENT_PID=$!
-URL=https://127.0.0.1:$PORT
-for _ in $(seq 1 300); do
-  if curl -sk -o /dev/null "$URL/KOR/about.htm" 2>/dev/null; then break; fi
-  sleep 0.1
-done
+start_agent "$WORK" "$AGENT" KORAGENT_EVENT_LOG="$LOG"
+PORT=${URL##*:}
 
 log_bytes() { cat "$LOG"* 2>/dev/null | wc -c; }
 before=$(log_bytes)
@@ -60,9 +44,7 @@ growth=$((after - before))
 echo "event log grew by $growth bytes for $REQUESTS refused requests ($(awk "BEGIN {printf \"%.1f\", $growth / $REQUESTS}") bytes a request; goal: under 10240 in all)"
 
 JAR=$WORK/jar
-curl -sk -o /dev/null -c "$JAR" -H "Origin: $URL" --data-urlencode user=administrator \
-  --data-urlencode "password=$(head -n1 "$WORK/KORZEPD/administrator-password.txt")" --data-urlencode return=/KOR/ \
-  "$URL/zepa/login"
+sign_in "$JAR"
 answer=$(curl -sk -b "$JAR" "$URL/KOR/events.json?kind=status")
 python3 - "$answer" <<'EOF'
 import json, sys

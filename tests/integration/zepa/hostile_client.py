@@ -138,29 +138,24 @@ def refused(host, port, source, count, connections, path):
 
     def one(share):
         sock = None
-        done = 0
-        while done < share:
+        for n in range(share):
             try:
                 if sock is None:
                     sock = connect(host, port, source)
                     reader = sock.makefile("rb")
-                request = "GET %s HTTP/1.1\r\nHost: localhost:%d\r\n%s\r\n\r\n" % (path, port, headers[done % 2])
-                sock.sendall(request.encode())
-                status = reader.readline().split()[1].decode()
-                length = 0
-                while True:
-                    line = reader.readline()
-                    if line in (b"\r\n", b""):
-                        break
+                sock.sendall(("GET %s HTTP/1.1\r\nHost: localhost:%d\r\n%s\r\n\r\n"
+                              % (path, port, headers[n % 2])).encode())
+                status, length = reader.readline().split()[1].decode(), 0
+                for line in iter(reader.readline, b"\r\n"):
+                    if not line:
+                        raise OSError("closed")
                     if line.lower().startswith(b"content-length:"):
                         length = int(line.split(b":")[1])
                 reader.read(length)
             except (OSError, ssl.SSLError, IndexError):
-                status = "closed"
-                sock = None
+                status, sock = "closed", None
             with lock:
                 statuses[status] = statuses.get(status, 0) + 1
-            done += 1
 
     start = time.monotonic()
     threads = [threading.Thread(target=one, args=(count // connections,)) for _ in range(connections)]
@@ -168,9 +163,8 @@ def refused(host, port, source, count, connections, path):
         thread.start()
     for thread in threads:
         thread.join()
-    elapsed = time.monotonic() - start
     sent = sum(statuses.values())
-    print("sent=%d per_second=%.0f %s" % (sent, sent / elapsed,
+    print("sent=%d per_second=%.0f %s" % (sent, sent / (time.monotonic() - start),
                                          " ".join("s%s=%d" % item for item in sorted(statuses.items()))))
 
 

@@ -35,7 +35,7 @@ struct SnmpVarBind;
 
 class TrapListener : public RootObject {
  public:
-  static constexpr size_t kTrapsPerMinute = 120;
+  static constexpr size_t kTrapsPerMinute = 300;
 
   // No thread yet. `clock` times the dropped-trap warnings (the system's
   // when null).

@@ -37,6 +37,9 @@ std::string PortError(const char* name, const std::string& value) {
   return StringPrintf("%s=%s is not a port number from 1 to 65535", name, value.c_str());
 }
 
+std::string FilesError(const std::string& value) {
+  return StringPrintf("KORAGENT_EVENT_LOG_FILES=%s is not a number of files from 2 to 20", value.c_str());
+}
 
 // The port after the last ':' of a transport address, 0 to 65535 (0 asks
 // for any free port); -1 when there is none.
@@ -73,6 +76,31 @@ std::string AgentSettings::SetSnmpPort(int port) {
 std::string AgentSettings::SetTrapPort(int port) {
   if (port < 1 || port > 65535) return PortError("KORAGENT_TRAP_PORT", std::to_string(port));
   trapPort_ = port;
+  return "";
+}
+
+std::string AgentSettings::SetEventLogMaxSize(const std::string& size) {
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long number = std::isdigit(static_cast<unsigned char>(size[0])) != 0
+                                        ? std::strtoull(size.c_str(), &end, 10)
+                                        : 0;
+  const std::string unit = end != nullptr ? AsciiCase::Lower(end) : "";
+  const int shift = unit.empty() ? 0 : unit == "k" ? 10 : unit == "m" ? 20 : unit == "g" ? 30 : -1;
+  const uint64_t bytes = shift < 0 || errno != 0 || number > (1ull << 40) ? 0 : number << shift;
+  if (bytes < 64 * 1024 || bytes > (1ull << 40)) {
+    return StringPrintf("KORAGENT_EVENT_LOG_MAX_SIZE=%s is not a size from 64K to 1024G (for example 16M)",
+                        size.c_str());
+  }
+  eventLogMaxBytes_ = bytes;
+  return "";
+}
+
+std::string AgentSettings::SetEventLogFiles(int files) {
+  if (files < 2 || files > 20) {
+    return FilesError(std::to_string(files));
+  }
+  eventLogFiles_ = files;
   return "";
 }
 
@@ -122,6 +150,11 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
   if (const char* value = Value(lookup, "KORAGENT_HTTPS_ADDRESS")) settings.SetHttpsAddress(value);
   if (const char* value = Value(lookup, "KORAGENT_TRAP_LISTEN")) note(settings.SetTrapListen(value));
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG")) settings.SetEventLogFile(value);
+  if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG_MAX_SIZE")) note(settings.SetEventLogMaxSize(value));
+  if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG_FILES")) {
+    int files = 0;
+    note(PortSetting::Parse(value, &files) ? settings.SetEventLogFiles(files) : FilesError(value));
+  }
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMCTL")) settings.SetSystemctlProgram(value);
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMD_UNIT_DIR")) settings.SetSystemdUnitDirectory(value);
   if (const char* value = Value(lookup, "SUDO_USER")) settings.SetSudoUser(value);
@@ -148,6 +181,7 @@ void AgentSettings::SetCurrent(const AgentSettings& settings) {
   // The platform's event-log writer serves the web server library too: it
   // is handed the file rather than asking for it.
   EventLogWriter::SetFilePath(settings.EventLogFile());
+  EventLogWriter::SetFileLimits(settings.EventLogMaxBytes(), settings.EventLogFiles());
 }
 
 }  // namespace orla

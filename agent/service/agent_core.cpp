@@ -229,7 +229,8 @@ std::string AgentCore::SystemInformationText(const std::string& label) {
 
 bool AgentCore::WriteSystemInformation() {
   const std::string path = layout_.SystemInformationFile();
-  const int err = AtomicFile::Write(path, SystemInformationText(Configuration().SystemLabel()));
+  // Private like the agent's other files.
+  const int err = AtomicFile::Write(path, SystemInformationText(Configuration().SystemLabel()), 0600);
   if (err != 0) {
     EventLog::Write(EventLog::kCritical,
                     StringPrintf("Unable to open file %s - %s", path.c_str(), ErrorText(err).c_str()));

@@ -10,6 +10,7 @@
 #include "agent/core/event_log.h"
 #include "agent_core.h"
 #include "agent_service.h"
+#include "platform/eventlog/repeated_warnings.h"
 #include "platform/service/process_exit.h"
 #include "platform/service/service_dispatcher.h"
 #include "platform/text/string_printf.h"
@@ -18,6 +19,9 @@ int main(int argc, char** argv) {
   using namespace orla;
   // Every runtime setting is read and checked here, before anything else.
   const std::string settingsError = AgentSettings::Load();
+  // Summaries of repeated warnings (RepeatedWarnings) go where every entry
+  // goes, the list of recent events included.
+  RepeatedWarnings::SetProcessSink([](const std::string& text) { EventLog::Write(EventLog::kWarning, text); });
 
   // Only the first character of the first argument counts. Install and
   // remove use none of the ports: a bad one is only pointed out (the

@@ -73,7 +73,11 @@ struct ReceivedTrap {
 }  // namespace
 
 TrapListener::TrapListener(Clock* clock)
-    : dropReport_(clock), refusedReport_(clock, TrapDropReport::kRefusedText), refresher_(&TrapSender::RefreshAllStatus) {}
+    : dropReport_(clock),
+      refusedReport_(clock, TrapDropReport::kRefusedText),
+      traps_("traps", "traps", kTrapsPerMinute, [](const std::string& text) { EventLog::Write(EventLog::kWarning, text); },
+             clock),
+      refresher_(&TrapSender::RefreshAllStatus) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;
@@ -194,6 +198,7 @@ void TrapListener::DrainQueue() {
       // An element not yet bound retries its recognition now.
       registry->TrapArrivedFrom(address);
       TrapStatistics::Instance().receivedFrom.Add(address);
+      if (!traps_.Note(address)) continue;
 
       std::unique_ptr<TrapMessage> message(Allocated(new (std::nothrow) TrapMessage()));
       message->SetEnterprise(received.enterprise.ids, static_cast<int32_t>(received.enterprise.idLength));

@@ -4,7 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "agent/core/audit_trail.h"
 #include "event_query.h"
@@ -143,29 +147,94 @@ bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event
   return true;
 }
 
-std::vector<RecordedEvent> EventLogFileReader::ReadBefore(const std::string& path, int64_t beforeMs,
-                                                          size_t windowBytes) {
-  std::vector<RecordedEvent> events;
-  if (path.empty()) return events;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return events;
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  if (size <= 0) return events;
-  const std::streamoff start = size > static_cast<std::streamoff>(windowBytes)
-                                   ? size - static_cast<std::streamoff>(windowBytes)
-                                   : 0;
-  file.seekg(start);
-  std::string line;
-  // A window that starts inside a line skips that line's rest.
-  if (start > 0) std::getline(file, line);
-  while (std::getline(file, line)) {
-    RecordedEvent event;
-    if (!ParseLine(line, &event)) continue;
-    if (beforeMs >= 0 && event.timeMs >= beforeMs) continue;
-    events.push_back(std::move(event));
+namespace {
+
+// One file read backwards: the lines before `end`, last first.
+class BackwardLines {
+ public:
+  explicit BackwardLines(int fd) : fd_(fd) {
+    struct stat st;
+    offset_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   }
-  return events;
+
+  // The next line back; false at the file's start or when the budget is spent.
+  bool Next(std::string* line, size_t* budget) {
+    for (;;) {
+      const size_t newline = pending_.rfind('\n');
+      if (newline != std::string::npos) {
+        line->assign(pending_, newline + 1, std::string::npos);
+        pending_.resize(newline);
+        return true;
+      }
+      if (offset_ == 0) {
+        // The file's first line, or nothing more.
+        if (pending_.empty()) return false;
+        line->swap(pending_);
+        pending_.clear();
+        return true;
+      }
+      if (*budget == 0) return false;
+      const size_t block = static_cast<size_t>(std::min<uint64_t>({offset_, EventLogFileReader::kBlockBytes, *budget}));
+      std::string data(block, '\0');
+      const ssize_t n = ::pread(fd_, data.data(), block, static_cast<off_t>(offset_ - block));
+      if (n != static_cast<ssize_t>(block)) return false;
+      offset_ -= block;
+      *budget -= block;
+      // A line longer than any of ours is dropped, keeping what is read small.
+      if (pending_.size() > EventLogFileReader::kMaxLineBytes) pending_.clear();
+      pending_.insert(0, data);
+    }
+  }
+
+  bool AtStart() const { return offset_ == 0 && pending_.empty(); }
+
+ private:
+  int fd_;
+  uint64_t offset_ = 0;
+  std::string pending_;  // read, not yet handed out: the start of the last line not handed out
+};
+
+}  // namespace
+
+bool EventLogFileReader::VisitNewestFirst(const std::vector<std::string>& paths, int64_t beforeMs,
+                                          const std::function<bool(RecordedEvent& event)>& visit,
+                                          size_t budgetBytes) {
+  // Every file is opened before any is read: a rotation during the walk
+  // renames the files, but the open ones stay what they were, and a file
+  // met twice under two names is read once.
+  std::vector<int> files;
+  std::vector<std::pair<dev_t, ino_t>> seen;
+  for (const std::string& path : paths) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 ||
+        std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) {
+      ::close(fd);
+      continue;
+    }
+    seen.emplace_back(st.st_dev, st.st_ino);
+    files.push_back(fd);
+  }
+  bool whole = true;
+  size_t budget = budgetBytes;
+  std::string line;
+  for (const int fd : files) {
+    if (!whole) break;
+    BackwardLines lines(fd);
+    while (lines.Next(&line, &budget)) {
+      RecordedEvent event;
+      if (!ParseLine(line, &event)) continue;
+      if (beforeMs >= 0 && event.timeMs >= beforeMs) continue;
+      if (!visit(event)) {
+        whole = false;
+        break;
+      }
+    }
+    if (!lines.AtStart()) whole = false;
+  }
+  for (const int fd : files) ::close(fd);
+  return whole;
 }
 
 }  // namespace orla

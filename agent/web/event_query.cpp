@@ -62,43 +62,75 @@ bool EventQuery::IsLoginText(const std::string& text) {
          text.find(" logged in to the web server from ") != std::string::npos;
 }
 
-EventQuery::Result EventQuery::Run(const EventRing& ring, const std::string& logPath, bool everything) const {
-  Result result;
-  const size_t first = everything ? 0 : offset;
-  const size_t count = everything ? kMaxExport : limit;
-  auto take = [&](const RecordedEvent& event) {
-    if (!Matches(event)) return;
-    if (result.total >= first && result.events.size() < count) result.events.push_back(event);
-    ++result.total;
-  };
+bool EventQuery::Walk(const EventRing& ring, const std::vector<std::string>& logFiles,
+                      const std::function<bool(size_t ringMatches)>& readFiles,
+                      const std::function<bool(const RecordedEvent&)>& take) const {
+  size_t ringMatched = 0;
+  bool going = true;
   int64_t ringOldest = -1;
   bool ringEmpty = true;
   ring.VisitNewestFirst([&](const RecordedEvent& event) {
-    // A range that ends before this entry skips it; one that starts after
-    // it ends the walk, as every older entry is older still.
-    if (fromMs >= 0 && event.timeMs < fromMs) {
-      ringOldest = event.timeMs;
-      ringEmpty = false;
-      return false;
-    }
-    take(event);
     ringOldest = event.timeMs;  // at the end of the walk: the oldest entry kept
     ringEmpty = false;
-    return true;
+    // A range that ends before this entry skips it; one that starts after
+    // it ends the walk, as every older entry is older still.
+    if (fromMs >= 0 && event.timeMs < fromMs) return false;
+    if (!Matches(event)) return true;
+    ++ringMatched;
+    going = take(event);
+    return going;
   });
-  const size_t ringMatched = result.total;
+  if (!going) return false;
   const bool rangeInRing = fromMs >= 0 && !ringEmpty && fromMs >= ringOldest;
-  if (logPath.empty() || rangeInRing) return result;
-  // The file is read only for a page that starts past the ring's matches
-  // (or when the ring has none): the first page of a filter the ring answers
-  // never waits for it. The answer then says older matches may exist.
-  if (!everything && first < ringMatched) {
-    result.complete = false;
-    return result;
-  }
-  std::vector<RecordedEvent> older = EventLogFileReader::ReadBefore(logPath, ringEmpty ? -1 : ringOldest);
-  for (auto it = older.rbegin(); it != older.rend(); ++it) take(*it);
+  if (logFiles.empty() || rangeInRing) return true;
+  // The files are read only for a page that starts past the ring's matches
+  // (or when the ring has none): the first page of a filter the ring
+  // answers never waits for them. The answer then says older matches may
+  // exist.
+  if (!readFiles(ringMatched)) return false;
+  bool stopped = false;
+  const bool whole =
+      EventLogFileReader::VisitNewestFirst(logFiles, ringEmpty ? -1 : ringOldest, [&](RecordedEvent& event) {
+        if (!Matches(event)) return true;
+        stopped = !take(event);
+        return !stopped;
+      });
+  return whole && !stopped;
+}
+
+EventQuery::Result EventQuery::Run(const EventRing& ring, const std::vector<std::string>& logFiles) const {
+  Result result;
+  result.complete = Walk(
+      ring, logFiles, [&](size_t ringMatches) { return offset >= ringMatches; },
+      [&](const RecordedEvent& event) {
+        if (result.total >= offset && result.events.size() < limit) result.events.push_back(event);
+        ++result.total;
+        return true;
+      });
   return result;
+}
+
+void EventQuery::Export(const EventRing& ring, const std::vector<std::string>& logFiles,
+                        const std::function<void(const RecordedEvent&)>& row,
+                        const std::function<void()>& flush) const {
+  size_t rows = 0;
+  auto take = [&](const RecordedEvent& event) {
+    row(event);
+    return ++rows < kMaxExport;
+  };
+  bool inFiles = false;
+  Walk(ring, logFiles,
+       [&](size_t) {
+         flush();
+         inFiles = true;
+         return true;
+       },
+       [&](const RecordedEvent& event) {
+         const bool more = take(event);
+         if (inFiles && rows % kFlushRows == 0) flush();
+         return more;
+       });
+  flush();
 }
 
 }  // namespace orla

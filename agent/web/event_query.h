@@ -2,10 +2,11 @@
 // The events console's query: which events a request asks for (element,
 // least severity, kind, text, time range, page) and the matching events,
 // newest first. The in-memory ring (EventRing) is read first; only when the
-// asked page starts at or past the ring's matches (or for the CSV export) is
-// the event-log file read, and only its entries older than the ring's oldest
-// (a bounded read, see EventLogFileReader), so nothing is counted twice and
-// the first page never waits for the file.
+// asked page starts at or past the ring's matches (or for the CSV export) are
+// the event-log files read (the live one, then the older ones its rotation
+// keeps), and only their entries older than the ring's oldest (a bounded
+// read, see EventLogFileReader), so nothing is counted twice and the first
+// page never waits for the files.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -27,8 +28,9 @@ class EventQuery {
   struct Result {
     std::vector<RecordedEvent> events;  // the asked page, newest first
     size_t total = 0;                   // every match found
-    // False when the event-log file was not read for this answer: older
-    // matches may then exist beyond `total`.
+    // True only when every entry that could match was read: false when the
+    // event-log files were not read for this answer, or not to their start
+    // (the read budget ran out): older matches may then exist beyond `total`.
     bool complete = true;
   };
 
@@ -42,9 +44,17 @@ class EventQuery {
   // answers a field's value or none; bad numbers are taken as absent.
   static EventQuery FromFields(const std::function<std::optional<std::string>(const char*)>& field);
 
-  // The matches from `ring`, then from the file at `logPath` (empty: none).
-  // With `everything` the page is every match up to kMaxExport (the CSV).
-  Result Run(const EventRing& ring, const std::string& logPath, bool everything = false) const;
+  // The matches from `ring`, then from the files `logFiles` (newest first,
+  // EventLogWriter::FilePaths; none: the ring only).
+  Result Run(const EventRing& ring, const std::vector<std::string>& logFiles) const;
+  // Every match up to kMaxExport, newest first, handed to `row` as it is
+  // found (the CSV export, which keeps none of them). `flush` is called
+  // after the ring's matches and after every kFlushRows from the files:
+  // `row` runs under the ring's lock for the former, so it must not block,
+  // and `flush` may.
+  static constexpr size_t kFlushRows = 100;
+  void Export(const EventRing& ring, const std::vector<std::string>& logFiles,
+              const std::function<void(const RecordedEvent&)>& row, const std::function<void()>& flush) const;
 
   bool Matches(const RecordedEvent& event) const;
 
@@ -62,6 +72,14 @@ class EventQuery {
   size_t limit = kDefaultLimit;
 
  private:
+  // The walk behind both: every match, newest first, goes to `take` (which
+  // answers false to end the walk); the files are read only when
+  // `readFiles`, given the ring's number of matches, says so. True when
+  // every entry that could match was seen.
+  bool Walk(const EventRing& ring, const std::vector<std::string>& logFiles,
+            const std::function<bool(size_t ringMatches)>& readFiles,
+            const std::function<bool(const RecordedEvent&)>& take) const;
+
   std::string lowerText_;
 };
 

@@ -6,22 +6,24 @@
 
 namespace orla {
 
-std::string EventsCsvPage::Render(const EventQuery::Result& result) {
-  std::string out = "Time (UTC),Severity,Kind,Element,Address,Trap,Text\r\n";
-  for (const RecordedEvent& e : result.events) {
-    out += EventLogWriter::IsoTime(e.timeMs) + ',' + EventsJsonPage::SeverityName(e.severity) + ',' +
-           TextEscape::Csv(e.origin.kind) + ',' + TextEscape::Csv(e.origin.element) + ',' +
-           TextEscape::Csv(e.origin.address) + ',' + TextEscape::Csv(e.origin.trap) + ',' + TextEscape::Csv(e.text) +
-           "\r\n";
-  }
-  return out;
+const char* const EventsCsvPage::kHeaderRow = "Time (UTC),Severity,Kind,Element,Address,Trap,Text\r\n";
+
+std::string EventsCsvPage::Row(const RecordedEvent& e) {
+  return EventLogWriter::IsoTime(e.timeMs) + ',' + EventsJsonPage::SeverityName(e.severity) + ',' +
+         TextEscape::Csv(e.origin.kind) + ',' + TextEscape::Csv(e.origin.element) + ',' +
+         TextEscape::Csv(e.origin.address) + ',' + TextEscape::Csv(e.origin.trap) + ',' + TextEscape::Csv(e.text) +
+         "\r\n";
 }
 
 uint32_t EventsCsvPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
-  Append(Render(query.Run(EventRing::Instance(), EventLogWriter::FilePath(), true)));
-  return SendContent("text/csv; charset=utf-8", "Content-Disposition: attachment; filename=\"events.csv\"\r\n");
+  BeginContent("text/csv; charset=utf-8", "Content-Disposition: attachment; filename=\"events.csv\"\r\n");
+  Append(kHeaderRow);
+  query.Export(
+      EventRing::Instance(), EventLogWriter::FilePaths(), [this](const RecordedEvent& e) { Append(Row(e)); },
+      [this] { FlushOutput(); });
+  return kAnswered;
 }
 
 }  // namespace orla

@@ -4,7 +4,8 @@
 // EventQuery::kMaxExport rows, newest first) as a CSV file to download:
 //   Time (UTC),Severity,Kind,Element,Address,Trap,Text
 // Every field is CSV-quoted as needed and guarded against spreadsheet
-// formulas. Signed-in users only (any right).
+// formulas. Signed-in users only (any right). The rows are sent as they are
+// found, a hundred at a time, so an export never holds them all.
 #include <cstdint>
 
 #include "event_query.h"
@@ -18,7 +19,9 @@ class EventsCsvPage : public WebPage {
 
   uint32_t HandleGet() override;
 
-  static std::string Render(const EventQuery::Result& result);
+  static const char* const kHeaderRow;
+  // One event's row, with its line break.
+  static std::string Row(const RecordedEvent& event);
 };
 
 }  // namespace orla

@@ -37,7 +37,7 @@ std::string EventsJsonPage::Render(const EventQuery& query, const EventQuery::Re
 uint32_t EventsJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
-  const EventQuery::Result result = query.Run(EventRing::Instance(), EventLogWriter::FilePath());
+  const EventQuery::Result result = query.Run(EventRing::Instance(), EventLogWriter::FilePaths());
   Append(Render(query, result, Clock::System()->WallMilliseconds()));
   return SendContent("application/json; charset=utf-8");
 }

@@ -30,7 +30,16 @@ std::string AuthType(EXTENSION_CONTROL_BLOCK* request) {
 }  // namespace
 
 bool MetricsPage::MayRead(EXTENSION_CONTROL_BLOCK* request) {
-  return !AuthType(request).empty() || QueryRights(request) != ZEPA_RIGHTS_NO_SESSION;
+  const std::string type = AuthType(request);
+  if (type == "Bearer") return true;
+  if (type == "Basic") {
+    // The user of basic credentials needs a right, as a session's does.
+    uint32_t rights = 0;
+    return request->ServerSupportFunction(request->ConnID, REQ_QUERY_CREDENTIAL_RIGHTS, const_cast<char*>(kRightName),
+                                          nullptr, &rights) != 0 &&
+           WebPage::MayRead(rights);
+  }
+  return WebPage::MayRead(QueryRights(request));
 }
 
 uint32_t MetricsPage::HandleGet() {

@@ -9,6 +9,7 @@
 #include "agent/devices/element_directory.h"
 #include "agent/devices/poll_statistics.h"
 #include "agent/traps/trap_statistics.h"
+#include "platform/eventlog/repeated_warnings.h"
 #include "platform/metrics/metric_sheet.h"
 #include "platform/metrics/process_stats.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
@@ -167,6 +168,17 @@ std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, 
             traps.notificationsFailed);
 
   if (web != nullptr) AddWeb(sheet, *web);
+  const size_t seen = sheet.AddFamily("koragent_repeated_warnings_total",
+                                      "Warnings a party on the network can repeat, by kind, each one counted "
+                                      "whether it was logged or only summarised.",
+                                      Type::kCounter);
+  const size_t summarised = sheet.AddFamily("koragent_repeated_warnings_summarised_total",
+                                            "Of those, the ones not logged one by one but counted in a summary line.",
+                                            Type::kCounter);
+  for (const RepeatedWarnings::Count& count : RepeatedWarnings::Counts()) {
+    sheet.Add(seen, {{"kind", count.kind}}, static_cast<double>(count.seen));
+    sheet.Add(summarised, {{"kind", count.kind}}, static_cast<double>(count.summarised));
+  }
   AddProcess(sheet);
   return sheet.Render();
 }

@@ -27,6 +27,9 @@
 //       (not well-formed), traps_handled_total,
 //   traps_sent_total{destination}, trap_send_failures_total{destination}
 //   http_responses_total{status_class}, login_failures_total, web_sessions
+//   repeated_warnings_total{kind}, repeated_warnings_summarised_total{kind}
+//       (kinds refused_credentials, failed_logins, traps,
+//       malformed_datagrams: every occurrence, and those only summarised)
 //   process_resident_memory_bytes, process_cpu_seconds_total,
 //   process_open_fds, process_max_fds, process_threads,
 //   process_start_time_seconds, build_info{version}

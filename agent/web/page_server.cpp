@@ -181,9 +181,11 @@ uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
   const PageTable::Route* route = PageTable::Find(request->lpszPathInfo);
   if (route == nullptr) return WebPage::kServeFile;  // static content
   // Before any page runs: an anonymous visitor costs the agent nothing.
-  if (route->access == PageTable::Access::kSession &&
-      WebPage::QueryRights(request) == ZEPA_RIGHTS_NO_SESSION) {
-    return WebPage::kLeaveToLibrary;
+  // A user without any right is signed in, but reads nothing.
+  if (route->access == PageTable::Access::kSession) {
+    const uint32_t rights = WebPage::QueryRights(request);
+    if (rights == ZEPA_RIGHTS_NO_SESSION) return WebPage::kLeaveToLibrary;
+    if (!WebPage::MayRead(rights)) return SendPlainError(request, "403 Forbidden", WebPage::kNoRight);
   }
   if (route->answer == PageTable::Answer::kRootPage) return RootPage();
   if (route->factory == nullptr) return WebPage::kServeFile;

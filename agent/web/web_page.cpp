@@ -12,6 +12,10 @@
 
 namespace orla {
 
+namespace {
+const char* const kContentHeaders = "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n";
+}  // namespace
+
 WebPage::WebPage(EXTENSION_CONTROL_BLOCK* request) : request_(request) {}
 
 WebPage::~WebPage() = default;
@@ -48,16 +52,29 @@ uint32_t WebPage::SendPage() {
 }
 
 uint32_t WebPage::SendContent(const char* contentType, const std::string& moreHeaders) {
-  return SendWithHeader(StringPrintf("Content-type: %s\r\nContent-length: %zu\r\nCache-Control: no-store\r\n"
-                                     "X-Content-Type-Options: nosniff\r\n",
-                                     contentType, output_.size()) +
-                        moreHeaders + "\r\n");
+  return SendWithHeader(StringPrintf("Content-type: %s\r\nContent-length: %zu\r\n", contentType, output_.size()) +
+                        kContentHeaders + moreHeaders + "\r\n");
 }
 
-uint32_t WebPage::SendWithHeader(const std::string& header) {
+uint32_t WebPage::BeginContent(const char* contentType, const std::string& moreHeaders) {
+  SendHeader(StringPrintf("Content-type: %s\r\n", contentType) + kContentHeaders + moreHeaders + "\r\n");
+  return kAnswered;
+}
+
+void WebPage::FlushOutput() {
+  uint32_t length = static_cast<uint32_t>(output_.size());
+  if (length > 0) request_->WriteClient(request_->ConnID, output_.data(), &length, 0);
+  output_.clear();
+}
+
+void WebPage::SendHeader(const std::string& header) {
   uint32_t headerLength = static_cast<uint32_t>(header.size());
   request_->ServerSupportFunction(request_->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, nullptr, &headerLength,
                                   reinterpret_cast<uint32_t*>(const_cast<char*>(header.c_str())));
+}
+
+uint32_t WebPage::SendWithHeader(const std::string& header) {
+  SendHeader(header);
   uint32_t bodyLength = static_cast<uint32_t>(output_.size());
   request_->WriteClient(request_->ConnID, output_.data(), &bodyLength, 0);
   return kAnswered;
@@ -80,7 +97,7 @@ void WebPage::RecordChange(const std::string& what, const std::string& element,
   AuditTrail::Record({ServerVariable("REMOTE_USER"), ServerVariable("REMOTE_ADDR")}, what, element, elementAddress);
 }
 
-bool WebPage::HasSession() const { return QueryRights(request_) != ZEPA_RIGHTS_NO_SESSION; }
+bool WebPage::HasSession() const { return MayRead(QueryRights(request_)); }
 
 void WebPage::WriteResetParent(bool refresh) {
   Append("<SCRIPT language=javascript1.2>");

@@ -71,8 +71,23 @@ class WebPage : public RootObject {
   // content type, "Cache-Control: no-store", "X-Content-Type-Options:
   // nosniff" and any further header lines (each ending in "\r\n"). Returns 1.
   uint32_t SendContent(const char* contentType, const std::string& moreHeaders = std::string());
-  // Whether the request comes with a signed-in session (any rights).
+  // A long answer sent in pieces, so the page never holds it whole:
+  // BeginContent sends SendContent's header lines (without a length; the
+  // library frames the answer), then each FlushOutput sends the output
+  // written since and empties it (the library keeps a long answer in a
+  // file, not in memory). Returns 1.
+  uint32_t BeginContent(const char* contentType, const std::string& moreHeaders = std::string());
+  void FlushOutput();
+  // Whether the request comes with a signed-in session whose user holds a
+  // right (KORAccess not 0): what reading a page needs.
   bool HasSession() const;
+  // Whether an answer of the rights query lets its user read: a session
+  // (not 0x80000000) with a right other than 0.
+  static bool MayRead(uint32_t rights) { return rights != ZEPA_RIGHTS_NO_SESSION && rights != 0; }
+  // What a signed-in user without any right gets instead of a page.
+  static constexpr const char* kNoRight =
+      "You are signed in, but your user has no right to the agent's pages (KORAccess is 0). An administrator can "
+      "give you one with korusers.";
 
   // The error page. `location` (a URL relative to /KOR/ or a path, or none;
   // empty is none) is where its OK button leads; without one OK closes the
@@ -142,6 +157,7 @@ class WebPage : public RootObject {
   std::string ServerVariable(const char* name) const;
   // Sends `header` (status line left to the library) and the output.
   uint32_t SendWithHeader(const std::string& header);
+  void SendHeader(const std::string& header);
   // Closes the message cell, table and page of ShowError and
   // ShowErrorBanner, and sends the page.
   uint32_t SendErrorPageEnd();

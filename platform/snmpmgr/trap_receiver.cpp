@@ -1,5 +1,6 @@
 #include "trap_receiver.h"
 
+#include "platform/eventlog/repeated_warnings.h"
 #include "platform/sync/clock.h"
 #include "snmp_mgr_library.h"
 
@@ -373,6 +374,7 @@ void TrapReceiver::Receive() {
   // was cut short and cannot be decoded.
   if (static_cast<size_t>(n) > kMaxDatagram) {
     dropped_.fetch_add(1);
+    NoteMalformed(from);
     return;
   }
   uint8_t source[4] = {0, 0, 0, 0};
@@ -390,6 +392,8 @@ void TrapReceiver::Receive() {
       refused_.fetch_add(1);
       // Wakes the taker, which reports refusals (at most once a minute).
       event_.Set();
+    } else {
+      NoteMalformed(from);
     }
     return;
   }
@@ -410,6 +414,19 @@ bool TrapReceiver::Enqueue(Trap trap) {
   queue_.push_back(std::move(trap));
   queuedBytes_ += size;
   return true;
+}
+
+void TrapReceiver::NoteMalformed(const sockaddr_storage& from) {
+  // Anyone can send them: a few lines a minute for each sender, then a
+  // summary (written through the program's event log).
+  static auto* malformed = new RepeatedWarnings("malformed_datagrams", "malformed datagrams", 1);
+  char text[INET6_ADDRSTRLEN] = "?";
+  if (from.ss_family == AF_INET) {
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&from)->sin_addr, text, sizeof text);
+  } else if (from.ss_family == AF_INET6) {
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&from)->sin6_addr, text, sizeof text);
+  }
+  malformed->Warn(text, std::string("A datagram from ") + text + " that is not a well-formed SNMP trap was dropped.");
 }
 
 void TrapReceiver::NoteSocketDrops(const msghdr& message) {

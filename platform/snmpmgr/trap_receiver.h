@@ -126,6 +126,8 @@ class TrapReceiver {
   // Queues a decoded trap; false when it is turned away at a limit.
   bool Enqueue(Trap trap);
   // Counts the datagrams the system dropped since the last one read.
+  // Counts a datagram dropped as malformed, and logs the first few of each sender.
+  static void NoteMalformed(const sockaddr_storage& from);
   void NoteSocketDrops(const msghdr& message);
 
   std::mutex mutex_;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/text/string_printf.h"
@@ -36,11 +37,20 @@ bool DirectoryOwner::Become(const std::string& directory, const std::vector<std:
   const gid_t gid = st.st_gid;
   if (governing == directory) {
     for (const std::string& name : ownedFiles) {
-      // Only regular files root owns, opened without following a link.
+      // Only regular files root owns, opened without following a link, and
+      // with no other name: a hard link the owner planted to a file of
+      // root's elsewhere (/etc/shadow) is refused, never handed over.
       const std::string path = directory + "/" + name;
       const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
       if (fd < 0) continue;
       struct stat file;
+      if (::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == 0 && file.st_nlink != 1) {
+        ::close(fd);
+        *error = StringPrintf("%s has %ju names (hard links); a file of the users tool has one, so it is not "
+                              "handed to the owner of %s. Remove it, then run the tool again.",
+                              path.c_str(), static_cast<uintmax_t>(file.st_nlink), directory.c_str());
+        return false;
+      }
       if (::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == 0 && ::fchown(fd, uid, gid) != 0) {
         const int err = errno;
         ::close(fd);

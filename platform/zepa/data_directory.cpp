@@ -99,6 +99,15 @@ bool DataDirectory::Prepare(UserStore& users, std::string* error) const {
       if (!message.empty()) ZepaLog::Write(ZepaLog::kWarning, message);
       break;
   }
+  // The key is the server's identity: one others may read is used, but
+  // said so each start.
+  struct stat key;
+  if (::stat(File(kKeyFileName).c_str(), &key) == 0 && (key.st_mode & 0077) != 0) {
+    ZepaLog::Write(ZepaLog::kWarning,
+                   StringPrintf("The web server's private key %s may be read by users other than its owner (mode "
+                                "%04o); make it readable by its owner only (chmod 600).",
+                                File(kKeyFileName).c_str(), static_cast<unsigned>(key.st_mode & 07777)));
+  }
   if (!EnsureUsers(users, error)) return false;
   if (!TrustBundle::Write(File(kCertificateFileName), File(kTrustBundleFileName), &message)) {
     // Client requests then trust only the system's certificates.

@@ -51,6 +51,30 @@ struct Datum {
 
 std::string TlsError(int rc) { return gnutls_strerror(rc); }
 
+// The mark of a pair this server made: the certificate's organisational
+// unit. Only such a pair is ever replaced.
+constexpr const char* kOwnMark = "KORAgent self-signed";
+
+bool HasOwnMark(gnutls_x509_crt_t crt) {
+  char unit[64] = {0};
+  size_t size = sizeof(unit) - 1;
+  return gnutls_x509_crt_get_dn_by_oid(crt, GNUTLS_OID_X520_ORGANIZATIONAL_UNIT_NAME, 0, 0, unit, &size) >= 0 &&
+         std::string(unit, size) == kOwnMark;
+}
+
+// Whether the key file holds the key of `crt`.
+bool KeyMatches(gnutls_x509_crt_t crt, const std::string& keyFile) {
+  std::string pem;
+  Key key;
+  if (!WholeFile::Read(keyFile, &pem) || gnutls_x509_privkey_init(&key.key) < 0) return false;
+  const gnutls_datum_t datum{reinterpret_cast<unsigned char*>(pem.data()), static_cast<unsigned>(pem.size())};
+  if (gnutls_x509_privkey_import(key.key, &datum, GNUTLS_X509_FMT_PEM) < 0) return false;
+  unsigned char a[64], b[64];
+  size_t aSize = sizeof(a), bSize = sizeof(b);
+  return gnutls_x509_privkey_get_key_id(key.key, 0, a, &aSize) >= 0 && gnutls_x509_crt_get_key_id(crt, 0, b, &bSize) >= 0 &&
+         aSize == bSize && std::memcmp(a, b, aSize) == 0;
+}
+
 bool ValidDnsName(const std::string& name) {
   if (name.empty() || name.size() > 253) return false;
   for (unsigned char c : name) {
@@ -161,6 +185,8 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
   step(gnutls_x509_crt_set_expiration_time(cert.crt, now + validDays * 24 * 3600));
   step(gnutls_x509_crt_set_dn_by_oid(cert.crt, GNUTLS_OID_X520_COMMON_NAME, 0, subject.data(),
                                      static_cast<unsigned>(subject.size())));
+  step(gnutls_x509_crt_set_dn_by_oid(cert.crt, GNUTLS_OID_X520_ORGANIZATIONAL_UNIT_NAME, 0, kOwnMark,
+                                     static_cast<unsigned>(std::strlen(kOwnMark))));
   step(gnutls_x509_crt_set_key(cert.crt, key.key));
   step(gnutls_x509_crt_set_basic_constraints(cert.crt, 0, -1));
   step(gnutls_x509_crt_set_key_usage(cert.crt, GNUTLS_KEY_DIGITAL_SIGNATURE));
@@ -190,14 +216,17 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
     *error = "cannot encode the certificate: " + TlsError(rc);
     return false;
   }
-  int wrc = AtomicFile::Write(keyFile, keyPem.Text(), 0600);
-  if (wrc != 0) {
-    *error = StringPrintf("cannot write %s: %s", keyFile.c_str(), std::strerror(wrc));
-    return false;
-  }
-  wrc = AtomicFile::Write(certificateFile, certPem.Text(), 0644);
+  // The certificate first: a crash between the two leaves a marked
+  // certificate without its key, which the next start makes again, and
+  // never a lone key that might be an operator's.
+  int wrc = AtomicFile::Write(certificateFile, certPem.Text(), 0644);
   if (wrc != 0) {
     *error = StringPrintf("cannot write %s: %s", certificateFile.c_str(), std::strerror(wrc));
+    return false;
+  }
+  wrc = AtomicFile::Write(keyFile, keyPem.Text(), 0600);
+  if (wrc != 0) {
+    *error = StringPrintf("cannot write %s: %s", keyFile.c_str(), std::strerror(wrc));
     return false;
   }
   return true;
@@ -205,11 +234,18 @@ bool SelfSignedCertificate::Make(const std::string& certificateFile, const std::
 
 SelfSignedCertificate::Outcome SelfSignedCertificate::Ensure(const std::string& certificateFile,
                                                              const std::string& keyFile, std::string* message) {
-  if (!FileExists(certificateFile) || !FileExists(keyFile)) {
+  const bool haveCertificate = FileExists(certificateFile);
+  if (!haveCertificate && !FileExists(keyFile)) {
     if (!Make(certificateFile, keyFile, HostNames(), HostAddresses(), message)) return Outcome::kFailed;
     *message = StringPrintf("The web server made a self-signed certificate %s with its key %s.",
                             certificateFile.c_str(), keyFile.c_str());
     return Outcome::kCreated;
+  }
+  if (!haveCertificate) {
+    *message = StringPrintf("The web server has a key %s but no certificate %s; it does not replace a key it did "
+                            "not make: add the certificate, or remove the key to have a self-signed pair made.",
+                            keyFile.c_str(), certificateFile.c_str());
+    return Outcome::kFailed;
   }
   std::string pem;
   Cert cert;
@@ -225,16 +261,31 @@ SelfSignedCertificate::Outcome SelfSignedCertificate::Ensure(const std::string& 
                             TlsError(rc).c_str());
     return Outcome::kFailed;
   }
+  // Ours: the mark this server puts on what it makes, with its key beside
+  // it (or the key lost to a crash while the pair was written). Anything
+  // else is an operator's, whose files are never written.
+  const bool haveKey = FileExists(keyFile);
+  const bool own = HasOwnMark(cert.crt) && (!haveKey || KeyMatches(cert.crt, keyFile));
+  if (!haveKey) {
+    if (!own) {
+      *message = StringPrintf("The web server has a certificate %s but no key %s; it does not replace a certificate "
+                              "it did not make: add the key, or remove the certificate to have a self-signed pair "
+                              "made.",
+                              certificateFile.c_str(), keyFile.c_str());
+      return Outcome::kFailed;
+    }
+    if (!Make(certificateFile, keyFile, HostNames(), HostAddresses(), message)) return Outcome::kFailed;
+    *message = StringPrintf("The web server made a self-signed certificate %s with its key %s.",
+                            certificateFile.c_str(), keyFile.c_str());
+    return Outcome::kCreated;
+  }
   const time_t limit = std::chrono::system_clock::to_time_t(Clock::System()->WallNow()) + kRenewDays * 24 * 3600;
   const time_t ends = gnutls_x509_crt_get_expiration_time(cert.crt);
   const bool expiring = ends != static_cast<time_t>(-1) && ends < limit;
   if (!expiring) return Outcome::kKept;
-  Datum subject, issuer;
-  const bool selfSigned = gnutls_x509_crt_get_raw_dn(cert.crt, &subject.d) >= 0 &&
-                          gnutls_x509_crt_get_raw_issuer_dn(cert.crt, &issuer.d) >= 0 &&
-                          subject.Text() == issuer.Text();
-  if (!selfSigned) {
-    *message = StringPrintf("The web server certificate %s expires within %ld days; replace it.",
+  if (!own) {
+    *message = StringPrintf("The web server certificate %s expires within %ld days; replace it (the server renews "
+                            "only the self-signed certificates it made itself).",
                             certificateFile.c_str(), kRenewDays);
     return Outcome::kKept;
   }

@@ -1,14 +1,18 @@
 #pragma once
 // The server's certificate and private key (PEM files in the data
-// directory). When either is missing, a self-signed pair is made: an ECDSA
+// directory). When both are missing, a self-signed pair is made: an ECDSA
 // P-256 key and a certificate for the host name, its fully qualified name,
 // "localhost", the host's IPv4 addresses (127.0.0.1 and every non-loopback
 // one, so that pages linking to the agent by address are trusted too) and
 // ::1, valid for 825 days. An existing certificate is never widened: a new
-// address is added by deleting both files and starting again. A self-signed
-// certificate that has expired or expires within 30 days is replaced the same
-// way; a certificate issued by someone else is kept (only a warning is
-// logged).
+// address is added by deleting both files and starting again. The pairs
+// this server makes carry a mark (the organisational unit "KORAgent
+// self-signed"); only such a certificate, with its own key beside it, is
+// ever written again: when it has expired or expires within 30 days it is
+// replaced, and when its key was lost it is made again. Every other
+// certificate and key is an operator's and is never written: one that
+// expires is only warned about (self-signed or not), and a certificate
+// without its key, or a key without its certificate, is an error.
 #include <string>
 #include <vector>
 

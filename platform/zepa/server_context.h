@@ -29,6 +29,8 @@ class ServerContext {
   // their client requests.
   virtual bool ShutdownWaitOver() const = 0;
   virtual uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right) = 0;
+  // A user's mask for `right`; 0x80000000 when there is no such user.
+  virtual uint32_t UserRights(const std::string& user, const std::string& right) = 0;
   // True when a client request to `url` goes to this server.
   virtual bool IsOwnUrl(const ClientUrl& url) const = 0;
 

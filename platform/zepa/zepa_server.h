@@ -91,6 +91,9 @@ class ZepaServer : public ServerContext {
   uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right) override {
     return login_.RightsFor(session, right);
   }
+  uint32_t UserRights(const std::string& user, const std::string& right) override {
+    return login_.UserRights(user, right);
+  }
   bool IsOwnUrl(const ClientUrl& url) const override {
     return RequestGate::IsOwnUrl(url, settings_.port, settings_.address);
   }

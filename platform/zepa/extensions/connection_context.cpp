@@ -1,5 +1,6 @@
 #include "connection_context.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 #include "platform/text/ascii_case.h"
 #include "platform/text/string_printf.h"
+#include "../data_directory.h"
 #include "../library_pages.h"
 #include "static_file.h"
 #include "../web_text.h"
@@ -199,9 +201,40 @@ int ConnectionContext::WriteClient(const void* buffer, uint32_t* bytes) {
   if (bytes == nullptr || (buffer == nullptr && *bytes != 0)) return FailWith(EINVAL);
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_) return FailWith(EPIPE);
-  if (body_.size() + *bytes > kMaxBodyBytes) return FailWith(EFBIG);
-  body_.append(static_cast<const char*>(buffer), *bytes);
+  const uint64_t written = spill_ ? spill_->size : body_.size();
+  if (written + *bytes > kMaxBodyBytes) return FailWith(EFBIG);
+  if (!spill_ && body_.size() + *bytes > kInMemoryBodyBytes) Spill();
+  if (!spill_) {
+    body_.append(static_cast<const char*>(buffer), *bytes);
+    return 1;
+  }
+  const char* data = static_cast<const char*>(buffer);
+  for (uint32_t done = 0; done < *bytes;) {
+    const ssize_t n = ::pwrite(spill_->fd, data + done, *bytes - done, static_cast<off_t>(spill_->size));
+    if (n <= 0) return FailWith(n < 0 ? errno : EIO);
+    done += static_cast<uint32_t>(n);
+    spill_->size += static_cast<uint64_t>(n);
+  }
   return 1;
+}
+
+bool ConnectionContext::Spill() {
+  const std::string folder = server_->FilePath(DataDirectory::kCacheDirectoryName);
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // A file system without nameless files: a named one, gone at once.
+    std::string path = folder + "/body-XXXXXX";
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(path.c_str());
+  }
+  if (fd < 0) return false;
+  auto file = std::make_shared<HttpTransport::FileBody>(fd, 0);
+  if (::pwrite(fd, body_.data(), body_.size(), 0) != static_cast<ssize_t>(body_.size())) return false;
+  file->size = body_.size();
+  spill_ = std::move(file);
+  body_.clear();
+  body_.shrink_to_fit();
+  return true;
 }
 
 int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* size, uint32_t* dataType) {
@@ -216,10 +249,16 @@ int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* s
       const size_t n = size != nullptr ? strnlen(path, *size) : std::strlen(path);
       return SendFile(std::string(path, n));
     }
-    case REQ_QUERY_RIGHTS: {
+    case REQ_QUERY_RIGHTS:
+    case REQ_QUERY_CREDENTIAL_RIGHTS: {
       if (dataType == nullptr || buffer == nullptr) return FailWith(EINVAL);
       const std::string right(static_cast<const char*>(buffer), strnlen(static_cast<const char*>(buffer), 256));
-      *dataType = server_->RightsFor(session_, right);
+      if (request == REQ_QUERY_RIGHTS) {
+        *dataType = server_->RightsFor(session_, right);
+      } else {
+        *dataType = request_.authType == "Basic" ? server_->UserRights(request_.authUser, right)
+                                                 : ZEPA_RIGHTS_NO_SESSION;
+      }
       return 1;
     }
     default:
@@ -335,6 +374,7 @@ bool ConnectionContext::BuildResponse(HttpTransport::Response& response) {
     response.contentType = responseType_;
     for (const auto& header : headers_) response.headers.push_back(header);
     response.body = std::move(body_);
+    response.file = spill_;
     return true;
   }
   if (fileError_ != 0) {

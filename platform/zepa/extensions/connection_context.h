@@ -25,6 +25,10 @@ class ServerContext;
 class ConnectionContext {
  public:
   static constexpr size_t kMaxBodyBytes = 64u << 20;
+  // A body written with WriteClient that grows past this moves to a
+  // nameless file in the server's cache folder and is sent from there, so a
+  // long answer (a CSV export) costs disk, not memory.
+  static constexpr size_t kInMemoryBodyBytes = 256u << 10;
 
   ConnectionContext(ServerContext* server, std::shared_ptr<const ExtensionRegistration> extension,
                     const HttpTransport::Request& request, const std::string& pathTranslated,
@@ -74,6 +78,9 @@ class ConnectionContext {
  private:
   int SendHeader(const char* status, const char* header, uint32_t* size);
   int SendRedirect(const char* url);
+  // Moves the body to a nameless file; false when none can be made (the
+  // body then stays in memory). The mutex is held.
+  bool Spill();
 
   ServerContext* server_;
   std::shared_ptr<const ExtensionRegistration> extension_;
@@ -101,6 +108,7 @@ class ConnectionContext {
   HttpTransport::HeaderList headers_;
   std::string responseType_ = "text/html";
   std::string body_;
+  std::shared_ptr<HttpTransport::FileBody> spill_;  // the body's file, once it has grown past kInMemoryBodyBytes
   std::shared_ptr<HttpTransport::FileBody> file_;
   std::string fileType_;
   int fileStatus_ = 200;

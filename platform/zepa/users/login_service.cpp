@@ -19,7 +19,9 @@ std::string LoggableName(const std::string& name) {
 
 LoginService::LoginService(std::string serverName, const std::string& usersFile,
                            const SessionTable::Settings& sessions, Clock* clock)
-    : serverName_(std::move(serverName)), clock_(*Clock::Or(clock)), users_(usersFile), sessions_(sessions) {}
+    : serverName_(std::move(serverName)), clock_(*Clock::Or(clock)), users_(usersFile), sessions_(sessions),
+      failedLogins_("failed_logins", "failed log-ins", 3,
+                    [](const std::string& text) { ZepaLog::Write(ZepaLog::kWarning, text); }, clock) {}
 
 void LoginService::Prepare() { dummyHash_ = PasswordHash::Make(PasswordHash::RandomPassword(20)); }
 
@@ -42,6 +44,11 @@ uint32_t LoginService::RightsFor(const std::optional<SessionTable::Session>& ses
   std::optional<UserStore::User> user = users_.Find(session->user);
   if (!user || user->hash != session->passwordHash) return ZEPA_RIGHTS_NO_SESSION;
   return UserStore::MaskFor(*user, right);
+}
+
+uint32_t LoginService::UserRights(const std::string& user, const std::string& right) {
+  std::optional<UserStore::User> found = users_.Find(user);
+  return found ? UserStore::MaskFor(*found, right) : ZEPA_RIGHTS_NO_SESSION;
 }
 
 std::string LoginService::SessionCookie(const std::string& token, long maxAgeSeconds) const {
@@ -127,8 +134,8 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
     return;
   }
   if (check == Check::kWrong) {
-    ZepaLog::Write(ZepaLog::kWarning, StringPrintf("A web server login as %s from %s failed.",
-                                                   LoggableName(name).c_str(), request.remoteAddress.c_str()));
+    failedLogins_.Warn(request.remoteAddress, StringPrintf("A web server login as %s from %s failed.",
+                                                           LoggableName(name).c_str(), request.remoteAddress.c_str()));
     LibraryPages::Send(response, 401,
              LibraryPages::Login(serverName_, "The user name or the password is not correct.", returnPath,
                                  account));

@@ -10,6 +10,7 @@
 #include <semaphore>
 #include <string>
 
+#include "platform/eventlog/repeated_warnings.h"
 #include "../transport/http_transport.h"
 #include "login_throttle.h"
 #include "session_table.h"
@@ -44,6 +45,8 @@ class LoginService {
   // The rights query: 0x80000000 without a valid session, else the user's
   // mask for `right`.
   uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right);
+  // A user's mask for `right` (basic credentials); 0x80000000 without such a user.
+  uint32_t UserRights(const std::string& user, const std::string& right);
 
   // A user's name and password as the login form and basic authentication
   // check them: throttled per address and per account, a few slow
@@ -67,6 +70,9 @@ class LoginService {
   LoginThrottle byAccount_;
   std::counting_semaphore<kMaxVerifications> verifications_{kMaxVerifications};
   std::string dummyHash_;
+  // A failed log-in is a WARNING: a few a minute for each address, then a
+  // summary.
+  RepeatedWarnings failedLogins_;
 };
 
 }  // namespace orla

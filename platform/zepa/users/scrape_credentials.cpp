@@ -40,6 +40,12 @@ bool Credentials(const std::string& header, const std::string& scheme, std::stri
 
 }  // namespace
 
+ScrapeCredentials::ScrapeCredentials(std::string tokenPath, LoginService& login)
+    : tokenPath_(std::move(tokenPath)), login_(login),
+      refused_("refused_credentials", "requests with refused credentials", 1,
+               [](const std::string& text) { ZepaLog::Write(ZepaLog::kWarning, text); },
+               &login.Time() == Clock::System() ? nullptr : &login.Time()) {}
+
 int ScrapeCredentials::MakeToken(const std::string& path, std::string* token) {
   const std::string made = PasswordHash::RandomHex(kTokenBytes);
   const int error = AtomicFile::Write(path, made + "\n", 0600);
@@ -129,15 +135,23 @@ bool ScrapeCredentials::TokenMatches(const std::string& token) {
     tokenMtimeNs_ = -1;
     return false;
   }
-  const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  if (st.st_ino != tokenInode_ || mtimeNs != tokenMtimeNs_) {
-    // A token file others may read is no secret: refused until it is mended.
-    std::string read;
-    if ((st.st_mode & 077) != 0) {
+  // A token file others may read is no secret: refused while it is so. The
+  // mode is looked at on every use, so a chmod takes effect at once; the
+  // warning comes when the file becomes readable, not with every request.
+  if ((st.st_mode & 077) != 0) {
+    if (!openWarned_) {
       ZepaLog::Write(ZepaLog::kWarning, "The metrics token file " + tokenPath_ +
                                             " may be read by others; its token is refused until only its owner "
                                             "may read it (korusers token new makes a new one).");
-    } else if (!ReadToken(tokenPath_, &read)) {
+      openWarned_ = true;
+    }
+    return false;
+  }
+  openWarned_ = false;
+  const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  if (st.st_ino != tokenInode_ || mtimeNs != tokenMtimeNs_) {
+    std::string read;
+    if (!ReadToken(tokenPath_, &read)) {
       ZepaLog::Write(ZepaLog::kWarning, "The metrics token file " + tokenPath_ + " holds no valid token.");
     }
     token_ = read;
@@ -194,8 +208,8 @@ bool ScrapeCredentials::BasicMatches(const HttpTransport::Request& request, cons
 
 void ScrapeCredentials::Refuse(const HttpTransport::Request& request, const std::string& what) {
   failures_.fetch_add(1, std::memory_order_relaxed);
-  ZepaLog::Write(ZepaLog::kWarning,
-                 StringPrintf("A web server request from %s came with %s.", request.remoteAddress.c_str(), what.c_str()));
+  refused_.Warn(request.remoteAddress,
+                StringPrintf("A web server request from %s came with %s.", request.remoteAddress.c_str(), what.c_str()));
 }
 
 }  // namespace orla

@@ -3,7 +3,8 @@
 // of logging in: the server's bearer token, or a user's name and password
 // by HTTP basic authentication. The token lives in the data directory, in
 // "metrics-token" (one line of 64 hex digits, owner-only); the users tool
-// makes, shows and replaces it, and the server rereads it when it changes.
+// makes, shows and replaces it, and the server rereads it when it changes
+// and looks at its mode on every use.
 //
 // SortOut runs for every request to an extension: it removes every
 // "Authorization" header (no extension ever sees a password) and, when one
@@ -11,7 +12,8 @@
 // "Bearer" or "Basic", authUser the user's name; the token has none). The
 // extension reads them as the AUTH_TYPE and REMOTE_USER server variables and
 // decides what they allow. Invalid credentials are counted as failed logins
-// and logged; basic authentication is checked like the login form's
+// and logged (a few lines a minute for each address, then a summary, see
+// RepeatedWarnings); basic authentication is checked like the login form's
 // (LoginService::CheckPassword: the same throttles per address and per
 // account count both), and a verified password is remembered for a few
 // minutes (in memory, for as long as the user's stored hash is unchanged),
@@ -26,6 +28,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/eventlog/repeated_warnings.h"
 #include "../transport/http_transport.h"
 #include "login_service.h"
 #include "user_store.h"
@@ -38,7 +41,7 @@ class ScrapeCredentials {
   static constexpr std::chrono::seconds kRememberFor{5 * 60};
   static constexpr size_t kMaxRemembered = 64;
 
-  ScrapeCredentials(std::string tokenPath, LoginService& login) : tokenPath_(std::move(tokenPath)), login_(login) {}
+  ScrapeCredentials(std::string tokenPath, LoginService& login);
 
   // Writes a new random token to `path` (owner-only, atomically); 0 or an
   // errno value.
@@ -69,11 +72,13 @@ class ScrapeCredentials {
   std::string tokenPath_;
   LoginService& login_;
   std::atomic<uint64_t> failures_{0};
+  RepeatedWarnings refused_;
 
   std::mutex mutex_;
   std::string token_;
   ino_t tokenInode_ = 0;
   int64_t tokenMtimeNs_ = -1;
+  bool openWarned_ = false;
   std::map<std::string, Remembered> remembered_;
 };
 

@@ -119,7 +119,7 @@ for _ in $(seq 100); do
 done
 expect_eq "agent user" "$(ps -o user= -p $agent)" koragent
 ss -Hlnup 'sport = :162' | grep -q "pid=$agent," || fail "agent does not receive traps on port 162"
-expect_eq "sysinfo.agt" "$(owner_mode /opt/kor/KOR/sysinfo.agt)" "koragent:koragent 644"
+expect_eq "sysinfo.agt" "$(owner_mode /opt/kor/KOR/sysinfo.agt)" "koragent:koragent 600"
 if ldd "$ROOT/opt/kor/KORAgent" | grep -q libkorzepa; then
   # An agent built with its web server serves HTTPS.
   for _ in $(seq 100); do ss -Hltn 'sport = :2381' | grep -q . && break; sleep 0.2; done

@@ -102,6 +102,9 @@ TEST_F(RunningAgent, WritesSystemInformation) {
   ASSERT_TRUE(WaitForSystemInformation(dir_));
   const std::vector<std::string> lines = test::Lines(dir_.Read("KOR/sysinfo.agt"));
   ASSERT_EQ(lines.size(), 12u);
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.File("KOR/sysinfo.agt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // private like the agent's other files
   EXPECT_EQ(lines[0], "Test Label");
   EXPECT_EQ(lines[1], "2");
   EXPECT_EQ(lines[2], "7");

@@ -2,7 +2,8 @@
 // on a free loopback port: the agent configuration dialog over HTTPS changes
 // the polling interval, storage.ini in the agent directory holds it, and the
 // agent started again polls at the new interval. Who sees what: every page
-// but the discovery document and About needs a session, and only the
+// but the discovery document and About needs a session whose user holds a
+// right (KORAccess 0 reads nothing, the metrics neither), and only the
 // administrator changes anything.
 #include <gtest/gtest.h>
 
@@ -69,6 +70,8 @@ TEST_F(AgentDialogs, EveryPageButTheDiscoveryDocumentAndAboutNeedsASession) {
   Login(admin);
   const std::string reader = dir_.File("reader.jar");
   AddUser("reader", "KORAccess=1", reader);
+  const std::string none = dir_.File("none.jar");
+  AddUser("none", "KORAccess=0", none);
   const std::string before = dir_.Read("KOR/storage.ini");
   // Each page, and what its change (a POST by a reader) is.
   struct Page {
@@ -126,6 +129,9 @@ TEST_F(AgentDialogs, EveryPageButTheDiscoveryDocumentAndAboutNeedsASession) {
     EXPECT_TRUE(Contains(read.headers, "frame-ancestors 'self'; object-src 'none'; base-uri 'self'; "
                                        "form-action 'self'"))
         << read.headers;
+    // A user whose right is 0 is signed in but reads nothing.
+    const test::HttpsReply refused = https_.Request(page.path, "-b '" + none + "'");
+    EXPECT_EQ(refused.status, page.anyone ? 200 : 403) << refused.body;
     // ...and is refused every change.
     if (*page.change != '\0') {
       const test::HttpsReply change = https_.Request(
@@ -133,6 +139,10 @@ TEST_F(AgentDialogs, EveryPageButTheDiscoveryDocumentAndAboutNeedsASession) {
       EXPECT_TRUE(Contains(change.body, "as administrator to perform this operation.")) << change.body;
     }
   }
+  // Nor the metrics, by session or by basic credentials.
+  EXPECT_EQ(https_.Request("/KOR/metrics", "-b '" + none + "'").status, 401);
+  EXPECT_EQ(https_.Request("/KOR/metrics", "-u none:none-password").status, 401);
+  EXPECT_EQ(https_.Request("/KOR/metrics", "-u reader:reader-password").status, 200);
   EXPECT_EQ(dir_.Read("KOR/storage.ini"), before);
   EXPECT_FALSE(dir_.Exists("KOR/KORAgent.db") && Contains(dir_.Read("KOR/KORAgent.db"), "tc09"));
 }

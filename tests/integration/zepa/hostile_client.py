@@ -20,6 +20,11 @@ the peer is the test's own server.
   idle COUNT SECONDS
         COUNT plain TCP connections that never start TLS, held for at most
         SECONDS; prints the same counts
+  refused COUNT CONNECTIONS PATH
+        COUNT requests for PATH over CONNECTIONS kept-alive connections at
+        once, each with credentials the server must refuse (a wrong bearer
+        token and a malformed basic header by turns); prints "sent=N
+        per_second=R" and the count of each status ("s401=N")
 """
 import socket
 import ssl
@@ -126,6 +131,43 @@ def hold(host, port, source, count, seconds, tls):
     print("refused=%d closed=%d open=%d longest=%.1f" % (refused, closed, still, longest))
 
 
+def refused(host, port, source, count, connections, path):
+    statuses = {}
+    lock = threading.Lock()
+    headers = ["Authorization: Bearer " + "0" * 64, "Authorization: Basic %%%not-base64"]
+
+    def one(share):
+        sock = None
+        for n in range(share):
+            try:
+                if sock is None:
+                    sock = connect(host, port, source)
+                    reader = sock.makefile("rb")
+                sock.sendall(("GET %s HTTP/1.1\r\nHost: localhost:%d\r\n%s\r\n\r\n"
+                              % (path, port, headers[n % 2])).encode())
+                status, length = reader.readline().split()[1].decode(), 0
+                for line in iter(reader.readline, b"\r\n"):
+                    if not line:
+                        raise OSError("closed")
+                    if line.lower().startswith(b"content-length:"):
+                        length = int(line.split(b":")[1])
+                reader.read(length)
+            except (OSError, ssl.SSLError, IndexError):
+                status, sock = "closed", None
+            with lock:
+                statuses[status] = statuses.get(status, 0) + 1
+
+    start = time.monotonic()
+    threads = [threading.Thread(target=one, args=(count // connections,)) for _ in range(connections)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    sent = sum(statuses.values())
+    print("sent=%d per_second=%.0f %s" % (sent, sent / (time.monotonic() - start),
+                                         " ".join("s%s=%d" % item for item in sorted(statuses.items()))))
+
+
 def main(argv):
     mode, host, port, source = argv[1], argv[2], int(argv[3]), argv[4]
     rest = argv[5:]
@@ -135,6 +177,8 @@ def main(argv):
         hold(host, port, source, int(rest[0]), float(rest[1]), tls=True)
     elif mode == "idle":
         hold(host, port, source, int(rest[0]), float(rest[1]), tls=False)
+    elif mode == "refused":
+        refused(host, port, source, int(rest[0]), int(rest[1]), rest[2])
     else:
         print("unknown mode " + mode)
         return 2

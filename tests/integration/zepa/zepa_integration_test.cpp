@@ -582,4 +582,14 @@ TEST(KorusersAsRoot, WorksAsTheDataDirectoryOwner) {
   EXPECT_EQ(owner(dir.File("roots-file")), "0:0 600");
   EXPECT_EQ(ReadFile(dir.File("roots-file")), "root's\n");
   EXPECT_EQ(owner(data + "/users"), "missing");
+
+  // A hard link to a file of root's, as the users file: refused, not handed over.
+  const std::string hard = dir.File("hard");
+  ownedFolder(hard);
+  ASSERT_EQ(link(dir.File("roots-file").c_str(), (hard + "/users").c_str()), 0);
+  const auto linked = Korusers(hard, {"add", "operator"}, "a-good-password\n");
+  EXPECT_EQ(linked.exitCode, 2);
+  EXPECT_TRUE(Contains(linked.err, "hard links")) << linked.err;
+  EXPECT_EQ(owner(dir.File("roots-file")), "0:0 600");
+  EXPECT_EQ(ReadFile(dir.File("roots-file")), "root's\n");
 }

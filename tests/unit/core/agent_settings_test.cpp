@@ -46,6 +46,8 @@ TEST(AgentSettings, EveryVariableIsTaken) {
                      {"KORAGENT_TRAP_LISTEN", "udp:127.0.0.1:10162"},
                      {"KORAGENT_TRAP_PORT", "11162"},
                      {"KORAGENT_EVENT_LOG", "/tmp/events.jsonl"},
+                     {"KORAGENT_EVENT_LOG_MAX_SIZE", "2m"},
+                     {"KORAGENT_EVENT_LOG_FILES", "3"},
                      {"KORAGENT_SYSTEMCTL", "/bin/true"},
                      {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"}},
                     &settings),
@@ -57,6 +59,8 @@ TEST(AgentSettings, EveryVariableIsTaken) {
   EXPECT_EQ(settings.TrapListenPort(), 10162);
   EXPECT_EQ(settings.TrapPort(), 11162);
   EXPECT_EQ(settings.EventLogFile(), "/tmp/events.jsonl");
+  EXPECT_EQ(settings.EventLogMaxBytes(), 2u << 20);
+  EXPECT_EQ(settings.EventLogFiles(), 3);
   EXPECT_EQ(settings.SystemctlProgram(), "/bin/true");
   EXPECT_EQ(settings.SystemdUnitDirectory(), "/tmp/units");
 }
@@ -77,6 +81,11 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
       {"KORAGENT_TRAP_LISTEN", "unix:/tmp/traps", "names a transport other than UDP"},
       {"KORAGENT_TRAP_LISTEN", "udp:127.0.0.1", "KORAGENT_TRAP_LISTEN=udp:127.0.0.1 does not end in a port number"},
       {"KORAGENT_TRAP_LISTEN", "udp:99999", "does not end in a port number"},
+      {"KORAGENT_EVENT_LOG_MAX_SIZE", "1K", "KORAGENT_EVENT_LOG_MAX_SIZE=1K is not a size from 64K to 1024G"},
+      {"KORAGENT_EVENT_LOG_MAX_SIZE", "16Mb", "is not a size"},
+      {"KORAGENT_EVENT_LOG_MAX_SIZE", "-5", "is not a size"},
+      {"KORAGENT_EVENT_LOG_FILES", "1", "KORAGENT_EVENT_LOG_FILES=1 is not a number of files from 2 to 20"},
+      {"KORAGENT_EVENT_LOG_FILES", "x", "KORAGENT_EVENT_LOG_FILES=x is not"},
   };
   for (const auto& c : cases) {
     AgentSettings settings;
@@ -86,6 +95,8 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
     EXPECT_EQ(settings.SnmpPort(), 161);
     EXPECT_EQ(settings.TrapPort(), 162);
     EXPECT_EQ(settings.TrapListen(), "udp:162");
+    EXPECT_EQ(settings.EventLogMaxBytes(), 16u << 20);
+    EXPECT_EQ(settings.EventLogFiles(), 4);
     // The valid ones are still taken, so the error can reach the log file.
     EXPECT_EQ(settings.EventLogFile(), "/tmp/x");
   }

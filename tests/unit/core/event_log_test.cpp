@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "agent/core/event_log.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "tests/support/event_log_capture.h"
+#include "tests/support/file_text.h"
 #include "tests/support/scoped_settings.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/text_lines.h"
 
 using namespace orla;
 
@@ -137,4 +141,30 @@ TEST(EventRing, KeepsTheNewest) {
     return newestFirst.size() < 2;
   });
   EXPECT_EQ(newestFirst, (std::vector<std::string>{"odd severity", "e4"}));
+}
+
+// The file stays within its bound: full files move one age older, the
+// oldest goes, every line kept is whole and in order, and a line a killed
+// writer left unfinished is ended first.
+TEST(EventLog, TheFileRotatesWithinItsBoundKeepingWholeLines) {
+  test::TempDir dir;
+  const std::string path = dir.File("events.jsonl");
+  dir.Write("events.jsonl", "{\"time\":\"cut short");
+  test::ScopedSettings settings;
+  settings.EventLogFile(path);
+  EventLog::Write(EventLog::kInfo, "after the cut");
+  EXPECT_EQ(test::Lines(test::ReadFile(path)).at(1).find("{\"time\""), 0u);
+  EventLogWriter::SetFileLimits(3 * EventLogWriter::kMinFileBytes, 3);
+  for (int i = 0; i < 1000; ++i) EventLog::Write(EventLog::kInfo, std::to_string(i) + " " + std::string(200, 'x'));
+  EventLogWriter::SetFileLimits(EventLogWriter::kDefaultMaxBytes, EventLogWriter::kDefaultFiles);
+  std::vector<int> numbers;
+  for (const std::string& file : {path + ".2", path + ".1", path}) {
+    ASSERT_LE(std::filesystem::file_size(file), EventLogWriter::kMinFileBytes) << file;
+    for (const std::string& line : test::Lines(test::ReadFile(file))) {
+      numbers.push_back(std::stoi(line.substr(line.find("INFO: ") + 6)));
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(path + ".3"));
+  ASSERT_GT(numbers.size(), 120u);  // about 45 KiB of 360-byte lines
+  for (size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], 1000 - static_cast<int>(numbers.size() - i));
 }

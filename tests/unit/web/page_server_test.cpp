@@ -2,6 +2,7 @@
 // query and status refresh, files for every other path and method, and the
 // plain answers for requests that fail.
 #include "agent/web/page_server.h"
+#include "agent/web/web_page.h"
 
 #include <gtest/gtest.h>
 
@@ -90,10 +91,17 @@ TEST(PageServerDispatch, RootPageWithoutSessionIsLeftToTheLibrary) {
   EXPECT_TRUE(request.sentFiles.empty());
   EXPECT_EQ(request.headerCalls, 0);
   EXPECT_TRUE(request.body.empty());
-  // Any other answer, no right at all included, gets the root page.
+  // Any right gets the root page; a session without any right (KORAccess 0) gets 403.
   RecordingRequest plain("GET", "/KOR");
-  plain.rights = 0;
+  plain.rights = 1;
   EXPECT_EQ(PageServer::DispatchRequest(plain.Ecb()), 4u);
+  for (const char* path : {"/KOR", "/KOR/events.json", "/KOR/WebAgent/index.html"}) {
+    RecordingRequest none("GET", path);
+    none.rights = 0;
+    EXPECT_EQ(PageServer::ExtensionRequest(none.Ecb()), 1u) << path;
+    EXPECT_EQ(none.statusText, "403 Forbidden") << path;
+    EXPECT_EQ(none.body, std::string(WebPage::kNoRight) + "\n") << path;
+  }
 }
 
 uint32_t ThrowHostInfo(EXTENSION_CONTROL_BLOCK*) {

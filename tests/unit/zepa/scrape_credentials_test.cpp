@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,13 @@ TEST_F(ScrapeCredentialsTest, FollowsTheTokenFile) {
   ASSERT_EQ(ScrapeCredentials::MakeToken(dir_.File("metrics-token"), &token_), 0);
   ASSERT_EQ(::chmod(dir_.File("metrics-token").c_str(), 0644), 0);
   EXPECT_TRUE(Offer({"Bearer " + token_}).refused);
+  // The mode counts at every use: a chmod alone mends it, or opens it again.
+  const char* modes[] = {"0600", "0644", "0644", "0600"};
+  for (const char* mode : modes) {
+    ASSERT_EQ(::chmod(dir_.File("metrics-token").c_str(), std::strtol(mode, nullptr, 8)), 0);
+    EXPECT_EQ(Offer({"Bearer " + token_}).refused, std::string(mode) == "0644") << mode;
+  }
+  EXPECT_EQ(log_.Count("may be read by others"), 2);  // once each time it became readable
   ASSERT_EQ(::unlink(dir_.File("metrics-token").c_str()), 0);
   EXPECT_TRUE(Offer({"Bearer " + token_}).refused);
 }

@@ -86,6 +86,22 @@ TEST_F(SelfSignedCertificateTest, RenewsItsOwnBeforeItEndsAndKeepsOthers) {
   EXPECT_TRUE(Contains(message, "expires within")) << message;
   EXPECT_EQ(dir_.Read("server.crt"), issued);
 
+  // So is an operator's own self-signed one, and its key is never touched.
+  CommandOutput("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=agent -days 5 -keyout " +
+                key_ + " -out " + cert_ + " 2>/dev/null");
+  const std::string operatorKey = dir_.Read("server.key");
+  ASSERT_FALSE(operatorKey.empty());
+  EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kKept);
+  EXPECT_TRUE(Contains(message, "expires within")) << message;
+  EXPECT_EQ(dir_.Read("server.key"), operatorKey);
+  // Half a pair: the operator's half stays, ours is made whole again.
+  ASSERT_EQ(::unlink(cert_.c_str()), 0);
+  EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kFailed);
+  EXPECT_EQ(dir_.Read("server.key"), operatorKey);
+  ASSERT_TRUE(SelfSignedCertificate::Make(cert_, key_, {"localhost"}, {}, &error)) << error;
+  ASSERT_EQ(::unlink(key_.c_str()), 0);
+  EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kCreated);
+
   // An unreadable certificate is an error, never silently replaced.
   dir_.Write("server.crt", "not a certificate");
   EXPECT_EQ(SelfSignedCertificate::Ensure(cert_, key_, &message), SelfSignedCertificate::Outcome::kFailed);

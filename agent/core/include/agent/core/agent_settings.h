@@ -14,6 +14,10 @@
 //   KORAGENT_TRAP_PORT      162       UDP port the agent's own traps go to
 //   KORAGENT_EVENT_LOG      (none)    file that receives every event-log
 //                                     entry as one JSON line
+//   KORAGENT_EVENT_LOG_MAX_SIZE 16M   bound of that file and its older files
+//                                     together (bytes, or with K, M or G)
+//   KORAGENT_EVENT_LOG_FILES 4        how many files that is: the live one
+//                                     and the older ones (2 to 20)
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -25,8 +29,11 @@
 // An unset or empty variable takes its default. A value that is set but not
 // valid is an error: Load names the variable and the value, and the agent
 // does not start on a guess.
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include "platform/eventlog/event_log_writer.h"
 
 namespace orla {
 
@@ -56,6 +63,8 @@ class AgentSettings {
   int TrapPort() const { return trapPort_; }
   // Empty: no JSON-lines file.
   const std::string& EventLogFile() const { return eventLogFile_; }
+  uint64_t EventLogMaxBytes() const { return eventLogMaxBytes_; }
+  int EventLogFiles() const { return eventLogFiles_; }
   // Empty: the real systemctl and unit folder.
   const std::string& SystemctlProgram() const { return systemctl_; }
   const std::string& SystemdUnitDirectory() const { return unitDirectory_; }
@@ -71,6 +80,9 @@ class AgentSettings {
   std::string SetTrapListen(const std::string& address);
   std::string SetTrapPort(int port);
   void SetEventLogFile(const std::string& path) { eventLogFile_ = path; }
+  // A size such as "16M" (K, M, G: powers of 1024), 64K to 1024G.
+  std::string SetEventLogMaxSize(const std::string& size);
+  std::string SetEventLogFiles(int files);
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
   void SetSudoUser(const std::string& user) { sudoUser_ = user; }
@@ -100,6 +112,8 @@ class AgentSettings {
   std::string trapListen_ = kDefaultTrapListen;
   int trapPort_ = kDefaultTrapPort;
   std::string eventLogFile_;
+  uint64_t eventLogMaxBytes_ = EventLogWriter::kDefaultMaxBytes;
+  int eventLogFiles_ = EventLogWriter::kDefaultFiles;
   std::string systemctl_;
   std::string unitDirectory_;
   std::string sudoUser_;

@@ -14,7 +14,9 @@
 // traps runs on the listener's refresh thread (StatusRefresher), which
 // merges the requests of a burst into one or two passes. Traps the receiver
 // drops at its limits are reported as a WARNING at most once a minute
-// (TrapDropReport).
+// (TrapDropReport). An element that sends more than kTrapsPerMinute traps
+// in a minute has the rest counted, not logged, and summarised when its
+// minute ends (RepeatedWarnings, kind "traps"); they start no refresh.
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -22,6 +24,7 @@
 #include "agent/core/root_object.h"
 #include "agent/traps/status_refresher.h"
 #include "agent/traps/trap_drop_report.h"
+#include "platform/eventlog/repeated_warnings.h"
 
 namespace orla {
 
@@ -32,6 +35,8 @@ struct SnmpVarBind;
 
 class TrapListener : public RootObject {
  public:
+  static constexpr size_t kTrapsPerMinute = 300;
+
   // No thread yet. `clock` times the dropped-trap warnings (the system's
   // when null).
   explicit TrapListener(Clock* clock = nullptr);
@@ -67,6 +72,7 @@ class TrapListener : public RootObject {
   TrapDropReport dropReport_;
   // The SNMPv3 traps the receiver's security model refused.
   TrapDropReport refusedReport_;
+  RepeatedWarnings traps_;
   StatusRefresher refresher_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};

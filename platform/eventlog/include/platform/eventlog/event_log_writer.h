@@ -4,9 +4,20 @@
 // a file has been named with SetFilePath (the agent passes its
 // KORAGENT_EVENT_LOG setting), the entry is also appended to that file as one
 // JSON object on a line.
+//
+// The file is bounded: its entries and the older files together hold at
+// most MaxBytes. When the next line would take the live file past its
+// share (MaxBytes / files) the files move one age older ("events.jsonl" becomes
+// "events.jsonl.1", ".1" becomes ".2", the oldest is dropped) and a new live
+// file starts. Each line is written whole by one write call under an
+// exclusive lock of the live file (flock), so writers in several processes
+// neither mix lines nor rotate twice; a line cut short by a killed process is
+// ended before the next one is written, and a crash during a rotation leaves
+// every file whole.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orla {
 
@@ -16,6 +27,17 @@ class EventLogWriter {
   // none (the initial state). Any thread may call it.
   static void SetFilePath(const std::string& path);
   static std::string FilePath();
+
+  static constexpr uint64_t kDefaultMaxBytes = 16 * 1024 * 1024;
+  static constexpr int kDefaultFiles = 4;
+  static constexpr uint64_t kMinFileBytes = 16 * 1024;
+  // The bound of the file and its older files together, and how many files
+  // that is (the live one among them); at least kMinFileBytes for each.
+  static void SetFileLimits(uint64_t maxBytes, int files);
+  static uint64_t MaxBytes();
+  // The live file and the older ones, newest first (whether they exist or
+  // not): "path", "path.1", ... Empty when no file is named.
+  static std::vector<std::string> FilePaths();
   // Whether entries go to journald or syslog (the initial state); a fuzz
   // target turns it off so its bad inputs stay off the host's log.
   static void SetSystemLog(bool enabled);

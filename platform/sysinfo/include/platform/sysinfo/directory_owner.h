@@ -8,7 +8,8 @@
 // owner's, with the owner's permissions, and keeps root's rights away from a
 // folder the unprivileged user controls (no link planted there can make root
 // write elsewhere). Files root left there earlier (the users file and its
-// lock, owned by root) are handed to the owner first.
+// lock, owned by root) are handed to the owner first; one with more than one
+// name (a hard link) is refused, as it may be another of root's files.
 #include <string>
 #include <vector>
 

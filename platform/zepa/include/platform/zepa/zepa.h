@@ -51,7 +51,8 @@
  * AUTH_TYPE server variable is "Bearer" or "Basic" and, for "Basic",
  * REMOTE_USER the user's name (otherwise both are empty, and REMOTE_USER is
  * the session's user). They make no session: the rights query still answers
- * 0x80000000. An extension decides which of its pages accept them.
+ * 0x80000000 (REQ_QUERY_CREDENTIAL_RIGHTS answers the basic user's mask).
+ * An extension decides which of its pages accept them.
  *
  * A module's root is internal: only the library's own client requests
  * (ZEPAClientGetUrl, ZEPAClientPostUrlEx to this server, e.g.
@@ -86,6 +87,9 @@ extern "C" {
                                             size: header length; data type: header text */
 #define REQ_SEND_FILE 2000               /* size: path length; data type: file path */
 #define REQ_QUERY_RIGHTS 2005            /* buffer: right name; data type: uint32_t result */
+/* The mask for the right of the user whose valid "Basic" credentials the
+   request carried; 0x80000000 for a request without such credentials. */
+#define REQ_QUERY_CREDENTIAL_RIGHTS 2006 /* buffer: right name; data type: uint32_t result */
 
 /* The rights query's answer for a request without a logged-in session. */
 #define ZEPA_RIGHTS_NO_SESSION 0x80000000u

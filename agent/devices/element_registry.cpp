@@ -57,17 +57,25 @@ class PassGate {
 
 }  // namespace
 
+class ElementRegistry::BinderOwner final : public ElementBinder::Owner {
+ public:
+  explicit BinderOwner(ElementRegistry& registry) : registry_(registry) {}
+  StatusChangeListener* Listener() const override { return registry_.listener_.load(); }
+  Clock* ElementClock() const override { return registry_.clock_; }
+  bool LoadEnded() const override { return registry_.loaded_.load(); }
+  int32_t PollingInterval() const override { return registry_.pollingInterval_.load(); }
+  void Discard(std::unique_ptr<Element>& element) override { registry_.Discard(element); }
+  void StopRewrites() override { registry_.file_->StopRewrites(ENOMEM); }
+  void BindLater(const std::shared_ptr<ElementState>& state) override { registry_.BindLater(state); }
+
+ private:
+  ElementRegistry& registry_;
+};
+
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
     : file_(std::make_unique<ElementFile>(std::move(elementFilePath))),
-      binder_(std::make_unique<ElementBinder>(ElementBinder::Hooks{
-          .listener = [this] { return listener_.load(); },
-          .clock = [this] { return clock_; },
-          .loadEnded = [this] { return loaded_.load(); },
-          .pollingInterval = [this] { return pollingInterval_.load(); },
-          .discard = [this](std::unique_ptr<Element>& element) { Discard(element); },
-          .stopRewrites = [this] { file_->StopRewrites(ENOMEM); },
-          .retry = [this](const std::shared_ptr<ElementState>& state) { BindLater(state); },
-      })),
+      binderOwner_(std::make_unique<BinderOwner>(*this)),
+      binder_(std::make_unique<ElementBinder>(*binderOwner_)),
       pollingInterval_(pollingInterval),
       directory_(std::make_shared<const ElementDirectory>(std::vector<ElementDirectory::Entry>())) {}
 

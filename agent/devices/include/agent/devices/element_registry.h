@@ -221,7 +221,11 @@ class ElementRegistry : public RootObject {
 
   // The element file and the polling-interval file.
   std::unique_ptr<ElementFile> file_;
-  // Makes the elements: recognised and bound, or kept unbound.
+  // What the binder asks of the registry (its ElementBinder::Owner), and
+  // the binder, which makes the elements: recognised and bound, or kept
+  // unbound.
+  class BinderOwner;
+  std::unique_ptr<BinderOwner> binderOwner_;
   std::unique_ptr<ElementBinder> binder_;
   ObjectList elements_;
   std::atomic<int32_t> elementCount_{0};

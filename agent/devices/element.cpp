@@ -183,24 +183,6 @@ void Element::ReadIdentityText(const char* function, std::string* field) {
   }
 }
 
-int32_t Element::RefreshStatus() { return state_->RefreshStatus(); }
-
-int32_t Element::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
-  return state_->DeliverTrap(trap, data, message);
-}
-
-int32_t Element::MajorClassCode() {
-  auto major = reinterpret_cast<plugin::GetDeviceMajorClassCodeFunction>(
-      state_->PluginFunction(plugin::kGetDeviceMajorClassCode));
-  return PluginCall::Run(major);
-}
-
-int32_t Element::MinorClassCode() {
-  auto minor = reinterpret_cast<plugin::GetDeviceMinorClassCodeFunction>(
-      state_->PluginFunction(plugin::kGetDeviceMinorClassCode));
-  return PluginCall::Run(minor, RequireSession(state_->GetSession()));
-}
-
 void Element::SetTrapReceiver() {
   auto set = reinterpret_cast<plugin::SetTrapReceiverFunction>(state_->PluginFunction(plugin::kSetTrapReceiver));
   // The polling thread reads the stamp while this runs: the plug-in writes a
@@ -217,14 +199,5 @@ std::unique_ptr<ElementPoller> Element::TakePoller() {
   return std::move(poller_);
 }
 
-std::string Element::Name() const { return state_->Name(); }
-bool Element::HasName(const std::string& name) const { return state_->HasName(name); }
-void Element::SetName(const std::string& name) { state_->SetName(name); }
-int32_t Element::PollingInterval() const { return state_->PollingInterval(); }
-void Element::SetPollingInterval(int32_t seconds) { state_->SetPollingInterval(seconds); }
-int32_t Element::Status() const { return state_->Status(); }
-uint32_t Element::TrapReceiverStamp() const { return state_->TrapReceiverStamp(); }
-void Element::SetListener(StatusChangeListener* listener) { state_->SetListener(listener); }
-SnmpSession* Element::GetSession() const { return state_->GetSession(); }
 
 }  // namespace orla

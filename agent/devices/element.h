@@ -64,14 +64,10 @@ class Element : public RootObject {
     description_ = reason;
   }
 
-  // The plug-in calls of an element (each throws OrlaException 3006 when the
-  // function is missing).
-  int32_t RefreshStatus();
-  int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message);
-  int32_t MajorClassCode();
-  int32_t MinorClassCode();
   // "SetTrapReceiver" with the set session and the trap-receiver stamp; the
-  // plug-in's answer is ignored.
+  // plug-in's answer is ignored. Throws OrlaException 3006 when the
+  // function is missing. (The other plug-in calls, the name, the interval
+  // and the status are the state's: State().)
   void SetTrapReceiver();
 
   // What the element's polling thread, status passes and trap handling
@@ -84,14 +80,6 @@ class Element : public RootObject {
 
   const std::string& TypeName() const { return typeName_; }
   const std::string& Address() const { return address_; }
-  std::string Name() const;
-  bool HasName(const std::string& name) const;
-  void SetName(const std::string& name);
-  int32_t PollingInterval() const;
-  void SetPollingInterval(int32_t seconds);
-  int32_t Status() const;
-  uint32_t TrapReceiverStamp() const;
-  void SetListener(StatusChangeListener* listener);
 
   const std::string& WorldWideName() const { return worldWideName_; }
   const std::string& Description() const { return description_; }
@@ -102,7 +90,6 @@ class Element : public RootObject {
   bool EmbeddedHomePage() const { return embeddedHomePage_; }
   const std::string& DevicePageLink() const { return devicePageLink_; }
   const std::string& AgentPageUrl() const { return agentPageUrl_; }
-  SnmpSession* GetSession() const;
   SnmpSession* SetSession() const { return setSession_.get(); }
 
   // "devices/%s" with a file name: the folder of the type files and plug-ins,

@@ -16,11 +16,11 @@
 
 namespace orla {
 
-ElementBinder::ElementBinder(Hooks hooks) : hooks_(std::move(hooks)) {}
+ElementBinder::ElementBinder(Owner& owner) : owner_(owner) {}
 
 std::unique_ptr<Element> ElementBinder::NewElement(const std::string& type, const std::string& name,
                                                    const std::string& address, int32_t pollingInterval) const {
-  return std::make_unique<Element>(type, name, address, pollingInterval, hooks_.listener(), hooks_.clock());
+  return std::make_unique<Element>(type, name, address, pollingInterval, owner_.Listener(), owner_.ElementClock());
 }
 
 std::unique_ptr<Element> ElementBinder::Make(const std::string& name, const std::string& address,
@@ -29,16 +29,16 @@ std::unique_ptr<Element> ElementBinder::Make(const std::string& name, const std:
   // Whatever ends the make before the element is handed out, it is
   // discarded with its polling thread.
   struct DiscardOnExit {
-    const Hooks& hooks;
+    Owner& owner;
     std::unique_ptr<Element>& element;
-    ~DiscardOnExit() { hooks.discard(element); }
-  } discard{hooks_, element};
+    ~DiscardOnExit() { owner.Discard(element); }
+  } discard{owner_, element};
 
   *answer = 1;
   if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { *answer = element->BindElement(); })) {
     // Out of open files, binding would leave the element without sessions
     // for good: it stays unbound instead, and is retried.
-    const bool keep = !hooks_.loadEnded() && failed->Code() != kErrFileSystem && failed->Code() != kErrDllFunction &&
+    const bool keep = !owner_.LoadEnded() && failed->Code() != kErrFileSystem && failed->Code() != kErrDllFunction &&
                       !FileLimitReport::IsLimitError(failed->OsError());
     if (!keep) {
       if (failed->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
@@ -88,7 +88,7 @@ void ElementBinder::ReportUnbound(const std::string& name, const std::string& ad
                   StringPrintf("Element %s (%s): %s It stays listed as \"%s\"; recognition is retried every %d "
                                "seconds.",
                                name.c_str(), address.c_str(), failure.message.c_str(),
-                               UnboundReason(failure.code, failure.message).c_str(), hooks_.pollingInterval()));
+                               UnboundReason(failure.code, failure.message).c_str(), owner_.PollingInterval()));
 }
 
 std::unique_ptr<Element> ElementBinder::KeepUnbound(const std::string& name, const std::string& address,
@@ -97,7 +97,7 @@ std::unique_ptr<Element> ElementBinder::KeepUnbound(const std::string& name, con
   try {
     std::unique_ptr<Element> element = NewElement(std::string(), name, address, pollingInterval);
     std::shared_ptr<ElementState> state = element->State();
-    element->KeepUnbound(failure.code, UnboundReason(failure.code, failure.message), [this, state] { hooks_.retry(state); });
+    element->KeepUnbound(failure.code, UnboundReason(failure.code, failure.message), [this, state] { owner_.BindLater(state); });
     return element;
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
@@ -105,7 +105,7 @@ std::unique_ptr<Element> ElementBinder::KeepUnbound(const std::string& name, con
   }
   // Not even that (no memory, no thread): the element is not in memory, so
   // this run must not rewrite the file that still holds it.
-  hooks_.stopRewrites();
+  owner_.StopRewrites();
   EventLog::Write(EventLog::kCritical,
                   StringPrintf("Element %s (%s) could not be kept (no memory or no thread); the element file is "
                                "not rewritten until the agent restarts.",

@@ -4,7 +4,7 @@
 // fails, the element kept unbound with a thread that retries the binding.
 // The binder touches no list and takes no lock, so the registry calls it
 // with or without its lock held and from several threads at once; what it
-// needs of the registry is handed in as Hooks.
+// needs of the registry it asks of its Owner.
 //
 // Private to the device library. Failures are thrown as OrlaException
 // pointers (see agent/core).
@@ -29,30 +29,34 @@ class ElementBinder {
     std::string message;
   };
 
-  // What the binder asks of its registry. Each is called from whichever
-  // thread makes an element, with or without the registry lock.
-  struct Hooks {
+  // What the binder asks of the registry that owns it. Each is called from
+  // whichever thread makes an element, with or without the registry lock.
+  class Owner {
+   public:
     // Who a new element tells about its status changes.
-    std::function<StatusChangeListener*()> listener;
+    virtual StatusChangeListener* Listener() const = 0;
     // The clock a new element runs on (its polling thread, its status times).
-    std::function<Clock*()> clock;
-    // Whether the registry's initial load has ended: until then an element
-    // whose binding fails is kept with what binding set up.
-    std::function<bool()> loadEnded;
+    virtual Clock* ElementClock() const = 0;
+    // Whether the initial load has ended: until then an element whose
+    // binding fails is kept with what binding set up.
+    virtual bool LoadEnded() const = 0;
     // The registry's polling interval, for the log text of an unbound
     // element.
-    std::function<int32_t()> pollingInterval;
+    virtual int32_t PollingInterval() const = 0;
     // Retires a half-made element's polling thread (joined later, never
     // under the registry lock) and destroys the element. Never fails.
-    std::function<void(std::unique_ptr<Element>&)> discard;
+    virtual void Discard(std::unique_ptr<Element>& element) = 0;
     // Stops every rewrite of the element file: an element in it could not
     // be kept in memory.
-    std::function<void()> stopRewrites;
+    virtual void StopRewrites() = 0;
     // The retry an unbound element's thread runs, once per polling interval.
-    std::function<void(const std::shared_ptr<ElementState>&)> retry;
+    virtual void BindLater(const std::shared_ptr<ElementState>& state) = 0;
+
+   protected:
+    ~Owner() = default;
   };
 
-  explicit ElementBinder(Hooks hooks);
+  explicit ElementBinder(Owner& owner);
   ElementBinder(const ElementBinder&) = delete;
   ElementBinder& operator=(const ElementBinder&) = delete;
 
@@ -87,7 +91,7 @@ class ElementBinder {
   std::unique_ptr<Element> NewElement(const std::string& type, const std::string& name, const std::string& address,
                                       int32_t pollingInterval) const;
 
-  const Hooks hooks_;
+  Owner& owner_;
 };
 
 }  // namespace orla

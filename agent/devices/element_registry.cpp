@@ -57,17 +57,25 @@ class PassGate {
 
 }  // namespace
 
+class ElementRegistry::BinderOwner final : public ElementBinder::Owner {
+ public:
+  explicit BinderOwner(ElementRegistry& registry) : registry_(registry) {}
+  StatusChangeListener* Listener() const override { return registry_.listener_.load(); }
+  Clock* ElementClock() const override { return registry_.clock_; }
+  bool LoadEnded() const override { return registry_.loaded_.load(); }
+  int32_t PollingInterval() const override { return registry_.pollingInterval_.load(); }
+  void Discard(std::unique_ptr<Element>& element) override { registry_.Discard(element); }
+  void StopRewrites() override { registry_.file_->StopRewrites(ENOMEM); }
+  void BindLater(const std::shared_ptr<ElementState>& state) override { registry_.BindLater(state); }
+
+ private:
+  ElementRegistry& registry_;
+};
+
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
     : file_(std::make_unique<ElementFile>(std::move(elementFilePath))),
-      binder_(std::make_unique<ElementBinder>(ElementBinder::Hooks{
-          .listener = [this] { return listener_.load(); },
-          .clock = [this] { return clock_; },
-          .loadEnded = [this] { return loaded_.load(); },
-          .pollingInterval = [this] { return pollingInterval_.load(); },
-          .discard = [this](std::unique_ptr<Element>& element) { Discard(element); },
-          .stopRewrites = [this] { file_->StopRewrites(ENOMEM); },
-          .retry = [this](const std::shared_ptr<ElementState>& state) { BindLater(state); },
-      })),
+      binderOwner_(std::make_unique<BinderOwner>(*this)),
+      binder_(std::make_unique<ElementBinder>(*binderOwner_)),
       pollingInterval_(pollingInterval),
       directory_(std::make_shared<const ElementDirectory>(std::vector<ElementDirectory::Entry>())) {}
 
@@ -101,14 +109,14 @@ void ElementRegistry::SetInstance(ElementRegistry* registry) { instance_.store(r
 void ElementRegistry::SetStatusChangeListener(StatusChangeListener* listener) {
   Guard hold(lock_);
   listener_.store(listener);
-  for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetListener(listener);
+  for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->State()->SetListener(listener);
 }
 
 Element* ElementRegistry::At(int32_t index) const { return static_cast<Element*>(elements_.Get(index)); }
 
 Element* ElementRegistry::FindByName(const std::string& name) const {
   for (int32_t i = 0; i < elements_.Count(); ++i) {
-    if (At(i)->HasName(name)) return At(i);
+    if (At(i)->State()->HasName(name)) return At(i);
   }
   return nullptr;
 }
@@ -129,7 +137,7 @@ int32_t ElementRegistry::IndexByState(const ElementState* state) const {
 
 int32_t ElementRegistry::IndexByName(const std::string& name) const {
   for (int32_t i = 0; i < elements_.Count(); ++i) {
-    if (At(i)->HasName(name)) return i;
+    if (At(i)->State()->HasName(name)) return i;
   }
   return -1;
 }
@@ -190,7 +198,7 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
   std::unordered_set<std::string> names;
   std::unordered_set<std::string> addresses;
   for (int32_t i = 0; i < elements_.Count(); ++i) {
-    names.insert(At(i)->Name());
+    names.insert(At(i)->State()->Name());
     addresses.insert(At(i)->Address());
   }
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -244,14 +252,14 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
       if (failure.code != unbound->UnboundCode() || reason != unbound->Description()) {
         unbound->SetUnboundReason(failure.code, reason);
         PublishDirectory();
-        binder_->ReportUnbound(unbound->Name(), unbound->Address(), failure);
+        binder_->ReportUnbound(unbound->State()->Name(), unbound->Address(), failure);
       }
       return;
     }
     // Renamed or given a new interval meanwhile: the bound element takes
     // over what the unbound one has now.
-    bound->SetName(unbound->Name());
-    bound->SetPollingInterval(unbound->PollingInterval());
+    bound->State()->SetName(unbound->State()->Name());
+    bound->State()->SetPollingInterval(unbound->State()->PollingInterval());
     // Its thread is this very thread: it ends once this retry returns.
     Retire(unbound);
     delete elements_.Exchange(index, bound.get());
@@ -260,12 +268,12 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
     EventLog::Write(EventLog::kInfo,
                     StringPrintf("Element %s (%s): the device answers and is recognised as type %s; it is bound and "
                                  "polled.",
-                                 element->Name().c_str(), element->Address().c_str(), element->TypeName().c_str()));
+                                 element->State()->Name().c_str(), element->Address().c_str(), element->TypeName().c_str()));
     polled = element->State();
   }
   // Its first status, asked now (outside the lock, like any poll) rather
   // than one interval later; a change is reported like any other.
-  OrlaException::Discard([&] { polled->RefreshStatus(true); });
+  OrlaException::Discard([&] { polled->ReportChange(polled->Poll(true)); });
 }
 
 void ElementRegistry::SaveElements() {
@@ -273,7 +281,7 @@ void ElementRegistry::SaveElements() {
   file_->CheckWritable();
   std::vector<ElementFile::Line> lines;
   lines.reserve(static_cast<size_t>(elements_.Count()));
-  for (int32_t i = 0; i < elements_.Count(); ++i) lines.emplace_back(At(i)->Name(), At(i)->Address());
+  for (int32_t i = 0; i < elements_.Count(); ++i) lines.emplace_back(At(i)->State()->Name(), At(i)->Address());
   file_->Save(lines);
 }
 
@@ -352,8 +360,8 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   file_->CheckWritable();
   Element* element = At(index);
-  const std::string removedName = element->Name();
-  const int32_t status = element->Status();
+  const std::string removedName = element->State()->Name();
+  const int32_t status = element->State()->Status();
   Retire(element);
   elements_.Remove(index);
   elementCount_.store(elements_.Count());
@@ -382,7 +390,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   Element* element = FindByName(currentName);
   if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   file_->CheckWritable();
-  element->SetName(newName);
+  element->State()->SetName(newName);
   PublishDirectory();
   SaveElements();
 }
@@ -399,11 +407,11 @@ std::string ElementRegistry::ListElements(bool refresh) {
     list.reserve(static_cast<size_t>(elements_.Count()) * 200 + 16);
     for (int32_t i = 0; i < elements_.Count(); ++i) {
       const Element* element = At(i);
-      const std::string name = element->Name();
+      const std::string name = element->State()->Name();
       // Records are joined by "|": the string grows as needed, so no device
       // text can overrun it.
       if (i > 0) list += '|';
-      list += StringPrintf("%d|%s|%s|%s|%s|%s", element->Status(), ListField(name), ListField(element->Address()),
+      list += StringPrintf("%d|%s|%s|%s|%s|%s", element->State()->Status(), ListField(name), ListField(element->Address()),
                            ListField(element->Description()), ListField(element->DevicePageLink()),
                            ListField(element->AgentPageUrl()));
     }
@@ -441,7 +449,7 @@ void ElementRegistry::RunStatusPass() {
   ParallelRunner::Run(count, [&states, &updates](size_t i) {
     // Logged by its constructor; the pass goes on with the others.
     OrlaException::Discard([&] {
-      updates[i] = states[i]->PollStatus();
+      updates[i] = states[i]->Poll();
       // Class codes that binding could not read are read once the device
       // answers with a status of its own.
       const int32_t status = updates[i].current;
@@ -463,9 +471,9 @@ void ElementRegistry::PublishDirectory() {
   entries.reserve(static_cast<size_t>(elements_.Count()));
   for (int32_t i = 0; i < elements_.Count(); ++i) {
     const Element* element = At(i);
-    entries.push_back(ElementDirectory::Entry{element->Name(), element->Address(), element->WorldWideName(),
+    entries.push_back(ElementDirectory::Entry{element->State()->Name(), element->Address(), element->WorldWideName(),
                                               element->Description(), element->FirmwareVersion(),
-                                              element->State()});
+                                              element->GetCommunity(), element->SetCommunity(), element->State()});
   }
   auto directory = std::make_shared<const ElementDirectory>(std::move(entries));
   std::lock_guard<std::mutex> hold(directoryMutex_);
@@ -538,61 +546,67 @@ void ElementRegistry::TrapArrivedFrom(const std::string& address) {
 }
 
 int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* message) {
-  Guard hold(lock_);
   const int32_t* octets = trap != nullptr ? trap->GetAgentAddress() : nullptr;
   if (octets == nullptr) return -1;
-  const std::string address = Ipv4Text::Dotted(octets);
-  Element* element = FindByAddress(address);
-  if (element == nullptr) return -1;
-  return element->DeliverTrap(trap, data, message);
+  const std::shared_ptr<const ElementDirectory> directory = Directory();
+  const ElementDirectory::Entry* entry = directory->Find(Ipv4Text::Dotted(octets));
+  return entry != nullptr ? entry->DeliverTrap(trap, data, message) : -1;
 }
 
 template <typename Read>
-auto ElementRegistry::FieldAt(const std::string& address, Read read) {
-  Guard hold(lock_);
-  Element* element = FindByAddress(address);
-  using Field = decltype(read(*element));
-  return element == nullptr ? std::optional<Field>() : std::optional<Field>(read(*element));
+auto ElementRegistry::FieldAt(const std::string& address, Read read) const {
+  const std::shared_ptr<const ElementDirectory> directory = Directory();
+  const ElementDirectory::Entry* entry = directory->Find(address);
+  using Field = decltype(read(*entry));
+  return entry == nullptr ? std::optional<Field>() : std::optional<Field>(read(*entry));
 }
 
-std::optional<std::string> ElementRegistry::DescriptionAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.Description(); });
+using Entry = ElementDirectory::Entry;
+
+std::optional<std::string> ElementRegistry::DescriptionAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) { return entry.description; });
 }
 
-std::optional<std::string> ElementRegistry::FirmwareVersionAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.FirmwareVersion(); });
+std::optional<std::string> ElementRegistry::FirmwareVersionAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) { return entry.firmwareVersion; });
 }
 
-std::optional<std::string> ElementRegistry::GetCommunityAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.GetCommunity(); });
+std::optional<std::string> ElementRegistry::GetCommunityAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) { return entry.getCommunity; });
 }
 
-std::optional<std::string> ElementRegistry::SetCommunityAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.SetCommunity(); });
+std::optional<std::string> ElementRegistry::SetCommunityAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) { return entry.setCommunity; });
 }
 
-std::optional<std::string> ElementRegistry::NameAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.Name(); });
+std::optional<std::string> ElementRegistry::NameAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) { return entry.name; });
 }
 
-std::optional<std::string> ElementRegistry::WorldWideNameAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.WorldWideName(); });
+std::optional<std::string> ElementRegistry::WorldWideNameAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) { return entry.worldWideName; });
 }
 
-int32_t ElementRegistry::MajorClassCodeAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.IsBound() ? element.MajorClassCode() : -1; })
-      .value_or(-1);
+int32_t ElementRegistry::MajorClassCodeAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) {
+           int32_t major = -1, minor = -1;
+           entry.ClassCodes(&major, &minor);
+           return major;
+         }).value_or(-1);
 }
 
-int32_t ElementRegistry::MinorClassCodeAt(const std::string& address) {
-  return FieldAt(address, [](Element& element) { return element.IsBound() ? element.MinorClassCode() : -1; })
-      .value_or(-1);
+int32_t ElementRegistry::MinorClassCodeAt(const std::string& address) const {
+  return FieldAt(address, [](const Entry& entry) {
+           int32_t major = -1, minor = -1;
+           entry.ClassCodes(&major, &minor);
+           return minor;
+         }).value_or(-1);
 }
 
 void ElementRegistry::SetPollingInterval(int32_t seconds) {
   Guard hold(lock_);
   pollingInterval_.store(seconds);
-  for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->SetPollingInterval(seconds);
+  for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->State()->SetPollingInterval(seconds);
   file_->SavePollingInterval(seconds);
 }
 

@@ -76,13 +76,7 @@ void ElementState::ReadReason(int32_t status) {
   reason_ = std::move(reason);
 }
 
-int32_t ElementState::RefreshStatus(bool unlessRetired) {
-  const Update update = PollStatus(unlessRetired);
-  ReportChange(update);
-  return update.current;
-}
-
-ElementState::Update ElementState::PollStatus(bool unlessRetired) {
+ElementState::Update ElementState::Poll(bool unlessRetired) {
   Update update;
   // An unbound element has no plug-in to ask: nothing to poll, nothing to
   // log (its own thread retries recognition instead).

@@ -49,23 +49,19 @@ class ElementState : public RootObject {
   ElementState(const ElementState&) = delete;
   ElementState& operator=(const ElementState&) = delete;
 
-  // The status update of the element: runs the plug-in's "UpdateStatus"
-  // with the get session, at most one at a time (the update gate). A caller
-  // that finds an update running waits for it and answers the status it
-  // left, without calling the plug-in. A changed status is written to the
-  // event log (in words, see StatusChangeText) and reported to the listener
-  // after the gate has opened again, unless the element has been retired. Throws OrlaException 3006
-  // when the function is missing. With `unlessRetired` (the polling thread)
-  // the plug-in is not called once Retire has returned: the check is made
-  // right before the call, under the lock Retire takes.
-  int32_t RefreshStatus(bool unlessRetired = false);
-  // The first half of RefreshStatus: the update without the report. The
-  // gate is open again when it returns. Throws OrlaException 3006 when the
-  // function is missing.
-  Update PollStatus(bool unlessRetired = false);
-  // The second half: writes a changed status to the event log and reports it
-  // to the listener, unless the element has been retired. The listener may
-  // throw (OrlaException*).
+  // A poll: one status update of the element. Runs the plug-in's
+  // "UpdateStatus" with the get session, at most one at a time (the update
+  // gate); a caller that finds a poll running waits for it and answers the
+  // status it left, without calling the plug-in. The gate is open again
+  // when it returns. With `unlessRetired` (the polling thread) the plug-in
+  // is not called once Retire has returned: the check is made right before
+  // the call, under the lock Retire takes. Throws OrlaException 3006 when
+  // the function is missing. A poll reports nothing: its caller hands the
+  // update to ReportChange (at once, or a status pass in list order).
+  Update Poll(bool unlessRetired = false);
+  // Writes a changed status to the event log (in words, see
+  // StatusChangeText) and reports it to the listener, unless the element
+  // has been retired. The listener may throw (OrlaException*).
   void ReportChange(const Update& update);
 
   // "HandleTrap" of the plug-in; its answer (event data length or -1).

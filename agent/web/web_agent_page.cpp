@@ -39,7 +39,7 @@ std::string HeaderValue(const std::optional<std::string>& value) {
 }
 
 std::optional<std::string> CommunityOf(const std::optional<std::string>& machine,
-                                       std::optional<std::string> (ElementRegistry::*getter)(const std::string&)) {
+                                       std::optional<std::string> (ElementRegistry::*getter)(const std::string&) const) {
   ElementRegistry* registry = AgentObjects::FindRegistry();
   if (!machine || registry == nullptr) return std::nullopt;
   return (registry->*getter)(*machine);

@@ -84,14 +84,24 @@ TEST_F(StatusPassTest, AnElementsOwnPollAndPassesNeverCallItsPlugInAtOnce) {
   ASSERT_TRUE(clock_.WaitForWaiters(4));
   // Passes one after another from two threads while each polling thread
   // polls twice (its interval is one second).
+  // The polls start once both callers have run a pass, and the callers
+  // stop only after passes ran after the polls too: on a loaded machine the
+  // steps alone may be over before a caller thread has started.
   std::atomic<bool> stop{false};
+  std::atomic<int> passes{0};
   std::vector<std::thread> callers;
   for (int t = 0; t < 2; ++t) {
     callers.emplace_back([&] {
-      while (!stop.load()) registry->UpdateAllStatus();
+      while (!stop.load()) {
+        registry->UpdateAllStatus();
+        ++passes;
+      }
     });
   }
+  while (passes.load() < 2) std::this_thread::yield();
   for (int poll = 0; poll < 2; ++poll) EXPECT_TRUE(clock_.Step(std::chrono::seconds(1), 4));
+  const int after = passes.load() + 2;
+  while (passes.load() < after) std::this_thread::yield();
   stop.store(true);
   for (auto& caller : callers) caller.join();
   EXPECT_GT(UpdateCalls(), 8);

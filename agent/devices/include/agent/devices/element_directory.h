@@ -1,8 +1,9 @@
 #pragma once
-// A read-only picture of the registry's elements by address, for the readers
-// that must never wait for the registry lock (which a status pass holds
-// while devices answer or time out): the trap listener's filter and the
-// trap event records. The registry makes a new picture under its lock after
+// A read-only picture of the registry's elements by address: the one way
+// anything outside the device library reads an element (the registry's
+// by-address reads are reads of it too), so that no reader waits for the
+// registry lock, which a status pass holds while devices answer or time
+// out. The registry makes a new picture under its lock after
 // every change of its list (add, remove, rename) and hands out the current
 // one; a picture never changes once made, so it is read without any lock.
 #include <cstdint>
@@ -24,6 +25,10 @@ class ElementDirectory {
     std::string worldWideName;
     std::string description;
     std::string firmwareVersion;
+    // The SNMP communities of the element's type (its pages and the device
+    // web agent use them).
+    std::string getCommunity;
+    std::string setCommunity;
     // Status, class codes, plug-in library: shared with the element.
     std::shared_ptr<ElementState> state;
 

@@ -9,8 +9,11 @@
 // unbound with a thread that retries), touching no list, and the registry
 // puts what it made in the list.
 //
-// Every operation but IsLoaded, ElementCount and PollingInterval runs under
-// the registry's recursive lock, also the slow ones that talk to devices.
+// Every operation that changes or lists the elements runs under the
+// registry's recursive lock, also the slow ones that talk to devices.
+// IsLoaded, ElementCount and PollingInterval read one field, and the reads
+// by address (IsManaged, DispatchTrap, the XxxAt reads, Activity) read the
+// current ElementDirectory: none of them waits for the lock.
 // Lock order: the registry lock before an element's update gate. Polling
 // threads are never joined while the lock is held.
 //
@@ -138,23 +141,27 @@ class ElementRegistry : public RootObject {
   // registry order, from the current directory: no lock waited for, no
   // device asked.
   std::vector<ElementActivity> Activity() const;
+  // The by-address reads, all of the current directory (as the trap
+  // listener and the trap event records read it): no lock waited for, no
+  // device asked.
+  //
   // Hands an enterprise-specific trap to the plug-in of the element whose
   // address is the trap's agent address: the event data length, or -1 when
   // there is no such element or the plug-in drops the trap.
   int32_t DispatchTrap(TrapMessage* trap, uint8_t* data, char* message);
-
   // Copies of the fields of the element with this address; none when no
   // element has it.
-  std::optional<std::string> DescriptionAt(const std::string& address);
-  std::optional<std::string> FirmwareVersionAt(const std::string& address);
-  std::optional<std::string> GetCommunityAt(const std::string& address);
-  std::optional<std::string> SetCommunityAt(const std::string& address);
-  std::optional<std::string> NameAt(const std::string& address);
-  std::optional<std::string> WorldWideNameAt(const std::string& address);
-  // The plug-in's class codes for the element with this address; -1 when no
-  // element has it or the element is unbound.
-  int32_t MajorClassCodeAt(const std::string& address);
-  int32_t MinorClassCodeAt(const std::string& address);
+  std::optional<std::string> DescriptionAt(const std::string& address) const;
+  std::optional<std::string> FirmwareVersionAt(const std::string& address) const;
+  std::optional<std::string> GetCommunityAt(const std::string& address) const;
+  std::optional<std::string> SetCommunityAt(const std::string& address) const;
+  std::optional<std::string> NameAt(const std::string& address) const;
+  std::optional<std::string> WorldWideNameAt(const std::string& address) const;
+  // The plug-in's class codes for the element with this address as binding
+  // or a later pass read them; -1 when no element has it, the element is
+  // unbound or its plug-in has not answered them yet.
+  int32_t MajorClassCodeAt(const std::string& address) const;
+  int32_t MinorClassCodeAt(const std::string& address) const;
 
   // Read without the lock.
   int32_t ElementCount() const { return elementCount_.load(); }
@@ -191,10 +198,10 @@ class ElementRegistry : public RootObject {
   // nothing. Never fails.
   void Discard(std::unique_ptr<Element>& element);
 
-  // What `read` answers for the element with this address, under the lock;
-  // none when no element has it. The one body of the XxxAt accessors.
+  // What `read` answers for the directory entry with this address; none
+  // when no element has it. The one body of the XxxAt accessors.
   template <typename Read>
-  auto FieldAt(const std::string& address, Read read);
+  auto FieldAt(const std::string& address, Read read) const;
 
   Element* At(int32_t index) const;
   Element* FindByName(const std::string& name) const;
@@ -214,7 +221,11 @@ class ElementRegistry : public RootObject {
 
   // The element file and the polling-interval file.
   std::unique_ptr<ElementFile> file_;
-  // Makes the elements: recognised and bound, or kept unbound.
+  // What the binder asks of the registry (its ElementBinder::Owner), and
+  // the binder, which makes the elements: recognised and bound, or kept
+  // unbound.
+  class BinderOwner;
+  std::unique_ptr<BinderOwner> binderOwner_;
   std::unique_ptr<ElementBinder> binder_;
   ObjectList elements_;
   std::atomic<int32_t> elementCount_{0};

@@ -73,7 +73,9 @@ struct ReceivedTrap {
 }  // namespace
 
 TrapListener::TrapListener(Clock* clock)
-    : dropReport_(clock), refresher_(&TrapSender::RefreshAllStatus) {}
+    : dropReport_(clock),
+      refresher_(&TrapSender::RefreshAllStatus, &TrapSender::RefreshStatusOf,
+                 std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()), clock) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;
@@ -204,8 +206,8 @@ void TrapListener::DrainQueue() {
       }
       TrapSender* sender = TrapSender::Instance();
       // Logged now; the statuses are refreshed on the refresh thread, which
-      // merges the requests of a burst.
-      if (sender != nullptr && sender->LogTrap(message.release(), received.arrival)) refresher_.Request();
+      // spaces the passes.
+      if (sender != nullptr && sender->LogTrap(message.release(), received.arrival)) refresher_.Request(address);
     } catch (OrlaException* e) {
       // Already logged by its constructor; go on with the next trap.
       std::unique_ptr<OrlaException> owned(e);

@@ -14,6 +14,10 @@
 //   KORAGENT_TRAP_PORT      162       UDP port the agent's own traps go to
 //   KORAGENT_EVENT_LOG      (none)    file that receives every event-log
 //                                     entry as one JSON line
+//   KORAGENT_TRAP_REFRESH_INTERVAL 10 seconds from the end of one status
+//                                     pass that traps caused to the start of
+//                                     the next (0 to 3600); also how often
+//                                     one element's traps may refresh it
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -36,6 +40,8 @@ class AgentSettings {
   static constexpr int kDefaultSnmpPort = 161;
   static constexpr int kDefaultTrapPort = 162;
   static constexpr const char* kDefaultTrapListen = "udp:162";
+  static constexpr int kDefaultTrapRefreshInterval = 10;
+  static constexpr int kMaxTrapRefreshInterval = 3600;
 
   // Looks a variable up: its value, or null when it is not set.
   using Lookup = std::function<const char*(const char* name)>;
@@ -54,6 +60,8 @@ class AgentSettings {
   // 162 when the address asks for any free port (port 0, tests).
   int TrapListenPort() const;
   int TrapPort() const { return trapPort_; }
+  // Seconds.
+  int TrapRefreshInterval() const { return trapRefreshInterval_; }
   // Empty: no JSON-lines file.
   const std::string& EventLogFile() const { return eventLogFile_; }
   // Empty: the real systemctl and unit folder.
@@ -70,6 +78,7 @@ class AgentSettings {
   std::string SetSnmpPort(int port);
   std::string SetTrapListen(const std::string& address);
   std::string SetTrapPort(int port);
+  std::string SetTrapRefreshInterval(int seconds);
   void SetEventLogFile(const std::string& path) { eventLogFile_ = path; }
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
@@ -99,6 +108,7 @@ class AgentSettings {
   int snmpPort_ = kDefaultSnmpPort;
   std::string trapListen_ = kDefaultTrapListen;
   int trapPort_ = kDefaultTrapPort;
+  int trapRefreshInterval_ = kDefaultTrapRefreshInterval;
   std::string eventLogFile_;
   std::string systemctl_;
   std::string unitDirectory_;

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/snmpmgr/snmp_api.h"
 #include "platform/sync/manual_reset_event.h"
@@ -47,5 +49,10 @@ uint64_t SnmpMgrTrapsDropped();
 // Of those dropped, the traps lost because the queue or the socket's buffer
 // was full (or that carried too many bindings).
 uint64_t SnmpMgrTrapsOverflowed();
+// Every drop by its reason, each reason named as the metrics name it and
+// listed also at 0: "source_share" (a source past its share of the queue),
+// "queue_full", "socket_buffer", "too_many_bindings" (the overflow above),
+// "truncated" and "malformed" (not a well-formed trap).
+std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapDrops();
 
 }  // namespace orla

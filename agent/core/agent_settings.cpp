@@ -33,6 +33,11 @@ const char* Value(const AgentSettings::Lookup& lookup, const char* name) {
   return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
+std::string RefreshIntervalError(const std::string& value) {
+  return StringPrintf("KORAGENT_TRAP_REFRESH_INTERVAL=%s is not a number of seconds from 0 to %d", value.c_str(),
+                      AgentSettings::kMaxTrapRefreshInterval);
+}
+
 std::string PortError(const char* name, const std::string& value) {
   return StringPrintf("%s=%s is not a port number from 1 to 65535", name, value.c_str());
 }
@@ -104,6 +109,12 @@ std::string AgentSettings::SetEventLogFiles(int files) {
   return "";
 }
 
+std::string AgentSettings::SetTrapRefreshInterval(int seconds) {
+  if (seconds < 0 || seconds > kMaxTrapRefreshInterval) return RefreshIntervalError(std::to_string(seconds));
+  trapRefreshInterval_ = seconds;
+  return "";
+}
+
 std::string AgentSettings::SetTrapListen(const std::string& address) {
   // Traps are datagrams: a stream transport would hand the receiver a
   // listening socket instead of traps. A transport written before the
@@ -149,6 +160,17 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
   port("KORAGENT_TRAP_PORT", &AgentSettings::SetTrapPort);
   if (const char* value = Value(lookup, "KORAGENT_HTTPS_ADDRESS")) settings.SetHttpsAddress(value);
   if (const char* value = Value(lookup, "KORAGENT_TRAP_LISTEN")) note(settings.SetTrapListen(value));
+  if (const char* value = Value(lookup, "KORAGENT_TRAP_REFRESH_INTERVAL")) {
+    char* end = nullptr;
+    errno = 0;
+    const long seconds = std::strtol(value, &end, 10);
+    if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' || errno != 0 ||
+        seconds > kMaxTrapRefreshInterval) {
+      note(RefreshIntervalError(value));
+    } else {
+      note(settings.SetTrapRefreshInterval(static_cast<int>(seconds)));
+    }
+  }
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG")) settings.SetEventLogFile(value);
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG_MAX_SIZE")) note(settings.SetEventLogMaxSize(value));
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG_FILES")) {

@@ -429,11 +429,23 @@ void ElementRegistry::UpdateAllStatus() {
     updateAllGate_.Wait();
     return;
   }
+  const uint64_t asked = passesStarted_.load();
   Guard hold(lock_);
+  // A pass began after this call did and has ended (it held the lock): its
+  // results are as fresh as a pass of this call's own.
+  if (passesStarted_.load() != asked) return;
   PassGate pass(updateAllGate_, updateAllOwner_);
+  passesStarted_.fetch_add(1);
   TimedAttempt timed(*Clock::Or(clock_), PollStatistics::Instance().passes, PollStatistics::Instance().passFailures);
   RunStatusPass();
   timed.Done();
+}
+
+void ElementRegistry::RefreshStatusAt(const std::string& address) {
+  const std::shared_ptr<const ElementDirectory> directory = Directory();
+  const ElementDirectory::Entry* entry = directory != nullptr ? directory->Find(address) : nullptr;
+  // A removed element's state is retired: it is not polled any more.
+  if (entry != nullptr && entry->state != nullptr) entry->state->ReportChange(entry->state->Poll(true));
 }
 
 void ElementRegistry::RunStatusPass() {

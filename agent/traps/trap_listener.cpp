@@ -77,7 +77,8 @@ TrapListener::TrapListener(Clock* clock)
       refusedReport_(clock, TrapDropReport::kRefusedText),
       traps_("traps", "traps", kTrapsPerMinute, [](const std::string& text) { EventLog::Write(EventLog::kWarning, text); },
              clock),
-      refresher_(&TrapSender::RefreshAllStatus) {}
+      refresher_(&TrapSender::RefreshAllStatus, &TrapSender::RefreshStatusOf,
+                 std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()), clock) {}
 
 TrapListener::~TrapListener() {
   if (!thread_.joinable()) return;
@@ -212,8 +213,8 @@ void TrapListener::DrainQueue() {
       }
       TrapSender* sender = TrapSender::Instance();
       // Logged now; the statuses are refreshed on the refresh thread, which
-      // merges the requests of a burst.
-      if (sender != nullptr && sender->LogTrap(message.release(), received.arrival)) refresher_.Request();
+      // spaces the passes.
+      if (sender != nullptr && sender->LogTrap(message.release(), received.arrival)) refresher_.Request(address);
     } catch (OrlaException* e) {
       // Already logged by its constructor; go on with the next trap.
       std::unique_ptr<OrlaException> owned(e);

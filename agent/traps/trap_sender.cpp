@@ -310,6 +310,12 @@ void TrapSender::RefreshAllStatus() {
   OrlaException::Discard([&] { registry->UpdateAllStatus(); });
 }
 
+void TrapSender::RefreshStatusOf(const std::string& address) {
+  ElementRegistry* registry = ElementRegistry::Instance();
+  if (registry == nullptr) return;
+  OrlaException::Discard([&] { registry->RefreshStatusAt(address); });
+}
+
 bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_point arrival) {
   std::unique_ptr<TrapMessage> owned(trap);
   if (!owned) return false;

@@ -136,19 +136,18 @@ std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, 
   const TrapStatistics& traps = TrapStatistics::Instance();
   AddSingle(sheet, "koragent_traps_received_total", "Datagrams the trap receiver has read.", Type::kCounter,
             static_cast<double>(SnmpMgrTrapsReceived()));
-  const uint64_t overflowed = SnmpMgrTrapsOverflowed();
-  const uint64_t dropped = SnmpMgrTrapsDropped();
-  AddSingle(sheet, "koragent_traps_dropped_total",
-            "Traps lost at the receiver's full queue: they arrived faster than the agent could take them (the "
-            "count the event log reports).",
-            Type::kCounter, static_cast<double>(overflowed));
-  const uint64_t refused = SnmpMgrTrapsRefused();
-  const uint64_t notTraps = dropped > overflowed + refused ? dropped - overflowed - refused : 0;
-  AddSingle(sheet, "koragent_traps_rejected_total", "Datagrams the trap receiver dropped as not a well-formed trap.",
-            Type::kCounter, static_cast<double>(notTraps));
+  const size_t dropped = sheet.AddFamily(
+      "koragent_traps_dropped_total",
+      "Datagrams the trap receiver dropped, by reason: source_share (its source already had its share of the "
+      "queue), queue_full, socket_buffer, too_many_bindings (these four are the count the event log reports), "
+      "truncated and malformed (not a well-formed trap).",
+      Type::kCounter);
+  for (const auto& [reason, count] : SnmpMgrTrapDrops()) {
+    sheet.Add(dropped, {{"reason", reason}}, static_cast<double>(count));
+  }
   AddSingle(sheet, "koragent_traps_snmpv3_refused_total",
             "SNMPv3 traps the security model refused: unknown user or engine, wrong key, outside the time window.",
-            Type::kCounter, static_cast<double>(refused));
+            Type::kCounter, static_cast<double>(SnmpMgrTrapsRefused()));
   AddSingle(sheet, "koragent_traps_handled_total", "Enterprise-specific traps a device plug-in described.",
             Type::kCounter, static_cast<double>(traps.handled.load()));
   AddPerKey(sheet, "koragent_traps_sent_total", "The agent's own traps sent, per destination.", "destination",

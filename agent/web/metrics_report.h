@@ -22,9 +22,10 @@
 //       kor.xml object status)
 //   poll_duration_seconds, status_pass_duration_seconds (histograms),
 //   poll_failures_total, status_pass_failures_total
-//   traps_received_total (datagrams read), traps_dropped_total (lost at the
-//       full queue: the count the event log reports), traps_rejected_total
-//       (not well-formed), traps_handled_total,
+//   traps_received_total (datagrams read), traps_dropped_total{reason}
+//       (source_share, queue_full, socket_buffer, too_many_bindings: the
+//       count the event log reports; truncated, malformed: not a trap),
+//       traps_handled_total,
 //   traps_sent_total{destination}, trap_send_failures_total{destination}
 //   http_responses_total{status_class}, login_failures_total, web_sessions
 //   repeated_warnings_total{kind}, repeated_warnings_summarised_total{kind}

@@ -211,4 +211,14 @@ uint64_t SnmpMgrTrapsRefused() {
   return receiver != nullptr ? receiver->RefusedCount() : 0;
 }
 
+std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapDrops() {
+  std::lock_guard<std::mutex> hold(registrationMutex);
+  std::vector<std::pair<std::string, uint64_t>> out;
+  for (size_t i = 0; i < TrapReceiver::kDropReasons; ++i) {
+    const auto reason = static_cast<TrapReceiver::Drop>(i);
+    out.emplace_back(TrapReceiver::DropName(reason), receiver != nullptr ? receiver->DroppedFor(reason) : 0);
+  }
+  return out;
+}
+
 }  // namespace orla

@@ -323,12 +323,36 @@ void TrapReceiver::Stop() {
 
 bool TrapReceiver::Take(Trap* trap) {
   std::lock_guard<std::mutex> guard(mutex_);
-  if (queue_.empty()) return false;
-  *trap = std::move(queue_.front());
-  queue_.pop_front();
+  if (turn_.empty()) return false;
+  const uint32_t source = turn_.front();
+  turn_.pop_front();
+  const auto it = sources_.find(source);
+  SourceQueue& queue = it->second;
+  *trap = std::move(queue.traps.front());
+  queue.traps.pop_front();
   const size_t size = QueuedSize(*trap);
+  queue.bytes = size < queue.bytes ? queue.bytes - size : 0;
   queuedBytes_ = size < queuedBytes_ ? queuedBytes_ - size : 0;
+  --queued_;
+  // The source waits for its next turn behind every other source.
+  if (queue.traps.empty()) {
+    sources_.erase(it);
+  } else {
+    turn_.push_back(source);
+  }
   return true;
+}
+
+const char* TrapReceiver::DropName(Drop reason) {
+  static const char* const kNames[kDropReasons] = {"source_share",      "queue_full", "socket_buffer",
+                                                    "too_many_bindings", "truncated",  "malformed"};
+  return kNames[static_cast<size_t>(reason)];
+}
+
+void TrapReceiver::Count(Drop reason, uint64_t count) {
+  drops_[static_cast<size_t>(reason)].fetch_add(count);
+  dropped_.fetch_add(count);
+  if (reason != Drop::kTruncated && reason != Drop::kMalformed) overflow_.fetch_add(count);
 }
 
 size_t TrapReceiver::QueuedSize(const Trap& trap) {
@@ -373,7 +397,7 @@ void TrapReceiver::Receive() {
   // MSG_TRUNC reports the datagram's real size: one larger than the buffer
   // was cut short and cannot be decoded.
   if (static_cast<size_t>(n) > kMaxDatagram) {
-    dropped_.fetch_add(1);
+    Count(Drop::kTruncated);
     NoteMalformed(from);
     return;
   }
@@ -384,36 +408,75 @@ void TrapReceiver::Receive() {
     const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&from);
     if (IN6_IS_ADDR_V4MAPPED(&in6->sin6_addr)) std::memcpy(source, in6->sin6_addr.s6_addr + 12, 4);
   }
+  // Other IPv6 sources share one queue.
+  const uint32_t key = static_cast<uint32_t>(source[0]) << 24 | static_cast<uint32_t>(source[1]) << 16 |
+                       static_cast<uint32_t>(source[2]) << 8 | source[3];
+  Drop reason = Drop::kQueueFull;
+  // A source past its share is turned away before its datagram is decoded.
+  if (!HasShare(key, &reason)) {
+    Count(reason);
+    return;
+  }
   Trap trap;
   bool refused = false;
   if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap, &refused)) {
-    dropped_.fetch_add(1);
     if (refused) {
+      // Not malformed: refused by the security model, counted on its own.
+      dropped_.fetch_add(1);
       refused_.fetch_add(1);
       // Wakes the taker, which reports refusals (at most once a minute).
       event_.Set();
     } else {
+      Count(Drop::kMalformed);
       NoteMalformed(from);
     }
     return;
   }
   trap.arrival = arrival;
-  if (!Enqueue(std::move(trap))) {
-    dropped_.fetch_add(1);
-    overflow_.fetch_add(1);
+  if (!Enqueue(key, std::move(trap), &reason)) {
+    Count(reason);
     return;
   }
   event_.Set();
 }
 
-bool TrapReceiver::Enqueue(Trap trap) {
-  if (trap.bindings.size() > kMaxBindings) return false;
+bool TrapReceiver::HasShare(uint32_t source, Drop* reason) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  const auto it = sources_.find(source);
+  if (it != sources_.end() &&
+      (it->second.traps.size() >= kMaxPerSource || it->second.bytes >= kMaxPerSourceBytes)) {
+    *reason = Drop::kSourceShare;
+    return false;
+  }
+  if (queued_ >= kMaxQueued || queuedBytes_ >= kMaxQueuedBytes) {
+    *reason = Drop::kQueueFull;
+    return false;
+  }
+  return true;
+}
+
+bool TrapReceiver::Enqueue(uint32_t source, Trap trap, Drop* reason) {
+  if (trap.bindings.size() > kMaxBindings) {
+    *reason = Drop::kTooManyBindings;
+    return false;
+  }
   const size_t size = QueuedSize(trap);
   std::lock_guard<std::mutex> guard(mutex_);
-  if (queue_.size() >= kMaxQueued || queuedBytes_ + size > kMaxQueuedBytes) return false;
-  queue_.push_back(std::move(trap));
-  queuedBytes_ += size;
-  return true;
+  SourceQueue& queue = sources_[source];
+  if (queue.traps.size() >= kMaxPerSource || queue.bytes + size > kMaxPerSourceBytes) {
+    *reason = Drop::kSourceShare;
+  } else if (queued_ >= kMaxQueued || queuedBytes_ + size > kMaxQueuedBytes) {
+    *reason = Drop::kQueueFull;
+  } else {
+    if (queue.traps.empty()) turn_.push_back(source);
+    queue.traps.push_back(std::move(trap));
+    queue.bytes += size;
+    queuedBytes_ += size;
+    ++queued_;
+    return true;
+  }
+  if (queue.traps.empty()) sources_.erase(source);
+  return false;
 }
 
 void TrapReceiver::NoteMalformed(const sockaddr_storage& from) {
@@ -440,8 +503,7 @@ void TrapReceiver::NoteSocketDrops(const msghdr& message) {
     socketDrops_ = total;
     if (lost != 0) {
       received_.fetch_add(lost);
-      dropped_.fetch_add(lost);
-      overflow_.fetch_add(lost);
+      Count(Drop::kSocketBuffer, lost);
     }
   }
 }

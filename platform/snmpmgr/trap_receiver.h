@@ -15,16 +15,23 @@
 // A datagram that is not a well-formed SNMPv1 trap or SNMPv2c notification is
 // dropped and counted; nothing a peer sends can stop the receiver.
 //
-// Each trap is stamped with the time it arrived. The queue is bounded by
-// count and by the memory its traps take, and a trap with more bindings than
-// kMaxBindings is not queued; traps turned away at these limits, and those
-// the system dropped because the socket's buffer was full, are counted as
-// overflow (and in DroppedCount too).
+// Each trap is stamped with the time it arrived. Traps wait in one queue per
+// source (the IPv4 address the datagram came from), and Take serves the
+// sources in turn, one trap each: a flood from one source neither fills the
+// agent's queue nor delays the traps of the others. A source may hold
+// kMaxPerSource traps (and kMaxPerSourceBytes) at a time; past its share a
+// datagram is dropped before it is decoded, so a flood costs little more
+// than its reading. All sources together are bounded by kMaxQueued and
+// kMaxQueuedBytes, and a trap with more bindings than kMaxBindings is not
+// queued. Every drop is counted by its reason (DroppedFor); those at the
+// limits, and those the system dropped because the socket's buffer was
+// full, are counted as overflow too (and all in DroppedCount).
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <sys/socket.h>
 #include <string>
@@ -64,11 +71,26 @@ class TrapReceiver {
     std::chrono::system_clock::time_point arrival;
   };
 
+  // Why a datagram was dropped. The first three are overflow.
+  enum class Drop : size_t {
+    kSourceShare,     // its source already had its share of the queue
+    kQueueFull,       // every source together had filled the queue
+    kSocketBuffer,    // the system's buffer was full before it was read
+    kTooManyBindings, // more than kMaxBindings bindings
+    kTruncated,       // larger than a UDP payload can be
+    kMalformed,       // not a well-formed trap or notification
+  };
+  static constexpr size_t kDropReasons = 6;
+  // The name of a reason in the metrics ("source_share", ...).
+  static const char* DropName(Drop reason);
+
   // Traps waiting beyond this many, or beyond this many bytes (as
   // QueuedSize counts them), are dropped (and counted) until the queue is
-  // taken from again.
+  // taken from again; the same for one source's share.
   static constexpr size_t kMaxQueued = 10000;
   static constexpr size_t kMaxQueuedBytes = 16u << 20;
+  static constexpr size_t kMaxPerSource = 1000;
+  static constexpr size_t kMaxPerSourceBytes = 2u << 20;
   // A trap with more bindings than this is dropped and counted.
   static constexpr size_t kMaxBindings = 128;
   // The receive buffer asked of the system, so that a burst waits in the
@@ -90,7 +112,8 @@ class TrapReceiver {
   // Set while traps are queued (and possibly longer: the taker resets it),
   // and when an SNMPv3 message was refused.
   ManualResetEvent& Event() { return event_; }
-  // Takes the oldest queued trap; false when the queue is empty.
+  // Takes the oldest queued trap of the next source in turn; false when no
+  // trap is queued.
   bool Take(Trap* trap);
 
   uint64_t ReceivedCount() const { return received_.load(); }
@@ -101,6 +124,7 @@ class TrapReceiver {
   // user or engine, wrong digest, not decryptable, outside the time
   // window); counted among the dropped too.
   uint64_t RefusedCount() const { return refused_.load(); }
+  uint64_t DroppedFor(Drop reason) const { return drops_[static_cast<size_t>(reason)].load(); }
 
   // The memory a queued trap takes, roughly: what the queue's byte limit
   // counts.
@@ -123,15 +147,27 @@ class TrapReceiver {
  private:
   void Run();
   void Receive();
-  // Queues a decoded trap; false when it is turned away at a limit.
-  bool Enqueue(Trap trap);
+  // One source's traps, oldest first.
+  struct SourceQueue {
+    std::deque<Trap> traps;
+    size_t bytes = 0;
+  };
+  // Whether `source` may queue one more trap now; the reason when not.
+  bool HasShare(uint32_t source, Drop* reason);
+  // Queues a decoded trap; false (with the reason) when it is turned away at
+  // a limit.
+  bool Enqueue(uint32_t source, Trap trap, Drop* reason);
+  void Count(Drop reason, uint64_t count = 1);
   // Counts the datagrams the system dropped since the last one read.
   // Counts a datagram dropped as malformed, and logs the first few of each sender.
   static void NoteMalformed(const sockaddr_storage& from);
   void NoteSocketDrops(const msghdr& message);
 
   std::mutex mutex_;
-  std::deque<Trap> queue_;
+  std::map<uint32_t, SourceQueue> sources_;
+  // The sources with queued traps, in the order they are served.
+  std::deque<uint32_t> turn_;
+  size_t queued_ = 0;
   size_t queuedBytes_ = 0;
   ManualResetEvent event_;
   std::thread thread_;
@@ -143,6 +179,7 @@ class TrapReceiver {
   std::atomic<uint64_t> dropped_{0};
   std::atomic<uint64_t> overflow_{0};
   std::atomic<uint64_t> refused_{0};
+  std::atomic<uint64_t> drops_[kDropReasons] = {};
   // The socket's own drop counter as last seen (SO_RXQ_OVFL).
   uint32_t socketDrops_ = 0;
   std::vector<uint8_t> buffer_;

@@ -52,6 +52,11 @@ ScopedSettings& ScopedSettings::TrapPort(int port) {
   return *this;
 }
 
+ScopedSettings& ScopedSettings::TrapRefreshInterval(int seconds) {
+  Change([seconds](AgentSettings& s) { return s.SetTrapRefreshInterval(seconds); });
+  return *this;
+}
+
 ScopedSettings& ScopedSettings::EventLogFile(const std::string& path) {
   Change([&path](AgentSettings& s) {
     s.SetEventLogFile(path);

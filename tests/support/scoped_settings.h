@@ -23,6 +23,7 @@ class ScopedSettings {
   ScopedSettings& SnmpPort(int port);
   ScopedSettings& TrapListen(const std::string& address);
   ScopedSettings& TrapPort(int port);
+  ScopedSettings& TrapRefreshInterval(int seconds);
   ScopedSettings& EventLogFile(const std::string& path);
 
  private:

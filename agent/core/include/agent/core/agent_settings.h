@@ -18,6 +18,10 @@
 //                                     together (bytes, or with K, M or G)
 //   KORAGENT_EVENT_LOG_FILES 4        how many files that is: the live one
 //                                     and the older ones (2 to 20)
+//   KORAGENT_TRAP_REFRESH_INTERVAL 10 seconds from the end of one status
+//                                     pass that traps caused to the start of
+//                                     the next (0 to 3600); also how often
+//                                     one element's traps may refresh it
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -43,6 +47,8 @@ class AgentSettings {
   static constexpr int kDefaultSnmpPort = 161;
   static constexpr int kDefaultTrapPort = 162;
   static constexpr const char* kDefaultTrapListen = "udp:162";
+  static constexpr int kDefaultTrapRefreshInterval = 10;
+  static constexpr int kMaxTrapRefreshInterval = 3600;
 
   // Looks a variable up: its value, or null when it is not set.
   using Lookup = std::function<const char*(const char* name)>;
@@ -61,6 +67,8 @@ class AgentSettings {
   // 162 when the address asks for any free port (port 0, tests).
   int TrapListenPort() const;
   int TrapPort() const { return trapPort_; }
+  // Seconds.
+  int TrapRefreshInterval() const { return trapRefreshInterval_; }
   // Empty: no JSON-lines file.
   const std::string& EventLogFile() const { return eventLogFile_; }
   uint64_t EventLogMaxBytes() const { return eventLogMaxBytes_; }
@@ -79,6 +87,7 @@ class AgentSettings {
   std::string SetSnmpPort(int port);
   std::string SetTrapListen(const std::string& address);
   std::string SetTrapPort(int port);
+  std::string SetTrapRefreshInterval(int seconds);
   void SetEventLogFile(const std::string& path) { eventLogFile_ = path; }
   // A size such as "16M" (K, M, G: powers of 1024), 64K to 1024G.
   std::string SetEventLogMaxSize(const std::string& size);
@@ -111,6 +120,7 @@ class AgentSettings {
   int snmpPort_ = kDefaultSnmpPort;
   std::string trapListen_ = kDefaultTrapListen;
   int trapPort_ = kDefaultTrapPort;
+  int trapRefreshInterval_ = kDefaultTrapRefreshInterval;
   std::string eventLogFile_;
   uint64_t eventLogMaxBytes_ = EventLogWriter::kDefaultMaxBytes;
   int eventLogFiles_ = EventLogWriter::kDefaultFiles;

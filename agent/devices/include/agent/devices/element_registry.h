@@ -110,12 +110,21 @@ class ElementRegistry : public RootObject {
   std::string ListElements(bool refresh);
 
   // One status pass over every element; a caller that finds a pass running
-  // waits for its end instead of starting another. The pass holds the lock
+  // waits for its end instead of starting another, and one that waited for
+  // the lock while a pass began and ended takes that pass's results: callers
+  // at the same moment (views of the list and the root page) share one
+  // pass. The pass holds the lock
   // for its whole length and asks the elements' plug-ins at once (at most
   // ParallelRunner::kDefaultWidth at a time), so it lasts about as long as
   // its slowest device; the changes it found are then reported in list
   // order, on the calling thread.
   void UpdateAllStatus();
+  // Refreshes the status of the element with this address alone, as its
+  // polling thread would (nothing when no element has it); without the lock.
+  // Its exception (OrlaException*) passes to the caller.
+  void RefreshStatusAt(const std::string& address);
+  // Status passes begun so far.
+  uint64_t PassesStarted() const { return passesStarted_.load(); }
   // '0' no elements or none degraded or failed, '2' some element failed,
   // '1' some element degraded or unknown (an unbound element counts as
   // unknown).
@@ -234,6 +243,7 @@ class ElementRegistry : public RootObject {
   Lock lock_;
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};
+  std::atomic<uint64_t> passesStarted_{0};
   std::atomic<StatusChangeListener*> listener_{nullptr};
   Clock* clock_ = nullptr;
 

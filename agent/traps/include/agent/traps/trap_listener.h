@@ -12,7 +12,8 @@
 // The listener never waits for a device: the filter and the trap records
 // read the registry's directory, and the status refresh that follows logged
 // traps runs on the listener's refresh thread (StatusRefresher), which
-// merges the requests of a burst into one or two passes. Traps the receiver
+// spaces the passes by the KORAGENT_TRAP_REFRESH_INTERVAL setting: a flood
+// costs one pass per interval. Traps the receiver
 // drops at its limits are reported as a WARNING at most once a minute
 // (TrapDropReport). An element that sends more than kTrapsPerMinute traps
 // in a minute has the rest counted, not logged, and summarised when its
@@ -37,8 +38,9 @@ class TrapListener : public RootObject {
  public:
   static constexpr size_t kTrapsPerMinute = 300;
 
-  // No thread yet. `clock` times the dropped-trap warnings (the system's
-  // when null).
+
+  // No listener thread yet. `clock` times the dropped-trap warnings and the
+  // spacing of status passes (the system's when null).
   explicit TrapListener(Clock* clock = nullptr);
   // Ends the thread: it stops at its next wake-up, after the trap it is
   // handling; then a refresh that runs or waits ends.
@@ -58,7 +60,7 @@ class TrapListener : public RootObject {
   static SnmpBinding* ConvertBinding(const SnmpVarBind& received);
 
   // Status passes run after logged traps so far, and a wait until none runs
-  // or waits.
+  // or waits (up to one refresh interval).
   uint64_t RefreshCount() const { return refresher_.Completed(); }
   void WaitForRefresh() { refresher_.WaitIdle(); }
 

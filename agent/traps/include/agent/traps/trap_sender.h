@@ -16,7 +16,8 @@
 // data). The element's texts, class codes and plug-in come from the
 // registry's directory, so logging never waits for the registry lock or a
 // device. LogReceivedTrap then refreshes every status itself; the trap
-// listener uses LogTrap and leaves the refresh to its refresh thread.
+// listener uses LogTrap and leaves the refresh to its refresh thread, which
+// spaces the passes (StatusRefresher).
 //
 // It also answers the web pages' questions about the agent's host.
 #include <atomic>
@@ -93,6 +94,9 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // The status pass that follows logged traps (UpdateAllStatus of the
   // registry, when there is one); its exception is dropped.
   static void RefreshAllStatus();
+  // The status of the one element at `address` (the trapping element, while
+  // a spaced pass waits); its exception is dropped.
+  static void RefreshStatusOf(const std::string& address);
 
   // The operating system's name ("Linux").
   static std::string AgentOsName();

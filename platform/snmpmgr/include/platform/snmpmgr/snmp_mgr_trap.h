@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/snmpmgr/snmp_api.h"
 #include "platform/sync/manual_reset_event.h"
@@ -51,5 +53,10 @@ uint64_t SnmpMgrTrapsOverflowed();
 // refused (unknown user or engine, wrong digest, not decryptable, outside
 // the time window).
 uint64_t SnmpMgrTrapsRefused();
+// Every drop by its reason, each reason named as the metrics name it and
+// listed also at 0: "source_share" (a source past its share of the queue),
+// "queue_full", "socket_buffer", "too_many_bindings" (the overflow above),
+// "truncated" and "malformed" (not a well-formed trap).
+std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapDrops();
 
 }  // namespace orla

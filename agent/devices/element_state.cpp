@@ -6,7 +6,6 @@
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/core/timed_attempt.h"
-#include "agent/devices/element_directory.h"
 #include "agent/devices/poll_statistics.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
@@ -65,7 +64,7 @@ std::string ElementState::StatusReason() const {
 void ElementState::ReadReason(int32_t status) {
   std::string reason;
   auto read = reinterpret_cast<plugin::GetStatusReasonFunction>(OptionalPluginFunction(plugin::kGetStatusReason));
-  if (read != nullptr && ElementDirectory::BucketOf(status) != ElementDirectory::Bucket::kOk) {
+  if (read != nullptr && status != plugin::kStatusOk) {
     char buffer[plugin::kStatusReasonSize + 1] = {};
     if (PluginCall::Run(read, getSession_.get(), buffer) != 0) {
       buffer[plugin::kStatusReasonSize] = '\0';  // a plug-in that filled the whole buffer

@@ -111,6 +111,9 @@ TEST(StatusRefresherTest, PassesAreSpacedByTheIntervalAndTheTrappingElementGoesF
       for (int i = 0; i < step.times; ++i) refresher.Request(address);
     }
     refresher.WaitSettled();
+    // The refresher's thread is inside its wait on the clock before the next
+    // step moves the clock (a move just before the wait began would be lost).
+    ASSERT_TRUE(clock.WaitForWaiters(1));
     EXPECT_EQ(passes.load(), step.passes) << step.advance.count();
     std::lock_guard<std::mutex> hold(mutex);
     EXPECT_EQ(singles, step.singles) << step.advance.count();

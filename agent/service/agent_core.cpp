@@ -118,7 +118,9 @@ void AgentCore::CreateTrapSender() {
                                  "this run's traps.",
                                  error.c_str()));
   }
-  // The SNMPv3 targets' profiles come from the agent's credentials.
+  // The SNMPv3 profiles: the targets' and, from the registry on, the
+  // polling sessions' (a file that cannot be read leaves every device on
+  // its community and says why, a WARNING).
   SnmpV3CredentialStore::Instance().Open(layout_.SnmpV3File());
   NotificationSender::SetInstance(new NotificationSender(layout_.NotificationTargetFile()));
   TrapSender::SetInstance(new TrapSender());
@@ -134,11 +136,8 @@ bool AgentCore::PrepareRegistryFilePath() {
 }
 
 void AgentCore::CreateElementRegistry() {
-  // The SNMPv3 profiles the sessions use, read again whenever korsnmpv3
-  // changes them; a file that cannot be read leaves every device on its
-  // community and says why (a WARNING).
-  SnmpV3CredentialStore::Instance().Open(layout_.SnmpV3File());
-  // Loading recognises and binds every stored element and starts their
+  // The SNMPv3 profiles the sessions use are open since the trap sender's
+  // step (read again whenever korsnmpv3 changes them). Loading recognises and binds every stored element and starts their
   // polling threads.
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
   ElementRegistry::SetInstance(registry);

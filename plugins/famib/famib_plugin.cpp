@@ -11,6 +11,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/plugin/device_plugin.h"
+#include "agent/devices/plugin/status_reasons.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
 #include "platform/sync/clock.h"
@@ -132,13 +133,8 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
 
 // The worst status of the device's units: failed 2, warning 1, unknown 3,
 // ok 0. A device without units in use, or one that does not answer, 3.
-// The reason of the last status read per device address: UpdateStatus
-// writes it, GetStatusReason reads it, on any thread.
-static std::mutex reasonsMutex;
-static std::unordered_map<std::string, std::string>& Reasons() {
-  static std::unordered_map<std::string, std::string> reasons;
-  return reasons;
-}
+// The reason of the last status read is kept per device address
+// (StatusReasons) for GetStatusReason.
 
 extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
   std::string reason;
@@ -151,17 +147,12 @@ extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
     std::unique_ptr<OrlaException> owned(e);
   }
   if (status == orla::plugin::kStatusOk) reason.clear();
-  std::lock_guard<std::mutex> hold(reasonsMutex);
-  Reasons()[session->GetAgentAddress()] = reason;
+  orla::plugin::StatusReasons::Keep(session->GetAgentAddress(), reason);
   return status;
 }
 
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetStatusReason(SnmpSession* session, char* buffer) {
-  std::lock_guard<std::mutex> hold(reasonsMutex);
-  const auto it = Reasons().find(session->GetAgentAddress());
-  if (it == Reasons().end() || it->second.empty()) return 0;
-  std::snprintf(buffer, orla::plugin::kStatusReasonSize, "%s", it->second.c_str());
-  return 1;
+  return orla::plugin::StatusReasons::Give(session->GetAgentAddress(), buffer);
 }
 
 // Registers this agent in the device's trap registration table. A device

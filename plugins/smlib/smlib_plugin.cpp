@@ -11,6 +11,7 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/plugin/device_plugin.h"
+#include "agent/devices/plugin/status_reasons.h"
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
 #include "platform/sync/clock.h"
@@ -39,13 +40,6 @@ bool Unreachable(const OrlaException* e) {
   return e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication;
 }
 
-// The reason of the last status read per library address: UpdateStatus
-// writes it on the polling thread, GetStatusReason reads it on any thread.
-std::mutex reasonsMutex;
-std::unordered_map<std::string, std::string>& Reasons() {
-  static std::unordered_map<std::string, std::string> reasons;
-  return reasons;
-}
 
 // Runs an identity read; an unreachable library lets the error pass out
 // (binding then fails), anything else answers false.
@@ -109,17 +103,14 @@ extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
     std::unique_ptr<OrlaException> owned(e);
     reason.clear();
   }
-  std::lock_guard<std::mutex> hold(reasonsMutex);
-  Reasons()[session->GetAgentAddress()] = reason;
+  orla::plugin::StatusReasons::Keep(session->GetAgentAddress(), reason);
   return status;
 }
 
 // The reason behind the status of the last UpdateStatus for the session's
 // library, into `buffer` (kStatusReasonSize bytes); false when there is none.
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetStatusReason(SnmpSession* session, char* buffer) {
-  std::lock_guard<std::mutex> hold(reasonsMutex);
-  const auto it = Reasons().find(session->GetAgentAddress());
-  return it == Reasons().end() ? 0 : PutText(it->second, buffer, orla::plugin::kStatusReasonSize);
+  return orla::plugin::StatusReasons::Give(session->GetAgentAddress(), buffer);
 }
 
 extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint32_t* stamp) {

@@ -249,14 +249,15 @@ int RunTraps(char** argv) {
 
   TrapDestinationList destinations("KOR");
   TrapDestinationList::SetInstance(&destinations);
-  TrapSender sender;
+  TrapSender sender(&destinations);
   TrapSender::SetInstance(&sender);
   double load = 0;
   auto registry = LoadRegistry(&load);
+  sender.UseRegistry(registry.get());
   registry->SetStatusChangeListener(&sender);
   const std::string managed = StoredAddresses().front();
   StopSimulator(argv[0]);
-  auto listener = std::make_unique<TrapListener>();
+  auto listener = std::make_unique<TrapListener>(registry.get(), &sender);
   listener->Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   std::printf("traps: %d elements (1 silent), traps from %s\n", registry->ElementCount(), managed.c_str());
@@ -340,6 +341,7 @@ int RunTraps(char** argv) {
   std::printf("dropped in all: %llu; dropped-trap warnings: %d, reporting %lld\n",
               static_cast<unsigned long long>(droppedTotal), CountLines(eventLog, "traps were dropped"), reported());
   listener.reset();
+  sender.UseRegistry(nullptr);
   registry.reset();
   ElementRegistry::SetInstance(nullptr);
   TrapSender::SetInstance(nullptr);

@@ -122,8 +122,9 @@ void AgentCore::CreateTrapSender() {
   // polling sessions' (a file that cannot be read leaves every device on
   // its community and says why, a WARNING).
   SnmpV3CredentialStore::Instance().Open(layout_.SnmpV3File());
-  NotificationSender::SetInstance(new NotificationSender(layout_.NotificationTargetFile()));
-  TrapSender::SetInstance(new TrapSender());
+  auto* notifications = new NotificationSender(layout_.NotificationTargetFile());
+  NotificationSender::SetInstance(notifications);
+  TrapSender::SetInstance(new TrapSender(TrapDestinationList::Instance(), notifications));
 }
 
 bool AgentCore::PrepareRegistryFilePath() {
@@ -142,12 +143,13 @@ void AgentCore::CreateElementRegistry() {
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
   ElementRegistry::SetInstance(registry);
   // Status changes and removals become the agent's own traps.
+  TrapSender::Instance()->UseRegistry(registry);
   registry->SetStatusChangeListener(TrapSender::Instance());
   registry->LoadElements();
 }
 
 void AgentCore::StartTrapListener() {
-  trapListener_ = new TrapListener();
+  trapListener_ = new TrapListener(ElementRegistry::Instance(), TrapSender::Instance());
   trapListener_->Start();
 }
 
@@ -159,6 +161,7 @@ bool AgentCore::Stop() {
   trapListener_ = nullptr;
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
     ElementRegistry::SetInstance(nullptr);
+    if (TrapSender* sender = TrapSender::Instance()) sender->UseRegistry(nullptr);
     delete registry;
   }
   if (TrapSender* sender = TrapSender::Instance()) {

@@ -72,12 +72,15 @@ struct ReceivedTrap {
 
 }  // namespace
 
-TrapListener::TrapListener(Clock* clock)
-    : dropReport_(clock),
+TrapListener::TrapListener(ElementRegistry* registry, TrapSender* sender, Clock* clock)
+    : registry_(registry),
+      sender_(sender),
+      dropReport_(clock),
       refusedReport_(clock, TrapDropReport::kRefusedText),
       traps_("traps", "traps", kTrapsPerMinute, [](const std::string& text) { EventLog::Write(EventLog::kWarning, text); },
              clock),
-      refresher_(&TrapSender::RefreshAllStatus, &TrapSender::RefreshStatusOf,
+      refresher_([sender] { sender->RefreshAllStatus(); },
+                 [sender](const std::string& address) { sender->RefreshStatusOf(address); },
                  std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()), clock) {}
 
 TrapListener::~TrapListener() {
@@ -194,10 +197,9 @@ void TrapListener::DrainQueue() {
       if (received.agentAddress.length != 4 || received.agentAddress.stream == nullptr) continue;
       const uint8_t* octets = received.agentAddress.stream;
       const std::string address = Ipv4Text::Dotted(octets);
-      ElementRegistry* registry = ElementRegistry::Instance();
-      if (registry == nullptr || !registry->IsManaged(address)) continue;
+      if (!registry_->IsManaged(address)) continue;
       // An element not yet bound retries its recognition now.
-      registry->TrapArrivedFrom(address);
+      registry_->TrapArrivedFrom(address);
       TrapStatistics::Instance().receivedFrom.Add(address);
       if (!traps_.Note(address)) continue;
 
@@ -211,10 +213,9 @@ void TrapListener::DrainQueue() {
       for (uint32_t i = 0; i < received.bindings.len; ++i) {
         message->AddBinding(ConvertBinding(received.bindings.list[i]));
       }
-      TrapSender* sender = TrapSender::Instance();
       // Logged now; the statuses are refreshed on the refresh thread, which
       // spaces the passes.
-      if (sender != nullptr && sender->LogTrap(message.release(), received.arrival)) refresher_.Request(address);
+      if (sender_->LogTrap(message.release(), received.arrival)) refresher_.Request(address);
     } catch (OrlaException* e) {
       // Already logged by its constructor; go on with the next trap.
       std::unique_ptr<OrlaException> owned(e);

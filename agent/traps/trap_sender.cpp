@@ -123,7 +123,9 @@ std::string TrapIdentity(const TrapMessage& trap) {
 
 std::atomic<TrapSender*> TrapSender::instance_{nullptr};
 
-TrapSender::TrapSender() : osVersion_(kTypeOsVersion), timeStamp_(kTypeTimeStamp) {
+TrapSender::TrapSender(TrapDestinationList* destinations, NotificationSender* notifications)
+    : destinations_(destinations), notifications_(notifications), osVersion_(kTypeOsVersion),
+      timeStamp_(kTypeTimeStamp) {
   const std::string version = AgentOsVersion();
   osVersion_.SetText(version == "No OS version information available" ? version
                                                                       : AgentOsName() + " " + version);
@@ -212,14 +214,14 @@ std::vector<uint8_t> TrapSender::ComposeRecord(uint32_t sequence, int32_t majorC
 }
 
 void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
   if (registry == nullptr || !registry->IsLoaded()) return;
   const std::string name(text != nullptr ? text : "");
   // Read and queued under the registry lock: traps queued from different
   // threads go out in the order their overall statuses were read.
   registry->WithOverallStatus([this, &name](char overall) {
     const int32_t state = StateCode(overall);
-    sendQueue_.Post([name, state] {
+    sendQueue_.Post([this, name, state] {
       try {
         SendStatusTrap(name, state);
       } catch (OrlaException* e) {
@@ -257,16 +259,14 @@ SnmpNotification TrapSender::StatusNotification(const std::string& hostName, con
 }
 
 void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
-  TrapDestinationList* destinations = TrapDestinationList::Instance();
-  std::unique_ptr<ObjectList> copy(destinations != nullptr ? destinations->Copy() : nullptr);
+  std::unique_ptr<ObjectList> copy(destinations_ != nullptr ? destinations_->Copy() : nullptr);
   const bool toTrapHosts = copy != nullptr && copy->Count() > 0;
-  NotificationSender* notifications = NotificationSender::Instance();
-  if (!toTrapHosts && notifications == nullptr) return;
+  if (!toTrapHosts && notifications_ == nullptr) return;
 
   const std::string hostName = SystemInfo::ComputerName();
   if (hostName.empty()) throw new OrlaException(kErrHostInfo, 0, kMsgHostInfo);
   // The SNMPv2c/SNMPv3 targets get the same facts, whatever the trap hosts.
-  if (notifications != nullptr) notifications->Send(StatusNotification(hostName, text, state));
+  if (notifications_ != nullptr) notifications_->Send(StatusNotification(hostName, text, state));
   if (!toTrapHosts) return;
   const std::string address = AgentHost::Address();
   int32_t octets[4] = {0, 0, 0, 0};
@@ -304,14 +304,14 @@ void TrapSender::LogReceivedTrap(TrapMessage* trap) {
 }
 
 void TrapSender::RefreshAllStatus() {
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
   if (registry == nullptr) return;
   // The pass has logged its exception itself.
   OrlaException::Discard([&] { registry->UpdateAllStatus(); });
 }
 
 void TrapSender::RefreshStatusOf(const std::string& address) {
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
   if (registry == nullptr) return;
   OrlaException::Discard([&] { registry->RefreshStatusAt(address); });
 }
@@ -319,7 +319,7 @@ void TrapSender::RefreshStatusOf(const std::string& address) {
 bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_point arrival) {
   std::unique_ptr<TrapMessage> owned(trap);
   if (!owned) return false;
-  ElementRegistry* registry = ElementRegistry::Instance();
+  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
   if (registry == nullptr) return false;
 
   const int32_t* agent = owned->GetAgentAddress();

@@ -77,7 +77,12 @@ class TrapHandling : public test::DevicesFixture {
     DevicesFixture::SetUp();
     ASSERT_NE(ListenPort(), 0);
     settings_.TrapListen("udp:127.0.0.1:" + std::to_string(ListenPort()));
-    stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300);
+    Restack(nullptr);
+  }
+  // The trap path afresh, its status changes also sent to `notifications`.
+  void Restack(NotificationSender* notifications) {
+    stack_.reset();
+    stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300, notifications);
     destinations_ = stack_->Destinations();
     sender_ = stack_->Sender();
     registry_ = stack_->Registry();
@@ -327,7 +332,7 @@ TEST_F(TrapHandling, StatusChangeReachesTheNotificationTargetsWithoutTrapHosts) 
   ASSERT_TRUE(daemon.Start());
   dir_.Write("targets.ini", "127.0.0.1 " + std::to_string(daemon.Port()) + " v2c-trap public\n");
   NotificationSender notifications(dir_.File("targets.ini"));
-  NotificationSender::SetInstance(&notifications);
+  Restack(&notifications);
   LoadAndListen();
   registry_->AddElement("tc01", "127.0.3.62", 300);
   SetDevice("127.0.3.62", [](test::FakeDevice& d) { d.status = 2; });
@@ -335,7 +340,7 @@ TEST_F(TrapHandling, StatusChangeReachesTheNotificationTargetsWithoutTrapHosts) 
   sender_->WaitForStatusTraps();
   notifications.WaitIdle();
   const auto traps = daemon.WaitForTraps(1);
-  NotificationSender::SetInstance(nullptr);
+  stack_.reset();
   ASSERT_FALSE(traps.empty()) << daemon.Output();
   const std::string& t = traps.back();
   EXPECT_NE(t.find(".1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.4413.132.2.0.2~"), std::string::npos) << t;

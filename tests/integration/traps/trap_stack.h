@@ -21,17 +21,20 @@ class TrapStack {
  public:
   // The TrapListen setting names the listener's address; set it before
   // LoadAndListen().
-  TrapStack(const std::string& agentDirectory, int pollingInterval)
+  // `notifications`, when given, receives the status changes too.
+  TrapStack(const std::string& agentDirectory, int pollingInterval, NotificationSender* notifications = nullptr)
       : destinations_(std::make_unique<TrapDestinationList>(agentDirectory)),
-        sender_(std::make_unique<TrapSender>()),
+        sender_(std::make_unique<TrapSender>(destinations_.get(), notifications)),
         registry_(std::make_unique<ElementRegistry>(agentDirectory + "/KORAgent.db", pollingInterval)) {
     TrapDestinationList::SetInstance(destinations_.get());
     TrapSender::SetInstance(sender_.get());
     ElementRegistry::SetInstance(registry_.get());
+    sender_->UseRegistry(registry_.get());
     registry_->SetStatusChangeListener(sender_.get());
   }
   ~TrapStack() {
     listener_.reset();
+    sender_->UseRegistry(nullptr);
     registry_.reset();
     ElementRegistry::SetInstance(nullptr);
     TrapSender::SetInstance(nullptr);
@@ -43,7 +46,7 @@ class TrapStack {
   // Loads the registry's elements and starts the trap listener.
   void LoadAndListen() {
     registry_->LoadElements();
-    listener_ = std::make_unique<TrapListener>();
+    listener_ = std::make_unique<TrapListener>(registry_.get(), sender_.get());
     listener_->Start();
   }
 

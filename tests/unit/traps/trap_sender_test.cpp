@@ -53,6 +53,7 @@ class EmptyRegistry {
     ElementRegistry::SetInstance(&registry_);
   }
   ~EmptyRegistry() { ElementRegistry::SetInstance(nullptr); }
+  ElementRegistry* Get() { return &registry_; }
 
  private:
   test::TempDir dir_;
@@ -78,6 +79,7 @@ class ScopedTimeZone {
 // The log tests: a captured event log, a loaded empty registry and a sender.
 class TrapSenderLog : public ::testing::Test {
  protected:
+  TrapSenderLog() { sender_.UseRegistry(registry_.Get()); }
   test::EventLogCapture log_;
   EmptyRegistry registry_;
   TrapSender sender_;

@@ -29,9 +29,11 @@
 
 namespace orla {
 
+class ElementRegistry;
 class ManualResetEvent;
 class SnmpBinding;
 class TrapMessage;
+class TrapSender;
 struct SnmpVarBind;
 
 class TrapListener : public RootObject {
@@ -39,9 +41,11 @@ class TrapListener : public RootObject {
   static constexpr size_t kTrapsPerMinute = 300;
 
 
-  // No listener thread yet. `clock` times the dropped-trap warnings and the
-  // spacing of status passes (the system's when null).
-  explicit TrapListener(Clock* clock = nullptr);
+  // No listener thread yet. Traps are filtered by `registry`'s elements and
+  // logged and followed by status passes through `sender`; both outlive the
+  // listener. `clock` times the dropped-trap warnings and the spacing of
+  // status passes (the system's when null).
+  TrapListener(ElementRegistry* registry, TrapSender* sender, Clock* clock = nullptr);
   // Ends the thread: it stops at its next wake-up, after the trap it is
   // handling; then a refresh that runs or waits ends.
   ~TrapListener() override;
@@ -71,6 +75,8 @@ class TrapListener : public RootObject {
   // Writes the dropped-trap warning when one is due.
   void ReportDrops();
 
+  ElementRegistry* const registry_;
+  TrapSender* const sender_;
   TrapDropReport dropReport_;
   // The SNMPv3 traps the receiver's security model refused.
   TrapDropReport refusedReport_;

@@ -35,6 +35,9 @@
 
 namespace orla {
 
+class ElementRegistry;
+class NotificationSender;
+class TrapDestinationList;
 class TrapMessage;
 
 class TrapSender : public RootObject, public StatusChangeListener {
@@ -64,12 +67,20 @@ class TrapSender : public RootObject, public StatusChangeListener {
   static constexpr size_t kEventDataSize = 600;
   static constexpr size_t kMessageSize = 1000;
 
-  // Builds the OS version text once; the sequence number starts at 0.
-  TrapSender();
+  // Builds the OS version text once; the sequence number starts at 0. The
+  // agent's own traps go to `destinations` (the client.ini hosts) and
+  // `notifications` (the SNMPv2c/SNMPv3 targets); either may be null, and
+  // both must outlive the sender. The registry comes later (UseRegistry):
+  // it is made after the sender, which hears its status changes.
+  explicit TrapSender(TrapDestinationList* destinations = nullptr, NotificationSender* notifications = nullptr);
   // Sends the traps still queued, then ends the sending thread.
   ~TrapSender() override = default;
   TrapSender(const TrapSender&) = delete;
   TrapSender& operator=(const TrapSender&) = delete;
+
+  // The registry whose statuses the traps carry and whose elements the
+  // received traps are logged for; null (the start) logs and sends nothing.
+  void UseRegistry(ElementRegistry* registry) { registry_.store(registry, std::memory_order_release); }
 
   // Queues the agent's own trap, carrying `text` (an element name) and the
   // state code of the registry's overall status now (`status` is not used),
@@ -93,10 +104,10 @@ class TrapSender : public RootObject, public StatusChangeListener {
   void LogReceivedTrap(TrapMessage* trap);
   // The status pass that follows logged traps (UpdateAllStatus of the
   // registry, when there is one); its exception is dropped.
-  static void RefreshAllStatus();
+  void RefreshAllStatus();
   // The status of the one element at `address` (the trapping element, while
   // a spaced pass waits); its exception is dropped.
-  static void RefreshStatusOf(const std::string& address);
+  void RefreshStatusOf(const std::string& address);
 
   // The operating system's name ("Linux").
   static std::string AgentOsName();
@@ -133,11 +144,15 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // variables, snmpTrapEnterprise 1.3.6.1.4.1.4413.132.2.
   static SnmpNotification StatusNotification(const std::string& hostName, const std::string& text, int32_t state);
 
-  // The process-wide sender, written once by the agent's start-up.
+  // The process-wide sender, written once by the agent's start-up (for the
+  // pages; the agent's own parts are handed the sender they use).
   static TrapSender* Instance();
   static void SetInstance(TrapSender* sender);
 
  private:
+  TrapDestinationList* const destinations_;
+  NotificationSender* const notifications_;
+  std::atomic<ElementRegistry*> registry_{nullptr};
   EventTextField osVersion_;
   // Refilled for every record; used by the trap listener's thread only.
   EventTextField timeStamp_;
@@ -147,7 +162,7 @@ class TrapSender : public RootObject, public StatusChangeListener {
 
   // The sending job: copy of the list, host look-up, one datagram each;
   // and the same facts to the SNMPv2c/SNMPv3 notification targets.
-  static void SendStatusTrap(const std::string& text, int32_t state);
+  void SendStatusTrap(const std::string& text, int32_t state);
 
   static std::atomic<TrapSender*> instance_;
 };

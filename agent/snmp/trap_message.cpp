@@ -133,6 +133,22 @@ SnmpBinding* TrapMessage::GetBinding(int32_t position) const {
 
 int32_t TrapMessage::GetBindingCount() const { return bindings_->Count(); }
 
+const SnmpBinding* TrapMessage::FindBinding(const std::vector<uint32_t>& prefix, std::vector<uint32_t>* suffix) const {
+  for (int32_t i = 0; i < GetBindingCount(); ++i) {
+    const SnmpBinding* binding = GetBinding(i);
+    const SnmpObjectId* name = binding != nullptr ? binding->GetName() : nullptr;
+    if (name == nullptr || name->GetIds() == nullptr) continue;
+    const auto count = static_cast<size_t>(name->GetCount());
+    if (count < prefix.size() ||
+        (!prefix.empty() && std::memcmp(name->GetIds(), prefix.data(), prefix.size() * sizeof(uint32_t)) != 0)) {
+      continue;
+    }
+    if (suffix != nullptr) suffix->assign(name->GetIds() + prefix.size(), name->GetIds() + count);
+    return binding;
+  }
+  return nullptr;
+}
+
 void TrapMessage::ClearBindings() {
   auto* fresh = new (std::nothrow) ObjectList();
   if (fresh == nullptr) ThrowNoMemory();

@@ -102,19 +102,7 @@ const char* FaMibTrap::EventTypeText(int32_t value) {
 }
 
 const SnmpBinding* FaMibTrap::Find(const char* column, std::vector<uint32_t>* suffix) const {
-  const std::vector<uint32_t> prefix = OidIds(column);
-  for (int32_t i = 0;; ++i) {
-    const SnmpBinding* binding = trap_.GetBinding(i);
-    if (binding == nullptr) return nullptr;
-    const SnmpObjectId* name = binding->GetName();
-    if (name == nullptr || name->GetIds() == nullptr) continue;
-    const auto count = static_cast<size_t>(name->GetCount());
-    if (count < prefix.size() || std::memcmp(name->GetIds(), prefix.data(), prefix.size() * sizeof(uint32_t)) != 0) {
-      continue;
-    }
-    suffix->assign(name->GetIds() + prefix.size(), name->GetIds() + count);
-    return binding;
-  }
+  return trap_.FindBinding(OidIds(column), suffix);
 }
 
 bool FaMibTrap::Number(const char* column, int32_t* value, std::vector<uint32_t>* suffix) const {

@@ -10,6 +10,7 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
+#include "agent/devices/plugin/device_answer.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/plugin/status_reasons.h"
 #include "agent/snmp/snmp_session.h"
@@ -21,6 +22,7 @@
 using orla::FaMibDevice;
 using orla::OrlaException;
 using orla::SnmpSession;
+using orla::plugin::DeviceAnswer;
 
 namespace {
 
@@ -28,14 +30,6 @@ namespace {
 // code names the plug-in's device family (Fibre Channel storage units of the
 // Fibre Alliance MIB), the minor code is the unit's connUnitType.
 constexpr int32_t kMajorClassCode = 0x0104;
-
-// Copies `text` into an agent buffer of kDeviceTextSize bytes; false (and
-// nothing written) for an empty text.
-uint8_t PutText(const std::string& text, char* buffer) {
-  if (text.empty()) return 0;
-  std::snprintf(buffer, orla::plugin::kDeviceTextSize, "%s", text.c_str());
-  return 1;
-}
 
 // The first unit of a device the plug-in manages (as found before, when it
 // was); an OrlaException of the requests passes out, a device without units
@@ -54,63 +48,47 @@ FaMibDevice FirstUnit(SnmpSession* session) {
 template <typename Read>
 auto OnFirstUnit(SnmpSession* session, Read read) {
   FaMibDevice device = FirstUnit(session);
-  try {
+  decltype(read(device)) result{};
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { result = read(device); })) {
+    if (failed->Code() != orla::kErrNotRecognized) throw failed.release();
+    if (!device.FindFirstUnitAnew()) throw new OrlaException(orla::kErrNotRecognized, 0, orla::kMsgNotRecognized);
     return read(device);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() != orla::kErrNotRecognized) throw owned.release();
   }
-  if (!device.FindFirstUnitAnew()) throw new OrlaException(orla::kErrNotRecognized, 0, orla::kMsgNotRecognized);
-  return read(device);
+  return result;
+}
+
+// An identity text of the first unit; a device that answered without it
+// gives false.
+template <typename Read>
+uint8_t Identity(SnmpSession* session, char* buffer, Read read) {
+  return DeviceAnswer::OrNo<uint8_t>(0, [&] { return DeviceAnswer::PutText(OnFirstUnit(session, read), buffer); });
 }
 
 }  // namespace
 
 extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(SnmpSession* session) {
-  try {
+  // A device that does not answer says so; any other answer (an error
+  // status, a unit without a type) means it is not one of ours.
+  return DeviceAnswer::Recognition([&] {
     FaMibDevice device(session);
     // A new device at this address may have other units: always asked.
     if (!device.FindFirstUnitAnew()) return orla::plugin::kNotThisType;
     return FaMibDevice::IsClaimedType(device.UnitType()) ? 1 : orla::plugin::kNotThisType;
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    // A device that does not answer says so; any other answer (an error
-    // status, a unit without a type) means it is not one of ours.
-    if (e->Code() == orla::kErrCommunication || e->Code() == orla::kErrTimeout) return e->Code();
-    return orla::plugin::kNotThisType;
-  }
+  });
 }
 
 // The identity texts: a device that does not answer lets the request's
 // time-out pass out (binding then fails); a missing object answers false.
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(SnmpSession* session, char* buffer) {
-  try {
-    return PutText(OnFirstUnit(session, [](FaMibDevice& device) { return device.FirmwareRevision(); }), buffer);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
-    return 0;
-  }
+  return Identity(session, buffer, [](FaMibDevice& device) { return device.FirmwareRevision(); });
 }
 
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceWorldWideName(SnmpSession* session, char* buffer) {
-  try {
-    return PutText(OnFirstUnit(session, [](FaMibDevice& device) { return device.WorldWideName(); }), buffer);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
-    return 0;
-  }
+  return Identity(session, buffer, [](FaMibDevice& device) { return device.WorldWideName(); });
 }
 
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceDescription(SnmpSession* session, char* buffer) {
-  try {
-    return PutText(OnFirstUnit(session, [](FaMibDevice& device) { return device.Product(); }), buffer);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
-    return 0;
-  }
+  return Identity(session, buffer, [](FaMibDevice& device) { return device.Product(); });
 }
 
 // 1 when the device's trap registration table has an active row for this
@@ -120,15 +98,11 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
   FaMibDevice device(session);
   std::string address;
   if (!device.OwnAddress(&address)) return orla::plugin::kTrapsNotSentHere;
-  try {
+  return DeviceAnswer::OrNo<int32_t>(orla::plugin::kTrapsNotSentHere, [&] {
     return device.TrapRegistration(address, FaMibDevice::TrapListenPort()) == FaMibDevice::kRowActive
                ? 1
                : orla::plugin::kTrapsNotSentHere;
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication) throw owned.release();
-    return orla::plugin::kTrapsNotSentHere;
-  }
+  });
 }
 
 // The worst status of the device's units: failed 2, warning 1, unknown 3,
@@ -138,14 +112,10 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
 
 extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
   std::string reason;
-  int32_t status = orla::plugin::kStatusUnknown;
-  try {
-    FaMibDevice device(session);
-    const int32_t worst = device.WorstUnitStatus(&reason);
-    status = worst < 0 ? orla::plugin::kStatusUnknown : worst;
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-  }
+  const int32_t status = DeviceAnswer::Or<int32_t>(orla::plugin::kStatusUnknown, [&] {
+    const int32_t worst = FaMibDevice(session).WorstUnitStatus(&reason);
+    return worst < 0 ? orla::plugin::kStatusUnknown : worst;
+  });
   if (status == orla::plugin::kStatusOk) reason.clear();
   orla::plugin::StatusReasons::Keep(session->GetAgentAddress(), reason);
   return status;
@@ -178,10 +148,7 @@ extern "C" KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t
 extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode() { return kMajorClassCode; }
 
 extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMinorClassCode(SnmpSession* session) {
-  try {
+  return DeviceAnswer::Or<int32_t>(0, [&] {
     return OnFirstUnit(session, [](FaMibDevice& device) { return device.UnitType(); });
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    return 0;
-  }
+  });
 }

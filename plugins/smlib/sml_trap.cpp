@@ -64,19 +64,7 @@ int32_t ReportedStatus(int32_t operational) {
 
 }  // namespace
 
-const SnmpBinding* SmlTrap::Find(const char* prefix) const {
-  const std::vector<uint32_t> ids = OidIds(prefix);
-  for (int32_t i = 0;; ++i) {
-    const SnmpBinding* binding = trap_.GetBinding(i);
-    if (binding == nullptr) return nullptr;
-    const SnmpObjectId* name = binding->GetName();
-    if (name == nullptr || name->GetIds() == nullptr) continue;
-    const auto count = static_cast<size_t>(name->GetCount());
-    if (count >= ids.size() && std::memcmp(name->GetIds(), ids.data(), ids.size() * sizeof(uint32_t)) == 0) {
-      return binding;
-    }
-  }
-}
+const SnmpBinding* SmlTrap::Find(const char* prefix) const { return trap_.FindBinding(OidIds(prefix)); }
 
 bool SmlTrap::Number(const char* prefix, int32_t* value) const {
   const SnmpBinding* binding = Find(prefix);

@@ -10,6 +10,7 @@
 #include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
+#include "agent/devices/plugin/device_answer.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/plugin/status_reasons.h"
 #include "agent/snmp/snmp_session.h"
@@ -21,6 +22,7 @@
 using orla::OrlaException;
 using orla::SmlLibrary;
 using orla::SnmpSession;
+using orla::plugin::DeviceAnswer;
 
 namespace {
 
@@ -30,41 +32,20 @@ namespace {
 constexpr int32_t kMajorClassCode = 0x0105;
 constexpr int32_t kMinorClassCode = 1;
 
-uint8_t PutText(const std::string& text, char* buffer, int size) {
-  if (text.empty()) return 0;
-  std::snprintf(buffer, static_cast<size_t>(size), "%s", text.c_str());
-  return 1;
-}
-
-bool Unreachable(const OrlaException* e) {
-  return e->Code() == orla::kErrTimeout || e->Code() == orla::kErrCommunication;
-}
-
-
 // Runs an identity read; an unreachable library lets the error pass out
 // (binding then fails), anything else answers false.
 template <typename Read>
 uint8_t Identity(SnmpSession* session, char* buffer, Read read) {
-  try {
+  return DeviceAnswer::OrNo<uint8_t>(0, [&] {
     SmlLibrary library(session);
-    return PutText(read(library), buffer, orla::plugin::kDeviceTextSize);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (Unreachable(e)) throw owned.release();
-    return 0;
-  }
+    return DeviceAnswer::PutText(read(library), buffer);
+  });
 }
 
 }  // namespace
 
 extern "C" KOR_PLUGIN_EXPORT int32_t RecognizeDevice(SnmpSession* session) {
-  try {
-    return SmlLibrary(session).Recognize();
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (Unreachable(e)) return e->Code();
-    return orla::plugin::kNotThisType;
-  }
+  return DeviceAnswer::Recognition([&] { return SmlLibrary(session).Recognize(); });
 }
 
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetDeviceFirmwareVersion(SnmpSession* session, char* buffer) {
@@ -83,26 +64,17 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
   SmlLibrary library(session);
   std::string address;
   if (!library.OwnAddress(&address)) return orla::plugin::kTrapsNotSentHere;
-  try {
+  return DeviceAnswer::OrNo<int32_t>(orla::plugin::kTrapsNotSentHere, [&] {
     return library.HasTrapDestination(address, orla::AgentSettings::Current().TrapListenPort())
                ? 1
                : orla::plugin::kTrapsNotSentHere;
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    if (Unreachable(e)) throw owned.release();
-    return orla::plugin::kTrapsNotSentHere;
-  }
+  });
 }
 
 extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
   std::string reason;
   int32_t status = orla::plugin::kStatusUnknown;
-  try {
-    status = SmlLibrary(session).Status(&reason);
-  } catch (OrlaException* e) {
-    std::unique_ptr<OrlaException> owned(e);
-    reason.clear();
-  }
+  if (!OrlaException::Discard([&] { status = SmlLibrary(session).Status(&reason); })) reason.clear();
   orla::plugin::StatusReasons::Keep(session->GetAgentAddress(), reason);
   return status;
 }

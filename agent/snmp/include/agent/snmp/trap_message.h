@@ -10,6 +10,7 @@
 // A record belongs to the one thread that builds or handles it; it has no
 // lock.
 #include <cstdint>
+#include <vector>
 
 #include "agent/core/object_list.h"
 #include "agent/snmp/snmp_binding.h"
@@ -64,6 +65,10 @@ class TrapMessage : public SnmpValue {
   // beyond the end.
   SnmpBinding* GetBinding(int32_t position) const;
   int32_t GetBindingCount() const;
+  // The first binding whose name starts with `prefix`, and in `suffix`
+  // (when given) the sub-identifiers after it (a table row's index); null
+  // when none has such a name.
+  const SnmpBinding* FindBinding(const std::vector<uint32_t>& prefix, std::vector<uint32_t>* suffix = nullptr) const;
   // Replaces the list by a new empty one, deleting the old list and its
   // bindings. Throws OrlaException 3001 when the new list cannot be allocated
   // (the old one then stays).

@@ -20,15 +20,6 @@ int32_t ElementDirectory::Entry::DeliverTrap(TrapMessage* trap, uint8_t* data, c
   return state->DeliverTrap(trap, data, message);
 }
 
-ElementDirectory::Bucket ElementDirectory::BucketOf(int32_t status) {
-  switch (status) {
-    case plugin::kStatusOk: return Bucket::kOk;
-    case plugin::kStatusDegraded: return Bucket::kDegraded;
-    case plugin::kStatusFailed: return Bucket::kFailed;
-    default: return Bucket::kUnknown;
-  }
-}
-
 char ElementDirectory::OverallStatus() const {
   bool failed = false;
   bool degraded = false;

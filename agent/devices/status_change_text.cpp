@@ -1,14 +1,14 @@
 #include "status_change_text.h"
 
 #include "agent/core/event_log.h"
-#include "agent/devices/element_directory.h"
+#include "agent/devices/status_bucket.h"
 
 namespace orla {
 
-using Bucket = ElementDirectory::Bucket;
+using Bucket = StatusBucket::Kind;
 
 const char* StatusChangeText::Word(int32_t status) {
-  switch (ElementDirectory::BucketOf(status)) {
+  switch (StatusBucket::Of(status)) {
     case Bucket::kOk: return "OK";
     case Bucket::kDegraded: return "Degraded";
     case Bucket::kFailed: return "Failed";
@@ -25,7 +25,7 @@ std::string StatusChangeText::Text(const std::string& name, const std::string& a
 }
 
 int StatusChangeText::Severity(int32_t current) {
-  const Bucket bucket = ElementDirectory::BucketOf(current);
+  const Bucket bucket = StatusBucket::Of(current);
   return bucket == Bucket::kDegraded || bucket == Bucket::kFailed ? EventLog::kWarning : EventLog::kInfo;
 }
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_directory.h"
+#include "agent/devices/status_bucket.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "text_escape.h"
@@ -35,11 +35,11 @@ bool StartsWithSpace(const std::string& token) { return !token.empty() && token[
 }  // namespace
 
 const char* ElementListPage::StatusCell(int32_t status) {
-  switch (ElementDirectory::BucketOf(status)) {
-    case ElementDirectory::Bucket::kOk: return "<td><img src=ok.gif></td>";
-    case ElementDirectory::Bucket::kDegraded: return "<td><img src=degraded.gif></td>";
-    case ElementDirectory::Bucket::kFailed: return "<td><img src=failed.gif></td>";
-    case ElementDirectory::Bucket::kUnknown: break;
+  switch (StatusBucket::Of(status)) {
+    case StatusBucket::Kind::kOk: return "<td><img src=ok.gif></td>";
+    case StatusBucket::Kind::kDegraded: return "<td><img src=degraded.gif></td>";
+    case StatusBucket::Kind::kFailed: return "<td><img src=failed.gif></td>";
+    case StatusBucket::Kind::kUnknown: break;
   }
   return "<td><img src=unknown.gif></td>";
 }

@@ -6,7 +6,7 @@
 
 #include "agent/core/agent_revision.h"
 #include "agent/core/duration_histogram.h"
-#include "agent/devices/element_directory.h"
+#include "agent/devices/status_bucket.h"
 #include "agent/devices/poll_statistics.h"
 #include "agent/traps/trap_statistics.h"
 #include "platform/eventlog/repeated_warnings.h"
@@ -66,7 +66,7 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& element
     // the device by; the other series join it on element and address.
     const Labels labels = {{"element", element.name}, {"address", element.address}};
     sheet.Add(status, {labels[0], labels[1], {"model", element.description}},
-              static_cast<int32_t>(ElementDirectory::BucketOf(element.status)));
+              static_cast<int32_t>(StatusBucket::Of(element.status)));
     if (!element.reason.empty()) sheet.Add(reasons, {labels[0], labels[1], {"reason", element.reason}}, 1);
     sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
     if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);

@@ -1,6 +1,6 @@
 #include "status_json_page.h"
 
-#include "agent/devices/element_directory.h"
+#include "agent/devices/status_bucket.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_v3_engine_table.h"
 #include "platform/sync/clock.h"
@@ -30,12 +30,12 @@ std::string SnmpV3Fields(const std::string& address) {
 }  // namespace
 
 std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs) {
-  // Counted as the element list shows them (ElementDirectory::BucketOf).
+  // Counted as the element list shows them (StatusBucket::Of).
   size_t counts[4] = {0, 0, 0, 0};
   std::string rows;
   rows.reserve(elements.size() * 120);
   for (const ElementActivity& e : elements) {
-    ++counts[static_cast<int32_t>(ElementDirectory::BucketOf(e.status))];
+    ++counts[static_cast<int32_t>(StatusBucket::Of(e.status))];
     if (!rows.empty()) rows += ',';
     rows += "{\"name\":\"" + TextEscape::Json(e.name) + "\",\"address\":\"" + TextEscape::Json(e.address) + "\"";
     rows += StringPrintf(",\"status\":%d,\"reason\":\"", e.status) + TextEscape::Json(e.reason);

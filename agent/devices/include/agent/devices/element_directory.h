@@ -48,16 +48,8 @@ class ElementDirectory {
   const Entry* Find(const std::string& address) const;
   size_t Size() const { return entries_.size(); }
   const std::vector<Entry>& Entries() const { return entries_; }
-  // The one sorting of an element's status into what an operator is shown:
-  // the element list's image, status.json's counts, the metrics' status
-  // series and the console (which reads the list). 0 ok, 1 degraded,
-  // 2 failed; everything else is unknown: 3, a status not read yet (-1) and
-  // any other answer of a plug-in.
-  enum class Bucket : int32_t { kOk = 0, kDegraded = 1, kFailed = 2, kUnknown = 3 };
-  static Bucket BucketOf(int32_t status);
-
   // The overall status kor.xml and the agent's own traps carry, whose rule
-  // is fixed for those peers and differs from BucketOf on purpose: '2' when
+  // is fixed for those peers and differs from StatusBucket on purpose: '2' when
   // some element failed; else '1' when some element is degraded, unknown (3)
   // or not bound to a plug-in; else '0' (also with no elements). A status
   // not read yet (-1) or outside 0 to 3 marks nothing here.

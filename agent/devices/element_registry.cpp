@@ -441,7 +441,7 @@ void ElementRegistry::UpdateAllStatus() {
   timed.Done();
 }
 
-void ElementRegistry::RefreshStatusAt(const std::string& address) {
+void ElementRegistry::PollAt(const std::string& address) {
   const std::shared_ptr<const ElementDirectory> directory = Directory();
   const ElementDirectory::Entry* entry = directory != nullptr ? directory->Find(address) : nullptr;
   // A removed element's state is retired: it is not polled any more.

@@ -79,8 +79,11 @@ TrapListener::TrapListener(ElementRegistry* registry, TrapSender* sender, Clock*
       refusedReport_(clock, TrapDropReport::kRefusedText),
       traps_("traps", "traps", kTrapsPerMinute, [](const std::string& text) { EventLog::Write(EventLog::kWarning, text); },
              clock),
-      refresher_([sender] { sender->RefreshAllStatus(); },
-                 [sender](const std::string& address) { sender->RefreshStatusOf(address); },
+      // The passes and polls log their exceptions themselves.
+      refresher_([registry] { OrlaException::Discard([registry] { registry->UpdateAllStatus(); }); },
+                 [registry](const std::string& address) {
+                   OrlaException::Discard([registry, &address] { registry->PollAt(address); });
+                 },
                  std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()), clock) {}
 
 TrapListener::~TrapListener() {

@@ -300,20 +300,11 @@ void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
 }
 
 void TrapSender::LogReceivedTrap(TrapMessage* trap) {
-  if (LogTrap(trap, Clock::System()->WallNow())) RefreshAllStatus();
-}
-
-void TrapSender::RefreshAllStatus() {
-  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
-  if (registry == nullptr) return;
+  if (!LogTrap(trap, Clock::System()->WallNow())) return;
   // The pass has logged its exception itself.
-  OrlaException::Discard([&] { registry->UpdateAllStatus(); });
-}
-
-void TrapSender::RefreshStatusOf(const std::string& address) {
-  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
-  if (registry == nullptr) return;
-  OrlaException::Discard([&] { registry->RefreshStatusAt(address); });
+  if (ElementRegistry* registry = registry_.load(std::memory_order_acquire)) {
+    OrlaException::Discard([&] { registry->UpdateAllStatus(); });
+  }
 }
 
 bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_point arrival) {

@@ -119,10 +119,10 @@ class ElementRegistry : public RootObject {
   // its slowest device; the changes it found are then reported in list
   // order, on the calling thread.
   void UpdateAllStatus();
-  // Refreshes the status of the element with this address alone, as its
-  // polling thread would (nothing when no element has it); without the lock.
-  // Its exception (OrlaException*) passes to the caller.
-  void RefreshStatusAt(const std::string& address);
+  // Polls the element with this address alone, as its polling thread would
+  // (nothing when no element has it); without the lock. Its exception
+  // (OrlaException*) passes to the caller.
+  void PollAt(const std::string& address);
   // Status passes begun so far.
   uint64_t PassesStarted() const { return passesStarted_.load(); }
   // '0' no elements or none degraded or failed, '2' some element failed,

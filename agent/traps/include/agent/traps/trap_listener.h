@@ -3,7 +3,7 @@
 // (SnmpMgrTrapListen), waits for the event that says traps are queued, and
 // takes them one by one (SnmpMgrGetTrap). A trap whose agent address is that
 // of a managed element becomes a TrapMessage for the trap sender's LogTrap,
-// and its refresh thread then runs the sender's RefreshAllStatus; traps from
+// and its refresh thread then runs the registry's status pass; traps from
 // any other address are taken and dropped.
 //
 // The filter looks at the agent address the trap carries, not at the address

@@ -102,12 +102,6 @@ class TrapSender : public RootObject, public StatusChangeListener {
   // LogTrap with the current time, then, when an entry was written, one
   // status pass (its exception is dropped).
   void LogReceivedTrap(TrapMessage* trap);
-  // The status pass that follows logged traps (UpdateAllStatus of the
-  // registry, when there is one); its exception is dropped.
-  void RefreshAllStatus();
-  // The status of the one element at `address` (the trapping element, while
-  // a spaced pass waits); its exception is dropped.
-  void RefreshStatusOf(const std::string& address);
 
   // The operating system's name ("Linux").
   static std::string AgentOsName();

@@ -463,7 +463,7 @@ case "${1:-}" in
       allowed=$((1 + (rate > 0 ? (n / rate + interval - 1) / interval : 0)))
       awk -v label="$([ "$rate" -gt 0 ] && echo "$rate" || echo "one trap")" -v n="$n" -v r="$requests" \
         -v p="$passes" -v e="$polls" -v a="$allowed" -v sent="$(cat "$WORK/traps.out")" \
-        'BEGIN {printf "%-12s %7d %9d %9.2f %7d %7d %9d %7.2f   (%s)\n", label, n, r, r / n, p, e, a, p / a, sent}'
+        'BEGIN {printf "%-12s %7d %9d %9.4f %7d %7d %9d %7.2f   (%s)\n", label, n, r, r / n, p, e, a, p / a, sent}'
     done
     echo "ratio: status passes / allowed (one at once, then one per interval); goal <= 1"
     ;;
@@ -509,7 +509,8 @@ case "${1:-}" in
       grep -E '^koragent_traps_(received|dropped|handled)|^koragent_element_traps_received_total\{element="tc[01]"'
     curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?element=tc1&text=cold" >"$WORK/tc1.json"
     logged=$(sed -n 's/.*"total":\([0-9]*\).*/\1/p' "$WORK/tc1.json")
-    echo "tc1's coldStart in events.json?element=tc1&text=cold: ${logged:-0} (goal: 1)"
+    echo "tc1's coldStart in events.json?element=tc1&text=cold: ${logged:-0} (goal: 1);" \
+      "$(grep -o '"total":[0-9]*,"complete":[a-z]*' <<<"$(curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?element=tc0&limit=1")") for tc0"
     ;;
   console)
     count=${2:-1000}

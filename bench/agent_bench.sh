@@ -451,7 +451,7 @@ case "${1:-}" in
       read -r n rate <<<"$run"
       sleep "$interval"  # the last run's passes are an interval behind
       r0=$(answered) p0=$(metric koragent_status_pass_duration_seconds_count) e0=$(metric koragent_poll_duration_seconds_count)
-      python3 "$ROOT/tests/integration/zepa/hostile_client.py" traps 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$n" "$rate" \
+      python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$n" "$rate" \
         "$(address 0)" >"$WORK/traps.out"
       # A pass the traps asked for may begin an interval after the last one.
       sleep $((interval + 1))
@@ -485,7 +485,7 @@ case "${1:-}" in
     done
     second=$(address 1)
     start=$(date +%s%N)
-    python3 "$ROOT/tests/integration/zepa/hostile_client.py" traps 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$count" 0 \
+    python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$count" 0 \
       "$(address 0)" >"$WORK/flood.out" &
     flood=$!
     sleep "${DELAY:-0.05}"
@@ -518,7 +518,7 @@ case "${1:-}" in
     secs=${4:-20}
     start_installed_agent "$count"
     # Received traps fill the event ring: SNMPv1 coldStart traps from the
-    # managed addresses, sent from one process (hostile_client.py traps; no
+    # managed addresses, sent from one process (bench/trap_flood.py; no
     # snmptrap per trap, whose persistent files the machine shares), paced
     # so the agent's trap queue keeps up, until the ring holds EVENTS.
     filled() {
@@ -527,7 +527,7 @@ case "${1:-}" in
     agents=$(for ((i = 0; i < count; i++)); do address "$i"; done | paste -sd,)
     sent=0
     until [ "$(filled)" -ge "$events" ]; do
-      python3 "$ROOT/tests/integration/zepa/hostile_client.py" traps 127.0.0.1 "$TRAP_PORT" 127.0.0.1 1000 1000 \
+      python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 1000 1000 \
         "$agents" >/dev/null
       sent=$((sent + 1000))
       [ "$sent" -le $((events * 3)) ] || { echo "the ring did not fill: $(filled) events after $sent traps"; exit 1; }

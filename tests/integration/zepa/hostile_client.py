@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Hostile clients for the web server library's and the agent's tests, on raw sockets.
+"""Hostile HTTPS clients for the web server library's tests, on raw sockets.
 
   hostile_client.py MODE HOST PORT SOURCE-ADDRESS [ARGS...]
 
@@ -25,12 +25,6 @@ the peer is the test's own server.
         once, each with credentials the server must refuse (a wrong bearer
         token and a malformed basic header by turns); prints "sent=N
         per_second=R" and the count of each status ("s401=N")
-  traps COUNT RATE AGENT-ADDRESSES
-        COUNT SNMPv1 coldStart traps over UDP to PORT, RATE a second (0: as
-        fast as they can be sent), each naming the next of the
-        comma-separated AGENT-ADDRESSES as its agent address (anyone can put
-        a managed element's address there) and its number as its time
-        stamp; prints "sent=N per_second=R"
 """
 import socket
 import ssl
@@ -174,53 +168,6 @@ def refused(host, port, source, count, connections, path):
                                          " ".join("s%s=%d" % item for item in sorted(statuses.items()))))
 
 
-def tlv(tag, body):
-    size = len(body)
-    head = bytes([size]) if size < 128 else bytes([0x81, size]) if size < 256 else bytes([0x82, size >> 8, size & 255])
-    return bytes([tag]) + head + body
-
-
-def integer(value, tag=0x02):
-    return tlv(tag, value.to_bytes(max(1, (value.bit_length() + 8) // 8), "big", signed=True))
-
-
-def oid(text):
-    ids = [int(x) for x in text.split(".")]
-    body = bytes([ids[0] * 40 + ids[1]])
-    for i in ids[2:]:
-        chunk = [i & 0x7F]
-        while i > 127:
-            i >>= 7
-            chunk.insert(0, 0x80 | (i & 0x7F))
-        body += bytes(chunk)
-    return tlv(0x06, body)
-
-
-def v1_trap(agent, number):
-    pdu = tlv(0xA4, oid("1.3.6.1.4.1.8072.3.2.10") + tlv(0x40, socket.inet_aton(agent)) + integer(0) + integer(0) +
-              integer(number, 0x43) + tlv(0x30, b""))
-    return tlv(0x30, integer(0) + tlv(0x04, b"public") + pdu)
-
-
-def traps(host, port, source, count, rate, agents):
-    agents = agents.split(",")
-    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    sock.bind((source, 0))
-    start = time.monotonic()
-    for k in range(count):
-        # Paced in steps of 10 ms against the start, so the rate holds over
-        # the whole run.
-        if rate > 0 and k % max(1, rate // 100) == 0:
-            delay = start + k / rate - time.monotonic()
-            if delay > 0:
-                time.sleep(delay)
-        try:
-            sock.sendto(v1_trap(agents[k % len(agents)], k), (host, port))
-        except BlockingIOError:
-            pass
-    print("sent=%d per_second=%.0f" % (count, count / max(time.monotonic() - start, 1e-6)))
-
-
 def main(argv):
     mode, host, port, source = argv[1], argv[2], int(argv[3]), argv[4]
     rest = argv[5:]
@@ -232,8 +179,6 @@ def main(argv):
         hold(host, port, source, int(rest[0]), float(rest[1]), tls=False)
     elif mode == "refused":
         refused(host, port, source, int(rest[0]), int(rest[1]), rest[2])
-    elif mode == "traps":
-        traps(host, port, source, int(rest[0]), int(rest[1]), rest[2])
     else:
         print("unknown mode " + mode)
         return 2

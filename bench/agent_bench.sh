@@ -471,9 +471,10 @@ case "${1:-}" in
     # A real trap from a second element during a flood from the first: COUNT
     # (default 20,000) SNMPv1 traps sent as fast as one process can from
     # 127.0.0.1 naming tc0 as their agent address, and, DELAY seconds
-    # (default 0.05) after the flood began, one coldStart sent by snmptrap
-    # from tc1's own address. Judged: tc1's trap is in events.json; every
-    # trap is either received or counted as dropped.
+    # (default 0.4: late in a flood that lasts about 0.5 s here) after the
+    # flood began, one coldStart sent by snmptrap from tc1's own address.
+    # Judged: tc1's trap is in events.json; every trap is either received
+    # or counted as dropped.
     count=${2:-20000}
     start_installed_agent 3
     token=$("$WORK/prog/korusers" token 2>/dev/null)
@@ -488,7 +489,7 @@ case "${1:-}" in
     python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$count" 0 \
       "$(address 0)" >"$WORK/flood.out" &
     flood=$!
-    sleep "${DELAY:-0.05}"
+    sleep "${DELAY:-0.4}"
     snmptrap -v 1 -c public --clientaddr="$second" "127.0.0.1:$TRAP_PORT" .1.3.6.1.3.94 "$second" 0 0 ''
     real_sent=$((($(date +%s%N) - start) / 1000000))
     during=no

@@ -41,6 +41,18 @@
 #                                            (PROGRAM= an installed program
 #                                            directory measures that one, as
 #                                            it is, instead of BUILD's)
+#   bench/agent_bench.sh amplify [SECONDS]   the installed agent managing 3
+#                                            controllers: spoofed v1 traps (one,
+#                                            then 1, 10 and 1,000 a second for
+#                                            SECONDS, default 20): SNMP requests
+#                                            per trap counted at the simulator,
+#                                            status passes against one per
+#                                            KORAGENT_TRAP_REFRESH_INTERVAL
+#   bench/agent_bench.sh flood [COUNT]       the installed agent managing 3
+#                                            controllers: a real trap from tc1
+#                                            during a flood of COUNT (default
+#                                            20,000) traps naming tc0; drops by
+#                                            reason, tc1's trap logged or not
 #   bench/agent_bench.sh console [COUNT] [EVENTS] [SECONDS]
 #                                            the installed agent with 1000
 #                                            elements (or COUNT) and 10,000
@@ -81,7 +93,7 @@ if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH
   targets=(--target kor_bench famib)
   [ "${1:-}" != scale-v3 ] || targets+=(--target korsnmpv3)
   # The web pages are measured on an installed program directory: all of it.
-  case "${1:-}" in listpage | devicepage | console | metrics) targets=() ;; esac
+  case "${1:-}" in listpage | devicepage | console | metrics | amplify | flood) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -188,6 +200,8 @@ start_installed_agent() {
   local agent_dir
   agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
   for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
+  # POLLING (seconds, 60 - 3600) replaces the polling interval's default.
+  [ -z "${POLLING:-}" ] || echo "$POLLING" >"$agent_dir/storage.ini"
   start_sim ok 0 "$count" ${2:-}
   sim_pid=$SIM_PID
   KORAGENT_HTTPS_PORT=$HTTPS_PORT KORAGENT_HTTPS_ADDRESS=127.0.0.1 KORAGENT_TRAP_PORT=$TRAPD_PORT \
@@ -207,6 +221,25 @@ start_installed_agent() {
     --data-urlencode "password=$(cat "$password_file")" --data-urlencode return=/KOR/ "$base/zepa/login"
   cookie=$(awk 'tolower($1) == "set-cookie:" {sub(/;.*/, "", $2); print $2}' "$WORK/login.headers" | tr -d '\r')
   [ -n "$cookie" ] || { echo "the login gave no session cookie:"; cat "$WORK/login.headers"; exit 1; }
+}
+
+# SNMP requests the simulator started with LOG (start_installed_agent COUNT
+# log) has answered so far.
+answered() {
+  local n
+  n=$(grep -c 'Request var-binds' "$WORK/sim-ok/state/snmpsimd.log" 2>/dev/null || true)
+  echo "${n:-0}"
+}
+# quiet SECONDS: until the simulator's count has stood still for SECONDS.
+quiet() {
+  local last=-1
+  until [ "$(answered)" -eq "$last" ]; do last=$(answered); sleep "$1"; done
+}
+# metric NAME-AND-LABELS: its value on /KOR/metrics (0 when absent), with the
+# bearer token in $token.
+metric() {
+  curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" |
+    awk -v name="$1" '$1 == name {v = $2} END {printf "%d\n", v}'
 }
 
 # wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
@@ -358,16 +391,8 @@ case "${1:-}" in
     viewers=${2:-50}
     rounds=${3:-3}
     start_installed_agent 1 log
-    log=$WORK/sim-ok/state/snmpsimd.log
-    # SNMP requests the simulator has answered so far.
-    answered() {
-      local n
-      n=$(grep -c 'Request var-binds' "$log" 2>/dev/null || true)
-      echo "${n:-0}"
-    }
     # Quiet: the agent's first status pass is over when the count stands still.
-    last=-1
-    until [ "$(answered)" -eq "$last" ]; do last=$(answered); sleep 2; done
+    quiet 2
     # Readings are kept a few seconds: each measurement starts after that.
     settle() { sleep 4; }
     # view PATH N: N browsers open PATH at once; R_REQ requests the simulator
@@ -405,49 +430,106 @@ case "${1:-}" in
     done
     echo "ratio: a lone view's SNMP requests / requests per view with $viewers viewers at once"
     ;;
+  amplify)
+    # What spoofed traps make the agent ask its devices: SNMPv1 traps whose
+    # agent address is tc0's, sent from 127.0.0.1 (no element), one alone,
+    # then at 1, 10 and 1,000 a second for SECONDS (default 20) each, to an
+    # agent managing 3 controllers that it polls once an hour (so that the
+    # count is the traps' alone). The SNMP requests are counted where they
+    # arrive, at the simulator; the passes (and element polls) are the
+    # agent's own metrics.
+    secs=${2:-20}
+    export KORAGENT_TRAP_REFRESH_INTERVAL=${KORAGENT_TRAP_REFRESH_INTERVAL:-10}
+    interval=$KORAGENT_TRAP_REFRESH_INTERVAL
+    POLLING=3600 start_installed_agent 3 log
+    token=$("$WORK/prog/korusers" token 2>/dev/null)
+    quiet 3
+    echo "agent: 3 controllers, KORAGENT_TRAP_REFRESH_INTERVAL=$interval (an older agent ignores it), polling hourly;" \
+      "SNMP requests counted by the simulator"
+    printf '%-12s %7s %9s %9s %7s %7s %9s %7s\n' "traps/s" traps requests "per trap" passes polls allowed ratio
+    for run in "1 0" "$secs 1" "$((secs * 10)) 10" "$((secs * 1000)) 1000"; do
+      read -r n rate <<<"$run"
+      sleep "$interval"  # the last run's passes are an interval behind
+      r0=$(answered) p0=$(metric koragent_status_pass_duration_seconds_count) e0=$(metric koragent_poll_duration_seconds_count)
+      python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$n" "$rate" \
+        "$(address 0)" >"$WORK/traps.out"
+      # A pass the traps asked for may begin an interval after the last one.
+      sleep $((interval + 1))
+      quiet 3
+      requests=$(($(answered) - r0))
+      passes=$(($(metric koragent_status_pass_duration_seconds_count) - p0))
+      polls=$(($(metric koragent_poll_duration_seconds_count) - e0))
+      # One pass at once, then at most one an interval while the traps last.
+      allowed=$((1 + (rate > 0 ? (n / rate + interval - 1) / interval : 0)))
+      awk -v label="$([ "$rate" -gt 0 ] && echo "$rate" || echo "one trap")" -v n="$n" -v r="$requests" \
+        -v p="$passes" -v e="$polls" -v a="$allowed" -v sent="$(cat "$WORK/traps.out")" \
+        'BEGIN {printf "%-12s %7d %9d %9.4f %7d %7d %9d %7.2f   (%s)\n", label, n, r, r / n, p, e, a, p / a, sent}'
+    done
+    echo "ratio: status passes / allowed (one at once, then one per interval); goal <= 1"
+    ;;
+  flood)
+    # A real trap from a second element during a flood from the first: COUNT
+    # (default 20,000) SNMPv1 traps sent as fast as one process can from
+    # 127.0.0.1 naming tc0 as their agent address, and, DELAY seconds
+    # (default 0.4: late in a flood that lasts about 0.5 s here) after the
+    # flood began, one coldStart sent by snmptrap from tc1's own address.
+    # Judged: tc1's trap is in events.json; every trap is either received
+    # or counted as dropped.
+    count=${2:-20000}
+    start_installed_agent 3
+    token=$("$WORK/prog/korusers" token 2>/dev/null)
+    deadline=$((SECONDS + 120))
+    until [ "$(curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" |
+      grep -c '^koragent_element_status{.*} 0$')" -eq 3 ]; do
+      [ $SECONDS -lt $deadline ] || { echo "the three elements are not ok"; exit 1; }
+      sleep 1
+    done
+    second=$(address 1)
+    start=$(date +%s%N)
+    python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$count" 0 \
+      "$(address 0)" >"$WORK/flood.out" &
+    flood=$!
+    sleep "${DELAY:-0.4}"
+    snmptrap -v 1 -c public --clientaddr="$second" "127.0.0.1:$TRAP_PORT" .1.3.6.1.3.94 "$second" 0 0 ''
+    real_sent=$((($(date +%s%N) - start) / 1000000))
+    during=no
+    kill -0 "$flood" 2>/dev/null && during=yes
+    wait "$flood"
+    flood_ms=$((($(date +%s%N) - start) / 1000000))
+    # Settled: the received and dropped counts stand still.
+    last=x
+    while :; do
+      now=$(curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" | grep '^koragent_traps_' | tr '\n' ' ')
+      [ "$now" != "$last" ] || break
+      last=$now
+      sleep 2
+    done
+    echo "flood: $(cat "$WORK/flood.out") from 127.0.0.1 as tc0 ($(address 0)), over in $flood_ms ms;" \
+      "tc1's trap sent from $second $real_sent ms after the flood began (flood still sending: $during)"
+    curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" |
+      grep -E '^koragent_traps_(received|dropped|handled)|^koragent_element_traps_received_total\{element="tc[01]"'
+    curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?element=tc1&text=cold" >"$WORK/tc1.json"
+    logged=$(sed -n 's/.*"total":\([0-9]*\).*/\1/p' "$WORK/tc1.json")
+    echo "tc1's coldStart in events.json?element=tc1&text=cold: ${logged:-0} (goal: 1);" \
+      "$(grep -o '"total":[0-9]*,"complete":[a-z]*' <<<"$(curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?element=tc0&limit=1")") for tc0"
+    ;;
   console)
     count=${2:-1000}
     events=${3:-10000}
     secs=${4:-20}
     start_installed_agent "$count"
     # Received traps fill the event ring: SNMPv1 coldStart traps from the
-    # managed addresses, encoded once and sent from one process (no
+    # managed addresses, sent from one process (bench/trap_flood.py; no
     # snmptrap per trap, whose persistent files the machine shares), paced
     # so the agent's trap queue keeps up, until the ring holds EVENTS.
     filled() {
       curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?limit=1" | sed -n 's/.*"total":\([0-9]*\).*/\1/p'
     }
+    agents=$(for ((i = 0; i < count; i++)); do address "$i"; done | paste -sd,)
     sent=0
     until [ "$(filled)" -ge "$events" ]; do
-      python3 - "$TRAP_PORT" "$count" "$sent" 1000 <<'PY'
-import socket, sys, time
-port, count, first, n = (int(a) for a in sys.argv[1:5])
-def tlv(tag, body):
-    size = len(body)
-    head = bytes([size]) if size < 128 else bytes([0x81, size]) if size < 256 else bytes([0x82, size >> 8, size & 255])
-    return bytes([tag]) + head + body
-def integer(v):
-    return tlv(0x02, v.to_bytes(max(1, (v.bit_length() + 8) // 8), 'big', signed=True))
-def oid(text):
-    ids = [int(x) for x in text.split('.')]
-    body = bytes([ids[0] * 40 + ids[1]])
-    for i in ids[2:]:
-        chunk = [i & 0x7f]
-        while i > 127:
-            i >>= 7
-            chunk.insert(0, 0x80 | (i & 0x7f))
-        body += bytes(chunk)
-    return tlv(0x06, body)
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-for k in range(first, first + n):
-    e = k % count
-    agent = bytes([127, 0, 40 + e // 250, e % 250 + 1])
-    pdu = tlv(0xa4, oid('1.3.6.1.4.1.8072.3.2.10') + tlv(0x40, agent) + integer(0) + integer(0) +
-              tlv(0x43, (k & 0xffff).to_bytes(2, 'big')) + tlv(0x30, b''))
-    s.sendto(tlv(0x30, integer(0) + tlv(0x04, b'public') + pdu), ('127.0.0.1', port))
-    if k % 50 == 49:
-        time.sleep(0.05)
-PY
+      python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 1000 1000 \
+        "$agents" >/dev/null
       sent=$((sent + 1000))
       [ "$sent" -le $((events * 3)) ] || { echo "the ring did not fill: $(filled) events after $sent traps"; exit 1; }
     done

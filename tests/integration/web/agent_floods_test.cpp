@@ -1,0 +1,110 @@
+// KORAgent against a party with no account flooding it from loopback.
+// Refused credentials (hostile_client.py: a wrong bearer token, a malformed
+// basic header): the event-log files grow by a line or two, not one a
+// request; the status changes logged before still answer
+// events.json?kind=status, complete; the metrics count every request.
+// Spoofed SNMPv1 traps naming a managed element (bench/trap_flood.py, from an
+// address that manages nothing) while a second element sends a real trap:
+// at most one status pass (the refresh interval is an hour here), and the
+// second element's trap is logged though the flood is dropped beyond its
+// share.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/text/string_printf.h"
+#include "tests/integration/web/agent_pages_fixture.h"
+#include "tests/support/free_port.h"
+#include "tests/support/shell_command.h"
+#include "tests/support/simulated_devices.h"
+#include "tests/support/text_lines.h"
+#include "tests/support/wait_until.h"
+
+namespace orla {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Contains;
+
+constexpr const char* kHostileClient = KOR_SOURCE_DIR "/tests/integration/zepa/hostile_client.py";
+
+class AgentFloods : public test::AgentPagesFixture {
+ protected:
+  // The value of `series` (name and labels) on the metrics page; 0 when absent.
+  long Sample(const std::string& series) {
+    const std::string page = "\n" + Page("metrics", dir_.File("jar")).body;
+    const size_t at = page.find("\n" + series + " ");
+    return at == std::string::npos ? 0 : std::atol(page.c_str() + at + series.size() + 2);
+  }
+};
+
+TEST_F(AgentFloods, RefusedCredentialsCostAFewLinesAndHideNoEarlierStatusChange) {
+  const std::string log = dir_.File("events.jsonl");
+  std::string earlier;
+  for (int i = 0; i < 5; ++i) {
+    earlier += StringPrintf("{\"time\":\"2026-01-01T10:00:0%d.000Z\",\"event_type\":2,\"text\":\"WARNING: tc0%d "
+                            "(10.0.0.%d): OK \u2192 Failed\",\"data\":\"\"}\n", i, i, i);
+  }
+  dir_.Write("events.jsonl", earlier);
+  Start({"KORAGENT_EVENT_LOG=" + log});
+  const auto size = [&] { return std::filesystem::file_size(log); };  // 24,000 lines would rotate it
+  const uintmax_t before = size();
+  const test::AgentProcess::Result flood = test::AgentProcess::Run(
+      {"python3", kHostileClient, "refused", "127.0.0.1", std::to_string(https_.port), "127.0.0.3", "24000", "4",
+       "/KOR/metrics"}, "", 300);
+  ASSERT_TRUE(Contains(flood.out, "sent=24000 ") && Contains(flood.out, "s401=24000")) << flood.out << flood.err;
+  EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+  EXPECT_LT(size() - before, 10u * 1024);
+  Login(dir_.File("jar"));
+  const std::string status = Page("events.json?kind=status", dir_.File("jar")).body;
+  EXPECT_TRUE(Contains(status, "\"total\":5,\"complete\":true")) << status;
+  EXPECT_TRUE(Contains(status, "tc00 (10.0.0.0): OK \u2192 Failed")) << status;
+  EXPECT_EQ(Sample("koragent_repeated_warnings_total{kind=\"refused_credentials\"}"), 24000);
+}
+
+TEST_F(AgentFloods, SpoofedTrapFloodCostsOnePassAndHidesNoOtherElementsTrap) {
+  ::chmod(dir_.Path().c_str(), 0755);  // the simulator may run as nobody
+  const int snmpPort = test::FreeLoopbackPort(SOCK_DGRAM);
+  test::SimulatedDevices simulator(dir_.File("simulator"));
+  ASSERT_EQ(simulator.Start(snmpPort, "127.0.8.1", "tc01,tc02").find("exit status"), std::string::npos);
+  dir_.Write("KOR/KORAgent.db", "tc01|127.0.8.1\ntc02|127.0.8.2\n");
+  test::InstallDevicesFolder(dir_.Path());
+  Start({StringPrintf("KORAGENT_SNMP_PORT=%d", snmpPort), "KORAGENT_TRAP_REFRESH_INTERVAL=3600",
+         "KORAGENT_EVENT_LOG=" + dir_.File("events.jsonl")});
+  const std::string jar = dir_.File("jar");
+  Login(jar);
+  // The load's pass over both elements is over.
+  ASSERT_TRUE(test::WaitUntil([&] { return Sample("koragent_status_pass_duration_seconds_count") >= 1; }, 60s, 200ms));
+  const long passes = Sample("koragent_status_pass_duration_seconds_count");
+  const long polls = Sample("koragent_poll_duration_seconds_count");
+
+  std::thread flood([&] {
+    const auto run = test::AgentProcess::Run({"python3", KOR_SOURCE_DIR "/bench/trap_flood.py", "127.0.0.1",
+                                              std::to_string(trapPort_), "127.0.0.1", "20000", "0", "127.0.8.1"},
+                                             "", 120);
+    EXPECT_TRUE(Contains(run.out, "sent=20000 ")) << run.out << run.err;
+  });
+  // The real trap goes once the flood is being dropped beyond its share.
+  const bool dropping = test::WaitUntil(
+      [&] { return Sample("koragent_traps_dropped_total{reason=\"source_share\"}") > 0; }, 60s, 20ms);
+  EXPECT_EQ(test::RunCommand(StringPrintf("snmptrap -v 1 -c public --clientaddr=127.0.8.2 127.0.0.1:%d "
+                                          ".1.3.6.1.3.94 127.0.8.2 0 0 ''", trapPort_)), 0);
+  flood.join();
+  ASSERT_TRUE(dropping) << "the flood was never dropped beyond its share, so it tests nothing";
+  std::string events;
+  EXPECT_TRUE(test::WaitUntil([&] {
+    events = Page("events.json?element=tc02&text=cold", jar).body;
+    return Contains(events, "\"total\":1,");
+  }, 60s, 200ms)) << events;
+  // The first trap's pass over both elements, and each trapping element alone once.
+  EXPECT_LE(Sample("koragent_status_pass_duration_seconds_count") - passes, 1);
+  EXPECT_LE(Sample("koragent_poll_duration_seconds_count") - polls, 2 + 2);
+}
+
+}  // namespace
+}  // namespace orla

@@ -281,6 +281,9 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
     if (!IsSnmpV3Message(packet.data(), length)) return false;
     out.version = SNMP_VERSION_3;
     context.version = SNMP_VERSION_3;
+    // Authoritative for what asks for a report (informs, discovery), not
+    // for traps: the sender's engine is theirs.
+    context.isAuthoritative = SNMP_SESS_UNKNOWNAUTH;
     remaining = length;
     pdu->version = SNMP_VERSION_3;
     const int result = snmpv3_parse(pdu.get(), packet.data(), &remaining, nullptr, &context);

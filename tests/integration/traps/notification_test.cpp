@@ -123,6 +123,23 @@ TEST_F(Notifications, EveryKindArrivesAtSnmptrapdWithTheTrapsFacts) {
     EXPECT_EQ(Count(TrapStatistics::Instance().notificationsAcknowledged, host), acknowledged + (row.inform ? 1 : 0));
     received = traps.size();
   }
+  // v3-only, turned on while running: the SNMPv2c target gets nothing (said
+  // once), the SNMPv3 one still does.
+  SnmpV3Credentials v3Only = *SnmpV3CredentialStore::Instance().Current();
+  v3Only.SetV3Only(true);
+  SnmpV3CredentialStore::Instance().Set(v3Only);
+  const std::string port = std::to_string(receiver.Port());
+  for (const char* kind : {"v2c-trap public", "v2c-inform public", "v3-trap ops"}) {
+    dir_.Write("targets.ini", "127.0.0.1 " + port + " " + kind + "\n");
+    sender.Send(StatusChange());
+    sender.WaitIdle();
+  }
+  ASSERT_EQ(receiver.WaitForTraps(received + 1).size(), received + 1) << receiver.Output();
+  EXPECT_NE(receiver.Traps().back().find("SNMP v3"), std::string::npos) << receiver.Traps().back();
+  ++received;
+  EXPECT_EQ(log_.Count("WARNING: v3-only is on: the notifications to the SNMPv2c targets " + host + " are not sent"), 1);
+  v3Only.SetV3Only(false);
+  SnmpV3CredentialStore::Instance().Set(v3Only);
   // A changed pass phrase is used from the next notification on: the
   // receiver, which knows the old one only, logs nothing.
   SnmpV3Credentials changed = *SnmpV3CredentialStore::Instance().Current();
@@ -135,7 +152,7 @@ TEST_F(Notifications, EveryKindArrivesAtSnmptrapdWithTheTrapsFacts) {
   sender.WaitIdle();
   ::usleep(300 * 1000);
   EXPECT_EQ(receiver.Traps().size(), received) << receiver.Output();
-  EXPECT_EQ(Count(TrapStatistics::Instance().notificationsSent, host), 5u);
+  EXPECT_EQ(Count(TrapStatistics::Instance().notificationsSent, host), 6u);
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, host), 0u);
   // The metrics count per target; no pass phrase in them, an event or the
   // receiver's log.

@@ -56,6 +56,14 @@ void NotificationSender::Report(const std::string& target, SnmpNotifier::Outcome
   }
 }
 
+void NotificationSender::Finish(std::chrono::milliseconds limit) {
+  for (const auto& [target, count] : notifier_.Finish(limit)) {
+    TrapStatistics::Instance().notificationsFailed.Add(target, count);
+    EventLog::Write(EventLog::kWarning, StringPrintf("%zu notifications to %s were given up: the agent stopped.", count,
+                                                     target.c_str()));
+  }
+}
+
 bool NotificationSender::SkipForV3Only(bool v3Only, std::atomic<bool>* skipping, const std::string& what) {
   if (skipping->exchange(v3Only) != v3Only && v3Only) {
     EventLog::Write(EventLog::kWarning,

@@ -203,6 +203,19 @@ TEST_F(Notifications, InformToADownReceiverIsRetriedDeliveredOnceOrGivenUp) {
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsRetried, silentHost), 2u);
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, silentHost), 1u);
   EXPECT_EQ(log_.Count("WARNING: The notification to " + silentHost + " failed: given up after 3 tries"), 1);
+
+  // At a stop, what still waits has its short while (tried at once, not
+  // after its back-off), then one WARNING counts what is given up.
+  quick.retries = 40;
+  quick.firstWait = 60s;
+  NotificationSender stopping = MakeSender(quick);
+  for (int i = 0; i < 3; ++i) stopping.Send(StatusChange());
+  ASSERT_TRUE(test::WaitUntil([&] { return Count(TrapStatistics::Instance().notificationsRetried, silentHost) >= 3; }));
+  const uint64_t sent = Count(TrapStatistics::Instance().notificationsSent, silentHost);
+  stopping.Finish(1s);
+  EXPECT_GT(Count(TrapStatistics::Instance().notificationsSent, silentHost), sent);
+  EXPECT_EQ(log_.Count("WARNING: 3 notifications to " + silentHost + " were given up: the agent stopped."), 1);
+  EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, silentHost), 4u);
 }
 
 // The real agent, started twice from one program directory: one engine ID,

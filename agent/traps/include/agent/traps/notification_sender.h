@@ -13,6 +13,7 @@
 // the target and the reason only. In v3-only mode (SnmpV3Credentials) the
 // SNMPv2c targets are skipped: nothing with a community goes out.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +36,10 @@ class NotificationSender {
   void Send(SnmpNotification notification);
   // Until every notification so far is sent, acknowledged or given up.
   void WaitIdle() { notifier_.WaitIdle(); }
+
+  // At a normal stop: up to `limit` to deliver the informs that wait, then
+  // one WARNING per target naming it and the count given up.
+  void Finish(std::chrono::milliseconds limit);
 
   // The target file it reads (what the targets page and korsnmpv3 write).
   const std::string& TargetFile() const { return targetFile_; }

@@ -204,8 +204,7 @@ TEST_F(Notifications, InformToADownReceiverIsRetriedDeliveredOnceOrGivenUp) {
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, silentHost), 1u);
   EXPECT_EQ(log_.Count("WARNING: The notification to " + silentHost + " failed: given up after 3 tries"), 1);
 
-  // At a stop, what still waits has its short while (tried at once, not
-  // after its back-off), then one WARNING counts what is given up.
+  // At a stop what waits is tried at once, then given up in one WARNING.
   quick.retries = 40;
   quick.firstWait = 60s;
   NotificationSender stopping = MakeSender(quick);

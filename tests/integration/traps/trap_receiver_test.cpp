@@ -171,12 +171,9 @@ TEST_F(TrapReceiving, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingT
 // engine ID and user (made here, as polling the device makes it, by a v3
 // session that knows the engine) lets the right key in; a wrong key, an
 // unknown user or an engine never polled is refused and counted, not queued.
-// SNMPv3 informs from snmpinform -v3 go to the receiver's own engine (its
-// users set as the agent sets the assigned profiles'): acknowledged, so
-// snmpinform succeeds; with a wrong key refused, counted and not
-// acknowledged. An SNMPv2c inform is acknowledged too. With v3-only on,
-// SNMPv1/v2c traps and informs are refused (counted as v3_only, an inform
-// not acknowledged) while SNMPv3 still passes.
+// snmpinform -v3 goes to the receiver's own engine (its users set as the
+// agent sets the assigned profiles'): acknowledged, or with a wrong key
+// refused and not. v3-only refuses SNMPv1/v2c (an inform unacknowledged).
 TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngineAndInformsAreAcknowledged) {
   ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13163"));
   const std::string engine = "800012340102030405";
@@ -208,16 +205,12 @@ TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngineAndInformsAreAcknow
     bool acknowledged;  // the tool's exit status 0 (a trap's always)
   };
   const Case cases[] = {
-      {false, trap + user, kReceived, true},
-      {false, trap + wrongKey, kRefused, true},
+      {false, trap + user, kReceived, true}, {false, trap + wrongKey, kRefused, true},
       {false, trap + " -u nobody -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", kRefused, true},
       {false, "snmptrap -v3 -l authPriv -e 0x800012340999" + user, kRefused, true},
-      {false, inform + user, kReceived, true},
-      {false, inform + wrongKey, kRefused, false},
-      {false, "snmpinform" + v2c, kReceived, true},
-      {true, "snmptrap" + v2c, kV3Only, true},
-      {true, "snmpinform" + v2c, kV3Only, false},
-      {true, inform + user, kReceived, true},
+      {false, inform + user, kReceived, true}, {false, inform + wrongKey, kRefused, false},
+      {false, "snmpinform" + v2c, kReceived, true}, {true, "snmptrap" + v2c, kV3Only, true},
+      {true, "snmpinform" + v2c, kV3Only, false}, {true, inform + user, kReceived, true},
   };
   const std::string notification = " 127.0.0.1:13163 '' .1.3.6.1.4.1.4413.7.0.5 .1.3.6.1.2.1.1.5.0 s 'tape one'";
   for (const Case& c : cases) {

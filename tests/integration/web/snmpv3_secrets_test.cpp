@@ -81,21 +81,16 @@ TEST_F(SnmpV3Secrets, NoPassPhraseInAnyPageEventLogOrProcessListing) {
                                         good.privPass, trapPort_);
   // The same user's informs go to the agent's own engine: acknowledged (a
   // warm start logged), or with a wrong key refused and not acknowledged.
+  const std::string trap = StringPrintf("snmptrap -v3 -e 0x%s -Z %s,%d ", engineId.c_str(),
+                                        field("engineBoots").c_str(), std::stoi(field("engineTime")) + 2) +
+                           keys + " .1.3.6.1.6.3.1.1.5.1";
+  const std::string inform = "snmpinform -t 2 -r 1 -v3 " + keys + " .1.3.6.1.6.3.1.1.5.2";
   struct Send {
     std::string command;
     const char* key;
     bool acknowledged;
-  };
-  const Send sends[] = {
-      {StringPrintf("snmptrap -v3 -e 0x%s -Z %s,%d ", engineId.c_str(), field("engineBoots").c_str(),
-                    std::stoi(field("engineTime")) + 2) + keys + " .1.3.6.1.6.3.1.1.5.1",
-       good.authPass, true},
-      {StringPrintf("snmptrap -v3 -e 0x%s -Z %s,%d ", engineId.c_str(), field("engineBoots").c_str(),
-                    std::stoi(field("engineTime")) + 2) + keys + " .1.3.6.1.6.3.1.1.5.1",
-       "wrong-trap-pass-phrase", true},
-      {"snmpinform -t 2 -r 1 -v3 " + keys + " .1.3.6.1.6.3.1.1.5.2", good.authPass, true},
-      {"snmpinform -t 2 -r 1 -v3 " + keys + " .1.3.6.1.6.3.1.1.5.2", "wrong-inform-pass-phrase", false},
-  };
+  } sends[] = {{trap, good.authPass, true}, {trap, "wrong-trap-pass-phrase", true},
+               {inform, good.authPass, true}, {inform, "wrong-inform-pass-phrase", false}};
   for (const Send& send : sends) {
     SCOPED_TRACE(send.command);
     std::string command = send.command;

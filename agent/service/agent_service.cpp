@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent_core.h"
+#include "agent/traps/notification_sender.h"
 #include "agent/web/page_server.h"
 #include "platform/service/process_exit.h"
 #include "platform/service/service_control_manager.h"
@@ -44,6 +46,8 @@ constexpr int kExitSubsystemStart = 5;
 std::string g_programPath;
 std::atomic<ServiceDispatcher::StatusHandle> g_statusHandle{0};
 std::atomic<ManualResetEvent*> g_stopEvent{nullptr};
+// How long informs still waiting at a stop may take to be delivered.
+constexpr std::chrono::seconds kInformGrace{2};
 std::atomic<bool> g_started{false};
 std::atomic<bool> g_paused{false};
 
@@ -248,6 +252,9 @@ void AgentServiceMain(int /*argc*/, char** /*argv*/) {
       break;
     }
     stop->Wait();
+    // The process ends with quick_exit: informs that wait get a short
+    // while to be delivered, the rest are given up by name and count.
+    if (NotificationSender* notifications = NotificationSender::Instance()) notifications->Finish(kInformGrace);
   } while (false);
 
   // A web start still to come on the agent start thread does nothing from

@@ -28,9 +28,10 @@ thread_local uint64_t t_securityFailures = 0;
 thread_local std::string t_openUser;
 thread_local std::string t_lastSecurityFailure;
 
-// The profile's parameters in the management API's terms (the two sets of
-// enumerations list the same protocols in the same order).
-SnmpMgrUsm UsmOf(const SnmpV3Profile& profile) {
+}  // namespace
+
+// The two sets of enumerations list the same protocols in the same order.
+SnmpMgrUsm SnmpSession::UsmOf(const SnmpV3Profile& profile) {
   static_assert(static_cast<int>(SnmpV3Priv::kAes256C) == static_cast<int>(SnmpMgrUsm::Priv::kAes256C));
   static_assert(static_cast<int>(SnmpV3Auth::kSha512) == static_cast<int>(SnmpMgrUsm::Auth::kSha512));
   static_assert(static_cast<int>(SnmpV3Level::kAuthPriv) == static_cast<int>(SnmpMgrUsm::Level::kAuthPriv));
@@ -44,6 +45,8 @@ SnmpMgrUsm UsmOf(const SnmpV3Profile& profile) {
   usm.context = profile.context;
   return usm;
 }
+
+namespace {
 
 // Raises 2009 for a security failure of `address` (`reason` the words),
 // remembered for the address and for the calling thread.

@@ -56,6 +56,22 @@ void NotificationSender::Report(const std::string& target, SnmpNotifier::Outcome
   }
 }
 
+void NotificationSender::Finish(std::chrono::milliseconds limit) {
+  for (const auto& [target, count] : notifier_.Finish(limit)) {
+    TrapStatistics::Instance().notificationsFailed.Add(target, count);
+    EventLog::Write(EventLog::kWarning, StringPrintf("%zu notifications to %s were given up: the agent stopped.", count,
+                                                     target.c_str()));
+  }
+}
+
+bool NotificationSender::SkipForV3Only(bool v3Only, std::atomic<bool>* skipping, const std::string& what) {
+  if (skipping->exchange(v3Only) != v3Only && v3Only) {
+    EventLog::Write(EventLog::kWarning,
+                    StringPrintf("v3-only is on: %s are not sent, as they would carry a community.", what.c_str()));
+  }
+  return v3Only;
+}
+
 void NotificationSender::Send(SnmpNotification notification) {
   NotificationTargetList list;
   std::string error;
@@ -74,7 +90,12 @@ void NotificationSender::Send(SnmpNotification notification) {
     lastFileError_.clear();
   }
   const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
+  std::string skipped;
   for (const NotificationTargetList::Target& t : list.Targets()) {
+    if (!NotificationTargetList::IsV3(t.kind) && credentials->V3Only()) {
+      skipped += (skipped.empty() ? "" : ", ") + NotificationTargetList::Name(t);
+      continue;
+    }
     SnmpNotifyTarget target;
     target.name = NotificationTargetList::Name(t);
     target.host = t.host;
@@ -91,6 +112,7 @@ void NotificationSender::Send(SnmpNotification notification) {
     }
     targets.push_back(std::move(target));
   }
+  SkipForV3Only(!skipped.empty(), &skippingV2c_, "the notifications to the SNMPv2c targets " + skipped);
   notifier_.Send(std::move(targets), std::move(notification));
 }
 

@@ -1,5 +1,6 @@
 #include "agent/traps/trap_listener.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include "agent/core/agent_settings.h"
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -17,12 +19,14 @@
 #include "agent/snmp/snmp_ip_address.h"
 #include "agent/snmp/snmp_object_id.h"
 #include "agent/snmp/snmp_octet_string.h"
+#include "agent/snmp/snmp_session.h"
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/trap_sender.h"
 #include "agent/traps/trap_statistics.h"
 #include "platform/snmpmgr/snmp_mgr.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
+#include "platform/snmpmgr/snmp_mgr_usm.h"
 #include "platform/sync/manual_reset_event.h"
 #include "platform/text/string_printf.h"
 #include "platform/net/ipv4_text.h"
@@ -75,8 +79,6 @@ struct ReceivedTrap {
 TrapListener::TrapListener(ElementRegistry* registry, TrapSender* sender, Clock* clock)
     : registry_(registry),
       sender_(sender),
-      dropReport_(clock),
-      refusedReport_(clock, TrapDropReport::kRefusedText),
       traps_("traps", "traps", kTrapsPerMinute, [](const std::string& text) { EventLog::Write(EventLog::kWarning, text); },
              clock),
       // The passes and polls log their exceptions themselves.
@@ -164,13 +166,11 @@ void TrapListener::Routine() {
   }
   event_.store(event);
   while (!stopping_.load()) {
+    ApplyCredentials();
     // The event cannot fail (it is an in-process event that lives as long
-    // as the process), so the wait never spins; it times out only when a
-    // dropped-trap warning is due.
-    auto due = dropReport_.Due(SnmpMgrTrapsOverflowed());
-    const auto refusedDue = refusedReport_.Due(SnmpMgrTrapsRefused());
-    if (refusedDue.has_value() && (!due.has_value() || *refusedDue < *due)) due = refusedDue;
-    const bool signalled = due.has_value() ? event->WaitFor(*due) : (event->Wait(), true);
+    // as the process), so the wait never spins; it times out to look at the
+    // credentials again.
+    const bool signalled = event->WaitFor(kCredentialCheck);
     if (stopping_.load()) break;
     if (signalled) {
       // Reset before taking the queue, so that a trap queued while the queue
@@ -178,13 +178,23 @@ void TrapListener::Routine() {
       event->Reset();
       DrainQueue();
     }
-    ReportDrops();
   }
 }
 
-void TrapListener::ReportDrops() {
-  if (auto text = dropReport_.Check(SnmpMgrTrapsOverflowed())) EventLog::Write(EventLog::kWarning, *text);
-  if (auto text = refusedReport_.Check(SnmpMgrTrapsRefused())) EventLog::Write(EventLog::kWarning, *text);
+void TrapListener::ApplyCredentials() {
+  std::shared_ptr<const SnmpV3Credentials> current = SnmpV3CredentialStore::Instance().Current();
+  if (current == applied_) return;
+  SnmpMgrTrapSetV3Only(current->V3Only());
+  std::vector<SnmpMgrUsm> users;
+  for (const SnmpV3Profile& profile : current->Profiles()) {
+    const auto& assignments = current->Assignments();
+    if (std::any_of(assignments.begin(), assignments.end(),
+                    [&](const SnmpV3Credentials::Assignment& a) { return a.profile == profile.name; })) {
+      users.push_back(SnmpSession::UsmOf(profile));
+    }
+  }
+  SnmpMgrSetLocalUsers(users);
+  applied_ = std::move(current);
 }
 
 void TrapListener::DrainQueue() {

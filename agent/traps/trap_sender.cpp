@@ -23,6 +23,7 @@
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/notification_sender.h"
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_statistics.h"
@@ -260,7 +261,12 @@ SnmpNotification TrapSender::StatusNotification(const std::string& hostName, con
 
 void TrapSender::SendStatusTrap(const std::string& text, int32_t state) {
   std::unique_ptr<ObjectList> copy(destinations_ != nullptr ? destinations_->Copy() : nullptr);
-  const bool toTrapHosts = copy != nullptr && copy->Count() > 0;
+  // In v3-only mode the hosts of client.ini get no SNMPv1 trap (it carries
+  // a community).
+  const bool toTrapHosts =
+      copy != nullptr && copy->Count() > 0 &&
+      !NotificationSender::SkipForV3Only(SnmpV3CredentialStore::Instance().Current()->V3Only(), &skippingTrapHosts_,
+                                         "the SNMPv1 traps to the trap hosts of client.ini");
   if (!toTrapHosts && notifications_ == nullptr) return;
 
   const std::string hostName = SystemInfo::ComputerName();

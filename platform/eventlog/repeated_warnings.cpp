@@ -89,33 +89,40 @@ class RepeatedWarningsTable {
   RepeatedWarnings::Sink sink_;
 };
 
-RepeatedWarnings::RepeatedWarnings(std::string kind, std::string what, size_t freeLines, Sink sink, Clock* clock)
+RepeatedWarnings::RepeatedWarnings(std::string kind, std::string what, size_t freeLines, Sink sink, Clock* clock,
+                                   Summary summary)
     : kind_(std::move(kind)), what_(std::move(what)), freeLines_(freeLines), sink_(std::move(sink)),
-      clock_(Clock::Or(clock)) {
+      clock_(Clock::Or(clock)), summary_(std::move(summary)) {
   RepeatedWarningsTable::Instance().Add(this, clock == nullptr);
 }
 
 RepeatedWarnings::~RepeatedWarnings() { RepeatedWarningsTable::Instance().Remove(this); }
 
-bool RepeatedWarnings::Note(const std::string& source) {
+bool RepeatedWarnings::Note(const std::string& source, uint64_t count) {
   const Clock::SteadyTime now = clock_->SteadyNow();
   std::vector<std::string> ended;
   bool write;
   {
     std::lock_guard<std::mutex> hold(mutex_);
     if (!windows_.empty() && now >= nextEnd_) ended = EndWindows(now);
-    ++seen_;
+    seen_ += count;
     auto it = windows_.find(source);
     if (it == windows_.end()) {
       const std::string& key = windows_.size() < kMaxSources ? source : std::string(kOtherSources);
-      it = windows_.try_emplace(key).first;
-      if (it->second.seen == 0) {
+      auto [at, made] = windows_.try_emplace(key);
+      it = at;
+      if (made) {
         if (windows_.size() == 1 || now + kWindow < nextEnd_) nextEnd_ = now + kWindow;
         it->second.start = now;
       }
     }
-    write = ++it->second.seen <= freeLines_;
-    if (!write) ++summarised_;
+    write = it->second.lines < freeLines_;
+    if (write) {
+      ++it->second.lines;
+    } else {
+      it->second.pending += count;
+      summarised_ += count;
+    }
   }
   Write(ended);
   return write;
@@ -123,6 +130,10 @@ bool RepeatedWarnings::Note(const std::string& source) {
 
 void RepeatedWarnings::Warn(const std::string& source, const std::string& text) {
   if (Note(source)) Write({text});
+}
+
+void RepeatedWarnings::Report(const std::string& source, uint64_t count) {
+  if (Note(source, count)) Write({summary_ ? summary_(count, source) : what_});
 }
 
 void RepeatedWarnings::Flush() {
@@ -146,10 +157,11 @@ std::vector<std::string> RepeatedWarnings::EndWindows(Clock::SteadyTime now) {
       ++it;
       continue;
     }
-    if (it->second.seen > freeLines_) {
-      texts.push_back(StringPrintf("%llu further %s from %s in the last minute (counted, not logged one by one).",
-                                   static_cast<unsigned long long>(it->second.seen - freeLines_), what_.c_str(),
-                                   it->first.c_str()));
+    if (it->second.pending > 0) {
+      texts.push_back(summary_ ? summary_(it->second.pending, it->first)
+                               : StringPrintf("%llu further %s from %s in the last minute (counted, not logged one by one).",
+                                              static_cast<unsigned long long>(it->second.pending), what_.c_str(),
+                                              it->first.c_str()));
     }
     it = windows_.erase(it);
   }

@@ -16,6 +16,7 @@ namespace {
 // never destroyed: its thread runs until the process ends.
 std::mutex registrationMutex;
 TrapReceiver* receiver = nullptr;
+bool v3Only = false;
 
 bool CopyOid(const std::vector<uint32_t>& ids, AsnObjectIdentifier* out) {
   out->idLength = 0;
@@ -144,6 +145,7 @@ bool SnmpMgrTrapListen(const std::string& listenAddress, ManualResetEvent** trap
   }
   if (trapAvailable != nullptr) *trapAvailable = nullptr;
   auto* candidate = new TrapReceiver();
+  candidate->SetV3Only(v3Only);
   std::string error;
   const int result = candidate->Start(listenAddress, &error);
   if (result != 0) {
@@ -189,6 +191,12 @@ bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAdd
   }
   SnmpMgrSetLastError(SNMP_MGMTAPI_NOTRAPS);
   return false;
+}
+
+void SnmpMgrTrapSetV3Only(bool on) {
+  std::lock_guard<std::mutex> hold(registrationMutex);
+  v3Only = on;
+  if (receiver != nullptr) receiver->SetV3Only(on);
 }
 
 uint64_t SnmpMgrTrapsReceived() {

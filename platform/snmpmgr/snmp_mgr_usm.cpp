@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <memory>
+#include <set>
 
 #include "net_snmp.h"
 #include "snmp_mgr_library.h"
@@ -160,6 +162,55 @@ bool SnmpMgrEngineOf(LPSNMP_MGR_SESSION session, SnmpMgrEngine* engine) {
     engine->timeKnown = true;
   }
   return true;
+}
+
+bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users) {
+  SnmpMgrLibrary::Initialize();
+  struct Filled {
+    netsnmp_session settings;
+    std::string texts;
+  };
+  std::vector<std::unique_ptr<Filled>> filled;
+  std::set<std::string> names;
+  bool ok = true;
+  for (const SnmpMgrUsm& usm : users) {
+    if (!names.insert(usm.user).second) continue;
+    auto f = std::make_unique<Filled>();
+    snmp_sess_init(&f->settings);
+    if (!Consistent(usm) || !UsmKeys::Fill(usm, &f->settings, &f->texts)) {
+      ok = false;
+      continue;
+    }
+    filled.push_back(std::move(f));
+  }
+  std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+  // The names made before, and the engine they were made for.
+  static auto* made = new std::set<std::string>();
+  static auto* madeFor = new std::string();
+  u_char id[MAX_ENGINEID_LENGTH];
+  const size_t idLength = snmpv3_get_engineID(id, sizeof id);
+  const std::string engine(reinterpret_cast<const char*>(id), idLength);
+  for (const std::string& name : *made) {
+    if (names.count(name) != 0 && engine == *madeFor) continue;
+    usmUser* user = usm_get_user(reinterpret_cast<u_char*>(madeFor->data()), madeFor->size(), const_cast<char*>(name.c_str()));
+    if (user != nullptr) {
+      usm_remove_user(user);
+      usm_free_user(user);
+    }
+  }
+  made->clear();
+  *madeFor = engine;
+  for (auto& f : filled) {
+    netsnmp_session& s = f->settings;
+    s.securityEngineID = id;
+    s.securityEngineIDLen = idLength;
+    UsmKeys::Install(engine, s);
+    usm_create_user_from_session(&s);
+    std::memset(s.securityAuthKey, 0, sizeof(s.securityAuthKey));
+    std::memset(s.securityPrivKey, 0, sizeof(s.securityPrivKey));
+    made->insert(std::string(s.securityName, s.securityNameLen));
+  }
+  return ok;
 }
 
 const char* SnmpMgrUsmErrorText(uint32_t code) {

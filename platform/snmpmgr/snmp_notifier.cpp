@@ -235,6 +235,24 @@ void SnmpNotifier::WaitIdle() {
   idle_.wait(hold, [this] { return !busy_ && jobs_.empty(); });
 }
 
+std::vector<std::pair<std::string, size_t>> SnmpNotifier::Finish(std::chrono::milliseconds limit) {
+  draining_.store(true);
+  Wake();
+  {
+    std::unique_lock<std::mutex> hold(mutex_);
+    idle_.wait_for(hold, limit, [this] { return !busy_ && jobs_.empty(); });
+    stopping_ = true;
+  }
+  Wake();
+  if (thread_.joinable()) thread_.join();
+  std::vector<std::pair<std::string, size_t>> left;
+  for (auto& t : targets_) {
+    if (!t->waiting.empty()) left.emplace_back(t->spec.name, t->waiting.size());
+    t->waiting.clear();
+  }
+  return left;
+}
+
 void SnmpNotifier::Wake() {
   if (wakeFd_ < 0) return;
   const uint64_t one = 1;
@@ -327,7 +345,8 @@ void SnmpNotifier::TryFailed(Target* t, const std::string& why) {
 }
 
 void SnmpNotifier::Advance(Target* t) {
-  if (t->inFlight || t->waiting.empty() || Clock::System()->SteadyNow() < t->nextTry) return;
+  // At a stop nothing waits out its back-off.
+  if (t->inFlight || t->waiting.empty() || (Clock::System()->SteadyNow() < t->nextTry && !draining_.load())) return;
   Target::Waiting& w = t->waiting.front();
   ++w.tries;
   std::string error;

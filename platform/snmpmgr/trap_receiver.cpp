@@ -2,6 +2,7 @@
 
 #include "platform/eventlog/repeated_warnings.h"
 #include "platform/sync/clock.h"
+#include "platform/text/string_printf.h"
 #include "snmp_mgr_library.h"
 
 #include <net-snmp/net-snmp-config.h>
@@ -160,21 +161,99 @@ bool IsSnmpV3Message(const u_char* data, size_t length) {
   return at + 3 <= length && data[at] == 0x02 && data[at + 1] == 0x01 && data[at + 2] == 0x03;
 }
 
+// The address a datagram came from, as text ("?" when not IP).
+std::string SourceText(const sockaddr_storage& from) {
+  char text[INET6_ADDRSTRLEN] = "?";
+  if (from.ss_family == AF_INET) {
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&from)->sin_addr, text, sizeof text);
+  } else if (from.ss_family == AF_INET6) {
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&from)->sin6_addr, text, sizeof text);
+  }
+  return text;
+}
+
 void CloseTransport(netsnmp_transport* transport) {
   if (transport == nullptr) return;
   if (transport->f_close != nullptr) transport->f_close(transport);
   netsnmp_transport_free(transport);
 }
 
+// Encodes `pdu` as `session` would send it; empty when it cannot be.
+// Under the library lock.
+std::vector<uint8_t> Encode(netsnmp_pdu* pdu, netsnmp_session* session) {
+  size_t size = 2048;
+  auto* buffer = static_cast<u_char*>(std::malloc(size));
+  if (buffer == nullptr) return {};
+  size_t offset = 0;
+  size_t length = size;
+  std::vector<uint8_t> out;
+  const bool reverse = netsnmp_ds_get_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_REVERSE_ENCODE) != 0;
+  if (snmp_build(&buffer, reverse ? &size : &length, &offset, session, pdu) == 0) {
+    // Built from the end of the (possibly grown) buffer, or from its start.
+    if (reverse) {
+      out.assign(buffer + size - offset, buffer + size);
+    } else {
+      out.assign(buffer, buffer + length);
+    }
+  }
+  std::free(buffer);
+  return out;
+}
+
+// The Response that acknowledges the inform `pdu` (the same bindings, no
+// error), in the inform's version, community or security parameters.
+std::vector<uint8_t> Acknowledgement(netsnmp_pdu* pdu, netsnmp_session* context) {
+  std::unique_ptr<netsnmp_pdu, PduDeleter> response(snmp_clone_pdu(pdu));
+  if (!response) return {};
+  response->command = SNMP_MSG_RESPONSE;
+  response->errstat = 0;
+  response->errindex = 0;
+  response->flags &= ~UCD_MSG_FLAG_EXPECT_RESPONSE;
+  return Encode(response.get(), context);
+}
+
+// The Report for an SNMPv3 message that the security model refused with
+// `error`, as an SNMPv3 engine answers one.
+std::vector<uint8_t> Report(netsnmp_pdu* pdu, int error, netsnmp_session* context) {
+  const u_long flags = pdu->flags;
+  pdu->flags |= UCD_MSG_FLAG_FORCE_PDU_COPY;
+  std::unique_ptr<netsnmp_pdu, PduDeleter> report(snmp_clone_pdu(pdu));
+  pdu->flags = flags;
+  if (!report) return {};
+  report->flags = flags;
+  if (snmpv3_make_report(report.get(), error) != SNMPERR_SUCCESS) return {};
+  return Encode(report.get(), context);
+}
+
 }  // namespace
 
-TrapReceiver::TrapReceiver() = default;
+TrapReceiver::TrapReceiver()
+    : overflowWarnings_("trap_overflow", "traps dropped at the limits", 1, nullptr, nullptr,
+                        [](uint64_t n, const std::string&) {
+                          return StringPrintf(
+                              "%llu traps were dropped because they arrived faster than the agent could take them.",
+                              static_cast<unsigned long long>(n));
+                        }),
+      refusedWarnings_("snmpv3_refused", "refused SNMPv3 traps", 1, nullptr, nullptr,
+                       [](uint64_t n, const std::string&) {
+                         return StringPrintf("%llu SNMPv3 traps were refused (unknown user or engine, wrong key, or "
+                                             "outside the time window).",
+                                             static_cast<unsigned long long>(n));
+                       }),
+      v3OnlyWarnings_("v3_only_refused", "SNMPv1/SNMPv2c traps", 1, nullptr, nullptr,
+                      [](uint64_t n, const std::string&) {
+                        return StringPrintf("%llu further SNMPv1/SNMPv2c traps and informs were refused in the last "
+                                            "minute: only SNMPv3 is accepted (v3-only on).",
+                                            static_cast<unsigned long long>(n));
+                      }) {}
 
 TrapReceiver::~TrapReceiver() { Stop(); }
 
 bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap,
-                          bool* refused) {
-  if (refused != nullptr) *refused = false;
+                          Details* details) {
+  Details ignored;
+  Details& out = details != nullptr ? *details : ignored;
+  out = Details();
   if (data == nullptr || length == 0 || length > kMaxDatagram) return false;
   // net-snmp's parsers take a non-const buffer; work on a copy.
   std::vector<u_char> packet(data, data + length);
@@ -193,24 +272,38 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
   std::unique_ptr<netsnmp_pdu, PduDeleter> pdu(
       static_cast<netsnmp_pdu*>(std::calloc(1, sizeof(netsnmp_pdu))));
   if (!pdu) return false;
+  netsnmp_session context;
+  snmp_sess_init(&context);
   if (pduStart == nullptr) {
     // Not community-based: an SNMPv3 message, checked (digest, time
     // window), decrypted and parsed by the security model, whose state the
     // held lock guards.
     if (!IsSnmpV3Message(packet.data(), length)) return false;
-    netsnmp_session context;
-    snmp_sess_init(&context);
+    out.version = SNMP_VERSION_3;
     context.version = SNMP_VERSION_3;
+    // Authoritative for what asks for a report (informs, discovery), not
+    // for traps: the sender's engine is theirs.
+    context.isAuthoritative = SNMP_SESS_UNKNOWNAUTH;
     remaining = length;
     pdu->version = SNMP_VERSION_3;
     const int result = snmpv3_parse(pdu.get(), packet.data(), &remaining, nullptr, &context);
     if (result != SNMPERR_SUCCESS) {
-      if (refused != nullptr) *refused = result != SNMPERR_ASN_PARSE_ERR && result != SNMPERR_BAD_VERSION;
+      if (result == SNMPERR_ASN_PARSE_ERR || result == SNMPERR_BAD_VERSION) return false;
+      // A sender that asks for a report (a confirmed request, or a message
+      // with the reportable flag and nothing readable) is told why.
+      if (SNMP_CMD_CONFIRMED(pdu->command) || (pdu->command == 0 && (pdu->flags & SNMP_MSG_FLAG_RPRT_BIT))) {
+        out.answer = Report(pdu.get(), result, &context);
+      }
+      // Finding this engine and its time is how a sender of informs starts.
+      const bool handshake = !out.answer.empty() && (result == SNMPERR_USM_UNKNOWNENGINEID ||
+                                                     result == SNMPERR_USM_NOTINTIMEWINDOW);
+      out.refused = !handshake;
       return false;
     }
     version = SNMP_VERSION_3;
   } else {
     if (version != SNMP_VERSION_1 && version != SNMP_VERSION_2c) return false;
+    out.version = version;
     pdu->version = version;
     if (snmp_pdu_parse(pdu.get(), pduStart, &remaining) != 0) return false;
   }
@@ -233,10 +326,21 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
     decoded.timeStamp = static_cast<uint32_t>(pdu->time);
     decoded.bindings = std::move(bindings);
   } else {
-    // Only unconfirmed notifications: an Inform would wait for an answer
-    // that this receiver does not give.
-    if (pdu->command != SNMP_MSG_TRAP2) return false;
+    if (pdu->command != SNMP_MSG_TRAP2 && pdu->command != SNMP_MSG_INFORM) return false;
     if (!MapNotification(std::move(bindings), source, &decoded)) return false;
+    if (pdu->command == SNMP_MSG_INFORM) {
+      if (version != SNMP_VERSION_3) {
+        // The Response carries the inform's community (the PDU, freed with
+        // it, owns the copy).
+        context.version = version;
+        pdu->community = static_cast<u_char*>(netsnmp_memdup(community.data(), communityLength));
+        pdu->community_len = pdu->community != nullptr ? communityLength : 0;
+      }
+      out.inform = true;
+      out.answer = Acknowledgement(pdu.get(), &context);
+      // An inform that cannot be acknowledged would be sent again and again.
+      if (out.answer.empty()) return false;
+    }
   }
   *trap = std::move(decoded);
   return true;
@@ -344,15 +448,25 @@ bool TrapReceiver::Take(Trap* trap) {
 }
 
 const char* TrapReceiver::DropName(Drop reason) {
-  static const char* const kNames[kDropReasons] = {"source_share",      "queue_full", "socket_buffer",
-                                                    "too_many_bindings", "truncated",  "malformed"};
+  static const char* const kNames[kDropReasons] = {"source_share", "queue_full", "socket_buffer", "too_many_bindings",
+                                                    "truncated",    "malformed",  "v3_only"};
   return kNames[static_cast<size_t>(reason)];
 }
 
 void TrapReceiver::Count(Drop reason, uint64_t count) {
   drops_[static_cast<size_t>(reason)].fetch_add(count);
   dropped_.fetch_add(count);
-  if (reason != Drop::kTruncated && reason != Drop::kMalformed) overflow_.fetch_add(count);
+  if (reason <= Drop::kTooManyBindings) {
+    overflow_.fetch_add(count);
+    overflowWarnings_.Report("", count);
+  }
+}
+
+void TrapReceiver::Answer(const std::vector<uint8_t>& answer, const sockaddr_storage& to, socklen_t length) {
+  // A datagram the system will not take now is lost like any on UDP: the
+  // sender tries again.
+  (void)::sendto(socket_, answer.data(), answer.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
+                 length);
 }
 
 size_t TrapReceiver::QueuedSize(const Trap& trap) {
@@ -418,25 +532,35 @@ void TrapReceiver::Receive() {
     return;
   }
   Trap trap;
-  bool refused = false;
-  if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap, &refused)) {
-    if (refused) {
+  Details details;
+  if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap, &details)) {
+    if (details.refused) {
       // Not malformed: refused by the security model, counted on its own.
       dropped_.fetch_add(1);
       refused_.fetch_add(1);
-      // Wakes the taker, which reports refusals (at most once a minute).
-      event_.Set();
-    } else {
+      refusedWarnings_.Report("");
+    } else if (details.answer.empty()) {
       Count(Drop::kMalformed);
       NoteMalformed(from);
     }
+    // What the sender asked for (a report) is owed whether or not it counts.
+    if (!details.answer.empty()) Answer(details.answer, from, message.msg_namelen);
+    return;
+  }
+  if (details.version != SNMP_VERSION_3 && v3Only_.load()) {
+    Count(Drop::kV3Only);
+    v3OnlyWarnings_.Warn("", StringPrintf("An SNMP%s %s from %s was refused: only SNMPv3 is accepted (v3-only on).",
+                                          details.version == SNMP_VERSION_1 ? "v1" : "v2c",
+                                          details.inform ? "inform" : "trap", SourceText(from).c_str()));
     return;
   }
   trap.arrival = arrival;
   if (!Enqueue(key, std::move(trap), &reason)) {
+    // Not acknowledged: the sender of an inform tries again later.
     Count(reason);
     return;
   }
+  if (details.inform) Answer(details.answer, from, message.msg_namelen);
   event_.Set();
 }
 
@@ -483,13 +607,8 @@ void TrapReceiver::NoteMalformed(const sockaddr_storage& from) {
   // Anyone can send them: a few lines a minute for each sender, then a
   // summary (written through the program's event log).
   static auto* malformed = new RepeatedWarnings("malformed_datagrams", "malformed datagrams", 1);
-  char text[INET6_ADDRSTRLEN] = "?";
-  if (from.ss_family == AF_INET) {
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&from)->sin_addr, text, sizeof text);
-  } else if (from.ss_family == AF_INET6) {
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&from)->sin6_addr, text, sizeof text);
-  }
-  malformed->Warn(text, std::string("A datagram from ") + text + " that is not a well-formed SNMP trap was dropped.");
+  const std::string text = SourceText(from);
+  malformed->Warn(text, "A datagram from " + text + " that is not a well-formed SNMP trap was dropped.");
 }
 
 void TrapReceiver::NoteSocketDrops(const msghdr& message) {

@@ -12,8 +12,22 @@
 // snmpTrapAddress.0 or else the datagram's source; sysUpTime.0 and
 // snmpTrapOID.0 are not passed on as bindings.
 //
+// Informs (SNMPv2c, and SNMPv3 sent to this process's own engine as a user
+// of SetLocalUsers) are queued like traps and acknowledged with a Response
+// once queued; one turned away at a limit is not acknowledged, so its sender
+// tries again. SNMPv3 engine discovery and time synchronisation (the
+// Reports a sender of informs asks for) are answered. With SetV3Only on,
+// well-formed SNMPv1 and SNMPv2c messages are dropped and counted (kV3Only).
+//
 // A datagram that is not a well-formed SNMPv1 trap or SNMPv2c notification is
 // dropped and counted; nothing a peer sends can stop the receiver.
+//
+// Warnings, written through RepeatedWarnings (never one per datagram):
+// traps dropped at the limits ("N traps were dropped because they arrived
+// faster than the agent could take them.") and SNMPv3 messages refused by
+// the security model ("N SNMPv3 traps were refused ..."), each the first at
+// once and the rest of that minute in one line when it ends; SNMPv1/SNMPv2c
+// traps refused in v3-only mode the same way, the first naming its source.
 //
 // Each trap is stamped with the time it arrived. Traps wait in one queue per
 // source (the IPv4 address the datagram came from), and Take serves the
@@ -38,6 +52,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/eventlog/repeated_warnings.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
@@ -79,8 +94,9 @@ class TrapReceiver {
     kTooManyBindings, // more than kMaxBindings bindings
     kTruncated,       // larger than a UDP payload can be
     kMalformed,       // not a well-formed trap or notification
+    kV3Only,          // SNMPv1 or SNMPv2c while only SNMPv3 is accepted
   };
-  static constexpr size_t kDropReasons = 6;
+  static constexpr size_t kDropReasons = 7;
   // The name of a reason in the metrics ("source_share", ...).
   static const char* DropName(Drop reason);
 
@@ -108,9 +124,10 @@ class TrapReceiver {
   int Start(const std::string& listenAddress, std::string* error);
   // Ends the thread and closes the transport; the queue is kept.
   void Stop();
+  // Whether SNMPv1 and SNMPv2c messages are refused from now on.
+  void SetV3Only(bool on) { v3Only_.store(on); }
 
-  // Set while traps are queued (and possibly longer: the taker resets it),
-  // and when an SNMPv3 message was refused.
+  // Set while traps are queued (and possibly longer: the taker resets it).
   ManualResetEvent& Event() { return event_; }
   // Takes the oldest queued trap of the next source in turn; false when no
   // trap is queued.
@@ -130,19 +147,34 @@ class TrapReceiver {
   // counts.
   static size_t QueuedSize(const Trap& trap);
 
+  // What Decode found besides the trap.
+  struct Details {
+    long version = -1;     // 0 SNMPv1, 1 SNMPv2c, 3 SNMPv3; -1 unread
+    bool inform = false;   // a confirmed notification
+    bool refused = false;  // an SNMPv3 message the security model refused
+    // What is owed to the sender: the Response that acknowledges an inform
+    // (to be sent once it is queued), or the Report that a refused SNMPv3
+    // message asks for (engine discovery, time synchronisation, a wrong
+    // key; to be sent at once). Empty when nothing is owed.
+    std::vector<uint8_t> answer;
+  };
+
   // Decodes one datagram. `source` is the sender's IPv4 address (four
   // octets), used as the agent address of an SNMPv2c notification that does
   // not carry snmpTrapAddress.0. Returns false when the datagram is not a
-  // well-formed SNMPv1 trap or SNMPv2c notification, or an SNMPv3 trap
-  // (SNMPv2 form) that the security model accepts; `*refused`, when given,
-  // then says whether it was an SNMPv3 message the security model refused.
+  // well-formed SNMPv1 trap, SNMPv2c notification or inform, or an SNMPv3
+  // notification or inform that the security model accepts.
   //
   // An SNMPv3 trap is checked against the process's USM user list: the
   // sender is authoritative, so it needs an entry for the sender's engine ID
   // and the trap's user, which a v3 management session to that device makes
   // (SnmpMgrOpenV3) — the engine ID is learned by polling, nobody types it.
+  // An SNMPv3 inform is sent to this process's engine (the receiver is
+  // authoritative): its user is one of SnmpMgrSetLocalUsers. The discovery
+  // of this engine and the synchronisation of its time are not refusals:
+  // they get their Report and are not counted.
   static bool Decode(const uint8_t* data, size_t length, const uint8_t source[4], Trap* trap,
-                     bool* refused = nullptr);
+                     Details* details = nullptr);
 
  private:
   void Run();
@@ -158,6 +190,7 @@ class TrapReceiver {
   // a limit.
   bool Enqueue(uint32_t source, Trap trap, Drop* reason);
   void Count(Drop reason, uint64_t count = 1);
+  void Answer(const std::vector<uint8_t>& answer, const sockaddr_storage& to, socklen_t length);
   // Counts the datagrams the system dropped since the last one read.
   // Counts a datagram dropped as malformed, and logs the first few of each sender.
   static void NoteMalformed(const sockaddr_storage& from);
@@ -175,6 +208,10 @@ class TrapReceiver {
   int socket_ = -1;
   int wakeFd_ = -1;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> v3Only_{false};
+  RepeatedWarnings overflowWarnings_;
+  RepeatedWarnings refusedWarnings_;
+  RepeatedWarnings v3OnlyWarnings_;
   std::atomic<uint64_t> received_{0};
   std::atomic<uint64_t> dropped_{0};
   std::atomic<uint64_t> overflow_{0};

@@ -123,6 +123,23 @@ TEST_F(Notifications, EveryKindArrivesAtSnmptrapdWithTheTrapsFacts) {
     EXPECT_EQ(Count(TrapStatistics::Instance().notificationsAcknowledged, host), acknowledged + (row.inform ? 1 : 0));
     received = traps.size();
   }
+  // v3-only, turned on while running: the SNMPv2c target gets nothing (said
+  // once), the SNMPv3 one still does.
+  SnmpV3Credentials v3Only = *SnmpV3CredentialStore::Instance().Current();
+  v3Only.SetV3Only(true);
+  SnmpV3CredentialStore::Instance().Set(v3Only);
+  const std::string port = std::to_string(receiver.Port());
+  for (const char* kind : {"v2c-trap public", "v2c-inform public", "v3-trap ops"}) {
+    dir_.Write("targets.ini", "127.0.0.1 " + port + " " + kind + "\n");
+    sender.Send(StatusChange());
+    sender.WaitIdle();
+  }
+  ASSERT_EQ(receiver.WaitForTraps(received + 1).size(), received + 1) << receiver.Output();
+  EXPECT_NE(receiver.Traps().back().find("SNMP v3"), std::string::npos) << receiver.Traps().back();
+  ++received;
+  EXPECT_EQ(log_.Count("WARNING: v3-only is on: the notifications to the SNMPv2c targets " + host + " are not sent"), 1);
+  v3Only.SetV3Only(false);
+  SnmpV3CredentialStore::Instance().Set(v3Only);
   // A changed pass phrase is used from the next notification on: the
   // receiver, which knows the old one only, logs nothing.
   SnmpV3Credentials changed = *SnmpV3CredentialStore::Instance().Current();
@@ -135,7 +152,7 @@ TEST_F(Notifications, EveryKindArrivesAtSnmptrapdWithTheTrapsFacts) {
   sender.WaitIdle();
   ::usleep(300 * 1000);
   EXPECT_EQ(receiver.Traps().size(), received) << receiver.Output();
-  EXPECT_EQ(Count(TrapStatistics::Instance().notificationsSent, host), 5u);
+  EXPECT_EQ(Count(TrapStatistics::Instance().notificationsSent, host), 6u);
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, host), 0u);
   // The metrics count per target; no pass phrase in them, an event or the
   // receiver's log.
@@ -186,6 +203,18 @@ TEST_F(Notifications, InformToADownReceiverIsRetriedDeliveredOnceOrGivenUp) {
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsRetried, silentHost), 2u);
   EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, silentHost), 1u);
   EXPECT_EQ(log_.Count("WARNING: The notification to " + silentHost + " failed: given up after 3 tries"), 1);
+
+  // At a stop what waits is tried at once, then given up in one WARNING.
+  quick.retries = 40;
+  quick.firstWait = 60s;
+  NotificationSender stopping = MakeSender(quick);
+  for (int i = 0; i < 3; ++i) stopping.Send(StatusChange());
+  ASSERT_TRUE(test::WaitUntil([&] { return Count(TrapStatistics::Instance().notificationsRetried, silentHost) >= 3; }));
+  const uint64_t sent = Count(TrapStatistics::Instance().notificationsSent, silentHost);
+  stopping.Finish(1s);
+  EXPECT_GT(Count(TrapStatistics::Instance().notificationsSent, silentHost), sent);
+  EXPECT_EQ(log_.Count("WARNING: 3 notifications to " + silentHost + " were given up: the agent stopped."), 1);
+  EXPECT_EQ(Count(TrapStatistics::Instance().notificationsFailed, silentHost), 4u);
 }
 
 // The real agent, started twice from one program directory: one engine ID,

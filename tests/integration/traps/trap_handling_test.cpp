@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "agent/core/agent_host.h"
+#include "agent/core/snmp_v3_credential_store.h"
 #include "agent/traps/notification_sender.h"
 #include "platform/sysinfo/system_info.h"
 #include "tests/support/agent_process.h"
@@ -368,6 +369,17 @@ TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
   destinations_->Add("127.0.0.1");
   sender_->NotifyStatusChange("tc01", 2);
   EXPECT_EQ(daemon.WaitForTraps(1).size(), 1u);
+  // v3-only, turned on while running: no SNMPv1 trap (it carries a
+  // community), said once however many changes follow; off, they go again.
+  SnmpV3Credentials v3Only;
+  v3Only.SetV3Only(true);
+  SnmpV3CredentialStore::Instance().Set(v3Only);
+  for (int i = 0; i < 2; ++i) sender_->NotifyStatusChange("tc01", 2);
+  sender_->WaitForStatusTraps();
+  SnmpV3CredentialStore::Instance().Set(SnmpV3Credentials());
+  sender_->NotifyStatusChange("tc01", 2);
+  EXPECT_EQ(daemon.WaitForTraps(2).size(), 2u) << daemon.Output();
+  EXPECT_EQ(log_.Count("WARNING: v3-only is on: the SNMPv1 traps to the trap hosts of client.ini are not sent"), 1);
 }
 
 }  // namespace

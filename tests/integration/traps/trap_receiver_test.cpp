@@ -171,7 +171,10 @@ TEST_F(TrapReceiving, StampsArrivalAndTurnsAwayTrapsWithTooManyBindingsCountingT
 // engine ID and user (made here, as polling the device makes it, by a v3
 // session that knows the engine) lets the right key in; a wrong key, an
 // unknown user or an engine never polled is refused and counted, not queued.
-TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngine) {
+// snmpinform -v3 goes to the receiver's own engine (its users set as the
+// agent sets the assigned profiles'): acknowledged, or with a wrong key
+// refused and not. v3-only refuses SNMPv1/v2c (an inform unacknowledged).
+TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngineAndInformsAreAcknowledged) {
   ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13163"));
   const std::string engine = "800012340102030405";
   SnmpMgrUsm usm;
@@ -181,6 +184,7 @@ TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngine) {
   usm.authPassPhrase = "trap-auth-pass";
   usm.priv = SnmpMgrUsm::Priv::kAes128;
   usm.privPassPhrase = "trap-priv-pass";
+  ASSERT_TRUE(SnmpMgrSetLocalUsers({usm}));
   for (size_t i = 0; i < engine.size(); i += 2) {
     usm.engineId += static_cast<char>(std::stoi(engine.substr(i, 2), nullptr, 16));
   }
@@ -188,34 +192,52 @@ TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngine) {
   ASSERT_NE(session, nullptr);
   SnmpMgrClose(session);
 
+  const std::string user = " -u kor-trap -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass";
+  const std::string wrongKey = " -u kor-trap -a SHA-256 -A wrong-auth-pass -x AES -X trap-priv-pass";
+  const std::string trap = "snmptrap -v3 -l authPriv -e 0x" + engine;
+  const std::string inform = "snmpinform -t 1 -r 1 -v3 -l authPriv";
+  const std::string v2c = " -v 2c -c public -t 1 -r 0 127.0.0.1:13163 '' .1.3.6.1.4.1.4413.7.0.5 .1.3.6.1.2.1.1.5.0 s 'tape one'";
+  enum Outcome { kReceived, kRefused, kV3Only };
   struct Case {
-    std::string options;
-    bool received;
+    bool v3Only;
+    std::string command;
+    Outcome outcome;
+    bool acknowledged;  // the tool's exit status 0 (a trap's always)
   };
   const Case cases[] = {
-      {"-e 0x" + engine + " -u kor-trap -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", true},
-      {"-e 0x" + engine + " -u kor-trap -a SHA-256 -A wrong-auth-pass -x AES -X trap-priv-pass", false},
-      {"-e 0x" + engine + " -u nobody -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", false},
-      {"-e 0x800012340999 -u kor-trap -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", false},
+      {false, trap + user, kReceived, true}, {false, trap + wrongKey, kRefused, true},
+      {false, trap + " -u nobody -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass", kRefused, true},
+      {false, "snmptrap -v3 -l authPriv -e 0x800012340999" + user, kRefused, true},
+      {false, inform + user, kReceived, true}, {false, inform + wrongKey, kRefused, false},
+      {false, "snmpinform" + v2c, kReceived, true}, {true, "snmptrap" + v2c, kV3Only, true},
+      {true, "snmpinform" + v2c, kV3Only, false}, {true, inform + user, kReceived, true},
   };
-  uint64_t refused = 0;
+  const std::string notification = " 127.0.0.1:13163 '' .1.3.6.1.4.1.4413.7.0.5 .1.3.6.1.2.1.1.5.0 s 'tape one'";
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.options);
-    ASSERT_EQ(RunCommand("snmptrap -v3 -l authPriv " + c.options + " 127.0.0.1:13163 '' .1.3.6.1.4.1.4413.7.0.5 "
-                         ".1.3.6.1.2.1.1.5.0 s 'tape one'"),
-              0);
+    SCOPED_TRACE(c.command);
+    receiver_.SetV3Only(c.v3Only);
+    const uint64_t refused = receiver_.RefusedCount();
+    const uint64_t v3Only = receiver_.DroppedFor(TrapReceiver::Drop::kV3Only);
+    const bool complete = c.command.find("127.0.0.1:13163") != std::string::npos;
+    EXPECT_EQ(RunCommand(c.command + (complete ? "" : notification) + " >/dev/null 2>&1") == 0, c.acknowledged);
     TrapReceiver::Trap trap;
-    if (c.received) {
+    if (c.outcome == kReceived) {
       ASSERT_TRUE(NextTrap(receiver_, &trap));
       EXPECT_EQ(trap.enterprise, (std::vector<uint32_t>{1, 3, 6, 1, 4, 1, 4413, 7}));
       EXPECT_EQ(trap.specificTrap, 5);
       ASSERT_EQ(trap.bindings.size(), 1u);
       EXPECT_EQ(trap.bindings[0].octets, "tape one");
     } else {
-      ++refused;
-      ASSERT_TRUE(test::WaitUntil([&] { return receiver_.RefusedCount() == refused; }, std::chrono::seconds(10),
-                                  std::chrono::milliseconds(20)));
+      ASSERT_TRUE(test::WaitUntil(
+          [&] {
+            return c.outcome == kRefused ? receiver_.RefusedCount() > refused
+                                         : receiver_.DroppedFor(TrapReceiver::Drop::kV3Only) > v3Only;
+          },
+          std::chrono::seconds(10), std::chrono::milliseconds(20)));
       EXPECT_FALSE(receiver_.Take(&trap));
     }
   }
+  // The discovery and time synchronisation of the informs were not refusals.
+  EXPECT_EQ(receiver_.RefusedCount(), 4u);
+  EXPECT_EQ(receiver_.DroppedFor(TrapReceiver::Drop::kMalformed), 0u);
 }

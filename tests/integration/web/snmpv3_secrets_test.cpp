@@ -5,7 +5,8 @@
 // of korsnmpv3, which reads them from a file and from standard input. One
 // element is polled over v3, one refused with a wrong pass phrase, so both
 // the happy and the failing paths have written what they write; then a v3
-// trap from the polled device is logged and one with a wrong key counted.
+// trap and a v3 inform from the polled device are logged and those with a
+// wrong key counted.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -76,24 +77,40 @@ TEST_F(SnmpV3Secrets, NoPassPhraseInAnyPageEventLogOrProcessListing) {
     return status.substr(at, status.find_first_of("\",}", at) - at);
   };
   const std::string engineId = field("engineId");
-  for (const char* key : {good.authPass, "wrong-trap-pass-phrase"}) {
-    ASSERT_EQ(RunCommand(StringPrintf("snmptrap -v3 -e 0x%s -Z %s,%d -u %s -l authPriv -a SHA-256 -A %s -x AES -X %s "
-                                      "127.0.0.1:%d '' .1.3.6.1.6.3.1.1.5.1 .1.3.6.1.6.3.18.1.3.0 a 127.0.6.1",
-                                      engineId.c_str(), field("engineBoots").c_str(),
-                                      std::stoi(field("engineTime")) + 2, good.user, key, good.privPass, trapPort_)),
-              0);
+  const std::string keys = StringPrintf("-u %s -l authPriv -a SHA-256 -A KEY -x AES -X %s 127.0.0.1:%d ''", good.user,
+                                        good.privPass, trapPort_);
+  // The same user's informs go to the agent's own engine: acknowledged (a
+  // warm start logged), or with a wrong key refused and not acknowledged.
+  const std::string trap = StringPrintf("snmptrap -v3 -e 0x%s -Z %s,%d ", engineId.c_str(),
+                                        field("engineBoots").c_str(), std::stoi(field("engineTime")) + 2) +
+                           keys + " .1.3.6.1.6.3.1.1.5.1";
+  const std::string inform = "snmpinform -t 2 -r 1 -v3 " + keys + " .1.3.6.1.6.3.1.1.5.2";
+  struct Send {
+    std::string command;
+    const char* key;
+    bool acknowledged;
+  } sends[] = {{trap, good.authPass, true}, {trap, "wrong-trap-pass-phrase", true},
+               {inform, good.authPass, true}, {inform, "wrong-inform-pass-phrase", false}};
+  for (const Send& send : sends) {
+    SCOPED_TRACE(send.command);
+    std::string command = send.command;
+    command.replace(command.find("KEY"), 3, send.key);
+    EXPECT_EQ(RunCommand(command + " .1.3.6.1.6.3.18.1.3.0 a 127.0.6.1 2>/dev/null") == 0, send.acknowledged);
   }
-  ASSERT_TRUE(WaitUntil([&] { return ReadFile(dir_.File("events.log")).find("cold start") != std::string::npos; }, 20s,
-                        100ms))
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string events = ReadFile(dir_.File("events.log"));
+        return events.find("cold start") != std::string::npos && events.find("warm start") != std::string::npos;
+      },
+      20s, 100ms))
       << ReadFile(dir_.File("events.log")) << Page("metrics", jar).body;
   ASSERT_TRUE(WaitUntil(
-      [&] { return Page("metrics", jar).body.find("koragent_traps_snmpv3_refused_total 1") != std::string::npos; },
+      [&] { return Page("metrics", jar).body.find("koragent_traps_snmpv3_refused_total 2") != std::string::npos; },
       20s, 100ms));
   const std::string events = ReadFile(dir_.File("events.log"));
   EXPECT_EQ(events.find("cold start"), events.rfind("cold start")) << "logged once";
-  EXPECT_TRUE(WaitUntil(
-      [&] { return ReadFile(dir_.File("events.log")).find("1 SNMPv3 traps were refused") != std::string::npos; }, 20s,
-      100ms));
+  EXPECT_EQ(events.find("warm start"), events.rfind("warm start")) << "logged once";
+  EXPECT_NE(events.find("1 SNMPv3 traps were refused"), std::string::npos);
 
   std::string everything = status;
   for (const char* page : {"elements.html", "agent_config.htm", "kor.xml", "events.json?limit=1000", "events.html",

@@ -54,3 +54,23 @@ TEST(RepeatedWarnings, WritesTheFirstOnesThenOneSummaryAMinute) {
     EXPECT_EQ(c.summarised, 999u + 499 + 1);
   }
 }
+
+// A kind that reports counts in its own words (the trap queue's drops): the
+// first of a quiet minute at once with its count, the rest of the minute in
+// one line when it ends, all of them added up.
+TEST(RepeatedWarnings, ReportsCountsInTheKindsOwnWords) {
+  test::ManualClock clock;
+  std::vector<std::string> lines;
+  RepeatedWarnings w("test_counts", "dropped", 1, [&](const std::string& t) { lines.push_back(t); }, &clock,
+                     [](uint64_t n, const std::string&) { return std::to_string(n) + " dropped."; });
+  w.Report("", 3);   // the first: at once
+  clock.Advance(10s);
+  w.Report("", 7);
+  clock.Advance(30s);
+  w.Report("", 15);
+  clock.Advance(20s);
+  w.Flush();         // a minute after the first
+  clock.Advance(120s);
+  w.Report("");      // quiet for long: at once
+  EXPECT_EQ(lines, (std::vector<std::string>{"3 dropped.", "22 dropped.", "1 dropped."}));
+}

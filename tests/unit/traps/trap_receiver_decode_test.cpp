@@ -101,6 +101,17 @@ TEST(TrapReceiverDecode, V2NotificationMapsToEnterpriseSpecificTrap) {
   EXPECT_EQ(trap.enterprise, Ids({1, 3, 6, 1, 4, 1, 4413, 2}));
   EXPECT_EQ(trap.specificTrap, 9);
   EXPECT_TRUE(trap.bindings.empty());
+
+  // An inform is the same notification, and owes the Response that repeats
+  // its request id, community and bindings.
+  const Bytes inform = V2Pdu("public", 0xA6, Cat({SysUpTime(1), TrapOid(Oid({1, 3, 6, 1, 4, 1, 4413, 0, 7}))}));
+  TrapReceiver::Details details;
+  ASSERT_TRUE(TrapReceiver::Decode(inform.data(), inform.size(), kSource, &trap, &details));
+  EXPECT_EQ(trap.specificTrap, 7);
+  EXPECT_TRUE(details.inform);
+  Bytes response = inform;
+  response[std::string(inform.begin(), inform.end()).find('\xA6')] = 0xA2;
+  EXPECT_EQ(details.answer, response);
 }
 
 TEST(TrapReceiverDecode, V2StandardTrapsBecomeGenericTraps) {
@@ -140,10 +151,8 @@ TEST(TrapReceiverDecode, RefusesWhatIsNotATrap) {
   EXPECT_FALSE(DecodeBytes(overlong, &trap));
   Bytes huge = {0x30, 0x84, 0x7f, 0xff, 0xff, 0xff, 0x02, 0x01, 0x00};
   EXPECT_FALSE(DecodeBytes(huge, &trap));
-  // Requests, informs, a notification without snmpTrapOID.0, SNMPv3.
+  // Requests, a notification without snmpTrapOID.0, SNMPv3.
   EXPECT_FALSE(DecodeBytes(V2Pdu("public", 0xA0, VarBind(Oid({1, 3, 6, 1, 2, 1, 1, 5, 0}), Null())), &trap));
-  EXPECT_FALSE(DecodeBytes(
-      V2Pdu("public", 0xA6, Cat({SysUpTime(1), TrapOid(Oid({1, 3, 6, 1, 4, 1, 4413, 0, 7}))})), &trap));
   EXPECT_FALSE(DecodeBytes(V2Pdu("public", 0xA7, SysUpTime(1)), &trap));
   EXPECT_FALSE(DecodeBytes(Tlv(0x30, Cat({Int(3), Tlv(0x30, Int(1))})), &trap));
   // An SNMPv1 message that carries an SNMPv2 PDU type.

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "agent/traps/status_refresher.h"
-#include "agent/traps/trap_drop_report.h"
 #include "platform/sync/worker_thread.h"
 #include "tests/support/manual_clock.h"
 
@@ -117,31 +116,6 @@ TEST(StatusRefresherTest, PassesAreSpacedByTheIntervalAndTheTrappingElementGoesF
     EXPECT_EQ(passes.load(), step.passes) << step.advance.count();
     std::lock_guard<std::mutex> hold(mutex);
     EXPECT_EQ(singles, step.singles) << step.advance.count();
-  }
-}
-
-TEST(TrapDropReportTest, ReportsAtOnceThenAtMostOnceAMinuteWithTheCountSinceTheLast) {
-  test::ManualClock clock;
-  TrapDropReport report(&clock);
-  const std::string tail = " traps were dropped because they arrived faster than the agent could take them.";
-  struct Step {
-    std::chrono::seconds advance;
-    uint64_t total;
-    std::optional<std::string> text;
-    std::optional<std::chrono::milliseconds> due;  // after the step
-  };
-  const Step steps[] = {
-      {0s, 0, std::nullopt, std::nullopt},              // nothing dropped
-      {1s, 3, "3" + tail, std::nullopt},               // the first drop: at once
-      {10s, 10, std::nullopt, 50000ms},                // within the minute: waits
-      {30s, 25, std::nullopt, 20000ms},
-      {20s, 25, "22" + tail, std::nullopt},            // a minute after the last
-      {120s, 26, "1" + tail, std::nullopt},            // quiet for long: at once
-  };
-  for (const Step& step : steps) {
-    clock.Advance(step.advance);
-    EXPECT_EQ(report.Check(step.total), step.text) << step.total;
-    EXPECT_EQ(report.Due(step.total), step.due) << step.total;
   }
 }
 

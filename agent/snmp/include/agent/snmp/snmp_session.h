@@ -43,6 +43,9 @@
 
 namespace orla {
 
+struct SnmpMgrUsm;
+struct SnmpV3Profile;
+
 class SnmpSession : public RootObject {
  public:
   // Copies both texts; time-out 5 seconds (5000 ms), 4 retries; closed.
@@ -135,6 +138,9 @@ class SnmpSession : public RootObject {
   // still learns why.
   static uint64_t SecurityFailuresOnThisThread();
   static const std::string& LastSecurityFailureOnThisThread();
+
+  // A profile's parameters in the management API's terms.
+  static SnmpMgrUsm UsmOf(const SnmpV3Profile& profile);
 
   const char* GetAgentAddress() const { return agentAddress_; }
   const char* GetCommunity() const { return community_; }

@@ -10,8 +10,10 @@
 // retries. Every outcome is counted per target (TrapStatistics); an
 // notification that fails or is given up is a WARNING naming the target.
 // No pass phrase reaches a count, an event or a log line: the reports name
-// the target and the reason only.
+// the target and the reason only. In v3-only mode (SnmpV3Credentials) the
+// SNMPv2c targets are skipped: nothing with a community goes out.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,8 +37,17 @@ class NotificationSender {
   // Until every notification so far is sent, acknowledged or given up.
   void WaitIdle() { notifier_.WaitIdle(); }
 
+  // At a normal stop: up to `limit` to deliver the informs that wait, then
+  // one WARNING per target naming it and the count given up.
+  void Finish(std::chrono::milliseconds limit);
+
   // The target file it reads (what the targets page and korsnmpv3 write).
   const std::string& TargetFile() const { return targetFile_; }
+
+  // In v3-only mode: one WARNING when `what` (the receivers that would be
+  // sent a community) starts being skipped, none while it goes on, one
+  // again after v3-only was off in between. Answers `v3Only`.
+  static bool SkipForV3Only(bool v3Only, std::atomic<bool>* skipping, const std::string& what);
 
   // A profile as the SNMP library is handed it.
   static SnmpUsmCredentials UsmCredentials(const SnmpV3Profile& profile);
@@ -50,6 +61,7 @@ class NotificationSender {
   std::string targetFile_;
   std::mutex mutex_;
   std::string lastFileError_;
+  std::atomic<bool> skippingV2c_{false};
   SnmpNotifier notifier_;
 
   static std::atomic<NotificationSender*> instance_;

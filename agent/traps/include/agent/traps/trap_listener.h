@@ -13,18 +13,23 @@
 // read the registry's directory, and the status refresh that follows logged
 // traps runs on the listener's refresh thread (StatusRefresher), which
 // spaces the passes by the KORAGENT_TRAP_REFRESH_INTERVAL setting: a flood
-// costs one pass per interval. Traps the receiver
-// drops at its limits are reported as a WARNING at most once a minute
-// (TrapDropReport). An element that sends more than kTrapsPerMinute traps
+// costs one pass per interval. (What the receiver drops or refuses it
+// reports itself.) An element that sends more than kTrapsPerMinute traps
 // in a minute has the rest counted, not logged, and summarised when its
 // minute ends (RepeatedWarnings, kind "traps"); they start no refresh.
+//
+// The listener hands the receiver what the SNMPv3 credentials say (read
+// again when they change, checked at every wake-up and at least every
+// kCredentialCheck): v3-only on or off, and the users of the assigned
+// profiles, whose SNMPv3 informs this engine accepts.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 #include "agent/core/root_object.h"
 #include "agent/traps/status_refresher.h"
-#include "agent/traps/trap_drop_report.h"
 #include "platform/eventlog/repeated_warnings.h"
 
 namespace orla {
@@ -32,6 +37,7 @@ namespace orla {
 class ElementRegistry;
 class ManualResetEvent;
 class SnmpBinding;
+class SnmpV3Credentials;
 class TrapMessage;
 class TrapSender;
 struct SnmpVarBind;
@@ -39,11 +45,11 @@ struct SnmpVarBind;
 class TrapListener : public RootObject {
  public:
   static constexpr size_t kTrapsPerMinute = 300;
-
+  static constexpr std::chrono::seconds kCredentialCheck{1};
 
   // No listener thread yet. Traps are filtered by `registry`'s elements and
   // logged and followed by status passes through `sender`; both outlive the
-  // listener. `clock` times the dropped-trap warnings and the spacing of
+  // listener. `clock` times the per-element trap warnings and the spacing of
   // status passes (the system's when null).
   TrapListener(ElementRegistry* registry, TrapSender* sender, Clock* clock = nullptr);
   // Ends the thread: it stops at its next wake-up, after the trap it is
@@ -72,14 +78,13 @@ class TrapListener : public RootObject {
   void Routine();
   // Takes every queued trap and hands on those from managed elements.
   void DrainQueue();
-  // Writes the dropped-trap warning when one is due.
-  void ReportDrops();
+  // Hands the receiver the credentials' v3-only switch and inform users
+  // when they changed.
+  void ApplyCredentials();
 
   ElementRegistry* const registry_;
   TrapSender* const sender_;
-  TrapDropReport dropReport_;
-  // The SNMPv3 traps the receiver's security model refused.
-  TrapDropReport refusedReport_;
+  std::shared_ptr<const SnmpV3Credentials> applied_;
   RepeatedWarnings traps_;
   StatusRefresher refresher_;
   std::thread thread_;

@@ -153,6 +153,8 @@ class TrapSender : public RootObject, public StatusChangeListener {
   std::atomic<uint32_t> sequence_{0};
   // The agent's own traps, sent one after another off the callers' threads.
   WorkerThread sendQueue_;
+  // Whether the trap hosts are skipped (v3-only).
+  static inline std::atomic<bool> skippingTrapHosts_{false};
 
   // The sending job: copy of the list, host look-up, one datagram each;
   // and the same facts to the SNMPv2c/SNMPv3 notification targets.

@@ -13,6 +13,12 @@
 // at most kMaxSources sources are told apart in a minute: the occurrences of
 // any further source are counted together under kOtherSources.
 //
+// A kind that reports counts rather than lines (traps dropped at the trap
+// queue's limits: "N traps were dropped because ...") gives a Summary of its
+// own and notes its occurrences with Report: the first line of a quiet
+// minute (with the count that came with it) is written at once, the rest of
+// that minute in one line when it ends, both in the kind's own words.
+//
 // The summaries are written through a sink: the one given to the
 // constructor, otherwise the process's (SetProcessSink; before any, a
 // WARNING entry through EventLogWriter). An instance on the system clock (no
@@ -43,20 +49,27 @@ class RepeatedWarnings {
 
   // Writes one warning text (without the "WARNING: " prefix).
   using Sink = std::function<void(const std::string& text)>;
+  // The words for `count` occurrences from `source` (replaces the standard
+  // summary line).
+  using Summary = std::function<std::string(uint64_t count, const std::string& source)>;
 
   // `kind` names the warnings in the metrics ("refused_credentials");
   // `what` in the summary, plural ("requests with refused credentials").
   RepeatedWarnings(std::string kind, std::string what, size_t freeLines = 1, Sink sink = nullptr,
-                   Clock* clock = nullptr);
+                   Clock* clock = nullptr, Summary summary = nullptr);
   ~RepeatedWarnings();
   RepeatedWarnings(const RepeatedWarnings&) = delete;
   RepeatedWarnings& operator=(const RepeatedWarnings&) = delete;
 
   // One occurrence from `source`: true when the caller is to write its own
   // line for it now, false when it was counted for the summary.
-  bool Note(const std::string& source);
+  // `count` occurrences at once take one line when written.
+  bool Note(const std::string& source, uint64_t count = 1);
   // Note, and when the occurrence is to be written, `text` goes to the sink.
   void Warn(const std::string& source, const std::string& text);
+  // Note `count` occurrences; when they are to be written, the Summary's
+  // words for them go to the sink.
+  void Report(const std::string& source, uint64_t count = 1);
   // Writes the summaries of the minutes that have ended.
   void Flush();
 
@@ -77,7 +90,8 @@ class RepeatedWarnings {
  private:
   struct Window {
     Clock::SteadyTime start;
-    uint64_t seen = 0;
+    uint64_t lines = 0;    // written one by one
+    uint64_t pending = 0;  // counted for the summary
   };
   // The summaries of the windows ended by `now`; the mutex is held.
   std::vector<std::string> EndWindows(Clock::SteadyTime now);
@@ -88,6 +102,7 @@ class RepeatedWarnings {
   const size_t freeLines_;
   const Sink sink_;
   Clock* const clock_;
+  const Summary summary_;
   std::mutex mutex_;
   std::map<std::string, Window> windows_;
   Clock::SteadyTime nextEnd_;  // the earliest end among windows_ (when not empty)

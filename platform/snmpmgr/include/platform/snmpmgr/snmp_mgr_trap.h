@@ -42,6 +42,10 @@ bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAdd
                     int32_t* specificTrap, uint32_t* timeStamp, SnmpVarBindList* variableBindings,
                     std::chrono::system_clock::time_point* arrival);
 
+// From now on, whether the receiver refuses SNMPv1 and SNMPv2c traps and
+// informs (counted as the drop reason "v3_only"); also before listening.
+void SnmpMgrTrapSetV3Only(bool on);
+
 // Datagrams the process's receiver has read, and those it dropped (not a
 // well-formed trap, or the queue was full); 0 before listening.
 uint64_t SnmpMgrTrapsReceived();
@@ -56,7 +60,8 @@ uint64_t SnmpMgrTrapsRefused();
 // Every drop by its reason, each reason named as the metrics name it and
 // listed also at 0: "source_share" (a source past its share of the queue),
 // "queue_full", "socket_buffer", "too_many_bindings" (the overflow above),
-// "truncated" and "malformed" (not a well-formed trap).
+// "truncated" and "malformed" (not a well-formed trap), "v3_only" (SNMPv1
+// or SNMPv2c refused while only SNMPv3 is accepted).
 std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapDrops();
 
 }  // namespace orla

@@ -18,6 +18,7 @@
 // one else up.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/snmpmgr/snmp_mgr.h"
 
@@ -74,6 +75,13 @@ LPSNMP_MGR_SESSION SnmpMgrOpenV3(const char* agentAddress, const SnmpMgrUsm& usm
 // The remote engine as learned by `session` so far. False for a
 // community session.
 bool SnmpMgrEngineOf(LPSNMP_MGR_SESSION session, SnmpMgrEngine* engine);
+
+// The users this process's own engine knows (the SNMPv3 informs it
+// receives are sent to it as one of them): replaces those set before. The
+// first of two with the same user name counts. Key derivation runs outside
+// the library lock. False when a user's protocols or pass phrases cannot be
+// used (the others are set).
+bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users);
 
 // The words for a USM failure code ("Authentication failed", "Unknown
 // user", "Not in time window", ...); null for any other code.

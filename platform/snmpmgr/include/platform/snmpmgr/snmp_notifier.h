@@ -17,6 +17,7 @@
 // when the session opens (and again after a try that failed); an SNMPv3
 // trap is sent with this process's own engine (snmp_local_engine.h), so a
 // receiver knows the user by that engine ID.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -26,6 +27,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/snmpmgr/snmp_usm_credentials.h"
@@ -92,6 +94,10 @@ class SnmpNotifier {
   // Waits until every Send so far has been taken up and every inform has
   // been acknowledged or given up.
   void WaitIdle();
+  // At a stop: tries what waits at once (no back-off) for up to `limit`,
+  // then ends the thread. Answers, per target, the informs still waiting,
+  // which are given up (not reported one by one).
+  std::vector<std::pair<std::string, size_t>> Finish(std::chrono::milliseconds limit);
 
  private:
   struct Target;
@@ -117,6 +123,7 @@ class SnmpNotifier {
   std::condition_variable idle_;
   std::deque<Job> jobs_;
   bool stopping_ = false;
+  std::atomic<bool> draining_{false};
   bool busy_ = false;
 
   // The sender thread's own.

@@ -51,8 +51,8 @@ uint32_t NotificationTargetsPage::ShowTargets(const std::string& notice) {
   // In v3-only mode the targets with a community are kept but not sent to.
   const bool v3Only = SnmpV3CredentialStore::Instance().Current()->V3Only();
   if (v3Only) {
-    Append("<TR class=dark><TD class=dark colspan=3 id=v3_only_notice>v3-only mode is on: "
-           "targets with a community (SNMPv2c) are not used in v3-only mode.</TD></TR>");
+    Append("<TR class=dark><TD class=dark colspan=3><P class=v3-only-notice id=v3_only_notice>v3-only mode is on: "
+           "targets with a community (SNMPv2c) are not used in v3-only mode.</P></TD></TR>");
   }
   Append("<TR class=dark><TH>Target</TH><TH>Kind</TH><TH>Community or profile</TH></TR>");
   for (const NotificationTargetList::Target& t : list.Targets()) {

@@ -33,7 +33,7 @@
     line.id = 'orla-device-engine';
     line.className = 'device-engine';
     add(line, 'SNMPv3 user ', String(v3.user));
-    add(line, ', engine ID ', v3.engineId === null ? 'not yet discovered' : String(v3.engineId));
+    add(line, ', engine ID ', v3.engineId === null ? 'not yet discovered' : '0x' + String(v3.engineId));
     if (v3.engineBoots !== null) {
       line.appendChild(document.createTextNode(', engine boots ' + String(v3.engineBoots) +
                                                ', engine time ' + String(v3.engineTime) + ' s'));

@@ -216,7 +216,7 @@
     if (document.querySelector('form[action="agent_config.html"], form[action="add_element.html"], #console-bar')) {
       loadScript('orla-snmpv3-mode', 'snmpv3_mode.js');
     }
-    if (isDevicePage()) loadScript('orla-device-engine', 'device_engine.js');
+    if (isDevicePage()) loadScript('orla-device-engine-script', 'device_engine.js');
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);

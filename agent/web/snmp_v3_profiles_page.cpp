@@ -82,10 +82,12 @@ uint32_t SnmpV3ProfilesPage::ShowProfiles(const SnmpV3Credentials& credentials, 
          "address; a device no assignment covers is polled with its community. The most specific assignment "
          "wins: one address, then the longest ADDRESS/BITS range, then the default.</TD></TR>");
   if (!notice.empty()) {
-    AppendFormat("<TR class=dark><TD class=dark id=notice role=status>%s</TD></TR>", TextEscape::Html(notice).c_str());
+    AppendFormat("<TR class=dark><TD class=dark><P class=\"dialog-notice done\" id=notice role=status>%s</P></TD></TR>",
+                 TextEscape::Html(notice).c_str());
   }
   if (!error.empty()) {
-    AppendFormat("<TR class=dark><TD class=dark id=error role=alert><B>Not changed:</B> %s</TD></TR>",
+    AppendFormat("<TR class=dark><TD class=dark><P class=\"dialog-notice problem\" id=error role=alert>"
+                 "<B>Not changed:</B> %s</P></TD></TR>",
                  TextEscape::Html(error).c_str());
   }
   // The v3-only switch.
@@ -134,7 +136,7 @@ uint32_t SnmpV3ProfilesPage::ShowProfiles(const SnmpV3Credentials& credentials, 
                  target.c_str(), TextEscape::Html(a.profile).c_str(), kPageLocation, target.c_str(), target.c_str());
   }
   Append("</TABLE>");
-  AppendAssignForm(credentials, form);
+  if (!credentials.Profiles().empty()) AppendAssignForm(credentials, form);
   Append("</TD></TR>");
 
   AppendProfileForm(form);

@@ -4,7 +4,7 @@
 // simulated one answering SNMPv3 only for that user, then polled over v3
 // with the engine the agent learned on its device page; and the v3-only
 // switch beside the agent configuration, with what the pages then say.
-const { test, expect, openFromMenu } = require('../fixtures');
+const { test, expect, openFromMenu, rowOf } = require('../fixtures');
 const { execFileSync } = require('child_process');
 const fs = require('fs');
 const os = require('os');
@@ -22,7 +22,7 @@ const WINDOWS = [['wide', 1280, 800], ['narrow', 390, 844]];
 async function shots(page, shot, name) {
   for (const [size, width, height] of WINDOWS) {
     await page.setViewportSize({ width, height });
-    await shot(page, `${name}-${size}`);
+    await shot(page, `${name}-${size}`, { fullPage: true });
   }
 }
 
@@ -157,8 +157,11 @@ test.describe('SNMPv3', () => {
       await admin.getByRole('button', { name: 'Turn v3-only off' }).click();
       await expect(admin.getByRole('status')).toContainText('SNMPv3-only polling off.');
       expect(fs.readFileSync(CONF, 'utf8')).toContain('v3-only off');
-      await admin.goto('/KOR/');
-      await expect(admin.locator('#console-bar')).toBeVisible();
+      // The devices polled with their community answer again (the scenarios after this one read them).
+      await expect(async () => {
+        await admin.goto('/KOR/');
+        await expect(rowOf(elements, 'tc01')).toHaveClass(/status-ok/, { timeout: 5_000 });
+      }).toPass({ timeout: 120_000 });
       await expect(admin.locator('#orla-v3only-notice')).toHaveCount(0);
     });
 });

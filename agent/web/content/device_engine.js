@@ -9,8 +9,6 @@
 (function () {
   'use strict';
 
-  var base = window.orlaBase || '/KOR/';
-
   function address() {
     var match = /[?&]addr=([^&]*)/.exec(window.location.search);
     return match ? decodeURIComponent(match[1].replace(/\+/g, ' ')) : '';
@@ -52,18 +50,6 @@
     }
   }
 
-  function load() {
-    var addr = address();
-    if (!window.fetch || !addr) return;
-    fetch(base + 'status.json', {credentials: 'same-origin', redirect: 'manual', cache: 'no-store'})
-      .then(function (r) { return r.ok ? r.json() : null; })
-      .then(function (status) { show(status, addr); })
-      .catch(function () { /* no session: the page stays as it is */ });
-  }
-
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', load);
-  } else {
-    load();
-  }
+  var addr = address();
+  if (addr) window.orlaShowJson('status.json', function (status) { show(status, addr); });
 })();

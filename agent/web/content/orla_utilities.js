@@ -12,6 +12,8 @@
  *   launchHelp(url)                  opens a help page in the help window
  *   refresh()                        reloads this window; dialogs call it on
  *                                    their opener (the element list) after a change
+ *   orlaShowJson(file, show)         for our scripts beside a page: hands the
+ *                                    agent's JSON answer to show once the page is read
  * and, once the page is read, gives status images a text (alt, title and a
  * label), marks the element table's rows for the style sheet, and puts the
  * keyboard focus where a dialog expects it.
@@ -190,6 +192,24 @@
   }
 
   window.includeStyleSheet();
+
+  // A JSON answer of the agent for a script of ours beside a page: `show`
+  // gets it once the page is read; without a session (or a fetch) nothing
+  // happens and the page stays as it is.
+  window.orlaShowJson = function (file, show) {
+    function load() {
+      if (!window.fetch) return;
+      fetch(base + file, {credentials: 'same-origin', redirect: 'manual', cache: 'no-store'})
+        .then(function (r) { return r.ok ? r.json() : null; })
+        .then(show)
+        .catch(function () { /* no session: the page stays as it is */ });
+    }
+    if (document.readyState === 'loading') {
+      document.addEventListener('DOMContentLoaded', load);
+    } else {
+      load();
+    }
+  };
 
   // A script of ours beside this one, once.
   function loadScript(id, file) {

@@ -110,18 +110,5 @@
       .then(function () { if (button) button.disabled = false; });
   }
 
-  function load() {
-    if (!window.fetch) return;
-    if (!configForm() && !addForm() && !document.getElementById('console-bar')) return;
-    fetch(base + 'snmpv3.json', {credentials: 'same-origin', redirect: 'manual', cache: 'no-store'})
-      .then(function (r) { return r.ok ? r.json() : null; })
-      .then(show)
-      .catch(function () { /* no session: the page stays as it is */ });
-  }
-
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', load);
-  } else {
-    load();
-  }
+  if (configForm() || addForm() || document.getElementById('console-bar')) window.orlaShowJson('snmpv3.json', show);
 })();

@@ -48,12 +48,19 @@ uint32_t NotificationTargetsPage::ShowTargets(const std::string& notice) {
   if (!notice.empty()) {
     AppendFormat("<TR class=dark><TD class=dark colspan=3 id=notice>%s</TD></TR>", TextEscape::Html(notice).c_str());
   }
+  // In v3-only mode the targets with a community are kept but not sent to.
+  const bool v3Only = SnmpV3CredentialStore::Instance().Current()->V3Only();
+  if (v3Only) {
+    Append("<TR class=dark><TD class=dark colspan=3><P class=v3-only-notice id=v3_only_notice>v3-only mode is on: "
+           "targets with a community (SNMPv2c) are not used in v3-only mode.</P></TD></TR>");
+  }
   Append("<TR class=dark><TH>Target</TH><TH>Kind</TH><TH>Community or profile</TH></TR>");
   for (const NotificationTargetList::Target& t : list.Targets()) {
     const std::string name = TextEscape::Html(NotificationTargetList::Name(t));
     const std::string credential = NotificationTargetList::IsV3(t.kind)
                                        ? "profile " + TextEscape::Html(t.credential)
-                                       : std::string("community (not shown)");
+                                       : std::string(v3Only ? "community (not shown; not used in v3-only mode)"
+                                                            : "community (not shown)");
     AppendFormat("<TR class=dark><TD class=dark>%s</TD><TD class=dark>%s</TD><TD class=dark>%s "
                  "<FORM method=post action=\"%s\" style=\"display:inline\"><INPUT type=hidden name=remove "
                  "value=\"%s\"><INPUT type=submit value=\"Remove\"></FORM></TD></TR>",
@@ -78,7 +85,7 @@ uint32_t NotificationTargetsPage::ShowTargets(const std::string& notice) {
   Append("<TR class=dark><TD class=dark></TD><TD class=dark>"
          "<INPUT type=submit name=add value=\"Add Target\"></TD></TR>");
   Append("</TABLE></FORM></TD></TR>");
-  Append("<TR class=dark><TD class=dark colspan=3><CENTER>"
+  Append("<TR class=dark><TD class=dark colspan=3><CENTER><A href=\"snmpv3_profiles.html\">SNMPv3 profiles</A>&nbsp; "
          "<INPUT type=button value=\"Close\" onclick=\"window.close()\"></CENTER></TD></TR>");
   Append("</TABLE></CENTER>");
   Append("<SCRIPT language=JavaScript1.2>EndContentBlock();</SCRIPT>");

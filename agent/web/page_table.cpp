@@ -19,6 +19,8 @@
 #include "metrics_page.h"
 #include "remove_element_page.h"
 #include "rename_element_page.h"
+#include "snmp_v3_json_page.h"
+#include "snmp_v3_profiles_page.h"
 #include "status_json_page.h"
 #include "trap_target_page.h"
 #include "web_agent_page.h"
@@ -61,6 +63,10 @@ const PageTable::Route kRows[] = {
     {"/KOR/engine.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EngineJsonPage>},
     {"/KOR/notification_targets.html", Match::kWholeAnyCase, Answer::kPage,
      &PageTable::Make<NotificationTargetsPage>},
+    // The SNMPv3 profiles and assignments (administrators only: the page
+    // checks) and the v3-only switch for the pages' scripts.
+    {"/KOR/snmpv3_profiles.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<SnmpV3ProfilesPage>},
+    {"/KOR/snmpv3.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<SnmpV3JsonPage>},
     // Checks its own requests: a scraper's credentials, or a session.
     {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>, Access::kAnyone},
 };

@@ -1,15 +1,13 @@
 #include "snmp_v3_command.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "agent/core/agent_layout.h"
+#include "agent/core/snmp_v3_credential_edit.h"
 #include "agent/core/snmp_v3_credential_file.h"
 
 namespace orla {
@@ -17,26 +15,6 @@ namespace orla {
 namespace {
 
 constexpr char kTool[] = "korsnmpv3: ";
-
-// Holds the credentials file's lock for a read-change-write.
-class FileLock {
- public:
-  explicit FileLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  bool Held() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 // "--key value" options after the positional words; false for an unknown
 // key, a key without a value or a key given twice.
@@ -88,16 +66,8 @@ bool ReadPassPhrase(const std::string& source, std::istream& in, std::string* ph
   return true;
 }
 
-std::string Describe(const SnmpV3Profile& p) {
-  std::string text = "user " + p.user + ", " + SnmpV3Profile::LevelText(p.level);
-  if (p.auth != SnmpV3Auth::kNone) text += std::string(", ") + SnmpV3Profile::AuthText(p.auth);
-  if (p.priv != SnmpV3Priv::kNone) text += std::string("/") + SnmpV3Profile::PrivText(p.priv);
-  if (!p.context.empty()) text += ", context " + p.context;
-  return text;
-}
-
-int AddProfile(const std::vector<std::string>& args, std::istream& in, SnmpV3Credentials* credentials,
-               std::string* what, std::ostream& err) {
+int AddProfile(const std::vector<std::string>& args, std::istream& in, SnmpV3CredentialEdit* edit,
+               std::ostream& err) {
   if (args.size() < 3) {
     err << kTool << "profile add NAME --user USER --level LEVEL ...\n";
     return 2;
@@ -108,20 +78,16 @@ int AddProfile(const std::vector<std::string>& args, std::istream& in, SnmpV3Cre
                     &o, err)) {
     return 2;
   }
+  auto optional = [&o](const char* key) {
+    return o.count(key) ? std::optional<std::string>(o[key]) : std::nullopt;
+  };
   SnmpV3Profile p;
   p.name = args[2];
   p.user = o["--user"];
   p.context = o["--context"];
-  if (!SnmpV3Profile::ParseLevel(o["--level"], &p.level)) {
-    err << kTool << "--level is noAuthNoPriv, authNoPriv or authPriv\n";
-    return 2;
-  }
-  if (o.count("--auth") && !SnmpV3Profile::ParseAuth(o["--auth"], &p.auth)) {
-    err << kTool << "--auth is MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512\n";
-    return 2;
-  }
-  if (o.count("--priv") && !SnmpV3Profile::ParsePriv(o["--priv"], &p.priv)) {
-    err << kTool << "--priv is DES, AES, AES-192, AES-256, AES-192-C or AES-256-C\n";
+  std::string error = SnmpV3CredentialEdit::ParseProtocols(o["--level"], optional("--auth"), optional("--priv"), &p);
+  if (!error.empty()) {
+    err << kTool << error << "\n";
     return 2;
   }
   if (o.count("--auth") != o.count("--auth-pass-file") || o.count("--priv") != o.count("--priv-pass-file")) {
@@ -130,17 +96,12 @@ int AddProfile(const std::vector<std::string>& args, std::istream& in, SnmpV3Cre
   }
   if (o.count("--auth-pass-file") && !ReadPassPhrase(o["--auth-pass-file"], in, &p.authPassPhrase, err)) return 1;
   if (o.count("--priv-pass-file") && !ReadPassPhrase(o["--priv-pass-file"], in, &p.privPassPhrase, err)) return 1;
-  const bool exists = credentials->Find(p.name) != nullptr;
-  if (exists && !o.count("--replace")) {
-    err << kTool << "profile " << p.name << " exists (remove it first, or add --replace)\n";
-    return 1;
-  }
-  const std::string error = credentials->Put(p);
+  const bool exists = edit->Credentials().Find(p.name) != nullptr;
+  error = edit->PutProfile(p, o.count("--replace") != 0);
   if (!error.empty()) {
-    err << kTool << error << "\n";
+    err << kTool << error << (exists && !o.count("--replace") ? " (remove it first, or add --replace)" : "") << "\n";
     return 1;
   }
-  *what = "SNMPv3 profile " + p.name + (exists ? " replaced (" : " added (") + Describe(p) + ")";
   return 0;
 }
 
@@ -151,7 +112,7 @@ void List(const SnmpV3Credentials& c, std::ostream& out) {
     for (const SnmpV3Credentials::Assignment& a : c.Assignments()) {
       if (a.profile == p.name) targets += (targets.empty() ? "" : ",") + a.TargetText();
     }
-    out << p.name << ": " << Describe(p) << "; assigned to " << (targets.empty() ? "nothing" : targets) << "\n";
+    out << p.name << ": " << SnmpV3CredentialEdit::Describe(p) << "; assigned to " << (targets.empty() ? "nothing" : targets) << "\n";
   }
 }
 
@@ -181,39 +142,33 @@ int SnmpV3Command::Run(const std::vector<std::string>& args, const std::string& 
     return 2;
   }
   const std::string path = AgentLayout::FileIn(agentDirectory, AgentLayout::kSnmpV3FileName);
-  const bool changes = !(args.size() >= 2 && args[0] == "profile" && args[1] == "list");
-  FileLock lock(path + ".lock");
-  if (changes && !lock.Held()) {
-    err << kTool << "cannot lock " << path << ".lock: " << std::strerror(errno) << "\n";
-    return 1;
-  }
-  SnmpV3Credentials credentials;
   std::string error;
-  if (!SnmpV3CredentialFile::Load(path, &credentials, &error)) {
-    err << kTool << error << "\n";
-    return 1;
-  }
-  std::string what;
   const std::string& command = args[0];
-  if (command == "profile" && args.size() >= 2 && args[1] == "list" && args.size() == 2) {
+  if (command == "profile" && args.size() == 2 && args[1] == "list") {
+    SnmpV3Credentials credentials;
+    if (!SnmpV3CredentialFile::Load(path, &credentials, &error)) {
+      err << kTool << error << "\n";
+      return 1;
+    }
     List(credentials, out);
     return 0;
   }
+  SnmpV3CredentialEdit edit(path);
+  if (!edit.Open(&error)) {
+    err << kTool << error << "\n";
+    return 1;
+  }
   if (command == "profile" && args.size() >= 2 && args[1] == "add") {
-    const int code = AddProfile(args, in, &credentials, &what, err);
+    const int code = AddProfile(args, in, &edit, err);
     if (code != 0) return code;
   } else if (command == "profile" && args.size() == 3 && args[1] == "remove") {
-    error = credentials.Remove(args[2]);
-    what = "SNMPv3 profile " + args[2] + " removed";
+    error = edit.RemoveProfile(args[2]);
   } else if (command == "assign" && args.size() == 3) {
-    error = credentials.Assign(args[1], args[2]);
-    what = "SNMPv3 profile " + args[1] + " assigned to " + args[2];
+    error = edit.Assign(args[1], args[2]);
   } else if (command == "unassign" && args.size() == 2) {
-    error = credentials.Unassign(args[1]);
-    what = "SNMPv3 assignment of " + args[1] + " removed";
+    error = edit.Unassign(args[1]);
   } else if (command == "v3-only" && args.size() == 2 && (args[1] == "on" || args[1] == "off")) {
-    credentials.SetV3Only(args[1] == "on");
-    what = "SNMPv3-only polling " + args[1];
+    edit.SetV3Only(args[1] == "on");
   } else {
     Usage(err);
     return 2;
@@ -222,12 +177,12 @@ int SnmpV3Command::Run(const std::vector<std::string>& args, const std::string& 
     err << kTool << error << "\n";
     return 1;
   }
-  if (!SnmpV3CredentialFile::Save(path, credentials, &error)) {
+  if (!edit.Save(&error)) {
     err << kTool << error << "\n";
     return 1;
   }
-  audit(what);
-  out << what << ". The running agent applies it at its next SNMP request.\n";
+  audit(edit.What());
+  out << edit.What() << ". The running agent applies it at its next SNMP request.\n";
   return 0;
 }
 

@@ -12,8 +12,9 @@
 // A pass phrase comes from the first line of its file, or from standard
 // input for "-" (the authentication pass phrase's line first when both are
 // "-"); never from the command line, and nothing prints one. Every change
-// rewrites the file (owner-only, atomically, under an exclusive lock of
-// "snmpv3.conf.lock") and is recorded in the audit trail.
+// is an SnmpV3CredentialEdit (the same checks, file lock, atomic owner-only
+// rewrite and audit text as the profiles page) and is recorded in the audit
+// trail.
 #include <functional>
 #include <istream>
 #include <ostream>

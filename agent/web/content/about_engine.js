@@ -8,8 +8,6 @@
 (function () {
   'use strict';
 
-  var base = window.orlaBase || '/KOR/';
-
   function show(engine) {
     if (!engine || typeof engine.engineID !== 'string') return;
     var line = document.createElement('p');
@@ -28,17 +26,5 @@
     }
   }
 
-  function load() {
-    if (!window.fetch) return;
-    fetch(base + 'engine.json', {credentials: 'same-origin', redirect: 'manual'})
-      .then(function (r) { return r.ok ? r.json() : null; })
-      .then(show)
-      .catch(function () { /* no session: the page stays as it is */ });
-  }
-
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', load);
-  } else {
-    load();
-  }
+  window.orlaShowJson('engine.json', show);
 })();

@@ -12,6 +12,8 @@
  *   launchHelp(url)                  opens a help page in the help window
  *   refresh()                        reloads this window; dialogs call it on
  *                                    their opener (the element list) after a change
+ *   orlaShowJson(file, show)         for our scripts beside a page: hands the
+ *                                    agent's JSON answer to show once the page is read
  * and, once the page is read, gives status images a text (alt, title and a
  * label), marks the element table's rows for the style sheet, and puts the
  * keyboard focus where a dialog expects it.
@@ -191,6 +193,24 @@
 
   window.includeStyleSheet();
 
+  // A JSON answer of the agent for a script of ours beside a page: `show`
+  // gets it once the page is read; without a session (or a fetch) nothing
+  // happens and the page stays as it is.
+  window.orlaShowJson = function (file, show) {
+    function load() {
+      if (!window.fetch) return;
+      fetch(base + file, {credentials: 'same-origin', redirect: 'manual', cache: 'no-store'})
+        .then(function (r) { return r.ok ? r.json() : null; })
+        .then(show)
+        .catch(function () { /* no session: the page stays as it is */ });
+    }
+    if (document.readyState === 'loading') {
+      document.addEventListener('DOMContentLoaded', load);
+    } else {
+      load();
+    }
+  };
+
   // A script of ours beside this one, once.
   function loadScript(id, file) {
     if (document.getElementById(id)) return;
@@ -201,7 +221,11 @@
   }
   // Dialogs also get the busy notice of slow changes (busy_notice.js).
   function loadBusyNotice() { loadScript('orla-busy-notice', 'busy_notice.js'); }
-  // The About page shows the agent's SNMP engine (about_engine.js).
+  // The About page shows the agent's SNMP engine (about_engine.js); the
+  // configuration page, the add dialog and the root page what v3-only mode
+  // changes (snmpv3_mode.js); a device page its SNMPv3 engine
+  // (device_engine.js).
+  function isDevicePage() { return window.location.pathname.indexOf('/KOR/WebAgent/') === 0; }
 
   document.addEventListener('DOMContentLoaded', function () {
     describeStatusImages();
@@ -209,6 +233,10 @@
     hintWhenEmpty();
     if (document.body && document.body.classList.contains('dialog')) loadBusyNotice();
     if (document.body && document.body.classList.contains('about')) loadScript('orla-about-engine', 'about_engine.js');
+    if (document.querySelector('form[action="agent_config.html"], form[action="add_element.html"], #console-bar')) {
+      loadScript('orla-snmpv3-mode', 'snmpv3_mode.js');
+    }
+    if (isDevicePage()) loadScript('orla-device-engine-script', 'device_engine.js');
   });
   window.addEventListener('load', function () {
     setTimeout(focusFirstField, 0);

@@ -120,6 +120,11 @@ const STATES = [
     await expect(admin.locator('#engine_id')).toBeVisible();
     return admin;
   }],
+  ['SNMPv3 profiles', async ({ admin }) => {
+    await admin.goto('/KOR/snmpv3_profiles.html');
+    await expect(admin.locator('#profile_form')).toBeVisible();
+    return admin;
+  }],
   ['logged out', async ({ admin }) => {
     await admin.getByRole('link', { name: 'Log out' }).or(admin.getByRole('button', { name: 'Log out' })).click();
     await expect(admin.locator('h1')).toHaveText('You are logged out');

@@ -208,6 +208,10 @@ test('a user without the administrator right is refused on every POST of every d
       ['agent_config.html', { polling_interval: '7', change: 'Change Interval' }],
       ['notification_targets.html', { target: '127.0.0.1:16298', kind: 'v2c-trap', credential: 'c', add: 'Add Target' }],
       ['notification_targets.html', { remove: '127.0.0.1:16298' }],
+      ['snmpv3_profiles.html', { save: 'Add Profile', name: 'op', user: 'op', level: 'noAuthNoPriv' }],
+      ['snmpv3_profiles.html', { assign: 'Assign', assign_profile: 'op', assign_target: 'default' }],
+      ['snmpv3_profiles.html', { v3_only: 'on' }],
+      ['snmpv3.json', { v3_only: 'on' }],
     ];
     for (const [url, form] of posts) {
       const answer = await page.request.post('/KOR/' + url, { form, headers: { Origin: baseURL } });
@@ -219,5 +223,8 @@ test('a user without the administrator right is refused on every POST of every d
     const targets = await page.request.get('/KOR/notification_targets.html');
     expect(await targets.text()).toContain(refusal);
     expect(agentFile('targets.ini')).not.toContain('16298');
+    // So does reading the SNMPv3 profiles; the file stays as it was.
+    expect(await (await page.request.get('/KOR/snmpv3_profiles.html')).text()).toContain(refusal);
+    expect(agentFile('snmpv3.conf')).not.toMatch(/v3-only on|name=op/);
     await context.close();
   });

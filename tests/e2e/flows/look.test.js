@@ -102,6 +102,11 @@ const STATES = [
   ['rename', dialog('Rename…')],
   ['configuration', dialog('Agent configuration…')],
   ['about', dialog('About')],
+  ['snmpv3-profiles', async ({ admin }) => {
+    await admin.goto('/KOR/snmpv3_profiles.html');
+    await expect(admin.locator('#profile_form')).toBeVisible();
+    return admin;
+  }],
 ];
 
 for (const [size, viewport] of Object.entries(VIEWPORTS)) {

@@ -1,0 +1,41 @@
+#include "snmp_v3_json_page.h"
+
+#include "agent/core/snmp_v3_credential_store.h"
+#include "snmp_v3_profile_form.h"
+#include "snmp_v3_profiles_page.h"
+#include "text_escape.h"
+
+namespace orla {
+
+uint32_t SnmpV3JsonPage::Answer(const char* key, const std::string& text) {
+  const bool on = SnmpV3CredentialStore::Instance().Current()->V3Only();
+  Append(std::string("{\"v3Only\":") + (on ? "true" : "false"));
+  if (key != nullptr) Append(std::string(",\"") + key + "\":\"" + TextEscape::Json(text) + "\"");
+  Append("}");
+  return SendContent("application/json; charset=utf-8");
+}
+
+uint32_t SnmpV3JsonPage::HandleGet() {
+  if (!HasSession()) return kLeaveToLibrary;
+  return Answer(nullptr, "");
+}
+
+uint32_t SnmpV3JsonPage::HandlePost() {
+  if (!HasSession()) return kLeaveToLibrary;
+  if (!IsAdministrator()) return Answer("error", kNotAdministrator);
+  const std::optional<std::string> mode = GetField("v3_only");
+  if (!mode || SnmpV3ProfilesPage::CredentialFile().empty()) return Answer("error", "Unexpected data returned by web browser");
+  SnmpV3CredentialEdit edit(SnmpV3ProfilesPage::CredentialFile());
+  std::string error;
+  if (edit.Open(&error)) {
+    error = SnmpV3ProfileForm::Apply([&mode](const char* name) {
+      return std::string(name) == "v3_only" ? mode : std::nullopt;
+    }, &edit);
+  }
+  if (error.empty() && !edit.Save(&error)) error = "The change was not saved: " + error;
+  if (!error.empty()) return Answer("error", error);
+  RecordChange(edit.What());
+  return Answer("notice", edit.What());
+}
+
+}  // namespace orla

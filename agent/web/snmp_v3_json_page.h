@@ -1,0 +1,31 @@
+#pragma once
+// SnmpV3JsonPage: "/KOR/snmpv3.json", the v3-only switch for the scripts of
+// the pages that must say what it changes (the agent configuration, the add
+// dialog, the root page) and for the switch beside the configuration page:
+//
+//   GET  (signed in)      {"v3Only":false}
+//   POST (administrator)  v3_only=on|off: the same change as the profiles
+//                         page and korsnmpv3 (SnmpV3ProfileForm), an audit
+//                         event; {"v3Only":true,"notice":"SNMPv3-only
+//                         polling on"} or {"v3Only":false,"error":"..."}
+//
+// Without a session the request is sent to log in.
+#include <cstdint>
+#include <string>
+
+#include "web_page.h"
+
+namespace orla {
+
+class SnmpV3JsonPage : public WebPage {
+ public:
+  using WebPage::WebPage;
+
+  uint32_t HandleGet() override;
+  uint32_t HandlePost() override;
+
+ private:
+  uint32_t Answer(const char* key, const std::string& text);
+};
+
+}  // namespace orla

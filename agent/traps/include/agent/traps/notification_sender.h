@@ -16,7 +16,6 @@
 #include <mutex>
 #include <string>
 
-#include "agent/core/snmp_v3_profile.h"
 #include "platform/snmpmgr/snmp_notifier.h"
 
 namespace orla {
@@ -37,9 +36,6 @@ class NotificationSender {
 
   // The target file it reads (what the targets page and korsnmpv3 write).
   const std::string& TargetFile() const { return targetFile_; }
-
-  // A profile as the SNMP library is handed it.
-  static SnmpUsmCredentials UsmCredentials(const SnmpV3Profile& profile);
 
   static NotificationSender* Instance();
   static void SetInstance(NotificationSender* sender);

@@ -384,12 +384,12 @@ int RunTraps(char** argv, const std::string& v3User = "") {
   const double twice = 2 * (trapdRate > 0 ? trapdRate : rates[0]);
   {
     const std::vector<int> before = LoggedNumbers(eventLog, agentNeedle);
+    const uint64_t counted = summarised();
     const auto datagrams = burst(next, kBurst);
     const auto start = BenchClock::now();
     SendBurst(trapPort, datagrams, twice, source);
     const double sent = SecondsSince(start);
     double last = 0;
-    const uint64_t counted = summarised();
     WaitLogged(eventLog, agentNeedle, static_cast<int>(before.size()), kBurst, 15, 30, &last);
     const double took = sent + last;
     std::vector<int> after = LoggedNumbers(eventLog, agentNeedle);

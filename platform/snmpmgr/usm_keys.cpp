@@ -3,7 +3,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "snmp_mgr_library.h"
 
 namespace orla {
 
@@ -45,9 +44,16 @@ bool PrivProtocol(SnmpMgrUsm::Priv priv, Protocol* out) {
 // The USM's shortest pass phrase.
 constexpr size_t kMinPassPhrase = 8;
 
-// Both maps under the library lock. The Ku cache is bounded: it is
-// emptied when it grows past this many keys.
+// The Ku cache has a mutex of its own (it touches no library state, and
+// every v3 session open looks into it: under the library lock the polling
+// threads would queue behind each other's cryptography for it); the map of
+// installed keys is used under the library lock. The Ku cache is bounded:
+// it is emptied when it grows past this many keys.
 constexpr size_t kMaxCachedKeys = 256;
+std::mutex& KuMutex() {
+  static auto* mutex = new std::mutex();
+  return *mutex;
+}
 std::map<std::string, std::string>& KuCache() {
   static auto* cache = new std::map<std::string, std::string>();
   return *cache;
@@ -78,7 +84,7 @@ std::string UsmKeys::Ku(const oid* hash, size_t hashLength, const std::string& p
   key += '\0';
   key += passPhrase;
   {
-    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    std::lock_guard<std::mutex> hold(KuMutex());
     auto it = KuCache().find(key);
     if (it != KuCache().end()) return it->second;
   }
@@ -91,7 +97,7 @@ std::string UsmKeys::Ku(const oid* hash, size_t hashLength, const std::string& p
   }
   std::string derived(reinterpret_cast<const char*>(ku), kuLength);
   std::memset(ku, 0, sizeof(ku));
-  std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+  std::lock_guard<std::mutex> hold(KuMutex());
   if (KuCache().size() >= kMaxCachedKeys) KuCache().clear();
   KuCache()[key] = derived;
   return derived;

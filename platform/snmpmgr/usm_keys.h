@@ -26,8 +26,8 @@ class UsmKeys {
   // to and must outlive the session's opening. False, with *error naming
   // what is wrong (never a pass phrase), when the user cannot be used: no
   // name, a protocol missing or unknown to the library, a pass phrase
-  // shorter than the USM's 8 characters. Takes the library lock only for
-  // the cache; derivation runs outside it.
+  // shorter than the USM's 8 characters. Needs no library lock: the Ku
+  // cache has its own, and derivation runs outside any lock.
   static bool Fill(const SnmpMgrUsm& usm, netsnmp_session* settings, std::string* storage, std::string* error);
   // With the library lock held: makes sure the user list's entry for
   // (`engineId`, `settings`' user) has `settings`' keys, removing an entry

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "snmp_mgr_library.h"
+
 namespace {
 
 struct Options {
@@ -148,15 +150,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const Options o{argv[2], argv[3], argv[4], argv[5], argv[6], argv[7]};
-  // No configuration files, no persistent state: this process leaves
-  // nothing behind and reads nothing of the machine's.
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-  static char mibs[] = "mibs :";
-  netsnmp_config_remember(mibs);
-  init_snmp("kor_v3_traps");
+  // The library as the agent sets it up: no configuration files, no
+  // persistent state, no MIB files read.
+  orla::SnmpMgrLibrary::Initialize();
   const std::string engine = LearnEngine(o);
   if (mode == "engine") {
     for (unsigned char c : engine) std::printf("%02x", c);

@@ -13,6 +13,9 @@
 //       TRAPD_PORT, logging to TRAPD_LOG) and the agent (TRAP_PORT) log a
 //       burst of traps whole, then sends bursts at 2x and 10x snmptrapd's
 //       rate to the agent.
+//   kor_bench traps-v3 DIR SILENT_PID TRAP_PORT TRAPD_PORT TRAPD_LOG USER AUTH_PASS PRIV_PASS CONTEXT
+//       the same with SNMPv3 authPriv traps (SHA-256, AES-128) of USER, made
+//       by kor_v3_traps and sent from the managed device's address.
 //   kor_bench scale  DIR
 //       loads many elements: load time, elements polled, open files,
 //       resident memory, idle CPU, pass time.
@@ -54,6 +57,7 @@
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
 #include "agent/web/metrics_report.h"
+#include "platform/eventlog/repeated_warnings.h"
 #include "platform/library/dynamic_library.h"
 #include "platform/snmpmgr/snmp_mgr.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
@@ -178,9 +182,9 @@ int RunPass(char** argv) {
   return 0;
 }
 
-// Sends `count` enterprise-specific traps (specific 1000 + i, i from
-// `first`) from `agent` to 127.0.0.1:`port`, `rate` a second.
-void SendBurst(int port, const std::string& agent, int first, int count, double rate) {
+// `count` SNMPv1 enterprise-specific traps (specific 1000 + i, i from
+// `first`) from `agent`.
+std::vector<orla::test::ber::Bytes> V1Burst(const std::string& agent, int first, int count) {
   using namespace orla::test::ber;
   const auto octets = Split(agent, '.');
   const Bytes agentIp = Ip(std::stoi(octets[0]), std::stoi(octets[1]), std::stoi(octets[2]), std::stoi(octets[3]));
@@ -188,13 +192,51 @@ void SendBurst(int port, const std::string& agent, int first, int count, double 
   for (int i = 0; i < count; ++i) {
     datagrams.push_back(V1Trap("public", Oid({1, 3, 6, 1, 3, 94}), agentIp, 6, 1000 + first + i, 7, {}));
   }
+  return datagrams;
+}
+
+// The same traps as SNMPv3 authPriv notifications of the device at `agent`,
+// made by kor_v3_traps (beside this program) with `user` (the user, both
+// pass phrases and the context, space-separated).
+std::vector<orla::test::ber::Bytes> V3Burst(const std::string& agent, const std::string& user, int first, int count) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+  const std::string file = std::filesystem::temp_directory_path() / ("kor-v3-traps-" + std::to_string(getpid()));
+  const std::string command = self + "/kor_v3_traps encode " + agent + " " +
+                              std::to_string(AgentSettings::Current().SnmpPort()) + " " + user + " " +
+                              std::to_string(first) + " " + std::to_string(count) + " " + file;
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "kor_v3_traps failed: %s\n", command.c_str());
+    std::exit(1);
+  }
+  std::vector<orla::test::ber::Bytes> datagrams;
+  std::ifstream in(file, std::ios::binary);
+  uint32_t size = 0;
+  while (in.read(reinterpret_cast<char*>(&size), sizeof size)) {
+    orla::test::ber::Bytes d(size);
+    in.read(reinterpret_cast<char*>(d.data()), size);
+    datagrams.push_back(std::move(d));
+  }
+  std::filesystem::remove(file);
+  return datagrams;
+}
+
+// Sends `datagrams` to 127.0.0.1:`port`, `rate` a second, from `source`
+// (an address of this host; empty: any).
+void SendBurst(int port, const std::vector<orla::test::ber::Bytes>& datagrams, double rate,
+               const std::string& source = "") {
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  if (!source.empty()) {
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    inet_pton(AF_INET, source.c_str(), &from.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) std::perror("bind");
+  }
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<uint16_t>(port));
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   const auto start = BenchClock::now();
-  for (int i = 0; i < count; ++i) {
+  for (size_t i = 0; i < datagrams.size(); ++i) {
     const auto due = start + std::chrono::duration_cast<BenchClock::duration>(std::chrono::duration<double>(i / rate));
     while (BenchClock::now() < due) {
     }
@@ -239,7 +281,9 @@ int WaitLogged(const std::string& path, const std::string& needle, int before, i
   return seen;
 }
 
-int RunTraps(char** argv) {
+// `v3User`: empty for SNMPv1 traps; else the traps are SNMPv3 authPriv
+// notifications of that user (see V3Burst), sent from the device's address.
+int RunTraps(char** argv, const std::string& v3User = "") {
   const int trapPort = std::atoi(argv[1]);
   const int trapdPort = std::atoi(argv[2]);
   const std::string trapdLog = argv[3];
@@ -260,8 +304,45 @@ int RunTraps(char** argv) {
   auto listener = std::make_unique<TrapListener>(registry.get(), &sender);
   listener->Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  std::printf("traps: %d elements (1 silent), traps from %s\n", registry->ElementCount(), managed.c_str());
+  std::printf("traps: %d elements (1 silent), %s traps from %s\n", registry->ElementCount(),
+              v3User.empty() ? "SNMPv1" : "SNMPv3 authPriv (SHA-256, AES-128)", managed.c_str());
+  // The burst of `count` traps numbered from `first`, as the device sends it.
+  auto burst = [&](int first, int count) {
+    return v3User.empty() ? V1Burst(managed, first, count) : V3Burst(managed, v3User, first, count);
+  };
+  const std::string source = v3User.empty() ? "" : managed;
 
+  // The agent logs kTrapsPerMinute traps a minute from one element one by
+  // one and counts the rest for a summary line: a trap is lost only when it
+  // is neither (dropped at the socket or the queue, or refused).
+  auto summarised = [] {
+    uint64_t n = 0;
+    for (const RepeatedWarnings::Count& c : RepeatedWarnings::Counts()) {
+      if (c.kind == "traps") n += c.summarised;
+    }
+    return n;
+  };
+  // Waits until `count` traps more than `before` lines and `counted`
+  // summarised ones are logged or counted, or nothing new came for `quiet`
+  // seconds, at most `limit` seconds; how many were.
+  auto waitTaken = [&](int before, uint64_t counted, int count, double quiet, double limit, double* last) {
+    const auto start = BenchClock::now();
+    auto taken = [&] {
+      return CountLines(eventLog, agentNeedle) - before + static_cast<int>(summarised() - counted);
+    };
+    int seen = taken();
+    auto change = BenchClock::now();
+    *last = 0;
+    while (seen < count && SecondsSince(change) < quiet && SecondsSince(start) < limit) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (taken() != seen) {
+        seen = taken();
+        change = BenchClock::now();
+        *last = SecondsSince(start);
+      }
+    }
+    return seen;
+  };
   constexpr int kBurst = 2000;
   const double rates[] = {1000, 2000, 3000, 5000, 7500, 10000, 15000, 20000, 30000, 40000, 60000, 80000, 120000, 160000};
   int next = 0;
@@ -272,12 +353,26 @@ int RunTraps(char** argv) {
     double best = 0;
     for (double rate : rates) {
       const int before = CountLines(log, needle);
-      SendBurst(port, managed, next, kBurst, rate);
+      const uint64_t received = SnmpMgrTrapsReceived(), dropped = SnmpMgrTrapsDropped(),
+                     refused = SnmpMgrTrapsRefused(), counted = summarised();
+      SendBurst(port, burst(next, kBurst), rate, source);
       next += kBurst;
       double last = 0;
-      const int logged = WaitLogged(log, needle, before, kBurst, settleSeconds, 30, &last);
-      std::printf("  %-9s at %6.0f/s: %d of %d logged (last after %.2f s)\n", who, rate, logged, kBurst, last);
-      if (logged < kBurst) break;
+      int logged = 0, whole = 0;
+      if (port == trapPort) {
+        whole = waitTaken(before, counted, kBurst, settleSeconds, 30, &last);
+        logged = CountLines(log, needle) - before;
+        std::printf("  %-9s at %6.0f/s: %d of %d taken: %d logged, %d counted for the summary (last after %.2f s); "
+                    "received %llu, dropped %llu (%llu refused by the security model)\n",
+                    who, rate, whole, kBurst, logged, whole - logged, last,
+                    static_cast<unsigned long long>(SnmpMgrTrapsReceived() - received),
+                    static_cast<unsigned long long>(SnmpMgrTrapsDropped() - dropped),
+                    static_cast<unsigned long long>(SnmpMgrTrapsRefused() - refused));
+      } else {
+        whole = logged = WaitLogged(log, needle, before, kBurst, settleSeconds, 30, &last);
+        std::printf("  %-9s at %6.0f/s: %d of %d logged (last after %.2f s)\n", who, rate, logged, kBurst, last);
+      }
+      if (whole < kBurst) break;
       best = rate;
     }
     return best;
@@ -290,8 +385,10 @@ int RunTraps(char** argv) {
   const double twice = 2 * (trapdRate > 0 ? trapdRate : rates[0]);
   {
     const std::vector<int> before = LoggedNumbers(eventLog, agentNeedle);
+    const uint64_t counted = summarised();
+    const auto datagrams = burst(next, kBurst);
     const auto start = BenchClock::now();
-    SendBurst(trapPort, managed, next, kBurst, twice);
+    SendBurst(trapPort, datagrams, twice, source);
     const double sent = SecondsSince(start);
     double last = 0;
     WaitLogged(eventLog, agentNeedle, static_cast<int>(before.size()), kBurst, 15, 30, &last);
@@ -300,9 +397,11 @@ int RunTraps(char** argv) {
     after.erase(after.begin(), after.begin() + static_cast<long>(before.size()));
     bool inOrder = true;
     for (size_t i = 0; i < after.size(); ++i) inOrder = inOrder && after[i] == 1000 + next + static_cast<int>(i);
-    std::printf("burst at 2x (%.0f/s): %zu of %d logged, %s, last after %.2f s (goal: whole, in order, <= 10 s): "
-                "ratio %.2f\n",
-                twice, after.size(), kBurst, inOrder ? "in order" : "OUT OF ORDER", took, took / 10.0);
+    const uint64_t alsoCounted = summarised() - counted;
+    std::printf("burst at 2x (%.0f/s): %zu of %d logged (%s) and %llu counted for the summary, last logged after "
+                "%.2f s (goal: whole, in order, <= 10 s): ratio %.2f\n",
+                twice, after.size(), kBurst, inOrder ? "in order" : "OUT OF ORDER",
+                static_cast<unsigned long long>(alsoCounted), took, took / 10.0);
     next += kBurst;
   }
   // Ten times that rate, then as fast as one sender can: what is lost is
@@ -311,19 +410,21 @@ int RunTraps(char** argv) {
   const int floodSizes[] = {20000, 100000};
   for (int f = 0; f < 2; ++f) {
     const int before = CountLines(eventLog, agentNeedle);
-    const uint64_t droppedBefore = SnmpMgrTrapsDropped();
+    const uint64_t droppedBefore = SnmpMgrTrapsDropped(), counted = summarised();
+    const auto datagrams = burst(next, floodSizes[f]);
     const auto start = BenchClock::now();
-    SendBurst(trapPort, managed, next, floodSizes[f], floods[f]);
+    SendBurst(trapPort, datagrams, floods[f], source);
     const double sent = SecondsSince(start);
     next += floodSizes[f];
     double last = 0;
-    const int logged = WaitLogged(eventLog, agentNeedle, before, floodSizes[f], 5, 120, &last);
+    const int taken = waitTaken(before, counted, floodSizes[f], 5, 120, &last);
+    const int logged = CountLines(eventLog, agentNeedle) - before;
     const uint64_t dropped = SnmpMgrTrapsDropped() - droppedBefore;
-    std::printf("flood %s (%.0f/s): %d sent, %d logged (%.0f/s until the last), %llu counted as dropped, "
-                "%lld unaccounted\n",
-                f == 0 ? "at 10x" : "unpaced", floodSizes[f] / sent, floodSizes[f], logged, logged / (sent + last),
-                static_cast<unsigned long long>(dropped),
-                static_cast<long long>(floodSizes[f]) - logged - static_cast<long long>(dropped));
+    std::printf("flood %s (%.0f/s): %d sent, %d taken (%.0f/s until the last): %d logged, %d counted for the "
+                "summary; %llu counted as dropped, %lld unaccounted\n",
+                f == 0 ? "at 10x" : "unpaced", floodSizes[f] / sent, floodSizes[f], taken,
+                taken / (sent + last), logged, taken - logged, static_cast<unsigned long long>(dropped),
+                static_cast<long long>(floodSizes[f]) - taken - static_cast<long long>(dropped));
   }
   // The warnings: the first at once, the rest a minute later.
   const uint64_t droppedTotal = SnmpMgrTrapsDropped();
@@ -511,6 +612,10 @@ int main(int argc, char** argv) {
   }
   if (mode == "pass" && argc == 5) return RunPass(argv + 3);
   if (mode == "traps" && argc == 7) return RunTraps(argv + 3);
+  // traps-v3 DIR PID PORT TRAPD_PORT LOG USER AUTH_PASS PRIV_PASS CONTEXT
+  if (mode == "traps-v3" && argc == 11) {
+    return RunTraps(argv + 3, std::string(argv[7]) + " " + argv[8] + " " + argv[9] + " " + argv[10]);
+  }
   if (mode == "scale") return RunScale();
   if (mode == "sockets" && argc == 5) return RunSockets(argv[3], std::atoi(argv[4]));
   if (mode == "render") return RunRender(argc > 3 ? std::atoi(argv[3]) : 1000);

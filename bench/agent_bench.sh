@@ -10,6 +10,10 @@
 #   bench/agent_bench.sh traps               10 elements (1 silent): zero-loss
 #                                            rate of snmptrapd and the agent,
 #                                            bursts at 2x and 10x
+#   bench/agent_bench.sh traps-v3            the same with SNMPv3 authPriv traps
+#                                            (SHA-256, AES-128) from the managed
+#                                            device: zero-loss rate of snmptrapd
+#                                            and the agent, a burst at 2x
 #   bench/agent_bench.sh scale [COUNT]       1000 elements (or COUNT): load,
 #                                            memory, idle CPU, pass; run it
 #                                            under prlimit --nofile=1024:524288
@@ -91,7 +95,7 @@ if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH
   cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_BUILD_TESTS=OFF \
     -DKOR_BUILD_BENCHMARKS=ON >/dev/null
   targets=(--target kor_bench famib)
-  [ "${1:-}" != scale-v3 ] || targets+=(--target korsnmpv3)
+  case "${1:-}" in scale-v3 | traps-v3) targets+=(--target korsnmpv3 --target kor_v3_traps) ;; esac
   # The web pages are measured on an installed program directory: all of it.
   case "${1:-}" in listpage | devicepage | console | metrics | amplify | flood) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
@@ -305,6 +309,32 @@ case "${1:-}" in
     sleep 1
     "$BENCH" traps "$WORK/agent" "$silent_pid" "$TRAP_PORT" "$TRAPD_PORT" "$WORK/snmptrapd.log"
     ;;
+  traps-v3)
+    # The same ladder with SNMPv3 authPriv traps (SHA-256, AES-128) from the
+    # managed device, whose engine the agent learns by polling it over v3 and
+    # snmptrapd is given with createUser -e. Both receivers get the same
+    # traps from the same sender (kor_v3_traps, in a process of its own).
+    v3=(kor-bench bench-auth-pass bench-priv-pass tc01)
+    program_dir 10
+    printf 'bench-auth-pass\nbench-priv-pass\n' | "$BUILD/agent/tools/korsnmpv3/korsnmpv3" -d "$WORK/agent/KOR" \
+      profile add bench --user kor-bench --level authPriv --auth SHA-256 --auth-pass-file - \
+      --priv AES --priv-pass-file - --context tc01 >/dev/null
+    "$BUILD/agent/tools/korsnmpv3/korsnmpv3" -d "$WORK/agent/KOR" assign bench default >/dev/null
+    export SIM_V3=1
+    start_sim ok 0 9
+    start_sim silent 9 1
+    silent_pid=$SIM_PID
+    engine=$("$BUILD/bench/kor_v3_traps" engine "$(address 0)" "$SNMP_PORT" "${v3[@]}")
+    mkdir -p "$WORK/trapd-state"
+    printf 'disableAuthorization yes\nformat2 TRAP %%q\\n\ncreateUser -e 0x%s kor-bench SHA-256 bench-auth-pass AES bench-priv-pass\n' \
+      "$engine" >"$WORK/snmptrapd.conf"
+    SNMP_PERSISTENT_DIR=$WORK/trapd-state snmptrapd -f -n -C -c "$WORK/snmptrapd.conf" -On -m "" -M "$WORK" \
+      -Lf "$WORK/snmptrapd.log" "udp:127.0.0.1:$TRAPD_PORT" >"$WORK/snmptrapd.out" 2>&1 &
+    PIDS+=($!)
+    sleep 1
+    echo "device engine ID: $engine"
+    "$BENCH" traps-v3 "$WORK/agent" "$silent_pid" "$TRAP_PORT" "$TRAPD_PORT" "$WORK/snmptrapd.log" "${v3[@]}"
+    ;;
   scale)
     count=${2:-1000}
     program_dir "$count"
@@ -328,7 +358,9 @@ case "${1:-}" in
       start_sim a 0 "$half"
       start_sim b "$half" $((count - half))
       echo "$version:"
-      "$BENCH" scale "$WORK/agent" | tee "$WORK/scale-$version.txt"
+      # BENCH_WRAP runs the benchmark under another command (a profiler:
+      # BENCH_WRAP="perf record -g -o /tmp/scale.data").
+      ${BENCH_WRAP:-} "$BENCH" scale "$WORK/agent" | tee "$WORK/scale-$version.txt"
       for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
       PIDS=()
       unset SIM_V3

@@ -13,6 +13,7 @@
 #include "agent/core/agent_settings.h"
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/snmp/snmp_v3_engine_table.h"
+#include "agent/snmp/snmp_v3_usm.h"
 #include "platform/snmpmgr/snmp_mgr_usm.h"
 #include "platform/text/string_printf.h"
 #include "platform/net/ipv4_text.h"
@@ -27,26 +28,6 @@ thread_local uint64_t t_securityFailures = 0;
 // community session): a request opens and uses its session on one thread.
 thread_local std::string t_openUser;
 thread_local std::string t_lastSecurityFailure;
-
-}  // namespace
-
-// The two sets of enumerations list the same protocols in the same order.
-SnmpMgrUsm SnmpSession::UsmOf(const SnmpV3Profile& profile) {
-  static_assert(static_cast<int>(SnmpV3Priv::kAes256C) == static_cast<int>(SnmpMgrUsm::Priv::kAes256C));
-  static_assert(static_cast<int>(SnmpV3Auth::kSha512) == static_cast<int>(SnmpMgrUsm::Auth::kSha512));
-  static_assert(static_cast<int>(SnmpV3Level::kAuthPriv) == static_cast<int>(SnmpMgrUsm::Level::kAuthPriv));
-  SnmpMgrUsm usm;
-  usm.user = profile.user;
-  usm.level = static_cast<SnmpMgrUsm::Level>(profile.level);
-  usm.auth = static_cast<SnmpMgrUsm::Auth>(profile.auth);
-  usm.authPassPhrase = profile.authPassPhrase;
-  usm.priv = static_cast<SnmpMgrUsm::Priv>(profile.priv);
-  usm.privPassPhrase = profile.privPassPhrase;
-  usm.context = profile.context;
-  return usm;
-}
-
-namespace {
 
 // Raises 2009 for a security failure of `address` (`reason` the words),
 // remembered for the address and for the calling thread.
@@ -141,7 +122,7 @@ void SnmpSession::Open() {
   const int port = AgentSettings::Current().SnmpPort();
   t_openUser = profile != nullptr ? profile->user : std::string();
   if (profile != nullptr) {
-    SnmpMgrUsm usm = UsmOf(*profile);
+    SnmpMgrUsm usm = SnmpV3Usm::Of(*profile);
     usm.engineId = SnmpV3EngineTable::Instance().EngineId(agentAddress_);
     session_ = SnmpMgrOpenV3(agentAddress_, usm, timeout_, retries_, port);
     if (session_ == nullptr) {

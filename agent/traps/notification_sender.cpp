@@ -5,6 +5,7 @@
 
 #include "agent/core/event_log.h"
 #include "agent/core/snmp_v3_credential_store.h"
+#include "agent/snmp/snmp_v3_usm.h"
 #include "agent/traps/notification_target_list.h"
 #include "agent/traps/trap_statistics.h"
 #include "platform/text/string_printf.h"
@@ -18,22 +19,6 @@ NotificationSender::NotificationSender(std::string targetFile)
 
 NotificationSender::NotificationSender(std::string targetFile, SnmpNotifier::Options options)
     : targetFile_(std::move(targetFile)), notifier_(&NotificationSender::Report, options) {}
-
-SnmpUsmCredentials NotificationSender::UsmCredentials(const SnmpV3Profile& profile) {
-  SnmpUsmCredentials c;
-  c.user = profile.user;
-  switch (profile.level) {
-    case SnmpV3Level::kNoAuthNoPriv: c.level = SnmpUsmCredentials::Level::kNoAuthNoPriv; break;
-    case SnmpV3Level::kAuthNoPriv: c.level = SnmpUsmCredentials::Level::kAuthNoPriv; break;
-    case SnmpV3Level::kAuthPriv: c.level = SnmpUsmCredentials::Level::kAuthPriv; break;
-  }
-  c.authProtocol = SnmpV3Profile::AuthText(profile.auth);
-  c.authPassphrase = profile.authPassPhrase;
-  c.privProtocol = SnmpV3Profile::PrivText(profile.priv);
-  c.privPassphrase = profile.privPassPhrase;
-  c.context = profile.context;
-  return c;
-}
 
 NotificationSender* NotificationSender::Instance() { return instance_.load(std::memory_order_acquire); }
 
@@ -105,7 +90,7 @@ void NotificationSender::Send(SnmpNotification notification) {
     if (!target.v3) {
       target.community = t.credential;
     } else if (const SnmpV3Profile* profile = credentials->Find(t.credential)) {
-      target.credentials = UsmCredentials(*profile);
+      target.usm = SnmpV3Usm::Of(*profile);
     } else {
       Report(target.name, SnmpNotifier::Outcome::kFailed, "there is no SNMPv3 profile \"" + t.credential + "\"");
       continue;

@@ -20,6 +20,7 @@
 #include "agent/snmp/snmp_object_id.h"
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/snmp_session.h"
+#include "agent/snmp/snmp_v3_usm.h"
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/trap_sender.h"
@@ -190,7 +191,7 @@ void TrapListener::ApplyCredentials() {
     const auto& assignments = current->Assignments();
     if (std::any_of(assignments.begin(), assignments.end(),
                     [&](const SnmpV3Credentials::Assignment& a) { return a.profile == profile.name; })) {
-      users.push_back(SnmpSession::UsmOf(profile));
+      users.push_back(SnmpV3Usm::Of(profile));
     }
   }
   SnmpMgrSetLocalUsers(users);

@@ -19,16 +19,6 @@ namespace orla {
 
 namespace {
 
-constexpr size_t kMinPassPhrase = 8;
-
-bool Consistent(const SnmpMgrUsm& usm) {
-  if (usm.user.empty()) return false;
-  if (usm.level == SnmpMgrUsm::Level::kNoAuthNoPriv) return true;
-  if (usm.auth == SnmpMgrUsm::Auth::kNone || usm.authPassPhrase.size() < kMinPassPhrase) return false;
-  if (usm.level == SnmpMgrUsm::Level::kAuthNoPriv) return true;
-  return usm.priv != SnmpMgrUsm::Priv::kNone && usm.privPassPhrase.size() >= kMinPassPhrase;
-}
-
 // The user with an empty name and no engine ID that an engine ID discovery
 // is sent as (RFC 3414 4), made once; under the library lock.
 void EnsureDiscoveryUser() {
@@ -76,7 +66,7 @@ std::string DiscoverEngineId(SnmpMgrSession* session, uint32_t* reason) {
 
 LPSNMP_MGR_SESSION SnmpMgrOpenV3(const char* agentAddress, const SnmpMgrUsm& usm, int32_t timeoutMs,
                                  int32_t retries, int port) {
-  if (agentAddress == nullptr || *agentAddress == '\0' || port < 1 || port > 65535 || !Consistent(usm)) {
+  if (agentAddress == nullptr || *agentAddress == '\0' || port < 1 || port > 65535) {
     SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_SESSION);
     return nullptr;
   }
@@ -92,7 +82,8 @@ LPSNMP_MGR_SESSION SnmpMgrOpenV3(const char* agentAddress, const SnmpMgrUsm& usm
   // snmp_sess_open (which would wait for the device under the lock).
   settings.flags |= SNMP_FLAGS_DONT_PROBE;
   std::string texts;
-  if (!UsmKeys::Fill(usm, &settings, &texts)) {
+  std::string unusable;
+  if (!UsmKeys::Fill(usm, &settings, &texts, &unusable)) {
     SnmpMgrSetLastError(SNMP_MGMTAPI_INVALID_SESSION);
     return nullptr;
   }

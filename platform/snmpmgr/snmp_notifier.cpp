@@ -15,7 +15,7 @@
 #include "platform/snmpmgr/snmp_local_engine.h"
 #include "platform/sync/clock.h"
 #include "snmp_mgr_library.h"
-#include "usm_session_settings.h"
+#include "usm_keys.h"
 
 namespace orla {
 
@@ -81,12 +81,8 @@ std::string LibraryError(void* session) {
 }  // namespace
 
 bool SnmpNotifyTarget::SameAs(const SnmpNotifyTarget& o) const {
-  const SnmpUsmCredentials& a = credentials;
-  const SnmpUsmCredentials& b = o.credentials;
   return name == o.name && host == o.host && port == o.port && v3 == o.v3 && inform == o.inform &&
-         community == o.community && a.user == b.user && a.level == b.level && a.authProtocol == b.authProtocol &&
-         a.authPassphrase == b.authPassphrase && a.privProtocol == b.privProtocol &&
-         a.privPassphrase == b.privPassphrase && a.context == b.context;
+         community == o.community && usm == o.usm;
 }
 
 struct SnmpNotifier::Target {
@@ -119,10 +115,8 @@ struct SnmpNotifier::Target {
       std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
       netsnmp_session* s = snmp_sess_session(session);
       if (s != nullptr && s->version == SNMP_VERSION_3 && s->securityEngineIDLen > 0 && s->securityName != nullptr) {
-        if (usmUser* user = usm_get_user(s->securityEngineID, s->securityEngineIDLen, s->securityName)) {
-          usm_remove_user(user);
-          usm_free_user(user);
-        }
+        UsmKeys::Forget(std::string(reinterpret_cast<const char*>(s->securityEngineID), s->securityEngineIDLen),
+                        s->securityName);
       }
     }
     Close();
@@ -134,6 +128,7 @@ struct SnmpNotifier::Target {
     if (session != nullptr) return true;
     const std::string peer = PeerName(spec);
     std::string community = spec.community;
+    std::string texts;
     std::vector<uint8_t> localEngine;
     netsnmp_session settings;
     snmp_sess_init(&settings);
@@ -145,7 +140,7 @@ struct SnmpNotifier::Target {
       settings.community = reinterpret_cast<u_char*>(community.data());
       settings.community_len = community.size();
     } else {
-      if (!UsmSessionSettings::Apply(spec.credentials, &settings, error)) return false;
+      if (!UsmKeys::Fill(spec.usm, &settings, &texts, error)) return false;
       if (!spec.inform) {
         // A trap's authoritative engine is this one: no discovery, the user's
         // keys are localised to this engine's ID.

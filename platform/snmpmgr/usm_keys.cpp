@@ -3,7 +3,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "snmp_mgr_library.h"
 
 namespace orla {
 
@@ -42,9 +41,19 @@ bool PrivProtocol(SnmpMgrUsm::Priv priv, Protocol* out) {
   return false;
 }
 
-// Both maps under the library lock. The Ku cache is bounded: it is
-// emptied when it grows past this many keys.
+// The USM's shortest pass phrase.
+constexpr size_t kMinPassPhrase = 8;
+
+// The Ku cache has a mutex of its own (it touches no library state, and
+// every v3 session open looks into it: under the library lock the polling
+// threads would queue behind each other's cryptography for it); the map of
+// installed keys is used under the library lock. The Ku cache is bounded:
+// it is emptied when it grows past this many keys.
 constexpr size_t kMaxCachedKeys = 256;
+std::mutex& KuMutex() {
+  static auto* mutex = new std::mutex();
+  return *mutex;
+}
 std::map<std::string, std::string>& KuCache() {
   static auto* cache = new std::map<std::string, std::string>();
   return *cache;
@@ -75,7 +84,7 @@ std::string UsmKeys::Ku(const oid* hash, size_t hashLength, const std::string& p
   key += '\0';
   key += passPhrase;
   {
-    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    std::lock_guard<std::mutex> hold(KuMutex());
     auto it = KuCache().find(key);
     if (it != KuCache().end()) return it->second;
   }
@@ -88,13 +97,33 @@ std::string UsmKeys::Ku(const oid* hash, size_t hashLength, const std::string& p
   }
   std::string derived(reinterpret_cast<const char*>(ku), kuLength);
   std::memset(ku, 0, sizeof(ku));
-  std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+  std::lock_guard<std::mutex> hold(KuMutex());
   if (KuCache().size() >= kMaxCachedKeys) KuCache().clear();
   KuCache()[key] = derived;
   return derived;
 }
 
-bool UsmKeys::Fill(const SnmpMgrUsm& usm, netsnmp_session* s, std::string* storage) {
+bool UsmKeys::Key(const oid* hash, size_t hashLength, const std::string& passPhrase, const char* what, u_char* key,
+                  size_t room, size_t* length, std::string* error) {
+  if (passPhrase.size() < kMinPassPhrase) {
+    *error = std::string("the ") + what + " pass phrase is shorter than 8 characters";
+    return false;
+  }
+  const std::string ku = Ku(hash, hashLength, passPhrase);
+  if (ku.empty() || ku.size() > room) {
+    *error = std::string("no key could be made from the ") + what + " pass phrase";
+    return false;
+  }
+  std::memcpy(key, ku.data(), ku.size());
+  *length = ku.size();
+  return true;
+}
+
+bool UsmKeys::Fill(const SnmpMgrUsm& usm, netsnmp_session* s, std::string* storage, std::string* error) {
+  if (usm.user.empty()) {
+    *error = "no user name";
+    return false;
+  }
   // `storage` keeps the texts the settings point to: user, then context.
   *storage = usm.user;
   storage->push_back('\0');
@@ -112,39 +141,48 @@ bool UsmKeys::Fill(const SnmpMgrUsm& usm, netsnmp_session* s, std::string* stora
     case SnmpMgrUsm::Level::kAuthPriv: s->securityLevel = SNMP_SEC_LEVEL_AUTHPRIV; break;
   }
   Protocol auth{};
-  if (!AuthProtocol(usm.auth, &auth)) return false;
+  if (!AuthProtocol(usm.auth, &auth)) {
+    *error = "no authentication protocol the library has";
+    return false;
+  }
   s->securityAuthProto = const_cast<oid*>(auth.id);
   s->securityAuthProtoLen = auth.length;
-  const std::string authKu = Ku(auth.id, auth.length, usm.authPassPhrase);
-  if (authKu.empty() || authKu.size() > sizeof(s->securityAuthKey)) return false;
-  std::memcpy(s->securityAuthKey, authKu.data(), authKu.size());
-  s->securityAuthKeyLen = authKu.size();
+  if (!Key(auth.id, auth.length, usm.authPassPhrase, "authentication", s->securityAuthKey, sizeof(s->securityAuthKey),
+           &s->securityAuthKeyLen, error)) {
+    return false;
+  }
   if (usm.level != SnmpMgrUsm::Level::kAuthPriv) return true;
   Protocol priv{};
-  if (!PrivProtocol(usm.priv, &priv)) return false;
+  if (!PrivProtocol(usm.priv, &priv)) {
+    *error = "no privacy protocol the library has";
+    return false;
+  }
   s->securityPrivProto = const_cast<oid*>(priv.id);
   s->securityPrivProtoLen = priv.length;
   // The privacy key is derived with the authentication protocol's hash.
-  const std::string privKu = Ku(auth.id, auth.length, usm.privPassPhrase);
-  if (privKu.empty() || privKu.size() > sizeof(s->securityPrivKey)) return false;
-  std::memcpy(s->securityPrivKey, privKu.data(), privKu.size());
-  s->securityPrivKeyLen = privKu.size();
-  return true;
+  return Key(auth.id, auth.length, usm.privPassPhrase, "privacy", s->securityPrivKey, sizeof(s->securityPrivKey),
+             &s->securityPrivKeyLen, error);
 }
 
 void UsmKeys::Install(const std::string& engineId, const netsnmp_session& settings) {
   if (engineId.empty() || settings.securityNameLen == 0) return;
-  const std::string key = engineId + '\0' + std::string(settings.securityName, settings.securityNameLen);
+  const std::string name(settings.securityName, settings.securityNameLen);
+  const std::string key = engineId + '\0' + name;
   const std::string print = Fingerprint(settings);
   auto it = Installed().find(key);
   if (it != Installed().end() && it->second == print) return;
-  usmUser* user = usm_get_user(reinterpret_cast<const u_char*>(engineId.data()), engineId.size(),
-                               settings.securityName);
+  Forget(engineId, name);
+  Installed()[key] = print;
+}
+
+void UsmKeys::Forget(const std::string& engineId, const std::string& name) {
+  if (engineId.empty()) return;
+  Installed().erase(engineId + '\0' + name);
+  usmUser* user = usm_get_user(reinterpret_cast<const u_char*>(engineId.data()), engineId.size(), name.c_str());
   if (user != nullptr) {
     usm_remove_user(user);
     usm_free_user(user);
   }
-  Installed()[key] = print;
 }
 
 }  // namespace orla

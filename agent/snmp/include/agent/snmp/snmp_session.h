@@ -139,9 +139,6 @@ class SnmpSession : public RootObject {
   static uint64_t SecurityFailuresOnThisThread();
   static const std::string& LastSecurityFailureOnThisThread();
 
-  // A profile's parameters in the management API's terms.
-  static SnmpMgrUsm UsmOf(const SnmpV3Profile& profile);
-
   const char* GetAgentAddress() const { return agentAddress_; }
   const char* GetCommunity() const { return community_; }
   int32_t GetTimeout() const { return timeout_; }

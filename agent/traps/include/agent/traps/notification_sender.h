@@ -18,7 +18,6 @@
 #include <mutex>
 #include <string>
 
-#include "agent/core/snmp_v3_profile.h"
 #include "platform/snmpmgr/snmp_notifier.h"
 
 namespace orla {
@@ -48,9 +47,6 @@ class NotificationSender {
   // sent a community) starts being skipped, none while it goes on, one
   // again after v3-only was off in between. Answers `v3Only`.
   static bool SkipForV3Only(bool v3Only, std::atomic<bool>* skipping, const std::string& what);
-
-  // A profile as the SNMP library is handed it.
-  static SnmpUsmCredentials UsmCredentials(const SnmpV3Profile& profile);
 
   static NotificationSender* Instance();
   static void SetInstance(NotificationSender* sender);

@@ -36,8 +36,12 @@ inline constexpr uint32_t SNMP_MGMTAPI_USM_LEVEL = 0x10006;           // usmStat
 inline constexpr uint32_t SNMP_MGMTAPI_USM_UNKNOWN_CONTEXT = 0x10007; // snmpUnknownContexts
 inline constexpr uint32_t SNMP_MGMTAPI_USM_OTHER = 0x10008;           // another USM failure
 
-// The USM parameters of a session. Texts as the command-line tools take
-// them.
+// The USM parameters of a session (a management session here, a
+// notification target in snmp_notifier.h). The pass phrases are secrets:
+// nothing in platform/snmpmgr writes them anywhere, and the keys made from
+// them live only inside the library. For AES-192 and AES-256 the plain
+// variants extend the key as the Blumenthal draft does, the "C" ones as
+// the Reeder draft does.
 struct SnmpMgrUsm {
   enum class Level { kNoAuthNoPriv, kAuthNoPriv, kAuthPriv };
   enum class Auth { kNone, kMd5, kSha1, kSha224, kSha256, kSha384, kSha512 };
@@ -52,6 +56,8 @@ struct SnmpMgrUsm {
   std::string context;
   // The device's engine ID (raw octets) when known; empty: discover it.
   std::string engineId;
+
+  bool operator==(const SnmpMgrUsm&) const = default;
 };
 
 // The remote engine of a v3 session, as far as learned.

@@ -30,7 +30,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/snmpmgr/snmp_usm_credentials.h"
+#include "platform/snmpmgr/snmp_mgr_usm.h"
 
 namespace orla {
 
@@ -42,7 +42,7 @@ struct SnmpNotifyTarget {
   bool v3 = false;
   bool inform = false;
   std::string community;            // SNMPv2c
-  SnmpUsmCredentials credentials;   // SNMPv3
+  SnmpMgrUsm usm;                   // SNMPv3 (its engineId is not used)
 
   bool SameAs(const SnmpNotifyTarget& other) const;
 };

@@ -19,7 +19,6 @@
 #include "agent/snmp/snmp_ip_address.h"
 #include "agent/snmp/snmp_object_id.h"
 #include "agent/snmp/snmp_octet_string.h"
-#include "agent/snmp/snmp_session.h"
 #include "agent/snmp/snmp_v3_usm.h"
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"

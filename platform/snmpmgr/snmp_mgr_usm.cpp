@@ -168,7 +168,8 @@ bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users) {
     if (!names.insert(usm.user).second) continue;
     auto f = std::make_unique<Filled>();
     snmp_sess_init(&f->settings);
-    if (!Consistent(usm) || !UsmKeys::Fill(usm, &f->settings, &f->texts)) {
+    std::string error;
+    if (!UsmKeys::Fill(usm, &f->settings, &f->texts, &error)) {
       ok = false;
       continue;
     }
@@ -183,11 +184,7 @@ bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users) {
   const std::string engine(reinterpret_cast<const char*>(id), idLength);
   for (const std::string& name : *made) {
     if (names.count(name) != 0 && engine == *madeFor) continue;
-    usmUser* user = usm_get_user(reinterpret_cast<u_char*>(madeFor->data()), madeFor->size(), const_cast<char*>(name.c_str()));
-    if (user != nullptr) {
-      usm_remove_user(user);
-      usm_free_user(user);
-    }
+    UsmKeys::Forget(*madeFor, name);
   }
   made->clear();
   *madeFor = engine;

@@ -1,37 +1,22 @@
 #include "agent/core/snmp_v3_credential_edit.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include "agent/core/snmp_v3_credential_file.h"
+#include "platform/text/file_lock.h"
 
 namespace orla {
 
 SnmpV3CredentialEdit::SnmpV3CredentialEdit(std::string path) : path_(std::move(path)) {}
 
-SnmpV3CredentialEdit::~SnmpV3CredentialEdit() {
-  if (lockFd_ >= 0) ::close(lockFd_);
-}
+SnmpV3CredentialEdit::~SnmpV3CredentialEdit() = default;
 
 bool SnmpV3CredentialEdit::Open(std::string* error) {
-  const std::string lockPath = path_ + ".lock";
-  if (lockFd_ < 0) {
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX) != 0) {
-      const int err = errno;
-      ::close(lockFd_);
-      lockFd_ = -1;
-      errno = err;
-    }
-    if (lockFd_ < 0) {
-      *error = "cannot lock " + lockPath + ": " + std::strerror(errno);
-      return false;
-    }
+  if (!lock_) lock_ = std::make_unique<FileLock>(path_ + ".lock");
+  if (!lock_->Held()) {
+    *error = lock_->Error();
+    lock_.reset();
+    return false;
   }
   return SnmpV3CredentialFile::Load(path_, &credentials_, error);
 }

@@ -1,7 +1,6 @@
 #include "user_store.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <sstream>
 
 #include "platform/text/atomic_file.h"
+#include "platform/text/file_lock.h"
 #include "platform/text/string_printf.h"
 #include "../zepa_log.h"
 
@@ -200,20 +200,10 @@ std::vector<UserStore::User> UserStore::All() {
 
 int UserStore::Edit(const std::function<bool(std::vector<User>& users, std::string* error)>& change,
                     std::string* error) {
-  const std::string lockPath = path_ + ".lock";
-  const int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lockFd < 0) {
-    const int err = errno;
-    *error = StringPrintf("cannot open %s: %s", lockPath.c_str(), std::strerror(err));
-    return err;
-  }
-  while (::flock(lockFd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      const int err = errno;
-      ::close(lockFd);
-      *error = StringPrintf("cannot lock %s: %s", lockPath.c_str(), std::strerror(err));
-      return err;
-    }
+  const FileLock lock(path_ + ".lock");
+  if (!lock.Held()) {
+    *error = lock.Error();
+    return lock.ErrorNumber();
   }
   int rc = 0;
   std::string text;
@@ -233,8 +223,6 @@ int UserStore::Edit(const std::function<bool(std::vector<User>& users, std::stri
       if (rc != 0) *error = StringPrintf("cannot write %s: %s", path_.c_str(), std::strerror(rc));
     }
   }
-  ::flock(lockFd, LOCK_UN);
-  ::close(lockFd);
   return rc;
 }
 

@@ -8,12 +8,15 @@
 // the change ("SNMPv3 profile lab added (user kor, authPriv, SHA-256/AES)").
 // A refused change leaves the file as it was. No text here holds a pass
 // phrase.
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "agent/core/snmp_v3_credentials.h"
 
 namespace orla {
+
+class FileLock;
 
 class SnmpV3CredentialEdit {
  public:
@@ -51,7 +54,7 @@ class SnmpV3CredentialEdit {
 
  private:
   std::string path_;
-  int lockFd_ = -1;
+  std::unique_ptr<FileLock> lock_;
   SnmpV3Credentials credentials_;
   std::string what_;
 };

@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -22,14 +24,13 @@ int PollingIntervalFile::Parse(const std::string& line) {
 
 bool PollingIntervalFile::Read(const std::string& path, int* seconds) {
   *seconds = kDefault;
-  std::ifstream in(path);
-  if (!in.is_open()) {
-    const int err = errno;
-    char buffer[256];
+  std::string content;
+  if (const int err = RegularFile::Read(path, &content); err != 0) {
     EventLog::Write(EventLog::kWarning,
-                    StringPrintf("Unable to open file %s - %s.", path.c_str(), strerror_r(err, buffer, sizeof buffer)));
+                    StringPrintf("Unable to open file %s - %s.", path.c_str(), RegularFile::ErrorText(err).c_str()));
     return false;
   }
+  std::istringstream in(content);
   std::string line;
   if (!std::getline(in, line)) {
     EventLog::Write(EventLog::kWarning, StringPrintf("File %s is empty.  Defaults assumed.", path.c_str()));

@@ -8,23 +8,26 @@
 #include <cstring>
 
 #include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
 
 namespace orla {
 
 bool SnmpV3CredentialFile::Load(const std::string& path, SnmpV3Credentials* out, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) {
-    if (errno == ENOENT) {
+  // Regular files only, opened without following a link or waiting on a
+  // FIFO put in the file's place.
+  int fd = -1;
+  if (const int err = RegularFile::Open(path, O_RDONLY, 0, &fd); err != 0) {
+    if (err == ENOENT) {
       *out = SnmpV3Credentials();
       return true;
     }
-    *error = path + ": " + std::strerror(errno);
+    *error = RegularFile::Describe(path, err);
     return false;
   }
   struct stat st{};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    *error = path + ": " + std::strerror(errno);
     ::close(fd);
-    *error = path + " is not a regular file";
     return false;
   }
   if ((st.st_mode & 077) != 0) {

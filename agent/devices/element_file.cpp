@@ -9,6 +9,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/core/polling_interval_file.h"
 #include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -48,9 +49,8 @@ bool ElementFile::Read(std::vector<Line>* lines) {
 
 void ElementFile::Refuse(int error) {
   error_.store(error);
-  char text[256];
-  EventLog::Write(EventLog::kCritical,
-                  StringPrintf("Unable to read file %s - %s.", path_.c_str(), strerror_r(error, text, sizeof text)));
+  EventLog::Write(EventLog::kCritical, StringPrintf("Unable to read file %s - %s.", path_.c_str(),
+                                                    RegularFile::ErrorText(error).c_str()));
 }
 
 void ElementFile::CheckWritable() const {

@@ -1,9 +1,13 @@
 #include "element_file_reader.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/text/regular_file.h"
 
 namespace orla {
 
@@ -33,8 +37,16 @@ ElementFileReader::ElementFileReader(std::string path) : path_(std::move(path)),
 ElementFileReader::~ElementFileReader() = default;
 
 int ElementFileReader::Open() {
-  file_.reset(std::fopen(path_.c_str(), "r"));
-  return file_ ? 0 : errno;
+  // A link or a FIFO in the file's place is refused, not waited on.
+  int fd = -1;
+  if (const int err = RegularFile::Open(path_, O_RDONLY, 0, &fd); err != 0) return err;
+  file_.reset(::fdopen(fd, "r"));
+  if (!file_) {
+    const int err = errno;
+    ::close(fd);
+    return err;
+  }
+  return 0;
 }
 
 int ElementFileReader::ReadLines(std::vector<ElementLine>* lines) {

@@ -32,8 +32,9 @@ class ElementFileReader {
   ElementFileReader(const ElementFileReader&) = delete;
   ElementFileReader& operator=(const ElementFileReader&) = delete;
 
-  // Opens the file for reading: 0, or the errno of the failed open (ENOENT
-  // when the file does not exist).
+  // Opens the file for reading: 0, or the error number of the failed open
+  // (ENOENT when the file does not exist; RegularFile's own for a symbolic
+  // link or anything but a regular file, which is never waited on).
   int Open();
   // Reads the opened file to its end and appends the name and address of
   // every element line to `lines`, in file order. 0 at the end of the file;

@@ -10,6 +10,7 @@
 #include "agent/core/event_log.h"
 #include "platform/snmpmgr/snmp_local_engine.h"
 #include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/setting_lines.h"
 #include "platform/text/string_printf.h"
 
@@ -77,15 +78,13 @@ bool LocalEngine::Parse(const std::string& text, LocalEngine* engine, std::strin
 
 bool LocalEngine::Read(const std::string& path, LocalEngine* engine, bool* missing, std::string* error) {
   *missing = false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *missing = errno == ENOENT;
-    *error = path + ": " + std::strerror(errno);
+  std::string text;
+  if (const int err = RegularFile::Read(path, &text); err != 0) {
+    *missing = err == ENOENT;
+    *error = RegularFile::Describe(path, err);
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!Parse(text.str(), engine, error)) {
+  if (!Parse(text, engine, error)) {
     *error = path + ": " + *error;
     return false;
   }

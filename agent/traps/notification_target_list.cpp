@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/setting_lines.h"
 
 namespace orla {
@@ -119,18 +120,16 @@ std::string NotificationTargetList::Format() const {
 }
 
 bool NotificationTargetList::Load(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) {
+  std::string text;
+  if (const int err = RegularFile::Read(path, &text); err != 0) {
+    if (err == ENOENT) {
       targets_.clear();
       return true;
     }
-    *error = path + ": " + std::strerror(errno);
+    *error = RegularFile::Describe(path, err);
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!Parse(text.str(), error)) {
+  if (!Parse(text, error)) {
     *error = path + ": " + *error;
     return false;
   }

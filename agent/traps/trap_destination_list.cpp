@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <mutex>
 
 #include "agent/core/agent_layout.h"
@@ -9,6 +10,7 @@
 #include "agent/core/lock.h"
 #include "agent/traps/trap_destination.h"
 #include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -33,8 +35,9 @@ void TrapDestinationList::SetInstance(TrapDestinationList* list) {
 }
 
 void TrapDestinationList::Load() {
-  std::ifstream file(path_, std::ios::binary);
-  if (!file) return;
+  std::string content;
+  if (RegularFile::Read(path_, &content) != 0) return;
+  std::istringstream file(content);
   // Each line is read whole, however long it is: a host name is one entry.
   std::string line;
   while (std::getline(file, line)) {

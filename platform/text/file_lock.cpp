@@ -7,13 +7,18 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/text/regular_file.h"
+
 namespace orla {
 
 FileLock::FileLock(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    errorNumber_ = errno;
-    error_ = "cannot open " + path + ": " + std::strerror(errorNumber_);
+  // A link planted in the lock file's place is not followed (it would make
+  // the file elsewhere, as root when a tool runs as root), nor is a FIFO
+  // waited on.
+  int fd = -1;
+  errorNumber_ = RegularFile::Open(path, O_RDWR | O_CREAT, 0600, &fd);
+  if (errorNumber_ != 0) {
+    error_ = "cannot open " + RegularFile::Describe(path, errorNumber_);
     return;
   }
   while (::flock(fd, LOCK_EX) != 0) {

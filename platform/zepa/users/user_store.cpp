@@ -13,6 +13,7 @@
 
 #include "platform/text/atomic_file.h"
 #include "platform/text/file_lock.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 #include "../zepa_log.h"
 
@@ -27,29 +28,9 @@ bool NameChars(const std::string& name) {
   return true;
 }
 
-// Reads the whole file; false with errno when it cannot be opened (ENOENT
-// for a missing file).
-bool ReadFile(const std::string& path, std::string* text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::string out;
-  char buf[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof(buf));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      errno = err;
-      return false;
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  *text = std::move(out);
-  return true;
-}
+// Reads the whole file: 0, or the error number (RegularFile's: a link, a
+// FIFO or anything but a regular file is refused without waiting on it).
+int ReadFile(const std::string& path, std::string* text) { return RegularFile::Read(path, text); }
 }  // namespace
 
 UserStore::UserStore(std::string path) : path_(std::move(path)) {}
@@ -160,18 +141,17 @@ void UserStore::ReloadIfChangedLocked() {
   const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   if (loaded_ && st.st_ino == inode_ && mtimeNs == mtimeNs_ && st.st_size == size_) return;
   std::string text;
-  if (!ReadFile(path_, &text)) {
+  if (const int err = ReadFile(path_, &text); err != 0) {
     // A file that is there but cannot be read holds no user anyone may log
     // in as: the list kept from an earlier reading would be out of date.
-    const int err = errno;
     users_.clear();
     loaded_ = false;
     if (!unreadableReported_) {
       unreadableReported_ = true;
       ZepaLog::Write(ZepaLog::kCritical,
-                     StringPrintf("The web server cannot read its users file %s: %s. Nobody can log in until it "
+                     StringPrintf("The web server cannot read its users file %s. Nobody can log in until it "
                                   "can be read.",
-                                  path_.c_str(), std::strerror(err)));
+                                  RegularFile::Describe(path_, err).c_str()));
     }
     return;
   }
@@ -208,11 +188,11 @@ int UserStore::Edit(const std::function<bool(std::vector<User>& users, std::stri
   int rc = 0;
   std::string text;
   std::vector<User> users;
-  if (ReadFile(path_, &text)) {
+  if (const int err = ReadFile(path_, &text); err == 0) {
     users = Parse(text, nullptr);
-  } else if (errno != ENOENT) {
-    rc = errno;
-    *error = StringPrintf("cannot read %s: %s", path_.c_str(), std::strerror(rc));
+  } else if (err != ENOENT) {
+    rc = err;
+    *error = "cannot read " + RegularFile::Describe(path_, rc);
   }
   if (rc == 0) {
     error->clear();

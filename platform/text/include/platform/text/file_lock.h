@@ -3,7 +3,8 @@
 // life: several processes (the agent's pages, its command-line tools) make
 // their read-change-write of one small file one after another. The lock
 // file is created owner-only when missing and is never removed, so every
-// process locks the same inode.
+// process locks the same inode. A symbolic link or anything but a regular
+// file in its place is refused (RegularFile).
 #include <string>
 
 namespace orla {
@@ -17,7 +18,8 @@ class FileLock {
   FileLock& operator=(const FileLock&) = delete;
 
   bool Held() const { return fd_ >= 0; }
-  // When not held: the system error number and "cannot open|lock PATH: why".
+  // When not held: the error number (errno, or RegularFile's own) and
+  // "cannot open|lock PATH: why".
   int ErrorNumber() const { return errorNumber_; }
   const std::string& Error() const { return error_; }
 

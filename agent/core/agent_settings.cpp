@@ -179,7 +179,7 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
   }
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMCTL")) settings.SetSystemctlProgram(value);
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMD_UNIT_DIR")) settings.SetSystemdUnitDirectory(value);
-  if (const char* value = Value(lookup, "SUDO_USER")) settings.SetSudoUser(value);
+  if (const char* value = Value(lookup, "SUDO_UID")) settings.SetSudoUid(value);
   *out = settings;
   return first;
 }

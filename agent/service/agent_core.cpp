@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "agent/core/audit_trail.h"
 #include "agent/core/event_log.h"
 #include "agent/core/polling_interval_file.h"
 #include "agent/core/snmp_v3_credential_store.h"
@@ -200,6 +201,9 @@ bool AgentCore::ReadConfiguration(const std::string& fileName) {
   }
   if (!configuration_.Parse(in, fileName)) return false;
   layout_ = AgentLayout(programDirectory_, configuration_.AgentDirectory());
+  // Changes made through the pages go to the agent directory's change
+  // file, beside those the tools write there.
+  AuditTrail::SetChangeFile(layout_.ChangeFile());
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "agent/core/audit_trail.h"
+#include "platform/text/regular_file.h"
 #include "event_query.h"
 
 namespace orla {
@@ -93,6 +94,10 @@ std::string RecordElementName(const std::string& hex) {
 
 }  // namespace
 
+bool EventLogFileReader::FieldOf(const std::string& line, const char* key, std::string* value) {
+  return Field(line, key, value);
+}
+
 int64_t EventLogFileReader::ParseIsoTime(const std::string& text) {
   int year, month, day, hour, minute, second, millis;
   char zone = 0;
@@ -122,6 +127,14 @@ bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event
   event->sequence = 0;
   event->text = std::move(text);
   event->origin = EventOrigin();
+  // A line of the change file names its origin.
+  std::string kind;
+  if (Field(line, "kind", &kind) && !kind.empty()) {
+    event->origin.kind = std::move(kind);
+    Field(line, "element", &event->origin.element);
+    Field(line, "address", &event->origin.address);
+    return true;
+  }
   // The text behind the severity prefix tells a status change
   // ("NAME (ADDRESS): OK → Failed", perhaps followed by ": REASON"), a
   // change an operator made and a log-in apart from the rest.
@@ -205,8 +218,10 @@ bool EventLogFileReader::VisitNewestFirst(const std::vector<std::string>& paths,
   std::vector<int> files;
   std::vector<std::pair<dev_t, ino_t>> seen;
   for (const std::string& path : paths) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) continue;
+    // The event-log file may be a link an administrator made; a FIFO in
+    // any file's place is not waited on.
+    int fd = -1;
+    if (RegularFile::Open(path, O_RDONLY, 0, &fd, /*followLink=*/true) != 0) continue;
     struct stat st;
     if (::fstat(fd, &st) != 0 ||
         std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) {

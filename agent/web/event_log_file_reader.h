@@ -33,8 +33,13 @@ class EventLogFileReader {
   static bool VisitNewestFirst(const std::vector<std::string>& paths, int64_t beforeMs,
                                const std::function<bool(RecordedEvent& event)>& visit,
                                size_t budgetBytes = kReadBudgetBytes);
-  // One line of the file; false when it is not an entry of that format.
+  // One line of the file; false when it is not an entry of that format. A
+  // line that names its origin ("kind", "element", "address": the change
+  // file's) keeps it.
   static bool ParseLine(const std::string& line, RecordedEvent* event);
+  // The value of `key` in one such line (a string unescaped, a number as
+  // text); false when the line has no such key.
+  static bool FieldOf(const std::string& line, const char* key, std::string* value);
   // "2026-12-07T10:00:00.123Z" as milliseconds since 1970 UTC; -1 when the
   // text is not such a time.
   static int64_t ParseIsoTime(const std::string& text);

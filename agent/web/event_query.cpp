@@ -63,8 +63,22 @@ bool EventQuery::IsLoginText(const std::string& text) {
 }
 
 bool EventQuery::Walk(const EventRing& ring, const std::vector<std::string>& logFiles,
+                      const std::vector<std::string>& changeFiles,
                       const std::function<bool(size_t ringMatches)>& readFiles,
                       const std::function<bool(const RecordedEvent&)>& take) const {
+  if (kind == "change" && !changeFiles.empty()) {
+    // Every change is in the change files, and nothing else is: neither the
+    // ring nor the event-log files are needed. (Read as files are: an
+    // export flushes as it goes.)
+    if (!readFiles(0)) return false;
+    bool stopped = false;
+    const bool whole = EventLogFileReader::VisitNewestFirst(changeFiles, -1, [&](RecordedEvent& event) {
+      if (!Matches(event)) return true;
+      stopped = !take(event);
+      return !stopped;
+    });
+    return whole && !stopped;
+  }
   size_t ringMatched = 0;
   bool going = true;
   int64_t ringOldest = -1;
@@ -72,9 +86,10 @@ bool EventQuery::Walk(const EventRing& ring, const std::vector<std::string>& log
   ring.VisitNewestFirst([&](const RecordedEvent& event) {
     ringOldest = event.timeMs;  // at the end of the walk: the oldest entry kept
     ringEmpty = false;
-    // A range that ends before this entry skips it; one that starts after
-    // it ends the walk, as every older entry is older still.
-    if (fromMs >= 0 && event.timeMs < fromMs) return false;
+    // An entry outside the range is skipped. (The ring is in the order of
+    // arrival: a tool's change taken in from the change file may come after
+    // newer entries, so an older entry does not end the walk.)
+    if (fromMs >= 0 && event.timeMs < fromMs) return true;
     if (!Matches(event)) return true;
     ++ringMatched;
     going = take(event);
@@ -98,10 +113,11 @@ bool EventQuery::Walk(const EventRing& ring, const std::vector<std::string>& log
   return whole && !stopped;
 }
 
-EventQuery::Result EventQuery::Run(const EventRing& ring, const std::vector<std::string>& logFiles) const {
+EventQuery::Result EventQuery::Run(const EventRing& ring, const std::vector<std::string>& logFiles,
+                                   const std::vector<std::string>& changeFiles) const {
   Result result;
   result.complete = Walk(
-      ring, logFiles, [&](size_t ringMatches) { return offset >= ringMatches; },
+      ring, logFiles, changeFiles, [&](size_t ringMatches) { return offset >= ringMatches; },
       [&](const RecordedEvent& event) {
         if (result.total >= offset && result.events.size() < limit) result.events.push_back(event);
         ++result.total;
@@ -112,14 +128,14 @@ EventQuery::Result EventQuery::Run(const EventRing& ring, const std::vector<std:
 
 void EventQuery::Export(const EventRing& ring, const std::vector<std::string>& logFiles,
                         const std::function<void(const RecordedEvent&)>& row,
-                        const std::function<void()>& flush) const {
+                        const std::function<void()>& flush, const std::vector<std::string>& changeFiles) const {
   size_t rows = 0;
   auto take = [&](const RecordedEvent& event) {
     row(event);
     return ++rows < kMaxExport;
   };
   bool inFiles = false;
-  Walk(ring, logFiles,
+  Walk(ring, logFiles, changeFiles,
        [&](size_t) {
          flush();
          inFiles = true;

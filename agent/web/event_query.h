@@ -7,6 +7,11 @@
 // keeps), and only their entries older than the ring's oldest (a bounded
 // read, see EventLogFileReader), so nothing is counted twice and the first
 // page never waits for the files.
+//
+// Changes (the kind "change") are answered from the audit trail's change
+// files alone when there are any (AuditTrail::ChangeFilePaths): they hold
+// every change from the pages and the tools, however many other events
+// the ring and the event-log files have seen since.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -45,8 +50,10 @@ class EventQuery {
   static EventQuery FromFields(const std::function<std::optional<std::string>(const char*)>& field);
 
   // The matches from `ring`, then from the files `logFiles` (newest first,
-  // EventLogWriter::FilePaths; none: the ring only).
-  Result Run(const EventRing& ring, const std::vector<std::string>& logFiles) const;
+  // EventLogWriter::FilePaths; none: the ring only); for the kind "change",
+  // from `changeFiles` only when it names any.
+  Result Run(const EventRing& ring, const std::vector<std::string>& logFiles,
+             const std::vector<std::string>& changeFiles = {}) const;
   // Every match up to kMaxExport, newest first, handed to `row` as it is
   // found (the CSV export, which keeps none of them). `flush` is called
   // after the ring's matches and after every kFlushRows from the files:
@@ -54,7 +61,8 @@ class EventQuery {
   // and `flush` may.
   static constexpr size_t kFlushRows = 100;
   void Export(const EventRing& ring, const std::vector<std::string>& logFiles,
-              const std::function<void(const RecordedEvent&)>& row, const std::function<void()>& flush) const;
+              const std::function<void(const RecordedEvent&)>& row, const std::function<void()>& flush,
+              const std::vector<std::string>& changeFiles = {}) const;
 
   bool Matches(const RecordedEvent& event) const;
 
@@ -77,7 +85,7 @@ class EventQuery {
   // `readFiles`, given the ring's number of matches, says so. True when
   // every entry that could match was seen.
   bool Walk(const EventRing& ring, const std::vector<std::string>& logFiles,
-            const std::function<bool(size_t ringMatches)>& readFiles,
+            const std::vector<std::string>& changeFiles, const std::function<bool(size_t ringMatches)>& readFiles,
             const std::function<bool(const RecordedEvent&)>& take) const;
 
   std::string lowerText_;

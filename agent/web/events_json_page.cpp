@@ -1,5 +1,7 @@
 #include "events_json_page.h"
 
+#include "agent/core/audit_trail.h"
+#include "change_feed.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
@@ -37,7 +39,9 @@ std::string EventsJsonPage::Render(const EventQuery& query, const EventQuery::Re
 uint32_t EventsJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
-  const EventQuery::Result result = query.Run(EventRing::Instance(), EventLogWriter::FilePaths());
+  ChangeFeed::Instance().CatchUp(EventRing::Instance());
+  const EventQuery::Result result =
+      query.Run(EventRing::Instance(), EventLogWriter::FilePaths(), AuditTrail::ChangeFilePaths());
   Append(Render(query, result, Clock::System()->WallMilliseconds()));
   return SendContent("application/json; charset=utf-8");
 }

@@ -19,6 +19,7 @@
 #define SD_JOURNAL_SUPPRESS_LOCATION
 #include <systemd/sd-journal.h>
 
+#include "platform/eventlog/json_lines_file.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "platform/text/utf8.h"
@@ -115,68 +116,14 @@ FileLimits& Limits() {
   return limits;
 }
 
-std::string OlderPath(const std::string& path, int age) {
-  return age == 0 ? path : path + "." + std::to_string(age);
-}
-
-// Moves every file one age older (the oldest is overwritten), the live one
-// last: each step is one rename, so a crash between two leaves every file
-// whole and at most one age missing.
-void Rotate(const std::string& path, int files) {
-  for (int age = files - 1; age >= 1; --age) ::rename(OlderPath(path, age - 1).c_str(), OlderPath(path, age).c_str());
-}
-
-bool SameFile(const struct stat& a, const std::string& path) {
-  struct stat b;
-  return ::stat(path.c_str(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev;
-}
-
 int ToFile(const std::string& path, const std::string& line, const FileLimits& limits, EventLogWriter::Step* failed) {
-  const uint64_t fileLimit = limits.maxBytes / static_cast<uint64_t>(limits.files);
-  std::string out = line + "\n";
-  for (int attempt = 0;; ++attempt) {
-    // Read too, to see how the file ends; a file we may only write to is
-    // still written.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
-    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) {
-      *failed = EventLogWriter::Step::kOpen;
-      return errno;
-    }
-    // Other processes (the users tool) append to the same file: the lock
-    // makes the size check, a rotation and the write one step for all.
-    ::flock(fd, LOCK_EX);
-    struct stat st;
-    if (::fstat(fd, &st) != 0) st = {};
-    // Renamed away by another writer's rotation while this one waited:
-    // the line goes to the new live file.
-    if (attempt < 4 && !SameFile(st, path)) {
-      ::close(fd);
-      continue;
-    }
-    // The log names devices and addresses: a file left readable by everyone
-    // (made by hand, or by an older version) is closed to others, when it is
-    // ours to change.
-    if ((st.st_mode & 0007) != 0) ::fchmod(fd, st.st_mode & 0770);
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
-    if (attempt < 4 && size > 0 && size + out.size() > fileLimit) {
-      Rotate(path, limits.files);
-      ::close(fd);
-      continue;
-    }
-    // A line cut short by a process killed in mid-write is ended, so the
-    // next one starts a line of its own.
-    char last = '\n';
-    if (size > 0 && ::pread(fd, &last, 1, static_cast<off_t>(size - 1)) == 1 && last != '\n') {
-      out.insert(out.begin(), '\n');
-    }
-    // One write call with O_APPEND: lines from concurrent writers never mix.
-    const ssize_t n = ::write(fd, out.data(), out.size());
-    const int err = n < 0 ? errno : (static_cast<size_t>(n) != out.size() ? EIO : 0);
-    ::close(fd);
-    if (err != 0) *failed = EventLogWriter::Step::kWrite;
-    return err;
-  }
+  JsonLinesFile::Options options;
+  options.maxBytes = limits.maxBytes;
+  options.files = limits.files;
+  JsonLinesFile::Step step = JsonLinesFile::Step::kNone;
+  const int err = JsonLinesFile::Append(path, line, options, &step);
+  if (err != 0) *failed = step == JsonLinesFile::Step::kOpen ? EventLogWriter::Step::kOpen : EventLogWriter::Step::kWrite;
+  return err;
 }
 
 }  // namespace
@@ -237,8 +184,7 @@ std::vector<std::string> EventLogWriter::FilePaths() {
   std::lock_guard<std::mutex> hold(FileMutex());
   std::vector<std::string> paths;
   if (FileName().empty()) return paths;
-  for (int age = 0; age < Limits().files; ++age) paths.push_back(OlderPath(FileName(), age));
-  return paths;
+  return JsonLinesFile::Paths(FileName(), Limits().files);
 }
 
 uint64_t EventLogWriter::MaxBytes() {

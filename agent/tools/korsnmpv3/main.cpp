@@ -13,11 +13,14 @@
 #include "agent/core/audit_trail.h"
 #include "engine_verb.h"
 #include "platform/sysinfo/directory_owner.h"
+#include "platform/text/regular_file.h"
 #include "snmp_v3_command.h"
 #include "target_verb.h"
 
 int main(int argc, char** argv) {
   orla::AgentSettings::Load();
+  // Who runs the tool, asked before it takes the directory owner's ids.
+  const orla::AuditTrail::Actor actor = orla::AuditTrail::LocalUser();
   std::vector<std::string> args(argv + 1, argv + argc);
   orla::AgentLayout layout;
   if (args.size() >= 2 && args[0] == "-d") {
@@ -35,12 +38,20 @@ int main(int argc, char** argv) {
   if (!orla::DirectoryOwner::Become(agentDirectory,
                                     {orla::AgentLayout::kSnmpV3FileName, "snmpv3.conf.lock",
                                      orla::AgentLayout::kNotificationTargetFileName,
-                                     orla::AgentLayout::kEngineFileName},
+                                     orla::AgentLayout::kEngineFileName, orla::AgentLayout::kChangeFileName},
                                     &error)) {
     std::cerr << "korsnmpv3: " << error << "\n";
     return 1;
   }
-  const auto audit = [](const std::string& what) { orla::AuditTrail::Record(orla::AuditTrail::LocalUser(), what); };
+  // Every change goes to the agent directory's change file too, whatever
+  // the environment says of the event log.
+  orla::AuditTrail::SetChangeFile(layout.ChangeFile());
+  const auto audit = [&actor, &layout](const std::string& what) {
+    if (const int err = orla::AuditTrail::Record(actor, what); err != 0) {
+      std::cerr << "korsnmpv3: the change was made, but not recorded in " << orla::RegularFile::Describe(layout.ChangeFile(), err)
+                << "\n";
+    }
+  };
   if (!args.empty()) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "engine") return orla::EngineVerb::Run(rest, layout, std::cout, std::cerr);

@@ -12,6 +12,7 @@
 #include "agent/core/agent_layout.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/audit_trail.h"
+#include "platform/text/regular_file.h"
 #include "platform/zepa/users_command.h"
 
 namespace {
@@ -73,14 +74,38 @@ bool AskPassword(const std::string& prompt, std::string* password) {
   return true;
 }
 
+// The agent directory's change file for the data directory the tool works
+// in: the data directory is the agent directory's path followed by "ZEPD"
+// (AgentLayout), whether -d names it or KORAgent.cfg beside the tool does.
+// Empty when -d names a folder of no agent.
+std::string ChangeFile(const std::vector<std::string>& args, const std::string& programDirectory) {
+  static const std::string kSuffix = "ZEPD";
+  for (size_t i = 0; i + 1 < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
+    if (args[i] != "-d" && args[i] != "--data-dir") continue;
+    std::string data = args[i + 1];
+    while (data.size() > 1 && data.back() == '/') data.pop_back();
+    if (data.size() <= kSuffix.size() || data.compare(data.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
+      return std::string();
+    }
+    return orla::AgentLayout("", data.substr(0, data.size() - kSuffix.size())).ChangeFile();
+  }
+  orla::AgentLayout layout;
+  std::string error;
+  return orla::AgentLayout::Read(programDirectory, &layout, &error) ? layout.ChangeFile() : std::string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // The event-log file setting, for what the web server library logs. None
   // of the ports concerns the tool: a bad one is left to the agent to report.
   orla::AgentSettings::Load();
+  // Who runs the tool, asked before it takes the data directory owner's ids.
+  const orla::AuditTrail::Actor actor = orla::AuditTrail::LocalUser();
   std::vector<std::string> args(argv + 1, argv + argc);
   const std::string programDirectory = orla::AgentLayout::RunningProgramDirectory();
+  const std::string changeFile = ChangeFile(args, programDirectory);
+  orla::AuditTrail::SetChangeFile(changeFile);
   orla::UsersCommand::DefaultDataDirectory defaultDirectory;
   defaultDirectory.find = [&programDirectory](std::string* directory, std::string* error) {
     orla::AgentLayout layout;
@@ -95,7 +120,11 @@ int main(int argc, char** argv) {
   // user), so that the agent can read the files it writes.
   // Every change is an audit event naming who ran the tool.
   return orla::UsersCommand::Run(args, defaultDirectory, AskPassword, std::cout, std::cerr,
-                                 orla::UsersCommand::ActAsOwner, [](const std::string& what) {
-                                   orla::AuditTrail::Record(orla::AuditTrail::LocalUser(), what);
+                                 orla::UsersCommand::ActAsOwner, [&](const std::string& what) {
+                                   const int err = orla::AuditTrail::Record(actor, what);
+                                   if (err != 0) {
+                                     std::cerr << "korusers: the change was made, but not recorded in "
+                                               << orla::RegularFile::Describe(changeFile, err) << "\n";
+                                   }
                                  });
 }

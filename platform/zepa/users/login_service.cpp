@@ -58,20 +58,23 @@ std::string LoginService::SessionCookie(const std::string& token, long maxAgeSec
 
 LoginService::Check LoginService::CheckPassword(const std::string& address, const std::string& name,
                                                const std::string& password, std::optional<UserStore::User>* user) {
-  // Guesses are counted per address and per account: many addresses
-  // guessing one account are slowed down as much as one address guessing
-  // many. Names that are no valid user name count under one key.
+  // Guesses are counted per address and account (an address guessing one
+  // account is refused it after a few) and per address (one guessing many
+  // accounts is refused all after more): never per account alone, which
+  // would let anyone lock the administrator out for everybody. Names that
+  // are no valid user name count as one account.
   const std::string account = UserStore::IsValidName(name) ? name : std::string();
+  const std::string pair = address + '\n' + account;
   const auto now = clock_.SteadyNow();
   const bool addressOpen = byAddress_.Begin(address, now);
-  if (!addressOpen || !byAccount_.Begin(account, now)) {
+  if (!addressOpen || !byAddressAndAccount_.Begin(pair, now)) {
     if (addressOpen) byAddress_.Cancelled(address);
     return addressOpen ? Check::kAccountBlocked : Check::kAddressBlocked;
   }
   const auto failed = [&] {
     const auto when = clock_.SteadyNow();
     byAddress_.Failed(address, account, when);
-    byAccount_.Failed(account, account, when);
+    byAddressAndAccount_.Failed(pair, account, when);
   };
   // Each verification takes much memory and time on purpose: only a few run
   // at once, the others wait their turn for a while.
@@ -92,7 +95,7 @@ LoginService::Check LoginService::CheckPassword(const std::string& address, cons
     return Check::kWrong;
   }
   byAddress_.Succeeded(address, (*user)->name);
-  byAccount_.Succeeded(account, (*user)->name);
+  byAddressAndAccount_.Succeeded(pair, (*user)->name);
   return Check::kOk;
 }
 
@@ -119,8 +122,8 @@ void LoginService::HandleLogin(const HttpTransport::Request& request, HttpTransp
     LibraryPages::Send(response, 429,
                        LibraryPages::Login(serverName_,
                                            check == Check::kAccountBlocked
-                                               ? "Too many failed logins for this user. Wait a minute, "
-                                                 "then try again."
+                                               ? "Too many failed logins for this user from your address. "
+                                                 "Wait a minute, then try again."
                                                : "Too many failed logins from your address. Wait a minute, "
                                                  "then try again.",
                                            returnPath, account));

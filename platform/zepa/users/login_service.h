@@ -1,6 +1,6 @@
 #pragma once
 // Logging in and out of one server and the sessions that follow: the login
-// form's check (throttled per address and per account, a few slow password verifications at
+// form's check (throttled per address and per address and account, a few slow password verifications at
 // a time), the session cookie ("__Host-" prefixed, Secure, HttpOnly,
 // SameSite=Strict), the session a request's cookie names (checked against
 // the users file on every use: a removed user or a changed password ends
@@ -49,9 +49,14 @@ class LoginService {
   uint32_t UserRights(const std::string& user, const std::string& right);
 
   // A user's name and password as the login form and basic authentication
-  // check them: throttled per address and per account, a few slow
-  // verifications at a time (kBusy when none frees up in time), an unknown
-  // user as slow as a wrong password. kOk sets *user.
+  // check them: throttled per address and account (kAccountBlocked: 5
+  // failures for that account from that address) and per address
+  // (kAddressBlocked: kAddressMaxFailures for any accounts), never per
+  // account alone, so guesses from one address cannot lock an account out
+  // for everyone; a few slow verifications at a time (kBusy when none frees
+  // up in time), an unknown user as slow as a wrong password. kOk sets
+  // *user.
+  static constexpr int kAddressMaxFailures = 20;
   enum class Check { kOk, kWrong, kAddressBlocked, kAccountBlocked, kBusy };
   Check CheckPassword(const std::string& address, const std::string& name, const std::string& password,
                       std::optional<UserStore::User>* user);
@@ -66,8 +71,8 @@ class LoginService {
   Clock& clock_;
   UserStore users_;
   SessionTable sessions_;
-  LoginThrottle byAddress_;
-  LoginThrottle byAccount_;
+  LoginThrottle byAddress_{LoginThrottle::kMaxEntries, kAddressMaxFailures};
+  LoginThrottle byAddressAndAccount_;
   std::counting_semaphore<kMaxVerifications> verifications_{kMaxVerifications};
   std::string dummyHash_;
   // A failed log-in is a WARNING: a few a minute for each address, then a

@@ -2,7 +2,8 @@
 
 namespace orla {
 
-LoginThrottle::LoginThrottle(size_t maxEntries) : maxEntries_(maxEntries == 0 ? 1 : maxEntries) {}
+LoginThrottle::LoginThrottle(size_t maxEntries, int maxFailures)
+    : maxEntries_(maxEntries == 0 ? 1 : maxEntries), maxFailures_(maxFailures < 1 ? 1 : maxFailures) {}
 
 // The key's entry, made when missing; null when the table is full of
 // entries with attempts under way.
@@ -32,10 +33,10 @@ void LoginThrottle::ForgetFailuresLocked(Entry& entry, Clock::SteadyTime now) {
   entry.severalAccounts = false;
 }
 
-bool LoginThrottle::OpenLocked(Entry& entry, Clock::SteadyTime now) {
+bool LoginThrottle::OpenLocked(Entry& entry, Clock::SteadyTime now) const {
   if (now < entry.blockedUntil) return false;
   if (now - entry.windowStart >= kWindow) ForgetFailuresLocked(entry, now);
-  return entry.failures + entry.inFlight < kMaxFailures;
+  return entry.failures + entry.inFlight < maxFailures_;
 }
 
 bool LoginThrottle::Allowed(const std::string& key, Clock::SteadyTime now) {
@@ -66,7 +67,7 @@ void LoginThrottle::Failed(const std::string& key, const std::string& account, C
   } else if (entry->account != account) {
     entry->severalAccounts = true;
   }
-  if (++entry->failures >= kMaxFailures) {
+  if (++entry->failures >= maxFailures_) {
     entry->blockedUntil = now + kBlock;
     ForgetFailuresLocked(*entry, now);
   }

@@ -1,7 +1,8 @@
 #pragma once
 // Slows down password guessing, for one kind of key (the server keeps one
-// table keyed by client address and one keyed by account name): after 5
-// failed logins for one key within 5 minutes, logins for that key are
+// table keyed by client address and one keyed by address and account
+// together): after a number of failed logins for one key (5 unless the
+// table is given another) within 5 minutes, logins for that key are
 // refused for 1 minute. Attempts still being checked count as failures until
 // they end, so parallel guesses are refused from the sixth on at once.
 //
@@ -29,7 +30,7 @@ class LoginThrottle {
   static constexpr std::chrono::seconds kBlock{60};
   static constexpr size_t kMaxEntries = 10000;
 
-  explicit LoginThrottle(size_t maxEntries = kMaxEntries);
+  explicit LoginThrottle(size_t maxEntries = kMaxEntries, int maxFailures = kMaxFailures);
 
   // True when an attempt for the key would be let in now (counts nothing).
   bool Allowed(const std::string& key, Clock::SteadyTime now);
@@ -57,10 +58,11 @@ class LoginThrottle {
   };
 
   Entry* EntryLocked(const std::string& key, Clock::SteadyTime now);
-  static bool OpenLocked(Entry& entry, Clock::SteadyTime now);
+  bool OpenLocked(Entry& entry, Clock::SteadyTime now) const;
   static void ForgetFailuresLocked(Entry& entry, Clock::SteadyTime now);
 
   size_t maxEntries_;
+  int maxFailures_;
   std::mutex mutex_;
   std::map<std::string, Entry> entries_;
 };

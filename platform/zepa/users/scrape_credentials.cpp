@@ -196,7 +196,7 @@ bool ScrapeCredentials::BasicMatches(const HttpTransport::Request& request, cons
       Refuse(request, "basic credentials while the server was too busy to check them");
       return false;
     default:
-      Refuse(request, "basic credentials while its address or the account is blocked after failed logins");
+      Refuse(request, "basic credentials while its address, or the account from its address, is blocked after failed logins");
       return false;
   }
   std::lock_guard<std::mutex> hold(mutex_);

@@ -16,6 +16,8 @@
 #include <utility>
 
 #include "platform/text/atomic_file.h"
+#include "platform/text/file_lock.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 #include "tests/support/temp_dir.h"
 
@@ -140,6 +142,53 @@ TEST(AtomicFile, RemoveLeftoversTakesOnlyTheFilesOwnTemporaries) {
   EXPECT_EQ(AtomicFile::RemoveLeftovers(dir.File("KORAgent.db")), 2);
   EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"KORAgent.db", "KORAgent.db.tmp", "KORAgent.db.tmpA1b2C3x",
                                          "client.ini.tmpA1b2C3"}));
+}
+
+// What stands in an agent file's place: only a regular file is read; a
+// FIFO is refused without waiting for a writer, a planted link is not
+// followed (unless asked), each with its own words.
+TEST(RegularFile, ReadsOnlyRegularFilesAndNeverWaits) {
+  test::TempDir dir;
+  dir.Write("plain", "text\n");
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(dir.File("plain").c_str(), dir.File("link").c_str()), 0);
+  ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0700), 0);
+  struct Case {
+    const char* name;
+    bool followLink;
+    int error;
+    const char* words;  // in Describe
+  };
+  const Case cases[] = {
+      {"plain", false, 0, ""},
+      {"fifo", false, RegularFile::kNotRegular, "fifo: it is not a regular file"},
+      {"folder", false, RegularFile::kNotRegular, "folder: it is not a regular file"},
+      {"link", false, RegularFile::kSymbolicLink, "link: it is a symbolic link, which is not followed"},
+      {"link", true, 0, ""},
+      {"missing", false, ENOENT, "missing: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    std::string text = "untouched";
+    const int error = RegularFile::Read(dir.File(c.name), &text, c.followLink);
+    EXPECT_EQ(error, c.error) << c.name;
+    EXPECT_EQ(text, error == 0 ? "text\n" : "untouched") << c.name;
+    if (error != 0) EXPECT_NE(RegularFile::Describe(dir.File(c.name), error).find(c.words), std::string::npos) << c.name;
+  }
+  // A descriptor handed out blocks again (reads wait as they always did).
+  int fd = -1;
+  ASSERT_EQ(RegularFile::Open(dir.File("plain"), O_RDONLY, 0, &fd), 0);
+  EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+  ::close(fd);
+}
+
+// A link planted as the lock file is refused: no file appears where it points.
+TEST(FileLock, RefusesALinkInTheLockFilesPlace) {
+  test::TempDir dir;
+  ASSERT_EQ(::symlink(dir.File("elsewhere").c_str(), dir.File("users.lock").c_str()), 0);
+  const FileLock lock(dir.File("users.lock"));
+  EXPECT_FALSE(lock.Held());
+  EXPECT_NE(lock.Error().find("symbolic link"), std::string::npos) << lock.Error();
+  EXPECT_FALSE(dir.Exists("elsewhere"));
 }
 
 TEST(StringPrintf, FormatsWithoutLengthLimit) {

@@ -105,9 +105,44 @@ TEST_F(ScrapeCredentialsTest, FollowsTheTokenFile) {
 }
 
 TEST_F(ScrapeCredentialsTest, FailedBasicLoginsBlockLikeTheLoginForm) {
-  for (int i = 0; i < LoginThrottle::kMaxFailures; ++i) EXPECT_TRUE(Offer({kWrong}, "10.0.0." + std::to_string(i)).refused);
-  // The account is blocked now: even the right password is refused, from any address.
-  EXPECT_EQ(Offer({kGood}, "10.0.0.9").type, "");
+  for (int i = 0; i < LoginThrottle::kMaxFailures; ++i) EXPECT_TRUE(Offer({kWrong}, "10.0.0.1").refused);
+  // The account is blocked from that address now, even the right password;
+  // from another address it is not.
+  EXPECT_EQ(Offer({kGood}, "10.0.0.1").type, "");
+  EXPECT_NE(Offer({kGood}, "10.0.0.9").type, "");
+}
+
+// The log-in throttle keys, step by step: an address guessing one account
+// is refused that account, another address is not; an address guessing
+// many accounts is refused them all.
+TEST_F(ScrapeCredentialsTest, GuessesLockAnAccountOutFromTheGuessingAddressOnly) {
+  using Check = LoginService::Check;
+  struct Step {
+    int times;
+    const char* address;
+    const char* name;
+    const char* password;
+    Check expected;
+  };
+  const Step steps[] = {
+      {LoginThrottle::kMaxFailures, "10.0.0.1", "scraper", "wrong", Check::kWrong},
+      {1, "10.0.0.1", "scraper", "a-good-password", Check::kAccountBlocked},
+      {1, "10.0.0.2", "scraper", "a-good-password", Check::kOk},
+      {LoginService::kAddressMaxFailures - 1, "10.0.0.3", "nobody", "wrong", Check::kWrong},  // four names, see below
+      {1, "10.0.0.3", "scraper", "wrong", Check::kWrong},
+      {1, "10.0.0.3", "scraper", "a-good-password", Check::kAddressBlocked},
+      {1, "10.0.0.4", "scraper", "a-good-password", Check::kOk},
+  };
+  int n = 0;
+  for (const Step& step : steps) {
+    for (int i = 0; i < step.times; ++i, ++n) {
+      // Spread over names, so the address's table and not the pair's blocks.
+      const std::string name = std::string(step.name) == "nobody" ? "nobody" + std::to_string(i % 4) : step.name;
+      std::optional<UserStore::User> user;
+      EXPECT_EQ(login_.CheckPassword(step.address, name, step.password, &user), step.expected)
+          << "step " << n << " from " << step.address << " as " << name;
+    }
+  }
 }
 
 TEST(ScrapeCredentialsBase64, DecodesOnlyWellFormedText) {

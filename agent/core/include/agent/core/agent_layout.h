@@ -31,6 +31,8 @@ class AgentLayout {
   static constexpr char kEngineFileName[] = "snmpengine.ini";
   static constexpr char kNotificationTargetFileName[] = "targets.ini";
   static constexpr char kSnmpV3FileName[] = "snmpv3.conf";
+  // Every change made through the pages and the tools (AuditTrail).
+  static constexpr char kChangeFileName[] = "changes.jsonl";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -70,6 +72,8 @@ class AgentLayout {
   // The SNMPv3 profiles, their assignments and the v3-only switch
   // (owner-only: SnmpV3CredentialFile).
   std::string SnmpV3File() const { return File(kSnmpV3FileName); }
+  // The audit trail's change file (owner-only, bounded on its own).
+  std::string ChangeFile() const { return File(kChangeFileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

@@ -76,9 +76,9 @@ class AgentSettings {
   // Empty: the real systemctl and unit folder.
   const std::string& SystemctlProgram() const { return systemctl_; }
   const std::string& SystemdUnitDirectory() const { return unitDirectory_; }
-  // The user who ran a tool through sudo (SUDO_USER), for the audit trail;
-  // empty otherwise.
-  const std::string& SudoUser() const { return sudoUser_; }
+  // The user id sudo names as its caller (SUDO_UID), for the audit trail;
+  // empty when not set. Taken only as SudoCaller checks it, never alone.
+  const std::string& SudoUid() const { return sudoUid_; }
 
   // Setters for start-up code and tests; each checks its value as Load does
   // and answers the same error text (empty when the value was taken).
@@ -94,7 +94,7 @@ class AgentSettings {
   std::string SetEventLogFiles(int files);
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
-  void SetSudoUser(const std::string& user) { sudoUser_ = user; }
+  void SetSudoUid(const std::string& uid) { sudoUid_ = uid; }
 
   // Reads every variable through `lookup` into `out`. Answers an empty text
   // when all are valid; otherwise the first error, such as
@@ -126,7 +126,7 @@ class AgentSettings {
   int eventLogFiles_ = EventLogWriter::kDefaultFiles;
   std::string systemctl_;
   std::string unitDirectory_;
-  std::string sudoUser_;
+  std::string sudoUid_;
 };
 
 }  // namespace orla

@@ -6,14 +6,8 @@
 // JSON object on a line.
 //
 // The file is bounded: its entries and the older files together hold at
-// most MaxBytes. When the next line would take the live file past its
-// share (MaxBytes / files) the files move one age older ("events.jsonl" becomes
-// "events.jsonl.1", ".1" becomes ".2", the oldest is dropped) and a new live
-// file starts. Each line is written whole by one write call under an
-// exclusive lock of the live file (flock), so writers in several processes
-// neither mix lines nor rotate twice; a line cut short by a killed process is
-// ended before the next one is written, and a crash during a rotation leaves
-// every file whole.
+// most MaxBytes, rotated as JsonLinesFile describes ("events.jsonl" becomes
+// "events.jsonl.1", ...), written by several processes without mixing lines.
 #include <cstddef>
 #include <cstdint>
 #include <string>

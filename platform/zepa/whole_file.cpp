@@ -1,18 +1,13 @@
 #include "whole_file.h"
 
-#include <fstream>
-#include <sstream>
+#include "platform/text/regular_file.h"
 
 namespace orla {
 
 bool WholeFile::Read(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream out;
-  out << in.rdbuf();
-  if (in.bad()) return false;
-  *text = out.str();
-  return true;
+  // A link (a certificate kept elsewhere) is followed; a FIFO or device in
+  // the file's place is refused, never waited on.
+  return RegularFile::Read(path, text, /*followLink=*/true) == 0;
 }
 
 }  // namespace orla

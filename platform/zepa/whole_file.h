@@ -8,7 +8,7 @@ namespace orla {
 class WholeFile {
  public:
   // Reads `path` into `text`, bytes as they are; false when it cannot be
-  // opened or read.
+  // opened or read, or is not a regular file (RegularFile, links followed).
   static bool Read(const std::string& path, std::string* text);
 };
 

@@ -8,6 +8,10 @@
 // at most one status pass (the refresh interval is an hour here), and the
 // second element's trap is logged though the flood is dropped beyond its
 // share.
+// A change made with korusers while the agent runs (without
+// KORAGENT_EVENT_LOG, as under sudo) and one made on a page still answer
+// events.json?kind=change, complete, after spoofed traps have rotated every
+// line the event-log files had away.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -22,6 +26,7 @@
 #include "tests/support/free_port.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/simulated_devices.h"
+#include "tests/support/file_text.h"
 #include "tests/support/text_lines.h"
 #include "tests/support/wait_until.h"
 
@@ -104,6 +109,40 @@ TEST_F(AgentFloods, SpoofedTrapFloodCostsOnePassAndHidesNoOtherElementsTrap) {
   // The first trap's pass over both elements, and each trapping element alone once.
   EXPECT_LE(Sample("koragent_status_pass_duration_seconds_count") - passes, 1);
   EXPECT_LE(Sample("koragent_poll_duration_seconds_count") - polls, 2 + 2);
+}
+
+TEST_F(AgentFloods, ChangesOutliveATrapFloodThatRotatesTheEventLog) {
+  dir_.Write("KOR/KORAgent.db", "tc01|127.0.8.1\n");  // no device answers for it
+  const std::string log = dir_.File("events.jsonl");
+  Start({StringPrintf("KORAGENT_SNMP_PORT=%d", test::FreeLoopbackPort(SOCK_DGRAM)),
+         "KORAGENT_TRAP_REFRESH_INTERVAL=3600", "KORAGENT_EVENT_LOG=" + log, "KORAGENT_EVENT_LOG_MAX_SIZE=64K",
+         "KORAGENT_EVENT_LOG_FILES=2"});
+  const std::string jar = dir_.File("jar");
+  Login(jar);
+  const test::AgentProcess::Result tool = test::AgentProcess::Run(
+      {"env", "-u", "KORAGENT_EVENT_LOG", KORUSERS_PATH, "-d", dir_.File("KORZEPD"), "add", "reader", "KORAccess=1"},
+      "reader-pass\n", 60);
+  ASSERT_EQ(tool.exitCode, 0) << tool.out << tool.err;
+  EXPECT_EQ(Page("agent_config.html", jar, "polling_interval=7&change=Change+Interval").status, 200);
+  const char* const kChanges[] = {"Change by root from this host: added the user reader",
+                                  "Change by administrator from 127.0.0.1: "};
+  const auto expectEveryChange = [&](const char* when) {
+    const std::string changes = Page("events.json?kind=change", jar).body;
+    EXPECT_TRUE(Contains(changes, "\"total\":2,\"complete\":true")) << when << changes;
+    for (const char* change : kChanges) EXPECT_TRUE(Contains(changes, change)) << when << changes;
+  };
+  expectEveryChange("before the flood: ");
+  // The tool's change is on the first page of all events too.
+  EXPECT_TRUE(Contains(Page("events.json?limit=5", jar).body, kChanges[0]));
+
+  const auto run = test::AgentProcess::Run({"python3", KOR_SOURCE_DIR "/bench/trap_flood.py", "127.0.0.1",
+                                            std::to_string(trapPort_), "127.0.0.1", "300", "300", "127.0.8.1"},
+                                           "", 120);
+  EXPECT_TRUE(Contains(run.out, "sent=300 ")) << run.out << run.err;
+  // The page's change line has left both event-log files.
+  const auto inLog = [&] { return Contains(test::ReadFile(log) + test::ReadFile(log + ".1"), "Change by"); };
+  EXPECT_TRUE(test::WaitUntil([&] { return !inLog(); }, 60s, 200ms)) << "the flood never rotated the log";
+  expectEveryChange("after the flood: ");
 }
 
 }  // namespace

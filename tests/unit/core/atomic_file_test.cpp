@@ -172,7 +172,9 @@ TEST(RegularFile, ReadsOnlyRegularFilesAndNeverWaits) {
     const int error = RegularFile::Read(dir.File(c.name), &text, c.followLink);
     EXPECT_EQ(error, c.error) << c.name;
     EXPECT_EQ(text, error == 0 ? "text\n" : "untouched") << c.name;
-    if (error != 0) EXPECT_NE(RegularFile::Describe(dir.File(c.name), error).find(c.words), std::string::npos) << c.name;
+    if (error != 0) {
+      EXPECT_NE(RegularFile::Describe(dir.File(c.name), error).find(c.words), std::string::npos) << c.name;
+    }
   }
   // A descriptor handed out blocks again (reads wait as they always did).
   int fd = -1;

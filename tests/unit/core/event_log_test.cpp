@@ -3,7 +3,13 @@
 #include <cerrno>
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "agent/core/audit_trail.h"
 #include "agent/core/event_log.h"
+#include "platform/sysinfo/sudo_caller.h"
+#include "platform/text/regular_file.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/file_text.h"
@@ -167,4 +173,50 @@ TEST(EventLog, TheFileRotatesWithinItsBoundKeepingWholeLines) {
   EXPECT_FALSE(std::filesystem::exists(path + ".3"));
   ASSERT_GT(numbers.size(), 120u);  // about 45 KiB of 360-byte lines
   for (size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], 1000 - static_cast<int>(numbers.size() - i));
+}
+
+// The user a tool names for its change: the real user id's, or sudo's
+// caller only when the process is root and a sudo of that very user is
+// among its ancestors; SUDO_UID alone changes nothing.
+TEST(AuditTrail, TheToolsUserIsTheRealOneAndSudoIsShownNotClaimed) {
+  struct Case {
+    SudoCaller::Facts facts;
+    uid_t expected;
+    const char* why;
+  };
+  const Case cases[] = {
+      {{1000, 1000, "", {}}, 1000, "a plain user"},
+      {{1000, 1000, "0", {0}}, 1000, "not root: SUDO_UID is not read"},
+      {{0, 0, "1000", {}}, 0, "root, SUDO_UID set by hand: no sudo above"},
+      {{0, 0, "1000", {1001}}, 0, "a sudo of another user above"},
+      {{0, 0, "1000", {0, 1000}}, 1000, "root through sudo of user 1000"},
+      {{0, 0, "10x", {1000}}, 0, "not a number"},
+      {{0, 0, "-1", {static_cast<uid_t>(-1)}}, 0, "not a user id"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SudoCaller::User(c.facts), c.expected) << c.why;
+  // This test runs with no sudo above it.
+  EXPECT_EQ(SudoCaller::User(SudoCaller::OfThisProcess("12345")), ::getuid());
+  EXPECT_EQ(SudoCaller::Name(0), "root");
+}
+
+// Changes go to their own owner-only file with their origin and the
+// writing process; a link in its place is refused, nothing written through it.
+TEST(AuditTrail, ChangesGoToTheirOwnOwnerOnlyFile) {
+  test::EventLogCapture log;
+  test::TempDir dir;
+  AuditTrail::SetChangeFile(dir.File("changes.jsonl"));
+  ASSERT_EQ(AuditTrail::Record({"admin", "10.0.0.5"}, "renamed \"tc01\"", "tc09", "10.0.0.1"), 0);
+  struct stat st;
+  ASSERT_EQ(::stat(dir.File("changes.jsonl").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  const std::string line = test::ReadFile(dir.File("changes.jsonl"));
+  EXPECT_NE(line.find("\"text\":\"INFO: Change by admin from 10.0.0.5: renamed \\\"tc01\\\".\""), std::string::npos) << line;
+  EXPECT_NE(line.find("\"kind\":\"change\",\"element\":\"tc09\",\"address\":\"10.0.0.1\",\"pid\":" +
+                      std::to_string(::getpid()) + "}\n"), std::string::npos) << line;
+  EXPECT_EQ(log.Count("Change by admin"), 1);  // the event log has it too
+  ASSERT_EQ(::symlink(dir.File("elsewhere").c_str(), dir.File("planted").c_str()), 0);
+  AuditTrail::SetChangeFile(dir.File("planted"));
+  EXPECT_EQ(AuditTrail::Record({"admin", "10.0.0.5"}, "more"), RegularFile::kSymbolicLink);
+  EXPECT_FALSE(dir.Exists("elsewhere"));
+  AuditTrail::SetChangeFile("");
 }

@@ -3,12 +3,18 @@
 // their escaping and their sign-in check.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "agent/core/audit_trail.h"
+
 #include "agent/traps/event_text_field.h"
 #include "agent/traps/trap_sender.h"
+#include "agent/web/change_feed.h"
 #include "agent/web/event_log_file_reader.h"
 #include "agent/web/event_query.h"
 #include "agent/web/events_csv_page.h"
@@ -16,6 +22,7 @@
 #include "agent/web/events_page.h"
 #include "agent/web/status_json_page.h"
 #include "platform/eventlog/event_log_writer.h"
+#include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/web/recording_request.h"
 
@@ -157,6 +164,45 @@ TEST(EventQuery, OlderPagesWalkAcrossRotatedFiles) {
   EXPECT_FALSE(EventLogFileReader::VisitNewestFirst(files, -1, keep, 3 * line.size() + 1));
   EXPECT_EQ(Times(seen), (std::vector<int64_t>{950, 900, 800}));
   EXPECT_TRUE(EventLogFileReader::VisitNewestFirst({live + ".9"}, -1, keep));
+}
+
+// Changes are answered from the change file alone, whatever the ring holds;
+// the changes other processes (the tools) wrote there since the feed began
+// reach the ring once each, a rotation between two reads losing none.
+TEST(EventQuery, ChangesComeFromTheChangeFileAndOtherProcessesChangesReachTheRing) {
+  test::EventLogCapture log;
+  test::TempDir dir;
+  const std::string live = dir.File("changes.jsonl");
+  AuditTrail::SetChangeFile(live);
+  const auto change = [](const std::string& what) { return AuditTrail::Record({"root", "this host"}, what); };
+  ASSERT_EQ(AuditTrail::Record({"admin", "10.0.0.5"}, "renamed tc01 to tc09", "tc09", "10.0.0.1"), 0);
+  ASSERT_EQ(change("added the user reader"), 0);
+  EventRing ring(100);
+  Fill(&ring);
+  ring.Append(999, 0, EventOrigin{"change", "", "", ""}, "INFO: Change by nobody: not in the file.");
+  const EventQuery::Result changes = Query({{"kind", "change"}}).Run(ring, {}, AuditTrail::ChangeFilePaths());
+  EXPECT_EQ(changes.total, 2u);
+  EXPECT_TRUE(changes.complete);
+  ASSERT_EQ(changes.events.size(), 2u);
+  EXPECT_EQ(changes.events[0].text, "INFO: Change by root from this host: added the user reader.");
+  EXPECT_EQ(Query({{"kind", "change"}, {"element", "10.0.0.1"}}).Run(ring, {}, AuditTrail::ChangeFilePaths()).total, 1u);
+
+  ChangeFeed ours(0, ::getpid());
+  EXPECT_EQ(ours.CatchUp(ring, AuditTrail::ChangeFilePaths()), 0u);  // the process's own are in its ring already
+  ChangeFeed later(INT64_MAX, 1);
+  EXPECT_EQ(later.CatchUp(ring, AuditTrail::ChangeFilePaths()), 0u);  // written before the feed began
+  ChangeFeed tools(0, 1);
+  EXPECT_EQ(tools.CatchUp(ring, AuditTrail::ChangeFilePaths()), 2u);
+  EXPECT_EQ(tools.CatchUp(ring, AuditTrail::ChangeFilePaths()), 0u);
+  ASSERT_EQ(change("one before the rotation"), 0);
+  ASSERT_EQ(std::rename(live.c_str(), (live + ".1").c_str()), 0);
+  ASSERT_EQ(change("one after it"), 0);
+  EXPECT_EQ(tools.CatchUp(ring, AuditTrail::ChangeFilePaths()), 2u);
+  std::vector<std::string> texts;
+  ring.VisitNewestFirst([&](const RecordedEvent& e) { return texts.push_back(e.text), texts.size() < 2; });
+  EXPECT_EQ(texts, (std::vector<std::string>{"INFO: Change by root from this host: one after it.",
+                                             "INFO: Change by root from this host: one before the rotation."}));
+  AuditTrail::SetChangeFile("");
 }
 
 TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {

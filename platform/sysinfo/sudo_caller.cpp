@@ -54,11 +54,13 @@ SudoCaller::Facts SudoCaller::OfThisProcess(const std::string& sudoUid) {
   // ancestors.
   if (facts.euid != 0 || sudoUid.empty()) return facts;
   pid_t pid = ::getppid();
-  for (int depth = 0; depth < kMaxAncestors && pid > 1; ++depth) {
+  bool sudoBelow = false;  // the process before this one up the tree runs sudo
+  for (int depth = 0; depth < kMaxAncestors && pid > 0; ++depth) {
     pid_t parent = 0;
     uid_t uid = 0;
     if (!ParentAndUser(pid, &parent, &uid)) break;
-    if (RunsSudo(pid)) facts.sudoAncestors.push_back(uid);
+    if (sudoBelow) facts.sudoCallers.push_back(uid);
+    sudoBelow = RunsSudo(pid);
     pid = parent;
   }
   return facts;
@@ -74,8 +76,8 @@ uid_t SudoCaller::User(const Facts& facts) {
     return facts.uid;
   }
   const uid_t caller = static_cast<uid_t>(value);
-  const auto& sudos = facts.sudoAncestors;
-  return std::find(sudos.begin(), sudos.end(), caller) != sudos.end() ? caller : facts.uid;
+  const auto& callers = facts.sudoCallers;
+  return std::find(callers.begin(), callers.end(), caller) != callers.end() ? caller : facts.uid;
 }
 
 std::string SudoCaller::Name(uid_t uid) {

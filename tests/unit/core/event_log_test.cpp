@@ -176,7 +176,7 @@ TEST(EventLog, TheFileRotatesWithinItsBoundKeepingWholeLines) {
 }
 
 // The user a tool names for its change: the real user id's, or sudo's
-// caller only when the process is root and a sudo of that very user is
+// caller only when the process is root and a sudo that user started is
 // among its ancestors; SUDO_UID alone changes nothing.
 TEST(AuditTrail, TheToolsUserIsTheRealOneAndSudoIsShownNotClaimed) {
   struct Case {
@@ -188,8 +188,8 @@ TEST(AuditTrail, TheToolsUserIsTheRealOneAndSudoIsShownNotClaimed) {
       {{1000, 1000, "", {}}, 1000, "a plain user"},
       {{1000, 1000, "0", {0}}, 1000, "not root: SUDO_UID is not read"},
       {{0, 0, "1000", {}}, 0, "root, SUDO_UID set by hand: no sudo above"},
-      {{0, 0, "1000", {1001}}, 0, "a sudo of another user above"},
-      {{0, 0, "1000", {0, 1000}}, 1000, "root through sudo of user 1000"},
+      {{0, 0, "1000", {1001}}, 0, "a sudo another user started above"},
+      {{0, 0, "1000", {0, 1000}}, 1000, "root through a sudo user 1000 started"},
       {{0, 0, "10x", {1000}}, 0, "not a number"},
       {{0, 0, "-1", {static_cast<uid_t>(-1)}}, 0, "not a user id"},
   };

@@ -2,9 +2,10 @@
 // Who really runs a program: the login name of its real user id, or, for a
 // program that runs as root through sudo, the user who called sudo. The
 // SUDO_UID variable alone proves nothing (anyone can set it): it is taken
-// only when the process runs as root and a sudo process of that very user
-// (its real user id the one SUDO_UID names) is among the process's
-// ancestors. SUDO_USER is never read.
+// only when the process runs as root and among its ancestors is a sudo
+// started by that very user (the process that started the sudo has the
+// real user id SUDO_UID names; sudo itself becomes root through and
+// through before it runs the command). SUDO_USER is never read.
 #include <sys/types.h>
 
 #include <string>
@@ -19,8 +20,9 @@ class SudoCaller {
     uid_t uid = 0;   // real user id
     uid_t euid = 0;  // effective user id
     std::string sudoUid;  // SUDO_UID as set (empty: not set)
-    // The real user ids of the sudo processes among the ancestors.
-    std::vector<uid_t> sudoAncestors;
+    // The real user ids of the processes that started the sudo processes
+    // among the ancestors.
+    std::vector<uid_t> sudoCallers;
   };
 
   // The facts of this process; `sudoUid` is its SUDO_UID value.

@@ -57,6 +57,26 @@
 #                                            during a flood of COUNT (default
 #                                            20,000) traps naming tc0; drops by
 #                                            reason, tc1's trap logged or not
+#   bench/agent_bench.sh silent-v3 [COUNT] [RATE]
+#                                            the installed agent managing 3
+#                                            controllers and one SNMPv3
+#                                            element whose device is silent:
+#                                            COUNT (default 300) traps from
+#                                            tc1 at RATE (default 10) a
+#                                            second while a forged trap names
+#                                            the silent element every 20 s:
+#                                            ms from sending to the event log,
+#                                            p50, p99, max (goal p99 <= 100)
+#   bench/agent_bench.sh engines [COUNT]     the installed agent with an
+#                                            SNMPv3 profile assigned: COUNT
+#                                            (default 100,000) SNMPv3 traps of
+#                                            its user with made-up engine IDs
+#                                            from 250 addresses, in ten
+#                                            slices: the agent's resident
+#                                            memory and CPU per datagram after
+#                                            each (goal: within 2 MB, flat);
+#                                            then 10 traps from tc1 during a
+#                                            4-second flood from one address
 #   bench/agent_bench.sh console [COUNT] [EVENTS] [SECONDS]
 #                                            the installed agent with 1000
 #                                            elements (or COUNT) and 10,000
@@ -97,7 +117,7 @@ if [ -z "${PROGRAM:-}" ] && { [ ! -x "$BUILD/bench/kor_bench" ] || [ -z "${BENCH
   targets=(--target kor_bench famib)
   case "${1:-}" in scale-v3 | traps-v3) targets+=(--target korsnmpv3 --target kor_v3_traps) ;; esac
   # The web pages are measured on an installed program directory: all of it.
-  case "${1:-}" in listpage | devicepage | console | metrics | amplify | flood) targets=() ;; esac
+  case "${1:-}" in listpage | devicepage | console | metrics | amplify | flood | silent-v3 | engines) targets=() ;; esac
   cmake --build "$BUILD" "${targets[@]}" -j 2 >/dev/null
 fi
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -204,6 +224,10 @@ start_installed_agent() {
   local agent_dir
   agent_dir=$(sed -n 2p "$prefix/KORAgent.cfg")
   for ((i = 0; i < count; i++)); do printf 'tc%d|%s\n' "$i" "$(address "$i")"; done >"$agent_dir/KORAgent.db"
+  # EXTRA_ELEMENTS: more element lines; BEFORE_START: a function called
+  # with the program and agent directories before the agent starts.
+  [ -z "${EXTRA_ELEMENTS:-}" ] || printf '%s\n' $EXTRA_ELEMENTS >>"$agent_dir/KORAgent.db"
+  [ -z "${BEFORE_START:-}" ] || "$BEFORE_START" "$prefix" "$agent_dir"
   # POLLING (seconds, 60 - 3600) replaces the polling interval's default.
   [ -z "${POLLING:-}" ] || echo "$POLLING" >"$agent_dir/storage.ini"
   start_sim ok 0 "$count" ${2:-}
@@ -544,6 +568,72 @@ case "${1:-}" in
     logged=$(sed -n 's/.*"total":\([0-9]*\).*/\1/p' "$WORK/tc1.json")
     echo "tc1's coldStart in events.json?element=tc1&text=cold: ${logged:-0} (goal: 1);" \
       "$(grep -o '"total":[0-9]*,"complete":[a-z]*' <<<"$(curl -sk -H "Cookie: $cookie" "$base/KOR/events.json?element=tc0&limit=1")") for tc0"
+    ;;
+  silent-v3)
+    # A v3 element whose device never answers (an address nothing serves,
+    # with a profile assigned: its recognition waits out the time-outs of
+    # engine discovery) beside three v1 controllers; tc1's traps should not
+    # wait for it.
+    count=${2:-300} rate=${3:-10}
+    silent=$(address 200)
+    v3_profile() {
+      printf 'bench-auth-pass\nbench-priv-pass\n' | "$1/korsnmpv3" -d "$2" profile add bench --user kor-bench \
+        --level authPriv --auth SHA-256 --auth-pass-file - --priv AES --priv-pass-file - >/dev/null
+      "$1/korsnmpv3" -d "$2" assign bench "$silent" >/dev/null
+    }
+    EXTRA_ELEMENTS="v3silent|$silent" BEFORE_START=v3_profile start_installed_agent 3
+    token=$("$WORK/prog/korusers" token 2>/dev/null)
+    deadline=$((SECONDS + 120))
+    until [ "$(curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" |
+      grep -c '^koragent_element_status{.*} 0$')" -eq 3 ]; do
+      [ $SECONDS -lt $deadline ] || { echo "the three controllers are not ok"; exit 1; }
+      sleep 1
+    done
+    echo "agent: 3 controllers and v3silent ($silent, SNMPv3 profile, nothing answers);" \
+      "$count coldStart traps from tc1 at $rate/s, a forged trap naming v3silent every 20 s"
+    python3 "$ROOT/bench/trap_latency.py" send 127.0.0.1 "$TRAP_PORT" "$(address 1)" "$(address 1)" "$count" "$rate" \
+      "$WORK/sent.txt" "$silent" 20
+    sleep 3
+    python3 "$ROOT/bench/trap_latency.py" report "$WORK/sent.txt" "$KORAGENT_EVENT_LOG" "cold start"
+    echo "goal: p99 <= 100 ms"
+    ;;
+  engines)
+    # Made-up engine IDs cost no state: the agent's resident memory and CPU
+    # per datagram while COUNT SNMPv3 traps of an assigned user, each with an
+    # engine ID of its own, arrive from 250 addresses at 4,000 a second (16
+    # a second per address), in ten slices.
+    count=${2:-100000}
+    v3_default() {
+      printf 'bench-auth-pass\nbench-priv-pass\n' | "$1/korsnmpv3" -d "$2" profile add bench --user kor-bench \
+        --level authPriv --auth SHA-256 --auth-pass-file - --priv AES --priv-pass-file - >/dev/null
+      "$1/korsnmpv3" -d "$2" assign bench "$(address 2)" >/dev/null
+    }
+    BEFORE_START=v3_default start_installed_agent 3
+    token=$("$WORK/prog/korusers" token 2>/dev/null)
+    sleep 5
+    rss() { awk '/VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$agent_pid/status"; }
+    echo "agent: 3 controllers, profile bench (user kor-bench) assigned to tc2; $count traps in ten slices"
+    printf '%-8s %10s %12s %14s\n' slice traps "RSS MB" "CPU us/trap"
+    printf '%-8s %10s %12s %14s\n' start 0 "$(rss)" -
+    slice=$((count / 10))
+    for i in $(seq 0 9); do
+      c0=$(cpu "$agent_pid")
+      python3 "$ROOT/bench/v3_flood.py" 127.0.0.1 "$TRAP_PORT" kor-bench $((i * slice)) "$slice" 4000 250 >/dev/null
+      sleep 1
+      awk -v i=$((i + 1)) -v n=$(((i + 1) * slice)) -v r="$(rss)" -v c0="$c0" -v c1="$(cpu "$agent_pid")" -v s="$slice" \
+        'BEGIN {printf "%-8s %10d %12s %14.1f\n", i, n, r, (c1 - c0) * 1e6 / s}'
+    done
+    curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" | grep -E '^koragent_traps_(snmpv3_refused|dropped)_total' |
+      grep -v ' 0$' || true
+    # Ten real traps from tc1 during a 4-second flood from one address.
+    python3 "$ROOT/bench/v3_flood.py" 127.0.0.1 "$TRAP_PORT" kor-bench "$count" 200000 50000 1 >"$WORK/flood.out" &
+    flood=$!
+    python3 "$ROOT/bench/trap_latency.py" send 127.0.0.1 "$TRAP_PORT" "$(address 1)" "$(address 1)" 10 2.5 "$WORK/sent.txt"
+    wait "$flood"
+    sleep 3
+    echo "flood from one address: $(cat "$WORK/flood.out")"
+    python3 "$ROOT/bench/trap_latency.py" report "$WORK/sent.txt" "$KORAGENT_EVENT_LOG" "cold start"
+    echo "goal: resident memory within 2 MB of the start, CPU per trap flat, no trap from tc1 missing"
     ;;
   console)
     count=${2:-1000}

@@ -4,6 +4,7 @@
 #include <new>
 #include <unordered_set>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -553,8 +554,11 @@ void ElementRegistry::TrapArrivedFrom(const std::string& address) {
   const std::shared_ptr<const ElementDirectory> directory = Directory();
   const ElementDirectory::Entry* entry = directory->Find(address);
   // A device that sends a trap is back: its element need not wait out its
-  // interval to be bound.
-  if (entry != nullptr && entry->state->Unbound()) entry->state->Wake();
+  // interval to be bound. Anyone can send a trap naming it, so a trap
+  // brings the retry forward at most once per trap refresh interval.
+  if (entry != nullptr && entry->state->Unbound()) {
+    entry->state->WakeForTrap(std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()));
+  }
 }
 
 int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* message) {

@@ -209,4 +209,15 @@ bool ElementState::BeginPoll() {
   return !retired_;
 }
 
+bool ElementState::WakeForTrap(std::chrono::seconds spacing) {
+  const int64_t now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(clock_->SteadyNow().time_since_epoch()).count();
+  int64_t last = trapWakeMs_.load();
+  // A clock that starts near 0 (a test's) counts as woken never at first.
+  if (last != 0 && now - last < std::chrono::duration_cast<std::chrono::milliseconds>(spacing).count()) return false;
+  if (!trapWakeMs_.compare_exchange_strong(last, now == 0 ? 1 : now)) return false;
+  Wake();
+  return true;
+}
+
 }  // namespace orla

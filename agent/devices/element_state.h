@@ -8,6 +8,7 @@
 // The library and the get session are set by binding before the polling
 // thread starts and never change afterwards.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -134,6 +135,10 @@ class ElementState : public RootObject {
   // The clock the element's times are read on and its thread waits on.
   Clock& Time() const { return *clock_; }
   void Wake() { wake_.Set(); }
+  // Wakes the thread for a trap from the device, at most once per
+  // `spacing`: a trap (forged ones too) may bring a recognition retry
+  // forward, not run retries back to back. True when it woke it.
+  bool WakeForTrap(std::chrono::seconds spacing);
 
   // Marks the element as gone (removed, or the registry destroyed). Once
   // Retire has returned, BeginPoll answers false, so no new poll starts.
@@ -163,6 +168,8 @@ class ElementState : public RootObject {
   ManualResetEvent updateGate_{true};
   ManualResetEvent wake_{false};
   std::atomic<bool> unbound_{false};
+  // When a trap last woke the thread (steady milliseconds; 0 never).
+  std::atomic<int64_t> trapWakeMs_{0};
   std::atomic<StatusChangeListener*> listener_{nullptr};
 
   mutable std::mutex nameMutex_;

@@ -10,6 +10,8 @@
 
 #include "agent/core/agent_settings.h"
 #include "agent/core/snmp_v3_credential_store.h"
+#include "agent/core/snmp_v3_credentials.h"
+#include "agent/core/snmp_v3_profile.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -89,6 +91,10 @@ TrapListener::TrapListener(ElementRegistry* registry, TrapSender* sender, Clock*
                  std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()), clock) {}
 
 TrapListener::~TrapListener() {
+  {
+    std::lock_guard<std::mutex> hold(admission_->mutex);
+    admission_->registry = nullptr;
+  }
   if (!thread_.joinable()) return;
   stopping_.store(true);
   // The routine checks the flag after publishing its event and after every
@@ -148,6 +154,14 @@ SnmpBinding* TrapListener::ConvertBinding(const SnmpVarBind& received) {
 
 void TrapListener::Routine() {
   ManualResetEvent* event = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(admission_->mutex);
+    admission_->registry = registry_;
+  }
+  SnmpMgrTrapSetAdmission([state = admission_](const uint8_t address[4], const std::string& user, int level) {
+    std::lock_guard<std::mutex> hold(state->mutex);
+    return state->registry != nullptr && Admits(state->registry, address, user, level);
+  });
   const std::string listenAddress = AgentSettings::Current().TrapListen();
   if (!SnmpMgrTrapListen(listenAddress, &event)) {
     const uint32_t error = SnmpMgrGetLastError();
@@ -195,6 +209,15 @@ void TrapListener::ApplyCredentials() {
   }
   SnmpMgrSetLocalUsers(users);
   applied_ = std::move(current);
+}
+
+bool TrapListener::Admits(ElementRegistry* registry, const uint8_t address[4], const std::string& user, int level) {
+  const std::string dotted = Ipv4Text::Dotted(address);
+  if (!registry->IsManaged(dotted)) return false;
+  if (user.empty()) return true;
+  const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
+  const SnmpV3Profile* profile = credentials->ProfileFor(dotted);
+  return profile != nullptr && profile->user == user && static_cast<int>(profile->level) <= level;
 }
 
 void TrapListener::DrainQueue() {

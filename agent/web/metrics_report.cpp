@@ -140,14 +140,20 @@ std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, 
       "koragent_traps_dropped_total",
       "Datagrams the trap receiver dropped, by reason: source_share (its source already had its share of the "
       "queue), queue_full, socket_buffer, too_many_bindings (these four are the count the event log reports), "
-      "truncated and malformed (not a well-formed trap).",
+      "truncated and malformed (not a well-formed trap), v3_only, not_managed (an inform from an address that is no "
+      "managed element) and repeated_inform (an inform taken already).",
       Type::kCounter);
   for (const auto& [reason, count] : SnmpMgrTrapDrops()) {
     sheet.Add(dropped, {{"reason", reason}}, static_cast<double>(count));
   }
-  AddSingle(sheet, "koragent_traps_snmpv3_refused_total",
-            "SNMPv3 traps the security model refused: unknown user or engine, wrong key, outside the time window.",
-            Type::kCounter, static_cast<double>(SnmpMgrTrapsRefused()));
+  const size_t refused = sheet.AddFamily(
+      "koragent_traps_snmpv3_refused_total",
+      "SNMPv3 traps and informs refused, by reason: unknown_user, unknown_engine, wrong_level, wrong_key, "
+      "not_in_time_window, not_this_elements_profile, other.",
+      Type::kCounter);
+  for (const auto& [reason, count] : SnmpMgrTrapRefusals()) {
+    sheet.Add(refused, {{"reason", reason}}, static_cast<double>(count));
+  }
   AddSingle(sheet, "koragent_traps_handled_total", "Enterprise-specific traps a device plug-in described.",
             Type::kCounter, static_cast<double>(traps.handled.load()));
   AddPerKey(sheet, "koragent_traps_sent_total", "The agent's own traps sent, per destination.", "destination",

@@ -17,6 +17,7 @@ namespace {
 std::mutex registrationMutex;
 TrapReceiver* receiver = nullptr;
 bool v3Only = false;
+SnmpMgrTrapAdmission admission;
 
 bool CopyOid(const std::vector<uint32_t>& ids, AsnObjectIdentifier* out) {
   out->idLength = 0;
@@ -146,6 +147,7 @@ bool SnmpMgrTrapListen(const std::string& listenAddress, ManualResetEvent** trap
   if (trapAvailable != nullptr) *trapAvailable = nullptr;
   auto* candidate = new TrapReceiver();
   candidate->SetV3Only(v3Only);
+  candidate->SetAdmission(admission);
   std::string error;
   const int result = candidate->Start(listenAddress, &error);
   if (result != 0) {
@@ -191,6 +193,22 @@ bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAdd
   }
   SnmpMgrSetLastError(SNMP_MGMTAPI_NOTRAPS);
   return false;
+}
+
+void SnmpMgrTrapSetAdmission(SnmpMgrTrapAdmission check) {
+  std::lock_guard<std::mutex> hold(registrationMutex);
+  admission = std::move(check);
+  if (receiver != nullptr) receiver->SetAdmission(admission);
+}
+
+std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapRefusals() {
+  std::lock_guard<std::mutex> hold(registrationMutex);
+  std::vector<std::pair<std::string, uint64_t>> out;
+  for (size_t i = 0; i < TrapReceiver::kRefusalReasons; ++i) {
+    const auto reason = static_cast<TrapReceiver::Refusal>(i);
+    out.emplace_back(TrapReceiver::RefusalName(reason), receiver != nullptr ? receiver->RefusedFor(reason) : 0);
+  }
+  return out;
 }
 
 void SnmpMgrTrapSetV3Only(bool on) {

@@ -1,68 +1,23 @@
 #include "platform/snmpmgr/snmp_mgr_usm.h"
 
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <memory>
+#include <map>
 #include <set>
+#include <utility>
 
 #include "net_snmp.h"
 #include "snmp_mgr_library.h"
 #include "snmp_mgr_session.h"
-#include "usm_exchange.h"
+#include "trap_receiver.h"
+#include "usm_discovery.h"
 #include "usm_keys.h"
 
 namespace orla {
-
-namespace {
-
-// The user with an empty name and no engine ID that an engine ID discovery
-// is sent as (RFC 3414 4), made once; under the library lock.
-void EnsureDiscoveryUser() {
-  if (usm_get_user(nullptr, 0, "") != nullptr) return;
-  usmUser* user = usm_create_user();
-  if (user == nullptr) return;
-  user->name = strdup("");
-  user->secName = strdup("");
-  if (user->name == nullptr || user->secName == nullptr) {
-    usm_free_user(user);
-    return;
-  }
-  usm_add_user(user);
-}
-
-// Asks the device for its engine ID: an unauthenticated Get without
-// bindings, answered by a report that names the engine. Empty when none
-// came; *reason then says why.
-std::string DiscoverEngineId(SnmpMgrSession* session, uint32_t* reason) {
-  netsnmp_pdu* probe;
-  {
-    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
-    EnsureDiscoveryUser();
-    probe = snmp_pdu_create(SNMP_MSG_GET);
-    if (probe != nullptr) {
-      probe->version = SNMP_VERSION_3;
-      probe->securityName = strdup("");
-      probe->securityNameLen = 0;
-      probe->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
-      probe->securityModel = SNMP_SEC_MODEL_USM;
-    }
-  }
-  if (probe == nullptr || probe->securityName == nullptr) {
-    if (probe != nullptr) snmp_free_pdu(probe);
-    *reason = ENOMEM;
-    return "";
-  }
-  UsmExchange::Result result = UsmExchange::Run(session->handle, probe, &session->waiter);
-  if (result.response != nullptr) snmp_free_pdu(result.response);
-  if (result.engineId.empty()) *reason = result.status == STAT_SUCCESS ? SNMP_MGMTAPI_USM_OTHER : result.Reason();
-  return result.engineId;
-}
-
-}  // namespace
 
 LPSNMP_MGR_SESSION SnmpMgrOpenV3(const char* agentAddress, const SnmpMgrUsm& usm, int32_t timeoutMs,
                                  int32_t retries, int port) {
@@ -116,23 +71,14 @@ LPSNMP_MGR_SESSION SnmpMgrOpenV3(const char* agentAddress, const SnmpMgrUsm& usm
   }
   if (engineId.empty()) {
     uint32_t reason = 0;
-    engineId = DiscoverEngineId(session, &reason);
+    engineId = UsmDiscovery::EngineId(session->handle, &session->waiter, &reason);
     if (engineId.empty()) {
       SnmpMgrClose(session);
       SnmpMgrSetLastError(reason);
       return nullptr;
     }
     std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
-    netsnmp_session* inside = snmp_sess_session(session->handle);
-    if (inside->securityEngineIDLen == 0) {
-      inside->securityEngineID = static_cast<u_char*>(netsnmp_memdup(engineId.data(), engineId.size()));
-      inside->securityEngineIDLen = inside->securityEngineID != nullptr ? engineId.size() : 0;
-    }
-    UsmKeys::Install(engineId, *inside);
-    // The library marks its copy as having made its user at open, when no
-    // engine ID was known yet and nothing was made.
-    inside->flags &= ~static_cast<u_long>(SNMP_FLAGS_USER_CREATED);
-    usm_create_user_from_session(inside);
+    UsmDiscovery::Adopt(session->handle, engineId);
   }
   return session;
 }
@@ -163,8 +109,13 @@ bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users) {
   };
   std::vector<std::unique_ptr<Filled>> filled;
   std::set<std::string> names;
+  // The trap receiver takes these users only, each at its lowest level.
+  std::map<std::string, int> levels;
   bool ok = true;
   for (const SnmpMgrUsm& usm : users) {
+    const int level = static_cast<int>(usm.level);
+    const auto [at, added] = levels.emplace(usm.user, level);
+    if (!added && level < at->second) at->second = level;
     if (!names.insert(usm.user).second) continue;
     auto f = std::make_unique<Filled>();
     snmp_sess_init(&f->settings);
@@ -175,6 +126,7 @@ bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users) {
     }
     filled.push_back(std::move(f));
   }
+  TrapReceiver::SetUserLevels(std::move(levels));
   std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
   // The names made before, and the engine they were made for.
   static auto* made = new std::set<std::string>();

@@ -15,6 +15,7 @@
 #include "platform/snmpmgr/snmp_local_engine.h"
 #include "platform/sync/clock.h"
 #include "snmp_mgr_library.h"
+#include "usm_discovery.h"
 #include "usm_keys.h"
 
 namespace orla {
@@ -95,6 +96,9 @@ struct SnmpNotifier::Target {
   SnmpNotifyTarget spec;
   void* session = nullptr;
   std::deque<Waiting> waiting;
+  // Where the engine discovery of an inform target's session answers; lives
+  // as long as the target (the session may call back until it is closed).
+  UsmExchange::Waiter discovery;
   bool inFlight = false;
   Clock::SteadyTime nextTry{};
 
@@ -141,7 +145,11 @@ struct SnmpNotifier::Target {
       settings.community_len = community.size();
     } else {
       if (!UsmKeys::Fill(spec.usm, &settings, &texts, error)) return false;
-      if (!spec.inform) {
+      if (spec.inform) {
+        // The receiver's engine is discovered below, outside the lock: the
+        // library's own probe at open would wait for it under the lock.
+        settings.flags |= SNMP_FLAGS_DONT_PROBE;
+      } else {
         // A trap's authoritative engine is this one: no discovery, the user's
         // keys are localised to this engine's ID.
         localEngine = SnmpMgrLocalEngineId();
@@ -154,16 +162,28 @@ struct SnmpNotifier::Target {
         settings.flags |= SNMP_FLAGS_DONT_PROBE;
       }
     }
-    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
-    session = snmp_sess_open(&settings);
+    {
+      std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+      session = snmp_sess_open(&settings);
+      if (session == nullptr) *error = std::string("no session: ") + snmp_api_errstring(settings.s_snmp_errno);
+    }
     // The key copies in `settings` go with it.
     std::memset(settings.securityAuthKey, 0, sizeof(settings.securityAuthKey));
     std::memset(settings.securityPrivKey, 0, sizeof(settings.securityPrivKey));
-    if (session == nullptr) {
-      *error = spec.v3 && spec.inform ? "the receiver's engine could not be discovered (no answer?)"
-                                      : std::string("no session: ") + snmp_api_errstring(settings.s_snmp_errno);
-      return false;
+    if (session == nullptr) return false;
+    if (spec.v3 && spec.inform) {
+      uint32_t reason = 0;
+      const std::string engineId = UsmDiscovery::EngineId(session, &discovery, &reason);
+      if (engineId.empty()) {
+        Close();
+        *error = "the receiver's engine could not be discovered (no answer?)";
+        return false;
+      }
+      std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+      UsmDiscovery::Adopt(session, engineId);
+      return true;
     }
+    std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
     if (spec.v3 && !spec.inform) {
       // Our own boots and time, as the receiver checks them.
       set_enginetime(localEngine.data(), static_cast<u_int>(localEngine.size()),

@@ -4,6 +4,7 @@
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "snmp_mgr_library.h"
+#include "usm_header.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -225,6 +227,60 @@ std::vector<uint8_t> Report(netsnmp_pdu* pdu, int error, netsnmp_session* contex
   return Encode(report.get(), context);
 }
 
+// The users SetUserLevels took, with the lowest level each may use.
+std::mutex& UserLevelsMutex() {
+  static auto* mutex = new std::mutex();
+  return *mutex;
+}
+std::map<std::string, int>& UserLevels() {
+  static auto* levels = new std::map<std::string, int>();
+  return *levels;
+}
+
+// The lowest security level `user` may use; false for a user nobody
+// assigned.
+bool LowestLevelOf(const std::string& user, int* level) {
+  std::lock_guard<std::mutex> hold(UserLevelsMutex());
+  const auto it = UserLevels().find(user);
+  if (it == UserLevels().end()) return false;
+  *level = it->second;
+  return true;
+}
+
+// What the security model's error says of a refused message.
+TrapReceiver::Refusal RefusalOf(int error) {
+  switch (error) {
+    case SNMPERR_USM_UNKNOWNSECURITYNAME:
+    case SNMPERR_UNKNOWN_USER_NAME: return TrapReceiver::Refusal::kUnknownUser;
+    case SNMPERR_USM_UNKNOWNENGINEID:
+    case SNMPERR_UNKNOWN_ENG_ID: return TrapReceiver::Refusal::kUnknownEngine;
+    case SNMPERR_USM_UNSUPPORTEDSECURITYLEVEL:
+    case SNMPERR_UNSUPPORTED_SEC_LEVEL: return TrapReceiver::Refusal::kWrongLevel;
+    case SNMPERR_USM_AUTHENTICATIONFAILURE:
+    case SNMPERR_AUTHENTICATION_FAILURE:
+    case SNMPERR_USM_DECRYPTIONERROR:
+    case SNMPERR_DECRYPTION_ERR: return TrapReceiver::Refusal::kWrongKey;
+    case SNMPERR_USM_NOTINTIMEWINDOW:
+    case SNMPERR_NOT_IN_TIME_WINDOW: return TrapReceiver::Refusal::kNotInTimeWindow;
+    default: return TrapReceiver::Refusal::kOther;
+  }
+}
+
+// A digest of what an inform carries, for telling a repeat.
+std::string BindingsDigest(const std::vector<TrapReceiver::Binding>& bindings) {
+  std::string all;
+  for (const TrapReceiver::Binding& b : bindings) {
+    for (uint32_t id : b.name) all.append(std::to_string(id)).push_back('.');
+    all.push_back(static_cast<char>(b.type));
+    all.append(std::to_string(b.integer)).push_back(':');
+    all.append(std::to_string(b.unsignedNumber)).push_back(':');
+    all.append(b.octets).push_back(':');
+    for (uint32_t id : b.objectId) all.append(std::to_string(id)).push_back('.');
+    all.push_back('|');
+  }
+  return std::to_string(std::hash<std::string>()(all)) + ':' + std::to_string(all.size());
+}
+
 }  // namespace
 
 TrapReceiver::TrapReceiver()
@@ -236,8 +292,8 @@ TrapReceiver::TrapReceiver()
                         }),
       refusedWarnings_("snmpv3_refused", "refused SNMPv3 traps", 1, nullptr, nullptr,
                        [](uint64_t n, const std::string&) {
-                         return StringPrintf("%llu SNMPv3 traps were refused (unknown user or engine, wrong key, or "
-                                             "outside the time window).",
+                         return StringPrintf("%llu SNMPv3 traps were refused (unknown user or engine, wrong level or "
+                                             "key, outside the time window, or another element's profile).",
                                              static_cast<unsigned long long>(n));
                        }),
       v3OnlyWarnings_("v3_only_refused", "SNMPv1/SNMPv2c traps", 1, nullptr, nullptr,
@@ -275,15 +331,38 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
   netsnmp_session context;
   snmp_sess_init(&context);
   if (pduStart == nullptr) {
-    // Not community-based: an SNMPv3 message, checked (digest, time
-    // window), decrypted and parsed by the security model, whose state the
-    // held lock guards.
+    // Not community-based: an SNMPv3 message. Its head is read first: a
+    // user nobody assigned, or a level below the user's, goes no further.
     if (!IsSnmpV3Message(packet.data(), length)) return false;
     out.version = SNMP_VERSION_3;
+    UsmHeader head;
+    if (!UsmHeader::Read(packet.data(), length, &head) || head.securityModel != UsmHeader::kUsmModel ||
+        head.Level() < 0) {
+      return false;
+    }
+    out.user = head.user;
+    out.level = head.Level();
+    // The one message an unnamed sender may send: the discovery of this
+    // engine (no engine ID, no user), answered with a report.
+    const bool discovery = head.user.empty() && head.engineId.empty();
+    int lowest = 0;
+    if (!discovery && !LowestLevelOf(head.user, &lowest)) {
+      out.refused = true;
+      out.refusal = Refusal::kUnknownUser;
+      return false;
+    }
+    if (!discovery && head.Level() < lowest) {
+      out.refused = true;
+      out.refusal = Refusal::kWrongLevel;
+      return false;
+    }
+    // Checked (digest, time window), decrypted and parsed by the security
+    // model, whose state the held lock guards. As the authoritative side
+    // the library looks users up by engine and name alone (never its
+    // unnamed default user) and makes no record for an engine it does not
+    // know: a device's traps need the engine that polling it recorded.
     context.version = SNMP_VERSION_3;
-    // Authoritative for what asks for a report (informs, discovery), not
-    // for traps: the sender's engine is theirs.
-    context.isAuthoritative = SNMP_SESS_UNKNOWNAUTH;
+    context.isAuthoritative = SNMP_SESS_AUTHORITATIVE;
     remaining = length;
     pdu->version = SNMP_VERSION_3;
     const int result = snmpv3_parse(pdu.get(), packet.data(), &remaining, nullptr, &context);
@@ -294,12 +373,24 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
       if (SNMP_CMD_CONFIRMED(pdu->command) || (pdu->command == 0 && (pdu->flags & SNMP_MSG_FLAG_RPRT_BIT))) {
         out.answer = Report(pdu.get(), result, &context);
       }
-      // Finding this engine and its time is how a sender of informs starts.
-      const bool handshake = !out.answer.empty() && (result == SNMPERR_USM_UNKNOWNENGINEID ||
-                                                     result == SNMPERR_USM_NOTINTIMEWINDOW);
+      // Finding this engine (no engine ID) and its time (boots and time
+      // 0) is how a sender of informs starts; a message with an engine's
+      // real boots and time outside the window is a replay.
+      const bool handshake =
+          !out.answer.empty() &&
+          ((result == SNMPERR_USM_UNKNOWNENGINEID && head.engineId.empty()) ||
+           (result == SNMPERR_USM_NOTINTIMEWINDOW && head.engineBoots == 0 && head.engineTime == 0));
       out.refused = !handshake;
+      out.refusal = RefusalOf(result);
       return false;
     }
+    // The level the library checked is the one the head claimed.
+    if (head.user.empty() || pdu->securityLevel - 1 < lowest) {
+      out.refused = true;
+      out.refusal = head.user.empty() ? Refusal::kUnknownUser : Refusal::kWrongLevel;
+      return false;
+    }
+    out.level = pdu->securityLevel - 1;
     version = SNMP_VERSION_3;
   } else {
     if (version != SNMP_VERSION_1 && version != SNMP_VERSION_2c) return false;
@@ -315,6 +406,13 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
     bindings.push_back(std::move(b));
   }
 
+  for (const Binding& b : bindings) {
+    if (Equals(b.name, kSnmpTrapAddress) && b.type == ASN_IPADDRESS && b.octets.size() == 4) {
+      out.hasTrapAddress = true;
+      std::memcpy(out.trapAddress, b.octets.data(), 4);
+      break;
+    }
+  }
   Trap decoded;
   if (version == SNMP_VERSION_1) {
     if (pdu->command != SNMP_MSG_TRAP) return false;
@@ -327,6 +425,18 @@ bool TrapReceiver::Decode(const uint8_t* data, size_t length, const uint8_t sour
     decoded.bindings = std::move(bindings);
   } else {
     if (pdu->command != SNMP_MSG_TRAP2 && pdu->command != SNMP_MSG_INFORM) return false;
+    if (pdu->command == SNMP_MSG_INFORM) {
+      // Who sent it (an engine and user, or a community from an address),
+      // which request, what it carries.
+      std::string sender = version == SNMP_VERSION_3
+                               ? std::string(reinterpret_cast<const char*>(pdu->securityEngineID),
+                                             pdu->securityEngineID != nullptr ? pdu->securityEngineIDLen : 0) +
+                                     '\0' + out.user
+                               : std::string(reinterpret_cast<const char*>(community.data()), communityLength) +
+                                     '\0' + std::string(reinterpret_cast<const char*>(source), 4);
+      out.informKey = std::to_string(version) + '\0' + sender + '\0' + std::to_string(pdu->reqid) + '\0' +
+                      BindingsDigest(bindings);
+    }
     if (!MapNotification(std::move(bindings), source, &decoded)) return false;
     if (pdu->command == SNMP_MSG_INFORM) {
       if (version != SNMP_VERSION_3) {
@@ -448,8 +558,15 @@ bool TrapReceiver::Take(Trap* trap) {
 }
 
 const char* TrapReceiver::DropName(Drop reason) {
-  static const char* const kNames[kDropReasons] = {"source_share", "queue_full", "socket_buffer", "too_many_bindings",
-                                                    "truncated",    "malformed",  "v3_only"};
+  static const char* const kNames[kDropReasons] = {"source_share", "queue_full", "socket_buffer",
+                                                    "too_many_bindings", "truncated", "malformed",
+                                                    "v3_only", "not_managed", "repeated_inform"};
+  return kNames[static_cast<size_t>(reason)];
+}
+
+const char* TrapReceiver::RefusalName(Refusal reason) {
+  static const char* const kNames[kRefusalReasons] = {"unknown_user", "unknown_engine", "wrong_level", "wrong_key",
+                                                      "not_in_time_window", "not_this_elements_profile", "other"};
   return kNames[static_cast<size_t>(reason)];
 }
 
@@ -462,7 +579,13 @@ void TrapReceiver::Count(Drop reason, uint64_t count) {
   }
 }
 
-void TrapReceiver::Answer(const std::vector<uint8_t>& answer, const sockaddr_storage& to, socklen_t length) {
+void TrapReceiver::Answer(const std::vector<uint8_t>& answer, size_t asked, uint32_t source,
+                          const sockaddr_storage& to, socklen_t length) {
+  // Never a reflector: no answer more than twice what asked for it, and a
+  // source's answers are bounded like its refusals.
+  if (answer.empty() || answer.size() > 2 * asked || !answerBudget_.Spend(source, std::chrono::steady_clock::now())) {
+    return;
+  }
   // A datagram the system will not take now is lost like any on UDP: the
   // sender tries again.
   (void)::sendto(socket_, answer.data(), answer.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
@@ -526,25 +649,32 @@ void TrapReceiver::Receive() {
   const uint32_t key = static_cast<uint32_t>(source[0]) << 24 | static_cast<uint32_t>(source[1]) << 16 |
                        static_cast<uint32_t>(source[2]) << 8 | source[3];
   Drop reason = Drop::kQueueFull;
-  // A source past its share is turned away before its datagram is decoded.
+  // A source past its share, or past its budget of refused and malformed
+  // datagrams, is turned away before its datagram is decoded.
+  const auto now = std::chrono::steady_clock::now();
   if (!HasShare(key, &reason)) {
     Count(reason);
     return;
   }
+  if (!refusalBudget_.Has(key, now)) {
+    Count(Drop::kSourceShare);
+    return;
+  }
   Trap trap;
   Details details;
-  if (!Decode(buffer_.data(), static_cast<size_t>(n), source, &trap, &details)) {
+  const size_t length = static_cast<size_t>(n);
+  if (!Decode(buffer_.data(), length, source, &trap, &details)) {
     if (details.refused) {
       // Not malformed: refused by the security model, counted on its own.
-      dropped_.fetch_add(1);
-      refused_.fetch_add(1);
-      refusedWarnings_.Report("");
+      refusalBudget_.Spend(key, now);
+      Refuse(details.refusal);
     } else if (details.answer.empty()) {
+      refusalBudget_.Spend(key, now);
       Count(Drop::kMalformed);
       NoteMalformed(from);
     }
     // What the sender asked for (a report) is owed whether or not it counts.
-    if (!details.answer.empty()) Answer(details.answer, from, message.msg_namelen);
+    if (!details.answer.empty()) Answer(details.answer, length, key, from, message.msg_namelen);
     return;
   }
   if (details.version != SNMP_VERSION_3 && v3Only_.load()) {
@@ -554,14 +684,72 @@ void TrapReceiver::Receive() {
                                           details.inform ? "inform" : "trap", SourceText(from).c_str()));
     return;
   }
+  if (!Admit(details, source, &trap)) {
+    refusalBudget_.Spend(key, now);
+    if (details.version == SNMP_VERSION_3) {
+      Refuse(Refusal::kNotThisElementsProfile);
+    } else {
+      Count(Drop::kNotManaged);
+    }
+    return;
+  }
+  if (details.inform && recentInforms_.Seen(details.informKey, now)) {
+    // Our acknowledgement was lost: acknowledged again, logged once.
+    Count(Drop::kRepeatedInform);
+    Answer(details.answer, length, key, from, message.msg_namelen);
+    return;
+  }
   trap.arrival = arrival;
   if (!Enqueue(key, std::move(trap), &reason)) {
     // Not acknowledged: the sender of an inform tries again later.
     Count(reason);
     return;
   }
-  if (details.inform) Answer(details.answer, from, message.msg_namelen);
+  if (details.inform) {
+    recentInforms_.Remember(details.informKey, now);
+    Answer(details.answer, length, key, from, message.msg_namelen);
+  }
   event_.Set();
+}
+
+bool TrapReceiver::Admit(const Details& details, const uint8_t source[4], Trap* trap) {
+  std::shared_ptr<const Admission> admission;
+  {
+    std::lock_guard<std::mutex> hold(admissionMutex_);
+    admission = admission_;
+  }
+  // SNMPv1 and SNMPv2c traps speak for the agent address they carry, as
+  // the listener reads it.
+  if (admission == nullptr || !*admission || (details.version != SNMP_VERSION_3 && !details.inform)) return true;
+  const std::string none;
+  const std::string& user = details.version == SNMP_VERSION_3 ? details.user : none;
+  if (details.hasTrapAddress && (*admission)(details.trapAddress, user, details.level)) {
+    std::memcpy(trap->agentAddress, details.trapAddress, 4);
+    return true;
+  }
+  if ((*admission)(source, user, details.level)) {
+    std::memcpy(trap->agentAddress, source, 4);
+    return true;
+  }
+  return false;
+}
+
+void TrapReceiver::SetAdmission(Admission admission) {
+  auto shared = std::make_shared<const Admission>(std::move(admission));
+  std::lock_guard<std::mutex> hold(admissionMutex_);
+  admission_ = std::move(shared);
+}
+
+void TrapReceiver::SetUserLevels(std::map<std::string, int> levels) {
+  std::lock_guard<std::mutex> hold(UserLevelsMutex());
+  UserLevels() = std::move(levels);
+}
+
+void TrapReceiver::Refuse(Refusal reason) {
+  refusals_[static_cast<size_t>(reason)].fetch_add(1);
+  dropped_.fetch_add(1);
+  refused_.fetch_add(1);
+  refusedWarnings_.Report("");
 }
 
 bool TrapReceiver::HasShare(uint32_t source, Drop* reason) {

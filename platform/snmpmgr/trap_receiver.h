@@ -15,9 +15,29 @@
 // Informs (SNMPv2c, and SNMPv3 sent to this process's own engine as a user
 // of SetLocalUsers) are queued like traps and acknowledged with a Response
 // once queued; one turned away at a limit is not acknowledged, so its sender
-// tries again. SNMPv3 engine discovery and time synchronisation (the
-// Reports a sender of informs asks for) are answered. With SetV3Only on,
-// well-formed SNMPv1 and SNMPv2c messages are dropped and counted (kV3Only).
+// tries again. An inform sent again (the same sender, request ID and
+// bindings within 150 s: our acknowledgement was lost) is acknowledged again
+// and not queued twice. SNMPv3 engine discovery and time synchronisation
+// (the Reports a sender of informs asks for) are answered. With SetV3Only
+// on, well-formed SNMPv1 and SNMPv2c messages are dropped and counted
+// (kV3Only).
+//
+// SNMPv3 is taken only when authenticated as an assigned user: the user is
+// one of SetUserLevels (the users of the assigned profiles), the message's
+// security level is at least that user's, the security model accepts it
+// (digest, time window, decryption) and, where an Admission is set, the
+// profile of the element the notification speaks for is that user's. The
+// element is the one snmpTrapAddress.0 names when the Admission vouches for
+// it, else the one the datagram came from; else the message is refused
+// (kNotThisElementsProfile). Nothing is looked up in the library for a user
+// or engine nobody assigned: made-up engine IDs leave no state behind.
+// Refusals are counted by their reason (RefusedFor).
+//
+// Answers are bounded: a source may have at most kAnswerBurst answers
+// (reports, acknowledgements) at once and kAnswersPerSecond after that, and
+// no answer is sent that is more than twice the size of what asked for it.
+// An inform from an address the Admission does not take (not a managed
+// element) is neither acknowledged nor queued (kNotManaged).
 //
 // A datagram that is not a well-formed SNMPv1 trap or SNMPv2c notification is
 // dropped and counted; nothing a peer sends can stop the receiver.
@@ -28,6 +48,11 @@
 // the security model ("N SNMPv3 traps were refused ..."), each the first at
 // once and the rest of that minute in one line when it ends; SNMPv1/SNMPv2c
 // traps refused in v3-only mode the same way, the first naming its source.
+//
+// A source's refused and malformed datagrams are charged to it too: past
+// kRefusalBurst of them (refilled at kRefusalsPerSecond) its datagrams are
+// dropped as kSourceShare before they are decoded, so that a flood of
+// forgeries costs the receiver little and other sources nothing.
 //
 // Each trap is stamped with the time it arrived. Traps wait in one queue per
 // source (the IPv4 address the datagram came from), and Take serves the
@@ -45,7 +70,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sys/socket.h>
 #include <string>
@@ -54,6 +81,8 @@
 
 #include "platform/eventlog/repeated_warnings.h"
 #include "platform/sync/manual_reset_event.h"
+#include "recent_informs.h"
+#include "source_budget.h"
 
 namespace orla {
 
@@ -95,10 +124,33 @@ class TrapReceiver {
     kTruncated,       // larger than a UDP payload can be
     kMalformed,       // not a well-formed trap or notification
     kV3Only,          // SNMPv1 or SNMPv2c while only SNMPv3 is accepted
+    kNotManaged,      // an inform from an address that is no managed element
+    kRepeatedInform,  // an inform taken already (acknowledged again)
   };
-  static constexpr size_t kDropReasons = 7;
+  static constexpr size_t kDropReasons = 9;
   // The name of a reason in the metrics ("source_share", ...).
   static const char* DropName(Drop reason);
+
+  // Why an SNMPv3 message was refused.
+  enum class Refusal : size_t {
+    kUnknownUser,              // no assigned profile has its user
+    kUnknownEngine,            // an engine never polled (a trap) or not ours (an inform)
+    kWrongLevel,               // below its user's profile's security level
+    kWrongKey,                 // wrong digest, or not decryptable
+    kNotInTimeWindow,          // a replay, or a clock far off
+    kNotThisElementsProfile,   // the element it speaks for has another profile
+    kOther,                    // any other error of the security model
+  };
+  static constexpr size_t kRefusalReasons = 7;
+  // The name of a refusal in the metrics ("unknown_user", ...).
+  static const char* RefusalName(Refusal reason);
+
+  // Whether a notification may speak for the element at `address` (four
+  // octets): an SNMPv3 one authenticated as `user` at `level` (0
+  // noAuthNoPriv, 1 authNoPriv, 2 authPriv), or, with `user` empty, an
+  // SNMPv1/SNMPv2c inform (asked so that only a managed element's is
+  // acknowledged). Called on the receiving thread.
+  using Admission = std::function<bool(const uint8_t address[4], const std::string& user, int level)>;
 
   // Traps waiting beyond this many, or beyond this many bytes (as
   // QueuedSize counts them), are dropped (and counted) until the queue is
@@ -112,6 +164,14 @@ class TrapReceiver {
   // The receive buffer asked of the system, so that a burst waits in the
   // socket rather than being lost while one trap is decoded.
   static constexpr int kSocketBuffer = 4 << 20;
+  // A source's refused and malformed datagrams, and its answers.
+  static constexpr double kRefusalBurst = 100;
+  static constexpr double kRefusalsPerSecond = 20;
+  static constexpr double kAnswerBurst = 20;
+  static constexpr double kAnswersPerSecond = 10;
+  // Sources whose budgets are kept; informs remembered against repeats.
+  static constexpr size_t kMaxBudgetSources = 4096;
+  static constexpr size_t kMaxRecentInforms = 4096;
 
   TrapReceiver();
   ~TrapReceiver();
@@ -126,6 +186,13 @@ class TrapReceiver {
   void Stop();
   // Whether SNMPv1 and SNMPv2c messages are refused from now on.
   void SetV3Only(bool on) { v3Only_.store(on); }
+  // Who may speak for which element (see Admission); none: SNMPv3
+  // notifications speak for the address they name, informs are all
+  // acknowledged.
+  void SetAdmission(Admission admission);
+  // The SNMPv3 users taken, each with the lowest security level a message
+  // of it may have (0 to 2). Process-wide, like the library's user list.
+  static void SetUserLevels(std::map<std::string, int> levels);
 
   // Set while traps are queued (and possibly longer: the taker resets it).
   ManualResetEvent& Event() { return event_; }
@@ -141,6 +208,7 @@ class TrapReceiver {
   // user or engine, wrong digest, not decryptable, outside the time
   // window); counted among the dropped too.
   uint64_t RefusedCount() const { return refused_.load(); }
+  uint64_t RefusedFor(Refusal reason) const { return refusals_[static_cast<size_t>(reason)].load(); }
   uint64_t DroppedFor(Drop reason) const { return drops_[static_cast<size_t>(reason)].load(); }
 
   // The memory a queued trap takes, roughly: what the queue's byte limit
@@ -152,6 +220,15 @@ class TrapReceiver {
     long version = -1;     // 0 SNMPv1, 1 SNMPv2c, 3 SNMPv3; -1 unread
     bool inform = false;   // a confirmed notification
     bool refused = false;  // an SNMPv3 message the security model refused
+    Refusal refusal = Refusal::kOther;  // why, when refused
+    // SNMPv3: the user and security level it was authenticated as.
+    std::string user;
+    int level = 0;
+    // snmpTrapAddress.0 when the notification carries one (four octets).
+    bool hasTrapAddress = false;
+    uint8_t trapAddress[4] = {0, 0, 0, 0};
+    // An inform's identity against repeats: sender, request ID, bindings.
+    std::string informKey;
     // What is owed to the sender: the Response that acknowledges an inform
     // (to be sent once it is queued), or the Report that a refused SNMPv3
     // message asks for (engine discovery, time synchronisation, a wrong
@@ -165,7 +242,9 @@ class TrapReceiver {
   // well-formed SNMPv1 trap, SNMPv2c notification or inform, or an SNMPv3
   // notification or inform that the security model accepts.
   //
-  // An SNMPv3 trap is checked against the process's USM user list: the
+  // An SNMPv3 message is first checked against SetUserLevels (user and
+  // level), then by the security model. A trap is checked against the
+  // process's USM user list: the
   // sender is authoritative, so it needs an entry for the sender's engine ID
   // and the trap's user, which a v3 management session to that device makes
   // (SnmpMgrOpenV3) — the engine ID is learned by polling, nobody types it.
@@ -190,7 +269,14 @@ class TrapReceiver {
   // a limit.
   bool Enqueue(uint32_t source, Trap trap, Drop* reason);
   void Count(Drop reason, uint64_t count = 1);
-  void Answer(const std::vector<uint8_t>& answer, const sockaddr_storage& to, socklen_t length);
+  // Sends `answer` to `to` unless the source has had its share of answers
+  // or the answer is more than twice `asked` octets.
+  void Answer(const std::vector<uint8_t>& answer, size_t asked, uint32_t source, const sockaddr_storage& to,
+              socklen_t length);
+  void Refuse(Refusal reason);
+  // The address an admitted notification speaks for, in `trap`; false when
+  // the Admission takes none.
+  bool Admit(const Details& details, const uint8_t source[4], Trap* trap);
   // Counts the datagrams the system dropped since the last one read.
   // Counts a datagram dropped as malformed, and logs the first few of each sender.
   static void NoteMalformed(const sockaddr_storage& from);
@@ -217,6 +303,13 @@ class TrapReceiver {
   std::atomic<uint64_t> overflow_{0};
   std::atomic<uint64_t> refused_{0};
   std::atomic<uint64_t> drops_[kDropReasons] = {};
+  std::atomic<uint64_t> refusals_[kRefusalReasons] = {};
+  std::mutex admissionMutex_;
+  std::shared_ptr<const Admission> admission_;
+  // Owned by the receiving thread.
+  SourceBudget refusalBudget_{kRefusalBurst, kRefusalsPerSecond, kMaxBudgetSources};
+  SourceBudget answerBudget_{kAnswerBurst, kAnswersPerSecond, kMaxBudgetSources};
+  RecentInforms recentInforms_{kMaxRecentInforms};
   // The socket's own drop counter as last seen (SO_RXQ_OVFL).
   uint32_t socketDrops_ = 0;
   std::vector<uint8_t> buffer_;

@@ -166,6 +166,15 @@ bool UsmKeys::Fill(const SnmpMgrUsm& usm, netsnmp_session* s, std::string* stora
 
 void UsmKeys::Install(const std::string& engineId, const netsnmp_session& settings) {
   if (engineId.empty() || settings.securityNameLen == 0) return;
+  // The engine is known from now on: the trap receiver takes a device's
+  // traps only from an engine with a record (it makes none itself, so that
+  // made-up engine IDs cost no state), and the first authenticated message
+  // sets the record's boots and time.
+  const auto* id = reinterpret_cast<const u_char*>(engineId.data());
+  u_int boots = 0, time = 0;
+  if (get_enginetime(id, static_cast<u_int>(engineId.size()), &boots, &time, FALSE) != SNMPERR_SUCCESS) {
+    set_enginetime(id, static_cast<u_int>(engineId.size()), 0, 0, FALSE);
+  }
   const std::string name(settings.securityName, settings.securityNameLen);
   const std::string key = engineId + '\0' + name;
   const std::string print = Fingerprint(settings);

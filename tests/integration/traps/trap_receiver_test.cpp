@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/snmpmgr/snmp_local_engine.h"
 #include "platform/snmpmgr/snmp_mgr_usm.h"
 #include "platform/snmpmgr/trap_receiver.h"
 #include "tests/support/shell_command.h"
@@ -240,4 +241,132 @@ TEST_F(TrapReceiving, SnmpV3TrapsNeedTheUserOfThePolledEngineAndInformsAreAcknow
   // The discovery and time synchronisation of the informs were not refusals.
   EXPECT_EQ(receiver_.RefusedCount(), 4u);
   EXPECT_EQ(receiver_.DroppedFor(TrapReceiver::Drop::kMalformed), 0u);
+}
+
+namespace {
+
+// The notification every forged message below carries: snmpTrapOID.0
+// coldStart and snmpTrapAddress.0 naming `element`.
+Bytes ColdStartNaming(uint8_t element) {
+  return Cat({VarBind(Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Unsigned(5, 0x43)),
+              VarBind(Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1})),
+              VarBind(Oid({1, 3, 6, 1, 6, 3, 18, 1, 3, 0}), Ip(127, 0, 3, element))});
+}
+
+std::string Raw(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+}  // namespace
+
+// What a forger sends, against three managed elements: .21 with the
+// profile of user kor-trap (authPriv), .22 with kor-other's (authNoPriv),
+// .23 polled with its community. Each message is refused for its reason
+// before it is logged, acknowledged or counted for an element, or taken
+// for the element it may speak for.
+TEST_F(TrapReceiving, ForgedNotificationsAreRefusedBeforeTheySpeakForAnElement) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13166"));
+  SnmpMgrUsm tape;
+  tape.user = "kor-trap";
+  tape.level = SnmpMgrUsm::Level::kAuthPriv;
+  tape.auth = SnmpMgrUsm::Auth::kSha256;
+  tape.authPassPhrase = "trap-auth-pass";
+  tape.priv = SnmpMgrUsm::Priv::kAes128;
+  tape.privPassPhrase = "trap-priv-pass";
+  SnmpMgrUsm disk;
+  disk.user = "kor-other";
+  disk.level = SnmpMgrUsm::Level::kAuthNoPriv;
+  disk.auth = SnmpMgrUsm::Auth::kSha1;
+  disk.authPassPhrase = "other-auth-pass";
+  ASSERT_TRUE(SnmpMgrSetLocalUsers({tape, disk}));
+  // The engine polling .21 learned.
+  tape.engineId = std::string("\x80\x00\x12\x34\x01\x02\x03\x21", 8);
+  LPSNMP_MGR_SESSION session = SnmpMgrOpenV3("127.0.3.21", tape, 1000, 0, 13999);
+  ASSERT_NE(session, nullptr);
+  SnmpMgrClose(session);
+  receiver_.SetAdmission([](const uint8_t a[4], const std::string& user, int level) {
+    if (a[0] != 127 || a[1] != 0 || a[2] != 3) return false;
+    if (a[3] == 21) return user.empty() || (user == "kor-trap" && level >= 2);
+    if (a[3] == 22) return user.empty() || (user == "kor-other" && level >= 1);
+    return a[3] == 23 && user.empty();
+  });
+
+  const std::vector<uint8_t> local = SnmpMgrLocalEngineId();
+  const std::string keys = " -u kor-trap -a SHA-256 -A trap-auth-pass -x AES -X trap-priv-pass";
+  const std::string trap = "snmptrap -v3 -l authPriv -e 0x8000123401020321" + keys;
+  const std::string tail = " 127.0.0.1:13166 '' .1.3.6.1.6.3.1.1.5.1 .1.3.6.1.6.3.18.1.3.0 a ";
+  using Refusal = TrapReceiver::Refusal;
+  using Drop = TrapReceiver::Drop;
+  struct Case {
+    const char* what;
+    std::string command;   // a tool's command line, or empty for `datagram`
+    std::string datagram;  // raw, sent from `from`
+    const char* from;
+    int outcome;           // 0 taken, 1 refused for `refusal`, 2 dropped for `drop`
+    Refusal refusal;
+    Drop drop;
+    const char* element;   // whom a taken one speaks for
+  };
+  const Bytes inform = V2Pdu("public", 0xA6, ColdStartNaming(23));
+  const Case cases[] = {
+      {"empty user, made-up engine", "", Raw(V3Message(0x00, "\x80\x00\x12\x34\xde\xad", 1, 100, "", 0xA7,
+                                                                 ColdStartNaming(21))),
+       "127.0.3.21", 1, Refusal::kUnknownUser, Drop::kMalformed, ""},
+      {"empty user to this engine (the library's default user)", "",
+       Raw(V3Message(0x04, Raw(local), SnmpMgrLocalEngineBoots(), SnmpMgrLocalEngineTime(), "", 0xA6,
+                     ColdStartNaming(21))),
+       "127.0.3.21", 1, Refusal::kUnknownUser, Drop::kMalformed, ""},
+      {"profile's user below its level, inform", "snmpinform -t 1 -r 0 -v3 -l noAuthNoPriv -u kor-trap --clientaddr=127.0.3.21" + tail + "127.0.3.21",
+       "", "", 1, Refusal::kWrongLevel, Drop::kMalformed, ""},
+      {"profile's user below its level, with the polled engine", "snmptrap -v3 -l noAuthNoPriv -u kor-trap -e 0x8000123401020321 --clientaddr=127.0.3.21" + tail + "127.0.3.21",
+       "", "", 1, Refusal::kWrongLevel, Drop::kMalformed, ""},
+      {"another element's profile", trap + " --clientaddr=127.0.3.22" + tail + "127.0.3.22", "", "", 1,
+       Refusal::kNotThisElementsProfile, Drop::kMalformed, ""},
+      {"naming another element from its own address", trap + " --clientaddr=127.0.3.21" + tail + "127.0.3.22", "", "",
+       0, Refusal::kOther, Drop::kMalformed, "127.0.3.21"},
+      {"community inform from an address that is no element", "snmpinform -t 1 -r 0 -v 2c -c public --clientaddr=127.0.3.40" + tail + "127.0.3.41",
+       "", "", 2, Refusal::kOther, Drop::kNotManaged, ""},
+      {"an inform", "", Raw(inform), "127.0.3.23", 0, Refusal::kOther, Drop::kMalformed, "127.0.3.23"},
+      {"the same inform again", "", Raw(inform), "127.0.3.23", 2, Refusal::kOther, Drop::kRepeatedInform, ""},
+      {"a device's trap with its boots and time", trap + " -Z 100000,1000 --clientaddr=127.0.3.21" + tail + "127.0.3.21",
+       "", "", 0, Refusal::kOther, Drop::kMalformed, "127.0.3.21"},
+      {"the same replayed outside the time window", trap + " -Z 100000,500 --clientaddr=127.0.3.21" + tail + "127.0.3.21",
+       "", "", 1, Refusal::kNotInTimeWindow, Drop::kMalformed, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const uint64_t refused = receiver_.RefusedFor(c.refusal);
+    const uint64_t dropped = receiver_.DroppedFor(c.drop);
+    if (!c.command.empty()) {
+      RunCommand(c.command + " >/dev/null 2>&1");
+    } else {
+      test::SendDatagram(13166, Bytes(c.datagram.begin(), c.datagram.end()), c.from);
+    }
+    TrapReceiver::Trap taken;
+    if (c.outcome == 0) {
+      ASSERT_TRUE(NextTrap(receiver_, &taken));
+      EXPECT_EQ(Address(taken), c.element);
+    } else {
+      ASSERT_TRUE(test::WaitUntil(
+          [&] { return c.outcome == 1 ? receiver_.RefusedFor(c.refusal) > refused : receiver_.DroppedFor(c.drop) > dropped; },
+          std::chrono::seconds(10), std::chrono::milliseconds(20)));
+      EXPECT_FALSE(receiver_.Take(&taken));
+    }
+  }
+
+  // A flood of made-up engine IDs from one address: the first are refused
+  // as unknown engines (nothing is recorded for them), the rest turned away
+  // before they are decoded; the next element's trap is taken.
+  const uint64_t before = receiver_.ReceivedCount();
+  for (int i = 0; i < 3000; ++i) {
+    const std::string engine = "\x80\x00\x12\x34\x05" + std::to_string(100000 + i);
+    test::SendDatagram(13166, V3Message(0x03, engine, 1, 100, "kor-trap", 0xA7, ColdStartNaming(21)), "127.0.3.30");
+  }
+  test::SendDatagram(13166, V2Pdu("public", 0xA7, ColdStartNaming(23)), "127.0.3.23");
+  TrapReceiver::Trap taken;
+  ASSERT_TRUE(NextTrap(receiver_, &taken));
+  EXPECT_EQ(Address(taken), "127.0.3.23");
+  ASSERT_TRUE(test::WaitUntil([&] { return receiver_.ReceivedCount() == before + 3001; }, std::chrono::seconds(10),
+                              std::chrono::milliseconds(20)));
+  EXPECT_GE(receiver_.RefusedFor(Refusal::kUnknownEngine), TrapReceiver::kRefusalBurst);
+  EXPECT_LT(receiver_.RefusedFor(Refusal::kUnknownEngine), 1000u);
+  EXPECT_GT(receiver_.DroppedFor(Drop::kSourceShare), 2000u);
 }

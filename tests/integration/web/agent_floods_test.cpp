@@ -8,6 +8,11 @@
 // at most one status pass (the refresh interval is an hour here), and the
 // second element's trap is logged though the flood is dropped beyond its
 // share.
+// Forged SNMPv3 (bench/v3_flood.py, snmptrap -v3) naming a managed element
+// whose profile they lack: nothing is logged or counted for the element,
+// the refusals are counted by reason, and a flood of made-up engine IDs
+// from one address neither hides another element's real trap nor gets
+// past its budget of refusals.
 // A change made with korusers while the agent runs (without
 // KORAGENT_EVENT_LOG, as under sudo) and one made on a page still answer
 // events.json?kind=change, complete, after spoofed traps have rotated every
@@ -109,6 +114,68 @@ TEST_F(AgentFloods, SpoofedTrapFloodCostsOnePassAndHidesNoOtherElementsTrap) {
   // The first trap's pass over both elements, and each trapping element alone once.
   EXPECT_LE(Sample("koragent_status_pass_duration_seconds_count") - passes, 1);
   EXPECT_LE(Sample("koragent_poll_duration_seconds_count") - polls, 2 + 2);
+}
+
+TEST_F(AgentFloods, ForgedSnmpV3SpeaksForNoElementAndAnEngineFloodHidesNoRealTrap) {
+  ::chmod(dir_.Path().c_str(), 0755);  // the simulator may run as nobody
+  const int snmpPort = test::FreeLoopbackPort(SOCK_DGRAM);
+  test::SimulatedDevices simulator(dir_.File("simulator"));
+  ASSERT_EQ(simulator.Start(snmpPort, "127.0.9.1", "tc01,tc02").find("exit status"), std::string::npos);
+  dir_.Write("KOR/KORAgent.db", "tc01|127.0.9.1\ntc02|127.0.9.2\n");
+  test::InstallDevicesFolder(dir_.Path());
+  // A profile for an address nothing polls: its user is one the agent
+  // takes, so the flood below reaches the engine check.
+  const std::string tool = std::string(KORSNMPV3_PATH) + " -d " + dir_.File("KOR") + " ";
+  ASSERT_EQ(test::RunCommand("printf 'flood-auth-pass\\nflood-priv-pass\\n' | " + tool +
+                             "profile add far --user kor-far --level authPriv --auth SHA-256 --auth-pass-file - "
+                             "--priv AES --priv-pass-file - >/dev/null && " + tool + "assign far 127.0.9.77 >/dev/null"),
+            0);
+  Start({StringPrintf("KORAGENT_SNMP_PORT=%d", snmpPort), "KORAGENT_TRAP_REFRESH_INTERVAL=3600",
+         "KORAGENT_EVENT_LOG=" + dir_.File("events.jsonl")});
+  const std::string jar = dir_.File("jar");
+  Login(jar);
+  ASSERT_TRUE(test::WaitUntil([&] { return Sample("koragent_status_pass_duration_seconds_count") >= 1; }, 60s, 200ms));
+
+  // The far profile's user with good keys, but tc01 has no profile; and an
+  // unknown user: neither is logged for tc01.
+  const std::string naming = StringPrintf(" 127.0.0.1:%d '' .1.3.6.1.6.3.1.1.5.1 .1.3.6.1.6.3.18.1.3.0 a 127.0.9.1",
+                                          trapPort_);
+  EXPECT_EQ(test::RunCommand("snmptrap -v3 -l authPriv -u kor-far -a SHA-256 -A flood-auth-pass -x AES -X "
+                             "flood-priv-pass -e 0x8000123409090901 --clientaddr=127.0.9.1" + naming),
+            0);
+  EXPECT_EQ(test::RunCommand("snmptrap -v3 -l noAuthNoPriv -u intruder -e 0x8000123409090901 --clientaddr=127.0.9.1" +
+                             naming),
+            0);
+  ASSERT_TRUE(test::WaitUntil([&] {
+    return Sample("koragent_traps_snmpv3_refused_total{reason=\"unknown_user\"}") >= 1 &&
+           Sample("koragent_traps_snmpv3_refused_total{reason=\"unknown_engine\"}") >= 1;
+  }, 30s, 100ms));
+
+  // 20,000 made-up engine IDs from one address, and a real trap from tc02
+  // once the address is past its budget.
+  std::thread flood([&] {
+    const auto run = test::AgentProcess::Run({"python3", KOR_SOURCE_DIR "/bench/v3_flood.py", "127.0.0.1",
+                                              std::to_string(trapPort_), "kor-far", "0", "20000", "0", "1"},
+                                             "", 120);
+    EXPECT_TRUE(Contains(run.out, "sent=20000 ")) << run.out << run.err;
+  });
+  const bool dropping = test::WaitUntil(
+      [&] { return Sample("koragent_traps_dropped_total{reason=\"source_share\"}") > 0; }, 60s, 20ms);
+  EXPECT_EQ(test::RunCommand(StringPrintf("snmptrap -v 1 -c public --clientaddr=127.0.9.2 127.0.0.1:%d "
+                                          ".1.3.6.1.3.94 127.0.9.2 0 0 ''", trapPort_)),
+            0);
+  flood.join();
+  ASSERT_TRUE(dropping) << "the flood was never turned away before decoding, so it tests nothing";
+  std::string events;
+  EXPECT_TRUE(test::WaitUntil([&] {
+    events = Page("events.json?element=tc02&text=cold", jar).body;
+    return Contains(events, "\"total\":1,");
+  }, 60s, 200ms)) << events;
+  events = Page("events.json?element=tc01", jar).body;
+  EXPECT_FALSE(Contains(events, "cold")) << events;
+  EXPECT_EQ(Sample("koragent_element_traps_received_total{element=\"tc01\"}"), 0);
+  // The budget: at most its burst and what refilled while the flood lasted.
+  EXPECT_LT(Sample("koragent_traps_snmpv3_refused_total{reason=\"unknown_engine\"}"), 2000);
 }
 
 TEST_F(AgentFloods, ChangesOutliveATrapFloodThatRotatesTheEventLog) {

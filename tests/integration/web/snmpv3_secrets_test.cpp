@@ -105,7 +105,7 @@ TEST_F(SnmpV3Secrets, NoPassPhraseInAnyPageEventLogOrProcessListing) {
       20s, 100ms))
       << ReadFile(dir_.File("events.log")) << Page("metrics", jar).body;
   ASSERT_TRUE(WaitUntil(
-      [&] { return Page("metrics", jar).body.find("koragent_traps_snmpv3_refused_total 2") != std::string::npos; },
+      [&] { return Page("metrics", jar).body.find("koragent_traps_snmpv3_refused_total{reason=\"wrong_key\"} 2") != std::string::npos; },
       20s, 100ms));
   const std::string events = ReadFile(dir_.File("events.log"));
   EXPECT_EQ(events.find("cold start"), events.rfind("cold start")) << "logged once";

@@ -253,6 +253,23 @@ TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
   registry.reset();  // the pollers end before the clock goes
 }
 
+// Anyone can send a trap naming an unbound element: traps bring its
+// recognition retry forward once per spacing, not one retry per trap.
+TEST(ElementStateTest, TrapsWakeTheRetryAtMostOncePerSpacing) {
+  ManualClock clock;
+  ElementState state("silent", "10.9.0.9", 300, &clock);
+  EXPECT_TRUE(state.WakeForTrap(seconds(10)));
+  EXPECT_TRUE(state.WakeEvent().IsSet());
+  state.WakeEvent().Reset();
+  for (int i = 0; i < 100; ++i) EXPECT_FALSE(state.WakeForTrap(seconds(10)));
+  clock.Advance(seconds(9));
+  EXPECT_FALSE(state.WakeForTrap(seconds(10)));
+  EXPECT_FALSE(state.WakeEvent().IsSet());
+  clock.Advance(seconds(1));
+  EXPECT_TRUE(state.WakeForTrap(seconds(10)));
+  EXPECT_TRUE(state.WakeEvent().IsSet());
+}
+
 TEST_F(ElementStatusTest, RegistryOperationsFromManyThreadsAtOnce) {
   auto registry = Loaded(&clock_);
   for (int i = 1; i <= 4; ++i) {

@@ -91,4 +91,22 @@ inline Bytes V2Pdu(const std::string& community, uint8_t pduTag, const Bytes& va
                         Tlv(pduTag, Cat({Int(77), Int(0), Int(0), Tlv(0x30, varbinds)}))}));
 }
 
+// An SNMPv3 message as a forger with no key sends one (msgFlags `flags`,
+// 0x04 asks for a report): user-based security parameters with `engine`,
+// boots and time and `user`, a clear scoped PDU of `pduTag` carrying
+// `varbinds`.
+inline Bytes V3Message(uint8_t flags, const std::string& engine, int64_t boots, int64_t time,
+                       const std::string& user, uint8_t pduTag, const Bytes& varbinds, int64_t requestId = 77) {
+  // With the authentication and privacy flags, parameters of the right
+  // sizes (a zero digest, a zero salt): well-formed, never genuine.
+  const std::string digest((flags & 0x01) != 0 ? 12 : 0, '\0');
+  const std::string salt((flags & 0x02) != 0 ? 8 : 0, '\0');
+  const Bytes security =
+      Tlv(0x30, Cat({Octets(engine), Int(boots), Int(time), Octets(user), Octets(digest), Octets(salt)}));
+  const Bytes scoped = Tlv(0x30, Cat({Octets(engine), Octets(""),
+                                      Tlv(pduTag, Cat({Int(requestId), Int(0), Int(0), Tlv(0x30, varbinds)}))}));
+  return Tlv(0x30, Cat({Int(3), Tlv(0x30, Cat({Int(requestId), Int(65507), Octets(std::string(1, static_cast<char>(flags))), Int(3)})),
+                        Octets(std::string(security.begin(), security.end())), scoped}));
+}
+
 }  // namespace orla::test::ber

@@ -181,3 +181,51 @@ TEST(TrapReceiverDecode, RandomGarbageNeverCrashes) {
   }
   SUCCEED();
 }
+
+// An SNMPv3 message's head is read before the library sees it: a user no
+// assigned profile has, or a level below the profile's, is refused for
+// that reason; a broken head is malformed (not refused, nothing owed); the
+// engine discovery that starts an inform gets its report, no larger than
+// twice the probe, and is no refusal.
+TEST(TrapReceiverDecode, SnmpV3HeadIsCheckedBeforeTheSecurityModel) {
+  TrapReceiver::SetUserLevels({{"korpoll", 1}});
+  const Bytes binds = Cat({SysUpTime(1), TrapOid(Oid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}))});
+  const std::string engine("\x80\x00\x12\x34\x01", 5);
+  using Refusal = TrapReceiver::Refusal;
+  struct Case {
+    const char* what;
+    Bytes datagram;
+    bool refused;
+    Refusal refusal;
+    bool answered;
+  } cases[] = {
+      {"no user", V3Message(0x00, engine, 1, 1, "", 0xA7, binds), true, Refusal::kUnknownUser, false},
+      {"a user nobody assigned", V3Message(0x01, engine, 1, 1, "intruder", 0xA7, binds), true, Refusal::kUnknownUser,
+       false},
+      {"below the profile's level", V3Message(0x00, engine, 1, 1, "korpoll", 0xA7, binds), true,
+       Refusal::kWrongLevel, false},
+      {"privacy without authentication", V3Message(0x02, engine, 1, 1, "korpoll", 0xA7, binds), false,
+       Refusal::kOther, false},
+      {"the discovery of this engine", V3Message(0x04, "", 0, 0, "", 0xA0, {}), false, Refusal::kOther, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TrapReceiver::Trap trap;
+    TrapReceiver::Details details;
+    EXPECT_FALSE(TrapReceiver::Decode(c.datagram.data(), c.datagram.size(), kSource, &trap, &details));
+    EXPECT_EQ(details.refused, c.refused);
+    if (c.refused) {
+      EXPECT_EQ(details.refusal, c.refusal);
+    }
+    EXPECT_EQ(!details.answer.empty(), c.answered);
+    EXPECT_LE(details.answer.size(), 2 * c.datagram.size());
+  }
+  // Every truncation of a head is malformed: neither refused nor answered.
+  const Bytes good = V3Message(0x04, engine, 1, 1, "korpoll", 0xA6, binds);
+  for (size_t n = 0; n < good.size(); ++n) {
+    TrapReceiver::Trap trap;
+    TrapReceiver::Details details;
+    EXPECT_FALSE(TrapReceiver::Decode(good.data(), n, kSource, &trap, &details)) << "length " << n;
+  }
+  TrapReceiver::SetUserLevels({});
+}

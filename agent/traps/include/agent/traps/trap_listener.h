@@ -21,11 +21,17 @@
 // The listener hands the receiver what the SNMPv3 credentials say (read
 // again when they change, checked at every wake-up and at least every
 // kCredentialCheck): v3-only on or off, and the users of the assigned
-// profiles, whose SNMPv3 informs this engine accepts.
+// profiles, the only ones whose SNMPv3 traps and informs are taken. It
+// also tells the receiver who may speak for an element (SnmpMgrTrapSetAdmission):
+// only a managed element's informs are acknowledged, and an SNMPv3
+// notification speaks for an element only when it was authenticated as
+// the user of that element's assigned profile, at its level or above.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "agent/core/root_object.h"
@@ -81,8 +87,19 @@ class TrapListener : public RootObject {
   // Hands the receiver the credentials' v3-only switch and inform users
   // when they changed.
   void ApplyCredentials();
+  // Whether a notification authenticated as `user` at `level` (or a
+  // community inform, `user` empty) may speak for the element at `address`.
+  static bool Admits(ElementRegistry* registry, const uint8_t address[4], const std::string& user, int level);
 
   ElementRegistry* const registry_;
+  // What the receiver's admission check reads; emptied when the listener
+  // ends, so that the receiver (which outlives it) never reads a registry
+  // that is gone.
+  struct AdmissionState {
+    std::mutex mutex;
+    ElementRegistry* registry = nullptr;
+  };
+  std::shared_ptr<AdmissionState> admission_ = std::make_shared<AdmissionState>();
   TrapSender* const sender_;
   std::shared_ptr<const SnmpV3Credentials> applied_;
   RepeatedWarnings traps_;

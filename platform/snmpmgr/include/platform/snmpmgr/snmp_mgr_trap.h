@@ -8,6 +8,7 @@
 // takes them one by one.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,18 @@ bool SnmpMgrGetTrap(AsnObjectIdentifier* enterprise, AsnNetworkAddress* agentAdd
 // informs (counted as the drop reason "v3_only"); also before listening.
 void SnmpMgrTrapSetV3Only(bool on);
 
+// Who may speak for which element, asked on the receiving thread for every
+// SNMPv3 notification and every SNMPv1/SNMPv2c inform before it is queued
+// or acknowledged: `address` the element's four octets (snmpTrapAddress.0's
+// first, then the datagram's source), `user` the SNMPv3 user it was
+// authenticated as and `level` its security level (0 noAuthNoPriv, 1
+// authNoPriv, 2 authPriv), or `user` empty for a community inform. An
+// SNMPv3 notification no address is admitted for is refused
+// ("not_this_elements_profile"); such an inform is not acknowledged
+// ("not_managed"). Also before listening.
+using SnmpMgrTrapAdmission = std::function<bool(const uint8_t address[4], const std::string& user, int level)>;
+void SnmpMgrTrapSetAdmission(SnmpMgrTrapAdmission admission);
+
 // Datagrams the process's receiver has read, and those it dropped (not a
 // well-formed trap, or the queue was full); 0 before listening.
 uint64_t SnmpMgrTrapsReceived();
@@ -57,11 +70,17 @@ uint64_t SnmpMgrTrapsOverflowed();
 // refused (unknown user or engine, wrong digest, not decryptable, outside
 // the time window).
 uint64_t SnmpMgrTrapsRefused();
+// Of those, by reason: "unknown_user", "unknown_engine", "wrong_level",
+// "wrong_key", "not_in_time_window", "not_this_elements_profile", "other";
+// each listed, also at 0.
+std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapRefusals();
 // Every drop by its reason, each reason named as the metrics name it and
 // listed also at 0: "source_share" (a source past its share of the queue),
 // "queue_full", "socket_buffer", "too_many_bindings" (the overflow above),
 // "truncated" and "malformed" (not a well-formed trap), "v3_only" (SNMPv1
-// or SNMPv2c refused while only SNMPv3 is accepted).
+// or SNMPv2c refused while only SNMPv3 is accepted), "not_managed" (an
+// inform from an address that is no managed element, not acknowledged),
+// "repeated_inform" (an inform taken already, acknowledged again).
 std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapDrops();
 
 }  // namespace orla

@@ -84,7 +84,9 @@ bool SnmpMgrEngineOf(LPSNMP_MGR_SESSION session, SnmpMgrEngine* engine);
 
 // The users this process's own engine knows (the SNMPv3 informs it
 // receives are sent to it as one of them): replaces those set before. The
-// first of two with the same user name counts. Key derivation runs outside
+// first of two with the same user name counts. They are also the only
+// users whose SNMPv3 traps and informs the trap receiver takes, each at
+// the lowest security level given for its name or above. Key derivation runs outside
 // the library lock. False when a user's protocols or pass phrases cannot be
 // used (the others are set).
 bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users);

@@ -113,11 +113,11 @@ TEST_F(ElementRegistryTest, AnUnreadableElementFileIsReportedAndNeverRewritten) 
     std::function<void(const std::string&)> make;
     std::string reason;
   } cases[] = {
-      // The open fails.
+      // A link is not followed, nor anything but a regular file opened.
       {"link loop", [](const std::string& path) { std::filesystem::create_symlink(path, path); },
-       "Too many levels of symbolic links"},
-      // The open succeeds, the first read fails.
-      {"directory", [](const std::string& path) { std::filesystem::create_directory(path); }, "Is a directory"},
+       "it is a symbolic link, which is not followed"},
+      {"directory", [](const std::string& path) { std::filesystem::create_directory(path); },
+       "it is not a regular file"},
   };
   for (const auto& c : cases) {
     c.make(DbPath());

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/snmpmgr/snmp_api.h"
+#include "platform/snmpmgr/snmp_mgr_usm.h"
 #include "snmp_mgr_library.h"
 #include "usm_keys.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/snmpmgr/snmp_local_engine.h"
-#include "platform/snmpmgr/snmp_mgr_usm.h"
+#include "platform/snmpmgr/snmp_mgr_v3.h"
 #include "platform/snmpmgr/trap_receiver.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/udp_datagram.h"

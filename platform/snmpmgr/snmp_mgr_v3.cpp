@@ -1,4 +1,4 @@
-#include "platform/snmpmgr/snmp_mgr_usm.h"
+#include "platform/snmpmgr/snmp_mgr_v3.h"
 
 #include <cerrno>
 #include <cstdlib>

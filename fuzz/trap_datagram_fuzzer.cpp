@@ -3,15 +3,15 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_file.h"
-#include "platform/snmpmgr/trap_receiver.h"
+#include "platform/snmpmgr/trap_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const uint8_t source[4] = {127, 0, 0, 1};
   // A user the head check lets through, so that the security model's
   // parser is reached too.
-  static const bool users = (orla::TrapReceiver::SetUserLevels({{"kor", 0}}), true);
+  static const bool users = (orla::TrapDecoder::SetUserLevels({{"kor", 0}}), true);
   (void)users;
-  orla::TrapReceiver::Trap trap;
-  orla::TrapReceiver::Decode(data, size, source, &trap);
+  orla::TrapDecoder::Trap trap;
+  orla::TrapDecoder::Decode(data, size, source, &trap);
   return 0;
 }

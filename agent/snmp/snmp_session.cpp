@@ -14,7 +14,7 @@
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/snmp/snmp_v3_engine_table.h"
 #include "agent/snmp/snmp_v3_usm.h"
-#include "platform/snmpmgr/snmp_mgr_usm.h"
+#include "platform/snmpmgr/snmp_mgr_v3.h"
 #include "platform/text/string_printf.h"
 #include "platform/net/ipv4_text.h"
 

@@ -28,7 +28,7 @@
 #include "agent/traps/trap_statistics.h"
 #include "platform/snmpmgr/snmp_mgr.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
-#include "platform/snmpmgr/snmp_mgr_usm.h"
+#include "platform/snmpmgr/snmp_mgr_v3.h"
 #include "platform/sync/manual_reset_event.h"
 #include "platform/text/string_printf.h"
 #include "platform/net/ipv4_text.h"

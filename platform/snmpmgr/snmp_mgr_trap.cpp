@@ -206,7 +206,7 @@ std::vector<std::pair<std::string, uint64_t>> SnmpMgrTrapRefusals() {
   std::vector<std::pair<std::string, uint64_t>> out;
   for (size_t i = 0; i < TrapReceiver::kRefusalReasons; ++i) {
     const auto reason = static_cast<TrapReceiver::Refusal>(i);
-    out.emplace_back(TrapReceiver::RefusalName(reason), receiver != nullptr ? receiver->RefusedFor(reason) : 0);
+    out.emplace_back(TrapDecoder::RefusalName(reason), receiver != nullptr ? receiver->RefusedFor(reason) : 0);
   }
   return out;
 }

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/snmpmgr/snmp_api.h"
+#include "platform/snmpmgr/snmp_mgr_usm.h"
 #include "snmp_mgr_library.h"
 #include "usm_keys.h"
 
@@ -14,6 +15,13 @@ std::string UsmDiscovery::EngineId(void* handle, UsmExchange::Waiter* waiter, ui
   netsnmp_pdu* probe;
   {
     std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
+    // The library clears SNMP_FLAGS_DONT_PROBE once a session is open, and
+    // then, sending a request on a session without an engine ID, first
+    // runs a probe of its own and waits for it (time-out times retries)
+    // inside the send, under this lock: every trap waited as long. Set it
+    // again, so that the one probe is ours, waited for outside the lock.
+    netsnmp_session* inside = snmp_sess_session(handle);
+    if (inside != nullptr) inside->flags |= SNMP_FLAGS_DONT_PROBE;
     probe = snmp_pdu_create(SNMP_MSG_GET);
     if (probe != nullptr) {
       probe->version = SNMP_VERSION_3;

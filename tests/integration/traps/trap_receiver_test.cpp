@@ -2,13 +2,21 @@
 // and raw UDP datagrams.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "platform/snmpmgr/snmp_local_engine.h"
-#include "platform/snmpmgr/snmp_mgr_usm.h"
+#include "platform/snmpmgr/snmp_mgr_v3.h"
 #include "platform/snmpmgr/trap_receiver.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/udp_datagram.h"
@@ -369,4 +377,43 @@ TEST_F(TrapReceiving, ForgedNotificationsAreRefusedBeforeTheySpeakForAnElement) 
   EXPECT_GE(receiver_.RefusedFor(Refusal::kUnknownEngine), TrapReceiver::kRefusalBurst);
   EXPECT_LT(receiver_.RefusedFor(Refusal::kUnknownEngine), 1000u);
   EXPECT_GT(receiver_.DroppedFor(Drop::kSourceShare), 2000u);
+}
+
+// A device that never answers is being discovered (its probe has arrived
+// at a socket that swallows it, and the session waits out time-outs and
+// retries): a trap arriving meanwhile is taken before that wait ends. The
+// library's own probe inside the send once held the library lock, and so
+// every trap, for the whole wait.
+TEST_F(TrapReceiving, ATrapIsTakenWhileASilentSnmpV3DeviceIsDiscovered) {
+  ASSERT_NO_FATAL_FAILURE(Listen("udp:127.0.0.1:13167"));
+  const int silent = ::socket(AF_INET, SOCK_DGRAM, 0);
+  ASSERT_GE(silent, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(13997);
+  at.sin_addr.s_addr = htonl(0x7f000363);  // 127.0.3.99
+  ASSERT_EQ(::bind(silent, reinterpret_cast<const sockaddr*>(&at), sizeof at), 0);
+  std::atomic<bool> opened{false};
+  std::thread discovering([&] {
+    SnmpMgrUsm usm;
+    usm.user = "kor-silent";
+    usm.level = SnmpMgrUsm::Level::kAuthNoPriv;
+    usm.auth = SnmpMgrUsm::Auth::kSha1;
+    usm.authPassPhrase = "silent-auth-pass";
+    // Time-outs and retries longer than NextTrap waits (12 s against 10 s).
+    LPSNMP_MGR_SESSION session = SnmpMgrOpenV3("127.0.3.99", usm, 4000, 2, 13997);
+    if (session != nullptr) SnmpMgrClose(session);
+    opened.store(true);
+  });
+  pollfd probe{silent, POLLIN, 0};
+  const bool probed = ::poll(&probe, 1, 10000) == 1;
+  test::SendDatagram(13167, V1Trap("public", Oid({1, 3, 6, 1, 4, 1, 4413}), Ip(127, 0, 3, 5), 0, 0, 7, {}));
+  TrapReceiver::Trap trap;
+  const bool taken = NextTrap(receiver_, &trap);
+  const bool before = !opened.load();
+  discovering.join();
+  ::close(silent);
+  ASSERT_TRUE(probed) << "no discovery probe reached the silent device";
+  EXPECT_TRUE(taken);
+  EXPECT_TRUE(before) << "the trap waited for the silent device's time-outs";
 }

@@ -13,7 +13,7 @@ namespace {
 const uint8_t kSource[4] = {127, 0, 3, 9};
 
 bool DecodeBytes(const Bytes& b, TrapReceiver::Trap* trap) {
-  return TrapReceiver::Decode(b.data(), b.size(), kSource, trap);
+  return TrapDecoder::Decode(b.data(), b.size(), kSource, trap);
 }
 
 std::vector<uint32_t> Ids(std::initializer_list<uint32_t> v) { return v; }
@@ -106,7 +106,7 @@ TEST(TrapReceiverDecode, V2NotificationMapsToEnterpriseSpecificTrap) {
   // its request id, community and bindings.
   const Bytes inform = V2Pdu("public", 0xA6, Cat({SysUpTime(1), TrapOid(Oid({1, 3, 6, 1, 4, 1, 4413, 0, 7}))}));
   TrapReceiver::Details details;
-  ASSERT_TRUE(TrapReceiver::Decode(inform.data(), inform.size(), kSource, &trap, &details));
+  ASSERT_TRUE(TrapDecoder::Decode(inform.data(), inform.size(), kSource, &trap, &details));
   EXPECT_EQ(trap.specificTrap, 7);
   EXPECT_TRUE(details.inform);
   Bytes response = inform;
@@ -143,7 +143,7 @@ TEST(TrapReceiverDecode, RefusesWhatIsNotATrap) {
   ASSERT_TRUE(DecodeBytes(good, &trap));
   // Every truncation of a good trap.
   for (size_t n = 0; n < good.size(); ++n) {
-    EXPECT_FALSE(TrapReceiver::Decode(good.data(), n, kSource, &trap)) << "length " << n;
+    EXPECT_FALSE(TrapDecoder::Decode(good.data(), n, kSource, &trap)) << "length " << n;
   }
   // A length field that claims more than the datagram holds.
   Bytes overlong = good;
@@ -177,7 +177,7 @@ TEST(TrapReceiverDecode, RandomGarbageNeverCrashes) {
       b = good;
       for (int k = 0; k < 3; ++k) b[random() % b.size()] = static_cast<uint8_t>(random());
     }
-    (void)TrapReceiver::Decode(b.data(), b.size(), kSource, &trap);
+    (void)TrapDecoder::Decode(b.data(), b.size(), kSource, &trap);
   }
   SUCCEED();
 }
@@ -188,7 +188,7 @@ TEST(TrapReceiverDecode, RandomGarbageNeverCrashes) {
 // engine discovery that starts an inform gets its report, no larger than
 // twice the probe, and is no refusal.
 TEST(TrapReceiverDecode, SnmpV3HeadIsCheckedBeforeTheSecurityModel) {
-  TrapReceiver::SetUserLevels({{"korpoll", 1}});
+  TrapDecoder::SetUserLevels({{"korpoll", 1}});
   const Bytes binds = Cat({SysUpTime(1), TrapOid(Oid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}))});
   const std::string engine("\x80\x00\x12\x34\x01", 5);
   using Refusal = TrapReceiver::Refusal;
@@ -212,7 +212,7 @@ TEST(TrapReceiverDecode, SnmpV3HeadIsCheckedBeforeTheSecurityModel) {
     SCOPED_TRACE(c.what);
     TrapReceiver::Trap trap;
     TrapReceiver::Details details;
-    EXPECT_FALSE(TrapReceiver::Decode(c.datagram.data(), c.datagram.size(), kSource, &trap, &details));
+    EXPECT_FALSE(TrapDecoder::Decode(c.datagram.data(), c.datagram.size(), kSource, &trap, &details));
     EXPECT_EQ(details.refused, c.refused);
     if (c.refused) {
       EXPECT_EQ(details.refusal, c.refusal);
@@ -225,7 +225,7 @@ TEST(TrapReceiverDecode, SnmpV3HeadIsCheckedBeforeTheSecurityModel) {
   for (size_t n = 0; n < good.size(); ++n) {
     TrapReceiver::Trap trap;
     TrapReceiver::Details details;
-    EXPECT_FALSE(TrapReceiver::Decode(good.data(), n, kSource, &trap, &details)) << "length " << n;
+    EXPECT_FALSE(TrapDecoder::Decode(good.data(), n, kSource, &trap, &details)) << "length " << n;
   }
-  TrapReceiver::SetUserLevels({});
+  TrapDecoder::SetUserLevels({});
 }

@@ -1,4 +1,4 @@
-#include "platform/snmpmgr/snmp_mgr_usm.h"
+#include "platform/snmpmgr/snmp_mgr_v3.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -13,7 +13,7 @@
 #include "net_snmp.h"
 #include "snmp_mgr_library.h"
 #include "snmp_mgr_session.h"
-#include "trap_receiver.h"
+#include "trap_decoder.h"
 #include "usm_discovery.h"
 #include "usm_keys.h"
 
@@ -126,7 +126,7 @@ bool SnmpMgrSetLocalUsers(const std::vector<SnmpMgrUsm>& users) {
     }
     filled.push_back(std::move(f));
   }
-  TrapReceiver::SetUserLevels(std::move(levels));
+  TrapDecoder::SetUserLevels(std::move(levels));
   std::lock_guard<std::mutex> hold(SnmpMgrLibrary::Mutex());
   // The names made before, and the engine they were made for.
   static auto* made = new std::set<std::string>();

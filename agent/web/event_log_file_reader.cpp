@@ -18,7 +18,7 @@ namespace orla {
 namespace {
 
 bool IsStatusWord(const std::string& word) {
-  return word == "OK" || word == "Degraded" || word == "Failed" || word == "Unknown";
+  return word == "OK" || word == "Degraded" || word == "Failed" || word == "Unknown" || word == "Not polled yet";
 }
 
 // The value of `"key":` in a flat JSON object line: a string (unescaped) or
@@ -144,6 +144,10 @@ bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event
     event->origin.kind = "trap";
     event->origin.element = RecordElementName(data);
   }
+  // Lines that name their element in fields of their own say it best.
+  std::string element, address;
+  if (Field(line, "element", &element) && !element.empty()) event->origin.element = std::move(element);
+  if (Field(line, "address", &address) && !address.empty()) event->origin.address = std::move(address);
   return true;
 }
 

@@ -77,6 +77,8 @@ TEST(EventQuery, FiltersNewestFirst) {
       {{{"from", "1002"}, {"to", "1003"}}, {1003, 1002}},
       {{{"offset", "2"}, {"limit", "2"}}, {1003, 1002}},
       {{{"limit", "x"}, {"offset", "-1"}}, {1005, 1004, 1003, 1002, 1001, 1000}},  // bad numbers ignored
+      {{{"after", "4"}}, {1005, 1004}},                          // logged after entry 4 (the page's check)
+      {{{"after", "4"}, {"kind", "trap"}}, {1004}},
   };
   for (const auto& c : cases) {
     const EventQuery::Result result = Query(c.fields).Run(ring, {});
@@ -166,12 +168,13 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   element.status = 2;
   element.reason = "Drive <1> \"x\"";
   element.statusSinceMs = 7;
-  // Counted as the list shows them: 3 and a status not read yet (-1) are unknown.
+  // Counted apart: 3 is unknown, a status not read yet (-1) not polled yet.
   ElementActivity unknown;
   unknown.status = 3;
   const std::string status = StatusJsonPage::Render({element, ElementActivity(), unknown}, 9);
   EXPECT_EQ(status,
-            "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":2},\"elements\":["
+            "{\"now\":9,\"administrator\":false,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1,"
+            "\"notPolled\":1},\"elements\":["
             "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,"
             "\"reason\":\"Drive \\u003c1\\u003e \\\"x\\\"\",\"statusSince\":7,"
             "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"reason\":\"\",\"statusSince\":0,"

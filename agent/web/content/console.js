@@ -410,6 +410,9 @@
       Object.keys(rows).forEach(function (name) {
         var before = seen[name];
         if (!before || before.cls === rows[name].cls) return;
+        // The list's image says unknown until status.json tells it apart:
+        // a word put right, not a change.
+        if (before.cls === 'unknown' && rows[name].cls === STATUSES[NOT_POLLED].cls) return;
         highlights[name] = now + HIGHLIGHT_MS;
         words.push(name + ': ' + textOf(before.cls) + ' \u2192 ' + textOf(rows[name].cls));
         if (rows[name].cls === 'failed') notifyFailure(name, rows[name].address, textOf(before.cls));

@@ -148,6 +148,13 @@ bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event
   std::string element, address;
   if (Field(line, "element", &element) && !element.empty()) event->origin.element = std::move(element);
   if (Field(line, "address", &address) && !address.empty()) event->origin.address = std::move(address);
+  // A received trap's severity as its plug-in read it, where it differs.
+  std::string shown;
+  if (Field(line, "severity", &shown)) {
+    if (shown == "info") event->severity = 0;
+    if (shown == "warning") event->severity = 1;
+    if (shown == "critical") event->severity = 2;
+  }
   return true;
 }
 

@@ -90,6 +90,7 @@ int ToJournal(const char* source, uint16_t eventType, uint16_t category, uint32_
   if (data != nullptr && dataSize > 0) fields.push_back("ORLA_DATA=" + HexBytes(data, dataSize));
   if (!subject.element.empty()) fields.push_back("ORLA_ELEMENT=" + subject.element);
   if (!subject.address.empty()) fields.push_back("ORLA_ADDRESS=" + subject.address);
+  if (!subject.severity.empty()) fields.push_back("ORLA_SEVERITY=" + subject.severity);
   std::vector<struct iovec> iov(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
     iov[i].iov_base = fields[i].data();
@@ -230,6 +231,7 @@ std::string EventLogWriter::JsonLine(const std::string& isoTime, const char* sou
                    JsonEscape(text).c_str(), HexBytes(data, dataSize).c_str());
   if (!subject.element.empty()) line += ",\"element\":\"" + JsonEscape(subject.element) + "\"";
   if (!subject.address.empty()) line += ",\"address\":\"" + JsonEscape(subject.address) + "\"";
+  if (!subject.severity.empty()) line += ",\"severity\":\"" + JsonEscape(subject.severity) + "\"";
   return line + "}";
 }
 

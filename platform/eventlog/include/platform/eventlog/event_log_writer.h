@@ -49,9 +49,14 @@ class EventLogWriter {
   // The element an entry is about (both empty for none): written into the
   // file line as "element" and "address" after "data", and into the
   // journal entry as ORLA_ELEMENT and ORLA_ADDRESS, each only when known.
+  // `severity`, when not empty, is the severity the console shows where it
+  // differs from the entry's type ("info", "warning", "critical": a
+  // received trap's, as its plug-in reads it): "severity" in the file line,
+  // ORLA_SEVERITY in the journal.
   struct Subject {
     std::string element;
     std::string address;
+    std::string severity;
   };
 
   // Writes one entry. `text` is the full insertion string (already prefixed

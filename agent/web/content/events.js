@@ -26,6 +26,7 @@
   var last = null;
   var WATCH_MS = 2500;
   var watchTimer = null;
+  var shownFilter = new URLSearchParams();  // the filter of the events on view
 
   function two(n) { return (n < 10 ? '0' : '') + n; }
 
@@ -138,6 +139,7 @@
 
   function load() {
     var params = filterParams();
+    shownFilter = new URLSearchParams(params);
     writeAddress(params);
     exportLink.href = 'events.csv' + (params.toString() ? '?' + params.toString() : '');
     params.set('offset', String(offset));
@@ -160,7 +162,8 @@
   function watch() {
     watchTimer = null;
     if (document.hidden || !last || offset !== 0) return scheduleWatch();
-    var params = filterParams();
+    // The filter of the events on view, not one typed but not applied yet.
+    var params = new URLSearchParams(shownFilter);
     params.set('after', String(last.last || 0));
     params.set('limit', '1');
     fetch('events.json?' + params.toString(), { credentials: 'same-origin', cache: 'no-store' })

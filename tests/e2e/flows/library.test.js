@@ -62,6 +62,10 @@ test('the console lists a tape library whose device page shows its drives and sl
       await expect(question.locator('div.head2')).toHaveText('lib02');
       await expect(question.locator('body')).toContainText("add the agent to the library's trap destinations");
       await expect(question.locator('body')).not.toContainText('reboot');
+      await question.setViewportSize({ width: 1280, height: 800 });
+      await shot(question, 'trap-target-library-wide');
+      await question.setViewportSize({ width: 390, height: 844 });
+      await shot(question, 'trap-target-library-narrow');
       await question.close();
       const { violations } = await new AxeBuilder({ page: device }).analyze();
       expect(violations.filter((v) => v.impact === 'critical' || v.impact === 'serious')

@@ -99,7 +99,8 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   const std::vector<uint8_t> record = TrapSender::ComposeRecord(1, 1, 2, stamp, texts, nullptr, 0);
   std::string lines;
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(500), "KORAgent", 2, 1, 1073741828u,
-                                    "WARNING: A \"quoted\" trap", record.data(), record.size()) + "\n";
+                                    "WARNING: A \"quoted\" trap", record.data(), record.size(),
+                                    {"", "10.0.0.5", "info"}) + "\n";
   lines += "not json at all\n";
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(600), "KORAgent", 2, 1, 2147483653u,
                                     "WARNING: old (2) (10.0.0.7): OK \u2192 Degraded", nullptr, 0) + "\n";
@@ -128,7 +129,8 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   }
   EXPECT_EQ(all[6].origin.address, "10.0.0.7");
   EXPECT_EQ(all[7].text, "WARNING: A \"quoted\" trap");
-  EXPECT_EQ(all[7].severity, 1);
+  EXPECT_EQ(all[7].severity, 0);  // the trap's own, from the line's "severity"
+  EXPECT_EQ(all[7].origin.address, "10.0.0.5");
   EXPECT_EQ(Times(Query({{"element", "old1"}}).Run(ring, path)), (std::vector<int64_t>{500}));
 
   EXPECT_EQ(EventLogFileReader::ParseIsoTime("2026-12-07T10:00:00.123Z"), 1796637600123);

@@ -40,7 +40,10 @@ fi
 SIM_RUN=${KOR_SIMULATOR_DIR:-/tmp/kor-simulator}
 simulator/stop.sh --run-dir "$SIM_RUN" >/dev/null 2>&1 || true
 echo "Simulated devices (change them with: simulator/simctl --run-dir $SIM_RUN ...):"
-simulator/start.sh --run-dir "$SIM_RUN" --port "${KORAGENT_SNMP_PORT:-161}"
+# The libraries send their traps where the agent receives them.
+TRAP_LISTEN_PORT=${KORAGENT_TRAP_LISTEN:-udp:162}
+TRAP_LISTEN_PORT=${TRAP_LISTEN_PORT##*:}
+simulator/start.sh --run-dir "$SIM_RUN" --port "${KORAGENT_SNMP_PORT:-161}" --trap-port "$TRAP_LISTEN_PORT"
 
 # The agent's folders, by the rule the agent and korusers follow (AgentLayout,
 # agent/core): line 2 of KORAgent.cfg names the agent directory, a relative

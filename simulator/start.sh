@@ -5,11 +5,15 @@
 #
 #   simulator/start.sh [--run-dir DIR] [--port PORT] [--base A.B.C.D]
 #                      [--only NAME[,NAME...]] [--at NAME=A.B.C.D ...]
-#                      [--v3-users FILE]
+#                      [--v3-users FILE] [--trap-port PORT]
 #
 #   --run-dir  where the running simulator keeps its files (default
 #              /tmp/kor-simulator); simctl and stop.sh take the same option
 #   --port     UDP port every device answers on (default 161)
+#   --trap-port the UDP port the tape libraries' trap destination table
+#              names (default 162, where the agent listens by default);
+#              give the agent's KORAGENT_TRAP_LISTEN port (run-demo.sh and
+#              the browser tests do) so the libraries' traps reach it
 #   --base     first address; the devices get consecutive addresses from it
 #              (default: the addresses in devices.txt)
 #   --only     serve only these devices
@@ -34,6 +38,7 @@ PORT=161
 BASE=""
 ONLY=""
 V3_USERS=""
+TRAP_PORT=162
 declare -A AT=()
 
 while [ $# -gt 0 ]; do
@@ -49,7 +54,12 @@ while [ $# -gt 0 ]; do
       esac
       shift 2 ;;
     --v3-users) V3_USERS=$2; shift 2 ;;
-    -h|--help) sed -n '2,25p' "$0"; exit 0 ;;
+    --trap-port)
+      case "$2" in
+        ''|*[!0-9]*) echo "start.sh: --trap-port wants a port number, not $2" >&2; exit 2 ;;
+      esac
+      TRAP_PORT=$2; shift 2 ;;
+    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
     *) echo "start.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -91,7 +101,9 @@ while read -r name default_address _; do
     address=$default_address
   fi
   if [ -n "${AT[$name]:-}" ]; then address=${AT[$name]}; fi
-  cp "$SIM_DIR/recordings/$name.snmprec" "$RUN_DIR/recordings/"
+  # A library's trap destination table names the agent's trap port.
+  sed -E "s/^(1\.3\.6\.1\.4\.1\.14851\.3\.1\.16\.7\.1\.4\.[0-9]+\|2\|)[0-9]+$/\1$TRAP_PORT/" \
+    "$SIM_DIR/recordings/$name.snmprec" > "$RUN_DIR/recordings/$name.snmprec"
   if [ -f "$SIM_DIR/state/$name.json" ]; then
     cp "$SIM_DIR/state/$name.json" "$RUN_DIR/state/"
   fi

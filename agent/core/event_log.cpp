@@ -46,9 +46,15 @@ void EventLog::Write(int severity, const std::string& text, const void* data, si
     // The file and journal entry still go out; the ring only misses this one.
   }
   EventLogWriter::Step failed = EventLogWriter::Step::kNone;
+  // The element an entry is about goes into the file line and the journal
+  // entry as fields of their own, whatever the text says.
+  static const char* const kShown[] = {"info", "warning", "critical"};
+  const bool shownApart = origin.shownSeverity >= 0 && origin.shownSeverity <= 2 && origin.shownSeverity != severity;
+  const EventLogWriter::Subject subject{origin.element, origin.address,
+                                        shownApart ? kShown[origin.shownSeverity] : ""};
   const int err = EventLogWriter::ReportAt(now, "KORAgent", info.eventType, info.category,
                                            withData ? kEventIdWithData : kEventIdPlain, line,
-                                           withData ? data : nullptr, withData ? dataSize : 0, &failed);
+                                           withData ? data : nullptr, withData ? dataSize : 0, &failed, subject);
   if (err != 0) {
     // The log that cannot be opened is the event source that cannot be
     // registered; one that takes no entry is the report that failed.

@@ -13,6 +13,7 @@ EventRing& EventRing::Instance() {
 }
 
 uint64_t EventRing::Append(int64_t timeMs, int severity, EventOrigin origin, std::string text) {
+  if (origin.shownSeverity >= 0 && origin.shownSeverity <= 2) severity = origin.shownSeverity;
   if (severity < 0 || severity > 2) severity = 1;
   RecordedEvent event;
   event.timeMs = timeMs;

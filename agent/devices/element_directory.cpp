@@ -16,8 +16,13 @@ const ElementDirectory::Entry* ElementDirectory::Find(const std::string& address
   return it == byAddress_.end() ? nullptr : &entries_[it->second];
 }
 
-int32_t ElementDirectory::Entry::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) const {
-  return state->DeliverTrap(trap, data, message);
+int32_t ElementDirectory::Entry::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message,
+                                             int32_t* severity) const {
+  return state->DeliverTrap(trap, data, message, severity);
+}
+
+std::string ElementDirectory::Entry::TrapTargetQuestion() const {
+  return state != nullptr ? state->TrapTargetQuestion() : std::string();
 }
 
 char ElementDirectory::OverallStatus() const {

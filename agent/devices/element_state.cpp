@@ -155,21 +155,41 @@ void ElementState::ReportChange(const Update& update) {
   if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), update.current);
 }
 
-int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) {
+int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity) {
+  int32_t shown = -1;
+  if (severity == nullptr) severity = &shown;
+  *severity = -1;
   if (unbound_.load()) {
     // No plug-in to interpret it: logged all the same, with the trap's
     // numbers as its event data (generic 6, then the specific number).
     const int32_t specific = trap != nullptr ? trap->GetSpecificTrap() : 0;
-    const std::string text =
-        StringPrintf("Enterprise-specific trap %d from element %s (%s), whose device type is not known yet.",
-                     specific, Name().c_str(), address_.c_str());
+    const std::string text = StringPrintf(
+        "%s (%s): Enterprise-specific trap %d, from a device whose type is not known yet.", Name().c_str(),
+        address_.c_str(), specific);
     std::snprintf(message, plugin::kTrapMessageSize, "%s", text.c_str());
     data[0] = 6;
     data[1] = static_cast<uint8_t>(specific);
     return 2;
   }
+  if (auto named = reinterpret_cast<plugin::HandleElementTrapFunction>(
+          OptionalPluginFunction(plugin::kHandleElementTrap))) {
+    const std::string name = Name();
+    const int32_t length = PluginCall::Run(named, name.c_str(), address_.c_str(), trap, data, message, severity);
+    if (*severity < plugin::kTrapInfo || *severity > plugin::kTrapCritical) *severity = -1;
+    return length;
+  }
   auto handle = reinterpret_cast<plugin::HandleTrapFunction>(PluginFunction(plugin::kHandleTrap));
   return PluginCall::Run(handle, trap, data, message);
+}
+
+std::string ElementState::TrapTargetQuestion() const {
+  auto ask = reinterpret_cast<plugin::GetTrapTargetQuestionFunction>(
+      OptionalPluginFunction(plugin::kGetTrapTargetQuestion));
+  if (ask == nullptr) return std::string();
+  char buffer[plugin::kStatusReasonSize + 1] = {};
+  if (PluginCall::Run(ask, buffer) == 0) return std::string();
+  buffer[plugin::kStatusReasonSize] = '\0';
+  return buffer;
 }
 
 void ElementState::ReadClassCodes() {

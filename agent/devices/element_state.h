@@ -66,8 +66,14 @@ class ElementState : public RootObject {
   void ReportChange(const Update& update);
 
   // "HandleTrap" of the plug-in; its answer (event data length or -1).
-  // Throws OrlaException 3006 when the function is missing.
-  int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message);
+  // A plug-in that exports "HandleElementTrap" is called through that
+  // instead, with the element's name and address, and may set `*severity`
+  // (when given; -1 otherwise) to the severity its text reports. Throws
+  // OrlaException 3006 when neither function is there.
+  int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity = nullptr);
+  // The plug-in's own trap-target question (GetTrapTargetQuestion); empty
+  // when it gives none.
+  std::string TrapTargetQuestion() const;
 
   // The plug-in's class codes as last read (kClassUnknown before the first
   // successful read). ReadClassCodes asks the plug-in for both; a failure

@@ -9,6 +9,7 @@ StatusBucket::Kind StatusBucket::Of(int32_t status) {
     case plugin::kStatusOk: return Kind::kOk;
     case plugin::kStatusDegraded: return Kind::kDegraded;
     case plugin::kStatusFailed: return Kind::kFailed;
+    case -1: return Kind::kNotPolled;
     default: return Kind::kUnknown;
   }
 }

@@ -12,6 +12,7 @@ const char* StatusChangeText::Word(int32_t status) {
     case Bucket::kOk: return "OK";
     case Bucket::kDegraded: return "Degraded";
     case Bucket::kFailed: return "Failed";
+    case Bucket::kNotPolled: return "Not polled yet";
     case Bucket::kUnknown: break;
   }
   return "Unknown";
@@ -25,8 +26,14 @@ std::string StatusChangeText::Text(const std::string& name, const std::string& a
 }
 
 int StatusChangeText::Severity(int32_t current) {
-  const Bucket bucket = StatusBucket::Of(current);
-  return bucket == Bucket::kDegraded || bucket == Bucket::kFailed ? EventLog::kWarning : EventLog::kInfo;
+  switch (StatusBucket::Of(current)) {
+    case Bucket::kFailed: return EventLog::kCritical;
+    case Bucket::kOk: return EventLog::kInfo;
+    case Bucket::kNotPolled: return EventLog::kInfo;  // no poll takes a status back there
+    case Bucket::kDegraded:
+    case Bucket::kUnknown: break;
+  }
+  return EventLog::kWarning;
 }
 
 }  // namespace orla

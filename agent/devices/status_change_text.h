@@ -10,15 +10,17 @@ namespace orla {
 
 class StatusChangeText {
  public:
-  // "OK", "Degraded", "Failed"; "Unknown" for every other status (also
-  // for an element not polled yet).
+  // "OK", "Degraded", "Failed", "Not polled yet" (-1: bound, no status
+  // read yet); "Unknown" for every other status (3, what a device says
+  // when it cannot tell, and any other answer of a plug-in).
   static const char* Word(int32_t status);
   // The event text (without the severity prefix); `reason` is left out
   // when empty.
   static std::string Text(const std::string& name, const std::string& address, int32_t previous,
                           int32_t current, const std::string& reason = std::string());
-  // WARNING (1) for a change to degraded or failed, INFO (0) for every
-  // other (a recovery, or a change to unknown).
+  // By what the change says: CRITICAL (2) to failed, WARNING (1) to
+  // degraded or unknown, INFO (0) to ok (a recovery, or the first poll
+  // finding the device healthy).
   static int Severity(int32_t current);
 };
 

@@ -330,13 +330,15 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   std::vector<uint8_t> data(kEventDataSize, 0);
   std::vector<char> message(kMessageSize, 0);
   int32_t length;
+  int32_t shownSeverity = -1;
   const int32_t generic = owned->GetGenericTrap();
   if (generic >= 0 && generic <= 5) {
     data[0] = static_cast<uint8_t>(generic);
     length = 2;
     std::strcpy(message.data(), kGenericMessages[generic]);
   } else if (generic == 6) {
-    length = element != nullptr ? element->DeliverTrap(owned.get(), data.data(), message.data()) : -1;
+    length =
+        element != nullptr ? element->DeliverTrap(owned.get(), data.data(), message.data(), &shownSeverity) : -1;
     // A plug-in cannot claim more event data than its buffer holds, and its
     // text ends inside the message buffer.
     if (length > static_cast<int32_t>(kEventDataSize)) length = static_cast<int32_t>(kEventDataSize);
@@ -353,6 +355,9 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   origin.address = address;
   origin.trap = TrapIdentity(*owned);
   if (element != nullptr) origin.element = element->name;
+  // Logged as the WARNING the record's entry always is; the console shows
+  // the severity the plug-in read from the trap.
+  origin.shownSeverity = shownSeverity;
   owned.reset();
 
   timeStamp_.SetText(TimeStampTextAt(arrival));

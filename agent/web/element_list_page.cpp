@@ -39,7 +39,8 @@ const char* ElementListPage::StatusCell(int32_t status) {
     case StatusBucket::Kind::kOk: return "<td><img src=ok.gif></td>";
     case StatusBucket::Kind::kDegraded: return "<td><img src=degraded.gif></td>";
     case StatusBucket::Kind::kFailed: return "<td><img src=failed.gif></td>";
-    case StatusBucket::Kind::kUnknown: break;
+    case StatusBucket::Kind::kUnknown:
+    case StatusBucket::Kind::kNotPolled: break;
   }
   return "<td><img src=unknown.gif></td>";
 }

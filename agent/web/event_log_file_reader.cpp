@@ -19,7 +19,7 @@ namespace orla {
 namespace {
 
 bool IsStatusWord(const std::string& word) {
-  return word == "OK" || word == "Degraded" || word == "Failed" || word == "Unknown";
+  return word == "OK" || word == "Degraded" || word == "Failed" || word == "Unknown" || word == "Not polled yet";
 }
 
 // The value of `"key":` in a flat JSON object line: a string (unescaped) or
@@ -156,6 +156,17 @@ bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event
     // Only received traps are logged with an event record.
     event->origin.kind = "trap";
     event->origin.element = RecordElementName(data);
+  }
+  // Lines that name their element in fields of their own say it best.
+  std::string element, address;
+  if (Field(line, "element", &element) && !element.empty()) event->origin.element = std::move(element);
+  if (Field(line, "address", &address) && !address.empty()) event->origin.address = std::move(address);
+  // A received trap's severity as its plug-in read it, where it differs.
+  std::string shown;
+  if (Field(line, "severity", &shown)) {
+    if (shown == "info") event->severity = 0;
+    if (shown == "warning") event->severity = 1;
+    if (shown == "critical") event->severity = 2;
   }
   return true;
 }

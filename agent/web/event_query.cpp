@@ -36,6 +36,7 @@ EventQuery EventQuery::FromFields(const std::function<std::optional<std::string>
   if (auto from = Number(field("from"))) query.fromMs = *from;
   if (auto to = Number(field("to"))) query.toMs = *to;
   if (auto offset = Number(field("offset"))) query.offset = static_cast<size_t>(*offset);
+  if (auto after = Number(field("after"))) query.afterSequence = static_cast<uint64_t>(*after);
   if (auto limit = Number(field("limit"))) {
     query.limit = std::clamp<size_t>(static_cast<size_t>(std::min<long long>(*limit, kMaxLimit)), 1, kMaxLimit);
   }
@@ -84,6 +85,8 @@ bool EventQuery::Walk(const EventRing& ring, const std::vector<std::string>& log
   int64_t ringOldest = -1;
   bool ringEmpty = true;
   ring.VisitNewestFirst([&](const RecordedEvent& event) {
+    // Newest first: the first entry at or below the bound ends the walk.
+    if (afterSequence != 0 && event.sequence <= afterSequence) return false;
     ringOldest = event.timeMs;  // at the end of the walk: the oldest entry kept
     ringEmpty = false;
     // An entry outside the range is skipped. (The ring is in the order of
@@ -96,6 +99,9 @@ bool EventQuery::Walk(const EventRing& ring, const std::vector<std::string>& log
     return going;
   });
   if (!going) return false;
+  // What came after a sequence number is all in the ring (file entries
+  // carry none).
+  if (afterSequence != 0) return true;
   const bool rangeInRing = fromMs >= 0 && !ringEmpty && fromMs >= ringOldest;
   if (logFiles.empty() || rangeInRing) return true;
   // The files are read only for a page that starts past the ring's matches

@@ -43,7 +43,9 @@ class EventQuery {
   // or an address, exact, any case), severity ("info", "warning",
   // "critical": that one or worse), kind ("trap", "status", "change",
   // "login", "agent"; without one every kind but "login": successful
-  // log-ins are shown only when asked for), text
+  // log-ins are shown only when asked for), after (only the entries
+  // logged after the one with this sequence number: the ring alone, for a
+  // page that asks cheaply whether something new came), text
   // (in the text, element, address or trap, any case), from / to
   // (milliseconds since 1970 UTC, inclusive), offset and limit. `field`
   // answers a field's value or none; bad numbers are taken as absent.
@@ -78,6 +80,7 @@ class EventQuery {
   int64_t toMs = -1;
   size_t offset = 0;
   size_t limit = kDefaultLimit;
+  uint64_t afterSequence = 0;  // 0: no bound
 
  private:
   // The walk behind both: every match, newest first, goes to `take` (which

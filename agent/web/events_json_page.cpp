@@ -17,9 +17,10 @@ const char* EventsJsonPage::SeverityName(int severity) {
   }
 }
 
-std::string EventsJsonPage::Render(const EventQuery& query, const EventQuery::Result& result, int64_t nowMs) {
-  std::string out = StringPrintf("{\"now\":%lld,\"total\":%zu,\"complete\":%s,\"offset\":%zu,\"limit\":%zu,\"events\":[",
-                                 static_cast<long long>(nowMs), result.total, result.complete ? "true" : "false",
+std::string EventsJsonPage::Render(const EventQuery& query, const EventQuery::Result& result, int64_t nowMs,
+                                   uint64_t last) {
+  std::string out = StringPrintf("{\"now\":%lld,\"last\":%llu,\"total\":%zu,\"complete\":%s,\"offset\":%zu,\"limit\":%zu,\"events\":[",
+                                 static_cast<long long>(nowMs), static_cast<unsigned long long>(last), result.total, result.complete ? "true" : "false",
                                  query.offset, query.limit);
   out.reserve(out.size() + result.events.size() * 200);
   bool first = true;
@@ -40,9 +41,12 @@ uint32_t EventsJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
   ChangeFeed::Instance().CatchUp(EventRing::Instance());
+  // Read before the walk: an entry logged meanwhile is newer than `last`,
+  // so the page's next check finds it (at worst twice, never not at all).
+  const uint64_t last = EventRing::Instance().LastSequence();
   const EventQuery::Result result =
       query.Run(EventRing::Instance(), EventLogWriter::FilePaths(), AuditTrail::ChangeFilePaths());
-  Append(Render(query, result, Clock::System()->WallMilliseconds()));
+  Append(Render(query, result, Clock::System()->WallMilliseconds(), last));
   return SendContent("application/json; charset=utf-8");
 }
 

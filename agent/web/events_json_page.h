@@ -24,7 +24,10 @@ class EventsJsonPage : public WebPage {
 
   uint32_t HandleGet() override;
 
-  static std::string Render(const EventQuery& query, const EventQuery::Result& result, int64_t nowMs);
+  // `last`: the newest entry's sequence number in the ring when the query
+  // began ("last"; the page asks with after=last whether anything came).
+  static std::string Render(const EventQuery& query, const EventQuery::Result& result, int64_t nowMs,
+                            uint64_t last = 0);
   // "info", "warning" or "critical".
   static const char* SeverityName(int severity);
 };

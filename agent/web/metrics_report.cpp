@@ -65,8 +65,11 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& element
     // The device's text (often long) only on the status, which alerts name
     // the device by; the other series join it on element and address.
     const Labels labels = {{"element", element.name}, {"address", element.address}};
+    // Not polled yet stays 3 here, as the series has always said (with
+    // koragent_element_answered 0 beside it).
+    const StatusBucket::Kind bucket = StatusBucket::Of(element.status);
     sheet.Add(status, {labels[0], labels[1], {"model", element.description}},
-              static_cast<int32_t>(StatusBucket::Of(element.status)));
+              bucket == StatusBucket::Kind::kNotPolled ? 3 : static_cast<int32_t>(bucket));
     if (!element.reason.empty()) sheet.Add(reasons, {labels[0], labels[1], {"reason", element.reason}}, 1);
     sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
     if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);

@@ -29,9 +29,10 @@ std::string SnmpV3Fields(const std::string& address) {
 
 }  // namespace
 
-std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs) {
+std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs,
+                                   bool administrator) {
   // Counted as the element list shows them (StatusBucket::Of).
-  size_t counts[4] = {0, 0, 0, 0};
+  size_t counts[5] = {0, 0, 0, 0, 0};
   std::string rows;
   rows.reserve(elements.size() * 120);
   for (const ElementActivity& e : elements) {
@@ -44,9 +45,9 @@ std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements,
     rows += SnmpV3Fields(e.address);
     rows += '}';
   }
-  return StringPrintf("{\"now\":%lld,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,\"unknown\":%zu},"
-                      "\"elements\":[",
-                      static_cast<long long>(nowMs), counts[0], counts[1], counts[2], counts[3]) +
+  return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,\"unknown\":%zu,"
+                      "\"notPolled\":%zu},\"elements\":[",
+                      static_cast<long long>(nowMs), administrator ? "true" : "false", counts[0], counts[1], counts[2], counts[3], counts[4]) +
          rows + "]}";
 }
 
@@ -54,7 +55,7 @@ uint32_t StatusJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   ElementRegistry* registry = AgentObjects::FindRegistry();
   const std::vector<ElementActivity> elements = registry != nullptr ? registry->Activity() : std::vector<ElementActivity>();
-  Append(Render(elements, Clock::System()->WallMilliseconds()));
+  Append(Render(elements, Clock::System()->WallMilliseconds(), IsAdministrator()));
   return SendContent("application/json; charset=utf-8");
 }
 

@@ -28,7 +28,10 @@ class StatusJsonPage : public WebPage {
   uint32_t HandleGet() override;
 
   // The answer's text for these elements at `nowMs`.
-  static std::string Render(const std::vector<ElementActivity>& elements, int64_t nowMs);
+  // `administrator`: whether the session may change things ("administrator"
+  // in the answer, for the pages' scripts to offer the actions).
+  static std::string Render(const std::vector<ElementActivity>& elements, int64_t nowMs,
+                            bool administrator = false);
 };
 
 }  // namespace orla

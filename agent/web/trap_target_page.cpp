@@ -6,6 +6,7 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "add_element_form.h"
@@ -13,11 +14,35 @@
 
 namespace orla {
 
+namespace {
+
+// The question the element's plug-in asks instead of the tape
+// controller's; empty when it has none (or the name is not managed).
+std::string PluginQuestion(const std::string& name) {
+  ElementRegistry* registry = AgentObjects::FindRegistry();
+  if (registry == nullptr) return std::string();
+  const std::shared_ptr<const ElementDirectory> directory = registry->Directory();
+  for (const ElementDirectory::Entry& entry : directory->Entries()) {
+    if (entry.name == name) {
+      std::string question;
+      OrlaException::Discard([&] { question = entry.TrapTargetQuestion(); });
+      return question;
+    }
+  }
+  return std::string();
+}
+
+}  // namespace
+
 uint32_t TrapTargetPage::HandleGet() {
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("No element specified.", nullptr, false);
   const std::string shown = TextEscape::Html(*name);
-  Append("<HTML><HEAD><TITLE>Reconfigure Tape Controller?</TITLE>");
+  // Opened from a device page (our own link) rather than by the add.
+  const bool fromDevice = GetField(kReturnField).value_or("") == kReturnDevice;
+  const std::string question = PluginQuestion(*name);
+  Append(question.empty() ? "<HTML><HEAD><TITLE>Reconfigure Tape Controller?</TITLE>"
+                          : "<HTML><HEAD><TITLE>Send Traps to This Agent?</TITLE>");
   Append("<SCRIPT language=javascript1.2 src='orla_utilities.js'> </SCRIPT>");
   Append("<SCRIPT language=javascript1.2>includeStyleSheet();</SCRIPT>");
   Append(
@@ -26,12 +51,17 @@ uint32_t TrapTargetPage::HandleGet() {
   Append("<TD valign=top><IMG src=\"/KOR/warningwhite.gif\"></TD>");
   Append("<TD>");
   AppendFormat("<DIV class=head2>%s</DIV><P>", shown.c_str());
-  Append(
-      "The tape controller is not currently configured to send SNMP traps to the management agent.  Do you want "
-      "to correct this problem and reboot the tape controller?");
+  if (question.empty()) {
+    Append(
+        "The tape controller is not currently configured to send SNMP traps to the management agent.  Do you want "
+        "to correct this problem and reboot the tape controller?");
+  } else {
+    Append(TextEscape::Html(question));
+  }
   Append("</TD></TR></TABLE><BR>");
   Append("<FORM name=input_form method=post action=\"set_trap_target.html\">");
   AppendFormat("<INPUT type=hidden name=element_name value='%s'>", shown.c_str());
+  if (fromDevice) AppendFormat("<INPUT type=hidden name=%s value=%s>", kReturnField, kReturnDevice);
   Append("<BR>");
   Append("<INPUT type=submit name='yes' value=\"Yes\">&nbsp;");
   Append("<INPUT type=submit name='no' value=\"No\">&nbsp;");
@@ -42,7 +72,8 @@ uint32_t TrapTargetPage::HandleGet() {
 
 uint32_t TrapTargetPage::HandlePost() {
   if (!IsAdministrator()) return ShowNotAdministrator();
-  if (GetField("no")) return ShowEmptyAddForm();
+  const bool fromDevice = GetField(kReturnField).value_or("") == kReturnDevice;
+  if (GetField("no")) return fromDevice ? ShowSuccess("Nothing was changed.") : ShowEmptyAddForm();
   const std::optional<std::string> name = GetField("element_name");
   if (!name) return ShowError("Bad data format returned by form.", nullptr, false);
   // Whatever the button, a POST with a name and without "no" reconfigures.
@@ -53,6 +84,8 @@ uint32_t TrapTargetPage::HandlePost() {
     return ShowError(failed->Message(), nullptr, false);
   }
   RecordChange("set the trap destination of the tape controller " + *name + " to this agent", *name);
+  // From a device page: say so, and have the device page show it.
+  if (fromDevice) return ShowSuccess(*name + " now sends its SNMP traps to this agent.");
   return ShowEmptyAddForm();
 }
 

@@ -13,6 +13,14 @@
 // meanwhile, a device that refuses the change) is an error page whose OK
 // button closes the window.
 //
+// A device page's own link opens it with "return=device": the form then
+// carries that field on, and the POST ends on a success page that reloads
+// the device page (or says nothing was changed, for "No") instead of the
+// add form. A plug-in that gives its own question (GetTrapTargetQuestion,
+// a library that takes a new destination without a restart) has it asked
+// instead of the tape controller's, under the title "Send Traps to This
+// Agent?".
+//
 // The element name is HTML-escaped wherever it is written.
 #include <cstdint>
 
@@ -27,6 +35,9 @@ class TrapTargetPage : public WebPage {
 
   uint32_t HandleGet() override;
   uint32_t HandlePost() override;
+
+  static constexpr char kReturnField[] = "return";
+  static constexpr char kReturnDevice[] = "device";
 
  private:
   // The empty add form, answered on this page's request.

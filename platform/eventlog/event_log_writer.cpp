@@ -80,7 +80,7 @@ int SyslogPriority(uint16_t eventType) {
 }
 
 int ToJournal(const char* source, uint16_t eventType, uint16_t category, uint32_t eventId,
-              const std::string& text, const void* data, size_t dataSize) {
+              const std::string& text, const void* data, size_t dataSize, const EventLogWriter::Subject& subject) {
   std::vector<std::string> fields;
   fields.push_back("MESSAGE=" + text);
   fields.push_back(StringPrintf("PRIORITY=%d", SyslogPriority(eventType)));
@@ -89,6 +89,9 @@ int ToJournal(const char* source, uint16_t eventType, uint16_t category, uint32_
   fields.push_back(StringPrintf("ORLA_CATEGORY=%u", category));
   fields.push_back(StringPrintf("ORLA_EVENT_ID=%u", eventId));
   if (data != nullptr && dataSize > 0) fields.push_back("ORLA_DATA=" + HexBytes(data, dataSize));
+  if (!subject.element.empty()) fields.push_back("ORLA_ELEMENT=" + subject.element);
+  if (!subject.address.empty()) fields.push_back("ORLA_ADDRESS=" + subject.address);
+  if (!subject.severity.empty()) fields.push_back("ORLA_SEVERITY=" + subject.severity);
   std::vector<struct iovec> iov(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
     iov[i].iov_base = fields[i].data();
@@ -167,11 +170,16 @@ std::string EventLogWriter::JsonEscape(const std::string& text) {
 
 std::string EventLogWriter::JsonLine(const std::string& isoTime, const char* source, uint16_t eventType,
                                      uint16_t category, uint32_t eventId, const std::string& text,
-                                     const void* data, size_t dataSize) {
-  return StringPrintf("{\"time\":\"%s\",\"source\":\"%s\",\"event_type\":%u,\"category\":%u,\"event_id\":%u,"
-                      "\"text\":\"%s\",\"data\":\"%s\"}",
-                      isoTime.c_str(), JsonEscape(source).c_str(), eventType, category, eventId,
-                      JsonEscape(text).c_str(), HexBytes(data, dataSize).c_str());
+                                     const void* data, size_t dataSize, const Subject& subject) {
+  std::string line =
+      StringPrintf("{\"time\":\"%s\",\"source\":\"%s\",\"event_type\":%u,\"category\":%u,\"event_id\":%u,"
+                   "\"text\":\"%s\",\"data\":\"%s\"",
+                   isoTime.c_str(), JsonEscape(source).c_str(), eventType, category, eventId,
+                   JsonEscape(text).c_str(), HexBytes(data, dataSize).c_str());
+  if (!subject.element.empty()) line += ",\"element\":\"" + JsonEscape(subject.element) + "\"";
+  if (!subject.address.empty()) line += ",\"address\":\"" + JsonEscape(subject.address) + "\"";
+  if (!subject.severity.empty()) line += ",\"severity\":\"" + JsonEscape(subject.severity) + "\"";
+  return line + "}";
 }
 
 void EventLogWriter::SetFileLimits(uint64_t maxBytes, int files) {
@@ -211,7 +219,7 @@ int EventLogWriter::Report(const char* source, uint16_t eventType, uint16_t cate
 
 int EventLogWriter::ReportAt(int64_t timeMs, const char* source, uint16_t eventType, uint16_t category,
                              uint32_t eventId, const std::string& text, const void* data, size_t dataSize,
-                             Step* failed) {
+                             Step* failed, const Subject& subject) {
   Step step = Step::kNone;
   if (failed == nullptr) failed = &step;
   *failed = Step::kNone;
@@ -220,7 +228,7 @@ int EventLogWriter::ReportAt(int64_t timeMs, const char* source, uint16_t eventT
   if (!SystemLogEnabled().load()) {
     // Kept off the host's log (fuzzing feeds millions of bad inputs).
   } else if (::stat(kJournalSocket, &st) == 0 && S_ISSOCK(st.st_mode)) {
-    result = ToJournal(source, eventType, category, eventId, text, data, dataSize);
+    result = ToJournal(source, eventType, category, eventId, text, data, dataSize, subject);
     if (result != 0) ToSyslog(source, eventType, text);
     result = 0;
   } else {
@@ -235,7 +243,8 @@ int EventLogWriter::ReportAt(int64_t timeMs, const char* source, uint16_t eventT
   }
   if (!path.empty()) {
     const int err =
-        ToFile(path, JsonLine(IsoTime(timeMs), source, eventType, category, eventId, text, data, dataSize), limits, failed);
+        ToFile(path, JsonLine(IsoTime(timeMs), source, eventType, category, eventId, text, data, dataSize, subject),
+               limits, failed);
     if (err != 0) result = err;
   }
   return result;

@@ -66,6 +66,13 @@ std::unordered_map<std::string, std::vector<uint32_t>>& KnownUnits() {
   return units;
 }
 
+// Every unit's id in walk order, by the device's address, as the last
+// status walk found them (under unitsMutex).
+std::unordered_map<std::string, std::vector<std::vector<uint32_t>>>& WalkedUnits() {
+  static std::unordered_map<std::string, std::vector<std::vector<uint32_t>>> units;
+  return units;
+}
+
 // A text read with the session (freed with free()).
 std::string ReadString(SnmpSession* session, const std::string& oid) {
   char* text = nullptr;
@@ -126,6 +133,7 @@ int32_t FaMibDevice::WorstUnitStatus(std::string* reason) {
   const std::string column = StringPrintf("%s.6", kConnUnitEntry);
   const std::vector<uint32_t> columnIds = OidIds(column.c_str());
   int32_t worst = -1;
+  std::vector<std::vector<uint32_t>> walked;
   std::string next = column;
   // A unit id is 16 sub-identifiers, so every step moves on; the bound only
   // guards against a device that answers the same name again and again.
@@ -134,6 +142,7 @@ int32_t FaMibDevice::WorstUnitStatus(std::string* reason) {
     if (!session_->RequestGetNextInView(next.c_str(), &answer.list)) break;  // end of the device's objects
     std::vector<uint32_t> id;
     if (answer.list.len < 1 || !Below(answer.First().name, columnIds, kUnitIdLength, &id)) break;  // column left
+    walked.push_back(id);
     const AsnAny& value = answer.First().value;
     const int32_t status = value.asnType == ASN_INTEGER ? value.asnValue.number : 1;
     if (status != 2) {  // unused units do not count
@@ -146,7 +155,15 @@ int32_t FaMibDevice::WorstUnitStatus(std::string* reason) {
     }
     next = Oid(column.c_str(), id);
   }
+  std::lock_guard<std::mutex> hold(unitsMutex);
+  WalkedUnits()[session_->GetAgentAddress()] = std::move(walked);
   return worst;
+}
+
+std::vector<std::vector<uint32_t>> FaMibDevice::Units(const std::string& address) {
+  std::lock_guard<std::mutex> hold(unitsMutex);
+  const auto it = WalkedUnits().find(address);
+  return it == WalkedUnits().end() ? std::vector<std::vector<uint32_t>>() : it->second;
 }
 
 int32_t FaMibDevice::UnitType() { return session_->GetInteger(UnitOid(3).c_str()); }

@@ -55,7 +55,11 @@ class FaMibDevice {
   // connUnitStatus column; units that are unused do not count. -1 when the
   // device has no unit in use. `reason`, when given, names the first unit
   // of the worst status ("Unit 2 failed"; units counted in walk order).
+  // The walk also keeps the unit ids, in walk order, for Units.
   int32_t WorstUnitStatus(std::string* reason = nullptr);
+  // The unit ids the last WorstUnitStatus walked on the device at
+  // `address`, in walk order (unit 1 first); none before it.
+  static std::vector<std::vector<uint32_t>> Units(const std::string& address);
   // connUnitGlobalId as "xx:xx:xx:xx:xx:xx:xx:xx"; a unit whose global id is
   // all zeros (or missing) gives the first eight octets of its unit id.
   std::string WorldWideName();

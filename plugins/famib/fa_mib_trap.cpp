@@ -141,15 +141,21 @@ void FaMibTrap::NoteUnit(const std::vector<uint32_t>& suffix) {
 }
 
 std::string FaMibTrap::UnitText() const {
+  for (size_t i = 0; i < subject_.units.size(); ++i) {
+    if (!unitId_.empty() && subject_.units[i] == unitId_) return StringPrintf("%zu", i + 1);
+  }
   if (unitId_.size() < 8) return "unknown";
   std::string text;
   for (size_t i = 0; i < 8; ++i) text += StringPrintf(i == 0 ? "%02x" : ":%02x", unitId_[i] & 0xffu);
   return text;
 }
 
-int32_t FaMibTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t dataSize, char* message,
-                            int32_t messageSize) {
-  FaMibTrap t(trap);
+int32_t FaMibTrap::Describe(const TrapMessage& trap, const Subject& subject, uint8_t* data, int32_t dataSize,
+                            char* message, int32_t messageSize, int32_t* severity) {
+  FaMibTrap t(trap, subject);
+  // The event's severity by what the trap says; -1 none.
+  int32_t shown = -1;
+  auto byStatus = [](uint32_t agentStatus) { return agentStatus == 0 ? 0 : agentStatus == 2 ? 2 : 1; };
   const int32_t specific = trap.GetSpecificTrap();
   uint32_t reported = 0xffff;
   int32_t first = 0;
@@ -170,9 +176,11 @@ int32_t FaMibTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t data
     if (hasStatus) reported = static_cast<uint32_t>(FaMibDevice::AgentStatus(first));
     text = StringPrintf("Status of unit %s changed to %s (unit %s).", t.UnitText().c_str(),
                         hasStatus ? UnitStatusText(first) : "unknown", UnitStateText(second));
+    shown = byStatus(reported);
   } else if (specific == kConnUnitDeletedTrap) {
     if (t.Find(kUnitId, &suffix) != nullptr) t.NoteUnit(suffix);
     text = StringPrintf("Unit %s has been deleted.", t.UnitText().c_str());
+    shown = 1;
   } else if (specific == kConnUnitEventTrap) {
     if (t.Number(kEventId, &number, &suffix)) t.NoteUnit(suffix);
     if (t.Number(kEventType, &first, &suffix)) t.NoteUnit(suffix);
@@ -187,6 +195,7 @@ int32_t FaMibTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t data
     }
     text = StringPrintf("Sensor %d of unit %s changed to %s.", number, t.UnitText().c_str(),
                         SensorStatusText(first));
+    shown = byStatus(reported);
   } else if (specific == kConnUnitPortStatusChange) {
     if (t.Number(kPortStatus, &first, &suffix)) {
       t.NoteUnit(suffix);
@@ -195,10 +204,18 @@ int32_t FaMibTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t data
     if (t.Number(kPortState, &second, &suffix)) t.NoteUnit(suffix);
     text = StringPrintf("Port %d of unit %s changed to %s (port %s).", number, t.UnitText().c_str(),
                         PortStatusText(first), PortStateText(second));
+    // ready(3) is information, failure(5) critical, the rest a warning.
+    shown = first == 3 ? 0 : first == 5 ? 2 : 1;
   } else {
     text = StringPrintf("Fibre Alliance MIB trap %d received.", specific);
   }
 
+  // The element first, for the texts this plug-in writes about its units.
+  if (IsFcMgmt(trap) && specific >= kConnUnitStatusChange && specific <= kConnUnitPortStatusChange &&
+      specific != 2 && !subject.element.empty()) {
+    text = subject.element + " (" + subject.address + "): " + text;
+  }
+  if (severity != nullptr && shown >= 0) *severity = shown;
   std::snprintf(message, static_cast<size_t>(messageSize), "%s", text.c_str());
 
   if (dataSize < kHeaderSize) return 0;

@@ -27,11 +27,24 @@ class FaMibTrap {
  public:
   static constexpr int32_t kHeaderSize = 20;
 
+  // Who the trap is about: the element's name and address (both empty: no
+  // element in the text) and the device's unit ids in the order its last
+  // poll walked them, so a unit goes by its number as on the device page.
+  struct Subject {
+    std::string element;
+    std::string address;
+    std::vector<std::vector<uint32_t>> units;
+  };
+
   // Writes the event text into `message` (`messageSize` bytes, always
   // zero-terminated) and the event data into `data` (`dataSize` bytes);
-  // answers the data length.
-  static int32_t Describe(const TrapMessage& trap, uint8_t* data, int32_t dataSize, char* message,
-                          int32_t messageSize);
+  // answers the data length. The text names the element first ("tc01
+  // (127.0.1.11): Port 4 of unit 1 changed to failure (port offline).");
+  // a trap of another MIB keeps its generic text. `severity` (when given)
+  // gets the severity the trap reports (0 information, 1 warning, 2
+  // critical) or stays untouched when it reports none.
+  static int32_t Describe(const TrapMessage& trap, const Subject& subject, uint8_t* data, int32_t dataSize,
+                          char* message, int32_t messageSize, int32_t* severity = nullptr);
 
   // Texts of the MIB's enumerations.
   static const char* UnitStatusText(int32_t value);
@@ -42,7 +55,7 @@ class FaMibTrap {
   static const char* EventTypeText(int32_t value);
 
  private:
-  explicit FaMibTrap(const TrapMessage& trap) : trap_(trap) {}
+  FaMibTrap(const TrapMessage& trap, const Subject& subject) : trap_(trap), subject_(subject) {}
 
   // The binding whose name lies below `column` (dotted), or null.
   const SnmpBinding* Find(const char* column, std::vector<uint32_t>* suffix) const;
@@ -52,6 +65,7 @@ class FaMibTrap {
   std::string UnitText() const;
 
   const TrapMessage& trap_;
+  const Subject& subject_;
   std::vector<uint32_t> unitId_;  // first 16 sub-identifiers of a binding's suffix
 };
 

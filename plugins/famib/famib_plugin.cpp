@@ -141,8 +141,20 @@ extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint3
 
 extern "C" KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t* data, char* message) {
   if (trap == nullptr) return orla::plugin::kDropTrap;
-  return orla::FaMibTrap::Describe(*trap, data, orla::plugin::kTrapDataSize, message,
+  return orla::FaMibTrap::Describe(*trap, orla::FaMibTrap::Subject(), data, orla::plugin::kTrapDataSize, message,
                                    orla::plugin::kTrapMessageSize);
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, const char* address,
+                                                       orla::TrapMessage* trap, uint8_t* data, char* message,
+                                                       int32_t* severity) {
+  if (trap == nullptr) return orla::plugin::kDropTrap;
+  orla::FaMibTrap::Subject subject;
+  subject.element = element != nullptr ? element : "";
+  subject.address = address != nullptr ? address : "";
+  subject.units = FaMibDevice::Units(subject.address);
+  return orla::FaMibTrap::Describe(*trap, subject, data, orla::plugin::kTrapDataSize, message,
+                                   orla::plugin::kTrapMessageSize, severity);
 }
 
 extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode() { return kMajorClassCode; }

@@ -186,7 +186,7 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
     html += "<TR class=light><TD class=light></TD><TD class=light><INPUT type=submit value=\"Save\"></TD></TR>\n";
     html += "</TABLE></FORM>\n";
   }
-  return html + Tail();
+  return html + TrapTargetAction() + Tail();
 }
 
 std::string FibrePage::Status(const std::vector<Unit>& units, bool hasPorts, bool hasEvents) const {

@@ -114,8 +114,8 @@ std::string SmlTrap::Bindings() const {
   return text.empty() ? "no variables" : text;
 }
 
-int32_t SmlTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t dataSize, char* message,
-                          int32_t messageSize) {
+int32_t SmlTrap::Describe(const TrapMessage& trap, const Subject& who, uint8_t* data, int32_t dataSize,
+                          char* message, int32_t messageSize, int32_t* severity) {
   const SmlTrap t(trap);
   const int32_t specific = trap.GetSpecificTrap();
   const int family = Family(trap);
@@ -126,17 +126,31 @@ int32_t SmlTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t dataSi
   std::string carried;  // library name, drive or changer id, medium tag
   std::string text;
   const std::string library = Or(t.Text(kLibraryName), "unknown");
+  // The event's severity by what the trap says; -1 none.
+  int32_t shown = -1;
+  const std::string prefix = who.element.empty() ? std::string() : who.element + " (" + who.address + "): ";
+  // A drive or changer by its number, as the device page lists them; a
+  // device ID the last poll did not see stays as the trap gives it.
+  auto part = [&](bool drive, const std::string& id) {
+    const uint32_t number = drive ? who.parts.DriveWithId(id) : who.parts.ChangerWithId(id);
+    if (number != 0) return drive ? who.parts.Drive(number) : StringPrintf("changer %u", number);
+    return StringPrintf("%s with device ID %s", drive ? "drive" : "changer", Or(id, "unknown").c_str());
+  };
 
   if (family == 1 && (specific == 0 || specific == 1)) {
     const bool drive = specific == 0;
     t.Number(drive ? kAlertSummary : kChangerSummary, &first);
     t.Number(drive ? kAlertDrive : kAlertChanger, &index);
     const bool hasSeverity = t.Number(kSeverity, &second);
-    text = StringPrintf("TapeAlert from %s %d: %s (severity %s).", drive ? "drive" : "changer", index,
+    const std::string from = drive ? who.parts.Drive(static_cast<uint32_t>(index)) : StringPrintf("changer %d", index);
+    text = prefix + StringPrintf("TapeAlert from %s: %s (severity %s).", from.c_str(),
                         (drive ? SmlValues::DriveAlertText(first) : SmlValues::ChangerAlertText(first)).c_str(),
                         hasSeverity ? SmlValues::SeverityText(second).c_str() : "unknown");
     // Warning and worse degrade, critical and fatal fail.
     if (hasSeverity && second >= 3) reported = second >= 6 ? 2 : 1;
+    // Its own severity: information is information, critical and fatal
+    // are critical, everything else (unknown included) a warning.
+    shown = hasSeverity && second == 2 ? 0 : hasSeverity && second >= 6 ? 2 : 1;
   } else if (family == 2 && specific >= 3 && specific <= 13) {
     static const char* const kWhat[] = {"Library", "Library", "Library", "Drive", "Drive", "Drive",
                                         "Changer", "Changer", "Changer", "Medium", "Medium"};
@@ -146,10 +160,12 @@ int32_t SmlTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t dataSi
     if (specific == 9 || specific == 10 || specific == 11) carried = t.Text(kChangerId);
     if (specific == 12 || specific == 13) carried = t.Text(kMediaTag);
     if (specific <= 5) carried = library;
-    const std::string subject = specific <= 5 ? StringPrintf("Library %s", library.c_str())
-                                : specific >= 12 ? StringPrintf("Medium %s", Or(carried, "unknown").c_str())
-                                                 : StringPrintf("%s %s of library %s", what,
-                                                                Or(carried, "unknown").c_str(), library.c_str());
+    // The element names the library; its parts go by their numbers.
+    std::string subject = specific <= 5 ? std::string("Library")
+                          : specific >= 12 ? StringPrintf("Medium %s", Or(carried, "unknown").c_str())
+                                           : part(specific <= 8, carried);
+    subject[0] = static_cast<char>(subject[0] >= 'a' && subject[0] <= 'z' ? subject[0] - 'a' + 'A' : subject[0]);
+    (void)what;
     if (statusChange) {
       const bool hasNew = t.Number(kCurrentStatus, &first);
       const bool hasOld = t.Number(kOldStatus, &second);
@@ -157,15 +173,22 @@ int32_t SmlTrap::Describe(const TrapMessage& trap, uint8_t* data, int32_t dataSi
       text = StringPrintf("%s changed status from %s to %s.", subject.c_str(),
                           hasOld ? SmlValues::OperationalText(second).c_str() : "unknown",
                           hasNew ? SmlValues::OperationalText(first).c_str() : "unknown");
+      // By the new status: ok is information (also "ok to ok"), failed
+      // critical, the rest a warning.
+      shown = !hasNew ? 1 : reported == 0 ? 0 : reported == 2 ? 2 : 1;
     } else {
       const bool added = specific == 3 || specific == 6 || specific == 9 || specific == 12;
       text = subject + (added ? " added." : " removed.");
+      // A medium comes and goes; a library, drive or changer gone is news.
+      shown = added || specific == 13 ? 0 : 1;
     }
+    text = prefix + text;
   } else {
     text = StringPrintf("Enterprise-specific trap %d received (enterprise %s): %s.", specific,
                         EnterpriseText(trap).c_str(), t.Bindings().c_str());
   }
 
+  if (severity != nullptr && shown >= 0) *severity = shown;
   if (message != nullptr && messageSize > 0) std::snprintf(message, static_cast<size_t>(messageSize), "%s", text.c_str());
   if (data == nullptr || dataSize < kHeaderSize + 1) return 0;
   std::memset(data, 0, kHeaderSize);

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sml_parts.h"
+
 namespace orla {
 
 class TrapMessage;
@@ -23,11 +25,24 @@ class SmlTrap {
  public:
   static constexpr int32_t kHeaderSize = 12;
 
+  // Who the trap is about: the element's name and address (both empty: the
+  // text starts with the trap's own subject) and its library's parts.
+  struct Subject {
+    std::string element;
+    std::string address;
+    SmlParts parts;
+  };
+
   // Writes the event text into `message` (`messageSize` bytes, always
   // zero-terminated) and the event data into `data` (`dataSize` bytes);
-  // answers the data length.
-  static int32_t Describe(const TrapMessage& trap, uint8_t* data, int32_t dataSize, char* message,
-                          int32_t messageSize);
+  // answers the data length. The text names the element first ("lib01
+  // (127.0.1.17): TapeAlert from drive 3 (serial 10450003): clean now
+  // (severity major).") and its parts as the device page does; a trap the
+  // plug-in does not know keeps its generic text. `severity` (when given)
+  // gets the severity the trap reports (0 information, 1 warning, 2
+  // critical) or stays untouched when it reports none.
+  static int32_t Describe(const TrapMessage& trap, const Subject& subject, uint8_t* data, int32_t dataSize,
+                          char* message, int32_t messageSize, int32_t* severity = nullptr);
 
  private:
   explicit SmlTrap(const TrapMessage& trap) : trap_(trap) {}

@@ -74,7 +74,14 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
 extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
   std::string reason;
   int32_t status = orla::plugin::kStatusUnknown;
-  if (!OrlaException::Discard([&] { status = SmlLibrary(session).Status(&reason); })) reason.clear();
+  SmlLibrary library(session);
+  if (!OrlaException::Discard([&] { status = library.Status(&reason); })) {
+    reason.clear();
+  } else if (orla::SmlParts::Due(session->GetAgentAddress())) {
+    // The parts its traps name, by the names the device page uses: read
+    // by a poll the library answered, now and then (they rarely change).
+    OrlaException::Discard([&] { orla::SmlParts::Keep(session->GetAgentAddress(), orla::SmlParts::Read(library)); });
+  }
   orla::plugin::StatusReasons::Keep(session->GetAgentAddress(), reason);
   return status;
 }
@@ -96,7 +103,28 @@ extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint3
 
 extern "C" KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t* data, char* message) {
   if (trap == nullptr) return orla::plugin::kDropTrap;
-  return orla::SmlTrap::Describe(*trap, data, orla::plugin::kTrapDataSize, message, orla::plugin::kTrapMessageSize);
+  return orla::SmlTrap::Describe(*trap, orla::SmlTrap::Subject(), data, orla::plugin::kTrapDataSize, message,
+                                 orla::plugin::kTrapMessageSize);
+}
+
+extern "C" KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, const char* address,
+                                                       orla::TrapMessage* trap, uint8_t* data, char* message,
+                                                       int32_t* severity) {
+  if (trap == nullptr) return orla::plugin::kDropTrap;
+  orla::SmlTrap::Subject subject;
+  subject.element = element != nullptr ? element : "";
+  subject.address = address != nullptr ? address : "";
+  subject.parts = orla::SmlParts::Known(subject.address);
+  return orla::SmlTrap::Describe(*trap, subject, data, orla::plugin::kTrapDataSize, message,
+                                 orla::plugin::kTrapMessageSize, severity);
+}
+
+// A library takes a new trap destination without a restart.
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(char* buffer) {
+  std::snprintf(buffer, orla::plugin::kStatusReasonSize, "%s",
+                "The tape library is not currently configured to send SNMP traps to the management agent.  Do "
+                "you want to add the agent to the library's trap destinations? The library is not restarted.");
+  return 1;
 }
 
 extern "C" KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode() { return kMajorClassCode; }

@@ -114,6 +114,7 @@ std::string LibraryPage::LibrarySection(const Library& lib) const {
   html += Row("Trap destinations", destinations.empty() ? "none" : destinations);
   html += Row("MIB version", lib.mibVersion);
   html += "</TABLE>\n";
+  html += TrapTargetAction();
   if (!lib.frames.empty()) {
     html += Section("Frames");
     html += TableStart({"Frame", "Name", "Model", "Serial number", "Type", "Status", "Locked", "Security"});

@@ -78,6 +78,13 @@ std::string DevicePage::Navigation(const char* current, const std::vector<Link>&
 
 std::string DevicePage::Tail() const { return "</MAIN></BODY></HTML>\n"; }
 
+std::string DevicePage::TrapTargetAction() const {
+  if (device_.empty()) return std::string();
+  const std::string href = "/KOR/set_trap_target.html?element_name=" + UrlEncode(device_) + "&return=device";
+  return "<P class=device-actions id=orla-trap-target-action hidden><A href=\"" + Escape(href) +
+         "\" target=orla_trap_target>Send traps to this agent\u2026</A></P>\n";
+}
+
 std::string DevicePage::Message(const std::string& title, const std::string& html) const {
   std::string page = Head(title);
   page += "<DIV class=head2>" + Escape(title) + "</DIV>\n<P>" + html + "</P>\n";

@@ -101,7 +101,7 @@ TRAP_PORT=$(free_port udp)
 
 echo "--- simulated devices"
 SIM_RUN=$WORK/sim
-"$ROOT/simulator/start.sh" --run-dir "$SIM_RUN" --port "$SNMP_PORT" --base 127.0.1.201 ||
+"$ROOT/simulator/start.sh" --run-dir "$SIM_RUN" --port "$SNMP_PORT" --base 127.0.1.201 --trap-port "$TRAP_LISTEN_PORT" ||
   fail_setup "the simulator did not start"
 
 AGENT_DIR=$(sed -n 2p "$PREFIX/KORAgent.cfg")

@@ -31,8 +31,13 @@
     { cls: 'ok', text: 'OK' },
     { cls: 'degraded', text: 'Degraded' },
     { cls: 'failed', text: 'Failed' },
-    { cls: 'unknown', text: 'Unknown' }
+    { cls: 'unknown', text: 'Unknown' },
+    // Bound but not polled yet (status.json's -1): neither healthy nor
+    // failed, and not what its device said. The list's image stays the
+    // unknown one; the word and the chip are the console's.
+    { cls: 'notpolled', text: 'Not polled yet' }
   ];
+  var NOT_POLLED = 4;
   var state = { status: '', text: '', sortColumn: -1, sortDescending: false };
   var shown = null;     // the frame on view
   var spare = null;     // the frame that loads the next list
@@ -260,11 +265,13 @@
   function apply() {
     var doc = shown && shown.contentDocument;
     var rows = elementRows(doc);
-    var counts = [0, 0, 0, 0];
+    var counts = [0, 0, 0, 0, 0];
     rows.forEach(function (row) { counts[rowStatus(row)]++; });
     if (summary) {
       Array.prototype.forEach.call(summary.children, function (button, i) {
         button.querySelector('.count').textContent = String(counts[i]);
+        // Only while some element waits for its first poll.
+        if (i === NOT_POLLED) button.hidden = counts[i] === 0 && state.status !== STATUSES[i].cls;
         button.setAttribute('aria-pressed', state.status === STATUSES[i].cls ? 'true' : 'false');
       });
     }
@@ -375,7 +382,10 @@
   }
 
   // ---------- following the agent ----------
-  function classOf(status) { return status >= 0 && status <= 2 ? STATUSES[status].cls : 'unknown'; }
+  function classOf(status) {
+    if (status === -1) return STATUSES[NOT_POLLED].cls;
+    return status >= 0 && status <= 2 ? STATUSES[status].cls : 'unknown';
+  }
 
   function textOf(cls) {
     for (var i = 0; i < STATUSES.length; i++) if (STATUSES[i].cls === cls) return STATUSES[i].text;
@@ -400,6 +410,9 @@
       Object.keys(rows).forEach(function (name) {
         var before = seen[name];
         if (!before || before.cls === rows[name].cls) return;
+        // The list's image says unknown until status.json tells it apart:
+        // a word put right, not a change.
+        if (before.cls === 'unknown' && rows[name].cls === STATUSES[NOT_POLLED].cls) return;
         highlights[name] = now + HIGHLIGHT_MS;
         words.push(name + ': ' + textOf(before.cls) + ' \u2192 ' + textOf(rows[name].cls));
         if (rows[name].cls === 'failed') notifyFailure(name, rows[name].address, textOf(before.cls));
@@ -443,7 +456,7 @@
       row.classList.add('status-' + cls);
       var img = row.querySelector('img.status-icon');
       if (img) {
-        img.src = cls + '.gif';
+        img.src = (cls === STATUSES[NOT_POLLED].cls ? 'unknown' : cls) + '.gif';
         img.alt = img.title = textOf(cls);
       }
       var text = row.querySelector('.status-text');

@@ -51,5 +51,16 @@
   }
 
   var addr = address();
-  if (addr) window.orlaShowJson('status.json', function (status) { show(status, addr); });
+  // The administrators' actions of a device page (hidden in its markup).
+  function showActions(status) {
+    var action = document.getElementById('orla-trap-target-action');
+    if (action && status && status.administrator === true) action.hidden = false;
+  }
+
+  if (addr) {
+    window.orlaShowJson('status.json', function (status) {
+      showActions(status);
+      show(status, addr);
+    });
+  }
 })();

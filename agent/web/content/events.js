@@ -3,6 +3,11 @@
  * filters of its form, newest first, a page at a time, and keeps itself
  * current like the element list (LiveRefresh). The filters live in the
  * page's address too, so a reload or a shared link shows the same events;
+ * while the newest events are on view it also asks the agent every
+ * 2.5 s, cheaply, whether an event came after the newest one it has
+ * (events.json?after=N: the ring's entries after N only) and reloads when
+ * one did, so a new event shows within seconds, as the list follows the
+ * statuses;
  * "Export CSV" downloads what the filter shows (events.csv). Every text
  * from the agent is put in as text, never as markup.
  */
@@ -19,6 +24,9 @@
   var exportLink = document.getElementById('export-csv');
   var offset = 0;
   var last = null;
+  var WATCH_MS = 2500;
+  var watchTimer = null;
+  var shownFilter = new URLSearchParams();  // the filter of the events on view
 
   function two(n) { return (n < 10 ? '0' : '') + n; }
 
@@ -131,6 +139,7 @@
 
   function load() {
     var params = filterParams();
+    shownFilter = new URLSearchParams(params);
     writeAddress(params);
     exportLink.href = 'events.csv' + (params.toString() ? '?' + params.toString() : '');
     params.set('offset', String(offset));
@@ -147,8 +156,39 @@
       .then(render);
   }
 
+  // Something logged after the newest entry the page has seen? Only the
+  // first page follows the agent (an older page would shift under the
+  // reader); the interval picker still reloads every page.
+  function watch() {
+    watchTimer = null;
+    if (document.hidden || !last || offset !== 0) return scheduleWatch();
+    // The filter of the events on view, not one typed but not applied yet.
+    var params = new URLSearchParams(shownFilter);
+    params.set('after', String(last.last || 0));
+    params.set('limit', '1');
+    fetch('events.json?' + params.toString(), { credentials: 'same-origin', cache: 'no-store' })
+      .then(function (r) { return r.ok ? r.json() : null; })
+      .then(function (news) {
+        if (!news || !last) return null;
+        // New matches, or an agent restarted meanwhile (its numbers begin anew).
+        if (news.total > 0 || news.last < last.last) return live.refresh();
+        last.last = news.last;
+        return null;
+      })
+      .catch(function () { /* the next check tries again */ })
+      .then(scheduleWatch);
+  }
+
+  function scheduleWatch() {
+    if (watchTimer) clearTimeout(watchTimer);
+    watchTimer = document.hidden ? null : setTimeout(watch, WATCH_MS);
+  }
+
+  document.addEventListener('visibilitychange', function () { if (!document.hidden) scheduleWatch(); });
+
   readAddress();
   var live = window.LiveRefresh.create(document.getElementById('events-bar'), load);
+  scheduleWatch();
   form.addEventListener('submit', function (ev) {
     ev.preventDefault();
     offset = 0;

@@ -1,10 +1,14 @@
 // A tape library's device page as people reach it: the console lists lib02
 // (a drive that needs cleaning), a click on its name opens the library
 // page in a window named after its address, and the page shows the
-// library's status with its reason, the drive table and the slots. The
-// shared agent does not manage the libraries: the flow adds lib02 through
-// the Add dialog and removes it again (when another flow has it managed
-// already, it is left as it was).
+// library's status with its reason, the drive table and the slots, and
+// offers an administrator to have the library send its traps here; a
+// TapeAlert the library sends reaches the events page within 5 s, naming
+// the library. The shared agent does not manage the libraries: the flow
+// adds lib02 through the Add dialog and removes it again (when another
+// flow has it managed already, it is left as it was). The simulated
+// libraries' trap destination table names the agent's trap port
+// (run.sh starts the simulator with --trap-port), so the add asks nothing.
 const { AxeBuilder } = require('@axe-core/playwright');
 const { test, expect: fastExpect, openFromMenu, rowOf } = require('../fixtures');
 
@@ -22,8 +26,7 @@ test('the console lists a tape library whose device page shows its drives and sl
       await add.locator('input[name=element_address]').fill(address);
       await add.locator('input[name=element_name]').fill('lib02');
       await add.getByRole('button', { name: 'Add' }).click();
-      // It does not send its traps here: the question comes, the library is managed.
-      await expect(add.locator('div.head2')).toHaveText('lib02');
+      await expect(rowOf(elements, 'lib02')).toHaveCount(1, { timeout: 30_000 });
       await add.close();
     }
     try {
@@ -51,6 +54,19 @@ test('the console lists a tape library whose device page shows its drives and sl
       const slots = table('Slots').locator('tr', { has: device.locator('td', { hasText: /^slot$/ }) });
       await expect(slots.locator('td')).toHaveText(['slot', '40', '32', '8', '80 %']);
       await expect(device.locator('body')).toContainText('CLN039L1');
+      // An administrator may have the library send its traps here; the
+      // question is the library's, not the tape controller's.
+      const action = device.locator('#orla-trap-target-action a');
+      await expect(action).toBeVisible();
+      const [question] = await Promise.all([device.waitForEvent('popup'), action.click()]);
+      await expect(question.locator('div.head2')).toHaveText('lib02');
+      await expect(question.locator('body')).toContainText("add the agent to the library's trap destinations");
+      await expect(question.locator('body')).not.toContainText('reboot');
+      await question.setViewportSize({ width: 1280, height: 800 });
+      await shot(question, 'trap-target-library-wide');
+      await question.setViewportSize({ width: 390, height: 844 });
+      await shot(question, 'trap-target-library-narrow');
+      await question.close();
       const { violations } = await new AxeBuilder({ page: device }).analyze();
       expect(violations.filter((v) => v.impact === 'critical' || v.impact === 'serious')
         .map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(', ')}`)).toEqual([]);
@@ -69,6 +85,53 @@ test('the console lists a tape library whose device page shows its drives and sl
         await remove.locator('select[name=element_name]').selectOption('lib02');
         await remove.getByRole('button', { name: 'Remove' }).click();
         await remove.getByRole('dialog').getByRole('button', { name: 'Remove lib02' }).click();
+        await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
+        await remove.close();
+      }
+    }
+  });
+
+test('a TapeAlert from a library reaches the events page within 5 s, naming the library',
+  async ({ admin, elements, sim, shot }) => {
+    const address = sim.address('lib01');
+    const added = (await rowOf(elements, 'lib01').count()) === 0;
+    if (added) {
+      const add = await openFromMenu(admin, elements, 'Add…');
+      await add.locator('input[name=element_address]').fill(address);
+      await add.locator('input[name=element_name]').fill('lib01');
+      await add.getByRole('button', { name: 'Add' }).click();
+      await expect(rowOf(elements, 'lib01')).toHaveCount(1, { timeout: 30_000 });
+      await add.close();
+    }
+    try {
+      const events = await admin.context().newPage();
+      await events.goto('/KOR/events.html');
+      await expect(events.locator('#events-bar .updated')).toContainText('Updated');
+      // The drive's serial number comes from the library's first poll.
+      await expect(async () => {
+        await admin.reload();
+        await expect(rowOf(elements, 'lib01').locator('img.status-icon')).toHaveAttribute('alt', 'OK',
+                                                                                           { timeout: 2_000 });
+      }).toPass({ timeout: 90_000 });
+      sim.ctl('libtrap lib01 drive-alert --drive 3');
+      const sent = Date.now();
+      const text = `lib01 (${address}): TapeAlert from drive 3 (serial 10450003): clean now (severity degraded/warning).`;
+      const row = events.locator('tr.event-row', { hasText: text }).first();
+      await fastExpect(row).toBeVisible({ timeout: 5_000 });
+      expect(Date.now() - sent).toBeLessThan(5_000);
+      await expect(row.locator('.event-element')).toHaveText('lib01');
+      await expect(row.locator('.event-severity')).toHaveText('Warning');
+      await events.setViewportSize({ width: 1280, height: 800 });
+      await shot(events, 'events-tapealert-wide');
+      await events.setViewportSize({ width: 390, height: 844 });
+      await shot(events, 'events-tapealert-narrow');
+      await events.close();
+    } finally {
+      if (added) {
+        const remove = await openFromMenu(admin, elements, 'Remove…');
+        await remove.locator('select[name=element_name]').selectOption('lib01');
+        await remove.getByRole('button', { name: 'Remove' }).click();
+        await remove.getByRole('dialog').getByRole('button', { name: 'Remove lib01' }).click();
         await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
         await remove.close();
       }

@@ -8,6 +8,7 @@
 
 #include "agent/core/agent_host.h"
 #include "agent/core/orla_exception.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
@@ -166,6 +167,10 @@ class TrapTextTest : public SimulatorOn<60> {
 TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   auto registry = Loaded();
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc02", Address("tc02"), 300); }), 6);
+  // A poll shows the plug-in the units, which the texts then number as the
+  // device page does (tc02's two units share one WWN).
+  registry->UpdateAllStatus();
+  const std::string tc02 = "tc02 (" + Address("tc02") + "): ";
   uint8_t data[600] = {};
   char message[1000] = {};
 
@@ -173,7 +178,7 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   status->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 6, 1, 6}, unit_, new SnmpInteger(4)));
   status->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 6, 1, 5}, unit_, new SnmpInteger(2)));
   ASSERT_EQ(registry->DispatchTrap(status.get(), data, message), 20);
-  EXPECT_STREQ(message, "Status of unit 20:00:00:e0:8b:04:11:c2 changed to warning (unit online).");
+  EXPECT_EQ(message, tc02 + "Status of unit 1 changed to warning (unit online).");
   const uint8_t expected[20] = {1, 0, 1, 0, 4, 0, 2, 0, 0, 0, 0, 0, 0x20, 0, 0, 0xe0, 0x8b, 0x04, 0x11, 0xc2};
   EXPECT_EQ(std::vector<uint8_t>(data, data + 20), std::vector<uint8_t>(expected, expected + 20));
 
@@ -186,7 +191,7 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   event->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 9}, eventRow,
                             new SnmpOctetString("Tape drive 2 reports a cleaning request")));
   ASSERT_EQ(registry->DispatchTrap(event.get(), data, message), 20 + 40);
-  EXPECT_STREQ(message, "Event 17 on unit 20:00:00:e0:8b:04:11:c2 (status): Tape drive 2 reports a cleaning request");
+  EXPECT_EQ(message, tc02 + "Event 17 on unit 1 (status): Tape drive 2 reports a cleaning request");
   EXPECT_STREQ(reinterpret_cast<const char*>(data + 20), "Tape drive 2 reports a cleaning request");
   EXPECT_EQ(data[8], 17);
 
@@ -195,8 +200,10 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   portRow.push_back(3);
   port->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 10, 1, 7}, portRow, new SnmpInteger(5)));
   port->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 10, 1, 6}, portRow, new SnmpInteger(3)));
-  EXPECT_EQ(registry->DispatchTrap(port.get(), data, message), 20);
-  EXPECT_STREQ(message, "Port 3 of unit 20:00:00:e0:8b:04:11:c2 changed to failure (port offline).");
+  int32_t severity = -5;
+  EXPECT_EQ(registry->Directory()->Find(Address("tc02"))->DeliverTrap(port.get(), data, message, &severity), 20);
+  EXPECT_EQ(message, tc02 + "Port 3 of unit 1 changed to failure (port offline).");
+  EXPECT_EQ(severity, 2);  // a port failure is critical on the events page
 
   // A long description is cut to the data buffer, never beyond it.
   auto longEvent = Trap(4);

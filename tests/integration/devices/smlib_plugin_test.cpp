@@ -11,6 +11,7 @@
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/core/event_ring.h"
 #include "agent/devices/element_activity.h"
+#include "agent/devices/element_directory.h"
 #include "agent/devices/recognizer.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"
@@ -91,7 +92,7 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
     if (e.origin.kind == "status" && e.origin.element == "lib01") changed = e.text;
     return changed.empty();
   });
-  EXPECT_EQ(changed, "WARNING: lib01 (" + Address("lib01") +
+  EXPECT_EQ(changed, "CRITICAL: lib01 (" + Address("lib01") +
                          "): OK \u2192 Failed: Drive 3 (QUILLANE ULT3580-TD8 10450003) error");
 
   // The Fibre Alliance plug-in names its unit.
@@ -99,7 +100,8 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
   registry->UpdateAllStatus();
   EXPECT_EQ(StatusAndReason(*registry, "tc01"), std::make_pair(2, std::string("Unit 1 failed")));
 
-  // The library's traps become event texts.
+  // The library's traps become event texts that name the element first and
+  // its drives by number and serial number, at the severity they report.
   const std::vector<uint32_t> sml = {1, 3, 6, 1, 4, 1, 14851, 3, 1};
   std::vector<uint32_t> group = sml;
   group.push_back(16);
@@ -108,25 +110,50 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
     name.insert(name.end(), tail);
     return name;
   };
-  uint8_t data[600] = {};
-  char message[1000] = {};
-  auto alert = Trap(sml, 0);
-  Add(alert.get(), scalar({16, 2, 0}), new SnmpInteger(20));
-  Add(alert.get(), scalar({16, 3, 0}), new SnmpInteger(2));
-  Add(alert.get(), scalar({16, 6, 0}), new SnmpInteger(3));
-  EXPECT_EQ(registry->DispatchTrap(alert.get(), data, message), 13);
-  EXPECT_STREQ(message, "TapeAlert from drive 2: clean now (severity degraded/warning).");
-  auto change = Trap(group, 8);
-  Add(change.get(), scalar({5, 1, 0}), new SnmpOctetString("LIBRARY_LIB0200523"));
-  Add(change.get(), scalar({6, 2, 1, 8, 2}), new SnmpOctetString("50 05 07 63 0F 00 02 12"));
-  Add(change.get(), scalar({16, 8, 1, 0}), new SnmpInteger(6));
-  Add(change.get(), scalar({16, 8, 2, 0}), new SnmpInteger(2));
-  registry->DispatchTrap(change.get(), data, message);
-  EXPECT_STREQ(message, "Drive 50 05 07 63 0F 00 02 12 of library LIBRARY_LIB0200523 changed status from ok to error.");
-  auto foreign = Trap({1, 3, 6, 1, 4, 1, 9999}, 4);
-  Add(foreign.get(), {1, 3, 6, 1, 4, 1, 9999, 1, 0}, new SnmpInteger(7));
-  registry->DispatchTrap(foreign.get(), data, message);
-  EXPECT_STREQ(message, "Enterprise-specific trap 4 received (enterprise 1.3.6.1.4.1.9999): 1.3.6.1.4.1.9999.1.0=7.");
+  auto alert = [&](int summary, int severity) {
+    auto trap = Trap(sml, 0);
+    Add(trap.get(), scalar({16, 2, 0}), new SnmpInteger(summary));
+    Add(trap.get(), scalar({16, 3, 0}), new SnmpInteger(2));
+    Add(trap.get(), scalar({16, 6, 0}), new SnmpInteger(severity));
+    return trap;
+  };
+  auto driveStatus = [&](int now, int before) {
+    auto trap = Trap(group, 8);
+    Add(trap.get(), scalar({5, 1, 0}), new SnmpOctetString("LIBRARY_LIB0200523"));
+    Add(trap.get(), scalar({6, 2, 1, 8, 2}), new SnmpOctetString("50 05 07 63 0F 00 02 12"));
+    Add(trap.get(), scalar({16, 8, 1, 0}), new SnmpInteger(now));
+    Add(trap.get(), scalar({16, 8, 2, 0}), new SnmpInteger(before));
+    return trap;
+  };
+  auto foreign = [&] {
+    auto trap = Trap({1, 3, 6, 1, 4, 1, 9999}, 4);
+    Add(trap.get(), {1, 3, 6, 1, 4, 1, 9999, 1, 0}, new SnmpInteger(7));
+    return trap;
+  };
+  const std::string lib02 = "lib02 (" + Address("lib02") + "): ";
+  const struct {
+    std::unique_ptr<TrapMessage> trap;
+    std::string text;
+    int severity;  // as the console shows it; -1: the logged WARNING
+  } traps[] = {
+      {alert(20, 3), lib02 + "TapeAlert from drive 2 (serial 10450002): clean now (severity degraded/warning).", 1},
+      {alert(20, 2), lib02 + "TapeAlert from drive 2 (serial 10450002): clean now (severity information).", 0},
+      {alert(5, 7), lib02 + "TapeAlert from drive 2 (serial 10450002): read failure (severity fatal/non-recoverable).",
+       2},
+      {driveStatus(6, 2), lib02 + "Drive 2 (serial 10450002) changed status from ok to error.", 2},
+      {driveStatus(2, 2), lib02 + "Drive 2 (serial 10450002) changed status from ok to ok.", 0},
+      {driveStatus(3, 2), lib02 + "Drive 2 (serial 10450002) changed status from ok to degraded.", 1},
+      {foreign(), "Enterprise-specific trap 4 received (enterprise 1.3.6.1.4.1.9999): 1.3.6.1.4.1.9999.1.0=7.", -1},
+  };
+  const auto directory = registry->Directory();
+  for (const auto& row : traps) {
+    uint8_t data[600] = {};
+    char message[1000] = {};
+    int32_t severity = -5;
+    directory->Find(Address("lib02"))->DeliverTrap(row.trap.get(), data, message, &severity);
+    EXPECT_EQ(std::string(message), row.text);
+    EXPECT_EQ(severity, row.severity) << row.text;
+  }
 }
 
 TEST_F(LibrariesTest, ACounterReadsTheSameInEitherEncoding) {

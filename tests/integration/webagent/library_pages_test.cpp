@@ -48,7 +48,7 @@ TEST_F(LibraryPages, EachLibraryShowsItsStatusDrivesSlotsAndPortsWithDeviceTexts
         "<TD>slot</TD><TD>40</TD><TD>32</TD><TD>8</TD><TD>80 %</TD>",
         "<TD>import/export slot</TD><TD>2</TD><TD>1</TD><TD>1</TD><TD>50 %</TD>", "Cleaning cartridges: 2",
         "<TD>CLN040L1</TD><TD>slot 40</TD>", "<TD>Logical_Library: LIB02</TD>", "<TD>I/E station 1</TD>",
-        "<TD>closed</TD><TD>empty</TD>", ">127.0.0.1:10162</TD>"}},
+        "<TD>closed</TD><TD>empty</TD>", ">127.0.0.1:162</TD>"}},
       // A failed drive, and a device text that is markup.
       {"lib03",
        {"failed</SPAN>: <SPAN class=status-reason>Drive 1 (QUILLANE ULT3580-TD8 10450001) error</SPAN>",

@@ -59,6 +59,12 @@ TEST(EventLog, JsonLineHasTheDocumentedKeysInOrder) {
   EXPECT_EQ(line,
             "{\"time\":\"2026-12-07T10:00:00.123Z\",\"source\":\"KORAgent\",\"event_type\":4,\"category\":0,"
             "\"event_id\":1073741828,\"text\":\"INFO: a \\\"quoted\\\"\\\\ text\\n\",\"data\":\"01ff\"}");
+  // The element an entry is about follows, in fields of its own.
+  EXPECT_EQ(EventLogWriter::JsonLine("t", "KORAgent", 2, 1, 1u, "WARNING: x", nullptr, 0,
+                                     {"lib\"01", "127.0.1.17", "info"}),
+            "{\"time\":\"t\",\"source\":\"KORAgent\",\"event_type\":2,\"category\":1,\"event_id\":1,"
+            "\"text\":\"WARNING: x\",\"data\":\"\",\"element\":\"lib\\\"01\",\"address\":\"127.0.1.17\","
+            "\"severity\":\"info\"}");
 }
 
 TEST(EventLog, ControlCharactersAreEscaped) {

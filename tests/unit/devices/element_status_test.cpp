@@ -55,11 +55,13 @@ TEST_F(ElementStatusTest, AStatusChangeIsReportedOnceWithTheElementsName) {
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0], std::make_pair(std::string("tc01"), 0));
   EXPECT_EQ(changes[1], std::make_pair(std::string("tc01"), 2));
-  EXPECT_EQ(log_.Count("WARNING: tc01 (10.9.0.1): OK \u2192 Failed"), 1);
+  EXPECT_EQ(log_.Count("CRITICAL: tc01 (10.9.0.1): OK \u2192 Failed"), 1);
   EXPECT_EQ(log_.Count(" \u2192 "), 2);
 }
 
-// A status change in words, at the severity its new status calls for.
+// A status change in words, at the severity its new status calls for: to
+// failed CRITICAL, to degraded or unknown WARNING, a recovery INFO; an
+// element not polled yet has a word of its own.
 TEST(StatusChangeTextTest, WordsAndSeverity) {
   struct Case {
     int32_t previous, current;
@@ -68,13 +70,17 @@ TEST(StatusChangeTextTest, WordsAndSeverity) {
     int severity;
   };
   const Case cases[] = {
-      {0, 2, "", "tc01 (127.0.1.11): OK \u2192 Failed", EventLog::kWarning},
+      {0, 2, "", "tc01 (127.0.1.11): OK \u2192 Failed", EventLog::kCritical},
       {0, 1, "", "tc01 (127.0.1.11): OK \u2192 Degraded", EventLog::kWarning},
       {2, 0, "", "tc01 (127.0.1.11): Failed \u2192 OK", EventLog::kInfo},
-      {1, 3, "", "tc01 (127.0.1.11): Degraded \u2192 Unknown", EventLog::kInfo},
-      {ElementState::kNotRead, 0, "", "tc01 (127.0.1.11): Unknown \u2192 OK", EventLog::kInfo},
-      {0, 2, "Drive 3 needs cleaning", "tc01 (127.0.1.11): OK \u2192 Failed: Drive 3 needs cleaning",
+      {1, 3, "", "tc01 (127.0.1.11): Degraded \u2192 Unknown", EventLog::kWarning},
+      {2, 3, "", "tc01 (127.0.1.11): Failed \u2192 Unknown", EventLog::kWarning},
+      {ElementState::kNotRead, 0, "", "tc01 (127.0.1.11): Not polled yet \u2192 OK", EventLog::kInfo},
+      {ElementState::kNotRead, 3, "Unit 1 unknown", "tc01 (127.0.1.11): Not polled yet \u2192 Unknown: Unit 1 unknown",
        EventLog::kWarning},
+      {ElementState::kNotRead, 7, "", "tc01 (127.0.1.11): Not polled yet \u2192 Unknown", EventLog::kWarning},
+      {0, 2, "Drive 3 needs cleaning", "tc01 (127.0.1.11): OK \u2192 Failed: Drive 3 needs cleaning",
+       EventLog::kCritical},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(StatusChangeText::Text("tc01", "127.0.1.11", c.previous, c.current, c.reason), c.text);

@@ -94,7 +94,7 @@ TEST_F(UnboundElementTest, RenameRemoveAndTrapsOfAnUnboundElement) {
   uint8_t data[600] = {};
   char message[1000] = {};
   EXPECT_EQ(registry->DispatchTrap(EnterpriseTrap(1, 7).get(), data, message), 2);
-  EXPECT_STREQ(message, "Enterprise-specific trap 7 from element lib1 (10.9.0.1), whose device type is not known yet.");
+  EXPECT_STREQ(message, "lib1 (10.9.0.1): Enterprise-specific trap 7, from a device whose type is not known yet.");
 
   // The device is back: a trap from it binds the element without waiting
   // out the interval (the clock does not move), under its new name.

@@ -84,6 +84,8 @@ TEST(EventQuery, FiltersNewestFirst) {
       {{{"from", "1002"}, {"to", "1003"}}, {1003, 1002}},
       {{{"offset", "2"}, {"limit", "2"}}, {1003, 1002}},
       {{{"limit", "x"}, {"offset", "-1"}}, {1005, 1004, 1003, 1002, 1001, 1000}},  // bad numbers ignored
+      {{{"after", "4"}}, {1005, 1004}},                          // logged after entry 4 (the page's check)
+      {{{"after", "4"}, {"kind", "trap"}}, {1004}},
   };
   for (const auto& c : cases) {
     const EventQuery::Result result = Query(c.fields).Run(ring, {});
@@ -104,7 +106,8 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   const std::vector<uint8_t> record = TrapSender::ComposeRecord(1, 1, 2, stamp, texts, nullptr, 0);
   std::string lines;
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(500), "KORAgent", 2, 1, 1073741828u,
-                                    "WARNING: A \"quoted\" trap", record.data(), record.size()) + "\n";
+                                    "WARNING: A \"quoted\" trap", record.data(), record.size(),
+                                    {"", "10.0.0.5", "info"}) + "\n";
   lines += "not json at all\n";
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(600), "KORAgent", 2, 1, 2147483653u,
                                     "WARNING: old (2) (10.0.0.7): OK \u2192 Degraded", nullptr, 0) + "\n";
@@ -133,7 +136,8 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
   }
   EXPECT_EQ(all[6].origin.address, "10.0.0.7");
   EXPECT_EQ(all[7].text, "WARNING: A \"quoted\" trap");
-  EXPECT_EQ(all[7].severity, 1);
+  EXPECT_EQ(all[7].severity, 0);  // the trap's own, from the line's "severity"
+  EXPECT_EQ(all[7].origin.address, "10.0.0.5");
   EXPECT_EQ(Times(Query({{"element", "old1"}}).Run(ring, path)), (std::vector<int64_t>{500}));
 
   EXPECT_EQ(EventLogFileReader::ParseIsoTime("2026-12-07T10:00:00.123Z"), 1796637600123);
@@ -212,12 +216,13 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   element.status = 2;
   element.reason = "Drive <1> \"x\"";
   element.statusSinceMs = 7;
-  // Counted as the list shows them: 3 and a status not read yet (-1) are unknown.
+  // Counted apart: 3 is unknown, a status not read yet (-1) not polled yet.
   ElementActivity unknown;
   unknown.status = 3;
   const std::string status = StatusJsonPage::Render({element, ElementActivity(), unknown}, 9);
   EXPECT_EQ(status,
-            "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":2},\"elements\":["
+            "{\"now\":9,\"administrator\":false,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1,"
+            "\"notPolled\":1},\"elements\":["
             "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,"
             "\"reason\":\"Drive \\u003c1\\u003e \\\"x\\\"\",\"statusSince\":7,"
             "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"reason\":\"\",\"statusSince\":0,"

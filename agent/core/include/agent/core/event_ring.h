@@ -26,6 +26,11 @@ struct EventOrigin {
   std::string element;  // the element's name; empty when none
   std::string address;  // the element's (or trap sender's) address; empty when none
   std::string trap;     // a trap's identity, e.g. "coldStart" or ".1.3.6.1.3.94.0.3"
+  // The severity the console shows when it differs from the logged one (0,
+  // 1, 2): a received trap is logged as a WARNING, while its plug-in may
+  // say it is information (a drive back to ok) or critical (a fatal
+  // TapeAlert). -1: the logged severity.
+  int shownSeverity = -1;
 };
 
 // One logged entry.
@@ -49,7 +54,8 @@ class EventRing {
   static EventRing& Instance();
 
   // Appends one entry and answers its sequence number. A severity outside
-  // 0..2 is counted as a warning.
+  // 0..2 is counted as a warning; the origin's shownSeverity, when it names
+  // one, stands in for `severity`.
   uint64_t Append(int64_t timeMs, int severity, EventOrigin origin, std::string text);
 
   // Copies of the entries kept, oldest first; only those with a sequence

@@ -34,7 +34,10 @@ class ElementDirectory {
 
     // The plug-in's "HandleTrap" for this element: its answer (event data
     // length or -1). Throws OrlaException 3006 when the function is missing.
-    int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message) const;
+    // `severity` as ElementState::DeliverTrap gives it.
+    int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity = nullptr) const;
+    // The plug-in's own trap-target question; empty when it has none.
+    std::string TrapTargetQuestion() const;
     // The plug-in's class codes as binding or a later pass read them; false
     // (and both untouched) while either is still unknown.
     bool ClassCodes(int32_t* major, int32_t* minor) const;

@@ -40,6 +40,19 @@ class EventLogWriter {
   // the event source) or writing the entry to it (reporting the event).
   enum class Step { kNone, kOpen, kWrite };
 
+  // The element an entry is about (both empty for none): written into the
+  // file line as "element" and "address" after "data", and into the
+  // journal entry as ORLA_ELEMENT and ORLA_ADDRESS, each only when known.
+  // `severity`, when not empty, is the severity the console shows where it
+  // differs from the entry's type ("info", "warning", "critical": a
+  // received trap's, as its plug-in reads it): "severity" in the file line,
+  // ORLA_SEVERITY in the journal.
+  struct Subject {
+    std::string element;
+    std::string address;
+    std::string severity;
+  };
+
   // Writes one entry. `text` is the full insertion string (already prefixed
   // with its severity). Returns 0 on success, otherwise an errno value; the
   // step that failed goes to `failed` when given.
@@ -50,7 +63,7 @@ class EventLogWriter {
   // the file line carries.
   static int ReportAt(int64_t timeMs, const char* source, uint16_t eventType, uint16_t category,
                       uint32_t eventId, const std::string& text, const void* data, size_t dataSize,
-                      Step* failed = nullptr);
+                      Step* failed = nullptr, const Subject& subject = Subject());
 
   // "2026-12-07T10:00:00.123Z" for a time in milliseconds since 1970 (UTC),
   // the time-stamp text of the file lines.
@@ -60,7 +73,7 @@ class EventLogWriter {
   // the trailing newline. `isoTime` is the UTC time stamp text.
   static std::string JsonLine(const std::string& isoTime, const char* source, uint16_t eventType,
                               uint16_t category, uint32_t eventId, const std::string& text,
-                              const void* data, size_t dataSize);
+                              const void* data, size_t dataSize, const Subject& subject = Subject());
 
   // Escapes a text for a JSON string literal (without the quotes).
   static std::string JsonEscape(const std::string& text);

@@ -50,6 +50,12 @@ class DevicePage {
   // The links of `links` that are shown, `current` in bold.
   std::string Navigation(const char* current, const std::vector<Link>& links) const;
   std::string Tail() const;
+  // The administrators' action "Send traps to this agent…": a link to the
+  // agent's trap-target page for this element (which asks first, and does
+  // the change only for an administrator), hidden until the agent's
+  // device-page script finds the visitor is one. Empty without an element
+  // name.
+  std::string TrapTargetAction() const;
   // "?device=..&addr=.." for links, URL-encoded (not yet HTML-escaped).
   std::string Query() const;
   // The element's name, else the device's address.

@@ -56,6 +56,15 @@ inline constexpr const char kGetDeviceMajorClassCode[] = "GetDeviceMajorClassCod
 inline constexpr const char kGetDeviceMinorClassCode[] = "GetDeviceMinorClassCode";
 // Optional: a plug-in without it gives no reason.
 inline constexpr const char kGetStatusReason[] = "GetStatusReason";
+// Optional: the element-naming form of HandleTrap, preferred when present.
+inline constexpr const char kHandleElementTrap[] = "HandleElementTrap";
+// Optional: the trap-target page's question for this kind of device.
+inline constexpr const char kGetTrapTargetQuestion[] = "GetTrapTargetQuestion";
+
+// The severities HandleElementTrap may give a trap (the event log's 0, 1, 2).
+inline constexpr int32_t kTrapInfo = 0;
+inline constexpr int32_t kTrapWarning = 1;
+inline constexpr int32_t kTrapCritical = 2;
 
 // Answers with a meaning to the agent.
 inline constexpr int32_t kNotThisType = -1;           // RecognizeDevice: not claimed
@@ -114,6 +123,23 @@ KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(orla::SnmpSession* session, uint32_t* 
 // zero-terminated event text in `message`, or -1 to drop the trap.
 KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t* data, char* message);
 
+// Optional, called instead of HandleTrap when the plug-in exports it: the
+// same trap, data and message, with the element's name ("lib01") and its
+// address ("127.0.1.17") so the text can name them first, the way every
+// event about a device reads: "lib01 (127.0.1.17): TapeAlert from drive 3
+// (serial 10450003): clean now (severity major).". `*severity` is -1 on
+// entry; the plug-in sets it to kTrapInfo, kTrapWarning or kTrapCritical
+// by what the trap says (the event log keeps writing a received trap as a
+// WARNING; the console shows this severity). Same answer as HandleTrap.
+KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, const char* address, orla::TrapMessage* trap,
+                                            uint8_t* data, char* message, int32_t* severity);
+
+// Optional, the trap-target page: the question it asks for this plug-in's
+// devices instead of the tape controller's (which says the device reboots),
+// e.g. for a library that takes a new trap destination without a restart.
+// `buffer` holds kStatusReasonSize bytes; answer 1 with the text in it.
+KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(char* buffer);
+
 // The class codes written into the event record of a received trap.
 KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode();
 KOR_PLUGIN_EXPORT int32_t GetDeviceMinorClassCode(orla::SnmpSession* session);
@@ -132,5 +158,7 @@ using HandleTrapFunction = decltype(&::HandleTrap);
 using GetDeviceMajorClassCodeFunction = decltype(&::GetDeviceMajorClassCode);
 using GetDeviceMinorClassCodeFunction = decltype(&::GetDeviceMinorClassCode);
 using GetStatusReasonFunction = decltype(&::GetStatusReason);
+using HandleElementTrapFunction = decltype(&::HandleElementTrap);
+using GetTrapTargetQuestionFunction = decltype(&::GetTrapTargetQuestion);
 
 }  // namespace orla::plugin

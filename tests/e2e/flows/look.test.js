@@ -6,12 +6,8 @@
 // (baselines/; times masked, animations off). Regenerate the baselines after
 // a deliberate change of the look:
 //   tests/e2e/run.sh build/asan look --update-snapshots
-// which also rewrites the README's docs/images/element-list.png.
+// (the README's picture is zz_readme_picture.test.js's).
 const { test, expect, openFromMenu, rowOf } = require('../fixtures');
-const fs = require('fs');
-const path = require('path');
-
-const README_IMAGE = path.resolve(__dirname, '..', '..', '..', 'docs', 'images', 'element-list.png');
 const VIEWPORTS = { wide: { width: 1280, height: 800 }, narrow: { width: 390, height: 844 } };
 // Masked: times, and the agent's SNMP engine ID (random for each program directory).
 const TIMES = ['td.status-since', 'td.last-answered', '.live-refresh .updated', 'td.event-time', '#orla-engine code',
@@ -203,12 +199,6 @@ for (const [size, viewport] of Object.entries(VIEWPORTS)) {
         await expectWholeWords(win, name);
         if (win === admin) await expectWholeWords(admin.frame({ name: 'elements' }), `${name}: the element list`);
         await expect(win).toHaveScreenshot(`${name}-${size}.png`, { mask, maxDiffPixelRatio: 0.01 });
-        if (name === 'root' && size === 'wide') {
-          const baseline = test.info().snapshotPath(`${name}-${size}.png`);
-          if (['all', 'changed'].includes(test.info().config.updateSnapshots)) fs.copyFileSync(baseline, README_IMAGE);
-          expect(fs.readFileSync(README_IMAGE).equals(fs.readFileSync(baseline)),
-                 'docs/images/element-list.png is the root page baseline').toBe(true);
-        }
         if (win !== admin) await win.close();
       });
     }

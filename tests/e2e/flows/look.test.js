@@ -156,7 +156,13 @@ async function addWaiting(fixtures) {
   if (fixtures.wide) await win.setViewportSize({ width: 560, height: 440 });
   await win.locator('input[name=element_address]').fill('127.0.1.199');
   await win.locator('input[name=element_name]').fill('silent');
-  await win.getByRole('button', { name: 'Add' }).click();
+  // Sent with its sending held back (Playwright's locators would wait for
+  // the answer): the page shows what it shows while the agent waits.
+  await win.evaluate(() => {
+    const form = document.forms.input_form;
+    form.addEventListener('submit', (e) => e.preventDefault());
+    form.requestSubmit();
+  });
   const busy = win.locator('#busy-notice');
   await expect(busy).toContainText('trying 127.0.1.199');
   await expect(busy).toBeInViewport({ ratio: 1 });

@@ -165,6 +165,8 @@ async function addWaiting(fixtures) {
   });
   const busy = win.locator('#busy-notice');
   await expect(busy).toContainText('trying 127.0.1.199');
+  // Still in view with the window scrolled back to its top.
+  await win.evaluate(() => window.scrollTo(0, 0));
   await expect(busy).toBeInViewport({ ratio: 1 });
   return win;
 }

@@ -91,6 +91,27 @@ bool LocalEngine::Read(const std::string& path, LocalEngine* engine, bool* missi
   return true;
 }
 
+bool LocalEngine::ReadOrMake(const std::string& path, LocalEngine* engine, bool* made, std::string* error) {
+  bool missing = false;
+  *made = false;
+  if (Read(path, engine, &missing, error)) return true;
+  if (!missing) return false;
+  LocalEngine fresh;
+  fresh.id = SnmpMgrNewEngineId(kEnterprise);
+  if (fresh.id.empty()) {
+    *error = "no random octets for a new engine ID";
+    return false;
+  }
+  const int rc = AtomicFile::Write(path, fresh.Format(), 0644);
+  if (rc != 0) {
+    *error = path + ": " + std::strerror(rc);
+    return false;
+  }
+  *engine = fresh;
+  *made = true;
+  return true;
+}
+
 bool LocalEngine::Start(const std::string& path, LocalEngine* engine, std::string* error) {
   LocalEngine current;
   bool missing = false;

@@ -30,8 +30,10 @@ class SnmpV3ProfileForm {
  public:
   using Field = std::function<std::optional<std::string>(const char* name)>;
 
+  // A new profile starts at the strongest level (authPriv, SHA-256, AES);
+  // a weaker one is a choice the administrator makes.
   struct Values {
-    std::string name, user, level, auth, priv, context;
+    std::string name, user, level = "authPriv", auth = "SHA-256", priv = "AES", context;
     bool replace = false;  // the form edits the profile `name`
     std::string assignProfile, assignTarget;
   };

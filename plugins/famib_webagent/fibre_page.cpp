@@ -1,5 +1,7 @@
 #include "fibre_page.h"
 
+#include <iterator>
+
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -149,8 +151,29 @@ std::string FibrePage::UnitStatusImage(std::optional<int32_t> status) {
   return StatusImage(status == 3 ? 0 : status == 4 ? 1 : status == 5 ? 2 : 3);
 }
 
-std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, bool hasEvents,
-                                const std::optional<Notice>& notice) const {
+std::string FibrePage::PortStatusImage(std::optional<int32_t> status) {
+  // connUnitPortStatus ready(3), warning(4), failure(5); unused(2) has none.
+  if (!status || *status == 2) return std::string();
+  return StatusImage(*status == 3 ? 0 : *status == 4 ? 1 : *status == 5 ? 2 : 3);
+}
+
+std::string FibrePage::UnitReason(const Unit& unit, const std::vector<Port>& ports) {
+  std::string reason;
+  for (const Port& p : ports) {
+    if (p.status != 4 && p.status != 5) continue;
+    if (!reason.empty()) reason += "; ";
+    reason += StringPrintf("Port %u ", p.index);
+    const std::string state = PortStateName(p.state);
+    if (!state.empty()) reason += state + ", ";
+    reason += PortStatusName(p.status);
+  }
+  if (reason.empty() && unit.state && *unit.state != 2) reason = "Unit " + UnitStateName(unit.state);
+  return reason;
+}
+
+std::string FibrePage::Overview(const std::vector<Unit>& units,
+                                const std::vector<std::pair<Unit, std::vector<Port>>>& troubled, bool hasPorts,
+                                bool hasEvents, const std::optional<Notice>& notice) const {
   std::string html = Head("Device " + Who());
   html += Navigation("index.html", hasPorts, hasEvents);
   if (notice) {
@@ -177,8 +200,15 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
     html += "<TR class=light><TD class=light><B>Revisions</B></TD><TD class=light>" + revisions + "</TD></TR>\n";
     // In a SPAN of its own: the agent's script labels status images that
     // sit directly in a cell as element rows.
+    std::string reason;
+    for (const auto& [troubledUnit, ports] : troubled) {
+      if (troubledUnit.id == unit.id) reason = UnitReason(unit, ports);
+    }
+    if (reason.empty() && (unit.status == 4 || unit.status == 5)) reason = UnitReason(unit, {});
     html += "<TR class=light><TD class=light><B>Status</B></TD><TD class=light><SPAN>" + UnitStatusImage(unit.status) +
-            Escape(UnitStatusName(unit.status)) + "</SPAN></TD></TR>\n";
+            Escape(UnitStatusName(unit.status)) + "</SPAN>";
+    if (!reason.empty()) html += ": <SPAN class=status-reason>" + Escape(reason) + "</SPAN>";
+    html += "</TD></TR>\n";
     html += Row("State", UnitStateName(unit.state));
     html += Row("Ports", Number(unit.portCount));
     html += TextInputRow("Contact", "contact", number, unit.contact);
@@ -192,13 +222,16 @@ std::string FibrePage::Overview(const std::vector<Unit>& units, bool hasPorts, b
 std::string FibrePage::Status(const std::vector<Unit>& units, bool hasPorts, bool hasEvents) const {
   std::string html = Head("Status of " + Who());
   html += Navigation("status.html", hasPorts, hasEvents);
-  html += "<TABLE cellspacing=0 border=0 width=100%>\n";
+  html += "<TABLE class=webagent-list cellspacing=0 border=0 width=100%>\n";
   html += "<TR class=header><TD>Unit</TD><TD>World Wide Name</TD><TD>Product</TD><TD>Status</TD><TD>State</TD></TR>\n";
   size_t number = 0;
   for (const Unit& unit : units) {
-    html += StringPrintf("<TR class=light><TD>%zu</TD><TD>%s</TD><TD>%s</TD><TD>%s</TD><TD>%s</TD></TR>\n", ++number,
-                         Escape(unit.wwn).c_str(), Escape(unit.product).c_str(),
-                         Escape(UnitStatusName(unit.status)).c_str(), Escape(UnitStateName(unit.state)).c_str());
+    html += StringPrintf("<TR class=light><TD data-label=Unit>%zu</TD><TD data-label=\"World Wide Name\">%s</TD>"
+                         "<TD data-label=Product>%s</TD><TD data-label=Status><SPAN>%s%s</SPAN></TD>"
+                         "<TD data-label=State>%s</TD></TR>\n",
+                         ++number, Escape(unit.wwn).c_str(), Escape(unit.product).c_str(),
+                         UnitStatusImage(unit.status).c_str(), Escape(UnitStatusName(unit.status)).c_str(),
+                         Escape(UnitStateName(unit.state)).c_str());
   }
   return html + "</TABLE>\n" + Tail();
 }
@@ -213,14 +246,23 @@ std::string FibrePage::Ports(const std::vector<std::pair<Unit, std::vector<Port>
       html += "<P>This unit reports no ports.</P>\n";
       continue;
     }
-    html += "<TABLE cellspacing=0 border=0 width=100%>\n";
-    html += "<TR class=header><TD>Port</TD><TD>Type</TD><TD>State</TD><TD>Status</TD><TD>Transmitter</TD>"
-            "<TD>Speed (KB/s)</TD><TD>World Wide Name</TD><TD>Vendor</TD><TD>Revision</TD></TR>\n";
+    // Each cell names its column (data-label): a narrow window shows a row
+    // as a card of labelled lines.
+    static const char* const kColumns[] = {"Type", "State", "Status", "Transmitter", "Speed (KB/s)",
+                                           "World Wide Name", "Vendor", "Revision"};
+    html += "<TABLE class=webagent-list cellspacing=0 border=0 width=100%>\n";
+    html += "<TR class=header><TD>Port</TD>";
+    for (const char* column : kColumns) html += StringPrintf("<TD>%s</TD>", column);
+    html += "</TR>\n";
     for (const Port& p : ports) {
-      html += StringPrintf("<TR class=light><TD>%u</TD>", p.index);
-      for (const std::string& cell : {PortTypeName(p.type), PortStateName(p.state), PortStatusName(p.status),
-                                      TransmitterName(p.transmitter), Number(p.speed), p.wwn, p.vendor, p.revision}) {
-        html += "<TD>" + Escape(cell) + "</TD>";
+      html += StringPrintf("<TR class=light><TD data-label=Port>%u</TD>", p.index);
+      const std::string cells[] = {PortTypeName(p.type), PortStateName(p.state), PortStatusName(p.status),
+                                   TransmitterName(p.transmitter), Number(p.speed), p.wwn, p.vendor, p.revision};
+      for (size_t i = 0; i < std::size(cells); ++i) {
+        const std::string icon = i == 2 ? PortStatusImage(p.status) : std::string();
+        html += StringPrintf("<TD data-label=\"%s\">", kColumns[i]);
+        html += icon.empty() ? Escape(cells[i]) : "<SPAN>" + icon + Escape(cells[i]) + "</SPAN>";
+        html += "</TD>";
       }
       html += "</TR>\n";
     }
@@ -241,15 +283,17 @@ std::string FibrePage::Events(const std::vector<std::pair<Unit, std::vector<Even
       html += "<P>This unit reports no events.</P>\n";
       continue;
     }
-    html += "<TABLE cellspacing=0 border=0 width=100%>\n";
-    html += "<TR class=header><TD>Id</TD><TD>Time</TD><TD>Severity</TD><TD>Type</TD><TD>Description</TD>"
-            "<TD>Object</TD></TR>\n";
+    static const char* const kColumns[] = {"Id", "Time", "Severity", "Type", "Description", "Object"};
+    html += "<TABLE class=webagent-list cellspacing=0 border=0 width=100%>\n";
+    html += "<TR class=header>";
+    for (const char* column : kColumns) html += StringPrintf("<TD>%s</TD>", column);
+    html += "</TR>\n";
     for (const Event& e : events) {
       html += "<TR class=light>";
-      for (const std::string& cell : {Number(e.id), EventTime(e.realTime), SeverityName(e.severity),
-                                      EventTypeName(e.type), e.description,
-                                      ObjectName(e.object, listed, number)}) {
-        html += "<TD>" + Escape(cell) + "</TD>";
+      const std::string cells[] = {Number(e.id), EventTime(e.realTime), SeverityName(e.severity),
+                                   EventTypeName(e.type), e.description, ObjectName(e.object, listed, number)};
+      for (size_t i = 0; i < std::size(cells); ++i) {
+        html += StringPrintf("<TD data-label=\"%s\">", kColumns[i]) + Escape(cells[i]) + "</TD>";
       }
       html += "</TR>\n";
     }

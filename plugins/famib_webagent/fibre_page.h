@@ -33,8 +33,11 @@ class FibrePage : public DevicePage {
 
   using DevicePage::DevicePage;
 
-  std::string Overview(const std::vector<Unit>& units, bool hasPorts, bool hasEvents,
-                       const std::optional<Notice>& notice) const;
+  // `troubled`: the ports of the units in warning or failure, read for the
+  // reason shown beside their status.
+  std::string Overview(const std::vector<Unit>& units,
+                       const std::vector<std::pair<Unit, std::vector<Port>>>& troubled, bool hasPorts,
+                       bool hasEvents, const std::optional<Notice>& notice) const;
   std::string Status(const std::vector<Unit>& units, bool hasPorts, bool hasEvents) const;
   std::string Ports(const std::vector<std::pair<Unit, std::vector<Port>>>& units, bool hasEvents) const;
   std::string Events(const std::vector<std::pair<Unit, std::vector<Event>>>& units, bool hasPorts) const;
@@ -54,6 +57,10 @@ class FibrePage : public DevicePage {
   // "Port 3 of unit 2" for the port table, "Sensor 1 of unit 2" for the
   // sensor table; units are numbered as the pages list them (`units`).
   // Any other identifier is shown as it stands.
+  // Why a unit is not ok, in words: its ports in warning or failure
+  // ("Port 4 offline, failure"), else a state other than online; "" when
+  // nothing names it.
+  static std::string UnitReason(const Unit& unit, const std::vector<Port>& ports);
   static std::string ObjectName(const std::string& oid, const std::vector<Unit>& units, size_t ownUnit);
 
  private:
@@ -64,6 +71,8 @@ class FibrePage : public DevicePage {
   static std::string TextInputRow(const char* label, const char* name, size_t number, const std::string& value);
   // The agent's status image for a connUnitStatus (its script adds the text).
   static std::string UnitStatusImage(std::optional<int32_t> status);
+  // The same for a port's connUnitPortStatus: none for an unused port.
+  static std::string PortStatusImage(std::optional<int32_t> status);
 };
 
 }  // namespace orla

@@ -96,7 +96,7 @@ DeviceReply FibreWebAgent::Build(const DeviceRequest& request) {
   if (name == "status.html") return {200, page.Status(reading->units, reading->hasPorts, reading->hasEvents)};
   if (name == "ports.html") return {200, page.Ports(reading->ports, reading->hasEvents)};
   if (name == "events.html") return {200, page.Events(reading->events, reading->hasPorts)};
-  return {200, page.Overview(reading->units, reading->hasPorts, reading->hasEvents, notice)};
+  return {200, page.Overview(reading->units, reading->ports, reading->hasPorts, reading->hasEvents, notice)};
 }
 
 FibreWebAgent::Reading FibreWebAgent::Read(const DeviceRequest& request, Kind kind) {
@@ -107,7 +107,11 @@ FibreWebAgent::Reading FibreWebAgent::Read(const DeviceRequest& request, Kind ki
     for (const Unit& unit : reading->units) {
       reading->hasPorts = reading->hasPorts || reader.HasPorts(unit);
       reading->hasEvents = reading->hasEvents || reader.HasEvents(unit);
-      if (kind == Kind::kPorts) reading->ports.emplace_back(unit, reader.Ports(unit));
+      // The overview names the ports behind a unit's warning or failure.
+      const bool troubled = unit.status == 4 || unit.status == 5;
+      if (kind == Kind::kPorts || (kind == Kind::kUnits && troubled && reader.HasPorts(unit))) {
+        reading->ports.emplace_back(unit, reader.Ports(unit));
+      }
       if (kind == Kind::kEvents) reading->events.emplace_back(unit, reader.Events(unit));
     }
   });

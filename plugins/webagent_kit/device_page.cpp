@@ -56,6 +56,8 @@ std::string DevicePage::Head(const std::string& title) const {
   const std::string who = device_.empty() ? machine_ : device_ + " (" + machine_ + ")";
   html += "<TABLE cellspacing=0 border=0 width=100%><TR><TD class=header><H1 class=table-heading>Device " +
           Escape(who) + "</H1></TD></TR></TABLE>\n";
+  // The way back to the element list, whichever window the page is in.
+  html += "<P class=webagent-back><A href=\"/KOR/\">&larr; Tape Controller Management</A></P>\n";
   return html;
 }
 

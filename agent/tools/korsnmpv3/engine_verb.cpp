@@ -12,14 +12,17 @@ int EngineVerb::Run(const std::vector<std::string>& args, const AgentLayout& lay
     err << "usage: korsnmpv3 engine\n";
     return 2;
   }
+  // Before the agent's first start there is no engine yet: it is made here
+  // (boots 0), and the agent keeps it.
   LocalEngine engine;
-  bool missing = false;
+  bool made = false;
   std::string error;
-  if (!LocalEngine::Read(layout.EngineFile(), &engine, &missing, &error)) {
-    err << "korsnmpv3: " << error << (missing ? " (the agent makes it at its first start)" : "") << "\n";
+  if (!LocalEngine::ReadOrMake(layout.EngineFile(), &engine, &made, &error)) {
+    err << "korsnmpv3: " << error << "\n";
     return 1;
   }
   out << "engine ID " << engine.HexId() << "\nengine boots " << engine.boots << "\n";
+  if (made) out << "(made now: the agent uses this engine ID from its first start)\n";
   return 0;
 }
 

@@ -235,8 +235,11 @@
     bar.appendChild(filter);
   }
 
+  // Status sorts worst first: Failed, Degraded, Unknown, OK.
+  var STATUS_ORDER = [3, 1, 0, 2];
+
   function sortKey(row, column) {
-    if (column === 0) return rowStatus(row);
+    if (column === 0) return STATUS_ORDER[rowStatus(row)];
     if (column === 1) return rowName(row).toLowerCase();
     var cell = row.cells[column];
     if (!cell) return '';
@@ -276,12 +279,15 @@
       });
     }
     if (!rows.length) return;
+    var matching = 0;
     rows.forEach(function (row) {
       var statusOk = !state.status || row.classList.contains('status-' + state.status);
       var textOk = !state.text || row.textContent.toLowerCase().indexOf(state.text) >= 0;
       row.hidden = !(statusOk && textOk);
+      if (!row.hidden) matching++;
     });
     var table = tableOf(doc);
+    noMatches(doc, rows, matching);
     var header = table.querySelector('tr.column-header');
     if (header) {
       Array.prototype.forEach.call(header.cells, function (cell, column) {
@@ -305,6 +311,47 @@
       var parent = rows[0].parentNode;
       sorted.forEach(function (row) { parent.insertBefore(row, anchor); });
     }
+  }
+
+  // A filter nothing matches says so in the list, under its header.
+  function noMatches(doc, rows, matching) {
+    var row = doc.getElementById('no-matches');
+    if (matching > 0) {
+      if (row) row.remove();
+      return;
+    }
+    if (!row) {
+      row = doc.createElement('tr');
+      row.id = 'no-matches';
+      row.className = 'no-matches';
+      var cell = doc.createElement('td');
+      cell.colSpan = Math.max(rows[0].cells.length, 1);
+      row.appendChild(cell);
+      rows[rows.length - 1].parentNode.insertBefore(row, rows[rows.length - 1].nextElementSibling);
+    }
+    var what = [];
+    if (state.status) what.push('status ' + textOf(state.status));
+    if (state.text) what.push('\u201c' + state.text + '\u201d');
+    row.cells[0].textContent = 'No tape controller matches ' + what.join(' and ') + '.';
+  }
+
+  // The list's frame is as tall as the list: the page scrolls, not the frame.
+  function fitFrame(frame) {
+    var doc = frame.contentDocument;
+    if (!doc || !doc.body || frame.hidden) return;
+    // The body's own extent (not the document's, which is at least the
+    // frame's height): a list that got shorter gets a shorter frame.
+    var style = frame.contentWindow.getComputedStyle(doc.body);
+    var height = doc.body.getBoundingClientRect().bottom + frame.contentWindow.scrollY + parseFloat(style.marginBottom || '0');
+    frame.style.height = Math.ceil(height) + 'px';
+  }
+
+  function followHeight(frame) {
+    var win = frame.contentWindow;
+    var doc = frame.contentDocument;
+    if (!win || !doc || !doc.body || !win.ResizeObserver || frame.sizeWatch === doc) return;
+    frame.sizeWatch = doc;
+    new win.ResizeObserver(function () { fitFrame(frame); }).observe(doc.body);
   }
 
   // ---------- the two frames ----------
@@ -348,6 +395,7 @@
     frame.name = 'elements';
     frame.hidden = false;
     frame.removeAttribute('aria-hidden');
+    fitFrame(frame);
   }
 
   // A frame finished loading a list, on its own (a dialog reloaded it, a
@@ -361,6 +409,8 @@
       show(frame);
       apply();
       markChanges();
+      followHeight(frame);
+      fitFrame(frame);
       if (pendingLoad && frame === pendingLoad.frame) {
         pendingLoad.resolve();
         pendingLoad = null;
@@ -473,6 +523,8 @@
       var busy = shown.parentNode.classList.contains('refreshing');
       if (status && status.elements && !busy) {
         joinTimes(shown.contentDocument, status);
+        // The rows now show what status.json says: so does "Updated".
+        if (live) live.loaded();
         var signature = status.elements.map(function (e) { return e.name + '=' + e.status; }).join(',');
         // Once per new set of statuses: a list that still disagrees after
         // loading anew is not loaded again and again.

@@ -129,12 +129,13 @@
     });
     var first = data.events.length ? data.offset + 1 : 0;
     var lastShown = data.offset + data.events.length;
-    summaryLine.textContent = data.events.length
-      ? 'Showing ' + first + '\u2013' + lastShown + ' of ' + data.total + (data.complete ? '' : '+') + ' events' +
-        (data.complete ? '' : ' (older ones may be in the event-log file: Older \u2192)')
-      : (data.total ? 'No events on this page.' : '');
     newer.disabled = data.offset === 0;
     older.disabled = data.complete && lastShown >= data.total;
+    // The hint names the Older button only while it can be pressed.
+    summaryLine.textContent = data.events.length
+      ? 'Showing ' + first + '\u2013' + lastShown + ' of ' + data.total + (data.complete ? '' : '+') + ' events' +
+        (data.complete || older.disabled ? '' : ' (older ones may be in the event-log file: Older \u2192)')
+      : (data.total ? 'No events on this page.' : '');
   }
 
   function load() {

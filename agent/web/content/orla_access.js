@@ -2,7 +2,8 @@
  * Accessibility repairs. orla_utilities.js loads this file on every page;
  * once the page is read it supplies what the pages' markup lacks and screen
  * readers need (they read the live document):
- *   - the page's language;
+ *   - the page's language, and a title for a page that has none (the
+ *     element list opened on its own: its table's title);
  *   - a text for every image: spacer and rule images are marked decorative,
  *     the web server home page's button names where it leads;
  *   - a label for every field and list of the dialogs, by the field's name;
@@ -133,6 +134,13 @@
 
   // A status image's text is read; the same text printed beside it is for
   // the eye only.
+  function giveTitle() {
+    if ((document.title || '').trim()) return;
+    var header = document.querySelector('td.header');
+    var text = header ? header.textContent.replace(/\s+/g, ' ').trim() : '';
+    document.title = text || 'Tape Controller Management';
+  }
+
   function hideRepeatedStatus() {
     Array.prototype.forEach.call(document.querySelectorAll('img.status-icon + .status-text'), function (text) {
       text.setAttribute('aria-hidden', 'true');
@@ -142,6 +150,7 @@
   function repair() {
     setLanguage();
     if (!document.body) return;
+    giveTitle();
     describeImages();
     hideRepeatedStatus();
     labelFields();

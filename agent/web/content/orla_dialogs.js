@@ -7,8 +7,13 @@
  *   form's first button, "Remove Address").
  *
  *   Remove asks first, naming the controller, in a dialog of the page (a
- *   native confirm() would block the window); with nothing selected it says
- *   so beside the list instead of sending the form.
+ *   native confirm() would block the window); so does removing an SNMPv3
+ *   profile. Remove or Rename with nothing selected (or no new name) says so
+ *   beside the field instead of sending the form.
+ *
+ *   An address typed into the agent configuration but not added (Change
+ *   Interval or Remove Address pressed instead) is put back into its field
+ *   once the page is shown again, with a line saying it is not added yet.
  *
  *   What a dialog sends is kept in the tab's session storage (never a
  *   password). When the answer is an error page, the form shown after its OK
@@ -176,7 +181,23 @@
     if (landed) {
       showDone(done.say(sent.values));
       tellConsole();
+      keepTypedAddress(form, sent);
     }
+  }
+
+  // The agent configuration sends its whole form with every button: an
+  // address typed but not added would be gone when the page comes back.
+  function keepTypedAddress(form, sent) {
+    var typed = String(sent.values.new_address || '').trim();
+    var field = form && form.elements.new_address;
+    if (sent.action !== 'agent_config.html' || sent.button === 'add' || !typed || !field) return;
+    field.value = typed;
+    var box = notice(typed + ' is not added yet: press Add Address to send the traps of this agent to it.', 'hint');
+    box.id = 'typed-address-note';
+    var row = field.closest('tr');
+    var cell = row ? row.cells[0] : field.parentNode;
+    cell.appendChild(box);
+    field.setAttribute('aria-describedby', box.id);
   }
 
   // The console behind the dialog shows a change as soon as it landed (the
@@ -221,22 +242,23 @@
     field.focus();
   }
 
-  function askToRemove(form, submitter, name) {
+  // what: { title, text, yes, back } - the question, its button, and the
+  // field the focus returns to when the answer is Cancel.
+  function askFirst(form, submitter, what) {
     var ask = document.createElement('dialog');
     ask.className = 'confirm-dialog';
     ask.setAttribute('aria-labelledby', 'confirm-title');
     ask.setAttribute('aria-describedby', 'confirm-text');
     var title = document.createElement('h2');
     title.id = 'confirm-title';
-    title.textContent = 'Remove ' + name + '?';
+    title.textContent = what.title;
     var text = document.createElement('p');
     text.id = 'confirm-text';
-    text.textContent = 'The agent stops monitoring the tape controller ' + name +
-                       '. You can add it again at any time.';
+    text.textContent = what.text;
     var yes = document.createElement('button');
     yes.type = 'button';
     yes.className = 'button danger';
-    yes.textContent = 'Remove ' + name;
+    yes.textContent = what.yes;
     var no = document.createElement('button');
     no.type = 'button';
     no.className = 'button';
@@ -257,27 +279,73 @@
     no.addEventListener('click', function () { ask.close(); });
     ask.addEventListener('close', function () {
       ask.remove();
-      if (!confirmed && form.elements.element_name) form.elements.element_name.focus();
+      if (!confirmed && what.back) what.back.focus();
     });
     ask.showModal();
     yes.focus();
   }
 
+  // Rename needs a controller picked and a new name typed.
+  function checkRename(form) {
+    var list = form.elements.element_name;
+    var name = form.elements.new_name;
+    if (list && list.tagName === 'SELECT' && list.selectedIndex < 0) {
+      problemBeside(list, 'Select the tape controller to rename.');
+      return false;
+    }
+    if (name && !name.value.trim()) {
+      problemBeside(name, 'Type the new name.');
+      return false;
+    }
+    return true;
+  }
+
+  // The SNMPv3 profiles page: a profile's Remove button asks first, like
+  // removing a controller.
+  function onProfileRemove(ev, form) {
+    var profile = form.elements.remove;
+    if (!profile || profile.type !== 'hidden' || confirmed) return;
+    ev.preventDefault();
+    var button = ev.submitter || form.querySelector('input[type=submit]');
+    askFirst(form, ev.submitter || null, {
+      title: 'Remove the profile ' + profile.value + '?',
+      text: 'The profile ' + profile.value + ' and its pass phrases are deleted from this agent. ' +
+            'To use it again, add it anew.',
+      yes: 'Remove ' + profile.value,
+      back: button
+    });
+  }
+
   function onSubmit(ev) {
     var form = ev.target;
+    if (formAction(form) === 'snmpv3_profiles.html' && form !== dialogForm()) {
+      onProfileRemove(ev, form);
+      return;
+    }
     if (form !== dialogForm()) return;
     var submitter = ev.submitter || null;
-    if (formAction(form) === 'delete_element.html' && !confirmed) {
+    var action = formAction(form);
+    if (action === 'delete_element.html' && !confirmed) {
       var list = form.elements.element_name;
       if (list && list.tagName === 'SELECT') {
         ev.preventDefault();
         if (list.selectedIndex < 0) {
           problemBeside(list, 'Select the tape controller to remove.');
         } else {
-          askToRemove(form, submitter, list.options[list.selectedIndex].text);
+          var name = list.options[list.selectedIndex].text;
+          askFirst(form, submitter, {
+            title: 'Remove ' + name + '?',
+            text: 'The agent stops monitoring the tape controller ' + name + '. You can add it again at any time.',
+            yes: 'Remove ' + name,
+            back: list
+          });
         }
         return;
       }
+    }
+    if (action === 'rename_element.html' && !checkRename(form)) {
+      ev.preventDefault();
+      return;
     }
     if (ev.defaultPrevented) return;
     keepSent(form, submitter);

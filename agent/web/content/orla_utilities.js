@@ -78,6 +78,8 @@
 
   window.BeginContentBlock = function () {
     var title = dialogTitle();
+    // The window's title reads like its heading.
+    if (title && title !== document.title) document.title = title;
     var heading = '';
     if (title) {
       var h = document.createElement('h1');
@@ -180,6 +182,14 @@
     }
   }
 
+  // Buttons say OK the one way (the About page writes " Ok ").
+  function wordButtons() {
+    var buttons = document.querySelectorAll('input[type=button], input[type=submit]');
+    for (var i = 0; i < buttons.length; i++) {
+      if (/^\s*ok\s*$/i.test(buttons[i].value) && buttons[i].value !== 'OK') buttons[i].value = 'OK';
+    }
+  }
+
   // Dialogs: the first field gets the focus when the page's own load handler
   // has not placed it.
   function focusFirstField() {
@@ -229,6 +239,7 @@
 
   document.addEventListener('DOMContentLoaded', function () {
     describeStatusImages();
+    wordButtons();
     markElementTable();
     hintWhenEmpty();
     if (document.body && document.body.classList.contains('dialog')) loadBusyNotice();

@@ -50,6 +50,11 @@ const STATES = [
     await expect(elements.locator('tr.element-row').first()).toBeVisible();
     return admin;
   }],
+  ['the element list opened on its own', async ({ admin }) => {
+    await admin.goto('/KOR/elements.html');
+    await expect(admin).toHaveTitle('Tape Controller List');
+    return admin;
+  }],
   ['root page, list filtered to failed', async ({ admin, elements }) => {
     await expect(elements.locator('tr.element-row').first()).toBeVisible();
     await admin.locator('.chip-failed').click();

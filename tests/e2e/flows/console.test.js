@@ -78,11 +78,17 @@ test('the summary counts the statuses and filters by them; columns sort; the tex
     await name.click();
     expect(await visibleNames(elements)).toEqual(['tc03', 'tc02', 'tc01', 'mk01']);
     await expect(elements.locator('td[aria-sort=descending]')).toContainText('Name');
+    // The first click on Status puts the worst first.
+    await elements.getByRole('button', { name: 'Status', exact: true }).click();
+    expect((await visibleNames(elements)).slice(0, 2)).toEqual(['tc03', 'tc02']);
 
     await admin.locator('#list-filter').fill('TC02');
     expect(await visibleNames(elements)).toEqual(['tc02']);
     await shot(admin, 'console-filtered');
+    await admin.locator('#list-filter').fill('no-such-controller');
+    await expect(elements.locator('#no-matches')).toHaveText('No tape controller matches \u201cno-such-controller\u201d.');
     await admin.locator('#list-filter').fill('');
+    await expect(elements.locator('#no-matches')).toHaveCount(0);
     expect((await visibleNames(elements)).length).toBe(4);
   });
 

@@ -136,7 +136,7 @@ test('an administrator adds, reconfigures, renames and removes tape controllers 
 test('the configuration dialog changes the trap destinations and the polling interval in their files',
   async ({ admin, elements, shot }) => {
     const config = await openFromMenu(admin, elements, 'Agent configuration…');
-    await expect(config).toHaveTitle('AgentConfiguration');
+    await expect(config).toHaveTitle('Agent Configuration');
     const interval = config.locator('select[name=polling_interval]');
     await expect(interval).toHaveValue(String(Number(agentFile('storage.ini')) / 60));
 
@@ -150,7 +150,7 @@ test('the configuration dialog changes the trap destinations and the polling int
     await config.getByRole('button', { name: 'Add Address' }).click();
     await expect(config.locator('body')).toContainText('The specified host is already in the list of clients.');
     await config.getByRole('button', { name: 'OK' }).click();
-    await expect(config).toHaveTitle('AgentConfiguration');
+    await expect(config).toHaveTitle('Agent Configuration');
 
     await config.locator('select[name=client_address]').selectOption('localhost');
     await config.getByRole('button', { name: 'Remove Address' }).click();

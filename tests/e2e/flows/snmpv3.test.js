@@ -122,6 +122,7 @@ test.describe('SNMPv3', () => {
       await admin.goto('/KOR/snmpv3_profiles.html');
       await admin.getByRole('button', { name: `Unassign ${V3_ADDRESS}` }).click();
       await admin.getByRole('button', { name: 'Remove e2e' }).click();
+      await admin.getByRole('dialog').getByRole('button', { name: 'Remove e2e' }).click();  // it asks first
       await expect(admin.getByRole('status')).toContainText('SNMPv3 profile e2e removed');
       expect(fs.readFileSync(CONF, 'utf8')).not.toContain(AUTH);
     });

@@ -218,13 +218,16 @@ TEST_F(Notifications, InformToADownReceiverIsRetriedDeliveredOnceOrGivenUp) {
 }
 
 // The real agent, started twice from one program directory: one engine ID,
-// boots one higher, and korsnmpv3 engine tells the same.
+// boots one higher, and korsnmpv3 engine tells the same; run before the
+// first start, korsnmpv3 engine makes the ID the agent then keeps.
 TEST(AgentEngine, SurvivesARestartWithBootsGrowingByOne) {
   test::TempDir dir;
   ASSERT_EQ(::mkdir(dir.File("KOR").c_str(), 0755), 0);
   ASSERT_EQ(::symlink(test::AgentProcess::BuiltAgent().c_str(), dir.File("KORAgent").c_str()), 0);
   dir.Write("KORAgent.cfg", "ORLA KOR Agent\n" + dir.File("KOR") + "\nKORAgent\nTest\n.1.3.6.1.4.1.4413\n");
   dir.Write("KOR/storage.ini", "300\n");
+  const std::string korsnmpv3 = test::BinaryDir() + "/agent/tools/korsnmpv3/korsnmpv3";
+  const auto made = test::AgentProcess::Run({korsnmpv3, "-d", dir.File("KOR"), "engine"});
   std::vector<LocalEngine> runs;
   for (int run = 0; run < 2; ++run) {
     test::NotifySocket notify;
@@ -239,7 +242,7 @@ TEST(AgentEngine, SurvivesARestartWithBootsGrowingByOne) {
       bool missing = false;
       std::string error;
       return LocalEngine::Read(dir.File("KOR/snmpengine.ini"), &engine, &missing, &error) &&
-             (runs.empty() || engine.boots != runs[0].boots);
+             engine.boots != (runs.empty() ? 0u : runs[0].boots);  // 0: the file korsnmpv3 made
     })) << agent.Output();
     runs.push_back(engine);
     agent.Stop();
@@ -247,8 +250,11 @@ TEST(AgentEngine, SurvivesARestartWithBootsGrowingByOne) {
   EXPECT_EQ(runs[0].HexId(), runs[1].HexId());
   EXPECT_EQ(runs[0].HexId().substr(0, 12), "0x8000113d05");
   EXPECT_EQ(runs[1].boots, runs[0].boots + 1);
-  const auto shown = test::AgentProcess::Run(
-      {test::BinaryDir() + "/agent/tools/korsnmpv3/korsnmpv3", "-d", dir.File("KOR"), "engine"});
+  EXPECT_EQ(made.out, "engine ID " + runs[0].HexId() +
+                          "\nengine boots 0\n(made now: the agent uses this engine ID from its first start)\n")
+      << made.err;
+  EXPECT_EQ(runs[0].boots, 1u);
+  const auto shown = test::AgentProcess::Run({korsnmpv3, "-d", dir.File("KOR"), "engine"});
   EXPECT_EQ(shown.out, "engine ID " + runs[1].HexId() + "\nengine boots " + std::to_string(runs[1].boots) + "\n")
       << shown.err;
 }

@@ -87,7 +87,7 @@ FibreDeviceReader::Unit MarkupUnit() {
 
 TEST(FibrePage, OverviewEscapesDeviceTextsAndCarriesTheChangeForm) {
   FibrePage page("tc&01", "127.0.1.11");
-  const std::string html = page.Overview({MarkupUnit()}, true, false, FibrePage::Notice{"Saved <now>", false});
+  const std::string html = page.Overview({MarkupUnit()}, {}, true, false, FibrePage::Notice{"Saved <now>", false});
   EXPECT_FALSE(Contains(html, "<script>alert")) << html;
   EXPECT_TRUE(Contains(html, "&lt;script&gt;alert(1)&lt;/script&gt;"));
   EXPECT_TRUE(Contains(html, "value=\"Ops &quot;A&quot; &amp; &#39;B&#39;\""));
@@ -142,6 +142,38 @@ TEST(FibrePage, EventObjectsNameTheUnitPortOrSensor) {
   for (const auto& c : cases) EXPECT_EQ(FibrePage::ObjectName(c.oid, units, 1), c.shown) << c.oid;
   const std::string unknownUnit = "1.3.6.1.3.94.1.10.1.7.1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.3";
   EXPECT_EQ(FibrePage::ObjectName(unknownUnit, units, 1), "Port 3");
+}
+
+// Why a unit is not ok: its ports in warning or failure, else its state.
+TEST(FibrePage, UnitReasonNamesThePortsInTrouble) {
+  const auto port = [](uint32_t index, int32_t state, int32_t status) {
+    FibreDeviceReader::Port p;
+    p.index = index;
+    p.state = state;
+    p.status = status;
+    return p;
+  };
+  FibreDeviceReader::Unit online = MarkupUnit();
+  FibreDeviceReader::Unit offline = MarkupUnit();
+  offline.state = 3;
+  const struct {
+    FibreDeviceReader::Unit unit;
+    std::vector<FibreDeviceReader::Port> ports;
+    std::string reason;
+  } cases[] = {
+      {online, {port(1, 2, 3), port(4, 3, 5)}, "Port 4 offline, failure"},
+      {online, {port(2, 2, 4), port(4, 3, 5)}, "Port 2 online, warning; Port 4 offline, failure"},
+      {online, {port(1, 2, 3)}, ""},
+      {offline, {}, "Unit offline"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FibrePage::UnitReason(c.unit, c.ports), c.reason);
+  FibrePage page("tc02", "127.0.1.12");
+  FibreDeviceReader::Unit failed = MarkupUnit();
+  failed.status = 5;
+  const std::string html = page.Overview({failed}, {{failed, {port(4, 3, 5)}}}, true, false, std::nullopt);
+  EXPECT_TRUE(Contains(html, "failed.gif")) << html;
+  EXPECT_TRUE(Contains(html, ": <SPAN class=status-reason>Port 4 offline, failure</SPAN>")) << html;
+  EXPECT_TRUE(Contains(html, "<A href=\"/KOR/\">")) << html;
 }
 
 TEST(FibreWebAgent, AnswersWithoutSnmpWhenTheRequestCannotNameADevice) {

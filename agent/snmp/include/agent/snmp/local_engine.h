@@ -10,7 +10,8 @@
 // (atomically) and hands both to the SNMP library before any SNMPv3
 // session opens, so a receiver configured with `createUser -e <engine ID>`
 // keeps knowing the agent's SNMPv3 traps across restarts, and sees its
-// boots grow. The korsnmpv3 tool reads the file without changing it.
+// boots grow. The korsnmpv3 tool reads the file, and makes it when the
+// agent has not started yet.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@ class LocalEngine {
   // Reads the file; false with *error when it is missing, unreadable or
   // not valid (*missing tells the first apart).
   static bool Read(const std::string& path, LocalEngine* engine, bool* missing, std::string* error);
+
+  // Before the agent's first start (korsnmpv3 engine): reads the file, or
+  // makes a new ID with boots 0 and writes it, so the ID can be given to
+  // receivers before the agent runs; the agent then keeps it. *made tells
+  // a new one. False with *error when the file is not valid or cannot be
+  // written.
+  static bool ReadOrMake(const std::string& path, LocalEngine* engine, bool* made, std::string* error);
 
   // The start of the agent: reads the file (or makes a new ID with boots 0
   // when there is none), adds one to the boots (they stay at the largest

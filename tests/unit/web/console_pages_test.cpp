@@ -14,6 +14,7 @@
 #include "agent/web/events_csv_page.h"
 #include "agent/web/events_json_page.h"
 #include "agent/web/events_page.h"
+#include "agent/web/snmp_v3_json_page.h"
 #include "agent/web/status_json_page.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "tests/support/temp_dir.h"
@@ -171,7 +172,7 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   unknown.status = 3;
   const std::string status = StatusJsonPage::Render({element, ElementActivity(), unknown}, 9);
   EXPECT_EQ(status,
-            "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":2},\"elements\":["
+            "{\"now\":9,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":2,\"stale\":0},\"elements\":["
             "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,"
             "\"reason\":\"Drive \\u003c1\\u003e \\\"x\\\"\",\"statusSince\":7,"
             "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"reason\":\"\",\"statusSince\":0,"
@@ -188,6 +189,33 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   EXPECT_EQ(std::string(EventsCsvPage::kHeaderRow) + EventsCsvPage::Row(result.events.at(0)),
             "Time (UTC),Severity,Kind,Element,Address,Trap,Text\r\n"
             "1970-01-01T00:00:00.001Z,warning,trap,tc01,10.0.0.1,x,\"'=cmd(\"\"a\"\"), <b>\"\r\n");
+}
+
+TEST(ConsolePages, AStaleElementIsNeverCountedOkAndSnmpV3JsonNamesThoseWithoutAProfile) {
+  // name, address, last status, stale: a stale OK counts only as stale, a
+  // stale Failed under both.
+  const std::tuple<const char*, const char*, int32_t, bool> rows[] = {
+      {"tc01", "10.0.0.1", 0, true}, {"tc02", "10.0.0.2", 2, true}, {"tc03", "10.0.1.3", 0, false}};
+  std::vector<ElementActivity> elements;
+  for (const auto& [name, address, status, stale] : rows) {
+    elements.emplace_back();
+    elements.back().name = name;
+    elements.back().address = address;
+    elements.back().status = status;
+    elements.back().stale = stale;
+  }
+  const std::string json = StatusJsonPage::Render(elements, 1);
+  EXPECT_NE(json.find("\"counts\":{\"ok\":1,\"degraded\":0,\"failed\":1,\"unknown\":0,\"stale\":2}"),
+            std::string::npos) << json;
+  EXPECT_NE(json.find("\"name\":\"tc01\",\"address\":\"10.0.0.1\",\"status\":0,\"stale\":true,"), std::string::npos);
+
+  SnmpV3Credentials credentials;
+  SnmpV3Profile profile;
+  profile.name = profile.user = "kor";
+  credentials.Put(profile);
+  ASSERT_EQ(credentials.Assign("kor", "10.0.1.0/24"), "");
+  EXPECT_EQ(SnmpV3JsonPage::WithoutProfile(credentials, elements),
+            ",\"withoutProfile\":2,\"withoutProfileNames\":[\"tc01\",\"tc02\"]");
 }
 
 template <typename Page>

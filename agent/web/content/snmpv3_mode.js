@@ -92,7 +92,6 @@
         '<div class="confirm-buttons"><button type="button" class="button danger">Turn v3-only on</button>' +
         '<button type="button" class="button">Cancel</button></div>';
       ask.querySelector('#orla-v3only-confirm-text').textContent = consequence(state);
-      ask.setAttribute('data-without-profile', String(state && state.withoutProfile));
       var buttons = ask.querySelectorAll('button');
       var confirmed = false;
       buttons[0].addEventListener('click', function () { confirmed = true; ask.close(); });

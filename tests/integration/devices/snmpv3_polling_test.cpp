@@ -98,17 +98,19 @@ TEST_F(SnmpV3PollingTest, EachUserPollsItsControllerAndAWrongPassPhraseStaysUnbo
 // naming it; v3-only without a profile keeps the last status, stale, until
 // the mode is off again.
 TEST_F(SnmpV3PollingTest, AFailingProfileAndV3OnlyWithoutOneSayWhyNamingTheElement) {
-  SnmpV3Credentials credentials = CredentialsWith(ProfileOf(kSnmpsimV3Users[0], "tc01"), Address("tc01"));
-  credentials = CredentialsWith(ProfileOf(kSnmpsimV3Users[1], "tc02"), Address("tc02"), credentials);
-  SnmpV3CredentialStore::Instance().Set(credentials);
+  // Bound with working profiles; then tc01's pass phrase is wrong and tc03
+  // loses its profile as v3-only is turned on.
+  SnmpV3Profile tc01 = ProfileOf(kSnmpsimV3Users[0], "tc01");
+  const SnmpV3Credentials tc02 = CredentialsWith(ProfileOf(kSnmpsimV3Users[1], "tc02"), Address("tc02"));
+  SnmpV3CredentialStore::Instance().Set(CredentialsWith(
+      ProfileOf(kSnmpsimV3Users[2], "tc03"), Address("tc03"), CredentialsWith(tc01, Address("tc01"), tc02)));
   dir_.Write("KORAgent.db", "tc01|" + Address("tc01") + "\ntc02|" + Address("tc02") + "\ntc03|" + Address("tc03") + "\n");
   auto registry = Loaded(300, &clock_);
   ASSERT_EQ(StatusOf(*registry, "tc03"), 2);
 
-  SnmpV3Profile wrong = ProfileOf(kSnmpsimV3Users[0], "tc01");
-  wrong.authPassPhrase = "not-the-pass-phrase";
-  credentials.Put(wrong);
-  credentials.SetV3Only(true);  // tc03 has no profile
+  tc01.authPassPhrase = "not-the-pass-phrase";
+  SnmpV3Credentials credentials = CredentialsWith(tc01, Address("tc01"), tc02);
+  credentials.SetV3Only(true);
   SnmpV3CredentialStore::Instance().Set(credentials);
   const struct {
     const char* device;
@@ -129,10 +131,14 @@ TEST_F(SnmpV3PollingTest, AFailingProfileAndV3OnlyWithoutOneSayWhyNamingTheEleme
     SCOPED_TRACE(rows[i].device);
     EXPECT_EQ(activity.at(i).status, rows[i].status);
     EXPECT_EQ(activity.at(i).stale, rows[i].stale);
-    if (rows[i].reason != nullptr) EXPECT_EQ(activity.at(i).reason, rows[i].reason);
+    if (rows[i].reason != nullptr) {
+      EXPECT_EQ(activity.at(i).reason, rows[i].reason);
+    }
     const std::string named = std::string("WARNING: Element ") + rows[i].device + " (" + Address(rows[i].device);
     EXPECT_EQ(log_.Count(named), rows[i].event != nullptr ? 1 : 0);
-    if (rows[i].event != nullptr) EXPECT_EQ(log_.Count(named + rows[i].event), 1);
+    if (rows[i].event != nullptr) {
+      EXPECT_EQ(log_.Count(named + rows[i].event), 1);
+    }
   }
   EXPECT_EQ(log_.Count("WARNING: Authentication failed"), 0) << "only the event naming the element";
 

@@ -142,11 +142,11 @@ TEST_F(SnmpV3PollingTest, AFailingProfileAndV3OnlyWithoutOneSayWhyNamingTheEleme
   }
   EXPECT_EQ(log_.Count("WARNING: Authentication failed"), 0) << "only the event naming the element";
 
-  // v3-only off: tc03 is polled again.
-  credentials.SetV3Only(false);
-  SnmpV3CredentialStore::Instance().Set(credentials);
+  // Its profile assigned again: tc03 is polled again.
+  SnmpV3CredentialStore::Instance().Set(CredentialsWith(ProfileOf(kSnmpsimV3Users[2], "tc03"), Address("tc03"), credentials));
   registry->ListElements(true);
   EXPECT_FALSE(registry->Activity().at(2).stale);
+  EXPECT_EQ(registry->Activity().at(2).reason, "Unit 1 failed") << "the plug-in's own again";
   EXPECT_EQ(log_.Count("INFO: Element tc03 (" + Address("tc03") + ") is polled again"), 1);
 }
 

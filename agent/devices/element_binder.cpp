@@ -9,6 +9,7 @@
 #include "agent/core/event_log.h"
 #include "agent/core/file_limit_report.h"
 #include "agent/core/orla_exception.h"
+#include "agent/snmp/snmp_session.h"
 #include "element.h"
 #include "element_state.h"
 #include "platform/text/string_printf.h"
@@ -72,7 +73,11 @@ std::unique_ptr<Element> ElementBinder::TryMake(const std::string& name, const s
 }
 
 std::string ElementBinder::UnboundReason(int32_t code, const std::string& message) {
-  if (code == kErrSnmpSecurity) return message.substr(0, message.find(" ("));
+  if (code == kErrSnmpSecurity) {
+    // "No SNMPv3 profile (v3-only)" keeps its parenthesis: it says why.
+    if (message == std::string(SnmpSession::kNoProfileReason) + ".") return SnmpSession::kNoProfileReason;
+    return message.substr(0, message.find(" ("));
+  }
   if (code == kErrNoResponse || code == kErrCommunication || code == kErrTimeout) return "Not responding";
   if (code == kErrUnsupported) return "Not recognised";
   return StringPrintf("Not bound (error %d)", code);

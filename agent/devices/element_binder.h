@@ -83,7 +83,7 @@ class ElementBinder {
   void ReportUnbound(const std::string& name, const std::string& address, const Failure& failure) const;
   // The model text of an element kept unbound by `code`; for an SNMPv3
   // security failure (2009) the words that begin its `message`
-  // ("Authentication failed").
+  // ("Authentication failed"), or "No SNMPv3 profile (v3-only)" whole.
   static std::string UnboundReason(int32_t code, const std::string& message = std::string());
 
  private:

@@ -510,6 +510,7 @@ std::vector<ElementActivity> ElementRegistry::Activity() const {
     activity.description = entry.description;
     activity.status = entry.state->Status();
     activity.reason = entry.state->StatusReason();
+    activity.stale = entry.state->Stale();
     activity.statusSinceMs = entry.state->StatusSinceMs();
     activity.lastAnsweredMs = entry.state->LastAnsweredMs();
     activity.answeredLastPoll = entry.state->AnsweredLastPoll();

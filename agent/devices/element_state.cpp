@@ -58,7 +58,61 @@ void* ElementState::OptionalPluginFunction(const char* name) const {
 
 std::string ElementState::StatusReason() const {
   std::lock_guard<std::mutex> hold(reasonMutex_);
-  return reason_;
+  return stale_ ? std::string(SnmpSession::kNoProfileReason) : reason_;
+}
+
+bool ElementState::Stale() const {
+  std::lock_guard<std::mutex> hold(reasonMutex_);
+  return stale_;
+}
+
+void ElementState::WriteEvent(int severity, const std::string& text) const {
+  EventOrigin origin;
+  origin.element = Name();
+  origin.address = address_;
+  EventLog::Write(severity, text, nullptr, 0, origin);
+}
+
+void ElementState::SetStale(bool stale) {
+  {
+    std::lock_guard<std::mutex> hold(reasonMutex_);
+    if (stale_ == stale) return;
+    stale_ = stale;
+    if (stale) securityFailure_.clear();
+  }
+  const std::string name = Name();
+  if (stale) {
+    WriteEvent(EventLog::kWarning,
+               StringPrintf("Element %s (%s): %s. It is not polled while v3-only is on and keeps its last status "
+                            "(%s), shown as stale.",
+                            name.c_str(), address_.c_str(), SnmpSession::kNoProfileReason,
+                            StatusChangeText::Word(status_.load())));
+  } else {
+    WriteEvent(EventLog::kInfo, StringPrintf("Element %s (%s) is polled again: an SNMPv3 profile covers its "
+                                             "address, or v3-only is off.",
+                                             name.c_str(), address_.c_str()));
+  }
+}
+
+void ElementState::NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status) {
+  std::string failure;
+  if (SnmpSession::SecurityFailuresOnThisThread() != failuresBefore) {
+    failure = SnmpSession::LastSecurityFailureOnThisThread();
+  }
+  bool report = false;
+  {
+    std::lock_guard<std::mutex> hold(reasonMutex_);
+    report = !failure.empty() && failure != securityFailure_;
+    securityFailure_ = failure;
+    // The plug-in answered a status of its own (unknown) and no reason: the
+    // failure is the reason.
+    if (!failure.empty() && status != nullptr && *status != plugin::kStatusOk) {
+      reason_ = failure.back() == '.' ? failure.substr(0, failure.size() - 1) : failure;
+    }
+  }
+  if (report) {
+    WriteEvent(EventLog::kWarning, StringPrintf("Element %s (%s): %s", Name().c_str(), address_.c_str(), failure.c_str()));
+  }
 }
 
 void ElementState::ReadReason(int32_t status) {
@@ -90,7 +144,21 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
     return update;
   }
   update.previous = status_.load();
+  // v3-only and no profile for the address: the device is not asked; the
+  // element keeps its last status, stale.
+  const bool stale = SnmpSession::RefusedWithoutProfile(address_);
+  SetStale(stale);
+  if (stale) {
+    answeredLastPoll_.store(false);
+    update.current = update.previous;
+    updateGate_.Set();
+    return update;
+  }
   TimedAttempt timed(*clock_, PollStatistics::Instance().polls, PollStatistics::Instance().pollFailures);
+  // A security failure is logged once below, naming the element, not by
+  // each request that meets it.
+  SnmpSession::CallerReportsSecurity reportedHere;
+  const uint64_t failuresBefore = SnmpSession::SecurityFailuresOnThisThread();
   try {
     auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
@@ -111,11 +179,13 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
     const uint64_t answersBefore = SnmpSession::AnswersOnThisThread();
     update.current = poll(getSession_.get());
     ReadReason(update.current);
+    NoteSecurityFailure(failuresBefore, &update.current);
     const bool answered = SnmpSession::AnswersOnThisThread() != answersBefore;
     if (answered) lastAnsweredMs_.store(clock_->WallMilliseconds());
     answeredLastPoll_.store(answered);
   } catch (OrlaException*) {
     answeredLastPoll_.store(false);
+    NoteSecurityFailure(failuresBefore, nullptr);
     updateGate_.Set();
     throw;
   } catch (const std::bad_alloc&) {

@@ -101,7 +101,15 @@ class ElementState : public RootObject {
   // "GetStatusReason" said right after the poll that read it ("Drive 3 ...
   // needs cleaning"); empty when the status is ok, before the first poll,
   // and with a plug-in that does not give reasons.
+  // While the element is stale (below), "No SNMPv3 profile (v3-only)"; after
+  // a poll that met an SNMPv3 security failure, that failure
+  // ("Authentication failed (SNMPv3 user kor)").
   std::string StatusReason() const;
+  // Stale: the agent runs SNMPv3 only and no profile covers the address, so
+  // polls do not ask the device; the status is the last one read. The
+  // first such poll writes one WARNING naming the element, the first poll
+  // that asks the device again one INFO.
+  bool Stale() const;
   // When the status last changed (milliseconds since 1970 UTC); until the
   // first poll, when the element was made.
   int64_t StatusSinceMs() const { return statusSinceMs_.load(); }
@@ -156,6 +164,14 @@ class ElementState : public RootObject {
   // Asks the plug-in for the reason behind `status` (just polled, on the
   // polling session) and keeps it; an ok status keeps none.
   void ReadReason(int32_t status);
+  // After a poll (or a poll that threw): an SNMPv3 security failure met
+  // since `failuresBefore` becomes the reason of a status that is not ok,
+  // and is logged once per new failure, naming the element and address.
+  void NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status);
+  // Enters (true) or leaves the stale state, logging the change.
+  void SetStale(bool stale);
+  // An event about this element (its name and address as the origin).
+  void WriteEvent(int severity, const std::string& text) const;
 
   std::shared_ptr<DynamicLibrary> library_;
   std::string libraryError_;
@@ -183,6 +199,8 @@ class ElementState : public RootObject {
   // Written by the poll that holds the update gate, read by any thread.
   mutable std::mutex reasonMutex_;
   std::string reason_;
+  bool stale_ = false;
+  std::string securityFailure_;  // the latest one logged; empty once a poll met none
 
   std::mutex retireMutex_;
   bool retired_ = false;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "agent/core/error_codes.h"
@@ -28,15 +29,20 @@ thread_local uint64_t t_securityFailures = 0;
 // community session): a request opens and uses its session on one thread.
 thread_local std::string t_openUser;
 thread_local std::string t_lastSecurityFailure;
+// Security failures the caller reports itself, naming its element.
+thread_local bool t_callerReportsSecurity = false;
 
 // Raises 2009 for a security failure of `address` (`reason` the words),
 // remembered for the address and for the calling thread.
 [[noreturn]] void ThrowSecurityFailure(const char* address, const std::string& user, const std::string& reason) {
   if (!user.empty()) SnmpV3EngineTable::Instance().Failed(address, user, reason);
-  const std::string message = user.empty() ? reason + " (SNMPv3 only)."
+  // Without a user the reason says it all ("No SNMPv3 profile (v3-only)").
+  const std::string message = user.empty() ? reason + "."
                                            : reason + " (SNMPv3 user " + user + ").";
   ++t_securityFailures;
   t_lastSecurityFailure = message;
+  std::optional<OrlaException::Quiet> quiet;
+  if (t_callerReportsSecurity) quiet.emplace();
   throw new OrlaException(kErrSnmpSecurity, 0, message);
 }
 
@@ -132,7 +138,7 @@ void SnmpSession::Open() {
       if (reason == SNMP_MGMTAPI_TIMEOUT) throw new OrlaException(kErrTimeout, 0, kMsgTimeout);
     }
   } else if (credentials->V3Only()) {
-    ThrowSecurityFailure(agentAddress_, "", "No SNMPv3 profile");
+    ThrowSecurityFailure(agentAddress_, "", kNoProfileReason);
   } else {
     session_ = SnmpMgrOpen(agentAddress_, community_, timeout_, retries_, port);
   }
@@ -200,6 +206,17 @@ uint64_t SnmpSession::AnswersOnThisThread() { return t_answers; }
 uint64_t SnmpSession::SecurityFailuresOnThisThread() { return t_securityFailures; }
 
 const std::string& SnmpSession::LastSecurityFailureOnThisThread() { return t_lastSecurityFailure; }
+
+SnmpSession::CallerReportsSecurity::CallerReportsSecurity() : previous_(t_callerReportsSecurity) {
+  t_callerReportsSecurity = true;
+}
+
+SnmpSession::CallerReportsSecurity::~CallerReportsSecurity() { t_callerReportsSecurity = previous_; }
+
+bool SnmpSession::RefusedWithoutProfile(const std::string& address) {
+  const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
+  return credentials->V3Only() && credentials->ProfileFor(address) == nullptr;
+}
 
 bool SnmpSession::Request(uint8_t requestType, const char* oid, SnmpVarBindList* list, bool endOfView) {
   // The name: converted into a temporary identifier, copied into the

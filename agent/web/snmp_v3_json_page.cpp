@@ -1,15 +1,30 @@
 #include "snmp_v3_json_page.h"
 
 #include "agent/core/snmp_v3_credential_store.h"
+#include "agent/devices/element_registry.h"
+#include "agent_objects.h"
 #include "snmp_v3_profile_form.h"
 #include "snmp_v3_profiles_page.h"
 #include "text_escape.h"
 
 namespace orla {
 
+std::string SnmpV3JsonPage::WithoutProfile(const SnmpV3Credentials& credentials,
+                                           const std::vector<ElementActivity>& elements) {
+  size_t count = 0;
+  std::string names;
+  for (const ElementActivity& e : elements) {
+    if (credentials.ProfileFor(e.address) != nullptr) continue;
+    names += std::string(count++ == 0 ? "" : ",") + "\"" + TextEscape::Json(e.name) + "\"";
+  }
+  return ",\"withoutProfile\":" + std::to_string(count) + ",\"withoutProfileNames\":[" + names + "]";
+}
+
 uint32_t SnmpV3JsonPage::Answer(const char* key, const std::string& text) {
-  const bool on = SnmpV3CredentialStore::Instance().Current()->V3Only();
-  Append(std::string("{\"v3Only\":") + (on ? "true" : "false"));
+  const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
+  ElementRegistry* registry = AgentObjects::FindRegistry();
+  Append(std::string("{\"v3Only\":") + (credentials->V3Only() ? "true" : "false"));
+  Append(WithoutProfile(*credentials, registry != nullptr ? registry->Activity() : std::vector<ElementActivity>()));
   if (key != nullptr) Append(std::string(",\"") + key + "\":\"" + TextEscape::Json(text) + "\"");
   Append("}");
   return SendContent("application/json; charset=utf-8");

@@ -31,23 +31,32 @@ std::string SnmpV3Fields(const std::string& address) {
 
 std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs,
                                    bool administrator) {
-  // Counted as the element list shows them (StatusBucket::Of).
+  // Counted as the element list shows them (StatusBucket::Of), except that
+  // a stale element (not polled: v3-only without a profile) is never
+  // counted as ok: "stale" counts them all, and one whose last status was
+  // not ok stays counted under it as well.
   size_t counts[5] = {0, 0, 0, 0, 0};
+  size_t stale = 0;
   std::string rows;
   rows.reserve(elements.size() * 120);
   for (const ElementActivity& e : elements) {
-    ++counts[static_cast<int32_t>(StatusBucket::Of(e.status))];
+    const StatusBucket::Kind bucket = StatusBucket::Of(e.status);
+    if (e.stale) ++stale;
+    if (!e.stale || bucket != StatusBucket::Kind::kOk) ++counts[static_cast<int32_t>(bucket)];
     if (!rows.empty()) rows += ',';
     rows += "{\"name\":\"" + TextEscape::Json(e.name) + "\",\"address\":\"" + TextEscape::Json(e.address) + "\"";
-    rows += StringPrintf(",\"status\":%d,\"reason\":\"", e.status) + TextEscape::Json(e.reason);
+    rows += StringPrintf(",\"status\":%d,", e.status);
+    if (e.stale) rows += "\"stale\":true,";
+    rows += "\"reason\":\"" + TextEscape::Json(e.reason);
     rows += StringPrintf("\",\"statusSince\":%lld,\"lastAnswered\":", static_cast<long long>(e.statusSinceMs));
     rows += e.lastAnsweredMs > 0 ? std::to_string(e.lastAnsweredMs) : std::string("null");
     rows += SnmpV3Fields(e.address);
     rows += '}';
   }
-  return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,\"unknown\":%zu,"
-                      "\"notPolled\":%zu},\"elements\":[",
-                      static_cast<long long>(nowMs), administrator ? "true" : "false", counts[0], counts[1], counts[2], counts[3], counts[4]) +
+  return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,"
+                      "\"unknown\":%zu,\"notPolled\":%zu,\"stale\":%zu},\"elements\":[",
+                      static_cast<long long>(nowMs), administrator ? "true" : "false", counts[0], counts[1], counts[2],
+                      counts[3], counts[4], stale) +
          rows + "]}";
 }
 

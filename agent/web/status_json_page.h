@@ -7,12 +7,15 @@
 // without a session is sent to log in.
 //
 //   {"now":1765101600123,
-//    "counts":{"ok":1,"degraded":0,"failed":1,"unknown":0},
+//    "counts":{"ok":1,"degraded":0,"failed":1,"unknown":0,"stale":0},
 //    "elements":[{"name":"tc01","address":"127.0.1.11","status":0,
 //                 "statusSince":1765101000000,"lastAnswered":1765101590000}]}
 //
 // Times are milliseconds since 1970 UTC; "lastAnswered" is null for a
-// device that never answered a poll.
+// device that never answered a poll. An element not polled because v3-only
+// is on and no SNMPv3 profile covers it has "stale":true, its last status
+// and the reason "No SNMPv3 profile (v3-only)"; it counts under "stale" and
+// never under "ok".
 #include <cstdint>
 #include <vector>
 

@@ -10,7 +10,10 @@
  *     with id and name "elements"; the other stays in the page, so a dialog
  *     opened from it can still reload it;
  *   - a summary of the statuses shown (a click filters to that status), a
- *     text filter, and sorting by any column (click a column heading);
+ *     text filter, and sorting by any column (click a column heading); a
+ *     controller the agent does not poll (status.json's "stale": v3-only
+ *     and no SNMPv3 profile) keeps its last status marked "stale", counts
+ *     under "Stale" (shown while there are some) and never under OK;
  *   - for each controller "Status since" and "Last answered" from
  *     status.json (columns before the model name), the reason behind a
  *     status that is not OK under its name, a link to its events
@@ -166,8 +169,10 @@
     });
   }
 
+  // Answers whether a row's stale mark changed.
   function joinTimes(doc, status) {
-    if (!status || !status.elements) return;
+    if (!status || !status.elements) return false;
+    var staleChanged = false;
     var byName = {};
     status.elements.forEach(function (e) { byName[e.name] = e; });
     elementRows(doc).forEach(function (row) {
@@ -195,7 +200,29 @@
         reason.textContent = why;
         reason.hidden = !why;
       }
+      if (markStale(row, !!(e && e.stale))) staleChanged = true;
     });
+    return staleChanged;
+  }
+
+  // A controller the agent does not poll (v3-only, no SNMPv3 profile)
+  // keeps its last status, marked stale beside it; the summary does not
+  // count it as OK.
+  function markStale(row, stale) {
+    if (row.classList.contains('row-stale') === stale) return false;
+    row.classList.toggle('row-stale', stale);
+    var cell = row.cells[0];
+    var mark = cell && cell.querySelector('.stale-mark');
+    if (stale && !mark && cell) {
+      mark = row.ownerDocument.createElement('span');
+      mark.className = 'stale-mark';
+      mark.textContent = 'stale';
+      mark.title = 'Not polled: the last status read';
+      cell.appendChild(mark);
+    } else if (!stale && mark) {
+      mark.remove();
+    }
+    return true;
   }
 
   // ---------- summary, filter, sort ----------
@@ -221,6 +248,20 @@
       });
       summary.appendChild(button);
     });
+    // Stale controllers: shown only while there are some.
+    var stale = document.createElement('button');
+    stale.type = 'button';
+    stale.className = 'status-chip chip-stale';
+    stale.setAttribute('data-status', 'stale');
+    stale.setAttribute('aria-pressed', 'false');
+    stale.hidden = true;
+    stale.innerHTML = '<span class="count">0</span> Stale';
+    stale.title = 'Not polled (v3-only, no SNMPv3 profile): their last status';
+    stale.addEventListener('click', function () {
+      state.status = state.status === 'stale' ? '' : 'stale';
+      apply();
+    });
+    summary.appendChild(stale);
     bar.appendChild(summary);
 
     var filter = document.createElement('input');
@@ -268,20 +309,31 @@
   function apply() {
     var doc = shown && shown.contentDocument;
     var rows = elementRows(doc);
-    var counts = [0, 0, 0, 0, 0];
-    rows.forEach(function (row) { counts[rowStatus(row)]++; });
+    // A stale row counts as stale and, when its last status was not OK,
+    // under that status too; never as OK.
+    var counts = [0, 0, 0, 0, 0, 0];
+    var STALE = STATUSES.length;
+    rows.forEach(function (row) {
+      var stale = row.classList.contains('row-stale');
+      if (stale) counts[STALE]++;
+      if (!stale || rowStatus(row) !== 0) counts[rowStatus(row)]++;
+    });
     if (summary) {
       Array.prototype.forEach.call(summary.children, function (button, i) {
+        var cls = button.getAttribute('data-status');
         button.querySelector('.count').textContent = String(counts[i]);
-        // Only while some element waits for its first poll.
-        if (i === NOT_POLLED) button.hidden = counts[i] === 0 && state.status !== STATUSES[i].cls;
-        button.setAttribute('aria-pressed', state.status === STATUSES[i].cls ? 'true' : 'false');
+        // The not-polled and stale chips only while some element is so.
+        if (i === NOT_POLLED || cls === 'stale') button.hidden = counts[i] === 0 && state.status !== cls;
+        button.setAttribute('aria-pressed', state.status === cls ? 'true' : 'false');
       });
     }
     if (!rows.length) return;
     var matching = 0;
     rows.forEach(function (row) {
-      var statusOk = !state.status || row.classList.contains('status-' + state.status);
+      var stale = row.classList.contains('row-stale');
+      var statusOk = !state.status || (state.status === 'stale' ? stale
+                                       : row.classList.contains('status-' + state.status) &&
+                                         !(state.status === 'ok' && stale));
       var textOk = !state.text || row.textContent.toLowerCase().indexOf(state.text) >= 0;
       row.hidden = !(statusOk && textOk);
       if (!row.hidden) matching++;
@@ -522,7 +574,7 @@
     fetchStatus().then(function (status) {
       var busy = shown.parentNode.classList.contains('refreshing');
       if (status && status.elements && !busy) {
-        joinTimes(shown.contentDocument, status);
+        if (joinTimes(shown.contentDocument, status)) apply();
         // The rows now show what status.json says: so does "Updated".
         if (live) live.loaded();
         var signature = status.elements.map(function (e) { return e.name + '=' + e.status; }).join(',');

@@ -233,7 +233,8 @@
   function loadBusyNotice() { loadScript('orla-busy-notice', 'busy_notice.js'); }
   // The About page shows the agent's SNMP engine (about_engine.js); the
   // configuration page, the add dialog and the root page what v3-only mode
-  // changes (snmpv3_mode.js); a device page its SNMPv3 engine
+  // changes, and the profiles page the confirmation of its switch
+  // (snmpv3_mode.js); a device page its SNMPv3 engine
   // (device_engine.js).
   function isDevicePage() { return window.location.pathname.indexOf('/KOR/WebAgent/') === 0; }
 
@@ -244,7 +245,8 @@
     hintWhenEmpty();
     if (document.body && document.body.classList.contains('dialog')) loadBusyNotice();
     if (document.body && document.body.classList.contains('about')) loadScript('orla-about-engine', 'about_engine.js');
-    if (document.querySelector('form[action="agent_config.html"], form[action="add_element.html"], #console-bar')) {
+    if (document.querySelector('form[action="agent_config.html"], form[action="add_element.html"], #console-bar, ' +
+                               '#v3_only_form')) {
       loadScript('orla-snmpv3-mode', 'snmpv3_mode.js');
     }
     if (isDevicePage()) loadScript('orla-device-engine-script', 'device_engine.js');

@@ -7,7 +7,12 @@
  *     SNMPv3 profiles page) and links to the profiles and notification
  *     targets pages;
  *   - the add dialog and the root page: a notice that an address without an
- *     SNMPv3 profile is not polled.
+ *     SNMPv3 profile is not polled;
+ *   - turning v3-only on (that section's switch, or the SNMPv3 profiles
+ *     page's) asks first, in a dialog of the page, naming how many managed
+ *     elements no profile covers and would stop being polled (snmpv3.json's
+ *     withoutProfile, read when the switch is pressed). Cancel leaves the
+ *     mode off; a POST without this script changes it as before.
  * Without a session snmpv3.json is not answered and nothing is added.
  */
 (function () {
@@ -50,6 +55,58 @@
     }
   }
 
+  var MAX_NAMES = 10;
+
+  function namesText(names) {
+    var shown = names.slice(0, MAX_NAMES).join(', ');
+    return names.length > MAX_NAMES ? shown + ' and ' + (names.length - MAX_NAMES) + ' more' : shown;
+  }
+
+  // What turning v3-only on would stop, in words.
+  function consequence(state) {
+    if (!state || typeof state.withoutProfile !== 'number') {
+      return 'The agent did not say which elements have no SNMPv3 profile: those would stop being polled.';
+    }
+    var count = state.withoutProfile;
+    if (count === 0) return 'Every managed element has an SNMPv3 profile: all of them stay polled.';
+    var names = Array.isArray(state.withoutProfileNames) ? state.withoutProfileNames : [];
+    return (count === 1 ? '1 element has' : count + ' elements have') + ' no SNMPv3 profile and would stop being ' +
+           'polled' + (names.length ? ': ' + namesText(names) : '') + '. ' + (count === 1 ? 'It keeps' : 'Each keeps') +
+           ' its last status, shown as stale with the reason \u201cNo SNMPv3 profile (v3-only)\u201d, until a profile ' +
+           'is assigned to its address or v3-only is turned off.';
+  }
+
+  // Asks before v3-only is turned on; `go` runs on "Turn v3-only on".
+  function confirmOn(go, back) {
+    window.orlaShowJson('snmpv3.json', function (state) {
+      var old = document.getElementById('orla-v3only-confirm');
+      if (old) old.remove();
+      var ask = document.createElement('dialog');
+      ask.id = 'orla-v3only-confirm';
+      ask.className = 'confirm-dialog';
+      ask.setAttribute('aria-labelledby', 'orla-v3only-confirm-title');
+      ask.setAttribute('aria-describedby', 'orla-v3only-confirm-text');
+      ask.innerHTML = '<h2 id="orla-v3only-confirm-title">Turn v3-only on?</h2>' +
+        '<p id="orla-v3only-confirm-text"></p>' +
+        '<p>No community is used any more: SNMPv1 and SNMPv2c traps are refused and no SNMPv1 trap is sent.</p>' +
+        '<div class="confirm-buttons"><button type="button" class="button danger">Turn v3-only on</button>' +
+        '<button type="button" class="button">Cancel</button></div>';
+      ask.querySelector('#orla-v3only-confirm-text').textContent = consequence(state);
+      var buttons = ask.querySelectorAll('button');
+      var confirmed = false;
+      buttons[0].addEventListener('click', function () { confirmed = true; ask.close(); });
+      buttons[1].addEventListener('click', function () { ask.close(); });
+      ask.addEventListener('close', function () {
+        ask.remove();
+        if (confirmed) go();
+        else if (back) back.focus();
+      });
+      (document.getElementById('content-block') || document.body).appendChild(ask);
+      ask.showModal();
+      buttons[1].focus();
+    });
+  }
+
   function fit() { if (typeof window.SizeToFit === 'function') window.SizeToFit(); }
 
   // The configuration page's section: the mode, its switch, what happened.
@@ -69,8 +126,10 @@
         '<a href="notification_targets.html">Notification targets</a></p>';
       var block = document.getElementById('content-block') || document.body;
       block.appendChild(section);
-      document.getElementById('orla-v3only-switch').addEventListener('click', function () {
-        post(section.getAttribute('data-v3-only') === 'on' ? 'off' : 'on');
+      var button = document.getElementById('orla-v3only-switch');
+      button.addEventListener('click', function () {
+        if (section.getAttribute('data-v3-only') === 'on') post('off');
+        else confirmOn(function () { post('on'); }, button);
       });
     }
     var on = state.v3Only === true;
@@ -110,5 +169,22 @@
       .then(function () { if (button) button.disabled = false; });
   }
 
+  // The SNMPv3 profiles page's own switch (a form of that page): turning
+  // on asks first, then sends the form as it is.
+  function guardProfilesSwitch(form) {
+    form.addEventListener('submit', function (ev) {
+      var mode = form.elements.v3_only;
+      if (!mode || mode.value !== 'on' || form.getAttribute('data-confirmed') === 'yes') return;
+      ev.preventDefault();
+      var submit = form.querySelector('input[type=submit]');
+      confirmOn(function () {
+        form.setAttribute('data-confirmed', 'yes');
+        form.submit();
+      }, submit);
+    });
+  }
+
+  var profilesSwitch = document.getElementById('v3_only_form');
+  if (profilesSwitch) guardProfilesSwitch(profilesSwitch);
   if (configForm() || addForm() || document.getElementById('console-bar')) window.orlaShowJson('snmpv3.json', show);
 })();

@@ -3,7 +3,9 @@
 // device's address and listed without its pass phrases; the device, a
 // simulated one answering SNMPv3 only for that user, then polled over v3
 // with the engine the agent learned on its device page; and the v3-only
-// switch beside the agent configuration, with what the pages then say.
+// switch beside the agent configuration, which asks first naming the
+// elements it would stop polling, with what the pages then say (those
+// elements stale, keeping their last status, never counted as OK).
 const { test, expect, openFromMenu, rowOf } = require('../fixtures');
 const { execFileSync } = require('child_process');
 const fs = require('fs');
@@ -132,7 +134,19 @@ test.describe('SNMPv3', () => {
       const config = await openFromMenu(admin, elements, 'Agent configuration…');
       const section = config.locator('#orla-snmpv3');
       await expect(section).toContainText('v3-only mode is off.');
+      // It asks first, naming the elements no profile covers; Cancel leaves it off.
+      const { withoutProfile } = await (await admin.request.get('/KOR/snmpv3.json')).json();
+      expect(withoutProfile).toBeGreaterThanOrEqual(4);  // tc01, tc02, tc03, mk01
+      const ask = config.getByRole('dialog', { name: 'Turn v3-only on?' });
       await section.getByRole('button', { name: 'Turn v3-only on' }).click();
+      await expect(ask).toContainText(`${withoutProfile} elements have no SNMPv3 profile and would stop being polled: tc01`);
+      await shots(config, shot, 'snmpv3-v3only-confirm');
+      await ask.getByRole('button', { name: 'Cancel' }).click();
+      await expect(ask).toHaveCount(0);
+      await expect(section).toContainText('v3-only mode is off.');
+      expect(fs.readFileSync(CONF, 'utf8')).not.toContain('v3-only on');
+      await section.getByRole('button', { name: 'Turn v3-only on' }).click();
+      await ask.getByRole('button', { name: 'Turn v3-only on' }).click();
       await expect(section.getByRole('status')).toContainText('SNMPv3-only polling on.');
       await expect(config.locator('#orla-v3only-notice')).toContainText('not used in v3-only mode');
       expect(fs.readFileSync(CONF, 'utf8')).toContain('v3-only on');
@@ -142,6 +156,17 @@ test.describe('SNMPv3', () => {
       await gotoSettled(admin, '/KOR/');
       await expect(admin.locator('#orla-v3only-notice')).toHaveText(
         'v3-only mode is on: an address without an SNMPv3 profile is not polled.');
+      // The list's load asks no device without a profile: each keeps its
+      // last status, stale, with the reason; none is counted as OK.
+      const tc01 = rowOf(elements, 'tc01');
+      await expect(tc01).toHaveClass(/row-stale/);
+      await expect(tc01).toHaveClass(/status-ok/);
+      await expect(tc01.locator('.status-reason')).toHaveText('No SNMPv3 profile (v3-only)');
+      await expect(rowOf(elements, 'tc03')).toHaveClass(/status-failed/);
+      const chip = (status) => admin.locator(`.chip-${status} .count`);
+      await expect(chip('stale')).toHaveText(String(await elements.locator('tr.row-stale').count()));
+      await expect(chip('ok')).toHaveText(String(await elements.locator('tr.status-ok:not(.row-stale)').count()));
+      await expect(chip('failed')).not.toHaveText('0');
       await shots(admin, shot, 'snmpv3-root-v3only');
       const add = await openFromMenu(admin, elements, 'Add…');
       await expect(add.locator('#orla-v3only-notice')).toHaveText(
@@ -152,16 +177,24 @@ test.describe('SNMPv3', () => {
       await expect(admin.locator('#v3_only_notice')).toContainText('targets with a community (SNMPv2c) are not used');
       await shots(admin, shot, 'snmpv3-targets-v3only');
 
-      // Off again from the profiles page: the same setting.
+      // Off again from the profiles page: the same setting; on again there
+      // asks first too.
       await admin.goto('/KOR/snmpv3_profiles.html');
       await expect(admin.locator('#v3_only_state')).toContainText('v3-only mode is on');
       await admin.getByRole('button', { name: 'Turn v3-only off' }).click();
       await expect(admin.getByRole('status')).toContainText('SNMPv3-only polling off.');
       expect(fs.readFileSync(CONF, 'utf8')).toContain('v3-only off');
+      await admin.getByRole('button', { name: 'Turn v3-only on' }).click();
+      const askHere = admin.getByRole('dialog', { name: 'Turn v3-only on?' });
+      await expect(askHere).toContainText('would stop being polled');
+      await askHere.getByRole('button', { name: 'Cancel' }).click();
+      await expect(admin.locator('#v3_only_state')).toContainText('v3-only mode is off');
+      expect(fs.readFileSync(CONF, 'utf8')).toContain('v3-only off');
       // The devices polled with their community answer again (the scenarios after this one read them).
       await expect(async () => {
         await admin.goto('/KOR/');
         await expect(rowOf(elements, 'tc01')).toHaveClass(/status-ok/, { timeout: 5_000 });
+        await expect(rowOf(elements, 'tc01')).not.toHaveClass(/row-stale/, { timeout: 5_000 });
       }).toPass({ timeout: 120_000 });
       await expect(admin.locator('#orla-v3only-notice')).toHaveCount(0);
     });

@@ -68,7 +68,7 @@ TEST(SnmpV3SessionTest, EachUserReadsTheRecordingAndAWrongPassPhraseFailsAuthent
   SnmpSession session("127.0.0.1", "public");
   std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { session.GetInteger(".1.3.6.1.2.1.1.3.0"); });
   ASSERT_NE(failed, nullptr);
-  EXPECT_EQ(failed->Message(), "No SNMPv3 profile (SNMPv3 only).");
+  EXPECT_EQ(failed->Message(), "No SNMPv3 profile (v3-only).");
   SnmpV3CredentialStore::Instance().Set(SnmpV3Credentials());
 }
 

@@ -20,6 +20,7 @@
 #include "agent/web/events_csv_page.h"
 #include "agent/web/events_json_page.h"
 #include "agent/web/events_page.h"
+#include "agent/web/snmp_v3_json_page.h"
 #include "agent/web/status_json_page.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "tests/support/event_log_capture.h"
@@ -222,7 +223,7 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   const std::string status = StatusJsonPage::Render({element, ElementActivity(), unknown}, 9);
   EXPECT_EQ(status,
             "{\"now\":9,\"administrator\":false,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1,"
-            "\"notPolled\":1},\"elements\":["
+            "\"notPolled\":1,\"stale\":0},\"elements\":["
             "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,"
             "\"reason\":\"Drive \\u003c1\\u003e \\\"x\\\"\",\"statusSince\":7,"
             "\"lastAnswered\":null},{\"name\":\"\",\"address\":\"\",\"status\":-1,\"reason\":\"\",\"statusSince\":0,"
@@ -239,6 +240,28 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   EXPECT_EQ(std::string(EventsCsvPage::kHeaderRow) + EventsCsvPage::Row(result.events.at(0)),
             "Time (UTC),Severity,Kind,Element,Address,Trap,Text\r\n"
             "1970-01-01T00:00:00.001Z,warning,trap,tc01,10.0.0.1,x,\"'=cmd(\"\"a\"\"), <b>\"\r\n");
+}
+
+TEST(ConsolePages, AStaleElementIsNeverCountedOkAndSnmpV3JsonNamesThoseWithoutAProfile) {
+  // A stale OK counts only as stale, a stale Failed under both.
+  std::vector<ElementActivity> elements(3);
+  const std::tuple<int, int32_t, bool> rows[] = {{0, 0, true}, {1, 2, true}, {2, 0, false}};
+  for (const auto& [i, status, stale] : rows) {
+    elements[i].name = "tc0" + std::to_string(i + 1);
+    elements[i].address = "10.0." + std::to_string(i / 2) + "." + std::to_string(i + 1);
+    elements[i].status = status;
+    elements[i].stale = stale;
+  }
+  const std::string json = StatusJsonPage::Render(elements, 1);
+  EXPECT_NE(json.find("\"ok\":1,\"degraded\":0,\"failed\":1,\"unknown\":0,\"notPolled\":0,\"stale\":2}"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"address\":\"10.0.0.1\",\"status\":0,\"stale\":true,"), std::string::npos);
+  SnmpV3Credentials credentials;
+  SnmpV3Profile profile;
+  profile.name = profile.user = "kor";
+  credentials.Put(profile);
+  ASSERT_EQ(credentials.Assign("kor", "10.0.1.0/24"), "");
+  EXPECT_EQ(SnmpV3JsonPage::WithoutProfile(credentials, elements),
+            ",\"withoutProfile\":2,\"withoutProfileNames\":[\"tc01\",\"tc02\"]");
 }
 
 template <typename Page>

@@ -30,7 +30,7 @@
 //   2008 no management session can be opened
 //   2009 an SNMPv3 security failure: "Authentication failed (SNMPv3 user
 //        kor).", "Unknown user ...", "Not in time window ...", "Decryption
-//        failed ...", or "No SNMPv3 profile (SNMPv3 only)." when the agent
+//        failed ...", or "No SNMPv3 profile (v3-only)." when the agent
 //        runs SNMPv3 only and no profile covers the address
 //   3001 an allocation failed
 #include <cstdint>
@@ -138,6 +138,26 @@ class SnmpSession : public RootObject {
   // still learns why.
   static uint64_t SecurityFailuresOnThisThread();
   static const std::string& LastSecurityFailureOnThisThread();
+
+  // The words of a device the agent does not ask because it runs SNMPv3
+  // only and no profile covers the address (the 2009 message adds a period).
+  static constexpr const char kNoProfileReason[] = "No SNMPv3 profile (v3-only)";
+  // Whether a request to `address` would be refused for that reason now,
+  // without being sent (the credentials as the next request would read them).
+  static bool RefusedWithoutProfile(const std::string& address);
+  // While one lives on a thread, the SNMPv3 security failures raised on it
+  // write no event-log entry of their own: the holder (an element's poll)
+  // reports them once, naming the element and its address.
+  class CallerReportsSecurity {
+   public:
+    CallerReportsSecurity();
+    ~CallerReportsSecurity();
+    CallerReportsSecurity(const CallerReportsSecurity&) = delete;
+    CallerReportsSecurity& operator=(const CallerReportsSecurity&) = delete;
+
+   private:
+    bool previous_;
+  };
 
   const char* GetAgentAddress() const { return agentAddress_; }
   const char* GetCommunity() const { return community_; }

@@ -595,6 +595,7 @@ case "${1:-}" in
       "$WORK/sent.txt" "$silent" 20
     sleep 3
     python3 "$ROOT/bench/trap_latency.py" report "$WORK/sent.txt" "$KORAGENT_EVENT_LOG" "cold start"
+    [ -z "${KEEP_EVENTS:-}" ] || cp "$KORAGENT_EVENT_LOG" "$KEEP_EVENTS"
     echo "goal: p99 <= 100 ms"
     ;;
   engines)

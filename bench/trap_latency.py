@@ -10,9 +10,10 @@ trap naming that address is sent from 127.0.0.1 every EVERY seconds
 (default 20) while they last, as a forger keeps an element's recognition
 retry busy.
 
-  trap_latency.py report SENT EVENTS TEXT
+  trap_latency.py report SENT EVENTS TEXT [WAIT]
 
-matches the sent traps, in order, with the lines of the agent's event-log
+waits (at most WAIT seconds, default 60) until as many lines as traps sent
+are logged, then matches the sent traps, in order, with the lines of the agent's event-log
 file EVENTS (KORAGENT_EVENT_LOG, one JSON object a line) whose text holds
 TEXT, and prints the delay of each from sending to its line's time: count,
 missing, p50, p99 and max in milliseconds.
@@ -60,17 +61,28 @@ def send(argv):
         f.write("\n".join("%.6f" % t for t in times) + "\n")
 
 
-def report(argv):
-    sent = [float(line) for line in open(argv[0]) if line.strip()]
-    logged = []
-    for line in open(argv[1]):
+def logged_times(path, text):
+    times = []
+    for line in open(path):
         try:
             entry = json.loads(line)
         except ValueError:
             continue
-        if argv[2] in entry.get("text", ""):
+        if text in entry.get("text", ""):
             stamp = datetime.datetime.strptime(entry["time"], "%Y-%m-%dT%H:%M:%S.%fZ")
-            logged.append(stamp.replace(tzinfo=datetime.timezone.utc).timestamp())
+            times.append(stamp.replace(tzinfo=datetime.timezone.utc).timestamp())
+    return times
+
+
+def report(argv):
+    sent = [float(line) for line in open(argv[0]) if line.strip()]
+    # Traps still waiting in the agent are logged late, not lost: wait for
+    # them up to WAIT seconds (default 60).
+    deadline = time.monotonic() + (float(argv[3]) if len(argv) > 3 else 60.0)
+    logged = logged_times(argv[1], argv[2])
+    while len(logged) < len(sent) and time.monotonic() < deadline:
+        time.sleep(0.5)
+        logged = logged_times(argv[1], argv[2])
     delays = sorted((b - a) * 1000 for a, b in zip(sent, logged))
     if not delays:
         print("no trap was logged")

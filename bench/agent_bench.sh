@@ -270,6 +270,16 @@ metric() {
     awk -v name="$1" '$1 == name {v = $2} END {printf "%d\n", v}'
 }
 
+# wait_ok COUNT: until COUNT elements are ok on /KOR/metrics (the bearer
+# token in $token), two minutes at most.
+wait_ok() {
+  local deadline=$((SECONDS + 120))
+  until [ "$(curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" |
+    grep -c '^koragent_element_status{.*} 0$')" -eq "$1" ]; do
+    [ $SECONDS -lt $deadline ] || { echo "the $1 elements are not ok"; exit 1; }
+    sleep 1
+  done
+}
 # wrk's latency line in milliseconds: 1.23ms, 456.00us, 1.50s
 ms() { awk '{v = $1; if (v ~ /us$/) v = v / 1000; else if (v ~ /ms$/) v = v + 0; else if (v ~ /m$/) v = v * 60000; else v = v * 1000; printf "%.2f", v}' <<<"$1"; }
 # CPU seconds a process has used (user + system).
@@ -534,12 +544,7 @@ case "${1:-}" in
     count=${2:-20000}
     start_installed_agent 3
     token=$("$WORK/prog/korusers" token 2>/dev/null)
-    deadline=$((SECONDS + 120))
-    until [ "$(curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" |
-      grep -c '^koragent_element_status{.*} 0$')" -eq 3 ]; do
-      [ $SECONDS -lt $deadline ] || { echo "the three elements are not ok"; exit 1; }
-      sleep 1
-    done
+    wait_ok 3
     second=$(address 1)
     start=$(date +%s%N)
     python3 "$ROOT/bench/trap_flood.py" 127.0.0.1 "$TRAP_PORT" 127.0.0.1 "$count" 0 \
@@ -583,12 +588,7 @@ case "${1:-}" in
     }
     EXTRA_ELEMENTS="v3silent|$silent" BEFORE_START=v3_profile start_installed_agent 3
     token=$("$WORK/prog/korusers" token 2>/dev/null)
-    deadline=$((SECONDS + 120))
-    until [ "$(curl -sk -H "Authorization: Bearer $token" "$base/KOR/metrics" |
-      grep -c '^koragent_element_status{.*} 0$')" -eq 3 ]; do
-      [ $SECONDS -lt $deadline ] || { echo "the three controllers are not ok"; exit 1; }
-      sleep 1
-    done
+    wait_ok 3
     echo "agent: 3 controllers and v3silent ($silent, SNMPv3 profile, nothing answers);" \
       "$count coldStart traps from tc1 at $rate/s, a forged trap naming v3silent every 20 s"
     python3 "$ROOT/bench/trap_latency.py" send 127.0.0.1 "$TRAP_PORT" "$(address 1)" "$(address 1)" "$count" "$rate" \

@@ -116,7 +116,8 @@ TEST_F(SimulatedController, EnterpriseSpecificTrapIsDescribedByThePlugIn) {
   ASSERT_TRUE(log_.WaitFor("Tape drive 2 reports a cleaning request")) << ::testing::PrintToString(log_.Texts());
   for (const auto& e : log_.Events()) {
     if (e.text.find("cleaning request") == std::string::npos) continue;
-    EXPECT_EQ(e.text.rfind("WARNING: Event ", 0), 0u) << e.text;
+    // Named by its element first.
+    EXPECT_EQ(e.text.rfind("WARNING: tc01 (127.0.3.70): Event ", 0), 0u) << e.text;
     EXPECT_EQ(e.eventId, 0x40000004u);
     // The plug-in's event data starts with the specific trap number (4).
     const size_t dataOffset = std::stoul(e.dataHex.substr(8, 2), nullptr, 16) |

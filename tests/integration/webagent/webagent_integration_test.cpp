@@ -64,7 +64,7 @@ TEST_F(WebAgentIntegration, ControllerPagesChangesAndRefusals) {
   EXPECT_FALSE(Contains(events.body, "<bus reset>"));
   EXPECT_LT(events.body.find(">121<"), events.body.find(">118<"));  // newest first
   // Event objects as what they name (unit 1's port 2), not as identifiers.
-  EXPECT_TRUE(Contains(events.body, "<TD>Port 2</TD>")) << events.body;
+  EXPECT_TRUE(Contains(events.body, "\"Object\">Port 2</TD>")) << events.body;
   EXPECT_FALSE(Contains(events.body, "1.3.6.1.3.94.1.10.1.7."));
   EXPECT_TRUE(Contains(Curl(Page("status.html", "tc02")).body, "warning"));
   // Line breaks in the address end no header line: the module gets one

@@ -165,6 +165,9 @@ async function addWaiting(fixtures) {
   });
   const busy = win.locator('#busy-notice');
   await expect(busy).toContainText('trying 127.0.1.199');
+  // Once the time waited shows (masked in the picture): the same lines at
+  // every run, however soon the picture is taken.
+  await expect(win.locator('.busy-elapsed')).toContainText('Waiting');
   // Still in view with the window scrolled back to its top.
   await win.evaluate(() => window.scrollTo(0, 0));
   await expect(busy).toBeInViewport({ ratio: 1 });

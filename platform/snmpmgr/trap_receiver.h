@@ -4,7 +4,7 @@
 // "udp:162" or "udp:127.0.0.1:10162"), decodes them with net-snmp, queues
 // the traps and signals an event while the queue holds any.
 //
-// SNMPv1 traps are queued with their own fields; SNMPv3 traps (see Decode)
+// SNMPv1 traps are queued with their own fields; SNMPv3 traps (see TrapDecoder::Decode)
 // like SNMPv2c notifications. SNMPv2c notifications are
 // turned into SNMPv1 fields the way RFC 3584 translates them: enterprise and
 // specific trap from snmpTrapOID.0 (the six standard traps become generic

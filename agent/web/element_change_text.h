@@ -1,0 +1,20 @@
+#pragma once
+// ElementChangeText: what the audit trail says of a change to the element
+// list, the same whether a dialog or the API made it
+// (WebPage::RecordChange adds who and from where).
+#include <string>
+
+namespace orla {
+
+class ElementChangeText {
+ public:
+  static std::string Added(const std::string& name, const std::string& address) {
+    return "added the tape controller " + name + " (" + address + ")";
+  }
+  static std::string Removed(const std::string& name) { return "removed the tape controller " + name; }
+  static std::string Renamed(const std::string& current, const std::string& wanted) {
+    return "renamed the tape controller " + current + " to " + wanted;
+  }
+};
+
+}  // namespace orla

@@ -2,13 +2,15 @@
 // The agent's trap path in one test process, wired as the agent wires it:
 // the trap destination list, the trap sender and the element registry (its
 // database in the agent directory) as the process-wide instances, the
-// registry telling the sender of status changes, and the trap listener once
-// the elements are loaded. Destroying it unwires everything.
+// registry telling the sender of status changes, and the received-trap log
+// and the trap listener once the elements are loaded. Destroying it unwires
+// everything.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "agent/devices/element_registry.h"
+#include "agent/traps/received_trap_log.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
@@ -34,6 +36,7 @@ class TrapStack {
   }
   ~TrapStack() {
     listener_.reset();
+    log_.reset();
     sender_->UseRegistry(nullptr);
     registry_.reset();
     ElementRegistry::SetInstance(nullptr);
@@ -46,7 +49,8 @@ class TrapStack {
   // Loads the registry's elements and starts the trap listener.
   void LoadAndListen() {
     registry_->LoadElements();
-    listener_ = std::make_unique<TrapListener>(registry_.get(), sender_.get());
+    log_ = std::make_unique<ReceivedTrapLog>(registry_.get());
+    listener_ = std::make_unique<TrapListener>(registry_.get(), log_.get());
     listener_->Start();
   }
 
@@ -76,6 +80,7 @@ class TrapStack {
   std::unique_ptr<TrapDestinationList> destinations_;
   std::unique_ptr<TrapSender> sender_;
   std::unique_ptr<ElementRegistry> registry_;
+  std::unique_ptr<ReceivedTrapLog> log_;
   std::unique_ptr<TrapListener> listener_;
 };
 

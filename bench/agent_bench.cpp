@@ -299,7 +299,6 @@ int RunTraps(char** argv, const std::string& v3User = "") {
   TrapSender::SetInstance(&sender);
   double load = 0;
   auto registry = LoadRegistry(&load);
-  sender.UseRegistry(registry.get());
   registry->SetStatusChangeListener(&sender);
   const std::string managed = StoredAddresses().front();
   StopSimulator(argv[0]);
@@ -446,7 +445,6 @@ int RunTraps(char** argv, const std::string& v3User = "") {
               static_cast<unsigned long long>(droppedTotal), CountLines(eventLog, "traps were dropped"), reported());
   listener.reset();
   log.reset();
-  sender.UseRegistry(nullptr);
   registry.reset();
   ElementRegistry::SetInstance(nullptr);
   TrapSender::SetInstance(nullptr);
@@ -566,16 +564,16 @@ int RunSockets(const char* address, int port) {
 // The metrics page's text alone (no TLS, no HTTP) for COUNT elements with
 // the labels of simulated controllers: p50, p99 and CPU per rendering.
 int RunRender(int count) {
-  std::vector<ElementActivity> elements;
+  std::vector<ElementView> elements;
   for (int i = 0; i < count; ++i) {
-    ElementActivity a;
-    a.name = "tc" + std::to_string(i);
-    a.address = "127.0." + std::to_string(40 + i / 250) + "." + std::to_string(i % 250 + 1);
-    a.description = "Tape controller TC-2200, firmware 4.10 (Fibre Channel, 2 ports)";
-    a.status = i % 4;
-    a.statusSinceMs = 1765000000000 + i;
-    a.lastAnsweredMs = 1765000000000 + i;
-    a.answeredLastPoll = true;
+    ElementView a;
+    a.record.name = "tc" + std::to_string(i);
+    a.record.address = "127.0." + std::to_string(40 + i / 250) + "." + std::to_string(i % 250 + 1);
+    a.record.description = "Tape controller TC-2200, firmware 4.10 (Fibre Channel, 2 ports)";
+    a.status.status = i % 4;
+    a.status.statusSinceMs = 1765000000000 + i;
+    a.status.lastAnsweredMs = 1765000000000 + i;
+    a.status.answeredLastPoll = true;
     elements.push_back(a);
   }
   ZEPA_SERVER_STATISTICS web{};

@@ -145,7 +145,6 @@ void AgentCore::CreateElementRegistry() {
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
   ElementRegistry::SetInstance(registry);
   // Status changes and removals become the agent's own traps.
-  TrapSender::Instance()->UseRegistry(registry);
   registry->SetStatusChangeListener(TrapSender::Instance());
   registry->LoadElements();
 }
@@ -166,7 +165,6 @@ bool AgentCore::Stop() {
   receivedTrapLog_ = nullptr;
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
     ElementRegistry::SetInstance(nullptr);
-    if (TrapSender* sender = TrapSender::Instance()) sender->UseRegistry(nullptr);
     delete registry;
   }
   if (TrapSender* sender = TrapSender::Instance()) {

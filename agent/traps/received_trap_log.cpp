@@ -9,7 +9,7 @@
 
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_directory.h"
+#include "agent/devices/element_snapshot.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/trap_message.h"
 #include "agent/traps/trap_sender.h"
@@ -159,8 +159,8 @@ bool ReceivedTrapLog::LogTrap(TrapMessage* trap, std::chrono::system_clock::time
       agent != nullptr ? Ipv4Text::Dotted(agent) : std::string();
   // One picture of the elements for the whole trap; the entry (and the
   // plug-in it holds) stays valid even if the element is removed meanwhile.
-  const std::shared_ptr<const ElementDirectory> directory = registry->Directory();
-  const ElementDirectory::Entry* element = directory->Find(address);
+  const std::shared_ptr<const ElementSnapshot> snapshot = registry->Snapshot();
+  const ElementSnapshot::Entry* element = snapshot->Find(address);
 
   std::vector<uint8_t> data(kEventDataSize, 0);
   std::vector<char> message(kMessageSize, 0);
@@ -189,7 +189,7 @@ bool ReceivedTrapLog::LogTrap(TrapMessage* trap, std::chrono::system_clock::time
   origin.kind = "trap";
   origin.address = address;
   origin.trap = TrapIdentity(*owned);
-  if (element != nullptr) origin.element = element->name;
+  if (element != nullptr) origin.element = element->record.name;
   // Logged as the WARNING the record's entry always is; the console shows
   // the severity the plug-in read from the trap.
   origin.shownSeverity = shownSeverity;
@@ -200,18 +200,25 @@ bool ReceivedTrapLog::LogTrap(TrapMessage* trap, std::chrono::system_clock::time
   // address is not managed or the plug-in never answered them.
   int32_t majorClass = -1;
   int32_t minorClass = -1;
-  if (element != nullptr) element->ClassCodes(&majorClass, &minorClass);
+  if (element != nullptr) {
+    const std::shared_ptr<const ElementStatusCell> status = element->Status();
+    if (status->ClassCodesKnown()) {
+      majorClass = status->majorClass;
+      minorClass = status->minorClass;
+    }
+  }
   EventTextField worldWideName(kTypeWorldWideName);
   EventTextField worldWideNameAgain(kTypeWorldWideNameAgain);
   EventTextField elementName(kTypeElementName);
   EventTextField description(kTypeDescription);
   EventTextField firmwareVersion(kTypeFirmwareVersion);
   if (element != nullptr) {
-    Fill(&worldWideName, element->worldWideName);
-    Fill(&worldWideNameAgain, element->worldWideName);
-    Fill(&elementName, element->name);
-    Fill(&description, element->description);
-    Fill(&firmwareVersion, element->firmwareVersion);
+    const ElementRecord& r = element->record;
+    Fill(&worldWideName, r.worldWideName);
+    Fill(&worldWideNameAgain, r.worldWideName);
+    Fill(&elementName, r.name);
+    Fill(&description, r.ModelText());
+    Fill(&firmwareVersion, r.firmwareVersion);
   }
 
   const EventTextField* const texts[6] = {&osVersion_, &worldWideName, &elementName,

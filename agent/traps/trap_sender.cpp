@@ -9,7 +9,6 @@
 #include "agent/core/error_codes.h"
 #include "agent/core/object_list.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"
@@ -89,24 +88,22 @@ std::string TrapSender::AgentOsVersion() {
   return StringPrintf("version %d.%d build %d %s", numbers[0], numbers[1], numbers[2], build.c_str());
 }
 
-void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
-  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
-  if (registry == nullptr || !registry->IsLoaded()) return;
-  const std::string name(text != nullptr ? text : "");
-  // Read and queued under the registry lock: traps queued from different
-  // threads go out in the order their overall statuses were read.
-  registry->WithOverallStatus([this, &name](char overall) {
-    const int32_t state = StateCode(overall);
-    sendQueue_.Post([this, name, state] {
-      try {
-        SendStatusTrap(name, state);
-      } catch (OrlaException* e) {
-        // Logged by its constructor (2013: the agent's host is unknown).
-        std::unique_ptr<OrlaException> owned(e);
-      } catch (const std::exception&) {
-        // No memory for this trap; the next change sends its own.
-      }
-    });
+void TrapSender::NotifyStatusChange(const StatusChange& change) {
+  // The start-up's first pass sends nothing: the peers learn the status
+  // from the changes that follow.
+  if (!change.afterLoad) return;
+  // The registry hands changes over one at a time with the overall status
+  // each leaves: queued in that order, the traps go out in it.
+  const int32_t state = StateCode(change.overall);
+  sendQueue_.Post([this, name = change.name, state] {
+    try {
+      SendStatusTrap(name, state);
+    } catch (OrlaException* e) {
+      // Logged by its constructor (2013: the agent's host is unknown).
+      std::unique_ptr<OrlaException> owned(e);
+    } catch (const std::exception&) {
+      // No memory for this trap; the next change sends its own.
+    }
   });
 }
 

@@ -31,13 +31,11 @@ class TrapStack {
     TrapDestinationList::SetInstance(destinations_.get());
     TrapSender::SetInstance(sender_.get());
     ElementRegistry::SetInstance(registry_.get());
-    sender_->UseRegistry(registry_.get());
     registry_->SetStatusChangeListener(sender_.get());
   }
   ~TrapStack() {
     listener_.reset();
     log_.reset();
-    sender_->UseRegistry(nullptr);
     registry_.reset();
     ElementRegistry::SetInstance(nullptr);
     TrapSender::SetInstance(nullptr);

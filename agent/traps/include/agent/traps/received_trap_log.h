@@ -5,7 +5,7 @@
 // WARNING entry whose text describes the trap and whose raw data is a trap
 // event record (header, time stamp, six texts about the element, the event
 // data). The element's texts, class codes and plug-in come from the
-// registry's directory, so logging never waits for the registry lock or a
+// registry's snapshot, so logging never waits for the registry lock or a
 // device. LogReceivedTrap then refreshes every status itself; the trap
 // listener uses LogTrap and leaves the refresh to its refresh thread, which
 // spaces the passes (StatusRefresher).

@@ -6,10 +6,11 @@
 // removed, the agent sends its own SNMPv1 trap (community "sorrel",
 // enterprise 1.3.6.1.4.1.4413.132.2, specific trap 2, four bindings: host
 // name, element name, state code, fixed text) to every trap destination.
-// The state code is taken when the change is reported; the host look-up
-// and the sends run on the sender's own thread, in the order the changes
-// were reported, so that whoever reports (a status pass holding the
-// registry lock, a removal) never waits for a resolver or the network.
+// The state code is the overall status the change carries; the host
+// look-up and the sends run on the sender's own thread, in the order the
+// changes were reported, so that whoever reports (a poll, a status pass
+// holding the registry lock, a removal) never waits for a resolver or the
+// network, and the sender never calls back into the registry.
 //
 // It also answers the web pages' questions about the agent's host (and
 // gives the received-trap records their OS text).
@@ -24,7 +25,6 @@
 
 namespace orla {
 
-class ElementRegistry;
 class NotificationSender;
 class TrapDestinationList;
 
@@ -32,27 +32,23 @@ class TrapSender : public RootObject, public StatusChangeListener {
  public:
   // The agent's own traps go to `destinations` (the client.ini hosts) and
   // `notifications` (the SNMPv2c/SNMPv3 targets); either may be null, and
-  // both must outlive the sender. The registry comes later (UseRegistry):
-  // it is made after the sender, which hears its status changes.
+  // both must outlive the sender. The registry, made after the sender, tells
+  // it of status changes (StatusChangeListener).
   explicit TrapSender(TrapDestinationList* destinations = nullptr, NotificationSender* notifications = nullptr);
   // Sends the traps still queued, then ends the sending thread.
   ~TrapSender() override = default;
   TrapSender(const TrapSender&) = delete;
   TrapSender& operator=(const TrapSender&) = delete;
 
-  // The registry whose statuses the traps carry; null (the start) sends
-  // nothing.
-  void UseRegistry(ElementRegistry* registry) { registry_.store(registry, std::memory_order_release); }
-
-  // Queues the agent's own trap, carrying `text` (an element name) and the
-  // state code of the registry's overall status now (`status` is not used),
-  // for every destination of the trap destination list. Nothing happens
-  // before the registry's initial load has ended. The sending thread then
+  // Queues the agent's own trap, carrying the element's name and the state
+  // code of the overall status the change left, for every destination of
+  // the trap destination list. Nothing happens for the changes found before
+  // the registry's initial load has ended. The sending thread then
   // copies the list (nothing is looked up when it is empty), resolves the
   // agent's own host (2013, logged, when it cannot) and sends; a destination
   // that cannot be resolved or reached is logged (by its exception) and
   // skipped.
-  void NotifyStatusChange(const char* text, int status) override;
+  void NotifyStatusChange(const StatusChange& change) override;
   // Waits until every trap queued so far has been sent.
   void WaitForStatusTraps() { sendQueue_.WaitIdle(); }
 
@@ -79,7 +75,6 @@ class TrapSender : public RootObject, public StatusChangeListener {
  private:
   TrapDestinationList* const destinations_;
   NotificationSender* const notifications_;
-  std::atomic<ElementRegistry*> registry_{nullptr};
   // The agent's own traps, sent one after another off the callers' threads.
   WorkerThread sendQueue_;
   // Whether the trap hosts are skipped (v3-only).

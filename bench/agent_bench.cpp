@@ -1,7 +1,8 @@
 // In-process benchmarks of the agent's device and trap handling against
 // simulated controllers (snmpsimd, started by the scripts in bench/). The
-// registry, the trap listener and the trap sender are the agent's own; only
-// the web server is left out. Every figure goes to standard output.
+// registry, the trap listener, the received-trap log and the trap sender are
+// the agent's own; only the web server is left out. Every figure goes to
+// standard output.
 //
 //   kor_bench pass   DIR SILENT_PID SILENT_ADDRESSES
 //       loads DIR/KOR/KORAgent.db (the devices answer), stops the simulator
@@ -53,6 +54,7 @@
 #include "agent/devices/element_registry.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/snmp/snmp_session.h"
+#include "agent/traps/received_trap_log.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
@@ -297,11 +299,11 @@ int RunTraps(char** argv, const std::string& v3User = "") {
   TrapSender::SetInstance(&sender);
   double load = 0;
   auto registry = LoadRegistry(&load);
-  sender.UseRegistry(registry.get());
   registry->SetStatusChangeListener(&sender);
   const std::string managed = StoredAddresses().front();
   StopSimulator(argv[0]);
-  auto listener = std::make_unique<TrapListener>(registry.get(), &sender);
+  auto log = std::make_unique<ReceivedTrapLog>(registry.get());
+  auto listener = std::make_unique<TrapListener>(registry.get(), log.get());
   listener->Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   std::printf("traps: %d elements (1 silent), %s traps from %s\n", registry->ElementCount(),
@@ -442,7 +444,7 @@ int RunTraps(char** argv, const std::string& v3User = "") {
   std::printf("dropped in all: %llu; dropped-trap warnings: %d, reporting %lld\n",
               static_cast<unsigned long long>(droppedTotal), CountLines(eventLog, "traps were dropped"), reported());
   listener.reset();
-  sender.UseRegistry(nullptr);
+  log.reset();
   registry.reset();
   ElementRegistry::SetInstance(nullptr);
   TrapSender::SetInstance(nullptr);

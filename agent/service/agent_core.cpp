@@ -16,6 +16,7 @@
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/local_engine.h"
 #include "agent/traps/notification_sender.h"
+#include "agent/traps/received_trap_log.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
@@ -144,25 +145,26 @@ void AgentCore::CreateElementRegistry() {
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
   ElementRegistry::SetInstance(registry);
   // Status changes and removals become the agent's own traps.
-  TrapSender::Instance()->UseRegistry(registry);
   registry->SetStatusChangeListener(TrapSender::Instance());
   registry->LoadElements();
 }
 
 void AgentCore::StartTrapListener() {
-  trapListener_ = new TrapListener(ElementRegistry::Instance(), TrapSender::Instance());
+  receivedTrapLog_ = new ReceivedTrapLog(ElementRegistry::Instance());
+  trapListener_ = new TrapListener(ElementRegistry::Instance(), receivedTrapLog_);
   trapListener_->Start();
 }
 
 bool AgentCore::Stop() {
   // Subsystems are deleted here, newest first, as they are added to the
-  // start-up: trap listener, element registry, trap sender, notification
-  // sender, trap destination list.
+  // start-up: trap listener, received-trap log, element registry, trap
+  // sender, notification sender, trap destination list.
   delete trapListener_;
   trapListener_ = nullptr;
+  delete receivedTrapLog_;
+  receivedTrapLog_ = nullptr;
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
     ElementRegistry::SetInstance(nullptr);
-    if (TrapSender* sender = TrapSender::Instance()) sender->UseRegistry(nullptr);
     delete registry;
   }
   if (TrapSender* sender = TrapSender::Instance()) {

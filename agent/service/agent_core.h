@@ -10,7 +10,7 @@
 //   7  create the trap sender
 //   8  build the registry file path       (no memory: exit code 6)
 //   9  create the element registry and load KORAgent.db
-//  10  create and start the trap listener
+//  10  create the received-trap log, create and start the trap listener
 // A pause gate is passed before every step, so a paused service halts its
 // start-up there until it continues.
 #include <string>
@@ -23,6 +23,7 @@
 namespace orla {
 
 class PauseGate;
+class ReceivedTrapLog;
 class TrapListener;
 
 class AgentCore : public RootObject {
@@ -52,7 +53,8 @@ class AgentCore : public RootObject {
   int StartHost(const std::string& programPath, PauseGate* gate);
 
   // Deletes the subsystems in the reverse order of their creation (trap
-  // listener, element registry, trap sender, trap destination list) and
+  // listener, received-trap log, element registry, trap sender, trap
+  // destination list) and
   // cleans up the socket layer; true when that clean-up succeeds.
   bool Stop();
 
@@ -101,6 +103,7 @@ class AgentCore : public RootObject {
   std::string programDirectory_;
   std::string registryFilePath_;
   int pollingInterval_ = PollingIntervalFile::kDefault;
+  ReceivedTrapLog* receivedTrapLog_ = nullptr;
   TrapListener* trapListener_ = nullptr;
 };
 

@@ -24,7 +24,7 @@
 #include "agent/snmp/snmp_v3_usm.h"
 #include "agent/snmp/snmp_time_ticks.h"
 #include "agent/snmp/trap_message.h"
-#include "agent/traps/trap_sender.h"
+#include "agent/traps/received_trap_log.h"
 #include "agent/traps/trap_statistics.h"
 #include "platform/snmpmgr/snmp_mgr.h"
 #include "platform/snmpmgr/snmp_mgr_trap.h"
@@ -78,9 +78,9 @@ struct ReceivedTrap {
 
 }  // namespace
 
-TrapListener::TrapListener(ElementRegistry* registry, TrapSender* sender, Clock* clock)
+TrapListener::TrapListener(ElementRegistry* registry, ReceivedTrapLog* log, Clock* clock)
     : registry_(registry),
-      sender_(sender),
+      log_(log),
       traps_("traps", "traps", kTrapsPerMinute, [](const std::string& text) { EventLog::Write(EventLog::kWarning, text); },
              clock),
       // The passes and polls log their exceptions themselves.
@@ -251,7 +251,7 @@ void TrapListener::DrainQueue() {
       }
       // Logged now; the statuses are refreshed on the refresh thread, which
       // spaces the passes.
-      if (sender_->LogTrap(message.release(), received.arrival)) refresher_.Request(address);
+      if (log_->LogTrap(message.release(), received.arrival)) refresher_.Request(address);
     } catch (OrlaException* e) {
       // Already logged by its constructor; go on with the next trap.
       std::unique_ptr<OrlaException> owned(e);

@@ -1,11 +1,12 @@
 #pragma once
 // What every request passes before anything answers it: the method, the
-// declared body size and the origin of a state-changing request (checked
-// before the body is read), and the sorting out of this process's own
-// client requests. Those carry a header with a random secret of the process;
-// the secret header is removed from every request, and a request without it
-// loses its "VESTRA_..." headers and may not reach an internal root. Every
-// answer gets the same security headers.
+// internal roots and the origin of a state-changing request (checked before
+// the body is read; its framing and declared size are the transport's), and
+// the sorting out of this process's own client requests. Those carry a
+// header with a random secret of the process; the secret header is removed
+// from every request, and a request without it loses its "VESTRA_..."
+// headers and may not reach an internal root. Every answer gets the same
+// security headers.
 #include <cstddef>
 #include <string>
 
@@ -41,8 +42,10 @@ class RequestGate {
   // HSTS, nosniff, frame and referrer policies, the content security policy.
   static void AddSecurityHeaders(HttpTransport::Response& response);
   // The checks made before a request body is read; true when it answered.
+  // The one place that keeps an internal root from every request without
+  // the secret: what passes here reaches ZepaServer::Handle unchanged.
   static bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response,
-                         size_t maxBodyBytes, const ExtensionTable& extensions);
+                         const ExtensionTable& extensions);
 };
 
 }  // namespace orla

@@ -162,10 +162,8 @@ void ZepaServer::Handle(HttpTransport::Request& request, HttpTransport::Response
     LibraryPages::SendError(response, 404, "There is no page at this address.");
     return;
   }
-  if (extension->internalOnly && !request.internal) {
-    LibraryPages::SendError(response, 403, "This address serves the server's own requests only.");
-    return;
-  }
+  // An internal root without the secret never gets here: EarlyCheck refused
+  // it before its body was read.
   credentials_.SortOut(request);
   HandleExtension(extension, below, request, response);
 }

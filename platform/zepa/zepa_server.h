@@ -105,12 +105,13 @@ class ZepaServer : public ServerContext {
     return cacheFiles_.Lookup(path, info);
   }
 
-  // The whole answer to one request (public for the tests).
+  // The whole answer to one request that passed EarlyCheck (public for the
+  // tests).
   void Handle(HttpTransport::Request& request, HttpTransport::Response& response);
-  // The checks made before a request body is read: method, size, origin,
-  // internal roots.
+  // The checks made before a request body is read: method, internal roots,
+  // origin (the declared size is the transport's, checked before these).
   bool EarlyCheck(const HttpTransport::Request& request, HttpTransport::Response& response) {
-    return RequestGate::EarlyCheck(request, response, settings_.maxBodyBytes, extensions_);
+    return RequestGate::EarlyCheck(request, response, extensions_);
   }
   // The running counts behind ZEPAGetServerStatistics (all but cbSize).
   void GetStatistics(ZEPA_SERVER_STATISTICS* out) const;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "plugins/famib_core/fa_mib_reader.h"
+
 namespace orla {
 
 class SnmpSession;
@@ -32,7 +34,7 @@ class FaMibDevice {
   // FcEventSeverity info: traps of this severity and more severe are sent.
   static constexpr int32_t kFilterInfo = 8;
 
-  explicit FaMibDevice(SnmpSession* session) : session_(session) {}
+  explicit FaMibDevice(SnmpSession* session) : session_(session), mib_(session) {}
 
   // Finds the first connectivity unit: the one this process found before for
   // the session's device address, else FindFirstUnitAnew. False when the
@@ -97,13 +99,13 @@ class FaMibDevice {
   // The devices' SNMP port: KORAGENT_SNMP_PORT, 161 when unset.
   static int SnmpPort();
 
-  // "1.3.6.1....": the dotted text of `prefix` followed by `suffix`.
-  static std::string Oid(const char* prefix, const std::vector<uint32_t>& suffix);
-
  private:
-  std::string UnitOid(int column) const;
+  // The instance of a connUnitTable column (FaMibOids) for the unit, or the
+  // start of the unit's rows in a table indexed by unit.
+  std::string UnitOid(const char* column) const;
 
   SnmpSession* session_;
+  FaMibReader mib_;
   std::vector<uint32_t> unitId_;
 };
 

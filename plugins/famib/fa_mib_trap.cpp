@@ -13,6 +13,7 @@
 #include "fa_mib_device.h"
 #include "agent/snmp/oid_ids.h"
 #include "platform/text/string_printf.h"
+#include "plugins/famib_core/fa_mib_oids.h"
 
 namespace orla {
 
@@ -23,16 +24,6 @@ constexpr int32_t kConnUnitDeletedTrap = 3;
 constexpr int32_t kConnUnitEventTrap = 4;
 constexpr int32_t kConnUnitSensorStatusChange = 5;
 constexpr int32_t kConnUnitPortStatusChange = 6;
-
-constexpr char kUnitId[] = "1.3.6.1.3.94.1.6.1.1";
-constexpr char kUnitState[] = "1.3.6.1.3.94.1.6.1.5";
-constexpr char kUnitStatus[] = "1.3.6.1.3.94.1.6.1.6";
-constexpr char kSensorStatus[] = "1.3.6.1.3.94.1.8.1.4";
-constexpr char kPortState[] = "1.3.6.1.3.94.1.10.1.6";
-constexpr char kPortStatus[] = "1.3.6.1.3.94.1.10.1.7";
-constexpr char kEventId[] = "1.3.6.1.3.94.1.11.1.3";
-constexpr char kEventType[] = "1.3.6.1.3.94.1.11.1.7";
-constexpr char kEventDescr[] = "1.3.6.1.3.94.1.11.1.9";
 
 const char* Pick(const char* const* names, size_t count, int32_t value) {
   if (value >= 1 && static_cast<size_t>(value) <= count) return names[value - 1];
@@ -169,26 +160,26 @@ int32_t FaMibTrap::Describe(const TrapMessage& trap, const Subject& subject, uin
     text = StringPrintf("Enterprise-specific trap %d received (enterprise %s).", specific,
                         EnterpriseText(trap).c_str());
   } else if (specific == kConnUnitStatusChange) {
-    const bool hasStatus = t.Number(kUnitStatus, &first, &suffix);
+    const bool hasStatus = t.Number(FaMibOids::kConnUnitStatus, &first, &suffix);
     t.NoteUnit(suffix);
-    t.Number(kUnitState, &second, &suffix);
+    t.Number(FaMibOids::kConnUnitState, &second, &suffix);
     t.NoteUnit(suffix);
     if (hasStatus) reported = static_cast<uint32_t>(FaMibDevice::AgentStatus(first));
     text = StringPrintf("Status of unit %s changed to %s (unit %s).", t.UnitText().c_str(),
                         hasStatus ? UnitStatusText(first) : "unknown", UnitStateText(second));
     shown = byStatus(reported);
   } else if (specific == kConnUnitDeletedTrap) {
-    if (t.Find(kUnitId, &suffix) != nullptr) t.NoteUnit(suffix);
+    if (t.Find(FaMibOids::kConnUnitId, &suffix) != nullptr) t.NoteUnit(suffix);
     text = StringPrintf("Unit %s has been deleted.", t.UnitText().c_str());
     shown = 1;
   } else if (specific == kConnUnitEventTrap) {
-    if (t.Number(kEventId, &number, &suffix)) t.NoteUnit(suffix);
-    if (t.Number(kEventType, &first, &suffix)) t.NoteUnit(suffix);
-    if (t.Text(kEventDescr, &detail, &suffix)) t.NoteUnit(suffix);
+    if (t.Number(FaMibOids::kConnUnitEventId, &number, &suffix)) t.NoteUnit(suffix);
+    if (t.Number(FaMibOids::kConnUnitEventType, &first, &suffix)) t.NoteUnit(suffix);
+    if (t.Text(FaMibOids::kConnUnitEventDescr, &detail, &suffix)) t.NoteUnit(suffix);
     text = StringPrintf("Event %d on unit %s (%s): %s", number, t.UnitText().c_str(), EventTypeText(first),
                         detail.empty() ? "no description" : detail.c_str());
   } else if (specific == kConnUnitSensorStatusChange) {
-    if (t.Number(kSensorStatus, &first, &suffix)) {
+    if (t.Number(FaMibOids::kConnUnitSensorStatus, &first, &suffix)) {
       t.NoteUnit(suffix);
       if (suffix.size() > 16) number = static_cast<int32_t>(suffix[16]);
       reported = static_cast<uint32_t>(FaMibDevice::AgentStatus(first));
@@ -197,11 +188,11 @@ int32_t FaMibTrap::Describe(const TrapMessage& trap, const Subject& subject, uin
                         SensorStatusText(first));
     shown = byStatus(reported);
   } else if (specific == kConnUnitPortStatusChange) {
-    if (t.Number(kPortStatus, &first, &suffix)) {
+    if (t.Number(FaMibOids::kConnUnitPortStatus, &first, &suffix)) {
       t.NoteUnit(suffix);
       if (suffix.size() > 16) number = static_cast<int32_t>(suffix[16]);
     }
-    if (t.Number(kPortState, &second, &suffix)) t.NoteUnit(suffix);
+    if (t.Number(FaMibOids::kConnUnitPortState, &second, &suffix)) t.NoteUnit(suffix);
     text = StringPrintf("Port %d of unit %s changed to %s (port %s).", number, t.UnitText().c_str(),
                         PortStatusText(first), PortStateText(second));
     // ready(3) is information, failure(5) critical, the rest a warning.

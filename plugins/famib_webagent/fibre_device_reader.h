@@ -5,15 +5,18 @@
 // events (connUnitEventTable), and the two texts an administrator may change
 // (connUnitContact, connUnitLocation).
 //
-// Tables are read with GetNext walks, one column at a time, so a column the
-// device lacks simply stays empty and costs no error answer. Every walk is
-// bounded, so a device that answers nonsense cannot keep a request thread
-// busy for long. SNMP failures (no answer, time-out, error status) pass out
-// as the session's OrlaException pointers.
+// Tables are read with the Fibre Alliance reader's GetNext walks
+// (FaMibReader), one column at a time, so a column the device lacks simply
+// stays empty and costs no error answer. Every walk is bounded, so a device
+// that answers nonsense cannot keep a request thread busy for long. SNMP
+// failures (no answer, time-out, error status) pass out as the session's
+// OrlaException pointers.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "plugins/famib_core/fa_mib_reader.h"
 
 namespace orla {
 
@@ -52,7 +55,7 @@ class FibreDeviceReader {
   static constexpr size_t kMaxPorts = 256;
   static constexpr size_t kMaxEvents = 100;
 
-  explicit FibreDeviceReader(SnmpSession* session) : session_(session) {}
+  explicit FibreDeviceReader(SnmpSession* session) : session_(session), mib_(session) {}
 
   // Every unit with its columns and revisions. Empty when the device does
   // not implement the MIB.
@@ -75,25 +78,11 @@ class FibreDeviceReader {
   static std::string UnitKey(const Unit& unit);
 
  private:
-  // One instance found by a column walk: the sub-identifiers after the
-  // column and unit prefix, and the value as text and as number.
-  struct Cell {
-    std::vector<uint32_t> rest;
-    std::string text;
-    std::optional<int32_t> number;
-    std::string octetsHex;  // raw octets of a string value, for ids and WWNs
-  };
-  // One GetNext from `from`: the next object's name and value. False past
-  // the device's last object.
-  bool Next(const std::string& from, std::vector<uint32_t>* name, Cell* cell);
-  // GetNext walk of `prefix` (a dotted identifier), keeping instances with
-  // exactly `restLength` more sub-identifiers, at most `limit` of them.
-  std::vector<Cell> Walk(const std::string& prefix, size_t restLength, size_t limit);
-  // Reads one instance, empty when the device lacks it.
-  std::optional<Cell> Read(const std::string& oid);
+  using Cell = FaMibReader::Cell;
   void ReadUnitColumns(Unit* unit);
 
   SnmpSession* session_;
+  FaMibReader mib_;
 };
 
 }  // namespace orla

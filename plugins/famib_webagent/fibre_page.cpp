@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "platform/text/string_printf.h"
+#include "plugins/famib_core/fa_mib_oids.h"
 
 namespace orla {
 
@@ -80,15 +81,15 @@ std::string FibrePage::EventTypeName(std::optional<int32_t> value) {
 
 std::string FibrePage::ObjectName(const std::string& oid, const std::vector<Unit>& units, size_t ownUnit) {
   struct Table {
-    const char* entry;  // the table's entry, with its trailing dot
+    const char* entry;
     const char* what;
   };
-  static const Table kTables[] = {{"1.3.6.1.3.94.1.6.1.", nullptr},
-                                  {"1.3.6.1.3.94.1.10.1.", "Port"},
-                                  {"1.3.6.1.3.94.1.8.1.", "Sensor"}};
+  static const Table kTables[] = {{FaMibOids::kConnUnitEntry, nullptr},
+                                  {FaMibOids::kConnUnitPortEntry, "Port"},
+                                  {FaMibOids::kConnUnitSensorEntry, "Sensor"}};
   const std::string dotted = !oid.empty() && oid[0] == '.' ? oid.substr(1) : oid;
   for (const Table& table : kTables) {
-    const std::string entry = table.entry;
+    const std::string entry = std::string(table.entry) + ".";
     if (dotted.compare(0, entry.size(), entry) != 0) continue;
     // column . 16 unit-id sub-identifiers [. row index]
     std::vector<uint32_t> ids;

@@ -2,13 +2,15 @@
 // The agent's trap path in one test process, wired as the agent wires it:
 // the trap destination list, the trap sender and the element registry (its
 // database in the agent directory) as the process-wide instances, the
-// registry telling the sender of status changes, and the trap listener once
-// the elements are loaded. Destroying it unwires everything.
+// registry telling the sender of status changes, and the received-trap log
+// and the trap listener once the elements are loaded. Destroying it unwires
+// everything.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "agent/devices/element_registry.h"
+#include "agent/traps/received_trap_log.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
@@ -29,12 +31,11 @@ class TrapStack {
     TrapDestinationList::SetInstance(destinations_.get());
     TrapSender::SetInstance(sender_.get());
     ElementRegistry::SetInstance(registry_.get());
-    sender_->UseRegistry(registry_.get());
     registry_->SetStatusChangeListener(sender_.get());
   }
   ~TrapStack() {
     listener_.reset();
-    sender_->UseRegistry(nullptr);
+    log_.reset();
     registry_.reset();
     ElementRegistry::SetInstance(nullptr);
     TrapSender::SetInstance(nullptr);
@@ -46,7 +47,8 @@ class TrapStack {
   // Loads the registry's elements and starts the trap listener.
   void LoadAndListen() {
     registry_->LoadElements();
-    listener_ = std::make_unique<TrapListener>(registry_.get(), sender_.get());
+    log_ = std::make_unique<ReceivedTrapLog>(registry_.get());
+    listener_ = std::make_unique<TrapListener>(registry_.get(), log_.get());
     listener_->Start();
   }
 
@@ -76,6 +78,7 @@ class TrapStack {
   std::unique_ptr<TrapDestinationList> destinations_;
   std::unique_ptr<TrapSender> sender_;
   std::unique_ptr<ElementRegistry> registry_;
+  std::unique_ptr<ReceivedTrapLog> log_;
   std::unique_ptr<TrapListener> listener_;
 };
 

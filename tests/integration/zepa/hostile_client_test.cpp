@@ -194,6 +194,8 @@ TEST_F(HostileClientTest, AttacksAreRefusedWhileTheServerStaysResponsive) {
        {"POST", "/KOR/echo", "0", "0", "10", "Content-Length: 5\\r\\nContent-Length: 10"}, "status=400"},
       {"a body over the cap gets 413 from its declared length",
        {"POST", "/KOR/echo", "0", "0", "0", "Content-Length: 31457280"}, "status=413"},
+      {"a declared length that is not a number gets 400",
+       {"POST", "/KOR/echo", "0", "0", "0", "Content-Length: 12x"}, "status=400"},
       {"300 small header lines get 431", {"GET", "/KOR/rights", "300", "16", "0"}, "status=431"},
   };
   const auto raw = [&](const std::vector<std::string>& request) {

@@ -13,7 +13,7 @@
 #include "agent/core/audit_trail.h"
 
 #include "agent/traps/event_text_field.h"
-#include "agent/traps/trap_sender.h"
+#include "agent/traps/received_trap_log.h"
 #include "agent/web/change_feed.h"
 #include "agent/web/event_log_file_reader.h"
 #include "agent/web/event_query.h"
@@ -104,7 +104,7 @@ TEST(EventQuery, OlderEventsComeFromTheFileWithoutDoubles) {
       fw(1089, "1");
   const EventTextField stamp(1040, "20261207");
   const EventTextField* texts[6] = {&os, &wwn, &name, &wwn2, &d, &fw};
-  const std::vector<uint8_t> record = TrapSender::ComposeRecord(1, 1, 2, stamp, texts, nullptr, 0);
+  const std::vector<uint8_t> record = ReceivedTrapLog::ComposeRecord(1, 1, 2, stamp, texts, nullptr, 0);
   std::string lines;
   lines += EventLogWriter::JsonLine(EventLogWriter::IsoTime(500), "KORAgent", 2, 1, 1073741828u,
                                     "WARNING: A \"quoted\" trap", record.data(), record.size(),

@@ -318,9 +318,9 @@ TEST(RequestChecks, EarlyRefusalsBeforeTheBodyIsRead) {
   EXPECT_EQ(check("HEAD", {host}), 0);
   EXPECT_EQ(check("TRACE", {host}), 405);
   EXPECT_EQ(check("CONNECT", {host}), 405);
+  // The declared length (400 when malformed, 413 over the cap) is the
+  // transport's, checked before these: the hostile-client table covers it.
   EXPECT_EQ(check("POST", {host, origin, {"Content-Length", "100"}}), 0);
-  EXPECT_EQ(check("POST", {host, origin, {"Content-Length", "101"}}), 413);
-  EXPECT_EQ(check("POST", {host, origin, {"Content-Length", "12x"}}), 413);
   EXPECT_EQ(check("POST", {host, {"Content-Length", "10"}}), 403);
   EXPECT_EQ(check("DELETE", {host, {"Origin", "https://b:1"}}), 403);
 }

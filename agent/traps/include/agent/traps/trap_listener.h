@@ -2,7 +2,7 @@
 // The agent's one trap listener thread. It registers for trap delivery
 // (SnmpMgrTrapListen), waits for the event that says traps are queued, and
 // takes them one by one (SnmpMgrGetTrap). A trap whose agent address is that
-// of a managed element becomes a TrapMessage for the trap sender's LogTrap,
+// of a managed element becomes a TrapMessage for ReceivedTrapLog::LogTrap,
 // and its refresh thread then runs the registry's status pass; traps from
 // any other address are taken and dropped.
 //
@@ -44,8 +44,8 @@ class ElementRegistry;
 class ManualResetEvent;
 class SnmpBinding;
 class SnmpV3Credentials;
+class ReceivedTrapLog;
 class TrapMessage;
-class TrapSender;
 struct SnmpVarBind;
 
 class TrapListener : public RootObject {
@@ -53,11 +53,11 @@ class TrapListener : public RootObject {
   static constexpr size_t kTrapsPerMinute = 300;
   static constexpr std::chrono::seconds kCredentialCheck{1};
 
-  // No listener thread yet. Traps are filtered by `registry`'s elements and
-  // logged and followed by status passes through `sender`; both outlive the
+  // No listener thread yet. Traps are filtered by `registry`'s elements,
+  // logged through `log` and followed by status passes; both outlive the
   // listener. `clock` times the per-element trap warnings and the spacing of
   // status passes (the system's when null).
-  TrapListener(ElementRegistry* registry, TrapSender* sender, Clock* clock = nullptr);
+  TrapListener(ElementRegistry* registry, ReceivedTrapLog* log, Clock* clock = nullptr);
   // Ends the thread: it stops at its next wake-up, after the trap it is
   // handling; then a refresh that runs or waits ends.
   ~TrapListener() override;
@@ -100,7 +100,7 @@ class TrapListener : public RootObject {
     ElementRegistry* registry = nullptr;
   };
   std::shared_ptr<AdmissionState> admission_ = std::make_shared<AdmissionState>();
-  TrapSender* const sender_;
+  ReceivedTrapLog* const log_;
   std::shared_ptr<const SnmpV3Credentials> applied_;
   RepeatedWarnings traps_;
   StatusRefresher refresher_;

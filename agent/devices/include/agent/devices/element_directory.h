@@ -36,7 +36,8 @@ class ElementDirectory {
     // length or -1). Throws OrlaException 3006 when the function is missing.
     // `severity` as ElementState::DeliverTrap gives it.
     int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity = nullptr) const;
-    // The plug-in's own trap-target question; empty when it has none.
+    // The plug-in's own trap-target question about the device (it may ask
+    // the device); empty when it has none.
     std::string TrapTargetQuestion() const;
     // The plug-in's class codes as binding or a later pass read them; false
     // (and both untouched) while either is still unknown.

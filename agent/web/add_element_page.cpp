@@ -48,7 +48,7 @@ uint32_t AddElementPage::HandlePost() {
         return ShowError("There is already a tape controller using that name.  Please enter a new name.",
                          kFormLocation, false);
       case kErrTrapsNotConfigured: {
-        RecordChange("added the tape controller " + *name_ + " (" + *address_ + ")", *name_, *address_);
+        RecordChange("added the device " + *name_ + " (" + *address_ + ")", *name_, *address_);
         // The element is added; ask whether the device is to send its traps
         // here, naming it from this request's "element_name".
         TrapTargetPage question(Request());
@@ -61,7 +61,7 @@ uint32_t AddElementPage::HandlePost() {
         return ShowError(failed->Message(), kFormLocation, false);
     }
   }
-  RecordChange("added the tape controller " + *name_ + " (" + *address_ + ")", *name_, *address_);
+  RecordChange("added the device " + *name_ + " (" + *address_ + ")", *name_, *address_);
   return ShowForm(true);
 }
 

@@ -57,7 +57,7 @@ uint32_t RemoveElementPage::HandlePost() {
     if (failed->Code() == kErrNoSuchObject) return ShowError("The tape controller specified does not exist.", nullptr, true);
     return ShowError(failed->Message(), nullptr, true);
   }
-  RecordChange("removed the tape controller " + *name, *name);
+  RecordChange("removed the device " + *name, *name);
   return ShowSuccess("The tape controller has been removed.");
 }
 

@@ -85,7 +85,7 @@ uint32_t RenameElementPage::HandlePost() {
     }
     return ShowError(failed->Message(), nullptr, true);
   }
-  RecordChange("renamed the tape controller " + *current + " to " + *wanted, *wanted);
+  RecordChange("renamed the device " + *current + " to " + *wanted, *wanted);
   return ShowSuccess("The tape controller has been renamed.");
 }
 

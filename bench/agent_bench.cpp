@@ -562,16 +562,16 @@ int RunSockets(const char* address, int port) {
 // The metrics page's text alone (no TLS, no HTTP) for COUNT elements with
 // the labels of simulated controllers: p50, p99 and CPU per rendering.
 int RunRender(int count) {
-  std::vector<ElementActivity> elements;
+  std::vector<ElementView> elements;
   for (int i = 0; i < count; ++i) {
-    ElementActivity a;
-    a.name = "tc" + std::to_string(i);
-    a.address = "127.0." + std::to_string(40 + i / 250) + "." + std::to_string(i % 250 + 1);
-    a.description = "Tape controller TC-2200, firmware 4.10 (Fibre Channel, 2 ports)";
-    a.status = i % 4;
-    a.statusSinceMs = 1765000000000 + i;
-    a.lastAnsweredMs = 1765000000000 + i;
-    a.answeredLastPoll = true;
+    ElementView a;
+    a.record.name = "tc" + std::to_string(i);
+    a.record.address = "127.0." + std::to_string(40 + i / 250) + "." + std::to_string(i % 250 + 1);
+    a.record.description = "Tape controller TC-2200, firmware 4.10 (Fibre Channel, 2 ports)";
+    a.status.status = i % 4;
+    a.status.statusSinceMs = 1765000000000 + i;
+    a.status.lastAnsweredMs = 1765000000000 + i;
+    a.status.answeredLastPoll = true;
     elements.push_back(a);
   }
   ZEPA_SERVER_STATISTICS web{};

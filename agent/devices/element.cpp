@@ -72,8 +72,22 @@ Element::Element(std::string typeName, std::string name, std::string address, in
                  StatusChangeListener* listener, Clock* clock)
     : typeName_(std::move(typeName)),
       address_(std::move(address)),
-      state_(std::make_shared<ElementState>(std::move(name), address_, pollingInterval, clock)) {
-  state_->SetListener(listener);
+      state_(std::make_shared<ElementState>(std::move(name), address_, pollingInterval, listener, clock)) {}
+
+ElementRecord Element::Record() const {
+  ElementRecord record;
+  record.name = state_->Name();
+  record.address = address_;
+  record.typeName = typeName_;
+  record.worldWideName = worldWideName_;
+  record.description = description_;
+  record.firmwareVersion = firmwareVersion_;
+  record.devicePageLink = devicePageLink_;
+  record.agentPageUrl = agentPageUrl_;
+  record.getCommunity = getCommunity_;
+  record.setCommunity = setCommunity_;
+  record.unboundReason = unboundReason_;
+  return record;
 }
 
 Element::~Element() {

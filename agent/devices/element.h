@@ -1,5 +1,5 @@
 #pragma once
-// One managed tape controller: its name, address and device type, what
+// One managed device (tape controller or library): its name, address and device type, what
 // binding to the type's plug-in set up (communities, home page links,
 // sessions, identity texts, polling thread), and the plug-in calls made on
 // its behalf.
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "agent/core/root_object.h"
+#include "agent/devices/element_record.h"
 
 namespace orla {
 
@@ -59,10 +60,15 @@ class Element : public RootObject {
   bool IsBound() const;
   // The error that keeps an unbound element unbound, and its model text.
   int32_t UnboundCode() const { return unboundCode_; }
+  const std::string& UnboundReason() const { return unboundReason_; }
   void SetUnboundReason(int32_t code, const std::string& reason) {
     unboundCode_ = code;
-    description_ = reason;
+    unboundReason_ = reason;
   }
+
+  // The record the registry publishes: what binding (or keeping unbound)
+  // set up, with the name the element has now.
+  ElementRecord Record() const;
 
   // "SetTrapReceiver" with the set session and the trap-receiver stamp; the
   // plug-in's answer is ignored. Throws OrlaException 3006 when the
@@ -81,15 +87,7 @@ class Element : public RootObject {
   const std::string& TypeName() const { return typeName_; }
   const std::string& Address() const { return address_; }
 
-  const std::string& WorldWideName() const { return worldWideName_; }
-  const std::string& Description() const { return description_; }
-  const std::string& FirmwareVersion() const { return firmwareVersion_; }
-  const std::string& SetCommunity() const { return setCommunity_; }
-  const std::string& GetCommunity() const { return getCommunity_; }
   const std::string& PluginFileName() const { return pluginFileName_; }
-  bool EmbeddedHomePage() const { return embeddedHomePage_; }
-  const std::string& DevicePageLink() const { return devicePageLink_; }
-  const std::string& AgentPageUrl() const { return agentPageUrl_; }
   SnmpSession* SetSession() const { return setSession_.get(); }
 
   // "devices/%s" with a file name: the folder of the type files and plug-ins,
@@ -114,6 +112,7 @@ class Element : public RootObject {
   std::string devicePageLink_;
   std::string agentPageUrl_;
   int32_t unboundCode_ = 0;
+  std::string unboundReason_;  // empty while bound
   std::unique_ptr<ElementPoller> poller_;
 };
 

@@ -11,17 +11,20 @@
 #include "agent/core/orla_exception.h"
 #include "agent/snmp/snmp_session.h"
 #include "element.h"
+#include "element_publisher.h"
 #include "element_state.h"
 #include "platform/text/string_printf.h"
 #include "recognizer.h"
+#include "retired_pollers.h"
 
 namespace orla {
 
-ElementBinder::ElementBinder(Owner& owner) : owner_(owner) {}
+ElementBinder::ElementBinder(ElementPublisher& publisher, RetiredPollers& retired, BindLaterHook bindLater)
+    : publisher_(publisher), retired_(retired), bindLater_(std::move(bindLater)) {}
 
 std::unique_ptr<Element> ElementBinder::NewElement(const std::string& type, const std::string& name,
                                                    const std::string& address, int32_t pollingInterval) const {
-  return std::make_unique<Element>(type, name, address, pollingInterval, owner_.Listener(), owner_.ElementClock());
+  return std::make_unique<Element>(type, name, address, pollingInterval, &publisher_, clock_);
 }
 
 std::unique_ptr<Element> ElementBinder::Make(const std::string& name, const std::string& address,
@@ -30,16 +33,16 @@ std::unique_ptr<Element> ElementBinder::Make(const std::string& name, const std:
   // Whatever ends the make before the element is handed out, it is
   // discarded with its polling thread.
   struct DiscardOnExit {
-    Owner& owner;
+    RetiredPollers& retired;
     std::unique_ptr<Element>& element;
-    ~DiscardOnExit() { owner.Discard(element); }
-  } discard{owner_, element};
+    ~DiscardOnExit() { retired.Discard(element); }
+  } discard{retired_, element};
 
   *answer = 1;
   if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { *answer = element->BindElement(); })) {
     // Out of open files, binding would leave the element without sessions
     // for good: it stays unbound instead, and is retried.
-    const bool keep = !owner_.LoadEnded() && failed->Code() != kErrFileSystem && failed->Code() != kErrDllFunction &&
+    const bool keep = !publisher_.Loaded() && failed->Code() != kErrFileSystem && failed->Code() != kErrDllFunction &&
                       !FileLimitReport::IsLimitError(failed->OsError());
     if (!keep) {
       if (failed->Code() == kErrTimeout) throw new OrlaException(kErrNoResponse, 0, kMsgNoResponse);
@@ -83,7 +86,8 @@ std::string ElementBinder::UnboundReason(int32_t code, const std::string& messag
   return StringPrintf("Not bound (error %d)", code);
 }
 
-void ElementBinder::ReportUnbound(const std::string& name, const std::string& address, const Failure& failure) const {
+void ElementBinder::ReportUnbound(const std::string& name, const std::string& address, int32_t pollingInterval,
+                                  const Failure& failure) {
   if (FileLimitReport::IsLimitError(failure.osError)) {
     FileLimitReport::Reached(StringPrintf("element %s (%s)", name.c_str(), address.c_str()));
     return;
@@ -93,24 +97,24 @@ void ElementBinder::ReportUnbound(const std::string& name, const std::string& ad
                   StringPrintf("Element %s (%s): %s It stays listed as \"%s\"; recognition is retried every %d "
                                "seconds.",
                                name.c_str(), address.c_str(), failure.message.c_str(),
-                               UnboundReason(failure.code, failure.message).c_str(), owner_.PollingInterval()));
+                               UnboundReason(failure.code, failure.message).c_str(), pollingInterval));
 }
 
 std::unique_ptr<Element> ElementBinder::KeepUnbound(const std::string& name, const std::string& address,
                                                     int32_t pollingInterval, const Failure& failure) {
-  ReportUnbound(name, address, failure);
+  ReportUnbound(name, address, pollingInterval, failure);
   try {
     std::unique_ptr<Element> element = NewElement(std::string(), name, address, pollingInterval);
     std::shared_ptr<ElementState> state = element->State();
-    element->KeepUnbound(failure.code, UnboundReason(failure.code, failure.message), [this, state] { owner_.BindLater(state); });
+    element->KeepUnbound(failure.code, UnboundReason(failure.code, failure.message), [this, state] { bindLater_(state); });
     return element;
   } catch (OrlaException* e) {
     std::unique_ptr<OrlaException> owned(e);
   } catch (const std::exception&) {
   }
   // Not even that (no memory, no thread): the element is not in memory, so
-  // this run must not rewrite the file that still holds it.
-  owner_.StopRewrites();
+  // this run must not rewrite the file that still holds it (the caller
+  // stops the rewrites).
   EventLog::Write(EventLog::kCritical,
                   StringPrintf("Element %s (%s) could not be kept (no memory or no thread); the element file is "
                                "not rewritten until the agent restarts.",

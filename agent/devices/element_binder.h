@@ -3,8 +3,7 @@
 // (Recognizer) and its element bound to the type's plug-in, or, when that
 // fails, the element kept unbound with a thread that retries the binding.
 // The binder touches no list and takes no lock, so the registry calls it
-// with or without its lock held and from several threads at once; what it
-// needs of the registry it asks of its Owner.
+// with or without its lock held and from several threads at once.
 //
 // Private to the device library. Failures are thrown as OrlaException
 // pointers (see agent/core).
@@ -17,8 +16,9 @@ namespace orla {
 
 class Clock;
 class Element;
+class ElementPublisher;
 class ElementState;
-class StatusChangeListener;
+class RetiredPollers;
 
 class ElementBinder {
  public:
@@ -29,34 +29,13 @@ class ElementBinder {
     std::string message;
   };
 
-  // What the binder asks of the registry that owns it. Each is called from
-  // whichever thread makes an element, with or without the registry lock.
-  class Owner {
-   public:
-    // Who a new element tells about its status changes.
-    virtual StatusChangeListener* Listener() const = 0;
-    // The clock a new element runs on (its polling thread, its status times).
-    virtual Clock* ElementClock() const = 0;
-    // Whether the initial load has ended: until then an element whose
-    // binding fails is kept with what binding set up.
-    virtual bool LoadEnded() const = 0;
-    // The registry's polling interval, for the log text of an unbound
-    // element.
-    virtual int32_t PollingInterval() const = 0;
-    // Retires a half-made element's polling thread (joined later, never
-    // under the registry lock) and destroys the element. Never fails.
-    virtual void Discard(std::unique_ptr<Element>& element) = 0;
-    // Stops every rewrite of the element file: an element in it could not
-    // be kept in memory.
-    virtual void StopRewrites() = 0;
-    // The retry an unbound element's thread runs, once per polling interval.
-    virtual void BindLater(const std::shared_ptr<ElementState>& state) = 0;
+  // The retry an unbound element's thread runs, once per polling interval.
+  using BindLaterHook = std::function<void(const std::shared_ptr<ElementState>&)>;
 
-   protected:
-    ~Owner() = default;
-  };
-
-  explicit ElementBinder(Owner& owner);
+  // New elements report their changes to `publisher`, whose load state
+  // also decides what a failed binding does (Make); half-made elements go
+  // to `retired`.
+  ElementBinder(ElementPublisher& publisher, RetiredPollers& retired, BindLaterHook bindLater);
   ElementBinder(const ElementBinder&) = delete;
   ElementBinder& operator=(const ElementBinder&) = delete;
 
@@ -74,24 +53,35 @@ class ElementBinder {
 
   // Reports why the element stays unbound (ReportUnbound) and keeps it
   // unbound, its thread running the retry hook. Null when not even that can
-  // be made (no memory, no thread): rewrites of the element file are then
-  // stopped and a CRITICAL entry names the element.
+  // be made (no memory, no thread): a CRITICAL entry names the element, and
+  // the caller must then stop rewriting the element file that still holds
+  // it.
   std::unique_ptr<Element> KeepUnbound(const std::string& name, const std::string& address, int32_t pollingInterval,
                                        const Failure& failure);
-  // Logs why the element stays unbound: a WARNING naming it and its
-  // address, or the one CRITICAL entry of a reached open-files limit.
-  void ReportUnbound(const std::string& name, const std::string& address, const Failure& failure) const;
+  // Logs why the element stays unbound: a WARNING naming it, its address
+  // and its retry interval, or the one CRITICAL entry of a reached
+  // open-files limit.
+  static void ReportUnbound(const std::string& name, const std::string& address, int32_t pollingInterval,
+                            const Failure& failure);
   // The model text of an element kept unbound by `code`; for an SNMPv3
   // security failure (2009) the words that begin its `message`
   // ("Authentication failed"), or "No SNMPv3 profile (v3-only)" whole.
   static std::string UnboundReason(int32_t code, const std::string& message = std::string());
 
+  // The clock new elements run on (their polling threads, their status
+  // times); the system's when null. Set before the first make.
+  void SetClock(Clock* clock) { clock_ = clock; }
+
  private:
-  // A new element with the registry's listener and clock, not yet bound.
+  // A new element with the publisher as its listener and the clock, not
+  // yet bound.
   std::unique_ptr<Element> NewElement(const std::string& type, const std::string& name, const std::string& address,
                                       int32_t pollingInterval) const;
 
-  Owner& owner_;
+  ElementPublisher& publisher_;
+  RetiredPollers& retired_;
+  const BindLaterHook bindLater_;
+  Clock* clock_ = nullptr;
 };
 
 }  // namespace orla

@@ -11,17 +11,16 @@
 #include "agent/core/timed_attempt.h"
 #include "agent/devices/poll_statistics.h"
 #include "element.h"
-#include "agent/devices/element_directory.h"
-#include "element_poller.h"
 #include "element_state.h"
+#include "pass_gate.h"
 #include "platform/sync/parallel_runner.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_change_listener.h"
-#include "agent/snmp/trap_message.h"
 #include "element_file.h"
 #include "element_binder.h"
+#include "element_publisher.h"
+#include "retired_pollers.h"
 #include "platform/text/string_printf.h"
-#include "platform/net/ipv4_text.h"
 
 namespace orla {
 
@@ -33,52 +32,15 @@ namespace {
 
 using Guard = std::lock_guard<Lock>;
 
-// A field of the list string: never empty, since the pages split the string
-// with a tokenizer that merges adjacent separators.
-const char* ListField(const std::string& text) { return text.empty() ? " " : text.c_str(); }
-
-// Opens the update-all gate again however a pass ends.
-class PassGate {
- public:
-  PassGate(ManualResetEvent& gate, std::atomic<std::thread::id>& owner) : gate_(gate), owner_(owner) {
-    owner_.store(std::this_thread::get_id());
-    gate_.Reset();
-  }
-  ~PassGate() {
-    owner_.store(std::thread::id());
-    gate_.Set();
-  }
-  PassGate(const PassGate&) = delete;
-  PassGate& operator=(const PassGate&) = delete;
-
- private:
-  ManualResetEvent& gate_;
-  std::atomic<std::thread::id>& owner_;
-};
-
 }  // namespace
-
-class ElementRegistry::BinderOwner final : public ElementBinder::Owner {
- public:
-  explicit BinderOwner(ElementRegistry& registry) : registry_(registry) {}
-  StatusChangeListener* Listener() const override { return registry_.listener_.load(); }
-  Clock* ElementClock() const override { return registry_.clock_; }
-  bool LoadEnded() const override { return registry_.loaded_.load(); }
-  int32_t PollingInterval() const override { return registry_.pollingInterval_.load(); }
-  void Discard(std::unique_ptr<Element>& element) override { registry_.Discard(element); }
-  void StopRewrites() override { registry_.file_->StopRewrites(ENOMEM); }
-  void BindLater(const std::shared_ptr<ElementState>& state) override { registry_.BindLater(state); }
-
- private:
-  ElementRegistry& registry_;
-};
 
 ElementRegistry::ElementRegistry(std::string elementFilePath, int32_t pollingInterval)
     : file_(std::make_unique<ElementFile>(std::move(elementFilePath))),
-      binderOwner_(std::make_unique<BinderOwner>(*this)),
-      binder_(std::make_unique<ElementBinder>(*binderOwner_)),
-      pollingInterval_(pollingInterval),
-      directory_(std::make_shared<const ElementDirectory>(std::vector<ElementDirectory::Entry>())) {}
+      publisher_(std::make_unique<ElementPublisher>()),
+      retired_(std::make_unique<RetiredPollers>()),
+      binder_(std::make_unique<ElementBinder>(*publisher_, *retired_,
+                                              [this](const std::shared_ptr<ElementState>& state) { BindLater(state); })),
+      pollingInterval_(pollingInterval) {}
 
 ElementRegistry::~ElementRegistry() {
   {
@@ -87,18 +49,18 @@ ElementRegistry::~ElementRegistry() {
     OrlaException::Discard([&] {
       // A registry that never finished loading holds only part of the file
       // (or nothing of it): saving that would lose the elements not read.
-      if (loaded_.load() && file_->Writable()) SaveElements();
+      if (IsLoaded() && file_->Writable()) SaveElements();
     });
     while (elements_.Count() > 0) {
-      Retire(At(0));
+      retired_->Retire(At(0));
       elements_.Remove(0);
     }
     elementCount_.store(0);
-    PublishDirectory();
+    PublishSnapshot();
   }
-  // A poll still running may report its change: the registry answers until
-  // every polling thread has ended.
-  ReapRetired(true);
+  // A poll still running may report its change: the publisher answers
+  // until every polling thread has ended.
+  retired_->Reap(true);
   ElementRegistry* self = this;
   instance_.compare_exchange_strong(self, nullptr);
 }
@@ -107,27 +69,16 @@ ElementRegistry* ElementRegistry::Instance() { return instance_.load(); }
 
 void ElementRegistry::SetInstance(ElementRegistry* registry) { instance_.store(registry); }
 
-void ElementRegistry::SetStatusChangeListener(StatusChangeListener* listener) {
-  Guard hold(lock_);
-  listener_.store(listener);
-  for (int32_t i = 0; i < elements_.Count(); ++i) At(i)->State()->SetListener(listener);
+void ElementRegistry::SetStatusChangeListener(StatusChangeListener* listener) { publisher_->SetListener(listener); }
+
+void ElementRegistry::SetClock(Clock* clock) {
+  clock_ = clock;
+  binder_->SetClock(clock);
 }
+
+bool ElementRegistry::IsLoaded() const { return publisher_->Loaded(); }
 
 Element* ElementRegistry::At(int32_t index) const { return static_cast<Element*>(elements_.Get(index)); }
-
-Element* ElementRegistry::FindByName(const std::string& name) const {
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
-    if (At(i)->State()->HasName(name)) return At(i);
-  }
-  return nullptr;
-}
-
-Element* ElementRegistry::FindByAddress(const std::string& address) const {
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
-    if (At(i)->Address() == address) return At(i);
-  }
-  return nullptr;
-}
 
 int32_t ElementRegistry::IndexByState(const ElementState* state) const {
   for (int32_t i = 0; i < elements_.Count(); ++i) {
@@ -143,35 +94,6 @@ int32_t ElementRegistry::IndexByName(const std::string& name) const {
   return -1;
 }
 
-void ElementRegistry::Retire(Element* element) {
-  std::unique_ptr<ElementPoller> poller = element->TakePoller();
-  if (poller == nullptr) return;
-  std::lock_guard<std::mutex> hold(retiredMutex_);
-  retired_.push_back(std::move(poller));
-}
-
-void ElementRegistry::ReapRetired(bool all) {
-  std::vector<std::unique_ptr<ElementPoller>> done;
-  {
-    std::lock_guard<std::mutex> hold(retiredMutex_);
-    for (auto it = retired_.begin(); it != retired_.end();) {
-      if (all || (*it)->Finished()) {
-        done.push_back(std::move(*it));
-        it = retired_.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  // Joins here: a finished thread at once, or (all) a poll's remaining time.
-  done.clear();
-}
-
-void ElementRegistry::ReportChange(const std::string& name, int32_t status) {
-  StatusChangeListener* listener = listener_.load();
-  if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), status);
-}
-
 void ElementRegistry::LoadElements() {
   Guard hold(lock_);
   std::vector<ElementFile::Line> lines;
@@ -181,7 +103,7 @@ void ElementRegistry::LoadElements() {
     LoadLines(lines);
     UpdateAllStatus();
   }
-  loaded_.store(true);
+  publisher_->SetLoaded();
 }
 
 void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::string>>& lines) {
@@ -212,25 +134,51 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
       EventLog::Write(EventLog::kWarning,
                       StringPrintf("Element %s (%s) of the element file is left out: its %s is already in use.",
                                    name.c_str(), address.c_str(), names.count(name) != 0 ? "name" : "address"));
-      Discard(element);
+      retired_->Discard(element);
+      continue;
+    }
+    if (element == nullptr) element = binder_->KeepUnbound(name, address, interval, failures[i]);
+    if (element == nullptr) {
+      // Not in memory: the file that still holds it is not rewritten.
+      file_->StopRewrites(ENOMEM);
       continue;
     }
     try {
-      if (element == nullptr) {
-        element = binder_->KeepUnbound(name, address, interval, failures[i]);
-        if (element == nullptr) continue;
-      }
-      elements_.Append(element.get());
-      element.release();
+      Append(element, false);
       names.insert(name);
       addresses.insert(address);
     } catch (const std::bad_alloc&) {
       // No room in the list: the element is not loaded.
-      Discard(element);
     }
   }
+  PublishSnapshot();
+}
+
+void ElementRegistry::Append(std::unique_ptr<Element>& element, bool publish) {
+  try {
+    elements_.Append(element.get());
+  } catch (...) {
+    // Not in the list: not leaked with its running thread either.
+    retired_->Discard(element);
+    throw;
+  }
+  Element* appended = element.release();
   elementCount_.store(elements_.Count());
-  PublishDirectory();
+  if (!publish) return;
+  try {
+    PublishSnapshot();
+  } catch (...) {
+    // The list and the snapshot the trap handling reads must agree: the
+    // element goes again.
+    try {
+      retired_->Retire(appended);
+    } catch (const std::bad_alloc&) {
+      // Its destructor joins the thread, still in its first wait.
+    }
+    elements_.Remove(elements_.Count() - 1);
+    elementCount_.store(elements_.Count());
+    throw;
+  }
 }
 
 void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
@@ -242,7 +190,7 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
     const int32_t index = IndexByState(state.get());
     if (index < 0) {
       // Removed (or the registry destroyed) while the device was asked.
-      Discard(bound);
+      retired_->Discard(bound);
       return;
     }
     Element* unbound = At(index);
@@ -250,10 +198,10 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
       // Still unbound. Said once at load; said again only when the reason
       // changes (a silent device now answers but is not recognised).
       const std::string reason = ElementBinder::UnboundReason(failure.code, failure.message);
-      if (failure.code != unbound->UnboundCode() || reason != unbound->Description()) {
+      if (failure.code != unbound->UnboundCode() || reason != unbound->UnboundReason()) {
         unbound->SetUnboundReason(failure.code, reason);
-        PublishDirectory();
-        binder_->ReportUnbound(unbound->State()->Name(), unbound->Address(), failure);
+        PublishSnapshot();
+        ElementBinder::ReportUnbound(unbound->State()->Name(), unbound->Address(), state->PollingInterval(), failure);
       }
       return;
     }
@@ -262,10 +210,10 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
     bound->State()->SetName(unbound->State()->Name());
     bound->State()->SetPollingInterval(unbound->State()->PollingInterval());
     // Its thread is this very thread: it ends once this retry returns.
-    Retire(unbound);
+    retired_->Retire(unbound);
     delete elements_.Exchange(index, bound.get());
     Element* element = bound.release();
-    PublishDirectory();
+    PublishSnapshot();
     EventLog::Write(EventLog::kInfo,
                     StringPrintf("Element %s (%s): the device answers and is recognised as type %s; it is bound and "
                                  "polled.",
@@ -286,26 +234,15 @@ void ElementRegistry::SaveElements() {
   file_->Save(lines);
 }
 
-void ElementRegistry::Discard(std::unique_ptr<Element>& element) {
-  if (!element) return;
-  try {
-    // Its polling thread is joined later, outside the registry lock.
-    Retire(element.get());
-  } catch (const std::bad_alloc&) {
-    // No room among the retired: the element's destructor joins the thread,
-    // which is still in its first wait and ends at once.
-  }
-  element.reset();
-}
-
 void ElementRegistry::AddElement(const std::string& name, const std::string& address,
                                  int32_t pollingInterval) try {
-  ReapRetired(false);
+  retired_->Reap(false);
   Guard hold(lock_);
   if (pollingInterval == kRegistryInterval) pollingInterval = pollingInterval_.load();
   file_->CheckWritable();
-  if (FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
-  if (FindByAddress(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
+  const std::shared_ptr<const ElementSnapshot> current = Snapshot();
+  if (current->FindByName(name) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
+  if (current->Find(address) != nullptr) throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
 
   int32_t answer = 0;
   std::unique_ptr<Element> element;
@@ -317,30 +254,8 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
                                                      address.c_str(), failed->Message().c_str()));
     throw failed.release();
   }
-  try {
-    elements_.Append(element.get());
-  } catch (...) {
-    // Not in the list: not leaked with its running thread either.
-    Discard(element);
-    throw;
-  }
-  element.release();
-  try {
-    PublishDirectory();
-  } catch (...) {
-    // The element list and the directory the trap handling reads must
-    // agree: the element goes again.
-    const int32_t last = elements_.Count() - 1;
-    try {
-      Retire(At(last));
-    } catch (const std::bad_alloc&) {
-      // Its destructor joins the thread, still in its first wait.
-    }
-    elements_.Remove(last);
-    throw;
-  }
-  elementCount_.store(elements_.Count());
-  if (loaded_.load()) SaveElements();
+  Append(element, true);
+  if (IsLoaded()) SaveElements();
 
   if (answer == plugin::kNoCommunity) throw new OrlaException(kErrNoCommunity, 0, kMsgNoCommunity);
   if (answer == plugin::kTrapsNotSentHere) {
@@ -355,18 +270,21 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
 }
 
 void ElementRegistry::RemoveElement(const std::string& name) {
-  ReapRetired(false);
+  retired_->Reap(false);
   Guard hold(lock_);
   const int32_t index = IndexByName(name);
   if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   file_->CheckWritable();
   Element* element = At(index);
-  const std::string removedName = element->State()->Name();
-  const int32_t status = element->State()->Status();
-  Retire(element);
+  StatusChange removal;
+  removal.name = element->State()->Name();
+  removal.address = element->Address();
+  removal.previous = removal.current = element->State()->Status();
+  removal.removed = true;
+  retired_->Retire(element);
   elements_.Remove(index);
   elementCount_.store(elements_.Count());
-  PublishDirectory();
+  PublishSnapshot();
 
   // The element stays removed even when the file cannot be written; the
   // removal is reported either way.
@@ -377,7 +295,7 @@ void ElementRegistry::RemoveElement(const std::string& name) {
     saveError = e;
   }
   try {
-    ReportChange(removedName, status);
+    publisher_->NotifyStatusChange(removal);
   } catch (OrlaException*) {
     delete saveError;
     throw;
@@ -387,39 +305,22 @@ void ElementRegistry::RemoveElement(const std::string& name) {
 
 void ElementRegistry::RenameElement(const std::string& currentName, const std::string& newName) {
   Guard hold(lock_);
-  if (FindByName(newName) != nullptr) throw new OrlaException(kErrNameInUse, 0, kMsgNameInUse);
-  Element* element = FindByName(currentName);
-  if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  if (IndexByName(newName) >= 0) throw new OrlaException(kErrNameInUse, 0, kMsgNameInUse);
+  const int32_t index = IndexByName(currentName);
+  if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   file_->CheckWritable();
-  element->State()->SetName(newName);
-  PublishDirectory();
+  At(index)->State()->SetName(newName);
+  PublishSnapshot();
   SaveElements();
 }
 
-std::string ElementRegistry::ListElements(bool refresh) {
-  // The refresh comes before the lock: a list asked for while another
-  // caller's pass runs waits for that pass and uses its results, instead of
-  // queueing on the lock and then running a pass of its own.
+std::string ElementRegistry::ListElements(bool refresh) try {
+  // A list asked for while another caller's pass runs waits for that pass
+  // and uses its results; without a refresh nothing is waited for.
   if (refresh) UpdateAllStatus();
-  Guard hold(lock_);
-  if (elements_.Count() == 0) return " ";
-  try {
-    std::string list;
-    list.reserve(static_cast<size_t>(elements_.Count()) * 200 + 16);
-    for (int32_t i = 0; i < elements_.Count(); ++i) {
-      const Element* element = At(i);
-      const std::string name = element->State()->Name();
-      // Records are joined by "|": the string grows as needed, so no device
-      // text can overrun it.
-      if (i > 0) list += '|';
-      list += StringPrintf("%d|%s|%s|%s|%s|%s", element->State()->Status(), ListField(name), ListField(element->Address()),
-                           ListField(element->Description()), ListField(element->DevicePageLink()),
-                           ListField(element->AgentPageUrl()));
-    }
-    return list;
-  } catch (const std::bad_alloc&) {
-    throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
-  }
+  return Snapshot()->ListString();
+} catch (const std::bad_alloc&) {
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
 }
 
 void ElementRegistry::UpdateAllStatus() {
@@ -443,10 +344,10 @@ void ElementRegistry::UpdateAllStatus() {
 }
 
 void ElementRegistry::PollAt(const std::string& address) {
-  const std::shared_ptr<const ElementDirectory> directory = Directory();
-  const ElementDirectory::Entry* entry = directory != nullptr ? directory->Find(address) : nullptr;
+  const std::shared_ptr<const ElementSnapshot> snapshot = Snapshot();
+  const ElementSnapshot::Entry* entry = snapshot->Find(address);
   // A removed element's state is retired: it is not polled any more.
-  if (entry != nullptr && entry->state != nullptr) entry->state->ReportChange(entry->state->Poll(true));
+  if (entry != nullptr) entry->binding_->ReportChange(entry->binding_->Poll(true));
 }
 
 void ElementRegistry::RunStatusPass() {
@@ -466,7 +367,7 @@ void ElementRegistry::RunStatusPass() {
       // Class codes that binding could not read are read once the device
       // answers with a status of its own.
       const int32_t status = updates[i].current;
-      if (updates[i].polled && !states[i]->ClassCodesKnown() &&
+      if (updates[i].polled && !states[i]->Cell()->ClassCodesKnown() &&
           (status == plugin::kStatusOk || status == plugin::kStatusDegraded || status == plugin::kStatusFailed)) {
         states[i]->ReadClassCodes();
       }
@@ -479,63 +380,22 @@ void ElementRegistry::RunStatusPass() {
   }
 }
 
-void ElementRegistry::PublishDirectory() {
-  std::vector<ElementDirectory::Entry> entries;
+void ElementRegistry::PublishSnapshot() {
+  std::vector<ElementSnapshot::Entry> entries;
   entries.reserve(static_cast<size_t>(elements_.Count()));
-  for (int32_t i = 0; i < elements_.Count(); ++i) {
-    const Element* element = At(i);
-    entries.push_back(ElementDirectory::Entry{element->State()->Name(), element->Address(), element->WorldWideName(),
-                                              element->Description(), element->FirmwareVersion(),
-                                              element->GetCommunity(), element->SetCommunity(), element->State()});
-  }
-  auto directory = std::make_shared<const ElementDirectory>(std::move(entries));
-  std::lock_guard<std::mutex> hold(directoryMutex_);
-  directory_ = std::move(directory);
+  for (int32_t i = 0; i < elements_.Count(); ++i) entries.emplace_back(At(i)->Record(), At(i)->State());
+  publisher_->Publish(std::make_shared<const ElementSnapshot>(std::move(entries)));
 }
 
-std::shared_ptr<const ElementDirectory> ElementRegistry::Directory() const {
-  std::lock_guard<std::mutex> hold(directoryMutex_);
-  return directory_;
-}
+std::shared_ptr<const ElementSnapshot> ElementRegistry::Snapshot() const { return publisher_->Current(); }
 
-std::vector<ElementActivity> ElementRegistry::Activity() const {
-  const std::shared_ptr<const ElementDirectory> directory = Directory();
-  std::vector<ElementActivity> out;
-  if (directory == nullptr) return out;
-  out.reserve(directory->Size());
-  for (const ElementDirectory::Entry& entry : directory->Entries()) {
-    ElementActivity activity;
-    activity.name = entry.name;
-    activity.address = entry.address;
-    activity.description = entry.description;
-    activity.status = entry.state->Status();
-    activity.reason = entry.state->StatusReason();
-    activity.stale = entry.state->Stale();
-    activity.statusSinceMs = entry.state->StatusSinceMs();
-    activity.lastAnsweredMs = entry.state->LastAnsweredMs();
-    activity.answeredLastPoll = entry.state->AnsweredLastPoll();
-    out.push_back(std::move(activity));
-  }
-  return out;
-}
-
-char ElementRegistry::OverallStatus() {
-  // Under the lock, so that the answer is ordered like the changes; the
-  // directory holds every element of the list (it is made anew under the
-  // lock after each change) and their live statuses.
-  Guard hold(lock_);
-  return Directory()->OverallStatus();
-}
-
-void ElementRegistry::WithOverallStatus(const std::function<void(char)>& use) {
-  Guard hold(lock_);
-  use(OverallStatus());
-}
+char ElementRegistry::OverallStatus() const { return Snapshot()->OverallStatus(); }
 
 void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
   Guard hold(lock_);
-  Element* element = FindByName(name);
-  if (element == nullptr) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  const int32_t index = IndexByName(name);
+  if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
+  Element* element = At(index);
   if (!element->IsBound()) {
     // No plug-in to ask: the device is silent or not recognised.
     if (ElementBinder::UnboundReason(element->UnboundCode()) == ElementBinder::UnboundReason(kErrNoResponse)) {
@@ -546,78 +406,30 @@ void ElementRegistry::ConfigureTrapReceiver(const std::string& name) {
   element->SetTrapReceiver();
 }
 
-bool ElementRegistry::IsManaged(const std::string& address) {
+bool ElementRegistry::IsManaged(const std::string& address) const {
   // The trap listener asks for every trap: it must not wait for a pass.
-  return Directory()->Find(address) != nullptr;
+  return Snapshot()->Find(address) != nullptr;
 }
 
 void ElementRegistry::TrapArrivedFrom(const std::string& address) {
-  const std::shared_ptr<const ElementDirectory> directory = Directory();
-  const ElementDirectory::Entry* entry = directory->Find(address);
+  const std::shared_ptr<const ElementSnapshot> snapshot = Snapshot();
+  const ElementSnapshot::Entry* entry = snapshot->Find(address);
   // A device that sends a trap is back: its element need not wait out its
   // interval to be bound. Anyone can send a trap naming it, so a trap
   // brings the retry forward at most once per trap refresh interval.
-  if (entry != nullptr && entry->state->Unbound()) {
-    entry->state->WakeForTrap(std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()));
+  if (entry != nullptr && !entry->record.Bound()) {
+    entry->binding_->WakeForTrap(std::chrono::seconds(AgentSettings::Current().TrapRefreshInterval()));
   }
 }
 
-int32_t ElementRegistry::DispatchTrap(TrapMessage* trap, uint8_t* data, char* message) {
-  const int32_t* octets = trap != nullptr ? trap->GetAgentAddress() : nullptr;
-  if (octets == nullptr) return -1;
-  const std::shared_ptr<const ElementDirectory> directory = Directory();
-  const ElementDirectory::Entry* entry = directory->Find(Ipv4Text::Dotted(octets));
-  return entry != nullptr ? entry->DeliverTrap(trap, data, message) : -1;
-}
-
-template <typename Read>
-auto ElementRegistry::FieldAt(const std::string& address, Read read) const {
-  const std::shared_ptr<const ElementDirectory> directory = Directory();
-  const ElementDirectory::Entry* entry = directory->Find(address);
-  using Field = decltype(read(*entry));
-  return entry == nullptr ? std::optional<Field>() : std::optional<Field>(read(*entry));
-}
-
-using Entry = ElementDirectory::Entry;
-
-std::optional<std::string> ElementRegistry::DescriptionAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) { return entry.description; });
-}
-
-std::optional<std::string> ElementRegistry::FirmwareVersionAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) { return entry.firmwareVersion; });
-}
-
 std::optional<std::string> ElementRegistry::GetCommunityAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) { return entry.getCommunity; });
+  const ElementSnapshot::Entry* entry = Snapshot()->Find(address);
+  return entry != nullptr ? std::optional<std::string>(entry->record.getCommunity) : std::nullopt;
 }
 
 std::optional<std::string> ElementRegistry::SetCommunityAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) { return entry.setCommunity; });
-}
-
-std::optional<std::string> ElementRegistry::NameAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) { return entry.name; });
-}
-
-std::optional<std::string> ElementRegistry::WorldWideNameAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) { return entry.worldWideName; });
-}
-
-int32_t ElementRegistry::MajorClassCodeAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) {
-           int32_t major = -1, minor = -1;
-           entry.ClassCodes(&major, &minor);
-           return major;
-         }).value_or(-1);
-}
-
-int32_t ElementRegistry::MinorClassCodeAt(const std::string& address) const {
-  return FieldAt(address, [](const Entry& entry) {
-           int32_t major = -1, minor = -1;
-           entry.ClassCodes(&major, &minor);
-           return minor;
-         }).value_or(-1);
+  const ElementSnapshot::Entry* entry = Snapshot()->Find(address);
+  return entry != nullptr ? std::optional<std::string>(entry->record.setCommunity) : std::nullopt;
 }
 
 void ElementRegistry::SetPollingInterval(int32_t seconds) {

@@ -19,12 +19,17 @@
 
 namespace orla {
 
-ElementState::ElementState(std::string name, std::string address, int32_t pollingInterval, Clock* clock)
+ElementState::ElementState(std::string name, std::string address, int32_t pollingInterval,
+                           StatusChangeListener* listener, Clock* clock)
     : address_(std::move(address)),
       clock_(Clock::Or(clock)),
-      statusSinceMs_(clock_->WallMilliseconds()),
       pollingInterval_(pollingInterval),
-      name_(std::move(name)) {}
+      listener_(listener),
+      name_(std::move(name)) {
+  auto cell = std::make_shared<ElementStatusCell>();
+  cell->statusSinceMs = clock_->WallMilliseconds();
+  cell_ = std::move(cell);
+}
 
 // Out of line: the members' types are complete here.
 ElementState::~ElementState() = default;
@@ -56,14 +61,17 @@ void* ElementState::OptionalPluginFunction(const char* name) const {
   return library_ != nullptr ? library_->Symbol(name, &error) : nullptr;
 }
 
-std::string ElementState::StatusReason() const {
-  std::lock_guard<std::mutex> hold(reasonMutex_);
-  return stale_ ? std::string(SnmpSession::kNoProfileReason) : reason_;
+std::shared_ptr<const ElementStatusCell> ElementState::Cell() const {
+  std::lock_guard<std::mutex> hold(cellMutex_);
+  return cell_;
 }
 
-bool ElementState::Stale() const {
-  std::lock_guard<std::mutex> hold(reasonMutex_);
-  return stale_;
+template <typename Change>
+void ElementState::Publish(Change change) {
+  std::lock_guard<std::mutex> hold(cellMutex_);
+  auto next = std::make_shared<ElementStatusCell>(*cell_);
+  change(*next);
+  cell_ = std::move(next);
 }
 
 void ElementState::WriteEvent(int severity, const std::string& text) const {
@@ -74,11 +82,16 @@ void ElementState::WriteEvent(int severity, const std::string& text) const {
 }
 
 void ElementState::SetStale(bool stale) {
-  {
-    std::lock_guard<std::mutex> hold(reasonMutex_);
-    if (stale_ == stale) return;
-    stale_ = stale;
-    if (stale) securityFailure_.clear();
+  if (Cell()->stale == stale) return;
+  // Leaving the stale state drops its reason: the poll that follows gives
+  // the status its own.
+  Publish([stale](ElementStatusCell& cell) {
+    cell.stale = stale;
+    cell.reason = stale ? SnmpSession::kNoProfileReason : std::string();
+  });
+  if (stale) {
+    std::lock_guard<std::mutex> hold(failureMutex_);
+    securityFailure_.clear();
   }
   const std::string name = Name();
   if (stale) {
@@ -86,7 +99,7 @@ void ElementState::SetStale(bool stale) {
                StringPrintf("Element %s (%s): %s. It is not polled while v3-only is on and keeps its last status "
                             "(%s), shown as stale.",
                             name.c_str(), address_.c_str(), SnmpSession::kNoProfileReason,
-                            StatusChangeText::Word(status_.load())));
+                            StatusChangeText::Word(Status())));
   } else {
     WriteEvent(EventLog::kInfo, StringPrintf("Element %s (%s) is polled again: an SNMPv3 profile covers its "
                                              "address, or v3-only is off.",
@@ -94,28 +107,28 @@ void ElementState::SetStale(bool stale) {
   }
 }
 
-void ElementState::NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status) {
+void ElementState::NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status, std::string* reason) {
   std::string failure;
   if (SnmpSession::SecurityFailuresOnThisThread() != failuresBefore) {
     failure = SnmpSession::LastSecurityFailureOnThisThread();
   }
   bool report = false;
   {
-    std::lock_guard<std::mutex> hold(reasonMutex_);
+    std::lock_guard<std::mutex> hold(failureMutex_);
     report = !failure.empty() && failure != securityFailure_;
     securityFailure_ = failure;
-    // The plug-in answered a status of its own (unknown) and no reason: the
-    // failure is the reason.
-    if (!failure.empty() && status != nullptr && *status != plugin::kStatusOk) {
-      reason_ = failure.back() == '.' ? failure.substr(0, failure.size() - 1) : failure;
-    }
+  }
+  // The plug-in answered a status of its own (unknown): the failure is the
+  // reason.
+  if (!failure.empty() && status != nullptr && *status != plugin::kStatusOk && reason != nullptr) {
+    *reason = failure.back() == '.' ? failure.substr(0, failure.size() - 1) : failure;
   }
   if (report) {
     WriteEvent(EventLog::kWarning, StringPrintf("Element %s (%s): %s", Name().c_str(), address_.c_str(), failure.c_str()));
   }
 }
 
-void ElementState::ReadReason(int32_t status) {
+std::string ElementState::ReadReason(int32_t status) {
   std::string reason;
   auto read = reinterpret_cast<plugin::GetStatusReasonFunction>(OptionalPluginFunction(plugin::kGetStatusReason));
   if (read != nullptr && status != plugin::kStatusOk) {
@@ -125,8 +138,7 @@ void ElementState::ReadReason(int32_t status) {
       reason = buffer;
     }
   }
-  std::lock_guard<std::mutex> hold(reasonMutex_);
-  reason_ = std::move(reason);
+  return reason;
 }
 
 ElementState::Update ElementState::Poll(bool unlessRetired) {
@@ -134,22 +146,22 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
   // An unbound element has no plug-in to ask: nothing to poll, nothing to
   // log (its own thread retries recognition instead).
   if (unbound_.load()) {
-    update.previous = update.current = status_.load();
+    update.previous = update.current = Status();
     return update;
   }
   if (!updateGate_.TestAndReset()) {
     // Another thread is updating this element: its result stands.
     updateGate_.Wait();
-    update.previous = update.current = status_.load();
+    update.previous = update.current = Status();
     return update;
   }
-  update.previous = status_.load();
+  update.previous = Status();
   // v3-only and no profile for the address: the device is not asked; the
   // element keeps its last status, stale.
   const bool stale = SnmpSession::RefusedWithoutProfile(address_);
   SetStale(stale);
   if (stale) {
-    answeredLastPoll_.store(false);
+    Publish([](ElementStatusCell& cell) { cell.answeredLastPoll = false; });
     update.current = update.previous;
     updateGate_.Set();
     return update;
@@ -159,6 +171,9 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
   // each request that meets it.
   SnmpSession::CallerReportsSecurity reportedHere;
   const uint64_t failuresBefore = SnmpSession::SecurityFailuresOnThisThread();
+  const auto unanswered = [this] { Publish([](ElementStatusCell& cell) { cell.answeredLastPoll = false; }); };
+  std::string reason;
+  bool answered = false;
   try {
     auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
     if (getSession_ == nullptr) {
@@ -178,30 +193,35 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
     }
     const uint64_t answersBefore = SnmpSession::AnswersOnThisThread();
     update.current = poll(getSession_.get());
-    ReadReason(update.current);
-    NoteSecurityFailure(failuresBefore, &update.current);
-    const bool answered = SnmpSession::AnswersOnThisThread() != answersBefore;
-    if (answered) lastAnsweredMs_.store(clock_->WallMilliseconds());
-    answeredLastPoll_.store(answered);
+    reason = ReadReason(update.current);
+    NoteSecurityFailure(failuresBefore, &update.current, &reason);
+    answered = SnmpSession::AnswersOnThisThread() != answersBefore;
   } catch (OrlaException*) {
-    answeredLastPoll_.store(false);
-    NoteSecurityFailure(failuresBefore, nullptr);
+    unanswered();
+    NoteSecurityFailure(failuresBefore, nullptr, nullptr);
     updateGate_.Set();
     throw;
   } catch (const std::bad_alloc&) {
-    answeredLastPoll_.store(false);
+    unanswered();
     updateGate_.Set();
     throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
   } catch (...) {
-    answeredLastPoll_.store(false);
+    unanswered();
     updateGate_.Set();
     throw new OrlaException(kErrDllFunction, 0, kMsgDllFunction);
   }
   update.polled = true;
-  if (update.current != update.previous) statusSinceMs_.store(clock_->WallMilliseconds());
+  const int64_t now = clock_->WallMilliseconds();
+  // The poll's whole outcome is published at once.
+  Publish([&](ElementStatusCell& cell) {
+    if (update.current != update.previous) cell.statusSinceMs = now;
+    if (answered) cell.lastAnsweredMs = now;
+    cell.answeredLastPoll = answered;
+    cell.status = update.current;
+    cell.reason = std::move(reason);
+  });
   // A poll the device did not answer counts as a failed one.
-  if (answeredLastPoll_.load()) timed.Done();
-  status_.store(update.current);
+  if (answered) timed.Done();
   updateGate_.Set();
   return update;
 }
@@ -212,17 +232,21 @@ void ElementState::ReportChange(const Update& update) {
     std::lock_guard<std::mutex> hold(retireMutex_);
     if (retired_) return;
   }
-  const std::string name = Name();
+  StatusChange change;
+  change.name = Name();
+  change.address = address_;
+  change.previous = update.previous;
+  change.current = update.current;
+  change.reason = Cell()->reason;
   // The operator sees each element's polled status as it changes.
   EventOrigin origin;
   origin.kind = "status";
-  origin.element = name;
+  origin.element = change.name;
   origin.address = address_;
   EventLog::Write(StatusChangeText::Severity(update.current),
-                  StatusChangeText::Text(name, address_, update.previous, update.current, StatusReason()), nullptr,
-                  0, origin);
-  StatusChangeListener* listener = listener_.load();
-  if (listener != nullptr) listener->NotifyStatusChange(name.c_str(), update.current);
+                  StatusChangeText::Text(change.name, address_, update.previous, update.current, change.reason),
+                  nullptr, 0, origin);
+  if (listener_ != nullptr) listener_->NotifyStatusChange(change);
 }
 
 int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity) {
@@ -270,8 +294,10 @@ void ElementState::ReadClassCodes() {
   if (getSession_ == nullptr) throw new OrlaException(kErrSessionOpen, 0, kMsgSessionOpen);
   const int32_t majorCode = PluginCall::Run(major);
   const int32_t minorCode = PluginCall::Run(minor, getSession_.get());
-  majorClass_.store(majorCode);
-  minorClass_.store(minorCode);
+  Publish([majorCode, minorCode](ElementStatusCell& cell) {
+    cell.majorClass = majorCode;
+    cell.minorClass = minorCode;
+  });
 }
 
 std::string ElementState::Name() const {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "agent/core/root_object.h"
+#include "agent/devices/element_status_cell.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
@@ -30,9 +31,7 @@ class TrapMessage;
 class ElementState : public RootObject {
  public:
   // Status before the first successful poll.
-  static constexpr int32_t kNotRead = -1;
-  // A class code the plug-in has not answered yet.
-  static constexpr int32_t kClassUnknown = INT32_MIN;
+  static constexpr int32_t kNotRead = ElementStatusCell::kNotRead;
 
   // What one status update did: the status before and after it, and whether
   // this caller ran the plug-in (false: it waited for another update and
@@ -44,8 +43,10 @@ class ElementState : public RootObject {
     bool Changed() const { return polled && current != previous; }
   };
 
-  // The status times are read from `clock` (the system's when null).
-  ElementState(std::string name, std::string address, int32_t pollingInterval, Clock* clock);
+  // The status times are read from `clock` (the system's when null);
+  // changes are reported to `listener` (none when null).
+  ElementState(std::string name, std::string address, int32_t pollingInterval, StatusChangeListener* listener,
+               Clock* clock);
   ~ElementState() override;
   ElementState(const ElementState&) = delete;
   ElementState& operator=(const ElementState&) = delete;
@@ -61,8 +62,9 @@ class ElementState : public RootObject {
   // update to ReportChange (at once, or a status pass in list order).
   Update Poll(bool unlessRetired = false);
   // Writes a changed status to the event log (in words, see
-  // StatusChangeText) and reports it to the listener, unless the element
-  // has been retired. The listener may throw (OrlaException*).
+  // StatusChangeText) and reports it to the element's listener (the
+  // registry's publisher), unless the element has been retired. The
+  // listener may throw (OrlaException*).
   void ReportChange(const Update& update);
 
   // "HandleTrap" of the plug-in; its answer (event data length or -1).
@@ -76,12 +78,8 @@ class ElementState : public RootObject {
   // never call it under the registry lock); empty when it gives none.
   std::string TrapTargetQuestion() const;
 
-  // The plug-in's class codes as last read (kClassUnknown before the first
-  // successful read). ReadClassCodes asks the plug-in for both; a failure
-  // leaves what was known and passes out as OrlaException*.
-  int32_t MajorClassCode() const { return majorClass_.load(); }
-  int32_t MinorClassCode() const { return minorClass_.load(); }
-  bool ClassCodesKnown() const { return majorClass_.load() != kClassUnknown && minorClass_.load() != kClassUnknown; }
+  // Asks the plug-in for both class codes and publishes them in the cell;
+  // a failure leaves what was known and passes out as OrlaException*.
   void ReadClassCodes();
 
   // The plug-in library (null when it could not be loaded).
@@ -97,29 +95,19 @@ class ElementState : public RootObject {
   // The same for an export a plug-in may leave out: null when it does.
   void* OptionalPluginFunction(const char* name) const;
 
-  int32_t Status() const { return status_.load(); }
-  // Why the status is what it is, as the plug-in's optional
-  // "GetStatusReason" said right after the poll that read it ("Drive 3 ...
-  // needs cleaning"); empty when the status is ok, before the first poll,
-  // and with a plug-in that does not give reasons.
-  // While the element is stale (below), "No SNMPv3 profile (v3-only)"; after
-  // a poll that met an SNMPv3 security failure, that failure
-  // ("Authentication failed (SNMPv3 user kor)").
-  std::string StatusReason() const;
-  // Stale: the agent runs SNMPv3 only and no profile covers the address, so
-  // polls do not ask the device; the status is the last one read. The
-  // first such poll writes one WARNING naming the element, the first poll
-  // that asks the device again one INFO.
-  bool Stale() const;
-  // When the status last changed (milliseconds since 1970 UTC); until the
-  // first poll, when the element was made.
-  int64_t StatusSinceMs() const { return statusSinceMs_.load(); }
-  // When the device last answered an SNMP request during a status poll; 0
-  // when it never has.
-  int64_t LastAnsweredMs() const { return lastAnsweredMs_.load(); }
-  // Whether the device answered during the last status poll (false before
-  // the first, and after a poll that failed).
-  bool AnsweredLastPoll() const { return answeredLastPoll_.load(); }
+  // The status cell as the last poll (or class-code read, or change of
+  // staleness) published it; never null. Before the first poll: status -1,
+  // its time when the element was made. The reason is the plug-in's
+  // optional "GetStatusReason" right after the poll that read the status
+  // ("Drive 3 ... needs cleaning"; none for ok); while stale (v3-only and
+  // no profile covers the address, so polls do not ask the device and the
+  // status is the last one read) "No SNMPv3 profile (v3-only)"; after a
+  // poll that met an SNMPv3 security failure, that failure
+  // ("Authentication failed (SNMPv3 user kor)"). The first stale poll
+  // writes one WARNING naming the element, the first poll that asks the
+  // device again one INFO.
+  std::shared_ptr<const ElementStatusCell> Cell() const;
+  int32_t Status() const { return Cell()->status; }
   int32_t PollingInterval() const { return pollingInterval_.load(); }
   void SetPollingInterval(int32_t seconds) { pollingInterval_.store(seconds); }
   uint32_t TrapReceiverStamp() const { return trapReceiverStamp_.load(); }
@@ -131,8 +119,6 @@ class ElementState : public RootObject {
   std::string Name() const;
   void SetName(const std::string& name);
   bool HasName(const std::string& name) const;
-
-  void SetListener(StatusChangeListener* listener) { listener_.store(listener); }
 
   // An unbound element: its device did not answer, or no type claimed it,
   // when it was loaded. It has no plug-in: status passes leave it alone (its
@@ -162,15 +148,19 @@ class ElementState : public RootObject {
   bool BeginPoll();
 
  private:
-  // Asks the plug-in for the reason behind `status` (just polled, on the
-  // polling session) and keeps it; an ok status keeps none.
-  void ReadReason(int32_t status);
-  // After a poll (or a poll that threw): an SNMPv3 security failure met
-  // since `failuresBefore` becomes the reason of a status that is not ok,
-  // and is logged once per new failure, naming the element and address.
-  void NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status);
+  // The plug-in's reason behind `status` (just polled, on the polling
+  // session); none for an ok status.
+  std::string ReadReason(int32_t status);
+  // After a poll (or a poll that threw, `status` null): an SNMPv3 security
+  // failure met since `failuresBefore` becomes `*reason` of a status that is
+  // not ok, and is logged once per new failure, naming the element and
+  // address.
+  void NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status, std::string* reason);
   // Enters (true) or leaves the stale state, logging the change.
   void SetStale(bool stale);
+  // Publishes a copy of the current cell changed by `change`.
+  template <typename Change>
+  void Publish(Change change);
   // An event about this element (its name and address as the origin).
   void WriteEvent(int severity, const std::string& text) const;
 
@@ -180,12 +170,6 @@ class ElementState : public RootObject {
   const std::string address_;
   Clock* const clock_;
 
-  std::atomic<int32_t> status_{kNotRead};
-  std::atomic<int64_t> statusSinceMs_;
-  std::atomic<int64_t> lastAnsweredMs_{0};
-  std::atomic<bool> answeredLastPoll_{false};
-  std::atomic<int32_t> majorClass_{kClassUnknown};
-  std::atomic<int32_t> minorClass_{kClassUnknown};
   std::atomic<int32_t> pollingInterval_;
   std::atomic<uint32_t> trapReceiverStamp_{0};
   ManualResetEvent updateGate_{true};
@@ -193,15 +177,17 @@ class ElementState : public RootObject {
   std::atomic<bool> unbound_{false};
   // When a trap last woke the thread (steady milliseconds; 0 never).
   std::atomic<int64_t> trapWakeMs_{0};
-  std::atomic<StatusChangeListener*> listener_{nullptr};
+  StatusChangeListener* const listener_;
 
   mutable std::mutex nameMutex_;
   std::string name_;
-  // Written by the poll that holds the update gate, read by any thread.
-  mutable std::mutex reasonMutex_;
-  std::string reason_;
-  bool stale_ = false;
-  std::string securityFailure_;  // the latest one logged; empty once a poll met none
+  // The published cell: replaced whole, one writer at a time.
+  mutable std::mutex cellMutex_;
+  std::shared_ptr<const ElementStatusCell> cell_;
+  // The latest security failure logged; empty once a poll met none. Only
+  // the poll that holds the update gate touches it.
+  std::mutex failureMutex_;
+  std::string securityFailure_;
 
   std::mutex retireMutex_;
   bool retired_ = false;

@@ -15,7 +15,7 @@
 #include "agent/core/event_log.h"
 #include "agent/core/object_list.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_directory.h"
+#include "agent/devices/element_snapshot.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
@@ -214,24 +214,22 @@ std::vector<uint8_t> TrapSender::ComposeRecord(uint32_t sequence, int32_t majorC
   return record;
 }
 
-void TrapSender::NotifyStatusChange(const char* text, int /*status*/) {
-  ElementRegistry* registry = registry_.load(std::memory_order_acquire);
-  if (registry == nullptr || !registry->IsLoaded()) return;
-  const std::string name(text != nullptr ? text : "");
-  // Read and queued under the registry lock: traps queued from different
-  // threads go out in the order their overall statuses were read.
-  registry->WithOverallStatus([this, &name](char overall) {
-    const int32_t state = StateCode(overall);
-    sendQueue_.Post([this, name, state] {
-      try {
-        SendStatusTrap(name, state);
-      } catch (OrlaException* e) {
-        // Logged by its constructor (2013: the agent's host is unknown).
-        std::unique_ptr<OrlaException> owned(e);
-      } catch (const std::exception&) {
-        // No memory for this trap; the next change sends its own.
-      }
-    });
+void TrapSender::NotifyStatusChange(const StatusChange& change) {
+  // The start-up's first pass sends nothing: the peers learn the status
+  // from the changes that follow.
+  if (!change.afterLoad) return;
+  // The registry hands changes over one at a time with the overall status
+  // each leaves: queued in that order, the traps go out in it.
+  const int32_t state = StateCode(change.overall);
+  sendQueue_.Post([this, name = change.name, state] {
+    try {
+      SendStatusTrap(name, state);
+    } catch (OrlaException* e) {
+      // Logged by its constructor (2013: the agent's host is unknown).
+      std::unique_ptr<OrlaException> owned(e);
+    } catch (const std::exception&) {
+      // No memory for this trap; the next change sends its own.
+    }
   });
 }
 
@@ -324,8 +322,8 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
       agent != nullptr ? Ipv4Text::Dotted(agent) : std::string();
   // One picture of the elements for the whole trap; the entry (and the
   // plug-in it holds) stays valid even if the element is removed meanwhile.
-  const std::shared_ptr<const ElementDirectory> directory = registry->Directory();
-  const ElementDirectory::Entry* element = directory->Find(address);
+  const std::shared_ptr<const ElementSnapshot> snapshot = registry->Snapshot();
+  const ElementSnapshot::Entry* element = snapshot->Find(address);
 
   std::vector<uint8_t> data(kEventDataSize, 0);
   std::vector<char> message(kMessageSize, 0);
@@ -354,7 +352,7 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   origin.kind = "trap";
   origin.address = address;
   origin.trap = TrapIdentity(*owned);
-  if (element != nullptr) origin.element = element->name;
+  if (element != nullptr) origin.element = element->record.name;
   // Logged as the WARNING the record's entry always is; the console shows
   // the severity the plug-in read from the trap.
   origin.shownSeverity = shownSeverity;
@@ -365,18 +363,25 @@ bool TrapSender::LogTrap(TrapMessage* trap, std::chrono::system_clock::time_poin
   // address is not managed or the plug-in never answered them.
   int32_t majorClass = -1;
   int32_t minorClass = -1;
-  if (element != nullptr) element->ClassCodes(&majorClass, &minorClass);
+  if (element != nullptr) {
+    const std::shared_ptr<const ElementStatusCell> status = element->Status();
+    if (status->ClassCodesKnown()) {
+      majorClass = status->majorClass;
+      minorClass = status->minorClass;
+    }
+  }
   EventTextField worldWideName(kTypeWorldWideName);
   EventTextField worldWideNameAgain(kTypeWorldWideNameAgain);
   EventTextField elementName(kTypeElementName);
   EventTextField description(kTypeDescription);
   EventTextField firmwareVersion(kTypeFirmwareVersion);
   if (element != nullptr) {
-    Fill(&worldWideName, element->worldWideName);
-    Fill(&worldWideNameAgain, element->worldWideName);
-    Fill(&elementName, element->name);
-    Fill(&description, element->description);
-    Fill(&firmwareVersion, element->firmwareVersion);
+    const ElementRecord& r = element->record;
+    Fill(&worldWideName, r.worldWideName);
+    Fill(&worldWideNameAgain, r.worldWideName);
+    Fill(&elementName, r.name);
+    Fill(&description, r.ModelText());
+    Fill(&firmwareVersion, r.firmwareVersion);
   }
 
   const EventTextField* const texts[6] = {&osVersion_, &worldWideName, &elementName,

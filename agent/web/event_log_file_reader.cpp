@@ -12,7 +12,7 @@
 
 #include "agent/core/audit_trail.h"
 #include "platform/text/regular_file.h"
-#include "event_query.h"
+#include "login_event_text.h"
 
 namespace orla {
 
@@ -150,7 +150,7 @@ bool EventLogFileReader::ParseLine(const std::string& line, RecordedEvent* event
     event->origin.address = body.substr(open + 2, close - open - 2);
   } else if (body.compare(0, std::strlen(AuditTrail::kTextStart), AuditTrail::kTextStart) == 0) {
     event->origin.kind = "change";
-  } else if (EventQuery::IsLoginText(body)) {
+  } else if (LoginEventText::Matches(body)) {
     event->origin.kind = "login";
   } else if (Field(line, "data", &data) && !data.empty() && eventType == 2) {
     // Only received traps are logged with an event record.

@@ -57,12 +57,6 @@ bool EventQuery::Matches(const RecordedEvent& event) const {
          AsciiCase::Contains(event.origin.address, lowerText_) || AsciiCase::Contains(event.origin.trap, lowerText_);
 }
 
-bool EventQuery::IsLoginText(const std::string& text) {
-  static const std::string kStart = "The user ";
-  return text.compare(0, kStart.size(), kStart) == 0 &&
-         text.find(" logged in to the web server from ") != std::string::npos;
-}
-
 bool EventQuery::Walk(const EventRing& ring, const std::vector<std::string>& logFiles,
                       const std::vector<std::string>& changeFiles,
                       const std::function<bool(size_t ringMatches)>& readFiles,

@@ -68,9 +68,6 @@ class EventQuery {
 
   bool Matches(const RecordedEvent& event) const;
 
-  // Whether an entry's text (behind its severity prefix) is the web
-  // server's note of a successful log-in, the kind "login".
-  static bool IsLoginText(const std::string& text);
 
   std::string element;
   int minSeverity = 0;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/devices/element_directory.h"
+#include "agent/devices/element_snapshot.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "metrics_report.h"
@@ -51,14 +51,13 @@ uint32_t MetricsPage::HandleGet() {
                 "(basic authentication).\n");
   }
   ElementRegistry* registry = AgentObjects::FindRegistry();
-  std::vector<ElementActivity> elements;
+  std::vector<ElementView> elements;
   char overall = '0';
   if (registry != nullptr) {
     // Neither waits for the registry lock (a status pass holds it).
-    elements = registry->Activity();
-    if (const std::shared_ptr<const ElementDirectory> directory = registry->Directory()) {
-      overall = directory->OverallStatus();
-    }
+    const std::shared_ptr<const ElementSnapshot> snapshot = registry->Snapshot();
+    elements = snapshot->Read();
+    overall = snapshot->OverallStatus();
   }
   ZEPA_SERVER_STATISTICS web{};
   web.cbSize = sizeof web;

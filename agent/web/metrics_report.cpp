@@ -38,7 +38,7 @@ void AddPerKey(MetricSheet& sheet, const char* name, const char* help, const cha
   for (const auto& [key, count] : counter.Snapshot()) sheet.Add(family, {{label, key}}, static_cast<double>(count));
 }
 
-void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& elements, char overallStatus) {
+void AddElements(MetricSheet& sheet, const std::vector<ElementView>& elements, char overallStatus) {
   const size_t status = sheet.AddFamily(
       "koragent_element_status",
       "The element's status as the element list shows it: 0 ok, 1 degraded, 2 failed, 3 unknown (also not read yet).",
@@ -61,20 +61,20 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementActivity>& element
   const size_t traps = sheet.AddFamily("koragent_element_traps_received_total",
                                        "Traps received from the element's address.", Type::kCounter);
   const std::map<std::string, uint64_t> received = TrapStatistics::Instance().receivedFrom.Snapshot();
-  for (const ElementActivity& element : elements) {
+  for (const ElementView& element : elements) {
     // The device's text (often long) only on the status, which alerts name
     // the device by; the other series join it on element and address.
-    const Labels labels = {{"element", element.name}, {"address", element.address}};
+    const Labels labels = {{"element", element.record.name}, {"address", element.record.address}};
     // Not polled yet stays 3 here, as the series has always said (with
     // koragent_element_answered 0 beside it).
-    const StatusBucket::Kind bucket = StatusBucket::Of(element.status);
-    sheet.Add(status, {labels[0], labels[1], {"model", element.description}},
+    const StatusBucket::Kind bucket = StatusBucket::Of(element.status.status);
+    sheet.Add(status, {labels[0], labels[1], {"model", element.record.ModelText()}},
               bucket == StatusBucket::Kind::kNotPolled ? 3 : static_cast<int32_t>(bucket));
-    if (!element.reason.empty()) sheet.Add(reasons, {labels[0], labels[1], {"reason", element.reason}}, 1);
-    sheet.Add(answered, labels, element.answeredLastPoll ? 1 : 0);
-    if (element.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.lastAnsweredMs) / 1000);
-    sheet.Add(changed, labels, static_cast<double>(element.statusSinceMs) / 1000);
-    const auto it = received.find(element.address);
+    if (!element.status.reason.empty()) sheet.Add(reasons, {labels[0], labels[1], {"reason", element.status.reason}}, 1);
+    sheet.Add(answered, labels, element.status.answeredLastPoll ? 1 : 0);
+    if (element.status.lastAnsweredMs > 0) sheet.Add(lastAnswer, labels, static_cast<double>(element.status.lastAnsweredMs) / 1000);
+    sheet.Add(changed, labels, static_cast<double>(element.status.statusSinceMs) / 1000);
+    const auto it = received.find(element.record.address);
     sheet.Add(traps, labels, it == received.end() ? 0.0 : static_cast<double>(it->second));
   }
   AddSingle(sheet, "koragent_elements", "Elements the agent manages.", Type::kGauge,
@@ -121,7 +121,7 @@ void AddProcess(MetricSheet& sheet) {
 
 }  // namespace
 
-std::string MetricsReport::Render(const std::vector<ElementActivity>* elements, char overallStatus,
+std::string MetricsReport::Render(const std::vector<ElementView>* elements, char overallStatus,
                                   const ZEPA_SERVER_STATISTICS* web) {
   MetricSheet sheet;
   if (elements != nullptr) AddElements(sheet, *elements, overallStatus);

@@ -37,7 +37,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/devices/element_activity.h"
+#include "agent/devices/element_snapshot.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {
@@ -46,7 +46,7 @@ class MetricsReport {
  public:
   // `elements` null: no registry (no element metrics); `overallStatus` the
   // registry's '0', '1' or '2'. `web` null: no web server counts.
-  static std::string Render(const std::vector<ElementActivity>* elements, char overallStatus,
+  static std::string Render(const std::vector<ElementView>* elements, char overallStatus,
                             const ZEPA_SERVER_STATISTICS* web);
 };
 

@@ -9,7 +9,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
-#include "event_query.h"
+#include "login_event_text.h"
 #include "page_table.h"
 #include "web_page.h"
 #include "platform/text/string_printf.h"
@@ -85,7 +85,7 @@ void PageServer::Start(const AgentLayout& layout) {
   ZEPASetLogCallback([](int severity, const char* text) {
     const std::string line = text != nullptr ? text : "";
     EventOrigin origin;
-    if (EventQuery::IsLoginText(line)) origin.kind = "login";
+    if (LoginEventText::Matches(line)) origin.kind = "login";
     EventLog::Write(severity >= EventLog::kInfo && severity <= EventLog::kCritical ? severity : EventLog::kWarning,
                     line, nullptr, 0, origin);
   });

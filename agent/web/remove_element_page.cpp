@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
@@ -14,9 +15,9 @@
 namespace orla {
 
 uint32_t RemoveElementPage::HandleGet() {
-  std::string list;
+  std::vector<std::string> names;
   if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
-    list = AgentObjects::Registry().ListElements(false);
+    names = AgentObjects::Registry().Snapshot()->Names();
   })) {
     return ShowError(failed->Message(), nullptr, false);
   }
@@ -27,7 +28,7 @@ uint32_t RemoveElementPage::HandleGet() {
   Append("Select the tape controller you wish to remove from your list of monitored devices.");
   Append("<FORM name=input_form method=post action=\"delete_element.html\">");
   Append("<SELECT name=\"element_name\" size=5>");
-  for (const std::string& name : ElementNames::FromList(list)) {
+  for (const std::string& name : names) {
     const std::string shown = TextEscape::Html(name);
     AppendFormat("<OPTION value=\"%s\">%s", shown.c_str(), shown.c_str());
   }

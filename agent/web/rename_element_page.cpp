@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
@@ -16,9 +17,9 @@
 namespace orla {
 
 uint32_t RenameElementPage::HandleGet() {
-  std::string list;
+  std::vector<std::string> names;
   if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
-    list = AgentObjects::Registry().ListElements(false);
+    names = AgentObjects::Registry().Snapshot()->Names();
   })) {
     return ShowError(failed->Message(), nullptr, false);
   }
@@ -34,7 +35,7 @@ uint32_t RenameElementPage::HandleGet() {
   // No option is preselected, also when an error page leads back here: the
   // administrator picks the element to rename, so a hasty "Rename" cannot
   // rename one that happens to be marked.
-  for (const std::string& name : ElementNames::FromList(list)) {
+  for (const std::string& name : names) {
     const std::string shown = TextEscape::Html(name);
     AppendFormat("<OPTION value=\"%s\">%s", shown.c_str(), shown.c_str());
   }

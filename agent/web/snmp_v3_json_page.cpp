@@ -10,12 +10,12 @@
 namespace orla {
 
 std::string SnmpV3JsonPage::WithoutProfile(const SnmpV3Credentials& credentials,
-                                           const std::vector<ElementActivity>& elements) {
+                                           const std::vector<ElementView>& elements) {
   size_t count = 0;
   std::string names;
-  for (const ElementActivity& e : elements) {
-    if (credentials.ProfileFor(e.address) != nullptr) continue;
-    names += std::string(count++ == 0 ? "" : ",") + "\"" + TextEscape::Json(e.name) + "\"";
+  for (const ElementView& e : elements) {
+    if (credentials.ProfileFor(e.record.address) != nullptr) continue;
+    names += std::string(count++ == 0 ? "" : ",") + "\"" + TextEscape::Json(e.record.name) + "\"";
   }
   return ",\"withoutProfile\":" + std::to_string(count) + ",\"withoutProfileNames\":[" + names + "]";
 }
@@ -24,7 +24,7 @@ uint32_t SnmpV3JsonPage::Answer(const char* key, const std::string& text) {
   const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
   ElementRegistry* registry = AgentObjects::FindRegistry();
   Append(std::string("{\"v3Only\":") + (credentials->V3Only() ? "true" : "false"));
-  Append(WithoutProfile(*credentials, registry != nullptr ? registry->Activity() : std::vector<ElementActivity>()));
+  Append(WithoutProfile(*credentials, registry != nullptr ? registry->Snapshot()->Read() : std::vector<ElementView>()));
   if (key != nullptr) Append(std::string(",\"") + key + "\":\"" + TextEscape::Json(text) + "\"");
   Append("}");
   return SendContent("application/json; charset=utf-8");

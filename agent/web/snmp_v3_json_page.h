@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "agent/core/snmp_v3_credentials.h"
-#include "agent/devices/element_activity.h"
+#include "agent/devices/element_snapshot.h"
 
 #include "web_page.h"
 
@@ -35,7 +35,7 @@ class SnmpV3JsonPage : public WebPage {
   uint32_t HandlePost() override;
 
   // ',"withoutProfile":N,"withoutProfileNames":[...]' for these elements.
-  static std::string WithoutProfile(const SnmpV3Credentials& credentials, const std::vector<ElementActivity>& elements);
+  static std::string WithoutProfile(const SnmpV3Credentials& credentials, const std::vector<ElementView>& elements);
 
  private:
   uint32_t Answer(const char* key, const std::string& text);

@@ -29,7 +29,7 @@ std::string SnmpV3Fields(const std::string& address) {
 
 }  // namespace
 
-std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements, int64_t nowMs,
+std::string StatusJsonPage::Render(const std::vector<ElementView>& elements, int64_t nowMs,
                                    bool administrator) {
   // Counted as the element list shows them (StatusBucket::Of), except that
   // a stale element (not polled: v3-only without a profile) is never
@@ -39,18 +39,18 @@ std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements,
   size_t stale = 0;
   std::string rows;
   rows.reserve(elements.size() * 120);
-  for (const ElementActivity& e : elements) {
-    const StatusBucket::Kind bucket = StatusBucket::Of(e.status);
-    if (e.stale) ++stale;
-    if (!e.stale || bucket != StatusBucket::Kind::kOk) ++counts[static_cast<int32_t>(bucket)];
+  for (const ElementView& e : elements) {
+    const StatusBucket::Kind bucket = StatusBucket::Of(e.status.status);
+    if (e.status.stale) ++stale;
+    if (!e.status.stale || bucket != StatusBucket::Kind::kOk) ++counts[static_cast<int32_t>(bucket)];
     if (!rows.empty()) rows += ',';
-    rows += "{\"name\":\"" + TextEscape::Json(e.name) + "\",\"address\":\"" + TextEscape::Json(e.address) + "\"";
-    rows += StringPrintf(",\"status\":%d,", e.status);
-    if (e.stale) rows += "\"stale\":true,";
-    rows += "\"reason\":\"" + TextEscape::Json(e.reason);
-    rows += StringPrintf("\",\"statusSince\":%lld,\"lastAnswered\":", static_cast<long long>(e.statusSinceMs));
-    rows += e.lastAnsweredMs > 0 ? std::to_string(e.lastAnsweredMs) : std::string("null");
-    rows += SnmpV3Fields(e.address);
+    rows += "{\"name\":\"" + TextEscape::Json(e.record.name) + "\",\"address\":\"" + TextEscape::Json(e.record.address) + "\"";
+    rows += StringPrintf(",\"status\":%d,", e.status.status);
+    if (e.status.stale) rows += "\"stale\":true,";
+    rows += "\"reason\":\"" + TextEscape::Json(e.status.reason);
+    rows += StringPrintf("\",\"statusSince\":%lld,\"lastAnswered\":", static_cast<long long>(e.status.statusSinceMs));
+    rows += e.status.lastAnsweredMs > 0 ? std::to_string(e.status.lastAnsweredMs) : std::string("null");
+    rows += SnmpV3Fields(e.record.address);
     rows += '}';
   }
   return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,"
@@ -63,7 +63,7 @@ std::string StatusJsonPage::Render(const std::vector<ElementActivity>& elements,
 uint32_t StatusJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   ElementRegistry* registry = AgentObjects::FindRegistry();
-  const std::vector<ElementActivity> elements = registry != nullptr ? registry->Activity() : std::vector<ElementActivity>();
+  const std::vector<ElementView> elements = registry != nullptr ? registry->Snapshot()->Read() : std::vector<ElementView>();
   Append(Render(elements, Clock::System()->WallMilliseconds(), IsAdministrator()));
   return SendContent("application/json; charset=utf-8");
 }

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "agent/devices/element_activity.h"
+#include "agent/devices/element_snapshot.h"
 #include "web_page.h"
 
 namespace orla {
@@ -33,7 +33,7 @@ class StatusJsonPage : public WebPage {
   // The answer's text for these elements at `nowMs`.
   // `administrator`: whether the session may change things ("administrator"
   // in the answer, for the pages' scripts to offer the actions).
-  static std::string Render(const std::vector<ElementActivity>& elements, int64_t nowMs,
+  static std::string Render(const std::vector<ElementView>& elements, int64_t nowMs,
                             bool administrator = false);
 };
 

@@ -6,7 +6,7 @@
 
 #include "agent/core/error_codes.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_directory.h"
+#include "agent/devices/element_snapshot.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "add_element_form.h"
@@ -21,15 +21,11 @@ namespace {
 std::string PluginQuestion(const std::string& name) {
   ElementRegistry* registry = AgentObjects::FindRegistry();
   if (registry == nullptr) return std::string();
-  const std::shared_ptr<const ElementDirectory> directory = registry->Directory();
-  for (const ElementDirectory::Entry& entry : directory->Entries()) {
-    if (entry.name == name) {
-      std::string question;
-      OrlaException::Discard([&] { question = entry.TrapTargetQuestion(); });
-      return question;
-    }
-  }
-  return std::string();
+  const std::shared_ptr<const ElementSnapshot> snapshot = registry->Snapshot();
+  const ElementSnapshot::Entry* entry = snapshot->FindByName(name);
+  std::string question;
+  if (entry != nullptr) OrlaException::Discard([&] { question = entry->TrapTargetQuestion(); });
+  return question;
 }
 
 }  // namespace

@@ -12,9 +12,9 @@ namespace orla::test {
 
 class RecordingListener : public StatusChangeListener {
  public:
-  void NotifyStatusChange(const char* text, int status) override {
+  void NotifyStatusChange(const StatusChange& change) override {
     std::lock_guard<std::mutex> hold(mutex_);
-    changes_.emplace_back(text, status);
+    changes_.emplace_back(change.name, change.current);
   }
   std::vector<std::pair<std::string, int>> Changes() const {
     std::lock_guard<std::mutex> hold(mutex_);

@@ -8,13 +8,13 @@
 
 #include "agent/core/agent_host.h"
 #include "agent/core/orla_exception.h"
-#include "agent/devices/element_directory.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_binding.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"
 #include "agent/snmp/snmp_octet_string.h"
 #include "agent/snmp/trap_message.h"
+#include "tests/support/snapshot_reads.h"
 #include "tests/integration/devices/simulator_fixture.h"
 #include "tests/support/wait_until.h"
 
@@ -52,21 +52,21 @@ TEST_F(ControllersTest, EachControllerIsRecognisedBoundAndPolledOnItsOwnThread) 
   }
   ASSERT_EQ(registry->ElementCount(), 3);
 
-  EXPECT_EQ(registry->DescriptionAt(Address("tc01")), "Quillane FTC-400 Tape Controller");
-  EXPECT_EQ(registry->WorldWideNameAt(Address("tc01")), "10:00:00:60:45:17:2a:01");
-  EXPECT_EQ(registry->FirmwareVersionAt(Address("tc01")), "4.12.07");
+  EXPECT_EQ(ModelAt(*registry, Address("tc01")), "Quillane FTC-400 Tape Controller");
+  EXPECT_EQ(RecordField(*registry, Address("tc01"), &ElementRecord::worldWideName), "10:00:00:60:45:17:2a:01");
+  EXPECT_EQ(RecordField(*registry, Address("tc01"), &ElementRecord::firmwareVersion), "4.12.07");
   // The firmware row is found by its description, not its position.
-  EXPECT_EQ(registry->DescriptionAt(Address("tc02")), "Quillane FTC-800 Tape Bridge");
-  EXPECT_EQ(registry->WorldWideNameAt(Address("tc02")), "20:00:00:e0:8b:04:11:c2");
-  EXPECT_EQ(registry->FirmwareVersionAt(Address("tc02")), "5.0.3");
+  EXPECT_EQ(ModelAt(*registry, Address("tc02")), "Quillane FTC-800 Tape Bridge");
+  EXPECT_EQ(RecordField(*registry, Address("tc02"), &ElementRecord::worldWideName), "20:00:00:e0:8b:04:11:c2");
+  EXPECT_EQ(RecordField(*registry, Address("tc02"), &ElementRecord::firmwareVersion), "5.0.3");
   // A global id of zeros: the WWN comes from the unit id.
-  EXPECT_EQ(registry->WorldWideNameAt(Address("tc03")), "50:01:10:a0:00:3c:7e:15");
-  EXPECT_EQ(registry->FirmwareVersionAt(Address("tc03")), "2.8.1b");
+  EXPECT_EQ(RecordField(*registry, Address("tc03"), &ElementRecord::worldWideName), "50:01:10:a0:00:3c:7e:15");
+  EXPECT_EQ(RecordField(*registry, Address("tc03"), &ElementRecord::firmwareVersion), "2.8.1b");
   EXPECT_EQ(registry->GetCommunityAt(Address("tc03")), "public");
   EXPECT_EQ(registry->SetCommunityAt(Address("tc03")), "private");
-  EXPECT_EQ(registry->MajorClassCodeAt(Address("tc01")), 0x104);
-  EXPECT_EQ(registry->MinorClassCodeAt(Address("tc01")), 14);
-  EXPECT_EQ(registry->MinorClassCodeAt(Address("tc02")), 5);
+  EXPECT_EQ(MajorClassAt(*registry, Address("tc01")), 0x104);
+  EXPECT_EQ(MinorClassAt(*registry, Address("tc01")), 14);
+  EXPECT_EQ(MinorClassAt(*registry, Address("tc02")), 5);
 
   const std::string link = "WebAgent/index.html?addr=" + Address("tc01");
   const std::string root = "https://" + AgentHost::Address() + ":2381/KOR/";
@@ -126,7 +126,7 @@ TEST_F(TrapReceiverTest, TheAgentRegistersItsOwnAddressAndTrapPort) {
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 300); }), 6);
   // The trap-target page asks the tape controller's own question until the
   // device sends its traps here, then says that it does.
-  const auto question = [&] { return registry->Directory()->Find(Address("tc01"))->TrapTargetQuestion(); };
+  const auto question = [&] { return registry->Snapshot()->Find(Address("tc01"))->TrapTargetQuestion(); };
   EXPECT_EQ(question(), "");
   registry->ConfigureTrapReceiver("tc01");
   EXPECT_EQ(question().rfind("The tape controller already sends its SNMP traps to the management agent.", 0), 0u)
@@ -183,7 +183,7 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   auto status = Trap(1);
   status->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 6, 1, 6}, unit_, new SnmpInteger(4)));
   status->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 6, 1, 5}, unit_, new SnmpInteger(2)));
-  ASSERT_EQ(registry->DispatchTrap(status.get(), data, message), 20);
+  ASSERT_EQ(DeliverTrap(*registry, status.get(), data, message), 20);
   EXPECT_EQ(message, tc02 + "Status of unit 1 changed to warning (unit online).");
   const uint8_t expected[20] = {1, 0, 1, 0, 4, 0, 2, 0, 0, 0, 0, 0, 0x20, 0, 0, 0xe0, 0x8b, 0x04, 0x11, 0xc2};
   EXPECT_EQ(std::vector<uint8_t>(data, data + 20), std::vector<uint8_t>(expected, expected + 20));
@@ -196,7 +196,7 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   event->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 7}, eventRow, new SnmpInteger(3)));
   event->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 9}, eventRow,
                             new SnmpOctetString("Tape drive 2 reports a cleaning request")));
-  ASSERT_EQ(registry->DispatchTrap(event.get(), data, message), 20 + 40);
+  ASSERT_EQ(DeliverTrap(*registry, event.get(), data, message), 20 + 40);
   EXPECT_EQ(message, tc02 + "Event 17 on unit 1 (status): Tape drive 2 reports a cleaning request");
   EXPECT_STREQ(reinterpret_cast<const char*>(data + 20), "Tape drive 2 reports a cleaning request");
   EXPECT_EQ(data[8], 17);
@@ -207,7 +207,7 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   port->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 10, 1, 7}, portRow, new SnmpInteger(5)));
   port->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 10, 1, 6}, portRow, new SnmpInteger(3)));
   int32_t severity = -5;
-  EXPECT_EQ(registry->Directory()->Find(Address("tc02"))->DeliverTrap(port.get(), data, message, &severity), 20);
+  EXPECT_EQ(registry->Snapshot()->Find(Address("tc02"))->DeliverTrap(port.get(), data, message, &severity), 20);
   EXPECT_EQ(message, tc02 + "Port 3 of unit 1 changed to failure (port offline).");
   EXPECT_EQ(severity, 2);  // a port failure is critical on the events page
 
@@ -215,14 +215,14 @@ TEST_F(TrapTextTest, TheMibsTrapsBecomeEventTextsAndData) {
   auto longEvent = Trap(4);
   longEvent->AddBinding(Binding({1, 3, 6, 1, 3, 94, 1, 11, 1, 9}, eventRow,
                                 new SnmpOctetString(std::string(2000, 'd').c_str())));
-  EXPECT_EQ(registry->DispatchTrap(longEvent.get(), data, message), 600);
+  EXPECT_EQ(DeliverTrap(*registry, longEvent.get(), data, message), 600);
   EXPECT_EQ(std::string(message).size(), 999u);
 
   // Another enterprise's trap is still logged, with a text of its own.
   auto foreign = Trap(12);
   const uint32_t other[] = {1, 3, 6, 1, 4, 1, 9999};
   foreign->SetEnterprise(other, 7);
-  EXPECT_EQ(registry->DispatchTrap(foreign.get(), data, message), 20);
+  EXPECT_EQ(DeliverTrap(*registry, foreign.get(), data, message), 20);
   EXPECT_STREQ(message, "Enterprise-specific trap 12 received (enterprise 1.3.6.1.4.1.9999).");
 }
 
@@ -240,7 +240,7 @@ TEST_F(ElementFileTest, LoadingTheElementFileBindsTheControllersAndKeepsTheRestU
   EXPECT_EQ(StatusOf(*registry, "tc03"), 2);
   // The switch and the host answer, but no type claims them.
   EXPECT_EQ(StatusOf(*registry, "sw01"), -1);
-  EXPECT_EQ(registry->DescriptionAt(Address("host01")), "Not recognised");
+  EXPECT_EQ(ModelAt(*registry, Address("host01")), "Not recognised");
   registry.reset();
   EXPECT_EQ(dir_.Read("KORAgent.db"), file);
 }
@@ -276,7 +276,7 @@ TEST_F(UnboundControllerTest, SilentAndUnclaimedControllersAreKeptAndBoundOnceTh
       registry = Loaded(kInterval, &clock_);
       EXPECT_EQ(dir_.Read("KORAgent.db"), file) << "start " << start;
       EXPECT_EQ(StatusOf(*registry, "tc01"), -1);
-      EXPECT_EQ(registry->DescriptionAt(Address("tc01")), c.model);
+      EXPECT_EQ(ModelAt(*registry, Address("tc01")), c.model);
       EXPECT_EQ(registry->OverallStatus(), '1');
     }
     registry->RemoveElement("sw01");
@@ -288,7 +288,7 @@ TEST_F(UnboundControllerTest, SilentAndUnclaimedControllersAreKeptAndBoundOnceTh
     ASSERT_TRUE(clock_.WaitForWaiters(1));
     clock_.Advance(seconds(kInterval));
     EXPECT_TRUE(Eventually([&] { return StatusOf(*registry, "tc01") == 0; }, seconds(kInterval + 5 + 3)));
-    EXPECT_EQ(registry->DescriptionAt(Address("tc01")).value_or("").rfind("Not ", 0), std::string::npos);
+    EXPECT_EQ(ModelAt(*registry, Address("tc01")).value_or("").rfind("Not ", 0), std::string::npos);
     EXPECT_EQ(log_.Count("INFO: Element tc01 (" + Address("tc01") + "): the device answers"), 1);
     registry.reset();
     log_.Clear();

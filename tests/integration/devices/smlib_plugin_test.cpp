@@ -10,8 +10,6 @@
 
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/core/event_ring.h"
-#include "agent/devices/element_activity.h"
-#include "agent/devices/element_directory.h"
 #include "agent/devices/recognizer.h"
 #include "agent/snmp/snmp_integer.h"
 #include "agent/snmp/snmp_object_id.h"
@@ -19,6 +17,7 @@
 #include "agent/snmp/snmp_session.h"
 #include "agent/snmp/trap_message.h"
 #include "plugins/smlib/sml_values.h"
+#include "tests/support/snapshot_reads.h"
 #include "tests/integration/devices/simulator_fixture.h"
 #include "tests/support/wait_until.h"
 
@@ -30,11 +29,11 @@ constexpr char kDrive1[] = "QUILLANE ULT3580-TD8 10450001";
 class LibrariesTest : public SimulatorOn<110> {
  protected:
   // The status and reason of the element `name` as the agent shows them
-  // (status.json, the metrics and the console read Activity()), as the
+  // (status.json, the metrics and the console read the snapshot), as the
   // registry's last status pass left them.
   static std::pair<int, std::string> StatusAndReason(ElementRegistry& registry, const std::string& name) {
-    for (const ElementActivity& e : registry.Activity()) {
-      if (e.name == name) return {e.status, e.reason};
+    for (const ElementView& e : registry.Snapshot()->Read()) {
+      if (e.record.name == name) return {e.status.status, e.status.reason};
     }
     return {-100, "not listed"};
   }
@@ -72,9 +71,9 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
     EXPECT_EQ(Recognizer::Recognize(Address(row.device)), row.type) << row.device;
     EXPECT_EQ(CodeOf([&] { registry->AddElement(row.device, Address(row.device), 300); }), 6) << row.device;
   }
-  EXPECT_EQ(registry->DescriptionAt(Address("lib01")), "Quillane TL-2000 lib01");
-  EXPECT_EQ(registry->FirmwareVersionAt(Address("lib01")), "7.40.2");
-  EXPECT_EQ(registry->MajorClassCodeAt(Address("lib01")), 0x105);
+  EXPECT_EQ(ModelAt(*registry, Address("lib01")), "Quillane TL-2000 lib01");
+  EXPECT_EQ(RecordField(*registry, Address("lib01"), &ElementRecord::firmwareVersion), "7.40.2");
+  EXPECT_EQ(MajorClassAt(*registry, Address("lib01")), 0x105);
   registry->UpdateAllStatus();
   for (const Row& row : rows) {
     EXPECT_EQ(StatusAndReason(*registry, row.device), std::make_pair(row.status, row.reason)) << row.device;
@@ -145,12 +144,12 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
       {driveStatus(3, 2), lib02 + "Drive 2 (serial 10450002) changed status from ok to degraded.", 1},
       {foreign(), "Enterprise-specific trap 4 received (enterprise 1.3.6.1.4.1.9999): 1.3.6.1.4.1.9999.1.0=7.", -1},
   };
-  const auto directory = registry->Directory();
+  const auto snapshot = registry->Snapshot();
   for (const auto& row : traps) {
     uint8_t data[600] = {};
     char message[1000] = {};
     int32_t severity = -5;
-    directory->Find(Address("lib02"))->DeliverTrap(row.trap.get(), data, message, &severity);
+    snapshot->Find(Address("lib02"))->DeliverTrap(row.trap.get(), data, message, &severity);
     EXPECT_EQ(std::string(message), row.text);
     EXPECT_EQ(severity, row.severity) << row.text;
   }
@@ -162,7 +161,7 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
 TEST_F(LibrariesTest, TheTrapTargetQuestionSaysWhetherTheLibraryAlreadySendsItsTrapsHere) {
   auto registry = Loaded();
   EXPECT_EQ(CodeOf([&] { registry->AddElement("lib01", Address("lib01"), 300); }), 6);
-  const auto question = [&] { return registry->Directory()->Find(Address("lib01"))->TrapTargetQuestion(); };
+  const auto question = [&] { return registry->Snapshot()->Find(Address("lib01"))->TrapTargetQuestion(); };
   const struct {
     int trapPort;  // 0: the simulator stopped
     const char* says;

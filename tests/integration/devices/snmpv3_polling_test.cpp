@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "agent/core/snmp_v3_credential_store.h"
-#include "agent/devices/element_activity.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_v3_engine_table.h"
+#include "tests/support/snapshot_reads.h"
 #include "tests/integration/devices/simulator_fixture.h"
 #include "tests/support/snmpsim_v3_users.h"
 #include "tests/support/wait_until.h"
@@ -62,7 +62,7 @@ TEST_F(SnmpV3PollingTest, EachUserPollsItsControllerAndAWrongPassPhraseStaysUnbo
     SCOPED_TRACE(row.device);
     const std::string address = Address(row.device);
     if (row.model != nullptr) {
-      EXPECT_EQ(registry->DescriptionAt(address), row.model);
+      EXPECT_EQ(ModelAt(*registry, address), row.model);
     }
     SnmpV3EngineTable::Entry engine;
     ASSERT_TRUE(SnmpV3EngineTable::Instance().Find(address, &engine));
@@ -89,7 +89,7 @@ TEST_F(SnmpV3PollingTest, EachUserPollsItsControllerAndAWrongPassPhraseStaysUnbo
   SnmpV3CredentialStore::Instance().Set(credentials);
   ASSERT_TRUE(clock_.WaitForWaiters(1));
   clock_.Advance(std::chrono::seconds(kInterval));
-  EXPECT_TRUE(WaitUntil([&] { return registry->DescriptionAt(Address("sw01")) == "Not recognised"; },
+  EXPECT_TRUE(WaitUntil([&] { return ModelAt(*registry, Address("sw01")) == "Not recognised"; },
                         std::chrono::seconds(20), std::chrono::milliseconds(100)));
 }
 
@@ -133,13 +133,13 @@ TEST_F(SnmpV3ChangeTest, AFailingProfileAndV3OnlyWithoutOneSayWhyNamingTheElemen
        "shown as stale."},
   };
   for (int pass = 0; pass < 2; ++pass) registry->ListElements(true);  // the second logs nothing new
-  const std::vector<ElementActivity> activity = registry->Activity();
+  const std::vector<ElementView> elements = registry->Snapshot()->Read();
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(rows[i].device);
-    EXPECT_EQ(activity.at(i).status, rows[i].status);
-    EXPECT_EQ(activity.at(i).stale, rows[i].stale);
+    EXPECT_EQ(elements.at(i).status.status, rows[i].status);
+    EXPECT_EQ(elements.at(i).status.stale, rows[i].stale);
     if (rows[i].reason != nullptr) {
-      EXPECT_EQ(activity.at(i).reason, rows[i].reason);
+      EXPECT_EQ(elements.at(i).status.reason, rows[i].reason);
     }
     const std::string named = std::string("WARNING: Element ") + rows[i].device + " (" + Address(rows[i].device);
     EXPECT_EQ(log_.Count(named), rows[i].event != nullptr ? 1 : 0);
@@ -152,8 +152,8 @@ TEST_F(SnmpV3ChangeTest, AFailingProfileAndV3OnlyWithoutOneSayWhyNamingTheElemen
   // Its profile assigned again: tc03 is polled again.
   SnmpV3CredentialStore::Instance().Set(CredentialsWith(ProfileOf(kSnmpsimV3Users[2], "tc03"), Address("tc03"), credentials));
   registry->ListElements(true);
-  EXPECT_FALSE(registry->Activity().at(2).stale);
-  EXPECT_EQ(registry->Activity().at(2).reason, "Unit 1 failed") << "the plug-in's own again";
+  EXPECT_FALSE(registry->Snapshot()->Read().at(2).status.stale);
+  EXPECT_EQ(registry->Snapshot()->Read().at(2).status.reason, "Unit 1 failed") << "the plug-in's own again";
   EXPECT_EQ(log_.Count("INFO: Element tc03 (" + Address("tc03") + ") is polled again"), 1);
 }
 

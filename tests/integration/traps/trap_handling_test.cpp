@@ -354,30 +354,39 @@ TEST_F(TrapHandling, NothingIsSentWithoutDestinationsOrBeforeTheLoad) {
   test::TrapDaemon daemon(kTrapFormat, kTrapDaemonAddress);
   ASSERT_TRUE(daemon.Start());
   settings_.TrapPort(daemon.Port());
+  // A change as the registry hands it over (no elements: overall '0').
+  const auto change = [](bool afterLoad) {
+    StatusChange c;
+    c.name = "tc01";
+    c.previous = 0;
+    c.current = 2;
+    c.afterLoad = afterLoad;
+    return c;
+  };
   // Before the initial load has ended, a change sends nothing.
   destinations_->Add("127.0.0.1");
-  sender_->NotifyStatusChange("tc01", 2);
+  sender_->NotifyStatusChange(change(false));
   // Loaded, with an empty list: nothing either, and nothing is logged.
   registry_->LoadElements();
   destinations_->Remove("127.0.0.1");
   log_.Clear();
-  sender_->NotifyStatusChange("tc01", 2);
+  sender_->NotifyStatusChange(change(true));
   sender_->WaitForStatusTraps();
   EXPECT_TRUE(daemon.Traps().empty()) << daemon.Output();
   EXPECT_TRUE(log_.Events().empty()) << ::testing::PrintToString(log_.Texts());
   // With a destination again the same call arrives: the daemon was listening.
   destinations_->Add("127.0.0.1");
-  sender_->NotifyStatusChange("tc01", 2);
+  sender_->NotifyStatusChange(change(true));
   EXPECT_EQ(daemon.WaitForTraps(1).size(), 1u);
   // v3-only, turned on while running: no SNMPv1 trap (it carries a
   // community), said once however many changes follow; off, they go again.
   SnmpV3Credentials v3Only;
   v3Only.SetV3Only(true);
   SnmpV3CredentialStore::Instance().Set(v3Only);
-  for (int i = 0; i < 2; ++i) sender_->NotifyStatusChange("tc01", 2);
+  for (int i = 0; i < 2; ++i) sender_->NotifyStatusChange(change(true));
   sender_->WaitForStatusTraps();
   SnmpV3CredentialStore::Instance().Set(SnmpV3Credentials());
-  sender_->NotifyStatusChange("tc01", 2);
+  sender_->NotifyStatusChange(change(true));
   EXPECT_EQ(daemon.WaitForTraps(2).size(), 2u) << daemon.Output();
   EXPECT_EQ(log_.Count("WARNING: v3-only is on: the SNMPv1 traps to the trap hosts of client.ini are not sent"), 1);
 }

@@ -13,6 +13,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/trap_message.h"
+#include "tests/support/snapshot_reads.h"
 #include "tests/unit/devices/devices_fixture.h"
 
 namespace orla::test {
@@ -150,7 +151,7 @@ TEST_F(ElementRegistryTest, BadLinesOfTheElementFileAreDroppedFromMemoryAndTheNe
   dir_.Write("KORAgent.db", file);
   auto registry = Loaded();
   EXPECT_EQ(registry->ElementCount(), 3);
-  EXPECT_EQ(registry->NameAt("10.9.0.5"), "tc05");
+  EXPECT_EQ(RecordName(*registry, "10.9.0.5"), "tc05");
   EXPECT_EQ(log_.Count("WARNING: Element tc01 (10.9.0.3) of the element file is left out: its name is already in "
                        "use."), 1);
   // Loading reads the file, it does not rewrite it.
@@ -177,9 +178,9 @@ TEST_F(ElementRegistryTest, BindingErrorsKeepTheElementOnlyDuringTheLoad) {
   // 2004 during the load: kept, with what binding had set up; 3002 keeps
   // the element unbound.
   ASSERT_EQ(registry->ElementCount(), 2);
-  EXPECT_EQ(registry->NameAt("10.9.0.1"), "tc01");
-  EXPECT_EQ(registry->DescriptionAt("10.9.0.1"), " ");
-  EXPECT_EQ(registry->DescriptionAt("10.9.0.2"), "Not bound (error 3002)");
+  EXPECT_EQ(RecordName(*registry, "10.9.0.1"), "tc01");
+  EXPECT_EQ(ModelAt(*registry, "10.9.0.1"), " ");
+  EXPECT_EQ(ModelAt(*registry, "10.9.0.2"), "Not bound (error 3002)");
 
   // After the load the same error discards the element, and 2006 becomes 2011.
   registry->RemoveElement("tc01");
@@ -213,8 +214,8 @@ TEST_F(ElementRegistryTest, ListStringHasSixFieldsPerElementAndNoEmptyField) {
             "-1|tc03|10.9.0.3| |http://10.9.0.3/|http://10.9.0.3/|"
             "-1|tc04|10.9.0.4|A B C|http://10.9.0.4/|http://10.9.0.4/");
   EXPECT_EQ(registry->ListElements(true).substr(0, 7), "0|tc01|");
-  EXPECT_EQ(registry->WorldWideNameAt("10.9.0.2"), " ");
-  EXPECT_EQ(registry->FirmwareVersionAt("10.9.0.2"), " ");
+  EXPECT_EQ(RecordField(*registry, "10.9.0.2", &ElementRecord::worldWideName), " ");
+  EXPECT_EQ(RecordField(*registry, "10.9.0.2", &ElementRecord::firmwareVersion), " ");
 
   // Long device texts on many elements never overrun the string.
   for (int i = 10; i < 60; ++i) {
@@ -241,7 +242,7 @@ TEST_F(ElementRegistryTest, RenameAndRemove) {
   EXPECT_EQ(f.message, "No object with that name exists.");
   registry->RenameElement("tc01", "lib1");
   EXPECT_EQ(dir_.Read("KORAgent.db"), "lib1|10.9.0.1\ntc02|10.9.0.2\n");
-  EXPECT_EQ(registry->NameAt("10.9.0.1"), "lib1");
+  EXPECT_EQ(RecordName(*registry, "10.9.0.1"), "lib1");
   EXPECT_TRUE(listener_.Changes().empty());  // renaming sends nothing
 
   // An unknown name changes nothing, the file is not rewritten.
@@ -317,25 +318,25 @@ TEST_F(ElementRegistryTest, TrapsAndReadsByAddress) {
   auto trap = EnterpriseTrap(1, 7);
   uint8_t data[600] = {};
   char message[1000] = {};
-  EXPECT_EQ(registry->DispatchTrap(trap.get(), data, message), 1);
+  EXPECT_EQ(DeliverTrap(*registry, trap.get(), data, message), 1);
   EXPECT_STREQ(message, "fake trap 7");
   EXPECT_EQ(data[0], 7);
   trap->SetSpecificTrap(99);  // the plug-in drops it
-  EXPECT_EQ(registry->DispatchTrap(trap.get(), data, message), -1);
-  EXPECT_EQ(registry->DispatchTrap(EnterpriseTrap(2, 7).get(), data, message), -1);
+  EXPECT_EQ(DeliverTrap(*registry, trap.get(), data, message), -1);
+  EXPECT_EQ(DeliverTrap(*registry, EnterpriseTrap(2, 7).get(), data, message), -1);
 
   EXPECT_TRUE(registry->IsManaged("10.9.0.1"));
   EXPECT_FALSE(registry->IsManaged("10.9.0.2"));
-  EXPECT_EQ(registry->MajorClassCodeAt("10.9.0.1"), 0x77);
-  EXPECT_EQ(registry->MinorClassCodeAt("10.9.0.1"), 14);
-  EXPECT_EQ(registry->MajorClassCodeAt("10.9.0.2"), -1);
-  EXPECT_EQ(registry->MinorClassCodeAt("10.9.0.2"), -1);
-  EXPECT_EQ(registry->WorldWideNameAt("10.9.0.1"), "10:00:00:00:00:00:00:01");
-  EXPECT_EQ(registry->FirmwareVersionAt("10.9.0.1"), "1.0");
-  EXPECT_EQ(registry->DescriptionAt("10.9.0.1"), "Fake tape controller");
+  EXPECT_EQ(MajorClassAt(*registry, "10.9.0.1"), 0x77);
+  EXPECT_EQ(MinorClassAt(*registry, "10.9.0.1"), 14);
+  EXPECT_EQ(MajorClassAt(*registry, "10.9.0.2"), -1);
+  EXPECT_EQ(MinorClassAt(*registry, "10.9.0.2"), -1);
+  EXPECT_EQ(RecordField(*registry, "10.9.0.1", &ElementRecord::worldWideName), "10:00:00:00:00:00:00:01");
+  EXPECT_EQ(RecordField(*registry, "10.9.0.1", &ElementRecord::firmwareVersion), "1.0");
+  EXPECT_EQ(ModelAt(*registry, "10.9.0.1"), "Fake tape controller");
   EXPECT_EQ(registry->GetCommunityAt("10.9.0.1"), "public");
   EXPECT_EQ(registry->SetCommunityAt("10.9.0.1"), "private");
-  EXPECT_EQ(registry->NameAt("10.9.0.2"), std::nullopt);
+  EXPECT_EQ(RecordName(*registry, "10.9.0.2"), std::nullopt);
   EXPECT_EQ(registry->GetCommunityAt("10.9.0.2"), std::nullopt);
 
   Failure f = FailureOf([&] { registry->ConfigureTrapReceiver("nope"); });
@@ -357,7 +358,7 @@ TEST_F(ElementRegistryTest, MissingPluginFunctionsGive3006AndReleaseTheLock) {
   trap.SetAgentAddress(address);
   uint8_t data[600] = {};
   char message[1000] = {};
-  Failure f = FailureOf([&] { registry->DispatchTrap(&trap, data, message); });
+  Failure f = FailureOf([&] { DeliverTrap(*registry, &trap, data, message); });
   EXPECT_EQ(f.code, 3006);
   EXPECT_NE(f.message.find("A failure has been detected in a required DLL function."), std::string::npos);
   EXPECT_NE(f.message.find("HandleTrap"), std::string::npos);  // the loader's text comes first

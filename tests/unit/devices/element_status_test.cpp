@@ -20,6 +20,7 @@
 #include "agent/devices/element_state.h"
 #include "agent/devices/status_change_text.h"
 #include "agent/devices/element_registry.h"
+#include "tests/support/snapshot_reads.h"
 #include "tests/support/scoped_env.h"
 #include "tests/unit/devices/devices_fixture.h"
 #include "tests/support/manual_clock.h"
@@ -95,20 +96,20 @@ TEST_F(ElementStatusTest, ActivityTellsWhenTheStatusChangedWithoutAskingDevices)
   auto registry = Loaded(&clock_);
   registry->AddElement("tc01", "10.9.0.1", 3600);
   registry->UpdateAllStatus();  // -1 -> 0
-  const std::vector<ElementActivity> first = registry->Activity();
+  const std::vector<ElementView> first = registry->Snapshot()->Read();
   ASSERT_EQ(first.size(), 1u);
-  EXPECT_EQ(first[0].name, "tc01");
-  EXPECT_EQ(first[0].address, "10.9.0.1");
-  EXPECT_EQ(first[0].status, 0);
-  EXPECT_GT(first[0].statusSinceMs, 0);
-  EXPECT_EQ(first[0].lastAnsweredMs, 0);
+  EXPECT_EQ(first[0].record.name, "tc01");
+  EXPECT_EQ(first[0].record.address, "10.9.0.1");
+  EXPECT_EQ(first[0].status.status, 0);
+  EXPECT_GT(first[0].status.statusSinceMs, 0);
+  EXPECT_EQ(first[0].status.lastAnsweredMs, 0);
   clock_.Advance(milliseconds(5));
   registry->UpdateAllStatus();  // 0 -> 0
-  EXPECT_EQ(registry->Activity()[0].statusSinceMs, first[0].statusSinceMs);
+  EXPECT_EQ(registry->Snapshot()->Read()[0].status.statusSinceMs, first[0].status.statusSinceMs);
   SetDevice("10.9.0.1", [](FakeDevice& d) { d.status = 2; });
   registry->UpdateAllStatus();  // 0 -> 2
-  EXPECT_EQ(registry->Activity()[0].status, 2);
-  EXPECT_GT(registry->Activity()[0].statusSinceMs, first[0].statusSinceMs);
+  EXPECT_EQ(registry->Snapshot()->Read()[0].status.status, 2);
+  EXPECT_GT(registry->Snapshot()->Read()[0].status.statusSinceMs, first[0].status.statusSinceMs);
 }
 
 TEST_F(ElementStatusTest, PollingThreadPollsOncePerInterval) {
@@ -263,7 +264,7 @@ TEST_F(ElementStatusTest, TrapReceiverStampHoldsOffPollsFor120Seconds) {
 // recognition retry forward once per spacing, not one retry per trap.
 TEST(ElementStateTest, TrapsWakeTheRetryAtMostOncePerSpacing) {
   ManualClock clock;
-  ElementState state("silent", "10.9.0.9", 300, &clock);
+  ElementState state("silent", "10.9.0.9", 300, nullptr, &clock);
   EXPECT_TRUE(state.WakeForTrap(seconds(10)));
   EXPECT_TRUE(state.WakeEvent().IsSet());
   state.WakeEvent().Reset();
@@ -289,7 +290,7 @@ TEST_F(ElementStatusTest, RegistryOperationsFromManyThreadsAtOnce) {
   threads.emplace_back([&] {
     while (!stop) {
       registry->OverallStatus();
-      registry->NameAt("10.9.0.2");
+      RecordName(*registry, "10.9.0.2");
       registry->SetPollingInterval(1);
     }
   });

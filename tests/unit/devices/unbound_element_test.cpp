@@ -10,6 +10,7 @@
 
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
+#include "tests/support/snapshot_reads.h"
 #include "tests/support/code_of.h"
 #include "tests/support/wait_until.h"
 #include "tests/unit/devices/devices_fixture.h"
@@ -57,7 +58,7 @@ TEST_F(UnboundElementTest, AnUnboundElementIsKeptListedAndBoundOnceItsDeviceAnsw
       EXPECT_EQ(registry->ElementCount(), 3);
       EXPECT_EQ(registry->ListElements(false).find(std::string("-1|tc01|10.9.0.1|") + c.model + "|"), 0u);
       EXPECT_EQ(registry->OverallStatus(), '1');  // counted as unknown
-      EXPECT_EQ(registry->MajorClassCodeAt("10.9.0.1"), -1);
+      EXPECT_EQ(MajorClassAt(*registry, "10.9.0.1"), -1);
       // A rewrite of the file (rename of another element) keeps its line.
       registry->RenameElement(restart == 0 ? "tc03" : "tc09", restart == 0 ? "tc09" : "tc03");
       EXPECT_EQ(dir_.Read("KORAgent.db").rfind("tc01|10.9.0.1\n", 0), 0u);
@@ -71,7 +72,7 @@ TEST_F(UnboundElementTest, AnUnboundElementIsKeptListedAndBoundOnceItsDeviceAnsw
     clock_.Advance(std::chrono::seconds(kInterval));
     EXPECT_TRUE(Lists(*registry, "0|tc01|10.9.0.1|Fake tape controller|http://10.9.0.1/"));
     EXPECT_EQ(registry->OverallStatus(), '0');
-    EXPECT_EQ(registry->MajorClassCodeAt("10.9.0.1"), 0x77);
+    EXPECT_EQ(MajorClassAt(*registry, "10.9.0.1"), 0x77);
     EXPECT_EQ(log_.Count("INFO: Element tc01 (10.9.0.1): the device answers and is recognised as type fake"), 1);
     registry.reset();
     EXPECT_EQ(dir_.Read("KORAgent.db"), "tc01|10.9.0.1\ntc02|10.9.0.2\ntc03|10.9.0.3\n");
@@ -93,7 +94,7 @@ TEST_F(UnboundElementTest, RenameRemoveAndTrapsOfAnUnboundElement) {
   registry->RenameElement("tc01", "lib1");
   uint8_t data[600] = {};
   char message[1000] = {};
-  EXPECT_EQ(registry->DispatchTrap(EnterpriseTrap(1, 7).get(), data, message), 2);
+  EXPECT_EQ(DeliverTrap(*registry, EnterpriseTrap(1, 7).get(), data, message), 2);
   EXPECT_STREQ(message, "lib1 (10.9.0.1): Enterprise-specific trap 7, from a device whose type is not known yet.");
 
   // The device is back: a trap from it binds the element without waiting

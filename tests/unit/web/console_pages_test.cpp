@@ -211,16 +211,16 @@ TEST(EventQuery, ChangesComeFromTheChangeFileAndOtherProcessesChangesReachTheRin
 }
 
 TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
-  ElementActivity element;
-  element.name = "a\"<b>&";
-  element.address = "10.0.0.1";
-  element.status = 2;
-  element.reason = "Drive <1> \"x\"";
-  element.statusSinceMs = 7;
+  ElementView element;
+  element.record.name = "a\"<b>&";
+  element.record.address = "10.0.0.1";
+  element.status.status = 2;
+  element.status.reason = "Drive <1> \"x\"";
+  element.status.statusSinceMs = 7;
   // Counted apart: 3 is unknown, a status not read yet (-1) not polled yet.
-  ElementActivity unknown;
-  unknown.status = 3;
-  const std::string status = StatusJsonPage::Render({element, ElementActivity(), unknown}, 9);
+  ElementView unknown;
+  unknown.status.status = 3;
+  const std::string status = StatusJsonPage::Render({element, ElementView(), unknown}, 9);
   EXPECT_EQ(status,
             "{\"now\":9,\"administrator\":false,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1,"
             "\"notPolled\":1,\"stale\":0},\"elements\":["
@@ -244,13 +244,13 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
 
 TEST(ConsolePages, AStaleElementIsNeverCountedOkAndSnmpV3JsonNamesThoseWithoutAProfile) {
   // A stale OK counts only as stale, a stale Failed under both.
-  std::vector<ElementActivity> elements(3);
+  std::vector<ElementView> elements(3);
   const std::tuple<int, int32_t, bool> rows[] = {{0, 0, true}, {1, 2, true}, {2, 0, false}};
   for (const auto& [i, status, stale] : rows) {
-    elements[i].name = "tc0" + std::to_string(i + 1);
-    elements[i].address = "10.0." + std::to_string(i / 2) + "." + std::to_string(i + 1);
-    elements[i].status = status;
-    elements[i].stale = stale;
+    elements[i].record.name = "tc0" + std::to_string(i + 1);
+    elements[i].record.address = "10.0." + std::to_string(i / 2) + "." + std::to_string(i + 1);
+    elements[i].status.status = status;
+    elements[i].status.stale = stale;
   }
   const std::string json = StatusJsonPage::Render(elements, 1);
   EXPECT_NE(json.find("\"ok\":1,\"degraded\":0,\"failed\":1,\"unknown\":0,\"notPolled\":0,\"stale\":2}"), std::string::npos) << json;

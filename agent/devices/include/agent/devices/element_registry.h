@@ -9,18 +9,20 @@
 // unbound with a thread that retries), touching no list, and the registry
 // puts what it made in the list.
 //
-// Every operation that changes or lists the elements runs under the
-// registry's recursive lock, also the slow ones that talk to devices.
-// IsLoaded, ElementCount and PollingInterval read one field, and the reads
-// by address (IsManaged, DispatchTrap, the XxxAt reads, Activity) read the
-// current ElementDirectory: none of them waits for the lock.
+// The registry is the one writer of the elements: every operation that
+// changes them runs under its recursive lock, also the slow ones that talk
+// to devices, and publishes a new ElementSnapshot (add, remove, rename,
+// bind); every poll publishes the element's status cell. Readers read the
+// snapshot (Snapshot(), and ListElements, IsManaged and OverallStatus,
+// which answer from it) and never wait for the lock, which a status pass
+// holds while its slowest device answers or times out. Status changes go
+// one way, to the listener, with the overall status they leave.
 // Lock order: the registry lock before an element's update gate. Polling
 // threads are never joined while the lock is held.
 //
 // Failures are thrown as OrlaException pointers (see agent/core).
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,17 +34,18 @@
 #include "agent/core/lock.h"
 #include "agent/core/object_list.h"
 #include "agent/core/root_object.h"
-#include "agent/devices/element_activity.h"
+#include "agent/devices/element_snapshot.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
 
 class Element;
 class ElementBinder;
-class ElementDirectory;
 class ElementFile;
-class ElementPoller;
+class ElementPublisher;
+class ElementSnapshot;
 class ElementState;
+class RetiredPollers;
 class Clock;
 class StatusChangeListener;
 class TrapMessage;
@@ -104,9 +107,9 @@ class ElementRegistry : public RootObject {
   // 2 when the new name is taken (also by the element itself), 3 when the
   // current name is unknown. Saves the file.
   void RenameElement(const std::string& currentName, const std::string& newName);
-  // The list string: " " with no elements, else six fields per element
-  // (status, name, address, description, device page link, agent page URL),
-  // all separated by "|". With `refresh`, a status pass runs first.
+  // The list string of the current snapshot (ElementSnapshot::ListString).
+  // With `refresh`, a status pass runs first; without, no lock is waited
+  // for.
   std::string ListElements(bool refresh);
 
   // One status pass over every element; a caller that finds a pass running
@@ -125,57 +128,32 @@ class ElementRegistry : public RootObject {
   void PollAt(const std::string& address);
   // Status passes begun so far.
   uint64_t PassesStarted() const { return passesStarted_.load(); }
-  // '0' no elements or none degraded or failed, '2' some element failed,
-  // '1' some element degraded or unknown (an unbound element counts as
-  // unknown).
-  char OverallStatus();
-  // Runs `use` with the overall status while holding the lock: what `use`
-  // does with it (queue a trap) is thereby ordered like the changes
-  // themselves. `use` must not block.
-  void WithOverallStatus(const std::function<void(char)>& use);
+  // The current snapshot's overall status (ElementSnapshot::OverallStatus);
+  // no lock waited for.
+  char OverallStatus() const;
   // Has the named element's plug-in set the device up to send its traps
   // here. 3 when no element has the name; 2011 or 8 when the element is
   // unbound (its device silent, or not recognised).
   void ConfigureTrapReceiver(const std::string& name);
 
   // Whether an element has exactly this address. Answers from the current
-  // directory, without waiting for the lock.
-  bool IsManaged(const std::string& address);
+  // snapshot, without waiting for the lock.
+  bool IsManaged(const std::string& address) const;
   // A trap came from this address: an unbound element there retries its
   // recognition now rather than at the end of its interval. Lock-free.
   void TrapArrivedFrom(const std::string& address);
-  // The elements as of the last change of the list; read without the lock.
-  std::shared_ptr<const ElementDirectory> Directory() const;
-  // Every element's status, status-since and last-answered times, in
-  // registry order, from the current directory: no lock waited for, no
-  // device asked.
-  std::vector<ElementActivity> Activity() const;
-  // The by-address reads, all of the current directory (as the trap
-  // listener and the trap event records read it): no lock waited for, no
-  // device asked.
-  //
-  // Hands an enterprise-specific trap to the plug-in of the element whose
-  // address is the trap's agent address: the event data length, or -1 when
-  // there is no such element or the plug-in drops the trap.
-  int32_t DispatchTrap(TrapMessage* trap, uint8_t* data, char* message);
-  // Copies of the fields of the element with this address; none when no
+  // The elements as of now; read without the lock.
+  std::shared_ptr<const ElementSnapshot> Snapshot() const;
+  // The communities of the element with this address, from the current
+  // snapshot (the device web agent's pass-through uses them); none when no
   // element has it.
-  std::optional<std::string> DescriptionAt(const std::string& address) const;
-  std::optional<std::string> FirmwareVersionAt(const std::string& address) const;
   std::optional<std::string> GetCommunityAt(const std::string& address) const;
   std::optional<std::string> SetCommunityAt(const std::string& address) const;
-  std::optional<std::string> NameAt(const std::string& address) const;
-  std::optional<std::string> WorldWideNameAt(const std::string& address) const;
-  // The plug-in's class codes for the element with this address as binding
-  // or a later pass read them; -1 when no element has it, the element is
-  // unbound or its plug-in has not answered them yet.
-  int32_t MajorClassCodeAt(const std::string& address) const;
-  int32_t MinorClassCodeAt(const std::string& address) const;
 
   // Read without the lock.
   int32_t ElementCount() const { return elementCount_.load(); }
   int32_t PollingInterval() const { return pollingInterval_.load(); }
-  bool IsLoaded() const { return loaded_.load(); }
+  bool IsLoaded() const;
 
   // Sets the interval of the registry and of every element and rewrites
   // "storage.ini" beside the element file, atomically (3002 on failure; the
@@ -186,9 +164,7 @@ class ElementRegistry : public RootObject {
   // on (polling threads, status times, the timing of polls and passes); the
   // system's by default (tests hand in one they advance). Set it before the
   // first add.
-  void SetClock(Clock* clock) { clock_ = clock; }
-
-
+  void SetClock(Clock* clock);
 
  private:
   // The polling interval argument that stands for the registry's own.
@@ -202,56 +178,33 @@ class ElementRegistry : public RootObject {
   // unbound one's place (with the name and interval it has by then) and
   // polls it.
   void BindLater(const std::shared_ptr<ElementState>& state);
-
-  // Retires the element's polling thread and destroys the element; null does
-  // nothing. Never fails.
-  void Discard(std::unique_ptr<Element>& element);
-
-  // What `read` answers for the directory entry with this address; none
-  // when no element has it. The one body of the XxxAt accessors.
-  template <typename Read>
-  auto FieldAt(const std::string& address, Read read) const;
+  // Appends a made element to the list and (with `publish`) publishes a
+  // new snapshot; on failure the element is discarded and the list is as
+  // before.
+  void Append(std::unique_ptr<Element>& element, bool publish);
 
   Element* At(int32_t index) const;
-  Element* FindByName(const std::string& name) const;
-  Element* FindByAddress(const std::string& address) const;
   int32_t IndexByName(const std::string& name) const;
   int32_t IndexByState(const ElementState* state) const;
-  void ReportChange(const std::string& name, int32_t status);
   // The body of UpdateAllStatus, under the lock and the closed gate.
   void RunStatusPass();
-  // Makes the directory anew from the list; under the lock.
-  void PublishDirectory();
-
-  // Polling threads of destroyed elements wait here until they are joined,
-  // outside the registry lock.
-  void Retire(Element* element);
-  void ReapRetired(bool all);
+  // Makes the snapshot anew from the list; under the lock.
+  void PublishSnapshot();
 
   // The element file and the polling-interval file.
   std::unique_ptr<ElementFile> file_;
-  // What the binder asks of the registry (its ElementBinder::Owner), and
-  // the binder, which makes the elements: recognised and bound, or kept
-  // unbound.
-  class BinderOwner;
-  std::unique_ptr<BinderOwner> binderOwner_;
+  std::unique_ptr<ElementPublisher> publisher_;
+  std::unique_ptr<RetiredPollers> retired_;
+  // Makes the elements: recognised and bound, or kept unbound.
   std::unique_ptr<ElementBinder> binder_;
   ObjectList elements_;
   std::atomic<int32_t> elementCount_{0};
   std::atomic<int32_t> pollingInterval_;
-  std::atomic<bool> loaded_{false};
   Lock lock_;
   ManualResetEvent updateAllGate_{true};
   std::atomic<std::thread::id> updateAllOwner_{};
   std::atomic<uint64_t> passesStarted_{0};
-  std::atomic<StatusChangeListener*> listener_{nullptr};
   Clock* clock_ = nullptr;
-
-  mutable std::mutex directoryMutex_;
-  std::shared_ptr<const ElementDirectory> directory_;
-
-  std::mutex retiredMutex_;
-  std::vector<std::unique_ptr<ElementPoller>> retired_;
 
   static std::atomic<ElementRegistry*> instance_;
 };

@@ -7,7 +7,7 @@
 // any other answer of a plug-in. The element list's image shows a
 // not-polled element as unknown (its markup knows four images). The overall status of kor.xml and
 // of the agent's own traps follows a rule of its own, fixed for those peers
-// (ElementDirectory::OverallStatus).
+// (ElementSnapshot::OverallStatus).
 #include <cstdint>
 
 namespace orla {

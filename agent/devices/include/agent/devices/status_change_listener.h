@@ -1,17 +1,36 @@
 #pragma once
-// What the element registry calls when an element's status changes or an
+// What the element registry tells when an element's status changes or an
 // element has been removed. The trap sender implements it; the agent's
-// start-up connects the two, so the registry does not depend on traps.
-#include "agent/core/root_object.h"
+// start-up connects the two, so the registry does not depend on traps. The
+// change carries every fact the listener needs, the overall status
+// included, so that a listener never calls back into the registry; it is
+// handed over on the thread that found the change and must not block
+// (queue what it does).
+#include <cstdint>
+#include <string>
 
 namespace orla {
+
+struct StatusChange {
+  std::string name;
+  std::string address;
+  int32_t previous = -1;
+  int32_t current = -1;  // for a removal, the status the element had
+  bool removed = false;
+  std::string reason;    // why `current` is not ok, as the poll said; empty when none
+  // The overall status (ElementSnapshot::OverallStatus) right after this
+  // change; changes reach the listener in the order of these readings.
+  char overall = '0';
+  // False for the changes of the start-up's first pass, before the element
+  // file has been loaded.
+  bool afterLoad = true;
+};
 
 class StatusChangeListener {
  public:
   virtual ~StatusChangeListener() = default;
-  // `text` is the element's name; `status` the new status value (the
-  // listener may ignore it). May throw OrlaException*.
-  virtual void NotifyStatusChange(const char* text, int status) = 0;
+  // May throw OrlaException*.
+  virtual void NotifyStatusChange(const StatusChange& change) = 0;
 };
 
 }  // namespace orla

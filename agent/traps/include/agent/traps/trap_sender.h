@@ -5,16 +5,17 @@
 // removed, the agent sends its own SNMPv1 trap (community "sorrel",
 // enterprise 1.3.6.1.4.1.4413.132.2, specific trap 2, four bindings: host
 // name, element name, state code, fixed text) to every trap destination.
-// The state code is taken when the change is reported; the host look-up
-// and the sends run on the sender's own thread, in the order the changes
-// were reported, so that whoever reports (a status pass holding the
-// registry lock, a removal) never waits for a resolver or the network.
+// The state code is the overall status the change carries; the host
+// look-up and the sends run on the sender's own thread, in the order the
+// changes were reported, so that whoever reports (a poll, a status pass
+// holding the registry lock, a removal) never waits for a resolver or the
+// network, and the sender never calls back into the registry.
 //
 // LogTrap / LogReceivedTrap: for each trap from a managed element, one
 // WARNING entry whose text describes the trap and whose raw data is a trap
 // event record (header, time stamp, six texts about the element, the event
 // data). The element's texts, class codes and plug-in come from the
-// registry's directory, so logging never waits for the registry lock or a
+// registry's snapshot, so logging never waits for the registry lock or a
 // device. LogReceivedTrap then refreshes every status itself; the trap
 // listener uses LogTrap and leaves the refresh to its refresh thread, which
 // spaces the passes (StatusRefresher).
@@ -78,19 +79,19 @@ class TrapSender : public RootObject, public StatusChangeListener {
   TrapSender(const TrapSender&) = delete;
   TrapSender& operator=(const TrapSender&) = delete;
 
-  // The registry whose statuses the traps carry and whose elements the
-  // received traps are logged for; null (the start) logs and sends nothing.
+  // The registry whose elements the received traps are logged for; null
+  // (the start) logs nothing.
   void UseRegistry(ElementRegistry* registry) { registry_.store(registry, std::memory_order_release); }
 
-  // Queues the agent's own trap, carrying `text` (an element name) and the
-  // state code of the registry's overall status now (`status` is not used),
-  // for every destination of the trap destination list. Nothing happens
-  // before the registry's initial load has ended. The sending thread then
+  // Queues the agent's own trap, carrying the element's name and the state
+  // code of the overall status the change left, for every destination of
+  // the trap destination list. Nothing happens for the changes found before
+  // the registry's initial load has ended. The sending thread then
   // copies the list (nothing is looked up when it is empty), resolves the
   // agent's own host (2013, logged, when it cannot) and sends; a destination
   // that cannot be resolved or reached is logged (by its exception) and
   // skipped.
-  void NotifyStatusChange(const char* text, int status) override;
+  void NotifyStatusChange(const StatusChange& change) override;
   // Waits until every trap queued so far has been sent.
   void WaitForStatusTraps() { sendQueue_.WaitIdle(); }
 

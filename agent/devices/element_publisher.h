@@ -1,0 +1,48 @@
+#pragma once
+// Where the registry's elements are published: the current ElementSnapshot,
+// and the status changes on their way to the registry's listener. Polls,
+// status passes and the registry's own changes all report through it; it
+// adds the overall status read from the current snapshot and hands the
+// change on, one change at a time, so the listener sees them in the order
+// of their overall statuses and never needs to call back into the
+// registry.
+//
+// Private to the device library.
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "agent/devices/element_snapshot.h"
+#include "agent/devices/status_change_listener.h"
+
+namespace orla {
+
+class ElementPublisher final : public StatusChangeListener {
+ public:
+  ElementPublisher();
+
+  // The current snapshot; never null.
+  std::shared_ptr<const ElementSnapshot> Current() const;
+  void Publish(std::shared_ptr<const ElementSnapshot> snapshot);
+
+  // Who is told about the changes; none until set.
+  void SetListener(StatusChangeListener* listener) { listener_.store(listener); }
+  // From now on changes count as after the load (StatusChange::afterLoad).
+  void SetLoaded() { loaded_.store(true); }
+  bool Loaded() const { return loaded_.load(); }
+
+  // Completes `change` (overall status, afterLoad) and hands it on. The
+  // listener may throw (OrlaException*).
+  void NotifyStatusChange(const StatusChange& change) override;
+
+ private:
+  mutable std::mutex snapshotMutex_;
+  std::shared_ptr<const ElementSnapshot> snapshot_;
+  // One change at a time, from reading the overall status to the listener's
+  // return.
+  std::mutex changeMutex_;
+  std::atomic<StatusChangeListener*> listener_{nullptr};
+  std::atomic<bool> loaded_{false};
+};
+
+}  // namespace orla

@@ -11,6 +11,7 @@
 #include "notification_targets_page.h"
 #include "add_element_page.h"
 #include "agent_config_page.h"
+#include "api_router.h"
 #include "discovery_document_page.h"
 #include "element_list_page.h"
 #include "events_csv_page.h"
@@ -69,6 +70,8 @@ const PageTable::Route kRows[] = {
     {"/KOR/snmpv3.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<SnmpV3JsonPage>},
     // Checks its own requests: a scraper's credentials, or a session.
     {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>, Access::kAnyone},
+    // The JSON API (its routes: ApiRoutes).
+    {"/KOR/api/v1/", Match::kPrefix, Answer::kPage, &PageTable::Make<ApiRouter>, Access::kApi},
 };
 
 }  // namespace

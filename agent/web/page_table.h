@@ -14,7 +14,8 @@
 // Access::kAnyone; without a session the dispatcher leaves the request to
 // the library, which sends the visitor to its log-in page and back (or
 // answers 401 to a script). The column defaults to kSession, so a new row is
-// closed to anonymous visitors until it says otherwise. Paths no row claims
+// closed to anonymous visitors until it says otherwise. The JSON API's row
+// says Access::kApi: its router asks for the session and the right itself. Paths no row claims
 // are the static content (scripts, style sheets, images, help pages): files
 // that hold none of the agent's data, open to anyone. Reading a page needs no
 // right beyond the session; each change asks for the administrator right.
@@ -37,6 +38,8 @@ class PageTable {
   enum class Access {
     kSession,  // a signed-in session (any user)
     kAnyone,   // anonymous visitors too
+    kApi,      // a signed-in session, which the page checks itself so that it
+               // answers a script in JSON (401, 403) instead of the log-in page
   };
   enum class Answer {
     kRootPage,        // rights query, status refresh, then the file

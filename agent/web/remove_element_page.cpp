@@ -9,6 +9,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
+#include "element_change_text.h"
 #include "element_names.h"
 #include "text_escape.h"
 
@@ -55,10 +56,10 @@ uint32_t RemoveElementPage::HandlePost() {
     AgentObjects::Registry().RemoveElement(*name);
   })) {
     // The list behind the dialog is out of date: OK reloads it.
-    if (failed->Code() == kErrNoSuchObject) return ShowError("The tape controller specified does not exist.", nullptr, true);
+    if (failed->Code() == kErrNoSuchObject) return ShowError(kNoSuchElement, nullptr, true);
     return ShowError(failed->Message(), nullptr, true);
   }
-  RecordChange("removed the device " + *name, *name);
+  RecordChange(ElementChangeText::Removed(*name), *name);
   return ShowSuccess("The tape controller has been removed.");
 }
 

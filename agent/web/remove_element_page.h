@@ -22,6 +22,9 @@ class RemoveElementPage : public WebPage {
   using WebPage::WebPage;
   ~RemoveElementPage() override = default;
 
+  // The answer for a name no element has (the API's too).
+  static constexpr const char* kNoSuchElement = "The tape controller specified does not exist.";
+
   uint32_t HandleGet() override;
   uint32_t HandlePost() override;
 };

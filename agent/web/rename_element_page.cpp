@@ -10,7 +10,9 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
+#include "element_change_text.h"
 #include "element_names.h"
+#include "rename_element_check.h"
 #include "text_escape.h"
 #include "platform/text/string_printf.h"
 
@@ -65,28 +67,19 @@ uint32_t RenameElementPage::HandlePost() {
   // The OK button of these errors returns to the dialog (the name as
   // decoded; ShowError escapes it for the script).
   const std::string location = StringPrintf("rename_element.html?element_name=%s", current->c_str());
-  if (*wanted == *current) return ShowError("Please enter a new name for the tape controller.", location, false);
-  if (wanted->empty() || wanted->size() > ElementNames::kMaxLength) {
-    return ShowError("The name must be between 1 and 8 characters long.", location, false);
-  }
-  if (ElementNames::HasForbidden(*wanted)) {
-    return ShowError("The space, pipe, plus, semicolon, and apostrophe characters are not permitted.", location,
-                     false);
+  if (std::optional<std::string> refused = RenameElementCheck::Check(*current, *wanted)) {
+    return ShowError(*refused, location, false);
   }
 
   if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().RenameElement(*current, *wanted);
   })) {
-    // The list behind the dialog may be out of date: OK reloads it.
-    if (failed->Code() == kErrNameInUse) {
-      return ShowError("The name specified is already in use.  Please enter a new name.", location, true);
-    }
-    if (failed->Code() == kErrNoSuchObject) {
-      return ShowError("Either the tape controller specified does not exist.", nullptr, true);
-    }
-    return ShowError(failed->Message(), nullptr, true);
+    // The list behind the dialog may be out of date: OK reloads it; the
+    // error naming the taken name leads back to the dialog.
+    return ShowError(RenameElementCheck::RefusalText(*failed), failed->Code() == kErrNameInUse ? location : std::string(),
+                     true);
   }
-  RecordChange("renamed the device " + *current + " to " + *wanted, *wanted);
+  RecordChange(ElementChangeText::Renamed(*current, *wanted), *wanted);
   return ShowSuccess("The tape controller has been renamed.");
 }
 

@@ -1,11 +1,11 @@
 #include "status_json_page.h"
 
-#include "agent/devices/status_bucket.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/snmp_v3_engine_table.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "agent_objects.h"
+#include "element_counts.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -31,18 +31,9 @@ std::string SnmpV3Fields(const std::string& address) {
 
 std::string StatusJsonPage::Render(const std::vector<ElementView>& elements, int64_t nowMs,
                                    bool administrator) {
-  // Counted as the element list shows them (StatusBucket::Of), except that
-  // a stale element (not polled: v3-only without a profile) is never
-  // counted as ok: "stale" counts them all, and one whose last status was
-  // not ok stays counted under it as well.
-  size_t counts[5] = {0, 0, 0, 0, 0};
-  size_t stale = 0;
   std::string rows;
   rows.reserve(elements.size() * 120);
   for (const ElementView& e : elements) {
-    const StatusBucket::Kind bucket = StatusBucket::Of(e.status.status);
-    if (e.status.stale) ++stale;
-    if (!e.status.stale || bucket != StatusBucket::Kind::kOk) ++counts[static_cast<int32_t>(bucket)];
     if (!rows.empty()) rows += ',';
     rows += "{\"name\":\"" + TextEscape::Json(e.record.name) + "\",\"address\":\"" + TextEscape::Json(e.record.address) + "\"";
     rows += StringPrintf(",\"status\":%d,", e.status.status);
@@ -53,10 +44,9 @@ std::string StatusJsonPage::Render(const std::vector<ElementView>& elements, int
     rows += SnmpV3Fields(e.record.address);
     rows += '}';
   }
-  return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"counts\":{\"ok\":%zu,\"degraded\":%zu,\"failed\":%zu,"
-                      "\"unknown\":%zu,\"notPolled\":%zu,\"stale\":%zu},\"elements\":[",
-                      static_cast<long long>(nowMs), administrator ? "true" : "false", counts[0], counts[1], counts[2],
-                      counts[3], counts[4], stale) +
+  return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"counts\":", static_cast<long long>(nowMs),
+                      administrator ? "true" : "false") +
+         ElementCounts::Of(elements).Json() + ",\"elements\":[" +
          rows + "]}";
 }
 

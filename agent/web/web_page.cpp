@@ -56,6 +56,12 @@ uint32_t WebPage::SendContent(const char* contentType, const std::string& moreHe
                         kContentHeaders + moreHeaders + "\r\n");
 }
 
+uint32_t WebPage::SendContentWithStatus(const char* status, const char* contentType, const std::string& moreHeaders) {
+  return SendWithHeader(StringPrintf("Content-type: %s\r\nContent-length: %zu\r\n", contentType, output_.size()) +
+                            kContentHeaders + moreHeaders + "\r\n",
+                        status);
+}
+
 uint32_t WebPage::BeginContent(const char* contentType, const std::string& moreHeaders) {
   SendHeader(StringPrintf("Content-type: %s\r\n", contentType) + kContentHeaders + moreHeaders + "\r\n");
   return kAnswered;
@@ -67,14 +73,15 @@ void WebPage::FlushOutput() {
   output_.clear();
 }
 
-void WebPage::SendHeader(const std::string& header) {
+void WebPage::SendHeader(const std::string& header, const char* status) {
   uint32_t headerLength = static_cast<uint32_t>(header.size());
-  request_->ServerSupportFunction(request_->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, nullptr, &headerLength,
+  request_->ServerSupportFunction(request_->ConnID, HSE_REQ_SEND_RESPONSE_HEADER, const_cast<char*>(status),
+                                  &headerLength,
                                   reinterpret_cast<uint32_t*>(const_cast<char*>(header.c_str())));
 }
 
-uint32_t WebPage::SendWithHeader(const std::string& header) {
-  SendHeader(header);
+uint32_t WebPage::SendWithHeader(const std::string& header, const char* status) {
+  SendHeader(header, status);
   uint32_t bodyLength = static_cast<uint32_t>(output_.size());
   request_->WriteClient(request_->ConnID, output_.data(), &bodyLength, 0);
   return kAnswered;

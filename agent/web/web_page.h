@@ -60,8 +60,9 @@ class WebPage : public RootObject {
   virtual uint32_t HandlePost();
 
   // "GET" runs HandleGet, "POST" HandlePost (case-sensitive), and their
-  // result is returned; any other method returns 4.
-  uint32_t Process();
+  // result is returned; any other method returns 4. A page that serves
+  // other methods (the API) replaces it.
+  virtual uint32_t Process();
 
   // Sends "Content-type: text/html\r\nContent-length: %d\r\nCache-Control:
   // no-cache\r\n\r\n" (the output's length in bytes) with the library's
@@ -71,6 +72,9 @@ class WebPage : public RootObject {
   // content type, "Cache-Control: no-store", "X-Content-Type-Options:
   // nosniff" and any further header lines (each ending in "\r\n"). Returns 1.
   uint32_t SendContent(const char* contentType, const std::string& moreHeaders = std::string());
+  // The same with the status line's code and text ("404 Not Found").
+  uint32_t SendContentWithStatus(const char* status, const char* contentType,
+                                 const std::string& moreHeaders = std::string());
   // A long answer sent in pieces, so the page never holds it whole:
   // BeginContent sends SendContent's header lines (without a length; the
   // library frames the answer), then each FlushOutput sends the output
@@ -155,9 +159,10 @@ class WebPage : public RootObject {
  private:
   // A server variable of the request ("REMOTE_ADDR"); empty when unknown.
   std::string ServerVariable(const char* name) const;
-  // Sends `header` (status line left to the library) and the output.
-  uint32_t SendWithHeader(const std::string& header);
-  void SendHeader(const std::string& header);
+  // Sends `header` (with `status`, or the library's default when null)
+  // and the output.
+  uint32_t SendWithHeader(const std::string& header, const char* status = nullptr);
+  void SendHeader(const std::string& header, const char* status = nullptr);
   // Closes the message cell, table and page of ShowError and
   // ShowErrorBanner, and sends the page.
   uint32_t SendErrorPageEnd();

@@ -15,7 +15,8 @@
 //     must arrive within `requestDeadlineSeconds` of the connection opening or
 //     the previous answer ending, and the line may stay idle for at most
 //     `idleTimeoutSeconds`; sending an answer has `sendDeadlineSeconds`;
-//   - bodies: methods that carry one need Content-Length (411); requests with
+//   - bodies: POST, PUT and PATCH need Content-Length (411; a DELETE without
+//     one has no body); requests with
 //     Transfer-Encoding (501) or Content-Encoding (415) are refused; the cap
 //     (413) is checked against the declared length before a byte is read and
 //     again while reading; a refused body of a bounded size is read and

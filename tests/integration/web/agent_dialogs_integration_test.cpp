@@ -25,14 +25,8 @@ using test::Contains;
 
 class AgentDialogs : public test::AgentPagesFixture {
  protected:
-  // Adds a user with the users tool (the agent reads the users file on
-  // every login) and signs it in; the session goes into `jar`.
   void AddUser(const std::string& user, const std::string& rights, const std::string& jar) {
-    ASSERT_EQ(test::RunCommand(StringPrintf("echo %s-password | %s -d '%s' add %s %s >/dev/null", user.c_str(),
-                                            KORUSERS_PATH, dir_.File("KORZEPD").c_str(), user.c_str(),
-                                            rights.c_str())),
-              0);
-    ASSERT_EQ(https_.LogIn(user, user + "-password", jar), 303);
+    AgentPagesFixture::AddUser(KORUSERS_PATH, user, rights, jar);
   }
   // The agent configuration page, with the session in `jar`; `form` posted.
   std::string ConfigPage(const std::string& jar, const std::string& form = "") {

@@ -11,6 +11,7 @@
 #include "tests/support/file_text.h"
 #include "tests/support/free_port.h"
 #include "tests/support/notify_socket.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/wait_until.h"
 
 namespace orla::test {
@@ -62,6 +63,14 @@ void AgentPagesFixture::Kill() {
 
 void AgentPagesFixture::Login(const std::string& jar) {
   ASSERT_EQ(https_.LogIn("administrator", ReadLine(dir_.File("KORZEPD/administrator-password.txt")), jar), 303);
+}
+
+void AgentPagesFixture::AddUser(const char* korusers, const std::string& user, const std::string& rights,
+                                const std::string& jar) {
+  ASSERT_EQ(RunCommand(StringPrintf("echo %s-password | %s -d '%s' add %s %s >/dev/null", user.c_str(), korusers,
+                                    dir_.File("KORZEPD").c_str(), user.c_str(), rights.c_str())),
+            0);
+  ASSERT_EQ(https_.LogIn(user, user + "-password", jar), 303);
 }
 
 HttpsReply AgentPagesFixture::Page(const std::string& path, const std::string& jar, const std::string& form) {

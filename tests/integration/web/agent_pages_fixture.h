@@ -31,6 +31,10 @@ class AgentPagesFixture : public ::testing::Test {
   // Signs in as the administrator (the password the first start wrote); the
   // session goes into `jar`.
   void Login(const std::string& jar);
+  // Adds `user` with `rights` ("KORAccess=1") through the users tool at
+  // `korusers` (the agent reads the users file on every log-in) and signs
+  // it in; the session goes into `jar`.
+  void AddUser(const char* korusers, const std::string& user, const std::string& rights, const std::string& jar);
   // The page at `path` (below /KOR/) with the session in `jar`; `form`, when
   // given, posted from this server's own pages.
   HttpsReply Page(const std::string& path, const std::string& jar, const std::string& form = "");

@@ -1,0 +1,65 @@
+#include "api_router.h"
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "api_call.h"
+#include "api_routes.h"
+#include "platform/text/string_printf.h"
+
+namespace orla {
+
+uint32_t ApiRouter::Process() { return Send(Answer()); }
+
+ApiReply ApiRouter::Answer() {
+  const EXTENSION_CONTROL_BLOCK* request = Request();
+  const uint32_t rights = QueryRights(Request());
+  if (rights == ZEPA_RIGHTS_NO_SESSION) return ApiReply::Error(401, kNotSignedIn);
+  if (!MayRead(rights)) return ApiReply::Error(403, kNoRight);
+
+  const std::string method = request->lpszMethod != nullptr ? request->lpszMethod : "";
+  const std::string fullPath = request->lpszPathInfo != nullptr ? request->lpszPathInfo : "";
+  const size_t prefixLength = std::strlen(ApiRoutes::kPrefix);
+  const std::string path = fullPath.size() >= prefixLength ? fullPath.substr(prefixLength) : std::string();
+  ApiCall call;
+  bool pathKnown = false;
+  std::string allow;
+  const ApiRoutes::Route* route = ApiRoutes::Find(method, path, &call.name, &pathKnown, &allow);
+  if (route == nullptr) {
+    if (!pathKnown) return ApiReply::Error(404, kNoSuchPath);
+    ApiReply reply = ApiReply::Error(405, kNoSuchMethod);
+    reply.allow = allow;
+    return reply;
+  }
+  if (route->need == ApiRoutes::Need::kAdminister && (rights & kAdministratorRight) == 0) {
+    return ApiReply::Error(403, kNotAdministrator);
+  }
+
+  const size_t size = request->lpbData != nullptr ? request->cbTotalBytes : 0;
+  if (size > kMaxBodyBytes) {
+    return ApiReply::Error(413, StringPrintf("Request bodies are limited to %zu bytes.", kMaxBodyBytes));
+  }
+  std::optional<JsonValue> body;
+  if (size > 0 && !route->takesBody) return ApiReply::Error(400, kNoBodyHere);
+  if (route->takesBody) {
+    if (size == 0) return ApiReply::Error(400, ApiCall::kNotAnObject);
+    JsonReader::Failure failure;
+    body = JsonReader(kLimits).Read(std::string(reinterpret_cast<const char*>(request->lpbData), size), &failure);
+    if (!body) return ApiReply::Error(400, failure.text, failure.field);
+    call.body = &*body;
+  }
+  call.recordChange = [this](const std::string& what, const std::string& element, const std::string& address) {
+    RecordChange(what, element, address);
+  };
+  return route->handler(call);
+}
+
+uint32_t ApiRouter::Send(const ApiReply& reply) {
+  ClearOutput();
+  Append(reply.body);
+  const std::string allow = reply.allow.empty() ? std::string() : "Allow: " + reply.allow + "\r\n";
+  return SendContentWithStatus(reply.StatusLine(), "application/json; charset=utf-8", allow);
+}
+
+}  // namespace orla

@@ -1,0 +1,50 @@
+#pragma once
+// ApiRoutes: the JSON API's route table, one row per operation below
+// /KOR/api/v1/: the method, the path (a "{name}" segment stands for one
+// non-empty segment, handed to the resource decoded), the operation's id
+// (the same as in the OpenAPI document, which a test holds to this table),
+// the right it needs, whether it takes a body, and the resource's handler.
+//
+// Rights: every operation needs a signed-in session whose user holds a
+// KORAccess right other than 0 (kRead); a change needs the administrator
+// right, mask 2 (kAdminister).
+//
+// Adding an operation: one row here, its handler in the resource's class
+// (one class per resource), and its entry in openapi.json.
+#include <cstddef>
+#include <string>
+
+#include "api_call.h"
+#include "api_reply.h"
+
+namespace orla {
+
+class ApiRoutes {
+ public:
+  enum class Need { kRead, kAdminister };
+  using Handler = ApiReply (*)(const ApiCall& call);
+
+  struct Route {
+    const char* method;
+    const char* path;  // below kPrefix
+    const char* operationId;
+    Need need;
+    bool takesBody;
+    Handler handler;
+  };
+
+  static constexpr const char* kPrefix = "/KOR/api/v1/";
+
+  static const Route* Rows();
+  static size_t RowCount();
+
+  // The row for `method` and `path` (below kPrefix), with *name set to its
+  // {name}; null when none. Then *pathKnown says whether some row has the
+  // path, and *allow lists their methods ("GET, DELETE").
+  static const Route* Find(const std::string& method, const std::string& path, std::string* name, bool* pathKnown,
+                           std::string* allow);
+  // Whether `path` fits the row's path; *name gets the {name} segment.
+  static bool PathFits(const char* pattern, const std::string& path, std::string* name);
+};
+
+}  // namespace orla

@@ -1,0 +1,198 @@
+// KORAgent as a process with simulated tape controllers, its JSON API over
+// HTTPS with curl: each operation as the administrator, a reader and an
+// anonymous caller (status, body, the audit event of a change), and bad
+// input refused with the field named and nothing changed on disk.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "platform/text/string_printf.h"
+#include "tests/integration/web/agent_pages_fixture.h"
+#include "tests/support/file_text.h"
+#include "tests/support/free_port.h"
+#include "tests/support/simulated_devices.h"
+#include "tests/support/text_lines.h"
+
+namespace orla {
+namespace {
+
+using test::Contains;
+
+enum class Who { kAdministrator, kReader, kNoRight, kAnonymous };
+
+class ApiCalls : public test::AgentPagesFixture {
+ protected:
+  void SetUp() override {
+    AgentPagesFixture::SetUp();
+    dir_.Write("KOR/client.ini", "# Hosts that receive this agent's traps\n\n");
+    test::InstallDevicesFolder(dir_.Path());
+    const int snmpPort = test::FreeLoopbackPort(SOCK_DGRAM);
+    // The simulator, started by root, runs as nobody: the folders above its
+    // own must be enterable.
+    ::chmod(dir_.Path().c_str(), 0755);
+    const std::string started = simulator_.Start(snmpPort, "127.0.9.31", "tc01,tc02");
+    ASSERT_TRUE(Contains(started, "tc02 127.0.9.32")) << started;
+    Start({"KORAGENT_SNMP_PORT=" + std::to_string(snmpPort)});
+    Login(jar(Who::kAdministrator));
+    AddUser(KORUSERS_PATH, "reader", "KORAccess=1", jar(Who::kReader));
+    AddUser(KORUSERS_PATH, "none", "KORAccess=0", jar(Who::kNoRight));
+  }
+
+  std::string jar(Who who) { return dir_.File(StringPrintf("caller%d.jar", static_cast<int>(who))); }
+
+  // One call; the body, when given, as JSON. Sent from this server's own
+  // origin unless `sameOrigin` is false.
+  test::HttpsReply Call(Who who, const std::string& method, const std::string& path, const std::string& body,
+                        bool sameOrigin = true) {
+    std::string extra = "-X " + method;
+    if (sameOrigin) extra += " " + https_.OriginHeader();
+    if (who != Who::kAnonymous) extra += " -b '" + jar(who) + "'";
+    if (!body.empty()) {
+      dir_.Write("body.json", body);
+      extra += " -H 'Content-Type: application/json' --data-binary @'" + dir_.File("body.json") + "'";
+    }
+    return https_.Request("/KOR/api/v1/" + path, extra);
+  }
+
+  std::string Elements() { return test::ReadFile(dir_.File("KOR/KORAgent.db")); }
+  std::string Changes() { return test::ReadFile(dir_.File("KOR/changes.jsonl")); }
+
+  test::SimulatedDevices simulator_{dir_.File("sim")};
+};
+
+TEST_F(ApiCalls, EachOperationAnswersEachCallerAsItsRightAllows) {
+  const Who admin = Who::kAdministrator, reader = Who::kReader, none = Who::kNoRight, anyone = Who::kAnonymous;
+  const std::string add = R"({"name":"tc1","address":"127.0.9.31"})";
+  const std::string rename = R"({"name":"tc2"})";
+  const char* const kLogIn = R"({"error":"You must log in.","field":null})";
+  const char* const kNotAdmin = "You must log in (or log in again) as administrator to perform this operation.";
+  struct Row {
+    Who who;
+    const char* method;
+    const char* path;
+    std::string body;
+    int status;
+    std::string answer;  // what the body holds
+    std::string change;  // the audit event's text; empty: the call changes nothing
+    bool sameOrigin = true;
+  };
+  const Row rows[] = {
+      {anyone, "GET", "elements", "", 401, kLogIn, ""},
+      {none, "GET", "elements", "", 403, "KORAccess is 0", ""},
+      {anyone, "POST", "elements", add, 401, kLogIn, ""},
+      {reader, "POST", "elements", add, 403, kNotAdmin, ""},
+      {admin, "POST", "elements", add, 403, "did not come from a page of this server", "", false},
+      {admin, "POST", "elements", add, 201, R"("name":"tc1","address":"127.0.9.31","status":)",
+       "Change by administrator from 127.0.0.1: added the device tc1 (127.0.9.31)."},
+      {admin, "POST", "elements", R"({"name":"tc1","address":"127.0.9.32"})", 409,
+       R"({"error":"There is already a tape controller using that name.  Please enter a new name.","field":"name"})",
+       ""},
+      {admin, "POST", "elements", R"({"name":"tc9","address":"127.0.9.31"})", 409,
+       R"(already being managed.","field":"address"})", ""},
+      {anyone, "GET", "elements", "", 401, kLogIn, ""},
+      {reader, "GET", "elements", "", 200, R"({"elements":[{"name":"tc1","address":"127.0.9.31",)", ""},
+      {admin, "GET", "elements", "", 200, R"({"elements":[{"name":"tc1",)", ""},
+      {anyone, "GET", "elements/tc1", "", 401, kLogIn, ""},
+      {reader, "GET", "elements/tc1", "", 200, R"("reason":)", ""},
+      {admin, "GET", "elements/nothere", "", 404,
+       R"({"error":"The tape controller specified does not exist.","field":null})", ""},
+      {anyone, "GET", "agent", "", 401, kLogIn, ""},
+      {reader, "GET", "agent", "", 200, R"({"version":"V2.7.2.13","pollingInterval":300,"elements":1,"counts":{)", ""},
+      {anyone, "GET", "openapi.json", "", 401, kLogIn, ""},
+      {reader, "GET", "openapi.json", "", 200, R"("openapi": "3.1.0")", ""},
+      {anyone, "PATCH", "elements/tc1", rename, 401, kLogIn, ""},
+      {reader, "PATCH", "elements/tc1", rename, 403, kNotAdmin, ""},
+      {admin, "PATCH", "elements/tc1", rename, 200, R"({"name":"tc2","address":"127.0.9.31",)",
+       "Change by administrator from 127.0.0.1: renamed the device tc1 to tc2."},
+      {admin, "PUT", "elements/tc2", rename, 405, R"({"error":"This method is not served here.","field":null})", ""},
+      {admin, "GET", "nothing", "", 404, R"({"error":"There is no such resource.","field":null})", ""},
+      {anyone, "DELETE", "elements/tc2", "", 401, kLogIn, ""},
+      {reader, "DELETE", "elements/tc2", "", 403, kNotAdmin, ""},
+      {admin, "DELETE", "elements/tc2", "", 200, R"({"removed":"tc2"})",
+       "Change by administrator from 127.0.0.1: removed the device tc2."},
+      {admin, "DELETE", "elements/tc2", "", 404, "does not exist.", ""},
+      {reader, "GET", "elements", "", 200, R"({"elements":[]})", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%d %s %s %s", static_cast<int>(row.who), row.method, row.path, row.body.c_str()));
+    const std::string elementsBefore = Elements();
+    const std::string changesBefore = Changes();
+    const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body, row.sameOrigin);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+    if (row.status != 403 || row.sameOrigin) {
+      EXPECT_TRUE(Contains(reply.headers, "application/json")) << reply.headers;
+    }
+    if (row.change.empty()) {
+      EXPECT_EQ(Changes(), changesBefore);
+      EXPECT_EQ(Elements(), elementsBefore);
+    } else {
+      const std::string added = Changes().substr(changesBefore.size());
+      EXPECT_EQ(test::Lines(added).size(), 1u) << added;
+      EXPECT_TRUE(Contains(added, row.change)) << added;
+      EXPECT_NE(Elements(), elementsBefore);
+    }
+    if (row.status == 405) {
+      EXPECT_TRUE(Contains(reply.headers, "Allow: GET, PATCH, DELETE")) << reply.headers;
+    }
+  }
+}
+
+TEST_F(ApiCalls, BadInputIsRefusedWithItsFieldNamedAndChangesNothing) {
+  ASSERT_EQ(Call(Who::kAdministrator, "POST", "elements", R"({"name":"tc1","address":"127.0.9.31"})").status, 201);
+  const std::string elementsBefore = Elements();
+  const std::string changesBefore = Changes();
+  ASSERT_TRUE(Contains(elementsBefore, "tc1"));
+  struct Row {
+    const char* method;
+    const char* path;
+    std::string body;
+    int status;
+    std::string error;
+    const char* field;  // null: "field":null
+  };
+  const Row rows[] = {
+      {"POST", "elements", "not json", 400, "The request body is not well-formed JSON.", nullptr},
+      {"POST", "elements", R"({"name": tc3, "address":"127.0.9.32"})", 400, "The request body is not well-formed JSON.",
+       "name"},
+      {"POST", "elements", R"({"name":"tc3","address":"127.0.9.32",})", 400, "The request body is not well-formed JSON.",
+       "address"},
+      {"POST", "elements", R"(["tc3","127.0.9.32"])", 400, "The request body must be a JSON object.", nullptr},
+      {"POST", "elements", R"({"name":"tc3","address":"127.0.9.32","colour":"red"})", 400,
+       "This field is not known here.", "colour"},
+      {"POST", "elements", R"({"name":7,"address":"127.0.9.32"})", 400, "This field must be a string.", "name"},
+      {"POST", "elements", R"({"name":"tc3","name":"tc4","address":"127.0.9.32"})", 400, "A field is named twice.",
+       "name"},
+      {"POST", "elements", R"({"name":"tc3"})", 400, "This field is required.", "address"},
+      {"POST", "elements", R"({"name":[[[[[[[[["tc3"]]]]]]]]],"address":"127.0.9.32"})", 400,
+       "The request body nests arrays and objects too deeply.", "name"},
+      {"POST", "elements", R"({"name":"tc3","address":")" + std::string(4100, '1') + "\"}", 413,
+       "Request bodies are limited to 4096 bytes.", nullptr},
+      {"POST", "elements", R"({"name":"ninechars","address":"127.0.9.32"})", 400,
+       "The tape controller name must be between 1 and 8 characters in length.", "name"},
+      {"POST", "elements", R"({"name":"tc;3","address":"127.0.9.32"})", 400,
+       "The space, pipe, plus, semicolon, and apostrophe characters are not permitted.", "name"},
+      {"POST", "elements", R"({"name":"tc3","address":"127.0.9.256"})", 400,
+       "The specified address could not be verified.", "address"},
+      {"POST", "elements", R"({"name":"tc3","address":""})", 400, "No address has been specified.", "address"},
+      {"PATCH", "elements/tc1", R"({"name":"ninechars"})", 400, "The name must be between 1 and 8 characters long.",
+       "name"},
+      {"PATCH", "elements/tc1", R"({"name":"tc1"})", 400, "Please enter a new name for the tape controller.", "name"},
+      {"PATCH", "elements/tc1", R"({"name":"tc3","address":"x"})", 400, "This field is not known here.", "address"},
+      {"DELETE", "elements/tc1", R"({"name":"tc1"})", 400, "This request takes no body.", nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%s %s %.80s", row.method, row.path, row.body.c_str()));
+    const test::HttpsReply reply = Call(Who::kAdministrator, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    const std::string field = row.field != nullptr ? StringPrintf("\"%s\"", row.field) : std::string("null");
+    EXPECT_EQ(reply.body, "{\"error\":\"" + row.error + "\",\"field\":" + field + "}");
+    EXPECT_EQ(Elements(), elementsBefore);
+    EXPECT_EQ(Changes(), changesBefore);
+  }
+}
+
+}  // namespace
+}  // namespace orla

@@ -13,13 +13,14 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME koragent)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "ORLA")
-set(CPACK_PACKAGE_CONTACT "ORLA KOR Agent maintainers <koragent@orla.example.com>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ORLA KOR Agent - tape controller management service")
+set(CPACK_PACKAGE_CONTACT "KORAgent maintainers <koragent@orla.example.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tape controller and tape library management service")
 set(CPACK_PACKAGE_DESCRIPTION
-    "A systemd service that manages Fibre Channel tape controllers over SNMP,\n\
-receives and forwards their traps, and serves an HTTPS administration web\n\
-interface on port 2381. Installed in /opt/kor, it runs as the system user\n\
-koragent with only the privilege to bind the trap port 162.")
+    "KORAgent is a systemd service that manages Fibre Channel tape controllers\n\
+and tape libraries over SNMP, receives and forwards their traps, and serves an\n\
+HTTPS administration web interface on port 2381. Installed in /opt/kor, it\n\
+runs as the system user koragent with only the privilege to bind the trap\n\
+port 162.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${KOR_PACKAGE_PREFIX})
 set(CPACK_INSTALL_PREFIX ${KOR_PACKAGE_PREFIX})
 # KORAgent.cfg names the agent directory by its final path, so the install

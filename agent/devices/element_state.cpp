@@ -281,7 +281,7 @@ std::string ElementState::TrapTargetQuestion() const {
       OptionalPluginFunction(plugin::kGetTrapTargetQuestion));
   if (ask == nullptr) return std::string();
   char buffer[plugin::kStatusReasonSize + 1] = {};
-  if (PluginCall::Run(ask, buffer) == 0) return std::string();
+  if (PluginCall::Run(ask, getSession_.get(), buffer) == 0) return std::string();
   buffer[plugin::kStatusReasonSize] = '\0';
   return buffer;
 }

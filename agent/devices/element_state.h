@@ -73,8 +73,9 @@ class ElementState : public RootObject {
   // (when given; -1 otherwise) to the severity its text reports. Throws
   // OrlaException 3006 when neither function is there.
   int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity = nullptr);
-  // The plug-in's own trap-target question (GetTrapTargetQuestion); empty
-  // when it gives none.
+  // The plug-in's own trap-target question about the device
+  // (GetTrapTargetQuestion, with the get session: it may ask the device, so
+  // never call it under the registry lock); empty when it gives none.
   std::string TrapTargetQuestion() const;
 
   // Asks the plug-in for both class codes and publishes them in the cell;

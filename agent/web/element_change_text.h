@@ -1,7 +1,9 @@
 #pragma once
 // ElementChangeText: what the audit trail says of a change to the element
 // list, the same whether a dialog or the API made it
-// (WebPage::RecordChange adds who and from where).
+// (WebPage::RecordChange adds who and from where). It names "the device":
+// the same dialogs and resources add, rename and remove tape libraries as
+// well as tape controllers.
 #include <string>
 
 namespace orla {
@@ -9,11 +11,11 @@ namespace orla {
 class ElementChangeText {
  public:
   static std::string Added(const std::string& name, const std::string& address) {
-    return "added the tape controller " + name + " (" + address + ")";
+    return "added the device " + name + " (" + address + ")";
   }
-  static std::string Removed(const std::string& name) { return "removed the tape controller " + name; }
+  static std::string Removed(const std::string& name) { return "removed the device " + name; }
   static std::string Renamed(const std::string& current, const std::string& wanted) {
-    return "renamed the tape controller " + current + " to " + wanted;
+    return "renamed the device " + current + " to " + wanted;
   }
 };
 

@@ -79,7 +79,7 @@ uint32_t TrapTargetPage::HandlePost() {
     if (failed->Code() == kErrNoSuchObject) return ShowError("The element specified does not exist.", nullptr, false);
     return ShowError(failed->Message(), nullptr, false);
   }
-  RecordChange("set the trap destination of the tape controller " + *name + " to this agent", *name);
+  RecordChange("set the trap destination of the device " + *name + " to this agent", *name);
   // From a device page: say so, and have the device page show it.
   if (fromDevice) return ShowSuccess(*name + " now sends its SNMP traps to this agent.");
   return ShowEmptyAddForm();

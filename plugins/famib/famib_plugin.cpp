@@ -105,6 +105,22 @@ extern "C" KOR_PLUGIN_EXPORT int32_t CheckTrapReceiver(SnmpSession* session) {
   });
 }
 
+// The trap-target question when the device already has this agent's row:
+// it says so (registering again sets the same row, no restart). Otherwise,
+// and when the device does not answer, 0: the tape controller's own
+// question.
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(SnmpSession* session, char* buffer) {
+  if (session == nullptr) return 0;
+  const int32_t here = DeviceAnswer::Or<int32_t>(orla::plugin::kTrapsNotSentHere, [&] {
+    return CheckTrapReceiver(session);
+  });
+  if (here == orla::plugin::kTrapsNotSentHere) return 0;
+  std::snprintf(buffer, orla::plugin::kStatusReasonSize, "%s",
+                "The tape controller already sends its SNMP traps to the management agent.  Do you want to register "
+                "the agent with it again? The tape controller is not restarted.");
+  return 1;
+}
+
 // The worst status of the device's units: failed 2, warning 1, unknown 3,
 // ok 0. A device without units in use, or one that does not answer, 3.
 // The reason of the last status read is kept per device address

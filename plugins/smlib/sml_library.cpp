@@ -217,11 +217,14 @@ bool SmlLibrary::HasTrapDestination(const std::string& address, int port) {
 }
 
 void SmlLibrary::AddTrapDestination(const std::string& address, int port) {
+  // Set up again, the traps are enabled again but no second row is added.
+  const bool listed = HasTrapDestination(address, port);
   uint32_t last = 0;
-  Walk("16.7.1.3", [&](uint32_t i, const AsnAny&) { last = i > last ? i : last; });
+  if (!listed) Walk("16.7.1.3", [&](uint32_t i, const AsnAny&) { last = i > last ? i : last; });
   const uint32_t row = last + 1;
   Optional([&] {
     session_->SetInteger(Dotted("16.1.0").c_str(), 1);
+    if (listed) return;
     session_->SetInteger(Dotted(StringPrintf("16.7.1.2.%u", row).c_str()).c_str(), 1);
     session_->SetString(Dotted(StringPrintf("16.7.1.3.%u", row).c_str()).c_str(), address.c_str());
     session_->SetInteger(Dotted(StringPrintf("16.7.1.4.%u", row).c_str()).c_str(), port);

@@ -119,11 +119,39 @@ extern "C" KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, cons
                                  orla::plugin::kTrapMessageSize, severity);
 }
 
-// A library takes a new trap destination without a restart.
-extern "C" KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(char* buffer) {
-  std::snprintf(buffer, orla::plugin::kStatusReasonSize, "%s",
-                "The tape library is not currently configured to send SNMP traps to the management agent.  Do "
-                "you want to add the agent to the library's trap destinations? The library is not restarted.");
+// The trap-target question, as the library's trap settings make it true. A
+// library takes a new trap destination without a restart, and setting it up
+// again adds no second row for this agent (AddTrapDestination).
+extern "C" KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(SnmpSession* session, char* buffer) {
+  enum class Found { kUnread, kNotHere, kHere, kHereDisabled };
+  Found found = Found::kUnread;
+  if (session != nullptr) {
+    SmlLibrary library(session);
+    std::string address;
+    if (library.OwnAddress(&address)) {
+      OrlaException::Discard([&] {
+        if (!library.HasTrapDestination(address, orla::AgentSettings::Current().TrapListenPort())) {
+          found = Found::kNotHere;
+        } else {
+          // smlTrapsEnabled: 1 enabled, 2 disabled; a library without it sends.
+          found = library.ScalarNumber("16.1.0", 1) == 2 ? Found::kHereDisabled : Found::kHere;
+        }
+      });
+    }
+  }
+  const char* question =
+      found == Found::kNotHere
+          ? "The tape library is not currently configured to send SNMP traps to the management agent.  Do you want "
+            "to add the agent to the library's trap destinations? The library is not restarted."
+      : found == Found::kHere
+          ? "The tape library already sends its SNMP traps to the management agent.  Do you want to set this up "
+            "again anyway? No second destination is added, and the library is not restarted."
+      : found == Found::kHereDisabled
+          ? "The tape library lists the management agent among its trap destinations, but its SNMP traps are "
+            "disabled.  Do you want to enable them? The library is not restarted."
+          : "The agent could not read the tape library's trap destinations.  Do you want to add the agent to them? "
+            "The library is not restarted.";
+  std::snprintf(buffer, orla::plugin::kStatusReasonSize, "%s", question);
   return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "library_page.h"
 
 #include <initializer_list>
+#include <vector>
 
 #include "plugins/smlib/sml_values.h"
 #include "platform/text/string_printf.h"
@@ -11,20 +12,28 @@ namespace {
 
 using Reader = LibraryDeviceReader;
 
-// A table with a header row of `columns`; rows follow, then "</TABLE>".
-std::string TableStart(std::initializer_list<const char*> columns) {
-  std::string html = "<DIV class=webagent-table><TABLE cellspacing=0 border=0 width=100%>\n<TR class=header>";
-  for (const char* column : columns) html += StringPrintf("<TD>%s</TD>", column);
-  return html + "</TR>\n";
-}
+using Cells = std::vector<std::string>;
 
-constexpr char kTableEnd[] = "</TABLE></DIV>\n";
-
-// A row of cells already HTML.
-std::string HtmlRow(std::initializer_list<std::string> cells) {
-  std::string html = "<TR class=light>";
-  for (const std::string& cell : cells) html += "<TD>" + cell + "</TD>";
-  return html + "</TR>\n";
+// A list table as every device page has (class webagent-list): a header row
+// of `columns`, then one row per entry of `rows` (cells already HTML). Each
+// cell names its column (data-label), so a narrow window shows a row as a
+// card of labelled lines instead of a table wider than the window. The
+// frame around it lets a wide table scroll on its own between a phone's
+// width and a wide window's.
+std::string ListTable(std::initializer_list<const char*> columns, const std::vector<Cells>& rows) {
+  const std::vector<const char*> names(columns);
+  std::string html = "<DIV class=webagent-table><TABLE class=webagent-list cellspacing=0 border=0 width=100%>\n"
+                     "<TR class=header>";
+  for (const char* column : names) html += StringPrintf("<TD>%s</TD>", column);
+  html += "</TR>\n";
+  for (const Cells& row : rows) {
+    html += "<TR class=light>";
+    for (size_t i = 0; i < row.size(); ++i) {
+      html += StringPrintf("<TD data-label=\"%s\">", i < names.size() ? names[i] : "") + row[i] + "</TD>";
+    }
+    html += "</TR>\n";
+  }
+  return html + "</TABLE></DIV>\n";
 }
 
 std::string Text(const std::string& text) { return DevicePage::Escape(text); }
@@ -117,13 +126,13 @@ std::string LibraryPage::LibrarySection(const Library& lib) const {
   html += TrapTargetAction();
   if (!lib.frames.empty()) {
     html += Section("Frames");
-    html += TableStart({"Frame", "Name", "Model", "Serial number", "Type", "Status", "Locked", "Security"});
+    std::vector<Cells> rows;
     for (const Reader::Frame& f : lib.frames) {
-      html += HtmlRow({StringPrintf("%u", f.index), Text(f.name), Text(f.model), Text(f.serial),
-                       Text(PackageTypeText(f.packageType)), OperationalCell(f.status), Text(TriStateText(f.locked)),
-                       Text(SecurityText(f.breach))});
+      rows.push_back({StringPrintf("%u", f.index), Text(f.name), Text(f.model), Text(f.serial),
+                      Text(PackageTypeText(f.packageType)), OperationalCell(f.status), Text(TriStateText(f.locked)),
+                      Text(SecurityText(f.breach))});
     }
-    html += kTableEnd;
+    html += ListTable({"Frame", "Name", "Model", "Serial number", "Type", "Status", "Locked", "Security"}, rows);
   }
   return html;
 }
@@ -131,8 +140,7 @@ std::string LibraryPage::LibrarySection(const Library& lib) const {
 std::string LibraryPage::DriveSection(const Library& lib) {
   std::string html = Section("Drives");
   if (lib.drives.empty()) return html + "<P>The library reports no drives.</P>\n";
-  html += TableStart({"Drive", "Name", "Type", "Status", "Availability", "Needs cleaning", "Mounts",
-                      "Power-on hours", "Firmware", "Serial number", "FC port"});
+  std::vector<Cells> rows;
   for (const Reader::Drive& d : lib.drives) {
     std::string hours = Count(d.powerOnHours);
     if (d.totalPowerOnHours) hours += (hours.empty() ? "" : " / ") + Count(d.totalPowerOnHours) + " total";
@@ -140,47 +148,46 @@ std::string LibraryPage::DriveSection(const Library& lib) {
     for (const std::string& port : d.ports) ports += (ports.empty() ? "" : "<BR>") + Text(port);
     const std::string cleaning = d.needsCleaning == 1 ? "<SPAN>" + StatusImage(1) + "yes</SPAN>"
                                                       : Text(TriStateText(d.needsCleaning));
-    html += HtmlRow({StringPrintf("%u", d.index), Text(d.name), Text(DriveTypeText(d.type)), OperationalCell(d.status),
-                     AvailabilityCell(d.availability), cleaning, Text(Count(d.mounts)), Text(hours), Text(d.firmware),
-                     Text(d.serial), ports});
+    rows.push_back({StringPrintf("%u", d.index), Text(d.name), Text(DriveTypeText(d.type)), OperationalCell(d.status),
+                    AvailabilityCell(d.availability), cleaning, Text(Count(d.mounts)), Text(hours), Text(d.firmware),
+                    Text(d.serial), ports});
   }
-  return html + kTableEnd;
+  return html + ListTable({"Drive", "Name", "Type", "Status", "Availability", "Needs cleaning", "Mounts",
+                           "Power-on hours", "Firmware", "Serial number", "FC port"},
+                          rows);
 }
 
 std::string LibraryPage::ChangerSection(const Library& lib) {
-  std::string html;
-  if (!lib.changers.empty()) {
-    html += Section("Changers");
-    html += TableStart({"Changer", "Name", "Description", "Status", "Availability", "Media flip"});
-    for (const Reader::Changer& c : lib.changers) {
-      html += HtmlRow({StringPrintf("%u", c.index), Text(c.name), Text(c.description), OperationalCell(c.status),
-                       AvailabilityCell(c.availability), Text(Enumerated(c.mediaFlip, {{1, "yes"}, {2, "no"}}))});
-    }
-    html += kTableEnd;
+  if (lib.changers.empty()) return std::string();
+  std::vector<Cells> rows;
+  for (const Reader::Changer& c : lib.changers) {
+    rows.push_back({StringPrintf("%u", c.index), Text(c.name), Text(c.description), OperationalCell(c.status),
+                    AvailabilityCell(c.availability), Text(Enumerated(c.mediaFlip, {{1, "yes"}, {2, "no"}}))});
   }
-  return html;
+  return Section("Changers") +
+         ListTable({"Changer", "Name", "Description", "Status", "Availability", "Media flip"}, rows);
 }
 
 std::string LibraryPage::SlotSection(const Library& lib) {
   std::string html = Section("Slots");
   if (lib.slots.empty()) return html + "<P>The library reports no storage locations.</P>\n";
-  html += TableStart({"Type", "Total", "Occupied", "Free", "Used"});
+  std::vector<Cells> rows;
   for (const Reader::Slots& s : lib.slots) {
-    html += HtmlRow({Text(LocationTypeText(s.type)), StringPrintf("%zu", s.total), StringPrintf("%zu", s.occupied),
-                     StringPrintf("%zu", s.total - s.occupied),
-                     s.total == 0 ? std::string() : StringPrintf("%zu %%", s.occupied * 100 / s.total)});
+    rows.push_back({Text(LocationTypeText(s.type)), StringPrintf("%zu", s.total), StringPrintf("%zu", s.occupied),
+                    StringPrintf("%zu", s.total - s.occupied),
+                    s.total == 0 ? std::string() : StringPrintf("%zu %%", s.occupied * 100 / s.total)});
   }
-  html += kTableEnd;
+  html += ListTable({"Type", "Total", "Occupied", "Free", "Used"}, rows);
   if (lib.mediaCount >= 0) html += StringPrintf("<P>Media in the library: %d.</P>\n", lib.mediaCount);
   if (lib.cleaners.empty()) {
     html += "<P class=webagent-error><B>No cleaning cartridge is left in the library.</B></P>\n";
   } else {
     html += StringPrintf("<P>Cleaning cartridges: %zu</P>\n", lib.cleaners.size());
-    html += TableStart({"Label", "Location"});
+    rows.clear();
     for (const Reader::Cleaner& c : lib.cleaners) {
-      html += HtmlRow({Text(c.label), Text(StringPrintf("%s %u", LocationTypeText(c.type).c_str(), c.location))});
+      rows.push_back({Text(c.label), Text(StringPrintf("%s %u", LocationTypeText(c.type).c_str(), c.location))});
     }
-    html += kTableEnd;
+    html += ListTable({"Label", "Location"}, rows);
   }
   return html;
 }
@@ -188,23 +195,20 @@ std::string LibraryPage::SlotSection(const Library& lib) {
 std::string LibraryPage::PortSections(const Library& lib) {
   std::string html;
   if (!lib.iePorts.empty()) {
-    html += Section("Import/export ports");
-    html += TableStart({"Port", "Name", "State", "Cartridge"});
+    std::vector<Cells> rows;
     for (const Reader::IePort& p : lib.iePorts) {
-      html += HtmlRow({StringPrintf("%u", p.index), Text(p.name),
-                       Text(Enumerated(p.extended, {{1, "open"}, {2, "closed"}})),
-                       p.present ? Text(p.label.empty() ? "unlabelled cartridge" : p.label) : "empty"});
+      rows.push_back({StringPrintf("%u", p.index), Text(p.name), Text(Enumerated(p.extended, {{1, "open"}, {2, "closed"}})),
+                      p.present ? Text(p.label.empty() ? "unlabelled cartridge" : p.label) : "empty"});
     }
-    html += kTableEnd;
+    html += Section("Import/export ports") + ListTable({"Port", "Name", "State", "Cartridge"}, rows);
   }
   if (!lib.fcPorts.empty()) {
-    html += Section("FC ports");
-    html += TableStart({"Port", "Name", "WWPN", "Status", "Serves"});
+    std::vector<Cells> rows;
     for (const Reader::FcPort& p : lib.fcPorts) {
-      html += HtmlRow({StringPrintf("%u", p.index), Text(p.name), Text(p.wwpn), OperationalCell(p.status),
-                       Text(p.behind)});
+      rows.push_back({StringPrintf("%u", p.index), Text(p.name), Text(p.wwpn), OperationalCell(p.status),
+                      Text(p.behind)});
     }
-    html += kTableEnd;
+    html += Section("FC ports") + ListTable({"Port", "Name", "WWPN", "Status", "Serves"}, rows);
   }
   return html;
 }

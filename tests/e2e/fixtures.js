@@ -100,4 +100,25 @@ function rowOf(elements, name) {
   return elements.locator('tr.element-row').filter({ has: elements.getByRole('link', { name, exact: true }) });
 }
 
-module.exports = { test, expect: base.expect, login, adminPassword, closeWith, openFromMenu, rowOf, ARTIFACTS };
+// Has the agent manage the simulated device `name` (added through the Add
+// dialog unless it is listed already); answers the function that puts the
+// list back as it was (removes it again only when this call added it).
+async function manage(admin, elements, sim, name) {
+  if ((await rowOf(elements, name).count()) > 0) return async () => {};
+  const add = await openFromMenu(admin, elements, 'Add…');
+  await add.locator('input[name=element_address]').fill(sim.address(name));
+  await add.locator('input[name=element_name]').fill(name);
+  await add.getByRole('button', { name: 'Add' }).click();
+  await base.expect(rowOf(elements, name)).toHaveCount(1, { timeout: 30_000 });
+  await add.close();
+  return async () => {
+    const remove = await openFromMenu(admin, elements, 'Remove…');
+    await remove.locator('select[name=element_name]').selectOption(name);
+    await remove.getByRole('button', { name: 'Remove' }).click();
+    await remove.getByRole('dialog').getByRole('button', { name: `Remove ${name}` }).click();
+    await base.expect(remove.locator('body')).toContainText('The tape controller has been removed.');
+    await remove.close();
+  };
+}
+
+module.exports = { test, expect: base.expect, login, adminPassword, closeWith, openFromMenu, rowOf, manage, ARTIFACTS };

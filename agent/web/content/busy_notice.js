@@ -1,5 +1,5 @@
 /*
- * Feedback while a dialog's change runs. Adding a controller (and removing,
+ * Feedback while a dialog's change runs. Adding a device (and removing,
  * renaming or configuring, which may also wait for a device) can take up to
  * about 30 seconds when a device is slow or silent. When such a form is
  * sent, its buttons are disabled, so it cannot be sent twice, and a notice
@@ -10,14 +10,26 @@
 (function () {
   'use strict';
 
+  // A field's value as typed or picked ('' when the form has none).
+  function value(form, name) {
+    var field = form.elements[name];
+    return field && typeof field.value === 'string' ? field.value.trim() : '';
+  }
+
+  // The notices name the device by the name given in the form (the same
+  // dialogs add, remove and rename tape libraries as well as controllers).
   var MESSAGES = {
     'add_element.html': function (form) {
-      var address = form.elements.element_address ? form.elements.element_address.value.trim() : '';
-      return 'Adding the tape controller: the agent is trying ' + (address || 'the address') +
+      return 'Adding ' + (value(form, 'element_name') || 'the device') + ': the agent is trying ' +
+             (value(form, 'element_address') || 'the address') +
              '. An address that does not answer takes up to about 30 seconds.';
     },
-    'delete_element.html': 'Removing the tape controller. This can take up to about 30 seconds.',
-    'rename_element.html': 'Renaming the tape controller. This can take up to about 30 seconds.'
+    'delete_element.html': function (form) {
+      return 'Removing ' + (value(form, 'element_name') || 'the device') + '. This can take up to about 30 seconds.';
+    },
+    'rename_element.html': function (form) {
+      return 'Renaming ' + (value(form, 'element_name') || 'the device') + '. This can take up to about 30 seconds.';
+    }
   };
   var GENERIC = 'Saving the change: the agent may be waiting for a device. This can take up to about 30 seconds.';
 

@@ -37,15 +37,15 @@
   var DONE = {
     'add_element.html': {
       '': { landsOn: 'add_element.html', say: function (v) {
-        return 'Tape controller ' + v.element_name + ' (' + v.element_address + ') added.';
+        return v.element_name + ' (' + v.element_address + ') added.';
       } }
     },
     'set_trap_target.html': {
       yes: { landsOn: 'add_element.html', say: function (v) {
-        return 'Tape controller ' + v.element_name + ' added; it now sends its traps to this agent.';
+        return v.element_name + ' added; it now sends its traps to this agent.';
       } },
       no: { landsOn: 'add_element.html', say: function (v) {
-        return 'Tape controller ' + v.element_name + ' added; its traps are not sent to this agent.';
+        return v.element_name + ' added; its traps are not sent to this agent.';
       } }
     },
     'rename_element.html': {

@@ -10,7 +10,7 @@
 // libraries' trap destination table names the agent's trap port
 // (run.sh starts the simulator with --trap-port), so the add asks nothing.
 const { AxeBuilder } = require('@axe-core/playwright');
-const { test, expect: fastExpect, openFromMenu, rowOf } = require('../fixtures');
+const { test, expect: fastExpect, manage, rowOf } = require('../fixtures');
 
 // A library page costs a few hundred SNMP requests: on a busy machine it
 // can take several seconds.
@@ -20,15 +20,7 @@ test.describe.configure({ timeout: 180_000 });
 test('the console lists a tape library whose device page shows its drives and slots',
   async ({ admin, elements, sim, shot }) => {
     const address = sim.address('lib02');
-    const added = (await rowOf(elements, 'lib02').count()) === 0;
-    if (added) {
-      const add = await openFromMenu(admin, elements, 'Add…');
-      await add.locator('input[name=element_address]').fill(address);
-      await add.locator('input[name=element_name]').fill('lib02');
-      await add.getByRole('button', { name: 'Add' }).click();
-      await expect(rowOf(elements, 'lib02')).toHaveCount(1, { timeout: 30_000 });
-      await add.close();
-    }
+    const release = await manage(admin, elements, sim, 'lib02');
     try {
       const row = rowOf(elements, 'lib02');
       await expect(row).toHaveCount(1, { timeout: 10_000 });
@@ -55,12 +47,14 @@ test('the console lists a tape library whose device page shows its drives and sl
       await expect(slots.locator('td')).toHaveText(['slot', '40', '32', '8', '80 %']);
       await expect(device.locator('body')).toContainText('CLN039L1');
       // An administrator may have the library send its traps here; the
-      // question is the library's, not the tape controller's.
+      // question is the library's, not the tape controller's, and true: the
+      // simulated library's trap destinations name the agent already.
       const action = device.locator('#orla-trap-target-action a');
       await expect(action).toBeVisible();
       const [question] = await Promise.all([device.waitForEvent('popup'), action.click()]);
       await expect(question.locator('div.head2')).toHaveText('lib02');
-      await expect(question.locator('body')).toContainText("add the agent to the library's trap destinations");
+      await expect(question.locator('body')).toContainText('The tape library already sends its SNMP traps');
+      await expect(question.locator('body')).not.toContainText('not currently configured');
       await expect(question.locator('body')).not.toContainText('reboot');
       await question.setViewportSize({ width: 1280, height: 800 });
       await shot(question, 'trap-target-library-wide');
@@ -76,33 +70,20 @@ test('the console lists a tape library whose device page shows its drives and sl
       await shot(device, 'library-wide-full', { fullPage: true });
       await device.setViewportSize({ width: 390, height: 844 });
       await shot(device, 'library-narrow');
-      // Nothing but the tables' own frames scrolls sideways on a phone.
+      await shot(device, 'library-narrow-full', { fullPage: true });
+      // Nothing scrolls sideways on a phone: each drive is a card of labelled lines.
       expect(await device.evaluate(() => document.documentElement.scrollWidth)).toBeLessThanOrEqual(390);
+      await expect(drive2.locator('td[data-label="Serial number"]')).toHaveText('10450002');
       await device.close();
     } finally {
-      if (added) {
-        const remove = await openFromMenu(admin, elements, 'Remove…');
-        await remove.locator('select[name=element_name]').selectOption('lib02');
-        await remove.getByRole('button', { name: 'Remove' }).click();
-        await remove.getByRole('dialog').getByRole('button', { name: 'Remove lib02' }).click();
-        await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
-        await remove.close();
-      }
+      await release();
     }
   });
 
 test('a TapeAlert from a library reaches the events page within 5 s, naming the library',
   async ({ admin, elements, sim, shot }) => {
     const address = sim.address('lib01');
-    const added = (await rowOf(elements, 'lib01').count()) === 0;
-    if (added) {
-      const add = await openFromMenu(admin, elements, 'Add…');
-      await add.locator('input[name=element_address]').fill(address);
-      await add.locator('input[name=element_name]').fill('lib01');
-      await add.getByRole('button', { name: 'Add' }).click();
-      await expect(rowOf(elements, 'lib01')).toHaveCount(1, { timeout: 30_000 });
-      await add.close();
-    }
+    const release = await manage(admin, elements, sim, 'lib01');
     try {
       const events = await admin.context().newPage();
       await events.goto('/KOR/events.html');
@@ -127,13 +108,6 @@ test('a TapeAlert from a library reaches the events page within 5 s, naming the 
       await shot(events, 'events-tapealert-narrow');
       await events.close();
     } finally {
-      if (added) {
-        const remove = await openFromMenu(admin, elements, 'Remove…');
-        await remove.locator('select[name=element_name]').selectOption('lib01');
-        await remove.getByRole('button', { name: 'Remove' }).click();
-        await remove.getByRole('dialog').getByRole('button', { name: 'Remove lib01' }).click();
-        await expect(remove.locator('body')).toContainText('The tape controller has been removed.');
-        await remove.close();
-      }
+      await release();
     }
   });

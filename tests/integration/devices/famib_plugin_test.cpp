@@ -124,7 +124,13 @@ using TrapReceiverTest = SimulatorOn<50>;
 TEST_F(TrapReceiverTest, TheAgentRegistersItsOwnAddressAndTrapPort) {
   auto registry = Loaded();
   EXPECT_EQ(CodeOf([&] { registry->AddElement("tc01", Address("tc01"), 300); }), 6);
+  // The trap-target page asks the tape controller's own question until the
+  // device sends its traps here, then says that it does.
+  const auto question = [&] { return registry->Snapshot()->Find(Address("tc01"))->TrapTargetQuestion(); };
+  EXPECT_EQ(question(), "");
   registry->ConfigureTrapReceiver("tc01");
+  EXPECT_EQ(question().rfind("The tape controller already sends its SNMP traps to the management agent.", 0), 0u)
+      << question();
   // The row for the address this host's requests come from and the port
   // of KORAGENT_TRAP_LISTEN; the other manager's row stays.
   const std::string rows = Simctl("trapreg tc01 list");

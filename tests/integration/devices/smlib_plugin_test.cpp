@@ -155,6 +155,29 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
   }
 }
 
+// The trap-target question says what the library's trap destinations say:
+// the recorded row names 127.0.0.1 port 162, so this agent only while it
+// receives its traps there.
+TEST_F(LibrariesTest, TheTrapTargetQuestionSaysWhetherTheLibraryAlreadySendsItsTrapsHere) {
+  auto registry = Loaded();
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("lib01", Address("lib01"), 300); }), 6);
+  const auto question = [&] { return registry->Snapshot()->Find(Address("lib01"))->TrapTargetQuestion(); };
+  const struct {
+    int trapPort;  // 0: the simulator stopped
+    const char* says;
+  } rows[] = {
+      {TrapPort(), "The tape library is not currently configured to send SNMP traps to the management agent."},
+      {162, "The tape library already sends its SNMP traps to the management agent.  Do you want to set this up "
+            "again anyway? No second destination is added"},
+      {0, "The agent could not read the tape library's trap destinations."},
+  };
+  for (const auto& row : rows) {
+    if (row.trapPort == 0) StopSimulator();
+    if (row.trapPort != 0) settings_.TrapListen("udp:127.0.0.1:" + std::to_string(row.trapPort));
+    EXPECT_EQ(question().rfind(row.says, 0), 0u) << row.trapPort << ": " << question();
+  }
+}
+
 TEST_F(LibrariesTest, ACounterReadsTheSameInEitherEncoding) {
   const char* mounts = "1.3.6.1.4.1.14851.3.1.6.2.1.7.1";
   for (const char* device : {"lib01", "lib02"}) {  // raw octets, decimal text

@@ -36,24 +36,30 @@ TEST_F(LibraryPages, EachLibraryShowsItsStatusDrivesSlotsAndPortsWithDeviceTexts
   const std::vector<Row> rows = {
       // Healthy, counters as raw octets: the same numbers as decimal text.
       {"lib01",
-       {"ok.gif alt=\"\"> ok</SPAN></TD>", "<TD>6772</TD>", "<TD>121 / 21100 total</TD>", "<TD>tape drive</TD>",
-        "<TD>2100005007630F04 (ok)</TD>", "<TD>Drive 4</TD>", "<TD>CLN039L1</TD><TD>slot 39</TD>",
+       {"ok.gif alt=\"\"> ok</SPAN></TD>", "<TD data-label=\"Mounts\">6772</TD>", "<TD data-label=\"Power-on hours\">121 / 21100 total</TD>",
+        "<TD data-label=\"Type\">tape drive</TD>", "<TD data-label=\"FC port\">2100005007630F04 (ok)</TD>",
+        "<TD data-label=\"Serves\">Drive 4</TD>", "CLN039L1</TD><TD data-label=\"Location\">slot 39</TD>",
         ">Quillane TL-2000 lib01</TD>"}},
       // A drive that needs cleaning, with its firmware, serial, port.
       {"lib02",
        {"degraded</SPAN>: <SPAN class=status-reason>Drive 2 (QUILLANE ULT3580-TD8 10450002) needs cleaning</SPAN>",
-        "<TD>2</TD><TD>QUILLANE ULT3580-TD8 10450002</TD><TD>tape drive</TD>",
-        "degraded.gif alt=\"\"> yes</SPAN></TD><TD>1074</TD><TD>122 / 21200 total</TD><TD>Q3B7</TD><TD>10450002</TD>"
-        "<TD>2100005007630F02 (ok)</TD>",
-        "<TD>slot</TD><TD>40</TD><TD>32</TD><TD>8</TD><TD>80 %</TD>",
-        "<TD>import/export slot</TD><TD>2</TD><TD>1</TD><TD>1</TD><TD>50 %</TD>", "Cleaning cartridges: 2",
-        "<TD>CLN040L1</TD><TD>slot 40</TD>", "<TD>Logical_Library: LIB02</TD>", "<TD>I/E station 1</TD>",
-        "<TD>closed</TD><TD>empty</TD>", ">127.0.0.1:162</TD>"}},
+        "<TD data-label=\"Drive\">2</TD><TD data-label=\"Name\">QUILLANE ULT3580-TD8 10450002</TD>"
+        "<TD data-label=\"Type\">tape drive</TD>",
+        "degraded.gif alt=\"\"> yes</SPAN></TD><TD data-label=\"Mounts\">1074</TD>"
+        "<TD data-label=\"Power-on hours\">122 / 21200 total</TD><TD data-label=\"Firmware\">Q3B7</TD>"
+        "<TD data-label=\"Serial number\">10450002</TD><TD data-label=\"FC port\">2100005007630F02 (ok)</TD>",
+        "<TD data-label=\"Type\">slot</TD><TD data-label=\"Total\">40</TD><TD data-label=\"Occupied\">32</TD>"
+        "<TD data-label=\"Free\">8</TD><TD data-label=\"Used\">80 %</TD>",
+        "import/export slot</TD><TD data-label=\"Total\">2</TD><TD data-label=\"Occupied\">1</TD>"
+        "<TD data-label=\"Free\">1</TD><TD data-label=\"Used\">50 %</TD>",
+        "Cleaning cartridges: 2", "CLN040L1</TD><TD data-label=\"Location\">slot 40</TD>",
+        ">Logical_Library: LIB02</TD>", ">I/E station 1</TD>",
+        "<TD data-label=\"State\">closed</TD><TD data-label=\"Cartridge\">empty</TD>", ">127.0.0.1:162</TD>"}},
       // A failed drive, and a device text that is markup.
       {"lib03",
        {"failed</SPAN>: <SPAN class=status-reason>Drive 1 (QUILLANE ULT3580-TD8 10450001) error</SPAN>",
         "failed.gif alt=\"\"> error</SPAN>", "I/E &lt;script&gt;alert(", "&lt;/script&gt; &amp; ",
-        "<TD>CLN040L1</TD><TD>slot 40</TD>"}},
+        "CLN040L1</TD><TD data-label=\"Location\">slot 40</TD>"}},
       // A Fibre Alliance unit is no library.
       {"tc01", {"No storage media library"}},
   };

@@ -181,11 +181,11 @@ TEST_F(ElementDialogsTest, EveryChangeIsAnAuditEventWithUserAndAddress) {
   };
   const std::vector<Change> changes = {
       {"element_address=10.9.0.2&element_name=tc02", PostTo<AddElementPage>(),
-       "added the tape controller tc02 (10.9.0.2)."},
+       "added the device tc02 (10.9.0.2)."},
       {"element_name=tc02&yes=Yes", PostTo<TrapTargetPage>(),
-       "set the trap destination of the tape controller tc02 to this agent."},
-      {"element_name=tc01&new_name=tc09", PostTo<RenameElementPage>(), "renamed the tape controller tc01 to tc09."},
-      {"element_name=tc09&ok=Remove", PostTo<RemoveElementPage>(), "removed the tape controller tc09."},
+       "set the trap destination of the device tc02 to this agent."},
+      {"element_name=tc01&new_name=tc09", PostTo<RenameElementPage>(), "renamed the device tc01 to tc09."},
+      {"element_name=tc09&ok=Remove", PostTo<RemoveElementPage>(), "removed the device tc09."},
       {"client_address=10.1.1.1&remove=Remove+Address", PostTo<AgentConfigPage>(),
        "removed the trap destination 10.1.1.1."},
       {"new_address=localhost&add=Add+Address", PostTo<AgentConfigPage>(), "added the trap destination localhost."},

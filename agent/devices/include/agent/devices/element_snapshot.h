@@ -43,7 +43,8 @@ class ElementSnapshot {
     // `severity`, when given, receives the severity the plug-in read from the
     // trap (-1 when it gave none).
     int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity = nullptr) const;
-    // The plug-in's own trap-target question; empty when it has none.
+    // The plug-in's own trap-target question about the device (it may ask
+    // the device); empty when it has none.
     std::string TrapTargetQuestion() const;
 
    private:

@@ -39,8 +39,9 @@ class SmlLibrary {
 
   // Whether a row of the trap destination table names `address` and `port`.
   bool HasTrapDestination(const std::string& address, int port);
-  // Enables the traps and adds `address`/`port` as a new destination row.
-  // A library that refuses gives 2002 with a text on configuring it by hand.
+  // Enables the traps and adds `address`/`port` as a new destination row
+  // unless a row names them already. A library that refuses gives 2002 with
+  // a text on configuring it by hand.
   void AddTrapDestination(const std::string& address, int port);
 
   bool OwnAddress(std::string* address) const;

@@ -58,7 +58,7 @@ inline constexpr const char kGetDeviceMinorClassCode[] = "GetDeviceMinorClassCod
 inline constexpr const char kGetStatusReason[] = "GetStatusReason";
 // Optional: the element-naming form of HandleTrap, preferred when present.
 inline constexpr const char kHandleElementTrap[] = "HandleElementTrap";
-// Optional: the trap-target page's question for this kind of device.
+// Optional: the trap-target page's question about the device.
 inline constexpr const char kGetTrapTargetQuestion[] = "GetTrapTargetQuestion";
 
 // The severities HandleElementTrap may give a trap (the event log's 0, 1, 2).
@@ -134,11 +134,15 @@ KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t* data, cha
 KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, const char* address, orla::TrapMessage* trap,
                                             uint8_t* data, char* message, int32_t* severity);
 
-// Optional, the trap-target page: the question it asks for this plug-in's
-// devices instead of the tape controller's (which says the device reboots),
-// e.g. for a library that takes a new trap destination without a restart.
-// `buffer` holds kStatusReasonSize bytes; answer 1 with the text in it.
-KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(char* buffer);
+// Optional, the trap-target page: the question it asks about this device
+// instead of the tape controller's (which says the device does not send its
+// traps here and reboots), true to what the device says over `session` (the
+// element's get session): e.g. that it already sends its traps here, or
+// that a library takes a new trap destination without a restart. `buffer`
+// holds kStatusReasonSize bytes; answer 1 with the text in it, 0 to have
+// the tape controller's question asked. It may ask the device (the page
+// waits for it), so it must answer, not throw, when the device is silent.
+KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(orla::SnmpSession* session, char* buffer);
 
 // The class codes written into the event record of a received trap.
 KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode();

@@ -16,7 +16,7 @@ std::string LoaderError(const char* fallback) {
 
 std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(const std::string& path, std::string* error) {
   dlerror();  // clear an older text
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle == nullptr) {
     if (error != nullptr) *error = LoaderError("cannot load the library");
     return nullptr;

@@ -10,7 +10,12 @@ namespace orla {
 class DynamicLibrary {
  public:
   // Loads `path`. On failure returns null and puts the loader's text into
-  // `*error` (when given).
+  // `*error` (when given). A library once loaded stays in the process until
+  // it ends, whatever handles are closed: plug-ins keep process-wide caches
+  // (a device's units, its last reason) that outlive one recognition, and a
+  // library unloaded by one thread's recognition while another thread loads
+  // it again would run its static destructors beside that thread's first
+  // use of the same statics.
   static std::unique_ptr<DynamicLibrary> Open(const std::string& path, std::string* error);
 
   ~DynamicLibrary();

@@ -33,8 +33,13 @@ NotificationSender& AgentObjects::Notifications() {
 namespace {
 
 std::atomic<uint32_t> webServer{0};
+std::atomic<ChangeFeed*> changeFeed{nullptr};
 
 }  // namespace
+
+ChangeFeed* AgentObjects::Changes() { return changeFeed.load(); }
+
+void AgentObjects::SetChangeFeed(ChangeFeed* changes) { changeFeed.store(changes); }
 
 uint32_t AgentObjects::WebServer() { return webServer.load(); }
 

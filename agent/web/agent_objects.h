@@ -11,6 +11,7 @@
 
 namespace orla {
 
+class ChangeFeed;
 class ElementRegistry;
 class TrapDestinationList;
 class NotificationSender;
@@ -24,6 +25,12 @@ class AgentObjects {
   static TrapDestinationList& TrapDestinations();
   // The SNMPv2c/SNMPv3 notification sender (its target file).
   static NotificationSender& Notifications();
+
+  // The feed of the tools' changes the events pages take in first; null
+  // while no page server has started (the pages then do without it). Set
+  // by the page server as it starts; it lives as long as the process.
+  static ChangeFeed* Changes();
+  static void SetChangeFeed(ChangeFeed* changes);
 
   // The web server library's handle of the server the pages run in; 0 while
   // none runs. Set by the page server as it starts and stops the server.

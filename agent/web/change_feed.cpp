@@ -9,24 +9,11 @@
 
 #include "agent/core/audit_trail.h"
 #include "event_log_file_reader.h"
-#include "platform/sync/clock.h"
 #include "platform/text/regular_file.h"
 
 namespace orla {
 
-namespace {
-
-// When the process started, near enough: its libraries' static set-up.
-const int64_t g_processStartMs = Clock::System()->WallMilliseconds();
-
-}  // namespace
-
 ChangeFeed::ChangeFeed(int64_t sinceMs, pid_t self) : sinceMs_(sinceMs), self_(self) {}
-
-ChangeFeed& ChangeFeed::Instance() {
-  static ChangeFeed feed(g_processStartMs, ::getpid());
-  return feed;
-}
 
 size_t ChangeFeed::CatchUp(EventRing& ring) { return CatchUp(ring, AuditTrail::ChangeFilePaths()); }
 

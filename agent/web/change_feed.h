@@ -26,8 +26,6 @@ class ChangeFeed {
 
   // Takes lines written at or after `sinceMs` by processes other than `self`.
   ChangeFeed(int64_t sinceMs, pid_t self);
-  // The process's feed: since the process started, other processes.
-  static ChangeFeed& Instance();
 
   // Appends the new changes of `paths` (the live change file first, then
   // its older files: AuditTrail::ChangeFilePaths) to `ring`; answers how

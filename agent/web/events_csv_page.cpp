@@ -1,6 +1,7 @@
 #include "events_csv_page.h"
 
 #include "agent/core/audit_trail.h"
+#include "agent_objects.h"
 #include "change_feed.h"
 #include "events_json_page.h"
 #include "platform/eventlog/event_log_writer.h"
@@ -22,7 +23,7 @@ uint32_t EventsCsvPage::HandleGet() {
   const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
   BeginContent("text/csv; charset=utf-8", "Content-Disposition: attachment; filename=\"events.csv\"\r\n");
   Append(kHeaderRow);
-  ChangeFeed::Instance().CatchUp(EventRing::Instance());
+  if (ChangeFeed* changes = AgentObjects::Changes()) changes->CatchUp(EventRing::Instance());
   query.Export(
       EventRing::Instance(), EventLogWriter::FilePaths(), [this](const RecordedEvent& e) { Append(Row(e)); },
       [this] { FlushOutput(); }, AuditTrail::ChangeFilePaths());

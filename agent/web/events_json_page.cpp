@@ -1,6 +1,7 @@
 #include "events_json_page.h"
 
 #include "agent/core/audit_trail.h"
+#include "agent_objects.h"
 #include "change_feed.h"
 #include "platform/eventlog/event_log_writer.h"
 #include "platform/sync/clock.h"
@@ -40,7 +41,7 @@ std::string EventsJsonPage::Render(const EventQuery& query, const EventQuery::Re
 uint32_t EventsJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
-  ChangeFeed::Instance().CatchUp(EventRing::Instance());
+  if (ChangeFeed* changes = AgentObjects::Changes()) changes->CatchUp(EventRing::Instance());
   // Read before the walk: an entry logged meanwhile is newer than `last`,
   // so the page's next check finds it (at worst twice, never not at all).
   const uint64_t last = EventRing::Instance().LastSequence();

@@ -1,5 +1,7 @@
 #include "agent/web/page_server.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <memory>
 #include <new>
@@ -9,9 +11,11 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
+#include "change_feed.h"
 #include "login_event_text.h"
 #include "page_table.h"
 #include "web_page.h"
+#include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -43,7 +47,16 @@ bool CopyText(char (&field)[N], const std::string& text) {
   return true;
 }
 
+// When the process started, near enough: its libraries' static set-up. The
+// change feed takes the tools' changes from then on.
+const int64_t g_processStartMs = Clock::System()->WallMilliseconds();
+
 }  // namespace
+
+PageServer::PageServer() : changes_(std::make_unique<ChangeFeed>(g_processStartMs, ::getpid())) {}
+
+// Out of line: ChangeFeed is complete here.
+PageServer::~PageServer() = default;
 
 PageServer* PageServer::Instance() {
   // Never destroyed: library threads may still call in while the process ends.
@@ -62,6 +75,7 @@ void PageServer::Start(const AgentLayout& layout) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   if (started_ || shutDown_ || startBarred_) return;
   started_ = true;
+  AgentObjects::SetChangeFeed(changes_.get());
 
   ServerStartupRecord startup{};
   startup.dwSize = sizeof startup;

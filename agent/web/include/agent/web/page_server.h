@@ -23,6 +23,7 @@
 // and the library's termination callback arriving during it, do nothing.
 // Start and Shutdown may be called from different threads.
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -32,6 +33,8 @@
 
 namespace orla {
 
+class ChangeFeed;
+
 class PageServer : public RootObject {
  public:
   // The home-page fragment the library's own home page shows for the agent.
@@ -40,8 +43,8 @@ class PageServer : public RootObject {
 
   static PageServer* Instance();
 
-  PageServer() = default;
-  ~PageServer() override = default;
+  PageServer();
+  ~PageServer() override;
   PageServer(const PageServer&) = delete;
   PageServer& operator=(const PageServer&) = delete;
 
@@ -92,6 +95,10 @@ class PageServer : public RootObject {
   bool started_ = false;
   bool shutDown_ = false;
   bool startBarred_ = false;
+  // The changes other processes (the tools) write, taken into the event
+  // ring before the events pages answer; handed to the pages through
+  // AgentObjects when the server starts.
+  const std::unique_ptr<ChangeFeed> changes_;
   bool unloadBlocked_ = false;
 };
 

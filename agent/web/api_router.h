@@ -7,7 +7,7 @@
 //   - a route of ApiRoutes for the path (404) and the method (405, with
 //     Allow);
 //   - the administrator right (mask 2) for a change, else 403 (the pages'
-//     text);
+//     text); the operator right (mask 4, or 2) where a route needs it;
 //   - the body: at most kMaxBodyBytes (413), none for a route that takes
 //     none, a JSON object for one that does, read by JsonReader within
 //     kLimits (400 naming the outermost field at fault);
@@ -37,6 +37,8 @@ class ApiRouter : public WebPage {
   static constexpr const char* kNoSuchPath = "There is no such resource.";
   static constexpr const char* kNoSuchMethod = "This method is not served here.";
   static constexpr const char* kNoBodyHere = "This request takes no body.";
+  static constexpr const char* kNotOperator =
+      "You must log in (or log in again) as operator or administrator to perform this operation.";
 
  private:
   ApiReply Answer();

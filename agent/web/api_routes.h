@@ -1,13 +1,15 @@
 #pragma once
 // ApiRoutes: the JSON API's route table, one row per operation below
 // /KOR/api/v1/: the method, the path (a "{name}" segment stands for one
-// non-empty segment, handed to the resource decoded), the operation's id
+// non-empty segment, handed to the resource decoded; fixed segments may
+// follow it), the operation's id
 // (the same as in the OpenAPI document, which a test holds to this table),
 // the right it needs, whether it takes a body, and the resource's handler.
 //
 // Rights: every operation needs a signed-in session whose user holds a
 // KORAccess right other than 0 (kRead); a change needs the administrator
-// right, mask 2 (kAdminister).
+// right, mask 2 (kAdminister); acknowledging and maintenance need the
+// operator right, mask 4, or the administrator right (kOperate).
 //
 // Adding an operation: one row here, its handler in the resource's class
 // (one class per resource), and its entry in openapi.json.
@@ -21,7 +23,7 @@ namespace orla {
 
 class ApiRoutes {
  public:
-  enum class Need { kRead, kAdminister };
+  enum class Need { kRead, kOperate, kAdminister };
   using Handler = ApiReply (*)(const ApiCall& call);
 
   struct Route {

@@ -40,9 +40,12 @@ namespace orla {
 
 class WebPage : public RootObject {
  public:
-  // The access right the pages ask about, and its administrator bit.
+  // The access right the pages ask about, its administrator bit and its
+  // operator bit (acknowledging alarms, maintenance windows). Administrators
+  // may do everything operators may; any other non-zero mask reads.
   static constexpr const char* kRightName = "KORAccess";
   static constexpr uint32_t kAdministratorRight = 2;
+  static constexpr uint32_t kOperatorRight = 4;
   // The request procedure's answers.
   static constexpr uint32_t kAnswered = HSE_STATUS_SUCCESS;       // 1
   static constexpr uint32_t kLeaveToLibrary = ZEPA_STATUS_LEAVE_TO_LIBRARY;  // 1015
@@ -88,6 +91,11 @@ class WebPage : public RootObject {
   // Whether an answer of the rights query lets its user read: a session
   // (not 0x80000000) with a right other than 0.
   static bool MayRead(uint32_t rights) { return rights != ZEPA_RIGHTS_NO_SESSION && rights != 0; }
+  // Whether such an answer lets its user operate: the operator or the
+  // administrator bit.
+  static bool MayOperate(uint32_t rights) {
+    return rights != ZEPA_RIGHTS_NO_SESSION && (rights & (kOperatorRight | kAdministratorRight)) != 0;
+  }
   // What a signed-in user without any right gets instead of a page.
   static constexpr const char* kNoRight =
       "You are signed in, but your user has no right to the agent's pages (KORAccess is 0). An administrator can "
@@ -132,6 +140,10 @@ class WebPage : public RootObject {
   static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
+  // True when the requesting user may operate (bit 4, or an administrator).
+  bool IsOperator() const;
+  // The signed-in user's name (REMOTE_USER); empty without a session.
+  std::string SignedInUser() const { return ServerVariable("REMOTE_USER"); }
   // Writes the audit event of a change this request made (AuditTrail):
   // the logged-in user and the address the request came from.
   void RecordChange(const std::string& what, const std::string& element = std::string(),

@@ -94,6 +94,7 @@ class ZepaServer : public ServerContext {
   uint32_t UserRights(const std::string& user, const std::string& right) override {
     return login_.UserRights(user, right);
   }
+  LoginService& Logins() override { return login_; }
   bool IsOwnUrl(const ClientUrl& url) const override {
     return RequestGate::IsOwnUrl(url, settings_.port, settings_.address);
   }

@@ -8,6 +8,7 @@
 // here too, for the pages that ask the library about it (its statistics, its
 // client requests).
 #include <cstdint>
+#include <string>
 
 namespace orla {
 
@@ -37,6 +38,10 @@ class AgentObjects {
   static uint32_t WebServer();
   // Sets the handle and answers the one it replaces.
   static uint32_t SetWebServer(uint32_t handle);
+  // The web server's data directory (its users and user tokens); empty while
+  // no page server has started. Set by the page server as it starts.
+  static std::string WebDataDirectory();
+  static void SetWebDataDirectory(const std::string& path);
 };
 
 }  // namespace orla

@@ -6,6 +6,7 @@
 #include "agent_resource.h"
 #include "elements_resource.h"
 #include "open_api_resource.h"
+#include "tokens_resource.h"
 
 namespace orla {
 
@@ -21,6 +22,10 @@ const ApiRoutes::Route kRoutes[] = {
     {"DELETE", "elements/{name}", "removeElement", Need::kAdminister, false, &ElementsResource::Remove},
     {"GET", "agent", "getAgent", Need::kRead, false, &AgentResource::Get},
     {"GET", "openapi.json", "getOpenApiDocument", Need::kRead, false, &OpenApiResource::Get},
+    // The users' tokens.
+    {"GET", "tokens", "listTokens", Need::kAdminister, false, &TokensResource::List},
+    {"POST", "tokens", "addToken", Need::kAdminister, true, &TokensResource::Add},
+    {"DELETE", "tokens/{name}", "revokeToken", Need::kAdminister, false, &TokensResource::Revoke},
 };
 
 constexpr char kNameSegment[] = "{name}";

@@ -76,6 +76,7 @@ void PageServer::Start(const AgentLayout& layout) {
   if (started_ || shutDown_ || startBarred_) return;
   started_ = true;
   AgentObjects::SetChangeFeed(changes_.get());
+  AgentObjects::SetWebDataDirectory(layout.WebDataDirectory());
 
   ServerStartupRecord startup{};
   startup.dwSize = sizeof startup;

@@ -133,7 +133,8 @@ class WebPage : public RootObject {
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
   // Writes the audit event of a change this request made (AuditTrail):
-  // the logged-in user and the address the request came from.
+  // the logged-in user (for a call with a user token, "USER (token NAME)")
+  // and the address the request came from.
   void RecordChange(const std::string& what, const std::string& element = std::string(),
                     const std::string& elementAddress = std::string()) const;
   // What a change asked for by a user without that right gets, as text and
@@ -156,9 +157,10 @@ class WebPage : public RootObject {
   // the style sheet and focuses the window. The caller closes the head.
   void AppendDialogHead(const char* title, const std::string& utilitiesScript = "orla_utilities.js");
 
- private:
   // A server variable of the request ("REMOTE_ADDR"); empty when unknown.
   std::string ServerVariable(const char* name) const;
+
+ private:
   // Sends `header` (with `status`, or the library's default when null)
   // and the output.
   uint32_t SendWithHeader(const std::string& header, const char* status = nullptr);

@@ -12,8 +12,10 @@
 #include "tests/integration/web/agent_pages_fixture.h"
 #include "tests/support/file_text.h"
 #include "tests/support/free_port.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/simulated_devices.h"
 #include "tests/support/text_lines.h"
+#include "tests/support/wait_until.h"
 
 namespace orla {
 namespace {
@@ -34,7 +36,7 @@ class ApiCalls : public test::AgentPagesFixture {
     ::chmod(dir_.Path().c_str(), 0755);
     const std::string started = simulator_.Start(snmpPort, "127.0.9.31", "tc01,tc02");
     ASSERT_TRUE(Contains(started, "tc02 127.0.9.32")) << started;
-    Start({"KORAGENT_SNMP_PORT=" + std::to_string(snmpPort)});
+    Start({"KORAGENT_SNMP_PORT=" + std::to_string(snmpPort), "KORAGENT_EVENT_LOG=" + dir_.File("events.log")});
     Login(jar(Who::kAdministrator));
     AddUser(KORUSERS_PATH, "reader", "KORAccess=1", jar(Who::kReader));
     AddUser(KORUSERS_PATH, "none", "KORAccess=0", jar(Who::kNoRight));
@@ -54,6 +56,25 @@ class ApiCalls : public test::AgentPagesFixture {
       extra += " -H 'Content-Type: application/json' --data-binary @'" + dir_.File("body.json") + "'";
     }
     return https_.Request("/KOR/api/v1/" + path, extra);
+  }
+
+  // One call with `token` as its bearer token: no session, no Origin.
+  test::HttpsReply TokenCall(const std::string& token, const std::string& method, const std::string& path,
+                             const std::string& body = "") {
+    std::string extra = "-X " + method + " -H 'Authorization: Bearer " + token + "'";
+    if (!body.empty()) {
+      dir_.Write("body.json", body);
+      extra += " -H 'Content-Type: application/json' --data-binary @'" + dir_.File("body.json") + "'";
+    }
+    return https_.Request("/KOR/api/v1/" + path, extra);
+  }
+  // The users tool on the agent's data directory; its standard output.
+  std::string Korusers(const std::string& args, int* status = nullptr) {
+    std::string out = test::CommandOutput(StringPrintf("%s -d '%s' %s 2>/dev/null", KORUSERS_PATH,
+                                                       dir_.File("KORZEPD").c_str(), args.c_str()),
+                                          status);
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
   }
 
   std::string Elements() { return test::ReadFile(dir_.File("KOR/KORAgent.db")); }
@@ -193,6 +214,90 @@ TEST_F(ApiCalls, BadInputIsRefusedWithItsFieldNamedAndChangesNothing) {
     EXPECT_EQ(Elements(), elementsBefore);
     EXPECT_EQ(Changes(), changesBefore);
   }
+}
+
+TEST_F(ApiCalls, UserTokensCallWithTheirUsersRightsUntilTheyEnd) {
+  const std::string deploy = Korusers("token add administrator --name deploy --expires 30");
+  const std::string reading = Korusers("token add reader --name ro");
+  const std::string expiring = Korusers("token add reader --name old --expires 1");
+  ASSERT_TRUE(Contains(deploy, "kor_") && Contains(reading, "kor_") && Contains(expiring, "kor_"));
+  // The expiring token's day is over.
+  const std::string file = dir_.File("KORZEPD/user-tokens");
+  std::string tokens = test::ReadFile(file);
+  const size_t line = tokens.find(":reader:old:");
+  ASSERT_NE(line, std::string::npos) << tokens;
+  const size_t expires = tokens.find(':', line + 12) + 1;
+  tokens.replace(expires, tokens.find(':', expires) - expires, "1000");
+  dir_.Write("KORZEPD/user-tokens", tokens);
+  const std::string metrics = Korusers("token");
+  const std::string roId = reading.substr(4, 12);
+  const char* const kLogIn = R"({"error":"You must log in.","field":null})";
+  struct Row {
+    std::string token;
+    const char* method;
+    std::string path;
+    std::string body;
+    int status;
+    std::string answer;
+    std::string change;  // the audit event's text; empty: none
+  };
+  const Row rows[] = {
+      {deploy, "GET", "agent", "", 200, R"({"version":)", ""},
+      {deploy, "POST", "elements", R"({"name":"tc1","address":"127.0.9.31"})", 201, R"("name":"tc1")",
+       "Change by administrator (token deploy) from 127.0.0.1: added the device tc1 (127.0.9.31)."},
+      {reading, "GET", "elements", "", 200, R"({"elements":[{"name":"tc1",)", ""},
+      {reading, "DELETE", "elements/tc1", "", 403, "as administrator", ""},
+      {reading, "GET", "tokens", "", 403, "as administrator", ""},
+      {deploy, "GET", "tokens", "", 200, R"("user":"reader","name":"ro","created":")", ""},
+      {deploy, "POST", "tokens", R"({"user":"reader","name":"ro"})", 409,
+       R"({"error":"The user reader already has a token called ro.","field":"name"})", ""},
+      {deploy, "POST", "tokens", R"({"user":"nobody","name":"x"})", 400,
+       R"({"error":"There is no user nobody.","field":"user"})", ""},
+      {deploy, "POST", "tokens", R"({"user":"reader","name":"x","expiresDays":1.5})", 400,
+       R"("field":"expiresDays")", ""},
+      {deploy, "POST", "tokens", R"({"user":"reader","name":"ci","expiresDays":7})", 201, R"(,"secret":"kor_)",
+       "Change by administrator (token deploy) from 127.0.0.1: made the token ci of reader."},
+      {deploy, "DELETE", "tokens/" + roId, "", 200, R"({"revoked":{"id":")" + roId + R"(","user":"reader","name":"ro",)",
+       "Change by administrator (token deploy) from 127.0.0.1: revoked the token ro of reader."},
+      {deploy, "DELETE", "tokens/" + roId, "", 404, "There is no token " + roId + ".", ""},
+      {reading, "GET", "elements", "", 401, kLogIn, ""},                         // revoked
+      {expiring, "GET", "elements", "", 401, kLogIn, ""},                        // expired
+      {"kor_000000000000_" + std::string(64, '0'), "GET", "agent", "", 401, kLogIn, ""},  // never made
+      {metrics, "GET", "agent", "", 401, kLogIn, ""},                            // metrics only
+      {metrics, "POST", "elements", R"({"name":"tc3","address":"127.0.9.32"})", 401, kLogIn, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%.20s %s %s %s", row.token.c_str(), row.method, row.path.c_str(), row.body.c_str()));
+    const std::string changesBefore = Changes();
+    const test::HttpsReply reply = TokenCall(row.token, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+    EXPECT_FALSE(Contains(reply.body, reading.substr(17))) << reply.body;  // no secret is ever listed
+    const std::string added = Changes().substr(changesBefore.size());
+    if (row.change.empty()) {
+      EXPECT_EQ(added, "");
+    } else {
+      EXPECT_TRUE(Contains(added, row.change)) << added;
+    }
+  }
+  // The metrics token still reads the metrics; the three refused tokens
+  // were counted with the failed logins, and logged (one line a minute
+  // from one address).
+  const test::HttpsReply scrape = https_.Request("/KOR/metrics", "-H 'Authorization: Bearer " + metrics + "'");
+  EXPECT_EQ(scrape.status, 200);
+  EXPECT_TRUE(Contains(scrape.body, "koragent_login_failures_total 3\n")) << scrape.body;
+  EXPECT_TRUE(test::WaitUntil([&] {
+    return Contains(test::ReadFile(dir_.File("events.log")),
+                    "A web server request from 127.0.0.1 came with an unknown or revoked user token.");
+  })) << test::ReadFile(dir_.File("events.log"));
+  // Lowering the user lowers the token; removing the user ends it.
+  const std::string ci = Korusers("token add reader --name ci2");
+  EXPECT_EQ(TokenCall(ci, "GET", "agent").status, 200);
+  Korusers("rights reader KORAccess=0");
+  EXPECT_EQ(TokenCall(ci, "GET", "agent").status, 403);
+  Korusers("remove reader");
+  EXPECT_EQ(TokenCall(ci, "GET", "agent").status, 401);
+  EXPECT_FALSE(Contains(Korusers("token list"), "reader"));
 }
 
 }  // namespace

@@ -34,12 +34,17 @@ namespace {
 
 std::atomic<uint32_t> webServer{0};
 std::atomic<ChangeFeed*> changeFeed{nullptr};
+std::atomic<AlarmBook*> alarmBook{nullptr};
 
 }  // namespace
 
 ChangeFeed* AgentObjects::Changes() { return changeFeed.load(); }
 
 void AgentObjects::SetChangeFeed(ChangeFeed* changes) { changeFeed.store(changes); }
+
+AlarmBook* AgentObjects::Alarms() { return alarmBook.load(); }
+
+void AgentObjects::SetAlarmBook(AlarmBook* alarms) { alarmBook.store(alarms); }
 
 uint32_t AgentObjects::WebServer() { return webServer.load(); }
 

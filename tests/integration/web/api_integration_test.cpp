@@ -202,6 +202,8 @@ TEST_F(ApiCalls, AlarmsAreTakenAsTheCallersRightAllows) {
   const Who admin = Who::kAdministrator, reader = Who::kReader, none = Who::kNoRight, anyone = Who::kAnonymous,
             oper = Who::kOperator;
   ASSERT_EQ(Call(admin, "POST", "elements", R"({"name":"tc2","address":"127.0.9.32"})").status, 201);
+  // The root page has the agent poll every element now.
+  https_.Request("/KOR/", "-b '" + jar(admin) + "'");
   ASSERT_TRUE(test::WaitUntil([&] { return Contains(Call(reader, "GET", "alarms", "").body, "tc2:status"); },
                               std::chrono::seconds(30)))
       << Call(reader, "GET", "alarms", "").body;

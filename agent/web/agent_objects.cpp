@@ -40,12 +40,17 @@ std::string& WebData() {
   static std::string* const path = new std::string();  // never destroyed: pages may run while the process ends
   return *path;
 }
+std::atomic<AlarmBook*> alarmBook{nullptr};
 
 }  // namespace
 
 ChangeFeed* AgentObjects::Changes() { return changeFeed.load(); }
 
 void AgentObjects::SetChangeFeed(ChangeFeed* changes) { changeFeed.store(changes); }
+
+AlarmBook* AgentObjects::Alarms() { return alarmBook.load(); }
+
+void AgentObjects::SetAlarmBook(AlarmBook* alarms) { alarmBook.store(alarms); }
 
 uint32_t AgentObjects::WebServer() { return webServer.load(); }
 

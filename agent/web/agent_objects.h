@@ -12,6 +12,7 @@
 
 namespace orla {
 
+class AlarmBook;
 class ChangeFeed;
 class ElementRegistry;
 class TrapDestinationList;
@@ -32,6 +33,11 @@ class AgentObjects {
   // by the page server as it starts; it lives as long as the process.
   static ChangeFeed* Changes();
   static void SetChangeFeed(ChangeFeed* changes);
+
+  // The alarms' book; null while no page server has started. Set by the
+  // page server as it starts; it lives as long as the process.
+  static AlarmBook* Alarms();
+  static void SetAlarmBook(AlarmBook* alarms);
 
   // The web server library's handle of the server the pages run in; 0 while
   // none runs. Set by the page server as it starts and stops the server.

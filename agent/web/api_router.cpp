@@ -43,6 +43,7 @@ ApiReply ApiRouter::Answer() {
   if (route->need == ApiRoutes::Need::kAdminister && (rights & kAdministratorRight) == 0) {
     return ApiReply::Error(403, kNotAdministrator);
   }
+  if (route->need == ApiRoutes::Need::kOperate && !MayOperate(rights)) return ApiReply::Error(403, kNotOperator);
 
   const size_t size = request->lpbData != nullptr ? request->cbTotalBytes : 0;
   if (size > kMaxBodyBytes) {
@@ -57,6 +58,7 @@ ApiReply ApiRouter::Answer() {
     if (!body) return ApiReply::Error(400, failure.text, failure.field);
     call.body = &*body;
   }
+  call.user = UserName();
   call.recordChange = [this](const std::string& what, const std::string& element, const std::string& address) {
     RecordChange(what, element, address);
   };

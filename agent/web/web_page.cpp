@@ -107,6 +107,8 @@ void WebPage::RecordChange(const std::string& what, const std::string& element,
   AuditTrail::Record({user, ServerVariable("REMOTE_ADDR")}, what, element, elementAddress);
 }
 
+std::string WebPage::UserName() const { return ServerVariable("REMOTE_USER"); }
+
 bool WebPage::HasSession() const { return MayRead(QueryRights(request_)); }
 
 void WebPage::WriteResetParent(bool refresh) {

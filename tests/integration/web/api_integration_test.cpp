@@ -22,7 +22,7 @@ namespace {
 
 using test::Contains;
 
-enum class Who { kAdministrator, kReader, kNoRight, kAnonymous };
+enum class Who { kAdministrator, kReader, kNoRight, kAnonymous, kOperator };
 
 class ApiCalls : public test::AgentPagesFixture {
  protected:
@@ -40,6 +40,7 @@ class ApiCalls : public test::AgentPagesFixture {
     Login(jar(Who::kAdministrator));
     AddUser(KORUSERS_PATH, "reader", "KORAccess=1", jar(Who::kReader));
     AddUser(KORUSERS_PATH, "none", "KORAccess=0", jar(Who::kNoRight));
+    AddUser(KORUSERS_PATH, "oper", "KORAccess=4", jar(Who::kOperator));
   }
 
   std::string jar(Who who) { return dir_.File(StringPrintf("caller%d.jar", static_cast<int>(who))); }
@@ -298,6 +299,82 @@ TEST_F(ApiCalls, UserTokensCallWithTheirUsersRightsUntilTheyEnd) {
   Korusers("remove reader");
   EXPECT_EQ(TokenCall(ci, "GET", "agent").status, 401);
   EXPECT_FALSE(Contains(Korusers("token list"), "reader"));
+}
+
+// The simulated tc02 is degraded: its alarm, taken and given back by each
+// caller as the operator right (4) and the administrator right allow.
+TEST_F(ApiCalls, AlarmsAreTakenAsTheCallersRightAllows) {
+  const Who admin = Who::kAdministrator, reader = Who::kReader, none = Who::kNoRight, anyone = Who::kAnonymous,
+            oper = Who::kOperator;
+  ASSERT_EQ(Call(admin, "POST", "elements", R"({"name":"tc2","address":"127.0.9.32"})").status, 201);
+  // The root page has the agent poll every element now.
+  https_.Request("/KOR/", "-b '" + jar(admin) + "'");
+  ASSERT_TRUE(test::WaitUntil([&] { return Contains(Call(reader, "GET", "alarms", "").body, "tc2:status"); },
+                              std::chrono::seconds(30)))
+      << Call(reader, "GET", "alarms", "").body;
+  const char* const kLogIn = R"({"error":"You must log in.","field":null})";
+  const char* const kNotOperator =
+      "You must log in (or log in again) as operator or administrator to perform this operation.";
+  const std::string take = R"({"note":"on it"})";
+  struct Row {
+    Who who;
+    const char* method;
+    const char* path;
+    std::string body;
+    int status;
+    std::string answer;
+    std::string change;  // the audit event's text; empty: nothing changes
+  };
+  const Row rows[] = {
+      {anyone, "GET", "alarms", "", 401, kLogIn, ""},
+      {none, "GET", "alarms", "", 403, "KORAccess is 0", ""},
+      {reader, "GET", "alarms", "", 200,
+       R"("alarms":[{"id":"tc2:status","element":"tc2","address":"127.0.9.32","kind":"status","part":"",)"
+       R"("severity":"warning",)",
+       ""},
+      {anyone, "PATCH", "alarms/tc2:status", take, 401, kLogIn, ""},
+      {none, "PATCH", "alarms/tc2:status", take, 403, "KORAccess is 0", ""},
+      {reader, "PATCH", "alarms/tc2:status", take, 403, kNotOperator, ""},
+      {admin, "PATCH", "alarms/tc2:status", take, 200, R"("state":"acknowledged","acknowledgement":{"by":"administrator",)",
+       "Change by administrator from 127.0.0.1: acknowledged the alarm tc2:status (on it)."},
+      {oper, "PATCH", "alarms/tc2:status", R"({"acknowledged":false})", 200,
+       R"("state":"raised","acknowledgement":null)",
+       "Change by oper from 127.0.0.1: withdrew the acknowledgement of the alarm tc2:status."},
+      {oper, "PATCH", "alarms/tc2:status", R"({"acknowledged":false})", 409, "The alarm is not acknowledged.", ""},
+      {oper, "PATCH", "alarms/tc2:status", R"({"note":"mine","expiresMinutes":60})", 200, R"("by":"oper",)",
+       "Change by oper from 127.0.0.1: acknowledged the alarm tc2:status (mine)."},
+      {reader, "GET", "alarms/tc2:status", "", 200, R"("note":"mine","expires":)", ""},
+      {reader, "GET", "alarms/tc9:status", "", 404, R"({"error":"There is no alarm with that id.","field":null})", ""},
+      {oper, "PATCH", "alarms/tc9:status", take, 404, "There is no alarm with that id.", ""},
+      {oper, "PATCH", "alarms/tc2:status", R"({"note":7})", 400,
+       R"({"error":"This field must be a string.","field":"note"})", ""},
+      {oper, "PATCH", "alarms/tc2:status", R"({"expiresMinutes":0})", 400, R"("field":"expiresMinutes"})", ""},
+      {oper, "PATCH", "alarms/tc2:status", R"({"acknowledged":"no"})", 400,
+       R"({"error":"This field must be true or false.","field":"acknowledged"})", ""},
+      {oper, "PATCH", "alarms/tc2:status", R"({"colour":"red"})", 400, R"("field":"colour"})", ""},
+      {oper, "DELETE", "alarms/tc2:status", "", 405, "This method is not served here.", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%d %s %s %s", static_cast<int>(row.who), row.method, row.path, row.body.c_str()));
+    const std::string changesBefore = Changes();
+    const std::string keptBefore = test::ReadFile(dir_.File("KOR/alarms.ack"));
+    const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+    const std::string added = Changes().substr(changesBefore.size());
+    if (row.change.empty()) {
+      EXPECT_EQ(added, "");
+      EXPECT_EQ(test::ReadFile(dir_.File("KOR/alarms.ack")), keptBefore);
+    } else {
+      EXPECT_EQ(test::Lines(added).size(), 1u) << added;
+      EXPECT_TRUE(Contains(added, row.change)) << added;
+    }
+  }
+  // The acknowledgement is kept, owner-only, in the agent directory.
+  struct stat info {};
+  ASSERT_EQ(::stat(dir_.File("KOR/alarms.ack").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_TRUE(Contains(test::ReadFile(dir_.File("KOR/alarms.ack")), "tc2:status\t1\toper\t"));
 }
 
 }  // namespace

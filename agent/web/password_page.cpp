@@ -26,7 +26,7 @@ uint32_t PasswordPage::HandleGet() {
   AppendPageStart();
   AppendFormat("<TR class=dark><TD class=dark>Signed in as <B id=password_user>%s</B>. A new password needs at "
                "least 8 characters; it ends your sessions, this one too.</TD></TR>",
-               TextEscape::Html(SignedInUser()).c_str());
+               TextEscape::Html(UserName()).c_str());
   AppendFormat("<TR class=dark><TD class=dark><FORM method=post action=\"%s\" id=password_form><TABLE class=dark>",
                kLocation);
   Append("<TR class=dark><TD class=dark><LABEL for=current>Current password</LABEL></TD><TD class=dark>"

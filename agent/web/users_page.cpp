@@ -73,7 +73,7 @@ uint32_t UsersPage::ShowUsers(const std::string& notice) {
   std::vector<LibraryUsers::User> list;
   const LibraryUsers::Result listed = LibraryUsers(Request()).List(&list);
   if (!listed.Ok()) return ShowError(listed.text, "", false);
-  const std::string self = SignedInUser();
+  const std::string self = UserName();
 
   AppendDialogHead("Users");
   Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit();\">");

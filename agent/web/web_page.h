@@ -91,11 +91,6 @@ class WebPage : public RootObject {
   // Whether an answer of the rights query lets its user read: a session
   // (not 0x80000000) with a right other than 0.
   static bool MayRead(uint32_t rights) { return rights != ZEPA_RIGHTS_NO_SESSION && rights != 0; }
-  // Whether such an answer lets its user operate: the operator or the
-  // administrator bit.
-  static bool MayOperate(uint32_t rights) {
-    return rights != ZEPA_RIGHTS_NO_SESSION && (rights & (kOperatorRight | kAdministratorRight)) != 0;
-  }
   // What a signed-in user without any right gets instead of a page.
   static constexpr const char* kNoRight =
       "You are signed in, but your user has no right to the agent's pages (KORAccess is 0). An administrator can "
@@ -140,12 +135,19 @@ class WebPage : public RootObject {
   static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
+  // Whether an answer of the rights query lets its user operate
+  // (acknowledge alarms): the operator right (bit 4) or the administrator
+  // right, with a session.
+  static bool MayOperate(uint32_t rights) {
+    return rights != ZEPA_RIGHTS_NO_SESSION && (rights & (kOperatorRight | kAdministratorRight)) != 0;
+  }
+  // The signed-in user's name (REMOTE_USER); empty when unknown.
+  std::string UserName() const;
   // True when the requesting user may operate (bit 4, or an administrator).
   bool IsOperator() const;
-  // The signed-in user's name (REMOTE_USER); empty without a session.
-  std::string SignedInUser() const { return ServerVariable("REMOTE_USER"); }
   // Writes the audit event of a change this request made (AuditTrail):
-  // the logged-in user and the address the request came from.
+  // the logged-in user (for a call with a user token, "USER (token NAME)")
+  // and the address the request came from.
   void RecordChange(const std::string& what, const std::string& element = std::string(),
                     const std::string& elementAddress = std::string()) const;
   // What a change asked for by a user without that right gets, as text and
@@ -153,6 +155,8 @@ class WebPage : public RootObject {
   static constexpr const char* kNotAdministrator =
       "You must log in (or log in again) as administrator to perform this operation.";
   uint32_t ShowNotAdministrator() { return ShowError(kNotAdministrator, nullptr, false); }
+  static constexpr const char* kNotOperator =
+      "You must log in (or log in again) as operator or administrator to perform this operation.";
 
   // The response body built so far.
   const std::string& Output() const { return output_; }
@@ -168,9 +172,10 @@ class WebPage : public RootObject {
   // the style sheet and focuses the window. The caller closes the head.
   void AppendDialogHead(const char* title, const std::string& utilitiesScript = "orla_utilities.js");
 
- private:
   // A server variable of the request ("REMOTE_ADDR"); empty when unknown.
   std::string ServerVariable(const char* name) const;
+
+ private:
   // Sends `header` (with `status`, or the library's default when null)
   // and the output.
   uint32_t SendWithHeader(const std::string& header, const char* status = nullptr);

@@ -37,6 +37,9 @@ class ServerContext {
   // The server's users, logins and sessions (the extensions' user
   // administration requests).
   virtual LoginService& Logins() = 0;
+  // Revokes every token of `user` (a removed user's); how many, or -1 with
+  // *error.
+  virtual int RevokeTokensOf(const std::string& user, std::string* error) = 0;
   // True when a client request to `url` goes to this server.
   virtual bool IsOwnUrl(const ClientUrl& url) const = 0;
 

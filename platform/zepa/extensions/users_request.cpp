@@ -97,8 +97,16 @@ int UsersRequest::Serve(ServerContext& server, const std::optional<SessionTable:
     }
     case ZEPA_USERS_ADD:
       return Answer(record, administration.Add(name, password, static_cast<Level>(level)));
-    case ZEPA_USERS_REMOVE:
-      return Answer(record, administration.Remove(name));
+    case ZEPA_USERS_REMOVE: {
+      UserAdministration::Outcome outcome = administration.Remove(name);
+      // The user's tokens go with the user (a user of that name added later
+      // gets none of them).
+      std::string error;
+      if (outcome.Ok() && server.RevokeTokensOf(name, &error) < 0) {
+        outcome = {500, outcome.text + ", but its tokens were not revoked: " + error, ""};
+      }
+      return Answer(record, outcome);
+    }
     case ZEPA_USERS_SET_LEVEL:
       return Answer(record, administration.SetLevel(name, static_cast<Level>(level)));
     case ZEPA_USERS_SET_PASSWORD:

@@ -265,8 +265,8 @@ int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* s
       return 1;
     }
     case REQ_MANAGE_USERS:
-      return UsersRequest::Serve(*server_, session_, request_.remoteAddress,
-                                 static_cast<ZEPA_USERS_REQUEST*>(buffer));
+      return UsersRequest::Serve(*server_, session_, request_.authTokenName.empty() ? "" : request_.authUser,
+                                 request_.remoteAddress, static_cast<ZEPA_USERS_REQUEST*>(buffer));
     default:
       return FailWith(EINVAL);
   }

@@ -45,7 +45,7 @@ int Fail(int error) {
 }  // namespace
 
 int UsersRequest::Serve(ServerContext& server, const std::optional<SessionTable::Session>& session,
-                        const std::string& address, ZEPA_USERS_REQUEST* record) {
+                        const std::string& tokenUser, const std::string& address, ZEPA_USERS_REQUEST* record) {
   if (record == nullptr || record->cbSize != sizeof(ZEPA_USERS_REQUEST)) return Fail(EINVAL);
   std::string right, name, password, current;
   if (!Text(record->szRight, &right) || !Text(record->szName, &name) || !Text(record->szPassword, &password) ||
@@ -59,8 +59,9 @@ int UsersRequest::Serve(ServerContext& server, const std::optional<SessionTable:
 
   LoginService& logins = server.Logins();
   UserAdministration administration(logins.Users(), right);
-  const uint32_t rights = logins.RightsFor(session, right);
-  if (rights == ZEPA_RIGHTS_NO_SESSION) {
+  const uint32_t rights = session || tokenUser.empty() ? logins.RightsFor(session, right)
+                                                        : logins.UserRights(tokenUser, right);
+  if (rights == ZEPA_RIGHTS_NO_SESSION || (!session && record->dwAction == ZEPA_USERS_CHANGE_OWN_PASSWORD)) {
     return Answer(record, {401, "you are not signed in", ""});
   }
   if (record->dwAction == ZEPA_USERS_CHANGE_OWN_PASSWORD) {

@@ -228,9 +228,10 @@ typedef struct ExtensionRecord {
  * REQ_MANAGE_USERS: managing the users file from an extension's pages. The
  * levels are those of one access right, szRight (mask 2 administers, 4
  * operates, any other non-zero mask reads, 0 is no access). Every action
- * but ZEPA_USERS_CHANGE_OWN_PASSWORD needs a session whose user
- * administers szRight; that one changes the session user's own password
- * and needs the current one. The library applies the users tool's rules
+ * but ZEPA_USERS_CHANGE_OWN_PASSWORD needs a session, or a user token,
+ * whose user administers szRight; that one changes the session user's own
+ * password (never with a token) and needs the current one. Removing a user
+ * revokes the user's tokens. The library applies the users tool's rules
  * (names, passwords, the last administrator cannot be removed or lowered)
  * and answers in its words.
  */

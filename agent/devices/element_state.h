@@ -16,6 +16,8 @@
 
 #include "agent/core/root_object.h"
 #include "agent/devices/element_status_cell.h"
+#include "counter_rate.h"
+#include "wear_check.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
@@ -156,6 +158,11 @@ class ElementState : public RootObject {
   // not ok, and is logged once per new failure, naming the element and
   // address.
   void NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status, std::string* reason);
+  // On the polling thread, after a poll the device answered: the plug-in's
+  // optional "ReadDeviceCounters", their rates (counterRate_) and what they
+  // say of the status (wear_). Null when the plug-in has no such export or
+  // the device did not answer it (a gap: the last samples stay).
+  std::shared_ptr<const DeviceSamples> ReadCounters();
   // Enters (true) or leaves the stale state, logging the change.
   void SetStale(bool stale);
   // Publishes a copy of the current cell changed by `change`.
@@ -188,6 +195,12 @@ class ElementState : public RootObject {
   // the poll that holds the update gate touches it.
   std::mutex failureMutex_;
   std::string securityFailure_;
+
+  // The counters' history and the verdict on the latest ones. Only the poll
+  // that holds the update gate touches them; a status pass's poll applies
+  // the verdict the polling thread's last reading gave.
+  CounterRate counterRate_;
+  WearCheck::Verdict wear_;
 
   std::mutex retireMutex_;
   bool retired_ = false;

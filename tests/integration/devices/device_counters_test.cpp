@@ -1,11 +1,12 @@
-// A tape controller's port made bad in the simulator (simctl port ...
-// errors) makes its element degraded with the port's reason at a later poll
-// of the polling thread, and the element recovers once the hour's errors are
-// gone: the registry with the real plug-in against the simulated device, its
-// polls on the manual clock.
+// Device counters against the simulated devices: the registry with the real
+// plug-ins, its polls on the manual clock. A tape controller's port made bad
+// in the simulator (simctl port ... errors) makes its element degraded with
+// the port's reason at a later poll of the polling thread, and the element
+// recovers once the hour's errors are gone.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <regex>
 #include <string>
 
@@ -52,6 +53,32 @@ TEST_F(PortErrorsTest, ABadPortDegradesTheElementWithItsReasonAndRecovers) {
   for (int poll = 0; poll < 3 && view().status.status != 0; ++poll) ASSERT_TRUE(clock_.Step(seconds(3600), 1));
   EXPECT_EQ(view().status.status, 0);
   EXPECT_EQ(view().status.reason, "");
+}
+
+using DriveWearTest = SimulatorOn<130>;
+
+// A tape library's wear facts: drive 1 (6,772 mounts, and counting) past a
+// mount budget of 5,000 is noted in a degraded status, the slots and the
+// cleaning cartridges are read as the recording has them.
+TEST_F(DriveWearTest, ADrivePastItsBudgetIsNotedAndTheSlotsAreCounted) {
+  AgentSettings budget = AgentSettings::Current();
+  ASSERT_EQ(budget.SetDriveBudget("mounts=5000,hours=0"), "");
+  AgentSettings::SetCurrent(budget);
+  auto registry = Loaded(300, &clock_);
+  EXPECT_EQ(CodeOf([&] { registry->AddElement("lib01", Address("lib01"), 60); }), 6);
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
+  ASSERT_TRUE(clock_.Step(seconds(60), 1));
+  const ElementView view = *ViewAt(*registry, Address("lib01"));
+  EXPECT_EQ(view.status.status, plugin::kStatusDegraded);
+  EXPECT_TRUE(std::regex_match(view.status.reason, std::regex("Drive 1: [0-9]+ mounts, past the budget of 5000")))
+      << view.status.reason;
+  ASSERT_NE(view.status.samples, nullptr);
+  std::map<int32_t, uint64_t> device;
+  for (const DeviceSamples::Sample& s : view.status.samples->samples) {
+    if (s.part == plugin::kPartDevice && s.value) device[s.kind] = *s.value;
+  }
+  EXPECT_EQ(device, (std::map<int32_t, uint64_t>{
+                        {plugin::kDeviceSlots, 40}, {plugin::kDeviceSlotsUsed, 32}, {plugin::kDeviceCleaningCartridges, 2}}));
 }
 
 }  // namespace

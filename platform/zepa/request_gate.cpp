@@ -65,7 +65,8 @@ bool RequestGate::EarlyCheck(const HttpTransport::Request& request, HttpTranspor
   if (!IsBodyMethod(method)) return false;
   if (!SameOrigin(request)) {
     AddSecurityHeaders(response);
-    LibraryPages::SendError(response, 403, "The request did not come from a page of this server.");
+    response.refusalText = "The request did not come from a page of this server.";
+    LibraryPages::SendError(response, 403, response.refusalText);
     response.closeConnection = true;
     return true;
   }

@@ -87,7 +87,16 @@ class HttpTransport {
     std::string body;
     std::shared_ptr<FileBody> file;  // when set, sent instead of `body`
     bool closeConnection = false;
+    // A refusal's own sentence; a caller that reads JSON (WantsJson) gets
+    // it as {"error": TEXT, "field": null} instead of the HTML page. Empty:
+    // the status's reason phrase.
+    std::string refusalText;
   };
+
+  // Whether `request` names application/json in its Accept or
+  // Content-Type header: a script, which gets the server's own refusals
+  // (400, 403, 413, ...) in JSON.
+  static bool WantsJson(const Request& request);
 
   // May change the request (the server removes headers before extensions
   // see them).

@@ -122,9 +122,7 @@ TEST_F(ApiCalls, EachOperationAnswersEachCallerAsItsRightAllows) {
     const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body, row.sameOrigin);
     EXPECT_EQ(reply.status, row.status) << reply.body;
     EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
-    if (row.status != 403 || row.sameOrigin) {
-      EXPECT_TRUE(Contains(reply.headers, "application/json")) << reply.headers;
-    }
+    EXPECT_TRUE(Contains(reply.headers, "application/json")) << reply.headers;
     if (row.change.empty()) {
       EXPECT_EQ(Changes(), changesBefore);
       EXPECT_EQ(Elements(), elementsBefore);
@@ -170,6 +168,9 @@ TEST_F(ApiCalls, BadInputIsRefusedWithItsFieldNamedAndChangesNothing) {
        "The request body nests arrays and objects too deeply.", "name"},
       {"POST", "elements", R"({"name":"tc3","address":")" + std::string(4100, '1') + "\"}", 413,
        "Request bodies are limited to 4096 bytes.", nullptr},
+      // Over the web server's own cap: refused before the agent sees it, in JSON all the same.
+      {"POST", "elements", R"({"name":"tc3","address":")" + std::string(9000, '1') + "\"}", 413,
+       "Request bodies are limited to 8192 bytes.", nullptr},
       {"POST", "elements", R"({"name":"ninechars","address":"127.0.9.32"})", 400,
        "The tape controller name must be between 1 and 8 characters in length.", "name"},
       {"POST", "elements", R"({"name":"tc;3","address":"127.0.9.32"})", 400,

@@ -177,7 +177,7 @@ std::shared_ptr<const DeviceSamples> ElementState::ReadCounters() {
   return samples;
 }
 
-ElementState::Update ElementState::Poll(bool unlessRetired) {
+ElementState::Update ElementState::Poll(bool unlessRetired, bool withCounters) {
   Update update;
   // An unbound element has no plug-in to ask: nothing to poll, nothing to
   // log (its own thread retries recognition instead).
@@ -234,9 +234,9 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
     NoteSecurityFailure(failuresBefore, &update.current, &reason);
     answered = SnmpSession::AnswersOnThisThread() != answersBefore;
     // Counters only at the polling interval, on the polling thread (never
-    // in a status pass, which a page may have asked for), and only from a
-    // device that answered the status.
-    if (unlessRetired && answered) samples = ReadCounters();
+    // in a status pass, which a page may have asked for, nor in a trap's
+    // refresh), and only from a device that answered the status.
+    if (withCounters && answered) samples = ReadCounters();
     WearCheck::Apply(wear_, &update.current, &reason);
   } catch (OrlaException*) {
     unanswered();

@@ -62,7 +62,11 @@ class ElementState : public RootObject {
   // the call, under the lock Retire takes. Throws OrlaException 3006 when
   // the function is missing. A poll reports nothing: its caller hands the
   // update to ReportChange (at once, or a status pass in list order).
-  Update Poll(bool unlessRetired = false);
+  // With `withCounters` (the polling thread's own polls, once per polling
+  // interval) a poll the device answered also reads the plug-in's optional
+  // "ReadDeviceCounters" (ReadCounters); every poll applies the verdict of
+  // the last counters read to the status it publishes.
+  Update Poll(bool unlessRetired = false, bool withCounters = false);
   // Writes a changed status to the event log (in words, see
   // StatusChangeText) and reports it to the element's listener (the
   // registry's publisher), unless the element has been retired. The

@@ -21,6 +21,7 @@ class ApiCall {
   std::string name;                 // the path's {name}, decoded; empty when the path has none
   const JsonValue* body = nullptr;  // the body read; null when the route takes none
   Recorder recordChange;
+  std::string user;                 // the signed-in user's name
 
   // For a route taking an object of string fields: a 400 naming the field
   // when a member is not one of `fields` or not a string, or when the body

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "agent_resource.h"
+#include "element_transfer_resource.h"
 #include "elements_resource.h"
 #include "open_api_resource.h"
 
@@ -19,6 +20,8 @@ const ApiRoutes::Route kRoutes[] = {
     {"GET", "elements/{name}", "getElement", Need::kRead, false, &ElementsResource::Get},
     {"PATCH", "elements/{name}", "renameElement", Need::kAdminister, true, &ElementsResource::Rename},
     {"DELETE", "elements/{name}", "removeElement", Need::kAdminister, false, &ElementsResource::Remove},
+    {"POST", "import", "importElements", Need::kAdminister, true, &ElementTransferResource::Import, true},
+    {"GET", "export", "exportElements", Need::kRead, false, &ElementTransferResource::Export},
     {"GET", "agent", "getAgent", Need::kRead, false, &AgentResource::Get},
     {"GET", "openapi.json", "getOpenApiDocument", Need::kRead, false, &OpenApiResource::Get},
 };

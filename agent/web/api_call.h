@@ -23,6 +23,7 @@ class ApiCall {
   std::string text;                 // the body of a route that takes text (an upload), as sent
   std::string query;                // the query string, without "?", as sent
   Recorder recordChange;
+  std::string user;                 // the signed-in user's name
 
   // For a route taking an object of string fields: a 400 naming the field
   // when a member is not one of `fields` or not a string, or when the body

@@ -60,10 +60,11 @@ class HttpTransport {
     // requests (it carried the process's secret).
     bool internal = false;
     // Set by the server: credentials the request carried and the server
-    // accepted (ScrapeCredentials): "Bearer" or "Basic", and the user's name
-    // for "Basic".
+    // accepted (ScrapeCredentials): "Bearer" or "Basic", the user's name
+    // for "Basic" and a user token, and the user token's name.
     std::string authType;
     std::string authUser;
+    std::string authTokenName;
 
     // The first header of that name (ignoring case); empty when absent.
     std::string Header(const std::string& name) const;

@@ -25,8 +25,11 @@ namespace {
 std::string ElementJson(const ElementView& e) {
   std::string json = "{\"name\":\"" + TextEscape::Json(e.record.name) + "\",\"address\":\"" +
                      TextEscape::Json(e.record.address) + "\"";
-  json += StringPrintf(",\"status\":%d,\"reason\":\"", e.status.status);
-  json += TextEscape::Json(e.status.reason);
+  json += StringPrintf(",\"status\":%d,\"bound\":%s,\"reason\":\"", e.status.status,
+                       e.record.Bound() ? "true" : "false");
+  // An unbound element has no status of its own: why it is unbound is its
+  // reason ("Being recognised", "Not responding", ...).
+  json += TextEscape::Json(e.record.Bound() ? e.status.reason : e.record.unboundReason);
   json += StringPrintf("\",\"statusSince\":%lld,\"lastAnswered\":", static_cast<long long>(e.status.statusSinceMs));
   json += e.status.lastAnsweredMs > 0 ? std::to_string(e.status.lastAnsweredMs) : std::string("null");
   json += e.status.stale ? ",\"stale\":true}" : ",\"stale\":false}";
@@ -99,17 +102,25 @@ ApiReply ElementsResource::Get(const ApiCall& call) {
 }
 
 ApiReply ElementsResource::Add(const ApiCall& call) {
-  if (std::optional<ApiReply> bad = call.OnlyStringFields({"name", "address"})) return *bad;
+  if (std::optional<ApiReply> bad = call.OnlyStringFields({"name", "address", "whenDown"})) return *bad;
   const std::optional<std::string> name = call.Field("name");
   std::optional<std::string> address = call.Field("address");
+  const std::string whenDown = call.Field("whenDown").value_or(kWhenDownRefuse);
   if (!name) return ApiReply::Error(400, kMissingField, "name");
   if (!address) return ApiReply::Error(400, kMissingField, "address");
+  if (whenDown != kWhenDownRefuse && whenDown != kWhenDownKeep) return ApiReply::Error(400, kBadWhenDown, "whenDown");
   if (std::optional<AddElementCheck::Failure> refused = AddElementCheck::Check(name, &address)) {
     return ApiReply::Error(400, refused->text, FieldName(refused->field));
   }
   std::string notice;
-  if (std::unique_ptr<OrlaException> failed =
-          OrlaException::Catch([&] { AgentObjects::Registry().AddElement(*name, *address); })) {
+  const bool keep = whenDown == kWhenDownKeep;
+  if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
+        if (keep) {
+          AgentObjects::Registry().AddElements({{*name, *address}});
+        } else {
+          AgentObjects::Registry().AddElement(*name, *address);
+        }
+      })) {
     // Kept all the same: the device lacks the community, or sends its
     // traps elsewhere.
     if (failed->Code() == kErrNoCommunity || failed->Code() == kErrTrapsNotConfigured) {

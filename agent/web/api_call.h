@@ -11,7 +11,7 @@
 #include <string>
 
 #include "api_reply.h"
-#include "json_value.h"
+#include "platform/text/json_value.h"
 #include "platform/zepa/zepa.h"
 
 namespace orla {
@@ -23,6 +23,8 @@ class ApiCall {
 
   std::string name;                 // the path's {name}, decoded; empty when the path has none
   const JsonValue* body = nullptr;  // the body read; null when the route takes none
+  std::string text;                 // the body of a route that takes text (an upload), as sent
+  std::string query;                // the query string, without "?", as sent
   Recorder recordChange;
   std::string user;                 // the signed-in user's name
   EXTENSION_CONTROL_BLOCK* request = nullptr;  // the call's request (not owned)

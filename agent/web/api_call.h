@@ -2,7 +2,9 @@
 // ApiCall: one call of the JSON API as a resource sees it, once the router
 // (ApiRouter) has checked the caller's session and right and read the body:
 // the {name} of its path, its body and how to write the audit event of a
-// change (WebPage::RecordChange of the request: the user, the address).
+// change (WebPage::RecordChange of the request: the user, the address), and
+// the request itself for what only the web server library answers (its
+// users: LibraryUsers).
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -10,6 +12,7 @@
 
 #include "api_reply.h"
 #include "platform/text/json_value.h"
+#include "platform/zepa/zepa.h"
 
 namespace orla {
 
@@ -24,6 +27,7 @@ class ApiCall {
   std::string query;                // the query string, without "?", as sent
   Recorder recordChange;
   std::string user;                 // the signed-in user's name
+  EXTENSION_CONTROL_BLOCK* request = nullptr;  // the call's request (not owned)
 
   // For a route taking an object of string fields: a 400 naming the field
   // when a member is not one of `fields` or not a string, or when the body

@@ -61,6 +61,7 @@ ApiReply ApiRouter::Answer() {
     call.body = &*body;
   }
   call.user = UserName();
+  call.request = Request();
   call.recordChange = [this](const std::string& what, const std::string& element, const std::string& address) {
     RecordChange(what, element, address);
   };

@@ -9,7 +9,7 @@
 //   - a route of ApiRoutes for the path (404) and the method (405, with
 //     Allow);
 //   - the administrator right (mask 2) for a change, else 403 (the pages'
-//     text);
+//     text); the operator right (mask 4, or 2) where a route needs it;
 //   - the body: at most kMaxBodyBytes (413), none for a route that takes
 //     none, a JSON object for one that does, read by JsonReader within
 //     kLimits (400 naming the outermost field at fault);

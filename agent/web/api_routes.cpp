@@ -9,6 +9,7 @@
 #include "elements_resource.h"
 #include "open_api_resource.h"
 #include "tokens_resource.h"
+#include "users_resource.h"
 
 namespace orla {
 
@@ -34,6 +35,12 @@ const ApiRoutes::Route kRoutes[] = {
     {"GET", "tokens", "listTokens", Need::kAdminister, false, &TokensResource::List},
     {"POST", "tokens", "addToken", Need::kAdminister, true, &TokensResource::Add},
     {"DELETE", "tokens/{name}", "revokeToken", Need::kAdminister, false, &TokensResource::Revoke},
+    // The web server's users (administrators only, reading too).
+    {"GET", "users", "listUsers", Need::kAdminister, false, &UsersResource::List},
+    {"POST", "users", "addUser", Need::kAdminister, true, &UsersResource::Add},
+    {"PATCH", "users/{name}", "changeUser", Need::kAdminister, true, &UsersResource::Change},
+    {"DELETE", "users/{name}", "removeUser", Need::kAdminister, false, &UsersResource::Remove},
+    {"DELETE", "users/{name}/sessions", "endUserSessions", Need::kAdminister, false, &UsersResource::EndSessions},
 };
 
 constexpr char kNameSegment[] = "{name}";
@@ -47,10 +54,13 @@ size_t ApiRoutes::RowCount() { return std::size(kRoutes); }
 bool ApiRoutes::PathFits(const char* pattern, const std::string& path, std::string* name) {
   const char* segment = std::strstr(pattern, kNameSegment);
   if (segment == nullptr) return path == pattern;
-  // "{name}" ends the patterns that have one.
+  // "{name}" is one whole segment, followed by nothing or by fixed ones
+  // ("users/{name}/sessions").
   const size_t before = static_cast<size_t>(segment - pattern);
-  if (path.size() <= before || path.compare(0, before, pattern, before) != 0) return false;
-  const std::string rest = path.substr(before);
+  const std::string after = segment + std::strlen(kNameSegment);
+  if (path.size() <= before + after.size() || path.compare(0, before, pattern, before) != 0) return false;
+  if (path.compare(path.size() - after.size(), after.size(), after) != 0) return false;
+  const std::string rest = path.substr(before, path.size() - before - after.size());
   if (rest.find('/') != std::string::npos) return false;
   if (name != nullptr) *name = rest;
   return true;

@@ -1,7 +1,8 @@
 #pragma once
 // ApiRoutes: the JSON API's route table, one row per operation below
 // /KOR/api/v1/: the method, the path (a "{name}" segment stands for one
-// non-empty segment, handed to the resource decoded), the operation's id
+// non-empty segment, handed to the resource decoded; fixed segments may
+// follow it), the operation's id
 // (the same as in the OpenAPI document, which a test holds to this table),
 // the right it needs, whether it takes a body, and the resource's handler.
 //

@@ -208,6 +208,10 @@ uint32_t PageServer::DispatchRequest(EXTENSION_CONTROL_BLOCK* request) {
     if (rights == ZEPA_RIGHTS_NO_SESSION) return WebPage::kLeaveToLibrary;
     if (!WebPage::MayRead(rights)) return SendPlainError(request, "403 Forbidden", WebPage::kNoRight);
   }
+  if (route->access == PageTable::Access::kSignedIn &&
+      WebPage::QueryRights(request) == ZEPA_RIGHTS_NO_SESSION) {
+    return WebPage::kLeaveToLibrary;
+  }
   if (route->answer == PageTable::Answer::kRootPage) return RootPage();
   if (route->factory == nullptr) return WebPage::kServeFile;
   WebPage* page = route->factory(request);

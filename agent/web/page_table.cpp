@@ -9,6 +9,7 @@
 #include "about_page.h"
 #include "engine_json_page.h"
 #include "notification_targets_page.h"
+#include "password_page.h"
 #include "add_element_page.h"
 #include "agent_config_page.h"
 #include "alarms_page.h"
@@ -26,6 +27,7 @@
 #include "snmp_v3_profiles_page.h"
 #include "status_json_page.h"
 #include "trap_target_page.h"
+#include "users_page.h"
 #include "web_agent_page.h"
 
 namespace orla {
@@ -72,6 +74,11 @@ const PageTable::Route kRows[] = {
     // checks) and the v3-only switch for the pages' scripts.
     {"/KOR/snmpv3_profiles.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<SnmpV3ProfilesPage>},
     {"/KOR/snmpv3.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<SnmpV3JsonPage>},
+    // The web server's users (administrators only: the page checks), and
+    // every signed-in user's own password.
+    {"/KOR/users.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<UsersPage>},
+    {"/KOR/password.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<PasswordPage>,
+     Access::kSignedIn},
     // Checks its own requests: a scraper's credentials, or a session.
     {"/KOR/metrics", Match::kWholeExact, Answer::kPage, &PageTable::Make<MetricsPage>, Access::kAnyone},
     // The JSON API (its routes: ApiRoutes).

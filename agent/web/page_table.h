@@ -40,6 +40,8 @@ class PageTable {
     kAnyone,   // anonymous visitors too
     kApi,      // a signed-in session, which the page checks itself so that it
                // answers a script in JSON (401, 403) instead of the log-in page
+    kSignedIn,  // a signed-in session, even of a user without any right (their
+                // own password)
   };
   enum class Answer {
     kRootPage,        // rights query, status refresh, then the file

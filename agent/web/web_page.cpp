@@ -282,4 +282,6 @@ bool WebPage::IsAdministrator() const {
   return rights != ZEPA_RIGHTS_NO_SESSION && (rights & kAdministratorRight) != 0;
 }
 
+bool WebPage::IsOperator() const { return MayOperate(QueryRights(request_)); }
+
 }  // namespace orla

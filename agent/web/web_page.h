@@ -40,7 +40,9 @@ namespace orla {
 
 class WebPage : public RootObject {
  public:
-  // The access right the pages ask about, and its administrator bit.
+  // The access right the pages ask about, its administrator bit and its
+  // operator bit (acknowledging alarms, maintenance windows). Administrators
+  // may do everything operators may; any other non-zero mask reads.
   static constexpr const char* kRightName = "KORAccess";
   static constexpr uint32_t kAdministratorRight = 2;
   static constexpr uint32_t kOperatorRight = 4;
@@ -141,6 +143,8 @@ class WebPage : public RootObject {
   }
   // The signed-in user's name (REMOTE_USER); empty when unknown.
   std::string UserName() const;
+  // True when the requesting user may operate (bit 4, or an administrator).
+  bool IsOperator() const;
   // Writes the audit event of a change this request made (AuditTrail):
   // the logged-in user (for a call with a user token, "USER (token NAME)")
   // and the address the request came from.

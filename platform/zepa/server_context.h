@@ -2,7 +2,8 @@
 // What a browser request's control block (ConnectionContext) and a client
 // request (ClientRequest) need of the server that runs them: the files of
 // its data directory, how far its shutdown has come, the rights of a
-// session, its client cache files, and whether a URL is its own. ZepaServer
+// session, its users and sessions, its client cache files, and whether a
+// URL is its own. ZepaServer
 // implements it; the two hold this instead of the whole server, so the
 // wings never reach back up into it.
 #include <atomic>
@@ -15,6 +16,8 @@
 #include "users/session_table.h"
 
 namespace orla {
+
+class LoginService;
 
 class ServerContext {
  public:
@@ -31,6 +34,12 @@ class ServerContext {
   virtual uint32_t RightsFor(const std::optional<SessionTable::Session>& session, const std::string& right) = 0;
   // A user's mask for `right`; 0x80000000 when there is no such user.
   virtual uint32_t UserRights(const std::string& user, const std::string& right) = 0;
+  // The server's users, logins and sessions (the extensions' user
+  // administration requests).
+  virtual LoginService& Logins() = 0;
+  // Revokes every token of `user` (a removed user's); how many, or -1 with
+  // *error.
+  virtual int RevokeTokensOf(const std::string& user, std::string* error) = 0;
   // True when a client request to `url` goes to this server.
   virtual bool IsOwnUrl(const ClientUrl& url) const = 0;
 

@@ -12,6 +12,7 @@
 #include "platform/zepa/user_tokens.h"
 #include "users/password_hash.h"
 #include "users/scrape_credentials.h"
+#include "users/user_administration.h"
 #include "users/user_store.h"
 #include "users/user_token_store.h"
 #include "data_directory.h"
@@ -20,13 +21,6 @@ namespace orla {
 
 namespace {
 using Users = std::vector<UserStore::User>;
-
-UserStore::User* FindUser(Users& users, const std::string& name) {
-  for (UserStore::User& user : users) {
-    if (user.name == name) return &user;
-  }
-  return nullptr;
-}
 
 std::string RightsText(const UserStore::User& user) {
   std::string text;
@@ -52,33 +46,17 @@ bool ParseRights(const std::vector<std::string>& args, size_t from, std::map<std
   return true;
 }
 
-// The user called `name`; nullptr, with *error saying so, when there is none.
-UserStore::User* ExistingUser(Users& users, const std::string& name, std::string* error) {
-  UserStore::User* user = FindUser(users, name);
-  if (user == nullptr) *error = "there is no user " + name;
-  return user;
-}
-
-// Asks for the new password of `user` and hashes it; false, after saying
-// why on `err`, when no usable password was given or it cannot be hashed.
-bool NewPasswordHash(const UsersCommand::PasswordSource& passwords, const std::string& user, std::string* hash,
-                     std::ostream& err) {
-  std::string password;
-  if (!passwords(StringPrintf("New password for %s: ", user.c_str()), &password)) {
+// Asks for the new password of `user`; false, after saying why on `err`,
+// when no usable password was given.
+bool NewPassword(const UsersCommand::PasswordSource& passwords, const std::string& user, std::string* password,
+                 std::ostream& err) {
+  if (!passwords(StringPrintf("New password for %s: ", user.c_str()), password)) {
     err << "korusers: no password was given\n";
     return false;
   }
-  if (password.size() < UsersCommand::kMinimumPasswordLength) {
-    err << "korusers: a password needs at least " << UsersCommand::kMinimumPasswordLength << " characters\n";
-    return false;
-  }
-  if (password.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
-    err << "korusers: a password cannot hold line breaks or zero bytes\n";
-    return false;
-  }
-  *hash = PasswordHash::Make(password);
-  if (hash->empty()) {
-    err << "korusers: the password cannot be hashed\n";
+  const std::string problem = UserAdministration::PasswordProblem(*password);
+  if (!problem.empty()) {
+    err << "korusers: " << problem << "\n";
     return false;
   }
   return true;
@@ -154,6 +132,8 @@ void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultD
          "  remove NAME                   remove a user (ends their sessions)\n"
          "  password NAME                 set a user's password (ends their sessions)\n"
          "  rights NAME RIGHT=MASK ...    set rights masks; MASK 0 removes the right\n"
+         "  level NAME LEVEL              set the user's KORAccess level: administrator,\n"
+         "                                operator, reader or none\n"
          "  token                         show the metrics bearer token (made when\n"
          "                                there is none)\n"
          "  token new                     replace the metrics bearer token\n"
@@ -165,7 +145,8 @@ void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultD
          "\n"
          "RIGHT is a registered access right (KORAccess for the agent's pages) or *\n"
          "for every right not listed; MASK is a number below 0x80000000. For\n"
-         "KORAccess, 2 is the administrator right.\n"
+         "KORAccess, 2 is the administrator right and 4 the operator right; the last\n"
+         "administrator cannot be removed or lowered.\n"
          "\n"
          "The password is read from the terminal (twice), or as one line from\n"
          "standard input when that is not a terminal."
@@ -255,50 +236,31 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
     return 0;
   }
   if (rest.empty() || !UserStore::IsValidName(rest[0])) {
-    if (!rest.empty()) err << "korusers: \"" << rest[0] << "\" is not a valid user name (A-Z a-z 0-9 . _ -)\n";
+    if (!rest.empty()) err << "korusers: " << UserAdministration::NameProblem(rest[0]) << "\n";
     Usage(err, defaultDirectory);
     return 1;
   }
   const std::string name = rest[0];
   if (!EnsureDirectory(dataDirectory, err)) return 2;
 
-  // What the change below captures lives until the file is written.
-  std::function<bool(Users&, std::string*)> change;
-  std::string message;
+  UserAdministration administration(store, kLevelRight);
+  UserAdministration::Outcome outcome;
   std::map<std::string, uint32_t> rights;
-  std::string hash;
+  std::string password;
   if (command == "add") {
     if (!ParseRights(rest, 1, &rights, err)) return 1;
     if (store.Find(name)) {
       err << "korusers: the user " << name << " exists already\n";
       return 2;
     }
-    if (!NewPasswordHash(passwords, name, &hash, err)) return 2;
-    change = [&](Users& users, std::string* error) {
-      if (FindUser(users, name) != nullptr) {
-        *error = "the user " + name + " exists already";
-        return false;
-      }
-      users.push_back(UserStore::User{name, hash, rights});
-      return true;
-    };
-    message = "added the user " + name;
+    if (!NewPassword(passwords, name, &password, err)) return 2;
+    outcome = administration.AddWithRights(name, password, rights);
   } else if (command == "remove") {
     if (rest.size() != 1) {
       Usage(err, defaultDirectory);
       return 1;
     }
-    change = [&](Users& users, std::string* error) {
-      for (auto it = users.begin(); it != users.end(); ++it) {
-        if (it->name == name) {
-          users.erase(it);
-          return true;
-        }
-      }
-      *error = "there is no user " + name;
-      return false;
-    };
-    message = "removed the user " + name;
+    outcome = administration.Remove(name);
   } else if (command == "password") {
     if (rest.size() != 1) {
       Usage(err, defaultDirectory);
@@ -308,44 +270,35 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
       err << "korusers: there is no user " << name << "\n";
       return 2;
     }
-    if (!NewPasswordHash(passwords, name, &hash, err)) return 2;
-    change = [&](Users& users, std::string* error) {
-      UserStore::User* user = ExistingUser(users, name, error);
-      if (user == nullptr) return false;
-      user->hash = hash;
-      return true;
-    };
-    message = "set the password of " + name;
+    if (!NewPassword(passwords, name, &password, err)) return 2;
+    outcome = administration.SetPassword(name, password);
   } else if (command == "rights") {
     if (rest.size() < 2) {
       Usage(err, defaultDirectory);
       return 1;
     }
     if (!ParseRights(rest, 1, &rights, err)) return 1;
-    change = [&](Users& users, std::string* error) {
-      UserStore::User* user = ExistingUser(users, name, error);
-      if (user == nullptr) return false;
-      for (const auto& [right, mask] : rights) {
-        if (mask == 0) {
-          user->rights.erase(right);
-        } else {
-          user->rights[right] = mask;
-        }
-      }
-      return true;
-    };
-    message = "set the rights of " + name;
+    outcome = administration.SetRights(name, rights);
+  } else if (command == "level") {
+    UserAdministration::Level level;
+    if (rest.size() != 2 || !UserAdministration::ParseLevel(rest[1], &level)) {
+      if (rest.size() == 2) err << "korusers: " << UserAdministration::LevelProblem(rest[1]) << "\n";
+      Usage(err, defaultDirectory);
+      return 1;
+    }
+    outcome = administration.SetLevel(name, level);
   } else {
     err << "korusers: unknown command " << command << "\n";
     Usage(err, defaultDirectory);
     return 1;
   }
 
-  std::string error;
-  if (store.Edit(change, &error) != 0) {
-    err << "korusers: " << error << "\n";
+  if (!outcome.Ok()) {
+    err << "korusers: " << outcome.text << "\n";
     return 2;
   }
+  const std::string& message = outcome.text;
+  std::string error;
   out << "korusers: " << message << "\n";
   if (changed) changed(message);
   if (command == "remove") {

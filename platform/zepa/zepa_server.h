@@ -24,6 +24,7 @@
 #include "client/client_launcher.h"
 #include "client_url.h"
 #include "data_directory.h"
+#include "platform/zepa/user_tokens.h"
 #include "server_context.h"
 #include "extensions/extension_modules.h"
 #include "extensions/extension_table.h"
@@ -93,6 +94,10 @@ class ZepaServer : public ServerContext {
   }
   uint32_t UserRights(const std::string& user, const std::string& right) override {
     return login_.UserRights(user, right);
+  }
+  LoginService& Logins() override { return login_; }
+  int RevokeTokensOf(const std::string& user, std::string* error) override {
+    return UserTokens(data_.Path()).RevokeAllOf(user, error);
   }
   bool IsOwnUrl(const ClientUrl& url) const override {
     return RequestGate::IsOwnUrl(url, settings_.port, settings_.address);

@@ -19,6 +19,7 @@
     remove: { url: 'delete_element.html', name: 'KORRemoveElement', width: 560, height: 460 },
     rename: { url: 'rename_element.html', name: 'KORRenameElement', width: 560, height: 520 },
     config: { url: 'agent_config.html', name: 'KORAgentConfig', width: 600, height: 600 },
+    users: { url: 'users.html', name: 'KORUsers', width: 720, height: 680 },
     about: { url: 'about.html', name: 'KORAbout', width: 520, height: 560 }
   };
 
@@ -51,6 +52,7 @@
     menu.addItem('Rename\u2026', function () { openDialog('rename'); }, haveElements);
     menu.addSeparator();
     menu.addItem('Agent configuration\u2026', function () { openDialog('config'); });
+    menu.addItem('Users\u2026', function () { openDialog('users'); });
     menu.addSeparator();
     menu.addItem('About', function () { openDialog('about'); });
     menu.addItem('Help', function () { window.launchHelp(window.orlaBase + 'help/index.htm'); });

@@ -16,6 +16,7 @@
 #include "../data_directory.h"
 #include "../library_pages.h"
 #include "static_file.h"
+#include "users_request.h"
 #include "../web_text.h"
 #include "../server_context.h"
 #include "../users/login_service.h"
@@ -263,6 +264,9 @@ int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* s
       }
       return 1;
     }
+    case REQ_MANAGE_USERS:
+      return UsersRequest::Serve(*server_, session_, request_.authTokenName.empty() ? "" : request_.authUser,
+                                 request_.remoteAddress, static_cast<ZEPA_USERS_REQUEST*>(buffer));
     default:
       return FailWith(EINVAL);
   }

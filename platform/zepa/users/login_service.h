@@ -36,6 +36,9 @@ class LoginService {
   Clock& Time() { return clock_; }
   // Sessions in the table (the expired among them go at their next use).
   size_t OpenSessions() const { return sessions_.Count(); }
+  // Ends every session of `user` (an administrator's request); returns how
+  // many ended.
+  size_t EndSessions(const std::string& user) { return sessions_.RemoveUser(user); }
   // Before the first login: makes the hash an unknown user's login is
   // checked against, so that it takes as long as a wrong password.
   void Prepare();

@@ -56,6 +56,20 @@ void SessionTable::Remove(const std::string& token) {
   sessions_.erase(token);
 }
 
+size_t SessionTable::RemoveUser(const std::string& user) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t removed = 0;
+  for (auto it = sessions_.begin(); it != sessions_.end();) {
+    if (it->second.user == user) {
+      it = sessions_.erase(it);
+      ++removed;
+    } else {
+      ++it;
+    }
+  }
+  return removed;
+}
+
 size_t SessionTable::Count() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return sessions_.size();

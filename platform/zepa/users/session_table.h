@@ -44,6 +44,8 @@ class SessionTable {
   // session is removed.
   std::optional<Session> Touch(const std::string& token, Clock::SteadyTime now);
   void Remove(const std::string& token);
+  // Ends every session of `user`; returns how many there were.
+  size_t RemoveUser(const std::string& user);
   size_t Count() const;
 
  private:

@@ -135,6 +135,16 @@ const STATES = [
     await expect(admin.locator('#profile_form')).toBeVisible();
     return admin;
   }],
+  ['Users', async ({ admin }) => {
+    await admin.goto('/KOR/users.html');
+    await expect(admin.locator('#add_form')).toBeVisible();
+    return admin;
+  }],
+  ['Own password', async ({ admin }) => {
+    await admin.goto('/KOR/password.html');
+    await expect(admin.locator('#password_form')).toBeVisible();
+    return admin;
+  }],
   ['logged out', async ({ admin }) => {
     await admin.getByRole('link', { name: 'Log out' }).or(admin.getByRole('button', { name: 'Log out' })).click();
     await expect(admin.locator('h1')).toHaveText('You are logged out');

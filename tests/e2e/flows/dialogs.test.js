@@ -212,6 +212,9 @@ test('a user without the administrator right is refused on every POST of every d
       ['snmpv3_profiles.html', { assign: 'Assign', assign_profile: 'op', assign_target: 'default' }],
       ['snmpv3_profiles.html', { v3_only: 'on' }],
       ['snmpv3.json', { v3_only: 'on' }],
+      ['users.html', { add: 'Add User', name: 'dlgU', password: 'a-long-password', level: 'administrator' }],
+      ['users.html', { set_level: 'Set level', user: 'operator', level: 'administrator' }],
+      ['users.html', { remove: 'administrator' }],
     ];
     for (const [url, form] of posts) {
       const answer = await page.request.post('/KOR/' + url, { form, headers: { Origin: baseURL } });

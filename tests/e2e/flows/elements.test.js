@@ -65,7 +65,7 @@ test('the Actions menu opens under its button, shows its items and works with th
     await button.click();
     await expect(menu).toBeVisible();
     await expect(menu.getByRole('menuitem')).toHaveText(
-      ['Add…', 'Remove…', 'Rename…', 'Agent configuration…', 'About', 'Help']);
+      ['Add…', 'Remove…', 'Rename…', 'Agent configuration…', 'Users…', 'About', 'Help']);
     await expect(menu.getByRole('menuitem', { name: 'Remove…' })).not.toHaveAttribute('aria-disabled', 'true');
     const b = await button.boundingBox();
     const m = await menu.boundingBox();

@@ -220,6 +220,17 @@ const STATES = [
     await expect(admin.locator('#profile_form')).toBeVisible();
     return admin;
   }],
+  ['users', async ({ admin }) => {
+    await admin.goto('/KOR/users.html');
+    await expect(admin.locator('#add_form')).toBeVisible();
+    // Only the administrator's row, so that the image does not depend on
+    // the users other tests made before.
+    await admin.evaluate(() => {
+      for (const tr of document.querySelectorAll('#users tr[data-user]:not([data-user="administrator"])')) tr.remove();
+      for (const o of document.querySelectorAll('#reset_user option:not([value="administrator"])')) o.remove();
+    });
+    return admin;
+  }],
 ];
 
 for (const [size, viewport] of Object.entries(VIEWPORTS)) {

@@ -82,6 +82,7 @@ class ApiCalls : public test::AgentPagesFixture {
 
   std::string Elements() { return test::ReadFile(dir_.File("KOR/KORAgent.db")); }
   std::string Changes() { return test::ReadFile(dir_.File("KOR/changes.jsonl")); }
+  std::string Users() { return test::ReadFile(dir_.File("KORZEPD/users")); }
 
   test::SimulatedDevices simulator_{dir_.File("sim")};
 };
@@ -463,6 +464,83 @@ TEST_F(ApiCalls, AlarmsAreTakenAsTheCallersRightAllows) {
   ASSERT_EQ(::stat(dir_.File("KOR/alarms.ack").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   EXPECT_TRUE(Contains(test::ReadFile(dir_.File("KOR/alarms.ack")), "tc2:status\t1\toper\t"));
+}
+
+TEST_F(ApiCalls, UsersAreManagedByAdministratorsWithTheToolsRules) {
+  const Who admin = Who::kAdministrator, ops = Who::kOperator, reader = Who::kReader, anyone = Who::kAnonymous;
+  const char* const kLogIn = R"({"error":"You must log in.","field":null})";
+  const char* const kNotAdmin = "You must log in (or log in again) as administrator to perform this operation.";
+  const char* const kLast = R"({"error":"Administrator is the last administrator: make another user administrator )"
+                            R"(first.","field":"level"})";
+  const std::string add = R"({"name":"ops2","password":"a-long-password","level":"operator"})";
+  struct Row {
+    Who who;
+    const char* method;
+    const char* path;
+    std::string body;
+    int status;
+    std::string answer;  // what the body holds
+    std::string change;  // the audit event's text; empty: the call changes nothing
+  };
+  const Row rows[] = {
+      {anyone, "GET", "users", "", 401, kLogIn, ""},
+      {reader, "GET", "users", "", 403, kNotAdmin, ""},
+      {ops, "GET", "users", "", 403, kNotAdmin, ""},
+      {admin, "GET", "users", "", 200,
+       R"({"users":[{"name":"administrator","level":"administrator"},{"name":"reader","level":"reader"},)"
+       R"({"name":"none","level":"none"},{"name":"oper","level":"operator"}]})",
+       ""},
+      {ops, "POST", "users", add, 403, kNotAdmin, ""},
+      {admin, "POST", "users", add, 201, R"({"name":"ops2","level":"operator"})",
+       "Change by administrator from 127.0.0.1: added the user ops2 (operator)."},
+      {admin, "POST", "users", add, 409, R"({"error":"The user ops2 exists already.","field":"name"})", ""},
+      {admin, "POST", "users", R"({"name":"x y","password":"a-long-password","level":"reader"})", 400,
+       R"({"error":"\"x y\" is not a valid user name (A-Z a-z 0-9 . _ -).","field":"name"})", ""},
+      {admin, "POST", "users", R"({"name":"new","password":"short","level":"reader"})", 400,
+       R"({"error":"A password needs at least 8 characters.","field":"password"})", ""},
+      {admin, "POST", "users", R"({"name":"new","password":"a-long-password","level":"root"})", 400,
+       R"({"error":"The level is not one of administrator, operator, reader or none.","field":"level"})", ""},
+      {admin, "POST", "users", R"({"name":"new","password":"a-long-password"})", 400,
+       R"({"error":"This field is required.","field":"level"})", ""},
+      {reader, "PATCH", "users/reader", R"({"level":"operator"})", 403, kNotAdmin, ""},
+      {admin, "PATCH", "users/reader", R"({"level":"operator"})", 200, R"({"name":"reader","level":"operator"})",
+       "Change by administrator from 127.0.0.1: set the level of reader to operator."},
+      {admin, "PATCH", "users/administrator", R"({"level":"reader"})", 409, kLast, ""},
+      {admin, "PATCH", "users/nobody", R"({"level":"reader"})", 404,
+       R"({"error":"There is no user nobody.","field":"name"})", ""},
+      {admin, "PATCH", "users/reader", R"({"level":"reader","password":"short"})", 400,
+       R"({"error":"A password needs at least 8 characters.","field":"password"})", ""},
+      {admin, "PATCH", "users/reader", "{}", 400, R"({"error":"Name a level or a password to change.","field":null})",
+       ""},
+      {anyone, "DELETE", "users/reader/sessions", "", 401, kLogIn, ""},
+      {admin, "DELETE", "users/reader/sessions", "", 200, R"({"name":"reader","ended":1})",
+       "Change by administrator from 127.0.0.1: ended 1 session of reader."},
+      {reader, "GET", "elements", "", 401, kLogIn, ""},  // signed out
+      {admin, "DELETE", "users/administrator", "", 409, kLast, ""},
+      {ops, "DELETE", "users/ops2", "", 403, kNotAdmin, ""},
+      {admin, "DELETE", "users/ops2", "", 200, R"({"removed":"ops2"})",
+       "Change by administrator from 127.0.0.1: removed the user ops2."},
+      {admin, "DELETE", "users/ops2", "", 404, R"({"error":"There is no user ops2.","field":"name"})", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%d %s %s %s", static_cast<int>(row.who), row.method, row.path, row.body.c_str()));
+    const std::string usersBefore = Users();
+    const std::string changesBefore = Changes();
+    const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+    EXPECT_FALSE(Contains(reply.body, "$y$")) << reply.body;
+    const std::string added = Changes().substr(changesBefore.size());
+    if (row.change.empty()) {
+      EXPECT_EQ(added, "");
+      if (row.status != 200) {
+        EXPECT_EQ(Users(), usersBefore);
+      }
+    } else {
+      EXPECT_EQ(test::Lines(added).size(), 1u) << added;
+      EXPECT_TRUE(Contains(added, row.change)) << added;
+    }
+  }
 }
 
 }  // namespace

@@ -45,6 +45,30 @@ TEST(ApiDocument, NamesExactlyTheOperationsOfTheRouteTable) {
   EXPECT_EQ(documented, routed);
 }
 
+TEST(ApiRoutes, NameIsOneWholeSegmentFixedOnesMayFollow) {
+  const struct {
+    const char* pattern;
+    const char* path;
+    bool fits;
+    const char* name;
+  } rows[] = {
+      {"users/{name}", "users/ops", true, "ops"},
+      {"users/{name}", "users/ops/sessions", false, ""},
+      {"users/{name}", "users/", false, ""},
+      {"users/{name}/sessions", "users/ops/sessions", true, "ops"},
+      {"users/{name}/sessions", "users//sessions", false, ""},
+      {"users/{name}/sessions", "users/a/b/sessions", false, ""},
+      {"users/{name}/sessions", "users/ops/session", false, ""},
+      {"users/{name}/sessions", "users/sessions", false, ""},
+      {"users", "users", true, ""},
+  };
+  for (const auto& row : rows) {
+    std::string name;
+    EXPECT_EQ(ApiRoutes::PathFits(row.pattern, row.path, &name), row.fits) << row.pattern << " " << row.path;
+    EXPECT_EQ(name, row.name) << row.pattern << " " << row.path;
+  }
+}
+
 TEST(JsonReaderTest, TakesJsonAndNothingElseWithinItsBounds) {
   struct Row {
     std::string text;

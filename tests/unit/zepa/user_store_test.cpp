@@ -204,6 +204,14 @@ TEST(UsersCommand, AddsListsChangesAndRemovesUsers) {
   EXPECT_EQ(list.out, "operator\tKORAccess=0x00000001,Other=0x00000020\n");
   EXPECT_EQ(Tool({"-d", d, "rights", "operator", "KORAccess=3", "Other=0"}).code, 0);
   EXPECT_EQ(Tool({"-d", d, "list"}).out, "operator\tKORAccess=0x00000003\n");
+  // The only administrator (bit 2) is neither lowered nor removed; with a
+  // second one it may be.
+  EXPECT_EQ(Tool({"-d", d, "level", "operator", "reader"}).code, 2);
+  EXPECT_EQ(Tool({"-d", d, "remove", "operator"}).code, 2);
+  EXPECT_EQ(Tool({"-d", d, "level", "operator", "root"}).code, 1);
+  EXPECT_EQ(Tool({"-d", d, "add", "second", "KORAccess=2"}).code, 0);
+  EXPECT_EQ(Tool({"-d", d, "level", "operator", "operator"}).code, 0);
+  EXPECT_EQ(Tool({"-d", d, "list"}).out, "operator\tKORAccess=0x00000004\nsecond\tKORAccess=0x00000002\n");
 
   UserStore store(d + "/users");
   const std::string before = store.Find("operator")->hash;
@@ -213,7 +221,7 @@ TEST(UsersCommand, AddsListsChangesAndRemovesUsers) {
 
   EXPECT_EQ(Tool({"-d", d, "remove", "operator"}).code, 0);
   EXPECT_EQ(Tool({"-d", d, "remove", "operator"}).code, 2);
-  EXPECT_EQ(Tool({"-d", d, "list"}).out, "");
+  EXPECT_EQ(Tool({"-d", d, "list"}).out, "second\tKORAccess=0x00000002\n");
 }
 
 TEST(UsersCommand, RefusesBadInput) {

@@ -79,7 +79,9 @@ TEST(UserTokens, TheToolMakesListsAndRevokesTokensWithOneSetOfRules) {
 
   EXPECT_EQ(Tool(d, {"token", "revoke", "admin", "deploy"}).code, 0);
   EXPECT_EQ(Tool(d, {"token", "list", "admin"}).out.find("deploy"), std::string::npos);
-  // Removing a user revokes the user's tokens.
+  // Removing a user revokes the user's tokens (another administrator
+  // first: the last one cannot go).
+  EXPECT_EQ(Tool(d, {"level", "reader", "administrator"}).code, 0);
   EXPECT_EQ(Tool(d, {"remove", "admin"}).code, 0);
   EXPECT_EQ(Tool(d, {"token", "list"}).out.find("admin"), std::string::npos);
   EXPECT_NE(Tool(d, {"token", "list"}).out.find("reader"), std::string::npos);

@@ -1,10 +1,10 @@
 #pragma once
 // The users command of the korusers tool: lists, adds and removes the web
 // server's users, sets their passwords and their rights masks, and shows or
-// replaces the bearer token metrics scrapers send (ScrapeCredentials). The
-// data
-// directory is the one named with -d, else the one the tool's default gives
-// (korusers: the agent's, found through its layout). Before it touches any
+// replaces the bearer token metrics scrapers send (ScrapeCredentials), with
+// the rules of UserAdministration. The data directory is the one named with
+// -d, else the one the tool's default gives (korusers: the agent's, found
+// through its layout). Before it touches any
 // file the command may switch to the data directory's owner (korusers run as
 // root does: ActAsOwner), so that the server, running as that owner, can
 // read what the tool wrote.
@@ -20,7 +20,9 @@ class UsersCommand {
   // Asks for a password (with `prompt`); false when none can be had.
   using PasswordSource = std::function<bool(const std::string& prompt, std::string* password)>;
 
-  static constexpr size_t kMinimumPasswordLength = 8;
+  // The access right whose levels the level command sets (and whose last
+  // administrator no command removes or lowers): the agent's.
+  static constexpr const char* kLevelRight = "KORAccess";
 
   // Called with the data directory before any file in it is touched; false
   // with *error ends the command (exit code 2).

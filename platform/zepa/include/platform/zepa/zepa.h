@@ -95,6 +95,13 @@ extern "C" {
    request carried; 0x80000000 for a request without such credentials. */
 #define REQ_QUERY_CREDENTIAL_RIGHTS 2006 /* buffer: right name; data type: uint32_t result */
 
+/* User administration for the request's signed-in session: buffer points
+   to a ZEPA_USERS_REQUEST (below), size and data type are unused. Returns 1
+   when the request was examined (its outcome in dwStatus and szText), 0
+   with errno EINVAL for a malformed record and ENOBUFS when the list does
+   not fit (cbList then holds the size needed). */
+#define REQ_MANAGE_USERS 2007
+
 /* The rights query's answer for a request without a logged-in session. */
 #define ZEPA_RIGHTS_NO_SESSION 0x80000000u
 
@@ -215,6 +222,50 @@ typedef struct ExtensionRecord {
   PFN_HTTPEXTENSIONPROC pfnHttpExtensionProc;     /* 1076 (1088) */
   PFN_TERMINATEEXTENSION pfnTerminateExtension;   /* 1080 (1096) */
 } ExtensionRecord;                          /* 1084 (1104) */
+#pragma pack(pop)
+
+/*
+ * REQ_MANAGE_USERS: managing the users file from an extension's pages. The
+ * levels are those of one access right, szRight (mask 2 administers, 4
+ * operates, any other non-zero mask reads, 0 is no access). Every action
+ * but ZEPA_USERS_CHANGE_OWN_PASSWORD needs a session, or a user token,
+ * whose user administers szRight; that one changes the session user's own
+ * password (never with a token) and needs the current one. Removing a user
+ * revokes the user's tokens. The library applies the users tool's rules
+ * (names, passwords, the last administrator cannot be removed or lowered)
+ * and answers in its words.
+ */
+#define ZEPA_USERS_LIST 1                /* lpszList: "NAME\tLEVEL\n" lines */
+#define ZEPA_USERS_ADD 2                 /* szName, szPassword, dwLevel */
+#define ZEPA_USERS_REMOVE 3              /* szName */
+#define ZEPA_USERS_SET_LEVEL 4           /* szName, dwLevel */
+#define ZEPA_USERS_SET_PASSWORD 5        /* szName, szPassword */
+#define ZEPA_USERS_END_SESSIONS 6        /* szName; dwCount: sessions ended */
+#define ZEPA_USERS_CHANGE_OWN_PASSWORD 7 /* szCurrentPassword, szPassword */
+
+#define ZEPA_USER_LEVEL_NONE 0
+#define ZEPA_USER_LEVEL_READER 1
+#define ZEPA_USER_LEVEL_OPERATOR 2
+#define ZEPA_USER_LEVEL_ADMINISTRATOR 3
+
+#pragma pack(push, 4)
+typedef struct ZEPA_USERS_REQUEST {
+  uint32_t cbSize;                /* sizeof(ZEPA_USERS_REQUEST) */
+  uint32_t dwAction;              /* ZEPA_USERS_... */
+  char szRight[68];               /* the right carrying the levels, "KORAccess" */
+  char szName[68];                /* a user's name (at most 64 characters) */
+  char szPassword[260];           /* a new password (at most 256 characters) */
+  char szCurrentPassword[260];    /* ZEPA_USERS_CHANGE_OWN_PASSWORD */
+  uint32_t dwLevel;               /* ZEPA_USER_LEVEL_... */
+  /* The answer. */
+  uint32_t dwStatus;              /* 200, 201; 400, 403, 404, 409, 500 */
+  uint32_t dwCount;               /* users listed, sessions ended */
+  char szField[32];               /* the field at fault: "name", "password",
+                                     "level", "currentPassword" or "" */
+  char szText[512];               /* what was done, or why not (one sentence) */
+  char* lpszList;                 /* ZEPA_USERS_LIST: the caller's buffer */
+  uint32_t cbList;                /* its size; the size needed on ENOBUFS */
+} ZEPA_USERS_REQUEST;
 #pragma pack(pop)
 
 /* An extension module's record function (see the top of this file). */

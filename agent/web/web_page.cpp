@@ -277,4 +277,11 @@ bool WebPage::IsAdministrator() const {
   return rights != ZEPA_RIGHTS_NO_SESSION && (rights & kAdministratorRight) != 0;
 }
 
+const char* WebPage::LevelName(uint32_t rights) {
+  if (!MayRead(rights)) return "none";
+  if ((rights & kAdministratorRight) != 0) return "administrator";
+  if ((rights & kOperatorRight) != 0) return "operator";
+  return "reader";
+}
+
 }  // namespace orla

@@ -43,6 +43,7 @@ class WebPage : public RootObject {
   // The access right the pages ask about, and its administrator bit.
   static constexpr const char* kRightName = "KORAccess";
   static constexpr uint32_t kAdministratorRight = 2;
+  static constexpr uint32_t kOperatorRight = 4;
   // The request procedure's answers.
   static constexpr uint32_t kAnswered = HSE_STATUS_SUCCESS;       // 1
   static constexpr uint32_t kLeaveToLibrary = ZEPA_STATUS_LEAVE_TO_LIBRARY;  // 1015
@@ -132,6 +133,12 @@ class WebPage : public RootObject {
   static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
+  // What a user holding `rights` (an answer of the rights query) may do, in
+  // one word for the pages' scripts: "administrator" (bit 2: read and
+  // change), "operator" (bit 4 without bit 2: read, acknowledge alarms,
+  // maintenance; no configuration), "reader" (any other right), "none"
+  // (no session, or no right).
+  static const char* LevelName(uint32_t rights);
   // Writes the audit event of a change this request made (AuditTrail):
   // the logged-in user and the address the request came from.
   void RecordChange(const std::string& what, const std::string& element = std::string(),

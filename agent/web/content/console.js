@@ -25,7 +25,12 @@
  *     row at once; when the set of controllers differs, the list loads anew; a row
  *     whose status changed is highlighted for a while and the change is
  *     said in words beside the summary ("tc01: OK → Failed"). A browser
- *     notification when a controller fails, if asked for ("Notify").
+ *     notification when a controller fails, if asked for ("Notify");
+ *   - offering what the signed-in user may do (status.json's "level"): an
+ *     administrator changes things through the list's Actions menu (the
+ *     list writes it for administrators only); anyone else gets the agent
+ *     configuration to read ("Configuration" in the top bar), and the body
+ *     carries the level (data-level) for the style sheet and scripts.
  */
 (function () {
   'use strict';
@@ -426,8 +431,32 @@
     }
   }
 
+  // What the user may do: read from the first status.json answered.
+  var level = '';
+  function offer(status) {
+    if (!status || typeof status.level !== 'string' || status.level === level) return;
+    level = status.level;
+    document.body.setAttribute('data-level', level);
+    var config = document.getElementById('config-link');
+    if (config) config.hidden = level === 'administrator' || level === 'none';
+  }
+
+  // The configuration opens in a window of its own, as the Actions menu
+  // opens it (its Close and Help buttons work on that window).
+  function setUpConfigLink() {
+    var config = document.getElementById('config-link');
+    if (!config) return;
+    config.addEventListener('click', function (ev) {
+      var win = window.open(config.href, config.target, 'width=600,height=600,resizable=yes,scrollbars=yes');
+      if (!win) return;
+      ev.preventDefault();
+      win.focus();
+    });
+  }
+
   function decorate(frame) {
     return fetchStatus().then(function (status) {
+      offer(status);
       var doc = frame.contentDocument;
       prepare(doc);
       joinTimes(doc, status);
@@ -645,6 +674,7 @@
       });
     });
 
+    setUpConfigLink();
     var bar = document.getElementById('console-bar');
     buildSummary(bar);
     var controls = document.createElement('div');

@@ -81,6 +81,7 @@ for (const [user, right, level] of USERS) {
       for (const offer of ['form', 'input[name=contact]', 'input[type=submit]', '#orla-trap-target-action']) {
         await expect(page.locator(offer), offer).toHaveCount(0);
       }
+      if (user === 'reader') await shot(page, 'offer-reader-device-wide');
       await context.close();
     });
 }
@@ -95,9 +96,11 @@ test('the administrator is still offered every change', async ({ admin, elements
   await expect(config.locator('#orla-v3only-switch')).toBeVisible();
   await expect(config.locator('#agent_config_view')).toHaveCount(0);
   await config.close();
-  for (const item of ['Add…', 'Remove…', 'Rename…']) {
-    await expect(elements.getByRole('menuitem', { name: item })).toHaveCount(1);
+  await elements.locator('a.menu-button').click();
+  for (const item of ['Add…', 'Remove…', 'Rename…', 'Agent configuration…']) {
+    await expect(elements.getByRole('menuitem', { name: item })).toBeVisible();
   }
+  await admin.keyboard.press('Escape');
   await deviceOverview(admin, sim);
   await expect(admin.locator('input[name=contact]').first()).toBeEditable();
   await expect(admin.getByRole('button', { name: 'Save' }).first()).toBeVisible();

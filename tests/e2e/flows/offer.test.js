@@ -82,6 +82,23 @@ for (const [user, right, level] of USERS) {
         await expect(page.locator(offer), offer).toHaveCount(0);
       }
       if (user === 'reader') await shot(page, 'offer-reader-device-wide');
+
+      // A change sent to a page of ours all the same (a form kept from
+      // before) is refused on the styled error page.
+      await page.goto('/KOR/events.html');
+      await page.evaluate(() => {
+        const form = document.createElement('form');
+        form.method = 'post';
+        form.action = 'notification_targets.html';
+        form.innerHTML = '<input type=hidden name=remove value="127.0.0.1:162">';
+        document.body.appendChild(form);
+        form.submit();
+      });
+      await expect(page.locator('body')).toContainText(
+        'You must log in (or log in again) as administrator to perform this operation.');
+      await expect(page.locator('link#orla-style')).toHaveCount(1);
+      await expect(page.locator('body.dialog')).toHaveCSS('background-color', 'rgb(255, 255, 255)');
+      if (user === 'reader') await shot(page, 'offer-reader-refused');
       await context.close();
     });
 }

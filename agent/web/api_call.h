@@ -9,7 +9,7 @@
 #include <string>
 
 #include "api_reply.h"
-#include "json_value.h"
+#include "platform/text/json_value.h"
 
 namespace orla {
 
@@ -20,7 +20,10 @@ class ApiCall {
 
   std::string name;                 // the path's {name}, decoded; empty when the path has none
   const JsonValue* body = nullptr;  // the body read; null when the route takes none
+  std::string text;                 // the body of a route that takes text (an upload), as sent
+  std::string query;                // the query string, without "?", as sent
   Recorder recordChange;
+  std::string user;                 // the signed-in user's name
 
   // For a route taking an object of string fields: a 400 naming the field
   // when a member is not one of `fields` or not a string, or when the body

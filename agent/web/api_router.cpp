@@ -14,7 +14,15 @@ uint32_t ApiRouter::Process() { return Send(Answer()); }
 
 ApiReply ApiRouter::Answer() {
   const EXTENSION_CONTROL_BLOCK* request = Request();
-  const uint32_t rights = QueryRights(Request());
+  uint32_t rights = QueryRights(Request());
+  if (rights == ZEPA_RIGHTS_NO_SESSION && !ServerVariable("AUTH_TOKEN_NAME").empty()) {
+    // A user token stands for its user: that user's rights as they are now.
+    // (The metrics token and basic credentials serve no call here.)
+    if (Request()->ServerSupportFunction(Request()->ConnID, REQ_QUERY_CREDENTIAL_RIGHTS,
+                                         const_cast<char*>(kRightName), nullptr, &rights) == 0) {
+      rights = ZEPA_RIGHTS_NO_SESSION;
+    }
+  }
   if (rights == ZEPA_RIGHTS_NO_SESSION) return ApiReply::Error(401, kNotSignedIn);
   if (!MayRead(rights)) return ApiReply::Error(403, kNoRight);
 
@@ -35,20 +43,24 @@ ApiReply ApiRouter::Answer() {
   if (route->need == ApiRoutes::Need::kAdminister && (rights & kAdministratorRight) == 0) {
     return ApiReply::Error(403, kNotAdministrator);
   }
+  if (route->need == ApiRoutes::Need::kOperate && !MayOperate(rights)) return ApiReply::Error(403, kNotOperator);
 
   const size_t size = request->lpbData != nullptr ? request->cbTotalBytes : 0;
-  if (size > kMaxBodyBytes) {
-    return ApiReply::Error(413, StringPrintf("Request bodies are limited to %zu bytes.", kMaxBodyBytes));
-  }
+  const size_t cap = route->textBody ? ApiRoutes::kMaxTextBytes : kMaxBodyBytes;
+  if (size > cap) return ApiReply::Error(413, StringPrintf("Request bodies are limited to %zu bytes.", cap));
+  if (request->lpszQueryString != nullptr) call.query = request->lpszQueryString;
   std::optional<JsonValue> body;
   if (size > 0 && !route->takesBody) return ApiReply::Error(400, kNoBodyHere);
-  if (route->takesBody) {
+  if (route->textBody) {
+    call.text.assign(reinterpret_cast<const char*>(request->lpbData), size);
+  } else if (route->takesBody) {
     if (size == 0) return ApiReply::Error(400, ApiCall::kNotAnObject);
     JsonReader::Failure failure;
     body = JsonReader(kLimits).Read(std::string(reinterpret_cast<const char*>(request->lpbData), size), &failure);
     if (!body) return ApiReply::Error(400, failure.text, failure.field);
     call.body = &*body;
   }
+  call.user = UserName();
   call.recordChange = [this](const std::string& what, const std::string& element, const std::string& address) {
     RecordChange(what, element, address);
   };
@@ -59,7 +71,8 @@ uint32_t ApiRouter::Send(const ApiReply& reply) {
   ClearOutput();
   Append(reply.body);
   const std::string allow = reply.allow.empty() ? std::string() : "Allow: " + reply.allow + "\r\n";
-  return SendContentWithStatus(reply.StatusLine(), "application/json; charset=utf-8", allow);
+  const char* type = reply.contentType.empty() ? "application/json; charset=utf-8" : reply.contentType.c_str();
+  return SendContentWithStatus(reply.StatusLine(), type, allow);
 }
 
 }  // namespace orla

@@ -4,8 +4,11 @@
 #include <iterator>
 
 #include "agent_resource.h"
+#include "alarms_resource.h"
+#include "element_transfer_resource.h"
 #include "elements_resource.h"
 #include "open_api_resource.h"
+#include "tokens_resource.h"
 
 namespace orla {
 
@@ -19,8 +22,18 @@ const ApiRoutes::Route kRoutes[] = {
     {"GET", "elements/{name}", "getElement", Need::kRead, false, &ElementsResource::Get},
     {"PATCH", "elements/{name}", "renameElement", Need::kAdminister, true, &ElementsResource::Rename},
     {"DELETE", "elements/{name}", "removeElement", Need::kAdminister, false, &ElementsResource::Remove},
+    {"POST", "import", "importElements", Need::kAdminister, true, &ElementTransferResource::Import, true},
+    {"GET", "export", "exportElements", Need::kRead, false, &ElementTransferResource::Export},
     {"GET", "agent", "getAgent", Need::kRead, false, &AgentResource::Get},
+    // The alarms.
+    {"GET", "alarms", "listAlarms", Need::kRead, false, &AlarmsResource::List},
+    {"GET", "alarms/{name}", "getAlarm", Need::kRead, false, &AlarmsResource::Get},
+    {"PATCH", "alarms/{name}", "updateAlarm", Need::kOperate, true, &AlarmsResource::Update},
     {"GET", "openapi.json", "getOpenApiDocument", Need::kRead, false, &OpenApiResource::Get},
+    // The users' tokens.
+    {"GET", "tokens", "listTokens", Need::kAdminister, false, &TokensResource::List},
+    {"POST", "tokens", "addToken", Need::kAdminister, true, &TokensResource::Add},
+    {"DELETE", "tokens/{name}", "revokeToken", Need::kAdminister, false, &TokensResource::Revoke},
 };
 
 constexpr char kNameSegment[] = "{name}";

@@ -5,8 +5,10 @@
 // (the same as in the OpenAPI document, which a test holds to this table),
 // the right it needs, whether it takes a body, and the resource's handler.
 //
-// Rights: every operation needs a signed-in session whose user holds a
-// KORAccess right other than 0 (kRead); a change needs the administrator
+// Rights: every operation needs a signed-in session, or a user token, whose
+// user holds a KORAccess right other than 0 (kRead); taking an alarm needs
+// the operator right, mask 4, or the administrator right (kOperate); any
+// other change, and every operation on tokens, needs the administrator
 // right, mask 2 (kAdminister).
 //
 // Adding an operation: one row here, its handler in the resource's class
@@ -21,7 +23,7 @@ namespace orla {
 
 class ApiRoutes {
  public:
-  enum class Need { kRead, kAdminister };
+  enum class Need { kRead, kOperate, kAdminister };
   using Handler = ApiReply (*)(const ApiCall& call);
 
   struct Route {
@@ -31,9 +33,16 @@ class ApiRoutes {
     Need need;
     bool takesBody;
     Handler handler;
+    // The body is text (a CSV upload) of up to kMaxTextBytes, handed over
+    // as it is instead of read as JSON.
+    bool textBody = false;
   };
 
   static constexpr const char* kPrefix = "/KOR/api/v1/";
+  // The one route whose body may be larger than the server's usual cap (the
+  // server is told at start-up), and its cap.
+  static constexpr const char* kUploadPath = "/KOR/api/v1/import";
+  static constexpr size_t kMaxTextBytes = 1u << 20;
 
   static const Route* Rows();
   static size_t RowCount();

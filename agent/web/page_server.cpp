@@ -6,11 +6,13 @@
 #include <memory>
 #include <new>
 
+#include "agent/alarms/alarm_book.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
+#include "api_routes.h"
 #include "change_feed.h"
 #include "login_event_text.h"
 #include "page_table.h"
@@ -76,6 +78,9 @@ void PageServer::Start(const AgentLayout& layout) {
   if (started_ || shutDown_ || startBarred_) return;
   started_ = true;
   AgentObjects::SetChangeFeed(changes_.get());
+  AgentObjects::SetWebDataDirectory(layout.WebDataDirectory());
+  alarms_ = std::make_unique<AlarmBook>(layout.AlarmFile());
+  AgentObjects::SetAlarmBook(alarms_.get());
 
   ServerStartupRecord startup{};
   startup.dwSize = sizeof startup;
@@ -109,6 +114,8 @@ void PageServer::Start(const AgentLayout& layout) {
                         static_cast<uint32_t>(settings.HttpsPort()));
   // The web server's own pages (log-in, log-out, its home page) look like ours.
   ZEPASetPageLook(kPageStyleSheet, kPageScript, kPageIcon);
+  // An import's file may be larger than the server's usual cap on bodies.
+  ZEPASetLargeBodyPath(ApiRoutes::kUploadPath, static_cast<uint32_t>(ApiRoutes::kMaxTextBytes));
   uint32_t handle = 0;
   ZEPAStartupHTTPServer(&startup, &handle);
   if (handle == 0) {

@@ -11,12 +11,14 @@
 #include "notification_targets_page.h"
 #include "add_element_page.h"
 #include "agent_config_page.h"
+#include "alarms_page.h"
 #include "api_router.h"
 #include "discovery_document_page.h"
 #include "element_list_page.h"
 #include "events_csv_page.h"
 #include "events_json_page.h"
 #include "events_page.h"
+#include "import_page.h"
 #include "metrics_page.h"
 #include "remove_element_page.h"
 #include "rename_element_page.h"
@@ -59,6 +61,8 @@ const PageTable::Route kRows[] = {
     {"/KOR/events.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsJsonPage>},
     {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
     {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
+    {"/KOR/alarms.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AlarmsPage>},
+    {"/KOR/import.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<ImportPage>},
     // The SNMP engine (for the About page's script) and the notification
     // targets (administrators only: the page checks).
     {"/KOR/engine.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EngineJsonPage>},

@@ -18,7 +18,7 @@ ZepaServer::ZepaServer(const Settings& settings)
       clock_(*Clock::Or(settings.clock)),
       data_(settings.dataDirectory),
       login_(settings.name, data_.File(DataDirectory::kUsersFileName), settings.sessions, &clock_),
-      credentials_(data_.File(ScrapeCredentials::kTokenFileName), login_),
+      credentials_(data_.File(ScrapeCredentials::kTokenFileName), data_.File(UserTokenStore::kFileName), login_),
       clients_(settings.maxClientWorkers, kMinimumStackBytes) {}
 
 ZepaServer::~ZepaServer() { Shutdown(); }
@@ -42,6 +42,8 @@ bool ZepaServer::Start(std::string* error) {
   transport.certificateFile = FilePath(DataDirectory::kCertificateFileName);
   transport.keyFile = FilePath(DataDirectory::kKeyFileName);
   transport.maxBodyBytes = settings_.maxBodyBytes;
+  transport.largeBodyPath = settings_.largeBodyPath;
+  transport.largeBodyBytes = settings_.largeBodyBytes;
   transport.maxConnections = settings_.maxConnections;
   transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
   transport.stackBytes = kMinimumStackBytes;

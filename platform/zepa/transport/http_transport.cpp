@@ -31,6 +31,7 @@
 #include <system_error>
 
 #include "platform/sync/clock.h"
+#include "platform/eventlog/event_log_writer.h"
 #include "platform/text/string_printf.h"
 #include "../whole_file.h"
 
@@ -342,8 +343,24 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
   MHD_destroy_response(answer);
 }
 
+bool HttpTransport::WantsJson(const Request& request) {
+  for (const char* header : {"Accept", "Content-Type"}) {
+    if (AsciiCase::Lower(request.Header(header)).find("application/json") != std::string::npos) return true;
+  }
+  return false;
+}
+
 void HttpTransport::Impl::Refuse(struct MHD_Connection* connection, RequestState* state, Response refusal) {
   state->answered = true;
+  if (WantsJson(state->request) && refusal.status >= 400) {
+    std::string text = refusal.refusalText;
+    if (text.empty() && refusal.status == 413) {
+      text = StringPrintf("Request bodies are limited to %zu bytes.", settings.BodyCap(state->request.path));
+    }
+    if (text.empty()) text = WebText::ReasonPhrase(refusal.status);
+    refusal.contentType = "application/json; charset=utf-8";
+    refusal.body = "{\"error\":\"" + EventLogWriter::JsonEscape(text) + "\",\"field\":null}";
+  }
   if (Drainable(state->request, settings.maxDrainBytes)) {
     state->deferred = std::make_unique<Response>(std::move(refusal));
     return;
@@ -433,7 +450,7 @@ bool HttpTransport::Impl::RefuseBadFraming(struct MHD_Connection* connection, Re
     const unsigned long long value = std::strtoull(length.c_str(), &end, 10);
     if (length.find_first_not_of("0123456789") != std::string::npos) {
       status = 400;
-    } else if (errno != 0 || end == length.c_str() || value > settings.maxBodyBytes) {
+    } else if (errno != 0 || end == length.c_str() || value > settings.BodyCap(request.path)) {
       status = 413;
     }
   }
@@ -466,7 +483,7 @@ void HttpTransport::Impl::CheckEarly(struct MHD_Connection* connection, RequestS
 void HttpTransport::Impl::CollectBody(struct MHD_Connection* connection, RequestState* state, const char* data,
                                       size_t* size) {
   Request& request = state->request;
-  if (request.body.size() + *size > settings.maxBodyBytes) {
+  if (request.body.size() + *size > settings.BodyCap(request.path)) {
     state->tooLarge = true;
   } else {
     request.body.append(data, *size);

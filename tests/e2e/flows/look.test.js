@@ -7,7 +7,7 @@
 // a deliberate change of the look:
 //   tests/e2e/run.sh build/asan look --update-snapshots
 // (the README's picture is zz_readme_picture.test.js's).
-const { test, expect, login, manage, openFromMenu, rowOf } = require('../fixtures');
+const { test, expect, manage, openFromMenu, rowOf } = require('../fixtures');
 const VIEWPORTS = { wide: { width: 1280, height: 800 }, narrow: { width: 390, height: 844 } };
 // Masked: times, and the agent's SNMP engine ID (random for each program directory).
 const TIMES = ['td.status-since', 'td.last-answered', '.live-refresh .updated', 'td.event-time', '#orla-engine code',
@@ -199,43 +199,6 @@ async function addWaiting(fixtures) {
   return win;
 }
 
-// A reader's (KORAccess 1) root page and agent configuration: what a user
-// who may change nothing is offered. The reader is made with korusers; the
-// window closes after the test.
-const READER_PASSWORD = 'look-reader-e2e';
-async function asReader({ browser, viewport, after }) {
-  const korusers = require('path').join(process.env.KOR_PROGRAM_DIR, 'korusers');
-  const { execFileSync } = require('child_process');
-  const input = `${READER_PASSWORD}\n`;
-  try {
-    execFileSync(korusers, ['add', 'looker', 'KORAccess=1'], { input, stdio: ['pipe', 'ignore', 'ignore'] });
-  } catch (e) {
-    execFileSync(korusers, ['password', 'looker'], { input, stdio: ['pipe', 'ignore', 'ignore'] });
-  }
-  const context = await browser.newContext({ viewport, ignoreHTTPSErrors: true });
-  after.push(() => context.close());
-  const page = await context.newPage();
-  await login(page, 'looker', READER_PASSWORD);
-  return page;
-}
-
-async function readerRoot(fixtures) {
-  const page = await asReader(fixtures);
-  const list = page.frameLocator('iframe#elements');
-  await expect(rowOf(list, 'tc03')).toHaveClass(/status-failed/, { timeout: 45_000 });
-  await expect(page.locator('#config-link')).toBeVisible();
-  fixtures.masks.push(...TIMES.map((s) => list.locator(s)));
-  return page;
-}
-
-async function readerConfiguration(fixtures) {
-  const page = await readerRoot(fixtures);
-  const [win] = await Promise.all([page.waitForEvent('popup'), page.locator('#config-link').click()]);
-  if (!fixtures.wide) await win.setViewportSize(fixtures.viewport);
-  await expect(win.locator('#orla-v3only-state')).toBeVisible();
-  return win;
-}
-
 // name, how to get there (given the fixtures and whether the window is wide)
 const STATES = [
   ['root', rootPage],
@@ -252,8 +215,6 @@ const STATES = [
   ['rename', dialog('Rename…')],
   ['configuration', dialog('Agent configuration…')],
   ['about', dialog('About')],
-  ['root-reader', readerRoot],
-  ['configuration-reader', readerConfiguration],
   ['snmpv3-profiles', async ({ admin }) => {
     await admin.goto('/KOR/snmpv3_profiles.html');
     await expect(admin.locator('#profile_form')).toBeVisible();
@@ -265,13 +226,13 @@ for (const [size, viewport] of Object.entries(VIEWPORTS)) {
   test.describe(`${size} window`, () => {
     test.use({ viewport });
     for (const [name, open] of STATES) {
-      test(`${name}, ${size}: laid out as designed and as its baseline`, async ({ admin, elements, sim, shot, browser }) => {
+      test(`${name}, ${size}: laid out as designed and as its baseline`, async ({ admin, elements, sim, shot }) => {
         const wide = size === 'wide';
         // What a state changed for the while, put back whatever the outcome.
         const after = [];
         try {
           const masks = [];
-          const win = await open({ admin, elements, sim, shot, viewport, wide, after, masks, browser }, wide);
+          const win = await open({ admin, elements, sim, shot, viewport, wide, after, masks }, wide);
           const mask = [...masks, ...TIMES.map((s) => win.locator(s))];
           if (win === admin) mask.push(...TIMES.map((s) => elements.locator(s)));
           await shot(win, `look-${name}-${size}`, { mask });

@@ -40,6 +40,7 @@ long MinutesOf(const std::string& text) { return std::strtol(text.c_str(), nullp
 }  // namespace
 
 uint32_t AgentConfigPage::HandleGet() {
+  if (!IsAdministrator()) return ShowReadOnly();
   std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
   AppendDialogHead("AgentConfiguration");
   Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit();\">");
@@ -102,6 +103,44 @@ uint32_t AgentConfigPage::HandleGet() {
   Append("<INPUT type=button value=\"Help\" onClick=\"opener.launchHelp('/KOR/help/agent_configuration_to.htm');\">");
   Append("</CENTER>");
   Append("</TD></TR></TABLE></FORM></CENTER>");
+  Append("<SCRIPT language=JavaScript1.2>EndContentBlock();</SCRIPT>");
+  Append("</BODY></HTML>");
+  return SendPage();
+}
+
+uint32_t AgentConfigPage::ShowReadOnly() {
+  std::unique_ptr<ObjectList> destinations(AgentObjects::TrapDestinations().Copy());
+  const int32_t seconds = AgentObjects::Registry().PollingInterval();
+  AppendDialogHead("AgentConfiguration");
+  Append("</HEAD><BODY class=dialog onLoad=\"SizeToFit();\">");
+  Append("<SCRIPT language=JavaScript1.2>BeginContentBlock();</SCRIPT>");
+  Append("<CENTER><TABLE class=dark width=80% id=agent_config_view>");
+  Append("<TR class=dark><TD class=dark>This agent sends SNMP traps to these hosts:");
+  if (destinations->Count() == 0) {
+    Append("<P id=trap_hosts>None.</P>");
+  } else {
+    Append("<UL id=trap_hosts class=read-only-list>");
+    for (int32_t i = 0; i < destinations->Count(); ++i) {
+      AppendFormat("<LI>%s</LI>",
+                   TextEscape::Html(static_cast<TrapDestination*>(destinations->Get(i))->Text()).c_str());
+    }
+    Append("</UL>");
+  }
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark><HR>");
+  if (seconds % 60 == 0) {
+    AppendFormat("Agent polling interval: <SPAN id=polling_interval>%d</SPAN> %s.", seconds / 60,
+                 seconds == 60 ? "minute" : "minutes");
+  } else {
+    AppendFormat("Agent polling interval: <SPAN id=polling_interval>%d</SPAN> seconds.", seconds);
+  }
+  Append("</TD></TR>");
+  Append("<TR class=dark><TD class=dark><P class=read-only-note id=read_only_note>You may read this configuration; "
+         "changing it needs the administrator right.</P></TD></TR>");
+  Append("<TR class=dark><TD class=dark><HR><CENTER>");
+  Append("<INPUT type=button value=\"Close\" onclick=\"window.close()\">&nbsp;");
+  Append("<INPUT type=button value=\"Help\" onClick=\"opener.launchHelp('/KOR/help/agent_configuration_to.htm');\">");
+  Append("</CENTER></TD></TR></TABLE></CENTER>");
   Append("<SCRIPT language=JavaScript1.2>EndContentBlock();</SCRIPT>");
   Append("</BODY></HTML>");
   return SendPage();

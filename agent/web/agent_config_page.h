@@ -14,6 +14,11 @@
 // rewrites its file and shows the page again with the new values; every
 // refusal is an error page whose OK button returns to this page.
 //
+// A user without the administrator right (a reader or an operator) is
+// offered nothing to change: GET shows the same settings as text (the
+// destinations as a list, the interval in minutes, or in seconds when it is
+// not whole minutes), with Close and Help; a POST is refused as before.
+//
 // Destination texts are HTML-escaped.
 #include <cstdint>
 #include <string>
@@ -35,6 +40,8 @@ class AgentConfigPage : public WebPage {
   uint32_t HandlePost() override;
 
  private:
+  // The settings as text, for a user who may not change them.
+  uint32_t ShowReadOnly();
   uint32_t RemoveDestination();
   uint32_t AddDestination();
   uint32_t ChangeInterval(const std::string& minutes);

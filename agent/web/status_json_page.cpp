@@ -30,7 +30,7 @@ std::string SnmpV3Fields(const std::string& address) {
 }  // namespace
 
 std::string StatusJsonPage::Render(const std::vector<ElementView>& elements, int64_t nowMs,
-                                   bool administrator) {
+                                   uint32_t rights) {
   std::string rows;
   rows.reserve(elements.size() * 120);
   for (const ElementView& e : elements) {
@@ -44,8 +44,9 @@ std::string StatusJsonPage::Render(const std::vector<ElementView>& elements, int
     rows += SnmpV3Fields(e.record.address);
     rows += '}';
   }
-  return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"counts\":", static_cast<long long>(nowMs),
-                      administrator ? "true" : "false") +
+  const std::string level = LevelName(rights);
+  return StringPrintf("{\"now\":%lld,\"administrator\":%s,\"level\":\"%s\",\"counts\":",
+                      static_cast<long long>(nowMs), level == "administrator" ? "true" : "false", level.c_str()) +
          ElementCounts::Of(elements).Json() + ",\"elements\":[" +
          rows + "]}";
 }
@@ -54,7 +55,7 @@ uint32_t StatusJsonPage::HandleGet() {
   if (!HasSession()) return kLeaveToLibrary;
   ElementRegistry* registry = AgentObjects::FindRegistry();
   const std::vector<ElementView> elements = registry != nullptr ? registry->Snapshot()->Read() : std::vector<ElementView>();
-  Append(Render(elements, Clock::System()->WallMilliseconds(), IsAdministrator()));
+  Append(Render(elements, Clock::System()->WallMilliseconds(), QueryRights(Request())));
   return SendContent("application/json; charset=utf-8");
 }
 

@@ -6,7 +6,7 @@
 // no wait for a status pass. Signed-in users only (any right); a request
 // without a session is sent to log in.
 //
-//   {"now":1765101600123,
+//   {"now":1765101600123,"administrator":false,"level":"reader",
 //    "counts":{"ok":1,"degraded":0,"failed":1,"unknown":0,"stale":0},
 //    "elements":[{"name":"tc01","address":"127.0.1.11","status":0,
 //                 "statusSince":1765101000000,"lastAnswered":1765101590000}]}
@@ -31,10 +31,11 @@ class StatusJsonPage : public WebPage {
   uint32_t HandleGet() override;
 
   // The answer's text for these elements at `nowMs`.
-  // `administrator`: whether the session may change things ("administrator"
-  // in the answer, for the pages' scripts to offer the actions).
-  static std::string Render(const std::vector<ElementView>& elements, int64_t nowMs,
-                            bool administrator = false);
+  // `rights`: the session's answer of the rights query, for the pages'
+  // scripts to offer only what the user may do: "administrator" (whether
+  // the user may change things) and "level" (WebPage::LevelName:
+  // "administrator", "operator", "reader").
+  static std::string Render(const std::vector<ElementView>& elements, int64_t nowMs, uint32_t rights = 0);
 };
 
 }  // namespace orla

@@ -102,6 +102,7 @@ std::string WebAgentPage::HeaderLines() const {
   lines += StringPrintf("VESTRA_DEVICE: %s\r\n", HeaderValue(device_).c_str());
   lines += "VESTRA_TIMEOUT: 2000\r\n";
   lines += "VESTRA_RETRIES: 3\r\n";
+  lines += mayChange_ ? "VESTRA_MAYCHANGE: yes\r\n" : "VESTRA_MAYCHANGE: no\r\n";
   return lines;
 }
 
@@ -121,6 +122,7 @@ uint32_t WebAgentPage::FailAndDestroy(const std::string& message) {
 uint32_t WebAgentPage::HandleGet() {
   machine_ = GetField("addr");
   device_ = GetField("device");
+  mayChange_ = IsAdministrator();
   EXTENSION_CONTROL_BLOCK* request = Request();
   const AgentSettings& settings = AgentSettings::Current();
   if (!BuildTargetUrl(request->lpszPathInfo, DeviceWebAgentOrigin(settings.HttpsAddress(), settings.HttpsPort()),

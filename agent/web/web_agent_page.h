@@ -11,6 +11,11 @@
 //   VESTRA_MACHINE, VESTRA_COMMUNITY, VESTRA_SETCOMMUNITY, VESTRA_DEVICE,
 //   VESTRA_TIMEOUT (2000), VESTRA_RETRIES (3)
 //
+// and a seventh that tells what the signed-in user may do, so a device page
+// offers its changes (fields, Save buttons) only to a user whose POST this
+// pass-through would forward: VESTRA_MAYCHANGE "yes" for an administrator,
+// "no" for anyone else.
+//
 // The device web agent's answer (the client request's cache file) is sent
 // to the browser unchanged on the page's own connection. Reading needs no
 // rights; a POST (a change on the device) needs the administrator right and
@@ -80,7 +85,7 @@ class WebAgentPage : public WebPage {
   uint32_t HandleGet() override;
   uint32_t HandlePost() override;
 
-  // The six header lines, each ended by "\r\n"; an absent value leaves the
+  // The seven header lines, each ended by "\r\n"; an absent value leaves the
   // text after ": " empty, and control characters in a value are dropped.
   std::string HeaderLines() const;
   // "<origin>/webagent/Fibre/<path after the prefix>" ("<origin>/weblibrary/
@@ -111,6 +116,9 @@ class WebAgentPage : public WebPage {
   std::optional<std::string> device_;
   std::optional<std::string> getCommunity_;
   std::optional<std::string> setCommunity_;
+  // Whether the requesting user holds the administrator right (read when
+  // the request is handled, before the client request starts).
+  bool mayChange_ = false;
   bool headerLinesSent_ = false;
   uint32_t clientState_ = 0;
   uint32_t clientStatus_ = 0;

@@ -284,4 +284,11 @@ bool WebPage::IsAdministrator() const {
 
 bool WebPage::IsOperator() const { return MayOperate(QueryRights(request_)); }
 
+const char* WebPage::LevelName(uint32_t rights) {
+  if (!MayRead(rights)) return "none";
+  if ((rights & kAdministratorRight) != 0) return "administrator";
+  if ((rights & kOperatorRight) != 0) return "operator";
+  return "reader";
+}
+
 }  // namespace orla

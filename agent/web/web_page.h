@@ -135,6 +135,12 @@ class WebPage : public RootObject {
   static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
+  // What a user holding `rights` (an answer of the rights query) may do, in
+  // one word for the pages' scripts: "administrator" (bit 2: read and
+  // change), "operator" (bit 4 without bit 2: read, acknowledge alarms,
+  // maintenance; no configuration), "reader" (any other right), "none"
+  // (no session, or no right).
+  static const char* LevelName(uint32_t rights);
   // Whether an answer of the rights query lets its user operate
   // (acknowledge alarms): the operator right (bit 4) or the administrator
   // right, with a session.

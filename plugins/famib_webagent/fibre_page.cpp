@@ -185,7 +185,7 @@ std::string FibrePage::Overview(const std::vector<Unit>& units,
   for (const Unit& unit : units) {
     ++number;
     html += UnitTitle(unit, number);
-    html += FormStart(unit, number);
+    if (MayChange()) html += FormStart(unit, number);
     html += "<TABLE class=light width=100% cellspacing=0>\n";
     html += Row("World Wide Name", unit.wwn);
     html += Row("Type", UnitTypeName(unit.type));
@@ -212,6 +212,14 @@ std::string FibrePage::Overview(const std::vector<Unit>& units,
     html += "</TD></TR>\n";
     html += Row("State", UnitStateName(unit.state));
     html += Row("Ports", Number(unit.portCount));
+    // Contact and location: fields with Save for a visitor who may change
+    // them, text for anyone else.
+    if (!MayChange()) {
+      html += Row("Contact", unit.contact);
+      html += Row("Location", unit.location);
+      html += "</TABLE>\n";
+      continue;
+    }
     html += TextInputRow("Contact", "contact", number, unit.contact);
     html += TextInputRow("Location", "location", number, unit.location);
     html += "<TR class=light><TD class=light></TD><TD class=light><INPUT type=submit value=\"Save\"></TD></TR>\n";

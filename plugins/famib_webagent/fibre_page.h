@@ -1,6 +1,7 @@
 #pragma once
 // The device web agent's HTML: the overview of a device's connectivity
-// units with the form that changes a unit's contact and location, the
+// units with the form that changes a unit's contact and location (for a
+// visitor who may change things; anyone else reads them as text), the
 // status summary, the ports and events pages, and the plain message pages
 // (device silent, no such page, bad request).
 //

@@ -61,6 +61,7 @@ FibrePage::Notice ApplyChange(const DeviceRequest& request, SnmpSession* getSess
 DeviceReply FibreWebAgent::Build(const DeviceRequest& request) {
   if (std::optional<DeviceReply> refused = DeviceReply::Foreign(request)) return *refused;
   FibrePage page(request.Device(), request.Machine());
+  page.SetMayChange(request.MayChange());
   std::string name = request.Page();
   if (name.empty()) name = "index.html";
   if (name != "index.html" && name != "status.html" && name != "ports.html" && name != "events.html") {

@@ -13,6 +13,7 @@ namespace orla {
 DeviceReply LibraryWebAgent::Build(const DeviceRequest& request) {
   if (std::optional<DeviceReply> refused = DeviceReply::Foreign(request)) return *refused;
   LibraryPage page(request.Device(), request.Machine());
+  page.SetMayChange(request.MayChange());
   if (!request.Page().empty() && request.Page() != "index.html") return DeviceReply::NotFound(request, page);
   if (request.IsPost()) return {405, page.Message("Not allowed", "The library pages change nothing on the device.")};
   if (std::optional<DeviceReply> refused = DeviceReply::Unreadable(request, page)) return *refused;

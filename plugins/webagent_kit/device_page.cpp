@@ -81,7 +81,7 @@ std::string DevicePage::Navigation(const char* current, const std::vector<Link>&
 std::string DevicePage::Tail() const { return "</MAIN></BODY></HTML>\n"; }
 
 std::string DevicePage::TrapTargetAction() const {
-  if (device_.empty()) return std::string();
+  if (device_.empty() || !mayChange_) return std::string();
   const std::string href = "/KOR/set_trap_target.html?element_name=" + UrlEncode(device_) + "&return=device";
   return "<P class=device-actions id=orla-trap-target-action hidden><A href=\"" + Escape(href) +
          "\" target=orla_trap_target>Send traps to this agent\u2026</A></P>\n";

@@ -33,6 +33,7 @@ DeviceRequest::DeviceRequest(EXTENSION_CONTROL_BLOCK* ecb, const char* root) {
   community_ = Variable(ecb, "HTTP_VESTRA_COMMUNITY");
   setCommunity_ = Variable(ecb, "HTTP_VESTRA_SETCOMMUNITY");
   device_ = Variable(ecb, "HTTP_VESTRA_DEVICE");
+  mayChange_ = Variable(ecb, "HTTP_VESTRA_MAYCHANGE") == "yes";
   Bound(Variable(ecb, "HTTP_VESTRA_TIMEOUT"), Variable(ecb, "HTTP_VESTRA_RETRIES"), &timeout_, &retries_);
   remote_ = Variable(ecb, "REMOTE_ADDR");
   local_ = Variable(ecb, "LOCAL_ADDR");

@@ -25,10 +25,15 @@
  *     row at once; when the set of controllers differs, the list loads anew; a row
  *     whose status changed is highlighted for a while and the change is
  *     said in words beside the summary ("tc01: OK → Failed"). A browser
- *     notification when a controller fails, if asked for ("Notify").
+ *     notification when a controller fails, if asked for ("Notify");
  *   - the alarms (api/v1/alarms, read with status.json): a controller
  *     whose alarm somebody has acknowledged is marked, with who, under
- *     its name; the Alarms link counts the alarms nobody has taken.
+ *     its name; the Alarms link counts the alarms nobody has taken;
+ *   - offering what the signed-in user may do (status.json's "level"): an
+ *     administrator changes things through the list's Actions menu (the
+ *     list writes it for administrators only); anyone else gets the agent
+ *     configuration to read ("Configuration" in the top bar), and the body
+ *     carries the level (data-level) for the style sheet and scripts.
  */
 (function () {
   'use strict';
@@ -429,6 +434,29 @@
     }
   }
 
+  // What the user may do: read from the first status.json answered.
+  var level = '';
+  function offer(status) {
+    if (!status || typeof status.level !== 'string' || status.level === level) return;
+    level = status.level;
+    document.body.setAttribute('data-level', level);
+    var config = document.getElementById('config-link');
+    if (config) config.hidden = level === 'administrator' || level === 'none';
+  }
+
+  // The configuration opens in a window of its own, as the Actions menu
+  // opens it (its Close and Help buttons work on that window).
+  function setUpConfigLink() {
+    var config = document.getElementById('config-link');
+    if (!config) return;
+    config.addEventListener('click', function (ev) {
+      var win = window.open(config.href, config.target, 'width=600,height=600,resizable=yes,scrollbars=yes');
+      if (!win) return;
+      ev.preventDefault();
+      win.focus();
+    });
+  }
+
   function fetchAlarms() {
     return fetch('api/v1/alarms', { credentials: 'same-origin', cache: 'no-store' })
       .then(function (r) { return r.ok ? r.json() : null; })
@@ -471,6 +499,7 @@
 
   function decorate(frame) {
     return Promise.all([fetchStatus(), fetchAlarms()]).then(function (both) {
+      offer(both[0]);
       var doc = frame.contentDocument;
       prepare(doc);
       joinTimes(doc, both[0]);
@@ -691,6 +720,7 @@
       });
     });
 
+    setUpConfigLink();
     var bar = document.getElementById('console-bar');
     buildSummary(bar);
     var controls = document.createElement('div');

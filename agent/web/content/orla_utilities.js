@@ -246,7 +246,7 @@
     if (document.body && document.body.classList.contains('dialog')) loadBusyNotice();
     if (document.body && document.body.classList.contains('about')) loadScript('orla-about-engine', 'about_engine.js');
     if (document.querySelector('form[action="agent_config.html"], form[action="add_element.html"], #console-bar, ' +
-                               '#v3_only_form')) {
+                               '#v3_only_form, #agent_config_view')) {
       loadScript('orla-snmpv3-mode', 'snmpv3_mode.js');
     }
     if (isDevicePage()) loadScript('orla-device-engine-script', 'device_engine.js');

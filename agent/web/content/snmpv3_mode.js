@@ -5,7 +5,8 @@
  *     not sent traps in v3-only mode, and a section of ours beneath the page
  *     with the switch (the same v3-only setting as korsnmpv3 v3-only and the
  *     SNMPv3 profiles page) and links to the profiles and notification
- *     targets pages;
+ *     targets pages; the page as a user without the administrator right
+ *     reads it (no form) gets the notice and the mode in words only;
  *   - the add dialog and the root page: a notice that an address without an
  *     SNMPv3 profile is not polled;
  *   - turning v3-only on (that section's switch, or the SNMPv3 profiles
@@ -23,9 +24,11 @@
 
   function configForm() { return document.querySelector('form[action="agent_config.html"]'); }
   function addForm() { return document.querySelector('form[action="add_element.html"]'); }
+  // The configuration as text, for a user who may not change it.
+  function configView() { return document.getElementById('agent_config_view'); }
 
   function noticeText() {
-    if (configForm()) return 'v3-only mode is on: the SNMPv1 trap hosts of this list are not used in v3-only mode (they are sent no traps).';
+    if (configForm() || configView()) return 'v3-only mode is on: the SNMPv1 trap hosts of this list are not used in v3-only mode (they are sent no traps).';
     return 'v3-only mode is on: an address without an SNMPv3 profile is not polled.';
   }
 
@@ -145,10 +148,30 @@
     }
   }
 
+  // The same section without the switch and the links to pages of
+  // administrators: the mode in words.
+  function showModeOnly(state) {
+    var section = document.getElementById('orla-snmpv3');
+    if (!section) {
+      section = document.createElement('section');
+      section.id = 'orla-snmpv3';
+      section.className = 'orla-snmpv3';
+      section.setAttribute('aria-labelledby', 'orla-snmpv3-title');
+      section.innerHTML = '<h2 class="section-title" id="orla-snmpv3-title">SNMPv3</h2>' +
+        '<p><span id="orla-v3only-state"></span></p>';
+      (document.getElementById('content-block') || document.body).appendChild(section);
+    }
+    var on = state.v3Only === true;
+    section.setAttribute('data-v3-only', on ? 'on' : 'off');
+    document.getElementById('orla-v3only-state').textContent =
+      'v3-only mode is ' + (on ? 'on: no community is used for polling.' : 'off.');
+  }
+
   function show(state) {
     if (!state || typeof state.v3Only !== 'boolean') return;
     showNotice(state.v3Only);
     if (configForm()) showSection(state);
+    else if (configView()) showModeOnly(state);
     fit();
   }
 
@@ -186,5 +209,7 @@
 
   var profilesSwitch = document.getElementById('v3_only_form');
   if (profilesSwitch) guardProfilesSwitch(profilesSwitch);
-  if (configForm() || addForm() || document.getElementById('console-bar')) window.orlaShowJson('snmpv3.json', show);
+  if (configForm() || configView() || addForm() || document.getElementById('console-bar')) {
+    window.orlaShowJson('snmpv3.json', show);
+  }
 })();

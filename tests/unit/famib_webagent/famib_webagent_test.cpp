@@ -25,8 +25,9 @@ TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
                   "onAuthErr=index.html&unit=10&contact=Night+shift+%3Cops%3E&x=%zz");
   r.variables = {{"HTTP_VESTRA_MACHINE", "127.0.1.11"}, {"HTTP_VESTRA_COMMUNITY", "public"},
                  {"HTTP_VESTRA_SETCOMMUNITY", "private"}, {"HTTP_VESTRA_DEVICE", "tc01"},
-                 {"HTTP_VESTRA_TIMEOUT", "2000"}, {"HTTP_VESTRA_RETRIES", "3"}};
+                 {"HTTP_VESTRA_TIMEOUT", "2000"}, {"HTTP_VESTRA_RETRIES", "3"}, {"HTTP_VESTRA_MAYCHANGE", "yes"}};
   DeviceRequest request(r.Ecb(), "/webagent/Fibre/");
+  EXPECT_TRUE(request.MayChange());
   EXPECT_EQ(request.Page(), "index.html");
   EXPECT_TRUE(request.IsPost());
   EXPECT_EQ(request.Machine(), "127.0.1.11");
@@ -39,6 +40,11 @@ TEST(DeviceRequest, ReadsHeaderLinesPageAndFields) {
   EXPECT_EQ(request.Field("x"), "%zz");
   EXPECT_EQ(request.Field("location"), std::nullopt);
   EXPECT_EQ(request.Field("Unit"), std::nullopt);
+  // Any other value, or none, offers no change.
+  for (const char* value : {"no", "YES", "1", ""}) {
+    r.variables["HTTP_VESTRA_MAYCHANGE"] = value;
+    EXPECT_FALSE(DeviceRequest(r.Ecb(), "/webagent/Fibre/").MayChange()) << value;
+  }
 
   RecordingRequest bare("GET", "/WEBAGENT/fibre/ports.html");
   DeviceRequest plain(bare.Ecb(), "/webagent/Fibre/");
@@ -87,6 +93,7 @@ FibreDeviceReader::Unit MarkupUnit() {
 
 TEST(FibrePage, OverviewEscapesDeviceTextsAndCarriesTheChangeForm) {
   FibrePage page("tc&01", "127.0.1.11");
+  page.SetMayChange(true);
   const std::string html = page.Overview({MarkupUnit()}, {}, true, false, FibrePage::Notice{"Saved <now>", false});
   EXPECT_FALSE(Contains(html, "<script>alert")) << html;
   EXPECT_TRUE(Contains(html, "&lt;script&gt;alert(1)&lt;/script&gt;"));
@@ -115,6 +122,18 @@ TEST(FibrePage, OverviewEscapesDeviceTextsAndCarriesTheChangeForm) {
   EXPECT_EQ(FibrePage::UnitStatusName(99), "99");
   EXPECT_EQ(FibrePage::UnitStatusName(std::nullopt), "");
   EXPECT_EQ(FibrePage::UrlEncode("a b&c=d/\xc3\xa9"), "a%20b%26c%3Dd%2F%C3%A9");
+}
+
+// A visitor who may not change things reads contact and location as text:
+// no form, field, Save button or trap-target action.
+TEST(FibrePage, OverviewOffersNoChangeToAReader) {
+  FibrePage page("tc01", "127.0.1.11");
+  const std::string html = page.Overview({MarkupUnit()}, {}, true, false, std::nullopt);
+  for (const char* offer : {"<FORM", "<INPUT", "Save", "orla-trap-target-action"}) {
+    EXPECT_FALSE(Contains(html, offer)) << offer << "\n" << html;
+  }
+  EXPECT_TRUE(Contains(html, "<B>Contact</B></TD><TD class=light>Ops &quot;A&quot; &amp; &#39;B&#39;</TD>")) << html;
+  EXPECT_TRUE(Contains(html, "<B>Location</B></TD><TD class=light>Room &lt;4&gt;</TD>")) << html;
 }
 
 // Event objects name the unit, port or sensor, numbered as the pages list

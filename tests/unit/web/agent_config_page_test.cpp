@@ -57,6 +57,35 @@ TEST_F(AgentConfigPageTest, ShowsDestinationsAsTypedAndTheIntervalInMinutes) {
   }
 }
 
+// A reader or an operator is offered nothing to change: the same settings
+// as text, escaped; the administrator's page is the form.
+TEST_F(AgentConfigPageTest, AUserWithoutTheAdministratorRightReadsTheSettingsAsText) {
+  Destinations("mgr<1>\n10.1.1.1\n");
+  struct Case {
+    uint32_t rights;
+    int seconds;
+    bool form;
+    const char* interval;
+  };
+  for (const Case& c : {Case{1, 300, false, "<SPAN id=polling_interval>5</SPAN> minutes."},
+                        Case{4, 60, false, "<SPAN id=polling_interval>1</SPAN> minute."},
+                        Case{5, 90, false, "<SPAN id=polling_interval>90</SPAN> seconds."},
+                        Case{6, 300, true, nullptr}}) {
+    registry_->SetPollingInterval(c.seconds);
+    const std::string page = Run<AgentConfigPage>("GET", "", nullptr, c.rights);
+    EXPECT_EQ(Contains(page, "<FORM"), c.form) << c.rights;
+    EXPECT_EQ(Contains(page, "<INPUT type=submit"), c.form) << c.rights;
+    EXPECT_EQ(Contains(page, "<SELECT"), c.form) << c.rights;
+    if (c.form) continue;
+    EXPECT_TRUE(Contains(page, "<UL id=trap_hosts class=read-only-list><LI>mgr&lt;1&gt;</LI><LI>10.1.1.1</LI></UL>"))
+        << page;
+    EXPECT_TRUE(Contains(page, c.interval)) << page;
+    EXPECT_TRUE(Contains(page, "value=\"Close\"")) << page;
+  }
+  Destinations("");
+  EXPECT_TRUE(Contains(Run<AgentConfigPage>("GET", "", nullptr, 1), "<P id=trap_hosts>None.</P>"));
+}
+
 TEST_F(AgentConfigPageTest, RemoveTakesTheFirstEqualEntryAndRewritesClientIni) {
   Destinations("# managers\nmgr1\n10.1.1.1\nmgr1\n");
   ExpectRefused("remove=Remove+Address", "Required field not found in data.");

@@ -222,7 +222,7 @@ TEST(ConsolePages, AnswersAreEscapedForTheirFormat) {
   unknown.status.status = 3;
   const std::string status = StatusJsonPage::Render({element, ElementView(), unknown}, 9);
   EXPECT_EQ(status,
-            "{\"now\":9,\"administrator\":false,\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1,"
+            "{\"now\":9,\"administrator\":false,\"level\":\"none\",\"counts\":{\"ok\":0,\"degraded\":0,\"failed\":1,\"unknown\":1,"
             "\"notPolled\":1,\"stale\":0},\"elements\":["
             "{\"name\":\"a\\\"\\u003cb\\u003e\\u0026\",\"address\":\"10.0.0.1\",\"status\":2,"
             "\"reason\":\"Drive \\u003c1\\u003e \\\"x\\\"\",\"statusSince\":7,"

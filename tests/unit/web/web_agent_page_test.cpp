@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <utility>
 
 #include "agent/devices/element_registry.h"
 #include "agent/web/page_server.h"
@@ -83,9 +84,10 @@ struct FakeClient {
 FakeClient* FakeClient::current = nullptr;
 
 std::string Lines(const std::string& machine, const std::string& get, const std::string& set,
-                  const std::string& device) {
+                  const std::string& device, const char* mayChange = "yes") {
   return "VESTRA_MACHINE: " + machine + "\r\nVESTRA_COMMUNITY: " + get + "\r\nVESTRA_SETCOMMUNITY: " + set +
-         "\r\nVESTRA_DEVICE: " + device + "\r\nVESTRA_TIMEOUT: 2000\r\nVESTRA_RETRIES: 3\r\n";
+         "\r\nVESTRA_DEVICE: " + device + "\r\nVESTRA_TIMEOUT: 2000\r\nVESTRA_RETRIES: 3\r\nVESTRA_MAYCHANGE: " +
+         mayChange + "\r\n";
 }
 
 // A registry holding tc01 at 10.1.2.3 (get community "public", set
@@ -151,6 +153,18 @@ TEST_F(WebAgentPageTest, GetForwardsTheDeviceWithItsGetCommunityOnly) {
     EXPECT_EQ(client_.sent[0], c.lines) << c.query;
     EXPECT_EQ(request.sentFiles, std::vector<std::string>{client_.cacheFile});
     EXPECT_TRUE(request.body.empty());
+  }
+  // Only an administrator's page is told it may offer changes: a reader's
+  // and an operator's are not.
+  for (const auto& [rights, mayChange] : std::vector<std::pair<uint32_t, const char*>>{
+           {1, "no"}, {4, "no"}, {5, "no"}, {2, "yes"}, {6, "yes"}}) {
+    client_ = FakeClient{};
+    RecordingRequest request("GET", "/KOR/WebAgent/index.html", "device=tc01&addr=10.1.2.3");
+    request.rights = rights;
+    Run(request);
+    client_.Finish();
+    ASSERT_EQ(client_.sent.size(), 1u) << rights;
+    EXPECT_EQ(client_.sent[0], Lines("10.1.2.3", "public", "", "tc01", mayChange)) << rights;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <utility>
 
 #include "agent/web/text_escape.h"
 #include "platform/net/host_address.h"
@@ -95,6 +96,15 @@ TEST(WebPageFields, NextTokenKeepsEmptyTokens) {
   EXPECT_STREQ(page.NextToken("a=b=c&d", "\n\r="), "a");
   EXPECT_STREQ(page.NextToken(nullptr, "\n\r&"), "b=c");
   EXPECT_STREQ(page.NextToken(nullptr, "\n\r="), "d");
+}
+
+// What each answer of the rights query may do, in the pages' words.
+TEST(WebPageLevel, NamesTheLevelOfEachMask) {
+  const std::pair<uint32_t, const char*> cases[] = {
+      {0, "none"},           {0x80000000u, "none"}, {1, "reader"},          {8, "reader"},
+      {4, "operator"},       {5, "operator"},       {2, "administrator"}, {6, "administrator"},
+      {0xffff, "administrator"}};
+  for (const auto& [rights, level] : cases) EXPECT_STREQ(WebPage::LevelName(rights), level) << rights;
 }
 
 TEST(WebPageProcess, MethodChoosesHandlerOrFile) {

@@ -27,6 +27,12 @@ class DevicePage {
 
   DevicePage(std::string device, std::string machine);
 
+  // Whether the visitor may change things (DeviceRequest::MayChange): only
+  // then does a page offer its changes (forms, fields, actions); otherwise
+  // it shows the same values as text. Off until set.
+  void SetMayChange(bool mayChange) { mayChange_ = mayChange; }
+  bool MayChange() const { return mayChange_; }
+
   // A page with one message (already HTML, the caller escapes what it puts
   // in) and a link back to the module's first page.
   std::string Message(const std::string& title, const std::string& html) const;
@@ -54,7 +60,7 @@ class DevicePage {
   // agent's trap-target page for this element (which asks first, and does
   // the change only for an administrator), hidden until the agent's
   // device-page script finds the visitor is one. Empty without an element
-  // name.
+  // name, and for a visitor who may not change things.
   std::string TrapTargetAction() const;
   // "?device=..&addr=.." for links, URL-encoded (not yet HTML-escaped).
   std::string Query() const;
@@ -66,6 +72,7 @@ class DevicePage {
  private:
   std::string device_;
   std::string machine_;
+  bool mayChange_ = false;
 };
 
 }  // namespace orla

@@ -9,6 +9,9 @@
 //   VESTRA_DEVICE        the element's name in the agent
 //   VESTRA_TIMEOUT       the SNMP time-out in milliseconds
 //   VESTRA_RETRIES       the SNMP retry count
+//   VESTRA_MAYCHANGE     "yes" when the signed-in user may change things
+//                        (the administrator right); anything else, or no
+//                        line, means the pages offer no change
 //
 // The web server only lets its own client requests carry these lines to an
 // extension module (it refuses outside requests for the module's root), so
@@ -49,6 +52,8 @@ class DeviceRequest {
   const std::string& Community() const { return community_; }
   const std::string& SetCommunity() const { return setCommunity_; }
   const std::string& Device() const { return device_; }
+  // Whether the pages may offer changes (VESTRA_MAYCHANGE is "yes").
+  bool MayChange() const { return mayChange_; }
   // Whether the request came from this host: from a loopback address, as
   // the agent's client requests to "https://localhost:..." do, or from the
   // very address it was sent to, as they do when the server is bound to one
@@ -81,6 +86,7 @@ class DeviceRequest {
   bool post_ = false;
   std::string data_;
   std::string machine_, community_, setCommunity_, device_, remote_, local_;
+  bool mayChange_ = false;
   int32_t timeout_ = kDefaultTimeout;
   int32_t retries_ = kDefaultRetries;
 };

@@ -48,6 +48,8 @@ ApiReply ApiRouter::Answer() {
     body = JsonReader(kLimits).Read(std::string(reinterpret_cast<const char*>(request->lpbData), size), &failure);
     if (!body) return ApiReply::Error(400, failure.text, failure.field);
     call.body = &*body;
+  } else {
+    call.query = [this](const char* field) { return GetField(field); };
   }
   call.recordChange = [this](const std::string& what, const std::string& element, const std::string& address) {
     RecordChange(what, element, address);

@@ -4,8 +4,14 @@
 #include <iterator>
 
 #include "agent_resource.h"
+#include "config_resource.h"
 #include "elements_resource.h"
+#include "events_resource.h"
 #include "open_api_resource.h"
+#include "snmp_v3_assignments_resource.h"
+#include "snmp_v3_profiles_resource.h"
+#include "snmp_v3_resource.h"
+#include "targets_resource.h"
 
 namespace orla {
 
@@ -20,10 +26,32 @@ const ApiRoutes::Route kRoutes[] = {
     {"PATCH", "elements/{name}", "renameElement", Need::kAdminister, true, &ElementsResource::Rename},
     {"DELETE", "elements/{name}", "removeElement", Need::kAdminister, false, &ElementsResource::Remove},
     {"GET", "agent", "getAgent", Need::kRead, false, &AgentResource::Get},
+    // The events, the agent's configuration, its notification targets and SNMPv3 credentials.
+    {"GET", "events", "listEvents", Need::kRead, false, &EventsResource::List},
+    {"GET", "config", "getConfig", Need::kRead, false, &ConfigResource::Get},
+    {"PATCH", "config", "changeConfig", Need::kAdminister, true, &ConfigResource::Change},
+    {"GET", "targets", "listTargets", Need::kAdminister, false, &TargetsResource::List},
+    {"POST", "targets", "setTarget", Need::kAdminister, true, &TargetsResource::Add},
+    {"DELETE", "targets/{name}", "removeTarget", Need::kAdminister, false, &TargetsResource::Remove},
+    {"GET", "snmpv3", "getSnmpV3", Need::kRead, false, &SnmpV3Resource::Get},
+    {"PATCH", "snmpv3", "changeSnmpV3", Need::kAdminister, true, &SnmpV3Resource::Change},
+    {"GET", "snmpv3/profiles", "listSnmpV3Profiles", Need::kAdminister, false, &SnmpV3ProfilesResource::List},
+    {"POST", "snmpv3/profiles", "addSnmpV3Profile", Need::kAdminister, true, &SnmpV3ProfilesResource::Add},
+    {"DELETE", "snmpv3/profiles/{name}", "removeSnmpV3Profile", Need::kAdminister, false,
+     &SnmpV3ProfilesResource::Remove},
+    {"GET", "snmpv3/assignments", "listSnmpV3Assignments", Need::kAdminister, false,
+     &SnmpV3AssignmentsResource::List},
+    {"PUT", "snmpv3/assignments/{target}", "assignSnmpV3Profile", Need::kAdminister, true,
+     &SnmpV3AssignmentsResource::Assign},
+    {"DELETE", "snmpv3/assignments/{target}", "unassignSnmpV3Profile", Need::kAdminister, false,
+     &SnmpV3AssignmentsResource::Unassign},
     {"GET", "openapi.json", "getOpenApiDocument", Need::kRead, false, &OpenApiResource::Get},
 };
 
 constexpr char kNameSegment[] = "{name}";
+// An assignment's target may be a range, ADDRESS/BITS: its segment takes
+// the rest of the path, slashes included.
+constexpr char kTargetSegment[] = "{target}";
 
 }  // namespace
 
@@ -33,13 +61,14 @@ size_t ApiRoutes::RowCount() { return std::size(kRoutes); }
 
 bool ApiRoutes::PathFits(const char* pattern, const std::string& path, std::string* name) {
   const char* segment = std::strstr(pattern, kNameSegment);
+  const bool rest = segment == nullptr && (segment = std::strstr(pattern, kTargetSegment)) != nullptr;
   if (segment == nullptr) return path == pattern;
-  // "{name}" ends the patterns that have one.
+  // "{name}" and "{target}" end the patterns that have one.
   const size_t before = static_cast<size_t>(segment - pattern);
   if (path.size() <= before || path.compare(0, before, pattern, before) != 0) return false;
-  const std::string rest = path.substr(before);
-  if (rest.find('/') != std::string::npos) return false;
-  if (name != nullptr) *name = rest;
+  const std::string tail = path.substr(before);
+  if (!rest && tail.find('/') != std::string::npos) return false;
+  if (name != nullptr) *name = tail;
   return true;
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 // ApiRoutes: the JSON API's route table, one row per operation below
-// /KOR/api/v1/: the method, the path (a "{name}" segment stands for one
-// non-empty segment, handed to the resource decoded), the operation's id
+// /KOR/api/v1/: the method, the path (a trailing "{name}" segment stands
+// for one non-empty segment, a trailing "{target}" for the non-empty rest
+// of the path, slashes included; either handed to the resource decoded as
+// ApiCall::name), the operation's id
 // (the same as in the OpenAPI document, which a test holds to this table),
 // the right it needs, whether it takes a body, and the resource's handler.
 //
 // Rights: every operation needs a signed-in session whose user holds a
 // KORAccess right other than 0 (kRead); a change needs the administrator
-// right, mask 2 (kAdminister).
+// right, mask 2 (kAdminister), as does reading what a page shows
+// administrators only (notification targets, SNMPv3 profiles).
 //
 // Adding an operation: one row here, its handler in the resource's class
 // (one class per resource), and its entry in openapi.json.
@@ -43,7 +46,8 @@ class ApiRoutes {
   // path, and *allow lists their methods ("GET, DELETE").
   static const Route* Find(const std::string& method, const std::string& path, std::string* name, bool* pathKnown,
                            std::string* allow);
-  // Whether `path` fits the row's path; *name gets the {name} segment.
+  // Whether `path` fits the row's path; *name gets the {name} or {target}
+  // segment.
   static bool PathFits(const char* pattern, const std::string& path, std::string* name);
 };
 

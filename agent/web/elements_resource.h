@@ -31,7 +31,7 @@ class ElementsResource {
   static ApiReply Rename(const ApiCall& call);
   static ApiReply Remove(const ApiCall& call);
 
-  static constexpr const char* kMissingField = "This field is required.";
+  static constexpr const char* kMissingField = ApiCall::kMissingField;
 };
 
 }  // namespace orla

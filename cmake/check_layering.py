@@ -10,7 +10,7 @@ include_rules target) and of the unit tests (Layering.IncludeRules).
 - Only platform/ may include the headers of net-snmp, libmicrohttpd, libcurl,
   OpenSSL, GnuTLS, systemd, dlopen, ncurses or prometheus-cpp.
 - Dependencies between the agent's layers point one way:
-  service -> web -> traps -> devices -> snmp -> core -> platform.
+  service -> web -> alarms -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
 - A library's private headers stay inside it. The build enforces that
   through the include paths (only each library's include/ folder is
@@ -77,6 +77,7 @@ LAYERS = [
     ("agent/snmp/", 2),
     ("agent/devices/", 3),
     ("agent/traps/", 4),
+    ("agent/alarms/", 4.5),
     ("agent/web/", 5),
 ]
 

@@ -8,9 +8,11 @@
 // here too, for the pages that ask the library about it (its statistics, its
 // client requests).
 #include <cstdint>
+#include <string>
 
 namespace orla {
 
+class AlarmBook;
 class ChangeFeed;
 class ElementRegistry;
 class TrapDestinationList;
@@ -32,11 +34,20 @@ class AgentObjects {
   static ChangeFeed* Changes();
   static void SetChangeFeed(ChangeFeed* changes);
 
+  // The alarms' book; null while no page server has started. Set by the
+  // page server as it starts; it lives as long as the process.
+  static AlarmBook* Alarms();
+  static void SetAlarmBook(AlarmBook* alarms);
+
   // The web server library's handle of the server the pages run in; 0 while
   // none runs. Set by the page server as it starts and stops the server.
   static uint32_t WebServer();
   // Sets the handle and answers the one it replaces.
   static uint32_t SetWebServer(uint32_t handle);
+  // The web server's data directory (its users and user tokens); empty while
+  // no page server has started. Set by the page server as it starts.
+  static std::string WebDataDirectory();
+  static void SetWebDataDirectory(const std::string& path);
 };
 
 }  // namespace orla

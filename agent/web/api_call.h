@@ -44,6 +44,7 @@ class ApiCall {
   const JsonValue* body = nullptr;  // the body read; null when the route takes none
   Query query;                      // a field of the query string (routes without a body); may be empty
   Recorder recordChange;
+  std::string user;                 // the signed-in user's name
 
   // For a route taking an object of string fields: a 400 naming the field
   // when a member is not one of `fields` or not a string, or when the body

@@ -14,7 +14,15 @@ uint32_t ApiRouter::Process() { return Send(Answer()); }
 
 ApiReply ApiRouter::Answer() {
   const EXTENSION_CONTROL_BLOCK* request = Request();
-  const uint32_t rights = QueryRights(Request());
+  uint32_t rights = QueryRights(Request());
+  if (rights == ZEPA_RIGHTS_NO_SESSION && !ServerVariable("AUTH_TOKEN_NAME").empty()) {
+    // A user token stands for its user: that user's rights as they are now.
+    // (The metrics token and basic credentials serve no call here.)
+    if (Request()->ServerSupportFunction(Request()->ConnID, REQ_QUERY_CREDENTIAL_RIGHTS,
+                                         const_cast<char*>(kRightName), nullptr, &rights) == 0) {
+      rights = ZEPA_RIGHTS_NO_SESSION;
+    }
+  }
   if (rights == ZEPA_RIGHTS_NO_SESSION) return ApiReply::Error(401, kNotSignedIn);
   if (!MayRead(rights)) return ApiReply::Error(403, kNoRight);
 
@@ -35,6 +43,7 @@ ApiReply ApiRouter::Answer() {
   if (route->need == ApiRoutes::Need::kAdminister && (rights & kAdministratorRight) == 0) {
     return ApiReply::Error(403, kNotAdministrator);
   }
+  if (route->need == ApiRoutes::Need::kOperate && !MayOperate(rights)) return ApiReply::Error(403, kNotOperator);
 
   const size_t size = request->lpbData != nullptr ? request->cbTotalBytes : 0;
   if (size > kMaxBodyBytes) {
@@ -51,6 +60,7 @@ ApiReply ApiRouter::Answer() {
   } else {
     call.query = [this](const char* field) { return GetField(field); };
   }
+  call.user = UserName();
   call.recordChange = [this](const std::string& what, const std::string& element, const std::string& address) {
     RecordChange(what, element, address);
   };

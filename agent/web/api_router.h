@@ -2,7 +2,9 @@
 // ApiRouter: the page that answers every request below /KOR/api/v1/ (its
 // page table row), in JSON. It checks, in this order:
 //   - a signed-in session (the pages' own: the library's cookie, and for a
-//     change the library's same-origin rule), else 401;
+//     change the library's same-origin rule), or a user token
+//     ("Authorization: Bearer", AUTH_TOKEN_NAME set: its user's rights as
+//     the server looks them up now), else 401;
 //   - a KORAccess right other than 0, else 403 (the pages' text);
 //   - a route of ApiRoutes for the path (404) and the method (405, with
 //     Allow);

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "agent_resource.h"
+#include "alarms_resource.h"
 #include "config_resource.h"
 #include "elements_resource.h"
 #include "events_resource.h"
@@ -12,6 +13,7 @@
 #include "snmp_v3_profiles_resource.h"
 #include "snmp_v3_resource.h"
 #include "targets_resource.h"
+#include "tokens_resource.h"
 
 namespace orla {
 
@@ -26,6 +28,10 @@ const ApiRoutes::Route kRoutes[] = {
     {"PATCH", "elements/{name}", "renameElement", Need::kAdminister, true, &ElementsResource::Rename},
     {"DELETE", "elements/{name}", "removeElement", Need::kAdminister, false, &ElementsResource::Remove},
     {"GET", "agent", "getAgent", Need::kRead, false, &AgentResource::Get},
+    // The alarms.
+    {"GET", "alarms", "listAlarms", Need::kRead, false, &AlarmsResource::List},
+    {"GET", "alarms/{name}", "getAlarm", Need::kRead, false, &AlarmsResource::Get},
+    {"PATCH", "alarms/{name}", "updateAlarm", Need::kOperate, true, &AlarmsResource::Update},
     // The events, the agent's configuration, its notification targets and SNMPv3 credentials.
     {"GET", "events", "listEvents", Need::kRead, false, &EventsResource::List},
     {"GET", "config", "getConfig", Need::kRead, false, &ConfigResource::Get},
@@ -46,6 +52,10 @@ const ApiRoutes::Route kRoutes[] = {
     {"DELETE", "snmpv3/assignments/{target}", "unassignSnmpV3Profile", Need::kAdminister, false,
      &SnmpV3AssignmentsResource::Unassign},
     {"GET", "openapi.json", "getOpenApiDocument", Need::kRead, false, &OpenApiResource::Get},
+    // The users' tokens.
+    {"GET", "tokens", "listTokens", Need::kAdminister, false, &TokensResource::List},
+    {"POST", "tokens", "addToken", Need::kAdminister, true, &TokensResource::Add},
+    {"DELETE", "tokens/{name}", "revokeToken", Need::kAdminister, false, &TokensResource::Revoke},
 };
 
 constexpr char kNameSegment[] = "{name}";

@@ -7,10 +7,12 @@
 // (the same as in the OpenAPI document, which a test holds to this table),
 // the right it needs, whether it takes a body, and the resource's handler.
 //
-// Rights: every operation needs a signed-in session whose user holds a
-// KORAccess right other than 0 (kRead); a change needs the administrator
-// right, mask 2 (kAdminister), as does reading what a page shows
-// administrators only (notification targets, SNMPv3 profiles).
+// Rights: every operation needs a signed-in session, or a user token, whose
+// user holds a KORAccess right other than 0 (kRead); taking an alarm needs
+// the operator right, mask 4, or the administrator right (kOperate); any
+// other change, every operation on tokens, and reading what a page shows
+// administrators only (notification targets, SNMPv3 profiles and
+// assignments) needs the administrator right, mask 2 (kAdminister).
 //
 // Adding an operation: one row here, its handler in the resource's class
 // (one class per resource), and its entry in openapi.json.
@@ -24,7 +26,7 @@ namespace orla {
 
 class ApiRoutes {
  public:
-  enum class Need { kRead, kAdminister };
+  enum class Need { kRead, kOperate, kAdminister };
   using Handler = ApiReply (*)(const ApiCall& call);
 
   struct Route {

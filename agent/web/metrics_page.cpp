@@ -31,13 +31,16 @@ std::string AuthType(EXTENSION_CONTROL_BLOCK* request) {
 
 bool MetricsPage::MayRead(EXTENSION_CONTROL_BLOCK* request) {
   const std::string type = AuthType(request);
-  if (type == "Bearer") return true;
-  if (type == "Basic") {
-    // The user of basic credentials needs a right, as a session's does.
+  if (type == "Bearer" || type == "Basic") {
+    // The user of basic credentials or of a user token needs a right, as a
+    // session's does; the metrics token stands for no user (the query
+    // answers 0x80000000) and may read the metrics.
     uint32_t rights = 0;
-    return request->ServerSupportFunction(request->ConnID, REQ_QUERY_CREDENTIAL_RIGHTS, const_cast<char*>(kRightName),
-                                          nullptr, &rights) != 0 &&
-           WebPage::MayRead(rights);
+    if (request->ServerSupportFunction(request->ConnID, REQ_QUERY_CREDENTIAL_RIGHTS, const_cast<char*>(kRightName),
+                                       nullptr, &rights) == 0) {
+      return false;
+    }
+    return type == "Bearer" && rights == ZEPA_RIGHTS_NO_SESSION ? true : WebPage::MayRead(rights);
   }
   return WebPage::MayRead(QueryRights(request));
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "agent/alarms/alarm_book.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -76,6 +77,9 @@ void PageServer::Start(const AgentLayout& layout) {
   if (started_ || shutDown_ || startBarred_) return;
   started_ = true;
   AgentObjects::SetChangeFeed(changes_.get());
+  AgentObjects::SetWebDataDirectory(layout.WebDataDirectory());
+  alarms_ = std::make_unique<AlarmBook>(layout.AlarmFile());
+  AgentObjects::SetAlarmBook(alarms_.get());
 
   ServerStartupRecord startup{};
   startup.dwSize = sizeof startup;

@@ -11,6 +11,7 @@
 #include "notification_targets_page.h"
 #include "add_element_page.h"
 #include "agent_config_page.h"
+#include "alarms_page.h"
 #include "api_router.h"
 #include "discovery_document_page.h"
 #include "element_list_page.h"
@@ -59,6 +60,7 @@ const PageTable::Route kRows[] = {
     {"/KOR/events.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsJsonPage>},
     {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
     {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
+    {"/KOR/alarms.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AlarmsPage>},
     // The SNMP engine (for the About page's script) and the notification
     // targets (administrators only: the page checks).
     {"/KOR/engine.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EngineJsonPage>},

@@ -101,8 +101,13 @@ std::string WebPage::ServerVariable(const char* name) const {
 
 void WebPage::RecordChange(const std::string& what, const std::string& element,
                            const std::string& elementAddress) const {
-  AuditTrail::Record({ServerVariable("REMOTE_USER"), ServerVariable("REMOTE_ADDR")}, what, element, elementAddress);
+  // A change made with a user token names the token beside its user.
+  const std::string token = ServerVariable("AUTH_TOKEN_NAME");
+  const std::string user = ServerVariable("REMOTE_USER") + (token.empty() ? std::string() : " (token " + token + ")");
+  AuditTrail::Record({user, ServerVariable("REMOTE_ADDR")}, what, element, elementAddress);
 }
+
+std::string WebPage::UserName() const { return ServerVariable("REMOTE_USER"); }
 
 bool WebPage::HasSession() const { return MayRead(QueryRights(request_)); }
 

@@ -43,6 +43,7 @@ class WebPage : public RootObject {
   // The access right the pages ask about, and its administrator bit.
   static constexpr const char* kRightName = "KORAccess";
   static constexpr uint32_t kAdministratorRight = 2;
+  static constexpr uint32_t kOperatorRight = 4;
   // The request procedure's answers.
   static constexpr uint32_t kAnswered = HSE_STATUS_SUCCESS;       // 1
   static constexpr uint32_t kLeaveToLibrary = ZEPA_STATUS_LEAVE_TO_LIBRARY;  // 1015
@@ -132,8 +133,17 @@ class WebPage : public RootObject {
   static uint32_t QueryRights(EXTENSION_CONTROL_BLOCK* request);
   // True when the requesting user holds the administrator right (bit 2).
   bool IsAdministrator() const;
+  // Whether an answer of the rights query lets its user operate
+  // (acknowledge alarms): the operator right (bit 4) or the administrator
+  // right, with a session.
+  static bool MayOperate(uint32_t rights) {
+    return rights != ZEPA_RIGHTS_NO_SESSION && (rights & (kOperatorRight | kAdministratorRight)) != 0;
+  }
+  // The signed-in user's name (REMOTE_USER); empty when unknown.
+  std::string UserName() const;
   // Writes the audit event of a change this request made (AuditTrail):
-  // the logged-in user and the address the request came from.
+  // the logged-in user (for a call with a user token, "USER (token NAME)")
+  // and the address the request came from.
   void RecordChange(const std::string& what, const std::string& element = std::string(),
                     const std::string& elementAddress = std::string()) const;
   // What a change asked for by a user without that right gets, as text and
@@ -141,6 +151,8 @@ class WebPage : public RootObject {
   static constexpr const char* kNotAdministrator =
       "You must log in (or log in again) as administrator to perform this operation.";
   uint32_t ShowNotAdministrator() { return ShowError(kNotAdministrator, nullptr, false); }
+  static constexpr const char* kNotOperator =
+      "You must log in (or log in again) as operator or administrator to perform this operation.";
 
   // The response body built so far.
   const std::string& Output() const { return output_; }
@@ -156,9 +168,10 @@ class WebPage : public RootObject {
   // the style sheet and focuses the window. The caller closes the head.
   void AppendDialogHead(const char* title, const std::string& utilitiesScript = "orla_utilities.js");
 
- private:
   // A server variable of the request ("REMOTE_ADDR"); empty when unknown.
   std::string ServerVariable(const char* name) const;
+
+ private:
   // Sends `header` (with `status`, or the library's default when null)
   // and the output.
   uint32_t SendWithHeader(const std::string& header, const char* status = nullptr);

@@ -5,6 +5,7 @@
 #include "platform/text/ascii_case.h"
 #include "internal_secret.h"
 #include "library_pages.h"
+#include "users/login_service.h"
 #include "web_text.h"
 
 namespace orla {
@@ -12,6 +13,24 @@ namespace orla {
 namespace {
 bool IsBodyMethod(const std::string& method) {
   return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
+}
+
+// A program's call with a bearer token and no session cookie: a browser
+// never adds such a header by itself, and a page of another origin cannot
+// add it without this server's leave (which it never gives), so the call
+// cannot be forged from another site; whatever it may do follows from the
+// token alone.
+bool BearerWithoutSession(const HttpTransport::Request& request) {
+  int authorizations = 0;
+  bool bearer = false;
+  for (const auto& [name, value] : request.headers) {
+    if (!AsciiCase::Equal(name, "Authorization")) continue;
+    ++authorizations;
+    bearer = value.size() > 7 && AsciiCase::Equal(value.substr(0, 7), "Bearer ");
+  }
+  std::string session;
+  return authorizations == 1 && bearer &&
+         !WebText::CookieValue(request.Header("Cookie"), LoginService::kCookieName, &session);
 }
 
 // Scheme, lower-case host and port of an absolute URL or of a Host header
@@ -63,9 +82,10 @@ bool RequestGate::EarlyCheck(const HttpTransport::Request& request, HttpTranspor
   // The declared body size is not looked at here: the transport refuses a
   // malformed length (400) or one over its cap (413) before it calls this.
   if (!IsBodyMethod(method)) return false;
-  if (!SameOrigin(request)) {
+  if (!SameOrigin(request) && !BearerWithoutSession(request)) {
     AddSecurityHeaders(response);
-    LibraryPages::SendError(response, 403, "The request did not come from a page of this server.");
+    response.refusalText = "The request did not come from a page of this server.";
+    LibraryPages::SendError(response, 403, response.refusalText);
     response.closeConnection = true;
     return true;
   }

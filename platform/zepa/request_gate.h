@@ -1,7 +1,8 @@
 #pragma once
 // What every request passes before anything answers it: the method, the
-// internal roots and the origin of a state-changing request (checked before
-// the body is read; its framing and declared size are the transport's), and
+// internal roots and the origin of a state-changing request (not for one
+// that carries a bearer token and no session cookie; checked before the
+// body is read; its framing and declared size are the transport's), and
 // the sorting out of this process's own client requests. Those carry a
 // header with a random secret of the process; the secret header is removed
 // from every request, and a request without it loses its "VESTRA_..."

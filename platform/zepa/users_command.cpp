@@ -5,12 +5,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "platform/sysinfo/directory_owner.h"
 #include "platform/text/string_printf.h"
+#include "platform/zepa/user_tokens.h"
 #include "users/password_hash.h"
 #include "users/scrape_credentials.h"
 #include "users/user_store.h"
+#include "users/user_token_store.h"
 #include "data_directory.h"
 
 namespace orla {
@@ -89,6 +92,56 @@ bool EnsureDirectory(const std::string& dataDirectory, std::ostream& err) {
   err << "korusers: cannot use the data directory " << dataDirectory << ": " << std::strerror(errno) << "\n";
   return false;
 }
+
+// The user tokens: token add USER --name NAME [--expires DAYS], token list
+// [USER], token revoke USER NAME. The refusals are UserTokens' own texts.
+int TokenCommand(const std::vector<std::string>& rest, const std::string& dataDirectory, std::ostream& out,
+                 std::ostream& err, const UsersCommand::ChangeReport& changed) {
+  UserTokens tokens(dataDirectory);
+  UserTokens::Refusal refusal;
+  UserTokens::Listed listed;
+  const auto refused = [&]() {
+    err << "korusers: " << refusal.text << "\n";
+    return refusal.fault == UserTokens::Fault::kName || refusal.fault == UserTokens::Fault::kExpires ? 1 : 2;
+  };
+  const std::string& action = rest[0];
+  if (action == "list") {
+    if (rest.size() > 2) return -1;
+    for (const UserTokens::Listed& token : tokens.List(rest.size() > 1 ? rest[1] : std::string())) {
+      out << token.user << "\t" << token.name << "\t" << token.id << "\tcreated " << UserTokens::UtcText(token.created)
+          << "\texpires " << (token.expires != 0 ? UserTokens::UtcText(token.expires) : std::string("never")) << "\n";
+    }
+    return 0;
+  }
+  std::string message;
+  if (action == "add") {
+    std::string name;
+    std::optional<int64_t> days;
+    for (size_t i = 2; i + 1 < rest.size(); i += 2) {
+      if (rest[i] == "--name") {
+        name = rest[i + 1];
+      } else if (rest[i] == "--expires") {
+        days = UserTokens::DaysFromText(rest[i + 1]);
+      } else {
+        return -1;
+      }
+    }
+    if (name.empty() || rest.size() % 2 != 0) return -1;
+    if (!EnsureDirectory(dataDirectory, err)) return 2;
+    std::string secret;
+    if (!tokens.Add(rest[1], name, days, &secret, &listed, &refusal)) return refused();
+    message = UserTokens::MadeText(rest[1], name);
+    err << "korusers: " << message << " (its secret is shown this once)\n";
+    out << secret << "\n";
+  } else if (action == "revoke") {
+    if (rest.size() != 3) return -1;
+    if (!tokens.Revoke(rest[1], rest[2], &listed, &refusal)) return refused();
+    message = UserTokens::RevokedText(rest[1], rest[2]);
+    out << "korusers: " << message << "\n";
+  }
+  if (changed) changed(message);
+  return 0;
+}
 }  // namespace
 
 void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultDirectory) {
@@ -104,6 +157,11 @@ void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultD
          "  token                         show the metrics bearer token (made when\n"
          "                                there is none)\n"
          "  token new                     replace the metrics bearer token\n"
+         "  token add USER --name NAME [--expires DAYS]\n"
+         "                                make a token of USER for the JSON API, with\n"
+         "                                USER's rights; prints its secret, this once\n"
+         "  token list [USER]             list the user tokens (no secrets)\n"
+         "  token revoke USER NAME        revoke a user token\n"
          "\n"
          "RIGHT is a registered access right (KORAccess for the agent's pages) or *\n"
          "for every right not listed; MASK is a number below 0x80000000. For\n"
@@ -116,7 +174,8 @@ void UsersCommand::Usage(std::ostream& out, const DefaultDataDirectory& defaultD
 
 bool UsersCommand::ActAsOwner(const std::string& dataDirectory, std::string* error) {
   const std::string users = DataDirectory::kUsersFileName;
-  return DirectoryOwner::Become(dataDirectory, {users, users + ".lock"}, error);
+  const std::string tokens = UserTokenStore::kFileName;
+  return DirectoryOwner::Become(dataDirectory, {users, users + ".lock", tokens, tokens + ".lock"}, error);
 }
 
 int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDirectory& defaultDirectory,
@@ -167,6 +226,11 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
     }
     for (const UserStore::User& user : store.All()) out << user.name << "\t" << RightsText(user) << "\n";
     return 0;
+  }
+  if (command == "token" && !rest.empty() && (rest[0] == "add" || rest[0] == "list" || rest[0] == "revoke")) {
+    const int code = TokenCommand(rest, dataDirectory, out, err, changed);
+    if (code < 0) Usage(err, defaultDirectory);
+    return code < 0 ? 1 : code;
   }
   if (command == "token") {
     if (rest.size() > 1 || (rest.size() == 1 && rest[0] != "new")) {
@@ -284,6 +348,16 @@ int UsersCommand::Run(const std::vector<std::string>& args, const DefaultDataDir
   }
   out << "korusers: " << message << "\n";
   if (changed) changed(message);
+  if (command == "remove") {
+    // The user's tokens go with the user (a user of that name added later
+    // gets none of them).
+    const int revoked = UserTokens(dataDirectory).RevokeAllOf(name, &error);
+    if (revoked < 0) {
+      err << "korusers: " << error << "\n";
+      return 2;
+    }
+    if (revoked > 0) out << "korusers: revoked " << revoked << " token(s) of " << name << "\n";
+  }
   if (command == "password" && name == DataDirectory::kAdministrator) {
     // The first-start password no longer works: its file goes.
     const std::string initial = dataDirectory + "/" + DataDirectory::kPasswordFileName;

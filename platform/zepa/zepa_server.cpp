@@ -18,7 +18,7 @@ ZepaServer::ZepaServer(const Settings& settings)
       clock_(*Clock::Or(settings.clock)),
       data_(settings.dataDirectory),
       login_(settings.name, data_.File(DataDirectory::kUsersFileName), settings.sessions, &clock_),
-      credentials_(data_.File(ScrapeCredentials::kTokenFileName), login_),
+      credentials_(data_.File(ScrapeCredentials::kTokenFileName), data_.File(UserTokenStore::kFileName), login_),
       clients_(settings.maxClientWorkers, kMinimumStackBytes) {}
 
 ZepaServer::~ZepaServer() { Shutdown(); }

@@ -26,6 +26,9 @@
  *     whose status changed is highlighted for a while and the change is
  *     said in words beside the summary ("tc01: OK → Failed"). A browser
  *     notification when a controller fails, if asked for ("Notify").
+ *   - the alarms (api/v1/alarms, read with status.json): a controller
+ *     whose alarm somebody has acknowledged is marked, with who, under
+ *     its name; the Alarms link counts the alarms nobody has taken.
  */
 (function () {
   'use strict';
@@ -426,11 +429,52 @@
     }
   }
 
+  function fetchAlarms() {
+    return fetch('api/v1/alarms', { credentials: 'same-origin', cache: 'no-store' })
+      .then(function (r) { return r.ok ? r.json() : null; })
+      .catch(function () { return null; });
+  }
+
+  // A controller whose alarm somebody took is marked, with who, under its
+  // name; the Alarms link counts the active alarms nobody has taken.
+  function markAlarms(doc, alarms) {
+    if (!alarms || !alarms.alarms) return;
+    var owners = {};
+    var raised = 0;
+    alarms.alarms.forEach(function (a) {
+      if (a.state === 'raised') raised++;
+      if (a.state === 'acknowledged' && a.acknowledgement) owners[a.element] = a.acknowledgement.by;
+    });
+    var link = document.getElementById('alarms-link');
+    if (link) {
+      link.textContent = raised ? 'Alarms (' + raised + ')' : 'Alarms';
+      link.classList.toggle('alarms-raised', raised > 0);
+    }
+    elementRows(doc).forEach(function (row) {
+      var owner = owners[rowName(row)];
+      var nameCell = row.cells[1];
+      row.classList.toggle('row-acknowledged', owner !== undefined);
+      var mark = nameCell && nameCell.querySelector('.ack-mark');
+      if (owner !== undefined && !mark && nameCell) {
+        mark = doc.createElement('a');
+        mark.className = 'ack-mark';
+        mark.href = 'alarms.html';
+        mark.target = '_top';
+        nameCell.appendChild(mark);
+      }
+      if (mark) {
+        mark.textContent = owner !== undefined ? 'Acknowledged by ' + owner : '';
+        mark.hidden = owner === undefined;
+      }
+    });
+  }
+
   function decorate(frame) {
-    return fetchStatus().then(function (status) {
+    return Promise.all([fetchStatus(), fetchAlarms()]).then(function (both) {
       var doc = frame.contentDocument;
       prepare(doc);
-      joinTimes(doc, status);
+      joinTimes(doc, both[0]);
+      markAlarms(doc, both[1]);
     });
   }
 
@@ -571,10 +615,12 @@
   function poll() {
     pollTimer = null;
     if (document.hidden || !shown) return;
-    fetchStatus().then(function (status) {
+    Promise.all([fetchStatus(), fetchAlarms()]).then(function (both) {
+      var status = both[0];
       var busy = shown.parentNode.classList.contains('refreshing');
       if (status && status.elements && !busy) {
         if (joinTimes(shown.contentDocument, status)) apply();
+        markAlarms(shown.contentDocument, both[1]);
         // The rows now show what status.json says: so does "Updated".
         if (live) live.loaded();
         var signature = status.elements.map(function (e) { return e.name + '=' + e.status; }).join(',');

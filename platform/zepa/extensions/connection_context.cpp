@@ -256,8 +256,10 @@ int ConnectionContext::ServerSupport(uint32_t request, void* buffer, uint32_t* s
       if (request == REQ_QUERY_RIGHTS) {
         *dataType = server_->RightsFor(session_, right);
       } else {
-        *dataType = request_.authType == "Basic" ? server_->UserRights(request_.authUser, right)
-                                                 : ZEPA_RIGHTS_NO_SESSION;
+        // Basic credentials and a user token stand for their user; the
+        // metrics token for nobody.
+        *dataType = !request_.authUser.empty() ? server_->UserRights(request_.authUser, right)
+                                               : ZEPA_RIGHTS_NO_SESSION;
       }
       return 1;
     }
@@ -411,6 +413,8 @@ bool ConnectionContext::ServerVariable(const std::string& name, std::string* val
   else if (upper == "REMOTE_USER" || upper == "AUTH_USER" || upper == "LOGON_USER")
     *value = session_ ? session_->user : request_.authUser;
   else if (upper == "AUTH_TYPE") *value = request_.authType;
+  // The user token that REMOTE_USER stands for (none beside a session).
+  else if (upper == "AUTH_TOKEN_NAME") *value = session_ ? std::string() : request_.authTokenName;
   else if (upper == "ALL_HTTP") {
     value->clear();
     for (const auto& [key, v] : request_.headers) *value += CgiName(key) + ":" + v + "\n";

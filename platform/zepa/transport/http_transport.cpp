@@ -31,6 +31,7 @@
 #include <system_error>
 
 #include "platform/sync/clock.h"
+#include "platform/eventlog/event_log_writer.h"
 #include "platform/text/string_printf.h"
 #include "../whole_file.h"
 
@@ -342,8 +343,24 @@ void HttpTransport::Impl::Answer(struct MHD_Connection* connection, const Respon
   MHD_destroy_response(answer);
 }
 
+bool HttpTransport::WantsJson(const Request& request) {
+  for (const char* header : {"Accept", "Content-Type"}) {
+    if (AsciiCase::Lower(request.Header(header)).find("application/json") != std::string::npos) return true;
+  }
+  return false;
+}
+
 void HttpTransport::Impl::Refuse(struct MHD_Connection* connection, RequestState* state, Response refusal) {
   state->answered = true;
+  if (WantsJson(state->request) && refusal.status >= 400) {
+    std::string text = refusal.refusalText;
+    if (text.empty() && refusal.status == 413) {
+      text = StringPrintf("Request bodies are limited to %zu bytes.", settings.maxBodyBytes);
+    }
+    if (text.empty()) text = WebText::ReasonPhrase(refusal.status);
+    refusal.contentType = "application/json; charset=utf-8";
+    refusal.body = "{\"error\":\"" + EventLogWriter::JsonEscape(text) + "\",\"field\":null}";
+  }
   if (Drainable(state->request, settings.maxDrainBytes)) {
     state->deferred = std::make_unique<Response>(std::move(refusal));
     return;

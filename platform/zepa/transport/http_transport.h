@@ -60,10 +60,11 @@ class HttpTransport {
     // requests (it carried the process's secret).
     bool internal = false;
     // Set by the server: credentials the request carried and the server
-    // accepted (ScrapeCredentials): "Bearer" or "Basic", and the user's name
-    // for "Basic".
+    // accepted (ScrapeCredentials): "Bearer" or "Basic", the user's name
+    // for "Basic" and a user token, and the user token's name.
     std::string authType;
     std::string authUser;
+    std::string authTokenName;
 
     // The first header of that name (ignoring case); empty when absent.
     std::string Header(const std::string& name) const;
@@ -87,7 +88,16 @@ class HttpTransport {
     std::string body;
     std::shared_ptr<FileBody> file;  // when set, sent instead of `body`
     bool closeConnection = false;
+    // A refusal's own sentence; a caller that reads JSON (WantsJson) gets
+    // it as {"error": TEXT, "field": null} instead of the HTML page. Empty:
+    // the status's reason phrase.
+    std::string refusalText;
   };
+
+  // Whether `request` names application/json in its Accept or
+  // Content-Type header: a script, which gets the server's own refusals
+  // (400, 403, 413, ...) in JSON.
+  static bool WantsJson(const Request& request);
 
   // May change the request (the server removes headers before extensions
   // see them).

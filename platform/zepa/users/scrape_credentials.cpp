@@ -40,8 +40,8 @@ bool Credentials(const std::string& header, const std::string& scheme, std::stri
 
 }  // namespace
 
-ScrapeCredentials::ScrapeCredentials(std::string tokenPath, LoginService& login)
-    : tokenPath_(std::move(tokenPath)), login_(login),
+ScrapeCredentials::ScrapeCredentials(std::string tokenPath, const std::string& userTokensPath, LoginService& login)
+    : tokenPath_(std::move(tokenPath)), login_(login), userTokens_(userTokensPath),
       refused_("refused_credentials", "requests with refused credentials", 1,
                [](const std::string& text) { ZepaLog::Write(ZepaLog::kWarning, text); },
                &login.Time() == Clock::System() ? nullptr : &login.Time()) {}
@@ -102,6 +102,7 @@ void ScrapeCredentials::SortOut(HttpTransport::Request& request) {
   }
   request.authType.clear();
   request.authUser.clear();
+  request.authTokenName.clear();
   if (offered.empty()) return;
   if (offered.size() > 1) {
     Refuse(request, "more than one Authorization header");
@@ -109,7 +110,9 @@ void ScrapeCredentials::SortOut(HttpTransport::Request& request) {
   }
   std::string credentials;
   if (Credentials(offered[0], "Bearer", &credentials)) {
-    if (TokenMatches(credentials)) {
+    if (UserTokenStore::LooksLikeUserToken(credentials)) {
+      UserTokenMatches(request, credentials);
+    } else if (TokenMatches(credentials)) {
       request.authType = "Bearer";
     } else {
       Refuse(request, "a wrong bearer token");
@@ -159,6 +162,29 @@ bool ScrapeCredentials::TokenMatches(const std::string& token) {
     tokenMtimeNs_ = mtimeNs;
   }
   return !token_.empty() && PasswordHash::SameText(token, token_);
+}
+
+bool ScrapeCredentials::UserTokenMatches(HttpTransport::Request& request, const std::string& secret) {
+  UserTokenStore::Token token;
+  const int64_t now = login_.Time().WallSeconds();
+  switch (userTokens_.Check(secret, now, &token)) {
+    case UserTokenStore::Verdict::kValid:
+      break;
+    case UserTokenStore::Verdict::kExpired:
+      Refuse(request, "an expired user token");
+      return false;
+    default:
+      Refuse(request, "an unknown or revoked user token");
+      return false;
+  }
+  if (!login_.Users().Find(token.user)) {
+    Refuse(request, "a token of a user who is no longer there");
+    return false;
+  }
+  request.authType = "Bearer";
+  request.authUser = token.user;
+  request.authTokenName = token.name;
+  return true;
 }
 
 bool ScrapeCredentials::BasicMatches(const HttpTransport::Request& request, const std::string& credentials,

@@ -1,7 +1,8 @@
 #pragma once
-// Credentials a program (a metrics scraper) sends with each request instead
-// of logging in: the server's bearer token, or a user's name and password
-// by HTTP basic authentication. The token lives in the data directory, in
+// Credentials a program (a metrics scraper, a script) sends with each
+// request instead of logging in: the server's bearer token, a user's token
+// (UserTokenStore, also sent as a bearer token), or a user's name and
+// password by HTTP basic authentication. The token lives in the data directory, in
 // "metrics-token" (one line of 64 hex digits, owner-only); the users tool
 // makes, shows and replaces it, and the server rereads it when it changes
 // and looks at its mode on every use.
@@ -9,9 +10,12 @@
 // SortOut runs for every request to an extension: it removes every
 // "Authorization" header (no extension ever sees a password) and, when one
 // of them held valid credentials, records them on the request (authType
-// "Bearer" or "Basic", authUser the user's name; the token has none). The
-// extension reads them as the AUTH_TYPE and REMOTE_USER server variables and
-// decides what they allow. Invalid credentials are counted as failed logins
+// "Bearer" or "Basic", authUser the user's name, for a user token also
+// authTokenName the token's name; the metrics token has neither). The
+// extension reads them as the AUTH_TYPE, REMOTE_USER and AUTH_TOKEN_NAME
+// server variables and decides what they allow. A user token is valid while
+// it is in the tokens file, has not expired and its user is in the users
+// file. Invalid credentials are counted as failed logins
 // and logged (a few lines a minute for each address, then a summary, see
 // RepeatedWarnings); basic authentication is checked like the login form's
 // (LoginService::CheckPassword: the same throttles per address and per
@@ -32,6 +36,7 @@
 #include "../transport/http_transport.h"
 #include "login_service.h"
 #include "user_store.h"
+#include "user_token_store.h"
 
 namespace orla {
 
@@ -41,7 +46,9 @@ class ScrapeCredentials {
   static constexpr std::chrono::seconds kRememberFor{5 * 60};
   static constexpr size_t kMaxRemembered = 64;
 
-  ScrapeCredentials(std::string tokenPath, LoginService& login);
+  // `tokenPath`: the metrics token's file; `userTokensPath`: the user
+  // tokens file.
+  ScrapeCredentials(std::string tokenPath, const std::string& userTokensPath, LoginService& login);
 
   // Writes a new random token to `path` (owner-only, atomically); 0 or an
   // errno value.
@@ -60,6 +67,7 @@ class ScrapeCredentials {
 
  private:
   bool TokenMatches(const std::string& token);
+  bool UserTokenMatches(HttpTransport::Request& request, const std::string& secret);
   bool BasicMatches(const HttpTransport::Request& request, const std::string& credentials, std::string* user);
   void Refuse(const HttpTransport::Request& request, const std::string& what);
 
@@ -71,6 +79,7 @@ class ScrapeCredentials {
 
   std::string tokenPath_;
   LoginService& login_;
+  UserTokenStore userTokens_;
   std::atomic<uint64_t> failures_{0};
   RepeatedWarnings refused_;
 

@@ -66,6 +66,11 @@ const STATES = [
     await expect(admin.locator('tr.event-row').first()).toBeVisible();
     return admin;
   }],
+  ['alarms', async ({ admin }) => {
+    await admin.goto('/KOR/alarms.html');
+    await expect(admin.locator('#alarm-table tr.alarm-row').first()).toBeVisible();
+    return admin;
+  }],
   ['events of one controller', async ({ admin }) => {
     await admin.goto('/KOR/events.html?element=tc01');
     await admin.waitForLoadState('networkidle');

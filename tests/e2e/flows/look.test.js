@@ -11,7 +11,7 @@ const { test, expect, manage, openFromMenu, rowOf } = require('../fixtures');
 const VIEWPORTS = { wide: { width: 1280, height: 800 }, narrow: { width: 390, height: 844 } };
 // Masked: times, and the agent's SNMP engine ID (random for each program directory).
 const TIMES = ['td.status-since', 'td.last-answered', '.live-refresh .updated', 'td.event-time', '#orla-engine code',
-               '.busy-elapsed'];
+               '.busy-elapsed', 'td.alarm-since'];
 
 // The boxes of `selector` in `frame` (a page or a frame), as plain objects.
 const boxes = (frame, selector) => frame.locator(selector).evaluateAll(
@@ -126,6 +126,15 @@ async function eventsPage({ admin, shot }, wide) {
   return admin;
 }
 
+async function alarmsPage({ admin }) {
+  await admin.goto('/KOR/alarms.html');
+  await expect(admin.locator('#alarm-table tr.alarm-row[data-alarm="tc03:status"]')).toBeVisible();
+  await expectFullWidth(admin, '#alarm-table', 'the alarm table');
+  // The image compared does not depend on what the other tests cleared.
+  await admin.evaluate(() => document.querySelectorAll('details.alarm-cleared').forEach((d) => d.remove()));
+  return admin;
+}
+
 // A controller's device pages, on the tab `tab` (Overview, Status, Ports, Events).
 const devicePage = (tab) => async ({ admin, elements, sim, viewport }) => {
   const [device] = await Promise.all([admin.waitForEvent('popup'),
@@ -194,6 +203,7 @@ async function addWaiting(fixtures) {
 const STATES = [
   ['root', rootPage],
   ['events', eventsPage],
+  ['alarms', alarmsPage],
   ['device', devicePage('Overview')],
   ['device-status', devicePage('Status')],
   ['device-ports', devicePage('Ports')],

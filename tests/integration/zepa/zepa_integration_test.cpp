@@ -223,6 +223,14 @@ TEST_F(ZepaServerTest, PostsFromAnotherOriginAreRefused) {
   EXPECT_EQ(with({"-H", "Referer: https://attacker.example/KOR/"}).status, 403);
   // The login form is guarded the same way.
   EXPECT_EQ(Curl("/zepa/login", {"--data", "user=administrator&password=" + adminPassword_}).status, 403);
+  // A program's call with a bearer token needs no Origin, unless it also
+  // carries a session cookie (which a browser adds by itself) or a second
+  // Authorization header.
+  const std::string bearer = "Authorization: Bearer kor_anything";
+  EXPECT_EQ(with({"-H", bearer}).status, 200);
+  EXPECT_EQ(with({"-H", bearer, "-H", "Cookie: __Host-ZEPASESSION=x"}).status, 403);
+  EXPECT_EQ(with({"-H", bearer, "-H", "Authorization: Basic eDp5"}).status, 403);
+  EXPECT_EQ(with({"-H", "Authorization: Basic eDp5"}).status, 403);
 
   const Reply same = with({"-H", "Origin: " + Origin()});
   EXPECT_EQ(same.status, 200);

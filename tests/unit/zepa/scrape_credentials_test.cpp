@@ -11,6 +11,7 @@
 #include "platform/zepa/users/login_service.h"
 #include "platform/zepa/users/password_hash.h"
 #include "platform/zepa/users/scrape_credentials.h"
+#include "platform/zepa/user_tokens.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,7 +50,7 @@ class ScrapeCredentialsTest : public ::testing::Test {
   test::EventLogCapture log_;
   test::TempDir dir_;
   LoginService login_{"KOR", dir_.File("users"), SessionTable::Settings{}};
-  ScrapeCredentials credentials_{dir_.File("metrics-token"), login_};
+  ScrapeCredentials credentials_{dir_.File("metrics-token"), dir_.File("user-tokens"), login_};
   std::string token_;
 };
 
@@ -102,6 +103,33 @@ TEST_F(ScrapeCredentialsTest, FollowsTheTokenFile) {
   EXPECT_EQ(log_.Count("may be read by others"), 2);  // once each time it became readable
   ASSERT_EQ(::unlink(dir_.File("metrics-token").c_str()), 0);
   EXPECT_TRUE(Offer({"Bearer " + token_}).refused);
+}
+
+TEST_F(ScrapeCredentialsTest, UserTokensStandForTheirUserWhileTheyAndTheUserLast) {
+  UserTokens tokens(dir_.Path());
+  std::string secret;
+  UserTokens::Listed made;
+  UserTokens::Refusal refusal;
+  ASSERT_TRUE(tokens.Add("scraper", "ci", std::nullopt, &secret, &made, &refusal)) << refusal.text;
+  HttpTransport::Request request;
+  request.headers.emplace_back("Authorization", "Bearer " + secret);
+  credentials_.SortOut(request);
+  EXPECT_EQ(request.authType, "Bearer");
+  EXPECT_EQ(request.authUser, "scraper");
+  EXPECT_EQ(request.authTokenName, "ci");
+  // The metrics token still stands for nobody.
+  EXPECT_EQ(Offer({"Bearer " + token_}).user, "");
+  // Revoked, or its user removed: refused and counted.
+  const Outcome outcome = Offer({"Bearer " + secret});
+  EXPECT_EQ(outcome.user, "scraper");
+  dir_.Write("users", "other:" + PasswordHash::Make("a-good-password") + ":\n");
+  EXPECT_TRUE(Offer({"Bearer " + secret}, "10.0.0.1").refused);
+  dir_.Write("users", "scraper:" + PasswordHash::Make("a-good-password") + ":\n");
+  EXPECT_FALSE(Offer({"Bearer " + secret}).refused);
+  ASSERT_TRUE(tokens.Revoke("scraper", "ci", &made, &refusal)) << refusal.text;
+  EXPECT_TRUE(Offer({"Bearer " + secret}, "10.0.0.2").refused);
+  EXPECT_EQ(log_.Count("came with an unknown or revoked user token"), 1);
+  EXPECT_EQ(log_.Count("a token of a user who is no longer there"), 1);
 }
 
 TEST_F(ScrapeCredentialsTest, FailedBasicLoginsBlockLikeTheLoginForm) {

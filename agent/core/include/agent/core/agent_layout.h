@@ -33,6 +33,7 @@ class AgentLayout {
   static constexpr char kSnmpV3FileName[] = "snmpv3.conf";
   // Every change made through the pages and the tools (AuditTrail).
   static constexpr char kChangeFileName[] = "changes.jsonl";
+  static constexpr char kAlarmFileName[] = "alarms.ack";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -74,6 +75,8 @@ class AgentLayout {
   std::string SnmpV3File() const { return File(kSnmpV3FileName); }
   // The audit trail's change file (owner-only, bounded on its own).
   std::string ChangeFile() const { return File(kChangeFileName); }
+  // The alarms' acknowledgements (owner-only: AlarmFile).
+  std::string AlarmFile() const { return File(kAlarmFileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

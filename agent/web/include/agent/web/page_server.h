@@ -33,6 +33,7 @@
 
 namespace orla {
 
+class AlarmBook;
 class ChangeFeed;
 
 class PageServer : public RootObject {
@@ -99,6 +100,9 @@ class PageServer : public RootObject {
   // ring before the events pages answer; handed to the pages through
   // AgentObjects when the server starts.
   const std::unique_ptr<ChangeFeed> changes_;
+  // The alarms' book, made by Start with the agent directory's
+  // acknowledgement file; it lives as long as the process.
+  std::unique_ptr<AlarmBook> alarms_;
   bool unloadBlocked_ = false;
 };
 

@@ -46,13 +46,17 @@
  * Credentials instead of a session. A request may carry an "Authorization"
  * header instead of a session cookie: "Bearer <token>" with the token of
  * the data directory's "metrics-token" file (made and shown by the users
- * tool), or "Basic" with a user's name and password. The server removes the
- * header before any extension sees it; when the credentials were valid, the
- * AUTH_TYPE server variable is "Bearer" or "Basic" and, for "Basic",
- * REMOTE_USER the user's name (otherwise both are empty, and REMOTE_USER is
- * the session's user). They make no session: the rights query still answers
- * 0x80000000 (REQ_QUERY_CREDENTIAL_RIGHTS answers the basic user's mask).
- * An extension decides which of its pages accept them.
+ * tool) or a user's token ("kor_...", file "user-tokens"), or "Basic" with
+ * a user's name and password. The server removes the header before any
+ * extension sees it; when the credentials were valid, the AUTH_TYPE server
+ * variable is "Bearer" or "Basic" and, for "Basic" and a user token,
+ * REMOTE_USER the user's name, for a user token AUTH_TOKEN_NAME its name
+ * (otherwise they are empty, and REMOTE_USER is the session's user; beside
+ * a session AUTH_TOKEN_NAME is empty). They make no session: the rights
+ * query still answers 0x80000000 (REQ_QUERY_CREDENTIAL_RIGHTS answers the
+ * mask of the basic or token user, as it is now). A state-changing request
+ * with a bearer token and no session cookie needs no Origin header. An
+ * extension decides which of its pages accept them.
  *
  * A module's root is internal: only the library's own client requests
  * (ZEPAClientGetUrl, ZEPAClientPostUrlEx to this server, e.g.

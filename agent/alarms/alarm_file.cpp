@@ -1,0 +1,140 @@
+#include "agent/alarms/alarm_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <vector>
+
+#include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
+
+namespace orla {
+
+namespace {
+
+// A generous bound: one line per acknowledged alarm.
+constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+bool Unescaped(const std::string& text, std::string* out) {
+  out->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      *out += text[i];
+      continue;
+    }
+    if (++i == text.size()) return false;
+    switch (text[i]) {
+      case '\\': *out += '\\'; break;
+      case 't': *out += '\t'; break;
+      case 'n': *out += '\n'; break;
+      case 'r': *out += '\r'; break;
+      default: return false;
+    }
+  }
+  return true;
+}
+
+bool Number(const std::string& text, int64_t* out) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  auto [at, error] = std::from_chars(text.data(), end, *out);
+  return error == std::errc() && at == end && *out >= 0;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    const size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+}  // namespace
+
+std::string AlarmFile::Format(const Acknowledgements& acknowledgements) {
+  std::string text = std::string(kHeader) + "\n";
+  for (const auto& [id, taken] : acknowledgements) {
+    text += Escaped(id) + "\t" + std::to_string(taken.severity) + "\t" + Escaped(taken.user) + "\t" +
+            std::to_string(taken.atMs) + "\t" + std::to_string(taken.expiresMs) + "\t" + Escaped(taken.note) + "\n";
+  }
+  return text;
+}
+
+bool AlarmFile::Parse(const std::string& text, Acknowledgements* out, std::string* error) {
+  Acknowledgements read;
+  size_t start = 0;
+  int number = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      *error = "line " + std::to_string(number + 1) + " does not end";
+      return false;
+    }
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (number == 1) {
+      if (line != kHeader) {
+        *error = "line 1 is not \"" + std::string(kHeader) + "\"";
+        return false;
+      }
+      continue;
+    }
+    const std::vector<std::string> fields = Fields(line);
+    std::string id;
+    Alarm::Acknowledgement taken;
+    int64_t severity = 0;
+    if (fields.size() != 6 || !Unescaped(fields[0], &id) || id.empty() || !Number(fields[1], &severity) ||
+        severity > 2 || !Unescaped(fields[2], &taken.user) || !Number(fields[3], &taken.atMs) ||
+        !Number(fields[4], &taken.expiresMs) || !Unescaped(fields[5], &taken.note) || read.count(id) != 0) {
+      *error = "line " + std::to_string(number) + " is not an acknowledgement";
+      return false;
+    }
+    taken.severity = static_cast<int>(severity);
+    read.emplace(std::move(id), std::move(taken));
+  }
+  if (number == 0) {
+    *error = "the file is empty";
+    return false;
+  }
+  *out = std::move(read);
+  return true;
+}
+
+int AlarmFile::Read(const std::string& path, Acknowledgements* out, std::string* error) {
+  std::string text;
+  const int rc = RegularFile::Read(path, &text, false, kMaxFileBytes);
+  if (rc == ENOENT) {
+    out->clear();
+    return 0;
+  }
+  if (rc != 0) {
+    *error = RegularFile::Describe(path, rc);
+    return rc;
+  }
+  if (!Parse(text, out, error)) return kDamaged;
+  return 0;
+}
+
+int AlarmFile::Write(const std::string& path, const Acknowledgements& acknowledgements) {
+  return AtomicFile::Write(path, Format(acknowledgements), 0600);
+}
+
+}  // namespace orla

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "agent/web/json_reader.h"
+#include "platform/text/json_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <mutex>
 
 #include "platform/text/ascii_case.h"
@@ -59,7 +60,57 @@ int ListenPort(const std::string& address) {
   return port <= 65535 ? port : -1;
 }
 
+// "name=N,name=N" into `out` (names from `known` only); an error text
+// naming `variable` when the list is not such.
+std::string ParseCounts(const char* variable, const std::string& list, std::map<std::string, uint64_t>* out) {
+  std::map<std::string, uint64_t> values = *out;
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string item = list.substr(start, comma - start);
+    const size_t equals = item.find('=');
+    const std::string name = equals == std::string::npos ? item : item.substr(0, equals);
+    const std::string number = equals == std::string::npos ? std::string() : item.substr(equals + 1);
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(number.c_str(), &end, 10);
+    if (values.count(name) == 0 || number.empty() || !std::isdigit(static_cast<unsigned char>(number[0])) ||
+        *end != '\0' || errno != 0) {
+      return StringPrintf("%s=%s is not a list of NAME=NUMBER (NAME one of %s)", variable, list.c_str(),
+                          [&] {
+                            std::string names;
+                            for (const auto& [known, unused] : *out) names += (names.empty() ? "" : ", ") + known;
+                            return names;
+                          }()
+                              .c_str());
+    }
+    values[name] = value;
+    start = comma + 1;
+  }
+  *out = std::move(values);
+  return std::string();
+}
+
 }  // namespace
+
+std::map<std::string, uint64_t> AgentSettings::DefaultPortErrorLimits() {
+  return {{"crc_errors", 60},     {"link_failures", 5},           {"loss_of_sync", 10},
+          {"loss_of_signal", 5},  {"invalid_tx_words", 600},      {"primitive_sequence_errors", 10},
+          {"class3_discards", 100}, {"link_resets", 10}};
+}
+
+std::string AgentSettings::SetPortErrorLimits(const std::string& list) {
+  return ParseCounts("KORAGENT_PORT_ERROR_LIMITS", list, &portErrorLimits_);
+}
+
+std::string AgentSettings::SetDriveBudget(const std::string& list) {
+  std::map<std::string, uint64_t> budget = {{"mounts", driveMountBudget_}, {"hours", driveHourBudget_}};
+  const std::string error = ParseCounts("KORAGENT_DRIVE_BUDGET", list, &budget);
+  if (!error.empty()) return error;
+  driveMountBudget_ = budget["mounts"];
+  driveHourBudget_ = budget["hours"];
+  return error;
+}
 
 int AgentSettings::TrapListenPort() const {
   const int port = ListenPort(trapListen_);
@@ -177,6 +228,8 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
     int files = 0;
     note(PortSetting::Parse(value, &files) ? settings.SetEventLogFiles(files) : FilesError(value));
   }
+  if (const char* value = Value(lookup, "KORAGENT_PORT_ERROR_LIMITS")) note(settings.SetPortErrorLimits(value));
+  if (const char* value = Value(lookup, "KORAGENT_DRIVE_BUDGET")) note(settings.SetDriveBudget(value));
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMCTL")) settings.SetSystemctlProgram(value);
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMD_UNIT_DIR")) settings.SetSystemdUnitDirectory(value);
   if (const char* value = Value(lookup, "SUDO_UID")) settings.SetSudoUid(value);

@@ -122,4 +122,20 @@ std::unique_ptr<Element> ElementBinder::KeepUnbound(const std::string& name, con
   return nullptr;
 }
 
+std::unique_ptr<Element> ElementBinder::KeepPending(const std::string& name, const std::string& address,
+                                                    int32_t pollingInterval) {
+  try {
+    std::unique_ptr<Element> element = NewElement(std::string(), name, address, pollingInterval);
+    std::shared_ptr<ElementState> state = element->State();
+    // Code 0 is no failure: the first real answer differs from it, so the
+    // retry reports it once (BindLater) when the device cannot be bound.
+    element->KeepUnbound(0, kPendingReason, [this, state] { bindLater_(state); });
+    return element;
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+  } catch (const std::exception&) {
+  }
+  return nullptr;
+}
+
 }  // namespace orla

@@ -58,6 +58,12 @@ class ElementBinder {
   // it.
   std::unique_ptr<Element> KeepUnbound(const std::string& name, const std::string& address, int32_t pollingInterval,
                                        const Failure& failure);
+  // Keeps a new element unbound without asking its device and without a
+  // word in the log: its thread's first retry (woken by the caller)
+  // recognises it. Null when it cannot be made (no memory, no thread).
+  std::unique_ptr<Element> KeepPending(const std::string& name, const std::string& address, int32_t pollingInterval);
+  // The model text of an element KeepPending made.
+  static constexpr const char* kPendingReason = "Being recognised";
   // Logs why the element stays unbound: a WARNING naming it, its address
   // and its retry interval, or the one CRITICAL entry of a reached
   // open-files limit.

@@ -76,7 +76,7 @@ void ElementPoller::Run() {
 
     if (!state_->BeginPoll()) break;
     try {
-      state_->ReportChange(state_->Poll(true));
+      state_->ReportChange(state_->Poll(true, true));
     } catch (OrlaException* e) {
       // Already logged where it arose.
       std::unique_ptr<OrlaException> owned(e);

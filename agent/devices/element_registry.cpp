@@ -269,6 +269,56 @@ void ElementRegistry::AddElement(const std::string& name, const std::string& add
   AddElement(name, address, kRegistryInterval);
 }
 
+void ElementRegistry::AddElements(const std::vector<std::pair<std::string, std::string>>& lines) try {
+  retired_->Reap(false);
+  Guard hold(lock_);
+  file_->CheckWritable();
+  const std::shared_ptr<const ElementSnapshot> current = Snapshot();
+  std::unordered_set<std::string> names;
+  std::unordered_set<std::string> addresses;
+  for (const auto& [name, address] : lines) {
+    if (current->FindByName(name) != nullptr || !names.insert(name).second) {
+      throw new OrlaException(kErrNameInUse, 0, kMsgDeviceNameInUse);
+    }
+    if (current->Find(address) != nullptr || !addresses.insert(address).second) {
+      throw new OrlaException(kErrAlreadyManaged, 0, kMsgAlreadyManaged);
+    }
+  }
+  const int32_t interval = pollingInterval_.load();
+  std::vector<std::unique_ptr<Element>> made;
+  made.reserve(lines.size());
+  for (const auto& [name, address] : lines) {
+    made.push_back(binder_->KeepPending(name, address, interval));
+    if (made.back() == nullptr) {
+      for (std::unique_ptr<Element>& element : made) retired_->Discard(element);
+      throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+    }
+  }
+  const int32_t before = elements_.Count();
+  std::vector<std::shared_ptr<ElementState>> added;
+  try {
+    for (std::unique_ptr<Element>& element : made) {
+      added.push_back(element->State());
+      Append(element, false);
+    }
+    PublishSnapshot();
+    if (IsLoaded()) SaveElements();
+  } catch (...) {
+    // Whole or not at all: what joined the list goes again.
+    while (elements_.Count() > before) {
+      retired_->Retire(At(elements_.Count() - 1));
+      elements_.Remove(elements_.Count() - 1);
+    }
+    elementCount_.store(elements_.Count());
+    for (std::unique_ptr<Element>& element : made) retired_->Discard(element);
+    OrlaException::Discard([&] { PublishSnapshot(); });
+    throw;
+  }
+  for (const std::shared_ptr<ElementState>& state : added) state->Wake();
+} catch (const std::bad_alloc&) {
+  throw new OrlaException(kErrMemory, ENOMEM, kMsgMemory);
+}
+
 void ElementRegistry::RemoveElement(const std::string& name) {
   retired_->Reap(false);
   Guard hold(lock_);

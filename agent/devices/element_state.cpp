@@ -1,7 +1,10 @@
 #include "element_state.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -141,7 +144,40 @@ std::string ElementState::ReadReason(int32_t status) {
   return reason;
 }
 
-ElementState::Update ElementState::Poll(bool unlessRetired) {
+std::shared_ptr<const DeviceSamples> ElementState::ReadCounters() {
+  auto read =
+      reinterpret_cast<plugin::ReadDeviceCountersFunction>(OptionalPluginFunction(plugin::kReadDeviceCounters));
+  if (read == nullptr) return nullptr;
+  std::vector<KorDeviceSample> raw(plugin::kDeviceSampleCapacity);
+  int32_t count = -1;
+  // A device that stops answering here is a gap: its failure has logged
+  // itself, and the last samples stand.
+  if (!OrlaException::Discard(
+          [&] { count = PluginCall::Run(read, getSession_.get(), raw.data(), plugin::kDeviceSampleCapacity); }) ||
+      count < 0) {
+    return nullptr;
+  }
+  auto samples = std::make_shared<DeviceSamples>();
+  samples->takenMs = clock_->WallMilliseconds();
+  samples->samples.reserve(static_cast<size_t>(std::min(count, plugin::kDeviceSampleCapacity)));
+  for (int32_t i = 0; i < count && i < plugin::kDeviceSampleCapacity; ++i) {
+    DeviceSamples::Sample sample;
+    sample.part = raw[i].part;
+    sample.index = raw[i].index;
+    sample.kind = raw[i].kind;
+    if (raw[i].present != 0) sample.value = raw[i].value;
+    samples->samples.push_back(sample);
+  }
+  const int64_t steadyMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(clock_->SteadyNow().time_since_epoch()).count();
+  counterRate_.Take(steadyMs, &samples->samples);
+  const AgentSettings settings = AgentSettings::Current();
+  wear_ = WearCheck(settings.PortErrorLimits(), settings.DriveMountBudget(), settings.DriveHourBudget())
+              .Judge(*samples);
+  return samples;
+}
+
+ElementState::Update ElementState::Poll(bool unlessRetired, bool withCounters) {
   Update update;
   // An unbound element has no plug-in to ask: nothing to poll, nothing to
   // log (its own thread retries recognition instead).
@@ -173,6 +209,7 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
   const uint64_t failuresBefore = SnmpSession::SecurityFailuresOnThisThread();
   const auto unanswered = [this] { Publish([](ElementStatusCell& cell) { cell.answeredLastPoll = false; }); };
   std::string reason;
+  std::shared_ptr<const DeviceSamples> samples;
   bool answered = false;
   try {
     auto poll = reinterpret_cast<plugin::UpdateStatusFunction>(PluginFunction(plugin::kUpdateStatus));
@@ -196,6 +233,11 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
     reason = ReadReason(update.current);
     NoteSecurityFailure(failuresBefore, &update.current, &reason);
     answered = SnmpSession::AnswersOnThisThread() != answersBefore;
+    // Counters only at the polling interval, on the polling thread (never
+    // in a status pass, which a page may have asked for, nor in a trap's
+    // refresh), and only from a device that answered the status.
+    if (withCounters && answered) samples = ReadCounters();
+    WearCheck::Apply(wear_, &update.current, &reason);
   } catch (OrlaException*) {
     unanswered();
     NoteSecurityFailure(failuresBefore, nullptr, nullptr);
@@ -219,6 +261,7 @@ ElementState::Update ElementState::Poll(bool unlessRetired) {
     cell.answeredLastPoll = answered;
     cell.status = update.current;
     cell.reason = std::move(reason);
+    if (samples != nullptr) cell.samples = std::move(samples);
   });
   // A poll the device did not answer counts as a failed one.
   if (answered) timed.Done();

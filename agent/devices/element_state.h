@@ -16,6 +16,8 @@
 
 #include "agent/core/root_object.h"
 #include "agent/devices/element_status_cell.h"
+#include "counter_rate.h"
+#include "wear_check.h"
 #include "platform/sync/manual_reset_event.h"
 
 namespace orla {
@@ -60,7 +62,11 @@ class ElementState : public RootObject {
   // the call, under the lock Retire takes. Throws OrlaException 3006 when
   // the function is missing. A poll reports nothing: its caller hands the
   // update to ReportChange (at once, or a status pass in list order).
-  Update Poll(bool unlessRetired = false);
+  // With `withCounters` (the polling thread's own polls, once per polling
+  // interval) a poll the device answered also reads the plug-in's optional
+  // "ReadDeviceCounters" (ReadCounters); every poll applies the verdict of
+  // the last counters read to the status it publishes.
+  Update Poll(bool unlessRetired = false, bool withCounters = false);
   // Writes a changed status to the event log (in words, see
   // StatusChangeText) and reports it to the element's listener (the
   // registry's publisher), unless the element has been retired. The
@@ -156,6 +162,11 @@ class ElementState : public RootObject {
   // not ok, and is logged once per new failure, naming the element and
   // address.
   void NoteSecurityFailure(uint64_t failuresBefore, const int32_t* status, std::string* reason);
+  // On the polling thread, after a poll the device answered: the plug-in's
+  // optional "ReadDeviceCounters", their rates (counterRate_) and what they
+  // say of the status (wear_). Null when the plug-in has no such export or
+  // the device did not answer it (a gap: the last samples stay).
+  std::shared_ptr<const DeviceSamples> ReadCounters();
   // Enters (true) or leaves the stale state, logging the change.
   void SetStale(bool stale);
   // Publishes a copy of the current cell changed by `change`.
@@ -188,6 +199,12 @@ class ElementState : public RootObject {
   // the poll that holds the update gate touches it.
   std::mutex failureMutex_;
   std::string securityFailure_;
+
+  // The counters' history and the verdict on the latest ones. Only the poll
+  // that holds the update gate touches them; a status pass's poll applies
+  // the verdict the polling thread's last reading gave.
+  CounterRate counterRate_;
+  WearCheck::Verdict wear_;
 
   std::mutex retireMutex_;
   bool retired_ = false;

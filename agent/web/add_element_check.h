@@ -30,9 +30,17 @@ class AddElementCheck {
       "There is already a tape controller using that name.  Please enter a new name.";
   static constexpr const char* kAlreadyManaged = "The tape controller at the specified address is already being managed.";
 
+  static constexpr const char* kDottedOnly = "An import takes IPv4 addresses written as four numbers (10.1.2.3).";
+
+  // How an address may be given: anything the resolver finds (the dialog,
+  // the API's add), or only a dotted IPv4 address (an import, which must
+  // not wait for a name service line by line).
+  enum class Addresses { kResolve, kDottedOnly };
+
   // The first failure in the dialog's order, or none; on success `address`
   // holds the dotted IPv4 address it resolved to.
-  static std::optional<Failure> Check(const std::optional<std::string>& name, std::optional<std::string>* address);
+  static std::optional<Failure> Check(const std::optional<std::string>& name, std::optional<std::string>* address,
+                                      Addresses addresses = Addresses::kResolve);
   // How a refusal of ElementRegistry::AddElement reads: codes 2 and 7 in
   // the dialog's words (their field: name, address), else the message.
   static Failure RefusalText(const OrlaException& failed);

@@ -80,8 +80,8 @@ std::optional<std::vector<std::string>> ApiCall::Strings(const char* field) cons
 }
 
 std::optional<std::string> ApiCall::QueryField(const char* field) const {
-  if (!query) return std::nullopt;
-  return query(field);
+  if (!queryField) return std::nullopt;
+  return queryField(field);
 }
 
 }  // namespace orla

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "api_reply.h"
-#include "json_value.h"
+#include "platform/text/json_value.h"
 
 namespace orla {
 
@@ -42,7 +42,9 @@ class ApiCall {
 
   std::string name;                 // the path's {name}, decoded; empty when the path has none
   const JsonValue* body = nullptr;  // the body read; null when the route takes none
-  Query query;                      // a field of the query string (routes without a body); may be empty
+  std::string text;                 // the body of a route that takes text (an upload), as sent
+  std::string query;                // the query string, without "?", as sent
+  Query queryField;                 // a field of the query string, decoded (routes without a body); may be empty
   Recorder recordChange;
   std::string user;                 // the signed-in user's name
 

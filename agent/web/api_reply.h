@@ -12,6 +12,7 @@ class ApiReply {
   int status = 200;
   std::string body;
   std::string allow;  // the Allow header of a 405; empty otherwise
+  std::string contentType;  // empty: JSON (an export answers CSV)
 
   static ApiReply Json(int status, std::string body);
   // `field` names the request field at fault; empty writes null.

@@ -46,19 +46,21 @@ ApiReply ApiRouter::Answer() {
   if (route->need == ApiRoutes::Need::kOperate && !MayOperate(rights)) return ApiReply::Error(403, kNotOperator);
 
   const size_t size = request->lpbData != nullptr ? request->cbTotalBytes : 0;
-  if (size > kMaxBodyBytes) {
-    return ApiReply::Error(413, StringPrintf("Request bodies are limited to %zu bytes.", kMaxBodyBytes));
-  }
+  const size_t cap = route->textBody ? ApiRoutes::kMaxTextBytes : kMaxBodyBytes;
+  if (size > cap) return ApiReply::Error(413, StringPrintf("Request bodies are limited to %zu bytes.", cap));
+  if (request->lpszQueryString != nullptr) call.query = request->lpszQueryString;
   std::optional<JsonValue> body;
   if (size > 0 && !route->takesBody) return ApiReply::Error(400, kNoBodyHere);
-  if (route->takesBody) {
+  if (route->textBody) {
+    call.text.assign(reinterpret_cast<const char*>(request->lpbData), size);
+  } else if (route->takesBody) {
     if (size == 0) return ApiReply::Error(400, ApiCall::kNotAnObject);
     JsonReader::Failure failure;
     body = JsonReader(kLimits).Read(std::string(reinterpret_cast<const char*>(request->lpbData), size), &failure);
     if (!body) return ApiReply::Error(400, failure.text, failure.field);
     call.body = &*body;
   } else {
-    call.query = [this](const char* field) { return GetField(field); };
+    call.queryField = [this](const char* field) { return GetField(field); };
   }
   call.user = UserName();
   call.recordChange = [this](const std::string& what, const std::string& element, const std::string& address) {
@@ -71,7 +73,8 @@ uint32_t ApiRouter::Send(const ApiReply& reply) {
   ClearOutput();
   Append(reply.body);
   const std::string allow = reply.allow.empty() ? std::string() : "Allow: " + reply.allow + "\r\n";
-  return SendContentWithStatus(reply.StatusLine(), "application/json; charset=utf-8", allow);
+  const char* type = reply.contentType.empty() ? "application/json; charset=utf-8" : reply.contentType.c_str();
+  return SendContentWithStatus(reply.StatusLine(), type, allow);
 }
 
 }  // namespace orla

@@ -20,7 +20,7 @@
 #include <cstdint>
 
 #include "api_reply.h"
-#include "json_reader.h"
+#include "platform/text/json_reader.h"
 #include "web_page.h"
 
 namespace orla {

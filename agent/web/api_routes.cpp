@@ -6,6 +6,7 @@
 #include "agent_resource.h"
 #include "alarms_resource.h"
 #include "config_resource.h"
+#include "element_transfer_resource.h"
 #include "elements_resource.h"
 #include "events_resource.h"
 #include "open_api_resource.h"
@@ -27,6 +28,8 @@ const ApiRoutes::Route kRoutes[] = {
     {"GET", "elements/{name}", "getElement", Need::kRead, false, &ElementsResource::Get},
     {"PATCH", "elements/{name}", "renameElement", Need::kAdminister, true, &ElementsResource::Rename},
     {"DELETE", "elements/{name}", "removeElement", Need::kAdminister, false, &ElementsResource::Remove},
+    {"POST", "import", "importElements", Need::kAdminister, true, &ElementTransferResource::Import, true},
+    {"GET", "export", "exportElements", Need::kRead, false, &ElementTransferResource::Export},
     {"GET", "agent", "getAgent", Need::kRead, false, &AgentResource::Get},
     // The alarms.
     {"GET", "alarms", "listAlarms", Need::kRead, false, &AlarmsResource::List},

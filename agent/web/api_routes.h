@@ -36,9 +36,16 @@ class ApiRoutes {
     Need need;
     bool takesBody;
     Handler handler;
+    // The body is text (a CSV upload) of up to kMaxTextBytes, handed over
+    // as it is instead of read as JSON.
+    bool textBody = false;
   };
 
   static constexpr const char* kPrefix = "/KOR/api/v1/";
+  // The one route whose body may be larger than the server's usual cap (the
+  // server is told at start-up), and its cap.
+  static constexpr const char* kUploadPath = "/KOR/api/v1/import";
+  static constexpr size_t kMaxTextBytes = 1u << 20;
 
   static const Route* Rows();
   static size_t RowCount();

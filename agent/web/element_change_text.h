@@ -4,6 +4,7 @@
 // (WebPage::RecordChange adds who and from where). It names "the device":
 // the same dialogs and resources add, rename and remove tape libraries as
 // well as tape controllers.
+#include <cstddef>
 #include <string>
 
 namespace orla {
@@ -14,6 +15,10 @@ class ElementChangeText {
     return "added the device " + name + " (" + address + ")";
   }
   static std::string Removed(const std::string& name) { return "removed the device " + name; }
+  static std::string Imported(size_t added, size_t skipped) {
+    return "imported " + std::to_string(added) + (added == 1 ? " device" : " devices") + " from a file (" +
+           std::to_string(skipped) + " already managed)";
+  }
   static std::string Renamed(const std::string& current, const std::string& wanted) {
     return "renamed the device " + current + " to " + wanted;
   }

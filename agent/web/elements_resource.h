@@ -5,7 +5,7 @@
 // events (ElementChangeText):
 //   GET    elements         {"elements":[ELEMENT...]} in registry order
 //   GET    elements/NAME    ELEMENT; 404 when no element has the name
-//   POST   elements         {"name","address"}: 201 ELEMENT; 400 naming the
+//   POST   elements         {"name","address","whenDown"?}: 201 ELEMENT; 400 naming the
 //                           field at fault, 409 name or address in use, 422
 //                           when the device cannot be recognised and bound
 //                           (nothing added). An element kept although its
@@ -15,7 +15,7 @@
 //   PATCH  elements/NAME    {"name": NEW}: 200 ELEMENT under its new name;
 //                           400, 404, 409 in the rename dialog's words
 //   DELETE elements/NAME    200 {"removed": NAME}; 404
-// ELEMENT: {"name","address","status","reason","statusSince",
+// ELEMENT: {"name","address","status","bound","reason","statusSince",
 // "lastAnswered","stale"}, the times in ms since 1970 UTC (lastAnswered
 // null when the device never answered).
 #include "api_call.h"
@@ -32,6 +32,13 @@ class ElementsResource {
   static ApiReply Remove(const ApiCall& call);
 
   static constexpr const char* kMissingField = ApiCall::kMissingField;
+  // "whenDown": what an add does when the device cannot be recognised now:
+  // refuse it (422, the default) or keep it unbound ("Being recognised",
+  // then "Not responding" or why), retried like any unbound element; a kept
+  // add answers at once, without waiting for the device.
+  static constexpr const char* kWhenDownRefuse = "refuse";
+  static constexpr const char* kWhenDownKeep = "keep";
+  static constexpr const char* kBadWhenDown = "This field is \"refuse\" or \"keep\".";
 };
 
 }  // namespace orla

@@ -6,6 +6,8 @@
 
 #include "agent/core/agent_revision.h"
 #include "agent/core/duration_histogram.h"
+#include "agent/devices/device_counter_kind.h"
+#include "agent/devices/plugin/device_plugin.h"
 #include "agent/devices/status_bucket.h"
 #include "agent/devices/poll_statistics.h"
 #include "agent/traps/trap_statistics.h"
@@ -84,6 +86,40 @@ void AddElements(MetricSheet& sheet, const std::vector<ElementView>& elements, c
             Type::kGauge, overallStatus - '0');
 }
 
+// The counters and wear facts of the elements' latest samples
+// (DeviceSamples): one family per part and kind, "koragent_port_crc_errors_total"
+// {element,address,port}, "koragent_drive_mounts_total" {...,drive},
+// "koragent_device_slots_used" {element,address}; counters as counters (the
+// device's raw value: rate() gives the rate), the rest as gauges. A counter
+// the device does not support is left out.
+void AddSamples(MetricSheet& sheet, const std::vector<ElementView>& elements) {
+  std::map<std::pair<int32_t, int32_t>, size_t> families;
+  for (const ElementView& element : elements) {
+    if (element.status.samples == nullptr) continue;
+    for (const DeviceSamples::Sample& sample : element.status.samples->samples) {
+      const DeviceCounterKind::Info* info = DeviceCounterKind::Find(sample.kind);
+      if (info == nullptr || !sample.value.has_value()) continue;
+      const char* part = sample.part == plugin::kPartPort    ? "port"
+                         : sample.part == plugin::kPartDrive ? "drive"
+                         : sample.part == plugin::kPartDevice ? "device"
+                                                              : nullptr;
+      if (part == nullptr) continue;
+      auto family = families.find({sample.part, sample.kind});
+      if (family == families.end()) {
+        const std::string name =
+            std::string("koragent_") + part + "_" + info->name + (info->counter ? "_total" : "");
+        family = families
+                     .emplace(std::make_pair(sample.part, sample.kind),
+                              sheet.AddFamily(name.c_str(), info->help, info->counter ? Type::kCounter : Type::kGauge))
+                     .first;
+      }
+      Labels labels = {{"element", element.record.name}, {"address", element.record.address}};
+      if (sample.part != plugin::kPartDevice) labels.push_back({part, std::to_string(sample.index)});
+      sheet.Add(family->second, labels, static_cast<double>(*sample.value));
+    }
+  }
+}
+
 void AddWeb(MetricSheet& sheet, const ZEPA_SERVER_STATISTICS& web) {
   const size_t responses = sheet.AddFamily("koragent_http_responses_total",
                                            "Answers of the web server by status class.", Type::kCounter);
@@ -124,7 +160,10 @@ void AddProcess(MetricSheet& sheet) {
 std::string MetricsReport::Render(const std::vector<ElementView>* elements, char overallStatus,
                                   const ZEPA_SERVER_STATISTICS* web) {
   MetricSheet sheet;
-  if (elements != nullptr) AddElements(sheet, *elements, overallStatus);
+  if (elements != nullptr) {
+    AddElements(sheet, *elements, overallStatus);
+    AddSamples(sheet, *elements);
+  }
 
   const PollStatistics& polls = PollStatistics::Instance();
   AddHistogram(sheet, "koragent_poll_duration_seconds", "Duration of an element's status update.", polls.polls);

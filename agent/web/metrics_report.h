@@ -18,6 +18,10 @@
 //   element_status_change_timestamp_seconds{...}  when the status last
 //       changed (before the first poll: when the element was added)
 //   element_traps_received_total{element,address}
+//   port_<kind>_total{element,address,port}, drive_<kind>{element,address,
+//       drive}, device_<kind>{element,address}: the counters and wear facts
+//       of the element's latest samples (DeviceCounterKind names the kinds;
+//       counters end in _total and carry the device's raw value)
 //   elements, overall_status (0 good, 1 degraded or unknown, 2 failed: the
 //       kor.xml object status)
 //   poll_duration_seconds, status_pass_duration_seconds (histograms),

@@ -12,6 +12,7 @@
 #include "agent/core/orla_exception.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
+#include "api_routes.h"
 #include "change_feed.h"
 #include "login_event_text.h"
 #include "page_table.h"
@@ -113,6 +114,8 @@ void PageServer::Start(const AgentLayout& layout) {
                         static_cast<uint32_t>(settings.HttpsPort()));
   // The web server's own pages (log-in, log-out, its home page) look like ours.
   ZEPASetPageLook(kPageStyleSheet, kPageScript, kPageIcon);
+  // An import's file may be larger than the server's usual cap on bodies.
+  ZEPASetLargeBodyPath(ApiRoutes::kUploadPath, static_cast<uint32_t>(ApiRoutes::kMaxTextBytes));
   uint32_t handle = 0;
   ZEPAStartupHTTPServer(&startup, &handle);
   if (handle == 0) {

@@ -18,6 +18,7 @@
 #include "events_csv_page.h"
 #include "events_json_page.h"
 #include "events_page.h"
+#include "import_page.h"
 #include "metrics_page.h"
 #include "remove_element_page.h"
 #include "rename_element_page.h"
@@ -61,6 +62,7 @@ const PageTable::Route kRows[] = {
     {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
     {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
     {"/KOR/alarms.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AlarmsPage>},
+    {"/KOR/import.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<ImportPage>},
     // The SNMP engine (for the About page's script) and the notification
     // targets (administrators only: the page checks).
     {"/KOR/engine.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EngineJsonPage>},

@@ -46,6 +46,8 @@ bool ServerSettings::From(const ServerStartupRecord* record, const ServerTable::
   if (next.port != 0) settings.port = next.port;
   if (next.maxConnections != 0) settings.maxConnections = next.maxConnections;
   if (next.maxConnectionsPerAddress != 0) settings.maxConnectionsPerAddress = next.maxConnectionsPerAddress;
+  settings.largeBodyPath = next.largeBodyPath;
+  settings.largeBodyBytes = next.largeBodyBytes;
   *out = settings;
   return true;
 }

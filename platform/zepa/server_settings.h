@@ -22,6 +22,9 @@ class ServerSettings {
   std::string address = "0.0.0.0";
   int port = 2381;
   size_t maxBodyBytes = 8192;
+  // The one path whose requests may carry up to largeBodyBytes; empty: none.
+  std::string largeBodyPath;
+  size_t largeBodyBytes = 0;
   unsigned maxConnections = 512;  // each has a thread of its own
   unsigned maxConnectionsPerAddress = 64;
   size_t maxClientWorkers = 32;

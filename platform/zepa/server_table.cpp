@@ -63,6 +63,12 @@ void ServerTable::SetLimits(unsigned maxConnections, unsigned maxConnectionsPerA
   next_start_.maxConnectionsPerAddress = maxConnectionsPerAddress;
 }
 
+void ServerTable::SetLargeBodyPath(const std::string& path, size_t maxBytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  next_start_.largeBodyPath = path;
+  next_start_.largeBodyBytes = maxBytes;
+}
+
 ServerTable::NextStart ServerTable::Next() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return next_start_;

@@ -30,9 +30,12 @@ class ServerTable {
     int port = 0;         // 0: 2381
     unsigned maxConnections = 0;
     unsigned maxConnectionsPerAddress = 0;
+    std::string largeBodyPath;  // empty: none
+    size_t largeBodyBytes = 0;
   };
   void SetEndpoint(const std::string& address, int port);
   void SetLimits(unsigned maxConnections, unsigned maxConnectionsPerAddress);
+  void SetLargeBodyPath(const std::string& path, size_t maxBytes);
   NextStart Next() const;
 
   void Hold();

@@ -81,6 +81,18 @@ int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddre
   }
 }
 
+int ZEPASetLargeBodyPath(const char* path, uint32_t maxBytes) {
+  try {
+    const std::string text = path != nullptr ? path : "";
+    if (text.empty() || text[0] != '/' || maxBytes == 0 || maxBytes > (16u << 20)) return 0;
+    ServerTable::Instance().SetLargeBodyPath(text, maxBytes);
+    return 1;
+  } catch (...) {
+    LogException("ZEPASetLargeBodyPath");
+    return 0;
+  }
+}
+
 int ZEPASetPageLook(const char* styleSheet, const char* script, const char* icon) {
   try {
     LibraryPages::Look look;

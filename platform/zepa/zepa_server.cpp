@@ -42,6 +42,8 @@ bool ZepaServer::Start(std::string* error) {
   transport.certificateFile = FilePath(DataDirectory::kCertificateFileName);
   transport.keyFile = FilePath(DataDirectory::kKeyFileName);
   transport.maxBodyBytes = settings_.maxBodyBytes;
+  transport.largeBodyPath = settings_.largeBodyPath;
+  transport.largeBodyBytes = settings_.largeBodyBytes;
   transport.maxConnections = settings_.maxConnections;
   transport.maxConnectionsPerAddress = settings_.maxConnectionsPerAddress;
   transport.stackBytes = kMinimumStackBytes;

@@ -1,5 +1,7 @@
 #include "fa_mib_device.h"
 
+#include "plugins/famib_core/port_stat_counter.h"
+
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -243,5 +245,38 @@ int32_t FaMibDevice::Worse(int32_t a, int32_t b) {
 int FaMibDevice::TrapListenPort() { return AgentSettings::Current().TrapListenPort(); }
 
 int FaMibDevice::SnmpPort() { return AgentSettings::Current().SnmpPort(); }
+
+int32_t FaMibDevice::PortCounters(KorDeviceSample* samples, int32_t capacity) {
+  namespace p = plugin;
+  // The column of each counter the agent reads, with its kind.
+  static constexpr struct {
+    int column;
+    int32_t kind;
+  } kColumns[] = {
+      {3, p::kPortErrors},          {40, p::kPortCrcErrors},     {39, p::kPortLinkFailures},
+      {44, p::kPortLossOfSync},     {43, p::kPortLossOfSignal},  {41, p::kPortInvalidTxWords},
+      {42, p::kPortPrimitiveSeqErrors}, {28, p::kPortClass3Discards}, {35, p::kPortLinkResets},
+      {4, p::kPortTxFrames},        {5, p::kPortRxFrames},       {6, p::kPortTxOctets},
+      {7, p::kPortRxOctets},
+  };
+  constexpr size_t kMaxPorts = 256;
+  int32_t count = 0;
+  const std::string unit = FaMibReader::Dotted(unitId_);
+  for (const auto& column : kColumns) {
+    const std::string prefix = StringPrintf("%s.%d.%s", Oids::kConnUnitPortStatEntry, column.column, unit.c_str());
+    for (const FaMibReader::Cell& cell : mib_.Walk(prefix, 1, kMaxPorts)) {
+      if (count >= capacity) return count;
+      if (!cell.isOctets) continue;  // not the MIB's 8 octets: left out
+      const std::optional<uint64_t> value = PortStatCounter::FromHex(cell.octetsHex);
+      KorDeviceSample& sample = samples[count++];
+      sample.part = p::kPartPort;
+      sample.index = static_cast<int32_t>(cell.rest[0]);
+      sample.kind = column.kind;
+      sample.present = value.has_value() ? 1 : 0;
+      sample.value = value.value_or(0);
+    }
+  }
+  return count;
+}
 
 }  // namespace orla

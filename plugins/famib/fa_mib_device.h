@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/devices/plugin/device_plugin.h"
 #include "plugins/famib_core/fa_mib_reader.h"
 
 namespace orla {
@@ -79,6 +80,13 @@ class FaMibDevice {
   // filter to info. Throws when the device refuses, and 2002 when the row is
   // not active afterwards.
   void RegisterTrapReceiver(const std::string& address, int port);
+
+  // The first unit's port counters (connUnitPortStatTable): for every port
+  // and every counter the agent reads, one sample (plugin::kPartPort, the
+  // port index); a counter the device marks unsupported has present 0, a
+  // column it lacks is left out. At most `capacity` samples go to
+  // `samples`; answers how many.
+  int32_t PortCounters(KorDeviceSample* samples, int32_t capacity);
 
   // The address this host's datagrams to the device come from; false when
   // the device address cannot be resolved or reached.

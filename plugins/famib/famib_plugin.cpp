@@ -141,6 +141,15 @@ extern "C" KOR_PLUGIN_EXPORT uint8_t GetStatusReason(SnmpSession* session, char*
   return orla::plugin::StatusReasons::Give(session->GetAgentAddress(), buffer);
 }
 
+// The first unit's port counters, read now (on the element's polling
+// thread). A device that does not answer lets its failure pass out: the
+// agent takes the poll as a gap.
+extern "C" KOR_PLUGIN_EXPORT int32_t ReadDeviceCounters(SnmpSession* session, KorDeviceSample* samples,
+                                                        int32_t capacity) {
+  if (samples == nullptr || capacity <= 0) return 0;
+  return OnFirstUnit(session, [&](FaMibDevice& device) { return device.PortCounters(samples, capacity); });
+}
+
 // Registers this agent in the device's trap registration table. A device
 // that refuses (a read-only table, a full table) is reported by the
 // request's OrlaException; the stamp is set only after success.

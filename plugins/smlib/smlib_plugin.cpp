@@ -18,6 +18,7 @@
 #include "platform/sync/clock.h"
 #include "plugins/smlib/sml_library.h"
 #include "sml_trap.h"
+#include "sml_wear.h"
 
 using orla::OrlaException;
 using orla::SmlLibrary;
@@ -90,6 +91,16 @@ extern "C" KOR_PLUGIN_EXPORT int32_t UpdateStatus(SnmpSession* session) {
 // library, into `buffer` (kStatusReasonSize bytes); false when there is none.
 extern "C" KOR_PLUGIN_EXPORT uint8_t GetStatusReason(SnmpSession* session, char* buffer) {
   return orla::plugin::StatusReasons::Give(session->GetAgentAddress(), buffer);
+}
+
+// The library's wear facts, read now (on the element's polling thread):
+// drives, FC ports, slots and cleaning cartridges (SmlWear). A library that
+// does not answer lets its failure pass out: the agent takes it as a gap.
+extern "C" KOR_PLUGIN_EXPORT int32_t ReadDeviceCounters(SnmpSession* session, KorDeviceSample* samples,
+                                                        int32_t capacity) {
+  if (samples == nullptr || capacity <= 0) return 0;
+  SmlLibrary library(session);
+  return orla::SmlWear::Read(library, samples, capacity);
 }
 
 extern "C" KOR_PLUGIN_EXPORT int32_t SetTrapReceiver(SnmpSession* session, uint32_t* stamp) {

@@ -67,13 +67,22 @@ def records(lib):
         add(entry + '4' + row, '4', 'deprecated')
         add(entry + '5' + row, '2', 3)
         add(entry + '6' + row, '2:korsim', 'key=clean%d,value=%d' % (d, clean))
-        tag, value = counter(lib['binary'], 6772 if d == 1 else 1000 + 37 * d)
-        add(entry + '7' + row, tag, value)
+        mounts, hours = 6772 if d == 1 else 1000 + 37 * d, 21000 + 100 * d
+        if lib['binary']:
+            # mounts and lifetime hours grow while the simulator runs (korsim)
+            wear = 'drive=%d,mounts=%d,hours=%d,field=' % (d, mounts, hours)
+            add(entry + '7' + row, '4x:korsim', wear + 'mounts')
+        else:
+            tag, value = counter(False, mounts)
+            add(entry + '7' + row, tag, value)
         add(entry + '8' + row, '4', '50 05 07 63 0F 00 0%d 1%d' % (d, d))
         tag, value = counter(lib['binary'], 120 + d)
         add(entry + '9' + row, tag, value)
-        tag, value = counter(lib['binary'], 21000 + 100 * d)
-        add(entry + '10' + row, tag, value)
+        if lib['binary']:
+            add(entry + '10' + row, '4x:korsim', wear + 'hours')
+        else:
+            tag, value = counter(False, hours)
+            add(entry + '10' + row, tag, value)
         add(entry + '11' + row, '2:korsim', 'key=drive%d,value=%d' % (d, status))
         add(entry + '12' + row, '2', 100 + d)
         add(entry + '13' + row, '2', 1 + d)

@@ -19,6 +19,11 @@ REVS = FCMGMT + '.1.7.1'           # connUnitRevsTable entry
 SENSOR = FCMGMT + '.1.8.1'         # connUnitSensorTable entry
 PORT = FCMGMT + '.1.10.1'          # connUnitPortTable entry
 EVENT = FCMGMT + '.1.11.1'         # connUnitEventTable entry
+PORT_STAT = FCMGMT + '.4.5.1'      # connUnitPortStatTable entry
+# The port statistics columns the simulated controllers answer: errors,
+# frames and octets, class 3 discards, link resets, the link error kinds and
+# invalid ordered sets (45, answered as not supported).
+PORT_COUNTERS = [3, 4, 5, 6, 7, 28, 35, 39, 40, 41, 42, 43, 44, 45]
 TRAP_REG = FCMGMT + '.2.3.1'       # trapRegTable entry
 
 # connUnitType
@@ -254,6 +259,13 @@ def records(device):
             else:
                 add('%s.6.%s.%d' % (PORT, index, p), '2', '2')    # online
                 add('%s.7.%s.%d' % (PORT, index, p), '2', '3')    # ok
+            if table and unit is units[0]:
+                # the port statistics table: counters that grow (korsim)
+                add('%s.1.%s.%d' % (PORT_STAT, index, p), '4x', hexstr(unit_id))
+                add('%s.2.%s.%d' % (PORT_STAT, index, p), '2', str(p))
+                for column in PORT_COUNTERS:
+                    add('%s.%d.%s.%d' % (PORT_STAT, column, index, p), '4x:korsim',
+                        'counter=%d,port=%d' % (column, p))
         events = unit.get('events')
         if events:
             add(col(26), '2', str(len(events)))                  # connUnitNumEvents

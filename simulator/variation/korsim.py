@@ -25,6 +25,25 @@
 #   <oid>|2:korsim|key=trapcount
 #       trapClientCount: the number of active rows.
 #
+#   <oid>|4x:korsim|counter=<column>,port=<port>
+#       a counter of the port statistics table (connUnitPortStatTable): 8
+#       octets, most significant first, counting up with the time since the
+#       port's origin (the simulator's start, or its last reset):
+#       frames and octets steadily, the error kinds not at all until
+#       `simctl port NAME PORT errors RATE` makes the port bad (RATE CRC
+#       errors a minute, twice as many invalid transmission words, and the
+#       total of both in the errors column). State per port in
+#       state["ports"][<port>]: origin, errors (RATE), errors_since,
+#       errors_base (CRC errors counted before errors_since), offsets
+#       ({column: added value}, for `simctl port ... wrap`). Every value is
+#       taken modulo 2^63, as the device wraps; column 45 (invalid ordered
+#       sets) answers with the high bit set: not supported.
+#
+#   <oid>|4x:korsim|drive=<index>,mounts=<n>,hours=<n>,field=mounts|hours
+#       a library drive's mount count or lifetime power-on hours, growing
+#       with the time the simulator runs (a mount every 10 minutes, an hour
+#       an hour) plus state["wear<index>"] (`simctl drive ... --age N`).
+#
 # The state file of a device is <state dir>/<device>.json, where <device> is
 # the name of the recording (the data file's base name) and <state dir> is
 # given as the module option: --variation-module-options=korsim:<state dir>
@@ -33,6 +52,7 @@ import errno
 import fcntl
 import json
 import os
+import time
 
 from snmpsim import log
 
@@ -42,8 +62,73 @@ ROW_DESTROY, ROW_INACTIVE, ROW_ACTIVE = 1, 2, 3
 DEFAULT_FILTER = 8  # FcEventSeverity info
 
 
+TOP = 1 << 63
+# Per second on a healthy port: frames sent and received, octets per frame.
+FRAMES = {4: 2000, 5: 1800}
+OCTETS = {6: (4, 2048), 7: (5, 2048)}
+CRC, INVALID_WORDS, TOTAL_ERRORS, UNSUPPORTED = 40, 41, 3, 45
+
+
 def init(**context):
     moduleContext['statedir'] = context['options'] or '.'
+    moduleContext['start'] = started(moduleContext['statedir'])
+
+
+def started(statedir):
+    """When the simulator was started: the time start.sh wrote the run
+    directory's device list (simctl reads the same), else now."""
+    try:
+        return os.path.getmtime(os.path.join(statedir, os.pardir, 'devices.txt'))
+    except OSError:
+        return time.time()
+
+
+def port_counter(port, column, now, start):
+    """The value of one counter of a port's state at wall time `now`."""
+    origin = port.get('origin', start)
+    seconds = max(0.0, now - origin)
+    crc = port.get('errors_base', 0) + port.get('errors', 0) / 60.0 * max(0.0, now - port.get('errors_since', origin))
+    if column in FRAMES:
+        value = FRAMES[column] * seconds
+    elif column in OCTETS:
+        frames, size = OCTETS[column]
+        value = FRAMES[frames] * size * seconds
+    elif column == CRC:
+        value = crc
+    elif column == INVALID_WORDS:
+        value = 2 * crc
+    elif column == TOTAL_ERRORS:
+        value = 3 * crc
+    else:
+        value = 0
+    value = int(value) + int(port.get('offsets', {}).get(str(column), 0))
+    return value % TOP
+
+
+def _variate_counter(oid, tag, settings, context):
+    if context['setFlag'] or (not context['nextFlag'] and not context['exactMatch']):
+        return context['origOid'], tag, context['errorStatus']
+    column = int(settings['counter'])
+    if column == UNSUPPORTED:
+        return oid, '4x', '8000000000000000'
+    with _Locked(context) as store:
+        state = store.read()
+    port = state.get('ports', {}).get(settings['port'], {})
+    return oid, '4x', '%016x' % port_counter(port, column, time.time(), moduleContext['start'])
+
+
+def _variate_drive(oid, tag, settings, context):
+    if context['setFlag'] or (not context['nextFlag'] and not context['exactMatch']):
+        return context['origOid'], tag, context['errorStatus']
+    with _Locked(context) as store:
+        state = store.read()
+    elapsed = time.time() - moduleContext['start']
+    base = int(settings[settings['field']])
+    if settings['field'] == 'mounts':
+        value = base + int(elapsed / 600) + int(state.get('wear%s' % settings['drive'], 0))
+    else:
+        value = base + int(elapsed / 3600) + int(state.get('wear%s' % settings['drive'], 0))
+    return oid, '4x', '%016x' % (value % TOP)
 
 
 def _device(context):
@@ -202,6 +287,10 @@ def variate(oid, tag, value, **context):
 
     if settings.get('table') == 'trapreg':
         return _variate_table(oid, tag, value, context)
+    if 'counter' in settings:
+        return _variate_counter(oid, tag, settings, context)
+    if 'drive' in settings and 'field' in settings:
+        return _variate_drive(oid, tag, settings, context)
 
     # a single instance
     if context['setFlag'] and 'writable' in settings and context['exactMatch']:

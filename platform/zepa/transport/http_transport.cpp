@@ -355,7 +355,7 @@ void HttpTransport::Impl::Refuse(struct MHD_Connection* connection, RequestState
   if (WantsJson(state->request) && refusal.status >= 400) {
     std::string text = refusal.refusalText;
     if (text.empty() && refusal.status == 413) {
-      text = StringPrintf("Request bodies are limited to %zu bytes.", settings.maxBodyBytes);
+      text = StringPrintf("Request bodies are limited to %zu bytes.", settings.BodyCap(state->request.path));
     }
     if (text.empty()) text = WebText::ReasonPhrase(refusal.status);
     refusal.contentType = "application/json; charset=utf-8";
@@ -450,7 +450,7 @@ bool HttpTransport::Impl::RefuseBadFraming(struct MHD_Connection* connection, Re
     const unsigned long long value = std::strtoull(length.c_str(), &end, 10);
     if (length.find_first_not_of("0123456789") != std::string::npos) {
       status = 400;
-    } else if (errno != 0 || end == length.c_str() || value > settings.maxBodyBytes) {
+    } else if (errno != 0 || end == length.c_str() || value > settings.BodyCap(request.path)) {
       status = 413;
     }
   }
@@ -483,7 +483,7 @@ void HttpTransport::Impl::CheckEarly(struct MHD_Connection* connection, RequestS
 void HttpTransport::Impl::CollectBody(struct MHD_Connection* connection, RequestState* state, const char* data,
                                       size_t* size) {
   Request& request = state->request;
-  if (request.body.size() + *size > settings.maxBodyBytes) {
+  if (request.body.size() + *size > settings.BodyCap(request.path)) {
     state->tooLarge = true;
   } else {
     request.body.append(data, *size);

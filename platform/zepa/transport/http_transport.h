@@ -112,6 +112,15 @@ class HttpTransport {
     std::string certificateFile;
     std::string keyFile;
     size_t maxBodyBytes = 8192;
+    // Requests to exactly this path may carry up to largeBodyBytes (an
+    // upload); empty: none.
+    std::string largeBodyPath;
+    size_t largeBodyBytes = 0;
+    // The cap of a request's body: largeBodyBytes on largeBodyPath, else
+    // maxBodyBytes.
+    size_t BodyCap(const std::string& path) const {
+      return !largeBodyPath.empty() && path == largeBodyPath ? largeBodyBytes : maxBodyBytes;
+    }
     // A request refused before its body was read (413, 403, ...) has a body
     // of up to this many bytes read and dropped before the refusal is sent,
     // so that a client sending it whole sees the answer instead of a reset

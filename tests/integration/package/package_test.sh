@@ -47,7 +47,7 @@ for entry in "-rwxr-xr-x root/root ./opt/kor/KORAgent" "-rw-r--r-- root/root ./o
              "-rw-r----- root/root ./opt/kor/devices/famib.cfg" "-rw-r--r-- root/root ./opt/kor/devices/smlib.so" \
              "-rw-r----- root/root ./opt/kor/devices/smlib.cfg" \
              "-rw-r--r-- root/root ./opt/kor/mibs/KOR-NOTIFICATION-MIB.txt" \
-             "-rwxr-xr-x root/root ./opt/kor/korsnmpv3"; do
+             "-rwxr-xr-x root/root ./opt/kor/korsnmpv3" "-rwxr-xr-x root/root ./opt/kor/korelements"; do
   grep -qxF -- "$entry" <<<"$contents" || fail "package lacks $entry"
 done
 grep -E '\./opt/kor/(KORAgent\.cfg|KOR/storage\.ini|KORZEPD/users)$' <<<"$contents" && fail "package owns a kept file"

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -47,16 +48,17 @@ class ApiCalls : public test::AgentPagesFixture {
 
   std::string jar(Who who) { return dir_.File(StringPrintf("caller%d.jar", static_cast<int>(who))); }
 
-  // One call; the body, when given, as JSON. Sent from this server's own
-  // origin unless `sameOrigin` is false.
+  // One call, as a script makes it (asking for JSON); the body, when given,
+  // of the content type `type`. Sent from this server's own origin unless
+  // `sameOrigin` is false.
   test::HttpsReply Call(Who who, const std::string& method, const std::string& path, const std::string& body,
-                        bool sameOrigin = true) {
-    std::string extra = "-X " + method;
+                        bool sameOrigin = true, const char* type = "application/json") {
+    std::string extra = "-X " + method + " -H 'Accept: application/json'";
     if (sameOrigin) extra += " " + https_.OriginHeader();
     if (who != Who::kAnonymous) extra += " -b '" + jar(who) + "'";
     if (!body.empty()) {
       dir_.Write("body.json", body);
-      extra += " -H 'Content-Type: application/json' --data-binary @'" + dir_.File("body.json") + "'";
+      extra += StringPrintf(" -H 'Content-Type: %s' --data-binary @'", type) + dir_.File("body.json") + "'";
     }
     return https_.Request("/KOR/api/v1/" + path, extra);
   }
@@ -217,6 +219,92 @@ TEST_F(ApiCalls, BadInputIsRefusedWithItsFieldNamedAndChangesNothing) {
     EXPECT_EQ(Elements(), elementsBefore);
     EXPECT_EQ(Changes(), changesBefore);
   }
+}
+
+// A list of devices from a file: judged whole, applied whole or not at all,
+// devices that do not answer kept and retried, and an export that imports
+// back as nothing new.
+TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
+  const auto import = [this](const std::string& csv, const std::string& query = "") {
+    return Call(Who::kAdministrator, "POST", "import" + query, csv, true, "text/csv");
+  };
+  // 127.0.9.39 answers nobody: it is added all the same, unbound.
+  const std::string csv = "name,address\ntc1,127.0.9.31\ntc2,127.0.9.32\ndown,127.0.9.39\n";
+  const std::string elementsBefore = Elements();
+  const std::string changesBefore = Changes();
+  struct Row {
+    const char* what;
+    std::string csv;
+    int status;
+    std::string answer;
+  };
+  const Row refused[] = {
+      {"dry run", csv + "?dryRun=true", 200, R"({"dryRun":true,"add":3,"skip":0,"refuse":0,)"},
+      {"bad header", "name,addr\ntc1,127.0.9.31\n", 400,
+       R"({"error":"Line 1: This column is not known here.","field":"addr","line":1})"},
+      {"a name twice", csv + "tc1,127.0.9.33\n", 400,
+       R"("line":5,"name":"tc1","address":"127.0.9.33","snmpv3Profile":"","verdict":"refuse","field":"name","text":"The name is also on line 2."})"},
+      {"an address twice", csv + "tc3,127.0.9.31\n", 400, R"("text":"The address is also on line 2.")"},
+      {"a name of 9 characters", csv + "ninechars,127.0.9.33\n", 400,
+       R"("field":"name","text":"The tape controller name must be between 1 and 8 characters in length.")"},
+      {"an address out of range", csv + "tc3,127.0.9.256\n", 400,
+       R"("field":"address","text":"The specified address could not be verified.")"},
+      {"IPv6", csv + "tc3,::1\n", 400, R"("text":"An import takes IPv4 addresses written as four numbers (10.1.2.3).")"},
+      {"a field short", csv + "tc3\n", 400,
+       R"({"error":"Line 5: The line does not have as many fields as the header has columns.","field":null,"line":5})"},
+      {"10 MB", "name,address\n" + std::string(10u << 20, 'x'), 413,
+       R"({"error":"Request bodies are limited to 1048576 bytes.","field":null})"},
+  };
+  for (const Row& row : refused) {
+    SCOPED_TRACE(row.what);
+    const size_t query = row.csv.find('?');
+    const test::HttpsReply reply =
+        query == std::string::npos ? import(row.csv) : import(row.csv.substr(0, query), row.csv.substr(query));
+    EXPECT_EQ(reply.status, row.status) << reply.body.substr(0, 400);
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body.substr(0, 400);
+    EXPECT_EQ(Elements(), elementsBefore);
+    EXPECT_EQ(Changes(), changesBefore);
+  }
+
+  // Applied at once, without waiting for the silent device; one audit event.
+  const test::HttpsReply applied = import(csv);
+  ASSERT_EQ(applied.status, 200) << applied.body;
+  EXPECT_TRUE(Contains(applied.body, R"({"dryRun":false,"add":3,"skip":0,"refuse":0,)")) << applied.body;
+  EXPECT_EQ(Elements(), "tc1|127.0.9.31\ntc2|127.0.9.32\ndown|127.0.9.39\n");
+  const std::string added = Changes().substr(changesBefore.size());
+  EXPECT_EQ(test::Lines(added).size(), 1u) << added;
+  EXPECT_TRUE(Contains(added, "Change by administrator from 127.0.0.1: imported 3 devices from a file (0 already "
+                              "managed).")) << added;
+  // The answering devices are recognised in the background; the silent one
+  // stays listed with why.
+  EXPECT_TRUE(Contains(Call(Who::kReader, "GET", "elements/down", "").body, R"("bound":false,"reason":"Being recognised")"));
+  EXPECT_TRUE(test::WaitUntil([&] { return Contains(Call(Who::kReader, "GET", "elements/tc2", "").body, R"("bound":true)"); },
+                              std::chrono::seconds(60)));
+  const std::string tc2 = Call(Who::kReader, "GET", "elements/tc2", "").body;
+  EXPECT_TRUE(Contains(tc2, R"("status":1,"bound":true,"reason":"Unit 1 warning")")) << tc2;
+  EXPECT_TRUE(test::WaitUntil([&] { return Contains(Call(Who::kReader, "GET", "elements/down", "").body, "Not responding"); },
+                              std::chrono::seconds(90)));
+
+  // An export imports back as nothing new.
+  const test::HttpsReply exported = Call(Who::kReader, "GET", "export", "");
+  ASSERT_EQ(exported.status, 200);
+  EXPECT_TRUE(Contains(exported.headers, "text/csv")) << exported.headers;
+  EXPECT_EQ(exported.body, "name,address,snmpv3_profile\r\ntc1,127.0.9.31,\r\ntc2,127.0.9.32,\r\ndown,127.0.9.39,\r\n");
+  const std::string changesAfter = Changes();
+  const test::HttpsReply again = import(exported.body);
+  EXPECT_EQ(again.status, 200);
+  EXPECT_TRUE(Contains(again.body, R"("add":0,"skip":3,"refuse":0)")) << again.body;
+  EXPECT_EQ(Changes(), changesAfter);
+  EXPECT_EQ(Call(Who::kReader, "POST", "import", csv, true, "text/csv").status, 403);
+
+  // One device that is down, added through the API at once.
+  const test::HttpsReply kept =
+      Call(Who::kAdministrator, "POST", "elements", R"({"name":"down2","address":"127.0.9.38","whenDown":"keep"})");
+  EXPECT_EQ(kept.status, 201) << kept.body;
+  EXPECT_TRUE(Contains(kept.body, R"("name":"down2","address":"127.0.9.38")")) << kept.body;
+  EXPECT_TRUE(Contains(Elements(), "down2|127.0.9.38\n"));
+  EXPECT_EQ(Call(Who::kAdministrator, "POST", "elements", R"({"name":"x","address":"127.0.9.37","whenDown":"maybe"})").body,
+            R"({"error":"This field is \"refuse\" or \"keep\".","field":"whenDown"})");
 }
 
 TEST_F(ApiCalls, UserTokensCallWithTheirUsersRightsUntilTheyEnd) {

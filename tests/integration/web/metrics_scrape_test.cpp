@@ -175,6 +175,8 @@ TEST_F(MetricsScrape, PrometheusSeesEachControllerAndTc01sChange) {
       [] { return Query("koragent_element_status_reason_info{element=\"tc01\"}", "reason") == "Unit 1 failed 1\n"; },
       30s, 1s))
       << Query("koragent_element_status_reason_info", "element reason");
+  // The polling thread's polls also read the ports' counters.
+  EXPECT_EQ(Query("count(koragent_port_rx_frames_total{element=\"tc01\"})", ""), "2\n");
 }
 
 }  // namespace

@@ -49,6 +49,8 @@ TEST(AgentSettings, EveryVariableIsTaken) {
                      {"KORAGENT_EVENT_LOG_MAX_SIZE", "2m"},
                      {"KORAGENT_EVENT_LOG_FILES", "3"},
                      {"KORAGENT_SYSTEMCTL", "/bin/true"},
+                     {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=20,link_resets=0"},
+                     {"KORAGENT_DRIVE_BUDGET", "hours=30000"},
                      {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"}},
                     &settings),
             "");
@@ -63,6 +65,13 @@ TEST(AgentSettings, EveryVariableIsTaken) {
   EXPECT_EQ(settings.EventLogFiles(), 3);
   EXPECT_EQ(settings.SystemctlProgram(), "/bin/true");
   EXPECT_EQ(settings.SystemdUnitDirectory(), "/tmp/units");
+  // The kinds named change, the others keep their defaults.
+  std::map<std::string, uint64_t> limits = AgentSettings::DefaultPortErrorLimits();
+  limits["crc_errors"] = 20;
+  limits["link_resets"] = 0;
+  EXPECT_EQ(settings.PortErrorLimits(), limits);
+  EXPECT_EQ(settings.DriveMountBudget(), AgentSettings::kDefaultDriveMountBudget);
+  EXPECT_EQ(settings.DriveHourBudget(), 30000u);
 }
 
 TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
@@ -86,6 +95,10 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
       {"KORAGENT_EVENT_LOG_MAX_SIZE", "-5", "is not a size"},
       {"KORAGENT_EVENT_LOG_FILES", "1", "KORAGENT_EVENT_LOG_FILES=1 is not a number of files from 2 to 20"},
       {"KORAGENT_EVENT_LOG_FILES", "x", "KORAGENT_EVENT_LOG_FILES=x is not"},
+      {"KORAGENT_PORT_ERROR_LIMITS", "crc=5", "KORAGENT_PORT_ERROR_LIMITS=crc=5 is not a list of NAME=NUMBER"},
+      {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=5,", "is not a list of NAME=NUMBER"},
+      {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=-5", "is not a list of NAME=NUMBER"},
+      {"KORAGENT_DRIVE_BUDGET", "mounts", "KORAGENT_DRIVE_BUDGET=mounts is not a list of NAME=NUMBER (NAME one of hours, mounts)"},
   };
   for (const auto& c : cases) {
     AgentSettings settings;
@@ -97,6 +110,8 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
     EXPECT_EQ(settings.TrapListen(), "udp:162");
     EXPECT_EQ(settings.EventLogMaxBytes(), 16u << 20);
     EXPECT_EQ(settings.EventLogFiles(), 4);
+    EXPECT_EQ(settings.PortErrorLimits(), AgentSettings::DefaultPortErrorLimits());
+    EXPECT_EQ(settings.DriveMountBudget(), AgentSettings::kDefaultDriveMountBudget);
     // The valid ones are still taken, so the error can reach the log file.
     EXPECT_EQ(settings.EventLogFile(), "/tmp/x");
   }

@@ -11,7 +11,7 @@
 #include <tuple>
 
 #include "agent/web/api_routes.h"
-#include "agent/web/json_reader.h"
+#include "platform/text/json_reader.h"
 #include "agent/web/open_api_resource.h"
 
 namespace orla {

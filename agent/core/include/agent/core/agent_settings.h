@@ -22,6 +22,14 @@
 //                                     pass that traps caused to the start of
 //                                     the next (0 to 3600); also how often
 //                                     one element's traps may refresh it
+//   KORAGENT_PORT_ERROR_LIMITS (below) errors per hour per kind above which
+//                                     a port makes its element degraded:
+//                                     "crc_errors=60,link_failures=5"; the
+//                                     kinds not named keep their defaults,
+//                                     0 turns a kind's check off
+//   KORAGENT_DRIVE_BUDGET   mounts=100000,hours=50000
+//                                     a library drive past either is noted
+//                                     in its element's reason (0: no check)
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -35,6 +43,7 @@
 // does not start on a guess.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "platform/eventlog/event_log_writer.h"
@@ -49,6 +58,12 @@ class AgentSettings {
   static constexpr const char* kDefaultTrapListen = "udp:162";
   static constexpr int kDefaultTrapRefreshInterval = 10;
   static constexpr int kMaxTrapRefreshInterval = 3600;
+
+  // KORAGENT_PORT_ERROR_LIMITS: errors per hour per kind, by the kinds'
+  // names (DeviceCounterKind), with these defaults.
+  static std::map<std::string, uint64_t> DefaultPortErrorLimits();
+  static constexpr uint64_t kDefaultDriveMountBudget = 100000;
+  static constexpr uint64_t kDefaultDriveHourBudget = 50000;
 
   // Looks a variable up: its value, or null when it is not set.
   using Lookup = std::function<const char*(const char* name)>;
@@ -73,6 +88,10 @@ class AgentSettings {
   const std::string& EventLogFile() const { return eventLogFile_; }
   uint64_t EventLogMaxBytes() const { return eventLogMaxBytes_; }
   int EventLogFiles() const { return eventLogFiles_; }
+  // Errors per hour per port error kind; 0 or absent: no check.
+  const std::map<std::string, uint64_t>& PortErrorLimits() const { return portErrorLimits_; }
+  uint64_t DriveMountBudget() const { return driveMountBudget_; }
+  uint64_t DriveHourBudget() const { return driveHourBudget_; }
   // Empty: the real systemctl and unit folder.
   const std::string& SystemctlProgram() const { return systemctl_; }
   const std::string& SystemdUnitDirectory() const { return unitDirectory_; }
@@ -92,6 +111,11 @@ class AgentSettings {
   // A size such as "16M" (K, M, G: powers of 1024), 64K to 1024G.
   std::string SetEventLogMaxSize(const std::string& size);
   std::string SetEventLogFiles(int files);
+  // "crc_errors=60,link_resets=0": the kinds named change, the others keep
+  // their values.
+  std::string SetPortErrorLimits(const std::string& list);
+  // "mounts=100000,hours=50000" (either may be left out).
+  std::string SetDriveBudget(const std::string& list);
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
   void SetSudoUid(const std::string& uid) { sudoUid_ = uid; }
@@ -124,6 +148,9 @@ class AgentSettings {
   std::string eventLogFile_;
   uint64_t eventLogMaxBytes_ = EventLogWriter::kDefaultMaxBytes;
   int eventLogFiles_ = EventLogWriter::kDefaultFiles;
+  std::map<std::string, uint64_t> portErrorLimits_ = DefaultPortErrorLimits();
+  uint64_t driveMountBudget_ = kDefaultDriveMountBudget;
+  uint64_t driveHourBudget_ = kDefaultDriveHourBudget;
   std::string systemctl_;
   std::string unitDirectory_;
   std::string sudoUid_;

@@ -102,6 +102,15 @@ class ElementRegistry : public RootObject {
   // SetPollingInterval takes: a change of interval at the same moment is
   // either seen or applied to the new element too.
   void AddElement(const std::string& name, const std::string& address);
+  // Adds every line (name, address), whole or not at all, without waiting
+  // for any device: 2 or 7 (nothing added) when a name or an address is in
+  // use or given twice among the lines, 3002 when the file cannot be saved
+  // (nothing kept). The elements join unbound ("Being recognised") and
+  // their own threads recognise and bind them at once, side by side; a
+  // device that does not answer stays listed and is retried like any
+  // unbound element. An import, and an add of a device that is down, come
+  // this way.
+  void AddElements(const std::vector<std::pair<std::string, std::string>>& lines);
   // 3 when no element has the name. Saves the file and reports the removal.
   void RemoveElement(const std::string& name);
   // 2 when the new name is taken (also by the element itself), 3 when the

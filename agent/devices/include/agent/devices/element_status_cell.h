@@ -8,7 +8,10 @@
 // registry and without asking the device.
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "agent/devices/device_samples.h"
 
 namespace orla {
 
@@ -25,6 +28,11 @@ struct ElementStatusCell {
   int64_t statusSinceMs = 0;   // when the status last changed, ms since 1970 UTC
   int64_t lastAnsweredMs = 0;  // when the device last answered a poll; 0 never
   bool answeredLastPoll = false;
+  // The latest counters and wear facts the plug-in's optional
+  // "ReadDeviceCounters" gave, with their rates; null when it gave none
+  // (an older plug-in, or not read yet). A poll the device did not answer
+  // leaves the last ones here.
+  std::shared_ptr<const DeviceSamples> samples;
   int32_t majorClass = kClassUnknown;
   int32_t minorClass = kClassUnknown;
 

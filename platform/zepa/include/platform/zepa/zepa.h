@@ -243,6 +243,13 @@ int ZEPASetServerEndpoint(const char* address, uint32_t port);
    closed at once. Returns 1, or 0 for a value above 100000. */
 int ZEPASetServerLimits(uint32_t maxConnections, uint32_t maxConnectionsPerAddress);
 
+/* Lets requests to exactly this path (e.g. "/KOR/api/v1/import") of the next
+   server started carry bodies of up to maxBytes; every other path keeps the
+   server's cap of 8192 bytes. One such path; a later call replaces it.
+   Returns 1, or 0 when the path does not start with "/" or maxBytes is 0 or
+   above 16 MiB. */
+int ZEPASetLargeBodyPath(const char* path, uint32_t maxBytes);
+
 /* How the library's own pages (home, log-in, log-out, errors) look in this
    process: a style sheet and a script that they link, and the icon that a
    browser's request for "/favicon.ico" is sent on to; each a path on the

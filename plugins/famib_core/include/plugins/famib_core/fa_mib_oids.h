@@ -50,6 +50,9 @@ class FaMibOids {
   static constexpr char kConnUnitPortRevision[] = "1.3.6.1.3.94.1.10.1.13";
   static constexpr char kConnUnitPortVendor[] = "1.3.6.1.3.94.1.10.1.14";
   static constexpr char kConnUnitPortSpeed[] = "1.3.6.1.3.94.1.10.1.15";
+  // connUnitPortStatTable: a column N is kConnUnitPortStatEntry + ".N",
+  // instance <unit id 16>.<port index>.
+  static constexpr char kConnUnitPortStatEntry[] = "1.3.6.1.3.94.4.5.1";
 
   // connUnitEventTable
   static constexpr char kConnUnitEventId[] = "1.3.6.1.3.94.1.11.1.3";

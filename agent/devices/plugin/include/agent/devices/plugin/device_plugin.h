@@ -60,6 +60,42 @@ inline constexpr const char kGetStatusReason[] = "GetStatusReason";
 inline constexpr const char kHandleElementTrap[] = "HandleElementTrap";
 // Optional: the trap-target page's question about the device.
 inline constexpr const char kGetTrapTargetQuestion[] = "GetTrapTargetQuestion";
+// Optional: the device's counters and wear facts, read at the polling interval.
+inline constexpr const char kReadDeviceCounters[] = "ReadDeviceCounters";
+
+// ReadDeviceCounters: how many samples the agent's array holds, and what a
+// sample is about (KorDeviceSample::part) and which fact it is (kind). The
+// numbers are part of the contract: never renumber, only add.
+inline constexpr int32_t kDeviceSampleCapacity = 4096;
+inline constexpr int32_t kPartPort = 1;     // index: the port's index (connUnitPortIndex, fCPortIndex)
+inline constexpr int32_t kPartDrive = 2;    // index: the drive's index
+inline constexpr int32_t kPartDevice = 3;   // index 0: the device as a whole
+// Port counters (kPartPort), counting up from the device's last reset.
+inline constexpr int32_t kPortErrors = 1;             // all errors the device counts on the port
+inline constexpr int32_t kPortCrcErrors = 2;          // frames with a bad CRC
+inline constexpr int32_t kPortLinkFailures = 3;
+inline constexpr int32_t kPortLossOfSync = 4;
+inline constexpr int32_t kPortLossOfSignal = 5;
+inline constexpr int32_t kPortInvalidTxWords = 6;     // invalid transmission words
+inline constexpr int32_t kPortPrimitiveSeqErrors = 7; // primitive sequence protocol errors
+inline constexpr int32_t kPortClass3Discards = 8;
+inline constexpr int32_t kPortLinkResets = 9;
+inline constexpr int32_t kPortTxFrames = 10;
+inline constexpr int32_t kPortRxFrames = 11;
+inline constexpr int32_t kPortTxOctets = 12;
+inline constexpr int32_t kPortRxOctets = 13;
+// Drive facts (kPartDrive).
+inline constexpr int32_t kDriveMounts = 20;           // counter: media mounts
+inline constexpr int32_t kDrivePowerOnHours = 21;     // gauge: hours since the last power cycle
+inline constexpr int32_t kDriveTotalPowerOnHours = 22;  // counter: lifetime hours
+inline constexpr int32_t kDriveNeedsCleaning = 23;    // gauge: 1 yes, 0 no
+// Port state of a library's FC port (kPartPort): gauge, the device's
+// operational status number (storage media library MIB: 2 ok).
+inline constexpr int32_t kPortOperationalStatus = 30;
+// Device facts (kPartDevice), gauges.
+inline constexpr int32_t kDeviceSlots = 40;           // storage slots
+inline constexpr int32_t kDeviceSlotsUsed = 41;       // storage slots holding a cartridge
+inline constexpr int32_t kDeviceCleaningCartridges = 42;  // cleaning cartridges in the library
 
 // The severities HandleElementTrap may give a trap (the event log's 0, 1, 2).
 inline constexpr int32_t kTrapInfo = 0;
@@ -81,6 +117,15 @@ inline constexpr int32_t kStatusUnknown = 3;
 }  // namespace orla::plugin
 
 extern "C" {
+
+// One fact of ReadDeviceCounters. The layout is part of the contract.
+struct KorDeviceSample {
+  int32_t part;     // kPartPort, kPartDrive, kPartDevice
+  int32_t index;    // the port's or drive's index; 0 for the device
+  int32_t kind;     // kPortCrcErrors, kDriveMounts, ...
+  int32_t present;  // 1: `value` holds the fact; 0: the device does not support it
+  uint64_t value;   // a counter's 64 bits, or the gauge's value
+};
 
 // Recognition, once per type tried, with a session using the type's get
 // community. -1: not this type; 2004 or 2006 (the SNMP codes for "no
@@ -109,6 +154,16 @@ KOR_PLUGIN_EXPORT int32_t UpdateStatus(orla::SnmpSession* session);
 // when there is no reason (status ok, or none known). Must not block on the
 // device: plug-ins keep the reason found by their last UpdateStatus.
 KOR_PLUGIN_EXPORT uint8_t GetStatusReason(orla::SnmpSession* session, char* buffer);
+
+// Optional, on the element's polling thread once per polling interval,
+// right after UpdateStatus (never in a page request or a status pass): the
+// device's counters and wear facts, read from the device now. `samples`
+// holds `capacity` (kDeviceSampleCapacity) records. Answer how many were
+// written (0 to capacity), or -1 when the device has none to give. A device
+// that does not answer lets its OrlaException pass out: the agent takes
+// that poll as a gap (no samples), never as zeros. A counter the device
+// marks as unsupported is written with present 0, or left out.
+KOR_PLUGIN_EXPORT int32_t ReadDeviceCounters(orla::SnmpSession* session, KorDeviceSample* samples, int32_t capacity);
 
 // The trap-target page: make the device send its traps to this agent. With
 // the set session. The plug-in may store the current time (seconds since
@@ -164,5 +219,6 @@ using GetDeviceMinorClassCodeFunction = decltype(&::GetDeviceMinorClassCode);
 using GetStatusReasonFunction = decltype(&::GetStatusReason);
 using HandleElementTrapFunction = decltype(&::HandleElementTrap);
 using GetTrapTargetQuestionFunction = decltype(&::GetTrapTargetQuestion);
+using ReadDeviceCountersFunction = decltype(&::ReadDeviceCounters);
 
 }  // namespace orla::plugin

@@ -1,4 +1,4 @@
-#include "json_reader.h"
+#include "platform/text/json_reader.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,11 +1,12 @@
 #pragma once
 // JsonReader: a strict reader of one JSON text (RFC 8259) from outside the
-// agent, bounded before it builds anything large: at most `maxDepth`
-// arrays and objects inside one another and at most `maxValues` values in
-// all. It accepts exactly one value with white space around it; no
-// comments, no trailing commas, no duplicate member names, no lone
-// surrogates, no bytes that are not UTF-8, no control characters in
-// strings, numbers only in JSON's own form.
+// program (an API request body, an API answer a tool reads), bounded
+// before it builds anything large: at most `maxDepth` arrays and objects
+// inside one another and at most `maxValues` values in all. It accepts
+// exactly one value with white space around it; no comments, no trailing
+// commas, no duplicate member names, no lone surrogates, no bytes that are
+// not UTF-8, no control characters in strings, numbers only in JSON's own
+// form.
 //
 // A failure says what is wrong and, when it happened inside a member of
 // the outermost object, that member's name (`field`), so that an answer
@@ -14,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "json_value.h"
+#include "platform/text/json_value.h"
 
 namespace orla {
 

@@ -1,4 +1,4 @@
-#include "json_value.h"
+#include "platform/text/json_value.h"
 
 namespace orla {
 

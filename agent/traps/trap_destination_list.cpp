@@ -117,21 +117,73 @@ ObjectList* TrapDestinationList::Copy(uint64_t* revision) {
   return copy;
 }
 
-void TrapDestinationList::Rewrite() {
-  const auto entryLine = [this](int32_t i) {
-    return StringPrintf("%s\n", static_cast<TrapDestination*>(entries_.Get(i))->Text());
-  };
+std::vector<std::string> TrapDestinationList::TextsLocked() const {
+  std::vector<std::string> texts;
+  texts.reserve(static_cast<size_t>(entries_.Count()));
+  for (int32_t i = 0; i < entries_.Count(); ++i) {
+    texts.emplace_back(static_cast<const TrapDestination*>(entries_.Get(i))->Text());
+  }
+  return texts;
+}
+
+std::vector<std::string> TrapDestinationList::Texts(uint64_t* revision) {
+  std::lock_guard<Lock> guard(destinationLock);
+  if (revision != nullptr) *revision = revision_;
+  return TextsLocked();
+}
+
+std::string TrapDestinationList::Contents(const std::vector<std::optional<std::string>>& layout,
+                                          const std::vector<std::string>& texts) {
+  const auto entryLine = [&texts](size_t i) { return StringPrintf("%s\n", texts[i].c_str()); };
   std::string contents;
-  int32_t next = 0;
-  for (const std::optional<std::string>& place : layout_) {
+  size_t next = 0;
+  for (const std::optional<std::string>& place : layout) {
     if (place.has_value()) {
       contents += *place + "\n";
-    } else if (next < entries_.Count()) {
+    } else if (next < texts.size()) {
       contents += entryLine(next++);
     }
   }
-  while (next < entries_.Count()) contents += entryLine(next++);
-  const int error = AtomicFile::WritePrivate(path_, contents);
+  while (next < texts.size()) contents += entryLine(next++);
+  return contents;
+}
+
+int TrapDestinationList::ReplaceIfUnchanged(const std::vector<std::string>& texts, uint64_t revision) {
+  std::lock_guard<Lock> guard(destinationLock);
+  if (revision != revision_) return -1;
+  // The places in the file of the entries that go are dropped; the entries
+  // fill the places left in the order given, and those beyond them follow
+  // the file's last line, as Add and Remove would have left them.
+  const std::vector<std::string> old = TextsLocked();
+  std::vector<bool> stays(old.size(), false);
+  for (const std::string& text : texts) {
+    for (size_t i = 0; i < old.size(); ++i) {
+      if (!stays[i] && old[i] == text) {
+        stays[i] = true;
+        break;
+      }
+    }
+  }
+  std::vector<std::optional<std::string>> layout;
+  size_t index = 0;
+  for (const std::optional<std::string>& place : layout_) {
+    if (place.has_value()) {
+      layout.push_back(place);
+    } else if (index < old.size() && stays[index++]) {
+      layout.emplace_back(std::nullopt);
+    }
+  }
+  const int error = AtomicFile::WritePrivate(path_, Contents(layout, texts));
+  if (error != 0) return error;
+  while (entries_.Count() > 0) entries_.Remove(entries_.Count() - 1);
+  for (const std::string& text : texts) entries_.Append(new TrapDestination(text.c_str()));
+  layout_ = std::move(layout);
+  ++revision_;
+  return 0;
+}
+
+void TrapDestinationList::Rewrite() {
+  const int error = AtomicFile::WritePrivate(path_, Contents(layout_, TextsLocked()));
   if (error != 0) {
     char buffer[256];
     const char* reason = strerror_r(error, buffer, sizeof buffer);

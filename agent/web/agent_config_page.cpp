@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "agent/core/object_list.h"
 #include "platform/text/string_printf.h"
@@ -12,7 +13,9 @@
 #include "agent/traps/trap_destination.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent_objects.h"
+#include "polling_interval_check.h"
 #include "text_escape.h"
+#include "trap_host_check.h"
 
 namespace orla {
 
@@ -20,17 +23,6 @@ namespace {
 
 // Where the OK button of this page's error pages leads.
 constexpr const char* kPageLocation = "agent_config.html";
-
-// A host text that cannot name a host: empty, or holding a space or a
-// control character (a line break would split its client.ini line).
-bool IsBadHostText(const std::string& text) {
-  if (text.empty()) return true;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte == ' ' || byte < 0x20 || byte == 0x7f) return true;
-  }
-  return false;
-}
 
 // The decimal number at the start of `text`, read as atoi reads it (leading
 // blanks, a sign, digits), without atoi's overflow: far too large values
@@ -81,7 +73,7 @@ uint32_t AgentConfigPage::HandleGet() {
   // An interval that is not a whole number of minutes selects the minute
   // below it; one outside the choices selects none.
   const int32_t selected = AgentObjects::Registry().PollingInterval() / 60;
-  for (int minutes = kMinIntervalMinutes; minutes <= kMaxIntervalMinutes; ++minutes) {
+  for (int minutes = PollingIntervalCheck::kMinMinutes; minutes <= PollingIntervalCheck::kMaxMinutes; ++minutes) {
     if (minutes == selected) {
       AppendFormat("<OPTION value=\"%d\" SELECTED>%d", minutes, minutes);
     } else {
@@ -161,51 +153,36 @@ uint32_t AgentConfigPage::RemoveDestination() {
   const std::optional<std::string> selected = GetField("client_address");
   if (!selected) return ShowError("Required field not found in data.", kPageLocation, false);
   AgentObjects::TrapDestinations().Remove(selected->c_str());
-  RecordChange("removed the trap destination " + *selected);
+  RecordChange(TrapHostCheck::RemovedText(*selected));
   return HandleGet();
 }
 
 uint32_t AgentConfigPage::AddDestination() {
   const std::optional<std::string> typed = GetField("new_address");
   if (!typed) return ShowError("Required field not found in data.", kPageLocation, false);
-  if (IsBadHostText(*typed)) return ShowError("Bad name entered.", kPageLocation, false);
-  std::string resolved = *typed;
-  if (!ResolveAddress(&resolved)) return ShowError("Unable to verify client address.", kPageLocation, false);
 
-  // Duplicates are found by address: a host name whose address is listed in
-  // another written form is one. An entry that does not resolve is compared
-  // as written. The names are looked up without the list's lock; the add
-  // happens only if the list is still the one checked, else the check runs
-  // again, so two administrators adding one host at once add it once.
+  // The names are looked up without the list's lock; the add happens only
+  // if the list is still the one checked, else the check runs again, so two
+  // administrators adding one host at once add it once.
   TrapDestinationList& list = AgentObjects::TrapDestinations();
   for (;;) {
     uint64_t revision = 0;
-    std::unique_ptr<ObjectList> destinations(list.Copy(&revision));
-    for (int32_t i = 0; i < destinations->Count(); ++i) {
-      std::string entry = static_cast<TrapDestination*>(destinations->Get(i))->Text();
-      ResolveAddress(&entry);
-      if (entry == resolved) {
-        return ShowError("The specified host is already in the list of clients.  Please enter a unique host.",
-                         kPageLocation, false);
-      }
-    }
+    const std::vector<std::string> listed = list.Texts(&revision);
+    if (const char* refused = TrapHostCheck::Check(*typed, listed)) return ShowError(refused, kPageLocation, false);
     // Stored as typed, not as resolved.
     if (list.AddIfUnchanged(typed->c_str(), revision)) {
-      RecordChange("added the trap destination " + *typed);
+      RecordChange(TrapHostCheck::AddedText(*typed));
       return HandleGet();
     }
   }
 }
 
 uint32_t AgentConfigPage::ChangeInterval(const std::string& minutes) {
-  // The form offers 1 to 60 minutes only; anything else would make the agent
-  // poll outside 60 to 3600 seconds, which its start-up refuses to read back.
   const long value = MinutesOf(minutes);
-  if (value < kMinIntervalMinutes || value > kMaxIntervalMinutes) {
-    return ShowError("The polling interval must be between 1 and 60 minutes.", kPageLocation, false);
+  if (const char* refused = PollingIntervalCheck::CheckMinutes(value)) {
+    return ShowError(refused, kPageLocation, false);
   }
-  const int32_t before = AgentObjects::Registry().PollingInterval() / 60;
-  const std::string what = StringPrintf("changed the polling interval from %d to %ld minutes", before, value);
+  const std::string what = PollingIntervalCheck::ChangeText(AgentObjects::Registry().PollingInterval(), value);
   if (std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] {
     AgentObjects::Registry().SetPollingInterval(static_cast<int32_t>(value) * 60);
   })) {

@@ -7,10 +7,10 @@
 // and "Add Address" for a new one, and the polling interval as a choice of
 // 1 to 60 minutes (the registry's interval divided by 60, rounded down)
 // with "Change Interval". POST needs the administrator right and acts on
-// the button pressed: remove the selected destination; add a new one (no
-// space, it must resolve, and its address must not be that of a listed
-// entry; it is stored as typed); or set the interval, which must be 1 to 60
-// minutes: the agent never polls outside 60 to 3600 seconds. Each change
+// the button pressed: remove the selected destination; add a new one
+// (TrapHostCheck: no space, it must resolve, and its address must not be
+// that of a listed entry; it is stored as typed); or set the interval
+// (PollingIntervalCheck: 1 to 60 minutes). Each change
 // rewrites its file and shows the page again with the new values; every
 // refusal is an error page whose OK button returns to this page.
 //
@@ -29,10 +29,6 @@ namespace orla {
 
 class AgentConfigPage : public WebPage {
  public:
-  // The choices of the polling interval, in minutes.
-  static constexpr int kMinIntervalMinutes = 1;
-  static constexpr int kMaxIntervalMinutes = 60;
-
   using WebPage::WebPage;
   ~AgentConfigPage() override = default;
 

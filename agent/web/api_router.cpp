@@ -59,6 +59,8 @@ ApiReply ApiRouter::Answer() {
     body = JsonReader(kLimits).Read(std::string(reinterpret_cast<const char*>(request->lpbData), size), &failure);
     if (!body) return ApiReply::Error(400, failure.text, failure.field);
     call.body = &*body;
+  } else {
+    call.queryField = [this](const char* field) { return GetField(field); };
   }
   call.user = UserName();
   call.request = Request();

@@ -1,16 +1,18 @@
 #pragma once
 // ApiRoutes: the JSON API's route table, one row per operation below
 // /KOR/api/v1/: the method, the path (a "{name}" segment stands for one
-// non-empty segment, handed to the resource decoded; fixed segments may
-// follow it), the operation's id
+// non-empty segment, and fixed segments may follow it; a trailing
+// "{target}" stands for the non-empty rest of the path, slashes included;
+// either handed to the resource decoded as ApiCall::name), the operation's id
 // (the same as in the OpenAPI document, which a test holds to this table),
 // the right it needs, whether it takes a body, and the resource's handler.
 //
 // Rights: every operation needs a signed-in session, or a user token, whose
 // user holds a KORAccess right other than 0 (kRead); taking an alarm needs
 // the operator right, mask 4, or the administrator right (kOperate); any
-// other change, and every operation on tokens, needs the administrator
-// right, mask 2 (kAdminister).
+// other change, every operation on tokens, and reading what a page shows
+// administrators only (notification targets, SNMPv3 profiles and
+// assignments) needs the administrator right, mask 2 (kAdminister).
 //
 // Adding an operation: one row here, its handler in the resource's class
 // (one class per resource), and its entry in openapi.json.
@@ -53,7 +55,8 @@ class ApiRoutes {
   // path, and *allow lists their methods ("GET, DELETE").
   static const Route* Find(const std::string& method, const std::string& path, std::string* name, bool* pathKnown,
                            std::string* allow);
-  // Whether `path` fits the row's path; *name gets the {name} segment.
+  // Whether `path` fits the row's path; *name gets the {name} or {target}
+  // segment.
   static bool PathFits(const char* pattern, const std::string& path, std::string* name);
 };
 

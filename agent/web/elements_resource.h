@@ -31,7 +31,7 @@ class ElementsResource {
   static ApiReply Rename(const ApiCall& call);
   static ApiReply Remove(const ApiCall& call);
 
-  static constexpr const char* kMissingField = "This field is required.";
+  static constexpr const char* kMissingField = ApiCall::kMissingField;
   // "whenDown": what an add does when the device cannot be recognised now:
   // refuse it (422, the default) or keep it unbound ("Being recognised",
   // then "Not responding" or why), retried like any unbound element; a kept

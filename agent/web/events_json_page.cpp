@@ -38,16 +38,20 @@ std::string EventsJsonPage::Render(const EventQuery& query, const EventQuery::Re
   return out + "]}";
 }
 
-uint32_t EventsJsonPage::HandleGet() {
-  if (!HasSession()) return kLeaveToLibrary;
-  const EventQuery query = EventQuery::FromFields([this](const char* name) { return GetField(name); });
+std::string EventsJsonPage::Answer(const std::function<std::optional<std::string>(const char*)>& field) {
+  const EventQuery query = EventQuery::FromFields(field);
   if (ChangeFeed* changes = AgentObjects::Changes()) changes->CatchUp(EventRing::Instance());
   // Read before the walk: an entry logged meanwhile is newer than `last`,
   // so the page's next check finds it (at worst twice, never not at all).
   const uint64_t last = EventRing::Instance().LastSequence();
   const EventQuery::Result result =
       query.Run(EventRing::Instance(), EventLogWriter::FilePaths(), AuditTrail::ChangeFilePaths());
-  Append(Render(query, result, Clock::System()->WallMilliseconds(), last));
+  return Render(query, result, Clock::System()->WallMilliseconds(), last);
+}
+
+uint32_t EventsJsonPage::HandleGet() {
+  if (!HasSession()) return kLeaveToLibrary;
+  Append(Answer([this](const char* name) { return GetField(name); }));
   return SendContent("application/json; charset=utf-8");
 }
 

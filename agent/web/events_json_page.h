@@ -12,6 +12,9 @@
 // beyond "total" (the file is read only when a page reaches past the
 // in-memory ring). Entries read from the file have "seq" 0.
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "event_query.h"
 #include "web_page.h"
@@ -24,6 +27,9 @@ class EventsJsonPage : public WebPage {
 
   uint32_t HandleGet() override;
 
+  // The answer for the query the form fields `field` ask (EventQuery::
+  // FromFields), as the page and the API's events resource send it.
+  static std::string Answer(const std::function<std::optional<std::string>(const char*)>& field);
   // `last`: the newest entry's sequence number in the ring when the query
   // began ("last"; the page asks with after=last whether anything came).
   static std::string Render(const EventQuery& query, const EventQuery::Result& result, int64_t nowMs,

@@ -4,10 +4,9 @@
 
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/snmp/local_engine.h"
-#include "agent/traps/notification_sender.h"
 #include "agent/traps/notification_target_list.h"
 #include "platform/snmpmgr/snmp_local_engine.h"
-#include "agent_objects.h"
+#include "notification_target_change.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -19,8 +18,6 @@ constexpr NotificationTargetList::Kind kKinds[] = {
     NotificationTargetList::Kind::kV2cTrap, NotificationTargetList::Kind::kV2cInform,
     NotificationTargetList::Kind::kV3Trap, NotificationTargetList::Kind::kV3Inform};
 
-const std::string& TargetFile() { return AgentObjects::Notifications().TargetFile(); }
-
 }  // namespace
 
 uint32_t NotificationTargetsPage::HandleGet() {
@@ -31,7 +28,7 @@ uint32_t NotificationTargetsPage::HandleGet() {
 uint32_t NotificationTargetsPage::ShowTargets(const std::string& notice) {
   NotificationTargetList list;
   std::string error;
-  if (!list.Load(TargetFile(), &error)) return ShowError(error, kPageLocation, false);
+  if (!NotificationTargetChange::Load(&list, &error)) return ShowError(error, kPageLocation, false);
   LocalEngine engine;
   engine.id = SnmpMgrLocalEngineId();
   engine.boots = SnmpMgrLocalEngineBoots();
@@ -95,43 +92,19 @@ uint32_t NotificationTargetsPage::ShowTargets(const std::string& notice) {
 
 uint32_t NotificationTargetsPage::HandlePost() {
   if (!IsAdministrator()) return ShowNotAdministrator();
-  const std::string& path = TargetFile();
-  NotificationTargetList list;
-  std::string error;
-  if (!list.Load(path, &error)) return ShowError(error, kPageLocation, false);
-  std::string what;
+  NotificationTargetChange::Result result;
   if (const std::optional<std::string> removed = GetField("remove")) {
-    if (!list.Remove(*removed)) return ShowError(*removed + " is not a notification target.", kPageLocation, false);
-    what = "removed the notification target " + *removed;
+    result = NotificationTargetChange::Remove(*removed);
   } else {
     const std::optional<std::string> name = GetField("target");
     const std::optional<std::string> kind = GetField("kind");
     const std::optional<std::string> credential = GetField("credential");
     if (!name || !kind || !credential) return ShowError("Required field not found in data.", kPageLocation, false);
-    NotificationTargetList::Target target;
-    target.credential = *credential;
-    bool known = false;
-    for (const auto k : kKinds) {
-      if (*kind == NotificationTargetList::KindName(k)) {
-        target.kind = k;
-        known = true;
-      }
-    }
-    if (!known) return ShowError("Unexpected data returned by web browser", kPageLocation, false);
-    if (!NotificationTargetList::ParseName(*name, &target.host, &target.port, &error) ||
-        !list.Put(target, &error)) {
-      return ShowError("The target was not added: " + error + ".", kPageLocation, false);
-    }
-    if (NotificationTargetList::IsV3(target.kind) &&
-        SnmpV3CredentialStore::Instance().Current()->Find(target.credential) == nullptr) {
-      return ShowError("The target was not added: there is no SNMPv3 profile \"" + target.credential + "\".",
-                       kPageLocation, false);
-    }
-    what = "set the notification target " + NotificationTargetList::Name(target) + " (" + *kind + ")";
+    result = NotificationTargetChange::Set(*name, *kind, *credential);
   }
-  if (!list.Save(path, &error)) return ShowError(error, kPageLocation, false);
-  RecordChange(what);
-  return ShowTargets("The agent " + what + ".");
+  if (result.outcome != NotificationTargetChange::Outcome::kDone) return ShowError(result.text, kPageLocation, false);
+  RecordChange(result.what);
+  return ShowTargets("The agent " + result.what + ".");
 }
 
 }  // namespace orla

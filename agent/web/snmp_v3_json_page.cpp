@@ -3,6 +3,7 @@
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
+#include "snmp_v3_change.h"
 #include "snmp_v3_profile_form.h"
 #include "snmp_v3_profiles_page.h"
 #include "text_escape.h"
@@ -40,17 +41,13 @@ uint32_t SnmpV3JsonPage::HandlePost() {
   if (!IsAdministrator()) return Answer("error", kNotAdministrator);
   const std::optional<std::string> mode = GetField("v3_only");
   if (!mode || SnmpV3ProfilesPage::CredentialFile().empty()) return Answer("error", "Unexpected data returned by web browser");
-  SnmpV3CredentialEdit edit(SnmpV3ProfilesPage::CredentialFile());
-  std::string error;
-  if (edit.Open(&error)) {
-    error = SnmpV3ProfileForm::Apply([&mode](const char* name) {
-      return std::string(name) == "v3_only" ? mode : std::nullopt;
-    }, &edit);
-  }
-  if (error.empty() && !edit.Save(&error)) error = "The change was not saved: " + error;
-  if (!error.empty()) return Answer("error", error);
-  RecordChange(edit.What());
-  return Answer("notice", edit.What());
+  const SnmpV3Change::Result result = SnmpV3Change::Make([&mode](SnmpV3CredentialEdit* edit) {
+    return SnmpV3ProfileForm::Apply(
+        [&mode](const char* name) { return std::string(name) == "v3_only" ? mode : std::nullopt; }, edit);
+  });
+  if (result.outcome != SnmpV3Change::Outcome::kDone) return Answer("error", result.error);
+  RecordChange(result.what);
+  return Answer("notice", result.what);
 }
 
 }  // namespace orla

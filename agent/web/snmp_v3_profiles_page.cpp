@@ -4,6 +4,7 @@
 
 #include "agent/core/snmp_v3_credential_file.h"
 #include "agent/core/snmp_v3_credential_store.h"
+#include "snmp_v3_change.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -59,17 +60,15 @@ uint32_t SnmpV3ProfilesPage::HandleGet() {
 
 uint32_t SnmpV3ProfilesPage::HandlePost() {
   if (!IsAdministrator()) return ShowNotAdministrator();
-  if (CredentialFile().empty()) return ShowError("The SNMPv3 credentials file is not open.", kPageLocation, false);
-  SnmpV3CredentialEdit edit(CredentialFile());
-  std::string error;
-  if (!edit.Open(&error)) return ShowError(error, kPageLocation, false);
   const SnmpV3ProfileForm::Field field = [this](const char* name) { return GetField(name); };
-  const SnmpV3Credentials before = edit.Credentials();
-  error = SnmpV3ProfileForm::Apply(field, &edit);
-  if (error.empty() && !edit.Save(&error)) error = "The change was not saved: " + error;
-  if (!error.empty()) return ShowProfiles(before, SnmpV3ProfileForm::FromFields(field), "", error);
-  RecordChange(edit.What());
-  return ShowProfiles(edit.Credentials(), SnmpV3ProfileForm::Values(), edit.What() + kApplied, "");
+  const SnmpV3Change::Result result =
+      SnmpV3Change::Make([&field](SnmpV3CredentialEdit* edit) { return SnmpV3ProfileForm::Apply(field, edit); });
+  if (result.outcome == SnmpV3Change::Outcome::kNotOpened) return ShowError(result.error, kPageLocation, false);
+  if (result.outcome != SnmpV3Change::Outcome::kDone) {
+    return ShowProfiles(result.before, SnmpV3ProfileForm::FromFields(field), "", result.error);
+  }
+  RecordChange(result.what);
+  return ShowProfiles(result.after, SnmpV3ProfileForm::Values(), result.what + kApplied, "");
 }
 
 uint32_t SnmpV3ProfilesPage::ShowProfiles(const SnmpV3Credentials& credentials, const SnmpV3ProfileForm::Values& form,

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/text/string_printf.h"
 #include "tests/integration/web/agent_pages_fixture.h"
@@ -540,6 +542,187 @@ TEST_F(ApiCalls, UsersAreManagedByAdministratorsWithTheToolsRules) {
       EXPECT_EQ(test::Lines(added).size(), 1u) << added;
       EXPECT_TRUE(Contains(added, row.change)) << added;
     }
+  }
+}
+
+// The events, the agent's configuration, its notification targets and its
+// SNMPv3 credentials: each operation as the administrator and a reader, the
+// audit events of the changes as their pages word them, the file each
+// changes, and never a community or pass phrase in an answer or event.
+class ApiConfigurationCalls : public ApiCalls {
+ protected:
+  // The files these resources change, and the change file.
+  std::vector<std::string> Files() {
+    std::vector<std::string> files;
+    for (const char* name : {"client.ini", "storage.ini", "targets.ini", "snmpv3.conf", "changes.jsonl"}) {
+      files.push_back(test::ReadFile(dir_.File(std::string("KOR/") + name)));
+    }
+    return files;
+  }
+  static constexpr const char* kSecrets[] = {"s3cret-community", "auth-secret-1", "priv-secret-1"};
+  const std::string profile_ =
+      R"({"name":"lab","user":"kor","level":"authPriv","auth":"SHA-256","authPassPhrase":"auth-secret-1",)"
+      R"("priv":"AES","privPassPhrase":"priv-secret-1"})";
+};
+
+TEST_F(ApiConfigurationCalls, EachOperationAnswersAsItsPageAndRecordsItsChange) {
+  const Who admin = Who::kAdministrator, reader = Who::kReader;
+  const char* const kNotAdmin = "You must log in (or log in again) as administrator to perform this operation.";
+  const std::string v2c = R"({"target":"127.0.0.1:1162","kind":"v2c-trap","credential":"s3cret-community"})";
+  const std::string inform = R"({"target":"127.0.0.1:1162","kind":"v2c-inform","credential":"s3cret-community"})";
+  const std::string config = R"({"pollingInterval":600,"trapHosts":["127.0.0.1"]})";
+  const std::string assign = R"({"profile":"lab"})";
+  enum File { kNone = -1, kClient, kStorage, kTargets, kSnmpV3 };
+  struct Row {
+    Who who;
+    const char* method;
+    std::string path;
+    std::string body;
+    int status;
+    std::string answer;
+    std::vector<std::string> changes;  // the audit events' texts, in order
+    std::vector<int> files = {};       // the files that change
+  };
+  const std::string by = "Change by administrator from 127.0.0.1: ";
+  const Row rows[] = {
+      {Who::kNoRight, "GET", "events", "", 403, "KORAccess is 0", {}},
+      {reader, "GET", "events?severity=warning&limit=1", "", 200, R"("complete":true,"offset":0,"limit":1,"events":[)", {}},
+      {reader, "GET", "config", "", 200, R"({"pollingInterval":300,"trapHosts":[]})", {}},
+      {reader, "PATCH", "config", config, 403, kNotAdmin, {}},
+      {admin, "PATCH", "config", config, 200, R"({"pollingInterval":600,"trapHosts":["127.0.0.1"]})",
+       {by + "changed the polling interval from 5 to 10 minutes.", by + "added the trap destination 127.0.0.1."},
+       {kClient, kStorage}},
+      {admin, "PATCH", "config", R"({"trapHosts":[]})", 200, R"({"pollingInterval":600,"trapHosts":[]})",
+       {by + "removed the trap destination 127.0.0.1."}, {kClient}},
+      {reader, "GET", "targets", "", 403, kNotAdmin, {}},
+      {reader, "POST", "targets", v2c, 403, kNotAdmin, {}},
+      {admin, "POST", "targets", v2c, 201,
+       R"({"name":"127.0.0.1:1162","host":"127.0.0.1","port":1162,"kind":"v2c-trap","profile":null})",
+       {by + "set the notification target 127.0.0.1:1162 (v2c-trap)."}, {kTargets}},
+      {admin, "POST", "targets", inform, 200, R"("kind":"v2c-inform")",
+       {by + "set the notification target 127.0.0.1:1162 (v2c-inform)."}, {kTargets}},
+      {admin, "GET", "targets", "", 200, R"("v3Only":false,"targets":[{"name":"127.0.0.1:1162",)", {}},
+      {reader, "DELETE", "targets/127.0.0.1:1162", "", 403, kNotAdmin, {}},
+      {admin, "DELETE", "targets/127.0.0.1:1162", "", 200, R"({"removed":"127.0.0.1:1162"})",
+       {by + "removed the notification target 127.0.0.1:1162."}, {kTargets}},
+      {admin, "DELETE", "targets/127.0.0.1:1162", "", 404, "127.0.0.1:1162 is not a notification target.", {}},
+      {reader, "GET", "snmpv3", "", 200, R"({"v3Only":false,"withoutProfile":0,"withoutProfileNames":[]})", {}},
+      {reader, "PATCH", "snmpv3", R"({"v3Only":true})", 403, kNotAdmin, {}},
+      {admin, "PATCH", "snmpv3", R"({"v3Only":true})", 200, R"({"v3Only":true,)", {by + "SNMPv3-only polling on."},
+       {kSnmpV3}},
+      {admin, "PATCH", "snmpv3", R"({"v3Only":false})", 200, R"({"v3Only":false,)", {by + "SNMPv3-only polling off."},
+       {kSnmpV3}},
+      {reader, "GET", "snmpv3/profiles", "", 403, kNotAdmin, {}},
+      {reader, "POST", "snmpv3/profiles", profile_, 403, kNotAdmin, {}},
+      {admin, "POST", "snmpv3/profiles", profile_, 201,
+       R"({"name":"lab","user":"kor","level":"authPriv","auth":"SHA-256","priv":"AES","context":"","assignedTo":[]})",
+       {by + "SNMPv3 profile lab added (user kor, authPriv, SHA-256/AES)."}, {kSnmpV3}},
+      {admin, "POST", "snmpv3/profiles", profile_, 409, R"({"error":"profile lab exists","field":"name"})", {}},
+      {reader, "GET", "snmpv3/assignments", "", 403, kNotAdmin, {}},
+      {reader, "PUT", "snmpv3/assignments/10.1.0.0/16", assign, 403, kNotAdmin, {}},
+      {admin, "PUT", "snmpv3/assignments/10.1.0.0/16", assign, 200, R"({"target":"10.1.0.0/16","profile":"lab"})",
+       {by + "SNMPv3 profile lab assigned to 10.1.0.0/16."}, {kSnmpV3}},
+      {admin, "GET", "snmpv3/assignments", "", 200, R"({"assignments":[{"target":"10.1.0.0/16","profile":"lab"}]})",
+       {}},
+      {admin, "GET", "snmpv3/profiles", "", 200, R"("context":"","assignedTo":["10.1.0.0/16"]}]})", {}},
+      {admin, "DELETE", "snmpv3/profiles/lab", "", 409,
+       R"x({"error":"profile lab is assigned to 10.1.0.0/16 (unassign it first)","field":null})x", {}},
+      {reader, "DELETE", "snmpv3/assignments/10.1.0.0%2F16", "", 403, kNotAdmin, {}},
+      {admin, "DELETE", "snmpv3/assignments/10.1.0.0%2F16", "", 200, R"({"removed":"10.1.0.0/16"})",
+       {by + "SNMPv3 assignment of 10.1.0.0/16 removed."}, {kSnmpV3}},
+      {admin, "DELETE", "snmpv3/assignments/10.1.0.0/16", "", 404, "nothing is assigned to 10.1.0.0/16", {}},
+      {reader, "DELETE", "snmpv3/profiles/lab", "", 403, kNotAdmin, {}},
+      {admin, "DELETE", "snmpv3/profiles/lab", "", 200, R"({"removed":"lab"})",
+       {by + "SNMPv3 profile lab removed."}, {kSnmpV3}},
+      {admin, "DELETE", "snmpv3/profiles/lab", "", 404, R"({"error":"no profile lab","field":null})", {}},
+      {reader, "GET", "events?kind=change&limit=500", "", 200, "SNMPv3 profile lab removed.", {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%d %s %s %s", static_cast<int>(row.who), row.method, row.path.c_str(),
+                              row.body.c_str()));
+    const std::vector<std::string> before = Files();
+    const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+    for (const char* secret : kSecrets) EXPECT_FALSE(Contains(reply.body, secret)) << reply.body;
+    const std::vector<std::string> after = Files();
+    const std::vector<std::string> added = test::Lines(after.back().substr(before.back().size()));
+    ASSERT_EQ(added.size(), row.changes.size()) << after.back();
+    for (size_t i = 0; i < added.size(); ++i) EXPECT_TRUE(Contains(added[i], row.changes[i])) << added[i];
+    for (int file = kClient; file <= kSnmpV3; ++file) {
+      const bool changes = std::find(row.files.begin(), row.files.end(), file) != row.files.end();
+      EXPECT_EQ(after[static_cast<size_t>(file)] != before[static_cast<size_t>(file)], changes) << file;
+    }
+  }
+  // The operator's comment lines stay; no secret was recorded.
+  EXPECT_EQ(test::ReadFile(dir_.File("KOR/client.ini")), "# Hosts that receive this agent's traps\n\n");
+  EXPECT_EQ(test::ReadFile(dir_.File("KOR/storage.ini")), "600\n");
+  for (const char* secret : kSecrets) EXPECT_FALSE(Contains(Changes(), secret));
+}
+
+TEST_F(ApiConfigurationCalls, BadInputIsRefusedWithThePagesTextsAndChangesNoFile) {
+  ASSERT_EQ(Call(Who::kAdministrator, "POST", "snmpv3/profiles", profile_).status, 201);
+  const std::vector<std::string> before = Files();
+  std::string hosts33;
+  for (int i = 0; i < 33; ++i) hosts33 += std::string(i == 0 ? "" : ",") + "\"h\"";
+  struct Row {
+    const char* method;
+    const char* path;
+    std::string body;
+    std::string error;
+    const char* field;  // null: "field":null
+    int status = 400;
+  };
+  const Row rows[] = {
+      {"PATCH", "config", R"({"pollingInterval":30})", "The polling interval must be between 1 and 60 minutes.",
+       "pollingInterval"},
+      {"PATCH", "config", R"({"pollingInterval":3660})", "The polling interval must be between 1 and 60 minutes.",
+       "pollingInterval"},
+      {"PATCH", "config", R"({"pollingInterval":90})", "The polling interval must be a whole number of minutes.",
+       "pollingInterval"},
+      {"PATCH", "config", R"({"pollingInterval":"600"})", "This field must be a whole number.", "pollingInterval"},
+      {"PATCH", "config", R"({"pollingInterval":6e2})", "This field must be a whole number.", "pollingInterval"},
+      {"PATCH", "config", R"({"pollingInterval":600,"trapHosts":["127.0.0.1","bad host"]})", "Bad name entered.",
+       "trapHosts"},
+      {"PATCH", "config", R"({"trapHosts":["127.0.0.1","localhost"]})",
+       "The specified host is already in the list of clients.  Please enter a unique host.", "trapHosts"},
+      {"PATCH", "config", R"({"trapHosts":["127.0.9.256"]})", "Unable to verify client address.", "trapHosts"},
+      {"PATCH", "config", R"({"trapHosts":"127.0.0.1"})", "This field must be an array of strings.", "trapHosts"},
+      {"PATCH", "config", R"({"trapHosts":[1]})", "This field must be an array of strings.", "trapHosts"},
+      {"PATCH", "config", "{\"trapHosts\":[" + hosts33 + "]}", "This field holds more than 32 items.", "trapHosts"},
+      {"PATCH", "config", R"({"interval":600})", "This field is not known here.", "interval"},
+      {"POST", "targets", R"({"target":"127.0.0.1","kind":"v2c-trap","credential":"x"})",
+       "The target was not added: \\\"127.0.0.1\\\" is not HOST:PORT.", "target"},
+      {"POST", "targets", R"({"target":"127.0.0.1:162","kind":"v9-trap","credential":"x"})",
+       "Unexpected data returned by web browser", "kind"},
+      {"POST", "targets", R"({"target":"127.0.0.1:162","kind":"v2c-trap","credential":"a b"})",
+       "The target was not added: the community is empty or has blanks.", "credential"},
+      {"POST", "targets", R"({"target":"127.0.0.1:162","kind":"v3-trap","credential":"nolab"})",
+       "The target was not added: there is no SNMPv3 profile \\\"nolab\\\".", "credential"},
+      {"POST", "targets", R"({"target":"127.0.0.1:162","kind":"v2c-trap"})", "This field is required.", "credential"},
+      {"PATCH", "snmpv3", R"({"v3Only":"on"})", "This field must be true or false.", "v3Only"},
+      {"PATCH", "snmpv3", "{}", "This field is required.", "v3Only"},
+      {"POST", "snmpv3/profiles", R"({"name":"lab2","user":"kor","level":"authNoPriv","auth":"SHA","authPassPhrase":"short"})",
+       "the authentication pass phrase has fewer than 8 characters", "authPassPhrase"},
+      {"POST", "snmpv3/profiles", R"({"name":"lab2","level":"superPriv"})",
+       "--level is noAuthNoPriv, authNoPriv or authPriv", "level"},
+      {"POST", "snmpv3/profiles", R"({"name":"bad name","user":"kor","level":"noAuthNoPriv"})",
+       "a profile name is 1 to 32 letters, digits, '.', '_' or '-'", "name"},
+      {"POST", "snmpv3/profiles", R"({"name":"lab2","user":"kor","level":"noAuthNoPriv","authPassPhrase":7})",
+       "This field must be a string.", "authPassPhrase"},
+      {"PUT", "snmpv3/assignments/10.1.2.3/16", R"({"profile":"lab"})",
+       "'10.1.2.3/16' has host bits set (the range starts at 10.1.0.0)", "target"},
+      {"PUT", "snmpv3/assignments/default", R"({"profile":"nolab"})", "no profile nolab", "profile"},
+      {"DELETE", "snmpv3/assignments/banana", "", "'banana' is not default, an IPv4 address or ADDRESS/BITS",
+       "target"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%s %s %.80s", row.method, row.path, row.body.c_str()));
+    const test::HttpsReply reply = Call(Who::kAdministrator, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    const std::string field = row.field != nullptr ? StringPrintf("\"%s\"", row.field) : std::string("null");
+    EXPECT_EQ(reply.body, "{\"error\":\"" + row.error + "\",\"field\":" + field + "}");
+    EXPECT_EQ(Files(), before);
   }
 }
 

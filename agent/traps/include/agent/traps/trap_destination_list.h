@@ -44,6 +44,16 @@ class TrapDestinationList : public RootObject {
   // Removes the first entry equal to `text` (exact, case-sensitive) and
   // rewrites the file, also when nothing was removed.
   void Remove(const char* text);
+  // Replaces every entry by `texts` (in that order) with one rewrite of the
+  // file, only when the list has not changed since the Copy or Texts that
+  // answered `revision`. 0 when done; -1 when the list changed (nothing
+  // done); otherwise the error of the file's rewrite, and the list is left
+  // as it was. Comment and empty lines stay where they were; the places of
+  // the entries that go are dropped, the entries fill the places left in
+  // the order given, and those beyond follow the file's last line.
+  int ReplaceIfUnchanged(const std::vector<std::string>& texts, uint64_t revision);
+  // The entries' texts in list order; `revision` as for Copy.
+  std::vector<std::string> Texts(uint64_t* revision = nullptr);
   // A new list of TrapDestination copies in list order; the caller owns it.
   // `revision` (when given) receives the list's revision of that moment.
   ObjectList* Copy(uint64_t* revision = nullptr);
@@ -60,6 +70,10 @@ class TrapDestinationList : public RootObject {
   // at load; called with the lock held. A file that cannot be written is
   // logged as CRITICAL and the change stays in memory.
   void Rewrite();
+  // The file's text for the entries `texts` placed into `layout`; lock held.
+  static std::string Contents(const std::vector<std::optional<std::string>>& layout,
+                              const std::vector<std::string>& texts);
+  std::vector<std::string> TextsLocked() const;
   // Appends an entry for `text`; called with the lock held.
   void Append(const char* text);
   // Drops the place in the file of the entry at `index`; lock held.

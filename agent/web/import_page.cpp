@@ -25,7 +25,8 @@ uint32_t ImportPage::HandleGet() {
            "you may export the list.</p>\n");
   }
   Append("<p id=\"import-summary\" class=\"summary-line\" role=\"status\" aria-live=\"polite\"></p>\n"
-         "<table id=\"import-table\" class=\"event-table\" hidden>\n<thead><tr><th scope=\"col\">Line</th>"
+         "<table id=\"import-table\" class=\"event-table webagent-list\" hidden>\n<thead><tr class=\"header\">"
+         "<th scope=\"col\">Line</th>"
          "<th scope=\"col\">Result</th><th scope=\"col\">Name</th><th scope=\"col\">Address</th>"
          "<th scope=\"col\">Why</th></tr></thead>\n<tbody></tbody>\n</table>\n"
          "<nav class=\"pager\" aria-label=\"Export\"><a id=\"export-csv\" href=\"api/v1/export\" "

@@ -215,6 +215,20 @@ const STATES = [
   ['rename', dialog('Rename…')],
   ['configuration', dialog('Agent configuration…')],
   ['about', dialog('About')],
+  // The import page with a file checked: a line to add, one already
+  // managed and one refused (a dry run: nothing changes).
+  ['import', async ({ admin }) => {
+    await admin.goto('/KOR/import.html');
+    await admin.locator('#import-file').setInputFiles({
+      name: 'devices.csv', mimeType: 'text/csv',
+      buffer: Buffer.from('name,address\ntc01,127.0.1.11\nnew1,127.0.1.250\ntoolongname,127.0.1.251\n'),
+    });
+    await admin.locator('#import-check').click();
+    await expect(admin.locator('#import-table tbody tr')).toHaveCount(3);
+    await expect(admin.locator('#import-summary')).toContainText('1 refused');
+    await expect(admin.locator('#import-apply')).toBeDisabled();
+    return admin;
+  }],
   ['snmpv3-profiles', async ({ admin }) => {
     await admin.goto('/KOR/snmpv3_profiles.html');
     await expect(admin.locator('#profile_form')).toBeVisible();

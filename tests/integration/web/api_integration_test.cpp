@@ -298,6 +298,31 @@ TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
   EXPECT_EQ(Changes(), changesAfter);
   EXPECT_EQ(Call(Who::kReader, "POST", "import", csv, true, "text/csv").status, 403);
 
+  // korelements does the same with a token, trusting the agent's certificate.
+  dir_.Write("token", Korusers("token add administrator --name tool") + "\n");
+  dir_.Write("again.csv", exported.body);
+  dir_.Write("bad.csv", csv + "ninechars,127.0.9.40\n");
+  const auto korelements = [this](const std::string& args, int* status) {
+    return test::CommandOutput(StringPrintf("%s --url https://127.0.0.1:%d/KOR/api/v1/ --ca-file '%s' --token-file '%s' "
+                                            "%s 2>&1",
+                                            KORELEMENTS_PATH, https_.port, dir_.File("KORZEPD/server.crt").c_str(),
+                                            dir_.File("token").c_str(), args.c_str()),
+                               status);
+  };
+  int status = -1;
+  EXPECT_EQ(korelements("export", &status), exported.body);
+  EXPECT_EQ(status, 0);
+  std::string out = korelements("import '" + dir_.File("again.csv") + "' --dry-run", &status);
+  EXPECT_TRUE(Contains(out, "line 2: skip tc1 (127.0.9.31): Already managed as tc1.\n")) << out;
+  EXPECT_TRUE(Contains(out, "0 to add, 3 skipped, 0 refused; a dry run: nothing was changed\n")) << out;
+  EXPECT_EQ(status, 0);
+  out = korelements("import '" + dir_.File("bad.csv") + "'", &status);
+  EXPECT_TRUE(Contains(out, "line 5: refuse ninechars (127.0.9.40): name: The tape controller name must be between 1 "
+                            "and 8 characters in length.\n")) << out;
+  EXPECT_TRUE(Contains(out, "; nothing was imported\n")) << out;
+  EXPECT_NE(status, 0);
+  EXPECT_EQ(Changes(), changesAfter);
+
   // One device that is down, added through the API at once.
   const test::HttpsReply kept =
       Call(Who::kAdministrator, "POST", "elements", R"({"name":"down2","address":"127.0.9.38","whenDown":"keep"})");

@@ -24,7 +24,7 @@ namespace {
 
 class SnmpV3PollingTest : public SimulatorFixture {
  protected:
-  explicit SnmpV3PollingTest(int firstHost = 120) : SimulatorFixture(firstHost, true) {}
+  explicit SnmpV3PollingTest(int firstHost = 150) : SimulatorFixture(firstHost, true) {}
   void TearDown() override {
     SnmpV3CredentialStore::Instance().Set(SnmpV3Credentials());
     SimulatorFixture::TearDown();

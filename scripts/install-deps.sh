@@ -10,7 +10,7 @@ PACKAGES=(
   libsnmp-dev snmp snmptrapd snmpsim smitools
   libmicrohttpd-dev libcurl4-openssl-dev libgnutls28-dev openssl libcrypt-dev wrk
   libsystemd-dev libncurses-dev
-  prometheus-cpp-dev prometheus
+  prometheus-cpp-dev prometheus prometheus-alertmanager python3-aiosmtpd
   clang-14 libclang-rt-14-dev
   curl tmux procps iproute2 python3
   dpkg-dev file lintian systemd

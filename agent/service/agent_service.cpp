@@ -14,12 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "agent/alarms/alarm_book.h"
+#include "agent/alarms/alert_pusher.h"
 #include "agent/core/agent_layout.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
 #include "agent_core.h"
+#include "agent/devices/element_registry.h"
 #include "agent/traps/notification_sender.h"
 #include "agent/web/page_server.h"
 #include "platform/service/process_exit.h"
@@ -288,6 +291,7 @@ void AgentStartThread() {
     ProcessExit::Now(kExitSubsystemStart);
   }
   StartWebInterface();
+  StartAlerting();
 }
 
 void StartWebInterface() {
@@ -299,6 +303,24 @@ void StartWebInterface() {
   } catch (const std::exception&) {
     EventLog::Write(EventLog::kCritical, "ZEPA interface failed to initialize.");
   }
+}
+
+void StartAlerting() {
+  // The pusher reads the alarms from the book the web server keeps, over
+  // the registry's latest snapshot; it lives until the process ends.
+  if (PageServer::Instance()->Alarms() == nullptr) return;
+  auto* pusher = new AlertPusher(
+      AgentCore::Instance()->Layout().AlertingFile(),
+      [] {
+        AlarmBook* book = PageServer::Instance()->Alarms();
+        ElementRegistry* registry = ElementRegistry::Instance();
+        if (book == nullptr || registry == nullptr) return std::vector<Alarm>();
+        return book->Current(registry->Snapshot()->Read());
+      },
+      AlertPusher::Options());
+  AlertPusher::SetInstance(pusher);
+  MaintenanceSilences::SetCurrent(pusher);
+  pusher->Start();
 }
 
 }  // namespace orla

@@ -40,6 +40,10 @@ void AgentStartThread();
 // Starts the web server and registers the agent's pages. A server that
 // cannot start is logged as CRITICAL and the agent runs on without pages.
 void StartWebInterface();
+// Starts the thread that pushes the alarms to the Alertmanagers of
+// alerting.conf (AlertPusher) and installs it as the maintenance code's
+// MaintenanceSilences.
+void StartAlerting();
 
 // "%s (0x%x)": the system's text for `error` and the number in lower-case
 // hexadecimal, e.g. "No such file or directory (0x2)".

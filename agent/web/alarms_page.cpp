@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "agent/alarms/alarm_book.h"
+#include "agent/alarms/alert_pusher.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "alarms_resource.h"
@@ -107,6 +108,7 @@ uint32_t AlarmsPage::HandlePost() {
   const AlarmBook::Outcome outcome = acknowledge ? book->Acknowledge(Elements(), *id, taking, &after)
                                                  : book->Unacknowledge(Elements(), *id, &after);
   if (outcome != AlarmBook::Outcome::kDone) return Show(AlarmBook::Text(outcome), true);
+  if (AlertPusher* pusher = AlertPusher::Instance()) pusher->Poke();
   RecordChange(AlarmsResource::ChangeText(acknowledge, after.id, taking.note), after.element, after.address);
   return Show(acknowledge ? "You acknowledged the alarm " + after.id + "."
                           : "You withdrew the acknowledgement of the alarm " + after.id + ".",

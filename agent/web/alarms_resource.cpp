@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "agent/alarms/alarm_book.h"
+#include "agent/alarms/alert_pusher.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "platform/sync/clock.h"
@@ -112,6 +113,8 @@ ApiReply AlarmsResource::Update(const ApiCall& call) {
   const AlarmBook::Outcome outcome = acknowledged ? book->Acknowledge(Elements(), call.name, taking, &after)
                                                   : book->Unacknowledge(Elements(), call.name, &after);
   if (outcome != AlarmBook::Outcome::kDone) return Refused(outcome);
+  // The Alertmanagers hear of the new label at once, not at the next look.
+  if (AlertPusher* pusher = AlertPusher::Instance()) pusher->Poke();
   if (call.recordChange) {
     call.recordChange(ChangeText(acknowledged, after.id, taking.note), after.element, after.address);
   }

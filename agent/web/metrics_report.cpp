@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "agent/alarms/alert_pusher.h"
 #include "agent/core/agent_revision.h"
 #include "agent/core/duration_histogram.h"
 #include "agent/devices/device_counter_kind.h"
@@ -134,6 +135,34 @@ void AddWeb(MetricSheet& sheet, const ZEPA_SERVER_STATISTICS& web) {
             web.dwOpenSessions);
 }
 
+// The Alertmanagers the alarms are pushed to (AlertPusher), by URL.
+void AddAlerting(MetricSheet& sheet) {
+  const AlertPusher* pusher = AlertPusher::Instance();
+  if (pusher == nullptr) return;
+  const std::vector<AlertPusher::Figures> figures = pusher->Statistics();
+  const size_t up = sheet.AddFamily("koragent_alertmanager_up",
+                                    "Whether the last push to the Alertmanager succeeded.", Type::kGauge);
+  const size_t queued = sheet.AddFamily("koragent_alertmanager_queue_length",
+                                        "Messages waiting to be sent to the Alertmanager.", Type::kGauge);
+  const size_t sent = sheet.AddFamily("koragent_alertmanager_sent_total",
+                                      "Messages (alerts, silences) the Alertmanager took.", Type::kCounter);
+  const size_t failures = sheet.AddFamily("koragent_alertmanager_send_failures_total",
+                                          "Sends that failed and are retried with back-off.", Type::kCounter);
+  const size_t rejected = sheet.AddFamily("koragent_alertmanager_rejected_total",
+                                          "Messages the Alertmanager refused (dropped).", Type::kCounter);
+  const size_t dropped = sheet.AddFamily("koragent_alertmanager_dropped_total",
+                                         "Messages dropped from a full queue.", Type::kCounter);
+  for (const AlertPusher::Figures& am : figures) {
+    const Labels labels = {{"alertmanager", am.url}};
+    sheet.Add(up, labels, am.up ? 1 : 0);
+    sheet.Add(queued, labels, static_cast<double>(am.queued));
+    sheet.Add(sent, labels, static_cast<double>(am.sent));
+    sheet.Add(failures, labels, static_cast<double>(am.failures));
+    sheet.Add(rejected, labels, static_cast<double>(am.rejected));
+    sheet.Add(dropped, labels, static_cast<double>(am.dropped));
+  }
+}
+
 void AddProcess(MetricSheet& sheet) {
   const ProcessStats::Figures p = ProcessStats::Read();
   const std::pair<const char*, std::pair<const char*, double>> figures[] = {
@@ -226,6 +255,7 @@ std::string MetricsReport::Render(const std::vector<ElementView>* elements, char
     sheet.Add(seen, {{"kind", count.kind}}, static_cast<double>(count.seen));
     sheet.Add(summarised, {{"kind", count.kind}}, static_cast<double>(count.summarised));
   }
+  AddAlerting(sheet);
   AddProcess(sheet);
   return sheet.Render();
 }

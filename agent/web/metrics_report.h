@@ -35,6 +35,10 @@
 //   repeated_warnings_total{kind}, repeated_warnings_summarised_total{kind}
 //       (kinds refused_credentials, failed_logins, traps,
 //       malformed_datagrams: every occurrence, and those only summarised)
+//   alertmanager_up, alertmanager_queue_length, alertmanager_sent_total,
+//       alertmanager_send_failures_total, alertmanager_rejected_total,
+//       alertmanager_dropped_total, each {alertmanager} (the URL), while
+//       the alarms are pushed (AlertPusher)
 //   process_resident_memory_bytes, process_cpu_seconds_total,
 //   process_open_fds, process_max_fds, process_threads,
 //   process_start_time_seconds, build_info{version}

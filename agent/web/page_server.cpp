@@ -160,6 +160,11 @@ void PageServer::Shutdown() {
   if (unloadBlocked) ZEPAAllowUnload();
 }
 
+AlarmBook* PageServer::Alarms() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  return alarms_.get();
+}
+
 void PageServer::BarStart() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   startBarred_ = true;

@@ -34,6 +34,8 @@ class AgentLayout {
   // Every change made through the pages and the tools (AuditTrail).
   static constexpr char kChangeFileName[] = "changes.jsonl";
   static constexpr char kAlarmFileName[] = "alarms.ack";
+  // The Alertmanagers the alarms are pushed to (AlertingConfig).
+  static constexpr char kAlertingFileName[] = "alerting.conf";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -77,6 +79,7 @@ class AgentLayout {
   std::string ChangeFile() const { return File(kChangeFileName); }
   // The alarms' acknowledgements (owner-only: AlarmFile).
   std::string AlarmFile() const { return File(kAlarmFileName); }
+  std::string AlertingFile() const { return File(kAlertingFileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

@@ -59,6 +59,9 @@ class PageServer : public RootObject {
   // waiting for requests in flight (each may be in a status pass against
   // silent devices) would hold the stop for minutes.
   void BarStart();
+  // The alarm book Start made (null before): the alarms the agent pushes
+  // to its Alertmanagers are read from it.
+  AlarmBook* Alarms();
 
   // The server handle (0 when no server runs) and the answer of the
   // registration (0 before it, or when it failed).

@@ -27,6 +27,7 @@ AlertingConfig AlertingConfig::Parse(const std::string& text, std::vector<std::s
   // Whether the last alertmanager line was good: file lines after a bad
   // one are left out with it, silently.
   bool lastGood = false;
+  bool sawAlertmanager = false;
   SettingLines::ForEach(text, [&](int number, const std::string& line) {
     std::istringstream fields(line);
     std::string setting, value, extra;
@@ -39,6 +40,7 @@ AlertingConfig AlertingConfig::Parse(const std::string& text, std::vector<std::s
       why = "expected \"" + setting + (setting == "alertmanager" ? " URL\"" : " PATH\"");
     } else if (setting == "alertmanager") {
       lastGood = false;
+      sawAlertmanager = true;
       while (value.size() > 1 && value.back() == '/') value.pop_back();
       if (!IsHttpUrl(value)) {
         why = "\"" + value + "\" is not an http or https URL";
@@ -51,7 +53,7 @@ AlertingConfig AlertingConfig::Parse(const std::string& text, std::vector<std::s
         config.alertmanagers_.push_back(Alertmanager{value, "", "", ""});
         lastGood = true;
       }
-    } else if (config.alertmanagers_.empty() && !lastGood) {
+    } else if (!sawAlertmanager) {
       why = setting + " must follow an alertmanager line";
     } else if (lastGood) {
       Alertmanager& target = config.alertmanagers_.back();

@@ -77,6 +77,11 @@ AlertingConfig AlertPusher::Config() const {
   return config_;
 }
 
+std::vector<std::string> AlertPusher::ConfigErrors() const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return configErrors_;
+}
+
 int64_t AlertPusher::SteadyMs() const {
   return std::chrono::duration_cast<std::chrono::milliseconds>(clock_->SteadyNow().time_since_epoch()).count();
 }
@@ -139,6 +144,7 @@ void AlertPusher::ReloadConfig() {
   targets_ = std::move(targets);
   std::lock_guard<std::mutex> hold(mutex_);
   config_ = config;
+  configErrors_ = errors;
 }
 
 void AlertPusher::TakeSilenceOrders() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/alarms/alert_pusher.h"
 #include "agent/core/object_list.h"
 #include "platform/text/string_printf.h"
 #include "agent/core/orla_exception.h"
@@ -95,9 +96,37 @@ uint32_t AgentConfigPage::HandleGet() {
   Append("<INPUT type=button value=\"Help\" onClick=\"opener.launchHelp('/KOR/help/agent_configuration_to.htm');\">");
   Append("</CENTER>");
   Append("</TD></TR></TABLE></FORM></CENTER>");
+  AppendAlerting();
   Append("<SCRIPT language=JavaScript1.2>EndContentBlock();</SCRIPT>");
   Append("</BODY></HTML>");
   return SendPage();
+}
+
+void AgentConfigPage::AppendAlerting() {
+  const AlertPusher* pusher = AlertPusher::Instance();
+  if (pusher == nullptr) return;
+  const std::vector<std::string> shown = pusher->Config().Describe();
+  const std::vector<std::string> errors = pusher->ConfigErrors();
+  // Nothing while the file names no Alertmanager and holds no error: the
+  // page then stays as it always was.
+  if (shown.empty() && errors.empty()) return;
+  Append("<DIV class=alerting id=alerting><H3>Alertmanagers</H3>");
+  if (shown.empty()) {
+    Append("<P>This agent pushes its alarms to no Alertmanager.</P>");
+  } else {
+    Append("<P>This agent pushes its alarms to these Alertmanagers, which reach people by e-mail, chat or paging:</P>");
+    Append("<UL id=alertmanagers class=read-only-list>");
+    for (const std::string& line : shown) AppendFormat("<LI>%s</LI>", TextEscape::Html(line).c_str());
+    Append("</UL>");
+  }
+  if (!errors.empty()) {
+    AppendFormat("<P>%s has lines that were left out:</P><UL id=alerting_errors class=read-only-list>",
+                 AlertingConfig::kFileName);
+    for (const std::string& error : errors) AppendFormat("<LI>%s</LI>", TextEscape::Html(error).c_str());
+    Append("</UL>");
+  }
+  AppendFormat("<P class=read-only-note>Change %s in the agent directory; the agent reads it again by itself.</P></DIV>",
+               AlertingConfig::kFileName);
 }
 
 uint32_t AgentConfigPage::ShowReadOnly() {
@@ -133,6 +162,7 @@ uint32_t AgentConfigPage::ShowReadOnly() {
   Append("<INPUT type=button value=\"Close\" onclick=\"window.close()\">&nbsp;");
   Append("<INPUT type=button value=\"Help\" onClick=\"opener.launchHelp('/KOR/help/agent_configuration_to.htm');\">");
   Append("</CENTER></TD></TR></TABLE></CENTER>");
+  AppendAlerting();
   Append("<SCRIPT language=JavaScript1.2>EndContentBlock();</SCRIPT>");
   Append("</BODY></HTML>");
   return SendPage();

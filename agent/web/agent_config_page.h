@@ -38,6 +38,10 @@ class AgentConfigPage : public WebPage {
  private:
   // The settings as text, for a user who may not change them.
   uint32_t ShowReadOnly();
+  // Our section after the form (both views): the Alertmanagers of
+  // alerting.conf as the pusher last read it, without secrets, and the
+  // file's bad lines; nothing when it names none and has no error.
+  void AppendAlerting();
   uint32_t RemoveDestination();
   uint32_t AddDestination();
   uint32_t ChangeInterval(const std::string& minutes);

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "agent/alarms/alert_pusher.h"
+#include "tests/support/wait_until.h"
 #include "tests/unit/web/dialog_fixture.h"
 
 namespace orla::test {
@@ -177,6 +179,28 @@ TEST_F(AgentConfigPageTest, UnknownButtonIsUnexpectedData) {
        {"change=Change+Interval", "polling_interval=5", "x=1", "change=Change+Interval&polling_interval="}) {
     ExpectRefused(body, "Unexpected data returned by web browser");
   }
+}
+
+// Our section after the form: the Alertmanagers as the pusher read
+// alerting.conf, escaped, with the files' paths but never a secret, and the
+// file's bad lines; no section while the file names none.
+TEST_F(AgentConfigPageTest, ShowsTheAlertmanagersWithoutSecrets) {
+  EXPECT_FALSE(Contains(Get<AgentConfigPage>(), "id=alerting"));
+  WriteAgentFile("token", "s3cret-token\n");
+  WriteAgentFile("alerting.conf", "alertmanager http://127.0.0.1:1/<a>\nbearer-token-file " + dir_.File("KOR/token") +
+                                      "\nreceiver mail\n");
+  AlertPusher pusher(dir_.File("KOR/alerting.conf"), [] { return std::vector<Alarm>(); }, AlertPusher::Options());
+  pusher.Start();
+  ASSERT_TRUE(WaitUntil([&pusher] { return !pusher.ConfigErrors().empty(); }));
+  pusher.Stop();
+  AlertPusher::SetInstance(&pusher);
+  for (const std::string& page : {Get<AgentConfigPage>(), Run<AgentConfigPage>("GET", "", nullptr, 1)}) {
+    EXPECT_TRUE(Contains(page, "<LI>http://127.0.0.1:1/&lt;a&gt; (bearer token from " + dir_.File("KOR/token") +
+                                   ")</LI>"));
+    EXPECT_TRUE(Contains(page, "<LI>line 3: unknown setting &quot;receiver&quot;</LI>"));
+    EXPECT_FALSE(Contains(page, "s3cret"));
+  }
+  AlertPusher::SetInstance(nullptr);
 }
 
 }  // namespace

@@ -90,8 +90,9 @@ class AlertPusher : public MaintenanceSilences {
   void Unsilence(const std::string& element) override;
 
   std::vector<Figures> Statistics() const;
-  // The configuration the last pass read.
+  // The configuration the last pass read, and what was wrong in its file.
   AlertingConfig Config() const;
+  std::vector<std::string> ConfigErrors() const;
 
   // The pusher of the process, for the metrics; null when none runs.
   static AlertPusher* Instance() { return instance_.load(); }
@@ -155,6 +156,7 @@ class AlertPusher : public MaintenanceSilences {
   std::vector<SilenceOrder> orders_;
   std::vector<Figures> figures_;
   AlertingConfig config_;
+  std::vector<std::string> configErrors_;
 
   static inline std::atomic<AlertPusher*> instance_{nullptr};
 };

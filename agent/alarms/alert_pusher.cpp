@@ -1,12 +1,15 @@
 #include "agent/alarms/alert_pusher.h"
 
 #include <algorithm>
+#include <exception>
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
 
 #include "agent/alarms/alert_payload.h"
 #include "agent/core/event_log.h"
+#include "agent/core/orla_exception.h"
 #include "platform/sync/clock.h"
 #include "platform/text/json_reader.h"
 #include "platform/text/json_value.h"
@@ -168,10 +171,14 @@ void AlertPusher::TakeSilenceOrders() {
 
 void AlertPusher::LookAtAlarms(int64_t nowMs, int64_t wallMs) {
   std::vector<Alarm> alarms;
+  // A source that cannot answer this time is asked again at the next pass.
   try {
     alarms = source_();
-  } catch (...) {
-    return;  // the source could not answer this time; the next pass asks again
+  } catch (OrlaException* e) {
+    std::unique_ptr<OrlaException> owned(e);
+    return;
+  } catch (const std::exception&) {
+    return;
   }
   std::vector<std::string> resolved;
   std::map<std::string, Sent> standing;

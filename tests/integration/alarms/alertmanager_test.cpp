@@ -43,8 +43,6 @@ class Hook(http.server.BaseHTTPRequestHandler):
                 f.write(a["status"] + " " + ",".join(k + "=" + v for k, v in sorted(a["labels"].items())) + "\n")
         self.send_response(200)
         self.end_headers()
-    def log_message(self, *args):
-        pass
 http.server.HTTPServer(("127.0.0.1", int(sys.argv[1])), Hook).serve_forever()
 )";
 
@@ -177,8 +175,7 @@ TEST_F(AlertmanagerTest, AnAlarmReachesWebhookAndMailboxAndItsClearingResolvesIt
   Raise("lib1");
   EXPECT_TRUE(HookSaw(Line("firing", "lib1"))) << test::ReadFile(dir_->File("hook.txt"));
   EXPECT_TRUE(test::WaitUntil([] { return smtp_->Output().find("[FIRING:1] KORElementAlarm") != std::string::npos; },
-                              seconds(20)))
-      << smtp_->Output();
+                              seconds(20))) << smtp_->Output();
   EXPECT_NE(smtp_->Output().find("lib1"), std::string::npos);
   Clear("lib1");
   EXPECT_TRUE(HookSaw(Line("resolved", "lib1"))) << test::ReadFile(dir_->File("hook.txt"));

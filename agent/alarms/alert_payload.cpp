@@ -37,11 +37,14 @@ AlertPayload::Labels AlertPayload::LabelsOf(const Alarm& alarm) {
                    {"severity", Alarm::SeverityName(alarm.severity)},
                    {"kind", alarm.kind}};
   if (!alarm.part.empty()) {
+    // The whole part keeps two conditions of one drive apart; its first
+    // name and number ("drive:3:tapealert:20") also as a label of its own.
+    labels.push_back({"part", alarm.part});
     const size_t colon = alarm.part.find(':');
-    if (colon == std::string::npos) {
-      labels.push_back({"part", alarm.part});
-    } else {
-      labels.push_back({LabelName(alarm.part.substr(0, colon)), alarm.part.substr(colon + 1)});
+    if (colon != std::string::npos) {
+      const size_t end = alarm.part.find(':', colon + 1);
+      const std::string name = LabelName(alarm.part.substr(0, colon));
+      if (name != "part") labels.push_back({name, alarm.part.substr(colon + 1, end == std::string::npos ? end : end - colon - 1)});
     }
   }
   if (alarm.state == Alarm::State::kAcknowledged) labels.push_back({"acknowledged", "true"});

@@ -75,9 +75,10 @@ TEST(AlertPayloadTest, LabelsOfAnAlarm) {
   } cases[] = {
       {Sample("", State::kRaised, 2), "severity=critical,kind=status,"},
       {Sample("", State::kAcknowledged, 1), "severity=warning,kind=status,acknowledged=true,"},
-      {Sample("drive:3", State::kRaised, 0), "severity=info,kind=status,drive=3,"},
+      {Sample("drive:3:tapealert:20", State::kRaised, 0),
+       "severity=info,kind=status,part=drive:3:tapealert:20,drive=3,"},
       {Sample("fan", State::kCleared, 1), "severity=warning,kind=status,part=fan,"},
-      {Sample("9x-y:1", State::kRaised, 1), "severity=warning,kind=status,_x_y=1,"},
+      {Sample("9x-y:1", State::kRaised, 1), "severity=warning,kind=status,part=9x-y:1,_x_y=1,"},
   };
   for (const auto& c : cases) {
     std::string labels;

@@ -7,8 +7,9 @@
 //   address       its address
 //   severity      "info", "warning" or "critical"
 //   kind          the kind of condition ("status", "unanswered", ...)
-//   <part>        where the alarm concerns a part: "drive:3" gives drive="3"
-//                 (a part without a number gives part="<part>")
+//   part          where the alarm concerns a part of the device, the part
+//                 as the plug-in names it ("drive:3:tapealert:20")
+//   <name>        and its first name and number: drive="3"
 //   acknowledged  "true", only while somebody has taken the alarm
 // The reason goes into the annotations: "summary" (element, address and
 // reason on one line) and "description" (the reason, since when, and who

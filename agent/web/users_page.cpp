@@ -127,9 +127,9 @@ uint32_t UsersPage::ShowUsers(const std::string& notice, const std::string& secr
                  TextEscape::Html(notice).c_str());
   }
   if (!secret.empty()) {
-    AppendFormat("<TR class=dark><TD class=dark><LABEL for=token_secret>Secret</LABEL> <INPUT type=text "
-                 "id=token_secret class=token-secret readonly value=\"%s\" size=48 autocomplete=off "
-                 "spellcheck=false></TD></TR>",
+    AppendFormat("<TR class=dark><TD class=dark><LABEL for=token_secret>Secret</LABEL> <TEXTAREA "
+                 "id=token_secret class=token-secret readonly rows=2 autocomplete=off spellcheck=false>%s"
+                 "</TEXTAREA></TD></TR>",
                  TextEscape::Html(secret).c_str());
   }
 

@@ -70,9 +70,9 @@ test('an administrator adds an operator, who signs in', async ({ admin, browser,
   const token = admin.locator('#tokens tr', { hasText: 'e2e-script' });
   await expect(token.locator('.token-user')).toHaveText('e2e-ops');
   await admin.setViewportSize({ width: 1280, height: 800 });
-  await shot(admin, 'users-token');
+  await shot(admin, 'users-token', { fullPage: true });
   await admin.setViewportSize({ width: 390, height: 844 });
-  await shot(admin, 'users-token-narrow');
+  await shot(admin, 'users-token-narrow', { fullPage: true });
   await admin.goto('/KOR/users.html');
   await expect(admin.locator('body')).not.toContainText(secret);
   const bearer = { headers: { Authorization: `Bearer ${secret}` } };

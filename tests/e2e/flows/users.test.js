@@ -41,6 +41,10 @@ test('an administrator adds an operator, who signs in', async ({ admin, browser,
   const ops = await context.newPage();
   await login(ops, 'e2e-ops', 'e2e-ops-password');
   await expect(ops.locator('#signed-in-user')).toHaveText('e2e-ops');
+  // The console offers the operator no change (flows/offer.test.js goes
+  // through every page of it): no Actions menu.
+  await expect(ops.frameLocator('iframe#elements').locator('tr', { hasText: 'tc01' }).first()).toBeVisible();
+  await expect(ops.frameLocator('iframe#elements').locator('a.menu-button')).toHaveCount(0);
   await ops.goto('/KOR/users.html');
   await expect(ops.locator('body')).toContainText(
     'You must log in (or log in again) as administrator to perform this operation.');

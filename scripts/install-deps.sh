@@ -5,7 +5,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libsnmp-dev snmp snmptrapd snmpsim smitools
   libmicrohttpd-dev libcurl4-openssl-dev libgnutls28-dev openssl libcrypt-dev wrk

@@ -13,6 +13,16 @@ ROOT=$(pwd)
 scripts/install-deps.sh || exit 1
 
 JOBS=${KOR_JOBS:-$(nproc)}
+
+# Compiles through ccache: a later run of this command, from this tree or
+# another clone on the machine, compiles only what changed. Paths are taken
+# relative to the tree, so clones in other folders share the cache.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT}
+  export CCACHE_NOHASHDIR=1
+fi
 total_pass=0
 total_fail=0
 status=0

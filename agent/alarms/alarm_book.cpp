@@ -64,7 +64,7 @@ std::vector<Alarm> AlarmBook::Apply(const std::vector<ElementView>& elements) {
   std::vector<Alarm> active;
   std::map<std::string, Alarm> seen;
   for (const ElementView& element : elements) {
-    for (Alarm& alarm : AlarmConditions::Of(element)) {
+    for (Alarm& alarm : AlarmConditions::Of(element, now)) {
       if (seen.count(alarm.id) != 0) continue;  // a name twice: the first element's
       if (alarm.sinceMs == 0) {
         auto before = active_.find(alarm.id);

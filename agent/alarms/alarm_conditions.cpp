@@ -25,7 +25,23 @@ std::string Or(const std::string& reason, const char* word) { return reason.empt
 
 }  // namespace
 
-std::vector<Alarm> AlarmConditions::Of(const ElementView& element) {
+std::vector<Alarm> AlarmConditions::Of(const ElementView& element, int64_t nowMs) {
+  if (!element.record.Bound()) {
+    const ElementStatusCell& cell = element.status;
+    return {Condition(element, Alarm::kUnbound, EventLog::kWarning, element.record.unboundReason, cell.statusSinceMs)};
+  }
+  std::vector<Alarm> alarms = OfStatus(element);
+  for (const TrapCondition& condition : element.status.trapConditions) {
+    if (condition.untilMs <= nowMs) continue;
+    Alarm alarm = Condition(element, Alarm::kTrap, condition.severity, condition.reason, condition.sinceMs);
+    alarm.part = condition.part;
+    alarm.id = Alarm::MakeId(alarm.element, alarm.kind, alarm.part);
+    alarms.push_back(std::move(alarm));
+  }
+  return alarms;
+}
+
+std::vector<Alarm> AlarmConditions::OfStatus(const ElementView& element) {
   const ElementStatusCell& cell = element.status;
   if (!element.record.Bound()) {
     return {Condition(element, Alarm::kUnbound, EventLog::kWarning, element.record.unboundReason, cell.statusSinceMs)};

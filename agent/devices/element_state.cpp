@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "agent/core/agent_settings.h"
@@ -313,10 +314,57 @@ int32_t ElementState::DeliverTrap(TrapMessage* trap, uint8_t* data, char* messag
     const std::string name = Name();
     const int32_t length = PluginCall::Run(named, name.c_str(), address_.c_str(), trap, data, message, severity);
     if (*severity < plugin::kTrapInfo || *severity > plugin::kTrapCritical) *severity = -1;
+    if (length >= 0 && *severity >= plugin::kTrapWarning) NoteTrapCondition(trap, message, *severity);
     return length;
   }
   auto handle = reinterpret_cast<plugin::HandleTrapFunction>(PluginFunction(plugin::kHandleTrap));
   return PluginCall::Run(handle, trap, data, message);
+}
+
+void ElementState::NoteTrapCondition(TrapMessage* trap, const char* message, int32_t severity) {
+  auto describe = reinterpret_cast<plugin::DescribeTrapConditionFunction>(
+      OptionalPluginFunction(plugin::kDescribeTrapCondition));
+  if (describe == nullptr) return;
+  char part[plugin::kTrapPartSize + 1] = {};
+  uint32_t hold = 0;
+  if (PluginCall::Run(describe, trap, part, &hold) == 0) return;
+  part[plugin::kTrapPartSize] = '\0';
+  TrapCondition condition;
+  condition.part = part;
+  // A part the alarm's id cannot carry, or no time to hold it: nothing held.
+  const bool named = !condition.part.empty() && std::all_of(condition.part.begin(), condition.part.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '-' ||
+           c == '_' || c == '.';
+  });
+  if (!named || hold == 0) return;
+  condition.severity = severity;
+  // The event text names the element first; the alarm names it apart.
+  std::string reason(message, strnlen(message, plugin::kTrapMessageSize));
+  const std::string subject = Name() + " (" + address_ + "): ";
+  if (reason.compare(0, subject.size(), subject) == 0) reason.erase(0, subject.size());
+  condition.reason = std::move(reason);
+  const int64_t now = clock_->WallMilliseconds();
+  condition.sinceMs = now;
+  condition.untilMs = now + static_cast<int64_t>(std::min(hold, plugin::kTrapHoldLimitSeconds)) * 1000;
+  Publish([&](ElementStatusCell& cell) {
+    std::vector<TrapCondition>& standing = cell.trapConditions;
+    standing.erase(std::remove_if(standing.begin(), standing.end(),
+                                  [now](const TrapCondition& c) { return c.untilMs <= now; }),
+                   standing.end());
+    auto same = std::find_if(standing.begin(), standing.end(),
+                             [&](const TrapCondition& c) { return c.part == condition.part; });
+    if (same != standing.end()) {
+      condition.sinceMs = same->sinceMs;
+      *same = std::move(condition);
+      return;
+    }
+    if (standing.size() >= ElementStatusCell::kTrapConditionLimit) {
+      standing.erase(std::min_element(standing.begin(), standing.end(), [](const TrapCondition& a, const TrapCondition& b) {
+        return a.sinceMs < b.sinceMs;
+      }));
+    }
+    standing.push_back(std::move(condition));
+  });
 }
 
 std::string ElementState::TrapTargetQuestion() const {

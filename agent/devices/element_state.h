@@ -78,6 +78,8 @@ class ElementState : public RootObject {
   // instead, with the element's name and address, and may set `*severity`
   // (when given; -1 otherwise) to the severity its text reports. Throws
   // OrlaException 3006 when neither function is there.
+  // A warning or critical trap the plug-in says raises a condition
+  // (DescribeTrapCondition) is published in the cell's trapConditions.
   int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity = nullptr);
   // The plug-in's own trap-target question about the device
   // (GetTrapTargetQuestion, with the get session: it may ask the device, so
@@ -167,6 +169,9 @@ class ElementState : public RootObject {
   // say of the status (wear_). Null when the plug-in has no such export or
   // the device did not answer it (a gap: the last samples stay).
   std::shared_ptr<const DeviceSamples> ReadCounters();
+  // Asks the plug-in whether the trap just described raises a condition and
+  // publishes it (replacing the same part's, pruning lapsed ones).
+  void NoteTrapCondition(TrapMessage* trap, const char* message, int32_t severity);
   // Enters (true) or leaves the stale state, logging the change.
   void SetStale(bool stale);
   // Publishes a copy of the current cell changed by `change`.

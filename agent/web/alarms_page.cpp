@@ -60,6 +60,7 @@ const char* KindText(const std::string& kind) {
   if (kind == Alarm::kUnanswered) return "Not answering";
   if (kind == Alarm::kUnbound) return "No plug-in";
   if (kind == Alarm::kStale) return "Not polled";
+  if (kind == Alarm::kTrap) return "Raised by a trap";
   return "Status";
 }
 

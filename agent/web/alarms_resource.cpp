@@ -103,7 +103,7 @@ ApiReply AlarmsResource::Update(const ApiCall& call) {
       }
       taking.expiresMinutes = static_cast<int64_t>(value.NumberValue());
     } else if (member.first == "acknowledged") {
-      if (value.GetKind() != JsonValue::Kind::kBool) return ApiReply::Error(400, kNotABoolean, member.first);
+      if (value.GetKind() != JsonValue::Kind::kBool) return ApiReply::Error(400, ApiCall::kNotABoolean, member.first);
       acknowledged = value.BoolValue();
     } else {
       return ApiReply::Error(400, ApiCall::kUnknownField, member.first);

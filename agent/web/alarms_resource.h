@@ -34,7 +34,6 @@ class AlarmsResource {
   static std::string ChangeText(bool acknowledged, const std::string& id, const std::string& note);
 
   static constexpr const char* kNoAlarms = "The alarms are not available.";
-  static constexpr const char* kNotABoolean = "This field must be true or false.";
 };
 
 }  // namespace orla

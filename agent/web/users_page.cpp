@@ -3,8 +3,11 @@
 #include <optional>
 #include <vector>
 
+#include "agent_objects.h"
 #include "library_users.h"
+#include "platform/zepa/user_tokens.h"
 #include "text_escape.h"
+#include "tokens_resource.h"
 
 namespace orla {
 
@@ -61,6 +64,10 @@ uint32_t UsersPage::HandlePost() {
     result = users.EndSessions(*name);
   } else if (const std::optional<std::string> name = GetField("remove")) {
     result = users.Remove(*name);
+  } else if (GetField("add_token")) {
+    return AddToken();
+  } else if (const std::optional<std::string> id = GetField("revoke_token")) {
+    return RevokeToken(*id);
   } else {
     return ShowError("Unexpected data returned by web browser", kLocation, false);
   }
@@ -69,7 +76,38 @@ uint32_t UsersPage::HandlePost() {
   return ShowUsers(result.text);
 }
 
-uint32_t UsersPage::ShowUsers(const std::string& notice) {
+uint32_t UsersPage::AddToken() {
+  const std::optional<std::string> user = GetField("user");
+  const std::optional<std::string> name = GetField("token_name");
+  const std::optional<std::string> days = GetField("expires_days");
+  if (!user || !name) return ShowError("Required field not found in data.", kLocation, false);
+  const std::string directory = AgentObjects::WebDataDirectory();
+  if (directory.empty()) return ShowError(TokensResource::kNoDataDirectory, kLocation, false);
+  std::optional<int64_t> expires;
+  if (days && !days->empty()) expires = UserTokens::DaysFromText(*days);
+  std::string secret;
+  UserTokens::Listed made;
+  UserTokens::Refusal refusal;
+  if (!UserTokens(directory).Add(*user, *name, expires, &secret, &made, &refusal)) {
+    return ShowError(refusal.text, kLocation, false);
+  }
+  RecordChange(UserTokens::MadeText(made.user, made.name));
+  return ShowUsers("Made the token " + made.name + " of " + made.user +
+                       ". Copy its secret now: it is not shown again.",
+                   secret);
+}
+
+uint32_t UsersPage::RevokeToken(const std::string& id) {
+  const std::string directory = AgentObjects::WebDataDirectory();
+  if (directory.empty()) return ShowError(TokensResource::kNoDataDirectory, kLocation, false);
+  UserTokens::Listed revoked;
+  UserTokens::Refusal refusal;
+  if (!UserTokens(directory).RevokeId(id, &revoked, &refusal)) return ShowError(refusal.text, kLocation, false);
+  RecordChange(UserTokens::RevokedText(revoked.user, revoked.name));
+  return ShowUsers("Revoked the token " + revoked.name + " of " + revoked.user + ".");
+}
+
+uint32_t UsersPage::ShowUsers(const std::string& notice, const std::string& secret) {
   std::vector<LibraryUsers::User> list;
   const LibraryUsers::Result listed = LibraryUsers(Request()).List(&list);
   if (!listed.Ok()) return ShowError(listed.text, "", false);
@@ -87,6 +125,12 @@ uint32_t UsersPage::ShowUsers(const std::string& notice) {
     AppendFormat("<TR class=dark><TD class=dark><P class=\"dialog-notice done\" id=notice role=status>%s</P>"
                  "</TD></TR>",
                  TextEscape::Html(notice).c_str());
+  }
+  if (!secret.empty()) {
+    AppendFormat("<TR class=dark><TD class=dark><LABEL for=token_secret>Secret</LABEL> <TEXTAREA "
+                 "id=token_secret class=token-secret readonly rows=2 autocomplete=off spellcheck=false>%s"
+                 "</TEXTAREA></TD></TR>",
+                 TextEscape::Html(secret).c_str());
   }
 
   Append("<TR class=dark><TD class=dark><H2 class=section-title>Users</H2><TABLE class=dark id=users>");
@@ -141,7 +185,9 @@ uint32_t UsersPage::ShowUsers(const std::string& notice) {
   Append("<TR class=dark><TD class=dark></TD><TD class=dark><INPUT type=submit name=reset "
          "value=\"Reset Password\"></TD></TR></TABLE></FORM></TD></TR>");
 
-  AppendCredentialSections();
+  std::vector<std::string> userNames;
+  for (const LibraryUsers::User& user : list) userNames.push_back(user.name);
+  AppendTokenSections(userNames);
 
   Append("<TR class=dark><TD class=dark><CENTER><A href=\"password.html\">Change your own password</A>&nbsp; "
          "<INPUT type=button value=\"Close\" onclick=\"window.close()\"></CENTER></TD></TR>");
@@ -151,10 +197,46 @@ uint32_t UsersPage::ShowUsers(const std::string& notice) {
   return SendPage();
 }
 
-void UsersPage::AppendCredentialSections() {
-  // Further credentials of the users (access tokens) get their section, or
-  // a link to their page, here: a row "<TR class=dark><TD class=dark>"
-  // with an <H2 class=section-title>, like the sections above.
+void UsersPage::AppendTokenSections(const std::vector<std::string>& users) {
+  const std::string directory = AgentObjects::WebDataDirectory();
+  std::vector<UserTokens::Listed> tokens;
+  if (!directory.empty()) tokens = UserTokens(directory).List();
+  Append("<TR class=dark><TD class=dark><H2 class=section-title>Tokens</H2>"
+         "<P>A token lets a script call the agent's API as its user, with that user's level at each call. "
+         "Its secret is shown once, when it is made.</P><TABLE class=dark id=tokens>");
+  Append("<TR class=dark><TH>User</TH><TH>Token</TH><TH>Made</TH><TH>Expires</TH><TH></TH></TR>");
+  if (tokens.empty()) Append("<TR class=dark><TD class=dark colspan=5>No tokens.</TD></TR>");
+  for (const UserTokens::Listed& token : tokens) {
+    const std::string user = TextEscape::Html(token.user);
+    const std::string name = TextEscape::Html(token.name);
+    AppendFormat("<TR class=dark data-token=\"%s\"><TD class=\"dark token-user\">%s</TD>"
+                 "<TD class=\"dark token-name\">%s</TD><TD class=\"dark token-made\">%s</TD>"
+                 "<TD class=\"dark token-expires\">%s</TD>"
+                 "<TD class=\"dark user-actions\"><FORM method=post action=\"%s\" class=user-action>"
+                 "<INPUT type=hidden name=revoke_token value=\"%s\"><INPUT type=submit value=\"Revoke\" "
+                 "aria-label=\"Revoke the token %s of %s\"></FORM></TD></TR>",
+                 TextEscape::Html(token.id).c_str(), user.c_str(), name.c_str(),
+                 UserTokens::UtcText(token.created).c_str(),
+                 token.expires != 0 ? UserTokens::UtcText(token.expires).c_str() : "never", kLocation,
+                 TextEscape::Html(token.id).c_str(), name.c_str(), user.c_str());
+  }
+  Append("</TABLE></TD></TR>");
+
+  AppendFormat("<TR class=dark><TD class=dark><H2 class=section-title>Make a token</H2><FORM method=post "
+               "action=\"%s\" id=token_form autocomplete=off><TABLE class=dark>",
+               kLocation);
+  std::string names = "<SELECT name=user id=token_user>";
+  for (const std::string& user : users) {
+    const std::string name = TextEscape::Html(user);
+    names += "<OPTION value=\"" + name + "\">" + name;
+  }
+  names += "</SELECT>";
+  Append(FieldRow("token_user", "User", names));
+  Append(FieldRow("token_name", "Token name", "<INPUT type=text name=token_name id=token_name maxlength=64>"));
+  Append(FieldRow("expires_days", "Expires after (days; empty: never)",
+                  "<INPUT type=text name=expires_days id=expires_days size=6 inputmode=numeric>"));
+  Append("<TR class=dark><TD class=dark></TD><TD class=dark><INPUT type=submit name=add_token "
+         "value=\"Make Token\"></TD></TR></TABLE></FORM></TD></TR>");
 }
 
 }  // namespace orla

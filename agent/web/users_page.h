@@ -8,9 +8,16 @@
 // A refusal is the error page; each change is an audit event naming the
 // acting user. POST fields: "add" with "name", "password", "level";
 // "set_level" with "user", "level"; "reset" with "user", "password";
-// "end_sessions" NAME; "remove" NAME.
+// "end_sessions" NAME; "remove" NAME; "add_token" with "user", "token_name"
+// and an optional "expires_days"; "revoke_token" ID.
+//
+// Tokens (UserTokens, the rules and texts korusers and the API use too): a
+// made token's secret is shown once, in the page that answers the making,
+// and kept nowhere; the list shows each token's user, name, when it was made
+// and when it expires, never a secret.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "web_page.h"
 
@@ -26,9 +33,11 @@ class UsersPage : public WebPage {
   static constexpr const char* kLocation = "users.html";
 
  private:
-  uint32_t ShowUsers(const std::string& notice);
-  // Where sections about a user's other credentials go (none yet).
-  void AppendCredentialSections();
+  uint32_t ShowUsers(const std::string& notice, const std::string& secret = std::string());
+  // The tokens of every user, and the form that makes one.
+  void AppendTokenSections(const std::vector<std::string>& users);
+  uint32_t AddToken();
+  uint32_t RevokeToken(const std::string& id);
 };
 
 }  // namespace orla

@@ -114,6 +114,23 @@ std::string SmlTrap::Bindings() const {
   return text.empty() ? "no variables" : text;
 }
 
+bool SmlTrap::Condition(const TrapMessage& trap, std::string* part, uint32_t* holdSeconds) {
+  const int32_t specific = trap.GetSpecificTrap();
+  if (Family(trap) != 1 || (specific != 0 && specific != 1)) return false;
+  const SmlTrap t(trap);
+  const bool drive = specific == 0;
+  int32_t flag = 0;
+  int32_t index = 0;
+  int32_t severity = 0;
+  if (!t.Number(drive ? kAlertSummary : kChangerSummary, &flag) || !t.Number(drive ? kAlertDrive : kAlertChanger, &index) ||
+      !t.Number(kSeverity, &severity) || severity < 3) {
+    return false;
+  }
+  *part = StringPrintf("%s:%d:tapealert:%d", drive ? "drive" : "changer", index, flag);
+  *holdSeconds = severity >= 6 ? kCriticalHoldSeconds : kWarningHoldSeconds;
+  return true;
+}
+
 int32_t SmlTrap::Describe(const TrapMessage& trap, const Subject& who, uint8_t* data, int32_t dataSize,
                           char* message, int32_t messageSize, int32_t* severity) {
   const SmlTrap t(trap);

@@ -44,6 +44,17 @@ class SmlTrap {
   static int32_t Describe(const TrapMessage& trap, const Subject& subject, uint8_t* data, int32_t dataSize,
                           char* message, int32_t messageSize, int32_t* severity = nullptr);
 
+  // How long a TapeAlert of warning severity or worse is held as a
+  // condition of its drive or changer (the library reports no flag in a
+  // poll, so the alarm stands this long unless raised again).
+  static constexpr uint32_t kWarningHoldSeconds = 8 * 3600;
+  static constexpr uint32_t kCriticalHoldSeconds = 24 * 3600;
+  // The condition a trap raises: a TapeAlert flag of a drive or changer
+  // ("drive:3:tapealert:20", "changer:1:tapealert:5") and how long it is
+  // held; false for every other trap (status changes, parts added and
+  // removed: the next poll shows them) and for information.
+  static bool Condition(const TrapMessage& trap, std::string* part, uint32_t* holdSeconds);
+
  private:
   explicit SmlTrap(const TrapMessage& trap) : trap_(trap) {}
 

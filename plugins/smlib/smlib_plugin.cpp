@@ -130,6 +130,16 @@ extern "C" KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, cons
                                  orla::plugin::kTrapMessageSize, severity);
 }
 
+// A TapeAlert of warning severity or worse stands as a condition of its
+// drive or changer (SmlTrap::Condition).
+extern "C" KOR_PLUGIN_EXPORT uint8_t DescribeTrapCondition(orla::TrapMessage* trap, char* part, uint32_t* holdSeconds) {
+  if (trap == nullptr || part == nullptr || holdSeconds == nullptr) return 0;
+  std::string name;
+  if (!orla::SmlTrap::Condition(*trap, &name, holdSeconds)) return 0;
+  std::snprintf(part, orla::plugin::kTrapPartSize, "%s", name.c_str());
+  return 1;
+}
+
 // The trap-target question, as the library's trap settings make it true. A
 // library takes a new trap destination without a restart, and setting it up
 // again adds no second row for this agent (AddTrapDestination).

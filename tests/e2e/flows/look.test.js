@@ -242,6 +242,7 @@ const STATES = [
     await admin.evaluate(() => {
       for (const tr of document.querySelectorAll('#users tr[data-user]:not([data-user="administrator"])')) tr.remove();
       for (const o of document.querySelectorAll('#reset_user option:not([value="administrator"])')) o.remove();
+      for (const o of document.querySelectorAll('#token_user option:not([value="administrator"])')) o.remove();
     });
     return admin;
   }],

@@ -41,6 +41,10 @@ test('an administrator adds an operator, who signs in', async ({ admin, browser,
   const ops = await context.newPage();
   await login(ops, 'e2e-ops', 'e2e-ops-password');
   await expect(ops.locator('#signed-in-user')).toHaveText('e2e-ops');
+  // The console offers the operator no change (flows/offer.test.js goes
+  // through every page of it): no Actions menu.
+  await expect(ops.frameLocator('iframe#elements').locator('tr', { hasText: 'tc01' }).first()).toBeVisible();
+  await expect(ops.frameLocator('iframe#elements').locator('a.menu-button')).toHaveCount(0);
   await ops.goto('/KOR/users.html');
   await expect(ops.locator('body')).toContainText(
     'You must log in (or log in again) as administrator to perform this operation.');
@@ -55,6 +59,35 @@ test('an administrator adds an operator, who signs in', async ({ admin, browser,
   await expect(ops.locator('#notice')).toHaveText('Your password was changed. Sign in again with the new one.');
   await login(ops, 'e2e-ops', 'e2e-ops-new-password');
   await expect(ops.locator('#signed-in-user')).toHaveText('e2e-ops');
+
+  // A token for the operator's scripts: its secret shown once, its calls
+  // made with the operator's level, and revoked from the same list.
+  await admin.goto('/KOR/users.html');
+  await admin.locator('#token_form').getByLabel('User').selectOption('e2e-ops');
+  await admin.getByLabel('Token name').fill('e2e-script');
+  await admin.getByLabel('Expires after (days; empty: never)').fill('30');
+  await admin.getByRole('button', { name: 'Make Token' }).click();
+  await expect(admin.locator('#notice')).toHaveText(
+    'Made the token e2e-script of e2e-ops. Copy its secret now: it is not shown again.');
+  const secret = await admin.locator('#token_secret').inputValue();
+  expect(secret).toMatch(/^kor_[0-9a-f]+_[0-9a-f]+$/);
+  const token = admin.locator('#tokens tr', { hasText: 'e2e-script' });
+  await expect(token.locator('.token-user')).toHaveText('e2e-ops');
+  await admin.setViewportSize({ width: 1280, height: 800 });
+  await shot(admin, 'users-token', { fullPage: true });
+  await admin.setViewportSize({ width: 390, height: 844 });
+  await shot(admin, 'users-token-narrow', { fullPage: true });
+  await admin.goto('/KOR/users.html');
+  await expect(admin.locator('body')).not.toContainText(secret);
+  const bearer = { headers: { Authorization: `Bearer ${secret}` } };
+  const scripted = await browser.newContext();
+  expect((await scripted.request.get('/KOR/api/v1/elements', bearer)).status()).toBe(200);
+  const refused = await scripted.request.patch('/KOR/api/v1/config', { ...bearer, data: { pollingInterval: 60 } });
+  expect(refused.status()).toBe(403);
+  await token.getByRole('button', { name: 'Revoke the token e2e-script of e2e-ops' }).click();
+  await expect(admin.locator('#notice')).toHaveText('Revoked the token e2e-script of e2e-ops.');
+  expect((await scripted.request.get('/KOR/api/v1/elements', bearer)).status()).toBe(401);
+  await scripted.close();
 
   // Ending the operator's sessions signs them out at once; then the user goes.
   await admin.goto('/KOR/users.html');

@@ -153,6 +153,19 @@ TEST_F(LibrariesTest, EachRecordingIsRecognisedAndRolledUpWithItsReason) {
     EXPECT_EQ(std::string(message), row.text);
     EXPECT_EQ(severity, row.severity) << row.text;
   }
+  // The TapeAlerts of warning severity or worse stand as conditions of the
+  // drive, named without the element; status changes and information do not.
+  std::vector<std::string> held;
+  for (const TrapCondition& c : registry->Snapshot()->Find(Address("lib02"))->Status()->trapConditions) {
+    held.push_back(c.part + " " + std::to_string(c.severity) + " " + std::to_string((c.untilMs - c.sinceMs) / 3600000) +
+                   "h " + c.reason);
+  }
+  EXPECT_EQ(held, (std::vector<std::string>{
+                      "drive:2:tapealert:20 1 8h TapeAlert from drive 2 (serial 10450002): clean now (severity "
+                      "degraded/warning).",
+                      "drive:2:tapealert:5 2 24h TapeAlert from drive 2 (serial 10450002): read failure (severity "
+                      "fatal/non-recoverable).",
+                  }));
 }
 
 // The trap-target question says what the library's trap destinations say:

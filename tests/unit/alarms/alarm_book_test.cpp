@@ -64,7 +64,7 @@ TEST(AlarmConditionsTest, WhatAnElementShows) {
       {stale, "stale", 1, "No SNMPv3 profile (v3-only)", 5000},
   };
   for (const auto& c : cases) {
-    const std::vector<Alarm> alarms = AlarmConditions::Of(c.element);
+    const std::vector<Alarm> alarms = AlarmConditions::Of(c.element, 0);
     const std::string what = c.element.record.name + " status " + std::to_string(c.element.status.status);
     if (c.kind == nullptr) {
       EXPECT_TRUE(alarms.empty()) << what;
@@ -78,6 +78,35 @@ TEST(AlarmConditionsTest, WhatAnElementShows) {
     EXPECT_EQ(alarms[0].sinceMs, c.since) << what;
     EXPECT_EQ(alarms[0].state, State::kRaised) << what;
   }
+}
+
+// A trap's condition is an alarm of its own beside the status's, until it
+// lapses; an unbound element (no plug-in to have raised it) shows none.
+TEST(AlarmConditionsTest, TrapConditionsStandUntilTheyLapse) {
+  ElementView lib = Element("lib01", 1, "Drive 2 degraded");
+  lib.status.trapConditions = {{"drive:2:tapealert:20", 1, "TapeAlert from drive 2: clean now.", 7000, 9000},
+                               {"drive:3:tapealert:4", 2, "TapeAlert from drive 3: media.", 7500, 20000}};
+  const struct {
+    int64_t now;
+    std::vector<std::string> ids;
+  } cases[] = {
+      {8000, {"lib01:status", "lib01:trap:drive:2:tapealert:20", "lib01:trap:drive:3:tapealert:4"}},
+      {9000, {"lib01:status", "lib01:trap:drive:3:tapealert:4"}},
+      {20000, {"lib01:status"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> ids;
+    for (const Alarm& alarm : AlarmConditions::Of(lib, c.now)) ids.push_back(alarm.id);
+    EXPECT_EQ(ids, c.ids) << c.now;
+  }
+  const Alarm media = AlarmConditions::Of(lib, 8000).back();
+  EXPECT_EQ(media.kind, "trap");
+  EXPECT_EQ(media.part, "drive:3:tapealert:4");
+  EXPECT_EQ(media.severity, 2);
+  EXPECT_EQ(media.reason, "TapeAlert from drive 3: media.");
+  EXPECT_EQ(media.sinceMs, 7500);
+  lib.record.unboundReason = "Not responding";
+  EXPECT_EQ(AlarmConditions::Of(lib, 8000).size(), 1u);
 }
 
 class AlarmBookTest : public ::testing::Test {

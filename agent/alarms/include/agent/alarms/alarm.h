@@ -32,6 +32,7 @@ struct Alarm {
   static constexpr const char* kUnanswered = "unanswered";  // the device stopped answering
   static constexpr const char* kUnbound = "unbound";        // no plug-in serves the element
   static constexpr const char* kStale = "stale";            // not polled (SNMPv3 only, no profile)
+  static constexpr const char* kTrap = "trap";              // a trap raised it on a part; no poll reports it
 
   std::string id;
   std::string element;

@@ -12,7 +12,11 @@
 //   status      answered with a status other than OK: failed CRITICAL,
 //               degraded or unknown WARNING, with the plug-in's reason
 //               (the status word, "Failed", when it gave none).
-// An element not polled yet (bound, no status read) has none.
+// An element not polled yet (bound, no status read) has none of these.
+// Beside them, a bound element has one alarm per part its traps raised a
+// condition on (kind "trap", the part as the plug-in names it, the trap's
+// severity and text), until the condition lapses at `nowMs`.
+#include <cstdint>
 #include <vector>
 
 #include "agent/alarms/alarm.h"
@@ -23,7 +27,11 @@ namespace orla {
 class AlarmConditions {
  public:
   static constexpr const char* kNotAnswering = "Not answering";
-  static std::vector<Alarm> Of(const ElementView& element);
+  static std::vector<Alarm> Of(const ElementView& element, int64_t nowMs);
+
+ private:
+  // The one alarm of the element's status, answering and binding; none when all is well.
+  static std::vector<Alarm> OfStatus(const ElementView& element);
 };
 
 }  // namespace orla

@@ -1,19 +1,31 @@
 #pragma once
 // An element's status as its last poll left it: the status and why, when it
 // last changed, whether and when the device answered, the plug-in's class
-// codes. The element's polling side is its only writer: every poll (and a
-// class-code read, a change of staleness) publishes a new cell whole, so a
-// reader never sees the status of one poll with the reason of another.
+// codes, and the conditions its traps raised. Every writer (a poll, a
+// class-code read, a change of staleness, a trap that raises a condition)
+// publishes a new cell whole, one at a time, so a reader never sees the
+// status of one poll with the reason of another.
 // Readers get it from an ElementSnapshot entry, without any lock of the
 // registry and without asking the device.
 #include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "agent/devices/device_samples.h"
 
 namespace orla {
+
+// A condition a received trap raised on a part of the device that no poll
+// reports (a drive's TapeAlert flag): it stands until `untilMs`.
+struct TrapCondition {
+  std::string part;    // the plug-in's stable name of the part ("drive:3:tapealert:20")
+  int severity = 1;    // the event log's numbers: 1 warning, 2 critical
+  std::string reason;  // the trap's event text, without the element's name and address
+  int64_t sinceMs = 0;  // when the part first raised it (a repeat keeps it)
+  int64_t untilMs = 0;  // when it lapses unless raised again
+};
 
 struct ElementStatusCell {
   // A status not read yet; a class code not answered yet.
@@ -33,6 +45,11 @@ struct ElementStatusCell {
   // (an older plug-in, or not read yet). A poll the device did not answer
   // leaves the last ones here.
   std::shared_ptr<const DeviceSamples> samples;
+  // The standing trap conditions, at most kTrapConditionLimit (a new part
+  // beyond it replaces the one raised longest ago); lapsed ones are pruned
+  // when the next trap is noted and ignored by readers before that.
+  static constexpr size_t kTrapConditionLimit = 32;
+  std::vector<TrapCondition> trapConditions;
   int32_t majorClass = kClassUnknown;
   int32_t minorClass = kClassUnknown;
 

@@ -42,6 +42,7 @@ inline constexpr int kDeviceTextSize = 100;    // the three identity texts
 inline constexpr int kTrapDataSize = 600;      // HandleTrap event data, zero-filled
 inline constexpr int kTrapMessageSize = 1000;  // HandleTrap event text
 inline constexpr int kStatusReasonSize = 200;  // GetStatusReason text
+inline constexpr int kTrapPartSize = 64;       // DescribeTrapCondition part
 
 // The exported names.
 inline constexpr const char kRecognizeDevice[] = "RecognizeDevice";
@@ -62,6 +63,10 @@ inline constexpr const char kHandleElementTrap[] = "HandleElementTrap";
 inline constexpr const char kGetTrapTargetQuestion[] = "GetTrapTargetQuestion";
 // Optional: the device's counters and wear facts, read at the polling interval.
 inline constexpr const char kReadDeviceCounters[] = "ReadDeviceCounters";
+// Optional: whether a received trap raises a condition no poll reports.
+inline constexpr const char kDescribeTrapCondition[] = "DescribeTrapCondition";
+// DescribeTrapCondition: the longest a condition may be held (a week).
+inline constexpr uint32_t kTrapHoldLimitSeconds = 7 * 24 * 3600;
 
 // ReadDeviceCounters: how many samples the agent's array holds, and what a
 // sample is about (KorDeviceSample::part) and which fact it is (kind). The
@@ -199,6 +204,17 @@ KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, const char* add
 // waits for it), so it must answer, not throw, when the device is silent.
 KOR_PLUGIN_EXPORT uint8_t GetTrapTargetQuestion(orla::SnmpSession* session, char* buffer);
 
+// Optional, asked for an enterprise-specific trap the plug-in has just
+// described (not dropped) with a warning or critical severity: whether the
+// trap raises a condition of a part of the device that no status poll
+// reports (a TapeAlert flag of a drive), which the agent then keeps as an
+// alarm of the element for `*holdSeconds` (1 to kTrapHoldLimitSeconds), the
+// time starting anew when the same part raises it again. Answer 1 with the
+// part's short stable name in `part` (kTrapPartSize bytes, letters, digits,
+// ":" "-" "_" ".", e.g. "drive:3:tapealert:20"), 0 when the trap raises no
+// such condition (a status change, which the next poll shows anyway).
+KOR_PLUGIN_EXPORT uint8_t DescribeTrapCondition(orla::TrapMessage* trap, char* part, uint32_t* holdSeconds);
+
 // The class codes written into the event record of a received trap.
 KOR_PLUGIN_EXPORT int32_t GetDeviceMajorClassCode();
 KOR_PLUGIN_EXPORT int32_t GetDeviceMinorClassCode(orla::SnmpSession* session);
@@ -220,5 +236,6 @@ using GetStatusReasonFunction = decltype(&::GetStatusReason);
 using HandleElementTrapFunction = decltype(&::HandleElementTrap);
 using GetTrapTargetQuestionFunction = decltype(&::GetTrapTargetQuestion);
 using ReadDeviceCountersFunction = decltype(&::ReadDeviceCounters);
+using DescribeTrapConditionFunction = decltype(&::DescribeTrapCondition);
 
 }  // namespace orla::plugin

@@ -34,6 +34,7 @@ class AgentLayout {
   // Every change made through the pages and the tools (AuditTrail).
   static constexpr char kChangeFileName[] = "changes.jsonl";
   static constexpr char kAlarmFileName[] = "alarms.ack";
+  static constexpr char kMaintenanceFileName[] = "maintenance";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -77,6 +78,8 @@ class AgentLayout {
   std::string ChangeFile() const { return File(kChangeFileName); }
   // The alarms' acknowledgements (owner-only: AlarmFile).
   std::string AlarmFile() const { return File(kAlarmFileName); }
+  // The maintenance windows (owner-only: MaintenanceFile).
+  std::string MaintenanceFile() const { return File(kMaintenanceFileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/audit_trail.h"
 #include "agent/core/event_log.h"
 #include "agent/core/maintenance_book.h"
@@ -152,9 +153,11 @@ void AgentCore::CreateElementRegistry() {
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
   ElementRegistry::SetInstance(registry);
   // Status changes and removals become the agent's own traps, through the
-  // gate that holds back those of elements in maintenance.
+  // gate that damps them and holds back those of elements in maintenance.
   MaintenanceBook* maintenance = MaintenanceBook::Instance();
-  gate_ = new NotificationGate(TrapSender::Instance(), maintenance);
+  const AgentSettings settings = AgentSettings::Current();
+  gate_ = new NotificationGate(TrapSender::Instance(), maintenance,
+                               {settings.NotifyHoldPolls(), settings.FlapChanges(), settings.FlapMinutes()});
   NotificationGate* gate = gate_;
   if (maintenance != nullptr) {
     maintenance->SetEndListener([gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element); });

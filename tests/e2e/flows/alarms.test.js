@@ -60,14 +60,18 @@ test('an element in maintenance shows it on its alarm until the window is ended'
     await expect(row).toHaveClass(/state-maintenance/);
     await expect(row.locator('td.alarm-owner')).toContainText('In maintenance');
     await expect(row.locator('.alarm-note')).toHaveText('Drive <3> swap');
-    const window = admin.locator('#maintenance-table tr.maintenance-row[data-element="tc02"]');
-    await expect(window).toContainText('administrator');
+    const planned = admin.locator('#maintenance-table tr.maintenance-row[data-element="tc02"]');
+    await expect(planned).toContainText('administrator');
     await shot(admin, 'alarms-maintenance-wide');
     await admin.setViewportSize({ width: 390, height: 844 });
     await shot(admin, 'alarms-maintenance-narrow');
     await admin.setViewportSize({ width: 1280, height: 800 });
+    // The element list marks the row.
+    await admin.goto('/KOR/');
+    await expect(rowOf(elements, 'tc02').locator('.ack-mark')).toHaveText('In maintenance', { timeout: 15_000 });
+    await admin.goto('/KOR/alarms.html');
 
-    await window.getByRole('button', { name: 'End the maintenance window of tc02' }).click();
+    await planned.getByRole('button', { name: 'End the maintenance window of tc02' }).click();
     await expect(admin.locator('#alarm-notice')).toHaveText('You ended the maintenance window of tc02.');
     await expect(row).toHaveClass(/state-raised/);
     await expect(admin.locator('#maintenance-table tr.maintenance-row')).toHaveCount(0);

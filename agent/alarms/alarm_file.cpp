@@ -22,7 +22,8 @@ std::string AlarmFile::Format(const Acknowledgements& acknowledgements) {
   std::string text = std::string(kHeader) + "\n";
   for (const auto& [id, taken] : acknowledgements) {
     text += Line::Escaped(id) + "\t" + std::to_string(taken.severity) + "\t" + Line::Escaped(taken.user) + "\t" +
-            std::to_string(taken.atMs) + "\t" + std::to_string(taken.expiresMs) + "\t" + Line::Escaped(taken.note) + "\n";
+            std::to_string(taken.atMs) + "\t" + std::to_string(taken.expiresMs) + "\t" + Line::Escaped(taken.note) +
+            "\n";
   }
   return text;
 }

@@ -6,6 +6,7 @@
 
 #include "agent/alarms/alarm_conditions.h"
 #include "agent/core/event_log.h"
+#include "agent/core/maintenance_book.h"
 #include "platform/sync/clock.h"
 
 namespace orla {
@@ -41,7 +42,10 @@ const char* AlarmBook::Text(Outcome outcome) {
   return "";
 }
 
-AlarmBook::AlarmBook(std::string path, Clock* clock) : path_(std::move(path)), clock_(Clock::Or(clock)) { Load(); }
+AlarmBook::AlarmBook(std::string path, Clock* clock, const MaintenanceBook* maintenance)
+    : path_(std::move(path)), clock_(Clock::Or(clock)), maintenance_(maintenance) {
+  Load();
+}
 
 void AlarmBook::Load() {
   std::string error;
@@ -80,6 +84,9 @@ std::vector<Alarm> AlarmBook::Apply(const std::vector<ElementView>& elements) {
           alarm.state = Alarm::State::kAcknowledged;
           alarm.acknowledgement = taken->second;
         }
+      }
+      if (maintenance_ != nullptr && maintenance_->InMaintenance(alarm.element, now)) {
+        alarm.state = Alarm::State::kMaintenance;
       }
       seen.emplace(alarm.id, alarm);
       active.push_back(std::move(alarm));

@@ -1,9 +1,9 @@
 #include "agent/alarms/alarm_file.h"
 
 #include <cerrno>
-#include <charconv>
 #include <vector>
 
+#include "agent/core/tab_separated_line.h"
 #include "platform/text/atomic_file.h"
 #include "platform/text/regular_file.h"
 
@@ -11,68 +11,19 @@ namespace orla {
 
 namespace {
 
+using Line = TabSeparatedLine;
+
 // A generous bound: one line per acknowledged alarm.
 constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
-
-std::string Escaped(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-bool Unescaped(const std::string& text, std::string* out) {
-  out->clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\') {
-      *out += text[i];
-      continue;
-    }
-    if (++i == text.size()) return false;
-    switch (text[i]) {
-      case '\\': *out += '\\'; break;
-      case 't': *out += '\t'; break;
-      case 'n': *out += '\n'; break;
-      case 'r': *out += '\r'; break;
-      default: return false;
-    }
-  }
-  return true;
-}
-
-bool Number(const std::string& text, int64_t* out) {
-  if (text.empty()) return false;
-  const char* end = text.data() + text.size();
-  auto [at, error] = std::from_chars(text.data(), end, *out);
-  return error == std::errc() && at == end && *out >= 0;
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    const size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
-}
 
 }  // namespace
 
 std::string AlarmFile::Format(const Acknowledgements& acknowledgements) {
   std::string text = std::string(kHeader) + "\n";
   for (const auto& [id, taken] : acknowledgements) {
-    text += Escaped(id) + "\t" + std::to_string(taken.severity) + "\t" + Escaped(taken.user) + "\t" +
-            std::to_string(taken.atMs) + "\t" + std::to_string(taken.expiresMs) + "\t" + Escaped(taken.note) + "\n";
+    text += Line::Escaped(id) + "\t" + std::to_string(taken.severity) + "\t" + Line::Escaped(taken.user) + "\t" +
+            std::to_string(taken.atMs) + "\t" + std::to_string(taken.expiresMs) + "\t" + Line::Escaped(taken.note) +
+            "\n";
   }
   return text;
 }
@@ -97,13 +48,13 @@ bool AlarmFile::Parse(const std::string& text, Acknowledgements* out, std::strin
       }
       continue;
     }
-    const std::vector<std::string> fields = Fields(line);
+    const std::vector<std::string> fields = Line::Fields(line);
     std::string id;
     Alarm::Acknowledgement taken;
     int64_t severity = 0;
-    if (fields.size() != 6 || !Unescaped(fields[0], &id) || id.empty() || !Number(fields[1], &severity) ||
-        severity > 2 || !Unescaped(fields[2], &taken.user) || !Number(fields[3], &taken.atMs) ||
-        !Number(fields[4], &taken.expiresMs) || !Unescaped(fields[5], &taken.note) || read.count(id) != 0) {
+    if (fields.size() != 6 || !Line::Unescaped(fields[0], &id) || id.empty() || !Line::Number(fields[1], &severity) ||
+        severity > 2 || !Line::Unescaped(fields[2], &taken.user) || !Line::Number(fields[3], &taken.atMs) ||
+        !Line::Number(fields[4], &taken.expiresMs) || !Line::Unescaped(fields[5], &taken.note) || read.count(id) != 0) {
       *error = "line " + std::to_string(number) + " is not an acknowledgement";
       return false;
     }

@@ -39,6 +39,28 @@ std::string RefreshIntervalError(const std::string& value) {
                       AgentSettings::kMaxTrapRefreshInterval);
 }
 
+// KORAGENT_NOTIFY_HOLD_POLLS and the flap settings: whole numbers in a range.
+struct CountSetting {
+  const char* name;
+  int low;
+  int high;
+  const char* unit;
+};
+constexpr CountSetting kHoldPolls{"KORAGENT_NOTIFY_HOLD_POLLS", 1, 100, "polls"};
+constexpr CountSetting kFlapChanges{"KORAGENT_FLAP_CHANGES", 1, 1000, "changes"};
+constexpr CountSetting kFlapMinutes{"KORAGENT_FLAP_MINUTES", 1, 1440, "minutes"};
+
+std::string CountError(const CountSetting& setting, const std::string& value) {
+  return StringPrintf("%s=%s is not a number of %s from %d to %d", setting.name, value.c_str(), setting.unit,
+                      setting.low, setting.high);
+}
+
+std::string SetCount(const CountSetting& setting, int value, int* out) {
+  if (value < setting.low || value > setting.high) return CountError(setting, std::to_string(value));
+  *out = value;
+  return "";
+}
+
 std::string PortError(const char* name, const std::string& value) {
   return StringPrintf("%s=%s is not a port number from 1 to 65535", name, value.c_str());
 }
@@ -166,6 +188,12 @@ std::string AgentSettings::SetTrapRefreshInterval(int seconds) {
   return "";
 }
 
+std::string AgentSettings::SetNotifyHoldPolls(int polls) { return SetCount(kHoldPolls, polls, &notifyHoldPolls_); }
+
+std::string AgentSettings::SetFlapChanges(int changes) { return SetCount(kFlapChanges, changes, &flapChanges_); }
+
+std::string AgentSettings::SetFlapMinutes(int minutes) { return SetCount(kFlapMinutes, minutes, &flapMinutes_); }
+
 std::string AgentSettings::SetTrapListen(const std::string& address) {
   // Traps are datagrams: a stream transport would hand the receiver a
   // listening socket instead of traps. A transport written before the
@@ -222,6 +250,21 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
       note(settings.SetTrapRefreshInterval(static_cast<int>(seconds)));
     }
   }
+  auto count = [&](const CountSetting& setting, std::string (AgentSettings::*set)(int)) {
+    const char* value = Value(lookup, setting.name);
+    if (value == nullptr) return;
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(value, &end, 10);
+    if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' || errno != 0 || number > setting.high) {
+      note(CountError(setting, value));
+    } else {
+      note((settings.*set)(static_cast<int>(number)));
+    }
+  };
+  count(kHoldPolls, &AgentSettings::SetNotifyHoldPolls);
+  count(kFlapChanges, &AgentSettings::SetFlapChanges);
+  count(kFlapMinutes, &AgentSettings::SetFlapMinutes);
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG")) settings.SetEventLogFile(value);
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG_MAX_SIZE")) note(settings.SetEventLogMaxSize(value));
   if (const char* value = Value(lookup, "KORAGENT_EVENT_LOG_FILES")) {

@@ -28,4 +28,11 @@ void ElementPublisher::NotifyStatusChange(const StatusChange& change) {
   listener->NotifyStatusChange(complete);
 }
 
+void ElementPublisher::NotifyPolled(const std::string& name) {
+  StatusChangeListener* listener = listener_.load();
+  if (listener == nullptr) return;
+  std::lock_guard<std::mutex> hold(changeMutex_);
+  listener->NotifyPolled(name);
+}
+
 }  // namespace orla

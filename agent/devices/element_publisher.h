@@ -34,6 +34,8 @@ class ElementPublisher final : public StatusChangeListener {
   // Completes `change` (overall status, afterLoad) and hands it on. The
   // listener may throw (OrlaException*).
   void NotifyStatusChange(const StatusChange& change) override;
+  // Hands an unchanged poll on, in line with the changes.
+  void NotifyPolled(const std::string& name) override;
 
  private:
   mutable std::mutex snapshotMutex_;

@@ -271,7 +271,10 @@ ElementState::Update ElementState::Poll(bool unlessRetired, bool withCounters) {
 }
 
 void ElementState::ReportChange(const Update& update) {
-  if (!update.Changed()) return;
+  if (!update.Changed()) {
+    if (update.polled && listener_ != nullptr) listener_->NotifyPolled(Name());
+    return;
+  }
   {
     std::lock_guard<std::mutex> hold(retireMutex_);
     if (retired_) return;

@@ -9,12 +9,15 @@
 #include <new>
 #include <vector>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/audit_trail.h"
 #include "agent/core/event_log.h"
+#include "agent/core/maintenance_book.h"
 #include "agent/core/polling_interval_file.h"
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/devices/element_registry.h"
 #include "agent/snmp/local_engine.h"
+#include "agent/traps/notification_gate.h"
 #include "agent/traps/notification_sender.h"
 #include "agent/traps/received_trap_log.h"
 #include "agent/traps/trap_destination_list.h"
@@ -127,6 +130,11 @@ void AgentCore::CreateTrapSender() {
   auto* notifications = new NotificationSender(layout_.NotificationTargetFile());
   NotificationSender::SetInstance(notifications);
   TrapSender::SetInstance(new TrapSender(TrapDestinationList::Instance(), notifications));
+  // The maintenance windows: read once per process, never deleted (the
+  // pages and the alarms read them as long as the process runs).
+  if (MaintenanceBook::Instance() == nullptr) {
+    MaintenanceBook::SetInstance(new MaintenanceBook(layout_.MaintenanceFile()));
+  }
 }
 
 bool AgentCore::PrepareRegistryFilePath() {
@@ -144,8 +152,17 @@ void AgentCore::CreateElementRegistry() {
   // polling threads.
   auto* registry = new ElementRegistry(RegistryFilePath(), PollingInterval());
   ElementRegistry::SetInstance(registry);
-  // Status changes and removals become the agent's own traps.
-  registry->SetStatusChangeListener(TrapSender::Instance());
+  // Status changes and removals become the agent's own traps, through the
+  // gate that damps them and holds back those of elements in maintenance.
+  MaintenanceBook* maintenance = MaintenanceBook::Instance();
+  const AgentSettings settings = AgentSettings::Current();
+  gate_ = new NotificationGate(TrapSender::Instance(), maintenance,
+                               {settings.NotifyHoldPolls(), settings.FlapChanges(), settings.FlapMinutes()});
+  NotificationGate* gate = gate_;
+  if (maintenance != nullptr) {
+    maintenance->SetEndListener([gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element); });
+  }
+  registry->SetStatusChangeListener(gate_);
   registry->LoadElements();
 }
 
@@ -157,8 +174,8 @@ void AgentCore::StartTrapListener() {
 
 bool AgentCore::Stop() {
   // Subsystems are deleted here, newest first, as they are added to the
-  // start-up: trap listener, received-trap log, element registry, trap
-  // sender, notification sender, trap destination list.
+  // start-up: trap listener, received-trap log, element registry, the
+  // notification gate, trap sender, notification sender, trap destination list.
   delete trapListener_;
   trapListener_ = nullptr;
   delete receivedTrapLog_;
@@ -166,6 +183,11 @@ bool AgentCore::Stop() {
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
     ElementRegistry::SetInstance(nullptr);
     delete registry;
+  }
+  if (gate_ != nullptr) {
+    if (MaintenanceBook* maintenance = MaintenanceBook::Instance()) maintenance->SetEndListener(nullptr);
+    delete gate_;
+    gate_ = nullptr;
   }
   if (TrapSender* sender = TrapSender::Instance()) {
     TrapSender::SetInstance(nullptr);

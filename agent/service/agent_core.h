@@ -22,6 +22,7 @@
 
 namespace orla {
 
+class NotificationGate;
 class PauseGate;
 class ReceivedTrapLog;
 class TrapListener;
@@ -105,6 +106,8 @@ class AgentCore : public RootObject {
   int pollingInterval_ = PollingIntervalFile::kDefault;
   ReceivedTrapLog* receivedTrapLog_ = nullptr;
   TrapListener* trapListener_ = nullptr;
+  // Between the registry and the trap sender (maintenance windows).
+  NotificationGate* gate_ = nullptr;
 };
 
 }  // namespace orla

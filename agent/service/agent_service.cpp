@@ -20,6 +20,8 @@
 #include "agent/core/agent_settings.h"
 #include "agent/core/error_codes.h"
 #include "agent/core/event_log.h"
+#include "agent/core/maintenance_book.h"
+#include "agent/core/maintenance_silences.h"
 #include "agent/core/orla_exception.h"
 #include "agent_core.h"
 #include "agent/devices/element_registry.h"
@@ -321,6 +323,11 @@ void StartAlerting() {
   AlertPusher::SetInstance(pusher);
   MaintenanceSilences::SetCurrent(pusher);
   pusher->Start();
+  // The windows kept from before the start become silences again (the
+  // pusher keeps silence ids in memory only).
+  if (MaintenanceBook* book = MaintenanceBook::Instance()) {
+    for (const MaintenanceWindow& w : book->Windows()) pusher->Silence(w.element, w.startMs, w.endMs, w.by, w.reason);
+  }
 }
 
 }  // namespace orla

@@ -6,9 +6,12 @@
 
 #include "agent/alarms/alarm_book.h"
 #include "agent/alarms/alert_pusher.h"
+#include "agent/core/maintenance_book.h"
 #include "agent/devices/element_registry.h"
 #include "agent_objects.h"
 #include "alarms_resource.h"
+#include "maintenance_resource.h"
+#include "remove_element_page.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 #include "text_escape.h"
@@ -64,6 +67,14 @@ const char* KindText(const std::string& kind) {
   return "Status";
 }
 
+// The window of `element` among `windows`; null when it has none.
+const MaintenanceWindow* WindowOf(const std::vector<MaintenanceWindow>& windows, const std::string& element) {
+  for (const MaintenanceWindow& w : windows) {
+    if (w.element == element) return &w;
+  }
+  return nullptr;
+}
+
 const char* SeverityWord(int severity) {
   if (severity >= 2) return "Critical";
   return severity == 1 ? "Warning" : "Info";
@@ -89,9 +100,10 @@ uint32_t AlarmsPage::HandleGet() {
 uint32_t AlarmsPage::HandlePost() {
   if (!HasSession()) return kLeaveToLibrary;
   if (!MayOperate(QueryRights(Request()))) return ShowError(kNotOperator, kPage, false);
+  const std::optional<std::string> action = GetField("action");
+  if (action && (*action == "maintain" || *action == "end-maintenance")) return Maintain(*action == "maintain");
   AlarmBook* book = AgentObjects::Alarms();
   const std::optional<std::string> id = GetField("alarm");
-  const std::optional<std::string> action = GetField("action");
   if (book == nullptr || !id || !action) return ShowError("Required field not found in data.", kPage, false);
   const bool acknowledge = *action == "acknowledge";
   if (!acknowledge && *action != "withdraw") return ShowError("Unexpected data returned by web browser", kPage, false);
@@ -116,11 +128,51 @@ uint32_t AlarmsPage::HandlePost() {
               false);
 }
 
+uint32_t AlarmsPage::Maintain(bool set) {
+  MaintenanceBook* book = MaintenanceBook::Instance();
+  const std::optional<std::string> element = GetField("element");
+  if (book == nullptr || !element) return ShowError("Required field not found in data.", kPage, false);
+  ElementRegistry* registry = AgentObjects::FindRegistry();
+  const std::shared_ptr<const ElementSnapshot> snapshot = registry != nullptr ? registry->Snapshot() : nullptr;
+  const ElementSnapshot::Entry* entry = snapshot != nullptr ? snapshot->FindByName(*element) : nullptr;
+  const std::string address = entry != nullptr ? entry->record.address : std::string();
+  if (!set) {
+    MaintenanceWindow ended;
+    const MaintenanceBook::Outcome outcome = book->End(*element, &ended);
+    if (outcome != MaintenanceBook::Outcome::kDone) return Show(MaintenanceBook::Text(outcome), true);
+    RecordChange(MaintenanceResource::EndText(ended.element), ended.element, address);
+    return Show("You ended the maintenance window of " + ended.element + ".", false);
+  }
+  if (entry == nullptr) return Show(RemoveElementPage::kNoSuchElement, true);
+  const std::string minutesText = GetField("minutes").value_or("");
+  int64_t minutes = 0;
+  for (char c : minutesText) {
+    if (c < '0' || c > '9' || minutes > MaintenanceBook::kLimitMinutes) {
+      minutes = -1;
+      break;
+    }
+    minutes = minutes * 10 + (c - '0');
+  }
+  if (minutes < 1 || minutes > MaintenanceBook::kLimitMinutes) return Show(MaintenanceBook::kBadEndText, true);
+  MaintenanceBook::Request request;
+  request.by = UserName();
+  request.reason = GetField("reason").value_or("");
+  request.endMs = book->NowMs() + minutes * 60 * 1000;
+  std::vector<MaintenanceWindow> made;
+  const MaintenanceBook::Outcome outcome = book->Set({*element}, request, &made);
+  if (outcome != MaintenanceBook::Outcome::kDone) return Show(MaintenanceBook::Text(outcome), true);
+  RecordChange(MaintenanceResource::SetText(made.front()), *element, address);
+  return Show("You set a maintenance window for " + *element + ".", false);
+}
+
 uint32_t AlarmsPage::Show(const std::string& notice, bool failed) {
   AlarmBook* book = AgentObjects::Alarms();
   const std::vector<Alarm> alarms = book != nullptr ? book->Current(Elements()) : std::vector<Alarm>();
   const int64_t now = Clock::System()->WallMilliseconds();
   const bool operate = MayOperate(QueryRights(Request()));
+  MaintenanceBook* maintenance = MaintenanceBook::Instance();
+  const std::vector<MaintenanceWindow> windows =
+      maintenance != nullptr ? maintenance->Windows() : std::vector<MaintenanceWindow>();
   ClearOutput();
   Append("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -156,7 +208,7 @@ uint32_t AlarmsPage::Show(const std::string& notice, bool failed) {
     if (a.state == Alarm::State::kCleared) {
       cleared.push_back(&a);
     } else {
-      AppendRow(a, now, operate);
+      AppendRow(a, now, operate, WindowOf(windows, a.element));
     }
   }
   Append("</tbody>\n</table>\n");
@@ -164,14 +216,62 @@ uint32_t AlarmsPage::Show(const std::string& notice, bool failed) {
     AppendFormat("<details class=\"alarm-cleared\"><summary>%zu cleared in the last hour</summary>\n", cleared.size());
     Append("<table class=\"event-table alarm-table\">\n");
     Append(kTableColumns);
-    for (const Alarm* a : cleared) AppendRow(*a, now, false);
+    for (const Alarm* a : cleared) AppendRow(*a, now, false, nullptr);
     Append("</tbody>\n</table>\n</details>\n");
   }
+  if (maintenance != nullptr) AppendMaintenance(windows, now, operate);
   Append("</main>\n</body>\n</html>\n");
   return SendContent("text/html; charset=utf-8");
 }
 
-void AlarmsPage::AppendRow(const Alarm& a, int64_t now, bool operate) {
+void AlarmsPage::AppendMaintenance(const std::vector<MaintenanceWindow>& windows, int64_t now, bool operate) {
+  Append("<section id=\"maintenance\" class=\"maintenance\" aria-labelledby=\"maintenance-title\">\n"
+         "<h2 id=\"maintenance-title\" class=\"section-title\">Maintenance</h2>\n"
+         "<table id=\"maintenance-table\" class=\"event-table alarm-table maintenance-table\">\n"
+         "<thead><tr><th scope=\"col\">Element</th><th scope=\"col\">Window</th><th scope=\"col\">Reason</th>"
+         "<th scope=\"col\">Set by</th></tr></thead>\n<tbody>\n");
+  if (windows.empty()) {
+    Append("<tr><td class=\"no-events\" colspan=\"4\">No element is in maintenance.</td></tr>\n");
+  }
+  for (const MaintenanceWindow& w : windows) {
+    const std::string element = TextEscape::Html(w.element);
+    AppendFormat("<tr class=\"maintenance-row\" data-element=\"%s\"><td class=\"alarm-element\">%s</td>",
+                 element.c_str(), element.c_str());
+    AppendFormat("<td class=\"alarm-since\"><span class=\"alarm-state\">%s</span><div class=\"trap-id\">%s"
+                 "</div></td>",
+                 w.Covers(now) ? "Until" : "Planned", When(w.Covers(now) ? w.endMs : w.startMs).c_str());
+    AppendFormat("<td class=\"alarm-reason\">%s</td><td class=\"alarm-owner\">%s", TextEscape::Html(w.reason).c_str(),
+                 TextEscape::Html(w.by).c_str());
+    if (operate) {
+      AppendFormat("<form method=\"post\" action=\"%s\" class=\"alarm-form\"><input type=\"hidden\" "
+                   "name=\"element\" value=\"%s\"><button type=\"submit\" name=\"action\" "
+                   "value=\"end-maintenance\" aria-label=\"End the maintenance window of %s\">End now</button></form>",
+                   kPage, element.c_str(), element.c_str());
+    }
+    Append("</td></tr>\n");
+  }
+  Append("</tbody>\n</table>\n");
+  if (operate) {
+    AppendFormat("<form id=\"maintenance-form\" method=\"post\" action=\"%s\" class=\"alarm-form "
+                 "maintenance-form\"><select name=\"element\" aria-label=\"Element\" required>",
+                 kPage);
+    ElementRegistry* registry = AgentObjects::FindRegistry();
+    if (registry != nullptr) {
+      for (const std::string& name : registry->Snapshot()->Names()) {
+        const std::string value = TextEscape::Html(name);
+        AppendFormat("<option value=\"%s\">%s</option>", value.c_str(), value.c_str());
+      }
+    }
+    Append("</select><label class=\"maintenance-minutes\"><input type=\"number\" name=\"minutes\" min=\"1\" "
+           "max=\"44640\" value=\"60\" required aria-label=\"Minutes\"> min</label>"
+           "<input type=\"text\" name=\"reason\" maxlength=\"1000\" required placeholder=\"Reason\" "
+           "aria-label=\"Reason\"><button type=\"submit\" name=\"action\" value=\"maintain\">Set window</button>"
+           "</form>\n");
+  }
+  Append("</section>\n");
+}
+
+void AlarmsPage::AppendRow(const Alarm& a, int64_t now, bool operate, const MaintenanceWindow* window) {
   const std::string id = TextEscape::Html(a.id);
   const std::string element = TextEscape::Html(a.element);
   AppendFormat("<tr class=\"alarm-row state-%s\" data-alarm=\"%s\">", Alarm::StateName(a.state), id.c_str());
@@ -188,6 +288,12 @@ void AlarmsPage::AppendRow(const Alarm& a, int64_t now, bool operate) {
   Append("<td class=\"alarm-owner\">");
   if (a.state == Alarm::State::kCleared) {
     AppendFormat("<span class=\"alarm-state\">Cleared %s ago</span>", Age(a.clearedMs, now).c_str());
+  } else if (a.state == Alarm::State::kMaintenance) {
+    Append("<span class=\"alarm-state\">In maintenance</span>");
+    if (window != nullptr) {
+      AppendFormat("<div class=\"trap-id\">Until %s</div><div class=\"alarm-note\">%s</div>",
+                   When(window->endMs).c_str(), TextEscape::Html(window->reason).c_str());
+    }
   } else if (a.state == Alarm::State::kAcknowledged) {
     const Alarm::Acknowledgement& t = a.acknowledgement;
     AppendFormat("<span class=\"alarm-state\">Acknowledged by <b class=\"alarm-owner-name\">%s</b></span>"

@@ -9,6 +9,7 @@
 #include "element_transfer_resource.h"
 #include "elements_resource.h"
 #include "events_resource.h"
+#include "maintenance_resource.h"
 #include "open_api_resource.h"
 #include "snmp_v3_assignments_resource.h"
 #include "snmp_v3_profiles_resource.h"
@@ -36,6 +37,10 @@ const ApiRoutes::Route kRoutes[] = {
     {"GET", "alarms", "listAlarms", Need::kRead, false, &AlarmsResource::List},
     {"GET", "alarms/{name}", "getAlarm", Need::kRead, false, &AlarmsResource::Get},
     {"PATCH", "alarms/{name}", "updateAlarm", Need::kOperate, true, &AlarmsResource::Update},
+    // The maintenance windows.
+    {"GET", "maintenance", "listMaintenanceWindows", Need::kRead, false, &MaintenanceResource::List},
+    {"POST", "maintenance", "setMaintenanceWindows", Need::kOperate, true, &MaintenanceResource::Create},
+    {"DELETE", "maintenance/{name}", "endMaintenanceWindow", Need::kOperate, false, &MaintenanceResource::End},
     // The events, the agent's configuration, its notification targets and SNMPv3 credentials.
     {"GET", "events", "listEvents", Need::kRead, false, &EventsResource::List},
     {"GET", "config", "getConfig", Need::kRead, false, &ConfigResource::Get},

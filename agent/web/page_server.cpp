@@ -7,6 +7,7 @@
 #include <new>
 
 #include "agent/alarms/alarm_book.h"
+#include "agent/core/maintenance_book.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
@@ -79,7 +80,7 @@ void PageServer::Start(const AgentLayout& layout) {
   started_ = true;
   AgentObjects::SetChangeFeed(changes_.get());
   AgentObjects::SetWebDataDirectory(layout.WebDataDirectory());
-  alarms_ = std::make_unique<AlarmBook>(layout.AlarmFile());
+  alarms_ = std::make_unique<AlarmBook>(layout.AlarmFile(), nullptr, MaintenanceBook::Instance());
   AgentObjects::SetAlarmBook(alarms_.get());
 
   ServerStartupRecord startup{};

@@ -464,14 +464,17 @@
   }
 
   // A controller whose alarm somebody took is marked, with who, under its
-  // name; the Alarms link counts the active alarms nobody has taken.
+  // name, and one in a maintenance window "In maintenance"; the Alarms link
+  // counts the active alarms nobody has taken.
   function markAlarms(doc, alarms) {
     if (!alarms || !alarms.alarms) return;
     var owners = {};
+    var maintained = {};
     var raised = 0;
     alarms.alarms.forEach(function (a) {
       if (a.state === 'raised') raised++;
       if (a.state === 'acknowledged' && a.acknowledgement) owners[a.element] = a.acknowledgement.by;
+      if (a.state === 'maintenance') maintained[a.element] = true;
     });
     var link = document.getElementById('alarms-link');
     if (link) {
@@ -480,10 +483,13 @@
     }
     elementRows(doc).forEach(function (row) {
       var owner = owners[rowName(row)];
+      var inMaintenance = maintained[rowName(row)] === true;
+      var text = inMaintenance ? 'In maintenance' : owner !== undefined ? 'Acknowledged by ' + owner : '';
       var nameCell = row.cells[1];
       row.classList.toggle('row-acknowledged', owner !== undefined);
+      row.classList.toggle('row-maintenance', inMaintenance);
       var mark = nameCell && nameCell.querySelector('.ack-mark');
-      if (owner !== undefined && !mark && nameCell) {
+      if (text && !mark && nameCell) {
         mark = doc.createElement('a');
         mark.className = 'ack-mark';
         mark.href = 'alarms.html';
@@ -491,8 +497,8 @@
         nameCell.appendChild(mark);
       }
       if (mark) {
-        mark.textContent = owner !== undefined ? 'Acknowledged by ' + owner : '';
-        mark.hidden = owner === undefined;
+        mark.textContent = text;
+        mark.hidden = !text;
       }
     });
   }

@@ -83,6 +83,12 @@ for (const [user, right, level] of USERS) {
       }
       if (user === 'reader') await shot(page, 'offer-reader-device-wide');
 
+      // The alarms page: the maintenance windows for everyone, the form to
+      // set one for the operator only.
+      await page.goto('/KOR/alarms.html');
+      await expect(page.locator('#maintenance-table')).toBeVisible();
+      await expect(page.locator('#maintenance-form')).toHaveCount(user === 'operator' ? 1 : 0);
+
       // A change sent to a page of ours all the same (a form kept from
       // before) is refused on the styled error page.
       await page.goto('/KOR/events.html');

@@ -150,6 +150,10 @@ TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
   // trap with state code 4.
   ASSERT_EQ(Simctl("status tc01 failed --trap"), 0);
   ASSERT_TRUE(log_.WaitFor("changed to failed")) << ::testing::PrintToString(log_.Texts());
+  // The next pass finds the failure again: held for two polls, it is
+  // notified (KORAGENT_NOTIFY_HOLD_POLLS, 2 by default), whichever of this
+  // pass and the trap's refresh comes first.
+  registry_->UpdateAllStatus();
   std::string trap;
   const auto stateCodeSent = [&] {
     const std::vector<std::string> traps = daemon.Traps();

@@ -80,10 +80,11 @@ class TrapHandling : public test::DevicesFixture {
     settings_.TrapListen("udp:127.0.0.1:" + std::to_string(ListenPort()));
     Restack(nullptr);
   }
-  // The trap path afresh, its status changes also sent to `notifications`.
-  void Restack(NotificationSender* notifications) {
+  // The trap path afresh, its status changes also sent to `notifications`,
+  // those of elements in `maintenance` held back.
+  void Restack(NotificationSender* notifications, MaintenanceBook* maintenance = nullptr) {
     stack_.reset();
-    stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300, notifications);
+    stack_ = std::make_unique<test::TrapStack>(dir_.Path(), 300, notifications, maintenance);
     destinations_ = stack_->Destinations();
     sender_ = stack_->Sender();
     registry_ = stack_->Registry();
@@ -272,8 +273,11 @@ TEST_F(TrapHandling, StatusChangeSendsTheAgentsTrapToEveryDestination) {
   destinations_->Add("127.0.0.2");
   LoadAndListen();
   registry_->AddElement("tc01", "127.0.3.57", 300);
-  // The element fails; the next status pass reports the change.
+  // The element fails; the next status pass reports the change, and the
+  // one after, which finds it still failed, has it notified
+  // (KORAGENT_NOTIFY_HOLD_POLLS, 2 by default).
   SetDevice("127.0.3.57", [](test::FakeDevice& d) { d.status = 2; });
+  registry_->UpdateAllStatus();
   registry_->UpdateAllStatus();
 
   const auto traps = daemon.WaitForTraps(2);
@@ -306,11 +310,14 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
   LoadAndListen();
   registry_->AddElement("tc01", "127.0.3.58", 300);
   registry_->AddElement("tc02", "127.0.3.59", 300);
-  // The first pass settles the new elements' statuses (and may report them).
+  // The first passes settle the new elements' statuses (and may report
+  // them: a status is notified once a second poll finds it again).
+  registry_->UpdateAllStatus();
   registry_->UpdateAllStatus();
   const size_t settled = stack_->SettledTraps(daemon);
 
   SetDevice("127.0.3.59", [](test::FakeDevice& d) { d.status = 1; });
+  registry_->UpdateAllStatus();
   registry_->UpdateAllStatus();
   auto traps = daemon.WaitForTraps(settled + 1);
   ASSERT_EQ(traps.size(), settled + 1);
@@ -326,6 +333,40 @@ TEST_F(TrapHandling, RemovalAndRecoverySendTheOverallStatus) {
       << traps[settled + 1];
 }
 
+// During a maintenance window the element's failure is logged but no trap
+// goes out; ending the window early sends the one trap of the failure
+// still standing.
+TEST_F(TrapHandling, MaintenanceWindowHoldsTheTrapBackUntilItEnds) {
+  test::TrapDaemon daemon(kTrapFormat, kTrapDaemonAddress);
+  ASSERT_TRUE(daemon.Start());
+  settings_.TrapPort(daemon.Port());
+  MaintenanceBook maintenance(dir_.File("maintenance"));
+  Restack(nullptr, &maintenance);
+  destinations_->Add("127.0.0.1");
+  LoadAndListen();
+  registry_->AddElement("tc01", "127.0.3.63", 300);
+  registry_->UpdateAllStatus();
+  registry_->UpdateAllStatus();
+  const size_t settled = stack_->SettledTraps(daemon);
+
+  const MaintenanceBook::Request request{"oper1", "drive swap", 0, maintenance.NowMs() + 30 * 60 * 1000};
+  ASSERT_EQ(maintenance.Set({"tc01"}, request, nullptr), MaintenanceBook::Outcome::kDone);
+  SetDevice("127.0.3.63", [](test::FakeDevice& d) { d.status = 2; });
+  // Found, and held for a second poll: notified but for the window.
+  registry_->UpdateAllStatus();
+  registry_->UpdateAllStatus();
+  EXPECT_EQ(log_.Count("CRITICAL: tc01 (127.0.3.63): OK \u2192 Failed"), 1) << ::testing::PrintToString(log_.Texts());
+  EXPECT_EQ(stack_->SettledTraps(daemon), settled) << daemon.Output();
+
+  ASSERT_EQ(maintenance.End("tc01", nullptr), MaintenanceBook::Outcome::kDone);
+  const auto traps = daemon.WaitForTraps(settled + 1);
+  stack_.reset();  // before the book it reads
+  ASSERT_EQ(traps.size(), settled + 1) << daemon.Output();
+  EXPECT_NE(traps[settled].find("132.2.1 = STRING: \"tc01\"~.1.3.6.1.4.1.4413.132.2.2 = INTEGER: 4~"),
+            std::string::npos)
+      << traps[settled];
+}
+
 // With no trap host in client.ini, a status change still reaches the
 // SNMPv2c/SNMPv3 notification targets, with the same facts.
 TEST_F(TrapHandling, StatusChangeReachesTheNotificationTargetsWithoutTrapHosts) {
@@ -338,6 +379,7 @@ TEST_F(TrapHandling, StatusChangeReachesTheNotificationTargetsWithoutTrapHosts) 
   registry_->AddElement("tc01", "127.0.3.62", 300);
   SetDevice("127.0.3.62", [](test::FakeDevice& d) { d.status = 2; });
   registry_->UpdateAllStatus();
+  registry_->UpdateAllStatus();  // the failure held for a second poll
   sender_->WaitForStatusTraps();
   notifications.WaitIdle();
   const auto traps = daemon.WaitForTraps(1);

@@ -2,14 +2,19 @@
 // The agent's trap path in one test process, wired as the agent wires it:
 // the trap destination list, the trap sender and the element registry (its
 // database in the agent directory) as the process-wide instances, the
-// registry telling the sender of status changes, and the received-trap log
+// registry telling the sender of status changes through the notification
+// gate (damped as the settings say, with the maintenance windows when
+// given), and the received-trap log
 // and the trap listener once the elements are loaded. Destroying it unwires
 // everything.
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "agent/core/agent_settings.h"
+#include "agent/core/maintenance_book.h"
 #include "agent/devices/element_registry.h"
+#include "agent/traps/notification_gate.h"
 #include "agent/traps/received_trap_log.h"
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
@@ -23,20 +28,32 @@ class TrapStack {
  public:
   // The TrapListen setting names the listener's address; set it before
   // LoadAndListen().
-  // `notifications`, when given, receives the status changes too.
-  TrapStack(const std::string& agentDirectory, int pollingInterval, NotificationSender* notifications = nullptr)
+  // `notifications`, when given, receives the status changes too;
+  // `maintenance`, when given, holds back those of elements in maintenance.
+  TrapStack(const std::string& agentDirectory, int pollingInterval, NotificationSender* notifications = nullptr,
+            MaintenanceBook* maintenance = nullptr)
       : destinations_(std::make_unique<TrapDestinationList>(agentDirectory)),
         sender_(std::make_unique<TrapSender>(destinations_.get(), notifications)),
-        registry_(std::make_unique<ElementRegistry>(agentDirectory + "/KORAgent.db", pollingInterval)) {
+        gate_(std::make_unique<NotificationGate>(
+            sender_.get(), maintenance,
+            NotificationGate::Damping{AgentSettings::Current().NotifyHoldPolls(), AgentSettings::Current().FlapChanges(),
+                                      AgentSettings::Current().FlapMinutes()})),
+        registry_(std::make_unique<ElementRegistry>(agentDirectory + "/KORAgent.db", pollingInterval)),
+        maintenance_(maintenance) {
     TrapDestinationList::SetInstance(destinations_.get());
     TrapSender::SetInstance(sender_.get());
     ElementRegistry::SetInstance(registry_.get());
-    registry_->SetStatusChangeListener(sender_.get());
+    NotificationGate* gate = gate_.get();
+    if (maintenance_ != nullptr) {
+      maintenance_->SetEndListener([gate](const MaintenanceWindow& w) { gate->WindowEnded(w.element); });
+    }
+    registry_->SetStatusChangeListener(gate);
   }
   ~TrapStack() {
     listener_.reset();
     log_.reset();
     registry_.reset();
+    if (maintenance_ != nullptr) maintenance_->SetEndListener(nullptr);
     ElementRegistry::SetInstance(nullptr);
     TrapSender::SetInstance(nullptr);
     TrapDestinationList::SetInstance(nullptr);
@@ -77,7 +94,9 @@ class TrapStack {
   const uint64_t sentAtStart_ = SentTraps();
   std::unique_ptr<TrapDestinationList> destinations_;
   std::unique_ptr<TrapSender> sender_;
+  std::unique_ptr<NotificationGate> gate_;
   std::unique_ptr<ElementRegistry> registry_;
+  MaintenanceBook* const maintenance_;
   std::unique_ptr<ReceivedTrapLog> log_;
   std::unique_ptr<TrapListener> listener_;
 };

@@ -494,6 +494,82 @@ TEST_F(ApiCalls, AlarmsAreTakenAsTheCallersRightAllows) {
   EXPECT_TRUE(Contains(test::ReadFile(dir_.File("KOR/alarms.ack")), "tc2:status\t1\toper\t"));
 }
 
+// Maintenance windows set and ended as the operator right (4) and the
+// administrator right allow, the refusals naming their field; while tc2 is
+// in maintenance its alarm says so; a token's change names the token.
+TEST_F(ApiCalls, MaintenanceWindowsAreSetAsTheCallersRightAllows) {
+  const Who admin = Who::kAdministrator, reader = Who::kReader, anyone = Who::kAnonymous, oper = Who::kOperator;
+  ASSERT_EQ(Call(admin, "POST", "elements", R"({"name":"tc2","address":"127.0.9.32"})").status, 201);
+  https_.Request("/KOR/", "-b '" + jar(admin) + "'");
+  ASSERT_TRUE(test::WaitUntil([&] { return Contains(Call(reader, "GET", "alarms", "").body, "tc2:status"); },
+                              std::chrono::seconds(30)))
+      << Call(reader, "GET", "alarms", "").body;
+  const std::string set = R"({"elements":["tc2"],"minutes":30,"reason":"drive swap"})";
+  const char* const kNotOperator =
+      "You must log in (or log in again) as operator or administrator to perform this operation.";
+  struct Row {
+    Who who;
+    const char* method;
+    const char* path;
+    std::string body;
+    int status;
+    std::string answer;
+    std::string change;  // the audit event's text; empty: nothing changes
+  };
+  const Row rows[] = {
+      {anyone, "GET", "maintenance", "", 401, "You must log in.", ""},
+      {reader, "GET", "maintenance", "", 200, R"("windows":[]})", ""},
+      {reader, "POST", "maintenance", set, 403, kNotOperator, ""},
+      {oper, "POST", "maintenance", R"({"elements":["tc9"],"minutes":30,"reason":"x"})", 400,
+       R"({"error":"The tape controller specified does not exist.","field":"elements"})", ""},
+      {oper, "POST", "maintenance", R"({"elements":["tc2"],"minutes":30})", 400,
+       R"({"error":"This field is required.","field":"reason"})", ""},
+      {oper, "POST", "maintenance", R"({"elements":["tc2"],"minutes":30,"reason":""})", 400, R"("field":"reason"})", ""},
+      {oper, "POST", "maintenance", R"({"elements":["tc2"],"end":"tomorrow","reason":"x"})", 400,
+       R"({"error":"This field must be a UTC time such as 2026-12-09T10:00:00Z.","field":"end"})", ""},
+      {oper, "POST", "maintenance", R"({"elements":["tc2"],"end":"2001-01-01T00:00:00Z","reason":"x"})", 400,
+       R"("field":"end"})", ""},
+      {oper, "POST", "maintenance", R"({"elements":["tc2"],"minutes":44641,"reason":"x"})", 400,
+       R"("field":"minutes"})", ""},
+      {oper, "POST", "maintenance", R"({"elements":["tc2"],"minutes":30,"reason":"x","colour":"red"})", 400,
+       R"({"error":"This field is not known here.","field":"colour"})", ""},
+      {oper, "POST", "maintenance", set, 201, R"({"windows":[{"element":"tc2","start":)",
+       "Change by oper from 127.0.0.1: set a maintenance window for tc2 from "},
+      {reader, "GET", "maintenance", "", 200, R"("reason":"drive swap","by":"oper"}]})", ""},
+      {reader, "GET", "alarms/tc2:status", "", 200, R"("state":"maintenance")", ""},
+      {reader, "DELETE", "maintenance/tc2", "", 403, kNotOperator, ""},
+      {admin, "DELETE", "maintenance/tc2", "", 200, R"({"element":"tc2",)",
+       "Change by administrator from 127.0.0.1: ended the maintenance window of tc2."},
+      {admin, "DELETE", "maintenance/tc2", "", 404,
+       R"({"error":"The element has no maintenance window.","field":null})", ""},
+      {reader, "GET", "alarms/tc2:status", "", 200, R"("state":"raised")", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(StringPrintf("%d %s %s %s", static_cast<int>(row.who), row.method, row.path, row.body.c_str()));
+    const std::string changesBefore = Changes();
+    const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+    const std::string added = Changes().substr(changesBefore.size());
+    if (row.change.empty()) {
+      EXPECT_EQ(added, "");
+    } else {
+      EXPECT_EQ(test::Lines(added).size(), 1u) << added;
+      EXPECT_TRUE(Contains(added, row.change)) << added;
+    }
+  }
+  // A token stands for its user, and the audit event names it.
+  const std::string ops = Korusers("token add oper --name ops");
+  const std::string changesBefore = Changes();
+  EXPECT_EQ(TokenCall(ops, "POST", "maintenance", set).status, 201);
+  EXPECT_TRUE(Contains(Changes().substr(changesBefore.size()), "Change by oper (token ops) from 127.0.0.1: set a "
+                                                                  "maintenance window for tc2"))
+      << Changes();
+  struct stat info {};
+  ASSERT_EQ(::stat(dir_.File("KOR/maintenance").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
 TEST_F(ApiCalls, UsersAreManagedByAdministratorsWithTheToolsRules) {
   const Who admin = Who::kAdministrator, ops = Who::kOperator, reader = Who::kReader, anyone = Who::kAnonymous;
   const char* const kLogIn = R"({"error":"You must log in.","field":null})";

@@ -16,6 +16,7 @@
 #include "agent/alarms/alarm_book.h"
 #include "agent/alarms/alarm_conditions.h"
 #include "agent/alarms/alarm_file.h"
+#include "agent/core/maintenance_book.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
@@ -213,6 +214,22 @@ TEST_F(AlarmBookTest, WhatIsKeptAndRefused) {
     EXPECT_EQ(again.Find(elements, "tc01:status")->state, State::kRaised);
   }
   ::chmod(dir.Path().c_str(), 0700);
+}
+
+TEST_F(AlarmBookTest, InMaintenanceWhileAWindowCoversTheElement) {
+  MaintenanceBook maintenance(dir.File("maintenance"), &clock);
+  AlarmBook book(path, &clock, &maintenance);
+  elements = {Element("tc01", 2), Element("tc02", 1)};
+  const MaintenanceBook::Request request{"oper1", "drive swap", 0, clock.WallMilliseconds() + 30 * 60 * 1000};
+  ASSERT_EQ(maintenance.Set({"tc01"}, request, nullptr), MaintenanceBook::Outcome::kDone);
+  Alarm after;
+  // Taken before or during the window, the alarm shows the window.
+  ASSERT_EQ(book.Acknowledge(elements, "tc01:status", {"oper1", "", 0}, &after), AlarmBook::Outcome::kDone);
+  EXPECT_EQ(Find(book, "tc01:status")->state, State::kMaintenance);
+  EXPECT_EQ(Find(book, "tc01:status")->acknowledgement.user, "oper1");
+  EXPECT_EQ(Find(book, "tc02:status")->state, State::kRaised);
+  clock.Advance(std::chrono::minutes(30));
+  EXPECT_EQ(Find(book, "tc01:status")->state, State::kAcknowledged);
 }
 
 TEST_F(AlarmBookTest, DamagedFileIsKeptAsideAndLogged) {

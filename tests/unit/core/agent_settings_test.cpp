@@ -35,6 +35,9 @@ TEST(AgentSettings, UnsetOrEmptyVariablesTakeTheirDefaults) {
     EXPECT_EQ(settings.TrapListenPort(), 162);
     EXPECT_EQ(settings.TrapPort(), 162);
     EXPECT_EQ(settings.EventLogFile(), "");
+    EXPECT_EQ(settings.NotifyHoldPolls(), 2);
+    EXPECT_EQ(settings.FlapChanges(), 5);
+    EXPECT_EQ(settings.FlapMinutes(), 30);
   }
 }
 
@@ -51,7 +54,10 @@ TEST(AgentSettings, EveryVariableIsTaken) {
                      {"KORAGENT_SYSTEMCTL", "/bin/true"},
                      {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=20,link_resets=0"},
                      {"KORAGENT_DRIVE_BUDGET", "hours=30000"},
-                     {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"}},
+                     {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"},
+                     {"KORAGENT_NOTIFY_HOLD_POLLS", "1"},
+                     {"KORAGENT_FLAP_CHANGES", "8"},
+                     {"KORAGENT_FLAP_MINUTES", "60"}},
                     &settings),
             "");
   EXPECT_EQ(settings.HttpsPort(), 12381);
@@ -72,6 +78,9 @@ TEST(AgentSettings, EveryVariableIsTaken) {
   EXPECT_EQ(settings.PortErrorLimits(), limits);
   EXPECT_EQ(settings.DriveMountBudget(), AgentSettings::kDefaultDriveMountBudget);
   EXPECT_EQ(settings.DriveHourBudget(), 30000u);
+  EXPECT_EQ(settings.NotifyHoldPolls(), 1);
+  EXPECT_EQ(settings.FlapChanges(), 8);
+  EXPECT_EQ(settings.FlapMinutes(), 60);
 }
 
 TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
@@ -98,6 +107,10 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
       {"KORAGENT_PORT_ERROR_LIMITS", "crc=5", "KORAGENT_PORT_ERROR_LIMITS=crc=5 is not a list of NAME=NUMBER"},
       {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=5,", "is not a list of NAME=NUMBER"},
       {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=-5", "is not a list of NAME=NUMBER"},
+      {"KORAGENT_NOTIFY_HOLD_POLLS", "0", "KORAGENT_NOTIFY_HOLD_POLLS=0 is not a number of polls from 1 to 100"},
+      {"KORAGENT_NOTIFY_HOLD_POLLS", "2x", "KORAGENT_NOTIFY_HOLD_POLLS=2x is not a number of polls"},
+      {"KORAGENT_FLAP_CHANGES", "1001", "KORAGENT_FLAP_CHANGES=1001 is not a number of changes from 1 to 1000"},
+      {"KORAGENT_FLAP_MINUTES", "-1", "KORAGENT_FLAP_MINUTES=-1 is not a number of minutes from 1 to 1440"},
       {"KORAGENT_DRIVE_BUDGET", "mounts", "KORAGENT_DRIVE_BUDGET=mounts is not a list of NAME=NUMBER (NAME one of hours, mounts)"},
   };
   for (const auto& c : cases) {
@@ -112,6 +125,9 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
     EXPECT_EQ(settings.EventLogFiles(), 4);
     EXPECT_EQ(settings.PortErrorLimits(), AgentSettings::DefaultPortErrorLimits());
     EXPECT_EQ(settings.DriveMountBudget(), AgentSettings::kDefaultDriveMountBudget);
+    EXPECT_EQ(settings.NotifyHoldPolls(), 2);
+    EXPECT_EQ(settings.FlapChanges(), 5);
+    EXPECT_EQ(settings.FlapMinutes(), 30);
     // The valid ones are still taken, so the error can reach the log file.
     EXPECT_EQ(settings.EventLogFile(), "/tmp/x");
   }

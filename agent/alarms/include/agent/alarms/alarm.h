@@ -15,7 +15,7 @@ struct Alarm {
     kRaised,        // needs a person, nobody has taken it
     kAcknowledged,  // somebody took it (see the acknowledgement)
     kCleared,       // the condition is gone
-    kMaintenance,   // held during planned work (not set by anything yet)
+    kMaintenance,   // the element is in a maintenance window (MaintenanceBook)
   };
 
   // Who took the alarm, when, their note and until when (0: no end).

@@ -17,6 +17,9 @@
 //                 the alarm is reported as cleared for kClearedKeptMs
 //                 (at most kClearedKept of them, kept in memory only).
 // A condition that comes back is a new alarm under the same id, raised.
+// While a maintenance window covers its element (MaintenanceBook), an
+// active alarm is reported in the state "maintenance" instead (its
+// acknowledgement, if any, kept and shown).
 //
 // Thread-safe: pages and the API call it from the web server's threads.
 #include <cstdint>
@@ -33,6 +36,7 @@
 namespace orla {
 
 class Clock;
+class MaintenanceBook;
 
 class AlarmBook {
  public:
@@ -66,8 +70,9 @@ class AlarmBook {
   // The text for an outcome other than kDone.
   static const char* Text(Outcome outcome);
 
-  // Reads the acknowledgements of `path`; `clock` null: the system's.
-  explicit AlarmBook(std::string path, Clock* clock = nullptr);
+  // Reads the acknowledgements of `path`; `clock` null: the system's;
+  // `maintenance` null: no element is ever in maintenance.
+  explicit AlarmBook(std::string path, Clock* clock = nullptr, const MaintenanceBook* maintenance = nullptr);
 
   // The alarms of `elements`: the active ones worst first (critical before
   // warning, then the oldest, then by id), then the recently cleared ones,
@@ -93,6 +98,7 @@ class AlarmBook {
 
   const std::string path_;
   Clock* const clock_;
+  const MaintenanceBook* const maintenance_;
   std::mutex mutex_;
   AlarmFile::Acknowledgements acknowledgements_;
   // The active alarms at the last look (for their clearing and the time

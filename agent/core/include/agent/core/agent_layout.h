@@ -36,6 +36,7 @@ class AgentLayout {
   static constexpr char kAlarmFileName[] = "alarms.ack";
   // The Alertmanagers the alarms are pushed to (AlertingConfig).
   static constexpr char kAlertingFileName[] = "alerting.conf";
+  static constexpr char kMaintenanceFileName[] = "maintenance";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -80,6 +81,8 @@ class AgentLayout {
   // The alarms' acknowledgements (owner-only: AlarmFile).
   std::string AlarmFile() const { return File(kAlarmFileName); }
   std::string AlertingFile() const { return File(kAlertingFileName); }
+  // The maintenance windows (owner-only: MaintenanceFile).
+  std::string MaintenanceFile() const { return File(kMaintenanceFileName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

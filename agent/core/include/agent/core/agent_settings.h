@@ -30,6 +30,11 @@
 //   KORAGENT_DRIVE_BUDGET   mounts=100000,hours=50000
 //                                     a library drive past either is noted
 //                                     in its element's reason (0: no check)
+//   KORAGENT_NOTIFY_HOLD_POLLS 2      polls a new status must hold before it
+//                                     is notified north (1 to 100; 1: at once)
+//   KORAGENT_FLAP_CHANGES   5         more changes than this within
+//   KORAGENT_FLAP_MINUTES   30        this many minutes make an element
+//                                     flapping (1 to 1000; 1 to 1440)
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -58,6 +63,9 @@ class AgentSettings {
   static constexpr const char* kDefaultTrapListen = "udp:162";
   static constexpr int kDefaultTrapRefreshInterval = 10;
   static constexpr int kMaxTrapRefreshInterval = 3600;
+  static constexpr int kDefaultNotifyHoldPolls = 2;
+  static constexpr int kDefaultFlapChanges = 5;
+  static constexpr int kDefaultFlapMinutes = 30;
 
   // KORAGENT_PORT_ERROR_LIMITS: errors per hour per kind, by the kinds'
   // names (DeviceCounterKind), with these defaults.
@@ -94,6 +102,10 @@ class AgentSettings {
   uint64_t DriveHourBudget() const { return driveHourBudget_; }
   // Empty: the real systemctl and unit folder.
   const std::string& SystemctlProgram() const { return systemctl_; }
+  // The notification gate's damping.
+  int NotifyHoldPolls() const { return notifyHoldPolls_; }
+  int FlapChanges() const { return flapChanges_; }
+  int FlapMinutes() const { return flapMinutes_; }
   const std::string& SystemdUnitDirectory() const { return unitDirectory_; }
   // The user id sudo names as its caller (SUDO_UID), for the audit trail;
   // empty when not set. Taken only as SudoCaller checks it, never alone.
@@ -107,6 +119,9 @@ class AgentSettings {
   std::string SetTrapListen(const std::string& address);
   std::string SetTrapPort(int port);
   std::string SetTrapRefreshInterval(int seconds);
+  std::string SetNotifyHoldPolls(int polls);
+  std::string SetFlapChanges(int changes);
+  std::string SetFlapMinutes(int minutes);
   void SetEventLogFile(const std::string& path) { eventLogFile_ = path; }
   // A size such as "16M" (K, M, G: powers of 1024), 64K to 1024G.
   std::string SetEventLogMaxSize(const std::string& size);
@@ -145,6 +160,9 @@ class AgentSettings {
   std::string trapListen_ = kDefaultTrapListen;
   int trapPort_ = kDefaultTrapPort;
   int trapRefreshInterval_ = kDefaultTrapRefreshInterval;
+  int notifyHoldPolls_ = kDefaultNotifyHoldPolls;
+  int flapChanges_ = kDefaultFlapChanges;
+  int flapMinutes_ = kDefaultFlapMinutes;
   std::string eventLogFile_;
   uint64_t eventLogMaxBytes_ = EventLogWriter::kDefaultMaxBytes;
   int eventLogFiles_ = EventLogWriter::kDefaultFiles;

@@ -31,6 +31,10 @@ class StatusChangeListener {
   virtual ~StatusChangeListener() = default;
   // May throw OrlaException*.
   virtual void NotifyStatusChange(const StatusChange& change) = 0;
+  // A poll of the element `name` that left its status as it was (the
+  // listener's clock for what waits on time, such as the end of a
+  // maintenance window). Must not block either.
+  virtual void NotifyPolled(const std::string& name) { (void)name; }
 };
 
 }  // namespace orla

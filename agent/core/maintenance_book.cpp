@@ -1,0 +1,167 @@
+#include "agent/core/maintenance_book.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "agent/core/event_log.h"
+#include "agent/core/maintenance_silences.h"
+#include "platform/sync/clock.h"
+
+namespace orla {
+
+namespace {
+
+bool GoodReason(const std::string& reason) {
+  if (reason.empty() || reason.size() > MaintenanceBook::kReasonLimit) return false;
+  return std::none_of(reason.begin(), reason.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+  });
+}
+
+}  // namespace
+
+std::atomic<MaintenanceBook*> MaintenanceBook::instance_{nullptr};
+
+MaintenanceBook* MaintenanceBook::Instance() { return instance_.load(std::memory_order_acquire); }
+
+void MaintenanceBook::SetInstance(MaintenanceBook* book) { instance_.store(book, std::memory_order_release); }
+
+const char* MaintenanceBook::Text(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kDone: return "";
+    case Outcome::kBadReason: return kBadReasonText;
+    case Outcome::kBadEnd: return kBadEndText;
+    case Outcome::kNotInMaintenance: return kNotInMaintenanceText;
+    case Outcome::kNotSaved: return kNotSavedText;
+  }
+  return "";
+}
+
+MaintenanceBook::MaintenanceBook(std::string path, Clock* clock)
+    : path_(std::move(path)), clock_(Clock::Or(clock)) {
+  Load();
+}
+
+int64_t MaintenanceBook::NowMs() const { return clock_->WallMilliseconds(); }
+
+void MaintenanceBook::Load() {
+  std::string error;
+  const int rc = MaintenanceFile::Read(path_, &windows_, &error);
+  if (rc == 0) {
+    const int64_t now = NowMs();
+    std::erase_if(windows_, [now](const auto& entry) { return entry.second.endMs <= now; });
+    return;
+  }
+  windows_.clear();
+  // Kept aside for a person to look at; the next save starts a new file.
+  const std::string aside = path_ + ".damaged-" + std::to_string(NowMs());
+  const bool kept = std::rename(path_.c_str(), aside.c_str()) == 0;
+  EventLog::Write(EventLog::kCritical,
+                  "The maintenance windows in " + path_ + " cannot be read (" + error + "); " +
+                      (kept ? "the file was kept as " + aside : "the file could not be moved aside") +
+                      " and no element is in maintenance.");
+}
+
+MaintenanceBook::Outcome MaintenanceBook::Set(const std::vector<std::string>& elements, const Request& request,
+                                              std::vector<MaintenanceWindow>* set) {
+  if (!GoodReason(request.reason)) return Outcome::kBadReason;
+  const int64_t now = NowMs();
+  const int64_t start = request.startMs > 0 ? request.startMs : now;
+  if (request.endMs <= start || request.endMs <= now || request.endMs - start > kLimitMinutes * 60 * 1000) {
+    return Outcome::kBadEnd;
+  }
+  std::vector<MaintenanceWindow> made;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    MaintenanceFile::Windows next = windows_;
+    for (const std::string& element : elements) {
+      MaintenanceWindow w;
+      w.element = element;
+      w.startMs = start;
+      w.endMs = request.endMs;
+      w.reason = request.reason;
+      w.by = request.by;
+      next[element] = w;
+      made.push_back(std::move(w));
+    }
+    if (MaintenanceFile::Write(path_, next) != 0) return Outcome::kNotSaved;
+    windows_ = std::move(next);
+  }
+  // Outside the lock: the alerting side may ask the book while it queues.
+  if (MaintenanceSilences* silences = MaintenanceSilences::Current()) {
+    for (const MaintenanceWindow& w : made) silences->Silence(w.element, w.startMs, w.endMs, w.by, w.reason);
+  }
+  if (set != nullptr) *set = std::move(made);
+  return Outcome::kDone;
+}
+
+MaintenanceBook::Outcome MaintenanceBook::End(const std::string& element, MaintenanceWindow* ended) {
+  MaintenanceWindow was;
+  bool wasActive = false;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    const int64_t now = NowMs();
+    auto found = windows_.find(element);
+    if (found == windows_.end() || found->second.endMs <= now) return Outcome::kNotInMaintenance;
+    MaintenanceFile::Windows next = windows_;
+    next.erase(element);
+    if (MaintenanceFile::Write(path_, next) != 0) return Outcome::kNotSaved;
+    was = found->second;
+    wasActive = was.Covers(now);
+    windows_ = std::move(next);
+  }
+  if (ended != nullptr) *ended = was;
+  if (MaintenanceSilences* silences = MaintenanceSilences::Current()) silences->Unsilence(element);
+  if (wasActive) TellEnded({was});
+  return Outcome::kDone;
+}
+
+void MaintenanceBook::Expire() {
+  std::vector<MaintenanceWindow> ended;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    const int64_t now = NowMs();
+    for (auto it = windows_.begin(); it != windows_.end();) {
+      if (it->second.endMs <= now) {
+        ended.push_back(std::move(it->second));
+        it = windows_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  if (!ended.empty()) TellEnded(ended);
+}
+
+void MaintenanceBook::TellEnded(const std::vector<MaintenanceWindow>& ended) {
+  std::lock_guard<std::mutex> hold(listenerMutex_);
+  if (!listener_) return;
+  for (const MaintenanceWindow& w : ended) listener_(w);
+}
+
+bool MaintenanceBook::InMaintenance(const std::string& element, int64_t atMs) const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  auto found = windows_.find(element);
+  return found != windows_.end() && found->second.Covers(atMs);
+}
+
+bool MaintenanceBook::InMaintenanceNow(const std::string& element) const { return InMaintenance(element, NowMs()); }
+
+std::vector<MaintenanceWindow> MaintenanceBook::Windows() const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  const int64_t now = NowMs();
+  std::vector<MaintenanceWindow> out;
+  for (const auto& [name, w] : windows_) {
+    if (w.endMs > now) out.push_back(w);
+  }
+  return out;
+}
+
+void MaintenanceBook::SetEndListener(EndListener listener) {
+  std::lock_guard<std::mutex> hold(listenerMutex_);
+  listener_ = std::move(listener);
+}
+
+}  // namespace orla

@@ -1,0 +1,88 @@
+#include "agent/core/maintenance_file.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "agent/core/tab_separated_line.h"
+#include "platform/text/atomic_file.h"
+#include "platform/text/regular_file.h"
+
+namespace orla {
+
+namespace {
+
+using Line = TabSeparatedLine;
+
+// A generous bound: one line per element in maintenance.
+constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+}  // namespace
+
+std::string MaintenanceFile::Format(const Windows& windows) {
+  std::string text = std::string(kHeader) + "\n";
+  for (const auto& [name, w] : windows) {
+    text += Line::Escaped(name) + "\t" + std::to_string(w.startMs) + "\t" + std::to_string(w.endMs) + "\t" +
+            Line::Escaped(w.by) + "\t" + Line::Escaped(w.reason) + "\n";
+  }
+  return text;
+}
+
+bool MaintenanceFile::Parse(const std::string& text, Windows* out, std::string* error) {
+  Windows read;
+  size_t start = 0;
+  int number = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      *error = "line " + std::to_string(number + 1) + " does not end";
+      return false;
+    }
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (number == 1) {
+      if (line != kHeader) {
+        *error = "line 1 is not \"" + std::string(kHeader) + "\"";
+        return false;
+      }
+      continue;
+    }
+    const std::vector<std::string> fields = Line::Fields(line);
+    MaintenanceWindow w;
+    if (fields.size() != 5 || !Line::Unescaped(fields[0], &w.element) || w.element.empty() ||
+        !Line::Number(fields[1], &w.startMs) || !Line::Number(fields[2], &w.endMs) || w.endMs <= w.startMs ||
+        !Line::Unescaped(fields[3], &w.by) || !Line::Unescaped(fields[4], &w.reason) || read.count(w.element) != 0) {
+      *error = "line " + std::to_string(number) + " is not a maintenance window";
+      return false;
+    }
+    std::string name = w.element;
+    read.emplace(std::move(name), std::move(w));
+  }
+  if (number == 0) {
+    *error = "the file is empty";
+    return false;
+  }
+  *out = std::move(read);
+  return true;
+}
+
+int MaintenanceFile::Read(const std::string& path, Windows* out, std::string* error) {
+  std::string text;
+  const int rc = RegularFile::Read(path, &text, false, kMaxFileBytes);
+  if (rc == ENOENT) {
+    out->clear();
+    return 0;
+  }
+  if (rc != 0) {
+    *error = RegularFile::Describe(path, rc);
+    return rc;
+  }
+  if (!Parse(text, out, error)) return kDamaged;
+  return 0;
+}
+
+int MaintenanceFile::Write(const std::string& path, const Windows& windows) {
+  return AtomicFile::Write(path, Format(windows), 0600);
+}
+
+}  // namespace orla

@@ -9,11 +9,13 @@
 #include <new>
 #include <vector>
 
+#include "agent/core/agent_settings.h"
 #include "agent/core/audit_trail.h"
 #include "agent/core/event_log.h"
 #include "agent/core/polling_interval_file.h"
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/devices/element_registry.h"
+#include "agent/history/element_history.h"
 #include "agent/snmp/local_engine.h"
 #include "agent/traps/notification_sender.h"
 #include "agent/traps/received_trap_log.h"
@@ -146,6 +148,20 @@ void AgentCore::CreateElementRegistry() {
   ElementRegistry::SetInstance(registry);
   // Status changes and removals become the agent's own traps.
   registry->SetStatusChangeListener(TrapSender::Instance());
+  // Every poll's counters go to the history files, written by a thread of
+  // their own.
+  const AgentSettings settings = AgentSettings::Current();
+  if (settings.HistoryEnabled()) {
+    ElementHistory::Options options;
+    options.directory = layout_.HistoryDirectory();
+    options.daemon = settings.RrdcachedAddress();
+    options.step = static_cast<unsigned long>(PollingInterval() > 0 ? PollingInterval() : 300);
+    options.graceSeconds = settings.HistoryGraceSeconds();
+    auto* history = new ElementHistory(options);
+    history->Start();
+    ElementHistory::SetInstance(history);
+    registry->SetSampleListener(history);
+  }
   registry->LoadElements();
 }
 
@@ -166,6 +182,11 @@ bool AgentCore::Stop() {
   if (ElementRegistry* registry = ElementRegistry::Instance()) {
     ElementRegistry::SetInstance(nullptr);
     delete registry;
+  }
+  // No poll is left to hand it counters; what is queued is written.
+  if (ElementHistory* history = ElementHistory::Instance()) {
+    ElementHistory::SetInstance(nullptr);
+    delete history;
   }
   if (TrapSender* sender = TrapSender::Instance()) {
     TrapSender::SetInstance(nullptr);

@@ -7,7 +7,10 @@
 // handed over on the thread that found the change and must not block
 // (queue what it does).
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "agent/devices/device_samples.h"
 
 namespace orla {
 
@@ -31,6 +34,13 @@ class StatusChangeListener {
   virtual ~StatusChangeListener() = default;
   // May throw OrlaException*.
   virtual void NotifyStatusChange(const StatusChange& change) = 0;
+  // A poll of the element named `name` read these counters. Only the
+  // registry's own publisher does something with them (it hands them to its
+  // SampleListener); must not block.
+  virtual void NotifySamplesTaken(const std::string& name, const std::shared_ptr<const DeviceSamples>& samples) {
+    (void)name;
+    (void)samples;
+  }
 };
 
 }  // namespace orla

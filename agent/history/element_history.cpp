@@ -252,12 +252,14 @@ void ElementHistory::Warn(const std::string& name, const std::string& text) {
 
 std::optional<HistoryReading> ElementHistory::Read(const std::string& name, const std::string& range) {
   const std::optional<HistoryLayout::Range> span = HistoryLayout::RangeNamed(range);
+  if (!span) return std::nullopt;
   RrdFile file(FileOf(name), options_.daemon);
-  if (!span || !file.Exists()) return std::nullopt;
-  const int64_t now = clock_->WallMilliseconds() / 1000;
   const unsigned long resolution = span->resolution != 0 ? span->resolution : options_.step;
-  const RrdFile::Fetched fetched = file.Fetch("AVERAGE", now - span->seconds, now, resolution);
   HistoryReading reading;
+  reading.stepMs = static_cast<int64_t>(resolution) * 1000;
+  if (!file.Exists()) return reading;
+  const int64_t now = clock_->WallMilliseconds() / 1000;
+  const RrdFile::Fetched fetched = file.Fetch("AVERAGE", now - span->seconds, now, resolution);
   reading.stepMs = static_cast<int64_t>(fetched.step) * 1000;
   // librrd answers whole steps up to the one that holds `now`: a point that
   // ends later has not happened yet.

@@ -15,9 +15,7 @@
 
 namespace orla {
 
-namespace {
-
-std::string Json(const std::string& name, const std::string& range, const HistoryReading& reading) {
+std::string HistoryResource::Json(const std::string& name, const std::string& range, const HistoryReading& reading) {
   std::string json = "{\"element\":\"" + TextEscape::Json(name) + "\",\"range\":\"" + range + "\"";
   json += StringPrintf(",\"step\":%lld,\"timestamps\":[", static_cast<long long>(reading.stepMs));
   for (size_t i = 0; i < reading.timesMs.size(); ++i) {
@@ -39,8 +37,6 @@ std::string Json(const std::string& name, const std::string& range, const Histor
   return json + "]}";
 }
 
-}  // namespace
-
 ApiReply HistoryResource::Get(const ApiCall& call) {
   const std::string range = call.QueryField("range").value_or("day");
   if (!HistoryLayout::RangeNamed(range)) return ApiReply::Error(400, kBadRange, "range");
@@ -50,13 +46,12 @@ ApiReply HistoryResource::Get(const ApiCall& call) {
   }
   ElementHistory* history = ElementHistory::Instance();
   if (history == nullptr) return ApiReply::Error(503, kHistoryOff);
-  std::optional<HistoryReading> reading;
   try {
-    reading = history->Read(call.name, range);
+    const std::optional<HistoryReading> reading = history->Read(call.name, range);
+    return ApiReply::Json(200, Json(call.name, range, reading.value_or(HistoryReading())));
   } catch (const RrdFile::Error& e) {
     return ApiReply::Error(500, e.what());
   }
-  return ApiReply::Json(200, Json(call.name, range, reading.value_or(HistoryReading())));
 }
 
 }  // namespace orla

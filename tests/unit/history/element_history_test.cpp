@@ -208,7 +208,7 @@ TEST(ElementHistoryTest, ARenamedElementsFileFollowsAndARemovedOnesGoesAfterTheG
   clock.Advance(std::chrono::seconds(1));
   history.Flush();
   EXPECT_FALSE(RrdFile(history.FileOf("tc 2/x")).Exists());
-  EXPECT_FALSE(history.Read("tc 2/x", "day").has_value());
+  EXPECT_TRUE(history.Read("tc 2/x", "day")->series.empty());
 
   // A name that polls again within the grace period keeps its file.
   Polls back(&history, "tc3");

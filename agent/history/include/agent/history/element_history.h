@@ -65,8 +65,9 @@ class ElementHistory final : public SampleListener {
   uint64_t Dropped() const;
 
   // The element's history over the range named `range`
-  // (HistoryLayout::RangeNamed) ending now; none when the element has no
-  // file. Throws RrdFile::Error when the file cannot be read.
+  // (HistoryLayout::RangeNamed) ending now; no points when the element has
+  // no file yet; none for another range. Throws RrdFile::Error when the file
+  // cannot be read.
   std::optional<HistoryReading> Read(const std::string& name, const std::string& range);
 
   // The file of the element named `name`: characters other than letters,

@@ -4,7 +4,8 @@
  * series with Chart.js, which the agent serves itself: per port the errors
  * per hour stacked by kind and the throughput, per drive the mounts per day
  * and the hours, for the library its slots. Each chart has a table of the
- * same points beside it for screen readers; gaps stay gaps (null). Every
+ * same points after it (made when opened), for screen readers and anyone
+ * who wants the numbers; gaps stay gaps (null). Every
  * text from the agent is put in as text, never as markup.
  */
 (function () {
@@ -28,10 +29,19 @@
 
   function two(n) { return (n < 10 ? '0' : '') + n; }
 
+  // The point's time in full (the tables), and as short as the range allows
+  // (the charts' axis).
   function timeText(ms, range) {
     var d = new Date(ms);
     var day = d.getFullYear() + '-' + two(d.getMonth() + 1) + '-' + two(d.getDate());
     return range === 'year' ? day : day + ' ' + two(d.getHours()) + ':' + two(d.getMinutes());
+  }
+
+  function tickText(ms, range) {
+    var d = new Date(ms);
+    var time = two(d.getHours()) + ':' + two(d.getMinutes());
+    var day = two(d.getMonth() + 1) + '-' + two(d.getDate());
+    return range === 'day' ? time : range === 'year' ? d.getFullYear() + '-' + day : day + ' ' + time;
   }
 
   function kindText(kind) { return KINDS[kind] || kind; }
@@ -43,17 +53,8 @@
     return node;
   }
 
-  // One chart and its table: `series` drawn over `labels`.
-  function figure(section, title, kind, series, labels, stacked) {
-    var fig = el('figure', 'history-figure');
-    fig.appendChild(el('figcaption', '', title));
-    var box = el('div', 'chart-box');
-    var canvas = el('canvas');
-    canvas.setAttribute('role', 'img');
-    canvas.setAttribute('aria-label', title + ': the table after the chart holds the same points');
-    box.appendChild(canvas);
-    fig.appendChild(box);
-    var table = el('table', 'visually-hidden history-table');
+  function pointTable(title, series, labels) {
+    var table = el('table', 'history-table');
     table.appendChild(el('caption', '', title));
     var head = table.createTHead().insertRow();
     head.appendChild(el('th', '', 'Time')).setAttribute('scope', 'col');
@@ -67,12 +68,33 @@
         row.appendChild(el('td', '', v === null || v === undefined ? 'no data' : String(Math.round(v * 100) / 100)));
       });
     });
-    fig.appendChild(table);
+    return table;
+  }
+
+  // One chart and, on demand, its table: `series` drawn over `labels`.
+  function figure(section, title, kind, series, labels, ticks, stacked) {
+    var fig = el('figure', 'history-figure');
+    fig.appendChild(el('figcaption', '', title));
+    var box = el('div', 'chart-box');
+    var canvas = el('canvas');
+    canvas.setAttribute('role', 'img');
+    canvas.setAttribute('aria-label', title + ': the table of these points after the chart holds the same values');
+    box.appendChild(canvas);
+    fig.appendChild(box);
+    // The same points as a table, made when it is opened (a day at a
+    // one-minute polling interval is 1440 rows per chart).
+    var more = el('details', 'history-points');
+    more.appendChild(el('summary', '', 'Table of these points'));
+    more.addEventListener('toggle', function () {
+      if (!more.open || more.querySelector('table')) return;
+      more.appendChild(pointTable(title, series, labels));
+    });
+    fig.appendChild(more);
     section.appendChild(fig);
     if (typeof Chart === 'undefined') return;
     var units = [];
     series.forEach(function (s) { if (units.indexOf(s.unit) < 0) units.push(s.unit); });
-    var scales = { x: { stacked: stacked, ticks: { maxRotation: 0, autoSkip: true, maxTicksLimit: 6 } } };
+    var scales = { x: { stacked: stacked, ticks: { maxRotation: 0, autoSkip: true, autoSkipPadding: 16, maxTicksLimit: 6 } } };
     units.forEach(function (unit, i) {
       scales['y' + i] = { type: 'linear', position: i === 0 ? 'left' : 'right', stacked: stacked, beginAtZero: true,
                           title: { display: true, text: unit }, grid: { drawOnChartArea: i === 0 } };
@@ -80,7 +102,7 @@
     drawn.push(new Chart(canvas, {
       type: kind,
       data: {
-        labels: labels,
+        labels: ticks,
         datasets: series.map(function (s, i) {
           return { label: kindText(s.kind), data: s.points, yAxisID: 'y' + units.indexOf(s.unit),
                    backgroundColor: COLORS[i % COLORS.length], borderColor: COLORS[i % COLORS.length],
@@ -102,6 +124,7 @@
     drawn = [];
     charts.textContent = '';
     var labels = history.timestamps.map(function (ms) { return timeText(ms, range); });
+    var ticks = history.timestamps.map(function (ms) { return tickText(ms, range); });
     var parts = [];
     var byPart = {};
     history.series.forEach(function (s) {
@@ -120,11 +143,11 @@
       var mounts = of(['mounts/day']);
       var hours = of(['h']);
       var slots = of(['slots', 'cartridges']);
-      if (errors.length) figure(section, title + ': errors per hour by kind', 'bar', errors, labels, true);
-      if (throughput.length) figure(section, title + ': throughput', 'line', throughput, labels, false);
-      if (mounts.length) figure(section, title + ': mounts per day', 'bar', mounts, labels, false);
-      if (hours.length) figure(section, title + ': hours', 'line', hours, labels, false);
-      if (slots.length) figure(section, title + ': slots', 'line', slots, labels, false);
+      if (errors.length) figure(section, title + ': errors per hour by kind', 'bar', errors, labels, ticks, true);
+      if (throughput.length) figure(section, title + ': throughput', 'line', throughput, labels, ticks, false);
+      if (mounts.length) figure(section, title + ': mounts per day', 'bar', mounts, labels, ticks, false);
+      if (hours.length) figure(section, title + ': hours', 'line', hours, labels, ticks, false);
+      if (slots.length) figure(section, title + ': slots', 'line', slots, labels, ticks, false);
       charts.appendChild(section);
     });
     summary.textContent = history.series.length === 0 ? 'No history of ' + element + ' yet.'

@@ -1,6 +1,6 @@
 // The history page: the simulated controller tc01's ports and the simulated
 // library mk01's drives and slots as charts drawn in the browser (Chart.js,
-// served by the agent), each with its table for screen readers, at a desktop
+// served by the agent), each with a table of its points, at a desktop
 // and a phone width; the range picker asks for another range.
 const { test, expect } = require('../fixtures');
 
@@ -24,8 +24,12 @@ test('the history of a controller and a library is drawn with a table beside eac
     const port = admin.locator('section.history-part', { has: admin.getByRole('heading', { name: 'Port 1' }) });
     await expect(port.locator('figure.history-figure canvas')).toHaveCount(2);
     await expect(port.locator('figcaption')).toHaveText(['Port 1: errors per hour by kind', 'Port 1: throughput']);
-    await expect(port.locator('table.history-table caption').first()).toHaveText('Port 1: errors per hour by kind');
-    await expect(port.locator('table.history-table').first().locator('thead th').nth(1)).toContainText('(errors/h)');
+    // The same points as a table, for screen readers.
+    await port.getByText('Table of these points').first().click();
+    const table = port.getByRole('table', { name: 'Port 1: errors per hour by kind' });
+    await expect(table.getByRole('columnheader').nth(1)).toHaveText('CRC errors (errors/h)');
+    expect(await table.getByRole('row').count()).toBeGreaterThan(1);
+    await port.getByText('Table of these points').first().click();
     // Drawn by Chart.js: the canvas has its size and the chart its data.
     expect(await admin.evaluate(() => typeof Chart)).toBe('function');
     expect(await port.locator('canvas').first().evaluate((c) => c.width)).toBeGreaterThan(100);
@@ -59,7 +63,7 @@ test('the history of a controller and a library is drawn with a table beside eac
   });
 
 test('an unknown element is named as such', async ({ admin }) => {
-  await admin.goto('/KOR/history.html?element=' + encodeURIComponent('no-such <b>x</b>'));
-  await expect(admin.locator('#history-element')).toHaveText('no-such <b>x</b>');
+  await admin.goto('/KOR/history.html?element=' + encodeURIComponent('no-such <b>x'));
+  await expect(admin.locator('#history-element')).toHaveText('no-such <b>x');
   await expect(admin.locator('#history-summary')).toHaveText('The tape controller specified does not exist.');
 });

@@ -1,7 +1,7 @@
-// The history page: the simulated controller tc01's ports and the simulated
-// library mk01's drives and slots as charts drawn in the browser (Chart.js,
-// served by the agent), each with a table of its points, at a desktop
-// and a phone width; the range picker asks for another range.
+// The history page: the simulated controller tc01's ports as charts drawn in
+// the browser (Chart.js, served by the agent), each with a table of its
+// points, at a desktop and a phone width; the range picker asks for another
+// range.
 const { test, expect } = require('../fixtures');
 
 const VIEWPORTS = { wide: { width: 1280, height: 800 }, narrow: { width: 390, height: 844 } };
@@ -14,7 +14,7 @@ async function openHistory(admin, name) {
   }).toPass({ timeout: 150_000 });
 }
 
-test('the history of a controller and a library is drawn with a table beside each chart',
+test('the history of a controller is drawn with a table beside each chart',
   async ({ admin, shot }) => {
     test.setTimeout(240_000);
     const scripts = [];
@@ -51,15 +51,6 @@ test('the history of a controller and a library is drawn with a table beside eac
     await asked;
     await expect(admin.locator('#history-summary')).toContainText('points from');
 
-    await openHistory(admin, 'mk01');
-    const library = admin.locator('section.history-part', { has: admin.getByRole('heading', { name: 'Library' }) });
-    await expect(library.locator('figcaption')).toHaveText(['Library: slots']);
-    const drive = admin.locator('section.history-part', { has: admin.getByRole('heading', { name: 'Drive 1' }) });
-    await expect(drive.locator('figcaption')).toContainText(['Drive 1: mounts per day', 'Drive 1: hours']);
-    for (const [name, size] of Object.entries(VIEWPORTS)) {
-      await admin.setViewportSize(size);
-      await shot(admin, `history-mk01-${name}`, { fullPage: true });
-    }
   });
 
 test('an unknown element is named as such', async ({ admin }) => {

@@ -51,6 +51,9 @@ TEST(AgentSettings, EveryVariableIsTaken) {
                      {"KORAGENT_SYSTEMCTL", "/bin/true"},
                      {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=20,link_resets=0"},
                      {"KORAGENT_DRIVE_BUDGET", "hours=30000"},
+                     {"KORAGENT_HISTORY", "off"},
+                     {"KORAGENT_RRDCACHED", "unix:/run/rrdcached.sock"},
+                     {"KORAGENT_HISTORY_GRACE", "600"},
                      {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"}},
                     &settings),
             "");
@@ -72,6 +75,9 @@ TEST(AgentSettings, EveryVariableIsTaken) {
   EXPECT_EQ(settings.PortErrorLimits(), limits);
   EXPECT_EQ(settings.DriveMountBudget(), AgentSettings::kDefaultDriveMountBudget);
   EXPECT_EQ(settings.DriveHourBudget(), 30000u);
+  EXPECT_FALSE(settings.HistoryEnabled());
+  EXPECT_EQ(settings.RrdcachedAddress(), "unix:/run/rrdcached.sock");
+  EXPECT_EQ(settings.HistoryGraceSeconds(), 600);
 }
 
 TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
@@ -99,6 +105,8 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
       {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=5,", "is not a list of NAME=NUMBER"},
       {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=-5", "is not a list of NAME=NUMBER"},
       {"KORAGENT_DRIVE_BUDGET", "mounts", "KORAGENT_DRIVE_BUDGET=mounts is not a list of NAME=NUMBER (NAME one of hours, mounts)"},
+      {"KORAGENT_HISTORY", "yes", "KORAGENT_HISTORY=yes is not on or off"},
+      {"KORAGENT_HISTORY_GRACE", "1d", "KORAGENT_HISTORY_GRACE=1d is not a number of seconds"},
   };
   for (const auto& c : cases) {
     AgentSettings settings;

@@ -6,7 +6,11 @@
 #include "agent/history/element_history.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -22,6 +26,7 @@
 #include "platform/rrd/rrd_file.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace orla {
 namespace {
@@ -221,6 +226,62 @@ TEST(ElementHistoryTest, ARenamedElementsFileFollowsAndARemovedOnesGoesAfterTheG
   EXPECT_TRUE(RrdFile(history.FileOf("tc3")).Exists());
   EXPECT_EQ(history.Dropped(), 0u);
   history.Stop();
+}
+
+// Debian's rrdcached on a socket of its own, in the foreground, for one test.
+class Rrdcached {
+ public:
+  explicit Rrdcached(const test::TempDir& dir) : socket_(dir.File("rrdcached.sock")) {
+    const std::string listen = "unix:" + socket_;
+    const std::string base = dir.Path();
+    const char* argv[] = {"rrdcached", "-g", "-l", listen.c_str(), "-b", base.c_str(), "-F", nullptr};
+    if (::posix_spawn(&pid_, "/usr/bin/rrdcached", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
+      pid_ = 0;
+    }
+  }
+  ~Rrdcached() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  bool Ready() const {
+    struct stat info {};
+    return pid_ > 0 && test::WaitUntil([&] { return ::stat(socket_.c_str(), &info) == 0; });
+  }
+  std::string Address() const { return "unix:" + socket_; }
+
+ private:
+  std::string socket_;
+  pid_t pid_ = 0;
+};
+
+TEST(ElementHistoryTest, ThroughRrdcachedTheHistoryIsWrittenReadAndRenamedAlike) {
+  // The daemon takes no file that begins before 1980.
+  constexpr int64_t kRecent = 1700000040;
+  test::TempDir dir;
+  Rrdcached daemon(dir);
+  ASSERT_TRUE(daemon.Ready());
+  test::ManualClock clock(static_cast<uint32_t>(kRecent));
+  ElementHistory::Options options = OptionsIn(dir, &clock);
+  options.daemon = daemon.Address();
+  ElementHistory history(options);
+  Polls polls(&history);
+  for (int64_t second : {0, 60, 120}) {
+    polls.At(kRecent + second, plugin::kPartPort, plugin::kPortCrcErrors, static_cast<uint64_t>(second));
+  }
+  history.Flush();
+  clock.Advance(std::chrono::seconds(120));
+  std::optional<HistoryReading> reading = history.Read("tc1", "day");
+  ASSERT_TRUE(reading.has_value());
+  ASSERT_EQ(reading->series.size(), 1u);
+  EXPECT_EQ(reading->series[0].points.back(), 3600.0) << "what the daemon holds is read";
+
+  history.ElementRenamed("tc1", "tc2");
+  history.Flush();
+  EXPECT_FALSE(RrdFile(history.FileOf("tc1")).Exists());
+  reading = history.Read("tc2", "day");
+  ASSERT_EQ(reading->series.size(), 1u);
+  EXPECT_EQ(reading->series[0].points.back(), 3600.0);
 }
 
 }  // namespace

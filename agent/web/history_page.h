@@ -4,8 +4,8 @@
 // per drive the mounts per day and the hours, the library's slots in use,
 // over a day, a week, a month or a year. The page is a frame that
 // history.js fills from the history endpoint (elements/NAME/history) with
-// Chart.js, which the agent serves itself; each chart has a table beside it
-// for screen readers. The one value written here is the element's name,
+// Chart.js, which the agent serves itself; under each chart a disclosure
+// opens a table of the same points (for screen readers). The one value written here is the element's name,
 // HTML-escaped. Signed-in users only (any right).
 #include <cstdint>
 

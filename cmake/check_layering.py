@@ -8,9 +8,9 @@ include_rules target) and of the unit tests (Layering.IncludeRules).
   on-disk layout belongs to the agent (AgentLayout), which hands platform
   code the folders it needs.
 - Only platform/ may include the headers of net-snmp, libmicrohttpd, libcurl,
-  OpenSSL, GnuTLS, systemd, dlopen, ncurses or prometheus-cpp.
+  OpenSSL, GnuTLS, systemd, dlopen, ncurses, prometheus-cpp or librrd.
 - Dependencies between the agent's layers point one way:
-  service -> web -> alarms -> traps -> devices -> snmp -> core -> platform.
+  service -> web -> history -> alarms -> traps -> devices -> snmp -> core -> platform.
 - The building blocks in agent/core know no other subsystem.
 - A library's private headers stay inside it. The build enforces that
   through the include paths (only each library's include/ folder is
@@ -30,7 +30,7 @@ import sys
 ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
 ROOT = os.path.abspath(ROOT)
 
-FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|microhttpd\.h|curl/|openssl/|gnutls/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h|prometheus/)')
+FORBIDDEN = re.compile(r'#\s*include\s*[<"](net-snmp/|httplib\.h|microhttpd\.h|curl/|openssl/|gnutls/|systemd/|dlfcn\.h|ncurses|curses\.h|crypt\.h|prometheus/|rrd\.h|rrd_client\.h)')
 INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')
 ENVIRONMENT = re.compile(r'\b(secure_)?getenv\s*\(|\benviron\b|\bsetenv\s*\(|\bputenv\s*\(')
 ENVIRONMENT_READERS = (
@@ -78,6 +78,7 @@ LAYERS = [
     ("agent/devices/", 3),
     ("agent/traps/", 4),
     ("agent/alarms/", 4.5),
+    ("agent/history/", 4.6),
     ("agent/web/", 5),
 ]
 

@@ -11,6 +11,7 @@ PACKAGES=(
   libmicrohttpd-dev libcurl4-openssl-dev libgnutls28-dev openssl libcrypt-dev wrk
   libsystemd-dev libncurses-dev
   prometheus-cpp-dev prometheus prometheus-alertmanager python3-aiosmtpd
+  librrd-dev rrdcached libjs-chart.js
   clang-14 libclang-rt-14-dev
   curl tmux procps iproute2 python3
   dpkg-dev file lintian systemd

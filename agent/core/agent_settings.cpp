@@ -182,6 +182,23 @@ std::string AgentSettings::SetEventLogFiles(int files) {
   return "";
 }
 
+std::string AgentSettings::SetHistory(const std::string& value) {
+  if (value != "on" && value != "off") return StringPrintf("KORAGENT_HISTORY=%s is not on or off", value.c_str());
+  historyEnabled_ = value == "on";
+  return std::string();
+}
+
+std::string AgentSettings::SetHistoryGrace(const std::string& seconds) {
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(seconds.c_str(), &end, 10);
+  if (!std::isdigit(static_cast<unsigned char>(seconds.c_str()[0])) || *end != '\0' || errno != 0) {
+    return StringPrintf("KORAGENT_HISTORY_GRACE=%s is not a number of seconds", seconds.c_str());
+  }
+  historyGraceSeconds_ = value;
+  return std::string();
+}
+
 std::string AgentSettings::SetTrapRefreshInterval(int seconds) {
   if (seconds < 0 || seconds > kMaxTrapRefreshInterval) return RefreshIntervalError(std::to_string(seconds));
   trapRefreshInterval_ = seconds;
@@ -273,6 +290,9 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
   }
   if (const char* value = Value(lookup, "KORAGENT_PORT_ERROR_LIMITS")) note(settings.SetPortErrorLimits(value));
   if (const char* value = Value(lookup, "KORAGENT_DRIVE_BUDGET")) note(settings.SetDriveBudget(value));
+  if (const char* value = Value(lookup, "KORAGENT_HISTORY")) note(settings.SetHistory(value));
+  if (const char* value = Value(lookup, "KORAGENT_RRDCACHED")) settings.SetRrdcachedAddress(value);
+  if (const char* value = Value(lookup, "KORAGENT_HISTORY_GRACE")) note(settings.SetHistoryGrace(value));
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMCTL")) settings.SetSystemctlProgram(value);
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMD_UNIT_DIR")) settings.SetSystemdUnitDirectory(value);
   if (const char* value = Value(lookup, "SUDO_UID")) settings.SetSudoUid(value);

@@ -19,6 +19,9 @@ void ElementPublisher::Publish(std::shared_ptr<const ElementSnapshot> snapshot) 
 }
 
 void ElementPublisher::NotifyStatusChange(const StatusChange& change) {
+  if (change.removed) {
+    if (SampleListener* samples = sampleListener_.load()) samples->ElementRemoved(change.name);
+  }
   StatusChangeListener* listener = listener_.load();
   if (listener == nullptr) return;
   std::lock_guard<std::mutex> hold(changeMutex_);
@@ -33,6 +36,11 @@ void ElementPublisher::NotifyPolled(const std::string& name) {
   if (listener == nullptr) return;
   std::lock_guard<std::mutex> hold(changeMutex_);
   listener->NotifyPolled(name);
+}
+
+void ElementPublisher::NotifySamplesTaken(const std::string& name,
+                                          const std::shared_ptr<const DeviceSamples>& samples) {
+  if (SampleListener* listener = sampleListener_.load()) listener->SamplesTaken(name, samples);
 }
 
 }  // namespace orla

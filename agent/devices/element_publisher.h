@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "agent/devices/element_snapshot.h"
+#include "agent/devices/sample_listener.h"
 #include "agent/devices/status_change_listener.h"
 
 namespace orla {
@@ -27,15 +28,20 @@ class ElementPublisher final : public StatusChangeListener {
 
   // Who is told about the changes; none until set.
   void SetListener(StatusChangeListener* listener) { listener_.store(listener); }
+  // Who keeps the counters (the history); none until set.
+  void SetSampleListener(SampleListener* listener) { sampleListener_.store(listener); }
+  SampleListener* Samples() const { return sampleListener_.load(); }
   // From now on changes count as after the load (StatusChange::afterLoad).
   void SetLoaded() { loaded_.store(true); }
   bool Loaded() const { return loaded_.load(); }
 
   // Completes `change` (overall status, afterLoad) and hands it on. The
   // listener may throw (OrlaException*).
+  // A removal also goes to the sample listener.
   void NotifyStatusChange(const StatusChange& change) override;
   // Hands an unchanged poll on, in line with the changes.
   void NotifyPolled(const std::string& name) override;
+  void NotifySamplesTaken(const std::string& name, const std::shared_ptr<const DeviceSamples>& samples) override;
 
  private:
   mutable std::mutex snapshotMutex_;
@@ -44,6 +50,7 @@ class ElementPublisher final : public StatusChangeListener {
   // return.
   std::mutex changeMutex_;
   std::atomic<StatusChangeListener*> listener_{nullptr};
+  std::atomic<SampleListener*> sampleListener_{nullptr};
   std::atomic<bool> loaded_{false};
 };
 

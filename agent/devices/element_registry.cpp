@@ -71,6 +71,8 @@ void ElementRegistry::SetInstance(ElementRegistry* registry) { instance_.store(r
 
 void ElementRegistry::SetStatusChangeListener(StatusChangeListener* listener) { publisher_->SetListener(listener); }
 
+void ElementRegistry::SetSampleListener(SampleListener* listener) { publisher_->SetSampleListener(listener); }
+
 void ElementRegistry::SetClock(Clock* clock) {
   clock_ = clock;
   binder_->SetClock(clock);
@@ -360,6 +362,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   if (index < 0) throw new OrlaException(kErrNoSuchObject, 0, kMsgNoSuchObject);
   file_->CheckWritable();
   At(index)->State()->SetName(newName);
+  if (SampleListener* samples = publisher_->Samples()) samples->ElementRenamed(currentName, newName);
   PublishSnapshot();
   SaveElements();
 }

@@ -262,8 +262,14 @@ ElementState::Update ElementState::Poll(bool unlessRetired, bool withCounters) {
     cell.answeredLastPoll = answered;
     cell.status = update.current;
     cell.reason = std::move(reason);
-    if (samples != nullptr) cell.samples = std::move(samples);
+    if (samples != nullptr) cell.samples = samples;
   });
+  // The counters go on to whoever keeps them, unless the element has been
+  // removed meanwhile.
+  if (samples != nullptr && listener_ != nullptr) {
+    std::lock_guard<std::mutex> hold(retireMutex_);
+    if (!retired_) listener_->NotifySamplesTaken(Name(), samples);
+  }
   // A poll the device did not answer counts as a failed one.
   if (answered) timed.Done();
   updateGate_.Set();

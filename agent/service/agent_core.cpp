@@ -16,6 +16,7 @@
 #include "agent/core/polling_interval_file.h"
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/devices/element_registry.h"
+#include "agent/history/element_history.h"
 #include "agent/snmp/local_engine.h"
 #include "agent/traps/notification_gate.h"
 #include "agent/traps/notification_sender.h"
@@ -163,6 +164,19 @@ void AgentCore::CreateElementRegistry() {
     maintenance->SetEndListener([gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element); });
   }
   registry->SetStatusChangeListener(gate_);
+  // Every poll's counters go to the history files, written by a thread of
+  // their own.
+  if (settings.HistoryEnabled()) {
+    ElementHistory::Options options;
+    options.directory = layout_.HistoryDirectory();
+    options.daemon = settings.RrdcachedAddress();
+    options.step = static_cast<unsigned long>(PollingInterval() > 0 ? PollingInterval() : 300);
+    options.graceSeconds = settings.HistoryGraceSeconds();
+    auto* history = new ElementHistory(options);
+    history->Start();
+    ElementHistory::SetInstance(history);
+    registry->SetSampleListener(history);
+  }
   registry->LoadElements();
 }
 
@@ -188,6 +202,11 @@ bool AgentCore::Stop() {
     if (MaintenanceBook* maintenance = MaintenanceBook::Instance()) maintenance->SetEndListener(nullptr);
     delete gate_;
     gate_ = nullptr;
+  }
+  // No poll is left to hand it counters; what is queued is written.
+  if (ElementHistory* history = ElementHistory::Instance()) {
+    ElementHistory::SetInstance(nullptr);
+    delete history;
   }
   if (TrapSender* sender = TrapSender::Instance()) {
     TrapSender::SetInstance(nullptr);

@@ -10,6 +10,7 @@
 #include "elements_resource.h"
 #include "events_resource.h"
 #include "maintenance_resource.h"
+#include "history_resource.h"
 #include "open_api_resource.h"
 #include "snmp_v3_assignments_resource.h"
 #include "snmp_v3_profiles_resource.h"
@@ -28,6 +29,7 @@ const ApiRoutes::Route kRoutes[] = {
     {"GET", "elements", "listElements", Need::kRead, false, &ElementsResource::List},
     {"POST", "elements", "addElement", Need::kAdminister, true, &ElementsResource::Add},
     {"GET", "elements/{name}", "getElement", Need::kRead, false, &ElementsResource::Get},
+    {"GET", "elements/{name}/history", "getElementHistory", Need::kRead, false, &HistoryResource::Get},
     {"PATCH", "elements/{name}", "renameElement", Need::kAdminister, true, &ElementsResource::Rename},
     {"DELETE", "elements/{name}", "removeElement", Need::kAdminister, false, &ElementsResource::Remove},
     {"POST", "import", "importElements", Need::kAdminister, true, &ElementTransferResource::Import, true},

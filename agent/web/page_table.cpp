@@ -19,6 +19,7 @@
 #include "events_csv_page.h"
 #include "events_json_page.h"
 #include "events_page.h"
+#include "history_page.h"
 #include "import_page.h"
 #include "metrics_page.h"
 #include "remove_element_page.h"
@@ -64,6 +65,7 @@ const PageTable::Route kRows[] = {
     {"/KOR/events.csv", Match::kWholeExact, Answer::kPage, &PageTable::Make<EventsCsvPage>},
     {"/KOR/events.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<EventsPage>},
     {"/KOR/alarms.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AlarmsPage>},
+    {"/KOR/history.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<HistoryPage>},
     {"/KOR/import.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<ImportPage>},
     // The SNMP engine (for the About page's script) and the notification
     // targets (administrators only: the page checks).

@@ -57,7 +57,10 @@ TEST(AgentSettings, EveryVariableIsTaken) {
                      {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"},
                      {"KORAGENT_NOTIFY_HOLD_POLLS", "1"},
                      {"KORAGENT_FLAP_CHANGES", "8"},
-                     {"KORAGENT_FLAP_MINUTES", "60"}},
+                     {"KORAGENT_FLAP_MINUTES", "60"},
+                     {"KORAGENT_HISTORY", "off"},
+                     {"KORAGENT_RRDCACHED", "unix:/run/rrdcached.sock"},
+                     {"KORAGENT_HISTORY_GRACE", "600"}},
                     &settings),
             "");
   EXPECT_EQ(settings.HttpsPort(), 12381);
@@ -81,6 +84,9 @@ TEST(AgentSettings, EveryVariableIsTaken) {
   EXPECT_EQ(settings.NotifyHoldPolls(), 1);
   EXPECT_EQ(settings.FlapChanges(), 8);
   EXPECT_EQ(settings.FlapMinutes(), 60);
+  EXPECT_FALSE(settings.HistoryEnabled());
+  EXPECT_EQ(settings.RrdcachedAddress(), "unix:/run/rrdcached.sock");
+  EXPECT_EQ(settings.HistoryGraceSeconds(), 600);
 }
 
 TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
@@ -112,6 +118,8 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
       {"KORAGENT_FLAP_CHANGES", "1001", "KORAGENT_FLAP_CHANGES=1001 is not a number of changes from 1 to 1000"},
       {"KORAGENT_FLAP_MINUTES", "-1", "KORAGENT_FLAP_MINUTES=-1 is not a number of minutes from 1 to 1440"},
       {"KORAGENT_DRIVE_BUDGET", "mounts", "KORAGENT_DRIVE_BUDGET=mounts is not a list of NAME=NUMBER (NAME one of hours, mounts)"},
+      {"KORAGENT_HISTORY", "yes", "KORAGENT_HISTORY=yes is not on or off"},
+      {"KORAGENT_HISTORY_GRACE", "1d", "KORAGENT_HISTORY_GRACE=1d is not a number of seconds"},
   };
   for (const auto& c : cases) {
     AgentSettings settings;

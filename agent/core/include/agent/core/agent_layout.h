@@ -29,6 +29,7 @@ class AgentLayout {
   // The agent's SNMP engine ID and boots, and its SNMPv2c/SNMPv3
   // notification targets.
   static constexpr char kEngineFileName[] = "snmpengine.ini";
+  static constexpr char kHistoryDirectoryName[] = "history";
   static constexpr char kNotificationTargetFileName[] = "targets.ini";
   static constexpr char kSnmpV3FileName[] = "snmpv3.conf";
   // Every change made through the pages and the tools (AuditTrail).
@@ -83,6 +84,8 @@ class AgentLayout {
   std::string AlertingFile() const { return File(kAlertingFileName); }
   // The maintenance windows (owner-only: MaintenanceFile).
   std::string MaintenanceFile() const { return File(kMaintenanceFileName); }
+  // The elements' history files, one per element (ElementHistory).
+  std::string HistoryDirectory() const { return File(kHistoryDirectoryName); }
 
  private:
   std::string File(const char* name) const { return FileIn(agentDirectory_, name); }

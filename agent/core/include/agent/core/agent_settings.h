@@ -35,6 +35,12 @@
 //   KORAGENT_FLAP_CHANGES   5         more changes than this within
 //   KORAGENT_FLAP_MINUTES   30        this many minutes make an element
 //                                     flapping (1 to 1000; 1 to 1440)
+//   KORAGENT_HISTORY        on        keep each element's counters in a
+//                                     round-robin file (on or off)
+//   KORAGENT_RRDCACHED      (none)    address of an rrdcached daemon the
+//                                     history files are written through
+//   KORAGENT_HISTORY_GRACE  86400     seconds a removed element's history
+//                                     file is kept before it is deleted
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -72,6 +78,7 @@ class AgentSettings {
   static std::map<std::string, uint64_t> DefaultPortErrorLimits();
   static constexpr uint64_t kDefaultDriveMountBudget = 100000;
   static constexpr uint64_t kDefaultDriveHourBudget = 50000;
+  static constexpr int64_t kDefaultHistoryGraceSeconds = 86400;
 
   // Looks a variable up: its value, or null when it is not set.
   using Lookup = std::function<const char*(const char* name)>;
@@ -101,6 +108,10 @@ class AgentSettings {
   uint64_t DriveMountBudget() const { return driveMountBudget_; }
   uint64_t DriveHourBudget() const { return driveHourBudget_; }
   // Empty: the real systemctl and unit folder.
+  bool HistoryEnabled() const { return historyEnabled_; }
+  // Empty: the files are written directly.
+  const std::string& RrdcachedAddress() const { return rrdcached_; }
+  int64_t HistoryGraceSeconds() const { return historyGraceSeconds_; }
   const std::string& SystemctlProgram() const { return systemctl_; }
   // The notification gate's damping.
   int NotifyHoldPolls() const { return notifyHoldPolls_; }
@@ -131,6 +142,10 @@ class AgentSettings {
   std::string SetPortErrorLimits(const std::string& list);
   // "mounts=100000,hours=50000" (either may be left out).
   std::string SetDriveBudget(const std::string& list);
+  // "on" or "off".
+  std::string SetHistory(const std::string& value);
+  void SetRrdcachedAddress(const std::string& address) { rrdcached_ = address; }
+  std::string SetHistoryGrace(const std::string& seconds);
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
   void SetSudoUid(const std::string& uid) { sudoUid_ = uid; }
@@ -169,6 +184,9 @@ class AgentSettings {
   std::map<std::string, uint64_t> portErrorLimits_ = DefaultPortErrorLimits();
   uint64_t driveMountBudget_ = kDefaultDriveMountBudget;
   uint64_t driveHourBudget_ = kDefaultDriveHourBudget;
+  bool historyEnabled_ = true;
+  std::string rrdcached_;
+  int64_t historyGraceSeconds_ = kDefaultHistoryGraceSeconds;
   std::string systemctl_;
   std::string unitDirectory_;
   std::string sudoUid_;

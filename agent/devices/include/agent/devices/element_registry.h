@@ -47,6 +47,7 @@ class ElementSnapshot;
 class ElementState;
 class RetiredPollers;
 class Clock;
+class SampleListener;
 class StatusChangeListener;
 class TrapMessage;
 
@@ -75,6 +76,9 @@ class ElementRegistry : public RootObject {
   // Who is told about status changes and removals (the trap sender); none
   // until set.
   void SetStatusChangeListener(StatusChangeListener* listener);
+  // Who keeps the counters each poll reads (the history): told of every
+  // poll's counters, of renames and of removals; none until set.
+  void SetSampleListener(SampleListener* listener);
 
   // Reads the element file and adds every element in it, runs one status
   // pass, then counts as loaded. An element whose device does not answer,

@@ -7,7 +7,10 @@
 // handed over on the thread that found the change and must not block
 // (queue what it does).
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "agent/devices/device_samples.h"
 
 namespace orla {
 
@@ -35,6 +38,13 @@ class StatusChangeListener {
   // listener's clock for what waits on time, such as the end of a
   // maintenance window). Must not block either.
   virtual void NotifyPolled(const std::string& name) { (void)name; }
+  // A poll of the element named `name` read these counters. Only the
+  // registry's own publisher does something with them (it hands them to its
+  // SampleListener); must not block.
+  virtual void NotifySamplesTaken(const std::string& name, const std::shared_ptr<const DeviceSamples>& samples) {
+    (void)name;
+    (void)samples;
+  }
 };
 
 }  // namespace orla

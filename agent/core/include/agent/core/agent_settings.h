@@ -30,6 +30,8 @@
 //   KORAGENT_DRIVE_BUDGET   mounts=100000,hours=50000
 //                                     a library drive past either is noted
 //                                     in its element's reason (0: no check)
+//   KORAGENT_DISCOVERY_RATE 50        SNMP requests per second a discovery
+//                                     run sends at most (1 to 10000)
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -64,6 +66,8 @@ class AgentSettings {
   static std::map<std::string, uint64_t> DefaultPortErrorLimits();
   static constexpr uint64_t kDefaultDriveMountBudget = 100000;
   static constexpr uint64_t kDefaultDriveHourBudget = 50000;
+  static constexpr int kDefaultDiscoveryRate = 50;
+  static constexpr int kMaxDiscoveryRate = 10000;
 
   // Looks a variable up: its value, or null when it is not set.
   using Lookup = std::function<const char*(const char* name)>;
@@ -92,6 +96,8 @@ class AgentSettings {
   const std::map<std::string, uint64_t>& PortErrorLimits() const { return portErrorLimits_; }
   uint64_t DriveMountBudget() const { return driveMountBudget_; }
   uint64_t DriveHourBudget() const { return driveHourBudget_; }
+  // Requests per second.
+  int DiscoveryRate() const { return discoveryRate_; }
   // Empty: the real systemctl and unit folder.
   const std::string& SystemctlProgram() const { return systemctl_; }
   const std::string& SystemdUnitDirectory() const { return unitDirectory_; }
@@ -116,6 +122,7 @@ class AgentSettings {
   std::string SetPortErrorLimits(const std::string& list);
   // "mounts=100000,hours=50000" (either may be left out).
   std::string SetDriveBudget(const std::string& list);
+  std::string SetDiscoveryRate(int perSecond);
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
   void SetSudoUid(const std::string& uid) { sudoUid_ = uid; }
@@ -151,6 +158,7 @@ class AgentSettings {
   std::map<std::string, uint64_t> portErrorLimits_ = DefaultPortErrorLimits();
   uint64_t driveMountBudget_ = kDefaultDriveMountBudget;
   uint64_t driveHourBudget_ = kDefaultDriveHourBudget;
+  int discoveryRate_ = kDefaultDiscoveryRate;
   std::string systemctl_;
   std::string unitDirectory_;
   std::string sudoUid_;

@@ -65,6 +65,9 @@ class DeviceSweep {
 
   // Asks every address; the devices found, in address order.
   std::vector<Found> Run(const std::vector<std::string>& addresses, Progress* progress);
+  // One row per device: a row whose world wide name (not empty) and type
+  // an earlier row has adds its address to that row. Order kept.
+  static std::vector<Found> Merge(std::vector<Found> found);
 
  private:
   struct Credential {
@@ -78,7 +81,6 @@ class DeviceSweep {
   bool Ask(const std::string& address, const std::vector<Credential>& communities, Found* found);
   // Recognises the device at found->addresses[0] and reads its identity.
   static void Recognise(Found* found);
-  static std::vector<Found> Merge(std::vector<Found> found);
 
   const Options options_;
   ManualResetEvent& stop_;

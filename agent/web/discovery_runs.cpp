@@ -14,6 +14,20 @@
 
 namespace orla {
 
+namespace {
+
+// The managed element at one of the device's addresses; empty when none.
+std::string ManagedAs(const DeviceSweep::Found& device, const std::vector<ElementView>& managed) {
+  for (const ElementView& e : managed) {
+    if (std::find(device.addresses.begin(), device.addresses.end(), e.record.address) != device.addresses.end()) {
+      return e.record.name;
+    }
+  }
+  return std::string();
+}
+
+}  // namespace
+
 struct DiscoveryRuns::Run {
   uint64_t id = 0;
   std::string ranges;
@@ -127,12 +141,7 @@ void DiscoveryRuns::Sweep(const std::shared_ptr<Run>& run) {
   std::vector<Row> rows;
   for (DeviceSweep::Found& device : found) {
     Row row;
-    for (const ElementView& e : managed) {
-      if (std::find(device.addresses.begin(), device.addresses.end(), e.record.address) != device.addresses.end()) {
-        row.managedAs = e.record.name;
-        break;
-      }
-    }
+    row.managedAs = ManagedAs(device, managed);
     if (row.managedAs.empty()) {
       row.suggestedName = DiscoveryNames::Suggest(device.sysName, device.typeName, device.addresses.front(), &taken);
     }
@@ -192,6 +201,9 @@ std::optional<DiscoveryRuns::View> DiscoveryRuns::Find(const std::string& id) {
     view.secondsLeft = static_cast<int64_t>(std::max(pace, wait) + 0.999);
   } else {
     view.rows = run.rows;
+    // What is managed now: a row adopted since the run ended says so.
+    const std::vector<ElementView> managed = managed_ ? managed_() : std::vector<ElementView>();
+    for (Row& row : view.rows) row.managedAs = ManagedAs(row.device, managed);
   }
   return view;
 }

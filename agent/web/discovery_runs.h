@@ -35,7 +35,7 @@ class DiscoveryRuns {
   struct Row {
     DeviceSweep::Found device;
     std::string suggestedName;
-    std::string managedAs;  // the managed element at one of its addresses; empty when none
+    std::string managedAs;  // the managed element at one of its addresses now; empty when none
   };
   enum class State { kRunning, kDone, kCancelled };
   struct View {

@@ -442,9 +442,14 @@ TEST_F(ApiCalls, DiscoveryRunsOneAtATimeAndItsDevicesAreAdoptedWholeOrNotAtAll) 
   // Both adopted, one renamed: one audit event with the count.
   const test::HttpsReply adopted = Call(
       admin, "POST", adopt,
-      R"({"rows":[{"address":"127.0.9.31","name":"tc01"},{"address":"127.0.9.32","name":"bridge"}],"registerTrapTarget":false})");
+      R"({"rows":[{"address":"127.0.9.31","name":"tc01"},{"address":"127.0.9.32","name":"bridge"}],"registerTrapTarget":true})");
   EXPECT_EQ(adopted.status, 200) << adopted.body;
-  EXPECT_EQ(adopted.body, R"({"adopted":2,"names":["tc01","bridge"],"registerTrapTarget":false})");
+  EXPECT_EQ(adopted.body, R"({"adopted":2,"names":["tc01","bridge"],"registerTrapTarget":true})");
+  // Once bound, each device is set up to send its traps to the agent.
+  const std::string target = ":" + std::to_string(trapPort_) + " filter 8 active";
+  EXPECT_TRUE(test::WaitUntil([&] { return Contains(simulator_.Simctl("trapreg tc01 list"), target); },
+                              std::chrono::seconds(60), std::chrono::milliseconds(500)))
+      << simulator_.Simctl("trapreg tc01 list");
   EXPECT_EQ(Elements(), "tc01|127.0.9.31\nbridge|127.0.9.32\n");
   const std::string added = Changes().substr(changesBeforeAdopt.size());
   EXPECT_EQ(test::Lines(added).size(), 1u) << added;

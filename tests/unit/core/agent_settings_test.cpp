@@ -51,12 +51,14 @@ TEST(AgentSettings, EveryVariableIsTaken) {
                      {"KORAGENT_SYSTEMCTL", "/bin/true"},
                      {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=20,link_resets=0"},
                      {"KORAGENT_DRIVE_BUDGET", "hours=30000"},
+                     {"KORAGENT_DISCOVERY_RATE", "120"},
                      {"KORAGENT_SYSTEMD_UNIT_DIR", "/tmp/units"}},
                     &settings),
             "");
   EXPECT_EQ(settings.HttpsPort(), 12381);
   EXPECT_EQ(settings.HttpsAddress(), "127.0.0.1");
   EXPECT_EQ(settings.SnmpPort(), 12161);
+  EXPECT_EQ(settings.DiscoveryRate(), 120);
   EXPECT_EQ(settings.TrapListen(), "udp:127.0.0.1:10162");
   EXPECT_EQ(settings.TrapListenPort(), 10162);
   EXPECT_EQ(settings.TrapPort(), 11162);
@@ -99,6 +101,9 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
       {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=5,", "is not a list of NAME=NUMBER"},
       {"KORAGENT_PORT_ERROR_LIMITS", "crc_errors=-5", "is not a list of NAME=NUMBER"},
       {"KORAGENT_DRIVE_BUDGET", "mounts", "KORAGENT_DRIVE_BUDGET=mounts is not a list of NAME=NUMBER (NAME one of hours, mounts)"},
+      {"KORAGENT_DISCOVERY_RATE", "0", "KORAGENT_DISCOVERY_RATE=0 is not a number of requests per second from 1 to 10000"},
+      {"KORAGENT_DISCOVERY_RATE", "10001", "KORAGENT_DISCOVERY_RATE=10001 is not a number of requests per second"},
+      {"KORAGENT_DISCOVERY_RATE", "fast", "KORAGENT_DISCOVERY_RATE=fast is not a number of requests per second"},
   };
   for (const auto& c : cases) {
     AgentSettings settings;

@@ -47,18 +47,19 @@ TEST(RequestBucket, HandsOutOneSlotPerIntervalWhateverTheThreads) {
 TEST(RequestBucket, NeverMoreThanTheRateInAnySecond) {
   test::ManualClock clock;
   ManualResetEvent stop;
-  RequestBucket bucket(3, stop, &clock);
+  RequestBucket bucket(3, stop, &clock);  // slots a third of a second apart, rounded up
   std::atomic<int> taken{0};
-  std::thread taker([&] {
-    for (int i = 0; i < 12; ++i) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 12; ++i) {
+    threads.emplace_back([&] {
       if (bucket.Take()) ++taken;
-    }
-  });
-  // Move time on until every slot is had, waiting on the taker each time.
-  while (taken < 12) {
-    if (clock.WaitForWaiters(1)) clock.Advance(milliseconds(50));
+    });
   }
-  taker.join();
+  // The first slot is now; the other eleven wait for theirs.
+  ASSERT_TRUE(clock.WaitForWaiters(11));
+  clock.Advance(std::chrono::seconds(4));
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(taken, 12);
   EXPECT_EQ(bucket.Taken(), 12u);
   EXPECT_EQ(bucket.PeakPerSecond(), 3u);
 }

@@ -6,6 +6,7 @@
 #   simulator/start.sh [--run-dir DIR] [--port PORT] [--base A.B.C.D]
 #                      [--only NAME[,NAME...]] [--at NAME=A.B.C.D ...]
 #                      [--v3-users FILE] [--trap-port PORT]
+#   simulator/start.sh --range A.B.C.D/BITS --devices N [--run-dir DIR] [--port PORT]
 #
 #   --run-dir  where the running simulator keeps its files (default
 #              /tmp/kor-simulator); simctl and stop.sh take the same option
@@ -27,6 +28,13 @@
 #              the SNMPv3 context name picks the device (its name, "tc01");
 #              snmpsimd then runs its SNMPv3 architecture, in which the
 #              SNMPv1 communities do not tell the devices apart
+#   --range    a network for discovery (loopback only, /24 to /30): N
+#   --devices  devices spread evenly over its host addresses, taking the
+#              controllers and libraries in turn (tc01, lib01, tc02, lib02,
+#              lib03); each copy is a device of its own (its sysName is
+#              the recording's name and its number, "tc01-3", and its world
+#              wide name differs in the last byte); every other address of
+#              the range stays silent
 #
 # Prints one line per device ("name address:port") once all of them answer;
 # exits non-zero when the simulator does not come up within 30 seconds.
@@ -39,6 +47,8 @@ BASE=""
 ONLY=""
 V3_USERS=""
 TRAP_PORT=162
+RANGE=""
+RANGE_DEVICES=0
 declare -A AT=()
 
 while [ $# -gt 0 ]; do
@@ -54,12 +64,23 @@ while [ $# -gt 0 ]; do
       esac
       shift 2 ;;
     --v3-users) V3_USERS=$2; shift 2 ;;
+    --range)
+      case "$2" in
+        127.*.*.*/*) RANGE=$2 ;;
+        *) echo "start.sh: --range wants a loopback network such as 127.0.5.0/24, not $2" >&2; exit 2 ;;
+      esac
+      shift 2 ;;
+    --devices)
+      case "$2" in
+        ''|*[!0-9]*) echo "start.sh: --devices wants a number, not $2" >&2; exit 2 ;;
+      esac
+      RANGE_DEVICES=$2; shift 2 ;;
     --trap-port)
       case "$2" in
         ''|*[!0-9]*) echo "start.sh: --trap-port wants a port number, not $2" >&2; exit 2 ;;
       esac
       TRAP_PORT=$2; shift 2 ;;
-    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,38p' "$0"; exit 0 ;;
     *) echo "start.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -88,10 +109,40 @@ next_address() {  # a.b.c.d -> a.b.c.(d+1)
   echo "$a.$b.$c.$((d + 1))"
 }
 
+# The device list: devices.txt, or for --range the copies spread over it.
+DEVICE_LIST="$SIM_DIR/devices.txt"
+if [ -n "$RANGE" ]; then
+  IFS=/ read -r range_base range_bits <<<"$RANGE"
+  if [ -z "$range_bits" ] || [ "$range_bits" -lt 24 ] || [ "$range_bits" -gt 30 ]; then
+    echo "start.sh: --range wants a network from /24 to /30, not $RANGE" >&2; exit 2
+  fi
+  IFS=. read -r a b c d <<<"$range_base"
+  hosts=$(( (1 << (32 - range_bits)) - 2 ))
+  first=$(( (d & ~((1 << (32 - range_bits)) - 1)) + 1 ))
+  if [ "$RANGE_DEVICES" -lt 1 ] || [ "$RANGE_DEVICES" -gt "$hosts" ]; then
+    echo "start.sh: --devices wants 1 to $hosts devices for $RANGE" >&2; exit 2
+  fi
+  kinds=(tc01 lib01 tc02 lib02 lib03)
+  DEVICE_LIST="$RUN_DIR/range-devices.txt"
+  : > "$DEVICE_LIST"
+  for ((k = 0; k < RANGE_DEVICES; k++)); do
+    kind=${kinds[$((k % ${#kinds[@]}))]}
+    copy=$((k / ${#kinds[@]} + 1))
+    name="$kind-$copy"
+    # A copy of its own: the sysName and the world wide name's last byte.
+    last=$(printf '%02x' $((copy & 255)))
+    sed -E -e "s/^(1\.3\.6\.1\.2\.1\.1\.5\.0\|4\|).*$/\1$name/" \
+      -e "s/^(1\.3\.6\.1\.3\.94\.1\.6\.1\.2\.[0-9.]+\|4x\|[0-9a-f]{14})[0-9a-f]{2}/\1$last/" \
+      -e "s/^(1\.3\.6\.1\.4\.1\.14851\.3\.1\.11\.2\.1\.2\.[0-9]+\|4\|.*)$/\1-$copy/" \
+      "$SIM_DIR/recordings/$kind.snmprec" > "$RUN_DIR/recordings/$name.source"
+    echo "$name $a.$b.$c.$((first + k * hosts / RANGE_DEVICES)) $kind" >> "$DEVICE_LIST"
+  done
+fi
+
 index=0
 sequence=$BASE
 endpoints=()
-while read -r name default_address _; do
+while read -r name default_address source_kind; do
   case "$name" in ''|'#'*) continue ;; esac
   if [ -n "$ONLY" ] && [[ ",$ONLY," != *",$name,"* ]]; then continue; fi
   if [ -n "$BASE" ]; then
@@ -101,10 +152,12 @@ while read -r name default_address _; do
     address=$default_address
   fi
   if [ -n "${AT[$name]:-}" ]; then address=${AT[$name]}; fi
+  source_file="$SIM_DIR/recordings/$name.snmprec"
+  [ -z "$RANGE" ] || source_file="$RUN_DIR/recordings/$name.source"
   # A library's trap destination table names the agent's trap port.
   sed -E "s/^(1\.3\.6\.1\.4\.1\.14851\.3\.1\.16\.7\.1\.4\.[0-9]+\|2\|)[0-9]+$/\1$TRAP_PORT/" \
-    "$SIM_DIR/recordings/$name.snmprec" > "$RUN_DIR/recordings/$name.snmprec"
-  if [ -f "$SIM_DIR/state/$name.json" ]; then
+    "$source_file" > "$RUN_DIR/recordings/$name.snmprec"
+  if [ -z "$RANGE" ] && [ -f "$SIM_DIR/state/$name.json" ]; then
     cp "$SIM_DIR/state/$name.json" "$RUN_DIR/state/"
   fi
   # snmpsimd picks the data file by community and by the endpoint the
@@ -117,7 +170,7 @@ while read -r name default_address _; do
   endpoints+=("--agent-udpv4-endpoint=$address:$PORT")
   echo "$name $address $PORT" >> "$RUN_DIR/devices.txt"
   index=$((index + 1))
-done < "$SIM_DIR/devices.txt"
+done < "$DEVICE_LIST"
 
 if [ $index -eq 0 ]; then
   echo "start.sh: no devices selected" >&2

@@ -65,6 +65,11 @@ std::string PortError(const char* name, const std::string& value) {
   return StringPrintf("%s=%s is not a port number from 1 to 65535", name, value.c_str());
 }
 
+std::string DiscoveryRateError(const std::string& value) {
+  return StringPrintf("KORAGENT_DISCOVERY_RATE=%s is not a number of requests per second from 1 to %d", value.c_str(),
+                      AgentSettings::kMaxDiscoveryRate);
+}
+
 std::string FilesError(const std::string& value) {
   return StringPrintf("KORAGENT_EVENT_LOG_FILES=%s is not a number of files from 2 to 20", value.c_str());
 }
@@ -123,6 +128,12 @@ std::map<std::string, uint64_t> AgentSettings::DefaultPortErrorLimits() {
 
 std::string AgentSettings::SetPortErrorLimits(const std::string& list) {
   return ParseCounts("KORAGENT_PORT_ERROR_LIMITS", list, &portErrorLimits_);
+}
+
+std::string AgentSettings::SetDiscoveryRate(int perSecond) {
+  if (perSecond < 1 || perSecond > kMaxDiscoveryRate) return DiscoveryRateError(std::to_string(perSecond));
+  discoveryRate_ = perSecond;
+  return std::string();
 }
 
 std::string AgentSettings::SetDriveBudget(const std::string& list) {
@@ -293,6 +304,10 @@ std::string AgentSettings::Parse(const Lookup& lookup, AgentSettings* out) {
   if (const char* value = Value(lookup, "KORAGENT_HISTORY")) note(settings.SetHistory(value));
   if (const char* value = Value(lookup, "KORAGENT_RRDCACHED")) settings.SetRrdcachedAddress(value);
   if (const char* value = Value(lookup, "KORAGENT_HISTORY_GRACE")) note(settings.SetHistoryGrace(value));
+  if (const char* value = Value(lookup, "KORAGENT_DISCOVERY_RATE")) {
+    int rate = 0;
+    note(PortSetting::Parse(value, &rate) ? settings.SetDiscoveryRate(rate) : DiscoveryRateError(value));
+  }
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMCTL")) settings.SetSystemctlProgram(value);
   if (const char* value = Value(lookup, "KORAGENT_SYSTEMD_UNIT_DIR")) settings.SetSystemdUnitDirectory(value);
   if (const char* value = Value(lookup, "SUDO_UID")) settings.SetSudoUid(value);

@@ -47,17 +47,6 @@ std::string FillTemplate(const std::string& pageTemplate, const std::string& add
   return result;
 }
 
-// A device text as the element keeps it: the zero-terminated text in the
-// buffer (never read past it), with "|" and line breaks, which separate the
-// fields of the element file and the list string, turned into spaces.
-std::string DeviceText(const char* buffer, size_t size) {
-  std::string text(buffer, strnlen(buffer, size));
-  for (char& c : text) {
-    if (c == '|' || c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
-
 // A plug-in call that takes a session needs one: binding may have stopped
 // before the sessions were opened (an element kept during the initial load).
 SnmpSession* RequireSession(SnmpSession* session) {
@@ -97,6 +86,14 @@ Element::~Element() {
 }
 
 std::string Element::DevicesPath(const std::string& fileName) { return "devices/" + fileName; }
+
+std::string Element::DeviceText(const char* buffer, size_t size) {
+  std::string text(buffer, strnlen(buffer, size));
+  for (char& c : text) {
+    if (c == '|' || c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
 
 int32_t Element::BindElement() try {
   // 1. The type file, read in full.

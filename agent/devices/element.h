@@ -8,6 +8,7 @@
 // element registry keeps, changes and destroys them under its lock. The
 // parts the element's polling thread uses live in a shared ElementState
 // (see there).
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -93,6 +94,10 @@ class Element : public RootObject {
   // "devices/%s" with a file name: the folder of the type files and plug-ins,
   // below the current directory.
   static std::string DevicesPath(const std::string& fileName);
+  // A device text as an element keeps it: the zero-terminated text in the
+  // buffer (never read past it), with "|" and line breaks, which separate
+  // the fields of the element file and the list string, turned into spaces.
+  static std::string DeviceText(const char* buffer, size_t size);
 
  private:
   void ReadIdentityText(const char* function, std::string* field);

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "agent/devices/element_record.h"
+
 namespace orla {
 
 class Clock;
@@ -63,7 +65,7 @@ class ElementBinder {
   // recognises it. Null when it cannot be made (no memory, no thread).
   std::unique_ptr<Element> KeepPending(const std::string& name, const std::string& address, int32_t pollingInterval);
   // The model text of an element KeepPending made.
-  static constexpr const char* kPendingReason = "Being recognised";
+  static constexpr const char* kPendingReason = ElementRecord::kPendingReason;
   // Logs why the element stays unbound: a WARNING naming it, its address
   // and its retry interval, or the one CRITICAL entry of a reached
   // open-files limit.

@@ -23,6 +23,12 @@ const char* Misfit(const JsonValue& value, ApiCall::Type type) {
         if (!item.IsString()) return ApiCall::kNotStrings;
       }
       return value.Items().size() > ApiCall::kMaxItems ? ApiCall::kTooManyItems : nullptr;
+    case ApiCall::Type::kObjects:
+      if (value.GetKind() != JsonValue::Kind::kArray) return ApiCall::kNotObjects;
+      for (const JsonValue& item : value.Items()) {
+        if (!item.IsObject()) return ApiCall::kNotObjects;
+      }
+      return nullptr;
   }
   return ApiCall::kUnknownField;
 }
@@ -76,6 +82,14 @@ std::optional<std::vector<std::string>> ApiCall::Strings(const char* field) cons
   if (value == nullptr || Misfit(*value, Type::kStrings) != nullptr) return std::nullopt;
   std::vector<std::string> items;
   for (const JsonValue& item : value->Items()) items.push_back(item.StringValue());
+  return items;
+}
+
+std::optional<std::vector<const JsonValue*>> ApiCall::Objects(const char* field) const {
+  const JsonValue* value = body != nullptr ? body->Find(field) : nullptr;
+  if (value == nullptr || Misfit(*value, Type::kObjects) != nullptr) return std::nullopt;
+  std::vector<const JsonValue*> items;
+  for (const JsonValue& item : value->Items()) items.push_back(&item);
   return items;
 }
 

@@ -36,6 +36,7 @@ class ApiCall {
     kInteger,  // a whole number without fraction or exponent, |n| <= kMaxInteger
     kBoolean,
     kStrings,  // an array of at most kMaxItems strings
+    kObjects,  // an array of objects, each read by the route (Objects)
   };
   struct FieldSpec {
     const char* name;
@@ -63,6 +64,8 @@ class ApiCall {
   std::optional<long long> Integer(const char* field) const;
   std::optional<bool> Boolean(const char* field) const;
   std::optional<std::vector<std::string>> Strings(const char* field) const;
+  // The items of an array of objects; none when absent.
+  std::optional<std::vector<const JsonValue*>> Objects(const char* field) const;
   // The query string's field `field`, or none.
   std::optional<std::string> QueryField(const char* field) const;
 
@@ -75,6 +78,7 @@ class ApiCall {
   static constexpr const char* kNotAnInteger = "This field must be a whole number.";
   static constexpr const char* kNotABoolean = "This field must be true or false.";
   static constexpr const char* kNotStrings = "This field must be an array of strings.";
+  static constexpr const char* kNotObjects = "This field must be an array of objects.";
   static constexpr const char* kTooManyItems = "This field holds more than 32 items.";
   static constexpr const char* kMissingField = "This field is required.";
 };

@@ -23,6 +23,7 @@ const char* ApiReply::StatusLine() const {
   switch (status) {
     case 200: return "200 OK";
     case 201: return "201 Created";
+    case 202: return "202 Accepted";
     case 400: return "400 Bad Request";
     case 401: return "401 Unauthorized";
     case 403: return "403 Forbidden";

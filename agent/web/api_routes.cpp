@@ -6,6 +6,7 @@
 #include "agent_resource.h"
 #include "alarms_resource.h"
 #include "config_resource.h"
+#include "discovery_resource.h"
 #include "element_transfer_resource.h"
 #include "elements_resource.h"
 #include "events_resource.h"
@@ -35,6 +36,10 @@ const ApiRoutes::Route kRoutes[] = {
     {"POST", "import", "importElements", Need::kAdminister, true, &ElementTransferResource::Import, true},
     {"GET", "export", "exportElements", Need::kRead, false, &ElementTransferResource::Export},
     {"GET", "agent", "getAgent", Need::kRead, false, &AgentResource::Get},
+    {"POST", "discovery", "startDiscovery", Need::kAdminister, true, &DiscoveryResource::Start},
+    {"GET", "discovery/{name}", "getDiscovery", Need::kAdminister, false, &DiscoveryResource::Get},
+    {"DELETE", "discovery/{name}", "cancelDiscovery", Need::kAdminister, false, &DiscoveryResource::Cancel},
+    {"POST", "discovery/{name}/adopt", "adoptDiscovered", Need::kAdminister, true, &DiscoveryResource::Adopt},
     // The alarms.
     {"GET", "alarms", "listAlarms", Need::kRead, false, &AlarmsResource::List},
     {"GET", "alarms/{name}", "getAlarm", Need::kRead, false, &AlarmsResource::Get},

@@ -19,6 +19,10 @@ class ElementChangeText {
     return "imported " + std::to_string(added) + (added == 1 ? " device" : " devices") + " from a file (" +
            std::to_string(skipped) + " already managed)";
   }
+  static std::string Adopted(size_t added, const std::string& run) {
+    return "adopted " + std::to_string(added) + (added == 1 ? " device" : " devices") + " found by discovery run " +
+           run;
+  }
   static std::string Renamed(const std::string& current, const std::string& wanted) {
     return "renamed the device " + current + " to " + wanted;
   }

@@ -15,6 +15,7 @@
 #include "alarms_page.h"
 #include "api_router.h"
 #include "discovery_document_page.h"
+#include "discovery_page.h"
 #include "element_list_page.h"
 #include "events_csv_page.h"
 #include "events_json_page.h"
@@ -67,6 +68,7 @@ const PageTable::Route kRows[] = {
     {"/KOR/alarms.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<AlarmsPage>},
     {"/KOR/history.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<HistoryPage>},
     {"/KOR/import.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<ImportPage>},
+    {"/KOR/discovery.html", Match::kWholeAnyCase, Answer::kPage, &PageTable::Make<DiscoveryPage>},
     // The SNMP engine (for the About page's script) and the notification
     // targets (administrators only: the page checks).
     {"/KOR/engine.json", Match::kWholeExact, Answer::kPage, &PageTable::Make<EngineJsonPage>},

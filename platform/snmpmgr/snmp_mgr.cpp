@@ -17,6 +17,39 @@ namespace orla {
 namespace {
 
 thread_local uint32_t lastError = 0;
+thread_local SnmpMgrPacer* threadPacer = nullptr;
+
+// One v1 request with its tries made here, each after the pacer's word:
+// the library's own retries are off for each send. Frees `pdu`.
+int PacedResponse(void* handle, netsnmp_pdu* pdu, netsnmp_pdu** response, bool* cancelled) {
+  netsnmp_session* settings = snmp_sess_session(handle);
+  const int tries = 1 + (settings != nullptr && settings->retries > 0 ? settings->retries : 0);
+  const int retries = settings != nullptr ? settings->retries : 0;
+  if (settings != nullptr) settings->retries = 0;
+  int status = STAT_TIMEOUT;
+  for (int attempt = 0; attempt < tries; ++attempt) {
+    if (!threadPacer->BeforeSend()) {
+      status = STAT_ERROR;
+      *cancelled = true;
+      break;
+    }
+    netsnmp_pdu* copy = attempt + 1 < tries ? snmp_clone_pdu(pdu) : pdu;
+    if (copy == nullptr) {
+      status = STAT_ERROR;
+      break;
+    }
+    status = snmp_sess_synch_response(handle, copy, response);
+    if (copy == pdu) pdu = nullptr;
+    if (status != STAT_TIMEOUT) break;
+    if (*response != nullptr) {
+      snmp_free_pdu(*response);
+      *response = nullptr;
+    }
+  }
+  if (pdu != nullptr) snmp_free_pdu(pdu);
+  if (settings != nullptr) settings->retries = retries;
+  return status;
+}
 
 // A system error number as a failure reason; never the time-out's number.
 uint32_t SystemReason(int error) {
@@ -125,6 +158,12 @@ bool SnmpMgrStrToOid(const char* text, AsnObjectIdentifier* oid) {
   return false;
 }
 
+SnmpMgrPacer* SnmpMgrSetPacer(SnmpMgrPacer* pacer) {
+  SnmpMgrPacer* before = threadPacer;
+  threadPacer = pacer;
+  return before;
+}
+
 bool SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList* list,
                     int32_t* errorStatus, int32_t* errorIndex) {
   if (session == nullptr || session->handle == nullptr) {
@@ -165,6 +204,17 @@ bool SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBind
 
   netsnmp_pdu* response = nullptr;
   if (session->v3) {
+    if (threadPacer != nullptr) {
+      netsnmp_session* settings = snmp_sess_session(session->handle);
+      const int sends = 2 * (1 + (settings != nullptr && settings->retries > 0 ? settings->retries : 0));
+      for (int i = 0; i < sends; ++i) {
+        if (!threadPacer->BeforeSend()) {
+          snmp_free_pdu(pdu);
+          SnmpMgrSetLastError(SystemReason(ECANCELED));
+          return false;
+        }
+      }
+    }
     // The library's v3 code runs under the lock, the waits outside it.
     UsmExchange::Result result = UsmExchange::Run(session->handle, pdu, &session->waiter);
     if (result.status != STAT_SUCCESS || result.response == nullptr) {
@@ -175,10 +225,14 @@ bool SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBind
     response = result.response;
   } else {
   // Sends, waits, resends after each time-out; frees `pdu`.
-  const int status = snmp_sess_synch_response(session->handle, pdu, &response);
+  bool cancelled = false;
+  const int status = threadPacer != nullptr ? PacedResponse(session->handle, pdu, &response, &cancelled)
+                                            : snmp_sess_synch_response(session->handle, pdu, &response);
   if (status != STAT_SUCCESS || response == nullptr) {
     if (status == STAT_TIMEOUT) {
       SnmpMgrSetLastError(SNMP_MGMTAPI_TIMEOUT);
+    } else if (cancelled) {
+      SnmpMgrSetLastError(SystemReason(ECANCELED));
     } else {
       int systemError = 0;
       int snmpError = 0;

@@ -121,4 +121,19 @@ async function manage(admin, elements, sim, name) {
   };
 }
 
-module.exports = { test, expect: base.expect, login, adminPassword, closeWith, openFromMenu, rowOf, manage, ARTIFACTS };
+// Starts `devices` simulated devices spread over the loopback network
+// `range` (simulator/start.sh --range), on the port of the tests' own
+// simulator, the rest of the range silent; answers the function that stops
+// them.
+function startRangeSimulator(range, devices) {
+  const runDir = process.env.KOR_SIM_RUN_DIR;
+  const port = fs.readFileSync(path.join(runDir, 'devices.txt'), 'utf8').trim().split('\n')[0].split(/\s+/)[2];
+  const rangeDir = runDir + '-range-' + range.replace(/[./]/g, '-');
+  execFileSync(path.join(ROOT, 'simulator', 'start.sh'),
+               ['--run-dir', rangeDir, '--port', port, '--range', range, '--devices', String(devices)],
+               { encoding: 'utf8' });
+  return () => execFileSync(path.join(ROOT, 'simulator', 'stop.sh'), ['--run-dir', rangeDir], { encoding: 'utf8' });
+}
+
+module.exports = { test, expect: base.expect, login, adminPassword, closeWith, openFromMenu, rowOf, manage,
+                   startRangeSimulator, ARTIFACTS };

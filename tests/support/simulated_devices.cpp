@@ -30,6 +30,12 @@ std::string SimulatedDevices::Start(int port, const std::string& base, const std
                (v3Users.empty() ? "" : " --v3-users " + v3Users));
 }
 
+std::string SimulatedDevices::StartRange(int port, const std::string& range, int devices) {
+  running_ = true;
+  return Shell("timeout 90 " + Tool("start.sh") + " --run-dir " + runDir_ + " --port " + std::to_string(port) +
+               " --range " + range + " --devices " + std::to_string(devices));
+}
+
 std::string SimulatedDevices::Simctl(const std::string& arguments) {
   return Shell("timeout 30 " + Tool("simctl") + " --run-dir " + runDir_ + " " + arguments);
 }

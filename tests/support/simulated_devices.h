@@ -22,6 +22,9 @@ class SimulatedDevices {
   // with its exit status appended when it failed.
   std::string Start(int port, const std::string& base, const std::string& only = "",
                     const std::string& v3Users = "");
+  // Starts `devices` devices spread over the loopback network `range`
+  // (start.sh --range), the rest of it silent.
+  std::string StartRange(int port, const std::string& range, int devices);
   // Runs simctl with `arguments`; its output (and failing exit status).
   std::string Simctl(const std::string& arguments);
   void Stop();

@@ -442,6 +442,9 @@
     document.body.setAttribute('data-level', level);
     var config = document.getElementById('config-link');
     if (config) config.hidden = level === 'administrator' || level === 'none';
+    // Discovery adds devices: administrators only.
+    var discover = document.getElementById('discovery-link');
+    if (discover) discover.hidden = level !== 'administrator';
   }
 
   // The configuration opens in a window of its own, as the Actions menu

@@ -7,7 +7,7 @@
 // a deliberate change of the look:
 //   tests/e2e/run.sh build/asan look --update-snapshots
 // (the README's picture is zz_readme_picture.test.js's).
-const { test, expect, manage, openFromMenu, rowOf } = require('../fixtures');
+const { test, expect, manage, openFromMenu, rowOf, startRangeSimulator } = require('../fixtures');
 const VIEWPORTS = { wide: { width: 1280, height: 800 }, narrow: { width: 390, height: 844 } };
 // Masked: times, and the agent's SNMP engine ID (random for each program directory).
 const TIMES = ['td.status-since', 'td.last-answered', '.live-refresh .updated', 'td.event-time', '#orla-engine code',
@@ -227,6 +227,20 @@ const STATES = [
     await expect(admin.locator('#import-table tbody tr')).toHaveCount(3);
     await expect(admin.locator('#import-summary')).toContainText('refused');
     await expect(admin.locator('#import-apply')).toBeDisabled();
+    return admin;
+  }],
+  // The discovery page with a finished run over six simulated devices.
+  ['discovery', async ({ admin, after }) => {
+    after.push(startRangeSimulator('127.0.11.0/29', 6));
+    await admin.goto('/KOR/discovery.html');
+    await admin.locator('#discovery-ranges').fill('127.0.11.0/29');
+    await admin.locator('#discovery-start').click();
+    await expect(admin.locator('#discovery-summary')).toContainText('Done: 6 devices found', { timeout: 90_000 });
+    // The run's duration varies.
+    await admin.evaluate(() => {
+      const summary = document.getElementById('discovery-summary');
+      summary.textContent = summary.textContent.replace(/ in \d+ s\./, '.');
+    });
     return admin;
   }],
   ['snmpv3-profiles', async ({ admin }) => {

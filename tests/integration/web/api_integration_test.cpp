@@ -344,6 +344,133 @@ TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
             R"({"error":"This field is \"refuse\" or \"keep\".","field":"whenDown"})");
 }
 
+// A discovery run over the simulated devices: one run at a time, a cancel,
+// the results with their suggested names, and an adoption that is whole or
+// nothing with the add dialog's texts and one audit event.
+TEST_F(ApiCalls, DiscoveryRunsOneAtATimeAndItsDevicesAreAdoptedWholeOrNotAtAll) {
+  const Who admin = Who::kAdministrator;
+  const auto idOf = [](const std::string& body) {
+    const size_t at = body.find("\"id\":\"");
+    return at == std::string::npos ? std::string() : body.substr(at + 6, body.find('"', at + 6) - at - 6);
+  };
+  const auto ended = [&](const std::string& id) {
+    std::string body;
+    const bool done = test::WaitUntil(
+        [&] {
+          body = Call(admin, "GET", "discovery/" + id, "").body;
+          return !Contains(body, R"("state":"running")");
+        },
+        std::chrono::seconds(60), std::chrono::milliseconds(200));
+    return done ? body : "still running: " + body;
+  };
+  struct Row {
+    Who who;
+    const char* method;
+    const char* path;
+    std::string body;
+    int status;
+    std::string answer;
+  };
+  const Row refused[] = {
+      {Who::kReader, "POST", "discovery", R"({"ranges":"127.0.9.31"})", 403, "as administrator"},
+      {Who::kReader, "GET", "discovery/1", "", 403, "as administrator"},
+      {admin, "POST", "discovery", R"({"ranges":"127.0.0.0/19"})", 400,
+       R"({"error":"\"127.0.0.0/19\" brings the run to more than 4096 addresses (a /20); discover a larger network in parts.","field":"ranges"})"},
+      {admin, "POST", "discovery", R"({"ranges":"::1"})", 400,
+       R"({"error":"\"::1\" is an IPv6 address; only IPv4 ranges can be discovered for now.","field":"ranges"})"},
+      {admin, "POST", "discovery", R"({"range":"127.0.9.31"})", 400,
+       R"({"error":"This field is not known here.","field":"range"})"},
+      {admin, "POST", "discovery", R"({})", 400, R"({"error":"This field is required.","field":"ranges"})"},
+      {admin, "GET", "discovery/99", "", 404, R"({"error":"There is no discovery run with this id.","field":null})"},
+      {admin, "DELETE", "discovery/x", "", 404, R"({"error":"There is no discovery run with this id.","field":null})"},
+  };
+  const std::string changesBefore = Changes();
+  for (const Row& row : refused) {
+    SCOPED_TRACE(StringPrintf("%s %s %s", row.method, row.path, row.body.c_str()));
+    const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+  }
+  EXPECT_EQ(Changes(), changesBefore);
+
+  // A silent address keeps a run going for its time-outs: a second run is
+  // refused meanwhile, and a cancel ends it.
+  const test::HttpsReply silent = Call(admin, "POST", "discovery", R"({"ranges":"127.0.9.40"})");
+  ASSERT_EQ(silent.status, 202) << silent.body;
+  const std::string silentId = idOf(silent.body);
+  const test::HttpsReply second = Call(admin, "POST", "discovery", R"({"ranges":"127.0.9.31"})");
+  EXPECT_EQ(second.status, 409) << second.body;
+  EXPECT_EQ(second.body, R"({"error":"Another discovery run is going; wait for it or cancel it.","field":null,"id":")" +
+                             silentId + "\"}");
+  EXPECT_EQ(Call(admin, "DELETE", "discovery/" + silentId, "").status, 200);
+  const std::string cancelled = ended(silentId);
+  EXPECT_TRUE(Contains(cancelled, R"("state":"cancelled")")) << cancelled;
+  EXPECT_TRUE(Contains(cancelled, R"("rows":[]})")) << cancelled;
+
+  // Both devices found, recognised, named after their own names.
+  const test::HttpsReply started = Call(admin, "POST", "discovery", R"({"ranges":"127.0.9.31-127.0.9.32"})");
+  ASSERT_EQ(started.status, 202) << started.body;
+  const std::string id = idOf(started.body);
+  EXPECT_EQ(started.body, "{\"id\":\"" + id + R"(","state":"running","total":2})");
+  const std::string results = ended(id);
+  EXPECT_TRUE(Contains(results, R"("state":"done","total":2,"asked":2,"answered":2,"recognised":2,)")) << results;
+  EXPECT_TRUE(Contains(results, R"({"addresses":["127.0.9.31"],"type":"famib","model":")")) << results;
+  EXPECT_TRUE(Contains(results, R"("worldWideName":"10:00:00:60:45:17:2a:01",)")) << results;
+  EXPECT_TRUE(Contains(results, R"("sysName":"tc01","credential":"community from famib.cfg","note":null,)"
+                                R"("managedAs":null,"suggestedName":"tc01"})")) << results;
+  EXPECT_TRUE(Contains(results, R"("suggestedName":"tc02"})")) << results;
+
+  const std::string adopt = "discovery/" + id + "/adopt";
+  const Row bad[] = {
+      {admin, "POST", adopt.c_str(), R"({"rows":[]})", 400,
+       R"({"error":"Choose at least one device to adopt.","field":"rows"})"},
+      {admin, "POST", adopt.c_str(), R"({"rows":["127.0.9.31"]})", 400,
+       R"({"error":"This field must be an array of objects.","field":"rows"})"},
+      {admin, "POST", adopt.c_str(), R"({"rows":[{"address":"127.0.9.31","name":"tc01","colour":"red"}]})", 400,
+       R"({"error":"This field is not known here.","field":"rows[0].colour"})"},
+      {admin, "POST", adopt.c_str(), R"({"rows":[{"address":"127.0.9.31"}]})", 400,
+       R"({"error":"This field is required.","field":"rows[0].name"})"},
+      {admin, "POST", adopt.c_str(), R"({"rows":[{"address":"127.0.9.31","name":"a"},{"address":"127.0.9.33","name":"b"}]})",
+       400, R"({"error":"The discovery run found no device at this address.","field":"rows[1].address"})"},
+      {admin, "POST", adopt.c_str(), R"({"rows":[{"address":"127.0.9.31","name":"tc01"},{"address":"127.0.9.32","name":"ninechars"}]})",
+       400, R"({"error":"The tape controller name must be between 1 and 8 characters in length.","field":"rows[1].name"})"},
+      {admin, "POST", adopt.c_str(), R"({"rows":[{"address":"127.0.9.31","name":"tc01"},{"address":"127.0.9.32","name":"tc01"}]})",
+       400, R"({"error":"The name is also on line 1.","field":"rows[1].name"})"},
+      {Who::kReader, "POST", adopt.c_str(), R"({"rows":[{"address":"127.0.9.31","name":"tc01"}]})", 403, "as administrator"},
+  };
+  const std::string elementsBefore = Elements();
+  const std::string changesBeforeAdopt = Changes();
+  for (const Row& row : bad) {
+    SCOPED_TRACE(row.body);
+    const test::HttpsReply reply = Call(row.who, row.method, row.path, row.body);
+    EXPECT_EQ(reply.status, row.status) << reply.body;
+    EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body;
+    EXPECT_EQ(Elements(), elementsBefore);
+    EXPECT_EQ(Changes(), changesBeforeAdopt);
+  }
+
+  // Both adopted, one renamed: one audit event with the count.
+  const test::HttpsReply adopted = Call(
+      admin, "POST", adopt,
+      R"({"rows":[{"address":"127.0.9.31","name":"tc01"},{"address":"127.0.9.32","name":"bridge"}],"registerTrapTarget":true})");
+  EXPECT_EQ(adopted.status, 200) << adopted.body;
+  EXPECT_EQ(adopted.body, R"({"adopted":2,"names":["tc01","bridge"],"registerTrapTarget":true})");
+  // Once bound, each device is set up to send its traps to the agent.
+  const std::string target = ":" + std::to_string(trapPort_) + " filter 8 active";
+  EXPECT_TRUE(test::WaitUntil([&] { return Contains(simulator_.Simctl("trapreg tc01 list"), target); },
+                              std::chrono::seconds(60), std::chrono::milliseconds(500)))
+      << simulator_.Simctl("trapreg tc01 list");
+  EXPECT_EQ(Elements(), "tc01|127.0.9.31\nbridge|127.0.9.32\n");
+  const std::string added = Changes().substr(changesBeforeAdopt.size());
+  EXPECT_EQ(test::Lines(added).size(), 1u) << added;
+  EXPECT_TRUE(Contains(added, "Change by administrator from 127.0.0.1: adopted 2 devices found by discovery run " + id +
+                                  ".")) << added;
+  // Adopting them again is refused: they are managed now.
+  const test::HttpsReply again = Call(admin, "POST", adopt, R"({"rows":[{"address":"127.0.9.31","name":"x"}]})");
+  EXPECT_EQ(again.status, 409) << again.body;
+  EXPECT_EQ(again.body, R"({"error":"Already managed as tc01.","field":"rows[0].address"})");
+}
+
 TEST_F(ApiCalls, UserTokensCallWithTheirUsersRightsUntilTheyEnd) {
   const std::string deploy = Korusers("token add administrator --name deploy --expires 30");
   const std::string reading = Korusers("token add reader --name ro");

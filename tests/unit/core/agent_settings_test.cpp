@@ -60,12 +60,14 @@ TEST(AgentSettings, EveryVariableIsTaken) {
                      {"KORAGENT_FLAP_MINUTES", "60"},
                      {"KORAGENT_HISTORY", "off"},
                      {"KORAGENT_RRDCACHED", "unix:/run/rrdcached.sock"},
-                     {"KORAGENT_HISTORY_GRACE", "600"}},
+                     {"KORAGENT_HISTORY_GRACE", "600"},
+                     {"KORAGENT_DISCOVERY_RATE", "120"}},
                     &settings),
             "");
   EXPECT_EQ(settings.HttpsPort(), 12381);
   EXPECT_EQ(settings.HttpsAddress(), "127.0.0.1");
   EXPECT_EQ(settings.SnmpPort(), 12161);
+  EXPECT_EQ(settings.DiscoveryRate(), 120);
   EXPECT_EQ(settings.TrapListen(), "udp:127.0.0.1:10162");
   EXPECT_EQ(settings.TrapListenPort(), 10162);
   EXPECT_EQ(settings.TrapPort(), 11162);
@@ -120,6 +122,9 @@ TEST(AgentSettings, ABadValueIsNamedAndKeepsTheDefault) {
       {"KORAGENT_DRIVE_BUDGET", "mounts", "KORAGENT_DRIVE_BUDGET=mounts is not a list of NAME=NUMBER (NAME one of hours, mounts)"},
       {"KORAGENT_HISTORY", "yes", "KORAGENT_HISTORY=yes is not on or off"},
       {"KORAGENT_HISTORY_GRACE", "1d", "KORAGENT_HISTORY_GRACE=1d is not a number of seconds"},
+      {"KORAGENT_DISCOVERY_RATE", "0", "KORAGENT_DISCOVERY_RATE=0 is not a number of requests per second from 1 to 10000"},
+      {"KORAGENT_DISCOVERY_RATE", "10001", "KORAGENT_DISCOVERY_RATE=10001 is not a number of requests per second"},
+      {"KORAGENT_DISCOVERY_RATE", "fast", "KORAGENT_DISCOVERY_RATE=fast is not a number of requests per second"},
   };
   for (const auto& c : cases) {
     AgentSettings settings;

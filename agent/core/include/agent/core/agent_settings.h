@@ -41,6 +41,8 @@
 //                                     history files are written through
 //   KORAGENT_HISTORY_GRACE  86400     seconds a removed element's history
 //                                     file is kept before it is deleted
+//   KORAGENT_DISCOVERY_RATE 50        SNMP requests per second a discovery
+//                                     run sends at most (1 to 10000)
 //   KORAGENT_SYSTEMCTL      (none)    program used in place of systemctl by
 //                                     the install and remove commands
 //   KORAGENT_SYSTEMD_UNIT_DIR (none)  folder of the unit file they write
@@ -79,6 +81,8 @@ class AgentSettings {
   static constexpr uint64_t kDefaultDriveMountBudget = 100000;
   static constexpr uint64_t kDefaultDriveHourBudget = 50000;
   static constexpr int64_t kDefaultHistoryGraceSeconds = 86400;
+  static constexpr int kDefaultDiscoveryRate = 50;
+  static constexpr int kMaxDiscoveryRate = 10000;
 
   // Looks a variable up: its value, or null when it is not set.
   using Lookup = std::function<const char*(const char* name)>;
@@ -107,6 +111,8 @@ class AgentSettings {
   const std::map<std::string, uint64_t>& PortErrorLimits() const { return portErrorLimits_; }
   uint64_t DriveMountBudget() const { return driveMountBudget_; }
   uint64_t DriveHourBudget() const { return driveHourBudget_; }
+  // Requests per second.
+  int DiscoveryRate() const { return discoveryRate_; }
   // Empty: the real systemctl and unit folder.
   bool HistoryEnabled() const { return historyEnabled_; }
   // Empty: the files are written directly.
@@ -146,6 +152,7 @@ class AgentSettings {
   std::string SetHistory(const std::string& value);
   void SetRrdcachedAddress(const std::string& address) { rrdcached_ = address; }
   std::string SetHistoryGrace(const std::string& seconds);
+  std::string SetDiscoveryRate(int perSecond);
   void SetSystemctlProgram(const std::string& path) { systemctl_ = path; }
   void SetSystemdUnitDirectory(const std::string& path) { unitDirectory_ = path; }
   void SetSudoUid(const std::string& uid) { sudoUid_ = uid; }
@@ -187,6 +194,7 @@ class AgentSettings {
   bool historyEnabled_ = true;
   std::string rrdcached_;
   int64_t historyGraceSeconds_ = kDefaultHistoryGraceSeconds;
+  int discoveryRate_ = kDefaultDiscoveryRate;
   std::string systemctl_;
   std::string unitDirectory_;
   std::string sudoUid_;

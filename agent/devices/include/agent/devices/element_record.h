@@ -28,6 +28,10 @@ struct ElementRecord {
   // recognised", ...); empty when it is bound.
   std::string unboundReason;
 
+  // The unbound reason of an element added without waiting for its device,
+  // until its first recognition ends (ElementRegistry::AddElements).
+  static constexpr const char* kPendingReason = "Being recognised";
+
   bool Bound() const { return unboundReason.empty(); }
   // The model text the element list and the received-trap records show:
   // the device's description, or while unbound the reason.

@@ -52,6 +52,22 @@ bool SnmpMgrStrToOid(const char* text, AsnObjectIdentifier* oid);
 bool SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList* list,
                     int32_t* errorStatus, int32_t* errorIndex);
 
+// A pacer bounds how fast a thread's management requests send: while one is
+// set on a thread, SnmpMgrRequest on that thread calls BeforeSend before
+// every datagram it sends, each try of an SNMPv1 request on its own (the
+// tries are then made here, one at a time, instead of by the library), and
+// for an SNMPv3 request, whose exchange the library runs, twice its tries
+// at once before it starts (engine discovery and the request itself). A
+// pacer may wait; when it answers false nothing more is sent and the
+// request fails with ECANCELED.
+class SnmpMgrPacer {
+ public:
+  virtual ~SnmpMgrPacer() = default;
+  virtual bool BeforeSend() = 0;
+};
+// Sets the calling thread's pacer (null: none) and answers the one before.
+SnmpMgrPacer* SnmpMgrSetPacer(SnmpMgrPacer* pacer);
+
 // The reason the calling thread's last failed management call failed.
 uint32_t SnmpMgrGetLastError();
 void SnmpMgrSetLastError(uint32_t error);

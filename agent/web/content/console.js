@@ -95,6 +95,9 @@
   }
 
   function rowName(row) {
+    // Kept once the name cell has our links beside the name.
+    var kept = row.getAttribute('data-name');
+    if (kept !== null) return kept;
     var link = row.cells[1] && row.cells[1].querySelector('a');
     return link ? link.textContent : (row.cells[1] ? row.cells[1].textContent : '');
   }
@@ -152,6 +155,7 @@
     }
     elementRows(doc).forEach(function (row) {
       var name = rowName(row);
+      row.setAttribute('data-name', name);
       var link = row.cells[1] && row.cells[1].querySelector('a');
       if (link) {
         var href = link.getAttribute('href') || '';
@@ -166,14 +170,19 @@
       var model = row.cells[row.cells.length - 1];
       row.insertBefore(since, model);
       row.insertBefore(answered, model);
-      // The controller's events, beside its name.
-      var a = doc.createElement('a');
-      a.className = 'events-link';
-      a.href = 'events.html?element=' + encodeURIComponent(name);
-      a.target = '_top';
-      a.textContent = 'Events';
-      a.setAttribute('aria-label', 'Events of ' + name);
-      if (row.cells[1]) row.cells[1].appendChild(a);
+      // The controller's events and its history, beside its name.
+      var links = doc.createElement('span');
+      links.className = 'element-links';
+      [['events', 'Events'], ['history', 'History']].forEach(function (pair) {
+        var a = doc.createElement('a');
+        a.className = pair[0] + '-link';
+        a.href = pair[0] + '.html?element=' + encodeURIComponent(name);
+        a.target = '_top';
+        a.textContent = pair[1];
+        a.setAttribute('aria-label', pair[1] + ' of ' + name);
+        links.appendChild(a);
+      });
+      if (row.cells[1]) row.cells[1].appendChild(links);
     });
   }
 

@@ -6,6 +6,7 @@
 
 #include "agent/alarms/alarm_conditions.h"
 #include "agent/core/event_log.h"
+#include "agent/core/state_file.h"
 #include "agent/core/maintenance_book.h"
 #include "platform/sync/clock.h"
 
@@ -52,13 +53,8 @@ void AlarmBook::Load() {
   const int rc = AlarmFile::Read(path_, &acknowledgements_, &error);
   if (rc == 0) return;
   acknowledgements_.clear();
-  // Kept aside for a person to look at; the next save starts a new file.
-  const std::string aside = path_ + ".damaged-" + std::to_string(clock_->WallMilliseconds());
-  const bool kept = std::rename(path_.c_str(), aside.c_str()) == 0;
-  EventLog::Write(EventLog::kCritical,
-                  "The alarm acknowledgements in " + path_ + " cannot be read (" + error + "); " +
-                      (kept ? "the file was kept as " + aside : "the file could not be moved aside") +
-                      " and every alarm starts raised.");
+  StateFile::SetAside(path_, clock_->WallMilliseconds(), "The alarm acknowledgements", error,
+                      "every alarm starts raised");
 }
 
 std::vector<Alarm> AlarmBook::Apply(const std::vector<ElementView>& elements) {

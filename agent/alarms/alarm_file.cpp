@@ -1,11 +1,9 @@
 #include "agent/alarms/alarm_file.h"
 
-#include <cerrno>
 #include <vector>
 
 #include "agent/core/tab_separated_line.h"
-#include "platform/text/atomic_file.h"
-#include "platform/text/regular_file.h"
+#include "agent/core/state_file.h"
 
 namespace orla {
 
@@ -70,22 +68,14 @@ bool AlarmFile::Parse(const std::string& text, Acknowledgements* out, std::strin
 }
 
 int AlarmFile::Read(const std::string& path, Acknowledgements* out, std::string* error) {
-  std::string text;
-  const int rc = RegularFile::Read(path, &text, false, kMaxFileBytes);
-  if (rc == ENOENT) {
-    out->clear();
-    return 0;
-  }
-  if (rc != 0) {
-    *error = RegularFile::Describe(path, rc);
-    return rc;
-  }
-  if (!Parse(text, out, error)) return kDamaged;
-  return 0;
+  out->clear();
+  return StateFile::Read(path, kMaxFileBytes, [out](const std::string& text, std::string* why) {
+    return Parse(text, out, why);
+  }, error);
 }
 
 int AlarmFile::Write(const std::string& path, const Acknowledgements& acknowledgements) {
-  return AtomicFile::Write(path, Format(acknowledgements), 0600);
+  return StateFile::Write(path, Format(acknowledgements));
 }
 
 }  // namespace orla

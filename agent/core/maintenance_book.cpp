@@ -6,6 +6,7 @@
 
 #include "agent/core/event_log.h"
 #include "agent/core/maintenance_silences.h"
+#include "agent/core/state_file.h"
 #include "platform/sync/clock.h"
 
 namespace orla {
@@ -55,13 +56,7 @@ void MaintenanceBook::Load() {
     return;
   }
   windows_.clear();
-  // Kept aside for a person to look at; the next save starts a new file.
-  const std::string aside = path_ + ".damaged-" + std::to_string(NowMs());
-  const bool kept = std::rename(path_.c_str(), aside.c_str()) == 0;
-  EventLog::Write(EventLog::kCritical,
-                  "The maintenance windows in " + path_ + " cannot be read (" + error + "); " +
-                      (kept ? "the file was kept as " + aside : "the file could not be moved aside") +
-                      " and no element is in maintenance.");
+  StateFile::SetAside(path_, NowMs(), "The maintenance windows", error, "no element is in maintenance");
 }
 
 MaintenanceBook::Outcome MaintenanceBook::Set(const std::vector<std::string>& elements, const Request& request,

@@ -1,11 +1,9 @@
 #include "agent/core/maintenance_file.h"
 
-#include <cerrno>
 #include <vector>
 
 #include "agent/core/tab_separated_line.h"
-#include "platform/text/atomic_file.h"
-#include "platform/text/regular_file.h"
+#include "agent/core/state_file.h"
 
 namespace orla {
 
@@ -67,22 +65,14 @@ bool MaintenanceFile::Parse(const std::string& text, Windows* out, std::string* 
 }
 
 int MaintenanceFile::Read(const std::string& path, Windows* out, std::string* error) {
-  std::string text;
-  const int rc = RegularFile::Read(path, &text, false, kMaxFileBytes);
-  if (rc == ENOENT) {
-    out->clear();
-    return 0;
-  }
-  if (rc != 0) {
-    *error = RegularFile::Describe(path, rc);
-    return rc;
-  }
-  if (!Parse(text, out, error)) return kDamaged;
-  return 0;
+  out->clear();
+  return StateFile::Read(path, kMaxFileBytes, [out](const std::string& text, std::string* why) {
+    return Parse(text, out, why);
+  }, error);
 }
 
 int MaintenanceFile::Write(const std::string& path, const Windows& windows) {
-  return AtomicFile::Write(path, Format(windows), 0600);
+  return StateFile::Write(path, Format(windows));
 }
 
 }  // namespace orla

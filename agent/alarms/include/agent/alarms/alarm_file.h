@@ -12,6 +12,7 @@
 #include <string>
 
 #include "agent/alarms/alarm.h"
+#include "agent/core/state_file.h"
 
 namespace orla {
 
@@ -29,7 +30,7 @@ class AlarmFile {
   // Reads `path`: 0 with *out filled (empty for a missing file); otherwise
   // an error number with *error saying why (kDamaged: the text is not this
   // format).
-  static constexpr int kDamaged = -100;
+  static constexpr int kDamaged = StateFile::kDamaged;
   static int Read(const std::string& path, Acknowledgements* out, std::string* error);
   // Rewrites `path` (mode 0600): 0 or the error number, the old file
   // untouched then.

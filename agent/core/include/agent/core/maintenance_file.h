@@ -9,6 +9,7 @@
 #include <string>
 
 #include "agent/core/maintenance_window.h"
+#include "agent/core/state_file.h"
 
 namespace orla {
 
@@ -25,7 +26,7 @@ class MaintenanceFile {
   static bool Parse(const std::string& text, Windows* out, std::string* error);
   // Reads `path`: 0 with *out filled (empty for a missing file); otherwise
   // an error number with *error saying why (kDamaged: not this format).
-  static constexpr int kDamaged = -100;
+  static constexpr int kDamaged = StateFile::kDamaged;
   static int Read(const std::string& path, Windows* out, std::string* error);
   // Rewrites `path` (mode 0600): 0 or the error number, the old file
   // untouched then.

@@ -1,0 +1,36 @@
+#pragma once
+// StateFile: the small owner-only files of the agent directory that keep
+// what people decided (alarm acknowledgements, maintenance windows). Each
+// is read whole (a missing file is an empty one), rewritten atomically with
+// mode 0600, and, when it cannot be read at start, moved aside for a person
+// to look at while the agent starts without it. The formats are their own
+// (AlarmFile, MaintenanceFile); this is what they have in common.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace orla {
+
+class StateFile {
+ public:
+  // Read's answer for a text its parser refuses.
+  static constexpr int kDamaged = -100;
+  using Parser = std::function<bool(const std::string& text, std::string* error)>;
+
+  // Reads `path` (at most `maxBytes`): 0 when it is missing (`parse` not
+  // called: the caller's table stays empty) or `parse` takes its text; the
+  // error number with *error when it cannot be read; kDamaged with
+  // `parse`'s *error when it refuses the text.
+  static int Read(const std::string& path, size_t maxBytes, const Parser& parse, std::string* error);
+  // Rewrites `path` with `text` (mode 0600): 0, or the error number with
+  // the old file untouched.
+  static int Write(const std::string& path, const std::string& text);
+  // A file Read failed on: renamed "<path>.damaged-<nowMs>" (the next save
+  // starts a new file) and logged CRITICAL: "<what> in <path> cannot be
+  // read (<error>); the file was kept as <aside> and <consequence>."
+  static void SetAside(const std::string& path, int64_t nowMs, const std::string& what, const std::string& error,
+                       const std::string& consequence);
+};
+
+}  // namespace orla

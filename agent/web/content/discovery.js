@@ -92,15 +92,19 @@
     adoptForm.hidden = run.rows.length === 0;
   }
 
-  function finished(run) {
+  // `keepSummary`: the rows are read again after an adoption, whose own
+  // sentence stays in the summary line.
+  function finished(run, keepSummary) {
     start.disabled = false;
     cancel.hidden = true;
-    summary.textContent = (run.state === 'cancelled' ? 'Cancelled: ' : 'Done: ') + run.rows.length +
-      (run.rows.length === 1 ? ' device found' : ' devices found') + ' in ' + Math.round(run.seconds) + ' s.';
+    if (!keepSummary) {
+      summary.textContent = (run.state === 'cancelled' ? 'Cancelled: ' : 'Done: ') + run.rows.length +
+        (run.rows.length === 1 ? ' device found' : ' devices found') + ' in ' + Math.round(run.seconds) + ' s.';
+    }
     showRows(run);
   }
 
-  function poll() {
+  function poll(keepSummary) {
     call('GET', 'discovery/' + encodeURIComponent(runId)).then(function (r) {
       if (r.status !== 200) {
         summary.textContent = r.json.error || 'The run is no longer kept.';
@@ -112,7 +116,7 @@
       if (r.json.state === 'running') {
         timer = setTimeout(poll, 1000);
       } else {
-        finished(r.json);
+        finished(r.json, keepSummary);
       }
     });
   }
@@ -175,7 +179,7 @@
       }
       summary.textContent = 'Adopted ' + r.json.adopted + (r.json.adopted === 1 ? ' device: ' : ' devices: ') +
         r.json.names.join(', ') + '.';
-      poll();
+      poll(true);
     });
   });
 }());

@@ -26,6 +26,10 @@
 //   kor_bench render DIR [COUNT]
 //       the metrics page's text for COUNT (1000) made-up elements, without
 //       TLS and HTTP: p50, p99 and CPU per rendering.
+//   kor_bench alarms DIR [COUNT]
+//       the alarms view of COUNT (1000) made-up elements of which every
+//       tenth has an alarm (ten of them acknowledged, in DIR/alarms.ack):
+//       the alarm book's look and the API's JSON of it, p50 and p99.
 //
 // DIR is a program directory: devices/ with the plug-in, KOR/KORAgent.db.
 // KORAGENT_SNMP_PORT and KORAGENT_EVENT_LOG must be set.
@@ -58,6 +62,8 @@
 #include "agent/traps/trap_destination_list.h"
 #include "agent/traps/trap_listener.h"
 #include "agent/traps/trap_sender.h"
+#include "agent/alarms/alarm_book.h"
+#include "agent/web/alarms_resource.h"
 #include "agent/web/metrics_report.h"
 #include "platform/eventlog/repeated_warnings.h"
 #include "platform/library/dynamic_library.h"
@@ -594,6 +600,47 @@ int RunRender(int count) {
   return 0;
 }
 
+// The alarms view: what the alarms page and GET alarms do for COUNT
+// elements with COUNT/10 alarms (the element list itself left out).
+int RunAlarms(int count) {
+  std::vector<ElementView> elements;
+  for (int i = 0; i < count; ++i) {
+    ElementView a;
+    a.record.name = "tc" + std::to_string(i);
+    a.record.address = "127.0." + std::to_string(40 + i / 250) + "." + std::to_string(i % 250 + 1);
+    a.status.status = i % 10 == 0 ? 1 + (i / 10) % 2 : 0;
+    a.status.reason = a.status.status != 0 ? "Port 3: 120 CRC errors in the last hour" : "";
+    a.status.statusSinceMs = 1765000000000 + i;
+    a.status.lastAnsweredMs = 1765000000000 + i;
+    a.status.answeredLastPoll = true;
+    elements.push_back(a);
+  }
+  AlarmBook book("alarms.ack");
+  for (int i = 0; i < count && i < 100; i += 10) {
+    AlarmBook::Taking taking;
+    taking.user = "oper1";
+    taking.note = "spare ordered";
+    book.Acknowledge(elements, "tc" + std::to_string(i) + ":status", taking, nullptr);
+  }
+  std::vector<double> ms;
+  size_t alarms = 0;
+  size_t bytes = 0;
+  for (int run = 0; run < 300; ++run) {
+    const auto start = BenchClock::now();
+    std::string json;
+    const std::vector<Alarm> current = book.Current(elements);
+    for (const Alarm& alarm : current) json += AlarmsResource::AlarmJson(alarm) + ",";
+    ms.push_back(SecondsSince(start) * 1000);
+    alarms = current.size();
+    bytes = json.size();
+  }
+  std::sort(ms.begin(), ms.end());
+  std::printf("alarms: %d elements, %zu alarms, %zu bytes of JSON: p50 %.2f ms, p99 %.2f ms (goal <= 50 ms: "
+              "ratio %.2f)\n",
+              count, alarms, bytes, ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms[ms.size() * 99 / 100] / 50);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -621,6 +668,7 @@ int main(int argc, char** argv) {
   if (mode == "scale") return RunScale();
   if (mode == "sockets" && argc == 5) return RunSockets(argv[3], std::atoi(argv[4]));
   if (mode == "render") return RunRender(argc > 3 ? std::atoi(argv[3]) : 1000);
+  if (mode == "alarms") return RunAlarms(argc > 3 ? std::atoi(argv[3]) : 1000);
   std::fprintf(stderr, "usage: kor_bench pass DIR PID ADDRESSES | traps DIR PID PORT TRAPD_PORT LOG | scale DIR\n");
   return 2;
 }

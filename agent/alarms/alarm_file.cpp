@@ -28,41 +28,20 @@ std::string AlarmFile::Format(const Acknowledgements& acknowledgements) {
 
 bool AlarmFile::Parse(const std::string& text, Acknowledgements* out, std::string* error) {
   Acknowledgements read;
-  size_t start = 0;
-  int number = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      *error = "line " + std::to_string(number + 1) + " does not end";
-      return false;
-    }
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    ++number;
-    if (number == 1) {
-      if (line != kHeader) {
-        *error = "line 1 is not \"" + std::string(kHeader) + "\"";
-        return false;
-      }
-      continue;
-    }
-    const std::vector<std::string> fields = Line::Fields(line);
+  const auto record = [&read](const std::vector<std::string>& fields) {
     std::string id;
     Alarm::Acknowledgement taken;
     int64_t severity = 0;
     if (fields.size() != 6 || !Line::Unescaped(fields[0], &id) || id.empty() || !Line::Number(fields[1], &severity) ||
         severity > 2 || !Line::Unescaped(fields[2], &taken.user) || !Line::Number(fields[3], &taken.atMs) ||
         !Line::Number(fields[4], &taken.expiresMs) || !Line::Unescaped(fields[5], &taken.note) || read.count(id) != 0) {
-      *error = "line " + std::to_string(number) + " is not an acknowledgement";
       return false;
     }
     taken.severity = static_cast<int>(severity);
     read.emplace(std::move(id), std::move(taken));
-  }
-  if (number == 0) {
-    *error = "the file is empty";
-    return false;
-  }
+    return true;
+  };
+  if (!StateFile::ParseRecords(text, kHeader, "an acknowledgement", record, error)) return false;
   *out = std::move(read);
   return true;
 }

@@ -27,39 +27,18 @@ std::string MaintenanceFile::Format(const Windows& windows) {
 
 bool MaintenanceFile::Parse(const std::string& text, Windows* out, std::string* error) {
   Windows read;
-  size_t start = 0;
-  int number = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      *error = "line " + std::to_string(number + 1) + " does not end";
-      return false;
-    }
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    ++number;
-    if (number == 1) {
-      if (line != kHeader) {
-        *error = "line 1 is not \"" + std::string(kHeader) + "\"";
-        return false;
-      }
-      continue;
-    }
-    const std::vector<std::string> fields = Line::Fields(line);
+  const auto record = [&read](const std::vector<std::string>& fields) {
     MaintenanceWindow w;
     if (fields.size() != 5 || !Line::Unescaped(fields[0], &w.element) || w.element.empty() ||
         !Line::Number(fields[1], &w.startMs) || !Line::Number(fields[2], &w.endMs) || w.endMs <= w.startMs ||
         !Line::Unescaped(fields[3], &w.by) || !Line::Unescaped(fields[4], &w.reason) || read.count(w.element) != 0) {
-      *error = "line " + std::to_string(number) + " is not a maintenance window";
       return false;
     }
     std::string name = w.element;
     read.emplace(std::move(name), std::move(w));
-  }
-  if (number == 0) {
-    *error = "the file is empty";
-    return false;
-  }
+    return true;
+  };
+  if (!StateFile::ParseRecords(text, kHeader, "a maintenance window", record, error)) return false;
   *out = std::move(read);
   return true;
 }

@@ -4,10 +4,43 @@
 #include <cstdio>
 
 #include "agent/core/event_log.h"
+#include "agent/core/tab_separated_line.h"
 #include "platform/text/atomic_file.h"
 #include "platform/text/regular_file.h"
 
 namespace orla {
+
+bool StateFile::ParseRecords(const std::string& text, const std::string& header, const std::string& what,
+                             const RecordReader& record, std::string* error) {
+  size_t start = 0;
+  int number = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      *error = "line " + std::to_string(number + 1) + " does not end";
+      return false;
+    }
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (number == 1) {
+      if (line != header) {
+        *error = "line 1 is not \"" + header + "\"";
+        return false;
+      }
+      continue;
+    }
+    if (!record(TabSeparatedLine::Fields(line))) {
+      *error = "line " + std::to_string(number) + " is not " + what;
+      return false;
+    }
+  }
+  if (number == 0) {
+    *error = "the file is empty";
+    return false;
+  }
+  return true;
+}
 
 int StateFile::Read(const std::string& path, size_t maxBytes, const Parser& parse, std::string* error) {
   std::string text;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace orla {
 
@@ -17,6 +18,16 @@ class StateFile {
   // Read's answer for a text its parser refuses.
   static constexpr int kDamaged = -100;
   using Parser = std::function<bool(const std::string& text, std::string* error)>;
+  // Takes one record's fields; false when they are not a record.
+  using RecordReader = std::function<bool(const std::vector<std::string>& fields)>;
+
+  // The common layout of these files: a header line, then one record a
+  // line in tab-separated fields (TabSeparatedLine). True when every line
+  // ends, the first is `header` and `record` takes every other; false with
+  // *error naming the line ("line 3 is not a maintenance window", `what`
+  // saying what a record is) or "the file is empty".
+  static bool ParseRecords(const std::string& text, const std::string& header, const std::string& what,
+                           const RecordReader& record, std::string* error);
 
   // Reads `path` (at most `maxBytes`): 0 when it is missing (`parse` not
   // called: the caller's table stays empty) or `parse` takes its text; the

@@ -150,12 +150,13 @@ TEST_F(SimulatedController, StatusChangeSendsTheAgentsTrapWithTheStateCode) {
   // trap with state code 4.
   ASSERT_EQ(Simctl("status tc01 failed --trap"), 0);
   ASSERT_TRUE(log_.WaitFor("changed to failed")) << ::testing::PrintToString(log_.Texts());
-  // The next pass finds the failure again: held for two polls, it is
-  // notified (KORAGENT_NOTIFY_HOLD_POLLS, 2 by default), whichever of this
-  // pass and the trap's refresh comes first.
-  registry_->UpdateAllStatus();
+  // A later pass finds the failure again: held for two polls, it is
+  // notified (KORAGENT_NOTIFY_HOLD_POLLS, 2 by default). A pass asked for
+  // while the trap's refresh still runs only waits for that refresh, so
+  // passes are asked for until the trap is seen.
   std::string trap;
   const auto stateCodeSent = [&] {
+    registry_->UpdateAllStatus();
     const std::vector<std::string> traps = daemon.Traps();
     for (size_t i = settled; i < traps.size(); ++i) {
       if (traps[i].find("132.2.2 = INTEGER: 4") != std::string::npos) {

@@ -335,6 +335,11 @@ AlertmanagerLink::Result AlertmanagerLink::ListSilences(
       if (!expired.Succeeded() && expired.status != 404 && FailureOf(expired, error) == Result::kFailed) {
         return Result::kFailed;
       }
+      const auto held = silenceIds_.find(element);
+      if (held != silenceIds_.end() && held->second == l.id) {
+        silenceIds_.erase(held);
+        held_.erase(element);
+      }
     }
   }
   return Result::kTaken;

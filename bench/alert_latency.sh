@@ -5,7 +5,8 @@
 # SAMPLES new alarms to it (default 200), each told as a status change.
 # Prints p50, p99 and max of the latency and the ratio it is judged by (p99
 # against the 1 s goal, <= 1). MODE "periodic" measures without the poke
-# (the alarm waits for the pusher's next look).
+# (the alarm waits for the pusher's next look); MODE "silent" lists a
+# second Alertmanager first that takes connections and never answers.
 #
 #   bench/alert_latency.sh [SAMPLES] [MODE]
 #

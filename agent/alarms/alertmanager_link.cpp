@@ -179,6 +179,8 @@ void AlertmanagerLink::Run() {
     }
     std::string error;
     const Result result = Send(config, message, &error);
+    // A call abandoned for the stop counts for nothing.
+    if (stopping_) break;
     std::string event;
     int severity = EventLog::kInfo;
     {
@@ -214,6 +216,7 @@ AlertmanagerLink::Result AlertmanagerLink::Send(const AlertingConfig::Alertmanag
   JsonHttpCall::Request request;
   request.caFile = config.caFile;
   request.timeoutSeconds = options_.timeoutSeconds;
+  request.abort = &stopping_;
   if (!config.bearerTokenFile.empty() && !AlertingConfig::ReadSecret(config.bearerTokenFile, &request.bearerToken, error)) {
     return Result::kFailed;
   }

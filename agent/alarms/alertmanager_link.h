@@ -61,8 +61,9 @@ class AlertmanagerLink {
   AlertmanagerLink& operator=(const AlertmanagerLink&) = delete;
 
   void Start();
-  // Asks the thread to end; Join waits for it (an HTTP call under way runs
-  // to its timeout first). Finished: the thread has ended (Join is quick).
+  // Asks the thread to end (an HTTP call under way is abandoned within
+  // about a second); Join waits for it. Finished: the thread has ended
+  // (Join is quick).
   void AskToStop();
   void Join();
   bool Finished() const { return finished_.load(); }

@@ -54,6 +54,7 @@ JsonHttpCall::Answer JsonHttpCall::Call(const Request& request) {
   fetch.readTimeoutSeconds = timeout;
   fetch.totalTimeoutSeconds = timeout;
   fetch.maxResponseBytes = kMaxAnswerBytes;
+  fetch.abort = request.abort;
   const HttpClient::FetchResult result = HttpClient::Fetch(fetch, [&answer](const char* data, size_t size) {
     answer.body.append(data, size);
     return true;

@@ -8,15 +8,18 @@
 // its connections without answering holds up no other, and the silences
 // of maintenance windows are taken over by the next pusher (a restart).
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -69,6 +72,11 @@ class SilentPeer {
   }
   ~SilentPeer() { Release(); }
   int Port() const { return port_; }
+  // Whether a connection waits in the backlog (a client's call is under way).
+  bool Connected() const {
+    pollfd waiting{fd_, POLLIN, 0};
+    return fd_ >= 0 && poll(&waiting, 1, 0) == 1;
+  }
   // Closes the port: the connections it held are reset.
   void Release() {
     if (fd_ >= 0) close(fd_);
@@ -297,6 +305,7 @@ TEST_F(AlertmanagerTest, ASilentAlertmanagerHoldsUpNoOther) {
   ASSERT_TRUE(test::WaitUntil([] { return StateOf("lib6") == "active"; }, seconds(20))) << StateOf("lib6");
   // Still in its first call: nothing taken, nothing failed.
   const std::optional<AlertPusher::Figures> held = FiguresOf(silent.Port());
+  EXPECT_TRUE(silent.Connected());
   ASSERT_TRUE(held.has_value());
   EXPECT_TRUE(held->up && held->sent == 0 && held->failures == 0 && held->queued > 0);
   // Released and come up as a real Alertmanager, it gets what waited.
@@ -311,6 +320,23 @@ TEST_F(AlertmanagerTest, ASilentAlertmanagerHoldsUpNoOther) {
   EXPECT_TRUE(FiguresOf(amPort_)->up);
   Clear("lib6");
   EXPECT_TRUE(test::WaitUntil([&silent] { return StateOf("lib6", silent.Port()).empty(); }, seconds(20)));
+}
+
+// Stop does not wait for a call that hangs (its timeout here: two minutes).
+TEST_F(AlertmanagerTest, StopAbandonsACallThatHangs) {
+  SilentPeer silent;
+  dir_->Write("silent.conf", StringPrintf("alertmanager http://127.0.0.1:%d\n", silent.Port()));
+  StartPusher("silent.conf", 120);
+  ASSERT_TRUE(test::WaitUntil([&silent] { return silent.Connected(); }));
+  std::atomic<bool> stopped{false};
+  std::thread stopper([this, &stopped] {
+    pusher_->Stop();
+    stopped = true;
+  });
+  EXPECT_TRUE(test::WaitUntil([&stopped] { return stopped.load(); }));
+  silent.Release();  // ends the call in any case
+  stopper.join();
+  EXPECT_EQ(events_.Count("cannot be reached"), 0);
 }
 
 // A restart: the old pusher stopped, a new one handed the windows that

@@ -95,8 +95,9 @@ class AlertPusher : public MaintenanceSilences {
   AlertPusher& operator=(const AlertPusher&) = delete;
 
   void Start();
-  // Ends the threads (an HTTP call under way runs to its timeout first;
-  // the Alertmanagers' threads end side by side).
+  // Ends the threads: an HTTP call under way is abandoned (within about a
+  // second) and its message stays queued; the Alertmanagers' threads end
+  // side by side.
   void Stop();
   // Asks for a look now: an alarm was acknowledged or given back, or an
   // element's status changed. Never blocks.

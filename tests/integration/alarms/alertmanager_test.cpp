@@ -5,8 +5,9 @@
 // reaches the webhook and the mailbox, its clearing resolves it, an
 // acknowledgement relabels it, a maintenance silence silences it, an
 // Alertmanager that is away and comes back loses nothing, one that holds
-// its connections without answering holds up no other, and the silences
-// of maintenance windows are taken over by the next pusher (a restart).
+// its connections without answering holds up no other (nor the pusher when
+// it is taken out of the file, nor Stop), and the silences of maintenance
+// windows are taken over by the next pusher (a restart).
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -320,6 +321,21 @@ TEST_F(AlertmanagerTest, ASilentAlertmanagerHoldsUpNoOther) {
   EXPECT_TRUE(FiguresOf(amPort_)->up);
   Clear("lib6");
   EXPECT_TRUE(test::WaitUntil([&silent] { return StateOf("lib6", silent.Port()).empty(); }, seconds(20)));
+}
+
+// Taken out of the file while its call hangs: its thread is let go, the
+// other goes on.
+TEST_F(AlertmanagerTest, AnAlertmanagerTakenOutOfTheFileIsLetGo) {
+  SilentPeer silent;
+  dir_->Write("changing.conf", StringPrintf("alertmanager http://127.0.0.1:%d\nalertmanager http://127.0.0.1:%d\n",
+                                            silent.Port(), amPort_));
+  StartPusher("changing.conf", 120);
+  ASSERT_TRUE(test::WaitUntil([&silent] { return silent.Connected(); }));
+  dir_->Write("changing.conf", StringPrintf("alertmanager http://127.0.0.1:%d\n", amPort_));
+  ASSERT_TRUE(test::WaitUntil([this] { return pusher_->Statistics().size() == 1; }));
+  Raise("lib9");
+  EXPECT_TRUE(test::WaitUntil([] { return StateOf("lib9") == "active"; }, seconds(20))) << StateOf("lib9");
+  EXPECT_TRUE(FiguresOf(amPort_).has_value());
 }
 
 // Stop does not wait for a call that hangs (its timeout here: two minutes).

@@ -28,8 +28,9 @@ case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 
 WORK=$(mktemp -d /tmp/kor-alert-latency.XXXXXX)
 AM_PID=
+SILENT_PID=
 cleanup() {
-  [ -n "$AM_PID" ] && kill "$AM_PID" 2>/dev/null && wait "$AM_PID" 2>/dev/null || true
+  for pid in $AM_PID $SILENT_PID; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -48,5 +49,15 @@ for _ in $(seq 300); do
   curl -sf "http://127.0.0.1:$PORT/-/ready" >/dev/null && break
   sleep 0.1
 done
+SILENT=()
+if [ "$MODE" = silent ]; then
+  # A port that takes connections into its backlog and never answers.
+  python3 -c 'import socket, time
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(64)
+print(s.getsockname()[1], flush=True); time.sleep(86400)' >"$WORK/silent.port" &
+  SILENT_PID=$!
+  until [ -s "$WORK/silent.port" ]; do sleep 0.1; done
+  SILENT=("http://127.0.0.1:$(cat "$WORK/silent.port")")
+fi
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); $(prometheus-alertmanager --version 2>&1 | head -1)"
-"$BUILD/bench/kor_alert_latency_bench" "http://127.0.0.1:$PORT" "$SAMPLES" $MODE
+"$BUILD/bench/kor_alert_latency_bench" "http://127.0.0.1:$PORT" "$SAMPLES" $MODE "${SILENT[@]}"

@@ -12,13 +12,11 @@
 // sample. The third argument picks a variant:
 //   periodic  the relay left out: the alarm waits for the pusher's next
 //             look, as it did before a change poked it;
-//   silent    a second Alertmanager listed first in alerting.conf, a port
-//             of the benchmark's own that takes connections and never
-//             answers (each call to it waits for the 10 s timeout).
+//   silent    SILENT-URL listed first in alerting.conf: an Alertmanager
+//             that takes connections and never answers (the script holds
+//             such a port; each call to it waits for the 10 s timeout).
 //
-//   kor_alert_latency_bench ALERTMANAGER-URL [SAMPLES] [periodic|silent]
-#include <netinet/in.h>
-#include <sys/socket.h>
+//   kor_alert_latency_bench ALERTMANAGER-URL [SAMPLES] [periodic | silent SILENT-URL]
 #include <time.h>
 #include <unistd.h>
 
@@ -86,25 +84,11 @@ double Percentile(std::vector<int64_t> values, double share) {
   return static_cast<double>(values[at]);
 }
 
-// A loopback port that takes connections into its backlog and never
-// answers; 0 when none could be had. The socket lives as long as the process.
-int SilentPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 64) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return 0;
-  }
-  return ntohs(address.sin_port);
-}
-
-int Run(const std::string& url, int samples, bool periodic, bool silent) {
+int Run(const std::string& url, int samples, bool periodic, const std::string& silent) {
+  const bool withSilent = !silent.empty();
   const std::string config = "/tmp/kor-alert-latency-" + std::to_string(getpid()) + ".conf";
   if (FILE* file = std::fopen(config.c_str(), "w")) {
-    if (silent) std::fprintf(file, "alertmanager http://127.0.0.1:%d\n", SilentPort());
+    if (withSilent) std::fprintf(file, "alertmanager %s\n", silent.c_str());
     std::fprintf(file, "alertmanager %s\n", url.c_str());
     std::fclose(file);
   }
@@ -163,7 +147,7 @@ int Run(const std::string& url, int samples, bool periodic, bool silent) {
   std::remove(config.c_str());
   const double p99 = Percentile(received, 0.99);
   std::printf("%d samples, %s%s\n", samples, periodic ? "periodic look only (no poke)" : "status change pokes the pusher",
-              silent ? ", a silent Alertmanager listed first" : "");
+              withSilent ? ", a silent Alertmanager listed first" : "");
   std::printf("received (Alertmanager's updatedAt): p50 %.0f ms  p99 %.0f ms  max %.0f ms\n",
               Percentile(received, 0.5), p99, Percentile(received, 1.0));
   std::printf("seen (first GET showing it):         p50 %.0f ms  p99 %.0f ms  max %.0f ms\n",
@@ -177,10 +161,10 @@ int Run(const std::string& url, int samples, bool periodic, bool silent) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s ALERTMANAGER-URL [SAMPLES] [periodic|silent]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s ALERTMANAGER-URL [SAMPLES] [periodic | silent SILENT-URL]\n", argv[0]);
     return 2;
   }
   const int samples = argc > 2 ? std::max(1, std::atoi(argv[2])) : 200;
   const std::string mode = argc > 3 ? argv[3] : "";
-  return orla::Run(argv[1], samples, mode == "periodic", mode == "silent");
+  return orla::Run(argv[1], samples, mode == "periodic", mode == "silent" && argc > 4 ? argv[4] : "");
 }

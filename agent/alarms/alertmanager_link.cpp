@@ -19,6 +19,9 @@ namespace {
 
 // How long an idle thread sleeps when nothing wakes it.
 constexpr int64_t kIdleMs = 60 * 1000;
+// How long the listing of the silences may be: Alertmanager keeps expired
+// ones for days (about 500 bytes each).
+constexpr size_t kListBytes = 16u << 20;
 
 // Whether an answer's status means "try again later".
 bool Retryable(int status) { return status == 0 || status == 408 || status == 429 || status >= 500; }
@@ -246,8 +249,12 @@ AlertmanagerLink::Result AlertmanagerLink::Send(const AlertingConfig::Alertmanag
       const JsonHttpCall::Answer answer = call("POST", "/api/v2/alerts");
       return answer.Succeeded() ? Result::kTaken : failed(answer);
     }
-    case Message::Kind::kListSilences:
-      return ListSilences(call("GET", "/api/v2/silences"), error, call);
+    case Message::Kind::kListSilences: {
+      request.maxAnswerBytes = kListBytes;
+      const JsonHttpCall::Answer listing = call("GET", "/api/v2/silences");
+      request.maxAnswerBytes = JsonHttpCall::Request().maxAnswerBytes;
+      return ListSilences(listing, error, call);
+    }
     case Message::Kind::kDeleteSilence:
     case Message::Kind::kCreateSilence: {
       // The silence held already ends as asked (adopted from the listing).

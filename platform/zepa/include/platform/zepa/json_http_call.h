@@ -7,6 +7,7 @@
 // redirect followed; the answer is held in memory up to a cap. A caller's
 // abort flag, once true, ends a call under way within about a second.
 #include <atomic>
+#include <cstddef>
 #include <string>
 
 namespace orla {
@@ -23,6 +24,7 @@ class JsonHttpCall {
     std::string caFile;       // PEM; empty: the system's bundle
     int timeoutSeconds = 10;
     const std::atomic<bool>* abort = nullptr;  // when set and true, the call ends early (no answer)
+    size_t maxAnswerBytes = 1u << 20;          // a longer answer counts as none
   };
   struct Answer {
     int status = 0;  // 0: no answer; `error` says why

@@ -38,14 +38,15 @@ std::string StringMember(const JsonValue& object, const char* name) {
   return member != nullptr && member->IsString() ? member->StringValue() : std::string();
 }
 
-// One silence of the listing that this agent made: the element it
-// silences, or empty when it is not one of ours or not in force.
+// A silence of the listing that this agent made and that is in force
+// (active or pending): its id, the element it silences, its end.
 struct Listed {
   std::string id;
   std::string element;
   std::string endsAt;
 };
 
+// None when the silence is not one of ours in force.
 std::optional<Listed> OursInForce(const JsonValue& silence, const std::string& mark) {
   const JsonValue* status = silence.IsObject() ? silence.Find("status") : nullptr;
   const std::string state = status != nullptr ? StringMember(*status, "state") : "";

@@ -9,8 +9,9 @@
 // acknowledgement, or a status change of an element):
 //   - re-reads alerting.conf when the file changed (its errors logged as
 //     WARNING events, one per bad line): an Alertmanager added gets its
-//     queue and thread, one removed has its thread ended and joined, one
-//     that stays keeps its queue and lists its silences again;
+//     queue and thread, one removed has its thread told to end (and
+//     joined once it has, never waited for), one that stays keeps its
+//     queue and lists its silences again;
 //   - asks the alarm source for the current alarms; an alarm that is new,
 //     or whose labels changed (acknowledged or given back, a new
 //     severity), is sent at once; one that cleared is sent resolved

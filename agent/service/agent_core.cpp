@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "agent/alarms/alarm_change_relay.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/audit_trail.h"
 #include "agent/core/event_log.h"
@@ -163,7 +164,9 @@ void AgentCore::CreateElementRegistry() {
   if (maintenance != nullptr) {
     maintenance->SetEndListener([gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element); });
   }
-  registry->SetStatusChangeListener(gate_);
+  // A change also sends its alarms to the Alertmanagers at once.
+  relay_ = new AlarmChangeRelay(gate_);
+  registry->SetStatusChangeListener(relay_);
   // Every poll's counters go to the history files, written by a thread of
   // their own.
   if (settings.HistoryEnabled()) {
@@ -200,6 +203,8 @@ bool AgentCore::Stop() {
   }
   if (gate_ != nullptr) {
     if (MaintenanceBook* maintenance = MaintenanceBook::Instance()) maintenance->SetEndListener(nullptr);
+    delete relay_;
+    relay_ = nullptr;
     delete gate_;
     gate_ = nullptr;
   }

@@ -21,7 +21,7 @@ class ElementCsv {
     std::string name;
     std::string address;
     std::string profile;  // empty: none
-    std::string note;     // maintenance_note; empty: none
+    std::string note{};   // maintenance_note; empty: none
   };
   struct Problem {
     size_t line = 0;

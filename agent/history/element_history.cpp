@@ -240,12 +240,20 @@ void ElementHistory::Write(const std::string& name, const DeviceSamples& samples
   }
   Open& open = found->second;
   RrdFile::Row row{when, std::vector<double>(open.columns, std::nan(""))};
-  for (const DeviceSamples::Sample& sample : samples.samples) {
-    const auto column = open.column.find(key(sample.part, sample.index, sample.kind));
-    if (column == open.column.end()) continue;
+  open.atPosition.resize(samples.samples.size(), {Fact(-1, -1, -1), kNone});
+  for (size_t i = 0; i < samples.samples.size(); ++i) {
+    const DeviceSamples::Sample& sample = samples.samples[i];
+    const Fact fact = key(sample.part, sample.index, sample.kind);
+    auto& [seen, column] = open.atPosition[i];
+    if (seen != fact) {
+      const auto kept = open.column.find(fact);
+      seen = fact;
+      column = kept != open.column.end() ? kept->second : kNone;
+    }
+    if (column == kNone) continue;
     const std::optional<double> value =
         HistoryLayout::Value({sample.part, sample.index, sample.kind, std::string()}, sample);
-    if (value) row.values[column->second] = *value;
+    if (value) row.values[column] = *value;
   }
   open.pending.push_back(std::move(row));
   if (open.pending.size() >= std::max<size_t>(1, options_.batch)) WriteOut(name);

@@ -22,8 +22,8 @@
     loss_of_signal: 'Loss of signal', invalid_tx_words: 'Invalid transmission words',
     primitive_sequence_errors: 'Primitive sequence errors', class3_discards: 'Class 3 discards',
     link_resets: 'Link resets', tx_frames: 'Frames sent', rx_frames: 'Frames received',
-    tx_octets: 'Bytes sent', rx_octets: 'Bytes received', mounts: 'Mounts', power_on_hours: 'Hours powered on',
-    total_power_on_hours: 'Power-on hours', slots: 'Slots', slots_used: 'Slots in use',
+    tx_octets: 'Bytes sent', rx_octets: 'Bytes received', mounts: 'Mounts', power_on_hours: 'Power-on hours',
+    total_power_on_hours: 'Power-on hours, total', slots: 'Slots', slots_used: 'Slots in use',
     cleaning_cartridges: 'Cleaning cartridges'
   };
 
@@ -45,6 +45,17 @@
   }
 
   function kindText(kind) { return KINDS[kind] || kind; }
+
+  // A line's dots: only where a run of values begins or ends (a gap or the
+  // end of the range beside it). A run of one or a few polls, such as a new
+  // element's first minutes in a day of 1440 points, is narrower than a
+  // pixel and would show nothing; a long run shows as a plain line.
+  function edgeRadius(context) {
+    var data = context.dataset.data;
+    var i = context.dataIndex;
+    var missing = function (j) { return j < 0 || j >= data.length || data[j] === null || data[j] === undefined; };
+    return !missing(i) && (missing(i - 1) || missing(i + 1)) ? 3 : 0;
+  }
 
   function el(tag, className, text) {
     var node = document.createElement(tag);
@@ -106,7 +117,8 @@
         datasets: series.map(function (s, i) {
           return { label: kindText(s.kind), data: s.points, yAxisID: 'y' + units.indexOf(s.unit),
                    backgroundColor: COLORS[i % COLORS.length], borderColor: COLORS[i % COLORS.length],
-                   pointRadius: 0, borderWidth: kind === 'line' ? 2 : 0, spanGaps: false };
+                   pointRadius: kind === 'line' ? edgeRadius : 0, borderWidth: kind === 'line' ? 2 : 0,
+                   spanGaps: false };
         })
       },
       options: { responsive: true, maintainAspectRatio: false, animation: false, normalized: true,

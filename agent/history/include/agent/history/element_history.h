@@ -91,10 +91,16 @@ class ElementHistory final : public SampleListener {
     std::shared_ptr<const DeviceSamples> samples;
   };
   // What the writer knows of one element's file: the column of each fact
-  // it keeps (part, index, kind), and the polls not written yet.
+  // it keeps (part, index, kind), and the polls not written yet. A plug-in
+  // reports its samples in the same order at every poll: the column of the
+  // sample at each position the last time (`kNone`: not kept) is looked up
+  // again only where the fact there differs.
+  using Fact = std::tuple<int32_t, int32_t, int32_t>;
+  static constexpr size_t kNone = static_cast<size_t>(-1);
   struct Open {
     size_t columns = 0;
-    std::map<std::tuple<int32_t, int32_t, int32_t>, size_t> column;
+    std::map<Fact, size_t> column;
+    std::vector<std::pair<Fact, size_t>> atPosition;
     std::vector<RrdFile::Row> pending;
   };
 

@@ -56,6 +56,9 @@ for (const c of CASES) {
         // Drawn by Chart.js: the canvas has its size and the chart its data.
         expect(await admin.evaluate(() => typeof Chart)).toBe('function');
         expect(await part.locator('canvas').first().evaluate((canvas) => canvas.width)).toBeGreaterThan(100);
+        // The second chart is a line: a few polls in a whole day still show, as dots at its ends.
+        expect(await part.locator('canvas').nth(1).evaluate((canvas) => Chart.getChart(canvas).getDatasetMeta(0)
+          .data.some((point) => point.options.radius > 0))).toBe(true);
         // Every request stayed with the agent.
         expect([...new Set(hosts)]).toEqual([new URL(admin.url()).host]);
 

@@ -82,6 +82,17 @@
     return table;
   }
 
+  // How many times the x axis of a chart `width` pixels wide names: in a
+  // phone's width, with an axis on either side, six of them ran together.
+  function timeTicks(width) { return width < 480 ? 3 : 6; }
+
+  function fitTimeTicks(chart, size) {
+    var ticks = chart.options.scales.x.ticks;
+    if (ticks.maxTicksLimit === timeTicks(size.width)) return;
+    ticks.maxTicksLimit = timeTicks(size.width);
+    chart.update('none');
+  }
+
   // One chart and, on demand, its table: `series` drawn over `labels`.
   function figure(section, title, kind, series, labels, ticks, stacked) {
     var fig = el('figure', 'history-figure');
@@ -105,7 +116,8 @@
     if (typeof Chart === 'undefined') return;
     var units = [];
     series.forEach(function (s) { if (units.indexOf(s.unit) < 0) units.push(s.unit); });
-    var scales = { x: { stacked: stacked, ticks: { maxRotation: 0, autoSkip: true, autoSkipPadding: 16, maxTicksLimit: 6 } } };
+    var scales = { x: { stacked: stacked, ticks: { maxRotation: 0, autoSkip: true, autoSkipPadding: 16,
+                                                    maxTicksLimit: timeTicks(box.clientWidth || window.innerWidth) } } };
     units.forEach(function (unit, i) {
       scales['y' + i] = { type: 'linear', position: i === 0 ? 'left' : 'right', stacked: stacked, beginAtZero: true,
                           title: { display: true, text: unit }, grid: { drawOnChartArea: i === 0 } };
@@ -122,6 +134,7 @@
         })
       },
       options: { responsive: true, maintainAspectRatio: false, animation: false, normalized: true,
+                 onResize: fitTimeTicks,
                  interaction: { mode: 'index', intersect: false },
                  plugins: { legend: { position: 'bottom', labels: { boxWidth: 12 } } }, scales: scales }
     }));

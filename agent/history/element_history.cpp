@@ -13,7 +13,6 @@
 #include "agent/devices/device_counter_kind.h"
 #include "agent/devices/plugin/device_plugin.h"
 #include "agent/history/history_layout.h"
-#include "platform/rrd/rrd_file.h"
 #include "platform/sync/clock.h"
 #include "platform/text/string_printf.h"
 
@@ -50,8 +49,13 @@ void ElementHistory::Start() {
 
 void ElementHistory::Stop() {
   {
-    std::lock_guard<std::mutex> hold(mutex_);
-    if (!writer_.joinable()) return;
+    std::unique_lock<std::mutex> hold(mutex_);
+    if (!writer_.joinable()) {
+      // No writer: nothing else touches the files.
+      hold.unlock();
+      WriteOutAll();
+      return;
+    }
     stopping_ = true;
   }
   wake_.notify_all();
@@ -71,6 +75,7 @@ std::string ElementHistory::FileOf(const std::string& name) const {
 }
 
 void ElementHistory::Push(Job job, bool always) {
+  bool wasEmpty;
   {
     std::lock_guard<std::mutex> hold(mutex_);
     // Counters may be dropped when the writer is behind; renames, removals
@@ -79,10 +84,13 @@ void ElementHistory::Push(Job job, bool always) {
       ++dropped_;
       return;
     }
+    wasEmpty = queue_.empty();
     queue_.push_back(std::move(job));
     ++queued_;
   }
-  wake_.notify_one();
+  // The writer waits only for an empty queue to fill: a wake-up for every
+  // job would cost a system call each while it is busy.
+  if (wasEmpty) wake_.notify_one();
 }
 
 void ElementHistory::SamplesTaken(const std::string& name, const std::shared_ptr<const DeviceSamples>& samples) {
@@ -95,9 +103,11 @@ void ElementHistory::ElementRenamed(const std::string& from, const std::string& 
 
 void ElementHistory::ElementRemoved(const std::string& name) { Push({Job::Kind::kRemove, name, std::string(), nullptr}, true); }
 
-void ElementHistory::Flush() {
+void ElementHistory::Flush() { Await({Job::Kind::kFlush, std::string(), std::string(), nullptr}); }
+
+void ElementHistory::Await(Job job) {
   std::unique_lock<std::mutex> hold(mutex_);
-  queue_.push_back({Job::Kind::kFlush, std::string(), std::string(), nullptr});
+  queue_.push_back(std::move(job));
   const uint64_t target = ++queued_;
   wake_.notify_one();
   if (!writer_.joinable()) {
@@ -127,7 +137,11 @@ void ElementHistory::Run() {
     // has passed.
     wake_.wait_for(hold, std::chrono::minutes(1), [&] { return stopping_ || !queue_.empty(); });
     if (queue_.empty()) {
-      if (stopping_) return;
+      if (stopping_) {
+        hold.unlock();
+        WriteOutAll();
+        return;
+      }
       hold.unlock();
       DeleteExpired();
       hold.lock();
@@ -151,6 +165,8 @@ void ElementHistory::Handle(const Job& job) {
       Write(job.name, *job.samples);
       break;
     case Job::Kind::kRename: {
+      WriteOut(job.name);
+      WriteOut(job.to);
       open_.erase(job.name);
       open_.erase(job.to);
       // A file left by a removed element of the new name gives way.
@@ -171,24 +187,36 @@ void ElementHistory::Handle(const Job& job) {
       break;
     }
     case Job::Kind::kRemove:
+      // Its last polls stay with the file for the grace period.
+      WriteOut(job.name);
       open_.erase(job.name);
       removed_[job.name] = clock_->WallMilliseconds() + options_.graceSeconds * 1000;
       break;
     case Job::Kind::kFlush:
+      WriteOutAll();
       DeleteExpired();
+      break;
+    case Job::Kind::kWriteOut:
+      WriteOut(job.name);
       break;
   }
 }
 
 void ElementHistory::Write(const std::string& name, const DeviceSamples& samples) {
-  RrdFile file(FileOf(name), options_.daemon);
   const int64_t when = samples.takenMs / 1000;
-  try {
-    auto found = open_.find(name);
-    if (found == open_.end()) {
-      Open open;
+  const auto key = [](int32_t part, int32_t index, int32_t kind) { return std::make_tuple(part, index, kind); };
+  auto found = open_.find(name);
+  if (found == open_.end()) {
+    RrdFile file(FileOf(name), options_.daemon);
+    Open open;
+    try {
       if (file.Exists()) {
-        open.sources = file.SourceNames();
+        // A name this agent did not write keeps its column, never filled.
+        for (const std::string& source : file.SourceNames()) {
+          const std::optional<HistoryLayout::Source> s = HistoryLayout::FromName(source);
+          if (s) open.column.emplace(key(s->part, s->index, s->kind), open.columns);
+          ++open.columns;
+        }
       } else {
         const std::vector<HistoryLayout::Source> sources = HistoryLayout::For(samples);
         if (sources.empty()) return;
@@ -196,7 +224,7 @@ void ElementHistory::Write(const std::string& name, const DeviceSamples& samples
         for (const HistoryLayout::Source& s : sources) {
           // Two polling intervals without a value: unknown.
           defined.push_back({s.name, "GAUGE", 2 * options_.step, 0.0, std::nullopt});
-          open.sources.push_back(s.name);
+          open.column.emplace(key(s.part, s.index, s.kind), open.columns++);
         }
         std::vector<RrdFile::Archive> archives;
         for (const HistoryLayout::Archive& a : HistoryLayout::Archives(options_.step)) {
@@ -204,28 +232,54 @@ void ElementHistory::Write(const std::string& name, const DeviceSamples& samples
         }
         file.Create(options_.step, when - 1, defined, archives);
       }
-      found = open_.emplace(name, std::move(open)).first;
+    } catch (const RrdFile::Error& e) {
+      Warn(name, e.what());
+      return;
     }
-    std::map<std::string, std::optional<double>> byName;
-    for (const HistoryLayout::Source& s : HistoryLayout::For(samples)) {
-      for (const DeviceSamples::Sample& sample : samples.samples) {
-        if (sample.part == s.part && sample.index == s.index && sample.kind == s.kind) {
-          byName[s.name] = HistoryLayout::Value(s, sample);
-          break;
-        }
-      }
+    found = open_.emplace(name, std::move(open)).first;
+  }
+  Open& open = found->second;
+  RrdFile::Row row{when, std::vector<double>(open.columns, std::nan(""))};
+  open.atPosition.resize(samples.samples.size(), {Fact(-1, -1, -1), kNone});
+  for (size_t i = 0; i < samples.samples.size(); ++i) {
+    const DeviceSamples::Sample& sample = samples.samples[i];
+    const Fact fact = key(sample.part, sample.index, sample.kind);
+    auto& [seen, column] = open.atPosition[i];
+    if (seen != fact) {
+      const auto kept = open.column.find(fact);
+      seen = fact;
+      column = kept != open.column.end() ? kept->second : kNone;
     }
-    std::vector<std::optional<double>> values;
-    for (const std::string& source : found->second.sources) {
-      const auto value = byName.find(source);
-      values.push_back(value != byName.end() ? value->second : std::nullopt);
-    }
-    file.Update(when, values);
+    if (column == kNone) continue;
+    const std::optional<double> value =
+        HistoryLayout::Value({sample.part, sample.index, sample.kind, std::string()}, sample);
+    if (value) row.values[column] = *value;
+  }
+  open.pending.push_back(std::move(row));
+  if (open.pending.size() >= std::max<size_t>(1, options_.batch)) WriteOut(name);
+}
+
+void ElementHistory::WriteOut(const std::string& name) {
+  const auto found = open_.find(name);
+  if (found == open_.end() || found->second.pending.empty()) return;
+  try {
+    RrdFile(FileOf(name), options_.daemon).Update(found->second.pending);
+    found->second.pending.clear();
     warned_.erase(name);
   } catch (const RrdFile::Error& e) {
-    open_.erase(name);
+    // Opened again (and its polls from then on kept) at the next poll.
+    open_.erase(found);
     Warn(name, e.what());
   }
+}
+
+void ElementHistory::WriteOutAll() {
+  // A file that fails is forgotten by WriteOut: the names first.
+  std::vector<std::string> names;
+  for (const auto& entry : open_) {
+    if (!entry.second.pending.empty()) names.push_back(entry.first);
+  }
+  for (const std::string& name : names) WriteOut(name);
 }
 
 void ElementHistory::DeleteExpired() {
@@ -253,6 +307,7 @@ void ElementHistory::Warn(const std::string& name, const std::string& text) {
 std::optional<HistoryReading> ElementHistory::Read(const std::string& name, const std::string& range) {
   const std::optional<HistoryLayout::Range> span = HistoryLayout::RangeNamed(range);
   if (!span) return std::nullopt;
+  Await({Job::Kind::kWriteOut, name, std::string(), nullptr});
   RrdFile file(FileOf(name), options_.daemon);
   const unsigned long resolution = span->resolution != 0 ? span->resolution : options_.step;
   HistoryReading reading;

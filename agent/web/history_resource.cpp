@@ -1,5 +1,6 @@
 #include "history_resource.h"
 
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,8 +19,12 @@ namespace orla {
 std::string HistoryResource::Json(const std::string& name, const std::string& range, const HistoryReading& reading) {
   std::string json = "{\"element\":\"" + TextEscape::Json(name) + "\",\"range\":\"" + range + "\"";
   json += StringPrintf(",\"step\":%lld,\"timestamps\":[", static_cast<long long>(reading.stepMs));
+  // A month of a large element is some 150,000 numbers: each written with
+  // std::to_chars into a small buffer, not through printf and a string each.
+  char text[32];
   for (size_t i = 0; i < reading.timesMs.size(); ++i) {
-    json += (i == 0 ? "" : ",") + std::to_string(reading.timesMs[i]);
+    if (i > 0) json += ',';
+    json.append(text, std::to_chars(text, text + sizeof text, reading.timesMs[i]).ptr);
   }
   json += "],\"series\":[";
   for (size_t s = 0; s < reading.series.size(); ++s) {
@@ -30,7 +35,12 @@ std::string HistoryResource::Json(const std::string& name, const std::string& ra
                          series.kind.c_str(), TextEscape::Json(series.unit).c_str());
     for (size_t i = 0; i < series.points.size(); ++i) {
       if (i > 0) json += ',';
-      json += series.points[i] ? StringPrintf("%.6g", *series.points[i]) : std::string("null");
+      if (!series.points[i]) {
+        json += "null";
+        continue;
+      }
+      // As printf's "%.6g" writes it.
+      json.append(text, std::to_chars(text, text + sizeof text, *series.points[i], std::chars_format::general, 6).ptr);
     }
     json += "]}";
   }

@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -99,21 +100,36 @@ void RrdFile::Create(unsigned long step, int64_t start, const std::vector<Source
   if (failed != 0) Fail("cannot create", path_);
 }
 
-void RrdFile::Update(int64_t when, const std::vector<std::optional<double>>& values) {
-  std::string line = std::to_string(when);
-  for (const std::optional<double>& value : values) {
-    line += ':';
-    line += value && std::isfinite(*value) ? StringPrintf("%.17g", *value) : std::string("U");
+void RrdFile::Update(const std::vector<Row>& rows) {
+  if (rows.empty()) return;
+  std::vector<std::string> lines;
+  lines.reserve(rows.size());
+  for (const Row& row : rows) {
+    std::string line = std::to_string(row.when);
+    for (const double value : row.values) {
+      line += ':';
+      if (!std::isfinite(value)) {
+        line += 'U';
+        continue;
+      }
+      // The shortest text that reads back as the same double.
+      char text[32];
+      const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+      line.append(text, written.ptr);
+    }
+    lines.push_back(std::move(line));
   }
-  const char* argv[] = {line.c_str()};
+  std::vector<const char*> argv;
+  for (const std::string& line : lines) argv.push_back(line.c_str());
+  const int argc = static_cast<int>(argv.size());
   rrd_clear_error();
   int failed;
   if (daemon_.empty()) {
-    failed = rrd_updatex_r(path_.c_str(), nullptr, RRD_SKIP_PAST_UPDATES, 1, argv);
+    failed = rrd_updatex_r(path_.c_str(), nullptr, RRD_SKIP_PAST_UPDATES, argc, argv.data());
   } else {
     std::lock_guard<std::mutex> hold(DaemonMutex());
     Connect(daemon_, path_);
-    failed = rrdc_update(path_.c_str(), 1, argv);
+    failed = rrdc_update(path_.c_str(), argc, argv.data());
   }
   if (failed != 0) Fail("cannot update", path_);
 }

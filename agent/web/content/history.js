@@ -22,8 +22,8 @@
     loss_of_signal: 'Loss of signal', invalid_tx_words: 'Invalid transmission words',
     primitive_sequence_errors: 'Primitive sequence errors', class3_discards: 'Class 3 discards',
     link_resets: 'Link resets', tx_frames: 'Frames sent', rx_frames: 'Frames received',
-    tx_octets: 'Bytes sent', rx_octets: 'Bytes received', mounts: 'Mounts', power_on_hours: 'Hours powered on',
-    total_power_on_hours: 'Power-on hours', slots: 'Slots', slots_used: 'Slots in use',
+    tx_octets: 'Bytes sent', rx_octets: 'Bytes received', mounts: 'Mounts', power_on_hours: 'Power-on hours',
+    total_power_on_hours: 'Power-on hours, total', slots: 'Slots', slots_used: 'Slots in use',
     cleaning_cartridges: 'Cleaning cartridges'
   };
 
@@ -45,6 +45,17 @@
   }
 
   function kindText(kind) { return KINDS[kind] || kind; }
+
+  // A line's dots: only where a run of values begins or ends (a gap or the
+  // end of the range beside it). A run of one or a few polls, such as a new
+  // element's first minutes in a day of 1440 points, is narrower than a
+  // pixel and would show nothing; a long run shows as a plain line.
+  function edgeRadius(context) {
+    var data = context.dataset.data;
+    var i = context.dataIndex;
+    var missing = function (j) { return j < 0 || j >= data.length || data[j] === null || data[j] === undefined; };
+    return !missing(i) && (missing(i - 1) || missing(i + 1)) ? 3 : 0;
+  }
 
   function el(tag, className, text) {
     var node = document.createElement(tag);
@@ -71,6 +82,17 @@
     return table;
   }
 
+  // How many times the x axis of a chart `width` pixels wide names: in a
+  // phone's width, with an axis on either side, six of them ran together.
+  function timeTicks(width) { return width < 480 ? 3 : 6; }
+
+  function fitTimeTicks(chart, size) {
+    var ticks = chart.options.scales.x.ticks;
+    if (ticks.maxTicksLimit === timeTicks(size.width)) return;
+    ticks.maxTicksLimit = timeTicks(size.width);
+    chart.update('none');
+  }
+
   // One chart and, on demand, its table: `series` drawn over `labels`.
   function figure(section, title, kind, series, labels, ticks, stacked) {
     var fig = el('figure', 'history-figure');
@@ -94,7 +116,8 @@
     if (typeof Chart === 'undefined') return;
     var units = [];
     series.forEach(function (s) { if (units.indexOf(s.unit) < 0) units.push(s.unit); });
-    var scales = { x: { stacked: stacked, ticks: { maxRotation: 0, autoSkip: true, autoSkipPadding: 16, maxTicksLimit: 6 } } };
+    var scales = { x: { stacked: stacked, ticks: { maxRotation: 0, autoSkip: true, autoSkipPadding: 16,
+                                                    maxTicksLimit: timeTicks(box.clientWidth || window.innerWidth) } } };
     units.forEach(function (unit, i) {
       scales['y' + i] = { type: 'linear', position: i === 0 ? 'left' : 'right', stacked: stacked, beginAtZero: true,
                           title: { display: true, text: unit }, grid: { drawOnChartArea: i === 0 } };
@@ -106,10 +129,12 @@
         datasets: series.map(function (s, i) {
           return { label: kindText(s.kind), data: s.points, yAxisID: 'y' + units.indexOf(s.unit),
                    backgroundColor: COLORS[i % COLORS.length], borderColor: COLORS[i % COLORS.length],
-                   pointRadius: 0, borderWidth: kind === 'line' ? 2 : 0, spanGaps: false };
+                   pointRadius: kind === 'line' ? edgeRadius : 0, borderWidth: kind === 'line' ? 2 : 0,
+                   spanGaps: false };
         })
       },
       options: { responsive: true, maintainAspectRatio: false, animation: false, normalized: true,
+                 onResize: fitTimeTicks,
                  interaction: { mode: 'index', intersect: false },
                  plugins: { legend: { position: 'bottom', labels: { boxWidth: 12 } } }, scales: scales }
     }));

@@ -4,7 +4,11 @@
 // through librrd (RrdFile). The registry hands it every poll's counters on
 // the polling thread; they wait in a bounded queue (what does not fit is
 // dropped and counted) for the writer thread, so a poll never waits for a
-// disk. A renamed element's file is renamed with it; a removed element's
+// disk. The writer keeps each element's newest polls in memory and writes
+// them to the file together, `batch` at a time (one librrd call maps the
+// file and reads its header once for all of them, which is most of what an
+// update costs); a read, a rename, a removal, Flush and Stop write them
+// first, so only a crash loses them. A renamed element's file is renamed with it; a removed element's
 // file is deleted once the grace period has passed, unless an element of
 // that name polls again before.
 //
@@ -21,10 +25,12 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "agent/devices/sample_listener.h"
 #include "agent/history/history_reading.h"
+#include "platform/rrd/rrd_file.h"
 
 namespace orla {
 
@@ -38,6 +44,7 @@ class ElementHistory final : public SampleListener {
     unsigned long step = 300;      // the polling interval, seconds
     int64_t graceSeconds = 86400;  // how long a removed element's file stays
     size_t queueLimit = 4096;      // updates waiting at most
+    size_t batch = 24;             // polls of an element written together
     Clock* clock = nullptr;        // for the grace period; the system's when null
   };
 
@@ -58,15 +65,17 @@ class ElementHistory final : public SampleListener {
   void ElementRenamed(const std::string& from, const std::string& to) override;
   void ElementRemoved(const std::string& name) override;
 
-  // Waits until the writer has done everything queued before the call, and
-  // has deleted the files whose grace period has passed.
+  // Waits until the writer has done everything queued before the call,
+  // written every element's polls to its file, and deleted the files whose
+  // grace period has passed.
   void Flush();
   // Updates dropped because the queue was full.
   uint64_t Dropped() const;
 
   // The element's history over the range named `range`
   // (HistoryLayout::RangeNamed) ending now; no points when the element has
-  // no file yet; none for another range. Throws RrdFile::Error when the file
+  // no file yet; none for another range. The element's polls waiting in
+  // memory are written first. Throws RrdFile::Error when the file
   // cannot be read.
   std::optional<HistoryReading> Read(const std::string& name, const std::string& range);
 
@@ -76,20 +85,35 @@ class ElementHistory final : public SampleListener {
 
  private:
   struct Job {
-    enum class Kind { kSamples, kRename, kRemove, kFlush } kind;
+    enum class Kind { kSamples, kRename, kRemove, kFlush, kWriteOut } kind;
     std::string name;
     std::string to;
     std::shared_ptr<const DeviceSamples> samples;
   };
-  // What the writer knows of one element's file: its data sources.
+  // What the writer knows of one element's file: the column of each fact
+  // it keeps (part, index, kind), and the polls not written yet. A plug-in
+  // reports its samples in the same order at every poll: the column of the
+  // sample at each position the last time (`kNone`: not kept) is looked up
+  // again only where the fact there differs.
+  using Fact = std::tuple<int32_t, int32_t, int32_t>;
+  static constexpr size_t kNone = static_cast<size_t>(-1);
   struct Open {
-    std::vector<std::string> sources;
+    size_t columns = 0;
+    std::map<Fact, size_t> column;
+    std::vector<std::pair<Fact, size_t>> atPosition;
+    std::vector<RrdFile::Row> pending;
   };
 
   void Push(Job job, bool always);
+  // Queues `job` and waits until the writer has done it (does it on the
+  // caller's thread when there is no writer).
+  void Await(Job job);
   void Run();
   void Handle(const Job& job);
   void Write(const std::string& name, const DeviceSamples& samples);
+  // Writes the polls waiting for the element `name`'s file; all of them.
+  void WriteOut(const std::string& name);
+  void WriteOutAll();
   void DeleteExpired();
   void Warn(const std::string& name, const std::string& text);
 

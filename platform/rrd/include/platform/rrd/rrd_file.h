@@ -65,10 +65,17 @@ class RrdFile {
   // allowed after `start` (seconds since 1970). Never overwrites.
   void Create(unsigned long step, int64_t start, const std::vector<Source>& sources,
               const std::vector<Archive>& archives);
-  // One update at `when` (seconds since 1970), one value per data source in
-  // the file's order; none is unknown. An update at or before the last one
-  // is skipped.
-  void Update(int64_t when, const std::vector<std::optional<double>>& values);
+  // One update: its time (seconds since 1970) and one value per data source
+  // in the file's order; NaN (or another value that is not finite) is
+  // unknown.
+  struct Row {
+    int64_t when = 0;
+    std::vector<double> values;
+  };
+  // Writes `rows` (oldest first) in one call: librrd maps the file and
+  // reads its header once for all of them, which is most of an update's
+  // cost. A row at or before the last one written is skipped.
+  void Update(const std::vector<Row>& rows);
   // The points of the archive of function `function` that best covers
   // `start`..`end` at `resolution` seconds.
   Fetched Fetch(const std::string& function, int64_t start, int64_t end, unsigned long resolution);

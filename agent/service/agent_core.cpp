@@ -161,7 +161,10 @@ void AgentCore::CreateElementRegistry() {
                                {settings.NotifyHoldPolls(), settings.FlapChanges(), settings.FlapMinutes()});
   NotificationGate* gate = gate_;
   if (maintenance != nullptr) {
-    maintenance->SetEndListener([gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element); });
+    maintenance->SetEndListener(
+        [gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element, ended.endMs); });
+    // A window's end is told at its end, not at the next poll after it.
+    maintenance->StartEndTimer();
   }
   registry->SetStatusChangeListener(gate_);
   // Every poll's counters go to the history files, written by a thread of

@@ -13,27 +13,12 @@
 #include "tests/support/event_log_capture.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/unit/traps/north_listener.h"
 
 namespace orla {
 namespace {
 
-// Stands in for the trap sender: what reached it, as "name:current:overall".
-class NorthListener : public StatusChangeListener {
- public:
-  void NotifyStatusChange(const StatusChange& change) override {
-    std::lock_guard<std::mutex> hold(mutex_);
-    sent_.push_back(change.name + ":" + std::to_string(change.current) + ":" + change.overall +
-                    (change.afterLoad ? "" : " (load)"));
-  }
-  std::vector<std::string> Take() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return std::exchange(sent_, {});
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> sent_;
-};
+using test::NorthListener;
 
 TEST(NotificationGateTest, MaintenanceHoldsBackAndTellsWhatStillStands) {
   test::TempDir dir;
@@ -41,7 +26,7 @@ TEST(NotificationGateTest, MaintenanceHoldsBackAndTellsWhatStillStands) {
   MaintenanceBook book(dir.File("maintenance"), &clock);
   NorthListener north;
   NotificationGate gate(&north, &book, {1, 5, 30}, &clock);
-  book.SetEndListener([&gate](const MaintenanceWindow& w) { gate.WindowEnded(w.element); });
+  book.SetEndListener([&gate](const MaintenanceWindow& w) { gate.WindowEnded(w.element, w.endMs); });
 
   enum Act { kChange, kPoll, kWindow10, kEndEarly };
   const struct {
@@ -140,6 +125,34 @@ TEST(NotificationGateTest, AStatusHoldsBeforeItIsNotifiedAndFlappingIsToldOnce) 
   }
   EXPECT_EQ(log.Count("WARNING: tc01 (127.0.9.1): the status changed 4 times within 10 minutes: flapping."), 1);
   EXPECT_EQ(log.Count("INFO: tc01 (127.0.9.1): the status has settled; it is notified again."), 1);
+}
+
+// The book's end timer takes the window, a poll at the same moment sends the
+// status that held (the window is gone) before the timer tells the end:
+// the end sends nothing more.
+TEST(NotificationGateTest, AnEndToldAfterAPollThatSentTheStatusSendsNothingMore) {
+  test::TempDir dir;
+  test::ManualClock clock;
+  MaintenanceBook book(dir.File("maintenance"), &clock);
+  NorthListener north;
+  NotificationGate gate(&north, &book, {2, 5, 30}, &clock);
+  std::vector<MaintenanceWindow> ended;
+  book.SetEndListener([&ended](const MaintenanceWindow& w) { ended.push_back(w); });
+  ASSERT_EQ(book.Set({"tc01"}, {"oper1", "drive swap", 0, clock.WallMilliseconds() + 10 * 60 * 1000}, nullptr),
+            MaintenanceBook::Outcome::kDone);
+  StatusChange change;
+  change.name = "tc01";
+  change.current = 2;
+  change.overall = '2';
+  clock.Advance(std::chrono::minutes(9));
+  gate.NotifyStatusChange(change);
+  clock.Advance(std::chrono::minutes(1));
+  book.Expire();
+  ASSERT_EQ(ended.size(), 1u);
+  gate.NotifyPolled("tc01");
+  EXPECT_EQ(north.Take(), std::vector<std::string>{"tc01:2:2"});
+  gate.WindowEnded(ended[0].element, ended[0].endMs);
+  EXPECT_EQ(north.Take(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -180,6 +180,8 @@ void AgentCore::CreateElementRegistry() {
     ElementHistory::SetInstance(history);
     registry->SetSampleListener(history);
   }
+  // The alarms traps raised stand again after a restart.
+  registry->SetTrapConditionFile(layout_.TrapConditionFile());
   registry->LoadElements();
 }
 

@@ -36,23 +36,10 @@ void ManualClock::Advance(std::chrono::milliseconds duration) {
 }
 
 bool ManualClock::Step(std::chrono::milliseconds duration, int count) {
-  uint64_t before = 0;
-  {
-    std::lock_guard<std::mutex> hold(mutex_);
-    before = begun_;
-    elapsed_ += duration;
-    changed_.notify_all();
-  }
-  return WaitForWaitsSince(before, count);
-}
-
-uint64_t ManualClock::WaitsBegun() {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return begun_;
-}
-
-bool ManualClock::WaitForWaitsSince(uint64_t before, int count) {
   std::unique_lock<std::mutex> hold(mutex_);
+  const uint64_t before = begun_;
+  elapsed_ += duration;
+  changed_.notify_all();
   return changed_.wait_for(hold, std::chrono::seconds(10),
                            [&] { return begun_ >= before + static_cast<uint64_t>(count); });
 }

@@ -30,11 +30,6 @@ class ManualClock : public Clock {
   // `count` waits have begun since: each thread the advance woke has done
   // its work and waits again. False when they do not come back.
   bool Step(std::chrono::milliseconds duration, int count);
-  // The waits begun so far, and a wait (at most 10 s of real time) until
-  // `count` more have begun since `before`: for a thread the test woke by
-  // other means than the clock (an event), to have done its work.
-  uint64_t WaitsBegun();
-  bool WaitForWaitsSince(uint64_t before, int count);
 
  private:
   std::mutex mutex_;

@@ -1,31 +1,26 @@
-// The maintenance book's end timer: an alarm still standing when a window
-// ends is notified at the end, with no poll to see it (on the manual clock).
+// The maintenance book_'s end timer: an alarm still standing when a window
+// ends is notified at the end, with no poll to see it (on the manual clock_).
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "agent/core/maintenance_book.h"
 #include "agent/traps/notification_gate.h"
-#include "tests/support/manual_clock.h"
-#include "tests/support/temp_dir.h"
-#include "tests/unit/traps/north_listener.h"
+#include "tests/unit/traps/gate_fixture.h"
 
 namespace orla {
 namespace {
 
-TEST(MaintenanceEndTimerTest, AWindowsEndIsToldAtTheEnd) {
-  test::TempDir dir;
-  test::ManualClock clock;
-  MaintenanceBook book(dir.File("maintenance"), &clock);
-  test::NorthListener north;
-  NotificationGate gate(&north, &book, {1, 5, 30}, &clock);
-  book.SetEndListener([&gate](const MaintenanceWindow& w) { gate.WindowEnded(w.element, w.endMs); });
-  ASSERT_EQ(book.Set({"tc01", "tc02"}, {"oper1", "drive swap", 0, clock.WallMilliseconds() + 10 * 60000}, nullptr),
+class MaintenanceEndTimerTest : public test::MaintenanceGateFixture {};
+
+TEST_F(MaintenanceEndTimerTest, AWindowsEndIsToldAtTheEnd) {
+  NotificationGate gate(&north_, &book_, {1, 5, 30}, &clock_);
+  book_.SetEndListener([&gate](const MaintenanceWindow& w) { gate.WindowEnded(w.element, w.endMs); });
+  ASSERT_EQ(book_.Set({"tc01", "tc02"}, {"oper1", "drive swap", 0, clock_.WallMilliseconds() + 10 * 60000}, nullptr),
             MaintenanceBook::Outcome::kDone);
-  book.StartEndTimer();
-  ASSERT_TRUE(clock.WaitForWaiters(1));
+  book_.StartEndTimer();
+  ASSERT_TRUE(clock_.WaitForWaiters(1));
 
   const struct {
     const char* step;
@@ -43,12 +38,12 @@ TEST(MaintenanceEndTimerTest, AWindowsEndIsToldAtTheEnd) {
     if (s.element != nullptr) {
       gate.NotifyStatusChange({s.element, "", -1, s.status, false, "", static_cast<char>('0' + s.status), true});
     } else {
-      ASSERT_TRUE(clock.Step(std::chrono::minutes(s.minutes), 1)) << s.step;
+      ASSERT_TRUE(clock_.Step(std::chrono::minutes(s.minutes), 1)) << s.step;
     }
-    EXPECT_EQ(north.Take(), s.north) << s.step;
+    EXPECT_EQ(north_.Take(), s.north) << s.step;
   }
   gate.NotifyPolled("tc01");
-  EXPECT_EQ(north.Take(), std::vector<std::string>{}) << "a poll right after the end tells nothing twice";
+  EXPECT_EQ(north_.Take(), std::vector<std::string>{}) << "a poll right after the end tells nothing twice";
 }
 
 }  // namespace

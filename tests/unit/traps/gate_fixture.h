@@ -1,13 +1,19 @@
 #pragma once
-// Stands in for the trap sender in the notification gate's tests: what
-// reached it, as "name:current:overall" (" (load)" for the start-up's first
-// pass), taken in the order it came.
+// What the notification gate's tests share: NorthListener stands in for the
+// trap sender (what reached it, as "name:current:overall", " (load)" for the
+// start-up's first pass, in the order it came); MaintenanceGateFixture adds
+// a maintenance book on the manual clock.
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "agent/core/maintenance_book.h"
 #include "agent/devices/status_change_listener.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 
 namespace orla::test {
 
@@ -26,6 +32,14 @@ class NorthListener : public StatusChangeListener {
  private:
   std::mutex mutex_;
   std::vector<std::string> sent_;
+};
+
+class MaintenanceGateFixture : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  ManualClock clock_;
+  MaintenanceBook book_{dir_.File("maintenance"), &clock_};
+  NorthListener north_;
 };
 
 }  // namespace orla::test

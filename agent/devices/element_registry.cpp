@@ -366,7 +366,7 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   } catch (OrlaException* e) {
     saveError = e;
   }
-  // Its Retire has waited for a trap's hand-over: nothing of it comes back.
+  // Its Retire waited for a trap's hand-over under way: nothing of it comes back.
   if (trapConditions_ != nullptr) trapConditions_->Removed(removal.name, removal.address);
   try {
     publisher_->NotifyStatusChange(removal);

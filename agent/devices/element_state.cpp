@@ -375,10 +375,16 @@ void ElementState::NoteTrapCondition(TrapMessage* trap, const char* message, int
     }
     standing.push_back(std::move(condition));
   });
-  // Under the retire lock: a removal's Retire waits for the hand-over, so
-  // the registry forgets the element's conditions after it, not before.
-  std::lock_guard<std::mutex> retiring(retireMutex_);
-  if (!retired_ && listener_ != nullptr) listener_->NotifyTrapConditions(Name(), address_, Cell()->trapConditions);
+  // Still under this lock, which Retire takes too: a removal waits for the
+  // hand-over, so the registry forgets the element's conditions after it,
+  // not before. (Not the retire lock: a poll's check need not wait for the
+  // file the hand-over writes.)
+  bool retired = false;
+  {
+    std::lock_guard<std::mutex> retiring(retireMutex_);
+    retired = retired_;
+  }
+  if (!retired && listener_ != nullptr) listener_->NotifyTrapConditions(Name(), address_, Cell()->trapConditions);
 }
 
 void ElementState::RestoreTrapConditions(std::vector<TrapCondition> standing) {
@@ -426,6 +432,8 @@ bool ElementState::HasName(const std::string& name) const {
 }
 
 void ElementState::Retire() {
+  // After a trap's hand-over of its conditions (NoteTrapCondition).
+  std::lock_guard<std::mutex> noting(trapConditionMutex_);
   std::lock_guard<std::mutex> hold(retireMutex_);
   retired_ = true;
 }

@@ -204,8 +204,9 @@ class ElementState : public RootObject {
 
   mutable std::mutex nameMutex_;
   std::string name_;
-  // One trap's condition at a time, from its publishing to its hand-over:
-  // the listener gets the element's conditions in the order they stood.
+  // One trap's condition at a time, from its publishing to its hand-over
+  // (the listener gets the element's conditions in the order they stood);
+  // Retire takes it too, before retireMutex_.
   std::mutex trapConditionMutex_;
   // The published cell: replaced whole, one writer at a time.
   mutable std::mutex cellMutex_;

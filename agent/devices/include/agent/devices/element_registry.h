@@ -85,9 +85,9 @@ class ElementRegistry : public RootObject {
   // trapConditions) in `path`, the agent directory's trap-condition file,
   // rewritten atomically on every change, rename and removal; reads it now
   // (a damaged file is set aside with a WARNING). The load gives each
-  // element made with the same name and address the conditions of its
-  // that have not lapsed, so the alarms they raise outlive a restart, and
-  // drops the rest from the file. Set it after SetClock, before
+  // element it makes the conditions kept for its name and address that
+  // have not lapsed, so the alarms they raise outlive a restart, and drops
+  // the rest from the file. Set it after SetClock, before
   // LoadElements; without it the conditions live in memory only.
   void SetTrapConditionFile(const std::string& path);
 

@@ -75,12 +75,15 @@ std::string AlertPayload::ArrayJson(const std::vector<std::string>& alerts) {
 }
 
 std::string AlertPayload::SilenceJson(const std::string& element, int64_t startsMs, int64_t endsMs,
-                                      const std::string& createdBy, const std::string& comment) {
+                                      const std::string& createdBy, const std::string& comment,
+                                      const std::string& signature) {
   return "{\"matchers\":[{\"name\":\"element\",\"value\":" + Quoted(element) +
          ",\"isRegex\":false,\"isEqual\":true}],\"startsAt\":" + Quoted(EventLogWriter::IsoTime(startsMs)) +
          ",\"endsAt\":" + Quoted(EventLogWriter::IsoTime(endsMs)) + ",\"createdBy\":" +
          Quoted(createdBy.empty() ? "KORAgent" : createdBy) + ",\"comment\":" +
-         Quoted(comment.empty() ? "Maintenance of " + element : comment) + "}";
+         Quoted((comment.empty() ? "Maintenance of " + element : comment) + SilenceMark(signature)) + "}";
 }
+
+std::string AlertPayload::SilenceMark(const std::string& signature) { return " [" + signature + "]"; }
 
 }  // namespace orla

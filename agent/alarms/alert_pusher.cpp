@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <optional>
-#include <set>
 #include <utility>
 
 #include "agent/alarms/alert_payload.h"
 #include "agent/core/event_log.h"
 #include "agent/core/orla_exception.h"
+#include "alertmanager_link.h"
 #include "platform/sync/clock.h"
-#include "platform/text/json_reader.h"
-#include "platform/text/json_value.h"
 #include "platform/text/string_printf.h"
-#include "platform/zepa/json_http_call.h"
 
 namespace orla {
 
@@ -28,9 +24,6 @@ std::string LabelKey(const Alarm& alarm) {
 }
 
 bool Standing(const Alarm& alarm) { return alarm.state != Alarm::State::kCleared; }
-
-// Whether an answer's status means "try again later".
-bool Retryable(int status) { return status == 0 || status == 408 || status == 429 || status >= 500; }
 
 }  // namespace
 
@@ -49,6 +42,17 @@ void AlertPusher::Stop() {
   stopping_ = true;
   wake_.Set();
   if (thread_.joinable()) thread_.join();
+  // Every Alertmanager's thread is told first, then each is waited for.
+  std::vector<std::unique_ptr<AlertmanagerLink>> links;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    links.swap(links_);
+  }
+  for (auto& link : links) link->AskToStop();
+  for (auto& link : links) link->Join();
+  ReapRetired(true);
+  // A later Start builds the links again from the file.
+  configStamp_.clear();
 }
 
 void AlertPusher::Poke() { wake_.Set(); }
@@ -57,7 +61,8 @@ void AlertPusher::Silence(const std::string& element, int64_t startsMs, int64_t 
                           const std::string& comment) {
   {
     std::lock_guard<std::mutex> hold(mutex_);
-    orders_.push_back({true, element, AlertPayload::SilenceJson(element, startsMs, endsMs, createdBy, comment)});
+    orders_.push_back({true, element,
+                       AlertPayload::SilenceJson(element, startsMs, endsMs, createdBy, comment, options_.signature)});
   }
   wake_.Set();
 }
@@ -72,7 +77,9 @@ void AlertPusher::Unsilence(const std::string& element) {
 
 std::vector<AlertPusher::Figures> AlertPusher::Statistics() const {
   std::lock_guard<std::mutex> hold(mutex_);
-  return figures_;
+  std::vector<Figures> figures;
+  for (const auto& link : links_) figures.push_back(link->Snapshot());
+  return figures;
 }
 
 AlertingConfig AlertPusher::Config() const {
@@ -93,26 +100,18 @@ void AlertPusher::Run() {
   while (!stopping_) {
     wake_.Reset();
     Pass();
-    // Sleep until the next look, or the next retry when that comes first.
-    int64_t waitMs = options_.checkMs;
-    const int64_t now = SteadyMs();
-    for (const Target& target : targets_) {
-      if (!target.queue.empty()) waitMs = std::min(waitMs, std::max<int64_t>(target.retryAtMs - now, 1));
-    }
     if (stopping_) break;
-    clock_->WaitFor(wake_, std::chrono::milliseconds(waitMs));
+    clock_->WaitFor(wake_, std::chrono::milliseconds(options_.checkMs));
   }
 }
 
 void AlertPusher::Pass() {
-  ReloadConfig();
+  // The orders first: Alertmanagers added by this pass start with every
+  // standing window.
   TakeSilenceOrders();
+  ReloadConfig();
   LookAtAlarms(SteadyMs(), clock_->WallMilliseconds());
-  for (Target& target : targets_) {
-    if (stopping_) break;
-    Drain(target, SteadyMs());
-  }
-  Publish();
+  ReapRetired(false);
 }
 
 void AlertPusher::ReloadConfig() {
@@ -125,29 +124,45 @@ void AlertPusher::ReloadConfig() {
     EventLog::Write(EventLog::kWarning, StringPrintf("%s: %s", AlertingConfig::kFileName, error.c_str()));
   }
   // Alertmanagers that stay keep their queue and silences; new ones get
-  // the standing alarms and the wanted silences at once.
-  std::vector<Target> targets;
+  // the standing alarms and the wanted silences at once; removed ones end
+  // their threads (joined once they have ended, never waited for here).
+  std::vector<std::unique_ptr<AlertmanagerLink>> links;
+  std::vector<std::unique_ptr<AlertmanagerLink>> old;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    old.swap(links_);
+  }
   for (const AlertingConfig::Alertmanager& am : config.Alertmanagers()) {
-    auto old = std::find_if(targets_.begin(), targets_.end(),
-                            [&am](const Target& target) { return target.config.url == am.url; });
-    if (old != targets_.end()) {
-      targets.push_back(std::move(*old));
-      targets.back().config = am;
+    auto kept = std::find_if(old.begin(), old.end(), [&am](const auto& link) { return link && link->Url() == am.url; });
+    if (kept != old.end()) {
+      (*kept)->Reconfigure(am);
+      links.push_back(std::move(*kept));
       continue;
     }
-    Target target;
-    target.config = am;
-    target.figures.url = am.url;
-    for (const auto& [element, body] : wantedSilences_) {
-      target.queue.push_back({Message::Kind::kCreateSilence, body, element, false});
-    }
-    targets.push_back(std::move(target));
+    links.push_back(std::make_unique<AlertmanagerLink>(am, options_, wantedSilences_, clock_));
+    links.back()->Start();
     resentOnce_ = false;  // the next look sends every standing alarm
   }
-  targets_ = std::move(targets);
+  for (auto& link : old) {
+    if (!link) continue;
+    link->AskToStop();
+    retired_.push_back(std::move(link));
+  }
   std::lock_guard<std::mutex> hold(mutex_);
+  links_ = std::move(links);
   config_ = config;
   configErrors_ = errors;
+}
+
+void AlertPusher::ReapRetired(bool wait) {
+  for (auto it = retired_.begin(); it != retired_.end();) {
+    if (wait || (*it)->Finished()) {
+      (*it)->Join();
+      it = retired_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 void AlertPusher::TakeSilenceOrders() {
@@ -162,9 +177,10 @@ void AlertPusher::TakeSilenceOrders() {
     } else {
       wantedSilences_.erase(order.element);
     }
-    for (Target& target : targets_) {
-      Enqueue(target, {order.create ? Message::Kind::kCreateSilence : Message::Kind::kDeleteSilence, order.body,
-                       order.element, false});
+    using Kind = AlertmanagerLink::Message::Kind;
+    std::lock_guard<std::mutex> hold(mutex_);
+    for (auto& link : links_) {
+      link->Enqueue({order.create ? Kind::kCreateSilence : Kind::kDeleteSilence, order.body, order.element, false, 0});
     }
   }
 }
@@ -210,127 +226,10 @@ void AlertPusher::LookAtAlarms(int64_t nowMs, int64_t wallMs) {
   std::vector<std::string> alerts = resolved;
   for (const auto& [id, sent] : sent_) alerts.push_back(AlertPayload::AlertJson(sent.alarm, wallMs + options_.resendMs * 4));
   const std::string body = AlertPayload::ArrayJson(alerts);
-  for (Target& target : targets_) Enqueue(target, {Message::Kind::kAlerts, body, "", !resolved.empty()});
-}
-
-void AlertPusher::Enqueue(Target& target, Message message) {
-  // A full send makes a queued one without resolutions redundant.
-  if (message.kind == Message::Kind::kAlerts && target.queue.size() > 1) {
-    Message& last = target.queue.back();
-    if (last.kind == Message::Kind::kAlerts && !last.resolves) {
-      last = std::move(message);
-      return;
-    }
-  }
-  target.queue.push_back(std::move(message));
-  while (target.queue.size() > options_.queueLimit) {
-    target.queue.pop_front();
-    ++target.figures.dropped;
-  }
-}
-
-void AlertPusher::Drain(Target& target, int64_t nowMs) {
-  if (target.queue.empty() || nowMs < target.retryAtMs) return;
-  while (!target.queue.empty() && !stopping_) {
-    std::string error;
-    bool refused = false;
-    if (Send(target, target.queue.front(), &error, &refused)) {
-      ++target.figures.sent;
-      target.queue.pop_front();
-      if (!target.figures.up) {
-        target.figures.up = true;
-        EventLog::Write(EventLog::kInfo, StringPrintf(kReachableFormat, target.config.url.c_str()));
-      }
-      target.backoffMs = 0;
-      continue;
-    }
-    if (refused) {
-      ++target.figures.rejected;
-      target.queue.pop_front();
-      continue;
-    }
-    ++target.figures.failures;
-    if (target.figures.up) {
-      target.figures.up = false;
-      EventLog::Write(EventLog::kWarning,
-                      StringPrintf(kUnreachableFormat, target.config.url.c_str(), error.c_str()));
-    }
-    target.backoffMs = target.backoffMs == 0 ? options_.retryMinMs
-                                             : std::min(target.backoffMs * 2, options_.retryMaxMs);
-    target.retryAtMs = SteadyMs() + target.backoffMs;
-    return;
-  }
-}
-
-bool AlertPusher::Send(Target& target, Message& message, std::string* error, bool* refused) {
-  JsonHttpCall::Request request;
-  request.caFile = target.config.caFile;
-  request.timeoutSeconds = options_.timeoutSeconds;
-  if (!target.config.bearerTokenFile.empty() &&
-      !AlertingConfig::ReadSecret(target.config.bearerTokenFile, &request.bearerToken, error)) {
-    return false;
-  }
-  if (!target.config.basicAuthFile.empty()) {
-    std::string credentials;
-    if (!AlertingConfig::ReadSecret(target.config.basicAuthFile, &credentials, error)) return false;
-    const size_t colon = credentials.find(':');
-    request.basicUser = credentials.substr(0, colon);
-    if (colon != std::string::npos) request.basicPassword = credentials.substr(colon + 1);
-  }
-  auto call = [&](const std::string& method, const std::string& path, const std::string& body) {
-    request.method = method;
-    request.url = target.config.url + path;
-    request.body = body;
-    return JsonHttpCall::Call(request);
-  };
-  auto failed = [&](const JsonHttpCall::Answer& answer) {
-    if (answer.status == 0) {
-      *error = answer.error;
-    } else {
-      *error = StringPrintf("HTTP status %d", answer.status);
-      *refused = !Retryable(answer.status);
-    }
-    return false;
-  };
-
-  switch (message.kind) {
-    case Message::Kind::kAlerts: {
-      const JsonHttpCall::Answer answer = call("POST", "/api/v2/alerts", message.body);
-      return answer.Succeeded() || failed(answer);
-    }
-    case Message::Kind::kDeleteSilence:
-    case Message::Kind::kCreateSilence: {
-      // A window replaced or ended: its silence goes first. One already
-      // gone (404) is as good as deleted.
-      const auto known = target.silenceIds.find(message.element);
-      if (known != target.silenceIds.end()) {
-        const JsonHttpCall::Answer answer = call("DELETE", "/api/v2/silence/" + known->second, "");
-        if (!answer.Succeeded() && answer.status != 404) return failed(answer);
-        target.silenceIds.erase(known);
-      }
-      if (message.kind == Message::Kind::kDeleteSilence) return true;
-      const JsonHttpCall::Answer answer = call("POST", "/api/v2/silences", message.body);
-      if (!answer.Succeeded()) return failed(answer);
-      JsonReader::Failure failure;
-      const std::optional<JsonValue> document = JsonReader(JsonReader::Limits()).Read(answer.body, &failure);
-      if (document && document->IsObject()) {
-        const JsonValue* id = document->Find("silenceID");
-        if (id != nullptr && id->IsString()) target.silenceIds[message.element] = id->StringValue();
-      }
-      return true;
-    }
-  }
-  return true;
-}
-
-void AlertPusher::Publish() {
-  std::vector<Figures> figures;
-  for (Target& target : targets_) {
-    target.figures.queued = target.queue.size();
-    figures.push_back(target.figures);
-  }
   std::lock_guard<std::mutex> hold(mutex_);
-  figures_ = std::move(figures);
+  for (auto& link : links_) {
+    link->Enqueue({AlertmanagerLink::Message::Kind::kAlerts, body, "", !resolved.empty(), 0});
+  }
 }
 
 }  // namespace orla

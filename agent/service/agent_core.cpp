@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "agent/alarms/alarm_change_relay.h"
 #include "agent/core/agent_settings.h"
 #include "agent/core/audit_trail.h"
 #include "agent/core/event_log.h"
@@ -166,7 +167,9 @@ void AgentCore::CreateElementRegistry() {
     // A window's end is told at its end, not at the next poll after it.
     maintenance->StartEndTimer();
   }
-  registry->SetStatusChangeListener(gate_);
+  // A change also sends its alarms to the Alertmanagers at once.
+  relay_ = new AlarmChangeRelay(gate_);
+  registry->SetStatusChangeListener(relay_);
   // Every poll's counters go to the history files, written by a thread of
   // their own.
   if (settings.HistoryEnabled()) {
@@ -205,6 +208,8 @@ bool AgentCore::Stop() {
   }
   if (gate_ != nullptr) {
     if (MaintenanceBook* maintenance = MaintenanceBook::Instance()) maintenance->SetEndListener(nullptr);
+    delete relay_;
+    relay_ = nullptr;
     delete gate_;
     gate_ = nullptr;
   }

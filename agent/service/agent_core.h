@@ -22,6 +22,7 @@
 
 namespace orla {
 
+class AlarmChangeRelay;
 class NotificationGate;
 class PauseGate;
 class ReceivedTrapLog;
@@ -108,6 +109,8 @@ class AgentCore : public RootObject {
   TrapListener* trapListener_ = nullptr;
   // Between the registry and the trap sender (maintenance windows).
   NotificationGate* gate_ = nullptr;
+  // Between the registry and the gate: pokes the alert pusher on a change.
+  AlarmChangeRelay* relay_ = nullptr;
 };
 
 }  // namespace orla

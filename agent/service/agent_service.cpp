@@ -33,6 +33,7 @@
 #include "platform/service/service_status.h"
 #include "platform/sync/manual_reset_event.h"
 #include "platform/sync/pause_gate.h"
+#include "platform/sysinfo/system_info.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -311,6 +312,9 @@ void StartAlerting() {
   // The pusher reads the alarms from the book the web server keeps, over
   // the registry's latest snapshot; it lives until the process ends.
   if (PageServer::Instance()->Alarms() == nullptr) return;
+  AlertPusher::Options options;
+  // The agent's silences carry its host's name, the same across restarts.
+  options.signature = "KORAgent " + SystemInfo::ComputerName();
   auto* pusher = new AlertPusher(
       AgentCore::Instance()->Layout().AlertingFile(),
       [] {
@@ -319,15 +323,16 @@ void StartAlerting() {
         if (book == nullptr || registry == nullptr) return std::vector<Alarm>();
         return book->Current(registry->Snapshot()->Read());
       },
-      AlertPusher::Options());
+      options);
   AlertPusher::SetInstance(pusher);
   MaintenanceSilences::SetCurrent(pusher);
-  pusher->Start();
-  // The windows kept from before the start become silences again (the
-  // pusher keeps silence ids in memory only).
+  // The windows kept from before the start are handed over before its
+  // first look: the pusher adopts the silences they already have in each
+  // Alertmanager and expires those of windows that no longer stand.
   if (MaintenanceBook* book = MaintenanceBook::Instance()) {
     for (const MaintenanceWindow& w : book->Windows()) pusher->Silence(w.element, w.startMs, w.endMs, w.by, w.reason);
   }
+  pusher->Start();
 }
 
 }  // namespace orla

@@ -7,8 +7,6 @@ namespace orla {
 
 namespace {
 
-constexpr size_t kMaxAnswerBytes = 1u << 20;
-
 std::string Base64(const std::string& bytes) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
@@ -53,7 +51,8 @@ JsonHttpCall::Answer JsonHttpCall::Call(const Request& request) {
   fetch.connectTimeoutSeconds = timeout;
   fetch.readTimeoutSeconds = timeout;
   fetch.totalTimeoutSeconds = timeout;
-  fetch.maxResponseBytes = kMaxAnswerBytes;
+  fetch.maxResponseBytes = request.maxAnswerBytes;
+  fetch.abort = request.abort;
   const HttpClient::FetchResult result = HttpClient::Fetch(fetch, [&answer](const char* data, size_t size) {
     answer.body.append(data, size);
     return true;

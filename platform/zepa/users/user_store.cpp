@@ -1,18 +1,12 @@
 #include "user_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
-#include "platform/text/atomic_file.h"
-#include "platform/text/file_lock.h"
 #include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 #include "../zepa_log.h"
@@ -27,13 +21,9 @@ bool NameChars(const std::string& name) {
   }
   return true;
 }
-
-// Reads the whole file: 0, or the error number (RegularFile's: a link, a
-// FIFO or anything but a regular file is refused without waiting on it).
-int ReadFile(const std::string& path, std::string* text) { return RegularFile::Read(path, text); }
 }  // namespace
 
-UserStore::UserStore(std::string path) : path_(std::move(path)) {}
+UserStore::UserStore(std::string path) : file_(std::move(path)) {}
 
 bool UserStore::IsValidName(const std::string& name) { return NameChars(name) && name[0] != '-'; }
 
@@ -125,42 +115,34 @@ uint32_t UserStore::MaskFor(const User& user, const std::string& right) {
   return it != user.rights.end() ? it->second : 0;
 }
 
-bool UserStore::Exists() const {
-  struct stat st;
-  return ::stat(path_.c_str(), &st) == 0;
-}
+bool UserStore::Exists() const { return file_.Exists(); }
 
 void UserStore::ReloadIfChangedLocked() {
-  struct stat st;
-  if (::stat(path_.c_str(), &st) != 0) {
-    users_.clear();
-    loaded_ = true;
-    size_ = -1;
-    return;
-  }
-  const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  if (loaded_ && st.st_ino == inode_ && mtimeNs == mtimeNs_ && st.st_size == size_) return;
   std::string text;
-  if (const int err = ReadFile(path_, &text); err != 0) {
-    // A file that is there but cannot be read holds no user anyone may log
-    // in as: the list kept from an earlier reading would be out of date.
-    users_.clear();
-    loaded_ = false;
-    if (!unreadableReported_) {
-      unreadableReported_ = true;
-      ZepaLog::Write(ZepaLog::kCritical,
-                     StringPrintf("The web server cannot read its users file %s. Nobody can log in until it "
-                                  "can be read.",
-                                  RegularFile::Describe(path_, err).c_str()));
-    }
-    return;
+  int err = 0;
+  bool first = false;
+  switch (file_.Reread(&text, &err, &first)) {
+    case WatchedFile::Look::kUnchanged:
+      return;
+    case WatchedFile::Look::kMissing:
+      users_.clear();
+      return;
+    case WatchedFile::Look::kUnreadable:
+      // A file that is there but cannot be read holds no user anyone may
+      // log in as: the list kept from an earlier reading would be out of
+      // date.
+      users_.clear();
+      if (first) {
+        ZepaLog::Write(ZepaLog::kCritical,
+                       StringPrintf("The web server cannot read its users file %s. Nobody can log in until it "
+                                    "can be read.",
+                                    RegularFile::Describe(file_.Path(), err).c_str()));
+      }
+      return;
+    case WatchedFile::Look::kRead:
+      users_ = Parse(text, nullptr);
+      return;
   }
-  unreadableReported_ = false;
-  users_ = Parse(text, nullptr);
-  loaded_ = true;
-  inode_ = st.st_ino;
-  mtimeNs_ = mtimeNs;
-  size_ = st.st_size;
 }
 
 std::optional<UserStore::User> UserStore::Find(const std::string& name) {
@@ -180,30 +162,14 @@ std::vector<UserStore::User> UserStore::All() {
 
 int UserStore::Edit(const std::function<bool(std::vector<User>& users, std::string* error)>& change,
                     std::string* error) {
-  const FileLock lock(path_ + ".lock");
-  if (!lock.Held()) {
-    *error = lock.Error();
-    return lock.ErrorNumber();
-  }
-  int rc = 0;
-  std::string text;
-  std::vector<User> users;
-  if (const int err = ReadFile(path_, &text); err == 0) {
-    users = Parse(text, nullptr);
-  } else if (err != ENOENT) {
-    rc = err;
-    *error = "cannot read " + RegularFile::Describe(path_, rc);
-  }
-  if (rc == 0) {
-    error->clear();
-    if (!change(users, error)) {
-      rc = error->empty() ? 0 : EINVAL;  // refused, or nothing to change
-    } else {
-      rc = AtomicFile::WriteKeepingOwner(path_, Format(users), 0600);
-      if (rc != 0) *error = StringPrintf("cannot write %s: %s", path_.c_str(), std::strerror(rc));
-    }
-  }
-  return rc;
+  return file_.Edit(
+      [&](std::string& text, std::string* refused) {
+        std::vector<User> users = Parse(text, nullptr);
+        if (!change(users, refused)) return false;
+        text = Format(users);
+        return true;
+      },
+      error);
 }
 
 }  // namespace orla

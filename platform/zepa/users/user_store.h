@@ -10,8 +10,6 @@
 // tool and the server never lose each other's changes. The server rereads it
 // whenever it changes; a file that exists but cannot be read means no users
 // (logged as CRITICAL once), never the list read before.
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,6 +17,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "watched_file.h"
 
 namespace orla {
 
@@ -32,7 +32,7 @@ class UserStore {
 
   explicit UserStore(std::string path);
 
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return file_.Path(); }
 
   // Parses the file text; bad lines are skipped and described in *problems.
   static std::vector<User> Parse(const std::string& text, std::vector<std::string>* problems);
@@ -63,14 +63,9 @@ class UserStore {
  private:
   void ReloadIfChangedLocked();
 
-  std::string path_;
-  std::mutex mutex_;
+  WatchedFile file_;
+  std::mutex mutex_;  // guards file_'s rereading and users_
   std::vector<User> users_;
-  bool loaded_ = false;
-  ino_t inode_ = 0;
-  int64_t mtimeNs_ = 0;
-  off_t size_ = -1;
-  bool unreadableReported_ = false;
 };
 
 }  // namespace orla

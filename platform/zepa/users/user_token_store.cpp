@@ -1,14 +1,11 @@
 #include "user_token_store.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sstream>
 
-#include "platform/text/atomic_file.h"
-#include "platform/text/file_lock.h"
 #include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 #include "password_hash.h"
@@ -46,7 +43,7 @@ std::vector<std::string> Fields(const std::string& line) {
 
 }  // namespace
 
-UserTokenStore::UserTokenStore(std::string path) : path_(std::move(path)) {}
+UserTokenStore::UserTokenStore(std::string path) : file_(std::move(path)) {}
 
 std::vector<UserTokenStore::Token> UserTokenStore::Parse(const std::string& text, std::vector<std::string>* problems) {
   std::vector<Token> tokens;
@@ -102,36 +99,30 @@ bool UserTokenStore::LooksLikeUserToken(const std::string& text) {
 }
 
 void UserTokenStore::ReloadIfChangedLocked() {
-  struct stat st;
-  if (::stat(path_.c_str(), &st) != 0) {
-    tokens_.clear();
-    loaded_ = true;
-    size_ = -1;
-    return;
-  }
-  const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  if (loaded_ && st.st_ino == inode_ && mtimeNs == mtimeNs_ && st.st_size == size_) return;
   std::string text;
-  if (const int err = RegularFile::Read(path_, &text); err != 0) {
-    // No token works while the file cannot be read: the list read earlier
-    // may hold revoked ones.
-    tokens_.clear();
-    loaded_ = false;
-    if (!unreadableReported_) {
-      unreadableReported_ = true;
-      ZepaLog::Write(ZepaLog::kCritical,
-                     StringPrintf("The web server cannot read its user tokens file %s. No user token is accepted "
-                                  "until it can be read.",
-                                  RegularFile::Describe(path_, err).c_str()));
-    }
-    return;
+  int err = 0;
+  bool first = false;
+  switch (file_.Reread(&text, &err, &first)) {
+    case WatchedFile::Look::kUnchanged:
+      return;
+    case WatchedFile::Look::kMissing:
+      tokens_.clear();
+      return;
+    case WatchedFile::Look::kUnreadable:
+      // No token works while the file cannot be read: the list read earlier
+      // may hold revoked ones.
+      tokens_.clear();
+      if (first) {
+        ZepaLog::Write(ZepaLog::kCritical,
+                       StringPrintf("The web server cannot read its user tokens file %s. No user token is accepted "
+                                    "until it can be read.",
+                                    RegularFile::Describe(file_.Path(), err).c_str()));
+      }
+      return;
+    case WatchedFile::Look::kRead:
+      tokens_ = Parse(text, nullptr);
+      return;
   }
-  unreadableReported_ = false;
-  tokens_ = Parse(text, nullptr);
-  loaded_ = true;
-  inode_ = st.st_ino;
-  mtimeNs_ = mtimeNs;
-  size_ = st.st_size;
 }
 
 std::vector<UserTokenStore::Token> UserTokenStore::All() {
@@ -163,24 +154,14 @@ UserTokenStore::Verdict UserTokenStore::Check(const std::string& secret, int64_t
 
 int UserTokenStore::Edit(const std::function<bool(std::vector<Token>& tokens, std::string* error)>& change,
                          std::string* error) {
-  const FileLock lock(path_ + ".lock");
-  if (!lock.Held()) {
-    *error = lock.Error();
-    return lock.ErrorNumber();
-  }
-  std::string text;
-  std::vector<Token> tokens;
-  if (const int err = RegularFile::Read(path_, &text); err == 0) {
-    tokens = Parse(text, nullptr);
-  } else if (err != ENOENT) {
-    *error = "cannot read " + RegularFile::Describe(path_, err);
-    return err;
-  }
-  error->clear();
-  if (!change(tokens, error)) return error->empty() ? 0 : EINVAL;  // refused, or nothing to change
-  const int rc = AtomicFile::WriteKeepingOwner(path_, Format(tokens), 0600);
-  if (rc != 0) *error = StringPrintf("cannot write %s: %s", path_.c_str(), std::strerror(rc));
-  return rc;
+  return file_.Edit(
+      [&](std::string& text, std::string* refused) {
+        std::vector<Token> tokens = Parse(text, nullptr);
+        if (!change(tokens, refused)) return false;
+        text = Format(tokens);
+        return true;
+      },
+      error);
 }
 
 }  // namespace orla

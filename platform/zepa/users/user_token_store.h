@@ -15,13 +15,13 @@
 // handled like the users file (UserStore): rewritten whole and atomically,
 // owner-only when new, under an exclusive lock of "<file>.lock", and reread
 // by the server whenever it changes.
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "watched_file.h"
 
 namespace orla {
 
@@ -45,7 +45,7 @@ class UserTokenStore {
 
   explicit UserTokenStore(std::string path);
 
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return file_.Path(); }
 
   // Parses the file text; bad lines are skipped and described in *problems.
   static std::vector<Token> Parse(const std::string& text, std::vector<std::string>* problems);
@@ -72,14 +72,9 @@ class UserTokenStore {
  private:
   void ReloadIfChangedLocked();
 
-  std::string path_;
-  std::mutex mutex_;
+  WatchedFile file_;
+  std::mutex mutex_;  // guards file_'s rereading and tokens_
   std::vector<Token> tokens_;
-  bool loaded_ = false;
-  ino_t inode_ = 0;
-  int64_t mtimeNs_ = 0;
-  off_t size_ = -1;
-  bool unreadableReported_ = false;
 };
 
 }  // namespace orla

@@ -36,9 +36,15 @@ class AlertPayload {
   // "[" alerts "]".
   static std::string ArrayJson(const std::vector<std::string>& alerts);
   // The body of POST /api/v2/silences: a silence of every alert whose
-  // element label is `element`, from `startsMs` to `endsMs`.
+  // element label is `element`, from `startsMs` to `endsMs`. Its comment
+  // (the window's reason, or "Maintenance of <element>") ends with
+  // SilenceMark(signature), by which the agent knows its own silences
+  // again after a restart.
   static std::string SilenceJson(const std::string& element, int64_t startsMs, int64_t endsMs,
-                                 const std::string& createdBy, const std::string& comment);
+                                 const std::string& createdBy, const std::string& comment,
+                                 const std::string& signature);
+  // " [" signature "]".
+  static std::string SilenceMark(const std::string& signature);
 };
 
 }  // namespace orla

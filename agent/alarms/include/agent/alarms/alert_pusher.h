@@ -1,11 +1,17 @@
 #pragma once
 // AlertPusher: pushes the agent's alarms to the Alertmanagers that
-// alerting.conf names (API v2), on a thread of its own so that nothing it
-// waits for holds up polling, traps or pages.
+// alerting.conf names (API v2). A thread of its own looks at the alarms, so
+// that nothing it waits for holds up polling, traps or pages; each
+// Alertmanager has a sending thread of its own (AlertmanagerLink), so that
+// one that does not answer holds up no other.
 //
-// Each pass (every Options::checkMs, or at once after Poke):
+// Each look (every Options::checkMs, or at once after Poke: an
+// acknowledgement, or a status change of an element):
 //   - re-reads alerting.conf when the file changed (its errors logged as
-//     WARNING events, one per bad line);
+//     WARNING events, one per bad line): an Alertmanager added gets its
+//     queue and thread, one removed has its thread told to end (and
+//     joined once it has, never waited for), one that stays keeps its
+//     queue and lists its silences again;
 //   - asks the alarm source for the current alarms; an alarm that is new,
 //     or whose labels changed (acknowledged or given back, a new
 //     severity), is sent at once; one that cleared is sent resolved
@@ -13,10 +19,15 @@
 //   - every Options::resendMs the standing alarms are sent again, each
 //     with endsAt Options::resendMs * 4 ahead: an agent that stops sending
 //     lets its alerts end on their own in Alertmanager;
-//   - sends what each Alertmanager's queue holds, in order.
+//   - hands what is to be sent to every Alertmanager's queue.
 // Maintenance windows (MaintenanceSilences) become silences matching the
-// element label: created with POST /api/v2/silences, their ids kept per
-// Alertmanager, ended with DELETE /api/v2/silence/{id}.
+// element label: created with POST /api/v2/silences, ended with DELETE
+// /api/v2/silence/{id}. Their comment ends with " [Options::signature]";
+// by it the silences of the agent's making are found again (GET
+// /api/v2/silences) when an Alertmanager is first reached and after the
+// configuration is read again: one per standing window is adopted, the
+// others are expired, so a restart neither doubles a silence nor leaves
+// one behind a window that has ended.
 //
 // Each Alertmanager has its own bounded queue (Options::queueLimit
 // messages). A message it does not take (no answer, a server error, 408 or
@@ -29,9 +40,9 @@
 // whose resolution is lost that way ends at its endsAt.
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,6 +55,7 @@
 
 namespace orla {
 
+class AlertmanagerLink;
 class Clock;
 
 class AlertPusher : public MaintenanceSilences {
@@ -55,6 +67,10 @@ class AlertPusher : public MaintenanceSilences {
     int64_t retryMaxMs = 60000;
     size_t queueLimit = 1000;
     int timeoutSeconds = 10;
+    // Ends the comment of every silence the agent makes (see above): the
+    // same for one agent across restarts, different between agents that
+    // share an Alertmanager.
+    std::string signature = "KORAgent";
   };
   // What the metrics show of one Alertmanager.
   struct Figures {
@@ -80,9 +96,12 @@ class AlertPusher : public MaintenanceSilences {
   AlertPusher& operator=(const AlertPusher&) = delete;
 
   void Start();
-  // Ends the thread (an HTTP call under way runs to its timeout first).
+  // Ends the threads: an HTTP call under way is abandoned (within about a
+  // second) and its message stays queued; the Alertmanagers' threads end
+  // side by side.
   void Stop();
-  // Asks for a pass now: an alarm was acknowledged or given back.
+  // Asks for a look now: an alarm was acknowledged or given back, or an
+  // element's status changed. Never blocks.
   void Poke();
 
   void Silence(const std::string& element, int64_t startsMs, int64_t endsMs, const std::string& createdBy,
@@ -99,21 +118,6 @@ class AlertPusher : public MaintenanceSilences {
   static void SetInstance(AlertPusher* pusher) { instance_.store(pusher); }
 
  private:
-  struct Message {
-    enum class Kind { kAlerts, kCreateSilence, kDeleteSilence };
-    Kind kind = Kind::kAlerts;
-    std::string body;
-    std::string element;  // silences
-    bool resolves = false;  // alerts: carries a resolution (never replaced)
-  };
-  struct Target {
-    AlertingConfig::Alertmanager config;
-    std::deque<Message> queue;
-    std::map<std::string, std::string> silenceIds;  // element -> id
-    int64_t retryAtMs = 0;  // steady
-    int64_t backoffMs = 0;
-    Figures figures;
-  };
   struct Sent {
     Alarm alarm;
     std::string labels;
@@ -129,10 +133,7 @@ class AlertPusher : public MaintenanceSilences {
   void ReloadConfig();
   void LookAtAlarms(int64_t nowMs, int64_t wallMs);
   void TakeSilenceOrders();
-  void Enqueue(Target& target, Message message);
-  void Drain(Target& target, int64_t nowMs);
-  bool Send(Target& target, Message& message, std::string* error, bool* refused);
-  void Publish();
+  void ReapRetired(bool wait);
   int64_t SteadyMs() const;
 
   const std::string configPath_;
@@ -144,17 +145,17 @@ class AlertPusher : public MaintenanceSilences {
   std::atomic<bool> stopping_{false};
   ManualResetEvent wake_;
 
-  // The thread's own state.
+  // The thread's own.
   std::string configStamp_;
-  std::vector<Target> targets_;
   std::map<std::string, Sent> sent_;
   int64_t lastResendMs_ = 0;
   bool resentOnce_ = false;
   std::map<std::string, std::string> wantedSilences_;  // element -> body
+  std::vector<std::unique_ptr<AlertmanagerLink>> retired_;  // removed, their threads ending
 
   mutable std::mutex mutex_;  // what other threads see or hand in
+  std::vector<std::unique_ptr<AlertmanagerLink>> links_;  // changed by the thread only
   std::vector<SilenceOrder> orders_;
-  std::vector<Figures> figures_;
   AlertingConfig config_;
   std::vector<std::string> configErrors_;
 

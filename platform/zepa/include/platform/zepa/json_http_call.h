@@ -4,7 +4,10 @@
 // bearer token or a user and password for basic authentication), an
 // optional CA file the peer's certificate must be vouched for by, and a
 // timeout for the whole call. Blocking, one connection per call, no
-// redirect followed; the answer is held in memory up to a cap.
+// redirect followed; the answer is held in memory up to a cap. A caller's
+// abort flag, once true, ends a call under way within about a second.
+#include <atomic>
+#include <cstddef>
 #include <string>
 
 namespace orla {
@@ -20,6 +23,8 @@ class JsonHttpCall {
     std::string basicPassword;
     std::string caFile;       // PEM; empty: the system's bundle
     int timeoutSeconds = 10;
+    const std::atomic<bool>* abort = nullptr;  // when set and true, the call ends early (no answer)
+    size_t maxAnswerBytes = 1u << 20;          // a longer answer counts as none
   };
   struct Answer {
     int status = 0;  // 0: no answer; `error` says why

@@ -12,18 +12,6 @@
 
 namespace orla {
 
-namespace {
-
-bool GoodReason(const std::string& reason) {
-  if (reason.empty() || reason.size() > MaintenanceBook::kReasonLimit) return false;
-  return std::none_of(reason.begin(), reason.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7f;
-  });
-}
-
-}  // namespace
-
 std::atomic<MaintenanceBook*> MaintenanceBook::instance_{nullptr};
 
 MaintenanceBook* MaintenanceBook::Instance() { return instance_.load(std::memory_order_acquire); }
@@ -39,6 +27,14 @@ const char* MaintenanceBook::Text(Outcome outcome) {
     case Outcome::kNotSaved: return kNotSavedText;
   }
   return "";
+}
+
+bool MaintenanceBook::GoodReason(const std::string& reason) {
+  if (reason.empty() || reason.size() > kReasonLimit) return false;
+  return std::none_of(reason.begin(), reason.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+  });
 }
 
 MaintenanceBook::MaintenanceBook(std::string path, Clock* clock)
@@ -91,26 +87,27 @@ void MaintenanceBook::Load() {
 
 MaintenanceBook::Outcome MaintenanceBook::Set(const std::vector<std::string>& elements, const Request& request,
                                               std::vector<MaintenanceWindow>* set) {
-  if (!GoodReason(request.reason)) return Outcome::kBadReason;
+  std::vector<Placement> placements;
+  placements.reserve(elements.size());
+  for (const std::string& element : elements) placements.push_back({element, request});
+  return SetEach(placements, set);
+}
+
+MaintenanceBook::Outcome MaintenanceBook::SetEach(const std::vector<Placement>& placements,
+                                                  std::vector<MaintenanceWindow>* set) {
   const int64_t now = NowMs();
-  const int64_t start = request.startMs > 0 ? request.startMs : now;
-  if (request.endMs <= start || request.endMs <= now || request.endMs - start > kLimitMinutes * 60 * 1000) {
-    return Outcome::kBadEnd;
-  }
   std::vector<MaintenanceWindow> made;
+  for (const Placement& p : placements) {
+    if (!GoodReason(p.request.reason)) return Outcome::kBadReason;
+    const int64_t start = p.request.startMs > 0 ? p.request.startMs : now;
+    const int64_t end = p.request.endMs;
+    if (end <= start || end <= now || end - start > kLimitMinutes * 60 * 1000) return Outcome::kBadEnd;
+    made.push_back(MaintenanceWindow{p.element, start, end, p.request.reason, p.request.by});
+  }
   {
     std::lock_guard<std::mutex> hold(mutex_);
     MaintenanceFile::Windows next = windows_;
-    for (const std::string& element : elements) {
-      MaintenanceWindow w;
-      w.element = element;
-      w.startMs = start;
-      w.endMs = request.endMs;
-      w.reason = request.reason;
-      w.by = request.by;
-      next[element] = w;
-      made.push_back(std::move(w));
-    }
+    for (const MaintenanceWindow& w : made) next[w.element] = w;
     if (MaintenanceFile::Write(path_, next) != 0) return Outcome::kNotSaved;
     windows_ = std::move(next);
   }

@@ -15,9 +15,11 @@ class ElementChangeText {
     return "added the device " + name + " (" + address + ")";
   }
   static std::string Removed(const std::string& name) { return "removed the device " + name; }
-  static std::string Imported(size_t added, size_t skipped) {
+  // `inMaintenance` of the added ones placed in maintenance by their notes.
+  static std::string Imported(size_t added, size_t skipped, size_t inMaintenance = 0) {
     return "imported " + std::to_string(added) + (added == 1 ? " device" : " devices") + " from a file (" +
-           std::to_string(skipped) + " already managed)";
+           std::to_string(skipped) + " already managed" +
+           (inMaintenance > 0 ? "; " + std::to_string(inMaintenance) + " in maintenance for 24 hours" : "") + ")";
   }
   static std::string Adopted(size_t added, const std::string& run) {
     return "adopted " + std::to_string(added) + (added == 1 ? " device" : " devices") + " found by discovery run " +

@@ -88,7 +88,7 @@ bool ElementCsv::Parse(const std::string& text, std::vector<Row>* out, Problem* 
   }
   size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   size_t lineNumber = 0;
-  int nameColumn = -1, addressColumn = -1, profileColumn = -1;
+  int nameColumn = -1, addressColumn = -1, profileColumn = -1, noteColumn = -1;
   size_t columns = 0;
   bool headerSeen = false;
   std::vector<std::string> fields;
@@ -110,10 +110,11 @@ bool ElementCsv::Parse(const std::string& text, std::vector<Row>* out, Problem* 
       headerSeen = true;
       columns = fields.size();
       for (size_t i = 0; i < fields.size(); ++i) {
-        int* column = fields[i] == "name"             ? &nameColumn
-                      : fields[i] == "address"        ? &addressColumn
-                      : fields[i] == "snmpv3_profile" ? &profileColumn
-                                                      : nullptr;
+        int* column = fields[i] == "name"               ? &nameColumn
+                      : fields[i] == "address"          ? &addressColumn
+                      : fields[i] == "snmpv3_profile"   ? &profileColumn
+                      : fields[i] == "maintenance_note" ? &noteColumn
+                                                        : nullptr;
         if (column == nullptr) {
           problem->field = fields[i];
           problem->text = fields.size() < 2 ? kNoHeader : kUnknownColumn;
@@ -147,6 +148,7 @@ bool ElementCsv::Parse(const std::string& text, std::vector<Row>* out, Problem* 
     row.name = fields[static_cast<size_t>(nameColumn)];
     row.address = fields[static_cast<size_t>(addressColumn)];
     if (profileColumn >= 0) row.profile = fields[static_cast<size_t>(profileColumn)];
+    if (noteColumn >= 0) row.note = fields[static_cast<size_t>(noteColumn)];
     rows->push_back(std::move(row));
   }
   if (!headerSeen) {
@@ -171,7 +173,9 @@ std::string ElementCsv::Quoted(const std::string& field) {
 
 std::string ElementCsv::Format(const std::vector<Row>& rows) {
   std::string out = std::string(kHeader) + "\r\n";
-  for (const Row& row : rows) out += Quoted(row.name) + "," + Quoted(row.address) + "," + Quoted(row.profile) + "\r\n";
+  for (const Row& row : rows) {
+    out += Quoted(row.name) + "," + Quoted(row.address) + "," + Quoted(row.profile) + "," + Quoted(row.note) + "\r\n";
+  }
   return out;
 }
 

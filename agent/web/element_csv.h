@@ -2,7 +2,8 @@
 // ElementCsv: managed elements as CSV, as an import reads them and an
 // export writes them. The first line names the columns: "name" and
 // "address", and optionally "snmpv3_profile" (the SNMPv3 profile assigned
-// to that one address), in any order. Fields are separated by commas; a
+// to that one address) and "maintenance_note" (the reason of a maintenance
+// window the element is added in), in any order. Fields are separated by commas; a
 // field in double quotes may hold commas, and a doubled quote stands for
 // one; lines end in LF or CRLF; a UTF-8 byte-order mark (spreadsheets write
 // one) is skipped; empty lines are skipped; spaces around a field are
@@ -20,6 +21,7 @@ class ElementCsv {
     std::string name;
     std::string address;
     std::string profile;  // empty: none
+    std::string note{};   // maintenance_note; empty: none
   };
   struct Problem {
     size_t line = 0;
@@ -28,10 +30,10 @@ class ElementCsv {
   };
 
   static constexpr size_t kMaxRows = 10000;
-  static constexpr const char* kHeader = "name,address,snmpv3_profile";
+  static constexpr const char* kHeader = "name,address,snmpv3_profile,maintenance_note";
 
   static constexpr const char* kNoHeader =
-      "The first line must name the columns: name, address and optionally snmpv3_profile.";
+      "The first line must name the columns: name, address and optionally snmpv3_profile and maintenance_note.";
   static constexpr const char* kUnknownColumn = "This column is not known here.";
   static constexpr const char* kColumnTwice = "This column is named twice.";
   static constexpr const char* kMissingColumn = "This column is required.";

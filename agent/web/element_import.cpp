@@ -1,15 +1,18 @@
 #include "element_import.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
 
 #include "add_element_check.h"
+#include "agent/core/maintenance_book.h"
 #include "agent/core/orla_exception.h"
 #include "agent/core/snmp_v3_credential_edit.h"
 #include "agent/core/snmp_v3_credentials.h"
 #include "agent/devices/element_registry.h"
 #include "platform/text/string_printf.h"
+#include "maintenance_resource.h"
 #include "text_escape.h"
 
 namespace orla {
@@ -79,7 +82,10 @@ std::vector<ElementImport::Line> ElementImport::Judge(const std::vector<ElementC
       refuse("name", AddElementCheck::kNameInUse);
     } else if (!row.profile.empty() && credentials.Find(row.profile) == nullptr) {
       refuse("snmpv3_profile", kNoProfile);
+    } else if (!row.note.empty() && !MaintenanceBook::GoodReason(row.note)) {
+      refuse("maintenance_note", MaintenanceBook::kBadReasonText);
     }
+    if (line.verdict == Verdict::kAdd && !row.note.empty()) line.text = kInMaintenance;
     if (line.verdict != Verdict::kRefuse) {
       namesSeen.emplace(row.name, row.line);
       addressesSeen.emplace(row.address, row.line);
@@ -95,6 +101,12 @@ size_t ElementImport::Count(const std::vector<Line>& lines, Verdict verdict) {
   return count;
 }
 
+size_t ElementImport::InMaintenance(const std::vector<Line>& lines) {
+  size_t count = 0;
+  for (const Line& line : lines) count += line.verdict == Verdict::kAdd && !line.row.note.empty() ? 1 : 0;
+  return count;
+}
+
 std::string ElementImport::ReportMembers(const std::vector<Line>& lines) {
   std::string json = StringPrintf("\"add\":%zu,\"skip\":%zu,\"refuse\":%zu,\"lines\":[", Count(lines, Verdict::kAdd),
                                   Count(lines, Verdict::kSkip), Count(lines, Verdict::kRefuse));
@@ -103,7 +115,8 @@ std::string ElementImport::ReportMembers(const std::vector<Line>& lines) {
     if (i > 0) json += ',';
     json += StringPrintf("{\"line\":%zu,\"name\":\"", line.row.line) + TextEscape::Json(line.row.name) +
             "\",\"address\":\"" + TextEscape::Json(line.row.address) + "\",\"snmpv3Profile\":\"" +
-            TextEscape::Json(line.row.profile) + "\",\"verdict\":\"" + VerdictName(line.verdict) + "\",\"field\":";
+            TextEscape::Json(line.row.profile) + "\",\"maintenanceNote\":\"" + TextEscape::Json(line.row.note) +
+            "\",\"verdict\":\"" + VerdictName(line.verdict) + "\",\"field\":";
     json += line.field.empty() ? std::string("null") : "\"" + TextEscape::Json(line.field) + "\"";
     json += ",\"text\":";
     json += line.text.empty() ? std::string("null") : "\"" + TextEscape::Json(line.text) + "\"";
@@ -113,21 +126,37 @@ std::string ElementImport::ReportMembers(const std::vector<Line>& lines) {
 }
 
 std::string ElementImport::Apply(const std::vector<Line>& lines, ElementRegistry& registry,
-                                 const std::string& credentialFile) {
+                                 const std::string& credentialFile, MaintenanceBook* book, const std::string& by) {
   std::vector<std::pair<std::string, std::string>> adds;
+  std::vector<MaintenanceBook::Placement> windows;
   bool assigns = false;
   for (const Line& line : lines) {
     if (line.verdict == Verdict::kRefuse) return "The file has refused lines.";
     if (line.verdict != Verdict::kAdd) continue;
     adds.emplace_back(line.row.name, line.row.address);
     assigns = assigns || !line.row.profile.empty();
+    if (!line.row.note.empty()) windows.push_back({line.row.name, {by, line.row.note, 0, 0}});
   }
   if (adds.empty()) return std::string();
+  if (!windows.empty() && book == nullptr) return MaintenanceResource::kNoMaintenance;
   // The credentials file stays locked until the elements are in, so that
   // its rollback cannot undo anybody else's change.
   std::unique_ptr<SnmpV3CredentialEdit> edit;
   std::string error;
   std::map<std::string, std::optional<std::string>> before;  // address -> its own assignment before
+  // Puts the assignments back as they were; what is said when that fails.
+  const auto undoAssignments = [&]() -> std::string {
+    if (edit == nullptr) return std::string();
+    for (const auto& [address, profile] : before) {
+      if (profile) {
+        edit->Assign(*profile, address);
+      } else {
+        edit->Unassign(address);
+      }
+    }
+    std::string undoError;
+    return edit->Save(&undoError) ? std::string() : " The SNMPv3 assignments made for it stay: " + undoError;
+  };
   if (assigns) {
     if (credentialFile.empty()) return "The SNMPv3 credentials file is not open.";
     edit = std::make_unique<SnmpV3CredentialEdit>(credentialFile);
@@ -140,20 +169,18 @@ std::string ElementImport::Apply(const std::vector<Line>& lines, ElementRegistry
     }
     if (!edit->Save(&error)) return "The SNMPv3 assignments were not saved: " + error;
   }
+  // The windows go in before the elements, so that an element is in
+  // maintenance from its first status on.
+  if (!windows.empty()) {
+    const int64_t end = book->NowMs() + std::chrono::milliseconds(std::chrono::hours(kNoteHours)).count();
+    for (MaintenanceBook::Placement& w : windows) w.request.endMs = end;
+    const MaintenanceBook::Outcome outcome = book->SetEach(windows, nullptr);
+    if (outcome != MaintenanceBook::Outcome::kDone) return MaintenanceBook::Text(outcome) + undoAssignments();
+  }
   std::unique_ptr<OrlaException> failed = OrlaException::Catch([&] { registry.AddElements(adds); });
   if (failed == nullptr) return std::string();
-  if (edit != nullptr) {
-    for (const auto& [address, profile] : before) {
-      if (profile) {
-        edit->Assign(*profile, address);
-      } else {
-        edit->Unassign(address);
-      }
-    }
-    std::string undoError;
-    if (!edit->Save(&undoError)) return failed->Message() + " The SNMPv3 assignments made for it stay: " + undoError;
-  }
-  return failed->Message();
+  for (const MaintenanceBook::Placement& w : windows) book->End(w.element, nullptr);
+  return failed->Message() + undoAssignments();
 }
 
 }  // namespace orla

@@ -1,9 +1,11 @@
 #include "element_transfer_resource.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "agent/core/maintenance_book.h"
 #include "agent/core/snmp_v3_credential_store.h"
 #include "agent/core/snmp_v3_credentials.h"
 #include "agent/devices/element_registry.h"
@@ -56,13 +58,15 @@ ApiReply ElementTransferResource::Import(const ApiCall& call) {
   }
   if (DryRun(call.query)) return ApiReply::Json(200, "{\"dryRun\":true," + report + "}");
   const std::string failed = ElementImport::Apply(lines, AgentObjects::Registry(),
-                                                  SnmpV3CredentialStore::Instance().Path());
+                                                  SnmpV3CredentialStore::Instance().Path(),
+                                                  MaintenanceBook::Instance(), call.user);
   if (!failed.empty()) {
     return ApiReply::Json(409, "{\"error\":\"" + TextEscape::Json(failed) + "\",\"field\":null," + report + "}");
   }
   const size_t added = ElementImport::Count(lines, ElementImport::Verdict::kAdd);
   if (added > 0) {
-    call.recordChange(ElementChangeText::Imported(added, ElementImport::Count(lines, ElementImport::Verdict::kSkip)),
+    call.recordChange(ElementChangeText::Imported(added, ElementImport::Count(lines, ElementImport::Verdict::kSkip),
+                                                  ElementImport::InMaintenance(lines)),
                       std::string(), std::string());
   }
   return ApiReply::Json(200, "{\"dryRun\":false," + report + "}");
@@ -70,12 +74,20 @@ ApiReply ElementTransferResource::Import(const ApiCall& call) {
 
 ApiReply ElementTransferResource::Export(const ApiCall&) {
   const std::shared_ptr<const SnmpV3Credentials> credentials = SnmpV3CredentialStore::Instance().Current();
+  std::map<std::string, std::string> reasons;  // element -> the reason of its window in force
+  if (const MaintenanceBook* book = MaintenanceBook::Instance()) {
+    const int64_t now = book->NowMs();
+    for (const MaintenanceWindow& w : book->Windows()) {
+      if (w.Covers(now)) reasons[w.element] = w.reason;
+    }
+  }
   std::vector<ElementCsv::Row> rows;
   for (const ElementView& e : Managed()) {
     ElementCsv::Row row;
     row.name = e.record.name;
     row.address = e.record.address;
     row.profile = ElementImport::OwnAssignment(*credentials, e.record.address).value_or(std::string());
+    if (auto reason = reasons.find(e.record.name); reason != reasons.end()) row.note = reason->second;
     rows.push_back(std::move(row));
   }
   ApiReply reply = ApiReply::Json(200, ElementCsv::Format(rows));

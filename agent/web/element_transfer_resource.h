@@ -9,13 +9,16 @@
 //                               the report and changes nothing, and one
 //                               without answers 200 with the report once
 //                               every line to add is added (one audit event
-//                               with the count). A file that cannot be read
+//                               with the count), those with a maintenance
+//                               note in maintenance for 24 hours, set by
+//                               the caller. A file that cannot be read
 //                               as CSV answers 400 naming its line and
 //                               column.
 //   GET  export                 every managed element as CSV, in registry
 //                               order, with the SNMPv3 profile assigned to
-//                               its own address; an import of it adds
-//                               nothing and skips every line.
+//                               its own address and the reason of its
+//                               maintenance window in force; an import of
+//                               it adds nothing and skips every line.
 #include "api_call.h"
 #include "api_reply.h"
 

@@ -16,7 +16,7 @@ uint32_t ImportPage::HandleGet() {
          "<a href=\"/zepa/logout\">Log out</a></nav>\n</header>\n<main class=\"console\">\n");
   if (IsAdministrator()) {
     Append("<form id=\"import-form\" class=\"filter-bar\" aria-label=\"Import devices from a CSV file\">\n"
-           "  <label>CSV file (name, address, snmpv3_profile) <input type=\"file\" id=\"import-file\" name=\"file\" "
+           "  <label>CSV file (name, address, snmpv3_profile, maintenance_note) <input type=\"file\" id=\"import-file\" name=\"file\" "
            "accept=\".csv,text/csv\" required></label>\n"
            "  <button type=\"submit\" id=\"import-check\" value=\"check\">Check</button> "
            "<button type=\"button\" id=\"import-apply\" disabled>Import</button>\n</form>\n");

@@ -14,7 +14,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: korelements [--url URL] [--token-file FILE] [--ca-file FILE] import FILE [--dry-run]\n"
-    "       korelements [--url URL] [--token-file FILE] [--ca-file FILE] export\n";
+    "       korelements [--url URL] [--token-file FILE] [--ca-file FILE] export\n"
+    "FILE is CSV: a header naming the columns name, address and optionally snmpv3_profile and\n"
+    "maintenance_note, then one device a line; a device with a maintenance note is added in\n"
+    "maintenance for 24 hours, the note as the reason.\n";
 // An answer the tool reads: the API's report of a 10000-line file is well
 // below this.
 constexpr size_t kMaxAnswerBytes = 16u << 20;
@@ -124,6 +127,9 @@ int ElementsCommand::Import(const Call& base, const std::string& file, bool dryR
         << Text(line.Find("address")) << ")";
     if (verdict == "refuse") out << ": " << Text(line.Find("field")) << ": " << Text(line.Find("text"));
     if (verdict == "skip") out << ": " << Text(line.Find("text"));
+    if (verdict == "add" && !Text(line.Find("maintenanceNote")).empty()) {
+      out << ": " << Text(line.Find("text")) << " Note: " << Text(line.Find("maintenanceNote"));
+    }
     out << "\n";
   }
   out << Number(*json, "add") << " to add, " << Number(*json, "skip") << " skipped, " << Number(*json, "refuse")

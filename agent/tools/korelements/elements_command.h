@@ -9,7 +9,8 @@
 // https://127.0.0.1:PORT/KOR/api/v1/), --token-file FILE (the access token,
 // required: a token never goes on a command line), --ca-file FILE (the
 // certificate to trust; default the agent's own). An import prints one line
-// per line of the file and a summary; an export writes the CSV to standard
+// per line of the file (a device added in maintenance says so, with its
+// note) and a summary; an export writes the CSV to standard
 // output. Exit status: 0 done, 1 refused or failed, 2 wrong usage.
 #include <functional>
 #include <ostream>

@@ -34,7 +34,9 @@
            'import-' + line.verdict);
       cell(tr, line.name, 'Name');
       cell(tr, line.address, 'Address');
-      cell(tr, line.verdict === 'refuse' ? line.field + ': ' + line.text : line.text || '', 'Why');
+      var why = line.verdict === 'refuse' ? line.field + ': ' + line.text : line.text || '';
+      if (line.verdict === 'add' && line.maintenanceNote) why += ' Note: ' + line.maintenanceNote;
+      cell(tr, why, 'Why');
       body.appendChild(tr);
     });
     table.hidden = !report.lines || report.lines.length === 0;

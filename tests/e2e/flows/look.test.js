@@ -215,13 +215,14 @@ const STATES = [
   ['rename', dialog('Rename…')],
   ['configuration', dialog('Agent configuration…')],
   ['about', dialog('About')],
-  // The import page with a file checked: a line to add, one already
-  // managed and one refused (a dry run: nothing changes).
+  // The import page with a file checked: a line to add in maintenance, one
+  // already managed and one refused (a dry run: nothing changes).
   ['import', async ({ admin }) => {
     await admin.goto('/KOR/import.html');
     await admin.locator('#import-file').setInputFiles({
       name: 'devices.csv', mimeType: 'text/csv',
-      buffer: Buffer.from('name,address\ntc01,127.0.1.11\nnew1,127.0.1.250\ntoolongname,127.0.1.251\n'),
+      buffer: Buffer.from('name,address,maintenance_note\ntc01,127.0.1.11,\nnew1,127.0.1.250,cabling work\n' +
+                          'toolongname,127.0.1.251,\n'),
     });
     await admin.locator('#import-check').click();
     await expect(admin.locator('#import-table tbody tr')).toHaveCount(3);

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "tests/support/free_port.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/simulated_devices.h"
+#include "tests/support/snmpsim_v3_users.h"
 #include "tests/support/text_lines.h"
 #include "tests/support/wait_until.h"
 
@@ -33,13 +35,13 @@ class ApiCalls : public test::AgentPagesFixture {
     AgentPagesFixture::SetUp();
     dir_.Write("KOR/client.ini", "# Hosts that receive this agent's traps\n\n");
     test::InstallDevicesFolder(dir_.Path());
-    const int snmpPort = test::FreeLoopbackPort(SOCK_DGRAM);
+    snmpPort_ = test::FreeLoopbackPort(SOCK_DGRAM);
     // The simulator, started by root, runs as nobody: the folders above its
     // own must be enterable.
     ::chmod(dir_.Path().c_str(), 0755);
-    const std::string started = simulator_.Start(snmpPort, "127.0.9.31", "tc01,tc02");
+    const std::string started = simulator_.Start(snmpPort_, "127.0.9.31", "tc01,tc02");
     ASSERT_TRUE(Contains(started, "tc02 127.0.9.32")) << started;
-    Start({"KORAGENT_SNMP_PORT=" + std::to_string(snmpPort), "KORAGENT_EVENT_LOG=" + dir_.File("events.log")});
+    Start({"KORAGENT_SNMP_PORT=" + std::to_string(snmpPort_), "KORAGENT_EVENT_LOG=" + dir_.File("events.log")});
     Login(jar(Who::kAdministrator));
     AddUser(KORUSERS_PATH, "reader", "KORAccess=1", jar(Who::kReader));
     AddUser(KORUSERS_PATH, "none", "KORAccess=0", jar(Who::kNoRight));
@@ -86,6 +88,7 @@ class ApiCalls : public test::AgentPagesFixture {
   std::string Changes() { return test::ReadFile(dir_.File("KOR/changes.jsonl")); }
   std::string Users() { return test::ReadFile(dir_.File("KORZEPD/users")); }
 
+  int snmpPort_ = 0;
   test::SimulatedDevices simulator_{dir_.File("sim")};
 };
 
@@ -241,6 +244,9 @@ TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
   };
   // 127.0.9.39 answers nobody: it is added all the same, unbound.
   const std::string csv = "name,address\ntc1,127.0.9.31\ntc2,127.0.9.32\ndown,127.0.9.39\n";
+  // The same with a maintenance note for the silent one.
+  const std::string noted =
+      "name,address,maintenance_note\ntc1,127.0.9.31,\ntc2,127.0.9.32,\ndown,127.0.9.39,\"re-cabling, rack 4\"\n";
   const std::string elementsBefore = Elements();
   const std::string changesBefore = Changes();
   struct Row {
@@ -251,10 +257,15 @@ TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
   };
   const Row refused[] = {
       {"dry run", csv + "?dryRun=true", 200, R"({"dryRun":true,"add":3,"skip":0,"refuse":0,)"},
+      {"dry run with a note", noted + "?dryRun=true", 200,
+       R"("maintenanceNote":"re-cabling, rack 4","verdict":"add","field":null,"text":"In maintenance for 24 hours from the import."})"},
+      {"a note with a control character", noted + "tc3,127.0.9.33,\"a\tb\"\n", 400,
+       R"("line":5,"name":"tc3","address":"127.0.9.33","snmpv3Profile":"","maintenanceNote":"a\tb","verdict":"refuse",)"
+       R"("field":"maintenance_note","text":"A reason is required: at most 1000 characters, without control characters."})"},
       {"bad header", "name,addr\ntc1,127.0.9.31\n", 400,
        R"({"error":"Line 1: This column is not known here.","field":"addr","line":1})"},
       {"a name twice", csv + "tc1,127.0.9.33\n", 400,
-       R"("line":5,"name":"tc1","address":"127.0.9.33","snmpv3Profile":"","verdict":"refuse","field":"name","text":"The name is also on line 2."})"},
+       R"("line":5,"name":"tc1","address":"127.0.9.33","snmpv3Profile":"","maintenanceNote":"","verdict":"refuse","field":"name","text":"The name is also on line 2."})"},
       {"an address twice", csv + "tc3,127.0.9.31\n", 400, R"("text":"The address is also on line 2.")"},
       {"a name of 9 characters", csv + "ninechars,127.0.9.33\n", 400,
        R"("field":"name","text":"The tape controller name must be between 1 and 8 characters in length.")"},
@@ -275,17 +286,27 @@ TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
     EXPECT_TRUE(Contains(reply.body, row.answer)) << reply.body.substr(0, 400);
     EXPECT_EQ(Elements(), elementsBefore);
     EXPECT_EQ(Changes(), changesBefore);
+    EXPECT_TRUE(Contains(Call(Who::kReader, "GET", "maintenance", "").body, R"("windows":[]})"));
   }
 
-  // Applied at once, without waiting for the silent device; one audit event.
-  const test::HttpsReply applied = import(csv);
+  // Applied at once, without waiting for the silent device, which is in
+  // maintenance from now on; one audit event.
+  const test::HttpsReply applied = import(noted);
   ASSERT_EQ(applied.status, 200) << applied.body;
   EXPECT_TRUE(Contains(applied.body, R"({"dryRun":false,"add":3,"skip":0,"refuse":0,)")) << applied.body;
   EXPECT_EQ(Elements(), "tc1|127.0.9.31\ntc2|127.0.9.32\ndown|127.0.9.39\n");
   const std::string added = Changes().substr(changesBefore.size());
   EXPECT_EQ(test::Lines(added).size(), 1u) << added;
   EXPECT_TRUE(Contains(added, "Change by administrator from 127.0.0.1: imported 3 devices from a file (0 already "
-                              "managed).")) << added;
+                              "managed; 1 in maintenance for 24 hours).")) << added;
+  const std::string windows = Call(Who::kReader, "GET", "maintenance", "").body;
+  EXPECT_TRUE(Contains(windows, R"("element":"down",)")) << windows;
+  EXPECT_TRUE(Contains(windows, R"("reason":"re-cabling, rack 4","by":"administrator"})")) << windows;
+  long long start = 0, end = 0;
+  const size_t window = windows.find(R"("element":"down","start":)");
+  ASSERT_NE(window, std::string::npos) << windows;
+  ASSERT_EQ(std::sscanf(windows.c_str() + window + 25, "%lld,\"end\":%lld", &start, &end), 2) << windows;
+  EXPECT_EQ(end - start, 24LL * 60 * 60 * 1000);
   // The answering devices are recognised in the background; the silent one
   // stays listed with why.
   EXPECT_TRUE(Contains(Call(Who::kReader, "GET", "elements/down", "").body, R"("bound":false,"reason":"Being recognised")"));
@@ -300,7 +321,8 @@ TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
   const test::HttpsReply exported = Call(Who::kReader, "GET", "export", "");
   ASSERT_EQ(exported.status, 200);
   EXPECT_TRUE(Contains(exported.headers, "text/csv")) << exported.headers;
-  EXPECT_EQ(exported.body, "name,address,snmpv3_profile\r\ntc1,127.0.9.31,\r\ntc2,127.0.9.32,\r\ndown,127.0.9.39,\r\n");
+  EXPECT_EQ(exported.body, "name,address,snmpv3_profile,maintenance_note\r\ntc1,127.0.9.31,,\r\ntc2,127.0.9.32,,\r\n"
+                           "down,127.0.9.39,,\"re-cabling, rack 4\"\r\n");
   const std::string changesAfter = Changes();
   const test::HttpsReply again = import(exported.body);
   EXPECT_EQ(again.status, 200);
@@ -327,6 +349,10 @@ TEST_F(ApiCalls, ImportIsWholeOrNothingAndAnExportImportsBackAsNothingNew) {
   EXPECT_TRUE(Contains(out, "line 2: skip tc1 (127.0.9.31): Already managed as tc1.\n")) << out;
   EXPECT_TRUE(Contains(out, "0 to add, 3 skipped, 0 refused; a dry run: nothing was changed\n")) << out;
   EXPECT_EQ(status, 0);
+  dir_.Write("noted.csv", "name,address,maintenance_note\nnew,127.0.9.41,rack 4\n");
+  out = korelements("import '" + dir_.File("noted.csv") + "' --dry-run", &status);
+  EXPECT_TRUE(Contains(out, "line 2: add new (127.0.9.41): In maintenance for 24 hours from the import. Note: rack 4\n"))
+      << out;
   out = korelements("import '" + dir_.File("bad.csv") + "'", &status);
   EXPECT_TRUE(Contains(out, "line 5: refuse ninechars (127.0.9.40): name: The tape controller name must be between 1 "
                             "and 8 characters in length.\n")) << out;
@@ -469,6 +495,51 @@ TEST_F(ApiCalls, DiscoveryRunsOneAtATimeAndItsDevicesAreAdoptedWholeOrNotAtAll) 
   const test::HttpsReply again = Call(admin, "POST", adopt, R"({"rows":[{"address":"127.0.9.31","name":"x"}]})");
   EXPECT_EQ(again.status, 409) << again.body;
   EXPECT_EQ(again.body, R"({"error":"Already managed as tc01.","field":"rows[0].address"})");
+}
+
+// A device that answers only as an SNMPv3 user (no type file's community):
+// found through the profile assigned to its address, recognised with its
+// type, the profile named (never a pass phrase), and bound with it once
+// adopted.
+TEST_F(ApiCalls, ADeviceAnsweringOnlySnmpV3IsFoundAndAdoptedWithItsProfile) {
+  const Who admin = Who::kAdministrator;
+  const test::SnmpsimV3User& user = test::kSnmpsimV3Users[0];
+  dir_.Write("v3users.txt", test::SnmpsimV3UsersFile());
+  test::SimulatedDevices v3only(dir_.File("sim-v3"));
+  const std::string started = v3only.Start(snmpPort_, "127.0.9.45", "tc01", dir_.File("v3users.txt"));
+  ASSERT_TRUE(Contains(started, "tc01 127.0.9.45")) << started;
+  ASSERT_TRUE(Contains(test::CommandOutput(StringPrintf("snmpget -v1 -c public -t 1 -r 0 127.0.9.45:%d "
+                                                        "1.3.6.1.2.1.1.5.0 2>&1", snmpPort_)),
+                       "Timeout"))
+      << "the device answers the type files' community";
+  const test::HttpsReply profile =
+      Call(admin, "POST", "snmpv3/profiles",
+           StringPrintf(R"({"name":"v3lab","user":"%s","level":"authNoPriv","auth":"MD5","authPassPhrase":"%s",)"
+                        R"("context":"tc01"})", user.user, user.authPass));
+  ASSERT_EQ(profile.status, 201) << profile.body;
+  ASSERT_EQ(Call(admin, "PUT", "snmpv3/assignments/127.0.9.45", R"({"profile":"v3lab"})").status, 200);
+
+  const test::HttpsReply run = Call(admin, "POST", "discovery", R"({"ranges":"127.0.9.45"})");
+  ASSERT_EQ(run.status, 202) << run.body;
+  const std::string id = run.body.substr(7, run.body.find('"', 7) - 7);  // {"id":"N",...
+  std::string results;
+  ASSERT_TRUE(test::WaitUntil([&] { return Contains(results = Call(admin, "GET", "discovery/" + id, "").body,
+                                                    R"("state":"done")"); },
+                              std::chrono::seconds(60), std::chrono::milliseconds(200)))
+      << results;
+  EXPECT_TRUE(Contains(results, R"({"addresses":["127.0.9.45"],"type":"famib",)")) << results;
+  EXPECT_TRUE(Contains(results, R"("sysName":"tc01","credential":"v3lab","note":null,)")) << results;
+  EXPECT_FALSE(Contains(results, user.authPass)) << results;
+
+  const test::HttpsReply adopted = Call(admin, "POST", "discovery/" + id + "/adopt",
+                                        R"({"rows":[{"address":"127.0.9.45","name":"v3tc"}]})");
+  ASSERT_EQ(adopted.status, 200) << adopted.body;
+  // Bound over SNMPv3: the device answers nothing else.
+  std::string element;
+  EXPECT_TRUE(test::WaitUntil([&] { return Contains(element = Call(Who::kReader, "GET", "elements/v3tc", "").body,
+                                                    R"("status":0,"bound":true,)"); },
+                              std::chrono::seconds(60), std::chrono::milliseconds(200)))
+      << element;
 }
 
 TEST_F(ApiCalls, UserTokensCallWithTheirUsersRightsUntilTheyEnd) {

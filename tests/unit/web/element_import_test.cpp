@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/maintenance_book.h"
 #include "agent/core/snmp_v3_credentials.h"
 #include "agent/web/add_element_check.h"
 #include "agent/web/element_csv.h"
@@ -19,7 +20,7 @@ TEST(ElementCsv, ReadsWhatASpreadsheetWritesAndRefusesWhatIsNotCsv) {
   struct Row {
     const char* what;
     std::string text;
-    std::vector<std::string> rows;  // "name|address|profile"; empty with a problem
+    std::vector<std::string> rows;  // "name|address|profile[|note]"; empty with a problem
     size_t line = 0;                // the problem's line; 0: parsed
     std::string field;
     std::string problem;
@@ -32,6 +33,8 @@ TEST(ElementCsv, ReadsWhatASpreadsheetWritesAndRefusesWhatIsNotCsv) {
       {"quoted fields", "name,address\n\"tc,1\",\"10.1.2.1\"\n\"a\"\"b\", 10.1.2.2\n",
        {"tc,1|10.1.2.1|", "a\"b|10.1.2.2|"}, 0, "", ""},
       {"no last newline", "name,address\ntc01,10.1.2.1", {"tc01|10.1.2.1|"}, 0, "", ""},
+      {"maintenance notes", "maintenance_note,name,address\n\"cabling, rack 4\",tc01,10.1.2.1\n,tc02,10.1.2.2\n",
+       {"tc01|10.1.2.1||cabling, rack 4", "tc02|10.1.2.2|"}, 0, "", ""},
       {"empty", "", {}, 1, "", ElementCsv::kNoHeader},
       {"no header", "tc01,10.1.2.1\n", {}, 1, "tc01", ElementCsv::kUnknownColumn},
       {"one column", "tc01\n", {}, 1, "", ElementCsv::kNoHeader},
@@ -56,7 +59,9 @@ TEST(ElementCsv, ReadsWhatASpreadsheetWritesAndRefusesWhatIsNotCsv) {
     EXPECT_EQ(problem.line, row.line);
     EXPECT_EQ(problem.field, row.field);
     std::vector<std::string> got;
-    for (const ElementCsv::Row& r : parsed) got.push_back(r.name + "|" + r.address + "|" + r.profile);
+    for (const ElementCsv::Row& r : parsed) {
+      got.push_back(r.name + "|" + r.address + "|" + r.profile + (r.note.empty() ? "" : "|" + r.note));
+    }
     EXPECT_EQ(got, row.rows);
   }
 
@@ -70,11 +75,13 @@ TEST(ElementCsv, ReadsWhatASpreadsheetWritesAndRefusesWhatIsNotCsv) {
   EXPECT_EQ(problem.line, ElementCsv::kMaxRows + 2);
 
   // What an export writes reads back as the same rows.
-  const std::vector<ElementCsv::Row> out = {{0, "tc01", "10.1.2.1", "lab"}, {0, "a\"b,c", "10.1.2.2", ""}};
+  const std::vector<ElementCsv::Row> out = {{0, "tc01", "10.1.2.1", "lab", "cabling, \"rack\" 4"},
+                                            {0, "a\"b,c", "10.1.2.2", "", ""}};
   ASSERT_TRUE(ElementCsv::Parse(ElementCsv::Format(out), &parsed, &problem)) << problem.text;
   ASSERT_EQ(parsed.size(), 2u);
   EXPECT_EQ(parsed[1].name, "a\"b,c");
   EXPECT_EQ(parsed[0].profile, "lab");
+  EXPECT_EQ(parsed[0].note, "cabling, \"rack\" 4");
 }
 
 TEST(ElementImport, JudgesEachLineAgainstWhatIsManagedAndTheLinesBefore) {
@@ -106,6 +113,9 @@ TEST(ElementImport, JudgesEachLineAgainstWhatIsManagedAndTheLinesBefore) {
       {{12, "tc04", "tapehost", ""}, V::kRefuse, "address", AddElementCheck::kDottedOnly},
       {{13, "tc04", "", ""}, V::kRefuse, "address", AddElementCheck::kNoAddress},
       {{14, "tc04", "10.1.2.4", "nosuch"}, V::kRefuse, "snmpv3_profile", ElementImport::kNoProfile},
+      // A maintenance note is judged by the maintenance windows' own rule.
+      {{17, "tc05", "10.1.2.5", "", "cabling"}, V::kAdd, "", ElementImport::kInMaintenance},
+      {{18, "tc06", "10.1.2.6", "", "a\tb"}, V::kRefuse, "maintenance_note", MaintenanceBook::kBadReasonText},
       // A line the file repeats is the file's fault, even when the first is skipped.
       {{16, "tc01", "10.1.2.1", ""}, V::kRefuse, "address", "The address is also on line 2."},
       // A refused line claims nothing: the same name may come again.
@@ -121,7 +131,8 @@ TEST(ElementImport, JudgesEachLineAgainstWhatIsManagedAndTheLinesBefore) {
     EXPECT_EQ(lines[i].field, rows[i].field);
     EXPECT_EQ(lines[i].text, rows[i].text);
   }
-  EXPECT_EQ(ElementImport::Count(lines, V::kAdd), 2u);
+  EXPECT_EQ(ElementImport::Count(lines, V::kAdd), 3u);
+  EXPECT_EQ(ElementImport::InMaintenance(lines), 1u);
   EXPECT_EQ(ElementImport::Count(lines, V::kSkip), 2u);
 }
 

@@ -75,10 +75,22 @@ class MaintenanceBook {
   MaintenanceBook(const MaintenanceBook&) = delete;
   MaintenanceBook& operator=(const MaintenanceBook&) = delete;
 
+  // One element's window as a person asks for it.
+  struct Placement {
+    std::string element;
+    Request request;
+  };
+
+  // Whether `reason` keeps the rules of a window's reason (kBadReason).
+  static bool GoodReason(const std::string& reason);
   // Sets one window per name of `elements` (replacing their earlier ones),
   // all or none; *set gets them.
   Outcome Set(const std::vector<std::string>& elements, const Request& request,
               std::vector<MaintenanceWindow>* set);
+  // The same with a request of its own per element (an import's notes):
+  // every placement is checked before any is set, and the file is rewritten
+  // once.
+  Outcome SetEach(const std::vector<Placement>& placements, std::vector<MaintenanceWindow>* set);
   // Ends the element's window now (a planned one is dropped); *ended gets
   // it as it was, the end listener gets it with its end set to now.
   Outcome End(const std::string& element, MaintenanceWindow* ended);

@@ -1,6 +1,7 @@
 #include "agent/core/maintenance_book.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <utility>
 
@@ -39,6 +40,35 @@ bool MaintenanceBook::GoodReason(const std::string& reason) {
 MaintenanceBook::MaintenanceBook(std::string path, Clock* clock)
     : path_(std::move(path)), clock_(Clock::Or(clock)) {
   Load();
+}
+
+MaintenanceBook::~MaintenanceBook() {
+  timerStop_.store(true);
+  timerWake_.Set();
+  if (timer_.joinable()) timer_.join();
+}
+
+void MaintenanceBook::StartEndTimer() {
+  if (!timer_.joinable()) timer_ = std::thread([this] { RunEndTimer(); });
+}
+
+void MaintenanceBook::RunEndTimer() {
+  while (!timerStop_.load()) {
+    // Reset before looking: a change made from here on wakes the wait.
+    timerWake_.Reset();
+    Expire();
+    clock_->WaitFor(timerWake_, std::chrono::milliseconds(MillisecondsToNextEnd()));
+  }
+}
+
+int64_t MaintenanceBook::MillisecondsToNextEnd() const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  const int64_t now = NowMs();
+  int64_t wait = kTimerLongestWaitMs;
+  for (const auto& [name, w] : windows_) {
+    if (w.endMs > now) wait = std::min(wait, w.endMs - now);
+  }
+  return wait;
 }
 
 int64_t MaintenanceBook::NowMs() const { return clock_->WallMilliseconds(); }
@@ -81,6 +111,7 @@ MaintenanceBook::Outcome MaintenanceBook::SetEach(const std::vector<Placement>& 
     if (MaintenanceFile::Write(path_, next) != 0) return Outcome::kNotSaved;
     windows_ = std::move(next);
   }
+  timerWake_.Set();
   // Outside the lock: the alerting side may ask the book while it queues.
   if (MaintenanceSilences* silences = MaintenanceSilences::Current()) {
     for (const MaintenanceWindow& w : made) silences->Silence(w.element, w.startMs, w.endMs, w.by, w.reason);
@@ -92,6 +123,7 @@ MaintenanceBook::Outcome MaintenanceBook::SetEach(const std::vector<Placement>& 
 MaintenanceBook::Outcome MaintenanceBook::End(const std::string& element, MaintenanceWindow* ended) {
   MaintenanceWindow was;
   bool wasActive = false;
+  int64_t endedMs = 0;
   {
     std::lock_guard<std::mutex> hold(mutex_);
     const int64_t now = NowMs();
@@ -103,10 +135,15 @@ MaintenanceBook::Outcome MaintenanceBook::End(const std::string& element, Mainte
     was = found->second;
     wasActive = was.Covers(now);
     windows_ = std::move(next);
+    endedMs = now;
   }
+  timerWake_.Set();
   if (ended != nullptr) *ended = was;
   if (MaintenanceSilences* silences = MaintenanceSilences::Current()) silences->Unsilence(element);
-  if (wasActive) TellEnded({was});
+  if (wasActive) {
+    was.endMs = endedMs;
+    TellEnded({was});
+  }
   return Outcome::kDone;
 }
 

@@ -56,10 +56,10 @@ int StateFile::Read(const std::string& path, size_t maxBytes, const Parser& pars
 int StateFile::Write(const std::string& path, const std::string& text) { return AtomicFile::Write(path, text, 0600); }
 
 void StateFile::SetAside(const std::string& path, int64_t nowMs, const std::string& what, const std::string& error,
-                         const std::string& consequence) {
+                         const std::string& consequence, int severity) {
   const std::string aside = path + ".damaged-" + std::to_string(nowMs);
   const bool kept = std::rename(path.c_str(), aside.c_str()) == 0;
-  EventLog::Write(EventLog::kCritical, what + " in " + path + " cannot be read (" + error + "); " +
+  EventLog::Write(severity, what + " in " + path + " cannot be read (" + error + "); " +
                                            (kept ? "the file was kept as " + aside : "the file could not be moved aside") +
                                            " and " + consequence + ".");
 }

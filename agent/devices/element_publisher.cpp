@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "trap_condition_book.h"
+
 namespace orla {
 
 ElementPublisher::ElementPublisher()
@@ -41,6 +43,11 @@ void ElementPublisher::NotifyPolled(const std::string& name) {
 void ElementPublisher::NotifySamplesTaken(const std::string& name,
                                           const std::shared_ptr<const DeviceSamples>& samples) {
   if (SampleListener* listener = sampleListener_.load()) listener->SamplesTaken(name, samples);
+}
+
+void ElementPublisher::NotifyTrapConditions(const std::string& name, const std::string& address,
+                                            const std::vector<TrapCondition>& standing) {
+  if (TrapConditionBook* book = trapConditions_.load()) book->Changed(name, address, standing);
 }
 
 }  // namespace orla

@@ -18,6 +18,8 @@
 
 namespace orla {
 
+class TrapConditionBook;
+
 class ElementPublisher final : public StatusChangeListener {
  public:
   ElementPublisher();
@@ -31,6 +33,8 @@ class ElementPublisher final : public StatusChangeListener {
   // Who keeps the counters (the history); none until set.
   void SetSampleListener(SampleListener* listener) { sampleListener_.store(listener); }
   SampleListener* Samples() const { return sampleListener_.load(); }
+  // Who keeps the trap conditions across restarts; none until set.
+  void SetTrapConditionBook(TrapConditionBook* book) { trapConditions_.store(book); }
   // From now on changes count as after the load (StatusChange::afterLoad).
   void SetLoaded() { loaded_.store(true); }
   bool Loaded() const { return loaded_.load(); }
@@ -42,6 +46,8 @@ class ElementPublisher final : public StatusChangeListener {
   // Hands an unchanged poll on, in line with the changes.
   void NotifyPolled(const std::string& name) override;
   void NotifySamplesTaken(const std::string& name, const std::shared_ptr<const DeviceSamples>& samples) override;
+  void NotifyTrapConditions(const std::string& name, const std::string& address,
+                            const std::vector<TrapCondition>& standing) override;
 
  private:
   mutable std::mutex snapshotMutex_;
@@ -51,6 +57,7 @@ class ElementPublisher final : public StatusChangeListener {
   std::mutex changeMutex_;
   std::atomic<StatusChangeListener*> listener_{nullptr};
   std::atomic<SampleListener*> sampleListener_{nullptr};
+  std::atomic<TrapConditionBook*> trapConditions_{nullptr};
   std::atomic<bool> loaded_{false};
 };
 

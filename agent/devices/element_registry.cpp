@@ -20,6 +20,7 @@
 #include "element_binder.h"
 #include "element_publisher.h"
 #include "retired_pollers.h"
+#include "trap_condition_book.h"
 #include "platform/text/string_printf.h"
 
 namespace orla {
@@ -73,6 +74,11 @@ void ElementRegistry::SetStatusChangeListener(StatusChangeListener* listener) { 
 
 void ElementRegistry::SetSampleListener(SampleListener* listener) { publisher_->SetSampleListener(listener); }
 
+void ElementRegistry::SetTrapConditionFile(const std::string& path) {
+  trapConditions_ = std::make_unique<TrapConditionBook>(path, clock_);
+  publisher_->SetTrapConditionBook(trapConditions_.get());
+}
+
 void ElementRegistry::SetClock(Clock* clock) {
   clock_ = clock;
   binder_->SetClock(clock);
@@ -97,15 +103,25 @@ int32_t ElementRegistry::IndexByName(const std::string& name) const {
 }
 
 void ElementRegistry::LoadElements() {
-  Guard hold(lock_);
-  std::vector<ElementFile::Line> lines;
-  // No file (a first start, or one that cannot be opened): nothing to load,
-  // and no status pass either.
-  if (file_->Read(&lines)) {
-    LoadLines(lines);
-    UpdateAllStatus();
+  {
+    Guard hold(lock_);
+    std::vector<ElementFile::Line> lines;
+    // No file (a first start, or one that cannot be opened): nothing to
+    // load, and no status pass either.
+    if (file_->Read(&lines)) {
+      LoadLines(lines);
+      UpdateAllStatus();
+    }
+    publisher_->SetLoaded();
   }
-  publisher_->SetLoaded();
+  // Outside the lock (a rewrite): the conditions no element took go.
+  if (trapConditions_ != nullptr) {
+    std::vector<TrapConditionFile::Key> managed;
+    for (const ElementSnapshot::Entry& entry : Snapshot()->Entries()) {
+      managed.emplace_back(entry.record.name, entry.record.address);
+    }
+    trapConditions_->Retain(managed);
+  }
 }
 
 void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::string>>& lines) {
@@ -145,6 +161,7 @@ void ElementRegistry::LoadLines(const std::vector<std::pair<std::string, std::st
       file_->StopRewrites(ENOMEM);
       continue;
     }
+    if (trapConditions_ != nullptr) element->State()->RestoreTrapConditions(trapConditions_->Standing(name, address));
     try {
       Append(element, false);
       names.insert(name);
@@ -211,6 +228,9 @@ void ElementRegistry::BindLater(const std::shared_ptr<ElementState>& state) {
     // over what the unbound one has now.
     bound->State()->SetName(unbound->State()->Name());
     bound->State()->SetPollingInterval(unbound->State()->PollingInterval());
+    if (trapConditions_ != nullptr) {
+      bound->State()->RestoreTrapConditions(trapConditions_->Standing(bound->State()->Name(), bound->Address()));
+    }
     // Its thread is this very thread: it ends once this retry returns.
     retired_->Retire(unbound);
     delete elements_.Exchange(index, bound.get());
@@ -346,6 +366,8 @@ void ElementRegistry::RemoveElement(const std::string& name) {
   } catch (OrlaException* e) {
     saveError = e;
   }
+  // Its Retire waited for a trap's hand-over under way: nothing of it comes back.
+  if (trapConditions_ != nullptr) trapConditions_->Removed(removal.name, removal.address);
   try {
     publisher_->NotifyStatusChange(removal);
   } catch (OrlaException*) {
@@ -363,6 +385,7 @@ void ElementRegistry::RenameElement(const std::string& currentName, const std::s
   file_->CheckWritable();
   At(index)->State()->SetName(newName);
   if (SampleListener* samples = publisher_->Samples()) samples->ElementRenamed(currentName, newName);
+  if (trapConditions_ != nullptr) trapConditions_->Renamed(currentName, newName, At(index)->Address());
   PublishSnapshot();
   SaveElements();
 }

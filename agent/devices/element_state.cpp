@@ -352,6 +352,7 @@ void ElementState::NoteTrapCondition(TrapMessage* trap, const char* message, int
   const std::string subject = Name() + " (" + address_ + "): ";
   if (reason.compare(0, subject.size(), subject) == 0) reason.erase(0, subject.size());
   condition.reason = std::move(reason);
+  std::lock_guard<std::mutex> one(trapConditionMutex_);
   const int64_t now = clock_->WallMilliseconds();
   condition.sinceMs = now;
   condition.untilMs = now + static_cast<int64_t>(std::min(hold, plugin::kTrapHoldLimitSeconds)) * 1000;
@@ -374,6 +375,21 @@ void ElementState::NoteTrapCondition(TrapMessage* trap, const char* message, int
     }
     standing.push_back(std::move(condition));
   });
+  // Still under this lock, which Retire takes too: a removal waits for the
+  // hand-over, so the registry forgets the element's conditions after it,
+  // not before. (Not the retire lock: a poll's check need not wait for the
+  // file the hand-over writes.)
+  bool retired = false;
+  {
+    std::lock_guard<std::mutex> retiring(retireMutex_);
+    retired = retired_;
+  }
+  if (!retired && listener_ != nullptr) listener_->NotifyTrapConditions(Name(), address_, Cell()->trapConditions);
+}
+
+void ElementState::RestoreTrapConditions(std::vector<TrapCondition> standing) {
+  if (standing.empty()) return;
+  Publish([&standing](ElementStatusCell& cell) { cell.trapConditions = std::move(standing); });
 }
 
 std::string ElementState::TrapTargetQuestion() const {
@@ -416,6 +432,8 @@ bool ElementState::HasName(const std::string& name) const {
 }
 
 void ElementState::Retire() {
+  // After a trap's hand-over of its conditions (NoteTrapCondition).
+  std::lock_guard<std::mutex> noting(trapConditionMutex_);
   std::lock_guard<std::mutex> hold(retireMutex_);
   retired_ = true;
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "agent/core/root_object.h"
 #include "agent/devices/element_status_cell.h"
@@ -79,12 +80,18 @@ class ElementState : public RootObject {
   // (when given; -1 otherwise) to the severity its text reports. Throws
   // OrlaException 3006 when neither function is there.
   // A warning or critical trap the plug-in says raises a condition
-  // (DescribeTrapCondition) is published in the cell's trapConditions.
+  // (DescribeTrapCondition) is published in the cell's trapConditions, and
+  // the element's conditions are handed to the listener (which keeps them
+  // across restarts) unless the element has been retired.
   int32_t DeliverTrap(TrapMessage* trap, uint8_t* data, char* message, int32_t* severity = nullptr);
   // The plug-in's own trap-target question about the device
   // (GetTrapTargetQuestion, with the get session: it may ask the device, so
   // never call it under the registry lock); empty when it gives none.
   std::string TrapTargetQuestion() const;
+
+  // Publishes conditions a trap raised before the agent's restart (the
+  // registry's TrapConditionBook); told to nobody.
+  void RestoreTrapConditions(std::vector<TrapCondition> standing);
 
   // Asks the plug-in for both class codes and publishes them in the cell;
   // a failure leaves what was known and passes out as OrlaException*.
@@ -197,6 +204,10 @@ class ElementState : public RootObject {
 
   mutable std::mutex nameMutex_;
   std::string name_;
+  // One trap's condition at a time, from its publishing to its hand-over
+  // (the listener gets the element's conditions in the order they stood);
+  // Retire takes it too, before retireMutex_.
+  std::mutex trapConditionMutex_;
   // The published cell: replaced whole, one writer at a time.
   mutable std::mutex cellMutex_;
   std::shared_ptr<const ElementStatusCell> cell_;

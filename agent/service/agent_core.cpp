@@ -162,7 +162,10 @@ void AgentCore::CreateElementRegistry() {
                                {settings.NotifyHoldPolls(), settings.FlapChanges(), settings.FlapMinutes()});
   NotificationGate* gate = gate_;
   if (maintenance != nullptr) {
-    maintenance->SetEndListener([gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element); });
+    maintenance->SetEndListener(
+        [gate](const MaintenanceWindow& ended) { gate->WindowEnded(ended.element, ended.endMs); });
+    // A window's end is told at its end, not at the next poll after it.
+    maintenance->StartEndTimer();
   }
   // A change also sends its alarms to the Alertmanagers at once.
   relay_ = new AlarmChangeRelay(gate_);
@@ -180,6 +183,8 @@ void AgentCore::CreateElementRegistry() {
     ElementHistory::SetInstance(history);
     registry->SetSampleListener(history);
   }
+  // The alarms traps raised stand again after a restart.
+  registry->SetTrapConditionFile(layout_.TrapConditionFile());
   registry->LoadElements();
 }
 

@@ -23,6 +23,12 @@ void NotificationGate::Send(Track& track) {
   if (maintenance_ != nullptr && maintenance_->InMaintenanceNow(track.last.name)) return;
   StatusChange change = track.last;
   change.overall = overall_;
+  North(track, change);
+}
+
+void NotificationGate::North(Track& track, const StatusChange& change) {
+  track.north = change.current;
+  track.northMs = clock_->WallMilliseconds();
   if (north_ != nullptr) north_->NotifyStatusChange(change);
 }
 
@@ -92,18 +98,22 @@ void NotificationGate::NotifyPolled(const std::string& name) {
   if (track.pending && track.heldPolls >= damping_.holdPolls) Send(track);
 }
 
-void NotificationGate::WindowEnded(const std::string& element) {
+void NotificationGate::WindowEnded(const std::string& element, int64_t endedMs) {
   std::lock_guard<std::mutex> hold(mutex_);
   auto found = tracks_.find(element);
   if (found == tracks_.end()) return;
-  const StatusBucket::Kind bucket = StatusBucket::Of(found->second.last.current);
+  Track& track = found->second;
+  const StatusBucket::Kind bucket = StatusBucket::Of(track.last.current);
   if (bucket == StatusBucket::Kind::kOk || bucket == StatusBucket::Kind::kNotPolled) return;
-  StatusChange standing = found->second.last;
+  // A poll that came with the window's end (the book's timer and a polling
+  // thread both saw it) may have sent this very status already.
+  if (track.north == track.last.current && track.northMs >= endedMs) return;
+  StatusChange standing = track.last;
   standing.overall = overall_;
   standing.afterLoad = true;
-  found->second.pending = false;
-  found->second.notified = standing.current;
-  if (north_ != nullptr) north_->NotifyStatusChange(standing);
+  track.pending = false;
+  track.notified = standing.current;
+  North(track, standing);
 }
 
 }  // namespace orla

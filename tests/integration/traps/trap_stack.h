@@ -45,7 +45,7 @@ class TrapStack {
     ElementRegistry::SetInstance(registry_.get());
     NotificationGate* gate = gate_.get();
     if (maintenance_ != nullptr) {
-      maintenance_->SetEndListener([gate](const MaintenanceWindow& w) { gate->WindowEnded(w.element); });
+      maintenance_->SetEndListener([gate](const MaintenanceWindow& w) { gate->WindowEnded(w.element, w.endMs); });
     }
     registry_->SetStatusChangeListener(gate);
   }

@@ -15,6 +15,7 @@ void DevicesFixture::SetUp() {
   const std::string plugins = std::string(KOR_BINARY_DIR) + "/tests/fake_plugins/";
   std::filesystem::create_symlink(plugins + "fake_plugin.so", "devices/fake_plugin.so");
   std::filesystem::create_symlink(plugins + "fake_partial.so", "devices/fake_partial.so");
+  std::filesystem::create_symlink(plugins + "fake_conditions.so", "devices/fake_conditions.so");
   WriteDevicesFile("supported.txt", "fake\n");
   WriteFakeType("fake", "embeddedhomepage=true\n");
 
@@ -81,9 +82,10 @@ std::unique_ptr<TrapMessage> DevicesFixture::EnterpriseTrap(int32_t host, int32_
   return trap;
 }
 
-std::unique_ptr<ElementRegistry> DevicesFixture::Loaded(Clock* clock) {
+std::unique_ptr<ElementRegistry> DevicesFixture::Loaded(Clock* clock, const std::string& trapConditionFile) {
   auto registry = std::make_unique<ElementRegistry>(dir_.File("KORAgent.db"), 3600);
   registry->SetClock(clock);
+  if (!trapConditionFile.empty()) registry->SetTrapConditionFile(trapConditionFile);
   registry->SetStatusChangeListener(&listener_);
   registry->LoadElements();
   return registry;

@@ -50,8 +50,9 @@ class DevicesFixture : public ::testing::Test {
 
   // A registry on dir_/KORAgent.db (polling interval 3600 s) that reports
   // its changes to listener_, loaded; its polling threads run on `clock`
-  // (clock_, which the test moves, or the system's when null).
-  std::unique_ptr<ElementRegistry> Loaded(Clock* clock = nullptr);
+  // (clock_, which the test moves, or the system's when null); with
+  // `trapConditionFile`, it keeps the trap conditions there.
+  std::unique_ptr<ElementRegistry> Loaded(Clock* clock = nullptr, const std::string& trapConditionFile = "");
 
   TempDir dir_;
   EventLogCapture log_;

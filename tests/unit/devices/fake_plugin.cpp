@@ -1,7 +1,8 @@
 // A device plug-in for the registry's tests: answers as the test told it
-// through FakePluginControl, without any SNMP traffic. Built twice: in full
-// (fake_plugin.so) and without UpdateStatus and HandleTrap (fake_partial.so,
-// FAKE_PARTIAL defined).
+// through FakePluginControl, without any SNMP traffic. Built three times: in
+// full (fake_plugin.so), without UpdateStatus and HandleTrap
+// (fake_partial.so, FAKE_PARTIAL defined), and in full with traps that raise
+// conditions (fake_conditions.so, FAKE_CONDITIONS defined).
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -131,4 +132,24 @@ extern "C" KOR_PLUGIN_EXPORT int32_t HandleTrap(orla::TrapMessage* trap, uint8_t
   return 1;
 }
 
+#endif
+
+#ifdef FAKE_CONDITIONS
+// Enterprise-specific trap N is about drive N: a warning (critical from 50
+// on) that stands as a condition of "drive:N" for an hour.
+extern "C" KOR_PLUGIN_EXPORT int32_t HandleElementTrap(const char* element, const char* address,
+                                                       orla::TrapMessage* trap, uint8_t* data, char* message,
+                                                       int32_t* severity) {
+  const int32_t drive = trap->GetSpecificTrap();
+  std::snprintf(message, orla::plugin::kTrapMessageSize, "%s (%s): drive %d needs cleaning.", element, address, drive);
+  data[0] = static_cast<uint8_t>(drive);
+  *severity = drive >= 50 ? orla::plugin::kTrapCritical : orla::plugin::kTrapWarning;
+  return 1;
+}
+
+extern "C" KOR_PLUGIN_EXPORT uint8_t DescribeTrapCondition(orla::TrapMessage* trap, char* part, uint32_t* holdSeconds) {
+  std::snprintf(part, orla::plugin::kTrapPartSize, "drive:%d", trap->GetSpecificTrap());
+  *holdSeconds = 3600;
+  return 1;
+}
 #endif

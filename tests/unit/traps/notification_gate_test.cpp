@@ -12,36 +12,18 @@
 #include "agent/traps/notification_gate.h"
 #include "tests/support/event_log_capture.h"
 #include "tests/support/manual_clock.h"
-#include "tests/support/temp_dir.h"
+#include "tests/unit/traps/gate_fixture.h"
 
 namespace orla {
 namespace {
 
-// Stands in for the trap sender: what reached it, as "name:current:overall".
-class NorthListener : public StatusChangeListener {
- public:
-  void NotifyStatusChange(const StatusChange& change) override {
-    std::lock_guard<std::mutex> hold(mutex_);
-    sent_.push_back(change.name + ":" + std::to_string(change.current) + ":" + change.overall +
-                    (change.afterLoad ? "" : " (load)"));
-  }
-  std::vector<std::string> Take() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return std::exchange(sent_, {});
-  }
+using test::NorthListener;
 
- private:
-  std::mutex mutex_;
-  std::vector<std::string> sent_;
-};
+class NotificationGateMaintenanceTest : public test::MaintenanceGateFixture {};
 
-TEST(NotificationGateTest, MaintenanceHoldsBackAndTellsWhatStillStands) {
-  test::TempDir dir;
-  test::ManualClock clock;
-  MaintenanceBook book(dir.File("maintenance"), &clock);
-  NorthListener north;
-  NotificationGate gate(&north, &book, {1, 5, 30}, &clock);
-  book.SetEndListener([&gate](const MaintenanceWindow& w) { gate.WindowEnded(w.element); });
+TEST_F(NotificationGateMaintenanceTest, MaintenanceHoldsBackAndTellsWhatStillStands) {
+  NotificationGate gate(&north_, &book_, {1, 5, 30}, &clock_);
+  book_.SetEndListener([&gate](const MaintenanceWindow& w) { gate.WindowEnded(w.element, w.endMs); });
 
   enum Act { kChange, kPoll, kWindow10, kEndEarly };
   const struct {
@@ -70,7 +52,7 @@ TEST(NotificationGateTest, MaintenanceHoldsBackAndTellsWhatStillStands) {
       {"tc02's change after tc01's window", kChange, "tc02", 0, '2', 10, {"tc01:2:2", "tc02:0:2"}},
   };
   for (const auto& s : steps) {
-    clock.Advance(std::chrono::minutes(s.advanceMinutes));
+    clock_.Advance(std::chrono::minutes(s.advanceMinutes));
     switch (s.act) {
       case kChange: {
         StatusChange change;
@@ -82,13 +64,13 @@ TEST(NotificationGateTest, MaintenanceHoldsBackAndTellsWhatStillStands) {
       }
       case kPoll: gate.NotifyPolled(s.element); break;
       case kWindow10: {
-        const MaintenanceBook::Request request{"oper1", "drive swap", 0, clock.WallMilliseconds() + 10 * 60 * 1000};
-        ASSERT_EQ(book.Set({s.element}, request, nullptr), MaintenanceBook::Outcome::kDone) << s.step;
+        const MaintenanceBook::Request request{"oper1", "drive swap", 0, clock_.WallMilliseconds() + 10 * 60 * 1000};
+        ASSERT_EQ(book_.Set({s.element}, request, nullptr), MaintenanceBook::Outcome::kDone) << s.step;
         break;
       }
-      case kEndEarly: ASSERT_EQ(book.End(s.element, nullptr), MaintenanceBook::Outcome::kDone) << s.step; break;
+      case kEndEarly: ASSERT_EQ(book_.End(s.element, nullptr), MaintenanceBook::Outcome::kDone) << s.step; break;
     }
-    EXPECT_EQ(north.Take(), s.north) << s.step;
+    EXPECT_EQ(north_.Take(), s.north) << s.step;
   }
 }
 
@@ -140,6 +122,25 @@ TEST(NotificationGateTest, AStatusHoldsBeforeItIsNotifiedAndFlappingIsToldOnce) 
   }
   EXPECT_EQ(log.Count("WARNING: tc01 (127.0.9.1): the status changed 4 times within 10 minutes: flapping."), 1);
   EXPECT_EQ(log.Count("INFO: tc01 (127.0.9.1): the status has settled; it is notified again."), 1);
+}
+
+// The end timer takes the window, a poll sends the status before the timer
+// tells the end: the end sends nothing more.
+TEST_F(NotificationGateMaintenanceTest, AnEndToldAfterAPollThatSentTheStatusSendsNothingMore) {
+  NotificationGate gate(&north_, &book_, {2, 5, 30}, &clock_);
+  std::vector<MaintenanceWindow> ended;
+  book_.SetEndListener([&ended](const MaintenanceWindow& w) { ended.push_back(w); });
+  ASSERT_EQ(book_.Set({"tc01"}, {"oper1", "drive swap", 0, clock_.WallMilliseconds() + 10 * 60 * 1000}, nullptr),
+            MaintenanceBook::Outcome::kDone);
+  clock_.Advance(std::chrono::minutes(9));
+  gate.NotifyStatusChange({"tc01", "", -1, 2, false, "", '2', true});
+  clock_.Advance(std::chrono::minutes(1));
+  book_.Expire();
+  ASSERT_EQ(ended.size(), 1u);
+  gate.NotifyPolled("tc01");
+  EXPECT_EQ(north_.Take(), std::vector<std::string>{"tc01:2:2"});
+  gate.WindowEnded(ended[0].element, ended[0].endMs);
+  EXPECT_EQ(north_.Take(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ class AgentLayout {
   // The Alertmanagers the alarms are pushed to (AlertingConfig).
   static constexpr char kAlertingFileName[] = "alerting.conf";
   static constexpr char kMaintenanceFileName[] = "maintenance";
+  // The conditions received traps raised (TapeAlert flags), kept across
+  // restarts by the element registry.
+  static constexpr char kTrapConditionFileName[] = "alarms.traps";
   // `name` in the agent directory `agentDirectory`.
   static std::string FileIn(const std::string& agentDirectory, const char* name) {
     return agentDirectory + "/" + name;
@@ -84,6 +87,7 @@ class AgentLayout {
   std::string AlertingFile() const { return File(kAlertingFileName); }
   // The maintenance windows (owner-only: MaintenanceFile).
   std::string MaintenanceFile() const { return File(kMaintenanceFileName); }
+  std::string TrapConditionFile() const { return File(kTrapConditionFileName); }
   // The elements' history files, one per element (ElementHistory).
   std::string HistoryDirectory() const { return File(kHistoryDirectoryName); }
 

@@ -14,19 +14,23 @@
 //
 // A window that ends (its end passes, seen by Expire, or ended early by
 // End) is told to the end listener, outside the book's lock, so that an
-// alarm still standing for the element is notified then.
+// alarm still standing for the element is notified then. The book's end
+// timer (StartEndTimer) runs Expire at each window's end, so the end is
+// told on time rather than at the next poll of some element.
 //
 // Thread-safe: the web server's threads set and end windows, the
-// notification gate asks and expires them.
+// notification gate and the end timer ask and expire them.
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "agent/core/maintenance_file.h"
 #include "agent/core/maintenance_window.h"
+#include "platform/sync/manual_reset_event.h"
 
 namespace orla {
 
@@ -36,6 +40,9 @@ class MaintenanceBook {
  public:
   static constexpr size_t kReasonLimit = 1000;
   static constexpr int64_t kLimitMinutes = 60 * 24 * 31;
+  // The end timer looks again at least this often (a wall clock set
+  // forward or back moves the ends it waits for).
+  static constexpr int64_t kTimerLongestWaitMs = 60 * 1000;
 
   // What a person asks for: from `startMs` (0: now) until `endMs`.
   struct Request {
@@ -63,6 +70,8 @@ class MaintenanceBook {
 
   // Reads the windows of `path`; `clock` null: the system's.
   explicit MaintenanceBook(std::string path, Clock* clock = nullptr);
+  // Stops the end timer, if it runs.
+  ~MaintenanceBook();
   MaintenanceBook(const MaintenanceBook&) = delete;
   MaintenanceBook& operator=(const MaintenanceBook&) = delete;
 
@@ -83,7 +92,7 @@ class MaintenanceBook {
   // once.
   Outcome SetEach(const std::vector<Placement>& placements, std::vector<MaintenanceWindow>* set);
   // Ends the element's window now (a planned one is dropped); *ended gets
-  // it as it was.
+  // it as it was, the end listener gets it with its end set to now.
   Outcome End(const std::string& element, MaintenanceWindow* ended);
   // Drops the windows whose end has passed and tells the end listener of
   // each (the file keeps them until its next rewrite, which drops them).
@@ -97,6 +106,10 @@ class MaintenanceBook {
 
   // Who is told of a window's end (null: nobody).
   void SetEndListener(EndListener listener);
+  // Starts the end timer: a thread that waits on the book's clock until
+  // the earliest end of its windows (at most kTimerLongestWaitMs) and runs
+  // Expire then. Set and End wake it to look again. Once per book.
+  void StartEndTimer();
 
   int64_t NowMs() const;
   const std::string& Path() const { return path_; }
@@ -108,6 +121,11 @@ class MaintenanceBook {
  private:
   void Load();
   void TellEnded(const std::vector<MaintenanceWindow>& ended);
+  // The end timer's thread.
+  void RunEndTimer();
+  // How long until the earliest end still to come (at most
+  // kTimerLongestWaitMs).
+  int64_t MillisecondsToNextEnd() const;
 
   const std::string path_;
   Clock* const clock_;
@@ -115,6 +133,10 @@ class MaintenanceBook {
   MaintenanceFile::Windows windows_;
   std::mutex listenerMutex_;
   EndListener listener_;
+  // The end timer: woken by a change of the windows and by the destructor.
+  ManualResetEvent timerWake_;
+  std::atomic<bool> timerStop_{false};
+  std::thread timer_;
 
   static std::atomic<MaintenanceBook*> instance_;
 };

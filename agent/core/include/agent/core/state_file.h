@@ -1,6 +1,7 @@
 #pragma once
 // StateFile: the small owner-only files of the agent directory that keep
-// what people decided (alarm acknowledgements, maintenance windows). Each
+// what people decided (alarm acknowledgements, maintenance windows) and
+// what must outlive a restart (the conditions traps raised). Each
 // is read whole (a missing file is an empty one), rewritten atomically with
 // mode 0600, and, when it cannot be read at start, moved aside for a person
 // to look at while the agent starts without it. The formats are their own
@@ -10,6 +11,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "agent/core/event_log.h"
 
 namespace orla {
 
@@ -38,10 +41,11 @@ class StateFile {
   // the old file untouched.
   static int Write(const std::string& path, const std::string& text);
   // A file Read failed on: renamed "<path>.damaged-<nowMs>" (the next save
-  // starts a new file) and logged CRITICAL: "<what> in <path> cannot be
-  // read (<error>); the file was kept as <aside> and <consequence>."
+  // starts a new file) and logged at `severity` (CRITICAL unless given):
+  // "<what> in <path> cannot be read (<error>); the file was kept as
+  // <aside> and <consequence>."
   static void SetAside(const std::string& path, int64_t nowMs, const std::string& what, const std::string& error,
-                       const std::string& consequence);
+                       const std::string& consequence, int severity = EventLog::kCritical);
 };
 
 }  // namespace orla

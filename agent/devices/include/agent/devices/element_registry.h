@@ -49,6 +49,7 @@ class RetiredPollers;
 class Clock;
 class SampleListener;
 class StatusChangeListener;
+class TrapConditionBook;
 class TrapMessage;
 
 class ElementRegistry : public RootObject {
@@ -79,6 +80,16 @@ class ElementRegistry : public RootObject {
   // Who keeps the counters each poll reads (the history): told of every
   // poll's counters, of renames and of removals; none until set.
   void SetSampleListener(SampleListener* listener);
+
+  // Keeps the conditions received traps raise (ElementStatusCell::
+  // trapConditions) in `path`, the agent directory's trap-condition file,
+  // rewritten atomically on every change, rename and removal; reads it now
+  // (a damaged file is set aside with a WARNING). The load gives each
+  // element it makes the conditions kept for its name and address that
+  // have not lapsed, so the alarms they raise outlive a restart, and drops
+  // the rest from the file. Set it after SetClock, before
+  // LoadElements; without it the conditions live in memory only.
+  void SetTrapConditionFile(const std::string& path);
 
   // Reads the element file and adds every element in it, runs one status
   // pass, then counts as loaded. An element whose device does not answer,
@@ -206,6 +217,9 @@ class ElementRegistry : public RootObject {
 
   // The element file and the polling-interval file.
   std::unique_ptr<ElementFile> file_;
+  // The trap conditions kept across restarts (null: not kept). Made before
+  // the publisher that hands it changes, so it outlives it.
+  std::unique_ptr<TrapConditionBook> trapConditions_;
   std::unique_ptr<ElementPublisher> publisher_;
   std::unique_ptr<RetiredPollers> retired_;
   // Makes the elements: recognised and bound, or kept unbound.

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "agent/devices/device_samples.h"
+#include "agent/devices/element_status_cell.h"
 
 namespace orla {
 
@@ -44,6 +46,15 @@ class StatusChangeListener {
   virtual void NotifySamplesTaken(const std::string& name, const std::shared_ptr<const DeviceSamples>& samples) {
     (void)name;
     (void)samples;
+  }
+  // A trap changed the standing trap conditions of the element `name` at
+  // `address` to `standing`. Only the registry's own publisher does
+  // something with them (it keeps them across restarts).
+  virtual void NotifyTrapConditions(const std::string& name, const std::string& address,
+                                    const std::vector<TrapCondition>& standing) {
+    (void)name;
+    (void)address;
+    (void)standing;
   }
 };
 

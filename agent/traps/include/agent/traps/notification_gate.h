@@ -17,10 +17,11 @@
 //
 // Maintenance: while a window of the element's (MaintenanceBook) covers
 // now, nothing of it goes north. When the window ends (its end passed,
-// seen at the next change or poll of any element, or ended early), an
-// element whose latest status is not OK (an alarm still standing) is
-// notified once, with its current status and the overall status of the
-// latest change.
+// seen by the book's end timer or at the next change or poll of any
+// element, or ended early), an element whose latest status is not OK (an
+// alarm still standing) is notified once, with its current status and the
+// overall status of the latest change; not again when that status already
+// went north since the window's end (a poll at the same moment).
 //
 // Thread-safe: the polling threads, the status passes and the web server's
 // threads (ending a window) call it; what goes north goes one at a time, in
@@ -55,8 +56,9 @@ class NotificationGate : public StatusChangeListener {
 
   void NotifyStatusChange(const StatusChange& change) override;
   void NotifyPolled(const std::string& name) override;
-  // The maintenance window of `element` has ended.
-  void WindowEnded(const std::string& element);
+  // The maintenance window of `element` ended at `endedMs` (ms since
+  // 1970 UTC).
+  void WindowEnded(const std::string& element, int64_t endedMs);
 
  private:
   static constexpr int32_t kNothingSent = -100;
@@ -68,11 +70,15 @@ class NotificationGate : public StatusChangeListener {
     int heldPolls = 0;             // polls since the latest change, that one included
     std::deque<int64_t> changesMs;  // the changes within the flap period
     bool flapping = false;
+    int32_t north = kNothingSent;  // the status last handed north, and when
+    int64_t northMs = 0;
   };
 
   // Sends `track`'s latest change north unless its element is in
   // maintenance; mutex_ held.
   void Send(Track& track);
+  // Hands `change` (the track's element) north; mutex_ held.
+  void North(Track& track, const StatusChange& change);
   void DropOldChanges(Track& track, int64_t nowMs) const;
 
   StatusChangeListener* const north_;

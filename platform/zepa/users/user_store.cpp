@@ -7,9 +7,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
-#include "../zepa_log.h"
 
 namespace orla {
 
@@ -118,31 +116,10 @@ uint32_t UserStore::MaskFor(const User& user, const std::string& right) {
 bool UserStore::Exists() const { return file_.Exists(); }
 
 void UserStore::ReloadIfChangedLocked() {
+  // A file that is there but cannot be read holds no user anyone may log
+  // in as: the list kept from an earlier reading would be out of date.
   std::string text;
-  int err = 0;
-  bool first = false;
-  switch (file_.Reread(&text, &err, &first)) {
-    case WatchedFile::Look::kUnchanged:
-      return;
-    case WatchedFile::Look::kMissing:
-      users_.clear();
-      return;
-    case WatchedFile::Look::kUnreadable:
-      // A file that is there but cannot be read holds no user anyone may
-      // log in as: the list kept from an earlier reading would be out of
-      // date.
-      users_.clear();
-      if (first) {
-        ZepaLog::Write(ZepaLog::kCritical,
-                       StringPrintf("The web server cannot read its users file %s. Nobody can log in until it "
-                                    "can be read.",
-                                    RegularFile::Describe(file_.Path(), err).c_str()));
-      }
-      return;
-    case WatchedFile::Look::kRead:
-      users_ = Parse(text, nullptr);
-      return;
-  }
+  if (file_.Reread(&text, "The web server cannot read its users file %s. Nobody can log in until it can be read.")) users_ = Parse(text, nullptr);
 }
 
 std::optional<UserStore::User> UserStore::Find(const std::string& name) {

@@ -6,12 +6,10 @@
 #include <cstring>
 #include <sstream>
 
-#include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
 #include "password_hash.h"
 #include "token_digest.h"
 #include "user_store.h"
-#include "../zepa_log.h"
 
 namespace orla {
 
@@ -99,30 +97,10 @@ bool UserTokenStore::LooksLikeUserToken(const std::string& text) {
 }
 
 void UserTokenStore::ReloadIfChangedLocked() {
+  // No token works while the file cannot be read: the list read earlier
+  // may hold revoked ones.
   std::string text;
-  int err = 0;
-  bool first = false;
-  switch (file_.Reread(&text, &err, &first)) {
-    case WatchedFile::Look::kUnchanged:
-      return;
-    case WatchedFile::Look::kMissing:
-      tokens_.clear();
-      return;
-    case WatchedFile::Look::kUnreadable:
-      // No token works while the file cannot be read: the list read earlier
-      // may hold revoked ones.
-      tokens_.clear();
-      if (first) {
-        ZepaLog::Write(ZepaLog::kCritical,
-                       StringPrintf("The web server cannot read its user tokens file %s. No user token is accepted "
-                                    "until it can be read.",
-                                    RegularFile::Describe(file_.Path(), err).c_str()));
-      }
-      return;
-    case WatchedFile::Look::kRead:
-      tokens_ = Parse(text, nullptr);
-      return;
-  }
+  if (file_.Reread(&text, "The web server cannot read its user tokens file %s. No user token is accepted until it can be read.")) tokens_ = Parse(text, nullptr);
 }
 
 std::vector<UserTokenStore::Token> UserTokenStore::All() {

@@ -9,6 +9,7 @@
 #include "platform/text/file_lock.h"
 #include "platform/text/regular_file.h"
 #include "platform/text/string_printf.h"
+#include "../zepa_log.h"
 
 namespace orla {
 
@@ -19,31 +20,35 @@ bool WatchedFile::Exists() const {
   return ::stat(path_.c_str(), &st) == 0;
 }
 
-WatchedFile::Look WatchedFile::Reread(std::string* text, int* error, bool* firstFailure) {
+bool WatchedFile::Reread(std::string* text, const char* unreadableFormat) {
+  text->clear();
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0) {
     // A file made later is read whatever its size.
+    const bool changed = !loaded_ || size_ != -1;
     loaded_ = true;
     size_ = -1;
-    return Look::kMissing;
+    return changed;
   }
   const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  if (loaded_ && st.st_ino == inode_ && mtimeNs == mtimeNs_ && st.st_size == size_) return Look::kUnchanged;
+  if (loaded_ && st.st_ino == inode_ && mtimeNs == mtimeNs_ && st.st_size == size_) return false;
   // RegularFile refuses a link, a FIFO or anything but a regular file
   // without waiting on it.
   if (const int err = RegularFile::Read(path_, text); err != 0) {
+    text->clear();
     loaded_ = false;
-    *error = err;
-    if (firstFailure != nullptr) *firstFailure = !failureReported_;
-    failureReported_ = true;
-    return Look::kUnreadable;
+    if (!failureReported_) {
+      failureReported_ = true;
+      ZepaLog::Write(ZepaLog::kCritical, StringPrintf(unreadableFormat, RegularFile::Describe(path_, err).c_str()));
+    }
+    return true;
   }
   failureReported_ = false;
   loaded_ = true;
   inode_ = st.st_ino;
   mtimeNs_ = mtimeNs;
   size_ = st.st_size;
-  return Look::kRead;
+  return true;
 }
 
 int WatchedFile::Edit(const std::function<bool(std::string& text, std::string* error)>& change,

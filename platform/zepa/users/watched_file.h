@@ -18,23 +18,19 @@ namespace orla {
 
 class WatchedFile {
  public:
-  enum class Look {
-    kUnchanged,   // as read last time
-    kMissing,     // there is no file
-    kRead,        // read anew: *text holds it
-    kUnreadable,  // there but cannot be read: *error holds the error number
-  };
-
   explicit WatchedFile(std::string path);
 
   const std::string& Path() const { return path_; }
   bool Exists() const;
 
-  // Looks whether the file changed since it was last read and reads it when
-  // it did. After kUnreadable the next call tries again; *firstFailure (when
-  // given) says whether this is the first failure since the last reading,
-  // so that an owner reports a lasting failure once.
-  Look Reread(std::string* text, int* error, bool* firstFailure = nullptr);
+  // Looks whether the file changed since it was last read and, when it did,
+  // reads it into *text and returns true: the owner replaces what it read
+  // before with what *text holds. A missing file reads as empty, and so
+  // does one that is there but cannot be read (its owner must not go on
+  // with a list that may be out of date); that failure is logged as
+  // CRITICAL once until the file is read again, with `unreadableFormat`
+  // (one %s: the file and why) and tried again at the next call.
+  bool Reread(std::string* text, const char* unreadableFormat);
 
   // Under the lock: reads the file (empty when missing), lets `change` edit
   // the text and writes it back when `change` returns true. `change`
